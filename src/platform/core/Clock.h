@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+// The one clock of the program. Timers, delayed performs, animations and dates read it, so
+// tests can move time forward instead of sleeping.
+//
+// Real mode (the default): now() follows the machine's monotonic clock.
+// Virtual mode (tests): the clock only moves through advance() or when a run loop that has
+// nothing to do but wait for a timer skips ahead to that timer (see RunLoop). Real I/O still
+// runs in real time.
+namespace core {
+
+class Clock {
+ public:
+  // Monotonic seconds since an arbitrary origin; only differences mean anything.
+  static double now();
+  // Seconds since 1970-01-01 00:00:00 UTC, moved by advance() like now().
+  static double wallNow();
+
+  static void setVirtual(bool enabled);
+  static bool isVirtual();
+  // Moves the clock forward (both now() and wallNow()); negative values are ignored.
+  static void advance(double seconds);
+
+  // Called after every change of the virtual clock; the run loops use it to wake their waiters.
+  using Listener = void (*)();
+  static void setAdvanceListener(Listener listener);
+
+  // Any number of further listeners, called like the one above (after every change of the virtual
+  // clock, and after setVirtual). A listener must not add or remove listeners itself. Removal
+  // waits until a call in progress has returned, so the listener's captures may be freed after.
+  static int addAdvanceListener(std::function<void()> listener);
+  static void removeAdvanceListener(int id);
+
+  // Virtual time: whoever waits for a date (a run loop, the delayed-block thread) publishes the
+  // earliest date it waits for under its own key, so that a run loop skipping ahead stops at the
+  // earliest date anyone waits for instead of jumping past it.
+  static void setPendingDeadline(const void* owner, double date);
+  static void clearPendingDeadline(const void* owner);
+  // The earliest published date later than now(), or +infinity.
+  static double nextPendingDeadline();
+  // Moves the clock forward to `date` if it lies ahead; returns whether it moved.
+  static bool advanceTo(double date);
+};
+
+}  // namespace core

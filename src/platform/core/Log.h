@@ -1,0 +1,25 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace core {
+
+// Writes one line to the system log and, when enabled, to standard error.
+void logLine(const std::string& line);
+
+// printf-style formatting into a line; the common form goes through KT_LOG below.
+void logFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// Diagnostic lines start with the function name and the source line: "%s [Line %d] ...".
+#define KT_LOG(fmt, ...) ::core::logFormat("%s [Line %d] " fmt, __func__, __LINE__ __VA_OPT__(,) __VA_ARGS__)
+
+// Standard error output is off by default; KT_LOG_STDERR=1 in the environment turns it on.
+void setLogToStderr(bool enabled);
+bool logToStderr();
+
+// Tests can see every line that is logged. Returns the previous sink; pass {} to remove.
+using LogSink = std::function<void(const std::string&)>;
+LogSink setLogSink(LogSink sink);
+
+}  // namespace core

@@ -1,0 +1,147 @@
+#include "platform/core/UserDefaults.h"
+
+#include "platform/core/Paths.h"
+#include "platform/core/PropertyList.h"
+#include "support/TempHome.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+namespace {
+
+using core::UserDefaults;
+using core::Value;
+
+class UserDefaultsTest : public support::TempHomeTest {
+ protected:
+  std::string filePath() const { return core::paths::configDir() + "/defaults.plist"; }
+  Value fileContents() const {
+    auto v = core::PropertyList::readFile(filePath());
+    return v ? *v : Value();
+  }
+};
+
+TEST_F(UserDefaultsTest, RegisteredValuesAreDefaultsThatAreNeverWritten) {
+  UserDefaults& d = UserDefaults::standard();
+  d.registerDefaults(Value(Value::Dictionary{{"ServerIP", "192.168.1.10"}, {"Port", 8000}, {"Sound", true}}));
+  d.registerDefaults(Value(Value::Dictionary{{"Port", 9000}}));  // merged over the first
+  EXPECT_EQ(d.stringForKey("ServerIP"), "192.168.1.10");
+  EXPECT_EQ(d.integerForKey("Port"), 9000);
+  EXPECT_TRUE(d.boolForKey("Sound"));
+
+  d.setString("RoomName", "A8");
+  EXPECT_EQ(fileContents(), Value(Value::Dictionary{{"RoomName", "A8"}}));
+
+  d.setInteger("Port", 7000);  // the persistent value hides the registered one
+  EXPECT_EQ(d.integerForKey("Port"), 7000);
+  d.removeObjectForKey("Port");
+  EXPECT_EQ(d.integerForKey("Port"), 9000);
+  EXPECT_FALSE(fileContents().contains("Port"));
+
+  Value all = d.dictionaryRepresentation();
+  EXPECT_EQ(all["RoomName"], Value("A8"));
+  EXPECT_EQ(all["ServerIP"], Value("192.168.1.10"));
+  EXPECT_EQ(all["Port"], Value(9000));
+}
+
+TEST_F(UserDefaultsTest, TypedReadsFollowTheValueRules) {
+  UserDefaults& d = UserDefaults::standard();
+  d.setString("count", " 12abc");
+  d.setString("ratio", "2.5x");
+  d.setString("flag", "YES");
+  d.setDouble("real", 3.0);
+  d.setBool("on", true);
+  d.setObject("list", Value(Value::Array{1}));
+  EXPECT_EQ(d.integerForKey("count"), 12);
+  EXPECT_EQ(d.doubleForKey("ratio"), 2.5);
+  EXPECT_TRUE(d.boolForKey("flag"));
+  EXPECT_EQ(d.stringForKey("real"), "3");
+  EXPECT_EQ(d.stringForKey("on"), "1");
+  EXPECT_EQ(d.stringForKey("list"), std::nullopt);
+  EXPECT_EQ(d.stringForKey("absent"), std::nullopt);
+  EXPECT_EQ(d.integerForKey("absent"), 0);
+  EXPECT_FALSE(d.boolForKey("absent"));
+  EXPECT_TRUE(d.objectForKey("absent").isNull());
+  EXPECT_TRUE(d.arrayForKey("list").isArray());
+  EXPECT_TRUE(d.dictionaryForKey("list").isNull());
+
+  // A value that holds null cannot be stored and changes nothing.
+  d.setObject("list", Value(Value::Array{Value()}));
+  EXPECT_EQ(d.objectForKey("list"), Value(Value::Array{1}));
+}
+
+TEST_F(UserDefaultsTest, PersistedValuesSurviveANewInstance) {
+  UserDefaults& first = UserDefaults::standard();
+  first.registerDefaults(Value(Value::Dictionary{{"Registered", 1}}));
+  first.setObject("Saved", Value(Value::Dictionary{{"when", core::Date(1796626800)}, {"blob", Value::data("\x01\x02")}}));
+  EXPECT_TRUE(first.synchronize());
+
+  UserDefaults::resetStandard();
+  UserDefaults& second = UserDefaults::standard();
+  EXPECT_NE(&first, &second);
+  EXPECT_EQ(second.objectForKey("Saved")["when"], Value(core::Date(1796626800)));
+  EXPECT_EQ(second.objectForKey("Saved")["blob"], Value::data("\x01\x02"));
+  EXPECT_TRUE(second.objectForKey("Registered").isNull());
+
+  UserDefaults other(filePath());  // a second object over the same file
+  EXPECT_EQ(other.objectForKey("Saved"), second.objectForKey("Saved"));
+}
+
+TEST_F(UserDefaultsTest, ACorruptFileGivesDefaultsAndIsReplaced) {
+  ASSERT_TRUE(core::paths::writeFileAtomically(filePath(), "<plist><dict><key>broken"));
+  UserDefaults d(filePath());
+  d.registerDefaults(Value(Value::Dictionary{{"Port", 8000}}));
+  EXPECT_EQ(d.integerForKey("Port"), 8000);
+  EXPECT_EQ(d.dictionaryRepresentation(), Value(Value::Dictionary{{"Port", 8000}}));
+  d.setInteger("Port", 8001);
+  EXPECT_EQ(fileContents(), Value(Value::Dictionary{{"Port", 8001}}));
+
+  // A well-formed file whose top level is not a dictionary is no better.
+  ASSERT_TRUE(core::PropertyList::writeFile(filePath(), Value(Value::Array{1})));
+  UserDefaults e(filePath());
+  EXPECT_EQ(e.dictionaryRepresentation(), Value(Value::Dictionary{}));
+}
+
+TEST_F(UserDefaultsTest, AMissingFileGivesEmptySettingsAndAFolderIsMadeOnWrite) {
+  const std::string path = homePath() + "/not/yet/there/settings.plist";
+  UserDefaults d(path);
+  EXPECT_TRUE(d.dictionaryRepresentation().isDictionary());
+  EXPECT_EQ(d.dictionaryRepresentation().size(), 0u);
+  EXPECT_TRUE(d.synchronize());  // nothing pending
+  d.setBool("x", true);
+  EXPECT_EQ(*core::PropertyList::readFile(path), Value(Value::Dictionary{{"x", true}}));
+}
+
+TEST_F(UserDefaultsTest, ConcurrentWritersDoNotLoseTheFile) {
+  UserDefaults& d = UserDefaults::standard();
+  constexpr int kThreads = 4, kKeys = 25;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&d, t] {
+      for (int k = 0; k < kKeys; ++k) {
+        d.setInteger("t" + std::to_string(t) + "k" + std::to_string(k), k);
+        (void)d.integerForKey("t0k0");
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_TRUE(d.synchronize());
+  Value file = fileContents();
+  ASSERT_TRUE(file.isDictionary());
+  EXPECT_EQ(file.size(), static_cast<size_t>(kThreads * kKeys));
+  EXPECT_EQ(file["t3k24"], Value(24));
+}
+
+TEST(UserDefaultsStandardTest, EachFreshHomeGetsFreshSettings) {
+  {
+    support::TempHome home;
+    UserDefaults::standard().setString("Leftover", "yes");
+    EXPECT_EQ(UserDefaults::standard().stringForKey("Leftover"), "yes");
+  }
+  support::TempHome home;
+  EXPECT_EQ(UserDefaults::standard().stringForKey("Leftover"), std::nullopt);
+}
+
+}  // namespace
