@@ -1,0 +1,28 @@
+#pragma once
+
+#include <functional>
+
+namespace support {
+
+// Runs the main run loop in the default mode until the condition holds (checked before
+// starting and after every turn that handled something) or the time-out passes. The time-out
+// is real time, so a test on the virtual clock still gives up. Returns whether the condition held.
+bool runUntil(const std::function<bool()>& condition, double timeoutSeconds = 5.0);
+
+// Runs the main loop in the default mode for whatever is ready now (blocks, due timers and
+// performs, ready descriptors), without waiting and without moving the virtual clock.
+void drainMainLoop();
+
+// Switches core::Clock to virtual time for the lifetime of the object and back to real time after.
+class VirtualClock {
+ public:
+  VirtualClock();
+  ~VirtualClock();
+  VirtualClock(const VirtualClock&) = delete;
+  VirtualClock& operator=(const VirtualClock&) = delete;
+
+ private:
+  bool m_wasVirtual = false;
+};
+
+}  // namespace support
