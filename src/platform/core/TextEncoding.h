@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Text encodings. Strings are UTF-8 everywhere in the program; the room server speaks GB 18030,
+// and lengths and ranges are counted in UTF-16 code units, as the platform counted them.
+namespace core {
+
+// GB 18030 bytes to UTF-8. Strict: any invalid or incomplete sequence gives nullopt (never a
+// guess or a replacement character). Empty input gives empty output.
+std::optional<std::string> gb18030ToUtf8(std::string_view bytes);
+
+// UTF-8 to GB 18030. Strict: invalid UTF-8 gives nullopt.
+std::optional<std::string> utf8ToGb18030(std::string_view utf8);
+
+// Strict UTF-8 check: no overlong forms, no surrogates, nothing above U+10FFFF, no truncation.
+bool isValidUtf8(std::string_view bytes);
+
+// Length in UTF-16 code units: characters beyond the Basic Multilingual Plane count 2.
+// Invalid bytes count 1 each, so the result is defined for any input.
+size_t utf16Length(std::string_view utf8);
+
+// The longest prefix of at most `units` UTF-16 units that does not split a character.
+std::string utf16Prefix(std::string_view utf8, size_t units);
+
+// The characters lying entirely within [start, start + length) in UTF-16 units. The range is
+// clamped to the text; a character cut by either end of the range is left out.
+std::string utf16Substring(std::string_view utf8, size_t start, size_t length);
+
+}  // namespace core
