@@ -20,12 +20,10 @@ std::unique_ptr<UserInfo>& sharedUserInfo() {
 
 }  // namespace
 
-DataCenter::DataCenter() {
-  m_currentBillListArray.reset();
-  m_priceId = "1";
-  m_UDID = UDIDTools::UDID();
+// The fields start at their defaults (priceId "1", gongGuanPos 0, the rest unset); the device
+// identifier is fetched here, once per record.
+DataCenter::DataCenter() : m_UDID(UDIDTools::UDID()) {
   core::logFormat("UDID:%s", m_UDID ? m_UDID->c_str() : "(null)");
-  m_gongGuanPos = 0;
 }
 
 DataCenter& DataCenter::sharedInstance() {
