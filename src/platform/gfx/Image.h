@@ -1,0 +1,114 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/gfx/Geometry.h"
+
+typedef struct _cairo_surface cairo_surface_t;
+
+namespace core {
+class Error;
+}
+
+namespace gfx {
+
+enum class ImageOrientation { Up, Down, Left, Right, UpMirrored, DownMirrored, LeftMirrored, RightMirrored };
+
+// The encoded formats decode() recognises by their first bytes.
+enum class ImageFormat { Unknown, PNG, JPEG, GIF, WebP, BMP, TIFF };
+
+// An immutable bitmap: premultiplied ARGB32 pixels (native-endian 32-bit words, Cairo's image
+// format) with a scale (pixels per point) and an orientation that says how to draw the pixels
+// upright. An animated image also has frames, each an Image, and a total duration.
+class Image {
+ public:
+  // Errors of decode() and fromFile().
+  static constexpr const char* ErrorDomain = "ImageErrorDomain";
+  enum ErrorCode : int64_t {
+    UnknownFormat = 1,  // the first bytes match no supported format
+    Corrupt = 2,        // corrupt or truncated data
+    TooLarge = 3,       // declared size above MaxPixelSide per side or MaxPixelCount in all
+    Unsupported = 4,    // a variant of the format this decoder does not handle
+    FileUnreadable = 5, // fromFile(): the file cannot be read (FilePathKey in the user info)
+  };
+  static constexpr int MaxPixelSide = 16384;
+  static constexpr int64_t MaxPixelCount = int64_t{1} << 26;
+
+  // Takes the pixels (stride = width * 4 bytes); nullptr when the size is not positive.
+  static std::shared_ptr<Image> fromPixels(int pixelWidth, int pixelHeight, std::vector<uint32_t> argbPremultiplied,
+                                           double scale = 1.0, ImageOrientation orientation = ImageOrientation::Up);
+  // Takes a reference to a Cairo ARGB32 image surface.
+  static std::shared_ptr<Image> fromSurface(cairo_surface_t* surface, double scale = 1.0,
+                                            ImageOrientation orientation = ImageOrientation::Up);
+  // An animated image from its frames (all of one size) and the whole duration in seconds.
+  static std::shared_ptr<Image> animated(std::vector<std::shared_ptr<Image>> frames, double duration);
+  // The same pixels with another scale or orientation.
+  std::shared_ptr<Image> withScale(double scale, ImageOrientation orientation) const;
+
+  // Decodes PNG, JPEG (with its EXIF orientation), GIF (every frame), WebP, BMP and TIFF,
+  // recognised by their first bytes. Corrupt or truncated data gives nullptr and an error.
+  static std::shared_ptr<Image> decode(std::string_view bytes, double scale = 1.0, core::Error* error = nullptr);
+  static std::shared_ptr<Image> fromFile(const std::string& path, double scale = 1.0, core::Error* error = nullptr);
+  // The format the first bytes announce (RIFF data counts as WebP only with "WEBP" at offset 8).
+  static ImageFormat formatOf(std::string_view bytes);
+  // A named image of the generated artwork ("name" or "name.png"): "name@2x.png" is preferred when
+  // the default scale is 2 or more, else "name.png"; nullptr when neither exists.
+  static std::shared_ptr<Image> named(const std::string& name);
+  static void setDefaultScale(double scale);  // the screen's scale; 2 unless changed
+  static double defaultScale();
+  // Named images are cached by name, resource folder and scale until this is called.
+  static void clearNamedCache();
+
+  // Encoders; the orientation is applied first, so the result is upright.
+  std::optional<std::string> pngData() const;
+  std::optional<std::string> jpegData(double quality /* 0..1 */) const;
+
+  int pixelWidth() const { return m_width; }
+  int pixelHeight() const { return m_height; }
+  double scale() const { return m_scale; }
+  ImageOrientation orientation() const { return m_orientation; }
+  // Size in points, upright (width and height swap for the Left and Right orientations).
+  Size size() const;
+  // Whether the source had an alpha channel or transparency (decoded images), or the surface
+  // format has alpha (ARGB32). Opaque sources still store ARGB32 with alpha 255.
+  bool hasAlpha() const { return m_hasAlpha; }
+  // The same picture with the orientation applied to the pixels (orientation Up, same scale).
+  std::shared_ptr<Image> upright() const;
+
+  // The pixels as stored (before the orientation), row by row, stride() bytes per row; valid as
+  // long as the image lives.
+  const uint32_t* pixels() const;
+  int stride() const;
+  uint32_t pixelAt(int x, int y) const;  // premultiplied ARGB, 0 outside
+  // The backing Cairo surface (owned by the image; do not modify its pixels).
+  cairo_surface_t* cairoSurface() const { return m_surface; }
+
+  const std::vector<std::shared_ptr<Image>>& frames() const { return m_frames; }
+  double duration() const { return m_duration; }
+  // Decoded animations: each frame's delay in seconds as the file gives it (0 stays 0), one per
+  // frame. duration() counts delays below 0.011 s as 0.1 s, as players do. Empty otherwise.
+  const std::vector<double>& frameDelays() const { return m_frameDelays; }
+
+  ~Image();
+  Image(const Image&) = delete;
+  Image& operator=(const Image&) = delete;
+
+ private:
+  Image() = default;
+  int m_width = 0;
+  int m_height = 0;
+  double m_scale = 1.0;
+  ImageOrientation m_orientation = ImageOrientation::Up;
+  cairo_surface_t* m_surface = nullptr;
+  std::vector<std::shared_ptr<Image>> m_frames;
+  double m_duration = 0;
+  std::vector<double> m_frameDelays;
+  bool m_hasAlpha = true;
+};
+
+}  // namespace gfx
