@@ -1,0 +1,202 @@
+#include "link/ClientNetworkCenter.h"
+
+#include "app/DataCenter.h"
+#include "link/RunLoopSocket.h"
+#include "link/ServerNetworkCenter.h"
+#include "platform/core/Error.h"
+#include "platform/core/Log.h"
+#include "platform/core/RunLoop.h"
+#include "platform/core/TextEncoding.h"
+#include "platform/core/Timer.h"
+#include "platform/core/Value.h"
+
+namespace kt {
+namespace {
+
+constexpr double kConnectTimeout = 3.0;
+constexpr double kWriteTimeout = 5.0;
+constexpr double kRetryDelay = 1.0;
+constexpr double kNoTimeout = -1;
+constexpr long kTag = 0;
+
+std::unique_ptr<ClientNetworkCenter>& sharedCenter() {
+  static std::unique_ptr<ClientNetworkCenter> instance;
+  return instance;
+}
+
+}  // namespace
+
+// The socket holds its delegate strongly; this small object forwards to the center and is cut
+// off from it when the center goes away.
+class ClientNetworkCenter::SocketDelegate : public RunLoopSocketDelegate {
+ public:
+  explicit SocketDelegate(ClientNetworkCenter* owner) : m_owner(owner) {}
+  void detach() { m_owner = nullptr; }
+
+  void onSocketDidConnectToHost(RunLoopSocket& socket, const std::string&, uint16_t) override {
+    if (m_owner) m_owner->didConnect(socket);
+  }
+  void onSocketDidReadData(RunLoopSocket& socket, const std::string& data, long) override {
+    if (m_owner) m_owner->didReadData(socket, data);
+  }
+  void onSocketDidWriteDataWithTag(RunLoopSocket&, long) override {}
+  void onSocketWillDisconnectWithError(RunLoopSocket&, const core::Error*) override {}
+  void onSocketDidDisconnect(RunLoopSocket& socket) override {
+    if (m_owner) m_owner->didDisconnect(socket);
+  }
+
+ private:
+  ClientNetworkCenter* m_owner = nullptr;
+};
+
+ClientNetworkCenter& ClientNetworkCenter::sharedInstance() {
+  auto& instance = sharedCenter();
+  if (!instance) instance = std::make_unique<ClientNetworkCenter>();
+  return *instance;
+}
+
+void ClientNetworkCenter::resetSharedInstanceForTesting() { sharedCenter().reset(); }
+
+ClientNetworkCenter::ClientNetworkCenter() : m_delegate(std::make_shared<SocketDelegate>(this)) {}
+
+ClientNetworkCenter::~ClientNetworkCenter() {
+  m_delegate->detach();
+  cancelRetry();
+  if (m_mainSocket) {
+    std::shared_ptr<RunLoopSocket> socket = std::move(m_mainSocket);
+    socket->setDelegate(nullptr);
+    socket->disconnect();
+  }
+}
+
+bool ClientNetworkCenter::hasPendingRetry() const { return m_retryTimer && m_retryTimer->isValid(); }
+
+void ClientNetworkCenter::cancelRetry() {
+  if (m_retryTimer) m_retryTimer->invalidate();
+  m_retryTimer.reset();
+}
+
+void ClientNetworkCenter::connectToServerWithIp(const std::string& host, int32_t port) {
+  m_lastConnectIp = host;
+  m_lastConnectPort = port;
+
+  ServerNetworkCenter& server = ServerNetworkCenter::sharedInstance();
+  if (server.isConnect()) server.disconnectToServer();
+  if (isConnect()) disconnectToServer();
+  // This attempt replaces any pending retry, including one the disconnection above scheduled.
+  cancelRetry();
+
+  m_receiveData.clear();
+  ++m_attempt;
+  if (m_mainSocket) {
+    // A socket still connecting (or one that was not closed above) must deliver nothing more.
+    std::shared_ptr<RunLoopSocket> old = std::move(m_mainSocket);
+    old->setDelegate(nullptr);
+    old->disconnect();
+    m_isConnect.store(false);
+    core::RunLoop::current().releaseLater(std::move(old));
+  }
+  m_mainSocket = RunLoopSocket::create(m_delegate);
+
+  core::logFormat("ClientNetworkCenter trying to connect server ip: %s, port: %i", host.c_str(), port);
+  std::shared_ptr<RunLoopSocket> socket = m_mainSocket;
+  core::Error error;
+  if (!socket->connectToHost(host, static_cast<uint16_t>(port), kConnectTimeout, &error)) {
+    core::logLine("Fail to develop connection");
+  }
+}
+
+void ClientNetworkCenter::retryConnectLastConnection() {
+  // Dropped before connecting, so that a retry scheduled by a failure inside the attempt is kept.
+  m_retryTimer.reset();
+  connectToServerWithIp(m_lastConnectIp, m_lastConnectPort);
+}
+
+void ClientNetworkCenter::disconnectToServer() {
+  std::shared_ptr<RunLoopSocket> socket = m_mainSocket;
+  if (socket) socket->disconnect();
+}
+
+void ClientNetworkCenter::sentMsg(const std::string& text) {
+  std::optional<std::string> body = core::utf8ToGb18030(text);
+  if (!body) {
+    KT_LOG("refused a message that is not UTF-8 text");
+    return;
+  }
+  std::optional<std::string> frame = FrameCodec::encodeBody(*body);
+  if (!frame) {
+    KT_LOG("refused a message of %zu bytes: a frame holds at most %zu", body->size(), FrameCodec::kMaxBodyLength);
+    return;
+  }
+  if (!m_mainSocket) {
+    KT_LOG("no connection: message dropped");
+    return;
+  }
+  m_mainSocket->writeData(*frame, kWriteTimeout, kTag);
+}
+
+void ClientNetworkCenter::sentMsg(int code, const std::vector<Text>& fields) {
+  sentMsg(FrameCodec::terminatedBody(code, fields));
+}
+
+void ClientNetworkCenter::didConnect(RunLoopSocket& socket) {
+  if (!isCurrent(socket)) return;
+  core::logLine("ClientNetworkCenter did connect to server");
+  DataCenter::sharedInstance().forwardNoticeCode(kBusCodeSystemMessage, kBusClientConnected);
+  if (!isCurrent(socket) || !socket.isConnected()) return;
+  socket.readDataWithTimeout(kNoTimeout, kTag);
+  m_isConnect.store(true);
+  m_isStopRetry.store(false);
+}
+
+void ClientNetworkCenter::didReadData(RunLoopSocket& socket, const std::string& data) {
+  if (!isCurrent(socket)) return;
+  const uint64_t attempt = m_attempt;
+  m_receiveData.append(data);
+  for (;;) {
+    const FrameReassembler::Result cut = m_receiveData.next();
+    if (cut.status == FrameReassembler::Status::NeedPrefix) break;
+    if (cut.status == FrameReassembler::Status::NeedBody) {
+      core::logLine("数据接收不完整，等待内容");
+      break;
+    }
+    if (cut.status == FrameReassembler::Status::Corrupt) {
+      KT_LOG("corrupt stream (length prefix %d): %zu buffered bytes dropped, closing the connection", cut.length,
+             m_receiveData.buffered());
+      m_receiveData.clear();
+      std::shared_ptr<RunLoopSocket> keep = socket.shared_from_this();
+      keep->disconnect();
+      return;
+    }
+    if (!FrameCodec::isValidFrame(cut.frame)) {
+      // The bytes shown are those of the chunk just read, which is what helps find the fault.
+      core::logFormat("error wrong key again length: %i and data: %s", cut.length,
+                      core::Value::data(data).description().c_str());
+      continue;
+    }
+    std::optional<std::string> text = core::gb18030ToUtf8(cut.frame.substr(0, cut.frame.size() - 1));
+    if (!text) continue;
+    core::logFormat("clientNetWork have receive msg:%s", text->c_str());
+    DataCenter::sharedInstance().forwardNoticeCode(kBusCodeTcpMessage, *text);
+    if (m_attempt != attempt) return;
+  }
+  if (isCurrent(socket) && socket.isConnected()) socket.readDataWithTimeout(kNoTimeout, kTag);
+}
+
+void ClientNetworkCenter::didDisconnect(RunLoopSocket& socket) {
+  if (!isCurrent(socket)) return;
+  const uint64_t attempt = m_attempt;
+  core::logLine("ClientNetworkCenter did disconnect already");
+  DataCenter::sharedInstance().forwardNoticeCode(kBusCodeSystemMessage, kBusClientDidDisconnect);
+  // An observer that connected again at once owns the link now.
+  if (m_attempt != attempt) return;
+  if (m_mainSocket) core::RunLoop::current().releaseLater(std::move(m_mainSocket));
+  m_mainSocket.reset();
+  m_isConnect.store(false);
+  if (!m_isStopRetry.load()) {
+    cancelRetry();
+    m_retryTimer = core::Timer::scheduled(kRetryDelay, false, [this](core::Timer&) { retryConnectLastConnection(); });
+  }
+}
+
+}  // namespace kt

@@ -1,0 +1,130 @@
+#include "link/FrameCodec.h"
+
+#include <array>
+#include <cstdio>
+
+#include "platform/core/TextEncoding.h"
+#include "platform/core/Value.h"
+
+namespace kt {
+namespace {
+
+constexpr std::array<uint8_t, 256> makeCrcTable() {
+  std::array<uint8_t, 256> table{};
+  for (unsigned i = 0; i < 256; ++i) {
+    uint8_t crc = static_cast<uint8_t>(i);
+    for (int bit = 0; bit < 8; ++bit) crc = (crc & 1) ? static_cast<uint8_t>((crc >> 1) ^ 0x8C) : static_cast<uint8_t>(crc >> 1);
+    table[i] = crc;
+  }
+  return table;
+}
+
+constexpr std::array<uint8_t, 256> kCrcTable = makeCrcTable();
+
+// Compacting once the consumed part is at least this large and at least half the buffer keeps
+// the total copying linear in the bytes received.
+constexpr size_t kCompactThreshold = 4096;
+
+}  // namespace
+
+uint8_t FrameCodec::crc8(const void* bytes, int32_t length) {
+  if (!bytes || length < 1) return 0;
+  const auto* p = static_cast<const uint8_t*>(bytes);
+  uint8_t crc = 0;
+  for (int32_t i = 0; i < length; ++i) crc = kCrcTable[crc ^ p[i]];
+  return crc;
+}
+
+uint8_t FrameCodec::crc8(std::string_view bytes) {
+  uint8_t crc = 0;
+  for (unsigned char c : bytes) crc = kCrcTable[crc ^ c];
+  return crc;
+}
+
+std::optional<std::string> FrameCodec::encodeBody(std::string_view body) {
+  if (body.size() > kMaxBodyLength) return std::nullopt;
+  const size_t length = body.size() + kMinFrameLength;
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "%06d", static_cast<int>(length));
+  std::string frame;
+  frame.reserve(length);
+  frame.append(digits, kPrefixLength);
+  frame.append(body);
+  frame.push_back(static_cast<char>(crc8(frame)));
+  return frame;
+}
+
+std::optional<std::string> FrameCodec::encodeText(std::string_view text) {
+  std::optional<std::string> body = core::utf8ToGb18030(text);
+  if (!body) return std::nullopt;
+  return encodeBody(*body);
+}
+
+bool FrameCodec::isValidFrame(std::string_view frame) {
+  if (frame.empty()) return false;
+  const uint8_t last = static_cast<uint8_t>(frame.back());
+  return crc8(frame.substr(0, frame.size() - 1)) == last;
+}
+
+std::string FrameCodec::terminatedBody(int code, const std::vector<Text>& fields) {
+  std::string body = "\r\n" + std::to_string(code) + "\r\n";
+  for (const Text& field : fields) {
+    if (!field) break;  // an unset field ends the list
+    body += *field;
+    body += "\r\n";
+  }
+  return body;
+}
+
+std::string FrameCodec::joinedBody(int code, const std::vector<std::string>& fields) {
+  std::string body = "\r\n" + std::to_string(code) + "\r\n";
+  for (size_t i = 0; i < fields.size(); ++i) {
+    if (i > 0) body += "\r\n";
+    body += fields[i];
+  }
+  return body;
+}
+
+void FrameReassembler::append(std::string_view chunk) {
+  if (m_offset == m_buffer.size()) {
+    m_buffer.clear();
+    m_offset = 0;
+  } else if (m_offset >= kCompactThreshold && m_offset * 2 >= m_buffer.size()) {
+    m_buffer.erase(0, m_offset);
+    m_offset = 0;
+  }
+  m_buffer.append(chunk);
+}
+
+FrameReassembler::Result FrameReassembler::next() {
+  Result result;
+  const size_t available = buffered();
+  if (available < FrameCodec::kPrefixLength) {
+    result.status = Status::NeedPrefix;
+    return result;
+  }
+  // The prefix is read as text: leading blanks and a sign are taken, digits up to the first
+  // other character; anything that is not text gives 0.
+  const std::string_view prefix(m_buffer.data() + m_offset, FrameCodec::kPrefixLength);
+  const int32_t length = core::isValidUtf8(prefix) ? core::parseInt(prefix) : 0;
+  result.length = length;
+  if (length < static_cast<int32_t>(FrameCodec::kMinFrameLength)) {
+    result.status = Status::Corrupt;
+    return result;
+  }
+  if (static_cast<size_t>(length) > available) {
+    result.status = Status::NeedBody;
+    return result;
+  }
+  result.status = Status::Frame;
+  result.frame = std::string_view(m_buffer.data() + m_offset, static_cast<size_t>(length));
+  m_offset += static_cast<size_t>(length);
+  return result;
+}
+
+void FrameReassembler::clear() {
+  m_buffer.clear();
+  m_offset = 0;
+}
+
+}  // namespace kt

@@ -1,0 +1,184 @@
+#include "link/ServerNetworkCenter.h"
+
+#include "app/DataCenter.h"
+#include "link/ClientNetworkCenter.h"
+#include "link/RunLoopSocket.h"
+#include "platform/core/Error.h"
+#include "platform/core/Log.h"
+#include "platform/core/RunLoop.h"
+#include "platform/core/TextEncoding.h"
+#include "platform/core/UserDefaults.h"
+#include "platform/core/Value.h"
+
+namespace kt {
+namespace {
+
+constexpr double kConnectTimeout = 2.0;
+constexpr double kWriteTimeout = 5.0;
+constexpr double kNoTimeout = -1;
+constexpr long kTag = 0;
+
+std::unique_ptr<ServerNetworkCenter>& sharedCenter() {
+  static std::unique_ptr<ServerNetworkCenter> instance;
+  return instance;
+}
+
+}  // namespace
+
+// The socket holds its delegate strongly; this small object forwards to the center and is cut
+// off from it when the center goes away.
+class ServerNetworkCenter::SocketDelegate : public RunLoopSocketDelegate {
+ public:
+  explicit SocketDelegate(ServerNetworkCenter* owner) : m_owner(owner) {}
+  void detach() { m_owner = nullptr; }
+
+  void onSocketDidConnectToHost(RunLoopSocket& socket, const std::string&, uint16_t) override {
+    if (m_owner) m_owner->didConnect(socket);
+  }
+  void onSocketDidReadData(RunLoopSocket& socket, const std::string& data, long) override {
+    if (m_owner) m_owner->didReadData(socket, data);
+  }
+  void onSocketDidWriteDataWithTag(RunLoopSocket&, long) override {}
+  void onSocketWillDisconnectWithError(RunLoopSocket&, const core::Error*) override {}
+  void onSocketDidDisconnect(RunLoopSocket& socket) override {
+    if (m_owner) m_owner->didDisconnect(socket);
+  }
+
+ private:
+  ServerNetworkCenter* m_owner = nullptr;
+};
+
+ServerNetworkCenter& ServerNetworkCenter::sharedInstance() {
+  auto& instance = sharedCenter();
+  if (!instance) instance = std::make_unique<ServerNetworkCenter>();
+  return *instance;
+}
+
+void ServerNetworkCenter::resetSharedInstanceForTesting() { sharedCenter().reset(); }
+
+ServerNetworkCenter::ServerNetworkCenter() : m_delegate(std::make_shared<SocketDelegate>(this)) {}
+
+ServerNetworkCenter::~ServerNetworkCenter() {
+  m_delegate->detach();
+  if (m_mainSocket) {
+    std::shared_ptr<RunLoopSocket> socket = std::move(m_mainSocket);
+    socket->setDelegate(nullptr);
+    socket->disconnect();
+  }
+}
+
+void ServerNetworkCenter::initConnect() {
+  ClientNetworkCenter& client = ClientNetworkCenter::sharedInstance();
+  if (client.isConnect()) client.disconnectToServer();
+
+  m_receiveData.clear();
+  m_dataOffset = 0;
+  ++m_attempt;
+
+  if (m_mainSocket) {
+    // The earlier socket must deliver nothing more: no data into the emptied buffer, and no
+    // disconnection notice that would read as the failure of the new attempt.
+    std::shared_ptr<RunLoopSocket> old = std::move(m_mainSocket);
+    old->setDelegate(nullptr);
+    old->disconnect();
+    m_isConnect.store(false);
+    // We may be inside one of its callbacks: let it go once control is back in the loop.
+    core::RunLoop::current().releaseLater(std::move(old));
+  }
+  m_mainSocket = RunLoopSocket::create(m_delegate);
+
+  core::UserDefaults& defaults = core::UserDefaults::standard();
+  const std::optional<std::string> host = defaults.stringForKey("Server_Ip");
+  const int32_t port = core::parseInt(defaults.stringForKey("Server_Port").value_or(""));
+  core::logFormat("ServerNetworkCenter trying to connect server ip: %s, port: %i", host ? host->c_str() : "(null)",
+                  port);
+
+  std::shared_ptr<RunLoopSocket> socket = m_mainSocket;
+  core::Error error;
+  if (!socket->connectToHost(host.value_or(""), static_cast<uint16_t>(port), kConnectTimeout, &error)) {
+    core::logLine("Fail to develop connection");
+  }
+}
+
+bool ServerNetworkCenter::getConnected() const { return m_mainSocket && m_mainSocket->isConnected(); }
+
+void ServerNetworkCenter::disconnectToServer() {
+  // The disconnection callback may replace the socket: keep this one alive across the call.
+  std::shared_ptr<RunLoopSocket> socket = m_mainSocket;
+  if (socket) socket->disconnect();
+}
+
+void ServerNetworkCenter::sentMsg(const std::string& text) {
+  core::logLine(text);
+  std::optional<std::string> body = core::utf8ToGb18030(text);
+  if (!body) {
+    KT_LOG("refused a message that is not UTF-8 text");
+    return;
+  }
+  std::optional<std::string> frame = FrameCodec::encodeBody(*body);
+  if (!frame) {
+    KT_LOG("refused a message of %zu bytes: a frame holds at most %zu", body->size(), FrameCodec::kMaxBodyLength);
+    return;
+  }
+  if (!m_mainSocket) {
+    KT_LOG("no connection: message dropped");
+    return;
+  }
+  m_mainSocket->writeData(*frame, kWriteTimeout, kTag);
+}
+
+void ServerNetworkCenter::sentMsg(int code, const std::vector<Text>& fields) {
+  sentMsg(FrameCodec::terminatedBody(code, fields));
+}
+
+void ServerNetworkCenter::sendMsg(int code, const std::vector<std::string>& fields) {
+  sentMsg(FrameCodec::joinedBody(code, fields));
+}
+
+void ServerNetworkCenter::didConnect(RunLoopSocket& socket) {
+  if (!isCurrent(socket)) return;
+  core::logLine("ServerNetworkCenter did connect to server");
+  // Observers run while isConnect still reads NO; they may send, close or reconnect.
+  DataCenter::sharedInstance().forwardNoticeCode(kBusCodeSystemMessage, kBusServerConnected);
+  if (!isCurrent(socket) || !socket.isConnected()) return;
+  socket.readDataWithTimeout(kNoTimeout, kTag);
+  m_isConnect.store(true);
+}
+
+void ServerNetworkCenter::didReadData(RunLoopSocket& socket, const std::string& data) {
+  if (!isCurrent(socket)) return;
+  const uint64_t attempt = m_attempt;
+  m_receiveData.append(data);
+  for (;;) {
+    const FrameReassembler::Result cut = m_receiveData.next();
+    if (cut.status == FrameReassembler::Status::NeedPrefix || cut.status == FrameReassembler::Status::NeedBody) break;
+    if (cut.status == FrameReassembler::Status::Corrupt) {
+      // Nothing marks where a frame starts but the length: the stream cannot be followed any
+      // further. Start clean: drop what is buffered and the connection with it.
+      KT_LOG("corrupt stream (length prefix %d): %zu buffered bytes dropped, closing the connection", cut.length,
+             m_receiveData.buffered());
+      m_receiveData.clear();
+      std::shared_ptr<RunLoopSocket> keep = socket.shared_from_this();
+      keep->disconnect();
+      return;
+    }
+    if (!FrameCodec::isValidFrame(cut.frame)) continue;
+    std::optional<std::string> text = core::gb18030ToUtf8(cut.frame.substr(0, cut.frame.size() - 1));
+    if (!text) continue;
+    DataCenter::sharedInstance().forwardNoticeCode(kBusCodeTcpMessage, *text);
+    // An observer started a new connection: what was buffered belonged to the old one.
+    if (m_attempt != attempt) return;
+  }
+  if (isCurrent(socket) && socket.isConnected()) socket.readDataWithTimeout(kNoTimeout, kTag);
+}
+
+void ServerNetworkCenter::didDisconnect(RunLoopSocket& socket) {
+  if (!isCurrent(socket)) return;
+  const uint64_t attempt = m_attempt;
+  core::logLine("ServerNetworkCenter did disconnect already");
+  DataCenter::sharedInstance().forwardNoticeCode(kBusCodeSystemMessage, kBusServerDidDisconnect);
+  // An observer that reconnected at once has already reset the flag for its new attempt.
+  if (m_attempt == attempt) m_isConnect.store(false);
+}
+
+}  // namespace kt

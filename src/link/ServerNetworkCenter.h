@@ -1,0 +1,80 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "link/FrameCodec.h"
+#include "link/RecordField.h"
+
+namespace kt {
+
+class RunLoopSocket;
+
+// The one TCP connection to the venue's room server: opens it on request, frames and writes
+// outgoing messages, cuts the incoming stream into frames, checks each frame's CRC and posts
+// the text of every good frame on the event bus ("getDataFromCenter", code "tcpMsg"), and the
+// connection's opening and closing with code "sysMsg". It does not reconnect by itself.
+// Main thread only; everything it posts is posted synchronously from the socket's callbacks.
+class ServerNetworkCenter {
+ public:
+  // The process-wide link, created on first use.
+  static ServerNetworkCenter& sharedInstance();
+  // Tests only: drops the process-wide link (its socket is silenced and closed).
+  static void resetSharedInstanceForTesting();
+
+  ServerNetworkCenter();
+  ~ServerNetworkCenter();
+  ServerNetworkCenter(const ServerNetworkCenter&) = delete;
+  ServerNetworkCenter& operator=(const ServerNetworkCenter&) = delete;
+
+  // Starts a new connection attempt to the "Server_Ip" / "Server_Port" settings (read at each
+  // call), closing the venue-client link first when it is connected. A socket still connected
+  // or connecting is silenced and closed first: nothing from it reaches the bus any more.
+  void initConnect();
+  // Whether the socket itself is connected.
+  bool getConnected() const;
+  // Closes the connection; "serverDidDisconnect" is posted before this returns.
+  void disconnectToServer();
+
+  // YES from the connect callback to the disconnect callback.
+  bool isConnect() const { return m_isConnect.load(); }
+  void setIsConnect(bool connected) { m_isConnect.store(connected); }
+
+  // Frames a message text as it stands and writes it (5.0 s time-out). A text that is not
+  // UTF-8, or whose frame would exceed 999,999 bytes, is refused and logged.
+  void sentMsg(const std::string& text);
+  // "\r\n<code>\r\n" then each field followed by "\r\n", up to the first unset field.
+  void sentMsg(int code, const std::vector<Text>& fields);
+  // "\r\n<code>\r\n" then the fields joined by "\r\n" (nothing after the last one).
+  void sendMsg(int code, const std::vector<std::string>& fields);
+
+  // True when the frame's last byte is the CRC of all the bytes before it.
+  static bool checkIfVaildMsg(std::string_view frame) { return FrameCodec::isValidFrame(frame); }
+  static uint8_t getCRC(const void* bytes, int32_t length) { return FrameCodec::crc8(bytes, length); }
+
+  // The current socket (none before the first initConnect).
+  const std::shared_ptr<RunLoopSocket>& mainSocket() const { return m_mainSocket; }
+  int32_t dataOffset() const { return m_dataOffset; }
+
+ private:
+  class SocketDelegate;
+
+  void didConnect(RunLoopSocket& socket);
+  void didReadData(RunLoopSocket& socket, const std::string& data);
+  void didDisconnect(RunLoopSocket& socket);
+  bool isCurrent(const RunLoopSocket& socket) const { return m_mainSocket.get() == &socket; }
+
+  std::shared_ptr<SocketDelegate> m_delegate;
+  std::shared_ptr<RunLoopSocket> m_mainSocket;
+  std::atomic<bool> m_isConnect{false};
+  FrameReassembler m_receiveData;
+  int32_t m_dataOffset = 0;
+  // Counts connection attempts, so a callback can tell that a new attempt began inside it.
+  uint64_t m_attempt = 0;
+};
+
+}  // namespace kt

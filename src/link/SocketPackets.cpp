@@ -1,0 +1,21 @@
+#include "link/SocketPackets.h"
+
+namespace kt {
+
+SocketReadPacket::SocketReadPacket(std::shared_ptr<std::string> callerBuffer, uint64_t offset, uint64_t maximum,
+                                   double seconds, uint64_t length, std::optional<std::string> terminator, long t)
+    : readLength(length), maxLength(maximum), timeout(seconds), term(std::move(terminator)), tag(t) {
+  if (callerBuffer) {
+    buffer = std::move(callerBuffer);
+    startOffset = offset;
+    originalBufferLength = buffer->size();
+    bufferOwner = false;
+  } else {
+    buffer = std::make_shared<std::string>();
+    startOffset = 0;
+    originalBufferLength = 0;
+    bufferOwner = true;
+  }
+}
+
+}  // namespace kt
