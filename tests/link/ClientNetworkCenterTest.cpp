@@ -197,6 +197,7 @@ TEST_F(ClientNetworkCenterTest, ConnectingAgainReplacesThePendingRetry) {
   auto timer = core::Timer::scheduled(3.0, false, [&](core::Timer&) { passed = true; });
   ASSERT_TRUE(support::runUntil([&] { return passed; }, 10));
   EXPECT_EQ(attemptTimes.size(), 2u);
+  EXPECT_TRUE(venueClient.waitForConnections(2, 5));
   EXPECT_EQ(venueClient.connectionsAccepted(), 2u);
 }
 

@@ -230,7 +230,7 @@ TEST_F(ServerNetworkCenterTest, ReconnectingFromTheDisconnectObserver) {
   ASSERT_EQ(events.size(), 3u);
   EXPECT_EQ(events[1].detail, kBusServerDidDisconnect);
   EXPECT_TRUE(center().isConnect());
-  EXPECT_EQ(server.connectionsAccepted(), 2u);
+  EXPECT_TRUE(server.waitForConnections(2, 5));
 
   // The new connection works both ways.
   onEvent = nullptr;
