@@ -25,7 +25,7 @@
 namespace kt {
 namespace {
 
-constexpr const char* kSocketErrorText = "General socket error";
+constexpr const char* kSocketErrorText = "General CFSocket error";
 constexpr const char* kBadAddressText = "remoteAddr parameter is not a valid address";
 constexpr const char* kBadGroupText = "Invalid group and/or address, not matching existing socket(s)";
 constexpr const char* kIPv4UnavailableText = "IPv4 is unavailable due to binding/connecting using IPv6 only";
@@ -528,7 +528,7 @@ std::optional<RunLoopUdpSocket::Family> RunLoopUdpSocket::socketForPacket(const 
 
 bool RunLoopUdpSocket::pollDescriptor(int fd, short events) const {
   if (fd < 0) {
-    KT_LOG("Error - Could not get native handle from socket");
+    KT_LOG("Error - Could not get CFSocketNativeHandle from CFSocketRef");
     return false;
   }
   pollfd entry{fd, events, 0};

@@ -73,7 +73,7 @@ class RunLoopUdpSocket : public std::enable_shared_from_this<RunLoopUdpSocket> {
   // The socket's own errors.
   static constexpr const char* ErrorDomain = "RunLoopUdpSocketErrorDomain";
   enum ErrorCode : int64_t {
-    SocketError = -1,           // "General socket error"
+    SocketError = -1,           // "General CFSocket error"
     BadParamError = 1,          // an address that is not valid, or a group not matching the sockets
     IPv4UnavailableError = 2,
     IPv6UnavailableError = 3,
