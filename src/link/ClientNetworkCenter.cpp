@@ -1,6 +1,7 @@
 #include "link/ClientNetworkCenter.h"
 
 #include "app/DataCenter.h"
+#include "link/LinkSocketDelegate.h"
 #include "link/RunLoopSocket.h"
 #include "link/ServerNetworkCenter.h"
 #include "platform/core/Error.h"
@@ -26,29 +27,6 @@ std::unique_ptr<ClientNetworkCenter>& sharedCenter() {
 
 }  // namespace
 
-// The socket holds its delegate strongly; this small object forwards to the center and is cut
-// off from it when the center goes away.
-class ClientNetworkCenter::SocketDelegate : public RunLoopSocketDelegate {
- public:
-  explicit SocketDelegate(ClientNetworkCenter* owner) : m_owner(owner) {}
-  void detach() { m_owner = nullptr; }
-
-  void onSocketDidConnectToHost(RunLoopSocket& socket, const std::string&, uint16_t) override {
-    if (m_owner) m_owner->didConnect(socket);
-  }
-  void onSocketDidReadData(RunLoopSocket& socket, const std::string& data, long) override {
-    if (m_owner) m_owner->didReadData(socket, data);
-  }
-  void onSocketDidWriteDataWithTag(RunLoopSocket&, long) override {}
-  void onSocketWillDisconnectWithError(RunLoopSocket&, const core::Error*) override {}
-  void onSocketDidDisconnect(RunLoopSocket& socket) override {
-    if (m_owner) m_owner->didDisconnect(socket);
-  }
-
- private:
-  ClientNetworkCenter* m_owner = nullptr;
-};
-
 ClientNetworkCenter& ClientNetworkCenter::sharedInstance() {
   auto& instance = sharedCenter();
   if (!instance) instance = std::make_unique<ClientNetworkCenter>();
@@ -57,7 +35,7 @@ ClientNetworkCenter& ClientNetworkCenter::sharedInstance() {
 
 void ClientNetworkCenter::resetSharedInstanceForTesting() { sharedCenter().reset(); }
 
-ClientNetworkCenter::ClientNetworkCenter() : m_delegate(std::make_shared<SocketDelegate>(this)) {}
+ClientNetworkCenter::ClientNetworkCenter() : m_delegate(std::make_shared<LinkSocketDelegate>(static_cast<LinkSocketOwner*>(this))) {}
 
 ClientNetworkCenter::~ClientNetworkCenter() {
   m_delegate->detach();
@@ -118,16 +96,8 @@ void ClientNetworkCenter::disconnectToServer() {
 }
 
 void ClientNetworkCenter::sentMsg(const std::string& text) {
-  std::optional<std::string> body = core::utf8ToGb18030(text);
-  if (!body) {
-    KT_LOG("refused a message that is not UTF-8 text");
-    return;
-  }
-  std::optional<std::string> frame = FrameCodec::encodeBody(*body);
-  if (!frame) {
-    KT_LOG("refused a message of %zu bytes: a frame holds at most %zu", body->size(), FrameCodec::kMaxBodyLength);
-    return;
-  }
+  std::optional<std::string> frame = FrameCodec::encodeText(text);
+  if (!frame) return;
   if (!m_mainSocket) {
     KT_LOG("no connection: message dropped");
     return;
@@ -139,7 +109,7 @@ void ClientNetworkCenter::sentMsg(int code, const std::vector<Text>& fields) {
   sentMsg(FrameCodec::terminatedBody(code, fields));
 }
 
-void ClientNetworkCenter::didConnect(RunLoopSocket& socket) {
+void ClientNetworkCenter::linkDidConnect(RunLoopSocket& socket) {
   if (!isCurrent(socket)) return;
   core::logLine("ClientNetworkCenter did connect to server");
   DataCenter::sharedInstance().forwardNoticeCode(kBusCodeSystemMessage, kBusClientConnected);
@@ -149,7 +119,7 @@ void ClientNetworkCenter::didConnect(RunLoopSocket& socket) {
   m_isStopRetry.store(false);
 }
 
-void ClientNetworkCenter::didReadData(RunLoopSocket& socket, const std::string& data) {
+void ClientNetworkCenter::linkDidReadData(RunLoopSocket& socket, const std::string& data) {
   if (!isCurrent(socket)) return;
   const uint64_t attempt = m_attempt;
   m_receiveData.append(data);
@@ -183,7 +153,7 @@ void ClientNetworkCenter::didReadData(RunLoopSocket& socket, const std::string& 
   if (isCurrent(socket) && socket.isConnected()) socket.readDataWithTimeout(kNoTimeout, kTag);
 }
 
-void ClientNetworkCenter::didDisconnect(RunLoopSocket& socket) {
+void ClientNetworkCenter::linkDidDisconnect(RunLoopSocket& socket) {
   if (!isCurrent(socket)) return;
   const uint64_t attempt = m_attempt;
   core::logLine("ClientNetworkCenter did disconnect already");

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "link/FrameCodec.h"
+#include "link/LinkSocketDelegate.h"
 #include "link/RecordField.h"
 
 namespace core {
@@ -23,7 +24,7 @@ class RunLoopSocket;
 // room-server link exclude each other: each closes the other before it connects. Frames and
 // notices are those of the room-server link ("tcpMsg"; "sysMsg" with "clientConnected" and
 // "clientDidDisconnect"). Main thread only.
-class ClientNetworkCenter {
+class ClientNetworkCenter : private LinkSocketOwner {
  public:
   // The process-wide link, created on first use.
   static ClientNetworkCenter& sharedInstance();
@@ -65,15 +66,14 @@ class ClientNetworkCenter {
   const std::shared_ptr<RunLoopSocket>& mainSocket() const { return m_mainSocket; }
 
  private:
-  class SocketDelegate;
 
-  void didConnect(RunLoopSocket& socket);
-  void didReadData(RunLoopSocket& socket, const std::string& data);
-  void didDisconnect(RunLoopSocket& socket);
+  void linkDidConnect(RunLoopSocket& socket) override;
+  void linkDidReadData(RunLoopSocket& socket, const std::string& data) override;
+  void linkDidDisconnect(RunLoopSocket& socket) override;
   bool isCurrent(const RunLoopSocket& socket) const { return m_mainSocket.get() == &socket; }
   void cancelRetry();
 
-  std::shared_ptr<SocketDelegate> m_delegate;
+  std::shared_ptr<LinkSocketDelegate> m_delegate;
   std::atomic<bool> m_isConnect{false};
   std::atomic<bool> m_isStopRetry{true};
   std::shared_ptr<core::Timer> m_retryTimer;

@@ -1,5 +1,7 @@
 #include "link/FrameCodec.h"
 
+#include "platform/core/Log.h"
+
 #include <array>
 #include <cstdio>
 
@@ -56,8 +58,13 @@ std::optional<std::string> FrameCodec::encodeBody(std::string_view body) {
 
 std::optional<std::string> FrameCodec::encodeText(std::string_view text) {
   std::optional<std::string> body = core::utf8ToGb18030(text);
-  if (!body) return std::nullopt;
-  return encodeBody(*body);
+  if (!body) {
+    KT_LOG("refused a message that is not UTF-8 text");
+    return std::nullopt;
+  }
+  std::optional<std::string> frame = encodeBody(*body);
+  if (!frame) KT_LOG("refused a message of %zu bytes: a frame holds at most %zu", body->size(), kMaxBodyLength);
+  return frame;
 }
 
 bool FrameCodec::isValidFrame(std::string_view frame) {

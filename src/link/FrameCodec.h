@@ -33,8 +33,8 @@ class FrameCodec {
   // Frames raw body bytes: "%06d" length, body, CRC. nullopt when the frame would be longer
   // than six digits can state.
   static std::optional<std::string> encodeBody(std::string_view body);
-  // Frames a UTF-8 text as it stands (encoded in GB 18030). nullopt when the text is not valid
-  // UTF-8 or the frame would be too long.
+  // Frames a UTF-8 text as it stands (encoded in GB 18030). nullopt, logged, when the text is not
+  // valid UTF-8 or the frame would be too long.
   static std::optional<std::string> encodeText(std::string_view text);
 
   // True when the last byte is the CRC of all the bytes before it. An empty input is not a frame.

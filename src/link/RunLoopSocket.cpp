@@ -822,124 +822,28 @@ uint16_t RunLoopSocket::portFromAddress(const std::string& address) {
   return ntohs(port);
 }
 
-namespace {
-
-struct AddressLookup {
-  const std::shared_ptr<net::Socket>& socket;
-  int native;
-  size_t capacity;
-};
-
-std::string lookUp(const AddressLookup& l, bool peer) {
-  if (l.socket) return peer ? l.socket->peerAddress() : l.socket->address();
-  if (l.native > 0) return addressOfDescriptor(l.native, peer, l.capacity);
+// The first address found, in the order: IPv4 socket object, IPv6 socket object, IPv4
+// descriptor, IPv6 descriptor; limited to the families asked for. Empty when none is present.
+std::string RunLoopSocket::firstAddress(bool peer, bool want4, bool want6) const {
+  if (want4 && m_socket4) return peer ? m_socket4->peerAddress() : m_socket4->address();
+  if (want6 && m_socket6) return peer ? m_socket6->peerAddress() : m_socket6->address();
+  if (want4 && m_nativeSocket4 > 0) return addressOfDescriptor(m_nativeSocket4, peer, sizeof(sockaddr_in));
+  if (want6 && m_nativeSocket6 > 0) return addressOfDescriptor(m_nativeSocket6, peer, sizeof(sockaddr_in6));
   return {};
 }
 
-bool present(const AddressLookup& l) { return l.socket || l.native > 0; }
-
-}  // namespace
-
-#define KT_SOCKET_LOOKUPS                                                  \
-  AddressLookup v4s{m_socket4, 0, sizeof(sockaddr_in)};                    \
-  AddressLookup v6s{m_socket6, 0, sizeof(sockaddr_in6)};                   \
-  static const std::shared_ptr<net::Socket> none;                          \
-  AddressLookup v4n{none, m_nativeSocket4, sizeof(sockaddr_in)};           \
-  AddressLookup v6n{none, m_nativeSocket6, sizeof(sockaddr_in6)};
-
-std::optional<std::string> RunLoopSocket::connectedHost() const {
-  KT_SOCKET_LOOKUPS
-  for (const auto* l : {&v4s, &v6s, &v4n, &v6n})
-    if (present(*l)) return hostFromAddress(lookUp(*l, true));
-  return std::nullopt;
-}
-
-uint16_t RunLoopSocket::connectedPort() const {
-  KT_SOCKET_LOOKUPS
-  for (const auto* l : {&v4s, &v6s, &v4n, &v6n})
-    if (present(*l)) return portFromAddress(lookUp(*l, true));
-  return 0;
-}
-
-std::optional<std::string> RunLoopSocket::localHost() const {
-  KT_SOCKET_LOOKUPS
-  for (const auto* l : {&v4s, &v6s, &v4n, &v6n})
-    if (present(*l)) return hostFromAddress(lookUp(*l, false));
-  return std::nullopt;
-}
-
-uint16_t RunLoopSocket::localPort() const {
-  KT_SOCKET_LOOKUPS
-  for (const auto* l : {&v4s, &v6s, &v4n, &v6n})
-    if (present(*l)) return portFromAddress(lookUp(*l, false));
-  return 0;
-}
-
-std::optional<std::string> RunLoopSocket::connectedHost4() const {
-  KT_SOCKET_LOOKUPS
-  (void)v6s, (void)v6n;
-  for (const auto* l : {&v4s, &v4n})
-    if (present(*l)) return hostFromAddress(lookUp(*l, true));
-  return std::nullopt;
-}
-
-uint16_t RunLoopSocket::connectedPort4() const {
-  KT_SOCKET_LOOKUPS
-  (void)v6s, (void)v6n;
-  for (const auto* l : {&v4s, &v4n})
-    if (present(*l)) return portFromAddress(lookUp(*l, true));
-  return 0;
-}
-
-std::optional<std::string> RunLoopSocket::localHost4() const {
-  KT_SOCKET_LOOKUPS
-  (void)v6s, (void)v6n;
-  for (const auto* l : {&v4s, &v4n})
-    if (present(*l)) return hostFromAddress(lookUp(*l, false));
-  return std::nullopt;
-}
-
-uint16_t RunLoopSocket::localPort4() const {
-  KT_SOCKET_LOOKUPS
-  (void)v6s, (void)v6n;
-  for (const auto* l : {&v4s, &v4n})
-    if (present(*l)) return portFromAddress(lookUp(*l, false));
-  return 0;
-}
-
-std::optional<std::string> RunLoopSocket::connectedHost6() const {
-  KT_SOCKET_LOOKUPS
-  (void)v4s, (void)v4n;
-  for (const auto* l : {&v6s, &v6n})
-    if (present(*l)) return hostFromAddress(lookUp(*l, true));
-  return std::nullopt;
-}
-
-uint16_t RunLoopSocket::connectedPort6() const {
-  KT_SOCKET_LOOKUPS
-  (void)v4s, (void)v4n;
-  for (const auto* l : {&v6s, &v6n})
-    if (present(*l)) return portFromAddress(lookUp(*l, true));
-  return 0;
-}
-
-std::optional<std::string> RunLoopSocket::localHost6() const {
-  KT_SOCKET_LOOKUPS
-  (void)v4s, (void)v4n;
-  for (const auto* l : {&v6s, &v6n})
-    if (present(*l)) return hostFromAddress(lookUp(*l, false));
-  return std::nullopt;
-}
-
-uint16_t RunLoopSocket::localPort6() const {
-  KT_SOCKET_LOOKUPS
-  (void)v4s, (void)v4n;
-  for (const auto* l : {&v6s, &v6n})
-    if (present(*l)) return portFromAddress(lookUp(*l, false));
-  return 0;
-}
-
-#undef KT_SOCKET_LOOKUPS
+std::optional<std::string> RunLoopSocket::connectedHost() const { return hostFromAddress(firstAddress(true, true, true)); }
+uint16_t RunLoopSocket::connectedPort() const { return portFromAddress(firstAddress(true, true, true)); }
+std::optional<std::string> RunLoopSocket::localHost() const { return hostFromAddress(firstAddress(false, true, true)); }
+uint16_t RunLoopSocket::localPort() const { return portFromAddress(firstAddress(false, true, true)); }
+std::optional<std::string> RunLoopSocket::connectedHost4() const { return hostFromAddress(firstAddress(true, true, false)); }
+uint16_t RunLoopSocket::connectedPort4() const { return portFromAddress(firstAddress(true, true, false)); }
+std::optional<std::string> RunLoopSocket::localHost4() const { return hostFromAddress(firstAddress(false, true, false)); }
+uint16_t RunLoopSocket::localPort4() const { return portFromAddress(firstAddress(false, true, false)); }
+std::optional<std::string> RunLoopSocket::connectedHost6() const { return hostFromAddress(firstAddress(true, false, true)); }
+uint16_t RunLoopSocket::connectedPort6() const { return portFromAddress(firstAddress(true, false, true)); }
+std::optional<std::string> RunLoopSocket::localHost6() const { return hostFromAddress(firstAddress(false, false, true)); }
+uint16_t RunLoopSocket::localPort6() const { return portFromAddress(firstAddress(false, false, true)); }
 
 std::optional<std::string> RunLoopSocket::connectedAddress() const {
   if (auto socket = getSocket()) {

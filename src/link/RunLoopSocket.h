@@ -253,6 +253,8 @@ class RunLoopSocket : public std::enable_shared_from_this<RunLoopSocket> {
  private:
   enum class Step { ReadDequeue, WriteDequeue, ScheduleDisconnect };
 
+  std::string firstAddress(bool peer, bool want4, bool want6) const;
+
   // Wraps a member call for the run loop: nothing when the socket is gone; otherwise the
   // socket is kept alive across the call and released on a later turn.
   template <typename Fn>

@@ -2,6 +2,7 @@
 
 #include "app/DataCenter.h"
 #include "link/ClientNetworkCenter.h"
+#include "link/LinkSocketDelegate.h"
 #include "link/RunLoopSocket.h"
 #include "platform/core/Error.h"
 #include "platform/core/Log.h"
@@ -25,29 +26,6 @@ std::unique_ptr<ServerNetworkCenter>& sharedCenter() {
 
 }  // namespace
 
-// The socket holds its delegate strongly; this small object forwards to the center and is cut
-// off from it when the center goes away.
-class ServerNetworkCenter::SocketDelegate : public RunLoopSocketDelegate {
- public:
-  explicit SocketDelegate(ServerNetworkCenter* owner) : m_owner(owner) {}
-  void detach() { m_owner = nullptr; }
-
-  void onSocketDidConnectToHost(RunLoopSocket& socket, const std::string&, uint16_t) override {
-    if (m_owner) m_owner->didConnect(socket);
-  }
-  void onSocketDidReadData(RunLoopSocket& socket, const std::string& data, long) override {
-    if (m_owner) m_owner->didReadData(socket, data);
-  }
-  void onSocketDidWriteDataWithTag(RunLoopSocket&, long) override {}
-  void onSocketWillDisconnectWithError(RunLoopSocket&, const core::Error*) override {}
-  void onSocketDidDisconnect(RunLoopSocket& socket) override {
-    if (m_owner) m_owner->didDisconnect(socket);
-  }
-
- private:
-  ServerNetworkCenter* m_owner = nullptr;
-};
-
 ServerNetworkCenter& ServerNetworkCenter::sharedInstance() {
   auto& instance = sharedCenter();
   if (!instance) instance = std::make_unique<ServerNetworkCenter>();
@@ -56,7 +34,7 @@ ServerNetworkCenter& ServerNetworkCenter::sharedInstance() {
 
 void ServerNetworkCenter::resetSharedInstanceForTesting() { sharedCenter().reset(); }
 
-ServerNetworkCenter::ServerNetworkCenter() : m_delegate(std::make_shared<SocketDelegate>(this)) {}
+ServerNetworkCenter::ServerNetworkCenter() : m_delegate(std::make_shared<LinkSocketDelegate>(static_cast<LinkSocketOwner*>(this))) {}
 
 ServerNetworkCenter::~ServerNetworkCenter() {
   m_delegate->detach();
@@ -110,16 +88,8 @@ void ServerNetworkCenter::disconnectToServer() {
 
 void ServerNetworkCenter::sentMsg(const std::string& text) {
   core::logLine(text);
-  std::optional<std::string> body = core::utf8ToGb18030(text);
-  if (!body) {
-    KT_LOG("refused a message that is not UTF-8 text");
-    return;
-  }
-  std::optional<std::string> frame = FrameCodec::encodeBody(*body);
-  if (!frame) {
-    KT_LOG("refused a message of %zu bytes: a frame holds at most %zu", body->size(), FrameCodec::kMaxBodyLength);
-    return;
-  }
+  std::optional<std::string> frame = FrameCodec::encodeText(text);
+  if (!frame) return;
   if (!m_mainSocket) {
     KT_LOG("no connection: message dropped");
     return;
@@ -135,7 +105,7 @@ void ServerNetworkCenter::sendMsg(int code, const std::vector<std::string>& fiel
   sentMsg(FrameCodec::joinedBody(code, fields));
 }
 
-void ServerNetworkCenter::didConnect(RunLoopSocket& socket) {
+void ServerNetworkCenter::linkDidConnect(RunLoopSocket& socket) {
   if (!isCurrent(socket)) return;
   core::logLine("ServerNetworkCenter did connect to server");
   // Observers run while isConnect still reads NO; they may send, close or reconnect.
@@ -145,7 +115,7 @@ void ServerNetworkCenter::didConnect(RunLoopSocket& socket) {
   m_isConnect.store(true);
 }
 
-void ServerNetworkCenter::didReadData(RunLoopSocket& socket, const std::string& data) {
+void ServerNetworkCenter::linkDidReadData(RunLoopSocket& socket, const std::string& data) {
   if (!isCurrent(socket)) return;
   const uint64_t attempt = m_attempt;
   m_receiveData.append(data);
@@ -172,7 +142,7 @@ void ServerNetworkCenter::didReadData(RunLoopSocket& socket, const std::string& 
   if (isCurrent(socket) && socket.isConnected()) socket.readDataWithTimeout(kNoTimeout, kTag);
 }
 
-void ServerNetworkCenter::didDisconnect(RunLoopSocket& socket) {
+void ServerNetworkCenter::linkDidDisconnect(RunLoopSocket& socket) {
   if (!isCurrent(socket)) return;
   const uint64_t attempt = m_attempt;
   core::logLine("ServerNetworkCenter did disconnect already");

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "link/FrameCodec.h"
+#include "link/LinkSocketDelegate.h"
 #include "link/RecordField.h"
 
 namespace kt {
@@ -19,7 +20,7 @@ class RunLoopSocket;
 // the text of every good frame on the event bus ("getDataFromCenter", code "tcpMsg"), and the
 // connection's opening and closing with code "sysMsg". It does not reconnect by itself.
 // Main thread only; everything it posts is posted synchronously from the socket's callbacks.
-class ServerNetworkCenter {
+class ServerNetworkCenter : private LinkSocketOwner {
  public:
   // The process-wide link, created on first use.
   static ServerNetworkCenter& sharedInstance();
@@ -61,14 +62,13 @@ class ServerNetworkCenter {
   int32_t dataOffset() const { return m_dataOffset; }
 
  private:
-  class SocketDelegate;
 
-  void didConnect(RunLoopSocket& socket);
-  void didReadData(RunLoopSocket& socket, const std::string& data);
-  void didDisconnect(RunLoopSocket& socket);
+  void linkDidConnect(RunLoopSocket& socket) override;
+  void linkDidReadData(RunLoopSocket& socket, const std::string& data) override;
+  void linkDidDisconnect(RunLoopSocket& socket) override;
   bool isCurrent(const RunLoopSocket& socket) const { return m_mainSocket.get() == &socket; }
 
-  std::shared_ptr<SocketDelegate> m_delegate;
+  std::shared_ptr<LinkSocketDelegate> m_delegate;
   std::shared_ptr<RunLoopSocket> m_mainSocket;
   std::atomic<bool> m_isConnect{false};
   FrameReassembler m_receiveData;

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+
+#include "link/RunLoopSocket.h"
+
+namespace kt {
+
+// What a framed link hears from its socket.
+class LinkSocketOwner {
+ public:
+  virtual void linkDidConnect(RunLoopSocket& socket) = 0;
+  virtual void linkDidReadData(RunLoopSocket& socket, const std::string& data) = 0;
+  virtual void linkDidDisconnect(RunLoopSocket& socket) = 0;
+
+ protected:
+  ~LinkSocketOwner() = default;
+};
+
+// The socket holds its delegate strongly; this small object forwards to the link that owns it
+// and is cut off from it when the link goes away.
+class LinkSocketDelegate final : public RunLoopSocketDelegate {
+ public:
+  explicit LinkSocketDelegate(LinkSocketOwner* owner) : m_owner(owner) {}
+  void detach() { m_owner = nullptr; }
+
+  void onSocketDidConnectToHost(RunLoopSocket& socket, const std::string&, uint16_t) override {
+    if (m_owner) m_owner->linkDidConnect(socket);
+  }
+  void onSocketDidReadData(RunLoopSocket& socket, const std::string& data, long) override {
+    if (m_owner) m_owner->linkDidReadData(socket, data);
+  }
+  void onSocketDidDisconnect(RunLoopSocket& socket) override {
+    if (m_owner) m_owner->linkDidDisconnect(socket);
+  }
+
+ private:
+  LinkSocketOwner* m_owner = nullptr;
+};
+
+}  // namespace kt
