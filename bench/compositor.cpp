@@ -1,0 +1,217 @@
+// Rendering a full 1024x768 screen of about 200 layers (cards with rounded corners and shadows,
+// images, text drawn into layer content, shape icons): a full frame through the compositor
+// against painting the same screen once into a flat image and blitting that, and a frame after
+// one small layer changed against the same blit. Prints the ratios after the runs.
+#include <benchmark/benchmark.h>
+#include <cairo.h>
+
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/gfx/Compositor.h"
+#include "platform/gfx/Context.h"
+#include "platform/gfx/Font.h"
+#include "platform/gfx/Image.h"
+#include "platform/gfx/Layer.h"
+#include "platform/gfx/TextLayout.h"
+#include "platform/gfx/Transaction.h"
+
+namespace {
+
+using namespace gfx;
+
+constexpr double kWidth = 1024, kHeight = 768;
+
+class TextPainter : public LayerDelegate {
+ public:
+  explicit TextPainter(std::string text) : m_text(std::move(text)) {}
+  void drawLayer(Layer&, Context& ctx) override {
+    TextStyle style = TextStyle::withFont(Font::systemFont(13));
+    TextLayout layout(m_text, style);
+    ctx.setFillColor(Color::darkGray());
+    layout.draw(ctx, Rect(0, 0, 110, 40));
+  }
+
+ private:
+  std::string m_text;
+};
+
+std::shared_ptr<Image> thumbnail(int seed) {
+  std::vector<uint32_t> px(64 * 64);
+  for (int y = 0; y < 64; ++y)
+    for (int x = 0; x < 64; ++x)
+      px[y * 64 + x] = 0xff000000u | (uint32_t((x * 4 + seed * 37) & 255) << 16) | (uint32_t((y * 4) & 255) << 8) |
+                       uint32_t((seed * 91) & 255);
+  return Image::fromPixels(64, 64, std::move(px), 1);
+}
+
+// The screen: a header bar, a grid of 6 x 5 cards (each a shadowed rounded card with an image,
+// two text layers, a badge and
+// an icon) and a row of buttons; about 200 layers.
+struct Screen {
+  std::shared_ptr<Layer> root;
+  std::shared_ptr<Layer> badge;  // the small layer that changes
+  std::vector<std::unique_ptr<TextPainter>> painters;
+
+  Screen() {
+    Transaction::begin();
+    Transaction::setDisableActions(true);
+    root = Layer::create();
+    root->setFrame(Rect(0, 0, kWidth, kHeight));
+    root->setBackgroundColor(Color(0.95, 0.95, 0.97));
+    auto header = Layer::create(LayerKind::Gradient);
+    header->setFrame(Rect(0, 0, kWidth, 64));
+    header->setColors({Color(0.2, 0.3, 0.6), Color(0.1, 0.15, 0.35)});
+    root->addSublayer(header);
+    int n = 0;
+    for (int row = 0; row < 5; ++row) {
+      for (int col = 0; col < 6; ++col, ++n) {
+        auto card = Layer::create();
+        card->setFrame(Rect(20 + col * 166, 80 + row * 130, 150, 116));
+        card->setBackgroundColor(Color::whiteColor());
+        card->setCornerRadius(8);
+        card->setShadowOpacity(0.3);
+        card->setShadowRadius(6);
+        card->setShadowOffset({0, 3});
+        if (n % 2 == 0) card->setShadowPath(Path::roundedRect(Rect(0, 0, 150, 116), 8));
+        auto image = Layer::create();
+        image->setFrame(Rect(8, 8, 64, 64));
+        image->setContents(thumbnail(n));
+        image->setCornerRadius(6);
+        image->setMasksToBounds(true);
+        card->addSublayer(image);
+        for (int t = 0; t < 2; ++t) {
+          auto text = Layer::create();
+          text->setFrame(Rect(8, 76 + t * 18, 110, 20));
+          painters.push_back(std::make_unique<TextPainter>(t ? "演唱 " + std::to_string(n) : "Song title " + std::to_string(n)));
+          text->setDelegate(painters.back().get());
+          text->setNeedsDisplay();
+          card->addSublayer(text);
+        }
+        auto pill = Layer::create();
+        pill->setFrame(Rect(100, 10, 40, 18));
+        pill->setBackgroundColor(Color(0.9, 0.3, 0.3));
+        pill->setCornerRadius(9);
+        pill->setBorderWidth(1);
+        pill->setBorderColor(Color::whiteColor());
+        card->addSublayer(pill);
+        if (n == 13) badge = pill;
+        auto icon = Layer::create(LayerKind::Shape);
+        icon->setFrame(Rect(120, 90, 20, 20));
+        icon->setPath(Path::ellipse(Rect(2, 2, 16, 16)));
+        icon->setFillColor(std::nullopt);
+        icon->setStrokeColor(Color(0.2, 0.5, 0.9));
+        icon->setLineWidth(2);
+        icon->setStrokeEnd(0.75);
+        card->addSublayer(icon);
+        root->addSublayer(card);
+      }
+    }
+    for (int i = 0; i < 10; ++i) {
+      auto button = Layer::create();
+      button->setFrame(Rect(20 + i * 100, 730, 90, 30));
+      button->setBackgroundColor(Color(0.2, 0.5, 0.9));
+      button->setCornerRadius(15);
+      root->addSublayer(button);
+    }
+    Transaction::commit();
+  }
+  ~Screen() {
+    std::function<void(Layer&)> clear = [&](Layer& l) {
+      l.setDelegate(nullptr);
+      for (auto& s : l.sublayers()) clear(*s);
+    };
+    clear(*root);
+  }
+};
+
+int countLayers(const Layer& l) {
+  int n = 1;
+  for (auto& s : l.sublayers()) n += countLayers(*s);
+  return n;
+}
+
+void CompositorFullFrame(benchmark::State& state) {
+  Screen screen;
+  Compositor comp({kWidth, kHeight}, 1);
+  comp.renderFrame(screen.root);
+  for (auto _ : state) {
+    comp.invalidate();
+    benchmark::DoNotOptimize(comp.renderFrame(screen.root));
+  }
+  state.counters["layers"] = countLayers(*screen.root);
+}
+BENCHMARK(CompositorFullFrame)->Unit(benchmark::kMicrosecond);
+
+void CompositorOneSmallChange(benchmark::State& state) {
+  Screen screen;
+  Compositor comp({kWidth, kHeight}, 1);
+  comp.renderFrame(screen.root);
+  bool flip = false;
+  for (auto _ : state) {
+    Transaction::begin();
+    Transaction::setDisableActions(true);
+    screen.badge->setBackgroundColor(flip ? Color(0.9, 0.3, 0.3) : Color(0.3, 0.8, 0.3));
+    Transaction::commit();
+    flip = !flip;
+    benchmark::DoNotOptimize(comp.renderFrame(screen.root));
+  }
+}
+BENCHMARK(CompositorOneSmallChange)->Unit(benchmark::kMicrosecond);
+
+// The baseline: the screen painted once into a flat image, then only blitted.
+void FlatImageBlit(benchmark::State& state) {
+  Screen screen;
+  Compositor once({kWidth, kHeight}, 1);
+  once.renderFrame(screen.root);
+  auto flat = once.snapshot();
+  cairo_surface_t* target = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(kWidth), int(kHeight));
+  for (auto _ : state) {
+    cairo_t* cr = cairo_create(target);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr, flat->cairoSurface(), 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(target);
+  }
+  cairo_surface_destroy(target);
+}
+BENCHMARK(FlatImageBlit)->Unit(benchmark::kMicrosecond);
+
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs)
+      if (run.run_type == Run::RT_Iteration && run.iterations > 0)
+        m_seconds[run.run_name.function_name] = run.real_accumulated_time / static_cast<double>(run.iterations);
+    ConsoleReporter::ReportRuns(runs);
+  }
+  void printRatios() const {
+    auto blit = m_seconds.find("FlatImageBlit");
+    if (blit == m_seconds.end() || blit->second <= 0) return;
+    for (const char* name : {"CompositorFullFrame", "CompositorOneSmallChange"}) {
+      auto it = m_seconds.find(name);
+      if (it == m_seconds.end()) continue;
+      std::printf("%s / flat blit: %.1f (%.0f us vs %.0f us)\n", name, it->second / blit->second, it->second * 1e6,
+                  blit->second * 1e6);
+    }
+  }
+
+ private:
+  std::map<std::string, double> m_seconds;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  reporter.printRatios();
+  benchmark::Shutdown();
+  return 0;
+}

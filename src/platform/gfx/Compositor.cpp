@@ -1,0 +1,1004 @@
+#include "platform/gfx/Compositor.h"
+
+#include <cairo.h>
+#include <pixman.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include "platform/core/Log.h"
+#include "platform/gfx/Context.h"
+#include "platform/gfx/Gradient.h"
+#include "platform/gfx/Image.h"
+#include "platform/gfx/LayerState.h"
+#include "platform/gfx/Path.h"
+
+#include "platform/gfx/Layer.h"
+
+namespace gfx {
+
+namespace {
+
+// Stands for "the whole plane" where a projection reaches behind the eye.
+constexpr double kFar = 1e7;
+constexpr int kMaxOffscreenSide = 8192;
+constexpr double kMaxOffscreenPixels = 4096.0 * 4096.0;
+
+Rect everything() { return Rect(-kFar, -kFar, 2 * kFar, 2 * kFar); }
+
+// A rectangle of whole device pixels.
+struct Box {
+  int x = 0, y = 0, w = 0, h = 0;
+  bool empty() const { return w <= 0 || h <= 0; }
+  Rect rect() const { return Rect(x, y, w, h); }
+};
+
+Box roundOut(const Rect& r) {
+  if (r.isNull() || r.isEmpty()) return {};
+  Rect s = r.standardized();
+  double x1 = std::floor(std::max(s.minX(), -kFar) + 1e-7), y1 = std::floor(std::max(s.minY(), -kFar) + 1e-7);
+  double x2 = std::ceil(std::min(s.maxX(), kFar) - 1e-7), y2 = std::ceil(std::min(s.maxY(), kFar) - 1e-7);
+  if (!(x2 > x1) || !(y2 > y1)) return {};
+  return {static_cast<int>(x1), static_cast<int>(y1), static_cast<int>(x2 - x1), static_cast<int>(y2 - y1)};
+}
+
+// ---- Transforms ----
+
+// Drops the z a transform produces: a layer is flattened into its superlayer's plane.
+Transform3D flattened(Transform3D m) {
+  m.m13 = m.m23 = m.m33 = m.m43 = 0;
+  return m;
+}
+
+Point anchorInBounds(const LayerState& s) {
+  return {s.bounds.x() + s.anchorPoint.x * s.bounds.width(), s.bounds.y() + s.anchorPoint.y * s.bounds.height()};
+}
+
+// The layer's bounds space to its superlayer's bounds space.
+Transform3D layerToSuper(const LayerState& s) {
+  Point a = anchorInBounds(s);
+  Transform3D m = Transform3D::translation(-a.x, -a.y, 0);
+  if (!s.transform.isIdentity()) m = m.concat(s.transform);
+  return m.concat(Transform3D::translation(s.position.x, s.position.y, s.zPosition));
+}
+
+// The sublayer transform, applied about the anchor point.
+Transform3D sublayerSpace(const LayerState& s) {
+  if (s.sublayerTransform.isIdentity()) return Transform3D::identity();
+  Point a = anchorInBounds(s);
+  return Transform3D::translation(-a.x, -a.y, 0)
+      .concat(s.sublayerTransform)
+      .concat(Transform3D::translation(a.x, a.y, 0));
+}
+
+// The affine transform a 3D one amounts to for points of the plane, when it has no perspective.
+bool affineOf(const Transform3D& m, AffineTransform& out) {
+  if (std::fabs(m.m14) > 1e-12 || std::fabs(m.m24) > 1e-12 || !(std::fabs(m.m44) > 1e-12)) return false;
+  double w = m.m44;
+  out = AffineTransform{m.m11 / w, m.m12 / w, m.m21 / w, m.m22 / w, m.m41 / w, m.m42 / w};
+  return true;
+}
+
+bool axisAligned(const Transform3D& m) {
+  AffineTransform a;
+  return affineOf(m, a) && std::fabs(a.b) < 1e-12 && std::fabs(a.c) < 1e-12;
+}
+
+// The bounding box of the rectangle's image; the whole plane when part of it lies behind the eye.
+Rect mapRect(const Transform3D& m, const Rect& r) {
+  if (r.isNull()) return Rect::null();
+  const Point corners[4] = {{r.minX(), r.minY()}, {r.maxX(), r.minY()}, {r.maxX(), r.maxY()}, {r.minX(), r.maxY()}};
+  double x1 = INFINITY, y1 = INFINITY, x2 = -INFINITY, y2 = -INFINITY;
+  for (const Point& c : corners) {
+    Transform3D::Vector4 v = m.apply({c.x, c.y, 0, 1});
+    if (!(v.w > 1e-9)) return everything();
+    double x = v.x / v.w, y = v.y / v.w;
+    x1 = std::min(x1, x), y1 = std::min(y1, y), x2 = std::max(x2, x), y2 = std::max(y2, y);
+  }
+  return Rect(x1, y1, x2 - x1, y2 - y1);
+}
+
+void setMatrix(cairo_t* cr, const AffineTransform& a) {
+  cairo_matrix_t m;
+  cairo_matrix_init(&m, a.a, a.b, a.c, a.d, a.tx, a.ty);
+  cairo_set_matrix(cr, &m);
+}
+
+void setIdentity(cairo_t* cr) { cairo_identity_matrix(cr); }
+
+AffineTransform currentMatrix(cairo_t* cr) {
+  cairo_matrix_t m;
+  cairo_get_matrix(cr, &m);
+  return AffineTransform{m.xx, m.yx, m.xy, m.yy, m.x0, m.y0};
+}
+
+// The clip in device units.
+Rect deviceClip(cairo_t* cr) {
+  cairo_save(cr);
+  setIdentity(cr);
+  double x1, y1, x2, y2;
+  cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
+  cairo_restore(cr);
+  return Rect(x1, y1, x2 - x1, y2 - y1);
+}
+
+// ---- Drawing helpers ----
+
+void setColor(cairo_t* cr, const Color& c) {
+  if (c.isPattern() && c.pattern() && c.pattern()->cairoSurface()) {
+    const Image& img = *c.pattern();
+    cairo_pattern_t* p = cairo_pattern_create_for_surface(img.cairoSurface());
+    cairo_pattern_set_extend(p, CAIRO_EXTEND_REPEAT);
+    cairo_matrix_t m;
+    cairo_matrix_init_scale(&m, img.scale(), img.scale());
+    cairo_pattern_set_matrix(p, &m);
+    cairo_set_source(cr, p);
+    cairo_pattern_destroy(p);
+    return;
+  }
+  auto cl = [](double v) { return std::clamp(std::isfinite(v) ? v : 0.0, 0.0, 1.0); };
+  cairo_set_source_rgba(cr, cl(c.r()), cl(c.g()), cl(c.b()), cl(c.a()));
+}
+
+bool paints(const Color& c) { return c.isPattern() || c.a() > 0; }
+
+double cornerRadiusOf(const LayerState& s) {
+  double limit = std::min(std::fabs(s.bounds.width()), std::fabs(s.bounds.height())) / 2;
+  return std::clamp(s.cornerRadius, 0.0, std::max(0.0, limit));
+}
+
+Path roundedBounds(const Rect& r, double radius, unsigned corners) {
+  if (radius <= 0 || (corners & 0xF) == 0) return Path::rect(r);
+  return Path::roundedRect(r, corners & 0xF, Size{radius, radius});
+}
+
+// Where the contents image goes in the bounds, by gravity; the image's size in points is its
+// pixel size over the layer's contents scale.
+Rect contentsRect(const LayerState& s, const Image& img) {
+  const Rect b = s.bounds.standardized();
+  bool swap = img.orientation() == ImageOrientation::Left || img.orientation() == ImageOrientation::Right ||
+              img.orientation() == ImageOrientation::LeftMirrored || img.orientation() == ImageOrientation::RightMirrored;
+  double cs = s.contentsScale > 0 ? s.contentsScale : 1;
+  double iw = (swap ? img.pixelHeight() : img.pixelWidth()) / cs, ih = (swap ? img.pixelWidth() : img.pixelHeight()) / cs;
+  if (iw <= 0 || ih <= 0) return Rect::null();
+  switch (s.contentsGravity) {
+    case ContentsGravity::Resize:
+      return b;
+    case ContentsGravity::ResizeAspect:
+    case ContentsGravity::ResizeAspectFill: {
+      double k = s.contentsGravity == ContentsGravity::ResizeAspect ? std::min(b.width() / iw, b.height() / ih)
+                                                                    : std::max(b.width() / iw, b.height() / ih);
+      double w = iw * k, h = ih * k;
+      return Rect(b.midX() - w / 2, b.midY() - h / 2, w, h);
+    }
+    default:
+      break;
+  }
+  double x = b.midX() - iw / 2, y = b.midY() - ih / 2;
+  switch (s.contentsGravity) {
+    case ContentsGravity::Top: y = b.minY(); break;
+    case ContentsGravity::Bottom: y = b.maxY() - ih; break;
+    case ContentsGravity::Left: x = b.minX(); break;
+    case ContentsGravity::Right: x = b.maxX() - iw; break;
+    case ContentsGravity::TopLeft: x = b.minX(), y = b.minY(); break;
+    case ContentsGravity::TopRight: x = b.maxX() - iw, y = b.minY(); break;
+    case ContentsGravity::BottomLeft: x = b.minX(), y = b.maxY() - ih; break;
+    case ContentsGravity::BottomRight: x = b.maxX() - iw, y = b.maxY() - ih; break;
+    default: break;
+  }
+  return Rect(x, y, iw, ih);
+}
+
+// Draws the image upright, stretched over r, with hard edges.
+void paintImage(cairo_t* cr, const Image& source, const Rect& r) {
+  std::shared_ptr<Image> up;
+  const Image* img = &source;
+  if (img->orientation() != ImageOrientation::Up) {
+    up = img->upright();
+    img = up.get();
+  }
+  if (!img || !img->cairoSurface() || img->pixelWidth() <= 0 || img->pixelHeight() <= 0) return;
+  if (r.isNull() || r.isEmpty()) return;
+  double sx = r.width() / img->pixelWidth(), sy = r.height() / img->pixelHeight();
+  cairo_save(cr);
+  cairo_translate(cr, r.x(), r.y());
+  cairo_scale(cr, sx, sy);
+  cairo_set_source_surface(cr, img->cairoSurface(), 0, 0);
+  cairo_pattern_t* p = cairo_get_source(cr);
+  cairo_pattern_set_extend(p, CAIRO_EXTEND_PAD);
+  // One image pixel per device pixel draws exactly; otherwise filter.
+  cairo_matrix_t m;
+  cairo_get_matrix(cr, &m);
+  bool exact = std::fabs(std::fabs(m.xx) - 1) < 1e-9 && std::fabs(std::fabs(m.yy) - 1) < 1e-9 && m.xy == 0 && m.yx == 0 &&
+               std::fabs(m.x0 - std::round(m.x0)) < 1e-9 && std::fabs(m.y0 - std::round(m.y0)) < 1e-9;
+  cairo_pattern_set_filter(p, exact ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
+  cairo_rectangle(cr, 0, 0, img->pixelWidth(), img->pixelHeight());
+  cairo_fill(cr);
+  cairo_restore(cr);
+}
+
+void applyStroke(cairo_t* cr, const LayerState& s) {
+  cairo_set_line_width(cr, s.lineWidth);
+  cairo_set_line_cap(cr, s.lineCap == LineCap::Round    ? CAIRO_LINE_CAP_ROUND
+                         : s.lineCap == LineCap::Square ? CAIRO_LINE_CAP_SQUARE
+                                                        : CAIRO_LINE_CAP_BUTT);
+  cairo_set_line_join(cr, s.lineJoin == LineJoin::Round   ? CAIRO_LINE_JOIN_ROUND
+                          : s.lineJoin == LineJoin::Bevel ? CAIRO_LINE_JOIN_BEVEL
+                                                          : CAIRO_LINE_JOIN_MITER);
+  cairo_set_miter_limit(cr, 10);
+  // Cairo refuses (and stays broken after) a pattern of zeros or negative lengths.
+  double sum = 0;
+  bool valid = !s.lineDashPattern.empty();
+  for (double d : s.lineDashPattern) {
+    if (!std::isfinite(d) || d < 0) valid = false;
+    sum += d;
+  }
+  if (valid && sum > 0)
+    cairo_set_dash(cr, s.lineDashPattern.data(), static_cast<int>(s.lineDashPattern.size()),
+                   std::isfinite(s.lineDashPhase) ? s.lineDashPhase : 0);
+  else
+    cairo_set_dash(cr, nullptr, 0, 0);
+}
+
+// Replaces the current path by the part from `start` to `end` (fractions of its whole length).
+void trimPath(cairo_t* cr, double start, double end) {
+  cairo_path_t* flat = cairo_copy_path_flat(cr);
+  cairo_new_path(cr);
+  if (!flat || flat->status != CAIRO_STATUS_SUCCESS) {
+    if (flat) cairo_path_destroy(flat);
+    return;
+  }
+  struct Sub {
+    std::vector<Point> pts;
+    bool closed = false;
+  };
+  std::vector<Sub> subs;
+  for (int i = 0; i < flat->num_data; i += flat->data[i].header.length) {
+    const cairo_path_data_t* d = &flat->data[i];
+    switch (d->header.type) {
+      case CAIRO_PATH_MOVE_TO:
+        subs.push_back({{{d[1].point.x, d[1].point.y}}, false});
+        break;
+      case CAIRO_PATH_LINE_TO:
+        if (subs.empty()) subs.emplace_back();
+        subs.back().pts.push_back({d[1].point.x, d[1].point.y});
+        break;
+      case CAIRO_PATH_CLOSE_PATH:
+        if (!subs.empty() && !subs.back().pts.empty()) {
+          subs.back().closed = true;
+          subs.back().pts.push_back(subs.back().pts.front());
+        }
+        break;
+      default:
+        break;
+    }
+  }
+  cairo_path_destroy(flat);
+  double total = 0;
+  for (const Sub& s : subs)
+    for (size_t k = 1; k < s.pts.size(); ++k) total += std::hypot(s.pts[k].x - s.pts[k - 1].x, s.pts[k].y - s.pts[k - 1].y);
+  if (total <= 0) return;
+  double a = std::clamp(start, 0.0, 1.0) * total, b = std::clamp(end, 0.0, 1.0) * total;
+  double at = 0;
+  for (const Sub& s : subs) {
+    double subStart = at;
+    bool pen = false;
+    for (size_t k = 1; k < s.pts.size(); ++k) {
+      Point p0 = s.pts[k - 1], p1 = s.pts[k];
+      double len = std::hypot(p1.x - p0.x, p1.y - p0.y);
+      double lo = std::max(a, at), hi = std::min(b, at + len);
+      if (hi > lo || (len == 0 && at >= a && at <= b && pen)) {
+        auto lerp = [&](double t) {
+          double f = len > 0 ? (t - at) / len : 0;
+          return Point{p0.x + (p1.x - p0.x) * f, p0.y + (p1.y - p0.y) * f};
+        };
+        Point q0 = lerp(lo), q1 = lerp(hi);
+        if (!pen) cairo_move_to(cr, q0.x, q0.y);
+        cairo_line_to(cr, q1.x, q1.y);
+        pen = true;
+      } else if (at + len > b) {
+        pen = false;
+      }
+      at += len;
+    }
+    if (s.closed && subStart >= a && at <= b) cairo_close_path(cr);
+  }
+}
+
+// A scratch context for measuring paths.
+cairo_t* scratch() {
+  struct Scratch {
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
+    cairo_t* cr = cairo_create(surface);
+    ~Scratch() {
+      cairo_destroy(cr);
+      cairo_surface_destroy(surface);
+    }
+  };
+  static thread_local Scratch s;
+  return s.cr;
+}
+
+bool strokes(const LayerState& s) {
+  return s.strokeColor && paints(*s.strokeColor) && s.lineWidth > 0 && s.strokeEnd > s.strokeStart;
+}
+bool fills(const LayerState& s) { return s.fillColor && paints(*s.fillColor); }
+
+Rect shapeExtent(const LayerState& s) {
+  if (!s.path || s.path->isEmpty()) return Rect::null();
+  cairo_t* cr = scratch();
+  cairo_new_path(cr);
+  s.path->appendTo(cr);
+  Rect r = Rect::null();
+  double x1, y1, x2, y2;
+  if (fills(s)) {
+    cairo_fill_extents(cr, &x1, &y1, &x2, &y2);
+    if (x2 > x1 && y2 > y1) r = r.unionWith(Rect(x1, y1, x2 - x1, y2 - y1));
+  }
+  if (strokes(s)) {
+    applyStroke(cr, s);
+    cairo_set_dash(cr, nullptr, 0, 0);
+    cairo_stroke_extents(cr, &x1, &y1, &x2, &y2);
+    if (x2 > x1 && y2 > y1) r = r.unionWith(Rect(x1, y1, x2 - x1, y2 - y1));
+  }
+  cairo_new_path(cr);
+  return r;
+}
+
+bool castsShadow(const LayerState& s) { return s.shadowOpacity > 0 && s.shadowColor.a() > 0 && s.shadowRadius >= 0; }
+
+// ---- Blur ----
+
+// Box radii whose three passes approximate a Gaussian of standard deviation sigma.
+std::array<int, 3> boxRadii(double sigma) {
+  std::array<int, 3> radii{0, 0, 0};
+  if (!(sigma >= 0.3)) return radii;
+  sigma = std::min(sigma, 512.0);
+  double ideal = std::sqrt(12 * sigma * sigma / 3 + 1);
+  int lower = static_cast<int>(std::floor(ideal));
+  if (lower % 2 == 0) --lower;
+  int upper = lower + 2;
+  double m = (12 * sigma * sigma - 3.0 * lower * lower - 12.0 * lower - 9) / (-4.0 * lower - 4);
+  int mi = static_cast<int>(std::lround(m));
+  for (int i = 0; i < 3; ++i) radii[i] = ((i < mi ? lower : upper) - 1) / 2;
+  return radii;
+}
+
+void boxPass(const std::vector<float>& in, std::vector<float>& out, int w, int h, int r, bool rows) {
+  int lines = rows ? h : w, len = rows ? w : h;
+  size_t step = rows ? 1 : static_cast<size_t>(w);
+  float k = 1.0f / static_cast<float>(2 * r + 1);
+  for (int l = 0; l < lines; ++l) {
+    size_t base = rows ? static_cast<size_t>(l) * w : static_cast<size_t>(l);
+    float sum = 0;
+    for (int i = 0; i <= std::min(r, len - 1); ++i) sum += in[base + i * step];
+    for (int i = 0; i < len; ++i) {
+      out[base + i * step] = sum * k;
+      int add = i + r + 1, sub = i - r;
+      if (add < len) sum += in[base + add * step];
+      if (sub >= 0) sum -= in[base + sub * step];
+    }
+  }
+}
+
+// Turns an ARGB32 surface into its blurred alpha painted in the colour at `opacity`.
+void blurAndTint(cairo_surface_t* s, const std::array<int, 3>& radii, const Color& c, double opacity) {
+  cairo_surface_flush(s);
+  int w = cairo_image_surface_get_width(s), h = cairo_image_surface_get_height(s);
+  int stride = cairo_image_surface_get_stride(s);
+  unsigned char* data = cairo_image_surface_get_data(s);
+  size_t n = static_cast<size_t>(w) * h;
+  std::vector<float> a(n), tmp(n);
+  for (int y = 0; y < h; ++y) {
+    const uint32_t* row = reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y) * stride);
+    for (int x = 0; x < w; ++x) a[static_cast<size_t>(y) * w + x] = float(row[x] >> 24) / 255.0f;
+  }
+  for (int r : radii) {
+    if (r <= 0) continue;
+    boxPass(a, tmp, w, h, r, true);
+    boxPass(tmp, a, w, h, r, false);
+  }
+  double ca = std::clamp(c.a() * opacity, 0.0, 1.0);
+  for (int y = 0; y < h; ++y) {
+    uint32_t* row = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * stride);
+    for (int x = 0; x < w; ++x) {
+      double al = std::clamp(double(a[static_cast<size_t>(y) * w + x]), 0.0, 1.0) * ca;
+      auto ch = [&](double v) { return static_cast<uint32_t>(std::lround(std::clamp(v, 0.0, 1.0) * al * 255)); };
+      row[x] = (static_cast<uint32_t>(std::lround(al * 255)) << 24) | (ch(c.r()) << 16) | (ch(c.g()) << 8) | ch(c.b());
+    }
+  }
+  cairo_surface_mark_dirty(s);
+}
+
+cairo_surface_t* newSurface(int w, int h) {
+  if (w <= 0 || h <= 0 || w > kMaxOffscreenSide || h > kMaxOffscreenSide || double(w) * h > kMaxOffscreenPixels) {
+    KT_LOG("offscreen of %dx%d pixels skipped", w, h);
+    return nullptr;
+  }
+  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+  if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(s);
+    return nullptr;
+  }
+  return s;
+}
+
+// Paints a surface whose top left sits at device point (x, y).
+void paintAt(cairo_t* cr, cairo_surface_t* s, double x, double y) {
+  cairo_save(cr);
+  setIdentity(cr);
+  cairo_set_source_surface(cr, s, x, y);
+  bool whole = x == std::round(x) && y == std::round(y);
+  cairo_pattern_set_filter(cairo_get_source(cr), whole ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_BILINEAR);
+  cairo_paint(cr);
+  cairo_restore(cr);
+}
+
+// ---- The tree of one frame ----
+
+struct Node {
+  Layer* layer = nullptr;
+  LayerState st;
+  Transform3D local;                    // bounds space → the superlayer's bounds space (flattened)
+  std::shared_ptr<const Image> drawn;   // the layer's drawn content
+  std::vector<Node> children;           // in drawing order
+  std::vector<Node> mask;               // none or one
+  Rect body = Rect::null();             // own drawing and sublayers, bounds space
+  Rect extent = Rect::null();           // everything drawn, shadow and clipping included
+  bool visible = true;
+  uint64_t revision = 0;
+  bool animating = false;               // an animation of it (or of its mask) runs
+  bool redisplayed = false;             // its content was drawn again this frame
+};
+
+Rect ownExtent(const Node& n) {
+  const LayerState& s = n.st;
+  Rect r = Rect::null();
+  Rect b = s.bounds.standardized();
+  if ((s.backgroundColor && paints(*s.backgroundColor)) || (s.borderWidth > 0 && paints(s.borderColor)) || n.drawn ||
+      (s.kind == LayerKind::Gradient && !s.colors.empty()))
+    r = b;
+  if (!n.drawn && s.contents) r = r.unionWith(contentsRect(s, *s.contents));
+  if (s.kind == LayerKind::Shape) r = r.unionWith(shapeExtent(s));
+  return r;
+}
+
+void computeExtent(Node& n) {
+  if (!n.visible) return;
+  Rect r = ownExtent(n);
+  for (const Node& c : n.children)
+    if (c.visible) r = r.unionWith(mapRect(c.local, c.extent));
+  n.body = r;
+  const LayerState& s = n.st;
+  if (castsShadow(s)) {
+    Rect base = s.shadowPath ? s.shadowPath->boundingBox() : r;
+    if (!base.isNull()) {
+      double m = s.shadowRadius * 1.5 + 1;
+      r = r.unionWith(base.offsetBy(s.shadowOffset.width, s.shadowOffset.height).insetBy(-m, -m));
+    }
+  }
+  if (s.masksToBounds) r = r.intersection(s.bounds.standardized());
+  if (!n.mask.empty()) r = r.intersection(n.mask[0].visible ? mapRect(n.mask[0].local, n.mask[0].extent) : Rect::null());
+  n.extent = r;
+}
+
+// ---- Rendering ----
+
+void renderNode(cairo_t* cr, const Node& n, const Transform3D& m, const Rect& cull);
+
+void drawOwn(cairo_t* cr, const Node& n, const AffineTransform& a) {
+  const LayerState& s = n.st;
+  const Rect b = s.bounds.standardized();
+  double radius = cornerRadiusOf(s);
+  cairo_save(cr);
+  setMatrix(cr, a);
+  if (s.backgroundColor && paints(*s.backgroundColor)) {
+    cairo_new_path(cr);
+    roundedBounds(b, radius, s.maskedCorners).appendTo(cr);
+    setColor(cr, *s.backgroundColor);
+    cairo_fill(cr);
+  }
+  if (n.drawn)
+    paintImage(cr, *n.drawn, b);
+  else if (s.contents)
+    paintImage(cr, *s.contents, contentsRect(s, *s.contents));
+
+  if (s.kind == LayerKind::Shape && s.path && !s.path->isEmpty()) {
+    cairo_new_path(cr);
+    s.path->appendTo(cr);
+    if (fills(s)) {
+      cairo_set_fill_rule(cr, s.fillRule == FillRule::EvenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
+      setColor(cr, *s.fillColor);
+      cairo_fill_preserve(cr);
+    }
+    if (strokes(s)) {
+      if (s.strokeStart > 0 || s.strokeEnd < 1) trimPath(cr, s.strokeStart, s.strokeEnd);
+      applyStroke(cr, s);
+      setColor(cr, *s.strokeColor);
+      cairo_stroke(cr);
+    }
+    cairo_new_path(cr);
+  } else if (s.kind == LayerKind::Gradient && !s.colors.empty()) {
+    auto g = Gradient::withColors(s.colors, s.locations);
+    if (!g && !s.locations.empty()) g = Gradient::withColors(s.colors);
+    if (g) {
+      Point p0{b.x() + s.startPoint.x * b.width(), b.y() + s.startPoint.y * b.height()};
+      Point p1{b.x() + s.endPoint.x * b.width(), b.y() + s.endPoint.y * b.height()};
+      cairo_pattern_t* p = g->linearPattern(p0, p1, GradientDrawsBeforeStart | GradientDrawsAfterEnd);
+      cairo_new_path(cr);
+      roundedBounds(b, radius, s.maskedCorners).appendTo(cr);
+      cairo_set_source(cr, p);
+      cairo_fill(cr);
+      cairo_pattern_destroy(p);
+    }
+  }
+  cairo_restore(cr);
+}
+
+void drawBorder(cairo_t* cr, const Node& n, const AffineTransform& a) {
+  const LayerState& s = n.st;
+  if (!(s.borderWidth > 0) || !paints(s.borderColor)) return;
+  const Rect b = s.bounds.standardized();
+  double radius = cornerRadiusOf(s), bw = s.borderWidth;
+  cairo_save(cr);
+  setMatrix(cr, a);
+  cairo_new_path(cr);
+  roundedBounds(b, radius, s.maskedCorners).appendTo(cr);
+  Rect inner = b.insetBy(bw, bw);
+  if (inner.width() > 0 && inner.height() > 0) roundedBounds(inner, std::max(0.0, radius - bw), s.maskedCorners).appendTo(cr);
+  cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+  setColor(cr, s.borderColor);
+  cairo_fill(cr);
+  cairo_restore(cr);
+}
+
+// Background, content, sublayers and border: everything the shadow is cast from.
+void drawBody(cairo_t* cr, const Node& n, const Transform3D& m, const AffineTransform& a, const Rect& cull) {
+  drawOwn(cr, n, a);
+  for (const Node& c : n.children) renderNode(cr, c, c.local.concat(m), cull);
+  drawBorder(cr, n, a);
+}
+
+void drawWithShadow(cairo_t* cr, const Node& n, const Transform3D& m, const AffineTransform& a, const Rect& cull) {
+  const LayerState& s = n.st;
+  if (!castsShadow(s)) {
+    drawBody(cr, n, m, a, cull);
+    return;
+  }
+  Size off = a.apply(s.shadowOffset);
+  double unit = std::sqrt(std::fabs(a.determinant()));
+  std::array<int, 3> radii = boxRadii(s.shadowRadius / 2 * unit);
+  int reach = radii[0] + radii[1] + radii[2] + 2;
+  // The shadow's pixels that can show in the cull rectangle come from here.
+  Rect wanted = cull.offsetBy(-off.width, -off.height).insetBy(-reach, -reach);
+
+  if (s.shadowPath) {
+    Box r = roundOut(a.apply(s.shadowPath->boundingBox()).insetBy(-reach, -reach).intersection(wanted));
+    if (!r.empty()) {
+      if (cairo_surface_t* sh = newSurface(r.w, r.h)) {
+        cairo_t* c2 = cairo_create(sh);
+        setMatrix(c2, a.concat(AffineTransform::translation(-r.x, -r.y)));
+        s.shadowPath->appendTo(c2);
+        cairo_set_source_rgba(c2, 0, 0, 0, 1);
+        cairo_fill(c2);
+        cairo_destroy(c2);
+        blurAndTint(sh, radii, s.shadowColor, s.shadowOpacity);
+        paintAt(cr, sh, r.x + off.width, r.y + off.height);
+        cairo_surface_destroy(sh);
+      }
+    }
+    drawBody(cr, n, m, a, cull);
+    return;
+  }
+
+  // The shadow follows the alpha of the body: draw the body offscreen first.
+  Box b = roundOut(mapRect(m, n.body).intersection(cull.unionWith(wanted)));
+  if (b.empty()) return;
+  cairo_surface_t* body = newSurface(b.w, b.h);
+  if (!body) return;
+  cairo_t* c2 = cairo_create(body);
+  Transform3D shift = Transform3D::translation(-b.x, -b.y, 0);
+  drawBody(c2, n, m.concat(shift), a.concat(AffineTransform::translation(-b.x, -b.y)), Rect(0, 0, b.w, b.h));
+  cairo_destroy(c2);
+  cairo_surface_flush(body);
+
+  Box r{b.x - reach, b.y - reach, b.w + 2 * reach, b.h + 2 * reach};
+  if (cairo_surface_t* sh = newSurface(r.w, r.h)) {
+    cairo_t* c3 = cairo_create(sh);
+    cairo_set_source_surface(c3, body, reach, reach);
+    cairo_paint(c3);
+    cairo_destroy(c3);
+    blurAndTint(sh, radii, s.shadowColor, s.shadowOpacity);
+    paintAt(cr, sh, r.x + off.width, r.y + off.height);
+    cairo_surface_destroy(sh);
+  }
+  paintAt(cr, body, b.x, b.y);
+  cairo_surface_destroy(body);
+}
+
+// Clips a convex polygon of homogeneous points to w >= eps.
+std::vector<Transform3D::Vector4> clipToFront(const std::vector<Transform3D::Vector4>& in) {
+  constexpr double eps = 1e-6;
+  std::vector<Transform3D::Vector4> out;
+  for (size_t i = 0; i < in.size(); ++i) {
+    const auto& p = in[i];
+    const auto& q = in[(i + 1) % in.size()];
+    bool pin = p.w >= eps, qin = q.w >= eps;
+    if (pin) out.push_back(p);
+    if (pin != qin) {
+      double t = (eps - p.w) / (q.w - p.w);
+      out.push_back({p.x + (q.x - p.x) * t, p.y + (q.y - p.y) * t, 0, eps});
+    }
+  }
+  return out;
+}
+
+// A layer seen in perspective: its subtree is drawn flat offscreen, then mapped projectively.
+void renderProjective(cairo_t* cr, const Node& n, const Transform3D& m, const Rect& cull) {
+  const Rect ext = n.extent.standardized();
+  if (ext.isNull() || ext.isEmpty()) return;
+  const Point corners[4] = {{ext.minX(), ext.minY()}, {ext.maxX(), ext.minY()}, {ext.maxX(), ext.maxY()}, {ext.minX(), ext.maxY()}};
+  std::vector<Transform3D::Vector4> quad;
+  bool allFront = true;
+  for (const Point& c : corners) {
+    quad.push_back(m.apply({c.x, c.y, 0, 1}));
+    if (!(quad.back().w > 1e-6)) allFront = false;
+  }
+  std::vector<Transform3D::Vector4> poly = allFront ? quad : clipToFront(quad);
+  if (poly.size() < 3) return;
+  std::vector<Point> devPoly;
+  Rect bbox = Rect::null();
+  for (const auto& v : poly) {
+    Point p{v.x / v.w, v.y / v.w};
+    devPoly.push_back(p);
+    bbox = bbox.unionWith(Rect(p.x, p.y, 0, 0));
+  }
+  Box dst = roundOut(bbox.intersection(cull));
+  if (dst.empty()) return;
+
+  // Offscreen resolution: as fine as the projection's largest magnification of an edge.
+  double s = 1;
+  if (allFront) {
+    double best = 0;
+    for (int i = 0; i < 4; ++i) {
+      Point p = devPoly[i], q = devPoly[(i + 1) % 4];
+      double local = (i % 2 == 0) ? ext.width() : ext.height();
+      if (local > 0) best = std::max(best, std::hypot(q.x - p.x, q.y - p.y) / local);
+    }
+    if (best > 0) s = best;
+  } else {
+    AffineTransform a{m.m11, m.m12, m.m21, m.m22, 0, 0};
+    s = std::max(1.0, std::sqrt(std::fabs(a.determinant())));
+  }
+  s = std::clamp(s, 1.0 / 16, 8.0);
+  s = std::min({s, kMaxOffscreenSide / ext.width(), kMaxOffscreenSide / ext.height(), std::sqrt(kMaxOffscreenPixels / (ext.width() * ext.height()))});
+  int w = static_cast<int>(std::ceil(ext.width() * s - 1e-9)), h = static_cast<int>(std::ceil(ext.height() * s - 1e-9));
+  cairo_surface_t* src = newSurface(w, h);
+  if (!src) return;
+  cairo_t* c2 = cairo_create(src);
+  Transform3D toOff = Transform3D::translation(-ext.x(), -ext.y(), 0).concat(Transform3D::scale(s, s, 1));
+  renderNode(c2, n, toOff, Rect(0, 0, w, h));
+  cairo_destroy(c2);
+  cairo_surface_flush(src);
+
+  // Offscreen pixel → device, as a 3x3 matrix on column vectors; pixman wants its inverse, taken
+  // from destination pixels (origin at the destination box) to source pixels.
+  Transform3D p = Transform3D::scale(1 / s, 1 / s, 1).concat(Transform3D::translation(ext.x(), ext.y(), 0)).concat(m);
+  std::array<double, 9> hm = p.homography();
+  pixman_f_transform fwd, inv;
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) fwd.m[i][j] = hm[i * 3 + j];
+  if (!pixman_f_transform_invert(&inv, &fwd)) {
+    cairo_surface_destroy(src);
+    return;
+  }
+  // Shift by the destination origin, then scale the (homogeneous) matrix into a range where
+  // pixman's 16.16 fixed point keeps its precision without overflowing in its projective fetch.
+  double g[3][3];
+  double big = 0;
+  for (int i = 0; i < 3; ++i) {
+    g[i][0] = inv.m[i][0];
+    g[i][1] = inv.m[i][1];
+    g[i][2] = inv.m[i][0] * dst.x + inv.m[i][1] * dst.y + inv.m[i][2];
+    for (int j = 0; j < 3; ++j) big = std::max(big, std::fabs(g[i][j]));
+  }
+  pixman_f_transform ft;
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) ft.m[i][j] = g[i][j] * (64.0 / big);
+  pixman_transform_t t;
+  cairo_surface_t* out = newSurface(dst.w, dst.h);
+  if (!(big > 0) || !out || !pixman_transform_from_pixman_f_transform(&t, &ft)) {
+    if (out) cairo_surface_destroy(out);
+    cairo_surface_destroy(src);
+    return;
+  }
+  pixman_image_t* si = pixman_image_create_bits(PIXMAN_a8r8g8b8, w, h, reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(src)),
+                                                cairo_image_surface_get_stride(src));
+  pixman_image_t* di = pixman_image_create_bits(PIXMAN_a8r8g8b8, dst.w, dst.h,
+                                                reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(out)),
+                                                cairo_image_surface_get_stride(out));
+  pixman_image_set_transform(si, &t);
+  pixman_image_set_filter(si, PIXMAN_FILTER_BILINEAR, nullptr, 0);
+  pixman_image_set_repeat(si, PIXMAN_REPEAT_NONE);
+  pixman_image_composite32(PIXMAN_OP_SRC, si, nullptr, di, 0, 0, 0, 0, 0, 0, dst.w, dst.h);
+  pixman_image_unref(si);
+  pixman_image_unref(di);
+  cairo_surface_mark_dirty(out);
+
+  cairo_save(cr);
+  setIdentity(cr);
+  if (!allFront) {
+    // Only the part in front of the eye maps back without folding over.
+    cairo_new_path(cr);
+    cairo_move_to(cr, devPoly[0].x, devPoly[0].y);
+    for (size_t i = 1; i < devPoly.size(); ++i) cairo_line_to(cr, devPoly[i].x, devPoly[i].y);
+    cairo_close_path(cr);
+    cairo_clip(cr);
+  }
+  cairo_set_source_surface(cr, out, dst.x, dst.y);
+  cairo_paint(cr);
+  cairo_restore(cr);
+  cairo_surface_destroy(out);
+  cairo_surface_destroy(src);
+}
+
+// Draws the node through m (its bounds space → cr's device space), skipping what lies outside
+// `cull` (device units).
+void renderNode(cairo_t* cr, const Node& n, const Transform3D& m, const Rect& cull) {
+  if (!n.visible || n.extent.isNull()) return;
+  Rect dev = mapRect(m, n.extent);
+  Rect devClip = dev.insetBy(-1, -1).intersection(cull);
+  if (devClip.isNull() || devClip.isEmpty()) return;
+  AffineTransform a;
+  if (!affineOf(m, a)) {
+    renderProjective(cr, n, m, cull);
+    return;
+  }
+  if (!(std::fabs(a.determinant()) > 1e-12)) return;  // seen edge-on
+  const LayerState& s = n.st;
+  bool group = s.opacity < 1 || !n.mask.empty();
+  Box clipBox = roundOut(devClip);
+  Rect inner = clipBox.rect();
+
+  cairo_save(cr);
+  setIdentity(cr);
+  if (group) {
+    cairo_rectangle(cr, clipBox.x, clipBox.y, clipBox.w, clipBox.h);
+    cairo_clip(cr);
+    cairo_push_group(cr);
+  }
+  if (s.masksToBounds) {
+    const Rect b = s.bounds.standardized();
+    setMatrix(cr, a);
+    cairo_new_path(cr);
+    roundedBounds(b, cornerRadiusOf(s), s.maskedCorners).appendTo(cr);
+    cairo_clip(cr);
+    setIdentity(cr);
+    inner = inner.intersection(mapRect(m, b).insetBy(-1, -1));
+  }
+  if (!inner.isNull()) drawWithShadow(cr, n, m, a, inner);
+  if (group) {
+    cairo_pattern_t* content = cairo_pop_group(cr);
+    double opacity = std::clamp(s.opacity, 0.0, 1.0);
+    if (!n.mask.empty()) {
+      cairo_push_group(cr);
+      renderNode(cr, n.mask[0], n.mask[0].local.concat(m), clipBox.rect());
+      cairo_pattern_t* mask = cairo_pop_group(cr);
+      if (opacity < 1) cairo_push_group(cr);
+      cairo_set_source(cr, content);
+      cairo_mask(cr, mask);
+      if (opacity < 1) {
+        cairo_pop_group_to_source(cr);
+        cairo_paint_with_alpha(cr, opacity);
+      }
+      cairo_pattern_destroy(mask);
+    } else {
+      cairo_set_source(cr, content);
+      cairo_paint_with_alpha(cr, opacity);
+    }
+    cairo_pattern_destroy(content);
+  }
+  cairo_restore(cr);
+}
+
+bool hiddenModel(const Layer& l) { return l.model().hidden || !(l.model().opacity > 0); }
+
+void layoutTree(Layer& l) {
+  l.layoutIfNeeded();
+  auto subs = l.sublayers();
+  for (auto& s : subs)
+    if (s) layoutTree(*s);
+}
+
+uint64_t mix(uint64_t h, uint64_t v) { return (h ^ v) * 0x100000001b3ull + 0x9e3779b97f4a7c15ull; }
+
+// A layer's revision with its mask's subtree folded in, and whether either animates.
+void maskState(const Layer& l, uint64_t& revision, bool& animating) {
+  revision = mix(revision, l.revision());
+  animating = animating || l.hasRunningAnimations() || l.needsDisplay();
+  for (const auto& s : l.sublayers())
+    if (s) maskState(*s, revision, animating);
+}
+
+uint64_t foldedRevision(const Layer& l, bool& animating) {
+  uint64_t r = l.revision();
+  animating = l.hasRunningAnimations();
+  if (auto m = l.mask()) {
+    r = mix(r, 0x6d61736bull);
+    maskState(*m, r, animating);
+  }
+  return r;
+}
+
+// own: the layer's own position and transform are left out (it is drawn in its bounds space).
+Node build(Layer& l, const Transform3D& superSublayer, bool own) {
+  Node n;
+  n.layer = &l;
+  n.redisplayed = l.needsDisplay();
+  l.displayIfNeeded();
+  n.st = l.presentation();
+  n.drawn = l.drawnContent();
+  n.revision = foldedRevision(l, n.animating);
+  n.local = own ? Transform3D::translation(-n.st.bounds.x(), -n.st.bounds.y(), 0)
+                : flattened(layerToSuper(n.st).concat(superSublayer));
+  n.visible = !n.st.hidden && n.st.opacity > 0;
+  if (!n.visible) return n;
+  Transform3D sub = sublayerSpace(n.st);
+  for (const auto& c : l.sublayers())
+    if (c) n.children.push_back(build(*c, sub, false));
+  std::stable_sort(n.children.begin(), n.children.end(),
+                   [](const Node& x, const Node& y) { return x.st.zPosition < y.st.zPosition; });
+  if (auto m = l.mask()) n.mask.push_back(build(*m, Transform3D::identity(), false));
+  computeExtent(n);
+  return n;
+}
+
+}  // namespace
+
+// ---- Compositor ----
+
+Compositor::Compositor(Size points, double scale) : m_size(points), m_scale(scale > 0 && std::isfinite(scale) ? scale : 1) {
+  double pw = std::ceil(points.width * m_scale - 1e-6), ph = std::ceil(points.height * m_scale - 1e-6);
+  if (!(pw >= 1) || !(ph >= 1) || pw > kMaxOffscreenSide || ph > kMaxOffscreenSide) {
+    KT_LOG("compositor surface of %gx%g pixels refused", pw, ph);
+    return;
+  }
+  m_surface = newSurface(static_cast<int>(pw), static_cast<int>(ph));
+}
+
+Compositor::~Compositor() {
+  if (m_surface) cairo_surface_destroy(m_surface);
+}
+
+void Compositor::invalidate() {
+  m_fullRedraw = true;
+  m_records.clear();
+}
+
+std::shared_ptr<Image> Compositor::snapshot() const {
+  if (!m_surface) return nullptr;
+  cairo_surface_flush(m_surface);
+  int w = cairo_image_surface_get_width(m_surface), h = cairo_image_surface_get_height(m_surface);
+  int stride = cairo_image_surface_get_stride(m_surface);
+  const unsigned char* data = cairo_image_surface_get_data(m_surface);
+  std::vector<uint32_t> px(static_cast<size_t>(w) * h);
+  for (int y = 0; y < h; ++y) std::memcpy(&px[static_cast<size_t>(y) * w], data + static_cast<size_t>(y) * stride, size_t(w) * 4);
+  return Image::fromPixels(w, h, std::move(px), m_scale);
+}
+
+namespace {
+
+// Records where each layer's subtree lies on screen and adds to `dirty` what changed.
+void collectDirty(std::unordered_map<const Layer*, Compositor::Record>& records, const Node& n, const Transform3D& toScreen,
+                  const Rect& clip, double scale, uint64_t frame, Rect& dirty) {
+  Rect r = Rect::null();
+  if (n.visible) {
+    r = mapRect(toScreen, n.extent);
+    // Edges that are not axis-aligned are antialiased into the next pixel.
+    if (!r.isNull() && !axisAligned(toScreen)) r = r.insetBy(-1 / scale, -1 / scale);
+    r = r.intersection(clip);
+  }
+  auto it = records.find(n.layer);
+  bool fresh = it == records.end() || it->second.layer.lock().get() != n.layer;
+  // A layer that animated last frame draws once more: its animation may have ended in between.
+  if (fresh || it->second.revision != n.revision || n.animating || n.redisplayed || it->second.animating) {
+    dirty = dirty.unionWith(r);
+    if (!fresh) dirty = dirty.unionWith(it->second.rect);
+  }
+  Compositor::Record& rec = records[n.layer];
+  rec.layer = n.layer->weak_from_this();
+  rec.revision = n.revision;
+  rec.rect = r;
+  rec.frame = frame;
+  rec.animating = n.animating;
+  if (!n.visible) return;
+  Rect childClip = n.st.masksToBounds ? clip.intersection(mapRect(toScreen, n.st.bounds.standardized()).insetBy(-1, -1)) : clip;
+  for (const Node& c : n.children) collectDirty(records, c, c.local.concat(toScreen), childClip, scale, frame, dirty);
+}
+
+}  // namespace
+
+Rect Compositor::renderFrame(const std::shared_ptr<Layer>& root) {
+  if (!m_surface || !root) return Rect();
+  layoutTree(*root);
+  Node tree = build(*root, Transform3D::identity(), false);
+  ++m_frame;
+  const Rect screen(0, 0, m_size.width, m_size.height);
+  Rect dirty = Rect::null();
+  collectDirty(m_records, tree, tree.local, screen, m_scale, m_frame, dirty);
+  for (auto it = m_records.begin(); it != m_records.end();) {
+    if (it->second.frame != m_frame) {
+      dirty = dirty.unionWith(it->second.rect);
+      it = m_records.erase(it);
+    } else {
+      ++it;
+    }
+  }
+  if (m_fullRedraw) dirty = screen;
+  m_fullRedraw = false;
+  int pw = cairo_image_surface_get_width(m_surface), ph = cairo_image_surface_get_height(m_surface);
+  Rect devDirty = dirty.isNull() ? Rect::null()
+                                 : Rect(dirty.x() * m_scale, dirty.y() * m_scale, dirty.width() * m_scale, dirty.height() * m_scale);
+  Box box = roundOut(devDirty.intersection(Rect(0, 0, pw, ph)));
+  if (box.empty()) return Rect();
+
+  cairo_t* cr = cairo_create(m_surface);
+  cairo_rectangle(cr, box.x, box.y, box.w, box.h);
+  cairo_clip(cr);
+  cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+  cairo_paint(cr);
+  cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+  renderNode(cr, tree, tree.local.concat(Transform3D::scale(m_scale, m_scale, 1)), box.rect());
+  if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) KT_LOG("frame drawing failed: %s", cairo_status_to_string(cairo_status(cr)));
+  cairo_destroy(cr);
+  cairo_surface_flush(m_surface);
+  return Rect(box.x / m_scale, box.y / m_scale, box.w / m_scale, box.h / m_scale);
+}
+
+void Compositor::renderLayer(Layer& layer, Context& ctx) {
+  layoutTree(layer);
+  Node tree = build(layer, Transform3D::identity(), true);
+  if (!tree.visible || tree.extent.isNull()) return;
+  Rect userBounds = mapRect(tree.local, tree.extent);
+  ctx.drawCustom(
+      [&](cairo_t* cr) {
+        Transform3D base = Transform3D::fromAffine(currentMatrix(cr));
+        Rect cull = deviceClip(cr);
+        bool over = cairo_get_operator(cr) == CAIRO_OPERATOR_OVER;
+        if (!over) {
+          cairo_push_group(cr);
+          cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+        }
+        renderNode(cr, tree, tree.local.concat(base), cull);
+        if (!over) {
+          cairo_pop_group_to_source(cr);
+          cairo_paint(cr);
+        }
+      },
+      userBounds);
+}
+
+bool Compositor::needsFrame(const std::shared_ptr<Layer>& root) const {
+  if (!root || !m_surface) return false;
+  if (m_fullRedraw) return true;
+  std::function<bool(const Layer&)> check = [&](const Layer& l) {
+    if (l.needsDisplay() || l.needsLayout()) return true;
+    bool animating = false;
+    uint64_t rev = foldedRevision(l, animating);
+    if (animating) return true;
+    auto it = m_records.find(&l);
+    if (it == m_records.end() || it->second.layer.lock().get() != &l || it->second.revision != rev || it->second.animating)
+      return true;
+    if (hiddenModel(l)) return false;
+    for (const auto& s : l.sublayers())
+      if (s && check(*s)) return true;
+    return false;
+  };
+  return check(*root);
+}
+
+}  // namespace gfx

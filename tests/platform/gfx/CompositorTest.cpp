@@ -1,0 +1,586 @@
+#include "platform/gfx/Compositor.h"
+
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "platform/core/Clock.h"
+#include "platform/gfx/Animation.h"
+#include "platform/gfx/Context.h"
+#include "platform/gfx/Image.h"
+#include "platform/gfx/Layer.h"
+#include "platform/gfx/Transaction.h"
+
+namespace gfx {
+namespace {
+
+// Changes made inside take effect at once, without implicit animations.
+struct NoActions {
+  NoActions() {
+    Transaction::begin();
+    Transaction::setDisableActions(true);
+  }
+  ~NoActions() { Transaction::commit(); }
+};
+
+std::shared_ptr<Layer> rootLayer(double w, double h) {
+  NoActions na;
+  auto root = Layer::create();
+  root->setFrame(Rect(0, 0, w, h));
+  return root;
+}
+
+std::shared_ptr<Layer> solid(const Rect& frame, const Color& c) {
+  NoActions na;
+  auto l = Layer::create();
+  l->setFrame(frame);
+  l->setBackgroundColor(c);
+  return l;
+}
+
+struct Px {
+  int a, r, g, b;
+};
+
+// The premultiplied pixel at device coordinates.
+Px pixel(const Compositor& c, int x, int y) {
+  cairo_surface_t* s = c.surface();
+  cairo_surface_flush(s);
+  if (x < 0 || y < 0 || x >= cairo_image_surface_get_width(s) || y >= cairo_image_surface_get_height(s)) return {0, 0, 0, 0};
+  const unsigned char* row = cairo_image_surface_get_data(s) + static_cast<size_t>(y) * cairo_image_surface_get_stride(s);
+  uint32_t v = reinterpret_cast<const uint32_t*>(row)[x];
+  return {int(v >> 24), int((v >> 16) & 255), int((v >> 8) & 255), int(v & 255)};
+}
+
+bool isRed(Px p) { return p.a > 250 && p.r > 250 && p.g < 5 && p.b < 5; }
+bool isClear(Px p) { return p.a == 0; }
+
+TEST(CompositorTest, SolidLayerFillsItsFrameExactlyAtScale) {
+  Compositor comp({100, 80}, 2);
+  ASSERT_NE(comp.surface(), nullptr);
+  EXPECT_EQ(cairo_image_surface_get_width(comp.surface()), 200);
+  auto root = rootLayer(100, 80);
+  root->addSublayer(solid(Rect(10, 20, 30, 15), Color::red()));
+  Rect dirty = comp.renderFrame(root);
+  EXPECT_EQ(dirty, Rect(0, 0, 100, 80));  // the first frame draws everything
+  EXPECT_TRUE(isRed(pixel(comp, 20, 40)));   // top-left device pixel of the layer
+  EXPECT_TRUE(isRed(pixel(comp, 79, 69)));   // bottom-right
+  EXPECT_TRUE(isClear(pixel(comp, 19, 40)));
+  EXPECT_TRUE(isClear(pixel(comp, 80, 50)));
+  EXPECT_TRUE(isClear(pixel(comp, 30, 70)));
+  EXPECT_TRUE(isClear(pixel(comp, 150, 150)));
+}
+
+TEST(CompositorTest, CornerRadiusRoundsBackgroundAndClipsSublayers) {
+  Compositor comp({100, 100}, 1);
+  auto root = rootLayer(100, 100);
+  auto rounded = solid(Rect(0, 0, 40, 40), Color::red());
+  auto clipper = solid(Rect(50, 0, 40, 40), Color::clear());
+  auto inner = solid(Rect(-10, -10, 60, 60), Color::blue());
+  {
+    NoActions na;
+    rounded->setCornerRadius(12);
+    clipper->setCornerRadius(12);
+    clipper->setMasksToBounds(true);
+    clipper->addSublayer(inner);
+    root->addSublayer(rounded);
+    root->addSublayer(clipper);
+  }
+  comp.renderFrame(root);
+  EXPECT_TRUE(isClear(pixel(comp, 1, 1)));
+  EXPECT_TRUE(isRed(pixel(comp, 20, 20)));
+  EXPECT_TRUE(isRed(pixel(comp, 20, 1)));  // the straight part of the edge
+  EXPECT_TRUE(isClear(pixel(comp, 51, 1)));
+  EXPECT_TRUE(isClear(pixel(comp, 88, 38)));
+  EXPECT_EQ(pixel(comp, 70, 20).b, 255);
+  EXPECT_TRUE(isClear(pixel(comp, 95, 20)));  // the sublayer reaches here but is clipped
+
+  // Only the masked corners are rounded.
+  {
+    NoActions na;
+    rounded->setMaskedCorners(CornerTopLeft);
+  }
+  comp.renderFrame(root);
+  EXPECT_TRUE(isClear(pixel(comp, 1, 1)));
+  EXPECT_TRUE(isRed(pixel(comp, 38, 1)));
+  EXPECT_TRUE(isRed(pixel(comp, 38, 38)));
+}
+
+TEST(CompositorTest, OpacityOfALayerWithSublayersAppliesToTheGroup) {
+  Compositor comp({100, 100}, 1);
+  auto root = rootLayer(100, 100);
+  auto group = solid(Rect(0, 0, 100, 100), Color::clear());
+  auto a = solid(Rect(10, 10, 50, 50), Color::red());
+  auto b = solid(Rect(30, 30, 50, 50), Color::blue());
+  auto nested = solid(Rect(0, 0, 10, 10), Color::green());
+  {
+    NoActions na;
+    group->setOpacity(0.5);
+    b->setOpacity(0.5);
+    b->addSublayer(nested);
+    group->addSublayer(a);
+    group->addSublayer(b);
+    root->addSublayer(group);
+  }
+  comp.renderFrame(root);
+  // Red alone at half.
+  Px red = pixel(comp, 15, 15);
+  EXPECT_NEAR(red.a, 128, 2);
+  EXPECT_NEAR(red.r, 128, 2);
+  // Where blue (itself at half) covers red, red shows through blue before the group's half:
+  // 0.5 * (0.5 blue + 0.5 red), alpha 0.5. Per-layer opacity would give alpha 0.625.
+  Px overlap = pixel(comp, 45, 45);
+  EXPECT_NEAR(overlap.a, 128, 2);
+  EXPECT_NEAR(overlap.r, 64, 2);
+  EXPECT_NEAR(overlap.b, 64, 2);
+  // The green sublayer of the half-transparent blue layer covers blue and red alike inside b's
+  // group: 0.5 * 0.5 green over 0.5 * red.
+  Px green = pixel(comp, 35, 35);
+  EXPECT_NEAR(green.a, 128, 2);
+  EXPECT_NEAR(green.g, 64, 2);
+  EXPECT_NEAR(green.r, 64, 2);
+  EXPECT_NEAR(green.b, 0, 2);
+}
+
+TEST(CompositorTest, RotatedLayerTurnsAboutItsAnchorPoint) {
+  Compositor comp({100, 100}, 1);
+  auto root = rootLayer(100, 100);
+  auto bar = solid(Rect(20, 45, 60, 10), Color::red());
+  {
+    NoActions na;
+    bar->setTransform(Transform3D::rotation(M_PI / 2, 0, 0, 1));
+    root->addSublayer(bar);
+  }
+  comp.renderFrame(root);
+  EXPECT_TRUE(isRed(pixel(comp, 50, 25)));
+  EXPECT_TRUE(isRed(pixel(comp, 50, 74)));
+  EXPECT_TRUE(isClear(pixel(comp, 25, 50)));
+  EXPECT_TRUE(isClear(pixel(comp, 74, 50)));
+  EXPECT_TRUE(isClear(pixel(comp, 50, 15)));
+
+  // 45 degrees: the corner of a square reaches out along the axes.
+  auto diamond = solid(Rect(0, 0, 20, 20), Color::blue());
+  {
+    NoActions na;
+    bar->removeFromSuperlayer();
+    diamond->setPosition({50, 50});
+    diamond->setTransform(Transform3D::rotation(M_PI / 4, 0, 0, 1));
+    root->addSublayer(diamond);
+  }
+  comp.renderFrame(root);
+  EXPECT_GT(pixel(comp, 50, 42).b, 250);
+  EXPECT_GT(pixel(comp, 57, 50).b, 250);
+  EXPECT_EQ(pixel(comp, 41, 41).a, 0);  // the square's unrotated corner
+  EXPECT_EQ(pixel(comp, 58, 58).a, 0);
+}
+
+TEST(CompositorTest, PerspectiveRotationLandsWhereTheMatrixProjects) {
+  Compositor comp({200, 200}, 1);
+  auto root = rootLayer(200, 200);
+  auto card = solid(Rect(50, 50, 100, 100), Color::red());
+  Transform3D perspective;
+  perspective.m34 = -1.0 / 250;
+  Transform3D t = Transform3D::rotation(0.6, 0, 1, 0).concat(perspective);
+  {
+    NoActions na;
+    card->setTransform(t);
+    root->addSublayer(card);
+  }
+  comp.renderFrame(root);
+
+  // Expected corners: bounds corner relative to the anchor, through the transform, plus position.
+  Transform3D full = Transform3D::translation(-50, -50, 0).concat(t).concat(Transform3D::translation(100, 100, 0));
+  std::vector<Point> corners;
+  for (Point p : {Point{0, 0}, Point{100, 0}, Point{100, 100}, Point{0, 100}}) corners.push_back(*full.project(p));
+  // A trapezoid: one vertical edge is taller than the other.
+  double left = corners[3].y - corners[0].y, right = corners[2].y - corners[1].y;
+  EXPECT_GT(std::fabs(left - right), 10);
+  Point centre{0, 0};
+  for (Point p : corners) centre = {centre.x + p.x / 4, centre.y + p.y / 4};
+  for (Point p : corners) {
+    double dx = centre.x - p.x, dy = centre.y - p.y, len = std::hypot(dx, dy);
+    dx /= len, dy /= len;
+    // A pixel and a half inside the corner is red, a pixel and a half outside is empty.
+    Px in = pixel(comp, int(std::floor(p.x + 1.5 * dx)), int(std::floor(p.y + 1.5 * dy)));
+    Px out = pixel(comp, int(std::floor(p.x - 1.5 * dx)), int(std::floor(p.y - 1.5 * dy)));
+    EXPECT_GT(in.a, 128) << "inside corner " << p.x << "," << p.y;
+    EXPECT_LT(out.a, 64) << "outside corner " << p.x << "," << p.y;
+  }
+  // Along the middle row the horizontal edges sit where projected.
+  Point top = *full.project({50, 0}), bottom = *full.project({50, 100});
+  EXPECT_GT(pixel(comp, int(top.x), int(std::ceil(top.y + 1))).a, 128);
+  EXPECT_LT(pixel(comp, int(top.x), int(std::floor(top.y - 1.5))).a, 64);
+  EXPECT_GT(pixel(comp, int(bottom.x), int(std::floor(bottom.y - 2))).a, 128);
+  EXPECT_LT(pixel(comp, int(bottom.x), int(std::ceil(bottom.y + 1))).a, 64);
+}
+
+TEST(CompositorTest, PerspectiveFromTheSuperlayersSublayerTransform) {
+  Compositor comp({200, 200}, 1);
+  auto root = rootLayer(200, 200);
+  auto stage = solid(Rect(0, 0, 200, 200), Color::clear());
+  auto card = solid(Rect(50, 50, 100, 100), Color::blue());
+  Transform3D perspective;
+  perspective.m34 = -1.0 / 300;
+  {
+    NoActions na;
+    stage->setSublayerTransform(perspective);
+    card->setTransform(Transform3D::rotation(-0.7, 1, 0, 0));
+    stage->addSublayer(card);
+    root->addSublayer(stage);
+  }
+  comp.renderFrame(root);
+  // Sublayer transform about the stage's centre (100,100): card point → card transform about its
+  // anchor → position → perspective about the stage centre.
+  Transform3D full = Transform3D::translation(-50, -50, 0)
+                         .concat(Transform3D::rotation(-0.7, 1, 0, 0))
+                         .concat(Transform3D::translation(100, 100, 0))
+                         .concat(Transform3D::translation(-100, -100, 0))
+                         .concat(perspective)
+                         .concat(Transform3D::translation(100, 100, 0));
+  Point tl = *full.project({0, 0}), br = *full.project({100, 100});
+  Point tr = *full.project({100, 0}), bl = *full.project({0, 100});
+  EXPECT_GT(std::fabs((tr.x - tl.x) - (br.x - bl.x)), 10);  // top and bottom edges differ
+  EXPECT_GT(pixel(comp, int(tl.x + 3), int(tl.y + 2)).b, 128);
+  EXPECT_LT(pixel(comp, int(tl.x - 3), int(tl.y + 2)).a, 64);
+  EXPECT_GT(pixel(comp, int(br.x - 3), int(br.y - 2)).b, 128);
+  EXPECT_LT(pixel(comp, int(br.x + 3), int(br.y - 2)).a, 64);
+  EXPECT_LT(pixel(comp, 100, int(tl.y - 2)).a, 64);
+  EXPECT_GT(pixel(comp, 100, int(tl.y + 2)).a, 128);
+}
+
+TEST(CompositorTest, ShadowIsOffsetAndFollowsPathOrShape) {
+  Compositor comp({100, 100}, 1);
+  auto root = rootLayer(100, 100);
+  auto box = solid(Rect(20, 20, 20, 20), Color::blue());
+  {
+    NoActions na;
+    box->setShadowColor(Color::red());
+    box->setShadowOpacity(1);
+    box->setShadowRadius(0);
+    box->setShadowOffset({10, 5});
+    root->addSublayer(box);
+  }
+  comp.renderFrame(root);
+  EXPECT_EQ(pixel(comp, 25, 25).b, 255);      // the layer over its shadow
+  EXPECT_TRUE(isRed(pixel(comp, 45, 30)));     // right of the layer, inside the shadow
+  EXPECT_TRUE(isRed(pixel(comp, 35, 42)));     // below
+  EXPECT_TRUE(isClear(pixel(comp, 50, 30)));   // past the shadow's right edge (30 + 20)
+  EXPECT_TRUE(isClear(pixel(comp, 25, 18)));   // nothing above: the offset goes down
+  EXPECT_TRUE(isClear(pixel(comp, 45, 22)));
+
+  // A shadow path replaces the shape; a blur softens the edge.
+  {
+    NoActions na;
+    box->setShadowPath(Path::rect(Rect(0, 0, 40, 10)));
+    box->setShadowRadius(4);
+  }
+  comp.renderFrame(root);
+  EXPECT_TRUE(isRed(pixel(comp, 55, 30)));
+  EXPECT_TRUE(isClear(pixel(comp, 45, 42)));
+  Px edge = pixel(comp, 70, 29);  // the path's right edge at x = 20 + 10 + 40
+  EXPECT_GT(edge.a, 60);
+  EXPECT_LT(edge.a, 200);
+}
+
+TEST(CompositorTest, MaskLayerAlphaShowsTheLayer) {
+  Compositor comp({100, 100}, 1);
+  auto root = rootLayer(100, 100);
+  auto content = solid(Rect(0, 0, 100, 100), Color::red());
+  auto mask = Layer::create(LayerKind::Shape);
+  auto child = solid(Rect(0, 50, 100, 50), Color::blue());
+  {
+    NoActions na;
+    mask->setFrame(Rect(0, 0, 100, 100));
+    Path p = Path::rect(Rect(0, 0, 50, 100));
+    p.addRect(Rect(50, 0, 50, 25));
+    mask->setPath(p);
+    mask->setFillColor(Color::black());
+    auto half = solid(Rect(50, 75, 50, 25), Color(0, 0, 0, 0.5));
+    mask->addSublayer(half);
+    content->addSublayer(child);
+    content->setMask(mask);
+    root->addSublayer(content);
+  }
+  comp.renderFrame(root);
+  EXPECT_TRUE(isRed(pixel(comp, 25, 25)));
+  EXPECT_TRUE(isRed(pixel(comp, 75, 10)));
+  EXPECT_TRUE(isClear(pixel(comp, 75, 40)));
+  EXPECT_TRUE(isClear(pixel(comp, 75, 60)));  // the sublayer is masked too
+  EXPECT_EQ(pixel(comp, 25, 75).b, 255);
+  Px half = pixel(comp, 75, 90);
+  EXPECT_NEAR(half.a, 128, 2);
+  EXPECT_NEAR(half.b, 128, 2);
+}
+
+TEST(CompositorTest, ZPositionOrdersSiblingsAndHiddenLayersVanish) {
+  Compositor comp({100, 100}, 1);
+  auto root = rootLayer(100, 100);
+  auto first = solid(Rect(0, 0, 60, 60), Color::red());
+  auto second = solid(Rect(30, 30, 60, 60), Color::blue());
+  root->addSublayer(first);
+  root->addSublayer(second);
+  comp.renderFrame(root);
+  EXPECT_EQ(pixel(comp, 45, 45).b, 255);  // later sibling on top
+  {
+    NoActions na;
+    first->setZPosition(1);
+  }
+  comp.renderFrame(root);
+  EXPECT_TRUE(isRed(pixel(comp, 45, 45)));
+  {
+    NoActions na;
+    first->setHidden(true);
+  }
+  Rect dirty = comp.renderFrame(root);
+  EXPECT_EQ(dirty, Rect(0, 0, 60, 60));
+  EXPECT_TRUE(isClear(pixel(comp, 10, 10)));
+  EXPECT_EQ(pixel(comp, 45, 45).b, 255);
+}
+
+TEST(CompositorTest, ShapeLayerStrokesOnlyBetweenStrokeStartAndEnd) {
+  Compositor comp({100, 100}, 1);
+  auto root = rootLayer(100, 100);
+  auto shape = Layer::create(LayerKind::Shape);
+  {
+    NoActions na;
+    shape->setFrame(Rect(0, 0, 100, 100));
+    Path p;
+    p.moveTo({10, 50});
+    p.lineTo({90, 50});
+    shape->setPath(p);
+    shape->setFillColor(std::nullopt);
+    shape->setStrokeColor(Color::red());
+    shape->setLineWidth(4);
+    shape->setStrokeStart(0.25);
+    shape->setStrokeEnd(0.75);
+    root->addSublayer(shape);
+  }
+  comp.renderFrame(root);
+  EXPECT_TRUE(isClear(pixel(comp, 20, 50)));
+  EXPECT_TRUE(isRed(pixel(comp, 32, 50)));
+  EXPECT_TRUE(isRed(pixel(comp, 68, 50)));
+  EXPECT_TRUE(isClear(pixel(comp, 80, 50)));
+  EXPECT_TRUE(isClear(pixel(comp, 50, 53)));
+
+  // Dashes of 10 on, 10 off from the start of the visible part.
+  {
+    NoActions na;
+    shape->setStrokeStart(0);
+    shape->setStrokeEnd(1);
+    shape->setLineDashPattern({10, 10});
+  }
+  comp.renderFrame(root);
+  EXPECT_TRUE(isRed(pixel(comp, 15, 50)));
+  EXPECT_TRUE(isClear(pixel(comp, 25, 50)));
+  EXPECT_TRUE(isRed(pixel(comp, 35, 50)));
+}
+
+TEST(CompositorTest, GradientLayerRunsBetweenItsPoints) {
+  Compositor comp({100, 100}, 1);
+  auto root = rootLayer(100, 100);
+  auto g = Layer::create(LayerKind::Gradient);
+  {
+    NoActions na;
+    g->setFrame(Rect(0, 0, 100, 100));
+    g->setColors({Color::red(), Color::blue()});
+    g->setLocations({0.25, 0.75});
+    root->addSublayer(g);
+  }
+  comp.renderFrame(root);
+  EXPECT_TRUE(isRed(pixel(comp, 50, 10)));
+  Px mid = pixel(comp, 50, 50);
+  EXPECT_NEAR(mid.r, 128, 4);
+  EXPECT_NEAR(mid.b, 128, 4);
+  EXPECT_EQ(pixel(comp, 50, 90).b, 255);
+}
+
+TEST(CompositorTest, ContentsImageHonoursGravity) {
+  Compositor comp({100, 100}, 1);
+  auto root = rootLayer(100, 100);
+  auto img = Image::fromPixels(10, 10, std::vector<uint32_t>(100, 0xff00ff00u));
+  auto l = Layer::create();
+  {
+    NoActions na;
+    l->setFrame(Rect(0, 0, 40, 40));
+    l->setContents(img);
+    l->setContentsGravity(ContentsGravity::BottomRight);
+    root->addSublayer(l);
+  }
+  comp.renderFrame(root);
+  EXPECT_EQ(pixel(comp, 35, 35).g, 255);
+  EXPECT_TRUE(isClear(pixel(comp, 25, 35)));
+  {
+    NoActions na;
+    l->setContentsGravity(ContentsGravity::Resize);
+  }
+  comp.renderFrame(root);
+  EXPECT_EQ(pixel(comp, 1, 1).g, 255);
+  EXPECT_EQ(pixel(comp, 38, 38).g, 255);
+}
+
+class Painter : public LayerDelegate {
+ public:
+  void drawLayer(Layer&, Context& ctx) override {
+    ++calls;
+    ctx.setFillColor(Color::red());
+    ctx.fillRect(Rect(0, 0, 10, 10));
+  }
+  int calls = 0;
+};
+
+TEST(CompositorTest, DrawnContentIsRefreshedOnlyWhenMarked) {
+  Compositor comp({100, 100}, 1);
+  auto root = rootLayer(100, 100);
+  Painter painter;
+  auto l = Layer::create();
+  {
+    NoActions na;
+    l->setFrame(Rect(20, 20, 40, 40));
+    l->setDelegate(&painter);
+    l->setNeedsDisplay();
+    root->addSublayer(l);
+  }
+  comp.renderFrame(root);
+  EXPECT_EQ(painter.calls, 1);
+  EXPECT_TRUE(isRed(pixel(comp, 25, 25)));
+  EXPECT_TRUE(isClear(pixel(comp, 35, 35)));
+  EXPECT_EQ(comp.renderFrame(root), Rect());
+  EXPECT_EQ(painter.calls, 1);
+  l->setNeedsDisplay();
+  EXPECT_TRUE(comp.needsFrame(root));
+  EXPECT_EQ(comp.renderFrame(root), Rect(20, 20, 40, 40));
+  EXPECT_EQ(painter.calls, 2);
+  l->setDelegate(nullptr);
+}
+
+TEST(CompositorTest, FrameMidAnimationShowsPresentationValues) {
+  core::Clock::setVirtual(true);
+  {
+    Compositor comp({100, 100}, 1);
+    auto root = rootLayer(100, 100);
+    auto l = solid(Rect(0, 40, 20, 20), Color::red());
+    root->addSublayer(l);
+    comp.renderFrame(root);
+    auto anim = BasicAnimation::withKeyPath("position.x");
+    anim->fromValue = 10.0;
+    anim->toValue = 90.0;
+    anim->duration = 1;
+    l->addAnimation(anim, "slide");
+    EXPECT_TRUE(comp.needsFrame(root));
+    core::Clock::advance(0.5);
+    Rect dirty = comp.renderFrame(root);
+    EXPECT_TRUE(isRed(pixel(comp, 45, 50)));
+    EXPECT_TRUE(isRed(pixel(comp, 54, 50)));
+    EXPECT_TRUE(isClear(pixel(comp, 5, 50)));  // the model position is not drawn
+    EXPECT_TRUE(dirty.contains(Rect(0, 40, 60, 20)));
+    core::Clock::advance(0.25);
+    comp.renderFrame(root);
+    EXPECT_TRUE(isClear(pixel(comp, 45, 50)));
+    EXPECT_TRUE(isRed(pixel(comp, 65, 50)));
+    l->removeAllAnimations();
+    comp.renderFrame(root);
+    EXPECT_TRUE(isRed(pixel(comp, 5, 50)));
+    EXPECT_FALSE(comp.needsFrame(root));
+  }
+  core::Clock::setVirtual(false);
+}
+
+TEST(CompositorTest, DirtyRegionOfAOneLayerChangeIsItsOldAndNewRect) {
+  Compositor comp({200, 200}, 2);
+  auto root = rootLayer(200, 200);
+  {
+    NoActions na;
+    root->setBackgroundColor(Color::whiteColor());
+    for (int i = 0; i < 10; ++i) root->addSublayer(solid(Rect(10 + i * 15, 150, 10, 10), Color::blue()));
+  }
+  auto moving = solid(Rect(10, 10, 20, 20), Color::red());
+  root->addSublayer(moving);
+  EXPECT_TRUE(comp.needsFrame(root));
+  comp.renderFrame(root);
+  EXPECT_FALSE(comp.needsFrame(root));
+  EXPECT_EQ(comp.renderFrame(root), Rect());
+
+  {
+    NoActions na;
+    moving->setPosition({60, 70});
+  }
+  EXPECT_TRUE(comp.needsFrame(root));
+  EXPECT_EQ(comp.renderFrame(root), Rect(10, 10, 60, 70));  // (10,10,20,20) ∪ (50,60,20,20)
+
+  // What the partial frame left is what a full frame draws.
+  Compositor fresh({200, 200}, 2);
+  fresh.renderFrame(root);
+  auto a = comp.snapshot(), b = fresh.snapshot();
+  ASSERT_TRUE(a && b);
+  int diffs = 0;
+  for (int y = 0; y < a->pixelHeight(); ++y)
+    for (int x = 0; x < a->pixelWidth(); ++x) diffs += a->pixelAt(x, y) != b->pixelAt(x, y);
+  EXPECT_EQ(diffs, 0);
+
+  // A removed layer leaves its rect dirty.
+  moving->removeFromSuperlayer();
+  Rect dirty = comp.renderFrame(root);
+  EXPECT_TRUE(dirty.contains(Rect(50, 60, 20, 20)));
+  EXPECT_EQ(comp.snapshot()->pixelAt(120, 130), 0xffffffffu);  // the white root shows again
+}
+
+TEST(CompositorTest, RenderLayerDrawsInTheLayersOwnSpace) {
+  auto l = solid(Rect(300, 300, 20, 10), Color::red());
+  auto child = solid(Rect(10, 0, 10, 10), Color::blue());
+  l->addSublayer(child);
+  auto ctx = Context::bitmap({20, 10}, 2);
+  ASSERT_TRUE(ctx);
+  Compositor::renderLayer(*l, *ctx);
+  auto img = ctx->makeImage();
+  ASSERT_TRUE(img);
+  EXPECT_EQ(img->pixelAt(2, 2), 0xffff0000u);
+  EXPECT_EQ(img->pixelAt(38, 18), 0xff0000ffu);
+}
+
+TEST(CompositorTest, SnapshotIsACopy) {
+  Compositor comp({10, 10}, 1);
+  auto root = solid(Rect(0, 0, 10, 10), Color::red());
+  comp.renderFrame(root);
+  auto snap = comp.snapshot();
+  ASSERT_TRUE(snap);
+  {
+    NoActions na;
+    root->setBackgroundColor(Color::blue());
+  }
+  comp.renderFrame(root);
+  EXPECT_EQ(snap->pixelAt(5, 5), 0xffff0000u);
+  EXPECT_EQ(comp.snapshot()->pixelAt(5, 5), 0xff0000ffu);
+}
+
+TEST(CompositorTest, BadInputDrawsNothingAndDoesNotBreakTheFrame) {
+  Compositor none({0, 10}, 1);
+  EXPECT_EQ(none.surface(), nullptr);
+  EXPECT_EQ(none.snapshot(), nullptr);
+  EXPECT_EQ(none.renderFrame(Layer::create()), Rect());
+
+  Compositor comp({50, 50}, 1);
+  auto root = rootLayer(50, 50);
+  auto flat = solid(Rect(0, 0, 20, 20), Color::blue());
+  auto shape = Layer::create(LayerKind::Shape);
+  auto ok = solid(Rect(30, 30, 10, 10), Color::red());
+  {
+    NoActions na;
+    flat->setTransform(Transform3D::scale(0, 1, 1));  // edge-on
+    shape->setFrame(Rect(0, 0, 50, 50));
+    shape->setPath(Path::rect(Rect(0, 0, 10, 10)));
+    shape->setStrokeColor(Color::green());
+    shape->setLineWidth(2);
+    shape->setLineDashPattern({0, 0});  // refused by Cairo: drawn solid instead
+    root->addSublayer(flat);
+    root->addSublayer(shape);
+    root->addSublayer(ok);
+  }
+  comp.renderFrame(root);
+  EXPECT_TRUE(isRed(pixel(comp, 35, 35)));
+  EXPECT_TRUE(isClear(pixel(comp, 15, 15)));
+  EXPECT_EQ(pixel(comp, 5, 0).g, 255);
+}
+
+}  // namespace
+}  // namespace gfx
