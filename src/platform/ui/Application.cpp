@@ -1,0 +1,147 @@
+#include "platform/ui/Application.h"
+
+#include <algorithm>
+
+#include "platform/core/NotificationCenter.h"
+#include "platform/core/RunLoop.h"
+#include "platform/ui/Event.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/Touch.h"
+#include "platform/ui/Window.h"
+
+namespace ui {
+
+Application& Application::shared() {
+  // Held by a shared_ptr so that it can take part in the responder chain like any responder.
+  static std::shared_ptr<Application> app(new Application());
+  return *app;
+}
+
+void Application::notify(const char* name) { core::NotificationCenter::defaultCenter().post(name, this); }
+
+int Application::run(int argc, char** argv, ApplicationDelegate* delegate) {
+  m_arguments.clear();
+  for (int i = 0; i < argc; ++i) m_arguments.emplace_back(argv[i] ? argv[i] : "");
+  m_delegate = delegate;
+  if (!launch()) return 1;
+  core::RunLoop::main().run();
+  terminate();
+  return 0;
+}
+
+bool Application::launch() {
+  bool ok = m_delegate ? m_delegate->didFinishLaunching(*this) : true;
+  notify(DidFinishLaunchingNotification);
+  if (!ok) return false;
+  m_state = ApplicationState::Active;
+  if (m_delegate) m_delegate->didBecomeActive(*this);
+  notify(DidBecomeActiveNotification);
+  return true;
+}
+
+void Application::enterBackground() {
+  if (m_state == ApplicationState::Background) return;
+  if (m_state == ApplicationState::Active) {
+    m_state = ApplicationState::Inactive;
+    if (m_delegate) m_delegate->willResignActive(*this);
+    notify(WillResignActiveNotification);
+  }
+  m_state = ApplicationState::Background;
+  if (m_delegate) m_delegate->didEnterBackground(*this);
+  notify(DidEnterBackgroundNotification);
+}
+
+void Application::enterForeground() {
+  if (m_state == ApplicationState::Active) return;
+  if (m_state == ApplicationState::Background) {
+    m_state = ApplicationState::Inactive;
+    if (m_delegate) m_delegate->willEnterForeground(*this);
+    notify(WillEnterForegroundNotification);
+  }
+  m_state = ApplicationState::Active;
+  if (m_delegate) m_delegate->didBecomeActive(*this);
+  notify(DidBecomeActiveNotification);
+}
+
+void Application::terminate() {
+  if (m_delegate) m_delegate->willTerminate(*this);
+  notify(WillTerminateNotification);
+}
+
+void Application::receiveMemoryWarning() {
+  if (m_delegate) m_delegate->didReceiveMemoryWarning(*this);
+  notify(DidReceiveMemoryWarningNotification);
+}
+
+std::vector<std::shared_ptr<Window>> Application::windows() const {
+  std::vector<std::shared_ptr<Window>> out;
+  for (const auto& w : m_windows) {
+    if (auto s = w.lock()) out.push_back(s);
+  }
+  return out;
+}
+
+Window* Application::keyWindow() const { return m_keyWindow; }
+
+void Application::registerWindow(const std::shared_ptr<Window>& window) {
+  std::erase_if(m_windows, [](const auto& w) { return w.expired(); });
+  for (const auto& w : m_windows) {
+    if (w.lock() == window) return;
+  }
+  m_windows.push_back(window);
+}
+
+void Application::unregisterWindow(const Window* window) {
+  std::erase_if(m_windows, [&](const auto& w) {
+    auto s = w.lock();
+    return !s || s.get() == window;
+  });
+  if (m_keyWindow == window) m_keyWindow = nullptr;
+}
+
+void Application::setKeyWindow(Window* window) { m_keyWindow = window; }
+
+unsigned Application::supportedInterfaceOrientationsForWindow(Window* window) {
+  return m_delegate ? m_delegate->supportedInterfaceOrientations(*this, window) : unsigned(OrientationMaskAll);
+}
+
+void Application::setStatusBarStyle(StatusBarStyle style, bool) { m_statusBarStyle = style; }
+
+void Application::setStatusBarHidden(bool hidden, bool) { m_statusBarHidden = hidden; }
+
+gfx::Rect Application::statusBarFrame() const {
+  if (m_statusBarHidden) return gfx::Rect();
+  return gfx::Rect(0, 0, Screen::main().bounds().width(), 20);
+}
+
+bool Application::sendAction(const Action& action, Control& sender, const Event* event) {
+  if (!action) return false;
+  action(sender, event);
+  return true;
+}
+
+void Application::sendEvent(const Event& event) {
+  for (const auto& t : event.allTouches()) {
+    if (Window* w = t->window()) {
+      w->sendEvent(event);
+      return;
+    }
+  }
+  if (m_keyWindow) m_keyWindow->sendEvent(event);
+}
+
+void Application::reset() {
+  m_delegate = nullptr;
+  m_state = ApplicationState::Inactive;
+  m_arguments.clear();
+  m_windows.clear();
+  m_keyWindow = nullptr;
+  m_orientation = InterfaceOrientation::LandscapeRight;
+  m_statusBarStyle = StatusBarStyle::Default;
+  m_statusBarHidden = false;
+  m_networkActivity = false;
+  m_idleTimerDisabled = false;
+  m_ignoring = 0;
+}
+
+}  // namespace ui

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/gfx/Geometry.h"
+
+namespace ui {
+
+// A display mode: its size in pixels.
+struct ScreenMode {
+  gfx::Size size;
+  double pixelAspectRatio = 1;
+};
+
+// The device's screen. The main screen starts as the 1024 x 768 point tablet at scale 2; tests
+// switch to other tablets (the 12.9-inch one is 2048 x 2732 pixels) with setMode().
+class Screen {
+ public:
+  static Screen& main();
+
+  // In points, origin at zero.
+  gfx::Rect bounds() const { return gfx::Rect(0, 0, m_pixels.width / m_scale, m_pixels.height / m_scale); }
+  double scale() const { return m_scale; }
+  ScreenMode currentMode() const { return ScreenMode{m_pixels, 1}; }
+
+  // Changes the mode; the default image scale follows the screen's.
+  void setMode(gfx::Size pixels, double scale);
+  // Back to 2048 x 1536 pixels at scale 2.
+  void reset() { setMode(gfx::Size{2048, 1536}, 2); }
+
+ private:
+  Screen() = default;
+  gfx::Size m_pixels{2048, 1536};
+  double m_scale = 2;
+};
+
+}  // namespace ui

@@ -1,0 +1,88 @@
+#include "platform/ui/ImageView.h"
+
+#include <gtest/gtest.h>
+
+#include "UiTestSupport.h"
+#include "platform/core/Clock.h"
+
+using gfx::Rect;
+using ui::ContentMode;
+using ui::ImageView;
+
+using ImageViewInWindow = uitest::WindowTest;
+
+TEST_F(ImageViewInWindow, ContentModesPlaceTheImage) {
+  // A 20 x 10 image in a 40 x 40 view on a white background.
+  auto v = ImageView::create(Rect(0, 0, 40, 40));
+  v->setBackgroundColor(gfx::Color::whiteColor());
+  v->setImage(uitest::solidImage(20, 10, 0xFFFF0000));
+  window->addSubview(v);
+  auto at = [&](int x, int y) { return uitest::render(*v)->pixelAt(x, y); };
+  const uint32_t red = 0xFFFF0000u, white = 0xFFFFFFFFu;
+
+  v->setContentMode(ContentMode::ScaleToFill);
+  EXPECT_EQ(at(2, 2), red);
+  EXPECT_EQ(at(37, 37), red);
+  v->setContentMode(ContentMode::ScaleAspectFit);  // 40 x 20, centred
+  EXPECT_EQ(at(20, 5), white);
+  EXPECT_EQ(at(2, 20), red);
+  v->setContentMode(ContentMode::ScaleAspectFill);  // 80 x 40, cut at the sides
+  EXPECT_EQ(at(20, 2), red);
+  v->setContentMode(ContentMode::Center);  // 20 x 10 at (10, 15)
+  EXPECT_EQ(at(5, 20), white);
+  EXPECT_EQ(at(20, 20), red);
+  v->setContentMode(ContentMode::Top);
+  EXPECT_EQ(at(20, 3), red);
+  EXPECT_EQ(at(20, 20), white);
+  v->setContentMode(ContentMode::BottomRight);
+  EXPECT_EQ(at(35, 35), red);
+  EXPECT_EQ(at(5, 35), white);
+}
+
+TEST(ImageViewImages, HighlightedImageAndSize) {
+  auto normal = uitest::solidImage(30, 20, 0xFF000000), lit = uitest::solidImage(30, 20, 0xFFFFFFFF);
+  auto v = ImageView::withImage(normal);
+  EXPECT_EQ(v->frame(), Rect(0, 0, 30, 20));
+  EXPECT_FALSE(v->isUserInteractionEnabled());
+  v->setHighlightedImage(lit);
+  EXPECT_EQ(v->layer()->model().contents, normal);
+  v->setHighlighted(true);
+  EXPECT_EQ(v->layer()->model().contents, lit);
+  v->setImage(nullptr);
+  v->setHighlighted(false);
+  EXPECT_EQ(v->layer()->model().contents, nullptr);
+  EXPECT_EQ(v->sizeThatFits({}), (gfx::Size{0, 0}));
+  // Retina images measure in points.
+  v->setImage(uitest::solidImage(10, 10, 0xFF000000, 2));
+  EXPECT_EQ(v->sizeThatFits({}), (gfx::Size{10, 10}));
+  EXPECT_EQ(v->layer()->model().contentsScale, 2);
+}
+
+TEST_F(ImageViewInWindow, AnimationImagesCycleAndStopAfterTheRepeats) {
+  support::VirtualClock clock;
+  auto a = uitest::solidImage(4, 4, 0xFFFF0000), b = uitest::solidImage(4, 4, 0xFF00FF00);
+  auto still = uitest::solidImage(4, 4, 0xFF0000FF);
+  auto v = ImageView::withImage(still);
+  window->addSubview(v);
+  v->setAnimationImages({a, b});
+  v->setAnimationDuration(1.0);
+  v->setAnimationRepeatCount(2);
+  v->startAnimating();
+  EXPECT_TRUE(v->isAnimating());
+  EXPECT_EQ(v->displayedImage(), a);
+  ASSERT_TRUE(support::runUntil([&] { return v->displayedImage() == b; }));
+  double started = core::Clock::now();
+  ASSERT_TRUE(support::runUntil([&] { return !v->isAnimating(); }));
+  // Two passes of one second: it ends 1.5 s after the first switch.
+  EXPECT_NEAR(core::Clock::now() - started, 1.5, 1e-6);
+  EXPECT_EQ(v->displayedImage(), still);
+  EXPECT_EQ(v->layer()->model().contents, still);
+
+  v->setAnimationRepeatCount(0);
+  v->startAnimating();
+  core::Clock::advance(30);
+  support::drainMainLoop();
+  EXPECT_TRUE(v->isAnimating());
+  v->stopAnimating();
+  EXPECT_FALSE(v->isAnimating());
+}
