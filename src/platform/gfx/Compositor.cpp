@@ -8,6 +8,9 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <map>
+#include <optional>
+#include <utility>
 #include <vector>
 
 #include "platform/core/Log.h"
@@ -21,7 +24,79 @@
 
 namespace gfx {
 
+// Shadow images kept between frames, one per layer (weakly keyed, so that a layer made at the
+// address of a destroyed one never finds the old image).
+class CompositorCache {
+ public:
+  // An owned image surface.
+  struct Surface {
+    cairo_surface_t* s = nullptr;
+    Surface() = default;
+    explicit Surface(cairo_surface_t* surface) : s(surface) {}
+    Surface(Surface&& o) noexcept : s(std::exchange(o.s, nullptr)) {}
+    Surface& operator=(Surface&& o) noexcept {
+      if (this != &o) {
+        reset();
+        s = std::exchange(o.s, nullptr);
+      }
+      return *this;
+    }
+    ~Surface() { reset(); }
+    void reset() {
+      if (s) cairo_surface_destroy(s);
+      s = nullptr;
+    }
+    size_t bytes() const { return s ? size_t(cairo_image_surface_get_stride(s)) * cairo_image_surface_get_height(s) : 0; }
+  };
+
+  // What a shadow image depends on besides its source: the blur, the tint and the layer's
+  // device transform, its translation taken modulo whole pixels.
+  struct Key {
+    std::array<int, 3> radii{};
+    double a = 0, b = 0, c = 0, d = 0, fx = 0, fy = 0;
+    Color color;
+    double opacity = 0;
+    bool operator==(const Key& o) const {
+      return radii == o.radii && a == o.a && b == o.b && c == o.c && d == o.d && fx == o.fx && fy == o.fy &&
+             color == o.color && opacity == o.opacity;
+    }
+  };
+
+  struct Entry {
+    Key key;
+    bool fromPath = false;
+    std::optional<Path> path;   // the shadow path the image was made from
+    uint64_t subtree = 0;       // the subtree revision the body was drawn at
+    bool subtreeUsable = false; // false when something in it was animating then
+    int x = 0, y = 0, w = 0, h = 0;  // the source box, relative to the whole-pixel translation
+    Surface body;               // the layer's drawing, for shadows cast by it
+    Surface shadow;             // blurred and tinted, the source box grown by the blur's reach
+    uint64_t used = 0;          // the frame that last used it
+    size_t bytes() const { return body.bytes() + shadow.bytes(); }
+  };
+
+  // A shape layer's drawn extent (stroke extents are costly to measure), with what it depends on.
+  struct Shape {
+    Path path;
+    bool fills = false, strokes = false;
+    double lineWidth = 0;
+    LineCap cap = LineCap::Butt;
+    LineJoin join = LineJoin::Miter;
+    Rect extent;
+    uint64_t used = 0;
+  };
+
+  std::map<std::weak_ptr<const Layer>, Entry, std::owner_less<>> entries;
+  std::map<std::weak_ptr<const Layer>, Shape, std::owner_less<>> shapes;
+  uint64_t frame = 0;
+  uint64_t hits = 0, misses = 0;
+};
+
 namespace {
+
+// A single shadow image larger than this is not kept; nor more than this in all.
+constexpr double kMaxCachedShadowPixels = 2048.0 * 2048.0;
+constexpr size_t kCacheBudgetBytes = size_t(96) << 20;
 
 // Stands for "the whole plane" where a projection reaches behind the eye.
 constexpr double kFar = 1e7;
@@ -91,6 +166,17 @@ bool axisAligned(const Transform3D& m) {
 // The bounding box of the rectangle's image; the whole plane when part of it lies behind the eye.
 Rect mapRect(const Transform3D& m, const Rect& r) {
   if (r.isNull()) return Rect::null();
+  if (m.m14 == 0 && m.m24 == 0 && m.m34 == 0 && m.m44 == 1 && m.m31 == 0 && m.m32 == 0) {
+    // Affine in the plane (the common case): the same sums without the terms that are zero.
+    double x1 = INFINITY, y1 = INFINITY, x2 = -INFINITY, y2 = -INFINITY;
+    for (double cx : {r.minX(), r.maxX()}) {
+      for (double cy : {r.minY(), r.maxY()}) {
+        double x = cx * m.m11 + cy * m.m21 + m.m41, y = cx * m.m12 + cy * m.m22 + m.m42;
+        x1 = std::min(x1, x), y1 = std::min(y1, y), x2 = std::max(x2, x), y2 = std::max(y2, y);
+      }
+    }
+    return Rect(x1, y1, x2 - x1, y2 - y1);
+  }
   const Point corners[4] = {{r.minX(), r.minY()}, {r.maxX(), r.minY()}, {r.maxX(), r.maxY()}, {r.minX(), r.maxY()}};
   double x1 = INFINITY, y1 = INFINITY, x2 = -INFINITY, y2 = -INFINITY;
   for (const Point& c : corners) {
@@ -193,8 +279,8 @@ Rect contentsRect(const LayerState& s, const Image& img) {
   return Rect(x, y, iw, ih);
 }
 
-// Draws the image upright, stretched over r, with hard edges.
-void paintImage(cairo_t* cr, const Image& source, const Rect& r) {
+// Draws the image upright, stretched over r, with hard edges, at `alpha`.
+void paintImage(cairo_t* cr, const Image& source, const Rect& r, double alpha = 1) {
   std::shared_ptr<Image> up;
   const Image* img = &source;
   if (img->orientation() != ImageOrientation::Up) {
@@ -217,7 +303,12 @@ void paintImage(cairo_t* cr, const Image& source, const Rect& r) {
                std::fabs(m.x0 - std::round(m.x0)) < 1e-9 && std::fabs(m.y0 - std::round(m.y0)) < 1e-9;
   cairo_pattern_set_filter(p, exact ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
   cairo_rectangle(cr, 0, 0, img->pixelWidth(), img->pixelHeight());
-  cairo_fill(cr);
+  if (alpha < 1) {
+    cairo_clip(cr);
+    cairo_paint_with_alpha(cr, alpha);
+  } else {
+    cairo_fill(cr);
+  }
   cairo_restore(cr);
 }
 
@@ -368,21 +459,81 @@ std::array<int, 3> boxRadii(double sigma) {
   return radii;
 }
 
-void boxPass(const std::vector<float>& in, std::vector<float>& out, int w, int h, int r, bool rows) {
-  int lines = rows ? h : w, len = rows ? w : h;
-  size_t step = rows ? 1 : static_cast<size_t>(w);
-  float k = 1.0f / static_cast<float>(2 * r + 1);
-  for (int l = 0; l < lines; ++l) {
-    size_t base = rows ? static_cast<size_t>(l) * w : static_cast<size_t>(l);
-    float sum = 0;
-    for (int i = 0; i <= std::min(r, len - 1); ++i) sum += in[base + i * step];
-    for (int i = 0; i < len; ++i) {
-      out[base + i * step] = sum * k;
-      int add = i + r + 1, sub = i - r;
-      if (add < len) sum += in[base + add * step];
-      if (sub >= 0) sum -= in[base + sub * step];
+// Four floats operated on together (elementwise, so each lane computes exactly what the scalar
+// code computes).
+using Float4 = float __attribute__((vector_size(16)));
+
+Float4 load4(const float* p) {
+  Float4 v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+void store4(float* p, Float4 v) { std::memcpy(p, &v, sizeof v); }
+
+// One box pass along the columns. Strips of sixteen columns keep their running sums in
+// registers while they walk down the rows.
+void boxColumns(const float* in, float* out, int w, int h, int r) {
+  const float k = 1.0f / static_cast<float>(2 * r + 1);
+  const Float4 kv = {k, k, k, k};
+  const int first = std::min(r, h - 1);
+  auto row = [w](auto* base, int y) { return base + static_cast<size_t>(y) * w; };
+  int x = 0;
+  for (; x + 16 <= w; x += 16) {
+    Float4 s0 = {}, s1 = {}, s2 = {}, s3 = {};
+    for (int i = 0; i <= first; ++i) {
+      const float* p = row(in, i) + x;
+      s0 += load4(p), s1 += load4(p + 4), s2 += load4(p + 8), s3 += load4(p + 12);
+    }
+    for (int y = 0; y < h; ++y) {
+      float* d = row(out, y) + x;
+      store4(d, s0 * kv), store4(d + 4, s1 * kv), store4(d + 8, s2 * kv), store4(d + 12, s3 * kv);
+      int add = y + r + 1, sub = y - r;
+      if (add < h) {
+        const float* p = row(in, add) + x;
+        s0 += load4(p), s1 += load4(p + 4), s2 += load4(p + 8), s3 += load4(p + 12);
+      }
+      if (sub >= 0) {
+        const float* p = row(in, sub) + x;
+        s0 -= load4(p), s1 -= load4(p + 4), s2 -= load4(p + 8), s3 -= load4(p + 12);
+      }
     }
   }
+  for (; x < w; ++x) {
+    float sum = 0;
+    for (int i = 0; i <= first; ++i) sum += row(in, i)[x];
+    for (int y = 0; y < h; ++y) {
+      row(out, y)[x] = sum * k;
+      int add = y + r + 1, sub = y - r;
+      if (add < h) sum += row(in, add)[x];
+      if (sub >= 0) sum -= row(in, sub)[x];
+    }
+  }
+}
+
+// out (w rows of h) = in (h rows of w) transposed, four by four in registers.
+void transpose(const float* in, float* out, int w, int h) {
+  using Int4 = int __attribute__((vector_size(16)));
+  const Int4 lo = {0, 4, 1, 5}, hi = {2, 6, 3, 7}, first = {0, 1, 4, 5}, second = {2, 3, 6, 7};
+  auto at = [](auto* base, int stride, int row, int col) { return base + static_cast<size_t>(row) * stride + col; };
+  int y = 0;
+  for (; y + 4 <= h; y += 4) {
+    int x = 0;
+    for (; x + 4 <= w; x += 4) {
+      Float4 r0 = load4(at(in, w, y, x)), r1 = load4(at(in, w, y + 1, x)), r2 = load4(at(in, w, y + 2, x)),
+             r3 = load4(at(in, w, y + 3, x));
+      Float4 t0 = __builtin_shuffle(r0, r1, lo), t1 = __builtin_shuffle(r0, r1, hi);
+      Float4 t2 = __builtin_shuffle(r2, r3, lo), t3 = __builtin_shuffle(r2, r3, hi);
+      store4(at(out, h, x, y), __builtin_shuffle(t0, t2, first));
+      store4(at(out, h, x + 1, y), __builtin_shuffle(t0, t2, second));
+      store4(at(out, h, x + 2, y), __builtin_shuffle(t1, t3, first));
+      store4(at(out, h, x + 3, y), __builtin_shuffle(t1, t3, second));
+    }
+    for (; x < w; ++x)
+      for (int j = y; j < y + 4; ++j) *at(out, h, x, j) = *at(in, w, j, x);
+  }
+  for (; y < h; ++y)
+    for (int x = 0; x < w; ++x) *at(out, h, x, y) = *at(in, w, y, x);
 }
 
 // Turns an ARGB32 surface into its blurred alpha painted in the colour at `opacity`.
@@ -392,23 +543,60 @@ void blurAndTint(cairo_surface_t* s, const std::array<int, 3>& radii, const Colo
   int stride = cairo_image_surface_get_stride(s);
   unsigned char* data = cairo_image_surface_get_data(s);
   size_t n = static_cast<size_t>(w) * h;
-  std::vector<float> a(n), tmp(n);
+  // Every element of these is written before it is read.
+  std::unique_ptr<float[]> buffers(new float[4 * n]);
+  float* a = buffers.get();
+  float* tmp = a + n;
+  float* t1 = tmp + n;
+  float* t2 = t1 + n;
+  static const std::array<float, 256> unit = [] {
+    std::array<float, 256> t{};
+    for (int i = 0; i < 256; ++i) t[i] = float(i) / 255.0f;
+    return t;
+  }();
   for (int y = 0; y < h; ++y) {
     const uint32_t* row = reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y) * stride);
-    for (int x = 0; x < w; ++x) a[static_cast<size_t>(y) * w + x] = float(row[x] >> 24) / 255.0f;
+    float* dst = a + static_cast<size_t>(y) * w;
+    for (int x = 0; x < w; ++x) dst[x] = unit[row[x] >> 24];
   }
+  // Each radius: a pass along the rows (done as one along the columns of the transposed image,
+  // where the running sums of all columns advance together), then one along the columns.
   for (int r : radii) {
     if (r <= 0) continue;
-    boxPass(a, tmp, w, h, r, true);
-    boxPass(tmp, a, w, h, r, false);
+    transpose(a, t1, w, h);
+    boxColumns(t1, t2, h, w, r);
+    transpose(t2, tmp, h, w);
+    boxColumns(tmp, a, w, h, r);
   }
-  double ca = std::clamp(c.a() * opacity, 0.0, 1.0);
+  const double ca = std::clamp(c.a() * opacity, 0.0, 1.0);
+  const double cr = std::clamp(c.r(), 0.0, 1.0), cg = std::clamp(c.g(), 0.0, 1.0), cb = std::clamp(c.b(), 0.0, 1.0);
+  // Each channel is round(clamp(alpha) * ca * colour * 255), half up (as lround for these
+  // non-negative values); four pixels at a time, the same arithmetic in each lane.
+  using Double4 = double __attribute__((vector_size(32)));
+  using Int4 = int32_t __attribute__((vector_size(16)));
+  using UInt4 = uint32_t __attribute__((vector_size(16)));
+  const Double4 zero = {0, 0, 0, 0}, one = {1, 1, 1, 1}, full = {255, 255, 255, 255}, half = {0.5, 0.5, 0.5, 0.5};
+  const Double4 cav = {ca, ca, ca, ca}, crv = {cr, cr, cr, cr}, cgv = {cg, cg, cg, cg}, cbv = {cb, cb, cb, cb};
+  auto q = [](double v) { return static_cast<uint32_t>(v + 0.5); };
   for (int y = 0; y < h; ++y) {
     uint32_t* row = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * stride);
-    for (int x = 0; x < w; ++x) {
-      double al = std::clamp(double(a[static_cast<size_t>(y) * w + x]), 0.0, 1.0) * ca;
-      auto ch = [&](double v) { return static_cast<uint32_t>(std::lround(std::clamp(v, 0.0, 1.0) * al * 255)); };
-      row[x] = (static_cast<uint32_t>(std::lround(al * 255)) << 24) | (ch(c.r()) << 16) | (ch(c.g()) << 8) | ch(c.b());
+    const float* src = a + static_cast<size_t>(y) * w;
+    int x = 0;
+    for (; x + 4 <= w; x += 4) {
+      Double4 v = __builtin_convertvector(load4(src + x), Double4);
+      v = v < zero ? zero : v;  // std::clamp's comparisons, lane by lane
+      v = one < v ? one : v;
+      Double4 al = v * cav;
+      Int4 pa = __builtin_convertvector(al * full + half, Int4);
+      Int4 pr = __builtin_convertvector(crv * al * full + half, Int4);
+      Int4 pg = __builtin_convertvector(cgv * al * full + half, Int4);
+      Int4 pb = __builtin_convertvector(cbv * al * full + half, Int4);
+      UInt4 px = (UInt4(pa) << 24) | (UInt4(pr) << 16) | (UInt4(pg) << 8) | UInt4(pb);
+      std::memcpy(row + x, &px, sizeof px);
+    }
+    for (; x < w; ++x) {
+      double al = std::clamp(double(src[x]), 0.0, 1.0) * ca;
+      row[x] = (q(al * 255) << 24) | (q(cr * al * 255) << 16) | (q(cg * al * 255) << 8) | q(cb * al * 255);
     }
   }
   cairo_surface_mark_dirty(s);
@@ -442,7 +630,8 @@ void paintAt(cairo_t* cr, cairo_surface_t* s, double x, double y) {
 
 struct Node {
   Layer* layer = nullptr;
-  LayerState st;
+  const LayerState* state = nullptr;    // the layer's model, or `animated` while animations apply
+  std::unique_ptr<LayerState> animated; // its presentation values, when it has animations
   Transform3D local;                    // bounds space → the superlayer's bounds space (flattened)
   std::shared_ptr<const Image> drawn;   // the layer's drawn content
   std::vector<Node> children;           // in drawing order
@@ -453,27 +642,53 @@ struct Node {
   uint64_t revision = 0;
   bool animating = false;               // an animation of it (or of its mask) runs
   bool redisplayed = false;             // its content was drawn again this frame
+  uint64_t subtree = 0;                 // revisions of it, its mask and its sublayers, folded
+  bool subtreeAnimating = false;        // something in the subtree animates
+
+  const LayerState& st() const { return *state; }
 };
 
-Rect ownExtent(const Node& n) {
-  const LayerState& s = n.st;
+// The shape's extent, measured again only when the path or the stroke changed.
+Rect cachedShapeExtent(const Node& n, CompositorCache* cache) {
+  const LayerState& s = n.st();
+  if (!cache || !s.path || s.path->isEmpty()) return shapeExtent(s);
+  std::weak_ptr<const Layer> id = n.layer->weak_from_this();
+  if (id.expired()) return shapeExtent(s);
+  CompositorCache::Shape& e = cache->shapes[id];
+  bool f = fills(s), st = strokes(s);
+  bool strokeChanged = st && (e.lineWidth != s.lineWidth || e.cap != s.lineCap || e.join != s.lineJoin);
+  if (e.used == 0 || e.fills != f || e.strokes != st || strokeChanged || !(e.path == *s.path)) {
+    e.path = *s.path;
+    e.fills = f;
+    e.strokes = st;
+    e.lineWidth = s.lineWidth;
+    e.cap = s.lineCap;
+    e.join = s.lineJoin;
+    e.extent = shapeExtent(s);
+  }
+  e.used = cache->frame;
+  return e.extent;
+}
+
+Rect ownExtent(const Node& n, CompositorCache* cache) {
+  const LayerState& s = n.st();
   Rect r = Rect::null();
   Rect b = s.bounds.standardized();
   if ((s.backgroundColor && paints(*s.backgroundColor)) || (s.borderWidth > 0 && paints(s.borderColor)) || n.drawn ||
       (s.kind == LayerKind::Gradient && !s.colors.empty()))
     r = b;
   if (!n.drawn && s.contents) r = r.unionWith(contentsRect(s, *s.contents));
-  if (s.kind == LayerKind::Shape) r = r.unionWith(shapeExtent(s));
+  if (s.kind == LayerKind::Shape) r = r.unionWith(cachedShapeExtent(n, cache));
   return r;
 }
 
-void computeExtent(Node& n) {
+void computeExtent(Node& n, CompositorCache* cache) {
   if (!n.visible) return;
-  Rect r = ownExtent(n);
+  Rect r = ownExtent(n, cache);
   for (const Node& c : n.children)
     if (c.visible) r = r.unionWith(mapRect(c.local, c.extent));
   n.body = r;
-  const LayerState& s = n.st;
+  const LayerState& s = n.st();
   if (castsShadow(s)) {
     Rect base = s.shadowPath ? s.shadowPath->boundingBox() : r;
     if (!base.isNull()) {
@@ -488,10 +703,12 @@ void computeExtent(Node& n) {
 
 // ---- Rendering ----
 
-void renderNode(cairo_t* cr, const Node& n, const Transform3D& m, const Rect& cull);
+void renderNode(cairo_t* cr, const Node& n, const Transform3D& m, const Rect& cull, CompositorCache* cache);
 
-void drawOwn(cairo_t* cr, const Node& n, const AffineTransform& a) {
-  const LayerState& s = n.st;
+// alpha < 1 only for a layer that draws a background or an image and nothing else: painted
+// straight at that alpha, which is what a group at that opacity would give.
+void drawOwn(cairo_t* cr, const Node& n, const AffineTransform& a, double alpha = 1) {
+  const LayerState& s = n.st();
   const Rect b = s.bounds.standardized();
   double radius = cornerRadiusOf(s);
   cairo_save(cr);
@@ -499,13 +716,26 @@ void drawOwn(cairo_t* cr, const Node& n, const AffineTransform& a) {
   if (s.backgroundColor && paints(*s.backgroundColor)) {
     cairo_new_path(cr);
     roundedBounds(b, radius, s.maskedCorners).appendTo(cr);
-    setColor(cr, *s.backgroundColor);
-    cairo_fill(cr);
+    const Color& c = *s.backgroundColor;
+    if (alpha >= 1) {
+      setColor(cr, c);
+      cairo_fill(cr);
+    } else if (c.isPattern()) {
+      setColor(cr, c);
+      cairo_save(cr);
+      cairo_clip(cr);
+      cairo_paint_with_alpha(cr, alpha);
+      cairo_restore(cr);
+    } else {
+      auto cl = [](double v) { return std::clamp(std::isfinite(v) ? v : 0.0, 0.0, 1.0); };
+      cairo_set_source_rgba(cr, cl(c.r()), cl(c.g()), cl(c.b()), cl(c.a()) * alpha);
+      cairo_fill(cr);
+    }
   }
   if (n.drawn)
-    paintImage(cr, *n.drawn, b);
+    paintImage(cr, *n.drawn, b, alpha);
   else if (s.contents)
-    paintImage(cr, *s.contents, contentsRect(s, *s.contents));
+    paintImage(cr, *s.contents, contentsRect(s, *s.contents), alpha);
 
   if (s.kind == LayerKind::Shape && s.path && !s.path->isEmpty()) {
     cairo_new_path(cr);
@@ -540,7 +770,7 @@ void drawOwn(cairo_t* cr, const Node& n, const AffineTransform& a) {
 }
 
 void drawBorder(cairo_t* cr, const Node& n, const AffineTransform& a) {
-  const LayerState& s = n.st;
+  const LayerState& s = n.st();
   if (!(s.borderWidth > 0) || !paints(s.borderColor)) return;
   const Rect b = s.bounds.standardized();
   double radius = cornerRadiusOf(s), bw = s.borderWidth;
@@ -557,22 +787,170 @@ void drawBorder(cairo_t* cr, const Node& n, const AffineTransform& a) {
 }
 
 // Background, content, sublayers and border: everything the shadow is cast from.
-void drawBody(cairo_t* cr, const Node& n, const Transform3D& m, const AffineTransform& a, const Rect& cull) {
+void drawBody(cairo_t* cr, const Node& n, const Transform3D& m, const AffineTransform& a, const Rect& cull,
+              CompositorCache* cache) {
   drawOwn(cr, n, a);
-  for (const Node& c : n.children) renderNode(cr, c, c.local.concat(m), cull);
+  for (const Node& c : n.children) renderNode(cr, c, c.local.concat(m), cull, cache);
   drawBorder(cr, n, a);
 }
 
-void drawWithShadow(cairo_t* cr, const Node& n, const Transform3D& m, const AffineTransform& a, const Rect& cull) {
-  const LayerState& s = n.st;
+// The layer's device transform with its translation split into whole pixels and the rest, so
+// that a cached image follows the layer when it moves by whole pixels.
+struct PixelSplit {
+  double tx0 = 0, ty0 = 0;  // whole pixels
+  AffineTransform a;        // the transform less them
+  Transform3D m;
+};
+
+bool splitPixels(const Transform3D& m, const AffineTransform& a, PixelSplit& out) {
+  out.tx0 = std::floor(a.tx);
+  out.ty0 = std::floor(a.ty);
+  if (!std::isfinite(out.tx0) || !std::isfinite(out.ty0) || std::fabs(out.tx0) > kFar || std::fabs(out.ty0) > kFar) return false;
+  out.a = a;
+  out.a.tx -= out.tx0;
+  out.a.ty -= out.ty0;
+  out.m = m.concat(Transform3D::translation(-out.tx0, -out.ty0, 0));
+  return true;
+}
+
+// The cache entry for the layer, made empty unless it holds an image for `key`.
+CompositorCache::Entry* cacheEntry(CompositorCache& cache, const Node& n, const CompositorCache::Key& key, bool fromPath) {
+  std::weak_ptr<const Layer> id = n.layer->weak_from_this();
+  if (id.expired()) return nullptr;  // not owned by a shared_ptr: nothing to key it by
+  CompositorCache::Entry& e = cache.entries[id];
+  if (!(e.key == key) || e.fromPath != fromPath) e = CompositorCache::Entry{};
+  e.key = key;
+  e.fromPath = fromPath;
+  e.used = cache.frame;
+  return &e;
+}
+
+// Whether two ARGB32 surfaces of one size have the same alpha everywhere.
+bool sameAlpha(cairo_surface_t* x, cairo_surface_t* y) {
+  int w = cairo_image_surface_get_width(x), h = cairo_image_surface_get_height(x);
+  if (w != cairo_image_surface_get_width(y) || h != cairo_image_surface_get_height(y)) return false;
+  int sx = cairo_image_surface_get_stride(x), sy = cairo_image_surface_get_stride(y);
+  const unsigned char* dx = cairo_image_surface_get_data(x);
+  const unsigned char* dy = cairo_image_surface_get_data(y);
+  for (int row = 0; row < h; ++row) {
+    const uint32_t* px = reinterpret_cast<const uint32_t*>(dx + static_cast<size_t>(row) * sx);
+    const uint32_t* py = reinterpret_cast<const uint32_t*>(dy + static_cast<size_t>(row) * sy);
+    uint32_t diff = 0;
+    for (int i = 0; i < w; ++i) diff |= (px[i] ^ py[i]) & 0xff000000u;
+    if (diff) return false;
+  }
+  return true;
+}
+
+// A shadow path's shadow, through the cache; false when it is not kept (too large, or the layer
+// cannot be keyed).
+bool pathShadowCached(cairo_t* cr, const Node& n, const Transform3D& m, const AffineTransform& a, CompositorCache& cache,
+                      const std::array<int, 3>& radii, int reach, Size off) {
+  const LayerState& s = n.st();
+  PixelSplit px;
+  if (!splitPixels(m, a, px)) return false;
+  Box r = roundOut(px.a.apply(s.shadowPath->boundingBox()).insetBy(-reach, -reach));
+  if (r.empty()) return true;
+  if (double(r.w) * r.h > kMaxCachedShadowPixels) return false;
+  CompositorCache::Key key{radii, px.a.a, px.a.b, px.a.c, px.a.d, px.a.tx, px.a.ty, s.shadowColor, s.shadowOpacity};
+  CompositorCache::Entry* e = cacheEntry(cache, n, key, true);
+  if (!e) return false;
+  if (e->shadow.s && e->path == s.shadowPath && e->x == r.x && e->y == r.y && e->w == r.w && e->h == r.h) {
+    ++cache.hits;
+  } else {
+    ++cache.misses;
+    *e = CompositorCache::Entry{};
+    e->key = key;
+    e->fromPath = true;
+    e->used = cache.frame;
+    e->path = s.shadowPath;
+    e->x = r.x, e->y = r.y, e->w = r.w, e->h = r.h;
+    cairo_surface_t* sh = newSurface(r.w, r.h);
+    if (!sh) return true;
+    cairo_t* c2 = cairo_create(sh);
+    setMatrix(c2, px.a.concat(AffineTransform::translation(-r.x, -r.y)));
+    s.shadowPath->appendTo(c2);
+    cairo_set_source_rgba(c2, 0, 0, 0, 1);
+    cairo_fill(c2);
+    cairo_destroy(c2);
+    blurAndTint(sh, radii, s.shadowColor, s.shadowOpacity);
+    e->shadow = CompositorCache::Surface(sh);
+  }
+  paintAt(cr, e->shadow.s, px.tx0 + r.x + off.width, px.ty0 + r.y + off.height);
+  return true;
+}
+
+// A shadow cast by the layer's drawing, through the cache: the drawing is kept with it and reused
+// while nothing in the subtree changed; after a change it is drawn again, and the shadow is
+// blurred again only when the drawing's alpha differs. False when it is not kept.
+bool bodyShadowCached(cairo_t* cr, const Node& n, const Transform3D& m, const AffineTransform& a, CompositorCache& cache,
+                      const std::array<int, 3>& radii, int reach, Size off) {
+  const LayerState& s = n.st();
+  PixelSplit px;
+  if (!splitPixels(m, a, px)) return false;
+  Box b = roundOut(mapRect(px.m, n.body));
+  if (b.empty()) return true;
+  if (double(b.w + 2 * reach) * (b.h + 2 * reach) > kMaxCachedShadowPixels) return false;
+  CompositorCache::Key key{radii, px.a.a, px.a.b, px.a.c, px.a.d, px.a.tx, px.a.ty, s.shadowColor, s.shadowOpacity};
+  CompositorCache::Entry* e = cacheEntry(cache, n, key, false);
+  if (!e) return false;
+  bool sameBox = e->x == b.x && e->y == b.y && e->w == b.w && e->h == b.h;
+  if (sameBox && e->body.s && e->shadow.s && e->subtreeUsable && e->subtree == n.subtree && !n.subtreeAnimating) {
+    ++cache.hits;
+  } else {
+    cairo_surface_t* body = newSurface(b.w, b.h);
+    if (!body) return true;
+    cairo_t* c2 = cairo_create(body);
+    drawBody(c2, n, px.m.concat(Transform3D::translation(-b.x, -b.y, 0)), px.a.concat(AffineTransform::translation(-b.x, -b.y)),
+             Rect(0, 0, b.w, b.h), &cache);
+    cairo_destroy(c2);
+    cairo_surface_flush(body);
+    bool reuse = sameBox && e->body.s && e->shadow.s && sameAlpha(e->body.s, body);
+    e->body = CompositorCache::Surface(body);
+    e->subtree = n.subtree;
+    e->subtreeUsable = !n.subtreeAnimating;
+    e->x = b.x, e->y = b.y, e->w = b.w, e->h = b.h;
+    if (reuse) {
+      ++cache.hits;
+    } else {
+      ++cache.misses;
+      e->shadow.reset();
+      if (cairo_surface_t* sh = newSurface(b.w + 2 * reach, b.h + 2 * reach)) {
+        cairo_t* c3 = cairo_create(sh);
+        cairo_set_source_surface(c3, body, reach, reach);
+        cairo_paint(c3);
+        cairo_destroy(c3);
+        blurAndTint(sh, radii, s.shadowColor, s.shadowOpacity);
+        e->shadow = CompositorCache::Surface(sh);
+      }
+    }
+  }
+  if (e->shadow.s) paintAt(cr, e->shadow.s, px.tx0 + b.x - reach + off.width, px.ty0 + b.y - reach + off.height);
+  paintAt(cr, e->body.s, px.tx0 + b.x, px.ty0 + b.y);
+  return true;
+}
+
+void drawWithShadow(cairo_t* cr, const Node& n, const Transform3D& m, const AffineTransform& a, const Rect& cull,
+                    CompositorCache* cache) {
+  const LayerState& s = n.st();
   if (!castsShadow(s)) {
-    drawBody(cr, n, m, a, cull);
+    drawBody(cr, n, m, a, cull, cache);
     return;
   }
   Size off = a.apply(s.shadowOffset);
   double unit = std::sqrt(std::fabs(a.determinant()));
   std::array<int, 3> radii = boxRadii(s.shadowRadius / 2 * unit);
   int reach = radii[0] + radii[1] + radii[2] + 2;
+  if (cache) {
+    if (s.shadowPath) {
+      if (pathShadowCached(cr, n, m, a, *cache, radii, reach, off)) {
+        drawBody(cr, n, m, a, cull, cache);
+        return;
+      }
+    } else if (bodyShadowCached(cr, n, m, a, *cache, radii, reach, off)) {
+      return;
+    }
+  }
   // The shadow's pixels that can show in the cull rectangle come from here.
   Rect wanted = cull.offsetBy(-off.width, -off.height).insetBy(-reach, -reach);
 
@@ -591,7 +969,7 @@ void drawWithShadow(cairo_t* cr, const Node& n, const Transform3D& m, const Affi
         cairo_surface_destroy(sh);
       }
     }
-    drawBody(cr, n, m, a, cull);
+    drawBody(cr, n, m, a, cull, cache);
     return;
   }
 
@@ -602,7 +980,7 @@ void drawWithShadow(cairo_t* cr, const Node& n, const Transform3D& m, const Affi
   if (!body) return;
   cairo_t* c2 = cairo_create(body);
   Transform3D shift = Transform3D::translation(-b.x, -b.y, 0);
-  drawBody(c2, n, m.concat(shift), a.concat(AffineTransform::translation(-b.x, -b.y)), Rect(0, 0, b.w, b.h));
+  drawBody(c2, n, m.concat(shift), a.concat(AffineTransform::translation(-b.x, -b.y)), Rect(0, 0, b.w, b.h), cache);
   cairo_destroy(c2);
   cairo_surface_flush(body);
 
@@ -638,7 +1016,7 @@ std::vector<Transform3D::Vector4> clipToFront(const std::vector<Transform3D::Vec
 }
 
 // A layer seen in perspective: its subtree is drawn flat offscreen, then mapped projectively.
-void renderProjective(cairo_t* cr, const Node& n, const Transform3D& m, const Rect& cull) {
+void renderProjective(cairo_t* cr, const Node& n, const Transform3D& m, const Rect& cull, CompositorCache* cache) {
   const Rect ext = n.extent.standardized();
   if (ext.isNull() || ext.isEmpty()) return;
   const Point corners[4] = {{ext.minX(), ext.minY()}, {ext.maxX(), ext.minY()}, {ext.maxX(), ext.maxY()}, {ext.minX(), ext.maxY()}};
@@ -681,7 +1059,7 @@ void renderProjective(cairo_t* cr, const Node& n, const Transform3D& m, const Re
   if (!src) return;
   cairo_t* c2 = cairo_create(src);
   Transform3D toOff = Transform3D::translation(-ext.x(), -ext.y(), 0).concat(Transform3D::scale(s, s, 1));
-  renderNode(c2, n, toOff, Rect(0, 0, w, h));
+  renderNode(c2, n, toOff, Rect(0, 0, w, h), cache);
   cairo_destroy(c2);
   cairo_surface_flush(src);
 
@@ -746,21 +1124,35 @@ void renderProjective(cairo_t* cr, const Node& n, const Transform3D& m, const Re
   cairo_surface_destroy(src);
 }
 
+// Whether the layer draws a background or an image and nothing else: no sublayers, mask,
+// shadow, border, shape or gradient.
+bool drawsOneThing(const Node& n) {
+  const LayerState& s = n.st();
+  if (!n.children.empty() || !n.mask.empty() || s.kind != LayerKind::Plain || castsShadow(s) ||
+      (s.borderWidth > 0 && paints(s.borderColor)))
+    return false;
+  bool background = s.backgroundColor && paints(*s.backgroundColor);
+  bool image = n.drawn || s.contents;
+  return background != image;
+}
+
 // Draws the node through m (its bounds space → cr's device space), skipping what lies outside
 // `cull` (device units).
-void renderNode(cairo_t* cr, const Node& n, const Transform3D& m, const Rect& cull) {
+void renderNode(cairo_t* cr, const Node& n, const Transform3D& m, const Rect& cull, CompositorCache* cache) {
   if (!n.visible || n.extent.isNull()) return;
   Rect dev = mapRect(m, n.extent);
   Rect devClip = dev.insetBy(-1, -1).intersection(cull);
   if (devClip.isNull() || devClip.isEmpty()) return;
   AffineTransform a;
   if (!affineOf(m, a)) {
-    renderProjective(cr, n, m, cull);
+    renderProjective(cr, n, m, cull, cache);
     return;
   }
   if (!(std::fabs(a.determinant()) > 1e-12)) return;  // seen edge-on
-  const LayerState& s = n.st;
-  bool group = s.opacity < 1 || !n.mask.empty();
+  const LayerState& s = n.st();
+  // A layer that draws one thing only takes its opacity without a group.
+  bool direct = s.opacity < 1 && drawsOneThing(n);
+  bool group = (s.opacity < 1 && !direct) || !n.mask.empty();
   Box clipBox = roundOut(devClip);
   Rect inner = clipBox.rect();
 
@@ -780,13 +1172,18 @@ void renderNode(cairo_t* cr, const Node& n, const Transform3D& m, const Rect& cu
     setIdentity(cr);
     inner = inner.intersection(mapRect(m, b).insetBy(-1, -1));
   }
-  if (!inner.isNull()) drawWithShadow(cr, n, m, a, inner);
+  if (!inner.isNull()) {
+    if (direct)
+      drawOwn(cr, n, a, std::clamp(s.opacity, 0.0, 1.0));
+    else
+      drawWithShadow(cr, n, m, a, inner, cache);
+  }
   if (group) {
     cairo_pattern_t* content = cairo_pop_group(cr);
     double opacity = std::clamp(s.opacity, 0.0, 1.0);
     if (!n.mask.empty()) {
       cairo_push_group(cr);
-      renderNode(cr, n.mask[0], n.mask[0].local.concat(m), clipBox.rect());
+      renderNode(cr, n.mask[0], n.mask[0].local.concat(m), clipBox.rect(), cache);
       cairo_pattern_t* mask = cairo_pop_group(cr);
       if (opacity < 1) cairo_push_group(cr);
       cairo_set_source(cr, content);
@@ -807,12 +1204,8 @@ void renderNode(cairo_t* cr, const Node& n, const Transform3D& m, const Rect& cu
 
 bool hiddenModel(const Layer& l) { return l.model().hidden || !(l.model().opacity > 0); }
 
-void layoutTree(Layer& l) {
-  l.layoutIfNeeded();
-  auto subs = l.sublayers();
-  for (auto& s : subs)
-    if (s) layoutTree(*s);
-}
+// Lays out the whole tree (layoutIfNeeded walks the sublayers itself).
+void layoutTree(Layer& l) { l.layoutIfNeeded(); }
 
 uint64_t mix(uint64_t h, uint64_t v) { return (h ^ v) * 0x100000001b3ull + 0x9e3779b97f4a7c15ull; }
 
@@ -835,25 +1228,37 @@ uint64_t foldedRevision(const Layer& l, bool& animating) {
 }
 
 // own: the layer's own position and transform are left out (it is drawn in its bounds space).
-Node build(Layer& l, const Transform3D& superSublayer, bool own) {
+Node build(Layer& l, const Transform3D& superSublayer, bool own, CompositorCache* cache) {
   Node n;
   n.layer = &l;
   n.redisplayed = l.needsDisplay();
   l.displayIfNeeded();
-  n.st = l.presentation();
+  if (l.hasAnimations()) {
+    n.animated = std::make_unique<LayerState>(l.presentation());
+    n.state = n.animated.get();
+  } else {
+    n.state = &l.model();  // the layers are left alone while the frame is drawn
+  }
   n.drawn = l.drawnContent();
   n.revision = foldedRevision(l, n.animating);
-  n.local = own ? Transform3D::translation(-n.st.bounds.x(), -n.st.bounds.y(), 0)
-                : flattened(layerToSuper(n.st).concat(superSublayer));
-  n.visible = !n.st.hidden && n.st.opacity > 0;
+  n.local = own ? Transform3D::translation(-n.st().bounds.x(), -n.st().bounds.y(), 0)
+                : flattened(layerToSuper(n.st()).concat(superSublayer));
+  n.visible = !n.st().hidden && n.st().opacity > 0;
+  n.subtree = n.revision;
+  n.subtreeAnimating = n.animating;
   if (!n.visible) return n;
-  Transform3D sub = sublayerSpace(n.st);
-  for (const auto& c : l.sublayers())
-    if (c) n.children.push_back(build(*c, sub, false));
-  std::stable_sort(n.children.begin(), n.children.end(),
-                   [](const Node& x, const Node& y) { return x.st.zPosition < y.st.zPosition; });
-  if (auto m = l.mask()) n.mask.push_back(build(*m, Transform3D::identity(), false));
-  computeExtent(n);
+  Transform3D sub = sublayerSpace(n.st());
+  n.children.reserve(l.sublayers().size());
+  for (const auto& c : l.sublayers()) {
+    if (!c) continue;
+    n.children.push_back(build(*c, sub, false, cache));
+    n.subtree = mix(n.subtree, n.children.back().subtree);
+    n.subtreeAnimating = n.subtreeAnimating || n.children.back().subtreeAnimating;
+  }
+  auto byZ = [](const Node& x, const Node& y) { return x.st().zPosition < y.st().zPosition; };
+  if (!std::is_sorted(n.children.begin(), n.children.end(), byZ)) std::stable_sort(n.children.begin(), n.children.end(), byZ);
+  if (auto m = l.mask()) n.mask.push_back(build(*m, Transform3D::identity(), false, cache));
+  computeExtent(n, cache);
   return n;
 }
 
@@ -861,7 +1266,8 @@ Node build(Layer& l, const Transform3D& superSublayer, bool own) {
 
 // ---- Compositor ----
 
-Compositor::Compositor(Size points, double scale) : m_size(points), m_scale(scale > 0 && std::isfinite(scale) ? scale : 1) {
+Compositor::Compositor(Size points, double scale)
+    : m_size(points), m_scale(scale > 0 && std::isfinite(scale) ? scale : 1), m_cache(std::make_unique<CompositorCache>()) {
   double pw = std::ceil(points.width * m_scale - 1e-6), ph = std::ceil(points.height * m_scale - 1e-6);
   if (!(pw >= 1) || !(ph >= 1) || pw > kMaxOffscreenSide || ph > kMaxOffscreenSide) {
     KT_LOG("compositor surface of %gx%g pixels refused", pw, ph);
@@ -879,6 +1285,59 @@ void Compositor::invalidate() {
   m_records.clear();
 }
 
+void Compositor::purgeCaches() {
+  m_cache->entries.clear();
+  m_cache->shapes.clear();
+}
+
+Compositor::CacheStats Compositor::cacheStats() const {
+  CacheStats st;
+  st.entries = m_cache->entries.size();
+  for (const auto& [id, e] : m_cache->entries) st.bytes += e.bytes();
+  st.hits = m_cache->hits;
+  st.misses = m_cache->misses;
+  return st;
+}
+
+namespace {
+
+// Whether the weakly held layer is still alive and in the tree that was just built.
+bool inTree(const std::weak_ptr<const Layer>& id, const std::unordered_map<const Layer*, Compositor::Record>& records) {
+  std::shared_ptr<const Layer> l = id.lock();
+  auto rec = l ? records.find(l.get()) : records.end();
+  return rec != records.end() && rec->second.layer.lock() == l;
+}
+
+// Drops what is kept for layers that are gone or left the tree (shadows of mask layers, which
+// are not in it, too), then the least recently used shadow images while over the budget.
+void trimCache(CompositorCache& cache, const std::unordered_map<const Layer*, Compositor::Record>& records) {
+  size_t total = 0;
+  for (auto it = cache.entries.begin(); it != cache.entries.end();) {
+    if (!inTree(it->first, records)) {
+      it = cache.entries.erase(it);
+    } else {
+      total += it->second.bytes();
+      ++it;
+    }
+  }
+  // Every visible layer's extent (masks' included) was measured while building this frame.
+  for (auto it = cache.shapes.begin(); it != cache.shapes.end();) {
+    if (it->first.expired() || it->second.used != cache.frame)
+      it = cache.shapes.erase(it);
+    else
+      ++it;
+  }
+  while (total > kCacheBudgetBytes && !cache.entries.empty()) {
+    auto oldest = cache.entries.begin();
+    for (auto it = cache.entries.begin(); it != cache.entries.end(); ++it)
+      if (it->second.used < oldest->second.used) oldest = it;
+    total -= oldest->second.bytes();
+    cache.entries.erase(oldest);
+  }
+}
+
+}  // namespace
+
 std::shared_ptr<Image> Compositor::snapshot() const {
   if (!m_surface) return nullptr;
   cairo_surface_flush(m_surface);
@@ -892,8 +1351,9 @@ std::shared_ptr<Image> Compositor::snapshot() const {
 
 namespace {
 
-// Records where each layer's subtree lies on screen and adds to `dirty` what changed.
-void collectDirty(std::unordered_map<const Layer*, Compositor::Record>& records, const Node& n, const Transform3D& toScreen,
+// Records where each layer's subtree lies on screen and adds to `dirty` what changed. Returns
+// whether anything in the subtree changed.
+bool collectDirty(std::unordered_map<const Layer*, Compositor::Record>& records, const Node& n, const Transform3D& toScreen,
                   const Rect& clip, double scale, uint64_t frame, Rect& dirty) {
   Rect r = Rect::null();
   if (n.visible) {
@@ -902,22 +1362,30 @@ void collectDirty(std::unordered_map<const Layer*, Compositor::Record>& records,
     if (!r.isNull() && !axisAligned(toScreen)) r = r.insetBy(-1 / scale, -1 / scale);
     r = r.intersection(clip);
   }
-  auto it = records.find(n.layer);
-  bool fresh = it == records.end() || it->second.layer.lock().get() != n.layer;
-  // A layer that animated last frame draws once more: its animation may have ended in between.
-  if (fresh || it->second.revision != n.revision || n.animating || n.redisplayed || it->second.animating) {
-    dirty = dirty.unionWith(r);
-    if (!fresh) dirty = dirty.unionWith(it->second.rect);
+  auto [it, fresh] = records.try_emplace(n.layer);
+  Compositor::Record& rec = it->second;
+  if (!fresh && rec.layer.lock().get() != n.layer) {
+    // A new layer at the address of a gone one: what the gone one drew goes.
+    dirty = dirty.unionWith(rec.rect);
+    rec = Compositor::Record{};
+    fresh = true;
   }
-  Compositor::Record& rec = records[n.layer];
-  rec.layer = n.layer->weak_from_this();
+  Rect oldRect = fresh ? Rect::null() : rec.rect;
+  // A layer that animated last frame draws once more: its animation may have ended in between.
+  bool changed = fresh || rec.revision != n.revision || n.animating || n.redisplayed || rec.animating;
+  if (changed) dirty = dirty.unionWith(r).unionWith(oldRect);
+  if (fresh) rec.layer = n.layer->weak_from_this();
   rec.revision = n.revision;
   rec.rect = r;
   rec.frame = frame;
   rec.animating = n.animating;
-  if (!n.visible) return;
-  Rect childClip = n.st.masksToBounds ? clip.intersection(mapRect(toScreen, n.st.bounds.standardized()).insetBy(-1, -1)) : clip;
-  for (const Node& c : n.children) collectDirty(records, c, c.local.concat(toScreen), childClip, scale, frame, dirty);
+  if (!n.visible) return changed;
+  Rect childClip = n.st().masksToBounds ? clip.intersection(mapRect(toScreen, n.st().bounds.standardized()).insetBy(-1, -1)) : clip;
+  bool below = false;
+  for (const Node& c : n.children) below = collectDirty(records, c, c.local.concat(toScreen), childClip, scale, frame, dirty) || below;
+  // A shadow cast by the drawing changes with any sublayer, outside the sublayer's own area too.
+  if (below && !changed && castsShadow(n.st()) && !n.st().shadowPath) dirty = dirty.unionWith(r).unionWith(oldRect);
+  return changed || below;
 }
 
 }  // namespace
@@ -925,8 +1393,9 @@ void collectDirty(std::unordered_map<const Layer*, Compositor::Record>& records,
 Rect Compositor::renderFrame(const std::shared_ptr<Layer>& root) {
   if (!m_surface || !root) return Rect();
   layoutTree(*root);
-  Node tree = build(*root, Transform3D::identity(), false);
   ++m_frame;
+  m_cache->frame = m_frame;
+  Node tree = build(*root, Transform3D::identity(), false, m_cache.get());
   const Rect screen(0, 0, m_size.width, m_size.height);
   Rect dirty = Rect::null();
   collectDirty(m_records, tree, tree.local, screen, m_scale, m_frame, dirty);
@@ -938,6 +1407,7 @@ Rect Compositor::renderFrame(const std::shared_ptr<Layer>& root) {
       ++it;
     }
   }
+  trimCache(*m_cache, m_records);
   if (m_fullRedraw) dirty = screen;
   m_fullRedraw = false;
   int pw = cairo_image_surface_get_width(m_surface), ph = cairo_image_surface_get_height(m_surface);
@@ -952,7 +1422,7 @@ Rect Compositor::renderFrame(const std::shared_ptr<Layer>& root) {
   cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
   cairo_paint(cr);
   cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-  renderNode(cr, tree, tree.local.concat(Transform3D::scale(m_scale, m_scale, 1)), box.rect());
+  renderNode(cr, tree, tree.local.concat(Transform3D::scale(m_scale, m_scale, 1)), box.rect(), m_cache.get());
   if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) KT_LOG("frame drawing failed: %s", cairo_status_to_string(cairo_status(cr)));
   cairo_destroy(cr);
   cairo_surface_flush(m_surface);
@@ -961,7 +1431,7 @@ Rect Compositor::renderFrame(const std::shared_ptr<Layer>& root) {
 
 void Compositor::renderLayer(Layer& layer, Context& ctx) {
   layoutTree(layer);
-  Node tree = build(layer, Transform3D::identity(), true);
+  Node tree = build(layer, Transform3D::identity(), true, nullptr);
   if (!tree.visible || tree.extent.isNull()) return;
   Rect userBounds = mapRect(tree.local, tree.extent);
   ctx.drawCustom(
@@ -973,7 +1443,7 @@ void Compositor::renderLayer(Layer& layer, Context& ctx) {
           cairo_push_group(cr);
           cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
         }
-        renderNode(cr, tree, tree.local.concat(base), cull);
+        renderNode(cr, tree, tree.local.concat(base), cull, nullptr);
         if (!over) {
           cairo_pop_group_to_source(cr);
           cairo_paint(cr);

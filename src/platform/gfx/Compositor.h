@@ -11,6 +11,7 @@ typedef struct _cairo_surface cairo_surface_t;
 
 namespace gfx {
 
+class CompositorCache;
 class Context;
 class Image;
 class Layer;
@@ -22,6 +23,12 @@ class Layer;
 // Layers whose accumulated transform stays affine are drawn straight through Cairo. A layer whose
 // transform brings in perspective has its subtree drawn flat into an offscreen image, which is
 // then mapped onto the target with a projective pixman transform.
+//
+// Shadows are blurred once and kept per layer, reused while its shadow parameters and its device
+// transform (up to whole-pixel moves) stay the same and what casts the shadow does too: the
+// shadow path, or else the layer's drawing with its sublayers, which is kept with the shadow
+// while nothing in the subtree changes and, after a change, is compared by its alpha. Shape
+// layers' measured extents are kept the same way.
 class Compositor {
  public:
   // A transparent surface of points * scale pixels (rounded up).
@@ -33,8 +40,19 @@ class Compositor {
   // Renders root (the window's layer) at the current time and returns the region redrawn, in
   // points, on whole pixels; an empty rectangle when nothing changed.
   Rect renderFrame(const std::shared_ptr<Layer>& root);
-  // Forgets what was drawn: the next frame redraws everything.
+  // Forgets what was drawn: the next frame redraws everything (cached shadows still valid are
+  // reused).
   void invalidate();
+  // Drops the cached shadows (for memory pressure); the next frames make them anew.
+  void purgeCaches();
+
+  struct CacheStats {
+    size_t entries = 0;  // layers with a cached shadow
+    size_t bytes = 0;    // pixel memory they hold
+    uint64_t hits = 0;   // shadows reused, since the compositor was made
+    uint64_t misses = 0; // shadows blurred
+  };
+  CacheStats cacheStats() const;
 
   cairo_surface_t* surface() const { return m_surface; }
   Size size() const { return m_size; }
@@ -66,6 +84,7 @@ class Compositor {
   bool m_fullRedraw = true;
   uint64_t m_frame = 0;
   std::unordered_map<const Layer*, Record> m_records;
+  std::unique_ptr<CompositorCache> m_cache;
 };
 
 }  // namespace gfx

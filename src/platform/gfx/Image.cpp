@@ -85,6 +85,9 @@ std::shared_ptr<Image> Image::fromSurface(cairo_surface_t* surface, double scale
   image->m_scale = scale;
   image->m_orientation = orientation;
   if (format == CAIRO_FORMAT_ARGB32) {
+    // The pixels may have been written directly: Cairo treats a new surface as clear (and
+    // paints nothing from it) until told otherwise.
+    cairo_surface_mark_dirty(surface);
     image->m_surface = cairo_surface_reference(surface);
     return image;
   }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include <memory>
 #include <vector>
 
@@ -31,6 +33,13 @@ class Responder : public std::enable_shared_from_this<Responder> {
   virtual bool canResignFirstResponder() const { return true; }
   virtual bool becomeFirstResponder();
   virtual bool resignFirstResponder();
+
+  // Text typed into a responder that takes text (text fields); true when it was taken.
+  virtual bool insertText(const std::string& text) {
+    (void)text;
+    return false;
+  }
+  virtual bool deleteBackward() { return false; }
   bool isFirstResponder() const;
 
  protected:

@@ -582,5 +582,408 @@ TEST(CompositorTest, BadInputDrawsNothingAndDoesNotBreakTheFrame) {
   EXPECT_EQ(pixel(comp, 5, 0).g, 255);
 }
 
+// ---- Cached shadows ----
+
+// Pixels that differ between two compositors' surfaces.
+int differingPixels(const Compositor& a, const Compositor& b) {
+  auto x = a.snapshot(), y = b.snapshot();
+  if (!x || !y || x->pixelWidth() != y->pixelWidth() || x->pixelHeight() != y->pixelHeight()) return -1;
+  int diffs = 0;
+  for (int j = 0; j < x->pixelHeight(); ++j)
+    for (int i = 0; i < x->pixelWidth(); ++i) diffs += x->pixelAt(i, j) != y->pixelAt(i, j);
+  return diffs;
+}
+
+// What comp shows must be what a compositor without any history draws of the same tree.
+void expectSameAsFreshFrame(const Compositor& comp, const std::shared_ptr<Layer>& root) {
+  Compositor fresh(comp.size(), comp.scale());
+  fresh.renderFrame(root);
+  EXPECT_EQ(differingPixels(comp, fresh), 0);
+}
+
+// A card whose shadow follows its drawing (no shadow path), with one sublayer.
+struct Card {
+  std::shared_ptr<Layer> layer = solid(Rect(20, 20, 40, 30), Color::whiteColor());
+  std::shared_ptr<Layer> dot = solid(Rect(5, 5, 10, 10), Color::blue());
+  Card() {
+    NoActions na;
+    layer->setShadowColor(Color::red());
+    layer->setShadowOpacity(1);
+    layer->setShadowRadius(4);
+    layer->setShadowOffset({0, 10});
+    layer->addSublayer(dot);
+  }
+};
+
+TEST(CompositorTest, CachedShadowIsReusedUntilItsParametersChange) {
+  Compositor comp({100, 100}, 2);
+  auto root = rootLayer(100, 100);
+  Card card;
+  auto pathCard = solid(Rect(70, 10, 20, 20), Color::whiteColor());
+  {
+    NoActions na;
+    pathCard->setShadowOpacity(1);
+    pathCard->setShadowRadius(2);
+    pathCard->setShadowOffset({0, 40});
+    pathCard->setShadowPath(Path::rect(Rect(0, 0, 20, 20)));
+    root->addSublayer(card.layer);
+    root->addSublayer(pathCard);
+  }
+  comp.renderFrame(root);
+  auto first = comp.snapshot();
+  Compositor::CacheStats st = comp.cacheStats();
+  EXPECT_EQ(st.entries, 2u);
+  EXPECT_EQ(st.misses, 2u);
+  EXPECT_GT(st.bytes, 0u);
+
+  // A full redraw of an unchanged tree blurs nothing and draws the same pixels.
+  comp.invalidate();
+  comp.renderFrame(root);
+  EXPECT_EQ(comp.cacheStats().misses, 2u);
+  EXPECT_GE(comp.cacheStats().hits, 2u);
+  ASSERT_TRUE(first);
+  Compositor firstCopy({100, 100}, 2);
+  firstCopy.renderFrame(root);
+  EXPECT_EQ(differingPixels(comp, firstCopy), 0);
+
+  // The shadow below the card, 10 points down: red, fading out over the blur.
+  Px under = pixel(comp, 80, 115);
+  EXPECT_GT(under.r, 200);
+  EXPECT_EQ(under.g, 0);
+  int edgeAlpha = pixel(comp, 80, 2 * (20 + 30 + 10) + 3).a;
+
+  // A wider blur reaches further; a new colour shows at once.
+  {
+    NoActions na;
+    card.layer->setShadowRadius(10);
+  }
+  comp.renderFrame(root);
+  EXPECT_GT(pixel(comp, 80, 2 * (20 + 30 + 10) + 3).a, edgeAlpha);
+  expectSameAsFreshFrame(comp, root);
+  {
+    NoActions na;
+    card.layer->setShadowColor(Color::green());
+    pathCard->setShadowColor(Color::blue());
+  }
+  comp.renderFrame(root);
+  Px green = pixel(comp, 80, 115);
+  EXPECT_EQ(green.r, 0);
+  EXPECT_GT(green.g, 100);
+  EXPECT_EQ(green.g, green.a);
+  Px blue = pixel(comp, 160, 120);  // the path card's shadow, 40 points below it
+  EXPECT_GT(blue.b, 200);
+  EXPECT_EQ(blue.r, 0);
+  expectSameAsFreshFrame(comp, root);
+
+  // Fainter, then a changed shadow path.
+  {
+    NoActions na;
+    card.layer->setShadowOpacity(0.25);
+    pathCard->setShadowPath(Path::rect(Rect(0, 0, 10, 20)));
+  }
+  comp.renderFrame(root);
+  EXPECT_NEAR(pixel(comp, 80, 115).a, green.a / 4.0, 1);
+  EXPECT_GT(pixel(comp, 145, 120).b, 200);
+  EXPECT_TRUE(isClear(pixel(comp, 175, 120)));
+  expectSameAsFreshFrame(comp, root);
+
+  // Dropped on request; the next frame makes them anew, alike.
+  comp.purgeCaches();
+  EXPECT_EQ(comp.cacheStats().entries, 0u);
+  uint64_t misses = comp.cacheStats().misses;
+  comp.invalidate();
+  comp.renderFrame(root);
+  EXPECT_EQ(comp.cacheStats().misses, misses + 2);
+  expectSameAsFreshFrame(comp, root);
+}
+
+TEST(CompositorTest, ShadowCastByTheDrawingFollowsSublayerChanges) {
+  Compositor comp({100, 100}, 1);
+  auto root = rootLayer(100, 100);
+  Card card;
+  root->addSublayer(card.layer);
+  comp.renderFrame(root);
+  EXPECT_EQ(comp.cacheStats().misses, 1u);
+
+  // A new colour leaves the alpha alone: the shadow is kept, the card shows the colour.
+  {
+    NoActions na;
+    card.dot->setBackgroundColor(Color::green());
+  }
+  comp.renderFrame(root);
+  EXPECT_EQ(comp.cacheStats().misses, 1u);
+  EXPECT_EQ(pixel(comp, 30, 30).g, 255);
+  expectSameAsFreshFrame(comp, root);
+
+  // Sticking out of the card, the sublayer casts a shadow of its own part.
+  {
+    NoActions na;
+    card.dot->setFrame(Rect(-15, 5, 10, 10));
+  }
+  comp.renderFrame(root);
+  EXPECT_EQ(comp.cacheStats().misses, 2u);
+  EXPECT_GT(pixel(comp, 10, 40).r, 200);  // 10 points below the dot at x 5..15
+  expectSameAsFreshFrame(comp, root);
+
+  // Hidden, it casts nothing.
+  {
+    NoActions na;
+    card.dot->setHidden(true);
+  }
+  comp.renderFrame(root);
+  EXPECT_TRUE(isClear(pixel(comp, 10, 40)));
+  expectSameAsFreshFrame(comp, root);
+
+  // Drawn content changing its alpha changes the shadow too.
+  struct Stripe : LayerDelegate {
+    double width = 10;
+    void drawLayer(Layer&, Context& ctx) override {
+      ctx.setFillColor(Color::black());
+      ctx.fillRect(Rect(0, 0, width, 30));
+    }
+  } stripe;
+  {
+    NoActions na;
+    card.layer->setBackgroundColor(std::nullopt);
+    card.layer->setDelegate(&stripe);
+    card.layer->setNeedsDisplay();
+  }
+  comp.renderFrame(root);
+  EXPECT_GT(pixel(comp, 25, 55).r, 200);
+  EXPECT_TRUE(isClear(pixel(comp, 50, 55)));
+  stripe.width = 40;
+  card.layer->setNeedsDisplay();
+  comp.renderFrame(root);
+  EXPECT_GT(pixel(comp, 50, 55).r, 200);
+  expectSameAsFreshFrame(comp, root);
+  card.layer->setDelegate(nullptr);
+}
+
+TEST(CompositorTest, CachedShadowMovesWithWholePixelsAndIsRedoneForFractions) {
+  Compositor comp({100, 100}, 2);
+  auto root = rootLayer(100, 100);
+  Card card;
+  root->addSublayer(card.layer);
+  comp.renderFrame(root);
+  {
+    NoActions na;
+    card.layer->setPosition({card.layer->position().x + 7, card.layer->position().y + 3.5});  // 7 px by 14 px
+  }
+  comp.renderFrame(root);
+  EXPECT_EQ(comp.cacheStats().misses, 1u);
+  expectSameAsFreshFrame(comp, root);
+  {
+    NoActions na;
+    card.layer->setPosition({card.layer->position().x + 0.25, card.layer->position().y});  // half a pixel
+  }
+  comp.renderFrame(root);
+  EXPECT_EQ(comp.cacheStats().misses, 2u);
+  expectSameAsFreshFrame(comp, root);
+  // Turned, the card is blurred again as well.
+  {
+    NoActions na;
+    card.layer->setTransform(Transform3D::rotation(0.3, 0, 0, 1));
+  }
+  comp.renderFrame(root);
+  EXPECT_EQ(comp.cacheStats().misses, 3u);
+  expectSameAsFreshFrame(comp, root);
+}
+
+TEST(CompositorTest, CachedShadowBelongsToItsLayerNotToItsAddress) {
+  Compositor comp({100, 100}, 1);
+  auto root = rootLayer(100, 100);
+  // Two layers made by the same calls have the same revision: only their identity tells them apart.
+  auto make = [&](const Color& c) {
+    NoActions na;
+    auto l = solid(Rect(20, 20, 40, 30), c);
+    l->setShadowColor(c);
+    l->setShadowOpacity(1);
+    l->setShadowRadius(2);
+    l->setShadowOffset({0, 35});
+    return l;
+  };
+  auto blue = make(Color::blue());
+  root->addSublayer(blue);
+  comp.renderFrame(root);
+  EXPECT_EQ(pixel(comp, 40, 70).b, 255);
+  const Layer* oldAddress = blue.get();
+  blue->removeFromSuperlayer();
+  blue.reset();
+  // Try for a layer at the freed address (the allocator usually hands it out again).
+  std::vector<std::shared_ptr<Layer>> spare;
+  auto green = make(Color::green());
+  for (int i = 0; i < 64 && green.get() != oldAddress; ++i) {
+    spare.push_back(green);
+    green = make(Color::green());
+  }
+  root->addSublayer(green);
+  comp.renderFrame(root);
+  Px p = pixel(comp, 40, 70);
+  EXPECT_EQ(p.b, 0);
+  EXPECT_GT(p.g, 100);
+  EXPECT_EQ(pixel(comp, 40, 30).g, 255);
+  expectSameAsFreshFrame(comp, root);
+  EXPECT_EQ(comp.cacheStats().entries, 1u);
+
+  // Layers that leave the tree leave the cache.
+  green->removeFromSuperlayer();
+  comp.renderFrame(root);
+  EXPECT_EQ(comp.cacheStats().entries, 0u);
+  EXPECT_EQ(comp.cacheStats().bytes, 0u);
+
+  // Once forgotten, the address is free for the next layer; it is drawn as itself.
+  oldAddress = green.get();
+  green.reset();
+  spare.clear();
+  auto red = make(Color::red());
+  for (int i = 0; i < 64 && red.get() != oldAddress; ++i) {
+    spare.push_back(red);
+    red = make(Color::red());
+  }
+  root->addSublayer(red);
+  comp.renderFrame(root);
+  EXPECT_TRUE(isRed(pixel(comp, 40, 30)));
+  EXPECT_GT(pixel(comp, 40, 70).r, 100);
+  EXPECT_EQ(pixel(comp, 40, 70).g, 0);
+  expectSameAsFreshFrame(comp, root);
+}
+
+TEST(CompositorTest, AnimatedShadowAndSublayersAreDrawnAtTheirPresentationValues) {
+  core::Clock::setVirtual(true);
+  {
+    Compositor comp({100, 100}, 1);
+    auto root = rootLayer(100, 100);
+    Card card;
+    root->addSublayer(card.layer);
+    comp.renderFrame(root);
+    auto radius = BasicAnimation::withKeyPath("shadowRadius");
+    radius->fromValue = 0.0;
+    radius->toValue = 12.0;
+    radius->duration = 1;
+    card.layer->addAnimation(radius, "radius");
+    auto slide = BasicAnimation::withKeyPath("position.x");
+    slide->fromValue = 0.0;
+    slide->toValue = 40.0;
+    slide->duration = 1;
+    card.dot->addAnimation(slide, "slide");
+    for (int i = 0; i < 4; ++i) {
+      core::Clock::advance(0.2);
+      comp.renderFrame(root);
+      expectSameAsFreshFrame(comp, root);
+    }
+    card.layer->removeAllAnimations();
+    card.dot->removeAllAnimations();
+    comp.renderFrame(root);
+    expectSameAsFreshFrame(comp, root);
+  }
+  core::Clock::setVirtual(false);
+}
+
+TEST(CompositorTest, ShapeExtentFollowsPathAndStrokeChanges) {
+  Compositor comp({100, 100}, 1);
+  auto root = rootLayer(100, 100);
+  auto shape = Layer::create(LayerKind::Shape);
+  {
+    NoActions na;
+    shape->setFrame(Rect(0, 0, 100, 100));
+    shape->setPath(Path::rect(Rect(20, 20, 20, 20)));
+    shape->setFillColor(std::nullopt);
+    shape->setStrokeColor(Color::red());
+    shape->setLineWidth(2);
+    root->addSublayer(shape);
+  }
+  comp.renderFrame(root);
+  EXPECT_TRUE(isRed(pixel(comp, 20, 30)));
+  EXPECT_TRUE(isClear(pixel(comp, 16, 30)));
+  // A thicker stroke reaches past the old extent: the frame redraws up to the new one.
+  {
+    NoActions na;
+    shape->setLineWidth(10);
+  }
+  Rect dirty = comp.renderFrame(root);
+  EXPECT_TRUE(dirty.contains(Rect(15, 15, 30, 30)));
+  EXPECT_TRUE(isRed(pixel(comp, 16, 30)));
+  expectSameAsFreshFrame(comp, root);
+  // A new path: the old one goes, the new one shows.
+  {
+    NoActions na;
+    shape->setPath(Path::rect(Rect(60, 60, 20, 20)));
+  }
+  dirty = comp.renderFrame(root);
+  EXPECT_TRUE(dirty.contains(Rect(55, 55, 30, 30)));
+  EXPECT_TRUE(isClear(pixel(comp, 20, 30)));
+  EXPECT_TRUE(isRed(pixel(comp, 56, 70)));
+  // Square caps on an open path reach past its ends.
+  {
+    NoActions na;
+    Path line;
+    line.moveTo({50, 10});
+    line.lineTo({90, 10});
+    shape->setPath(line);
+    shape->setLineWidth(8);
+    shape->setLineCap(LineCap::Square);
+  }
+  comp.renderFrame(root);
+  EXPECT_TRUE(isRed(pixel(comp, 47, 10)));
+  EXPECT_TRUE(isRed(pixel(comp, 92, 10)));
+  expectSameAsFreshFrame(comp, root);
+}
+
+TEST(CompositorTest, TranslucentLeafLayersLookAsThroughAGroup) {
+  // Each leaf at 0.4 on the left; on the right the same leaf, opaque, in a container at 0.4,
+  // which draws through a group.
+  auto thumb = [] {
+    std::vector<uint32_t> px(16 * 16);
+    for (int i = 0; i < 256; ++i) px[i] = (i / 16 + i % 16) % 2 ? 0xff00ff00u : 0x80000080u;
+    return Image::fromPixels(16, 16, std::move(px), 1);
+  }();
+  Compositor comp({120, 100}, 2);
+  auto root = rootLayer(120, 100);
+  {
+    NoActions na;
+    root->setBackgroundColor(Color(0.9, 0.8, 0.1));
+  }
+  auto leaves = [&](double opacity) {
+    NoActions na;
+    std::vector<std::shared_ptr<Layer>> out;
+    out.push_back(solid(Rect(5, 5, 40, 20), Color::red()));
+    out.push_back(solid(Rect(5, 30, 40, 20), Color(0, 0, 1, 0.5)));
+    out.back()->setCornerRadius(7);
+    out.push_back(Layer::create());
+    out.back()->setFrame(Rect(5, 55, 40, 40));
+    out.back()->setContents(thumb);
+    out.back()->setTransform(Transform3D::rotation(0.2, 0, 0, 1));
+    for (auto& l : out) l->setOpacity(opacity);
+    return out;
+  };
+  for (auto& l : leaves(0.4)) root->addSublayer(l);
+  for (auto& l : leaves(1)) {
+    NoActions na;
+    auto container = Layer::create();
+    container->setFrame(Rect(60, 0, 60, 100));
+    container->setOpacity(0.4);
+    container->addSublayer(l);
+    root->addSublayer(container);
+  }
+  comp.renderFrame(root);
+  auto snap = comp.snapshot();
+  ASSERT_TRUE(snap);
+  int worst = 0, painted = 0;
+  for (int y = 0; y < 200; ++y) {
+    for (int x = 0; x < 110; ++x) {
+      uint32_t a = snap->pixelAt(x, y), b = snap->pixelAt(x + 120, y);
+      for (int sh = 0; sh < 32; sh += 8) worst = std::max(worst, std::abs(int((a >> sh) & 255) - int((b >> sh) & 255)));
+      painted += a != snap->pixelAt(239, 199);
+    }
+  }
+  EXPECT_LE(worst, 2);  // rounding only
+  EXPECT_GT(painted, 3000);
+  // Red at 0.4 over the yellow background.
+  Px red = pixel(comp, 20, 20);
+  EXPECT_EQ(red.a, 255);
+  EXPECT_NEAR(red.r, (0.4 + 0.6 * 0.9) * 255, 1.5);
+  EXPECT_NEAR(red.g, 0.6 * 0.8 * 255, 1.5);
+}
+
 }  // namespace
 }  // namespace gfx

@@ -16,6 +16,7 @@
 #include <jpeglib.h>
 
 #include "platform/core/Error.h"
+#include "platform/gfx/Context.h"
 
 namespace gfx {
 namespace {
@@ -388,6 +389,18 @@ TEST(ImageTest, PngRoundTripAndUprightOutput) {
   EXPECT_EQ(up->pixelAt(0, 0), argb(255, 255, 0, 0));
   EXPECT_EQ(up->pixelAt(0, 1), argb(255, 0, 0, 255));
   EXPECT_FALSE(up->hasAlpha());  // opaque pictures are written without alpha
+}
+
+TEST(ImageTest, DecodedImagesDrawWhatTheyHold) {
+  // Every decoder writes its pixels straight into the surface; drawing must see them.
+  std::vector<uint32_t> px(4, argb(255, 0, 0, 255));
+  auto png = Image::fromPixels(2, 2, px)->pngData();
+  ASSERT_TRUE(png);
+  auto decoded = decodeOk(*png);
+  ASSERT_TRUE(decoded);
+  auto ctx = gfx::Context::bitmap({2, 2}, 1);
+  ctx->drawImage(*decoded, gfx::Rect(0, 0, 2, 2));
+  EXPECT_EQ(ctx->makeImage()->pixelAt(1, 1), argb(255, 0, 0, 255));
 }
 
 // ---- JPEG ----

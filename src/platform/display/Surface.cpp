@@ -1,0 +1,134 @@
+#include "platform/display/Surface.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/core/Error.h"
+#include "platform/core/Log.h"
+#include "platform/core/Paths.h"
+#include "platform/core/RunLoop.h"
+#include "platform/core/Timer.h"
+#include "platform/gfx/Compositor.h"
+#include "platform/gfx/Image.h"
+#include "platform/gfx/Layer.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/Window.h"
+
+namespace display {
+
+Surface::Surface() {
+  const auto& screen = ui::Screen::main();
+  m_size = screen.bounds().size;
+  m_scale = screen.scale();
+}
+
+Surface::~Surface() { stop(); }
+
+void Surface::setWindow(std::shared_ptr<ui::Window> window) { m_window = std::move(window); }
+
+std::shared_ptr<ui::Window> Surface::window() const {
+  if (m_window) return m_window;
+  ui::Window* key = ui::Application::shared().keyWindow();
+  if (!key) return nullptr;
+  return std::static_pointer_cast<ui::Window>(key->weak_from_this().lock());
+}
+
+gfx::Compositor& Surface::compositor() {
+  if (!m_compositor) m_compositor = std::make_unique<gfx::Compositor>(m_size, m_scale);
+  return *m_compositor;
+}
+
+// Picks up a change of the screen mode; true when the surface was remade.
+bool Surface::followScreen() {
+  const auto& screen = ui::Screen::main();
+  gfx::Size size = screen.bounds().size;
+  if (size == m_size && screen.scale() == m_scale && m_compositor) return false;
+  bool changed = m_compositor != nullptr;
+  m_size = size;
+  m_scale = screen.scale();
+  m_compositor = std::make_unique<gfx::Compositor>(m_size, m_scale);
+  m_drawn = false;
+  if (changed) sizeChanged();
+  return true;
+}
+
+bool Surface::needsFrame() const {
+  auto w = window();
+  if (!w) return false;
+  if (!m_compositor || !m_drawn || w.get() != m_lastRoot.lock().get()) return true;
+  const auto& screen = ui::Screen::main();
+  if (screen.bounds().size != m_size || screen.scale() != m_scale) return true;
+  return m_compositor->needsFrame(w->layer());
+}
+
+gfx::Rect Surface::renderFrame() {
+  auto w = window();
+  if (!w) return gfx::Rect();
+  followScreen();
+  // The window's own pass: layout parents before children, then content drawing.
+  w->layoutAndDisplayIfNeeded();
+  auto& comp = compositor();
+  if (w.get() != m_lastRoot.lock().get()) {
+    comp.invalidate();
+    m_lastRoot = w;
+  }
+  if (m_drawn && !comp.needsFrame(w->layer())) return gfx::Rect();
+  gfx::Rect dirty = comp.renderFrame(w->layer());
+  if (!m_drawn) dirty = gfx::Rect(gfx::Point(), m_size);
+  m_drawn = true;
+  if (dirty.isEmpty()) return dirty;
+  ++m_frames;
+  present(dirty);
+  return dirty;
+}
+
+std::shared_ptr<gfx::Image> Surface::snapshot() {
+  renderFrame();
+  return compositor().snapshot();
+}
+
+bool Surface::saveScreenshot(const std::string& path, core::Error* error) {
+  if (!window()) {
+    core::setError(error, core::Error::withDescription(ErrorDomain, NoWindow, "There is no window to show."));
+    return false;
+  }
+  auto image = snapshot();
+  std::optional<std::string> png = image ? image->pngData() : std::nullopt;
+  if (!png) {
+    core::setError(error, core::Error::withDescription(ErrorDomain, EncodingFailed, "The screenshot could not be encoded."));
+    return false;
+  }
+  auto slash = path.find_last_of('/');
+  if (slash != std::string::npos && slash > 0) core::paths::makeDirectories(path.substr(0, slash));
+  if (!core::paths::writeFileAtomically(path, *png)) {
+    core::Error e(ErrorDomain, WriteFailed,
+                  core::Value(core::Value::Dictionary{
+                      {core::Error::LocalizedDescriptionKey, core::Value("The screenshot could not be written.")},
+                      {core::Error::FilePathKey, core::Value(path)}}));
+    core::setError(error, e);
+    KT_LOG("cannot write %s", path.c_str());
+    return false;
+  }
+  return true;
+}
+
+void Surface::start(double framesPerSecond) {
+  stop();
+  double interval = 1.0 / std::clamp(framesPerSecond, 1.0, 60.0);
+  m_timer = core::Timer::create(interval, true, [this](core::Timer&) { tick(); });
+  // Common modes: frames keep coming while a nested loop runs in another mode (tracking).
+  core::RunLoop::main().addTimer(m_timer, core::RunLoop::CommonModes);
+}
+
+void Surface::stop() {
+  if (m_timer) m_timer->invalidate();
+  m_timer.reset();
+}
+
+void Surface::tick() {
+  pollInput();
+  if (needsFrame()) renderFrame();
+}
+
+}  // namespace display

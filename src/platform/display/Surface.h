@@ -1,0 +1,101 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/gfx/Geometry.h"
+
+namespace core {
+class Error;
+class Timer;
+}  // namespace core
+namespace gfx {
+class Compositor;
+class Image;
+}  // namespace gfx
+namespace ui {
+class Window;
+}
+
+namespace display {
+
+// What the application's window is shown on. A surface follows the main screen's mode (its size
+// in points and its scale) and shows one window: the one set with setWindow, else the
+// application's key window.
+//
+// A frame is the window's layout pass (layout, then the views that draw refresh their content)
+// followed by the compositor, which draws the layer tree at its presentation values. Frames are
+// made on demand (renderFrame, snapshot) or, once start() was called, by a timer on the main run
+// loop at most `framesPerSecond` times a second and only when something changed or animates.
+class Surface {
+ public:
+  static constexpr const char* ErrorDomain = "DisplayErrorDomain";
+  enum ErrorCode : int64_t {
+    NoWindow = 1,         // nothing to show
+    EncodingFailed = 2,   // the pixels could not be encoded
+    WriteFailed = 3,      // the file could not be written
+    OpenFailed = 4,       // a real window could not be opened
+  };
+
+  virtual ~Surface();
+  Surface(const Surface&) = delete;
+  Surface& operator=(const Surface&) = delete;
+
+  // The window shown; null follows the application's key window.
+  void setWindow(std::shared_ptr<ui::Window> window);
+  std::shared_ptr<ui::Window> window() const;
+
+  // The surface's size in points and its pixels per point (the main screen's when last checked).
+  gfx::Size size() const { return m_size; }
+  double scale() const { return m_scale; }
+
+  // Whether a frame would draw anything (the window needs layout or display, a layer changed or
+  // animates, the screen mode changed, or nothing was drawn yet).
+  bool needsFrame() const;
+  // Makes a frame if one is needed and shows it. Returns the region redrawn in points (empty when
+  // nothing changed or there is no window).
+  gfx::Rect renderFrame();
+  // Frames made so far that drew something.
+  uint64_t frameCount() const { return m_frames; }
+
+  // The pixels as the last frame left them, after making a frame if one is needed.
+  std::shared_ptr<gfx::Image> snapshot();
+  // Writes snapshot() as a PNG file (creating its folder). False with an error on failure.
+  bool saveScreenshot(const std::string& path, core::Error* error = nullptr);
+
+  // The frame timer on the main run loop (call on the main thread).
+  void start(double framesPerSecond = 60);
+  void stop();
+  bool isRunning() const { return m_timer != nullptr; }
+
+  // Whether the frames are shown in a real window.
+  virtual bool isOnScreen() const = 0;
+
+  // The compositor of the current screen mode (made on first use).
+  gfx::Compositor& compositor();
+
+ protected:
+  Surface();
+  // Shows the frame just drawn; `dirty` is the changed region in points.
+  virtual void present(const gfx::Rect& dirty) = 0;
+  // Called on every turn of the frame timer before the frame is made (a window polls its input).
+  virtual void pollInput() {}
+  // The screen mode changed: the compositor was remade at the new size.
+  virtual void sizeChanged() {}
+
+ private:
+  bool followScreen();
+  void tick();
+
+  std::shared_ptr<ui::Window> m_window;
+  std::weak_ptr<ui::Window> m_lastRoot;
+  std::unique_ptr<gfx::Compositor> m_compositor;
+  gfx::Size m_size;
+  double m_scale = 1;
+  uint64_t m_frames = 0;
+  bool m_drawn = false;
+  std::shared_ptr<core::Timer> m_timer;
+};
+
+}  // namespace display

@@ -1,0 +1,277 @@
+#include "platform/display/WindowSurface.h"
+
+#include <SDL.h>
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#define KT_HAVE_LSAN 1
+#else
+#define KT_HAVE_LSAN 0
+#endif
+
+#include "platform/core/Clock.h"
+#include "platform/core/Error.h"
+#include "platform/core/Log.h"
+#include "platform/core/RunLoop.h"
+#include "platform/display/TextInput.h"
+#include "platform/gfx/Compositor.h"
+#include "platform/gfx/Image.h"
+#include "platform/ui/Touch.h"
+#include "platform/ui/Window.h"
+
+namespace display {
+namespace {
+
+// The leak checker ignores what is allocated while one of these lives (sanitizer builds).
+struct LeakCheckPause {
+#if KT_HAVE_LSAN
+  LeakCheckPause() { __lsan_disable(); }
+  ~LeakCheckPause() { __lsan_enable(); }
+#else
+  LeakCheckPause() {}
+  ~LeakCheckPause() {}
+#endif
+};
+
+// Points one notch of the wheel scrolls.
+constexpr double WheelStep = 40;
+
+core::Error sdlError(const char* what) {
+  std::string text = std::string(what) + ": " + SDL_GetError();
+  return core::Error::withDescription(Surface::ErrorDomain, Surface::OpenFailed, text);
+}
+
+}  // namespace
+
+std::unique_ptr<WindowSurface> WindowSurface::open(core::Error* error) { return open(Options(), error); }
+
+std::unique_ptr<WindowSurface> WindowSurface::open(const Options& options, core::Error* error) {
+  std::unique_ptr<WindowSurface> surface(new WindowSurface());
+  if (!surface->setUp(options, error)) return nullptr;
+  return surface;
+}
+
+bool WindowSurface::setUp(const Options& options, core::Error* error) {
+  // The program handles its own signals; SDL must not turn Ctrl-C into a quit event.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+  // A desktop's window system only: SDL would otherwise fall back to drivers that show nothing.
+  // An SDL_VIDEODRIVER set by the user still wins over this hint.
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, wayland && *wayland ? "wayland,x11" : "x11");
+  // SDL keeps its session-bus connection, and the GL drivers it probes keep their caches, for the
+  // life of the process.
+  LeakCheckPause pause;
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    core::setError(error, sdlError("SDL video"));
+    KT_LOG("%s", SDL_GetError());
+    return false;
+  }
+  m_sdlStarted = true;
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const char* chosen = std::getenv("SDL_VIDEODRIVER");
+  bool desktop = driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
+  if (!desktop && !(chosen && *chosen)) {
+    SDL_SetError("no desktop window system (video driver %s)", driver ? driver : "none");
+    core::setError(error, sdlError("SDL video"));
+    KT_LOG("%s", SDL_GetError());
+    return false;
+  }
+
+  // Sized to the screen in points, scaled down when the desktop is smaller.
+  gfx::Size points = size();
+  SDL_Rect usable;
+  if (SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.w > 0 && usable.h > 0)
+    m_windowScale = std::min({1.0, usable.w / points.width, usable.h / points.height});
+  int w = std::max(1, static_cast<int>(std::lround(points.width * m_windowScale)));
+  int h = std::max(1, static_cast<int>(std::lround(points.height * m_windowScale)));
+  Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI | (options.hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN);
+  m_window = SDL_CreateWindow(options.title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, flags);
+  if (!m_window) {
+    core::setError(error, sdlError("window"));
+    KT_LOG("%s", SDL_GetError());
+    return false;
+  }
+  if (!options.softwareRenderer) m_renderer = SDL_CreateRenderer(m_window, -1, SDL_RENDERER_PRESENTVSYNC);
+  if (!m_renderer) m_renderer = SDL_CreateRenderer(m_window, -1, SDL_RENDERER_SOFTWARE);
+  if (!m_renderer) {
+    core::setError(error, sdlError("renderer"));
+    KT_LOG("%s", SDL_GetError());
+    return false;
+  }
+  SDL_StartTextInput();
+  return true;
+}
+
+WindowSurface::~WindowSurface() {
+  stop();
+  if (m_touch) {
+    if (auto w = window()) w->cancelTouch(m_touch);
+    m_touch.reset();
+  }
+  LeakCheckPause pause;
+  if (m_texture) SDL_DestroyTexture(m_texture);
+  if (m_renderer) SDL_DestroyRenderer(m_renderer);
+  if (m_window) {
+    SDL_StopTextInput();
+    SDL_DestroyWindow(m_window);
+  }
+  if (m_sdlStarted) {
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (SDL_WasInit(SDL_INIT_EVERYTHING) == 0) SDL_Quit();
+  }
+}
+
+bool WindowSurface::makeTexture() {
+  if (m_texture) SDL_DestroyTexture(m_texture);
+  m_texture = nullptr;
+  cairo_surface_t* s = compositor().surface();
+  if (!s) return false;
+  int w = cairo_image_surface_get_width(s), h = cairo_image_surface_get_height(s);
+  // Cairo's ARGB32 is a native-endian 32-bit word per pixel: SDL's packed ARGB8888.
+  LeakCheckPause pause;
+  m_texture = SDL_CreateTexture(m_renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, w, h);
+  if (!m_texture) {
+    KT_LOG("%s", SDL_GetError());
+    return false;
+  }
+  SDL_SetTextureBlendMode(m_texture, SDL_BLENDMODE_NONE);
+  return true;
+}
+
+void WindowSurface::sizeChanged() {
+  gfx::Size points = size();
+  int w = std::max(1, static_cast<int>(std::lround(points.width * m_windowScale)));
+  int h = std::max(1, static_cast<int>(std::lround(points.height * m_windowScale)));
+  SDL_SetWindowSize(m_window, w, h);
+  makeTexture();
+}
+
+void WindowSurface::present(const gfx::Rect& dirty) {
+  if (!m_texture && !makeTexture()) return;
+  cairo_surface_t* s = compositor().surface();
+  cairo_surface_flush(s);
+  int tw = cairo_image_surface_get_width(s), th = cairo_image_surface_get_height(s);
+  int stride = cairo_image_surface_get_stride(s);
+  const unsigned char* data = cairo_image_surface_get_data(s);
+  // The changed rectangle in pixels, rounded outwards and kept within the texture.
+  double k = scale();
+  int x0 = std::clamp(static_cast<int>(std::floor(dirty.origin.x * k)), 0, tw);
+  int y0 = std::clamp(static_cast<int>(std::floor(dirty.origin.y * k)), 0, th);
+  int x1 = std::clamp(static_cast<int>(std::ceil(dirty.maxX() * k)), 0, tw);
+  int y1 = std::clamp(static_cast<int>(std::ceil(dirty.maxY() * k)), 0, th);
+  if (x1 > x0 && y1 > y0) {
+    SDL_Rect r{x0, y0, x1 - x0, y1 - y0};
+    SDL_UpdateTexture(m_texture, &r, data + static_cast<size_t>(y0) * stride + static_cast<size_t>(x0) * 4, stride);
+  }
+  showTexture();
+}
+
+void WindowSurface::showTexture() {
+  LeakCheckPause pause;
+  SDL_SetRenderDrawColor(m_renderer, 0, 0, 0, 255);
+  SDL_RenderClear(m_renderer);
+  if (m_texture) SDL_RenderCopy(m_renderer, m_texture, nullptr, nullptr);
+  SDL_RenderPresent(m_renderer);
+}
+
+std::shared_ptr<gfx::Image> WindowSurface::readPixels() const {
+  int w = 0, h = 0;
+  if (SDL_GetRendererOutputSize(m_renderer, &w, &h) != 0 || w <= 0 || h <= 0) return nullptr;
+  // What a present shows, drawn again and read before it is handed to the window system (the
+  // back buffer is undefined after a present).
+  SDL_SetRenderDrawColor(m_renderer, 0, 0, 0, 255);
+  SDL_RenderClear(m_renderer);
+  if (m_texture) SDL_RenderCopy(m_renderer, m_texture, nullptr, nullptr);
+  std::vector<uint32_t> px(static_cast<size_t>(w) * h);
+  LeakCheckPause pause;
+  int rc = SDL_RenderReadPixels(m_renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, px.data(), w * 4);
+  SDL_RenderPresent(m_renderer);
+  if (rc != 0) {
+    KT_LOG("%s", SDL_GetError());
+    return nullptr;
+  }
+  // The window is opaque: keep the alpha at full.
+  for (auto& p : px) p |= 0xFF000000u;
+  return gfx::Image::fromPixels(w, h, std::move(px), static_cast<double>(w) / std::max(1.0, size().width));
+}
+
+gfx::Point WindowSurface::toScreenPoints(double x, double y) const {
+  return gfx::Point{x / m_windowScale, y / m_windowScale};
+}
+
+void WindowSurface::processEvents() {
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) handleEvent(event);
+}
+
+void WindowSurface::handleEvent(const SDL_Event& event) {
+  auto w = window();
+  switch (event.type) {
+    case SDL_MOUSEBUTTONDOWN:
+      if (event.button.button != SDL_BUTTON_LEFT || !w) break;
+      m_pointer = toScreenPoints(event.button.x, event.button.y);
+      if (m_touch) w->cancelTouch(m_touch);
+      m_touch = w->beginTouch(m_pointer);
+      break;
+    case SDL_MOUSEMOTION:
+      m_pointer = toScreenPoints(event.motion.x, event.motion.y);
+      if (m_touch && w) w->moveTouch(m_touch, m_pointer);
+      break;
+    case SDL_MOUSEBUTTONUP:
+      if (event.button.button != SDL_BUTTON_LEFT || !m_touch) break;
+      m_pointer = toScreenPoints(event.button.x, event.button.y);
+      if (w) {
+        if (m_touch->locationInWindow() != m_pointer) w->moveTouch(m_touch, m_pointer);
+        w->endTouch(m_touch);
+      }
+      m_touch.reset();
+      break;
+    case SDL_MOUSEWHEEL: {
+      if (!m_onScroll) break;
+      double sign = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1 : 1;
+      ScrollEvent scroll;
+      scroll.location = toScreenPoints(event.wheel.mouseX, event.wheel.mouseY);
+      scroll.scrollDelta = gfx::Size{-event.wheel.preciseX * sign * WheelStep, event.wheel.preciseY * sign * WheelStep};
+      scroll.timestamp = core::Clock::now();
+      m_onScroll(scroll);
+      break;
+    }
+    case SDL_TEXTINPUT:
+      if (w) insertText(*w, event.text.text);
+      break;
+    case SDL_KEYDOWN:
+      if (!w) break;
+      if (event.key.keysym.sym == SDLK_BACKSPACE) deleteBackward(*w);
+      else if (event.key.keysym.sym == SDLK_RETURN || event.key.keysym.sym == SDLK_KP_ENTER) insertText(*w, "\n");
+      break;
+    case SDL_WINDOWEVENT:
+      if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+        showTexture();
+      } else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST && m_touch) {
+        // The button may come up outside the window: the finger is lifted off the glass.
+        if (w) w->cancelTouch(m_touch);
+        m_touch.reset();
+      } else if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
+        if (m_onClose) m_onClose();
+        else core::RunLoop::main().stop();
+      }
+      break;
+    case SDL_QUIT:
+      if (m_onClose) m_onClose();
+      else core::RunLoop::main().stop();
+      break;
+    default:
+      break;
+  }
+}
+
+}  // namespace display

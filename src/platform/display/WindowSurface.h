@@ -1,0 +1,92 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "platform/display/Surface.h"
+
+struct SDL_Window;
+struct SDL_Renderer;
+struct SDL_Texture;
+union SDL_Event;
+
+namespace ui {
+class Touch;
+}
+
+namespace display {
+
+// A turn of the mouse wheel or a two-finger swipe on a touchpad, over the window: a small pan by
+// `scrollDelta` points (positive y: the content moves down, as when scrolling towards the top).
+struct ScrollEvent {
+  gfx::Point location;   // the pointer, in window points
+  gfx::Size scrollDelta;
+  double timestamp = 0;  // core::Clock::now()
+};
+
+// A real window on the desktop (X11 or Wayland) through SDL2, showing the compositor's frames.
+//
+// The window is the screen's size in points; on a HiDPI desktop its drawable has the screen's
+// pixels, elsewhere the frame is scaled to the drawable (and the whole window is scaled down when
+// the screen does not fit on the desktop). Only the changed part of each frame is uploaded.
+//
+// Input: the left mouse button is one finger (down, move, up; quick repeats count as taps of a
+// higher count), the wheel becomes scroll events, typed text goes to the window's first responder
+// (backspace deletes, return inserts "\n"). Closing the window stops the main run loop unless a
+// close handler is set. With start(), input is polled and frames are made from a timer on the
+// main run loop, so the loop never blocks in SDL.
+class WindowSurface : public Surface {
+ public:
+  struct Options {
+    const char* title = "KTV";
+    bool softwareRenderer = false;  // SDL's software renderer instead of the default one
+    bool hidden = false;            // made but not shown (tests)
+  };
+
+  // Opens the window; nullptr with an error when SDL or the window cannot be set up.
+  static std::unique_ptr<WindowSurface> open(core::Error* error = nullptr);
+  static std::unique_ptr<WindowSurface> open(const Options& options, core::Error* error = nullptr);
+  ~WindowSurface() override;
+
+  bool isOnScreen() const override { return true; }
+
+  // Handles every pending SDL event now (start() does this on each turn of its timer).
+  void processEvents();
+  // Handles one event (tests push their own).
+  void handleEvent(const SDL_Event& event);
+
+  void setScrollHandler(std::function<void(const ScrollEvent&)> handler) { m_onScroll = std::move(handler); }
+  void setCloseHandler(std::function<void()> handler) { m_onClose = std::move(handler); }
+
+  // Reads back the pixels shown (the drawable, after the last present) as premultiplied ARGB;
+  // nullptr when the renderer cannot read.
+  std::shared_ptr<gfx::Image> readPixels() const;
+
+  // Window points per screen point (below 1 when the screen was scaled down to fit).
+  double windowScale() const { return m_windowScale; }
+  SDL_Window* sdlWindow() const { return m_window; }
+
+ protected:
+  WindowSurface() = default;
+  void present(const gfx::Rect& dirty) override;
+  void pollInput() override { processEvents(); }
+  void sizeChanged() override;
+
+ private:
+  bool setUp(const Options& options, core::Error* error);
+  bool makeTexture();
+  void showTexture();
+  gfx::Point toScreenPoints(double x, double y) const;
+
+  SDL_Window* m_window = nullptr;
+  SDL_Renderer* m_renderer = nullptr;
+  SDL_Texture* m_texture = nullptr;
+  bool m_sdlStarted = false;
+  double m_windowScale = 1;
+  std::shared_ptr<ui::Touch> m_touch;
+  gfx::Point m_pointer;
+  std::function<void(const ScrollEvent&)> m_onScroll;
+  std::function<void()> m_onClose;
+};
+
+}  // namespace display

@@ -1,0 +1,197 @@
+#include "platform/display/OffscreenSurface.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/core/Error.h"
+#include "platform/core/Paths.h"
+#include "platform/display/Display.h"
+#include "platform/gfx/Compositor.h"
+#include "platform/gfx/Image.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/View.h"
+#include "platform/ui/Window.h"
+#include "support/RunUntil.h"
+#include "support/TempHome.h"
+
+namespace {
+
+// Restores an environment variable when the test ends.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const char* value) : m_name(name) {
+    if (const char* old = std::getenv(name)) m_old = old, m_had = true;
+    if (value) setenv(name, value, 1);
+    else unsetenv(name);
+  }
+  ~ScopedEnv() {
+    if (m_had) setenv(m_name.c_str(), m_old.c_str(), 1);
+    else unsetenv(m_name.c_str());
+  }
+
+ private:
+  std::string m_name;
+  std::string m_old;
+  bool m_had = false;
+};
+
+class OffscreenSurfaceTest : public support::TempHomeTest {
+ protected:
+  OffscreenSurfaceTest() {
+    ui::Application::shared().reset();
+    ui::Screen::main().reset();
+  }
+  ~OffscreenSurfaceTest() override {
+    ui::Application::shared().reset();
+    ui::Screen::main().reset();
+  }
+
+  std::shared_ptr<ui::Window> keyWindow(gfx::Color background) {
+    auto w = ui::Window::create();
+    w->setBackgroundColor(background);
+    w->makeKeyAndVisible();
+    return w;
+  }
+
+  support::VirtualClock m_clock;
+};
+
+uint32_t pixel(const gfx::Image& image, double x, double y) {
+  return image.pixelAt(static_cast<int>(x * image.scale()), static_cast<int>(y * image.scale()));
+}
+
+TEST_F(OffscreenSurfaceTest, ShowsTheKeyWindowAtTheScreensPixelSize) {
+  auto surface = display::OffscreenSurface::create();
+  EXPECT_FALSE(surface->isOnScreen());
+  EXPECT_EQ(surface->window(), nullptr);
+  EXPECT_TRUE(surface->renderFrame().isEmpty());  // nothing to show yet
+
+  auto w = keyWindow(gfx::Color::blue());
+  auto view = ui::View::create(gfx::Rect(100, 50, 200, 100));
+  view->setBackgroundColor(gfx::Color::red());
+  w->addSubview(view);
+
+  EXPECT_EQ(surface->window(), w);
+  auto image = surface->snapshot();
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(image->pixelWidth(), 2048);
+  EXPECT_EQ(image->pixelHeight(), 1536);
+  EXPECT_EQ(pixel(*image, 150, 100), 0xFFFF0000u);
+  EXPECT_EQ(pixel(*image, 99, 100), 0xFF0000FFu);
+  EXPECT_EQ(pixel(*image, 1023, 767), 0xFF0000FFu);
+}
+
+TEST_F(OffscreenSurfaceTest, DrawsOnlyWhenSomethingChanged) {
+  auto w = keyWindow(gfx::Color::whiteColor());
+  auto view = ui::View::create(gfx::Rect(10, 10, 40, 40));
+  view->setBackgroundColor(gfx::Color::green());
+  w->addSubview(view);
+  auto surface = display::OffscreenSurface::create();
+
+  EXPECT_TRUE(surface->needsFrame());
+  gfx::Rect first = surface->renderFrame();
+  EXPECT_EQ(first, gfx::Rect(0, 0, 1024, 768));
+  EXPECT_EQ(surface->frameCount(), 1u);
+  EXPECT_FALSE(surface->needsFrame());
+  EXPECT_TRUE(surface->renderFrame().isEmpty());
+  EXPECT_EQ(surface->frameCount(), 1u);
+
+  view->setBackgroundColor(gfx::Color::red());
+  EXPECT_TRUE(surface->needsFrame());
+  gfx::Rect dirty = surface->renderFrame();
+  EXPECT_FALSE(dirty.isEmpty());
+  EXPECT_TRUE(dirty.contains(gfx::Rect(10, 10, 40, 40))) << "the changed view lies in the redrawn region";
+  EXPECT_EQ(surface->frameCount(), 2u);
+  EXPECT_EQ(pixel(*surface->snapshot(), 30, 30), 0xFFFF0000u);
+}
+
+TEST_F(OffscreenSurfaceTest, FollowsTheScreenMode) {
+  auto w = keyWindow(gfx::Color::whiteColor());
+  auto surface = display::OffscreenSurface::create();
+  surface->renderFrame();
+  EXPECT_EQ(surface->size(), (gfx::Size{1024, 768}));
+
+  ui::Screen::main().setMode(gfx::Size{2048, 2732}, 2);
+  EXPECT_TRUE(surface->needsFrame());
+  surface->renderFrame();
+  EXPECT_EQ(surface->size(), (gfx::Size{1024, 1366}));
+  auto image = surface->snapshot();
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(image->pixelWidth(), 2048);
+  EXPECT_EQ(image->pixelHeight(), 2732);
+}
+
+TEST_F(OffscreenSurfaceTest, FollowsAnotherKeyWindowAndAnExplicitWindow) {
+  auto first = keyWindow(gfx::Color::red());
+  auto surface = display::OffscreenSurface::create();
+  EXPECT_EQ(pixel(*surface->snapshot(), 5, 5), 0xFFFF0000u);
+  auto second = keyWindow(gfx::Color::green());
+  EXPECT_EQ(surface->window(), second);
+  EXPECT_EQ(pixel(*surface->snapshot(), 5, 5), 0xFF00FF00u);
+  surface->setWindow(first);
+  EXPECT_EQ(pixel(*surface->snapshot(), 5, 5), 0xFFFF0000u);
+}
+
+TEST_F(OffscreenSurfaceTest, SavesScreenshotsAsPngAndReportsFailures) {
+  auto surface = display::OffscreenSurface::create();
+  core::Error error;
+  std::string path = homePath() + "/shots/deeper/one.png";
+  EXPECT_FALSE(surface->saveScreenshot(path, &error));
+  EXPECT_EQ(error.code(), display::Surface::NoWindow);
+
+  auto w = keyWindow(gfx::Color::rgba(0, 0.5, 1));
+  ASSERT_TRUE(surface->saveScreenshot(path, &error)) << error.description();
+  core::Error decodeError;
+  auto image = gfx::Image::fromFile(path, 1.0, &decodeError);
+  ASSERT_NE(image, nullptr) << decodeError.description();
+  EXPECT_EQ(image->pixelWidth(), 2048);
+  EXPECT_EQ(image->pixelHeight(), 1536);
+  EXPECT_EQ(image->pixelAt(1000, 700), 0xFF0080FFu);
+
+  // A folder in place of the file's parent cannot be written to.
+  ASSERT_TRUE(core::paths::writeFileAtomically(homePath() + "/file", "x"));
+  EXPECT_FALSE(surface->saveScreenshot(homePath() + "/file/two.png", &error));
+  EXPECT_EQ(error.domain(), display::Surface::ErrorDomain);
+  EXPECT_EQ(error.code(), display::Surface::WriteFailed);
+}
+
+TEST_F(OffscreenSurfaceTest, FrameTimerDrawsChangesOnTheMainLoop) {
+  auto w = keyWindow(gfx::Color::whiteColor());
+  auto surface = display::OffscreenSurface::create();
+  surface->start(60);
+  EXPECT_TRUE(surface->isRunning());
+  EXPECT_TRUE(support::runUntil([&] { return surface->frameCount() == 1; }));
+  w->setBackgroundColor(gfx::Color::black());
+  EXPECT_TRUE(support::runUntil([&] { return surface->frameCount() == 2; }));
+  EXPECT_EQ(pixel(*surface->compositor().snapshot(), 500, 500), 0xFF000000u);
+  surface->stop();
+  EXPECT_FALSE(surface->isRunning());
+}
+
+TEST_F(OffscreenSurfaceTest, OpenChoosesOffscreenWithoutADisplayOrWhenForced) {
+  {
+    ScopedEnv x("DISPLAY", nullptr), wl("WAYLAND_DISPLAY", nullptr), forced("KT_OFFSCREEN", nullptr);
+    auto surface = display::open();
+    ASSERT_NE(surface, nullptr);
+    EXPECT_FALSE(surface->isOnScreen());
+  }
+  {
+    // Forced offscreen: the display named here is never contacted.
+    ScopedEnv x("DISPLAY", ":4242"), forced("KT_OFFSCREEN", "1");
+    auto surface = display::open();
+    ASSERT_NE(surface, nullptr);
+    EXPECT_FALSE(surface->isOnScreen());
+  }
+  {
+    // A display that is not there: falls back to offscreen.
+    ScopedEnv x("DISPLAY", ":4243"), wl("WAYLAND_DISPLAY", nullptr), forced("KT_OFFSCREEN", nullptr);
+    auto surface = display::open();
+    ASSERT_NE(surface, nullptr);
+    EXPECT_FALSE(surface->isOnScreen());
+  }
+}
+
+}  // namespace
