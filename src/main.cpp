@@ -1,5 +1,6 @@
-// The room tablet client. Until its screens exist it runs the main run loop headless, logging
-// its start-up, until it receives SIGINT or SIGTERM.
+// The room tablet client. Until its screens exist it shows an empty key window: in a real
+// window where there is a display, else offscreen (saving a screenshot into $KT_SCREENS_DIR when
+// that is set). SIGINT and SIGTERM stop it between callbacks.
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -9,8 +10,43 @@
 #include "platform/core/Log.h"
 #include "platform/core/Paths.h"
 #include "platform/core/RunLoop.h"
+#include "platform/display/Display.h"
+#include "platform/display/Surface.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Window.h"
 
-int main() {
+namespace {
+
+class ClientDelegate : public ui::ApplicationDelegate {
+ public:
+  bool didFinishLaunching(ui::Application&) override {
+    const core::Bundle& bundle = core::Bundle::main();
+    KT_LOG("started: resources %s, settings %s", bundle.resourcePath().c_str(), core::paths::configDir().c_str());
+    m_window = ui::Window::create();
+    m_window->setBackgroundColor(gfx::Color::black());
+    m_window->makeKeyAndVisible();
+    m_surface = display::open();
+    m_surface->start();
+    if (const char* dir = std::getenv("KT_SCREENS_DIR"); dir && *dir) {
+      core::paths::makeDirectories(dir);
+      const std::string path = std::string(dir) + "/start.png";
+      if (m_surface->saveScreenshot(path)) KT_LOG("screenshot %s", path.c_str());
+    }
+    return true;
+  }
+  void willTerminate(ui::Application&) override {
+    if (m_surface) m_surface->stop();
+    KT_LOG("stopped");
+  }
+
+ private:
+  std::shared_ptr<ui::Window> m_window;
+  std::unique_ptr<display::Surface> m_surface;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
   core::RunLoop& loop = core::RunLoop::main();
 
   // Termination signals arrive as a run-loop source, so the loop stops between callbacks.
@@ -33,11 +69,9 @@ int main() {
   });
   loop.addSource(source, core::RunLoop::CommonModes);
 
-  const core::Bundle& bundle = core::Bundle::main();
-  KT_LOG("started: resources %s, settings %s", bundle.resourcePath().c_str(), core::paths::configDir().c_str());
-  loop.run();
+  ClientDelegate delegate;
+  const int result = ui::Application::shared().run(argc, argv, &delegate);
   source->invalidate();
   close(signalFd);
-  KT_LOG("stopped");
-  return 0;
+  return result;
 }
