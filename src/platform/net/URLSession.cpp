@@ -1,0 +1,1348 @@
+#include "platform/net/URLSession.h"
+
+#include "platform/core/Log.h"
+#include "platform/core/OperationQueue.h"
+#include "platform/net/HostMap.h"
+#include "platform/net/URLError.h"
+#include "platform/net/URLSessionTransfer.h"
+
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+#include <openssl/x509v3.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <type_traits>
+#include <unistd.h>
+
+namespace net {
+
+namespace {
+
+using Transfer = URLSessionTask::Transfer;
+
+constexpr int kMaxRedirects = 16;
+
+void initCurlOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// A handler that answers once: later calls are ignored, and a handler dropped without an answer
+// gives the fallback, so that no task waits for ever on a delegate that forgot to answer.
+template <typename... Args>
+class ReplyOnce {
+ public:
+  ReplyOnce(std::function<void(Args...)> deliver, std::function<void()> fallback)
+      : m_deliver(std::move(deliver)), m_fallback(std::move(fallback)) {}
+  ~ReplyOnce() {
+    if (!m_done.exchange(true) && m_fallback) m_fallback();
+  }
+  void answer(Args... args) {
+    if (!m_done.exchange(true)) m_deliver(std::move(args)...);
+  }
+
+ private:
+  std::function<void(Args...)> m_deliver;
+  std::function<void()> m_fallback;
+  std::atomic<bool> m_done{false};
+};
+
+template <typename... Args>
+std::function<void(Args...)> replyOnce(std::type_identity_t<std::function<void(Args...)>> deliver,
+                                       std::function<void()> fallback) {
+  auto reply = std::make_shared<ReplyOnce<Args...>>(std::move(deliver), std::move(fallback));
+  return [reply](Args... args) { reply->answer(std::move(args)...); };
+}
+
+std::string uppercase(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+bool isRedirectStatus(long status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+long toMilliseconds(double seconds) {
+  if (seconds <= 0) return 0;
+  double ms = seconds * 1000.0;
+  return ms > 2e9 ? 2000000000L : std::max(1L, static_cast<long>(ms));
+}
+
+// libcurl callbacks: each gets the transfer as its user data.
+size_t headerCallback(char* buffer, size_t size, size_t count, void* userdata) {
+  static_cast<Transfer*>(userdata)->onHeaderLine(std::string_view(buffer, size * count));
+  return size * count;
+}
+
+size_t writeCallback(char* buffer, size_t size, size_t count, void* userdata) {
+  return static_cast<Transfer*>(userdata)->onWrite(buffer, size * count);
+}
+
+size_t readCallback(char* buffer, size_t size, size_t count, void* userdata) {
+  return static_cast<Transfer*>(userdata)->onRead(buffer, size * count);
+}
+
+int seekCallback(void* userdata, curl_off_t offset, int origin) {
+  if (origin != SEEK_SET) return CURL_SEEKFUNC_CANTSEEK;
+  return static_cast<Transfer*>(userdata)->onSeek(offset);
+}
+
+int progressCallback(void* userdata, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) {
+  static_cast<Transfer*>(userdata)->onProgress(downloaded, uploaded);
+  return 0;
+}
+
+int verifyCallback(X509_STORE_CTX* store, void* arg) { return static_cast<Transfer*>(arg)->verifyPeer(store); }
+
+CURLcode sslContextCallback(CURL*, void* context, void* userdata) {
+  auto* ctx = static_cast<SSL_CTX*>(context);
+  // The chain is judged by verifyPeer (through the delegate); a refusal there must end the
+  // handshake, which OpenSSL does only in peer-verifying mode.
+  SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
+  SSL_CTX_set_default_verify_paths(ctx);
+  SSL_CTX_set_cert_verify_callback(ctx, verifyCallback, userdata);
+  return CURLE_OK;
+}
+
+std::string derBytes(X509* cert) {
+  int length = i2d_X509(cert, nullptr);
+  if (length <= 0) return {};
+  std::string out(static_cast<size_t>(length), '\0');
+  auto* p = reinterpret_cast<unsigned char*>(out.data());
+  i2d_X509(cert, &p);
+  return out;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Tasks
+
+URLSessionTask::URLSessionTask(Kind kind, uint64_t identifier, std::optional<URLRequest> request,
+                               const std::shared_ptr<URLSession>& session)
+    : m_kind(kind), m_identifier(identifier), m_originalRequest(request), m_session(session),
+      m_currentRequest(std::move(request)) {}
+
+URLSessionTask::~URLSessionTask() = default;
+
+std::optional<URLRequest> URLSessionTask::currentRequest() const {
+  std::lock_guard lock(m_mutex);
+  return m_currentRequest;
+}
+
+std::shared_ptr<const HTTPURLResponse> URLSessionTask::response() const {
+  std::lock_guard lock(m_mutex);
+  return m_response;
+}
+
+URLSessionTaskState URLSessionTask::state() const {
+  std::lock_guard lock(m_mutex);
+  return m_state;
+}
+
+std::optional<core::Error> URLSessionTask::error() const {
+  std::lock_guard lock(m_mutex);
+  return m_error;
+}
+
+std::string URLSessionTask::taskDescription() const {
+  std::lock_guard lock(m_mutex);
+  return m_description;
+}
+
+void URLSessionTask::setTaskDescription(const std::string& description) {
+  std::lock_guard lock(m_mutex);
+  m_description = description;
+}
+
+void URLSessionTask::resume() {
+  {
+    std::lock_guard lock(m_mutex);
+    if (m_state != URLSessionTaskState::Suspended) return;
+    m_state = URLSessionTaskState::Running;
+  }
+  if (auto session = m_session.lock()) session->taskResumed(shared_from_this());
+}
+
+void URLSessionTask::suspend() {
+  {
+    std::lock_guard lock(m_mutex);
+    if (m_state != URLSessionTaskState::Running) return;
+    m_state = URLSessionTaskState::Suspended;
+  }
+  if (auto session = m_session.lock()) session->taskSuspended(shared_from_this());
+}
+
+void URLSessionTask::cancel() {
+  {
+    std::lock_guard lock(m_mutex);
+    if (m_state != URLSessionTaskState::Running && m_state != URLSessionTaskState::Suspended) return;
+    m_state = URLSessionTaskState::Canceling;
+    m_cancelRequested = true;
+  }
+  // A handshake waiting for the delegate's answer gives up.
+  m_challengeAnswered.notify_all();
+  if (auto session = m_session.lock()) session->taskCancelled(shared_from_this());
+}
+
+void URLSessionDelegate::needNewBodyStream(const std::shared_ptr<URLSession>&,
+                                           const std::shared_ptr<URLSessionTask>& task, BodyStreamHandler handler) {
+  const auto& original = task->originalRequest();
+  if (original && original->HTTPBodyStream()) {
+    handler(original->HTTPBodyStream()->copy());
+  } else {
+    handler(nullptr);
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The transfer of one task, on the session thread
+
+Transfer::~Transfer() {
+  releaseEasy();
+  if (bodyFile) std::fclose(bodyFile);
+  if (downloadFile) std::fclose(downloadFile);
+  if (!downloadPath.empty()) ::unlink(downloadPath.c_str());
+}
+
+std::string Transfer::urlText() const {
+  auto request = task->currentRequest();
+  return request && request->url() ? request->url()->absoluteString() : std::string();
+}
+
+void Transfer::releaseEasy() {
+  if (easy) {
+    if (inMulti) curl_multi_remove_handle(session->m_multi, easy);
+    curl_easy_cleanup(easy);
+  }
+  easy = nullptr;
+  inMulti = false;
+  if (headerList) curl_slist_free_all(headerList);
+  headerList = nullptr;
+  if (connectTo) curl_slist_free_all(connectTo);
+  connectTo = nullptr;
+}
+
+void Transfer::start() {
+  started = true;
+  auto request = task->currentRequest();
+  if (!request || !request->url() || (request->url()->scheme() != "http" && request->url()->scheme() != "https")) {
+    finish(URLError::make(URLError::UnsupportedURL, urlText()));
+    return;
+  }
+  if (task->kind() == Kind::Download && !openDownloadFile()) {
+    finish(URLError::make(URLError::CannotCreateFile, urlText()));
+    return;
+  }
+  if (!configure()) return;
+}
+
+bool Transfer::openDownloadFile() {
+  std::error_code ec;
+  std::string dir = std::filesystem::temp_directory_path(ec).string();
+  if (ec || dir.empty()) dir = "/tmp";
+  std::string path = dir + "/net-download-XXXXXX";
+  int fd = ::mkstemp(path.data());
+  if (fd < 0) return false;
+  downloadFile = ::fdopen(fd, "wb");
+  if (!downloadFile) {
+    ::close(fd);
+    ::unlink(path.c_str());
+    return false;
+  }
+  downloadPath = path;
+  return true;
+}
+
+// (Re)configures the handle for the task's current request and adds it to the multi handle.
+bool Transfer::configure() {
+  URLRequest request = *task->currentRequest();
+  const URL& url = *request.url();
+  const URLSessionConfiguration& config = session->m_configuration;
+  if (easy && inMulti) curl_multi_remove_handle(session->m_multi, easy);
+  inMulti = false;
+  if (!easy) {
+    easy = curl_easy_init();
+  } else {
+    curl_easy_reset(easy);
+  }
+  if (headerList) curl_slist_free_all(headerList);
+  headerList = nullptr;
+  if (connectTo) curl_slist_free_all(connectTo);
+  connectTo = nullptr;
+  if (!easy) {
+    finish(URLError::make(URLError::Unknown, url.absoluteString()));
+    return false;
+  }
+
+  hopVersion.clear();
+  hopHeaders.clear();
+  redirectPending = false;
+  redirectBody.clear();
+  hopResponse.reset();
+  lastUploaded = 0;
+  lastDownloaded = 0;
+  bodyOffset = 0;
+
+  curl_easy_setopt(easy, CURLOPT_URL, url.absoluteString().c_str());
+  curl_easy_setopt(easy, CURLOPT_PRIVATE, this);
+  curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+  curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+  curl_easy_setopt(easy, CURLOPT_TCP_KEEPALIVE, 1L);
+  curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, headerCallback);
+  curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+  curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, writeCallback);
+  curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+  curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, progressCallback);
+  curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
+  curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+
+  idleTimeout = request.hasExplicitTimeout() ? request.timeoutInterval() : config.timeoutIntervalForRequest();
+  if (idleTimeout > 0) curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, toMilliseconds(idleTimeout));
+  if (config.timeoutIntervalForResource() > 0)
+    curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, toMilliseconds(config.timeoutIntervalForResource()));
+
+  for (const std::string& entry : HostMap::connectToEntries()) connectTo = curl_slist_append(connectTo, entry.c_str());
+  if (connectTo) curl_easy_setopt(easy, CURLOPT_CONNECT_TO, connectTo);
+
+  if (url.scheme() == "https") {
+    // Verification is ours (verifyPeer), so that the delegate can judge the chain.
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
+    curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, sslContextCallback);
+    curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, this);
+  }
+
+  // The body.
+  std::string method = uppercase(request.HTTPMethod());
+  if (bodyFile) std::fclose(bodyFile);
+  bodyFile = nullptr;
+  hasBody = false;
+  bodyLength = -1;
+  if (method != "GET" && method != "HEAD") {
+    switch (bodySource) {
+      case BodySource::Request:
+        bodyStream.reset();
+        if (request.HTTPBody()) {
+          bodyData = *request.HTTPBody();
+          hasBody = true;
+          bodyLength = static_cast<int64_t>(bodyData.size());
+        } else if (request.HTTPBodyStream()) {
+          bodyStream = request.HTTPBodyStream();
+          hasBody = true;
+        }
+        break;
+      case BodySource::Data:
+        hasBody = true;
+        bodyLength = static_cast<int64_t>(bodyData.size());
+        break;
+      case BodySource::File: {
+        bodyFile = std::fopen(bodyFilePath.c_str(), "rb");
+        struct stat st {};
+        if (!bodyFile || ::fstat(::fileno(bodyFile), &st) != 0) {
+          finish(URLError::make(URLError::CannotOpenFile, url.absoluteString()));
+          return false;
+        }
+        hasBody = true;
+        bodyLength = static_cast<int64_t>(st.st_size);
+        break;
+      }
+      case BodySource::Stream:
+        if (!bodyStream) {
+          // A streamed upload with no stream to read: nothing to send.
+          bodyStreamFailed = true;
+          finish(URLError::make(URLError::RequestBodyStreamExhausted, url.absoluteString()));
+          return false;
+        }
+        hasBody = true;
+        break;
+    }
+    if (hasBody && bodyStream && bodyLength < 0) {
+      if (auto length = request.valueForHTTPHeaderField("Content-Length")) {
+        char* end = nullptr;
+        long long n = std::strtoll(length->c_str(), &end, 10);
+        if (end && *end == '\0' && n >= 0) bodyLength = n;
+      }
+      if (!bodyStream->open()) {
+        bodyStreamFailed = true;
+        finish(URLError::make(URLError::RequestBodyStreamExhausted, url.absoluteString()));
+        return false;
+      }
+    }
+  }
+  if (method == "HEAD") {
+    curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+  } else if (hasBody) {
+    curl_easy_setopt(easy, CURLOPT_POST, 1L);
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(bodyLength));
+    curl_easy_setopt(easy, CURLOPT_READFUNCTION, readCallback);
+    curl_easy_setopt(easy, CURLOPT_READDATA, this);
+    curl_easy_setopt(easy, CURLOPT_SEEKFUNCTION, seekCallback);
+    curl_easy_setopt(easy, CURLOPT_SEEKDATA, this);
+    if (method != "POST") curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
+  } else if (method == "POST") {
+    curl_easy_setopt(easy, CURLOPT_POST, 1L);
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(0));
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDS, "");
+  } else if (method != "GET") {
+    curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
+  } else {
+    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+  }
+  task->m_bytesExpectedToSend = hasBody ? std::max<int64_t>(bodyLength, URLSessionTransferSizeUnknown) : 0;
+
+  // The header: the session's fields unless the request sets them, then the request's own.
+  HeaderFields fields;
+  for (const auto& [name, value] : config.HTTPAdditionalHeaders()) {
+    if (!request.valueForHTTPHeaderField(name)) fields.emplace_back(name, value);
+  }
+  for (const auto& field : request.allHTTPHeaderFields()) fields.push_back(field);
+  bool hasExpect = false;
+  for (const auto& [name, value] : fields) {
+    if (headerNamesEqual(name, "Content-Length")) continue;  // libcurl states the length it sends
+    if (headerNamesEqual(name, "Expect")) hasExpect = true;
+    // "Name;" sends a field with an empty value; "Name:" would remove it.
+    std::string line = value.empty() ? name + ";" : name + ": " + value;
+    headerList = curl_slist_append(headerList, line.c_str());
+  }
+  if (!hasExpect) headerList = curl_slist_append(headerList, "Expect:");
+  curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headerList);
+
+  curl_multi_add_handle(session->m_multi, easy);
+  inMulti = true;
+  touch();
+  if (userPaused) curl_easy_pause(easy, CURLPAUSE_ALL);
+  return true;
+}
+
+void Transfer::onHeaderLine(std::string_view line) {
+  touch();
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+  if (line.substr(0, 5) == "HTTP/") {
+    hopHeaders.clear();
+    size_t space = line.find(' ');
+    hopVersion = std::string(line.substr(0, space));
+    return;
+  }
+  if (line.empty()) {
+    long status = 0;
+    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+    if (status >= 200 || status == 0) onHeadersComplete();
+    return;
+  }
+  if ((line[0] == ' ' || line[0] == '\t') && !hopHeaders.empty()) {
+    hopHeaders.back().second += " " + std::string(line.substr(line.find_first_not_of(" \t")));
+    return;
+  }
+  size_t colon = line.find(':');
+  if (colon == std::string_view::npos) return;
+  std::string_view value = line.substr(colon + 1);
+  size_t first = value.find_first_not_of(" \t");
+  value = first == std::string_view::npos ? std::string_view() : value.substr(first);
+  while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
+  hopHeaders.emplace_back(std::string(line.substr(0, colon)), std::string(value));
+}
+
+void Transfer::onHeadersComplete() {
+  long status = 0;
+  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+  auto request = task->currentRequest();
+  auto response = std::make_shared<const HTTPURLResponse>(*request->url(), static_cast<int>(status), hopVersion,
+                                                          hopHeaders);
+  hopResponse = response;
+  if (isRedirectStatus(status) && response->valueForHTTPHeaderField("Location")) {
+    // The delegate is asked once the redirect reply is complete; its body is kept in case the
+    // redirect is not followed.
+    redirectPending = true;
+    return;
+  }
+  deliverResponse(response);
+}
+
+void Transfer::deliverResponse(const std::shared_ptr<const HTTPURLResponse>& response) {
+  {
+    std::lock_guard lock(task->m_mutex);
+    task->m_response = response;
+  }
+  task->m_bytesExpectedToReceive = response->expectedContentLength();
+  if (task->kind() == Kind::Download || hasCompletionHandler()) return;
+  auto delegate = session->delegate();
+  if (!delegate) return;
+
+  awaitingDisposition = true;
+  auto self = session->shared_from_this();
+  auto dataTask = std::static_pointer_cast<URLSessionDataTask>(taskPtr());
+  std::weak_ptr<URLSessionTask> weakTask = dataTask;
+  std::weak_ptr<URLSession> weakSession = self;
+  auto answer = [weakSession, weakTask](ResponseDisposition disposition) {
+    auto session = weakSession.lock();
+    if (!session) return;
+    session->enqueue([weakTask, disposition] {
+      auto task = weakTask.lock();
+      if (!task) return;
+      // The task may have turned into a download meanwhile: the transfer follows it.
+      if (task->m_transfer && !task->m_transfer->completed) task->m_transfer->onDisposition(disposition);
+    });
+  };
+  ResponseHandler handler =
+      replyOnce<ResponseDisposition>(answer, [answer] { answer(ResponseDisposition::Allow); });
+  session->post([delegate, self, dataTask, response, handler] {
+    delegate->didReceiveResponse(self, dataTask, response, handler);
+  });
+}
+
+size_t Transfer::onWrite(const char* data, size_t length) {
+  touch();
+  if (redirectPending) {
+    redirectBody.append(data, length);
+    return length;
+  }
+  if (awaitingDisposition) {
+    // Held by libcurl and handed over again once the delegate has answered.
+    return CURL_WRITEFUNC_PAUSE;
+  }
+  return handleBody(data, length) ? length : 0;
+}
+
+bool Transfer::handleBody(const char* data, size_t length) {
+  if (length == 0) return true;
+  int64_t total = task->m_bytesReceived += static_cast<int64_t>(length);
+  auto self = session->shared_from_this();
+  auto delegate = session->delegate();
+  if (task->kind() == Kind::Download) {
+    if (!downloadFile || std::fwrite(data, 1, length, downloadFile) != length) {
+      writeFailed = true;
+      return false;
+    }
+    if (delegate && !hasCompletionHandler()) {
+      auto downloadTask = std::static_pointer_cast<URLSessionDownloadTask>(taskPtr());
+      int64_t expected = task->m_bytesExpectedToReceive;
+      auto written = static_cast<int64_t>(length);
+      session->post([delegate, self, downloadTask, written, total, expected] {
+        delegate->didWriteData(self, downloadTask, written, total, expected);
+      });
+    }
+    return true;
+  }
+  if (hasCompletionHandler()) {
+    accumulated.append(data, length);
+    return true;
+  }
+  if (delegate) {
+    auto dataTask = std::static_pointer_cast<URLSessionDataTask>(taskPtr());
+    session->post([delegate, self, dataTask, bytes = std::string(data, length)] {
+      delegate->didReceiveData(self, dataTask, bytes);
+    });
+  }
+  return true;
+}
+
+size_t Transfer::onRead(char* buffer, size_t length) {
+  touch();
+  if (bodyFile) {
+    size_t n = std::fread(buffer, 1, length, bodyFile);
+    if (n == 0 && std::ferror(bodyFile)) return CURL_READFUNC_ABORT;
+    return n;
+  }
+  if (bodyStream) {
+    long n = bodyStream->read(reinterpret_cast<uint8_t*>(buffer), length);
+    if (n < 0) {
+      bodyStreamFailed = true;
+      return CURL_READFUNC_ABORT;
+    }
+    if (n == 0) bodyStream->close();
+    return static_cast<size_t>(n);
+  }
+  size_t n = std::min(length, bodyData.size() - std::min(bodyOffset, bodyData.size()));
+  std::memcpy(buffer, bodyData.data() + bodyOffset, n);
+  bodyOffset += n;
+  return n;
+}
+
+int Transfer::onSeek(curl_off_t offset) {
+  if (bodyFile) return std::fseek(bodyFile, static_cast<long>(offset), SEEK_SET) == 0 ? CURL_SEEKFUNC_OK : CURL_SEEKFUNC_FAIL;
+  if (bodyStream) return CURL_SEEKFUNC_CANTSEEK;
+  if (offset < 0 || static_cast<size_t>(offset) > bodyData.size()) return CURL_SEEKFUNC_FAIL;
+  bodyOffset = static_cast<size_t>(offset);
+  return CURL_SEEKFUNC_OK;
+}
+
+void Transfer::onProgress(curl_off_t downloaded, curl_off_t uploaded) {
+  if (downloaded != lastDownloaded) {
+    lastDownloaded = downloaded;
+    touch();
+  }
+  if (uploaded != lastUploaded) {
+    touch();
+    reportUploadProgress(uploaded);
+  }
+}
+
+void Transfer::reportUploadProgress(curl_off_t uploaded) {
+  if (uploaded <= lastUploaded) return;
+  int64_t sent = uploaded - lastUploaded;
+  lastUploaded = uploaded;
+  int64_t total = task->m_bytesSent += sent;
+  auto delegate = session->delegate();
+  if (!delegate) return;
+  auto self = session->shared_from_this();
+  auto tp = taskPtr();
+  int64_t expected = task->m_bytesExpectedToSend;
+  session->post([delegate, self, tp, sent, total, expected] { delegate->didSendBodyData(self, tp, sent, total, expected); });
+}
+
+// Called by OpenSSL on the session thread during the handshake of a new connection: evaluates
+// the chain as the default handling would, then asks the delegate and waits for its answer.
+int Transfer::verifyPeer(X509_STORE_CTX* store) {
+  auto request = task->currentRequest();
+  std::string host = request && request->url() && request->url()->host() ? *request->url()->host() : std::string();
+  int port = request && request->url() && request->url()->port() ? *request->url()->port() : 443;
+
+  X509_VERIFY_PARAM* param = X509_STORE_CTX_get0_param(store);
+  if (X509_VERIFY_PARAM_set1_ip_asc(param, host.c_str()) != 1) X509_VERIFY_PARAM_set1_host(param, host.c_str(), 0);
+  bool trusted = X509_verify_cert(store) == 1;
+
+  auto trust = std::make_shared<ServerTrust>();
+  trust->host = host;
+  if (STACK_OF(X509)* chain = X509_STORE_CTX_get0_chain(store); trusted && chain) {
+    for (int i = 0; i < sk_X509_num(chain); ++i) trust->certificates.push_back(derBytes(sk_X509_value(chain, i)));
+  } else {
+    X509* leaf = X509_STORE_CTX_get0_cert(store);
+    if (leaf) trust->certificates.push_back(derBytes(leaf));
+    if (STACK_OF(X509)* sent = X509_STORE_CTX_get0_untrusted(store)) {
+      for (int i = 0; i < sk_X509_num(sent); ++i) {
+        X509* cert = sk_X509_value(sent, i);
+        if (leaf && X509_cmp(cert, leaf) == 0) continue;
+        trust->certificates.push_back(derBytes(cert));
+      }
+    }
+  }
+
+  auto delegate = session->delegate();
+  AuthChallengeDisposition disposition = AuthChallengeDisposition::PerformDefaultHandling;
+  bool hasCredential = false;
+  if (delegate) {
+    {
+      std::lock_guard lock(task->m_mutex);
+      challengeAnswered = false;
+    }
+    auto self = session->shared_from_this();
+    auto tp = taskPtr();
+    AuthenticationChallenge challenge;
+    challenge.protectionSpace.host = host;
+    challenge.protectionSpace.port = port;
+    challenge.protectionSpace.protocol = "https";
+    challenge.protectionSpace.authenticationMethod = ProtectionSpace::AuthenticationMethodServerTrust;
+    challenge.protectionSpace.serverTrust = trust;
+    challenge.task = tp;
+    std::weak_ptr<URLSessionTask> weakTask = tp;
+    Transfer* transfer = this;
+    auto answer = [weakTask, transfer](AuthChallengeDisposition d, std::shared_ptr<URLCredential> credential) {
+      auto task = weakTask.lock();
+      if (!task) return;
+      {
+        std::lock_guard lock(task->m_mutex);
+        transfer->challengeAnswered = true;
+        transfer->challengeDisposition = d;
+        transfer->challengeHasCredential = credential != nullptr;
+      }
+      task->m_challengeAnswered.notify_all();
+    };
+    ChallengeHandler handler = replyOnce<AuthChallengeDisposition, std::shared_ptr<URLCredential>>(
+        answer, [answer] { answer(AuthChallengeDisposition::PerformDefaultHandling, nullptr); });
+    session->post([delegate, self, challenge, handler] { delegate->didReceiveChallenge(self, challenge, handler); });
+
+    std::unique_lock lock(task->m_mutex);
+    task->m_challengeAnswered.wait(lock, [&] { return challengeAnswered || task->m_cancelRequested; });
+    if (task->m_cancelRequested) {
+      challengeCancelled = true;
+      return 0;
+    }
+    disposition = challengeDisposition;
+    hasCredential = challengeHasCredential;
+  }
+  touch();
+  switch (disposition) {
+    case AuthChallengeDisposition::UseCredential:
+      if (hasCredential) return 1;
+      break;
+    case AuthChallengeDisposition::CancelAuthenticationChallenge:
+      challengeCancelled = true;
+      return 0;
+    case AuthChallengeDisposition::PerformDefaultHandling:
+    case AuthChallengeDisposition::RejectProtectionSpace:
+      break;
+  }
+  if (!trusted) trustRejected = true;
+  return trusted ? 1 : 0;
+}
+
+void Transfer::onDone(CURLcode code) {
+  if (inMulti) curl_multi_remove_handle(session->m_multi, easy);
+  inMulti = false;
+  if (code == CURLE_OK && hasBody) {
+    curl_off_t uploaded = 0;
+    if (curl_easy_getinfo(easy, CURLINFO_SIZE_UPLOAD_T, &uploaded) == CURLE_OK) reportUploadProgress(uploaded);
+  }
+  if (code != CURLE_OK) {
+    finish(errorFor(code));
+    return;
+  }
+  if (redirectPending) {
+    askRedirect();
+    return;
+  }
+  if (awaitingDisposition) {
+    doneWhileAwaiting = code;
+    return;
+  }
+  if (!task->response() && hopResponse) deliverResponse(hopResponse);
+  if (awaitingDisposition) {
+    doneWhileAwaiting = code;
+    return;
+  }
+  finish(std::nullopt);
+}
+
+void Transfer::askRedirect() {
+  auto response = hopResponse;
+  auto current = *task->currentRequest();
+  if (++redirects > kMaxRedirects) {
+    finish(URLError::make(URLError::HTTPTooManyRedirects, urlText()));
+    return;
+  }
+  std::string location = *response->valueForHTTPHeaderField("Location");
+  auto target = URL::fromString(location, *current.url());
+  if (!target) target = URL::fromString(escapeForURL(location), *current.url());
+  if (!target || (target->scheme() != "http" && target->scheme() != "https")) {
+    stopAtRedirect();
+    return;
+  }
+  URLRequest proposed = current;
+  proposed.setURL(*target);
+  int status = response->statusCode();
+  std::string method = uppercase(current.HTTPMethod());
+  if ((status == 303 && method != "HEAD") || ((status == 301 || status == 302) && method == "POST")) {
+    proposed.setHTTPMethod("GET");
+    proposed.setHTTPBody(std::nullopt);
+    proposed.setHTTPBodyStream(nullptr);
+    proposed.setValue(std::nullopt, "Content-Type");
+    proposed.setValue(std::nullopt, "Content-Length");
+    if (bodySource != BodySource::Request) {
+      bodySource = BodySource::Request;
+      bodyData.clear();
+      bodyStream.reset();
+    }
+  }
+  auto delegate = session->delegate();
+  if (!delegate) {
+    followRedirect(std::move(proposed));
+    return;
+  }
+  awaitingReply = true;
+  auto self = session->shared_from_this();
+  auto tp = taskPtr();
+  std::weak_ptr<URLSessionTask> weakTask = tp;
+  std::weak_ptr<URLSession> weakSession = self;
+  auto answer = [weakSession, weakTask](std::optional<URLRequest> request) {
+    auto session = weakSession.lock();
+    if (!session) return;
+    session->enqueue([weakTask, request = std::move(request)]() mutable {
+      auto task = weakTask.lock();
+      if (!task || !task->m_transfer || task->m_transfer->completed) return;
+      Transfer& t = *task->m_transfer;
+      t.awaitingReply = false;
+      if (request && request->url()) {
+        t.followRedirect(std::move(*request));
+      } else {
+        t.stopAtRedirect();
+      }
+    });
+  };
+  RedirectHandler handler = replyOnce<std::optional<URLRequest>>(answer, [answer] { answer(std::nullopt); });
+  session->post([delegate, self, tp, response, proposed, handler] {
+    delegate->willPerformHTTPRedirection(self, tp, response, proposed, handler);
+  });
+}
+
+void Transfer::followRedirect(URLRequest request) {
+  {
+    std::lock_guard lock(task->m_mutex);
+    task->m_currentRequest = request;
+  }
+  const URL& url = *request.url();
+  if (url.scheme() != "http" && url.scheme() != "https") {
+    finish(URLError::make(URLError::UnsupportedURL, url.absoluteString()));
+    return;
+  }
+  std::string method = uppercase(request.HTTPMethod());
+  bool streamed = method != "GET" && method != "HEAD" &&
+                  (bodySource == BodySource::Stream || (bodySource == BodySource::Request && request.HTTPBodyStream()));
+  auto delegate = session->delegate();
+  if (!streamed || !delegate) {
+    if (streamed) {
+      const auto& original = task->originalRequest();
+      bodySource = BodySource::Stream;
+      bodyStream = original && original->HTTPBodyStream() ? original->HTTPBodyStream()->copy() : nullptr;
+      if (!bodyStream) {
+        bodyStreamFailed = true;
+        finish(URLError::make(URLError::RequestBodyStreamExhausted, url.absoluteString()));
+        return;
+      }
+    }
+    configure();
+    return;
+  }
+  // The body must be sent again: the stream read for the first hop is spent.
+  awaitingReply = true;
+  auto self = session->shared_from_this();
+  auto tp = taskPtr();
+  std::weak_ptr<URLSessionTask> weakTask = tp;
+  std::weak_ptr<URLSession> weakSession = self;
+  auto answer = [weakSession, weakTask](std::shared_ptr<InputStream> stream) {
+    auto session = weakSession.lock();
+    if (!session) return;
+    session->enqueue([weakTask, stream] {
+      auto task = weakTask.lock();
+      if (!task || !task->m_transfer || task->m_transfer->completed) return;
+      Transfer& t = *task->m_transfer;
+      t.awaitingReply = false;
+      if (!stream) {
+        t.bodyStreamFailed = true;
+        t.finish(URLError::make(URLError::RequestBodyStreamExhausted, t.urlText()));
+        return;
+      }
+      t.bodySource = BodySource::Stream;
+      t.bodyStream = stream;
+      t.configure();
+    });
+  };
+  BodyStreamHandler handler = replyOnce<std::shared_ptr<InputStream>>(answer, [answer] { answer(nullptr); });
+  session->post([delegate, self, tp, handler] { delegate->needNewBodyStream(self, tp, handler); });
+}
+
+// The redirect is not followed: its reply is the task's reply.
+void Transfer::stopAtRedirect() {
+  redirectPending = false;
+  deliverResponse(hopResponse);
+  std::string body = std::move(redirectBody);
+  redirectBody.clear();
+  if (awaitingDisposition) {
+    pendingBody = std::move(body);
+    doneWhileAwaiting = CURLE_OK;
+    return;
+  }
+  if (!handleBody(body.data(), body.size())) {
+    finish(errorFor(CURLE_WRITE_ERROR));
+    return;
+  }
+  finish(std::nullopt);
+}
+
+void Transfer::onDisposition(ResponseDisposition disposition) {
+  if (!awaitingDisposition) return;
+  awaitingDisposition = false;
+  touch();
+  if (disposition == ResponseDisposition::Cancel) {
+    finish(URLError::make(URLError::Cancelled, urlText()));
+    return;
+  }
+  Transfer* transfer = this;
+  if (disposition == ResponseDisposition::BecomeDownload && !becomeDownload()) return;
+  // `this` still owns the transfer (it moved to the download task with its state).
+  std::string pending = std::move(transfer->pendingBody);
+  transfer->pendingBody.clear();
+  if (!pending.empty() && !transfer->handleBody(pending.data(), pending.size())) {
+    transfer->finish(transfer->errorFor(CURLE_WRITE_ERROR));
+    return;
+  }
+  if (transfer->doneWhileAwaiting) {
+    CURLcode code = *transfer->doneWhileAwaiting;
+    transfer->doneWhileAwaiting.reset();
+    if (code == CURLE_OK) {
+      transfer->finish(std::nullopt);
+    } else {
+      transfer->finish(transfer->errorFor(code));
+    }
+    return;
+  }
+  // Unpausing a transfer that is not paused is harmless; a suspended one stays held.
+  if (transfer->inMulti && !transfer->userPaused) curl_easy_pause(transfer->easy, CURLPAUSE_CONT);
+}
+
+// The data task hands its transfer to a new download task, which goes on writing to a file.
+bool Transfer::becomeDownload() {
+  auto self = session->shared_from_this();
+  auto dataTask = std::static_pointer_cast<URLSessionDataTask>(taskPtr());
+  uint64_t identifier;
+  {
+    std::lock_guard lock(session->m_mutex);
+    identifier = session->m_nextIdentifier++;
+  }
+  auto downloadTask = std::make_shared<URLSessionDownloadTask>(identifier, dataTask->originalRequest(), self);
+  {
+    std::scoped_lock lock(dataTask->m_mutex, downloadTask->m_mutex);
+    downloadTask->m_currentRequest = dataTask->m_currentRequest;
+    downloadTask->m_response = dataTask->m_response;
+    downloadTask->m_state = dataTask->m_state == URLSessionTaskState::Suspended ? URLSessionTaskState::Suspended
+                                                                                 : URLSessionTaskState::Running;
+    downloadTask->m_description = dataTask->m_description;
+    dataTask->m_state = URLSessionTaskState::Completed;
+  }
+  downloadTask->m_bytesReceived = dataTask->m_bytesReceived.load();
+  downloadTask->m_bytesSent = dataTask->m_bytesSent.load();
+  downloadTask->m_bytesExpectedToReceive = dataTask->m_bytesExpectedToReceive.load();
+  downloadTask->m_bytesExpectedToSend = dataTask->m_bytesExpectedToSend.load();
+  downloadTask->m_priority = dataTask->m_priority.load();
+  downloadTask->m_transfer = std::move(dataTask->m_transfer);
+  task = downloadTask.get();
+  {
+    std::lock_guard lock(session->m_mutex);
+    session->m_tasks.erase(dataTask->taskIdentifier());
+    session->m_tasks[identifier] = downloadTask;
+  }
+  if (auto delegate = session->delegate()) {
+    session->post([delegate, self, dataTask, downloadTask] {
+      delegate->didBecomeDownloadTask(self, dataTask, downloadTask);
+    });
+  }
+  if (!openDownloadFile()) {
+    finish(URLError::make(URLError::CannotCreateFile, urlText()));
+    return false;
+  }
+  return true;
+}
+
+core::Error Transfer::errorFor(CURLcode code) const {
+  std::string url = urlText();
+  bool cancelRequested;
+  {
+    std::lock_guard lock(task->m_mutex);
+    cancelRequested = task->m_cancelRequested;
+  }
+  if (cancelRequested || challengeCancelled) return URLError::make(URLError::Cancelled, url);
+  if (trustRejected) return URLError::make(URLError::ServerCertificateUntrusted, url);
+  if (writeFailed) return URLError::make(URLError::CannotWriteToFile, url);
+  if (bodyStreamFailed) return URLError::make(URLError::RequestBodyStreamExhausted, url);
+  switch (code) {
+    case CURLE_UNSUPPORTED_PROTOCOL: return URLError::make(URLError::UnsupportedURL, url);
+    case CURLE_URL_MALFORMAT: return URLError::make(URLError::BadURL, url);
+    case CURLE_COULDNT_RESOLVE_HOST: return URLError::make(URLError::CannotFindHost, url);
+    case CURLE_COULDNT_CONNECT: {
+      long osError = 0;
+      if (easy) curl_easy_getinfo(easy, CURLINFO_OS_ERRNO, &osError);
+      if (osError == ENETUNREACH || osError == ENETDOWN) return URLError::make(URLError::NotConnectedToInternet, url);
+      return URLError::make(URLError::CannotConnectToHost, url);
+    }
+    case CURLE_OPERATION_TIMEDOUT: return URLError::make(URLError::TimedOut, url);
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_GOT_NOTHING:
+    case CURLE_PARTIAL_FILE: return URLError::make(URLError::NetworkConnectionLost, url);
+    case CURLE_BAD_CONTENT_ENCODING: return URLError::make(URLError::CannotDecodeContentData, url);
+    case CURLE_WEIRD_SERVER_REPLY:
+    case CURLE_HTTP2:
+    case CURLE_HTTP2_STREAM:
+    case CURLE_HTTP3: return URLError::make(URLError::BadServerResponse, url);
+    case CURLE_SEND_FAIL_REWIND:
+    case CURLE_READ_ERROR:
+    case CURLE_ABORTED_BY_CALLBACK: return URLError::make(URLError::RequestBodyStreamExhausted, url);
+    case CURLE_WRITE_ERROR: return URLError::make(URLError::CannotWriteToFile, url);
+    case CURLE_PEER_FAILED_VERIFICATION: return URLError::make(URLError::ServerCertificateUntrusted, url);
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER: return URLError::make(URLError::SecureConnectionFailed, url);
+    default: return URLError::make(URLError::Unknown, url);
+  }
+}
+
+// Completes the task, once: releases the handle and reports, in order, the file (downloads),
+// the completion handler and the delegate's completion event.
+void Transfer::finish(std::optional<core::Error> error) {
+  if (completed) return;
+  completed = true;
+  if (easy && inMulti) curl_multi_remove_handle(session->m_multi, easy);
+  inMulti = false;
+  releaseEasy();
+  if (bodyFile) std::fclose(bodyFile);
+  bodyFile = nullptr;
+  if (bodyStream) bodyStream->close();
+  if (downloadFile && std::fclose(downloadFile) != 0 && !error) error = URLError::make(URLError::CannotWriteToFile, urlText());
+  downloadFile = nullptr;
+
+  std::shared_ptr<URLSessionTask> tp = taskPtr();
+  std::shared_ptr<const HTTPURLResponse> response;
+  {
+    std::lock_guard lock(task->m_mutex);
+    task->m_state = URLSessionTaskState::Completed;
+    task->m_error = error;
+    response = task->m_response;
+  }
+  {
+    std::lock_guard lock(session->m_mutex);
+    session->m_tasks.erase(task->taskIdentifier());
+  }
+  auto self = session->shared_from_this();
+  auto delegate = session->delegate();
+
+  std::string path = std::move(downloadPath);
+  downloadPath.clear();
+  if (task->kind() == Kind::Download) {
+    auto downloadTask = std::static_pointer_cast<URLSessionDownloadTask>(tp);
+    if (error && !path.empty()) {
+      ::unlink(path.c_str());
+      path.clear();
+    }
+    auto completion = std::move(downloadCompletion);
+    session->post([delegate, self, downloadTask, completion, path, response, error] {
+      std::optional<URL> location;
+      if (!path.empty()) location = URL::fileURLWithPath(path);
+      if (completion) {
+        completion(location, response, error);
+      } else if (delegate && location) {
+        delegate->didFinishDownloadingToURL(self, downloadTask, *location);
+      }
+      if (!path.empty()) ::unlink(path.c_str());
+      if (delegate && !completion) delegate->didCompleteWithError(self, downloadTask, error);
+    });
+    return;
+  }
+  auto completion = std::move(dataCompletion);
+  std::optional<std::string> data;
+  if (!error) data = std::move(accumulated);
+  session->post([delegate, self, tp, completion, data = std::move(data), response, error] {
+    if (completion) {
+      completion(data, response, error);
+    } else if (delegate) {
+      delegate->didCompleteWithError(self, tp, error);
+    }
+  });
+}
+
+// ---------------------------------------------------------------------------------------------
+// The session
+
+std::shared_ptr<URLSession> URLSession::create(const URLSessionConfiguration& configuration,
+                                               std::shared_ptr<URLSessionDelegate> delegate,
+                                               std::shared_ptr<core::OperationQueue> delegateQueue) {
+  initCurlOnce();
+  if (!delegateQueue) {
+    delegateQueue = core::OperationQueue::create("net.URLSession.delegateQueue");
+    delegateQueue->setMaxConcurrentOperationCount(1);
+  }
+  auto session = std::make_shared<URLSession>(Key{}, configuration, std::move(delegate), std::move(delegateQueue));
+  session->m_multi = curl_multi_init();
+  if (!session->m_multi) return nullptr;
+  curl_multi_setopt(session->m_multi, CURLMOPT_MAX_HOST_CONNECTIONS,
+                    static_cast<long>(std::max(1, configuration.HTTPMaximumConnectionsPerHost())));
+  std::lock_guard lock(session->m_mutex);
+  // The thread keeps the session until it has been invalidated and its tasks have completed.
+  session->m_thread = std::thread([self = session]() mutable {
+    self->run();
+    {
+      std::lock_guard lock(self->m_mutex);
+      self->m_thread.detach();
+    }
+    self.reset();
+  });
+  return session;
+}
+
+URLSession::URLSession(Key, const URLSessionConfiguration& configuration, std::shared_ptr<URLSessionDelegate> delegate,
+                       std::shared_ptr<core::OperationQueue> delegateQueue)
+    : m_configuration(configuration), m_delegateQueue(std::move(delegateQueue)), m_delegate(std::move(delegate)) {}
+
+URLSession::~URLSession() {
+  if (m_thread.joinable()) m_thread.detach();
+  if (m_multi) curl_multi_cleanup(m_multi);
+}
+
+std::shared_ptr<URLSessionDelegate> URLSession::delegate() const {
+  std::lock_guard lock(m_mutex);
+  return m_delegate;
+}
+
+std::string URLSession::sessionDescription() const {
+  std::lock_guard lock(m_mutex);
+  return m_description;
+}
+
+void URLSession::setSessionDescription(const std::string& description) {
+  std::lock_guard lock(m_mutex);
+  m_description = description;
+}
+
+void URLSession::enqueue(std::function<void()> command) {
+  std::lock_guard lock(m_mutex);
+  if (m_stopped) return;
+  m_commands.push_back(std::move(command));
+  curl_multi_wakeup(m_multi);
+}
+
+void URLSession::post(std::function<void()> block) { m_delegateQueue->addOperationWithBlock(std::move(block)); }
+
+template <typename T>
+std::shared_ptr<T> URLSession::makeTask(const URLRequest& request) {
+  uint64_t identifier;
+  {
+    std::lock_guard lock(m_mutex);
+    if (m_invalidating) return nullptr;
+    identifier = m_nextIdentifier++;
+  }
+  auto task = std::make_shared<T>(identifier, request, shared_from_this());
+  task->m_transfer = std::make_unique<URLSessionTask::Transfer>();
+  task->m_transfer->session = this;
+  task->m_transfer->task = task.get();
+  return task;
+}
+
+void URLSession::registerTask(const std::shared_ptr<URLSessionTask>& task) {
+  std::lock_guard lock(m_mutex);
+  m_tasks[task->taskIdentifier()] = task;
+}
+
+std::shared_ptr<URLSessionDataTask> URLSession::dataTaskWithRequest(const URLRequest& request, DataCompletion completion) {
+  auto task = makeTask<URLSessionDataTask>(request);
+  if (!task) return nullptr;
+  task->m_transfer->dataCompletion = std::move(completion);
+  registerTask(task);
+  return task;
+}
+
+std::shared_ptr<URLSessionDataTask> URLSession::dataTaskWithURL(const URL& url, DataCompletion completion) {
+  return dataTaskWithRequest(URLRequest(url), std::move(completion));
+}
+
+std::shared_ptr<URLSessionUploadTask> URLSession::uploadTaskWithRequest(const URLRequest& request, std::string bodyData,
+                                                                        DataCompletion completion) {
+  auto task = makeTask<URLSessionUploadTask>(request);
+  if (!task) return nullptr;
+  task->m_transfer->bodySource = Transfer::BodySource::Data;
+  task->m_transfer->bodyData = std::move(bodyData);
+  task->m_transfer->dataCompletion = std::move(completion);
+  task->m_bytesExpectedToSend = static_cast<int64_t>(task->m_transfer->bodyData.size());
+  registerTask(task);
+  return task;
+}
+
+std::shared_ptr<URLSessionUploadTask> URLSession::uploadTaskWithRequest(const URLRequest& request, const URL& fileURL,
+                                                                        DataCompletion completion) {
+  if (!fileURL.isFileURL()) return nullptr;
+  auto task = makeTask<URLSessionUploadTask>(request);
+  if (!task) return nullptr;
+  task->m_transfer->bodySource = Transfer::BodySource::File;
+  task->m_transfer->bodyFilePath = fileURL.path();
+  task->m_transfer->dataCompletion = std::move(completion);
+  struct stat st {};
+  if (::stat(task->m_transfer->bodyFilePath.c_str(), &st) == 0) task->m_bytesExpectedToSend = st.st_size;
+  registerTask(task);
+  return task;
+}
+
+std::shared_ptr<URLSessionUploadTask> URLSession::uploadTaskWithStreamedRequest(const URLRequest& request) {
+  auto task = makeTask<URLSessionUploadTask>(request);
+  if (!task) return nullptr;
+  task->m_transfer->bodySource = Transfer::BodySource::Stream;
+  task->m_transfer->bodyStream = request.HTTPBodyStream();
+  registerTask(task);
+  return task;
+}
+
+std::shared_ptr<URLSessionDownloadTask> URLSession::downloadTaskWithRequest(const URLRequest& request,
+                                                                            DownloadCompletion completion) {
+  auto task = makeTask<URLSessionDownloadTask>(request);
+  if (!task) return nullptr;
+  task->m_transfer->downloadCompletion = std::move(completion);
+  registerTask(task);
+  return task;
+}
+
+void URLSession::taskResumed(const std::shared_ptr<URLSessionTask>& task) {
+  enqueue([task] {
+    auto& t = task->m_transfer;
+    if (!t || t->completed) return;
+    t->userPaused = false;
+    if (!t->started) {
+      // A stream body asked for when the request has none of its own.
+      if (t->bodySource == Transfer::BodySource::Stream && !t->bodyStream) {
+        auto delegate = t->session->delegate();
+        auto self = t->session->shared_from_this();
+        if (delegate) {
+          t->started = true;
+          t->awaitingReply = true;
+          std::weak_ptr<URLSessionTask> weakTask = task;
+          std::weak_ptr<URLSession> weakSession = self;
+          auto answer = [weakSession, weakTask](std::shared_ptr<InputStream> stream) {
+            auto session = weakSession.lock();
+            if (!session) return;
+            session->enqueue([weakTask, stream] {
+              auto task = weakTask.lock();
+              if (!task || !task->m_transfer || task->m_transfer->completed) return;
+              task->m_transfer->awaitingReply = false;
+              task->m_transfer->bodyStream = stream;
+              task->m_transfer->start();
+            });
+          };
+          BodyStreamHandler handler = replyOnce<std::shared_ptr<InputStream>>(answer, [answer] { answer(nullptr); });
+          t->session->post([delegate, self, task, handler] { delegate->needNewBodyStream(self, task, handler); });
+          return;
+        }
+      }
+      t->start();
+      return;
+    }
+    // While the delegate has not answered the reply, the write callback holds the body again.
+    if (t->inMulti) curl_easy_pause(t->easy, CURLPAUSE_CONT);
+    t->touch();
+  });
+}
+
+void URLSession::taskSuspended(const std::shared_ptr<URLSessionTask>& task) {
+  enqueue([task] {
+    auto& t = task->m_transfer;
+    if (!t || t->completed) return;
+    t->userPaused = true;
+    if (t->inMulti) curl_easy_pause(t->easy, CURLPAUSE_ALL);
+  });
+}
+
+void URLSession::taskCancelled(const std::shared_ptr<URLSessionTask>& task) {
+  enqueue([task] {
+    auto& t = task->m_transfer;
+    if (!t || t->completed) return;
+    t->finish(URLError::make(URLError::Cancelled, t->urlText()));
+  });
+}
+
+std::vector<std::shared_ptr<URLSessionTask>> URLSession::liveTasks() const {
+  std::lock_guard lock(m_mutex);
+  std::vector<std::shared_ptr<URLSessionTask>> out;
+  for (const auto& [id, task] : m_tasks) out.push_back(task);
+  return out;
+}
+
+void URLSession::finishTasksAndInvalidate() {
+  {
+    std::lock_guard lock(m_mutex);
+    m_invalidating = true;
+  }
+  enqueue([] {});
+}
+
+void URLSession::invalidateAndCancel() {
+  {
+    std::lock_guard lock(m_mutex);
+    m_invalidating = true;
+  }
+  for (const auto& task : liveTasks()) task->cancel();
+  enqueue([] {});
+}
+
+void URLSession::getTasksWithCompletionHandler(TasksCompletion completion) {
+  std::vector<std::shared_ptr<URLSessionDataTask>> data;
+  std::vector<std::shared_ptr<URLSessionUploadTask>> upload;
+  std::vector<std::shared_ptr<URLSessionDownloadTask>> download;
+  for (const auto& task : liveTasks()) {
+    switch (task->kind()) {
+      case URLSessionTask::Kind::Data: data.push_back(std::static_pointer_cast<URLSessionDataTask>(task)); break;
+      case URLSessionTask::Kind::Upload: upload.push_back(std::static_pointer_cast<URLSessionUploadTask>(task)); break;
+      case URLSessionTask::Kind::Download:
+        download.push_back(std::static_pointer_cast<URLSessionDownloadTask>(task));
+        break;
+    }
+  }
+  post([completion = std::move(completion), data, upload, download] {
+    if (completion) completion(data, upload, download);
+  });
+}
+
+long URLSession::checkIdleTimeouts() {
+  using Clock = Transfer::Clock;
+  long next = -1;
+  auto now = Clock::now();
+  for (const auto& task : liveTasks()) {
+    Transfer* t = task->m_transfer.get();
+    if (!t || t->completed || !t->inMulti || t->userPaused || t->awaitingDisposition || t->idleTimeout <= 0) continue;
+    auto limit = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(t->idleTimeout));
+    auto elapsed = now - t->lastActivity;
+    if (elapsed >= limit) {
+      t->finish(URLError::make(URLError::TimedOut, t->urlText()));
+      continue;
+    }
+    long remaining = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(limit - elapsed).count()) + 1;
+    if (next < 0 || remaining < next) next = remaining;
+  }
+  return next;
+}
+
+void URLSession::run() {
+  for (;;) {
+    std::deque<std::function<void()>> commands;
+    {
+      std::lock_guard lock(m_mutex);
+      commands.swap(m_commands);
+    }
+    for (auto& command : commands) command();
+    {
+      std::lock_guard lock(m_mutex);
+      if (m_invalidating && m_tasks.empty() && m_commands.empty()) {
+        m_stopped = true;
+        break;
+      }
+    }
+
+    int running = 0;
+    curl_multi_perform(m_multi, &running);
+    int pending = 0;
+    while (CURLMsg* message = curl_multi_info_read(m_multi, &pending)) {
+      if (message->msg != CURLMSG_DONE) continue;
+      Transfer* t = nullptr;
+      curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &t);
+      CURLcode code = message->data.result;
+      if (t && !t->completed) {
+        // Keep the task alive across its completion.
+        auto task = t->taskPtr();
+        t->onDone(code);
+      }
+    }
+
+    long wait = checkIdleTimeouts();
+    long curlWait = -1;
+    curl_multi_timeout(m_multi, &curlWait);
+    if (curlWait >= 0 && (wait < 0 || curlWait < wait)) wait = curlWait;
+    if (wait < 0 || wait > 60000) wait = 60000;
+    {
+      std::lock_guard lock(m_mutex);
+      // Pending commands, or a last task that just completed in an invalidated session.
+      if (!m_commands.empty() || (m_invalidating && m_tasks.empty())) wait = 0;
+    }
+    curl_multi_poll(m_multi, nullptr, 0, static_cast<int>(wait), nullptr);
+  }
+
+  // Every task has completed: release libcurl's handles and tell the delegate last.
+  {
+    std::lock_guard lock(m_mutex);
+    curl_multi_cleanup(m_multi);
+    m_multi = nullptr;
+  }
+  auto self = shared_from_this();
+  auto delegate = this->delegate();
+  post([self, delegate] {
+    {
+      std::lock_guard lock(self->m_mutex);
+      self->m_delegate.reset();
+    }
+    if (delegate) delegate->didBecomeInvalidWithError(self, std::nullopt);
+  });
+}
+
+}  // namespace net

@@ -1,0 +1,124 @@
+#pragma once
+
+#include "platform/net/HTTPURLResponse.h"
+#include "platform/net/URLSessionConfiguration.h"
+#include "platform/net/URLSessionDelegate.h"
+#include "platform/net/URLSessionTask.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace core {
+class OperationQueue;
+}
+
+typedef void CURLM;
+
+namespace net {
+
+// Loads URLs over HTTP and HTTPS with libcurl's multi interface on one thread of its own, and
+// reports to its delegate on the delegate queue (by default a serial queue of its own), in
+// order per task. A session keeps itself, its thread and its delegate until it is invalidated
+// and its last task has completed; then the thread ends, the handles are released and the
+// delegate hears didBecomeInvalidWithError last.
+//
+// Redirects are followed hop by hop so that the delegate can change or refuse each one; gzip
+// and deflate replies are decoded; a request's time-out is an idle time-out (no bytes for that
+// long) and bounds the connect time too. Requests go through net::HostMap.
+class URLSession : public std::enable_shared_from_this<URLSession> {
+ public:
+  using DataCompletion = URLSessionDataTask::Completion;
+  using DownloadCompletion = URLSessionDownloadTask::Completion;
+  using TasksCompletion = std::function<void(std::vector<std::shared_ptr<URLSessionDataTask>>,
+                                             std::vector<std::shared_ptr<URLSessionUploadTask>>,
+                                             std::vector<std::shared_ptr<URLSessionDownloadTask>>)>;
+
+  static std::shared_ptr<URLSession> create(const URLSessionConfiguration& configuration,
+                                            std::shared_ptr<URLSessionDelegate> delegate = nullptr,
+                                            std::shared_ptr<core::OperationQueue> delegateQueue = nullptr);
+  ~URLSession();
+  URLSession(const URLSession&) = delete;
+  URLSession& operator=(const URLSession&) = delete;
+
+  const URLSessionConfiguration& configuration() const { return m_configuration; }
+  // Null once the session has become invalid.
+  std::shared_ptr<URLSessionDelegate> delegate() const;
+  const std::shared_ptr<core::OperationQueue>& delegateQueue() const { return m_delegateQueue; }
+  std::string sessionDescription() const;
+  void setSessionDescription(const std::string& description);
+
+  // Task factories. Tasks start suspended. Null once the session is being invalidated.
+  // With a completion handler, the data (or file) arrives there, on the delegate queue, instead
+  // of through the delegate's data and response events; the delegate still hears the rest.
+  std::shared_ptr<URLSessionDataTask> dataTaskWithRequest(const URLRequest& request, DataCompletion completion = {});
+  std::shared_ptr<URLSessionDataTask> dataTaskWithURL(const URL& url, DataCompletion completion = {});
+  // The body comes from the bytes, or from the file at a file URL, replacing the request's own.
+  std::shared_ptr<URLSessionUploadTask> uploadTaskWithRequest(const URLRequest& request, std::string bodyData,
+                                                              DataCompletion completion = {});
+  std::shared_ptr<URLSessionUploadTask> uploadTaskWithRequest(const URLRequest& request, const URL& fileURL,
+                                                              DataCompletion completion = {});
+  // The body is read from the request's body stream (or asked for with needNewBodyStream).
+  std::shared_ptr<URLSessionUploadTask> uploadTaskWithStreamedRequest(const URLRequest& request);
+  // The reply body goes to a temporary file, handed over at the end and removed after that.
+  std::shared_ptr<URLSessionDownloadTask> downloadTaskWithRequest(const URLRequest& request,
+                                                                  DownloadCompletion completion = {});
+
+  // No new tasks; the session becomes invalid once the tasks it has have completed.
+  void finishTasksAndInvalidate();
+  // Cancels every task and invalidates the session.
+  void invalidateAndCancel();
+
+  // The tasks not yet completed, on the delegate queue.
+  void getTasksWithCompletionHandler(TasksCompletion completion);
+
+ private:
+  struct Key {};
+
+ public:
+  URLSession(Key, const URLSessionConfiguration& configuration, std::shared_ptr<URLSessionDelegate> delegate,
+             std::shared_ptr<core::OperationQueue> delegateQueue);
+
+ private:
+  friend class URLSessionTask;
+  friend struct URLSessionTask::Transfer;
+
+  template <typename T>
+  std::shared_ptr<T> makeTask(const URLRequest& request);
+  void registerTask(const std::shared_ptr<URLSessionTask>& task);
+  // Fails tasks whose connection has been silent too long; the time until the next one is due.
+  long checkIdleTimeouts();
+
+  // Runs a block on the session's thread (dropped once the thread has ended).
+  void enqueue(std::function<void()> command);
+  // Runs a block on the delegate queue.
+  void post(std::function<void()> block);
+  std::vector<std::shared_ptr<URLSessionTask>> liveTasks() const;
+  void run();
+
+  // Called by tasks.
+  void taskResumed(const std::shared_ptr<URLSessionTask>& task);
+  void taskSuspended(const std::shared_ptr<URLSessionTask>& task);
+  void taskCancelled(const std::shared_ptr<URLSessionTask>& task);
+
+  const URLSessionConfiguration m_configuration;
+  const std::shared_ptr<core::OperationQueue> m_delegateQueue;
+  std::thread m_thread;
+
+  mutable std::mutex m_mutex;
+  std::shared_ptr<URLSessionDelegate> m_delegate;
+  std::string m_description;
+  std::map<uint64_t, std::shared_ptr<URLSessionTask>> m_tasks;  // not yet completed
+  std::deque<std::function<void()>> m_commands;
+  uint64_t m_nextIdentifier = 1;
+  bool m_invalidating = false;
+  bool m_stopped = false;
+  CURLM* m_multi = nullptr;
+};
+
+}  // namespace net

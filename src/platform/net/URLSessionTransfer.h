@@ -1,0 +1,112 @@
+#pragma once
+
+// The session thread's state of one task: its libcurl handle, the reply being read and the
+// answers awaited from the delegate. Private to the URL session.
+
+#include "platform/net/HTTPURLResponse.h"
+#include "platform/net/InputStream.h"
+#include "platform/net/URLSession.h"
+
+#include <curl/curl.h>
+
+#include <chrono>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+typedef struct x509_store_ctx_st X509_STORE_CTX;
+
+namespace net {
+
+struct URLSessionTask::Transfer {
+  enum class BodySource { Request, Data, File, Stream };
+  using Clock = std::chrono::steady_clock;
+
+  // Set when the task is made.
+  URLSession* session = nullptr;
+  URLSessionTask* task = nullptr;  // the task owning this transfer (changes when it becomes a download)
+  BodySource bodySource = BodySource::Request;
+  std::string bodyData;
+  std::string bodyFilePath;
+  std::shared_ptr<InputStream> bodyStream;
+  URLSessionDataTask::Completion dataCompletion;
+  URLSessionDownloadTask::Completion downloadCompletion;
+
+  // Used on the session thread only.
+  CURL* easy = nullptr;
+  curl_slist* headerList = nullptr;
+  curl_slist* connectTo = nullptr;
+  bool started = false;
+  bool inMulti = false;
+  bool completed = false;
+  bool userPaused = false;
+
+  bool hasBody = false;
+  FILE* bodyFile = nullptr;
+  int64_t bodyLength = -1;
+  size_t bodyOffset = 0;
+  bool bodyStreamFailed = false;
+  curl_off_t lastUploaded = 0;
+  curl_off_t lastDownloaded = 0;
+
+  std::string hopVersion;
+  HeaderFields hopHeaders;
+  bool redirectPending = false;
+  std::string redirectBody;
+  std::shared_ptr<const HTTPURLResponse> hopResponse;
+  int redirects = 0;
+  bool awaitingReply = false;
+  bool awaitingDisposition = false;
+  std::string pendingBody;
+  std::optional<CURLcode> doneWhileAwaiting;
+
+  FILE* downloadFile = nullptr;
+  std::string downloadPath;
+  bool writeFailed = false;
+  std::string accumulated;
+
+  Clock::time_point lastActivity = Clock::now();
+  double idleTimeout = 60;
+
+  bool trustRejected = false;
+  bool challengeCancelled = false;
+  // The delegate's answer to a server-trust challenge; guarded by the task's mutex.
+  bool challengeAnswered = false;
+  AuthChallengeDisposition challengeDisposition = AuthChallengeDisposition::PerformDefaultHandling;
+  bool challengeHasCredential = false;
+
+  ~Transfer();
+
+  std::shared_ptr<URLSessionTask> taskPtr() const { return task->shared_from_this(); }
+  std::string urlText() const;
+  bool hasCompletionHandler() const { return dataCompletion || downloadCompletion; }
+
+  void start();
+  bool configure();
+  void releaseEasy();
+  void touch() { lastActivity = Clock::now(); }
+
+  void onHeaderLine(std::string_view line);
+  void onHeadersComplete();
+  void deliverResponse(const std::shared_ptr<const HTTPURLResponse>& response);
+  size_t onWrite(const char* data, size_t length);
+  bool handleBody(const char* data, size_t length);
+  size_t onRead(char* buffer, size_t length);
+  int onSeek(curl_off_t offset);
+  void onProgress(curl_off_t downloaded, curl_off_t uploaded);
+  int verifyPeer(X509_STORE_CTX* store);
+
+  void onDone(CURLcode code);
+  void askRedirect();
+  void followRedirect(URLRequest request);
+  void stopAtRedirect();
+  void onDisposition(ResponseDisposition disposition);
+  bool becomeDownload();
+  bool openDownloadFile();
+  void reportUploadProgress(curl_off_t uploaded);
+
+  core::Error errorFor(CURLcode code) const;
+  void finish(std::optional<core::Error> error);
+};
+
+}  // namespace net
