@@ -1,0 +1,72 @@
+#pragma once
+
+// A stand-in for the venue web server's photo service: the page "GetPhoto.aspx", whose query
+// key "Flag" selects what it returns, and the folder of singer pictures. Pictures are made
+// in code (a colour from what was asked for, at the size asked for), so the same request
+// always gets the same bytes and a changed modification time gets another picture.
+//
+//   GetPhoto.aspx?Flag=00&id=<dish>&width=<w>&height=<h>[&time=<t>]   the dish photo (JPEG)
+//   GetPhoto.aspx?Flag=11&id=<staff>                 the staff member's photo names, "a.jpg,b.png,c.txt",
+//                                                    or "Error" when there are none or the id is unknown
+//   GetPhoto.aspx?Flag=21&id=<staff>/<name>          the photo's modification time, or "Error"
+//   GetPhoto.aspx?Flag=12&id=<staff>/<name>&time=<t>&width=<w>&height=<h>   the photo (JPEG or PNG by
+//                                                    its name; 404 "Error" for a name that is no photo)
+//   GetPhoto.aspx?Flag=30&ID=<name>.jpg&Width=<w>&Height=<h>   the song picture (JPEG)
+//   GetPhoto.aspx?Flag=98&ID=<staff number>&Width=<w>&Height=<h>   the staff head image (JPEG)
+//   /singer/<name>.png                               the singer picture (PNG)
+//
+// Query keys and the page name are matched without regard to case, as the real server does;
+// the record keeps them as sent. Sizes are read as decimal numbers ("135.000000"), clamped to
+// 1..2048, 100 when missing. Endpoint names for faults and the record: "Flag=00", "Flag=11",
+// "Flag=12", "Flag=21", "Flag=30", "Flag=98" and "singer".
+
+#include "venue/HttpPeer.h"
+
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace venue {
+
+struct StaffPhoto {
+  std::string name;  // file name, "a.jpg"; names that are no photo ("c.txt") are listed too
+  std::string time;  // modification time text, "2024-05-01 10:00:00"
+};
+
+class WebServer : public HttpPeer {
+ public:
+  WebServer();
+  ~WebServer() override;
+
+  // --- staff photos -------------------------------------------------------------------------
+  // At construction: "1001" has a.jpg, b.png and c.txt; "1002" has four photos with a space and
+  // Chinese letters in their names and one document; "1003" has none.
+  std::vector<StaffPhoto> staffPhotos(const std::string& staffId) const;
+  void setStaffPhotos(const std::string& staffId, std::vector<StaffPhoto> photos);
+  // Changes one photo's modification time; false when there is no such photo.
+  bool setPhotoTime(const std::string& staffId, const std::string& name, const std::string& time);
+  // What Flag 11 answers for the id.
+  std::string photoNamesText(const std::string& staffId) const;
+
+  // The picture bytes this server gives for a request of that kind (for comparing with what
+  // a client decoded or cached).
+  static std::string dishPhoto(const std::string& id, int width, int height, const std::string& time);
+  static std::string staffPhoto(const std::string& staffId, const StaffPhoto& photo, int width, int height);
+  static std::string headImage(const std::string& staffNumber, int width, int height);
+  static std::string songPicture(const std::string& name, int width, int height);
+  static std::string singerPicture(const std::string& name);
+
+ protected:
+  HttpReply handle(const RecordedRequest& request) override;
+  std::string endpointOf(const RecordedRequest& request) const override;
+
+ private:
+  std::optional<StaffPhoto> findPhoto(const std::string& staffId, const std::string& name) const;
+
+  mutable std::mutex m_photosMutex;
+  std::map<std::string, std::vector<StaffPhoto>> m_photos;  // by staff record id
+};
+
+}  // namespace venue
