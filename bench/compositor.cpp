@@ -8,10 +8,10 @@
 
 #include <cstdio>
 #include <functional>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "BenchReport.h"
 #include "platform/gfx/Compositor.h"
 #include "platform/gfx/Context.h"
 #include "platform/gfx/Font.h"
@@ -197,37 +197,18 @@ void FlatImageBlit(benchmark::State& state) {
 }
 BENCHMARK(FlatImageBlit)->Unit(benchmark::kMicrosecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs)
-      if (run.run_type == Run::RT_Iteration && run.iterations > 0)
-        m_seconds[run.run_name.function_name] = run.real_accumulated_time / static_cast<double>(run.iterations);
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void printRatios() const {
-    auto blit = m_seconds.find("FlatImageBlit");
-    if (blit == m_seconds.end() || blit->second <= 0) return;
-    for (const char* name : {"CompositorFullFrame", "CompositorFullFrameCold", "CompositorOneSmallChange"}) {
-      auto it = m_seconds.find(name);
-      if (it == m_seconds.end()) continue;
-      std::printf("%s / flat blit: %.1f (%.0f us vs %.0f us)\n", name, it->second / blit->second, it->second * 1e6,
-                  blit->second * 1e6);
-    }
-  }
-
- private:
-  std::map<std::string, double> m_seconds;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
+  bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.printRatios();
+  for (const char* name : {"CompositorFullFrame", "CompositorFullFrameCold", "CompositorOneSmallChange"}) {
+    if (auto r = reporter.ratio(name, "FlatImageBlit"))
+      std::printf("%s / flat blit: %.1f (%.0f us vs %.0f us)\n", name, r->value, r->oursSeconds * 1e6,
+                  r->baseSeconds * 1e6);
+  }
   benchmark::Shutdown();
   return 0;
 }

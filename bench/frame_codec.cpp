@@ -6,10 +6,9 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <string>
-#include <vector>
 
+#include "BenchReport.h"
 #include "link/FrameCodec.h"
 #include "platform/core/TextEncoding.h"
 
@@ -143,28 +142,11 @@ void Reassemble64K(benchmark::State& state) {
 }
 BENCHMARK(Reassemble64K)->Unit(benchmark::kMicrosecond);
 
-// Console output plus the time per iteration of each benchmark, for the ratios at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-        m_seconds[run.run_name.function_name] = run.real_accumulated_time / static_cast<double>(run.iterations);
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void printRatio(const char* name, const char* base) const {
-    auto ours = m_seconds.find(name);
-    auto raw = m_seconds.find(base);
-    if (ours == m_seconds.end() || raw == m_seconds.end() || raw->second <= 0) return;
-    std::printf("%-20s / %-20s %6.2f (%.0f us vs %.0f us)\n", name, base, ours->second / raw->second,
-                ours->second * 1e6, raw->second * 1e6);
-  }
-
- private:
-  std::map<std::string, double> m_seconds;
-};
+void printRatio(const bench::RatioReporter& reporter, const char* name, const char* base) {
+  if (auto r = reporter.ratio(name, base))
+    std::printf("%-20s / %-20s %6.2f (%.0f us vs %.0f us)\n", name, base, r->value, r->oursSeconds * 1e6,
+                r->baseSeconds * 1e6);
+}
 
 }  // namespace
 
@@ -173,13 +155,13 @@ int main(int argc, char** argv) {
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   std::printf("reply frame: %zu bytes; small-frame stream: %zu bytes in 10000 frames\n", replyFrame().size(),
               smallStream().size());
-  RatioReporter reporter;
+  bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   std::printf("ratios against one CRC pass plus one GB 18030 decode of the same bytes:\n");
-  reporter.printRatio("EncodeReply", "BaselineReply");
-  reporter.printRatio("DecodeReply", "BaselineReply");
-  reporter.printRatio("ReassembleBytewise", "BaselineSmallFrames");
-  reporter.printRatio("Reassemble64K", "BaselineSmallFrames");
+  printRatio(reporter, "EncodeReply", "BaselineReply");
+  printRatio(reporter, "DecodeReply", "BaselineReply");
+  printRatio(reporter, "ReassembleBytewise", "BaselineSmallFrames");
+  printRatio(reporter, "Reassemble64K", "BaselineSmallFrames");
   benchmark::Shutdown();
   return 0;
 }

@@ -5,10 +5,10 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "BenchReport.h"
 #include "platform/core/TextEncoding.h"
 
 namespace {
@@ -95,38 +95,17 @@ void RawIconv(benchmark::State& state) {
 }
 BENCHMARK(RawIconv)->Unit(benchmark::kMicrosecond);
 
-// Console output plus the time per iteration of each benchmark, for the ratio at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
-        m_seconds[run.run_name.function_name] = run.real_accumulated_time / static_cast<double>(run.iterations);
-      }
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  void printRatio() const {
-    auto ours = m_seconds.find("Gb18030ToUtf8");
-    auto raw = m_seconds.find("RawIconv");
-    if (ours == m_seconds.end() || raw == m_seconds.end() || raw->second <= 0) return;
-    std::printf("gb18030ToUtf8 / raw iconv: %.2f (%.0f us vs %.0f us per 1 MB)\n", ours->second / raw->second,
-                ours->second * 1e6, raw->second * 1e6);
-  }
-
- private:
-  std::map<std::string, double> m_seconds;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   std::printf("sample: %zu bytes of GB 18030\n", sampleText().size());
-  RatioReporter reporter;
+  bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.printRatio();
+  if (auto r = reporter.ratio("Gb18030ToUtf8", "RawIconv"))
+    std::printf("gb18030ToUtf8 / raw iconv: %.2f (%.0f us vs %.0f us per 1 MB)\n", r->value, r->oursSeconds * 1e6,
+                r->baseSeconds * 1e6);
   benchmark::Shutdown();
   return 0;
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <thread>
 
+#include "BenchReport.h"
 #include "link/RunLoopSocket.h"
 #include "platform/core/Clock.h"
 #include "platform/core/RunLoop.h"
@@ -109,33 +110,14 @@ void BM_PlainBlockingSocket(benchmark::State& state) {
 BENCHMARK(BM_RunLoopSocket)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_PlainBlockingSocket)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// Prints the ratio of the two runs after the ordinary report.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    ConsoleReporter::ReportRuns(runs);
-    for (const auto& run : runs) {
-      if (run.run_name.function_name == "BM_RunLoopSocket") m_socket = run.GetAdjustedRealTime();
-      if (run.run_name.function_name == "BM_PlainBlockingSocket") m_plain = run.GetAdjustedRealTime();
-    }
-  }
-  void Finalize() override {
-    ConsoleReporter::Finalize();
-    if (m_socket > 0 && m_plain > 0)
-      std::printf("RunLoopSocket / plain blocking socket time ratio: %.2f\n", m_socket / m_plain);
-  }
-
- private:
-  double m_socket = 0;
-  double m_plain = 0;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  RatioReporter reporter;
+  bench::RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
+  if (auto r = reporter.ratio("BM_RunLoopSocket", "BM_PlainBlockingSocket"))
+    std::printf("RunLoopSocket / plain blocking socket time ratio: %.2f\n", r->value);
   benchmark::Shutdown();
   return 0;
 }

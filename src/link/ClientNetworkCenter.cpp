@@ -123,32 +123,26 @@ void ClientNetworkCenter::linkDidReadData(RunLoopSocket& socket, const std::stri
   if (!isCurrent(socket)) return;
   const uint64_t attempt = m_attempt;
   m_receiveData.append(data);
-  for (;;) {
-    const FrameReassembler::Result cut = m_receiveData.next();
-    if (cut.status == FrameReassembler::Status::NeedPrefix) break;
-    if (cut.status == FrameReassembler::Status::NeedBody) {
-      core::logLine("数据接收不完整，等待内容");
-      break;
-    }
-    if (cut.status == FrameReassembler::Status::Corrupt) {
-      KT_LOG("corrupt stream (length prefix %d): %zu buffered bytes dropped, closing the connection", cut.length,
-             m_receiveData.buffered());
-      m_receiveData.clear();
-      std::shared_ptr<RunLoopSocket> keep = socket.shared_from_this();
-      keep->disconnect();
-      return;
-    }
-    if (!FrameCodec::isValidFrame(cut.frame)) {
-      // The bytes shown are those of the chunk just read, which is what helps find the fault.
-      core::logFormat("error wrong key again length: %i and data: %s", cut.length,
-                      core::Value::data(data).description().c_str());
-      continue;
-    }
-    std::optional<std::string> text = core::gb18030ToUtf8(cut.frame.substr(0, cut.frame.size() - 1));
-    if (!text) continue;
-    core::logFormat("clientNetWork have receive msg:%s", text->c_str());
-    DataCenter::sharedInstance().forwardNoticeCode(kBusCodeTcpMessage, *text);
-    if (m_attempt != attempt) return;
+  const FrameReassembler::Result end = m_receiveData.drain(
+      [&](const std::string& text) {
+        core::logFormat("clientNetWork have receive msg:%s", text.c_str());
+        DataCenter::sharedInstance().forwardNoticeCode(kBusCodeTcpMessage, text);
+        return m_attempt == attempt;
+      },
+      [&](int32_t length) {
+        // The bytes shown are those of the chunk just read, which is what helps find the fault.
+        core::logFormat("error wrong key again length: %i and data: %s", length,
+                        core::Value::data(data).description().c_str());
+      });
+  if (end.status == FrameReassembler::Status::Frame) return;
+  if (end.status == FrameReassembler::Status::NeedBody) core::logLine("数据接收不完整，等待内容");
+  if (end.status == FrameReassembler::Status::Corrupt) {
+    KT_LOG("corrupt stream (length prefix %d): %zu buffered bytes dropped, closing the connection", end.length,
+           m_receiveData.buffered());
+    m_receiveData.clear();
+    std::shared_ptr<RunLoopSocket> keep = socket.shared_from_this();
+    keep->disconnect();
+    return;
   }
   if (isCurrent(socket) && socket.isConnected()) socket.readDataWithTimeout(kNoTimeout, kTag);
 }

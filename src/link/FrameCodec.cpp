@@ -129,6 +129,21 @@ FrameReassembler::Result FrameReassembler::next() {
   return result;
 }
 
+FrameReassembler::Result FrameReassembler::drain(const std::function<bool(const std::string&)>& onText,
+                                                 const std::function<void(int32_t)>& onBadFrame) {
+  for (;;) {
+    Result cut = next();
+    if (cut.status != Status::Frame) return cut;
+    if (!FrameCodec::isValidFrame(cut.frame)) {
+      if (onBadFrame) onBadFrame(cut.length);
+      continue;
+    }
+    std::optional<std::string> text = core::gb18030ToUtf8(cut.frame.substr(0, cut.frame.size() - 1));
+    if (!text) continue;
+    if (!onText(*text)) return cut;
+  }
+}
+
 void FrameReassembler::clear() {
   m_buffer.clear();
   m_offset = 0;

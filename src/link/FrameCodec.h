@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -68,6 +69,14 @@ class FrameReassembler {
   void append(std::string_view chunk);
   Result next();
   void clear();
+
+  // Cuts every whole frame buffered and hands the text of each valid one (decoded from GB 18030)
+  // to onText, which returns false to stop. A frame whose CRC is wrong goes to onBadFrame (when
+  // set) with its length; one that does not decode is skipped. Returns what ended the loop:
+  // NeedPrefix or NeedBody (wait for more), Corrupt (nothing consumed; the caller drops the
+  // stream), or Frame when onText stopped it.
+  Result drain(const std::function<bool(const std::string& text)>& onText,
+               const std::function<void(int32_t length)>& onBadFrame = nullptr);
 
   size_t buffered() const { return m_buffer.size() - m_offset; }
 

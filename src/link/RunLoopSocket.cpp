@@ -590,60 +590,38 @@ void RunLoopSocket::doAcceptFromSocket(net::Socket& socket, int fd) {
 
 // ---- stream events ------------------------------------------------------------------------
 
-void RunLoopSocket::doReadStreamEvent(unsigned event) {
-  switch (event) {
-    case net::StreamOpenCompleted:
-      m_flags |= ReadOpened;
-      doStreamOpen();
-      break;
-    case net::StreamHasBytesAvailable:
-      if (m_flags & ReadTLS) {
-        onTLSHandshakeSuccessful();
-      } else {
-        m_flags |= HasBytesAvailableFlag;
-        doBytesAvailable();
-      }
-      break;
-    case net::StreamErrorOccurred:
-    case net::StreamEndEncountered: {
-      std::optional<core::Error> error;
-      if (m_readStream) error = errorFromStreamError(m_readStream->error(SocketStream::ReadSide));
-      closeWithError(error ? &*error : nullptr);
-      break;
+bool RunLoopSocket::doStreamEvent(Side side, unsigned event) {
+  IoSide s = ioSide(side);
+  if (event == net::StreamOpenCompleted) {
+    m_flags |= s.opened;
+    doStreamOpen();
+  } else if (event == s.readyEvent) {
+    if (m_flags & s.tls) {
+      onTLSHandshakeSuccessful();
+    } else {
+      m_flags |= s.ready;
+      (this->*s.transfer)();
     }
-    default:
-      KT_LOG("RunLoopSocket %p received unexpected CFReadStream callback, CFStreamEventType %i",
-             static_cast<void*>(this), static_cast<int>(event));
-      break;
+  } else if (event == net::StreamErrorOccurred || event == net::StreamEndEncountered) {
+    std::optional<core::Error> error;
+    if (s.stream) error = errorFromStreamError(s.stream->error(static_cast<SocketStream::Side>(s.streamSide)));
+    closeWithError(error ? &*error : nullptr);
+  } else {
+    return false;
   }
+  return true;
+}
+
+void RunLoopSocket::doReadStreamEvent(unsigned event) {
+  if (!doStreamEvent(Side::Read, event))
+    KT_LOG("RunLoopSocket %p received unexpected CFReadStream callback, CFStreamEventType %i",
+           static_cast<void*>(this), static_cast<int>(event));
 }
 
 void RunLoopSocket::doWriteStreamEvent(unsigned event) {
-  switch (event) {
-    case net::StreamOpenCompleted:
-      m_flags |= WriteOpened;
-      doStreamOpen();
-      break;
-    case net::StreamCanAcceptBytes:
-      if (m_flags & WriteTLS) {
-        onTLSHandshakeSuccessful();
-      } else {
-        m_flags |= CanAcceptBytesFlag;
-        doSendBytes();
-      }
-      break;
-    case net::StreamErrorOccurred:
-    case net::StreamEndEncountered: {
-      std::optional<core::Error> error;
-      if (m_writeStream) error = errorFromStreamError(m_writeStream->error(SocketStream::WriteSide));
-      closeWithError(error ? &*error : nullptr);
-      break;
-    }
-    default:
-      KT_LOG("RunLoopSocket %p received unexpected CFWriteStream callback, CFStreamEventType %i",
-             static_cast<void*>(this), static_cast<int>(event));
-      break;
-  }
+  if (!doStreamEvent(Side::Write, event))
+    KT_LOG("RunLoopSocket %p received unexpected CFWriteStream callback, CFStreamEventType %i",
+           static_cast<void*>(this), static_cast<int>(event));
 }
 
 // ---- closing ------------------------------------------------------------------------------
@@ -845,30 +823,18 @@ uint16_t RunLoopSocket::connectedPort6() const { return portFromAddress(firstAdd
 std::optional<std::string> RunLoopSocket::localHost6() const { return hostFromAddress(firstAddress(false, false, true)); }
 uint16_t RunLoopSocket::localPort6() const { return portFromAddress(firstAddress(false, false, true)); }
 
-std::optional<std::string> RunLoopSocket::connectedAddress() const {
-  if (auto socket = getSocket()) {
-    std::string a = socket->peerAddress();
-    return a.empty() ? std::nullopt : std::optional<std::string>(a);
-  }
-  std::string a;
-  if (m_nativeSocket4 > 0) {
-    a = addressOfDescriptor(m_nativeSocket4, true, sizeof(sockaddr_in));
-  } else if (m_nativeSocket6 > 0) {
-    a = addressOfDescriptor(m_nativeSocket6, true, sizeof(sockaddr_in6));
-  }
-  return a.empty() ? std::nullopt : std::optional<std::string>(a);
-}
+std::optional<std::string> RunLoopSocket::connectedAddress() const { return socketAddress(true); }
 
-std::optional<std::string> RunLoopSocket::localAddress() const {
-  if (auto socket = getSocket()) {
-    std::string a = socket->address();
-    return a.empty() ? std::nullopt : std::optional<std::string>(a);
-  }
+std::optional<std::string> RunLoopSocket::localAddress() const { return socketAddress(false); }
+
+std::optional<std::string> RunLoopSocket::socketAddress(bool peer) const {
   std::string a;
-  if (m_nativeSocket4 > 0) {
-    a = addressOfDescriptor(m_nativeSocket4, false, sizeof(sockaddr_in));
+  if (auto socket = getSocket()) {
+    a = peer ? socket->peerAddress() : socket->address();
+  } else if (m_nativeSocket4 > 0) {
+    a = addressOfDescriptor(m_nativeSocket4, peer, sizeof(sockaddr_in));
   } else if (m_nativeSocket6 > 0) {
-    a = addressOfDescriptor(m_nativeSocket6, false, sizeof(sockaddr_in6));
+    a = addressOfDescriptor(m_nativeSocket6, peer, sizeof(sockaddr_in6));
   }
   return a.empty() ? std::nullopt : std::optional<std::string>(a);
 }

@@ -254,6 +254,8 @@ class RunLoopSocket : public std::enable_shared_from_this<RunLoopSocket> {
   enum class Step { ReadDequeue, WriteDequeue, ScheduleDisconnect };
 
   std::string firstAddress(bool peer, bool want4, bool want6) const;
+  // The raw address of the peer's or the local end; nullopt when there is none.
+  std::optional<std::string> socketAddress(bool peer) const;
 
   // Wraps a member call for the run loop: nothing when the socket is gone; otherwise the
   // socket is kept alive across the call and released on a later turn.
@@ -271,6 +273,30 @@ class RunLoopSocket : public std::enable_shared_from_this<RunLoopSocket> {
   bool openStreams(core::Error* error);
   bool setSocketFromStreams(core::Error* error);
   std::optional<core::Error> getStreamError() const;
+
+  // The read and the write side run the same dequeue, time-out and stream-event logic, each
+  // over its own queue, packet, timer, stream and flags.
+  enum class Side { Read, Write };
+  struct IoSide {
+    std::deque<std::shared_ptr<SocketPacket>>& queue;
+    std::shared_ptr<SocketPacket>& current;
+    std::shared_ptr<core::Timer>& timer;
+    std::shared_ptr<net::SocketStream>& stream;
+    int streamSide;             // net::SocketStream::Side
+    unsigned readyEvent;        // the stream event that lets this side move bytes
+    uint16_t opened, ready, tls, closeAfter, dequeueScheduled;
+    void (RunLoopSocket::*dequeue)();
+    void (RunLoopSocket::*transfer)();
+    void (RunLoopSocket::*onTimeout)();
+    double (RunLoopSocketDelegate::*shouldTimeout)(RunLoopSocket&, long, double, size_t);
+    core::Error (*timeoutError)();
+  };
+  IoSide ioSide(Side side);
+  void scheduleDequeue(Side side);
+  void maybeDequeue(Side side);
+  void endCurrent(Side side);
+  void doTimeout(Side side);
+  bool doStreamEvent(Side side, unsigned event);  // false: an event the side does not expect
 
   // events
   void doReadStreamEvent(unsigned event);

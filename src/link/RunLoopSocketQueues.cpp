@@ -94,66 +94,113 @@ void RunLoopSocket::startTLS(const core::Value& tlsSettings) {
   scheduleDequeueWrite();
 }
 
+namespace {
+
+// The progress of a packet that has `length` bytes to move (0: no set length, reported as done);
+// NAN, with zeros given back, when there is no packet.
+float reportProgress(const SocketIOPacket* packet, uint64_t length, long* tag, uint64_t* bytesDone, uint64_t* total) {
+  if (tag) *tag = packet ? packet->tag : 0;
+  if (bytesDone) *bytesDone = packet ? packet->bytesDone : 0;
+  if (total) *total = packet ? length : 0;
+  if (!packet) return NAN;
+  if (length == 0) return 1.0f;
+  return static_cast<float>(static_cast<double>(packet->bytesDone) / static_cast<double>(length));
+}
+
+}  // namespace
+
 float RunLoopSocket::progressOfReadReturningTag(long* tag, uint64_t* bytesDone, uint64_t* total) const {
   auto packet = currentReadPacket();
-  if (!packet) {
-    if (tag) *tag = 0;
-    if (bytesDone) *bytesDone = 0;
-    if (total) *total = 0;
-    return NAN;
-  }
-  if (tag) *tag = packet->tag;
-  if (bytesDone) *bytesDone = packet->bytesDone;
-  if (total) *total = packet->readLength;
-  if (packet->readLength == 0) return 1.0f;
-  return static_cast<float>(static_cast<double>(packet->bytesDone) / static_cast<double>(packet->readLength));
+  return reportProgress(packet.get(), packet ? packet->readLength : 0, tag, bytesDone, total);
 }
 
+// Write packets are never empty: writeData refuses empty data.
 float RunLoopSocket::progressOfWriteReturningTag(long* tag, uint64_t* bytesDone, uint64_t* total) const {
   auto packet = currentWritePacket();
-  if (!packet) {
-    if (tag) *tag = 0;
-    if (bytesDone) *bytesDone = 0;
-    if (total) *total = 0;
-    return NAN;
-  }
-  if (tag) *tag = packet->tag;
-  if (bytesDone) *bytesDone = packet->bytesDone;
-  if (total) *total = packet->buffer.size();
-  return static_cast<float>(static_cast<double>(packet->bytesDone) / static_cast<double>(packet->buffer.size()));
+  return reportProgress(packet.get(), packet ? packet->buffer.size() : 0, tag, bytesDone, total);
 }
 
-// ---- read side ----------------------------------------------------------------------------
+// ---- both sides ---------------------------------------------------------------------------
 
-void RunLoopSocket::scheduleDequeueRead() {
-  if (m_flags & ReadDequeueScheduled) return;
-  m_flags |= ReadDequeueScheduled;
-  core::RunLoop::current().performAfterDelay(&m_readQueue, 0, guardedCall(&RunLoopSocket::maybeDequeueRead),
-                                             m_runLoopModes);
+RunLoopSocket::IoSide RunLoopSocket::ioSide(Side side) {
+  if (side == Side::Read)
+    return {m_readQueue, m_currentRead, m_readTimer, m_readStream, net::SocketStream::ReadSide,
+            net::StreamHasBytesAvailable, ReadOpened, HasBytesAvailableFlag, ReadTLS, CloseAfterReads,
+            ReadDequeueScheduled, &RunLoopSocket::maybeDequeueRead, &RunLoopSocket::doBytesAvailable,
+            &RunLoopSocket::doReadTimeout, &RunLoopSocketDelegate::onSocketShouldTimeoutReadWithTag,
+            &RunLoopSocket::getReadTimeoutError};
+  return {m_writeQueue, m_currentWrite, m_writeTimer, m_writeStream, net::SocketStream::WriteSide,
+          net::StreamCanAcceptBytes, WriteOpened, CanAcceptBytesFlag, WriteTLS, CloseAfterWrites,
+          WriteDequeueScheduled, &RunLoopSocket::maybeDequeueWrite, &RunLoopSocket::doSendBytes,
+          &RunLoopSocket::doWriteTimeout, &RunLoopSocketDelegate::onSocketShouldTimeoutWriteWithTag,
+          &RunLoopSocket::getWriteTimeoutError};
 }
 
-void RunLoopSocket::maybeDequeueRead() {
-  m_flags &= static_cast<uint16_t>(~ReadDequeueScheduled);
-  if (m_currentRead || !m_readStream) return;
-  if (!m_readQueue.empty()) {
-    m_currentRead = m_readQueue.front();
-    m_readQueue.pop_front();
-    if (std::dynamic_pointer_cast<SocketSpecialPacket>(m_currentRead)) {
-      m_flags |= ReadTLS;
+void RunLoopSocket::scheduleDequeue(Side side) {
+  IoSide s = ioSide(side);
+  if (m_flags & s.dequeueScheduled) return;
+  m_flags |= s.dequeueScheduled;
+  core::RunLoop::current().performAfterDelay(&s.queue, 0, guardedCall(s.dequeue), m_runLoopModes);
+}
+
+void RunLoopSocket::maybeDequeue(Side side) {
+  IoSide s = ioSide(side);
+  m_flags &= static_cast<uint16_t>(~s.dequeueScheduled);
+  if (s.current || !s.stream) return;
+  if (!s.queue.empty()) {
+    s.current = s.queue.front();
+    s.queue.pop_front();
+    if (std::dynamic_pointer_cast<SocketSpecialPacket>(s.current)) {
+      m_flags |= s.tls;
       maybeStartTLS();
       return;
     }
-    auto packet = currentReadPacket();
-    if (packet->timeout >= 0) m_readTimer = startTimer(packet->timeout, &RunLoopSocket::doReadTimeout);
-    doBytesAvailable();
-  } else if (m_flags & CloseAfterReads) {
-    if (m_flags & CloseAfterWrites) {
-      if (m_writeQueue.empty() && !m_currentWrite) disconnect();
+    auto packet = std::dynamic_pointer_cast<SocketIOPacket>(s.current);
+    if (packet->timeout >= 0) s.timer = startTimer(packet->timeout, s.onTimeout);
+    (this->*s.transfer)();
+  } else if (m_flags & s.closeAfter) {
+    // With both close-after flags set, the socket closes once the other side is idle too.
+    IoSide other = ioSide(side == Side::Read ? Side::Write : Side::Read);
+    if (m_flags & other.closeAfter) {
+      if (other.queue.empty() && !other.current) disconnect();
     } else {
       disconnect();
     }
   }
 }
+
+void RunLoopSocket::endCurrent(Side side) {
+  IoSide s = ioSide(side);
+  if (s.timer) s.timer->invalidate();
+  s.timer.reset();
+  s.current.reset();
+}
+
+void RunLoopSocket::doTimeout(Side side) {
+  IoSide s = ioSide(side);
+  auto packet = std::dynamic_pointer_cast<SocketIOPacket>(s.current);
+  if (!packet) return;
+  double extension = 0;
+  if (auto delegate = delegateForCall())
+    extension = (delegate.get()->*s.shouldTimeout)(*this, packet->tag, packet->timeout,
+                                                   static_cast<size_t>(packet->bytesDone));
+  if (s.current != packet) return;
+  if (extension > 0) {
+    packet->timeout += extension;
+    if (s.timer) s.timer->invalidate();
+    s.timer = startTimer(extension, s.onTimeout);
+  } else {
+    // A timed-out read is not ended first: its bytes become unread data.
+    core::Error error = s.timeoutError();
+    closeWithError(&error);
+  }
+}
+
+// ---- read side ----------------------------------------------------------------------------
+
+void RunLoopSocket::scheduleDequeueRead() { scheduleDequeue(Side::Read); }
+
+void RunLoopSocket::maybeDequeueRead() { maybeDequeue(Side::Read); }
 
 bool RunLoopSocket::hasBytesAvailable() {
   if ((m_flags & HasBytesAvailableFlag) || !m_partialReadBuffer.empty()) return true;
@@ -378,62 +425,15 @@ void RunLoopSocket::completeCurrentRead() {
   if (m_currentRead == packet) endCurrentRead();
 }
 
-void RunLoopSocket::endCurrentRead() {
-  if (m_readTimer) m_readTimer->invalidate();
-  m_readTimer.reset();
-  m_currentRead.reset();
-}
+void RunLoopSocket::endCurrentRead() { endCurrent(Side::Read); }
 
-void RunLoopSocket::doReadTimeout() {
-  auto packet = currentReadPacket();
-  if (!packet) return;
-  double extension = 0;
-  if (auto delegate = delegateForCall())
-    extension = delegate->onSocketShouldTimeoutReadWithTag(*this, packet->tag, packet->timeout,
-                                                           static_cast<size_t>(packet->bytesDone));
-  if (m_currentRead != packet) return;
-  if (extension > 0) {
-    packet->timeout += extension;
-    if (m_readTimer) m_readTimer->invalidate();
-    m_readTimer = startTimer(extension, &RunLoopSocket::doReadTimeout);
-  } else {
-    // The read is not ended first: its bytes become unread data.
-    core::Error error = getReadTimeoutError();
-    closeWithError(&error);
-  }
-}
+void RunLoopSocket::doReadTimeout() { doTimeout(Side::Read); }
 
 // ---- write side ---------------------------------------------------------------------------
 
-void RunLoopSocket::scheduleDequeueWrite() {
-  if (m_flags & WriteDequeueScheduled) return;
-  m_flags |= WriteDequeueScheduled;
-  core::RunLoop::current().performAfterDelay(&m_writeQueue, 0, guardedCall(&RunLoopSocket::maybeDequeueWrite),
-                                             m_runLoopModes);
-}
+void RunLoopSocket::scheduleDequeueWrite() { scheduleDequeue(Side::Write); }
 
-void RunLoopSocket::maybeDequeueWrite() {
-  m_flags &= static_cast<uint16_t>(~WriteDequeueScheduled);
-  if (m_currentWrite || !m_writeStream) return;
-  if (!m_writeQueue.empty()) {
-    m_currentWrite = m_writeQueue.front();
-    m_writeQueue.pop_front();
-    if (std::dynamic_pointer_cast<SocketSpecialPacket>(m_currentWrite)) {
-      m_flags |= WriteTLS;
-      maybeStartTLS();
-      return;
-    }
-    auto packet = currentWritePacket();
-    if (packet->timeout >= 0) m_writeTimer = startTimer(packet->timeout, &RunLoopSocket::doWriteTimeout);
-    doSendBytes();
-  } else if (m_flags & CloseAfterWrites) {
-    if (m_flags & CloseAfterReads) {
-      if (m_readQueue.empty() && !m_currentRead) disconnect();
-    } else {
-      disconnect();
-    }
-  }
-}
+void RunLoopSocket::maybeDequeueWrite() { maybeDequeue(Side::Write); }
 
 bool RunLoopSocket::canAcceptBytes() {
   if (m_flags & CanAcceptBytesFlag) return true;
@@ -480,29 +480,9 @@ void RunLoopSocket::completeCurrentWrite() {
   if (m_currentWrite == packet) endCurrentWrite();
 }
 
-void RunLoopSocket::endCurrentWrite() {
-  if (m_writeTimer) m_writeTimer->invalidate();
-  m_writeTimer.reset();
-  m_currentWrite.reset();
-}
+void RunLoopSocket::endCurrentWrite() { endCurrent(Side::Write); }
 
-void RunLoopSocket::doWriteTimeout() {
-  auto packet = currentWritePacket();
-  if (!packet) return;
-  double extension = 0;
-  if (auto delegate = delegateForCall())
-    extension = delegate->onSocketShouldTimeoutWriteWithTag(*this, packet->tag, packet->timeout,
-                                                            static_cast<size_t>(packet->bytesDone));
-  if (m_currentWrite != packet) return;
-  if (extension > 0) {
-    packet->timeout += extension;
-    if (m_writeTimer) m_writeTimer->invalidate();
-    m_writeTimer = startTimer(extension, &RunLoopSocket::doWriteTimeout);
-  } else {
-    core::Error error = getWriteTimeoutError();
-    closeWithError(&error);
-  }
-}
+void RunLoopSocket::doWriteTimeout() { doTimeout(Side::Write); }
 
 // ---- TLS ----------------------------------------------------------------------------------
 

@@ -119,25 +119,21 @@ void ServerNetworkCenter::linkDidReadData(RunLoopSocket& socket, const std::stri
   if (!isCurrent(socket)) return;
   const uint64_t attempt = m_attempt;
   m_receiveData.append(data);
-  for (;;) {
-    const FrameReassembler::Result cut = m_receiveData.next();
-    if (cut.status == FrameReassembler::Status::NeedPrefix || cut.status == FrameReassembler::Status::NeedBody) break;
-    if (cut.status == FrameReassembler::Status::Corrupt) {
-      // Nothing marks where a frame starts but the length: the stream cannot be followed any
-      // further. Start clean: drop what is buffered and the connection with it.
-      KT_LOG("corrupt stream (length prefix %d): %zu buffered bytes dropped, closing the connection", cut.length,
-             m_receiveData.buffered());
-      m_receiveData.clear();
-      std::shared_ptr<RunLoopSocket> keep = socket.shared_from_this();
-      keep->disconnect();
-      return;
-    }
-    if (!FrameCodec::isValidFrame(cut.frame)) continue;
-    std::optional<std::string> text = core::gb18030ToUtf8(cut.frame.substr(0, cut.frame.size() - 1));
-    if (!text) continue;
-    DataCenter::sharedInstance().forwardNoticeCode(kBusCodeTcpMessage, *text);
+  const FrameReassembler::Result end = m_receiveData.drain([&](const std::string& text) {
+    DataCenter::sharedInstance().forwardNoticeCode(kBusCodeTcpMessage, text);
     // An observer started a new connection: what was buffered belonged to the old one.
-    if (m_attempt != attempt) return;
+    return m_attempt == attempt;
+  });
+  if (end.status == FrameReassembler::Status::Frame) return;
+  if (end.status == FrameReassembler::Status::Corrupt) {
+    // Nothing marks where a frame starts but the length: the stream cannot be followed any
+    // further. Start clean: drop what is buffered and the connection with it.
+    KT_LOG("corrupt stream (length prefix %d): %zu buffered bytes dropped, closing the connection", end.length,
+           m_receiveData.buffered());
+    m_receiveData.clear();
+    std::shared_ptr<RunLoopSocket> keep = socket.shared_from_this();
+    keep->disconnect();
+    return;
   }
   if (isCurrent(socket) && socket.isConnected()) socket.readDataWithTimeout(kNoTimeout, kTag);
 }

@@ -4,7 +4,7 @@ namespace kt {
 
 SocketReadPacket::SocketReadPacket(std::shared_ptr<std::string> callerBuffer, uint64_t offset, uint64_t maximum,
                                    double seconds, uint64_t length, std::optional<std::string> terminator, long t)
-    : readLength(length), maxLength(maximum), timeout(seconds), term(std::move(terminator)), tag(t) {
+    : SocketIOPacket(seconds, t), readLength(length), maxLength(maximum), term(std::move(terminator)) {
   if (callerBuffer) {
     buffer = std::move(callerBuffer);
     startOffset = offset;

@@ -15,9 +15,20 @@ class SocketPacket {
   virtual ~SocketPacket() = default;
 };
 
+// What reads and writes have in common: the time-out (extended by the delegate), the
+// caller's tag and the progress.
+class SocketIOPacket : public SocketPacket {
+ public:
+  SocketIOPacket(double seconds, long t) : timeout(seconds), tag(t) {}
+
+  double timeout = -1;
+  long tag = 0;
+  uint64_t bytesDone = 0;
+};
+
 // One read request. Its kind follows from the fields: a terminator makes a terminator read,
 // else a readLength above 0 a fixed-length read, else a read of whatever is available.
-class SocketReadPacket : public SocketPacket {
+class SocketReadPacket : public SocketIOPacket {
  public:
   // With a caller's buffer the packet holds it, starts at the offset and records its length;
   // without one it makes its own empty buffer.
@@ -29,22 +40,16 @@ class SocketReadPacket : public SocketPacket {
   bool bufferOwner = false;
   uint64_t originalBufferLength = 0;
   uint64_t readLength = 0;
-  uint64_t bytesDone = 0;
   uint64_t maxLength = 0;
-  double timeout = -1;
   std::optional<std::string> term;
-  long tag = 0;
 };
 
-class SocketWritePacket : public SocketPacket {
+class SocketWritePacket : public SocketIOPacket {
  public:
   SocketWritePacket(std::string data, double timeout, long tag)
-      : buffer(std::move(data)), timeout(timeout), tag(tag) {}
+      : SocketIOPacket(timeout, tag), buffer(std::move(data)) {}
 
   std::string buffer;
-  double timeout = -1;
-  long tag = 0;
-  uint64_t bytesDone = 0;
 };
 
 // The TLS marker: the same packet is queued on both sides.

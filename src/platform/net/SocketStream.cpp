@@ -410,35 +410,9 @@ long SocketStream::read(char* buffer, size_t maxLength) {
     n = 0;
   } else if (m_tlsState == TlsState::Established) {
     ERR_clear_error();
-    int r = SSL_read(m_ssl, buffer, static_cast<int>(std::min<size_t>(maxLength, 1 << 30)));
-    if (r > 0) {
-      n = r;
-    } else {
-      int e = SSL_get_error(m_ssl, r);
-      if (e == SSL_ERROR_WANT_READ || e == SSL_ERROR_WANT_WRITE) {
-        n = 0;
-      } else if (e == SSL_ERROR_ZERO_RETURN || (e == SSL_ERROR_SYSCALL && ERR_peek_error() == 0 && r == 0)) {
-        m_status[ReadSide] = StreamStatus::AtEnd;
-        n = 0;
-      } else {
-        m_status[ReadSide] = StreamStatus::Error;
-        m_error[ReadSide] = tlsError(e, r);
-        n = -1;
-      }
-    }
+    n = tlsTransferResult(ReadSide, SSL_read(m_ssl, buffer, static_cast<int>(std::min<size_t>(maxLength, 1 << 30))));
   } else {
-    ssize_t r = ::recv(m_fd, buffer, maxLength, MSG_DONTWAIT);
-    if (r > 0) {
-      n = r;
-    } else if (r == 0) {
-      m_status[ReadSide] = StreamStatus::AtEnd;
-    } else if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
-      n = 0;
-    } else {
-      m_status[ReadSide] = StreamStatus::Error;
-      m_error[ReadSide] = {StreamErrorDomain::Posix, errno, {}};
-      n = -1;
-    }
+    n = socketTransferResult(ReadSide, ::recv(m_fd, buffer, maxLength, MSG_DONTWAIT));
   }
   updateInterest();
   return n;
@@ -453,33 +427,38 @@ long SocketStream::write(const char* data, size_t length) {
     n = 0;
   } else if (m_tlsState == TlsState::Established) {
     ERR_clear_error();
-    int r = SSL_write(m_ssl, data, static_cast<int>(std::min<size_t>(length, 1 << 30)));
-    if (r > 0) {
-      n = r;
-    } else {
-      int e = SSL_get_error(m_ssl, r);
-      if (e == SSL_ERROR_WANT_READ || e == SSL_ERROR_WANT_WRITE) {
-        n = 0;
-      } else {
-        m_status[WriteSide] = StreamStatus::Error;
-        m_error[WriteSide] = tlsError(e, r);
-        n = -1;
-      }
-    }
+    n = tlsTransferResult(WriteSide, SSL_write(m_ssl, data, static_cast<int>(std::min<size_t>(length, 1 << 30))));
   } else {
-    ssize_t r = ::send(m_fd, data, length, MSG_DONTWAIT | MSG_NOSIGNAL);
-    if (r >= 0) {
-      n = r;
-    } else if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
-      n = 0;
-    } else {
-      m_status[WriteSide] = StreamStatus::Error;
-      m_error[WriteSide] = {StreamErrorDomain::Posix, errno, {}};
-      n = -1;
-    }
+    n = socketTransferResult(WriteSide, ::send(m_fd, data, length, MSG_DONTWAIT | MSG_NOSIGNAL));
   }
   updateInterest();
   return n;
+}
+
+long SocketStream::tlsTransferResult(Side side, int ret) {
+  if (ret > 0) return ret;
+  const int e = SSL_get_error(m_ssl, ret);
+  if (e == SSL_ERROR_WANT_READ || e == SSL_ERROR_WANT_WRITE) return 0;
+  // A clean close (or the peer just going away without an error) ends the read side.
+  if (side == ReadSide && (e == SSL_ERROR_ZERO_RETURN || (e == SSL_ERROR_SYSCALL && ERR_peek_error() == 0 && ret == 0))) {
+    m_status[ReadSide] = StreamStatus::AtEnd;
+    return 0;
+  }
+  m_status[side] = StreamStatus::Error;
+  m_error[side] = tlsError(e, ret);
+  return -1;
+}
+
+long SocketStream::socketTransferResult(Side side, ssize_t ret) {
+  if (ret > 0) return static_cast<long>(ret);
+  if (ret == 0) {
+    if (side == ReadSide) m_status[ReadSide] = StreamStatus::AtEnd;
+    return 0;
+  }
+  if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) return 0;
+  m_status[side] = StreamStatus::Error;
+  m_error[side] = {StreamErrorDomain::Posix, errno, {}};
+  return -1;
 }
 
 bool SocketStream::hasBytesAvailable() {

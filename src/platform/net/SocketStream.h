@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -126,6 +128,10 @@ class SocketStream : public std::enable_shared_from_this<SocketStream> {
   void closeDescriptor();
   void deferOpenCompleted(Side side);
   StreamError tlsError(int sslError, int ret) const;
+  // What one transfer call on a side came to: the byte count, 0 to wait (or, reading, at the
+  // peer's close, which marks the side at its end), -1 with the side's error recorded.
+  long tlsTransferResult(Side side, int ret);
+  long socketTransferResult(Side side, ssize_t ret);
   bool pollFor(short events) const;
 
   std::string m_host;

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -304,6 +305,27 @@ bool queryClassSupported(const Query& query) {
   return !query.match.itemClass || *query.match.itemClass == kGenericPassword;
 }
 
+// Runs one operation on the stored items with the store locked and loaded.
+Status withStore(const std::string& path, const std::function<Status(std::vector<Item>&)>& operation) {
+  StoreLock lock(path);
+  if (!lock.held()) return IO;
+  std::vector<Item> items;
+  if (Status s = load(path, items); s != Success) return s;
+  return operation(items);
+}
+
+// Hands every item the query matches to visit (only the first with limitOne). False when none does.
+bool forEachMatch(const Query& query, std::vector<Item>& items, const std::function<void(Item&)>& visit) {
+  bool found = false;
+  for (Item& item : items) {
+    if (!matches(query, item)) continue;
+    found = true;
+    visit(item);
+    if (query.limitOne) break;
+  }
+  return found;
+}
+
 }  // namespace
 
 Keychain& Keychain::shared() {
@@ -322,72 +344,56 @@ Keychain::Keychain(std::string path) : m_path(std::move(path)) {}
 Status Keychain::add(const Item& item) {
   if (!item.attributes.itemClass) return Param;
   if (*item.attributes.itemClass != kGenericPassword) return Unimplemented;
-  StoreLock lock(m_path);
-  if (!lock.held()) return IO;
-  std::vector<Item> items;
-  if (Status s = load(m_path, items); s != Success) return s;
-  for (const Item& existing : items) {
-    if (sameKey(existing, item)) return DuplicateItem;
-  }
-  items.push_back(item);
-  items.back().attributes.itemClass = kGenericPassword;
-  return save(m_path, items);
+  return withStore(m_path, [&](std::vector<Item>& items) {
+    for (const Item& existing : items) {
+      if (sameKey(existing, item)) return DuplicateItem;
+    }
+    items.push_back(item);
+    items.back().attributes.itemClass = kGenericPassword;
+    return save(m_path, items);
+  });
 }
 
 Status Keychain::copyMatching(const Query& query, std::vector<Item>* out) {
   if (out) out->clear();
   if (!queryClassSupported(query)) return Unimplemented;
-  StoreLock lock(m_path);
-  if (!lock.held()) return IO;
-  std::vector<Item> items;
-  if (Status s = load(m_path, items); s != Success) return s;
-  bool found = false;
-  for (Item& item : items) {
-    if (!matches(query, item)) continue;
-    found = true;
-    if (out) out->push_back(std::move(item));
-    if (query.limitOne) break;
-  }
-  return found ? Success : ItemNotFound;
+  return withStore(m_path, [&](std::vector<Item>& items) {
+    const bool found = forEachMatch(query, items, [&](Item& item) {
+      if (out) out->push_back(std::move(item));
+    });
+    return found ? Success : ItemNotFound;
+  });
 }
 
 Status Keychain::update(const Query& query, const Attributes& changes, const std::optional<std::string>& newData) {
   if (!queryClassSupported(query)) return Unimplemented;
   if (changes.itemClass && *changes.itemClass != kGenericPassword) return Param;
-  StoreLock lock(m_path);
-  if (!lock.held()) return IO;
-  std::vector<Item> items;
-  if (Status s = load(m_path, items); s != Success) return s;
-  bool found = false;
-  for (Item& item : items) {
-    if (!matches(query, item)) continue;
-    found = true;
-    for (const TextField& f : kTextFields) {
-      if (changes.*f.member) item.attributes.*f.member = changes.*f.member;
+  return withStore(m_path, [&](std::vector<Item>& items) {
+    const bool found = forEachMatch(query, items, [&](Item& item) {
+      for (const TextField& f : kTextFields) {
+        if (changes.*f.member) item.attributes.*f.member = changes.*f.member;
+      }
+      if (changes.generic) item.attributes.generic = changes.generic;
+      if (newData) item.data = *newData;
+    });
+    if (!found) return ItemNotFound;
+    for (size_t i = 0; i < items.size(); ++i) {
+      for (size_t j = i + 1; j < items.size(); ++j) {
+        if (sameKey(items[i], items[j])) return DuplicateItem;
+      }
     }
-    if (changes.generic) item.attributes.generic = changes.generic;
-    if (newData) item.data = *newData;
-    if (query.limitOne) break;
-  }
-  if (!found) return ItemNotFound;
-  for (size_t i = 0; i < items.size(); ++i) {
-    for (size_t j = i + 1; j < items.size(); ++j) {
-      if (sameKey(items[i], items[j])) return DuplicateItem;
-    }
-  }
-  return save(m_path, items);
+    return save(m_path, items);
+  });
 }
 
 Status Keychain::remove(const Query& query) {
   if (!queryClassSupported(query)) return Unimplemented;
-  StoreLock lock(m_path);
-  if (!lock.held()) return IO;
-  std::vector<Item> items;
-  if (Status s = load(m_path, items); s != Success) return s;
-  const size_t before = items.size();
-  std::erase_if(items, [&](const Item& item) { return matches(query, item); });
-  if (items.size() == before) return ItemNotFound;
-  return save(m_path, items);
+  return withStore(m_path, [&](std::vector<Item>& items) {
+    const size_t before = items.size();
+    std::erase_if(items, [&](const Item& item) { return matches(query, item); });
+    if (items.size() == before) return ItemNotFound;
+    return save(m_path, items);
+  });
 }
 
 }  // namespace security
