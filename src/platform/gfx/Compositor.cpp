@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/core/Clock.h"
 #include "platform/core/Log.h"
 #include "platform/gfx/Context.h"
 #include "platform/gfx/Gradient.h"
@@ -644,6 +645,7 @@ struct Node {
   bool redisplayed = false;             // its content was drawn again this frame
   uint64_t subtree = 0;                 // revisions of it, its mask and its sublayers, folded
   bool subtreeAnimating = false;        // something in the subtree animates
+  std::unique_ptr<Layer::TransitionFrame> transition;  // a transition in progress on it
 
   const LayerState& st() const { return *state; }
 };
@@ -1137,8 +1139,8 @@ bool drawsOneThing(const Node& n) {
 }
 
 // Draws the node through m (its bounds space → cr's device space), skipping what lies outside
-// `cull` (device units).
-void renderNode(cairo_t* cr, const Node& n, const Transform3D& m, const Rect& cull, CompositorCache* cache) {
+// `cull` (device units). Transitions aside.
+void renderPlain(cairo_t* cr, const Node& n, const Transform3D& m, const Rect& cull, CompositorCache* cache) {
   if (!n.visible || n.extent.isNull()) return;
   Rect dev = mapRect(m, n.extent);
   Rect devClip = dev.insetBy(-1, -1).intersection(cull);
@@ -1202,6 +1204,87 @@ void renderNode(cairo_t* cr, const Node& n, const Transform3D& m, const Rect& cu
   cairo_restore(cr);
 }
 
+// Where the new look starts (and the old one goes, negated) for a sliding transition: a whole
+// bounds' width or height towards the side named by the subtype (left by default).
+Point slideOffset(const Layer::TransitionFrame& t, const Rect& bounds) {
+  if (t.subtype == "fromRight") return {bounds.width(), 0};
+  if (t.subtype == "fromTop") return {0, -bounds.height()};
+  if (t.subtype == "fromBottom") return {0, bounds.height()};
+  return {-bounds.width(), 0};
+}
+
+// A node with a transition: the old look (the image kept when it was added) and the node's new
+// drawing, cross-faded (Fade) or slid within the bounds (MoveIn: the new slides in over the old;
+// Push: the new pushes the old out; Reveal: the old slides out uncovering the new).
+void renderTransition(cairo_t* cr, const Node& n, const Transform3D& m, const AffineTransform& a, const Rect& cull,
+                      CompositorCache* cache) {
+  const Layer::TransitionFrame& t = *n.transition;
+  const double p = t.progress;
+  const Rect b = n.st().bounds.standardized();
+  auto drawOld = [&](Point off, double alpha) {
+    if (!t.oldLook || t.oldRect.isNull() || !(alpha > 0)) return;
+    cairo_save(cr);
+    setMatrix(cr, a);
+    paintImage(cr, *t.oldLook, t.oldRect.offsetBy(off.x, off.y), alpha);
+    cairo_restore(cr);
+  };
+  auto drawNew = [&](Point off) { renderPlain(cr, n, Transform3D::translation(off.x, off.y, 0).concat(m), cull, cache); };
+
+  cairo_save(cr);
+  setIdentity(cr);
+  Box box = roundOut(mapRect(m, n.extent).insetBy(-1, -1).intersection(cull));
+  cairo_rectangle(cr, box.x, box.y, box.w, box.h);
+  cairo_clip(cr);
+  if (t.type == TransitionAnimation::Type::Fade) {
+    // Summed in a group so that two opaque looks blend to an opaque mix of both.
+    cairo_push_group(cr);
+    drawOld({0, 0}, 1 - p);
+    cairo_push_group(cr);
+    drawNew({0, 0});
+    cairo_pop_group_to_source(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_ADD);
+    cairo_paint_with_alpha(cr, p);
+    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+    cairo_pop_group_to_source(cr);
+    cairo_paint(cr);
+    cairo_restore(cr);
+    return;
+  }
+  setMatrix(cr, a);
+  cairo_rectangle(cr, b.x(), b.y(), b.width(), b.height());
+  setIdentity(cr);
+  cairo_clip(cr);
+  const Point d = slideOffset(t, b);
+  const Point in{d.x * (1 - p), d.y * (1 - p)}, out{-d.x * p, -d.y * p};
+  switch (t.type) {
+    case TransitionAnimation::Type::MoveIn:
+      drawOld({0, 0}, 1);
+      drawNew(in);
+      break;
+    case TransitionAnimation::Type::Push:
+      drawOld(out, 1);
+      drawNew(in);
+      break;
+    case TransitionAnimation::Type::Reveal:
+      drawNew({0, 0});
+      drawOld(out, 1);
+      break;
+    case TransitionAnimation::Type::Fade:
+      break;
+  }
+  cairo_restore(cr);
+}
+
+void renderNode(cairo_t* cr, const Node& n, const Transform3D& m, const Rect& cull, CompositorCache* cache) {
+  AffineTransform a;
+  // Under perspective the node comes back here through an offscreen flat rendering.
+  if (n.transition && n.visible && !n.extent.isNull() && affineOf(m, a) && std::fabs(a.determinant()) > 1e-12) {
+    renderTransition(cr, n, m, a, cull, cache);
+    return;
+  }
+  renderPlain(cr, n, m, cull, cache);
+}
+
 bool hiddenModel(const Layer& l) { return l.model().hidden || !(l.model().opacity > 0); }
 
 // Lays out the whole tree (layoutIfNeeded walks the sublayers itself).
@@ -1227,19 +1310,35 @@ uint64_t foldedRevision(const Layer& l, bool& animating) {
   return r;
 }
 
+// How a tree is built: for a frame (the layers are marked as presented), for an immediate
+// rendering, or from the looks the last frame drew (no content redrawn, no transitions).
+enum class BuildMode { Frame, Immediate, Presented };
+
 // own: the layer's own position and transform are left out (it is drawn in its bounds space).
-Node build(Layer& l, const Transform3D& superSublayer, bool own, CompositorCache* cache) {
+Node build(Layer& l, const Transform3D& superSublayer, bool own, CompositorCache* cache, BuildMode mode = BuildMode::Frame) {
   Node n;
   n.layer = &l;
-  n.redisplayed = l.needsDisplay();
-  l.displayIfNeeded();
-  if (l.hasAnimations()) {
-    n.animated = std::make_unique<LayerState>(l.presentation());
+  std::vector<std::shared_ptr<Layer>> presentedSublayers;
+  if (mode == BuildMode::Presented) {
+    Layer::PresentedLook look = l.presentedLook();
+    n.animated = std::make_unique<LayerState>(std::move(look.state));
     n.state = n.animated.get();
+    n.drawn = std::move(look.drawn);
+    presentedSublayers = std::move(look.sublayers);
   } else {
-    n.state = &l.model();  // the layers are left alone while the frame is drawn
+    n.redisplayed = l.needsDisplay();
+    l.displayIfNeeded();
+    if (mode == BuildMode::Frame) l.markPresented();
+    if (l.hasAnimations()) {
+      n.animated = std::make_unique<LayerState>(l.presentation());
+      n.state = n.animated.get();
+      auto t = l.transitionAt(core::Clock::now());
+      if (t && t->progress < 1) n.transition = std::make_unique<Layer::TransitionFrame>(std::move(*t));
+    } else {
+      n.state = &l.model();  // the layers are left alone while the frame is drawn
+    }
+    n.drawn = l.drawnContent();
   }
-  n.drawn = l.drawnContent();
   n.revision = foldedRevision(l, n.animating);
   n.local = own ? Transform3D::translation(-n.st().bounds.x(), -n.st().bounds.y(), 0)
                 : flattened(layerToSuper(n.st()).concat(superSublayer));
@@ -1248,18 +1347,35 @@ Node build(Layer& l, const Transform3D& superSublayer, bool own, CompositorCache
   n.subtreeAnimating = n.animating;
   if (!n.visible) return n;
   Transform3D sub = sublayerSpace(n.st());
-  n.children.reserve(l.sublayers().size());
-  for (const auto& c : l.sublayers()) {
+  const auto& sublayers = mode == BuildMode::Presented ? presentedSublayers : l.sublayers();
+  n.children.reserve(sublayers.size());
+  for (const auto& c : sublayers) {
     if (!c) continue;
-    n.children.push_back(build(*c, sub, false, cache));
+    n.children.push_back(build(*c, sub, false, cache, mode));
     n.subtree = mix(n.subtree, n.children.back().subtree);
     n.subtreeAnimating = n.subtreeAnimating || n.children.back().subtreeAnimating;
   }
   auto byZ = [](const Node& x, const Node& y) { return x.st().zPosition < y.st().zPosition; };
   if (!std::is_sorted(n.children.begin(), n.children.end(), byZ)) std::stable_sort(n.children.begin(), n.children.end(), byZ);
-  if (auto m = l.mask()) n.mask.push_back(build(*m, Transform3D::identity(), false, cache));
+  if (auto m = l.mask()) n.mask.push_back(build(*m, Transform3D::identity(), false, cache, mode));
   computeExtent(n, cache);
+  if (n.transition) {
+    // The old look shows where it was; sliding looks stay within the bounds.
+    if (n.transition->type == TransitionAnimation::Type::Fade)
+      n.extent = n.extent.unionWith(n.transition->oldRect);
+    else
+      n.extent = n.st().bounds.standardized();
+  }
   return n;
+}
+
+// The largest content scale in the subtree, for an image of it that loses no detail.
+double subtreeScale(const Layer& l, int depth = 0) {
+  double s = l.model().contentsScale;
+  if (depth < 64)
+    for (const auto& c : l.sublayers())
+      if (c) s = std::max(s, subtreeScale(*c, depth + 1));
+  return std::isfinite(s) ? s : 1;
 }
 
 }  // namespace
@@ -1431,7 +1547,7 @@ Rect Compositor::renderFrame(const std::shared_ptr<Layer>& root) {
 
 void Compositor::renderLayer(Layer& layer, Context& ctx) {
   layoutTree(layer);
-  Node tree = build(layer, Transform3D::identity(), true, nullptr);
+  Node tree = build(layer, Transform3D::identity(), true, nullptr, BuildMode::Immediate);
   if (!tree.visible || tree.extent.isNull()) return;
   Rect userBounds = mapRect(tree.local, tree.extent);
   ctx.drawCustom(
@@ -1450,6 +1566,36 @@ void Compositor::renderLayer(Layer& layer, Context& ctx) {
         }
       },
       userBounds);
+}
+
+std::shared_ptr<const Image> Compositor::renderPresentedLook(Layer& layer, Rect& area) {
+  area = Rect::null();
+  Node tree = build(layer, Transform3D::identity(), true, nullptr, BuildMode::Presented);
+  if (!tree.visible || tree.extent.isNull()) return nullptr;
+  const double scale = std::clamp(subtreeScale(layer), 1.0, 4.0);
+  Box box = roundOut(tree.extent.offsetBy(-tree.st().bounds.x(), -tree.st().bounds.y()));
+  if (box.empty()) return nullptr;
+  // Whole points from the bounds' origin, so that the image lines up with the layer's pixels.
+  Box px = roundOut(Rect(box.x * scale, box.y * scale, box.w * scale, box.h * scale));
+  if (double(px.w) * px.h > kMaxOffscreenPixels) {
+    KT_LOG("transition image of %dx%d pixels refused", px.w, px.h);
+    return nullptr;
+  }
+  cairo_surface_t* s = newSurface(px.w, px.h);
+  if (!s) return nullptr;
+  cairo_t* cr = cairo_create(s);
+  Transform3D m = tree.local.concat(Transform3D::scale(scale, scale, 1)).concat(Transform3D::translation(-px.x, -px.y, 0));
+  renderNode(cr, tree, m, Rect(0, 0, px.w, px.h), nullptr);
+  cairo_destroy(cr);
+  cairo_surface_flush(s);
+  int stride = cairo_image_surface_get_stride(s);
+  const unsigned char* data = cairo_image_surface_get_data(s);
+  std::vector<uint32_t> pixels(static_cast<size_t>(px.w) * px.h);
+  for (int y = 0; y < px.h; ++y)
+    std::memcpy(&pixels[static_cast<size_t>(y) * px.w], data + static_cast<size_t>(y) * stride, size_t(px.w) * 4);
+  cairo_surface_destroy(s);
+  area = Rect(px.x / scale + tree.st().bounds.x(), px.y / scale + tree.st().bounds.y(), px.w / scale, px.h / scale);
+  return Image::fromPixels(px.w, px.h, std::move(pixels), scale);
 }
 
 bool Compositor::needsFrame(const std::shared_ptr<Layer>& root) const {

@@ -63,6 +63,10 @@ class Compositor {
   // Renders the layer and its sublayers into ctx in the layer's own bounds space (its position
   // and transform are left out, its opacity kept), at presentation values, without any caching.
   static void renderLayer(Layer& layer, Context& ctx);
+  // The layer's subtree as the last frame drew it (Layer::presentedLook, down the tree), in its
+  // bounds space, as an image covering `area`; nullptr when it draws nothing. Transitions keep
+  // it as the look they start from.
+  static std::shared_ptr<const Image> renderPresentedLook(Layer& layer, Rect& area);
   // Whether a frame would draw anything: a layer changed, appeared, disappeared, needs display
   // or layout, or is animating.
   bool needsFrame(const std::shared_ptr<Layer>& root) const;

@@ -23,6 +23,9 @@ struct Layer::AnimationEntry {
   std::shared_ptr<core::Timer> startTimer;
   std::shared_ptr<core::Timer> endTimer;
   std::unique_ptr<Transaction::Hold> hold;
+  // Transitions: the look they start from.
+  std::shared_ptr<const Image> oldLook;
+  Rect oldRect = Rect::null();
 
   void cancelTimers() {
     if (startTimer) startTimer->invalidate();
@@ -108,6 +111,7 @@ void Layer::change(const char* key, F mutate) {
   if (key && !Transaction::disableActions())
     old = stateValueForKeyPath(m_animations.empty() ? m_model : presentation(), key);
   const Size oldSize = m_model.bounds.size;
+  keepPresented();
   if (!mutate(m_model)) return;
   ++m_revision;
   if (m_model.bounds.size != oldSize) {
@@ -264,6 +268,7 @@ void Layer::setEndPoint(Point v) {
 
 void Layer::setMask(std::shared_ptr<Layer> mask) {
   if (mask.get() == this || mask == m_mask) return;
+  keepPresented();
   m_mask = std::move(mask);
   ++m_revision;
 }
@@ -417,6 +422,7 @@ void Layer::insertSublayer(std::shared_ptr<Layer> layer, size_t index) {
   if (!layer || layer.get() == this || isDescendantOf(layer.get())) return;
   layer->removeFromSuperlayer();
   index = std::min(index, m_sublayers.size());
+  keepPresented();
   layer->m_superlayer = this;
   m_sublayers.insert(m_sublayers.begin() + static_cast<std::ptrdiff_t>(index), std::move(layer));
   ++m_revision;
@@ -447,6 +453,7 @@ void Layer::removeFromSuperlayer() {
                          [&](const auto& s) { return s.get() == this; });
   if (it == parent->m_sublayers.end()) return;
   // Keeps this layer alive until nothing here touches it any more.
+  parent->keepPresented();
   std::shared_ptr<Layer> keep = std::move(*it);
   parent->m_sublayers.erase(it);
   ++parent->m_revision;
@@ -479,6 +486,7 @@ void Layer::setNeedsDisplayInRect(const Rect&) { setNeedsDisplay(); }
 
 void Layer::displayIfNeeded() {
   if (!m_needsDisplay) return;
+  keepPresented();
   m_needsDisplay = false;
   ++m_revision;
   const Rect b = m_model.bounds;
@@ -527,6 +535,10 @@ void Layer::addAnimation(std::shared_ptr<Animation> animation, const std::string
   if (copy->beginTime == 0) copy->beginTime = core::Clock::now();
   if (!key.empty()) removeAnimation(key);
   auto entry = std::make_shared<AnimationEntry>();
+  // A transition starts from the look last drawn (before the changes of this turn, whether they
+  // came before or come after this call), captured now while it is still at hand.
+  if (dynamic_cast<const TransitionAnimation*>(copy.get()))
+    entry->oldLook = Compositor::renderPresentedLook(*this, entry->oldRect);
   entry->id = m_nextAnimationId++;
   entry->key = key;
   entry->animation = std::move(copy);
@@ -630,6 +642,44 @@ std::vector<std::string> Layer::animationKeys() const {
   for (const auto& e : m_animations)
     if (!e->key.empty()) keys.push_back(e->key);
   return keys;
+}
+
+// ---- Transitions ---------------------------------------------------------------------------
+
+void Layer::keepPresented() {
+  if (!m_presented || m_before) return;
+  m_before = std::make_unique<PresentedLook>(PresentedLook{m_model, m_sublayers, m_drawn});
+}
+
+void Layer::markPresented() {
+  m_presented = true;
+  m_before.reset();
+}
+
+Layer::PresentedLook Layer::presentedLook() const {
+  PresentedLook look = m_before ? *m_before : PresentedLook{m_model, m_sublayers, m_drawn};
+  if (!m_animations.empty()) {
+    const double now = core::Clock::now();
+    for (const auto& e : m_animations) e->animation->applyAt(look.state, now);
+  }
+  return look;
+}
+
+std::optional<Layer::TransitionFrame> Layer::transitionAt(double time) const {
+  for (const auto& e : m_animations) {
+    auto* t = dynamic_cast<const TransitionAnimation*>(e->animation.get());
+    if (!t || e->stopped) continue;
+    auto progress = t->progressAt(time);
+    if (!progress) continue;
+    TransitionFrame f;
+    f.type = t->type;
+    f.subtype = t->subtype;
+    f.progress = std::clamp(progress->fraction, 0.0, 1.0);
+    f.oldLook = e->oldLook;
+    f.oldRect = e->oldRect;
+    return f;
+  }
+  return std::nullopt;
 }
 
 bool Layer::hasRunningAnimations() const {

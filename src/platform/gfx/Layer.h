@@ -243,6 +243,30 @@ class Layer : public std::enable_shared_from_this<Layer> {
   // Renders this layer and its sublayers into ctx at their presentation values.
   void renderInContext(Context& ctx);
 
+  // ---- Transitions (used by the compositor) ----
+  // The layer as a compositor frame last drew it: the state, sublayers and drawn content from
+  // before the changes made since that frame (animations applied at core::Clock::now()). A
+  // layer never drawn in a frame, or unchanged since, answers its current look. Sublayers taken
+  // out since that frame are held until the next frame draws the layer (or it goes).
+  struct PresentedLook {
+    LayerState state;
+    std::vector<std::shared_ptr<Layer>> sublayers;
+    std::shared_ptr<const Image> drawn;
+  };
+  PresentedLook presentedLook() const;
+  // Called by a compositor frame that drew the layer: later changes keep what it drew.
+  void markPresented();
+  // The transition running on the layer at `time`: its kind, eased progress and the look it
+  // started from (an image covering `oldRect`, bounds space).
+  struct TransitionFrame {
+    TransitionAnimation::Type type = TransitionAnimation::Type::Fade;
+    std::string subtype;
+    double progress = 0;
+    std::shared_ptr<const Image> oldLook;
+    Rect oldRect = Rect::null();
+  };
+  std::optional<TransitionFrame> transitionAt(double time) const;
+
   // The transform from this layer's bounds space into its superlayer's (model values).
   Transform3D transformToSuperlayer() const;
 
@@ -259,6 +283,8 @@ class Layer : public std::enable_shared_from_this<Layer> {
   void entryEnded(uint64_t id);
   void stopEntry(const std::shared_ptr<AnimationEntry>& entry, bool finished);
   static Point mapPoint(Point p, const Layer* from, const Layer* to);
+  // Keeps the presented look before the first change after a frame drew the layer.
+  void keepPresented();
 
   LayerState m_model;
   LayerDelegate* m_delegate = nullptr;
@@ -275,6 +301,10 @@ class Layer : public std::enable_shared_from_this<Layer> {
   bool m_drewNothing = false;
   std::shared_ptr<const Image> m_drawn;
   uint64_t m_revision = 1;
+
+  // What the last frame drew, while changes since then are pending (see presentedLook).
+  bool m_presented = false;
+  std::unique_ptr<PresentedLook> m_before;
 
   std::vector<std::shared_ptr<AnimationEntry>> m_animations;
   uint64_t m_nextAnimationId = 1;
