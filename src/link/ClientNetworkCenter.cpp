@@ -5,6 +5,7 @@
 #include "link/RunLoopSocket.h"
 #include "link/ServerNetworkCenter.h"
 #include "platform/core/Error.h"
+#include "platform/core/LazyShared.h"
 #include "platform/core/Log.h"
 #include "platform/core/RunLoop.h"
 #include "platform/core/TextEncoding.h"
@@ -20,20 +21,11 @@ constexpr double kRetryDelay = 1.0;
 constexpr double kNoTimeout = -1;
 constexpr long kTag = 0;
 
-std::unique_ptr<ClientNetworkCenter>& sharedCenter() {
-  static std::unique_ptr<ClientNetworkCenter> instance;
-  return instance;
-}
-
 }  // namespace
 
-ClientNetworkCenter& ClientNetworkCenter::sharedInstance() {
-  auto& instance = sharedCenter();
-  if (!instance) instance = std::make_unique<ClientNetworkCenter>();
-  return *instance;
-}
+ClientNetworkCenter& ClientNetworkCenter::sharedInstance() { return core::LazyShared<ClientNetworkCenter>::instance(); }
 
-void ClientNetworkCenter::resetSharedInstanceForTesting() { sharedCenter().reset(); }
+void ClientNetworkCenter::resetSharedInstanceForTesting() { core::LazyShared<ClientNetworkCenter>::reset(); }
 
 ClientNetworkCenter::ClientNetworkCenter() : m_delegate(std::make_shared<LinkSocketDelegate>(static_cast<LinkSocketOwner*>(this))) {}
 

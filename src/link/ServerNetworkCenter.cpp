@@ -5,6 +5,7 @@
 #include "link/LinkSocketDelegate.h"
 #include "link/RunLoopSocket.h"
 #include "platform/core/Error.h"
+#include "platform/core/LazyShared.h"
 #include "platform/core/Log.h"
 #include "platform/core/RunLoop.h"
 #include "platform/core/TextEncoding.h"
@@ -19,20 +20,11 @@ constexpr double kWriteTimeout = 5.0;
 constexpr double kNoTimeout = -1;
 constexpr long kTag = 0;
 
-std::unique_ptr<ServerNetworkCenter>& sharedCenter() {
-  static std::unique_ptr<ServerNetworkCenter> instance;
-  return instance;
-}
-
 }  // namespace
 
-ServerNetworkCenter& ServerNetworkCenter::sharedInstance() {
-  auto& instance = sharedCenter();
-  if (!instance) instance = std::make_unique<ServerNetworkCenter>();
-  return *instance;
-}
+ServerNetworkCenter& ServerNetworkCenter::sharedInstance() { return core::LazyShared<ServerNetworkCenter>::instance(); }
 
-void ServerNetworkCenter::resetSharedInstanceForTesting() { sharedCenter().reset(); }
+void ServerNetworkCenter::resetSharedInstanceForTesting() { core::LazyShared<ServerNetworkCenter>::reset(); }
 
 ServerNetworkCenter::ServerNetworkCenter() : m_delegate(std::make_shared<LinkSocketDelegate>(static_cast<LinkSocketOwner*>(this))) {}
 

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <memory>
+
+namespace core {
+
+// A process-wide object made on first use, as the platform's shared instances are. Main thread
+// only (no lock). `reset()` lets tests start again from a fresh object.
+template <class T>
+class LazyShared {
+ public:
+  static T& instance() {
+    auto& object = slot();
+    if (!object) object = std::make_unique<T>();
+    return *object;
+  }
+  static void reset() { slot().reset(); }
+
+ private:
+  static std::unique_ptr<T>& slot() {
+    static std::unique_ptr<T> object;
+    return object;
+  }
+};
+
+}  // namespace core
