@@ -20,6 +20,8 @@ class Device {
   // The operating-system version text: "17.0" unless KT_SYSTEM_VERSION is set in the
   // environment or setSystemVersion() was called (which wins over both).
   static std::string systemVersion();
+  // The device's model name, as the system reports it in its User-Agent.
+  static std::string model() { return "Tablet"; }
   static void setSystemVersion(std::string version);
   // Tests: forget a version set with setSystemVersion().
   static void resetSystemVersionForTesting();

@@ -1,0 +1,199 @@
+#include "http/HCCompoundResponseSerializer.h"
+#include "http/HCHTTPResponseSerializer.h"
+#include "http/HCImageResponseSerializer.h"
+#include "http/HCJSONResponseSerializer.h"
+#include "http/HCPropertyListResponseSerializer.h"
+#include "http/HCXMLParser.h"
+#include "http/HCXMLParserResponseSerializer.h"
+#include "platform/core/Json.h"
+#include "platform/gfx/Image.h"
+#include "platform/net/HTTPURLResponse.h"
+#include "platform/net/URLError.h"
+
+#include <gtest/gtest.h>
+
+namespace kt {
+namespace {
+
+using core::Value;
+
+net::HTTPURLResponse makeResponse(int status, const std::string& type, const std::string& url = "http://h/x") {
+  net::HeaderFields headers;
+  if (!type.empty()) headers.emplace_back("Content-Type", type);
+  return net::HTTPURLResponse(url.empty() ? net::URL() : *net::URL::fromString(url), status, "HTTP/1.1", headers);
+}
+
+std::string png(int w, int h) {
+  return *gfx::Image::fromPixels(w, h, std::vector<uint32_t>(static_cast<size_t>(w) * h, 0xFF336699u))->pngData();
+}
+
+TEST(ResponseValidation, StatusAndContentTypeRules) {
+  HCHTTPResponseSerializer plain;
+  auto notFound = makeResponse(404, "text/html");
+  std::optional<core::Error> error;
+  HCResponseObject object = plain.responseObjectForResponse(&notFound, std::string("<html/>"), &error);
+  // The body comes back with the status error.
+  ASSERT_TRUE(std::holds_alternative<Value>(object));
+  EXPECT_EQ(*std::get<Value>(object).asData(), "<html/>");
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->domain(), HCResponseSerializationErrorDomain);
+  EXPECT_EQ(error->code(), -1011);
+  EXPECT_EQ(error->localizedDescription(),
+            "Request failed: " + net::HTTPURLResponse::localizedStringForStatusCode(404) + " (404)");
+  EXPECT_EQ(error->userInfo()[net::URLError::FailingURLStringKey].stringValue(), "http://h/x");
+  EXPECT_EQ(error->userInfo()[HCFailingURLResponseErrorKey]["statusCode"].intValue(), 404);
+  EXPECT_EQ(*error->userInfo()[HCFailingURLResponseDataErrorKey].asData(), "<html/>");
+
+  auto ok = makeResponse(200, "application/whatever");
+  error.reset();
+  EXPECT_TRUE(plain.validateResponse(&ok, std::string("x"), &error));
+  EXPECT_TRUE(plain.validateResponse(nullptr, std::string("x"), &error));
+  EXPECT_FALSE(error);
+
+  HCHTTPResponseSerializer typed;
+  typed.setAcceptableContentTypes(std::set<std::string>{"application/json"});
+  auto untyped = makeResponse(200, "");
+  EXPECT_TRUE(typed.validateResponse(&untyped, std::string(), &error));
+  auto html = makeResponse(200, "text/html");
+  error = core::Error("stale", 1);
+  EXPECT_FALSE(typed.validateResponse(&html, std::string(), &error));
+  EXPECT_FALSE(error);  // invalid, but no error object for an empty body
+  EXPECT_FALSE(typed.validateResponse(&html, std::string("x"), &error));
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->code(), -1016);
+  EXPECT_EQ(error->localizedDescription(), "Request failed: unacceptable content-type: text/html");
+
+  // Both failures: the status error over the content-type error.
+  auto both = makeResponse(500, "text/html");
+  EXPECT_FALSE(typed.validateResponse(&both, std::string("x"), &error));
+  ASSERT_TRUE(error && error->underlying());
+  EXPECT_EQ(error->code(), -1011);
+  EXPECT_EQ(error->underlying()->code(), -1016);
+  EXPECT_TRUE(HCHTTPResponseSerializer::isContentTypeFailure(*error));
+}
+
+TEST(ResponseValidation, ErrorChaining) {
+  core::Error a("a", 1), b("b", 2);
+  EXPECT_EQ(HCHTTPResponseSerializer::errorWithUnderlyingError(std::nullopt, b), b);
+  EXPECT_EQ(HCHTTPResponseSerializer::errorWithUnderlyingError(a, std::nullopt), a);
+  auto chained = HCHTTPResponseSerializer::errorWithUnderlyingError(a, b);
+  ASSERT_TRUE(chained && chained->underlying());
+  EXPECT_EQ(*chained->underlying(), b);
+  // An error that already has a cause keeps it.
+  auto again = HCHTTPResponseSerializer::errorWithUnderlyingError(*chained, core::Error("c", 3));
+  EXPECT_EQ(again->underlying()->domain(), "b");
+}
+
+TEST(JsonResponse, DecodingRules) {
+  auto json = HCJSONResponseSerializer::serializer();
+  auto ok = makeResponse(200, "application/json; charset=utf-8");
+  std::optional<core::Error> error;
+  auto object = json->responseObjectForResponse(&ok, std::string("{\"a\":null,\"b\":[{\"c\":null},null]}"), &error);
+  ASSERT_TRUE(std::holds_alternative<Value>(object));
+  EXPECT_TRUE(std::get<Value>(object)["a"].isNull());
+  EXPECT_TRUE(std::get<Value>(object).contains("a"));
+  EXPECT_FALSE(error);
+
+  json->setRemovesKeysWithNullValues(true);
+  object = json->responseObjectForResponse(&ok, std::string("{\"a\":null,\"b\":[{\"c\":null},null]}"), &error);
+  EXPECT_EQ(std::get<Value>(object), *core::Json::parse("{\"b\":[{},null]}"));
+
+  for (const char* empty : {"", " "}) {
+    error.reset();
+    EXPECT_FALSE(hasResponseObject(json->responseObjectForResponse(&ok, std::string(empty), &error)));
+    EXPECT_FALSE(error);
+  }
+  error.reset();
+  EXPECT_FALSE(hasResponseObject(json->responseObjectForResponse(&ok, std::string("{oops"), &error)));
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->domain(), core::Error::CoreDomain);
+
+  // A status failure still parses; a content-type failure does not.
+  auto failed = makeResponse(500, "application/json");
+  error.reset();
+  object = json->responseObjectForResponse(&failed, std::string("[1]"), &error);
+  EXPECT_TRUE(hasResponseObject(object));
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->code(), -1011);
+  auto html = makeResponse(200, "text/html");
+  EXPECT_FALSE(hasResponseObject(json->responseObjectForResponse(&html, std::string("[1]"), &error)));
+  EXPECT_EQ(error->code(), -1016);
+  // A bad body under a status failure: the parse error over the status error.
+  object = json->responseObjectForResponse(&failed, std::string("{oops"), &error);
+  ASSERT_TRUE(error && error->underlying());
+  EXPECT_EQ(error->underlying()->code(), -1011);
+
+  // Copies keep the settings, also the base ones.
+  json->setAcceptableContentTypes(std::set<std::string>{"text/html"});
+  auto copy = json->copy();
+  EXPECT_EQ(copy->acceptableContentTypes(), json->acceptableContentTypes());
+}
+
+TEST(OtherResponses, XmlPropertyListAndCompound) {
+  auto xml = HCXMLParserResponseSerializer::serializer();
+  auto xmlResponse = makeResponse(200, "text/xml");
+  std::optional<core::Error> error;
+  auto object = xml->responseObjectForResponse(&xmlResponse, std::string("<a k=\"v\"><b>t</b></a>"), &error);
+  ASSERT_TRUE(std::holds_alternative<std::shared_ptr<HCXMLParser>>(object));
+  auto parser = std::get<std::shared_ptr<HCXMLParser>>(object);
+  std::string events;
+  parser->didStartElement = [&](const std::string& n, const HCXMLParser::Attributes& a) {
+    events += "<" + n + (a.count("k") ? "=" + a.at("k") : "") + ">";
+  };
+  parser->foundCharacters = [&](const std::string& t) { events += t; };
+  parser->didEndElement = [&](const std::string& n) { events += "</" + n + ">"; };
+  EXPECT_TRUE(parser->parse());
+  EXPECT_EQ(events, "<a=v><b>t</b></a>");
+  HCXMLParser broken("<a><b></a>");
+  EXPECT_FALSE(broken.parse());
+  EXPECT_TRUE(broken.parserError());
+  HCXMLParser entity("<!DOCTYPE a [<!ENTITY e \"boom\">]><a>&e;</a>");
+  EXPECT_FALSE(entity.parse());
+
+  auto plist = HCPropertyListResponseSerializer::serializer();
+  auto plistResponse = makeResponse(200, "application/x-plist");
+  std::string doc =
+      "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>a</key><integer>1</integer></dict></plist>";
+  object = plist->responseObjectForResponse(&plistResponse, doc, &error);
+  EXPECT_EQ(std::get<Value>(object)["a"].intValue(), 1);
+  EXPECT_FALSE(hasResponseObject(plist->responseObjectForResponse(&plistResponse, std::string("nope"), &error)));
+  EXPECT_TRUE(error);
+
+  // JSON fails its type check on an image; the image member answers.
+  auto compound = HCCompoundResponseSerializer::compoundSerializerWithResponseSerializers(
+      {HCJSONResponseSerializer::serializer(), HCImageResponseSerializer::serializer()});
+  auto pngResponse = makeResponse(200, "image/png");
+  error.reset();
+  object = compound->responseObjectForResponse(&pngResponse, png(2, 2), &error);
+  EXPECT_TRUE(std::holds_alternative<std::shared_ptr<gfx::Image>>(object));
+  EXPECT_FALSE(error);
+  // Nobody answers: the body bytes.
+  auto text = makeResponse(200, "text/plain");
+  object = compound->responseObjectForResponse(&text, std::string("hi"), &error);
+  EXPECT_EQ(*std::get<Value>(object).asData(), "hi");
+}
+
+TEST(ImageResponse, ScaleInflationAndAnimation) {
+  auto images = HCImageResponseSerializer::serializer();
+  images->setImageScale(2);
+  auto response = makeResponse(200, "image/png");
+  std::optional<core::Error> error;
+  for (int side : {1024, 2048}) {
+    auto object = images->responseObjectForResponse(&response, png(side, side), &error);
+    auto image = std::get<std::shared_ptr<gfx::Image>>(object);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->pixelWidth(), side);
+    EXPECT_EQ(image->scale(), 2);
+    EXPECT_EQ(image->pixelAt(0, 0), 0xFF336699u);
+  }
+  EXPECT_FALSE(hasResponseObject(images->responseObjectForResponse(&response, std::string("not an image"), &error)));
+  EXPECT_FALSE(hasResponseObject(images->responseObjectForResponse(&response, std::string(), &error)));
+  images->setAutomaticallyInflatesResponseImage(false);
+  auto plain = std::get<std::shared_ptr<gfx::Image>>(images->responseObjectForResponse(&response, png(3, 3), &error));
+  EXPECT_EQ(plain->scale(), 2);
+  auto html = makeResponse(200, "text/html");
+  EXPECT_FALSE(hasResponseObject(images->responseObjectForResponse(&html, png(3, 3), &error)));
+}
+
+}  // namespace
+}  // namespace kt
