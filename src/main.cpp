@@ -1,6 +1,6 @@
-// The room tablet client. Until its screens exist it shows an empty key window: in a real
-// window where there is a display, else offscreen (saving a screenshot into $KT_SCREENS_DIR when
-// that is set). SIGINT and SIGTERM stop it between callbacks.
+// The room tablet client. Until its screens exist it shows the launch picture in its key window:
+// in a real window where there is a display, else offscreen (saving a screenshot into
+// $KT_SCREENS_DIR when that is set). SIGINT and SIGTERM stop it between callbacks.
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -12,7 +12,9 @@
 #include "platform/core/RunLoop.h"
 #include "platform/display/Display.h"
 #include "platform/display/Surface.h"
+#include "platform/gfx/Image.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/ImageView.h"
 #include "platform/ui/Window.h"
 
 namespace {
@@ -24,6 +26,9 @@ class ClientDelegate : public ui::ApplicationDelegate {
     KT_LOG("started: resources %s, settings %s", bundle.resourcePath().c_str(), core::paths::configDir().c_str());
     m_window = ui::Window::create();
     m_window->setBackgroundColor(gfx::Color::black());
+    auto launch = ui::ImageView::create(m_window->bounds());
+    launch->setImage(gfx::Image::named("Default-Landscape"));
+    m_window->addSubview(launch);
     m_window->makeKeyAndVisible();
     m_surface = display::open();
     m_surface->start();
