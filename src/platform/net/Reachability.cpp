@@ -264,4 +264,10 @@ void clearReachabilityOverride() {
   o.flags.reset();
 }
 
+bool reachabilityOverrideActive() {
+  Override& o = overrideState();
+  std::lock_guard lock(o.mutex);
+  return o.active;
+}
+
 }  // namespace net

@@ -34,5 +34,7 @@ std::optional<uint32_t> reachabilityFlagsForAddress(const sockaddr* address);
 // the real answer.
 void setReachabilityOverride(std::optional<uint32_t> flags);
 void clearReachabilityOverride();
+// Whether a forced result is in place (then any address, even none, gets it).
+bool reachabilityOverrideActive();
 
 }  // namespace net
