@@ -10,6 +10,7 @@
 #include "platform/core/Log.h"
 #include "platform/core/Paths.h"
 #include "platform/core/RunLoop.h"
+#include "platform/core/UserDefaults.h"
 #include "platform/display/Display.h"
 #include "platform/display/Surface.h"
 #include "platform/gfx/Image.h"
@@ -52,6 +53,8 @@ class ClientDelegate : public ui::ApplicationDelegate {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // "-Server_Ip 127.0.0.1"-style arguments override the settings for this run.
+  core::UserDefaults::setArguments(argc, argv);
   core::RunLoop& loop = core::RunLoop::main();
 
   // Termination signals arrive as a run-loop source, so the loop stops between callbacks.

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace core {
@@ -36,6 +37,24 @@ struct StandardState {
   // Replaced instances stay alive: callers may still hold references to them.
   std::vector<std::unique_ptr<UserDefaults>> all;
 };
+
+struct ArgumentDomain {
+  std::mutex mutex;
+  Value::Dictionary values;
+};
+
+ArgumentDomain& argumentDomain() {
+  static ArgumentDomain* d = new ArgumentDomain;  // never destroyed: read until exit
+  return *d;
+}
+
+std::optional<Value> argumentValue(const std::string& key) {
+  ArgumentDomain& d = argumentDomain();
+  std::lock_guard lock(d.mutex);
+  auto it = d.values.find(key);
+  if (it == d.values.end()) return std::nullopt;
+  return it->second;
+}
 
 StandardState& standardState() {
   static StandardState* s = new StandardState;  // never destroyed: used until exit
@@ -89,7 +108,20 @@ void UserDefaults::registerDefaults(const Value& dictionary) {
   for (const auto& [key, value] : *d) m_registered[key] = value;
 }
 
+void UserDefaults::setArguments(int argc, const char* const* argv) {
+  ArgumentDomain& d = argumentDomain();
+  std::lock_guard lock(d.mutex);
+  d.values.clear();
+  for (int i = 1; i + 1 < argc; ++i) {
+    const std::string key = argv[i] ? argv[i] : "";
+    if (key.size() < 2 || key[0] != '-' || key[1] == '-') continue;
+    d.values[key.substr(1)] = Value(std::string(argv[i + 1] ? argv[i + 1] : ""));
+    ++i;
+  }
+}
+
 Value UserDefaults::objectForKey(const std::string& key) const {
+  if (std::optional<Value> argument = argumentValue(key)) return *argument;
   std::lock_guard lock(m_mutex);
   if (auto it = m_persistent.find(key); it != m_persistent.end()) return it->second;
   if (auto it = m_registered.find(key); it != m_registered.end()) return it->second;
@@ -139,6 +171,11 @@ Value UserDefaults::dictionaryRepresentation() const {
   std::lock_guard lock(m_mutex);
   Value::Dictionary all = m_registered;
   for (const auto& [key, value] : m_persistent) all[key] = value;
+  {
+    ArgumentDomain& d = argumentDomain();
+    std::lock_guard argumentsLock(d.mutex);
+    for (const auto& [key, value] : d.values) all[key] = value;
+  }
   return Value(std::move(all));
 }
 

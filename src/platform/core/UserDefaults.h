@@ -35,7 +35,12 @@ class UserDefaults {
   // Merges the entries of a dictionary over earlier registrations; never written to the file.
   void registerDefaults(const Value& dictionary);
 
-  // The persistent value, else the registered one, else null.
+  // The argument domain: "-Key value" pairs of the program's command line, for the whole process,
+  // above every other domain and never written to the file (so a run can point the client at
+  // another server without touching its settings). Other arguments are ignored.
+  static void setArguments(int argc, const char* const* argv);
+
+  // The argument value, else the persistent one, else the registered one, else null.
   Value objectForKey(const std::string& key) const;
   // Strings as they are, numbers and bools as their text form; other kinds or absent: nullopt.
   std::optional<std::string> stringForKey(const std::string& key) const;

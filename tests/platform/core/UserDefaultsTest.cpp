@@ -46,6 +46,25 @@ TEST_F(UserDefaultsTest, RegisteredValuesAreDefaultsThatAreNeverWritten) {
   EXPECT_EQ(all["Port"], Value(9000));
 }
 
+TEST_F(UserDefaultsTest, CommandLineArgumentsWinAndAreNeverWritten) {
+  UserDefaults& d = UserDefaults::standard();
+  d.registerDefaults(Value(Value::Dictionary{{"Server_Ip", "192.168.1.10"}, {"Server_Port", "9100"}}));
+  d.setString("Server_Port", "9200");
+  const char* argv[] = {"client", "-Server_Ip", "127.0.0.1", "--verbose", "-Server_Port", "4100", "-dangling"};
+  UserDefaults::setArguments(7, argv);
+  EXPECT_EQ(d.stringForKey("Server_Ip"), "127.0.0.1");
+  EXPECT_EQ(d.integerForKey("Server_Port"), 4100);
+  EXPECT_FALSE(d.objectForKey("-verbose").isString() || d.objectForKey("verbose").isString());
+  EXPECT_TRUE(d.objectForKey("dangling").isNull());
+  EXPECT_EQ(d.dictionaryRepresentation()["Server_Ip"], Value("127.0.0.1"));
+  d.setString("Other", "x");
+  EXPECT_EQ(fileContents(), Value(Value::Dictionary{{"Other", "x"}, {"Server_Port", "9200"}}));
+
+  UserDefaults::setArguments(0, nullptr);
+  EXPECT_EQ(d.stringForKey("Server_Ip"), "192.168.1.10");
+  EXPECT_EQ(d.integerForKey("Server_Port"), 9200);
+}
+
 TEST_F(UserDefaultsTest, TypedReadsFollowTheValueRules) {
   UserDefaults& d = UserDefaults::standard();
   d.setString("count", " 12abc");

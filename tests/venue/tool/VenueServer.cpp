@@ -1,0 +1,36 @@
+// Runs the stand-in venue (room server, venue web server, cloud song service) on 127.0.0.1 until
+// SIGINT or SIGTERM, for trying the client by hand (scripts/run starts it). Prints one line:
+// "room <port> web <port> cloud <port>".
+#include <signal.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "venue/CloudService.h"
+#include "venue/RoomServer.h"
+#include "venue/WebServer.h"
+
+int main(int argc, char** argv) {
+  const std::uint16_t roomPort = argc > 1 ? static_cast<std::uint16_t>(std::atoi(argv[1])) : 0;
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);  // the servers' threads inherit the mask
+
+  venue::RoomServer room;
+  venue::ServerOptions options;
+  options.port = roomPort;
+  venue::WebServer web;
+  venue::CloudService cloud;
+  if (!room.start(options) || !web.start() || !cloud.start()) {
+    std::fprintf(stderr, "venue: cannot start the stand-in servers\n");
+    return 1;
+  }
+  std::printf("room %u web %u cloud %u\n", room.port(), web.port(), cloud.port());
+  std::fflush(stdout);
+
+  int received = 0;
+  sigwait(&signals, &received);
+  return 0;
+}
