@@ -1,0 +1,51 @@
+#pragma once
+
+#include "platform/core/NotificationCenter.h"
+
+#include <memory>
+
+namespace ui {
+class ActivityIndicatorView;
+}
+
+namespace kt {
+class HCURLSessionTask;
+}
+
+// Ties a spinner to a session task: it turns while the task runs and stops when the task is
+// suspended or completes. Main thread only.
+namespace kt::HTTPClient {
+
+// Watches one task's notifications for one spinner, which it holds weakly.
+class HCActivityIndicatorViewNotificationObserver {
+ public:
+  explicit HCActivityIndicatorViewNotificationObserver(const std::shared_ptr<ui::ActivityIndicatorView>& view)
+      : m_view(view) {}
+  HCActivityIndicatorViewNotificationObserver(const HCActivityIndicatorViewNotificationObserver&) = delete;
+  HCActivityIndicatorViewNotificationObserver& operator=(const HCActivityIndicatorViewNotificationObserver&) = delete;
+
+  void setAnimatingWithStateOfTask(const std::shared_ptr<HCURLSessionTask>& task);
+  // Whether the observer follows a task now.
+  bool isObserving() const { return static_cast<bool>(m_resumed); }
+
+ private:
+  void start();
+  void stop();
+
+  std::weak_ptr<ui::ActivityIndicatorView> m_view;
+  core::Observation m_resumed;
+  core::Observation m_completed;
+  core::Observation m_suspended;
+  // Lets the handlers' queued work find out that this observer is gone.
+  std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+};
+
+// The spinner's observer, made on first use and kept as long as the spinner.
+HCActivityIndicatorViewNotificationObserver& notificationObserver(const std::shared_ptr<ui::ActivityIndicatorView>& view);
+
+// Starts or stops the spinner for the task's state now and follows the task from then on; a
+// null task only drops what was followed before.
+void setAnimatingWithStateOfTask(const std::shared_ptr<ui::ActivityIndicatorView>& view,
+                                 const std::shared_ptr<HCURLSessionTask>& task);
+
+}  // namespace kt::HTTPClient
