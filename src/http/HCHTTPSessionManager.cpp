@@ -1,13 +1,13 @@
 #include "http/HCHTTPSessionManager.h"
 
+#include <cstdio>
+
 #include "http/HCHTTPRequestSerializer.h"
 #include "http/HCHTTPResponseSerializer.h"
 #include "http/HCJSONResponseSerializer.h"
 #include "http/HCSecurityPolicy.h"
 #include "platform/core/OperationQueue.h"
 #include "platform/net/URLError.h"
-
-#include <cstdio>
 
 namespace kt {
 
@@ -33,11 +33,11 @@ void HCHTTPSessionManager::initWithBaseURL(const std::optional<net::URL>& baseUR
 std::string HCHTTPSessionManager::description() const {
   std::string base = m_baseURL ? m_baseURL->absoluteString() : "(null)";
   std::string text(base.size() + 256, '\0');
-  int n = std::snprintf(text.data(), text.size(),
-                        "<%s: %p, baseURL: %s, session: <URLSession: %p>, operationQueue: <OperationQueue: %p>{name = '%s'}>",
-                        className(), static_cast<const void*>(this), base.c_str(),
-                        static_cast<const void*>(session().get()), static_cast<const void*>(operationQueue().get()),
-                        operationQueue() ? operationQueue()->name().c_str() : "");
+  int n = std::snprintf(
+      text.data(), text.size(),
+      "<%s: %p, baseURL: %s, session: <URLSession: %p>, operationQueue: <OperationQueue: %p>{name = '%s'}>",
+      className(), static_cast<const void*>(this), base.c_str(), static_cast<const void*>(session().get()),
+      static_cast<const void*>(operationQueue().get()), operationQueue() ? operationQueue()->name().c_str() : "");
   text.resize(n > 0 ? std::min<size_t>(static_cast<size_t>(n), text.size() - 1) : 0);
   return text;
 }
@@ -71,7 +71,8 @@ void HCHTTPSessionManager::setResponseSerializer(std::shared_ptr<HCURLResponseSe
 }
 
 std::optional<std::string> HCHTTPSessionManager::resolvedURLString(const std::string& URLString) const {
-  std::optional<net::URL> url = m_baseURL ? net::URL::fromString(URLString, *m_baseURL) : net::URL::fromString(URLString);
+  std::optional<net::URL> url =
+      m_baseURL ? net::URL::fromString(URLString, *m_baseURL) : net::URL::fromString(URLString);
   if (!url || url->isEmpty()) return std::nullopt;
   return url->absoluteString();
 }
@@ -96,12 +97,9 @@ HCURLSessionManager::CompletionHandler HCHTTPSessionManager::completionFor(std::
   };
 }
 
-HCURLSessionManager::Task HCHTTPSessionManager::dataTaskWithHTTPMethod(const std::string& method,
-                                                                       const std::string& URLString,
-                                                                       const core::Value& parameters,
-                                                                       ProgressBlock uploadProgress,
-                                                                       ProgressBlock downloadProgress,
-                                                                       Success success, Failure failure) {
+HCURLSessionManager::Task HCHTTPSessionManager::dataTaskWithHTTPMethod(
+    const std::string& method, const std::string& URLString, const core::Value& parameters,
+    ProgressBlock uploadProgress, ProgressBlock downloadProgress, Success success, Failure failure) {
   auto url = resolvedURLString(URLString);
   if (!url) {
     // Text that is no URL never reaches the network.
@@ -135,20 +133,15 @@ HCURLSessionManager::Task HCHTTPSessionManager::GET(const std::string& URLString
 
 HCURLSessionManager::Task HCHTTPSessionManager::GET(const std::string& URLString, const core::Value& parameters,
                                                     ProgressBlock downloadProgress, Success success, Failure failure) {
-  auto task = dataTaskWithHTTPMethod("GET", URLString, parameters, nullptr, std::move(downloadProgress),
-                                     std::move(success), std::move(failure));
-  if (task) task->resume();
-  return task;
+  return resumedDataTask("GET", URLString, parameters, nullptr, std::move(downloadProgress), std::move(success),
+                         std::move(failure));
 }
 
 HCURLSessionManager::Task HCHTTPSessionManager::HEAD(const std::string& URLString, const core::Value& parameters,
                                                      HeadSuccess success, Failure failure) {
   Success onSuccess;
   if (success) onSuccess = [success = std::move(success)](const Task& task, const HCResponseObject&) { success(task); };
-  auto task = dataTaskWithHTTPMethod("HEAD", URLString, parameters, nullptr, nullptr, std::move(onSuccess),
-                                     std::move(failure));
-  if (task) task->resume();
-  return task;
+  return resumedDataTask("HEAD", URLString, parameters, nullptr, nullptr, std::move(onSuccess), std::move(failure));
 }
 
 HCURLSessionManager::Task HCHTTPSessionManager::POST(const std::string& URLString, const core::Value& parameters,
@@ -158,10 +151,8 @@ HCURLSessionManager::Task HCHTTPSessionManager::POST(const std::string& URLStrin
 
 HCURLSessionManager::Task HCHTTPSessionManager::POST(const std::string& URLString, const core::Value& parameters,
                                                      ProgressBlock uploadProgress, Success success, Failure failure) {
-  auto task = dataTaskWithHTTPMethod("POST", URLString, parameters, std::move(uploadProgress), nullptr,
-                                     std::move(success), std::move(failure));
-  if (task) task->resume();
-  return task;
+  return resumedDataTask("POST", URLString, parameters, std::move(uploadProgress), nullptr, std::move(success),
+                         std::move(failure));
 }
 
 HCURLSessionManager::Task HCHTTPSessionManager::POST(const std::string& URLString, const core::Value& parameters,
@@ -181,9 +172,8 @@ HCURLSessionManager::Task HCHTTPSessionManager::POST(const std::string& URLStrin
   std::function<void(HCMultipartFormData&)> constructing = block ? block : [](HCMultipartFormData&) {};
   auto request = requestSerializer()->multipartFormRequestWithMethod("POST", *url, parameters, constructing, &error);
   if (!request || !request->url()) {
-    failLater(std::move(failure), request || error.domain().empty()
-                                      ? net::URLError::make(net::URLError::BadURL, URLString)
-                                      : error);
+    failLater(std::move(failure),
+              request || error.domain().empty() ? net::URLError::make(net::URLError::BadURL, URLString) : error);
     return nullptr;
   }
   auto holder = std::make_shared<Task>();
@@ -198,28 +188,30 @@ HCURLSessionManager::Task HCHTTPSessionManager::POST(const std::string& URLStrin
   return task;
 }
 
-HCURLSessionManager::Task HCHTTPSessionManager::PUT(const std::string& URLString, const core::Value& parameters,
-                                                    Success success, Failure failure) {
-  auto task = dataTaskWithHTTPMethod("PUT", URLString, parameters, nullptr, nullptr, std::move(success),
-                                     std::move(failure));
+HCURLSessionManager::Task HCHTTPSessionManager::resumedDataTask(const std::string& method, const std::string& URLString,
+                                                                const core::Value& parameters,
+                                                                ProgressBlock uploadProgress,
+                                                                ProgressBlock downloadProgress, Success success,
+                                                                Failure failure) {
+  auto task = dataTaskWithHTTPMethod(method, URLString, parameters, std::move(uploadProgress),
+                                     std::move(downloadProgress), std::move(success), std::move(failure));
   if (task) task->resume();
   return task;
+}
+
+HCURLSessionManager::Task HCHTTPSessionManager::PUT(const std::string& URLString, const core::Value& parameters,
+                                                    Success success, Failure failure) {
+  return resumedDataTask("PUT", URLString, parameters, nullptr, nullptr, std::move(success), std::move(failure));
 }
 
 HCURLSessionManager::Task HCHTTPSessionManager::PATCH(const std::string& URLString, const core::Value& parameters,
                                                       Success success, Failure failure) {
-  auto task = dataTaskWithHTTPMethod("PATCH", URLString, parameters, nullptr, nullptr, std::move(success),
-                                     std::move(failure));
-  if (task) task->resume();
-  return task;
+  return resumedDataTask("PATCH", URLString, parameters, nullptr, nullptr, std::move(success), std::move(failure));
 }
 
 HCURLSessionManager::Task HCHTTPSessionManager::DELETE(const std::string& URLString, const core::Value& parameters,
                                                        Success success, Failure failure) {
-  auto task = dataTaskWithHTTPMethod("DELETE", URLString, parameters, nullptr, nullptr, std::move(success),
-                                     std::move(failure));
-  if (task) task->resume();
-  return task;
+  return resumedDataTask("DELETE", URLString, parameters, nullptr, nullptr, std::move(success), std::move(failure));
 }
 
 }  // namespace kt

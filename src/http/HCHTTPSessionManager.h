@@ -75,6 +75,9 @@ class HCHTTPSessionManager : public HCURLSessionManager {
 
  protected:
   HCHTTPSessionManager() = default;
+  // dataTaskWithHTTPMethod, resumed when a task was made.
+  Task resumedDataTask(const std::string& method, const std::string& URLString, const core::Value& parameters,
+                       ProgressBlock uploadProgress, ProgressBlock downloadProgress, Success success, Failure failure);
   void initWithBaseURL(const std::optional<net::URL>& baseURL,
                        const std::optional<net::URLSessionConfiguration>& configuration);
 
