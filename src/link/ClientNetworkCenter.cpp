@@ -129,11 +129,7 @@ void ClientNetworkCenter::linkDidReadData(RunLoopSocket& socket, const std::stri
   if (end.status == FrameReassembler::Status::Frame) return;
   if (end.status == FrameReassembler::Status::NeedBody) core::logLine("数据接收不完整，等待内容");
   if (end.status == FrameReassembler::Status::Corrupt) {
-    KT_LOG("corrupt stream (length prefix %d): %zu buffered bytes dropped, closing the connection", end.length,
-           m_receiveData.buffered());
-    m_receiveData.clear();
-    std::shared_ptr<RunLoopSocket> keep = socket.shared_from_this();
-    keep->disconnect();
+    closeCorruptLink(socket, m_receiveData, end.length);
     return;
   }
   if (isCurrent(socket) && socket.isConnected()) socket.readDataWithTimeout(kNoTimeout, kTag);

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "link/FrameCodec.h"
 #include "link/RunLoopSocket.h"
 
 namespace kt {
@@ -37,5 +38,9 @@ class LinkSocketDelegate final : public RunLoopSocketDelegate {
  private:
   LinkSocketOwner* m_owner = nullptr;
 };
+
+// Nothing marks where a frame starts but its length prefix: after a corrupt prefix the stream
+// cannot be followed any further. Start clean: drop what is buffered and the connection with it.
+void closeCorruptLink(RunLoopSocket& socket, FrameReassembler& buffer, int prefixLength);
 
 }  // namespace kt

@@ -118,13 +118,7 @@ void ServerNetworkCenter::linkDidReadData(RunLoopSocket& socket, const std::stri
   });
   if (end.status == FrameReassembler::Status::Frame) return;
   if (end.status == FrameReassembler::Status::Corrupt) {
-    // Nothing marks where a frame starts but the length: the stream cannot be followed any
-    // further. Start clean: drop what is buffered and the connection with it.
-    KT_LOG("corrupt stream (length prefix %d): %zu buffered bytes dropped, closing the connection", end.length,
-           m_receiveData.buffered());
-    m_receiveData.clear();
-    std::shared_ptr<RunLoopSocket> keep = socket.shared_from_this();
-    keep->disconnect();
+    closeCorruptLink(socket, m_receiveData, end.length);
     return;
   }
   if (isCurrent(socket) && socket.isConnected()) socket.readDataWithTimeout(kNoTimeout, kTag);
