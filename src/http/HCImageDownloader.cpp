@@ -7,6 +7,7 @@
 #include "platform/core/Queue.h"
 #include "platform/gfx/Image.h"
 #include "platform/net/HTTPURLResponse.h"
+#include "platform/net/URLCache.h"
 #include "platform/net/URLError.h"
 
 #include <algorithm>
@@ -30,6 +31,11 @@ std::shared_ptr<HCImageDownloader> HCImageDownloader::defaultInstance() {
   return instance;
 }
 
+std::shared_ptr<net::URLCache> HCImageDownloader::defaultURLCache() {
+  return std::make_shared<net::URLCache>(DefaultURLCacheMemoryCapacity, DefaultURLCacheDiskCapacity,
+                                         std::string(DefaultURLCacheDiskPath));
+}
+
 net::URLSessionConfiguration HCImageDownloader::defaultURLSessionConfiguration() {
   auto configuration = net::URLSessionConfiguration::defaultSessionConfiguration();
   configuration.setHTTPShouldSetCookies(true);
@@ -37,6 +43,7 @@ net::URLSessionConfiguration HCImageDownloader::defaultURLSessionConfiguration()
   configuration.setRequestCachePolicy(net::URLRequestCachePolicy::UseProtocolCachePolicy);
   configuration.setAllowsCellularAccess(true);
   configuration.setTimeoutIntervalForRequest(60);
+  configuration.setURLCache(defaultURLCache());
   return configuration;
 }
 

@@ -4,6 +4,7 @@
 #include "platform/net/URLRequest.h"
 #include "platform/net/URLSessionConfiguration.h"
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <map>
@@ -20,6 +21,7 @@ class Image;
 }
 namespace net {
 class HTTPURLResponse;
+class URLCache;
 }
 
 namespace kt {
@@ -73,7 +75,15 @@ class HCImageDownloader : public std::enable_shared_from_this<HCImageDownloader>
 
   // The process-wide downloader, made with the defaults.
   static std::shared_ptr<HCImageDownloader> defaultInstance();
-  // The session settings of the default downloader's manager.
+  static constexpr uint64_t DefaultURLCacheMemoryCapacity = 20 * 1024 * 1024;
+  static constexpr uint64_t DefaultURLCacheDiskCapacity = 150 * 1024 * 1024;
+  // The folder of the default URL cache, in the program's cache directory.
+  static constexpr const char* DefaultURLCacheDiskPath = "net.ktvroom.http.imagedownloader";
+
+  // A new URL cache with the capacities and folder above.
+  static std::shared_ptr<net::URLCache> defaultURLCache();
+  // The session settings of the default downloader's manager: cookies on, no pipelining, the
+  // protocol's cache policy, 60-second request time-out, and a defaultURLCache().
   static net::URLSessionConfiguration defaultURLSessionConfiguration();
 
   // The defaults: an image-decoding session manager, a new auto-purging cache, FIFO, 4 downloads.

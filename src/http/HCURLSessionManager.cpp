@@ -349,7 +349,7 @@ bool HCURLSessionManager::respondsToSelector(OptionalEvent event) const {
   switch (event) {
     case OptionalEvent::WillPerformHTTPRedirection: return static_cast<bool>(m_taskWillPerformHTTPRedirection);
     case OptionalEvent::DidReceiveResponse: return static_cast<bool>(m_dataTaskDidReceiveResponse);
-    case OptionalEvent::WillCacheResponse: return false;  // the session has no response cache event
+    case OptionalEvent::WillCacheResponse: return static_cast<bool>(m_dataTaskWillCacheResponse);
     case OptionalEvent::DidFinishEventsForBackgroundURLSession:
       return static_cast<bool>(m_didFinishEventsForBackgroundURLSession);
   }
@@ -380,6 +380,7 @@ KT_BLOCK_SETTER(setDataTaskDidReceiveResponseBlock, DataTaskDidReceiveResponseBl
 KT_BLOCK_SETTER(setDataTaskDidBecomeDownloadTaskBlock, DataTaskDidBecomeDownloadTaskBlock,
                 m_dataTaskDidBecomeDownloadTask)
 KT_BLOCK_SETTER(setDataTaskDidReceiveDataBlock, DataTaskDidReceiveDataBlock, m_dataTaskDidReceiveData)
+KT_BLOCK_SETTER(setDataTaskWillCacheResponseBlock, DataTaskWillCacheResponseBlock, m_dataTaskWillCacheResponse)
 KT_BLOCK_SETTER(setDownloadTaskDidFinishDownloadingBlock, DownloadTaskDidFinishDownloadingBlock,
                 m_downloadTaskDidFinishDownloading)
 KT_BLOCK_SETTER(setDownloadTaskDidWriteDataBlock, DownloadTaskDidWriteDataBlock, m_downloadTaskDidWriteData)
@@ -513,6 +514,15 @@ void HCURLSessionManager::didReceiveData(const Session& session,
                                          const std::string& data) {
   if (auto delegate = delegateForTask(dataTask->taskIdentifier())) delegate->didReceiveData(dataTask, data);
   if (auto block = readBlock(m_blocksMutex, m_dataTaskDidReceiveData)) block(session, dataTask, data);
+}
+
+void HCURLSessionManager::willCacheResponse(const Session& session,
+                                            const std::shared_ptr<net::URLSessionDataTask>& dataTask,
+                                            const std::shared_ptr<const net::CachedURLResponse>& proposedResponse,
+                                            net::CachedResponseHandler handler) {
+  auto response = proposedResponse;
+  if (auto block = readBlock(m_blocksMutex, m_dataTaskWillCacheResponse)) response = block(session, dataTask, proposedResponse);
+  if (handler) handler(std::move(response));
 }
 
 void HCURLSessionManager::didFinishDownloadingToURL(const Session& session,

@@ -24,6 +24,7 @@ namespace core {
 class OperationQueue;
 }
 namespace net {
+class CachedURLResponse;
 class InputStream;
 class URLSession;
 }
@@ -109,6 +110,10 @@ class HCURLSessionManager : public net::URLSessionDelegate, public std::enable_s
       const Session&, const std::shared_ptr<net::URLSessionDataTask>&, const std::shared_ptr<const net::HTTPURLResponse>&)>;
   using DataTaskDidBecomeDownloadTaskBlock = std::function<void(
       const Session&, const std::shared_ptr<net::URLSessionDataTask>&, const std::shared_ptr<net::URLSessionDownloadTask>&)>;
+  // The reply to store in the session's URL cache (null: none).
+  using DataTaskWillCacheResponseBlock = std::function<std::shared_ptr<const net::CachedURLResponse>(
+      const Session&, const std::shared_ptr<net::URLSessionDataTask>&,
+      const std::shared_ptr<const net::CachedURLResponse>& proposedResponse)>;
   using DataTaskDidReceiveDataBlock =
       std::function<void(const Session&, const std::shared_ptr<net::URLSessionDataTask>&, const std::string&)>;
   using DownloadTaskDidFinishDownloadingBlock = std::function<std::optional<net::URL>(
@@ -206,6 +211,7 @@ class HCURLSessionManager : public net::URLSessionDelegate, public std::enable_s
   void setDataTaskDidReceiveResponseBlock(DataTaskDidReceiveResponseBlock block);
   void setDataTaskDidBecomeDownloadTaskBlock(DataTaskDidBecomeDownloadTaskBlock block);
   void setDataTaskDidReceiveDataBlock(DataTaskDidReceiveDataBlock block);
+  void setDataTaskWillCacheResponseBlock(DataTaskWillCacheResponseBlock block);
   void setDownloadTaskDidFinishDownloadingBlock(DownloadTaskDidFinishDownloadingBlock block);
   void setDownloadTaskDidWriteDataBlock(DownloadTaskDidWriteDataBlock block);
   void setDownloadTaskDidResumeBlock(DownloadTaskDidResumeBlock block);
@@ -241,6 +247,9 @@ class HCURLSessionManager : public net::URLSessionDelegate, public std::enable_s
                           net::ResponseHandler handler) override;
   void didBecomeDownloadTask(const Session& session, const std::shared_ptr<net::URLSessionDataTask>& dataTask,
                              const std::shared_ptr<net::URLSessionDownloadTask>& downloadTask) override;
+  void willCacheResponse(const Session& session, const std::shared_ptr<net::URLSessionDataTask>& dataTask,
+                         const std::shared_ptr<const net::CachedURLResponse>& proposedResponse,
+                         net::CachedResponseHandler handler) override;
   void didReceiveData(const Session& session, const std::shared_ptr<net::URLSessionDataTask>& dataTask,
                       const std::string& data) override;
   void didFinishDownloadingToURL(const Session& session, const std::shared_ptr<net::URLSessionDownloadTask>& downloadTask,
@@ -305,6 +314,7 @@ class HCURLSessionManager : public net::URLSessionDelegate, public std::enable_s
   DataTaskDidReceiveResponseBlock m_dataTaskDidReceiveResponse;
   DataTaskDidBecomeDownloadTaskBlock m_dataTaskDidBecomeDownloadTask;
   DataTaskDidReceiveDataBlock m_dataTaskDidReceiveData;
+  DataTaskWillCacheResponseBlock m_dataTaskWillCacheResponse;
   DownloadTaskDidFinishDownloadingBlock m_downloadTaskDidFinishDownloading;
   DownloadTaskDidWriteDataBlock m_downloadTaskDidWriteData;
   DownloadTaskDidResumeBlock m_downloadTaskDidResume;

@@ -5,9 +5,13 @@
 #include "http/HCHTTPSessionManager.h"
 #include "http/HCImageResponseSerializer.h"
 #include "http/HCURLSessionTask.h"
+#include "platform/core/Paths.h"
 #include "platform/gfx/Image.h"
+#include "platform/net/HTTPURLResponse.h"
+#include "platform/net/URLCache.h"
 #include "platform/net/URLError.h"
 #include "support/RunUntil.h"
+#include "support/TempHome.h"
 
 #include <gtest/gtest.h>
 
@@ -200,6 +204,34 @@ TEST_F(HCImageDownloaderTest, RequestWithoutAURLFailsWithBadURL) {
   ASSERT_TRUE(m_outcomes[0].error);
   EXPECT_EQ(m_outcomes[0].error->code(), -1000);
   EXPECT_EQ(m_outcomes[0].error->domain(), net::URLError::Domain);
+}
+
+TEST(HCImageDownloaderDefaultsTest, SessionSettingsCarryAURLCacheOfTwentyAndOneHundredFiftyMebibytes) {
+  support::TempHome home;
+  auto cache = HCImageDownloader::defaultURLCache();
+  ASSERT_TRUE(cache);
+  EXPECT_EQ(cache->memoryCapacity(), 20971520u);
+  EXPECT_EQ(cache->diskCapacity(), 157286400u);
+  EXPECT_EQ(cache->diskPath(), core::paths::cacheDir() + "/" + HCImageDownloader::DefaultURLCacheDiskPath);
+  EXPECT_EQ(cache->diskPath().rfind(home.path(), 0), 0u);
+
+  auto configuration = HCImageDownloader::defaultURLSessionConfiguration();
+  ASSERT_TRUE(configuration.URLCache());
+  EXPECT_EQ(configuration.URLCache()->diskCapacity(), 157286400u);
+  EXPECT_EQ(configuration.requestCachePolicy(), net::URLRequestCachePolicy::UseProtocolCachePolicy);
+  EXPECT_TRUE(configuration.HTTPShouldSetCookies());
+  EXPECT_FALSE(configuration.HTTPShouldUsePipelining());
+  EXPECT_TRUE(configuration.allowsCellularAccess());
+  EXPECT_EQ(configuration.timeoutIntervalForRequest(), 60);
+
+  // Two default caches share the folder: what one stores on disk, the other finds.
+  auto reply = std::make_shared<const net::HTTPURLResponse>(*net::URL::fromString("http://img.test/a.png"), 200,
+                                                            "HTTP/1.1", net::HeaderFields{{"Content-Type", "image/png"}});
+  net::URLRequest imageRequest(net::URL::fromString("http://img.test/a.png"));
+  cache->storeCachedResponse(net::CachedURLResponse(reply, "png bytes"), imageRequest);
+  auto hit = configuration.URLCache()->cachedResponseForRequest(imageRequest);
+  ASSERT_TRUE(hit);
+  EXPECT_EQ(hit->data(), "png bytes");
 }
 
 }  // namespace

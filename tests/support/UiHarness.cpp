@@ -8,6 +8,8 @@
 #include "platform/display/OffscreenSurface.h"
 #include "platform/display/TextInput.h"
 #include "platform/gfx/Image.h"
+#include "platform/ui/ActionSheet.h"
+#include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Label.h"
@@ -188,6 +190,29 @@ std::shared_ptr<ui::View> ScreenTest::findViewByTag(int tag) const {
     return found != nullptr;
   });
   return found;
+}
+
+std::vector<std::shared_ptr<ui::AlertView>> ScreenTest::visibleAlerts() const {
+  auto alerts = findViews<ui::AlertView>();
+  std::erase_if(alerts, [](const auto& a) { return !a->isVisible(); });
+  return alerts;
+}
+
+bool ScreenTest::tapAlertButton(const std::string& title) {
+  std::shared_ptr<ui::View> front;
+  if (auto alerts = visibleAlerts(); !alerts.empty()) front = alerts.back();
+  for (const auto& sheet : findViews<ui::ActionSheet>()) {
+    if (!front && sheet->isVisible()) front = sheet;
+  }
+  if (!front) return false;
+  for (const auto& v : front->subviews()) {
+    auto button = std::dynamic_pointer_cast<ui::Button>(v);
+    if (button && !button->isHidden() && button->currentTitle() == title) {
+      tap(*button);
+      return true;
+    }
+  }
+  return false;
 }
 
 std::string ScreenTest::screenshotPath(const std::string& name) const {

@@ -19,6 +19,7 @@ namespace gfx {
 class Image;
 }
 namespace ui {
+class AlertView;
 class View;
 class Window;
 }  // namespace ui
@@ -79,6 +80,12 @@ class ScreenTest : public ::testing::Test {
     });
     return found;
   }
+
+  // The alerts on screen (shown and not yet dismissed).
+  std::vector<std::shared_ptr<ui::AlertView>> visibleAlerts() const;
+  // Taps the button titled `title` on the front-most alert, else on the front-most action sheet.
+  // False when there is none or it has no such button.
+  bool tapAlertButton(const std::string& title);
 
   // Makes a frame and saves it as <build>/screens/<suite>.<test>/<name>.png; returns the image
   // (nullptr when it could not be made; the test fails when it could not be saved).

@@ -12,6 +12,7 @@ std::string URLError::descriptionFor(int64_t code) {
     case CannotConnectToHost: return "Could not connect to the server.";
     case NetworkConnectionLost: return "The network connection was lost.";
     case HTTPTooManyRedirects: return "too many HTTP redirects";
+    case ResourceUnavailable: return "resource unavailable";
     case NotConnectedToInternet: return "The Internet connection appears to be offline.";
     case BadServerResponse: return "The server returned a bad response.";
     case CannotDecodeContentData: return "The data couldn\u2019t be decoded.";

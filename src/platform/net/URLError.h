@@ -24,6 +24,7 @@ class URLError {
     CannotConnectToHost = -1004,
     NetworkConnectionLost = -1005,
     HTTPTooManyRedirects = -1007,
+    ResourceUnavailable = -1008,
     NotConnectedToInternet = -1009,
     BadServerResponse = -1011,
     CannotDecodeContentData = -1016,

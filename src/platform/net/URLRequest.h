@@ -24,6 +24,10 @@ enum class URLRequestCachePolicy : int {
   ReloadIgnoringLocalCacheData = 1,
   ReturnCacheDataElseLoad = 2,
   ReturnCacheDataDontLoad = 3,
+  // Loads from the origin; treated like ReloadIgnoringLocalCacheData (there are no proxies here).
+  ReloadIgnoringLocalAndRemoteCacheData = 4,
+  // Checks a cached reply with the server before using it.
+  ReloadRevalidatingCacheData = 5,
 };
 
 enum class URLRequestNetworkServiceType : int {

@@ -1,5 +1,6 @@
 #include "platform/net/URLSession.h"
 
+#include "platform/core/Clock.h"
 #include "platform/core/Log.h"
 #include "platform/core/OperationQueue.h"
 #include "platform/net/HostMap.h"
@@ -241,6 +242,8 @@ void Transfer::start() {
     finish(URLError::make(URLError::CannotCreateFile, urlText()));
     return;
   }
+  if (consultCache()) return;
+  if (!session->acquireSlot(*this)) return;  // configured when a slot frees
   if (!configure()) return;
 }
 
@@ -296,7 +299,9 @@ bool Transfer::configure() {
   curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-  curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+  // gzip and deflate, as the platform offered: a server answering brotli at its highest quality
+  // (cpp-httplib does) spends milliseconds on every small reply. Any encoding is still decoded.
+  curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
   curl_easy_setopt(easy, CURLOPT_TCP_KEEPALIVE, 1L);
   curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, headerCallback);
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
@@ -415,6 +420,16 @@ bool Transfer::configure() {
     headerList = curl_slist_append(headerList, line.c_str());
   }
   if (!hasExpect) headerList = curl_slist_append(headerList, "Expect:");
+  if (revalidated) {
+    // Asks whether the cached reply still holds; a 304 serves it (serveNotModified).
+    const auto& cachedResponse = *revalidated->response();
+    if (auto etag = cachedResponse.valueForHTTPHeaderField("ETag")) {
+      headerList = curl_slist_append(headerList, ("If-None-Match: " + *etag).c_str());
+    }
+    if (auto modified = cachedResponse.valueForHTTPHeaderField("Last-Modified")) {
+      headerList = curl_slist_append(headerList, ("If-Modified-Since: " + *modified).c_str());
+    }
+  }
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headerList);
 
   curl_multi_add_handle(session->m_multi, easy);
@@ -459,6 +474,10 @@ void Transfer::onHeadersComplete() {
   auto response = std::make_shared<const HTTPURLResponse>(*request->url(), static_cast<int>(status), hopVersion,
                                                           hopHeaders);
   hopResponse = response;
+  if (revalidated && status == 304) {
+    notModified = true;  // answered from the cache once the (empty) body has been read
+    return;
+  }
   if (isRedirectStatus(status) && response->valueForHTTPHeaderField("Location")) {
     // The delegate is asked once the redirect reply is complete; its body is kept in case the
     // redirect is not followed.
@@ -506,6 +525,7 @@ size_t Transfer::onWrite(const char* data, size_t length) {
     redirectBody.append(data, length);
     return length;
   }
+  if (notModified) return length;
   if (awaitingDisposition) {
     // Held by libcurl and handed over again once the delegate has answered.
     return CURL_WRITEFUNC_PAUSE;
@@ -536,6 +556,14 @@ bool Transfer::handleBody(const char* data, size_t length) {
   if (hasCompletionHandler()) {
     accumulated.append(data, length);
     return true;
+  }
+  if (cacheCandidate) {
+    if (cacheBody.size() + length <= cacheLimit) {
+      cacheBody.append(data, length);
+    } else {
+      cacheCandidate = false;  // too large for the cache
+      std::string().swap(cacheBody);
+    }
   }
   if (delegate) {
     auto dataTask = std::static_pointer_cast<URLSessionDataTask>(taskPtr());
@@ -701,6 +729,10 @@ void Transfer::onDone(CURLcode code) {
     askRedirect();
     return;
   }
+  if (notModified) {
+    serveNotModified();
+    return;
+  }
   if (awaitingDisposition) {
     doneWhileAwaiting = code;
     return;
@@ -779,6 +811,9 @@ void Transfer::followRedirect(URLRequest request) {
     std::lock_guard lock(task->m_mutex);
     task->m_currentRequest = request;
   }
+  // The conditional fields were about the first URL's cached reply.
+  revalidated.reset();
+  notModified = false;
   const URL& url = *request.url();
   if (url.scheme() != "http" && url.scheme() != "https") {
     finish(URLError::make(URLError::UnsupportedURL, url.absoluteString()));
@@ -905,6 +940,8 @@ bool Transfer::becomeDownload() {
   downloadTask->m_priority = dataTask->m_priority.load();
   downloadTask->m_transfer = std::move(dataTask->m_transfer);
   task = downloadTask.get();
+  cacheCandidate = false;
+  std::string().swap(cacheBody);
   {
     std::lock_guard lock(session->m_mutex);
     session->m_tasks.erase(dataTask->taskIdentifier());
@@ -920,6 +957,128 @@ bool Transfer::becomeDownload() {
     return false;
   }
   return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The URL cache
+
+// Before the first request of a GET data task: applies the cache policy. True when the task has
+// been answered from the cache (or has failed) without a request; otherwise the load goes on,
+// with conditional fields when a stale entry is to be checked.
+bool Transfer::consultCache() {
+  using Policy = URLRequestCachePolicy;
+  if (task->kind() != Kind::Data) return false;
+  const URLSessionConfiguration& config = session->m_configuration;
+  URLRequest request = *task->currentRequest();
+  if (!config.URLCache() || !URLCache::keyForRequest(request)) return false;
+  cache = config.URLCache();
+  cacheCandidate = true;
+  cacheLimit = static_cast<size_t>(std::max(cache->memoryCapacity(), cache->diskCapacity()) / 20);
+
+  Policy policy = request.cachePolicy();
+  if (policy == Policy::UseProtocolCachePolicy) policy = config.requestCachePolicy();
+  if (policy == Policy::ReloadIgnoringLocalCacheData || policy == Policy::ReloadIgnoringLocalAndRemoteCacheData) {
+    return false;
+  }
+  auto entry = cache->cachedResponseForRequest(request);
+  // A caller sending its own conditional fields handles the 304 itself.
+  const bool ownConditional =
+      request.valueForHTTPHeaderField("If-None-Match") || request.valueForHTTPHeaderField("If-Modified-Since");
+  switch (policy) {
+    case Policy::ReturnCacheDataElseLoad:
+      if (!entry) return false;
+      serveFromCache(entry);
+      return true;
+    case Policy::ReturnCacheDataDontLoad:
+      if (entry) {
+        serveFromCache(entry);
+      } else {
+        finish(URLError::make(URLError::ResourceUnavailable, urlText()));
+      }
+      return true;
+    case Policy::ReloadRevalidatingCacheData:
+      if (entry && !ownConditional && URLCache::canRevalidate(*entry)) revalidated = entry;
+      return false;
+    default:
+      if (!entry) return false;
+      if (URLCache::isFresh(*entry, request, core::Clock::wallNow())) {
+        serveFromCache(entry);
+        return true;
+      }
+      if (!ownConditional && URLCache::canRevalidate(*entry)) revalidated = entry;
+      return false;
+  }
+}
+
+// The task's reply comes from the cache, through the same events as a loaded one.
+void Transfer::serveFromCache(const std::shared_ptr<const CachedURLResponse>& entry) {
+  cacheCandidate = false;
+  deliverResponse(entry->response());
+  if (awaitingDisposition) {
+    pendingBody = entry->data();
+    doneWhileAwaiting = CURLE_OK;
+    return;
+  }
+  if (!handleBody(entry->data().data(), entry->data().size())) {
+    finish(errorFor(CURLE_WRITE_ERROR));
+    return;
+  }
+  finish(std::nullopt);
+}
+
+// The server confirmed the cached reply: its fields update the stored ones (all but those about
+// the 304's own body) and the cached body is served.
+void Transfer::serveNotModified() {
+  notModified = false;
+  auto entry = std::move(revalidated);
+  revalidated.reset();
+  const HTTPURLResponse& old = *entry->response();
+  HeaderFields fields = old.allHeaderFields();
+  for (const auto& [name, value] : hopHeaders) {
+    if (headerNamesEqual(name, "Content-Length") || headerNamesEqual(name, "Content-Encoding") ||
+        headerNamesEqual(name, "Transfer-Encoding") || headerNamesEqual(name, "Connection")) {
+      continue;
+    }
+    auto same = std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return headerNamesEqual(f.first, name); });
+    if (same != fields.end()) {
+      same->second = value;
+    } else {
+      fields.emplace_back(name, value);
+    }
+  }
+  auto response = std::make_shared<const HTTPURLResponse>(old.url(), old.statusCode(), old.HTTPVersion(), std::move(fields));
+  auto updated = std::make_shared<const CachedURLResponse>(response, entry->data(), entry->storagePolicy());
+  URLRequest request = *task->currentRequest();
+  if (URLCache::mayStore(request, *response)) {
+    cache->storeCachedResponse(*updated, request);
+  } else {
+    cache->removeCachedResponseForRequest(request);
+  }
+  serveFromCache(updated);
+}
+
+// A completed reply that the cache may keep: the delegate decides what is stored (tasks without
+// a completion handler), else it is stored as it is.
+void Transfer::offerToCache(const std::shared_ptr<const HTTPURLResponse>& response, const std::string& body) {
+  URLRequest request = *task->currentRequest();
+  if (!cache || !URLCache::mayStore(request, *response) || body.size() > cacheLimit) return;
+  auto proposed = std::make_shared<const CachedURLResponse>(response, body, URLCacheStoragePolicy::Allowed);
+  auto delegate = session->delegate();
+  if (!delegate || hasCompletionHandler()) {
+    cache->storeCachedResponse(*proposed, request);
+    return;
+  }
+  auto target = cache;
+  CachedResponseHandler handler = replyOnce<std::shared_ptr<const CachedURLResponse>>(
+      [target, request](std::shared_ptr<const CachedURLResponse> chosen) {
+        if (chosen) target->storeCachedResponse(*chosen, request);
+      },
+      nullptr);
+  auto self = session->shared_from_this();
+  auto dataTask = std::static_pointer_cast<URLSessionDataTask>(taskPtr());
+  session->post([delegate, self, dataTask, proposed, handler] {
+    delegate->willCacheResponse(self, dataTask, proposed, handler);
+  });
 }
 
 core::Error Transfer::errorFor(CURLcode code) const {
@@ -973,6 +1132,7 @@ void Transfer::finish(std::optional<core::Error> error) {
   if (easy && inMulti) curl_multi_remove_handle(session->m_multi, easy);
   inMulti = false;
   releaseEasy();
+  session->releaseSlot(*this);
   if (bodyFile) std::fclose(bodyFile);
   bodyFile = nullptr;
   if (bodyStream) bodyStream->close();
@@ -1016,6 +1176,8 @@ void Transfer::finish(std::optional<core::Error> error) {
     });
     return;
   }
+  if (!error && cacheCandidate && response) offerToCache(response, hasCompletionHandler() ? accumulated : cacheBody);
+  std::string().swap(cacheBody);
   auto completion = std::move(dataCompletion);
   std::optional<std::string> data;
   if (!error) data = std::move(accumulated);
@@ -1263,6 +1425,51 @@ void URLSession::getTasksWithCompletionHandler(TasksCompletion completion) {
   post([completion = std::move(completion), data, upload, download] {
     if (completion) completion(data, upload, download);
   });
+}
+
+namespace {
+std::string slotKey(const URLSessionTask& task) {
+  auto request = task.currentRequest();
+  if (!request || !request->url()) return {};
+  const URL& url = *request->url();
+  return url.scheme() + "://" + url.host().value_or("") + ":" + std::to_string(url.port().value_or(0));
+}
+}  // namespace
+
+bool URLSession::acquireSlot(URLSessionTask::Transfer& transfer) {
+  std::string host = slotKey(*transfer.task);
+  int& running = m_runningByHost[host];
+  if (running >= std::max(1, m_configuration.HTTPMaximumConnectionsPerHost())) {
+    m_waitingByHost[host].push_back(transfer.taskPtr());
+    return false;
+  }
+  ++running;
+  transfer.slotHost = std::move(host);
+  return true;
+}
+
+void URLSession::releaseSlot(URLSessionTask::Transfer& transfer) {
+  if (transfer.slotHost.empty()) return;
+  std::string host = std::move(transfer.slotHost);
+  transfer.slotHost.clear();
+  auto running = m_runningByHost.find(host);
+  if (running != m_runningByHost.end() && --running->second <= 0) m_runningByHost.erase(running);
+  auto waiting = m_waitingByHost.find(host);
+  if (waiting == m_waitingByHost.end()) return;
+  // The next waiting task that has not completed meanwhile (cancelled) takes the slot.
+  while (!waiting->second.empty()) {
+    auto next = waiting->second.front().lock();
+    waiting->second.pop_front();
+    if (!next || !next->m_transfer || next->m_transfer->completed) continue;
+    ++m_runningByHost[host];
+    next->m_transfer->slotHost = host;
+    // Later, from the command queue: the finishing transfer is still reporting.
+    enqueue([next] {
+      if (next->m_transfer && !next->m_transfer->completed) next->m_transfer->configure();
+    });
+    break;
+  }
+  if (waiting->second.empty()) m_waitingByHost.erase(waiting);
 }
 
 long URLSession::checkIdleTimeouts() {

@@ -93,6 +93,11 @@ class URLSession : public std::enable_shared_from_this<URLSession> {
   void registerTask(const std::shared_ptr<URLSessionTask>& task);
   // Fails tasks whose connection has been silent too long; the time until the next one is due.
   long checkIdleTimeouts();
+  // On the session thread: a transfer runs once its host has fewer than the configuration's
+  // connections per host running; the others wait without a libcurl handle, so that many
+  // queued requests cost neither memory nor time in the multi handle.
+  bool acquireSlot(URLSessionTask::Transfer& transfer);
+  void releaseSlot(URLSessionTask::Transfer& transfer);
 
   // Runs a block on the session's thread (dropped once the thread has ended).
   void enqueue(std::function<void()> command);
@@ -119,6 +124,9 @@ class URLSession : public std::enable_shared_from_this<URLSession> {
   bool m_invalidating = false;
   bool m_stopped = false;
   CURLM* m_multi = nullptr;
+  // Used on the session thread only: running transfers and those waiting, by host.
+  std::map<std::string, int> m_runningByHost;
+  std::map<std::string, std::deque<std::weak_ptr<URLSessionTask>>> m_waitingByHost;
 };
 
 }  // namespace net

@@ -13,6 +13,7 @@
 
 namespace net {
 
+class CachedURLResponse;
 class HTTPURLResponse;
 class InputStream;
 class URLSession;
@@ -69,6 +70,8 @@ using ResponseHandler = std::function<void(ResponseDisposition)>;
 // The request to follow, or nothing to stop at the redirect reply.
 using RedirectHandler = std::function<void(std::optional<URLRequest>)>;
 using BodyStreamHandler = std::function<void(std::shared_ptr<InputStream>)>;
+// What to store in the URL cache, or null for nothing.
+using CachedResponseHandler = std::function<void(std::shared_ptr<const CachedURLResponse>)>;
 
 // What a session tells its delegate, on the session's delegate queue, in order per task.
 // Every operation has a default body; a handler passed to an operation must be called once
@@ -124,6 +127,14 @@ class URLSessionDelegate {
                                      const std::shared_ptr<URLSessionDownloadTask>& /*downloadTask*/) {}
   virtual void didReceiveData(const std::shared_ptr<URLSession>& /*session*/,
                               const std::shared_ptr<URLSessionDataTask>& /*dataTask*/, const std::string& /*data*/) {}
+  // A reply that the session's URL cache may keep, after its last data and before the task
+  // completes; the handler gets what to store (the default: the proposed reply).
+  virtual void willCacheResponse(const std::shared_ptr<URLSession>& /*session*/,
+                                 const std::shared_ptr<URLSessionDataTask>& /*dataTask*/,
+                                 const std::shared_ptr<const CachedURLResponse>& proposedResponse,
+                                 CachedResponseHandler handler) {
+    handler(proposedResponse);
+  }
 
   // Download-task events. The file at `location` is removed when didFinishDownloadingToURL returns.
   virtual void didFinishDownloadingToURL(const std::shared_ptr<URLSession>& /*session*/,

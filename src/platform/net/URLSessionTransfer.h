@@ -5,6 +5,7 @@
 
 #include "platform/net/HTTPURLResponse.h"
 #include "platform/net/InputStream.h"
+#include "platform/net/URLCache.h"
 #include "platform/net/URLSession.h"
 
 #include <curl/curl.h>
@@ -38,6 +39,7 @@ struct URLSessionTask::Transfer {
   curl_slist* connectTo = nullptr;
   bool started = false;
   bool inMulti = false;
+  std::string slotHost;  // the host whose connection slot the transfer holds (empty: none)
   bool completed = false;
   bool userPaused = false;
 
@@ -64,6 +66,14 @@ struct URLSessionTask::Transfer {
   std::string downloadPath;
   bool writeFailed = false;
   std::string accumulated;
+
+  // The URL cache, for a GET data task of a session that has one.
+  std::shared_ptr<URLCache> cache;
+  std::shared_ptr<const CachedURLResponse> revalidated;  // the entry the conditional fields ask about
+  bool notModified = false;                              // the server answered them with 304
+  bool cacheCandidate = false;                           // the reply may still be stored
+  size_t cacheLimit = 0;                                 // the largest body the cache would keep
+  std::string cacheBody;                                 // the body kept for it (delegate tasks)
 
   Clock::time_point lastActivity = Clock::now();
   double idleTimeout = 60;
@@ -104,6 +114,11 @@ struct URLSessionTask::Transfer {
   bool becomeDownload();
   bool openDownloadFile();
   void reportUploadProgress(curl_off_t uploaded);
+
+  bool consultCache();
+  void serveFromCache(const std::shared_ptr<const CachedURLResponse>& entry);
+  void serveNotModified();
+  void offerToCache(const std::shared_ptr<const HTTPURLResponse>& response, const std::string& body);
 
   core::Error errorFor(CURLcode code) const;
   void finish(std::optional<core::Error> error);

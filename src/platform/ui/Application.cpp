@@ -107,11 +107,63 @@ unsigned Application::supportedInterfaceOrientationsForWindow(Window* window) {
 
 void Application::setStatusBarStyle(StatusBarStyle style, bool) { m_statusBarStyle = style; }
 
-void Application::setStatusBarHidden(bool hidden, bool) { m_statusBarHidden = hidden; }
+void Application::changeStatusBar(const std::function<void()>& change) {
+  gfx::Rect before = statusBarFrame();
+  // The frame the change will leave, worked out on a copy of the state.
+  bool hidden = m_statusBarHidden;
+  InterfaceOrientation orientation = m_orientation;
+  change();
+  gfx::Rect after = statusBarFrame();
+  m_statusBarHidden = hidden;
+  m_orientation = orientation;
+  auto& center = core::NotificationCenter::defaultCenter();
+  bool frameChanges = before != after;
+  if (frameChanges) {
+    center.post(WillChangeStatusBarFrameNotification, this,
+                core::Value(core::Value::Dictionary{{StatusBarFrameUserInfoKey, rectUserInfo(after)}}));
+  }
+  change();
+  if (frameChanges) {
+    center.post(DidChangeStatusBarFrameNotification, this,
+                core::Value(core::Value::Dictionary{{StatusBarFrameUserInfoKey, rectUserInfo(before)}}));
+  }
+}
+
+void Application::setStatusBarOrientation(InterfaceOrientation o, bool) {
+  if (o == m_orientation) return;
+  InterfaceOrientation old = m_orientation;
+  auto& center = core::NotificationCenter::defaultCenter();
+  center.post(WillChangeStatusBarOrientationNotification, this,
+              core::Value(core::Value::Dictionary{{StatusBarOrientationUserInfoKey, core::Value(int64_t(o))}}));
+  changeStatusBar([&] { m_orientation = o; });
+  center.post(DidChangeStatusBarOrientationNotification, this,
+              core::Value(core::Value::Dictionary{{StatusBarOrientationUserInfoKey, core::Value(int64_t(old))}}));
+}
+
+void Application::setStatusBarHidden(bool hidden, bool) {
+  if (hidden == m_statusBarHidden) return;
+  changeStatusBar([&] { m_statusBarHidden = hidden; });
+}
 
 gfx::Rect Application::statusBarFrame() const {
   if (m_statusBarHidden) return gfx::Rect();
-  return gfx::Rect(0, 0, Screen::main().bounds().width(), 20);
+  gfx::Rect screen = Screen::main().bounds();
+  bool wideScreen = screen.width() >= screen.height();
+  bool landscape = m_orientation == InterfaceOrientation::LandscapeLeft || m_orientation == InterfaceOrientation::LandscapeRight;
+  bool portrait = m_orientation == InterfaceOrientation::Portrait || m_orientation == InterfaceOrientation::PortraitUpsideDown;
+  bool turned = (wideScreen && portrait) || (!wideScreen && landscape);
+  return gfx::Rect(0, 0, turned ? screen.height() : screen.width(), 20);
+}
+
+core::Value Application::rectUserInfo(const gfx::Rect& r) {
+  return core::Value(core::Value::Dictionary{{"X", core::Value(r.x())},
+                                             {"Y", core::Value(r.y())},
+                                             {"Width", core::Value(r.width())},
+                                             {"Height", core::Value(r.height())}});
+}
+
+gfx::Rect Application::rectFromUserInfo(const core::Value& v) {
+  return gfx::Rect(v["X"].doubleValue(), v["Y"].doubleValue(), v["Width"].doubleValue(), v["Height"].doubleValue());
 }
 
 bool Application::sendAction(const Action& action, Control& sender, const Event* event) {

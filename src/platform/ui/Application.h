@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/Value.h"
 #include "platform/gfx/Geometry.h"
 #include "platform/ui/Responder.h"
 
@@ -55,6 +56,17 @@ class Application : public Responder {
   static constexpr const char* WillEnterForegroundNotification = "ApplicationWillEnterForegroundNotification";
   static constexpr const char* WillTerminateNotification = "ApplicationWillTerminateNotification";
   static constexpr const char* DidReceiveMemoryWarningNotification = "ApplicationDidReceiveMemoryWarningNotification";
+  // Status bar changes. The orientation ones carry the new orientation (will) or the old one
+  // (did) as an integer under StatusBarOrientationUserInfoKey; the frame ones the new frame (will)
+  // or the old one (did) under StatusBarFrameUserInfoKey (see rectFromUserInfo).
+  static constexpr const char* WillChangeStatusBarOrientationNotification =
+      "ApplicationWillChangeStatusBarOrientationNotification";
+  static constexpr const char* DidChangeStatusBarOrientationNotification =
+      "ApplicationDidChangeStatusBarOrientationNotification";
+  static constexpr const char* WillChangeStatusBarFrameNotification = "ApplicationWillChangeStatusBarFrameNotification";
+  static constexpr const char* DidChangeStatusBarFrameNotification = "ApplicationDidChangeStatusBarFrameNotification";
+  static constexpr const char* StatusBarOrientationUserInfoKey = "ApplicationStatusBarOrientationUserInfoKey";
+  static constexpr const char* StatusBarFrameUserInfoKey = "ApplicationStatusBarFrameUserInfoKey";
 
   static Application& shared();
 
@@ -85,13 +97,20 @@ class Application : public Responder {
 
   unsigned supportedInterfaceOrientationsForWindow(Window* window);
   InterfaceOrientation statusBarOrientation() const { return m_orientation; }
-  void setStatusBarOrientation(InterfaceOrientation o) { m_orientation = o; }
+  // Posts the will/did orientation notifications, and the frame ones when the frame changes with
+  // it (between portrait and landscape). Nothing is posted when the orientation stays the same.
+  void setStatusBarOrientation(InterfaceOrientation o, bool animated = false);
   StatusBarStyle statusBarStyle() const { return m_statusBarStyle; }
   void setStatusBarStyle(StatusBarStyle style, bool animated = false);
   bool isStatusBarHidden() const { return m_statusBarHidden; }
   void setStatusBarHidden(bool hidden, bool animated = false);
-  // 20 points across the top of the screen; empty when hidden.
+  // 20 points across the top of the interface: as wide as the screen when the interface
+  // orientation has the screen's shape (landscape on a wide screen), else as wide as the screen is
+  // high; empty when hidden. Changes post the will/did frame notifications.
   gfx::Rect statusBarFrame() const;
+  // A frame as the status bar notifications carry it (a dictionary of X, Y, Width, Height).
+  static core::Value rectUserInfo(const gfx::Rect& rect);
+  static gfx::Rect rectFromUserInfo(const core::Value& value);
   bool isNetworkActivityIndicatorVisible() const { return m_networkActivity; }
   void setNetworkActivityIndicatorVisible(bool visible) { m_networkActivity = visible; }
   bool isIdleTimerDisabled() const { return m_idleTimerDisabled; }
@@ -116,6 +135,8 @@ class Application : public Responder {
  private:
   Application() = default;
   void notify(const char* name);
+  // Runs `change` between the will/did frame notifications when it changes the frame.
+  void changeStatusBar(const std::function<void()>& change);
 
   ApplicationDelegate* m_delegate = nullptr;
   ApplicationState m_state = ApplicationState::Inactive;

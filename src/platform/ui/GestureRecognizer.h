@@ -13,6 +13,7 @@ class Event;
 class GestureRecognizer;
 class Touch;
 class View;
+class Window;
 
 // Numbered as the platform numbered them; "recognized" is "ended".
 enum class GestureRecognizerState { Possible = 0, Began = 1, Changed = 2, Ended = 3, Cancelled = 4, Failed = 5 };
@@ -34,6 +35,16 @@ class GestureRecognizerDelegate {
 // that recognises cancels the touches in the view (when cancelsTouchesInView) and calls its
 // actions on every change of state to Began, Changed, Ended or Cancelled (once on Ended for
 // discrete gestures).
+//
+// Arbitration: a recogniser that recognises fails (or cancels, if already begun) the others shown
+// any of its touches, unless either delegate lets the two run together or the can-prevent /
+// can-be-prevented pair says no; one that would recognise while another runs on its touches fails.
+// A recogniser waiting on requireGestureRecognizerToFail stays Possible until every required one
+// has failed (or is not following any touch: an idle recogniser does not hold others up).
+// While a recogniser with delaysTouchesBegan (delaysTouchesEnded) is still deciding, its touches'
+// views get touchesBegan (touchesEnded) later, or touchesCancelled if it recognises. A finished
+// recogniser starts over in Possible once its touches are gone: after the event being delivered,
+// or at once when it finishes outside one (a timer, setEnabled, setState).
 //
 // Held by std::shared_ptr; a view keeps its recognisers, a recogniser knows its view by a plain
 // pointer cleared when it is removed. A recogniser belongs to one view: adding it to another
@@ -102,18 +113,62 @@ class GestureRecognizer : public std::enable_shared_from_this<GestureRecognizer>
   // The touches the recogniser is following, in the order they began.
   const TouchSet& touches() const { return m_touches; }
 
-  // Called by View when the recogniser is added to or removed from a view.
+  // Called by View when the recogniser is added to or removed from a view. A gesture in progress
+  // is dropped without actions and the recogniser starts over in Possible.
   void setView(View* view);
 
  protected:
   // Keeps the touch list up to date; subclasses call these from their touches... overrides
-  // through the base implementations.
+  // through the base implementations. Untracking a touch that is still down also ignores it:
+  // the recogniser sees no more of that touch.
   void trackTouches(const TouchSet& touches);
   void untrackTouches(const TouchSet& touches);
+  // The centroid of the followed touches in window coordinates (the last one when none are left).
+  gfx::Point centroidInWindow() const;
+
+  // Controls keep their touches: a recogniser answering true does not begin while an enabled
+  // ui::Control lies between one of its touched views (inclusive) and the recogniser's own view
+  // (exclusive), so the control still gets its touch-up-inside. Single-finger single taps answer
+  // true; every other recogniser may take a control's touch.
+  virtual bool yieldsToControls() const { return false; }
 
  private:
   friend class Window;
   friend struct GestureRecognizerAccess;
+
+  bool isActive() const {
+    return m_state == GestureRecognizerState::Possible || m_state == GestureRecognizerState::Began ||
+           m_state == GestureRecognizerState::Changed;
+  }
+  bool isFinished() const { return !isActive(); }
+  bool isRecognizedOrRunning() const {
+    return m_state == GestureRecognizerState::Began || m_state == GestureRecognizerState::Changed ||
+           m_state == GestureRecognizerState::Ended;
+  }
+  // Possible and following (or waiting for) a gesture: others that require this one to fail wait.
+  bool isUndecided() const;
+  bool tracks(const Touch* touch) const;
+  // Whether the window gives this recogniser a touch that is just beginning.
+  bool acceptsNewTouch(const Touch& touch);
+  // The window is done with `touch` (ended or cancelled).
+  void forgetTouch(const Touch* touch);
+  void tryToRecognize(GestureRecognizerState target);
+  void moveTo(GestureRecognizerState state);
+  void sendActions();
+  bool shouldBegin();
+  bool preventedByRunningRecognizer();
+  void failOthersSharingTouches();
+  bool canRecognizeSimultaneously(GestureRecognizer& other);
+  enum class Requirement { Clear, Waiting, Recognized };
+  Requirement requirementStatus() const;
+  void scheduleReset();
+  void resetNow();
+  Window* window() const;
+  // Reset waits until a delivery in progress is over (nesting allowed).
+  static void beginDelivery();
+  static void endDelivery();
+  // Recognisers waiting for others to fail are re-examined after every change of state.
+  static void evaluatePending();
 
   struct Target {
     const void* owner = nullptr;
@@ -129,6 +184,13 @@ class GestureRecognizer : public std::enable_shared_from_this<GestureRecognizer>
   std::vector<Target> m_targets;
   std::vector<std::weak_ptr<GestureRecognizer>> m_requiredToFail;
   TouchSet m_touches;
+  // The views hit by the touches of this gesture (the controls rule and the views' say).
+  std::vector<std::weak_ptr<View>> m_touchedViews;
+  gfx::Point m_lastLocation;  // window coordinates
+  bool m_involved = false;    // has had touches since the last reset
+  // Possible, or the state it will move to once the recognisers it requires have failed.
+  GestureRecognizerState m_pendingState = GestureRecognizerState::Possible;
+  bool m_resetQueued = false;
 };
 
 }  // namespace ui

@@ -7,6 +7,10 @@
 #include "platform/gfx/Geometry.h"
 #include "platform/ui/View.h"
 
+namespace core {
+class Timer;
+}
+
 namespace ui {
 
 class PanGestureRecognizer;
@@ -104,13 +108,65 @@ class ScrollView : public View {
   void addContentInsetObserver(const void* owner, InsetObserver observer);
   void removeObservers(const void* owner);
 
+  // Shows the scroll indicators for a moment.
+  void flashScrollIndicators();
+
+  // The pan does not begin while content that cannot be cancelled (canCancelContentTouches
+  // false) is tracking the touch.
+  bool gestureRecognizerShouldBegin(GestureRecognizer& recognizer) override;
+
  protected:
   // Where a change of offset ends up; subclasses may snap it.
   virtual void didChangeContentOffset(gfx::Point oldOffset) { (void)oldOffset; }
 
+  // The steps of a drag, as the pan recogniser drives them (and tests may drive them directly).
+  // A finger came down on the content: stops deceleration or an offset animation at once.
+  void touchDown();
+  // The last finger lifted (after the drag, if there was one, has ended).
+  void touchUp();
+  // The pan began: scrollViewWillBeginDragging.
+  void beginDragging();
+  // The finger's travel since the drag began, in points (not the content's: the content moves the
+  // other way).
+  void dragTo(gfx::Point translation);
+  // Release with the content's velocity in points per millisecond (positive when the offset grows).
+  void endDragging(gfx::Point velocity);
+
  private:
+  friend class ScrollPanRecognizer;
+
+  enum class Motion { None, Animating, Decelerating };
+  // How one axis moves while decelerating.
+  struct AxisMotion {
+    enum class Kind { Idle, Free, Approach } kind = Kind::Idle;
+    double velocity = 0;  // points per millisecond (Free)
+    double target = 0;    // where an Approach lands
+  };
+
+  void panChanged(PanGestureRecognizer& pan);
   void applyOffset(gfx::Point offset);
   void notifyOffset(gfx::Point oldOffset);
+  bool canScrollHorizontally() const;
+  bool canScrollVertically() const;
+  bool canBounceHorizontally() const;
+  bool canBounceVertically() const;
+  // The offset with bouncing applied to a drag's unbounded position, and the reverse.
+  gfx::Point bandedOffset(gfx::Point raw) const;
+  gfx::Point unbandedOffset(gfx::Point offset) const;
+  gfx::Point projectedTarget(gfx::Point offset, gfx::Point velocity) const;
+  gfx::Point pageTarget(gfx::Point offset, gfx::Point velocity) const;
+  void startDeceleration(bool notifyDelegate);
+  void stopMotion();
+  void startFrames();
+  void onFrame();
+  void stepDeceleration(double elapsedMs);
+  bool stepAxis(AxisMotion& m, double& p, double lo, double hi, bool bounce, double elapsedMs) const;
+  void finishDeceleration();
+  // Scroll indicators.
+  void showIndicators();
+  void hideIndicators();
+  void updateIndicators();
+  bool showsIndicatorOn(bool vertical) const;
 
   struct OffsetObserverEntry {
     const void* owner;
@@ -143,6 +199,35 @@ class ScrollView : public View {
   std::shared_ptr<PanGestureRecognizer> m_pan;
   std::vector<OffsetObserverEntry> m_offsetObservers;
   std::vector<InsetObserverEntry> m_insetObservers;
+
+  // Drag state: the position the finger asks for before bouncing, the finger's last travel, the
+  // offset and range of the last step (a change by anyone else rebases the drag), the locked axis.
+  gfx::Point m_dragRaw;
+  gfx::Point m_lastTranslation;
+  gfx::Point m_lastDragOffset;
+  gfx::Point m_lastDragMin;
+  gfx::Point m_lastDragMax;
+  enum class Lock { Undecided, Free, Horizontal, Vertical } m_lock = Lock::Undecided;
+  // Counts calls of the public offset setters, so a release can tell whether the delegate moved
+  // the content itself.
+  unsigned m_setterCalls = 0;
+
+  // Motion on the frame timer.
+  Motion m_motion = Motion::None;
+  std::shared_ptr<core::Timer> m_timer;
+  double m_lastFrameTime = 0;
+  gfx::Point m_animFrom;
+  gfx::Point m_animTo;
+  double m_animStart = 0;
+  AxisMotion m_motionX;
+  AxisMotion m_motionY;
+  bool m_notifyDeceleration = false;
+
+  // Indicators: subviews while shown; m_indicatorGeneration cancels a pending fade.
+  std::shared_ptr<View> m_horizontalIndicator;
+  std::shared_ptr<View> m_verticalIndicator;
+  bool m_indicatorsShown = false;
+  unsigned m_indicatorGeneration = 0;
 };
 
 }  // namespace ui

@@ -8,6 +8,8 @@
 #include "platform/gfx/Animation.h"
 #include "platform/gfx/Context.h"
 #include "platform/gfx/TimingFunction.h"
+#include "platform/ui/GestureRecognizer.h"
+#include "platform/ui/Keyboard.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
 
@@ -134,6 +136,28 @@ void View::init(const gfx::Rect& frame) {
 View::~View() {
   m_layer->setDelegate(nullptr);
   for (auto& sub : m_subviews) sub->m_superview = nullptr;
+  // Recognisers held elsewhere must not keep a pointer to this view.
+  auto recognizers = std::move(m_gestureRecognizers);
+  for (auto& r : recognizers) r->setView(nullptr);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Gesture recognisers
+
+void View::addGestureRecognizer(std::shared_ptr<GestureRecognizer> recognizer) {
+  if (!recognizer || recognizer->view() == this) return;
+  if (View* old = recognizer->view()) old->removeGestureRecognizer(recognizer.get());
+  m_gestureRecognizers.push_back(recognizer);
+  recognizer->setView(this);
+}
+
+void View::removeGestureRecognizer(const GestureRecognizer* recognizer) {
+  auto it = std::find_if(m_gestureRecognizers.begin(), m_gestureRecognizers.end(),
+                         [&](const auto& r) { return r.get() == recognizer; });
+  if (it == m_gestureRecognizers.end()) return;
+  auto keep = *it;
+  m_gestureRecognizers.erase(it);
+  keep->setView(nullptr);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -770,6 +794,21 @@ void View::setAnimationsEnabled(bool enabled) { g_animationsEnabled = enabled; }
 bool View::isInAnimationBlock() {
   auto& stack = blockStack();
   return !stack.empty() && !stack.back().disabled;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Editing
+
+bool View::endEditing(bool force) {
+  Window* w = window();
+  if (!w) return false;
+  auto* responder = dynamic_cast<View*>(w->firstResponder());
+  if (!responder || (responder != this && !responder->isDescendantOf(this))) return false;
+  auto keep = responder->shared();
+  if (!force) return responder->resignFirstResponder();
+  Keyboard::ForcedResign forced;
+  if (!responder->resignFirstResponder() && w->firstResponder() == responder) w->setFirstResponder(nullptr);
+  return true;
 }
 
 }  // namespace ui

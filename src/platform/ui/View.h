@@ -19,6 +19,7 @@ class Animation;
 
 namespace ui {
 
+class GestureRecognizer;
 class Window;
 
 // Numbered as the platform numbered them, so stored numbers convert with static_cast.
@@ -181,6 +182,18 @@ class View : public Responder, public gfx::LayerDelegate {
   virtual void didAddSubview(View* /*subview*/) {}
   virtual void willRemoveSubview(View* /*subview*/) {}
 
+  // ---- Gesture recognisers ----
+  // The view keeps its recognisers; adding one that belongs to another view takes it from there.
+  void addGestureRecognizer(std::shared_ptr<GestureRecognizer> recognizer);
+  void removeGestureRecognizer(const GestureRecognizer* recognizer);
+  const std::vector<std::shared_ptr<GestureRecognizer>>& gestureRecognizers() const { return m_gestureRecognizers; }
+  // Asked before a recogniser leaves Possible, of the recogniser's view and of every view its
+  // touches hit; false makes it fail.
+  virtual bool gestureRecognizerShouldBegin(GestureRecognizer& recognizer) {
+    (void)recognizer;
+    return true;
+  }
+
   // ---- Responder ----
   Responder* nextResponder() const override;
   // A later view controller sets itself as the next responder of its root view.
@@ -216,6 +229,12 @@ class View : public Responder, public gfx::LayerDelegate {
 
   // Views with running block animations that do not allow interaction (hit testing skips them).
   int interactionBlockingAnimations() const { return m_blockingAnimations; }
+
+  // ---- Editing ----
+  // Resigns the window's first responder when it is this view or one of its subviews. With
+  // `force` it resigns even when the responder refuses (text fields are not asked). Returns
+  // whether it resigned.
+  bool endEditing(bool force);
 
  protected:
   explicit View(const gfx::Rect& frame, std::shared_ptr<gfx::Layer> layer);
@@ -262,6 +281,7 @@ class View : public Responder, public gfx::LayerDelegate {
     gfx::AnimValue to;
   };
   std::vector<Pending> m_pending;
+  std::vector<std::shared_ptr<GestureRecognizer>> m_gestureRecognizers;
 };
 
 }  // namespace ui

@@ -7,8 +7,10 @@
 #include "platform/core/RunLoop.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Event.h"
+#include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Touch.h"
+#include "platform/ui/ViewController.h"
 
 namespace ui {
 namespace {
@@ -59,27 +61,182 @@ void Window::setFirstResponder(Responder* responder) {
 
 void Window::sendEvent(const Event& event) {
   if (event.type() != Event::Type::Touches) return;
+  auto keep = weak_from_this().lock();
+  // Recognisers that finish during the event start over once it has been delivered.
+  GestureRecognizer::beginDelivery();
   for (const auto& touch : event.allTouches()) {
     if (touch->window() && touch->window() != this) continue;
-    switch (touch->phase()) {
-      case TouchPhase::Began: {
-        if (Application::shared().isIgnoringInteractionEvents()) continue;
-        touch->setWindow(this);
-        if (!touch->view()) touch->setView(hitTest(touch->locationInWindow(), &event));
-        if (auto v = touch->view()) v->touchesBegan({touch}, &event);
-        break;
+    dispatchTouch(touch, event);
+  }
+  GestureRecognizer::endDelivery();
+}
+
+// A touch goes to the recognisers that follow it first, then (unless one of them holds it back
+// or has taken it) to its view.
+void Window::dispatchTouch(const std::shared_ptr<Touch>& touch, const Event& event) {
+  TouchPhase phase = touch->phase();
+  if (phase == TouchPhase::Stationary) return;
+  std::shared_ptr<TouchRecord> record;
+  if (phase == TouchPhase::Began) {
+    if (Application::shared().isIgnoringInteractionEvents()) return;
+    if (recordFor(touch.get())) return;
+    touch->setWindow(this);
+    if (!touch->view()) touch->setView(hitTest(touch->locationInWindow(), &event));
+    record = std::make_shared<TouchRecord>();
+    record->touch = touch;
+    for (View* v = touch->view().get(); v; v = v->superview()) {
+      auto recognizers = v->gestureRecognizers();
+      for (auto& r : recognizers) {
+        if (r->acceptsNewTouch(*touch)) record->recognizers.push_back(r);
       }
-      case TouchPhase::Moved:
-        if (auto v = touch->view()) v->touchesMoved({touch}, &event);
-        break;
-      case TouchPhase::Ended:
-        if (auto v = touch->view()) v->touchesEnded({touch}, &event);
-        break;
-      case TouchPhase::Cancelled:
-        if (auto v = touch->view()) v->touchesCancelled({touch}, &event);
-        break;
-      case TouchPhase::Stationary:
-        break;
+    }
+    m_touchRecords.push_back(record);
+  } else {
+    record = recordFor(touch.get());
+  }
+  auto view = touch->view();
+  if (!record) {
+    // Not begun here: straight to the view.
+    if (!view) return;
+    if (phase == TouchPhase::Moved) view->touchesMoved({touch}, &event);
+    if (phase == TouchPhase::Ended) view->touchesEnded({touch}, &event);
+    if (phase == TouchPhase::Cancelled) view->touchesCancelled({touch}, &event);
+    return;
+  }
+  const TouchSet one{touch};
+  auto recognizers = record->recognizers;
+  for (auto& r : recognizers) {
+    if (!r->m_enabled || !r->isActive()) continue;
+    if (phase == TouchPhase::Began) {
+      if (!r->m_view || r->m_pendingState != GestureRecognizerState::Possible) continue;
+      r->touchesBegan(one, &event);
+      continue;
+    }
+    if (!r->tracks(touch.get())) continue;
+    if (phase == TouchPhase::Moved) r->touchesMoved(one, &event);
+    if (phase == TouchPhase::Ended) r->touchesEnded(one, &event);
+    if (phase == TouchPhase::Cancelled) r->touchesCancelled(one, &event);
+  }
+  deliverToView(*record, phase, &event);
+  if (phase == TouchPhase::Ended || phase == TouchPhase::Cancelled) {
+    if (phase == TouchPhase::Cancelled || !record->endedHeld) std::erase(m_touchRecords, record);
+    for (auto& r : recognizers) r->forgetTouch(touch.get());
+  }
+}
+
+void Window::deliverToView(TouchRecord& record, TouchPhase phase, const Event* event) {
+  auto view = record.touch->view();
+  if (!view || record.viewCancelled) return;
+  const TouchSet one{record.touch};
+  switch (phase) {
+    case TouchPhase::Began:
+      if (isHeldBack(record, false)) return;
+      record.beganDelivered = true;
+      view->touchesBegan(one, event);
+      break;
+    case TouchPhase::Moved:
+      if (!record.beganDelivered) {
+        if (isHeldBack(record, false)) return;
+        record.beganDelivered = true;
+        view->touchesBegan(one, event);
+        return;
+      }
+      view->touchesMoved(one, event);
+      break;
+    case TouchPhase::Ended:
+      if ((!record.beganDelivered && isHeldBack(record, false)) || isHeldBack(record, true)) {
+        record.endedHeld = true;
+        return;
+      }
+      record.endedHeld = false;
+      if (!record.beganDelivered) {
+        record.beganDelivered = true;
+        view->touchesBegan(one, event);
+        if (record.viewCancelled) return;
+      }
+      view->touchesEnded(one, event);
+      break;
+    case TouchPhase::Cancelled:
+      if (record.beganDelivered) view->touchesCancelled(one, event);
+      break;
+    case TouchPhase::Stationary:
+      break;
+  }
+}
+
+bool Window::isHeldBack(const TouchRecord& record, bool ended) const {
+  return std::any_of(record.recognizers.begin(), record.recognizers.end(), [&](const auto& r) {
+    return (ended ? r->delaysTouchesEnded() : r->delaysTouchesBegan()) && r->isUndecided();
+  });
+}
+
+std::shared_ptr<Window::TouchRecord> Window::recordFor(const Touch* touch) const {
+  for (const auto& r : m_touchRecords) {
+    if (r->touch.get() == touch) return r;
+  }
+  return nullptr;
+}
+
+namespace {
+// Whether `recognizer` took part in the record's touch: it follows it, or followed it to its end.
+template <class Record>
+bool tookPart(const Record& record, const GestureRecognizer& recognizer) {
+  bool listed = std::any_of(record.recognizers.begin(), record.recognizers.end(),
+                            [&](const auto& r) { return r.get() == &recognizer; });
+  if (!listed) return false;
+  if (record.endedHeld || record.touch->phase() == TouchPhase::Ended) return true;
+  const auto& followed = recognizer.touches();
+  return std::any_of(followed.begin(), followed.end(), [&](const auto& t) { return t == record.touch; });
+}
+}  // namespace
+
+std::vector<std::shared_ptr<GestureRecognizer>> Window::recognizersSharingTouches(
+    const GestureRecognizer& recognizer) const {
+  std::vector<std::shared_ptr<GestureRecognizer>> out;
+  for (const auto& record : m_touchRecords) {
+    if (!tookPart(*record, recognizer)) continue;
+    for (const auto& r : record->recognizers) {
+      if (r.get() != &recognizer && std::find(out.begin(), out.end(), r) == out.end()) out.push_back(r);
+    }
+  }
+  return out;
+}
+
+void Window::cancelTouchesInView(const GestureRecognizer& recognizer) {
+  auto keep = weak_from_this().lock();
+  auto records = m_touchRecords;
+  for (auto& record : records) {
+    if (record->viewCancelled || !tookPart(*record, recognizer)) continue;
+    record->viewCancelled = true;
+    if (record->endedHeld) std::erase(m_touchRecords, record);
+    auto view = record->touch->view();
+    if (view && record->beganDelivered) {
+      Event event(Event::Type::Touches, core::Clock::now(), {record->touch});
+      view->touchesCancelled({record->touch}, &event);
+    }
+  }
+}
+
+void Window::flushHeldTouches() {
+  auto keep = weak_from_this().lock();
+  auto records = m_touchRecords;
+  for (auto& record : records) {
+    if (record->viewCancelled) {
+      if (record->endedHeld) std::erase(m_touchRecords, record);
+      continue;
+    }
+    auto view = record->touch->view();
+    Event event(Event::Type::Touches, core::Clock::now(), {record->touch});
+    if (!record->beganDelivered) {
+      if (isHeldBack(*record, false)) continue;
+      record->beganDelivered = true;
+      if (view) view->touchesBegan({record->touch}, &event);
+      if (record->viewCancelled) continue;
+    }
+    if (record->endedHeld && !isHeldBack(*record, true)) {
+      record->endedHeld = false;
+      std::erase(m_touchRecords, record);
+      if (view) view->touchesEnded({record->touch}, &event);
     }
   }
 }
@@ -165,6 +322,37 @@ void Window::layoutAndDisplayIfNeeded() {
   m_passScheduled = false;
   core::RunLoop::main().cancelPerforms(this);
   layoutAndDisplayTree();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Root view controller
+
+void Window::setRootViewController(std::shared_ptr<ViewController> controller) {
+  if (controller == m_rootViewController) return;
+  auto keep = weak_from_this().lock();
+  auto old = std::move(m_rootViewController);
+  m_rootViewController = controller;
+  if (old) {
+    old->beginAppearanceTransition(false, false);
+    if (old->isViewLoaded() && old->view()->superview() == this) old->view()->removeFromSuperview();
+    old->endAppearanceTransition();
+  }
+  if (!controller) return;
+  const auto& content = controller->view();
+  content->setFrame(bounds());
+  content->setAutoresizingMask(AutoresizingFlexibleWidth | AutoresizingFlexibleHeight);
+  controller->beginAppearanceTransition(true, false);
+  addSubview(content);
+  std::weak_ptr<ViewController> weak = controller;
+  core::RunLoop::main().performAfterDelay(
+      controller.get(), 0,
+      [weak] {
+        auto c = weak.lock();
+        if (!c) return;
+        c->endAppearanceTransition();
+        ViewController::updateStatusBarAppearance();
+      },
+      {core::RunLoop::CommonModes});
 }
 
 }  // namespace ui

@@ -9,6 +9,7 @@
 namespace ui {
 
 class Event;
+class GestureRecognizer;
 class Touch;
 class ViewController;
 
@@ -22,9 +23,11 @@ class Window : public View {
   explicit Window(const gfx::Rect& frame);
   ~Window() override;
 
-  // Only stored here; the controller manages its own view.
   const std::shared_ptr<ViewController>& rootViewController() const { return m_rootViewController; }
-  void setRootViewController(std::shared_ptr<ViewController> controller) { m_rootViewController = std::move(controller); }
+  // Installs the controller's view as the window's content (the window's bounds, resizing with
+  // it), with the appearance callbacks: will-appear now, did-appear on the run loop's next turn.
+  // The previous root's view leaves with its disappearance callbacks.
+  void setRootViewController(std::shared_ptr<ViewController> controller);
 
   // The application follows the window in the responder chain.
   Responder* nextResponder() const override;
@@ -36,8 +39,10 @@ class Window : public View {
   double windowLevel() const { return m_windowLevel; }
   void setWindowLevel(double level) { m_windowLevel = level; }
 
-  // Delivers touches: a touch that begins is given the view it hits; each touch then goes to its
-  // view's touches... callback (and on along the responder chain).
+  // Delivers touches: a touch that begins is given the view it hits and shown to the gesture
+  // recognisers of that view and its ancestors; each touch then goes to those recognisers first
+  // and to its view's touches... callback (and on along the responder chain), unless a recogniser
+  // holds it back or has taken it.
   void sendEvent(const Event& event);
 
   // Synthesised touches at window coordinates (the display's pointer, tests). The tap count grows
@@ -60,12 +65,35 @@ class Window : public View {
   void scheduleLayoutPass();
 
  private:
+  friend class GestureRecognizer;
+
+  // A touch on its way: the recognisers it was shown to (hit view first, then its ancestors) and
+  // what its view has been told so far.
+  struct TouchRecord {
+    std::shared_ptr<Touch> touch;
+    std::vector<std::shared_ptr<GestureRecognizer>> recognizers;
+    bool beganDelivered = false;  // the view has had touchesBegan
+    bool endedHeld = false;       // the touch is gone; the view's touchesEnded waits for a recogniser
+    bool viewCancelled = false;   // a recogniser took the touch: the view hears no more of it
+  };
+
   void deliver(const std::shared_ptr<Touch>& touch, TouchPhase phase);
+  void dispatchTouch(const std::shared_ptr<Touch>& touch, const Event& event);
+  void deliverToView(TouchRecord& record, TouchPhase phase, const Event* event);
+  // Whether a recogniser of the touch that is still deciding holds back the view's began (or ended).
+  bool isHeldBack(const TouchRecord& record, bool ended) const;
+  std::shared_ptr<TouchRecord> recordFor(const Touch* touch) const;
+  // For the recognisers: the others shown any of the same touches; cancelling a recogniser's
+  // touches in their views; delivering what was held back once recognisers have decided.
+  std::vector<std::shared_ptr<GestureRecognizer>> recognizersSharingTouches(const GestureRecognizer& recognizer) const;
+  void cancelTouchesInView(const GestureRecognizer& recognizer);
+  void flushHeldTouches();
 
   std::shared_ptr<ViewController> m_rootViewController;
   double m_windowLevel = 0;
   std::weak_ptr<Responder> m_firstResponder;
   std::vector<std::shared_ptr<Touch>> m_activeTouches;
+  std::vector<std::shared_ptr<TouchRecord>> m_touchRecords;
   bool m_passScheduled = false;
   double m_lastTapTime = -1e9;
   gfx::Point m_lastTapPoint;

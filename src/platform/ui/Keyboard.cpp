@@ -1,0 +1,200 @@
+#include "platform/ui/Keyboard.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/core/NotificationCenter.h"
+#include "platform/core/RunLoop.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Screen.h"
+
+namespace ui {
+namespace {
+
+// Keyboard heights of the tablets, by interface orientation.
+constexpr double LandscapeHeight = 352;
+constexpr double LargeLandscapeHeight = 398;
+constexpr double PortraitHeight = 264;
+constexpr double LargePortraitHeight = 328;
+// Screens at least this long (landscape width) or wide (portrait width) get the larger keyboard.
+constexpr double LargeLandscapeWidth = 1366;
+constexpr double LargePortraitWidth = 1024;
+
+// The screen's size in the interface orientation.
+gfx::Size interfaceSize() {
+  gfx::Rect b = Screen::main().bounds();
+  double longSide = std::max(b.width(), b.height());
+  double shortSide = std::min(b.width(), b.height());
+  switch (Application::shared().statusBarOrientation()) {
+    case InterfaceOrientation::LandscapeLeft:
+    case InterfaceOrientation::LandscapeRight:
+      return {longSide, shortSide};
+    case InterfaceOrientation::Portrait:
+    case InterfaceOrientation::PortraitUpsideDown:
+      return {shortSide, longSide};
+    case InterfaceOrientation::Unknown:
+      break;
+  }
+  return b.size;
+}
+
+std::string formatNumber(double v) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.17g", v);
+  return buf;
+}
+
+}  // namespace
+
+Keyboard& Keyboard::shared() {
+  static Keyboard keyboard;
+  return keyboard;
+}
+
+gfx::Rect Keyboard::frame() const { return m_visible ? m_frame : gfx::Rect(); }
+
+gfx::Rect Keyboard::shownFrame() {
+  gfx::Size s = interfaceSize();
+  double height;
+  if (s.width >= s.height) height = s.width >= LargeLandscapeWidth ? LargeLandscapeHeight : LandscapeHeight;
+  else height = s.width >= LargePortraitWidth ? LargePortraitHeight : PortraitHeight;
+  return gfx::Rect(0, s.height - height, s.width, height);
+}
+
+core::Value Keyboard::valueFromRect(const gfx::Rect& r) {
+  return core::Value("{{" + formatNumber(r.x()) + ", " + formatNumber(r.y()) + "}, {" + formatNumber(r.width()) +
+                     ", " + formatNumber(r.height()) + "}}");
+}
+
+gfx::Rect Keyboard::rectFromValue(const core::Value& value) {
+  if (value.isDictionary()) {
+    return gfx::Rect(value["X"].doubleValue(), value["Y"].doubleValue(), value["Width"].doubleValue(),
+                     value["Height"].doubleValue());
+  }
+  if (!value.isString()) return gfx::Rect();
+  std::string text = value.stringValue();
+  double x = 0, y = 0, w = 0, h = 0;
+  char end = 0;
+  if (std::sscanf(text.c_str(), " {{ %lf , %lf } , { %lf , %lf }%c", &x, &y, &w, &h, &end) != 5 || end != '}') {
+    return gfx::Rect();
+  }
+  return gfx::Rect(x, y, w, h);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Inputs
+
+void Keyboard::inputDidBegin(const Responder* input) {
+  if (!input) return;
+  m_input = input;
+  if (!m_visible) transition(true);
+}
+
+void Keyboard::inputDidEnd(const Responder* input) {
+  if (!input || m_input != input) return;
+  m_input = nullptr;
+  hideIfIdle();
+}
+
+void Keyboard::inputDestroyed(const Responder* input) {
+  if (!input || m_input != input) return;
+  m_input = nullptr;
+  // Observers may reach into the views being torn down: let the hide happen on a later turn.
+  if (core::RunLoop::isMainThread()) {
+    core::RunLoop::main().performAfterDelay(
+        &m_input, 0, [this] { hideIfIdle(); }, {core::RunLoop::CommonModes});
+  }
+}
+
+void Keyboard::hideIfIdle() {
+  if (m_handovers > 0 || m_input || !m_visible) return;
+  transition(false);
+}
+
+Keyboard::Handover::Handover() { ++shared().m_handovers; }
+
+Keyboard::Handover::~Handover() {
+  Keyboard& k = shared();
+  if (k.m_handovers > 0) --k.m_handovers;
+  k.hideIfIdle();
+}
+
+Keyboard::ForcedResign::ForcedResign() { ++shared().m_forced; }
+
+Keyboard::ForcedResign::~ForcedResign() {
+  Keyboard& k = shared();
+  if (k.m_forced > 0) --k.m_forced;
+}
+
+bool Keyboard::isForcingResign() { return shared().m_forced > 0; }
+
+// ---------------------------------------------------------------------------------------------
+// Showing and hiding
+
+void Keyboard::show() {
+  if (!m_visible) transition(true);
+}
+
+void Keyboard::hide() {
+  if (m_visible) transition(false);
+}
+
+void Keyboard::finishTransition() {
+  if (!m_transitionPending) return;
+  m_transitionPending = false;
+  core::RunLoop::main().cancelPerforms(this);
+  core::Value info = m_pendingInfo;
+  bool shown = m_pendingShow;
+  m_pendingInfo = core::Value();
+  auto& center = core::NotificationCenter::defaultCenter();
+  center.post(DidChangeFrameNotification, nullptr, info);
+  center.post(shown ? DidShowNotification : DidHideNotification, nullptr, info);
+}
+
+void Keyboard::transition(bool show) {
+  // A transition still under way completes first, so that every will- has its did-.
+  finishTransition();
+  gfx::Rect shown = shownFrame();
+  gfx::Rect below(shown.x(), shown.maxY(), shown.width(), shown.height());
+  // Showing slides up from just below the screen; hiding slides down from where it is.
+  gfx::Rect begin = show ? below : (m_frame.isEmpty() ? shown : m_frame);
+  gfx::Rect end = show ? shown : gfx::Rect(begin.x(), begin.maxY(), begin.width(), begin.height());
+
+  m_visible = show;
+  m_frame = show ? shown : gfx::Rect();
+
+  core::Value info;
+  info.set(FrameBeginUserInfoKey, valueFromRect(begin));
+  info.set(FrameEndUserInfoKey, valueFromRect(end));
+  info.set(AnimationDurationUserInfoKey, AnimationDuration);
+  info.set(AnimationCurveUserInfoKey, AnimationCurve);
+  info.set(IsLocalUserInfoKey, true);
+
+  m_transitionPending = true;
+  m_pendingShow = show;
+  m_pendingInfo = info;
+  if (core::RunLoop::isMainThread()) {
+    core::RunLoop::main().performAfterDelay(
+        this, AnimationDuration, [this] { finishTransition(); }, {core::RunLoop::CommonModes});
+  }
+  auto& center = core::NotificationCenter::defaultCenter();
+  center.post(WillChangeFrameNotification, nullptr, info);
+  center.post(show ? WillShowNotification : WillHideNotification, nullptr, info);
+}
+
+void Keyboard::reset() {
+  if (core::RunLoop::isMainThread()) {
+    core::RunLoop::main().cancelPerforms(this);
+    core::RunLoop::main().cancelPerforms(&m_input);
+  }
+  m_visible = false;
+  m_frame = gfx::Rect();
+  m_input = nullptr;
+  m_handovers = 0;
+  m_forced = 0;
+  m_transitionPending = false;
+  m_pendingShow = false;
+  m_pendingInfo = core::Value();
+}
+
+}  // namespace ui

@@ -1,0 +1,247 @@
+#include "platform/ui/AlertView.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/gfx/Image.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/Window.h"
+#include "support/UiHarness.h"
+
+namespace {
+
+class Recorder : public ui::AlertViewDelegate {
+ public:
+  void clickedButtonAtIndex(ui::AlertView&, int i) override { log.push_back("clicked " + std::to_string(i)); }
+  void willDismissWithButtonIndex(ui::AlertView&, int i) override { log.push_back("will " + std::to_string(i)); }
+  void didDismissWithButtonIndex(ui::AlertView& a, int i) override {
+    log.push_back("did " + std::to_string(i));
+    if (onDid) onDid(a);
+  }
+  bool alertViewShouldEnableFirstOtherButton(ui::AlertView&) override { return enableFirstOther; }
+  std::vector<std::string> log;
+  bool enableFirstOther = true;
+  std::function<void(ui::AlertView&)> onDid;
+};
+
+using Log = std::vector<std::string>;
+
+class AlertViewTest : public support::ScreenTest {
+ protected:
+  // Lets the pop-in or the dismissal run to its end.
+  void settle() { wait(0.5); }
+};
+
+TEST_F(AlertViewTest, ButtonIndexesFollowTheOrderOfAddition) {
+  auto alert = ui::AlertView::create("T", "M", nullptr, std::string("Cancel"), {"A", "B"});
+  EXPECT_EQ(alert->numberOfButtons(), 3);
+  EXPECT_EQ(alert->cancelButtonIndex(), 0);
+  EXPECT_EQ(alert->firstOtherButtonIndex(), 1);
+  EXPECT_EQ(alert->buttonTitleAtIndex(2), "B");
+  EXPECT_EQ(alert->buttonTitleAtIndex(3), "");
+  EXPECT_EQ(alert->buttonTitleAtIndex(-1), "");
+  EXPECT_EQ(alert->addButtonWithTitle("C"), 3);
+
+  auto plain = ui::AlertView::create("T", "");
+  EXPECT_EQ(plain->cancelButtonIndex(), -1);
+  EXPECT_EQ(plain->firstOtherButtonIndex(), -1);
+  plain->addButtonWithTitle("OK");
+  EXPECT_EQ(plain->firstOtherButtonIndex(), 0);
+  plain->setCancelButtonIndex(5);  // out of range: none
+  EXPECT_EQ(plain->cancelButtonIndex(), -1);
+  EXPECT_FALSE(plain->isVisible());
+}
+
+TEST_F(AlertViewTest, StackedButtonsPutCancelAtTheBottomAndReportTheirIndex) {
+  Recorder d;
+  auto alert = ui::AlertView::create("Title", "Three buttons are stacked.", &d, std::string("Cancel"), {"First", "Second"});
+  alert->show();
+  settle();
+  ASSERT_TRUE(alert->isVisible());
+  auto cancel = alert->buttonAtIndex(0), first = alert->buttonAtIndex(1), second = alert->buttonAtIndex(2);
+  ASSERT_TRUE(cancel && first && second);
+  EXPECT_EQ(first->frame().width(), ui::AlertView::Width);
+  EXPECT_LT(first->frame().y(), second->frame().y());
+  EXPECT_LT(second->frame().y(), cancel->frame().y());
+  EXPECT_EQ(cancel->frame().maxY(), alert->bounds().height());
+  screenshot("stacked");
+
+  ASSERT_TRUE(tapAlertButton("Second"));
+  EXPECT_EQ(d.log, (Log{"clicked 2", "will 2"}));  // did waits for the dismissal to end
+  EXPECT_TRUE(alert->isVisible());
+  settle();
+  EXPECT_EQ(d.log, (Log{"clicked 2", "will 2", "did 2"}));
+  EXPECT_FALSE(alert->isVisible());
+  EXPECT_TRUE(visibleAlerts().empty());
+}
+
+TEST_F(AlertViewTest, TwoButtonsSitSideBySideWithCancelOnTheLeft) {
+  Recorder d;
+  // The cancel button added after the other one still goes to the left.
+  auto alert = ui::AlertView::create("Connection", "The server cannot be reached.", &d, std::nullopt, {"Retry"});
+  alert->setCancelButtonIndex(alert->addButtonWithTitle("Close"));
+  alert->show();
+  settle();
+  auto retry = alert->buttonAtIndex(0), close = alert->buttonAtIndex(1);
+  EXPECT_EQ(close->frame().x(), 0);
+  EXPECT_EQ(retry->frame().x(), ui::AlertView::Width / 2);
+  EXPECT_EQ(retry->frame().y(), close->frame().y());
+  EXPECT_EQ(alert->bounds().height() - close->frame().y(), ui::AlertView::ButtonHeight);
+  auto image = screenshot("side-by-side");
+  ASSERT_TRUE(image);
+  // The dimmed screen around the card (white under black at 0.4) and the card itself.
+  gfx::Rect card = alert->convertRectTo(alert->bounds(), nullptr);
+  uint32_t dim = colorAt(*image, gfx::Point{20, 20});
+  EXPECT_NEAR(int((dim >> 16) & 0xFF), 153, 3);
+  uint32_t body = colorAt(*image, gfx::Point{card.minX() + 4, card.midY() - 30});
+  EXPECT_GT(int((body >> 16) & 0xFF), 235);
+
+  ASSERT_TRUE(tapAlertButton("Close"));
+  settle();
+  EXPECT_EQ(d.log, (Log{"clicked 1", "will 1", "did 1"}));
+  d.log.clear();
+  alert->show();
+  settle();
+  ASSERT_TRUE(tapAlertButton("Retry"));
+  settle();
+  EXPECT_EQ(d.log, (Log{"clicked 0", "will 0", "did 0"}));
+}
+
+TEST_F(AlertViewTest, TheDimmedScreenTakesEveryTouch) {
+  int taps = 0;
+  auto button = ui::Button::create(ui::ButtonType::Custom, gfx::Rect(10, 10, 100, 40));
+  button->setTitle("Under");
+  button->addTarget(this, [&](ui::Control&, const ui::Event*) { ++taps; }, ui::ControlEventTouchUpInside);
+  window().addSubview(button);
+  tap(*button);
+  EXPECT_EQ(taps, 1);
+  auto alert = ui::AlertView::create("Blocking", "", nullptr, std::string("OK"));
+  alert->show();
+  settle();
+  tap(gfx::Point{60, 30});
+  EXPECT_EQ(taps, 1);
+  EXPECT_TRUE(alert->isVisible());
+  ASSERT_TRUE(tapAlertButton("OK"));
+  settle();
+  tap(gfx::Point{60, 30});
+  EXPECT_EQ(taps, 2);
+}
+
+TEST_F(AlertViewTest, AlertsQueueAndTheNextShowsWhenTheFirstIsDismissed) {
+  Recorder d;
+  auto first = ui::AlertView::create("First", "", &d, std::string("OK"));
+  auto second = ui::AlertView::create("Second", "", &d, std::string("Fine"));
+  first->show();
+  second->show();
+  second->show();  // once only
+  settle();
+  EXPECT_TRUE(first->isVisible());
+  EXPECT_FALSE(second->isVisible());
+  EXPECT_TRUE(second->isQueued());
+  ASSERT_EQ(visibleAlerts().size(), 1u);
+  EXPECT_EQ(visibleAlerts()[0], first);
+  EXPECT_FALSE(tapAlertButton("Fine"));  // not on screen yet
+  ASSERT_TRUE(tapAlertButton("OK"));
+  settle();
+  EXPECT_FALSE(first->isVisible());
+  EXPECT_TRUE(second->isVisible());
+  ASSERT_EQ(visibleAlerts().size(), 1u);
+  EXPECT_EQ(visibleAlerts()[0], second);
+  ASSERT_TRUE(tapAlertButton("Fine"));
+  settle();
+  EXPECT_TRUE(visibleAlerts().empty());
+  EXPECT_EQ(d.log, (Log{"clicked 0", "will 0", "did 0", "clicked 0", "will 0", "did 0"}));
+}
+
+TEST_F(AlertViewTest, AnAlertDroppedByItsMakerStaysAliveUntilDismissed) {
+  Recorder d;
+  std::weak_ptr<ui::AlertView> weak;
+  {
+    auto alert = ui::AlertView::create("Kept", "", &d, std::string("OK"));
+    alert->show();
+    weak = alert;
+  }
+  settle();
+  ASSERT_FALSE(weak.expired());
+  EXPECT_TRUE(weak.lock()->isVisible());
+  ASSERT_TRUE(tapAlertButton("OK"));
+  EXPECT_FALSE(weak.expired());
+  settle();
+  EXPECT_EQ(d.log, (Log{"clicked 0", "will 0", "did 0"}));
+  support::drainMainLoop();
+  EXPECT_TRUE(weak.expired());
+}
+
+TEST_F(AlertViewTest, DismissingFromCodeSendsOnlyWillAndDid) {
+  Recorder d;
+  auto shown = ui::AlertView::create("Shown", "", &d, std::string("OK"), {"Other"});
+  auto waiting = ui::AlertView::create("Waiting", "", &d, std::string("OK"));
+  shown->show();
+  waiting->show();
+  settle();
+  // A queued alert leaves the queue without ever showing.
+  waiting->dismissWithClickedButtonIndex(0, true);
+  EXPECT_FALSE(waiting->isQueued());
+  EXPECT_EQ(d.log, (Log{"will 0", "did 0"}));
+  d.log.clear();
+  shown->dismissWithClickedButtonIndex(1, false);
+  EXPECT_EQ(d.log, (Log{"will 1", "did 1"}));
+  EXPECT_FALSE(shown->isVisible());
+  settle();
+  EXPECT_FALSE(waiting->isVisible());
+  EXPECT_TRUE(visibleAlerts().empty());
+  // Twice, or when never shown: nothing.
+  shown->dismissWithClickedButtonIndex(1, false);
+  EXPECT_EQ(d.log.size(), 2u);
+}
+
+TEST_F(AlertViewTest, ADelegateMayShowTheNextAlertFromDidDismiss) {
+  Recorder d;
+  auto next = ui::AlertView::create("Next", "", nullptr, std::string("OK"));
+  d.onDid = [&](ui::AlertView&) { next->show(); };
+  auto alert = ui::AlertView::create("First", "", &d, std::string("Go"));
+  alert->show();
+  settle();
+  ASSERT_TRUE(tapAlertButton("Go"));
+  settle();
+  EXPECT_TRUE(next->isVisible());
+  EXPECT_EQ(visibleAlerts().size(), 1u);
+}
+
+TEST_F(AlertViewTest, FirstOtherButtonCanStartDisabledAndCancelDefaultsToTheCancelIndex) {
+  Recorder d;
+  d.enableFirstOther = false;
+  auto alert = ui::AlertView::create("Login", "", &d, std::string("Cancel"), {"Sign in"});
+  alert->show();
+  settle();
+  EXPECT_FALSE(alert->buttonAtIndex(1)->isEnabled());
+  EXPECT_TRUE(tapAlertButton("Sign in"));
+  settle();
+  EXPECT_TRUE(d.log.empty());
+  EXPECT_TRUE(alert->isVisible());
+  // The system cancels it: by default as if "Cancel" had been chosen, without the click.
+  alert->cancel();
+  EXPECT_EQ(d.log, (Log{"will 0", "did 0"}));
+  EXPECT_FALSE(alert->isVisible());
+}
+
+TEST_F(AlertViewTest, CardSizeFollowsTheText) {
+  auto shortAlert = ui::AlertView::create("T", "", nullptr, std::string("OK"));
+  auto longAlert = ui::AlertView::create("T", std::string(400, 'x') + " and a long message that wraps over lines",
+                                         nullptr, std::string("OK"));
+  gfx::Size a = shortAlert->sizeThatFits(gfx::Size()), b = longAlert->sizeThatFits(gfx::Size());
+  EXPECT_EQ(a.width, ui::AlertView::Width);
+  EXPECT_GT(b.height, a.height + 20);
+  longAlert->show();
+  settle();
+  // Centred on the screen.
+  gfx::Rect card = longAlert->convertRectTo(longAlert->bounds(), nullptr);
+  EXPECT_NEAR(card.midX(), window().bounds().midX(), 1);
+  EXPECT_NEAR(card.midY(), window().bounds().midY(), 1);
+  EXPECT_EQ(longAlert->alertWindow()->windowLevel(), ui::AlertView::WindowLevelAlert);
+}
+
+}  // namespace

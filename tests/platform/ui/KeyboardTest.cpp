@@ -1,0 +1,222 @@
+#include "platform/ui/Keyboard.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/core/NotificationCenter.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/TextField.h"
+#include "platform/ui/Window.h"
+#include "support/UiHarness.h"
+
+using gfx::Rect;
+using ui::Keyboard;
+using ui::TextField;
+
+namespace {
+
+struct Posted {
+  std::string name;
+  core::Value info;
+};
+
+class KeyboardTest : public support::ScreenTest {
+ protected:
+  KeyboardTest() {
+    Keyboard::shared().reset();
+    auto& center = core::NotificationCenter::defaultCenter();
+    for (const char* name : {Keyboard::WillShowNotification, Keyboard::DidShowNotification, Keyboard::WillHideNotification,
+                             Keyboard::DidHideNotification, Keyboard::WillChangeFrameNotification,
+                             Keyboard::DidChangeFrameNotification}) {
+      m_observations.emplace_back(center, name, nullptr, [this](const core::Notification& n) {
+        posted.push_back({n.name, n.userInfo});
+      });
+    }
+  }
+  ~KeyboardTest() override {
+    window().endEditing(true);
+    m_observations.clear();
+    Keyboard::shared().reset();
+  }
+
+  std::shared_ptr<TextField> addField(const Rect& frame) {
+    auto f = TextField::create(frame);
+    window().addSubview(f);
+    return f;
+  }
+
+  std::vector<std::string> names() const {
+    std::vector<std::string> out;
+    for (const auto& p : posted) out.push_back(p.name);
+    return out;
+  }
+
+  std::vector<Posted> posted;
+
+ private:
+  std::vector<core::Observation> m_observations;
+};
+
+using Names = std::vector<std::string>;
+const Names ShowWill{"KeyboardWillChangeFrameNotification", "KeyboardWillShowNotification"};
+const Names ShowDid{"KeyboardDidChangeFrameNotification", "KeyboardDidShowNotification"};
+const Names HideWill{"KeyboardWillChangeFrameNotification", "KeyboardWillHideNotification"};
+const Names HideDid{"KeyboardDidChangeFrameNotification", "KeyboardDidHideNotification"};
+
+Names operator+(Names a, const Names& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+}  // namespace
+
+TEST_F(KeyboardTest, ShowsWhenAFieldBeginsAndHidesWhenItEnds) {
+  auto f = addField(Rect(100, 100, 300, 40));
+  EXPECT_FALSE(Keyboard::shared().isVisible());
+  EXPECT_TRUE(Keyboard::shared().frame().isEmpty());
+
+  tap(*f);
+  EXPECT_EQ(names(), ShowWill);  // the did- pair waits for the animation
+  EXPECT_TRUE(Keyboard::shared().isVisible());
+  EXPECT_EQ(Keyboard::shared().frame(), Rect(0, 416, 1024, 352));
+  wait(0.2);
+  EXPECT_EQ(names(), ShowWill);
+  wait(0.1);
+  EXPECT_EQ(names(), ShowWill + ShowDid);
+  for (const auto& p : posted) {
+    EXPECT_EQ(Keyboard::rectFromValue(p.info[Keyboard::FrameBeginUserInfoKey]), Rect(0, 768, 1024, 352)) << p.name;
+    EXPECT_EQ(Keyboard::rectFromValue(p.info[Keyboard::FrameEndUserInfoKey]), Rect(0, 416, 1024, 352)) << p.name;
+    EXPECT_DOUBLE_EQ(p.info[Keyboard::AnimationDurationUserInfoKey].doubleValue(), 0.25);
+    EXPECT_EQ(p.info[Keyboard::AnimationCurveUserInfoKey].intValue(), 7);
+  }
+
+  posted.clear();
+  f->resignFirstResponder();
+  EXPECT_FALSE(Keyboard::shared().isVisible());
+  EXPECT_EQ(names(), HideWill);
+  wait(0.3);
+  EXPECT_EQ(names(), HideWill + HideDid);
+  EXPECT_EQ(Keyboard::rectFromValue(posted.back().info[Keyboard::FrameBeginUserInfoKey]), Rect(0, 416, 1024, 352));
+  EXPECT_EQ(Keyboard::rectFromValue(posted.back().info[Keyboard::FrameEndUserInfoKey]), Rect(0, 768, 1024, 352));
+}
+
+TEST_F(KeyboardTest, MovingBetweenFieldsKeepsItUp) {
+  auto a = addField(Rect(100, 100, 300, 40));
+  auto b = addField(Rect(100, 200, 300, 40));
+  tap(*a);
+  wait(0.3);
+  posted.clear();
+  tap(*b);
+  EXPECT_TRUE(b->isFirstResponder());
+  wait(0.3);
+  EXPECT_TRUE(posted.empty());
+  EXPECT_TRUE(Keyboard::shared().isVisible());
+  EXPECT_EQ(Keyboard::shared().activeInput(), b.get());
+
+  // Becoming first responder again is not a new show either.
+  EXPECT_TRUE(b->becomeFirstResponder());
+  EXPECT_TRUE(posted.empty());
+}
+
+TEST_F(KeyboardTest, EndEditingHidesItAndForceOverridesTheDelegate) {
+  struct Stubborn : ui::TextFieldDelegate {
+    int asked = 0;
+    int ended = 0;
+    bool textFieldShouldEndEditing(TextField&) override {
+      ++asked;
+      return false;
+    }
+    void textFieldDidEndEditing(TextField&) override { ++ended; }
+  } stubborn;
+  auto panel = ui::View::create(Rect(0, 0, 600, 600));
+  window().addSubview(panel);
+  auto f = TextField::create(Rect(10, 10, 300, 40));
+  panel->addSubview(f);
+  auto outside = addField(Rect(700, 100, 200, 40));
+  f->setDelegate(&stubborn);
+  tap(*f);
+  wait(0.3);
+  posted.clear();
+
+  EXPECT_FALSE(outside->endEditing(true));  // the first responder is not inside it
+  EXPECT_FALSE(panel->endEditing(false));
+  EXPECT_EQ(stubborn.asked, 1);
+  EXPECT_TRUE(f->isFirstResponder());
+  EXPECT_TRUE(posted.empty());
+
+  EXPECT_TRUE(panel->endEditing(true));
+  EXPECT_EQ(stubborn.asked, 1);  // forced: not asked
+  EXPECT_EQ(stubborn.ended, 1);
+  EXPECT_FALSE(f->isFirstResponder());
+  EXPECT_FALSE(f->isEditing());
+  EXPECT_EQ(names(), HideWill);
+  wait(0.3);
+  EXPECT_EQ(names(), HideWill + HideDid);
+  EXPECT_FALSE(window().endEditing(true));  // nothing left to resign
+}
+
+TEST_F(KeyboardTest, QuickChangesStillPairEveryWillWithItsDid) {
+  auto f = addField(Rect(100, 100, 300, 40));
+  tap(*f);
+  f->resignFirstResponder();
+  EXPECT_EQ(names(), ShowWill + ShowDid + HideWill);
+  wait(0.3);
+  EXPECT_EQ(names(), ShowWill + ShowDid + HideWill + HideDid);
+  EXPECT_FALSE(Keyboard::shared().isVisible());
+}
+
+TEST_F(KeyboardTest, FieldTornDownWithItsWindowHidesItOnTheNextTurn) {
+  auto other = ui::Window::create(Rect(0, 0, 1024, 768));
+  other->makeKeyAndVisible();
+  auto f = TextField::create(Rect(100, 100, 300, 40));
+  other->addSubview(f);
+  ASSERT_TRUE(f->becomeFirstResponder());
+  wait(0.3);
+  posted.clear();
+  // The window goes with its views, without anyone resigning: observers hear of it only later,
+  // when the views are gone.
+  f.reset();
+  other.reset();
+  EXPECT_TRUE(posted.empty());
+  EXPECT_EQ(Keyboard::shared().activeInput(), nullptr);
+  wait(0.3);
+  EXPECT_EQ(names(), HideWill + HideDid);
+}
+
+TEST_F(KeyboardTest, FrameFollowsTheScreenAndOrientation) {
+  setDevice(support::Device::LargeTablet);  // 1024 x 1366 points, the interface in landscape
+  Keyboard::shared().show();
+  EXPECT_EQ(Keyboard::shared().frame(), Rect(0, 1024 - 398, 1366, 398));
+  EXPECT_EQ(Keyboard::rectFromValue(posted.front().info[Keyboard::FrameBeginUserInfoKey]), Rect(0, 1024, 1366, 398));
+  Keyboard::shared().hide();
+  EXPECT_TRUE(Keyboard::shared().frame().isEmpty());
+
+  ui::Application::shared().setStatusBarOrientation(ui::InterfaceOrientation::Portrait);
+  EXPECT_EQ(Keyboard::shownFrame(), Rect(0, 1366 - 328, 1024, 328));
+  setDevice(support::Device::Standard);
+  EXPECT_EQ(Keyboard::shownFrame(), Rect(0, 1024 - 264, 768, 264));
+  ui::Application::shared().setStatusBarOrientation(ui::InterfaceOrientation::LandscapeLeft);
+  EXPECT_EQ(Keyboard::shownFrame(), Rect(0, 416, 1024, 352));
+}
+
+TEST(KeyboardRectValue, RoundTripsAndToleratesBadInput) {
+  Rect r(0.5, 416, 1024.25, 352);
+  core::Value v = Keyboard::valueFromRect(r);
+  EXPECT_EQ(v.stringValue(), "{{0.5, 416}, {1024.25, 352}}");
+  EXPECT_EQ(Keyboard::rectFromValue(v), r);
+  EXPECT_EQ(Keyboard::rectFromValue(core::Value("{{-1,2},{3,4}}")), Rect(-1, 2, 3, 4));
+
+  core::Value dict;
+  dict.set("X", 1);
+  dict.set("Y", 2.5);
+  dict.set("Width", 3);
+  dict.set("Height", 4);
+  EXPECT_EQ(Keyboard::rectFromValue(dict), Rect(1, 2.5, 3, 4));
+
+  for (const core::Value& bad : {core::Value(), core::Value(7), core::Value("{{1, 2}, {3}}"), core::Value("{{1, 2}, {3, 4}"),
+                                 core::Value("rect")}) {
+    EXPECT_EQ(Keyboard::rectFromValue(bad), Rect()) << bad.description();
+  }
+}
