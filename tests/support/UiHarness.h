@@ -29,7 +29,7 @@ namespace support {
 // The screens the tests run on.
 enum class Device {
   Standard,     // 1024 x 768 points at scale 2
-  LargeTablet,  // the 12.9-inch tablet: 2048 x 2732 pixels at scale 2 (1024 x 1366 points)
+  LargeTablet,  // the 12.9-inch tablet: 2048 x 2732 pixels at scale 2 (1366 x 1024 points in landscape)
 };
 
 // Fixture for tests of screens: a fresh home, the virtual clock, and a key window the size of the

@@ -1,12 +1,24 @@
 #include "platform/ui/Screen.h"
 
+#include <utility>
+
 #include "platform/gfx/Image.h"
+#include "platform/ui/Application.h"
 
 namespace ui {
 
 Screen& Screen::main() {
   static Screen screen;
   return screen;
+}
+
+gfx::Rect Screen::bounds() const {
+  double w = m_pixels.width / m_scale, h = m_pixels.height / m_scale;
+  InterfaceOrientation o = Application::shared().statusBarOrientation();
+  bool landscape = o == InterfaceOrientation::LandscapeLeft || o == InterfaceOrientation::LandscapeRight;
+  bool portrait = o == InterfaceOrientation::Portrait || o == InterfaceOrientation::PortraitUpsideDown;
+  if ((landscape && h > w) || (portrait && w > h)) std::swap(w, h);
+  return gfx::Rect(0, 0, w, h);
 }
 
 void Screen::setMode(gfx::Size pixels, double scale) {

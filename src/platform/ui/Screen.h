@@ -16,8 +16,10 @@ class Screen {
  public:
   static Screen& main();
 
-  // In points, origin at zero.
-  gfx::Rect bounds() const { return gfx::Rect(0, 0, m_pixels.width / m_scale, m_pixels.height / m_scale); }
+  // In points, origin at zero, oriented as the interface is: wider than high while the status bar
+  // is in a landscape orientation, higher than wide in a portrait one (the mode keeps its own
+  // pixel size whatever the orientation).
+  gfx::Rect bounds() const;
   double scale() const { return m_scale; }
   ScreenMode currentMode() const { return ScreenMode{m_pixels, 1}; }
 

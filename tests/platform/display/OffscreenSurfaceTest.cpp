@@ -117,11 +117,11 @@ TEST_F(OffscreenSurfaceTest, FollowsTheScreenMode) {
   ui::Screen::main().setMode(gfx::Size{2048, 2732}, 2);
   EXPECT_TRUE(surface->needsFrame());
   surface->renderFrame();
-  EXPECT_EQ(surface->size(), (gfx::Size{1024, 1366}));
+  EXPECT_EQ(surface->size(), (gfx::Size{1366, 1024}));  // landscape, as the interface
   auto image = surface->snapshot();
   ASSERT_NE(image, nullptr);
-  EXPECT_EQ(image->pixelWidth(), 2048);
-  EXPECT_EQ(image->pixelHeight(), 2732);
+  EXPECT_EQ(image->pixelWidth(), 2732);
+  EXPECT_EQ(image->pixelHeight(), 2048);
 }
 
 TEST_F(OffscreenSurfaceTest, FollowsAnotherKeyWindowAndAnExplicitWindow) {

@@ -52,11 +52,12 @@ TEST_F(UiHarnessTest, StartsWithAKeyWindowOfTheStandardScreen) {
 
   setDevice(support::Device::LargeTablet);
   EXPECT_TRUE(window().isKeyWindow());
-  EXPECT_EQ(window().bounds(), gfx::Rect(0, 0, 1024, 1366));
+  EXPECT_EQ(window().bounds(), gfx::Rect(0, 0, 1366, 1024));
   EXPECT_EQ(ui::Screen::main().currentMode().size, (gfx::Size{2048, 2732}));
   auto image = screenshot("tablet");
   ASSERT_NE(image, nullptr);
-  EXPECT_EQ(image->pixelHeight(), 2732);
+  EXPECT_EQ(image->pixelWidth(), 2732);
+  EXPECT_EQ(image->pixelHeight(), 2048);
 }
 
 TEST_F(UiHarnessTest, TapsReachTheViewUnderThePointAndButtonsFire) {

@@ -113,8 +113,15 @@ TEST_F(ApplicationState, ScreenModesForTheTablets) {
   EXPECT_EQ(screen.currentMode().size, (gfx::Size{2048, 1536}));
   screen.setMode(gfx::Size{2048, 2732}, 2);
   EXPECT_EQ(screen.currentMode().size, (gfx::Size{2048, 2732}));
+  // The points follow the interface orientation: landscape by default, portrait on request.
+  EXPECT_EQ(screen.bounds(), gfx::Rect(0, 0, 1366, 1024));
+  EXPECT_EQ(ui::Window::create()->frame(), gfx::Rect(0, 0, 1366, 1024));
+  Application::shared().setStatusBarOrientation(ui::InterfaceOrientation::Portrait);
   EXPECT_EQ(screen.bounds(), gfx::Rect(0, 0, 1024, 1366));
-  EXPECT_EQ(ui::Window::create()->frame(), gfx::Rect(0, 0, 1024, 1366));
+  screen.reset();
+  EXPECT_EQ(screen.bounds(), gfx::Rect(0, 0, 768, 1024));
+  Application::shared().setStatusBarOrientation(ui::InterfaceOrientation::LandscapeLeft);
+  EXPECT_EQ(screen.bounds(), gfx::Rect(0, 0, 1024, 768));
   screen.setMode(gfx::Size{1024, 768}, 1);
   EXPECT_EQ(gfx::Image::defaultScale(), 1);
   screen.setMode(gfx::Size{0, 768}, 1);  // ignored

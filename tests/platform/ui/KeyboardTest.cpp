@@ -186,7 +186,7 @@ TEST_F(KeyboardTest, FieldTornDownWithItsWindowHidesItOnTheNextTurn) {
 }
 
 TEST_F(KeyboardTest, FrameFollowsTheScreenAndOrientation) {
-  setDevice(support::Device::LargeTablet);  // 1024 x 1366 points, the interface in landscape
+  setDevice(support::Device::LargeTablet);  // 1366 x 1024 points, the interface in landscape
   Keyboard::shared().show();
   EXPECT_EQ(Keyboard::shared().frame(), Rect(0, 1024 - 398, 1366, 398));
   EXPECT_EQ(Keyboard::rectFromValue(posted.front().info[Keyboard::FrameBeginUserInfoKey]), Rect(0, 1024, 1366, 398));
