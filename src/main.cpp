@@ -1,36 +1,30 @@
-// The room tablet client. Until its screens exist it shows the launch picture in its key window:
-// in a real window where there is a display, else offscreen (saving a screenshot into
+// The room tablet client: AppDelegate launches it into its key window, shown in a real window
+// where there is a display, else offscreen (saving a screenshot of the first screen into
 // $KT_SCREENS_DIR when that is set). SIGINT and SIGTERM stop it between callbacks.
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include "app/AppDelegate.h"
 #include "platform/core/Bundle.h"
 #include "platform/core/FdSource.h"
 #include "platform/core/Log.h"
+#include "platform/core/NotificationCenter.h"
 #include "platform/core/Paths.h"
 #include "platform/core/RunLoop.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/display/Display.h"
 #include "platform/display/Surface.h"
-#include "platform/gfx/Image.h"
 #include "platform/ui/Application.h"
-#include "platform/ui/ImageView.h"
-#include "platform/ui/Window.h"
 
 namespace {
 
-class ClientDelegate : public ui::ApplicationDelegate {
+// What the program shows its key window on, opened once launch has made the first screen.
+class ScreenOutput {
  public:
-  bool didFinishLaunching(ui::Application&) override {
+  void open() {
     const core::Bundle& bundle = core::Bundle::main();
     KT_LOG("started: resources %s, settings %s", bundle.resourcePath().c_str(), core::paths::configDir().c_str());
-    m_window = ui::Window::create();
-    m_window->setBackgroundColor(gfx::Color::black());
-    auto launch = ui::ImageView::create(m_window->bounds());
-    launch->setImage(gfx::Image::named("Default-Landscape"));
-    m_window->addSubview(launch);
-    m_window->makeKeyAndVisible();
     m_surface = display::open();
     m_surface->start();
     if (const char* dir = std::getenv("KT_SCREENS_DIR"); dir && *dir) {
@@ -38,15 +32,13 @@ class ClientDelegate : public ui::ApplicationDelegate {
       const std::string path = std::string(dir) + "/start.png";
       if (m_surface->saveScreenshot(path)) KT_LOG("screenshot %s", path.c_str());
     }
-    return true;
   }
-  void willTerminate(ui::Application&) override {
+  void close() {
     if (m_surface) m_surface->stop();
     KT_LOG("stopped");
   }
 
  private:
-  std::shared_ptr<ui::Window> m_window;
   std::unique_ptr<display::Surface> m_surface;
 };
 
@@ -77,8 +69,12 @@ int main(int argc, char** argv) {
   });
   loop.addSource(source, core::RunLoop::CommonModes);
 
-  ClientDelegate delegate;
+  ScreenOutput screen;
+  core::Observation launched(core::NotificationCenter::defaultCenter(), ui::Application::DidFinishLaunchingNotification,
+                             nullptr, [&](const core::Notification&) { screen.open(); });
+  kt::AppDelegate delegate;
   const int result = ui::Application::shared().run(argc, argv, &delegate);
+  screen.close();
   source->invalidate();
   close(signalFd);
   return result;

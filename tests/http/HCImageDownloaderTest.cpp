@@ -27,6 +27,9 @@ struct Outcome {
 
 class HCImageDownloaderTest : public ::testing::Test {
  protected:
+  // The default session settings carry a URL cache on disk: it lives in the test's own home.
+  support::TempHome m_home;
+
   ~HCImageDownloaderTest() override {
     m_server.release();
     if (m_manager) m_manager->invalidateSessionCancelingTasks(true);

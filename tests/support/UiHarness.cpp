@@ -57,8 +57,8 @@ void ScreenTest::makeWindow() {
   m_window = ui::Window::create(ui::Screen::main().bounds());
   m_window->setBackgroundColor(gfx::Color::whiteColor());
   m_window->makeKeyAndVisible();
+  // The display shows every visible window (alerts and overlays over this one).
   m_display = display::OffscreenSurface::create();
-  m_display->setWindow(m_window);
 }
 
 void ScreenTest::setDevice(Device device) {
@@ -72,26 +72,46 @@ void ScreenTest::render() {
   m_display->renderFrame();
 }
 
+void ScreenTest::layOutWindows() {
+  for (const auto& w : m_display->shownWindows()) w->layoutAndDisplayIfNeeded();
+}
+
 gfx::Point ScreenTest::centreOf(const ui::View& view) {
-  m_window->layoutAndDisplayIfNeeded();
+  layOutWindows();
   gfx::Rect b = view.bounds();
-  return view.convertPointTo(gfx::Point{b.midX(), b.midY()}, nullptr);
+  gfx::Point p = view.convertPointTo(gfx::Point{b.midX(), b.midY()}, nullptr);
+  if (const ui::Window* w = view.window()) p = w->convertPointToScreen(p);
+  return p;
+}
+
+ScreenTest::Finger ScreenTest::touchDown(gfx::Point point) {
+  layOutWindows();
+  Finger finger;
+  finger.window = m_display->windowForTouchAt(point);
+  if (finger.window) finger.touch = finger.window->beginTouch(finger.window->convertPointFromScreen(point));
+  return finger;
+}
+
+void ScreenTest::touchMove(const Finger& finger, gfx::Point point) {
+  if (finger.touch) finger.window->moveTouch(finger.touch, finger.window->convertPointFromScreen(point));
+}
+
+void ScreenTest::touchUp(const Finger& finger) {
+  if (finger.touch) finger.window->endTouch(finger.touch);
 }
 
 void ScreenTest::tap(gfx::Point point) {
-  m_window->layoutAndDisplayIfNeeded();
-  m_window->tap(point);
+  touchUp(touchDown(point));
   drainMainLoop();
 }
 
 void ScreenTest::tap(const ui::View& view) { tap(centreOf(view)); }
 
 void ScreenTest::longPress(gfx::Point point, double seconds) {
-  m_window->layoutAndDisplayIfNeeded();
-  auto touch = m_window->beginTouch(point);
+  Finger finger = touchDown(point);
   drainMainLoop();
   wait(seconds);
-  m_window->endTouch(touch);
+  touchUp(finger);
   drainMainLoop();
 }
 
@@ -99,16 +119,15 @@ void ScreenTest::longPress(const ui::View& view, double seconds) { longPress(cen
 
 void ScreenTest::drag(gfx::Point from, gfx::Point to, int steps) {
   steps = std::max(1, steps);
-  m_window->layoutAndDisplayIfNeeded();
-  auto touch = m_window->beginTouch(from);
+  Finger finger = touchDown(from);
   drainMainLoop();
   for (int i = 1; i <= steps; ++i) {
     wait(FrameInterval);
     double t = static_cast<double>(i) / steps;
-    m_window->moveTouch(touch, gfx::Point{from.x + (to.x - from.x) * t, from.y + (to.y - from.y) * t});
+    touchMove(finger, gfx::Point{from.x + (to.x - from.x) * t, from.y + (to.y - from.y) * t});
     drainMainLoop();
   }
-  m_window->endTouch(touch);
+  touchUp(finger);
   drainMainLoop();
 }
 
@@ -117,13 +136,15 @@ void ScreenTest::drag(const ui::View& from, const ui::View& to, int steps) {
 }
 
 bool ScreenTest::type(const std::string& text) {
-  bool taken = display::insertText(*m_window, text);
+  ui::Window* w = m_display->textInputWindow();
+  bool taken = w && display::insertText(*w, text);
   drainMainLoop();
   return taken;
 }
 
 bool ScreenTest::backspace() {
-  bool taken = display::deleteBackward(*m_window);
+  ui::Window* w = m_display->textInputWindow();
+  bool taken = w && display::deleteBackward(*w);
   drainMainLoop();
   return taken;
 }
@@ -161,12 +182,10 @@ void ScreenTest::forEachView(const std::function<bool(const std::shared_ptr<ui::
   };
   std::vector<std::shared_ptr<ui::Window>> windows;
   if (m_window) windows.push_back(m_window);
-  auto others = ui::Application::shared().windows();
-  // Top-most first: later windows are above earlier ones.
-  std::stable_sort(others.begin(), others.end(),
-                   [](const auto& a, const auto& b) { return a->windowLevel() > b->windowLevel(); });
-  for (auto& w : others) {
-    if (w != m_window) windows.push_back(w);
+  // Then the others front to back.
+  auto others = ui::Application::shared().visibleWindows();
+  for (auto it = others.rbegin(); it != others.rend(); ++it) {
+    if (*it != m_window) windows.push_back(*it);
   }
   for (const auto& w : windows) {
     if (walk(w)) return;

@@ -20,6 +20,7 @@ class Image;
 }
 namespace ui {
 class AlertView;
+class Touch;
 class View;
 class Window;
 }  // namespace ui
@@ -33,8 +34,10 @@ enum class Device {
 };
 
 // Fixture for tests of screens: a fresh home, the virtual clock, and a key window the size of the
-// main screen (white background) shown on an offscreen display. Touches, typing and waiting go
-// through the main run loop as they would in the program.
+// main screen (white background) on an offscreen display that shows every visible window (alerts
+// and overlays over the key window). Touches go to the front-most window that takes them, typing
+// to the first responder of Application::textInputWindow, and both, like waiting, go through the
+// main run loop as they would in the program.
 class ScreenTest : public ::testing::Test {
  protected:
   ScreenTest();
@@ -50,7 +53,8 @@ class ScreenTest : public ::testing::Test {
   // The layout pass and a frame, as the display makes before showing anything.
   void render();
 
-  // Touches at window points, or at the centre of a view (laid out first).
+  // Touches at screen points (the key window's points), or at the centre of a view (laid out
+  // first).
   void tap(gfx::Point point);
   void tap(const ui::View& view);
   void longPress(gfx::Point point, double seconds);
@@ -96,8 +100,17 @@ class ScreenTest : public ::testing::Test {
   static uint32_t colorAt(const gfx::Image& image, gfx::Point point);
 
  private:
+  // A finger on the window it went down on.
+  struct Finger {
+    std::shared_ptr<ui::Window> window;
+    std::shared_ptr<ui::Touch> touch;
+  };
   void makeWindow();
+  void layOutWindows();
   gfx::Point centreOf(const ui::View& view);
+  Finger touchDown(gfx::Point point);
+  void touchMove(const Finger& finger, gfx::Point point);
+  void touchUp(const Finger& finger);
   // Visits the visible views; stops when the visitor returns true.
   void forEachView(const std::function<bool(const std::shared_ptr<ui::View>&)>& visit) const;
 

@@ -8,6 +8,7 @@
 #include "platform/core/Paths.h"
 #include "platform/core/RunLoop.h"
 #include "platform/core/Timer.h"
+#include "platform/gfx/Animation.h"
 #include "platform/gfx/Compositor.h"
 #include "platform/gfx/Image.h"
 #include "platform/gfx/Layer.h"
@@ -17,13 +18,37 @@
 
 namespace display {
 
+namespace {
+
+// The screen layer never animates: its size follows the screen mode at once.
+class ScreenLayerDelegate : public gfx::LayerDelegate {
+ public:
+  std::shared_ptr<gfx::Animation> actionForLayer(gfx::Layer&, const std::string&) override {
+    return gfx::Animation::noAction();
+  }
+};
+
+ScreenLayerDelegate& screenLayerDelegate() {
+  static ScreenLayerDelegate delegate;
+  return delegate;
+}
+
+}  // namespace
+
 Surface::Surface() {
   const auto& screen = ui::Screen::main();
   m_size = screen.bounds().size;
   m_scale = screen.scale();
+  m_screenLayer = gfx::Layer::create();
+  m_screenLayer->setDelegate(&screenLayerDelegate());
 }
 
-Surface::~Surface() { stop(); }
+Surface::~Surface() {
+  stop();
+  // The windows' layers go back to being roots of their own.
+  auto hung = m_screenLayer->sublayers();
+  for (auto& layer : hung) layer->removeFromSuperlayer();
+}
 
 void Surface::setWindow(std::shared_ptr<ui::Window> window) { m_window = std::move(window); }
 
@@ -32,6 +57,21 @@ std::shared_ptr<ui::Window> Surface::window() const {
   ui::Window* key = ui::Application::shared().keyWindow();
   if (!key) return nullptr;
   return std::static_pointer_cast<ui::Window>(key->weak_from_this().lock());
+}
+
+std::vector<std::shared_ptr<ui::Window>> Surface::shownWindows() const {
+  if (m_window) return {m_window};
+  return ui::Application::shared().visibleWindows();
+}
+
+std::shared_ptr<ui::Window> Surface::windowForTouchAt(gfx::Point screenPoint) const {
+  if (m_window) return m_window;
+  return ui::Application::shared().windowForTouchAt(screenPoint);
+}
+
+ui::Window* Surface::textInputWindow() const {
+  if (m_window) return m_window.get();
+  return ui::Application::shared().textInputWindow();
 }
 
 gfx::Compositor& Surface::compositor() {
@@ -53,28 +93,47 @@ bool Surface::followScreen() {
   return true;
 }
 
+bool Surface::holds(const std::vector<std::shared_ptr<ui::Window>>& windows) const {
+  const auto& hung = m_screenLayer->sublayers();
+  if (hung.size() != windows.size()) return false;
+  for (size_t i = 0; i < hung.size(); ++i) {
+    if (hung[i] != windows[i]->layer()) return false;
+  }
+  return true;
+}
+
+void Surface::hang(const std::vector<std::shared_ptr<ui::Window>>& windows) {
+  if (holds(windows)) return;
+  auto hung = m_screenLayer->sublayers();
+  for (auto& layer : hung) layer->removeFromSuperlayer();
+  for (const auto& w : windows) m_screenLayer->addSublayer(w->layer());
+}
+
 bool Surface::needsFrame() const {
-  auto w = window();
-  if (!w) return false;
-  if (!m_compositor || !m_drawn || w.get() != m_lastRoot.lock().get()) return true;
+  auto windows = shownWindows();
+  if (windows.empty()) return false;
+  if (!m_compositor || !m_drawn || !holds(windows)) return true;
   const auto& screen = ui::Screen::main();
   if (screen.bounds().size != m_size || screen.scale() != m_scale) return true;
-  return m_compositor->needsFrame(w->layer());
+  return m_compositor->needsFrame(m_screenLayer);
 }
 
 gfx::Rect Surface::renderFrame() {
-  auto w = window();
-  if (!w) return gfx::Rect();
+  if (shownWindows().empty()) return gfx::Rect();
   followScreen();
-  // The window's own pass: layout parents before children, then content drawing.
-  w->layoutAndDisplayIfNeeded();
-  auto& comp = compositor();
-  if (w.get() != m_lastRoot.lock().get()) {
-    comp.invalidate();
-    m_lastRoot = w;
+  // Each window's own pass: layout parents before children, then content drawing. A pass may
+  // show or hide windows: the list is read again after.
+  for (const auto& w : shownWindows()) w->layoutAndDisplayIfNeeded();
+  auto windows = shownWindows();
+  if (windows.empty()) return gfx::Rect();
+  if (m_screenLayer->bounds().size != m_size) {
+    m_screenLayer->setBounds(gfx::Rect(gfx::Point(), m_size));
+    m_screenLayer->setPosition(gfx::Point{m_size.width / 2, m_size.height / 2});
   }
-  if (m_drawn && !comp.needsFrame(w->layer())) return gfx::Rect();
-  gfx::Rect dirty = comp.renderFrame(w->layer());
+  hang(windows);
+  auto& comp = compositor();
+  if (m_drawn && !comp.needsFrame(m_screenLayer)) return gfx::Rect();
+  gfx::Rect dirty = comp.renderFrame(m_screenLayer);
   if (!m_drawn) dirty = gfx::Rect(gfx::Point(), m_size);
   m_drawn = true;
   if (dirty.isEmpty()) return dirty;
@@ -89,7 +148,7 @@ std::shared_ptr<gfx::Image> Surface::snapshot() {
 }
 
 bool Surface::saveScreenshot(const std::string& path, core::Error* error) {
-  if (!window()) {
+  if (shownWindows().empty()) {
     core::setError(error, core::Error::withDescription(ErrorDomain, NoWindow, "There is no window to show."));
     return false;
   }

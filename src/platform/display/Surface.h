@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/gfx/Geometry.h"
 
@@ -13,6 +14,7 @@ class Timer;
 namespace gfx {
 class Compositor;
 class Image;
+class Layer;
 }  // namespace gfx
 namespace ui {
 class Window;
@@ -20,14 +22,17 @@ class Window;
 
 namespace display {
 
-// What the application's window is shown on. A surface follows the main screen's mode (its size
-// in points and its scale) and shows one window: the one set with setWindow, else the
-// application's key window.
+// What the application's windows are shown on. A surface follows the main screen's mode (its
+// size in points and its scale) and shows every visible window of the application, back to front
+// by window level (Application::visibleWindows); a window set with setWindow is shown alone
+// instead.
 //
-// A frame is the window's layout pass (layout, then the views that draw refresh their content)
-// followed by the compositor, which draws the layer tree at its presentation values. Frames are
-// made on demand (renderFrame, snapshot) or, once start() was called, by a timer on the main run
-// loop at most `framesPerSecond` times a second and only when something changed or animates.
+// The windows' layers are hung, in that order, under one screen layer that the compositor draws,
+// so a change in any of them redraws only what it touches. A frame is the windows' layout passes
+// (layout, then the views that draw refresh their content) followed by the compositor, which draws
+// the layer tree at its presentation values. Frames are made on demand (renderFrame, snapshot) or,
+// once start() was called, by a timer on the main run loop at most `framesPerSecond` times a
+// second and only when something changed or animates.
 class Surface {
  public:
   static constexpr const char* ErrorDomain = "DisplayErrorDomain";
@@ -42,19 +47,27 @@ class Surface {
   Surface(const Surface&) = delete;
   Surface& operator=(const Surface&) = delete;
 
-  // The window shown; null follows the application's key window.
+  // The window shown alone; null shows the application's visible windows.
   void setWindow(std::shared_ptr<ui::Window> window);
+  // The window set, else the application's key window.
   std::shared_ptr<ui::Window> window() const;
+  // What a frame shows now, back to front.
+  std::vector<std::shared_ptr<ui::Window>> shownWindows() const;
+  // The window a touch at a screen point goes to: the window set, else the front-most visible
+  // window that takes it (Application::windowForTouchAt).
+  std::shared_ptr<ui::Window> windowForTouchAt(gfx::Point screenPoint) const;
+  // The window typed text goes to: the window set, else Application::textInputWindow.
+  ui::Window* textInputWindow() const;
 
   // The surface's size in points and its pixels per point (the main screen's when last checked).
   gfx::Size size() const { return m_size; }
   double scale() const { return m_scale; }
 
-  // Whether a frame would draw anything (the window needs layout or display, a layer changed or
-  // animates, the screen mode changed, or nothing was drawn yet).
+  // Whether a frame would draw anything (a window needs layout or display, a layer changed or
+  // animates, a window came or went, the screen mode changed, or nothing was drawn yet).
   bool needsFrame() const;
   // Makes a frame if one is needed and shows it. Returns the region redrawn in points (empty when
-  // nothing changed or there is no window).
+  // nothing changed or no window is shown).
   gfx::Rect renderFrame();
   // Frames made so far that drew something.
   uint64_t frameCount() const { return m_frames; }
@@ -87,9 +100,13 @@ class Surface {
  private:
   bool followScreen();
   void tick();
+  // Whether the screen layer holds exactly these windows' layers, in order.
+  bool holds(const std::vector<std::shared_ptr<ui::Window>>& windows) const;
+  // Hangs the windows' layers under the screen layer, in order, and lets go of the others.
+  void hang(const std::vector<std::shared_ptr<ui::Window>>& windows);
 
   std::shared_ptr<ui::Window> m_window;
-  std::weak_ptr<ui::Window> m_lastRoot;
+  std::shared_ptr<gfx::Layer> m_screenLayer;
   std::unique_ptr<gfx::Compositor> m_compositor;
   gfx::Size m_size;
   double m_scale = 1;

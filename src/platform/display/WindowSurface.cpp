@@ -114,7 +114,7 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
 WindowSurface::~WindowSurface() {
   stop();
   if (m_touch) {
-    if (auto w = window()) w->cancelTouch(m_touch);
+    if (auto w = m_touchWindow.lock()) w->cancelTouch(m_touch);
     m_touch.reset();
   }
   LeakCheckPause pause;
@@ -214,26 +214,33 @@ void WindowSurface::processEvents() {
 }
 
 void WindowSurface::handleEvent(const SDL_Event& event) {
-  auto w = window();
+  // The finger stays with the window it went down on.
+  auto w = m_touchWindow.lock();
   switch (event.type) {
-    case SDL_MOUSEBUTTONDOWN:
-      if (event.button.button != SDL_BUTTON_LEFT || !w) break;
+    case SDL_MOUSEBUTTONDOWN: {
+      if (event.button.button != SDL_BUTTON_LEFT) break;
       m_pointer = toScreenPoints(event.button.x, event.button.y);
-      if (m_touch) w->cancelTouch(m_touch);
-      m_touch = w->beginTouch(m_pointer);
+      if (m_touch && w) w->cancelTouch(m_touch);
+      m_touch.reset();
+      auto target = windowForTouchAt(m_pointer);
+      m_touchWindow = target;
+      if (target) m_touch = target->beginTouch(target->convertPointFromScreen(m_pointer));
       break;
+    }
     case SDL_MOUSEMOTION:
       m_pointer = toScreenPoints(event.motion.x, event.motion.y);
-      if (m_touch && w) w->moveTouch(m_touch, m_pointer);
+      if (m_touch && w) w->moveTouch(m_touch, w->convertPointFromScreen(m_pointer));
       break;
     case SDL_MOUSEBUTTONUP:
       if (event.button.button != SDL_BUTTON_LEFT || !m_touch) break;
       m_pointer = toScreenPoints(event.button.x, event.button.y);
       if (w) {
-        if (m_touch->locationInWindow() != m_pointer) w->moveTouch(m_touch, m_pointer);
+        gfx::Point p = w->convertPointFromScreen(m_pointer);
+        if (m_touch->locationInWindow() != p) w->moveTouch(m_touch, p);
         w->endTouch(m_touch);
       }
       m_touch.reset();
+      m_touchWindow.reset();
       break;
     case SDL_MOUSEWHEEL: {
       if (!m_onScroll) break;
@@ -246,13 +253,15 @@ void WindowSurface::handleEvent(const SDL_Event& event) {
       break;
     }
     case SDL_TEXTINPUT:
-      if (w) insertText(*w, event.text.text);
+      if (ui::Window* typing = textInputWindow()) insertText(*typing, event.text.text);
       break;
-    case SDL_KEYDOWN:
-      if (!w) break;
-      if (event.key.keysym.sym == SDLK_BACKSPACE) deleteBackward(*w);
-      else if (event.key.keysym.sym == SDLK_RETURN || event.key.keysym.sym == SDLK_KP_ENTER) insertText(*w, "\n");
+    case SDL_KEYDOWN: {
+      ui::Window* typing = textInputWindow();
+      if (!typing) break;
+      if (event.key.keysym.sym == SDLK_BACKSPACE) deleteBackward(*typing);
+      else if (event.key.keysym.sym == SDLK_RETURN || event.key.keysym.sym == SDLK_KP_ENTER) insertText(*typing, "\n");
       break;
+    }
     case SDL_WINDOWEVENT:
       if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
         showTexture();
@@ -260,6 +269,7 @@ void WindowSurface::handleEvent(const SDL_Event& event) {
         // The button may come up outside the window: the finger is lifted off the glass.
         if (w) w->cancelTouch(m_touch);
         m_touch.reset();
+        m_touchWindow.reset();
       } else if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
         if (m_onClose) m_onClose();
         else core::RunLoop::main().stop();

@@ -12,6 +12,7 @@ union SDL_Event;
 
 namespace ui {
 class Touch;
+class Window;
 }
 
 namespace display {
@@ -31,7 +32,8 @@ struct ScrollEvent {
 // the screen does not fit on the desktop). Only the changed part of each frame is uploaded.
 //
 // Input: the left mouse button is one finger (down, move, up; quick repeats count as taps of a
-// higher count), the wheel becomes scroll events, typed text goes to the window's first responder
+// higher count) on the front-most window that takes it (Surface::windowForTouchAt), the wheel
+// becomes scroll events, typed text goes to the first responder of Surface::textInputWindow
 // (backspace deletes, return inserts "\n"). Closing the window stops the main run loop unless a
 // close handler is set. With start(), input is polled and frames are made from a timer on the
 // main run loop, so the loop never blocks in SDL.
@@ -84,6 +86,7 @@ class WindowSurface : public Surface {
   bool m_sdlStarted = false;
   double m_windowScale = 1;
   std::shared_ptr<ui::Touch> m_touch;
+  std::weak_ptr<ui::Window> m_touchWindow;  // the window the finger went down on
   gfx::Point m_pointer;
   std::function<void(const ScrollEvent&)> m_onScroll;
   std::function<void()> m_onClose;

@@ -7,8 +7,10 @@
 #include "platform/gfx/Transform.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
+#include "platform/ui/Keyboard.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/TextField.h"
 #include "platform/ui/Window.h"
 
 namespace ui {
@@ -20,6 +22,8 @@ constexpr double BottomPadding = 19;
 constexpr double TitleMessageSpacing = 4;
 constexpr double AnimationDuration = 0.2;
 constexpr double PopScale = 1.15;
+constexpr double FieldsTopSpacing = 12;
+constexpr double FieldTextInset = 6;
 
 const gfx::Color& buttonTitleColor() {
   static const gfx::Color c = gfx::Color::rgba(0, 122 / 255.0, 1);
@@ -44,12 +48,18 @@ class AlertWindow : public Window {
   explicit AlertWindow(const gfx::Rect& frame) : Window(frame) {}
   void layoutSubviews() override {
     gfx::Rect b = bounds();
+    // With the keyboard up (an alert with text fields), the card is centred in what is left above it.
+    gfx::Rect free = b;
+    if (Keyboard::shared().isVisible()) {
+      double top = convertPointFromScreen(gfx::Point{0, Keyboard::shared().frame().minY()}).y;
+      if (top > b.minY() && top < b.maxY()) free = gfx::Rect(b.x(), b.y(), b.width(), top - b.minY());
+    }
     for (const auto& v : subviews()) {
       if (auto alert = std::dynamic_pointer_cast<AlertView>(v)) {
         gfx::Size s = alert->sizeThatFits(b.size);
         // On whole points, so the hairlines stay sharp.
         alert->setBounds(gfx::Rect(0, 0, s.width, s.height));
-        alert->setCenter(gfx::Point{std::round(b.midX()), std::round(b.midY())});
+        alert->setCenter(gfx::Point{std::round(free.midX()), std::round(std::max(free.midY(), s.height / 2))});
       } else {
         v->setFrame(b);
       }
@@ -57,13 +67,31 @@ class AlertWindow : public Window {
   }
 };
 
-// The window that hosts overlays: the display shows one window (the key one), so the alert level
-// window is placed over everything else in it.
-std::shared_ptr<Window> hostWindow() {
+// The window the alert's window lies over and takes its geometry from: the key window, else the
+// first one.
+std::shared_ptr<Window> referenceWindow() {
   auto& app = Application::shared();
   if (Window* key = app.keyWindow()) return std::static_pointer_cast<Window>(key->shared());
   auto windows = app.windows();
   return windows.empty() ? nullptr : windows.front();
+}
+
+std::shared_ptr<TextField> makeField(const std::string& placeholder, bool secure) {
+  auto field = TextField::create();
+  field->setPlaceholder(placeholder);
+  field->setSecureTextEntry(secure);
+  field->setFont(gfx::Font::systemFont(13));
+  field->setBorderStyle(TextBorderStyle::None);
+  field->setBackgroundColor(gfx::Color::whiteColor());
+  field->layer()->setBorderWidth(1 / Screen::main().scale());
+  field->layer()->setBorderColor(gfx::Color::white(0.75));
+  // The text keeps off the border.
+  auto inset = View::create(gfx::Rect(0, 0, FieldTextInset, 1));
+  inset->setBackgroundColor(std::nullopt);
+  inset->setUserInteractionEnabled(false);
+  field->setLeftView(inset);
+  field->setLeftViewMode(TextFieldViewMode::Always);
+  return field;
 }
 
 }  // namespace
@@ -134,6 +162,44 @@ int AlertView::firstOtherButtonIndex() const {
   return -1;
 }
 
+void AlertView::setAlertViewStyle(AlertViewStyle style) {
+  if (style == m_style) return;
+  m_style = style;
+  for (auto& f : m_fields) {
+    f->resignFirstResponder();
+    f->removeFromSuperview();
+  }
+  m_fields.clear();
+  switch (style) {
+    case AlertViewStyle::Default: break;
+    case AlertViewStyle::SecureTextInput: m_fields.push_back(makeField("", true)); break;
+    case AlertViewStyle::PlainTextInput: m_fields.push_back(makeField("", false)); break;
+    case AlertViewStyle::LoginAndPasswordInput:
+      m_fields.push_back(makeField("Login", false));
+      m_fields.push_back(makeField("Password", true));
+      break;
+  }
+  std::weak_ptr<AlertView> weak = std::static_pointer_cast<AlertView>(weak_from_this().lock());
+  for (auto& f : m_fields) {
+    f->addTarget(this, [weak](Control&, const Event*) {
+      if (auto self = weak.lock()) self->updateFirstOtherButton();
+    }, ControlEventEditingChanged);
+    addSubview(f);
+  }
+  setNeedsLayout();
+}
+
+std::shared_ptr<TextField> AlertView::textFieldAtIndex(int index) const {
+  if (index < 0 || size_t(index) >= m_fields.size()) return nullptr;
+  return m_fields[size_t(index)];
+}
+
+void AlertView::updateFirstOtherButton() {
+  int first = firstOtherButtonIndex();
+  if (first < 0 || size_t(first) >= m_buttons.size() || !m_delegate) return;
+  m_buttons[size_t(first)]->setEnabled(m_delegate->alertViewShouldEnableFirstOtherButton(*this));
+}
+
 bool AlertView::isQueued() const {
   const auto& q = alertQueue();
   return std::any_of(q.begin(), q.end(), [this](const auto& a) { return a.get() == this; });
@@ -147,8 +213,8 @@ std::vector<std::shared_ptr<AlertView>> AlertView::queuedAlerts() {
 void AlertView::dropOrphans() {
   auto& q = alertQueue();
   if (q.empty() || !q.front()->m_visible || !q.front()->m_window) return;
+  // The application forgot its windows (it was reset): the alert on screen went with them.
   const auto& w = q.front()->m_window;
-  if (w->superview()) return;
   auto windows = Application::shared().windows();
   if (std::find(windows.begin(), windows.end(), w) != windows.end()) return;
   reset();
@@ -162,7 +228,7 @@ void AlertView::reset() {
     a->m_dismissing = false;
     a->removeFromSuperview();
     if (auto w = std::move(a->m_window)) {
-      w->removeFromSuperview();
+      w->setHidden(true);
       Application::shared().unregisterWindow(w.get());
     }
     a->m_dimmingView.reset();
@@ -193,7 +259,14 @@ double AlertView::textHeight() const {
     if (!m_title.empty()) h += TitleMessageSpacing;
     h += m_messageLabel->sizeThatFits(gfx::Size{inner, 0}).height;
   }
-  return h + BottomPadding;
+  return h + fieldsHeight() + BottomPadding;
+}
+
+// The fields stacked under the text, sharing their borders.
+double AlertView::fieldsHeight() const {
+  if (m_fields.empty()) return 0;
+  double hairline = 1 / Screen::main().scale();
+  return FieldsTopSpacing + double(m_fields.size()) * TextFieldHeight - double(m_fields.size() - 1) * hairline;
 }
 
 gfx::Size AlertView::sizeThatFits(gfx::Size) const {
@@ -217,10 +290,18 @@ void AlertView::layoutSubviews() {
     m_messageLabel->setFrame(gfx::Rect(SidePadding, y, inner, h));
     y += h;
   }
+  double hairline = 1 / Screen::main().scale();
+  if (!m_fields.empty()) {
+    y += FieldsTopSpacing;
+    for (auto& f : m_fields) {
+      f->setFrame(gfx::Rect(SidePadding, y, inner, TextFieldHeight));
+      y += TextFieldHeight - hairline;
+    }
+    y += hairline;
+  }
   y += BottomPadding;
   if (m_buttons.empty()) return;
 
-  double hairline = 1 / Screen::main().scale();
   auto order = buttonOrder();
   size_t line = 0;
   auto placeLine = [&](const gfx::Rect& r) {
@@ -286,27 +367,30 @@ void AlertView::present() {
   if (int first = firstOtherButtonIndex(); first >= 0 && m_delegate)
     m_buttons[size_t(first)]->setEnabled(m_delegate->alertViewShouldEnableFirstOtherButton(*this));
 
-  auto host = hostWindow();
-  gfx::Rect frame = host ? host->bounds() : Screen::main().bounds();
-  m_window = std::make_shared<AlertWindow>(frame);
+  // A window of its own over the one it refers to, turned and sized as that one is.
+  auto reference = referenceWindow();
+  gfx::Rect bounds(gfx::Point(), reference ? reference->bounds().size : Screen::main().bounds().size);
+  m_window = std::make_shared<AlertWindow>(bounds);
+  if (reference) {
+    m_window->setCenter(reference->center());
+    m_window->setTransform(reference->transform());
+  }
   m_window->setWindowLevel(WindowLevelAlert);
   m_window->setBackgroundColor(std::nullopt);
-  m_window->setAutoresizingMask(AutoresizingFlexibleWidth | AutoresizingFlexibleHeight);
-  m_dimmingView = View::create(frame);
+  m_dimmingView = View::create(bounds);
   m_dimmingView->setBackgroundColor(gfx::Color::rgba(0, 0, 0, 0.4));
   m_window->addSubview(m_dimmingView);
   m_window->addSubview(keep);
   setUserInteractionEnabled(true);
   if (m_delegate) m_delegate->willPresentAlertView(*this);
   m_visible = true;
-  if (host) {
-    m_window->setHidden(false);
-    host->addSubview(m_window);
-  } else {
-    m_window->setHidden(false);
-    Application::shared().registerWindow(m_window);
-  }
+  m_window->setHidden(false);
   m_window->layoutIfNeeded();
+  if (!m_fields.empty() && m_fields.front()->becomeFirstResponder()) {
+    // The keyboard comes up with it: the card moves above.
+    m_window->setNeedsLayout();
+    m_window->layoutIfNeeded();
+  }
 
   // Pops in: the card from a little larger and transparent, the dimming fading in. Buttons take
   // touches at once.
@@ -356,6 +440,7 @@ void AlertView::dismiss(int buttonIndex, bool animated, bool clicked) {
   if (m_delegate) m_delegate->willDismissWithButtonIndex(*this, buttonIndex);
   // The dimmed window keeps swallowing touches until it is gone; the buttons no longer answer.
   setUserInteractionEnabled(false);
+  for (auto& f : m_fields) f->resignFirstResponder();
   if (!animated || !m_window) {
     finishDismissal(buttonIndex);
     return;
@@ -375,7 +460,7 @@ void AlertView::finishDismissal(int buttonIndex) {
   m_window.reset();
   if (window) {
     removeFromSuperview();
-    window->removeFromSuperview();
+    window->setHidden(true);
     Application::shared().unregisterWindow(window.get());
   }
   m_dimmingView.reset();

@@ -11,6 +11,7 @@ namespace ui {
 class AlertView;
 class Button;
 class Label;
+class TextField;
 class Window;
 
 enum class AlertViewStyle { Default = 0, SecureTextInput = 1, PlainTextInput = 2, LoginAndPasswordInput = 3 };
@@ -28,12 +29,16 @@ class AlertViewDelegate {
   virtual void didPresentAlertView(AlertView& /*alertView*/) {}
   virtual void willDismissWithButtonIndex(AlertView& /*alertView*/, int /*buttonIndex*/) {}
   virtual void didDismissWithButtonIndex(AlertView& /*alertView*/, int /*buttonIndex*/) {}
-  // Asked when the alert is shown: whether its first other button starts enabled.
+  // Asked when the alert is shown and again after each change of the text in its fields: whether
+  // its first other button is enabled.
   virtual bool alertViewShouldEnableFirstOtherButton(AlertView& /*alertView*/) { return true; }
 };
 
-// A system alert: a card with a title, a message and buttons, centred over a dimmed screen. The
-// dimmed layer is a window of its own at the alert level that takes every touch.
+// A system alert: a card with a title, a message, the text fields of its style and buttons,
+// centred over a dimmed screen. The dimmed layer is a window of its own at the alert level
+// (WindowLevelAlert), made visible but not key while the alert is on screen; it takes every touch.
+// The first text field becomes the first responder when the alert comes up, so typed text goes to
+// it (Application::textInputWindow).
 //
 // Alerts queue: only the first one shown is on screen; the next one comes up once it has been
 // dismissed. A shown alert keeps itself alive until its dismissal is over, so its maker may drop
@@ -48,6 +53,7 @@ class AlertView : public View {
   static constexpr double ButtonHeight = 44;
   static constexpr double CornerRadius = 7;
   static constexpr double WindowLevelAlert = 2000;
+  static constexpr double TextFieldHeight = 30;
 
   // `delegate` is not owned: clear it (setDelegate(nullptr)) before it goes away.
   static std::shared_ptr<AlertView> create(const std::string& title, const std::string& message,
@@ -75,8 +81,13 @@ class AlertView : public View {
   // The first button that is not the cancel button; -1 when there is none.
   int firstOtherButtonIndex() const;
 
+  // The style's text fields are made when it is set (so they can be set up before show):
+  // secure text input one secure field, plain text input one field, login and password a login
+  // field (index 0) and a secure password field (index 1).
   AlertViewStyle alertViewStyle() const { return m_style; }
-  void setAlertViewStyle(AlertViewStyle style) { m_style = style; }
+  void setAlertViewStyle(AlertViewStyle style);
+  // The style's field at `index`; null when there is none.
+  std::shared_ptr<TextField> textFieldAtIndex(int index) const;
 
   // On screen (shown and not yet dismissed; a queued alert is not visible yet).
   bool isVisible() const { return m_visible; }
@@ -117,6 +128,8 @@ class AlertView : public View {
   std::vector<int> buttonOrder() const;
   bool sideBySide() const { return numberOfButtons() == 2; }
   double textHeight() const;
+  double fieldsHeight() const;
+  void updateFirstOtherButton();
 
   std::string m_title;
   std::string m_message;
@@ -130,6 +143,7 @@ class AlertView : public View {
   std::shared_ptr<Label> m_messageLabel;
   std::vector<std::shared_ptr<Button>> m_buttons;  // by index
   std::vector<std::shared_ptr<View>> m_hairlines;
+  std::vector<std::shared_ptr<TextField>> m_fields;
   std::shared_ptr<Window> m_window;
   std::shared_ptr<View> m_dimmingView;
 };

@@ -84,11 +84,38 @@ std::vector<std::shared_ptr<Window>> Application::windows() const {
 Window* Application::keyWindow() const { return m_keyWindow; }
 
 void Application::registerWindow(const std::shared_ptr<Window>& window) {
-  std::erase_if(m_windows, [](const auto& w) { return w.expired(); });
-  for (const auto& w : m_windows) {
-    if (w.lock() == window) return;
-  }
+  if (!window) return;
+  // Made visible (again): it goes to the end, in front of the others of its level.
+  std::erase_if(m_windows, [&](const auto& w) {
+    auto s = w.lock();
+    return !s || s == window;
+  });
   m_windows.push_back(window);
+}
+
+std::vector<std::shared_ptr<Window>> Application::visibleWindows() const {
+  auto out = windows();
+  std::erase_if(out, [](const auto& w) { return w->isHidden() || w->superview() != nullptr; });
+  std::stable_sort(out.begin(), out.end(), [](const auto& a, const auto& b) { return a->windowLevel() < b->windowLevel(); });
+  return out;
+}
+
+std::shared_ptr<Window> Application::windowForTouchAt(gfx::Point screenPoint) const {
+  auto shown = visibleWindows();
+  for (auto it = shown.rbegin(); it != shown.rend(); ++it) {
+    const auto& w = *it;
+    if (w->hitTest(w->convertPointFromScreen(screenPoint), nullptr)) return w;
+  }
+  return nullptr;
+}
+
+Window* Application::textInputWindow() const {
+  auto shown = visibleWindows();
+  for (auto it = shown.rbegin(); it != shown.rend(); ++it) {
+    if (it->get() == m_keyWindow) break;
+    if ((*it)->firstResponder()) return it->get();
+  }
+  return m_keyWindow;
 }
 
 void Application::unregisterWindow(const Window* window) {

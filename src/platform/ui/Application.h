@@ -87,9 +87,21 @@ class Application : public Responder {
   ApplicationState applicationState() const { return m_state; }
   const std::vector<std::string>& arguments() const { return m_arguments; }
 
-  // Windows, in the order they were made visible; the list holds them weakly.
+  // Windows, in the order they were made visible (a window shown again moves to the end); the
+  // list holds them weakly.
   std::vector<std::shared_ptr<Window>> windows() const;
   Window* keyWindow() const;
+  // The windows the screen shows, back to front: those not hidden and not placed inside another
+  // view, by window level, and at one level in the order they were made visible.
+  std::vector<std::shared_ptr<Window>> visibleWindows() const;
+  // The window a touch at `screenPoint` goes to: the front-most visible window whose hit test
+  // there finds a view (a window that takes no touches lets them through to the ones below).
+  // Null when none does. Window::convertPointFromScreen gives the point in its coordinates.
+  std::shared_ptr<Window> windowForTouchAt(gfx::Point screenPoint) const;
+  // The window whose first responder typed text goes to: the key window, unless a visible window
+  // in front of it has a first responder of its own (an alert's text field). Null when there is
+  // neither.
+  Window* textInputWindow() const;
   // Called by Window.
   void registerWindow(const std::shared_ptr<Window>& window);
   void unregisterWindow(const Window* window);

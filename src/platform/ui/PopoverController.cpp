@@ -18,6 +18,10 @@ PopoverController::~PopoverController() = default;
 
 gfx::Size PopoverController::popoverContentSize() const {
   if (m_contentSize) return *m_contentSize;
+  if (m_content) {
+    gfx::Size preferred = m_content->preferredContentSize();
+    if (preferred.width > 0 && preferred.height > 0) return preferred;
+  }
   if (m_content && m_content->isViewLoaded()) {
     gfx::Size s = m_content->view()->frame().size;
     if (s.width > 0 && s.height > 0) return s;

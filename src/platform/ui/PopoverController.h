@@ -26,8 +26,9 @@ class PopoverControllerDelegate {
 // a clear full-screen layer over the key window's views that catches the taps outside it (except
 // over the passthrough views). While visible, the controller is kept alive by that layer.
 //
-// The card's body has the popover content size: the one set, else the content view's size when it
-// has one, else DefaultContentSize.
+// The card's body has the popover content size: the one set, else the content controller's
+// preferred content size when it has one, else its view's size when loaded and not empty, else
+// DefaultContentSize.
 class PopoverController : public std::enable_shared_from_this<PopoverController> {
  public:
   static constexpr gfx::Size DefaultContentSize{320, 480};

@@ -110,6 +110,10 @@ class ViewController : public Responder {
   const std::optional<std::string>& title() const { return m_title; }
   // Also the navigation item's and the tab bar item's title.
   void setTitle(std::optional<std::string> title);
+  // The size the controller's content would like in a container that asks (a popover); zero when
+  // unset.
+  gfx::Size preferredContentSize() const { return m_preferredContentSize; }
+  void setPreferredContentSize(gfx::Size size) { m_preferredContentSize = size; }
   using TitleObserver = std::function<void(const std::optional<std::string>& oldTitle,
                                            const std::optional<std::string>& newTitle)>;
   void addTitleObserver(const void* owner, TitleObserver observer);
@@ -226,6 +230,7 @@ class ViewController : public Responder {
   bool m_movingFromParent = false;
 
   std::optional<std::string> m_title;
+  gfx::Size m_preferredContentSize;
   struct TitleObserverEntry {
     const void* owner = nullptr;
     TitleObserver fn;

@@ -37,6 +37,23 @@ void Window::makeKeyAndVisible() {
   scheduleLayoutPass();
 }
 
+void Window::setHidden(bool hidden) {
+  bool wasHidden = isHidden();
+  View::setHidden(hidden);
+  if (hidden) return;
+  auto self = std::static_pointer_cast<Window>(weak_from_this().lock());
+  if (!self) return;
+  // Shown again it comes to the front; already shown it keeps its place, unless the application
+  // has forgotten it meanwhile (reset).
+  auto& app = Application::shared();
+  if (!wasHidden) {
+    auto known = app.windows();
+    if (std::find(known.begin(), known.end(), self) != known.end()) return;
+  }
+  app.registerWindow(self);
+  scheduleLayoutPass();
+}
+
 Responder* Window::nextResponder() const {
   if (Responder* r = View::nextResponder()) return r;
   return &Application::shared();

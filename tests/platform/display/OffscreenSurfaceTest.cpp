@@ -195,3 +195,134 @@ TEST_F(OffscreenSurfaceTest, OpenChoosesOffscreenWithoutADisplayOrWhenForced) {
 }
 
 }  // namespace
+
+namespace {
+
+// A visible window that is not key: a red square at `square` over a clear background.
+std::shared_ptr<ui::Window> overlayWindow(double level, const gfx::Rect& square, gfx::Color color) {
+  auto w = ui::Window::create();
+  w->setBackgroundColor(std::nullopt);
+  w->setWindowLevel(level);
+  auto v = ui::View::create(square);
+  v->setBackgroundColor(color);
+  w->addSubview(v);
+  w->setHidden(false);
+  return w;
+}
+
+}  // namespace
+
+TEST_F(OffscreenSurfaceTest, ShowsEveryVisibleWindowByLevelThenByTheOrderShown) {
+  auto key = keyWindow(gfx::Color::whiteColor());
+  auto surface = display::OffscreenSurface::create();
+  // Made visible first but at a higher level: above the one shown after it at level 0.
+  auto high = overlayWindow(2000, gfx::Rect(0, 0, 100, 100), gfx::Color::red());
+  auto low = overlayWindow(0, gfx::Rect(50, 0, 100, 100), gfx::Color::blue());
+  EXPECT_FALSE(high->isKeyWindow());
+  EXPECT_TRUE(key->isKeyWindow());
+  auto shown = surface->shownWindows();
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_EQ(shown[0], key);
+  EXPECT_EQ(shown[1], low);
+  EXPECT_EQ(shown[2], high);
+
+  auto image = surface->snapshot();
+  EXPECT_EQ(pixel(*image, 25, 50), 0xFFFF0000u);
+  EXPECT_EQ(pixel(*image, 75, 50), 0xFFFF0000u) << "the alert-level window covers the normal one";
+  EXPECT_EQ(pixel(*image, 125, 50), 0xFF0000FFu);
+  EXPECT_EQ(pixel(*image, 500, 500), 0xFFFFFFFFu);
+
+  // A second window at level 0 shown again goes in front of the key window's level peers.
+  key->makeKeyAndVisible();
+  EXPECT_EQ(surface->shownWindows()[1], key);
+  EXPECT_EQ(pixel(*surface->snapshot(), 125, 50), 0xFFFFFFFFu) << "the key window, shown again, covers the blue one";
+
+  // Hiding takes a window off the screen with a frame for it; a hidden window alone draws nothing.
+  EXPECT_FALSE(surface->needsFrame());
+  high->setHidden(true);
+  EXPECT_TRUE(surface->needsFrame());
+  gfx::Rect dirty = surface->renderFrame();
+  EXPECT_TRUE(dirty.contains(gfx::Rect(0, 0, 100, 100)));
+  EXPECT_EQ(pixel(*surface->snapshot(), 25, 50), 0xFFFFFFFFu);
+}
+
+TEST_F(OffscreenSurfaceTest, AChangeInAnyShownWindowMakesAFrameAndAGoneWindowLeavesNothing) {
+  auto key = keyWindow(gfx::Color::whiteColor());
+  auto surface = display::OffscreenSurface::create();
+  auto overlay = overlayWindow(1000, gfx::Rect(200, 200, 50, 50), gfx::Color::green());
+  surface->renderFrame();
+  EXPECT_FALSE(surface->needsFrame());
+  uint64_t frames = surface->frameCount();
+
+  overlay->subviews().front()->setBackgroundColor(gfx::Color::red());
+  EXPECT_TRUE(surface->needsFrame());
+  gfx::Rect dirty = surface->renderFrame();
+  EXPECT_TRUE(dirty.contains(gfx::Rect(200, 200, 50, 50)));
+  EXPECT_LT(dirty.width(), 1024) << "only the changed part is redrawn";
+  EXPECT_EQ(surface->frameCount(), frames + 1);
+  EXPECT_EQ(pixel(*surface->snapshot(), 225, 225), 0xFFFF0000u);
+
+  // The window goes away without being hidden: its pixels go with it.
+  overlay.reset();
+  EXPECT_TRUE(surface->needsFrame());
+  surface->renderFrame();
+  EXPECT_EQ(pixel(*surface->snapshot(), 225, 225), 0xFFFFFFFFu);
+
+  // A window placed inside another is drawn by that one, not on its own.
+  auto inner = overlayWindow(2000, gfx::Rect(0, 0, 10, 10), gfx::Color::blue());
+  key->addSubview(inner);
+  ASSERT_EQ(surface->shownWindows().size(), 1u);
+  EXPECT_EQ(pixel(*surface->snapshot(), 5, 5), 0xFF0000FFu);
+}
+
+TEST_F(OffscreenSurfaceTest, TouchesGoToTheFrontMostWindowThatTakesThem) {
+  auto key = keyWindow(gfx::Color::whiteColor());
+  auto surface = display::OffscreenSurface::create();
+  auto& app = ui::Application::shared();
+  EXPECT_EQ(surface->windowForTouchAt({10, 10}), key);
+
+  // An overlay that takes no touches lets every one through.
+  auto strip = overlayWindow(1000, gfx::Rect(0, 0, 1024, 20), gfx::Color::green());
+  strip->setUserInteractionEnabled(false);
+  EXPECT_EQ(app.windowForTouchAt({10, 10}), key);
+
+  // One that takes them only where it has an interactive view: through elsewhere.
+  auto card = overlayWindow(2000, gfx::Rect(100, 100, 50, 50), gfx::Color::red());
+  card->setUserInteractionEnabled(true);
+  class ThroughWindow : public ui::Window {
+   public:
+    using ui::Window::Window;
+    std::shared_ptr<ui::View> hitTest(gfx::Point p, const ui::Event* e) override {
+      auto hit = ui::Window::hitTest(p, e);
+      return hit.get() == this ? nullptr : hit;
+    }
+  };
+  auto through = std::make_shared<ThroughWindow>(gfx::Rect(0, 0, 1024, 768));
+  through->setWindowLevel(2000);
+  auto button = ui::View::create(gfx::Rect(300, 300, 40, 40));
+  through->addSubview(button);
+  through->setHidden(false);
+  EXPECT_EQ(app.windowForTouchAt({320, 320}), through);
+  EXPECT_EQ(app.windowForTouchAt({10, 10}), card) << "a full-screen window takes touches outside its views";
+  card->setHidden(true);
+  EXPECT_EQ(app.windowForTouchAt({10, 10}), key);
+  key->setUserInteractionEnabled(false);
+  EXPECT_EQ(app.windowForTouchAt({10, 10}), nullptr);
+
+  // A window set on the surface takes every touch.
+  surface->setWindow(strip);
+  EXPECT_EQ(surface->windowForTouchAt({320, 320}), strip);
+}
+
+TEST_F(OffscreenSurfaceTest, AWindowShownAgainAfterTheApplicationForgotItComesBack) {
+  auto overlay = overlayWindow(1000, gfx::Rect(0, 0, 10, 10), gfx::Color::red());
+  auto other = overlayWindow(1000, gfx::Rect(0, 0, 10, 10), gfx::Color::blue());
+  ASSERT_EQ(ui::Application::shared().visibleWindows().back(), other);
+  overlay->setHidden(false);  // already shown: keeps its place behind the other
+  EXPECT_EQ(ui::Application::shared().visibleWindows().back(), other);
+  ui::Application::shared().reset();
+  EXPECT_TRUE(ui::Application::shared().visibleWindows().empty());
+  overlay->setHidden(false);
+  ASSERT_EQ(ui::Application::shared().visibleWindows().size(), 1u);
+  EXPECT_EQ(ui::Application::shared().visibleWindows().front(), overlay);
+}

@@ -188,3 +188,43 @@ TEST_F(UiHarnessTest, ScreenshotsLandInTheBuildTreeAndShowTheScreen) {
 }
 
 }  // namespace
+
+TEST_F(UiHarnessTest, TouchesReachTheWindowInFrontOrPassThroughIt) {
+  auto under = std::make_shared<TouchRecorder>(gfx::Rect(0, 0, 200, 200));
+  window().addSubview(under);
+  // A window at status-bar level over the top left corner, taking no touches.
+  auto strip = ui::Window::create(gfx::Rect(0, 0, 1024, 768));
+  strip->setBackgroundColor(std::nullopt);
+  strip->setWindowLevel(1000);
+  strip->setUserInteractionEnabled(false);
+  strip->setHidden(false);
+  tap(gfx::Point{50, 50});
+  ASSERT_EQ(under->records.size(), 2u) << "the touch went through the strip";
+
+  // A window that takes touches, with a view where a drag begins: the whole drag stays with it.
+  auto front = ui::Window::create(gfx::Rect(0, 0, 1024, 768));
+  front->setBackgroundColor(std::nullopt);
+  front->setWindowLevel(2000);
+  auto catcher = std::make_shared<TouchRecorder>(gfx::Rect(0, 0, 100, 100));
+  front->addSubview(catcher);
+  front->setHidden(false);
+  drag(gfx::Point{50, 50}, gfx::Point{150, 150}, 4);
+  EXPECT_EQ(under->records.size(), 2u);
+  ASSERT_EQ(catcher->records.size(), 6u);
+  EXPECT_EQ(catcher->records.back().phase, ui::TouchPhase::Ended);
+  EXPECT_EQ(catcher->records.back().location, (gfx::Point{150, 150}));
+  // Over the rest of that full-screen window, the window itself swallows the touch.
+  tap(gfx::Point{150, 150});
+  EXPECT_EQ(under->records.size(), 2u);
+  EXPECT_EQ(catcher->records.size(), 6u);
+
+  // Views of the front window are found, and a screenshot shows both windows.
+  catcher->setTag(77);
+  EXPECT_EQ(findViewByTag(77), catcher);
+  catcher->setBackgroundColor(gfx::Color::red());
+  under->setBackgroundColor(gfx::Color::blue());
+  auto image = screenshot("stacked");
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(colorAt(*image, {50, 50}), 0xFFFF0000u);
+  EXPECT_EQ(colorAt(*image, {150, 150}), 0xFF0000FFu);
+}

@@ -7,7 +7,10 @@
 
 #include "platform/gfx/Image.h"
 #include "platform/ui/Button.h"
+#include "platform/ui/Keyboard.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/Label.h"
+#include "platform/ui/TextField.h"
 #include "platform/ui/Window.h"
 #include "support/UiHarness.h"
 
@@ -245,3 +248,122 @@ TEST_F(AlertViewTest, CardSizeFollowsTheText) {
 }
 
 }  // namespace
+
+TEST_F(AlertViewTest, TheAlertHasAVisibleWindowOfItsOwnThatIsNotKeyAndGoesWithTheLastAlert) {
+  auto first = ui::AlertView::create("One", "", nullptr, std::string("OK"));
+  auto second = ui::AlertView::create("Two", "", nullptr, std::string("OK"));
+  first->show();
+  second->show();
+  settle();
+  auto alertWindow = first->alertWindow();
+  ASSERT_TRUE(alertWindow);
+  EXPECT_EQ(alertWindow->superview(), nullptr);
+  EXPECT_FALSE(alertWindow->isHidden());
+  EXPECT_FALSE(alertWindow->isKeyWindow());
+  EXPECT_TRUE(window().isKeyWindow());
+  EXPECT_EQ(first->window(), alertWindow.get());
+  auto shown = ui::Application::shared().visibleWindows();
+  ASSERT_EQ(shown.size(), 2u);
+  EXPECT_EQ(shown.back(), alertWindow) << "in front of the key window";
+  EXPECT_EQ(window().subviews().size(), 0u) << "nothing was put into the key window";
+
+  ASSERT_TRUE(tapAlertButton("OK"));
+  settle();
+  ASSERT_TRUE(second->isVisible());
+  EXPECT_EQ(ui::Application::shared().visibleWindows().size(), 2u);
+  ASSERT_TRUE(tapAlertButton("OK"));
+  settle();
+  EXPECT_EQ(ui::Application::shared().visibleWindows().size(), 1u);
+  EXPECT_EQ(ui::Application::shared().windows().size(), 1u);
+  EXPECT_EQ(first->alertWindow(), nullptr);
+  EXPECT_TRUE(window().isKeyWindow());
+}
+
+TEST_F(AlertViewTest, TextInputStylesMakeTheirFieldsAndTheFirstTakesTheTyping) {
+  auto plain = ui::AlertView::create("Room", "Enter the room number.", nullptr, std::string("Cancel"), {"OK"});
+  EXPECT_EQ(plain->textFieldAtIndex(0), nullptr);
+  gfx::Size without = plain->sizeThatFits(gfx::Size());
+  plain->setAlertViewStyle(ui::AlertViewStyle::PlainTextInput);
+  ASSERT_TRUE(plain->textFieldAtIndex(0));
+  EXPECT_EQ(plain->textFieldAtIndex(1), nullptr);
+  EXPECT_EQ(plain->textFieldAtIndex(-1), nullptr);
+  EXPECT_FALSE(plain->textFieldAtIndex(0)->isSecureTextEntry());
+  EXPECT_GT(plain->sizeThatFits(gfx::Size()).height, without.height + ui::AlertView::TextFieldHeight);
+
+  auto secure = ui::AlertView::create("PIN", "", nullptr, std::string("OK"));
+  secure->setAlertViewStyle(ui::AlertViewStyle::SecureTextInput);
+  ASSERT_TRUE(secure->textFieldAtIndex(0));
+  EXPECT_TRUE(secure->textFieldAtIndex(0)->isSecureTextEntry());
+  secure->setAlertViewStyle(ui::AlertViewStyle::Default);
+  EXPECT_EQ(secure->textFieldAtIndex(0), nullptr);
+
+  auto login = ui::AlertView::create("Staff", "Sign in to continue.", nullptr, std::string("Cancel"), {"Sign in"});
+  login->setAlertViewStyle(ui::AlertViewStyle::LoginAndPasswordInput);
+  auto user = login->textFieldAtIndex(0), password = login->textFieldAtIndex(1);
+  ASSERT_TRUE(user && password);
+  EXPECT_FALSE(user->isSecureTextEntry());
+  EXPECT_TRUE(password->isSecureTextEntry());
+  user->setText("preset");  // set up before showing
+  login->show();
+  settle();
+  // Laid out under the message, one under the other, above the buttons.
+  EXPECT_GT(user->frame().minY(), login->messageLabel()->frame().maxY());
+  EXPECT_NEAR(password->frame().minY(), user->frame().maxY(), 1);
+  EXPECT_LT(password->frame().maxY(), login->buttonAtIndex(0)->frame().minY());
+  EXPECT_EQ(user->text(), "preset");
+
+  // The first field edits at once; typing reaches it though its window is not key.
+  EXPECT_TRUE(user->isFirstResponder());
+  EXPECT_EQ(ui::Application::shared().textInputWindow(), login->alertWindow().get());
+  ASSERT_TRUE(type("!"));
+  EXPECT_EQ(user->text(), "preset!");
+  tap(*password);
+  EXPECT_TRUE(password->isFirstResponder());
+  ASSERT_TRUE(type("pw"));
+  EXPECT_EQ(password->text(), "pw");
+  screenshot("login");
+
+  ASSERT_TRUE(tapAlertButton("Sign in"));
+  settle();
+  EXPECT_FALSE(password->isFirstResponder());
+  EXPECT_EQ(ui::Application::shared().textInputWindow(), &window());
+  EXPECT_FALSE(type("x")) << "nothing takes typing once the alert is gone";
+}
+
+TEST_F(AlertViewTest, TheFirstOtherButtonIsAskedAgainAsTheTextChanges) {
+  struct NeedsText : ui::AlertViewDelegate {
+    bool alertViewShouldEnableFirstOtherButton(ui::AlertView& a) override {
+      ++asked;
+      return !a.textFieldAtIndex(0)->text().empty();
+    }
+    int asked = 0;
+  } d;
+  auto alert = ui::AlertView::create("Name", "", &d, std::string("Cancel"), {"Save"});
+  alert->setAlertViewStyle(ui::AlertViewStyle::PlainTextInput);
+  alert->show();
+  settle();
+  auto save = alert->buttonAtIndex(1);
+  EXPECT_FALSE(save->isEnabled());
+  ASSERT_TRUE(type("A"));
+  EXPECT_TRUE(save->isEnabled());
+  ASSERT_TRUE(backspace());
+  EXPECT_FALSE(save->isEnabled());
+  EXPECT_EQ(d.asked, 3);
+  alert->setDelegate(nullptr);
+  alert->dismissWithClickedButtonIndex(0, false);
+}
+
+TEST_F(AlertViewTest, WithTheKeyboardUpTheCardSitsAboveIt) {
+  auto alert = ui::AlertView::create("Room", "Enter the room number.", nullptr, std::string("OK"));
+  alert->setAlertViewStyle(ui::AlertViewStyle::PlainTextInput);
+  alert->show();
+  settle();
+  ASSERT_TRUE(ui::Keyboard::shared().isVisible());
+  gfx::Rect card = alert->convertRectTo(alert->bounds(), nullptr);
+  double keyboardTop = ui::Keyboard::shared().frame().minY();
+  EXPECT_LE(card.maxY(), keyboardTop);
+  EXPECT_NEAR(card.midY(), keyboardTop / 2, 1);
+  ASSERT_TRUE(tapAlertButton("OK"));
+  settle();
+  EXPECT_FALSE(ui::Keyboard::shared().isVisible());
+}

@@ -197,3 +197,24 @@ TEST_F(PopoverControllerTest, PassthroughViewsKeepTheirTouchesAndThePopoverStays
 }
 
 }  // namespace
+
+TEST_F(PopoverControllerTest, TheSizeIsTheOneSetElseTheContentsPreferredElseItsViewsElseTheDefault) {
+  // The content's view is 200 x 120 once loaded; nothing loads it just to ask.
+  auto fresh = std::make_shared<Content>();
+  auto other = ui::PopoverController::create(fresh);
+  EXPECT_EQ(other->popoverContentSize(), ui::PopoverController::DefaultContentSize);
+  EXPECT_FALSE(fresh->isViewLoaded());
+  fresh->view();
+  EXPECT_EQ(other->popoverContentSize(), (gfx::Size{200, 120}));
+  fresh->setPreferredContentSize(gfx::Size{260, 0});  // half set: not used
+  EXPECT_EQ(other->popoverContentSize(), (gfx::Size{200, 120}));
+  fresh->setPreferredContentSize(gfx::Size{260, 300});
+  EXPECT_EQ(fresh->preferredContentSize(), (gfx::Size{260, 300}));
+  EXPECT_EQ(other->popoverContentSize(), (gfx::Size{260, 300}));
+  other->presentPopoverFromRect(anchor->bounds(), *anchor, ui::PopoverArrowDirectionLeft, false);
+  EXPECT_EQ(fresh->view()->frame().size, (gfx::Size{260, 300}));
+  other->setPopoverContentSize(gfx::Size{240, 100});
+  EXPECT_EQ(other->popoverContentSize(), (gfx::Size{240, 100}));
+  EXPECT_EQ(fresh->view()->frame().size, (gfx::Size{240, 100}));
+  other->dismissPopoverAnimated(false);
+}
