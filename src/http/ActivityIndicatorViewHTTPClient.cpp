@@ -1,9 +1,7 @@
 #include "http/ActivityIndicatorViewHTTPClient.h"
 
-#include "http/HCURLSessionManager.h"
 #include "http/HCURLSessionTask.h"
 #include "http/HCViewAssociation.h"
-#include "platform/core/Queue.h"
 #include "platform/ui/ActivityIndicatorView.h"
 
 namespace kt::HTTPClient {
@@ -33,35 +31,13 @@ void setAnimatingWithStateOfTask(const std::shared_ptr<ui::ActivityIndicatorView
 
 void HCActivityIndicatorViewNotificationObserver::setAnimatingWithStateOfTask(
     const std::shared_ptr<HCURLSessionTask>& task) {
-  m_resumed.reset();
-  m_completed.reset();
-  m_suspended.reset();
+  stopObserving();
   if (!task) return;
 
   const auto state = task->state();
   if (state == net::URLSessionTaskState::Completed) return;
-
-  auto view = m_view.lock();
-  if (state == net::URLSessionTaskState::Running) {
-    if (view) view->startAnimating();
-  } else if (view) {
-    view->stopAnimating();
-  }
-
-  auto& center = core::NotificationCenter::defaultCenter();
-  std::weak_ptr<bool> alive = m_alive;
-  auto later = [this, alive](bool animate) {
-    core::Queue::main()->async([this, alive, animate] {
-      if (alive.expired()) return;
-      animate ? start() : stop();
-    });
-  };
-  m_resumed = core::Observation(center, HCTaskResumedNotification, task.get(),
-                                [later](const core::Notification&) { later(true); });
-  m_completed = core::Observation(center, HCTaskCompletedNotification, task.get(),
-                                  [later](const core::Notification&) { later(false); });
-  m_suspended = core::Observation(center, HCTaskSuspendedNotification, task.get(),
-                                  [later](const core::Notification&) { later(false); });
+  state == net::URLSessionTaskState::Running ? start() : stop();
+  observe(task);
 }
 
 void HCActivityIndicatorViewNotificationObserver::start() {

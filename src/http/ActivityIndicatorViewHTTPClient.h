@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/core/NotificationCenter.h"
+#include "http/HCTaskStateObserver.h"
 
 #include <memory>
 
@@ -17,27 +17,19 @@ class HCURLSessionTask;
 namespace kt::HTTPClient {
 
 // Watches one task's notifications for one spinner, which it holds weakly.
-class HCActivityIndicatorViewNotificationObserver {
+class HCActivityIndicatorViewNotificationObserver : public HCTaskStateObserver {
  public:
   explicit HCActivityIndicatorViewNotificationObserver(const std::shared_ptr<ui::ActivityIndicatorView>& view)
       : m_view(view) {}
-  HCActivityIndicatorViewNotificationObserver(const HCActivityIndicatorViewNotificationObserver&) = delete;
-  HCActivityIndicatorViewNotificationObserver& operator=(const HCActivityIndicatorViewNotificationObserver&) = delete;
 
   void setAnimatingWithStateOfTask(const std::shared_ptr<HCURLSessionTask>& task);
-  // Whether the observer follows a task now.
-  bool isObserving() const { return static_cast<bool>(m_resumed); }
 
  private:
+  void taskStateChanged(bool running) override { running ? start() : stop(); }
   void start();
   void stop();
 
   std::weak_ptr<ui::ActivityIndicatorView> m_view;
-  core::Observation m_resumed;
-  core::Observation m_completed;
-  core::Observation m_suspended;
-  // Lets the handlers' queued work find out that this observer is gone.
-  std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 // The spinner's observer, made on first use and kept as long as the spinner.

@@ -1,9 +1,7 @@
 #include "http/RefreshControlHTTPClient.h"
 
-#include "http/HCURLSessionManager.h"
 #include "http/HCURLSessionTask.h"
 #include "http/HCViewAssociation.h"
-#include "platform/core/Queue.h"
 #include "platform/ui/RefreshControl.h"
 
 namespace kt::HTTPClient {
@@ -32,31 +30,14 @@ void setRefreshingWithStateOfTask(const std::shared_ptr<ui::RefreshControl>& con
 }
 
 void HCRefreshControlNotificationObserver::setRefreshingWithStateOfTask(const std::shared_ptr<HCURLSessionTask>& task) {
-  m_resumed.reset();
-  m_completed.reset();
-  m_suspended.reset();
+  stopObserving();
   if (!task) return;
-
   if (task->state() != net::URLSessionTaskState::Running) {
     end();
     return;
   }
   begin();
-
-  auto& center = core::NotificationCenter::defaultCenter();
-  std::weak_ptr<bool> alive = m_alive;
-  auto later = [this, alive](bool refreshing) {
-    core::Queue::main()->async([this, alive, refreshing] {
-      if (alive.expired()) return;
-      refreshing ? begin() : end();
-    });
-  };
-  m_resumed = core::Observation(center, HCTaskResumedNotification, task.get(),
-                                [later](const core::Notification&) { later(true); });
-  m_completed = core::Observation(center, HCTaskCompletedNotification, task.get(),
-                                  [later](const core::Notification&) { later(false); });
-  m_suspended = core::Observation(center, HCTaskSuspendedNotification, task.get(),
-                                  [later](const core::Notification&) { later(false); });
+  observe(task);
 }
 
 void HCRefreshControlNotificationObserver::begin() {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/core/NotificationCenter.h"
+#include "http/HCTaskStateObserver.h"
 
 #include <memory>
 
@@ -17,26 +17,18 @@ class HCURLSessionTask;
 namespace kt::HTTPClient {
 
 // Watches one task's notifications for one refresh control, which it holds weakly.
-class HCRefreshControlNotificationObserver {
+class HCRefreshControlNotificationObserver : public HCTaskStateObserver {
  public:
   explicit HCRefreshControlNotificationObserver(const std::shared_ptr<ui::RefreshControl>& control) : m_control(control) {}
-  HCRefreshControlNotificationObserver(const HCRefreshControlNotificationObserver&) = delete;
-  HCRefreshControlNotificationObserver& operator=(const HCRefreshControlNotificationObserver&) = delete;
 
   void setRefreshingWithStateOfTask(const std::shared_ptr<HCURLSessionTask>& task);
-  // Whether the observer follows a task now.
-  bool isObserving() const { return static_cast<bool>(m_resumed); }
 
  private:
+  void taskStateChanged(bool running) override { running ? begin() : end(); }
   void begin();
   void end();
 
   std::weak_ptr<ui::RefreshControl> m_control;
-  core::Observation m_resumed;
-  core::Observation m_completed;
-  core::Observation m_suspended;
-  // Lets the handlers' queued work find out that this observer is gone.
-  std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
 
 // The control's observer, made on first use and kept as long as the control.

@@ -16,6 +16,7 @@
 #include "platform/ui/TabBar.h"
 #include "platform/ui/TabBarController.h"
 #include "platform/ui/Window.h"
+#include "support/RectExpectations.h"
 #include "support/UiHarness.h"
 #include "widgets/feedback/AOProgressHUD.h"
 
@@ -27,12 +28,7 @@ namespace {
 
 using support::Device;
 
-void expectRect(const gfx::Rect& actual, double x, double y, double w, double h, const char* what) {
-  EXPECT_DOUBLE_EQ(actual.x(), x) << what;
-  EXPECT_DOUBLE_EQ(actual.y(), y) << what;
-  EXPECT_DOUBLE_EQ(actual.width(), w) << what;
-  EXPECT_DOUBLE_EQ(actual.height(), h) << what;
-}
+using support::expectRect;
 
 // A song screen that counts its bar button taps.
 class CountingScreen : public BaseVC {

@@ -11,6 +11,7 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
+#include "support/RectExpectations.h"
 #include "support/UiHarness.h"
 
 #include <algorithm>
@@ -29,12 +30,6 @@ class RecordingDelegate : public WGAlertViewDelegate {
   std::vector<int> indices;
 };
 
-void expectRect(const gfx::Rect& actual, double x, double y, double w, double h, const char* what) {
-  EXPECT_NEAR(actual.origin.x, x, 1e-6) << what;
-  EXPECT_NEAR(actual.origin.y, y, 1e-6) << what;
-  EXPECT_NEAR(actual.size.width, w, 1e-6) << what;
-  EXPECT_NEAR(actual.size.height, h, 1e-6) << what;
-}
 
 bool sameColor(const std::optional<gfx::Color>& c, double r, double g, double b, double a) {
   return c && std::abs(c->r() - r) < 1e-3 && std::abs(c->g() - g) < 1e-3 && std::abs(c->b() - b) < 1e-3 &&
@@ -78,21 +73,21 @@ TEST_P(WGAlertViewLayoutTest, CardTitleMessageRulesAndButtonsFollowTheScreen) {
   ASSERT_GT(t, 0);
   ASSERT_GT(m, 30);  // two lines at least
 
-  expectRect(alert->frame(), 0.2 * w, (h - 51 - t - m) / 2, f, (large ? 63 : 53) + t + m, "card");
+  support::expectRectNear(alert->frame(), 0.2 * w, (h - 51 - t - m) / 2, f, (large ? 63 : 53) + t + m, "card");
   EXPECT_TRUE(alert->clipsToBounds());
   EXPECT_DOUBLE_EQ(alert->layer()->cornerRadius(), 10);
   EXPECT_TRUE(sameColor(alert->backgroundColor(), 1, 1, 1, 1));
 
   auto labels = labelsOf(*alert);
   ASSERT_EQ(labels.size(), 4u);  // title, message, two captions
-  expectRect(labels[0]->frame(), 10, 5, f - 20, t, "title");
+  support::expectRectNear(labels[0]->frame(), 10, 5, f - 20, t, "title");
   EXPECT_EQ(labels[0]->text(), title);
   EXPECT_TRUE(labels[0]->font()->isBold());
   EXPECT_DOUBLE_EQ(labels[0]->font()->pointSize(), 16);
   EXPECT_EQ(labels[0]->lineBreakMode(), gfx::LineBreakMode::CharWrap);
   EXPECT_EQ(labels[0]->numberOfLines(), 0);
   EXPECT_EQ(labels[1], alert->label_msg());
-  expectRect(labels[1]->frame(), 10, t + 15, f - 20, m, "message");
+  support::expectRectNear(labels[1]->frame(), 10, t + 15, f - 20, m, "message");
   EXPECT_EQ(labels[1]->text(), message);
   EXPECT_FALSE(labels[1]->font()->isBold());
   EXPECT_DOUBLE_EQ(labels[1]->font()->pointSize(), 14);
@@ -100,19 +95,19 @@ TEST_P(WGAlertViewLayoutTest, CardTitleMessageRulesAndButtonsFollowTheScreen) {
   const double row = t + 21 + m;
   for (int i = 0; i < 2; ++i) {
     const auto& caption = labels[static_cast<size_t>(2 + i)];
-    expectRect(caption->frame(), f * i / 2, row, f / 2, large ? 42 : 32, "caption");
+    support::expectRectNear(caption->frame(), f * i / 2, row, f / 2, large ? 42 : 32, "caption");
     EXPECT_EQ(caption->text(), i == 0 ? "取消" : "确定");
     EXPECT_TRUE(sameColor(caption->textColor(), 0, 130.0 / 255, 1, 1));
     EXPECT_DOUBLE_EQ(caption->font()->pointSize(), large ? 14 : 13);
     EXPECT_EQ(caption->textAlignment(), gfx::TextAlignment::Center);
     auto button = alert->viewWithTag(101 + i);
     ASSERT_TRUE(button);
-    expectRect(button->frame(), f * i / 2, row, f / 2, large ? 46 : 35, "button");
+    support::expectRectNear(button->frame(), f * i / 2, row, f / 2, large ? 46 : 35, "button");
   }
   auto rules = rulesOf(*alert);
   ASSERT_EQ(rules.size(), 2u);
-  expectRect(rules[0]->frame(), 0, t + 20 + m, f, 0.6, "rule under the message");
-  expectRect(rules[1]->frame(), f / 2, row, 0.6, large ? 42 : 32, "rule between the buttons");
+  support::expectRectNear(rules[0]->frame(), 0, t + 20 + m, f, 0.6, "rule under the message");
+  support::expectRectNear(rules[1]->frame(), f / 2, row, 0.6, large ? 42 : 32, "rule between the buttons");
   EXPECT_TRUE(sameColor(rules[1]->backgroundColor(), 2.0 / 3, 2.0 / 3, 2.0 / 3, 1));
 
   alert->show();
@@ -128,7 +123,7 @@ TEST_F(WGAlertViewTest, EmptyTitleHasNoTitleRowAndEmptyMessageTakes30Points) {
   const double w = ui::Screen::main().bounds().size.width, h = ui::Screen::main().bounds().size.height;
   EXPECT_EQ(alert->label_msg()->frame().origin.y, 15);
   EXPECT_EQ(alert->label_msg()->frame().size.height, 30);
-  expectRect(alert->frame(), 0.2 * w, (h - 51 - 30) / 2, 0.6 * w, 53 + 30, "card");
+  support::expectRectNear(alert->frame(), 0.2 * w, (h - 51 - 30) / 2, 0.6 * w, 53 + 30, "card");
 }
 
 TEST_F(WGAlertViewTest, ButtonListDecidesTheRow) {

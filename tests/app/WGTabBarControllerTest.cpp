@@ -11,6 +11,7 @@
 #include "platform/ui/Screen.h"
 #include "platform/ui/TabBar.h"
 #include "platform/ui/Window.h"
+#include "support/RectExpectations.h"
 #include "support/UiHarness.h"
 
 #include <memory>
@@ -22,12 +23,7 @@ namespace {
 
 using support::Device;
 
-void expectRect(const gfx::Rect& actual, double x, double y, double w, double h, const char* what) {
-  EXPECT_DOUBLE_EQ(actual.x(), x) << what;
-  EXPECT_DOUBLE_EQ(actual.y(), y) << what;
-  EXPECT_DOUBLE_EQ(actual.width(), w) << what;
-  EXPECT_DOUBLE_EQ(actual.height(), h) << what;
-}
+using support::expectRect;
 
 class RecordingBarDelegate : public WGTabBarDelegate {
  public:

@@ -54,7 +54,7 @@ bool makeDirectories(const std::string& path) {
   return std::filesystem::is_directory(path, ec);
 }
 
-bool writeFileAtomically(const std::string& path, const std::string& bytes, unsigned mode) {
+bool writeFileAtomically(const std::string& path, const std::string& bytes, unsigned mode, bool sync) {
   std::random_device rd;
   std::ostringstream tmpName;
   tmpName << path << ".tmp." << ::getpid() << "." << rd();
@@ -73,7 +73,7 @@ bool writeFileAtomically(const std::string& path, const std::string& bytes, unsi
     }
     done += static_cast<size_t>(n);
   }
-  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+  if ((sync && ::fsync(fd) != 0) || ::close(fd) != 0) {
     ::unlink(tmp.c_str());
     return false;
   }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,10 @@ std::optional<std::string> utf8ToGb18030(std::string_view utf8);
 
 // Strict UTF-8 check: no overlong forms, no surrogates, nothing above U+10FFFF, no truncation.
 bool isValidUtf8(std::string_view bytes);
+
+// Appends the UTF-8 form of a code point (1 to 4 bytes). No checks: the caller passes a scalar
+// value no greater than U+10FFFF, or gets what the bit pattern gives.
+void appendUtf8(std::string& out, uint32_t codePoint);
 
 // Length in UTF-16 code units: characters beyond the Basic Multilingual Plane count 2.
 // Invalid bytes count 1 each, so the result is defined for any input.

@@ -13,7 +13,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -154,31 +153,6 @@ std::optional<DecodedEntry> decodeEntry(std::string_view bytes) {
   return DecodedEntry{std::string(*key),
                       std::make_shared<const CachedURLResponse>(response, std::string(*body),
                                                                 static_cast<URLCacheStoragePolicy>(*policy), stored)};
-}
-
-// Written to a temporary file next to the target, then renamed over it: a reader sees the old
-// entry or the new one, never half of one. No fsync: a lost entry is only a cache miss.
-bool writeAtomically(const std::string& path, const std::string& bytes) {
-  static std::atomic<unsigned> counter{0};
-  std::string tmp = path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
-  int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  size_t done = 0;
-  while (done < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ::close(fd);
-      ::unlink(tmp.c_str());
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  if (::close(fd) != 0 || ::rename(tmp.c_str(), path.c_str()) != 0) {
-    ::unlink(tmp.c_str());
-    return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -409,7 +383,9 @@ void URLCache::storeOnDisk(const std::string& key, const CachedURLResponse& resp
   std::string bytes = encodeEntry(key, response);
   removeFromDisk(name);
   if (bytes.size() > m_diskCapacity / 20) return;  // larger than 5% of the disk capacity
-  if (!writeAtomically(filePathFor(name), bytes)) {
+  // Atomic, so a reader sees the old entry or the new one; no flush to disk: a lost entry is only
+  // a cache miss.
+  if (!core::paths::writeFileAtomically(filePathFor(name), bytes, 0600, false)) {
     KT_LOG("URL cache entry %s cannot be written: %s", name.c_str(), std::strerror(errno));
     return;
   }

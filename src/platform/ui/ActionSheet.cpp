@@ -214,7 +214,7 @@ std::shared_ptr<ActionSheet> ActionSheet::create(const std::string& title, Actio
   return sheet;
 }
 
-ActionSheet::ActionSheet() : View(gfx::Rect(0, 0, Width, 0)) {
+ActionSheet::ActionSheet() : ButtonListView(gfx::Rect(0, 0, Width, 0)) {
   setBackgroundColor(gfx::Color::whiteColor());
   m_titleLabel = Label::create();
   m_titleLabel->setFont(gfx::Font::systemFont(13));
@@ -233,32 +233,13 @@ void ActionSheet::setTitle(const std::string& title) {
   setNeedsLayout();
 }
 
-int ActionSheet::addButtonWithTitle(const std::string& title) {
-  m_buttonTitles.push_back(title);
-  return numberOfButtons() - 1;
-}
-
-std::string ActionSheet::buttonTitleAtIndex(int index) const {
-  if (index < 0 || index >= numberOfButtons()) return "";
-  return m_buttonTitles[size_t(index)];
-}
-
-void ActionSheet::setCancelButtonIndex(int index) { m_cancelIndex = (index >= 0 && index < numberOfButtons()) ? index : -1; }
-
-void ActionSheet::setDestructiveButtonIndex(int index) {
-  m_destructiveIndex = (index >= 0 && index < numberOfButtons()) ? index : -1;
-}
+void ActionSheet::setDestructiveButtonIndex(int index) { m_destructiveIndex = validButtonIndex(index) ? index : -1; }
 
 int ActionSheet::firstOtherButtonIndex() const {
   for (int i = 0; i < numberOfButtons(); ++i) {
     if (i != m_cancelIndex && i != m_destructiveIndex) return i;
   }
   return -1;
-}
-
-std::shared_ptr<Button> ActionSheet::buttonAtIndex(int index) const {
-  if (index < 0 || size_t(index) >= m_buttons.size()) return nullptr;
-  return m_buttons[size_t(index)];
 }
 
 // Every button but the cancel one, in index order.
@@ -297,12 +278,8 @@ void ActionSheet::layoutSubviews() {
 }
 
 void ActionSheet::build() {
-  for (auto& b : m_buttons) {
-    if (b) b->removeFromSuperview();
-  }
-  for (auto& h : m_hairlines) h->removeFromSuperview();
+  removeButtonViews();
   m_buttons.assign(size_t(numberOfButtons()), nullptr);
-  m_hairlines.clear();
   std::weak_ptr<ActionSheet> weak = std::static_pointer_cast<ActionSheet>(shared());
   for (int i : shownButtons()) {
     auto b = Button::create(ButtonType::Custom);
@@ -315,11 +292,7 @@ void ActionSheet::build() {
     }, ControlEventTouchUpInside);
     addSubview(b);
     m_buttons[size_t(i)] = b;
-    auto h = View::create();
-    h->setBackgroundColor(gfx::Color::white(0.78));
-    h->setUserInteractionEnabled(false);
-    addSubview(h);
-    m_hairlines.push_back(h);
+    addHairline();
   }
   setNeedsLayout();
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/View.h"
+#include "platform/ui/ButtonListView.h"
 
 namespace ui {
 
@@ -100,7 +100,7 @@ class ActionSheetDelegate {
 //
 // Indexes: the destructive button (drawn in red) first, then the other titles, then the cancel
 // button, then what addButtonWithTitle adds. A shown sheet keeps itself alive until dismissed.
-class ActionSheet : public View {
+class ActionSheet : public ButtonListView {
  public:
   static constexpr double Width = 272;
   static constexpr double ButtonHeight = 44;
@@ -118,11 +118,6 @@ class ActionSheet : public View {
   ActionSheetDelegate* delegate() const { return m_delegate; }
   void setDelegate(ActionSheetDelegate* delegate) { m_delegate = delegate; }
 
-  int addButtonWithTitle(const std::string& title);
-  int numberOfButtons() const { return static_cast<int>(m_buttonTitles.size()); }
-  std::string buttonTitleAtIndex(int index) const;
-  int cancelButtonIndex() const { return m_cancelIndex; }
-  void setCancelButtonIndex(int index);
   int destructiveButtonIndex() const { return m_destructiveIndex; }
   void setDestructiveButtonIndex(int index);
   int firstOtherButtonIndex() const;
@@ -133,8 +128,7 @@ class ActionSheet : public View {
   void dismissWithClickedButtonIndex(int buttonIndex, bool animated);
   void cancel();
 
-  // The button views by index (null for the cancel button on the tablet, and before showing).
-  std::shared_ptr<Button> buttonAtIndex(int index) const;
+  // buttonAtIndex: null for the cancel button on the tablet, and before showing.
   std::shared_ptr<PopoverCardView> card() const { return m_card.lock(); }
 
   gfx::Size sizeThatFits(gfx::Size size) const override;
@@ -150,14 +144,10 @@ class ActionSheet : public View {
 
   std::string m_title;
   ActionSheetDelegate* m_delegate = nullptr;
-  std::vector<std::string> m_buttonTitles;
-  int m_cancelIndex = -1;
   int m_destructiveIndex = -1;
   bool m_visible = false;
   bool m_dismissing = false;
   std::shared_ptr<Label> m_titleLabel;
-  std::vector<std::shared_ptr<Button>> m_buttons;  // by index
-  std::vector<std::shared_ptr<View>> m_hairlines;
   // The window holds the layer, the layer the card, the card this sheet: a shown sheet lives as
   // long as it is on screen.
   std::weak_ptr<PopoverCardView> m_card;

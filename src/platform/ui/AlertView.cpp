@@ -113,7 +113,7 @@ std::shared_ptr<AlertView> AlertView::create(const std::string& title, const std
   return alert;
 }
 
-AlertView::AlertView() : View(gfx::Rect(0, 0, Width, 0)) {
+AlertView::AlertView() : ButtonListView(gfx::Rect(0, 0, Width, 0)) {
   setBackgroundColor(gfx::Color::white(1, 0.95));
   layer()->setCornerRadius(CornerRadius);
   setClipsToBounds(true);
@@ -142,18 +142,6 @@ void AlertView::setMessage(const std::string& message) {
   m_messageLabel->setText(message);
   setNeedsLayout();
 }
-
-int AlertView::addButtonWithTitle(const std::string& title) {
-  m_buttonTitles.push_back(title);
-  return numberOfButtons() - 1;
-}
-
-std::string AlertView::buttonTitleAtIndex(int index) const {
-  if (index < 0 || index >= numberOfButtons()) return "";
-  return m_buttonTitles[size_t(index)];
-}
-
-void AlertView::setCancelButtonIndex(int index) { m_cancelIndex = (index >= 0 && index < numberOfButtons()) ? index : -1; }
 
 int AlertView::firstOtherButtonIndex() const {
   for (int i = 0; i < numberOfButtons(); ++i) {
@@ -233,11 +221,6 @@ void AlertView::reset() {
     }
     a->m_dimmingView.reset();
   }
-}
-
-std::shared_ptr<Button> AlertView::buttonAtIndex(int index) const {
-  if (index < 0 || size_t(index) >= m_buttons.size()) return nullptr;
-  return m_buttons[size_t(index)];
 }
 
 // Side by side: cancel on the left. Stacked: the others in order, then cancel at the bottom.
@@ -323,10 +306,7 @@ void AlertView::layoutSubviews() {
 }
 
 void AlertView::buildButtons() {
-  for (auto& b : m_buttons) b->removeFromSuperview();
-  for (auto& h : m_hairlines) h->removeFromSuperview();
-  m_buttons.clear();
-  m_hairlines.clear();
+  removeButtonViews();
   m_titleLabel->setText(m_title);
   m_messageLabel->setText(m_message);
   std::weak_ptr<AlertView> weak = std::static_pointer_cast<AlertView>(shared());
@@ -343,13 +323,7 @@ void AlertView::buildButtons() {
     m_buttons.push_back(b);
   }
   int lines = numberOfButtons() == 0 ? 0 : (sideBySide() ? 2 : numberOfButtons());
-  for (int i = 0; i < lines; ++i) {
-    auto h = View::create();
-    h->setBackgroundColor(gfx::Color::white(0.78));
-    h->setUserInteractionEnabled(false);
-    addSubview(h);
-    m_hairlines.push_back(h);
-  }
+  for (int i = 0; i < lines; ++i) addHairline();
   setNeedsLayout();
 }
 

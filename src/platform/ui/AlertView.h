@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/View.h"
+#include "platform/ui/ButtonListView.h"
 
 namespace ui {
 
@@ -47,7 +47,7 @@ class AlertViewDelegate {
 // Button indexes follow the order the buttons were added: the cancel button given at creation is
 // index 0, the other titles follow. With two buttons they sit side by side (cancel on the left),
 // otherwise they are stacked with the cancel button at the bottom.
-class AlertView : public View {
+class AlertView : public ButtonListView {
  public:
   static constexpr double Width = 270;
   static constexpr double ButtonHeight = 44;
@@ -70,14 +70,6 @@ class AlertView : public View {
   AlertViewDelegate* delegate() const { return m_delegate; }
   void setDelegate(AlertViewDelegate* delegate) { m_delegate = delegate; }
 
-  // Returns the new button's index.
-  int addButtonWithTitle(const std::string& title);
-  int numberOfButtons() const { return static_cast<int>(m_buttonTitles.size()); }
-  // "" for an index out of range.
-  std::string buttonTitleAtIndex(int index) const;
-  // -1 when there is none.
-  int cancelButtonIndex() const { return m_cancelIndex; }
-  void setCancelButtonIndex(int index);
   // The first button that is not the cancel button; -1 when there is none.
   int firstOtherButtonIndex() const;
 
@@ -101,8 +93,7 @@ class AlertView : public View {
   // The system cancelling the alert: the delegate's alertViewCancel.
   void cancel();
 
-  // The button views, by index (made when the alert is shown); null before.
-  std::shared_ptr<Button> buttonAtIndex(int index) const;
+  // buttonAtIndex: the button views are made when the alert is shown.
   const std::shared_ptr<Label>& titleLabel() const { return m_titleLabel; }
   const std::shared_ptr<Label>& messageLabel() const { return m_messageLabel; }
   // The window the alert is shown in (null while not on screen).
@@ -134,15 +125,11 @@ class AlertView : public View {
   std::string m_title;
   std::string m_message;
   AlertViewDelegate* m_delegate = nullptr;
-  std::vector<std::string> m_buttonTitles;
-  int m_cancelIndex = -1;
   AlertViewStyle m_style = AlertViewStyle::Default;
   bool m_visible = false;
   bool m_dismissing = false;
   std::shared_ptr<Label> m_titleLabel;
   std::shared_ptr<Label> m_messageLabel;
-  std::vector<std::shared_ptr<Button>> m_buttons;  // by index
-  std::vector<std::shared_ptr<View>> m_hairlines;
   std::vector<std::shared_ptr<TextField>> m_fields;
   std::shared_ptr<Window> m_window;
   std::shared_ptr<View> m_dimmingView;

@@ -55,30 +55,23 @@ void CollectionView::layoutInvalidated() {
 // ---- Reuse ----
 
 void CollectionView::registerClass(CellFactory factory, const std::string& identifier) {
-  if (factory) m_cellFactories[identifier] = std::move(factory);
-  else m_cellFactories.erase(identifier);
+  ReusePool<CollectionReusableView>::Factory made;
+  if (factory) made = [factory = std::move(factory)]() -> std::shared_ptr<CollectionReusableView> { return factory(); };
+  m_pool.registerFactory(poolKey("", identifier), std::move(made));
 }
 
 void CollectionView::registerClassForSupplementaryViewOfKind(SupplementaryFactory factory, const std::string& kind,
                                                              const std::string& identifier) {
-  if (factory) m_supplementFactories[poolKey(kind, identifier)] = std::move(factory);
-  else m_supplementFactories.erase(poolKey(kind, identifier));
+  m_pool.registerFactory(poolKey(kind, identifier), std::move(factory));
 }
 
 std::shared_ptr<CollectionViewCell> CollectionView::dequeueReusableCellWithReuseIdentifier(const std::string& identifier,
                                                                                            const IndexPath& ip) {
-  auto pool = m_pool.find(poolKey("", identifier));
-  if (pool != m_pool.end() && !pool->second.empty()) {
-    auto cell = std::static_pointer_cast<CollectionViewCell>(std::move(pool->second.back()));
-    pool->second.pop_back();
-    cell->prepareForReuse();
-    return cell;
-  }
-  std::shared_ptr<CollectionViewCell> cell;
-  if (auto f = m_cellFactories.find(identifier); f != m_cellFactories.end()) {
-    cell = f->second();
-    if (cell) ++m_cellsMade;
-  }
+  const std::string key = poolKey("", identifier);
+  if (auto view = m_pool.dequeue(key)) return std::static_pointer_cast<CollectionViewCell>(std::move(view));
+  // Only cell factories are registered under a cell key.
+  auto cell = std::static_pointer_cast<CollectionViewCell>(m_pool.make(key));
+  if (cell) ++m_cellsMade;
   if (!cell) {
     KT_LOG("no cell class registered for \"%s\" (item %s); using a plain cell", identifier.c_str(),
            ip.description().c_str());
@@ -90,16 +83,8 @@ std::shared_ptr<CollectionViewCell> CollectionView::dequeueReusableCellWithReuse
 
 std::shared_ptr<CollectionReusableView> CollectionView::dequeueReusableSupplementaryViewOfKind(
     const std::string& kind, const std::string& identifier, const IndexPath& ip) {
-  auto pool = m_pool.find(poolKey(kind, identifier));
-  if (pool != m_pool.end() && !pool->second.empty()) {
-    auto view = std::move(pool->second.back());
-    pool->second.pop_back();
-    view->prepareForReuse();
-    return view;
-  }
-  std::shared_ptr<CollectionReusableView> view;
-  if (auto f = m_supplementFactories.find(poolKey(kind, identifier)); f != m_supplementFactories.end())
-    view = f->second();
+  if (auto view = m_pool.dequeue(poolKey(kind, identifier))) return view;
+  auto view = m_pool.make(poolKey(kind, identifier));
   if (!view) {
     KT_LOG("no %s view registered for \"%s\" (section %d); using a plain view", kind.c_str(), identifier.c_str(),
            ip.section);
@@ -111,7 +96,7 @@ std::shared_ptr<CollectionReusableView> CollectionView::dequeueReusableSupplemen
 
 void CollectionView::enqueue(const std::shared_ptr<CollectionReusableView>& view, const std::string& kind) {
   view->removeFromSuperview();
-  if (!view->reuseIdentifier().empty()) m_pool[poolKey(kind, view->reuseIdentifier())].push_back(view);
+  if (!view->reuseIdentifier().empty()) m_pool.enqueue(poolKey(kind, view->reuseIdentifier()), view);
 }
 
 void CollectionView::removeAllViews() {

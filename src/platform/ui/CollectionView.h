@@ -12,6 +12,7 @@
 #include "platform/ui/CollectionViewCell.h"
 #include "platform/ui/CollectionViewLayout.h"
 #include "platform/ui/IndexPath.h"
+#include "platform/ui/ReusePool.h"
 #include "platform/ui/ScrollView.h"
 
 namespace ui {
@@ -147,10 +148,8 @@ class CollectionView : public ScrollView {
   gfx::Size m_laidOutSize{-1, -1};
   std::map<IndexPath, std::shared_ptr<CollectionViewCell>> m_visible;
   std::map<SupplementKey, std::shared_ptr<CollectionReusableView>> m_supplements;
-  // Pools by "kind/identifier" ("" as the kind of cells).
-  std::unordered_map<std::string, std::vector<std::shared_ptr<CollectionReusableView>>> m_pool;
-  std::unordered_map<std::string, CellFactory> m_cellFactories;
-  std::unordered_map<std::string, SupplementaryFactory> m_supplementFactories;
+  // Reuse queues and factories by "kind/identifier" ("" as the kind of cells).
+  ReusePool<CollectionReusableView> m_pool;
   size_t m_cellsMade = 0;
   std::set<IndexPath> m_selected;
 

@@ -39,8 +39,7 @@ void LongPressGestureRecognizer::touchesBegan(const TouchSet& touches, const Eve
     return;
   }
   stopTimer();
-  for (const auto& t : touches) m_starts.emplace_back(t.get(), t->locationInWindow());
-  m_mostTouches = std::max(m_mostTouches, numberOfTouches());
+  m_fingers.add(touches, numberOfTouches());
   if (numberOfTouches() > m_touchesRequired) {
     setState(State::Failed);
   } else if (numberOfTouches() == m_touchesRequired && m_tapsDone >= m_tapsRequired) {
@@ -55,16 +54,9 @@ void LongPressGestureRecognizer::touchesMoved(const TouchSet& touches, const Eve
     return;
   }
   if (state() != State::Possible) return;
-  for (const auto& [touch, start] : m_starts) {
-    for (const auto& t : this->touches()) {
-      if (t.get() != touch) continue;
-      gfx::Point p = t->locationInWindow();
-      if (std::hypot(p.x - start.x, p.y - start.y) > m_allowableMovement) {
-        stopTimer();
-        setState(State::Failed);
-        return;
-      }
-    }
+  if (m_fingers.anyMovedFurtherThan(this->touches(), m_allowableMovement)) {
+      stopTimer();
+    setState(State::Failed);
   }
 }
 
@@ -76,15 +68,14 @@ void LongPressGestureRecognizer::touchesEnded(const TouchSet& touches, const Eve
   }
   if (state() != State::Possible) return;
   stopTimer();
-  bool tapDone = numberOfTouches() == 0 && m_mostTouches == m_touchesRequired && m_tapsDone < m_tapsRequired;
+  bool tapDone = numberOfTouches() == 0 && m_fingers.mostDown() == m_touchesRequired && m_tapsDone < m_tapsRequired;
   if (!tapDone) {
     // Lifted before the press lasted long enough.
     if (numberOfTouches() == 0 || m_tapsDone >= m_tapsRequired) setState(State::Failed);
     return;
   }
   ++m_tapsDone;
-  m_mostTouches = 0;
-  m_starts.clear();
+  m_fingers.clear();
   startTimer(MultiTapInterval, false);
 }
 
@@ -102,8 +93,7 @@ void LongPressGestureRecognizer::reset() {
   GestureRecognizer::reset();
   stopTimer();
   m_tapsDone = 0;
-  m_mostTouches = 0;
-  m_starts.clear();
+  m_fingers.clear();
 }
 
 }  // namespace ui

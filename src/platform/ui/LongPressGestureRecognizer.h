@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/ui/GestureRecognizer.h"
+#include "platform/ui/TapFingers.h"
 
 namespace core {
 class Timer;
@@ -49,8 +50,7 @@ class LongPressGestureRecognizer : public GestureRecognizer {
   size_t m_touchesRequired = 1;
   size_t m_tapsRequired = 0;
   size_t m_tapsDone = 0;
-  size_t m_mostTouches = 0;
-  std::vector<std::pair<const Touch*, gfx::Point>> m_starts;  // window coordinates
+  TapFingers m_fingers;
   std::shared_ptr<core::Timer> m_timer;
 };
 

@@ -326,21 +326,12 @@ std::vector<IndexPath> TableView::indexPathsForRowsInRect(const gfx::Rect& rect)
 // ---- Reuse ----
 
 void TableView::registerClass(const std::string& identifier, CellFactory factory) {
-  if (factory) m_factories[identifier] = std::move(factory);
-  else m_factories.erase(identifier);
+  m_pool.registerFactory(identifier, std::move(factory));
 }
 
 std::shared_ptr<TableViewCell> TableView::dequeueReusableCellWithIdentifier(const std::string& identifier) {
-  auto pool = m_pool.find(identifier);
-  if (pool != m_pool.end() && !pool->second.empty()) {
-    auto cell = std::move(pool->second.back());
-    pool->second.pop_back();
-    cell->prepareForReuse();
-    return cell;
-  }
-  auto factory = m_factories.find(identifier);
-  if (factory == m_factories.end()) return nullptr;
-  auto cell = factory->second();
+  if (auto cell = m_pool.dequeue(identifier)) return cell;
+  auto cell = m_pool.make(identifier);
   if (!cell) return nullptr;
   if (cell->reuseIdentifier().empty()) cell->setReuseIdentifier(identifier);
   ++m_cellsMade;
@@ -358,7 +349,7 @@ std::shared_ptr<TableViewCell> TableView::dequeueReusableCellWithIdentifier(cons
 void TableView::enqueueCell(const std::shared_ptr<TableViewCell>& cell) {
   cell->removeFromSuperview();
   cell->setHighlighted(false);
-  if (!cell->reuseIdentifier().empty()) m_pool[cell->reuseIdentifier()].push_back(cell);
+  if (!cell->reuseIdentifier().empty()) m_pool.enqueue(cell->reuseIdentifier(), cell);
 }
 
 void TableView::removeAllCells() {

@@ -10,6 +10,7 @@
 
 #include "platform/gfx/Color.h"
 #include "platform/ui/IndexPath.h"
+#include "platform/ui/ReusePool.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/TableViewCell.h"
 
@@ -257,8 +258,7 @@ class TableView : public ScrollView {
   std::map<IndexPath, std::shared_ptr<TableViewCell>> m_visible;
   std::map<int, Supplement> m_headers;
   std::map<int, Supplement> m_footers;
-  std::unordered_map<std::string, std::vector<std::shared_ptr<TableViewCell>>> m_pool;
-  std::unordered_map<std::string, CellFactory> m_factories;
+  ReusePool<TableViewCell> m_pool;
   size_t m_cellsMade = 0;
   std::set<IndexPath> m_selected;
 

@@ -20,23 +20,15 @@ void TapGestureRecognizer::touchesBegan(const TouchSet& touches, const Event* ev
   GestureRecognizer::touchesBegan(touches, event);
   stopTimer();
   if (state() != GestureRecognizerState::Possible) return;
-  for (const auto& t : touches) m_starts.emplace_back(t.get(), t->locationInWindow());
-  m_mostTouches = std::max(m_mostTouches, numberOfTouches());
+  m_fingers.add(touches, numberOfTouches());
   if (numberOfTouches() > m_touchesRequired) setState(GestureRecognizerState::Failed);
 }
 
 void TapGestureRecognizer::touchesMoved(const TouchSet& touches, const Event* event) {
   GestureRecognizer::touchesMoved(touches, event);
   if (state() != GestureRecognizerState::Possible) return;
-  for (const auto& [touch, start] : m_starts) {
-    for (const auto& t : this->touches()) {
-      if (t.get() != touch) continue;
-      gfx::Point p = t->locationInWindow();
-      if (std::hypot(p.x - start.x, p.y - start.y) > MaximumMovement) {
-        setState(GestureRecognizerState::Failed);
-        return;
-      }
-    }
+  if (m_fingers.anyMovedFurtherThan(this->touches(), MaximumMovement)) {
+    setState(GestureRecognizerState::Failed);
   }
 }
 
@@ -44,9 +36,8 @@ void TapGestureRecognizer::touchesEnded(const TouchSet& touches, const Event* ev
   GestureRecognizer::touchesEnded(touches, event);
   if (state() != GestureRecognizerState::Possible || numberOfTouches() > 0) return;
   // Every finger of this tap is up.
-  bool complete = m_mostTouches == m_touchesRequired;
-  m_mostTouches = 0;
-  m_starts.clear();
+  bool complete = m_fingers.mostDown() == m_touchesRequired;
+  m_fingers.clear();
   if (!complete) {
     setState(GestureRecognizerState::Failed);
     return;
@@ -74,8 +65,7 @@ void TapGestureRecognizer::reset() {
   GestureRecognizer::reset();
   stopTimer();
   m_tapsDone = 0;
-  m_mostTouches = 0;
-  m_starts.clear();
+  m_fingers.clear();
 }
 
 }  // namespace ui

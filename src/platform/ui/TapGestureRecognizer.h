@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/ui/GestureRecognizer.h"
+#include "platform/ui/TapFingers.h"
 
 namespace core {
 class Timer;
@@ -44,8 +45,7 @@ class TapGestureRecognizer : public GestureRecognizer {
   size_t m_tapsRequired = 1;
   size_t m_touchesRequired = 1;
   size_t m_tapsDone = 0;
-  size_t m_mostTouches = 0;  // fingers down together in the current tap
-  std::vector<std::pair<const Touch*, gfx::Point>> m_starts;  // window coordinates
+  TapFingers m_fingers;
   std::shared_ptr<core::Timer> m_timer;
 };
 

@@ -14,50 +14,21 @@
 
 namespace kt {
 
-AOIndefiniteAnimatedView::AOIndefiniteAnimatedView(const gfx::Rect& frame) : ui::View(frame) {}
+AOIndefiniteAnimatedView::AOIndefiniteAnimatedView(const gfx::Rect& frame) : RingLayerView(frame) {}
 
 AOIndefiniteAnimatedView::~AOIndefiniteAnimatedView() = default;
 
-void AOIndefiniteAnimatedView::willMoveToSuperview(ui::View* newSuperview) {
-  if (newSuperview) {
-    layoutAnimatedLayer();
-  } else {
-    dropLayer();
-  }
-}
-
-void AOIndefiniteAnimatedView::layoutAnimatedLayer() {
-  const auto& ring = indefiniteAnimatedLayer();
-  gfx::Transaction::begin();
-  gfx::Transaction::setDisableActions(true);
-  if (ring->superlayer() != layer().get()) layer()->addSublayer(ring);
-  const gfx::Size outer = bounds().size;
-  const gfx::Size inner = ring->bounds().size;
-  ring->setPosition(gfx::Point{outer.width - inner.width / 2 - (outer.width - inner.width) / 2,
-                               outer.height - inner.height / 2 - (outer.height - inner.height) / 2});
-  gfx::Transaction::commit();
-}
-
-const std::shared_ptr<gfx::Layer>& AOIndefiniteAnimatedView::indefiniteAnimatedLayer() {
-  if (m_indefiniteAnimatedLayer) return m_indefiniteAnimatedLayer;
-  const double c = m_radius + m_strokeThickness / 2 + 5;
+std::shared_ptr<gfx::Layer> AOIndefiniteAnimatedView::buildRingLayer() {
+  const double c = ringHalfSide();
   const gfx::Point centre{c, c};
   // Two full turns from the top (3π/2 to 11π/2), one turn at a time so that both are kept.
   gfx::Path path;
-  path.addArc(centre, m_radius, 3 * M_PI / 2, 7 * M_PI / 2, true);
-  path.addArc(centre, m_radius, 7 * M_PI / 2, 11 * M_PI / 2, true);
+  path.addArc(centre, radius(), 3 * M_PI / 2, 7 * M_PI / 2, true);
+  path.addArc(centre, radius(), 7 * M_PI / 2, 11 * M_PI / 2, true);
 
   gfx::Transaction::begin();
   gfx::Transaction::setDisableActions(true);
-  auto ring = gfx::Layer::create(gfx::LayerKind::Shape);
-  ring->setContentsScale(ui::Screen::main().scale());
-  ring->setFrame(gfx::Rect(0, 0, 2 * c, 2 * c));
-  ring->setFillColor(gfx::Color::clear());
-  ring->setStrokeColor(m_strokeColor);
-  ring->setLineWidth(m_strokeThickness);
-  ring->setLineCap(gfx::LineCap::Round);
-  ring->setLineJoin(gfx::LineJoin::Bevel);
-  ring->setPath(std::move(path));
+  auto ring = makeShapeLayer(std::move(path));
 
   // The mask's alpha decides how strongly each part of the ring shows.
   auto mask = gfx::Layer::create();
@@ -96,47 +67,7 @@ const std::shared_ptr<gfx::Layer>& AOIndefiniteAnimatedView::indefiniteAnimatedL
   group->animations = {strokeStart, strokeEnd};
   ring->addAnimation(group, ProgressAnimationKey);
 
-  m_indefiniteAnimatedLayer = std::move(ring);
-  return m_indefiniteAnimatedLayer;
-}
-
-void AOIndefiniteAnimatedView::setFrame(const gfx::Rect& frame) {
-  if (frame == this->frame()) return;
-  ui::View::setFrame(frame);
-  if (superview()) layoutAnimatedLayer();
-}
-
-void AOIndefiniteAnimatedView::setRadius(double radius) {
-  if (radius == m_radius) return;
-  m_radius = radius;
-  dropLayer();
-  if (superview()) layoutAnimatedLayer();
-}
-
-void AOIndefiniteAnimatedView::setStrokeColor(const gfx::Color& color) {
-  m_strokeColor = color;
-  if (m_indefiniteAnimatedLayer) m_indefiniteAnimatedLayer->setStrokeColor(color);
-}
-
-void AOIndefiniteAnimatedView::setStrokeThickness(double thickness) {
-  m_strokeThickness = thickness;
-  if (m_indefiniteAnimatedLayer) m_indefiniteAnimatedLayer->setLineWidth(thickness);
-}
-
-gfx::Size AOIndefiniteAnimatedView::sizeThatFits(gfx::Size) const {
-  const double c = m_radius + m_strokeThickness / 2 + 5;
-  return gfx::Size{2 * c, 2 * c};
-}
-
-void AOIndefiniteAnimatedView::sizeToFit() {
-  const gfx::Rect f = frame();
-  setFrame(gfx::Rect(f.origin, sizeThatFits(f.size)));
-}
-
-void AOIndefiniteAnimatedView::dropLayer() {
-  if (!m_indefiniteAnimatedLayer) return;
-  m_indefiniteAnimatedLayer->removeFromSuperlayer();
-  m_indefiniteAnimatedLayer.reset();
+  return ring;
 }
 
 }  // namespace kt

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "platform/ui/View.h"
+#include "widgets/feedback/StatusStrip.h"
 
 namespace ui {
 class ImageView;
@@ -20,24 +21,17 @@ class PlainStatusBarView : public ui::View {
   explicit PlainStatusBarView(const gfx::Rect& frame = gfx::Rect());
   ~PlainStatusBarView() override;
 
-  const std::shared_ptr<ui::ImageView>& offLineImageView() const { return m_offLineImageView; }
-  const std::shared_ptr<ui::Label>& offLineLabel() const { return m_offLineLabel; }
-  const std::shared_ptr<ui::ImageView>& serverImageView() const { return m_serverImageView; }
-  const std::shared_ptr<ui::Label>& serverLabel() const { return m_serverLabel; }
-  const std::shared_ptr<ui::ImageView>& clerkImageView() const { return m_clerkImageView; }
-  const std::shared_ptr<ui::Label>& clerkLabel() const { return m_clerkLabel; }
-  const std::shared_ptr<ui::ImageView>& wifiImageView() const { return m_wifiImageView; }
-  const std::shared_ptr<ui::Label>& wifiLabel() const { return m_wifiLabel; }
+  const std::shared_ptr<ui::ImageView>& offLineImageView() const { return m_strip.offLineImageView(); }
+  const std::shared_ptr<ui::Label>& offLineLabel() const { return m_strip.offLineLabel(); }
+  const std::shared_ptr<ui::ImageView>& serverImageView() const { return m_strip.serverImageView(); }
+  const std::shared_ptr<ui::Label>& serverLabel() const { return m_strip.serverLabel(); }
+  const std::shared_ptr<ui::ImageView>& clerkImageView() const { return m_strip.clerkImageView(); }
+  const std::shared_ptr<ui::Label>& clerkLabel() const { return m_strip.clerkLabel(); }
+  const std::shared_ptr<ui::ImageView>& wifiImageView() const { return m_strip.wifiImageView(); }
+  const std::shared_ptr<ui::Label>& wifiLabel() const { return m_strip.wifiLabel(); }
 
  private:
-  std::shared_ptr<ui::ImageView> m_offLineImageView;
-  std::shared_ptr<ui::Label> m_offLineLabel;
-  std::shared_ptr<ui::ImageView> m_serverImageView;
-  std::shared_ptr<ui::Label> m_serverLabel;
-  std::shared_ptr<ui::ImageView> m_clerkImageView;
-  std::shared_ptr<ui::Label> m_clerkLabel;
-  std::shared_ptr<ui::ImageView> m_wifiImageView;
-  std::shared_ptr<ui::Label> m_wifiLabel;
+  StatusStrip m_strip;
 };
 
 }  // namespace kt

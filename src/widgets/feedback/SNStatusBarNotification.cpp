@@ -278,39 +278,10 @@ const std::shared_ptr<ui::View>& SNStatusBarNotification::progressView() {
 void SNStatusBarNotification::buildStrip(SNStatusBarView& bar) {
   const double W = bar.bounds().width();
   const double s = (W - 100) / 4;
-  auto font = gfx::Font::font("HelveticaNeue-Bold", 12);
-  auto icon = [&](const char* image, double x) {
-    auto view = ui::ImageView::create(gfx::Rect(x, 3, 14, 14));
-    view->setImage(gfx::Image::named(image));
-    bar.addSubview(view);
-    return view;
-  };
-  auto label = [&](double x, double width, int tag) {
-    auto view = ui::Label::create(gfx::Rect(x, 3, width, 14));
-    view->setTag(tag);
-    view->setTextColor(gfx::Color::whiteColor());
-    view->setFont(font);
-    view->setBackgroundColor(gfx::Color::clear());
-    view->setShadowColor(std::nullopt);
-    view->setShadowOffset(gfx::Size{0, 1});
-    bar.addSubview(view);
-    return view;
-  };
-
-  m_offLineImageView = icon("Computer Off", 100);
-  m_offLineLabel = label(120, s - 70, OffLineLabelTag);
-  m_offLineLabel->setText("在线");
-
-  m_serverImageView = icon("web_server", s + 50);
-  m_serverLabel = label(s + 70, s + 30, ServerLabelTag);
-  const std::optional<std::string> server = core::UserDefaults::standard().stringForKey("Server_Ip");
-  m_serverLabel->setText("服务器：" + (server ? *server : std::string("(null)")));
-
-  m_clerkImageView = icon("tab_me", 2 * s + 100);
-  m_clerkLabel = label(2 * s + 120, s - 20, ClerkLabelTag);
-
-  m_wifiImageView = icon("Clock.png", 3 * s + 100);
-  m_wifiLabel = label(3 * s + 120, s - 20, WifiLabelTag);
+  m_strip.build(bar, 14, {{{100, 120, s - 70, OffLineLabelTag},
+                           {s + 50, s + 70, s + 30, ServerLabelTag},
+                           {2 * s + 100, 2 * s + 120, s - 20, ClerkLabelTag},
+                           {3 * s + 100, 3 * s + 120, s - 20, WifiLabelTag}}});
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include "platform/core/NotificationCenter.h"
 #include "platform/gfx/Geometry.h"
 #include "platform/ui/ActivityIndicatorView.h"
+#include "widgets/feedback/StatusStrip.h"
 
 namespace core {
 class Timer;
@@ -117,14 +118,14 @@ class SNStatusBarNotification : public std::enable_shared_from_this<SNStatusBarN
   bool hasPendingDismissal() const;
 
   // The strip views of the current bar.
-  const std::shared_ptr<ui::ImageView>& offLineImageView() const { return m_offLineImageView; }
-  const std::shared_ptr<ui::Label>& offLineLabel() const { return m_offLineLabel; }
-  const std::shared_ptr<ui::ImageView>& serverImageView() const { return m_serverImageView; }
-  const std::shared_ptr<ui::Label>& serverLabel() const { return m_serverLabel; }
-  const std::shared_ptr<ui::ImageView>& clerkImageView() const { return m_clerkImageView; }
-  const std::shared_ptr<ui::Label>& clerkLabel() const { return m_clerkLabel; }
-  const std::shared_ptr<ui::ImageView>& wifiImageView() const { return m_wifiImageView; }
-  const std::shared_ptr<ui::Label>& wifiLabel() const { return m_wifiLabel; }
+  const std::shared_ptr<ui::ImageView>& offLineImageView() const { return m_strip.offLineImageView(); }
+  const std::shared_ptr<ui::Label>& offLineLabel() const { return m_strip.offLineLabel(); }
+  const std::shared_ptr<ui::ImageView>& serverImageView() const { return m_strip.serverImageView(); }
+  const std::shared_ptr<ui::Label>& serverLabel() const { return m_strip.serverLabel(); }
+  const std::shared_ptr<ui::ImageView>& clerkImageView() const { return m_strip.clerkImageView(); }
+  const std::shared_ptr<ui::Label>& clerkLabel() const { return m_strip.clerkLabel(); }
+  const std::shared_ptr<ui::ImageView>& wifiImageView() const { return m_strip.wifiImageView(); }
+  const std::shared_ptr<ui::Label>& wifiLabel() const { return m_strip.wifiLabel(); }
 
   // Follows the application's key window (or its first window): its transform and frame.
   void updateWindowTransform();
@@ -171,14 +172,7 @@ class SNStatusBarNotification : public std::enable_shared_from_this<SNStatusBarN
   std::optional<std::string> m_offLineStr;
   std::optional<std::string> m_clerkStr;
   std::optional<std::string> m_wifiStr;
-  std::shared_ptr<ui::ImageView> m_offLineImageView;
-  std::shared_ptr<ui::Label> m_offLineLabel;
-  std::shared_ptr<ui::ImageView> m_serverImageView;
-  std::shared_ptr<ui::Label> m_serverLabel;
-  std::shared_ptr<ui::ImageView> m_clerkImageView;
-  std::shared_ptr<ui::Label> m_clerkLabel;
-  std::shared_ptr<ui::ImageView> m_wifiImageView;
-  std::shared_ptr<ui::Label> m_wifiLabel;
+  StatusStrip m_strip;
 };
 
 }  // namespace kt

@@ -154,6 +154,29 @@ TEST(Utf8, Validity) {
   EXPECT_FALSE(core::isValidUtf8("abcdefgh\xBF"));      // stray continuation after an ASCII run
 }
 
+TEST(Utf8, AppendEncodesEachLengthAtItsEdges) {
+  const std::pair<uint32_t, std::string> cases[] = {
+      {0x41, "A"},
+      {0x7F, "\x7F"},
+      {0x80, "\xC2\x80"},
+      {0x7FF, "\xDF\xBF"},
+      {0x800, "\xE0\xA0\x80"},
+      {0x4E2D, "中"},
+      {0xFFFF, "\xEF\xBF\xBF"},
+      {0x10000, "\xF0\x90\x80\x80"},
+      {0x1F3A4, "\xF0\x9F\x8E\xA4"},
+      {0x10FFFF, "\xF4\x8F\xBF\xBF"},
+  };
+  std::string all;
+  for (const auto& [cp, bytes] : cases) {
+    std::string out = "x";
+    core::appendUtf8(out, cp);
+    EXPECT_EQ(out, "x" + bytes) << std::hex << cp;
+    core::appendUtf8(all, cp);
+  }
+  EXPECT_TRUE(core::isValidUtf8(all));
+}
+
 TEST(Utf16, LengthCountsAstralCharactersTwice) {
   EXPECT_EQ(core::utf16Length(""), 0u);
   EXPECT_EQ(core::utf16Length("abc"), 3u);

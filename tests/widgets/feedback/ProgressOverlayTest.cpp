@@ -19,6 +19,7 @@
 #include "platform/ui/Device.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/Window.h"
+#include "support/RectExpectations.h"
 #include "support/UiHarness.h"
 #include "widgets/feedback/PORoundProgressView.h"
 #include "widgets/feedback/ProgressOverlayDelegate.h"
@@ -93,12 +94,7 @@ class ProgressOverlayTest : public support::ScreenTest {
   std::shared_ptr<TouchedView> m_screen;
 };
 
-void expectRect(const gfx::Rect& r, double x, double y, double w, double h) {
-  EXPECT_DOUBLE_EQ(r.origin.x, x);
-  EXPECT_DOUBLE_EQ(r.origin.y, y);
-  EXPECT_DOUBLE_EQ(r.size.width, w);
-  EXPECT_DOUBLE_EQ(r.size.height, h);
-}
+using support::expectRect;
 
 // ---- Creation ----
 
