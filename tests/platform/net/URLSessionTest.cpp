@@ -166,6 +166,9 @@ class TestServer {
     });
     m_port = s.bind_to_any_port("127.0.0.1");
     m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    // stop() does nothing to a server that is not listening yet, which would leave the thread in
+    // accept() for good: wait until it listens.
+    while (!m_server->is_running()) std::this_thread::yield();
   }
 
   ~TestServer() {
