@@ -34,7 +34,8 @@ class LoopbackServer {
   explicit LoopbackServer(std::unique_ptr<httplib::Server> server = nullptr)
       : m_server(server ? std::move(server) : std::make_unique<httplib::Server>()) {
     auto& s = *m_server;
-    s.set_logger([this](const httplib::Request& req, const httplib::Response&) { record(req); });
+    // Recorded before the response goes out, so a client that has its answer finds its request here.
+    s.set_post_routing_handler([this](const httplib::Request& req, httplib::Response&) { record(req); });
     s.Get("/hello", [](const httplib::Request&, httplib::Response& res) { res.set_content("hello world", "text/plain"); });
     s.Get("/json", [](const httplib::Request&, httplib::Response& res) {
       res.set_content(R"({"code":1,"name":"song"})", "application/json");
