@@ -15,28 +15,12 @@
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
 #include "support/RunUntil.h"
+#include "support/ScopedEnv.h"
 #include "support/TempHome.h"
 
 namespace {
 
-// Restores an environment variable when the test ends.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : m_name(name) {
-    if (const char* old = std::getenv(name)) m_old = old, m_had = true;
-    if (value) setenv(name, value, 1);
-    else unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (m_had) setenv(m_name.c_str(), m_old.c_str(), 1);
-    else unsetenv(m_name.c_str());
-  }
-
- private:
-  std::string m_name;
-  std::string m_old;
-  bool m_had = false;
-};
+using support::ScopedEnv;
 
 class OffscreenSurfaceTest : public support::TempHomeTest {
  protected:

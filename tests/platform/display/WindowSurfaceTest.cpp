@@ -20,6 +20,7 @@
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
 #include "support/RunUntil.h"
+#include "support/ScopedEnv.h"
 #include "support/TempHome.h"
 
 namespace {
@@ -93,23 +94,7 @@ class XServer {
   std::string m_display;
 };
 
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : m_name(name) {
-    if (const char* old = std::getenv(name)) m_old = old, m_had = true;
-    if (value) setenv(name, value, 1);
-    else unsetenv(name);
-  }
-  ~ScopedEnv() {
-    if (m_had) setenv(m_name.c_str(), m_old.c_str(), 1);
-    else unsetenv(m_name.c_str());
-  }
-
- private:
-  std::string m_name;
-  std::string m_old;
-  bool m_had = false;
-};
+using support::ScopedEnv;
 
 class WindowSurfaceTest : public support::TempHomeTest {
  protected:
