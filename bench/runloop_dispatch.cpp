@@ -66,8 +66,8 @@ void BM_PlainFunctionCalls(benchmark::State& state) {
 }
 
 void BM_DelayedPerforms(benchmark::State& state) {
-  static int target;
-  measure(state, [](std::function<void()> fn) { core::RunLoop::main().performAfterDelay(&target, 0, std::move(fn)); });
+  static const auto target = std::make_shared<int>(0);
+  measure(state, [](std::function<void()> fn) { core::RunLoop::main().performAfterDelay(target, 0, std::move(fn)); });
 }
 
 void BM_MainQueueBlocks(benchmark::State& state) {

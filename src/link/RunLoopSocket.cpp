@@ -631,16 +631,16 @@ void RunLoopSocket::emptyQueues() {
   if (m_currentWrite) endCurrentWrite();
   m_readQueue.clear();
   m_writeQueue.clear();
-  core::RunLoop::current().cancelPerforms(&m_readQueue);
-  core::RunLoop::current().cancelPerforms(&m_writeQueue);
+  core::RunLoop::current().cancelPerforms(target(&m_readQueue));
+  core::RunLoop::current().cancelPerforms(target(&m_writeQueue));
   m_flags &= static_cast<uint16_t>(~(ReadDequeueScheduled | WriteDequeueScheduled));
 }
 
 void RunLoopSocket::cancelDeferredCalls() {
   auto& loop = core::RunLoop::current();
-  loop.cancelPerforms(this);
-  loop.cancelPerforms(&m_readQueue);
-  loop.cancelPerforms(&m_writeQueue);
+  loop.cancelPerforms(target(this));
+  loop.cancelPerforms(target(&m_readQueue));
+  loop.cancelPerforms(target(&m_writeQueue));
   m_flags &= static_cast<uint16_t>(~(ReadDequeueScheduled | WriteDequeueScheduled));
 }
 
@@ -648,7 +648,7 @@ void RunLoopSocket::close() {
   auto keep = keepAlive();
   emptyQueues();
   m_partialReadBuffer.clear();
-  core::RunLoop::current().cancelPerforms(this);  // a deferred disconnect
+  core::RunLoop::current().cancelPerforms(target(this));  // a deferred disconnect
   endConnectTimeout();
 
   if (m_readStream) {
@@ -748,7 +748,7 @@ void RunLoopSocket::maybeScheduleDisconnect() {
     shouldDisconnect = m_writeQueue.empty() && !m_currentWrite;
   }
   if (shouldDisconnect) {
-    core::RunLoop::current().performAfterDelay(this, 0, guarded([](RunLoopSocket& s) { s.disconnect(); }),
+    core::RunLoop::current().performAfterDelay(target(this), 0, guarded([](RunLoopSocket& s) { s.disconnect(); }),
                                                m_runLoopModes);
   }
 }
@@ -868,9 +868,9 @@ void RunLoopSocket::rescheduleTimers() {
 }
 
 void RunLoopSocket::deferSteps(core::RunLoop& loop, const std::vector<std::string>& modes) {
-  loop.performAfterDelay(this, 0, guarded([](RunLoopSocket& s) { s.maybeDequeueRead(); }), modes);
-  loop.performAfterDelay(this, 0, guarded([](RunLoopSocket& s) { s.maybeDequeueWrite(); }), modes);
-  loop.performAfterDelay(this, 0, guarded([](RunLoopSocket& s) { s.maybeScheduleDisconnect(); }), modes);
+  loop.performAfterDelay(target(this), 0, guarded([](RunLoopSocket& s) { s.maybeDequeueRead(); }), modes);
+  loop.performAfterDelay(target(this), 0, guarded([](RunLoopSocket& s) { s.maybeDequeueWrite(); }), modes);
+  loop.performAfterDelay(target(this), 0, guarded([](RunLoopSocket& s) { s.maybeScheduleDisconnect(); }), modes);
 }
 
 bool RunLoopSocket::moveToRunLoop(core::RunLoop* runLoop) {

@@ -263,6 +263,8 @@ class RunLoopSocket : public std::enable_shared_from_this<RunLoopSocket> {
   auto guarded(Fn fn);
   std::function<void()> guardedCall(void (RunLoopSocket::*member)());
   std::shared_ptr<RunLoopSocket> keepAlive() { return weak_from_this().lock(); }
+  // A key of one kind of the socket's delayed work (the socket itself, or one of its queues).
+  core::WeakToken target(const void* part) const { return core::WeakToken(weak_from_this(), part); }
   std::shared_ptr<RunLoopSocketDelegate> delegateForCall() const { return m_delegate; }
 
   // set-up

@@ -140,7 +140,7 @@ void RunLoopSocket::scheduleDequeue(Side side) {
   IoSide s = ioSide(side);
   if (m_flags & s.dequeueScheduled) return;
   m_flags |= s.dequeueScheduled;
-  core::RunLoop::current().performAfterDelay(&s.queue, 0, guardedCall(s.dequeue), m_runLoopModes);
+  core::RunLoop::current().performAfterDelay(target(&s.queue), 0, guardedCall(s.dequeue), m_runLoopModes);
 }
 
 void RunLoopSocket::maybeDequeue(Side side) {

@@ -163,7 +163,6 @@ void RunLoopUdpSocket::setUp(bool enableIPv4, bool enableIPv6) {
 RunLoopUdpSocket::~RunLoopUdpSocket() {
   cancelDeferredCalls();
   closeNow(false);
-  if (auto loop = m_closeReportLoop.lock()) loop->cancelPerforms(closeReportTarget());
 }
 
 std::shared_ptr<core::RunLoop> RunLoopUdpSocket::runLoop() const { return m_runLoop.lock(); }
@@ -795,7 +794,6 @@ void RunLoopUdpSocket::closeNow(bool report) {
   m_runLoop.reset();
   if (report) {
     if (!loop) loop = core::RunLoop::currentShared();
-    m_closeReportLoop = loop;
     std::weak_ptr<RunLoopUdpSocket> weak = weak_from_this();
     loop->performAfterDelay(
         closeReportTarget(), 0,
@@ -919,7 +917,7 @@ uint32_t RunLoopUdpSocket::maximumTransmissionUnit() const {
 
 // ---- scheduling ----
 
-void RunLoopUdpSocket::performLater(const void* target, void (RunLoopUdpSocket::*method)()) {
+void RunLoopUdpSocket::performLater(const core::WeakToken& target, void (RunLoopUdpSocket::*method)()) {
   auto loop = runLoop();
   if (!loop) loop = core::RunLoop::currentShared();
   std::weak_ptr<RunLoopUdpSocket> weak = weak_from_this();

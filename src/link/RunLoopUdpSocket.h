@@ -2,6 +2,7 @@
 
 #include "link/RecordField.h"
 #include "platform/core/Error.h"
+#include "platform/core/WeakPtr.h"
 
 #include <cstdint>
 #include <deque>
@@ -261,14 +262,15 @@ class RunLoopUdpSocket : public std::enable_shared_from_this<RunLoopUdpSocket> {
   bool receivesDrained() const { return m_receiveQueue.empty() && !m_currentReceive; }
 
   // Scheduling helpers.
-  void performLater(const void* target, void (RunLoopUdpSocket::*method)());
+  void performLater(const core::WeakToken& target, void (RunLoopUdpSocket::*method)());
   std::shared_ptr<core::Timer> startTimer(double fireDate, bool send);
   void detachFromRunLoop();
   void attachToRunLoop();
-  const void* sendDequeueTarget() const { return &m_sendQueue; }
-  const void* receiveDequeueTarget() const { return &m_receiveQueue; }
-  const void* socketTarget() const { return &m_runLoopModes; }
-  const void* closeReportTarget() const { return &m_delegate; }
+  // Keys of the socket's kinds of delayed work, each cancelled on its own.
+  core::WeakToken sendDequeueTarget() const { return core::WeakToken(weak_from_this(), &m_sendQueue); }
+  core::WeakToken receiveDequeueTarget() const { return core::WeakToken(weak_from_this(), &m_receiveQueue); }
+  core::WeakToken socketTarget() const { return core::WeakToken(weak_from_this(), &m_runLoopModes); }
+  core::WeakToken closeReportTarget() const { return core::WeakToken(weak_from_this(), &m_delegate); }
 
   uint16_t m_flags = 0;
   std::shared_ptr<RunLoopUdpSocketDelegate> m_delegate;
@@ -290,7 +292,6 @@ class RunLoopUdpSocket : public std::enable_shared_from_this<RunLoopUdpSocket> {
   std::weak_ptr<core::RunLoop> m_runLoop;
   Modes m_runLoopModes;
   // Where the close report waits, so that destruction can withdraw it.
-  std::weak_ptr<core::RunLoop> m_closeReportLoop;
   // Time-out dates kept while the socket moves between loops or modes.
   std::optional<double> m_detachedSendFireDate;
   std::optional<double> m_detachedReceiveFireDate;

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "platform/core/ThreadCheck.h"
+
 namespace core {
 
 // A process-wide object made on first use, as the platform's shared instances are. Main thread
@@ -10,6 +12,7 @@ template <class T>
 class LazyShared {
  public:
   static T& instance() {
+    KT_ASSERT_MAIN_THREAD();
     auto& object = slot();
     if (!object) object = std::make_unique<T>();
     return *object;

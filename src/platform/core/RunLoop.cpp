@@ -179,7 +179,7 @@ void RunLoop::forgetSource(const FdSource* source) {
   std::erase_if(m_sources, [source](const SourceSlot& s) { return s.source.get() == source; });
 }
 
-void RunLoop::performAfterDelay(const void* target, double delay, std::function<void()> fn, const Modes& modes) {
+void RunLoop::performAfterDelay(const WeakToken& target, double delay, std::function<void()> fn, const Modes& modes) {
   if (!onOwnThread()) {
     performBlock([self = shared_from_this(), target, delay, fn = std::move(fn), modes]() mutable {
       self->performAfterDelay(target, delay, std::move(fn), modes);
@@ -190,7 +190,7 @@ void RunLoop::performAfterDelay(const void* target, double delay, std::function<
   m_performs.emplace(std::make_pair(date, m_nextPerformSeq++), Perform{target, std::move(fn), modes});
 }
 
-void RunLoop::cancelPerforms(const void* target) {
+void RunLoop::cancelPerforms(const WeakToken& target) {
   if (!onOwnThread()) {
     performBlock([self = shared_from_this(), target] { self->cancelPerforms(target); });
     return;
@@ -331,7 +331,10 @@ bool RunLoop::runPerforms(const std::string& mode, double now, uint64_t seqLimit
     auto it = m_performs.find(key);
     if (it == m_performs.end()) continue;
     std::function<void()> fn = std::move(it->second.fn);
+    const bool targetGone = it->second.target.expired();
     m_performs.erase(it);
+    // A perform outlives nothing: the object it was for has gone, so it is dropped unrun.
+    if (targetGone) continue;
     if (fn) fn();
     handled = true;
     if (m_stopRequested.load()) break;

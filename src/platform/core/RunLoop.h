@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/core/WeakPtr.h"
+
 namespace core {
 
 class Timer;
@@ -70,11 +72,11 @@ class RunLoop : public std::enable_shared_from_this<RunLoop> {
   void removeSource(const std::shared_ptr<FdSource>& source, const std::string& mode);
 
   // Runs fn on a later turn of this loop, after `delay` seconds (0 still means a later turn,
-  // never now), in the given modes.
-  void performAfterDelay(const void* target, double delay, std::function<void()> fn,
+  // never now), in the given modes, unless its target has been destroyed by then.
+  void performAfterDelay(const WeakToken& target, double delay, std::function<void()> fn,
                          const Modes& modes = {DefaultMode});
   // Drops every pending perform of that target on this loop.
-  void cancelPerforms(const void* target);
+  void cancelPerforms(const WeakToken& target);
 
   // Thread-safe: queues fn to run on this loop's thread, FIFO, and wakes the loop.
   void performBlock(std::function<void()> fn, const Modes& modes = {CommonModes});
@@ -113,7 +115,7 @@ class RunLoop : public std::enable_shared_from_this<RunLoop> {
     Modes modes;
   };
   struct Perform {
-    const void* target = nullptr;
+    WeakToken target;
     std::function<void()> fn;
     Modes modes;
   };

@@ -549,18 +549,18 @@ void Layer::addAnimation(std::shared_ptr<Animation> animation, const std::string
 }
 
 void Layer::startTimers(const std::shared_ptr<AnimationEntry>& entry) {
-  std::weak_ptr<Layer*> self = m_self;
+  core::WeakPtr<Layer> self = m_weakFactory.weakPtr();
   const uint64_t id = entry->id;
   const Animation& a = *entry->animation;
   auto& loop = core::RunLoop::current();
   entry->startTimer = core::Timer::createWithFireDate(a.beginTime, 0, false, [self, id](core::Timer&) {
-    if (auto layer = self.lock()) (*layer)->entryStarted(id);
+    if (Layer* layer = self.get()) layer->entryStarted(id);
   });
   loop.addTimer(entry->startTimer, core::RunLoop::CommonModes);
   const double active = a.activeDuration();
   if (std::isfinite(active)) {
     entry->endTimer = core::Timer::createWithFireDate(a.beginTime + active, 0, false, [self, id](core::Timer&) {
-      if (auto layer = self.lock()) (*layer)->entryEnded(id);
+      if (Layer* layer = self.get()) layer->entryEnded(id);
     });
     loop.addTimer(entry->endTimer, core::RunLoop::CommonModes);
   }

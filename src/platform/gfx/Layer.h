@@ -9,6 +9,7 @@
 #include "platform/gfx/Animation.h"
 #include "platform/gfx/LayerState.h"
 #include "platform/gfx/Transform.h"
+#include "platform/core/WeakPtr.h"
 
 namespace gfx {
 
@@ -308,8 +309,8 @@ class Layer : public std::enable_shared_from_this<Layer> {
 
   std::vector<std::shared_ptr<AnimationEntry>> m_animations;
   uint64_t m_nextAnimationId = 1;
-  // Timers hold this weakly, to find the layer while it lives.
-  std::shared_ptr<Layer*> m_self = std::make_shared<Layer*>(this);
+  // Timers hold the layer weakly, to find it while it lives. Last: it goes first.
+  core::WeakPtrFactory<Layer> m_weakFactory{this};
 };
 
 }  // namespace gfx

@@ -30,7 +30,6 @@ struct Transaction::Frame {
 namespace {
 
 thread_local bool t_commitScheduled = false;
-const int kImplicitCommitTarget = 0;
 
 }  // namespace
 
@@ -71,14 +70,14 @@ void Transaction::openImplicit() {
   if (t_commitScheduled) return;
   t_commitScheduled = true;
   core::RunLoop::current().performAfterDelay(
-      &kImplicitCommitTarget, 0,
+      {}, 0,
       [] {
         t_commitScheduled = false;
         if (frames().size() > 1) {
           // Explicit transactions still open at the end of the turn: wait for them.
           KT_LOG("explicit transaction still open at the end of the run-loop turn");
           t_commitScheduled = true;
-          core::RunLoop::current().performAfterDelay(&kImplicitCommitTarget, 0, [] {
+          core::RunLoop::current().performAfterDelay({}, 0, [] {
             t_commitScheduled = false;
             flush();
           }, {core::RunLoop::CommonModes});
@@ -152,7 +151,7 @@ Transaction::Hold::~Hold() {
   if (m_groups.empty()) return;
   // Not from inside a destructor: the completions run on a later turn.
   auto groups = std::move(m_groups);
-  core::RunLoop::current().performAfterDelay(nullptr, 0, [groups] {
+  core::RunLoop::current().performAfterDelay({}, 0, [groups] {
     for (auto& g : groups) {
       --g->pending;
       Group::settle(g);

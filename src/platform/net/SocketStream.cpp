@@ -41,7 +41,6 @@ std::shared_ptr<SocketStream> SocketStream::createWithNative(int fd) {
 
 SocketStream::~SocketStream() {
   if (m_resolver) m_resolver->cancel();
-  if (auto loop = m_loop.lock()) loop->cancelPerforms(this);
   if (m_source) m_source->invalidate();
   if (m_ssl) SSL_free(m_ssl);
   if (m_sslCtx) SSL_CTX_free(m_sslCtx);
@@ -111,7 +110,7 @@ void SocketStream::deferOpenCompleted(Side side) {
   if (!loop) return;
   std::weak_ptr<SocketStream> weak = weak_from_this();
   loop->performAfterDelay(
-      this, 0,
+      weak, 0,
       [weak, side] {
         if (auto self = weak.lock()) {
           if (self->m_status[side] == StreamStatus::Open) self->emit(side, StreamOpenCompleted);
@@ -349,7 +348,7 @@ void SocketStream::updateInterest() {
           m_kickPending = true;
           std::weak_ptr<SocketStream> weak = weak_from_this();
           loop->performAfterDelay(
-              this, 0,
+              weak, 0,
               [weak] {
                 if (auto s = weak.lock()) {
                   s->m_kickPending = false;
@@ -381,7 +380,7 @@ void SocketStream::close(Side side) {
     m_resolver->cancel();
     m_resolver.reset();
   }
-  if (auto loop = m_loop.lock()) loop->cancelPerforms(this);
+  if (auto loop = m_loop.lock()) loop->cancelPerforms(weak_from_this());
   m_kickPending = false;
   if (m_source) {
     m_source->invalidate();

@@ -102,7 +102,7 @@ void Keyboard::inputDestroyed(const Responder* input) {
   // Observers may reach into the views being torn down: let the hide happen on a later turn.
   if (core::RunLoop::isMainThread()) {
     core::RunLoop::main().performAfterDelay(
-        &m_input, 0, [this] { hideIfIdle(); }, {core::RunLoop::CommonModes});
+        m_hideTarget.weakPtr(), 0, [this] { hideIfIdle(); }, {core::RunLoop::CommonModes});
   }
 }
 
@@ -142,7 +142,7 @@ void Keyboard::hide() {
 void Keyboard::finishTransition() {
   if (!m_transitionPending) return;
   m_transitionPending = false;
-  core::RunLoop::main().cancelPerforms(this);
+  core::RunLoop::main().cancelPerforms(m_transitionTarget.weakPtr());
   core::Value info = m_pendingInfo;
   bool shown = m_pendingShow;
   m_pendingInfo = core::Value();
@@ -175,7 +175,7 @@ void Keyboard::transition(bool show) {
   m_pendingInfo = info;
   if (core::RunLoop::isMainThread()) {
     core::RunLoop::main().performAfterDelay(
-        this, AnimationDuration, [this] { finishTransition(); }, {core::RunLoop::CommonModes});
+        m_transitionTarget.weakPtr(), AnimationDuration, [this] { finishTransition(); }, {core::RunLoop::CommonModes});
   }
   auto& center = core::NotificationCenter::defaultCenter();
   center.post(WillChangeFrameNotification, nullptr, info);
@@ -184,8 +184,8 @@ void Keyboard::transition(bool show) {
 
 void Keyboard::reset() {
   if (core::RunLoop::isMainThread()) {
-    core::RunLoop::main().cancelPerforms(this);
-    core::RunLoop::main().cancelPerforms(&m_input);
+    core::RunLoop::main().cancelPerforms(m_transitionTarget.weakPtr());
+    core::RunLoop::main().cancelPerforms(m_hideTarget.weakPtr());
   }
   m_visible = false;
   m_frame = gfx::Rect();

@@ -2,6 +2,7 @@
 
 #include "platform/core/Value.h"
 #include "platform/gfx/Geometry.h"
+#include "platform/core/WeakPtr.h"
 
 namespace ui {
 
@@ -111,6 +112,9 @@ class Keyboard {
   bool m_transitionPending = false;
   bool m_pendingShow = false;
   core::Value m_pendingInfo;
+  // The keys of its two kinds of delayed work, each cancelled on its own.
+  core::WeakPtrFactory<Keyboard> m_transitionTarget{this};
+  core::WeakPtrFactory<Keyboard> m_hideTarget{this};
 };
 
 }  // namespace ui

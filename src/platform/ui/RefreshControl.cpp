@@ -139,7 +139,7 @@ void RefreshControl::layoutSubviews() {
 void RefreshControl::willMoveToSuperview(View* newSuperview) {
   (void)newSuperview;
   if (auto* sv = scrollView()) {
-    sv->removeObservers(this);
+    sv->removeObservers(weak_from_this());
     // The inset belongs to the scroll view that is left behind: give it back.
     if (m_addedInset != 0) {
       gfx::EdgeInsets insets = sv->contentInset();
@@ -154,7 +154,8 @@ void RefreshControl::didMoveToSuperview() {
   auto* sv = scrollView();
   if (!sv) return;
   setFrame(gfx::Rect(0, -Height, sv->bounds().width(), Height));
-  sv->addContentOffsetObserver(this, [this](gfx::Point, gfx::Point newOffset) { contentOffsetChanged(newOffset); });
+  sv->addContentOffsetObserver(weak_from_this(),
+                               [this](gfx::Point, gfx::Point newOffset) { contentOffsetChanged(newOffset); });
   if (m_refreshing) setAddedInset(Height);
   updateAppearance();
 }

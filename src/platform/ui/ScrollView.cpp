@@ -48,9 +48,7 @@ double pointsOf(double v) { return std::round(v); }
 // on the content (to stop it) and when the last one lifts, whether or not the pan began.
 class ScrollPanRecognizer final : public PanGestureRecognizer {
  public:
-  explicit ScrollPanRecognizer(ScrollView* scroll) : m_scroll(scroll) {}
-
-  void detach() { m_scroll = nullptr; }
+  explicit ScrollPanRecognizer(core::WeakPtr<ScrollView> scroll) : m_scroll(std::move(scroll)) {}
 
   void touchesBegan(const TouchSet& touches, const Event* event) override {
     if (m_scroll && numberOfTouches() == 0) m_scroll->touchDown();
@@ -74,21 +72,20 @@ class ScrollPanRecognizer final : public PanGestureRecognizer {
     if (m_scroll) m_scroll->touchUp();
   }
 
-  ScrollView* m_scroll = nullptr;  // cleared when the scroll view goes
+  core::WeakPtr<ScrollView> m_scroll;
 };
 
 ScrollView::ScrollView(const gfx::Rect& frame) : View(frame) {
   setClipsToBounds(true);
-  auto pan = std::make_shared<ScrollPanRecognizer>(this);
-  m_pan = pan;
-  m_pan->addTarget(this, [this](GestureRecognizer& g) { panChanged(static_cast<PanGestureRecognizer&>(g)); });
+  m_pan = std::make_shared<ScrollPanRecognizer>(m_weakFactory.weakPtr());
+  m_pan->addTarget(this, [weak = m_weakFactory.weakPtr()](GestureRecognizer& g) {
+    if (ScrollView* scroll = weak.get()) scroll->panChanged(static_cast<PanGestureRecognizer&>(g));
+  });
   addGestureRecognizer(m_pan);
 }
 
 ScrollView::~ScrollView() {
   if (m_timer) m_timer->invalidate();
-  m_pan->removeTarget(this);
-  static_cast<ScrollPanRecognizer&>(*m_pan).detach();
 }
 
 void ScrollView::panChanged(PanGestureRecognizer& pan) {
@@ -162,8 +159,11 @@ void ScrollView::notifyOffset(gfx::Point oldOffset) {
   updateIndicators();
   didChangeContentOffset(oldOffset);
   gfx::Point now = contentOffset();
+  std::erase_if(m_offsetObservers, [](const OffsetObserverEntry& e) { return e.owner.expired(); });
   auto observers = m_offsetObservers;
-  for (auto& o : observers) o.fn(oldOffset, now);
+  for (auto& o : observers) {
+    if (!o.owner.expired()) o.fn(oldOffset, now);
+  }
   if (m_delegate) m_delegate->scrollViewDidScroll(*this);
 }
 
@@ -178,8 +178,11 @@ void ScrollView::setContentInset(const gfx::EdgeInsets& inset) {
   if (m_contentInset == inset) return;
   gfx::EdgeInsets old = m_contentInset;
   m_contentInset = inset;
+  std::erase_if(m_insetObservers, [](const InsetObserverEntry& e) { return e.owner.expired(); });
   auto observers = m_insetObservers;
-  for (auto& o : observers) o.fn(old, inset);
+  for (auto& o : observers) {
+    if (!o.owner.expired()) o.fn(old, inset);
+  }
   setNeedsLayout();
   updateIndicators();
 }
@@ -642,15 +645,15 @@ void ScrollView::updateIndicators() {
 // ---------------------------------------------------------------------------------------------
 // Observers
 
-void ScrollView::addContentOffsetObserver(const void* owner, OffsetObserver observer) {
+void ScrollView::addContentOffsetObserver(const core::WeakToken& owner, OffsetObserver observer) {
   m_offsetObservers.push_back({owner, std::move(observer)});
 }
 
-void ScrollView::addContentInsetObserver(const void* owner, InsetObserver observer) {
+void ScrollView::addContentInsetObserver(const core::WeakToken& owner, InsetObserver observer) {
   m_insetObservers.push_back({owner, std::move(observer)});
 }
 
-void ScrollView::removeObservers(const void* owner) {
+void ScrollView::removeObservers(const core::WeakToken& owner) {
   std::erase_if(m_offsetObservers, [&](const OffsetObserverEntry& e) { return e.owner == owner; });
   std::erase_if(m_insetObservers, [&](const InsetObserverEntry& e) { return e.owner == owner; });
 }

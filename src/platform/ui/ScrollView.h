@@ -6,6 +6,7 @@
 
 #include "platform/gfx/Geometry.h"
 #include "platform/ui/View.h"
+#include "platform/core/WeakPtr.h"
 
 namespace core {
 class Timer;
@@ -104,9 +105,10 @@ class ScrollView : public View {
   // `owner` identifies them for removal.
   using OffsetObserver = std::function<void(gfx::Point oldOffset, gfx::Point newOffset)>;
   using InsetObserver = std::function<void(const gfx::EdgeInsets& oldInset, const gfx::EdgeInsets& newInset)>;
-  void addContentOffsetObserver(const void* owner, OffsetObserver observer);
-  void addContentInsetObserver(const void* owner, InsetObserver observer);
-  void removeObservers(const void* owner);
+  // An observer whose owner has been destroyed is dropped unheard.
+  void addContentOffsetObserver(const core::WeakToken& owner, OffsetObserver observer);
+  void addContentInsetObserver(const core::WeakToken& owner, InsetObserver observer);
+  void removeObservers(const core::WeakToken& owner);
 
   // Shows the scroll indicators for a moment.
   void flashScrollIndicators();
@@ -169,11 +171,11 @@ class ScrollView : public View {
   bool showsIndicatorOn(bool vertical) const;
 
   struct OffsetObserverEntry {
-    const void* owner;
+    core::WeakToken owner;
     OffsetObserver fn;
   };
   struct InsetObserverEntry {
-    const void* owner;
+    core::WeakToken owner;
     InsetObserver fn;
   };
 
@@ -228,6 +230,9 @@ class ScrollView : public View {
   std::shared_ptr<View> m_verticalIndicator;
   bool m_indicatorsShown = false;
   unsigned m_indicatorGeneration = 0;
+
+  // Its own pan recogniser may outlive it; last, so it goes first.
+  core::WeakPtrFactory<ScrollView> m_weakFactory{this};
 };
 
 }  // namespace ui

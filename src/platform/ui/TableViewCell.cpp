@@ -86,20 +86,21 @@ double hairline() { return 1.0 / std::max(1.0, Screen::main().scale()); }
 // superview for layout), through its cell.
 class TableViewCellContentView : public View {
  public:
-  explicit TableViewCellContentView(TableViewCell* cell) : View(gfx::Rect()), m_cell(cell) { setOpaque(false); }
-  void layoutSubviews() override {
-    if (m_cell) m_cell->layoutStandardViews();
+  explicit TableViewCellContentView(core::WeakPtr<TableViewCell> cell) : View(gfx::Rect()), m_cell(std::move(cell)) {
+    setOpaque(false);
   }
-  void detach() { m_cell = nullptr; }
+  void layoutSubviews() override {
+    if (TableViewCell* cell = m_cell.get()) cell->layoutStandardViews();
+  }
 
  private:
-  TableViewCell* m_cell = nullptr;
+  core::WeakPtr<TableViewCell> m_cell;
 };
 
 TableViewCell::TableViewCell(TableViewCellStyle style, const std::string& reuseIdentifier)
     : View(gfx::Rect(0, 0, 320, 44)), m_style(style), m_reuseIdentifier(reuseIdentifier) {
   setBackgroundColor(gfx::Color::whiteColor());
-  m_contentView = std::make_shared<TableViewCellContentView>(this);
+  m_contentView = std::make_shared<TableViewCellContentView>(m_weakFactory.weakPtr());
   m_contentView->setFrame(bounds());
   addSubview(m_contentView);
   m_separator = View::create();
@@ -108,9 +109,7 @@ TableViewCell::TableViewCell(TableViewCellStyle style, const std::string& reuseI
   addSubview(m_separator);
 }
 
-TableViewCell::~TableViewCell() {
-  if (auto* c = dynamic_cast<TableViewCellContentView*>(m_contentView.get())) c->detach();
-}
+TableViewCell::~TableViewCell() = default;
 
 void TableViewCell::prepareForReuse() {
   m_selected = false;

@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/core/WeakPtr.h"
 #include "platform/gfx/Color.h"
 #include "platform/ui/View.h"
 
@@ -117,6 +118,8 @@ class TableViewCell : public View {
   bool m_showsSeparator = false;
   gfx::Color m_separatorColor = gfx::Color(0.78, 0.78, 0.8);
   double m_separatorInset = 15;
+  // The content view (kept by whoever holds it) asks the cell for layout while the cell lives.
+  core::WeakPtrFactory<TableViewCell> m_weakFactory{this};
 };
 
 }  // namespace ui

@@ -106,7 +106,7 @@ void closeGroup(const std::shared_ptr<BlockGroup>& g) {
   g->closed = true;
   if (g->pending > 0) return;
   // Nothing animated: the completion still comes later, never from inside the call.
-  core::RunLoop::main().performAfterDelay(g.get(), 0, [g] { finishIfDone(g); }, {core::RunLoop::CommonModes});
+  core::RunLoop::main().performAfterDelay({}, 0, [g] { finishIfDone(g); }, {core::RunLoop::CommonModes});
 }
 
 }  // namespace

@@ -173,17 +173,18 @@ void ViewController::setTitle(std::optional<std::string> title) {
   m_title = title;
   m_navigationItem.setTitle(title);
   if (m_tabBarItem) m_tabBarItem->setTitle(title);
+  std::erase_if(m_titleObservers, [](const TitleObserverEntry& e) { return e.owner.expired(); });
   auto observers = m_titleObservers;
   for (auto& o : observers) {
-    if (o.fn) o.fn(old, m_title);
+    if (o.fn && !o.owner.expired()) o.fn(old, m_title);
   }
 }
 
-void ViewController::addTitleObserver(const void* owner, TitleObserver observer) {
+void ViewController::addTitleObserver(const core::WeakToken& owner, TitleObserver observer) {
   m_titleObservers.push_back(TitleObserverEntry{owner, std::move(observer)});
 }
 
-void ViewController::removeTitleObservers(const void* owner) {
+void ViewController::removeTitleObservers(const core::WeakToken& owner) {
   std::erase_if(m_titleObservers, [owner](const TitleObserverEntry& e) { return e.owner == owner; });
 }
 
@@ -357,7 +358,7 @@ void ViewController::dismissViewControllerAnimated(bool animated, Completion com
     // Nothing to dismiss (any more): the completion still runs, later, as after a dismissal.
     if (completion) {
       core::RunLoop::main().performAfterDelay(
-          this, 0, [keep, completion] { completion(); }, {core::RunLoop::CommonModes});
+          {}, 0, [keep, completion] { completion(); }, {core::RunLoop::CommonModes});
     }
     return;
   }

@@ -10,6 +10,7 @@
 #include "platform/gfx/Geometry.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Responder.h"
+#include "platform/core/WeakPtr.h"
 
 namespace ui {
 
@@ -116,8 +117,8 @@ class ViewController : public Responder {
   void setPreferredContentSize(gfx::Size size) { m_preferredContentSize = size; }
   using TitleObserver = std::function<void(const std::optional<std::string>& oldTitle,
                                            const std::optional<std::string>& newTitle)>;
-  void addTitleObserver(const void* owner, TitleObserver observer);
-  void removeTitleObservers(const void* owner);
+  void addTitleObserver(const core::WeakToken& owner, TitleObserver observer);
+  void removeTitleObservers(const core::WeakToken& owner);
   const std::shared_ptr<TabBarItem>& tabBarItem();
   void setTabBarItem(std::shared_ptr<TabBarItem> item) { m_tabBarItem = std::move(item); }
   NavigationItem& navigationItem() { return m_navigationItem; }
@@ -232,7 +233,7 @@ class ViewController : public Responder {
   std::optional<std::string> m_title;
   gfx::Size m_preferredContentSize;
   struct TitleObserverEntry {
-    const void* owner = nullptr;
+    core::WeakToken owner;
     TitleObserver fn;
   };
   std::vector<TitleObserverEntry> m_titleObservers;

@@ -26,7 +26,6 @@ Window::Window(const gfx::Rect& frame) : View(frame) {
 }
 
 Window::~Window() {
-  if (core::RunLoop::isMainThread()) core::RunLoop::main().cancelPerforms(this);
   Application::shared().unregisterWindow(this);
 }
 
@@ -325,19 +324,21 @@ void Window::deliver(const std::shared_ptr<Touch>& touch, TouchPhase phase) {
 void Window::scheduleLayoutPass() {
   if (m_passScheduled || !core::RunLoop::isMainThread()) return;
   m_passScheduled = true;
+  auto weak = weak_from_this();
   core::RunLoop::main().performAfterDelay(
-      this, 0,
-      [this] {
-        m_passScheduled = false;
-        auto keep = weak_from_this().lock();
-        layoutAndDisplayIfNeeded();
+      weak, 0,
+      [weak] {
+        auto self = std::static_pointer_cast<Window>(weak.lock());
+        if (!self) return;
+        self->m_passScheduled = false;
+        self->layoutAndDisplayIfNeeded();
       },
       {core::RunLoop::CommonModes});
 }
 
 void Window::layoutAndDisplayIfNeeded() {
   m_passScheduled = false;
-  core::RunLoop::main().cancelPerforms(this);
+  core::RunLoop::main().cancelPerforms(weak_from_this());
   layoutAndDisplayTree();
 }
 
@@ -362,7 +363,7 @@ void Window::setRootViewController(std::shared_ptr<ViewController> controller) {
   addSubview(content);
   std::weak_ptr<ViewController> weak = controller;
   core::RunLoop::main().performAfterDelay(
-      controller.get(), 0,
+      weak, 0,
       [weak] {
         auto c = weak.lock();
         if (!c) return;

@@ -253,7 +253,7 @@ void ProgressOverlay::handleMinShowTimer() { hideUsingAnimation(m_useAnimation);
 
 void ProgressOverlay::hideAfterDelay(bool animated, double delay) {
   auto keep = self();
-  core::RunLoop::current().performAfterDelay(this, delay, [keep, animated] { keep->hide(animated); });
+  core::RunLoop::current().performAfterDelay(keep, delay, [keep, animated] { keep->hide(animated); });
 }
 
 void ProgressOverlay::hideUsingAnimation(bool animated) {

@@ -134,36 +134,67 @@ TEST_F(RunLoopTest, LateRepeatingTimerSkipsMissedFirings) {
 
 TEST_F(RunLoopTest, CancelPerformsAffectsOnlyThatTarget) {
   support::VirtualClock clock;
-  int a = 0, b = 0;
+  auto a = std::make_shared<int>(0), b = std::make_shared<int>(0);
   std::vector<int> ran;
-  loop().performAfterDelay(&a, 1, [&] { ran.push_back(1); });
-  loop().performAfterDelay(&b, 1, [&] { ran.push_back(2); });
-  loop().performAfterDelay(&a, 0, [&] { ran.push_back(3); });
-  loop().performAfterDelay(&b, 2, [&] { ran.push_back(4); });
-  loop().cancelPerforms(&a);
+  loop().performAfterDelay(a, 1, [&] { ran.push_back(1); });
+  loop().performAfterDelay(b, 1, [&] { ran.push_back(2); });
+  loop().performAfterDelay(a, 0, [&] { ran.push_back(3); });
+  loop().performAfterDelay(b, 2, [&] { ran.push_back(4); });
+  loop().cancelPerforms(a);
   EXPECT_EQ(loop().runInMode(RunLoop::DefaultMode, Clock::now() + 5), Result::Finished);
   EXPECT_EQ(ran, (std::vector<int>{2, 4}));
 }
 
 TEST_F(RunLoopTest, PerformCancelledByAnEarlierPerformOfTheSameTurnDoesNotRun) {
-  int target = 0, other = 0;
+  auto target = std::make_shared<int>(0), other = std::make_shared<int>(0);
   std::vector<int> ran;
-  loop().performAfterDelay(&other, 0, [&] {
+  loop().performAfterDelay(other, 0, [&] {
     ran.push_back(1);
-    loop().cancelPerforms(&target);
+    loop().cancelPerforms(target);
   });
-  loop().performAfterDelay(&target, 0, [&] { ran.push_back(2); });
+  loop().performAfterDelay(target, 0, [&] { ran.push_back(2); });
   support::drainMainLoop();
   EXPECT_EQ(ran, std::vector<int>{1});
+}
+
+TEST_F(RunLoopTest, PerformOfATargetDestroyedBeforeItIsDueIsDroppedUnrun) {
+  struct Target {
+    core::WeakPtrFactory<Target> weak{this};
+  };
+  auto shared = std::make_shared<int>(0);
+  auto owned = std::make_unique<Target>();
+  std::vector<int> ran;
+  loop().performAfterDelay(shared, 0, [&] { ran.push_back(1); });
+  loop().performAfterDelay(owned->weak.weakPtr(), 0, [&] { ran.push_back(2); });
+  loop().performAfterDelay({}, 0, [&] { ran.push_back(3); });
+  shared.reset();
+  owned.reset();
+  support::drainMainLoop();
+  EXPECT_EQ(ran, std::vector<int>{3});
+}
+
+TEST_F(RunLoopTest, CancellingOnePartOfAnObjectKeepsItsOtherParts) {
+  struct Parts {
+    int whole = 0, first = 0, second = 0;
+  };
+  auto owner = std::make_shared<Parts>();
+  std::weak_ptr<Parts> weak = owner;
+  std::vector<int> ran;
+  loop().performAfterDelay(core::WeakToken(weak, &owner->first), 0, [&] { ran.push_back(1); });
+  loop().performAfterDelay(core::WeakToken(weak, &owner->second), 0, [&] { ran.push_back(2); });
+  loop().performAfterDelay(owner, 0, [&] { ran.push_back(3); });
+  loop().cancelPerforms(core::WeakToken(weak, &owner->first));
+  support::drainMainLoop();
+  EXPECT_EQ(ran, (std::vector<int>{2, 3}));
 }
 
 TEST_F(RunLoopTest, ZeroDelayPerformRunsOnALaterTurnNeverSynchronously) {
   support::VirtualClock clock;  // frozen time: "due now" must still wait for the next turn
   std::vector<int> ran;
-  int target = 0;
-  loop().performAfterDelay(&target, 0, [&] {
+  auto target = std::make_shared<int>(0);
+  loop().performAfterDelay(target, 0, [&] {
     ran.push_back(1);
-    loop().performAfterDelay(&target, 0, [&] { ran.push_back(2); });
+    loop().performAfterDelay(target, 0, [&] { ran.push_back(2); });
     EXPECT_EQ(ran.size(), 1u);
   });
   EXPECT_TRUE(ran.empty());
@@ -176,14 +207,14 @@ TEST_F(RunLoopTest, ZeroDelayPerformRunsOnALaterTurnNeverSynchronously) {
 TEST_F(RunLoopTest, NestedRunInAnotherModeFiresOnlyThatModesSources) {
   support::VirtualClock clock;
   std::vector<std::string> log;
-  int target = 0;
+  auto target = std::make_shared<int>(0);
   auto modalTimer = Timer::create(1, false, [&](Timer&) {
     log.push_back("modal timer in " + loop().currentMode());
     loop().stop();
   });
   loop().addTimer(modalTimer, "modal");
-  loop().performAfterDelay(&target, 0.5, [&] { log.push_back("default perform"); });
-  loop().performAfterDelay(&target, 0, [&] {
+  loop().performAfterDelay(target, 0.5, [&] { log.push_back("default perform"); });
+  loop().performAfterDelay(target, 0, [&] {
     log.push_back("outer in " + loop().currentMode());
     EXPECT_EQ(loop().runDepth(), 1);
     Result r = loop().runInMode("modal", Clock::now() + 10);
@@ -209,11 +240,11 @@ TEST_F(RunLoopTest, RunResultsReportWhyTheRunEnded) {
   EXPECT_DOUBLE_EQ(Clock::now(), start + 3);  // the clock skipped to untilDate, not to the timer
   EXPECT_TRUE(far->isValid());
 
-  int target = 0;
-  loop().performAfterDelay(&target, 1, [&] { loop().stop(); }, {"waiting"});
+  auto target = std::make_shared<int>(0);
+  loop().performAfterDelay(target, 1, [&] { loop().stop(); }, {"waiting"});
   EXPECT_EQ(loop().runInMode("waiting", HUGE_VAL), Result::Stopped);
 
-  loop().performAfterDelay(&target, 1, [] {}, {"waiting"});
+  loop().performAfterDelay(target, 1, [] {}, {"waiting"});
   EXPECT_EQ(loop().runInMode("waiting", HUGE_VAL, true), Result::HandledSource);
   far->invalidate();
   EXPECT_EQ(loop().runInMode("waiting", HUGE_VAL), Result::Finished);
@@ -223,7 +254,7 @@ TEST_F(RunLoopTest, StopFromAnotherThreadEndsRun) {
   auto keepAlive = Timer::create(3600, false, [](Timer&) {});
   loop().addTimer(keepAlive);
   std::atomic<bool> running{false};
-  loop().performAfterDelay(this, 0, [&] { running = true; });
+  loop().performAfterDelay({}, 0, [&] { running = true; });
   std::thread stopper([&] {
     while (!running) std::this_thread::yield();
     RunLoop::main().stop();
@@ -357,8 +388,8 @@ TEST_F(RunLoopTest, ReleaseLaterKeepsAnObjectUntilControlReturnsToTheLoop) {
   };
   std::vector<std::string> log;
   auto holder = std::make_shared<std::shared_ptr<Tracker>>(std::make_shared<Tracker>(log));
-  int target = 0;
-  loop().performAfterDelay(&target, 0, [&] {
+  auto target = std::make_shared<int>(0);
+  loop().performAfterDelay(target, 0, [&] {
     loop().releaseLater(*holder);
     holder->reset();  // the last reference the code holds
     log.push_back("callback done");
@@ -371,13 +402,13 @@ TEST_F(RunLoopTest, ReleaseLaterKeepsAnObjectUntilControlReturnsToTheLoop) {
 
 TEST_F(RunLoopTest, ReleaseLaterInsideANestedRunWaitsForTheOuterCallout) {
   std::weak_ptr<int> weak;
-  int target = 0;
+  auto target = std::make_shared<int>(0);
   bool aliveAfterNested = false;
-  loop().performAfterDelay(&target, 0, [&] {
+  loop().performAfterDelay(target, 0, [&] {
     auto object = std::make_shared<int>(7);
     weak = object;
     loop().releaseLater(std::move(object));
-    loop().performAfterDelay(&target, 0, [] {}, {"inner"});
+    loop().performAfterDelay(target, 0, [] {}, {"inner"});
     loop().runInMode("inner", HUGE_VAL);  // turns of the inner run do not release it
     aliveAfterNested = !weak.expired();
   });

@@ -65,7 +65,7 @@ TEST_F(ApplicationState, LifeCycleCallsTheDelegateAndPostsNotifications) {
 
 TEST_F(ApplicationState, RunLaunchesAndReturnsWhenTheLoopStops) {
   RecordingDelegate delegate;
-  core::RunLoop::main().performAfterDelay(nullptr, 0, [] { core::RunLoop::main().stop(); });
+  core::RunLoop::main().performAfterDelay({}, 0, [] { core::RunLoop::main().stop(); });
   char arg0[] = "ktv";
   char* argv[] = {arg0, nullptr};
   EXPECT_EQ(Application::shared().run(1, argv, &delegate), 0);

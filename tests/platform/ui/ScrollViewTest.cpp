@@ -106,8 +106,8 @@ class ScrollViewTest : public support::ScreenTest {
 TEST_F(ScrollViewTest, EveryOffsetChangeAsksForALayoutPassAndTellsObservers) {
   int before = scroll->layouts;
   std::vector<std::pair<gfx::Point, gfx::Point>> seen;
-  int owner = 0;
-  scroll->addContentOffsetObserver(&owner, [&](gfx::Point o, gfx::Point n) { seen.push_back({o, n}); });
+  auto owner = std::make_shared<int>(0);
+  scroll->addContentOffsetObserver(owner, [&](gfx::Point o, gfx::Point n) { seen.push_back({o, n}); });
 
   scroll->setContentOffset({0, 50});
   EXPECT_TRUE(scroll->needsLayout());
@@ -129,9 +129,17 @@ TEST_F(ScrollViewTest, EveryOffsetChangeAsksForALayoutPassAndTellsObservers) {
   EXPECT_EQ(seen[1].second, (gfx::Point{0, 80}));
   EXPECT_EQ(recorder.scrolls, 2);
 
-  scroll->removeObservers(&owner);
+  scroll->removeObservers(owner);
   scroll->setContentOffset({0, 0});
   EXPECT_EQ(seen.size(), 2u);
+
+  // An observer whose owner has gone is not called (nothing it captured is touched).
+  auto gone = std::make_shared<int>(0);
+  int calls = 0;
+  scroll->addContentOffsetObserver(gone, [&calls](gfx::Point, gfx::Point) { ++calls; });
+  gone.reset();
+  scroll->setContentOffset({0, 30});
+  EXPECT_EQ(calls, 0);
 }
 
 TEST_F(ScrollViewTest, DecelerationLaysOutOnEveryFrame) {
@@ -154,7 +162,8 @@ TEST_F(ScrollViewTest, InsetsWidenTheRangeAndAreObserved) {
   EXPECT_EQ(scroll->minimumContentOffset(), (gfx::Point{0, 0}));
   EXPECT_EQ(scroll->maximumContentOffset(), (gfx::Point{0, 1700}));
   std::vector<gfx::EdgeInsets> seen;
-  scroll->addContentInsetObserver(this, [&](const gfx::EdgeInsets& o, const gfx::EdgeInsets& n) {
+  auto owner = std::make_shared<int>(0);
+  scroll->addContentInsetObserver(owner, [&](const gfx::EdgeInsets& o, const gfx::EdgeInsets& n) {
     seen.push_back(o);
     seen.push_back(n);
   });
@@ -179,7 +188,7 @@ TEST_F(ScrollViewTest, InsetsWidenTheRangeAndAreObserved) {
   scroll->touchUp();
   wait(1);
   EXPECT_EQ(offset().y, -54);
-  scroll->removeObservers(this);
+  scroll->removeObservers(owner);
 }
 
 // ---- Dragging ----

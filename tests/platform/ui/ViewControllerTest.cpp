@@ -262,16 +262,24 @@ TEST_F(ViewControllerTest, StatusBarFollowsTheTopFullScreenController) {
 TEST_F(ViewControllerTest, TitleIsObservableAndSharedWithTheItems) {
   auto vc = make("a");
   std::vector<std::string> seen;
-  int owner = 0;
-  vc->addTitleObserver(&owner, [&](const std::optional<std::string>& o, const std::optional<std::string>& n) {
+  auto owner = std::make_shared<int>(0);
+  vc->addTitleObserver(owner, [&](const std::optional<std::string>& o, const std::optional<std::string>& n) {
     seen.push_back(o.value_or("-") + ">" + n.value_or("-"));
   });
   vc->setTitle("One");
   vc->setTitle("One");
   vc->setTitle("Two");
-  vc->removeTitleObservers(&owner);
+  vc->removeTitleObservers(owner);
   vc->setTitle(std::nullopt);
   EXPECT_EQ(seen, std::vector<std::string>({"->One", "One>Two"}));
+  // An observer outliving its owner is dropped unheard.
+  auto gone = std::make_shared<int>(0);
+  vc->addTitleObserver(gone, [&](const std::optional<std::string>&, const std::optional<std::string>&) {
+    seen.push_back("late");
+  });
+  gone.reset();
+  vc->setTitle("Late");
+  EXPECT_EQ(seen.size(), 2u);
   vc->setTitle("Three");
   EXPECT_EQ(vc->navigationItem().title(), "Three");
   EXPECT_EQ(vc->tabBarItem()->title(), "Three");
