@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "BenchReport.h"
-#include "link/RunLoopSocket.h"
+#include "link/sockets/RunLoopSocket.h"
 #include "platform/core/Clock.h"
 #include "platform/core/RunLoop.h"
 

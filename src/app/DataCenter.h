@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "link/RecordField.h"
+#include "app/RecordField.h"
 
 namespace kt {
 

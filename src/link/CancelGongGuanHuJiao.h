@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/RecordField.h"
+#include "app/RecordField.h"
 
 namespace kt {
 

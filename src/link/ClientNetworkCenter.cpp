@@ -2,7 +2,7 @@
 
 #include "app/DataCenter.h"
 #include "link/LinkSocketDelegate.h"
-#include "link/RunLoopSocket.h"
+#include "link/sockets/RunLoopSocket.h"
 #include "link/ServerNetworkCenter.h"
 #include "platform/core/Error.h"
 #include "platform/core/LazyShared.h"

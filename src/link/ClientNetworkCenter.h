@@ -9,7 +9,7 @@
 
 #include "link/FrameCodec.h"
 #include "link/LinkSocketDelegate.h"
-#include "link/RecordField.h"
+#include "app/RecordField.h"
 
 namespace core {
 class Timer;

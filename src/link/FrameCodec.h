@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "link/RecordField.h"
+#include "app/RecordField.h"
 
 namespace kt {
 

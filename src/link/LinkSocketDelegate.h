@@ -3,7 +3,7 @@
 #include <string>
 
 #include "link/FrameCodec.h"
-#include "link/RunLoopSocket.h"
+#include "link/sockets/RunLoopSocket.h"
 
 namespace kt {
 

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "link/RecordField.h"
+#include "app/RecordField.h"
 
 namespace kt {
 

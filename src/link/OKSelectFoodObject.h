@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "link/OKFolioObject.h"
-#include "link/RecordField.h"
+#include "app/RecordField.h"
 
 namespace kt {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "link/OKSelectFoodObject.h"
-#include "link/RecordField.h"
+#include "app/RecordField.h"
 
 namespace kt {
 

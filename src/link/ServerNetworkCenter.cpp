@@ -3,7 +3,7 @@
 #include "app/DataCenter.h"
 #include "link/ClientNetworkCenter.h"
 #include "link/LinkSocketDelegate.h"
-#include "link/RunLoopSocket.h"
+#include "link/sockets/RunLoopSocket.h"
 #include "platform/core/Error.h"
 #include "platform/core/LazyShared.h"
 #include "platform/core/Log.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "link/RecordField.h"
+#include "app/RecordField.h"
 
 namespace core {
 struct Notification;

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "../../link/LoopbackPeer.h"
+#include "support/LoopbackPeer.h"
 #include "platform/net/Resolver.h"
 #include "platform/net/Socket.h"
 #include "support/RunUntil.h"

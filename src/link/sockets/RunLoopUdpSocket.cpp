@@ -1,4 +1,4 @@
-#include "link/RunLoopUdpSocket.h"
+#include "link/sockets/RunLoopUdpSocket.h"
 
 #include "platform/core/Clock.h"
 #include "platform/core/FdSource.h"
@@ -191,15 +191,15 @@ core::Error RunLoopUdpSocket::netdbError(int code, const char* prefix) {
 
 // ---- address conversion ----
 
-int RunLoopUdpSocket::convertForBind(const Text& host, uint16_t port, Addresses& out) {
+int RunLoopUdpSocket::convertForBind(const std::optional<std::string>& host, uint16_t port, Addresses& out) {
   return convert(host, port, true, out);
 }
 
-int RunLoopUdpSocket::convertForSend(const Text& host, uint16_t port, Addresses& out) {
+int RunLoopUdpSocket::convertForSend(const std::optional<std::string>& host, uint16_t port, Addresses& out) {
   return convert(host, port, false, out);
 }
 
-int RunLoopUdpSocket::convert(const Text& host, uint16_t port, bool passive, Addresses& out) {
+int RunLoopUdpSocket::convert(const std::optional<std::string>& host, uint16_t port, bool passive, Addresses& out) {
   out = Addresses{};
   if (!host || host->empty()) {
     if (!passive) return EAI_NONAME;
@@ -257,7 +257,7 @@ uint16_t RunLoopUdpSocket::addressPort(const std::string& address) {
 
 bool RunLoopUdpSocket::bindToPort(uint16_t port, core::Error* error) { return bindToAddress(std::nullopt, port, error); }
 
-bool RunLoopUdpSocket::bindToAddress(const Text& host, uint16_t port, core::Error* error) {
+bool RunLoopUdpSocket::bindToAddress(const std::optional<std::string>& host, uint16_t port, core::Error* error) {
   if (has(Closed)) throw RunLoopUdpSocketException(kClosedReason);
   if (has(Bound)) throw RunLoopUdpSocketException(kBindTwiceReason);
   if (has(Connected)) throw RunLoopUdpSocketException(kBindAfterConnectReason);
@@ -376,7 +376,7 @@ bool RunLoopUdpSocket::joinMulticastGroup(const std::string& group, core::Error*
   return joinMulticastGroup(group, std::nullopt, error);
 }
 
-bool RunLoopUdpSocket::joinMulticastGroup(const std::string& group, const Text& address, core::Error* error) {
+bool RunLoopUdpSocket::joinMulticastGroup(const std::string& group, const std::optional<std::string>& address, core::Error* error) {
   if (has(Closed)) throw RunLoopUdpSocketException(kClosedReason);
   if (!has(Bound)) throw RunLoopUdpSocketException(kJoinUnboundReason);
   if (has(Connected)) throw RunLoopUdpSocketException(kJoinConnectedReason);
@@ -837,11 +837,11 @@ void RunLoopUdpSocket::maybeScheduleClose() {
 
 // ---- queries ----
 
-Text RunLoopUdpSocket::localHost() const {
+std::optional<std::string> RunLoopUdpSocket::localHost() const {
   if (m_cachedLocalHost) return m_cachedLocalHost;
   auto address = descriptorAddress(m_fd4 >= 0 ? m_fd4 : m_fd6, true);
   if (!address) return std::nullopt;
-  Text host = hostText(*address);
+  std::optional<std::string> host = hostText(*address);
   if (has(Bound)) m_cachedLocalHost = host;
   return host;
 }
@@ -855,11 +855,11 @@ uint16_t RunLoopUdpSocket::localPort() const {
   return port;
 }
 
-Text RunLoopUdpSocket::connectedHost() const {
+std::optional<std::string> RunLoopUdpSocket::connectedHost() const {
   if (m_cachedConnectedHost) return m_cachedConnectedHost;
   auto address = descriptorAddress(m_fd4 >= 0 ? m_fd4 : m_fd6, false);
   if (!address) return std::nullopt;
-  Text host = hostText(*address);
+  std::optional<std::string> host = hostText(*address);
   if (has(Connected)) m_cachedConnectedHost = host;
   return host;
 }

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "link/RunLoopSocket.h"
-#include "link/SocketPackets.h"
+#include "link/sockets/RunLoopSocket.h"
+#include "link/sockets/SocketPackets.h"
 #include "platform/core/Timer.h"
 #include "platform/net/SocketStream.h"
 

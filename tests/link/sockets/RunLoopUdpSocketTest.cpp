@@ -1,4 +1,4 @@
-#include "link/RunLoopUdpSocket.h"
+#include "link/sockets/RunLoopUdpSocket.h"
 
 #include <gtest/gtest.h>
 

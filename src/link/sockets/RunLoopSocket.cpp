@@ -1,4 +1,4 @@
-#include "link/RunLoopSocket.h"
+#include "link/sockets/RunLoopSocket.h"
 
 #include <arpa/inet.h>
 #include <errno.h>
@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "link/SocketPackets.h"
+#include "link/sockets/SocketPackets.h"
 #include "platform/core/Bundle.h"
 #include "platform/core/FdSource.h"
 #include "platform/core/Log.h"

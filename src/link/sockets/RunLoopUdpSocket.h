@@ -1,6 +1,5 @@
 #pragma once
 
-#include "link/RecordField.h"
 #include "platform/core/Error.h"
 #include "platform/core/WeakPtr.h"
 
@@ -114,12 +113,12 @@ class RunLoopUdpSocket : public std::enable_shared_from_this<RunLoopUdpSocket> {
   // return false with the error stored when `error` is given.
   bool bindToPort(uint16_t port, core::Error* error = nullptr);
   // Host unset or "" = every address; "localhost" / "loopback" = the loopback addresses.
-  bool bindToAddress(const Text& host, uint16_t port, core::Error* error = nullptr);
+  bool bindToAddress(const std::optional<std::string>& host, uint16_t port, core::Error* error = nullptr);
   bool connectToHost(const std::string& host, uint16_t port, core::Error* error = nullptr);
   bool connectToAddress(const std::string& address, core::Error* error = nullptr);
   bool joinMulticastGroup(const std::string& group, core::Error* error = nullptr);
   // `address` is the local interface address (unset = any).
-  bool joinMulticastGroup(const std::string& group, const Text& address, core::Error* error = nullptr);
+  bool joinMulticastGroup(const std::string& group, const std::optional<std::string>& address, core::Error* error = nullptr);
   bool enableBroadcast(bool flag, core::Error* error = nullptr);
 
   // Sending: true = queued. Empty data, a socket closing or closed, and the wrong connection
@@ -143,9 +142,9 @@ class RunLoopUdpSocket : public std::enable_shared_from_this<RunLoopUdpSocket> {
   void closeAfterSendingAndReceiving();
 
   // Addresses as numeric text; unset / 0 when unknown.
-  Text localHost() const;
+  std::optional<std::string> localHost() const;
   uint16_t localPort() const;
-  Text connectedHost() const;
+  std::optional<std::string> connectedHost() const;
   uint16_t connectedPort() const;
   bool isConnected() const;
   bool isConnectedToHost(const std::string& host, uint16_t port) const;
@@ -220,9 +219,9 @@ class RunLoopUdpSocket : public std::enable_shared_from_this<RunLoopUdpSocket> {
   std::shared_ptr<core::FdSource>& sourceFor(Family family) { return family == Family::V4 ? m_source4 : m_source6; }
   std::shared_ptr<core::RunLoop> runLoop() const;
 
-  static int convertForBind(const Text& host, uint16_t port, Addresses& out);
-  static int convertForSend(const Text& host, uint16_t port, Addresses& out);
-  static int convert(const Text& host, uint16_t port, bool passive, Addresses& out);
+  static int convertForBind(const std::optional<std::string>& host, uint16_t port, Addresses& out);
+  static int convertForSend(const std::optional<std::string>& host, uint16_t port, Addresses& out);
+  static int convert(const std::optional<std::string>& host, uint16_t port, bool passive, Addresses& out);
 
   static core::Error udpError(ErrorCode code, const std::string& text);
   static core::Error socketError(int savedErrno);
@@ -298,8 +297,8 @@ class RunLoopUdpSocket : public std::enable_shared_from_this<RunLoopUdpSocket> {
 
   mutable uint16_t m_cachedLocalPort = 0;
   mutable uint16_t m_cachedConnectedPort = 0;
-  mutable Text m_cachedLocalHost;
-  mutable Text m_cachedConnectedHost;
+  mutable std::optional<std::string> m_cachedLocalHost;
+  mutable std::optional<std::string> m_cachedConnectedHost;
 };
 
 }  // namespace kt

@@ -1,4 +1,4 @@
-#include "link/RunLoopSocket.h"
+#include "link/sockets/RunLoopSocket.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 
 #include <netdb.h>
 
-#include "link/LoopbackPeer.h"
+#include "support/LoopbackPeer.h"
 #include "platform/core/Clock.h"
 #include "platform/core/Log.h"
 #include "platform/net/SocketStream.h"

@@ -1,4 +1,4 @@
-#include "link/SocketPackets.h"
+#include "link/sockets/SocketPackets.h"
 
 namespace kt {
 

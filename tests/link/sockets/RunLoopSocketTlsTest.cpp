@@ -10,8 +10,8 @@
 #include <string>
 #include <thread>
 
-#include "link/LoopbackPeer.h"
-#include "link/RunLoopSocket.h"
+#include "support/LoopbackPeer.h"
+#include "link/sockets/RunLoopSocket.h"
 #include "platform/net/SocketStream.h"
 #include "support/RunUntil.h"
 #include "support/TempHome.h"
