@@ -8,13 +8,13 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
-#include <map>
-#include <optional>
 #include <utility>
 #include <vector>
 
 #include "platform/core/Clock.h"
 #include "platform/core/Log.h"
+#include "platform/gfx/Blur.h"
+#include "platform/gfx/CompositorCache.h"
 #include "platform/gfx/Context.h"
 #include "platform/gfx/Gradient.h"
 #include "platform/gfx/Image.h"
@@ -25,79 +25,10 @@
 
 namespace gfx {
 
-// Shadow images kept between frames, one per layer (weakly keyed, so that a layer made at the
-// address of a destroyed one never finds the old image).
-class CompositorCache {
- public:
-  // An owned image surface.
-  struct Surface {
-    cairo_surface_t* s = nullptr;
-    Surface() = default;
-    explicit Surface(cairo_surface_t* surface) : s(surface) {}
-    Surface(Surface&& o) noexcept : s(std::exchange(o.s, nullptr)) {}
-    Surface& operator=(Surface&& o) noexcept {
-      if (this != &o) {
-        reset();
-        s = std::exchange(o.s, nullptr);
-      }
-      return *this;
-    }
-    ~Surface() { reset(); }
-    void reset() {
-      if (s) cairo_surface_destroy(s);
-      s = nullptr;
-    }
-    size_t bytes() const { return s ? size_t(cairo_image_surface_get_stride(s)) * cairo_image_surface_get_height(s) : 0; }
-  };
-
-  // What a shadow image depends on besides its source: the blur, the tint and the layer's
-  // device transform, its translation taken modulo whole pixels.
-  struct Key {
-    std::array<int, 3> radii{};
-    double a = 0, b = 0, c = 0, d = 0, fx = 0, fy = 0;
-    Color color;
-    double opacity = 0;
-    bool operator==(const Key& o) const {
-      return radii == o.radii && a == o.a && b == o.b && c == o.c && d == o.d && fx == o.fx && fy == o.fy &&
-             color == o.color && opacity == o.opacity;
-    }
-  };
-
-  struct Entry {
-    Key key;
-    bool fromPath = false;
-    std::optional<Path> path;   // the shadow path the image was made from
-    uint64_t subtree = 0;       // the subtree revision the body was drawn at
-    bool subtreeUsable = false; // false when something in it was animating then
-    int x = 0, y = 0, w = 0, h = 0;  // the source box, relative to the whole-pixel translation
-    Surface body;               // the layer's drawing, for shadows cast by it
-    Surface shadow;             // blurred and tinted, the source box grown by the blur's reach
-    uint64_t used = 0;          // the frame that last used it
-    size_t bytes() const { return body.bytes() + shadow.bytes(); }
-  };
-
-  // A shape layer's drawn extent (stroke extents are costly to measure), with what it depends on.
-  struct Shape {
-    Path path;
-    bool fills = false, strokes = false;
-    double lineWidth = 0;
-    LineCap cap = LineCap::Butt;
-    LineJoin join = LineJoin::Miter;
-    Rect extent;
-    uint64_t used = 0;
-  };
-
-  std::map<std::weak_ptr<const Layer>, Entry, std::owner_less<>> entries;
-  std::map<std::weak_ptr<const Layer>, Shape, std::owner_less<>> shapes;
-  uint64_t frame = 0;
-  uint64_t hits = 0, misses = 0;
-};
-
 namespace {
 
-// A single shadow image larger than this is not kept; nor more than this in all.
+// A single shadow image larger than this is not kept.
 constexpr double kMaxCachedShadowPixels = 2048.0 * 2048.0;
-constexpr size_t kCacheBudgetBytes = size_t(96) << 20;
 
 // Stands for "the whole plane" where a projection reaches behind the eye.
 constexpr double kFar = 1e7;
@@ -442,166 +373,6 @@ Rect shapeExtent(const LayerState& s) {
 }
 
 bool castsShadow(const LayerState& s) { return s.shadowOpacity > 0 && s.shadowColor.a() > 0 && s.shadowRadius >= 0; }
-
-// ---- Blur ----
-
-// Box radii whose three passes approximate a Gaussian of standard deviation sigma.
-std::array<int, 3> boxRadii(double sigma) {
-  std::array<int, 3> radii{0, 0, 0};
-  if (!(sigma >= 0.3)) return radii;
-  sigma = std::min(sigma, 512.0);
-  double ideal = std::sqrt(12 * sigma * sigma / 3 + 1);
-  int lower = static_cast<int>(std::floor(ideal));
-  if (lower % 2 == 0) --lower;
-  int upper = lower + 2;
-  double m = (12 * sigma * sigma - 3.0 * lower * lower - 12.0 * lower - 9) / (-4.0 * lower - 4);
-  int mi = static_cast<int>(std::lround(m));
-  for (int i = 0; i < 3; ++i) radii[i] = ((i < mi ? lower : upper) - 1) / 2;
-  return radii;
-}
-
-// Four floats operated on together (elementwise, so each lane computes exactly what the scalar
-// code computes).
-using Float4 = float __attribute__((vector_size(16)));
-
-Float4 load4(const float* p) {
-  Float4 v;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-void store4(float* p, Float4 v) { std::memcpy(p, &v, sizeof v); }
-
-// One box pass along the columns. Strips of sixteen columns keep their running sums in
-// registers while they walk down the rows.
-void boxColumns(const float* in, float* out, int w, int h, int r) {
-  const float k = 1.0f / static_cast<float>(2 * r + 1);
-  const Float4 kv = {k, k, k, k};
-  const int first = std::min(r, h - 1);
-  auto row = [w](auto* base, int y) { return base + static_cast<size_t>(y) * w; };
-  int x = 0;
-  for (; x + 16 <= w; x += 16) {
-    Float4 s0 = {}, s1 = {}, s2 = {}, s3 = {};
-    for (int i = 0; i <= first; ++i) {
-      const float* p = row(in, i) + x;
-      s0 += load4(p), s1 += load4(p + 4), s2 += load4(p + 8), s3 += load4(p + 12);
-    }
-    for (int y = 0; y < h; ++y) {
-      float* d = row(out, y) + x;
-      store4(d, s0 * kv), store4(d + 4, s1 * kv), store4(d + 8, s2 * kv), store4(d + 12, s3 * kv);
-      int add = y + r + 1, sub = y - r;
-      if (add < h) {
-        const float* p = row(in, add) + x;
-        s0 += load4(p), s1 += load4(p + 4), s2 += load4(p + 8), s3 += load4(p + 12);
-      }
-      if (sub >= 0) {
-        const float* p = row(in, sub) + x;
-        s0 -= load4(p), s1 -= load4(p + 4), s2 -= load4(p + 8), s3 -= load4(p + 12);
-      }
-    }
-  }
-  for (; x < w; ++x) {
-    float sum = 0;
-    for (int i = 0; i <= first; ++i) sum += row(in, i)[x];
-    for (int y = 0; y < h; ++y) {
-      row(out, y)[x] = sum * k;
-      int add = y + r + 1, sub = y - r;
-      if (add < h) sum += row(in, add)[x];
-      if (sub >= 0) sum -= row(in, sub)[x];
-    }
-  }
-}
-
-// out (w rows of h) = in (h rows of w) transposed, four by four in registers.
-void transpose(const float* in, float* out, int w, int h) {
-  using Int4 = int __attribute__((vector_size(16)));
-  const Int4 lo = {0, 4, 1, 5}, hi = {2, 6, 3, 7}, first = {0, 1, 4, 5}, second = {2, 3, 6, 7};
-  auto at = [](auto* base, int stride, int row, int col) { return base + static_cast<size_t>(row) * stride + col; };
-  int y = 0;
-  for (; y + 4 <= h; y += 4) {
-    int x = 0;
-    for (; x + 4 <= w; x += 4) {
-      Float4 r0 = load4(at(in, w, y, x)), r1 = load4(at(in, w, y + 1, x)), r2 = load4(at(in, w, y + 2, x)),
-             r3 = load4(at(in, w, y + 3, x));
-      Float4 t0 = __builtin_shuffle(r0, r1, lo), t1 = __builtin_shuffle(r0, r1, hi);
-      Float4 t2 = __builtin_shuffle(r2, r3, lo), t3 = __builtin_shuffle(r2, r3, hi);
-      store4(at(out, h, x, y), __builtin_shuffle(t0, t2, first));
-      store4(at(out, h, x + 1, y), __builtin_shuffle(t0, t2, second));
-      store4(at(out, h, x + 2, y), __builtin_shuffle(t1, t3, first));
-      store4(at(out, h, x + 3, y), __builtin_shuffle(t1, t3, second));
-    }
-    for (; x < w; ++x)
-      for (int j = y; j < y + 4; ++j) *at(out, h, x, j) = *at(in, w, j, x);
-  }
-  for (; y < h; ++y)
-    for (int x = 0; x < w; ++x) *at(out, h, x, y) = *at(in, w, y, x);
-}
-
-// Turns an ARGB32 surface into its blurred alpha painted in the colour at `opacity`.
-void blurAndTint(cairo_surface_t* s, const std::array<int, 3>& radii, const Color& c, double opacity) {
-  cairo_surface_flush(s);
-  int w = cairo_image_surface_get_width(s), h = cairo_image_surface_get_height(s);
-  int stride = cairo_image_surface_get_stride(s);
-  unsigned char* data = cairo_image_surface_get_data(s);
-  size_t n = static_cast<size_t>(w) * h;
-  // Every element of these is written before it is read.
-  std::unique_ptr<float[]> buffers(new float[4 * n]);
-  float* a = buffers.get();
-  float* tmp = a + n;
-  float* t1 = tmp + n;
-  float* t2 = t1 + n;
-  static const std::array<float, 256> unit = [] {
-    std::array<float, 256> t{};
-    for (int i = 0; i < 256; ++i) t[i] = float(i) / 255.0f;
-    return t;
-  }();
-  for (int y = 0; y < h; ++y) {
-    const uint32_t* row = reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y) * stride);
-    float* dst = a + static_cast<size_t>(y) * w;
-    for (int x = 0; x < w; ++x) dst[x] = unit[row[x] >> 24];
-  }
-  // Each radius: a pass along the rows (done as one along the columns of the transposed image,
-  // where the running sums of all columns advance together), then one along the columns.
-  for (int r : radii) {
-    if (r <= 0) continue;
-    transpose(a, t1, w, h);
-    boxColumns(t1, t2, h, w, r);
-    transpose(t2, tmp, h, w);
-    boxColumns(tmp, a, w, h, r);
-  }
-  const double ca = std::clamp(c.a() * opacity, 0.0, 1.0);
-  const double cr = std::clamp(c.r(), 0.0, 1.0), cg = std::clamp(c.g(), 0.0, 1.0), cb = std::clamp(c.b(), 0.0, 1.0);
-  // Each channel is round(clamp(alpha) * ca * colour * 255), half up (as lround for these
-  // non-negative values); four pixels at a time, the same arithmetic in each lane.
-  using Double4 = double __attribute__((vector_size(32)));
-  using Int4 = int32_t __attribute__((vector_size(16)));
-  using UInt4 = uint32_t __attribute__((vector_size(16)));
-  const Double4 zero = {0, 0, 0, 0}, one = {1, 1, 1, 1}, full = {255, 255, 255, 255}, half = {0.5, 0.5, 0.5, 0.5};
-  const Double4 cav = {ca, ca, ca, ca}, crv = {cr, cr, cr, cr}, cgv = {cg, cg, cg, cg}, cbv = {cb, cb, cb, cb};
-  auto q = [](double v) { return static_cast<uint32_t>(v + 0.5); };
-  for (int y = 0; y < h; ++y) {
-    uint32_t* row = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * stride);
-    const float* src = a + static_cast<size_t>(y) * w;
-    int x = 0;
-    for (; x + 4 <= w; x += 4) {
-      Double4 v = __builtin_convertvector(load4(src + x), Double4);
-      v = v < zero ? zero : v;  // std::clamp's comparisons, lane by lane
-      v = one < v ? one : v;
-      Double4 al = v * cav;
-      Int4 pa = __builtin_convertvector(al * full + half, Int4);
-      Int4 pr = __builtin_convertvector(crv * al * full + half, Int4);
-      Int4 pg = __builtin_convertvector(cgv * al * full + half, Int4);
-      Int4 pb = __builtin_convertvector(cbv * al * full + half, Int4);
-      UInt4 px = (UInt4(pa) << 24) | (UInt4(pr) << 16) | (UInt4(pg) << 8) | UInt4(pb);
-      std::memcpy(row + x, &px, sizeof px);
-    }
-    for (; x < w; ++x) {
-      double al = std::clamp(double(src[x]), 0.0, 1.0) * ca;
-      row[x] = (q(al * 255) << 24) | (q(cr * al * 255) << 16) | (q(cg * al * 255) << 8) | q(cb * al * 255);
-    }
-  }
-  cairo_surface_mark_dirty(s);
-}
 
 cairo_surface_t* newSurface(int w, int h) {
   if (w <= 0 || h <= 0 || w > kMaxOffscreenSide || h > kMaxOffscreenSide || double(w) * h > kMaxOffscreenPixels) {
@@ -1414,45 +1185,6 @@ Compositor::CacheStats Compositor::cacheStats() const {
   st.misses = m_cache->misses;
   return st;
 }
-
-namespace {
-
-// Whether the weakly held layer is still alive and in the tree that was just built.
-bool inTree(const std::weak_ptr<const Layer>& id, const std::unordered_map<const Layer*, Compositor::Record>& records) {
-  std::shared_ptr<const Layer> l = id.lock();
-  auto rec = l ? records.find(l.get()) : records.end();
-  return rec != records.end() && rec->second.layer.lock() == l;
-}
-
-// Drops what is kept for layers that are gone or left the tree (shadows of mask layers, which
-// are not in it, too), then the least recently used shadow images while over the budget.
-void trimCache(CompositorCache& cache, const std::unordered_map<const Layer*, Compositor::Record>& records) {
-  size_t total = 0;
-  for (auto it = cache.entries.begin(); it != cache.entries.end();) {
-    if (!inTree(it->first, records)) {
-      it = cache.entries.erase(it);
-    } else {
-      total += it->second.bytes();
-      ++it;
-    }
-  }
-  // Every visible layer's extent (masks' included) was measured while building this frame.
-  for (auto it = cache.shapes.begin(); it != cache.shapes.end();) {
-    if (it->first.expired() || it->second.used != cache.frame)
-      it = cache.shapes.erase(it);
-    else
-      ++it;
-  }
-  while (total > kCacheBudgetBytes && !cache.entries.empty()) {
-    auto oldest = cache.entries.begin();
-    for (auto it = cache.entries.begin(); it != cache.entries.end(); ++it)
-      if (it->second.used < oldest->second.used) oldest = it;
-    total -= oldest->second.bytes();
-    cache.entries.erase(oldest);
-  }
-}
-
-}  // namespace
 
 std::shared_ptr<Image> Compositor::snapshot() const {
   if (!m_surface) return nullptr;

@@ -1,0 +1,19 @@
+#pragma once
+
+// The blur of shadows: three box passes approximating a Gaussian, over the alpha of a surface.
+
+#include <array>
+
+#include "platform/gfx/Color.h"
+
+typedef struct _cairo_surface cairo_surface_t;
+
+namespace gfx {
+
+// Box radii whose three passes approximate a Gaussian of standard deviation sigma.
+std::array<int, 3> boxRadii(double sigma);
+
+// Turns an ARGB32 surface into its blurred alpha painted in the colour at `opacity`.
+void blurAndTint(cairo_surface_t* s, const std::array<int, 3>& radii, const Color& c, double opacity);
+
+}  // namespace gfx
