@@ -5,6 +5,7 @@
 
 #include "platform/core/Clock.h"
 #include "platform/core/RunLoop.h"
+#include "platform/core/ThreadCheck.h"
 #include "platform/gfx/Animation.h"
 #include "platform/gfx/Context.h"
 #include "platform/gfx/TimingFunction.h"
@@ -400,6 +401,7 @@ void View::exchangeSubviews(size_t i1, size_t i2) {
 // The layers follow the subviews' order; layers of the view's own that are not views' stay where
 // they are relative to their neighbours.
 void View::insertAt(const std::shared_ptr<View>& view, size_t index) {
+  KT_ASSERT_MAIN_THREAD();
   if (!view || view.get() == this || isDescendantOf(view.get())) return;
   auto keep = view;
   if (view->m_superview == this) {
@@ -462,6 +464,7 @@ void View::detachFromSuperview(bool notifySuperview) {
 }
 
 void View::removeFromSuperview() {
+  KT_ASSERT_MAIN_THREAD();
   if (!m_superview) return;
   auto keep = weak_from_this().lock();
   Window* oldWindow = window();
@@ -557,6 +560,7 @@ bool View::pointInside(gfx::Point p, const Event*) const { return bounds().conta
 // Layout and drawing
 
 void View::setNeedsLayout() {
+  KT_ASSERT_MAIN_THREAD();
   m_needsLayout = true;
   scheduleLayoutPass();
 }
@@ -566,6 +570,7 @@ void View::scheduleLayoutPass() {
 }
 
 void View::layoutIfNeeded() {
+  KT_ASSERT_MAIN_THREAD();
   auto keep = weak_from_this().lock();
   if (m_needsLayout) {
     m_needsLayout = false;
@@ -604,6 +609,7 @@ void View::sizeToFit() {
 void View::drawRect(gfx::Context&, const gfx::Rect&) {}
 
 void View::setNeedsDisplay() {
+  KT_ASSERT_MAIN_THREAD();
   m_needsFirstDisplay = false;
   m_layer->setNeedsDisplay();
   scheduleLayoutPass();
