@@ -71,8 +71,9 @@ BENCHMARK(FloorFoodList)->Unit(benchmark::kMicrosecond);
 // The menu screen: takes the dishes and keeps them.
 class MenuScreen : public kt::SocketDataHandleDelegate {
  public:
-  bool implements(Op op) const override { return op == Op::DidFoodList; }
-  void socketDataHandleDidFoodList(kt::FoodList foods) override { m_foods = std::move(foods); }
+  MenuScreen() {
+    socketDataHandleDidFoodList = [this](kt::FoodList foods) { m_foods = std::move(foods); };
+  }
   size_t count() const { return m_foods.size(); }
 
  private:

@@ -15,7 +15,15 @@
 
 namespace kt {
 
-InitViewController::InitViewController() = default;
+InitViewController::InitViewController() {
+  serverConnect = [this](SocketDataHandle&, bool connected) { didChangeConnection(connected); };
+  boundClient = [this](SocketDataHandle&, const std::vector<std::string>& parts) { didBindClient(parts); };
+  // The two landscape orientations only.
+  shouldAutorotateToInterfaceOrientation = [](ui::InterfaceOrientation orientation) {
+    return orientation == ui::InterfaceOrientation::LandscapeLeft ||
+           orientation == ui::InterfaceOrientation::LandscapeRight;
+  };
+}
 
 InitViewController::~InitViewController() {
   // A connection alert may outlive the screen (it keeps itself alive until dismissed).
@@ -44,11 +52,7 @@ void InitViewController::viewDidAppear(bool animated) {
   if (m_pendingMenu) showFoodMenu(std::move(m_pendingMenu));
 }
 
-bool InitViewController::implements(SocketDataHandleDelegate::Op op) const {
-  return op == SocketDataHandleDelegate::Op::ServerConnect || op == SocketDataHandleDelegate::Op::BoundClient;
-}
-
-void InitViewController::serverConnect(SocketDataHandle& /*handle*/, bool connected) {
+void InitViewController::didChangeConnection(bool connected) {
   if (connected) {
     ServerNetworkCenter& center = ServerNetworkCenter::sharedInstance();
     center.sentMsg(MsgSysDate, {});
@@ -71,7 +75,7 @@ void InitViewController::clickedButtonAtIndex(ui::AlertView& /*alertView*/, int 
   }
 }
 
-void InitViewController::boundClient(SocketDataHandle& /*handle*/, const std::vector<std::string>& parts) {
+void InitViewController::didBindClient(const std::vector<std::string>& parts) {
   // A reply marked good but too short to hold the room's identity is a failed bind: nothing is
   // stored and the server's text, when there is one, is shown.
   const bool bound = parts.size() > 2 && parts[2] == "0" && parts.size() >= BindSuccessParts;
@@ -112,11 +116,6 @@ void InitViewController::showFoodMenu(std::shared_ptr<ui::ViewController> menu) 
     return;
   }
   nav->pushViewController(std::move(menu), true);
-}
-
-bool InitViewController::shouldAutorotateToInterfaceOrientation(ui::InterfaceOrientation orientation) const {
-  return orientation == ui::InterfaceOrientation::LandscapeLeft ||
-         orientation == ui::InterfaceOrientation::LandscapeRight;
 }
 
 void InitViewController::flushCache() {

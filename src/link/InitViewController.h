@@ -36,19 +36,8 @@ class InitViewController : public ui::ViewController,
   void viewDidLoad() override;
   void viewDidAppear(bool animated) override;
 
-  // ---- Reply decoder ----
-  bool implements(SocketDataHandleDelegate::Op op) const override;
-  // Connected: requests 60 and 100. Lost or refused: the alert "错误" / "连接服务器失败".
-  void serverConnect(SocketDataHandle& handle, bool connected) override;
-  // Reply 100.
-  void boundClient(SocketDataHandle& handle, const std::vector<std::string>& parts) override;
-
   // ---- The connection alert: "重试" (0) connects again, "取消" (1) leaves the screen ----
   void clickedButtonAtIndex(ui::AlertView& alertView, int buttonIndex) override;
-
-  // ---- Rotation: the two landscape orientations only ----
-  bool shouldAutorotateToInterfaceOrientation(ui::InterfaceOrientation orientation) const override;
-  bool implementsShouldAutorotateToInterfaceOrientation() const override { return true; }
 
   // Empties the image caches and the shared URL cache. Nothing calls it.
   void flushCache();
@@ -57,6 +46,12 @@ class InitViewController : public ui::ViewController,
   const std::shared_ptr<ProgressOverlay>& HUD() const { return m_HUD; }
 
  private:
+  // ---- Reply decoder: its serverConnect and boundClient slots ----
+  // Connected: requests 60 and 100. Lost or refused: the alert "错误" / "连接服务器失败".
+  void didChangeConnection(bool connected);
+  // Reply 100.
+  void didBindClient(const std::vector<std::string>& parts);
+
   // Pushes the food menu now, or once this screen's own push has finished when a navigation
   // transition is running (a push asked for then would be refused and the guest left waiting).
   void showFoodMenu(std::shared_ptr<ui::ViewController> menu);

@@ -26,10 +26,7 @@ namespace kt {
 
 namespace {
 
-using Op = SocketDataHandleDelegate::Op;
-
-// The live decoder, so that a delegate being destroyed can take itself off it.
-SocketDataHandle* g_live = nullptr;
+using Delegate = SocketDataHandleDelegate;
 
 const char* const kConfirmInputAmount = "confirmInputAmount";
 const char* const kOrderFailedText = "提交失败";
@@ -41,18 +38,19 @@ void showConnectionText(const char* text) {
   showStrip();
 }
 
-}  // namespace
-
-SocketDataHandleDelegate::~SocketDataHandleDelegate() {
-  if (g_live) g_live->forget(this);
+// Replies 107 and 108 reach the same slot.
+void deliverPackChild(Delegate* delegate, std::optional<RoomReplies::PackChildReply> reply) {
+  if (reply && delegate)
+    delegate->socketDataHandleDidPackChild(std::move(reply->foods), reply->count, std::move(reply->groups));
 }
+
+}  // namespace
 
 SocketDataHandle& SocketDataHandle::sharedInstance() { return core::LazyShared<SocketDataHandle>::instance(); }
 
 void SocketDataHandle::resetSharedInstanceForTesting() { core::LazyShared<SocketDataHandle>::reset(); }
 
 SocketDataHandle::SocketDataHandle() {
-  g_live = this;
   m_observation = std::make_unique<core::Observation>(
       core::NotificationCenter::defaultCenter(), kDataCenterNotification, nullptr,
       [this](const core::Notification& notification) { didReceiveDataFromSocket(notification); });
@@ -61,11 +59,10 @@ SocketDataHandle::SocketDataHandle() {
 SocketDataHandle::~SocketDataHandle() {
   if (m_retryTimer) m_retryTimer->invalidate();
   m_observation.reset();
-  if (g_live == this) g_live = nullptr;
 }
 
-void SocketDataHandle::forget(const SocketDataHandleDelegate* delegate) {
-  if (m_delegate == delegate) m_delegate = nullptr;
+void SocketDataHandle::setDelegate(SocketDataHandleDelegate* delegate) {
+  m_delegate = delegate ? delegate->weakPtr() : nullptr;
 }
 
 std::shared_ptr<OKSelectFoodObject> SocketDataHandle::getTmpSelectFood() {
@@ -85,8 +82,8 @@ void SocketDataHandle::didReceiveDataFromSocket(const core::Notification& notifi
 
 void SocketDataHandle::dispatch(const std::string& code, const std::string& detail) {
   if (code == kConfirmInputAmount) {
-    if (m_delegate && m_delegate->implements(Op::DidConfirmInputAmount))
-      m_delegate->socketDataHandleDidConfirmInputAmount();
+    if (auto* delegate = answering(&Delegate::socketDataHandleDidConfirmInputAmount))
+      delegate->socketDataHandleDidConfirmInputAmount();
   } else if (code == kBusCodeSystemMessage) {
     handleSystemMessage(detail);
   } else if (code == kBusCodeTcpMessage) {
@@ -99,15 +96,15 @@ void SocketDataHandle::handleSystemMessage(const std::string& detail) {
     m_wasConnected = true;
     if (m_retryTimer) m_retryTimer->invalidate();
     showConnectionText("已连接");
-    if (m_delegate && m_delegate->implements(Op::ServerConnect)) m_delegate->serverConnect(*this, true);
+    if (auto* delegate = answering(&Delegate::serverConnect)) delegate->serverConnect(*this, true);
   } else if (detail == kBusServerDidDisconnect) {
     const bool wasConnected = m_wasConnected;
     m_wasConnected = false;
     showConnectionText("断开连接");
-    if (m_delegate && m_delegate->implements(Op::ServerConnect)) {
+    if (auto* delegate = answering(&Delegate::serverConnect)) {
       // That screen decides about the connection now: drop a retry still waiting.
       if (m_retryTimer) m_retryTimer->invalidate();
-      m_delegate->serverConnect(*this, false);
+      delegate->serverConnect(*this, false);
     } else if (wasConnected) {
       // A connection that was up: open it again at once.
       ServerNetworkCenter::sharedInstance().initConnect();
@@ -123,14 +120,13 @@ void SocketDataHandle::handleSystemMessage(const std::string& detail) {
 void SocketDataHandle::reconnect() {
   m_retryTimer.reset();
   // A screen that took connection changes meanwhile decides for itself.
-  if (m_delegate && m_delegate->implements(Op::ServerConnect)) return;
+  if (answering(&Delegate::serverConnect)) return;
   ServerNetworkCenter::sharedInstance().initConnect();
 }
 
 void SocketDataHandle::handleReply(const std::string& detail) {
   const ReplyParts parts = RoomReplies::split(detail);
   const size_t c = parts.size();
-  auto answers = [this](Op op) { return m_delegate && m_delegate->implements(op); };
 
   switch (RoomReplies::code(parts)) {
     case MsgSysDate: {
@@ -144,15 +140,17 @@ void SocketDataHandle::handleReply(const std::string& detail) {
       return;
     }
     case MsgBindClient:
-      if (answers(Op::BoundClient)) m_delegate->boundClient(*this, parts);
+      if (auto* delegate = answering(&Delegate::boundClient)) delegate->boundClient(*this, parts);
       return;
     case MsgFoodCategory: {
       FoodTypeList categories = RoomReplies::foodCategories(parts);
-      if (!categories.empty() && answers(Op::DidCategory)) m_delegate->socketDataHandleDidCategory(std::move(categories));
+      auto* delegate = answering(&Delegate::socketDataHandleDidCategory);
+      if (!categories.empty() && delegate) delegate->socketDataHandleDidCategory(std::move(categories));
       return;
     }
     case MsgFoodList:
-      if (answers(Op::DidFoodList)) m_delegate->socketDataHandleDidFoodList(RoomReplies::foods(parts));
+      if (auto* delegate = answering(&Delegate::socketDataHandleDidFoodList))
+        delegate->socketDataHandleDidFoodList(RoomReplies::foods(parts));
       return;
     case MsgSelectFood: {
       auto basket = getTmpSelectFood();
@@ -170,12 +168,14 @@ void SocketDataHandle::handleReply(const std::string& detail) {
       basket->setDataCount(RoomReplies::part(parts, 8));
       FolioLines lines = RoomReplies::selectedFoodLines(parts, basket->GroupID(), m_addInfo,
                                                         DataCenter::sharedInstance().printId());
-      if (answers(Op::DidSelectFood)) m_delegate->socketDataHandleDidSelectFood(std::move(lines));
+      if (auto* delegate = answering(&Delegate::socketDataHandleDidSelectFood))
+        delegate->socketDataHandleDidSelectFood(std::move(lines));
       return;
     }
     case MsgAddInfoOfFood: {
       auto options = RoomReplies::addInfoOfFood(parts);
-      if (options && answers(Op::DidAddInfoOfFood)) m_delegate->socketDataHandleDidAddInfoOfFood(std::move(*options));
+      auto* delegate = answering(&Delegate::socketDataHandleDidAddInfoOfFood);
+      if (options && delegate) delegate->socketDataHandleDidAddInfoOfFood(std::move(*options));
       return;
     }
     case MsgPackChild: {
@@ -185,16 +185,13 @@ void SocketDataHandle::handleReply(const std::string& detail) {
             ->show();
         return;
       }
-      auto reply = RoomReplies::packChild(parts);
-      if (reply && answers(Op::DidPackChild))
-        m_delegate->socketDataHandleDidPackChild(std::move(reply->foods), reply->count, std::move(reply->groups));
+      deliverPackChild(answering(&Delegate::socketDataHandleDidPackChild), RoomReplies::packChild(parts));
       return;
     }
     case MsgMultFreeItems: {
       auto basket = getTmpSelectFood();
-      auto reply = RoomReplies::multFreeItems(parts, basket ? basket->MultFreeCount() : Text());
-      if (reply && answers(Op::DidPackChild))
-        m_delegate->socketDataHandleDidPackChild(std::move(reply->foods), reply->count, std::move(reply->groups));
+      deliverPackChild(answering(&Delegate::socketDataHandleDidPackChild),
+                       RoomReplies::multFreeItems(parts, basket ? basket->MultFreeCount() : Text()));
       return;
     }
     case MsgConfirmInputFood: {
@@ -203,14 +200,16 @@ void SocketDataHandle::handleReply(const std::string& detail) {
       if (RoomReplies::partIs(parts, 2, "0")) {
         // Only a confirmed order leaves the basket.
         basket->foodSetArray().clear();
-        if (answers(Op::DidConfirmInputFood)) m_delegate->socketDataHandleDidConfirmInputFood(std::string());
+        if (auto* delegate = answering(&Delegate::socketDataHandleDidConfirmInputFood))
+          delegate->socketDataHandleDidConfirmInputFood(std::string());
         return;
       }
       // Anything else is a failure and keeps the basket; "" would read as success, so a reply
       // without a message gets one.
       Text message = RoomReplies::part(parts, 3);
       if (!message || message->empty()) message = kOrderFailedText;
-      if (answers(Op::DidConfirmInputFood)) m_delegate->socketDataHandleDidConfirmInputFood(message);
+      if (auto* delegate = answering(&Delegate::socketDataHandleDidConfirmInputFood))
+        delegate->socketDataHandleDidConfirmInputFood(message);
       return;
     }
     case MsgRoomStateAndInfo: {
@@ -221,12 +220,14 @@ void SocketDataHandle::handleReply(const std::string& detail) {
         room.setConsumeMoney(parts[26]);
         KT_LOG("%s,%s", parts[13].c_str(), parts[26].c_str());
       }
-      if (answers(Op::DidRoomStateAndInfo)) m_delegate->socketDataHandleDidRoomStateAndInfo();
+      if (auto* delegate = answering(&Delegate::socketDataHandleDidRoomStateAndInfo))
+        delegate->socketDataHandleDidRoomStateAndInfo();
       return;
     }
     case MsgGongGuanList:
-      if (RoomReplies::partIs(parts, 2, "0") && answers(Op::DidGongGuanList))
-        m_delegate->socketDataHandleDidGongGuanList(RoomReplies::gongGuanList(parts));
+      if (auto* delegate = answering(&Delegate::socketDataHandleDidGongGuanList);
+          RoomReplies::partIs(parts, 2, "0") && delegate)
+        delegate->socketDataHandleDidGongGuanList(RoomReplies::gongGuanList(parts));
       return;
     case MsgGongGuanHuJiao:
     case MsgCancelGongGuanHuJiao: {
@@ -241,10 +242,10 @@ void SocketDataHandle::handleReply(const std::string& detail) {
         return;
       }
       if (cancel) {
-        if (answers(Op::DidCancelGongGuanHuJiao))
-          m_delegate->socketDataHandleDidCancelGongGuanHuJiao(RoomReplies::cancelGongGuanHuJiao(parts));
-      } else if (answers(Op::DidGongGuanHuJiao)) {
-        m_delegate->socketDataHandleDidGongGuanHuJiao(RoomReplies::gongGuanHuJiao(parts));
+        if (auto* delegate = answering(&Delegate::socketDataHandleDidCancelGongGuanHuJiao))
+          delegate->socketDataHandleDidCancelGongGuanHuJiao(RoomReplies::cancelGongGuanHuJiao(parts));
+      } else if (auto* delegate = answering(&Delegate::socketDataHandleDidGongGuanHuJiao)) {
+        delegate->socketDataHandleDidGongGuanHuJiao(RoomReplies::gongGuanHuJiao(parts));
       }
       return;
     }
@@ -252,19 +253,22 @@ void SocketDataHandle::handleReply(const std::string& detail) {
       if (RoomReplies::partIs(parts, 2, "0")) {
         // A state cut short is no state: nothing is delivered.
         auto state = RoomReplies::gongGuanCurState(parts);
-        if (state && answers(Op::DidGongGuanCurState)) m_delegate->socketDataHandleDidGongGuanCurState(std::move(state));
+        auto* delegate = answering(&Delegate::socketDataHandleDidGongGuanCurState);
+        if (state && delegate) delegate->socketDataHandleDidGongGuanCurState(std::move(state));
       } else if (RoomReplies::partIs(parts, 2, "1")) {
         MixProgressHUD::showError(RoomReplies::part(parts, 3));
-        if (answers(Op::DidGongGuanCurState)) m_delegate->socketDataHandleDidGongGuanCurState(nullptr);
+        if (auto* delegate = answering(&Delegate::socketDataHandleDidGongGuanCurState))
+          delegate->socketDataHandleDidGongGuanCurState(nullptr);
       }
       return;
     }
     case MsgGongGuanYuYue:
-      if (answers(Op::DidGongGuanYuYue)) m_delegate->socketDataHandleDidGongGuanYuYue(RoomReplies::partIs(parts, 2, "0"));
+      if (auto* delegate = answering(&Delegate::socketDataHandleDidGongGuanYuYue))
+        delegate->socketDataHandleDidGongGuanYuYue(RoomReplies::partIs(parts, 2, "0"));
       return;
     case MsgCancelGongGuanYuYue:
-      if (answers(Op::DidCancelGongGuanYuYue))
-        m_delegate->socketDataHandleDidCancelGongGuanYuYue(RoomReplies::partIs(parts, 2, "0"));
+      if (auto* delegate = answering(&Delegate::socketDataHandleDidCancelGongGuanYuYue))
+        delegate->socketDataHandleDidCancelGongGuanYuYue(RoomReplies::partIs(parts, 2, "0"));
       return;
     default:
       // 101, 102, 109 (read by the bill screen itself), 110 to 113, 115 to 118, 148 and

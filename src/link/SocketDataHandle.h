@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -8,6 +9,7 @@
 #include <vector>
 
 #include "app/RecordField.h"
+#include "platform/core/WeakPtr.h"
 
 namespace core {
 struct Notification;
@@ -37,94 +39,65 @@ using PackChildList = std::vector<std::shared_ptr<OKPackChild>>;
 using PackChildFoodMap = std::map<std::string, std::vector<std::shared_ptr<OKPackChildFood>>>;
 using GongGuanListArray = std::vector<std::shared_ptr<GongGuanList>>;
 
-// The receiver of decoded room-server replies. Every operation is optional: the decoder calls
-// one only when implements() answers true for it, else the records are dropped. Records are made
-// fresh for each reply and handed over.
+// The receiver of decoded room-server replies: a protocol of slots. Every operation is optional
+// and is one public slot named after it, which the delegate sets (usually in its constructor) to
+// take that operation; the decoder calls a slot only when it is set, else the records are dropped.
+// Records are made fresh for each reply and handed over. A slot may close its own screen, as long
+// as it touches nothing of it afterwards (captures included): the decoder does not touch it again.
 //
-// A delegate that is destroyed stops being the decoder's delegate (its destructor clears it), so
-// a reply that arrives after its screen has closed reaches nobody.
+// The decoder holds its delegate weakly, so a reply that arrives after its screen has closed
+// reaches nobody. The weak pointers are cut off when this base part goes, which is after the
+// derived screen's own members: that is safe because everything runs on the main thread and no
+// screen's destructor dispatches replies.
 class SocketDataHandleDelegate {
  public:
-  enum class Op {
-    ServerConnect,
-    ClientConnected,
-    BoundClient,
-    DidConfirmInputAmount,
-    DidCategory,
-    DidFoodList,
-    DidAddInfoOfFood,
-    DidSelectFood,
-    DidPackChild,
-    DidConfirmInputFood,
-    DidRoomStateAndInfo,
-    DidGongGuanList,
-    DidGongGuanCurState,
-    DidGongGuanHuJiao,
-    DidCancelGongGuanHuJiao,
-    DidGongGuanYuYue,
-    DidCancelGongGuanYuYue,
-  };
-
   SocketDataHandleDelegate() = default;
-  SocketDataHandleDelegate(const SocketDataHandleDelegate&) = default;
-  SocketDataHandleDelegate& operator=(const SocketDataHandleDelegate&) = default;
-  virtual ~SocketDataHandleDelegate();
+  SocketDataHandleDelegate(const SocketDataHandleDelegate&) = delete;
+  SocketDataHandleDelegate& operator=(const SocketDataHandleDelegate&) = delete;
+  virtual ~SocketDataHandleDelegate() = default;
 
-  virtual bool implements(Op op) const {
-    (void)op;
-    return false;
-  }
-
-  // "serverConnected" (true) and "serverDidDisconnect" (false).
-  virtual void serverConnect(SocketDataHandle& handle, bool connected) {
-    (void)handle;
-    (void)connected;
-  }
+  // "serverConnected" (true) and "serverDidDisconnect" (false). Whether it is set also decides
+  // who reopens a lost link: the screen that set it, or else the decoder.
+  std::function<void(SocketDataHandle& handle, bool connected)> serverConnect;
   // Declared for the venue-client link; never called.
-  virtual void clientConnected(SocketDataHandle& handle, bool connected) {
-    (void)handle;
-    (void)connected;
-  }
+  std::function<void(SocketDataHandle& handle, bool connected)> clientConnected;
   // Reply 100: every part of the reply.
-  virtual void boundClient(SocketDataHandle& handle, const std::vector<std::string>& parts) {
-    (void)handle;
-    (void)parts;
-  }
+  std::function<void(SocketDataHandle& handle, const std::vector<std::string>& parts)> boundClient;
   // A bus notice with code "confirmInputAmount".
-  virtual void socketDataHandleDidConfirmInputAmount() {}
+  std::function<void()> socketDataHandleDidConfirmInputAmount;
   // Reply 103 with at least one category, in reply order.
-  virtual void socketDataHandleDidCategory(FoodTypeList categories) { (void)categories; }
+  std::function<void(FoodTypeList categories)> socketDataHandleDidCategory;
   // Reply 104, empty or not.
-  virtual void socketDataHandleDidFoodList(FoodList foods) { (void)foods; }
+  std::function<void(FoodList foods)> socketDataHandleDidFoodList;
   // Reply 106: the option texts.
-  virtual void socketDataHandleDidAddInfoOfFood(std::vector<std::string> options) { (void)options; }
+  std::function<void(std::vector<std::string> options)> socketDataHandleDidAddInfoOfFood;
   // Reply 105 without error: the priced lines (not yet in the basket).
-  virtual void socketDataHandleDidSelectFood(FolioLines lines) { (void)lines; }
+  std::function<void(FolioLines lines)> socketDataHandleDidSelectFood;
   // Replies 107 and 108: nullopt, 0, nullopt when there are no groups.
-  virtual void socketDataHandleDidPackChild(std::optional<PackChildFoodMap> foods, int64_t packCount,
-                                            std::optional<PackChildList> packChildArray) {
-    (void)foods;
-    (void)packCount;
-    (void)packChildArray;
-  }
+  std::function<void(std::optional<PackChildFoodMap> foods, int64_t packCount,
+                     std::optional<PackChildList> packChildArray)>
+      socketDataHandleDidPackChild;
   // Reply 114: the server's message on failure, "" on success.
-  virtual void socketDataHandleDidConfirmInputFood(const Text& message) { (void)message; }
+  std::function<void(const Text& message)> socketDataHandleDidConfirmInputFood;
   // Reply 119.
-  virtual void socketDataHandleDidRoomStateAndInfo() {}
+  std::function<void()> socketDataHandleDidRoomStateAndInfo;
   // Reply 147 with result "0".
-  virtual void socketDataHandleDidGongGuanList(GongGuanListArray list) { (void)list; }
+  std::function<void(GongGuanListArray list)> socketDataHandleDidGongGuanList;
   // Reply 151: the state on result "0", nullptr after a failure ("1").
-  virtual void socketDataHandleDidGongGuanCurState(std::shared_ptr<GongGuanCurState> state) { (void)state; }
+  std::function<void(std::shared_ptr<GongGuanCurState> state)> socketDataHandleDidGongGuanCurState;
   // Reply 149 without error.
-  virtual void socketDataHandleDidGongGuanHuJiao(std::shared_ptr<GongGuanHuJiao> result) { (void)result; }
+  std::function<void(std::shared_ptr<GongGuanHuJiao> result)> socketDataHandleDidGongGuanHuJiao;
   // Reply 150 without error.
-  virtual void socketDataHandleDidCancelGongGuanHuJiao(std::shared_ptr<CancelGongGuanHuJiao> result) {
-    (void)result;
-  }
+  std::function<void(std::shared_ptr<CancelGongGuanHuJiao> result)> socketDataHandleDidCancelGongGuanHuJiao;
   // Reply 152: whether the result was "0".
-  virtual void socketDataHandleDidGongGuanYuYue(bool succeeded) { (void)succeeded; }
+  std::function<void(bool succeeded)> socketDataHandleDidGongGuanYuYue;
   // Reply 153: whether the result was "0".
-  virtual void socketDataHandleDidCancelGongGuanYuYue(bool succeeded) { (void)succeeded; }
+  std::function<void(bool succeeded)> socketDataHandleDidCancelGongGuanYuYue;
+
+  core::WeakPtr<SocketDataHandleDelegate> weakPtr() const { return m_weakFactory.weakPtr(); }
+
+ private:
+  core::WeakPtrFactory<SocketDataHandleDelegate> m_weakFactory{this};
 };
 
 // The reply decoder of the room-server link. It observes the event bus ("getDataFromCenter"),
@@ -145,9 +118,9 @@ class SocketDataHandle {
   SocketDataHandle(const SocketDataHandle&) = delete;
   SocketDataHandle& operator=(const SocketDataHandle&) = delete;
 
-  // The current receiver (not owned); the last setDelegate wins. Cleared when it is destroyed.
-  SocketDataHandleDelegate* delegate() const { return m_delegate; }
-  void setDelegate(SocketDataHandleDelegate* delegate) { m_delegate = delegate; }
+  // The current receiver (not owned); the last setDelegate wins. Null once it is destroyed.
+  SocketDataHandleDelegate* delegate() const { return m_delegate.get(); }
+  void setDelegate(SocketDataHandleDelegate* delegate);
 
   // The basket of the room DataCenter::roomNo() names now, made empty on the first request for
   // that room and kept for the life of the process. nullptr while no room is bound.
@@ -179,11 +152,14 @@ class SocketDataHandle {
   void handleSystemMessage(const std::string& detail);
   void handleReply(const std::string& detail);
   void reconnect();
-  // Clears the delegate if it is `delegate` (called from the delegate's destructor).
-  void forget(const SocketDataHandleDelegate* delegate);
-  friend class SocketDataHandleDelegate;
+  // The current delegate when it has set `slot`, else null.
+  template <class Slot>
+  SocketDataHandleDelegate* answering(Slot SocketDataHandleDelegate::*slot) const {
+    SocketDataHandleDelegate* delegate = m_delegate.get();
+    return delegate && delegate->*slot ? delegate : nullptr;
+  }
 
-  SocketDataHandleDelegate* m_delegate = nullptr;
+  core::WeakPtr<SocketDataHandleDelegate> m_delegate;
   std::map<std::string, std::shared_ptr<OKSelectFoodObject>> m_tmpSelectDict;
   int64_t m_Amount = 0;
   Text m_addInfo;

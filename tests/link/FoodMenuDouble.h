@@ -25,7 +25,15 @@ class FoodMenuDouble : public ui::ViewController, public SocketDataHandleDelegat
   // The room values the menu found when it was made (so a test can tell they came first).
   FoodMenuDouble()
       : m_roomNoAtCreation(DataCenter::sharedInstance().roomNo()),
-        m_priceIdAtCreation(DataCenter::sharedInstance().priceId()) {}
+        m_priceIdAtCreation(DataCenter::sharedInstance().priceId()) {
+    socketDataHandleDidCategory = [this](FoodTypeList categories) {
+      m_calls.push_back("category:" + std::to_string(categories.size()));
+    };
+    socketDataHandleDidFoodList = [this](FoodList foods) {
+      m_calls.push_back("foodList:" + std::to_string(foods.size()));
+    };
+    socketDataHandleDidRoomStateAndInfo = [this] { m_calls.push_back("roomStateAndInfo"); };
+  }
 
   void viewDidLoad() override {
     ui::ViewController::viewDidLoad();
@@ -46,17 +54,6 @@ class FoodMenuDouble : public ui::ViewController, public SocketDataHandleDelegat
                                                   {DataCenter::sharedInstance().roomNo(), "", "0"});
     ++m_appearances;
   }
-
-  bool implements(Op op) const override {
-    return op == Op::DidCategory || op == Op::DidFoodList || op == Op::DidRoomStateAndInfo;
-  }
-  void socketDataHandleDidCategory(FoodTypeList categories) override {
-    m_calls.push_back("category:" + std::to_string(categories.size()));
-  }
-  void socketDataHandleDidFoodList(FoodList foods) override {
-    m_calls.push_back("foodList:" + std::to_string(foods.size()));
-  }
-  void socketDataHandleDidRoomStateAndInfo() override { m_calls.push_back("roomStateAndInfo"); }
 
   // The decoder's calls, in order ("category:<count>", "foodList:<count>", "roomStateAndInfo").
   const std::vector<std::string>& calls() const { return m_calls; }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -38,81 +39,22 @@
 
 namespace kt::testing {
 
-using Op = SocketDataHandleDelegate::Op;
+using D = SocketDataHandleDelegate;
 
-// Records every call it answers, with what came with it.
+// Records every call it answers, with what came with it. It sets only the slots it is made with,
+// named by member pointer (RecordingDelegate menu(&D::socketDataHandleDidFoodList)), or all.
 class RecordingDelegate : public SocketDataHandleDelegate {
  public:
-  explicit RecordingDelegate(std::set<Op> answered) : m_answered(std::move(answered)) {}
+  // Answers every operation: RecordingDelegate screen(RecordingDelegate::everything).
+  struct Everything {};
+  static constexpr Everything everything{};
 
-  static std::set<Op> everything() {
-    std::set<Op> all;
-    for (int op = 0; op <= static_cast<int>(Op::DidCancelGongGuanYuYue); ++op) all.insert(static_cast<Op>(op));
-    return all;
+  template <class... Slot>
+  explicit RecordingDelegate(Slot D::*... answered) {
+    (m_answered.insert(&(this->*answered)), ...);
+    record();
   }
-
-  bool implements(Op op) const override { return m_answered.count(op) != 0; }
-
-  void serverConnect(SocketDataHandle&, bool connected) override {
-    calls.push_back(connected ? "serverConnect:YES" : "serverConnect:NO");
-    if (onCall) onCall();
-  }
-  void clientConnected(SocketDataHandle&, bool) override { calls.push_back("clientConnected"); }
-  void boundClient(SocketDataHandle&, const std::vector<std::string>& parts) override {
-    calls.push_back("boundClient");
-    boundParts = parts;
-    if (onCall) onCall();
-  }
-  void socketDataHandleDidConfirmInputAmount() override { calls.push_back("confirmInputAmount"); }
-  void socketDataHandleDidCategory(FoodTypeList list) override {
-    calls.push_back("category");
-    categories = std::move(list);
-  }
-  void socketDataHandleDidFoodList(FoodList list) override {
-    calls.push_back("foodList");
-    foods = std::move(list);
-    if (onCall) onCall();
-  }
-  void socketDataHandleDidAddInfoOfFood(std::vector<std::string> list) override {
-    calls.push_back("addInfo");
-    options = std::move(list);
-  }
-  void socketDataHandleDidSelectFood(FolioLines list) override {
-    calls.push_back("selectFood");
-    lines = std::move(list);
-  }
-  void socketDataHandleDidPackChild(std::optional<PackChildFoodMap> map, int64_t count,
-                                    std::optional<PackChildList> groups) override {
-    calls.push_back("packChild");
-    packFoods = std::move(map);
-    packCount = count;
-    packGroups = std::move(groups);
-  }
-  void socketDataHandleDidConfirmInputFood(const Text& message) override {
-    calls.push_back("confirmInputFood");
-    confirmMessage = message;
-  }
-  void socketDataHandleDidRoomStateAndInfo() override { calls.push_back("roomState"); }
-  void socketDataHandleDidGongGuanList(GongGuanListArray list) override {
-    calls.push_back("gongGuanList");
-    staff = std::move(list);
-  }
-  void socketDataHandleDidGongGuanCurState(std::shared_ptr<GongGuanCurState> s) override {
-    calls.push_back(s ? "curState" : "curState:nil");
-    state = std::move(s);
-  }
-  void socketDataHandleDidGongGuanHuJiao(std::shared_ptr<GongGuanHuJiao> r) override {
-    calls.push_back("huJiao");
-    huJiao = std::move(r);
-  }
-  void socketDataHandleDidCancelGongGuanHuJiao(std::shared_ptr<CancelGongGuanHuJiao> r) override {
-    calls.push_back("cancelHuJiao");
-    cancelHuJiao = std::move(r);
-  }
-  void socketDataHandleDidGongGuanYuYue(bool ok) override { calls.push_back(ok ? "yuYue:YES" : "yuYue:NO"); }
-  void socketDataHandleDidCancelGongGuanYuYue(bool ok) override {
-    calls.push_back(ok ? "cancelYuYue:YES" : "cancelYuYue:NO");
-  }
+  explicit RecordingDelegate(Everything) : m_everything(true) { record(); }
 
   std::vector<std::string> calls;
   std::function<void()> onCall;
@@ -131,7 +73,75 @@ class RecordingDelegate : public SocketDataHandleDelegate {
   std::shared_ptr<CancelGongGuanHuJiao> cancelHuJiao;
 
  private:
-  std::set<Op> m_answered;
+  template <class Slot, class Fn>
+  void answer(Slot& slot, Fn fn) {
+    if (m_everything || m_answered.count(&slot)) slot = std::move(fn);
+  }
+
+  void record() {
+    answer(serverConnect, [this](SocketDataHandle&, bool connected) {
+      calls.push_back(connected ? "serverConnect:YES" : "serverConnect:NO");
+      if (onCall) onCall();
+    });
+    answer(clientConnected, [this](SocketDataHandle&, bool) { calls.push_back("clientConnected"); });
+    answer(boundClient, [this](SocketDataHandle&, const std::vector<std::string>& parts) {
+      calls.push_back("boundClient");
+      boundParts = parts;
+      if (onCall) onCall();
+    });
+    answer(socketDataHandleDidConfirmInputAmount, [this] { calls.push_back("confirmInputAmount"); });
+    answer(socketDataHandleDidCategory, [this](FoodTypeList list) {
+      calls.push_back("category");
+      categories = std::move(list);
+    });
+    answer(socketDataHandleDidFoodList, [this](FoodList list) {
+      calls.push_back("foodList");
+      foods = std::move(list);
+      if (onCall) onCall();
+    });
+    answer(socketDataHandleDidAddInfoOfFood, [this](std::vector<std::string> list) {
+      calls.push_back("addInfo");
+      options = std::move(list);
+    });
+    answer(socketDataHandleDidSelectFood, [this](FolioLines list) {
+      calls.push_back("selectFood");
+      lines = std::move(list);
+    });
+    answer(socketDataHandleDidPackChild,
+           [this](std::optional<PackChildFoodMap> map, int64_t count, std::optional<PackChildList> groups) {
+             calls.push_back("packChild");
+             packFoods = std::move(map);
+             packCount = count;
+             packGroups = std::move(groups);
+           });
+    answer(socketDataHandleDidConfirmInputFood, [this](const Text& message) {
+      calls.push_back("confirmInputFood");
+      confirmMessage = message;
+    });
+    answer(socketDataHandleDidRoomStateAndInfo, [this] { calls.push_back("roomState"); });
+    answer(socketDataHandleDidGongGuanList, [this](GongGuanListArray list) {
+      calls.push_back("gongGuanList");
+      staff = std::move(list);
+    });
+    answer(socketDataHandleDidGongGuanCurState, [this](std::shared_ptr<GongGuanCurState> s) {
+      calls.push_back(s ? "curState" : "curState:nil");
+      state = std::move(s);
+    });
+    answer(socketDataHandleDidGongGuanHuJiao, [this](std::shared_ptr<GongGuanHuJiao> r) {
+      calls.push_back("huJiao");
+      huJiao = std::move(r);
+    });
+    answer(socketDataHandleDidCancelGongGuanHuJiao, [this](std::shared_ptr<CancelGongGuanHuJiao> r) {
+      calls.push_back("cancelHuJiao");
+      cancelHuJiao = std::move(r);
+    });
+    answer(socketDataHandleDidGongGuanYuYue, [this](bool ok) { calls.push_back(ok ? "yuYue:YES" : "yuYue:NO"); });
+    answer(socketDataHandleDidCancelGongGuanYuYue,
+           [this](bool ok) { calls.push_back(ok ? "cancelYuYue:YES" : "cancelYuYue:NO"); });
+  }
+
+  std::set<const void*> m_answered;
+  bool m_everything = false;
 };
 
 class RoomLinkTest : public support::ScreenTest {

@@ -27,7 +27,7 @@ class RoomMessagesTest : public RoomLinkTest {
   }
   std::shared_ptr<OKSelectFoodObject> basket() { return handle().getTmpSelectFood(); }
 
-  RecordingDelegate screen{RecordingDelegate::everything()};
+  RecordingDelegate screen{RecordingDelegate::everything};
 };
 
 Fields concat(std::initializer_list<Fields> lists) {

@@ -21,8 +21,10 @@ class SocketDataHandleTest : public RoomLinkTest {};
 // ---- Delegate -----------------------------------------------------------------------------------
 
 TEST_F(SocketDataHandleTest, OnlyImplementedOperationsAreCalledOnTheLastDelegateSet) {
-  RecordingDelegate menu({Op::DidCategory, Op::DidFoodList, Op::DidRoomStateAndInfo});
-  RecordingDelegate staff({Op::DidGongGuanList, Op::DidGongGuanHuJiao, Op::DidCancelGongGuanHuJiao});
+  RecordingDelegate menu(&D::socketDataHandleDidCategory, &D::socketDataHandleDidFoodList,
+                         &D::socketDataHandleDidRoomStateAndInfo);
+  RecordingDelegate staff(&D::socketDataHandleDidGongGuanList, &D::socketDataHandleDidGongGuanHuJiao,
+                          &D::socketDataHandleDidCancelGongGuanHuJiao);
   handle().setDelegate(&menu);
   handle().setDelegate(&staff);
   EXPECT_EQ(handle().delegate(), &staff);
@@ -43,14 +45,14 @@ TEST_F(SocketDataHandleTest, OnlyImplementedOperationsAreCalledOnTheLastDelegate
 }
 
 TEST_F(SocketDataHandleTest, AClosedScreenIsNoDelegate) {
-  auto screen = std::make_unique<RecordingDelegate>(RecordingDelegate::everything());
+  auto screen = std::make_unique<RecordingDelegate>(RecordingDelegate::everything);
   handle().setDelegate(screen.get());
   screen.reset();
   EXPECT_EQ(handle().delegate(), nullptr);
   receive(MsgFoodList, {"0", "", "", "", "", ""});  // reaches nobody, and nothing breaks
 
   // Closing from inside its own callback: the decoder does not touch it afterwards.
-  auto dialog = std::make_unique<RecordingDelegate>(RecordingDelegate::everything());
+  auto dialog = std::make_unique<RecordingDelegate>(RecordingDelegate::everything);
   dialog->onCall = [&] { dialog.reset(); };
   handle().setDelegate(dialog.get());
   receive(MsgFoodList, {"0", "", "", "", "", ""});
@@ -58,17 +60,32 @@ TEST_F(SocketDataHandleTest, AClosedScreenIsNoDelegate) {
   EXPECT_EQ(handle().delegate(), nullptr);
 
   // Another screen's closing leaves the current delegate alone.
-  RecordingDelegate current(RecordingDelegate::everything());
+  RecordingDelegate current(RecordingDelegate::everything);
   {
-    RecordingDelegate earlier(RecordingDelegate::everything());
+    RecordingDelegate earlier(RecordingDelegate::everything);
     handle().setDelegate(&earlier);
     handle().setDelegate(&current);
   }
   EXPECT_EQ(handle().delegate(), &current);
 }
 
+TEST_F(SocketDataHandleTest, SlotsAreReadWhenEachReplyArrives) {
+  RecordingDelegate screen;  // answers nothing
+  handle().setDelegate(&screen);
+  receive(MsgFoodList, {"0", "", "", "", "", ""});
+  EXPECT_EQ(screen.calls, Calls{});
+
+  // A slot set after the screen became the delegate is heard; cleared again, it is not.
+  screen.socketDataHandleDidFoodList = [&](FoodList) { screen.calls.push_back("late"); };
+  receive(MsgFoodList, {"0", "", "", "", "", ""});
+  EXPECT_EQ(screen.calls, Calls{"late"});
+  screen.socketDataHandleDidFoodList = nullptr;
+  receive(MsgFoodList, {"0", "", "", "", "", ""});
+  EXPECT_EQ(screen.calls, Calls{"late"});
+}
+
 TEST_F(SocketDataHandleTest, BusNoticesOtherThanRepliesAndConnections) {
-  RecordingDelegate screen(RecordingDelegate::everything());
+  RecordingDelegate screen(RecordingDelegate::everything);
   handle().setDelegate(&screen);
   room().forwardNoticeCode("confirmInputAmount", "");
   room().forwardNoticeCode(kBusCodeUpdateData, "");
@@ -120,7 +137,7 @@ std::string labelText(int tag) {
 
 TEST_F(SocketDataHandleTest, AScreenTakingConnectionChangesIsToldAndNothingReconnects) {
   startServer();
-  RecordingDelegate bindScreen({Op::ServerConnect, Op::BoundClient});
+  RecordingDelegate bindScreen(&D::serverConnect, &D::boundClient);
   handle().setDelegate(&bindScreen);
   link().initConnect();
   ASSERT_TRUE(runUntil([&] { return !bindScreen.calls.empty(); }, 10));
@@ -143,7 +160,7 @@ TEST_F(SocketDataHandleTest, AScreenTakingConnectionChangesIsToldAndNothingRecon
 
 TEST_F(SocketDataHandleTest, ALostConnectionIsOpenedAgainAtOnce) {
   startServer();
-  RecordingDelegate menu({Op::DidFoodList});  // does not take connection changes
+  RecordingDelegate menu(&D::socketDataHandleDidFoodList);  // does not take connection changes
   handle().setDelegate(&menu);
   link().initConnect();
   ASSERT_TRUE(runUntil([&] { return link().isConnect(); }, 10));
@@ -158,6 +175,31 @@ TEST_F(SocketDataHandleTest, ALostConnectionIsOpenedAgainAtOnce) {
   server.closeConnection();
   ASSERT_TRUE(runUntil([&] { return noticeCount(kBusServerConnected) == 3; }, 10));
   EXPECT_EQ(menu.calls, Calls{});
+}
+
+TEST_F(SocketDataHandleTest, WhoReopensALostLinkFollowsTheServerConnectSlotAtTheLoss) {
+  startServer();
+  RecordingDelegate bindScreen(&D::serverConnect);
+  handle().setDelegate(&bindScreen);
+  link().initConnect();
+  ASSERT_TRUE(runUntil([&] { return !bindScreen.calls.empty(); }, 10));
+
+  // The screen no longer takes connection changes: the decoder opens a lost link again itself.
+  bindScreen.serverConnect = nullptr;
+  server.closeConnection();
+  ASSERT_TRUE(runUntil([&] { return noticeCount(kBusServerConnected) == 2; }, 10));
+  EXPECT_EQ(bindScreen.calls, Calls{"serverConnect:YES"});
+
+  // It takes them again: the next loss is the screen's to handle, and nothing reconnects.
+  bindScreen.serverConnect = [&](SocketDataHandle&, bool connected) {
+    bindScreen.calls.push_back(connected ? "again:YES" : "again:NO");
+  };
+  server.closeConnection();
+  ASSERT_TRUE(runUntil([&] { return bindScreen.calls.back() == "again:NO"; }, 10));
+  wait(2.0);
+  EXPECT_EQ(server.connectionsAccepted(), 2u);
+  EXPECT_EQ(noticeCount(kBusServerConnected), 2u);
+  EXPECT_FALSE(handle().reconnectPending());
 }
 
 TEST_F(SocketDataHandleTest, AnAttemptThatNeverConnectedIsRetriedAfterAPause) {
@@ -188,7 +230,7 @@ TEST_F(SocketDataHandleTest, APendingRetryGivesWayToAScreenThatTakesConnectionCh
   ASSERT_TRUE(server.setRefusing(true));
   link().initConnect();
   ASSERT_TRUE(runUntil([&] { return handle().reconnectPending(); }, 10));
-  RecordingDelegate bindScreen({Op::ServerConnect});
+  RecordingDelegate bindScreen(&D::serverConnect);
   handle().setDelegate(&bindScreen);
   wait(2.0);
   EXPECT_EQ(noticeCount(kBusServerDidDisconnect), 1u);
@@ -215,7 +257,7 @@ TEST_F(SocketDataHandleTest, TheServerDateGoesOnTheStrip) {
 
 TEST_F(SocketDataHandleTest, TheTabletResynchronisesAfterADroppedConnectionAndABadFrame) {
   startServer();
-  RecordingDelegate menu({Op::DidFoodList});
+  RecordingDelegate menu(&D::socketDataHandleDidFoodList);
   handle().setDelegate(&menu);
   link().initConnect();
   ASSERT_TRUE(runUntil([&] { return link().isConnect(); }, 10));

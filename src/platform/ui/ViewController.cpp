@@ -443,12 +443,8 @@ void ViewController::runAfterTransition() {
 // ---------------------------------------------------------------------------------------------
 // Rotation and status bar
 
-bool ViewController::shouldAutorotateToInterfaceOrientation(InterfaceOrientation orientation) const {
-  return (supportedInterfaceOrientations() & (1u << static_cast<unsigned>(orientation))) != 0;
-}
-
 bool ViewController::supportsInterfaceOrientation(InterfaceOrientation orientation) const {
-  if (implementsShouldAutorotateToInterfaceOrientation()) return shouldAutorotateToInterfaceOrientation(orientation);
+  if (shouldAutorotateToInterfaceOrientation) return shouldAutorotateToInterfaceOrientation(orientation);
   return (supportedInterfaceOrientations() & (1u << static_cast<unsigned>(orientation))) != 0;
 }
 

@@ -168,10 +168,9 @@ class ViewController : public Responder {
   // ---- Rotation and status bar ----
   virtual unsigned supportedInterfaceOrientations() const { return OrientationMaskAll; }
   virtual bool shouldAutorotate() const { return true; }
-  // The older per-orientation question. It is consulted only when implementsShouldAutorotate()
-  // says the controller answers it.
-  virtual bool shouldAutorotateToInterfaceOrientation(InterfaceOrientation orientation) const;
-  virtual bool implementsShouldAutorotateToInterfaceOrientation() const { return false; }
+  // The older per-orientation question, as a slot: a controller that answers it sets it (usually
+  // in its constructor); it is consulted only when set.
+  std::function<bool(InterfaceOrientation orientation)> shouldAutorotateToInterfaceOrientation;
   // Whether the interface may turn to `orientation`: the older question when answered, else the
   // supported mask.
   bool supportsInterfaceOrientation(InterfaceOrientation orientation) const;

@@ -276,9 +276,9 @@ void ProgressOverlay::done() {
   m_isFinished = true;
   setAlpha(0);
   if (m_delegate) {
-    if (m_delegate->implements(ProgressOverlayDelegate::Op::HudWasHiddenWithOverlay)) {
-      m_delegate->hudWasHidden(*this);
-    } else if (m_delegate->implements(ProgressOverlayDelegate::Op::HudWasHidden)) {
+    if (m_delegate->hudWasHiddenWithOverlay) {
+      m_delegate->hudWasHiddenWithOverlay(*this);
+    } else if (m_delegate->hudWasHidden) {
       m_delegate->hudWasHidden();
     }
   }

@@ -1,24 +1,20 @@
 #pragma once
 
+#include <functional>
+
 namespace kt {
 
 class ProgressOverlay;
 
-// Told when a ProgressOverlay has been hidden. Both operations are optional: the overlay calls
-// hudWasHidden(overlay) when the delegate implements it, else hudWasHidden() when it implements
-// that one, and says so through implements().
+// Told when a ProgressOverlay has been hidden: a protocol of slots. Both operations are optional;
+// a delegate takes one by setting its slot. The overlay calls hudWasHiddenWithOverlay when it is
+// set, else hudWasHidden when that one is.
 class ProgressOverlayDelegate {
  public:
-  enum class Op { HudWasHiddenWithOverlay, HudWasHidden };
-
   virtual ~ProgressOverlayDelegate() = default;
 
-  virtual bool implements(Op op) const {
-    (void)op;
-    return false;
-  }
-  virtual void hudWasHidden(ProgressOverlay& overlay) { (void)overlay; }
-  virtual void hudWasHidden() {}
+  std::function<void(ProgressOverlay& overlay)> hudWasHiddenWithOverlay;
+  std::function<void()> hudWasHidden;
 };
 
 }  // namespace kt

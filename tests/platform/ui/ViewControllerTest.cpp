@@ -301,15 +301,24 @@ TEST_F(ViewControllerTest, ChildrenMemoryWarningAndRotation) {
   EXPECT_EQ(calls.size(), 2u);
 
   struct Landscape : ui::ViewController {
-    bool implementsShouldAutorotateToInterfaceOrientation() const override { return true; }
-    bool shouldAutorotateToInterfaceOrientation(ui::InterfaceOrientation o) const override {
-      return o == ui::InterfaceOrientation::LandscapeLeft || o == ui::InterfaceOrientation::LandscapeRight;
+    Landscape() {
+      shouldAutorotateToInterfaceOrientation = [](ui::InterfaceOrientation o) {
+        return o == ui::InterfaceOrientation::LandscapeLeft || o == ui::InterfaceOrientation::LandscapeRight;
+      };
+    }
+    // A mask that says otherwise: the older question wins while it is answered.
+    unsigned supportedInterfaceOrientations() const override {
+      return ui::OrientationMaskPortrait;
     }
   };
   Landscape old;
   EXPECT_TRUE(old.supportsInterfaceOrientation(ui::InterfaceOrientation::LandscapeLeft));
   EXPECT_FALSE(old.supportsInterfaceOrientation(ui::InterfaceOrientation::Portrait));
   EXPECT_TRUE(child->supportsInterfaceOrientation(ui::InterfaceOrientation::Portrait));
+  // No longer answered: the mask decides again.
+  old.shouldAutorotateToInterfaceOrientation = nullptr;
+  EXPECT_TRUE(old.supportsInterfaceOrientation(ui::InterfaceOrientation::Portrait));
+  EXPECT_FALSE(old.supportsInterfaceOrientation(ui::InterfaceOrientation::LandscapeLeft));
 }
 
 }  // namespace

@@ -40,26 +40,23 @@ class TouchedView : public ui::View {
 // Records what it is told, and in which state the overlay was then.
 class RecordingDelegate : public ProgressOverlayDelegate {
  public:
-  RecordingDelegate(bool withOverlay, bool plain) : m_withOverlay(withOverlay), m_plain(plain) {}
-  bool implements(Op op) const override {
-    return op == Op::HudWasHiddenWithOverlay ? m_withOverlay : m_plain;
+  // Sets the slot with the overlay and the plain one as asked.
+  RecordingDelegate(bool withOverlay, bool plain) {
+    if (withOverlay) {
+      hudWasHiddenWithOverlay = [this](ProgressOverlay& overlay) {
+        calls.push_back("overlay");
+        finishedWhenTold = overlay.isFinished();
+        alphaWhenTold = overlay.alpha();
+        inHierarchyWhenTold = overlay.superview() != nullptr;
+      };
+    }
+    if (plain) hudWasHidden = [this] { calls.push_back("plain"); };
   }
-  void hudWasHidden(ProgressOverlay& overlay) override {
-    calls.push_back("overlay");
-    finishedWhenTold = overlay.isFinished();
-    alphaWhenTold = overlay.alpha();
-    inHierarchyWhenTold = overlay.superview() != nullptr;
-  }
-  void hudWasHidden() override { calls.push_back("plain"); }
 
   std::vector<std::string> calls;
   bool finishedWhenTold = false;
   double alphaWhenTold = -1;
   bool inHierarchyWhenTold = false;
-
- private:
-  bool m_withOverlay;
-  bool m_plain;
 };
 
 class ProgressOverlayTest : public support::ScreenTest {
