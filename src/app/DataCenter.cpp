@@ -18,11 +18,15 @@ DataCenter& DataCenter::sharedInstance() { return core::LazyShared<DataCenter>::
 
 void DataCenter::resetSharedInstanceForTesting() { core::LazyShared<DataCenter>::reset(); }
 
-void DataCenter::forwardNoticeCode(const std::string& code, const std::string& detail) {
+core::Value busUserInfo(const std::string& code, const std::string& detail) {
   core::Value::Dictionary info;
   info[kBusCodeKey] = core::Value(code);
   info[kBusDetailKey] = core::Value(detail);
-  core::NotificationCenter::defaultCenter().post(kDataCenterNotification, this, core::Value(std::move(info)));
+  return core::Value(std::move(info));
+}
+
+void DataCenter::forwardNoticeCode(const std::string& code, const std::string& detail) {
+  core::NotificationCenter::defaultCenter().post(kDataCenterNotification, this, busUserInfo(code, detail));
 }
 
 UserInfo& UserInfo::sharUserInfo() { return core::LazyShared<UserInfo>::instance(); }

@@ -8,6 +8,10 @@
 
 #include "app/RecordField.h"
 
+namespace core {
+class Value;
+}  // namespace core
+
 namespace kt {
 
 class OKFolioObject;
@@ -24,9 +28,13 @@ inline constexpr const char* kBusServerDidDisconnect = "serverDidDisconnect";
 inline constexpr const char* kBusClientConnected = "clientConnected";
 inline constexpr const char* kBusClientDidDisconnect = "clientDidDisconnect";
 
+// The user info of a post on the bus: {"code": code, "detail": detail}.
+core::Value busUserInfo(const std::string& code, const std::string& detail);
+
 // The process-wide record of the room the tablet is bound to, its current booking and the
-// device identifier, and the poster of the link's event bus. Main thread only; nothing is
-// persisted: the next bind and room-state replies set everything again.
+// device identifier, and the sender of every post on the link's event bus (the links post with
+// it too). Main thread only; nothing is persisted: the next bind and room-state replies set
+// everything again.
 class DataCenter {
  public:
   // Created on first use (which fetches the device identifier), never destroyed.

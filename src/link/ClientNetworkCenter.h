@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "link/FrameCodec.h"
-#include "link/LinkSocketDelegate.h"
 #include "app/RecordField.h"
+#include "link/FrameCodec.h"
+#include "link/FramedLink.h"
 
 namespace core {
 class Timer;
@@ -19,12 +19,12 @@ namespace kt {
 
 class RunLoopSocket;
 
-// The venue-client link: a second framed TCP link, to a host and port its caller names, that
+// The venue-client link: a second framed link, to a host and port its caller names, that
 // reconnects one second after a lost connection once it has been connected. It and the
 // room-server link exclude each other: each closes the other before it connects. Frames and
 // notices are those of the room-server link ("tcpMsg"; "sysMsg" with "clientConnected" and
 // "clientDidDisconnect"). Main thread only.
-class ClientNetworkCenter : private LinkSocketOwner {
+class ClientNetworkCenter {
  public:
   // The process-wide link, created on first use.
   static ClientNetworkCenter& sharedInstance();
@@ -54,8 +54,8 @@ class ClientNetworkCenter : private LinkSocketOwner {
   static bool checkIfVaildMsg(std::string_view frame) { return FrameCodec::isValidFrame(frame); }
   static uint8_t getCRC(const void* bytes, int32_t length) { return FrameCodec::crc8(bytes, length); }
 
-  bool isConnect() const { return m_isConnect.load(); }
-  void setIsConnect(bool connected) { m_isConnect.store(connected); }
+  bool isConnect() const { return m_link.isConnect(); }
+  void setIsConnect(bool connected) { m_link.setIsConnect(connected); }
   // YES: no reconnection after a lost connection. YES until the first connection is made.
   bool isStopRetry() const { return m_isStopRetry.load(); }
   void setIsStopRetry(bool stop) { m_isStopRetry.store(stop); }
@@ -63,26 +63,18 @@ class ClientNetworkCenter : private LinkSocketOwner {
   const std::string& lastConnectIp() const { return m_lastConnectIp; }
   int32_t lastConnectPort() const { return m_lastConnectPort; }
   bool hasPendingRetry() const;
-  const std::shared_ptr<RunLoopSocket>& mainSocket() const { return m_mainSocket; }
+  const std::shared_ptr<RunLoopSocket>& mainSocket() const { return m_link.socket(); }
 
  private:
-
-  void linkDidConnect(RunLoopSocket& socket) override;
-  void linkDidReadData(RunLoopSocket& socket, const std::string& data) override;
-  void linkDidDisconnect(RunLoopSocket& socket) override;
-  bool isCurrent(const RunLoopSocket& socket) const { return m_mainSocket.get() == &socket; }
   void cancelRetry();
+  // A lost connection: the socket goes, and a retry follows unless retries are stopped.
+  void didDisconnect();
 
-  std::shared_ptr<LinkSocketDelegate> m_delegate;
-  std::atomic<bool> m_isConnect{false};
   std::atomic<bool> m_isStopRetry{true};
   std::shared_ptr<core::Timer> m_retryTimer;
-  FrameReassembler m_receiveData;
   std::string m_lastConnectIp;
   int32_t m_lastConnectPort = 0;
-  std::shared_ptr<RunLoopSocket> m_mainSocket;
-  // Counts connection attempts, so a callback can tell that a new attempt began inside it.
-  uint64_t m_attempt = 0;
+  FramedLink m_link;
 };
 
 }  // namespace kt

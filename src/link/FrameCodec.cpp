@@ -1,12 +1,9 @@
 #include "link/FrameCodec.h"
 
-#include "link/LinkSocketDelegate.h"
-
-#include "platform/core/Log.h"
-
 #include <array>
 #include <cstdio>
 
+#include "platform/core/Log.h"
 #include "platform/core/TextEncoding.h"
 #include "platform/core/Value.h"
 
@@ -149,14 +146,6 @@ FrameReassembler::Result FrameReassembler::drain(const std::function<bool(const 
 void FrameReassembler::clear() {
   m_buffer.clear();
   m_offset = 0;
-}
-
-void closeCorruptLink(RunLoopSocket& socket, FrameReassembler& buffer, int prefixLength) {
-  KT_LOG("corrupt stream (length prefix %d): %zu buffered bytes dropped, closing the connection", prefixLength,
-         buffer.buffered());
-  buffer.clear();
-  std::shared_ptr<RunLoopSocket> keep = socket.shared_from_this();
-  keep->disconnect();
 }
 
 }  // namespace kt

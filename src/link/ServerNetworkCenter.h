@@ -1,26 +1,26 @@
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "link/FrameCodec.h"
-#include "link/LinkSocketDelegate.h"
 #include "app/RecordField.h"
+#include "link/FrameCodec.h"
+#include "link/FramedLink.h"
 
 namespace kt {
 
 class RunLoopSocket;
 
-// The one TCP connection to the venue's room server: opens it on request, frames and writes
-// outgoing messages, cuts the incoming stream into frames, checks each frame's CRC and posts
-// the text of every good frame on the event bus ("getDataFromCenter", code "tcpMsg"), and the
-// connection's opening and closing with code "sysMsg". It does not reconnect by itself.
-// Main thread only; everything it posts is posted synchronously from the socket's callbacks.
-class ServerNetworkCenter : private LinkSocketOwner {
+// The one TCP connection to the venue's room server, a framed link: opens it on request, frames
+// and writes outgoing messages, cuts the incoming stream into frames, checks each frame's CRC and
+// posts the text of every good frame on the event bus ("getDataFromCenter", code "tcpMsg"), and
+// the connection's opening and closing with code "sysMsg" ("serverConnected",
+// "serverDidDisconnect"). It does not reconnect by itself. Main thread only; everything it posts
+// is posted synchronously from the socket's callbacks.
+class ServerNetworkCenter {
  public:
   // The process-wide link, created on first use.
   static ServerNetworkCenter& sharedInstance();
@@ -42,8 +42,8 @@ class ServerNetworkCenter : private LinkSocketOwner {
   void disconnectToServer();
 
   // YES from the connect callback to the disconnect callback.
-  bool isConnect() const { return m_isConnect.load(); }
-  void setIsConnect(bool connected) { m_isConnect.store(connected); }
+  bool isConnect() const { return m_link.isConnect(); }
+  void setIsConnect(bool connected) { m_link.setIsConnect(connected); }
 
   // Frames a message text as it stands and writes it (5.0 s time-out). A text that is not
   // UTF-8, or whose frame would exceed 999,999 bytes, is refused and logged.
@@ -58,23 +58,12 @@ class ServerNetworkCenter : private LinkSocketOwner {
   static uint8_t getCRC(const void* bytes, int32_t length) { return FrameCodec::crc8(bytes, length); }
 
   // The current socket (none before the first initConnect).
-  const std::shared_ptr<RunLoopSocket>& mainSocket() const { return m_mainSocket; }
+  const std::shared_ptr<RunLoopSocket>& mainSocket() const { return m_link.socket(); }
   int32_t dataOffset() const { return m_dataOffset; }
 
  private:
-
-  void linkDidConnect(RunLoopSocket& socket) override;
-  void linkDidReadData(RunLoopSocket& socket, const std::string& data) override;
-  void linkDidDisconnect(RunLoopSocket& socket) override;
-  bool isCurrent(const RunLoopSocket& socket) const { return m_mainSocket.get() == &socket; }
-
-  std::shared_ptr<LinkSocketDelegate> m_delegate;
-  std::shared_ptr<RunLoopSocket> m_mainSocket;
-  std::atomic<bool> m_isConnect{false};
-  FrameReassembler m_receiveData;
+  FramedLink m_link;
   int32_t m_dataOffset = 0;
-  // Counts connection attempts, so a callback can tell that a new attempt began inside it.
-  uint64_t m_attempt = 0;
 };
 
 }  // namespace kt
