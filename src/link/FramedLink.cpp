@@ -6,6 +6,7 @@
 #include "platform/core/Log.h"
 #include "platform/core/NotificationCenter.h"
 #include "platform/core/RunLoop.h"
+#include "platform/core/ThreadCheck.h"
 #include "platform/core/Value.h"
 
 namespace kt {
@@ -50,6 +51,7 @@ FramedLink::~FramedLink() {
 }
 
 void FramedLink::connect(const std::optional<std::string>& host, int32_t port) {
+  KT_ASSERT_MAIN_THREAD();
   m_buffer.clear();
   ++m_attempt;
   if (m_socket) {
@@ -75,12 +77,14 @@ void FramedLink::connect(const std::optional<std::string>& host, int32_t port) {
 }
 
 void FramedLink::disconnect() {
+  KT_ASSERT_MAIN_THREAD();
   // The disconnection callback may replace the socket: keep this one alive across the call.
   std::shared_ptr<RunLoopSocket> socket = m_socket;
   if (socket) socket->disconnect();
 }
 
 void FramedLink::sentMsg(const std::string& text) {
+  KT_ASSERT_MAIN_THREAD();
   std::optional<std::string> frame = FrameCodec::encodeText(text);
   if (!frame) return;
   if (!m_socket) {

@@ -18,6 +18,7 @@
 #include "platform/core/LazyShared.h"
 #include "platform/core/Log.h"
 #include "platform/core/NotificationCenter.h"
+#include "platform/core/ThreadCheck.h"
 #include "platform/core/Timer.h"
 #include "platform/ui/AlertView.h"
 #include "widgets/feedback/SNStatusBarNotification.h"
@@ -62,6 +63,7 @@ SocketDataHandle::~SocketDataHandle() {
 }
 
 void SocketDataHandle::setDelegate(SocketDataHandleDelegate* delegate) {
+  KT_ASSERT_MAIN_THREAD();
   m_delegate = delegate ? delegate->weakPtr() : nullptr;
 }
 
@@ -81,6 +83,7 @@ void SocketDataHandle::didReceiveDataFromSocket(const core::Notification& notifi
 }
 
 void SocketDataHandle::dispatch(const std::string& code, const std::string& detail) {
+  KT_ASSERT_MAIN_THREAD();
   if (code == kConfirmInputAmount) {
     if (auto* delegate = answering(&Delegate::socketDataHandleDidConfirmInputAmount))
       delegate->socketDataHandleDidConfirmInputAmount();
