@@ -249,6 +249,10 @@ void ProgressOverlay::hide(bool animated) {
   hideUsingAnimation(m_useAnimation);
 }
 
+void ProgressOverlay::setDelegate(ProgressOverlayDelegate* delegate) {
+  m_delegate = delegate ? delegate->weakPtr() : nullptr;
+}
+
 void ProgressOverlay::handleMinShowTimer() { hideUsingAnimation(m_useAnimation); }
 
 void ProgressOverlay::hideAfterDelay(bool animated, double delay) {
@@ -275,11 +279,11 @@ void ProgressOverlay::done() {
   auto keep = self();  // leaving the hierarchy may drop the last other reference
   m_isFinished = true;
   setAlpha(0);
-  if (m_delegate) {
-    if (m_delegate->hudWasHiddenWithOverlay) {
-      m_delegate->hudWasHiddenWithOverlay(*this);
-    } else if (m_delegate->hudWasHidden) {
-      m_delegate->hudWasHidden();
+  if (ProgressOverlayDelegate* delegate = m_delegate.get()) {
+    if (delegate->hudWasHiddenWithOverlay) {
+      delegate->hudWasHiddenWithOverlay(*this);
+    } else if (delegate->hudWasHidden) {
+      delegate->hudWasHidden();
     }
   }
   if (m_removeFromSuperViewOnHide) removeFromSuperview();

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/core/NotificationCenter.h"
+#include "platform/core/WeakPtr.h"
 #include "platform/gfx/Geometry.h"
 #include "platform/gfx/Transform.h"
 #include "platform/ui/View.h"
@@ -115,9 +116,9 @@ class ProgressOverlay : public ui::View {
   void setRemoveFromSuperViewOnHide(bool remove) { m_removeFromSuperViewOnHide = remove; }
   const std::shared_ptr<ui::View>& customView() const { return m_customView; }
   void setCustomView(std::shared_ptr<ui::View> view) { m_customView = std::move(view); }
-  // Not owned: the delegate clears itself (setDelegate(nullptr)) before it goes away.
-  ProgressOverlayDelegate* delegate() const { return m_delegate; }
-  void setDelegate(ProgressOverlayDelegate* delegate) { m_delegate = delegate; }
+  // Not owned, held weakly: a delegate that has gone away reads as none.
+  ProgressOverlayDelegate* delegate() const { return m_delegate.get(); }
+  void setDelegate(ProgressOverlayDelegate* delegate);
 
   // ---- State ----
   const std::shared_ptr<ui::View>& indicator() const { return m_indicator; }
@@ -190,7 +191,7 @@ class ProgressOverlay : public ui::View {
   float m_minShowTime = 0;
   bool m_removeFromSuperViewOnHide = false;
   std::shared_ptr<ui::View> m_customView;
-  ProgressOverlayDelegate* m_delegate = nullptr;
+  core::WeakPtr<ProgressOverlayDelegate> m_delegate;
 
   // State.
   std::shared_ptr<ui::View> m_indicator;

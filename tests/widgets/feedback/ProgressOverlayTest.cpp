@@ -357,7 +357,14 @@ TEST_F(ProgressOverlayTest, DelegateGetsTheOperationItImplements) {
   overlay->show(false);
   overlay->hide(false);
   EXPECT_TRUE(none.calls.empty());
-  overlay->setDelegate(nullptr);
+
+  // A delegate that goes away without clearing itself is simply no longer told.
+  auto gone = std::make_unique<RecordingDelegate>(true, true);
+  overlay->setDelegate(gone.get());
+  gone.reset();
+  EXPECT_EQ(overlay->delegate(), nullptr);
+  overlay->show(false);
+  overlay->hide(false);
 }
 
 TEST_F(ProgressOverlayTest, MinimumShowTimeHoldsTheHideBack) {
