@@ -11,24 +11,34 @@
 namespace core {
 namespace {
 
-std::mutex g_mutex;
-bool g_virtual = false;
-double g_offset = 0;          // added to the real clocks
-double g_frozenMonotonic = 0; // in virtual mode now() is frozen here plus advances
+struct State {
+  std::mutex mutex;
+  bool virtualMode = false;
+  double offset = 0;           // added to the real clocks
+  double frozenMonotonic = 0;  // in virtual mode now() is frozen here plus advances
+  // Published deadlines, guarded by mutex.
+  std::map<const void*, double> deadlines;
+
+  // Further listeners; called under their own mutex so that removal waits for a running call.
+  std::mutex listenersMutex;
+  std::vector<std::pair<int, std::function<void()>>> listeners;
+  int nextListenerId = 1;
+};
+
+// Never destroyed: detached threads (the delayed-block thread, pool workers, run loops of other
+// threads) read the clock and publish deadlines until the process is gone.
+State& state() {
+  static State* s = new State;
+  return *s;
+}
+
 std::atomic<Clock::Listener> g_listener{nullptr};
-
-// Further listeners; called under their own mutex so that removal waits for a running call.
-std::mutex g_listenersMutex;
-std::vector<std::pair<int, std::function<void()>>> g_listeners;
-int g_nextListenerId = 1;
-
-// Published deadlines, guarded by g_mutex.
-std::map<const void*, double> g_deadlines;
 
 void notifyListeners() {
   if (auto l = g_listener.load()) l();
-  std::lock_guard lock(g_listenersMutex);
-  for (auto& [id, fn] : g_listeners) fn();
+  State& st = state();
+  std::lock_guard lock(st.listenersMutex);
+  for (auto& [id, fn] : st.listeners) fn();
 }
 
 double realMonotonic() {
@@ -44,43 +54,48 @@ double realWall() {
 }  // namespace
 
 double Clock::now() {
-  std::lock_guard lock(g_mutex);
-  return g_virtual ? g_frozenMonotonic : realMonotonic() + g_offset;
+  State& st = state();
+  std::lock_guard lock(st.mutex);
+  return st.virtualMode ? st.frozenMonotonic : realMonotonic() + st.offset;
 }
 
 double Clock::wallNow() {
-  std::lock_guard lock(g_mutex);
-  if (g_virtual) return realWall() - realMonotonic() + g_frozenMonotonic;
-  return realWall() + g_offset;
+  State& st = state();
+  std::lock_guard lock(st.mutex);
+  if (st.virtualMode) return realWall() - realMonotonic() + st.frozenMonotonic;
+  return realWall() + st.offset;
 }
 
 void Clock::setVirtual(bool enabled) {
   {
-    std::lock_guard lock(g_mutex);
-    if (enabled == g_virtual) return;
+    State& st = state();
+    std::lock_guard lock(st.mutex);
+    if (enabled == st.virtualMode) return;
     if (enabled) {
-      g_frozenMonotonic = realMonotonic() + g_offset;
+      st.frozenMonotonic = realMonotonic() + st.offset;
     } else {
-      g_offset = g_frozenMonotonic - realMonotonic();
+      st.offset = st.frozenMonotonic - realMonotonic();
     }
-    g_virtual = enabled;
+    st.virtualMode = enabled;
   }
   notifyListeners();
 }
 
 bool Clock::isVirtual() {
-  std::lock_guard lock(g_mutex);
-  return g_virtual;
+  State& st = state();
+  std::lock_guard lock(st.mutex);
+  return st.virtualMode;
 }
 
 void Clock::advance(double seconds) {
   if (!(seconds > 0)) return;
   {
-    std::lock_guard lock(g_mutex);
-    if (g_virtual) {
-      g_frozenMonotonic += seconds;
+    State& st = state();
+    std::lock_guard lock(st.mutex);
+    if (st.virtualMode) {
+      st.frozenMonotonic += seconds;
     } else {
-      g_offset += seconds;
+      st.offset += seconds;
     }
   }
   notifyListeners();
@@ -89,36 +104,41 @@ void Clock::advance(double seconds) {
 void Clock::setAdvanceListener(Listener listener) { g_listener.store(listener); }
 
 int Clock::addAdvanceListener(std::function<void()> listener) {
-  std::lock_guard lock(g_listenersMutex);
-  int id = g_nextListenerId++;
-  g_listeners.emplace_back(id, std::move(listener));
+  State& st = state();
+  std::lock_guard lock(st.listenersMutex);
+  int id = st.nextListenerId++;
+  st.listeners.emplace_back(id, std::move(listener));
   return id;
 }
 
 void Clock::removeAdvanceListener(int id) {
-  std::lock_guard lock(g_listenersMutex);
-  std::erase_if(g_listeners, [id](const auto& entry) { return entry.first == id; });
+  State& st = state();
+  std::lock_guard lock(st.listenersMutex);
+  std::erase_if(st.listeners, [id](const auto& entry) { return entry.first == id; });
 }
 
 void Clock::setPendingDeadline(const void* owner, double date) {
-  std::lock_guard lock(g_mutex);
+  State& st = state();
+  std::lock_guard lock(st.mutex);
   if (std::isfinite(date)) {
-    g_deadlines[owner] = date;
+    st.deadlines[owner] = date;
   } else {
-    g_deadlines.erase(owner);
+    st.deadlines.erase(owner);
   }
 }
 
 void Clock::clearPendingDeadline(const void* owner) {
-  std::lock_guard lock(g_mutex);
-  g_deadlines.erase(owner);
+  State& st = state();
+  std::lock_guard lock(st.mutex);
+  st.deadlines.erase(owner);
 }
 
 double Clock::nextPendingDeadline() {
-  std::lock_guard lock(g_mutex);
-  double now = g_virtual ? g_frozenMonotonic : realMonotonic() + g_offset;
+  State& st = state();
+  std::lock_guard lock(st.mutex);
+  double now = st.virtualMode ? st.frozenMonotonic : realMonotonic() + st.offset;
   double best = HUGE_VAL;
-  for (const auto& [owner, date] : g_deadlines) {
+  for (const auto& [owner, date] : st.deadlines) {
     if (date > now && date < best) best = date;
   }
   return best;
@@ -126,13 +146,14 @@ double Clock::nextPendingDeadline() {
 
 bool Clock::advanceTo(double date) {
   {
-    std::lock_guard lock(g_mutex);
-    double now = g_virtual ? g_frozenMonotonic : realMonotonic() + g_offset;
+    State& st = state();
+    std::lock_guard lock(st.mutex);
+    double now = st.virtualMode ? st.frozenMonotonic : realMonotonic() + st.offset;
     if (!(date > now) || !std::isfinite(date)) return false;
-    if (g_virtual) {
-      g_frozenMonotonic = date;
+    if (st.virtualMode) {
+      st.frozenMonotonic = date;
     } else {
-      g_offset += date - now;
+      st.offset += date - now;
     }
   }
   notifyListeners();
