@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/gfx/Image.h"
+#include "venue/HttpServerThread.h"
 
 #include <httplib.h>
 
@@ -35,7 +36,7 @@ class ImageTestServer {
       response.set_content(m_png, "image/png");
     });
     m_port = m_server.bind_to_any_port("127.0.0.1");
-    m_thread = std::thread([this] { m_server.listen_after_bind(); });
+    m_thread = venue::listenInBackground(m_server);
     // A stop() before the listening loop has started would be lost and the join would hang.
     while (!m_server.is_running()) std::this_thread::yield();
   }

@@ -18,6 +18,8 @@
 #include <thread>
 #include <vector>
 
+#include "venue/HttpServerThread.h"
+
 namespace testhttp {
 
 struct Received {
@@ -82,7 +84,7 @@ class LoopbackServer {
     });
     s.set_default_headers({});
     m_port = s.bind_to_any_port("127.0.0.1");
-    m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    m_thread = venue::listenInBackground(*m_server);
     // stop() does nothing before the server runs: a test that ends at once would hang on join.
     while (!m_server->is_running()) std::this_thread::yield();
   }

@@ -1,18 +1,21 @@
 #include "venue/HttpPeer.h"
 
+#include "venue/HttpServerThread.h"
+
 #include <httplib.h>
 #include <jpeglib.h>
 #include <nlohmann/json.hpp>
 #include <zlib.h>
 
 #include <arpa/inet.h>
-#include <dirent.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
+#include <cerrno>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
@@ -22,11 +25,102 @@ namespace venue {
 
 namespace {
 
-// The library's own stop() does nothing when called before the accept loop has begun, which
-// would leave the loop running forever; closing the listening socket ourselves works in both
-// orders (the loop does not start, or its accept() fails and it ends).
+std::uint16_t portOf(const sockaddr_storage& address) {
+  if (address.ss_family == AF_INET) return ntohs(reinterpret_cast<const sockaddr_in&>(address).sin_port);
+  if (address.ss_family == AF_INET6) return ntohs(reinterpret_cast<const sockaddr_in6&>(address).sin6_port);
+  return 0;
+}
+
+void addressOf(int fd, bool peer, std::string& ip, int& port) {
+  sockaddr_storage address{};
+  socklen_t length = sizeof address;
+  int result = peer ? ::getpeername(fd, reinterpret_cast<sockaddr*>(&address), &length)
+                    : ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  ip.clear();
+  port = 0;
+  if (result != 0) return;
+  char text[INET6_ADDRSTRLEN] = {};
+  const void* raw = address.ss_family == AF_INET6
+                        ? static_cast<const void*>(&reinterpret_cast<const sockaddr_in6&>(address).sin6_addr)
+                        : static_cast<const void*>(&reinterpret_cast<const sockaddr_in&>(address).sin_addr);
+  if (::inet_ntop(address.ss_family, raw, text, sizeof text)) ip = text;
+  port = portOf(address);
+}
+
+// Waits until the socket is ready for `events` (POLLIN or POLLOUT); false on time-out or error.
+bool waitFor(int fd, short events, int timeoutMs) {
+  pollfd entry{fd, events, 0};
+  for (;;) {
+    int n = ::poll(&entry, 1, timeoutMs);
+    if (n < 0 && errno == EINTR) continue;
+    return n > 0;
+  }
+}
+
+int millisecondsOf(time_t seconds, time_t microseconds) {
+  return static_cast<int>(seconds * 1000 + microseconds / 1000);
+}
+
+// One accepted connection as the library's request code reads and writes it, with a read
+// buffer (the library reads request lines a byte at a time).
+class ConnectionStream : public httplib::Stream {
+ public:
+  ConnectionStream(int fd, int readTimeoutMs, int writeTimeoutMs)
+      : m_fd(fd), m_readTimeoutMs(readTimeoutMs), m_writeTimeoutMs(writeTimeoutMs) {}
+
+  bool hasBuffered() const { return m_begin < m_end; }
+
+  bool is_readable() const override { return hasBuffered() || waitFor(m_fd, POLLIN, m_readTimeoutMs); }
+  bool is_writable() const override { return waitFor(m_fd, POLLOUT, m_writeTimeoutMs); }
+
+  ssize_t read(char* ptr, size_t size) override {
+    if (!hasBuffered()) {
+      if (!waitFor(m_fd, POLLIN, m_readTimeoutMs)) return -1;
+      ssize_t n;
+      do {
+        n = ::recv(m_fd, m_buffer.data(), m_buffer.size(), 0);
+      } while (n < 0 && errno == EINTR);
+      if (n <= 0) return n;
+      m_begin = 0;
+      m_end = static_cast<std::size_t>(n);
+    }
+    std::size_t n = std::min(size, m_end - m_begin);
+    std::memcpy(ptr, m_buffer.data() + m_begin, n);
+    m_begin += n;
+    return static_cast<ssize_t>(n);
+  }
+
+  using httplib::Stream::write;
+  ssize_t write(const char* ptr, size_t size) override {
+    if (!is_writable()) return -1;
+    ssize_t n;
+    do {
+      n = ::send(m_fd, ptr, size, MSG_NOSIGNAL);
+    } while (n < 0 && errno == EINTR);
+    return n;
+  }
+
+  void get_remote_ip_and_port(std::string& ip, int& port) const override { addressOf(m_fd, true, ip, port); }
+  void get_local_ip_and_port(std::string& ip, int& port) const override { addressOf(m_fd, false, ip, port); }
+  ::socket_t socket() const override { return m_fd; }
+
+ private:
+  int m_fd;
+  int m_readTimeoutMs;
+  int m_writeTimeoutMs;
+  std::array<char, 4096> m_buffer{};
+  std::size_t m_begin = 0;
+  std::size_t m_end = 0;
+};
+
+// The library's server with its connections kept here: each accepted socket is registered
+// while it is served and closed under the same lock, so stop() and a Close fault can shut a
+// connection down without ever touching a descriptor that is not (or no longer) one of ours.
 class Server : public httplib::Server {
  public:
+  // The library's own stop() does nothing when called before the accept loop has begun, which
+  // would leave the loop running forever; closing the listening socket ourselves works in both
+  // orders (the loop does not start, or its accept() fails and it ends).
   void closeListener() {
     int fd = svr_sock_.exchange(-1);
     if (fd >= 0) {
@@ -34,39 +128,49 @@ class Server : public httplib::Server {
       ::close(fd);
     }
   }
+
+  // Shuts down the connection whose client port is peerPort, or every connection for 0. A
+  // shut-down connection ends its wait or read at once; its thread then closes it.
+  void shutDownConnections(std::uint16_t peerPort) {
+    std::lock_guard lock(m_connectionsMutex);
+    for (const auto& [fd, port] : m_connections) {
+      if (peerPort == 0 || port == peerPort) ::shutdown(fd, SHUT_RDWR);
+    }
+  }
+
+ private:
+  // Serves one accepted connection on a pool thread: requests one after the other while the
+  // client keeps the connection alive, then closes it.
+  bool process_and_close_socket(::socket_t sock) override {
+    {
+      sockaddr_storage peer{};
+      socklen_t length = sizeof peer;
+      std::uint16_t port = ::getpeername(sock, reinterpret_cast<sockaddr*>(&peer), &length) == 0 ? portOf(peer) : 0;
+      std::lock_guard lock(m_connectionsMutex);
+      m_connections.emplace(sock, port);
+    }
+    ConnectionStream stream(sock, millisecondsOf(read_timeout_sec_, read_timeout_usec_),
+                            millisecondsOf(write_timeout_sec_, write_timeout_usec_));
+    const int keepAliveMs = static_cast<int>(keep_alive_timeout_sec_ * 1000);
+    bool ok = false;
+    // The listener is checked after the registration above: a stop() that began earlier has
+    // closed it, one that begins later finds this connection to shut down.
+    for (std::size_t left = keep_alive_max_count_; left > 0 && svr_sock_ != INVALID_SOCKET; --left) {
+      if (!stream.hasBuffered() && !waitFor(sock, POLLIN, keepAliveMs)) break;
+      bool closed = false;
+      ok = process_request(stream, left == 1, closed, nullptr);
+      if (!ok || closed) break;
+    }
+    std::lock_guard lock(m_connectionsMutex);
+    m_connections.erase(sock);
+    ::shutdown(sock, SHUT_RDWR);
+    ::close(sock);
+    return ok;
+  }
+
+  std::mutex m_connectionsMutex;
+  std::map<int, std::uint16_t> m_connections;  // descriptor -> client port
 };
-
-std::uint16_t portOf(const sockaddr_storage& address) {
-  if (address.ss_family == AF_INET) return ntohs(reinterpret_cast<const sockaddr_in&>(address).sin_port);
-  if (address.ss_family == AF_INET6) return ntohs(reinterpret_cast<const sockaddr_in6&>(address).sin6_port);
-  return 0;
-}
-
-// Shuts down this process's connected TCP sockets whose local port is localPort and, when
-// peerPort is not 0, whose peer port is peerPort. The server library keeps its connection
-// sockets to itself; their ports are the one thing a handler knows about them.
-void shutDownConnections(std::uint16_t localPort, std::uint16_t peerPort) {
-  DIR* dir = ::opendir("/proc/self/fd");
-  if (!dir) return;
-  std::vector<int> fds;
-  while (dirent* entry = ::readdir(dir)) {
-    if (entry->d_name[0] < '0' || entry->d_name[0] > '9') continue;
-    int fd = std::atoi(entry->d_name);
-    if (fd != ::dirfd(dir)) fds.push_back(fd);
-  }
-  ::closedir(dir);
-  for (int fd : fds) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISSOCK(st.st_mode)) continue;
-    sockaddr_storage local{}, peer{};
-    socklen_t localLength = sizeof local, peerLength = sizeof peer;
-    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLength) != 0) continue;
-    if (::getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &peerLength) != 0) continue;
-    if (portOf(local) != localPort) continue;
-    if (peerPort != 0 && portOf(peer) != peerPort) continue;
-    ::shutdown(fd, SHUT_RDWR);
-  }
-}
 
 HeaderList parseQuery(const std::string& query) {
   HeaderList out;
@@ -169,9 +273,8 @@ bool HttpPeer::start(std::uint16_t port) {
     m_stopping = false;
   }
   m_port = static_cast<std::uint16_t>(bound);
-  httplib::Server* raw = server.get();
   m_server = std::move(server);
-  m_thread = std::thread([raw] { raw->listen_after_bind(); });
+  m_thread = listenInBackground(*m_server);
   return true;
 }
 
@@ -182,9 +285,10 @@ void HttpPeer::stop() {
     m_stopping = true;
   }
   m_changed.notify_all();
-  static_cast<Server*>(m_server.get())->closeListener();
+  auto* server = static_cast<Server*>(m_server.get());
+  server->closeListener();
   // Idle kept-alive connections would otherwise hold the worker threads until their time-out.
-  shutDownConnections(m_port, 0);
+  server->shutDownConnections(0);
   if (m_thread.joinable()) m_thread.join();
   m_server.reset();
 }
@@ -274,9 +378,8 @@ bool HttpPeer::hold(std::chrono::milliseconds delay) {
 }
 
 void HttpPeer::closeConnectionOf(const httplib::Request& req) {
-  if (req.local_port > 0 && req.remote_port > 0) {
-    shutDownConnections(static_cast<std::uint16_t>(req.local_port),
-                        static_cast<std::uint16_t>(req.remote_port));
+  if (req.remote_port > 0) {
+    static_cast<Server*>(m_server.get())->shutDownConnections(static_cast<std::uint16_t>(req.remote_port));
   }
 }
 

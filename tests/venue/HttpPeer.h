@@ -185,7 +185,8 @@ class HttpPeer {
   std::optional<Fault> takeFault(const RecordedRequest& request);
   // Waits for the delay; false when the peer is stopping.
   bool hold(std::chrono::milliseconds delay);
-  static void closeConnectionOf(const httplib::Request& req);
+  // Shuts down the connection the request came on; the client sees it closed without an answer.
+  void closeConnectionOf(const httplib::Request& req);
 
   std::unique_ptr<httplib::Server> m_server;
   std::thread m_thread;

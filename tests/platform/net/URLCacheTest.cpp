@@ -4,6 +4,7 @@
 #include "platform/net/URLCache.h"
 #include "platform/net/URLError.h"
 #include "platform/net/URLSession.h"
+#include "venue/HttpServerThread.h"
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -336,7 +337,7 @@ class URLCacheSessionTest : public ::testing::Test {
       res.set_content("secret", "text/plain");
     });
     m_port = m_server.bind_to_any_port("127.0.0.1");
-    m_thread = std::thread([this] { m_server.listen_after_bind(); });
+    m_thread = venue::listenInBackground(m_server);
     while (!m_server.is_running()) std::this_thread::yield();
   }
   void TearDown() override {
