@@ -716,12 +716,13 @@ TEST(RunLoopUdpSocketTest, MovesToAnotherThreadsRunLoop) {
     keepAlive->invalidate();
   });
   core::RunLoop* workerLoop = loopReady.get_future().get();
+  // The port is read before the move: from then on the socket belongs to the worker's thread.
+  const uint16_t port = receiver.port();
   ASSERT_TRUE(receiver.sock->moveToRunLoop(workerLoop));
-  // From here on the socket is used on the worker's thread.
   workerLoop->performBlock([sock = receiver.sock] { sock->receiveWithTimeout(-1, 1); });
 
   int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-  std::string to = ipv4("127.0.0.1", receiver.port());
+  std::string to = ipv4("127.0.0.1", port);
   ASSERT_EQ(::sendto(fd, "moved", 5, 0, reinterpret_cast<const sockaddr*>(to.data()), to.size()), 5);
   ::close(fd);
   bool arrived = received.get_future().wait_for(std::chrono::seconds(10)) == std::future_status::ready;
