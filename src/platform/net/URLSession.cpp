@@ -1,6 +1,7 @@
 #include "platform/net/URLSession.h"
 
 #include "platform/core/OperationQueue.h"
+#include "platform/net/SessionThreads.h"
 #include "platform/net/URLError.h"
 #include "platform/net/URLSessionInternal.h"
 #include "platform/net/URLSessionTransfer.h"
@@ -18,7 +19,10 @@ using Transfer = URLSessionTask::Transfer;
 
 void initCurlOnce() {
   static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+  std::call_once(once, [] {
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    SessionThreads::waitForThemAtExit();
+  });
 }
 
 }  // namespace
@@ -39,6 +43,10 @@ std::shared_ptr<URLSession> URLSession::create(const URLSessionConfiguration& co
   std::lock_guard lock(session->m_mutex);
   // The thread keeps the session until it has been invalidated and its tasks have completed.
   session->m_thread = std::thread([self = session]() mutable {
+    // Held until the session's last use of libcurl, which may be its destructor below.
+    SessionThreads::Registration registration([weak = std::weak_ptr<URLSession>(self)] {
+      if (auto session = weak.lock()) session->enqueue([] {});
+    });
     self->run();
     {
       std::lock_guard lock(self->m_mutex);
@@ -331,6 +339,7 @@ void URLSession::run() {
     for (auto& command : commands) command();
     {
       std::lock_guard lock(m_mutex);
+      if (SessionThreads::exiting()) return;  // the process is going: leave libcurl alone
       if (m_invalidating && m_tasks.empty() && m_commands.empty()) {
         m_stopped = true;
         break;

@@ -5,6 +5,7 @@
 #include "platform/net/SyncGet.h"
 #include "platform/net/URLError.h"
 #include "platform/net/URLSession.h"
+#include "venue/HttpServerThread.h"
 
 #include <dirent.h>
 #include <gtest/gtest.h>
@@ -165,7 +166,7 @@ class TestServer {
       });
     });
     m_port = s.bind_to_any_port("127.0.0.1");
-    m_thread = std::thread([this] { m_server->listen_after_bind(); });
+    m_thread = venue::listenInBackground(*m_server);
     // stop() does nothing to a server that is not listening yet, which would leave the thread in
     // accept() for good: wait until it listens.
     while (!m_server->is_running()) std::this_thread::yield();
@@ -870,6 +871,21 @@ TEST_F(URLSessionTLSTest, DefaultHandlingRefusesAnUntrustedCertificate) {
 TEST_F(URLSessionTLSTest, CancelledChallengeCancelsTheTask) {
   Outcome& outcome = load(net::AuthChallengeDisposition::CancelAuthenticationChallenge);
   EXPECT_EQ(errorCode(outcome.error), net::URLError::Cancelled);
+}
+
+using URLSessionTLSDeathTest = URLSessionTLSTest;
+
+// The session's thread releases its TLS connection after the completion has been delivered, and
+// the program may end right then: the thread must be done with OpenSSL before OpenSSL's own exit
+// handler frees its state (the thread checker reports it otherwise, which fails the child).
+TEST_F(URLSessionTLSDeathTest, ExitRightAfterATlsLoadWaitsForTheSessionThread) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        Outcome& outcome = load(net::AuthChallengeDisposition::UseCredential);
+        std::exit(outcome.error ? 3 : 0);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

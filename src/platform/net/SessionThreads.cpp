@@ -1,0 +1,69 @@
+#include "platform/net/SessionThreads.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+
+namespace net::SessionThreads {
+
+namespace {
+
+// How long the exit waits for a thread that does not leave (one blocked waiting for its
+// delegate, say).
+constexpr auto kExitWait = std::chrono::seconds(3);
+
+struct Registry {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::map<int, std::function<void()>> wakes;  // by registration
+  int nextId = 1;
+  std::atomic<bool> exiting{false};
+};
+
+// Never destroyed: used by the exit handler and by threads that end during exit.
+Registry& registry() {
+  static Registry* r = new Registry;
+  return *r;
+}
+
+// Registrations held by the calling thread: an exit that starts on a session thread does not
+// wait for that thread itself.
+thread_local int t_held = 0;
+
+void atExit() {
+  Registry& r = registry();
+  std::unique_lock lock(r.mutex);
+  r.exiting = true;
+  for (auto& [id, wake] : r.wakes) wake();
+  r.changed.wait_for(lock, kExitWait, [&] { return r.wakes.size() <= static_cast<std::size_t>(t_held); });
+}
+
+}  // namespace
+
+void waitForThemAtExit() {
+  static std::once_flag once;
+  std::call_once(once, [] { std::atexit(atExit); });
+}
+
+bool exiting() { return registry().exiting.load(); }
+
+Registration::Registration(std::function<void()> wake) {
+  Registry& r = registry();
+  std::lock_guard lock(r.mutex);
+  m_id = r.nextId++;
+  r.wakes.emplace(m_id, std::move(wake));
+  ++t_held;
+}
+
+Registration::~Registration() {
+  Registry& r = registry();
+  std::lock_guard lock(r.mutex);
+  r.wakes.erase(m_id);
+  --t_held;
+  r.changed.notify_all();
+}
+
+}  // namespace net::SessionThreads
