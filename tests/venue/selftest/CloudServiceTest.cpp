@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <set>
+#include <string>
 #include <thread>
+#include <utility>
 
 using namespace venue;
 using venue::selftest::httpGet;
@@ -29,6 +32,28 @@ class CloudServiceTest : public ::testing::Test {
 
   CloudService cloud;
 };
+
+// Reads one answer from a kept-alive connection: its status and its body (by Content-Length).
+std::optional<std::pair<int, std::string>> readAnswer(selftest::LoopbackClient& client, std::string& pending) {
+  std::size_t headEnd;
+  while ((headEnd = pending.find("\r\n\r\n")) == std::string::npos) {
+    std::optional<std::string> chunk = client.readSome();
+    if (!chunk) return std::nullopt;
+    pending += *chunk;
+  }
+  std::string head = pending.substr(0, headEnd);
+  std::size_t at = head.find("Content-Length: ");
+  if (head.rfind("HTTP/1.1 ", 0) != 0 || at == std::string::npos) return std::nullopt;
+  std::size_t length = std::stoul(head.substr(at + 16));
+  while (pending.size() < headEnd + 4 + length) {
+    std::optional<std::string> chunk = client.readSome();
+    if (!chunk) return std::nullopt;
+    pending += *chunk;
+  }
+  std::pair<int, std::string> answer{std::atoi(head.c_str() + 9), pending.substr(headEnd + 4, length)};
+  pending.erase(0, headEnd + 4 + length);
+  return answer;
+}
 
 std::vector<std::string> keysOf(const Json& object) {
   std::vector<std::string> keys;
@@ -369,6 +394,46 @@ TEST_F(CloudServiceTest, ClosedConnectionGivesNoAnswerAndServerKeepsServing) {
   EXPECT_TRUE(closed.connected);
   EXPECT_FALSE(closed.answered);
   EXPECT_EQ(httpGet(cloud.port(), "/php/wxpic.php?tp=tp").status, 200);
+}
+
+TEST_F(CloudServiceTest, KeptAliveConnectionAnswersRequestsOneAfterAnotherAndPipelined) {
+  selftest::LoopbackClient client;
+  ASSERT_EQ(client.connect(cloud.port()), 0);
+  const std::string request = "GET /php/wxpic.php?tp=tp HTTP/1.1\r\nHost: x\r\n\r\n";
+  std::string pending;
+  ASSERT_TRUE(client.write(request));
+  std::optional<std::pair<int, std::string>> first = readAnswer(client, pending);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(first->first, 200);
+  ASSERT_TRUE(client.write(request));
+  std::optional<std::pair<int, std::string>> second = readAnswer(client, pending);
+  ASSERT_TRUE(second);
+  EXPECT_EQ(second->second, first->second);
+  // Two requests in one write: the second is already read when the first has been answered.
+  ASSERT_TRUE(client.write(request + request));
+  for (int i = 0; i < 2; ++i) {
+    std::optional<std::pair<int, std::string>> answer = readAnswer(client, pending);
+    ASSERT_TRUE(answer) << "pipelined answer " << i;
+    EXPECT_EQ(answer->second, first->second);
+  }
+  EXPECT_EQ(cloud.requestCount(), 4u);
+}
+
+TEST_F(CloudServiceTest, ClosedConnectionLeavesTheOtherConnectionsOpen) {
+  selftest::LoopbackClient kept;
+  ASSERT_EQ(kept.connect(cloud.port()), 0);
+  const std::string request = "GET /php/wxpic.php?tp=tp HTTP/1.1\r\nHost: x\r\n\r\n";
+  std::string pending;
+  ASSERT_TRUE(kept.write(request));
+  ASSERT_TRUE(readAnswer(kept, pending));
+
+  cloud.setFault("wxpic.php", Fault::close().only(1));
+  EXPECT_FALSE(httpGet(cloud.port(), "/php/wxpic.php?tp=tp").answered);
+
+  ASSERT_TRUE(kept.write(request));
+  std::optional<std::pair<int, std::string>> answer = readAnswer(kept, pending);
+  ASSERT_TRUE(answer) << "the kept connection was closed too";
+  EXPECT_EQ(answer->first, 200);
 }
 
 TEST_F(CloudServiceTest, SlowReplyComesAfterItsDelayWithTheNormalBody) {
