@@ -1,5 +1,7 @@
 #include "http/HCXMLParser.h"
 
+#include "platform/core/CallbackGuard.h"
+
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>
 
@@ -10,30 +12,46 @@ namespace kt {
 
 namespace {
 
-HCXMLParser& self(void* context) {
+// What the SAX callbacks reach through the context's private pointer during one parse.
+struct ParseState {
+  HCXMLParser& parser;
+  bool handlerFailed = false;
+};
+
+// Runs a callback body against the parser. A handler that throws stops the parse there: the
+// exception must not unwind through libxml2, and the document counts as not read.
+template <typename Body>
+void guarded(void* context, const char* where, Body&& body) {
   auto* ctxt = static_cast<xmlParserCtxtPtr>(context);
-  return *static_cast<HCXMLParser*>(ctxt->_private);
+  auto& state = *static_cast<ParseState*>(ctxt->_private);
+  core::guardCallback(where, [&] { body(state.parser); }, [&] {
+    state.handlerFailed = true;
+    xmlStopParser(ctxt);
+  });
 }
 
 void startElement(void* context, const xmlChar* name, const xmlChar** attributes) {
-  HCXMLParser& parser = self(context);
-  if (!parser.didStartElement) return;
-  HCXMLParser::Attributes map;
-  for (int i = 0; attributes && attributes[i]; i += 2) {
-    map[reinterpret_cast<const char*>(attributes[i])] =
-        attributes[i + 1] ? reinterpret_cast<const char*>(attributes[i + 1]) : "";
-  }
-  parser.didStartElement(reinterpret_cast<const char*>(name), map);
+  guarded(context, __func__, [&](HCXMLParser& parser) {
+    if (!parser.didStartElement) return;
+    HCXMLParser::Attributes map;
+    for (int i = 0; attributes && attributes[i]; i += 2) {
+      map[reinterpret_cast<const char*>(attributes[i])] =
+          attributes[i + 1] ? reinterpret_cast<const char*>(attributes[i + 1]) : "";
+    }
+    parser.didStartElement(reinterpret_cast<const char*>(name), map);
+  });
 }
 
 void endElement(void* context, const xmlChar* name) {
-  HCXMLParser& parser = self(context);
-  if (parser.didEndElement) parser.didEndElement(reinterpret_cast<const char*>(name));
+  guarded(context, __func__, [&](HCXMLParser& parser) {
+    if (parser.didEndElement) parser.didEndElement(reinterpret_cast<const char*>(name));
+  });
 }
 
 void characters(void* context, const xmlChar* text, int length) {
-  HCXMLParser& parser = self(context);
-  if (parser.foundCharacters) parser.foundCharacters(std::string(reinterpret_cast<const char*>(text), length));
+  guarded(context, __func__, [&](HCXMLParser& parser) {
+    if (parser.foundCharacters) parser.foundCharacters(std::string(reinterpret_cast<const char*>(text), length));
+  });
 }
 
 // Entity declarations are refused: a document that declares one is not parsed at all.
@@ -65,11 +83,15 @@ bool HCXMLParser::parse() {
     m_error = core::Error::withDescription(core::Error::CoreDomain, core::Error::ReadCorrupt, "No XML parser.");
     return false;
   }
-  ctxt->_private = this;
+  ParseState state{*this};
+  ctxt->_private = &state;
   xmlCtxtUseOptions(ctxt, XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING);
   int result = xmlParseChunk(ctxt, m_data.data(), static_cast<int>(m_data.size()), 1);
-  bool ok = result == 0 && ctxt->wellFormed && !ctxt->disableSAX;
-  if (!ok) {
+  bool ok = result == 0 && ctxt->wellFormed && !ctxt->disableSAX && !state.handlerFailed;
+  if (state.handlerFailed) {
+    m_error = core::Error::withDescription(core::Error::CoreDomain, core::Error::ReadCorrupt,
+                                           "An event handler failed; the document was not read to its end.");
+  } else if (!ok) {
     const xmlError* last = xmlCtxtGetLastError(ctxt);
     std::string message = last && last->message ? last->message : "The document is not well-formed XML.";
     while (!message.empty() && message.back() == '\n') message.pop_back();

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 namespace kt {
 namespace {
 
@@ -171,6 +173,39 @@ TEST(OtherResponses, XmlPropertyListAndCompound) {
   auto text = makeResponse(200, "text/plain");
   object = compound->responseObjectForResponse(&text, std::string("hi"), &error);
   EXPECT_EQ(*std::get<Value>(object).asData(), "hi");
+}
+
+TEST(OtherResponses, AThrowingXmlHandlerStopsTheParseWithAnError) {
+  // Each handler in turn throws, a standard exception or any other; the parse stops there.
+  for (int where = 0; where < 3; ++where) {
+    HCXMLParser parser("<a><b>text</b><c/></a>");
+    std::string events;
+    parser.didStartElement = [&](const std::string& n, const HCXMLParser::Attributes&) {
+      if (where == 0 && n == "b") throw std::runtime_error("start");
+      events += "<" + n + ">";
+    };
+    parser.foundCharacters = [&](const std::string& t) {
+      if (where == 1) throw 1;
+      events += t;
+    };
+    parser.didEndElement = [&](const std::string& n) {
+      if (where == 2) throw std::length_error("end");
+      events += "</" + n + ">";
+    };
+    EXPECT_FALSE(parser.parse()) << where;
+    ASSERT_TRUE(parser.parserError()) << where;
+    EXPECT_NE(parser.parserError()->localizedDescription().find("handler"), std::string::npos)
+        << parser.parserError()->localizedDescription();
+    const char* before[] = {"<a>", "<a><b>", "<a><b>text"};
+    EXPECT_EQ(events, before[where]);
+
+    // The parser is usable again once its handlers behave.
+    parser.didStartElement = nullptr;
+    parser.foundCharacters = nullptr;
+    parser.didEndElement = nullptr;
+    EXPECT_TRUE(parser.parse()) << where;
+    EXPECT_FALSE(parser.parserError());
+  }
 }
 
 TEST(ImageResponse, ScaleInflationAndAnimation) {

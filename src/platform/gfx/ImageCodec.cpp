@@ -26,6 +26,7 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
+#include "platform/core/CallbackGuard.h"
 #include "platform/core/Error.h"
 
 namespace gfx {
@@ -779,8 +780,17 @@ struct PngWriteJob {
   std::vector<uint8_t> line;
 };
 
+// Growing the output may throw; libpng is told through its error exit instead, once the
+// exception has been handled (the read callbacks above only copy bytes and cannot throw).
 void pngWriteData(png_structp png, png_bytep data, size_t length) {
-  static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), length);
+  bool written = core::guardCallback(
+      __func__,
+      [&] {
+        static_cast<std::string*>(png_get_io_ptr(png))->append(reinterpret_cast<const char*>(data), length);
+        return true;
+      },
+      [] { return false; });
+  if (!written) png_error(png, "the PNG output cannot grow");
 }
 void pngFlush(png_structp) {}
 

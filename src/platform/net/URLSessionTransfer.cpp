@@ -1,5 +1,6 @@
 #include "platform/net/URLSessionTransfer.h"
 
+#include "platform/core/CallbackGuard.h"
 #include "platform/core/Clock.h"
 #include "platform/net/HostMap.h"
 #include "platform/net/URLError.h"
@@ -40,40 +41,74 @@ long toMilliseconds(double seconds) {
   return ms > 2e9 ? 2000000000L : std::max(1L, static_cast<long>(ms));
 }
 
+// Runs the body of a libcurl or OpenSSL callback of `transfer`. An exception is stopped here:
+// the transfer is marked as failed and `failed` goes back to the library, which then ends it.
+template <typename Result, typename Body>
+Result guarded(Transfer* transfer, const char* where, Result failed, Body&& body) {
+  return core::guardCallback(where, std::forward<Body>(body), [transfer, failed] {
+    transfer->callbackFailed = true;
+    return failed;
+  });
+}
+
 // libcurl callbacks: each gets the transfer as its user data.
 size_t headerCallback(char* buffer, size_t size, size_t count, void* userdata) {
-  static_cast<Transfer*>(userdata)->onHeaderLine(std::string_view(buffer, size * count));
-  return size * count;
+  auto* transfer = static_cast<Transfer*>(userdata);
+  return guarded<size_t>(transfer, __func__, 0, [&] {
+    transfer->onHeaderLine(std::string_view(buffer, size * count));
+    return size * count;
+  });
 }
 
 size_t writeCallback(char* buffer, size_t size, size_t count, void* userdata) {
-  return static_cast<Transfer*>(userdata)->onWrite(buffer, size * count);
+  auto* transfer = static_cast<Transfer*>(userdata);
+  return guarded<size_t>(transfer, __func__, 0, [&] { return transfer->onWrite(buffer, size * count); });
 }
 
 size_t readCallback(char* buffer, size_t size, size_t count, void* userdata) {
-  return static_cast<Transfer*>(userdata)->onRead(buffer, size * count);
+  auto* transfer = static_cast<Transfer*>(userdata);
+  return guarded<size_t>(transfer, __func__, CURL_READFUNC_ABORT,
+                         [&] { return transfer->onRead(buffer, size * count); });
 }
 
 int seekCallback(void* userdata, curl_off_t offset, int origin) {
   if (origin != SEEK_SET) return CURL_SEEKFUNC_CANTSEEK;
-  return static_cast<Transfer*>(userdata)->onSeek(offset);
+  auto* transfer = static_cast<Transfer*>(userdata);
+  return guarded<int>(transfer, __func__, CURL_SEEKFUNC_FAIL, [&] { return transfer->onSeek(offset); });
 }
 
 int progressCallback(void* userdata, curl_off_t, curl_off_t downloaded, curl_off_t, curl_off_t uploaded) {
-  static_cast<Transfer*>(userdata)->onProgress(downloaded, uploaded);
-  return 0;
+  auto* transfer = static_cast<Transfer*>(userdata);
+  // Non-zero aborts the transfer.
+  return guarded<int>(transfer, __func__, 1, [&] {
+    transfer->onProgress(downloaded, uploaded);
+    return 0;
+  });
 }
 
-int verifyCallback(X509_STORE_CTX* store, void* arg) { return static_cast<Transfer*>(arg)->verifyPeer(store); }
+int verifyCallback(X509_STORE_CTX* store, void* arg) {
+  auto* transfer = static_cast<Transfer*>(arg);
+  return guarded<int>(transfer, __func__, 0, [&] { return transfer->verifyPeer(store); });
+}
 
 CURLcode sslContextCallback(CURL*, void* context, void* userdata) {
-  auto* ctx = static_cast<SSL_CTX*>(context);
-  // The chain is judged by verifyPeer (through the delegate); a refusal there must end the
-  // handshake, which OpenSSL does only in peer-verifying mode.
-  SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
-  SSL_CTX_set_default_verify_paths(ctx);
-  SSL_CTX_set_cert_verify_callback(ctx, verifyCallback, userdata);
-  return CURLE_OK;
+  auto* transfer = static_cast<Transfer*>(userdata);
+  return guarded<CURLcode>(transfer, __func__, CURLE_ABORTED_BY_CALLBACK, [&] {
+    auto* ctx = static_cast<SSL_CTX*>(context);
+    // The chain is judged by verifyPeer (through the delegate); a refusal there must end the
+    // handshake, which OpenSSL does only in peer-verifying mode.
+    SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
+    SSL_CTX_set_default_verify_paths(ctx);
+    SSL_CTX_set_cert_verify_callback(ctx, verifyCallback, userdata);
+    return CURLE_OK;
+  });
+}
+
+// A header value or continuation without its surrounding blanks.
+std::string_view trimmed(std::string_view text) {
+  size_t first = text.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
 std::string derBytes(X509* cert) {
@@ -336,16 +371,16 @@ void Transfer::onHeaderLine(std::string_view line) {
     return;
   }
   if ((line[0] == ' ' || line[0] == '\t') && !hopHeaders.empty()) {
-    hopHeaders.back().second += " " + std::string(line.substr(line.find_first_not_of(" \t")));
+    // A folded line continues the previous field; a blank one adds nothing.
+    std::string_view more = trimmed(line);
+    std::string& value = hopHeaders.back().second;
+    if (!more.empty() && !value.empty()) value += ' ';
+    value += more;
     return;
   }
   size_t colon = line.find(':');
   if (colon == std::string_view::npos) return;
-  std::string_view value = line.substr(colon + 1);
-  size_t first = value.find_first_not_of(" \t");
-  value = first == std::string_view::npos ? std::string_view() : value.substr(first);
-  while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
-  hopHeaders.emplace_back(std::string(line.substr(0, colon)), std::string(value));
+  hopHeaders.emplace_back(std::string(line.substr(0, colon)), std::string(trimmed(line.substr(colon + 1))));
 }
 
 void Transfer::onHeadersComplete() {
@@ -970,6 +1005,7 @@ core::Error Transfer::errorFor(CURLcode code) const {
     cancelRequested = task->m_cancelRequested;
   }
   if (cancelRequested || challengeCancelled) return URLError::make(URLError::Cancelled, url);
+  if (callbackFailed) return URLError::make(URLError::Unknown, url);
   if (trustRejected) return URLError::make(URLError::ServerCertificateUntrusted, url);
   if (writeFailed) return URLError::make(URLError::CannotWriteToFile, url);
   if (bodyStreamFailed) return URLError::make(URLError::RequestBodyStreamExhausted, url);

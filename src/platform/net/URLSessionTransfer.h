@@ -78,6 +78,7 @@ struct URLSessionTask::Transfer {
   Clock::time_point lastActivity = Clock::now();
   double idleTimeout = 60;
 
+  bool callbackFailed = false;  // a callback body threw; the library was told to stop
   bool trustRejected = false;
   bool challengeCancelled = false;
   // The delegate's answer to a server-trust challenge; guarded by the task's mutex.

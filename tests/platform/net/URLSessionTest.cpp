@@ -1,3 +1,4 @@
+#include "platform/core/Log.h"
 #include "platform/core/OperationQueue.h"
 #include "platform/core/Queue.h"
 #include "platform/net/HostMap.h"
@@ -5,6 +6,7 @@
 #include "platform/net/SyncGet.h"
 #include "platform/net/URLError.h"
 #include "platform/net/URLSession.h"
+#include "support/LoopbackPeer.h"
 #include "venue/HttpServerThread.h"
 
 #include <dirent.h>
@@ -792,6 +794,96 @@ TEST_F(URLSessionTest, SyncGetReturnsAnyBodyAndReportsFailures) {
   auto none = net::syncGet(*URL::fromString("http://no-such-host.invalid/"), 10, nullptr, &error);
   EXPECT_FALSE(none);
   EXPECT_EQ(error.code(), net::URLError::CannotFindHost);
+}
+
+// A server that answers one connection with the bytes given, as they are, and closes it.
+class RawReplyServer {
+ public:
+  explicit RawReplyServer(std::string reply)
+      : m_thread([this, reply = std::move(reply)] {
+          int fd = m_listener.accept(15000);
+          if (fd < 0) return;
+          std::string request;
+          while (request.find("\r\n\r\n") == std::string::npos) {
+            std::string more = looptest::receive(fd, 1, 5000);
+            if (more.empty()) break;
+            request += more;
+          }
+          looptest::sendAll(fd, reply);
+          ::close(fd);
+        }) {}
+  ~RawReplyServer() { m_thread.join(); }
+
+  URL url() const { return *URL::fromString("http://127.0.0.1:" + std::to_string(m_listener.port()) + "/raw"); }
+
+ private:
+  looptest::Listener m_listener;
+  std::thread m_thread;
+};
+
+TEST_F(URLSessionTest, FoldedHeadersAreJoinedAndABlankContinuationAddsNothing) {
+  // A blank continuation line once ended the program from inside libcurl's header callback.
+  RawReplyServer server(
+      "HTTP/1.1 200 OK\r\n"
+      "X-A: a\r\n"
+      " \r\n"
+      "X-B: b\r\n"
+      "\t  more  \r\n"
+      "X-C:\r\n"
+      "  c\r\n"
+      "Content-Length: 5\r\n"
+      "Connection: close\r\n"
+      "\r\n"
+      "hello");
+  Outcome outcome;
+  load(URLRequest(server.url()), outcome);
+  ASSERT_FALSE(outcome.error) << outcome.error->description();
+  EXPECT_EQ(outcome.data, "hello");
+  ASSERT_TRUE(outcome.response);
+  EXPECT_EQ(outcome.response->valueForHTTPHeaderField("X-A"), "a");
+  EXPECT_EQ(outcome.response->valueForHTTPHeaderField("X-B"), "b more");
+  EXPECT_EQ(outcome.response->valueForHTTPHeaderField("X-C"), "c");
+  EXPECT_EQ(outcome.response->valueForHTTPHeaderField("Content-Length"), "5");
+}
+
+// A body stream whose reads throw, as a stream over a broken source might.
+class ThrowingStream : public net::InputStream {
+ public:
+  long read(uint8_t*, size_t) override { throw std::runtime_error("the source went away"); }
+};
+
+TEST_F(URLSessionTest, AnExceptionInsideACallbackFailsTheTaskAndTheSessionGoesOn) {
+  std::vector<std::string> lines;
+  std::mutex linesMutex;
+  struct RestoreSink {
+    core::LogSink previous;
+    ~RestoreSink() { core::setLogSink(previous); }
+  } restore{core::setLogSink([&](const std::string& line) {
+    std::lock_guard lock(linesMutex);
+    lines.push_back(line);
+  })};
+  auto recorder = std::make_shared<Recorder>();
+  auto session = makeSession(recorder);
+  URLRequest request(m_server.url("/echo"));
+  request.setHTTPMethod("POST");
+  request.setHTTPBodyStream(std::make_shared<ThrowingStream>());
+  auto task = session->uploadTaskWithStreamedRequest(request);
+  task->resume();
+  ASSERT_TRUE(recorder->waitForCompletion());
+  EXPECT_EQ(errorCode(recorder->errors[task->taskIdentifier()]), net::URLError::Unknown);
+  {
+    std::lock_guard lock(linesMutex);
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+      return line.find("readCallback") != std::string::npos && line.find("the source went away") != std::string::npos;
+    }));
+  }
+
+  // The same session still loads.
+  Outcome after;
+  session->dataTaskWithRequest(URLRequest(m_server.url("/hello")), after.handler())->resume();
+  ASSERT_TRUE(after.wait());
+  EXPECT_FALSE(after.error);
+  EXPECT_EQ(after.data, "hello world");
 }
 
 // ---------------------------------------------------------------------------------------------
