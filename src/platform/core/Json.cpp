@@ -208,6 +208,16 @@ class Writer {
 }  // namespace
 
 std::optional<Value> Json::parse(std::string_view text, Error* error, bool allowFragments) {
+  // Checked before the parser sees the text: it takes a zero byte for the end of the input and
+  // would read "{...}\0{...}" as its first half.
+  if (size_t zero = text.find('\0'); zero != std::string_view::npos) {
+    setError(error, corrupt("a zero byte at offset " + std::to_string(zero)));
+    return std::nullopt;
+  }
+  if (!isValidUtf8(text)) {
+    setError(error, corrupt("the text is not valid UTF-8"));
+    return std::nullopt;
+  }
   ValueBuilder builder;
   nlohmann::json::sax_parse(text.begin(), text.end(), &builder, nlohmann::json::input_format_t::json, true);
   auto result = builder.take();

@@ -84,6 +84,48 @@ TEST(JsonTest, BadInputIsAReadableError) {
   EXPECT_FALSE(Json::parse(deep + std::string(100000, ']')));
 }
 
+TEST(JsonTest, AZeroByteAnywhereRefusesTheWholeText) {
+  // A reply must not read as its first half: "code 1" followed by a hidden "code 0".
+  for (const std::string& input : {std::string("{\"code\":1}\0{\"code\":0}", 21), std::string("{\"code\":1}\0", 11),
+                                   std::string("\0{\"code\":1}", 11), std::string("[\"a\0b\"]", 7)}) {
+    core::Error error;
+    EXPECT_FALSE(Json::parse(input, &error));
+    EXPECT_FALSE(Json::parse(input, nullptr, true));
+    EXPECT_EQ(error.code(), core::Error::ReadCorrupt);
+    EXPECT_NE(error.localizedDescription().find("zero byte at offset " + std::to_string(input.find('\0'))),
+              std::string::npos)
+        << error.localizedDescription();
+  }
+  // An escaped zero is a character of the string, not a zero byte of the text.
+  EXPECT_EQ(*Json::parse("[\"a\\u0000b\"]"), Value(Value::Array{Value(std::string("a\0b", 3))}));
+}
+
+TEST(JsonTest, InvalidUtf8InsideOrOutsideStringsIsNamed) {
+  const std::vector<std::string> sequences = {
+      "\xc0\xaf",          // overlong "/"
+      "\xe0\x80\xaf",      // overlong, three bytes
+      "\xed\xa0\x80",      // a surrogate encoded as UTF-8
+      "\xed\xbf\xbf",      // the last low surrogate
+      "\xe4\xb8",          // a sequence cut short
+      "\xf4\x90\x80\x80",  // above U+10FFFF
+      "\x80",              // a lone continuation byte
+  };
+  for (const std::string& bad : sequences) {
+    // Inside a string, after the value, inside a number's place, inside a key, after a space.
+    for (const std::string& input :
+         {"[\"" + bad + "\"]", "[1]" + bad, "[" + bad + "1]", "{\"k" + bad + "\":1}", "[\"x\"] " + bad}) {
+      core::Error error;
+      EXPECT_FALSE(Json::parse(input, &error));
+      EXPECT_FALSE(Json::parse(input, nullptr, true));
+      EXPECT_EQ(error.code(), core::Error::ReadCorrupt);
+      EXPECT_NE(error.localizedDescription().find("not valid UTF-8"), std::string::npos)
+          << error.localizedDescription();
+    }
+  }
+  // The same characters well formed are read.
+  EXPECT_EQ(*Json::parse("[\"/\xe4\xb8\xad\xf4\x8f\xbf\xbf\"]"), Value(Value::Array{"/\xe4\xb8\xad\xf4\x8f\xbf\xbf"}));
+}
+
 TEST(JsonTest, RoundTripsAndEscapes) {
   Value v(Value::Dictionary{
       {"text", "line\nquote\" back\\ tab\t ctrl\x01 \xe4\xb8\xad /"},
