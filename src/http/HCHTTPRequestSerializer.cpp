@@ -322,8 +322,12 @@ std::optional<net::URLRequest> HCHTTPRequestSerializer::requestBySerializingRequ
 
   if (encodesParametersInURI(mutableRequest.HTTPMethod())) {
     if (query && !query->empty() && mutableRequest.url()) {
+      // The query goes before the fragment, which a URL's text always ends with.
       const net::URL& url = *mutableRequest.url();
-      std::string text = url.absoluteString() + (url.query() ? "&" : "?") + *query;
+      const std::string& whole = url.absoluteString();
+      std::string fragment = url.fragment() ? "#" + *url.fragment() : std::string();
+      std::string text = whole.substr(0, whole.size() - fragment.size()) + (url.query() ? "&" : "?") + *query;
+      text += fragment;
       mutableRequest.setURL(net::URL::fromString(text));
     }
   } else {

@@ -73,6 +73,26 @@ TEST_F(RequestSerializerTest, ParametersGoIntoQueryOrBody) {
   EXPECT_FALSE(bad->url());
 }
 
+TEST_F(RequestSerializerTest, ParametersGoBeforeTheFragment) {
+  HCHTTPRequestSerializer serializer;
+  Value parameters = dict({{"k", "v"}, {"n", 1}});
+  auto plain = serializer.requestWithMethod("GET", "http://h/p#frag", parameters, nullptr);
+  ASSERT_TRUE(plain && plain->url());
+  EXPECT_EQ(plain->url()->absoluteString(), "http://h/p?k=v&n=1#frag");
+  EXPECT_EQ(plain->url()->query(), "k=v&n=1");
+  EXPECT_EQ(plain->url()->fragment(), "frag");
+
+  auto withQuery = serializer.requestWithMethod("GET", "http://h/p?x=1#top?not=query", parameters, nullptr);
+  ASSERT_TRUE(withQuery && withQuery->url());
+  EXPECT_EQ(withQuery->url()->absoluteString(), "http://h/p?x=1&k=v&n=1#top?not=query");
+  EXPECT_EQ(withQuery->url()->query(), "x=1&k=v&n=1");
+  EXPECT_EQ(withQuery->url()->fragment(), "top?not=query");
+
+  auto emptyFragment = serializer.requestWithMethod("DELETE", "http://h/p#", parameters, nullptr);
+  ASSERT_TRUE(emptyFragment && emptyFragment->url());
+  EXPECT_EQ(emptyFragment->url()->absoluteString(), "http://h/p?k=v&n=1#");
+}
+
 TEST_F(RequestSerializerTest, QueryStyleAndCallback) {
   HCHTTPRequestSerializer serializer;
   serializer.setQueryStringSerializationWithStyle(1);
