@@ -110,10 +110,11 @@ bool readDigits(std::string_view text, size_t& pos, int minDigits, int maxDigits
   return true;
 }
 
-// Builds a time from calendar fields; nullopt when the fields do not name a real day.
+// Builds a time from calendar fields; nullopt when the fields do not name a real time. Second 60
+// is refused like any other out-of-range field rather than read as the next minute.
 std::optional<double> assemble(int year, int month, int day, int hour, int minute, int second, Date::Zone zone,
                                std::optional<long> offset) {
-  if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) return std::nullopt;
+  if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59) return std::nullopt;
   std::tm tm{};
   tm.tm_year = year - 1900;
   tm.tm_mon = month - 1;
@@ -134,6 +135,32 @@ std::optional<double> assemble(int year, int month, int day, int hour, int minut
   return static_cast<double>(t);
 }
 
+// A time to the nearest millisecond, as whole seconds (rounded down) and milliseconds 0-999; a
+// fraction that rounds up carries into the second and from there into every larger field.
+struct Split {
+  double seconds;
+  int millis;
+};
+
+Split splitMillis(double secondsSince1970) {
+  double millis = std::round(secondsSince1970 * 1000.0);
+  double whole = std::floor(millis / 1000.0);
+  return {whole, static_cast<int>(millis - whole * 1000.0)};
+}
+
+// 0000-01-01T00:00:00Z and 9999-12-31T23:59:59Z: the first and last seconds a four-digit year can
+// name. Property lists keep only dates between them, so that every date written is read back.
+constexpr double kIso8601First = -62167219200;
+constexpr double kIso8601Last = 253402300799;
+
+// Whether the time, as format() rounds it, falls between the two. NaN and far-off times are
+// ruled out before they reach splitMillis().
+bool hasIso8601Form(double secondsSince1970) {
+  if (!(secondsSince1970 > kIso8601First - 1 && secondsSince1970 < kIso8601Last + 1)) return false;
+  double whole = splitMillis(secondsSince1970).seconds;
+  return whole >= kIso8601First && whole <= kIso8601Last;
+}
+
 }  // namespace
 
 Date Date::now() { return Date(Clock::wallNow()); }
@@ -141,9 +168,7 @@ Date Date::now() { return Date(Clock::wallNow()); }
 double Date::timeIntervalSinceNow() const { return m_seconds - Clock::wallNow(); }
 
 std::string Date::format(std::string_view pattern, Zone zone) const {
-  double whole = std::floor(m_seconds);
-  int millis = static_cast<int>(std::floor((m_seconds - whole) * 1000.0));
-  if (millis > 999) millis = 999;
+  const auto [whole, millis] = splitMillis(m_seconds);
   std::tm tm{};
   long offset = breakDown(static_cast<time_t>(whole), zone, tm);
   std::string out;
@@ -215,7 +240,10 @@ std::optional<Date> Date::parse(std::string_view text, std::string_view pattern,
   return Date(*t + millis / 1000.0);
 }
 
-std::string Date::iso8601() const { return format("yyyy-MM-dd'T'HH:mm:ss'Z'", Zone::Utc); }
+std::optional<std::string> Date::iso8601() const {
+  if (!hasIso8601Form(m_seconds)) return std::nullopt;
+  return format("yyyy-MM-dd'T'HH:mm:ss'Z'", Zone::Utc);
+}
 
 std::optional<Date> Date::parseIso8601(std::string_view text) {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
@@ -256,7 +284,8 @@ std::optional<Date> Date::parseIso8601(std::string_view text) {
   }
   if (pos != text.size()) return std::nullopt;
   auto t = assemble(year, month, day, hour, minute, second, Zone::Utc, offset);
-  if (!t) return std::nullopt;
+  // An offset can move the time out of the years 0000-9999, where iso8601() could not write it.
+  if (!t || !hasIso8601Form(*t + fraction)) return std::nullopt;
   return Date(*t + fraction);
 }
 

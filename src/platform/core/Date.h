@@ -44,12 +44,15 @@ class Date {
   auto operator<=>(const Date& other) const = default;
   bool operator==(const Date& other) const = default;
 
+  // The time is rounded to the nearest millisecond before it is split into fields.
   std::string format(std::string_view pattern, Zone zone = Zone::Local) const;
   static std::optional<Date> parse(std::string_view text, std::string_view pattern, Zone zone = Zone::Local);
 
-  // "2026-12-07T07:00:00Z" (whole seconds, UTC), the form property lists use.
-  std::string iso8601() const;
+  // "2026-12-07T07:00:00Z" (whole seconds, UTC), the form property lists use; nullopt for a time
+  // outside the years 0000-9999 (or not a number), which that form cannot hold.
+  std::optional<std::string> iso8601() const;
   // Reads "YYYY-MM-DDTHH:MM:SS" with an optional fraction and "Z" or a "+HH:MM"/"+HHMM" offset.
+  // Refuses a time that iso8601() could not write, such as one an offset moves past 9999.
   static std::optional<Date> parseIso8601(std::string_view text);
 
   // "2026-12-07 07:00:00 +0000", the text form of a date inside a value.

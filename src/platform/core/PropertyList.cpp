@@ -304,7 +304,15 @@ bool writeValue(const Value& v, std::string& out, int level, std::string& error)
       out += "</string>\n";
       return true;
     case Value::Type::Data: out += pad + "<data>" + base64Encode(*v.asData()) + "</data>\n"; return true;
-    case Value::Type::Date: out += pad + "<date>" + v.asDate()->iso8601() + "</date>\n"; return true;
+    case Value::Type::Date: {
+      std::optional<std::string> text = v.asDate()->iso8601();
+      if (!text) {
+        error = "date outside the years 0000-9999";
+        return false;
+      }
+      out += pad + "<date>" + *text + "</date>\n";
+      return true;
+    }
     case Value::Type::Array: {
       if (v.size() == 0) {
         out += pad + "<array/>\n";

@@ -12,7 +12,8 @@ namespace core {
 // XML property lists, read and written, and the old "key" = "value"; text form of string tables.
 //
 // The XML form holds dict (keys sorted on write), array, string, integer, real, true/false,
-// date (ISO 8601 in UTC, whole seconds) and data (base64). Null has no XML form. Reading never
+// date (ISO 8601 in UTC, whole seconds, years 0000-9999 only: a date outside them is refused when
+// read and when written) and data (base64). Null has no XML form. Reading never
 // touches the network, never expands entities (a document that uses one is refused) and never
 // prints: problems come back as a core::Error in CoreDomain with code ReadCorrupt.
 class PropertyList {

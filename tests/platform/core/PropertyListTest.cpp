@@ -10,6 +10,8 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <random>
+#include <vector>
 
 namespace {
 
@@ -143,6 +145,51 @@ TEST(PropertyListTest, DeepNestingIsRefused) {
   for (int i = 0; i < 5000; ++i) deep += "</array>";
   deep += "</plist>";
   EXPECT_FALSE(PropertyList::parse(deep));
+}
+
+TEST(PropertyListTest, DatesOutsideTheYears0000To9999AreRefusedBothWays) {
+  // In UTC 10000-01-01T23:58:59 and -0001-12-31T23:59:00, which no writer can put back in four
+  // digits.
+  for (const char* date : {"9999-12-31T23:59:59-23:59", "0000-01-01T00:00:00+00:01"}) {
+    core::Error error;
+    EXPECT_FALSE(parseBody(std::string("<dict><key>a</key><string>x</string><key>when</key><date>") + date +
+                               "</date></dict>",
+                           &error))
+        << date;
+    EXPECT_EQ(error.code(), core::Error::ReadCorrupt);
+  }
+  for (double t : {253402300800.0, -62167219201.0, 1e300, std::nan("")}) {
+    core::Error error;
+    EXPECT_FALSE(PropertyList::serialize(Value(Value::Dictionary{{"a", "x"}, {"when", core::Date(t)}}), &error));
+    EXPECT_EQ(error.code(), core::Error::WriteInvalid);
+  }
+}
+
+TEST(PropertyListTest, EveryDateWrittenIsReadBack) {
+  constexpr double kFirst = -62167219200, kLast = 253402300799;  // 0000-01-01 and 9999-12-31T23:59:59 UTC
+  std::vector<double> times;
+  for (double edge : {kFirst, kLast + 1}) {
+    for (int k = -20; k <= 20; ++k) times.push_back(edge + k * 0.0001);
+  }
+  std::mt19937_64 random(7);
+  std::uniform_real_distribution<double> anywhere(kFirst - 86400, kLast + 86400);
+  for (int i = 0; i < 2000; ++i) times.push_back(anywhere(random));
+
+  for (double t : times) {
+    const Value value(Value::Array{core::Date(t)});
+    core::Error error;
+    std::optional<std::string> text = PropertyList::serialize(value, &error);
+    if (!text) {
+      EXPECT_EQ(error.code(), core::Error::WriteInvalid) << std::to_string(t);
+      EXPECT_FALSE(core::Date(t).iso8601()) << std::to_string(t);
+      continue;
+    }
+    auto back = PropertyList::parse(*text, &error);
+    ASSERT_TRUE(back) << error.description() << "\n" << *text;
+    // Written to the second: what comes back is the date as iso8601() rounds it.
+    EXPECT_EQ(*back, Value(Value::Array{*core::Date::parseIso8601(*core::Date(t).iso8601())})) << *text;
+    EXPECT_EQ(PropertyList::serialize(*back), text);
+  }
 }
 
 class PropertyListFileTest : public support::TempHomeTest {};
