@@ -15,21 +15,6 @@ namespace {
 
 constexpr const char* kFileName = "defaults.plist";
 
-// Null has no property-list form, so a value that holds one anywhere cannot be stored.
-bool storable(const Value& v) {
-  if (v.isNull()) return false;
-  if (const auto* a = v.asArray()) {
-    for (const Value& item : *a) {
-      if (!storable(item)) return false;
-    }
-  } else if (const auto* d = v.asDictionary()) {
-    for (const auto& [key, item] : *d) {
-      if (!storable(item)) return false;
-    }
-  }
-  return true;
-}
-
 struct StandardState {
   std::mutex mutex;
   std::string configDir;
@@ -151,8 +136,11 @@ Value UserDefaults::dictionaryForKey(const std::string& key) const {
 }
 
 void UserDefaults::setObject(const std::string& key, const Value& value) {
-  if (!value.isNull() && !storable(value)) {
-    KT_LOG("value for \"%s\" holds null, which settings cannot store", key.c_str());
+  // Only a value the file can hold is taken: one kept in memory that the writer refuses would
+  // make every later write fail, and the changes after it would be lost at the next start.
+  Error error;
+  if (!value.isNull() && !PropertyList::serialize(value, &error)) {
+    KT_LOG("value for \"%s\" cannot be stored: %s", key.c_str(), error.localizedDescription().c_str());
     return;
   }
   std::lock_guard lock(m_mutex);

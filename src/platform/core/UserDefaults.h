@@ -52,7 +52,8 @@ class UserDefaults {
   Value dictionaryForKey(const std::string& key) const;  // null unless a dictionary
 
   // Stores a value (null removes the key). A value that has no property-list form (one that
-  // holds null) is refused and logged.
+  // holds null, text that is not UTF-8, a date outside the years 0000-9999) is refused and logged,
+  // and the stored settings stay as they were.
   void setObject(const std::string& key, const Value& value);
   void setString(const std::string& key, const std::string& value) { setObject(key, Value(value)); }
   void setInteger(const std::string& key, int64_t value) { setObject(key, Value(value)); }

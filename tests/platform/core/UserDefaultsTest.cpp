@@ -123,6 +123,33 @@ TEST_F(UserDefaultsTest, ACorruptFileGivesDefaultsAndIsReplaced) {
   EXPECT_EQ(e.dictionaryRepresentation(), Value(Value::Dictionary{}));
 }
 
+TEST_F(UserDefaultsTest, AValueTheFileCannotHoldIsRefusedAndLaterChangesAreKept) {
+  UserDefaults& d = UserDefaults::standard();
+  d.setString("Before", "kept");
+  const std::vector<Value> unwritable = {
+      Value(core::Date(253402300800)),  // 10000-01-01T00:00:00Z
+      Value(core::Date(-62167219201)),  // one second before the year 0000
+      Value(Value::Dictionary{{"when", core::Date(1e300)}}),
+      Value(std::string("bad \xff utf-8")),
+  };
+  for (const Value& value : unwritable) {
+    d.setObject("Bad", value);
+    EXPECT_TRUE(d.objectForKey("Bad").isNull());
+  }
+  // The refused values left nothing pending that would make this write, or any later one, fail.
+  d.setString("After", "kept too");
+  EXPECT_TRUE(d.synchronize());
+  EXPECT_EQ(fileContents(), Value(Value::Dictionary{{"After", "kept too"}, {"Before", "kept"}}));
+
+  UserDefaults::resetStandard();
+  UserDefaults& next = UserDefaults::standard();
+  EXPECT_EQ(next.stringForKey("Before"), "kept");
+  EXPECT_EQ(next.stringForKey("After"), "kept too");
+  next.setObject("When", Value(core::Date(253402300799)));  // the last second there is room for
+  UserDefaults reopened(filePath());
+  EXPECT_EQ(reopened.objectForKey("When"), Value(core::Date(253402300799)));
+}
+
 TEST_F(UserDefaultsTest, AMissingFileGivesEmptySettingsAndAFolderIsMadeOnWrite) {
   const std::string path = homePath() + "/not/yet/there/settings.plist";
   UserDefaults d(path);
