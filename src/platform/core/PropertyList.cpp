@@ -249,13 +249,26 @@ std::optional<Value> readElement(const xmlNode* n, std::string& error, int depth
   return std::nullopt;
 }
 
-// Collects the first message libxml2 reports instead of letting it print.
+// What the error handler gathers during one parse.
+struct ParseErrors {
+  xmlParserCtxtPtr parser = nullptr;
+  std::string first;
+  bool handlerFailed = false;
+};
+
+// Collects the first message libxml2 reports instead of letting it print. It is called from C, so
+// no exception may leave it: a failure here stops the parser and the parse is refused.
 void quietHandler(void* context, xmlErrorPtr e) {
-  auto* first = static_cast<std::string*>(context);
-  if (first->empty() && e && e->message) {
-    std::string message = e->message;
-    while (!message.empty() && message.back() == '\n') message.pop_back();
-    *first = "line " + std::to_string(e->line) + ": " + message;
+  auto* errors = static_cast<ParseErrors*>(context);
+  try {
+    if (errors->first.empty() && e && e->message) {
+      std::string message = e->message;
+      while (!message.empty() && message.back() == '\n') message.pop_back();
+      errors->first = "line " + std::to_string(e->line) + ": " + message;
+    }
+  } catch (...) {
+    errors->handlerFailed = true;
+    if (errors->parser) xmlStopParser(errors->parser);
   }
 }
 
@@ -591,23 +604,26 @@ std::optional<Value> PropertyList::parse(std::string_view bytes, Error* error) {
   }
 
   // libxml2's error handlers are per thread: route them to us for the length of this parse.
-  std::string firstError;
+  ParseErrors errors;
   xmlStructuredErrorFunc savedStructured = xmlStructuredError;
   void* savedStructuredContext = xmlStructuredErrorContext;
   xmlGenericErrorFunc savedGeneric = xmlGenericError;
   void* savedGenericContext = xmlGenericErrorContext;
-  xmlSetStructuredErrorFunc(&firstError, &quietHandler);
+  xmlSetStructuredErrorFunc(&errors, &quietHandler);
   xmlSetGenericErrorFunc(nullptr, &silentGeneric);
 
   const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOCDATA;
   xmlParserCtxtPtr ctxt = xmlNewParserCtxt();
+  errors.parser = ctxt;
   xmlDocPtr doc = ctxt ? xmlCtxtReadMemory(ctxt, bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr, options)
                        : nullptr;
 
   std::optional<Value> result;
   std::string message;
-  if (!doc) {
-    message = firstError.empty() ? "not a well-formed XML document" : firstError;
+  if (errors.handlerFailed) {
+    message = "the XML error handler failed";
+  } else if (!doc) {
+    message = errors.first.empty() ? "not a well-formed XML document" : errors.first;
   } else {
     const xmlNode* root = xmlDocGetRootElement(doc);
     if (!root || nodeName(root) != "plist") {
