@@ -12,6 +12,7 @@
 #include <webp/demux.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
@@ -556,21 +557,23 @@ bool decodeWebp(std::string_view bytes, Decoded& out) {
 
 // ---- BMP ----
 
-// A channel of a bit-field pixel: where its mask sits and how wide it is.
+// A channel of a bit-field pixel: where its mask sits and the largest value the field holds.
 struct BitField {
   uint32_t mask = 0;
   int shift = 0;
-  int bits = 0;
+  uint64_t max = 0;
   explicit BitField(uint32_t m = 0) : mask(m) {
     if (!m) return;
-    while (!((m >> shift) & 1)) ++shift;
-    while (bits + shift < 32 && ((m >> (shift + bits)) & 1)) ++bits;
+    shift = std::countr_zero(m);
+    max = m >> shift;
   }
+  // One run of set bits, as every writer lays out a channel; an empty mask is an absent channel.
+  bool contiguous() const { return (max & (max + 1)) == 0; }
+  // The field scaled to 0..255, rounded. In 64 bits: a field may be up to 32 bits wide.
   uint32_t extract(uint32_t v) const {
     if (!mask) return 0;
-    uint32_t raw = (v & mask) >> shift;
-    uint32_t max = bits >= 32 ? 0xFFFFFFFFu : (1u << bits) - 1;
-    return bits == 8 ? raw : (raw * 255 + max / 2) / max;
+    const uint64_t raw = (v & mask) >> shift;
+    return static_cast<uint32_t>((raw * 255 + max / 2) / max);
   }
 };
 
@@ -614,6 +617,13 @@ bool decodeBmp(std::string_view bytes, Decoded& out) {
     green = BitField(readLE32(d + 58));
     blue = BitField(readLE32(d + 62));
     if (maskCount == 4) alpha = BitField(readLE32(d + 66));
+    // A mask with a gap, or two masks sharing a bit, describe no pixel layout: refused.
+    const BitField* all[] = {&red, &green, &blue, &alpha};
+    uint32_t used = 0;
+    for (const BitField* f : all) {
+      if (!f->contiguous() || (used & f->mask)) return out.fail(Image::Corrupt, corrupt);
+      used |= f->mask;
+    }
   } else if (bpp == 16) {
     red = BitField(0x7C00), green = BitField(0x03E0), blue = BitField(0x001F);
   }
