@@ -2,9 +2,12 @@
 
 #include <iconv.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 
 namespace core {
 namespace {
@@ -19,19 +22,20 @@ class Converter {
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
 
-  // Converts the whole input or fails; `estimate` is the expected output size per input byte.
-  std::optional<std::string> convert(std::string_view input, size_t estimate) {
+  // Converts the whole input and appends it to `out`, or fails; `estimate` is the expected
+  // output size per input byte.
+  bool convert(std::string_view input, double estimate, std::string& out) {
+    if (input.empty()) return true;
     if (m_cd == invalid()) {
       m_cd = iconv_open(m_to, m_from);
-      if (m_cd == invalid()) return std::nullopt;
+      if (m_cd == invalid()) return false;
     }
     iconv(m_cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
 
-    std::string out;
-    out.resize(estimate);
+    size_t used = out.size();
+    out.resize(used + static_cast<size_t>(static_cast<double>(input.size()) * estimate) + 4);
     char* in = const_cast<char*>(input.data());
     size_t inLeft = input.size();
-    size_t used = 0;
     bool flushing = false;  // after the input, one call without input ends any pending state
     for (;;) {
       char* outPtr = out.data() + used;
@@ -40,16 +44,16 @@ class Converter {
                           : iconv(m_cd, &in, &inLeft, &outPtr, &outLeft);
       used = out.size() - outLeft;
       if (r == static_cast<size_t>(-1)) {
-        if (errno != E2BIG) return std::nullopt;  // EILSEQ (invalid) or EINVAL (incomplete at the end)
+        if (errno != E2BIG) return false;  // EILSEQ (invalid) or EINVAL (incomplete at the end)
         out.resize(out.size() * 2 + 16);
         continue;
       }
-      if (r != 0) return std::nullopt;  // a non-reversible substitution is a guess: refuse it
+      if (r != 0) return false;  // a non-reversible substitution is a guess: refuse it
       if (flushing) break;
       if (inLeft == 0) flushing = true;
     }
     out.resize(used);
-    return out;
+    return true;
   }
 
  private:
@@ -68,6 +72,112 @@ Converter& decoder() {
 Converter& encoder() {
   thread_local Converter c("GB18030", "UTF-8");
   return c;
+}
+
+// ---- GB 18030-2000 ----
+//
+// The room server maps text by the 2000 table. The system converter follows a later table; the
+// two differ at exactly the codes below. Each entry is the 2000 mapping, sorted by its bytes read
+// as a number; a sequence or code point listed here is converted by this table, everything else
+// by iconv.
+struct Correction {
+  uint32_t code;  // the GB 18030 bytes read big-endian: A8BC is 0xA8BC, 81 35 F4 37 is 0x8135F437
+  uint32_t codePoint;
+};
+
+constexpr Correction kCorrections[] = {
+    // Private use in 2000. The converter decodes these as the vertical forms U+FE10..U+FE19
+    // (which have four-byte codes in 2000, below) and cannot encode U+E78D..U+E796 at all.
+    {0xA6D9, 0xE78D}, {0xA6DA, 0xE78E}, {0xA6DB, 0xE78F}, {0xA6DC, 0xE790}, {0xA6DD, 0xE791},
+    {0xA6DE, 0xE792}, {0xA6DF, 0xE793}, {0xA6EC, 0xE794}, {0xA6ED, 0xE795}, {0xA6F3, 0xE796},
+    // Private use U+E7C7 in 2000. The converter swaps it with U+1E3F: it decodes A8BC as U+1E3F
+    // and encodes U+E7C7 as 8135F437.
+    {0xA8BC, 0xE7C7},
+    // Private use in 2000. The converter decodes these as U+9FB4..U+9FBB and the six
+    // supplementary characters below, and cannot encode these fourteen code points at all.
+    {0xFE51, 0xE816}, {0xFE52, 0xE817}, {0xFE53, 0xE818}, {0xFE59, 0xE81E}, {0xFE61, 0xE826},
+    {0xFE66, 0xE82B}, {0xFE67, 0xE82C}, {0xFE6C, 0xE831}, {0xFE6D, 0xE832}, {0xFE76, 0xE83B},
+    {0xFE7E, 0xE843}, {0xFE90, 0xE854}, {0xFE91, 0xE855}, {0xFEA0, 0xE864},
+    // U+1E3F has this four-byte code in 2000, by the linear rule for the BMP characters without a
+    // two-byte code. The converter decodes it as U+E7C7 and encodes U+1E3F as A8BC.
+    {0x8135F437, 0x1E3F},
+    // U+9FB4..U+9FBB have linear four-byte codes in 2000. The converter refuses these codes and
+    // encodes the characters as FE59 FE61 FE66 FE67 FE6D FE7E FE90 FEA0.
+    {0x82359037, 0x9FB4}, {0x82359038, 0x9FB5}, {0x82359039, 0x9FB6}, {0x82359130, 0x9FB7},
+    {0x82359131, 0x9FB8}, {0x82359132, 0x9FB9}, {0x82359133, 0x9FBA}, {0x82359134, 0x9FBB},
+    // U+FE10..U+FE19 likewise. The converter refuses these codes and encodes the characters as
+    // A6D9 A6DB A6DA A6DC A6DD A6DE A6DF A6EC A6ED A6F3.
+    {0x84318236, 0xFE10}, {0x84318237, 0xFE11}, {0x84318238, 0xFE12}, {0x84318239, 0xFE13},
+    {0x84318330, 0xFE14}, {0x84318331, 0xFE15}, {0x84318332, 0xFE16}, {0x84318333, 0xFE17},
+    {0x84318334, 0xFE18}, {0x84318335, 0xFE19},
+    // Six supplementary characters keep their linear four-byte codes in 2000. The converter decodes
+    // these codes alike but encodes the characters as FE51 FE52 FE53 FE6C FE76 FE91.
+    {0x95329031, 0x20087}, {0x95329033, 0x20089}, {0x95329730, 0x200CC}, {0x9536B937, 0x215D7},
+    {0x9630BA35, 0x2298F}, {0x9635B630, 0x241FE},
+};
+constexpr size_t kCorrectionCount = std::size(kCorrections);
+
+static_assert(std::is_sorted(std::begin(kCorrections), std::end(kCorrections),
+                             [](const Correction& a, const Correction& b) { return a.code < b.code; }));
+
+constexpr std::array<Correction, kCorrectionCount> sortedByCodePoint() {
+  std::array<Correction, kCorrectionCount> table{};
+  std::copy(std::begin(kCorrections), std::end(kCorrections), table.begin());
+  std::sort(table.begin(), table.end(), [](const Correction& a, const Correction& b) { return a.codePoint < b.codePoint; });
+  return table;
+}
+constexpr std::array<Correction, kCorrectionCount> kByCodePoint = sortedByCodePoint();
+
+// The entry whose `key` member equals `value` in a table sorted by that member, or null.
+template <typename Table>
+const Correction* findCorrection(const Table& table, uint32_t Correction::*key, uint32_t value) {
+  auto it = std::lower_bound(std::begin(table), std::end(table), value,
+                             [key](const Correction& c, uint32_t v) { return c.*key < v; });
+  return it != std::end(table) && (*it).*key == value ? &*it : nullptr;
+}
+
+constexpr unsigned char utf8LeadByte(uint32_t cp) {
+  return static_cast<unsigned char>(cp < 0x800 ? 0xC0 | (cp >> 6) : cp < 0x10000 ? 0xE0 | (cp >> 12) : 0xF0 | (cp >> 18));
+}
+
+// The first bytes of the corrected sequences, in GB 18030 and in UTF-8: any other byte starts a
+// sequence that goes to the converter without a look-up.
+constexpr std::array<bool, 256> leadBytes(bool utf8) {
+  std::array<bool, 256> leads{};
+  for (const Correction& c : kCorrections) {
+    leads[utf8 ? utf8LeadByte(c.codePoint) : c.code > 0xFFFF ? c.code >> 24 : c.code >> 8] = true;
+  }
+  return leads;
+}
+constexpr std::array<bool, 256> kGbLeads = leadBytes(false);
+constexpr std::array<bool, 256> kUtf8Leads = leadBytes(true);
+
+// A sequence of the input: its length, and its entry when the table converts it.
+struct Unit {
+  size_t length;
+  const Correction* correction;
+};
+
+// Converts `input` with `converter`, except the units `unitAt` finds in the table, which `emit`
+// appends itself; each run between them goes to the converter whole. A unit of length 0 (cut
+// short by the end) leaves the rest to the converter, which refuses it.
+template <typename UnitAt, typename Emit>
+std::optional<std::string> convertAround(std::string_view input, Converter& converter, double estimate,
+                                         UnitAt unitAt, Emit emit) {
+  std::string out;
+  size_t start = 0;  // the first byte not yet converted
+  for (size_t i = 0; i < input.size();) {
+    const Unit unit = unitAt(i);
+    if (unit.length == 0) break;
+    if (unit.correction) {
+      if (!converter.convert(input.substr(start, i - start), estimate, out)) return std::nullopt;
+      emit(out, *unit.correction);
+      start = i + unit.length;
+    }
+    i += unit.length;
+  }
+  if (!converter.convert(input.substr(start), estimate, out)) return std::nullopt;
+  return out;
 }
 
 // True when every byte is ASCII (ASCII is the same in UTF-8 and GB 18030).
@@ -144,15 +254,45 @@ size_t byteOffset(std::string_view s, size_t units, bool roundDown) {
 
 std::optional<std::string> gb18030ToUtf8(std::string_view bytes) {
   if (isAscii(bytes)) return std::string(bytes);
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const size_t n = bytes.size();
+  auto unitAt = [p, n](size_t i) -> Unit {
+    if (p[i] < 0x80) return {1, nullptr};
+    const size_t length = i + 1 < n && p[i + 1] >= 0x30 && p[i + 1] <= 0x39 ? 4 : 2;
+    if (length > n - i) return {0, nullptr};
+    if (!kGbLeads[p[i]]) return {length, nullptr};
+    uint32_t code = 0;
+    for (size_t k = 0; k < length; ++k) code = code << 8 | p[i + k];
+    return {length, findCorrection(kCorrections, &Correction::code, code)};
+  };
   // Two-byte sequences grow to at most three bytes, four-byte ones stay at most four.
-  return decoder().convert(bytes, bytes.size() + bytes.size() / 2 + 4);
+  return convertAround(bytes, decoder(), 1.5, unitAt,
+                       [](std::string& out, const Correction& c) { appendUtf8(out, c.codePoint); });
 }
 
 std::optional<std::string> utf8ToGb18030(std::string_view utf8) {
   if (isAscii(utf8)) return std::string(utf8);
   if (!isValidUtf8(utf8)) return std::nullopt;
+  const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
+  auto unitAt = [p](size_t i) -> Unit {
+    const unsigned char b0 = p[i];
+    if (b0 < 0x80) return {1, nullptr};
+    const size_t length = b0 < 0xE0 ? 2 : b0 < 0xF0 ? 3 : 4;  // well-formed: checked above
+    if (!kUtf8Leads[b0]) return {length, nullptr};
+    uint32_t cp = b0 & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) cp = cp << 6 | (p[i + k] & 0x3F);
+    return {length, findCorrection(kByCodePoint, &Correction::codePoint, cp)};
+  };
+  auto emit = [](std::string& out, const Correction& c) {
+    if (c.code > 0xFFFF) {
+      out += static_cast<char>(c.code >> 24);
+      out += static_cast<char>(c.code >> 16);
+    }
+    out += static_cast<char>(c.code >> 8);
+    out += static_cast<char>(c.code);
+  };
   // Two-byte UTF-8 sequences may become four bytes.
-  return encoder().convert(utf8, utf8.size() * 2 + 4);
+  return convertAround(utf8, encoder(), 2.0, unitAt, emit);
 }
 
 void appendUtf8(std::string& out, uint32_t cp) {

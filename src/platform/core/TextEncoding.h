@@ -10,11 +10,13 @@
 // and lengths and ranges are counted in UTF-16 code units, as the platform counted them.
 namespace core {
 
+// Both GB 18030 conversions follow the 2000 mapping table, as the room server does.
+
 // GB 18030 bytes to UTF-8. Strict: any invalid or incomplete sequence gives nullopt (never a
 // guess or a replacement character). Empty input gives empty output.
 std::optional<std::string> gb18030ToUtf8(std::string_view bytes);
 
-// UTF-8 to GB 18030. Strict: invalid UTF-8 gives nullopt.
+// UTF-8 to GB 18030. Every Unicode scalar value has a code, so only invalid UTF-8 gives nullopt.
 std::optional<std::string> utf8ToGb18030(std::string_view utf8);
 
 // Strict UTF-8 check: no overlong forms, no surrogates, nothing above U+10FFFF, no truncation.

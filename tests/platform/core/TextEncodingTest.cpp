@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -72,7 +74,7 @@ TEST(Gb18030, EveryTwoByteAndBmpFourByteSequenceDecodesToValidUtf8AndBack) {
     }
   }
   EXPECT_EQ(failures, 0);
-  EXPECT_GT(fourByteDecoded, 39000);  // the four-byte part of the Basic Multilingual Plane
+  EXPECT_EQ(fourByteDecoded, 39420);  // the four-byte part of the Basic Multilingual Plane
 }
 
 TEST(Gb18030, RejectsInvalidOrIncompleteBytes) {
@@ -135,6 +137,167 @@ TEST(Gb18030, ThreadsConvertIndependently) {
   }
   for (auto& th : threads) th.join();
   for (int f : failures) EXPECT_EQ(f, 0);
+}
+
+// ---- The GB 18030-2000 table where later tables (and the system converter) differ ----
+
+std::string utf8Of(uint32_t cp) {
+  std::string s;
+  core::appendUtf8(s, cp);
+  return s;
+}
+
+// The four-byte code with the given linear index from 81 30 81 30 (BMP) or 90 30 81 30.
+std::string fourByteCode(uint32_t index, int firstByte) {
+  return {static_cast<char>(firstByte + index / 12600), static_cast<char>(0x30 + index / 1260 % 10),
+          static_cast<char>(0x81 + index / 10 % 126), static_cast<char>(0x30 + index % 10)};
+}
+
+// The 2000 mapping of every code where the tables differ.
+std::vector<std::pair<std::string, uint32_t>> tableOf2000Differences() {
+  std::vector<std::pair<std::string, uint32_t>> pairs = {
+      {"\xA8\xBC", 0xE7C7},          // later tables: U+1E3F
+      {"\x81\x35\xF4\x37", 0x1E3F},  // later tables: U+E7C7
+  };
+  // Private use in 2000, vertical forms U+FE10..U+FE19 later.
+  const char* a6[] = {"\xA6\xD9", "\xA6\xDA", "\xA6\xDB", "\xA6\xDC", "\xA6\xDD",
+                      "\xA6\xDE", "\xA6\xDF", "\xA6\xEC", "\xA6\xED", "\xA6\xF3"};
+  for (uint32_t i = 0; i < 10; ++i) pairs.emplace_back(a6[i], 0xE78D + i);
+  // Private use in 2000, CJK characters later.
+  const std::pair<unsigned char, uint32_t> fe[] = {
+      {0x51, 0xE816}, {0x52, 0xE817}, {0x53, 0xE818}, {0x59, 0xE81E}, {0x61, 0xE826},
+      {0x66, 0xE82B}, {0x67, 0xE82C}, {0x6C, 0xE831}, {0x6D, 0xE832}, {0x76, 0xE83B},
+      {0x7E, 0xE843}, {0x90, 0xE854}, {0x91, 0xE855}, {0xA0, 0xE864}};
+  for (const auto& [second, cp] : fe) pairs.emplace_back(std::string{'\xFE', static_cast<char>(second)}, cp);
+  // U+9FB4..U+9FBB and U+FE10..U+FE19 by the linear rule: four-byte codes in 2000.
+  // 82 35 90 37 and 84 31 82 36 are the linear indexes 19057 and 39076.
+  for (uint32_t i = 0; i < 8; ++i) pairs.emplace_back(fourByteCode(19057 + i, 0x81), 0x9FB4 + i);
+  for (uint32_t i = 0; i < 10; ++i) pairs.emplace_back(fourByteCode(39076 + i, 0x81), 0xFE10 + i);
+  // Supplementary characters: linear four-byte codes in 2000, FE51... later.
+  for (uint32_t cp : {0x20087u, 0x20089u, 0x200CCu, 0x215D7u, 0x2298Fu, 0x241FEu})
+    pairs.emplace_back(fourByteCode(cp - 0x10000, 0x90), cp);
+  return pairs;
+}
+
+TEST(Gb18030Of2000, EachCodeWhereTheTablesDifferConvertsBothWays) {
+  const auto pairs = tableOf2000Differences();
+  ASSERT_EQ(pairs.size(), 50u);
+  EXPECT_EQ(pairs[26], std::make_pair(std::string("\x82\x35\x90\x37"), 0x9FB4u));
+  EXPECT_EQ(pairs[33], std::make_pair(std::string("\x82\x35\x91\x34"), 0x9FBBu));
+  EXPECT_EQ(pairs[43], std::make_pair(std::string("\x84\x31\x83\x35"), 0xFE19u));
+  std::string allBytes, allText;
+  for (const auto& [bytes, cp] : pairs) {
+    const std::string text = utf8Of(cp);
+    EXPECT_EQ(gb18030ToUtf8(bytes), text) << testing::PrintToString(bytes);
+    EXPECT_EQ(utf8ToGb18030(text), bytes) << std::hex << cp;
+    // Between ordinary characters, ASCII and each other.
+    allBytes += bytes + "\xB5\xE3" + "a";
+    allText += text + "点" + "a";
+  }
+  EXPECT_EQ(gb18030ToUtf8(allBytes), allText);
+  EXPECT_EQ(utf8ToGb18030(allText), allBytes);
+  EXPECT_EQ(gb18030ToUtf8("\xFE\x51\xFE\x51"), "\xEE\xA0\x96\xEE\xA0\x96");
+  // The supplementary code and FE51 decode apart, so each re-encodes to itself.
+  EXPECT_EQ(gb18030ToUtf8("\x95\x32\x90\x31"), "\xF0\xA0\x82\x87");
+  EXPECT_EQ(utf8ToGb18030("\xF0\xA0\x82\x87"), std::string("\x95\x32\x90\x31"));
+}
+
+TEST(Gb18030Of2000, CorrectedCodesStillRefuseBrokenNeighbours) {
+  const std::vector<std::string> bad = {
+      "\xA8\xBC\x81",              // a corrected code, then a truncated one
+      "\xA8\xBC\x82\x35\x90",      // a truncated four-byte code after it
+      "\xFF\xA8\xBC",              // not a lead byte before it
+      "\x80\xFE\x51",             // likewise
+      "\xFE\x51\x81\x20",          // a bad trail byte after it
+      "\x82\x35\x90",              // a corrected four-byte code cut short
+      "\x84\x31\xA5\x30",          // the first four-byte code past U+FFFF
+  };
+  for (const std::string& bytes : bad) {
+    EXPECT_FALSE(gb18030ToUtf8(bytes).has_value()) << testing::PrintToString(bytes);
+  }
+  EXPECT_FALSE(utf8ToGb18030("\xEE\xA0\x96\xC3").has_value());
+  EXPECT_FALSE(utf8ToGb18030("\xE1\xB8\xBF\xED\xA0\x80").has_value());
+  EXPECT_EQ(utf8ToGb18030("\xE1\xB8\xBF" "a"), std::string("\x81\x35\xF4\x37" "a"));
+}
+
+// Splits UTF-8 (valid) into code points.
+std::vector<uint32_t> codePoints(const std::string& utf8) {
+  std::vector<uint32_t> out;
+  for (size_t i = 0; i < utf8.size();) {
+    const auto b0 = static_cast<unsigned char>(utf8[i]);
+    const size_t length = b0 < 0x80 ? 1 : b0 < 0xE0 ? 2 : b0 < 0xF0 ? 3 : 4;
+    uint32_t cp = length == 1 ? b0 : b0 & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k) cp = cp << 6 | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+    out.push_back(cp);
+    i += length;
+  }
+  return out;
+}
+
+// Compares long conversions, reporting where they part rather than the whole text.
+void expectSame(const std::optional<std::string>& got, const std::string& want) {
+  ASSERT_TRUE(got.has_value());
+  const auto [g, w] = std::mismatch(got->begin(), got->end(), want.begin(), want.end());
+  if (g != got->end() || w != want.end()) {
+    const size_t at = static_cast<size_t>(g - got->begin());
+    ADD_FAILURE() << "parts at byte " << at << ": " << testing::PrintToString(got->substr(at, 8)) << " instead of "
+                  << testing::PrintToString(want.substr(at, 8));
+  }
+}
+
+TEST(Gb18030Of2000, EveryBmpCodeMapsOneToOneBothWays) {
+  // Every two-byte code, then every four-byte code up to U+FFFF, in one piece.
+  std::vector<std::string> codes;
+  for (int a = 0x81; a <= 0xFE; ++a) {
+    for (int b = 0x40; b <= 0xFE; ++b) {
+      if (b != 0x7F) codes.push_back({static_cast<char>(a), static_cast<char>(b)});
+    }
+  }
+  const size_t twoByteCount = codes.size();
+  for (uint32_t i = 0; i < 39420; ++i) codes.push_back(fourByteCode(i, 0x81));
+  ASSERT_EQ(codes.back(), "\x84\x31\xA4\x39");
+  std::string bytes;
+  for (const std::string& code : codes) bytes += code;
+
+  auto decoded = gb18030ToUtf8(bytes);
+  ASSERT_TRUE(decoded.has_value());
+  ASSERT_TRUE(core::isValidUtf8(*decoded));
+  const std::vector<uint32_t> cps = codePoints(*decoded);
+  ASSERT_EQ(cps.size(), codes.size());
+  // Each BMP scalar value above ASCII comes out exactly once; the four-byte codes take the
+  // values the two-byte ones leave, in code point order.
+  std::vector<std::string> codeOf(0x10000);
+  int misplaced = 0;
+  for (size_t i = 0; i < cps.size(); ++i) {
+    const uint32_t cp = cps[i];
+    const bool fits = cp >= 0x80 && cp <= 0xFFFF && !(cp >= 0xD800 && cp <= 0xDFFF) && codeOf[cp].empty() &&
+                      (i <= twoByteCount || cp > cps[i - 1]);
+    if (!fits && ++misplaced <= 5) ADD_FAILURE() << testing::PrintToString(codes[i]) << " gives " << std::hex << cp;
+    if (cp <= 0xFFFF) codeOf[cp] = codes[i];
+  }
+  EXPECT_EQ(misplaced, 0);
+  expectSame(utf8ToGb18030(*decoded), bytes);
+
+  // Every BMP scalar value in code point order encodes to the code that decoded to it.
+  std::string text, expected;
+  for (uint32_t cp = 0x80; cp <= 0xFFFF; ++cp) {
+    if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+    core::appendUtf8(text, cp);
+    expected += codeOf[cp];
+  }
+  expectSame(utf8ToGb18030(text), expected);
+  expectSame(gb18030ToUtf8(expected), text);
+}
+
+TEST(Gb18030Of2000, SupplementaryPlanesAreOneLinearRange) {
+  std::string text, expected;
+  for (uint32_t cp = 0x10000; cp <= 0x10FFFF; ++cp) {
+    core::appendUtf8(text, cp);
+    expected += fourByteCode(cp - 0x10000, 0x90);
+  }
+  ASSERT_EQ(expected.substr(expected.size() - 4), "\xE3\x32\x9A\x35");
+  expectSame(utf8ToGb18030(text), expected);
+  expectSame(gb18030ToUtf8(expected), text);
 }
 
 TEST(Utf8, Validity) {
