@@ -103,6 +103,19 @@ void transpose(const float* in, float* out, int w, int h) {
     for (int x = 0; x < w; ++x) *at(out, h, x, y) = *at(in, w, y, x);
 }
 
+// Blurs the plane `a` (h rows of w) in place; tmp, t1 and t2 are scratch planes of its size.
+// Each radius: a pass along the rows (done as one along the columns of the transposed image,
+// where the running sums of all columns advance together), then one along the columns.
+void blurPlane(float* a, float* tmp, float* t1, float* t2, int w, int h, const std::array<int, 3>& radii) {
+  for (int r : radii) {
+    if (r <= 0) continue;
+    transpose(a, t1, w, h);
+    boxColumns(t1, t2, h, w, r);
+    transpose(t2, tmp, h, w);
+    boxColumns(tmp, a, w, h, r);
+  }
+}
+
 }  // namespace
 
 void blurAndTint(cairo_surface_t* s, const std::array<int, 3>& radii, const Color& c, double opacity) {
@@ -127,15 +140,7 @@ void blurAndTint(cairo_surface_t* s, const std::array<int, 3>& radii, const Colo
     float* dst = a + static_cast<size_t>(y) * w;
     for (int x = 0; x < w; ++x) dst[x] = unit[row[x] >> 24];
   }
-  // Each radius: a pass along the rows (done as one along the columns of the transposed image,
-  // where the running sums of all columns advance together), then one along the columns.
-  for (int r : radii) {
-    if (r <= 0) continue;
-    transpose(a, t1, w, h);
-    boxColumns(t1, t2, h, w, r);
-    transpose(t2, tmp, h, w);
-    boxColumns(tmp, a, w, h, r);
-  }
+  blurPlane(a, tmp, t1, t2, w, h, radii);
   const double ca = std::clamp(c.a() * opacity, 0.0, 1.0);
   const double cr = std::clamp(c.r(), 0.0, 1.0), cg = std::clamp(c.g(), 0.0, 1.0), cb = std::clamp(c.b(), 0.0, 1.0);
   // Each channel is round(clamp(alpha) * ca * colour * 255), half up (as lround for these
@@ -165,6 +170,39 @@ void blurAndTint(cairo_surface_t* s, const std::array<int, 3>& radii, const Colo
     for (; x < w; ++x) {
       double al = std::clamp(double(src[x]), 0.0, 1.0) * ca;
       row[x] = (q(al * 255) << 24) | (q(cr * al * 255) << 16) | (q(cg * al * 255) << 8) | q(cb * al * 255);
+    }
+  }
+  cairo_surface_mark_dirty(s);
+}
+
+void blurChannels(cairo_surface_t* s, const std::array<int, 3>& radii) {
+  cairo_surface_flush(s);
+  int w = cairo_image_surface_get_width(s), h = cairo_image_surface_get_height(s);
+  int stride = cairo_image_surface_get_stride(s);
+  unsigned char* data = cairo_image_surface_get_data(s);
+  if (!data || w <= 0 || h <= 0) return;
+  size_t n = static_cast<size_t>(w) * h;
+  std::unique_ptr<float[]> buffers(new float[4 * n]);
+  float* a = buffers.get();
+  float* tmp = a + n;
+  float* t1 = tmp + n;
+  float* t2 = t1 + n;
+  // Channel by channel: premultiplied values blur independently, and a channel never ends up
+  // above the blurred alpha.
+  for (int shift = 0; shift < 32; shift += 8) {
+    for (int y = 0; y < h; ++y) {
+      const uint32_t* row = reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y) * stride);
+      float* dst = a + static_cast<size_t>(y) * w;
+      for (int x = 0; x < w; ++x) dst[x] = float((row[x] >> shift) & 0xff);
+    }
+    blurPlane(a, tmp, t1, t2, w, h, radii);
+    for (int y = 0; y < h; ++y) {
+      uint32_t* row = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * stride);
+      const float* src = a + static_cast<size_t>(y) * w;
+      for (int x = 0; x < w; ++x) {
+        uint32_t v = static_cast<uint32_t>(std::clamp(src[x] + 0.5f, 0.0f, 255.0f));
+        row[x] = (row[x] & ~(0xffu << shift)) | (v << shift);
+      }
     }
   }
   cairo_surface_mark_dirty(s);

@@ -1,6 +1,7 @@
 #pragma once
 
-// The blur of shadows: three box passes approximating a Gaussian, over the alpha of a surface.
+// The blur of shadows and backdrops: three box passes approximating a Gaussian, over the alpha of
+// a surface or over all its channels.
 
 #include <array>
 
@@ -15,5 +16,9 @@ std::array<int, 3> boxRadii(double sigma);
 
 // Turns an ARGB32 surface into its blurred alpha painted in the colour at `opacity`.
 void blurAndTint(cairo_surface_t* s, const std::array<int, 3>& radii, const Color& c, double opacity);
+
+// Blurs every channel of a premultiplied ARGB32 surface in place (a backdrop's blur). Outside
+// the surface counts as transparent: callers give it a margin of the blur's reach.
+void blurChannels(cairo_surface_t* s, const std::array<int, 3>& radii);
 
 }  // namespace gfx

@@ -448,7 +448,7 @@ Rect ownExtent(const Node& n, CompositorCache* cache) {
   Rect r = Rect::null();
   Rect b = s.bounds.standardized();
   if ((s.backgroundColor && paints(*s.backgroundColor)) || (s.borderWidth > 0 && paints(s.borderColor)) || n.drawn ||
-      (s.kind == LayerKind::Gradient && !s.colors.empty()))
+      (s.kind == LayerKind::Gradient && !s.colors.empty()) || s.backdropBlurRadius > 0)
     r = b;
   if (!n.drawn && s.contents) r = r.unionWith(contentsRect(s, *s.contents));
   if (s.kind == LayerKind::Shape) r = r.unionWith(cachedShapeExtent(n, cache));
@@ -902,11 +902,38 @@ void renderProjective(cairo_t* cr, const Node& n, const Transform3D& m, const Re
 bool drawsOneThing(const Node& n) {
   const LayerState& s = n.st();
   if (!n.children.empty() || !n.mask.empty() || s.kind != LayerKind::Plain || castsShadow(s) ||
-      (s.borderWidth > 0 && paints(s.borderColor)))
+      (s.borderWidth > 0 && paints(s.borderColor)) || s.backdropBlurRadius > 0)
     return false;
   bool background = s.backgroundColor && paints(*s.backgroundColor);
   bool image = n.drawn || s.contents;
   return background != image;
+}
+
+// How far a backdrop blur of this radius (points, under a transform of this scale) reaches, in
+// the same units as the scale gives.
+double backdropReach(double radius, double scale) { return 3 * radius * scale + 2; }
+
+// A blurred copy of what cr's target holds so far under the layer's bounds and around them (the
+// blur's reach), as a surface whose top left sits at device pixel (x, y); null when there is
+// nothing to take. Past the target's edges its edge pixels are repeated.
+cairo_surface_t* blurredBackdrop(cairo_t* cr, const LayerState& s, const Transform3D& m, const AffineTransform& a,
+                                 int& x, int& y) {
+  double scale = std::sqrt(std::fabs(a.determinant()));
+  double reach = backdropReach(s.backdropBlurRadius, scale);
+  Box box = roundOut(mapRect(m, s.bounds.standardized()).insetBy(-reach, -reach));
+  if (box.empty() || double(box.w) * box.h > kMaxOffscreenPixels) return nullptr;
+  cairo_surface_t* out = newSurface(box.w, box.h);
+  if (!out) return nullptr;
+  cairo_t* c = cairo_create(out);
+  cairo_set_source_surface(c, cairo_get_group_target(cr), -box.x, -box.y);
+  cairo_pattern_set_extend(cairo_get_source(c), CAIRO_EXTEND_PAD);
+  cairo_set_operator(c, CAIRO_OPERATOR_SOURCE);
+  cairo_paint(c);
+  cairo_destroy(c);
+  blurChannels(out, boxRadii(s.backdropBlurRadius * scale));
+  x = box.x;
+  y = box.y;
+  return out;
 }
 
 // Draws the node through m (its bounds space → cr's device space), skipping what lies outside
@@ -928,6 +955,9 @@ void renderPlain(cairo_t* cr, const Node& n, const Transform3D& m, const Rect& c
   bool group = (s.opacity < 1 && !direct) || !n.mask.empty();
   Box clipBox = roundOut(devClip);
   Rect inner = clipBox.rect();
+  // Taken before the layer's own group starts, from what lies under it.
+  int backdropX = 0, backdropY = 0;
+  cairo_surface_t* backdrop = s.backdropBlurRadius > 0 ? blurredBackdrop(cr, s, m, a, backdropX, backdropY) : nullptr;
 
   cairo_save(cr);
   setIdentity(cr);
@@ -944,6 +974,16 @@ void renderPlain(cairo_t* cr, const Node& n, const Transform3D& m, const Rect& c
     cairo_clip(cr);
     setIdentity(cr);
     inner = inner.intersection(mapRect(m, b).insetBy(-1, -1));
+  }
+  if (backdrop) {
+    cairo_save(cr);
+    setMatrix(cr, a);
+    cairo_new_path(cr);
+    roundedBounds(s.bounds.standardized(), cornerRadiusOf(s), s.maskedCorners).appendTo(cr);
+    cairo_clip(cr);
+    paintAt(cr, backdrop, backdropX, backdropY);
+    cairo_restore(cr);
+    cairo_surface_destroy(backdrop);
   }
   if (!inner.isNull()) {
     if (direct)
@@ -1236,6 +1276,26 @@ bool collectDirty(std::unordered_map<const Layer*, Compositor::Record>& records,
   return changed || below;
 }
 
+// A layer with a backdrop blur reads what lies under it and around it: when any of that is
+// redrawn, all of it is, so that the blur reads only this frame's pixels and never the layer's
+// own last drawing. True when `dirty` grew.
+bool widenForBackdrops(const Node& n, const Transform3D& toScreen, Rect& dirty) {
+  if (!n.visible || dirty.isNull()) return false;
+  bool grew = false;
+  const LayerState& s = n.st();
+  AffineTransform a;
+  if (s.backdropBlurRadius > 0 && affineOf(toScreen, a)) {
+    double reach = backdropReach(s.backdropBlurRadius, std::sqrt(std::fabs(a.determinant())));
+    Rect read = mapRect(toScreen, s.bounds.standardized()).insetBy(-reach, -reach);
+    if (!dirty.intersection(read).isEmpty() && !dirty.contains(read)) {
+      dirty = dirty.unionWith(read);
+      grew = true;
+    }
+  }
+  for (const Node& c : n.children) grew = widenForBackdrops(c, c.local.concat(toScreen), dirty) || grew;
+  return grew;
+}
+
 }  // namespace
 
 Rect Compositor::renderFrame(const std::shared_ptr<Layer>& root) {
@@ -1256,6 +1316,9 @@ Rect Compositor::renderFrame(const std::shared_ptr<Layer>& root) {
     }
   }
   trimCache(*m_cache, m_records);
+  // Widening for one backdrop may reach another's.
+  for (int i = 0; i < 8 && widenForBackdrops(tree, tree.local, dirty); ++i) {
+  }
   if (m_fullRedraw) dirty = screen;
   m_fullRedraw = false;
   int pw = cairo_image_surface_get_width(m_surface), ph = cairo_image_surface_get_height(m_surface);

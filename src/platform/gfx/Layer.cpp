@@ -207,6 +207,10 @@ void Layer::setShadowPath(std::optional<Path> v) {
 void Layer::setMasksToBounds(bool v) {
   change(nullptr, [&](LayerState& s) { return assignIfDifferent(s.masksToBounds, v); });
 }
+void Layer::setBackdropBlurRadius(double v) {
+  if (!(v >= 0)) v = 0;
+  change(nullptr, [&](LayerState& s) { return assignIfDifferent(s.backdropBlurRadius, v); });
+}
 void Layer::setContents(std::shared_ptr<const Image> v) {
   change(nullptr, [&](LayerState& s) { return assignIfDifferent(s.contents, v); });
 }

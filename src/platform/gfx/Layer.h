@@ -101,6 +101,9 @@ class Layer : public std::enable_shared_from_this<Layer> {
   void setShadowPath(std::optional<Path> path);
   bool masksToBounds() const { return m_model.masksToBounds; }
   void setMasksToBounds(bool masks);
+  // A backdrop blur is not animated.
+  double backdropBlurRadius() const { return m_model.backdropBlurRadius; }
+  void setBackdropBlurRadius(double radius);
   const std::shared_ptr<const Image>& contents() const { return m_model.contents; }
   void setContents(std::shared_ptr<const Image> image);
   ContentsGravity contentsGravity() const { return m_model.contentsGravity; }

@@ -44,6 +44,9 @@ struct LayerState {
   double shadowRadius = 3;
   std::optional<Path> shadowPath;
   bool masksToBounds = false;
+  // What lies behind the layer within its rounded bounds, blurred at this standard deviation (in
+  // points) and drawn under the layer's own background; 0 for none.
+  double backdropBlurRadius = 0;
   std::shared_ptr<const Image> contents;
   ContentsGravity contentsGravity = ContentsGravity::Resize;
   double contentsScale = 1;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/gfx/Font.h"
+#include "platform/gfx/Layer.h"
 #include "platform/gfx/Transform.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
@@ -114,7 +115,12 @@ std::shared_ptr<AlertView> AlertView::create(const std::string& title, const std
 }
 
 AlertView::AlertView() : ButtonListView(gfx::Rect(0, 0, Width, 0)) {
-  setBackgroundColor(gfx::Color::white(1, 0.95));
+  // The card is frosted: the compositor blurs what lies behind it (the dimmed screen) before the
+  // card's white wash is drawn over it, and does so every frame that changes anything the blur
+  // reads, so the backdrop stays live. The wash alone, without the blur, would let text behind
+  // the card read through.
+  layer()->setBackdropBlurRadius(BackdropBlurRadius);
+  setBackgroundColor(gfx::Color::white(1, BackdropWash));
   layer()->setCornerRadius(CornerRadius);
   setClipsToBounds(true);
   m_titleLabel = Label::create();

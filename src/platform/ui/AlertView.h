@@ -34,9 +34,10 @@ class AlertViewDelegate {
   virtual bool alertViewShouldEnableFirstOtherButton(AlertView& /*alertView*/) { return true; }
 };
 
-// A system alert: a card with a title, a message, the text fields of its style and buttons,
-// centred over a dimmed screen. The dimmed layer is a window of its own at the alert level
-// (WindowLevelAlert), made visible but not key while the alert is on screen; it takes every touch.
+// A system alert: a frosted card (what lies behind, blurred and washed with white) with a title, a
+// message, the text fields of its style and buttons, centred over a dimmed screen. The dimmed
+// layer is a window of its own at the alert level (WindowLevelAlert), made visible but not key
+// while the alert is on screen; it takes every touch.
 // The first text field becomes the first responder when the alert comes up, so typed text goes to
 // it (Application::textInputWindow).
 //
@@ -54,6 +55,10 @@ class AlertView : public ButtonListView {
   static constexpr double CornerRadius = 7;
   static constexpr double WindowLevelAlert = 2000;
   static constexpr double TextFieldHeight = 30;
+  // The card's backdrop: what lies behind, blurred at this radius (points) under a white wash of
+  // this alpha.
+  static constexpr double BackdropBlurRadius = 12;
+  static constexpr double BackdropWash = 0.9;
 
   // `delegate` is not owned: clear it (setDelegate(nullptr)) before it goes away.
   static std::shared_ptr<AlertView> create(const std::string& title, const std::string& message,

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
+
+#include "platform/display/OffscreenSurface.h"
+#include "platform/gfx/Compositor.h"
+#include "platform/gfx/Context.h"
 
 #include "platform/gfx/Image.h"
 #include "platform/ui/Button.h"
@@ -32,10 +37,45 @@ class Recorder : public ui::AlertViewDelegate {
 
 using Log = std::vector<std::string>;
 
+// A black and white checkerboard of 6-point squares: text-sharp edges everywhere.
+class Checkerboard : public ui::View {
+ public:
+  using View::View;
+  bool drawsContent() const override { return true; }
+  void drawRect(gfx::Context& ctx, const gfx::Rect&) override {
+    gfx::Rect b = bounds();
+    ctx.setFillColor(gfx::Color::whiteColor());
+    ctx.fillRect(b);
+    ctx.setFillColor(gfx::Color::black());
+    for (int row = 0; row * 6 < b.height(); ++row)
+      for (int col = row % 2; col * 6 < b.width(); col += 2) ctx.fillRect(gfx::Rect(col * 6, row * 6, 6, 6));
+  }
+};
+
+// The pixels of a rectangle of points that differ between two images of one size.
+int differingPixels(const gfx::Image& a, const gfx::Image& b, const gfx::Rect& r) {
+  int n = 0;
+  for (int y = int(r.minY() * a.scale()); y < int(r.maxY() * a.scale()); ++y)
+    for (int x = int(r.minX() * a.scale()); x < int(r.maxX() * a.scale()); ++x) n += a.pixelAt(x, y) != b.pixelAt(x, y);
+  return n;
+}
+
 class AlertViewTest : public support::ScreenTest {
  protected:
   // Lets the pop-in or the dismissal run to its end.
   void settle() { wait(0.5); }
+  // The spread of the red channel over a rectangle of points: 0 for a flat colour.
+  static int redSpread(const gfx::Image& image, const gfx::Rect& r) {
+    int lo = 255, hi = 0;
+    for (double y = r.minY(); y < r.maxY(); y += 0.5) {
+      for (double x = r.minX(); x < r.maxX(); x += 0.5) {
+        int red = int((colorAt(image, gfx::Point{x, y}) >> 16) & 0xFF);
+        lo = std::min(lo, red);
+        hi = std::max(hi, red);
+      }
+    }
+    return hi - lo;
+  }
 };
 
 TEST_F(AlertViewTest, ButtonIndexesFollowTheOrderOfAddition) {
@@ -245,6 +285,46 @@ TEST_F(AlertViewTest, CardSizeFollowsTheText) {
   EXPECT_NEAR(card.midX(), window().bounds().midX(), 1);
   EXPECT_NEAR(card.midY(), window().bounds().midY(), 1);
   EXPECT_EQ(longAlert->alertWindow()->windowLevel(), ui::AlertView::WindowLevelAlert);
+}
+
+TEST_F(AlertViewTest, CardBlursWhatLiesBehindItAndFollowsItsChanges) {
+  for (auto device : {support::Device::Standard, support::Device::LargeTablet}) {
+    setDevice(device);
+    const std::string suffix = device == support::Device::Standard ? "" : "-12_9";
+    window().addSubview(std::make_shared<Checkerboard>(window().bounds()));
+    auto alert = ui::AlertView::create("Connection", "The server cannot be reached.", nullptr, std::string("OK"));
+    alert->show();
+    settle();
+    auto image = screenshot("backdrop" + suffix);
+    ASSERT_TRUE(image);
+    gfx::Rect card = alert->convertRectTo(alert->bounds(), nullptr);
+    // Above the title the card shows only its backdrop: the squares behind are gone, while
+    // beside the card they still show through the dimming.
+    gfx::Rect band(card.minX() + 8, card.minY() + 2, card.width() - 16, 12);
+    EXPECT_LE(redSpread(*image, band), 2);
+    EXPECT_GE(redSpread(*image, band.offsetBy(-card.width() - 10, 0)), 100);
+
+    // Something red appears behind the card's edge, partly outside it: the card takes its
+    // glow, drawn as a full redraw would draw it.
+    auto spot = ui::View::create(gfx::Rect(card.minX() - 20, card.midY() - 10, 30, 20));
+    spot->setBackgroundColor(gfx::Color::red());
+    window().addSubview(spot);
+    auto changed = screenshot("backdrop-spot" + suffix);
+    ASSERT_TRUE(changed);
+    uint32_t edge = colorAt(*changed, gfx::Point{card.minX() + 3, card.midY()});
+    EXPECT_GT((edge >> 16) & 0xFF, ((edge >> 8) & 0xFF) + 2);  // reddened, through the wash
+    display().compositor().invalidate();
+    auto full = screenshot("backdrop-spot-full" + suffix);
+    ASSERT_TRUE(full);
+    EXPECT_EQ(differingPixels(*changed, *full, card), 0);
+
+    // Gone again: the card is back to what it was, not blurred over its own last drawing.
+    spot->removeFromSuperview();
+    auto restored = screenshot("backdrop-restored" + suffix);
+    ASSERT_TRUE(restored);
+    EXPECT_EQ(differingPixels(*image, *restored, card), 0);
+    ui::AlertView::reset();
+  }
 }
 
 }  // namespace
