@@ -5,6 +5,7 @@
 #include "platform/core/Log.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/NavigationBar.h"
+#include "platform/ui/Screen.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
 
@@ -17,6 +18,8 @@ class NavigationContainerView : public View {
   void layoutSubviews() override {
     if (m_nav) m_nav->layoutContent();
   }
+  // The bar's place under the status bar depends on where the view sits in its window.
+  void didMoveToWindow() override { setNeedsLayout(); }
   NavigationController* m_nav = nullptr;
 };
 
@@ -79,17 +82,30 @@ void NavigationController::layoutContent() {
   gfx::Rect b = view()->bounds();
   if (!m_barHidden) m_bar->setFrame(gfx::Rect(0, barTop(), b.width(), NavigationBar::Height));
   m_bar->setHidden(m_barHidden);
+  m_bar->setStatusBandHeight(statusBandHeight());
   auto* top = topViewController();
   if (!m_transitioning && top && top->isViewLoaded() && top->view()->superview() == view().get()) {
     top->view()->setFrame(contentFrame());
   }
 }
 
-void NavigationController::refreshBar() {
+// The bar's background runs up under the status bar when the bar sits right below it at the top
+// of a window that fills the screen (either way round).
+double NavigationController::statusBandHeight() const {
+  double statusBar = Application::shared().statusBarFrame().height();
+  Window* window = isViewLoaded() ? const_cast<NavigationController*>(this)->view()->window() : nullptr;
+  if (statusBar <= 0 || !window) return 0;
+  gfx::Size w = window->bounds().size, screen = Screen::main().bounds().size;
+  if (w != screen && !(w.width == screen.height && w.height == screen.width)) return 0;
+  double top = m_bar->convertPointTo(gfx::Point{0, 0}, nullptr).y;
+  return top > 0 && top <= statusBar ? top : 0;
+}
+
+void NavigationController::refreshBar(double fadeDuration) {
   auto* top = topViewController();
   std::optional<std::string> backTitle;
   if (m_stack.size() > 1) backTitle = m_stack[m_stack.size() - 2]->navigationItem().title().value_or("");
-  m_bar->showItem(top ? &top->navigationItem() : nullptr, backTitle);
+  m_bar->showItem(top ? &top->navigationItem() : nullptr, backTitle, fadeDuration);
 }
 
 ViewController* NavigationController::visibleViewController() const {
@@ -266,7 +282,8 @@ void NavigationController::transition(std::shared_ptr<ViewController> from, bool
   toView->setAutoresizingMask(AutoresizingFlexibleWidth | AutoresizingFlexibleHeight);
   toView->setFrame(animated ? content.offsetBy(push ? w : -w, 0) : content);
   view()->insertSubviewBelow(toView, m_bar.get());
-  refreshBar();
+  // The bar's items cross-fade over the slide.
+  refreshBar(animated ? TransitionDuration : 0);
 
   View* fromView = from && from->isViewLoaded() ? from->view().get() : nullptr;
   auto finish = [this, keep, from, to, animated, finishMembership](bool) {

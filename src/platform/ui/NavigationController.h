@@ -42,7 +42,8 @@ class NavigationController : public ViewController {
   ViewController* visibleViewController() const;
   bool isTransitioning() const { return m_transitioning; }
 
-  // The bar: 44 high, below the status bar when it shows.
+  // The bar: 44 high, below the status bar when it shows; its background then covers the status
+  // band too.
   NavigationBar& navigationBar() const { return *m_bar; }
   const std::shared_ptr<NavigationBar>& navigationBarPtr() const { return m_bar; }
   bool isNavigationBarHidden() const { return m_barHidden; }
@@ -69,8 +70,9 @@ class NavigationController : public ViewController {
   void transition(std::shared_ptr<ViewController> from, bool push, bool animated,
                   std::vector<std::shared_ptr<ViewController>> leaving);
   void layoutContent();
-  void refreshBar();
+  void refreshBar(double fadeDuration = 0);
   double barTop() const;
+  double statusBandHeight() const;
 
   std::vector<std::shared_ptr<ViewController>> m_stack;
   std::shared_ptr<NavigationBar> m_bar;
