@@ -103,18 +103,32 @@ void transpose(const float* in, float* out, int w, int h) {
     for (int x = 0; x < w; ++x) *at(out, h, x, y) = *at(in, w, y, x);
 }
 
-// Blurs the plane `a` (h rows of w) in place; tmp, t1 and t2 are scratch planes of its size.
-// Each radius: a pass along the rows (done as one along the columns of the transposed image,
-// where the running sums of all columns advance together), then one along the columns.
-void blurPlane(float* a, float* tmp, float* t1, float* t2, int w, int h, const std::array<int, 3>& radii) {
-  for (int r : radii) {
-    if (r <= 0) continue;
-    transpose(a, t1, w, h);
-    boxColumns(t1, t2, h, w, r);
-    transpose(t2, tmp, h, w);
-    boxColumns(tmp, a, w, h, r);
+// A plane of h rows of w floats, blurred in place with three scratch planes of its size. Every
+// element of these is written before it is read.
+class BlurPlane {
+ public:
+  BlurPlane(int w, int h) : m_w(w), m_h(h), m_n(static_cast<size_t>(w) * h), m_buffers(new float[4 * m_n]) {}
+  float* data() { return m_buffers.get(); }
+  float* row(int y) { return data() + static_cast<size_t>(y) * m_w; }
+  // Each radius: a pass along the rows (done as one along the columns of the transposed image,
+  // where the running sums of all columns advance together), then one along the columns.
+  void blur(const std::array<int, 3>& radii) {
+    float* a = data();
+    float *tmp = a + m_n, *t1 = tmp + m_n, *t2 = t1 + m_n;
+    for (int r : radii) {
+      if (r <= 0) continue;
+      transpose(a, t1, m_w, m_h);
+      boxColumns(t1, t2, m_h, m_w, r);
+      transpose(t2, tmp, m_h, m_w);
+      boxColumns(tmp, a, m_w, m_h, r);
+    }
   }
-}
+
+ private:
+  int m_w, m_h;
+  size_t m_n;
+  std::unique_ptr<float[]> m_buffers;
+};
 
 }  // namespace
 
@@ -123,13 +137,7 @@ void blurAndTint(cairo_surface_t* s, const std::array<int, 3>& radii, const Colo
   int w = cairo_image_surface_get_width(s), h = cairo_image_surface_get_height(s);
   int stride = cairo_image_surface_get_stride(s);
   unsigned char* data = cairo_image_surface_get_data(s);
-  size_t n = static_cast<size_t>(w) * h;
-  // Every element of these is written before it is read.
-  std::unique_ptr<float[]> buffers(new float[4 * n]);
-  float* a = buffers.get();
-  float* tmp = a + n;
-  float* t1 = tmp + n;
-  float* t2 = t1 + n;
+  BlurPlane a(w, h);
   static const std::array<float, 256> unit = [] {
     std::array<float, 256> t{};
     for (int i = 0; i < 256; ++i) t[i] = float(i) / 255.0f;
@@ -137,10 +145,10 @@ void blurAndTint(cairo_surface_t* s, const std::array<int, 3>& radii, const Colo
   }();
   for (int y = 0; y < h; ++y) {
     const uint32_t* row = reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y) * stride);
-    float* dst = a + static_cast<size_t>(y) * w;
+    float* dst = a.row(y);
     for (int x = 0; x < w; ++x) dst[x] = unit[row[x] >> 24];
   }
-  blurPlane(a, tmp, t1, t2, w, h, radii);
+  a.blur(radii);
   const double ca = std::clamp(c.a() * opacity, 0.0, 1.0);
   const double cr = std::clamp(c.r(), 0.0, 1.0), cg = std::clamp(c.g(), 0.0, 1.0), cb = std::clamp(c.b(), 0.0, 1.0);
   // Each channel is round(clamp(alpha) * ca * colour * 255), half up (as lround for these
@@ -153,7 +161,7 @@ void blurAndTint(cairo_surface_t* s, const std::array<int, 3>& radii, const Colo
   auto q = [](double v) { return static_cast<uint32_t>(v + 0.5); };
   for (int y = 0; y < h; ++y) {
     uint32_t* row = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * stride);
-    const float* src = a + static_cast<size_t>(y) * w;
+    const float* src = a.row(y);
     int x = 0;
     for (; x + 4 <= w; x += 4) {
       Double4 v = __builtin_convertvector(load4(src + x), Double4);
@@ -181,24 +189,19 @@ void blurChannels(cairo_surface_t* s, const std::array<int, 3>& radii) {
   int stride = cairo_image_surface_get_stride(s);
   unsigned char* data = cairo_image_surface_get_data(s);
   if (!data || w <= 0 || h <= 0) return;
-  size_t n = static_cast<size_t>(w) * h;
-  std::unique_ptr<float[]> buffers(new float[4 * n]);
-  float* a = buffers.get();
-  float* tmp = a + n;
-  float* t1 = tmp + n;
-  float* t2 = t1 + n;
+  BlurPlane a(w, h);
   // Channel by channel: premultiplied values blur independently, and a channel never ends up
   // above the blurred alpha.
   for (int shift = 0; shift < 32; shift += 8) {
     for (int y = 0; y < h; ++y) {
       const uint32_t* row = reinterpret_cast<const uint32_t*>(data + static_cast<size_t>(y) * stride);
-      float* dst = a + static_cast<size_t>(y) * w;
+      float* dst = a.row(y);
       for (int x = 0; x < w; ++x) dst[x] = float((row[x] >> shift) & 0xff);
     }
-    blurPlane(a, tmp, t1, t2, w, h, radii);
+    a.blur(radii);
     for (int y = 0; y < h; ++y) {
       uint32_t* row = reinterpret_cast<uint32_t*>(data + static_cast<size_t>(y) * stride);
-      const float* src = a + static_cast<size_t>(y) * w;
+      const float* src = a.row(y);
       for (int x = 0; x < w; ++x) {
         uint32_t v = static_cast<uint32_t>(std::clamp(src[x] + 0.5f, 0.0f, 255.0f));
         row[x] = (row[x] & ~(0xffu << shift)) | (v << shift);
