@@ -24,7 +24,6 @@ namespace kt {
 namespace {
 
 constexpr size_t kReadChunk = 256;     // bytes per stream read of an available or read-ahead read
-constexpr size_t kWriteChunk = 4096;   // bytes per stream write
 
 using net::SocketStream;
 

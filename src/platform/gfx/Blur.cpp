@@ -80,8 +80,6 @@ void boxColumns(const float* in, float* out, int w, int h, int r) {
 
 // out (w rows of h) = in (h rows of w) transposed, four by four in registers.
 void transpose(const float* in, float* out, int w, int h) {
-  using Int4 = int __attribute__((vector_size(16)));
-  const Int4 lo = {0, 4, 1, 5}, hi = {2, 6, 3, 7}, first = {0, 1, 4, 5}, second = {2, 3, 6, 7};
   auto at = [](auto* base, int stride, int row, int col) { return base + static_cast<size_t>(row) * stride + col; };
   int y = 0;
   for (; y + 4 <= h; y += 4) {
@@ -89,12 +87,12 @@ void transpose(const float* in, float* out, int w, int h) {
     for (; x + 4 <= w; x += 4) {
       Float4 r0 = load4(at(in, w, y, x)), r1 = load4(at(in, w, y + 1, x)), r2 = load4(at(in, w, y + 2, x)),
              r3 = load4(at(in, w, y + 3, x));
-      Float4 t0 = __builtin_shuffle(r0, r1, lo), t1 = __builtin_shuffle(r0, r1, hi);
-      Float4 t2 = __builtin_shuffle(r2, r3, lo), t3 = __builtin_shuffle(r2, r3, hi);
-      store4(at(out, h, x, y), __builtin_shuffle(t0, t2, first));
-      store4(at(out, h, x + 1, y), __builtin_shuffle(t0, t2, second));
-      store4(at(out, h, x + 2, y), __builtin_shuffle(t1, t3, first));
-      store4(at(out, h, x + 3, y), __builtin_shuffle(t1, t3, second));
+      Float4 t0 = __builtin_shufflevector(r0, r1, 0, 4, 1, 5), t1 = __builtin_shufflevector(r0, r1, 2, 6, 3, 7);
+      Float4 t2 = __builtin_shufflevector(r2, r3, 0, 4, 1, 5), t3 = __builtin_shufflevector(r2, r3, 2, 6, 3, 7);
+      store4(at(out, h, x, y), __builtin_shufflevector(t0, t2, 0, 1, 4, 5));
+      store4(at(out, h, x + 1, y), __builtin_shufflevector(t0, t2, 2, 3, 6, 7));
+      store4(at(out, h, x + 2, y), __builtin_shufflevector(t1, t3, 0, 1, 4, 5));
+      store4(at(out, h, x + 3, y), __builtin_shufflevector(t1, t3, 2, 3, 6, 7));
     }
     for (; x < w; ++x)
       for (int j = y; j < y + 4; ++j) *at(out, h, x, j) = *at(in, w, j, x);

@@ -955,7 +955,7 @@ void Transfer::serveNotModified() {
         headerNamesEqual(name, "Transfer-Encoding") || headerNamesEqual(name, "Connection")) {
       continue;
     }
-    auto same = std::find_if(fields.begin(), fields.end(), [&](const auto& f) { return headerNamesEqual(f.first, name); });
+    auto same = std::find_if(fields.begin(), fields.end(), [&name = name](const auto& f) { return headerNamesEqual(f.first, name); });
     if (same != fields.end()) {
       same->second = value;
     } else {

@@ -216,7 +216,7 @@ void CollectionView::updateVisibleViews() {
       KT_LOG("the data source gave no cell for item %s", ip.description().c_str());
       cell = CollectionViewCell::create();
     }
-    View::performWithoutAnimation([&, a = a] {
+    View::performWithoutAnimation([&, a = a, &ip = ip] {
       cell->applyLayoutAttributes(*a);
       cell->setSelected(m_selected.count(ip) != 0);
       addSubview(cell);

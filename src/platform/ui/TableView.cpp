@@ -519,7 +519,7 @@ void TableView::placeSupplements() {
         bool fromDelegate = false;
         auto v = makeSupplement(s, header, fromDelegate);
         if (!v) continue;
-        View::performWithoutAnimation([&] {
+        View::performWithoutAnimation([&, &rect = rect] {
           v->setFrame(rect);
           addSubview(v);
         });
