@@ -2,6 +2,7 @@
 
 #include "platform/core/CallbackGuard.h"
 #include "platform/core/Clock.h"
+#include "platform/net/HTTPHeaderParser.h"
 #include "platform/net/HostMap.h"
 #include "platform/net/URLError.h"
 #include "platform/net/URLSessionInternal.h"
@@ -102,13 +103,6 @@ CURLcode sslContextCallback(CURL*, void* context, void* userdata) {
     SSL_CTX_set_cert_verify_callback(ctx, verifyCallback, userdata);
     return CURLE_OK;
   });
-}
-
-// A header value or continuation without its surrounding blanks.
-std::string_view trimmed(std::string_view text) {
-  size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
 std::string derBytes(X509* cert) {
@@ -357,30 +351,10 @@ bool Transfer::configure() {
 
 void Transfer::onHeaderLine(std::string_view line) {
   touch();
-  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
-  if (line.substr(0, 5) == "HTTP/") {
-    hopHeaders.clear();
-    size_t space = line.find(' ');
-    hopVersion = std::string(line.substr(0, space));
-    return;
-  }
-  if (line.empty()) {
-    long status = 0;
-    curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
-    if (status >= 200 || status == 0) onHeadersComplete();
-    return;
-  }
-  if ((line[0] == ' ' || line[0] == '\t') && !hopHeaders.empty()) {
-    // A folded line continues the previous field; a blank one adds nothing.
-    std::string_view more = trimmed(line);
-    std::string& value = hopHeaders.back().second;
-    if (!more.empty() && !value.empty()) value += ' ';
-    value += more;
-    return;
-  }
-  size_t colon = line.find(':');
-  if (colon == std::string_view::npos) return;
-  hopHeaders.emplace_back(std::string(line.substr(0, colon)), std::string(trimmed(line.substr(colon + 1))));
+  if (HTTPHeaderParser::readLine(line, hopVersion, hopHeaders) != HTTPHeaderParser::Line::End) return;
+  long status = 0;
+  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+  if (status >= 200 || status == 0) onHeadersComplete();
 }
 
 void Transfer::onHeadersComplete() {
