@@ -4,10 +4,39 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+
 #include "FuzzCheck.h"
 #include "platform/core/Json.h"
 #include "platform/core/TextEncoding.h"
 #include "platform/core/Value.h"
+
+namespace {
+
+// The same JSON value. A whole real (read from "1.5e3" or "2.0") is written as a whole number,
+// which reads back as an integer: numbers compare by value, as JSON itself does.
+bool sameValue(const core::Value& a, const core::Value& b) {
+  const bool numbers = (a.isInteger() || a.isReal()) && (b.isInteger() || b.isReal());
+  if (numbers && a.type() != b.type()) {
+    const auto& real = a.isReal() ? a : b;
+    const auto& integer = a.isReal() ? b : a;
+    return *real.asReal() == static_cast<double>(*integer.asInteger());
+  }
+  if (a.type() != b.type()) return false;
+  if (const auto* x = a.asArray()) {
+    const auto* y = b.asArray();
+    return x->size() == y->size() && std::equal(x->begin(), x->end(), y->begin(), sameValue);
+  }
+  if (const auto* x = a.asDictionary()) {
+    const auto* y = b.asDictionary();
+    return x->size() == y->size() && std::equal(x->begin(), x->end(), y->begin(), [](const auto& p, const auto& q) {
+             return p.first == q.first && sameValue(p.second, q.second);
+           });
+  }
+  return a == b;
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text = fuzz::bytes(data, size);
@@ -29,7 +58,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!written) return 0;
   const std::optional<core::Value> again = core::Json::parse(*written, nullptr, true);
   KT_FUZZ_CHECK(again.has_value());
-  KT_FUZZ_CHECK(*again == *fragment);
+  KT_FUZZ_CHECK(sameValue(*again, *fragment));
   KT_FUZZ_CHECK(core::Json::serialize(*again, nullptr, false, true) == written);
   const std::optional<std::string> pretty = core::Json::serialize(*fragment, nullptr, true, true);
   KT_FUZZ_CHECK(pretty && core::Json::parse(*pretty, nullptr, true) == again);

@@ -11,8 +11,9 @@ namespace core {
 
 // JSON text to values and back.
 //
-// Reading: objects become dictionaries (a repeated key keeps its last value), numbers that are
-// whole and fit in 64 bits become integers and all others reals, true/false become bools and
+// Reading: objects become dictionaries (a repeated key keeps its last value), numbers written
+// without a fraction or an exponent that fit in 64 bits become integers and all others reals (a
+// whole real is written back without its fraction, so it then reads as an integer), true/false become bools and
 // null becomes the null value. The text must be valid UTF-8. The top level must be an array or
 // an object unless fragments are allowed. Problems come back as a core::Error in CoreDomain with
 // code ReadCorrupt and a readable message.
