@@ -187,7 +187,9 @@ TEST_F(SocketDataHandleTest, WhoReopensALostLinkFollowsTheServerConnectSlotAtThe
   // The screen no longer takes connection changes: the decoder opens a lost link again itself.
   bindScreen.serverConnect = nullptr;
   server.closeConnection();
-  ASSERT_TRUE(runUntil([&] { return noticeCount(kBusServerConnected) == 2; }, 10));
+  // Connected on both sides: the stand-in must hold the new connection before it can close it.
+  ASSERT_TRUE(runUntil(
+      [&] { return noticeCount(kBusServerConnected) == 2 && server.connectionsAccepted() == 2; }, 10));
   EXPECT_EQ(bindScreen.calls, Calls{"serverConnect:YES"});
 
   // It takes them again: the next loss is the screen's to handle, and nothing reconnects.
