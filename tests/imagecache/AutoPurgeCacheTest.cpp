@@ -14,13 +14,6 @@ kt::ImagePtr picture() { return testimages::solid(2, 2, 0xFF000000); }
 
 }  // namespace
 
-TEST(AutoPurgeCacheTest, DefaultLimitsBoundDecodedMemory) {
-  AutoPurgeCache cache;
-  EXPECT_EQ(cache.totalCostLimit(), uint64_t{32} << 20);  // 128 MiB at 4 bytes per pixel
-  EXPECT_EQ(cache.countLimit(), AutoPurgeCache::DefaultCountLimit);
-  EXPECT_GT(AutoPurgeCache::DefaultCountLimit, 0u);
-}
-
 TEST(AutoPurgeCacheTest, CostLimitDropsLeastRecentlyUsed) {
   AutoPurgeCache cache;
   cache.setTotalCostLimit(100);

@@ -3,9 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "TestImages.h"
-#include "platform/core/Paths.h"
-#include "support/ScopedEnv.h"
-#include "support/TempHome.h"
 
 using namespace kt::GIF;
 
@@ -94,23 +91,4 @@ TEST(GIFTest, ScaleAndCropStillImageGivesTheStillImage) {
   const kt::ImagePtr wide = ic_animatedImageByScalingAndCroppingToSize(testimages::bands(200, 100), {100, 100});
   ASSERT_TRUE(wide);
   expectAllGreen(*wide);
-}
-
-TEST(GIFTest, NamedAnimationPrefersTheDoubleSizeFile) {
-  support::TempHome home;
-  const std::string folder = home.path() + "/resources";
-  core::paths::makeDirectories(folder);
-  core::paths::writeFileAtomically(folder + "/spin.gif", testimages::gif(4, 4, {0, 0, 0}));
-  core::paths::writeFileAtomically(folder + "/spin@2x.gif", testimages::gif(8, 8, {0, 0}));
-  support::ScopedEnv resources("KT_RESOURCES", folder.c_str());
-  {
-    DefaultScale scale(2);
-    ASSERT_TRUE(ic_animatedGIFNamed("spin"));
-    EXPECT_EQ(ic_animatedGIFNamed("spin")->frames().size(), 2u);
-  }
-  {
-    DefaultScale scale(1);
-    EXPECT_EQ(ic_animatedGIFNamed("spin")->frames().size(), 3u);
-  }
-  EXPECT_EQ(ic_animatedGIFNamed("missing"), nullptr);
 }
