@@ -2,6 +2,7 @@
 
 #include "app/AlertViewQX.h"
 #include "app/DataCenter.h"
+#include "imagecache/ICImageCache.h"
 #include "link/MsgCodes.h"
 #include "link/ServerNetworkCenter.h"
 #include "platform/core/Log.h"
@@ -119,8 +120,11 @@ void InitViewController::showFoodMenu(std::shared_ptr<ui::ViewController> menu) 
 }
 
 void InitViewController::flushCache() {
-  // Image cache hook: the shared image manager's memory store, then its disk store, are emptied
-  // here once the image cache exists. Until then there is nothing to empty.
+  // The shared image cache's memory tier, its disk tier (emptied on its own queue), then the
+  // HTTP response cache.
+  const auto& images = ICImageCache::sharedImageCache();
+  images->clearMemory();
+  images->clearDisk();
   net::URLCache::sharedURLCache()->removeAllCachedResponses();
 }
 

@@ -7,11 +7,13 @@
 #include <vector>
 
 #include "app/DataCenter.h"
+#include "imagecache/ICImageCache.h"
 #include "link/FoodMenuDouble.h"
 #include "link/ServerNetworkCenter.h"
 #include "link/SocketDataHandle.h"
 #include "platform/core/Device.h"
 #include "platform/core/UserDefaults.h"
+#include "platform/gfx/Image.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationController.h"
@@ -334,6 +336,25 @@ INSTANTIATE_TEST_SUITE_P(Devices, InitViewControllerScreens,
                            return info.param == support::Device::Standard ? std::string("Standard")
                                                                           : std::string("LargeTablet");
                          });
+
+
+// ---- Flushing the caches ----
+
+TEST_F(InitViewControllerTest, FlushCacheEmptiesBothImageTiersAndTheResponseCache) {
+  const auto& images = ICImageCache::sharedImageCache();
+  auto picture = gfx::Image::fromPixels(2, 2, std::vector<uint32_t>(4, 0xFF3366CCu));
+  const std::string key = "http://127.0.0.1/GetPhoto.aspx?Flag=00&id=7";
+  images->storeImage(picture, key);
+  ASSERT_TRUE(runUntil([&] { return images->diskImageExistsWithKey(key); }));
+  ASSERT_NE(images->imageFromMemoryCacheForKey(key), nullptr);
+
+  openScreenAndSettle();
+  screen->flushCache();
+
+  EXPECT_EQ(images->imageFromMemoryCacheForKey(key), nullptr);
+  // The disk tier empties on the cache's own queue; the folder is made anew for later stores.
+  EXPECT_TRUE(runUntil([&] { return !images->diskImageExistsWithKey(key) && images->getDiskCount() == 0; }));
+}
 
 }  // namespace
 }  // namespace kt
