@@ -11,14 +11,15 @@ namespace kt {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::Deliveries;
 using testing::Delivery;
 
 class ICWebImageDownloaderTest : public testing::WebImageTest {
  protected:
   // A completion and a progress callback that write into the given records.
-  ICWebImageFetchCompletion recordInto(std::vector<Delivery>& deliveries) {
+  static ICWebImageFetchCompletion recordInto(Deliveries& deliveries) {
     return [&deliveries](ImagePtr image, std::optional<std::string>, std::optional<core::Error> error, bool finished) {
-      deliveries.push_back({std::move(image), std::move(error), finished, onMainThread()});
+      deliveries.add({std::move(image), std::move(error), finished, onMainThread()});
     };
   }
   static ICWebImageProgressCallback countInto(int& calls) {
@@ -26,16 +27,16 @@ class ICWebImageDownloaderTest : public testing::WebImageTest {
   }
   // The one completion of a download of the dish photo, once it has come.
   Delivery fetchOnce(const std::string& id, unsigned options = 0) {
-    std::vector<Delivery> deliveries;
+    Deliveries deliveries;
     m_downloader->downloadImageWithURL(dishURL(id), options, nullptr, recordInto(deliveries));
     EXPECT_TRUE(support::runUntil([&] { return !deliveries.empty(); }, 10));
-    return deliveries.empty() ? Delivery{} : deliveries.back();
+    return deliveries.empty() ? Delivery{} : deliveries.list().back();
   }
 };
 
 TEST_F(ICWebImageDownloaderTest, TwoCallersOfOneURLShareOneRequest) {
   m_server.setFault("Flag=00", venue::Fault::slow(200ms));
-  std::vector<Delivery> first, second;
+  Deliveries first, second;
   int firstProgress = 0, secondProgress = 0;
   auto op1 = m_downloader->downloadImageWithURL(dishURL("1"), 0, countInto(firstProgress), recordInto(first));
   auto op2 = m_downloader->downloadImageWithURL(dishURL("1"), 0, countInto(secondProgress), recordInto(second));
@@ -45,25 +46,27 @@ TEST_F(ICWebImageDownloaderTest, TwoCallersOfOneURLShareOneRequest) {
   support::drainMainLoop();
   EXPECT_EQ(m_server.requestCount(), 1u);
   for (const auto* got : {&first, &second}) {
-    ASSERT_TRUE(got->front().image);
-    EXPECT_EQ(got->front().image->pixelWidth(), 64);
-    EXPECT_TRUE(got->front().finished);
-    EXPECT_FALSE(got->front().error);
+    Delivery delivery = got->list().front();
+    ASSERT_TRUE(delivery.image);
+    EXPECT_EQ(delivery.image->pixelWidth(), 64);
+    EXPECT_TRUE(delivery.finished);
+    EXPECT_FALSE(delivery.error);
   }
-  // (0, -1) at the start, (0, length) at the response, then at least one for the data.
+  // (0, -1) at the start, (0, length) at the response, then at least one for the data; the
+  // second caller came after the start.
   EXPECT_GE(firstProgress, 3);
-  EXPECT_EQ(firstProgress, secondProgress);
+  EXPECT_GE(secondProgress, 2);
 }
 
 TEST_F(ICWebImageDownloaderTest, OneCallerCancellingLeavesTheOtherItsImage) {
   m_server.setFault("Flag=00", venue::Fault::slow(300ms));
-  std::vector<Delivery> first, second;
+  Deliveries first, second;
   auto caller1 = m_downloader->addCallerForURL(dishURL("1"), 0, nullptr, recordInto(first));
   auto caller2 = m_downloader->addCallerForURL(dishURL("1"), 0, nullptr, recordInto(second));
   ASSERT_TRUE(caller1 && caller2);
   caller1->cancel();
   ASSERT_TRUE(support::runUntil([&] { return !second.empty(); }, 10));
-  EXPECT_TRUE(second.front().image);
+  EXPECT_TRUE(second.list().front().image);
   EXPECT_TRUE(first.empty());
   EXPECT_EQ(m_server.requestCount(), 1u);
 }
@@ -73,7 +76,7 @@ TEST_F(ICWebImageDownloaderTest, CancellingTheLastCallerEndsTheDownloadOnce) {
   int stops = 0;
   core::Observation stopped(core::NotificationCenter::defaultCenter(), ICWebImageDownloadStopNotification, nullptr,
                             [&](const core::Notification&) { ++stops; });
-  std::vector<Delivery> deliveries;
+  Deliveries deliveries;
   auto caller = m_downloader->addCallerForURL(dishURL("1"), 0, nullptr, recordInto(deliveries));
   ASSERT_TRUE(m_server.waitForRequests(1, 5));
   ASSERT_EQ(m_downloader->currentDownloadCount(), 1u);
@@ -88,7 +91,7 @@ TEST_F(ICWebImageDownloaderTest, CancellingTheLastCallerEndsTheDownloadOnce) {
 
 TEST_F(ICWebImageDownloaderTest, CancellingTheOperationEndsARunningDownloadWithoutCompletion) {
   m_server.setFault("Flag=00", venue::Fault::slow(2000ms));
-  std::vector<Delivery> deliveries;
+  Deliveries deliveries;
   auto handle = m_downloader->downloadImageWithURL(dishURL("1"), 0, nullptr, recordInto(deliveries));
   auto operation = std::dynamic_pointer_cast<ICWebImageDownloaderOperation>(handle);
   ASSERT_TRUE(operation);
@@ -135,12 +138,12 @@ TEST_F(ICWebImageDownloaderTest, FailuresCompleteWithTheirErrors) {
 }
 
 TEST_F(ICWebImageDownloaderTest, AbsentURLCompletesAtOnceWithNothing) {
-  std::vector<Delivery> deliveries;
+  Deliveries deliveries;
   EXPECT_EQ(m_downloader->downloadImageWithURL(std::nullopt, 0, nullptr, recordInto(deliveries)), nullptr);
   ASSERT_EQ(deliveries.size(), 1u);
-  EXPECT_FALSE(deliveries[0].image);
-  EXPECT_FALSE(deliveries[0].error);
-  EXPECT_FALSE(deliveries[0].finished);
+  EXPECT_FALSE(deliveries.list()[0].image);
+  EXPECT_FALSE(deliveries.list()[0].error);
+  EXPECT_FALSE(deliveries.list()[0].finished);
 }
 
 TEST_F(ICWebImageDownloaderTest, HeadersAreSentAsSetAndAnAbsentValueRemovesOne) {
@@ -189,7 +192,7 @@ TEST_F(ICWebImageDownloaderTest, RequestsCarryTheTimeoutCachePolicyAndPriority) 
 TEST_F(ICWebImageDownloaderTest, LIFOOrderStartsTheNewestFirst) {
   m_downloader->setExecutionOrder(ICWebImageFetchOrder::LIFO);
   m_downloader->setSuspended(true);
-  std::vector<Delivery> deliveries;
+  Deliveries deliveries;
   for (const char* id : {"1", "2", "3"})
     m_downloader->downloadImageWithURL(dishURL(id), 0, nullptr, recordInto(deliveries));
   m_downloader->setSuspended(false);
@@ -200,7 +203,7 @@ TEST_F(ICWebImageDownloaderTest, LIFOOrderStartsTheNewestFirst) {
 TEST_F(ICWebImageDownloaderTest, HigherPriorityStartsFirst) {
   m_downloader->setMaxConcurrentDownloads(1);
   m_downloader->setSuspended(true);
-  std::vector<Delivery> deliveries;
+  Deliveries deliveries;
   m_downloader->downloadImageWithURL(dishURL("low"), ICWebImageFetchLowPriority, nullptr, recordInto(deliveries));
   m_downloader->downloadImageWithURL(dishURL("normal"), 0, nullptr, recordInto(deliveries));
   m_downloader->downloadImageWithURL(dishURL("high"), ICWebImageFetchHighPriority, nullptr, recordInto(deliveries));
@@ -214,7 +217,7 @@ TEST_F(ICWebImageDownloaderTest, NoMoreThanTheWidthRunAtOnce) {
   EXPECT_EQ(m_downloader->maxConcurrentDownloads(), 2);
   // Held long enough that none can finish before the count is read.
   m_server.setFault("Flag=00", venue::Fault::slow(1000ms));
-  std::vector<Delivery> deliveries;
+  Deliveries deliveries;
   for (const char* id : {"1", "2", "3", "4"})
     m_downloader->downloadImageWithURL(dishURL(id), 0, nullptr, recordInto(deliveries));
   ASSERT_TRUE(m_server.waitForRequests(2, 5));
@@ -225,38 +228,39 @@ TEST_F(ICWebImageDownloaderTest, NoMoreThanTheWidthRunAtOnce) {
 }
 
 TEST_F(ICWebImageDownloaderTest, ProgressiveDownloadGivesPartialImagesThenTheFinalOne) {
-  std::vector<Delivery> deliveries;
+  Deliveries deliveries;
   // A large photo arrives in several pieces.
   m_downloader->downloadImageWithURL(dishURL("big", 2048), ICWebImageFetchProgressive, nullptr,
                                      recordInto(deliveries));
-  ASSERT_TRUE(support::runUntil([&] { return !deliveries.empty() && deliveries.back().finished; }, 15));
-  ASSERT_GE(deliveries.size(), 2u);
-  for (size_t i = 0; i + 1 < deliveries.size(); ++i) {
+  ASSERT_TRUE(support::runUntil([&] { return deliveries.lastFinished(); }, 15));
+  const std::vector<Delivery> list = deliveries.list();
+  ASSERT_GE(list.size(), 2u);
+  for (size_t i = 0; i + 1 < list.size(); ++i) {
     SCOPED_TRACE(i);
-    EXPECT_FALSE(deliveries[i].finished);
-    EXPECT_TRUE(deliveries[i].onMainThread);
-    ASSERT_TRUE(deliveries[i].image);
-    EXPECT_EQ(deliveries[i].image->pixelWidth(), 2048);
-    EXPECT_EQ(deliveries[i].image->pixelHeight(), 2048);
+    EXPECT_FALSE(list[i].finished);
+    EXPECT_TRUE(list[i].onMainThread);
+    ASSERT_TRUE(list[i].image);
+    EXPECT_EQ(list[i].image->pixelWidth(), 2048);
+    EXPECT_EQ(list[i].image->pixelHeight(), 2048);
   }
-  const Delivery& last = deliveries.back();
+  const Delivery& last = list.back();
   ASSERT_TRUE(last.image);
   EXPECT_FALSE(last.error);
   EXPECT_EQ(last.image->pixelWidth(), 2048);
   // The first partial image has rows at the top and none yet at the bottom.
-  const auto& first = deliveries.front().image;
+  const auto& first = list.front().image;
   EXPECT_EQ(first->pixelAt(1024, 2047), 0u);
   EXPECT_EQ(first->pixelAt(1024, 4), last.image->pixelAt(1024, 4));
 }
 
 TEST_F(ICWebImageDownloaderTest, WithoutTheProgressiveOptionOnlyTheFinalImageComes) {
-  std::vector<Delivery> deliveries;
+  Deliveries deliveries;
   m_downloader->downloadImageWithURL(dishURL("big", 2048), 0, nullptr, recordInto(deliveries));
   ASSERT_TRUE(support::runUntil([&] { return !deliveries.empty(); }, 15));
   support::drainMainLoop();
   ASSERT_EQ(deliveries.size(), 1u);
-  EXPECT_TRUE(deliveries[0].finished);
-  EXPECT_FALSE(deliveries[0].onMainThread);  // the session's delegate queue
+  EXPECT_TRUE(deliveries.list()[0].finished);
+  EXPECT_FALSE(deliveries.list()[0].onMainThread);  // the session's delegate queue
 }
 
 TEST_F(ICWebImageDownloaderTest, OrientationOfPropertyValues) {

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -25,6 +26,32 @@ struct Delivery {
   std::optional<core::Error> error;
   bool finished = false;
   bool onMainThread = false;
+};
+
+// Deliveries as they come, from whatever thread delivers them.
+class Deliveries {
+ public:
+  void add(Delivery delivery) {
+    std::lock_guard lock(m_mutex);
+    m_list.push_back(std::move(delivery));
+  }
+  size_t size() const {
+    std::lock_guard lock(m_mutex);
+    return m_list.size();
+  }
+  bool empty() const { return size() == 0; }
+  bool lastFinished() const {
+    std::lock_guard lock(m_mutex);
+    return !m_list.empty() && m_list.back().finished;
+  }
+  std::vector<Delivery> list() const {
+    std::lock_guard lock(m_mutex);
+    return m_list;
+  }
+
+ private:
+  mutable std::mutex m_mutex;
+  std::vector<Delivery> m_list;
 };
 
 class WebImageTest : public support::TempHomeTest {
