@@ -134,7 +134,10 @@ ICWebImageDownloader::Registration ICWebImageDownloader::addCallbacks(const std:
   // One barrier block: two callers of one URL can never both create an operation.
   m_barrierQueue->barrierSync([&] {
     auto& entry = m_URLCallbacks[key];
-    bool isNew = entry.callers.empty();
+    // A download that ended without telling (its queue cancelled it directly) is started again,
+    // for the callers still waiting too.
+    auto running = entry.operation.lock();
+    bool isNew = entry.callers.empty() || !running || running->isFinished();
     if (isNew) entry.download = m_nextId++;
     download = entry.download;
     caller = m_nextId++;

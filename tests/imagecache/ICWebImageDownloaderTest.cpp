@@ -108,6 +108,19 @@ TEST_F(ICWebImageDownloaderTest, CancellingTheOperationEndsARunningDownloadWitho
   EXPECT_TRUE(deliveries.empty());
 }
 
+TEST_F(ICWebImageDownloaderTest, ADownloadCancelledByItsQueueIsStartedAgainForTheNextCaller) {
+  m_downloader->setSuspended(true);
+  Deliveries first, second;
+  m_downloader->downloadImageWithURL(dishURL("1"), 0, nullptr, recordInto(first));
+  m_downloader->downloadQueue()->cancelAllOperations();
+  m_downloader->setSuspended(false);
+  ASSERT_TRUE(support::runUntil([&] { return m_downloader->currentDownloadCount() == 0; }, 5));
+  EXPECT_NE(m_downloader->downloadImageWithURL(dishURL("1"), 0, nullptr, recordInto(second)), nullptr);
+  ASSERT_TRUE(support::runUntil([&] { return first.size() == 1 && second.size() == 1; }, 10));
+  EXPECT_TRUE(first.list()[0].image);
+  EXPECT_EQ(m_server.requestCount(), 1u);
+}
+
 TEST_F(ICWebImageDownloaderTest, FailuresCompleteWithTheirErrors) {
   struct Case {
     venue::Fault fault;
