@@ -1,0 +1,87 @@
+#include "imagecache/GIF.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/core/Bundle.h"
+#include "platform/core/Paths.h"
+#include "platform/gfx/Context.h"
+
+namespace kt::GIF {
+
+namespace {
+
+using MutableImages = std::vector<std::shared_ptr<gfx::Image>>;
+
+// gfx::Image::animated takes its frames as they are stored; images never change once made.
+std::shared_ptr<gfx::Image> mutableImage(const ImagePtr& image) { return std::const_pointer_cast<gfx::Image>(image); }
+
+ImagePtr gifFromFile(const std::string& path) {
+  std::string bytes;
+  if (!core::paths::readFile(path, bytes)) return nullptr;
+  return ic_animatedGIFWithData(bytes);
+}
+
+}  // namespace
+
+ImagePtr ic_animatedGIFWithData(std::string_view data) {
+  if (data.empty()) return nullptr;
+  std::shared_ptr<gfx::Image> decoded = gfx::Image::decode(data);
+  if (!decoded || decoded->frames().size() <= 1) return decoded;
+
+  const double scale = gfx::Image::defaultScale();
+  MutableImages frames;
+  float total = 0;
+  for (size_t i = 0; i < decoded->frames().size(); ++i) {
+    total += ic_frameDurationAtIndex(i, *decoded);
+    frames.push_back(decoded->frames()[i]->withScale(scale, gfx::ImageOrientation::Up));
+  }
+  if (total == 0) total = static_cast<float>(frames.size()) * DefaultFrameDuration;
+  return gfx::Image::animated(std::move(frames), total);
+}
+
+float ic_frameDurationAtIndex(size_t index, const gfx::Image& source) {
+  const std::vector<double>& delays = source.frameDelays();
+  const float delay = index < delays.size() ? static_cast<float>(delays[index]) : DefaultFrameDuration;
+  return delay < MinFrameDelay ? DefaultFrameDuration : delay;
+}
+
+ImagePtr ic_animatedGIFNamed(const std::string& name) {
+  const core::Bundle& bundle = core::Bundle::main();
+  if (gfx::Image::defaultScale() > 1) {
+    if (auto path = bundle.pathForResource(name + "@2x", "gif")) return gifFromFile(*path);
+  }
+  if (auto path = bundle.pathForResource(name, "gif")) return gifFromFile(*path);
+  return gfx::Image::named(name);
+}
+
+ImagePtr ic_animatedImageByScalingAndCroppingToSize(const ImagePtr& image, gfx::Size size) {
+  if (!image) return nullptr;
+  const gfx::Size own = image->size();
+  if (size == own || size == gfx::Size{}) return image;
+
+  const double widthFactor = size.width / own.width;
+  const double heightFactor = size.height / own.height;
+  const double factor = std::max(widthFactor, heightFactor);
+  const gfx::Size scaled{own.width * factor, own.height * factor};
+  gfx::Point origin;
+  if (widthFactor > heightFactor)
+    origin.y = (size.height - scaled.height) * 0.5;
+  else if (heightFactor > widthFactor)
+    origin.x = (size.width - scaled.width) * 0.5;
+
+  // A still image is its own single frame.
+  const bool animated = !image->frames().empty();
+  MutableImages frames;
+  const MutableImages sources = animated ? image->frames() : MutableImages{mutableImage(image)};
+  for (const auto& frame : sources) {
+    auto context = gfx::Context::bitmap(size);
+    if (!context) return nullptr;
+    context->drawImage(*frame, gfx::Rect{origin, scaled});
+    frames.push_back(context->makeImage());
+  }
+  if (!animated) return frames.front();
+  return gfx::Image::animated(std::move(frames), image->duration());
+}
+
+}  // namespace kt::GIF
