@@ -79,6 +79,8 @@ void AutoPurgeCache::setObject(const ImagePtr& image, const std::string& key, ui
   std::lock_guard lock(m_state->mutex);
   auto found = m_state->index.find(key);
   if (found != m_state->index.end()) m_state->erase(found->second);
+  // An image dearer than the whole limit would only push everything else out before going itself.
+  if (m_state->totalCostLimit > 0 && cost > m_state->totalCostLimit) return;
   m_state->entries.push_front(State::Entry{key, image, cost});
   m_state->index.emplace(key, m_state->entries.begin());
   m_state->totalCost += cost;

@@ -142,8 +142,10 @@ int64_t nanoseconds(const struct timespec& t) { return int64_t{t.tv_sec} * 10000
 
 // Deletes expired files, then the oldest ones while the folder is above maxSize.
 void cleanFolder(const std::string& folder, int64_t maxAge, uint64_t maxSize) {
-  // In nanoseconds, as the file times are; wide enough for any age.
-  const __int128 now = std::llround(core::Clock::wallNow() * 1e9);
+  // Now in whole seconds (the clock reads the same all through a second, so a file stamped
+  // exactly at the expiry date is judged alike whenever in that second the cleaning runs), then
+  // in nanoseconds as the file times are; wide enough for any age.
+  const __int128 now = static_cast<__int128>(std::floor(core::Clock::wallNow())) * 1000000000;
   const __int128 expiry = now - static_cast<__int128>(maxAge) * 1000000000;
   struct Kept {
     std::string path;

@@ -1,0 +1,116 @@
+#include "imagecache/GIF.h"
+
+#include <gtest/gtest.h>
+
+#include "TestImages.h"
+#include "platform/core/Paths.h"
+#include "support/ScopedEnv.h"
+#include "support/TempHome.h"
+
+using namespace kt::GIF;
+
+namespace {
+
+constexpr uint32_t kGreen = 0xFF00FF00;
+
+// Restores the screen's image scale after a test that changes it.
+struct DefaultScale {
+  explicit DefaultScale(double scale) { gfx::Image::setDefaultScale(scale); }
+  ~DefaultScale() { gfx::Image::setDefaultScale(m_saved); }
+  double m_saved = gfx::Image::defaultScale();
+};
+
+void expectAllGreen(const gfx::Image& image) {
+  // A pixel in from each edge: the edges themselves may be filtered.
+  for (int y = 1; y < image.pixelHeight() - 1; y += 7)
+    for (int x = 1; x < image.pixelWidth() - 1; x += 7) ASSERT_EQ(image.pixelAt(x, y), kGreen) << x << "," << y;
+}
+
+}  // namespace
+
+TEST(GIFTest, FrameTiming) {
+  DefaultScale scale(2);
+  // Ten frames without delay last a second in all.
+  const kt::ImagePtr zero = ic_animatedGIFWithData(testimages::gif(4, 4, std::vector<int>(10, 0)));
+  ASSERT_TRUE(zero);
+  EXPECT_EQ(zero->frames().size(), 10u);
+  EXPECT_FLOAT_EQ(static_cast<float>(zero->duration()), 1.0f);
+  EXPECT_EQ(zero->frames()[0]->scale(), 2.0);
+  EXPECT_EQ(zero->frames()[0]->orientation(), gfx::ImageOrientation::Up);
+  // A hundredth of a second counts as a tenth; 0.05 s stays.
+  const kt::ImagePtr mixed = ic_animatedGIFWithData(testimages::gif(4, 4, {1, 5, 20}));
+  ASSERT_TRUE(mixed);
+  EXPECT_FLOAT_EQ(static_cast<float>(mixed->duration()), 0.35f);
+
+  const auto decoded = gfx::Image::decode(testimages::gif(4, 4, {1, 5, 20}));
+  EXPECT_FLOAT_EQ(ic_frameDurationAtIndex(0, *decoded), 0.1f);
+  EXPECT_FLOAT_EQ(ic_frameDurationAtIndex(1, *decoded), 0.05f);
+  EXPECT_FLOAT_EQ(ic_frameDurationAtIndex(2, *decoded), 0.2f);
+  EXPECT_FLOAT_EQ(ic_frameDurationAtIndex(3, *decoded), 0.1f);  // no such frame
+}
+
+TEST(GIFTest, OneFrameIsStillAndBadDataIsNothing) {
+  const kt::ImagePtr still = ic_animatedGIFWithData(testimages::gif(4, 4, {50}));
+  ASSERT_TRUE(still);
+  EXPECT_TRUE(still->frames().empty());
+  EXPECT_EQ(still->scale(), 1.0);
+  EXPECT_EQ(ic_animatedGIFWithData(""), nullptr);
+  EXPECT_EQ(ic_animatedGIFWithData("GIF89a\x04\x00"), nullptr);
+}
+
+TEST(GIFTest, ScaleAndCropAnimationKeepsTheMiddle) {
+  DefaultScale scale(2);
+  // 200 x 100 with bands red | green | blue at 50 and 150: filling 100 x 100 draws each frame at
+  // 200 x 100 from x = -50, so only the green band shows.
+  const kt::ImagePtr source = ic_animatedGIFWithData(testimages::gif(200, 100, {10, 30}, true));
+  ASSERT_TRUE(source);
+  const kt::ImagePtr animation = gfx::Image::animated(
+      {source->frames()[0]->withScale(1, gfx::ImageOrientation::Up), source->frames()[1]->withScale(1, gfx::ImageOrientation::Up)},
+      source->duration());
+  const kt::ImagePtr cropped = ic_animatedImageByScalingAndCroppingToSize(animation, {100, 100});
+  ASSERT_TRUE(cropped);
+  ASSERT_EQ(cropped->frames().size(), 2u);
+  EXPECT_DOUBLE_EQ(cropped->duration(), animation->duration());
+  for (const auto& frame : cropped->frames()) {
+    EXPECT_EQ(frame->size(), (gfx::Size{100, 100}));
+    EXPECT_EQ(frame->pixelWidth(), 200);  // at the screen's scale
+    expectAllGreen(*frame);
+  }
+  // Its own size, or zero: the same image.
+  EXPECT_EQ(ic_animatedImageByScalingAndCroppingToSize(animation, {200, 100}), animation);
+  EXPECT_EQ(ic_animatedImageByScalingAndCroppingToSize(animation, {0, 0}), animation);
+  EXPECT_EQ(ic_animatedImageByScalingAndCroppingToSize(nullptr, {10, 10}), nullptr);
+}
+
+TEST(GIFTest, ScaleAndCropStillImageGivesTheStillImage) {
+  DefaultScale scale(1);
+  // 100 x 200 into 50 x 50: the height is cropped around the middle.
+  const kt::ImagePtr tall = testimages::solid(100, 200, kGreen);
+  const kt::ImagePtr cropped = ic_animatedImageByScalingAndCroppingToSize(tall, {50, 50});
+  ASSERT_TRUE(cropped);
+  EXPECT_TRUE(cropped->frames().empty());
+  EXPECT_EQ(cropped->size(), (gfx::Size{50, 50}));
+  expectAllGreen(*cropped);
+  const kt::ImagePtr wide = ic_animatedImageByScalingAndCroppingToSize(testimages::bands(200, 100), {100, 100});
+  ASSERT_TRUE(wide);
+  expectAllGreen(*wide);
+}
+
+TEST(GIFTest, NamedAnimationPrefersTheDoubleSizeFile) {
+  support::TempHome home;
+  const std::string folder = home.path() + "/resources";
+  core::paths::makeDirectories(folder);
+  core::paths::writeFileAtomically(folder + "/spin.gif", testimages::gif(4, 4, {0, 0, 0}));
+  core::paths::writeFileAtomically(folder + "/spin@2x.gif", testimages::gif(8, 8, {0, 0}));
+  support::ScopedEnv resources("KT_RESOURCES", folder.c_str());
+  {
+    DefaultScale scale(2);
+    ASSERT_TRUE(ic_animatedGIFNamed("spin"));
+    EXPECT_EQ(ic_animatedGIFNamed("spin")->frames().size(), 2u);
+  }
+  {
+    DefaultScale scale(1);
+    EXPECT_EQ(ic_animatedGIFNamed("spin")->frames().size(), 3u);
+  }
+  EXPECT_EQ(ic_animatedGIFNamed("missing"), nullptr);
+}
