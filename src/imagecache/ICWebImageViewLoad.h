@@ -1,6 +1,6 @@
 #pragma once
 
-#include "imagecache/ICWebImageDownloader.h"
+#include "imagecache/ICWebImageManager.h"  // the load options
 #include "imagecache/ICWebImageOperation.h"
 #include "platform/core/Error.h"
 #include "platform/core/Queue.h"
