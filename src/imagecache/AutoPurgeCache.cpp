@@ -42,28 +42,28 @@ struct AutoPurgeCache::State {
   }
 };
 
+template <class F>
+auto AutoPurgeCache::locked(State& state, F&& body) {
+  std::lock_guard lock(state.mutex);
+  return body(state);
+}
+
 AutoPurgeCache::AutoPurgeCache() : m_state(std::make_shared<State>()) {
   std::weak_ptr<State> weak = m_state;
   m_memoryWarning = core::Observation(core::NotificationCenter::defaultCenter(),
                                       ui::Application::DidReceiveMemoryWarningNotification, nullptr,
                                       [weak](const core::Notification&) {
-                                        if (auto state = weak.lock()) {
-                                          std::lock_guard lock(state->mutex);
-                                          state->clear();
-                                        }
+                                        if (auto state = weak.lock()) locked(*state, [](State& s) { s.clear(); });
                                       });
 }
 
 AutoPurgeCache::~AutoPurgeCache() = default;
 
 std::string AutoPurgeCache::name() const {
-  std::lock_guard lock(m_state->mutex);
-  return m_state->name;
+  return locked(*m_state, [](State& state) { return state.name; });
 }
-
 void AutoPurgeCache::setName(const std::string& name) {
-  std::lock_guard lock(m_state->mutex);
-  m_state->name = name;
+  locked(*m_state, [&](State& state) { state.name = name; });
 }
 
 ImagePtr AutoPurgeCache::objectForKey(const std::string& key) {
@@ -88,46 +88,33 @@ void AutoPurgeCache::setObject(const ImagePtr& image, const std::string& key, ui
 }
 
 void AutoPurgeCache::removeObjectForKey(const std::string& key) {
-  std::lock_guard lock(m_state->mutex);
-  auto found = m_state->index.find(key);
-  if (found != m_state->index.end()) m_state->erase(found->second);
+  locked(*m_state, [&](State& state) {
+    auto found = state.index.find(key);
+    if (found != state.index.end()) state.erase(found->second);
+  });
 }
 
 void AutoPurgeCache::removeAllObjects() {
-  std::lock_guard lock(m_state->mutex);
-  m_state->clear();
+  locked(*m_state, [](State& state) { state.clear(); });
 }
 
 uint64_t AutoPurgeCache::totalCostLimit() const {
-  std::lock_guard lock(m_state->mutex);
-  return m_state->totalCostLimit;
+  return locked(*m_state, [](State& state) { return state.totalCostLimit; });
 }
-
 void AutoPurgeCache::setTotalCostLimit(uint64_t limit) {
-  std::lock_guard lock(m_state->mutex);
-  m_state->totalCostLimit = limit;
-  m_state->trim();
+  locked(*m_state, [&](State& state) { state.totalCostLimit = limit, state.trim(); });
 }
-
 uint64_t AutoPurgeCache::countLimit() const {
-  std::lock_guard lock(m_state->mutex);
-  return m_state->countLimit;
+  return locked(*m_state, [](State& state) { return state.countLimit; });
 }
-
 void AutoPurgeCache::setCountLimit(uint64_t limit) {
-  std::lock_guard lock(m_state->mutex);
-  m_state->countLimit = limit;
-  m_state->trim();
+  locked(*m_state, [&](State& state) { state.countLimit = limit, state.trim(); });
 }
-
 uint64_t AutoPurgeCache::totalCost() const {
-  std::lock_guard lock(m_state->mutex);
-  return m_state->totalCost;
+  return locked(*m_state, [](State& state) { return state.totalCost; });
 }
-
 size_t AutoPurgeCache::count() const {
-  std::lock_guard lock(m_state->mutex);
-  return m_state->entries.size();
+  return locked(*m_state, [](State& state) { return state.entries.size(); });
 }
 
 }  // namespace kt

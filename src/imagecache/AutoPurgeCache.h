@@ -53,6 +53,10 @@ class AutoPurgeCache {
 
  private:
   struct State;
+  // Runs the body with the state locked.
+  template <class F>
+  static auto locked(State& state, F&& body);
+
   std::shared_ptr<State> m_state;
   core::Observation m_memoryWarning;
 };

@@ -235,8 +235,9 @@ bool hasPNGSignaturePrefix(std::string_view data) {
 // ---- Creation ----
 
 std::shared_ptr<ICImageCache> ICImageCache::sharedImageCache() {
-  static const std::shared_ptr<ICImageCache> shared = std::make_shared<ICImageCache>();
-  return shared;
+  // Never destroyed, as the platform's shared objects: disk tasks may still run at exit.
+  static const auto* shared = new std::shared_ptr<ICImageCache>(std::make_shared<ICImageCache>());
+  return *shared;
 }
 
 ICImageCache::ICImageCache() : ICImageCache(defaultNamespace()) {}

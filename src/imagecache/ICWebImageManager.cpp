@@ -226,9 +226,9 @@ void ICWebImageManager::queryAnswered(const std::shared_ptr<ICWebImageCombinedOp
   bool refresh = (options & ICWebImageLoadRefreshCached) != 0;
   auto finishWithCache = [&] {
     operation->setCancelBlock(nullptr);
+    removeRunning(operation);
     ICImageCacheSource from = cachedImage ? source : ICImageCacheSource::None;
     deliverUnlessCancelled(weakOperation, [&] { completed(cachedImage, std::nullopt, from, true, url); });
-    removeRunning(operation);
   };
   if (cachedImage && !refresh) return finishWithCache();
   auto delegate = this->delegate().lock();
@@ -269,16 +269,16 @@ void ICWebImageManager::downloadAnswered(const std::weak_ptr<ICWebImageCombinedO
                                          std::optional<core::Error> error, bool finished) {
   auto operation = weakOperation.lock();
   if (!operation) return;
-  if (operation->isCancelled()) {
-    if (finished) removeRunning(operation);
-    return;
-  }
+  // A finished load leaves the running list before its result is delivered, so that the
+  // result's receiver already sees isRunning() without it.
+  if (finished) removeRunning(operation);
+  if (operation->isCancelled()) return;
   if (error) {
-    deliverUnlessCancelled(weakOperation, [&] { completed(nullptr, error, ICImageCacheSource::None, finished, url); });
     if (!isPassingError(error->code())) {
       std::lock_guard lock(m_failedMutex);
       m_failedURLs.insert(url.absoluteString());
     }
+    deliverUnlessCancelled(weakOperation, [&] { completed(nullptr, error, ICImageCacheSource::None, finished, url); });
   } else {
     if (options & ICWebImageLoadRetryFailed) {
       std::lock_guard lock(m_failedMutex);
@@ -303,10 +303,7 @@ void ICWebImageManager::downloadAnswered(const std::weak_ptr<ICWebImageCombinedO
             deliverUnlessCancelled(operation, [&] {
               completed(transformed, std::nullopt, ICImageCacheSource::None, finished, url);
             });
-            // Taken out only now, so that isRunning() holds until the result is delivered.
-            if (finished) self->removeRunning(operation);
           });
-      return;
     } else {
       if (image && finished) m_imageCache->storeImage(image, false, data, key, toDisk);
       deliverUnlessCancelled(weakOperation, [&] {
@@ -314,7 +311,6 @@ void ICWebImageManager::downloadAnswered(const std::weak_ptr<ICWebImageCombinedO
       });
     }
   }
-  if (finished) removeRunning(operation);
 }
 
 }  // namespace kt

@@ -183,6 +183,8 @@ void pngNoWarning(png_structp, png_const_charp) {}
 void runPng(PngJob& job) {
   if (setjmp(png_jmpbuf(job.png))) return;
   png_set_read_fn(job.png, &job, pngRead);
+  // Compressed data is read in small pieces, so that a row shows as soon as its bytes are in.
+  png_set_compression_buffer_size(job.png, 512);
   png_read_info(job.png, job.info);
   png_uint_32 w = png_get_image_width(job.png, job.info), h = png_get_image_height(job.png, job.info);
   if (!allowed(w, h) || png_get_interlace_type(job.png, job.info) != PNG_INTERLACE_NONE) return;
