@@ -1,7 +1,7 @@
 #include "http/ActivityIndicatorViewHTTPClient.h"
 
 #include "http/HCURLSessionTask.h"
-#include "http/HCViewAssociation.h"
+#include "platform/ui/ViewAssociation.h"
 #include "platform/ui/ActivityIndicatorView.h"
 
 namespace kt::HTTPClient {
@@ -10,8 +10,8 @@ namespace {
 
 using ObserverPtr = std::unique_ptr<HCActivityIndicatorViewNotificationObserver>;
 
-HCViewAssociation<ui::ActivityIndicatorView, ObserverPtr>& observers() {
-  static HCViewAssociation<ui::ActivityIndicatorView, ObserverPtr> table;
+ui::ViewAssociation<ui::ActivityIndicatorView, ObserverPtr>& observers() {
+  static ui::ViewAssociation<ui::ActivityIndicatorView, ObserverPtr> table;
   return table;
 }
 

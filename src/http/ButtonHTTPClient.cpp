@@ -2,7 +2,7 @@
 
 #include "http/HCAutoPurgingImageCache.h"
 #include "http/HCURLSessionTask.h"
-#include "http/HCViewAssociation.h"
+#include "platform/ui/ViewAssociation.h"
 #include "platform/gfx/Image.h"
 #include "platform/ui/Button.h"
 
@@ -24,8 +24,8 @@ std::shared_ptr<HCImageDownloader>& downloaderSlot() {
   return downloader;
 }
 
-HCViewAssociation<ui::Button, Receipts>& table() {
-  static HCViewAssociation<ui::Button, Receipts> receipts;
+ui::ViewAssociation<ui::Button, Receipts>& table() {
+  static ui::ViewAssociation<ui::Button, Receipts> receipts;
   return receipts;
 }
 

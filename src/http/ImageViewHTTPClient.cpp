@@ -2,7 +2,7 @@
 
 #include "http/HCAutoPurgingImageCache.h"
 #include "http/HCURLSessionTask.h"
-#include "http/HCViewAssociation.h"
+#include "platform/ui/ViewAssociation.h"
 #include "platform/gfx/Image.h"
 #include "platform/ui/ImageView.h"
 
@@ -15,8 +15,8 @@ std::shared_ptr<HCImageDownloader>& downloaderSlot() {
   return downloader;
 }
 
-HCViewAssociation<ui::ImageView, std::optional<HCImageDownloadReceipt>>& receipts() {
-  static HCViewAssociation<ui::ImageView, std::optional<HCImageDownloadReceipt>> table;
+ui::ViewAssociation<ui::ImageView, std::optional<HCImageDownloadReceipt>>& receipts() {
+  static ui::ViewAssociation<ui::ImageView, std::optional<HCImageDownloadReceipt>> table;
   return table;
 }
 

@@ -2,7 +2,7 @@
 
 #include "http/HCURLSessionManager.h"
 #include "http/HCURLSessionTask.h"
-#include "http/HCViewAssociation.h"
+#include "platform/ui/ViewAssociation.h"
 #include "platform/core/RunLoop.h"
 #include "platform/core/Timer.h"
 #include "platform/ui/ProgressView.h"
@@ -84,8 +84,8 @@ struct ProgressState {
   std::unique_ptr<ProgressFollower> download;
 };
 
-HCViewAssociation<ui::ProgressView, ProgressState>& states() {
-  static HCViewAssociation<ui::ProgressView, ProgressState> table;
+ui::ViewAssociation<ui::ProgressView, ProgressState>& states() {
+  static ui::ViewAssociation<ui::ProgressView, ProgressState> table;
   return table;
 }
 

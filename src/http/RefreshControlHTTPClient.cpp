@@ -1,7 +1,7 @@
 #include "http/RefreshControlHTTPClient.h"
 
 #include "http/HCURLSessionTask.h"
-#include "http/HCViewAssociation.h"
+#include "platform/ui/ViewAssociation.h"
 #include "platform/ui/RefreshControl.h"
 
 namespace kt::HTTPClient {
@@ -10,8 +10,8 @@ namespace {
 
 using ObserverPtr = std::unique_ptr<HCRefreshControlNotificationObserver>;
 
-HCViewAssociation<ui::RefreshControl, ObserverPtr>& observers() {
-  static HCViewAssociation<ui::RefreshControl, ObserverPtr> table;
+ui::ViewAssociation<ui::RefreshControl, ObserverPtr>& observers() {
+  static ui::ViewAssociation<ui::RefreshControl, ObserverPtr> table;
   return table;
 }
 

@@ -5,7 +5,7 @@
 #include "http/HCHTTPSessionManager.h"
 #include "http/HCStringEncoding.h"
 #include "http/HCURLSessionTask.h"
-#include "http/HCViewAssociation.h"
+#include "platform/ui/ViewAssociation.h"
 #include "platform/core/TextEncoding.h"
 #include "platform/net/HTTPURLResponse.h"
 #include "platform/net/URLError.h"
@@ -23,8 +23,8 @@ struct WebViewState {
   std::shared_ptr<HCHTTPResponseSerializer> responseSerializer;
 };
 
-HCViewAssociation<ui::WebView, WebViewState>& states() {
-  static HCViewAssociation<ui::WebView, WebViewState> table;
+ui::ViewAssociation<ui::WebView, WebViewState>& states() {
+  static ui::ViewAssociation<ui::WebView, WebViewState> table;
   return table;
 }
 

@@ -443,6 +443,10 @@ void HttpPeer::serve(const httplib::Request& req, httplib::Response& res) {
     case Fault::Kind::Body:
       reply = {fault->statusCode, fault->contentType, fault->body};
       break;
+    case Fault::Kind::Redirect:
+      reply = {302, "text/html; charset=utf-8", "<html><body>Moved</body></html>",
+               {{"Location", fault->location.rfind('/', 0) == 0 ? baseUrl() + fault->location : fault->location}}};
+      break;
     default:
       reply = handle(record);
       break;
@@ -452,7 +456,20 @@ void HttpPeer::serve(const httplib::Request& req, httplib::Response& res) {
   if (kind == Fault::Kind::NonUtf8) reply.body = std::string("\xff\xfe\xc0\xaf", 4) + reply.body;
 
   res.status = reply.status;
-  res.set_content(reply.body, reply.contentType.c_str());
+  for (const auto& [name, value] : reply.headers) res.set_header(name, value);
+  if (kind == Fault::Kind::Truncated) {
+    // The full length is declared; the provider writes half of it and then fails, which makes the
+    // server drop the connection.
+    auto body = std::make_shared<std::string>(std::move(reply.body));
+    res.set_content_provider(body->size(), reply.contentType,
+                             [body](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                               std::size_t half = body->size() / 2;
+                               if (offset < half) sink.write(body->data() + offset, half - offset);
+                               return false;
+                             });
+  } else if (reply.status != 304) {
+    res.set_content(reply.body, reply.contentType.c_str());
+  }
   answered();
 }
 
@@ -473,7 +490,8 @@ namespace {
 
 int clampSize(int v) { return std::clamp(v, 1, 4096); }
 
-// Rows of RGB pixels of the picture.
+}  // namespace
+
 std::vector<std::uint8_t> drawPicture(int width, int height, const std::string& seed) {
   Rgb base = colourFor(seed);
   std::vector<std::uint8_t> pixels(static_cast<std::size_t>(width) * height * 3);
@@ -499,6 +517,8 @@ std::vector<std::uint8_t> drawPicture(int width, int height, const std::string& 
   }
   return pixels;
 }
+
+namespace {
 
 void appendBE32(std::string& out, std::uint32_t v) {
   out.push_back(static_cast<char>(v >> 24));
@@ -531,9 +551,12 @@ void jpegFail(j_common_ptr info) {
 std::string makePng(int width, int height, const std::string& seed) {
   width = clampSize(width);
   height = clampSize(height);
-  std::vector<std::uint8_t> pixels = drawPicture(width, height, seed);
+  return encodePng(drawPicture(width, height, seed), width, height, 3);
+}
+
+std::string encodePng(const std::vector<std::uint8_t>& pixels, int width, int height, int channels) {
   std::string raw;
-  std::size_t stride = static_cast<std::size_t>(width) * 3;
+  std::size_t stride = static_cast<std::size_t>(width) * channels;
   raw.reserve((stride + 1) * height);
   for (int y = 0; y < height; ++y) {
     raw.push_back('\0');  // filter: none
@@ -549,7 +572,8 @@ std::string makePng(int width, int height, const std::string& seed) {
   std::string header;
   appendBE32(header, static_cast<std::uint32_t>(width));
   appendBE32(header, static_cast<std::uint32_t>(height));
-  header += std::string("\x08\x02\x00\x00\x00", 5);  // 8 bits, RGB, deflate, no filter set, no interlace
+  // 8 bits, RGB or RGBA, deflate, no filter set, no interlace
+  header += channels == 4 ? std::string("\x08\x06\x00\x00\x00", 5) : std::string("\x08\x02\x00\x00\x00", 5);
   appendChunk(png, "IHDR", header);
   appendChunk(png, "IDAT", packed);
   appendChunk(png, "IEND", "");
@@ -559,7 +583,10 @@ std::string makePng(int width, int height, const std::string& seed) {
 std::string makeJpeg(int width, int height, const std::string& seed) {
   width = clampSize(width);
   height = clampSize(height);
-  std::vector<std::uint8_t> pixels = drawPicture(width, height, seed);
+  return encodeJpeg(drawPicture(width, height, seed), width, height);
+}
+
+std::string encodeJpeg(const std::vector<std::uint8_t>& pixels, int width, int height, const std::string& app1) {
   jpeg_compress_struct info{};
   JpegError error;
   info.err = jpeg_std_error(&error.manager);
@@ -580,9 +607,14 @@ std::string makeJpeg(int width, int height, const std::string& seed) {
   jpeg_set_defaults(&info);
   jpeg_set_quality(&info, 85, TRUE);
   jpeg_start_compress(&info, TRUE);
+  // Right after the JFIF segment, where cameras put theirs.
+  if (!app1.empty()) {
+    jpeg_write_marker(&info, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(app1.data()),
+                      static_cast<unsigned>(app1.size()));
+  }
   std::size_t stride = static_cast<std::size_t>(width) * 3;
   while (info.next_scanline < info.image_height) {
-    JSAMPROW row = pixels.data() + info.next_scanline * stride;
+    JSAMPROW row = const_cast<JSAMPROW>(pixels.data() + info.next_scanline * stride);
     jpeg_write_scanlines(&info, &row, 1);
   }
   jpeg_finish_compress(&info);

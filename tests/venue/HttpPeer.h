@@ -67,6 +67,9 @@ struct Fault {
     NonUtf8,       // the normal reply with bytes that are not UTF-8 put in front of it
     Body,          // this status, content type and body instead of the reply; no effect
     Close,         // the connection is closed without any reply; no effect
+    Truncated,     // the normal reply's status, headers and full Content-Length, but the connection
+                   // closes after the first half of the body (as when a server dies mid-transfer)
+    Redirect,      // 302 with this Location instead of the reply; no effect
   };
 
   Kind kind = Kind::None;
@@ -75,6 +78,7 @@ struct Fault {
   std::string body;                     // Body
   std::string contentType = "text/plain; charset=utf-8";  // Body
   std::vector<std::string> keys;        // MissingKeys, NullValues
+  std::string location;                 // Redirect: a URL, or a path on this peer ("/images/a.png")
   int times = -1;                       // how many requests it applies to; -1: until cleared
 
   static Fault html() { return make(Kind::Html); }
@@ -110,6 +114,12 @@ struct Fault {
     return f;
   }
   static Fault close() { return make(Kind::Close); }
+  static Fault truncated() { return make(Kind::Truncated); }
+  static Fault redirect(std::string location) {
+    Fault f = make(Kind::Redirect);
+    f.location = std::move(location);
+    return f;
+  }
 
   Fault& after(std::chrono::milliseconds d) {
     delay = d;
@@ -133,6 +143,7 @@ struct HttpReply {
   int status = 200;
   std::string contentType = "application/json; charset=utf-8";
   std::string body;
+  HeaderList headers = {};  // further header lines ("ETag", "Cache-Control")
 };
 
 class HttpPeer {
@@ -211,6 +222,13 @@ Rgb colourFor(const std::string& seed);
 std::string makePng(int width, int height, const std::string& seed);
 // A baseline JPEG (quality 85) of the picture; empty when the encoder fails.
 std::string makeJpeg(int width, int height, const std::string& seed);
+// The picture's RGB pixels, row after row (width and height already within 1..4096).
+std::vector<std::uint8_t> drawPicture(int width, int height, const std::string& seed);
+// A PNG of rows of pixels with 3 (RGB) or 4 (RGBA, straight alpha) channels.
+std::string encodePng(const std::vector<std::uint8_t>& pixels, int width, int height, int channels);
+// A baseline JPEG (quality 85) of RGB rows, with an APP1 segment after the JFIF one when
+// `app1` is not empty (its payload, from the "Exif" name on); empty when the encoder fails.
+std::string encodeJpeg(const std::vector<std::uint8_t>& pixels, int width, int height, const std::string& app1 = "");
 
 // Percent-decoding of a URL part ("%41" → "A"; a "%" without two hex digits stays).
 std::string percentDecode(const std::string& text, bool plusIsSpace);

@@ -14,14 +14,25 @@
 //   GetPhoto.aspx?Flag=30&ID=<name>.jpg&Width=<w>&Height=<h>   the song picture (JPEG)
 //   GetPhoto.aspx?Flag=98&ID=<staff number>&Width=<w>&Height=<h>   the staff head image (JPEG)
 //   /singer/<name>.png                               the singer picture (PNG)
+//   /images/<name>                                   the gallery: a picture in every format the
+//                                                    client decodes (see venue/Gallery.h), 404 for
+//                                                    a name it does not hold
+//
+// Gallery replies carry an ETag (a digest of the body) and "Cache-Control: max-age=<seconds>"
+// (3600 unless set); a request whose If-None-Match holds the ETag (or "*") gets 304 with both
+// headers and no body. The faults of HttpPeer apply to the gallery too, under the endpoint name
+// "images" or a picture's path ("/images/rgb.png"): slow replies, 404 or 500 (Fault::status),
+// an HTML page instead of the picture (Fault::html), a body cut off after half its declared
+// length (Fault::truncated), and a redirect to another picture (Fault::redirect("/images/...")).
 //
 // Query keys and the page name are matched without regard to case, as the real server does;
 // the record keeps them as sent. Sizes are read as decimal numbers ("135.000000"), clamped to
 // 1..2048, 100 when missing. Endpoint names for faults and the record: "Flag=00", "Flag=11",
-// "Flag=12", "Flag=21", "Flag=30", "Flag=98" and "singer".
+// "Flag=12", "Flag=21", "Flag=30", "Flag=98", "singer" and "images".
 
 #include "venue/HttpPeer.h"
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -58,15 +69,22 @@ class WebServer : public HttpPeer {
   static std::string songPicture(const std::string& name, int width, int height);
   static std::string singerPicture(const std::string& name);
 
+  // --- gallery --------------------------------------------------------------------------------
+  // The max-age of gallery replies, in seconds.
+  void setGalleryMaxAge(int seconds) { m_galleryMaxAge = seconds; }
+  int galleryMaxAge() const { return m_galleryMaxAge; }
+
  protected:
   HttpReply handle(const RecordedRequest& request) override;
   std::string endpointOf(const RecordedRequest& request) const override;
 
  private:
   std::optional<StaffPhoto> findPhoto(const std::string& staffId, const std::string& name) const;
+  HttpReply galleryReply(const RecordedRequest& request) const;
 
   mutable std::mutex m_photosMutex;
   std::map<std::string, std::vector<StaffPhoto>> m_photos;  // by staff record id
+  std::atomic<int> m_galleryMaxAge{3600};
 };
 
 }  // namespace venue

@@ -1,9 +1,13 @@
 #include "venue/WebServer.h"
 
+#include "venue/Gallery.h"
 #include "venue/selftest/HttpGet.h"
 
 #include <gtest/gtest.h>
+#include <jpeglib.h>
 #include <zlib.h>
+
+#include <cstdio>
 
 using namespace venue;
 using venue::selftest::httpGet;
@@ -43,7 +47,8 @@ Size checkPng(const std::string& png) {
     at += 12 + length;
   }
   if (!ended) return {};
-  uLongf expected = static_cast<uLongf>(size.height) * (1 + 3 * static_cast<uLongf>(size.width));
+  const uLongf channels = png[25] == 6 ? 4 : 3;  // RGBA or RGB
+  uLongf expected = static_cast<uLongf>(size.height) * (1 + channels * static_cast<uLongf>(size.width));
   std::string raw(expected + 16, '\0');
   uLongf rawSize = raw.size();
   if (::uncompress(reinterpret_cast<Bytef*>(raw.data()), &rawSize, reinterpret_cast<const Bytef*>(packed.data()),
@@ -83,6 +88,68 @@ bool isUtf8(const std::string& text) {
     i += extra + 1;
   }
   return true;
+}
+
+// A decoded baseline JPEG as RGB rows (libjpeg), with its stored size.
+struct Rows {
+  Size size;
+  std::vector<unsigned char> rgb;
+  // Whether the pixel is as dark as the gallery's marker.
+  bool darkAt(int x, int y) const {
+    const unsigned char* p = &rgb[(static_cast<std::size_t>(y) * size.width + x) * 3];
+    return p[0] < 50 && p[1] < 50 && p[2] < 50;
+  }
+};
+
+Rows decodeJpeg(const std::string& jpeg) {
+  jpeg_decompress_struct info{};
+  jpeg_error_mgr error{};
+  info.err = jpeg_std_error(&error);
+  jpeg_create_decompress(&info);
+  jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(jpeg.data()), static_cast<unsigned long>(jpeg.size()));
+  jpeg_read_header(&info, TRUE);
+  info.out_color_space = JCS_RGB;
+  jpeg_start_decompress(&info);
+  Rows rows;
+  rows.size = {static_cast<int>(info.output_width), static_cast<int>(info.output_height)};
+  rows.rgb.resize(static_cast<std::size_t>(rows.size.width) * rows.size.height * 3);
+  while (info.output_scanline < info.output_height) {
+    JSAMPROW row = rows.rgb.data() + static_cast<std::size_t>(info.output_scanline) * rows.size.width * 3;
+    jpeg_read_scanlines(&info, &row, 1);
+  }
+  jpeg_finish_decompress(&info);
+  jpeg_destroy_decompress(&info);
+  return rows;
+}
+
+// The orientation value of the first APP1 Exif segment (big-endian, tag 0x0112), or 0.
+int exifOrientation(const std::string& jpeg) {
+  for (std::size_t at = 2; at + 4 < jpeg.size() && static_cast<unsigned char>(jpeg[at]) == 0xff;) {
+    std::size_t length = (static_cast<unsigned char>(jpeg[at + 2]) << 8) | static_cast<unsigned char>(jpeg[at + 3]);
+    if (static_cast<unsigned char>(jpeg[at + 1]) == 0xe1 && jpeg.compare(at + 4, 6, std::string("Exif\0\0", 6)) == 0) {
+      const std::string tiff = jpeg.substr(at + 10, length - 8);
+      if (tiff.compare(0, 4, std::string("MM\0\x2a", 4)) != 0) return 0;
+      std::size_t ifd = be32(tiff, 4);
+      int entries = (static_cast<unsigned char>(tiff[ifd]) << 8) | static_cast<unsigned char>(tiff[ifd + 1]);
+      for (int i = 0; i < entries; ++i) {
+        std::size_t e = ifd + 2 + 12 * static_cast<std::size_t>(i);
+        if (tiff[e] == 0x01 && tiff[e + 1] == 0x12) return static_cast<unsigned char>(tiff[e + 9]);
+      }
+      return 0;
+    }
+    at += 2 + length;
+  }
+  return 0;
+}
+
+// The delays (hundredths of a second) of a GIF's graphic control extensions, in order.
+std::vector<int> gifDelays(const std::string& gif) {
+  std::vector<int> delays;
+  for (std::size_t at = gif.find("\x21\xf9\x04"); at != std::string::npos && at + 6 < gif.size();
+       at = gif.find("\x21\xf9\x04", at + 1)) {
+    delays.push_back(static_cast<unsigned char>(gif[at + 4]) | (static_cast<unsigned char>(gif[at + 5]) << 8));
+  }
+  return delays;
 }
 
 class WebServerTest : public ::testing::Test {
@@ -203,4 +270,116 @@ TEST_F(WebServerTest, FaultsPerFlag) {
   EXPECT_FALSE(get("/singer/x.png").answered);
   web.clearFaults();
   EXPECT_TRUE(get("/singer/x.png").answered);
+}
+
+TEST_F(WebServerTest, GalleryServesEveryFormatWithItsTypeAndTags) {
+  struct Expected {
+    std::string name, type, magic;
+  };
+  const std::vector<Expected> expected{{"rgb.png", "image/png", "\x89PNG"},
+                                       {"alpha.png", "image/png", "\x89PNG"},
+                                       {"animated.gif", "image/gif", "GIF89a"},
+                                       {"still.webp", "image/webp", "RIFF"},
+                                       {"still.tiff", "image/tiff", ""},
+                                       {"orient-3.jpg", "image/jpeg", "\xff\xd8"},
+                                       {"thumb-17.jpg", "image/jpeg", "\xff\xd8"}};
+  for (const Expected& e : expected) {
+    SCOPED_TRACE(e.name);
+    selftest::HttpAnswer answer = get("/images/" + e.name);
+    EXPECT_EQ(answer.status, 200);
+    EXPECT_EQ(answer.header("Content-Type"), e.type);
+    EXPECT_EQ(answer.body.compare(0, e.magic.size(), e.magic), 0);
+    EXPECT_EQ(answer.body, Gallery::picture(e.name)->bytes);
+    EXPECT_EQ(answer.header("ETag"), Gallery::entityTag(answer.body));
+    EXPECT_EQ(answer.header("Cache-Control"), "max-age=3600");
+    EXPECT_EQ(web.lastRequest().endpoint, "images");
+  }
+  EXPECT_EQ(get("/images/still.webp").body.substr(8, 8), "WEBPVP8L");  // lossless
+  std::string tiff = get("/images/still.tiff").body;
+  EXPECT_TRUE(tiff.compare(0, 4, std::string("II\x2a\0", 4)) == 0 || tiff.compare(0, 4, std::string("MM\0\x2a", 4)) == 0);
+  for (const std::string& name : Gallery::names()) EXPECT_EQ(get("/images/" + name).status, 200) << name;
+
+  EXPECT_EQ(checkPng(get("/images/rgb.png").body), (Size{Gallery::Width, Gallery::Height}));
+  std::string alpha = get("/images/alpha.png").body;
+  EXPECT_EQ(checkPng(alpha), (Size{Gallery::Width, Gallery::Height}));
+  EXPECT_EQ(alpha[25], 6);  // colour type RGBA
+  EXPECT_EQ(jpegSize(get("/images/thumb-17.jpg").body), (Size{64, 64}));
+  EXPECT_NE(get("/images/thumb-17.jpg").body, get("/images/thumb-18.jpg").body);
+
+  for (const char* missing : {"/images/none.png", "/images/orient-9.jpg", "/images/thumb-.jpg", "/images/thumb-1x.jpg",
+                              "/images/"}) {
+    EXPECT_EQ(get(missing).status, 404) << missing;
+  }
+}
+
+TEST_F(WebServerTest, GalleryJpegsCarryEachOrientationWithTheirPixelsTurnedToMatch) {
+  // Where the marker of the upright picture lies in the stored pixels, by orientation.
+  enum Corner { TopLeft, TopRight, BottomRight, BottomLeft };
+  const Corner stored[9] = {TopLeft, TopLeft, TopRight, BottomRight, BottomLeft, TopLeft, BottomLeft, BottomRight, TopRight};
+  for (int orientation = 1; orientation <= 8; ++orientation) {
+    SCOPED_TRACE(orientation);
+    std::string jpeg = get("/images/orient-" + std::to_string(orientation) + ".jpg").body;
+    EXPECT_EQ(exifOrientation(jpeg), orientation);
+    Rows rows = decodeJpeg(jpeg);
+    const Size expected = orientation >= 5 ? Size{Gallery::Height, Gallery::Width} : Size{Gallery::Width, Gallery::Height};
+    ASSERT_EQ(rows.size, expected);
+    const int right = rows.size.width - 3, bottom = rows.size.height - 3;
+    const bool dark[4] = {rows.darkAt(2, 2), rows.darkAt(right, 2), rows.darkAt(right, bottom), rows.darkAt(2, bottom)};
+    for (int corner = 0; corner < 4; ++corner) EXPECT_EQ(dark[corner], corner == stored[orientation]) << corner;
+  }
+}
+
+TEST_F(WebServerTest, GalleryGifHasItsFramesAndDelays) {
+  std::string gif = get("/images/animated.gif").body;
+  EXPECT_EQ(gifDelays(gif), Gallery::gifDelays());
+  EXPECT_NE(gif.find("NETSCAPE2.0"), std::string::npos);
+  EXPECT_EQ(gif.back(), ';');  // the trailer
+}
+
+TEST_F(WebServerTest, GalleryAnswersAMatchingIfNoneMatchWithNotModified) {
+  selftest::HttpAnswer first = get("/images/rgb.png");
+  const std::string tag = first.header("ETag");
+  ASSERT_FALSE(tag.empty());
+  for (const std::string& condition : {tag, "\"other\", " + tag, "W/" + tag, std::string("*")}) {
+    SCOPED_TRACE(condition);
+    selftest::HttpAnswer again = httpGet(web.port(), "/images/rgb.png", "127.0.0.1", {"If-None-Match: " + condition});
+    EXPECT_EQ(again.status, 304);
+    EXPECT_EQ(again.body, "");
+    EXPECT_EQ(again.header("ETag"), tag);
+    EXPECT_EQ(again.header("Cache-Control"), "max-age=3600");
+  }
+  selftest::HttpAnswer changed = httpGet(web.port(), "/images/rgb.png", "127.0.0.1", {"If-None-Match: \"other\""});
+  EXPECT_EQ(changed.status, 200);
+  EXPECT_EQ(changed.body, first.body);
+  // Another picture's tag does not match.
+  EXPECT_EQ(httpGet(web.port(), "/images/alpha.png", "127.0.0.1", {"If-None-Match: " + tag}).status, 200);
+
+  web.setGalleryMaxAge(5);
+  EXPECT_EQ(get("/images/rgb.png").header("Cache-Control"), "max-age=5");
+}
+
+TEST_F(WebServerTest, GalleryFaultsTruncateRedirectAndFail) {
+  const std::string whole = Gallery::picture("rgb.png")->bytes;
+  web.setFault("/images/rgb.png", Fault::truncated());
+  selftest::HttpAnswer cut = get("/images/rgb.png");
+  EXPECT_EQ(cut.status, 200);
+  EXPECT_EQ(cut.header("Content-Length"), std::to_string(whole.size()));
+  EXPECT_EQ(cut.body, whole.substr(0, whole.size() / 2));  // then the connection closed
+  // Only that picture.
+  EXPECT_EQ(get("/images/alpha.png").body, Gallery::picture("alpha.png")->bytes);
+
+  web.setFault("/images/rgb.png", Fault::redirect("/images/still.webp"));
+  selftest::HttpAnswer moved = get("/images/rgb.png");
+  EXPECT_EQ(moved.status, 302);
+  EXPECT_EQ(moved.header("Location"), web.baseUrl() + "/images/still.webp");
+  web.setFault("/images/rgb.png", Fault::redirect("http://elsewhere.test/x.png"));
+  EXPECT_EQ(get("/images/rgb.png").header("Location"), "http://elsewhere.test/x.png");
+
+  web.setFault("images", Fault::status(500));
+  EXPECT_EQ(get("/images/alpha.png").status, 500);
+  web.setFault("images", Fault::status(404).only(1));
+  EXPECT_EQ(get("/images/alpha.png").status, 404);
+  EXPECT_EQ(get("/images/alpha.png").status, 200);
+  web.setFault("images", Fault::html());
+  EXPECT_EQ(get("/images/alpha.png").header("Content-Type"), "text/html; charset=utf-8");
 }
