@@ -11,6 +11,7 @@
 #include <string>
 
 #include "imagecache/ICImageCache.h"
+#include "imagecache/ICWebImageDownloader.h"
 #include "platform/core/Error.h"
 #include "platform/gfx/Image.h"
 #include "platform/net/URL.h"
@@ -43,7 +44,13 @@ struct Result {
 class ViewLoaderTest : public support::TempHomeTest {
  protected:
   void SetUp() override { ASSERT_TRUE(web.start()); }
-  void TearDown() override { support::drainMainLoop(); }
+  // The shared downloader and the shared cache's disk queue are left idle, so no worker thread is
+  // still busy when the next test, or the process's exit, tears things down.
+  void TearDown() override {
+    support::runUntil([] { return kt::ICWebImageDownloader::sharedDownloader()->currentDownloadCount() == 0; });
+    kt::ICImageCache::sharedImageCache()->getDiskCount();
+    support::drainMainLoop();
+  }
 
   net::URL url(const std::string& picture) const { return *net::URL::fromString(web.baseUrl() + "/images/" + picture); }
   net::URL thumb(long index) const { return url("thumb-" + std::to_string(index) + ".jpg"); }
