@@ -50,6 +50,7 @@ void CollectionView::setDelegate(CollectionViewDelegate* delegate) {
 void CollectionView::layoutInvalidated() {
   m_layoutStale = true;
   setNeedsLayout();
+  didReloadData();
 }
 
 // ---- Reuse ----
