@@ -5,11 +5,6 @@
 
 namespace kt {
 
-void PRRefreshAutoGifFooter::prepare() {
-  PRRefreshAutoStateFooter::prepare();
-  setLabelLeftInset(20);
-}
-
 void PRRefreshAutoGifFooter::placeSubviews() {
   PRRefreshAutoStateFooter::placeSubviews();
   m_images.place(*this, !isRefreshingTitleHidden(), pr_textWith(stateLabel()), labelLeftInset());

@@ -5,11 +5,6 @@
 
 namespace kt {
 
-void PRRefreshAutoNormalFooter::prepare() {
-  PRRefreshAutoStateFooter::prepare();
-  setActivityIndicatorViewStyle(ui::ActivityIndicatorStyle::Gray);
-}
-
 void PRRefreshAutoNormalFooter::placeSubviews() {
   PRRefreshAutoStateFooter::placeSubviews();
   double centerX = pr_w(*this) * 0.5;

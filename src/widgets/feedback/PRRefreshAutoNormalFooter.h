@@ -6,20 +6,12 @@
 namespace kt {
 
 // The footer of the song lists: a spinner left of the state text while loading.
-class PRRefreshAutoNormalFooter : public PRRefreshAutoStateFooter {
+class PRRefreshAutoNormalFooter : public PRRefreshWithSpinner<PRRefreshAutoStateFooter> {
  public:
-  using PRRefreshAutoStateFooter::PRRefreshAutoStateFooter;
+  using PRRefreshWithSpinner::PRRefreshWithSpinner;
 
-  ui::ActivityIndicatorView& loadingView() { return m_spinner.view(*this); }
-  ui::ActivityIndicatorStyle activityIndicatorViewStyle() const { return m_spinner.style(); }
-  void setActivityIndicatorViewStyle(ui::ActivityIndicatorStyle style) { m_spinner.setStyle(style, *this); }
-
-  void prepare() override;
   void placeSubviews() override;
   void setState(PRRefreshState state) override;
-
- private:
-  PRRefreshSpinner m_spinner;
 };
 
 }  // namespace kt

@@ -6,11 +6,6 @@
 
 namespace kt {
 
-void PRRefreshBackGifFooter::prepare() {
-  PRRefreshBackStateFooter::prepare();
-  setLabelLeftInset(20);
-}
-
 void PRRefreshBackGifFooter::setPullingPercent(double percent) {
   PRRefreshBackStateFooter::setPullingPercent(percent);
   if (state() == PRRefreshState::Idle) m_images.showFraction(PRRefreshState::Idle, percent, *this);

@@ -7,26 +7,13 @@ namespace kt {
 
 // A pull-up footer that shows pictures for its states beside the text; while at rest the pictures
 // follow the pull.
-class PRRefreshBackGifFooter : public PRRefreshBackStateFooter {
+class PRRefreshBackGifFooter : public PRRefreshWithImages<PRRefreshBackStateFooter> {
  public:
-  using Images = PRRefreshStateImages::Images;
-  using PRRefreshBackStateFooter::PRRefreshBackStateFooter;
+  using PRRefreshWithImages::PRRefreshWithImages;
 
-  ui::ImageView& gifView() { return m_images.view(*this); }
-  const std::map<PRRefreshState, Images>& stateImages() const { return m_images.stateImages(); }
-  const std::map<PRRefreshState, double>& stateDurations() const { return m_images.stateDurations(); }
-  void setImages(const std::optional<Images>& images, double duration, PRRefreshState state) {
-    m_images.setImages(images, duration, state, *this);
-  }
-  void setImages(const std::optional<Images>& images, PRRefreshState state) { m_images.setImages(images, state, *this); }
-
-  void prepare() override;
   void setPullingPercent(double percent) override;
   void placeSubviews() override;
   void setState(PRRefreshState state) override;
-
- private:
-  PRRefreshStateImages m_images;
 };
 
 }  // namespace kt

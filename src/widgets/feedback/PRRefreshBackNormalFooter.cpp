@@ -15,11 +15,6 @@ const gfx::AffineTransform RestingArrow = gfx::AffineTransform::rotation(0.00000
 
 }  // namespace
 
-void PRRefreshBackNormalFooter::prepare() {
-  PRRefreshBackStateFooter::prepare();
-  setActivityIndicatorViewStyle(ui::ActivityIndicatorStyle::Gray);
-}
-
 void PRRefreshBackNormalFooter::placeSubviews() {
   PRRefreshBackStateFooter::placeSubviews();
   double centerX = pr_w(*this) * 0.5;
@@ -40,16 +35,7 @@ void PRRefreshBackNormalFooter::setState(PRRefreshState newState) {
   if (newState == PRRefreshState::Idle) {
     if (old == PRRefreshState::Refreshing) {
       arrow.setTransform(RestingArrow);
-      auto fading = std::static_pointer_cast<ui::ActivityIndicatorView>(spinner.shared());
-      std::weak_ptr<ui::Responder> weak = weak_from_this();
-      ui::View::animate(
-          0.4, [fading] { fading->setAlpha(0.0); },
-          [weak, this, fading](bool) {
-            if (!weak.lock()) return;
-            fading->setAlpha(1.0);
-            fading->stopAnimating();
-            arrowView().setHidden(false);
-          });
+      m_spinner.fadeOut(*this, nullptr, [this] { arrowView().setHidden(false); });
     } else {
       arrow.setHidden(false);
       spinner.stopAnimating();

@@ -5,11 +5,6 @@
 
 namespace kt {
 
-void PRRefreshGifHeader::prepare() {
-  PRRefreshStateHeader::prepare();
-  setLabelLeftInset(20);
-}
-
 void PRRefreshGifHeader::setPullingPercent(double percent) {
   PRRefreshStateHeader::setPullingPercent(percent);
   if (state() == PRRefreshState::Idle) m_images.showFraction(PRRefreshState::Idle, percent, *this);

@@ -7,26 +7,13 @@ namespace kt {
 
 // A header that shows pictures for its states (one still, or several as an animation) in place of
 // the arrow and spinner; while at rest the pictures follow the pull.
-class PRRefreshGifHeader : public PRRefreshStateHeader {
+class PRRefreshGifHeader : public PRRefreshWithImages<PRRefreshStateHeader> {
  public:
-  using Images = PRRefreshStateImages::Images;
-  using PRRefreshStateHeader::PRRefreshStateHeader;
+  using PRRefreshWithImages::PRRefreshWithImages;
 
-  ui::ImageView& gifView() { return m_images.view(*this); }
-  const std::map<PRRefreshState, Images>& stateImages() const { return m_images.stateImages(); }
-  const std::map<PRRefreshState, double>& stateDurations() const { return m_images.stateDurations(); }
-  void setImages(const std::optional<Images>& images, double duration, PRRefreshState state) {
-    m_images.setImages(images, duration, state, *this);
-  }
-  void setImages(const std::optional<Images>& images, PRRefreshState state) { m_images.setImages(images, state, *this); }
-
-  void prepare() override;
   void setPullingPercent(double percent) override;
   void placeSubviews() override;
   void setState(PRRefreshState state) override;
-
- private:
-  PRRefreshStateImages m_images;
 };
 
 }  // namespace kt

@@ -14,11 +14,6 @@ const double TurnedArrow = 0.000001 - std::numbers::pi;
 
 }  // namespace
 
-void PRRefreshNormalHeader::prepare() {
-  PRRefreshStateHeader::prepare();
-  setActivityIndicatorViewStyle(ui::ActivityIndicatorStyle::Gray);
-}
-
 void PRRefreshNormalHeader::placeSubviews() {
   PRRefreshStateHeader::placeSubviews();
   double centerX = pr_w(*this) * 0.5;
@@ -36,20 +31,11 @@ void PRRefreshNormalHeader::setState(PRRefreshState newState) {
 
   ui::ImageView& arrow = arrowView();
   ui::ActivityIndicatorView& spinner = loadingView();
-  std::weak_ptr<ui::Responder> weak = weak_from_this();
   if (newState == PRRefreshState::Idle) {
     if (old == PRRefreshState::Refreshing) {
       arrow.setTransform(gfx::AffineTransform::identity());
-      auto fading = std::static_pointer_cast<ui::ActivityIndicatorView>(spinner.shared());
-      ui::View::animate(
-          0.4, [fading] { fading->setAlpha(0.0); },
-          [weak, this, fading](bool) {
-            auto keep = weak.lock();
-            if (!keep || state() != PRRefreshState::Idle) return;
-            fading->setAlpha(1.0);
-            fading->stopAnimating();
-            arrowView().setHidden(false);
-          });
+      m_spinner.fadeOut(
+          *this, [this] { return state() == PRRefreshState::Idle; }, [this] { arrowView().setHidden(false); });
     } else {
       spinner.stopAnimating();
       arrow.setHidden(false);

@@ -21,4 +21,18 @@ void PRRefreshSpinner::setStyle(ui::ActivityIndicatorStyle style, ui::View& owne
   owner.setNeedsLayout();
 }
 
+void PRRefreshSpinner::fadeOut(ui::View& owner, std::function<bool()> stillWanted, std::function<void()> then) {
+  auto spinner = std::static_pointer_cast<ui::ActivityIndicatorView>(view(owner).shared());
+  std::weak_ptr<ui::Responder> weakOwner = owner.weak_from_this();
+  ui::View::animate(
+      0.4, [spinner] { spinner->setAlpha(0.0); },
+      [spinner, weakOwner, stillWanted = std::move(stillWanted), then = std::move(then)](bool) {
+        auto keep = weakOwner.lock();
+        if (!keep || (stillWanted && !stillWanted())) return;
+        spinner->setAlpha(1.0);
+        spinner->stopAnimating();
+        if (then) then();
+      });
+}
+
 }  // namespace kt

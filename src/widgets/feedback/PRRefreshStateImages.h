@@ -49,4 +49,28 @@ class PRRefreshStateImages {
   std::shared_ptr<ui::ImageView> m_view;
 };
 
+// A refresh control of class Base that shows pictures for its states.
+template <class Base>
+class PRRefreshWithImages : public Base {
+ public:
+  using Images = PRRefreshStateImages::Images;
+  using Base::Base;
+
+  ui::ImageView& gifView() { return m_images.view(*this); }
+  const std::map<PRRefreshState, Images>& stateImages() const { return m_images.stateImages(); }
+  const std::map<PRRefreshState, double>& stateDurations() const { return m_images.stateDurations(); }
+  void setImages(const std::optional<Images>& images, double duration, PRRefreshState state) {
+    m_images.setImages(images, duration, state, *this);
+  }
+  void setImages(const std::optional<Images>& images, PRRefreshState state) { m_images.setImages(images, state, *this); }
+
+  void prepare() override {
+    Base::prepare();
+    this->setLabelLeftInset(20);
+  }
+
+ protected:
+  PRRefreshStateImages m_images;
+};
+
 }  // namespace kt

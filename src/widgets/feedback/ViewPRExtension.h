@@ -30,26 +30,16 @@ inline double pr_offsetY(const ui::ScrollView& s) { return s.contentOffset().y; 
 inline double pr_contentW(const ui::ScrollView& s) { return s.contentSize().width; }
 inline double pr_contentH(const ui::ScrollView& s) { return s.contentSize().height; }
 
-inline void setPr_insetT(ui::ScrollView& s, double top) {
+// Changes one side of the content inset.
+inline void setPr_inset(ui::ScrollView& s, double gfx::EdgeInsets::*side, double value) {
   gfx::EdgeInsets i = s.contentInset();
-  i.top = top;
+  i.*side = value;
   s.setContentInset(i);
 }
-inline void setPr_insetL(ui::ScrollView& s, double left) {
-  gfx::EdgeInsets i = s.contentInset();
-  i.left = left;
-  s.setContentInset(i);
-}
-inline void setPr_insetB(ui::ScrollView& s, double bottom) {
-  gfx::EdgeInsets i = s.contentInset();
-  i.bottom = bottom;
-  s.setContentInset(i);
-}
-inline void setPr_insetR(ui::ScrollView& s, double right) {
-  gfx::EdgeInsets i = s.contentInset();
-  i.right = right;
-  s.setContentInset(i);
-}
+inline void setPr_insetT(ui::ScrollView& s, double top) { setPr_inset(s, &gfx::EdgeInsets::top, top); }
+inline void setPr_insetL(ui::ScrollView& s, double left) { setPr_inset(s, &gfx::EdgeInsets::left, left); }
+inline void setPr_insetB(ui::ScrollView& s, double bottom) { setPr_inset(s, &gfx::EdgeInsets::bottom, bottom); }
+inline void setPr_insetR(ui::ScrollView& s, double right) { setPr_inset(s, &gfx::EdgeInsets::right, right); }
 inline void setPr_offsetX(ui::ScrollView& s, double x) { s.setContentOffset({x, pr_offsetY(s)}); }
 inline void setPr_offsetY(ui::ScrollView& s, double y) { s.setContentOffset({pr_offsetX(s), y}); }
 inline void setPr_contentW(ui::ScrollView& s, double w) { s.setContentSize({w, pr_contentH(s)}); }
