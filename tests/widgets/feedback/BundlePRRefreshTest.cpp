@@ -6,7 +6,6 @@
 #include <fstream>
 
 #include "platform/core/Bundle.h"
-#include "platform/gfx/Image.h"
 #include "support/ScopedEnv.h"
 #include "support/TempHome.h"
 
@@ -77,16 +76,6 @@ TEST_F(BundlePRRefreshTest, TheApplicationsOwnStringsWin) {
   kt::pr_resetRefreshResources();
   EXPECT_EQ(kt::pr_localizedStringForKey("PRRefreshHeaderIdleText"), "Pull for the newest songs");
   EXPECT_EQ(kt::pr_localizedStringForKey("PRRefreshHeaderPullingText"), "放手即刷新");
-}
-
-TEST_F(BundlePRRefreshTest, TheArrowIsFoundOnce) {
-  auto arrow = kt::pr_arrowImage();
-  ASSERT_NE(arrow, nullptr);
-  EXPECT_EQ(arrow->scale(), 2);
-  EXPECT_EQ(arrow->size(), (gfx::Size{15, 40}));
-  EXPECT_EQ(kt::pr_arrowImage(), arrow);
-  ASSERT_NE(kt::pr_refreshBundle(), nullptr);
-  EXPECT_TRUE(kt::pr_refreshBundle()->pathForResource("zh-Hant", "lproj").has_value());
 }
 
 }  // namespace

@@ -195,12 +195,4 @@ TEST_F(PRRefreshAutoFooterTest, NoMoreDataIgnoresScrollingAndTaps) {
   EXPECT_TRUE(runUntil([&] { return m_loads == 1; }));
 }
 
-TEST_F(PRRefreshAutoFooterTest, TheRefreshingTitleCanBeHidden) {
-  m_footer->setRefreshingTitleHidden(true);
-  m_footer->beginRefreshing();
-  EXPECT_EQ(m_footer->stateLabel().text(), "");
-  m_footer->layoutIfNeeded();
-  EXPECT_EQ(m_footer->loadingView().center(), (gfx::Point{200, 22}));
-}
-
 }  // namespace

@@ -38,14 +38,6 @@ class PRRefreshHeaderTest : public support::ScreenTest {
   }
   ~PRRefreshHeaderTest() override { kt::pr_resetRefreshResources(); }
 
-  // Pulls the content down by `travel` points of finger and lets go.
-  void pullAndRelease(double travel) {
-    PanFinger finger(*m_table);
-    finger.moveTo(travel);
-    finger.lift();
-    wait(1.0);
-  }
-
   support::ScopedEnv m_language{"LANGUAGE", "en_US"};
   refresh_test::Rows m_rows{30};
   std::shared_ptr<ui::TableView> m_table;
@@ -53,19 +45,8 @@ class PRRefreshHeaderTest : public support::ScreenTest {
   int m_refreshes = 0;
 };
 
-TEST_F(PRRefreshHeaderTest, SitsAboveTheContentAcrossTheTable) {
-  EXPECT_EQ(m_header->frame(), gfx::Rect(0, -54, 400, 54));
-  EXPECT_EQ(m_table->subviews().front(), m_header);
-  EXPECT_TRUE(m_table->alwaysBounceVertical());
-  EXPECT_EQ(m_header->scrollViewOriginalInset().top, 10);
-  EXPECT_EQ(m_header->state(), PRRefreshState::Idle);
-  m_header->setIgnoredScrollViewContentInsetTop(20);
-  m_header->setNeedsLayout();
-  m_header->layoutIfNeeded();
-  EXPECT_EQ(m_header->frame().origin.y, -74);
-}
-
 TEST_F(PRRefreshHeaderTest, PullPastTheThresholdAndLetGoRefreshesOnceAndGivesTheInsetBackExactly) {
+  EXPECT_EQ(m_header->frame(), gfx::Rect(0, -54, 400, 54));
   PanFinger finger(*m_table);
   finger.moveTo(60);  // 30 points of pull
   EXPECT_EQ(m_header->state(), PRRefreshState::Idle);
@@ -151,23 +132,18 @@ TEST_F(PRRefreshHeaderTest, BeginRefreshingOffScreenWaitsUntilDrawn) {
 }
 
 TEST_F(PRRefreshHeaderTest, HiddenOrDisabledHeadersIgnoreTheOffset) {
-  m_header->setHidden(true);
-  {
+  auto pullFar = [&] {
     PanFinger finger(*m_table);
     finger.moveTo(140);
     EXPECT_EQ(m_header->state(), PRRefreshState::Idle);
     finger.lift();
-  }
-  wait(1.0);
+    wait(1.0);
+  };
+  m_header->setHidden(true);
+  pullFar();
   m_header->setHidden(false);
   m_header->setUserInteractionEnabled(false);
-  {
-    PanFinger finger(*m_table);
-    finger.moveTo(140);
-    EXPECT_EQ(m_header->state(), PRRefreshState::Idle);
-    finger.lift();
-  }
-  wait(1.0);
+  pullFar();
   EXPECT_EQ(m_refreshes, 0);
 }
 
