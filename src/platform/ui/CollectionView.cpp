@@ -50,7 +50,6 @@ void CollectionView::setDelegate(CollectionViewDelegate* delegate) {
 void CollectionView::layoutInvalidated() {
   m_layoutStale = true;
   setNeedsLayout();
-  didReloadData();
 }
 
 // ---- Reuse ----
@@ -121,6 +120,7 @@ void CollectionView::reloadData() {
   m_needsData = true;
   m_layoutStale = true;
   setNeedsLayout();
+  didReloadData();
 }
 
 void CollectionView::ensureData() {

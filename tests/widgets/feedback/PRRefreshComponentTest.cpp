@@ -7,6 +7,8 @@
 
 #include "platform/gfx/Font.h"
 #include "platform/ui/CollectionView.h"
+#include "platform/ui/CollectionViewCell.h"
+#include "platform/ui/CollectionViewFlowLayout.h"
 #include "platform/ui/Label.h"
 #include "support/UiHarness.h"
 #include "widgets/feedback/LabelPRRefresh.h"
@@ -118,6 +120,21 @@ TEST_F(PRRefreshComponentTest, TotalDataCountCountsRowsOfTablesOnly) {
   m_table->reloadData();
   m_table->reloadData();
   EXPECT_EQ(counts, (std::vector<int64_t>{7, 7}));
+
+  // Collection views count their items and run the block on reload too.
+  struct Items : ui::CollectionViewDataSource {
+    int numberOfSectionsInCollectionView(ui::CollectionView&) override { return 2; }
+    int numberOfItemsInSection(ui::CollectionView&, int section) override { return section == 0 ? 3 : 4; }
+    std::shared_ptr<ui::CollectionViewCell> cellForItemAtIndexPath(ui::CollectionView&, const ui::IndexPath&) override {
+      return ui::CollectionViewCell::create();
+    }
+  } items;
+  auto grid = ui::CollectionView::create(gfx::Rect(0, 0, 100, 100), std::make_shared<ui::CollectionViewFlowLayout>());
+  grid->setDataSource(&items);
+  kt::setMj_reloadDataBlock(*grid, [&](int64_t count) { counts.push_back(count); });
+  grid->reloadData();
+  EXPECT_EQ(counts.back(), 7);
+  EXPECT_EQ(counts.size(), 3u);
 }
 
 TEST_F(PRRefreshComponentTest, LabelsMeasureTheirTextUnwrapped) {
