@@ -120,6 +120,7 @@ void CollectionView::reloadData() {
   m_needsData = true;
   m_layoutStale = true;
   setNeedsLayout();
+  didReloadData();
 }
 
 void CollectionView::ensureData() {

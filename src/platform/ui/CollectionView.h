@@ -93,6 +93,7 @@ class CollectionView : public ScrollView {
                                                                                  const std::string& identifier,
                                                                                  const IndexPath& indexPath);
 
+  // Then tells the reload observers (ScrollView::addReloadObserver).
   void reloadData();
   int numberOfSections();
   int numberOfItemsInSection(int section);

@@ -51,6 +51,23 @@ void GestureRecognizer::removeTarget(const void* owner) {
   std::erase_if(m_targets, [&](const Target& t) { return t.owner == owner; });
 }
 
+void GestureRecognizer::addStateObserver(const core::WeakToken& owner, StateObserver observer) {
+  if (observer) m_stateObservers.push_back({owner, std::move(observer)});
+}
+
+void GestureRecognizer::removeStateObservers(const core::WeakToken& owner) {
+  std::erase_if(m_stateObservers, [&](const StateObserverEntry& e) { return e.owner == owner; });
+}
+
+void GestureRecognizer::notifyState(GestureRecognizerState old) {
+  if (old == m_state) return;
+  std::erase_if(m_stateObservers, [](const StateObserverEntry& e) { return e.owner.expired(); });
+  auto observers = m_stateObservers;
+  for (auto& o : observers) {
+    if (!o.owner.expired()) o.fn(old, m_state);
+  }
+}
+
 void GestureRecognizer::requireGestureRecognizerToFail(const std::shared_ptr<GestureRecognizer>& other) {
   if (!other || other.get() == this) return;
   m_requiredToFail.push_back(other);
@@ -179,6 +196,7 @@ void GestureRecognizer::moveTo(GestureRecognizerState state) {
     m_pendingState = State::Possible;
     dropPending(this);
   }
+  notifyState(old);
   if (old == State::Possible && (state == State::Began || state == State::Ended)) {
     if (Window* w = window()) {
       auto keepWindow = w->weak_from_this().lock();
@@ -331,12 +349,14 @@ void GestureRecognizer::scheduleReset() {
 void GestureRecognizer::resetNow() {
   auto self = keepAlive(this);
   bool wasPending = m_pendingState != State::Possible;
+  State old = m_state;
   reset();
   m_state = State::Possible;
   m_pendingState = State::Possible;
   m_involved = false;
   m_touches.clear();
   if (wasPending) dropPending(this);
+  notifyState(old);
   // Recognisers waiting for this one see it out of the gesture now.
   evaluatePending();
 }

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/core/WeakPtr.h"
 #include "platform/gfx/Geometry.h"
 #include "platform/ui/Responder.h"
 
@@ -67,6 +68,13 @@ class GestureRecognizer : public std::enable_shared_from_this<GestureRecognizer>
   // Subclasses move the state; the base checks the move, asks the delegate before Began (or a
   // discrete Ended) and sends the actions.
   void setState(GestureRecognizerState state);
+
+  // Observers of the state, told the old and new state after each change (the reset back to
+  // Possible included). `owner` identifies them for removal; an observer whose owner has been
+  // destroyed is dropped unheard.
+  using StateObserver = std::function<void(GestureRecognizerState oldState, GestureRecognizerState newState)>;
+  void addStateObserver(const core::WeakToken& owner, StateObserver observer);
+  void removeStateObservers(const core::WeakToken& owner);
 
   View* view() const { return m_view; }
 
@@ -153,6 +161,7 @@ class GestureRecognizer : public std::enable_shared_from_this<GestureRecognizer>
   // The window is done with `touch` (ended or cancelled).
   void forgetTouch(const Touch* touch);
   void tryToRecognize(GestureRecognizerState target);
+  void notifyState(GestureRecognizerState old);
   void moveTo(GestureRecognizerState state);
   void sendActions();
   bool shouldBegin();
@@ -182,6 +191,11 @@ class GestureRecognizer : public std::enable_shared_from_this<GestureRecognizer>
   bool m_delaysTouchesEnded = true;
   GestureRecognizerDelegate* m_delegate = nullptr;
   std::vector<Target> m_targets;
+  struct StateObserverEntry {
+    core::WeakToken owner;
+    StateObserver fn;
+  };
+  std::vector<StateObserverEntry> m_stateObservers;
   std::vector<std::weak_ptr<GestureRecognizer>> m_requiredToFail;
   TouchSet m_touches;
   // The views hit by the touches of this gesture (the controls rule and the views' say).

@@ -42,6 +42,16 @@ constexpr double IndicatorFade = 0.3;
 
 double pointsOf(double v) { return std::round(v); }
 
+// Tells the living observers of a list (a copy: they may add or remove observers meanwhile).
+template <class Entry, class... Args>
+void notifyObservers(std::vector<Entry>& list, const Args&... args) {
+  std::erase_if(list, [](const Entry& e) { return e.owner.expired(); });
+  auto observers = list;
+  for (auto& o : observers) {
+    if (!o.owner.expired()) o.fn(args...);
+  }
+}
+
 }  // namespace
 
 // The scroll view's own pan: besides dragging, it tells the scroll view when a finger comes down
@@ -158,31 +168,26 @@ void ScrollView::notifyOffset(gfx::Point oldOffset) {
   setNeedsLayout();
   updateIndicators();
   didChangeContentOffset(oldOffset);
-  gfx::Point now = contentOffset();
-  std::erase_if(m_offsetObservers, [](const OffsetObserverEntry& e) { return e.owner.expired(); });
-  auto observers = m_offsetObservers;
-  for (auto& o : observers) {
-    if (!o.owner.expired()) o.fn(oldOffset, now);
-  }
+  notifyObservers(m_offsetObservers, oldOffset, contentOffset());
   if (m_delegate) m_delegate->scrollViewDidScroll(*this);
 }
 
 void ScrollView::setContentSize(gfx::Size size) {
   if (m_contentSize == size) return;
+  auto keep = weak_from_this().lock();
+  gfx::Size old = m_contentSize;
   m_contentSize = size;
   setNeedsLayout();
   updateIndicators();
+  notifyObservers(m_sizeObservers, old, size);
 }
 
 void ScrollView::setContentInset(const gfx::EdgeInsets& inset) {
   if (m_contentInset == inset) return;
   gfx::EdgeInsets old = m_contentInset;
   m_contentInset = inset;
-  std::erase_if(m_insetObservers, [](const InsetObserverEntry& e) { return e.owner.expired(); });
-  auto observers = m_insetObservers;
-  for (auto& o : observers) {
-    if (!o.owner.expired()) o.fn(old, inset);
-  }
+  auto keep = weak_from_this().lock();
+  notifyObservers(m_insetObservers, old, inset);
   setNeedsLayout();
   updateIndicators();
 }
@@ -653,9 +658,25 @@ void ScrollView::addContentInsetObserver(const core::WeakToken& owner, InsetObse
   m_insetObservers.push_back({owner, std::move(observer)});
 }
 
+void ScrollView::addContentSizeObserver(const core::WeakToken& owner, SizeObserver observer) {
+  m_sizeObservers.push_back({owner, std::move(observer)});
+}
+
+void ScrollView::addReloadObserver(const core::WeakToken& owner, ReloadObserver observer) {
+  m_reloadObservers.push_back({owner, std::move(observer)});
+}
+
 void ScrollView::removeObservers(const core::WeakToken& owner) {
-  std::erase_if(m_offsetObservers, [&](const OffsetObserverEntry& e) { return e.owner == owner; });
-  std::erase_if(m_insetObservers, [&](const InsetObserverEntry& e) { return e.owner == owner; });
+  auto owned = [&](const auto& e) { return e.owner == owner; };
+  std::erase_if(m_offsetObservers, owned);
+  std::erase_if(m_insetObservers, owned);
+  std::erase_if(m_sizeObservers, owned);
+  std::erase_if(m_reloadObservers, owned);
+}
+
+void ScrollView::didReloadData() {
+  auto keep = weak_from_this().lock();
+  notifyObservers(m_reloadObservers);
 }
 
 }  // namespace ui

@@ -101,13 +101,18 @@ class ScrollView : public View {
   // The recogniser that drags the content; null until the scroll view is made.
   PanGestureRecognizer* panGestureRecognizer() const { return m_pan.get(); }
 
-  // Observers of the content offset and inset, told the old and new values after each change.
-  // `owner` identifies them for removal.
+  // Observers of the content offset, inset and size, told the old and new values after each
+  // change, and of reloads (table and collection views tell them after reloadData). `owner`
+  // identifies them for removal.
   using OffsetObserver = std::function<void(gfx::Point oldOffset, gfx::Point newOffset)>;
   using InsetObserver = std::function<void(const gfx::EdgeInsets& oldInset, const gfx::EdgeInsets& newInset)>;
+  using SizeObserver = std::function<void(gfx::Size oldSize, gfx::Size newSize)>;
+  using ReloadObserver = std::function<void()>;
   // An observer whose owner has been destroyed is dropped unheard.
   void addContentOffsetObserver(const core::WeakToken& owner, OffsetObserver observer);
   void addContentInsetObserver(const core::WeakToken& owner, InsetObserver observer);
+  void addContentSizeObserver(const core::WeakToken& owner, SizeObserver observer);
+  void addReloadObserver(const core::WeakToken& owner, ReloadObserver observer);
   void removeObservers(const core::WeakToken& owner);
 
   // Shows the scroll indicators for a moment.
@@ -120,6 +125,8 @@ class ScrollView : public View {
  protected:
   // Where a change of offset ends up; subclasses may snap it.
   virtual void didChangeContentOffset(gfx::Point oldOffset) { (void)oldOffset; }
+  // Subclasses that reload their content call this once the reload is done.
+  void didReloadData();
 
   // The steps of a drag, as the pan recogniser drives them (and tests may drive them directly).
   // A finger came down on the content: stops deceleration or an offset animation at once.
@@ -170,14 +177,14 @@ class ScrollView : public View {
   void updateIndicators();
   bool showsIndicatorOn(bool vertical) const;
 
-  struct OffsetObserverEntry {
+  // An observer with the owner that identifies it.
+  template <class Fn>
+  struct Observer {
     core::WeakToken owner;
-    OffsetObserver fn;
+    Fn fn;
   };
-  struct InsetObserverEntry {
-    core::WeakToken owner;
-    InsetObserver fn;
-  };
+  using OffsetObserverEntry = Observer<OffsetObserver>;
+  using InsetObserverEntry = Observer<InsetObserver>;
 
   gfx::Size m_contentSize;
   gfx::EdgeInsets m_contentInset;
@@ -201,6 +208,8 @@ class ScrollView : public View {
   std::shared_ptr<PanGestureRecognizer> m_pan;
   std::vector<OffsetObserverEntry> m_offsetObservers;
   std::vector<InsetObserverEntry> m_insetObservers;
+  std::vector<Observer<SizeObserver>> m_sizeObservers;
+  std::vector<Observer<ReloadObserver>> m_reloadObservers;
 
   // Drag state: the position the finger asks for before bouncing, the finger's last travel, the
   // offset and range of the last step (a change by anyone else rebases the drag), the locked axis.

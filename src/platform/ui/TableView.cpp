@@ -606,6 +606,7 @@ void TableView::reloadData() {
   m_needsReload = false;
   computeGeometry();
   setNeedsLayout();
+  didReloadData();
 }
 
 void TableView::scheduleUpdate(TableViewRowAnimation animation) {

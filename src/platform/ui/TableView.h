@@ -140,6 +140,7 @@ class TableView : public ScrollView {
                                                                    const IndexPath& indexPath);
 
   // ---- Data ----
+  // Then tells the reload observers (ScrollView::addReloadObserver).
   void reloadData();
   void reloadSections(const IndexSet& sections, TableViewRowAnimation animation);
   void reloadRowsAtIndexPaths(const std::vector<IndexPath>& indexPaths, TableViewRowAnimation animation);

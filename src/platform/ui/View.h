@@ -91,7 +91,7 @@ class View : public Responder, public gfx::LayerDelegate {
   double alpha() const;
   void setAlpha(double alpha);
   bool isHidden() const;
-  void setHidden(bool hidden);
+  virtual void setHidden(bool hidden);
   std::optional<gfx::Color> backgroundColor() const;
   void setBackgroundColor(std::optional<gfx::Color> color);
   bool clipsToBounds() const;

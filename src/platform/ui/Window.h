@@ -35,9 +35,8 @@ class Window : public View {
   // Shows the window and makes it the application's key window.
   void makeKeyAndVisible();
   // Showing a window (false) puts it in front of the others of its level on the screen, without
-  // making it key; hiding it takes it off the screen. (Called through a plain View this only hides
-  // or shows the view.)
-  void setHidden(bool hidden);
+  // making it key; hiding it takes it off the screen.
+  void setHidden(bool hidden) override;
   // A point of the screen in this window's coordinates (through its frame and transform).
   gfx::Point convertPointFromScreen(gfx::Point p) const { return pointFromSuperview(p); }
   gfx::Point convertPointToScreen(gfx::Point p) const { return pointToSuperview(p); }

@@ -1,4 +1,5 @@
 #include "widgets/feedback/AOProgressHUD.h"
+#include "widgets/feedback/ImageTint.h"
 
 #include <algorithm>
 #include <cmath>
@@ -835,16 +836,7 @@ gfx::Color AOProgressHUD::backgroundColorForStyle() const {
 }
 
 AOProgressHUD::ImagePtr AOProgressHUD::imageWithTintColor(const ImagePtr& image, const gfx::Color& color) {
-  if (!image) return nullptr;
-  auto ctx = gfx::Context::bitmap(image->size(), image->scale(), false);
-  if (!ctx) return image;
-  const gfx::Rect whole(gfx::Point{0, 0}, image->size());
-  ctx->drawImage(*image, whole);
-  // The colour takes the place of the image's colours where the image is opaque.
-  ctx->setBlendMode(gfx::BlendMode::SourceAtop);
-  ctx->setFillColor(color);
-  ctx->fillRect(whole);
-  return ctx->makeImage();
+  return kt::imageWithTintColor(image, color);
 }
 
 }  // namespace kt

@@ -225,6 +225,25 @@ TEST_F(Gestures, ShouldBeginAndShouldReceive) {
   EXPECT_EQ(states.size(), 1u);
 }
 
+TEST_F(Gestures, StateObserversHearEveryChangeWithTheOldState) {
+  auto pan = std::make_shared<ui::PanGestureRecognizer>();
+  view->addGestureRecognizer(pan);
+  std::vector<std::pair<State, State>> changes;
+  auto owner = std::make_shared<int>(0);
+  pan->addStateObserver(owner, [&](State o, State n) { changes.push_back({o, n}); });
+  drag({200, 200}, {300, 200}, 5);
+  const std::vector<std::pair<State, State>> expected{{State::Possible, State::Began},
+                                                      {State::Began, State::Changed},
+                                                      {State::Changed, State::Ended},
+                                                      {State::Ended, State::Possible}};
+  // Moves in Changed are no change of state.
+  EXPECT_EQ(changes, expected);
+  pan->removeStateObservers(owner);
+  size_t heard = changes.size();
+  drag({200, 200}, {300, 200}, 5);
+  EXPECT_EQ(changes.size(), heard);
+}
+
 TEST_F(Gestures, PanFollowsTheFingerAndCancelsTheViewsTouch) {
   std::vector<State> states;
   auto pan = recorded<ui::PanGestureRecognizer>(states);

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "platform/core/Clock.h"
+#include "platform/ui/TableView.h"
+#include "platform/ui/TableViewCell.h"
 #include "platform/ui/Window.h"
 #include "support/UiHarness.h"
 
@@ -189,6 +191,40 @@ TEST_F(ScrollViewTest, InsetsWidenTheRangeAndAreObserved) {
   wait(1);
   EXPECT_EQ(offset().y, -54);
   scroll->removeObservers(owner);
+}
+
+TEST_F(ScrollViewTest, ContentSizeAndReloadsAreObserved) {
+  std::vector<std::pair<gfx::Size, gfx::Size>> sizes;
+  auto owner = std::make_shared<int>(0);
+  scroll->addContentSizeObserver(owner, [&](gfx::Size o, gfx::Size n) { sizes.push_back({o, n}); });
+  const gfx::Size before = scroll->contentSize();
+  scroll->setContentSize({before.width, 300});
+  scroll->setContentSize({before.width, 300});
+  ASSERT_EQ(sizes.size(), 1u);
+  EXPECT_EQ(sizes[0].first, before);
+  EXPECT_EQ(sizes[0].second, (gfx::Size{before.width, 300}));
+  scroll->removeObservers(owner);
+  scroll->setContentSize({before.width, 400});
+  EXPECT_EQ(sizes.size(), 1u);
+
+  // Tables tell the reload observers once their rows are read again.
+  struct Rows : ui::TableViewDataSource {
+    int numberOfRowsInSection(ui::TableView&, int) override { return count; }
+    std::shared_ptr<ui::TableViewCell> cellForRowAtIndexPath(ui::TableView&, const ui::IndexPath&) override {
+      return ui::TableViewCell::create(ui::TableViewCellStyle::Default, "");
+    }
+    int count = 3;
+  } rows;
+  auto table = ui::TableView::create(gfx::Rect(0, 0, 100, 100));
+  table->setDataSource(&rows);
+  std::vector<int> seen;
+  table->addReloadObserver(owner, [&] { seen.push_back(table->numberOfRowsInSection(0)); });
+  rows.count = 5;
+  table->reloadData();
+  EXPECT_EQ(seen, std::vector<int>{5});
+  owner.reset();  // gone: dropped unheard
+  table->reloadData();
+  EXPECT_EQ(seen, std::vector<int>{5});
 }
 
 // ---- Dragging ----
