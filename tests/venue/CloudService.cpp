@@ -1,5 +1,7 @@
 #include "venue/CloudService.h"
 
+#include "venue/Gallery.h"
+
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
@@ -679,10 +681,12 @@ std::string CloudService::endpointOf(const RecordedRequest& request) const {
   if (under("/roominfo/")) return "roominfo";
   if (under("/qr/")) return "qr";
   if (under("/ZiZezer/SingerImage/")) return "SingerImage";
+  if (under("/images/")) return "images";
   return p;
 }
 
 HttpReply CloudService::handle(const RecordedRequest& request) {
+  if (request.endpoint == "images") return Gallery::reply(request, "/images/", 3600);
   Impl impl{*this, request, request.endpoint};
   {
     std::lock_guard lock(m_stateMutex);

@@ -29,10 +29,12 @@
 //   /php/banner/<id>.jpg, /php/page/<id>.html              the banner pictures and pages
 //   /wxsearchservice.aspx/?op=getrankinfo | getwxmusicinfo | getsingersbyclass
 //   /ZiZezer/SingerImage/<name>.jpg     singer pictures (any name)
+//   /images/<name>                      the picture gallery of venue/Gallery.h, every format the
+//                                       client decodes, with ETag and Cache-Control (max-age 3600)
 //
 // Endpoint names for faults and the record: the file name of /interface/ and /php/ paths
 // ("addsong.php"), the "op" of the search path ("getrankinfo"), "qr", "roominfo", "banner",
-// "page" and "SingerImage".
+// "page", "SingerImage" and "images".
 
 #include "venue/HttpPeer.h"
 

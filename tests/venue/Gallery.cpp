@@ -252,4 +252,26 @@ std::string Gallery::entityTag(const std::string& bytes) {
   return text;
 }
 
+HttpReply Gallery::reply(const RecordedRequest& request, const std::string& prefix, int maxAgeSeconds) {
+  std::optional<GalleryPicture> found = picture(request.path.substr(prefix.size()));
+  if (!found) return {404, "text/html; charset=utf-8", "<html><body>404 Not Found</body></html>"};
+  std::string tag = entityTag(found->bytes);
+  HeaderList headers{{"ETag", tag}, {"Cache-Control", "max-age=" + std::to_string(maxAgeSeconds)}};
+  // If-None-Match: "*" or a comma-separated list of tags, weak ones ("W/...") compared weakly.
+  std::string match = request.header("If-None-Match").value_or("");
+  bool matched = false;
+  for (std::size_t at = 0; at < match.size() && !matched;) {
+    std::size_t comma = match.find(',', at);
+    if (comma == std::string::npos) comma = match.size();
+    std::string one = match.substr(at, comma - at);
+    one.erase(0, one.find_first_not_of(" \t"));
+    one.erase(one.find_last_not_of(" \t") + 1);
+    if (one.rfind("W/", 0) == 0) one.erase(0, 2);
+    matched = one == "*" || one == tag;
+    at = comma + 1;
+  }
+  if (matched) return {304, found->contentType, "", headers};
+  return {200, found->contentType, std::move(found->bytes), headers};
+}
+
 }  // namespace venue

@@ -22,6 +22,9 @@
 
 namespace venue {
 
+struct HttpReply;
+struct RecordedRequest;
+
 struct GalleryPicture {
   std::string contentType;  // "image/jpeg"
   std::string bytes;
@@ -44,6 +47,10 @@ class Gallery {
   static std::vector<int> gifDelays();
   // A strong entity tag for a body: a quoted hexadecimal digest.
   static std::string entityTag(const std::string& bytes);
+  // The reply to a gallery request, the picture named by the path after `prefix` ("/images/"):
+  // with its ETag and "Cache-Control: max-age=<maxAgeSeconds>", 304 without a body when
+  // If-None-Match names its tag ("*", a list, weak tags compared weakly), 404 for another name.
+  static HttpReply reply(const RecordedRequest& request, const std::string& prefix, int maxAgeSeconds);
 
   // The upright picture as RGB rows.
   static std::vector<std::uint8_t> upright();

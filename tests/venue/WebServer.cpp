@@ -127,30 +127,8 @@ std::string WebServer::endpointOf(const RecordedRequest& request) const {
   return request.path;
 }
 
-HttpReply WebServer::galleryReply(const RecordedRequest& request) const {
-  std::optional<GalleryPicture> picture = Gallery::picture(request.path.substr(std::string("/images/").size()));
-  if (!picture) return {404, kText, "<html><body>404 Not Found</body></html>"};
-  std::string tag = Gallery::entityTag(picture->bytes);
-  HeaderList headers{{"ETag", tag}, {"Cache-Control", "max-age=" + std::to_string(m_galleryMaxAge.load())}};
-  // If-None-Match: "*" or a comma-separated list of tags, weak ones ("W/...") compared weakly.
-  std::string match = request.header("If-None-Match").value_or("");
-  bool matched = false;
-  for (std::size_t at = 0; at < match.size() && !matched;) {
-    std::size_t comma = match.find(',', at);
-    if (comma == std::string::npos) comma = match.size();
-    std::string one = match.substr(at, comma - at);
-    one.erase(0, one.find_first_not_of(" \t"));
-    one.erase(one.find_last_not_of(" \t") + 1);
-    if (one.rfind("W/", 0) == 0) one.erase(0, 2);
-    matched = one == "*" || one == tag;
-    at = comma + 1;
-  }
-  if (matched) return {304, picture->contentType, "", headers};
-  return {200, picture->contentType, std::move(picture->bytes), headers};
-}
-
 HttpReply WebServer::handle(const RecordedRequest& request) {
-  if (request.path.rfind("/images/", 0) == 0) return galleryReply(request);
+  if (request.path.rfind("/images/", 0) == 0) return Gallery::reply(request, "/images/", m_galleryMaxAge);
   if (request.path.rfind("/singer/", 0) == 0) {
     std::string file = request.path.substr(std::string("/singer/").size());
     if (file.size() <= 4 || !endsWith(file, ".png")) return error(404);

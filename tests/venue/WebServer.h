@@ -80,7 +80,6 @@ class WebServer : public HttpPeer {
 
  private:
   std::optional<StaffPhoto> findPhoto(const std::string& staffId, const std::string& name) const;
-  HttpReply galleryReply(const RecordedRequest& request) const;
 
   mutable std::mutex m_photosMutex;
   std::map<std::string, std::vector<StaffPhoto>> m_photos;  // by staff record id

@@ -1,4 +1,5 @@
 #include "venue/CloudService.h"
+#include "venue/Gallery.h"
 
 #include "venue/selftest/HttpGet.h"
 
@@ -237,6 +238,21 @@ TEST_F(CloudServiceTest, SingerPictureAddressIsEscapedAndServed) {
   ASSERT_GE(picture.body.size(), 4u);
   EXPECT_EQ(picture.body.substr(0, 2), "\xff\xd8");
   EXPECT_EQ(httpGet(cloud.port(), "/ZiZezer/SingerImage/x.gif").status, 404);
+}
+
+// The image host also keeps the picture gallery, with its entity tags and 304 answers.
+TEST_F(CloudServiceTest, ImageHostServesTheGallery) {
+  selftest::HttpAnswer gif = httpGet(cloud.port(), "/images/animated.gif");
+  EXPECT_EQ(gif.status, 200);
+  EXPECT_EQ(gif.header("Content-Type"), "image/gif");
+  EXPECT_EQ(gif.body, Gallery::picture("animated.gif")->bytes);
+  EXPECT_EQ(gif.header("Cache-Control"), "max-age=3600");
+  EXPECT_EQ(cloud.lastRequest().endpoint, "images");
+  selftest::HttpAnswer again =
+      httpGet(cloud.port(), "/images/animated.gif", "127.0.0.1", {"If-None-Match: " + gif.header("ETag")});
+  EXPECT_EQ(again.status, 304);
+  EXPECT_TRUE(again.body.empty());
+  EXPECT_EQ(httpGet(cloud.port(), "/images/none.png").status, 404);
 }
 
 TEST_F(CloudServiceTest, BannersAndTheirSongs) {
