@@ -365,7 +365,8 @@ struct CloudService::Impl {
   HttpReply bannerPicture() const {
     std::string name = r.path.substr(std::string("/php/banner/").size());
     if (name.empty()) return notFound();
-    return {200, "image/jpeg", makeJpeg(640, 240, "banner/" + name)};
+    // The carousel's proportions (1024 x 225 points).
+    return {200, "image/jpeg", makeJpeg(1024, 225, "banner/" + name)};
   }
 
   HttpReply bannerPage() const {
@@ -537,13 +538,17 @@ void CloudService::buildCatalogue() {
   if (duet != ranked.end() && duet - ranked.begin() > 1) std::rotate(ranked.begin() + 1, duet, duet + 1);
   for (std::size_t i = 0; i < ranked.size() && i < 100; ++i) m_chartOrder.push_back(ranked[i]->number);
 
+  // The banner pictures come from the image host; "pic" is empty (the banner's songs), a page or
+  // a video.
   std::string songHost = std::string("http://") + CloudHosts::songList;
+  std::string imageHost = std::string("http://") + CloudHosts::singerImage;
   m_banners = {
-      {"12", "夏日热歌", songHost + "/php/banner/12.jpg", ""},
-      {"15", "经典怀旧", songHost + "/php/banner/15.jpg", ""},
-      {"21", "毕业季", songHost + "/php/banner/21.jpg", ""},
-      {"hot", "本周热推", songHost + "/php/banner/hot.jpg", ""},
-      {"30", "新店开业", songHost + "/php/banner/30.jpg", songHost + "/php/page/30.html"},
+      {"12", "夏日热歌", imageHost + "/php/banner/12.jpg", ""},
+      {"15", "经典怀旧", imageHost + "/php/banner/15.jpg", ""},
+      {"21", "毕业季", imageHost + "/php/banner/21.jpg", ""},
+      {"hot", "本周热推", imageHost + "/php/banner/hot.jpg", ""},
+      {"30", "新店开业", imageHost + "/php/banner/30.jpg", songHost + "/php/page/30.html"},
+      {"41", "精彩MV", imageHost + "/php/banner/41.jpg", songHost + "/php/video/41.mp4"},
   };
 
   m_rooms = {

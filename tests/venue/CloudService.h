@@ -26,7 +26,8 @@
 //   /interface/nextsong.php, ctoggle.php, ptoggle.php, mvol.php, mmic.php   playback {"code","msg",...}
 //   /php/wxpic.php                      banners            {"data":{"bannerclass":[{...}]}}
 //   /php/wxsong.php                     banner songs       {"code","result":{"matches":[...]},"msg"}
-//   /php/banner/<id>.jpg, /php/page/<id>.html              the banner pictures and pages
+//   /php/banner/<id>.jpg, /php/page/<id>.html              the banner pictures (1024 x 225, named
+//                                                          on the image host) and pages
 //   /wxsearchservice.aspx/?op=getrankinfo | getwxmusicinfo | getsingersbyclass
 //   /ZiZezer/SingerImage/<name>.jpg     singer pictures (any name)
 //   /images/<name>                      the picture gallery of venue/Gallery.h, every format the
@@ -73,7 +74,7 @@ struct CloudBanner {
   std::string classId;   // as the reply gives it; one is not a number
   std::string name;
   std::string image;     // "classdetailbigimage"
-  std::string page;      // "pic": an address opened on a tap, or ""
+  std::string page;      // "pic": a page or an ".mp4" video opened on a tap, or ""
 };
 
 struct CloudRoom {

@@ -259,14 +259,17 @@ TEST_F(CloudServiceTest, BannersAndTheirSongs) {
   Json banners = get("/php/wxpic.php?tp=tp");
   const Json& items = banners["data"]["bannerclass"];
   ASSERT_EQ(items.size(), cloud.banners().size());
-  bool hasPage = false, hasNonNumeric = false;
+  bool hasPage = false, hasVideo = false, hasNonNumeric = false;
   for (const Json& item : items) {
-    EXPECT_TRUE(item["classdetailbigimage"].get<std::string>().starts_with("http://"));
+    EXPECT_TRUE(item["classdetailbigimage"].get<std::string>().starts_with("http://img.ktvcloud.example/"));
     EXPECT_TRUE(item.contains("pic"));
-    hasPage = hasPage || !item["pic"].get<std::string>().empty();
+    const std::string pic = item["pic"].get<std::string>();
+    hasPage = hasPage || (!pic.empty() && pic.find("mp4") == std::string::npos);
+    hasVideo = hasVideo || pic.find("mp4") != std::string::npos;
     hasNonNumeric = hasNonNumeric || std::atoi(item["classid"].get<std::string>().c_str()) == 0;
   }
   EXPECT_TRUE(hasPage);
+  EXPECT_TRUE(hasVideo);
   EXPECT_TRUE(hasNonNumeric);
 
   Json songs = get("/php/wxsong.php?classid=12&uid=" + uid());

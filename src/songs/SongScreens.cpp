@@ -1,0 +1,58 @@
+#include "songs/SongScreens.h"
+
+#include "platform/core/Log.h"
+#include "platform/core/ThreadCheck.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/ViewController.h"
+
+#include <map>
+
+namespace kt {
+namespace {
+
+// Main thread only, like the screens that use it.
+std::map<std::string, SongScreens::Factory>& factories() {
+  static std::map<std::string, SongScreens::Factory> registry;
+  return registry;
+}
+
+}  // namespace
+
+void SongScreens::registerFactory(const std::string& name, Factory factory) {
+  KT_ASSERT_MAIN_THREAD();
+  if (factory) factories()[name] = std::move(factory);
+  else factories().erase(name);
+}
+
+bool SongScreens::isRegistered(const std::string& name) {
+  KT_ASSERT_MAIN_THREAD();
+  return factories().count(name) > 0;
+}
+
+std::shared_ptr<ui::ViewController> SongScreens::make(const std::string& name, const core::Value& params) {
+  KT_ASSERT_MAIN_THREAD();
+  auto it = factories().find(name);
+  // A copy: the factory may register screens itself.
+  Factory factory = it == factories().end() ? Factory() : it->second;
+  std::shared_ptr<ui::ViewController> screen = factory ? factory(params) : nullptr;
+  if (!screen) KT_LOG("no screen %s yet", name.c_str());
+  return screen;
+}
+
+std::shared_ptr<ui::ViewController> SongScreens::open(ui::NavigationController* navigation, const std::string& name,
+                                                      const core::Value& params) {
+  if (!navigation) return nullptr;
+  std::shared_ptr<ui::ViewController> screen = make(name, params);
+  if (screen) navigation->pushViewController(screen, true);
+  return screen;
+}
+
+std::shared_ptr<ui::ViewController> SongScreens::present(ui::ViewController* presenter, const std::string& name,
+                                                         const core::Value& params) {
+  if (!presenter) return nullptr;
+  std::shared_ptr<ui::ViewController> screen = make(name, params);
+  if (screen) presenter->presentViewController(std::make_shared<ui::NavigationController>(screen), true);
+  return screen;
+}
+
+}  // namespace kt
