@@ -42,7 +42,7 @@ const std::map<std::string, Folders>& allowed() {
       {"imagecache", kPlatform},
       {"http", kPlatform},
       {"widgets/feedback", kPlatform},
-      {"widgets/controls", kPlatform},
+      {"widgets/controls", kPlatform + Folders{"imagecache"}},
       {"widgets/transitions", kPlatform},
       {"app", kPlatform + libraries},
       {"link/sockets", kPlatform},
