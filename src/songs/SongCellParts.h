@@ -1,0 +1,31 @@
+#pragma once
+
+// The pieces the song and singer cells are built from, each placed at the frame for the
+// current screen: the second frame on the 12.9-inch tablet, the first elsewhere, decided anew
+// for every piece.
+
+#include <memory>
+
+#include "platform/gfx/Geometry.h"
+
+namespace gfx {
+class Font;
+}
+namespace ui {
+class ImageView;
+class Label;
+class View;
+}  // namespace ui
+
+namespace kt::SongCellParts {
+
+gfx::Rect frameFor(const gfx::Rect& frame, const gfx::Rect& largeFrame);
+// A left-aligned, one-line label with a clear background in the colour of the hexadecimal
+// text, added to `parent`.
+std::shared_ptr<ui::Label> addLabel(ui::View& parent, const gfx::Rect& frame, const gfx::Rect& largeFrame,
+                                    const char* hexColor, std::shared_ptr<const gfx::Font> font);
+// An image view showing the named picture, added to `parent`.
+std::shared_ptr<ui::ImageView> addPicture(ui::View& parent, const gfx::Rect& frame, const gfx::Rect& largeFrame,
+                                          const char* imageName);
+
+}  // namespace kt::SongCellParts
