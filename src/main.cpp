@@ -1,11 +1,14 @@
-// The room tablet client: AppDelegate launches it into its key window, shown in a real window
-// where there is a display, else offscreen (saving a screenshot of the first screen into
-// $KT_SCREENS_DIR when that is set). SIGINT and SIGTERM stop it between callbacks.
+// The room tablet client: AppDelegate launches it into its key window, on the song home screen,
+// shown in a real window where there is a display, else offscreen (saving a screenshot of the
+// first screen into $KT_SCREENS_DIR when that is set). SIGINT and SIGTERM stop it between
+// callbacks.
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
 #include "app/AppDelegate.h"
+#include "platform/core/WeakPtr.h"
+#include "songs/ChooseMusicVC.h"
 #include "platform/core/Bundle.h"
 #include "platform/core/FdSource.h"
 #include "platform/core/Log.h"
@@ -29,8 +32,11 @@ class ScreenOutput {
     m_surface->start();
     if (const char* dir = std::getenv("KT_SCREENS_DIR"); dir && *dir) {
       core::paths::makeDirectories(dir);
+      // A moment after launch, so the home screen's banners, chart and pictures are in.
       const std::string path = std::string(dir) + "/start.png";
-      if (m_surface->saveScreenshot(path)) KT_LOG("screenshot %s", path.c_str());
+      core::RunLoop::main().performAfterDelay(core::WeakToken(m_weakFactory.weakPtr()), ScreenshotDelay, [this, path] {
+        if (m_surface->saveScreenshot(path)) KT_LOG("screenshot %s", path.c_str());
+      });
     }
   }
   void close() {
@@ -39,7 +45,10 @@ class ScreenOutput {
   }
 
  private:
+  static constexpr double ScreenshotDelay = 3.0;
+
   std::unique_ptr<display::Surface> m_surface;
+  core::WeakPtrFactory<ScreenOutput> m_weakFactory{this};
 };
 
 }  // namespace
@@ -72,6 +81,7 @@ int main(int argc, char** argv) {
   ScreenOutput screen;
   core::Observation launched(core::NotificationCenter::defaultCenter(), ui::Application::DidFinishLaunchingNotification,
                              nullptr, [&](const core::Notification&) { screen.open(); });
+  kt::setRootScreenFactory([] { return std::make_shared<kt::ChooseMusicVC>(); });
   kt::AppDelegate delegate;
   const int result = ui::Application::shared().run(argc, argv, &delegate);
   screen.close();

@@ -1,0 +1,97 @@
+#pragma once
+
+// Song screens on the offscreen display against the stand-in cloud service: the five cloud hosts
+// mapped to it, the screen at the root of a navigation controller in the key window, and every
+// song screen name registered as a recording stand-in screen, so a test sees what was opened
+// and with which parameters.
+
+#include "app/HUDClass.h"
+#include "platform/core/UserDefaults.h"
+#include "platform/net/HostMap.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/ViewController.h"
+#include "platform/ui/Window.h"
+#include "songs/AlertView_style1.h"
+#include "songs/SongScreens.h"
+#include "support/UiHarness.h"
+#include "venue/CloudService.h"
+#include "widgets/feedback/AOProgressHUD.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace songs_test {
+
+// A screen opened through the registry: its name and parameters.
+class OpenedScreen : public ui::ViewController {
+ public:
+  OpenedScreen(std::string name, core::Value params) : name(std::move(name)), params(std::move(params)) {}
+  std::string name;
+  core::Value params;
+};
+
+class SongScreenFixture : public support::ScreenTest {
+ protected:
+  static constexpr const char* kRoom = "8012";
+  static constexpr const char* kUid = "1708012";  // the stand-in's binding id of room 8012
+
+  void SetUp() override {
+    ASSERT_TRUE(m_service.start());
+    for (const std::string& host : venue::CloudService::hosts()) net::HostMap::set(host, 80, "127.0.0.1", m_service.port());
+    for (const char* name : kNames) {
+      kt::SongScreens::registerFactory(name, [this, name](const core::Value& params) {
+        auto screen = std::make_shared<OpenedScreen>(name, params);
+        m_opened.push_back(screen);
+        return screen;
+      });
+    }
+  }
+  void TearDown() override {
+    m_nav.reset();
+    window().setRootViewController(nullptr);
+    support::drainMainLoop();
+    for (const char* name : kNames) kt::SongScreens::registerFactory(name, nullptr);
+    kt::AOProgressHUD::resetSharedView();
+    net::HostMap::clear();
+    m_service.stop();
+  }
+
+  static void bind(const std::string& uid = kUid) { core::UserDefaults::standard().setString("uid", uid); }
+
+  // The screen at the root of a navigation controller in the window, laid out.
+  template <class T>
+  std::shared_ptr<T> show(std::shared_ptr<T> screen) {
+    m_nav = std::make_shared<ui::NavigationController>(screen);
+    window().setRootViewController(m_nav);
+    render();
+    return screen;
+  }
+
+  // Runs the main loop for a moment of real time: for replies that must change nothing.
+  void pump(double seconds = 0.3) { runUntil([] { return false; }, seconds); }
+
+  // The message of the choice alert on screen, "" when there is none.
+  std::string choiceMessage() const {
+    auto alerts = findViews<kt::AlertView_style1>();
+    return alerts.empty() ? "" : alerts.back()->label_msg()->text();
+  }
+  std::vector<std::string> openedNames() const {
+    std::vector<std::string> names;
+    for (const auto& s : m_opened) names.push_back(s->name);
+    return names;
+  }
+
+  static constexpr const char* kNames[] = {
+      kt::SongScreens::Favourites, kt::SongScreens::Chart,       kt::SongScreens::Singers,
+      kt::SongScreens::Categories, kt::SongScreens::TitledList,  kt::SongScreens::BannerSongs,
+      kt::SongScreens::BannerVideo, kt::SongScreens::BannerPage, kt::SongScreens::Queue,
+      kt::SongScreens::Search,     kt::SongScreens::RemoteControl, kt::SongScreens::Binding};
+
+  venue::CloudService m_service;
+  std::shared_ptr<ui::NavigationController> m_nav;
+  std::vector<std::shared_ptr<OpenedScreen>> m_opened;
+};
+
+}  // namespace songs_test

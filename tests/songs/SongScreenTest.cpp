@@ -1,0 +1,203 @@
+#include "songs/SongScreen.h"
+
+#include "app/WGAlertView.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/ImageView.h"
+#include "songs/ChooseMusicModel.h"
+#include "songs/CloudApi.h"
+#include "songs/SongScreenFixture.h"
+#include "support/RectExpectations.h"
+#include "widgets/feedback/PRRefreshFooter.h"
+#include "widgets/feedback/ScrollViewPRRefresh.h"
+
+#include <chrono>
+
+namespace songs_test {
+namespace {
+
+using support::Device;
+using support::expectRect;
+
+// A chart list on the frame: the chart screen's style and request.
+class ChartScreen : public kt::SongScreen {
+ public:
+  ChartScreen() : SongScreen(style()) {}
+  static kt::SongScreenStyle style() {
+    kt::SongScreenStyle s;
+    s.title = "最热";
+    s.background = "SuperStarsBg";
+    return s;
+  }
+
+ protected:
+  std::optional<kt::CloudRequest> listRequest(int page) override { return kt::CloudApi::chart(page); }
+};
+
+class SongScreenTest : public SongScreenFixture {
+ protected:
+  std::shared_ptr<ChartScreen> showChart() {
+    auto screen = show(std::make_shared<ChartScreen>());
+    EXPECT_TRUE(runUntil([&] { return screen->arr_data().size() == 20; }));
+    return screen;
+  }
+  std::shared_ptr<kt::PRRefreshFooter> footer(ChartScreen& s) { return kt::pr_footer(*s.tbView_data()); }
+  // The "p" of the chart requests, in order.
+  std::vector<std::string> pagesAsked() const {
+    std::vector<std::string> pages;
+    for (const auto& r : m_service.requestsTo("getrankinfo")) pages.push_back(r.param("p").value_or(""));
+    return pages;
+  }
+  std::string firstTitle(const ChartScreen& s) const { return s.arr_data().front()->string_musicName(); }
+  venue::CloudSong chartSong(size_t i) const { return m_service.chart(venue::CloudService::kChart)[i]; }
+};
+
+TEST_F(SongScreenTest, PagesFollowEachOtherUntilAnEmptyPageEndsTheList) {
+  auto screen = showChart();
+  EXPECT_EQ(firstTitle(*screen), chartSong(0).title);
+  for (size_t rows = 40; rows <= 100; rows += 20) {
+    screen->pullUp();
+    ASSERT_TRUE(runUntil([&] { return screen->arr_data().size() == rows; }));
+  }
+  EXPECT_EQ(screen->arr_data()[99]->string_musicNumber(), chartSong(99).number);
+  EXPECT_EQ(footer(*screen)->state(), kt::PRRefreshState::Idle);
+  screen->pullUp();
+  ASSERT_TRUE(runUntil([&] { return footer(*screen)->state() == kt::PRRefreshState::NoMoreData; }));
+  EXPECT_EQ(screen->arr_data().size(), 100u);
+
+  // A pull-down leaves exactly the first page and gives the footer back.
+  screen->pullDown();
+  ASSERT_TRUE(runUntil([&] { return screen->arr_data().size() == 20; }));
+  EXPECT_EQ(footer(*screen)->state(), kt::PRRefreshState::Idle);
+  EXPECT_EQ(pagesAsked(), (std::vector<std::string>{"1", "2", "3", "4", "5", "6", "1"}));
+}
+
+TEST_F(SongScreenTest, AFailedPageIsAskedForAgain) {
+  auto screen = showChart();
+  m_service.setFault("getrankinfo", venue::Fault::html().only(1));
+  screen->pullUp();
+  ASSERT_TRUE(runUntil([&] { return m_service.requestsTo("getrankinfo").size() == 2 && screen->page() == 1; }));
+  EXPECT_EQ(screen->arr_data().size(), 20u);
+  screen->pullUp();
+  ASSERT_TRUE(runUntil([&] { return screen->arr_data().size() == 40; }));
+  EXPECT_EQ(pagesAsked(), (std::vector<std::string>{"1", "2", "2"}));
+  EXPECT_EQ(screen->arr_data()[20]->string_musicNumber(), chartSong(20).number);
+}
+
+TEST_F(SongScreenTest, ALatePageNeverLandsOnAFreshFirstPage) {
+  auto screen = showChart();
+  // A pull-down while a pull-up is still waiting: page 2 comes back after the new page 1.
+  m_service.setFault("getrankinfo", venue::Fault::slow(std::chrono::milliseconds(600)).only(1));
+  screen->pullUp();
+  ASSERT_TRUE(m_service.waitForRequests(2, 5));
+  screen->pullDown();
+  ASSERT_TRUE(m_service.waitForAnswers(3, 5));
+  pump(0.5);
+  EXPECT_EQ(screen->arr_data().size(), 20u);
+  EXPECT_EQ(firstTitle(*screen), chartSong(0).title);
+  EXPECT_EQ(screen->page(), 1);
+
+  // A pull-up while a first page is on its way asks for nothing.
+  m_service.setFault("getrankinfo", venue::Fault::slow(std::chrono::milliseconds(300)).only(1));
+  screen->pullDown();
+  screen->pullUp();
+  EXPECT_EQ(screen->page(), 1);
+  ASSERT_TRUE(m_service.waitForAnswers(4, 5));
+  screen->pullUp();
+  ASSERT_TRUE(runUntil([&] { return screen->arr_data().size() == 40; }));
+  EXPECT_EQ(pagesAsked(), (std::vector<std::string>{"1", "2", "1", "1", "2"}));
+}
+
+TEST_F(SongScreenTest, AReplyAfterTheScreenHasGoneChangesNothing) {
+  m_service.setFault("*", venue::Fault::slow(std::chrono::milliseconds(300)));
+  std::weak_ptr<ChartScreen> weak;
+  {
+    auto screen = show(std::make_shared<ChartScreen>());
+    weak = screen;
+    window().setRootViewController(nullptr);
+    m_nav.reset();
+  }
+  pump(0.1);
+  EXPECT_TRUE(weak.expired());
+  EXPECT_TRUE(m_service.waitForAnswers(1, 5));
+  pump(0.4);
+}
+
+TEST_F(SongScreenTest, AddingASongQueuesItAndCountsItOnTheBadge) {
+  bind();
+  auto screen = showChart();
+  ASSERT_TRUE(runUntil([&] { return screen->label_rightBar()->text() == "3"; }));
+  EXPECT_FALSE(screen->label_rightBar()->isHidden());
+
+  screen->didSelectTheMusic(4);
+  ASSERT_TRUE(runUntil([&] { return findViewByText("已添加") != nullptr; }));
+  EXPECT_EQ(screen->label_rightBar()->text(), "4");
+  const auto queue = m_service.roomState(kRoom).queue;
+  ASSERT_EQ(queue.size(), 4u);
+  EXPECT_EQ(queue.back().number, chartSong(4).number);
+  EXPECT_EQ(queue.back().singer, chartSong(4).singer.substr(0, chartSong(4).singer.find(',')));
+
+  // Rows out of range do nothing.
+  screen->didSelectTheMusic(20);
+  screen->didSelectTheMusic(-1);
+  pump(0.1);
+  EXPECT_EQ(m_service.requestsTo("addsong.php").size(), 1u);
+}
+
+TEST_F(SongScreenTest, AddingASongReportsWhatWentWrong) {
+  auto screen = showChart();
+  // Not bound: the choice alert, nothing sent.
+  screen->didSelectTheMusic(0);
+  EXPECT_EQ(choiceMessage(), "请先登录~");
+  screen->rightBarButtonClick();
+  screen->remoteClick();
+  EXPECT_EQ(findViews<kt::AlertView_style1>().size(), 3u);
+  EXPECT_EQ(choiceMessage(), "请先绑定房台~");
+  EXPECT_TRUE(m_service.requestsTo("addsong.php").empty());
+  // The search bar needs no binding.
+  tap(*screen->btn_search());
+  EXPECT_EQ(openedNames(), (std::vector<std::string>{kt::SongScreens::Search}));
+
+  // A binding id the service does not know: its "code" and "msg" in the titled alert.
+  bind("404");
+  screen->didSelectTheMusic(0);
+  ASSERT_TRUE(runUntil([&] { return !findViews<kt::WGAlertView>().empty(); }));
+  EXPECT_TRUE(findViewByText("请先绑定房间"));
+  EXPECT_TRUE(findViewByText("提示"));
+
+  m_service.setFault("addsong.php", venue::Fault::emptyBody());
+  screen->didSelectTheMusic(0);
+  ASSERT_TRUE(runUntil([&] { return findViewByText("请求错误,请稍后重试") != nullptr; }));
+  // The hidden badge counts nothing on failures.
+  EXPECT_TRUE(screen->label_rightBar()->isHidden());
+}
+
+class SongScreenFramesTest : public SongScreenTest, public ::testing::WithParamInterface<Device> {};
+
+TEST_P(SongScreenFramesTest, FramePiecesSitWhereTheTabletSizeSays) {
+  setDevice(GetParam());
+  const bool large = GetParam() == Device::LargeTablet;
+  auto screen = showChart();
+  render();
+  if (large) {
+    expectRect(screen->imgV_rightBar()->frame(), 1246, 45, 79, 33, "queue picture");
+    expectRect(screen->btn_queue()->frame(), 1245, 32, 119, 60, "queue button");
+    expectRect(screen->label_rightBar()->frame(), 1307, 38, 26, 24, "badge");
+    expectRect(screen->btn_search()->frame(), 41, 18, 1282, 60, "search bar");
+    expectRect(screen->tbView_data()->frame(), 0, 93, 1364, 825, "table");
+    expectRect(screen->btn_remote()->frame(), 41, 773, 106, 106, "remote");
+  } else {
+    expectRect(screen->imgV_rightBar()->frame(), 935, 34, 60, 25, "queue picture");
+    expectRect(screen->btn_queue()->frame(), 934, 24, 90, 45, "queue button");
+    expectRect(screen->label_rightBar()->frame(), 981, 29, 20, 18, "badge");
+    expectRect(screen->btn_search()->frame(), 31, 14, 962, 45, "search bar");
+    expectRect(screen->tbView_data()->frame(), 0, 70, 1024, 619, "table");
+    expectRect(screen->btn_remote()->frame(), 31, 580, 80, 80, "remote");
+  }
+  EXPECT_DOUBLE_EQ(screen->tbView_data()->rectForRowAtIndexPath(ui::IndexPath::forRow(1, 0)).y(), large ? 136 : 102);
+  screenshot("chart-list");
+}
+
+INSTANTIATE_TEST_SUITE_P(Tablets, SongScreenFramesTest, ::testing::Values(Device::Standard, Device::LargeTablet));
+
+}  // namespace
+}  // namespace songs_test
