@@ -33,14 +33,6 @@ double largeY(double y) { return std::floor(y * 1.334); }
 
 gfx::Color hexColor(const char* text) { return ColorHexadecimal::colorWithHexString(text).value_or(gfx::Color::black()); }
 
-template <class F>
-ui::Control::Action toHome(ChooseMusicVC* screen, F f) {
-  std::weak_ptr<ui::Responder> weak = screen->weak_from_this();
-  return [weak, f](ui::Control& sender, const ui::Event*) {
-    if (auto alive = std::static_pointer_cast<ChooseMusicVC>(weak.lock())) f(*alive, sender);
-  };
-}
-
 SongScreenStyle homeStyle() {
   SongScreenStyle style;
   style.background = "SongsHomePageBg";
@@ -74,7 +66,7 @@ ChooseMusicVC::~ChooseMusicVC() {
 
 const std::shared_ptr<ui::ScrollView>& ChooseMusicVC::scrollV() {
   if (!m_scrollV) {
-    m_scrollV = ui::ScrollView::create(pick({0, 0, 1024, 689}, {0, 0, 1364, 919}));
+    m_scrollV = std::make_shared<ui::ScrollView>(pick({0, 0, 1024, 689}, {0, 0, 1364, 919}));
     m_scrollV->setBackgroundColor(gfx::Color::clear());
     m_scrollV->setShowsVerticalScrollIndicator(false);
   }
@@ -121,11 +113,8 @@ void ChooseMusicVC::addNavigationBarItems() {
   logo->setImage(gfx::Image::named("Logo_varlo"));
   bar.addSubview(logo);
 
-  auto food = ui::Button::create(ui::ButtonType::Custom, pick({5, 24, 90, 45}, {6, 32, 119, 60}));
-  food->setBackgroundColor(gfx::Color::clear());
-  food->addTarget(this, toHome(this, [](ChooseMusicVC& s, ui::Control&) { s.leftBarButtonClick(); }),
-                  ui::ControlEventTouchUpInside);
-  bar.addSubview(food);
+  addClearButton<ChooseMusicVC>(bar, pick({5, 24, 90, 45}, {6, 32, 119, 60}),
+                                [](ChooseMusicVC& s, ui::Control&) { s.leftBarButtonClick(); });
 
   addQueueButton(true);
 
@@ -134,11 +123,8 @@ void ChooseMusicVC::addNavigationBarItems() {
   m_imgV_title->setUserInteractionEnabled(true);
   bar.addSubview(m_imgV_title);
 
-  auto title = ui::Button::create(ui::ButtonType::Custom, pick({436, 24, 152, 45}, {581, 32, 202, 60}));
-  title->setBackgroundColor(gfx::Color::clear());
-  title->addTarget(this, toHome(this, [](ChooseMusicVC& s, ui::Control&) { s.changeTitle(); }),
-                   ui::ControlEventTouchUpInside);
-  bar.addSubview(title);
+  addClearButton<ChooseMusicVC>(bar, pick({436, 24, 152, 45}, {581, 32, 202, 60}),
+                                [](ChooseMusicVC& s, ui::Control&) { s.changeTitle(); });
 }
 
 void ChooseMusicVC::setupMyView() {
@@ -167,12 +153,9 @@ void ChooseMusicVC::addModules(ui::View& parent) {
     picture->setImage(gfx::Image::named(pictures[i]));
     parent.addSubview(picture);
 
-    auto button = ui::Button::create(ui::ButtonType::Custom, pick({x, 298, 256, 104}, {largeX(x), 397, 341, 138}));
-    button->setBackgroundColor(gfx::Color::clear());
-    button->setTag(1000 + i);
-    button->addTarget(this, toHome(this, [](ChooseMusicVC& s, ui::Control& b) { s.songClassifyClick(b.tag()); }),
-                      ui::ControlEventTouchUpInside);
-    parent.addSubview(button);
+    addClearButton<ChooseMusicVC>(parent, pick({x, 298, 256, 104}, {largeX(x), 397, 341, 138}),
+                                  [](ChooseMusicVC& s, ui::Control& b) { s.songClassifyClick(b.tag()); })
+        ->setTag(1000 + i);
   }
 }
 
@@ -195,12 +178,9 @@ void ChooseMusicVC::addStyleTiles(ui::View& parent) {
     title->setBackgroundColor(gfx::Color::clear());
     tile->addSubview(title);
 
-    auto button = ui::Button::create(ui::ButtonType::Custom, pick({0, 0, 313, 228}, {0, 0, 417, 304}));
-    button->setBackgroundColor(gfx::Color::clear());
-    button->setTag(1000 + k);
-    button->addTarget(this, toHome(this, [](ChooseMusicVC& s, ui::Control& b) { s.songStyleBtnClick(b.tag()); }),
-                      ui::ControlEventTouchUpInside);
-    tile->addSubview(button);
+    addClearButton<ChooseMusicVC>(*tile, pick({0, 0, 313, 228}, {0, 0, 417, 304}),
+                                  [](ChooseMusicVC& s, ui::Control& b) { s.songStyleBtnClick(b.tag()); })
+        ->setTag(1000 + k);
   }
 }
 
@@ -216,11 +196,10 @@ void ChooseMusicVC::viewWillAppear(bool animated) {
 }
 
 void ChooseMusicVC::requestData() {
-  std::weak_ptr<ui::Responder> weak = weak_from_this();
-  WGHTTPRequest::get(CloudApi::banners(), [weak](const std::optional<std::string>&,
-                                                 const std::optional<core::Value>& reply,
-                                                 const std::optional<core::Error>&) {
-    auto screen = std::static_pointer_cast<ChooseMusicVC>(weak.lock());
+  WGHTTPRequest::get(CloudApi::banners(), [alive = weakSelf<ChooseMusicVC>()](const std::optional<std::string>&,
+                                                                              const std::optional<core::Value>& reply,
+                                                                              const std::optional<core::Error>&) {
+    auto screen = alive();
     if (!screen || !reply) return;
     // The list and the carousel change together, so a tap never reads a list the carousel
     // does not show.
@@ -247,11 +226,10 @@ void ChooseMusicVC::requestForRecommend() {
   // requests in flight (the first appearance sends two) only a reply newer than the one shown
   // is applied.
   const uint64_t generation = ++m_recommendGeneration;
-  std::weak_ptr<ui::Responder> weak = weak_from_this();
-  WGHTTPRequest::get(CloudApi::chart(1), [weak, generation](const std::optional<std::string>&,
-                                                            const std::optional<core::Value>& reply,
-                                                            const std::optional<core::Error>&) {
-    if (auto screen = std::static_pointer_cast<ChooseMusicVC>(weak.lock())) screen->recommendArrived(generation, reply);
+  WGHTTPRequest::get(CloudApi::chart(1), [alive = weakSelf<ChooseMusicVC>(), generation](
+                                             const std::optional<std::string>&, const std::optional<core::Value>& reply,
+                                             const std::optional<core::Error>&) {
+    if (auto screen = alive()) screen->recommendArrived(generation, reply);
   });
 }
 
@@ -280,15 +258,7 @@ int ChooseMusicVC::numberOfRowsInSection(ui::TableView& /*tableView*/, int /*sec
 
 std::shared_ptr<ui::TableViewCell> ChooseMusicVC::cellForRowAtIndexPath(ui::TableView& tableView,
                                                                         const ui::IndexPath& indexPath) {
-  auto cell = std::dynamic_pointer_cast<ChooseMusicCell>(
-      tableView.dequeueReusableCellWithIdentifier(SongRowCell::ReuseIdentifier));
-  if (!cell) cell = ChooseMusicCell::create();
-  cell->setSelectionStyle(ui::TableViewCellSelectionStyle::None);
-  const size_t row = static_cast<size_t>(indexPath.row);
-  if (row < arr_data().size()) cell->setupMyModel(*arr_data()[row]);
-  cell->setDelegate(this);
-  cell->setCellIndex(indexPath.row);
-  return cell;
+  return songCell<ChooseMusicCell>(tableView, indexPath);
 }
 
 std::optional<double> ChooseMusicVC::heightForRowAtIndexPath(ui::TableView& /*tableView*/,
@@ -359,10 +329,6 @@ void ChooseMusicVC::leftBarButtonClick() {
   nav->setNavigationBarHidden(false);
 }
 
-void ChooseMusicVC::rightBarButtonClick() {
-  if (CloudApi::isBound()) setHideTabBar(true);
-  SongScreen::rightBarButtonClick();
-}
 
 void ChooseMusicVC::songClassifyClick(int tag) {
   static const char* const screens[] = {SongScreens::Favourites, SongScreens::Chart, SongScreens::Singers,

@@ -47,7 +47,6 @@ class ChooseMusicVC : public SongScreen, public WGCycleScrollViewDelegate, publi
 
   // ---- Actions ----
   void leftBarButtonClick() override;   // food ordering: the connect-and-bind screen
-  void rightBarButtonClick() override;  // the queue screen, when bound
   void changeTitle();                   // room binding, presented modally
   void songClassifyClick(int tag);      // module buttons 1000 to 1003
   void songStyleBtnClick(int tag);      // style tiles 1000 to 1005

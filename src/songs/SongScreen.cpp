@@ -31,15 +31,6 @@ namespace {
 gfx::Rect pick(const gfx::Rect& standard, const gfx::Rect& large) { return isTwelveNineInch() ? large : standard; }
 double pick(double standard, double large) { return isTwelveNineInch() ? large : standard; }
 
-// A button action that reaches the screen only while it is alive.
-template <class F>
-ui::Control::Action toScreen(SongScreen* screen, F f) {
-  std::weak_ptr<ui::Responder> weak = screen->weak_from_this();
-  return [weak, f](ui::Control&, const ui::Event*) {
-    if (auto alive = std::static_pointer_cast<SongScreen>(weak.lock())) f(*alive);
-  };
-}
-
 }  // namespace
 
 SongScreen::SongScreen(SongScreenStyle style) : m_style(std::move(style)) {}
@@ -81,11 +72,8 @@ void SongScreen::addQueueButton(bool homeBadge) {
   m_imgV_rightBar->setImage(gfx::Image::named("AlreadySelect"));
   bar.addSubview(m_imgV_rightBar);
 
-  m_btn_queue = ui::Button::create(ui::ButtonType::Custom, pick({934, 24, 90, 45}, {1245, 32, 119, 60}));
-  m_btn_queue->setBackgroundColor(gfx::Color::clear());
-  m_btn_queue->addTarget(this, toScreen(this, [](SongScreen& s) { s.rightBarButtonClick(); }),
-                         ui::ControlEventTouchUpInside);
-  bar.addSubview(m_btn_queue);
+  m_btn_queue = addClearButton<SongScreen>(bar, pick({934, 24, 90, 45}, {1245, 32, 119, 60}),
+                                           [](SongScreen& s, ui::Control&) { s.rightBarButtonClick(); });
 
   // The home screen's badge is a little taller and rounder.
   m_label_rightBar = ui::Label::create(homeBadge ? pick({981, 25, 20, 20}, {1307, 33, 26, 26})
@@ -104,8 +92,9 @@ void SongScreen::addSearchBar(ui::View& parent) {
   const double raise = m_style.searchBarRaised ? 1 : 0;
   m_btn_search = ui::Button::create(ui::ButtonType::Custom, pick({31, 14 - raise, 962, 45}, {41, 18 - raise, 1282, 60}));
   m_btn_search->setBackgroundImage(gfx::Image::named("SearchBar"), ui::ControlStateNormal);
-  m_btn_search->addTarget(this, toScreen(this, [](SongScreen& s) { s.btnClickSearch(); }),
-                          ui::ControlEventTouchUpInside);
+  m_btn_search->addTarget(this, [alive = weakSelf<SongScreen>()](ui::Control&, const ui::Event*) {
+    if (auto screen = alive()) screen->btnClickSearch();
+  }, ui::ControlEventTouchUpInside);
   parent.addSubview(m_btn_search);
 
   auto magnifier = ui::ImageView::create(pick({365, 12, 21, 21}, {486, 16, 27, 28}));
@@ -127,11 +116,8 @@ void SongScreen::addRemoteButton(ui::View& parent) {
   picture->setImage(gfx::Image::named("RemoteControl"));
   parent.addSubview(picture);
 
-  m_btn_remote = ui::Button::create(ui::ButtonType::Custom, frame);
-  m_btn_remote->setBackgroundColor(gfx::Color::clear());
+  m_btn_remote = addClearButton<SongScreen>(parent, frame, [](SongScreen& s, ui::Control&) { s.remoteClick(); });
   m_btn_remote->layer()->setCornerRadius(pick(45, 60));
-  m_btn_remote->addTarget(this, toScreen(this, [](SongScreen& s) { s.remoteClick(); }), ui::ControlEventTouchUpInside);
-  parent.addSubview(m_btn_remote);
 }
 
 void SongScreen::setupMyView() {
@@ -146,8 +132,7 @@ void SongScreen::setupMyView() {
   }
   ui::TableView& table = *tbView_data();
   content.addSubview(m_tbView_data);
-  std::weak_ptr<ui::Responder> weak = weak_from_this();
-  auto alive = [weak] { return std::static_pointer_cast<SongScreen>(weak.lock()); };
+  auto alive = weakSelf<SongScreen>();
   if (m_style.pullDown) {
     setMj_header(table, PRRefreshHeader::headerWithRefreshingBlock<PRRefreshNormalHeader>([alive] {
                    if (auto screen = alive()) screen->pullDown();
@@ -176,11 +161,11 @@ const std::shared_ptr<ui::TableView>& SongScreen::tbView_data() {
 // ---- Badge ----
 
 void SongScreen::requestForAlreadyChoose() {
-  std::weak_ptr<ui::Responder> weak = weak_from_this();
   WGHTTPRequest::get(CloudApi::queue(CloudApi::badgeUid()),
-                     [weak](const std::optional<std::string>&, const std::optional<core::Value>& reply,
-                            const std::optional<core::Error>&) {
-                       auto screen = std::static_pointer_cast<SongScreen>(weak.lock());
+                     [alive = weakSelf<SongScreen>()](const std::optional<std::string>&,
+                                                      const std::optional<core::Value>& reply,
+                                                      const std::optional<core::Error>&) {
+                       auto screen = alive();
                        // A failed request or another code leaves the badge as it is.
                        if (!screen || !CloudReply::isSuccess(reply)) return;
                        const size_t count = CloudReply::rows(reply, "list").size();
@@ -208,23 +193,20 @@ void SongScreen::leftBarButtonClick() {
   if (ui::NavigationController* nav = navigationController()) nav->popViewControllerAnimated(true);
 }
 
-void SongScreen::rightBarButtonClick() {
+void SongScreen::openWhenBound(const char* screen, const std::string& guard) {
   if (!CloudApi::isBound()) {
-    showMessage(m_style.queueGuard);
+    showMessage(guard);
     return;
   }
   setHideTabBar(true);
-  SongScreens::open(navigationController(), SongScreens::Queue);
+  SongScreens::open(navigationController(), screen);
 }
+
+void SongScreen::rightBarButtonClick() { openWhenBound(SongScreens::Queue, m_style.queueGuard); }
 
 void SongScreen::remoteClick() {
   KT_LOG("遥控");
-  if (!CloudApi::isBound()) {
-    showMessage(m_style.remoteGuard);
-    return;
-  }
-  setHideTabBar(true);
-  SongScreens::open(navigationController(), SongScreens::RemoteControl);
+  openWhenBound(SongScreens::RemoteControl, m_style.remoteGuard);
 }
 
 void SongScreen::btnClickSearch() {
@@ -247,12 +229,12 @@ void SongScreen::didSelectTheMusic(int32_t index) {
   }
   const ChooseMusicModel& model = *m_arr_data[static_cast<size_t>(index)];
   HUDClass::showHud();
-  std::weak_ptr<ui::Responder> weak = weak_from_this();
   WGHTTPRequest::get(CloudApi::addSong(CloudApi::badgeUid(), model.string_musicName(), model.string_musicNumber(),
                                        model.string_musicSinger()),
-                     [weak](const std::optional<std::string>&, const std::optional<core::Value>& reply,
-                            const std::optional<core::Error>&) {
-                       auto screen = std::static_pointer_cast<SongScreen>(weak.lock());
+                     [alive = weakSelf<SongScreen>()](const std::optional<std::string>&,
+                                                      const std::optional<core::Value>& reply,
+                                                      const std::optional<core::Error>&) {
+                       auto screen = alive();
                        // A screen that has gone took its overlay down when it disappeared.
                        if (!screen) return;
                        HUDClass::dismissHud();
@@ -294,10 +276,10 @@ void SongScreen::requestForData() {
   }
   const Ticket ticket{m_page, m_generation};
   HUDClass::showHud();
-  std::weak_ptr<ui::Responder> weak = weak_from_this();
-  WGHTTPRequest::get(*request, [weak, ticket](const std::optional<std::string>&, const std::optional<core::Value>& reply,
-                                              const std::optional<core::Error>&) {
-    auto screen = std::static_pointer_cast<SongScreen>(weak.lock());
+  WGHTTPRequest::get(*request, [alive = weakSelf<SongScreen>(), ticket](const std::optional<std::string>&,
+                                                                        const std::optional<core::Value>& reply,
+                                                                        const std::optional<core::Error>&) {
+    auto screen = alive();
     if (!screen) return;
     HUDClass::dismissHud();
     screen->pageArrived(ticket, screen->rowsOfReply(reply));
@@ -353,24 +335,8 @@ int SongScreen::numberOfRowsInSection(ui::TableView& /*tableView*/, int /*sectio
 
 std::shared_ptr<ui::TableViewCell> SongScreen::cellForRowAtIndexPath(ui::TableView& tableView,
                                                                      const ui::IndexPath& indexPath) {
-  const size_t row = static_cast<size_t>(indexPath.row);
-  std::shared_ptr<ui::TableViewCell> reused = tableView.dequeueReusableCellWithIdentifier(SongRowCell::ReuseIdentifier);
-  if (m_style.cells == SongScreenStyle::Cells::SongsList) {
-    auto cell = std::dynamic_pointer_cast<SongsListCell>(reused);
-    if (!cell) cell = SongsListCell::create();
-    cell->setSelectionStyle(ui::TableViewCellSelectionStyle::None);
-    if (row < m_arr_data.size()) cell->setupMyModel(*m_arr_data[row]);
-    cell->setDelegate(this);
-    cell->setCellIndex(indexPath.row);
-    return cell;
-  }
-  auto cell = std::dynamic_pointer_cast<StyleFavouriteCell>(reused);
-  if (!cell) cell = StyleFavouriteCell::create();
-  cell->setSelectionStyle(ui::TableViewCellSelectionStyle::None);
-  if (row < m_arr_data.size()) cell->setupMyModel(*m_arr_data[row]);
-  cell->setDelegate(this);
-  cell->setCellIndex(indexPath.row);
-  return cell;
+  if (m_style.cells == SongScreenStyle::Cells::SongsList) return songCell<SongsListCell>(tableView, indexPath);
+  return songCell<StyleFavouriteCell>(tableView, indexPath);
 }
 
 std::optional<double> SongScreen::heightForRowAtIndexPath(ui::TableView& /*tableView*/,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -8,13 +9,13 @@
 
 #include "app/BaseVC.h"
 #include "platform/core/Value.h"
+#include "platform/ui/Button.h"
 #include "platform/ui/TableView.h"
 #include "songs/ChooseMusicCell.h"
 #include "songs/SongsListCell.h"
 #include "songs/StyleFavouriteCell.h"
 
 namespace ui {
-class Button;
 class ImageView;
 class Label;
 }  // namespace ui
@@ -142,7 +143,39 @@ class SongScreen : public BaseVC,
   void incrementBadge(bool show);
   // The choice alert with one button "确定".
   static void showMessage(const std::string& message);
+  // Opens the screen of that name when the tablet is bound, else shows the guard message.
+  void openWhenBound(const char* screen, const std::string& guard);
   Rows& rows() { return m_arr_data; }
+
+  // This screen as T while it lives: for callbacks that may outlast it.
+  template <class T>
+  std::function<std::shared_ptr<T>()> weakSelf() {
+    return [weak = weak_from_this()] { return std::static_pointer_cast<T>(weak.lock()); };
+  }
+  // A clear custom button on `parent` whose taps call f(screen as T, button) while the screen lives.
+  template <class T, class F>
+  std::shared_ptr<ui::Button> addClearButton(ui::View& parent, const gfx::Rect& frame, F f) {
+    auto button = ui::Button::create(ui::ButtonType::Custom, frame);
+    button->setBackgroundColor(gfx::Color::clear());
+    button->addTarget(this, [alive = weakSelf<T>(), f](ui::Control& sender, const ui::Event*) {
+      if (auto screen = alive()) f(*screen, sender);
+    }, ui::ControlEventTouchUpInside);
+    parent.addSubview(button);
+    return button;
+  }
+  // A song cell of class Cell for the row, reused when one is free, showing the row's model and
+  // reporting its sing button to this screen.
+  template <class Cell>
+  std::shared_ptr<ui::TableViewCell> songCell(ui::TableView& tableView, const ui::IndexPath& indexPath) {
+    auto cell = std::dynamic_pointer_cast<Cell>(tableView.dequeueReusableCellWithIdentifier(SongRowCell::ReuseIdentifier));
+    if (!cell) cell = Cell::create();
+    cell->setSelectionStyle(ui::TableViewCellSelectionStyle::None);
+    const size_t row = static_cast<size_t>(indexPath.row);
+    if (row < m_arr_data.size()) cell->setupMyModel(*m_arr_data[row]);
+    cell->setDelegate(this);
+    cell->setCellIndex(indexPath.row);
+    return cell;
+  }
 
  private:
   // A list request's page and the generation of page-1 requests it was sent in.
