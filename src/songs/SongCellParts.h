@@ -5,6 +5,7 @@
 // for every piece.
 
 #include <memory>
+#include <string>
 
 #include "platform/gfx/Geometry.h"
 
@@ -27,5 +28,10 @@ std::shared_ptr<ui::Label> addLabel(ui::View& parent, const gfx::Rect& frame, co
 // An image view showing the named picture, added to `parent`.
 std::shared_ptr<ui::ImageView> addPicture(ui::View& parent, const gfx::Rect& frame, const gfx::Rect& largeFrame,
                                           const char* imageName);
+
+// Loads the singer picture at `address` into the view through the image cache, with the
+// placeholder "SongsDefaultPic" shown at once; an address the URL parser refuses (or a failed
+// load) leaves the placeholder.
+void loadSingerPicture(const std::shared_ptr<ui::ImageView>& view, const std::string& address);
 
 }  // namespace kt::SongCellParts

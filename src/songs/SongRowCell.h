@@ -40,8 +40,9 @@ class SongRowCell : public ui::TableViewCell {
   // Adds the sing button ("Sing_normal", highlighted "Sing_selected") at the frame for the
   // current screen; its presses call singBtnClick.
   void addSingButton(const gfx::Rect& frame, const gfx::Rect& largeFrame);
-  // The title and singer labels of SongsListCell and StyleFavouriteCell.
-  void addTitleAndSingerLabels(std::shared_ptr<ui::Label>& title, std::shared_ptr<ui::Label>& singer);
+  // The row of SongsListCell and StyleFavouriteCell: title and singer labels, the sing button
+  // and a full-width separator.
+  void setupTwoLineRow(std::shared_ptr<ui::Label>& title, std::shared_ptr<ui::Label>& singer);
   // Marks the cell as filled; from the cells' setupMyModel.
   void didFill() { m_filled = true; }
   // Sends didSelectTheMusic to the cell's own kind of delegate, when one is set.

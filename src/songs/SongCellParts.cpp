@@ -1,0 +1,41 @@
+#include "songs/SongCellParts.h"
+
+#include "app/ColorHexadecimal.h"
+#include "app/ScreenSize.h"
+#include "imagecache/ImageViewWebCache.h"
+#include "platform/net/URL.h"
+#include "platform/gfx/Image.h"
+#include "platform/ui/ImageView.h"
+#include "platform/ui/Label.h"
+
+namespace kt::SongCellParts {
+
+gfx::Rect frameFor(const gfx::Rect& frame, const gfx::Rect& largeFrame) {
+  return isTwelveNineInch() ? largeFrame : frame;
+}
+
+std::shared_ptr<ui::Label> addLabel(ui::View& parent, const gfx::Rect& frame, const gfx::Rect& largeFrame,
+                                    const char* hexColor, std::shared_ptr<const gfx::Font> font) {
+  auto label = ui::Label::create(frameFor(frame, largeFrame));
+  label->setTextColor(ColorHexadecimal::colorWithHexString(hexColor).value_or(gfx::Color::black()));
+  label->setFont(std::move(font));
+  label->setTextAlignment(gfx::TextAlignment::Left);
+  label->setNumberOfLines(1);
+  label->setBackgroundColor(gfx::Color::clear());
+  parent.addSubview(label);
+  return label;
+}
+
+std::shared_ptr<ui::ImageView> addPicture(ui::View& parent, const gfx::Rect& frame, const gfx::Rect& largeFrame,
+                                          const char* imageName) {
+  auto view = ui::ImageView::create(frameFor(frame, largeFrame));
+  view->setImage(gfx::Image::named(imageName));
+  parent.addSubview(view);
+  return view;
+}
+
+void loadSingerPicture(const std::shared_ptr<ui::ImageView>& view, const std::string& address) {
+  ImageViewWebCache::ic_setImageWithURL(view, net::URL::fromString(address), gfx::Image::named("SongsDefaultPic"));
+}
+
+}  // namespace kt::SongCellParts
