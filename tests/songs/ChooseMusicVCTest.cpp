@@ -45,7 +45,7 @@ class ChooseMusicVCTest : public SongScreenFixture {
   std::shared_ptr<ui::Button> singButton(kt::ChooseMusicVC& home, int row) {
     render();
     auto cell = home.tbView_recommend()->cellForRowAtIndexPath(ui::IndexPath::forRow(row, 0));
-    for (const auto& view : cell ? cell->contentView()->subviews() : std::vector<std::shared_ptr<ui::View>>{}) {
+    for (const auto& view : cell ? cell->subviews() : std::vector<std::shared_ptr<ui::View>>{}) {
       if (auto button = std::dynamic_pointer_cast<ui::Button>(view)) return button;
     }
     return nullptr;
@@ -67,13 +67,17 @@ TEST_F(ChooseMusicVCTest, FillsFromTheServiceAndCyclesItsBanners) {
   auto carousel = home->cycleView();
   ASSERT_EQ(carousel->arr_imagePath().size(), m_service.banners().size());
   EXPECT_EQ(carousel->arr_imagePath()[0], m_service.banners()[0].image);
-  const double start = carousel->mainView()->contentOffset().x;
-  wait(1.9);
-  EXPECT_DOUBLE_EQ(carousel->mainView()->contentOffset().x, start);
+  // Once a step has begun, the next one begins 2.0 s later on the virtual clock.
+  auto offset = [&] { return carousel->mainView()->contentOffset().x; };
+  wait(0.5);
+  const double start = offset();
+  for (int i = 0; i < 60 && offset() == start; ++i) wait(0.05);
+  wait(0.5);
+  EXPECT_DOUBLE_EQ(offset(), start + 1024);
+  wait(1.4);
+  EXPECT_DOUBLE_EQ(offset(), start + 1024);
   wait(0.6);
-  EXPECT_DOUBLE_EQ(carousel->mainView()->contentOffset().x, start + 1024);
-  wait(2.0);
-  EXPECT_DOUBLE_EQ(carousel->mainView()->contentOffset().x, start + 2048);
+  EXPECT_DOUBLE_EQ(offset(), start + 2048);
 
   // A later banner reply replaces the carousel; the old one stops.
   m_service.setFault("wxpic.php", venue::Fault::withBody(200, R"({"data":{"bannerclass":[{"pic":5}]}})"));
@@ -110,19 +114,19 @@ TEST_F(ChooseMusicVCTest, ChartRepliesMoveTheStyleBlockUnderTheRowsShown) {
 TEST_F(ChooseMusicVCTest, BannerTapsOpenWhatTheirKindSays) {
   auto home = showHome();
   auto& carousel = *home->cycleView();
-  for (int i = 0; i < static_cast<int>(m_service.banners().size()); ++i) home->didSelectTheItemAtIndex(i, carousel);
-  home->didSelectTheItemAtIndex(-1, carousel);
-  home->didSelectTheItemAtIndex(static_cast<int>(m_service.banners().size()), carousel);
   using S = kt::SongScreens;
-  EXPECT_EQ(openedNames(), (std::vector<std::string>{S::BannerSongs, S::BannerSongs, S::BannerSongs, S::BannerSongs,
-                                                     S::BannerPage, S::BannerVideo}));
-  EXPECT_EQ(m_opened[4]->params[S::BannerItemKey], home->arr_cycleData()[4]);
-
   // A real tap on the carousel opens the picture shown.
-  m_opened.clear();
   tap(carousel);
   ASSERT_EQ(openedNames(), (std::vector<std::string>{S::BannerSongs}));
   EXPECT_EQ(kt::CloudReply::text(m_opened[0]->params[S::BannerItemKey], "classid"), m_service.banners()[0].classId);
+
+  m_opened.clear();
+  for (int i = 0; i < static_cast<int>(m_service.banners().size()); ++i) home->didSelectTheItemAtIndex(i, carousel);
+  home->didSelectTheItemAtIndex(-1, carousel);
+  home->didSelectTheItemAtIndex(static_cast<int>(m_service.banners().size()), carousel);
+  EXPECT_EQ(openedNames(), (std::vector<std::string>{S::BannerSongs, S::BannerSongs, S::BannerSongs, S::BannerSongs,
+                                                     S::BannerPage, S::BannerVideo}));
+  EXPECT_EQ(m_opened[4]->params[S::BannerItemKey], home->arr_cycleData()[4]);
 }
 
 TEST_F(ChooseMusicVCTest, QueueingARecommendedSong) {
@@ -140,9 +144,11 @@ TEST_F(ChooseMusicVCTest, QueueingARecommendedSong) {
 
   // The service does not know the room: the offer to bind, whose "扫码" opens the binding.
   bind("404");
+  wait(0.5);  // the progress overlay and the toast go
   tap(*sing);
   ASSERT_TRUE(runUntil([&] { return choiceMessage() == "请先绑定包房~"; }));
   EXPECT_TRUE(findViewByText("取消"));
+  wait(0.4);  // the alert fades in
   tap(*findViewByTag(kt::AlertView_style1::FirstButtonTag + 1));
   EXPECT_EQ(openedNames(), (std::vector<std::string>{kt::SongScreens::Binding}));
 

@@ -38,6 +38,7 @@ class SongScreenTest : public SongScreenFixture {
   std::shared_ptr<ChartScreen> showChart() {
     auto screen = show(std::make_shared<ChartScreen>());
     EXPECT_TRUE(runUntil([&] { return screen->arr_data().size() == 20; }));
+    wait(0.5);  // the progress overlay fades out
     return screen;
   }
   std::shared_ptr<kt::PRRefreshFooter> footer(ChartScreen& s) { return kt::pr_footer(*s.tbView_data()); }
@@ -102,6 +103,7 @@ TEST_F(SongScreenTest, ALatePageNeverLandsOnAFreshFirstPage) {
   screen->pullUp();
   EXPECT_EQ(screen->page(), 1);
   ASSERT_TRUE(m_service.waitForAnswers(4, 5));
+  pump();
   screen->pullUp();
   ASSERT_TRUE(runUntil([&] { return screen->arr_data().size() == 40; }));
   EXPECT_EQ(pagesAsked(), (std::vector<std::string>{"1", "2", "1", "1", "2"}));
@@ -145,6 +147,9 @@ TEST_F(SongScreenTest, AddingASongQueuesItAndCountsItOnTheBadge) {
 
 TEST_F(SongScreenTest, AddingASongReportsWhatWentWrong) {
   auto screen = showChart();
+  // The search bar needs no binding.
+  tap(*screen->btn_search());
+  EXPECT_EQ(openedNames(), (std::vector<std::string>{kt::SongScreens::Search}));
   // Not bound: the choice alert, nothing sent.
   screen->didSelectTheMusic(0);
   EXPECT_EQ(choiceMessage(), "请先登录~");
@@ -153,9 +158,6 @@ TEST_F(SongScreenTest, AddingASongReportsWhatWentWrong) {
   EXPECT_EQ(findViews<kt::AlertView_style1>().size(), 3u);
   EXPECT_EQ(choiceMessage(), "请先绑定房台~");
   EXPECT_TRUE(m_service.requestsTo("addsong.php").empty());
-  // The search bar needs no binding.
-  tap(*screen->btn_search());
-  EXPECT_EQ(openedNames(), (std::vector<std::string>{kt::SongScreens::Search}));
 
   // A binding id the service does not know: its "code" and "msg" in the titled alert.
   bind("404");
