@@ -25,8 +25,6 @@
 namespace kt {
 namespace {
 
-gfx::Rect pick(const gfx::Rect& standard, const gfx::Rect& large) { return isTwelveNineInch() ? large : standard; }
-double pick(double standard, double large) { return isTwelveNineInch() ? large : standard; }
 // The 12.9-inch values computed from the standard ones: x by 1.333, y by 1.334, rounded down.
 double largeX(double x) { return std::floor(x * 1.333); }
 double largeY(double y) { return std::floor(y * 1.334); }

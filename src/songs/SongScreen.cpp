@@ -26,12 +26,12 @@
 #include "widgets/feedback/ScrollViewPRRefresh.h"
 
 namespace kt {
-namespace {
 
-gfx::Rect pick(const gfx::Rect& standard, const gfx::Rect& large) { return isTwelveNineInch() ? large : standard; }
-double pick(double standard, double large) { return isTwelveNineInch() ? large : standard; }
+gfx::Rect SongScreen::pick(const gfx::Rect& standard, const gfx::Rect& large) {
+  return isTwelveNineInch() ? large : standard;
+}
 
-}  // namespace
+double SongScreen::pick(double standard, double large) { return isTwelveNineInch() ? large : standard; }
 
 SongScreen::SongScreen(SongScreenStyle style) : m_style(std::move(style)) {}
 

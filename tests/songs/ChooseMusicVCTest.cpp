@@ -106,7 +106,7 @@ TEST_F(ChooseMusicVCTest, ChartRepliesMoveTheStyleBlockUnderTheRowsShown) {
   // No reply: everything stays.
   m_service.setFault("getrankinfo", venue::Fault::html());
   home->requestForRecommend();
-  ASSERT_TRUE(m_service.waitForAnswers(m_service.requestCount(), 5));
+  ASSERT_TRUE(allAnswered());
   pump();
   EXPECT_DOUBLE_EQ(moduleY(*home), 481);
 }

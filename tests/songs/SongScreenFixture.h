@@ -69,6 +69,8 @@ class SongScreenFixture : public support::ScreenTest {
     return screen;
   }
 
+  // Every request received so far has been answered.
+  bool allAnswered() const { return m_service.waitForAnswers(m_service.requestCount(), 5); }
   // Runs the main loop for a moment of real time: for replies that must change nothing.
   void pump(double seconds = 0.3) { runUntil([] { return false; }, seconds); }
 

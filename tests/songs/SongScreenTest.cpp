@@ -89,10 +89,10 @@ TEST_F(SongScreenTest, ALatePageNeverLandsOnAFreshFirstPage) {
   // A pull-down while a pull-up is still waiting: page 2 comes back after the new page 1.
   m_service.setFault("getrankinfo", venue::Fault::slow(std::chrono::milliseconds(600)).only(1));
   screen->pullUp();
-  ASSERT_TRUE(m_service.waitForRequests(2, 5));
+  ASSERT_TRUE(runUntil([&] { return m_service.requestsTo("getrankinfo").size() == 2; }));
   screen->pullDown();
-  ASSERT_TRUE(m_service.waitForAnswers(3, 5));
-  pump(0.5);
+  ASSERT_TRUE(allAnswered());
+  pump();
   EXPECT_EQ(screen->arr_data().size(), 20u);
   EXPECT_EQ(firstTitle(*screen), chartSong(0).title);
   EXPECT_EQ(screen->page(), 1);
@@ -102,7 +102,7 @@ TEST_F(SongScreenTest, ALatePageNeverLandsOnAFreshFirstPage) {
   screen->pullDown();
   screen->pullUp();
   EXPECT_EQ(screen->page(), 1);
-  ASSERT_TRUE(m_service.waitForAnswers(4, 5));
+  ASSERT_TRUE(allAnswered());
   pump();
   screen->pullUp();
   ASSERT_TRUE(runUntil([&] { return screen->arr_data().size() == 40; }));
@@ -120,8 +120,8 @@ TEST_F(SongScreenTest, AReplyAfterTheScreenHasGoneChangesNothing) {
   }
   pump(0.1);
   EXPECT_TRUE(weak.expired());
-  EXPECT_TRUE(m_service.waitForAnswers(1, 5));
-  pump(0.4);
+  EXPECT_TRUE(allAnswered());
+  pump();
 }
 
 TEST_F(SongScreenTest, AddingASongQueuesItAndCountsItOnTheBadge) {
