@@ -217,6 +217,7 @@ TEST_P(ChooseMusicVCFramesTest, MainPartsSitWhereTheTabletSizeSays) {
     expectRect(home->imgV_title()->frame(), 581, 51, 202, 26, "title");
     expectRect(findViewByTag(1003)->frame(), 1023, 397, 341, 138, "singers module");
     expectRect(home->view_module()->subviews()[5]->frame(), 907, 326, 417, 304, "last tile");
+    expectRect(home->btn_remote()->frame(), 41, 773, 106, 106, "remote");
   } else {
     expectRect(home->scrollV()->frame(), 0, 0, 1024, 689, "scroll view");
     expectRect(home->cycleView()->frame(), 0, 72, 1024, 225, "carousel");
@@ -225,10 +226,8 @@ TEST_P(ChooseMusicVCFramesTest, MainPartsSitWhereTheTabletSizeSays) {
     expectRect(home->imgV_title()->frame(), 436, 38.5, 152, 20, "title");
     expectRect(findViewByTag(1003)->frame(), 768, 298, 256, 104, "singers module");
     expectRect(home->view_module()->subviews()[5]->frame(), 681, 245, 313, 228, "last tile");
+    expectRect(home->btn_remote()->frame(), 31, 580, 80, 80, "remote");
   }
-  expectRect(home->btn_remote()->frame(), GetParam() == Device::LargeTablet ? 41 : 31,
-             GetParam() == Device::LargeTablet ? 773 : 580, GetParam() == Device::LargeTablet ? 106 : 80,
-             GetParam() == Device::LargeTablet ? 106 : 80, "remote");
   screenshot("home");
 
   bind("404");
