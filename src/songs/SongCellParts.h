@@ -9,7 +9,6 @@
 
 #include "platform/ui/TableViewCell.h"
 
-
 namespace gfx {
 class Font;
 }
