@@ -4,7 +4,8 @@
 
 namespace kt {
 
-std::shared_ptr<StyleFavouriteCell> StyleFavouriteCell::create(ui::TableViewCellStyle style, const std::string& reuseIdentifier) {
+std::shared_ptr<StyleFavouriteCell> StyleFavouriteCell::create(ui::TableViewCellStyle style,
+                                                               const std::string& reuseIdentifier) {
   return SongCellParts::makeCell<StyleFavouriteCell>(style, reuseIdentifier);
 }
 

@@ -41,7 +41,8 @@ class AlertView_style1Test : public support::ScreenTest, public ::testing::WithP
   // A button on the window, under where alerts go, that counts its presses.
   std::shared_ptr<ui::Button> addButtonBehind(int& presses) {
     auto button = ui::Button::create(ui::ButtonType::Custom, gfx::Rect(10, 10, 120, 60));
-    button->addTarget(nullptr, [&presses](ui::Control&, const ui::Event*) { ++presses; }, ui::ControlEventTouchUpInside);
+    button->addTarget(
+        nullptr, [&presses](ui::Control&, const ui::Event*) { ++presses; }, ui::ControlEventTouchUpInside);
     window().addSubview(button);
     return button;
   }
