@@ -46,7 +46,6 @@ std::shared_ptr<AlertView_style1> AlertView_style1::create(
     const std::string& message, AlertView_style1Delegate* delegate,
     const std::optional<std::vector<std::string>>& buttonTitles) {
   auto alert = std::make_shared<AlertView_style1>();
-  alert->m_textAlignment = 2;
   alert->suitForMessage(message, delegate, buttonTitles);
   return alert;
 }

@@ -12,9 +12,7 @@ namespace kt {
 
 std::shared_ptr<ChooseMusicCell> ChooseMusicCell::create(ui::TableViewCellStyle style,
                                                          const std::string& reuseIdentifier) {
-  auto cell = std::make_shared<ChooseMusicCell>(style, reuseIdentifier);
-  cell->setupMyCell();
-  return cell;
+  return SongCellParts::makeCell<ChooseMusicCell>(style, reuseIdentifier);
 }
 
 ChooseMusicCell::ChooseMusicCell(ui::TableViewCellStyle style, const std::string& reuseIdentifier)
@@ -41,14 +39,6 @@ void ChooseMusicCell::setupMyModel(const ChooseMusicModel& model) {
   m_labelMusicName->setText(model.string_musicName());
   m_labelMusicSinger->setText(model.string_musicSinger());
   didFill();
-}
-
-void ChooseMusicCell::setDelegate(ChooseMusicDelegate* delegate) {
-  m_delegate = delegate ? delegate->weakPtr() : nullptr;
-}
-
-void ChooseMusicCell::tellDelegate(int32_t index) {
-  if (ChooseMusicDelegate* delegate = m_delegate.get()) delegate->didSelectTheMusic(index);
 }
 
 }  // namespace kt

@@ -1,10 +1,8 @@
 #pragma once
 
-#include <cstdint>
 #include <memory>
 #include <string>
 
-#include "platform/core/WeakPtr.h"
 #include "songs/SongRowCell.h"
 
 namespace ui {
@@ -17,20 +15,7 @@ namespace kt {
 class ChooseMusicModel;
 
 // Told the row whose sing button a ChooseMusicCell's guest pressed.
-class ChooseMusicDelegate {
- public:
-  ChooseMusicDelegate() = default;
-  ChooseMusicDelegate(const ChooseMusicDelegate&) = delete;
-  ChooseMusicDelegate& operator=(const ChooseMusicDelegate&) = delete;
-  virtual ~ChooseMusicDelegate() = default;
-
-  virtual void didSelectTheMusic(int32_t index) = 0;
-
-  core::WeakPtr<ChooseMusicDelegate> weakPtr() const { return m_weakFactory.weakPtr(); }
-
- private:
-  core::WeakPtrFactory<ChooseMusicDelegate> m_weakFactory{this};
-};
+class ChooseMusicDelegate : public SongCellDelegate {};
 
 // A song row of the song home screen's recommended chart: the singer's picture, the title, the
 // singer and the sing button, over an inset separator. Row height 110 (146 on the 12.9-inch
@@ -54,22 +39,18 @@ class ChooseMusicCell : public SongRowCell {
   const std::shared_ptr<ChooseMusicModel>& model() const { return m_model; }
   void setModel(std::shared_ptr<ChooseMusicModel> model) { m_model = std::move(model); }
   // Held weakly: a delegate that goes away is not told.
-  ChooseMusicDelegate* delegate() const { return m_delegate.get(); }
-  void setDelegate(ChooseMusicDelegate* delegate);
+  ChooseMusicDelegate* delegate() const { return static_cast<ChooseMusicDelegate*>(rowDelegate()); }
+  void setDelegate(ChooseMusicDelegate* delegate) { setRowDelegate(delegate); }
 
   const std::shared_ptr<ui::ImageView>& imgV_music() const { return m_imgVMusic; }
   const std::shared_ptr<ui::Label>& label_musicName() const { return m_labelMusicName; }
   const std::shared_ptr<ui::Label>& label_musicSinger() const { return m_labelMusicSinger; }
-
- protected:
-  void tellDelegate(int32_t index) override;
 
  private:
   std::shared_ptr<ui::ImageView> m_imgVMusic;
   std::shared_ptr<ui::Label> m_labelMusicName;
   std::shared_ptr<ui::Label> m_labelMusicSinger;
   std::shared_ptr<ChooseMusicModel> m_model;
-  core::WeakPtr<ChooseMusicDelegate> m_delegate;
 };
 
 }  // namespace kt

@@ -3,8 +3,8 @@
 #include "app/ColorHexadecimal.h"
 #include "app/ScreenSize.h"
 #include "imagecache/ImageViewWebCache.h"
-#include "platform/net/URL.h"
 #include "platform/gfx/Image.h"
+#include "platform/net/URL.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
 

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/gfx/Geometry.h"
+#include "platform/ui/TableViewCell.h"
 
 namespace gfx {
 class Font;
@@ -19,6 +19,14 @@ class View;
 }  // namespace ui
 
 namespace kt::SongCellParts {
+
+// A cell of the given kind with its subviews built (its setupMyCell run).
+template <class Cell>
+std::shared_ptr<Cell> makeCell(ui::TableViewCellStyle style, const std::string& reuseIdentifier) {
+  auto cell = std::make_shared<Cell>(style, reuseIdentifier);
+  cell->setupMyCell();
+  return cell;
+}
 
 gfx::Rect frameFor(const gfx::Rect& frame, const gfx::Rect& largeFrame);
 // A left-aligned, one-line label with a clear background in the colour of the hexadecimal

@@ -1,9 +1,7 @@
 #include "songs/SongRowCell.h"
 
-#include "app/APPFont.h"
 #include "platform/gfx/Image.h"
 #include "platform/ui/Button.h"
-#include "platform/ui/Label.h"
 #include "songs/SongCellParts.h"
 
 namespace kt {
@@ -16,7 +14,8 @@ SongRowCell::SongRowCell(ui::TableViewCellStyle style, const std::string& reuseI
 SongRowCell::~SongRowCell() = default;
 
 void SongRowCell::singBtnClick() {
-  if (m_filled && m_cellIndex) tellDelegate(*m_cellIndex);
+  SongCellDelegate* delegate = m_delegate.get();
+  if (delegate && m_filled && m_cellIndex) delegate->didSelectTheMusic(*m_cellIndex);
 }
 
 void SongRowCell::prepareForReuse() {
@@ -24,6 +23,10 @@ void SongRowCell::prepareForReuse() {
   m_filled = false;
   m_cellIndex.reset();
   ui::TableViewCell::prepareForReuse();
+}
+
+void SongRowCell::setRowDelegate(SongCellDelegate* delegate) {
+  m_delegate = delegate ? delegate->weakPtr() : nullptr;
 }
 
 void SongRowCell::addSingButton(const gfx::Rect& frame, const gfx::Rect& largeFrame) {
@@ -40,15 +43,6 @@ void SongRowCell::addSingButton(const gfx::Rect& frame, const gfx::Rect& largeFr
       },
       ui::ControlEventTouchUpInside);
   addSubview(button);
-}
-
-void SongRowCell::setupTwoLineRow(std::shared_ptr<ui::Label>& title, std::shared_ptr<ui::Label>& singer) {
-  title = SongCellParts::addLabel(*this, gfx::Rect(31, 20, 586, 31), gfx::Rect(41, 26, 781, 41), "dfebff",
-                                  APPFont::getSysFont_size40());
-  singer = SongCellParts::addLabel(*this, gfx::Rect(31, 55, 586, 30), gfx::Rect(41, 73, 781, 40), "475686",
-                                   APPFont::getSysFont_size36());
-  addSingButton(gfx::Rect(914, 26, 80, 40), gfx::Rect(1218, 34, 106, 53));
-  SongCellParts::addPicture(*this, gfx::Rect(0, 100, 1024, 2), gfx::Rect(0, 133, 1364, 2), "SeparateLine2");
 }
 
 }  // namespace kt

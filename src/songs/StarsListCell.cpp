@@ -11,9 +11,7 @@
 namespace kt {
 
 std::shared_ptr<StarsListCell> StarsListCell::create(ui::TableViewCellStyle style, const std::string& reuseIdentifier) {
-  auto cell = std::make_shared<StarsListCell>(style, reuseIdentifier);
-  cell->setupMyCell();
-  return cell;
+  return SongCellParts::makeCell<StarsListCell>(style, reuseIdentifier);
 }
 
 StarsListCell::StarsListCell(ui::TableViewCellStyle style, const std::string& reuseIdentifier)

@@ -14,7 +14,8 @@ StarsListModel::~StarsListModel() = default;
 
 core::Value StarsListModel::dictWithReplyItem(const core::Value& item) {
   core::Value dict(core::Value::Dictionary{});
-  for (const auto& [from, to] : {std::pair{"singerheader", "portrait"}, {"singername", "name"}, {"singerid", "singerID"}}) {
+  for (const auto& [from, to] :
+       {std::pair{"singerheader", "portrait"}, {"singername", "name"}, {"singerid", "singerID"}}) {
     if (item.contains(from)) dict.set(to, item[from]);
   }
   return dict;

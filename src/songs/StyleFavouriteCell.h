@@ -1,66 +1,27 @@
 #pragma once
 
-#include <cstdint>
 #include <memory>
 #include <string>
 
-#include "platform/core/WeakPtr.h"
-#include "songs/SongRowCell.h"
-
-namespace ui {
-class Label;
-}
+#include "songs/TwoLineSongCell.h"
 
 namespace kt {
 
-class ChooseMusicModel;
-
 // Told the row whose sing button a StyleFavouriteCell's guest pressed.
-class StyleFavouriteCellDelegate {
- public:
-  StyleFavouriteCellDelegate() = default;
-  StyleFavouriteCellDelegate(const StyleFavouriteCellDelegate&) = delete;
-  StyleFavouriteCellDelegate& operator=(const StyleFavouriteCellDelegate&) = delete;
-  virtual ~StyleFavouriteCellDelegate() = default;
+class StyleFavouriteCellDelegate : public SongCellDelegate {};
 
-  virtual void didSelectTheMusic(int32_t index) = 0;
-
-  core::WeakPtr<StyleFavouriteCellDelegate> weakPtr() const { return m_weakFactory.weakPtr(); }
-
- private:
-  core::WeakPtrFactory<StyleFavouriteCellDelegate> m_weakFactory{this};
-};
-
-// A song row of the favourites and the chart: the same row as SongsListCell, title, singer and
-// the sing button over a full-width separator. Row height 102 (136 on the 12.9-inch tablet).
-class StyleFavouriteCell : public SongRowCell {
+// A song row of the favourites and the chart: the same row as SongsListCell.
+class StyleFavouriteCell : public TwoLineSongCell {
  public:
   static std::shared_ptr<StyleFavouriteCell> create(ui::TableViewCellStyle style = ui::TableViewCellStyle::Default,
-                                               const std::string& reuseIdentifier = ReuseIdentifier);
-  StyleFavouriteCell(ui::TableViewCellStyle style, const std::string& reuseIdentifier);
-  ~StyleFavouriteCell() override;
-
-  static double rowHeight();
-
-  // Builds the subviews (once, from create()).
-  void setupMyCell();
-  // Shows the model's title and singer.
-  void setupMyModel(const ChooseMusicModel& model);
+                                                    const std::string& reuseIdentifier = ReuseIdentifier);
+  using TwoLineSongCell::TwoLineSongCell;
 
   // Held weakly: a delegate that goes away is not told.
-  StyleFavouriteCellDelegate* delegate() const { return m_delegate.get(); }
-  void setDelegate(StyleFavouriteCellDelegate* delegate);
+  StyleFavouriteCellDelegate* delegate() const { return static_cast<StyleFavouriteCellDelegate*>(rowDelegate()); }
+  void setDelegate(StyleFavouriteCellDelegate* delegate) { setRowDelegate(delegate); }
 
-  const std::shared_ptr<ui::Label>& label_musicName() const { return m_labelMusicName; }
-  const std::shared_ptr<ui::Label>& label_musicSinger() const { return m_labelMusicSinger; }
-
- protected:
-  void tellDelegate(int32_t index) override;
-
- private:
-  std::shared_ptr<ui::Label> m_labelMusicName;
-  std::shared_ptr<ui::Label> m_labelMusicSinger;
-  core::WeakPtr<StyleFavouriteCellDelegate> m_delegate;
+  const std::shared_ptr<ui::Label>& label_musicSinger() const { return m_labelSinger; }
 };
 
 }  // namespace kt

@@ -9,9 +9,7 @@ namespace kt {
 
 std::shared_ptr<StyleStarsCell> StyleStarsCell::create(ui::TableViewCellStyle style,
                                                        const std::string& reuseIdentifier) {
-  auto cell = std::make_shared<StyleStarsCell>(style, reuseIdentifier);
-  cell->setupMyCell();
-  return cell;
+  return SongCellParts::makeCell<StyleStarsCell>(style, reuseIdentifier);
 }
 
 StyleStarsCell::StyleStarsCell(ui::TableViewCellStyle style, const std::string& reuseIdentifier)

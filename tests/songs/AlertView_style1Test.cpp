@@ -38,6 +38,14 @@ class AlertView_style1Test : public support::ScreenTest, public ::testing::WithP
   static std::shared_ptr<ui::View> buttonOf(kt::AlertView_style1& alert, int index) {
     return alert.viewWithTag(kt::AlertView_style1::FirstButtonTag + index);
   }
+  // A button on the window, under where alerts go, that counts its presses.
+  std::shared_ptr<ui::Button> addButtonBehind(int& presses) {
+    auto button = ui::Button::create(ui::ButtonType::Custom, gfx::Rect(10, 10, 120, 60));
+    button->addTarget(
+        nullptr, [&presses](ui::Control&, const ui::Event*) { ++presses; }, ui::ControlEventTouchUpInside);
+    window().addSubview(button);
+    return button;
+  }
   // Presses a button and lets the alert fade out.
   void press(kt::AlertView_style1& alert, int index) {
     tap(*buttonOf(alert, index));
@@ -116,22 +124,19 @@ TEST_P(AlertView_style1Test, OnlyADelegateSetAfterwardsIsToldTheIndex) {
   EXPECT_EQ(chooser.indexes, std::vector<int>{1});
   EXPECT_EQ(alert->container(), nullptr);
   EXPECT_EQ(window().subviews().size(), 0u);
-}
 
-TEST_P(AlertView_style1Test, ADelegateThatWentAwayIsNotCalled) {
-  auto chooser = std::make_unique<Chooser>();
-  auto alert = showAlert("已切歌", std::nullopt, chooser.get());
-  chooser.reset();
-  EXPECT_EQ(alert->delegate(), nullptr);
-  press(*alert, 0);
-  EXPECT_EQ(alert->container(), nullptr);
+  // A delegate that went away before the press is not called.
+  auto gone = std::make_unique<Chooser>();
+  auto last = showAlert("已切歌", std::nullopt, gone.get());
+  gone.reset();
+  EXPECT_EQ(last->delegate(), nullptr);
+  press(*last, 0);
+  EXPECT_EQ(last->container(), nullptr);
 }
 
 TEST_P(AlertView_style1Test, TheVeilSwallowsTouchesOutsideTheBox) {
   int behind = 0;
-  auto button = ui::Button::create(ui::ButtonType::Custom, gfx::Rect(10, 10, 120, 60));
-  button->addTarget(nullptr, [&](ui::Control&, const ui::Event*) { ++behind; }, ui::ControlEventTouchUpInside);
-  window().addSubview(button);
+  auto button = addButtonBehind(behind);
 
   auto alert = showAlert("请先登录~", std::nullopt);
   tap(gfx::Point(70, 40));
@@ -146,9 +151,7 @@ TEST_P(AlertView_style1Test, TheVeilSwallowsTouchesOutsideTheBox) {
 
 TEST_P(AlertView_style1Test, ClosingRemovesItsOwnContainerWhateverWasShownSince) {
   int behind = 0;
-  auto button = ui::Button::create(ui::ButtonType::Custom, gfx::Rect(10, 10, 120, 60));
-  button->addTarget(nullptr, [&](ui::Control&, const ui::Event*) { ++behind; }, ui::ControlEventTouchUpInside);
-  window().addSubview(button);
+  auto button = addButtonBehind(behind);
 
   // A toast and then a second alert go on the window after the first alert.
   Chooser first, second;

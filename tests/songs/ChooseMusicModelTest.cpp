@@ -61,8 +61,8 @@ TEST(ChooseMusicModel, EachScreensReplyKeysAndTheFirstNameCut) {
   auto bare = kt::ChooseMusicModel::modelWithReplyItem(json(R"({"music_no":5})"), kt::ChooseMusicModel::ChartKeys);
   EXPECT_EQ(bare->string_musicName(), "(null)");
   EXPECT_EQ(bare->string_musicSinger(), "(null)");
-  auto numeric =
-      kt::ChooseMusicModel::modelWithReplyItem(json(R"({"singer":12,"music_no":null})"), kt::ChooseMusicModel::ChartKeys);
+  auto numeric = kt::ChooseMusicModel::modelWithReplyItem(json(R"({"singer":12,"music_no":null})"),
+                                                          kt::ChooseMusicModel::ChartKeys);
   EXPECT_EQ(numeric->string_musicSinger(), "12");
   EXPECT_EQ(numeric->string_musicNumber(), "<null>");
   EXPECT_EQ(kt::ChooseMusicModel::modelWithReplyItem(json("[]"), kt::ChooseMusicModel::QueueKeys)->string_musicName(),

@@ -32,8 +32,10 @@ class SongCellLayoutTest : public songcells_test::SongCellScreenTest,
   // The cell's own subviews, from the first one the cell added, are exactly these elements.
   void expectLayout(const ui::TableViewCell& cell, const std::vector<Element>& elements) {
     std::vector<std::shared_ptr<ui::View>> own;
-    for (const auto& view : cell.subviews())
-      if (view != cell.contentView() && view != cell.separatorView() && view != cell.backgroundView()) own.push_back(view);
+    for (const auto& view : cell.subviews()) {
+      if (view != cell.contentView() && view != cell.separatorView() && view != cell.backgroundView())
+        own.push_back(view);
+    }
     ASSERT_EQ(own.size(), elements.size());
     for (size_t i = 0; i < elements.size(); ++i) {
       const Element& e = elements[i];

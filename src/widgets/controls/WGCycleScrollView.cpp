@@ -82,6 +82,8 @@ void WGCycleScrollView::setupPage() {
     m_pageC->setPageIndicatorTintColor(gfx::Color::patternImage(gfx::Image::named("PageCBg")));
     m_pageC->setCurrentPageIndicatorTintColor(gfx::Color::patternImage(gfx::Image::named("PageC")));
     addSubview(m_pageC);
+    // Placed, with the list snapped to its middle, by the next layout pass.
+    setNeedsLayout();
     return;
   }
   m_pageC->setNumberOfPages(pages);
