@@ -7,8 +7,6 @@
 #include <unistd.h>
 
 #include "app/AppDelegate.h"
-#include "platform/core/WeakPtr.h"
-#include "songs/ChooseMusicVC.h"
 #include "platform/core/Bundle.h"
 #include "platform/core/FdSource.h"
 #include "platform/core/Log.h"
@@ -16,9 +14,11 @@
 #include "platform/core/Paths.h"
 #include "platform/core/RunLoop.h"
 #include "platform/core/UserDefaults.h"
+#include "platform/core/WeakPtr.h"
 #include "platform/display/Display.h"
 #include "platform/display/Surface.h"
 #include "platform/ui/Application.h"
+#include "songs/ChooseMusicVC.h"
 
 namespace {
 
