@@ -1,8 +1,17 @@
 #include "platform/core/Md5.h"
 
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 
 namespace core {
+
+namespace {
+// Worker threads (the image cache's disk queue, for one) may still be hashing when the process
+// exits, and OpenSSL's own exit-time cleanup would free its tables under them. The system takes
+// the memory back at exit anyway, so that cleanup is switched off here, at load time, before
+// anything else starts OpenSSL (it only takes effect on the first initialisation).
+[[maybe_unused]] const bool kNoExitCleanup = OPENSSL_init_crypto(OPENSSL_INIT_NO_ATEXIT, nullptr) == 1;
+}  // namespace
 
 std::array<uint8_t, 16> md5(std::string_view bytes) {
   std::array<uint8_t, 16> digest{};

@@ -42,6 +42,10 @@ class Pool {
   static Pool& shared() {
     // Never destroyed: detached workers may still be waiting on it while the process exits.
     static Pool* pool = new Pool;
+    // At exit, before the statics made earlier go (the run-loop registry, for one), work that is
+    // queued or running gets a short while to finish, so no worker runs in a half torn-down
+    // process; a block that waits for ever only delays the exit by that while.
+    static ExitDrain drain{*pool};
     return *pool;
   }
 
@@ -91,10 +95,12 @@ class Pool {
         }
         --m_pending;
         ++m_started;
+        ++m_running;
         lock.unlock();
         task();
         task = nullptr;  // captures die outside the lock too
         lock.lock();
+        if (--m_running == 0 && m_pending == 0) m_drained.notify_all();
         continue;
       }
       ++m_idle;
@@ -128,10 +134,21 @@ class Pool {
     }).detach();
   }
 
+  struct ExitDrain {
+    Pool& pool;
+    ~ExitDrain() {
+      std::unique_lock lock(pool.m_mutex);
+      pool.m_drained.wait_for(lock, kExitDrainTime, [this] { return pool.m_pending == 0 && pool.m_running == 0; });
+    }
+  };
+
   static constexpr int kMaxThreads = 64;
+  static constexpr std::chrono::seconds kExitDrainTime{2};
 
   std::mutex m_mutex;
   std::condition_variable m_workAvailable;
+  std::condition_variable m_drained;
+  int m_running = 0;
   std::condition_variable m_supervisorWake;
   std::array<std::deque<Block>, 4> m_tasks;  // by priority, highest first
   size_t m_pending = 0;
