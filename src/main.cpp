@@ -19,6 +19,7 @@
 #include "platform/display/Surface.h"
 #include "platform/ui/Application.h"
 #include "songs/ChooseMusicVC.h"
+#include "songs/SongScreens.h"
 
 namespace {
 
@@ -81,6 +82,7 @@ int main(int argc, char** argv) {
   ScreenOutput screen;
   core::Observation launched(core::NotificationCenter::defaultCenter(), ui::Application::DidFinishLaunchingNotification,
                              nullptr, [&](const core::Notification&) { screen.open(); });
+  kt::SongScreens::registerBuiltInScreens();
   kt::setRootScreenFactory([] { return std::make_shared<kt::ChooseMusicVC>(); });
   kt::AppDelegate delegate;
   const int result = ui::Application::shared().run(argc, argv, &delegate);

@@ -46,6 +46,8 @@ class SongScreens {
 
   SongScreens() = delete;
 
+  // Registers the factories of the song screens that exist; the program calls it once at launch.
+  static void registerBuiltInScreens();
   // Replaces the factory of that name; an empty factory removes it.
   static void registerFactory(const std::string& name, Factory factory);
   static bool isRegistered(const std::string& name);
