@@ -63,14 +63,23 @@ std::string CloudApi::storeScannedReply(const core::Value& reply) {
 
 std::string CloudApi::storeRoomInfoReply(const core::Value& reply) {
   const core::Value& room = CloudReply::object(reply, "room");
-  core::UserDefaults::standard().setString(kRoomIpKey, CloudReply::text(room, "room_ip"));
+  core::UserDefaults& defaults = core::UserDefaults::standard();
+  defaults.setString(kRoomIpKey, CloudReply::text(room, "room_ip"));
+  defaults.synchronize();
   return CloudReply::text(room, "room_code");
 }
 
+std::optional<std::string> CloudApi::bindReplyUid(const core::Value& reply) {
+  const core::Value& first = reply["data"].at(0);  // null unless "data" is a non-empty array
+  return first.isDictionary() ? CloudReply::filledText(first, "uid") : std::nullopt;
+}
+
 bool CloudApi::storeBindReply(const core::Value& reply) {
-  std::vector<core::Value> data = CloudReply::rows(reply, "data");
-  if (data.empty() || !data.front().contains("uid")) return false;
-  core::UserDefaults::standard().setString(kUidKey, CloudReply::text(data.front(), "uid"));
+  std::optional<std::string> uid = bindReplyUid(reply);
+  if (!uid) return false;
+  core::UserDefaults& defaults = core::UserDefaults::standard();
+  defaults.setString(kUidKey, *uid);
+  defaults.synchronize();
   return true;
 }
 

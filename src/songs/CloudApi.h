@@ -50,10 +50,13 @@ class CloudApi {
   // Stores step 1's "roominfo" and "tranip" (as "transIP") and synchronizes. The reply must
   // have passed the success test; returns the room token for step 2.
   static std::string storeScannedReply(const core::Value& reply);
-  // Stores step 2's "room" → "room_ip" as "roomIPForMike"; returns "room_code" for step 3.
+  // Stores step 2's "room" → "room_ip" as "roomIPForMike" and synchronizes; returns "room_code".
   static std::string storeRoomInfoReply(const core::Value& reply);
-  // Stores the first element of step 3's "data" → "uid" as the binding id. False (nothing
-  // stored) when the reply carries no such element: a bind must never store "(null)".
+  // The binding id of step 3's reply: "uid" of the first element of "data" when that element is
+  // an object and its "uid" a text or number that is not empty (CloudReply::filledText).
+  static std::optional<std::string> bindReplyUid(const core::Value& reply);
+  // Stores bindReplyUid as the binding id and synchronizes. False (nothing stored) when the reply
+  // carries none: a bind must never store "(null)", "<null>" or "".
   static bool storeBindReply(const core::Value& reply);
 
   // --- interface host ------------------------------------------------------------------------

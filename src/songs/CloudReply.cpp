@@ -13,6 +13,14 @@ std::string CloudReply::text(const std::optional<core::Value>& object, const std
   return object ? text(*object, key) : core::describe(nullptr);
 }
 
+std::optional<std::string> CloudReply::filledText(const core::Value& object, const std::string& key) {
+  const core::Value& value = object[key];  // null when object is no dictionary or lacks the key
+  if (!value.isString() && !value.isInteger() && !value.isReal()) return std::nullopt;
+  std::string result = value.description();
+  if (result.empty()) return std::nullopt;
+  return result;
+}
+
 bool CloudReply::isSuccess(const std::optional<core::Value>& reply) { return code(reply) == "1"; }
 
 std::string CloudReply::code(const std::optional<core::Value>& reply) { return text(reply, "code"); }

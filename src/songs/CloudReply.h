@@ -21,6 +21,10 @@ class CloudReply {
   // The "%@" text of object[key]; "(null)" when the object is not an object or lacks the key.
   static std::string text(const core::Value& object, const std::string& key);
   static std::string text(const std::optional<core::Value>& object, const std::string& key);
+  // The "%@" text of object[key] when that is a text or a number and the text is not empty;
+  // nothing when it is missing, null, of another type or empty. For the values a caller goes on
+  // with (a token to request, a code to bind, a binding id to keep), where "(null)" would be wrong.
+  static std::optional<std::string> filledText(const core::Value& object, const std::string& key);
   // The success test: a decoded reply whose "code" reads "1" ("code" 1 and "1" both pass).
   static bool isSuccess(const std::optional<core::Value>& reply);
   // The text of "code" ("(null)" without a reply), for the callers that read other codes ("6").
