@@ -1,0 +1,66 @@
+#pragma once
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/media/FrameSource.h"
+
+namespace core {
+class Queue;
+}
+
+namespace media {
+
+// A camera made of pictures: a still image shown as a steady stream of frames, the images of a
+// folder played in name order as frames, looping, or (with no files) only the frames handed to
+// pushFrame. Timed frames follow core::Clock, FrameInterval apart.
+class ImageSource : public FrameSource {
+ public:
+  static constexpr double FrameInterval = 0.1;
+
+  // A still image file, or a folder whose image files (.png, .jpg, .jpeg, .gif, .webp, .bmp,
+  // .tif, .tiff) are the frames; nullptr when nothing there can be read as a picture.
+  static std::shared_ptr<ImageSource> fromPath(const std::string& path);
+  // A source whose frames come only from pushFrame.
+  static std::shared_ptr<ImageSource> pushed();
+
+  // The source defaultDeviceWithMediaType uses before looking for a camera, for the rest of the
+  // process (tests); nullptr removes it.
+  static void installForProcess(std::shared_ptr<FrameSource> source);
+  static std::shared_ptr<FrameSource> installedForProcess();
+
+  ~ImageSource() override;
+
+  // Hands a frame to the session reading this source, if one is running, and returns once the
+  // session has taken it (frames are never dropped, so a test sees every one recognised).
+  void pushFrame(std::shared_ptr<const gfx::Image> frame);
+
+  bool start(FrameHandler handler, core::Error* error) override;
+  void stop() override;
+  std::string name() const override { return m_name; }
+
+  // The files played as frames, in order (empty for a pushed source).
+  const std::vector<std::string>& files() const { return m_files; }
+
+ private:
+  struct Key {};
+
+ public:
+  ImageSource(Key, std::string name, std::vector<std::string> files);
+
+ private:
+  struct Run;
+  void scheduleTick(const std::shared_ptr<Run>& run);
+
+  std::string m_name;
+  std::vector<std::string> m_files;
+  std::vector<std::shared_ptr<const gfx::Image>> m_frames;  // decoded on the first start
+  std::mutex m_mutex;
+  std::shared_ptr<Run> m_run;
+  std::shared_ptr<core::Queue> m_queue;
+};
+
+}  // namespace media
