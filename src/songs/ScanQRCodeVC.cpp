@@ -11,7 +11,13 @@
 #include "platform/core/ThreadCheck.h"
 #include "platform/gfx/Animation.h"
 #include "platform/gfx/Image.h"
+#include "platform/core/Queue.h"
 #include "platform/gfx/Layer.h"
+#include "platform/media/CaptureDevice.h"
+#include "platform/media/CaptureDeviceInput.h"
+#include "platform/media/CaptureSession.h"
+#include "platform/media/CaptureVideoPreviewLayer.h"
+#include "platform/media/MetadataMachineReadableCodeObject.h"
 #include "platform/net/URL.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/ImageView.h"
@@ -73,6 +79,7 @@ ScanQRCodeVC::ScanQRCodeVC() = default;
 ScanQRCodeVC::~ScanQRCodeVC() {
   m_foregroundObserver.reset();
   m_keyboardObserver.reset();
+  if (m_session) m_session->stopRunning();
 }
 
 gfx::Rect ScanQRCodeVC::fullFrameAt(double y) {
@@ -280,11 +287,14 @@ void ScanQRCodeVC::close() {
 
 // ---- Binding ----
 
-void ScanQRCodeVC::captureOutput(const std::vector<std::string>& codes) {
+void ScanQRCodeVC::captureOutput(media::CaptureMetadataOutput&,
+                                 const std::vector<std::shared_ptr<media::MetadataObject>>& metadataObjects,
+                                 const media::CaptureConnection&) {
   KT_ASSERT_MAIN_THREAD();
-  if (codes.empty() || m_binding || m_closed) return;
+  if (metadataObjects.empty() || m_binding || m_closed) return;
   stopScanning();
-  getResult(codes.front());
+  auto code = std::dynamic_pointer_cast<media::MetadataMachineReadableCodeObject>(metadataObjects.front());
+  getResult(code ? code->stringValue() : std::string());
 }
 
 void ScanQRCodeVC::sendInputText(const std::string& text) {
@@ -374,16 +384,38 @@ void ScanQRCodeVC::showAlert(const std::string& message) {
 
 // ---- Camera ----
 
-struct ScanQRCodeVC::Camera {};
+void ScanQRCodeVC::beginScanning() {
+  auto input = media::CaptureDeviceInput::deviceInputWithDevice(
+      media::CaptureDevice::defaultDeviceWithMediaType(media::MediaType::Video));
+  if (!input) return;  // no camera, or not ours to use: the typed road remains
 
-void ScanQRCodeVC::beginScanning() {}
+  auto output = media::CaptureMetadataOutput::create();
+  output->setMetadataObjectsDelegate(
+      std::weak_ptr<media::CaptureMetadataOutputObjectsDelegate>(std::static_pointer_cast<ScanQRCodeVC>(shared_from_this())),
+      core::Queue::main());
+  output->setRectOfInterest(fullFrameAt(0));
+
+  m_session = media::CaptureSession::create();
+  m_session->setSessionPreset(media::CaptureSessionPreset::High);
+  m_session->addInput(input);
+  m_session->addOutput(output);
+  // Only an output in a session with an input knows the types it can look for.
+  output->setMetadataObjectTypes({media::MetadataObjectTypeQRCode, media::MetadataObjectTypeEAN8Code,
+                                  media::MetadataObjectTypeEAN13Code, media::MetadataObjectTypeCode128Code});
+
+  auto preview = media::CaptureVideoPreviewLayer::layerWithSession(m_session);
+  preview->setVideoGravity(media::LayerVideoGravity::ResizeAspectFill);
+  preview->setFrame(view()->layer()->bounds());
+  bgView()->layer()->insertSublayer(preview, 0);
+  m_session->startRunning();
+}
 
 void ScanQRCodeVC::startScanning() {
-  if (m_closed || !m_camera) return;
+  if (m_session && !m_closed) m_session->startRunning();
 }
 
 void ScanQRCodeVC::stopScanning() {
-  if (!m_camera) return;
+  if (m_session) m_session->stopRunning();
 }
 
 }  // namespace kt

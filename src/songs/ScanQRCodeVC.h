@@ -7,7 +7,11 @@
 #include "app/BaseVC.h"
 #include "app/WGAlertView.h"
 #include "platform/core/NotificationCenter.h"
+#include "platform/media/CaptureMetadataOutput.h"
 
+namespace media {
+class CaptureSession;
+}
 namespace ui {
 class ImageView;
 class TextField;
@@ -27,7 +31,7 @@ namespace kt {
 // the guide overlay stop it; closing an overlay, sending a typed code and every failed step start
 // it again. One binding runs at a time: codes recognised meanwhile are ignored. Without a camera
 // there is no preview and the typed road still works.
-class ScanQRCodeVC : public BaseVC, public WGAlertViewDelegate {
+class ScanQRCodeVC : public BaseVC, public WGAlertViewDelegate, public media::CaptureMetadataOutputObjectsDelegate {
  public:
   // The alert text of a failed step.
   static constexpr const char* FailureMessage = "绑定失败，请重新操作";
@@ -43,8 +47,13 @@ class ScanQRCodeVC : public BaseVC, public WGAlertViewDelegate {
   // ---- Camera ----
   // Sets up and starts the capture session; without a camera nothing (no session, no preview).
   void beginScanning();
-  // The codes recognised in one frame, in order: the first one's text starts a binding.
-  void captureOutput(const std::vector<std::string>& codes);
+  // The codes recognised in one frame, in order (main queue): the first one's text starts a
+  // binding, unless one is running already.
+  void captureOutput(media::CaptureMetadataOutput& output,
+                     const std::vector<std::shared_ptr<media::MetadataObject>>& metadataObjects,
+                     const media::CaptureConnection& connection) override;
+  // The capture session; null without a camera.
+  const std::shared_ptr<media::CaptureSession>& session() const { return m_session; }
 
   // ---- Binding ----
   // Step 1: the scanned text, requested as an absolute http or https address.
@@ -87,8 +96,6 @@ class ScanQRCodeVC : public BaseVC, public WGAlertViewDelegate {
   void setupRoomCodeView();
 
  private:
-  struct Camera;
-
   // Starts or stops the capture session; nothing without one. Once the screen has closed
   // itself the camera stays off.
   void startScanning();
@@ -107,7 +114,7 @@ class ScanQRCodeVC : public BaseVC, public WGAlertViewDelegate {
   std::shared_ptr<ui::TextField> m_textF_roomCode;
   std::shared_ptr<ui::View> m_scanWindow;
   std::shared_ptr<ui::ImageView> m_imgV_scan;
-  std::unique_ptr<Camera> m_camera;
+  std::shared_ptr<media::CaptureSession> m_session;
   bool m_binding = false;
   bool m_closed = false;
   core::Observation m_foregroundObserver;

@@ -3,6 +3,7 @@
 #include "venue/Gallery.h"
 
 #include <nlohmann/json.hpp>
+#include <qrencode.h>
 
 #include <algorithm>
 #include <cctype>
@@ -469,6 +470,37 @@ std::string CloudService::qrText(const std::string& roomCode) const {
   std::optional<CloudRoom> room = roomByCode(roomCode);
   if (!room) return "";
   return std::string("http://") + CloudHosts::binding + "/qr/" + room->qrToken;
+}
+
+std::string CloudService::qrPng(const std::string& roomCode, int module) const {
+  const std::string text = qrText(roomCode);
+  if (text.empty()) return "";
+  QRcode* code = QRcode_encodeString8bit(text.c_str(), 0, QR_ECLEVEL_M);
+  if (!code) return "";
+  constexpr int kQuiet = 4;
+  module = std::clamp(module, 1, 64);
+  const int side = (code->width + 2 * kQuiet) * module;
+  std::vector<std::uint8_t> pixels(static_cast<std::size_t>(side) * side * 3, 0xff);
+  for (int y = 0; y < code->width; ++y) {
+    for (int x = 0; x < code->width; ++x) {
+      if (!(code->data[y * code->width + x] & 1)) continue;  // bit 0: a dark module
+      for (int dy = 0; dy < module; ++dy) {
+        const std::size_t row = static_cast<std::size_t>((y + kQuiet) * module + dy) * side;
+        std::fill_n(pixels.begin() + static_cast<std::ptrdiff_t>((row + (x + kQuiet) * module) * 3), module * 3, 0);
+      }
+    }
+  }
+  QRcode_free(code);
+  return encodePng(pixels, side, side, 3);
+}
+
+bool CloudService::writeQrPng(const std::string& roomCode, const std::string& path, int module) const {
+  const std::string png = qrPng(roomCode, module);
+  if (png.empty()) return false;
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  const bool written = std::fwrite(png.data(), 1, png.size(), file) == png.size();
+  return std::fclose(file) == 0 && written;
 }
 
 const std::vector<std::string>& CloudService::regions() { return kRegions; }

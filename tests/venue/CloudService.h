@@ -123,6 +123,11 @@ class CloudService : public HttpPeer {
   static std::string singerImageUrl(const std::string& name);
   // The text of a room's QR code ("http://<binding host>/qr/<token>"); "" for an unknown room.
   std::string qrText(const std::string& roomCode) const;
+  // A PNG of that text as a QR code (black on white, `module` pixels a module, a quiet zone of
+  // four modules): the picture shown in the room. "" for an unknown room.
+  std::string qrPng(const std::string& roomCode, int module = 8) const;
+  // Writes qrPng to the file; false when the room is unknown or the file cannot be written.
+  bool writeQrPng(const std::string& roomCode, const std::string& path, int module = 8) const;
 
   // --- catalogue (fixed after construction) ----------------------------------------------------
   static const std::vector<std::string>& regions();     // the 21 singer regions

@@ -1,10 +1,14 @@
 // Runs the stand-in venue (room server, venue web server, cloud song service) on 127.0.0.1 until
 // SIGINT or SIGTERM, for trying the client by hand (scripts/run starts it). Prints one line:
 // "room <port> web <port> cloud <port>".
+//
+// Arguments, both optional: the room server's port (0: any free one) and a file to write the QR
+// code of the first room into (a PNG, for the client's camera to look at).
 #include <signal.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "venue/CloudService.h"
 #include "venue/RoomServer.h"
@@ -26,6 +30,13 @@ int main(int argc, char** argv) {
   if (!room.start(options) || !web.start() || !cloud.start()) {
     std::fprintf(stderr, "venue: cannot start the stand-in servers\n");
     return 1;
+  }
+  if (argc > 2) {
+    const std::string& roomCode = cloud.rooms().front().code;
+    if (!cloud.writeQrPng(roomCode, argv[2])) {
+      std::fprintf(stderr, "venue: cannot write the QR code of room %s to %s\n", roomCode.c_str(), argv[2]);
+      return 1;
+    }
   }
   std::printf("room %u web %u cloud %u\n", room.port(), web.port(), cloud.port());
   std::fflush(stdout);
