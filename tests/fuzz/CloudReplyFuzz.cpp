@@ -4,6 +4,7 @@
 #include "FuzzCheck.h"
 #include "platform/core/Json.h"
 #include "platform/core/Value.h"
+#include "songs/CloudApi.h"
 #include "songs/CloudReply.h"
 
 namespace {
@@ -34,6 +35,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const core::Value& room = CloudReply::object(*reply, "room");
     KT_FUZZ_CHECK(room.isNull() || room.isDictionary());
     CloudReply::text(room, "room_ip");
+    // The values binding goes on with are never empty, and absent when their key is.
+    const std::optional<std::string> token = CloudReply::filledText(*reply, "roominfo");
+    if (!reply->contains("roominfo") || (*reply)["roominfo"].isNull()) KT_FUZZ_CHECK(!token);
+    for (const std::optional<std::string>& value :
+         {token, CloudReply::filledText(room, "room_code"), kt::CloudApi::bindReplyUid(*reply)}) {
+      if (value) KT_FUZZ_CHECK(!value->empty());
+    }
   }
   readRows(CloudReply::bannerSongs(reply));
   for (const core::Value& item : CloudReply::bannerItems(reply)) KT_FUZZ_CHECK(item.isDictionary());
