@@ -42,12 +42,12 @@ class CaptureDevice {
   struct Key {};
 
  public:
-  CaptureDevice(Key, Kind kind, std::string uniqueID, std::shared_ptr<FrameSource> installed);
+  CaptureDevice(Key, Kind kind, std::string uniqueID, std::shared_ptr<FrameSource> shared);
 
  private:
   Kind m_kind = Kind::Camera;
   std::string m_uniqueID;
-  std::shared_ptr<FrameSource> m_installed;
+  std::shared_ptr<FrameSource> m_shared;  // the installed source or the images read
 };
 
 }  // namespace media

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -68,9 +69,12 @@ class CaptureMetadataOutput : public std::enable_shared_from_this<CaptureMetadat
   friend class CaptureSession;
   struct Delegate;
 
-  void attach(const std::shared_ptr<CaptureSession>& session);
-  void detach();
-  void deliver(const std::vector<std::shared_ptr<MetadataObject>>& objects);
+  using Reporter = std::function<void(const std::vector<std::shared_ptr<MetadataObject>>&)>;
+
+  void attach(const std::shared_ptr<CaptureSession>& session) { m_session = session; }
+  void detach() { m_session.reset(); }
+  // What the recognising side calls, on the delegate queue: reports to the delegate as set now.
+  Reporter reporter();
   void configChanged();
 
   std::weak_ptr<CaptureSession> m_session;

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -17,7 +16,7 @@ namespace media {
 // A camera made of pictures: a still image shown as a steady stream of frames, the images of a
 // folder played in name order as frames, looping, or (with no files) only the frames handed to
 // pushFrame. Timed frames follow core::Clock, FrameInterval apart.
-class ImageSource : public FrameSource {
+class ImageSource : public FrameSource, public std::enable_shared_from_this<ImageSource> {
  public:
   static constexpr double FrameInterval = 0.1;
 
@@ -34,12 +33,16 @@ class ImageSource : public FrameSource {
 
   ~ImageSource() override;
 
-  // Hands a frame to the session reading this source, if one is running, and returns once the
-  // session has taken it (frames are never dropped, so a test sees every one recognised).
+  // Hands a frame to every session reading this source and returns once each has taken it
+  // (pushed frames are never dropped, so a test sees every one looked at). Not from a frame
+  // handler.
   void pushFrame(std::shared_ptr<const gfx::Image> frame);
 
+  // The source itself reads to one reader at a time; tap() gives another reader of the same
+  // frames, a source of its own with its own start and stop (one per session).
   bool start(FrameHandler handler, core::Error* error) override;
   void stop() override;
+  std::shared_ptr<FrameSource> tap();
   std::string name() const override { return m_name; }
 
   // The files played as frames, in order (empty for a pushed source).
@@ -52,14 +55,21 @@ class ImageSource : public FrameSource {
   ImageSource(Key, std::string name, std::vector<std::string> files);
 
  private:
-  struct Run;
-  void scheduleTick(const std::shared_ptr<Run>& run);
+  class Tap;
+  struct Reader;
+
+  bool addReader(const std::shared_ptr<Reader>& reader, core::Error* error);
+  void removeReader(const std::shared_ptr<Reader>& reader);
+  void tick();
 
   std::string m_name;
   std::vector<std::string> m_files;
-  std::vector<std::shared_ptr<const gfx::Image>> m_frames;  // decoded on the first start
   std::mutex m_mutex;
-  std::shared_ptr<Run> m_run;
+  std::vector<std::shared_ptr<const gfx::Image>> m_frames;  // decoded on the first start
+  std::vector<std::shared_ptr<Reader>> m_readers;
+  size_t m_next = 0;
+  bool m_ticking = false;
+  std::shared_ptr<Tap> m_own;
   std::shared_ptr<core::Queue> m_queue;
 };
 
