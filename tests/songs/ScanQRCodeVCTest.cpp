@@ -89,14 +89,16 @@ class ScanQRCodeVCTest : public support::ScreenTest {
   void expectFailure(const std::string& message) {
     ASSERT_TRUE(runUntil([&] { return !alert().empty(); }, 15)) << message;
     EXPECT_EQ(alert(), message);
-    EXPECT_FALSE(kt::AOProgressHUD::isVisible());
-    EXPECT_TRUE(scanning());
+    EXPECT_EQ(scanning(), m_screen->session() != nullptr);
     EXPECT_FALSE(m_screen->isBinding());
     EXPECT_TRUE(shown());
     EXPECT_TRUE(m_app.shouldChangeOrientation());
+    wait(0.5);  // the overlay fades out
+    EXPECT_FALSE(kt::AOProgressHUD::isVisible());
     ASSERT_TRUE(findViewByText("确定"));
     tap(*findViewByText("确定"));
     wait(0.3);
+    ASSERT_EQ(alert(), "");
   }
   void expectBound(const venue::CloudRoom& room) {
     ASSERT_TRUE(runUntil([&] { return kt::CloudApi::storedUid() == room.uid; }, 15));
@@ -127,8 +129,9 @@ TEST_F(ScanQRCodeVCTest, ScannedCodeBindsThroughTheThreeStepsAndCloses) {
     core::UserDefaults::standard().removeObjectForKey("uid");
     present();
     EXPECT_TRUE(scanning());
+    m_service.setFault("qr", Fault::slow(200ms));
     recognise({m_service.qrText(room().code), "http://elsewhere.example/qr/x"});
-    EXPECT_TRUE(kt::AOProgressHUD::isVisible());
+    EXPECT_TRUE(runUntil([] { return kt::AOProgressHUD::isVisible(); }));
     expectBound(room());
     EXPECT_EQ(stored("roominfo"), room().token);
     EXPECT_EQ(stored("transIP"), room().tranIp);
@@ -328,7 +331,10 @@ TEST_P(ScanQRCodeVCLayoutTest, FramesScanLineAndKeyboard) {
   expectRect(subviews[4]->frame(), f({0, 534, 768, 490}, {0, 712, 1023, 653}));
   expectRect(screen.scanWindow()->frame(), f({222, 210, 324, 324}, {295, 280, 431, 432}));
   EXPECT_TRUE(screen.scanWindow()->clipsToBounds());
-  expectRect(screen.scanWindow()->subviews().back()->frame(), f({297, 297, 27, 27}, {395, 396, 35, 36}));
+  // The corner marks, then the scan line, added again by the appearance.
+  ASSERT_EQ(screen.scanWindow()->subviews().size(), 5u);
+  EXPECT_EQ(screen.scanWindow()->subviews().back(), screen.imgV_scan());
+  expectRect(screen.scanWindow()->subviews()[3]->frame(), f({297, 297, 27, 27}, {395, 396, 35, 36}));
   expectRect(subviews[8]->frame(), f({208, 857.5, 352, 70}, {277, 1143, 469, 93}));
   expectRect(screen.view_guideBg()->frame(), f({0, 1024, 320, 568}, {0, 1366, 426, 757}));
   expectRect(screen.textF_roomCode()->frame(), f({67, 48, 491, 23}, {89, 64, 654, 30}));
