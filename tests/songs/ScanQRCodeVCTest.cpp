@@ -151,6 +151,20 @@ TEST_F(ScanQRCodeVCTest, QrCodeInTheCameraPictureBindsEndToEnd) {
   ASSERT_TRUE(picture);
   m_camera->pushFrame(picture);
   expectBound(room());
+
+  // The still picture KT_CAMERA names, as scripts/run sets it up.
+  const venue::CloudRoom other = *m_service.roomByCode("8015");
+  const std::string path = ::testing::TempDir() + "/room-qr.png";
+  ASSERT_TRUE(m_service.writeQrPng(other.code, path));
+  support::ScopedEnv camera("KT_CAMERA", path.c_str());
+  media::ImageSource::installForProcess(nullptr);
+  present(false);
+  ASSERT_TRUE(m_screen->session());
+  for (int i = 0; i < 50 && kt::CloudApi::storedUid() != other.uid; ++i) {
+    wait(0.1);
+    runUntil([] { return false; }, 0.05);  // the requests take real time
+  }
+  expectBound(other);
 }
 
 TEST_F(ScanQRCodeVCTest, EachFailedStepAlertsRestartsTheCameraAndStoresNothingOfItsOwn) {
