@@ -109,16 +109,13 @@ void ScanQRCodeVC::viewDidLoad() {
   setupGuideView();
   setupRoomCodeView();
 
-  std::weak_ptr<ui::Responder> weak = weak_from_this();
   auto& center = core::NotificationCenter::defaultCenter();
   m_foregroundObserver = core::Observation(center, AppDelegate::EnterForegroundNotification, nullptr,
-                                           [weak](const core::Notification&) {
-                                             if (auto self = std::static_pointer_cast<ScanQRCodeVC>(weak.lock())) {
-                                               self->reuserAnimation();
-                                             }
+                                           [run = whileAlive(&ScanQRCodeVC::reuserAnimation)](const core::Notification&) {
+                                             run();
                                            });
   m_keyboardObserver = core::Observation(center, ui::Keyboard::WillShowNotification, nullptr,
-                                         [weak](const core::Notification& notification) {
+                                         [weak = weak_from_this()](const core::Notification& notification) {
                                            if (auto self = std::static_pointer_cast<ScanQRCodeVC>(weak.lock())) {
                                              self->keyboardWillShow(notification);
                                            }
@@ -161,44 +158,24 @@ void ScanQRCodeVC::setupMyView() {
 
   addImage(bg, pick({402, 542, 144, 22}, {535, 723, 191, 29}), "BindingWays");
 
-  std::weak_ptr<ui::Responder> weak = weak_from_this();
-  auto guide = ui::Button::create(ui::ButtonType::Custom, pick({370, 532, 180, 40}, {493, 709, 239, 53}));
+  auto guide = addButton(bg, pick({370, 532, 180, 40}, {493, 709, 239, 53}), &ScanQRCodeVC::showGuideClick);
   guide->setBackgroundColor(gfx::Color::clear());
-  guide->addTarget(this, [weak](ui::Control&, const ui::Event*) {
-    if (auto self = std::static_pointer_cast<ScanQRCodeVC>(weak.lock())) self->showGuideClick();
-  }, ui::ControlEventTouchUpInside);
-  bg.addSubview(guide);
 
-  auto roomCode = ui::Button::create(ui::ButtonType::Custom, pick({208, 857.5, 352, 70}, {277, 1143, 469, 93}));
+  auto roomCode = addButton(bg, pick({208, 857.5, 352, 70}, {277, 1143, 469, 93}), &ScanQRCodeVC::bandingClick);
   roomCode->setBackgroundImage(gfx::Image::named("RoomCode_normal"), ui::ControlStateNormal);
   roomCode->setBackgroundImage(gfx::Image::named("RoomCode_selected"), ui::ControlStateHighlighted);
-  roomCode->addTarget(this, [weak](ui::Control&, const ui::Event*) {
-    if (auto self = std::static_pointer_cast<ScanQRCodeVC>(weak.lock())) self->bandingClick();
-  }, ui::ControlEventTouchUpInside);
-  bg.addSubview(roomCode);
 }
 
 void ScanQRCodeVC::setupGuideView() {
   m_view_guideBg = addView(*bgView(), pick({0, 1024, 320, 568}, {0, 1366, 426, 757}), veil(0.6));
   auto picture = addImage(*m_view_guideBg, pick({179, 158, 410, 430}, {238, 210, 546, 573}), "BindingGuide");
   addImage(*picture, pick({368, 18, 19, 19}, {490, 24, 25, 25}), "GuideDelete");
-
-  std::weak_ptr<ui::Responder> weak = weak_from_this();
-  m_view_guideBg->addGestureRecognizer(std::make_shared<ui::TapGestureRecognizer>(
-      [weak](ui::GestureRecognizer&) {
-        if (auto self = std::static_pointer_cast<ScanQRCodeVC>(weak.lock())) self->removeGuideView();
-      },
-      this));
+  addTap(*m_view_guideBg, &ScanQRCodeVC::removeGuideView);
 }
 
 void ScanQRCodeVC::setupRoomCodeView() {
   m_view_roomCode = addView(*bgView(), fullFrameAt(pick(1024, 1366)), veil(0.6));
-  std::weak_ptr<ui::Responder> weak = weak_from_this();
-  m_view_roomCode->addGestureRecognizer(std::make_shared<ui::TapGestureRecognizer>(
-      [weak](ui::GestureRecognizer&) {
-        if (auto self = std::static_pointer_cast<ScanQRCodeVC>(weak.lock())) self->dismissTheRoomCode();
-      },
-      this));
+  addTap(*m_view_roomCode, &ScanQRCodeVC::dismissTheRoomCode);
 
   m_view_textF = addView(*m_view_roomCode, pick({0, 800, 768, 108}, {0, 1067, 1023, 144}), gfx::Color::clear());
   addImage(*m_view_textF, pick({0, 13, 768, 95}, {0, 17, 1023, 126}), "RoomCodeBg");
@@ -215,12 +192,28 @@ void ScanQRCodeVC::setupRoomCodeView() {
   m_textF_roomCode->setKeyboardType(ui::KeyboardType::NumberPad);
   m_view_textF->addSubview(m_textF_roomCode);
 
-  auto verify = ui::Button::create(ui::ButtonType::Custom, pick({632, 41, 100, 37}, {842, 54, 133, 49}));
+  auto verify = addButton(*m_view_textF, pick({632, 41, 100, 37}, {842, 54, 133, 49}), &ScanQRCodeVC::verifyClick);
   verify->setBackgroundImage(gfx::Image::named("RoomCodeVerify"), ui::ControlStateNormal);
-  verify->addTarget(this, [weak](ui::Control&, const ui::Event*) {
-    if (auto self = std::static_pointer_cast<ScanQRCodeVC>(weak.lock())) self->verifyClick();
-  }, ui::ControlEventTouchUpInside);
-  m_view_textF->addSubview(verify);
+}
+
+std::function<void()> ScanQRCodeVC::whileAlive(void (ScanQRCodeVC::*action)()) {
+  return [weak = weak_from_this(), action] {
+    if (auto self = std::static_pointer_cast<ScanQRCodeVC>(weak.lock())) ((*self).*action)();
+  };
+}
+
+std::shared_ptr<ui::Button> ScanQRCodeVC::addButton(ui::View& parent, const gfx::Rect& frame,
+                                                    void (ScanQRCodeVC::*action)()) {
+  auto button = ui::Button::create(ui::ButtonType::Custom, frame);
+  button->addTarget(this, [run = whileAlive(action)](ui::Control&, const ui::Event*) { run(); },
+                    ui::ControlEventTouchUpInside);
+  parent.addSubview(button);
+  return button;
+}
+
+void ScanQRCodeVC::addTap(ui::View& view, void (ScanQRCodeVC::*action)()) {
+  view.addGestureRecognizer(std::make_shared<ui::TapGestureRecognizer>(
+      [run = whileAlive(action)](ui::GestureRecognizer&) { run(); }, this));
 }
 
 void ScanQRCodeVC::reuserAnimation() {

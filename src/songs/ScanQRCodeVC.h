@@ -1,8 +1,10 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/BaseVC.h"
 #include "app/WGAlertView.h"
@@ -13,6 +15,7 @@ namespace media {
 class CaptureSession;
 }
 namespace ui {
+class Button;
 class ImageView;
 class TextField;
 class View;
@@ -105,6 +108,12 @@ class ScanQRCodeVC : public BaseVC, public WGAlertViewDelegate, public media::Ca
   void showAlert(const std::string& message);
   // Landscape only again, the camera off, the navigation controller dismissed.
   void close();
+  // Runs the action on this screen while it lives (for taps and notifications).
+  std::function<void()> whileAlive(void (ScanQRCodeVC::*action)());
+  // A custom button on `parent` whose touch-up-inside runs the action.
+  std::shared_ptr<ui::Button> addButton(ui::View& parent, const gfx::Rect& frame, void (ScanQRCodeVC::*action)());
+  // A tap anywhere on the view (outside its controls) runs the action.
+  void addTap(ui::View& view, void (ScanQRCodeVC::*action)());
   // The frame F(y) of the overlays: full size at that height.
   static gfx::Rect fullFrameAt(double y);
 
