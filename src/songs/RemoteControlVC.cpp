@@ -115,7 +115,7 @@ void RemoteControlVC::setupMyView() {
               pick({170, 9, 40, 45}, {226, 12, 53, 60}), MicDownTag, MicUpTag, *this);
 
   const double barHeight = isTwelveNineInch() ? 106 : 80;
-  auto returnBar = addButton(*background, {0, bounds.height - barHeight, bounds.width, barHeight}, *this,
+  auto returnBar = addButton(*background, {0, bounds.height() - barHeight, bounds.width(), barHeight}, *this,
                              [](RemoteControlVC& s, const ui::Control&) { s.returnClick(); });
   returnBar->setBackgroundImage(gfx::Image::named("Remote_return"), ui::ControlStateNormal);
   addPicture(*returnBar, pick({497, 25, 30, 30}, {662, 33, 39, 40}), "Remote_X");
