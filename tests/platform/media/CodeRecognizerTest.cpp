@@ -53,7 +53,7 @@ TEST(CodeRecognizerTest, EachSymbologyIsFoundOnceWithItsTypeAndTextHoweverItIsSh
   Placement noisy;
   noisy.noise = 12;  // zbar's Code 128 reader gives up on unsmoothed noise much above this
   Placement offCentre;
-  offCentre.centerX = 0.3;
+  offCentre.centerX = 0.45;
   offCentre.centerY = 0.7;
   offCentre.angle = 180;
   const Variant variants[] = {{"plain", {}},         {"rotated 90", rotated}, {"tilted", tilted},
