@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 using Folders = std::set<std::string>;
 
 const Folders kPlatform = {"platform/core", "platform/security", "platform/net", "platform/gfx", "platform/ui",
-                           "platform/display"};
+                           "platform/display", "platform/media"};
 
 Folders operator+(Folders a, const Folders& b) {
   a.insert(b.begin(), b.end());
@@ -37,6 +37,7 @@ const std::map<std::string, Folders>& allowed() {
       {"platform/gfx", {"platform/core"}},
       {"platform/ui", {"platform/core", "platform/gfx", "platform/net"}},
       {"platform/display", {"platform/core", "platform/gfx", "platform/net", "platform/ui"}},
+      {"platform/media", {"platform/core", "platform/gfx", "platform/ui"}},
       {"db", kPlatform},
       {"soap", kPlatform},
       {"imagecache", kPlatform},

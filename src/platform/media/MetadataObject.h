@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+
+namespace media {
+
+// The kinds of recognised objects, as the platform names them.
+using MetadataObjectType = std::string;
+inline const MetadataObjectType MetadataObjectTypeQRCode = "org.iso.QRCode";
+inline const MetadataObjectType MetadataObjectTypeEAN8Code = "org.gs1.EAN-8";
+inline const MetadataObjectType MetadataObjectTypeEAN13Code = "org.gs1.EAN-13";
+inline const MetadataObjectType MetadataObjectTypeCode128Code = "org.iso.Code128";
+
+// Something a metadata output recognised in a frame.
+class MetadataObject {
+ public:
+  explicit MetadataObject(MetadataObjectType type) : m_type(std::move(type)) {}
+  virtual ~MetadataObject() = default;
+
+  const MetadataObjectType& type() const { return m_type; }
+
+ private:
+  MetadataObjectType m_type;
+};
+
+}  // namespace media
