@@ -4,6 +4,7 @@
 #include "platform/core/ThreadCheck.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/ViewController.h"
+#include "songs/RemoteControlVC.h"
 #include "songs/ScanQRCodeVC.h"
 
 #include <map>
@@ -58,6 +59,7 @@ std::shared_ptr<ui::ViewController> SongScreens::present(ui::ViewController* pre
 
 void SongScreens::registerBuiltInScreens() {
   // One line a screen, as the screens are written.
+  registerFactory(RemoteControl, [](const core::Value&) { return std::make_shared<RemoteControlVC>(); });
   registerFactory(Binding, [](const core::Value&) { return std::make_shared<ScanQRCodeVC>(); });
 }
 
