@@ -179,6 +179,15 @@ class SQLDatabase : public std::enable_shared_from_this<SQLDatabase> {
                                          const core::Value::Dictionary* dictionary);
   bool runUpdate(const std::string& sql, core::Error* outErr, const std::vector<core::Value>& arguments,
                  const core::Value::Dictionary* dictionary);
+  // Prepares under the busy rule; null (logged, and in outErr for an SQL error) on failure.
+  sqlite3_stmt* prepare(const std::string& sql, core::Error* outErr);
+  // False when the arguments do not match the statement's parameter count.
+  bool bindArguments(sqlite3_stmt* pStmt, const std::vector<core::Value>& arguments,
+                     const core::Value::Dictionary* dictionary) const;
+  void logBusy(const char* function, int line) const;
+  bool transactionStatement(const char* sql, bool inTransactionAfter);
+  bool savePointStatement(const std::string& sql, core::Error* outErr);
+  std::string description() const;
 
   sqlite3* m_db = nullptr;
   std::optional<std::string> m_databasePath;
