@@ -2,7 +2,6 @@
 
 #include "DbTestSupport.h"
 #include "db/SQLDatabase.h"
-#include "db/SQLDatabaseAdditions.h"
 #include "support/TempHome.h"
 
 #include <gtest/gtest.h>
@@ -14,25 +13,14 @@
 namespace kt {
 namespace {
 
-using SQLDatabaseAdditions::intForQuery;
-
 class SQLDatabasePoolTest : public support::TempHomeTest {
  protected:
   void SetUp() override {
     m_pool = SQLDatabasePool::databasePoolWithPath(homePath() + "/pool.db");
-    m_pool->inDatabase([](SQLDatabase* db) {
-      ASSERT_TRUE(db);
-      ASSERT_TRUE(db->executeUpdate("create table Counter (Value integer)"));
-      ASSERT_TRUE(db->executeUpdate("insert into Counter values (0)"));
-      ASSERT_TRUE(db->executeUpdate("create table Rows (Thread integer, Step integer)"));
-    });
+    m_pool->inDatabase(dbtest::createTables);
   }
 
-  int count(const std::string& sql) {
-    int value = -1;
-    m_pool->inDatabase([&](SQLDatabase* db) { value = intForQuery(*db, sql); });
-    return value;
-  }
+  int count(const std::string& sql) { return dbtest::intForQuery(*m_pool, sql); }
 
   void expectCounts(std::size_t in, std::size_t out) {
     EXPECT_EQ(m_pool->countOfCheckedInDatabases(), in);
@@ -171,7 +159,7 @@ TEST_F(SQLDatabasePoolTest, EightThreadsLoseNoWriteAndKeepTheLimit) {
           m_pool->inTransaction([&](SQLDatabase* db, bool&) {
             if (!db) return;
             note();
-            int value = intForQuery(*db, "select Value from Counter");
+            int value = SQLDatabaseAdditions::intForQuery(*db, "select Value from Counter");
             done = db->executeUpdate("update Counter set Value = ?", value + 1) &&
                    db->executeUpdate("insert into Rows values (?, ?)", t, step);
           });

@@ -2,7 +2,6 @@
 
 #include "DbTestSupport.h"
 #include "db/SQLDatabase.h"
-#include "db/SQLDatabaseAdditions.h"
 #include "support/TempHome.h"
 
 #include <gtest/gtest.h>
@@ -14,26 +13,15 @@
 namespace kt {
 namespace {
 
-using SQLDatabaseAdditions::intForQuery;
-
 class SQLDatabaseQueueTest : public support::TempHomeTest {
  protected:
   void SetUp() override {
     m_queue = SQLDatabaseQueue::databaseQueueWithPath(homePath() + "/queue.db");
     ASSERT_TRUE(m_queue);
-    m_queue->inDatabase([](SQLDatabase* db) {
-      ASSERT_TRUE(db);
-      ASSERT_TRUE(db->executeUpdate("create table Counter (Value integer)"));
-      ASSERT_TRUE(db->executeUpdate("insert into Counter values (0)"));
-      ASSERT_TRUE(db->executeUpdate("create table Rows (Thread integer, Step integer)"));
-    });
+    m_queue->inDatabase(dbtest::createTables);
   }
 
-  int count(const std::string& sql) {
-    int value = -1;
-    m_queue->inDatabase([&](SQLDatabase* db) { value = intForQuery(*db, sql); });
-    return value;
-  }
+  int count(const std::string& sql) { return dbtest::intForQuery(*m_queue, sql); }
 
   std::shared_ptr<SQLDatabaseQueue> m_queue;
 };
@@ -49,7 +37,7 @@ TEST_F(SQLDatabaseQueueTest, EightThreadsLoseNoWrite) {
         } else {
           // Read, then write back: only serialised work keeps every increment.
           m_queue->inTransaction([&](SQLDatabase* db, bool&) {
-            int value = intForQuery(*db, "select Value from Counter");
+            int value = SQLDatabaseAdditions::intForQuery(*db, "select Value from Counter");
             db->executeUpdate("update Counter set Value = ?", value + 1);
             db->executeUpdate("insert into Rows values (?, ?)", t, step);
           });
