@@ -290,6 +290,56 @@ bool SQLDatabase::bindArguments(sqlite3_stmt* pStmt, const std::vector<core::Val
   return true;
 }
 
+bool SQLDatabase::mayExecute() const {
+  if (!databaseExists()) return false;
+  if (!m_isExecutingStatement) return true;
+  warnInUse();
+  return false;
+}
+
+sqlite3_stmt* SQLDatabase::boundStatement(const std::string& sql, bool update, core::Error* outErr,
+                                          const std::vector<core::Value>& arguments,
+                                          const core::Value::Dictionary* dictionary,
+                                          std::shared_ptr<SQLStatement>& statement) {
+  statement = m_shouldCacheStatements ? cachedStatementForQuery(sql) : nullptr;
+  sqlite3_stmt* pStmt = statement ? statement->statement() : prepare(sql, outErr);
+  if (!pStmt || bindArguments(pStmt, arguments, dictionary)) return pStmt;
+  if (update)
+    KT_LOG("Error: the bind count is not correct for the # of variables (%s) (executeUpdate)", sql.c_str());
+  else
+    KT_LOG("Error: the bind count is not correct for the # of variables (executeQuery)");
+  // A cached statement stays usable in the cache; a fresh one is dropped.
+  if (statement)
+    sqlite3_reset(pStmt);
+  else
+    sqlite3_finalize(pStmt);
+  statement.reset();
+  return nullptr;
+}
+
+int SQLDatabase::step(sqlite3_stmt* pStmt, const char* caller, bool& gaveUp) const {
+  int rc = sqlite3_step(pStmt);
+  int retries = 0;
+  gaveUp = false;
+  while (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+    if (rc == SQLITE_LOCKED) {
+      int resetRc = sqlite3_reset(pStmt);
+      if (resetRc != SQLITE_LOCKED) {
+        KT_LOG("Unexpected result from sqlite3_reset (%d) %s", resetRc, caller);
+        rc = resetRc;
+      }
+    }
+    // The limit is read afresh on every retry.
+    if (!retryAfterBusy(retries, m_busyRetryTimeout)) {
+      logBusy(__func__, __LINE__);
+      gaveUp = true;
+      break;
+    }
+    rc = sqlite3_step(pStmt);
+  }
+  return rc;
+}
+
 std::unique_ptr<SQLResultSet> SQLDatabase::executeQueryWithArgumentsInArray(const std::string& sql,
                                                                             const std::vector<core::Value>& arguments) {
   return runQuery(sql, arguments, nullptr);
@@ -311,26 +361,13 @@ bool SQLDatabase::executeUpdateWithParameterDictionary(const std::string& sql,
 
 std::unique_ptr<SQLResultSet> SQLDatabase::runQuery(const std::string& sql, const std::vector<core::Value>& arguments,
                                                     const core::Value::Dictionary* dictionary) {
-  if (!databaseExists()) return nullptr;
-  if (m_isExecutingStatement) {
-    warnInUse();
-    return nullptr;
-  }
+  if (!mayExecute()) return nullptr;
   ExecutingScope scope(m_isExecutingStatement);
   if (m_traceExecution) KT_LOG("%s executeQuery: %s", description().c_str(), sql.c_str());
 
-  std::shared_ptr<SQLStatement> statement = m_shouldCacheStatements ? cachedStatementForQuery(sql) : nullptr;
-  sqlite3_stmt* pStmt = statement ? statement->statement() : prepare(sql, nullptr);
+  std::shared_ptr<SQLStatement> statement;
+  sqlite3_stmt* pStmt = boundStatement(sql, false, nullptr, arguments, dictionary, statement);
   if (!pStmt) return nullptr;
-  if (!bindArguments(pStmt, arguments, dictionary)) {
-    KT_LOG("Error: the bind count is not correct for the # of variables (executeQuery)");
-    // A cached statement stays usable in the cache; a fresh one is dropped.
-    if (statement)
-      sqlite3_reset(pStmt);
-    else
-      sqlite3_finalize(pStmt);
-    return nullptr;
-  }
   if (!statement) {
     statement = std::make_shared<SQLStatement>();
     statement->setStatement(pStmt);
@@ -345,44 +382,16 @@ std::unique_ptr<SQLResultSet> SQLDatabase::runQuery(const std::string& sql, cons
 
 bool SQLDatabase::runUpdate(const std::string& sql, core::Error* outErr, const std::vector<core::Value>& arguments,
                             const core::Value::Dictionary* dictionary) {
-  if (!databaseExists()) return false;
-  if (m_isExecutingStatement) {
-    warnInUse();
-    return false;
-  }
+  if (!mayExecute()) return false;
   ExecutingScope scope(m_isExecutingStatement);
   if (m_traceExecution) KT_LOG("%s executeUpdate: %s", description().c_str(), sql.c_str());
 
-  std::shared_ptr<SQLStatement> statement = m_shouldCacheStatements ? cachedStatementForQuery(sql) : nullptr;
-  sqlite3_stmt* pStmt = statement ? statement->statement() : prepare(sql, outErr);
+  std::shared_ptr<SQLStatement> statement;
+  sqlite3_stmt* pStmt = boundStatement(sql, true, outErr, arguments, dictionary, statement);
   if (!pStmt) return false;
-  if (!bindArguments(pStmt, arguments, dictionary)) {
-    KT_LOG("Error: the bind count is not correct for the # of variables (%s) (executeUpdate)", sql.c_str());
-    if (statement)
-      sqlite3_reset(pStmt);
-    else
-      sqlite3_finalize(pStmt);
-    return false;
-  }
 
-  int rc = sqlite3_step(pStmt);
-  int retries = 0;
   bool gaveUp = false;
-  while (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
-    if (rc == SQLITE_LOCKED) {
-      int resetRc = sqlite3_reset(pStmt);
-      if (resetRc != SQLITE_LOCKED) {
-        KT_LOG("Unexpected result from sqlite3_reset (%d) eu", resetRc);
-        rc = resetRc;
-      }
-    }
-    if (!retryAfterBusy(retries, m_busyRetryTimeout)) {
-      logBusy(__func__, __LINE__);
-      gaveUp = true;
-      break;
-    }
-    rc = sqlite3_step(pStmt);
-  }
+  int rc = step(pStmt, "eu", gaveUp);
   if (!gaveUp && rc != SQLITE_DONE) {
     const char* message = sqlite3_errmsg(m_db);
     if (rc == SQLITE_ERROR)

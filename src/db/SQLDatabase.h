@@ -179,6 +179,15 @@ class SQLDatabase : public std::enable_shared_from_this<SQLDatabase> {
                                          const core::Value::Dictionary* dictionary);
   bool runUpdate(const std::string& sql, core::Error* outErr, const std::vector<core::Value>& arguments,
                  const core::Value::Dictionary* dictionary);
+  friend class SQLResultSet;
+  // Open and not running another statement; logs why not.
+  bool mayExecute() const;
+  // The cached statement or a fresh one with the arguments bound; null (logged) on failure.
+  sqlite3_stmt* boundStatement(const std::string& sql, bool update, core::Error* outErr,
+                               const std::vector<core::Value>& arguments, const core::Value::Dictionary* dictionary,
+                               std::shared_ptr<SQLStatement>& statement);
+  // Steps under the busy rule; gaveUp tells a give-up (logged) from SQLite's answer.
+  int step(sqlite3_stmt* pStmt, const char* caller, bool& gaveUp) const;
   // Prepares under the busy rule; null (logged, and in outErr for an SQL error) on failure.
   sqlite3_stmt* prepare(const std::string& sql, core::Error* outErr);
   // False when the arguments do not match the statement's parameter count.

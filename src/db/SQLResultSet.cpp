@@ -85,26 +85,8 @@ std::optional<core::Value::Dictionary> SQLResultSet::resultDictionary() const {
 bool SQLResultSet::next() {
   if (!m_statement || !m_parentDB) return false;
   sqlite3_stmt* st = m_statement->statement();
-  int rc = sqlite3_step(st);
-  int retries = 0;
   bool gaveUp = false;
-  while (rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
-    if (rc == SQLITE_LOCKED) {
-      int resetRc = sqlite3_reset(st);
-      if (resetRc != SQLITE_LOCKED) {
-        KT_LOG("Unexpected result from sqlite3_reset (%d) rs", resetRc);
-        rc = resetRc;
-      }
-    }
-    if (!SQLDatabase::retryAfterBusy(retries, m_parentDB->busyRetryTimeout())) {
-      const auto& path = m_parentDB->databasePath();
-      core::logFormat("%s:%d Database busy (%s)", __func__, __LINE__, path ? path->c_str() : "(null)");
-      KT_LOG("Database busy");
-      gaveUp = true;
-      break;
-    }
-    rc = sqlite3_step(st);
-  }
+  int rc = m_parentDB->step(st, "rs", gaveUp);
   if (!gaveUp && rc != SQLITE_ROW && rc != SQLITE_DONE) {
     const char* message = sqlite3_errmsg(m_parentDB->sqliteHandle());
     if (rc == SQLITE_ERROR || rc == SQLITE_MISUSE)
