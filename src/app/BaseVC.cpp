@@ -14,9 +14,6 @@
 namespace kt {
 namespace {
 
-// One frame per tablet size, decided when the view is made.
-gfx::Rect pick(const gfx::Rect& standard, const gfx::Rect& large) { return isTwelveNineInch() ? large : standard; }
-
 // A button action that reaches the screen only while it is alive (its views may outlive it).
 template <class F>
 ui::Control::Action toScreen(BaseVC* screen, F f) {

@@ -9,4 +9,8 @@ bool isTwelveNineInch() {
   return pixels.width == 2048 && pixels.height == 2732;
 }
 
+gfx::Rect pick(const gfx::Rect& standard, const gfx::Rect& large) { return isTwelveNineInch() ? large : standard; }
+
+double pick(double standard, double large) { return isTwelveNineInch() ? large : standard; }
+
 }  // namespace kt

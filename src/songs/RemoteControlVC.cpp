@@ -19,9 +19,6 @@
 namespace kt {
 namespace {
 
-// The first frame on the 1024 x 768 screen, the second on the 12.9-inch tablet.
-gfx::Rect pick(const gfx::Rect& standard, const gfx::Rect& large) { return isTwelveNineInch() ? large : standard; }
-
 std::shared_ptr<ui::ImageView> addPicture(ui::View& parent, const gfx::Rect& frame, const char* picture) {
   auto view = ui::ImageView::create(frame);
   view->setImage(gfx::Image::named(picture));

@@ -35,8 +35,6 @@
 namespace kt {
 namespace {
 
-gfx::Rect pick(const gfx::Rect& standard, const gfx::Rect& large) { return isTwelveNineInch() ? large : standard; }
-double pick(double standard, double large) { return isTwelveNineInch() ? large : standard; }
 
 gfx::Color veil(double alpha) { return gfx::Color(0, 0, 0, alpha); }
 

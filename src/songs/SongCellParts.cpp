@@ -11,7 +11,7 @@
 namespace kt::SongCellParts {
 
 gfx::Rect frameFor(const gfx::Rect& frame, const gfx::Rect& largeFrame) {
-  return isTwelveNineInch() ? largeFrame : frame;
+  return pick(frame, largeFrame);
 }
 
 std::shared_ptr<ui::Label> addLabel(ui::View& parent, const gfx::Rect& frame, const gfx::Rect& largeFrame,

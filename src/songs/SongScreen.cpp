@@ -27,12 +27,6 @@
 
 namespace kt {
 
-gfx::Rect SongScreen::pick(const gfx::Rect& standard, const gfx::Rect& large) {
-  return isTwelveNineInch() ? large : standard;
-}
-
-double SongScreen::pick(double standard, double large) { return isTwelveNineInch() ? large : standard; }
-
 SongScreen::SongScreen(SongScreenStyle style) : m_style(std::move(style)) {}
 
 SongScreen::~SongScreen() {

@@ -141,9 +141,6 @@ class SongScreen : public BaseVC,
   void setBadgeCount(int count);
   // The badge text read as a whole number, plus one; shown when `show`.
   void incrementBadge(bool show);
-  // The first value on the 1024 x 768 screen, the second on the 12.9-inch tablet.
-  static gfx::Rect pick(const gfx::Rect& standard, const gfx::Rect& large);
-  static double pick(double standard, double large);
   // The choice alert with one button "确定".
   static void showMessage(const std::string& message);
   // Opens the screen of that name when the tablet is bound, else shows the guard message.
