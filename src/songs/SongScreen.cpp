@@ -304,11 +304,12 @@ void SongScreen::pageArrived(const Ticket& ticket, const std::optional<Rows>& ro
     // The page is asked for again by the next pull-up.
     if (ticket.page > 1 && ticket.page == m_page) --m_page;
     endRefreshing(true);
+    pageFailed(ticket.page);
     return;
   }
   if (ticket.page == 1) m_arr_data.clear();
   m_arr_data.insert(m_arr_data.end(), rows->begin(), rows->end());
-  endRefreshing(!rows->empty());
+  endRefreshing(hasMoreAfter(*rows));
   tbView_data()->reloadData();
 }
 

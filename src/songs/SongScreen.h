@@ -129,6 +129,12 @@ class SongScreen : public BaseVC,
   // The rows of a list reply, or nothing when the reply is not usable. By default: the "list" of
   // a decoded reply, read as chart rows.
   virtual std::optional<Rows> rowsOfReply(const std::optional<core::Value>& reply);
+  // After a page that got no usable rows (refresh controls already ended, counter put back):
+  // a screen's own message, if it has one. Nothing by default.
+  virtual void pageFailed(int /*page*/) {}
+  // Whether the footer may ask for another page after this page arrived (the rows shown are
+  // already updated). By default: the page held rows.
+  virtual bool hasMoreAfter(const Rows& page) const { return !page.empty(); }
   // The add-song reply (the overlay is already down): the toast "已添加" and the badge on
   // success, else the alert "提示" with the service's "msg" or a failure text.
   virtual void addSongReplied(const std::optional<core::Value>& reply);
