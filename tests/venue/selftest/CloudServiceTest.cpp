@@ -216,6 +216,33 @@ TEST_F(CloudServiceTest, SearchIgnoresSpacesAndFindsCategoriesAndSingers) {
   EXPECT_EQ(none["total"], 0);
 }
 
+TEST_F(CloudServiceTest, SearchFindsTitlesAndSingersByTheirInitials) {
+  // Titles starting 月光 (yue guang) start "yg"; a Latin title goes by its words' first letters.
+  std::size_t moonTitles = 0;
+  std::vector<CloudSong> found = cloud.search("Y G");
+  for (const CloudSong& song : cloud.songs()) {
+    if (song.title.rfind("月光", 0) != 0) continue;
+    ++moonTitles;
+    EXPECT_TRUE(std::any_of(found.begin(), found.end(), [&](const CloudSong& s) { return s.number == song.number; }))
+        << song.title;
+  }
+  EXPECT_GT(moonTitles, 0u);
+
+  Json latin = get("/wxsearchservice.aspx/?op=getwxmusicinfo&p=1&q=hw");
+  ASSERT_FALSE(latin["matches"].empty());
+  EXPECT_EQ(latin["matches"][0]["music_name"], "Hello World");
+
+  // A singer by the initials of the name (青鸟乐队: qing niao le dui), with its total.
+  std::size_t bandSongs = 0;
+  for (const CloudSong& song : cloud.songs()) bandSongs += song.singer == "青鸟乐队" ? 1 : 0;
+  Json band = get("/wxsearchservice.aspx/?op=getwxmusicinfo&p=1&q=qnld");
+  EXPECT_EQ(band["total"].get<std::size_t>(), bandSongs);
+  ASSERT_GT(bandSongs, 0u);
+  EXPECT_EQ(band["matches"][0]["singer"], "青鸟乐队");
+  Json none = get("/wxsearchservice.aspx/?op=getwxmusicinfo&p=1&q=qqqqqq");
+  EXPECT_EQ(none["total"], 0);
+}
+
 TEST_F(CloudServiceTest, SingersOfARegionComeByPageWithPictureAddresses) {
   const std::string target = "/wxsearchservice.aspx/?op=getsingersbyclass&tname=%E5%A4%A7%E9%99%86%E7%94%B7%E6%AD%8C%E6%98%9F&p=";
   Json first = get(target + "1");
