@@ -4,6 +4,8 @@
 #include "platform/core/ThreadCheck.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/ViewController.h"
+#include "songs/AlreadyChooseVC.h"
+#include "songs/FinishedMusicVC.h"
 #include "songs/RemoteControlVC.h"
 #include "songs/ScanQRCodeVC.h"
 
@@ -61,6 +63,8 @@ void SongScreens::registerBuiltInScreens() {
   // One line a screen, as the screens are written.
   registerFactory(RemoteControl, [](const core::Value&) { return std::make_shared<RemoteControlVC>(); });
   registerFactory(Binding, [](const core::Value&) { return std::make_shared<ScanQRCodeVC>(); });
+  registerFactory(Queue, [](const core::Value&) { return std::make_shared<AlreadyChooseVC>(); });
+  registerFactory(SungSongs, [](const core::Value&) { return std::make_shared<FinishedMusicVC>(); });
 }
 
 }  // namespace kt

@@ -344,7 +344,8 @@ struct CloudService::Impl {
       auto it = std::find_if(state.queue.begin(), state.queue.end(),
                              [&](const QueuedSong& q) { return q.number == number; });
       if (it == state.queue.end()) return failure(0, "该歌曲不在已点列表中");
-      std::rotate(state.queue.begin(), it, it + 1);
+      // The first song is being sung: the song goes directly behind it.
+      if (it != state.queue.begin()) std::rotate(state.queue.begin() + 1, it, it + 1);
       return json(Json{{"code", code(1)}, {"msg", "优先成功"}});
     });
   }

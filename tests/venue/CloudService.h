@@ -19,7 +19,7 @@
 //   /interface/webbindroom_new.php      binding step 3     {"code","data":[{"uid"}],"msg"}
 //   /interface/getktvsonglist.php       the queue          {"code","list":[{"musicname","singername","musicno"}]}
 //   /interface/oversonglist.php         sung songs         {"code","list":[{"singer","musicname","musicno"}]}
-//   /interface/songlisttop.php          move to front      {"code","msg"}
+//   /interface/songlisttop.php          move to front      {"code","msg"}; behind the song being sung
 //   /interface/addsong.php              queue a song       {"code","msg"}; "code" 6 when not bound
 //   /interface/delsong.php              remove from queue  {"code","msg"}   (not used by the tablet)
 //   /interface/getfavsongs.php          favourites         {"code","data":[{"songer","mname","mno"}]}

@@ -144,8 +144,10 @@ TEST_F(CloudServiceTest, MoveToFrontDeleteAndNextSongReorderQueueAndSungList) {
   EXPECT_EQ(get(interface("songlisttop.php", "musicno=" + songs[2].number + "&uid=" + uid()))["code"], 1);
   Json queue = get(interface("getktvsonglist.php", "uid=" + uid()));
   ASSERT_EQ(queue["list"].size(), 3u);
-  EXPECT_EQ(queue["list"][0]["musicno"], songs[2].number);
-  EXPECT_EQ(queue["list"][1]["musicno"], songs[0].number);
+  // The song being sung stays first; the moved song follows it.
+  EXPECT_EQ(queue["list"][0]["musicno"], songs[0].number);
+  EXPECT_EQ(queue["list"][1]["musicno"], songs[2].number);
+  EXPECT_EQ(queue["list"][2]["musicno"], songs[1].number);
   EXPECT_EQ(get(interface("songlisttop.php", "musicno=999999&uid=" + uid()))["code"], 0);
 
   EXPECT_EQ(get(interface("delsong.php", "musicno=" + songs[0].number + "&uid=" + uid()))["code"], 1);
