@@ -4,8 +4,12 @@
 #include "platform/core/ThreadCheck.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/ViewController.h"
+#include "songs/CycleSongsListVC.h"
 #include "songs/RemoteControlVC.h"
 #include "songs/ScanQRCodeVC.h"
+#include "songs/SongsListVC.h"
+#include "songs/Style_favouriteVC.h"
+#include "songs/Style_hotVC.h"
 
 #include <map>
 
@@ -61,6 +65,14 @@ void SongScreens::registerBuiltInScreens() {
   // One line a screen, as the screens are written.
   registerFactory(RemoteControl, [](const core::Value&) { return std::make_shared<RemoteControlVC>(); });
   registerFactory(Binding, [](const core::Value&) { return std::make_shared<ScanQRCodeVC>(); });
+  registerFactory(Chart, [](const core::Value&) { return std::make_shared<Style_hotVC>(); });
+  registerFactory(TitledList, [](const core::Value& params) {
+    return std::make_shared<SongsListVC>(params[NavTitleKey].stringValue(), params[BackgroundKey].stringValue());
+  });
+  registerFactory(Favourites, [](const core::Value&) { return std::make_shared<Style_favouriteVC>(); });
+  registerFactory(BannerSongs, [](const core::Value& params) {
+    return std::make_shared<CycleSongsListVC>(params[BannerItemKey]);
+  });
 }
 
 }  // namespace kt
