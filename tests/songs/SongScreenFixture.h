@@ -8,8 +8,10 @@
 #include "app/HUDClass.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/net/HostMap.h"
+#include "platform/ui/Button.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationController.h"
+#include "platform/ui/TableView.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 #include "songs/AlertView_style1.h"
@@ -78,6 +80,15 @@ class SongScreenFixture : public support::ScreenTest {
   std::string choiceMessage() const {
     auto alerts = findViews<kt::AlertView_style1>();
     return alerts.empty() ? "" : alerts.back()->label_msg()->text();
+  }
+  // The sing button of a row of the table, laid out; null when the row has no cell.
+  std::shared_ptr<ui::Button> singButton(ui::TableView& table, int row) {
+    render();
+    auto cell = table.cellForRowAtIndexPath(ui::IndexPath::forRow(row, 0));
+    for (const auto& view : cell ? cell->subviews() : std::vector<std::shared_ptr<ui::View>>{}) {
+      if (auto button = std::dynamic_pointer_cast<ui::Button>(view)) return button;
+    }
+    return nullptr;
   }
   std::vector<std::string> openedNames() const {
     std::vector<std::string> names;
