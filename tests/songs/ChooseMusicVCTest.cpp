@@ -130,8 +130,7 @@ TEST_F(ChooseMusicVCTest, QueueingARecommendedSong) {
   ASSERT_TRUE(runUntil([&] { return findViewByText("已添加") != nullptr; }));
   EXPECT_EQ(home->label_rightBar()->text(), "4");
   EXPECT_FALSE(home->label_rightBar()->isHidden());
-  ASSERT_EQ(m_service.roomState(kRoom).queue.size(), 4u);
-  EXPECT_EQ(m_service.roomState(kRoom).queue.back().number, home->arr_data()[1]->string_musicNumber());
+  expectQueuedLast(*home->arr_data()[1]);
 
   // The service does not know the room: the offer to bind, whose "扫码" opens the binding.
   bind("404");

@@ -72,10 +72,7 @@ TEST_F(CycleSongsListVCTest, QueueingABannerSongShowsOnlyTheToast) {
   EXPECT_FALSE(screen->label_rightBar());
   tap(*singButton(*screen->tbView_data(), 3));
   ASSERT_TRUE(runUntil([&] { return findViewByText("已添加") != nullptr; }));
-  const auto queue = m_service.roomState(kRoom).queue;
-  ASSERT_EQ(queue.size(), 4u);
-  EXPECT_EQ(queue.back().number, screen->arr_data()[3]->string_musicNumber());
-  EXPECT_EQ(queue.back().singer, screen->arr_data()[3]->string_musicSinger());
+  expectQueuedLast(*screen->arr_data()[3]);
 }
 
 class CycleSongsListVCFramesTest : public CycleSongsListVCTest, public ::testing::WithParamInterface<Device> {};

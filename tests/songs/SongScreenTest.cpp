@@ -134,10 +134,7 @@ TEST_F(SongScreenTest, AddingASongQueuesItAndCountsItOnTheBadge) {
   screen->didSelectTheMusic(4);
   ASSERT_TRUE(runUntil([&] { return findViewByText("已添加") != nullptr; }));
   EXPECT_EQ(screen->label_rightBar()->text(), "4");
-  const auto queue = m_service.roomState(kRoom).queue;
-  ASSERT_EQ(queue.size(), 4u);
-  EXPECT_EQ(queue.back().number, chartSong(4).number);
-  EXPECT_EQ(queue.back().singer, chartSong(4).singer.substr(0, chartSong(4).singer.find(',')));
+  expectQueuedLast(*screen->arr_data()[4]);
 
   // Rows out of range do nothing.
   screen->didSelectTheMusic(20);
