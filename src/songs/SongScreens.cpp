@@ -5,10 +5,14 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/ViewController.h"
 #include "songs/AlreadyChooseVC.h"
+#include "songs/CycleSongsListVC.h"
 #include "songs/FinishedMusicVC.h"
 #include "songs/RemoteControlVC.h"
 #include "songs/ScanQRCodeVC.h"
 #include "songs/SearchMusicVC.h"
+#include "songs/SongsListVC.h"
+#include "songs/Style_favouriteVC.h"
+#include "songs/Style_hotVC.h"
 
 #include <map>
 
@@ -67,6 +71,13 @@ void SongScreens::registerBuiltInScreens() {
   registerFactory(Queue, [](const core::Value&) { return std::make_shared<AlreadyChooseVC>(); });
   registerFactory(SungSongs, [](const core::Value&) { return std::make_shared<FinishedMusicVC>(); });
   registerFactory(Search, [](const core::Value&) { return std::make_shared<SearchMusicVC>(); });
+  registerFactory(Chart, [](const core::Value&) { return std::make_shared<Style_hotVC>(); });
+  registerFactory(TitledList, [](const core::Value& params) {
+    return std::make_shared<SongsListVC>(params[NavTitleKey].stringValue(), params[BackgroundKey].stringValue());
+  });
+  registerFactory(Favourites, [](const core::Value&) { return std::make_shared<Style_favouriteVC>(); });
+  registerFactory(BannerSongs, [](const core::Value& params) {
+    return std::make_shared<CycleSongsListVC>(params[BannerItemKey]);
 }
 
 }  // namespace kt
