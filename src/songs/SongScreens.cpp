@@ -78,6 +78,7 @@ void SongScreens::registerBuiltInScreens() {
   registerFactory(Favourites, [](const core::Value&) { return std::make_shared<Style_favouriteVC>(); });
   registerFactory(BannerSongs, [](const core::Value& params) {
     return std::make_shared<CycleSongsListVC>(params[BannerItemKey]);
+  });
 }
 
 }  // namespace kt
