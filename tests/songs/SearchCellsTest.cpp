@@ -1,4 +1,4 @@
-// The search cells: what the song cell shows of a singer text, and which row their buttons report.
+// The search cells: which row their buttons report, and to whom.
 #include "songs/SearchHistoryCell.h"
 #include "songs/SearchMusicCell.h"
 
@@ -32,57 +32,36 @@ class SearchCellsTest : public support::ScreenTest {
   Recorder recorder;
 };
 
-TEST_F(SearchCellsTest, TheSingerLineShowsTheTextUpToTheFirstComma) {
-  auto cell = kt::SearchMusicCell::create();
-  const std::pair<const char*, const char*> cases[] = {
-      {"张三,李四,王五", "张三"}, {",李四", ""}, {"张三李四", "张三李四"}, {"", ""}, {"(null)", "(null)"}};
-  for (const auto& [singer, shown] : cases) {
-    cell->setCellWithModel(*song("后来", singer));
-    EXPECT_EQ(cell->label_singerName()->text(), shown) << singer;
-    EXPECT_EQ(cell->label_musicName()->text(), "后来");
-  }
-}
-
-TEST_F(SearchCellsTest, OnlyTheButtonReportsTheRowNumberSetLast) {
-  auto cell = inWindow(kt::SearchMusicCell::create());
-  cell->setCellWithModel(*song("后来", "刘若英"));
-  cell->setDelegate(&recorder);
-  cell->setNumOfSongs(3);
-  tap(*cell->label_musicName());
-  tap({500, 50});
-  EXPECT_TRUE(recorder.songs.empty());
-  tap(*cell->btn_play());
-  // Given another row, as a reused cell is.
-  cell->setNumOfSongs(7);
-  tap(*cell->btn_play());
-  EXPECT_EQ(recorder.songs, (std::vector<int32_t>{3, 7}));
-}
-
-TEST_F(SearchCellsTest, TheDeleteButtonReportsItsRow) {
-  auto cell = inWindow(kt::SearchHistoryCell::create());
-  cell->setCellWithMsg("周杰伦");
-  EXPECT_EQ(cell->label_searchMsg()->text(), "周杰伦");
-  cell->setDelegate(&recorder);
-  cell->setNumOfIndex(2);
-  tap(*cell->label_searchMsg());
-  tap(*cell->btn_delete());
-  EXPECT_EQ(recorder.deleted, std::vector<int32_t>{2});
-}
-
-TEST_F(SearchCellsTest, ADelegateThatHasGoneIsNotTold) {
+TEST_F(SearchCellsTest, OnlyTheButtonsReportTheRowNumberSetLast) {
   auto music = inWindow(kt::SearchMusicCell::create());
-  auto history = kt::SearchHistoryCell::create();
-  music->playClick();  // none set yet
-  history->deleteTheMsg();
+  music->setCellWithModel(*song("后来", "刘若英"));
+  music->setDelegate(&recorder);
+  music->setNumOfSongs(3);
+  tap(*music->label_musicName());
+  tap({500, 50});
+  tap(*music->btn_play());
+  music->setNumOfSongs(7);  // given another row, as a reused cell is
+  tap(*music->btn_play());
+  EXPECT_EQ(recorder.songs, (std::vector<int32_t>{3, 7}));
+
+  music->removeFromSuperview();
+  auto history = inWindow(kt::SearchHistoryCell::create());
+  history->setCellWithMsg("周杰伦");
+  EXPECT_EQ(history->label_searchMsg()->text(), "周杰伦");
+  history->setDelegate(&recorder);
+  history->setNumOfIndex(2);
+  tap(*history->label_searchMsg());
+  tap(*history->btn_delete());
+  EXPECT_EQ(recorder.deleted, std::vector<int32_t>{2});
+  EXPECT_EQ(recorder.songs.size(), 2u);
+
+  // A delegate that has gone is not told.
   {
     Recorder gone;
-    music->setDelegate(&gone);
     history->setDelegate(&gone);
   }
-  EXPECT_EQ(music->delegate(), nullptr);
   EXPECT_EQ(history->delegate(), nullptr);
-  tap(*music->btn_play());
-  history->deleteTheMsg();
+  tap(*history->btn_delete());
 }
 
 }  // namespace

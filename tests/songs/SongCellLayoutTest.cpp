@@ -149,21 +149,6 @@ TEST_P(SongCellLayoutTest, SearchCells) {
   EXPECT_FALSE(music->btn_play()->backgroundImageForState(ui::ControlStateNormal));
   EXPECT_EQ(kt::SearchHistoryCell::rowHeight(), large() ? 120 : 90);
   EXPECT_EQ(kt::SearchMusicCell::rowHeight(), large() ? 136 : 102);
-
-  // Some stored searches on the song screens' background.
-  auto table = ui::View::create(window().bounds());
-  table->setBackgroundColor(gfx::Color(0.07, 0.06, 0.2));
-  window().addSubview(table);
-  int row = 0;
-  for (const char* text : {"后来", "周杰伦", "love story", "一千年以后"}) {
-    auto cell = kt::SearchHistoryCell::create();
-    cell->setFrame({0, row++ * kt::SearchHistoryCell::rowHeight(), window().bounds().width(),
-                    kt::SearchHistoryCell::rowHeight()});
-    cell->setCellWithMsg(text);
-    table->addSubview(cell);
-  }
-  render();
-  ASSERT_TRUE(screenshot(std::string("search-history-cells") + (large() ? "-12.9" : "")));
 }
 
 INSTANTIATE_TEST_SUITE_P(BothTablets, SongCellLayoutTest,
