@@ -8,6 +8,7 @@
 #include "songs/FinishedMusicVC.h"
 #include "songs/RemoteControlVC.h"
 #include "songs/ScanQRCodeVC.h"
+#include "songs/SearchMusicVC.h"
 
 #include <map>
 
@@ -65,6 +66,7 @@ void SongScreens::registerBuiltInScreens() {
   registerFactory(Binding, [](const core::Value&) { return std::make_shared<ScanQRCodeVC>(); });
   registerFactory(Queue, [](const core::Value&) { return std::make_shared<AlreadyChooseVC>(); });
   registerFactory(SungSongs, [](const core::Value&) { return std::make_shared<FinishedMusicVC>(); });
+  registerFactory(Search, [](const core::Value&) { return std::make_shared<SearchMusicVC>(); });
 }
 
 }  // namespace kt

@@ -218,6 +218,22 @@ TEST_F(CloudServiceTest, SearchIgnoresSpacesAndFindsCategoriesAndSingers) {
   EXPECT_EQ(none["total"], 0);
 }
 
+TEST_F(CloudServiceTest, SearchFindsTitlesAndSingersByTheirInitials) {
+  // Titles starting 月光 (yue guang) start "yg"; Latin titles go by their words' first letters.
+  std::vector<CloudSong> moon = cloud.search("Y G");
+  for (const CloudSong& song : cloud.songs()) {
+    if (song.title.rfind("月光", 0) == 0) {
+      EXPECT_TRUE(std::any_of(moon.begin(), moon.end(), [&](const CloudSong& s) { return s.number == song.number; }));
+    }
+  }
+  EXPECT_FALSE(moon.empty());
+  EXPECT_EQ(get("/wxsearchservice.aspx/?op=getwxmusicinfo&p=1&q=hw")["matches"][0]["music_name"], "Hello World");
+  // A singer (青鸟乐队: qing niao le dui).
+  Json band = get("/wxsearchservice.aspx/?op=getwxmusicinfo&p=1&q=qnld");
+  ASSERT_FALSE(band["matches"].empty());
+  for (const auto& match : band["matches"]) EXPECT_EQ(match["singer"], "青鸟乐队");
+}
+
 TEST_F(CloudServiceTest, SingersOfARegionComeByPageWithPictureAddresses) {
   const std::string target = "/wxsearchservice.aspx/?op=getsingersbyclass&tname=%E5%A4%A7%E9%99%86%E7%94%B7%E6%AD%8C%E6%98%9F&p=";
   Json first = get(target + "1");
