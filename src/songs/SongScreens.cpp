@@ -6,6 +6,9 @@
 #include "platform/ui/ViewController.h"
 #include "songs/RemoteControlVC.h"
 #include "songs/ScanQRCodeVC.h"
+#include "songs/StarsSecondVC.h"
+#include "songs/Style_clsssifyVC.h"
+#include "songs/Style_starsVC.h"
 
 #include <map>
 
@@ -49,6 +52,15 @@ std::shared_ptr<ui::ViewController> SongScreens::open(ui::NavigationController* 
   return screen;
 }
 
+std::shared_ptr<ui::ViewController> SongScreens::openTitledList(ui::NavigationController* navigation,
+                                                                const std::string& title,
+                                                                const std::string& background) {
+  core::Value::Dictionary params;
+  params[NavTitleKey] = core::Value(title);
+  params[BackgroundKey] = core::Value(background);
+  return open(navigation, TitledList, core::Value(std::move(params)));
+}
+
 std::shared_ptr<ui::ViewController> SongScreens::present(ui::ViewController* presenter, const std::string& name,
                                                          const core::Value& params) {
   if (!presenter) return nullptr;
@@ -61,6 +73,14 @@ void SongScreens::registerBuiltInScreens() {
   // One line a screen, as the screens are written.
   registerFactory(RemoteControl, [](const core::Value&) { return std::make_shared<RemoteControlVC>(); });
   registerFactory(Binding, [](const core::Value&) { return std::make_shared<ScanQRCodeVC>(); });
+  registerFactory(Categories, [](const core::Value&) { return std::make_shared<Style_clsssifyVC>(); });
+  registerFactory(Singers, [](const core::Value&) { return std::make_shared<Style_starsVC>(); });
+  registerFactory(SingersOfRegion, [](const core::Value& params) {
+    auto screen = std::make_shared<StarsSecondVC>();
+    const std::string* region = params[NavTitleKey].asString();
+    screen->setString_navTitle(region ? *region : std::string());
+    return screen;
+  });
 }
 
 }  // namespace kt

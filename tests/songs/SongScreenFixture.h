@@ -89,7 +89,8 @@ class SongScreenFixture : public support::ScreenTest {
       kt::SongScreens::Favourites, kt::SongScreens::Chart,       kt::SongScreens::Singers,
       kt::SongScreens::Categories, kt::SongScreens::TitledList,  kt::SongScreens::BannerSongs,
       kt::SongScreens::BannerVideo, kt::SongScreens::BannerPage, kt::SongScreens::Queue,
-      kt::SongScreens::Search,     kt::SongScreens::RemoteControl, kt::SongScreens::Binding};
+      kt::SongScreens::Search,     kt::SongScreens::RemoteControl, kt::SongScreens::Binding,
+      kt::SongScreens::SingersOfRegion};
 
   venue::CloudService m_service;
   std::shared_ptr<ui::NavigationController> m_nav;
