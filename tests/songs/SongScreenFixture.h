@@ -6,6 +6,7 @@
 // and with which parameters.
 
 #include "app/HUDClass.h"
+#include "app/ScreenSize.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/net/HostMap.h"
 #include "platform/ui/Label.h"
@@ -14,6 +15,7 @@
 #include "platform/ui/Window.h"
 #include "songs/AlertView_style1.h"
 #include "songs/SongScreens.h"
+#include "support/RectExpectations.h"
 #include "support/UiHarness.h"
 #include "venue/CloudService.h"
 #include "widgets/feedback/AOProgressHUD.h"
@@ -40,6 +42,10 @@ class SongScreenFixture : public support::ScreenTest {
   void SetUp() override {
     ASSERT_TRUE(m_service.start());
     for (const std::string& host : venue::CloudService::hosts()) net::HostMap::set(host, 80, "127.0.0.1", m_service.port());
+    registerStandIns();
+  }
+  // Every song screen name as a recording stand-in (again after the real screens were registered).
+  void registerStandIns() {
     for (const char* name : kNames) {
       kt::SongScreens::registerFactory(name, [this, name](const core::Value& params) {
         auto screen = std::make_shared<OpenedScreen>(name, params);
@@ -78,6 +84,11 @@ class SongScreenFixture : public support::ScreenTest {
   std::string choiceMessage() const {
     auto alerts = findViews<kt::AlertView_style1>();
     return alerts.empty() ? "" : alerts.back()->label_msg()->text();
+  }
+  // The view's frame is `standard` on the 1024 x 768 screen, `large` on the 12.9-inch tablet.
+  static void expectFrame(const ui::View& view, const gfx::Rect& standard, const gfx::Rect& large, const char* what) {
+    const gfx::Rect want = kt::pick(standard, large);
+    support::expectRect(view.frame(), want.x(), want.y(), want.width(), want.height(), what);
   }
   std::vector<std::string> openedNames() const {
     std::vector<std::string> names;
