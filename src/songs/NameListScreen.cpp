@@ -1,10 +1,26 @@
 #include "songs/NameListScreen.h"
 
+#include "songs/SongCellParts.h"
 #include "songs/StyleStarsCell.h"
 
 namespace kt {
 
-NameListScreen::NameListScreen(SongScreenStyle style) : SongScreen(std::move(style)) {}
+namespace {
+
+// The frame as the fixed lists take it: the search bar a point higher, no paging.
+SongScreenStyle fixedListStyle(std::string title) {
+  SongScreenStyle style;
+  style.title = std::move(title);
+  style.background = "SuperStarsBg";
+  style.searchBarRaised = true;
+  style.pullDown = false;
+  style.pullUp = false;
+  return style;
+}
+
+}  // namespace
+
+NameListScreen::NameListScreen(std::string title) : SongScreen(fixedListStyle(std::move(title))) {}
 
 NameListScreen::~NameListScreen() = default;
 
@@ -19,11 +35,7 @@ int NameListScreen::numberOfRowsInSection(ui::TableView& /*tableView*/, int /*se
 
 std::shared_ptr<ui::TableViewCell> NameListScreen::cellForRowAtIndexPath(ui::TableView& tableView,
                                                                          const ui::IndexPath& indexPath) {
-  auto cell = std::dynamic_pointer_cast<StyleStarsCell>(tableView.dequeueReusableCellWithIdentifier("cellIdentify"));
-  if (!cell) {
-    cell = StyleStarsCell::create(ui::TableViewCellStyle::Default, "cellIdentify");
-    cell->setSelectionStyle(ui::TableViewCellSelectionStyle::None);
-  }
+  auto cell = SongCellParts::reusableCell<StyleStarsCell>(tableView);
   const auto row = static_cast<size_t>(indexPath.row);
   if (row < m_names.size()) cell->setupMyCell(m_names[row]);
   return cell;

@@ -14,7 +14,8 @@ namespace kt {
 // unchanged: the row shows exactly the text that the next screen receives.
 class NameListScreen : public SongScreen {
  public:
-  explicit NameListScreen(SongScreenStyle style);
+  // The frame titled `title` on the background "SuperStarsBg", search bar a point higher, no paging.
+  explicit NameListScreen(std::string title);
   ~NameListScreen() override;
 
   const std::vector<std::string>& names() const { return m_names; }

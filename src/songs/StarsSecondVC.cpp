@@ -5,6 +5,7 @@
 #include "songs/ChooseMusicModel.h"
 #include "songs/CloudApi.h"
 #include "songs/CloudReply.h"
+#include "songs/SongCellParts.h"
 #include "songs/SongScreens.h"
 #include "songs/StarsListCell.h"
 #include "songs/StarsListModel.h"
@@ -70,11 +71,7 @@ int StarsSecondVC::numberOfRowsInSection(ui::TableView& /*tableView*/, int /*sec
 
 std::shared_ptr<ui::TableViewCell> StarsSecondVC::cellForRowAtIndexPath(ui::TableView& tableView,
                                                                         const ui::IndexPath& indexPath) {
-  auto cell = std::dynamic_pointer_cast<StarsListCell>(tableView.dequeueReusableCellWithIdentifier("cellIdentify"));
-  if (!cell) {
-    cell = StarsListCell::create(ui::TableViewCellStyle::Default, "cellIdentify");
-    cell->setSelectionStyle(ui::TableViewCellSelectionStyle::None);
-  }
+  auto cell = SongCellParts::reusableCell<StarsListCell>(tableView);
   if (auto singer = singerAt(indexPath.row)) cell->setupMyCell(*singer);
   return cell;
 }

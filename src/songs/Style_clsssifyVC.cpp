@@ -3,20 +3,6 @@
 #include "songs/SongScreens.h"
 
 namespace kt {
-namespace {
-
-SongScreenStyle categoriesStyle() {
-  SongScreenStyle style;
-  style.title = "分类点歌";
-  style.background = "SuperStarsBg";
-  style.searchBarRaised = true;
-  style.pullDown = false;
-  style.pullUp = false;
-  return style;
-}
-
-}  // namespace
-
 const std::vector<std::string>& Style_clsssifyVC::categories() {
   static const std::vector<std::string> names = {
       "男女对唱", "欢乐庆典", "民歌传唱", "戏曲片段", "草原歌曲", "经典老歌", "影视金曲",
@@ -25,7 +11,7 @@ const std::vector<std::string>& Style_clsssifyVC::categories() {
   return names;
 }
 
-Style_clsssifyVC::Style_clsssifyVC() : NameListScreen(categoriesStyle()) {}
+Style_clsssifyVC::Style_clsssifyVC() : NameListScreen("分类点歌") {}
 
 Style_clsssifyVC::~Style_clsssifyVC() = default;
 

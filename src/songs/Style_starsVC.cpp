@@ -19,16 +19,6 @@
 namespace kt {
 namespace {
 
-SongScreenStyle singersStyle() {
-  SongScreenStyle style;
-  style.title = "歌星";
-  style.background = "SuperStarsBg";
-  style.searchBarRaised = true;
-  style.pullDown = false;
-  style.pullUp = false;
-  return style;
-}
-
 // The hot-search grid: a button every 127.5 points from x 31; on the 12.9-inch tablet the
 // standard values times 1.333, rounded down.
 constexpr double kPitch = 127.5;
@@ -50,7 +40,7 @@ const std::vector<std::string>& Style_starsVC::hotSingers() {
   return names;
 }
 
-Style_starsVC::Style_starsVC() : NameListScreen(singersStyle()) {}
+Style_starsVC::Style_starsVC() : NameListScreen("歌星") {}
 
 Style_starsVC::~Style_starsVC() = default;
 
