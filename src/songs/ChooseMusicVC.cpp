@@ -235,10 +235,7 @@ void ChooseMusicVC::recommendArrived(uint64_t generation, const std::optional<co
   if (!reply || generation <= m_recommendShown) return;
   m_recommendShown = generation;
   Rows& models = rows();
-  models.clear();
-  for (const core::Value& item : CloudReply::rows(reply, "list")) {
-    models.push_back(ChooseMusicModel::modelWithReplyItem(item, ChooseMusicModel::ChartKeys));
-  }
+  models = modelsOf(CloudReply::rows(reply, "list"), ChooseMusicModel::ChartKeys);
   const int n = std::min(static_cast<int>(models.size()), MaxRecommended);
   // The style block sits 5 points under the last row: table top 404, header 72, rows of 110.
   const double block = 481 + 110.0 * n;

@@ -5,6 +5,7 @@
 #include "imagecache/ImageViewWebCache.h"
 #include "platform/gfx/Image.h"
 #include "platform/net/URL.h"
+#include "platform/ui/Button.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
 
@@ -32,6 +33,21 @@ std::shared_ptr<ui::ImageView> addPicture(ui::View& parent, const gfx::Rect& fra
   view->setImage(gfx::Image::named(imageName));
   parent.addSubview(view);
   return view;
+}
+
+std::shared_ptr<ui::Button> addButton(ui::TableViewCell& cell, const gfx::Rect& frame, const gfx::Rect& largeFrame,
+                                      std::function<void(ui::TableViewCell&)> action) {
+  auto button = ui::Button::create(ui::ButtonType::Custom, frameFor(frame, largeFrame));
+  button->setBackgroundColor(gfx::Color::clear());
+  std::weak_ptr<ui::Responder> weakCell = cell.weak_from_this();
+  button->addTarget(
+      &cell,
+      [weakCell, action = std::move(action)](ui::Control&, const ui::Event*) {
+        if (auto self = std::static_pointer_cast<ui::TableViewCell>(weakCell.lock())) action(*self);
+      },
+      ui::ControlEventTouchUpInside);
+  cell.addSubview(button);
+  return button;
 }
 
 void loadSingerPicture(const std::shared_ptr<ui::ImageView>& view, const std::string& address) {

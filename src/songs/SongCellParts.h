@@ -4,6 +4,7 @@
 // current screen: the second frame on the 12.9-inch tablet, the first elsewhere, decided anew
 // for every piece.
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -14,6 +15,7 @@ namespace gfx {
 class Font;
 }
 namespace ui {
+class Button;
 class ImageView;
 class Label;
 class View;
@@ -49,6 +51,11 @@ std::shared_ptr<ui::Label> addLabel(ui::View& parent, const gfx::Rect& frame, co
 // An image view showing the named picture, added to `parent`.
 std::shared_ptr<ui::ImageView> addPicture(ui::View& parent, const gfx::Rect& frame, const gfx::Rect& largeFrame,
                                           const char* imageName);
+
+// A clear custom button added to `cell`, whose touch-up-inside calls `action` with the cell while
+// the cell lives (held across the call: the action may reload the table that shows the cell).
+std::shared_ptr<ui::Button> addButton(ui::TableViewCell& cell, const gfx::Rect& frame, const gfx::Rect& largeFrame,
+                                      std::function<void(ui::TableViewCell&)> action);
 
 // Loads the singer picture at `address` into the view through the image cache, with the
 // placeholder "SongsDefaultPic" shown at once; an address the URL parser refuses (or a failed

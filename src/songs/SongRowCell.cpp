@@ -30,19 +30,10 @@ void SongRowCell::setRowDelegate(SongCellDelegate* delegate) {
 }
 
 void SongRowCell::addSingButton(const gfx::Rect& frame, const gfx::Rect& largeFrame) {
-  auto button = ui::Button::create(ui::ButtonType::Custom, SongCellParts::frameFor(frame, largeFrame));
-  button->setBackgroundColor(gfx::Color::clear());
+  auto button = SongCellParts::addButton(*this, frame, largeFrame,
+                                         [](ui::TableViewCell& cell) { static_cast<SongRowCell&>(cell).singBtnClick(); });
   button->setBackgroundImage(gfx::Image::named("Sing_normal"), ui::ControlStateNormal);
   button->setBackgroundImage(gfx::Image::named("Sing_selected"), ui::ControlStateHighlighted);
-  std::weak_ptr<ui::Responder> weakSelf = weak_from_this();
-  button->addTarget(
-      this,
-      [weakSelf](ui::Control&, const ui::Event*) {
-        // Held across the call: the delegate may reload the table.
-        if (auto self = std::static_pointer_cast<SongRowCell>(weakSelf.lock())) self->singBtnClick();
-      },
-      ui::ControlEventTouchUpInside);
-  addSubview(button);
 }
 
 }  // namespace kt

@@ -254,10 +254,13 @@ std::optional<CloudRequest> SongScreen::listRequest(int /*page*/) { return std::
 
 std::optional<SongScreen::Rows> SongScreen::rowsOfReply(const std::optional<core::Value>& reply) {
   if (!reply) return std::nullopt;
+  return modelsOf(CloudReply::rows(reply, "list"), ChooseMusicModel::ChartKeys);
+}
+
+SongScreen::Rows SongScreen::modelsOf(const std::vector<core::Value>& items, const ChooseMusicModel::ReplyKeys& keys) {
   Rows out;
-  for (const core::Value& item : CloudReply::rows(reply, "list")) {
-    out.push_back(ChooseMusicModel::modelWithReplyItem(item, ChooseMusicModel::ChartKeys));
-  }
+  out.reserve(items.size());
+  for (const core::Value& item : items) out.push_back(ChooseMusicModel::modelWithReplyItem(item, keys));
   return out;
 }
 

@@ -12,6 +12,7 @@
 #include "platform/ui/Button.h"
 #include "platform/ui/TableView.h"
 #include "songs/ChooseMusicCell.h"
+#include "songs/ChooseMusicModel.h"
 #include "songs/SongsListCell.h"
 #include "songs/StyleFavouriteCell.h"
 
@@ -22,7 +23,6 @@ class Label;
 
 namespace kt {
 
-class ChooseMusicModel;
 struct CloudRequest;
 
 // What a song screen takes of the frame, and with which values.
@@ -152,6 +152,8 @@ class SongScreen : public BaseVC,
   // Opens the screen of that name when the tablet is bound, else shows the guard message.
   void openWhenBound(const char* screen, const std::string& guard);
   Rows& rows() { return m_arr_data; }
+  // One row model per reply item, in order, made with those keys.
+  static Rows modelsOf(const std::vector<core::Value>& items, const ChooseMusicModel::ReplyKeys& keys);
 
   // This screen as T while it lives: for callbacks that may outlast it.
   template <class T>

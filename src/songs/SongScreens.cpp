@@ -4,10 +4,17 @@
 #include "platform/core/ThreadCheck.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/ViewController.h"
+#include "songs/AlreadyChooseVC.h"
+#include "songs/CycleSongsListVC.h"
+#include "songs/FinishedMusicVC.h"
 #include "songs/RemoteControlVC.h"
 #include "songs/ScanQRCodeVC.h"
+#include "songs/SearchMusicVC.h"
+#include "songs/SongsListVC.h"
 #include "songs/StarsSecondVC.h"
 #include "songs/Style_clsssifyVC.h"
+#include "songs/Style_favouriteVC.h"
+#include "songs/Style_hotVC.h"
 #include "songs/Style_starsVC.h"
 
 #include <map>
@@ -73,12 +80,22 @@ void SongScreens::registerBuiltInScreens() {
   // One line a screen, as the screens are written.
   registerFactory(RemoteControl, [](const core::Value&) { return std::make_shared<RemoteControlVC>(); });
   registerFactory(Binding, [](const core::Value&) { return std::make_shared<ScanQRCodeVC>(); });
+  registerFactory(Queue, [](const core::Value&) { return std::make_shared<AlreadyChooseVC>(); });
+  registerFactory(SungSongs, [](const core::Value&) { return std::make_shared<FinishedMusicVC>(); });
+  registerFactory(Search, [](const core::Value&) { return std::make_shared<SearchMusicVC>(); });
+  registerFactory(Chart, [](const core::Value&) { return std::make_shared<Style_hotVC>(); });
+  registerFactory(TitledList, [](const core::Value& params) {
+    return std::make_shared<SongsListVC>(params[NavTitleKey].stringValue(), params[BackgroundKey].stringValue());
+  });
+  registerFactory(Favourites, [](const core::Value&) { return std::make_shared<Style_favouriteVC>(); });
+  registerFactory(BannerSongs, [](const core::Value& params) {
+    return std::make_shared<CycleSongsListVC>(params[BannerItemKey]);
+  });
   registerFactory(Categories, [](const core::Value&) { return std::make_shared<Style_clsssifyVC>(); });
   registerFactory(Singers, [](const core::Value&) { return std::make_shared<Style_starsVC>(); });
   registerFactory(SingersOfRegion, [](const core::Value& params) {
     auto screen = std::make_shared<StarsSecondVC>();
-    const std::string* region = params[NavTitleKey].asString();
-    screen->setString_navTitle(region ? *region : std::string());
+    screen->setString_navTitle(params[NavTitleKey].stringValue());
     return screen;
   });
 }

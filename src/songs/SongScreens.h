@@ -35,6 +35,7 @@ class SongScreens {
   static constexpr const char* BannerVideo = "MovieClipsVC";
   static constexpr const char* BannerPage = "WebVC";
   static constexpr const char* Queue = "AlreadyChooseVC";
+  static constexpr const char* SungSongs = "FinishedMusicVC";
   static constexpr const char* Search = "SearchMusicVC";
   static constexpr const char* RemoteControl = "RemoteControlVC";
   static constexpr const char* Binding = "ScanQRCodeVC";

@@ -41,15 +41,6 @@ class ChooseMusicVCTest : public SongScreenFixture {
     pump(0.1);
     return home;
   }
-  // The sing button of a recommended row.
-  std::shared_ptr<ui::Button> singButton(kt::ChooseMusicVC& home, int row) {
-    render();
-    auto cell = home.tbView_recommend()->cellForRowAtIndexPath(ui::IndexPath::forRow(row, 0));
-    for (const auto& view : cell ? cell->subviews() : std::vector<std::shared_ptr<ui::View>>{}) {
-      if (auto button = std::dynamic_pointer_cast<ui::Button>(view)) return button;
-    }
-    return nullptr;
-  }
   double moduleY(kt::ChooseMusicVC& home) { return home.view_module()->frame().y(); }
   double contentHeight(kt::ChooseMusicVC& home) { return home.scrollV()->contentSize().height; }
 };
@@ -133,14 +124,13 @@ TEST_F(ChooseMusicVCTest, QueueingARecommendedSong) {
   bind();
   auto home = showHome();
   ASSERT_TRUE(runUntil([&] { return home->label_rightBar()->text() == "3"; }));
-  auto sing = singButton(*home, 1);
+  auto sing = singButton(*home->tbView_recommend(), 1);
   ASSERT_TRUE(sing);
   tap(*sing);
   ASSERT_TRUE(runUntil([&] { return findViewByText("已添加") != nullptr; }));
   EXPECT_EQ(home->label_rightBar()->text(), "4");
   EXPECT_FALSE(home->label_rightBar()->isHidden());
-  ASSERT_EQ(m_service.roomState(kRoom).queue.size(), 4u);
-  EXPECT_EQ(m_service.roomState(kRoom).queue.back().number, home->arr_data()[1]->string_musicNumber());
+  expectQueuedLast(*home->arr_data()[1]);
 
   // The service does not know the room: the offer to bind, whose "扫码" opens the binding.
   bind("404");

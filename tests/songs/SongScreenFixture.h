@@ -9,11 +9,14 @@
 #include "app/ScreenSize.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/net/HostMap.h"
+#include "platform/ui/Button.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationController.h"
+#include "platform/ui/TableView.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 #include "songs/AlertView_style1.h"
+#include "songs/ChooseMusicModel.h"
 #include "songs/SongScreens.h"
 #include "support/RectExpectations.h"
 #include "support/UiHarness.h"
@@ -89,6 +92,21 @@ class SongScreenFixture : public support::ScreenTest {
   static void expectFrame(const ui::View& view, const gfx::Rect& standard, const gfx::Rect& large, const char* what) {
     const gfx::Rect want = kt::pick(standard, large);
     support::expectRect(view.frame(), want.x(), want.y(), want.width(), want.height(), what);
+  }
+  // The room's queue (3 songs at first) ends with the row's song, sent as the row shows it.
+  void expectQueuedLast(const kt::ChooseMusicModel& row, size_t queueSize = 4) const {
+    const std::vector<venue::QueuedSong> queue = m_service.roomState(kRoom).queue;
+    ASSERT_EQ(queue.size(), queueSize);
+    EXPECT_EQ(queue.back(), (venue::QueuedSong{row.string_musicNumber(), row.string_musicName(), row.string_musicSinger()}));
+  }
+  // The sing button of a row of the table, laid out; null when the row has no cell.
+  std::shared_ptr<ui::Button> singButton(ui::TableView& table, int row) {
+    render();
+    auto cell = table.cellForRowAtIndexPath(ui::IndexPath::forRow(row, 0));
+    for (const auto& view : cell ? cell->subviews() : std::vector<std::shared_ptr<ui::View>>{}) {
+      if (auto button = std::dynamic_pointer_cast<ui::Button>(view)) return button;
+    }
+    return nullptr;
   }
   std::vector<std::string> openedNames() const {
     std::vector<std::string> names;

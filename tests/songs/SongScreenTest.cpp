@@ -6,6 +6,7 @@
 #include "songs/ChooseMusicModel.h"
 #include "songs/CloudApi.h"
 #include "songs/SongScreenFixture.h"
+#include "songs/Style_hotVC.h"
 #include "support/RectExpectations.h"
 #include "widgets/feedback/PRRefreshFooter.h"
 #include "widgets/feedback/ScrollViewPRRefresh.h"
@@ -18,20 +19,8 @@ namespace {
 using support::Device;
 using support::expectRect;
 
-// A chart list on the frame: the chart screen's style and request.
-class ChartScreen : public kt::SongScreen {
- public:
-  ChartScreen() : SongScreen(style()) {}
-  static kt::SongScreenStyle style() {
-    kt::SongScreenStyle s;
-    s.title = "最热";
-    s.background = "SuperStarsBg";
-    return s;
-  }
-
- protected:
-  std::optional<kt::CloudRequest> listRequest(int page) override { return kt::CloudApi::chart(page); }
-};
+// The frame's paging, badge and add-song rules, on the chart screen.
+using ChartScreen = kt::Style_hotVC;
 
 class SongScreenTest : public SongScreenFixture {
  protected:
@@ -54,7 +43,12 @@ class SongScreenTest : public SongScreenFixture {
 
 TEST_F(SongScreenTest, PagesFollowEachOtherUntilAnEmptyPageEndsTheList) {
   auto screen = showChart();
+  EXPECT_EQ(m_service.requestsTo("getrankinfo")[0].line(),
+            "GET /wxsearchservice.aspx/?appid=arr&op=getrankinfo&p=1&type=zuK%E6%AD%8C%E6%A6%9C HTTP/1.1");
   EXPECT_EQ(firstTitle(*screen), chartSong(0).title);
+  // The second place is a duet: its row shows the first singer.
+  ASSERT_NE(chartSong(1).singer.find(','), std::string::npos);
+  EXPECT_EQ(screen->arr_data()[1]->string_musicSinger(), chartSong(1).singer.substr(0, chartSong(1).singer.find(',')));
   for (size_t rows = 40; rows <= 100; rows += 20) {
     screen->pullUp();
     ASSERT_TRUE(runUntil([&] { return screen->arr_data().size() == rows; }));
@@ -70,6 +64,13 @@ TEST_F(SongScreenTest, PagesFollowEachOtherUntilAnEmptyPageEndsTheList) {
   ASSERT_TRUE(runUntil([&] { return screen->arr_data().size() == 20; }));
   EXPECT_EQ(footer(*screen)->state(), kt::PRRefreshState::Idle);
   EXPECT_EQ(pagesAsked(), (std::vector<std::string>{"1", "2", "3", "4", "5", "6", "1"}));
+
+  // A first page without "list" is a page of no songs.
+  m_service.setFault("getrankinfo", venue::Fault::missingKeys({"list"}).only(1));
+  screen->pullDown();
+  ASSERT_TRUE(runUntil([&] { return screen->arr_data().empty(); }));
+  EXPECT_EQ(footer(*screen)->state(), kt::PRRefreshState::NoMoreData);
+  EXPECT_EQ(screen->tbView_data()->numberOfRowsInSection(0), 0);
 }
 
 TEST_F(SongScreenTest, AFailedPageIsAskedForAgain) {
@@ -133,10 +134,7 @@ TEST_F(SongScreenTest, AddingASongQueuesItAndCountsItOnTheBadge) {
   screen->didSelectTheMusic(4);
   ASSERT_TRUE(runUntil([&] { return findViewByText("已添加") != nullptr; }));
   EXPECT_EQ(screen->label_rightBar()->text(), "4");
-  const auto queue = m_service.roomState(kRoom).queue;
-  ASSERT_EQ(queue.size(), 4u);
-  EXPECT_EQ(queue.back().number, chartSong(4).number);
-  EXPECT_EQ(queue.back().singer, chartSong(4).singer.substr(0, chartSong(4).singer.find(',')));
+  expectQueuedLast(*screen->arr_data()[4]);
 
   // Rows out of range do nothing.
   screen->didSelectTheMusic(20);

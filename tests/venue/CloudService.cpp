@@ -91,6 +91,34 @@ const std::vector<std::pair<std::string, std::vector<std::string>>> kFixedSinger
     {"外国歌星", {"Tom Walker", "Emma Stone Hill"}},
 };
 
+// The first letter of the pinyin of every Chinese character the lists above use, for searching
+// by initials ("yq" finds a title whose syllables start y, q).
+const std::vector<std::pair<char, std::string>> kInitials = {
+    {'a', "安岸"},
+    {'b', "博宝边不北本宾"},
+    {'c', "陈承慈春城尘初村"},
+    {'d', "董的定队度"},
+    {'e', "儿俄"},
+    {'f', "冯峰凡风方法菲"},
+    {'g', "高郭国光故歌归"},
+    {'h', "黄胡何韩浩航涵慧豪华海红花回火合河"},
+    {'j', "俊杰嘉景静佳家街见间健金加"},
+    {'k', "可康凯空开"},
+    {'l', "李刘林罗梁乐玲丽琳里流蓝莲老恋旅来律兰"},
+    {'m', "马明鸣沐梦美眠敏"},
+    {'n', "念年你鸟尼南"},
+    {'o', "欧"},
+    {'p', "朴坡"},
+    {'q', "强琪清启青曲情倾"},
+    {'r', "然若荣人日阮"},
+    {'s', "孙宋思树诗书珊市岁上事十少山斯氏"},
+    {'t', "唐天桐途团藤田太泰"},
+    {'w', "王吴文婉伟晚未无外"},
+    {'x', "徐谢萧轩晓行欣雪汐萱馨星乡心小夏咲秀贤新"},
+    {'y', "杨于宇佑一远阳亦雨怡语嫣瑶耀永咏颖月夜涯约愿忆央言优媛仪印越"},
+    {'z', "张赵周朱郑子志哲泽紫之再中组至佐智"},
+};
+
 bool isLatin(const std::string& text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
@@ -101,6 +129,48 @@ std::string foldForMatch(const std::string& text) {
   for (char c : text) {
     if (c == ' ') continue;
     out.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+  }
+  return out;
+}
+
+// Bytes of the UTF-8 character that starts with this byte (1 for a stray continuation byte).
+std::size_t utf8Length(unsigned char lead) {
+  if (lead >= 0xf0) return 4;
+  if (lead >= 0xe0) return 3;
+  if (lead >= 0xc0) return 2;
+  return 1;
+}
+
+// The initials of a title or singer text: the pinyin initial of each Chinese character and the
+// first letter of each Latin word, in lower case. Any other character (",", or a character the
+// table does not know) is a "|", so an initials search never runs across it.
+std::string initialsOf(const std::string& text) {
+  static const std::map<std::string, char> table = [] {
+    std::map<std::string, char> out;
+    for (const auto& [initial, characters] : kInitials) {
+      for (std::size_t i = 0; i < characters.size();) {
+        std::size_t n = utf8Length(static_cast<unsigned char>(characters[i]));
+        out.emplace(characters.substr(i, n), initial);
+        i += n;
+      }
+    }
+    return out;
+  }();
+  std::string out;
+  bool inWord = false;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    const std::size_t n = std::min(utf8Length(c), text.size() - i);
+    if (n == 1 && std::isalnum(c)) {
+      if (!inWord) out.push_back(static_cast<char>(std::tolower(c)));
+      inWord = true;
+    } else {
+      inWord = false;
+      auto it = table.find(text.substr(i, n));
+      if (it != table.end()) out.push_back(it->second);
+      else if (c != ' ') out.push_back('|');
+    }
+    i += n;
   }
   return out;
 }
@@ -274,7 +344,8 @@ struct CloudService::Impl {
       auto it = std::find_if(state.queue.begin(), state.queue.end(),
                              [&](const QueuedSong& q) { return q.number == number; });
       if (it == state.queue.end()) return failure(0, "该歌曲不在已点列表中");
-      std::rotate(state.queue.begin(), it, it + 1);
+      // The first song is being sung: the song goes directly behind it.
+      if (it != state.queue.begin()) std::rotate(state.queue.begin() + 1, it, it + 1);
       return json(Json{{"code", code(1)}, {"msg", "优先成功"}});
     });
   }
@@ -642,7 +713,9 @@ std::vector<CloudSong> CloudService::search(const std::string& text) const {
   if (needle.empty()) return out;
   for (const CloudSong& song : m_songs) {
     if (foldForMatch(song.title).find(needle) != std::string::npos ||
-        foldForMatch(song.singer).find(needle) != std::string::npos || foldForMatch(song.category) == needle) {
+        foldForMatch(song.singer).find(needle) != std::string::npos || foldForMatch(song.category) == needle ||
+        initialsOf(song.title).find(needle) != std::string::npos ||
+        initialsOf(song.singer).find(needle) != std::string::npos) {
       out.push_back(song);
     }
   }

@@ -19,7 +19,7 @@
 //   /interface/webbindroom_new.php      binding step 3     {"code","data":[{"uid"}],"msg"}
 //   /interface/getktvsonglist.php       the queue          {"code","list":[{"musicname","singername","musicno"}]}
 //   /interface/oversonglist.php         sung songs         {"code","list":[{"singer","musicname","musicno"}]}
-//   /interface/songlisttop.php          move to front      {"code","msg"}
+//   /interface/songlisttop.php          move to front      {"code","msg"}; behind the song being sung
 //   /interface/addsong.php              queue a song       {"code","msg"}; "code" 6 when not bound
 //   /interface/delsong.php              remove from queue  {"code","msg"}   (not used by the tablet)
 //   /interface/getfavsongs.php          favourites         {"code","data":[{"songer","mname","mno"}]}
@@ -138,7 +138,9 @@ class CloudService : public HttpPeer {
   std::vector<CloudSinger> singersOf(const std::string& region) const;
   // The whole chart of that name (empty for an unknown chart), best first.
   std::vector<CloudSong> chart(const std::string& type) const;
-  // Songs whose title, singer or category holds the text (spaces and letter case ignored).
+  // Songs whose title, singer or category holds the text (spaces and letter case ignored), or
+  // whose title's or singer's initials hold it (the first letters of the pinyin syllables and of
+  // Latin words: "yglq" finds "月光恋曲", "bs" finds "Blue Sky").
   std::vector<CloudSong> search(const std::string& text) const;
   const std::vector<CloudBanner>& banners() const { return m_banners; }
   std::vector<CloudSong> bannerSongs(const std::string& classId) const;

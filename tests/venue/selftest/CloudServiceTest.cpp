@@ -144,8 +144,10 @@ TEST_F(CloudServiceTest, MoveToFrontDeleteAndNextSongReorderQueueAndSungList) {
   EXPECT_EQ(get(interface("songlisttop.php", "musicno=" + songs[2].number + "&uid=" + uid()))["code"], 1);
   Json queue = get(interface("getktvsonglist.php", "uid=" + uid()));
   ASSERT_EQ(queue["list"].size(), 3u);
-  EXPECT_EQ(queue["list"][0]["musicno"], songs[2].number);
-  EXPECT_EQ(queue["list"][1]["musicno"], songs[0].number);
+  // The song being sung stays first; the moved song follows it.
+  EXPECT_EQ(queue["list"][0]["musicno"], songs[0].number);
+  EXPECT_EQ(queue["list"][1]["musicno"], songs[2].number);
+  EXPECT_EQ(queue["list"][2]["musicno"], songs[1].number);
   EXPECT_EQ(get(interface("songlisttop.php", "musicno=999999&uid=" + uid()))["code"], 0);
 
   EXPECT_EQ(get(interface("delsong.php", "musicno=" + songs[0].number + "&uid=" + uid()))["code"], 1);
@@ -214,6 +216,22 @@ TEST_F(CloudServiceTest, SearchIgnoresSpacesAndFindsCategoriesAndSingers) {
 
   Json none = get("/wxsearchservice.aspx/?op=getwxmusicinfo&p=1&q=");
   EXPECT_EQ(none["total"], 0);
+}
+
+TEST_F(CloudServiceTest, SearchFindsTitlesAndSingersByTheirInitials) {
+  // Titles starting 月光 (yue guang) start "yg"; Latin titles go by their words' first letters.
+  std::vector<CloudSong> moon = cloud.search("Y G");
+  for (const CloudSong& song : cloud.songs()) {
+    if (song.title.rfind("月光", 0) == 0) {
+      EXPECT_TRUE(std::any_of(moon.begin(), moon.end(), [&](const CloudSong& s) { return s.number == song.number; }));
+    }
+  }
+  EXPECT_FALSE(moon.empty());
+  EXPECT_EQ(get("/wxsearchservice.aspx/?op=getwxmusicinfo&p=1&q=hw")["matches"][0]["music_name"], "Hello World");
+  // A singer (青鸟乐队: qing niao le dui).
+  Json band = get("/wxsearchservice.aspx/?op=getwxmusicinfo&p=1&q=qnld");
+  ASSERT_FALSE(band["matches"].empty());
+  for (const auto& match : band["matches"]) EXPECT_EQ(match["singer"], "青鸟乐队");
 }
 
 TEST_F(CloudServiceTest, SingersOfARegionComeByPageWithPictureAddresses) {

@@ -1,0 +1,40 @@
+#include "songs/SongsListVC.h"
+
+#include "songs/CloudApi.h"
+#include "songs/CloudReply.h"
+
+namespace kt {
+namespace {
+
+SongScreenStyle titledStyle(const std::string& title, const std::string& background) {
+  SongScreenStyle style;
+  style.title = title;
+  style.background = background;
+  style.searchBar = false;
+  style.remoteButton = false;
+  style.tableBelowSearchBar = false;
+  style.cells = SongScreenStyle::Cells::SongsList;
+  return style;
+}
+
+}  // namespace
+
+SongsListVC::SongsListVC(std::string navTitle, std::string background)
+    : SongScreen(titledStyle(navTitle, background)),
+      m_string_navTitle(std::move(navTitle)),
+      m_str_bg(std::move(background)) {}
+
+SongsListVC::~SongsListVC() = default;
+
+std::optional<CloudRequest> SongsListVC::listRequest(int page) {
+  if (isChart()) return CloudApi::chart(page);
+  // The title goes as the query unchanged, spaces and all.
+  return CloudApi::songsTitled(m_string_navTitle, page);
+}
+
+std::optional<SongScreen::Rows> SongsListVC::rowsOfReply(const std::optional<core::Value>& reply) {
+  if (!reply || CloudReply::text(reply, "total") == "0") return std::nullopt;
+  return modelsOf(CloudReply::rows(reply, isChart() ? "list" : "matches"), ChooseMusicModel::ChartKeys);
+}
+
+}  // namespace kt

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "songs/SongScreen.h"
+
+namespace kt {
+
+// A song list under a title: the title "zu排行榜" lists the chart, any other title is searched for
+// (a category's or a singer's name lists its songs). The frame without search bar and remote
+// button: queue button with its badge, the table over the whole content, pull-down and pull-up.
+//
+// A reply whose "total" reads "0" is no answer: the rows stay as they are and the footer is not
+// put into its no-more-data state.
+class SongsListVC : public SongScreen {
+ public:
+  // The chart's title.
+  static constexpr const char* ChartTitle = "zu排行榜";
+
+  // `background`: the name of the content's picture; the base one when empty.
+  SongsListVC(std::string navTitle, std::string background);
+  ~SongsListVC() override;
+
+  const std::string& string_navTitle() const { return m_string_navTitle; }
+  const std::string& str_bg() const { return m_str_bg; }
+  bool isChart() const { return m_string_navTitle == ChartTitle; }
+
+ protected:
+  std::optional<CloudRequest> listRequest(int page) override;
+  std::optional<Rows> rowsOfReply(const std::optional<core::Value>& reply) override;
+
+ private:
+  std::string m_string_navTitle;
+  std::string m_str_bg;
+};
+
+}  // namespace kt
