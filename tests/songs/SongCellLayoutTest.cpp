@@ -4,6 +4,8 @@
 #include "platform/ui/Button.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
+#include "songs/SearchHistoryCell.h"
+#include "songs/SearchMusicCell.h"
 #include "SongCellTable.h"
 #include "support/RectExpectations.h"
 
@@ -50,6 +52,8 @@ class SongCellLayoutTest : public songcells_test::SongCellScreenTest,
         ASSERT_TRUE(button);
         EXPECT_EQ(button->backgroundImageForState(ui::ControlStateNormal), gfx::Image::named("Sing_normal"));
         EXPECT_EQ(button->backgroundImageForState(ui::ControlStateHighlighted), gfx::Image::named("Sing_selected"));
+      } else if (std::string(e.what).ends_with("button")) {
+        ASSERT_TRUE(std::dynamic_pointer_cast<ui::Button>(own[i])) << e.what;
       } else {
         ASSERT_TRUE(std::dynamic_pointer_cast<ui::Label>(own[i])) << e.what;
       }
@@ -125,6 +129,26 @@ TEST_P(SongCellLayoutTest, StarsListCell) {
   for (const char* s : {"刘德华", "张学友", "黎明", "郭富城", "周华健", "李宗盛", "Beyond", "五月天"})
     rows.push_back(singer(s));
   screenshotTable<kt::StarsListCell>(rows, "stars-list-cells");
+}
+
+TEST_P(SongCellLayoutTest, SearchCells) {
+  auto history = kt::SearchHistoryCell::create();
+  EXPECT_EQ(history->reuseIdentifier(), "cell");
+  expectLayout(*history, {{"history picture", R(31, 34, 25, 25), R(41, 45, 33, 33), "Search_history_dim"},
+                          {"label_searchMsg", R(106, 33, 576, 27), R(141, 44, 767, 36)},
+                          {"delete picture", R(952, 34, 25, 25), R(1269, 45, 33, 33), "Search_delete"},
+                          {"delete button", R(937, 23, 60, 60), R(1249, 30, 79, 80)},
+                          {"separator", R(0, 88, 1024, 2), R(0, 117, 1364, 2), "SeparateLine2"}});
+  auto music = kt::SearchMusicCell::create();
+  EXPECT_EQ(music->reuseIdentifier(), "cellIdentify");
+  expectLayout(*music, {{"label_musicName", R(31, 20, 586, 31), R(41, 26, 781, 41)},
+                        {"label_singerName", R(31, 55, 586, 30), R(41, 73, 781, 40)},
+                        {"play button", R(912, 26, 80, 40), R(1215, 34, 106, 53)},
+                        {"separator", R(0, 100, 1024, 2), R(0, 133, 1364, 2), "SeparateLine2"}});
+  // The screen gives the action button its pictures.
+  EXPECT_FALSE(music->btn_play()->backgroundImageForState(ui::ControlStateNormal));
+  EXPECT_EQ(kt::SearchHistoryCell::rowHeight(), large() ? 120 : 90);
+  EXPECT_EQ(kt::SearchMusicCell::rowHeight(), large() ? 136 : 102);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothTablets, SongCellLayoutTest,
