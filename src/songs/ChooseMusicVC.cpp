@@ -342,10 +342,7 @@ void ChooseMusicVC::songStyleBtnClick(int tag) {
   if (k < 0 || k >= static_cast<int>(styleTitles().size())) return;
   const std::string& title = styleTitles()[size_t(k)];
   KT_LOG("%s", title.c_str());
-  core::Value::Dictionary params;
-  params[SongScreens::NavTitleKey] = core::Value(title);
-  params[SongScreens::BackgroundKey] = core::Value("SuperStarsBg");
-  SongScreens::open(navigationController(), SongScreens::TitledList, core::Value(std::move(params)));
+  SongScreens::openTitledList(navigationController(), title, "SuperStarsBg");
 }
 
 void ChooseMusicVC::didSelectTheItemAtIndex(int index, WGCycleScrollView& /*carousel*/) {

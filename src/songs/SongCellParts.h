@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/ui/TableView.h"
 #include "platform/ui/TableViewCell.h"
 
 namespace gfx {
@@ -27,6 +28,18 @@ template <class Cell>
 std::shared_ptr<Cell> makeCell(ui::TableViewCellStyle style, const std::string& reuseIdentifier) {
   auto cell = std::make_shared<Cell>(style, reuseIdentifier);
   cell->setupMyCell();
+  return cell;
+}
+
+// A free cell of that kind from the table under "cellIdentify", else a new one of the default
+// style with that identifier and no selection highlight.
+template <class Cell>
+std::shared_ptr<Cell> reusableCell(ui::TableView& tableView) {
+  auto cell = std::dynamic_pointer_cast<Cell>(tableView.dequeueReusableCellWithIdentifier("cellIdentify"));
+  if (!cell) {
+    cell = Cell::create(ui::TableViewCellStyle::Default, "cellIdentify");
+    cell->setSelectionStyle(ui::TableViewCellSelectionStyle::None);
+  }
   return cell;
 }
 

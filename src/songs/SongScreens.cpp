@@ -11,8 +11,11 @@
 #include "songs/ScanQRCodeVC.h"
 #include "songs/SearchMusicVC.h"
 #include "songs/SongsListVC.h"
+#include "songs/StarsSecondVC.h"
+#include "songs/Style_clsssifyVC.h"
 #include "songs/Style_favouriteVC.h"
 #include "songs/Style_hotVC.h"
+#include "songs/Style_starsVC.h"
 
 #include <map>
 
@@ -56,6 +59,15 @@ std::shared_ptr<ui::ViewController> SongScreens::open(ui::NavigationController* 
   return screen;
 }
 
+std::shared_ptr<ui::ViewController> SongScreens::openTitledList(ui::NavigationController* navigation,
+                                                                const std::string& title,
+                                                                const std::string& background) {
+  core::Value::Dictionary params;
+  params[NavTitleKey] = core::Value(title);
+  params[BackgroundKey] = core::Value(background);
+  return open(navigation, TitledList, core::Value(std::move(params)));
+}
+
 std::shared_ptr<ui::ViewController> SongScreens::present(ui::ViewController* presenter, const std::string& name,
                                                          const core::Value& params) {
   if (!presenter) return nullptr;
@@ -78,6 +90,13 @@ void SongScreens::registerBuiltInScreens() {
   registerFactory(Favourites, [](const core::Value&) { return std::make_shared<Style_favouriteVC>(); });
   registerFactory(BannerSongs, [](const core::Value& params) {
     return std::make_shared<CycleSongsListVC>(params[BannerItemKey]);
+  });
+  registerFactory(Categories, [](const core::Value&) { return std::make_shared<Style_clsssifyVC>(); });
+  registerFactory(Singers, [](const core::Value&) { return std::make_shared<Style_starsVC>(); });
+  registerFactory(SingersOfRegion, [](const core::Value& params) {
+    auto screen = std::make_shared<StarsSecondVC>();
+    screen->setString_navTitle(params[NavTitleKey].stringValue());
+    return screen;
   });
 }
 

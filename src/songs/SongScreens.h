@@ -6,7 +6,8 @@
 // a name: opening it logs and does nothing.
 //
 // What a caller hands to a screen travels in a dictionary of parameters: "string_navTitle" and
-// "str_bg" for the titled song list, "dict_params" (the whole banner item) for the banner screens.
+// "str_bg" for the titled song list, "string_navTitle" (the region) for the singers of a region,
+// "dict_params" (the whole banner item) for the banner screens.
 
 #include "platform/core/Value.h"
 
@@ -29,6 +30,7 @@ class SongScreens {
   static constexpr const char* Singers = "Style_starsVC";
   static constexpr const char* Categories = "Style_clsssifyVC";
   static constexpr const char* TitledList = "SongsListVC";
+  static constexpr const char* SingersOfRegion = "StarsSecondVC";
   static constexpr const char* BannerSongs = "CycleSongsListVC";
   static constexpr const char* BannerVideo = "MovieClipsVC";
   static constexpr const char* BannerPage = "WebVC";
@@ -61,6 +63,10 @@ class SongScreens {
   // there is no navigation controller.
   static std::shared_ptr<ui::ViewController> open(ui::NavigationController* navigation, const std::string& name,
                                                   const core::Value& params = core::Value(core::Value::Dictionary{}));
+  // Opens the titled song list of that title (a category or singer name, also its search text)
+  // on the background picture `background`.
+  static std::shared_ptr<ui::ViewController> openTitledList(ui::NavigationController* navigation,
+                                                            const std::string& title, const std::string& background);
   // Makes the screen, wraps it as the root of a navigation controller of its own and presents
   // that modally from `presenter`, animated. The screen, or null.
   static std::shared_ptr<ui::ViewController> present(ui::ViewController* presenter, const std::string& name,

@@ -6,6 +6,7 @@
 // and with which parameters.
 
 #include "app/HUDClass.h"
+#include "app/ScreenSize.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/net/HostMap.h"
 #include "platform/ui/Button.h"
@@ -17,6 +18,7 @@
 #include "songs/AlertView_style1.h"
 #include "songs/ChooseMusicModel.h"
 #include "songs/SongScreens.h"
+#include "support/RectExpectations.h"
 #include "support/UiHarness.h"
 #include "venue/CloudService.h"
 #include "widgets/feedback/AOProgressHUD.h"
@@ -43,6 +45,10 @@ class SongScreenFixture : public support::ScreenTest {
   void SetUp() override {
     ASSERT_TRUE(m_service.start());
     for (const std::string& host : venue::CloudService::hosts()) net::HostMap::set(host, 80, "127.0.0.1", m_service.port());
+    registerStandIns();
+  }
+  // Every song screen name as a recording stand-in (again after the real screens were registered).
+  void registerStandIns() {
     for (const char* name : kNames) {
       kt::SongScreens::registerFactory(name, [this, name](const core::Value& params) {
         auto screen = std::make_shared<OpenedScreen>(name, params);
@@ -82,6 +88,11 @@ class SongScreenFixture : public support::ScreenTest {
     auto alerts = findViews<kt::AlertView_style1>();
     return alerts.empty() ? "" : alerts.back()->label_msg()->text();
   }
+  // The view's frame is `standard` on the 1024 x 768 screen, `large` on the 12.9-inch tablet.
+  static void expectFrame(const ui::View& view, const gfx::Rect& standard, const gfx::Rect& large, const char* what) {
+    const gfx::Rect want = kt::pick(standard, large);
+    support::expectRect(view.frame(), want.x(), want.y(), want.width(), want.height(), what);
+  }
   // The room's queue (3 songs at first) ends with the row's song, sent as the row shows it.
   void expectQueuedLast(const kt::ChooseMusicModel& row, size_t queueSize = 4) const {
     const std::vector<venue::QueuedSong> queue = m_service.roomState(kRoom).queue;
@@ -107,7 +118,8 @@ class SongScreenFixture : public support::ScreenTest {
       kt::SongScreens::Favourites, kt::SongScreens::Chart,       kt::SongScreens::Singers,
       kt::SongScreens::Categories, kt::SongScreens::TitledList,  kt::SongScreens::BannerSongs,
       kt::SongScreens::BannerVideo, kt::SongScreens::BannerPage, kt::SongScreens::Queue,
-      kt::SongScreens::Search,     kt::SongScreens::RemoteControl, kt::SongScreens::Binding};
+      kt::SongScreens::Search,     kt::SongScreens::RemoteControl, kt::SongScreens::Binding,
+      kt::SongScreens::SingersOfRegion};
 
   venue::CloudService m_service;
   std::shared_ptr<ui::NavigationController> m_nav;
