@@ -153,8 +153,8 @@ const std::shared_ptr<ui::TableView>& SearchMusicVC::tbView_data() {
 
 void SearchMusicVC::setupMyView() {
   core::UserDefaults& defaults = core::UserDefaults::standard();
-  const std::string* already = defaults.objectForKey(AlreadySearchKey).asString();
-  if (already && *already == kYes) {
+  const core::Value already = defaults.objectForKey(AlreadySearchKey);
+  if (already.asString() && *already.asString() == kYes) {
     m_whetherFromLocation = true;
     m_history.clear();
     for (const core::Value& entry : storedHistory()) m_history.push_back(entry.description());

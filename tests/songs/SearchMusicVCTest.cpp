@@ -31,7 +31,8 @@ class SearchMusicVCTest : public SongScreenFixture {
   static core::UserDefaults& defaults() { return core::UserDefaults::standard(); }
   static std::vector<std::string> stored() {
     std::vector<std::string> out;
-    if (const auto* array = defaults().arrayForKey(kt::SearchMusicVC::HistoryKey).asArray())
+    const core::Value history = defaults().arrayForKey(kt::SearchMusicVC::HistoryKey);
+    if (const auto* array = history.asArray())
       for (const auto& v : *array) out.push_back(v.description());
     return out;
   }
