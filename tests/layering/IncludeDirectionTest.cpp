@@ -16,8 +16,8 @@ namespace fs = std::filesystem;
 
 using Folders = std::set<std::string>;
 
-const Folders kPlatform = {"platform/core", "platform/security", "platform/net", "platform/gfx", "platform/ui",
-                           "platform/display", "platform/media"};
+const Folders kPlatform = {"platform/core", "platform/security", "platform/net", "platform/gfx", "platform/video",
+                           "platform/ui", "platform/display", "platform/media"};
 
 Folders operator+(Folders a, const Folders& b) {
   a.insert(b.begin(), b.end());
@@ -35,7 +35,8 @@ const std::map<std::string, Folders>& allowed() {
       {"platform/security", {"platform/core"}},
       {"platform/net", {"platform/core", "platform/security"}},
       {"platform/gfx", {"platform/core"}},
-      {"platform/ui", {"platform/core", "platform/gfx", "platform/net"}},
+      {"platform/video", {"platform/core", "platform/gfx"}},
+      {"platform/ui", {"platform/core", "platform/gfx", "platform/net", "platform/video"}},
       {"platform/display", {"platform/core", "platform/gfx", "platform/net", "platform/ui"}},
       {"platform/media", {"platform/core", "platform/gfx", "platform/ui"}},
       {"db", kPlatform},
