@@ -170,21 +170,14 @@ TEST_F(WebViewTest, LongTextScrolls) {
 
 class WebViewRequestTest : public WebViewTest {
  protected:
-  void SetUp() override {
-    WebViewTest::SetUp();
-    // A session of the test's own, so that its connections close with the test.
-    session = net::URLSession::create(net::URLSessionConfiguration::defaultSessionConfiguration());
-    web->setSession(session);
-  }
   void TearDown() override {
     server.release();
-    session->invalidateAndCancel();
+    // The view's session, and its connections, end with the view.
     WebViewTest::TearDown();
   }
   net::URLRequest request(const std::string& path) { return net::URLRequest(net::URL::fromString(server.url(path))); }
 
   testhttp::LoopbackServer server;
-  std::shared_ptr<net::URLSession> session;
 };
 
 TEST_F(WebViewRequestTest, LoadsARequestOverHTTP) {
