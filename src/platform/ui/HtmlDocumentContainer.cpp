@@ -179,6 +179,7 @@ void HtmlDocumentContainer::setPicture(const net::URL& url, std::shared_ptr<cons
 void HtmlDocumentContainer::draw(litehtml::document& document, gfx::Context& context, gfx::Point origin,
                                  const gfx::Rect& clip) {
   m_context = &context;
+  m_drawClip = clip;
   m_clipDepth = 0;
   context.save();
   litehtml::position where(int(std::floor(clip.x())), int(std::floor(clip.y())), int(std::ceil(clip.width())) + 1,
@@ -424,7 +425,8 @@ void HtmlDocumentContainer::get_image_size(const litehtml::tchar_t* src, const l
 void HtmlDocumentContainer::draw_background(litehtml::uint_ptr hdc, const litehtml::background_paint& bg) {
   gfx::Context* context = contextOf(hdc);
   if (!context) return;
-  gfx::Rect clipBox = rectOf(bg.clip_box);
+  // The root's background is the canvas's: it covers all that is drawn, beyond the document too.
+  gfx::Rect clipBox = bg.is_root ? m_drawClip : rectOf(bg.clip_box);
   if (clipBox.isEmpty()) return;
   context->save();
   context->clipToPath(boxPath(clipBox, bg.border_radius), gfx::FillRule::NonZero);

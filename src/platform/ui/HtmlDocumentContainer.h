@@ -132,6 +132,7 @@ class HtmlDocumentContainer : public litehtml::document_container {
   std::map<std::string, std::shared_ptr<const gfx::Image>> m_pictures;
   // While drawing: the context and how many clips are pushed on it.
   gfx::Context* m_context = nullptr;
+  gfx::Rect m_drawClip;
   int m_clipDepth = 0;
 };
 

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/core/Log.h"
 #include "platform/core/Queue.h"
 #include "platform/core/TextEncoding.h"
 #include "platform/net/HTTPURLResponse.h"
@@ -164,6 +165,21 @@ constexpr int MaxStyleSheetRounds = 4;
 // The pages kept for going back and forward.
 constexpr size_t MaxHistory = 100;
 
+// litehtml throws on some malformed input (a media query cut short, for one): such a page is
+// shown as its text instead, and a failure while drawing or tapping leaves the page as it is.
+template <class F>
+bool guarded(const char* what, F&& f) {
+  try {
+    f();
+    return true;
+  } catch (const std::exception& e) {
+    KT_LOG("the page could not be %s: %s", what, e.what());
+  } catch (...) {
+    KT_LOG("the page could not be %s", what);
+  }
+  return false;
+}
+
 std::shared_ptr<WebPictureLoader>& defaultLoader() {
   static std::shared_ptr<WebPictureLoader> loader;
   return loader;
@@ -178,6 +194,7 @@ struct WebView::Page {
   std::shared_ptr<litehtml::document> document;
   std::string html;
   bool shown = false;  // its style sheets are in (or given up): it is laid out and drawn
+  bool asText = false;  // litehtml could not take the page: its text is shown instead
   bool needsRender = true;
   int renderedWidth = -1;
   int sheetRounds = 0;
@@ -595,7 +612,10 @@ void WebView::parsePage() {
   Page& page = *m_page;
   page.document.reset();
   page.container->setViewport(bounds().size);
-  page.document = page.container->createDocument(page.html);
+  if (!guarded("parsed", [&] { page.document = page.container->createDocument(page.html); })) {
+    showPageAsText();
+    return;
+  }
   std::vector<net::URL> missing = page.container->takeMissingStyleSheets();
   if (!missing.empty() && page.sheetRounds < MaxStyleSheetRounds) {
     ++page.sheetRounds;
@@ -604,6 +624,19 @@ void WebView::parsePage() {
   }
   page.shown = true;
   page.needsRender = true;
+  setNeedsLayout();
+}
+
+void WebView::showPageAsText() {
+  Page& page = *m_page;
+  page.stopLoads();
+  page.document.reset();
+  page.shown = true;
+  page.needsRender = true;
+  if (page.asText) return;
+  page.asText = true;
+  page.html = textPage(m_text);
+  if (!guarded("parsed", [&] { page.document = page.container->createDocument(page.html); })) page.document.reset();
   setNeedsLayout();
 }
 
@@ -668,8 +701,19 @@ void WebView::renderPage() {
   Page& page = *m_page;
   int width = std::max(1, int(bounds().width()));
   page.container->setViewport(bounds().size);
-  if (page.renderedWidth != width) page.document->media_changed();
-  page.document->render(width);
+  bool rendered = guarded("laid out", [&] {
+    if (page.renderedWidth != width) page.document->media_changed();
+    page.document->render(width);
+  });
+  if (!rendered) {
+    showPageAsText();
+    if (!m_page || !m_page->document) return;
+    if (!guarded("laid out", [&] { m_page->document->render(width); })) m_page->document.reset();
+    if (!m_page->document) {
+      updatePageView(true);
+      return;
+    }
+  }
   page.renderedWidth = width;
   page.needsRender = false;
   m_scrollView->setContentSize(gfx::Size{bounds().width(), double(std::max(0, page.document->height()))});
@@ -680,8 +724,10 @@ void WebView::updatePageView(bool force) {
   bool shown = m_page && m_page->shown && m_page->document;
   m_pageView->setHidden(!shown);
   if (!shown) return;
-  gfx::Size content = m_scrollView->contentSize();
+  // A page shorter than the view still covers it: the page's background fills the view.
   gfx::Rect visible = m_scrollView->bounds();
+  gfx::Size content = m_scrollView->contentSize();
+  content.height = std::max(content.height, visible.height());
   double visibleTop = std::clamp(visible.y(), 0.0, content.height);
   double visibleBottom = std::clamp(visible.y() + visible.height(), 0.0, content.height);
   bool covers = m_band.width() == content.width && m_band.y() <= visibleTop &&
@@ -697,7 +743,9 @@ void WebView::updatePageView(bool force) {
 void WebView::drawPage(gfx::Context& context, const gfx::Rect& rect) {
   if (!m_page || !m_page->shown || !m_page->document) return;
   gfx::Rect clip(rect.x() + m_band.x(), rect.y() + m_band.y(), rect.width(), rect.height());
-  m_page->container->draw(*m_page->document, context, gfx::Point{-m_band.x(), -m_band.y()}, clip);
+  guarded("drawn", [&] {
+    m_page->container->draw(*m_page->document, context, gfx::Point{-m_band.x(), -m_band.y()}, clip);
+  });
 }
 
 // ---- Links ----
@@ -713,10 +761,12 @@ void WebView::pageTapped(GestureRecognizer& recognizer) {
   int cx = int(std::lround(client.x)), cy = int(std::lround(client.y));
   m_clickedLink.reset();
   litehtml::position::vector redraw;
-  document->on_mouse_over(x, y, cx, cy, redraw);
-  document->on_lbutton_down(x, y, cx, cy, redraw);
-  document->on_lbutton_up(x, y, cx, cy, redraw);
-  document->on_mouse_leave(redraw);
+  guarded("tapped", [&] {
+    document->on_mouse_over(x, y, cx, cy, redraw);
+    document->on_lbutton_down(x, y, cx, cy, redraw);
+    document->on_lbutton_up(x, y, cx, cy, redraw);
+    document->on_mouse_leave(redraw);
+  });
   if (std::optional<std::string> href = std::exchange(m_clickedLink, std::nullopt)) activateLink(*href);
 }
 

@@ -142,6 +142,8 @@ class WebView : public View, private VideoViewDelegate {
                   const std::optional<std::string>& textEncodingName, const std::optional<net::URL>& baseURL);
   void showPage(const std::string& html, const std::optional<net::URL>& baseURL);
   void parsePage();
+  // Shows the page's text in place of a page litehtml cannot take.
+  void showPageAsText();
   void fetchStyleSheet(const net::URL& url);
   void loadPicture(const net::URL& url);
   void renderPage();
