@@ -198,19 +198,19 @@ struct WebView::Page {
   bool needsRender = true;
   int renderedWidth = -1;
   int sheetRounds = 0;
-  int pendingPictures = 0;
   std::map<uint64_t, std::shared_ptr<net::URLSessionDataTask>> sheetTasks;  // by task identifier
-  std::vector<WebPictureLoader::Cancel> pictureLoads;
+  std::map<uint64_t, WebPictureLoader::Cancel> pictureLoads;                // by number, while out
+  uint64_t pictureNumber = 0;
 
-  bool idle() const { return shown && sheetTasks.empty() && pendingPictures == 0; }
+  bool idle() const { return shown && sheetTasks.empty() && pictureLoads.empty(); }
   void stopLoads() {
     for (auto& [id, task] : sheetTasks) task->cancel();
     sheetTasks.clear();
-    for (auto& cancel : pictureLoads) {
+    auto loads = std::move(pictureLoads);
+    pictureLoads.clear();
+    for (auto& [number, cancel] : loads) {
       if (cancel) cancel();
     }
-    pictureLoads.clear();
-    pendingPictures = 0;
   }
   ~Page() {
     stopLoads();
@@ -670,19 +670,23 @@ void WebView::fetchStyleSheet(const net::URL& url) {
 
 void WebView::loadPicture(const net::URL& url) {
   Page& page = *m_page;
-  ++page.pendingPictures;
-  auto completion = [weak = m_weakFactory.weakPtr(), number = m_pageNumber, url](std::shared_ptr<const gfx::Image> image,
-                                                                               std::optional<core::Error>) {
+  const uint64_t load = ++page.pictureNumber;
+  page.pictureLoads[load] = nullptr;
+  auto completion = [weak = m_weakFactory.weakPtr(), number = m_pageNumber, load, url](
+                        std::shared_ptr<const gfx::Image> image, std::optional<core::Error>) {
     WebView* self = weak.get();
-    if (!self || number != self->m_pageNumber || !self->m_page || self->m_page->pendingPictures == 0) return;
+    if (!self || number != self->m_pageNumber || !self->m_page) return;
     Page& page = *self->m_page;
+    // A stopped load is no longer counted.
+    if (page.pictureLoads.erase(load) == 0) return;
     page.container->setPicture(url, std::move(image));
-    --page.pendingPictures;
     page.needsRender = true;
     self->setNeedsLayout();
     self->checkFinished();
   };
-  page.pictureLoads.push_back(pictureLoader()->loadPicture(url, std::move(completion)));
+  WebPictureLoader::Cancel cancel = pictureLoader()->loadPicture(url, std::move(completion));
+  // The loader may have answered at once.
+  if (auto it = page.pictureLoads.find(load); it != page.pictureLoads.end()) it->second = std::move(cancel);
 }
 
 // ---- Layout and drawing ----

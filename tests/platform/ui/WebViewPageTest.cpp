@@ -1,10 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <map>
 #include <mutex>
 
+#include "UiTestSupport.h"
 #include "platform/gfx/Image.h"
+#include "platform/net/URLError.h"
+#include "platform/ui/WebPictureLoader.h"
 #include "platform/ui/ScrollView.h"
+#include "platform/ui/VideoView.h"
+#include "platform/video/VideoPlayer.h"
 #include "platform/ui/WebView.h"
 #include "platform/ui/Window.h"
 #include "support/UiHarness.h"
@@ -369,6 +376,120 @@ TEST_F(WebViewPageTest, BadHTMLDoesNotCrash) {
   EXPECT_EQ(web->text(), "仍可阅读");
   EXPECT_GT(web->scrollView()->contentSize().height, 0);
   EXPECT_GT(countPixels(*image, gfx::Rect(0, 0, 300, 60), [](uint32_t c) { return red(c) < 100; }), 50);
+}
+
+TEST_F(WebViewPageTest, ClipsShowInAVideoViewAndAClipThatCannotPlayFails) {
+  server.set("/clip.mp4", "these bytes are no clip", "application/octet-stream");
+  server.set("/clip", "nor are these", "video/mp4");
+  server.set("/page.html", "<p>a page again</p>");
+
+  // Known by its extension: the view does not fetch it, the player does.
+  ASSERT_TRUE(load(server.url("/clip.mp4")));
+  ASSERT_TRUE(web->videoView());
+  EXPECT_EQ(web->videoView()->player()->url(), server.url("/clip.mp4"));
+  EXPECT_EQ(web->videoView()->frame(), web->bounds());
+  ASSERT_EQ(delegate.calls.size(), 3u);
+  EXPECT_EQ(delegate.calls[1], "start");
+  EXPECT_EQ(delegate.calls[2], "fail " + std::to_string(media::VideoPlayer::CannotDecode));
+  EXPECT_EQ(web->text(), "");
+
+  // Known by the reply's type.
+  delegate.calls.clear();
+  ASSERT_TRUE(load(server.url("/clip")));
+  ASSERT_TRUE(web->videoView());
+  EXPECT_EQ(web->videoView()->player()->url(), server.url("/clip"));
+  EXPECT_EQ(delegate.calls.back(), "fail " + std::to_string(media::VideoPlayer::CannotDecode));
+
+  // The next page takes the clip's place.
+  ASSERT_TRUE(load(server.url("/page.html")));
+  EXPECT_FALSE(web->videoView());
+  EXPECT_EQ(web->text(), "a page again");
+  web->goBack();
+  ASSERT_TRUE(runUntil([&] { return web->videoView() != nullptr; }, 10));
+}
+
+// Holds the pictures it is asked for until the test answers.
+class HeldPictureLoader : public ui::WebPictureLoader {
+ public:
+  Cancel loadPicture(const net::URL& url, Completion completion) override {
+    asked.push_back(url.absoluteString());
+    completions.push_back(std::move(completion));
+    return [this] { ++cancelled; };
+  }
+  void answerAll(const std::shared_ptr<const gfx::Image>& image) {
+    auto pending = std::move(completions);
+    completions.clear();
+    for (auto& c : pending) c(image, image ? std::nullopt : std::optional(core::Error("test", 1)));
+  }
+  std::vector<std::string> asked;
+  std::vector<Completion> completions;
+  int cancelled = 0;
+};
+
+TEST_F(WebViewPageTest, PicturesComeFromTheLoaderAndThePageFinishesWhenTheyAreIn) {
+  auto loader = std::make_shared<HeldPictureLoader>();
+  web->setPictureLoader(loader);
+  server.set("/css/sheet.css", ".bg { background-image: url(../img/from-sheet.png); }", "text/css");
+  server.set("/dir/page.html", R"(<html><head><base href="/base/"><link rel="stylesheet" href="/css/sheet.css"></head>
+<body style="margin:0"><img src="pic.png" width="40" height="40" style="position:absolute;left:0;top:0">
+<div style="background-image:url(inline.png);width:10px;height:10px"></div>
+<div class="bg" style="width:10px;height:10px"></div>
+<img src="pic.png"><img src="data:image/png;base64,AAAA"><img src="ftp://h/x.png"></body></html>)");
+  web->loadRequest(net::URLRequest(net::URL::fromString(server.url("/dir/page.html"))));
+  ASSERT_TRUE(runUntil([&] { return loader->asked.size() == 3; }, 10));
+  std::vector<std::string> asked = loader->asked;
+  std::sort(asked.begin(), asked.end());
+  EXPECT_EQ(asked, (std::vector<std::string>{server.url("/base/inline.png"), server.url("/base/pic.png"),
+                                              server.url("/img/from-sheet.png")}));
+  // Not finished while pictures are out.
+  wait(0.3);
+  EXPECT_EQ(delegate.finished, 0);
+  EXPECT_TRUE(web->isLoading());
+
+  loader->answerAll(uitest::solidImage(4, 4, 0xFF00FF00));
+  ASSERT_TRUE(waitForLoad(0));
+  EXPECT_EQ(delegate.calls.back(), "finish");
+  render();
+  auto image = screenshot("pictures");
+  ASSERT_TRUE(image);
+  EXPECT_EQ(colorAt(*image, {20, 20}), 0xFF00FF00u);
+
+  // A page that goes before its pictures arrive stops their loads; late answers are dropped.
+  server.set("/other.html", "<img src='late.png'><p>other</p>");
+  web->loadRequest(net::URLRequest(net::URL::fromString(server.url("/other.html"))));
+  ASSERT_TRUE(runUntil([&] { return loader->asked.size() == 4; }, 10));
+  EXPECT_TRUE(web->isLoading());
+  server.set("/third.html", "<p>third</p>");
+  web->loadRequest(net::URLRequest(net::URL::fromString(server.url("/third.html"))));
+  ASSERT_TRUE(runUntil([&] { return delegate.calls.back() == "finish" && web->text() == "third"; }, 10));
+  EXPECT_EQ(loader->cancelled, 1);
+  loader->answerAll(nullptr);
+  render();
+  EXPECT_EQ(web->text(), "third");
+  EXPECT_FALSE(web->isLoading());
+}
+
+TEST_F(WebViewPageTest, StoppingWhileASheetIsOutShowsThePageWithoutIt) {
+  server.set("/slow.css", "#block { background-color: #ff0000; }", "text/css");
+  server.setFault("/slow.css", venue::Fault::slow(std::chrono::seconds(20)));
+  server.set("/waiting.html", R"(<html><head><link rel="stylesheet" href="slow.css"></head><body>
+<div id="block" style="position:absolute;left:100px;top:100px;width:80px;height:60px;background-color:#00c000"></div>
+</body></html>)");
+  web->loadRequest(net::URLRequest(net::URL::fromString(server.url("/waiting.html"))));
+  ASSERT_TRUE(runUntil([&] { return server.requestsTo("/slow.css").size() == 1; }, 10));
+  render();
+  auto before = screenshot("waiting");
+  ASSERT_TRUE(before);
+  EXPECT_TRUE(isWhite(colorAt(*before, {140, 130})));
+  EXPECT_TRUE(web->isLoading());
+
+  web->stopLoading();
+  ASSERT_TRUE(runUntil([&] { return delegate.failed == 1; }, 10));
+  EXPECT_EQ(delegate.calls.back(), "fail " + std::to_string(net::URLError::Cancelled));
+  render();
+  auto after = screenshot("stopped");
+  ASSERT_TRUE(after);
+  EXPECT_EQ(colorAt(*after, {140, 130}), 0xFF00C000u);
 }
 
 }  // namespace
