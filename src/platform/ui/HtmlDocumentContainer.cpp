@@ -138,9 +138,35 @@ struct HtmlDocumentContainer::HtmlFont {
   double underlineThickness = 1;
   double strikethroughPosition = 0;  // above the baseline
   double strikethroughThickness = 1;
-  std::unordered_map<std::string, int> widths;
+  // A word as laid out: litehtml measures each word on every layout and draws it word by word,
+  // so its shaped text is kept (up to a bound; words beyond it are shaped again each time).
+  struct Word {
+    int width = 0;
+    PangoLayout* layout = nullptr;
+  };
+  std::unordered_map<std::string, Word> words;
+  static constexpr size_t MaxShapedWords = 4096;
+
+  const Word& word(const char* text) {
+    auto [it, inserted] = words.try_emplace(text);
+    if (inserted) {
+      PangoLayout* l = layout;
+      if (words.size() <= MaxShapedWords) {
+        l = it->second.layout = pango_layout_new(gfx::Font::pangoContext());
+        pango_layout_set_font_description(l, description);
+      }
+      pango_layout_set_text(l, text, -1);
+      PangoRectangle logical;
+      pango_layout_get_extents(l, nullptr, &logical);
+      it->second.width = int(std::ceil(toPoints(logical.width)));
+    }
+    return it->second;
+  }
 
   ~HtmlFont() {
+    for (auto& [text, w] : words) {
+      if (w.layout) g_object_unref(w.layout);
+    }
     if (layout) g_object_unref(layout);
     if (description) pango_font_description_free(description);
   }
@@ -327,15 +353,7 @@ void HtmlDocumentContainer::delete_font(litehtml::uint_ptr hFont) { delete reint
 int HtmlDocumentContainer::text_width(const litehtml::tchar_t* text, litehtml::uint_ptr hFont) {
   auto* font = reinterpret_cast<HtmlFont*>(hFont);
   if (!font || !text || !*text) return 0;
-  // litehtml measures every word of the page on each layout; the answers do not change.
-  auto [it, inserted] = font->widths.try_emplace(text, 0);
-  if (inserted) {
-    pango_layout_set_text(font->layout, text, -1);
-    PangoRectangle logical;
-    pango_layout_get_extents(font->layout, nullptr, &logical);
-    it->second = int(std::ceil(toPoints(logical.width)));
-  }
-  return it->second;
+  return font->word(text).width;
 }
 
 void HtmlDocumentContainer::draw_text(litehtml::uint_ptr hdc, const litehtml::tchar_t* text, litehtml::uint_ptr hFont,
@@ -356,9 +374,13 @@ void HtmlDocumentContainer::draw_text(litehtml::uint_ptr hdc, const litehtml::tc
       [&](cairo_t* cr) {
         cairo_set_source_rgba(cr, c.r(), c.g(), c.b(), c.a());
         if (!blank) {
-          pango_layout_set_text(font->layout, text, -1);
+          PangoLayout* layout = font->word(text).layout;
+          if (!layout) {
+            layout = font->layout;
+            pango_layout_set_text(layout, text, -1);
+          }
           cairo_move_to(cr, x, top);
-          pango_cairo_show_layout(cr, font->layout);
+          pango_cairo_show_layout(cr, layout);
         }
         auto line = [&](double y, double thickness) {
           cairo_rectangle(cr, x, y, pos.width, thickness);
