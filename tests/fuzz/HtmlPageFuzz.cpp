@@ -5,7 +5,8 @@
 //
 // Invariants: a family list gives names without surrounding spaces or matching quotes, no more
 // than it has commas and one; a style sheet address is trimmed and taken from its text; a
-// resolved address reads back as itself; laying out and drawing never crash (litehtml may throw
+// resolved address reads back as itself; the nesting estimate never exceeds the number of tags;
+// laying out and drawing never crash (litehtml may throw
 // on some input, which the web view catches in the same way).
 
 #include <string>
@@ -57,6 +58,12 @@ void checkAddress(std::string_view href) {
   }
 }
 
+void checkNesting(std::string_view html) {
+  size_t tags = 0;
+  for (char c : html) tags += c == '<';
+  KT_FUZZ_CHECK(HtmlDocumentContainer::nestingDepth(html) <= tags);
+}
+
 void layOutAndDraw(const std::string& html) {
   constexpr int Width = 320, Height = 240;
   HtmlDocumentContainer container;
@@ -68,6 +75,8 @@ void layOutAndDraw(const std::string& html) {
   callbacks.pictureNeeded = [&container](const net::URL& url) { container.setPicture(url, picture); };
   container.setCallbacks(callbacks);
   auto context = gfx::Context::bitmap(gfx::Size{Width, Height}, 1);
+  // The web view does not hand such a page to litehtml either.
+  if (HtmlDocumentContainer::nestingDepth(html) > HtmlDocumentContainer::MaxNestingDepth) return;
   try {
     auto document = container.createDocument(html);
     // Every sheet it asked for is the page itself, read as CSS; then the page is read again.
@@ -91,6 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   checkFamilies(takeLine(input));
   checkStyleSheetAddress(takeLine(input));
   checkAddress(takeLine(input));
+  checkNesting(input);
   layOutAndDraw(std::string(input));
   return 0;
 }

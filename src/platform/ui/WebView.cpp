@@ -612,6 +612,11 @@ void WebView::parsePage() {
   Page& page = *m_page;
   page.document.reset();
   page.container->setViewport(bounds().size);
+  if (!page.asText && HtmlDocumentContainer::nestingDepth(page.html) > HtmlDocumentContainer::MaxNestingDepth) {
+    KT_LOG("the page nests its elements too deeply to be laid out; its text is shown");
+    showPageAsText();
+    return;
+  }
   if (!guarded("parsed", [&] { page.document = page.container->createDocument(page.html); })) {
     showPageAsText();
     return;
@@ -693,7 +698,7 @@ void WebView::loadPicture(const net::URL& url) {
 
 void WebView::layoutSubviews() {
   if (m_videoView) m_videoView->setFrame(bounds());
-  if (m_page && m_page->shown && m_page->document &&
+  if (m_page && m_page->shown && m_page->document && bounds().width() >= 1 &&
       (m_page->needsRender || m_page->renderedWidth != int(bounds().width()))) {
     renderPage();
   } else {
@@ -703,7 +708,7 @@ void WebView::layoutSubviews() {
 
 void WebView::renderPage() {
   Page& page = *m_page;
-  int width = std::max(1, int(bounds().width()));
+  int width = int(bounds().width());
   page.container->setViewport(bounds().size);
   bool rendered = guarded("laid out", [&] {
     if (page.renderedWidth != width) page.document->media_changed();

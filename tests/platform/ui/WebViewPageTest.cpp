@@ -367,6 +367,14 @@ TEST_F(WebViewPageTest, BadHTMLDoesNotCrash) {
     render();
     tap({50, 50});
   }
+  // A page nested too deeply for litehtml's recursion shows its text instead.
+  std::string tooDeep;
+  for (int i = 0; i < 50000; ++i) tooDeep += "<div>";
+  web->loadData(tooDeep + "最深处", std::string("text/html"), std::nullopt, std::nullopt);
+  render();
+  EXPECT_EQ(web->text(), "最深处");
+  EXPECT_GT(web->scrollView()->contentSize().height, 0);
+
   // A page litehtml gives up on (a media query cut short) shows its text instead.
   web->loadData("<style>@media ( {</style><p style='font-size:40px'>仍可阅读</p>", std::string("text/html"),
                 std::nullopt, std::nullopt);
