@@ -29,7 +29,7 @@ namespace ui {
 // must be at hand then: a sheet the container does not hold yet parses as empty and is noted as
 // missing; its owner loads the missing ones and parses the page again. Pictures are asked for by
 // address as they are met and drawn once set. One container serves one page; main thread only.
-class HtmlDocumentContainer : public litehtml::document_container {
+class HtmlDocumentContainer final : public litehtml::document_container {
  public:
   struct Callbacks {
     // A picture address met for the first time.
