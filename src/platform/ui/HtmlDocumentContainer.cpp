@@ -341,7 +341,7 @@ std::vector<std::string> HtmlDocumentContainer::fontFamilies(std::string_view li
   while (start <= list.size()) {
     size_t comma = list.find(',', start);
     std::string_view name = trimmed(list.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start));
-    if (name.size() >= 2 && (name.front() == '"' || name.front() == '\'') && name.back() == name.front()) {
+    while (name.size() >= 2 && (name.front() == '"' || name.front() == '\'') && name.back() == name.front()) {
       name = trimmed(name.substr(1, name.size() - 2));
     }
     if (!name.empty()) {

@@ -783,9 +783,42 @@ void WebView::activateLink(const std::string& href) {
   std::optional<net::URL> base = m_page ? m_page->container->baseURL() : m_baseURL;
   std::optional<net::URL> url = HtmlDocumentContainer::resolveAddress(href, base);
   if (!url || !isWebScheme(*url)) return;
+  // A link to a place on this page scrolls there; nothing is loaded.
+  auto withoutFragment = [](const net::URL& u) {
+    const std::string& text = u.absoluteString();
+    return text.substr(0, text.find('#'));
+  };
+  if (url->fragment() && m_baseURL && withoutFragment(*url) == withoutFragment(*m_baseURL)) {
+    if (mayStart(net::URLRequest(url), WebViewNavigationType::LinkClicked)) scrollToFragment(*url->fragment());
+    return;
+  }
   Entry entry;
   entry.request = net::URLRequest(url);
   navigate(entry, WebViewNavigationType::LinkClicked, std::nullopt);
+}
+
+void WebView::scrollToFragment(const std::string& fragment) {
+  if (!m_page || !m_page->document) return;
+  const std::string name = net::percentDecode(fragment).value_or(fragment);
+  double y = 0;
+  // The element whose id (or, for an anchor, name) is the fragment; the top for "" and "top".
+  if (!name.empty() && name != "top") {
+    std::vector<litehtml::element::ptr> pending{m_page->document->root()};
+    litehtml::element::ptr target;
+    while (!pending.empty() && !target) {
+      litehtml::element::ptr e = pending.back();
+      pending.pop_back();
+      if (!e) continue;
+      const char* id = e->get_attr("id");
+      const char* anchor = e->get_attr("name");
+      if ((id && name == id) || (anchor && name == anchor)) target = e;
+      for (size_t i = e->get_children_count(); i-- > 0;) pending.push_back(e->get_child(int(i)));
+    }
+    if (!target) return;
+    y = target->get_placement().y;
+  }
+  gfx::Point lowest = m_scrollView->minimumContentOffset(), highest = m_scrollView->maximumContentOffset();
+  m_scrollView->setContentOffset(gfx::Point{lowest.x, std::clamp(y, lowest.y, std::max(lowest.y, highest.y))});
 }
 
 // ---- Video ----

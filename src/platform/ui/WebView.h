@@ -45,7 +45,7 @@ class WebViewDelegate {
 // style attributes, <link rel=stylesheet> and @import; their pictures from <img>, CSS
 // backgrounds and list-style images) and scroll in scrollView(). A tap on a link loads its
 // address when it is http or https (other schemes do nothing), asking the delegate first with
-// LinkClicked; goBack and goForward walk the pages shown (BackForward). Text replies show as
+// LinkClicked; a link to a place on the same page scrolls there without a load; goBack and goForward walk the pages shown (BackForward). Text replies show as
 // preformatted text; a video reply or address shows a VideoView over the view's area, playing
 // on a tap. Scripts, forms and plug-ins are not run; other content shows an empty page.
 //
@@ -152,6 +152,7 @@ class WebView : public View, private VideoViewDelegate {
   void drawPage(gfx::Context& context, const gfx::Rect& rect);
   void pageTapped(GestureRecognizer& recognizer);
   void activateLink(const std::string& href);
+  void scrollToFragment(const std::string& fragment);
   void showVideo(const net::URL& url);
   void removeVideo();
   // Finishes the running load when its page and everything on it are in (checked on the main queue).

@@ -17,6 +17,7 @@ TEST(HtmlDocumentContainerTest, FontFamilyListsAreReadAsCSSWritesThem) {
             (Names{system, "Monospace", "monospace", system}));
   // Empty entries and empty quotes vanish; an unmatched quote stays part of the name.
   EXPECT_EQ(HtmlDocumentContainer::fontFamilies(" , ,'' , \"x"), (Names{"\"x"}));
+  EXPECT_EQ(HtmlDocumentContainer::fontFamilies("\"\"\"\", \"' Arial '\""), (Names{"Arial"}));
   EXPECT_TRUE(HtmlDocumentContainer::fontFamilies("").empty());
 }
 

@@ -304,6 +304,25 @@ TEST_F(WebViewPageTest, LinksToOtherSchemesDoNothing) {
   EXPECT_TRUE(delegate.calls.empty());
 }
 
+TEST_F(WebViewPageTest, ALinkToAPlaceOnThePageScrollsThere) {
+  server.set("/long.html", linkPage("long", {"#far", "long.html#%E6%9C%AB%E5%B0%BE"}) +
+                               "<div id='far' style='position:absolute;top:1500px;height:4000px'>far</div>"
+                               "<a name='末尾' style='position:absolute;top:4000px'>end</a><p id='x'></p>");
+  ASSERT_TRUE(load(server.url("/long.html")));
+  delegate.calls.clear();
+  size_t requests = server.requestCount();
+  tap({200, 50});
+  EXPECT_EQ(web->scrollView()->contentOffset().y, 1500);
+  web->scrollView()->setContentOffset({0, 0});
+  tap({200, 200});
+  EXPECT_EQ(web->scrollView()->contentOffset().y, 4000);
+  wait(0.3);
+  EXPECT_EQ(delegate.calls, (Calls{"should link " + server.url("/long.html#far"),
+                                   "should link " + server.url("/long.html#%E6%9C%AB%E5%B0%BE")}));
+  EXPECT_EQ(server.requestCount(), requests);
+  EXPECT_FALSE(web->isLoading());
+}
+
 TEST_F(WebViewPageTest, DataPagesAreInTheHistoryToo) {
   server.set("/next.html", linkPage("next", {"next.html"}));
   web->loadHTMLString(linkPage("from data", {server.url("/next.html")}), std::nullopt);
