@@ -407,6 +407,8 @@ void WebView::navigate(const Entry& original, WebViewNavigationType type, std::o
   net::URLRequest request = entry.isData ? net::URLRequest(entry.baseURL ? entry.baseURL : net::URL::fromString("about:blank"))
                                          : entry.request.value_or(net::URLRequest());
   if (!mayStart(request, type)) return;
+  // The delegate may have changed the history meanwhile.
+  if (historyIndex && *historyIndex >= static_cast<int>(m_history.size())) historyIndex.reset();
   uint64_t generation = beginLoad();
   m_request = request;
   m_pendingEntry = entry;
