@@ -7,6 +7,7 @@
 #include "songs/AlreadyChooseVC.h"
 #include "songs/CycleSongsListVC.h"
 #include "songs/FinishedMusicVC.h"
+#include "songs/MovieClipsVC.h"
 #include "songs/RemoteControlVC.h"
 #include "songs/ScanQRCodeVC.h"
 #include "songs/SearchMusicVC.h"
@@ -16,6 +17,7 @@
 #include "songs/Style_favouriteVC.h"
 #include "songs/Style_hotVC.h"
 #include "songs/Style_starsVC.h"
+#include "songs/WebVC.h"
 
 #include <map>
 
@@ -90,6 +92,10 @@ void SongScreens::registerBuiltInScreens() {
   registerFactory(Favourites, [](const core::Value&) { return std::make_shared<Style_favouriteVC>(); });
   registerFactory(BannerSongs, [](const core::Value& params) {
     return std::make_shared<CycleSongsListVC>(params[BannerItemKey]);
+  });
+  registerFactory(BannerPage, [](const core::Value& params) { return std::make_shared<WebVC>(params[BannerItemKey]); });
+  registerFactory(BannerVideo, [](const core::Value& params) {
+    return std::make_shared<MovieClipsVC>(params[BannerItemKey]);
   });
   registerFactory(Categories, [](const core::Value&) { return std::make_shared<Style_clsssifyVC>(); });
   registerFactory(Singers, [](const core::Value&) { return std::make_shared<Style_starsVC>(); });

@@ -27,6 +27,8 @@ TempHome::TempHome() {
     std::filesystem::create_directories(dirs[i]);
     ::setenv(kVars[i], dirs[i].c_str(), 1);
   }
+  // Clips play without sound under test (see media::VideoPlayer): no sound device is needed.
+  ::setenv("KT_AUDIO_OUTPUT", "none", 0);
 }
 
 TempHome::~TempHome() {

@@ -8,7 +8,8 @@ namespace support {
 
 // Gives each test a fresh, empty home: HOME, XDG_CONFIG_HOME, XDG_DATA_HOME, XDG_CACHE_HOME and
 // TMPDIR point into a new temporary folder that is removed when the test ends. Settings,
-// keychain and caches therefore never leak between tests or into the user's own home.
+// keychain and caches therefore never leak between tests or into the user's own home. It also
+// turns the sound of clips off for the process (KT_AUDIO_OUTPUT=none).
 class TempHome {
  public:
   TempHome();

@@ -15,6 +15,7 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
+#include "platform/video/VideoPlayer.h"
 
 #ifndef KT_SCREENSHOT_DIR
 #define KT_SCREENSHOT_DIR "screens"
@@ -49,6 +50,8 @@ ScreenTest::~ScreenTest() {
   drainMainLoop();
   ui::Application::shared().reset();
   ui::Screen::main().reset();
+  // Clips that the screens played are stopped before the next test (or the end of the program).
+  media::VideoPlayer::drainTeardowns(10);
 }
 
 void ScreenTest::makeWindow() {

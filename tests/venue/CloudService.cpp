@@ -412,12 +412,18 @@ struct CloudService::Impl {
 
   // --- song-list host ---
   HttpReply bannerList() const {
+    std::string video;
+    {
+      std::lock_guard lock(s.m_stateMutex);
+      video = s.m_videoBannerAddress;
+    }
+    auto isVideo = [](const std::string& page) { return page.size() > 4 && page.ends_with(".mp4"); };
     Json items = Json::array();
     for (const CloudBanner& b : s.m_banners) {
       items.push_back(Json{{"classid", b.classId},
                            {"classname", b.name},
                            {"classdetailbigimage", b.image},
-                           {"pic", b.page},
+                           {"pic", isVideo(b.page) && !video.empty() ? video : b.page},
                            {"sort", items.size() + 1}});
     }
     return json(Json{{"code", code(1)}, {"data", Json{{"bannerclass", items}}}});
@@ -767,6 +773,11 @@ void CloudService::setCodeForm(CodeForm form) {
 void CloudService::setCodeForm(const std::string& endpoint, CodeForm form) {
   std::lock_guard lock(m_stateMutex);
   m_codeForms[endpoint] = form;
+}
+
+void CloudService::setVideoBannerAddress(const std::string& address) {
+  std::lock_guard lock(m_stateMutex);
+  m_videoBannerAddress = address;
 }
 
 void CloudService::setEscapeUnicode(bool escape) {

@@ -154,6 +154,11 @@ class CloudService : public HttpPeer {
   // Every room back to its state at construction.
   void resetRooms();
 
+  // The "pic" of the video banner (the one whose page is an ".mp4" address) from now on: a clip
+  // the venue web server serves (WebServer::clipAddress()). Until set, it names a clip on the
+  // song-list host, which serves none.
+  void setVideoBannerAddress(const std::string& address);
+
   // --- reply form ----------------------------------------------------------------------------
   // By default "code" is a number in the queue, sung-list, add, move, delete, favourites and
   // playback replies and text in the others. One form for every endpoint (dropping the
@@ -183,6 +188,7 @@ class CloudService : public HttpPeer {
   std::map<std::string, CodeForm> m_codeForms;  // set by a test, per endpoint
   std::optional<CodeForm> m_allCodes;
   bool m_escapeUnicode = false;
+  std::string m_videoBannerAddress;
 };
 
 }  // namespace venue

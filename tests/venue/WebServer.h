@@ -18,6 +18,11 @@
 //                                                    client decodes (see venue/Gallery.h), 404 for
 //                                                    a name it does not hold
 //   /pages/<name>                                    the banner pages (see venue/BannerPages.h)
+//   /clips/sample.mp4                                the stand-in clip (video/mp4): three seconds
+//                                                    of moving test pattern with a tone, made at
+//                                                    build time by kt_clip
+//   /clips/broken.mp4                                an MP4 that cannot be decoded (video/mp4): the
+//                                                    clip's first box, then scrambled bytes
 //
 // Gallery replies carry an ETag (a digest of the body) and "Cache-Control: max-age=<seconds>"
 // (3600 unless set); a request whose If-None-Match holds the ETag (or "*") gets 304 with both
@@ -70,6 +75,14 @@ class WebServer : public HttpPeer {
   static std::string songPicture(const std::string& name, int width, int height);
   static std::string singerPicture(const std::string& name);
 
+  // --- clips ----------------------------------------------------------------------------------
+  // Where the build put the stand-in clip, and its bytes ("" when the file is missing).
+  static std::string clipPath();
+  static std::string clipBytes();
+  static std::string brokenClipBytes();
+  std::string clipAddress() const { return baseUrl() + "/clips/sample.mp4"; }
+  std::string brokenClipAddress() const { return baseUrl() + "/clips/broken.mp4"; }
+
   // --- gallery --------------------------------------------------------------------------------
   // The max-age of gallery replies, in seconds.
   void setGalleryMaxAge(int seconds) { m_galleryMaxAge = seconds; }
@@ -80,6 +93,8 @@ class WebServer : public HttpPeer {
   std::string endpointOf(const RecordedRequest& request) const override;
 
  private:
+  // The reply to a path under /clips/, or nothing for other paths.
+  static std::optional<HttpReply> clipReply(const RecordedRequest& request);
   std::optional<StaffPhoto> findPhoto(const std::string& staffId, const std::string& name) const;
 
   mutable std::mutex m_photosMutex;

@@ -753,6 +753,12 @@ void WebView::updatePageView(bool force) {
 
 void WebView::drawPage(gfx::Context& context, const gfx::Rect& rect) {
   if (!m_page || !m_page->shown || !m_page->document) return;
+  // An opaque web view (the default) lays its pages on white paper, whatever its own background;
+  // one that is not opaque lets its background show where the page has none.
+  if (isOpaque()) {
+    context.setFillColor(gfx::Color::whiteColor());
+    context.fillRect(rect);
+  }
   gfx::Rect clip(rect.x() + m_band.x(), rect.y() + m_band.y(), rect.width(), rect.height());
   guarded("drawn", [&] {
     m_page->container->draw(*m_page->document, context, gfx::Point{-m_band.x(), -m_band.y()}, clip);

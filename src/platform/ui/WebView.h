@@ -47,7 +47,8 @@ class WebViewDelegate {
 // address when it is http or https (other schemes do nothing), asking the delegate first with
 // LinkClicked; a link to a place on the same page scrolls there without a load; goBack and goForward walk the pages shown (BackForward). Text replies show as
 // preformatted text; a video reply or address shows a VideoView over the view's area, playing
-// on a tap. Scripts, forms and plug-ins are not run; other content shows an empty page.
+// on a tap. Scripts, forms and plug-ins are not run; other content shows an empty page. An
+// opaque web view (the default) shows its pages on white whatever its background colour.
 //
 // Loads: loadRequest fetches the URL with the view's own URL session; loadData and
 // loadHTMLString show their content at once. Either way the delegate hears webViewDidStartLoad

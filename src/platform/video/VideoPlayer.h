@@ -7,6 +7,8 @@
 
 #include "platform/core/Error.h"
 
+typedef struct _GstMessage GstMessage;
+
 namespace gfx {
 class Image;
 }
@@ -98,24 +100,32 @@ class VideoPlayer : public std::enable_shared_from_this<VideoPlayer> {
   static bool drainTeardowns(double timeoutSeconds = -1);
 
  private:
+  friend struct PipelineCallbacks;
   struct Pipeline;
   struct FrameSlot;
 
-  void startPipeline();
+  void startPipeline(const std::string& uri);
   void stopPipeline();
   void handleBusMessages();
-  void takeFrame();
+  void handleMessage(GstMessage* message);
+  static void frameArrived(const std::shared_ptr<FrameSlot>& slot);
+  void takeFrame(const std::shared_ptr<FrameSlot>& slot);
+  void startPlaying();
   void fail(const core::Error& error);
-  void setState(State state);
+  // Reports from a later turn of the main loop, dropped when another clip has been loaded since.
+  void failLater(const core::Error& error);
+  void reportRateLater();
 
   VideoPlayerDelegate* m_delegate = nullptr;
   State m_state = State::Idle;
   std::string m_url;
   std::optional<core::Error> m_error;
   bool m_wantsPlay = false;
+  uint64_t m_generation = 0;  // one more with every load
   std::shared_ptr<const gfx::Image> m_frame;
   uint64_t m_framesShown = 0;
   mutable std::optional<double> m_duration;
+  mutable double m_lastPosition = 0;
   std::unique_ptr<Pipeline> m_pipeline;
 };
 

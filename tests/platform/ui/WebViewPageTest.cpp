@@ -178,6 +178,23 @@ INSTANTIATE_TEST_SUITE_P(Devices, WebViewLayoutTest,
                          ::testing::Values(support::Device::Standard, support::Device::LargeTablet),
                          [](const auto& info) { return info.param == support::Device::Standard ? "Standard" : "LargeTablet"; });
 
+TEST_F(WebViewPageTest, PagesLieOnWhiteUnlessTheViewIsNotOpaque) {
+  // As the banner pages place it: a clear web view on a black screen.
+  window().setBackgroundColor(gfx::Color::black());
+  web->setBackgroundColor(gfx::Color::clear());
+  web->loadHTMLString("<p style='margin:0'>白纸黑字</p>", std::nullopt);
+  render();
+  auto opaque = screenshot("opaque");
+  ASSERT_TRUE(opaque);
+  EXPECT_TRUE(isWhite(colorAt(*opaque, {500, 400})));
+  web->setOpaque(false);
+  web->loadHTMLString("<p style='margin:0'>透明</p>", std::nullopt);
+  render();
+  auto clear = screenshot("not-opaque");
+  ASSERT_TRUE(clear);
+  EXPECT_EQ(colorAt(*clear, {500, 400}), 0xFF000000u);
+}
+
 TEST_F(WebViewPageTest, BannerPagesOfTheVenueShowWithTheirSheetsAndPictures) {
   ASSERT_TRUE(venueWeb.start());
   ASSERT_TRUE(load(venueWeb.baseUrl() + "/pages/" + venue::BannerPages::FirstPage));
@@ -410,7 +427,24 @@ TEST_F(WebViewPageTest, ClipsShowInAVideoViewAndAClipThatCannotPlayFails) {
   server.set("/clip", "nor are these", "video/mp4");
   server.set("/page.html", "<p>a page again</p>");
 
+  // The venue's clip: finished once it is ready to play, its first picture shown, not playing.
+  ASSERT_TRUE(venueWeb.start());
+  ASSERT_TRUE(load(venueWeb.clipAddress()));
+  EXPECT_EQ(delegate.calls, (Calls{"should other " + venueWeb.clipAddress(), "start", "finish"}));
+  ASSERT_TRUE(web->videoView());
+  EXPECT_EQ(web->videoView()->player()->state(), media::VideoPlayer::State::Paused);
+  EXPECT_FALSE(web->isLoading());
+  render();
+  auto frame = screenshot("clip");
+  ASSERT_TRUE(frame);
+  EXPECT_FALSE(isWhite(colorAt(*frame, {512, 200})));
+  // A tap plays it.
+  tap({512, 384});
+  EXPECT_TRUE(web->videoView()->isPlaying());
+  web->videoView()->pause();
+
   // Known by its extension: the view does not fetch it, the player does.
+  delegate.calls.clear();
   ASSERT_TRUE(load(server.url("/clip.mp4")));
   ASSERT_TRUE(web->videoView());
   EXPECT_EQ(web->videoView()->player()->url(), server.url("/clip.mp4"));
@@ -419,12 +453,16 @@ TEST_F(WebViewPageTest, ClipsShowInAVideoViewAndAClipThatCannotPlayFails) {
   EXPECT_EQ(delegate.calls[1], "start");
   EXPECT_EQ(delegate.calls[2], "fail " + std::to_string(media::VideoPlayer::CannotDecode));
   EXPECT_EQ(web->text(), "");
+  EXPECT_EQ(server.requestsTo("/clip.mp4").size(), 1u);
 
   // Known by the reply's type.
   delegate.calls.clear();
   ASSERT_TRUE(load(server.url("/clip")));
   ASSERT_TRUE(web->videoView());
   EXPECT_EQ(web->videoView()->player()->url(), server.url("/clip"));
+  EXPECT_EQ(delegate.calls.back(), "fail " + std::to_string(media::VideoPlayer::CannotDecode));
+  // The venue's broken clip, by its extension.
+  ASSERT_TRUE(load(venueWeb.brokenClipAddress()));
   EXPECT_EQ(delegate.calls.back(), "fail " + std::to_string(media::VideoPlayer::CannotDecode));
 
   // The next page takes the clip's place.

@@ -31,6 +31,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "venue: cannot start the stand-in servers\n");
     return 1;
   }
+  // The video banner plays the web server's clip.
+  cloud.setVideoBannerAddress(web.clipAddress());
   if (argc > 2) {
     const std::string& roomCode = cloud.rooms().front().code;
     if (!cloud.writeQrPng(roomCode, argv[2])) {

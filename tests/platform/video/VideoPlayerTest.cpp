@@ -1,0 +1,292 @@
+// The video player against real clips: the stand-in clip and a broken one served by the venue
+// web server on 127.0.0.1, the clip file itself, and addresses that cannot work. GStreamer runs in
+// real time, so every wait is for a condition.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/gfx/Image.h"
+#include "platform/video/VideoPlayer.h"
+#include "support/RunUntil.h"
+#include "support/TempHome.h"
+#include "venue/SilentPort.h"
+#include "venue/WebServer.h"
+
+namespace {
+
+using media::VideoPlayer;
+using State = VideoPlayer::State;
+
+// Long enough for the three-second clip on a loaded machine; only reached when something hangs.
+constexpr double kClipTimeout = 30;
+
+// Records every report in order.
+class Recorder : public media::VideoPlayerDelegate {
+ public:
+  std::vector<std::string> events;
+  std::vector<std::shared_ptr<const gfx::Image>> frames;
+  std::vector<double> positions;  // the player's position at each picture
+  std::optional<core::Error> error;
+  std::function<void(VideoPlayer&)> onFrame;
+  std::shared_ptr<const gfx::Image> frameAtReady;
+
+  void playerDidBecomeReady(VideoPlayer& player) override {
+    events.push_back("ready");
+    frameAtReady = player.currentFrame();
+  }
+  void playerDidShowFrame(VideoPlayer& player, const std::shared_ptr<const gfx::Image>& frame) override {
+    if (events.empty() || events.back() != "frame") events.push_back("frame");
+    frames.push_back(frame);
+    positions.push_back(player.position());
+    if (onFrame) onFrame(player);
+  }
+  void playerDidChangeRate(VideoPlayer& player) override {
+    events.push_back(player.isPlaying() ? "playing" : "stopped");
+  }
+  void playerDidReachEnd(VideoPlayer&) override { events.push_back("end"); }
+  void playerDidFail(VideoPlayer&, const core::Error& e) override {
+    events.push_back("fail");
+    error = e;
+  }
+  int count(const std::string& event) const { return int(std::count(events.begin(), events.end(), event)); }
+};
+
+bool samePixels(const gfx::Image& a, const gfx::Image& b) {
+  if (a.pixelWidth() != b.pixelWidth() || a.pixelHeight() != b.pixelHeight()) return false;
+  for (int y = 0; y < a.pixelHeight(); ++y) {
+    if (std::memcmp(reinterpret_cast<const char*>(a.pixels()) + y * a.stride(),
+                    reinterpret_cast<const char*>(b.pixels()) + y * b.stride(), size_t(a.pixelWidth()) * 4) != 0) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// A loopback port that refuses connections: bound, never listening.
+class RefusingPort {
+ public:
+  RefusingPort() {
+    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(m_fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    socklen_t len = sizeof a;
+    ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&a), &len);
+    m_port = ntohs(a.sin_port);
+  }
+  ~RefusingPort() { ::close(m_fd); }
+  uint16_t port() const { return m_port; }
+
+ private:
+  int m_fd = -1;
+  uint16_t m_port = 0;
+};
+
+class VideoPlayerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(venue::WebServer::clipBytes().empty()) << "no clip at " << venue::WebServer::clipPath();
+    ASSERT_TRUE(m_web.start());
+    m_player = VideoPlayer::create();
+    m_player->setDelegate(&m_recorder);
+  }
+  void TearDown() override {
+    m_player.reset();
+    EXPECT_TRUE(VideoPlayer::drainTeardowns(kClipTimeout)) << "a pipeline did not stop";
+  }
+
+  bool runUntilState(State state) {
+    return support::runUntil([&] { return m_player->state() == state; }, kClipTimeout);
+  }
+
+  support::TempHome m_home;
+  venue::WebServer m_web;
+  Recorder m_recorder;
+  std::shared_ptr<VideoPlayer> m_player;
+};
+
+TEST_F(VideoPlayerTest, ClipOverHttpPlaysToItsEndWithMovingPicturesAndStartsAgainOnPlay) {
+  m_player->load(m_web.clipAddress());
+  EXPECT_EQ(m_player->state(), State::Loading);
+  m_player->play();
+  EXPECT_TRUE(m_player->isPlaying());
+  ASSERT_TRUE(runUntilState(State::Ended)) << (m_player->error() ? m_player->error()->description() : "");
+
+  // Ready (with the first picture), then pictures, then the end; reported once each.
+  EXPECT_EQ(m_recorder.count("ready"), 1);
+  EXPECT_EQ(m_recorder.count("end"), 1);
+  EXPECT_EQ(m_recorder.count("fail"), 0);
+  ASSERT_GE(m_recorder.events.size(), 3u);
+  EXPECT_EQ(m_recorder.events.back(), "end");
+  EXPECT_LT(std::find(m_recorder.events.begin(), m_recorder.events.end(), "ready") - m_recorder.events.begin(),
+            std::find(m_recorder.events.begin(), m_recorder.events.end(), "end") - m_recorder.events.begin());
+  EXPECT_FALSE(m_player->isPlaying());
+
+  // 60 pictures in three seconds; a busy machine may skip some, never most.
+  EXPECT_GE(m_recorder.frames.size(), 20u);
+  ASSERT_TRUE(m_recorder.frames.front());
+  EXPECT_EQ(m_recorder.frames.front()->pixelWidth(), 160);
+  EXPECT_EQ(m_recorder.frames.front()->pixelHeight(), 120);
+  EXPECT_FALSE(samePixels(*m_recorder.frames.front(), *m_recorder.frames.back())) << "the picture never moved";
+  // Opaque pixels: the frames are shown as they are.
+  EXPECT_EQ(m_recorder.frames.back()->pixelAt(80, 10) >> 24, 0xffu);
+
+  // The position only moves forward and ends at the length.
+  for (size_t i = 1; i < m_recorder.positions.size(); ++i) {
+    EXPECT_GE(m_recorder.positions[i] + 1e-3, m_recorder.positions[i - 1]) << "picture " << i;
+  }
+  ASSERT_TRUE(m_player->duration());
+  EXPECT_NEAR(*m_player->duration(), 3.0, 0.2);
+  EXPECT_NEAR(m_player->position(), *m_player->duration(), 0.2);
+
+  // From the end, play starts at the beginning again.
+  const size_t shown = m_recorder.frames.size();
+  m_player->play();
+  EXPECT_EQ(m_player->state(), State::Playing);
+  ASSERT_TRUE(support::runUntil(
+      [&] { return m_recorder.frames.size() > shown + 2 || m_player->state() == State::Failed; }, kClipTimeout));
+  ASSERT_FALSE(m_player->error()) << m_player->error()->description();
+  EXPECT_LT(m_recorder.positions.back(), 2.0);
+  ASSERT_TRUE(runUntilState(State::Ended));
+  EXPECT_EQ(m_recorder.count("end"), 2);
+}
+
+TEST_F(VideoPlayerTest, PauseHoldsThePictureAndPlayGoesOnFromThere) {
+  // The clip file itself, by its path.
+  m_player->load(venue::WebServer::clipPath());
+  ASSERT_TRUE(runUntilState(State::Paused));
+  EXPECT_EQ(m_recorder.count("ready"), 1);
+  ASSERT_TRUE(m_recorder.frameAtReady) << "ready without a picture";
+  EXPECT_EQ(m_recorder.frameAtReady, m_player->currentFrame());
+  EXPECT_FALSE(m_player->isPlaying());
+
+  m_player->play();
+  ASSERT_TRUE(support::runUntil([&] { return m_player->position() > 0.8; }, kClipTimeout));
+  m_player->pause();
+  EXPECT_EQ(m_player->state(), State::Paused);
+  EXPECT_FALSE(m_player->isPlaying());
+  const double heldAt = m_player->position();
+  support::drainMainLoop();
+  const size_t shown = m_recorder.frames.size();
+
+  // A second clip plays to its end meanwhile: real time passes while the first one is paused.
+  Recorder otherRecorder;
+  auto other = VideoPlayer::create();
+  other->setDelegate(&otherRecorder);
+  other->load(m_web.clipAddress());
+  other->play();
+  ASSERT_TRUE(support::runUntil([&] { return other->state() == State::Ended; }, kClipTimeout));
+  other.reset();
+
+  // At most the one picture the pipeline had on its way when it paused.
+  EXPECT_LE(m_recorder.frames.size(), shown + 1);
+  EXPECT_NEAR(m_player->position(), heldAt, 0.15);
+  EXPECT_EQ(m_player->state(), State::Paused);
+
+  m_player->play();
+  ASSERT_TRUE(runUntilState(State::Ended));
+  EXPECT_GT(m_recorder.frames.size(), shown + 5);
+  EXPECT_EQ(m_recorder.count("fail"), 0);
+}
+
+TEST_F(VideoPlayerTest, ClipsThatCannotPlayFailOnceWithTheirReason) {
+  RefusingPort refusing;
+  struct Case {
+    std::string url;
+    int64_t code;
+  };
+  const std::vector<Case> cases = {
+      {m_web.brokenClipAddress(), VideoPlayer::CannotDecode},
+      {m_web.baseUrl() + "/clips/missing.mp4", VideoPlayer::CannotOpen},
+      {"http://127.0.0.1:" + std::to_string(refusing.port()) + "/clip.mp4", VideoPlayer::CannotOpen},
+      {m_home.path() + "/no-such-clip.mp4", VideoPlayer::CannotOpen},
+      {"", VideoPlayer::InvalidURL},
+      {"not a clip", VideoPlayer::InvalidURL},
+      {"ftp://127.0.0.1/clip.mp4", VideoPlayer::InvalidURL},
+      {"javascript:alert(1)", VideoPlayer::InvalidURL},
+      {"http://", VideoPlayer::InvalidURL},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.url);
+    Recorder recorder;
+    auto player = VideoPlayer::create();
+    player->setDelegate(&recorder);
+    player->load(c.url);
+    player->play();
+    // Even a text that is no URL is reported from the loop, not from inside load().
+    EXPECT_EQ(recorder.count("fail"), 0);
+    ASSERT_TRUE(support::runUntil([&] { return player->state() == State::Failed; }, kClipTimeout));
+    support::drainMainLoop();
+    EXPECT_EQ(recorder.count("fail"), 1);
+    EXPECT_EQ(recorder.count("ready"), 0);
+    EXPECT_TRUE(recorder.frames.empty());
+    ASSERT_TRUE(recorder.error);
+    EXPECT_EQ(recorder.error->domain(), VideoPlayer::ErrorDomain);
+    EXPECT_EQ(recorder.error->code(), c.code) << recorder.error->description();
+    EXPECT_FALSE(recorder.error->localizedDescription().empty());
+    EXPECT_EQ(player->error(), recorder.error);
+    EXPECT_FALSE(player->isPlaying());
+    // Nothing to play any more.
+    player->play();
+    EXPECT_EQ(player->state(), State::Failed);
+  }
+}
+
+TEST_F(VideoPlayerTest, ALoadReplacesTheClipBeforeAndOnlyTheNewOneReports) {
+  m_player->load(m_web.clipAddress());
+  m_player->play();
+  m_player->load(m_web.brokenClipAddress());
+  ASSERT_TRUE(runUntilState(State::Failed));
+  support::drainMainLoop();
+  EXPECT_EQ(m_recorder.count("ready"), 0);
+  EXPECT_TRUE(m_recorder.frames.empty());
+  EXPECT_EQ(m_recorder.count("fail"), 1);
+
+  // And a good clip after a failed one plays.
+  m_recorder = Recorder();
+  m_player->load(m_web.clipAddress());
+  EXPECT_FALSE(m_player->error());
+  ASSERT_TRUE(runUntilState(State::Paused));
+  EXPECT_EQ(m_recorder.count("ready"), 1);
+}
+
+TEST_F(VideoPlayerTest, DestroyingAPlayerMidwayStopsEverythingWithoutWaitingForIt) {
+  // While pictures arrive, from inside the report of one.
+  m_recorder.onFrame = [&](VideoPlayer& player) {
+    if (player.position() > 0.5) m_player.reset();
+  };
+  m_player->load(m_web.clipAddress());
+  m_player->play();
+  ASSERT_TRUE(support::runUntil([&] { return !m_player; }, kClipTimeout));
+  const size_t shown = m_recorder.frames.size();
+  EXPECT_TRUE(VideoPlayer::drainTeardowns(kClipTimeout));
+  support::drainMainLoop();
+  EXPECT_EQ(m_recorder.frames.size(), shown);
+  EXPECT_EQ(m_recorder.count("end") + m_recorder.count("fail"), 0);
+
+  // While it waits for a connection that never completes: the destructor hands the stuck
+  // pipeline over and returns.
+  venue::SilentPort silent;
+  ASSERT_TRUE(silent.isReady());
+  Recorder recorder;
+  auto stuck = VideoPlayer::create();
+  stuck->setDelegate(&recorder);
+  stuck->load("http://" + silent.address() + "/clip.mp4");
+  stuck->play();
+  support::drainMainLoop();
+  stuck.reset();
+  EXPECT_TRUE(VideoPlayer::drainTeardowns(kClipTimeout));
+  support::drainMainLoop();
+  EXPECT_TRUE(recorder.events.empty() || recorder.events == std::vector<std::string>{"playing"});
+}
+
+}  // namespace
