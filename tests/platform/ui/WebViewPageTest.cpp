@@ -212,6 +212,16 @@ TEST_F(WebViewPageTest, BannerPagesOfTheVenueShowWithTheirSheetsAndPictures) {
   EXPECT_EQ(colorAt(*image, {10, double(venue::BannerPages::BannerHeight) + 10}), 0xFFFFF8E7u);
   EXPECT_EQ(colorAt(*image, {10, 760}), 0xFFFFF8E7u);
   EXPECT_EQ(web->text().find("新店开业"), 0u);
+
+  // The other two pages: the menu's picture, and the rooms taller than the screen.
+  ASSERT_TRUE(load(venueWeb.baseUrl() + "/pages/menu.html"));
+  EXPECT_EQ(venueWeb.requestsTo("images").size(), 2u);
+  render();
+  screenshot("menu");
+  ASSERT_TRUE(load(venueWeb.baseUrl() + "/pages/rooms.html"));
+  render();
+  screenshot("rooms");
+  EXPECT_GT(web->scrollView()->contentSize().height, 2 * window().bounds().height());
 }
 
 TEST_F(WebViewPageTest, ATallPageScrolls) {
