@@ -15,6 +15,7 @@
 #include "platform/gfx/Context.h"
 #include "platform/gfx/Image.h"
 #include "platform/ui/HtmlDocumentContainer.h"
+#include "platform/ui/WebView.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ void checkAddress(std::string_view href) {
 void checkNesting(std::string_view html) {
   size_t tags = 0;
   for (char c : html) tags += c == '<';
-  KT_FUZZ_CHECK(HtmlDocumentContainer::nestingDepth(html) <= tags);
+  KT_FUZZ_CHECK(ui::WebView::nestingDepth(html) <= tags);
 }
 
 void layOutAndDraw(const std::string& html) {
@@ -76,7 +77,7 @@ void layOutAndDraw(const std::string& html) {
   container.setCallbacks(callbacks);
   auto context = gfx::Context::bitmap(gfx::Size{Width, Height}, 1);
   // The web view does not hand such a page to litehtml either.
-  if (HtmlDocumentContainer::nestingDepth(html) > HtmlDocumentContainer::MaxNestingDepth) return;
+  if (ui::WebView::nestingDepth(html) > ui::WebView::MaxNestingDepth) return;
   try {
     auto document = container.createDocument(html);
     // Every sheet it asked for is the page itself, read as CSS; then the page is read again.

@@ -223,68 +223,6 @@ gfx::Context* HtmlDocumentContainer::contextOf(litehtml::uint_ptr hdc) const {
   return context && context == m_context ? context : nullptr;
 }
 
-// ---- Nesting ----
-
-size_t HtmlDocumentContainer::nestingDepth(std::string_view html) {
-  auto isOneOf = [](const std::string& name, std::initializer_list<const char*> names) {
-    return std::any_of(names.begin(), names.end(), [&](const char* n) { return name == n; });
-  };
-  size_t depth = 0, deepest = 0;
-  size_t i = 0;
-  while ((i = html.find('<', i)) != std::string_view::npos) {
-    if (html.substr(i, 4) == "<!--") {
-      size_t end = html.find("-->", i + 4);
-      i = end == std::string_view::npos ? html.size() : end + 3;
-      continue;
-    }
-    const bool closing = i + 1 < html.size() && html[i + 1] == '/';
-    size_t start = i + (closing ? 2 : 1);
-    if (start >= html.size() || !std::isalpha(static_cast<unsigned char>(html[start]))) {
-      ++i;
-      continue;
-    }
-    size_t end = start;
-    while (end < html.size() && std::isalnum(static_cast<unsigned char>(html[end]))) ++end;
-    const std::string name = lower(html.substr(start, end - start));
-    // The end of the tag, quoted attribute values skipped.
-    char quote = 0;
-    for (; end < html.size(); ++end) {
-      char c = html[end];
-      if (quote) {
-        if (c == quote) quote = 0;
-      } else if (c == '"' || c == '\'') {
-        quote = c;
-      } else if (c == '>') {
-        break;
-      }
-    }
-    const bool selfClosing = end < html.size() && end > start && html[end - 1] == '/';
-    i = std::min(html.size(), end + 1);
-    if (!closing && isOneOf(name, {"script", "style", "textarea", "title", "xmp", "noscript", "template"})) {
-      // Their contents hold no elements: on to the closing tag.
-      const std::string close = "</" + name;
-      size_t found = i;
-      while ((found = html.find("</", found)) != std::string_view::npos &&
-             lower(html.substr(found, close.size())) != close) {
-        found += 2;
-      }
-      i = found == std::string_view::npos ? html.size() : found;
-      continue;
-    }
-    if (isOneOf(name, {"area", "base", "br", "col", "embed", "hr", "img", "input", "link", "meta", "param", "source",
-                       "track", "wbr", "p", "li", "dt", "dd", "tr", "td", "th", "option", "optgroup", "thead", "tbody",
-                       "tfoot", "colgroup", "rb", "rt", "rp"})) {
-      continue;
-    }
-    if (closing) {
-      if (depth > 0) --depth;
-    } else if (!selfClosing) {
-      deepest = std::max(deepest, ++depth);
-    }
-  }
-  return deepest;
-}
-
 // ---- Addresses ----
 
 std::string HtmlDocumentContainer::styleSheetAddress(std::string_view text) {

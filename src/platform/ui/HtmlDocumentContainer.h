@@ -67,13 +67,6 @@ class HtmlDocumentContainer final : public litehtml::document_container {
   // `origin` of the context.
   void draw(litehtml::document& document, gfx::Context& context, gfx::Point origin, const gfx::Rect& clip);
 
-  // How deeply the elements of a page nest, estimated from its tags alone (void elements, tags
-  // closed by the next of their kind such as <p> and <li>, and the contents of script, style and
-  // comments do not count). litehtml walks the tree recursively, so a page nested far deeper than
-  // any real one would run the stack out; such a page is not given to it.
-  static size_t nestingDepth(std::string_view html);
-  static constexpr size_t MaxNestingDepth = 1000;
-
   // The families of a CSS font-family list, in order, quotes and spaces removed; the generic
   // families that mean an ordinary face (sans-serif, serif, system-ui, ...) become the system
   // face, "monospace" stays.

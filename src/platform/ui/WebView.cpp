@@ -614,7 +614,7 @@ void WebView::parsePage() {
   Page& page = *m_page;
   page.document.reset();
   page.container->setViewport(bounds().size);
-  if (!page.asText && HtmlDocumentContainer::nestingDepth(page.html) > HtmlDocumentContainer::MaxNestingDepth) {
+  if (!page.asText && nestingDepth(page.html) > MaxNestingDepth) {
     KT_LOG("the page nests its elements too deeply to be laid out; its text is shown");
     showPageAsText();
     return;
@@ -953,6 +953,46 @@ std::string WebView::textFromHTML(std::string_view html) {
   if (first == std::string::npos) return {};
   size_t last = out.find_last_not_of('\n');
   return out.substr(first, last - first + 1);
+}
+
+size_t WebView::nestingDepth(std::string_view html) {
+  size_t depth = 0, deepest = 0;
+  size_t i = 0;
+  while ((i = html.find('<', i)) != std::string_view::npos) {
+    if (html.substr(i, 4) == "<!--") {
+      size_t end = html.find("-->", i + 4);
+      i = end == std::string_view::npos ? html.size() : end + 3;
+      continue;
+    }
+    const bool closing = i + 1 < html.size() && html[i + 1] == '/';
+    size_t start = i + (closing ? 2 : 1);
+    if (start >= html.size() || !std::isalpha(static_cast<unsigned char>(html[start]))) {
+      ++i;
+      continue;
+    }
+    size_t nameEnd = start;
+    while (nameEnd < html.size() && std::isalnum(static_cast<unsigned char>(html[nameEnd]))) ++nameEnd;
+    const std::string name = lower(html.substr(start, nameEnd - start));
+    i = skipTag(html, nameEnd);
+    const bool selfClosing = i >= 2 && html[i - 1] == '>' && html[i - 2] == '/';
+    if (!closing && isOneOf(name, {"script", "style", "textarea", "title", "xmp", "noscript", "template"})) {
+      // Their contents hold no elements: on to the closing tag.
+      size_t close = findClosingTag(html, i, name);
+      i = close == std::string_view::npos ? html.size() : close;
+      continue;
+    }
+    if (isOneOf(name, {"area", "base", "br", "col", "embed", "hr", "img", "input", "link", "meta", "param", "source",
+                       "track", "wbr", "p", "li", "dt", "dd", "tr", "td", "th", "option", "optgroup", "thead", "tbody",
+                       "tfoot", "colgroup", "rb", "rt", "rp"})) {
+      continue;
+    }
+    if (closing) {
+      if (depth > 0) --depth;
+    } else if (!selfClosing) {
+      deepest = std::max(deepest, ++depth);
+    }
+  }
+  return deepest;
 }
 
 }  // namespace ui

@@ -107,6 +107,12 @@ class WebView : public View, private VideoViewDelegate {
   // Reductions used for the page, open for reuse.
   static std::string textFromHTML(std::string_view html);
   static std::string decodeText(std::string_view data, const std::optional<std::string>& textEncodingName);
+  // How deeply the elements of a page nest, estimated from its tags alone (void elements, tags
+  // closed by the next of their kind such as <p> and <li>, and the contents of script, style and
+  // comments do not count). litehtml walks the tree recursively, so a page nested far deeper than
+  // any real one would run the stack out; such a page shows its text instead.
+  static size_t nestingDepth(std::string_view html);
+  static constexpr size_t MaxNestingDepth = 1000;
   // Whether an address names a clip by its file extension, or a content type is a video one.
   static bool isVideoAddress(const net::URL& url);
   static bool isVideoType(const std::optional<std::string>& MIMEType);

@@ -51,22 +51,4 @@ TEST(HtmlDocumentContainerTest, AddressesAreCleanedEscapedAndResolved) {
   EXPECT_TRUE(HtmlDocumentContainer::resolveAddress("https://a.example/", std::nullopt));
 }
 
-TEST(HtmlDocumentContainerTest, NestingIsCountedFromTheTags) {
-  EXPECT_EQ(HtmlDocumentContainer::nestingDepth("<div><div><span>x</span></div><div></div></div>"), 3u);
-  // Void elements, self-closed tags and tags closed by the next of their kind do not nest.
-  EXPECT_EQ(HtmlDocumentContainer::nestingDepth("<ul><li>a<li>b<li>c<p>d<p>e<br><img src=x><hr/><x/></ul>"), 1u);
-  // Nor do the contents of comments, scripts and styles, or a ">" inside a quoted value.
-  EXPECT_EQ(HtmlDocumentContainer::nestingDepth("<!-- <div><div> --><script>'<div><div>'</script>"
-                                                "<style>a<b{}</style><a title='>'><b>x</b></a>"),
-            2u);
-  // Stray closing tags do not take the count below nothing.
-  EXPECT_EQ(HtmlDocumentContainer::nestingDepth("</div></div><div><div>"), 2u);
-  EXPECT_EQ(HtmlDocumentContainer::nestingDepth("1 < 2 <3 <"), 0u);
-  std::string deep;
-  for (int i = 0; i < 5000; ++i) deep += "<div>";
-  EXPECT_EQ(HtmlDocumentContainer::nestingDepth(deep), 5000u);
-  // An unclosed script hides the rest.
-  EXPECT_EQ(HtmlDocumentContainer::nestingDepth("<script>" + deep), 0u);
-}
-
 }  // namespace

@@ -75,6 +75,24 @@ TEST(WebViewTextTest, DecodesTheNamedCharset) {
   EXPECT_EQ(WebView::decodeText("\xFF\xFF", std::string("gb18030")), "");
 }
 
+TEST(WebViewTextTest, NestingIsCountedFromTheTags) {
+  EXPECT_EQ(WebView::nestingDepth("<div><div><span>x</span></div><div></div></div>"), 3u);
+  // Void elements, self-closed tags and tags closed by the next of their kind do not nest.
+  EXPECT_EQ(WebView::nestingDepth("<ul><li>a<li>b<li>c<p>d<p>e<br><img src=x><hr/><x/></ul>"), 1u);
+  // Nor do the contents of comments, scripts and styles, or a ">" inside a quoted value.
+  EXPECT_EQ(WebView::nestingDepth("<!-- <div><div> --><script>'<div><div>'</script>"
+                                                "<style>a<b{}</style><a title='>'><b>x</b></a>"),
+            2u);
+  // Stray closing tags do not take the count below nothing.
+  EXPECT_EQ(WebView::nestingDepth("</div></div><div><div>"), 2u);
+  EXPECT_EQ(WebView::nestingDepth("1 < 2 <3 <"), 0u);
+  std::string deep;
+  for (int i = 0; i < 5000; ++i) deep += "<div>";
+  EXPECT_EQ(WebView::nestingDepth(deep), 5000u);
+  // An unclosed script hides the rest.
+  EXPECT_EQ(WebView::nestingDepth("<script>" + deep), 0u);
+}
+
 class WebViewTest : public uitest::WindowTest {
  protected:
   void SetUp() override {
