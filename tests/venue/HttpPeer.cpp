@@ -467,6 +467,17 @@ void HttpPeer::serve(const httplib::Request& req, httplib::Response& res) {
                                if (offset < half) sink.write(body->data() + offset, half - offset);
                                return false;
                              });
+  } else if (reply.chunkSize > 0) {
+    auto body = std::make_shared<std::string>(std::move(reply.body));
+    const std::size_t piece = reply.chunkSize;
+    res.set_chunked_content_provider(reply.contentType, [body, piece](std::size_t offset, httplib::DataSink& sink) {
+      if (offset < body->size()) {
+        sink.write(body->data() + offset, std::min(piece, body->size() - offset));
+      } else {
+        sink.done();
+      }
+      return true;
+    });
   } else if (reply.status != 304) {
     res.set_content(reply.body, reply.contentType.c_str());
   }
