@@ -258,9 +258,12 @@ bool HttpPeer::start(std::uint16_t port) {
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   });
   server->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+    // A POST is served once its body has been read, by the handler below.
+    if (req.method == "POST") return httplib::Server::HandlerResponse::Unhandled;
     serve(req, res);
     return httplib::Server::HandlerResponse::Handled;
   });
+  server->Post(".*", [this](const httplib::Request& req, httplib::Response& res) { serve(req, res); });
   int bound = -1;
   if (port == 0) {
     bound = server->bind_to_any_port("127.0.0.1");

@@ -25,9 +25,10 @@ std::string lowercase(std::string text) {
   return text;
 }
 
-// The realm of a Basic challenge among the reply's WWW-Authenticate challenges (repeated
-// fields arrive joined with ", "); nothing when none of them is Basic.
-std::optional<std::string> basicRealm(const HTTPURLResponse& response) {
+}  // namespace
+
+// Repeated WWW-Authenticate fields arrive joined with ", ".
+std::optional<std::string> URLConnection::basicChallengeRealm(const HTTPURLResponse& response) {
   if (response.statusCode() != 401) return std::nullopt;
   std::optional<std::string> field = response.valueForHTTPHeaderField("WWW-Authenticate");
   if (!field) return std::nullopt;
@@ -48,6 +49,8 @@ std::optional<std::string> basicRealm(const HTTPURLResponse& response) {
   const size_t end = field->find('"', begin);
   return field->substr(begin, end == std::string::npos ? std::string::npos : end - begin);
 }
+
+namespace {
 
 std::string basicAuthorization(const std::string& user, const std::string& password) {
   const std::string pair = user + ":" + password;
@@ -104,7 +107,7 @@ class URLConnection::Bridge : public URLSessionDelegate {
                           const std::shared_ptr<URLSessionDataTask>& task,
                           const std::shared_ptr<const HTTPURLResponse>& response, ResponseHandler handler) override {
     const uint64_t id = task->taskIdentifier();
-    if (basicRealm(*response)) {
+    if (URLConnection::basicChallengeRealm(*response)) {
       // The transfer waits for the answer to the challenge.
       m_inbox->post([id, response, handler](URLConnection& c) { c.challenge(id, response, handler); });
       return;
@@ -196,7 +199,7 @@ void URLConnection::challenge(uint64_t task, const std::shared_ptr<const HTTPURL
   challenge.protectionSpace.port = url.port().value_or(url.scheme() == "https" ? 443 : 80);
   challenge.protectionSpace.protocol = url.scheme();
   challenge.protectionSpace.authenticationMethod = ProtectionSpace::AuthenticationMethodHTTPBasic;
-  challenge.protectionSpace.realm = basicRealm(*response).value_or("");
+  challenge.protectionSpace.realm = URLConnection::basicChallengeRealm(*response).value_or("");
   challenge.previousFailureCount = m_failures;
 
   auto answered = std::make_shared<bool>(false);

@@ -58,6 +58,10 @@ class URLConnection : public std::enable_shared_from_this<URLConnection> {
   URLConnection& operator=(const URLConnection&) = delete;
 
   const URLRequest& originalRequest() const { return m_request; }
+
+  // The realm of a 401 reply's Basic challenge ("" without one); nothing when the reply is not
+  // a 401 or none of its WWW-Authenticate challenges is Basic.
+  static std::optional<std::string> basicChallengeRealm(const HTTPURLResponse& response);
   // Stops the load; the delegate hears nothing more. Called on the connection's thread.
   void cancel();
 
