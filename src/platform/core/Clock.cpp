@@ -16,6 +16,7 @@ struct State {
   bool virtualMode = false;
   double offset = 0;           // added to the real clocks
   double frozenMonotonic = 0;  // in virtual mode now() is frozen here plus advances
+  double wallShift = 0;        // in virtual mode, added to wallNow() by setWallNow()
   // Published deadlines, guarded by mutex.
   std::map<const void*, double> deadlines;
 
@@ -62,8 +63,15 @@ double Clock::now() {
 double Clock::wallNow() {
   State& st = state();
   std::lock_guard lock(st.mutex);
-  if (st.virtualMode) return realWall() - realMonotonic() + st.frozenMonotonic;
+  if (st.virtualMode) return realWall() - realMonotonic() + st.frozenMonotonic + st.wallShift;
   return realWall() + st.offset;
+}
+
+void Clock::setWallNow(double secondsSince1970) {
+  State& st = state();
+  std::lock_guard lock(st.mutex);
+  if (!st.virtualMode || !std::isfinite(secondsSince1970)) return;
+  st.wallShift = secondsSince1970 - (realWall() - realMonotonic() + st.frozenMonotonic);
 }
 
 void Clock::setVirtual(bool enabled) {
@@ -75,6 +83,7 @@ void Clock::setVirtual(bool enabled) {
       st.frozenMonotonic = realMonotonic() + st.offset;
     } else {
       st.offset = st.frozenMonotonic - realMonotonic();
+      st.wallShift = 0;
     }
     st.virtualMode = enabled;
   }

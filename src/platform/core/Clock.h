@@ -23,6 +23,9 @@ class Clock {
   static bool isVirtual();
   // Moves the clock forward (both now() and wallNow()); negative values are ignored.
   static void advance(double seconds);
+  // Virtual mode only: puts the wall clock at the given date, so that tests can fix "today";
+  // now() is not moved. Leaving virtual mode brings the wall clock back to the real date.
+  static void setWallNow(double secondsSince1970);
 
   // Called after every change of the virtual clock; the run loops use it to wake their waiters.
   using Listener = void (*)();
