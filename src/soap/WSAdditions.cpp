@@ -6,6 +6,9 @@
 
 #include <libxml/tree.h>
 
+#include <iterator>
+#include <utility>
+
 namespace kt {
 
 namespace {
@@ -33,23 +36,20 @@ std::optional<std::string> leafText(const core::Value& value) {
 
 }  // namespace
 
+// The characters escaped, in the order escaping replaces them ("&" first); unescaping goes the
+// other way round, so "&amp;" becomes "&" last.
+constexpr std::pair<std::string_view, std::string_view> kEntities[] = {
+    {"&", "&amp;"}, {"\"", "&quot;"}, {"'", "&apos;"}, {"<", "&lt;"}, {">", "&gt;"}};
+
 std::string stringByEscapingXML(std::string_view text) {
   std::string out(text);
-  replaceAll(out, "&", "&amp;");
-  replaceAll(out, "\"", "&quot;");
-  replaceAll(out, "'", "&apos;");
-  replaceAll(out, "<", "&lt;");
-  replaceAll(out, ">", "&gt;");
+  for (const auto& [plain, entity] : kEntities) replaceAll(out, plain, entity);
   return out;
 }
 
 std::string stringByUnescapingXML(std::string_view text) {
   std::string out(text);
-  replaceAll(out, "&quot;", "\"");
-  replaceAll(out, "&apos;", "'");
-  replaceAll(out, "&lt;", "<");
-  replaceAll(out, "&gt;", ">");
-  replaceAll(out, "&amp;", "&");
+  for (auto it = std::rbegin(kEntities); it != std::rend(kEntities); ++it) replaceAll(out, it->second, it->first);
   return out;
 }
 

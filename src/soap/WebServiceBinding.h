@@ -85,7 +85,8 @@ class WebServiceBinding : public WebServiceBindingResponseDelegate,
       std::shared_ptr<WebService_DownloadFileBytes> parameters);
   void DownloadFileBytesAsyncUsingParameters(std::shared_ptr<WebService_DownloadFileBytes> parameters,
                                              std::weak_ptr<WebServiceBindingResponseDelegate> delegate);
-  std::shared_ptr<WebServiceBindingResponse> DeleteFileUsingParameters(std::shared_ptr<WebService_DeleteFile> parameters);
+  std::shared_ptr<WebServiceBindingResponse> DeleteFileUsingParameters(
+      std::shared_ptr<WebService_DeleteFile> parameters);
   void DeleteFileAsyncUsingParameters(std::shared_ptr<WebService_DeleteFile> parameters,
                                       std::weak_ptr<WebServiceBindingResponseDelegate> delegate);
   std::shared_ptr<WebServiceBindingResponse> GetAllFilesUsingParameters(

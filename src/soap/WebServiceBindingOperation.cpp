@@ -67,7 +67,10 @@ WebServiceBindingOperation::WebServiceBindingOperation(std::shared_ptr<WebServic
                                                        std::weak_ptr<WebServiceBindingResponseDelegate> delegate,
                                                        const WebServiceOperationInfo& info,
                                                        std::shared_ptr<WSElement> parameters)
-    : m_info(info), m_binding(std::move(binding)), m_parameters(std::move(parameters)), m_delegate(std::move(delegate)) {}
+    : m_info(info),
+      m_binding(std::move(binding)),
+      m_parameters(std::move(parameters)),
+      m_delegate(std::move(delegate)) {}
 
 std::shared_ptr<WebServiceBinding> WebServiceBindingOperation::binding() const {
   std::lock_guard lock(m_mutex);

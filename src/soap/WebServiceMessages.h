@@ -26,7 +26,9 @@ class WebService_UploadFileBytes : public WSElement {
   std::optional<double> flag() const { return numberAt(2); }
   void setFlag(std::optional<double> value) { setNumberAt(2, value); }
 
-  static std::shared_ptr<WebService_UploadFileBytes> deserializeNode(_xmlNode* node) { return deserializeElement<WebService_UploadFileBytes>(node); }
+  static std::shared_ptr<WebService_UploadFileBytes> deserializeNode(_xmlNode* node) {
+    return deserializeElement<WebService_UploadFileBytes>(node);
+  }
 };
 
 // The reply of UploadFileBytes.
@@ -37,7 +39,9 @@ class WebService_UploadFileBytesResponse : public WSElement {
   std::optional<std::string> UploadFileBytesResult() const { return stringAt(0); }
   void setUploadFileBytesResult(const std::optional<std::string>& value) { setStringAt(0, value); }
 
-  static std::shared_ptr<WebService_UploadFileBytesResponse> deserializeNode(_xmlNode* node) { return deserializeElement<WebService_UploadFileBytesResponse>(node); }
+  static std::shared_ptr<WebService_UploadFileBytesResponse> deserializeNode(_xmlNode* node) {
+    return deserializeElement<WebService_UploadFileBytesResponse>(node);
+  }
 };
 
 // The request of UploadFileChunkBytes.
@@ -57,7 +61,9 @@ class WebService_UploadFileChunkBytes : public WSElement {
   std::optional<double> flag() const { return numberAt(3); }
   void setFlag(std::optional<double> value) { setNumberAt(3, value); }
 
-  static std::shared_ptr<WebService_UploadFileChunkBytes> deserializeNode(_xmlNode* node) { return deserializeElement<WebService_UploadFileChunkBytes>(node); }
+  static std::shared_ptr<WebService_UploadFileChunkBytes> deserializeNode(_xmlNode* node) {
+    return deserializeElement<WebService_UploadFileChunkBytes>(node);
+  }
 };
 
 // The reply of UploadFileChunkBytes.
@@ -68,21 +74,32 @@ class WebService_UploadFileChunkBytesResponse : public WSElement {
   std::optional<std::string> UploadFileChunkBytesResult() const { return stringAt(0); }
   void setUploadFileChunkBytesResult(const std::optional<std::string>& value) { setStringAt(0, value); }
 
-  static std::shared_ptr<WebService_UploadFileChunkBytesResponse> deserializeNode(_xmlNode* node) { return deserializeElement<WebService_UploadFileChunkBytesResponse>(node); }
+  static std::shared_ptr<WebService_UploadFileChunkBytesResponse> deserializeNode(_xmlNode* node) {
+    return deserializeElement<WebService_UploadFileChunkBytesResponse>(node);
+  }
 };
 
-// The request of DownloadFileBytes.
-class WebService_DownloadFileBytes : public WSElement {
+// The fields of the requests that name a file: FileName and flag.
+class WSFileRequest : public WSElement {
  public:
-  WebService_DownloadFileBytes();
-
   std::optional<std::string> FileName() const { return stringAt(0); }
   void setFileName(const std::optional<std::string>& value) { setStringAt(0, value); }
 
   std::optional<double> flag() const { return numberAt(1); }
   void setFlag(std::optional<double> value) { setNumberAt(1, value); }
 
-  static std::shared_ptr<WebService_DownloadFileBytes> deserializeNode(_xmlNode* node) { return deserializeElement<WebService_DownloadFileBytes>(node); }
+ protected:
+  WSFileRequest();
+};
+
+// The request of DownloadFileBytes.
+class WebService_DownloadFileBytes : public WSFileRequest {
+ public:
+  WebService_DownloadFileBytes();
+
+  static std::shared_ptr<WebService_DownloadFileBytes> deserializeNode(_xmlNode* node) {
+    return deserializeElement<WebService_DownloadFileBytes>(node);
+  }
 };
 
 // The reply of DownloadFileBytes.
@@ -93,21 +110,19 @@ class WebService_DownloadFileBytesResponse : public WSElement {
   std::optional<std::string> DownloadFileBytesResult() const { return dataAt(0); }
   void setDownloadFileBytesResult(const std::optional<std::string>& value) { setDataAt(0, value); }
 
-  static std::shared_ptr<WebService_DownloadFileBytesResponse> deserializeNode(_xmlNode* node) { return deserializeElement<WebService_DownloadFileBytesResponse>(node); }
+  static std::shared_ptr<WebService_DownloadFileBytesResponse> deserializeNode(_xmlNode* node) {
+    return deserializeElement<WebService_DownloadFileBytesResponse>(node);
+  }
 };
 
 // The request of DeleteFile.
-class WebService_DeleteFile : public WSElement {
+class WebService_DeleteFile : public WSFileRequest {
  public:
   WebService_DeleteFile();
 
-  std::optional<std::string> FileName() const { return stringAt(0); }
-  void setFileName(const std::optional<std::string>& value) { setStringAt(0, value); }
-
-  std::optional<double> flag() const { return numberAt(1); }
-  void setFlag(std::optional<double> value) { setNumberAt(1, value); }
-
-  static std::shared_ptr<WebService_DeleteFile> deserializeNode(_xmlNode* node) { return deserializeElement<WebService_DeleteFile>(node); }
+  static std::shared_ptr<WebService_DeleteFile> deserializeNode(_xmlNode* node) {
+    return deserializeElement<WebService_DeleteFile>(node);
+  }
 };
 
 // The reply of DeleteFile.
@@ -118,7 +133,9 @@ class WebService_DeleteFileResponse : public WSElement {
   std::optional<std::string> DeleteFileResult() const { return stringAt(0); }
   void setDeleteFileResult(const std::optional<std::string>& value) { setStringAt(0, value); }
 
-  static std::shared_ptr<WebService_DeleteFileResponse> deserializeNode(_xmlNode* node) { return deserializeElement<WebService_DeleteFileResponse>(node); }
+  static std::shared_ptr<WebService_DeleteFileResponse> deserializeNode(_xmlNode* node) {
+    return deserializeElement<WebService_DeleteFileResponse>(node);
+  }
 };
 
 // The request of GetAllFiles.
@@ -129,7 +146,9 @@ class WebService_GetAllFiles : public WSElement {
   std::optional<std::string> bianHao() const { return stringAt(0); }
   void setBianHao(const std::optional<std::string>& value) { setStringAt(0, value); }
 
-  static std::shared_ptr<WebService_GetAllFiles> deserializeNode(_xmlNode* node) { return deserializeElement<WebService_GetAllFiles>(node); }
+  static std::shared_ptr<WebService_GetAllFiles> deserializeNode(_xmlNode* node) {
+    return deserializeElement<WebService_GetAllFiles>(node);
+  }
 };
 
 // The reply of GetAllFiles.
@@ -140,14 +159,14 @@ class WebService_GetAllFilesResponse : public WSElement {
   std::shared_ptr<WebService_ArrayOfString> GetAllFilesResult() const;
   void setGetAllFilesResult(std::shared_ptr<WebService_ArrayOfString> value);
 
-  static std::shared_ptr<WebService_GetAllFilesResponse> deserializeNode(_xmlNode* node) { return deserializeElement<WebService_GetAllFilesResponse>(node); }
+  static std::shared_ptr<WebService_GetAllFilesResponse> deserializeNode(_xmlNode* node) {
+    return deserializeElement<WebService_GetAllFilesResponse>(node);
+  }
 };
 
-// The request of UpLoadMovieDB.
-class WebService_UpLoadMovieDB : public WSElement {
+// The fields of the uploads in parts of a file of a given length: Bytes, Position, FileName and len.
+class WSFilePartRequest : public WSElement {
  public:
-  WebService_UpLoadMovieDB();
-
   std::optional<std::string> Bytes() const { return dataAt(0); }
   void setBytes(const std::optional<std::string>& value) { setDataAt(0, value); }
 
@@ -160,7 +179,18 @@ class WebService_UpLoadMovieDB : public WSElement {
   std::optional<double> len() const { return numberAt(3); }
   void setLen(std::optional<double> value) { setNumberAt(3, value); }
 
-  static std::shared_ptr<WebService_UpLoadMovieDB> deserializeNode(_xmlNode* node) { return deserializeElement<WebService_UpLoadMovieDB>(node); }
+ protected:
+  WSFilePartRequest();
+};
+
+// The request of UpLoadMovieDB.
+class WebService_UpLoadMovieDB : public WSFilePartRequest {
+ public:
+  WebService_UpLoadMovieDB();
+
+  static std::shared_ptr<WebService_UpLoadMovieDB> deserializeNode(_xmlNode* node) {
+    return deserializeElement<WebService_UpLoadMovieDB>(node);
+  }
 };
 
 // The reply of UpLoadMovieDB.
@@ -171,27 +201,19 @@ class WebService_UpLoadMovieDBResponse : public WSElement {
   std::optional<std::string> UpLoadMovieDBResult() const { return stringAt(0); }
   void setUpLoadMovieDBResult(const std::optional<std::string>& value) { setStringAt(0, value); }
 
-  static std::shared_ptr<WebService_UpLoadMovieDBResponse> deserializeNode(_xmlNode* node) { return deserializeElement<WebService_UpLoadMovieDBResponse>(node); }
+  static std::shared_ptr<WebService_UpLoadMovieDBResponse> deserializeNode(_xmlNode* node) {
+    return deserializeElement<WebService_UpLoadMovieDBResponse>(node);
+  }
 };
 
 // The request of UpStoreWineImage.
-class WebService_UpStoreWineImage : public WSElement {
+class WebService_UpStoreWineImage : public WSFilePartRequest {
  public:
   WebService_UpStoreWineImage();
 
-  std::optional<std::string> Bytes() const { return dataAt(0); }
-  void setBytes(const std::optional<std::string>& value) { setDataAt(0, value); }
-
-  std::optional<double> Position() const { return numberAt(1); }
-  void setPosition(std::optional<double> value) { setNumberAt(1, value); }
-
-  std::optional<std::string> FileName() const { return stringAt(2); }
-  void setFileName(const std::optional<std::string>& value) { setStringAt(2, value); }
-
-  std::optional<double> len() const { return numberAt(3); }
-  void setLen(std::optional<double> value) { setNumberAt(3, value); }
-
-  static std::shared_ptr<WebService_UpStoreWineImage> deserializeNode(_xmlNode* node) { return deserializeElement<WebService_UpStoreWineImage>(node); }
+  static std::shared_ptr<WebService_UpStoreWineImage> deserializeNode(_xmlNode* node) {
+    return deserializeElement<WebService_UpStoreWineImage>(node);
+  }
 };
 
 // The reply of UpStoreWineImage.
@@ -202,7 +224,9 @@ class WebService_UpStoreWineImageResponse : public WSElement {
   std::optional<std::string> UpStoreWineImageResult() const { return stringAt(0); }
   void setUpStoreWineImageResult(const std::optional<std::string>& value) { setStringAt(0, value); }
 
-  static std::shared_ptr<WebService_UpStoreWineImageResponse> deserializeNode(_xmlNode* node) { return deserializeElement<WebService_UpStoreWineImageResponse>(node); }
+  static std::shared_ptr<WebService_UpStoreWineImageResponse> deserializeNode(_xmlNode* node) {
+    return deserializeElement<WebService_UpStoreWineImageResponse>(node);
+  }
 };
 
 }  // namespace kt

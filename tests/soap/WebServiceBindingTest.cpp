@@ -182,8 +182,10 @@ TEST_F(WebServiceBindingTest, EveryOperationRoundTripsInBothFamilies) {
     ASSERT_TRUE(downloaded);
     EXPECT_EQ(downloaded->DownloadFileBytesResult(), photo + "tail");
 
-    EXPECT_EQ(namesIn(binding->GetAllFilesUsingParameters(listOf("2001"))), std::vector<std::string>{"舞台 & 灯.png"});
-    auto deleted = partAt<WebService_DeleteFileResponse>(binding->DeleteFileUsingParameters(deleteOf("2001/舞台 & 灯.png")));
+    EXPECT_EQ(namesIn(binding->GetAllFilesUsingParameters(listOf("2001"))),
+              std::vector<std::string>{"舞台 & 灯.png"});
+    auto deleted =
+        partAt<WebService_DeleteFileResponse>(binding->DeleteFileUsingParameters(deleteOf("2001/舞台 & 灯.png")));
     ASSERT_TRUE(deleted);
     EXPECT_EQ(deleted->DeleteFileResult(), "OK");
 
@@ -361,7 +363,8 @@ TEST_F(WebServiceBindingTest, AChallengeIsAnsweredOnceWithTheBindingsCredentials
   soap().requireBasic(std::make_pair(std::string("staff"), std::string("s3cret")));
   m_binding->setAuthUsername("staff");
   m_binding->setAuthPassword("s3cret");
-  EXPECT_EQ(namesIn(m_binding->GetAllFilesUsingParameters(listOf("1001"))), (std::vector<std::string>{"a.jpg", "b.png"}));
+  EXPECT_EQ(namesIn(m_binding->GetAllFilesUsingParameters(listOf("1001"))),
+            (std::vector<std::string>{"a.jpg", "b.png"}));
   std::vector<venue::RecordedRequest> requests = calls();
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_EQ(requests[0].header("Authorization"), std::nullopt);

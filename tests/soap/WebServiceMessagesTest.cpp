@@ -187,7 +187,8 @@ TEST_F(WebServiceMessagesTest, ReplyElementsAreReadByLocalName) {
   ASSERT_TRUE(other);
   EXPECT_EQ(other->UploadFileBytesResult(), "OK");
 
-  auto missing = parsed<WebService_UploadFileBytesResponse>("<UploadFileBytesResponse><Other/></UploadFileBytesResponse>");
+  auto missing =
+      parsed<WebService_UploadFileBytesResponse>("<UploadFileBytesResponse><Other/></UploadFileBytesResponse>");
   ASSERT_TRUE(missing);
   EXPECT_EQ(missing->UploadFileBytesResult(), std::nullopt);
 

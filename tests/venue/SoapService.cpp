@@ -171,7 +171,8 @@ HttpReply SoapService::handle(const RecordedRequest& request) {
         if (xmlNodePtr op = firstElement(part)) {
           call.operation = reinterpret_cast<const char*>(op->name);
           for (xmlNodePtr param = op->children; param; param = param->next) {
-            if (param->type == XML_ELEMENT_NODE) call.params[reinterpret_cast<const char*>(param->name)] = textOf(param);
+            if (param->type != XML_ELEMENT_NODE) continue;
+            call.params[reinterpret_cast<const char*>(param->name)] = textOf(param);
           }
           call.readable = true;
         }
@@ -193,7 +194,8 @@ HttpReply SoapService::handle(const RecordedRequest& request) {
   }
 
   HttpReply out;
-  if (credentials && request.header("Authorization") != "Basic " + base64(credentials->first + ":" + credentials->second)) {
+  const std::string expected = credentials ? "Basic " + base64(credentials->first + ":" + credentials->second) : "";
+  if (credentials && request.header("Authorization") != expected) {
     out = {401, kHtmlType, "<html><body>401 Unauthorized</body></html>",
            {{"WWW-Authenticate", "Basic realm=\"WebService\""}}};
   } else {

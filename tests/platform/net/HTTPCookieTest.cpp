@@ -6,7 +6,8 @@ namespace {
 
 using net::HTTPCookie;
 
-std::vector<HTTPCookie> cookiesOf(const net::HeaderFields& fields, const std::string& url = "http://venue.local:8080/ws/WebService.asmx") {
+std::vector<HTTPCookie> cookiesOf(const net::HeaderFields& fields,
+                                  const std::string& url = "http://venue.local:8080/ws/WebService.asmx") {
   return HTTPCookie::cookiesWithResponseHeaderFields(fields, *net::URL::fromString(url));
 }
 
@@ -27,7 +28,8 @@ TEST(HTTPCookieTest, EntriesWithoutANameOrValueAreSkipped) {
   EXPECT_TRUE(cookiesOf({{"Set-Cookie", "=x; Path=/"}}).empty());
   EXPECT_TRUE(cookiesOf({{"Set-Cookie", "novalue"}}).empty());
   EXPECT_TRUE(cookiesOf({{"Set-Cookie", ""}}).empty());
-  EXPECT_EQ(cookiesOf({{"Set-Cookie", "a=1; Path=relative"}}, "http://h/"), (std::vector{HTTPCookie("a", "1", "h", "/")}));
+  EXPECT_EQ(cookiesOf({{"Set-Cookie", "a=1; Path=relative"}}, "http://h/"),
+            (std::vector{HTTPCookie("a", "1", "h", "/")}));
 }
 
 TEST(HTTPCookieTest, TheRequestFieldListsNameAndValuePairs) {

@@ -133,8 +133,8 @@ TEST(URLConnectionTest, ChallengesAreAnsweredRefusedOrLoaded) {
   cancel->answers = {net::AuthChallengeDisposition::CancelAuthenticationChallenge};
   URLConnection::connectionWithRequest(server.request("/basic"), cancel);
   ASSERT_TRUE(support::runUntil([&] { return cancel->ended; }));
-  EXPECT_EQ(cancel->events, (std::vector<std::string>{"challenge 0 staff room",
-                                                       "fail " + std::to_string(net::URLError::UserCancelledAuthentication)}));
+  const std::string cancelled = "fail " + std::to_string(net::URLError::UserCancelledAuthentication);
+  EXPECT_EQ(cancel->events, (std::vector<std::string>{"challenge 0 staff room", cancelled}));
 
   // Default handling: the 401 reply is loaded like any other.
   auto plain = std::make_shared<Log>();

@@ -52,7 +52,8 @@ TEST_F(SoapServiceTest, AnswersInTheVersionOfTheRequest) {
   ASSERT_TRUE(unknown);
   EXPECT_EQ(unknown->status, 500);
   EXPECT_NE(unknown->body.find("<soap12:Value>soap12:Sender</soap12:Value>"), std::string::npos);
-  EXPECT_EQ(m_server.requestsTo("/WebService.asmx")[1].body, soap12Request("DeleteFile", "<w:FileName>nothing</w:FileName>"));
+  EXPECT_EQ(m_server.requestsTo("/WebService.asmx")[1].body,
+            soap12Request("DeleteFile", "<w:FileName>nothing</w:FileName>"));
 }
 
 TEST_F(SoapServiceTest, ChunkedUploadsAssembleTheFile) {
@@ -62,7 +63,8 @@ TEST_F(SoapServiceTest, ChunkedUploadsAssembleTheFile) {
                                                       "</w:Bytes><w:Position>0</w:Position><w:FileName>m.db"
                                                       "</w:FileName><w:len>15</w:len>")));
   httplib::Result last = post(soap12Request(
-      "UpLoadMovieDB", "<w:Bytes>" + second + "</w:Bytes><w:Position>6</w:Position><w:FileName>m.db</w:FileName><w:len>15</w:len>"));
+      "UpLoadMovieDB",
+      "<w:Bytes>" + second + "</w:Bytes><w:Position>6</w:Position><w:FileName>m.db</w:FileName><w:len>15</w:len>"));
   ASSERT_TRUE(last);
   EXPECT_NE(last->body.find("<UpLoadMovieDBResult>OK:15</UpLoadMovieDBResult>"), std::string::npos);
   EXPECT_EQ(m_server.soap().files()["movie/m.db"], "SQLite format 3");
