@@ -5,6 +5,10 @@
 #include "soap/WebServiceMessages.h"
 
 #include <gtest/gtest.h>
+#include <libxml/encoding.h>
+
+#include <algorithm>
+#include <cstring>
 
 #include <string>
 
@@ -35,6 +39,13 @@ std::shared_ptr<T> elementAt(const WebServiceBindingResponse& response, size_t i
   if (!response.bodyParts() || response.bodyParts()->size() <= index) return nullptr;
   const auto* element = std::get_if<std::shared_ptr<WSElement>>(&(*response.bodyParts())[index]);
   return element ? std::dynamic_pointer_cast<T>(*element) : nullptr;
+}
+
+int passThrough(unsigned char* out, int* outLength, const unsigned char* in, int* inLength) {
+  const int n = std::min(*outLength, *inLength);
+  std::memcpy(out, in, static_cast<size_t>(n));
+  *outLength = *inLength = n;
+  return n;
 }
 
 class WebServiceReplyTest : public ::testing::Test {
@@ -169,6 +180,16 @@ TEST_F(WebServiceReplyTest, AFaultUnderAnotherPrefixThanItsBodyIsNotRead) {
   ASSERT_TRUE(response.bodyParts());
   ASSERT_EQ(response.bodyParts()->size(), 1u);
   EXPECT_EQ(faultAt(response, 0)->faultstring(), "y");
+}
+
+// Reading a reply leaves libxml2's process-wide state as it was: what other code registered
+// with it (here an encoding) is still there after good and broken replies.
+TEST_F(WebServiceReplyTest, LibxmlStateOutlivesEveryReply) {
+  xmlCharEncodingHandlerPtr handler = xmlNewCharEncodingHandler("X-KT-PASS-THROUGH", passThrough, passThrough);
+  ASSERT_TRUE(handler);
+  read(kSoap12Open + "<UploadFileBytesResponse/>" + kSoap12Close);
+  read("<broken");
+  EXPECT_EQ(xmlFindCharEncodingHandler("X-KT-PASS-THROUGH"), handler);
 }
 
 TEST_F(WebServiceReplyTest, SimpleFaultStringDropsTheExceptionNameAndTheTrace) {
