@@ -89,10 +89,11 @@ const std::vector<WSClass>& elementClasses() {
 
 }  // namespace
 
-const WSClass WSStringClass{"NSString", readString};
-const WSClass WSNumberClass{"NSNumber", readNumber};
-const WSClass WSDateClass{"NSDate", readDate};
-const WSClass WSDataClass{"NSData", readData};
+// The leaf classes are not found by name (a reply names them through the "xsd" types).
+const WSClass WSStringClass{"string", readString};
+const WSClass WSNumberClass{"number", readNumber};
+const WSClass WSDateClass{"date", readDate};
+const WSClass WSDataClass{"data", readData};
 const WSClass WSBooleanClass{"WSBoolean", readBoolean};
 
 bool isNil(const WSObject& object) {

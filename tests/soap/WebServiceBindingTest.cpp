@@ -314,21 +314,21 @@ TEST_F(WebServiceBindingTest, RepliesThatAreNotSoapAreRefusedByTheirType) {
 }
 
 TEST_F(WebServiceBindingTest, FaultsWithTheSoapTypeAreReadWhateverTheStatus) {
-  soap().setFaultMessage("Server was unable to process request. ---> 文件被占用");
+  soap().setFaultMessage("文件被占用: the file is in use");
   soap().setMode(SoapService::Mode::Soap12Fault, 1);
   Response response = m_binding->DeleteFileUsingParameters(deleteOf("1001/a.jpg"));
   EXPECT_FALSE(response->error());
   auto fault = partAt<SOAPFault>(response);
   ASSERT_TRUE(fault);
   EXPECT_EQ(fault->faultcode(), "soap12:Receiver");
-  EXPECT_EQ(fault->simpleFaultString(), "Server was unable to process request. ---> 文件被占用");
+  EXPECT_EQ(fault->simpleFaultString(), "文件被占用: the file is in use");
 
   soap().setMode(SoapService::Mode::Soap11Fault, 1);
   fault = partAt<SOAPFault>(m_binding->DeleteFileUsingParameters(deleteOf("1001/a.jpg")));
   ASSERT_TRUE(fault);
   EXPECT_EQ(fault->faultcode(), "soap:Server");
   EXPECT_EQ(fault->detail(), std::nullopt);
-  EXPECT_EQ(fault->simpleFaultString(), "Server was unable to process request. ---> 文件被占用");
+  EXPECT_EQ(fault->simpleFaultString(), "文件被占用: the file is in use");
 
   // The file was not touched by the faulted calls.
   EXPECT_TRUE(soap().files().count("1001/a.jpg"));

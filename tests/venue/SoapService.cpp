@@ -224,13 +224,13 @@ HttpReply SoapService::handle(const RecordedRequest& request) {
 
 HttpReply SoapService::answer(const Call& call, bool indented) {
   if (!call.readable) return fault(call.soap12, call.soap12, call.soap12 ? "soap12:Sender" : "soap:Client",
-                                   "Server was unable to read request. ---> There is an error in XML document (1, 1).");
+                                   "The request could not be read as a SOAP envelope.");
   const std::string& op = call.operation;
   const std::string fileName = call.param("FileName").value_or("");
   auto needName = [&]() -> std::optional<HttpReply> {
     if (!fileName.empty()) return std::nullopt;
     return fault(call.soap12, call.soap12, call.soap12 ? "soap12:Receiver" : "soap:Server",
-                 "Server was unable to process request. ---> Value cannot be null.\nParameter name: FileName");
+                 "FileName must not be empty.");
   };
   auto bytes = [&]() { return unbase64(call.param("Bytes").value_or("")).value_or(""); };
   std::string result;
@@ -270,7 +270,7 @@ HttpReply SoapService::answer(const Call& call, bool indented) {
     result = element(op + "Result", text);
   } else {
     return fault(call.soap12, call.soap12, call.soap12 ? "soap12:Sender" : "soap:Client",
-                 "Server did not recognize the value of HTTP Header SOAPAction: " + std::string(kNamespace) + op + ".");
+                 "Unknown operation " + std::string(kNamespace) + op + ".");
   }
   return {200, call.soap12 ? kSoap12Type : kSoap11Type, reply(call, result, indented)};
 }

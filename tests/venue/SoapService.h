@@ -90,7 +90,7 @@ class SoapService {
   mutable std::mutex m_mutex;
   Mode m_mode = Mode::Normal;
   int m_modeTimes = -1;
-  std::string m_faultMessage = "Server was unable to process request. ---> The file is locked.";
+  std::string m_faultMessage = "The file is locked by another client.";
   std::optional<std::pair<std::string, std::string>> m_credentials;
   std::optional<std::string> m_cookie;
   std::map<std::string, std::string> m_files;
