@@ -18,8 +18,10 @@ constexpr Base64Codec::DecodeTable decodeTableOf(const Base64Codec::Charset& cha
   return table;
 }
 
-constexpr Base64Codec::Charset kStandard = charsetOf("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/");
-constexpr Base64Codec::Charset kWebSafe = charsetOf("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_");
+constexpr Base64Codec::Charset kStandard =
+    charsetOf("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/");
+constexpr Base64Codec::Charset kWebSafe =
+    charsetOf("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_");
 
 constexpr char kPad = '=';
 

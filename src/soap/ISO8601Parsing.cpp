@@ -261,7 +261,7 @@ bool Parser::readDateAfterDigits(uint32_t segment, unsigned digits, unsigned hyp
 
     case 4:
       if (hyphens == 0) {
-        // YYYY, YYYY-MM-DD, YYYY-DDD, YYYYMMDD's extended cousins, YYYY-Www
+        // YYYY, YYYY-MM[-DD], YYYY-DDD, YYYY-MMDD, YYYY-Www
         const uint32_t year = segment;
         skip('-');
         if (atDigit()) {

@@ -44,7 +44,9 @@ Civil civilFromDays(int64_t days) {
 
 }  // namespace
 
-bool Calendar::isLeapYear(int64_t year) { return floorMod(year, 4) == 0 && (floorMod(year, 100) != 0 || floorMod(year, 400) == 0); }
+bool Calendar::isLeapYear(int64_t year) {
+  return floorMod(year, 4) == 0 && (floorMod(year, 100) != 0 || floorMod(year, 400) == 0);
+}
 
 Calendar::Components Calendar::components(const Date& date) const {
   double seconds = date.timeIntervalSince1970();
