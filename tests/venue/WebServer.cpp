@@ -128,6 +128,7 @@ std::string WebServer::endpointOf(const RecordedRequest& request) const {
 }
 
 HttpReply WebServer::handle(const RecordedRequest& request) {
+  if (equalsNoCase(request.path, "/WebService.asmx")) return m_soap.handle(request);
   if (request.path.rfind("/images/", 0) == 0) return Gallery::reply(request, "/images/", m_galleryMaxAge);
   if (request.path.rfind("/singer/", 0) == 0) {
     std::string file = request.path.substr(std::string("/singer/").size());
