@@ -21,7 +21,7 @@ class CycleSongsListVCTest : public SongScreenFixture {
   std::shared_ptr<kt::CycleSongsListVC> showBanner(const core::Value& banner) {
     auto screen = show(std::make_shared<kt::CycleSongsListVC>(banner));
     EXPECT_TRUE(allAnswered());
-    pump(0.1);
+    EXPECT_TRUE(overlayGone());
     return screen;
   }
 };

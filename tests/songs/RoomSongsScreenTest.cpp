@@ -152,7 +152,7 @@ TEST_F(RoomSongsScreenTest, AQueueThatChangedBeforeTheMoveReplyIsReloaded) {
   ASSERT_TRUE(runUntil([&] { return screen->arr_data().size() == 7; }));
   ASSERT_EQ(findViewByText("置顶成功"), nullptr);
   ASSERT_TRUE(runUntil([&] { return m_service.requestsTo("getktvsonglist.php").size() == 3 && allAnswered(); }));
-  pump(0.1);
+  ASSERT_TRUE(overlayGone());
   EXPECT_EQ(numbers(*screen), numbers(songs({0, 5, 1, 3, 4, 6, 7})));
   EXPECT_EQ(numbers(*screen), numbers(m_service.roomState(kRoom).queue));
 }

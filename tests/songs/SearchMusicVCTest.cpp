@@ -46,12 +46,8 @@ class SearchMusicVCTest : public SongScreenFixture {
   // Types into the field and presses the search key, once the overlay of a search before has gone.
   void search(kt::SearchMusicVC& s, const std::string& text) {
     EXPECT_TRUE(allAnswered());
-    // The reply reaches the main loop from the network thread in real time; its overlay then
-    // fades on the test clock, and it blocks the field until it has gone.
-    for (int i = 0; i < 100 && kt::AOProgressHUD::isVisible(); ++i) {
-      pump(0.02);
-      wait(0.1);
-    }
+    // The overlay of the search before blocks the field until it has gone.
+    EXPECT_TRUE(overlayGone());
     wait(0.5);
     tap(*s.textF_search());
     for (int i = 0; i < 64 && !s.textF_search()->text().empty(); ++i) backspace();
@@ -69,7 +65,7 @@ class SearchMusicVCTest : public SongScreenFixture {
   }
   bool answered(size_t searches) {
     return runUntil([&] { return m_service.requestsTo("getwxmusicinfo").size() == searches; }) && allAnswered() &&
-           (pump(0.1), true);
+           overlayGone();
   }
   static State footer(kt::SearchMusicVC& s) { return kt::pr_footer(*s.tbView_data())->state(); }
   std::string footerText() {

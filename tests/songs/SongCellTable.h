@@ -97,8 +97,11 @@ class SongCellScreenTest : public support::ScreenTest {
   void SetUp() override {
     ASSERT_TRUE(cloud.start());
     for (const std::string& host : venue::CloudService::hosts()) net::HostMap::set(host, 80, "127.0.0.1", cloud.port());
-    // Pictures of earlier tests must come from the stand-in again.
+    // Pictures of earlier tests in this process must come from the stand-in again.
     kt::ICImageCache::sharedImageCache()->clearMemory();
+    bool cleared = false;
+    kt::ICImageCache::sharedImageCache()->clearDisk([&cleared] { cleared = true; });
+    ASSERT_TRUE(support::runUntil([&cleared] { return cleared; }));
   }
   void TearDown() override {
     // The shared downloader is left idle, so no worker is busy when the next test starts.

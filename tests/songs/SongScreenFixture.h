@@ -82,6 +82,18 @@ class SongScreenFixture : public support::ScreenTest {
   bool allAnswered() const { return m_service.waitForAnswers(m_service.requestCount(), 5); }
   // Runs the main loop for a moment of real time: for replies that must change nothing.
   void pump(double seconds = 0.3) { runUntil([] { return false; }, seconds); }
+  // Runs until the progress overlay of the requests sent so far has gone, that is until their
+  // replies have been taken in: they reach the main loop from the network thread in real time,
+  // and the overlay fades on the test clock.
+  bool overlayGone() {
+    wait(0);  // a show still queued runs first
+    for (int i = 0; i < 200 && kt::AOProgressHUD::isVisible(); ++i) {
+      pump(0.02);
+      wait(0.05);
+    }
+    wait(0.5);  // the fade ends and the overlay leaves the window, taking touches no more
+    return !kt::AOProgressHUD::isVisible();
+  }
 
   // The message of the choice alert on screen, "" when there is none.
   std::string choiceMessage() const {

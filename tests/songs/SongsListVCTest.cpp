@@ -21,7 +21,7 @@ class SongsListVCTest : public SongScreenFixture {
   std::shared_ptr<kt::SongsListVC> showList(const std::string& title, size_t rows) {
     auto screen = show(std::make_shared<kt::SongsListVC>(title, "SuperStarsBg"));
     EXPECT_TRUE(runUntil([&] { return screen->arr_data().size() == rows && allAnswered(); }));
-    pump(0.1);
+    EXPECT_TRUE(overlayGone());
     return screen;
   }
   kt::PRRefreshState footerState(kt::SongsListVC& s) { return kt::pr_footer(*s.tbView_data())->state(); }
@@ -89,7 +89,7 @@ TEST_F(SongsListVCTest, NoResultsAndFailedPagesKeepTheRows) {
   for (int i = 0; i < 2; ++i) {
     screen->pullUp();
     ASSERT_TRUE(allAnswered());
-    pump(0.1);
+    ASSERT_TRUE(overlayGone());
   }
   EXPECT_EQ(pagesAsked(), (std::vector<std::string>{"1", "2", "2"}));
   EXPECT_EQ(footerState(*screen), kt::PRRefreshState::Idle);

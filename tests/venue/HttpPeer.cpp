@@ -258,9 +258,12 @@ bool HttpPeer::start(std::uint16_t port) {
     ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
   });
   server->set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+    // A POST is served once its body has been read, by the handler below.
+    if (req.method == "POST") return httplib::Server::HandlerResponse::Unhandled;
     serve(req, res);
     return httplib::Server::HandlerResponse::Handled;
   });
+  server->Post(".*", [this](const httplib::Request& req, httplib::Response& res) { serve(req, res); });
   int bound = -1;
   if (port == 0) {
     bound = server->bind_to_any_port("127.0.0.1");
@@ -467,6 +470,17 @@ void HttpPeer::serve(const httplib::Request& req, httplib::Response& res) {
                                if (offset < half) sink.write(body->data() + offset, half - offset);
                                return false;
                              });
+  } else if (reply.chunkSize > 0) {
+    auto body = std::make_shared<std::string>(std::move(reply.body));
+    const std::size_t piece = reply.chunkSize;
+    res.set_chunked_content_provider(reply.contentType, [body, piece](std::size_t offset, httplib::DataSink& sink) {
+      if (offset < body->size()) {
+        sink.write(body->data() + offset, std::min(piece, body->size() - offset));
+      } else {
+        sink.done();
+      }
+      return true;
+    });
   } else if (reply.status != 304) {
     res.set_content(reply.body, reply.contentType.c_str());
   }

@@ -144,6 +144,7 @@ struct HttpReply {
   std::string contentType = "application/json; charset=utf-8";
   std::string body;
   HeaderList headers = {};  // further header lines ("ETag", "Cache-Control")
+  std::size_t chunkSize = 0;  // > 0: the body goes out chunked, this many bytes per chunk
 };
 
 class HttpPeer {

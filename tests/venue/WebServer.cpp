@@ -131,6 +131,7 @@ std::string WebServer::endpointOf(const RecordedRequest& request) const {
 
 HttpReply WebServer::handle(const RecordedRequest& request) {
   if (auto clip = clipReply(request)) return *clip;
+  if (equalsNoCase(request.path, "/WebService.asmx")) return m_soap.handle(request);
   if (request.path.rfind("/images/", 0) == 0) return Gallery::reply(request, "/images/", m_galleryMaxAge);
   if (request.path.rfind("/pages/", 0) == 0) return BannerPages::reply(request, "/pages/");
   if (request.path.rfind("/singer/", 0) == 0) {

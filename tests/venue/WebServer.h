@@ -14,6 +14,7 @@
 //   GetPhoto.aspx?Flag=30&ID=<name>.jpg&Width=<w>&Height=<h>   the song picture (JPEG)
 //   GetPhoto.aspx?Flag=98&ID=<staff number>&Width=<w>&Height=<h>   the staff head image (JPEG)
 //   /singer/<name>.png                               the singer picture (PNG)
+//   /WebService.asmx                                 the SOAP web service (venue/SoapService.h)
 //   /images/<name>                                   the gallery: a picture in every format the
 //                                                    client decodes (see venue/Gallery.h), 404 for
 //                                                    a name it does not hold
@@ -37,6 +38,7 @@
 // "Flag=12", "Flag=21", "Flag=30", "Flag=98", "singer", "images" and "pages".
 
 #include "venue/HttpPeer.h"
+#include "venue/SoapService.h"
 
 #include <atomic>
 #include <map>
@@ -88,6 +90,10 @@ class WebServer : public HttpPeer {
   void setGalleryMaxAge(int seconds) { m_galleryMaxAge = seconds; }
   int galleryMaxAge() const { return m_galleryMaxAge; }
 
+  // --- web service ----------------------------------------------------------------------------
+  // The SOAP service at "/WebService.asmx" (venue/SoapService.h).
+  SoapService& soap() { return m_soap; }
+
  protected:
   HttpReply handle(const RecordedRequest& request) override;
   std::string endpointOf(const RecordedRequest& request) const override;
@@ -100,6 +106,7 @@ class WebServer : public HttpPeer {
   mutable std::mutex m_photosMutex;
   std::map<std::string, std::vector<StaffPhoto>> m_photos;  // by staff record id
   std::atomic<int> m_galleryMaxAge{3600};
+  SoapService m_soap;
 };
 
 }  // namespace venue

@@ -15,6 +15,7 @@ std::string URLError::descriptionFor(int64_t code) {
     case ResourceUnavailable: return "resource unavailable";
     case NotConnectedToInternet: return "The Internet connection appears to be offline.";
     case BadServerResponse: return "The server returned a bad response.";
+    case UserCancelledAuthentication: return "The user cancelled authentication.";
     case CannotDecodeContentData: return "The data couldn\u2019t be decoded.";
     case RequestBodyStreamExhausted: return "The request body stream could not be read again.";
     case SecureConnectionFailed: return "An SSL error has occurred and a secure connection to the server cannot be made.";

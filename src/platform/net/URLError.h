@@ -27,6 +27,7 @@ class URLError {
     ResourceUnavailable = -1008,
     NotConnectedToInternet = -1009,
     BadServerResponse = -1011,
+    UserCancelledAuthentication = -1012,
     CannotDecodeContentData = -1016,
     RequestBodyStreamExhausted = -1021,
     SecureConnectionFailed = -1200,

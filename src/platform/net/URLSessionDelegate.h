@@ -42,17 +42,19 @@ struct URLCredential {
 
 struct ProtectionSpace {
   static constexpr const char* AuthenticationMethodServerTrust = "ServerTrust";
+  static constexpr const char* AuthenticationMethodHTTPBasic = "HTTPBasic";
   std::string host;
   int port = 0;
   std::string protocol;  // "https"
   std::string authenticationMethod;
+  std::string realm;  // of an HTTP challenge
   std::shared_ptr<const ServerTrust> serverTrust;
 };
 
 struct AuthenticationChallenge {
   ProtectionSpace protectionSpace;
   int previousFailureCount = 0;
-  // The task whose connection raised the challenge.
+  // The task whose connection raised the challenge (none for a URLConnection's challenge).
   std::shared_ptr<URLSessionTask> task;
 };
 
