@@ -627,7 +627,8 @@ void WebView::parsePage() {
   if (!missing.empty() && page.sheetRounds < MaxStyleSheetRounds) {
     ++page.sheetRounds;
     for (const net::URL& url : missing) fetchStyleSheet(url);
-    return;
+    // Sheets that could not even be asked for are left out.
+    if (!page.sheetTasks.empty()) return;
   }
   page.shown = true;
   page.needsRender = true;
@@ -718,9 +719,9 @@ void WebView::renderPage() {
   });
   if (!rendered) {
     showPageAsText();
-    if (!m_page || !m_page->document) return;
-    if (!guarded("laid out", [&] { m_page->document->render(width); })) m_page->document.reset();
-    if (!m_page->document) {
+    if (page.document && !guarded("laid out", [&] { page.document->render(width); })) page.document.reset();
+    if (!page.document) {
+      m_scrollView->setContentSize(gfx::Size{bounds().width(), 0});
       updatePageView(true);
       return;
     }
