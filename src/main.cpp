@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "app/AppDelegate.h"
+#include "imagecache/ICWebPictureLoader.h"
 #include "platform/core/Bundle.h"
 #include "platform/core/FdSource.h"
 #include "platform/core/Log.h"
@@ -18,6 +19,7 @@
 #include "platform/display/Display.h"
 #include "platform/display/Surface.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/WebView.h"
 #include "songs/ChooseMusicVC.h"
 #include "songs/SongScreens.h"
 
@@ -82,6 +84,8 @@ int main(int argc, char** argv) {
   ScreenOutput screen;
   core::Observation launched(core::NotificationCenter::defaultCenter(), ui::Application::DidFinishLaunchingNotification,
                              nullptr, [&](const core::Notification&) { screen.open(); });
+  // Web pages load their pictures through the image cache, as the rest of the program does.
+  ui::WebView::setDefaultPictureLoader(std::make_shared<kt::ICWebPictureLoader>());
   kt::SongScreens::registerBuiltInScreens();
   kt::setRootScreenFactory([] { return std::make_shared<kt::ChooseMusicVC>(); });
   kt::AppDelegate delegate;

@@ -1,5 +1,6 @@
 #include "venue/CloudService.h"
 
+#include "venue/BannerPages.h"
 #include "venue/Gallery.h"
 
 #include <nlohmann/json.hpp>
@@ -447,12 +448,7 @@ struct CloudService::Impl {
     return {200, "image/jpeg", makeJpeg(1024, 225, "banner/" + name)};
   }
 
-  HttpReply bannerPage() const {
-    std::string name = r.path.substr(std::string("/php/page/").size());
-    return {200, "text/html; charset=utf-8",
-            "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>活动</title></head><body><h1>" + name +
-                "</h1><p>本店开业大酬宾</p></body></html>\n"};
-  }
+  HttpReply bannerPage() const { return BannerPages::reply(r, "/php/page/"); }
 
   // --- search host ---
   HttpReply rank() const {
@@ -656,7 +652,7 @@ void CloudService::buildCatalogue() {
       {"15", "经典怀旧", imageHost + "/php/banner/15.jpg", ""},
       {"21", "毕业季", imageHost + "/php/banner/21.jpg", ""},
       {"hot", "本周热推", imageHost + "/php/banner/hot.jpg", ""},
-      {"30", "新店开业", imageHost + "/php/banner/30.jpg", songHost + "/php/page/30.html"},
+      {"30", "新店开业", imageHost + "/php/banner/30.jpg", songHost + "/php/page/" + BannerPages::FirstPage},
       {"41", "精彩MV", imageHost + "/php/banner/41.jpg", songHost + "/php/video/41.mp4"},
   };
 

@@ -26,8 +26,8 @@
 //   /interface/nextsong.php, ctoggle.php, ptoggle.php, mvol.php, mmic.php   playback {"code","msg",...}
 //   /php/wxpic.php                      banners            {"data":{"bannerclass":[{...}]}}
 //   /php/wxsong.php                     banner songs       {"code","result":{"matches":[...]},"msg"}
-//   /php/banner/<id>.jpg, /php/page/<id>.html              the banner pictures (1024 x 225, named
-//                                                          on the image host) and pages
+//   /php/banner/<id>.jpg                the banner pictures (1024 x 225, named on the image host)
+//   /php/page/<name>                    the banner pages of venue/BannerPages.h
 //   /wxsearchservice.aspx/?op=getrankinfo | getwxmusicinfo | getsingersbyclass
 //   /ZiZezer/SingerImage/<name>.jpg     singer pictures (any name)
 //   /images/<name>                      the picture gallery of venue/Gallery.h, every format the

@@ -1,5 +1,6 @@
 #include "venue/WebServer.h"
 
+#include "venue/BannerPages.h"
 #include "venue/Gallery.h"
 
 #include <algorithm>
@@ -124,12 +125,14 @@ std::string WebServer::endpointOf(const RecordedRequest& request) const {
   if (equalsNoCase(request.path, "/GetPhoto.aspx")) return "Flag=" + value(request, "Flag");
   if (request.path.rfind("/singer/", 0) == 0) return "singer";
   if (request.path.rfind("/images/", 0) == 0) return "images";
+  if (request.path.rfind("/pages/", 0) == 0) return "pages";
   return request.path;
 }
 
 HttpReply WebServer::handle(const RecordedRequest& request) {
   if (auto clip = clipReply(request)) return *clip;
   if (request.path.rfind("/images/", 0) == 0) return Gallery::reply(request, "/images/", m_galleryMaxAge);
+  if (request.path.rfind("/pages/", 0) == 0) return BannerPages::reply(request, "/pages/");
   if (request.path.rfind("/singer/", 0) == 0) {
     std::string file = request.path.substr(std::string("/singer/").size());
     if (file.size() <= 4 || !endsWith(file, ".png")) return error(404);

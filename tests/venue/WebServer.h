@@ -22,6 +22,7 @@
 //                                                    build time by kt_clip
 //   /clips/broken.mp4                                an MP4 that cannot be decoded (video/mp4): the
 //                                                    clip's first box, then scrambled bytes
+//   /pages/<name>                                    the banner pages (see venue/BannerPages.h)
 //
 // Gallery replies carry an ETag (a digest of the body) and "Cache-Control: max-age=<seconds>"
 // (3600 unless set); a request whose If-None-Match holds the ETag (or "*") gets 304 with both
@@ -33,7 +34,7 @@
 // Query keys and the page name are matched without regard to case, as the real server does;
 // the record keeps them as sent. Sizes are read as decimal numbers ("135.000000"), clamped to
 // 1..2048, 100 when missing. Endpoint names for faults and the record: "Flag=00", "Flag=11",
-// "Flag=12", "Flag=21", "Flag=30", "Flag=98", "singer" and "images".
+// "Flag=12", "Flag=21", "Flag=30", "Flag=98", "singer", "images" and "pages".
 
 #include "venue/HttpPeer.h"
 
