@@ -357,7 +357,7 @@ void VideoPlayer::handleMessage(GstMessage* message) {
       m_wantsPlay = false;
       m_state = State::Ended;
       if (m_delegate) m_delegate->playerDidChangeRate(*this);
-      if (m_delegate && m_pipeline) m_delegate->playerDidReachEnd(*this);
+      if (m_delegate && m_generation == generation) m_delegate->playerDidReachEnd(*this);
       break;
     case GST_MESSAGE_DURATION_CHANGED:
       m_duration.reset();
@@ -390,8 +390,8 @@ void VideoPlayer::handleMessage(GstMessage* message) {
       }
       m_state = State::Paused;
       if (m_wantsPlay) startPlaying();
+      // A play asked for while loading was reported then: isPlaying() does not change here.
       if (m_delegate) m_delegate->playerDidBecomeReady(*this);
-      if (m_wantsPlay && m_delegate && m_pipeline) m_delegate->playerDidChangeRate(*this);
       break;
     default:
       break;
