@@ -89,7 +89,7 @@ void Style_starsVC::addHotSearchArea(ui::View& parent) {
   ui::ScrollView& strip = *scrollV_hotSearch();
   area->addSubview(m_scrollV_hotSearch);
   const auto n = static_cast<double>(m_arr_singerList.size());
-  strip.setContentSize(gfx::Size(gridValue(kPitch * n + 62), pick(126, 168)));
+  strip.setContentSize(gfx::Size{gridValue(kPitch * n + 62), pick(126, 168)});
   for (size_t i = 0; i < m_arr_singerList.size(); ++i) addSingerButton(strip, i);
 
   SongCellParts::addPicture(*area, {0, 211, 1024, 2}, {0, 281, 1364, 2}, "SeparateLine2");

@@ -94,5 +94,6 @@ int main(int argc, char** argv) {
     status = 1;
   }
   if (status != 0) std::remove(partial.c_str());
+  gst_deinit();
   return status;
 }

@@ -146,6 +146,13 @@ GstFlowReturn PipelineCallbacks::deliver(GstSample* sample, const std::shared_pt
   const int width = GST_VIDEO_FRAME_WIDTH(&frame);
   const int height = GST_VIDEO_FRAME_HEIGHT(&frame);
   const int stride = GST_VIDEO_FRAME_PLANE_STRIDE(&frame, 0);
+  // Pictures no image can hold (a clip may announce any size) are not shown.
+  if (width <= 0 || height <= 0 || width > gfx::Image::MaxPixelSide || height > gfx::Image::MaxPixelSide ||
+      int64_t(width) * height > gfx::Image::MaxPixelCount || stride < width * 4) {
+    gst_video_frame_unmap(&frame);
+    gst_sample_unref(sample);
+    return GST_FLOW_OK;
+  }
   const auto* src = static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0));
   std::vector<uint32_t> pixels(size_t(width) * size_t(height));
   for (int y = 0; y < height; ++y) {
@@ -350,7 +357,7 @@ void VideoPlayer::handleMessage(GstMessage* message) {
       m_wantsPlay = false;
       m_state = State::Ended;
       if (m_delegate) m_delegate->playerDidChangeRate(*this);
-      if (m_delegate && m_pipeline) m_delegate->playerDidReachEnd(*this);
+      if (m_delegate && m_generation == generation) m_delegate->playerDidReachEnd(*this);
       break;
     case GST_MESSAGE_DURATION_CHANGED:
       m_duration.reset();
@@ -383,8 +390,8 @@ void VideoPlayer::handleMessage(GstMessage* message) {
       }
       m_state = State::Paused;
       if (m_wantsPlay) startPlaying();
+      // A play asked for while loading was reported then: isPlaying() does not change here.
       if (m_delegate) m_delegate->playerDidBecomeReady(*this);
-      if (m_wantsPlay && m_delegate && m_pipeline) m_delegate->playerDidChangeRate(*this);
       break;
     default:
       break;

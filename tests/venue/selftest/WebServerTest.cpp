@@ -383,3 +383,28 @@ TEST_F(WebServerTest, GalleryFaultsTruncateRedirectAndFail) {
   web.setFault("images", Fault::html());
   EXPECT_EQ(get("/images/alpha.png").header("Content-Type"), "text/html; charset=utf-8");
 }
+
+TEST_F(WebServerTest, ClipsAreMp4WithRangesAndTheBrokenOneKeepsOnlyItsFirstBox) {
+  const std::string clip = WebServer::clipBytes();
+  ASSERT_GT(clip.size(), 1000u) << WebServer::clipPath();
+  EXPECT_EQ(clip.substr(4, 4), "ftyp");
+
+  selftest::HttpAnswer whole = get("/clips/sample.mp4");
+  EXPECT_EQ(whole.status, 200);
+  EXPECT_EQ(whole.header("Content-Type"), "video/mp4");
+  EXPECT_EQ(whole.body, clip);
+  // What a player asks when it seeks: the part, marked as one.
+  selftest::HttpAnswer part = httpGet(web.port(), "/clips/sample.mp4", "127.0.0.1", {"Range: bytes=100-199"});
+  EXPECT_EQ(part.status, 206);
+  EXPECT_EQ(part.body, clip.substr(100, 100));
+  EXPECT_EQ(part.header("Content-Range"), "bytes 100-199/" + std::to_string(clip.size()));
+  EXPECT_EQ(httpGet(web.port(), "/clips/sample.mp4", "127.0.0.1", {"Range: bytes=0-"}).body, clip);
+  EXPECT_EQ(httpGet(web.port(), "/clips/sample.mp4", "127.0.0.1", {"Range: bytes=99999999-"}).status, 416);
+
+  selftest::HttpAnswer broken = get("/clips/broken.mp4");
+  EXPECT_EQ(broken.header("Content-Type"), "video/mp4");
+  ASSERT_EQ(broken.body.size(), clip.size());
+  EXPECT_EQ(broken.body.substr(0, 32), clip.substr(0, 32));
+  EXPECT_NE(broken.body.substr(32, 64), clip.substr(32, 64));
+  EXPECT_EQ(get("/clips/other.mp4").status, 404);
+}
