@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "imagecache/ICWebImageManager.h"
+#include "imagecache/ViewLoaderFixture.h"
 #include "platform/gfx/Context.h"
 #include "platform/gfx/Image.h"
 #include "platform/ui/Window.h"
@@ -138,6 +139,26 @@ TEST(SnapshotStackViewTest, ADownloadWithoutAHeightShowsTheDefaultImageAndAnEmpt
     EXPECT_FALSE(view->photoFrame());
     EXPECT_EQ(opaqueCount(*kt::testing::render(*view->layer()), 200), 0);
   }
+}
+
+class SnapshotStackLoadTest : public viewloader::ViewLoaderTest {};
+
+TEST_F(SnapshotStackLoadTest, TheLatestLoadShowsItsPictureAndAFailedOneLeavesTheImage) {
+  auto view = SnapshotStackView::create(gfx::Rect(0, 0, 200, 200));
+  view->setImageWithURL(thumb(1));
+  view->setImageWithURL(thumb(2));
+  ASSERT_TRUE(support::runUntil([&] { return view->image() != nullptr; }));
+  settle();
+  EXPECT_TRUE(viewloader::isThumbnail(view->image(), 2));
+
+  view->setImageWithURL(url("missing.jpg"));
+  settle();
+  EXPECT_TRUE(viewloader::isThumbnail(view->image(), 2));
+
+  // A view that goes before its load finishes is simply not told.
+  view->setImageWithURL(thumb(3));
+  view.reset();
+  settle();
 }
 
 class SnapshotStackScreenTest : public support::ScreenTest {};
