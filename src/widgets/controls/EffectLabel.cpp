@@ -62,21 +62,15 @@ std::optional<gfx::Color> EffectLabel::gradientEndColor() const {
   return m_gradientColors.back();
 }
 
-void EffectLabel::setGradientStartColor(std::optional<gfx::Color> color) {
-  if (!color) return setGradientColors({});
-  if (m_gradientColors.size() < 2) return setGradientColors({*color, *color});
-  if (m_gradientColors.front() == *color) return;
-  auto colors = m_gradientColors;
-  colors.front() = *color;
-  setGradientColors(std::move(colors));
-}
+void EffectLabel::setGradientStartColor(std::optional<gfx::Color> color) { setGradientEndColor(color, true); }
 
-void EffectLabel::setGradientEndColor(std::optional<gfx::Color> color) {
+void EffectLabel::setGradientEndColor(std::optional<gfx::Color> color) { setGradientEndColor(color, false); }
+
+void EffectLabel::setGradientEndColor(std::optional<gfx::Color> color, bool first) {
   if (!color) return setGradientColors({});
   if (m_gradientColors.size() < 2) return setGradientColors({*color, *color});
-  if (m_gradientColors.back() == *color) return;
   auto colors = m_gradientColors;
-  colors.back() = *color;
+  (first ? colors.front() : colors.back()) = *color;
   setGradientColors(std::move(colors));
 }
 

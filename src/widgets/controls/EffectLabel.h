@@ -67,6 +67,8 @@ class EffectLabel : public ui::Label {
 
  private:
   void setDefaults();
+  // Replaces the first or the last colour of the gradient.
+  void setGradientEndColor(std::optional<gfx::Color> color, bool first);
   void drawEffects(gfx::Context& ctx);
 
   double m_shadowBlur = 5;
