@@ -302,10 +302,10 @@ void CustomDialogView::close() {
 
 void CustomDialogView::deviceOrientationDidChange(const core::Notification& note) {
   if (m_parentView) return;
-  changeOrientationForIOS8(note);
+  changeOrientation(note);
 }
 
-void CustomDialogView::changeOrientationForIOS8(const core::Notification& note) {
+void CustomDialogView::changeOrientation(const core::Notification& note) {
   const gfx::Size screen = ui::Screen::main().bounds().size;
   const double keyboard = ui::Keyboard::rectFromValue(note.userInfo[ui::Keyboard::FrameBeginUserInfoKey]).height();
   ui::View::animate(Animation, 0, 0, [this, screen, keyboard] {

@@ -110,7 +110,7 @@ class CustomDialogView : public ui::View {
   // The box centred in a screen of `screen` with `liftedBy` points of keyboard below it.
   gfx::Rect centredBox(gfx::Size screen, double liftedBy) const;
   void deviceOrientationDidChange(const core::Notification& note);
-  void changeOrientationForIOS8(const core::Notification& note);
+  void changeOrientation(const core::Notification& note);
   void keyboardWillShow(const core::Notification& note);
   void keyboardWillHide(const core::Notification& note);
 
