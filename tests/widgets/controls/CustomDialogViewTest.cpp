@@ -8,7 +8,9 @@
 #include "platform/gfx/Image.h"
 #include "platform/gfx/Layer.h"
 #include "platform/ui/AlertView.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
+#include "platform/ui/Device.h"
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/TextField.h"
@@ -196,6 +198,28 @@ TEST_F(PadTest, AKeyboardFromAnotherFieldLiftsTheBoxByHalfItsHeightAndItsGoingCe
   pad->close();
   wait(0.3);
   ui::Keyboard::shared().reset();
+}
+
+TEST_F(PadTest, RotationRecentresTheBoxOnTheScreenUnlessTheDialogLivesInAParentView) {
+  Reports reports;
+  auto onWindow = showPad(&reports).lock();
+  auto parent = ui::View::create(gfx::Rect(10, 20, 500, 600));
+  window().addSubview(parent);
+  auto inParent = CustomDialogView::createWithParentView(parent);
+  inParent->show();
+  wait(0.3);
+  support::expectRect(inParent->frame(), 0, 0, 1024, 768, "in parent");
+  EXPECT_EQ(inParent->superview(), parent.get());
+
+  // Turned to portrait.
+  const auto landscape = ui::Application::shared().statusBarOrientation();
+  ui::Application::shared().setStatusBarOrientation(ui::InterfaceOrientation::Portrait);
+  core::NotificationCenter::defaultCenter().post(ui::Device::OrientationDidChangeNotification);
+  wait(0.3);
+  support::expectRect(onWindow->frame(), 0, 0, 768, 1024, "backdrop");
+  support::expectRect(onWindow->dialogView()->frame(), 234, 292, 300, 440, "box");
+  support::expectRect(inParent->dialogView()->frame(), 362, 164, 300, 440, "box in parent");
+  ui::Application::shared().setStatusBarOrientation(landscape);
 }
 
 TEST_F(PadTest, AButtonRowOfOwnContentReportsItsIndexAndWithoutADelegateCloses) {
