@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <string>
 #include <vector>
 
 #include "platform/ui/PageControl.h"
@@ -17,11 +16,9 @@
 namespace {
 
 using kt::FlowPagerView;
+using Range = FlowPagerView::Range;
 
-const gfx::Color kRed(0.8, 0.1, 0.1, 1);
-const gfx::Color kBlue(0.1, 0.2, 0.8, 1);
-
-// Pages tagged 100 + index in one colour, taken from the reuse list when it has one.
+// Pages tagged 100 + index, taken from the reuse list when it has one.
 struct Pages : kt::FlowPagerViewDataSource {
   int64_t numberOfPagesInFlowView(FlowPagerView&) override { return count; }
   std::shared_ptr<ui::View> cellForPageAtIndex(FlowPagerView& flow, int64_t index) override {
@@ -34,101 +31,119 @@ struct Pages : kt::FlowPagerViewDataSource {
     return page;
   }
   int64_t count = 10;
-  gfx::Color colour = kRed;
+  gfx::Color colour{0.8, 0.1, 0.1, 1};
   bool nullPages = false;
   std::vector<int64_t> asked;
 };
 
-// Records each report with what the pager and its dots showed at that moment.
+// Records each report with the pager's index and dot at that moment.
 struct Flips : kt::FlowPagerViewDelegate {
-  gfx::Size sizeForPageInFlowView(FlowPagerView&) override { return size; }
+  gfx::Size sizeForPageInFlowView(FlowPagerView&) override { return {800, 550}; }
   void didScrollToPage(FlowPagerView& flow, int64_t page) override {
     pages.push_back(page);
     indexWhenTold.push_back(flow.currentPageIndex());
-    dotWhenTold.push_back(flow.pageControl() ? flow.pageControl()->currentPage() : -1);
+    dotWhenTold.push_back(flow.pageControl()->currentPage());
   }
-  gfx::Size size{800, 550};
   std::vector<int64_t> pages, indexWhenTold;
   std::vector<int> dotWhenTold;
 };
 
 class FlowPagerTest : public support::ScreenTest {
  protected:
-  // A pager filling the window, as the recommended-dishes screen sets it up.
-  std::shared_ptr<FlowPagerView> show(double alpha = 0.5, double scale = 0.9, int orientation = 0) {
-    auto flow = std::make_shared<FlowPagerView>(window().bounds());
+  // As the recommended-dishes screen sets it up, unless told otherwise.
+  std::shared_ptr<FlowPagerView> show(int orientation = 0, std::optional<gfx::Rect> frame = {}) {
+    auto flow = std::make_shared<FlowPagerView>(frame.value_or(window().bounds()));
     flow->setDataSource(&pages);
     flow->setDelegate(&flips);
     flow->setPageControl(dots);
-    flow->setMinimumPageAlpha(alpha);
-    flow->setMinimumPageScale(scale);
+    flow->setMinimumPageAlpha(0.5);
+    flow->setMinimumPageScale(0.9);
     flow->setOrientation(orientation);
     window().addSubview(flow);
-    flow->reloadData();
     settle();
     return flow;
   }
-  // Runs until every motion and page animation is over.
+  // Until every motion and page animation is over.
   void settle() {
     runUntil([this] {
-      for (const auto& flow : findViews<FlowPagerView>()) {
+      for (const auto& flow : findViews<FlowPagerView>())
         if (flow->scrollView()->isDecelerating() || flow->scrollView()->isDragging()) return false;
-      }
       return true;
     });
     wait(0.5);
     render();
   }
+  void swipe(double fromX, double toX, int steps = 6) {
+    drag({fromX, midY()}, {toX, midY()}, steps);
+    settle();
+  }
   static std::vector<int> placed(const FlowPagerView& flow) {
-    std::vector<int> tags;
-    for (const auto& v : flow.scrollView()->subviews()) {
-      if (v->tag() >= 100) tags.push_back(v->tag() - 100);
-    }
-    std::sort(tags.begin(), tags.end());
-    return tags;
+    std::vector<int> indexes;
+    for (const auto& v : flow.scrollView()->subviews())
+      if (v->tag() >= 100) indexes.push_back(v->tag() - 100);
+    std::sort(indexes.begin(), indexes.end());
+    return indexes;
   }
   double midY() const { return window().bounds().height() / 2; }
+  static std::vector<int> rgb(uint32_t c) { return {int(c >> 16) & 0xFF, int(c >> 8) & 0xFF, int(c) & 0xFF}; }
+  static void expectColour(uint32_t actual, std::vector<int> expected, const char* what) {
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(rgb(actual)[i], expected[i], 2) << what << " channel " << i;
+  }
 
   Pages pages;
   Flips flips;
   std::shared_ptr<ui::PageControl> dots = ui::PageControl::create();
 };
 
-TEST_F(FlowPagerTest, PlacesTheVisiblePagesAndOneEachSideAndRecyclesTheRestLastInFirstOut) {
+class FlowPagerFramesTest : public FlowPagerTest, public ::testing::WithParamInterface<support::Device> {};
+
+TEST_P(FlowPagerFramesTest, TheScrollViewIsCentredAndThePagesNearTheVisibleSpanArePlaced) {
+  setDevice(GetParam());
   auto flow = show();
-  EXPECT_EQ(flow->pageCount(), 10);
-  EXPECT_EQ(dots->numberOfPages(), 10);
+  const double w = window().bounds().width(), h = window().bounds().height();
   EXPECT_EQ(flow->scrollView()->contentSize(), (gfx::Size{8000, 550}));
+  EXPECT_EQ(dots->numberOfPages(), 10);
   EXPECT_EQ(pages.asked, (std::vector<int64_t>{0, 1, 2}));
-  EXPECT_EQ(flow->visibleRange(), (FlowPagerView::Range{0, 3}));
-  EXPECT_EQ(placed(*flow), (std::vector<int>{0, 1, 2}));
-  for (size_t i = 3; i < 10; ++i) EXPECT_EQ(flow->cellAtIndex(i), nullptr) << i;
-
-  // At page 3 pages 2 to 4 show in part; 1 and 5 are added, page 0 goes to the reuse list.
-  auto page0 = flow->cellAtIndex(0);
+  const struct {
+    double offset;
+    Range range;
+  } table[] = {{0, {0, 3}}, {800, {0, 4}}, {2400, {1, 5}}, {7200, {7, 3}}, {0, {0, 3}}};
+  for (const auto& row : table) {
+    flow->scrollView()->setContentOffset({row.offset, 0});
+    support::expectRect(flow->scrollView()->frame(), (w - 800) / 2, (h - 550) / 2, 800, 550, "scroll view");
+    EXPECT_EQ(flow->visibleRange(), row.range) << "offset " << row.offset;
+    std::vector<int> expected;
+    for (size_t i = row.range.location; i < row.range.location + row.range.length; ++i) expected.push_back(int(i));
+    EXPECT_EQ(placed(*flow), expected) << "offset " << row.offset;
+  }
   flow->scrollView()->setContentOffset({2400, 0});
-  EXPECT_EQ(flow->visibleRange(), (FlowPagerView::Range{1, 5}));
-  EXPECT_EQ(placed(*flow), (std::vector<int>{1, 2, 3, 4, 5}));
-  EXPECT_EQ(page0->superview(), nullptr);
-  EXPECT_EQ(flow->reusableCellCount(), 1u);
+  settle();
+  screenshot("page-3");
+}
 
-  // Back at the start, page 0 is built from the recycled view, then 3, 4 and 5 are recycled.
+INSTANTIATE_TEST_SUITE_P(BothTablets, FlowPagerFramesTest,
+                         ::testing::Values(support::Device::Standard, support::Device::LargeTablet));
+
+TEST_F(FlowPagerTest, RecycledPagesComeBackLastInFirstOut) {
+  auto flow = show();
+  auto page0 = flow->cellAtIndex(0);
+  for (size_t i = 3; i < 10; ++i) EXPECT_EQ(flow->cellAtIndex(i), nullptr) << i;
+  flow->scrollView()->setContentOffset({2400, 0});  // pages 1 to 5: page 0 is recycled
+  EXPECT_EQ(page0->superview(), nullptr);
   auto page3 = flow->cellAtIndex(3), page4 = flow->cellAtIndex(4), page5 = flow->cellAtIndex(5);
+  // Back at the start page 0 is built from the recycled view, then 3, 4 and 5 are recycled.
   flow->scrollView()->setContentOffset({0, 0});
   EXPECT_EQ(flow->cellAtIndex(0), page0);
-  EXPECT_EQ(page0->tag(), 100);
-  EXPECT_EQ(placed(*flow), (std::vector<int>{0, 1, 2}));
-  EXPECT_EQ(flow->dequeueReusableCell(), page5);
-  EXPECT_EQ(flow->dequeueReusableCell(), page4);
-  EXPECT_EQ(flow->dequeueReusableCell(), page3);
+  for (const auto& page : {page5, page4, page3}) EXPECT_EQ(flow->dequeueReusableCell(), page);
   EXPECT_EQ(flow->dequeueReusableCell(), nullptr);
 }
 
 TEST_F(FlowPagerTest, DragsReportOnlyARealChangeOfPageAfterTheDotsAndBeforeTheIndexMoves) {
   auto flow = show();
-  // Started on the right-hand neighbour, beside the scroll view: the pages still move.
-  drag({1000, midY()}, {600, midY()}, 6);
-  settle();
+  // Begun on the right-hand neighbour, beside the scroll view: the pages still move.
+  EXPECT_EQ(flow->hitTest({1000, midY()}, nullptr), flow->scrollView());
+  EXPECT_EQ(flow->hitTest({512, midY()}, nullptr), flow->cellAtIndex(0));
+  swipe(1000, 600);
   EXPECT_EQ(flow->scrollView()->contentOffset().x, 800);
   EXPECT_EQ(flips.pages, (std::vector<int64_t>{1}));
   EXPECT_EQ(flips.indexWhenTold, (std::vector<int64_t>{0}));
@@ -138,170 +153,65 @@ TEST_F(FlowPagerTest, DragsReportOnlyARealChangeOfPageAfterTheDotsAndBeforeTheIn
   // A flip by call moves the pages but neither the index nor the dots, and reports nothing.
   flow->scrollToPage(3);
   settle();
+  flow->scrollToPage(10);  // beyond the last page: ignored
+  settle();
   EXPECT_EQ(flow->scrollView()->contentOffset().x, 2400);
   EXPECT_EQ(placed(*flow), (std::vector<int>{1, 2, 3, 4, 5}));
   EXPECT_EQ(flow->currentPageIndex(), 1);
   EXPECT_EQ(dots->currentPage(), 1);
-  EXPECT_EQ(flips.pages.size(), 1u);
-  flow->scrollToPage(10);  // beyond the last page
-  settle();
-  EXPECT_EQ(flow->scrollView()->contentOffset().x, 2400);
 
   // Short drags that come back to rest on page 3: the first reports it, the second does not.
-  for (int i = 0; i < 2; ++i) {
-    drag({500, midY()}, {470, midY()}, 20);
-    settle();
-    EXPECT_EQ(flow->scrollView()->contentOffset().x, 2400);
-  }
+  for (int i = 0; i < 2; ++i) swipe(500, 470, 20);
+  EXPECT_EQ(flow->scrollView()->contentOffset().x, 2400);
   EXPECT_EQ(flips.pages, (std::vector<int64_t>{1, 3}));
-  EXPECT_EQ(flow->currentPageIndex(), 3);
   EXPECT_EQ(dots->currentPage(), 3);
-
-  // Back the other way, on the left neighbour.
-  drag({40, midY()}, {500, midY()}, 6);
-  settle();
+  swipe(40, 500);  // on the left-hand neighbour
   EXPECT_EQ(flips.pages, (std::vector<int64_t>{1, 3, 2}));
+  EXPECT_EQ(flow->currentPageIndex(), 2);
+
+  flow->setHidden(true);
+  EXPECT_EQ(flow->hitTest({512, midY()}, nullptr), nullptr);
+  EXPECT_EQ(show(0, gfx::Rect(0, 0, 1000, 600))->hitTest({1010, 300}, nullptr), nullptr);
 }
 
-TEST_F(FlowPagerTest, NeighboursShrinkAndFadeByDistanceAndAPageComingToRestGrowsBackStepByStep) {
+TEST_F(FlowPagerTest, NeighboursShrinkAndFadeByTheirDistanceAsTheyStandNow) {
+  pages.colour = gfx::Color(0.1, 0.2, 0.8, 1);
   auto flow = show();
   support::expectRect(flow->cellAtIndex(0)->frame(), 0, 0, 800, 550, "page 0");
   support::expectRect(flow->cellAtIndex(1)->frame(), 840, 40, 720, 470, "page 1");
-  support::expectRect(flow->cellAtIndex(2)->frame(), 1640, 40, 720, 470, "page 2");
-  EXPECT_DOUBLE_EQ(flow->cellAtIndex(0)->alpha(), 1.0);
   EXPECT_DOUBLE_EQ(flow->cellAtIndex(1)->alpha(), 0.5);
+  auto shot = screenshot("middle-and-faded-neighbour");
+  expectColour(colorAt(*shot, {512, midY()}), {26, 51, 204}, "middle page");
+  expectColour(colorAt(*shot, {1000, midY()}), {140, 153, 229}, "right neighbour at half opacity");
+  expectColour(colorAt(*shot, {1000, 109 + 30}), {255, 255, 255}, "above the neighbour's inset");
+  expectColour(colorAt(*shot, {100, midY()}), {255, 255, 255}, "nothing left of the first page");
 
-  // The page's own position (840) is measured, not its slot (800): 40 points away.
+  // Measured from where each page stands (840 and 0), not from its slot, so the inset changes
+  // step by step from one refresh to the next.
   flow->scrollView()->setContentOffset({800, 0});
-  support::expectRectNear(flow->cellAtIndex(1)->frame(), 802, 2, 796, 546, "page 1 nearly in");
+  support::expectRectNear(flow->cellAtIndex(1)->frame(), 802, 2, 796, 546, "page 1 coming in");
   EXPECT_NEAR(flow->cellAtIndex(1)->alpha(), 0.975, 1e-9);
-  support::expectRect(flow->cellAtIndex(0)->frame(), 40, 40, 720, 470, "page 0 out");
-  // The leaving page is measured from where it now is too (760 points away).
+  support::expectRect(flow->cellAtIndex(0)->frame(), 40, 40, 720, 470, "page 0 going out");
   flow->setNeedsLayout();
   flow->layoutIfNeeded();
   support::expectRectNear(flow->cellAtIndex(1)->frame(), 800.1, 0.1, 799.8, 549.8, "page 1 in");
-  support::expectRectNear(flow->cellAtIndex(0)->frame(), 38, 38, 724, 474, "page 0 further out");
+  support::expectRectNear(flow->cellAtIndex(0)->frame(), 38, 38, 724, 474, "page 0 out");
 
-  // Both at 1.0: nothing is ever resized or faded.
-  auto plain = std::make_shared<FlowPagerView>(gfx::Rect(0, 0, 1024, 768));
-  plain->setDataSource(&pages);
-  plain->setDelegate(&flips);
-  plain->layoutIfNeeded();
-  plain->scrollView()->setContentOffset({400, 0});
-  support::expectRect(plain->cellAtIndex(1)->frame(), 800, 0, 800, 550, "plain page 1");
-  EXPECT_DOUBLE_EQ(plain->cellAtIndex(1)->alpha(), 1.0);
-}
-
-TEST_F(FlowPagerTest, TheNeighboursAreDrawnFadedAndInsetOnScreen) {
-  pages.colour = kBlue;
-  auto flow = show();
-  auto shot = screenshot("middle-and-faded-neighbours");
-  // The middle page in full, the right neighbour over white at half opacity from 40 points in.
-  auto channels = [](uint32_t c) { return std::vector<int>{int(c >> 16) & 0xFF, int(c >> 8) & 0xFF, int(c) & 0xFF}; };
-  auto expectNear = [&](uint32_t actual, std::vector<int> expected, const char* what) {
-    auto got = channels(actual);
-    for (int i = 0; i < 3; ++i) EXPECT_NEAR(got[i], expected[i], 2) << what << " channel " << i;
-  };
-  expectNear(colorAt(*shot, {512, midY()}), {26, 51, 204}, "middle page");
-  expectNear(colorAt(*shot, {1000, midY()}), {(255 + 26) / 2, (255 + 51) / 2, (255 + 204) / 2}, "right neighbour");
-  expectNear(colorAt(*shot, {1000, 109 + 30}), {255, 255, 255}, "above the neighbour's inset");
-  expectNear(colorAt(*shot, {100, midY()}), {255, 255, 255}, "nothing left of the first page");
-}
-
-TEST_F(FlowPagerTest, AReloadTakesTheOldPagesOffAndStartsAnEmptyReuseList) {
-  auto flow = show();
-  flow->scrollView()->setContentOffset({2400, 0});
-  ASSERT_EQ(flow->reusableCellCount(), 1u);
-  std::vector<std::shared_ptr<ui::View>> old;
-  for (size_t i = 0; i < 10; ++i) {
-    if (auto v = flow->cellAtIndex(i)) old.push_back(v);
-  }
-  ASSERT_EQ(old.size(), 5u);
-
-  pages.count = 4;
-  pages.colour = kBlue;
+  // Both at 1.0: nothing is resized or faded.
+  flow->setMinimumPageAlpha(1.0);
+  flow->setMinimumPageScale(1.0);
   flow->reloadData();
   settle();
-  for (const auto& v : old) EXPECT_EQ(v->superview(), nullptr);
-  EXPECT_EQ(flow->pageCount(), 4);
-  EXPECT_EQ(dots->numberOfPages(), 4);
-  EXPECT_EQ(flow->scrollView()->contentSize(), (gfx::Size{3200, 550}));
-  // Clamped to the last page (2400) and placed anew: 1 to 3, none of them recycled from before.
-  EXPECT_EQ(flow->scrollView()->contentOffset().x, 2400);
-  EXPECT_EQ(placed(*flow), (std::vector<int>{1, 2, 3}));
-  EXPECT_EQ(flow->scrollView()->subviews().size(), 3u);
-  EXPECT_EQ(flow->reusableCellCount(), 0u);
-  // Where the old page 4 stood, right of the new last page, the screen is blank.
-  auto shot = screenshot("reloaded-four-pages");
-  EXPECT_EQ(colorAt(*shot, {1000, midY()}), colorAt(*shot, {1000, 20}));
-}
-
-TEST_F(FlowPagerTest, NoPagesNothingToAskAndNullPagesAreHarmless) {
-  pages.count = 0;
-  auto flow = show();
-  EXPECT_EQ(flow->visibleRange(), FlowPagerView::Range{});
-  EXPECT_TRUE(placed(*flow).empty());
-  EXPECT_EQ(dots->numberOfPages(), 0);
-  flow->scrollToPage(0);
-  drag({1000, midY()}, {300, midY()}, 6);
-  settle();
-  EXPECT_TRUE(flips.pages.empty());
-  EXPECT_TRUE(pages.asked.empty());
-
-  // A negative count is no pages; a null page leaves its slot empty.
-  pages.count = -3;
-  flow->reloadData();
-  settle();
-  EXPECT_EQ(flow->pageCount(), 0);
-  pages.count = 3;
-  pages.nullPages = true;
-  flow->reloadData();
-  settle();
-  EXPECT_EQ(pages.asked, (std::vector<int64_t>{0, 1, 2}));
-  EXPECT_EQ(flow->cellAtIndex(0), nullptr);
-
-  // With neither a data source nor a delegate, and no size at all.
-  auto bare = std::make_shared<FlowPagerView>(gfx::Rect());
-  window().addSubview(bare);
-  render();
-  EXPECT_EQ(bare->pageCount(), 0);
-  bare->scrollToPage(0);
-}
-
-TEST_F(FlowPagerTest, ADataSourceOrDelegateThatGoesAwayIsNoLongerAsked) {
-  auto source = std::make_unique<Pages>();
-  auto delegate = std::make_unique<Flips>();
-  auto flow = std::make_shared<FlowPagerView>(window().bounds());
-  flow->setDataSource(source.get());
-  flow->setDelegate(delegate.get());
-  window().addSubview(flow);
-  settle();
-  ASSERT_EQ(placed(*flow), (std::vector<int>{0, 1, 2}));
-
-  source.reset();
-  delegate.reset();
-  EXPECT_EQ(flow->dataSource(), nullptr);
-  EXPECT_EQ(flow->delegate(), nullptr);
-  // Pages already placed stay; new ones cannot be had and their slots stay empty.
-  flow->scrollView()->setContentOffset({800, 0});
-  EXPECT_EQ(placed(*flow), (std::vector<int>{0, 1, 2}));
-  EXPECT_EQ(flow->cellAtIndex(3), nullptr);
-  drag({800, midY()}, {300, midY()}, 6);
-  settle();
-  EXPECT_EQ(flow->currentPageIndex(), 2);
-  // A reload without them keeps the count and size it had.
-  flow->reloadData();
-  settle();
-  EXPECT_EQ(flow->pageCount(), 10);
-  EXPECT_EQ(flow->pageSize(), (gfx::Size{800, 550}));
+  flow->scrollView()->setContentOffset({400, 0});
+  support::expectRect(flow->cellAtIndex(2)->frame(), 1600, 0, 800, 550, "plain page 2");
+  EXPECT_DOUBLE_EQ(flow->cellAtIndex(2)->alpha(), 1.0);
 }
 
 TEST_F(FlowPagerTest, VerticalPagesStackWithTheSameInsetOnBothAxes) {
   pages.count = 5;
-  auto flow = show(0.5, 0.9, FlowPagerView::OrientationVertical);
+  auto flow = show(FlowPagerView::OrientationVertical);
   EXPECT_EQ(flow->scrollView()->contentSize(), (gfx::Size{800, 2750}));
-  // start y = -109, end y = 659: pages 0 and 1, widened to 0 to 2.
-  EXPECT_EQ(placed(*flow), (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(placed(*flow), (std::vector<int>{0, 1, 2}));  // start y -109, end y 659
   support::expectRect(flow->cellAtIndex(1)->frame(), 27.5, 577.5, 745, 495, "page 1");
   drag({512, 700}, {512, 200}, 6);
   settle();
@@ -309,47 +219,71 @@ TEST_F(FlowPagerTest, VerticalPagesStackWithTheSameInsetOnBothAxes) {
   EXPECT_EQ(flips.pages, (std::vector<int64_t>{1}));
 }
 
-TEST_F(FlowPagerTest, TouchesOutsideGetNothingAndBesideTheScrollViewGetTheScrollView) {
-  auto flow = std::make_shared<FlowPagerView>(gfx::Rect(0, 0, 1000, 600));
-  flow->setDataSource(&pages);
-  flow->setDelegate(&flips);
-  window().addSubview(flow);
-  settle();
-  // Scroll view at (100, 25, 800, 550).
-  EXPECT_EQ(flow->hitTest({1010, 300}, nullptr), nullptr);
-  EXPECT_EQ(flow->hitTest({50, 300}, nullptr), flow->scrollView());
-  EXPECT_EQ(flow->hitTest({500, 10}, nullptr), flow->scrollView());
-  EXPECT_EQ(flow->hitTest({500, 300}, nullptr), flow->cellAtIndex(0));
-  flow->scrollView()->setContentOffset({800, 0});
-  wait(0.3);
-  EXPECT_EQ(flow->hitTest({500, 300}, nullptr), flow->cellAtIndex(1));
-  flow->setHidden(true);
-  EXPECT_EQ(flow->hitTest({500, 300}, nullptr), nullptr);
-}
-
-class FlowPagerFramesTest : public FlowPagerTest, public ::testing::WithParamInterface<support::Device> {};
-
-TEST_P(FlowPagerFramesTest, TheScrollViewIsCentredAndThePagesFollowIt) {
-  setDevice(GetParam());
+TEST_F(FlowPagerTest, AReloadTakesTheOldPagesOffAndStartsAnEmptyReuseList) {
   auto flow = show();
-  const double w = window().bounds().width(), h = window().bounds().height();
-  struct Row {
-    double offset;
-    FlowPagerView::Range range;
-  };
-  // The scroll view's frame is the same for every offset; the placed pages depend on it.
-  const Row table[] = {{0, {0, 3}}, {800, {0, 4}}, {2400, {1, 5}}, {7200, {7, 3}}};
-  for (const auto& row : table) {
-    flow->scrollView()->setContentOffset({row.offset, 0});
-    support::expectRect(flow->scrollView()->frame(), (w - 800) / 2, (h - 550) / 2, 800, 550, "scroll view");
-    EXPECT_EQ(flow->visibleRange(), row.range) << "offset " << row.offset;
-  }
   flow->scrollView()->setContentOffset({2400, 0});
+  ASSERT_EQ(flow->reusableCellCount(), 1u);
+  std::vector<std::shared_ptr<ui::View>> old;
+  for (size_t i = 1; i <= 5; ++i) old.push_back(flow->cellAtIndex(i));
+
+  pages.count = 4;
+  pages.colour = gfx::Color(0.1, 0.2, 0.8, 1);
+  flow->reloadData();
   settle();
-  screenshot("page-3");
+  for (const auto& v : old) EXPECT_EQ(v->superview(), nullptr);
+  EXPECT_EQ(dots->numberOfPages(), 4);
+  EXPECT_EQ(flow->scrollView()->contentSize(), (gfx::Size{3200, 550}));
+  EXPECT_EQ(flow->scrollView()->contentOffset().x, 2400);
+  EXPECT_EQ(placed(*flow), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(flow->reusableCellCount(), 0u);
+  // Where the old page 4 stood, right of the new last page, the screen is blank.
+  auto shot = screenshot("reloaded-four-pages");
+  expectColour(colorAt(*shot, {1000, midY()}), {255, 255, 255}, "right of the last page");
 }
 
-INSTANTIATE_TEST_SUITE_P(BothTablets, FlowPagerFramesTest,
-                         ::testing::Values(support::Device::Standard, support::Device::LargeTablet));
+TEST_F(FlowPagerTest, NoPagesNullPagesAndOwnersThatGoAwayAreHarmless) {
+  pages.count = 0;
+  auto empty = show();
+  EXPECT_EQ(empty->visibleRange(), Range{});
+  EXPECT_EQ(dots->numberOfPages(), 0);
+  empty->scrollToPage(0);
+  swipe(1000, 300);
+  EXPECT_TRUE(flips.pages.empty());
+  EXPECT_TRUE(pages.asked.empty());
+  pages.count = -3;  // no pages either
+  empty->reloadData();
+  settle();
+  EXPECT_EQ(empty->pageCount(), 0);
+  pages.count = 3;
+  pages.nullPages = true;  // the slots stay empty
+  empty->reloadData();
+  settle();
+  EXPECT_EQ(pages.asked, (std::vector<int64_t>{0, 1, 2}));
+  EXPECT_EQ(empty->cellAtIndex(0), nullptr);
+  empty->removeFromSuperview();
+
+  pages.count = 10;
+  pages.nullPages = false;
+  auto source = std::make_unique<Pages>();
+  auto delegate = std::make_unique<Flips>();
+  auto flow = show();
+  flow->setDataSource(source.get());
+  flow->setDelegate(delegate.get());
+  source.reset();
+  delegate.reset();
+  EXPECT_EQ(flow->dataSource(), nullptr);
+  EXPECT_EQ(flow->delegate(), nullptr);
+  // Placed pages stay; new ones cannot be had. A flip still moves the index, unreported.
+  flow->scrollView()->setContentOffset({800, 0});
+  EXPECT_EQ(placed(*flow), (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(flow->cellAtIndex(3), nullptr);
+  swipe(800, 300);
+  EXPECT_EQ(flow->currentPageIndex(), 2);
+  // A reload without them keeps the count and size it had.
+  flow->reloadData();
+  settle();
+  EXPECT_EQ(flow->pageCount(), 10);
+  EXPECT_EQ(flow->pageSize(), (gfx::Size{800, 550}));
+}
 
 }  // namespace
