@@ -68,23 +68,23 @@ constexpr WSElement::Field kUpStoreWineImageResponseFields[] = {
 WSFileRequest::WSFileRequest() : WSElement(kFileFields) {}
 WSFilePartRequest::WSFilePartRequest() : WSElement(kFilePartFields) {}
 
-WebService_UploadFileBytes::WebService_UploadFileBytes() : WSElement(kUploadFileBytesFields) {}
-WebService_UploadFileBytesResponse::WebService_UploadFileBytesResponse() : WSElement(kUploadFileBytesResponseFields) {}
-WebService_UploadFileChunkBytes::WebService_UploadFileChunkBytes() : WSElement(kUploadFileChunkBytesFields) {}
+WebService_UploadFileBytes::WebService_UploadFileBytes() : WSMessage(kUploadFileBytesFields) {}
+WebService_UploadFileBytesResponse::WebService_UploadFileBytesResponse() : WSMessage(kUploadFileBytesResponseFields) {}
+WebService_UploadFileChunkBytes::WebService_UploadFileChunkBytes() : WSMessage(kUploadFileChunkBytesFields) {}
 WebService_UploadFileChunkBytesResponse::WebService_UploadFileChunkBytesResponse()
-    : WSElement(kUploadFileChunkBytesResponseFields) {}
+    : WSMessage(kUploadFileChunkBytesResponseFields) {}
 WebService_DownloadFileBytes::WebService_DownloadFileBytes() = default;
 WebService_DownloadFileBytesResponse::WebService_DownloadFileBytesResponse()
-    : WSElement(kDownloadFileBytesResponseFields) {}
+    : WSMessage(kDownloadFileBytesResponseFields) {}
 WebService_DeleteFile::WebService_DeleteFile() = default;
-WebService_DeleteFileResponse::WebService_DeleteFileResponse() : WSElement(kDeleteFileResponseFields) {}
-WebService_GetAllFiles::WebService_GetAllFiles() : WSElement(kGetAllFilesFields) {}
-WebService_GetAllFilesResponse::WebService_GetAllFilesResponse() : WSElement(kGetAllFilesResponseFields) {}
+WebService_DeleteFileResponse::WebService_DeleteFileResponse() : WSMessage(kDeleteFileResponseFields) {}
+WebService_GetAllFiles::WebService_GetAllFiles() : WSMessage(kGetAllFilesFields) {}
+WebService_GetAllFilesResponse::WebService_GetAllFilesResponse() : WSMessage(kGetAllFilesResponseFields) {}
 WebService_UpLoadMovieDB::WebService_UpLoadMovieDB() = default;
-WebService_UpLoadMovieDBResponse::WebService_UpLoadMovieDBResponse() : WSElement(kUpLoadMovieDBResponseFields) {}
+WebService_UpLoadMovieDBResponse::WebService_UpLoadMovieDBResponse() : WSMessage(kUpLoadMovieDBResponseFields) {}
 WebService_UpStoreWineImage::WebService_UpStoreWineImage() = default;
 WebService_UpStoreWineImageResponse::WebService_UpStoreWineImageResponse()
-    : WSElement(kUpStoreWineImageResponseFields) {}
+    : WSMessage(kUpStoreWineImageResponseFields) {}
 
 std::shared_ptr<WebService_ArrayOfString> WebService_GetAllFilesResponse::GetAllFilesResult() const {
   const auto* element = std::get_if<std::shared_ptr<WSElement>>(&valueAt(0));
