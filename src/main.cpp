@@ -8,6 +8,7 @@
 
 #include "app/AppDelegate.h"
 #include "imagecache/ICWebPictureLoader.h"
+#include "order/OrderScreens.h"
 #include "platform/core/Bundle.h"
 #include "platform/core/FdSource.h"
 #include "platform/core/Log.h"
@@ -87,6 +88,7 @@ int main(int argc, char** argv) {
   // Web pages load their pictures through the image cache, as the rest of the program does.
   ui::WebView::setDefaultPictureLoader(std::make_shared<kt::ICWebPictureLoader>());
   kt::SongScreens::registerBuiltInScreens();
+  kt::OrderScreens::registerStoryboard();
   kt::setRootScreenFactory([] { return std::make_shared<kt::ChooseMusicVC>(); });
   kt::AppDelegate delegate;
   const int result = ui::Application::shared().run(argc, argv, &delegate);

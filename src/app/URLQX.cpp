@@ -76,6 +76,11 @@ std::optional<net::URL> URLQX::getFoodImageUrl(const std::string& foodNo, double
                          "&height=" + sixDecimals(height) + "&time=" + escapeQueryValue(modifyTime));
 }
 
+std::optional<net::URL> URLQX::getFoodImageUrl(const std::string& foodNo, double width, double height) {
+  return photoServiceURL("Flag=00&id=" + escapeQueryValue(foodNo) + "&width=" + sixDecimals(width) +
+                         "&height=" + sixDecimals(height));
+}
+
 std::optional<net::URL> URLQX::getGongGuanPhotoNamesUrl(const std::string& staffId) {
   std::optional<net::URL> url = photoServiceURL("Flag=11&id=" + escapeQueryValue(staffId));
   logURL(url);

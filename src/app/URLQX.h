@@ -17,6 +17,8 @@ class URLQX {
   // http://<ip>:<port>/GetPhoto.aspx?Flag=00&id=<food>&width=<w>&height=<h>&time=<time>
   static std::optional<net::URL> getFoodImageUrl(const std::string& foodNo, double width, double height,
                                                  const std::string& modifyTime);
+  // The same without the time: ...?Flag=00&id=<food>&width=<w>&height=<h>
+  static std::optional<net::URL> getFoodImageUrl(const std::string& foodNo, double width, double height);
   // ...?Flag=11&id=<staff id>: the staff member's photo file names, separated by ",". Logged.
   static std::optional<net::URL> getGongGuanPhotoNamesUrl(const std::string& staffId);
   // ...?Flag=12&id=<staff id>/<photo>&time=<time>&width=960&height=540: the photo. Logged.

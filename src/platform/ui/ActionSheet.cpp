@@ -122,6 +122,12 @@ PopoverCardView::PopoverCardView() {
   layer()->setShadowOffset(gfx::Size{0, 4});
 }
 
+void PopoverCardView::setCardColor(const gfx::Color& color) {
+  m_cardColor = color;
+  m_content->setBackgroundColor(color);
+  setNeedsDisplay();
+}
+
 void PopoverCardView::apply(const Placement& placement) {
   m_placement = placement;
   setFrame(placement.frame);
@@ -133,7 +139,7 @@ void PopoverCardView::apply(const Placement& placement) {
 
 void PopoverCardView::drawRect(gfx::Context& ctx, const gfx::Rect&) {
   const auto& p = m_placement;
-  ctx.setFillColor(gfx::Color::whiteColor());
+  ctx.setFillColor(m_cardColor);
   ctx.beginPath();
   ctx.addPath(gfx::Path::roundedRect(p.contentFrame, CornerRadius));
   ctx.fillPath();

@@ -55,6 +55,9 @@ class PopoverCardView : public View {
   gfx::Rect contentFrame() const { return m_placement.contentFrame; }
   // The body holding the content (clipped to the rounded corners).
   const std::shared_ptr<View>& contentView() const { return m_content; }
+  // The fill of the body and the arrow (white by default).
+  const gfx::Color& cardColor() const { return m_cardColor; }
+  void setCardColor(const gfx::Color& color);
 
   bool drawsContent() const override { return true; }
   void drawRect(gfx::Context& ctx, const gfx::Rect& rect) override;
@@ -62,6 +65,7 @@ class PopoverCardView : public View {
  private:
   Placement m_placement;
   std::shared_ptr<View> m_content;
+  gfx::Color m_cardColor = gfx::Color::whiteColor();
 };
 
 // The clear full-screen layer under a popover card: a touch outside the card reports itself,

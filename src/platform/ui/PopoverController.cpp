@@ -100,6 +100,7 @@ void PopoverController::presentPopoverFromRect(const gfx::Rect& rect, View& inVi
     if (auto s = weak.lock()) s->outsideTouch();
   };
   auto card = std::make_shared<PopoverCardView>();
+  if (m_backgroundStyle == BackgroundStyle::Dark) card->setCardColor(gfx::Color::rgba(0.11, 0.12, 0.15));
   overlay->addSubview(card);
   m_overlay = overlay;
   m_card = card;

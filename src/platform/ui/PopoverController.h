@@ -51,6 +51,12 @@ class PopoverController : public std::enable_shared_from_this<PopoverController>
   // While visible, the card is placed anew for the size.
   void setPopoverContentSize(gfx::Size size, bool animated = false);
 
+  // The look of the card: Light (white, the default) or Dark (a near-black card for content
+  // drawn on dark backgrounds). Takes effect at the next presentation.
+  enum class BackgroundStyle { Light = 0, Dark = 2 };
+  BackgroundStyle backgroundStyle() const { return m_backgroundStyle; }
+  void setBackgroundStyle(BackgroundStyle style) { m_backgroundStyle = style; }
+
   // `rect` is in `inView`'s coordinates; `permittedArrowDirections` a mask of PopoverArrowDirection.
   void presentPopoverFromRect(const gfx::Rect& rect, View& inView, unsigned permittedArrowDirections, bool animated);
   bool isPopoverVisible() const { return m_visible; }
@@ -76,6 +82,7 @@ class PopoverController : public std::enable_shared_from_this<PopoverController>
   std::shared_ptr<ViewController> m_content;
   std::optional<gfx::Size> m_contentSize;
   std::vector<std::weak_ptr<View>> m_passthrough;
+  BackgroundStyle m_backgroundStyle = BackgroundStyle::Light;
   bool m_visible = false;
   bool m_dismissing = false;
   unsigned m_arrowDirection = PopoverArrowDirectionUnknown;
