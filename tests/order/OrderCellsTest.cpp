@@ -10,6 +10,7 @@
 #include "order/FoodView.h"
 #include "order/MeListCell.h"
 #include "order/MeNormalListCell.h"
+#include "order/OrderScreens.h"
 #include "order/RecommendFoodView.h"
 #include "platform/gfx/Font.h"
 #include "platform/gfx/Image.h"
@@ -103,10 +104,7 @@ void expectRow(const kt::OrderListCell& cell, bool drinks, bool large) {
 
 class OrderCellsTest : public support::ScreenTest {
  protected:
-  OrderCellsTest() {
-    kt::FoodView::registerNib();
-    kt::RecommendFoodView::registerNib();
-  }
+  OrderCellsTest() { kt::OrderScreens::registerStoryboard(); }
   ~OrderCellsTest() override {
     ui::Nib::unregisterNib(kt::FoodView::NibName);
     ui::Nib::unregisterNib(kt::RecommendFoodView::NibName);
