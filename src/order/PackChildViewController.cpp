@@ -494,7 +494,7 @@ std::shared_ptr<ui::TableViewCell> PackChildViewController::cellForRowAtIndexPat
   return cell;
 }
 
-std::optional<std::string> PackChildViewController::titleForHeaderInSection(ui::TableView&, int section) {
+std::optional<std::string> PackChildViewController::titleForHeader(int section) const {
   if (section < 0 || static_cast<size_t>(section) >= m_packArray.size() || !m_packArray[section]) return std::nullopt;
   return textOf(m_packArray[static_cast<size_t>(section)]->SetItemName());
 }
