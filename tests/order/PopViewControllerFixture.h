@@ -1,8 +1,7 @@
 #pragma once
 
-// The dish popover and the package chooser on the offscreen display, opened in the shared popover
-// from a recording host screen (a stand-in for the menu) in a navigation controller, talking to
-// the stand-in room server through the real link and decoder.
+// The dish popover and the package chooser in the shared popover over a recording stand-in for
+// the menu, with the real link and decoder and the stand-in room server.
 
 #include <gtest/gtest.h>
 
@@ -12,41 +11,34 @@
 
 #include "link/OKFolioObject.h"
 #include "link/OKFoodObject.h"
-#include "link/OKPackChild.h"
-#include "link/OKPackChildFood.h"
 #include "link/RoomLinkFixture.h"
 #include "order/OrderPopoverSource.h"
 #include "order/OrderScreens.h"
-#include "order/PackChildViewController.h"
 #include "order/PackChildViewObj.h"
-#include "order/PopViewController.h"
-#include "order/PopViewControllerDelegate.h"
 #include "order/ShowPopViewSegue.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/NavigationController.h"
-#include "platform/ui/PopoverController.h"
 #include "platform/ui/Storyboard.h"
 #include "platform/ui/Window.h"
 
 namespace kt::testing {
 
 using Fields = std::vector<std::string>;
+using Texts = std::vector<std::string>;
 
-// What the menu does with the two popovers: shows them from its order button and hears back.
-// On a confirmation it closes the popover, as the menu does.
+// Shows the popovers from its button, records what they tell it, and closes the popover on a
+// confirmation as the menu does.
 class PopoverHost : public ui::ViewController, public OrderPopoverSource, public PopViewControllerDelegate {
  public:
   ~PopoverHost() override { clearPopoverDelegate(); }
   void loadView() override {
-    auto root = std::make_shared<ui::View>(gfx::Rect{0, 0, 1024, 768});
-    root->setBackgroundColor(gfx::Color::black());
+    setView(std::make_shared<ui::View>(gfx::Rect{0, 0, 1024, 768}));
+    view()->setBackgroundColor(gfx::Color::black());
     m_button = ui::Button::create(ui::ButtonType::Custom, gfx::Rect{180, 300, 120, 44});
     m_button->setBackgroundColor(gfx::Color::rgba(0.3, 0.3, 0.35));
-    root->addSubview(m_button);
-    setView(root);
+    view()->addSubview(m_button);
   }
   std::shared_ptr<ui::Button> currentBtn() const override { return m_button; }
-
   void popViewControllerDidConfirm() override {
     calls.push_back("confirm");
     if (popoverController()) popoverController()->dismissPopoverAnimated(false);
@@ -56,8 +48,6 @@ class PopoverHost : public ui::ViewController, public OrderPopoverSource, public
     handedDict = dict;
     handedObj = std::move(obj);
   }
-
-  // Shows a scene of the ordering storyboard in the shared popover; answers it.
   template <class Screen>
   std::shared_ptr<Screen> show(const char* scene, const std::function<void(Screen&)>& prepare) {
     auto screen = std::dynamic_pointer_cast<Screen>(ui::Storyboard::named(OrderScreens::StoryboardName)->instantiate(scene));
@@ -68,7 +58,7 @@ class PopoverHost : public ui::ViewController, public OrderPopoverSource, public
     return screen;
   }
 
-  std::vector<std::string> calls;
+  Texts calls;
   PackChildFoodMap handedDict;
   std::shared_ptr<PackChildViewObj> handedObj;
 
@@ -83,10 +73,7 @@ class OrderPopoverTest : public RoomLinkTest {
     room().setRoomNo(std::string("8001"));
     room().setPrintId(std::string("K1"));
     room().setPriceId(std::string("2"));
-    host = std::make_shared<PopoverHost>();
-    nav = std::make_shared<ui::NavigationController>(host);
-    window().setRootViewController(nav);
-    render();
+    makeHost();
   }
   void TearDown() override {
     ShowPopViewSegue::setDismiss();
@@ -96,69 +83,72 @@ class OrderPopoverTest : public RoomLinkTest {
     host.reset();
     support::drainMainLoop();
   }
-  // The stand-in room server, connected.
+  void makeHost() {
+    host = std::make_shared<PopoverHost>();
+    nav = std::make_shared<ui::NavigationController>(host);
+    nav->setNavigationBarHidden(true);
+    window().setRootViewController(nav);
+    render();
+  }
   void connect() {
     startServer();
     link().initConnect();
     ASSERT_TRUE(runUntil([] { return link().isConnect(); }, 10));
   }
   std::shared_ptr<OKSelectFoodObject> basket() { return handle().getTmpSelectFood(); }
-  // The requests the stand-in received with this code, in order.
   std::vector<venue::Frame> requests(int code) const {
     std::vector<venue::Frame> found;
     for (const auto& frame : server.frames())
       if (frame.code == code) found.push_back(frame);
     return found;
   }
+  Texts alerts() const {
+    Texts out;
+    for (const auto& a : visibleAlerts()) out.push_back(a->title() + "|" + a->message());
+    return out;
+  }
+  void dismissAlert() {
+    EXPECT_TRUE(tapAlertButton("确定"));
+    wait(0.5);
+  }
 
   std::shared_ptr<PopoverHost> host;
   std::shared_ptr<ui::NavigationController> nav;
 };
 
-// The 27 fields of a priced line in a 105 reply.
-inline Fields pricedLineFields(const std::string& no, const std::string& name, const std::string& price,
-                               const std::string& quantity, const std::string& ifPack = "0") {
-  return {no, name, price, "N", quantity, "1", "份", "0", "P1", "", ifPack, "0", "0", "0", "", "1", "", "1", "0",
-          "", "0", "0", "0", "", "", "", ""};
-}
-
 // A reply 105: result, message, HasMultFreeItems, MultFreeCount, MultFreeItemsSetID, GroupID,
-// the line count, then the lines.
-inline Fields pricingReply(const std::string& hasMultFree, const std::string& multFreeCount, const std::string& setID,
-                           const std::string& groupID, const std::vector<Fields>& lines) {
-  Fields fields = {"0", "", hasMultFree, multFreeCount, setID, groupID, std::to_string(lines.size())};
-  for (const auto& line : lines) fields.insert(fields.end(), line.begin(), line.end());
-  return fields;
+// the line count, then one line of 27 fields.
+inline Fields pricingReply(const std::string& hasMultFree, const std::string& no, const std::string& quantity,
+                           const std::string& ifPack) {
+  return {"0", "", hasMultFree, "2", "S9", "G7", "1", no, "炒饭", "18", "N", quantity, "1", "份", "0", "P1", "", ifPack,
+          "0", "0", "0", "", "1", "", "1", "0", "", "0", "0", "0", "", "", "", ""};
 }
 
-// A basket line made by hand.
-inline std::shared_ptr<OKFolioObject> folio(const std::string& no, const std::string& quantity,
-                                            const std::string& ifPackChild = "0", const std::string& autoFreed = "0",
-                                            const std::string& parent = "", const std::string& group = "") {
-  auto line = std::make_shared<OKFolioObject>();
-  line->setFoodNo(no);
-  line->setFoodName(no);
-  line->setQuantity(quantity);
-  line->setFlag(autoFreed == "1" ? "F" : "N");
-  line->setIfPackChild(ifPackChild);
-  line->setAutoFreed(autoFreed);
-  line->setParentFoodNo(parent);
-  line->setGroupID(group);
-  return line;
+inline venue::Reply reply(Fields fields) {
+  venue::Reply r;
+  r.fields = std::move(fields);
+  return r;
 }
 
-inline std::shared_ptr<OKFoodObject> dish(const std::string& no, const std::string& name, const std::string& ifPack = "0",
-                                          const std::string& addInfoNo2 = "A2") {
+// A basket line: dish, quantity, IfPackChild, AutoFreed (a free line), ParentFoodNo, GroupID.
+inline std::shared_ptr<OKFolioObject> folio(const std::string& no, const std::string& quantity, const std::string& child = "0",
+                                            const std::string& free = "0", const std::string& parent = "",
+                                            const std::string& group = "") {
+  auto l = std::make_shared<OKFolioObject>();
+  l->setFoodNo(no), l->setQuantity(quantity), l->setFlag(free == "1" ? "F" : "N"), l->setIfPackChild(child);
+  l->setAutoFreed(free), l->setParentFoodNo(parent), l->setGroupID(group);
+  return l;
+}
+
+inline std::shared_ptr<OKFoodObject> dish(const std::string& no, const std::string& name, const std::string& ifPack = "0") {
   auto food = std::make_shared<OKFoodObject>();
-  food->setNo(no);
-  food->setNameChs(name);
-  food->setIfPack(ifPack);
-  food->setAddInfoNo2(addInfoNo2);
+  food->setNo(no), food->setNameChs(name), food->setIfPack(ifPack), food->setAddInfoNo2(std::string("A2"));
   return food;
 }
 
-inline std::vector<std::string> foodNos(const FolioList& lines) {
-  std::vector<std::string> out;
+// "FoodNo x Quantity" of each line.
+inline Texts foodNos(const FolioList& lines) {
+  Texts out;
   for (const auto& line : lines) out.push_back(line->FoodNo().value_or("?") + "x" + line->Quantity().value_or("?"));
   return out;
 }
