@@ -118,7 +118,9 @@ class PackChildViewController : public ui::ViewController,
   std::optional<Row> rowAt(const ui::IndexPath& indexPath) const;
   void restore();
   void autoFill();
-  void addToSelection(const std::shared_ptr<OKFolioObject>& line);
+  // The dish's chosen line, or a new one entered into the selection.
+  std::shared_ptr<OKFolioObject> chosenLine(const OKPackChildFood& dish);
+  std::optional<Row> rowOf(const ui::View& control) const;
   void removeFromSelection(const std::shared_ptr<OKFolioObject>& line);
   std::shared_ptr<ui::Button> addButton(ui::View& parent, const gfx::Rect& frame, const std::string& title,
                                         void (PackChildViewController::*action)());
