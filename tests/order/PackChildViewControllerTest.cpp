@@ -15,6 +15,7 @@
 #include "platform/ui/Stepper.h"
 #include "platform/ui/Switch.h"
 #include "support/RectExpectations.h"
+#include "venue/VenueRoom.h"
 #include "widgets/controls/EffectLabel.h"
 
 namespace kt::testing {
@@ -258,24 +259,17 @@ TEST_F(PackChildViewControllerTest, LongGroupNamesAreMeasuredDownToTheSmallestFo
             PackChildViewController::headerTitleWidth(huge));
 }
 
-TEST_F(PackChildViewControllerTest, PackageAndFreeItemsThroughTheRoomServer) {
+TEST_F(PackChildViewControllerTest, PackageAndFreeItemsThroughTheVenueRoom) {
+  venue::VenueRoom venueRoom;
+  venueRoom.install(server);
+  room().setRoomNo(std::string("8012"));
   connect();
-  server.setReply(MsgAddInfoOfFood, Fields{"0"});
-  server.setReplyHandler(MsgSelectFood, [](const venue::Frame& request) -> std::optional<venue::Reply> {
-    if (request.fields.size() < 4) return std::nullopt;
-    const bool package = request.fields[2] == "P1";
-    return reply(pricingReply(package ? "0" : "1", request.fields[2], request.fields[3], package ? "1" : "0"));
-  });
-  server.setReply(MsgPackChild, Fields{"0", "", "1", "", "S1", "饮料", "1", "0", "0", "", "", "S1", "D1", "可乐", "",
-                                       "瓶", "3", "0", "1", "", "", "S1", "D2", "雪碧", "", "瓶", "3", "0", "1", "", ""});
-  server.setReply(MsgMultFreeItems, Fields{"0", "", "1", "", "S9", "赠品", "", "1", "0", "0", "", "", "S9", "X1",
-                                           "果盘", "", "30", "份", "1", "0", "1", "", ""});
-  for (const std::string no : {"P1", "F1"}) {
+  // A couple's set (two drinks of three, one snack) and a beer bucket that brings two snacks.
+  for (const std::string no : {"5003", "4002"}) {
     host->calls.clear();
     auto popover = host->show<PopViewController>(
-        OrderScreens::DishPopover, [&](PopViewController& p) { p.setTempFoodObject(dish(no, no, no == "P1" ? "1" : "0")); });
+        OrderScreens::DishPopover, [&](PopViewController& p) { p.setTempFoodObject(dish(no, no, no == "5003" ? "1" : "0")); });
     render();
-    tap(*popover->padKey(2));
     tap(*popover->padKey(PopViewController::OkTag));
     ASSERT_TRUE(runUntil([&] { return !host->calls.empty(); }, 10));
     ASSERT_EQ(host->calls, (Texts{"toPackChild"}));
@@ -285,16 +279,16 @@ TEST_F(PackChildViewControllerTest, PackageAndFreeItemsThroughTheRoomServer) {
       c.setDict(host->handedDict);
     });
     render();
-    if (no == "P1") {  // two drinks to choose from; the one free item is taken already
-      toggle(0);
-      flip(0, 0);
-    }
+    toggle(0);
+    flip(0, 0);
     tap(*chooser->suerBtn());
     EXPECT_EQ(host->calls.back(), "confirm");
   }
-  EXPECT_EQ(foodNos(basket()->foodSetArray()), (Texts{"P1x2", "D1x2", "F1x2", "X1x2"}));
-  EXPECT_EQ(basket()->foodSetArray()[3]->Flag(), std::optional<std::string>("F"));
-  EXPECT_EQ(basket()->foodSetArray()[3]->Price(), std::optional<std::string>("30"));
+  const FolioList& lines = basket()->foodSetArray();
+  EXPECT_EQ(foodNos(lines), (Texts{"5003x1", "3012x1", "4021x2", "4002x1", "3001x2"}));
+  EXPECT_EQ(Texts({textOf(lines[1]->Note()), textOf(lines[4]->Note()), textOf(lines[4]->Flag()), textOf(lines[4]->Price())}),
+            (Texts{"套餐内项目", "消费赠送", "F", "18.00"}));
+  EXPECT_EQ(lines[4]->GroupID(), lines[3]->GroupID());
 }
 
 TEST_F(PackChildViewControllerTest, FramesOnBothTabletsAndScreenshots) {
