@@ -1,6 +1,8 @@
 #include "order/OrderScreens.h"
 
 #include "order/FoodView.h"
+#include "order/PackChildViewController.h"
+#include "order/PopViewController.h"
 #include "order/RecommendFoodView.h"
 #include "order/RoomInfoBarView.h"
 #include "order/ShowPopViewSegue.h"
@@ -26,6 +28,8 @@ void OrderScreens::registerStoryboard() {
   RecommendFoodView::registerNib();
   ui::Storyboard::registerStoryboard(StoryboardName, []([[maybe_unused]] ui::Storyboard& storyboard) {
     // Scenes, one line each: storyboard.registerScene(Name, [] { return std::make_shared<Screen>(); });
+    storyboard.registerScene(DishPopover, [] { return std::make_shared<PopViewController>(); });
+    storyboard.registerScene(PackChooser, [] { return std::make_shared<PackChildViewController>(); });
 
     // Segues: storyboard.registerSegue(source scene, identifier, destination scene, kind[, factory]);
     // the popover segues are SegueKind::Custom with custom<ShowPopViewSegue>() or custom<RecommendSegue>().
