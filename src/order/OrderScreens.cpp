@@ -1,5 +1,6 @@
 #include "order/OrderScreens.h"
 
+#include "order/OrderedFoodViewController.h"
 #include "order/RoomInfoBarView.h"
 #include "order/ShowPopViewSegue.h"
 #include "platform/ui/Storyboard.h"
@@ -22,6 +23,7 @@ void OrderScreens::registerStoryboard() {
   RoomInfoBarView::registerNib();
   ui::Storyboard::registerStoryboard(StoryboardName, []([[maybe_unused]] ui::Storyboard& storyboard) {
     // Scenes, one line each: storyboard.registerScene(Name, [] { return std::make_shared<Screen>(); });
+    storyboard.registerScene(Basket, [] { return std::make_shared<OrderedFoodViewController>(); });
 
     // Segues: storyboard.registerSegue(source scene, identifier, destination scene, kind[, factory]);
     // the popover segues are SegueKind::Custom with custom<ShowPopViewSegue>() or custom<RecommendSegue>().
