@@ -1,6 +1,9 @@
 #include "order/OrderScreens.h"
 
 #include "order/OrderedFoodViewController.h"
+#include "order/PackChildViewController.h"
+#include "order/PopViewController.h"
+#include "order/RecommendViewController.h"
 #include "order/RoomInfoBarView.h"
 #include "order/ShowPopViewSegue.h"
 #include "platform/ui/Storyboard.h"
@@ -23,10 +26,17 @@ void OrderScreens::registerStoryboard() {
   RoomInfoBarView::registerNib();
   ui::Storyboard::registerStoryboard(StoryboardName, []([[maybe_unused]] ui::Storyboard& storyboard) {
     // Scenes, one line each: storyboard.registerScene(Name, [] { return std::make_shared<Screen>(); });
+    storyboard.registerScene(DishPopover, [] { return std::make_shared<PopViewController>(); });
+    storyboard.registerScene(PackChooser, [] { return std::make_shared<PackChildViewController>(); });
     storyboard.registerScene(Basket, [] { return std::make_shared<OrderedFoodViewController>(); });
+    storyboard.registerScene(Recommended, [] { return std::make_shared<RecommendViewController>(); });
 
     // Segues: storyboard.registerSegue(source scene, identifier, destination scene, kind[, factory]);
     // the popover segues are SegueKind::Custom with custom<ShowPopViewSegue>() or custom<RecommendSegue>().
+    storyboard.registerSegue(Recommended, RecommendViewController::PopoverSegue, DishPopover,
+                             ui::Storyboard::SegueKind::Custom, custom<RecommendSegue>());
+    storyboard.registerSegue(Recommended, RecommendViewController::PackChooserSegue, PackChooser,
+                             ui::Storyboard::SegueKind::Custom, custom<ShowPopViewSegue>());
   });
 }
 

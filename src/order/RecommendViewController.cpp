@@ -11,7 +11,9 @@
 #include "link/OKSelectFoodObject.h"
 #include "order/OrderParsing.h"
 #include "order/OrderScenery.h"
+#include "order/PackChildViewController.h"
 #include "order/PackChildViewObj.h"
+#include "order/PopViewController.h"
 #include "order/RoomInfoBarView.h"
 #include "platform/core/Device.h"
 #include "platform/core/Log.h"
@@ -194,8 +196,20 @@ void RecommendViewController::btnDianXuanAction() {
 }
 
 void RecommendViewController::prepareForSegue(ui::StoryboardSegue& segue, ui::Responder*) {
-  // Filled by the hand-over below once the popover scenes exist.
-  (void)segue;
+  const auto& destination = segue.destinationViewController();
+  if (segue.identifier() == PopoverSegue) {
+    if (auto popover = std::dynamic_pointer_cast<PopViewController>(destination)) {
+      popover->setDelegate(popDelegateWeakPtr());
+      popover->setTempFoodObject(m_segueFood);
+    }
+  } else if (segue.identifier() == PackChooserSegue) {
+    auto chooser = std::dynamic_pointer_cast<PackChildViewController>(destination);
+    if (chooser && m_seguePack && m_segueDict) {
+      chooser->setDelegate(popDelegateWeakPtr());
+      chooser->setParameters(*m_seguePack);
+      chooser->setDict(*m_segueDict);
+    }
+  }
 }
 
 void RecommendViewController::popViewControllerDidConfirm() {
