@@ -1,12 +1,14 @@
 #include "order/OrderedFoodViewController.h"
 
+#include "link/MsgCodes.h"
 #include "link/RoomLinkFixture.h"
 #include "order/OrderScreens.h"
 #include "order/RoomInfoBarView.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationController.h"
-#include "platform/ui/TextField.h"
+#include "platform/ui/Storyboard.h"
+#include "platform/ui/Window.h"
 #include "support/RectExpectations.h"
 #include "widgets/controls/EffectLabel.h"
 
@@ -71,6 +73,7 @@ class OrderedFoodViewControllerTest : public RoomLinkTest {
   std::shared_ptr<OrderedFoodViewController> showBasket() {
     m_menu = std::make_shared<ui::ViewController>();
     m_nav = std::make_shared<ui::NavigationController>(m_menu);
+    m_nav->setNavigationBarHidden(true);  // as the menu keeps it
     window().setRootViewController(m_nav);
     render();
     auto screen = std::dynamic_pointer_cast<OrderedFoodViewController>(
@@ -86,6 +89,10 @@ class OrderedFoodViewControllerTest : public RoomLinkTest {
     for (const auto& f : server.frames())
       if (f.code == code) out.push_back(f);
     return out;
+  }
+  // The fields of a request as sent: every piece after the code line (a last field "" included).
+  static std::vector<std::string> sentFields(const venue::Frame& frame) {
+    return frame.parts.size() < 2 ? std::vector<std::string>() : std::vector<std::string>(frame.parts.begin() + 2, frame.parts.end());
   }
   std::shared_ptr<OrderFoodCell> row(OrderedFoodViewController& screen, int index) {
     render();
@@ -160,8 +167,8 @@ TEST_F(OrderedFoodViewControllerTest, LargeAmountsKeepTheirCentsAndTheOrderSends
   answerPad(*screen, "2468");
   ASSERT_TRUE(runUntil([&] { return !requests(MsgConfirmInputFood).empty(); }));
   const venue::Frame order = requests(MsgConfirmInputFood)[0];
-  ASSERT_EQ(order.fields.size(), 11u + 30 * 2);
-  EXPECT_EQ(order.field(5), "1234568.19");
+  ASSERT_EQ(sentFields(order).size(), 11u + 30 * 2);
+  EXPECT_EQ(sentFields(order)[5], "1234568.19");
 }
 
 TEST_F(OrderedFoodViewControllerTest, DeletingTakesTheLinesThatBelongToTheLine) {
@@ -225,6 +232,7 @@ TEST_F(OrderedFoodViewControllerTest, ConfirmNeedsTheLinkAndADish) {
   server.closeConnection();
   ASSERT_TRUE(runUntil([&] { return noticeCount("serverDidDisconnect") >= 2; }));
   EXPECT_FALSE(link().getConnected());
+  ui::AlertView::reset();
   tap(*screen->btnConfirm());
   EXPECT_EQ(frontAlert(), "提示|当前网络未链接！请检查网络链接后再试。");
   EXPECT_TRUE(screen->btnConfirm()->isEnabled());
@@ -252,9 +260,8 @@ TEST_F(OrderedFoodViewControllerTest, AnAcceptedOrderSendsEveryLineAndReturnsToT
   ASSERT_TRUE(runUntil([&] { return m_nav->topViewController() == m_menu.get(); }));
   const std::vector<venue::Frame> sent = requests(MsgConfirmInputFood);
   ASSERT_EQ(sent.size(), 1u);
-  const std::vector<std::string>& f = sent[0].fields;
+  const std::vector<std::string> f = sentFields(sent[0]);
   ASSERT_EQ(f.size(), 11u + 30 * 3);
-  EXPECT_FALSE(sent[0].finalCrlf);
   EXPECT_EQ(std::vector<std::string>(f.begin(), f.begin() + 11),
             (std::vector<std::string>{"A08", "3", "3", "", "13579", "25.00", "3", "0", "0", "", ""}));
   const std::vector<std::string> first(f.begin() + 11, f.begin() + 41);
