@@ -126,6 +126,7 @@ std::shared_ptr<ui::View> RecommendViewController::cellForPageAtIndex(FlowPagerV
   auto page = std::dynamic_pointer_cast<ui::ImageView>(flowView.dequeueReusableCell());
   if (!page) {
     page = ui::ImageView::create();
+    page->setBackgroundColor(ColorHexadecimal::colorWithHexString("1c2333"));
     page->layer()->setCornerRadius(6);
     page->layer()->setMasksToBounds(true);
   }
