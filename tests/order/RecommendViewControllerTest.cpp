@@ -7,6 +7,7 @@
 #include "link/RoomLinkFixture.h"
 #include "link/RoomRequests.h"
 #include "order/OrderScreens.h"
+#include "order/PackChildCell.h"
 #include "order/PackChildViewController.h"
 #include "order/PopViewController.h"
 #include "order/RoomInfoBarView.h"
@@ -20,6 +21,7 @@
 #include "platform/ui/PageControl.h"
 #include "platform/ui/PopoverController.h"
 #include "platform/ui/ScrollView.h"
+#include "platform/ui/Stepper.h"
 #include "platform/ui/Storyboard.h"
 #include "platform/ui/Window.h"
 #include "support/RectExpectations.h"
@@ -228,18 +230,51 @@ TEST_F(RecommendViewControllerTest, APackageGoesOnToTheChooserFromTheOrderButton
   EXPECT_FALSE(ShowPopViewSegue::sharedPopover()->isPopoverVisible());
   EXPECT_FALSE(screen->btnDianXuan()->isHidden());
   EXPECT_EQ(screen->lblYiXuan()->text(), "0");
-}
+  EXPECT_TRUE(basket().empty());
 
-TEST_F(RecommendViewControllerTest, BackAsksTheOpenerToCloseTheScreen) {
-  struct Opener : RecommendViewControllerDelegate {
-    int dismissed = 0;
-    void dismiss(RecommendViewController&) override { ++dismissed; }
-  } opener;
-  auto screen = showRecommend(m_list);
-  tap(*screen->btnBack());
-  screen->setDelegate(&opener);
-  tap(*screen->btnBack());
-  EXPECT_EQ(opener.dismissed, 1);
+  // Again, with every group filled: the package and its contents reach the basket and the page
+  // shows it ordered.
+  tap(*screen->btnDianXuan());
+  wait(0.5);
+  popover = shownIn<PopViewController>(screen->popoverController());
+  ASSERT_TRUE(popover);
+  popover->onClickAction(*popover->padKey(PopViewController::OkTag));
+  ASSERT_TRUE(runUntil([&] { return shownIn<PackChildViewController>(ShowPopViewSegue::sharedPopover()) != nullptr; }));
+  wait(0.5);
+  chooser = shownIn<PackChildViewController>(ShowPopViewSegue::sharedPopover());
+  // Each group opened and filled: the beer whole, three snacks, the fruit plate.
+  const auto choose = [&](int group, int times) {
+    auto header = ui::Button::create();
+    header->setTag(group);
+    if (chooser->rowsInSection(group) == 0) chooser->headerClicked(*header);
+    render();
+    for (int count = 1; count <= times; ++count) {
+      render();
+      auto dish = std::dynamic_pointer_cast<PackChildCell>(
+          chooser->prckChildTableView()->cellForRowAtIndexPath(ui::IndexPath::forRow(0, group)));
+      ASSERT_TRUE(dish) << group;
+      if (dish->stepper()->value() >= times) break;  // chosen already (a group of one dish)
+      dish->stepper()->setValue(dish->stepper()->value() + 1);
+      chooser->stepperAction(*dish->stepper());
+    }
+    chooser->headerClicked(*header);  // closed again, so the next group shows
+    render();
+  };
+  choose(0, 1);
+  choose(1, 3);
+  choose(2, 1);
+  chooser->btnOK();
+  wait(0.5);
+  EXPECT_TRUE(ui::AlertView::queuedAlerts().empty());
+  EXPECT_FALSE(ShowPopViewSegue::sharedPopover()->isPopoverVisible());
+  EXPECT_TRUE(screen->btnDianXuan()->isHidden());
+  EXPECT_EQ(screen->lblYiXuan()->text(), "1");
+  ASSERT_GE(basket().size(), 4u);
+  EXPECT_EQ(basket()[0]->FoodNo(), m_list[page]->No());
+  for (size_t i = 1; i < basket().size(); ++i) {
+    EXPECT_EQ(basket()[i]->IfPackChild(), "1") << i;
+    EXPECT_EQ(basket()[i]->ParentFoodNo(), m_list[page]->No()) << i;
+  }
 }
 
 class RecommendViewControllerFramesTest : public RecommendViewControllerTest,
