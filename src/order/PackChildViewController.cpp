@@ -170,9 +170,11 @@ const std::vector<std::shared_ptr<OKPackChildFood>>* PackChildViewController::di
   return found == m_dict.end() ? nullptr : &found->second;
 }
 
-void PackChildViewController::addToSelection(const std::shared_ptr<OKFolioObject>& line) {
-  if (std::find(m_selectedFoods->begin(), m_selectedFoods->end(), line) == m_selectedFoods->end())
-    m_selectedFoods->push_back(line);
+std::shared_ptr<OKFolioObject> PackChildViewController::chosenLine(const OKPackChildFood& dish) {
+  if (auto line = getSelectedFood(dish.FoodNo())) return line;
+  auto line = createFolioObj(nullptr, dish);
+  m_selectedFoods->push_back(line);
+  return line;
 }
 
 void PackChildViewController::removeFromSelection(const std::shared_ptr<OKFolioObject>& line) {
@@ -190,11 +192,7 @@ void PackChildViewController::restore() {
       if (!dish) continue;
       auto old = inOldPack(dish->FoodNo());
       if (!old) continue;
-      auto line = getSelectedFood(dish->FoodNo());
-      if (!line) {
-        line = createFolioObj(nullptr, *dish);
-        addToSelection(line);
-      }
+      auto line = chosenLine(*dish);
       int64_t quantity = intValueOf(old->Quantity());
       if (textIs(group->CountMode(), "1")) quantity = fixedCount(*dish);
       group->setSelectedCount(group->SelectedCount() + static_cast<int32_t>(quantity));
@@ -211,11 +209,7 @@ void PackChildViewController::autoFill() {
     const auto* dishes = dishesOf(*group);
     if (!dishes || dishes->size() != 1 || !dishes->front()) continue;
     const auto& dish = dishes->front();
-    auto line = getSelectedFood(dish->FoodNo());
-    if (!line) {
-      line = createFolioObj(nullptr, *dish);
-      addToSelection(line);
-    }
+    auto line = chosenLine(*dish);
     group->setSelectedCount(static_cast<int32_t>(capacity(*group)));
     dish->setSelectedCount(group->SelectedCount());
     line->setQuantity(quantityText(group->SelectedCount()));
@@ -307,6 +301,11 @@ std::optional<PackChildViewController::Row> PackChildViewController::rowAt(const
   return Row{group, dish};
 }
 
+std::optional<PackChildViewController::Row> PackChildViewController::rowOf(const ui::View& control) const {
+  const auto indexPath = GetIndexPath(control);
+  return indexPath ? rowAt(*indexPath) : std::nullopt;
+}
+
 std::optional<ui::IndexPath> PackChildViewController::GetIndexPath(const ui::View& control) const {
   if (!m_prckChildTableView) return std::nullopt;
   for (const ui::View* view = &control; view; view = view->superview()) {
@@ -360,15 +359,13 @@ void PackChildViewController::headerClicked(ui::Control& sender) {
 
 void PackChildViewController::switchAction(ui::Control& sender) {
   auto* control = dynamic_cast<ui::Switch*>(&sender);
-  const auto indexPath = GetIndexPath(sender);
-  const auto row = indexPath ? rowAt(*indexPath) : std::nullopt;
+  const auto row = rowOf(sender);
   if (!control || !row) return;
   OKPackChild& group = *row->group;
   OKPackChildFood& dish = *row->dish;
   if (control->isOn()) {
-    auto line = getSelectedFood(dish.FoodNo());
-    const bool made = !line;
-    if (made) line = createFolioObj(nullptr, dish);
+    // A line already in the selection is taken as it is, never listed twice.
+    auto line = chosenLine(dish);
     if (textIs(group.CountMode(), "1")) {
       line->setQuantity(quantityText(fixedCount(dish)));
       group.setSelectedCount(static_cast<int32_t>(fixedCount(dish)));
@@ -379,8 +376,6 @@ void PackChildViewController::switchAction(ui::Control& sender) {
       line->setQuantity(quantityText(dish.SelectedCount()));
     }
     group.setIsSelected(true);
-    // A line already in the selection stays there once.
-    if (made) addToSelection(line);
   } else {
     group.setSelectedCount(group.SelectedCount() - dish.SelectedCount());
     dish.setSelectedCount(0);
@@ -395,17 +390,14 @@ void PackChildViewController::switchAction(ui::Control& sender) {
 
 void PackChildViewController::stepperAction(ui::Control& sender) {
   auto* stepper = dynamic_cast<ui::Stepper*>(&sender);
-  const auto indexPath = GetIndexPath(sender);
-  const auto row = indexPath ? rowAt(*indexPath) : std::nullopt;
+  const auto row = rowOf(sender);
   if (!stepper || !row) return;
   OKPackChild& group = *row->group;
   OKPackChildFood& dish = *row->dish;
   KT_LOG("sender Value %f", stepper->value());
   const bool countMode = textIs(group.CountMode(), "1");
   if (stepper->value() > dish.SelectedCount()) {
-    auto line = getSelectedFood(dish.FoodNo());
-    const bool made = !line;
-    if (made) line = createFolioObj(nullptr, dish);
+    auto line = chosenLine(dish);
     const int32_t quantity = intValueOf(line->Quantity());
     if (countMode) {
       line->setQuantity(quantityText(fixedCount(dish)));
@@ -417,7 +409,6 @@ void PackChildViewController::stepperAction(ui::Control& sender) {
       dish.setSelectedCount(dish.SelectedCount() + 1);
     }
     group.setIsSelected(true);
-    if (made) addToSelection(line);
   } else {
     if (countMode) {
       group.setSelectedCount(0);
@@ -494,7 +485,7 @@ std::shared_ptr<ui::TableViewCell> PackChildViewController::cellForRowAtIndexPat
   return cell;
 }
 
-std::optional<std::string> PackChildViewController::titleForHeaderInSection(ui::TableView&, int section) {
+std::optional<std::string> PackChildViewController::titleForHeader(int section) const {
   if (section < 0 || static_cast<size_t>(section) >= m_packArray.size() || !m_packArray[section]) return std::nullopt;
   return textOf(m_packArray[static_cast<size_t>(section)]->SetItemName());
 }

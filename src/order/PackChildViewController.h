@@ -93,6 +93,8 @@ class PackChildViewController : public ui::ViewController,
   // The rows of a section: its dishes when the group is open, else none.
   int rowsInSection(int section) const;
   std::optional<ui::IndexPath> GetIndexPath(const ui::View& control) const;
+  // The group's name (its header view shows it within the header title).
+  std::optional<std::string> titleForHeader(int section) const;
   // The header title of a group, and the width its label gets.
   std::string headerTitle(const OKPackChild& group) const;
   static double headerTitleWidth(const std::string& name);
@@ -101,7 +103,6 @@ class PackChildViewController : public ui::ViewController,
   int numberOfRowsInSection(ui::TableView& tableView, int section) override;
   std::shared_ptr<ui::TableViewCell> cellForRowAtIndexPath(ui::TableView& tableView,
                                                            const ui::IndexPath& indexPath) override;
-  std::optional<std::string> titleForHeaderInSection(ui::TableView& tableView, int section) override;
   std::shared_ptr<ui::View> viewForHeaderInSection(ui::TableView& tableView, int section) override;
   std::optional<double> heightForHeaderInSection(ui::TableView& tableView, int section) override;
 
@@ -117,7 +118,9 @@ class PackChildViewController : public ui::ViewController,
   std::optional<Row> rowAt(const ui::IndexPath& indexPath) const;
   void restore();
   void autoFill();
-  void addToSelection(const std::shared_ptr<OKFolioObject>& line);
+  // The dish's chosen line, or a new one entered into the selection.
+  std::shared_ptr<OKFolioObject> chosenLine(const OKPackChildFood& dish);
+  std::optional<Row> rowOf(const ui::View& control) const;
   void removeFromSelection(const std::shared_ptr<OKFolioObject>& line);
   std::shared_ptr<ui::Button> addButton(ui::View& parent, const gfx::Rect& frame, const std::string& title,
                                         void (PackChildViewController::*action)());

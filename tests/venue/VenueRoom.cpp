@@ -275,28 +275,31 @@ void VenueRoom::install(RoomServer& server) {
 
 const Menu& VenueRoom::menu() const { return m_state->menu; }
 
-#define VENUE_LOCKED std::lock_guard<std::mutex> lock(m_state->mutex)
+std::unique_lock<std::mutex> VenueRoom::locked() const { return std::unique_lock<std::mutex>(m_state->mutex); }
 
-RoomIdentity VenueRoom::identity() const { VENUE_LOCKED; return m_state->identity; }
-void VenueRoom::setIdentity(RoomIdentity identity) { VENUE_LOCKED; m_state->identity = std::move(identity); }
-void VenueRoom::setBindRefusal(std::optional<std::string> message) { VENUE_LOCKED; m_state->bindRefusal = std::move(message); }
-std::vector<std::string> VenueRoom::boundDevices() const { VENUE_LOCKED; return m_state->boundDevices; }
-void VenueRoom::setDate(std::optional<std::string> text) { VENUE_LOCKED; m_state->date = std::move(text); }
-void VenueRoom::setMasterId(std::string id) { VENUE_LOCKED; m_state->masterId = std::move(id); }
-void VenueRoom::setReceiveClerk(std::string clerk) { VENUE_LOCKED; m_state->receiveClerk = std::move(clerk); }
-std::vector<std::string> VenueRoom::groupIds() const { VENUE_LOCKED; return m_state->groupIds; }
-std::string VenueRoom::password() const { VENUE_LOCKED; return m_state->password; }
-void VenueRoom::setPassword(std::string password) { VENUE_LOCKED; m_state->password = std::move(password); }
-void VenueRoom::refuseNextOrder(std::string message) { VENUE_LOCKED; m_state->refusal = std::move(message); }
-std::vector<PlacedOrder> VenueRoom::orders() const { VENUE_LOCKED; return m_state->orders; }
-std::vector<BillLine> VenueRoom::billLines() const { VENUE_LOCKED; return m_state->bill; }
-long long VenueRoom::consumedCents() const { VENUE_LOCKED; return m_state->consumedCents; }
+RoomIdentity VenueRoom::identity() const { auto lock = locked(); return m_state->identity; }
+void VenueRoom::setIdentity(RoomIdentity identity) { auto lock = locked(); m_state->identity = std::move(identity); }
+void VenueRoom::setBindRefusal(std::optional<std::string> message) {
+  auto lock = locked();
+  m_state->bindRefusal = std::move(message);
+}
+std::vector<std::string> VenueRoom::boundDevices() const { auto lock = locked(); return m_state->boundDevices; }
+void VenueRoom::setDate(std::optional<std::string> text) { auto lock = locked(); m_state->date = std::move(text); }
+void VenueRoom::setMasterId(std::string id) { auto lock = locked(); m_state->masterId = std::move(id); }
+void VenueRoom::setReceiveClerk(std::string clerk) { auto lock = locked(); m_state->receiveClerk = std::move(clerk); }
+std::vector<std::string> VenueRoom::groupIds() const { auto lock = locked(); return m_state->groupIds; }
+std::string VenueRoom::password() const { auto lock = locked(); return m_state->password; }
+void VenueRoom::setPassword(std::string password) { auto lock = locked(); m_state->password = std::move(password); }
+void VenueRoom::refuseNextOrder(std::string message) { auto lock = locked(); m_state->refusal = std::move(message); }
+std::vector<PlacedOrder> VenueRoom::orders() const { auto lock = locked(); return m_state->orders; }
+std::vector<BillLine> VenueRoom::billLines() const { auto lock = locked(); return m_state->bill; }
+long long VenueRoom::consumedCents() const { auto lock = locked(); return m_state->consumedCents; }
 std::string VenueRoom::consumedText() const { return formatCents(consumedCents()); }
-void VenueRoom::setConsumedCents(long long cents) { VENUE_LOCKED; m_state->consumedCents = cents; }
-void VenueRoom::dropOnNext(int code) { VENUE_LOCKED; m_state->dropNext.insert(code); }
+void VenueRoom::setConsumedCents(long long cents) { auto lock = locked(); m_state->consumedCents = cents; }
+void VenueRoom::dropOnNext(int code) { auto lock = locked(); m_state->dropNext.insert(code); }
 
 void VenueRoom::setSilent(int code, bool silent) {
-  VENUE_LOCKED;
+  auto lock = locked();
   if (silent)
     m_state->silent.insert(code);
   else
@@ -304,7 +307,7 @@ void VenueRoom::setSilent(int code, bool silent) {
 }
 
 void VenueRoom::setDelay(int code, std::chrono::milliseconds delay) {
-  VENUE_LOCKED;
+  auto lock = locked();
   if (delay.count() > 0)
     m_state->delays[code] = delay;
   else
@@ -312,13 +315,11 @@ void VenueRoom::setDelay(int code, std::chrono::milliseconds delay) {
 }
 
 void VenueRoom::clearFaults() {
-  VENUE_LOCKED;
+  auto lock = locked();
   m_state->dropNext.clear();
   m_state->silent.clear();
   m_state->delays.clear();
   m_state->refusal.reset();
 }
-
-#undef VENUE_LOCKED
 
 }  // namespace venue

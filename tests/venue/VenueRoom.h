@@ -21,6 +21,7 @@
 #include <chrono>
 #include <cstddef>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -129,9 +130,11 @@ class VenueRoom {
   void setDelay(int code, std::chrono::milliseconds delay);
   void clearFaults();
 
-  struct State;
+  struct State;  // the room's state, shared with the handlers installed on a server
 
  private:
+  std::unique_lock<std::mutex> locked() const;
+
   std::shared_ptr<State> m_state;
 };
 

@@ -71,7 +71,8 @@ TEST(VenueMenuTest, StandardMenuIsCompleteAndBrokenMenusAreRefused) {
   EXPECT_FALSE(Menu::parse("{", &error));
   EXPECT_FALSE(Menu::parse(R"({"categories": [], "dishes": [{"no": "1", "price": "x"}]})", &error));
   EXPECT_NE(error.find("price"), std::string::npos);
-  EXPECT_FALSE(Menu::parse(R"({"categories": [], "dishes": [{"no": "1", "price": "1", "autoFree": [{"no": "2", "count": 1}]}]})", &error));
+  EXPECT_FALSE(Menu::parse(
+      R"({"categories": [], "dishes": [{"no": "1", "price": "1", "autoFree": [{"no": "2", "count": 1}]}]})", &error));
   EXPECT_NE(error.find("unknown"), std::string::npos);
   EXPECT_FALSE(Menu::parse(R"({"categories": [], "dishes": [{"no": "1", "price": "1", "options": "9"}]})"));
   EXPECT_FALSE(Menu::parse(R"({"categories": [], "dishes": [{"no": "1", "price": "1"}, {"no": "1", "price": "2"}]})"));
