@@ -1,9 +1,11 @@
 #include "order/OrderScreens.h"
 
 #include "order/FoodView.h"
+#include "order/OrderedFoodViewController.h"
 #include "order/PackChildViewController.h"
 #include "order/PopViewController.h"
 #include "order/RecommendFoodView.h"
+#include "order/RecommendViewController.h"
 #include "order/RoomInfoBarView.h"
 #include "order/ShowPopViewSegue.h"
 #include "platform/ui/Storyboard.h"
@@ -30,9 +32,15 @@ void OrderScreens::registerStoryboard() {
     // Scenes, one line each: storyboard.registerScene(Name, [] { return std::make_shared<Screen>(); });
     storyboard.registerScene(DishPopover, [] { return std::make_shared<PopViewController>(); });
     storyboard.registerScene(PackChooser, [] { return std::make_shared<PackChildViewController>(); });
+    storyboard.registerScene(Basket, [] { return std::make_shared<OrderedFoodViewController>(); });
+    storyboard.registerScene(Recommended, [] { return std::make_shared<RecommendViewController>(); });
 
     // Segues: storyboard.registerSegue(source scene, identifier, destination scene, kind[, factory]);
     // the popover segues are SegueKind::Custom with custom<ShowPopViewSegue>() or custom<RecommendSegue>().
+    storyboard.registerSegue(Recommended, RecommendViewController::PopoverSegue, DishPopover,
+                             ui::Storyboard::SegueKind::Custom, custom<RecommendSegue>());
+    storyboard.registerSegue(Recommended, RecommendViewController::PackChooserSegue, PackChooser,
+                             ui::Storyboard::SegueKind::Custom, custom<ShowPopViewSegue>());
   });
 }
 
