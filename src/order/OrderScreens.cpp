@@ -1,7 +1,9 @@
 #include "order/OrderScreens.h"
 
+#include "order/OrderMainViewController.h"
 #include "order/RoomInfoBarView.h"
 #include "order/ShowPopViewSegue.h"
+#include "order/TowTableViewCell.h"
 #include "platform/ui/Storyboard.h"
 
 namespace kt {
@@ -20,11 +22,22 @@ ui::Storyboard::SegueFactory custom() {
 
 void OrderScreens::registerStoryboard() {
   RoomInfoBarView::registerNib();
+  TowTableViewCell::registerNib();
   ui::Storyboard::registerStoryboard(StoryboardName, []([[maybe_unused]] ui::Storyboard& storyboard) {
     // Scenes, one line each: storyboard.registerScene(Name, [] { return std::make_shared<Screen>(); });
 
+    storyboard.registerScene(Menu, [] { return std::make_shared<OrderMainViewController>(); });
+
     // Segues: storyboard.registerSegue(source scene, identifier, destination scene, kind[, factory]);
     // the popover segues are SegueKind::Custom with custom<ShowPopViewSegue>() or custom<RecommendSegue>().
+    storyboard.registerSegue(Menu, OrderMainViewController::ShowPopView, DishPopover, ui::Storyboard::SegueKind::Custom,
+                             custom<ShowPopViewSegue>());
+    storyboard.registerSegue(Menu, OrderMainViewController::ShowPackChildView, PackChooser,
+                             ui::Storyboard::SegueKind::Custom, custom<ShowPopViewSegue>());
+    storyboard.registerSegue(Menu, OrderMainViewController::ShowRecommendView, Recommended,
+                             ui::Storyboard::SegueKind::Modal);
+    storyboard.registerSegue(Menu, OrderMainViewController::ShowOrderedFood, Basket, ui::Storyboard::SegueKind::Push);
+    // "showGongGuanZhaoPian" leads to the staff screens, which are not part of this program yet.
   });
 }
 
