@@ -1,6 +1,8 @@
 #include "order/OrderScreens.h"
 
 #include "order/OrderMainViewController.h"
+#include "order/PackChildViewController.h"
+#include "order/PopViewController.h"
 #include "order/RoomInfoBarView.h"
 #include "order/ShowPopViewSegue.h"
 #include "order/TowTableViewCell.h"
@@ -25,6 +27,8 @@ void OrderScreens::registerStoryboard() {
   TowTableViewCell::registerNib();
   ui::Storyboard::registerStoryboard(StoryboardName, []([[maybe_unused]] ui::Storyboard& storyboard) {
     // Scenes, one line each: storyboard.registerScene(Name, [] { return std::make_shared<Screen>(); });
+    storyboard.registerScene(DishPopover, [] { return std::make_shared<PopViewController>(); });
+    storyboard.registerScene(PackChooser, [] { return std::make_shared<PackChildViewController>(); });
 
     storyboard.registerScene(Menu, [] { return std::make_shared<OrderMainViewController>(); });
 
