@@ -1,8 +1,10 @@
 #include "order/OrderScreens.h"
 
 #include "order/OrderMainViewController.h"
+#include "order/OrderedFoodViewController.h"
 #include "order/PackChildViewController.h"
 #include "order/PopViewController.h"
+#include "order/RecommendViewController.h"
 #include "order/RoomInfoBarView.h"
 #include "order/ShowPopViewSegue.h"
 #include "order/TowTableViewCell.h"
@@ -29,6 +31,8 @@ void OrderScreens::registerStoryboard() {
     // Scenes, one line each: storyboard.registerScene(Name, [] { return std::make_shared<Screen>(); });
     storyboard.registerScene(DishPopover, [] { return std::make_shared<PopViewController>(); });
     storyboard.registerScene(PackChooser, [] { return std::make_shared<PackChildViewController>(); });
+    storyboard.registerScene(Basket, [] { return std::make_shared<OrderedFoodViewController>(); });
+    storyboard.registerScene(Recommended, [] { return std::make_shared<RecommendViewController>(); });
 
     storyboard.registerScene(Menu, [] { return std::make_shared<OrderMainViewController>(); });
 
@@ -42,6 +46,10 @@ void OrderScreens::registerStoryboard() {
                              ui::Storyboard::SegueKind::Modal);
     storyboard.registerSegue(Menu, OrderMainViewController::ShowOrderedFood, Basket, ui::Storyboard::SegueKind::Push);
     // "showGongGuanZhaoPian" leads to the staff screens, which are not part of this program yet.
+    storyboard.registerSegue(Recommended, RecommendViewController::PopoverSegue, DishPopover,
+                             ui::Storyboard::SegueKind::Custom, custom<RecommendSegue>());
+    storyboard.registerSegue(Recommended, RecommendViewController::PackChooserSegue, PackChooser,
+                             ui::Storyboard::SegueKind::Custom, custom<ShowPopViewSegue>());
   });
 }
 

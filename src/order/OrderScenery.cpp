@@ -1,0 +1,35 @@
+#include "order/OrderScenery.h"
+
+#include "app/ColorHexadecimal.h"
+#include "platform/gfx/Font.h"
+#include "platform/gfx/Layer.h"
+#include "platform/ui/Button.h"
+#include "widgets/controls/EffectLabel.h"
+
+namespace kt::OrderScenery {
+
+std::shared_ptr<EffectLabel> caption(ui::View& parent, const gfx::Rect& frame, const std::string& text, double size,
+                                     bool left) {
+  auto label = EffectLabel::create(frame);
+  label->setText(text);
+  label->setFont(gfx::Font::boldSystemFont(size));
+  label->setTextColor(ColorHexadecimal::colorWithHexString("dfebff").value_or(gfx::Color::whiteColor()));
+  label->setTextAlignment(left ? gfx::TextAlignment::Left : gfx::TextAlignment::Center);
+  label->setShadowBlur(3);
+  parent.addSubview(label);
+  return label;
+}
+
+std::shared_ptr<ui::Button> button(ui::View& parent, const gfx::Rect& frame, const std::string& title,
+                                   const char* hex) {
+  auto button = ui::Button::create(ui::ButtonType::Custom, frame);
+  button->setTitle(title);
+  button->setTitleColor(gfx::Color::whiteColor());
+  button->setTitleColor(gfx::Color::rgba(1, 1, 1, 0.35), ui::ControlStateDisabled);
+  button->setBackgroundColor(ColorHexadecimal::colorWithHexString(hex).value_or(gfx::Color::darkGray()));
+  button->layer()->setCornerRadius(8);
+  parent.addSubview(button);
+  return button;
+}
+
+}  // namespace kt::OrderScenery

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/gfx/Geometry.h"
+
+namespace ui {
+class Button;
+class View;
+}  // namespace ui
+
+namespace kt {
+
+class EffectLabel;
+
+// The parts of the ordering scenes that the screens draw for themselves, in the venue's dark look:
+// light captions with a soft shadow and flat rounded buttons.
+namespace OrderScenery {
+
+// A light caption of `size` points (bold when asked), centred unless `left`, added to `parent`.
+std::shared_ptr<EffectLabel> caption(ui::View& parent, const gfx::Rect& frame, const std::string& text,
+                                     double size, bool left = false);
+// A rounded button titled `title` on a background of the hexadecimal colour `hex`, added to
+// `parent`; its title dims when it is disabled.
+std::shared_ptr<ui::Button> button(ui::View& parent, const gfx::Rect& frame, const std::string& title,
+                                   const char* hex);
+
+}  // namespace OrderScenery
+
+}  // namespace kt
