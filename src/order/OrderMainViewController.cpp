@@ -13,7 +13,9 @@
 #include "link/RoomRequests.h"
 #include "link/ServerNetworkCenter.h"
 #include "order/OrderParsing.h"
+#include "order/PackChildViewController.h"
 #include "order/PackChildViewObj.h"
+#include "order/PopViewController.h"
 #include "order/RoomInfoBarView.h"
 #include "platform/core/Log.h"
 #include "platform/gfx/Font.h"
@@ -444,7 +446,7 @@ void OrderMainViewController::recommendAction() {
   RoomRequests::send(RoomRequests::recommendedFoodList());
 }
 
-void OrderMainViewController::dismiss(ui::ViewController& /*recommend*/) {
+void OrderMainViewController::dismiss(RecommendViewController& /*recommend*/) {
   dismissViewControllerAnimated(true);
   m_isRecommend = false;
 }
@@ -473,17 +475,17 @@ void OrderMainViewController::prepareForSegue(ui::StoryboardSegue& segue, ui::Re
   ui::ViewController* destination = segue.destinationViewController().get();
   const std::string& identifier = segue.identifier();
   if (identifier == ShowPopView) {
-    if (auto* popover = dynamic_cast<DishPopoverHandOver*>(destination)) {
+    if (auto* popover = dynamic_cast<PopViewController*>(destination)) {
       popover->setDelegate(popDelegateWeakPtr());
       popover->setTempFoodObject(m_handOverFood);
     }
   } else if (identifier == ShowRecommendView) {
-    if (auto* recommend = dynamic_cast<RecommendHandOver*>(destination)) {
-      recommend->setDelegate(recommendDelegateWeakPtr());
+    if (auto* recommend = dynamic_cast<RecommendViewController*>(destination)) {
+      recommend->setDelegate(this);
       recommend->setTempFoodList(m_handOverFoods);
     }
   } else if (identifier == ShowPackChildView) {
-    if (auto* chooser = dynamic_cast<PackChooserHandOver*>(destination)) {
+    if (auto* chooser = dynamic_cast<PackChildViewController*>(destination)) {
       chooser->setDelegate(popDelegateWeakPtr());
       if (auto parameters = m_packChlidVC.lock()) {
         chooser->setFood(parameters->food());

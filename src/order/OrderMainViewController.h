@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "link/SocketDataHandle.h"
-#include "order/OrderHandOver.h"
 #include "order/OrderPopoverSource.h"
 #include "order/PopViewControllerDelegate.h"
+#include "order/RecommendViewController.h"
 #include "order/TempOederCenter.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/TableView.h"
@@ -96,7 +96,7 @@ class OrderMainViewController : public ui::ViewController,
   void popViewControllerToPackChildView2(const PackChildFoodMap& dict,
                                          std::shared_ptr<PackChildViewObj> packChlidVC) override;
   void popoverControllerDidDismissPopover(ui::PopoverController& popover) override;
-  void dismiss(ui::ViewController& recommend) override;
+  void dismiss(RecommendViewController& recommend) override;
 
   // ---- OrderPopoverSource ----
   std::shared_ptr<ui::Button> currentBtn() const override { return m_currentBtn; }

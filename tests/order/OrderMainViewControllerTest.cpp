@@ -12,9 +12,13 @@
 #include "link/MsgCodes.h"
 #include "link/OKFoodObject.h"
 #include "link/OKPackChild.h"
-#include "order/OrderHandOver.h"
+#include "link/OKPackChildFood.h"
+#include "order/OrderedFoodViewController.h"
 #include "order/OrderScreenFixture.h"
+#include "order/PackChildViewController.h"
 #include "order/PackChildViewObj.h"
+#include "order/PopViewController.h"
+#include "order/RecommendViewController.h"
 #include "order/RoomInfoBarView.h"
 #include "order/TowTableViewCell.h"
 #include "platform/gfx/Font.h"
@@ -29,40 +33,6 @@
 
 namespace kt::order_test {
 namespace {
-
-// ---- Stand-ins for the scenes the menu opens ----
-
-class PopoverStandIn : public ui::ViewController, public DishPopoverHandOver {
- public:
-  void setDelegate(core::WeakPtr<PopViewControllerDelegate> d) override { delegate = d; }
-  void setTempFoodObject(std::shared_ptr<OKFoodObject> f) override { food = std::move(f); }
-  core::WeakPtr<PopViewControllerDelegate> delegate;
-  std::shared_ptr<OKFoodObject> food;
-};
-
-class ChooserStandIn : public ui::ViewController, public PackChooserHandOver {
- public:
-  void setDelegate(core::WeakPtr<PopViewControllerDelegate> d) override { delegate = d; }
-  void setFood(std::shared_ptr<OKFoodObject> f) override { food = std::move(f); }
-  void setSelectedFoods(std::shared_ptr<FolioList> s) override { selected = std::move(s); }
-  void setSGroupID(Text g) override { groupID = std::move(g); }
-  void setPackArray(PackChildList p) override { groups = std::move(p); }
-  void setDict(PackChildFoodMap d) override { dict = std::move(d); }
-  core::WeakPtr<PopViewControllerDelegate> delegate;
-  std::shared_ptr<OKFoodObject> food;
-  std::shared_ptr<FolioList> selected;
-  Text groupID;
-  PackChildList groups;
-  std::optional<PackChildFoodMap> dict;
-};
-
-class RecommendStandIn : public ui::ViewController, public RecommendHandOver {
- public:
-  void setDelegate(core::WeakPtr<RecommendViewControllerDelegate> d) override { delegate = d; }
-  void setTempFoodList(FoodList f) override { foods = std::move(f); }
-  core::WeakPtr<RecommendViewControllerDelegate> delegate;
-  FoodList foods;
-};
 
 // The song home screen without its cloud requests.
 class SongHome : public ChooseMusicVC {
@@ -84,32 +54,22 @@ const std::vector<Dish> kCantonese = {{"1101", "白切鸡", "Poached Chicken", "
 
 class OrderMainViewControllerTest : public OrderScreenFixture {
  protected:
-  void SetUp() override {
-    OrderScreenFixture::SetUp();
-    registerScene(OrderScreens::DishPopover, [this] {
-      popover = std::make_shared<PopoverStandIn>();
-      return popover;
-    });
-    registerScene(OrderScreens::PackChooser, [this] {
-      chooser = std::make_shared<ChooserStandIn>();
-      return chooser;
-    });
-    registerScene(OrderScreens::Recommended, [this] {
-      recommend = std::make_shared<RecommendStandIn>();
-      return recommend;
-    });
-    registerScene(OrderScreens::Basket, [this] {
-      basketScreen = std::make_shared<ui::ViewController>();
-      return basketScreen;
-    });
-  }
   void TearDown() override {
     menu.reset();
-    popover.reset();
-    chooser.reset();
-    recommend.reset();
-    basketScreen.reset();
     OrderScreenFixture::TearDown();
+  }
+
+  // The screens the menu opened.
+  static PopViewController* dishPopover() {
+    auto shown = ShowPopViewSegue::sharedPopover();
+    return shown ? dynamic_cast<PopViewController*>(shown->contentViewController().get()) : nullptr;
+  }
+  static PackChildViewController* packChooser() {
+    auto shown = ShowPopViewSegue::sharedPopover();
+    return shown ? dynamic_cast<PackChildViewController*>(shown->contentViewController().get()) : nullptr;
+  }
+  RecommendViewController* recommendScreen() const {
+    return dynamic_cast<RecommendViewController*>(menu->presentedViewController());
   }
 
   // The menu from the storyboard, pushed over the song home screen.
@@ -155,10 +115,6 @@ class OrderMainViewControllerTest : public OrderScreenFixture {
   }
 
   std::shared_ptr<OrderMainViewController> menu;
-  std::shared_ptr<PopoverStandIn> popover;
-  std::shared_ptr<ChooserStandIn> chooser;
-  std::shared_ptr<RecommendStandIn> recommend;
-  std::shared_ptr<ui::ViewController> basketScreen;
 };
 
 // ---- Loading and appearing ----
@@ -287,9 +243,12 @@ TEST_F(OrderMainViewControllerTest, DishShowsItsDetailsAndTheOrderButtonOpensThe
 
   tap(*menu->DianXuanBut());
   wait(0.5);
+  PopViewController* popover = dishPopover();
   ASSERT_NE(popover, nullptr);
-  EXPECT_EQ(popover->food, menu->foodListArray()[0]);
-  EXPECT_EQ(popover->delegate.get(), static_cast<PopViewControllerDelegate*>(menu.get()));
+  EXPECT_EQ(popover->tempFoodObject(), menu->foodListArray()[0]);
+  EXPECT_EQ(popover->delegate(), static_cast<PopViewControllerDelegate*>(menu.get()));
+  // The popover asked for the dish's options and holds the replies while it is up.
+  EXPECT_EQ(SocketDataHandle::sharedInstance().delegate(), static_cast<SocketDataHandleDelegate*>(popover));
   EXPECT_EQ(menu->currentBtn(), menu->DianXuanBut());
   auto shown = ShowPopViewSegue::sharedPopover();
   ASSERT_NE(shown, nullptr);
@@ -320,10 +279,10 @@ TEST_F(OrderMainViewControllerTest, OrderButtonOrdersTheDishShownAndNothingOnceT
   EXPECT_EQ(menu->DianXuanBut()->tag(), 1);
   menu->showInputView(*menu->DianXuanBut());
   wait(0.5);
-  ASSERT_NE(popover, nullptr);
-  EXPECT_EQ(popover->food, boiledFish);
+  ASSERT_NE(dishPopover(), nullptr);
+  EXPECT_EQ(dishPopover()->tempFoodObject(), boiledFish);
   ShowPopViewSegue::setDismiss();
-  popover.reset();
+  ShowPopViewSegue::resetForTesting();
 
   // Choosing a sub-category clears the pane: the button is disabled and a press does nothing.
   auto sichuan = menu->MyTableview()->cellForRowAtIndexPath({0, 0});
@@ -337,7 +296,7 @@ TEST_F(OrderMainViewControllerTest, OrderButtonOrdersTheDishShownAndNothingOnceT
   EXPECT_FALSE(menu->DianXuanBut()->isEnabled());
   menu->showInputView(*menu->DianXuanBut());
   wait(0.5);
-  EXPECT_EQ(popover, nullptr);
+  EXPECT_EQ(dishPopover(), nullptr);
 }
 
 // ---- Recommended dishes ----
@@ -364,17 +323,17 @@ TEST_F(OrderMainViewControllerTest, RecommendedListOpensTheRecommendScreenAndAnE
   tap(*menu->recommendButton());
   ASSERT_TRUE(waitForRequests(MsgFoodList, 3));
   receive(MsgFoodList, foodReply(kCantonese));
-  ASSERT_TRUE(runUntil([&] { return recommend != nullptr; }));
+  ASSERT_TRUE(runUntil([&] { return recommendScreen() != nullptr; }));
   wait(0.5);
-  EXPECT_EQ(menu->presentedViewController(), recommend.get());
-  ASSERT_EQ(recommend->foods.size(), 1u);
-  EXPECT_EQ(recommend->foods[0]->No(), "1101");
-  EXPECT_EQ(recommend->delegate.get(), static_cast<RecommendViewControllerDelegate*>(menu.get()));
+  RecommendViewController* recommend = recommendScreen();
+  ASSERT_EQ(recommend->tempFoodList().size(), 1u);
+  EXPECT_EQ(recommend->tempFoodList()[0]->No(), "1101");
+  EXPECT_EQ(recommend->delegate(), static_cast<RecommendViewControllerDelegate*>(menu.get()));
   // While it is up, a food list never replaces the menu's dishes.
   EXPECT_TRUE(menu->isRecommend());
   EXPECT_EQ(menu->foodListArray().size(), 2u);
 
-  recommend->delegate.get()->dismiss(*recommend);
+  recommend->goBackAction();
   wait(0.5);
   EXPECT_EQ(menu->presentedViewController(), nullptr);
   EXPECT_FALSE(menu->isRecommend());
@@ -389,15 +348,13 @@ TEST_F(OrderMainViewControllerTest, BasketCountFollowsConfirmationsAndClosedPopo
   tapDish(0);
   tap(*menu->DianXuanBut());
   wait(0.5);
-  ASSERT_NE(popover, nullptr);
+  ASSERT_NE(dishPopover(), nullptr);
 
-  // The popover took the replies while it was up; a package with a content line and a free line
-  // counts three lines.
-  SocketDataHandle::sharedInstance().setDelegate(nullptr);
+  // Lines, not quantities: a dish, its package content line and a free line count three.
   addBasketLine("1001");
   addBasketLine("1001");
   addBasketLine("9001", "F");
-  popover->delegate.get()->popViewControllerDidConfirm();
+  dishPopover()->delegate()->popViewControllerDidConfirm();
   EXPECT_EQ(menu->lblOrderNum()->text(), "3");
   EXPECT_EQ(SocketDataHandle::sharedInstance().delegate(), menu.get());
   wait(0.5);
@@ -406,7 +363,8 @@ TEST_F(OrderMainViewControllerTest, BasketCountFollowsConfirmationsAndClosedPopo
   // A popover closed by a tap outside it.
   tap(*menu->DianXuanBut());
   wait(0.5);
-  SocketDataHandle::sharedInstance().setDelegate(nullptr);
+  ASSERT_NE(dishPopover(), nullptr);
+  EXPECT_NE(SocketDataHandle::sharedInstance().delegate(), menu.get());
   addBasketLine("1002");
   tap(gfx::Point{100, 740});
   wait(0.5);
@@ -421,25 +379,36 @@ TEST_F(OrderMainViewControllerTest, PackageHandOverOpensTheChooserWithTheParamet
   tapDish(0);
   tap(*menu->DianXuanBut());
   wait(0.5);
+  PopViewController* popover = dishPopover();
   ASSERT_NE(popover, nullptr);
 
+  auto group = std::make_shared<OKPackChild>();
+  group->setSetID("S1");
+  group->setSetItemName("主食");
+  group->setSetSumCount("1");
+  auto rice = std::make_shared<OKPackChildFood>();
+  rice->setSetID("S1");
+  rice->setFoodNo("3001");
+  rice->setFoodName_Cha("米饭");
+  rice->setCount("1");
   auto parameters = std::make_shared<PackChildViewObj>();
-  parameters->setFood(popover->food);
+  parameters->setFood(popover->tempFoodObject());
   parameters->setSGroupID("G7");
-  parameters->setPackArray({std::make_shared<OKPackChild>()});
-  PackChildFoodMap dict{{"S1", {}}};
-  popover->delegate.get()->popViewControllerToPackChildView2(dict, parameters);
+  parameters->setPackArray({group});
+  PackChildFoodMap dict{{"S1", {rice}}};
+  popover->delegate()->popViewControllerToPackChildView2(dict, parameters);
   wait(0.5);
+  PackChildViewController* chooser = packChooser();
   ASSERT_NE(chooser, nullptr);
-  EXPECT_EQ(chooser->delegate.get(), static_cast<PopViewControllerDelegate*>(menu.get()));
-  EXPECT_EQ(chooser->food, popover->food);
-  EXPECT_EQ(chooser->selected, parameters->selectedFoods());  // the very array
-  EXPECT_EQ(chooser->groupID, "G7");
-  EXPECT_EQ(chooser->groups, parameters->packArray());
-  ASSERT_TRUE(chooser->dict.has_value());
-  EXPECT_EQ(chooser->dict->count("S1"), 1u);
-  EXPECT_EQ(ShowPopViewSegue::sharedPopover()->contentViewController(), chooser);
+  EXPECT_EQ(chooser->delegate(), static_cast<PopViewControllerDelegate*>(menu.get()));
+  EXPECT_EQ(chooser->food(), parameters->food());
+  EXPECT_EQ(chooser->selectedFoods(), parameters->selectedFoods());  // the very array
+  EXPECT_EQ(chooser->sGroupID(), "G7");
+  EXPECT_EQ(chooser->packArray(), parameters->packArray());
+  ASSERT_EQ(chooser->dict().count("S1"), 1u);
+  EXPECT_EQ(chooser->dict().at("S1").front(), rice);
   EXPECT_EQ(ShowPopViewSegue::sharedPopover()->popoverContentSize(), (gfx::Size{500, 600}));
+  EXPECT_EQ(menu->popoverController(), ShowPopViewSegue::sharedPopover());
 }
 
 // ---- Leaving ----
@@ -476,8 +445,7 @@ TEST_F(OrderMainViewControllerTest, WithoutTheSongHomeTheMenuStaysAndTheOtherBut
   // The basket button pushes the basket.
   tap(*menu->basketButton());
   wait(1.0);
-  ASSERT_NE(basketScreen, nullptr);
-  EXPECT_EQ(nav->topViewController(), basketScreen.get());
+  EXPECT_NE(dynamic_cast<OrderedFoodViewController*>(nav->topViewController()), nullptr);
 }
 
 // ---- Layout ----
