@@ -29,6 +29,7 @@
 #include "platform/ui/TableView.h"
 #include "songs/ChooseMusicVC.h"
 #include "support/RectExpectations.h"
+#include "venue/VenueRoom.h"
 #include "widgets/controls/EffectLabel.h"
 
 namespace kt::order_test {
@@ -409,6 +410,80 @@ TEST_F(OrderMainViewControllerTest, PackageHandOverOpensTheChooserWithTheParamet
   EXPECT_EQ(chooser->dict().at("S1").front(), rice);
   EXPECT_EQ(ShowPopViewSegue::sharedPopover()->popoverContentSize(), (gfx::Size{500, 600}));
   EXPECT_EQ(menu->popoverController(), ShowPopViewSegue::sharedPopover());
+}
+
+TEST_F(OrderMainViewControllerTest, DishOrderedFromTheVenueMenuIsCounted) {
+  venue::VenueRoom room;
+  venue::RoomIdentity identity = room.identity();
+  identity.roomNo = kRoom;
+  identity.priceId = kPriceId;
+  room.setIdentity(identity);
+  room.install(server);
+  ASSERT_NO_FATAL_FAILURE(openMenu());
+  ASSERT_TRUE(runUntil([&] { return menu->MyTableview() != nullptr; }));
+  render();
+
+  // A dish without options, package or free items, and where the menu files it.
+  const venue::Menu& venueMenu = room.menu();
+  const venue::MenuDish* dish = venueMenu.find([](const venue::MenuDish& d) {
+    return !d.typeNo.empty() && d.optionList.empty() && !d.pack && d.freeSetId.empty() && d.autoFree.empty();
+  });
+  ASSERT_NE(dish, nullptr);
+  const venue::MenuCategory* sub = venueMenu.category(dish->typeNo);
+  ASSERT_NE(sub, nullptr);
+  int section = -1;
+  for (size_t s = 0; s < menu->level1TypeAry().size(); ++s)
+    if (menu->level1TypeAry()[s]->TypeNo() == sub->parentNo) section = int(s);
+  ASSERT_GE(section, 0);
+  const FoodTypeList& subs = menu->level2TypeDict().at(sub->parentNo);
+  int row = -1;
+  for (size_t r = 0; r < subs.size(); ++r)
+    if (subs[r]->TypeNo() == sub->typeNo) row = int(r);
+  ASSERT_GE(row, 0);
+
+  tap(headerButton(section));
+  render();
+  menu->didSelectRowAtIndexPath(*menu->MyTableview(), {section, row});
+  const size_t count = venueMenu.dishesOf(sub->typeNo).size();
+  ASSERT_TRUE(runUntil([&] { return menu->foodListArray().size() == count; }));
+  int dishRow = -1;
+  for (size_t r = 0; r < count; ++r)
+    if (menu->foodListArray()[r]->No() == dish->no) dishRow = int(r);
+  ASSERT_GE(dishRow, 0);
+  menu->didSelectRowAtIndexPath(*menu->TowTableView(), {0, dishRow});
+  EXPECT_EQ(menu->Foodlable()->text(), dish->nameChs);
+
+  tap(*menu->DianXuanBut());
+  wait(0.5);
+  ASSERT_NE(dishPopover(), nullptr);
+  auto ok = dishPopover()->padKey(PopViewController::OkTag);
+  ASSERT_NE(ok, nullptr);
+  tap(*ok);
+  ASSERT_TRUE(runUntil([&] { return !basket().empty() && !ShowPopViewSegue::sharedPopover()->isPopoverVisible(); }));
+  EXPECT_EQ(requests(MsgSelectFood).back(), (std::vector<std::string>{"0", kRoom, dish->no, "1", "1"}));
+  EXPECT_EQ(menu->lblOrderNum()->text(), std::to_string(basket().size()));
+  EXPECT_EQ(SocketDataHandle::sharedInstance().delegate(), menu.get());
+}
+
+TEST_F(OrderMainViewControllerTest, SongHomeReachesTheMenuThroughConnectAndBind) {
+  venue::VenueRoom room;
+  room.install(server);
+  DataCenter::resetSharedInstanceForTesting();  // not bound yet
+  auto home = std::make_shared<SongHome>();
+  nav = std::make_shared<ui::NavigationController>(home);
+  window().setRootViewController(nav);
+  render();
+
+  home->leftBarButtonClick();
+  ASSERT_TRUE(runUntil([&] { return dynamic_cast<OrderMainViewController*>(nav->topViewController()) != nullptr; }));
+  wait(1.0);
+  auto* shown = dynamic_cast<OrderMainViewController*>(nav->topViewController());
+  ASSERT_NE(shown, nullptr);
+  EXPECT_EQ(DataCenter::sharedInstance().roomNo(), room.identity().roomNo);
+  ASSERT_TRUE(runUntil([&] { return shown->MyTableview() != nullptr; }));
+  EXPECT_GT(shown->level1TypeAry().size(), 0u);
+  EXPECT_TRUE(nav->isNavigationBarHidden());
+  EXPECT_EQ(SocketDataHandle::sharedInstance().delegate(), static_cast<SocketDataHandleDelegate*>(shown));
 }
 
 // ---- Leaving ----
