@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 #include <string>
@@ -24,9 +25,7 @@
 #include "platform/gfx/Font.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/ImageView.h"
-#include "platform/ui/Label.h"
 #include "platform/ui/PopoverController.h"
-#include "platform/ui/TableView.h"
 #include "songs/ChooseMusicVC.h"
 #include "support/RectExpectations.h"
 #include "venue/VenueRoom.h"
@@ -41,6 +40,12 @@ class SongHome : public ChooseMusicVC {
   void viewDidLoad() override { ui::ViewController::viewDidLoad(); }
   void viewWillAppear(bool animated) override { ui::ViewController::viewWillAppear(animated); }
 };
+
+template <class List, class Pred>
+int indexOf(const List& list, Pred pred) {
+  auto it = std::find_if(list.begin(), list.end(), pred);
+  return it == list.end() ? -1 : int(it - list.begin());
+}
 
 const std::vector<Category> kCategories = {
     {"10", "热菜", "1", "0"}, {"11", "川菜", "2", "10"}, {"12", "粤菜", "2", "10"},
@@ -64,10 +69,6 @@ class OrderMainViewControllerTest : public OrderScreenFixture {
   static PopViewController* dishPopover() {
     auto shown = ShowPopViewSegue::sharedPopover();
     return shown ? dynamic_cast<PopViewController*>(shown->contentViewController().get()) : nullptr;
-  }
-  static PackChildViewController* packChooser() {
-    auto shown = ShowPopViewSegue::sharedPopover();
-    return shown ? dynamic_cast<PackChildViewController*>(shown->contentViewController().get()) : nullptr;
   }
   RecommendViewController* recommendScreen() const {
     return dynamic_cast<RecommendViewController*>(menu->presentedViewController());
@@ -389,9 +390,7 @@ TEST_F(OrderMainViewControllerTest, PackageHandOverOpensTheChooserWithTheParamet
   group->setSetSumCount("1");
   auto rice = std::make_shared<OKPackChildFood>();
   rice->setSetID("S1");
-  rice->setFoodNo("3001");
   rice->setFoodName_Cha("米饭");
-  rice->setCount("1");
   auto parameters = std::make_shared<PackChildViewObj>();
   parameters->setFood(popover->tempFoodObject());
   parameters->setSGroupID("G7");
@@ -399,7 +398,7 @@ TEST_F(OrderMainViewControllerTest, PackageHandOverOpensTheChooserWithTheParamet
   PackChildFoodMap dict{{"S1", {rice}}};
   popover->delegate()->popViewControllerToPackChildView2(dict, parameters);
   wait(0.5);
-  PackChildViewController* chooser = packChooser();
+  auto* chooser = dynamic_cast<PackChildViewController*>(ShowPopViewSegue::sharedPopover()->contentViewController().get());
   ASSERT_NE(chooser, nullptr);
   EXPECT_EQ(chooser->delegate(), static_cast<PopViewControllerDelegate*>(menu.get()));
   EXPECT_EQ(chooser->food(), parameters->food());
@@ -431,14 +430,9 @@ TEST_F(OrderMainViewControllerTest, DishOrderedFromTheVenueMenuIsCounted) {
   ASSERT_NE(dish, nullptr);
   const venue::MenuCategory* sub = venueMenu.category(dish->typeNo);
   ASSERT_NE(sub, nullptr);
-  int section = -1;
-  for (size_t s = 0; s < menu->level1TypeAry().size(); ++s)
-    if (menu->level1TypeAry()[s]->TypeNo() == sub->parentNo) section = int(s);
+  const int section = indexOf(menu->level1TypeAry(), [&](auto& c) { return c->TypeNo() == sub->parentNo; });
+  const int row = indexOf(menu->level2TypeDict().at(sub->parentNo), [&](auto& c) { return c->TypeNo() == sub->typeNo; });
   ASSERT_GE(section, 0);
-  const FoodTypeList& subs = menu->level2TypeDict().at(sub->parentNo);
-  int row = -1;
-  for (size_t r = 0; r < subs.size(); ++r)
-    if (subs[r]->TypeNo() == sub->typeNo) row = int(r);
   ASSERT_GE(row, 0);
 
   tap(headerButton(section));
@@ -446,9 +440,7 @@ TEST_F(OrderMainViewControllerTest, DishOrderedFromTheVenueMenuIsCounted) {
   menu->didSelectRowAtIndexPath(*menu->MyTableview(), {section, row});
   const size_t count = venueMenu.dishesOf(sub->typeNo).size();
   ASSERT_TRUE(runUntil([&] { return menu->foodListArray().size() == count; }));
-  int dishRow = -1;
-  for (size_t r = 0; r < count; ++r)
-    if (menu->foodListArray()[r]->No() == dish->no) dishRow = int(r);
+  const int dishRow = indexOf(menu->foodListArray(), [&](auto& d) { return d->No() == dish->no; });
   ASSERT_GE(dishRow, 0);
   menu->didSelectRowAtIndexPath(*menu->TowTableView(), {0, dishRow});
   EXPECT_EQ(menu->Foodlable()->text(), dish->nameChs);
@@ -494,17 +486,21 @@ TEST_F(OrderMainViewControllerTest, BackToSongsDisconnectsAndReturnsToTheSongHom
   wait(1.0);
   EXPECT_FALSE(ServerNetworkCenter::sharedInstance().isConnect());
   EXPECT_TRUE(server.waitForClientClose(5));
+  wait(1.0);
+  EXPECT_FALSE(ServerNetworkCenter::sharedInstance().isConnect());  // closed for good
+  EXPECT_EQ(server.connectionsAccepted(), 1u);
   EXPECT_FALSE(SNStatusBarNotification::isVisible());
   ASSERT_EQ(nav->viewControllers().size(), 1u);
   EXPECT_NE(dynamic_cast<SongHome*>(nav->topViewController()), nullptr);
 }
 
 TEST_F(OrderMainViewControllerTest, WithoutTheSongHomeTheMenuStaysAndTheOtherButtons) {
-  ServerNetworkCenter::sharedInstance().initConnect();
-  ASSERT_TRUE(runUntil([] { return ServerNetworkCenter::sharedInstance().isConnect(); }));
+  // The link is down when the menu loads: it connects, and the category request still goes out.
   menu = std::dynamic_pointer_cast<OrderMainViewController>(storyboard()->instantiate(OrderScreens::Menu));
   nav = std::make_shared<ui::NavigationController>(menu);
   window().setRootViewController(nav);
+  ASSERT_TRUE(waitForRequests(MsgFoodCategory, 1));
+  EXPECT_EQ(server.connectionsAccepted(), 1u);
   wait(0.5);
   // The staff screens are not there: the press is ignored.
   tap(*menu->staffButton());

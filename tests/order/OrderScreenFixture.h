@@ -78,10 +78,6 @@ class OrderScreenFixture : public support::ScreenTest {
   }
 
   static std::shared_ptr<ui::Storyboard> storyboard() { return ui::Storyboard::named(OrderScreens::StoryboardName); }
-  // Replaces a scene of the ordering storyboard (a destination built elsewhere, say).
-  static void registerScene(const std::string& identifier, ui::Storyboard::SceneFactory factory) {
-    storyboard()->registerScene(identifier, std::move(factory));
-  }
 
   // Connects the link (as the connect-and-bind screen leaves it), then puts `screen` on top of a
   // navigation stack over `root` in the key window and lets it settle.
