@@ -1,6 +1,7 @@
 #include "order/OrderScenery.h"
 
 #include "app/ColorHexadecimal.h"
+#include "order/RoomInfoBarView.h"
 #include "platform/gfx/Font.h"
 #include "platform/gfx/Layer.h"
 #include "platform/ui/Button.h"
@@ -30,6 +31,21 @@ std::shared_ptr<ui::Button> button(ui::View& parent, const gfx::Rect& frame, con
   button->layer()->setCornerRadius(8);
   parent.addSubview(button);
   return button;
+}
+
+std::shared_ptr<RoomInfoBarView> darkSceneWithRoomBar(ui::View& view, double top) {
+  view.setBackgroundColor(gfx::Color::black());
+  auto bar = RoomInfoBarView::initWithXib();
+  if (bar) {
+    bar->setFrame({{10, top}, bar->frame().size});
+    view.addSubview(bar);
+  }
+  return bar;
+}
+
+bool landscapeOnly(ui::InterfaceOrientation orientation) {
+  return orientation == ui::InterfaceOrientation::LandscapeRight ||
+         orientation == ui::InterfaceOrientation::LandscapeLeft;
 }
 
 }  // namespace kt::OrderScenery

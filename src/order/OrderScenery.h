@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/gfx/Geometry.h"
+#include "platform/ui/Application.h"
 
 namespace ui {
 class Button;
@@ -13,6 +14,7 @@ class View;
 namespace kt {
 
 class EffectLabel;
+class RoomInfoBarView;
 
 // The parts of the ordering scenes that the screens draw for themselves, in the venue's dark look:
 // light captions with a soft shadow and flat rounded buttons.
@@ -25,6 +27,13 @@ std::shared_ptr<EffectLabel> caption(ui::View& parent, const gfx::Rect& frame, c
 // `parent`; its title dims when it is disabled.
 std::shared_ptr<ui::Button> button(ui::View& parent, const gfx::Rect& frame, const std::string& title,
                                    const char* hex);
+
+// A black scene with the room bar made from its nib at (10, top), keeping its own size; null
+// when the nib gives no bar.
+std::shared_ptr<RoomInfoBarView> darkSceneWithRoomBar(ui::View& view, double top);
+
+// The ordering screens turn with the two landscape orientations only.
+bool landscapeOnly(ui::InterfaceOrientation orientation);
 
 }  // namespace OrderScenery
 

@@ -77,10 +77,7 @@ OrderFoodCell::OrderFoodCell() : ui::TableViewCell(ui::TableViewCellStyle::Defau
 // ---- OrderedFoodViewController ----
 
 OrderedFoodViewController::OrderedFoodViewController() {
-  shouldAutorotateToInterfaceOrientation = [](ui::InterfaceOrientation orientation) {
-    return orientation == ui::InterfaceOrientation::LandscapeRight ||
-           orientation == ui::InterfaceOrientation::LandscapeLeft;
-  };
+  shouldAutorotateToInterfaceOrientation = OrderScenery::landscapeOnly;
   socketDataHandleDidRoomStateAndInfo = [this] {
     if (m_roomInfobar) m_roomInfobar->fillFromDataCenter();
   };
@@ -99,13 +96,7 @@ OrderedFoodViewController::~OrderedFoodViewController() {
 
 void OrderedFoodViewController::viewDidLoad() {
   ui::ViewController::viewDidLoad();
-  view()->setBackgroundColor(gfx::Color::black());
-  m_roomInfobar = RoomInfoBarView::initWithXib();
-  if (m_roomInfobar) {
-    gfx::Rect frame = m_roomInfobar->frame();
-    m_roomInfobar->setFrame({{10, 19}, frame.size});
-    view()->addSubview(m_roomInfobar);
-  }
+  m_roomInfobar = OrderScenery::darkSceneWithRoomBar(*view(), 19);
   buildScene();
   calcAmount();
   m_linkWasUp = ServerNetworkCenter::sharedInstance().isConnect();

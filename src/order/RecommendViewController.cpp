@@ -30,10 +30,7 @@
 namespace kt {
 
 RecommendViewController::RecommendViewController() {
-  shouldAutorotateToInterfaceOrientation = [](ui::InterfaceOrientation orientation) {
-    return orientation == ui::InterfaceOrientation::LandscapeRight ||
-           orientation == ui::InterfaceOrientation::LandscapeLeft;
-  };
+  shouldAutorotateToInterfaceOrientation = OrderScenery::landscapeOnly;
 }
 
 RecommendViewController::~RecommendViewController() {
@@ -46,13 +43,8 @@ RecommendViewController::~RecommendViewController() {
 
 void RecommendViewController::viewDidLoad() {
   ui::ViewController::viewDidLoad();
-  view()->setBackgroundColor(gfx::Color::black());
-  m_roomInfobar = RoomInfoBarView::initWithXib();
-  if (m_roomInfobar) {
-    const bool sevenOrLater = core::Value(core::Device::systemVersion()).floatValue() >= 7.0f;
-    m_roomInfobar->setFrame({{10, sevenOrLater ? 39.0 : 19.0}, m_roomInfobar->frame().size});
-    view()->addSubview(m_roomInfobar);
-  }
+  const bool sevenOrLater = core::Value(core::Device::systemVersion()).floatValue() >= 7.0f;
+  m_roomInfobar = OrderScenery::darkSceneWithRoomBar(*view(), sevenOrLater ? 39 : 19);
   buildScene();
   m_hFlowView->setDelegate(this);
   m_hFlowView->setDataSource(this);

@@ -90,6 +90,13 @@ class RecommendViewControllerTest : public RoomLinkTest {
     return -1;
   }
   FolioList& basket() { return handle().getTmpSelectFood()->foodSetArray(); }
+  // Goes to the page and presses its order button: the dish popover it opened.
+  std::shared_ptr<PopViewController> orderFromPage(RecommendViewController& screen, int page) {
+    toPage(screen, page);
+    tap(*screen.btnDianXuan());
+    wait(0.5);
+    return shownIn<PopViewController>(screen.popoverController());
+  }
   // The popover the screen opened last, when it is showing.
   template <class T>
   std::shared_ptr<T> shownIn(const std::shared_ptr<ui::PopoverController>& popover) {
@@ -179,10 +186,7 @@ TEST_F(RecommendViewControllerTest, ADishOrderedInThePopoverHidesTheOrderButton)
   const int page = pageOf([](const venue::MenuDish& d) { return !d.pack && d.freeSetId.empty() && d.autoFree.empty(); });
   ASSERT_GE(page, 0);
   auto screen = showRecommend(m_list);
-  toPage(*screen, page);
-  tap(*screen->btnDianXuan());
-  wait(0.5);
-  auto popover = shownIn<PopViewController>(screen->popoverController());
+  auto popover = orderFromPage(*screen, page);
   ASSERT_TRUE(popover);
   EXPECT_EQ(popover->tempFoodObject(), m_list[page]);
   EXPECT_EQ(popover->delegate(), static_cast<PopViewControllerDelegate*>(screen.get()));
@@ -202,10 +206,7 @@ TEST_F(RecommendViewControllerTest, APackageGoesOnToTheChooserFromTheOrderButton
   const int page = pageOf([](const venue::MenuDish& d) { return d.pack; });
   ASSERT_GE(page, 0);
   auto screen = showRecommend(m_list);
-  toPage(*screen, page);
-  tap(*screen->btnDianXuan());
-  wait(0.5);
-  auto popover = shownIn<PopViewController>(screen->popoverController());
+  auto popover = orderFromPage(*screen, page);
   ASSERT_TRUE(popover);
   popover->onClickAction(*popover->padKey(PopViewController::OkTag));
 
@@ -234,9 +235,7 @@ TEST_F(RecommendViewControllerTest, APackageGoesOnToTheChooserFromTheOrderButton
 
   // Again, with every group filled: the package and its contents reach the basket and the page
   // shows it ordered.
-  tap(*screen->btnDianXuan());
-  wait(0.5);
-  popover = shownIn<PopViewController>(screen->popoverController());
+  popover = orderFromPage(*screen, page);
   ASSERT_TRUE(popover);
   popover->onClickAction(*popover->padKey(PopViewController::OkTag));
   ASSERT_TRUE(runUntil([&] { return shownIn<PackChildViewController>(ShowPopViewSegue::sharedPopover()) != nullptr; }));
