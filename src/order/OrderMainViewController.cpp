@@ -17,6 +17,7 @@
 #include "order/PackChildViewObj.h"
 #include "order/PopViewController.h"
 #include "order/RoomInfoBarView.h"
+#include "order/TowTableViewCell.h"
 #include "platform/core/Log.h"
 #include "platform/gfx/Font.h"
 #include "platform/gfx/Image.h"
@@ -28,7 +29,6 @@
 #include "platform/ui/PopoverController.h"
 #include "platform/ui/StoryboardSegue.h"
 #include "platform/ui/TableViewCell.h"
-#include "order/TowTableViewCell.h"
 #include "songs/ChooseMusicVC.h"
 #include "widgets/controls/EffectLabel.h"
 #include "widgets/feedback/SNStatusBarNotification.h"
@@ -160,9 +160,10 @@ void OrderMainViewController::buildScreen() {
   m_DianXuanBut->titleLabel()->setFont(gfx::Font::boldSystemFont(24));
   m_DianXuanBut->setBackgroundColor(gfx::Color::rgba(0.48, 0.36, 1.0));
   m_DianXuanBut->layer()->setCornerRadius(10);
-  m_DianXuanBut->addTarget(this, onScreen(*this, [](OrderMainViewController& screen, ui::Control& sender) {
+  auto order = [](OrderMainViewController& screen, ui::Control& sender) {
     screen.showInputView(static_cast<ui::Button&>(sender));
-  }), ui::ControlEventTouchUpInside);
+  };
+  m_DianXuanBut->addTarget(this, onScreen(*this, order), ui::ControlEventTouchUpInside);
   root.addSubview(m_DianXuanBut);
   clearDetailPane();
 
@@ -173,9 +174,11 @@ void OrderMainViewController::buildScreen() {
   m_billButton = addButton(gfx::Rect{702, 34, 98, 48}, "账单", nullptr);
   m_billButton->setEnabled(false);
   m_basketButton = addButton(gfx::Rect{806, 34, 98, 48}, "已点菜品", nullptr);
-  m_basketButton->addTarget(this, onScreen(*this, [](OrderMainViewController& screen, ui::Control& sender) {
+  // The basket is a storyboard link of the button.
+  auto openBasket = [](OrderMainViewController& screen, ui::Control& sender) {
     screen.triggerSegueWithIdentifier(ShowOrderedFood, &sender);
-  }), ui::ControlEventTouchUpInside);
+  };
+  m_basketButton->addTarget(this, onScreen(*this, openBasket), ui::ControlEventTouchUpInside);
   m_lblOrderNum = EffectLabel::create(gfx::Rect{884, 24, 28, 28});
   m_lblOrderNum->setTextAlignment(gfx::TextAlignment::Center);
   m_lblOrderNum->setFont(gfx::Font::boldSystemFont(15));
@@ -189,7 +192,7 @@ void OrderMainViewController::buildScreen() {
 }
 
 std::shared_ptr<ui::Button> OrderMainViewController::addButton(const gfx::Rect& frame, const std::string& title,
-                                                                void (OrderMainViewController::*action)()) {
+                                                               void (OrderMainViewController::*action)()) {
   auto button = ui::Button::create(ui::ButtonType::Custom, frame);
   button->setTitle(title);
   button->setTitleColor(gfx::Color::whiteColor());
@@ -198,7 +201,8 @@ std::shared_ptr<ui::Button> OrderMainViewController::addButton(const gfx::Rect& 
   button->setBackgroundColor(gfx::Color::rgba(0.18, 0.16, 0.38));
   button->layer()->setCornerRadius(8);
   if (action) {
-    button->addTarget(this, onScreen(*this, [action](OrderMainViewController& screen, ui::Control&) { (screen.*action)(); }),
+    button->addTarget(this,
+                      onScreen(*this, [action](OrderMainViewController& screen, ui::Control&) { (screen.*action)(); }),
                       ui::ControlEventTouchUpInside);
   }
   view()->addSubview(button);
@@ -303,6 +307,11 @@ const FoodTypeList* OrderMainViewController::subCategories(int section) const {
   return it == m_level2TypeDict.end() ? nullptr : &it->second;
 }
 
+const FoodTypeObject* OrderMainViewController::subCategory(int section, int row) const {
+  const FoodTypeList* rows = subCategories(section);
+  return rows && row >= 0 && size_t(row) < rows->size() ? (*rows)[size_t(row)].get() : nullptr;
+}
+
 int OrderMainViewController::numberOfSectionsInTableView(ui::TableView& tableView) {
   return tableView.tag() == CategoryTableTag ? int(m_level1TypeAry.size()) : 1;
 }
@@ -324,16 +333,14 @@ std::shared_ptr<ui::TableViewCell> OrderMainViewController::cellForRowAtIndexPat
       cell->setBackgroundColor(gfx::Color::rgba(0.10, 0.09, 0.22));
       cell->textLabel()->setTextColor(gfx::Color::whiteColor());
     }
-    const FoodTypeList* rows = subCategories(indexPath.section);
-    const std::string name =
-        rows && indexPath.row >= 0 && size_t(indexPath.row) < rows->size() ? textOf((*rows)[size_t(indexPath.row)]->TypeName()) : "";
-    cell->textLabel()->setText(name);
+    const FoodTypeObject* sub = subCategory(indexPath.section, indexPath.row);
+    cell->textLabel()->setText(sub ? textOf(sub->TypeName()) : "");
     cell->textLabel()->setFont(menuFont(22));
     return cell;
   }
 
-  std::shared_ptr<TowTableViewCell> cell =
-      std::dynamic_pointer_cast<TowTableViewCell>(tableView.dequeueReusableCellWithIdentifier(TowTableViewCell::ReuseIdentifier));
+  std::shared_ptr<TowTableViewCell> cell = std::dynamic_pointer_cast<TowTableViewCell>(
+      tableView.dequeueReusableCellWithIdentifier(TowTableViewCell::ReuseIdentifier));
   if (!cell) {
     const ui::Nib::Objects objects = ui::Nib::load(TowTableViewCell::NibName, nullptr);
     if (!objects.empty()) cell = std::dynamic_pointer_cast<TowTableViewCell>(objects.back());
@@ -347,8 +354,7 @@ std::shared_ptr<ui::TableViewCell> OrderMainViewController::cellForRowAtIndexPat
   return cell;
 }
 
-std::optional<double> OrderMainViewController::heightForRowAtIndexPath(ui::TableView& tableView,
-                                                                       const ui::IndexPath&) {
+std::optional<double> OrderMainViewController::heightForRowAtIndexPath(ui::TableView& tableView, const ui::IndexPath&) {
   return tableView.tag() == CategoryTableTag ? kCategoryRowHeight : kFoodRowHeight;
 }
 
@@ -373,9 +379,10 @@ std::shared_ptr<ui::View> OrderMainViewController::viewForHeaderInSection(ui::Ta
   button->titleLabel()->setFont(gfx::Font::boldSystemFont(25));
   button->setTitleColor(gfx::Color::black());
   button->setTag(section);
-  button->addTarget(this, onScreen(*this, [](OrderMainViewController& screen, ui::Control& sender) {
-    screen.buttonClick(sender.tag());
-  }), ui::ControlEventTouchUpInside);
+  button->addTarget(
+      this,
+      onScreen(*this, [](OrderMainViewController& screen, ui::Control& sender) { screen.buttonClick(sender.tag()); }),
+      ui::ControlEventTouchUpInside);
   header->addSubview(button);
 
   auto arrow = ui::ImageView::create(gfx::Rect{10, 10, 20, 25});
@@ -402,9 +409,9 @@ void OrderMainViewController::buttonClick(int section) {
 }
 
 void OrderMainViewController::selectSubCategory(int section, int row) {
-  const FoodTypeList* rows = subCategories(section);
-  if (!rows || row < 0 || size_t(row) >= rows->size()) return;
-  RoomRequests::send(RoomRequests::foodList((*rows)[size_t(row)]->TypeNo()));
+  const FoodTypeObject* sub = subCategory(section, row);
+  if (!sub) return;
+  RoomRequests::send(RoomRequests::foodList(sub->TypeNo()));
   if (m_MyTableview) m_MyTableview->reloadData();
   clearDetailPane();
 }

@@ -132,6 +132,8 @@ class OrderMainViewController : public ui::ViewController,
   void didFoodList(FoodList foods);
   // The sub-categories shown under a top category (none while it is closed).
   const FoodTypeList* subCategories(int section) const;
+  // Row `row` of those; null past the end.
+  const FoodTypeObject* subCategory(int section, int row) const;
   void selectSubCategory(int section, int row);
   void selectFood(int row);
   std::shared_ptr<ui::Button> addButton(const gfx::Rect& frame, const std::string& title,

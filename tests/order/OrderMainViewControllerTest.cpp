@@ -14,8 +14,8 @@
 #include "link/OKFoodObject.h"
 #include "link/OKPackChild.h"
 #include "link/OKPackChildFood.h"
-#include "order/OrderedFoodViewController.h"
 #include "order/OrderScreenFixture.h"
+#include "order/OrderedFoodViewController.h"
 #include "order/PackChildViewController.h"
 #include "order/PackChildViewObj.h"
 #include "order/PopViewController.h"
@@ -48,9 +48,9 @@ int indexOf(const List& list, Pred pred) {
 }
 
 const std::vector<Category> kCategories = {
-    {"10", "热菜", "1", "0"}, {"11", "川菜", "2", "10"}, {"12", "粤菜", "2", "10"},
-    {"20", "酒水", "1", "0"}, {"21", "啤酒", "2", "20"}, {"99", "杂项", "3", "0"},  // level 3: dropped
-    {"31", "孤儿", "2", "30"},                                                      // no such top category
+    {"10", "热菜", "1", "0"},  {"11", "川菜", "2", "10"}, {"12", "粤菜", "2", "10"},
+    {"20", "酒水", "1", "0"},  {"21", "啤酒", "2", "20"}, {"99", "杂项", "3", "0"},  // level 3: dropped
+    {"31", "孤儿", "2", "30"},                                                       // no such top category
 };
 const std::vector<Dish> kSichuan = {
     {"1001", "宫保鸡丁", "Kung Pao Chicken", "38.00", "份", "20240501120000"},
@@ -124,7 +124,8 @@ class OrderMainViewControllerTest : public OrderScreenFixture {
 TEST_F(OrderMainViewControllerTest, LoadAsksForCategoriesAndAppearingForTheRoomState) {
   ASSERT_NO_FATAL_FAILURE(openMenu());
   ASSERT_TRUE(waitForRequests(MsgRoomStateAndInfo, 1));
-  EXPECT_EQ(requests(MsgFoodCategory), (std::vector<std::vector<std::string>>{{"0", "100", "0", "", "", "0", "", kRoom}}));
+  EXPECT_EQ(requests(MsgFoodCategory),
+            (std::vector<std::vector<std::string>>{{"0", "100", "0", "", "", "0", "", kRoom}}));
   EXPECT_EQ(requests(MsgRoomStateAndInfo).front(), (std::vector<std::string>{kRoom, "", "0"}));
   EXPECT_EQ(SocketDataHandle::sharedInstance().delegate(), menu.get());
   EXPECT_TRUE(nav->isNavigationBarHidden());
@@ -186,7 +187,8 @@ TEST_F(OrderMainViewControllerTest, CategoriesOpenAndCloseWithTheArrowTurned) {
   render();
   EXPECT_EQ(menu->MyTableview().get(), &table);
   size_t categoryTables = 0;
-  for (const auto& t : findViews<ui::TableView>()) categoryTables += t->tag() == OrderMainViewController::CategoryTableTag;
+  for (const auto& t : findViews<ui::TableView>())
+    categoryTables += t->tag() == OrderMainViewController::CategoryTableTag;
   EXPECT_EQ(categoryTables, 1u);
   EXPECT_EQ(table.numberOfSections(), 1);
   EXPECT_EQ(headerButton(0).currentTitle(), "小吃");
@@ -398,7 +400,8 @@ TEST_F(OrderMainViewControllerTest, PackageHandOverOpensTheChooserWithTheParamet
   PackChildFoodMap dict{{"S1", {rice}}};
   popover->delegate()->popViewControllerToPackChildView2(dict, parameters);
   wait(0.5);
-  auto* chooser = dynamic_cast<PackChildViewController*>(ShowPopViewSegue::sharedPopover()->contentViewController().get());
+  auto* chooser =
+      dynamic_cast<PackChildViewController*>(ShowPopViewSegue::sharedPopover()->contentViewController().get());
   ASSERT_NE(chooser, nullptr);
   EXPECT_EQ(chooser->delegate(), static_cast<PopViewControllerDelegate*>(menu.get()));
   EXPECT_EQ(chooser->food(), parameters->food());
@@ -431,7 +434,8 @@ TEST_F(OrderMainViewControllerTest, DishOrderedFromTheVenueMenuIsCounted) {
   const venue::MenuCategory* sub = venueMenu.category(dish->typeNo);
   ASSERT_NE(sub, nullptr);
   const int section = indexOf(menu->level1TypeAry(), [&](auto& c) { return c->TypeNo() == sub->parentNo; });
-  const int row = indexOf(menu->level2TypeDict().at(sub->parentNo), [&](auto& c) { return c->TypeNo() == sub->typeNo; });
+  const int row =
+      indexOf(menu->level2TypeDict().at(sub->parentNo), [&](auto& c) { return c->TypeNo() == sub->typeNo; });
   ASSERT_GE(section, 0);
   ASSERT_GE(row, 0);
 
@@ -539,10 +543,10 @@ TEST_P(OrderMainViewControllerScreens, FramesAndScreenshot) {
     const ui::View* view;
     double x, y, w, h;
   } frames[] = {
-      {menu->MyTableview().get(), 11, 135, 180, 573},  {menu->TowTableView().get(), 209, 120, 327, 560},
-      {menu->roomInfobar().get(), 10, 19, 470, 92},    {menu->FootImage().get(), 583, 256, 400, 300},
-      {menu->DianXuanBut().get(), 693, 600, 180, 56},  {menu->basketButton().get(), 806, 34, 98, 48},
-      {menu->lblOrderNum(), 884, 24, 28, 28},          {menu->backButton().get(), 910, 34, 98, 48},
+      {menu->MyTableview().get(), 11, 135, 180, 573}, {menu->TowTableView().get(), 209, 120, 327, 560},
+      {menu->roomInfobar().get(), 10, 19, 470, 92},   {menu->FootImage().get(), 583, 256, 400, 300},
+      {menu->DianXuanBut().get(), 693, 600, 180, 56}, {menu->basketButton().get(), 806, 34, 98, 48},
+      {menu->lblOrderNum(), 884, 24, 28, 28},         {menu->backButton().get(), 910, 34, 98, 48},
   };
   for (const auto& f : frames) support::expectRect(f.view->frame(), f.x, f.y, f.w, f.h);
   auto header = menu->MyTableview()->headerViewForSection(0);
