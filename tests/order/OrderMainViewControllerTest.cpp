@@ -558,6 +558,9 @@ TEST_P(OrderMainViewControllerScreens, FramesAndScreenshot) {
   EXPECT_GE(title.frame().width(), title.sizeThatFits({1000, 50}).width);
   EXPECT_EQ(menu->lblOrderNum()->text(), "1");
   EXPECT_NE(screenshot("menu-category-open-dish-selected"), nullptr);
+  tap(*menu->DianXuanBut());
+  wait(1.0);
+  EXPECT_NE(screenshot("menu-dish-popover"), nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Devices, OrderMainViewControllerScreens,
