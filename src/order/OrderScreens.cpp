@@ -1,6 +1,7 @@
 #include "order/OrderScreens.h"
 
 #include "order/FoodView.h"
+#include "order/OrderMainViewController.h"
 #include "order/OrderedFoodViewController.h"
 #include "order/PackChildViewController.h"
 #include "order/PopViewController.h"
@@ -8,6 +9,7 @@
 #include "order/RecommendViewController.h"
 #include "order/RoomInfoBarView.h"
 #include "order/ShowPopViewSegue.h"
+#include "order/TowTableViewCell.h"
 #include "platform/ui/Storyboard.h"
 
 namespace kt {
@@ -26,17 +28,24 @@ ui::Storyboard::SegueFactory custom() {
 
 void OrderScreens::registerStoryboard() {
   RoomInfoBarView::registerNib();
+  TowTableViewCell::registerNib();
   FoodView::registerNib();
   RecommendFoodView::registerNib();
-  ui::Storyboard::registerStoryboard(StoryboardName, []([[maybe_unused]] ui::Storyboard& storyboard) {
-    // Scenes, one line each: storyboard.registerScene(Name, [] { return std::make_shared<Screen>(); });
+  ui::Storyboard::registerStoryboard(StoryboardName, [](ui::Storyboard& storyboard) {
+    storyboard.registerScene(Menu, [] { return std::make_shared<OrderMainViewController>(); });
     storyboard.registerScene(DishPopover, [] { return std::make_shared<PopViewController>(); });
     storyboard.registerScene(PackChooser, [] { return std::make_shared<PackChildViewController>(); });
     storyboard.registerScene(Basket, [] { return std::make_shared<OrderedFoodViewController>(); });
     storyboard.registerScene(Recommended, [] { return std::make_shared<RecommendViewController>(); });
 
-    // Segues: storyboard.registerSegue(source scene, identifier, destination scene, kind[, factory]);
-    // the popover segues are SegueKind::Custom with custom<ShowPopViewSegue>() or custom<RecommendSegue>().
+    storyboard.registerSegue(Menu, OrderMainViewController::ShowPopView, DishPopover, ui::Storyboard::SegueKind::Custom,
+                             custom<ShowPopViewSegue>());
+    storyboard.registerSegue(Menu, OrderMainViewController::ShowPackChildView, PackChooser,
+                             ui::Storyboard::SegueKind::Custom, custom<ShowPopViewSegue>());
+    storyboard.registerSegue(Menu, OrderMainViewController::ShowRecommendView, Recommended,
+                             ui::Storyboard::SegueKind::Modal);
+    storyboard.registerSegue(Menu, OrderMainViewController::ShowOrderedFood, Basket, ui::Storyboard::SegueKind::Push);
+    // "showGongGuanZhaoPian" leads to the staff screens, which are not part of this program yet.
     storyboard.registerSegue(Recommended, RecommendViewController::PopoverSegue, DishPopover,
                              ui::Storyboard::SegueKind::Custom, custom<RecommendSegue>());
     storyboard.registerSegue(Recommended, RecommendViewController::PackChooserSegue, PackChooser,
