@@ -34,19 +34,6 @@
 namespace kt::order_test {
 namespace {
 
-// The song home screen without its cloud requests.
-class SongHome : public ChooseMusicVC {
- public:
-  void viewDidLoad() override { ui::ViewController::viewDidLoad(); }
-  void viewWillAppear(bool animated) override { ui::ViewController::viewWillAppear(animated); }
-};
-
-template <class List, class Pred>
-int indexOf(const List& list, Pred pred) {
-  auto it = std::find_if(list.begin(), list.end(), pred);
-  return it == list.end() ? -1 : int(it - list.begin());
-}
-
 const std::vector<Category> kCategories = {
     {"10", "热菜", "1", "0"},  {"11", "川菜", "2", "10"}, {"12", "粤菜", "2", "10"},
     {"20", "酒水", "1", "0"},  {"21", "啤酒", "2", "20"}, {"99", "杂项", "3", "0"},  // level 3: dropped

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,12 +25,27 @@
 #include "platform/ui/Storyboard.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
+#include "songs/ChooseMusicVC.h"
 #include "support/UiHarness.h"
 #include "venue/RoomServer.h"
 #include "venue/WebServer.h"
 #include "widgets/feedback/SNStatusBarNotification.h"
 
 namespace kt::order_test {
+
+// The song home screen without its cloud requests.
+class SongHome : public ChooseMusicVC {
+ public:
+  void viewDidLoad() override { ui::ViewController::viewDidLoad(); }
+  void viewWillAppear(bool animated) override { ui::ViewController::viewWillAppear(animated); }
+};
+
+// The index of the first element that satisfies `pred`, or -1.
+template <class List, class Pred>
+int indexOf(const List& list, Pred pred) {
+  auto it = std::find_if(list.begin(), list.end(), pred);
+  return it == list.end() ? -1 : int(it - list.begin());
+}
 
 // A dish as the room server lists it in reply 104.
 struct Dish {
