@@ -201,7 +201,7 @@ TEST_F(WebServerTest, StaffPhotoByNameInItsFormatAndSize) {
   selftest::HttpAnswer jpeg = get("/GetPhoto.aspx?Flag=12&id=1001/a.jpg&time=x&width=960&height=540");
   EXPECT_EQ(jpeg.header("Content-Type"), "image/jpeg");
   EXPECT_EQ(jpegSize(jpeg.body), (Size{960, 540}));
-  EXPECT_EQ(jpeg.body, WebServer::staffPhoto("1001", web.staffPhotos("1001")[0], 960, 540));
+  EXPECT_EQ(jpeg.body, WebServer::staffPhoto("1001", web.staffPhotos("1001")[0], 0, 960, 540));
 
   EXPECT_EQ(get("/GetPhoto.aspx?Flag=12&id=1001/c.txt&width=960&height=540").status, 404);
   EXPECT_EQ(get("/GetPhoto.aspx?Flag=12&id=1001/zzz.jpg&width=960&height=540").status, 404);
