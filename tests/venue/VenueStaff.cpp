@@ -33,6 +33,14 @@ std::optional<std::size_t> kindOf(const std::string& kind) {
 
 constexpr std::size_t kRoomTomorrow = 2;
 
+std::optional<std::string> readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
 }  // namespace
 
 std::shared_ptr<VenueStaff> VenueStaff::parse(std::string_view source, std::string* error) {
@@ -42,7 +50,6 @@ std::shared_ptr<VenueStaff> VenueStaff::parse(std::string_view source, std::stri
     auto list = root.is_object() ? root.find("staff") : root.end();
     if (list == root.end() || !list->is_array()) throw std::runtime_error("\"staff\" is not a list");
     std::set<std::string> ids;
-    std::set<std::string> reservationIds;
     for (const json& m : *list) {
       StaffMember member;
       member.id = text(m, "id");
@@ -85,25 +92,18 @@ std::shared_ptr<VenueStaff> VenueStaff::parse(std::string_view source, std::stri
 }
 
 std::shared_ptr<VenueStaff> VenueStaff::load(const std::string& path, std::string* error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  std::optional<std::string> content = readFile(path);
+  if (!content) {
     if (error) *error = "cannot read " + path;
     return nullptr;
   }
-  std::ostringstream content;
-  content << in.rdbuf();
-  return parse(content.str(), error);
+  return parse(*content, error);
 }
 
 std::string VenueStaff::standardPath() { return KT_VENUE_STAFF; }
 
 std::shared_ptr<VenueStaff> VenueStaff::standard() {
-  static const std::string source = [] {
-    std::ifstream in(standardPath(), std::ios::binary);
-    std::ostringstream content;
-    content << in.rdbuf();
-    return content.str();
-  }();
+  static const std::string source = readFile(standardPath()).value_or("");
   std::string error;
   std::shared_ptr<VenueStaff> staff = parse(source, &error);
   if (staff) return staff;
