@@ -4,8 +4,8 @@
 // key "Flag" selects what it returns, and the folder of singer pictures. Pictures are made
 // in code (a colour from what was asked for, at the size asked for), so the same request
 // always gets the same bytes and a changed modification time gets another picture. A staff
-// photo shows the member's staff number and the photo's place in the list ("0012 #2"), a head
-// image the staff number.
+// photo shows the member's record id and the photo's place in the list of names ("1001 #2"), a
+// head image the staff number.
 //
 //   GetPhoto.aspx?Flag=00&id=<dish>&width=<w>&height=<h>[&time=<t>]   the dish photo (JPEG)
 //   GetPhoto.aspx?Flag=11&id=<staff>                 the staff member's photo names, "a.jpg,b.png,c.txt",
