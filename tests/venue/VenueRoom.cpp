@@ -10,9 +10,10 @@
 namespace venue {
 
 struct VenueRoom::State {
-  explicit State(const Menu& m) : menu(m) {}
+  State(const Menu& m, std::shared_ptr<VenueStaff> st) : menu(m), staff(std::move(st)) {}
 
   const Menu menu;
+  const std::shared_ptr<VenueStaff> staff;
   mutable std::mutex mutex;
   RoomIdentity identity;
   std::optional<std::string> bindRefusal;
@@ -23,13 +24,15 @@ struct VenueRoom::State {
   long long nextGroup = 260001;
   std::vector<std::string> groupIds;
   std::string password = "1234";
-  std::optional<std::string> refusal;
   std::vector<PlacedOrder> orders;
-  std::vector<BillLine> bill;
+  BillTerms terms;
+  std::vector<BillLine> opening;
+  std::vector<BillLine> bill;  // the lines of the accepted orders
   long long consumedCents = 0;
   std::set<int> dropNext;
   std::set<int> silent;
   std::map<int, std::chrono::milliseconds> delays;
+  std::map<int, std::string> refusals;
 };
 
 namespace {
@@ -177,11 +180,6 @@ Reply packGroups(const VenueRoom::State& s, const Frame& request) {
 // 114: 11 header fields (room, "3", "3", "", password, amount, line count, ...) then 30 per line,
 // joined with no line break after the last field.
 Reply order(VenueRoom::State& s, const Frame& request) {
-  if (s.refusal) {
-    std::string message = *s.refusal;
-    s.refusal.reset();
-    return refused(message);
-  }
   Fields f;
   if (request.parts.size() > 2) f.assign(request.parts.begin() + 2, request.parts.end());
   if (f.size() < VenueRoom::kOrderHeaderFields) return refused(VenueRoom::kBadOrder);
@@ -225,9 +223,103 @@ Reply order(VenueRoom::State& s, const Frame& request) {
 // at 26.
 Reply roomState(const VenueRoom::State& s) {
   const RoomIdentity& id = s.identity;
-  return reply({"0", "", id.roomNo, id.roomName, id.roomType, s.masterId, "1", "2026-12-07 19:30:00",
+  return reply({"0", "", id.roomNo, id.roomName, id.roomType, s.masterId, "1", s.terms.checkInTime,
                 "300.00", "6", "", s.receiveClerk, "", id.priceId, "100", "0", "0.00", "", "", "", "",
                 "", "", "", formatCents(s.consumedCents)});
+}
+
+// --- the bill -----------------------------------------------------------------------------------
+
+std::vector<BillLine> allLines(const VenueRoom::State& s) {
+  std::vector<BillLine> lines = s.opening;
+  lines.insert(lines.end(), s.bill.begin(), s.bill.end());
+  return lines;
+}
+
+// price x quantity in cents; 0 for a free or returned line or one that does not read as money.
+long long amountOf(const BillLine& line) {
+  if (line.flag == "F" || line.returnFlag == "1") return 0;
+  std::optional<long long> cents = parseCents(line.price);
+  std::optional<long long> quantity = count(line.quantity);
+  return cents && quantity ? *cents * *quantity : 0;
+}
+
+long long percentOf(long long cents, long long percent) { return (cents * percent + 50) / 100; }
+
+BillFigures figures(const VenueRoom::State& s) {
+  BillFigures f;
+  for (const BillLine& line : allLines(s)) (line.foodNo == VenueRoom::kRoomFeeNo ? f.roomFee : f.food) += amountOf(line);
+  f.service = percentOf(f.food, s.terms.servicePercent);
+  f.discount = f.food - percentOf(f.food, s.terms.discountPercent);
+  f.payable = f.roomFee + f.food + f.service - f.discount;
+  f.lowLimit = s.terms.lowLimitCents;
+  f.overLowLimit = f.payable > f.lowLimit ? f.payable - f.lowLimit : 0;
+  return f;
+}
+
+// 109: asks room, "0", "", "0", "", "". The header figures in parts 4 to 26, then 16 parts per line
+// from part 27.
+Reply bill(const VenueRoom::State& s, const Frame& request) {
+  const RoomIdentity& id = s.identity;
+  if (request.field(0) != id.roomNo) return refused(VenueRoom::kWrongRoom);
+  const BillFigures f = figures(s);
+  const std::vector<BillLine> lines = allLines(s);
+  Fields out{"0", "",
+             s.receiveClerk, id.roomNo, s.terms.checkInTime, formatCents(f.roomFee), formatCents(f.service),
+             formatCents(f.lowLimit), formatCents(f.food), formatCents(f.discount), formatCents(f.payable),
+             formatCents(f.overLowLimit), s.masterId, id.roomName, id.roomType, std::to_string(lines.size()),
+             std::to_string(s.terms.servicePercent), std::to_string(s.terms.discountPercent)};
+  out.resize(VenueRoom::kBillLineStart - 2);  // parts 20 to 26 are empty
+  for (const BillLine& l : lines)
+    append(out, {l.foodName, l.price, l.quantity, l.monad, l.flag, l.limitDisRate, l.ifPackChild, l.returnFlag,
+                 l.inputClerk, l.inputTime, l.freeClerk, l.foodNo, formatCents(amountOf(l)), "", "", ""});
+  return reply(std::move(out));
+}
+
+std::vector<BillLine> openingLines(const std::string& time) {
+  return {{VenueRoom::kRoomFeeNo, "包厢费", "300.00", "1", "间", "N", "100", "0", "0", "前台", time, ""},
+          {"4001", "青岛啤酒", "15.00", "6", "瓶", "N", "100", "0", "0", "前台", time, ""},
+          {"6001", "迎宾果盘", "0", "1", "份", "F", "100", "0", "0", "前台", time, "王经理"}};
+}
+
+// --- the staff ----------------------------------------------------------------------------------
+
+Reply done(const std::string& refusal, const std::string& success) {
+  return refusal.empty() ? reply({"0", success}) : refused(refusal);
+}
+
+// 147: asks "0", "1", room. 11 parts per member from part 6, states as that room sees them.
+Reply staffList(const VenueRoom::State& s, const Frame& request) {
+  const std::vector<StaffMember> members = s.staff->members();
+  Fields f{"0", "", std::to_string(members.size()), ""};
+  for (const StaffMember& m : members)
+    append(f, {m.id, m.number, m.stageName, m.fullName, m.province, VenueStaff::stateFor(m, request.field(2)),
+               std::to_string(m.calls.size()), "", "", "", ""});
+  return reply(std::move(f), FieldForm::Joined);
+}
+
+// 151: asks member, master id. State, calls waiting, the three slots, their reservation ids (only
+// of this booking's own), then two spare parts.
+Reply memberState(const VenueRoom::State& s, const Frame& request) {
+  std::optional<StaffMember> m = s.staff->member(request.field(0));
+  if (!m) return refused(VenueStaff::kUnknownMember);
+  const std::string master = request.field(1);
+  // The booking's room, when it is this room's booking.
+  const std::string room = !master.empty() && master == s.masterId ? s.identity.roomNo : "";
+  Fields f{"0", "", VenueStaff::stateFor(*m, room), std::to_string(m->calls.size())};
+  for (std::size_t kind = 0; kind < VenueStaff::kKinds; ++kind) f.push_back(VenueStaff::slotFor(*m, kind, master));
+  for (std::size_t kind = 0; kind < VenueStaff::kKinds; ++kind)
+    f.push_back(VenueStaff::slotFor(*m, kind, master) == "2" ? m->slots[kind].id : "");
+  append(f, {"", ""});
+  return reply(std::move(f), FieldForm::Joined);
+}
+
+// 152: asks member, master id, room, kind, then four "". The new reservation id follows the message.
+Reply reserve(const VenueRoom::State& s, const Frame& request) {
+  std::string id;
+  std::string refusal = s.staff->reserve(request.field(0), request.field(1), request.field(2), request.field(3), &id);
+  if (!refusal.empty()) return refused(refusal);
+  return reply({"0", "预约成功", id}, FieldForm::Joined);
 }
 
 std::optional<Reply> build(VenueRoom::State& s, int code, const Frame& request) {
@@ -240,17 +332,27 @@ std::optional<Reply> build(VenueRoom::State& s, int code, const Frame& request) 
     case 106: return options(s, request);
     case 107: return packGroups(s, request);
     case 108: return groups(s, s.menu.freeSet(request.field(0)), true);
+    case 109: return bill(s, request);
     case 114: return order(s, request);
     case 119: return roomState(s);
+    case 147: return staffList(s, request);
+    case 149: return done(s.staff->call(request.field(0), request.field(1)), "呼叫成功");
+    case 150: return done(s.staff->cancelCall(request.field(0), request.field(1)), "取消呼叫成功");
+    case 151: return memberState(s, request);
+    case 152: return reserve(s, request);
+    case 153: return done(s.staff->cancelReservation(request.field(0), request.field(1)), "取消预约成功");
     default: return std::nullopt;
   }
 }
 
-constexpr int kCodes[] = {60, 100, 103, 104, 105, 106, 107, 108, 114, 119};
+constexpr int kCodes[] = {60, 100, 103, 104, 105, 106, 107, 108, 109, 114, 119, 147, 149, 150, 151, 152, 153};
 
 }  // namespace
 
-VenueRoom::VenueRoom(const Menu& menu) : m_state(std::make_shared<State>(menu)) {}
+VenueRoom::VenueRoom(const Menu& menu, std::shared_ptr<VenueStaff> staff)
+    : m_state(std::make_shared<State>(menu, staff ? std::move(staff) : std::make_shared<VenueStaff>())) {
+  m_state->opening = openingLines(m_state->terms.checkInTime);
+}
 
 VenueRoom::~VenueRoom() = default;
 
@@ -265,6 +367,11 @@ void VenueRoom::install(RoomServer& server) {
         return drop;
       }
       if (state->silent.count(code)) return std::nullopt;
+      if (auto refusal = state->refusals.find(code); refusal != state->refusals.end()) {
+        Reply r = refused(refusal->second);
+        state->refusals.erase(refusal);
+        return r;
+      }
       std::optional<Reply> answer = build(*state, code, request);
       auto delay = state->delays.find(code);
       if (answer && delay != state->delays.end()) answer->delay = delay->second;
@@ -290,9 +397,15 @@ void VenueRoom::setReceiveClerk(std::string clerk) { auto lock = locked(); m_sta
 std::vector<std::string> VenueRoom::groupIds() const { auto lock = locked(); return m_state->groupIds; }
 std::string VenueRoom::password() const { auto lock = locked(); return m_state->password; }
 void VenueRoom::setPassword(std::string password) { auto lock = locked(); m_state->password = std::move(password); }
-void VenueRoom::refuseNextOrder(std::string message) { auto lock = locked(); m_state->refusal = std::move(message); }
+void VenueRoom::refuseNextOrder(std::string message) { refuseNext(114, std::move(message)); }
+void VenueRoom::refuseNext(int code, std::string message) { auto lock = locked(); m_state->refusals[code] = std::move(message); }
 std::vector<PlacedOrder> VenueRoom::orders() const { auto lock = locked(); return m_state->orders; }
-std::vector<BillLine> VenueRoom::billLines() const { auto lock = locked(); return m_state->bill; }
+std::vector<BillLine> VenueRoom::billLines() const { auto lock = locked(); return allLines(*m_state); }
+void VenueRoom::setOpeningLines(std::vector<BillLine> lines) { auto lock = locked(); m_state->opening = std::move(lines); }
+BillTerms VenueRoom::billTerms() const { auto lock = locked(); return m_state->terms; }
+void VenueRoom::setBillTerms(BillTerms terms) { auto lock = locked(); m_state->terms = std::move(terms); }
+BillFigures VenueRoom::billFigures() const { auto lock = locked(); return figures(*m_state); }
+std::shared_ptr<VenueStaff> VenueRoom::staff() const { return m_state->staff; }
 long long VenueRoom::consumedCents() const { auto lock = locked(); return m_state->consumedCents; }
 std::string VenueRoom::consumedText() const { return formatCents(consumedCents()); }
 void VenueRoom::setConsumedCents(long long cents) { auto lock = locked(); m_state->consumedCents = cents; }
@@ -319,7 +432,7 @@ void VenueRoom::clearFaults() {
   m_state->dropNext.clear();
   m_state->silent.clear();
   m_state->delays.clear();
-  m_state->refusal.reset();
+  m_state->refusals.clear();
 }
 
 }  // namespace venue

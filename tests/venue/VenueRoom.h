@@ -3,8 +3,11 @@
 // The stand-in venue's room: what the room server knows of one bound room and answers about it.
 // Installed on a RoomServer, it answers the server's date (60), the bind (100), the menu
 // (103 categories, 104 dishes or the recommended list), dish pricing (105), dish options (106),
-// package groups (107), free-item sets (108), orders (114) and the room's state (119), keeps the
-// orders it accepted as the room's bill lines, and misbehaves on request.
+// package groups (107), free-item sets (108), the room's bill (109), orders (114), the room's
+// state (119), and the venue's staff: the list (147), calls (149) and their cancelling (150), one
+// member's state and appointments (151), reserving (152) and cancelling a reservation (153). The
+// bill opens with the room fee and a welcome drink and keeps every order it accepted; the staff
+// live in a VenueStaff that the web server may share. It misbehaves on request.
 //
 //   VenueRoom room;
 //   RoomServer server;
@@ -17,6 +20,7 @@
 // the server thread answers.
 
 #include "venue/VenueMenu.h"
+#include "venue/VenueStaff.h"
 
 #include <chrono>
 #include <cstddef>
@@ -63,6 +67,26 @@ struct BillLine {
   std::string freeClerk;
 };
 
+// The terms the bill's header figures are worked out by.
+struct BillTerms {
+  std::string checkInTime = "2026-12-07 19:30:00";
+  long long lowLimitCents = 50000;  // the minimum charge
+  int servicePercent = 10;          // service charge on the food (every line but the room fee)
+  int discountPercent = 90;         // the food is charged at this percentage
+};
+
+// The bill's header figures in cents. A line counts price times quantity unless it is free ("F")
+// or returned (ReturnFlag "1").
+struct BillFigures {
+  long long roomFee = 0;      // the lines of the room fee dish
+  long long food = 0;         // every other line
+  long long service = 0;      // food x servicePercent / 100, rounded
+  long long discount = 0;     // food x (100 - discountPercent) / 100, rounded
+  long long payable = 0;      // roomFee + food + service - discount
+  long long lowLimit = 0;
+  long long overLowLimit = 0; // how far payable is above the minimum charge, 0 when below
+};
+
 class VenueRoom {
  public:
   // Positions of an order line's fields (request 114).
@@ -81,13 +105,18 @@ class VenueRoom {
   static constexpr const char* kBadQuantity = "点单数量不正确";
   static constexpr const char* kNoPackage = "该菜品不是套餐";
   static constexpr const char* kInputClerk = "平板点单";
+  static constexpr const char* kRoomFeeNo = "0001";  // the room fee's dish number on the bill
+  // Parts before the first bill line (109), and parts per line.
+  static constexpr std::size_t kBillLineStart = 27;
+  static constexpr std::size_t kBillLineParts = 16;
 
-  explicit VenueRoom(const Menu& menu = Menu::standard());
+  explicit VenueRoom(const Menu& menu = Menu::standard(),
+                     std::shared_ptr<VenueStaff> staff = VenueStaff::standard());
   ~VenueRoom();
   VenueRoom(const VenueRoom&) = delete;
   VenueRoom& operator=(const VenueRoom&) = delete;
 
-  // Answers the room's codes on this server (60, 100, 103 to 108, 114, 119).
+  // Answers the room's codes on this server (60, 100, 103 to 109, 114, 119, 147, 149 to 153).
   void install(RoomServer& server);
 
   const Menu& menu() const;
@@ -114,11 +143,20 @@ class VenueRoom {
   // The next order is refused with this text ("" refuses without text), whatever it holds.
   void refuseNextOrder(std::string message);
   std::vector<PlacedOrder> orders() const;
+  // The bill: the opening lines, then the lines of every accepted order.
   std::vector<BillLine> billLines() const;
+  void setOpeningLines(std::vector<BillLine> lines);
+  BillTerms billTerms() const;
+  void setBillTerms(BillTerms terms);
+  BillFigures billFigures() const;
   // The money consumed: the amounts of the accepted orders, on top of the starting value.
   long long consumedCents() const;
   std::string consumedText() const;  // "%.2f"
   void setConsumedCents(long long cents);
+
+  // --- staff --------------------------------------------------------------------------------
+  // The staff this room answers about; hand the same pointer to the web server.
+  std::shared_ptr<VenueStaff> staff() const;
 
   // --- faults ---------------------------------------------------------------------------------
   // The next request of this code gets no reply and the connection is closed (the client reads
@@ -128,6 +166,8 @@ class VenueRoom {
   void setSilent(int code, bool silent);
   // Replies of this code wait this long first (0 for none).
   void setDelay(int code, std::chrono::milliseconds delay);
+  // The next request of this code is refused (result "1") with this text, whatever it asks.
+  void refuseNext(int code, std::string message);
   void clearFaults();
 
   struct State;  // the room's state, shared with the handlers installed on a server

@@ -46,42 +46,81 @@ std::pair<std::string, std::string> splitId(const std::string& id) {
   return {id.substr(0, slash), id.substr(slash + 1)};
 }
 
+// 5 x 7 glyphs of the characters a caption uses, a row of five bits per byte (top row first).
+const std::uint8_t* glyph(char c) {
+  static const std::uint8_t digits[10][7] = {
+      {0x0e, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0e}, {0x04, 0x0c, 0x04, 0x04, 0x04, 0x04, 0x0e},
+      {0x0e, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1f}, {0x1f, 0x02, 0x04, 0x02, 0x01, 0x11, 0x0e},
+      {0x02, 0x06, 0x0a, 0x12, 0x1f, 0x02, 0x02}, {0x1f, 0x10, 0x1e, 0x01, 0x01, 0x11, 0x0e},
+      {0x06, 0x08, 0x10, 0x1e, 0x11, 0x11, 0x0e}, {0x1f, 0x01, 0x02, 0x04, 0x08, 0x08, 0x08},
+      {0x0e, 0x11, 0x11, 0x0e, 0x11, 0x11, 0x0e}, {0x0e, 0x11, 0x11, 0x0f, 0x01, 0x02, 0x0c}};
+  static const std::uint8_t hash[7] = {0x0a, 0x0a, 0x1f, 0x0a, 0x1f, 0x0a, 0x0a};
+  if (c >= '0' && c <= '9') return digits[c - '0'];
+  if (c == '#') return hash;
+  return nullptr;  // drawn as a space
+}
+
+// Draws lines of digits and "#" centred on the picture, light on a dark box, as large as fits.
+void drawCaption(std::vector<std::uint8_t>& pixels, int width, int height, const std::vector<std::string>& lines) {
+  std::size_t longest = 1;
+  for (const std::string& line : lines) longest = std::max(longest, line.size());
+  const int rows = static_cast<int>(lines.size());
+  const int scale = std::min(width * 3 / 4 / static_cast<int>(longest * 6), height * 2 / 3 / (rows * 9));
+  if (scale < 1) return;
+  const int boxW = static_cast<int>(longest) * 6 * scale + 2 * scale;
+  const int boxH = rows * 9 * scale + scale;
+  const int left = (width - boxW) / 2;
+  const int top = (height - boxH) / 2;
+  auto paint = [&](int x, int y, std::uint8_t level) {
+    if (x < 0 || y < 0 || x >= width || y >= height) return;
+    std::size_t at = (static_cast<std::size_t>(y) * width + x) * 3;
+    pixels[at] = pixels[at + 1] = pixels[at + 2] = level;
+  };
+  for (int y = top; y < top + boxH; ++y)
+    for (int x = left; x < left + boxW; ++x) paint(x, y, 24);
+  for (int row = 0; row < rows; ++row) {
+    const std::string& line = lines[static_cast<std::size_t>(row)];
+    const int lineLeft = left + scale + static_cast<int>(longest - line.size()) * 3 * scale;
+    const int lineTop = top + scale + row * 9 * scale;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      const std::uint8_t* bits = glyph(line[i]);
+      if (!bits) continue;
+      for (int gy = 0; gy < 7; ++gy)
+        for (int gx = 0; gx < 5; ++gx) {
+          if (!(bits[gy] & (0x10 >> gx))) continue;
+          for (int dy = 0; dy < scale; ++dy)
+            for (int dx = 0; dx < scale; ++dx)
+              paint(lineLeft + (static_cast<int>(i) * 6 + gx) * scale + dx, lineTop + gy * scale + dy, 240);
+        }
+    }
+  }
+}
+
 }  // namespace
 
-WebServer::WebServer() {
-  m_photos["1001"] = {{"a.jpg", "2024-05-01 10:00:00"}, {"b.png", "2024-05-02 11:30:00"}, {"c.txt", "2024-05-02 11:31:00"}};
-  m_photos["1002"] = {{"舞台照.jpg", "2024-06-18 20:15:42"},
-                      {"my photo.jpg", "2024-06-18 20:16:03"},
-                      {"简介.doc", "2024-06-01 09:00:00"},
-                      {"head.png", "2024-06-19 08:45:10"},
-                      {"IMG_0042.JPG", "2024-06-20 21:05:00"}};
-  m_photos["1003"] = {};
-}
+WebServer::WebServer() : m_staff(VenueStaff::standard()) {}
 
 WebServer::~WebServer() { stop(); }
 
-std::vector<StaffPhoto> WebServer::staffPhotos(const std::string& staffId) const {
-  std::lock_guard lock(m_photosMutex);
-  auto it = m_photos.find(staffId);
-  return it == m_photos.end() ? std::vector<StaffPhoto>{} : it->second;
+void WebServer::setStaff(std::shared_ptr<VenueStaff> staff) {
+  if (!staff) return;
+  std::lock_guard lock(m_staffMutex);
+  m_staff = std::move(staff);
 }
 
+std::shared_ptr<VenueStaff> WebServer::staff() const {
+  std::lock_guard lock(m_staffMutex);
+  return m_staff;
+}
+
+std::vector<StaffPhoto> WebServer::staffPhotos(const std::string& staffId) const { return staff()->photos(staffId); }
+
 void WebServer::setStaffPhotos(const std::string& staffId, std::vector<StaffPhoto> photos) {
-  std::lock_guard lock(m_photosMutex);
-  m_photos[staffId] = std::move(photos);
+  staff()->setPhotos(staffId, std::move(photos));
 }
 
 bool WebServer::setPhotoTime(const std::string& staffId, const std::string& name, const std::string& time) {
-  std::lock_guard lock(m_photosMutex);
-  auto it = m_photos.find(staffId);
-  if (it == m_photos.end()) return false;
-  for (StaffPhoto& photo : it->second) {
-    if (photo.name == name) {
-      photo.time = time;
-      return true;
-    }
-  }
-  return false;
+  return staff()->setPhotoTime(staffId, name, time);
 }
 
 std::string WebServer::photoNamesText(const std::string& staffId) const {
@@ -95,24 +134,25 @@ std::string WebServer::photoNamesText(const std::string& staffId) const {
   return text;
 }
 
-std::optional<StaffPhoto> WebServer::findPhoto(const std::string& staffId, const std::string& name) const {
-  for (const StaffPhoto& photo : staffPhotos(staffId)) {
-    if (photo.name == name) return photo;
-  }
-  return std::nullopt;
-}
-
 std::string WebServer::dishPhoto(const std::string& id, int width, int height, const std::string& time) {
   return makeJpeg(width, height, "dish/" + id + "/" + time);
 }
 
-std::string WebServer::staffPhoto(const std::string& staffId, const StaffPhoto& photo, int width, int height) {
-  std::string seed = "staff/" + staffId + "/" + photo.name + "/" + photo.time;
-  return endsWith(photo.name, ".png") ? makePng(width, height, seed) : makeJpeg(width, height, seed);
+std::string WebServer::staffPhoto(const std::string& staffId, const StaffPhoto& photo, std::size_t index, int width,
+                                  int height) {
+  width = std::clamp(width, 1, 4096);
+  height = std::clamp(height, 1, 4096);
+  std::vector<std::uint8_t> pixels = drawPicture(width, height, "staff/" + staffId + "/" + photo.name + "/" + photo.time);
+  drawCaption(pixels, width, height, {staffId, "#" + std::to_string(index + 1)});
+  return endsWith(photo.name, ".png") ? encodePng(pixels, width, height, 3) : encodeJpeg(pixels, width, height);
 }
 
 std::string WebServer::headImage(const std::string& staffNumber, int width, int height) {
-  return makeJpeg(width, height, "head/" + staffNumber);
+  width = std::clamp(width, 1, 4096);
+  height = std::clamp(height, 1, 4096);
+  std::vector<std::uint8_t> pixels = drawPicture(width, height, "head/" + staffNumber);
+  drawCaption(pixels, width, height, {staffNumber});
+  return encodeJpeg(pixels, width, height);
 }
 
 std::string WebServer::songPicture(const std::string& name, int width, int height) {
@@ -151,10 +191,12 @@ HttpReply WebServer::handle(const RecordedRequest& request) {
   if (flag == "11") return {200, kText, photoNamesText(id)};
   if (flag == "21" || flag == "12") {
     auto [staffId, name] = splitId(id);
-    std::optional<StaffPhoto> photo = findPhoto(staffId, name);
-    if (flag == "21") return photo ? HttpReply{200, kText, photo->time} : error();
-    if (!photo || !isPhotoName(photo->name)) return error(404);
-    std::string bytes = staffPhoto(staffId, *photo, sizeOf(request, "width"), sizeOf(request, "height"));
+    std::vector<StaffPhoto> photos = staffPhotos(staffId);
+    auto photo = std::find_if(photos.begin(), photos.end(), [&](const StaffPhoto& p) { return p.name == name; });
+    if (flag == "21") return photo != photos.end() ? HttpReply{200, kText, photo->time} : error();
+    if (photo == photos.end() || !isPhotoName(photo->name)) return error(404);
+    std::string bytes = staffPhoto(staffId, *photo, static_cast<std::size_t>(photo - photos.begin()),
+                                   sizeOf(request, "width"), sizeOf(request, "height"));
     return {200, endsWith(photo->name, ".png") ? "image/png" : "image/jpeg", bytes};
   }
   if (flag == "30") {

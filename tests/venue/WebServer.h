@@ -3,7 +3,9 @@
 // A stand-in for the venue web server's photo service: the page "GetPhoto.aspx", whose query
 // key "Flag" selects what it returns, and the folder of singer pictures. Pictures are made
 // in code (a colour from what was asked for, at the size asked for), so the same request
-// always gets the same bytes and a changed modification time gets another picture.
+// always gets the same bytes and a changed modification time gets another picture. A staff
+// photo shows the member's record id and the photo's place in the list of names ("1001 #2"), a
+// head image the staff number.
 //
 //   GetPhoto.aspx?Flag=00&id=<dish>&width=<w>&height=<h>[&time=<t>]   the dish photo (JPEG)
 //   GetPhoto.aspx?Flag=11&id=<staff>                 the staff member's photo names, "a.jpg,b.png,c.txt",
@@ -39,6 +41,7 @@
 
 #include "venue/HttpPeer.h"
 #include "venue/SoapService.h"
+#include "venue/VenueStaff.h"
 
 #include <atomic>
 #include <map>
@@ -49,19 +52,18 @@
 
 namespace venue {
 
-struct StaffPhoto {
-  std::string name;  // file name, "a.jpg"; names that are no photo ("c.txt") are listed too
-  std::string time;  // modification time text, "2024-05-01 10:00:00"
-};
-
 class WebServer : public HttpPeer {
  public:
   WebServer();
   ~WebServer() override;
 
   // --- staff photos -------------------------------------------------------------------------
-  // At construction: "1001" has a.jpg, b.png and c.txt; "1002" has four photos with a space and
-  // Chinese letters in their names and one document; "1003" has none.
+  // The staff whose photos are served: by default its own copy of the standard staff file, where
+  // "1001" has a.jpg, b.png and c.txt; "1002" has four photos with a space and Chinese letters in
+  // their names, one with an upper-case extension, and one document; "1003" has none. Hand it
+  // the room's staff (VenueRoom::staff()) to serve one venue.
+  void setStaff(std::shared_ptr<VenueStaff> staff);
+  std::shared_ptr<VenueStaff> staff() const;
   std::vector<StaffPhoto> staffPhotos(const std::string& staffId) const;
   void setStaffPhotos(const std::string& staffId, std::vector<StaffPhoto> photos);
   // Changes one photo's modification time; false when there is no such photo.
@@ -72,7 +74,9 @@ class WebServer : public HttpPeer {
   // The picture bytes this server gives for a request of that kind (for comparing with what
   // a client decoded or cached).
   static std::string dishPhoto(const std::string& id, int width, int height, const std::string& time);
-  static std::string staffPhoto(const std::string& staffId, const StaffPhoto& photo, int width, int height);
+  // index: the photo's place in the member's list of names, from 0.
+  static std::string staffPhoto(const std::string& staffId, const StaffPhoto& photo, std::size_t index, int width,
+                                int height);
   static std::string headImage(const std::string& staffNumber, int width, int height);
   static std::string songPicture(const std::string& name, int width, int height);
   static std::string singerPicture(const std::string& name);
@@ -101,10 +105,8 @@ class WebServer : public HttpPeer {
  private:
   // The reply to a path under /clips/, or nothing for other paths.
   static std::optional<HttpReply> clipReply(const RecordedRequest& request);
-  std::optional<StaffPhoto> findPhoto(const std::string& staffId, const std::string& name) const;
-
-  mutable std::mutex m_photosMutex;
-  std::map<std::string, std::vector<StaffPhoto>> m_photos;  // by staff record id
+  mutable std::mutex m_staffMutex;
+  std::shared_ptr<VenueStaff> m_staff;
   std::atomic<int> m_galleryMaxAge{3600};
   SoapService m_soap;
 };

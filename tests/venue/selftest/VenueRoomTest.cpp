@@ -209,6 +209,7 @@ TEST_F(VenueRoomTest, OptionsPackageGroupsAndFreeItemSets) {
 
 TEST_F(VenueRoomTest, OrdersAreCheckedRecordedAndBilled) {
   room.setPassword("8888");
+  const std::size_t opening = room.billLines().size();
   Fields ordered = orderLine("2001", "拍黄瓜", "12.5", "N", "2");
   Fields free = orderLine("4023", "绿茶", "12.00", "F", "6");
   Fields accepted = order("8888", {ordered, free});
@@ -217,8 +218,8 @@ TEST_F(VenueRoomTest, OrdersAreCheckedRecordedAndBilled) {
   EXPECT_EQ(room.orders()[0].lines, (std::vector<Fields>{ordered, free}));
   EXPECT_EQ(room.orders()[0].header[4], "8888");
   EXPECT_EQ(room.consumedText(), "25.00");  // the free line counts for nothing
-  ASSERT_EQ(room.billLines().size(), 2u);
-  EXPECT_EQ(room.billLines()[1].flag, "F");
+  ASSERT_EQ(room.billLines().size(), opening + 2);
+  EXPECT_EQ(room.billLines().back().flag, "F");
   EXPECT_EQ(ask(119, {"8012", "", "0"})[26], "25.00");
 
   // Refusals keep the room as it was.
@@ -266,4 +267,185 @@ TEST_F(VenueRoomTest, SilentSlowAndDroppedReplies) {
   // The drop was for one request: the next connection is answered again.
   ASSERT_EQ(client.connect(server.port()), 0);
   EXPECT_EQ(order("1234", {orderLine("1001", "水煮牛肉", "68.00", "N", "1")})[2], "0");
+}
+
+TEST_F(VenueRoomTest, BillHasHeaderFiguresOpeningLinesAndPlacedOrders) {
+  // A fresh room: the room fee, six beers and a free fruit platter.
+  Fields fresh = ask(109, {"8012", "0", "", "0", "", ""});
+  ASSERT_EQ(fresh.size(), VenueRoom::kBillLineStart + 3 * VenueRoom::kBillLineParts + 1);
+  EXPECT_EQ(Fields(fresh.begin() + 2, fresh.begin() + 14),
+            (Fields{"0", "", "王经理", "8012", "2026-12-07 19:30:00", "300.00", "9.00", "500.00", "90.00", "9.00",
+                    "390.00", "0.00"}));
+  EXPECT_EQ(fresh[14], "M202612070035");
+  EXPECT_EQ(Fields(fresh.begin() + 27, fresh.begin() + 38),
+            (Fields{"包厢费", "300.00", "1", "间", "N", "100", "0", "0", "前台", "2026-12-07 19:30:00", ""}));
+  const std::size_t free = 27 + 2 * 16;
+  EXPECT_EQ(fresh[free], "迎宾果盘");
+  EXPECT_EQ(fresh[free + 4], "F");
+  EXPECT_EQ(fresh[free + 10], "王经理");
+  EXPECT_EQ(fresh[free + 12], "0.00");  // a free line counts for nothing
+
+  // An accepted order joins the bill and moves the figures above the minimum charge.
+  ASSERT_EQ(order("1234", {orderLine("4011", "芝华士12年", "880.00", "N", "1"),
+                           orderLine("4023", "绿茶", "12.00", "F", "6")})[2], "0");
+  Fields billed = ask(109, {"8012", "0", "", "0", "", ""});
+  ASSERT_EQ(billed.size(), VenueRoom::kBillLineStart + 5 * VenueRoom::kBillLineParts + 1);
+  EXPECT_EQ(Fields(billed.begin() + 7, billed.begin() + 14),
+            (Fields{"300.00", "97.00", "500.00", "970.00", "97.00", "1270.00", "770.00"}));
+  const std::size_t ordered = 27 + 3 * 16;
+  EXPECT_EQ(Fields(billed.begin() + ordered, billed.begin() + ordered + 11),
+            (Fields{"芝华士12年", "880.00", "1", "份", "N", "80", "0", "0", VenueRoom::kInputClerk,
+                    room.orders()[0].time, ""}));
+  EXPECT_EQ(billed[ordered + 16 + 10], "系统");
+  const BillFigures f = room.billFigures();
+  EXPECT_EQ(f.payable, 127000);
+  EXPECT_EQ(f.overLowLimit, 77000);
+
+  // A returned line and other terms.
+  std::vector<BillLine> opening{{VenueRoom::kRoomFeeNo, "包厢费", "200", "2", "小时", "N", "100", "0", "0", "前台", "t", ""},
+                                {"4001", "青岛啤酒", "15.00", "4", "瓶", "N", "100", "0", "1", "前台", "t", ""}};
+  room.setOpeningLines(opening);
+  room.setBillTerms({"2026-12-08 20:00:00", 0, 0, 100});
+  Fields terms = ask(109, {"8012", "0", "", "0", "", ""});
+  EXPECT_EQ(Fields(terms.begin() + 6, terms.begin() + 14),
+            (Fields{"2026-12-08 20:00:00", "400.00", "0.00", "0.00", "880.00", "0.00", "1280.00", "1280.00"}));
+  EXPECT_EQ(terms[27 + 16 + 7], "1");
+
+  // Refusals: on request (once), and for another room.
+  room.refuseNext(109, "账单暂不可用");
+  Fields refused = ask(109, {"8012", "0", "", "0", "", ""});
+  EXPECT_EQ(Fields(refused.begin() + 2, refused.end()), (Fields{"1", "账单暂不可用", ""}));
+  EXPECT_EQ(ask(109, {"8012", "0", "", "0", "", ""})[2], "0");
+  EXPECT_EQ(ask(109, {"9999", "0", "", "0", "", ""})[3], VenueRoom::kWrongRoom);
+}
+
+namespace {
+
+// One member's record of a 147 reply (11 parts from part 6), or an empty list.
+Fields staffRecord(const Fields& reply, const std::string& id) {
+  for (std::size_t s = 6; s + 11 <= reply.size(); s += 11) {
+    if (reply[s] == id) return Fields(reply.begin() + static_cast<std::ptrdiff_t>(s),
+                                      reply.begin() + static_cast<std::ptrdiff_t>(s) + 11);
+  }
+  return {};
+}
+
+// State and calls waiting of one member in a 147 reply.
+Fields stateAndCalls(const Fields& reply, const std::string& id) {
+  Fields record = staffRecord(reply, id);
+  return record.size() == 11 ? Fields{record[5], record[6]} : Fields{};
+}
+
+}  // namespace
+
+TEST_F(VenueRoomTest, StaffListCallsAndCancels) {
+  auto list = [&] { return ask(147, {"0", "1", "8012"}, FieldForm::Joined); };
+  Fields staff = list();
+  ASSERT_EQ(staff.size(), 6 + 11 * room.staff()->members().size());
+  EXPECT_GE(room.staff()->members().size(), 12u);
+  EXPECT_EQ(staffRecord(staff, "1001"),
+            (Fields{"1001", "0012", "小雪", "李雪梅", "四川", "0", "0", "", "", "", ""}));
+  EXPECT_EQ(staffRecord(staff, "1003")[5], "1");                    // busy
+  EXPECT_EQ(stateAndCalls(staff, "1004"), (Fields{"2", "1"}));      // another room waits
+
+  auto call = [&](int code, const std::string& id) { return ask(code, {id, "8012", "", ""}, FieldForm::Joined); };
+  EXPECT_EQ(call(149, "1001")[2], "0");
+  EXPECT_EQ(stateAndCalls(list(), "1001"), (Fields{"3", "1"}));
+  EXPECT_EQ(call(149, "1001")[3], VenueStaff::kAlreadyCalled);
+  EXPECT_EQ(call(149, "1004")[2], "0");  // calling again where others wait
+  EXPECT_EQ(stateAndCalls(list(), "1004"), (Fields{"3", "2"}));
+  EXPECT_EQ(call(149, "1003")[3], VenueStaff::kBusy);
+  EXPECT_EQ(call(149, "nobody")[3], VenueStaff::kUnknownMember);
+  // Another room sees the member as waiting, not as called by itself.
+  EXPECT_EQ(staffRecord(ask(147, {"0", "1", "8066"}, FieldForm::Joined), "1001")[5], "2");
+
+  EXPECT_EQ(call(150, "1001")[2], "0");
+  EXPECT_EQ(staffRecord(list(), "1001")[5], "0");
+  EXPECT_EQ(call(150, "1001")[3], VenueStaff::kNoCall);
+
+  room.refuseNext(149, "公关休息中");
+  Fields refused = call(149, "1002");
+  EXPECT_EQ(Fields(refused.begin() + 2, refused.begin() + 4), (Fields{"1", "公关休息中"}));
+  EXPECT_EQ(staffRecord(list(), "1002")[5], "0");
+  room.refuseNext(147, "");
+  EXPECT_EQ(list().at(2), "1");
+}
+
+TEST_F(VenueRoomTest, ReservationOfEachKindAndItsCancel) {
+  const std::string master = "M202612070035";
+  auto state = [&](const std::string& id, const std::string& m) { return ask(151, {id, m, "", ""}, FieldForm::Joined); };
+  Fields before = state("1003", master);
+  ASSERT_EQ(before.size(), 14u);
+  EXPECT_EQ(Fields(before.begin() + 2, before.end()),
+            (Fields{"0", "", "1", "0", "0", "0", "0", "", "", "", "", ""}));
+
+  for (std::size_t kind = 0; kind < VenueStaff::kKinds; ++kind) {
+    SCOPED_TRACE(kind);
+    Fields reserved = ask(152, {"1003", master, "8012", std::to_string(kind), "", "", "", ""}, FieldForm::Joined);
+    ASSERT_EQ(reserved.size(), 5u);
+    ASSERT_EQ(reserved[2], "0");
+    const std::string id = reserved[4];
+    Fields held = state("1003", master);
+    EXPECT_EQ(held[6 + kind], "2");
+    EXPECT_EQ(held[9 + kind], id);
+    // Another booking sees the slot taken and no id.
+    Fields other = state("1003", "M-other");
+    EXPECT_EQ(other[6 + kind], "1");
+    EXPECT_EQ(other[9 + kind], "");
+    // One appointment per booking and member.
+    EXPECT_EQ(ask(152, {"1003", master, "8012", std::to_string((kind + 1) % 3), "", "", "", ""}, FieldForm::Joined)[3],
+              VenueStaff::kHasReservation);
+
+    EXPECT_EQ(ask(153, {"1003", id, "", ""}, FieldForm::Joined)[2], "0");
+    EXPECT_EQ(state("1003", master)[6 + kind], "0");
+    EXPECT_EQ(ask(153, {"1003", id, "", ""}, FieldForm::Joined)[3], VenueStaff::kNoReservation);
+  }
+
+  // A room booked for tomorrow by another guest takes every slot.
+  Fields booked = state("1008", master);
+  EXPECT_EQ(Fields(booked.begin() + 6, booked.begin() + 9), (Fields{"1", "1", "1"}));
+  EXPECT_EQ(ask(152, {"1008", master, "8012", "0", "", "", "", ""}, FieldForm::Joined)[3], VenueStaff::kSlotTaken);
+  // Tomorrow's room is not offered while another appointment is held.
+  EXPECT_EQ(state("1012", master)[8], "0");
+  EXPECT_EQ(ask(152, {"1012", master, "8012", "2", "", "", "", ""}, FieldForm::Joined)[3], VenueStaff::kSlotTaken);
+
+  EXPECT_EQ(ask(152, {"1003", "", "8012", "0", "", "", "", ""}, FieldForm::Joined)[3], VenueStaff::kNoBooking);
+  EXPECT_EQ(ask(152, {"1003", master, "8012", "3", "", "", "", ""}, FieldForm::Joined)[3], VenueStaff::kBadKind);
+  EXPECT_EQ(ask(152, {"1003", master, "8012", "", "", "", "", ""}, FieldForm::Joined)[3], VenueStaff::kBadKind);
+  Fields unknown = state("nobody", master);
+  EXPECT_EQ(Fields(unknown.begin() + 2, unknown.begin() + 4), (Fields{"1", VenueStaff::kUnknownMember}));
+
+  // The member's call state as this room's booking sees it.
+  ASSERT_EQ(ask(149, {"1001", "8012", "", ""}, FieldForm::Joined)[2], "0");
+  Fields called = state("1001", master);
+  EXPECT_EQ(Fields(called.begin() + 4, called.begin() + 6), (Fields{"3", "1"}));
+  EXPECT_EQ(state("1001", "")[4], "2");
+}
+
+TEST_F(VenueRoomTest, StaffFaultsDropAndSilence) {
+  room.setSilent(151, true);
+  ASSERT_TRUE(client.write(buildFrame(151, {"1003", "M202612070035", "", ""}, FieldForm::Joined)));
+  EXPECT_EQ(ask(147, {"0", "1", "8012"}, FieldForm::Joined).at(2), "0");  // the first reply is the list's
+  room.clearFaults();
+
+  room.dropOnNext(152);
+  ASSERT_TRUE(client.write(buildFrame(152, {"1003", "M202612070035", "8012", "0", "", "", "", ""}, FieldForm::Joined)));
+  EXPECT_TRUE(client.readsEndOfStream());
+  EXPECT_EQ(VenueStaff::slotFor(*room.staff()->member("1003"), 0, "M202612070035"), "0");  // nothing reserved
+}
+
+TEST(VenueStaffTest, StandardStaffAndBrokenFilesAreRefused) {
+  std::shared_ptr<VenueStaff> staff = VenueStaff::standard();
+  ASSERT_EQ(staff->members().size(), 12u);
+  EXPECT_NE(staff.get(), VenueStaff::standard().get());  // every venue gets its own
+  EXPECT_EQ(staff->photoIndex("1004", "P3.png"), 3u);
+  EXPECT_FALSE(staff->photoIndex("1004", "p3.png"));
+
+  std::string error;
+  EXPECT_FALSE(VenueStaff::parse("[]", &error));
+  EXPECT_FALSE(VenueStaff::parse(R"({"staff": [{"id": "1"}, {"id": "1"}]})", &error));
+  EXPECT_NE(error.find("repeated"), std::string::npos);
+  EXPECT_FALSE(VenueStaff::parse(R"({"staff": [{"id": "1", "reserved": [{"kind": "3"}]}]})"));
+  EXPECT_FALSE(VenueStaff::parse(R"({"staff": [{"id": "1", "busy": "yes"}]})"));
+  EXPECT_FALSE(VenueStaff::load("/nonexistent/staff.json"));
 }

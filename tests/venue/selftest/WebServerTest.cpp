@@ -1,6 +1,7 @@
 #include "venue/WebServer.h"
 
 #include "venue/Gallery.h"
+#include "venue/VenueRoom.h"
 #include "venue/selftest/HttpGet.h"
 
 #include <gtest/gtest.h>
@@ -142,6 +143,28 @@ int exifOrientation(const std::string& jpeg) {
   return 0;
 }
 
+// The grey level of pixel (x, y) of an RGB PNG written with the filter "none" on every row (as
+// this server writes them); -1 when it cannot be read.
+int pngGrey(const std::string& png, int x, int y) {
+  if (png.size() < 33) return -1;
+  const std::uint32_t width = be32(png, 16);
+  std::string packed;
+  for (std::size_t at = 8; at + 12 <= png.size();) {
+    std::uint32_t length = be32(png, at);
+    if (png.compare(at + 4, 4, "IDAT") == 0) packed += png.substr(at + 8, length);
+    at += 12 + length;
+  }
+  const std::size_t stride = 1 + static_cast<std::size_t>(width) * 3;
+  std::string raw(stride * (static_cast<std::size_t>(y) + 1), '\0');
+  uLongf size = static_cast<uLongf>(raw.size());
+  int rc = ::uncompress(reinterpret_cast<Bytef*>(raw.data()), &size, reinterpret_cast<const Bytef*>(packed.data()),
+                        static_cast<uLong>(packed.size()));
+  if ((rc != Z_OK && rc != Z_BUF_ERROR) || size < raw.size()) return -1;
+  const std::size_t at = static_cast<std::size_t>(y) * stride + 1 + static_cast<std::size_t>(x) * 3;
+  const auto channel = [&](std::size_t i) { return static_cast<unsigned char>(raw[at + i]); };
+  return channel(0) == channel(1) && channel(1) == channel(2) ? channel(0) : -1;
+}
+
 // The delays (hundredths of a second) of a GIF's graphic control extensions, in order.
 std::vector<int> gifDelays(const std::string& gif) {
   std::vector<int> delays;
@@ -181,6 +204,32 @@ TEST_F(WebServerTest, PhotoNamesListOrError) {
   EXPECT_EQ(web.lastRequest().endpoint, "Flag=11");
 }
 
+TEST_F(WebServerTest, StaffPhotosComeFromTheRoomsStaffAndShowNumberAndPlace) {
+  EXPECT_EQ(get("/GetPhoto.aspx?Flag=11&id=1004").body, "P1.jpg,P2.JPG,notes.txt,P3.png");
+  EXPECT_EQ(get("/GetPhoto.aspx?Flag=21&id=1004/notes.txt").body, "2026-11-20 14:02:00");
+  EXPECT_EQ(get("/GetPhoto.aspx?Flag=12&id=1004/notes.txt&time=x&width=960&height=540").status, 404);
+
+  selftest::HttpAnswer photo = get("/GetPhoto.aspx?Flag=12&id=1004/P3.png&time=2026-11-20%2014:03:00&width=960&height=540");
+  ASSERT_EQ(photo.header("Content-Type"), "image/png");
+  const StaffPhoto p3 = web.staffPhotos("1004")[3];
+  EXPECT_EQ(photo.body, WebServer::staffPhoto("1004", p3, 3, 960, 540));
+  EXPECT_NE(photo.body, WebServer::staffPhoto("1004", p3, 2, 960, 540));
+  // The caption "1004" over "#4", centred in a dark box, 20 pixels to a glyph dot: the box's
+  // corner is dark, the "1"'s top dot light, and the picture around the box untouched.
+  EXPECT_EQ(pngGrey(photo.body, 225, 85), 24);
+  EXPECT_EQ(pngGrey(photo.body, 285, 105), 240);
+  EXPECT_NE(pngGrey(photo.body, 480, 40), 24);
+
+  // One venue: the web server serves the room server's staff.
+  VenueRoom room;
+  web.setStaff(room.staff());
+  room.staff()->setPhotos("1001", {{"new.jpg", "2026-12-07 22:00:00"}});
+  EXPECT_EQ(get("/GetPhoto.aspx?Flag=11&id=1001").body, "new.jpg");
+  EXPECT_EQ(get("/GetPhoto.aspx?Flag=21&id=1001/new.jpg").body, "2026-12-07 22:00:00");
+  web.setStaff(nullptr);  // ignored
+  EXPECT_EQ(web.staff(), room.staff());
+}
+
 TEST_F(WebServerTest, ModificationTimeOfANameWithASpace) {
   selftest::HttpAnswer time = get("/GetPhoto.aspx?Flag=21&id=1002/my%20photo.jpg");
   EXPECT_EQ(time.body, "2024-06-18 20:16:03");
@@ -201,7 +250,7 @@ TEST_F(WebServerTest, StaffPhotoByNameInItsFormatAndSize) {
   selftest::HttpAnswer jpeg = get("/GetPhoto.aspx?Flag=12&id=1001/a.jpg&time=x&width=960&height=540");
   EXPECT_EQ(jpeg.header("Content-Type"), "image/jpeg");
   EXPECT_EQ(jpegSize(jpeg.body), (Size{960, 540}));
-  EXPECT_EQ(jpeg.body, WebServer::staffPhoto("1001", web.staffPhotos("1001")[0], 960, 540));
+  EXPECT_EQ(jpeg.body, WebServer::staffPhoto("1001", web.staffPhotos("1001")[0], 0, 960, 540));
 
   EXPECT_EQ(get("/GetPhoto.aspx?Flag=12&id=1001/c.txt&width=960&height=540").status, 404);
   EXPECT_EQ(get("/GetPhoto.aspx?Flag=12&id=1001/zzz.jpg&width=960&height=540").status, 404);

@@ -1,7 +1,8 @@
 // Runs the stand-in venue (room server, venue web server, cloud song service) on 127.0.0.1 until
 // SIGINT or SIGTERM, for trying the client by hand (scripts/run starts it). Prints one line:
 // "room <port> web <port> cloud <port>". The room server binds the tablet to the cloud service's
-// first room and serves the venue menu; the order password is "1234".
+// first room, serves the venue menu, the room's bill and the venue's staff (whose photos the web
+// server serves); the order password is "1234".
 //
 // Arguments, both optional: the room server's port (0: any free one) and a file to write the QR
 // code of the first room into (a PNG, for the client's camera to look at).
@@ -35,6 +36,9 @@ int main(int argc, char** argv) {
   identity.roomName = identity.roomNo + "房";
   venueRoom.setIdentity(identity);
   venueRoom.install(room);
+  web.setStaff(venueRoom.staff());
+  // One member already waits for this room's call, so every state of the staff list shows.
+  venueRoom.staff()->call("1011", identity.roomNo);
   if (!room.start(options) || !web.start() || !cloud.start()) {
     std::fprintf(stderr, "venue: cannot start the stand-in servers\n");
     return 1;
