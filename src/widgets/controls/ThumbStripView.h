@@ -21,7 +21,7 @@ class ThumbStripView;
 
 // Supplies the images of a thumbnail strip. The count is asked on the main thread; the images
 // are asked on background queues of the strip's own, so imageAtIndex must be safe there and must
-// not touch the picker. Held weakly.
+// not touch the picker. Held weakly (a request in progress holds it until it has answered).
 class ThumbStripViewDataSource {
  public:
   virtual ~ThumbStripViewDataSource() = default;

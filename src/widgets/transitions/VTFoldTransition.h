@@ -31,6 +31,7 @@ class VTFoldTransition : public VTTransition {
   VTFoldTransition(std::shared_ptr<ui::View> sourceView, std::shared_ptr<ui::View> destinationView, double duration,
                    uint64_t style, int32_t completionAction);
 
+  using VTTransition::perform;
   // Starts the fold and returns; at the end the animation view goes, the completion action is
   // applied and the completion is called with true. When nothing can be animated (no container,
   // an empty area) the same end comes on the main queue, so the caller's work is never lost.
