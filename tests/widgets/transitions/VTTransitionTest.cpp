@@ -64,42 +64,25 @@ TEST(VTTransitionTest, ThePlainBaseRefusesToPerform) {
 }
 
 TEST(VTTransitionTest, TheCompletionActionSwapsShowsAndHidesOrLeavesTheViews) {
-  struct Views {
-    std::shared_ptr<ui::View> parent = ui::View::create(), source = ui::View::create(), destination = ui::View::create();
-    Views() {
-      parent->addSubview(source);
-      source->setHidden(true);
-      destination->setHidden(true);
-    }
-  };
-  {
-    Views v;
-    VTTransition(v.source, v.destination, 1, 0, kt::transitionActionSwapViews).transitionDidComplete();
-    EXPECT_EQ(v.destination->superview(), v.parent.get());
-    EXPECT_EQ(v.source->superview(), nullptr);
-    EXPECT_FALSE(v.source->isHidden());
-  }
-  {
-    Views v;
-    v.source->setHidden(false);
-    VTTransition(v.source, v.destination, 1, 0, kt::transitionActionShowHide).transitionDidComplete();
-    EXPECT_EQ(v.source->superview(), v.parent.get());
-    EXPECT_EQ(v.destination->superview(), nullptr);
-    EXPECT_TRUE(v.source->isHidden());
-    EXPECT_FALSE(v.destination->isHidden());
-  }
-  {
-    Views v;
-    VTTransition(v.source, v.destination, 1, 0, kt::transitionActionNone).transitionDidComplete();
-    EXPECT_FALSE(v.source->isHidden());
-    EXPECT_TRUE(v.destination->isHidden());
-  }
-  {
-    Views v;
-    VTTransition(v.source, v.destination, 1, 0, 5).transitionDidComplete();
-    EXPECT_TRUE(v.source->isHidden());
-    EXPECT_TRUE(v.destination->isHidden());
-    EXPECT_EQ(v.source->superview(), v.parent.get());
+  // For each action: where the destination ends up, and whether each view is hidden after (both
+  // start hidden, the source in the parent).
+  const struct {
+    int32_t action;
+    bool destinationInParent, sourceInParent, sourceHidden, destinationHidden;
+  } table[] = {{kt::transitionActionSwapViews, true, false, false, true},
+               {kt::transitionActionShowHide, false, true, true, false},
+               {kt::transitionActionNone, false, true, false, true},
+               {5, false, true, true, true}};
+  for (const auto& row : table) {
+    auto parent = ui::View::create(), source = ui::View::create(), destination = ui::View::create();
+    parent->addSubview(source);
+    source->setHidden(true);
+    destination->setHidden(true);
+    VTTransition(source, destination, 1, 0, row.action).transitionDidComplete();
+    EXPECT_EQ(destination->superview() == parent.get(), row.destinationInParent) << row.action;
+    EXPECT_EQ(source->superview() == parent.get(), row.sourceInParent) << row.action;
+    EXPECT_EQ(source->isHidden(), row.sourceHidden) << row.action;
+    EXPECT_EQ(destination->isHidden(), row.destinationHidden) << row.action;
   }
 }
 
