@@ -445,6 +445,7 @@ Rect cachedShapeExtent(const Node& n, CompositorCache* cache) {
 
 Rect ownExtent(const Node& n, CompositorCache* cache) {
   const LayerState& s = n.st();
+  if (s.kind == LayerKind::Transform) return Rect::null();
   Rect r = Rect::null();
   Rect b = s.bounds.standardized();
   if ((s.backgroundColor && paints(*s.backgroundColor)) || (s.borderWidth > 0 && paints(s.borderColor)) || n.drawn ||
@@ -788,6 +789,49 @@ std::vector<Transform3D::Vector4> clipToFront(const std::vector<Transform3D::Vec
   return out;
 }
 
+// Fills `out` from `src` through the homography g (destination pixel → source pixel, both with
+// their origin at the top left), sampling bilinearly between pixel centres; outside the source
+// is transparent. Premultiplied ARGB32 on both sides.
+void sampleProjective(cairo_surface_t* src, const double g[3][3], cairo_surface_t* out) {
+  cairo_surface_flush(src);
+  cairo_surface_flush(out);
+  const int sw = cairo_image_surface_get_width(src), sh = cairo_image_surface_get_height(src);
+  const int sstride = cairo_image_surface_get_stride(src) / 4;
+  const uint32_t* sp = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(src));
+  const int dw = cairo_image_surface_get_width(out), dh = cairo_image_surface_get_height(out);
+  const int dstride = cairo_image_surface_get_stride(out) / 4;
+  uint32_t* dp = reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(out));
+  auto at = [&](int x, int y) -> uint32_t { return (x < 0 || y < 0 || x >= sw || y >= sh) ? 0u : sp[y * sstride + x]; };
+  for (int y = 0; y < dh; ++y) {
+    const double py = y + 0.5;
+    uint32_t* row = dp + static_cast<ptrdiff_t>(y) * dstride;
+    for (int x = 0; x < dw; ++x) {
+      const double px = x + 0.5;
+      const double w = g[2][0] * px + g[2][1] * py + g[2][2];
+      if (!(w > 1e-12)) {
+        row[x] = 0;
+        continue;
+      }
+      const double sx = (g[0][0] * px + g[0][1] * py + g[0][2]) / w - 0.5;
+      const double sy = (g[1][0] * px + g[1][1] * py + g[1][2]) / w - 0.5;
+      if (!(sx > -1 && sy > -1 && sx < sw && sy < sh)) {
+        row[x] = 0;
+        continue;
+      }
+      const int x0 = static_cast<int>(std::floor(sx)), y0 = static_cast<int>(std::floor(sy));
+      const double fx = sx - x0, fy = sy - y0;
+      const uint32_t c00 = at(x0, y0), c10 = at(x0 + 1, y0), c01 = at(x0, y0 + 1), c11 = at(x0 + 1, y0 + 1);
+      uint32_t result = 0;
+      for (int shift = 0; shift < 32; shift += 8) {
+        double top = ((c00 >> shift) & 255) * (1 - fx) + ((c10 >> shift) & 255) * fx;
+        double bottom = ((c01 >> shift) & 255) * (1 - fx) + ((c11 >> shift) & 255) * fx;
+        result |= static_cast<uint32_t>(std::lround(top * (1 - fy) + bottom * fy)) << shift;
+      }
+      row[x] = result;
+    }
+  }
+}
+
 // A layer seen in perspective: its subtree is drawn flat offscreen, then mapped projectively.
 void renderProjective(cairo_t* cr, const Node& n, const Transform3D& m, const Rect& cull, CompositorCache* cache) {
   const Rect ext = n.extent.standardized();
@@ -836,7 +880,7 @@ void renderProjective(cairo_t* cr, const Node& n, const Transform3D& m, const Re
   cairo_destroy(c2);
   cairo_surface_flush(src);
 
-  // Offscreen pixel → device, as a 3x3 matrix on column vectors; pixman wants its inverse, taken
+  // Offscreen pixel → device, as a 3x3 matrix on column vectors; the sampling wants its inverse, taken
   // from destination pixels (origin at the destination box) to source pixels.
   Transform3D p = Transform3D::scale(1 / s, 1 / s, 1).concat(Transform3D::translation(ext.x(), ext.y(), 0)).concat(m);
   std::array<double, 9> hm = p.homography();
@@ -847,37 +891,20 @@ void renderProjective(cairo_t* cr, const Node& n, const Transform3D& m, const Re
     cairo_surface_destroy(src);
     return;
   }
-  // Shift by the destination origin, then scale the (homogeneous) matrix into a range where
-  // pixman's 16.16 fixed point keeps its precision without overflowing in its projective fetch.
+  // Shift by the destination origin; each destination pixel centre then maps to its source point
+  // in double precision (fixed point loses the small perspective terms of large layers).
   double g[3][3];
-  double big = 0;
   for (int i = 0; i < 3; ++i) {
     g[i][0] = inv.m[i][0];
     g[i][1] = inv.m[i][1];
     g[i][2] = inv.m[i][0] * dst.x + inv.m[i][1] * dst.y + inv.m[i][2];
-    for (int j = 0; j < 3; ++j) big = std::max(big, std::fabs(g[i][j]));
   }
-  pixman_f_transform ft;
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) ft.m[i][j] = g[i][j] * (64.0 / big);
-  pixman_transform_t t;
   cairo_surface_t* out = newSurface(dst.w, dst.h);
-  if (!(big > 0) || !out || !pixman_transform_from_pixman_f_transform(&t, &ft)) {
-    if (out) cairo_surface_destroy(out);
+  if (!out) {
     cairo_surface_destroy(src);
     return;
   }
-  pixman_image_t* si = pixman_image_create_bits(PIXMAN_a8r8g8b8, w, h, reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(src)),
-                                                cairo_image_surface_get_stride(src));
-  pixman_image_t* di = pixman_image_create_bits(PIXMAN_a8r8g8b8, dst.w, dst.h,
-                                                reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(out)),
-                                                cairo_image_surface_get_stride(out));
-  pixman_image_set_transform(si, &t);
-  pixman_image_set_filter(si, PIXMAN_FILTER_BILINEAR, nullptr, 0);
-  pixman_image_set_repeat(si, PIXMAN_REPEAT_NONE);
-  pixman_image_composite32(PIXMAN_OP_SRC, si, nullptr, di, 0, 0, 0, 0, 0, 0, dst.w, dst.h);
-  pixman_image_unref(si);
-  pixman_image_unref(di);
+  sampleProjective(src, g, out);
   cairo_surface_mark_dirty(out);
 
   cairo_save(cr);
@@ -1126,7 +1153,10 @@ uint64_t foldedRevision(const Layer& l, bool& animating) {
 enum class BuildMode { Frame, Immediate, Presented };
 
 // own: the layer's own position and transform are left out (it is drawn in its bounds space).
-Node build(Layer& l, const Transform3D& superSublayer, bool own, CompositorCache* cache, BuildMode mode = BuildMode::Frame) {
+// inside: for a sublayer of a Transform layer, that layer's unflattened map into the space of the
+// nearest ancestor that flattens; the sublayer maps straight into that space.
+Node build(Layer& l, const Transform3D& superSublayer, bool own, CompositorCache* cache, BuildMode mode = BuildMode::Frame,
+           const Transform3D* inside = nullptr) {
   Node n;
   n.layer = &l;
   std::vector<std::shared_ptr<Layer>> presentedSublayers;
@@ -1151,8 +1181,12 @@ Node build(Layer& l, const Transform3D& superSublayer, bool own, CompositorCache
     n.drawn = l.drawnContent();
   }
   n.revision = foldedRevision(l, n.animating);
-  n.local = own ? Transform3D::translation(-n.st().bounds.x(), -n.st().bounds.y(), 0)
-                : flattened(layerToSuper(n.st()).concat(superSublayer));
+  Transform3D raw = own ? Transform3D::translation(-n.st().bounds.x(), -n.st().bounds.y(), 0)
+                       : layerToSuper(n.st()).concat(superSublayer);
+  if (inside) raw = raw.concat(*inside);
+  // A Transform layer hands its map down to its sublayers and stands at the identity itself.
+  const bool preserves = n.st().kind == LayerKind::Transform;
+  n.local = preserves ? Transform3D::identity() : flattened(raw);
   n.visible = !n.st().hidden && n.st().opacity > 0;
   n.subtree = n.revision;
   n.subtreeAnimating = n.animating;
@@ -1162,7 +1196,7 @@ Node build(Layer& l, const Transform3D& superSublayer, bool own, CompositorCache
   n.children.reserve(sublayers.size());
   for (const auto& c : sublayers) {
     if (!c) continue;
-    n.children.push_back(build(*c, sub, false, cache, mode));
+    n.children.push_back(build(*c, sub, false, cache, mode, preserves ? &raw : nullptr));
     n.subtree = mix(n.subtree, n.children.back().subtree);
     n.subtreeAnimating = n.subtreeAnimating || n.children.back().subtreeAnimating;
   }

@@ -20,7 +20,10 @@ class Image;
 using AnimValue = std::variant<double, Point, Size, Rect, Color, Transform3D>;
 
 enum class ContentsGravity { Center, Top, Bottom, Left, Right, TopLeft, TopRight, BottomLeft, BottomRight, Resize, ResizeAspect, ResizeAspectFill };
-enum class LayerKind { Plain, Shape, Gradient };
+// A Transform layer draws nothing of its own and keeps its sublayers in 3D: they are not
+// flattened into its plane, so a tree of them folds and turns as one solid (with the perspective
+// of the nearest flattening ancestor applied once, at the end).
+enum class LayerKind { Plain, Shape, Gradient, Transform };
 
 // Everything the compositor needs of one layer, in one plain struct: the model values (what was
 // set) or the presentation values (the model with running animations applied).

@@ -987,3 +987,34 @@ TEST(CompositorTest, TranslucentLeafLayersLookAsThroughAGroup) {
 
 }  // namespace
 }  // namespace gfx
+
+namespace gfx {
+namespace {
+
+// A strip 100 high turned by +60° and its sublayer turned back by -60° about the same (x) axis:
+// in a Transform layer the turns cancel and the sublayer lies flat, full height; in a plain
+// layer each turn is flattened on its own and the sublayer shrinks to a quarter (cos 60° twice).
+int paintedRows(LayerKind outerKind) {
+  Compositor comp({200, 200}, 1);
+  auto root = rootLayer(200, 200);
+  NoActions na;
+  auto outer = Layer::create(outerKind);
+  outer->setFrame(Rect(50, 50, 100, 100));
+  outer->setTransform(Transform3D::rotation(M_PI / 3, 1, 0, 0));
+  auto inner = solid(Rect(0, 0, 100, 100), Color::red());
+  inner->setTransform(Transform3D::rotation(-M_PI / 3, 1, 0, 0));
+  outer->addSublayer(inner);
+  root->addSublayer(outer);
+  comp.renderFrame(root);
+  int rows = 0;
+  for (int y = 0; y < 200; ++y) rows += isRed(pixel(comp, 100, y)) ? 1 : 0;
+  return rows;
+}
+
+TEST(CompositorTest, ATransformLayerKeepsItsSublayersIn3D) {
+  EXPECT_NEAR(paintedRows(LayerKind::Transform), 100, 1);
+  EXPECT_NEAR(paintedRows(LayerKind::Plain), 25, 1);
+}
+
+}  // namespace
+}  // namespace gfx
