@@ -463,8 +463,8 @@ void addBinding(std::vector<Artwork>& out) {
 
 void addOrdering(std::vector<Artwork>& out) {
   // The food ordering screens: category headers and arrows, option check boxes, the package
-  // chooser's group headers, the condition tags, the dish placeholder, the gift grid, the order
-  // list cards, the chat cells and the room status strip's icons.
+  // chooser's group headers, the condition tags, the dish placeholder and selected mark, the gift
+  // grid, the order list cards, the chat cells and the room status strip's icons.
   out.push_back({"未选中", {300, 50}, [](Painter& p, Size s) {
                    p.fillVertical(Path::rect(whole(s)), pal::hex(0xeceefd), pal::hex(0xd3d8f5));
                    p.fill(Path::rect(Rect(0, s.height - 1, s.width, 1)), pal::hex(0x9aa3dd));
@@ -490,6 +490,11 @@ void addOrdering(std::vector<Artwork>& out) {
   out.push_back({"DefaultImage", {240, 180}, [](Painter& p, Size s) {
                    card(p, whole(s).insetBy(1, 1), 8, pal::hex(0x34307a), pal::hex(0x1c1a4a));
                    glyph(p, K::Food, Rect(s.width / 2 - 40, s.height / 2 - 40, 80, 80), pal::muted());
+                 }});
+  out.push_back({"FoodSelectedMark", {40, 40}, [](Painter& p, Size s) {
+                   const Rect r = whole(s).insetBy(3, 3);
+                   p.fillVertical(Path::ellipse(r), pal::pink(), pal::hex(0xc23c7e));
+                   p.stroke(Path::ellipse(r), Color(1, 1, 1), 2);
                  }});
   out.push_back({"Gift_selected", {256, 278}, [](Painter& p, Size s) {
                    const Rect r = whole(s).insetBy(2, 2);
