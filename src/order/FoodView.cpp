@@ -33,7 +33,6 @@ void FoodView::registerNib() {
 
     // The photograph over its snapshot stack, the selected mark with the count at its corner.
     auto stack = SnapshotStackView::create({10, 6, 200, 160});
-    stack->setBackgroundColor(gfx::Color::clear());
     cell->addSubview(stack);
     cell->m_snapshotStackView = stack;
     cell->m_foodImage = DishCellParts::addPhoto(*cell, {22, 14, 176, 132}, "DefaultImage.jpg");

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "order/OrderListCell.h"
+#include "songs/SongCellParts.h"
 
 namespace kt {
 
@@ -12,7 +13,7 @@ class MeListCell : public OrderListCell {
  public:
   static std::shared_ptr<MeListCell> create(ui::TableViewCellStyle style = ui::TableViewCellStyle::Default,
                                             const std::string& reuseIdentifier = "") {
-    return make<MeListCell>(style, reuseIdentifier);
+    return SongCellParts::makeCell<MeListCell>(style, reuseIdentifier);
   }
   MeListCell(ui::TableViewCellStyle style, const std::string& reuseIdentifier)
       : OrderListCell(Kind::Drinks, style, reuseIdentifier) {}

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "order/OrderListCell.h"
+#include "songs/SongCellParts.h"
 
 namespace kt {
 
@@ -12,7 +13,7 @@ class MeNormalListCell : public OrderListCell {
  public:
   static std::shared_ptr<MeNormalListCell> create(ui::TableViewCellStyle style = ui::TableViewCellStyle::Default,
                                                   const std::string& reuseIdentifier = "") {
-    return make<MeNormalListCell>(style, reuseIdentifier);
+    return SongCellParts::makeCell<MeNormalListCell>(style, reuseIdentifier);
   }
   MeNormalListCell(ui::TableViewCellStyle style, const std::string& reuseIdentifier)
       : OrderListCell(Kind::Duration, style, reuseIdentifier) {}

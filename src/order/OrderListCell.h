@@ -36,14 +36,6 @@ class OrderListCell : public ui::TableViewCell {
   int32_t numOfIndex() const { return m_numOfIndex; }
   void setNumOfIndex(int32_t index) { m_numOfIndex = index; }
 
- protected:
-  template <class Cell>
-  static std::shared_ptr<Cell> make(ui::TableViewCellStyle style, const std::string& reuseIdentifier) {
-    auto cell = std::make_shared<Cell>(style, reuseIdentifier);
-    cell->setupMyCell();
-    return cell;
-  }
-
  private:
   Kind m_kind;
   std::shared_ptr<ui::Label> m_label_orderListNum;

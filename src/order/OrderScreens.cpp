@@ -1,5 +1,7 @@
 #include "order/OrderScreens.h"
 
+#include "order/FoodView.h"
+#include "order/RecommendFoodView.h"
 #include "order/RoomInfoBarView.h"
 #include "order/ShowPopViewSegue.h"
 #include "platform/ui/Storyboard.h"
@@ -20,6 +22,8 @@ ui::Storyboard::SegueFactory custom() {
 
 void OrderScreens::registerStoryboard() {
   RoomInfoBarView::registerNib();
+  FoodView::registerNib();
+  RecommendFoodView::registerNib();
   ui::Storyboard::registerStoryboard(StoryboardName, []([[maybe_unused]] ui::Storyboard& storyboard) {
     // Scenes, one line each: storyboard.registerScene(Name, [] { return std::make_shared<Screen>(); });
 

@@ -1,6 +1,7 @@
 // Runs the stand-in venue (room server, venue web server, cloud song service) on 127.0.0.1 until
 // SIGINT or SIGTERM, for trying the client by hand (scripts/run starts it). Prints one line:
-// "room <port> web <port> cloud <port>".
+// "room <port> web <port> cloud <port>". The room server binds the tablet to the cloud service's
+// first room and serves the venue menu; the order password is "1234".
 //
 // Arguments, both optional: the room server's port (0: any free one) and a file to write the QR
 // code of the first room into (a PNG, for the client's camera to look at).
@@ -12,6 +13,7 @@
 
 #include "venue/CloudService.h"
 #include "venue/RoomServer.h"
+#include "venue/VenueRoom.h"
 #include "venue/WebServer.h"
 
 int main(int argc, char** argv) {
@@ -22,11 +24,17 @@ int main(int argc, char** argv) {
   sigaddset(&signals, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &signals, nullptr);  // the servers' threads inherit the mask
 
+  venue::VenueRoom venueRoom;
   venue::RoomServer room;
   venue::ServerOptions options;
   options.port = roomPort;
   venue::WebServer web;
   venue::CloudService cloud;
+  venue::RoomIdentity identity = venueRoom.identity();
+  identity.roomNo = cloud.rooms().front().code;
+  identity.roomName = identity.roomNo + "房";
+  venueRoom.setIdentity(identity);
+  venueRoom.install(room);
   if (!room.start(options) || !web.start() || !cloud.start()) {
     std::fprintf(stderr, "venue: cannot start the stand-in servers\n");
     return 1;
