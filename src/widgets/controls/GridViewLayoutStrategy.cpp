@@ -45,9 +45,23 @@ void GridViewLayoutStrategyBase::setEdgeAndContentSizeFromAbsoluteContentSize(gf
                    block.height + m_edgeInsets.top + m_edgeInsets.bottom};
 }
 
-bool GridViewLayoutStrategyBase::frameContains(gfx::Point origin, gfx::Point p) const {
-  return p.x >= origin.x && p.y >= origin.y && p.x < origin.x + m_itemSize.width &&
-         p.y < origin.y + m_itemSize.height;
+int64_t GridViewLayoutStrategyBase::checkedPosition(int64_t candidate, gfx::Point location) const {
+  const int64_t p = static_cast<int32_t>(candidate);
+  if (p < 0 || p >= m_itemCount) return -1;
+  const gfx::Point origin = originForItemAtPosition(p);
+  const bool inside = location.x >= origin.x && location.y >= origin.y && location.x < origin.x + m_itemSize.width &&
+                      location.y < origin.y + m_itemSize.height;
+  return inside ? p : -1;
+}
+
+GridPositionRange GridViewLayoutStrategyBase::linesAround(double offset, double step, double visible,
+                                                          int64_t perLine) {
+  if (step <= 0) return {};
+  const double start = std::max(offset, 0.0);
+  const int64_t firstLine = std::max<int64_t>(0, truncated(start / step) - 1);
+  const int64_t lastLine = static_cast<int64_t>(std::ceil((start + visible) / step));
+  const int64_t location = perLine * firstLine;
+  return {location, (lastLine + 1) * perLine - location};
 }
 
 int64_t GridViewLayoutStrategyBase::fitCount(double step, double available) const {
@@ -85,18 +99,11 @@ int64_t GridViewLayoutVerticalStrategy::itemPositionFromLocation(gfx::Point loca
   if (stepX() <= 0 || stepY() <= 0) return -1;
   const int64_t column = truncated((location.x - m_edgeInsets.left) / stepX());
   const int64_t row = truncated((location.y - m_edgeInsets.top) / stepY());
-  const int64_t p = static_cast<int32_t>(column + m_numberOfItemsPerRow * row);
-  if (p < 0 || p >= m_itemCount) return -1;
-  return frameContains(originForItemAtPosition(p), location) ? p : -1;
+  return checkedPosition(column + m_numberOfItemsPerRow * row, location);
 }
 
 GridPositionRange GridViewLayoutVerticalStrategy::rangeOfPositionsInBoundsFromOffset(gfx::Point offset) const {
-  if (stepY() <= 0) return {};
-  const double y = std::max(offset.y, 0.0);
-  const int64_t firstRow = std::max<int64_t>(0, truncated(y / stepY()) - 1);
-  const int64_t lastRow = static_cast<int64_t>(std::ceil((y + m_gridBounds.size.height) / stepY()));
-  const int64_t location = m_numberOfItemsPerRow * firstRow;
-  return {location, (lastRow + 1) * m_numberOfItemsPerRow - location};
+  return linesAround(offset.y, stepY(), m_gridBounds.size.height, m_numberOfItemsPerRow);
 }
 
 // ---- Horizontal ----
@@ -125,18 +132,11 @@ int64_t GridViewLayoutHorizontalStrategy::itemPositionFromLocation(gfx::Point lo
   if (stepX() <= 0 || stepY() <= 0) return -1;
   const int64_t column = truncated((location.x - m_edgeInsets.left) / stepX());
   const int64_t row = truncated((location.y - m_edgeInsets.top) / stepY());
-  const int64_t p = static_cast<int32_t>(row + m_numberOfItemsPerColumn * column);
-  if (p < 0 || p >= m_itemCount) return -1;
-  return frameContains(originForItemAtPosition(p), location) ? p : -1;
+  return checkedPosition(row + m_numberOfItemsPerColumn * column, location);
 }
 
 GridPositionRange GridViewLayoutHorizontalStrategy::rangeOfPositionsInBoundsFromOffset(gfx::Point offset) const {
-  if (stepX() <= 0) return {};
-  const double x = std::max(offset.x, 0.0);
-  const int64_t firstColumn = std::max<int64_t>(0, truncated(x / stepX()) - 1);
-  const int64_t lastColumn = static_cast<int64_t>(std::ceil((x + m_gridBounds.size.width) / stepX()));
-  const int64_t location = m_numberOfItemsPerColumn * firstColumn;
-  return {location, (lastColumn + 1) * m_numberOfItemsPerColumn - location};
+  return linesAround(offset.x, stepX(), m_gridBounds.size.width, m_numberOfItemsPerColumn);
 }
 
 // ---- Paged ----
@@ -179,9 +179,7 @@ int64_t GridViewLayoutHorizontalPagedStrategy::itemPositionFromLocation(gfx::Poi
   const gfx::Point o = originForItemAtColumn(0, 0, page);
   const int64_t column = truncated((location.x - o.x) / stepX());
   const int64_t row = truncated((location.y - o.y) / stepY());
-  const int64_t p = static_cast<int32_t>(positionForItemAtColumn(column, row, page));
-  if (p < 0 || p >= m_itemCount) return -1;
-  return frameContains(originForItemAtPosition(p), location) ? p : -1;
+  return checkedPosition(positionForItemAtColumn(column, row, page), location);
 }
 
 GridPositionRange GridViewLayoutHorizontalPagedStrategy::rangeOfPositionsInBoundsFromOffset(gfx::Point offset) const {

@@ -62,9 +62,12 @@ class GridViewLayoutStrategyBase : public GridViewLayoutStrategy {
   // Item size plus spacing along each axis.
   double stepX() const { return m_itemSize.width + static_cast<double>(m_itemSpacing); }
   double stepY() const { return m_itemSize.height + static_cast<double>(m_itemSpacing); }
-  // Whether a point lies in the frame of the item whose origin is given (top and left edges in,
-  // bottom and right edges out).
-  bool frameContains(gfx::Point origin, gfx::Point point) const;
+  // The candidate position (as a 32-bit value) when it is an item whose frame holds the point
+  // (top and left edges in, bottom and right edges out); else -1.
+  int64_t checkedPosition(int64_t candidate, gfx::Point location) const;
+  // The lines (rows or columns of `perLine` positions) that show at an offset along the scrolling
+  // axis, with one more line on either side; not clipped to the count.
+  static GridPositionRange linesAround(double offset, double step, double visible, int64_t perLine);
   // How many items fit in `available` when each takes `step` (its length plus the spacing) and the
   // last needs no spacing after it; at least 1.
   int64_t fitCount(double step, double available) const;
