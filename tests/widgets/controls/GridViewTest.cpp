@@ -207,6 +207,23 @@ TEST_F(GridViewTest, AReloadWithFewerItemsClampsTheOffsetAndReusesTheCells) {
   EXPECT_EQ(grid->dequeueReusableCell(), nullptr);
 }
 
+TEST_F(GridViewTest, APooledCellCanBeAskedForByItsIdentifier) {
+  auto grid = show();
+  grid->cellForItemAtIndex(3)->setReuseIdentifier("staff");
+  auto tagged = grid->cellForItemAtIndex(3);
+  staff.count = 0;
+  grid->reloadData();
+  EXPECT_EQ(grid->dequeueReusableCellWithIdentifier("photo"), nullptr);
+  EXPECT_EQ(grid->dequeueReusableCellWithIdentifier("staff"), tagged);
+  EXPECT_EQ(grid->dequeueReusableCellWithIdentifier("staff"), nullptr);
+  // Pooled cells come back clear and opaque whatever they were made.
+  auto other = grid->dequeueReusableCell();
+  ASSERT_NE(other, nullptr);
+  EXPECT_NE(other, tagged);
+  EXPECT_EQ(other->alpha(), 1);
+  EXPECT_EQ(other->backgroundColor(), gfx::Color::clear());
+}
+
 TEST_F(GridViewTest, TheGridHoldsItsDataSourceAndDelegateWeakly) {
   auto grid = GridView::create(window().bounds());
   window().addSubview(grid);
