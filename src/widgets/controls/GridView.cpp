@@ -35,7 +35,8 @@ void animateIf(bool animated, const std::function<void()>& block) {
 
 ui::InterfaceOrientation currentOrientation() { return ui::Application::shared().statusBarOrientation(); }
 
-// A page length for the rounding of rectForPoint; 0 stands for a page of no length.
+// The start of the page at a coordinate, in whole pages rounded up or down (in single precision);
+// 0 when pages have no length.
 double pageOrigin(double coordinate, double pageLength, bool roundUp) {
   if (pageLength <= 0) return 0;
   const float pages = static_cast<float>(coordinate / pageLength);
