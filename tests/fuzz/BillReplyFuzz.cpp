@@ -2,16 +2,15 @@
 // a reply without its result is ignored, a failure keeps the lines shown, a success shows one
 // line per complete 16-part record from part 27, and every line fills a bill row.
 
-#include <cstdlib>
 #include <string>
 
 #include "FuzzCheck.h"
+#include "FuzzHome.h"
 #include "app/DataCenter.h"
 #include "link/OKFolioObject.h"
 #include "link/RoomReplies.h"
 #include "order/BillViewController.h"
 #include "platform/core/Clock.h"
-#include "platform/core/Log.h"
 #include "platform/core/RunLoop.h"
 #include "platform/core/TextEncoding.h"
 #include "platform/ui/AlertView.h"
@@ -19,24 +18,10 @@
 #include "platform/ui/TableView.h"
 #include "widgets/controls/EffectLabel.h"
 
-namespace {
-
 using namespace kt;
 
-// Settings and the keychain go to a folder of the run's own, not to the user's home.
-void useOwnHome() {
-  char folder[] = "/tmp/kt-fuzz-XXXXXX";
-  if (!mkdtemp(folder)) std::abort();
-  for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "TMPDIR"})
-    setenv(name, folder, 1);
-  core::setLogSink([](const std::string&) {});
-  core::Clock::setVirtual(true);
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool ready = (useOwnHome(), true);
+  static const bool ready = (fuzz::useOwnHome(), true);
   (void)ready;
 
   const std::string_view input = fuzz::bytes(data, size);
