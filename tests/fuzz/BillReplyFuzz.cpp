@@ -5,7 +5,7 @@
 #include <string>
 
 #include "FuzzCheck.h"
-#include "FuzzHome.h"
+#include "FuzzRoomText.h"
 #include "app/DataCenter.h"
 #include "link/OKFolioObject.h"
 #include "link/RoomReplies.h"
@@ -23,11 +23,7 @@ using namespace kt;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool ready = (fuzz::useOwnHome(), true);
   (void)ready;
-
-  const std::string_view input = fuzz::bytes(data, size);
-  std::optional<std::string> text;
-  if (core::isValidUtf8(input)) text = std::string(input);
-  else text = core::gb18030ToUtf8(input);
+  const std::optional<std::string> text = fuzz::frameText(fuzz::bytes(data, size));
   if (!text) return 0;
 
   DataCenter::sharedInstance().setRoomNo(std::string("8808"));
