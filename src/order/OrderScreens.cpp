@@ -1,5 +1,6 @@
 #include "order/OrderScreens.h"
 
+#include "order/BillViewController.h"
 #include "order/FoodView.h"
 #include "order/OrderMainViewController.h"
 #include "order/OrderedFoodViewController.h"
@@ -31,12 +32,14 @@ void OrderScreens::registerStoryboard() {
   TowTableViewCell::registerNib();
   FoodView::registerNib();
   RecommendFoodView::registerNib();
+  BillTableViewCell::registerNib();
   ui::Storyboard::registerStoryboard(StoryboardName, [](ui::Storyboard& storyboard) {
     storyboard.registerScene(Menu, [] { return std::make_shared<OrderMainViewController>(); });
     storyboard.registerScene(DishPopover, [] { return std::make_shared<PopViewController>(); });
     storyboard.registerScene(PackChooser, [] { return std::make_shared<PackChildViewController>(); });
     storyboard.registerScene(Basket, [] { return std::make_shared<OrderedFoodViewController>(); });
     storyboard.registerScene(Recommended, [] { return std::make_shared<RecommendViewController>(); });
+    storyboard.registerScene(Bill, [] { return std::make_shared<BillViewController>(); });
 
     storyboard.registerSegue(Menu, OrderMainViewController::ShowPopView, DishPopover, ui::Storyboard::SegueKind::Custom,
                              custom<ShowPopViewSegue>());
@@ -45,6 +48,7 @@ void OrderScreens::registerStoryboard() {
     storyboard.registerSegue(Menu, OrderMainViewController::ShowRecommendView, Recommended,
                              ui::Storyboard::SegueKind::Modal);
     storyboard.registerSegue(Menu, OrderMainViewController::ShowOrderedFood, Basket, ui::Storyboard::SegueKind::Push);
+    storyboard.registerSegue(Menu, OrderMainViewController::ShowBill, Bill, ui::Storyboard::SegueKind::Push);
     // "showGongGuanZhaoPian" leads to the staff screens, which are not part of this program yet.
     storyboard.registerSegue(Recommended, RecommendViewController::PopoverSegue, DishPopover,
                              ui::Storyboard::SegueKind::Custom, custom<RecommendSegue>());

@@ -497,7 +497,7 @@ TEST_F(OrderMainViewControllerTest, WithoutTheSongHomeTheMenuStaysAndTheOtherBut
   tap(*menu->staffButton());
   wait(0.5);
   EXPECT_EQ(nav->topViewController(), menu.get());
-  EXPECT_FALSE(menu->billButton()->isEnabled());
+  EXPECT_TRUE(menu->billButton()->isEnabled());
 
   tap(*menu->backButton());
   wait(0.5);
