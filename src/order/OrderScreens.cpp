@@ -1,6 +1,9 @@
 #include "order/OrderScreens.h"
 
 #include "order/FoodView.h"
+#include "order/MissGridViewCell.h"
+#include "order/MissViewController.h"
+#include "order/MissViewSegue.h"
 #include "order/OrderMainViewController.h"
 #include "order/OrderedFoodViewController.h"
 #include "order/PackChildViewController.h"
@@ -8,6 +11,8 @@
 #include "order/RecommendFoodView.h"
 #include "order/RecommendViewController.h"
 #include "order/RoomInfoBarView.h"
+#include "order/SangWuYuYuePopViewController.h"
+#include "order/ShowSangWuYuYueSegue.h"
 #include "order/ShowPopViewSegue.h"
 #include "order/TowTableViewCell.h"
 #include "platform/ui/Storyboard.h"
@@ -31,12 +36,15 @@ void OrderScreens::registerStoryboard() {
   TowTableViewCell::registerNib();
   FoodView::registerNib();
   RecommendFoodView::registerNib();
+  MissGridViewCell::registerNib();
   ui::Storyboard::registerStoryboard(StoryboardName, [](ui::Storyboard& storyboard) {
     storyboard.registerScene(Menu, [] { return std::make_shared<OrderMainViewController>(); });
     storyboard.registerScene(DishPopover, [] { return std::make_shared<PopViewController>(); });
     storyboard.registerScene(PackChooser, [] { return std::make_shared<PackChildViewController>(); });
     storyboard.registerScene(Basket, [] { return std::make_shared<OrderedFoodViewController>(); });
     storyboard.registerScene(Recommended, [] { return std::make_shared<RecommendViewController>(); });
+    storyboard.registerScene(StaffGrid, [] { return std::make_shared<MissViewController>(); });
+    storyboard.registerScene(StaffReservation, [] { return std::make_shared<SangWuYuYuePopViewController>(); });
 
     storyboard.registerSegue(Menu, OrderMainViewController::ShowPopView, DishPopover, ui::Storyboard::SegueKind::Custom,
                              custom<ShowPopViewSegue>());
@@ -45,7 +53,10 @@ void OrderScreens::registerStoryboard() {
     storyboard.registerSegue(Menu, OrderMainViewController::ShowRecommendView, Recommended,
                              ui::Storyboard::SegueKind::Modal);
     storyboard.registerSegue(Menu, OrderMainViewController::ShowOrderedFood, Basket, ui::Storyboard::SegueKind::Push);
-    // "showGongGuanZhaoPian" leads to the staff screens, which are not part of this program yet.
+    storyboard.registerSegue(Menu, OrderMainViewController::ShowGongGuanZhaoPian, StaffGrid,
+                             ui::Storyboard::SegueKind::Custom, custom<MissViewSegue>());
+    storyboard.registerSegue(StaffGrid, MissViewController::ShowSangWuYuYue, StaffReservation,
+                             ui::Storyboard::SegueKind::Custom, custom<ShowSangWuYuYueSegue>());
     storyboard.registerSegue(Recommended, RecommendViewController::PopoverSegue, DishPopover,
                              ui::Storyboard::SegueKind::Custom, custom<RecommendSegue>());
     storyboard.registerSegue(Recommended, RecommendViewController::PackChooserSegue, PackChooser,
