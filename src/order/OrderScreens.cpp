@@ -1,6 +1,7 @@
 #include "order/OrderScreens.h"
 
 #include "order/FoodView.h"
+#include "order/GongGuanZhaoPianViewController.h"
 #include "order/OrderMainViewController.h"
 #include "order/OrderedFoodViewController.h"
 #include "order/PackChildViewController.h"
@@ -37,6 +38,7 @@ void OrderScreens::registerStoryboard() {
     storyboard.registerScene(PackChooser, [] { return std::make_shared<PackChildViewController>(); });
     storyboard.registerScene(Basket, [] { return std::make_shared<OrderedFoodViewController>(); });
     storyboard.registerScene(Recommended, [] { return std::make_shared<RecommendViewController>(); });
+    storyboard.registerScene(StaffPhotos, [] { return std::make_shared<GongGuanZhaoPianViewController>(); });
 
     storyboard.registerSegue(Menu, OrderMainViewController::ShowPopView, DishPopover, ui::Storyboard::SegueKind::Custom,
                              custom<ShowPopViewSegue>());
@@ -46,6 +48,9 @@ void OrderScreens::registerStoryboard() {
                              ui::Storyboard::SegueKind::Modal);
     storyboard.registerSegue(Menu, OrderMainViewController::ShowOrderedFood, Basket, ui::Storyboard::SegueKind::Push);
     // "showGongGuanZhaoPian" leads to the staff screens, which are not part of this program yet.
+    // From the staff grid; the staff photos close themselves by dismissal.
+    storyboard.registerSegue("MissViewController", GongGuanZhaoPianViewController::ShowSegue, StaffPhotos,
+                             ui::Storyboard::SegueKind::Modal);
     storyboard.registerSegue(Recommended, RecommendViewController::PopoverSegue, DishPopover,
                              ui::Storyboard::SegueKind::Custom, custom<RecommendSegue>());
     storyboard.registerSegue(Recommended, RecommendViewController::PackChooserSegue, PackChooser,
