@@ -11,6 +11,7 @@
 #include "link/GongGuanHuJiao.h"
 #include "link/GongGuanList.h"
 #include "link/RoomRequests.h"
+#include "order/GongGuanZhaoPianViewController.h"
 #include "order/MissGridViewCell.h"
 #include "order/OrderParsing.h"
 #include "order/OrderScenery.h"
@@ -343,7 +344,7 @@ void MissViewController::prepareForSegue(ui::StoryboardSegue& segue, ui::Respond
     if (auto popover = std::dynamic_pointer_cast<SangWuYuYuePopViewController>(segue.destinationViewController()))
       popover->setCurrentGongGuanObj(m_tmpGongGuan);
   } else if (segue.identifier() == ShowGongGuanZhaoPian) {
-    if (auto* photos = dynamic_cast<GongGuanListReceiver*>(segue.destinationViewController().get())) {
+    if (auto* photos = dynamic_cast<GongGuanZhaoPianViewController*>(segue.destinationViewController().get())) {
       photos->setGongGuanListArray(m_gongGuanListArray);
       photos->setCurPos(m_curPos);
     }

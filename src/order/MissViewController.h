@@ -23,15 +23,6 @@ class EffectLabel;
 class GongGuanList;
 class GridView;
 
-// A screen opened from the staff grid with the whole staff list and the index of the member to
-// show first (the staff photographs).
-class GongGuanListReceiver {
- public:
-  virtual ~GongGuanListReceiver() = default;
-  virtual void setGongGuanListArray(GongGuanListArray list) = 0;
-  virtual void setCurPos(int32_t pos) = 0;
-};
-
 // The venue's hostesses and service staff as a horizontally paged grid, four to a page. From a
 // member's action button the guest calls a free member, calls again, cancels the room's waiting
 // call (after a confirmation) or opens a busy member's reservation popover; the head image opens

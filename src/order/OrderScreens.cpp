@@ -1,6 +1,7 @@
 #include "order/OrderScreens.h"
 
 #include "order/FoodView.h"
+#include "order/GongGuanZhaoPianViewController.h"
 #include "order/MissGridViewCell.h"
 #include "order/MissViewController.h"
 #include "order/MissViewSegue.h"
@@ -45,6 +46,7 @@ void OrderScreens::registerStoryboard() {
     storyboard.registerScene(Recommended, [] { return std::make_shared<RecommendViewController>(); });
     storyboard.registerScene(StaffGrid, [] { return std::make_shared<MissViewController>(); });
     storyboard.registerScene(StaffReservation, [] { return std::make_shared<SangWuYuYuePopViewController>(); });
+    storyboard.registerScene(StaffPhotos, [] { return std::make_shared<GongGuanZhaoPianViewController>(); });
 
     storyboard.registerSegue(Menu, OrderMainViewController::ShowPopView, DishPopover, ui::Storyboard::SegueKind::Custom,
                              custom<ShowPopViewSegue>());
@@ -57,6 +59,9 @@ void OrderScreens::registerStoryboard() {
                              ui::Storyboard::SegueKind::Custom, custom<MissViewSegue>());
     storyboard.registerSegue(StaffGrid, MissViewController::ShowSangWuYuYue, StaffReservation,
                              ui::Storyboard::SegueKind::Custom, custom<ShowSangWuYuYueSegue>());
+    // From the staff grid; the staff photos close themselves by dismissal.
+    storyboard.registerSegue(StaffGrid, GongGuanZhaoPianViewController::ShowSegue, StaffPhotos,
+                             ui::Storyboard::SegueKind::Modal);
     storyboard.registerSegue(Recommended, RecommendViewController::PopoverSegue, DishPopover,
                              ui::Storyboard::SegueKind::Custom, custom<RecommendSegue>());
     storyboard.registerSegue(Recommended, RecommendViewController::PackChooserSegue, PackChooser,

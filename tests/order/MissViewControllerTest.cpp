@@ -1,5 +1,6 @@
 #include "order/MissViewController.h"
 
+#include "order/GongGuanZhaoPianViewController.h"
 #include "order/OrderMainViewController.h"
 #include "order/SangWuYuYuePopViewController.h"
 #include "order/StaffScreenFixture.h"
@@ -144,24 +145,21 @@ TEST_F(MissViewControllerTest, LastPartPageAndStaleButtons) {
 }
 
 TEST_F(MissViewControllerTest, HeadImageOpensThePhotographsWithTheList) {
-  // The photographs' screen, standing in for the real one.
-  struct Photos : ui::ViewController, GongGuanListReceiver {
-    void setGongGuanListArray(GongGuanListArray list) override { handed = std::move(list); }
-    void setCurPos(int32_t pos) override { at = pos; }
-    GongGuanListArray handed;
-    int32_t at = -1;
-  };
-  storyboard()->registerScene("GongGuanZhaoPianViewController", [] { return std::make_shared<Photos>(); });
-  storyboard()->registerSegue(OrderScreens::StaffGrid, MissViewController::ShowGongGuanZhaoPian,
-                              "GongGuanZhaoPianViewController", ui::Storyboard::SegueKind::Modal);
   ASSERT_NO_FATAL_FAILURE(openGrid());
   turn(*grid->nextButton());
   tap(*cell(6)->btnShowZhaoPian());
-  wait(1.0);
-  auto* photos = dynamic_cast<Photos*>(grid->presentedViewController());
+  ASSERT_TRUE(runUntil([&] { return grid->presentedViewController() != nullptr; }));
+  auto* photos = dynamic_cast<GongGuanZhaoPianViewController*>(grid->presentedViewController());
   ASSERT_NE(photos, nullptr);
-  EXPECT_EQ(photos->at, 6);
-  EXPECT_EQ(photos->handed, grid->gongGuanListArray());
+  EXPECT_EQ(grid->curPos(), 6);
+  EXPECT_EQ(photos->curPos(), 6);
+  EXPECT_EQ(photos->gongGuanListArray(), grid->gongGuanListArray());
+
+  // Back on the grid, it takes the replies again and asks for the list.
+  photos->backAction();
+  ASSERT_TRUE(runUntil([&] { return grid->presentedViewController() == nullptr; }));
+  ASSERT_TRUE(waitForRequests(MsgGongGuanList, 2));
+  EXPECT_EQ(SocketDataHandle::sharedInstance().delegate(), grid.get());
 }
 
 // ---- The fold from the menu, frames and screenshots ----
