@@ -14,6 +14,9 @@ class OrderScreens {
   static constexpr const char* Basket = "OrderedFoodViewController";
   static constexpr const char* Recommended = "RecommendViewController";
   static constexpr const char* Bill = "BillViewController";
+  static constexpr const char* StaffGrid = "MissViewController";
+  static constexpr const char* StaffReservation = "SangWuYuYuePopViewController";
+  static constexpr const char* StaffPhotos = "GongGuanZhaoPianViewController";
 
   // Registers (or registers again) the storyboard and the nibs. Called at start-up.
   static void registerStoryboard();
