@@ -34,13 +34,19 @@ class SangWuYuYuePopViewControllerTest : public StaffScreenFixture {
     }
     return out;
   }
-  // Presses a slot button and waits for the state asked again after its reply.
-  void pressSlot(int slot, int code) {
+  // Presses a slot button and waits for the state asked again after its reply (and for that
+  // state itself, unless the room server keeps the state queries unanswered).
+  void pressSlot(int slot, int code, bool stateAnswered = true) {
     const size_t sent = requests(code).size();
     const size_t asked = requests(MsgGongGuanCurState).size();
+    const auto shown = popover->gongGuanCurState();
     tap(*popover->slotButton(slot));
     ASSERT_TRUE(waitForRequests(code, sent + 1));
     ASSERT_TRUE(waitForRequests(MsgGongGuanCurState, asked + 1));
+    // Every state reply is a record of its own: the popover has rebuilt once a new one is shown.
+    if (stateAnswered) {
+      ASSERT_TRUE(runUntil([&] { return popover->gongGuanCurState() != shown; }));
+    }
     wait(0.3);
     render();
   }
@@ -49,7 +55,9 @@ class SangWuYuYuePopViewControllerTest : public StaffScreenFixture {
     Fields fields = {"0", ""};
     fields.insert(fields.end(), values.begin(), values.end());
     fields.resize(12);
+    const auto shown = popover->gongGuanCurState();
     receive(MsgGongGuanCurState, fields);
+    ASSERT_TRUE(runUntil([&] { return popover->gongGuanCurState() != shown; }));
     wait(0.3);
   }
 
@@ -95,18 +103,18 @@ TEST_F(SangWuYuYuePopViewControllerTest, StatesExclusivityAndUnknownSlots) {
   room.setSilent(MsgGongGuanCurState, true);
   room.setSilent(MsgGongGuanYuYue, true);
 
-  receiveState({"3", "4", "0", "0", "1"});
+  ASSERT_NO_FATAL_FAILURE(receiveState({"3", "4", "0", "0", "1"}));
   EXPECT_EQ(popover->stateLbl()->text(), "等候(4)");
   EXPECT_EQ(slots(), "不可预约|- 不可预约|- 不可预约|-");
 
-  receiveState({"0", "0", "2", "0", "0", "R9"});
+  ASSERT_NO_FATAL_FAILURE(receiveState({"0", "0", "2", "0", "0", "R9"}));
   EXPECT_EQ(popover->stateLbl()->text(), "空闲");
   EXPECT_EQ(slots(), "我的预约|取消预约 不可预约|- 不可预约|-");
-  ASSERT_NO_FATAL_FAILURE(pressSlot(0, MsgCancelGongGuanYuYue));
+  ASSERT_NO_FATAL_FAILURE(pressSlot(0, MsgCancelGongGuanYuYue, false));
   EXPECT_EQ(sent(MsgCancelGongGuanYuYue).back(), (Fields{"1003", "R9", "", ""}));
 
   // A slot whose text is not one the buttons act on offers nothing and sends nothing.
-  receiveState({"1", "0", "", "0", "0"});
+  ASSERT_NO_FATAL_FAILURE(receiveState({"1", "0", "", "0", "0"}));
   EXPECT_EQ(slots(), "不可预约|- 可预约|我要预约 可预约|我要预约");
   auto stray = ui::Button::create();
   for (int tag : {101, 100, 104}) {
