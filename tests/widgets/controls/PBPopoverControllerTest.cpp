@@ -8,6 +8,7 @@
 #include "platform/gfx/Image.h"
 #include "platform/ui/Device.h"
 #include "platform/ui/Event.h"
+#include "platform/ui/Label.h"
 #include "platform/ui/Window.h"
 #include "support/RectExpectations.h"
 #include "support/UiHarness.h"
@@ -149,6 +150,8 @@ TEST_F(PBPopoverControllerTest, SideFollowsTheRoomAroundTheSource) {
   popover->presentPopoverFromView(source({10, 20, 30, H - 40}));
   EXPECT_EQ(popover->popoverView()->arrowDirection(), 4);
   support::expectRect(popover->popoverView()->frame(), 40, H / 2 - 150, 200, 300);
+  // The proposal around a point: centred, then pulled left to a point beyond its left edge.
+  support::expectRect(popover->bestViewFrameForFromPoint({100, 100}), 85, 100, 220, 350);
 }
 
 TEST_F(PBPopoverControllerTest, OutsideTouchDismissesOnceInsideDoesNot) {
@@ -191,6 +194,7 @@ TEST_F(PBPopoverControllerTest, NoticesTitleAndTurning) {
   wait(0.3);
   EXPECT_EQ(popover->popoverView()->arrowDirection(), 2);
   EXPECT_EQ(popover->deviceOrientation(), ui::DeviceOrientation::LandscapeRight);
+  EXPECT_EQ(popover->popoverView()->titleLabel()->text(), "歌单");  // shown at the new layout
   ui::Device::current().setOrientation(ui::DeviceOrientation::LandscapeLeft);
 }
 
