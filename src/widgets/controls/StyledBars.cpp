@@ -8,35 +8,36 @@
 
 namespace kt {
 
-namespace {
+// ---- Shared bar background ----
 
-// The navigation bar's and the toolbar's shared background, after the inherited drawing.
-void drawBarBackground(ui::View& bar, gfx::Context& ctx, const gfx::Rect& rect, float shadowOpacity,
-                       const gfx::Color& start, const gfx::Color& end, const gfx::Color& top,
-                       const gfx::Color& bottom) {
-  dropShadowWithOpacity(bar, shadowOpacity);
-  StyledDrawing::drawGradient(ctx, rect, start, end);
-  StyledDrawing::drawLineAtPosition(ctx, StyledLinePositionTop, rect, top);
-  StyledDrawing::drawLineAtPosition(ctx, StyledLinePositionBottom, rect, bottom);
+StyledBarLook::StyledBarLook(int32_t topLineHex)
+    : m_gradientStart(colorWithHex(0x53A4DE)),
+      m_gradientEnd(colorWithHex(0x297CB7)),
+      m_topLine(colorWithHex(topLineHex)),
+      m_bottomLine(colorWithHex(0x186399)) {}
+
+void StyledBarLook::drawTopLine(gfx::Context& ctx, const gfx::Rect& rect) const {
+  StyledDrawing::drawLineAtPosition(ctx, StyledLinePositionTop, rect, m_topLine);
 }
 
-}  // namespace
+void StyledBarLook::drawBottomLine(gfx::Context& ctx, const gfx::Rect& rect) const {
+  StyledDrawing::drawLineAtPosition(ctx, StyledLinePositionBottom, rect, m_bottomLine);
+}
+
+void StyledBarLook::drawBarBackground(ui::View& bar, gfx::Context& ctx, const gfx::Rect& rect) const {
+  dropShadowWithOpacity(bar, m_shadowOpacity);
+  StyledDrawing::drawGradient(ctx, rect, m_gradientStart, m_gradientEnd);
+  drawTopLine(ctx, rect);
+  drawBottomLine(ctx, rect);
+}
 
 // ---- Navigation bar ----
 
-StyledNavigationBar::StyledNavigationBar(const gfx::Rect& frame) : ui::NavigationBar(frame) { initializeVars(); }
-
-void StyledNavigationBar::initializeVars() {
+StyledNavigationBar::StyledNavigationBar(const gfx::Rect& frame)
+    : ui::NavigationBar(frame), StyledBarLook(0x84B7D5) {
   setContentMode(ui::ContentMode::Redraw);
   backgroundView()->setContentMode(ui::ContentMode::Redraw);
-  m_shadowOpacity = 0.5f;
-  m_gradientStart = colorWithHex(0x53A4DE);
-  m_gradientEnd = colorWithHex(0x297CB7);
-  m_topLine = colorWithHex(0x84B7D5);
-  m_bottomLine = colorWithHex(0x186399);
   setTintColor(colorWithHex(0x3D89BF));
-  m_roundedCornerColor = gfx::Color::black();
-  m_roundedCornerRadius.store(0);
 }
 
 void StyledNavigationBar::drawLeftRoundedCornerAtPoint(gfx::Context& ctx, gfx::Point p, double r,
@@ -54,17 +55,9 @@ void StyledNavigationBar::drawLeftRoundedCornerAtPoint(gfx::Context& ctx, gfx::P
   ctx.restore();
 }
 
-void StyledNavigationBar::drawTopLine(gfx::Context& ctx, const gfx::Rect& rect) const {
-  StyledDrawing::drawLineAtPosition(ctx, StyledLinePositionTop, rect, m_topLine);
-}
-
-void StyledNavigationBar::drawBottomLine(gfx::Context& ctx, const gfx::Rect& rect) const {
-  StyledDrawing::drawLineAtPosition(ctx, StyledLinePositionBottom, rect, m_bottomLine);
-}
-
 void StyledNavigationBar::drawBackground(gfx::Context& ctx, const gfx::Rect& area) {
   ui::NavigationBar::drawBackground(ctx, area);
-  drawBarBackground(*this, ctx, area, m_shadowOpacity, m_gradientStart, m_gradientEnd, m_topLine, m_bottomLine);
+  drawBarBackground(*this, ctx, area);
   const double r = m_roundedCornerRadius.load();
   if (r > 0) {
     drawLeftRoundedCornerAtPoint(ctx, gfx::Point{0, 0}, r, gfx::AffineTransform::rotation(0));
@@ -75,40 +68,24 @@ void StyledNavigationBar::drawBackground(gfx::Context& ctx, const gfx::Rect& are
 
 // ---- Toolbar ----
 
-StyledToolbar::StyledToolbar(const gfx::Rect& frame) : ui::View(frame) { initializeVars(); }
-
-void StyledToolbar::initializeVars() {
+StyledToolbar::StyledToolbar(const gfx::Rect& frame) : ui::View(frame), StyledBarLook(0x4F94C4) {
   setContentMode(ui::ContentMode::Redraw);
-  m_shadowOpacity = 0.5f;
-  m_gradientStart = colorWithHex(0x53A4DE);
-  m_gradientEnd = colorWithHex(0x297CB7);
-  m_topLine = colorWithHex(0x4F94C4);
-  m_bottomLine = colorWithHex(0x186399);
   setTintColor(colorWithHex(0x3D89BF));
-}
-
-void StyledToolbar::drawTopLine(gfx::Context& ctx, const gfx::Rect& rect) const {
-  StyledDrawing::drawLineAtPosition(ctx, StyledLinePositionTop, rect, m_topLine);
-}
-
-void StyledToolbar::drawBottomLine(gfx::Context& ctx, const gfx::Rect& rect) const {
-  StyledDrawing::drawLineAtPosition(ctx, StyledLinePositionBottom, rect, m_bottomLine);
 }
 
 void StyledToolbar::drawRect(gfx::Context& ctx, const gfx::Rect& rect) {
   ui::View::drawRect(ctx, rect);
-  drawBarBackground(*this, ctx, rect, m_shadowOpacity, m_gradientStart, m_gradientEnd, m_topLine, m_bottomLine);
+  drawBarBackground(*this, ctx, rect);
 }
 
 // ---- Tab bar ----
 
-StyledTabBar::StyledTabBar(const gfx::Rect& frame) : ui::TabBar(frame) { initializeVars(); }
-
-void StyledTabBar::initializeVars() {
+StyledTabBar::StyledTabBar(const gfx::Rect& frame)
+    : ui::TabBar(frame),
+      m_gradientStart(colorWithHex(0x444444)),
+      m_gradientEnd(colorWithHex(0x060606)),
+      m_separatorLine(colorWithHex(0x666666)) {
   setContentMode(ui::ContentMode::Redraw);
-  m_gradientStart = colorWithHex(0x444444);
-  m_gradientEnd = colorWithHex(0x060606);
-  m_separatorLine = colorWithHex(0x666666);
 }
 
 void StyledTabBar::drawRect(gfx::Context& ctx, const gfx::Rect& rect) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <memory>
 
 #include "platform/gfx/Color.h"
@@ -11,16 +12,11 @@
 
 namespace kt {
 
-// A navigation bar with a drawn background: a vertical gradient, a highlight line along the top,
-// a dark line along the bottom, a soft shadow under the bar and, optionally, two painted top
-// corners that make it look rounded against a background of the corner colour.
-class StyledNavigationBar : public ui::NavigationBar {
+// The drawn background the navigation bar and the toolbar share: a vertical gradient, a
+// highlight line along the top, a dark line along the bottom and a soft layer shadow under the
+// bar. Changes show at the bar's next redraw.
+class StyledBarLook {
  public:
-  static std::shared_ptr<StyledNavigationBar> create(const gfx::Rect& frame = gfx::Rect()) {
-    return std::make_shared<StyledNavigationBar>(frame);
-  }
-  explicit StyledNavigationBar(const gfx::Rect& frame = gfx::Rect());
-
   float shadowOpacity() const { return m_shadowOpacity; }
   void setShadowOpacity(float opacity) { m_shadowOpacity = opacity; }
   const gfx::Color& gradientStartColor() const { return m_gradientStart; }
@@ -31,6 +27,32 @@ class StyledNavigationBar : public ui::NavigationBar {
   void setTopLineColor(const gfx::Color& color) { m_topLine = color; }
   const gfx::Color& bottomLineColor() const { return m_bottomLine; }
   void setBottomLineColor(const gfx::Color& color) { m_bottomLine = color; }
+
+  void drawTopLine(gfx::Context& ctx, const gfx::Rect& rect) const;
+  void drawBottomLine(gfx::Context& ctx, const gfx::Rect& rect) const;
+
+ protected:
+  explicit StyledBarLook(int32_t topLineHex);
+  // The shadow on `bar`, then the gradient and the two lines over `rect`.
+  void drawBarBackground(ui::View& bar, gfx::Context& ctx, const gfx::Rect& rect) const;
+
+ private:
+  float m_shadowOpacity = 0.5f;
+  gfx::Color m_gradientStart;
+  gfx::Color m_gradientEnd;
+  gfx::Color m_topLine;
+  gfx::Color m_bottomLine;
+};
+
+// A navigation bar with the drawn background and, optionally, two painted top corners that make
+// it look rounded against a background of the corner colour.
+class StyledNavigationBar : public ui::NavigationBar, public StyledBarLook {
+ public:
+  static std::shared_ptr<StyledNavigationBar> create(const gfx::Rect& frame = gfx::Rect()) {
+    return std::make_shared<StyledNavigationBar>(frame);
+  }
+  explicit StyledNavigationBar(const gfx::Rect& frame = gfx::Rect());
+
   double roundedCornerRadius() const { return m_roundedCornerRadius.load(); }
   void setRoundedCornerRadius(double radius) { m_roundedCornerRadius.store(radius); }
   const gfx::Color& roundedCornerColor() const { return m_roundedCornerColor; }
@@ -39,26 +61,16 @@ class StyledNavigationBar : public ui::NavigationBar {
   // Paints the region between the corner point and a quarter circle of radius r, mapped by `t`.
   void drawLeftRoundedCornerAtPoint(gfx::Context& ctx, gfx::Point point, double radius,
                                     const gfx::AffineTransform& t) const;
-  void drawTopLine(gfx::Context& ctx, const gfx::Rect& rect) const;
-  void drawBottomLine(gfx::Context& ctx, const gfx::Rect& rect) const;
   void drawBackground(gfx::Context& ctx, const gfx::Rect& area) override;
 
  private:
-  void initializeVars();
-
-  float m_shadowOpacity = 0.5f;
-  gfx::Color m_gradientStart;
-  gfx::Color m_gradientEnd;
-  gfx::Color m_topLine;
-  gfx::Color m_bottomLine;
   std::atomic<double> m_roundedCornerRadius{0};
-  gfx::Color m_roundedCornerColor;
+  gfx::Color m_roundedCornerColor = gfx::Color::black();
 };
 
-// A toolbar with the navigation bar's drawn background (gradient, edge lines, shadow). The
-// platform here has no toolbar of its own, so this is the bar: a view that draws the background
-// and holds whatever item views are added to it.
-class StyledToolbar : public ui::View {
+// A toolbar with the drawn background. The platform here has no toolbar of its own, so this is
+// the bar: a view that draws the background and holds whatever item views are added to it.
+class StyledToolbar : public ui::View, public StyledBarLook {
  public:
   static constexpr double Height = 44;
   static std::shared_ptr<StyledToolbar> create(const gfx::Rect& frame = gfx::Rect()) {
@@ -66,31 +78,9 @@ class StyledToolbar : public ui::View {
   }
   explicit StyledToolbar(const gfx::Rect& frame = gfx::Rect());
 
-  float shadowOpacity() const { return m_shadowOpacity; }
-  void setShadowOpacity(float opacity) { m_shadowOpacity = opacity; }
-  const gfx::Color& gradientStartColor() const { return m_gradientStart; }
-  void setGradientStartColor(const gfx::Color& color) { m_gradientStart = color; }
-  const gfx::Color& gradientEndColor() const { return m_gradientEnd; }
-  void setGradientEndColor(const gfx::Color& color) { m_gradientEnd = color; }
-  const gfx::Color& topLineColor() const { return m_topLine; }
-  void setTopLineColor(const gfx::Color& color) { m_topLine = color; }
-  const gfx::Color& bottomLineColor() const { return m_bottomLine; }
-  void setBottomLineColor(const gfx::Color& color) { m_bottomLine = color; }
-
-  void drawTopLine(gfx::Context& ctx, const gfx::Rect& rect) const;
-  void drawBottomLine(gfx::Context& ctx, const gfx::Rect& rect) const;
   void drawRect(gfx::Context& ctx, const gfx::Rect& rect) override;
   bool drawsContent() const override { return true; }
   gfx::Size sizeThatFits(gfx::Size size) const override { return gfx::Size{size.width, Height}; }
-
- private:
-  void initializeVars();
-
-  float m_shadowOpacity = 0.5f;
-  gfx::Color m_gradientStart;
-  gfx::Color m_gradientEnd;
-  gfx::Color m_topLine;
-  gfx::Color m_bottomLine;
 };
 
 // A tab bar over a dark vertical gradient with a light line along its top.
@@ -111,8 +101,6 @@ class StyledTabBar : public ui::TabBar {
   void drawRect(gfx::Context& ctx, const gfx::Rect& rect) override;
 
  private:
-  void initializeVars();
-
   gfx::Color m_gradientStart;
   gfx::Color m_gradientEnd;
   gfx::Color m_separatorLine;

@@ -14,7 +14,7 @@ namespace {
 using kt::testing::pixelAt;
 using kt::testing::render;
 
-TEST(StyledBarsTest, NavigationBarRunsItsGradientDownBetweenTheTwoEdgeLines) {
+TEST(StyledBarsTest, NavigationBarRunsItsGradientDownBetweenTheEdgeLinesAndRefreshesItsShadow) {
   auto bar = kt::StyledNavigationBar::create(gfx::Rect(0, 0, 400, 44));
   auto image = render(*bar->layer());
   ASSERT_TRUE(image);
@@ -26,8 +26,16 @@ TEST(StyledBarsTest, NavigationBarRunsItsGradientDownBetweenTheTwoEdgeLines) {
   EXPECT_GT(upper.g, lower.g);
   EXPECT_NEAR(bottom.g, 99, 10);  // 0x186399
   EXPECT_EQ(bar->tintColor(), kt::colorWithHex(0x3D89BF));
-  // No corners by default: the top corners are the line colour, not black.
-  EXPECT_GT(pixelAt(*image, 0, 0).g, 100);
+  EXPECT_GT(pixelAt(*image, 0, 0).g, 100);  // no corners painted by default
+
+  // The layer shadow takes the opacity and the bar's size at the next redraw.
+  EXPECT_DOUBLE_EQ(bar->layer()->shadowOpacity(), 0.5);
+  bar->setShadowOpacity(0.9f);
+  bar->setFrame(gfx::Rect(0, 0, 600, 44));
+  render(*bar->layer());
+  EXPECT_NEAR(bar->layer()->shadowOpacity(), 0.9, 1e-6);
+  ASSERT_TRUE(bar->layer()->shadowPath());
+  EXPECT_EQ(bar->layer()->shadowPath()->boundingBox(), gfx::Rect(0, 0, 600, 44));
 }
 
 TEST(StyledBarsTest, RoundedCornersPaintOnlyTheTwoTopCornersAndNotForANegativeRadius) {
@@ -46,18 +54,6 @@ TEST(StyledBarsTest, RoundedCornersPaintOnlyTheTwoTopCornersAndNotForANegativeRa
   bar->setRoundedCornerRadius(-4);
   bar->backgroundView()->setNeedsDisplay();
   EXPECT_GT(pixelAt(*render(*bar->layer()), 0, 0).g, 100);
-}
-
-TEST(StyledBarsTest, ShadowOpacityAndPathAreTakenAtTheNextRedraw) {
-  auto bar = kt::StyledNavigationBar::create(gfx::Rect(0, 0, 400, 44));
-  render(*bar->layer());
-  EXPECT_DOUBLE_EQ(bar->layer()->shadowOpacity(), 0.5);
-  bar->setShadowOpacity(0.9f);
-  bar->setFrame(gfx::Rect(0, 0, 600, 44));
-  render(*bar->layer());
-  EXPECT_NEAR(bar->layer()->shadowOpacity(), 0.9, 1e-6);
-  ASSERT_TRUE(bar->layer()->shadowPath());
-  EXPECT_EQ(bar->layer()->shadowPath()->boundingBox(), gfx::Rect(0, 0, 600, 44));
 }
 
 TEST(StyledBarsTest, ToolbarAndTabBarDrawTheirOwnColours) {

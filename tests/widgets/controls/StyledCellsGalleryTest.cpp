@@ -49,8 +49,7 @@ class Rows : public ui::TableViewDataSource, public ui::TableViewDelegate {
       cell = segments;
     } else {
       cell = StyledTableViewCell::create(ui::TableViewCellStyle::Default, "plain");
-      cell->textLabel()->setText(m_grouped ? "分区 " + std::to_string(path.section) + " 第 " + std::to_string(path.row) + " 行"
-                                           : "平铺表格第 " + std::to_string(path.row) + " 行");
+      cell->textLabel()->setText("第 " + std::to_string(path.section) + "." + std::to_string(path.row) + " 行");
       if (m_grouped && path.section == 1 && path.row == 2) {
         cell->setGradientStartColor(colorWithHex(0xFFFFFF));
         cell->setGradientEndColor(colorWithHex(0xDDE6F0));
@@ -92,8 +91,7 @@ class StyledCellsGalleryTest : public support::ScreenTest, public ::testing::Wit
 
     auto toolbar = StyledToolbar::create(gfx::Rect(0, h - 93, w, 44));
     auto tabs = StyledTabBar::create(gfx::Rect(0, h - 49, w, 49));
-    tabs->setItems({std::make_shared<ui::TabBarItem>("点歌", nullptr, 0), std::make_shared<ui::TabBarItem>("点单", nullptr, 1),
-                    std::make_shared<ui::TabBarItem>("账单", nullptr, 2)});
+    tabs->setItems({std::make_shared<ui::TabBarItem>("点歌", nullptr), std::make_shared<ui::TabBarItem>("点单", nullptr)});
     tabs->setSelectedIndex(0);
     for (auto v : std::vector<std::shared_ptr<ui::View>>{grouped, plain, toolbar, tabs, nav}) window().addSubview(v);
     render();

@@ -78,26 +78,17 @@ TEST_F(GridCellTest, DraggingClearsTheSelectionWithoutFiringAndTheRightEdgeSelec
   EXPECT_EQ(cell->gridSubview()->selectedSegment(), -1);
 }
 
-TEST_F(GridCellTest, NoHighlightStyleStillFiresButDrawsNoGradient) {
+TEST_F(GridCellTest, TextsComeInColumnOrderAndTheNoHighlightStyleFiresWithoutAGradient) {
   auto cell = show(StyledGridTableViewCell::create(), 3);
+  cell->setDetailText("beyond the columns", 5);
+  EXPECT_EQ(cell->texts(), (std::vector<std::string>{"列0", "列1", "列2"}));
+  EXPECT_TRUE(cell->detailTexts().empty());
   cell->setElementSelectionStyle(0);
   tap(inColumn(2));
   ASSERT_EQ(heard.size(), 1u);
   EXPECT_EQ(heard[0].column, 2);
   auto shot = screenshot("grid-no-highlight");
   EXPECT_EQ(colorAt(*shot, inColumn(2, 25)), 0xffffffffu);
-}
-
-TEST_F(GridCellTest, TextsComeInColumnOrderAndANewColumnCountClearsThem) {
-  auto cell = StyledGridTableViewCell::create();
-  cell->setNumberOfElements(3);
-  cell->setText("c", 2);
-  cell->setText("a", 0);
-  cell->setDetailText("d", 5);  // beyond the columns
-  EXPECT_EQ(cell->texts(), (std::vector<std::string>{"a", "c"}));
-  EXPECT_TRUE(cell->detailTexts().empty());
-  cell->setNumberOfElements(2);
-  EXPECT_TRUE(cell->texts().empty());
 }
 
 TEST_F(GridCellTest, SegmentsKeepOneSelectedAndLiftingInsideOrOutsideFires) {

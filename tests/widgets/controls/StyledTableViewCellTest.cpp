@@ -82,7 +82,7 @@ TEST(StyledTableViewCellTest, ContentViewMovesOntoTheCardOnceAndStaysThereOnLate
   EXPECT_EQ(flat->cornerRadius(), 0);
 }
 
-TEST(StyledTableViewCellTest, BorderAndShadowAreDrawnAroundTheGroupedCard) {
+TEST(StyledTableViewCellTest, BorderShadowAndSeparatorAreDrawnAroundTheGroupedCard) {
   Table grouped(ui::TableViewStyle::Grouped);
   auto cell = preparedCell(grouped, {0, 0});
   auto image = kt::testing::render(*cell->styledBackground()->layer());
@@ -105,6 +105,13 @@ TEST(StyledTableViewCellTest, BorderAndShadowAreDrawnAroundTheGroupedCard) {
   EXPECT_NEAR(border.b, 188, 8);
   EXPECT_EQ(pixelAt(*flat, 150, 57).a, 0);
   EXPECT_EQ(pixelAt(*flat, 150, 1).a, 0);
+
+  // The separator strokes the bottom edge of a Top card (4, 4, 292, 56) unless switched off.
+  auto top = preparedCell(grouped, {1, 0});
+  EXPECT_LT(pixelAt(*kt::testing::render(*top->styledBackground()->layer()), 150, 59).g, 242);
+  top->setShowsCustomSeparator(false);
+  top->styledBackground()->setNeedsDisplay();
+  EXPECT_EQ(pixelAt(*kt::testing::render(*top->styledBackground()->layer()), 150, 59).g, 255);
 }
 
 TEST(StyledTableViewCellTest, SelectedBackgroundRunsTheSelectionGradientDownTheCardUnlessSelectionIsOff) {
@@ -131,16 +138,6 @@ TEST(StyledTableViewCellTest, SelectedBackgroundRunsTheSelectionGradientDownTheC
   cell->setGradientEndColor(gfx::Color::red());
   cell->styledBackground()->setNeedsDisplay();
   EXPECT_EQ(pixelAt(*kt::testing::render(*cell->styledBackground()->layer()), 150, 30).g, 0);
-}
-
-TEST(StyledTableViewCellTest, SeparatorOnlyUnderTopAndMiddleCellsWhenShown) {
-  Table grouped(ui::TableViewStyle::Grouped);
-  auto top = preparedCell(grouped, {1, 0});
-  // Card (4, 4, 292, 56): the separator strokes its bottom edge at y = 60.
-  EXPECT_LT(pixelAt(*kt::testing::render(*top->styledBackground()->layer()), 150, 59).g, 242);
-  top->setShowsCustomSeparator(false);
-  top->styledBackground()->setNeedsDisplay();
-  EXPECT_EQ(pixelAt(*kt::testing::render(*top->styledBackground()->layer()), 150, 59).g, 255);
 }
 
 TEST(StyledTableViewCellTest, EdgeShadowsGoOnlyOnPlainTables) {
