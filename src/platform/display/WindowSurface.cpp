@@ -304,7 +304,7 @@ void WindowSurface::handleEvent(const SDL_Event& event) {
       m_touchWindow.reset();
       break;
     case SDL_MOUSEWHEEL: {
-      if (!m_onScroll || event.wheel.which == SDL_TOUCH_MOUSEID) break;
+      if (!m_onScroll) break;
       double sign = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1 : 1;
       ScrollEvent scroll;
       scroll.location = toScreenPoints(event.wheel.mouseX, event.wheel.mouseY);

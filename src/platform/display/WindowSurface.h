@@ -39,10 +39,10 @@ struct ScrollEvent {
 // window that takes it where it comes down (Surface::windowForTouchAt) and stays with that window
 // until it lifts, wherever that is; losing the keyboard focus cancels every finger. The mouse
 // events SDL makes up from touches, and the touches it makes up from the mouse, are not fingers
-// again. The wheel becomes scroll events, typed text goes to the first responder of Surface::textInputWindow
-// (backspace deletes, return inserts "\n"). Closing the window stops the main run loop unless a
-// close handler is set. With start(), input is polled and frames are made from a timer on the
-// main run loop, so the loop never blocks in SDL.
+// again. The wheel becomes scroll events, typed text goes to the first responder of
+// Surface::textInputWindow (backspace deletes, return inserts "\n"). Closing the window stops
+// the main run loop unless a close handler is set. With start(), input is polled and frames are
+// made from a timer on the main run loop, so the loop never blocks in SDL.
 class WindowSurface : public Surface {
  public:
   struct Options {

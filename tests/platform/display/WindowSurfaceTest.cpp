@@ -226,6 +226,8 @@ class WindowSurfaceTouchTest : public support::TempHomeTest {
     ASSERT_NE(m_surface, nullptr) << error.description();
   }
   void TearDown() override {
+    // Recognisers whose actions reach into a test's locals hear nothing of fingers left down.
+    for (auto r : std::vector(m_pad->gestureRecognizers())) m_pad->removeGestureRecognizer(r.get());
     m_surface.reset();
     m_window.reset();
     ui::Application::shared().reset();
