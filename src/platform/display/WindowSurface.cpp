@@ -113,10 +113,7 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
 
 WindowSurface::~WindowSurface() {
   stop();
-  if (m_touch) {
-    if (auto w = m_touchWindow.lock()) w->cancelTouch(m_touch);
-    m_touch.reset();
-  }
+  cancelTouches();
   LeakCheckPause pause;
   if (m_texture) SDL_DestroyTexture(m_texture);
   if (m_renderer) SDL_DestroyRenderer(m_renderer);
@@ -208,6 +205,68 @@ gfx::Point WindowSurface::toScreenPoints(double x, double y) const {
   return gfx::Point{x / m_windowScale, y / m_windowScale};
 }
 
+gfx::Point WindowSurface::fingerPoint(double x, double y) const {
+  int w = 0, h = 0;
+  SDL_GetWindowSize(m_window, &w, &h);
+  return toScreenPoints(x * w, y * h);
+}
+
+std::vector<WindowSurface::Finger>::iterator WindowSurface::findFinger(int64_t device, int64_t id) {
+  return std::find_if(m_fingers.begin(), m_fingers.end(),
+                      [&](const Finger& f) { return f.device == device && f.id == id; });
+}
+
+void WindowSurface::fingerDown(const SDL_Event& event) {
+  const SDL_TouchFingerEvent& f = event.tfinger;
+  // Made up from the mouse, which is a finger already.
+  if (f.touchId == SDL_MOUSE_TOUCHID) return;
+  // The same finger down again without having lifted: its old touch was lost on the way.
+  auto it = findFinger(f.touchId, f.fingerId);
+  if (it != m_fingers.end()) {
+    Finger old = std::move(*it);
+    m_fingers.erase(it);
+    if (auto w = old.window.lock()) w->cancelTouch(old.touch);
+  }
+  gfx::Point p = fingerPoint(f.x, f.y);
+  auto target = windowForTouchAt(p);
+  if (!target) return;
+  auto touch = target->beginTouch(target->convertPointFromScreen(p));
+  m_fingers.push_back(Finger{f.touchId, f.fingerId, touch, target});
+}
+
+void WindowSurface::fingerMoved(const SDL_Event& event, bool lifted) {
+  const SDL_TouchFingerEvent& f = event.tfinger;
+  auto it = findFinger(f.touchId, f.fingerId);
+  if (it == m_fingers.end()) return;
+  auto touch = it->touch;
+  auto w = it->window.lock();
+  // The finger stays with the window it went down on; it is forgotten when that window is gone.
+  if (lifted || !w) m_fingers.erase(it);
+  if (!w) return;
+  gfx::Point p = w->convertPointFromScreen(fingerPoint(f.x, f.y));
+  if (!lifted) {
+    w->moveTouch(touch, p);
+    return;
+  }
+  if (touch->locationInWindow() != p) w->moveTouch(touch, p);
+  w->endTouch(touch);
+}
+
+void WindowSurface::cancelTouches() {
+  std::vector<Finger> fingers = std::move(m_fingers);
+  m_fingers.clear();
+  if (m_touch) {
+    auto touch = std::move(m_touch);
+    auto w = m_touchWindow.lock();
+    m_touch.reset();
+    m_touchWindow.reset();
+    if (w) w->cancelTouch(touch);
+  }
+  for (auto& f : fingers) {
+    if (auto w = f.window.lock()) w->cancelTouch(f.touch);
+  }
+}
+
 void WindowSurface::processEvents() {
   SDL_Event event;
   while (SDL_PollEvent(&event)) handleEvent(event);
@@ -217,8 +276,9 @@ void WindowSurface::handleEvent(const SDL_Event& event) {
   // The finger stays with the window it went down on.
   auto w = m_touchWindow.lock();
   switch (event.type) {
+    // The mouse events SDL makes up from a touch screen's fingers are not the mouse.
     case SDL_MOUSEBUTTONDOWN: {
-      if (event.button.button != SDL_BUTTON_LEFT) break;
+      if (event.button.button != SDL_BUTTON_LEFT || event.button.which == SDL_TOUCH_MOUSEID) break;
       m_pointer = toScreenPoints(event.button.x, event.button.y);
       if (m_touch && w) w->cancelTouch(m_touch);
       m_touch.reset();
@@ -228,11 +288,12 @@ void WindowSurface::handleEvent(const SDL_Event& event) {
       break;
     }
     case SDL_MOUSEMOTION:
+      if (event.motion.which == SDL_TOUCH_MOUSEID) break;
       m_pointer = toScreenPoints(event.motion.x, event.motion.y);
       if (m_touch && w) w->moveTouch(m_touch, w->convertPointFromScreen(m_pointer));
       break;
     case SDL_MOUSEBUTTONUP:
-      if (event.button.button != SDL_BUTTON_LEFT || !m_touch) break;
+      if (event.button.button != SDL_BUTTON_LEFT || event.button.which == SDL_TOUCH_MOUSEID || !m_touch) break;
       m_pointer = toScreenPoints(event.button.x, event.button.y);
       if (w) {
         gfx::Point p = w->convertPointFromScreen(m_pointer);
@@ -252,6 +313,15 @@ void WindowSurface::handleEvent(const SDL_Event& event) {
       m_onScroll(scroll);
       break;
     }
+    case SDL_FINGERDOWN:
+      fingerDown(event);
+      break;
+    case SDL_FINGERMOTION:
+      fingerMoved(event, false);
+      break;
+    case SDL_FINGERUP:
+      fingerMoved(event, true);
+      break;
     case SDL_TEXTINPUT:
       if (ui::Window* typing = textInputWindow()) insertText(*typing, event.text.text);
       break;
@@ -265,11 +335,10 @@ void WindowSurface::handleEvent(const SDL_Event& event) {
     case SDL_WINDOWEVENT:
       if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
         showTexture();
-      } else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST && m_touch) {
-        // The button may come up outside the window: the finger is lifted off the glass.
-        if (w) w->cancelTouch(m_touch);
-        m_touch.reset();
-        m_touchWindow.reset();
+      } else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
+        // The button or the fingers may come up where this window never hears of it: every
+        // finger is lifted off the glass.
+        cancelTouches();
       } else if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
         if (m_onClose) m_onClose();
         else core::RunLoop::main().stop();

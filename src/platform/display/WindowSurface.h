@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "platform/display/Surface.h"
 
@@ -31,12 +33,16 @@ struct ScrollEvent {
 // pixels, elsewhere the frame is scaled to the drawable (and the whole window is scaled down when
 // the screen does not fit on the desktop). Only the changed part of each frame is uploaded.
 //
-// Input: the left mouse button is one finger (down, move, up; quick repeats count as taps of a
-// higher count) on the front-most window that takes it (Surface::windowForTouchAt), the wheel
-// becomes scroll events, typed text goes to the first responder of Surface::textInputWindow
-// (backspace deletes, return inserts "\n"). Closing the window stops the main run loop unless a
-// close handler is set. With start(), input is polled and frames are made from a timer on the
-// main run loop, so the loop never blocks in SDL.
+// Input: each finger on a touch screen is a touch of its own, several at once (down, move, up; a
+// touch that is not moving while another does is stationary), and the left mouse button is one
+// more finger (quick repeats count as taps of a higher count). A finger goes to the front-most
+// window that takes it where it comes down (Surface::windowForTouchAt) and stays with that window
+// until it lifts, wherever that is; losing the keyboard focus cancels every finger. The mouse
+// events SDL makes up from touches, and the touches it makes up from the mouse, are not fingers
+// again. The wheel becomes scroll events, typed text goes to the first responder of
+// Surface::textInputWindow (backspace deletes, return inserts "\n"). Closing the window stops
+// the main run loop unless a close handler is set. With start(), input is polled and frames are
+// made from a timer on the main run loop, so the loop never blocks in SDL.
 class WindowSurface : public Surface {
  public:
   struct Options {
@@ -79,6 +85,22 @@ class WindowSurface : public Surface {
   bool makeTexture();
   void showTexture();
   gfx::Point toScreenPoints(double x, double y) const;
+  // A touch screen's finger position (0..1 across the window) in screen points.
+  gfx::Point fingerPoint(double x, double y) const;
+  void fingerDown(const SDL_Event& event);
+  void fingerMoved(const SDL_Event& event, bool lifted);
+  // The mouse's finger and every touch screen finger are lifted off the glass.
+  void cancelTouches();
+
+  // A touch screen finger that is down: SDL's device and finger, its touch and the window it went
+  // down on.
+  struct Finger {
+    int64_t device = 0;
+    int64_t id = 0;
+    std::shared_ptr<ui::Touch> touch;
+    std::weak_ptr<ui::Window> window;
+  };
+  std::vector<Finger>::iterator findFinger(int64_t device, int64_t id);
 
   SDL_Window* m_window = nullptr;
   SDL_Renderer* m_renderer = nullptr;
@@ -88,6 +110,7 @@ class WindowSurface : public Surface {
   std::shared_ptr<ui::Touch> m_touch;
   std::weak_ptr<ui::Window> m_touchWindow;  // the window the finger went down on
   gfx::Point m_pointer;
+  std::vector<Finger> m_fingers;
   std::function<void(const ScrollEvent&)> m_onScroll;
   std::function<void()> m_onClose;
 };

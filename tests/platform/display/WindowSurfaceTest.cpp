@@ -12,11 +12,15 @@
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "platform/core/Error.h"
 #include "platform/gfx/Image.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
+#include "platform/ui/Event.h"
+#include "platform/ui/PanGestureRecognizer.h"
+#include "platform/ui/PinchGestureRecognizer.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
 #include "support/RunUntil.h"
@@ -202,6 +206,160 @@ TEST_F(WindowSurfaceTest, ShowsFramesAndTakesTheMouseInARealWindow) {
     EXPECT_TRUE(closed);
   }
   EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u) << "the window's end shuts SDL's video down";
+}
+
+// The touch screen: fingers as SDL reports them, through SDL's own queue, on its window-less driver.
+class WindowSurfaceTouchTest : public support::TempHomeTest {
+ protected:
+  using State = ui::GestureRecognizerState;
+
+  void SetUp() override {
+    ui::Application::shared().reset();
+    ui::Screen::main().reset();
+    m_window = ui::Window::create();
+    m_window->makeKeyAndVisible();
+    m_window->addSubview(m_pad);
+    display::WindowSurface::Options options;
+    options.softwareRenderer = options.hidden = true;
+    core::Error error;
+    m_surface = display::WindowSurface::open(options, &error);
+    ASSERT_NE(m_surface, nullptr) << error.description();
+  }
+  void TearDown() override {
+    // Recognisers whose actions reach into a test's locals hear nothing of fingers left down.
+    for (auto r : std::vector(m_pad->gestureRecognizers())) m_pad->removeGestureRecognizer(r.get());
+    m_surface.reset();
+    m_window.reset();
+    ui::Application::shared().reset();
+    ui::Screen::main().reset();
+  }
+
+  // A finger at window points (SDL reports 0..1 across the 1024 x 768 window).
+  static SDL_Event finger(Uint32 type, SDL_FingerID id, double x, double y, SDL_TouchID device = 3) {
+    SDL_Event e{};
+    e.type = type;
+    e.tfinger = SDL_TouchFingerEvent{type, 0, device, id, float(x / 1024), float(y / 768), 0, 0, 1, 0};
+    return e;
+  }
+  static SDL_Event mouse(Uint32 type, int x, int y, Uint32 which = 0) {
+    SDL_Event e{};
+    Uint8 state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+    if (type == SDL_MOUSEMOTION) e.motion = SDL_MouseMotionEvent{type, 0, 0, which, SDL_BUTTON_LMASK, x, y, 0, 0};
+    else e.button = SDL_MouseButtonEvent{type, 0, 0, which, SDL_BUTTON_LEFT, state, 1, 0, x, y};
+    return e;
+  }
+  void send(std::vector<SDL_Event> events) {
+    for (auto& e : events) SDL_PushEvent(&e);
+    m_surface->processEvents();
+  }
+  std::shared_ptr<ui::PanGestureRecognizer> addPan(size_t minimumTouches) {
+    auto pan = std::make_shared<ui::PanGestureRecognizer>(
+        [this](ui::GestureRecognizer& r) { m_states.push_back(r.state()); });
+    pan->setMinimumNumberOfTouches(minimumTouches);
+    m_pad->addGestureRecognizer(pan);
+    return pan;
+  }
+
+  std::shared_ptr<ui::View> m_pad = ui::View::create(gfx::Rect(100, 90, 800, 600));
+  std::vector<State> m_states;  // the pan's actions
+  support::ScopedEnv m_driver{"SDL_VIDEODRIVER", "dummy"};
+  std::shared_ptr<ui::Window> m_window;
+  std::unique_ptr<display::WindowSurface> m_surface;
+};
+
+struct Together : ui::GestureRecognizerDelegate {
+  bool shouldRecognizeSimultaneouslyWithGestureRecognizer(ui::GestureRecognizer&, ui::GestureRecognizer&) override {
+    return true;
+  }
+};
+
+TEST_F(WindowSurfaceTouchTest, TwoFingersPinchAndPanAtOnce) {
+  Together together;
+  std::vector<std::pair<ui::TouchPhase, ui::TouchPhase>> phases;
+  auto pinch = std::make_shared<ui::PinchGestureRecognizer>([&](ui::GestureRecognizer& r) {
+    if (r.numberOfTouches() == 2) phases.emplace_back(r.touches()[0]->phase(), r.touches()[1]->phase());
+  });
+  auto pan = addPan(2);
+  pan->setMaximumNumberOfTouches(2);
+  pinch->setDelegate(&together);
+  pan->setDelegate(&together);
+  m_pad->addGestureRecognizer(pinch);
+
+  send({finger(SDL_FINGERDOWN, 1, 300, 300), finger(SDL_FINGERDOWN, 2, 500, 300)});
+  EXPECT_EQ(pan->numberOfTouches(), 2u);
+  // Apart to 400 points and down by 102: twice the size, the centroid 102 points lower.
+  send({finger(SDL_FINGERMOTION, 1, 200, 402)});
+  EXPECT_EQ(pinch->state(), State::Began);
+  send({finger(SDL_FINGERMOTION, 2, 600, 402)});
+  EXPECT_EQ(pinch->state(), State::Changed);
+  EXPECT_DOUBLE_EQ(pinch->scale(), 2.0);
+  EXPECT_EQ(pan->translationInView(m_pad.get()), (gfx::Point{0, 102}));
+  EXPECT_EQ(pinch->locationOfTouch(1, m_pad.get()), (gfx::Point{500, 312}));
+  using P = ui::TouchPhase;
+  EXPECT_EQ(phases, (std::vector<std::pair<P, P>>{{P::Moved, P::Stationary}, {P::Stationary, P::Moved}}));
+
+  // Another touch screen's finger of the same number is one more finger, beyond both gestures.
+  send({finger(SDL_FINGERDOWN, 1, 700, 600, 9), finger(SDL_FINGERUP, 1, 700, 600, 9)});
+  EXPECT_EQ(pinch->numberOfTouches(), 2u);
+  EXPECT_EQ(pinch->state(), State::Changed);
+
+  send({finger(SDL_FINGERUP, 1, 200, 402)});
+  EXPECT_EQ(pinch->state(), State::Ended);
+  EXPECT_EQ(m_states, (std::vector<State>{State::Began, State::Changed, State::Ended}));
+  send({finger(SDL_FINGERUP, 2, 600, 402)});
+  EXPECT_EQ(pinch->state(), State::Possible);
+}
+
+TEST_F(WindowSurfaceTouchTest, OneTapPerFingerWhateverSdlMakesUpAndLiftsOutsideStayTheButtons) {
+  auto button = ui::Button::create(ui::ButtonType::Custom, gfx::Rect(100, 60, 400, 300));
+  int inside = 0, outside = 0;
+  size_t touchesDown = 0;
+  auto up = [&](ui::Control&, const ui::Event* e) { ++inside, touchesDown = e->allTouches().size(); };
+  button->addTarget(nullptr, up, ui::ControlEventTouchUpInside);
+  button->addTarget(nullptr, [&](ui::Control&, const ui::Event*) { ++outside; }, ui::ControlEventTouchUpOutside);
+  m_pad->addSubview(button);
+
+  // A tap with the click SDL makes up from it, then a click with the touch SDL makes up from it.
+  send({finger(SDL_FINGERDOWN, 5, 300, 300), mouse(SDL_MOUSEBUTTONDOWN, 300, 300, SDL_TOUCH_MOUSEID),
+        finger(SDL_FINGERUP, 5, 300, 300), mouse(SDL_MOUSEBUTTONUP, 300, 300, SDL_TOUCH_MOUSEID)});
+  EXPECT_EQ(touchesDown, 1u);
+  send({mouse(SDL_MOUSEBUTTONDOWN, 300, 300), finger(SDL_FINGERDOWN, 0, 300, 300, SDL_MOUSE_TOUCHID),
+        mouse(SDL_MOUSEBUTTONUP, 300, 300), finger(SDL_FINGERUP, 0, 300, 300, SDL_MOUSE_TOUCHID)});
+  EXPECT_EQ(touchesDown, 1u);
+  EXPECT_EQ(inside, 2);
+  // Down on the button, lifted beyond the window's edge.
+  send({finger(SDL_FINGERDOWN, 6, 300, 300), finger(SDL_FINGERMOTION, 6, 900, 600),
+        finger(SDL_FINGERUP, 6, 1280, 900)});
+  EXPECT_EQ(inside, 2);
+  EXPECT_EQ(outside, 1);
+}
+
+TEST_F(WindowSurfaceTouchTest, MouseDragsAsOneFingerAndLosingTheFocusCancelsEveryFinger) {
+  auto pan = addPan(1);
+  send({mouse(SDL_MOUSEBUTTONDOWN, 300, 300), mouse(SDL_MOUSEMOTION, 300, 330), mouse(SDL_MOUSEMOTION, 340, 360)});
+  EXPECT_EQ(pan->translationInView(nullptr), (gfx::Point{40, 60}));
+  EXPECT_EQ(pan->numberOfTouches(), 1u);
+  send({mouse(SDL_MOUSEBUTTONUP, 340, 360)});
+  EXPECT_EQ(m_states, (std::vector<State>{State::Began, State::Changed, State::Ended}));
+
+  m_states.clear();
+  send({finger(SDL_FINGERDOWN, 1, 300, 300), finger(SDL_FINGERDOWN, 2, 500, 300), mouse(SDL_MOUSEBUTTONDOWN, 700, 600),
+        finger(SDL_FINGERMOTION, 1, 300, 360)});
+  EXPECT_EQ(pan->numberOfTouches(), 3u);
+  SDL_Event focus{};
+  focus.window.type = SDL_WINDOWEVENT;
+  focus.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+  send({focus});
+  EXPECT_EQ(m_states, (std::vector<State>{State::Began, State::Cancelled}));
+  EXPECT_EQ(pan->numberOfTouches(), 0u);
+
+  // What the lost fingers still report is nobody's; the next fingers start afresh, and closing the
+  // display lifts them.
+  send({finger(SDL_FINGERUP, 1, 300, 420), mouse(SDL_MOUSEBUTTONUP, 700, 600), finger(SDL_FINGERDOWN, 2, 500, 300),
+        finger(SDL_FINGERMOTION, 2, 500, 330)});
+  EXPECT_EQ(pan->translationInView(nullptr), (gfx::Point{0, 30}));
+  m_surface.reset();
+  EXPECT_EQ(m_states, (std::vector<State>{State::Began, State::Cancelled, State::Began, State::Cancelled}));
 }
 
 }  // namespace
