@@ -135,7 +135,10 @@ GongGuanZhaoPianViewController::~GongGuanZhaoPianViewController() {
       pinch->setDelegate(nullptr);
       pinch->removeTarget(this);
     }
-  if (m_panGesture) m_panGesture->removeTarget(this);
+  if (m_panGesture) {
+    m_panGesture->removeTarget(this);
+    m_panGesture->setDelegate(nullptr);
+  }
 }
 
 void GongGuanZhaoPianViewController::viewDidLoad() {
@@ -202,6 +205,7 @@ void GongGuanZhaoPianViewController::buildScene() {
   m_scrollView->setBackgroundColor(gfx::Color::clear());
   root.addSubview(m_scrollView);
   m_panGesture = std::make_shared<ui::PanGestureRecognizer>();
+  m_panGesture->setDelegate(&m_dragGate);
   m_scrollView->addGestureRecognizer(m_panGesture);
 
   m_thumbnailPickerView = std::make_shared<ThumbStripView>(kStrip);

@@ -146,6 +146,12 @@ class GongGuanZhaoPianViewController : public ui::ViewController,
   bool isLoading() const { return m_loading; }
 
  private:
+  // Lets the vertical drag run alongside the paging of the photos under it.
+  struct DragGate : ui::GestureRecognizerDelegate {
+    bool shouldRecognizeSimultaneouslyWithGestureRecognizer(ui::GestureRecognizer&, ui::GestureRecognizer&) override {
+      return true;
+    }
+  };
   struct Photo {
     std::string name;
     std::string time;
@@ -189,6 +195,7 @@ class GongGuanZhaoPianViewController : public ui::ViewController,
   std::shared_ptr<ui::Button> m_btnBack;
   std::shared_ptr<ui::SegmentedControl> m_SegmentedControl;
   std::shared_ptr<ui::PanGestureRecognizer> m_panGesture;
+  DragGate m_dragGate;
   std::vector<std::weak_ptr<ui::GestureRecognizer>> m_pinches;
 
   std::vector<std::string> m_picNameAry;
