@@ -256,6 +256,12 @@ TEST_P(GongGuanZhaoPianFramesTest, TheSceneKeepsTheStandardGridOnBothTablets) {
   for (const Row& r : rows)
     support::expectRect(r.view->frame(), r.frame.x(), r.frame.y(), r.frame.width(), r.frame.height(), r.what);
   EXPECT_EQ(photo->tag(), Photos::PhotoTag);
+  // The strip asks its thumbnails again once the photos had time to arrive.
+  wait(Photos::ThumbReloadDelay);
+  EXPECT_TRUE(runUntil([&] {
+    auto big = photos->thumbnailPickerView()->bigThumbnailImageView();
+    return big && big->image();
+  }));
   screenshot("photo");
 }
 
