@@ -431,6 +431,10 @@ std::shared_ptr<GridViewCell> GongGuanZhaoPianViewController::cellForItemAtIndex
   if (!cell) cell = GridViewCell::create(m_scrollView ? m_scrollView->bounds() : gfx::Rect());
   if (index < 0 || static_cast<size_t>(index) >= m_imageArray.size()) return cell;
   const auto& imageView = m_imageArray[static_cast<size_t>(index)];
+  // A reused cell gives up the photo of its last page.
+  const auto subviews = cell->subviews();
+  for (const auto& old : subviews)
+    if (old->tag() == PhotoTag && old != imageView) old->removeFromSuperview();
   imageView->setUserInteractionEnabled(true);
   imageView->setFrame({18, 10, ItemWidth, ItemHeight});
   imageView->setBackgroundColor(gfx::Color::clear());
