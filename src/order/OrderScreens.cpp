@@ -2,6 +2,9 @@
 
 #include "order/FoodView.h"
 #include "order/GongGuanZhaoPianViewController.h"
+#include "order/MissGridViewCell.h"
+#include "order/MissViewController.h"
+#include "order/MissViewSegue.h"
 #include "order/OrderMainViewController.h"
 #include "order/OrderedFoodViewController.h"
 #include "order/PackChildViewController.h"
@@ -9,6 +12,8 @@
 #include "order/RecommendFoodView.h"
 #include "order/RecommendViewController.h"
 #include "order/RoomInfoBarView.h"
+#include "order/SangWuYuYuePopViewController.h"
+#include "order/ShowSangWuYuYueSegue.h"
 #include "order/ShowPopViewSegue.h"
 #include "order/TowTableViewCell.h"
 #include "platform/ui/Storyboard.h"
@@ -32,12 +37,15 @@ void OrderScreens::registerStoryboard() {
   TowTableViewCell::registerNib();
   FoodView::registerNib();
   RecommendFoodView::registerNib();
+  MissGridViewCell::registerNib();
   ui::Storyboard::registerStoryboard(StoryboardName, [](ui::Storyboard& storyboard) {
     storyboard.registerScene(Menu, [] { return std::make_shared<OrderMainViewController>(); });
     storyboard.registerScene(DishPopover, [] { return std::make_shared<PopViewController>(); });
     storyboard.registerScene(PackChooser, [] { return std::make_shared<PackChildViewController>(); });
     storyboard.registerScene(Basket, [] { return std::make_shared<OrderedFoodViewController>(); });
     storyboard.registerScene(Recommended, [] { return std::make_shared<RecommendViewController>(); });
+    storyboard.registerScene(StaffGrid, [] { return std::make_shared<MissViewController>(); });
+    storyboard.registerScene(StaffReservation, [] { return std::make_shared<SangWuYuYuePopViewController>(); });
     storyboard.registerScene(StaffPhotos, [] { return std::make_shared<GongGuanZhaoPianViewController>(); });
 
     storyboard.registerSegue(Menu, OrderMainViewController::ShowPopView, DishPopover, ui::Storyboard::SegueKind::Custom,
@@ -47,9 +55,12 @@ void OrderScreens::registerStoryboard() {
     storyboard.registerSegue(Menu, OrderMainViewController::ShowRecommendView, Recommended,
                              ui::Storyboard::SegueKind::Modal);
     storyboard.registerSegue(Menu, OrderMainViewController::ShowOrderedFood, Basket, ui::Storyboard::SegueKind::Push);
-    // "showGongGuanZhaoPian" leads to the staff screens, which are not part of this program yet.
+    storyboard.registerSegue(Menu, OrderMainViewController::ShowGongGuanZhaoPian, StaffGrid,
+                             ui::Storyboard::SegueKind::Custom, custom<MissViewSegue>());
+    storyboard.registerSegue(StaffGrid, MissViewController::ShowSangWuYuYue, StaffReservation,
+                             ui::Storyboard::SegueKind::Custom, custom<ShowSangWuYuYueSegue>());
     // From the staff grid; the staff photos close themselves by dismissal.
-    storyboard.registerSegue("MissViewController", GongGuanZhaoPianViewController::ShowSegue, StaffPhotos,
+    storyboard.registerSegue(StaffGrid, GongGuanZhaoPianViewController::ShowSegue, StaffPhotos,
                              ui::Storyboard::SegueKind::Modal);
     storyboard.registerSegue(Recommended, RecommendViewController::PopoverSegue, DishPopover,
                              ui::Storyboard::SegueKind::Custom, custom<RecommendSegue>());

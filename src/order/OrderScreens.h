@@ -13,6 +13,8 @@ class OrderScreens {
   static constexpr const char* PackChooser = "PackChildViewController";
   static constexpr const char* Basket = "OrderedFoodViewController";
   static constexpr const char* Recommended = "RecommendViewController";
+  static constexpr const char* StaffGrid = "MissViewController";
+  static constexpr const char* StaffReservation = "SangWuYuYuePopViewController";
   static constexpr const char* StaffPhotos = "GongGuanZhaoPianViewController";
 
   // Registers (or registers again) the storyboard and the nibs. Called at start-up.
