@@ -359,7 +359,10 @@ void GongGuanZhaoPianViewController::addPhoto(const Photo& photo) {
                                                                             std::optional<core::Error>,
                                                                             ICImageCacheSource, std::optional<net::URL>) {
     auto alive = std::dynamic_pointer_cast<Screen>(weak.lock());
-    if (alive && alive->m_loadNumber == number) alive->m_shelf->setImage(page, std::move(image));
+    if (!alive || alive->m_loadNumber != number) return;
+    alive->m_shelf->setImage(page, std::move(image));
+    // A photo that comes after the strip last asked shows in its thumbnail too.
+    if (alive->m_thumbnailPickerView) alive->m_thumbnailPickerView->reloadThumbnailAtIndex(page);
   };
   ImageViewWebCache::ic_setImageWithURL(imageView, URLQX::getGongGuanPhotoUrl(id, photo.name, photo.time), ImagePtr(),
                                         ICWebImageLoadRetryFailed, std::move(arrived));

@@ -2,17 +2,14 @@
 
 #include "link/GongGuanList.h"
 #include "link/MsgCodes.h"
-#include "link/RoomRequests.h"
 #include "platform/core/Log.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/PopoverController.h"  // before the fixture, which uses it
-#include "order/OrderScreenFixture.h"
+#include "order/StaffScreenFixture.h"
 #include "platform/ui/SegmentedControl.h"
-#include "platform/ui/StoryboardSegue.h"
 #include "soap/WebServiceBinding.h"
 #include "support/RectExpectations.h"
-#include "venue/VenueRoom.h"
 #include "widgets/controls/EffectLabel.h"
 #include "widgets/controls/GridView.h"
 #include "widgets/feedback/ProgressOverlay.h"
@@ -22,57 +19,32 @@ namespace {
 
 using Photos = GongGuanZhaoPianViewController;
 
-// Stands in for the staff grid: hands the staff list and the chosen position over the segue.
-class StaffHost : public ui::ViewController {
- public:
-  void prepareForSegue(ui::StoryboardSegue& segue, ui::Responder*) override {
-    if (auto photos = std::dynamic_pointer_cast<Photos>(segue.destinationViewController())) {
-      photos->setGongGuanListArray(list);
-      photos->setCurPos(curPos);
-    }
-  }
-  GongGuanListArray list;
-  int32_t curPos = 0;
-};
-
 // The staff of the stand-in venue, in list order: 1001 小雪 (a.jpg, b.png, c.txt), 1002 娜娜,
 // 1003 晓晓 (busy, no photos), 1004 婷婷 (P1.jpg, P2.JPG, notes.txt, P3.png; another room calls).
-class GongGuanZhaoPianViewControllerTest : public OrderScreenFixture {
+class GongGuanZhaoPianViewControllerTest : public StaffScreenFixture {
  protected:
   void SetUp() override {
-    OrderScreenFixture::SetUp();
-    m_room.install(server);
-    web.setStaff(m_room.staff());
+    StaffScreenFixture::SetUp();
+    web.setStaff(room.staff());
     core::UserDefaults::standard().setString("VedioIP", "10.0.0.9");
     core::UserDefaults::standard().setString("VedioName", "clips");
     m_previousSink = core::setLogSink([this](const std::string& line) { m_log.push_back(line); });
-    ServerNetworkCenter::sharedInstance().initConnect();
-    ASSERT_TRUE(runUntil([] { return ServerNetworkCenter::sharedInstance().isConnect(); }));
-    SocketDataHandleDelegate lister;
-    lister.socketDataHandleDidGongGuanList = [this](GongGuanListArray list) { m_staff = std::move(list); };
-    SocketDataHandle::sharedInstance().setDelegate(&lister);
-    RoomRequests::send(RoomRequests::gongGuanList());
-    ASSERT_TRUE(runUntil([this] { return m_staff.size() >= 4; }));
   }
   void TearDown() override {
     core::setLogSink(m_previousSink);
-    m_host.reset();
-    OrderScreenFixture::TearDown();
+    StaffScreenFixture::TearDown();
   }
 
-  // The staff grid's segue to the photos of member `position`, its first photos loaded.
+  // The photos of member `position` (on the grid's first page), opened from its cell.
   std::shared_ptr<Photos> open(int32_t position, bool settle = true) {
-    storyboard()->registerScene("MissViewController", [] { return std::make_shared<StaffHost>(); });
-    m_host = std::dynamic_pointer_cast<StaffHost>(storyboard()->instantiate("MissViewController"));
-    m_host->list = m_staff;
-    m_host->curPos = position;
-    window().setRootViewController(m_host);
-    render();
-    m_host->performSegueWithIdentifier(Photos::ShowSegue, nullptr);
-    auto photos = std::dynamic_pointer_cast<Photos>(
-        m_host->presentedViewController() ? m_host->presentedViewController()->shared_from_this() : nullptr);
-    // Shown: its member is taken as it appears.
+    openGrid();
+    auto c = cell(position);
+    if (!c) return nullptr;
+    tap(*c->btnShowZhaoPian());
+    auto* shown = grid->presentedViewController();
+    auto photos = std::dynamic_pointer_cast<Photos>(shown ? shown->shared_from_this() : nullptr);
     if (!photos) return nullptr;
+    // Its member is taken as it appears.
     EXPECT_TRUE(runUntil([&] { return photos->currentGongGuanObj() != nullptr; }));
     if (settle) this->settle(*photos);
     return photos;
@@ -87,17 +59,8 @@ class GongGuanZhaoPianViewControllerTest : public OrderScreenFixture {
     wait(0.5);
   }
   std::vector<venue::RecordedRequest> webRequests(const char* endpoint) const { return web.requestsTo(endpoint); }
-  // The body of the first request of this code, as written on the link.
-  std::string firstBody(int code) const {
-    for (const venue::Frame& f : server.frames())
-      if (f.code == code) return f.body;
-    return "";
-  }
   bool logged(const std::string& line) const { return std::find(m_log.begin(), m_log.end(), line) != m_log.end(); }
 
-  venue::VenueRoom m_room;
-  GongGuanListArray m_staff;
-  std::shared_ptr<StaffHost> m_host;
   std::vector<std::string> m_log;
   core::LogSink m_previousSink;
 };
@@ -164,7 +127,7 @@ TEST_F(GongGuanZhaoPianViewControllerTest, StepsThroughTheListWithinItsEnds) {
   EXPECT_TRUE(photos->imageArray().empty());
   EXPECT_FALSE(photos->HUD());
 
-  photos->setCurPos(static_cast<int32_t>(m_staff.size() - 1));
+  photos->setCurPos(static_cast<int32_t>(photos->gongGuanListArray().size() - 1));
   photos->nextGongGuan();
   ASSERT_EQ(visibleAlerts().size(), 1u);
   EXPECT_EQ(visibleAlerts()[0]->message(), Photos::LastMemberMessage);
@@ -176,7 +139,7 @@ TEST_F(GongGuanZhaoPianViewControllerTest, CallsAndCancelsTheMemberShown) {
   EXPECT_EQ(SocketDataHandle::sharedInstance().delegate(), photos.get());
   tap(*photos->btnHuJiao());
   ASSERT_TRUE(waitForRequests(MsgGongGuanHuJiao, 1));
-  EXPECT_EQ(firstBody(MsgGongGuanHuJiao), "\r\n149\r\n1001\r\n808\r\n\r\n");
+  EXPECT_EQ(sent(MsgGongGuanHuJiao).at(0), (std::vector<std::string>{"1001", kRoom, "", ""}));
   ASSERT_TRUE(runUntil([&] { return photos->btnHuJiao()->currentTitle() == "取消呼叫"; }));
   tap(*photos->btnHuJiao());
   ASSERT_EQ(visibleAlerts().size(), 1u);
@@ -186,7 +149,7 @@ TEST_F(GongGuanZhaoPianViewControllerTest, CallsAndCancelsTheMemberShown) {
   tap(*photos->btnHuJiao());
   tapAlertButton("确定");
   ASSERT_TRUE(waitForRequests(MsgCancelGongGuanHuJiao, 1));
-  EXPECT_EQ(firstBody(MsgCancelGongGuanHuJiao), "\r\n150\r\n1001\r\n808\r\n\r\n");
+  EXPECT_EQ(sent(MsgCancelGongGuanHuJiao).at(0), (std::vector<std::string>{"1001", kRoom, "", ""}));
   ASSERT_TRUE(runUntil([&] { return photos->btnHuJiao()->currentTitle() == "呼叫"; }));
 
   // At load: a binding of the venue web service, logging once a member is shown.
@@ -208,6 +171,7 @@ TEST_F(GongGuanZhaoPianViewControllerTest, AppearingAgainShowsThePhotosOnceAndAF
   photos->presentViewController(cover, false);
   wait(0.5);
   photos->dismissViewControllerAnimated(false);
+  wait(0.5);
   settle(*photos);
   EXPECT_EQ(webRequests("Flag=11").size(), 2u);
   EXPECT_EQ(photos->imageArray().size(), 2u);
@@ -220,7 +184,8 @@ TEST_F(GongGuanZhaoPianViewControllerTest, AppearingAgainShowsThePhotosOnceAndAF
   wait(0.5);
   std::weak_ptr<Photos> gone = photos;
   photos.reset();
-  m_host.reset();
+  grid.reset();
+  nav.reset();
   window().setRootViewController(nullptr);
   support::drainMainLoop();
   EXPECT_TRUE(gone.expired());
@@ -256,7 +221,6 @@ TEST_P(GongGuanZhaoPianFramesTest, TheSceneKeepsTheStandardGridOnBothTablets) {
   for (const Row& r : rows)
     support::expectRect(r.view->frame(), r.frame.x(), r.frame.y(), r.frame.width(), r.frame.height(), r.what);
   EXPECT_EQ(photo->tag(), Photos::PhotoTag);
-  // The strip asks its thumbnails again once the photos had time to arrive.
   wait(Photos::ThumbReloadDelay);
   EXPECT_TRUE(runUntil([&] {
     auto big = photos->thumbnailPickerView()->bigThumbnailImageView();
