@@ -46,23 +46,6 @@ const gfx::Rect kStrip{62, 672, 900, 90};
 
 std::string defaultText(const char* key) { return core::UserDefaults::standard().stringForKey(key).value_or(""); }
 
-// The page's file types, compared as written: "P2.JPG" is no page.
-bool isPhotoName(const std::string& name) {
-  const size_t dot = name.rfind('.');
-  if (dot == std::string::npos || dot == 0 || name.find('/', dot) != std::string::npos) return false;
-  const std::string extension = name.substr(dot + 1);
-  return extension == "jpg" || extension == "png";
-}
-
-std::vector<std::string> splitOnComma(const std::string& text) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  for (size_t comma; (comma = text.find(',', start)) != std::string::npos; start = comma + 1)
-    parts.push_back(text.substr(start, comma - start));
-  parts.push_back(text.substr(start));
-  return parts;
-}
-
 using Screen = GongGuanZhaoPianViewController;
 
 // Runs `fn` on the screen while it lives.
@@ -111,6 +94,22 @@ std::shared_ptr<const gfx::Image> StaffPhotoShelf::imageAtIndex(ThumbStripView&,
 }
 
 // ---- GongGuanZhaoPianViewController ----
+
+std::vector<std::string> GongGuanZhaoPianViewController::splitPhotoNames(const std::string& text) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (size_t comma; (comma = text.find(',', start)) != std::string::npos; start = comma + 1)
+    parts.push_back(text.substr(start, comma - start));
+  parts.push_back(text.substr(start));
+  return parts;
+}
+
+bool GongGuanZhaoPianViewController::isPhotoName(const std::string& name) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot == 0 || name.find('/', dot) != std::string::npos) return false;
+  const std::string extension = name.substr(dot + 1);
+  return extension == "jpg" || extension == "png";
+}
 
 GongGuanZhaoPianViewController::GongGuanZhaoPianViewController() {
   shouldAutorotateToInterfaceOrientation = [](ui::InterfaceOrientation orientation) {
@@ -329,7 +328,7 @@ void GongGuanZhaoPianViewController::getImageName() {
       onMain([](Screen& s) { s.photoNamesMissing(); });
       return;
     }
-    const std::vector<std::string> all = splitOnComma(*names);
+    const std::vector<std::string> all = splitPhotoNames(*names);
     onMain([all](Screen& s) { s.m_picNameAry = all; });
     for (const std::string& name : all) {
       if (!isPhotoName(name)) continue;

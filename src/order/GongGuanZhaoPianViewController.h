@@ -92,6 +92,11 @@ class GongGuanZhaoPianViewController : public ui::ViewController,
   GongGuanZhaoPianViewController();
   ~GongGuanZhaoPianViewController() override;
 
+  // The venue's list of a member's photo files: the names between commas, empty ones included.
+  static std::vector<std::string> splitPhotoNames(const std::string& text);
+  // Whether a file is a photo page: its extension is "jpg" or "png" exactly as written.
+  static bool isPhotoName(const std::string& name);
+
   // Handed over by the staff grid.
   const GongGuanListArray& gongGuanListArray() const { return m_gongGuanListArray; }
   void setGongGuanListArray(GongGuanListArray list) { m_gongGuanListArray = std::move(list); }
