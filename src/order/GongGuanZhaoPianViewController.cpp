@@ -32,7 +32,6 @@
 #include "widgets/controls/EffectLabel.h"
 #include "widgets/controls/GridView.h"
 #include "widgets/controls/GridViewCell.h"
-#include "widgets/controls/GridViewLayoutStrategyFactory.h"
 #include "widgets/feedback/ProgressOverlay.h"
 
 namespace kt {
@@ -151,21 +150,7 @@ void GongGuanZhaoPianViewController::viewDidLoad() {
   buildScene();
 
   m_defaultH = m_scrollView->bounds().height();
-  auto grid = GridView::create(m_scrollView->bounds());
-  grid->setAutoresizingMask(ui::AutoresizingFlexibleWidth | ui::AutoresizingFlexibleHeight);
-  grid->setBackgroundColor(gfx::Color::clear());
-  grid->setTag(0);
-  m_scrollView->addSubview(grid);
-  grid->setLayoutStrategy(GridViewLayoutStrategyFactory::strategyFromType(2));
-  grid->setStyle(1);
-  grid->setShowFullSizeViewWithAlphaWhenTransforming(false);
-  grid->setItemSpacing(5);
-  grid->setMinEdgeInsets({5, 5, 5, 5});
-  grid->setCenterGrid(true);
-  grid->setDataSource(this);
-  grid->setDelegate(this);
-  grid->setShowsHorizontalScrollIndicator(false);
-  m_gmGridView = grid;
+  m_gmGridView = OrderScenery::pagedGrid(*m_scrollView, 5, this, this);
 
   m_currentState = NullState;
   m_defaultY = m_scrollView->frame().y();
