@@ -170,9 +170,12 @@ void OrderMainViewController::buildScreen() {
   // The top row: recommended dishes, staff, the bill, the basket with its count, back to the songs.
   m_recommendButton = addButton(gfx::Rect{494, 34, 98, 48}, "推荐菜品", &OrderMainViewController::recommendAction);
   m_staffButton = addButton(gfx::Rect{598, 34, 98, 48}, "佳丽", &OrderMainViewController::clickJiaLi);
-  // The bill screen is not part of this program yet: its button is shown disabled.
   m_billButton = addButton(gfx::Rect{702, 34, 98, 48}, "账单", nullptr);
-  m_billButton->setEnabled(false);
+  // The bill is a storyboard link of the button.
+  auto openBill = [](OrderMainViewController& screen, ui::Control& sender) {
+    screen.triggerSegueWithIdentifier(ShowBill, &sender);
+  };
+  m_billButton->addTarget(this, onScreen(*this, openBill), ui::ControlEventTouchUpInside);
   m_basketButton = addButton(gfx::Rect{806, 34, 98, 48}, "已点菜品", nullptr);
   // The basket is a storyboard link of the button.
   auto openBasket = [](OrderMainViewController& screen, ui::Control& sender) {

@@ -49,6 +49,7 @@ class OrderMainViewController : public ui::ViewController,
   static constexpr const char* ShowPackChildView = "showPackChildView";
   static constexpr const char* ShowRecommendView = "showRecommendView";
   static constexpr const char* ShowOrderedFood = "showOrderedFood";
+  static constexpr const char* ShowBill = "showBill";
   static constexpr const char* ShowGongGuanZhaoPian = "showGongGuanZhaoPian";
   // Tags of the two tables.
   static constexpr int CategoryTableTag = 1000;

@@ -1,5 +1,6 @@
 #include "order/OrderScreens.h"
 
+#include "order/BillViewController.h"
 #include "order/FoodView.h"
 #include "order/GongGuanZhaoPianViewController.h"
 #include "order/MissGridViewCell.h"
@@ -37,6 +38,7 @@ void OrderScreens::registerStoryboard() {
   TowTableViewCell::registerNib();
   FoodView::registerNib();
   RecommendFoodView::registerNib();
+  BillTableViewCell::registerNib();
   MissGridViewCell::registerNib();
   ui::Storyboard::registerStoryboard(StoryboardName, [](ui::Storyboard& storyboard) {
     storyboard.registerScene(Menu, [] { return std::make_shared<OrderMainViewController>(); });
@@ -44,6 +46,7 @@ void OrderScreens::registerStoryboard() {
     storyboard.registerScene(PackChooser, [] { return std::make_shared<PackChildViewController>(); });
     storyboard.registerScene(Basket, [] { return std::make_shared<OrderedFoodViewController>(); });
     storyboard.registerScene(Recommended, [] { return std::make_shared<RecommendViewController>(); });
+    storyboard.registerScene(Bill, [] { return std::make_shared<BillViewController>(); });
     storyboard.registerScene(StaffGrid, [] { return std::make_shared<MissViewController>(); });
     storyboard.registerScene(StaffReservation, [] { return std::make_shared<SangWuYuYuePopViewController>(); });
     storyboard.registerScene(StaffPhotos, [] { return std::make_shared<GongGuanZhaoPianViewController>(); });
@@ -55,6 +58,7 @@ void OrderScreens::registerStoryboard() {
     storyboard.registerSegue(Menu, OrderMainViewController::ShowRecommendView, Recommended,
                              ui::Storyboard::SegueKind::Modal);
     storyboard.registerSegue(Menu, OrderMainViewController::ShowOrderedFood, Basket, ui::Storyboard::SegueKind::Push);
+    storyboard.registerSegue(Menu, OrderMainViewController::ShowBill, Bill, ui::Storyboard::SegueKind::Push);
     storyboard.registerSegue(Menu, OrderMainViewController::ShowGongGuanZhaoPian, StaffGrid,
                              ui::Storyboard::SegueKind::Custom, custom<MissViewSegue>());
     storyboard.registerSegue(StaffGrid, MissViewController::ShowSangWuYuYue, StaffReservation,

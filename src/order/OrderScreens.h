@@ -13,6 +13,7 @@ class OrderScreens {
   static constexpr const char* PackChooser = "PackChildViewController";
   static constexpr const char* Basket = "OrderedFoodViewController";
   static constexpr const char* Recommended = "RecommendViewController";
+  static constexpr const char* Bill = "BillViewController";
   static constexpr const char* StaffGrid = "MissViewController";
   static constexpr const char* StaffReservation = "SangWuYuYuePopViewController";
   static constexpr const char* StaffPhotos = "GongGuanZhaoPianViewController";

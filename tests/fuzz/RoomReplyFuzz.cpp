@@ -7,6 +7,7 @@
 #include <string>
 
 #include "FuzzCheck.h"
+#include "FuzzRoomText.h"
 #include "app/DataCenter.h"
 #include "link/RoomReplies.h"
 #include "link/SocketDataHandle.h"
@@ -48,16 +49,6 @@ class AnsweringScreen : public SocketDataHandleDelegate {
   }
 };
 
-// Settings and the keychain go to a folder of the run's own, not to the user's home.
-void useOwnHome() {
-  char folder[] = "/tmp/kt-fuzz-XXXXXX";
-  if (!mkdtemp(folder)) std::abort();
-  for (const char* name : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "TMPDIR"})
-    setenv(name, folder, 1);
-  core::setLogSink([](const std::string&) {});
-  core::Clock::setVirtual(true);
-}
-
 void readEveryRecord(const ReplyParts& parts) {
   RoomReplies::bindClient(parts);
   RoomReplies::foodCategories(parts);
@@ -80,13 +71,9 @@ void readEveryRecord(const ReplyParts& parts) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static const bool ready = (useOwnHome(), true);
+  static const bool ready = (fuzz::useOwnHome(), true);
   (void)ready;
-
-  const std::string_view input = fuzz::bytes(data, size);
-  std::optional<std::string> text;
-  if (core::isValidUtf8(input)) text = std::string(input);
-  else text = core::gb18030ToUtf8(input);
+  const std::optional<std::string> text = fuzz::frameText(fuzz::bytes(data, size));
   if (!text) return 0;
 
   const ReplyParts parts = RoomReplies::split(*text);

@@ -74,7 +74,8 @@ TEST_F(PRRefreshBackFooterTest, ATallListLoadsWhenPulledFortyFourPointsPastItsEn
   EXPECT_EQ(m_loads, 1);
   EXPECT_EQ(m_table->contentInset().bottom, 44);
   EXPECT_EQ(m_footer->lastBottomDelta(), 44);
-  EXPECT_EQ(m_table->contentOffset().y, 764);
+  // The pull's bounce comes to rest by its own motion, within a hair of the edge the footer set.
+  EXPECT_NEAR(m_table->contentOffset().y, 764, 1e-6);
   EXPECT_EQ(m_footer->lastRefreshCount(), 30);
 
   m_footer->endRefreshing();
