@@ -79,7 +79,9 @@ TEST_F(GongGuanZhaoPianViewControllerTest, PagesAreThePhotosWithLowerCaseJpgOrPn
   EXPECT_EQ(times[1].param("id"), "1004/P3.png");
   const auto pictures = webRequests("Flag=12");
   ASSERT_EQ(pictures.size(), 2u);
-  EXPECT_EQ(pictures[1].param("time"), "2026-11-20 14:03:00");
+  const int p3 = indexOf(pictures, [](const venue::RecordedRequest& r) { return r.param("id") == "1004/P3.png"; });
+  ASSERT_GE(p3, 0);
+  EXPECT_EQ(pictures[p3].param("time"), "2026-11-20 14:03:00");
   EXPECT_FALSE(photos->thumbnailPickerView()->isHidden());
   EXPECT_FALSE(photos->HUD());
 
@@ -131,6 +133,19 @@ TEST_F(GongGuanZhaoPianViewControllerTest, StepsThroughTheListWithinItsEnds) {
   photos->nextGongGuan();
   ASSERT_EQ(visibleAlerts().size(), 1u);
   EXPECT_EQ(visibleAlerts()[0]->message(), Photos::LastMemberMessage);
+}
+
+TEST_F(GongGuanZhaoPianViewControllerTest, AMemberLeftWhileItsListIsReadGivesNoPages) {
+  web.setFault("Flag=11", venue::Fault::slow(std::chrono::milliseconds(300)).only(1));
+  auto photos = open(0, false);
+  ASSERT_TRUE(photos);
+  photos->nextGongGuan();
+  // Both members' times are read (2 + 3); only 娜娜's pages are kept.
+  ASSERT_TRUE(runUntil([&] { return webRequests("Flag=21").size() == 5; }));
+  settle(*photos);
+  EXPECT_EQ(photos->lblYiMing()->text(), "娜娜");
+  EXPECT_EQ(photos->imageArray().size(), 3u);
+  EXPECT_EQ(photos->picNameAry().size(), 5u);
 }
 
 TEST_F(GongGuanZhaoPianViewControllerTest, CallsAndCancelsTheMemberShown) {
