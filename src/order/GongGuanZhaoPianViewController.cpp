@@ -32,7 +32,6 @@
 #include "widgets/controls/EffectLabel.h"
 #include "widgets/controls/GridView.h"
 #include "widgets/controls/GridViewCell.h"
-#include "widgets/controls/GridViewLayoutStrategyFactory.h"
 #include "widgets/feedback/ProgressOverlay.h"
 
 namespace kt {
@@ -45,23 +44,6 @@ const gfx::Rect kPhotoArea{0, 64, 988, 600};
 const gfx::Rect kStrip{62, 672, 900, 90};
 
 std::string defaultText(const char* key) { return core::UserDefaults::standard().stringForKey(key).value_or(""); }
-
-// The page's file types, compared as written: "P2.JPG" is no page.
-bool isPhotoName(const std::string& name) {
-  const size_t dot = name.rfind('.');
-  if (dot == std::string::npos || dot == 0 || name.find('/', dot) != std::string::npos) return false;
-  const std::string extension = name.substr(dot + 1);
-  return extension == "jpg" || extension == "png";
-}
-
-std::vector<std::string> splitOnComma(const std::string& text) {
-  std::vector<std::string> parts;
-  size_t start = 0;
-  for (size_t comma; (comma = text.find(',', start)) != std::string::npos; start = comma + 1)
-    parts.push_back(text.substr(start, comma - start));
-  parts.push_back(text.substr(start));
-  return parts;
-}
 
 using Screen = GongGuanZhaoPianViewController;
 
@@ -112,6 +94,22 @@ std::shared_ptr<const gfx::Image> StaffPhotoShelf::imageAtIndex(ThumbStripView&,
 
 // ---- GongGuanZhaoPianViewController ----
 
+std::vector<std::string> GongGuanZhaoPianViewController::splitPhotoNames(const std::string& text) {
+  std::vector<std::string> parts;
+  size_t start = 0;
+  for (size_t comma; (comma = text.find(',', start)) != std::string::npos; start = comma + 1)
+    parts.push_back(text.substr(start, comma - start));
+  parts.push_back(text.substr(start));
+  return parts;
+}
+
+bool GongGuanZhaoPianViewController::isPhotoName(const std::string& name) {
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot == 0 || name.find('/', dot) != std::string::npos) return false;
+  const std::string extension = name.substr(dot + 1);
+  return extension == "jpg" || extension == "png";
+}
+
 GongGuanZhaoPianViewController::GongGuanZhaoPianViewController() {
   shouldAutorotateToInterfaceOrientation = [](ui::InterfaceOrientation orientation) {
     return orientation == ui::InterfaceOrientation::Portrait ||
@@ -135,7 +133,10 @@ GongGuanZhaoPianViewController::~GongGuanZhaoPianViewController() {
       pinch->setDelegate(nullptr);
       pinch->removeTarget(this);
     }
-  if (m_panGesture) m_panGesture->removeTarget(this);
+  if (m_panGesture) {
+    m_panGesture->removeTarget(this);
+    m_panGesture->setDelegate(nullptr);
+  }
 }
 
 void GongGuanZhaoPianViewController::viewDidLoad() {
@@ -149,21 +150,7 @@ void GongGuanZhaoPianViewController::viewDidLoad() {
   buildScene();
 
   m_defaultH = m_scrollView->bounds().height();
-  auto grid = GridView::create(m_scrollView->bounds());
-  grid->setAutoresizingMask(ui::AutoresizingFlexibleWidth | ui::AutoresizingFlexibleHeight);
-  grid->setBackgroundColor(gfx::Color::clear());
-  grid->setTag(0);
-  m_scrollView->addSubview(grid);
-  grid->setLayoutStrategy(GridViewLayoutStrategyFactory::strategyFromType(2));
-  grid->setStyle(1);
-  grid->setShowFullSizeViewWithAlphaWhenTransforming(false);
-  grid->setItemSpacing(5);
-  grid->setMinEdgeInsets({5, 5, 5, 5});
-  grid->setCenterGrid(true);
-  grid->setDataSource(this);
-  grid->setDelegate(this);
-  grid->setShowsHorizontalScrollIndicator(false);
-  m_gmGridView = grid;
+  m_gmGridView = OrderScenery::pagedGrid(*m_scrollView, 5, this, this);
 
   m_currentState = NullState;
   m_defaultY = m_scrollView->frame().y();
@@ -202,6 +189,7 @@ void GongGuanZhaoPianViewController::buildScene() {
   m_scrollView->setBackgroundColor(gfx::Color::clear());
   root.addSubview(m_scrollView);
   m_panGesture = std::make_shared<ui::PanGestureRecognizer>();
+  m_panGesture->setDelegate(&m_dragGate);
   m_scrollView->addGestureRecognizer(m_panGesture);
 
   m_thumbnailPickerView = std::make_shared<ThumbStripView>(kStrip);
@@ -325,7 +313,7 @@ void GongGuanZhaoPianViewController::getImageName() {
       onMain([](Screen& s) { s.photoNamesMissing(); });
       return;
     }
-    const std::vector<std::string> all = splitOnComma(*names);
+    const std::vector<std::string> all = splitPhotoNames(*names);
     onMain([all](Screen& s) { s.m_picNameAry = all; });
     for (const std::string& name : all) {
       if (!isPhotoName(name)) continue;
@@ -355,7 +343,10 @@ void GongGuanZhaoPianViewController::addPhoto(const Photo& photo) {
                                                                             std::optional<core::Error>,
                                                                             ICImageCacheSource, std::optional<net::URL>) {
     auto alive = std::dynamic_pointer_cast<Screen>(weak.lock());
-    if (alive && alive->m_loadNumber == number) alive->m_shelf->setImage(page, std::move(image));
+    if (!alive || alive->m_loadNumber != number) return;
+    alive->m_shelf->setImage(page, std::move(image));
+    // A photo that comes after the strip last asked shows in its thumbnail too.
+    if (alive->m_thumbnailPickerView) alive->m_thumbnailPickerView->reloadThumbnailAtIndex(page);
   };
   ImageViewWebCache::ic_setImageWithURL(imageView, URLQX::getGongGuanPhotoUrl(id, photo.name, photo.time), ImagePtr(),
                                         ICWebImageLoadRetryFailed, std::move(arrived));
@@ -427,6 +418,10 @@ std::shared_ptr<GridViewCell> GongGuanZhaoPianViewController::cellForItemAtIndex
   if (!cell) cell = GridViewCell::create(m_scrollView ? m_scrollView->bounds() : gfx::Rect());
   if (index < 0 || static_cast<size_t>(index) >= m_imageArray.size()) return cell;
   const auto& imageView = m_imageArray[static_cast<size_t>(index)];
+  // A reused cell gives up the photo of its last page.
+  const auto subviews = cell->subviews();
+  for (const auto& old : subviews)
+    if (old->tag() == PhotoTag && old != imageView) old->removeFromSuperview();
   imageView->setUserInteractionEnabled(true);
   imageView->setFrame({18, 10, ItemWidth, ItemHeight});
   imageView->setBackgroundColor(gfx::Color::clear());

@@ -92,6 +92,11 @@ class GongGuanZhaoPianViewController : public ui::ViewController,
   GongGuanZhaoPianViewController();
   ~GongGuanZhaoPianViewController() override;
 
+  // The venue's list of a member's photo files: the names between commas, empty ones included.
+  static std::vector<std::string> splitPhotoNames(const std::string& text);
+  // Whether a file is a photo page: its extension is "jpg" or "png" exactly as written.
+  static bool isPhotoName(const std::string& name);
+
   // Handed over by the staff grid.
   const GongGuanListArray& gongGuanListArray() const { return m_gongGuanListArray; }
   void setGongGuanListArray(GongGuanListArray list) { m_gongGuanListArray = std::move(list); }
@@ -146,6 +151,12 @@ class GongGuanZhaoPianViewController : public ui::ViewController,
   bool isLoading() const { return m_loading; }
 
  private:
+  // Lets the vertical drag run alongside the paging of the photos under it.
+  struct DragGate : ui::GestureRecognizerDelegate {
+    bool shouldRecognizeSimultaneouslyWithGestureRecognizer(ui::GestureRecognizer&, ui::GestureRecognizer&) override {
+      return true;
+    }
+  };
   struct Photo {
     std::string name;
     std::string time;
@@ -189,6 +200,7 @@ class GongGuanZhaoPianViewController : public ui::ViewController,
   std::shared_ptr<ui::Button> m_btnBack;
   std::shared_ptr<ui::SegmentedControl> m_SegmentedControl;
   std::shared_ptr<ui::PanGestureRecognizer> m_panGesture;
+  DragGate m_dragGate;
   std::vector<std::weak_ptr<ui::GestureRecognizer>> m_pinches;
 
   std::vector<std::string> m_picNameAry;

@@ -70,21 +70,7 @@ void MissViewController::viewDidLoad() {
   DataCenter::sharedInstance().setGongGuanPos(0);
   buildScene();
 
-  auto grid = GridView::create(m_scrollView->bounds());
-  grid->setAutoresizingMask(ui::AutoresizingFlexibleWidth | ui::AutoresizingFlexibleHeight);
-  grid->setBackgroundColor(gfx::Color::clear());
-  grid->setTag(0);
-  m_scrollView->addSubview(grid);
-  grid->setLayoutStrategy(GridViewLayoutStrategyFactory::strategyFromType(2));
-  grid->setStyle(1);
-  grid->setShowFullSizeViewWithAlphaWhenTransforming(false);
-  grid->setItemSpacing(35);
-  grid->setMinEdgeInsets({5, 5, 5, 5});
-  grid->setCenterGrid(true);
-  grid->setDataSource(this);
-  grid->setDelegate(this);
-  grid->setShowsHorizontalScrollIndicator(false);
-  m_gmGridView = grid;
+  m_gmGridView = OrderScenery::pagedGrid(*m_scrollView, 35, this, this);
 }
 
 void MissViewController::buildScene() {

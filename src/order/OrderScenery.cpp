@@ -6,6 +6,8 @@
 #include "platform/gfx/Layer.h"
 #include "platform/ui/Button.h"
 #include "widgets/controls/EffectLabel.h"
+#include "widgets/controls/GridView.h"
+#include "widgets/controls/GridViewLayoutStrategyFactory.h"
 
 namespace kt::OrderScenery {
 
@@ -46,6 +48,25 @@ std::shared_ptr<RoomInfoBarView> darkSceneWithRoomBar(ui::View& view, double top
 bool landscapeOnly(ui::InterfaceOrientation orientation) {
   return orientation == ui::InterfaceOrientation::LandscapeRight ||
          orientation == ui::InterfaceOrientation::LandscapeLeft;
+}
+
+std::shared_ptr<GridView> pagedGrid(ui::ScrollView& area, int64_t spacing, GridViewDataSource* dataSource,
+                                    ui::ScrollViewDelegate* delegate) {
+  auto grid = GridView::create(area.bounds());
+  grid->setAutoresizingMask(ui::AutoresizingFlexibleWidth | ui::AutoresizingFlexibleHeight);
+  grid->setBackgroundColor(gfx::Color::clear());
+  grid->setTag(0);
+  area.addSubview(grid);
+  grid->setLayoutStrategy(GridViewLayoutStrategyFactory::strategyFromType(2));
+  grid->setStyle(1);
+  grid->setShowFullSizeViewWithAlphaWhenTransforming(false);
+  grid->setItemSpacing(spacing);
+  grid->setMinEdgeInsets({5, 5, 5, 5});
+  grid->setCenterGrid(true);
+  grid->setDataSource(dataSource);
+  grid->setDelegate(delegate);
+  grid->setShowsHorizontalScrollIndicator(false);
+  return grid;
 }
 
 }  // namespace kt::OrderScenery

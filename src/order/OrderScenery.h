@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -8,12 +9,16 @@
 
 namespace ui {
 class Button;
+class ScrollView;
+class ScrollViewDelegate;
 class View;
 }  // namespace ui
 
 namespace kt {
 
 class EffectLabel;
+class GridView;
+class GridViewDataSource;
 class RoomInfoBarView;
 
 // The parts of the ordering scenes that the screens draw for themselves, in the venue's dark look:
@@ -34,6 +39,11 @@ std::shared_ptr<RoomInfoBarView> darkSceneWithRoomBar(ui::View& view, double top
 
 // The ordering screens turn with the two landscape orientations only.
 bool landscapeOnly(ui::InterfaceOrientation orientation);
+
+// The staff screens' grid over the whole of `area` (tag 0, resizing with it, clear): pages left
+// to right, items `spacing` apart within 5-point edges, centred, no horizontal indicator.
+std::shared_ptr<GridView> pagedGrid(ui::ScrollView& area, int64_t spacing, GridViewDataSource* dataSource,
+                                    ui::ScrollViewDelegate* delegate);
 
 }  // namespace OrderScenery
 
