@@ -1,0 +1,127 @@
+#pragma once
+
+// A paged grid of numbered cells over a list of items that the sorting callbacks keep in step,
+// with fingers that go down, move and lift on the key window, one or two at a time.
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/gfx/Font.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/Touch.h"
+#include "platform/ui/Window.h"
+#include "support/UiHarness.h"
+#include "widgets/controls/GridView.h"
+#include "widgets/controls/GridViewCell.h"
+#include "widgets/controls/GridViewLayoutStrategyFactory.h"
+
+namespace gridtest {
+
+using kt::GridView;
+using kt::GridViewCell;
+
+struct Items : kt::GridViewDataSource, kt::GridViewSortingDelegate {
+  int64_t numberOfItemsInGridView(GridView&) override { return static_cast<int64_t>(items.size()); }
+  gfx::Size sizeForItemsInInterfaceOrientation(GridView&, ui::InterfaceOrientation) override { return {208, 395}; }
+  std::shared_ptr<GridViewCell> cellForItemAtIndex(GridView& grid, int64_t index) override {
+    asked.push_back(index);
+    auto cell = grid.dequeueReusableCell();
+    if (!cell) {
+      cell = GridViewCell::create();
+      auto label = ui::Label::create();
+      label->setTextAlignment(gfx::TextAlignment::Center);
+      label->setFont(gfx::Font::boldSystemFont(48));
+      label->setTextColor(gfx::Color::whiteColor());
+      cell->setContentView(label);
+    }
+    const int item = items[static_cast<size_t>(index)];
+    auto label = std::static_pointer_cast<ui::Label>(cell->contentView());
+    label->setText(std::to_string(item));
+    label->setBackgroundColor(gfx::Color::rgba(0.15 + 0.08 * double(item % 8), 0.3, 0.6, 1));
+    return cell;
+  }
+  void moveItemAtIndex(GridView&, int64_t from, int64_t to) override {
+    moves.push_back({from, to});
+    const int item = items[static_cast<size_t>(from)];
+    items.erase(items.begin() + from);
+    items.insert(items.begin() + to, item);
+  }
+  void exchangeItemAtIndex(GridView&, int64_t a, int64_t b) override {
+    exchanges.push_back({a, b});
+    std::swap(items[static_cast<size_t>(a)], items[static_cast<size_t>(b)]);
+  }
+  void fill(int count) {
+    items.clear();
+    for (int i = 0; i < count; ++i) items.push_back(i);
+  }
+  std::vector<int> items;
+  std::vector<int64_t> asked;
+  std::vector<std::pair<int64_t, int64_t>> moves, exchanges;
+};
+
+class GridMotionTest : public support::ScreenTest {
+ protected:
+  std::shared_ptr<GridView> show(int count = 20) {
+    items.fill(count);
+    auto grid = GridView::create(window().bounds());
+    window().addSubview(grid);
+    grid->setLayoutStrategy(kt::GridViewLayoutStrategyFactory::strategyFromType(2));
+    grid->setItemSpacing(35);
+    grid->setDataSource(&items);
+    settle();
+    return grid;
+  }
+  void settle() {
+    wait(0.6);
+    render();
+  }
+  // The centre of a position on the screen.
+  static gfx::Point centreOf(GridView& grid, int64_t position) {
+    gfx::Rect frame = grid.convertRectTo({grid.layoutStrategy()->originForItemAtPosition(position), {208, 395}}, nullptr);
+    return frame.center();
+  }
+  std::shared_ptr<ui::Touch> down(gfx::Point p) {
+    auto touch = window().beginTouch(p);
+    wait(0);
+    return touch;
+  }
+  // Moves the fingers a frame at a time, each to its own end point.
+  void move(const std::vector<std::shared_ptr<ui::Touch>>& touches, const std::vector<gfx::Point>& from,
+            const std::vector<gfx::Point>& to, int steps = 10) {
+    for (int i = 1; i <= steps; ++i) {
+      const double t = double(i) / steps;
+      for (size_t f = 0; f < touches.size(); ++f) {
+        window().moveTouch(touches[f], {from[f].x + (to[f].x - from[f].x) * t, from[f].y + (to[f].y - from[f].y) * t});
+      }
+      wait(1.0 / 60);
+    }
+  }
+  void up(const std::shared_ptr<ui::Touch>& touch) {
+    window().endTouch(touch);
+    wait(0);
+  }
+  // Every loaded cell shows the item of its position; returns the positions, ascending.
+  std::vector<int64_t> consistentCells(GridView& grid) const {
+    std::vector<int64_t> positions;
+    for (const auto& cell : grid.itemSubviews()) {
+      const int64_t p = grid.positionForItemSubview(*cell);
+      if (p == GridView::InvalidPosition) continue;
+      positions.push_back(p);
+      EXPECT_EQ(std::static_pointer_cast<ui::Label>(cell->contentView())->text(),
+                std::to_string(items.items.at(static_cast<size_t>(p))))
+          << "position " << p;
+    }
+    std::sort(positions.begin(), positions.end());
+    return positions;
+  }
+  static std::vector<int64_t> run(int64_t from, int64_t to) {
+    std::vector<int64_t> v;
+    for (int64_t p = from; p < to; ++p) v.push_back(p);
+    return v;
+  }
+
+  Items items;
+};
+
+}  // namespace gridtest
