@@ -1,7 +1,7 @@
 #pragma once
 
 // A paged grid of numbered cells over a list of items that the sorting callbacks keep in step,
-// with fingers that go down, move and lift on the key window, one or two at a time.
+// and fingers that go down, move and lift on the key window, one or two at a time.
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -20,6 +20,7 @@ namespace gridtest {
 
 using kt::GridView;
 using kt::GridViewCell;
+using Pairs = std::vector<std::pair<int64_t, int64_t>>;
 
 struct Items : kt::GridViewDataSource, kt::GridViewSortingDelegate {
   int64_t numberOfItemsInGridView(GridView&) override { return static_cast<int64_t>(items.size()); }
@@ -35,7 +36,7 @@ struct Items : kt::GridViewDataSource, kt::GridViewSortingDelegate {
       label->setTextColor(gfx::Color::whiteColor());
       cell->setContentView(label);
     }
-    const int item = items[static_cast<size_t>(index)];
+    const int item = items.at(static_cast<size_t>(index));
     auto label = std::static_pointer_cast<ui::Label>(cell->contentView());
     label->setText(std::to_string(item));
     label->setBackgroundColor(gfx::Color::rgba(0.15 + 0.08 * double(item % 8), 0.3, 0.6, 1));
@@ -51,19 +52,15 @@ struct Items : kt::GridViewDataSource, kt::GridViewSortingDelegate {
     exchanges.push_back({a, b});
     std::swap(items[static_cast<size_t>(a)], items[static_cast<size_t>(b)]);
   }
-  void fill(int count) {
-    items.clear();
-    for (int i = 0; i < count; ++i) items.push_back(i);
-  }
   std::vector<int> items;
   std::vector<int64_t> asked;
-  std::vector<std::pair<int64_t, int64_t>> moves, exchanges;
+  Pairs moves, exchanges;
 };
 
 class GridMotionTest : public support::ScreenTest {
  protected:
   std::shared_ptr<GridView> show(int count = 20) {
-    items.fill(count);
+    for (int i = 0; i < count; ++i) items.items.push_back(i);
     auto grid = GridView::create(window().bounds());
     window().addSubview(grid);
     grid->setLayoutStrategy(kt::GridViewLayoutStrategyFactory::strategyFromType(2));
@@ -76,23 +73,20 @@ class GridMotionTest : public support::ScreenTest {
     wait(0.6);
     render();
   }
-  // The centre of a position on the screen.
   static gfx::Point centreOf(GridView& grid, int64_t position) {
-    gfx::Rect frame = grid.convertRectTo({grid.layoutStrategy()->originForItemAtPosition(position), {208, 395}}, nullptr);
-    return frame.center();
+    return grid.convertRectTo({grid.layoutStrategy()->originForItemAtPosition(position), {208, 395}}, nullptr).center();
   }
   std::shared_ptr<ui::Touch> down(gfx::Point p) {
     auto touch = window().beginTouch(p);
     wait(0);
     return touch;
   }
-  // Moves the fingers a frame at a time, each to its own end point.
+  // Moves each finger from its point to its end point over ten frames.
   void move(const std::vector<std::shared_ptr<ui::Touch>>& touches, const std::vector<gfx::Point>& from,
-            const std::vector<gfx::Point>& to, int steps = 10) {
-    for (int i = 1; i <= steps; ++i) {
-      const double t = double(i) / steps;
+            const std::vector<gfx::Point>& to) {
+    for (int i = 1; i <= 10; ++i) {
       for (size_t f = 0; f < touches.size(); ++f) {
-        window().moveTouch(touches[f], {from[f].x + (to[f].x - from[f].x) * t, from[f].y + (to[f].y - from[f].y) * t});
+        window().moveTouch(touches[f], {from[f].x + (to[f].x - from[f].x) * i / 10, from[f].y + (to[f].y - from[f].y) * i / 10});
       }
       wait(1.0 / 60);
     }
@@ -101,7 +95,14 @@ class GridMotionTest : public support::ScreenTest {
     window().endTouch(touch);
     wait(0);
   }
-  // Every loaded cell shows the item of its position; returns the positions, ascending.
+  // Two fingers `from` apart about a point, spread (or closed) to `to` apart, then lifted.
+  void pinch(gfx::Point c, double from, double to) {
+    auto a = down({c.x - from / 2, c.y}), b = down({c.x + from / 2, c.y});
+    move({a, b}, {{c.x - from / 2, c.y}, {c.x + from / 2, c.y}}, {{c.x - to / 2, c.y}, {c.x + to / 2, c.y}});
+    up(a);
+    up(b);
+  }
+  // Checks that every loaded cell shows the item of its position; returns the positions, ascending.
   std::vector<int64_t> consistentCells(GridView& grid) const {
     std::vector<int64_t> positions;
     for (const auto& cell : grid.itemSubviews()) {
@@ -109,8 +110,7 @@ class GridMotionTest : public support::ScreenTest {
       if (p == GridView::InvalidPosition) continue;
       positions.push_back(p);
       EXPECT_EQ(std::static_pointer_cast<ui::Label>(cell->contentView())->text(),
-                std::to_string(items.items.at(static_cast<size_t>(p))))
-          << "position " << p;
+                std::to_string(items.items.at(static_cast<size_t>(p)))) << "position " << p;
     }
     std::sort(positions.begin(), positions.end());
     return positions;
