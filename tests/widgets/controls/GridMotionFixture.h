@@ -4,6 +4,7 @@
 // and fingers that go down, move and lift on the key window, one or two at a time.
 #include <algorithm>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -116,8 +117,8 @@ class GridMotionTest : public support::ScreenTest {
     return positions;
   }
   static std::vector<int64_t> run(int64_t from, int64_t to) {
-    std::vector<int64_t> v;
-    for (int64_t p = from; p < to; ++p) v.push_back(p);
+    std::vector<int64_t> v(static_cast<size_t>(to - from));
+    std::iota(v.begin(), v.end(), from);
     return v;
   }
 
