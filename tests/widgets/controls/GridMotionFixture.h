@@ -31,15 +31,14 @@ struct Items : kt::GridViewDataSource, kt::GridViewSortingDelegate {
     auto cell = grid.dequeueReusableCell();
     if (!cell) {
       cell = GridViewCell::create();
-      auto label = ui::Label::create();
-      label->setTextAlignment(gfx::TextAlignment::Center);
-      label->setFont(gfx::Font::boldSystemFont(48));
-      label->setTextColor(gfx::Color::whiteColor());
-      cell->setContentView(label);
+      cell->setContentView(ui::Label::create());
     }
     const int item = items.at(static_cast<size_t>(index));
     auto label = std::static_pointer_cast<ui::Label>(cell->contentView());
     label->setText(std::to_string(item));
+    label->setTextAlignment(gfx::TextAlignment::Center);
+    label->setFont(gfx::Font::boldSystemFont(48));
+    label->setTextColor(gfx::Color::whiteColor());
     label->setBackgroundColor(gfx::Color::rgba(0.15 + 0.08 * double(item % 8), 0.3, 0.6, 1));
     return cell;
   }
