@@ -219,7 +219,8 @@ class GridView : public ui::ScrollView {
   void pinchGestureUpdated(ui::GestureRecognizer& recognizer);
   void rotationGestureUpdated(ui::GestureRecognizer& recognizer);
   void panGestureUpdated(ui::GestureRecognizer& recognizer);
-  // Ends a transforming gesture: one finish, 0.1 s later, replacing any pending one.
+  // In an end state of a transforming gesture: schedules one finish 0.1 s later, replacing any
+  // pending one, and answers true; false in the other states.
   bool transformingGestureEnded(ui::GestureRecognizer& recognizer);
   // A scaling step of the pinch on the transforming cell.
   void transformingScaleStep(double pinchScale);

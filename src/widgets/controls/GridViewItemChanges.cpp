@@ -127,6 +127,7 @@ void GridView::swapObjectAtIndex(int64_t index1, int64_t index2, unsigned animat
     queueReusableCell(loaded);
     loaded->removeFromSuperview();
     reloadRequiredRange();
+    setNeedsLayout();
   }
   setSubviewsCacheAsInvalid();
 

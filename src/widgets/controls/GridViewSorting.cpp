@@ -94,7 +94,11 @@ void GridView::sortingMoveDidStopAtPoint(gfx::Point) {
   cell->shake(false);
   cell->setTag(static_cast<int>(m_sortFuturePosition + TagOffset));
 
-  if (ui::View* host = cell->superview()) moveKeepingPlace(*cell, *host, *this);
+  if (ui::View* host = cell->superview()) {
+    moveKeepingPlace(*cell, *host, *this);
+  } else {
+    addSubview(cell);  // its host went away meanwhile
+  }
   setSubviewsCacheAsInvalid();
 
   const gfx::Rect frame = itemFrame(m_sortFuturePosition);
