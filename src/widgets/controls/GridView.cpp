@@ -21,13 +21,10 @@ namespace kt {
 
 namespace {
 
-constexpr double DefaultAnimationDuration = 0.3;
-constexpr unsigned DefaultAnimationOptions = ui::AnimationBeginFromCurrentState | ui::AnimationAllowUserInteraction;
-
 // Runs the block inside the grid's default animation, or directly.
 void animateIf(bool animated, const std::function<void()>& block) {
   if (animated) {
-    ui::View::animate(DefaultAnimationDuration, 0, DefaultAnimationOptions, block);
+    ui::View::animate(GridView::DefaultAnimationDuration, 0, GridView::DefaultAnimationOptions, block);
   } else {
     block();
   }
@@ -273,7 +270,17 @@ void GridView::layoutSubviews() {
       if (cell->contentView()) cell->contentView()->setFrame(cell->bounds());
     }
   }
-  // The full size of a transformed cell is asked again by the transformation behaviour.
+  GridViewTransformationDelegate* transformDelegate = m_transformDelegate.get();
+  if (m_transformingItem && m_inFullSizeMode && transformDelegate) {
+    const gfx::Size fullSize = transformDelegate->sizeInFullSizeForCell(
+        *this, *m_transformingItem, m_transformingItem->tag() - TagOffset, currentOrientation());
+    if (fullSize != m_transformingItem->fullSize()) {
+      const auto& fullSizeView = m_transformingItem->fullSizeView();
+      const gfx::Point center = fullSizeView ? fullSizeView->center() : gfx::Point();
+      m_transformingItem->setFullSize(fullSize);
+      if (fullSizeView) fullSizeView->setCenter(center);
+    }
+  }
 
   auto fade = gfx::TransitionAnimation::make(gfx::TransitionAnimation::Type::Fade);
   fade->duration = 0.25;
@@ -464,14 +471,22 @@ void GridView::contentOffset(gfx::Point offset) {
   if (contentOffset() != old) loadRequiredItems();
 }
 
+gfx::Rect GridView::itemFrame(int64_t position) const {
+  if (!m_layoutStrategy) return {gfx::Point(), m_itemSize};
+  return {m_layoutStrategy->originForItemAtPosition(position), m_itemSize};
+}
+
+int64_t GridView::positionAt(gfx::Point point) const {
+  return m_layoutStrategy ? m_layoutStrategy->itemPositionFromLocation(point) : InvalidPosition;
+}
+
 // ---- Gestures ----
 
 bool GridView::GestureGate::gestureRecognizerShouldBegin(ui::GestureRecognizer& recognizer) {
   GridView& grid = m_grid;
   if (&recognizer == grid.m_tapGesture.get()) {
     if (grid.m_editing && grid.m_disableEditOnEmptySpaceTap) {
-      return !grid.m_layoutStrategy ||
-             grid.m_layoutStrategy->itemPositionFromLocation(recognizer.locationInView(&grid)) == InvalidPosition;
+      return grid.positionAt(recognizer.locationInView(&grid)) == InvalidPosition;
     }
     return !grid.isScrolling() && !grid.m_editing &&
            !GridViewAdditions::hasRecognizedValidGesture(*grid.m_longPressGesture);
@@ -491,16 +506,14 @@ bool GridView::GestureGate::gestureRecognizerShouldBegin(ui::GestureRecognizer& 
 
 bool GridView::twoFingerGestureShouldBegin(ui::GestureRecognizer& recognizer) const {
   if (!m_transformDelegate || recognizer.numberOfTouches() != 2 || m_editing) return false;
-  if (m_inTransformingState) return true;
-  if (!m_layoutStrategy) return false;
-  const int64_t first = m_layoutStrategy->itemPositionFromLocation(recognizer.locationOfTouch(0, this));
-  const int64_t second = m_layoutStrategy->itemPositionFromLocation(recognizer.locationOfTouch(1, this));
+  if (m_inTransformingState || m_transformingItem) return true;
+  const int64_t first = positionAt(recognizer.locationOfTouch(0, this));
+  const int64_t second = positionAt(recognizer.locationOfTouch(1, this));
   return first != InvalidPosition && first == second;
 }
 
 void GridView::tapGestureUpdated(ui::GestureRecognizer& recognizer) {
-  const int64_t position = m_layoutStrategy ? m_layoutStrategy->itemPositionFromLocation(recognizer.locationInView(this))
-                                            : InvalidPosition;
+  const int64_t position = positionAt(recognizer.locationInView(this));
   if (position == InvalidPosition) {
     GridViewActionDelegate* delegate = m_actionDelegate.get();
     if (delegate && delegate->didTapOnEmptySpace) delegate->didTapOnEmptySpace(*this);
@@ -514,14 +527,24 @@ void GridView::tapGestureUpdated(ui::GestureRecognizer& recognizer) {
 }
 
 void GridView::longPressGestureUpdated(ui::GestureRecognizer& recognizer) {
+  const gfx::Point location = recognizer.locationInView(this);
   if (m_enableEditOnLongPress && !m_editing) {
-    if (m_layoutStrategy &&
-        m_layoutStrategy->itemPositionFromLocation(recognizer.locationInView(this)) != InvalidPosition) {
-      setEditing(true);
-    }
+    if (positionAt(location) != InvalidPosition) setEditing(true);
     return;
   }
-  // Otherwise the press drives sorting, which the sorting behaviour handles.
+  switch (recognizer.state()) {
+    case ui::GestureRecognizerState::Began:
+      if (!m_sortMovingItem && positionAt(location) != InvalidPosition) sortingMoveDidStartAtPoint(location);
+      break;
+    case ui::GestureRecognizerState::Ended:
+    case ui::GestureRecognizerState::Cancelled:
+    case ui::GestureRecognizerState::Failed:
+      GridViewAdditions::end(*m_sortingPanGesture);
+      if (m_sortMovingItem) sortingMoveDidStopAtPoint(location);
+      break;
+    default:
+      break;
+  }
 }
 
 void GridView::receivedMemoryWarningNotification() {

@@ -41,6 +41,13 @@ class GridView : public ui::ScrollView {
   static constexpr unsigned ItemAnimationNone = 0;
   static constexpr unsigned ItemAnimationFade = 1 << 0;
   static constexpr unsigned ItemAnimationScroll = 1 << 7;
+  // The tag of a cell on its way out.
+  static constexpr int LeavingTag = TagOffset - 1;
+
+  // The grid's default animation: 0.3 s, from the current state, taking touches meanwhile.
+  static constexpr double DefaultAnimationDuration = 0.3;
+  static constexpr unsigned DefaultAnimationOptions =
+      ui::AnimationBeginFromCurrentState | ui::AnimationAllowUserInteraction;
 
   enum class ScrollPosition { None = 0, Top = 1, Middle = 2, Bottom = 3 };
 
@@ -113,6 +120,47 @@ class GridView : public ui::ScrollView {
   // Scrolls so the item shows; a paging grid shows the item's own page.
   void scrollToObjectAtIndex(int64_t index, ScrollPosition position, bool animated);
 
+  // ---- Single-item changes (the data source already holds the change) ----
+  // With ItemAnimationFade the cells fade; with ItemAnimationScroll the grid first scrolls to the item.
+  void insertObjectAtIndex(int64_t index, unsigned animation);
+  void removeObjectAtIndex(int64_t index, unsigned animation);
+  void swapObjectAtIndex(int64_t index1, int64_t index2, unsigned animation);
+  void reloadObjectAtIndex(int64_t index, unsigned animation);
+  // The animated forms only scroll, never fade; a removal never even scrolls.
+  void insertObjectAtIndex(int64_t index, bool animated) {
+    insertObjectAtIndex(index, animated ? ItemAnimationScroll : ItemAnimationNone);
+  }
+  void removeObjectAtIndex(int64_t index, bool) { removeObjectAtIndex(index, ItemAnimationNone); }
+  void swapObjectAtIndex(int64_t index1, int64_t index2, bool animated) {
+    swapObjectAtIndex(index1, index2, animated ? ItemAnimationScroll : ItemAnimationNone);
+  }
+  void reloadObjectAtIndex(int64_t index, bool animated) {
+    reloadObjectAtIndex(index, animated ? ItemAnimationScroll : ItemAnimationNone);
+  }
+
+  // ---- Sorting by dragging ----
+  // Lifts the cell under the point into the main superview (it shakes and has no position).
+  void sortingMoveDidStartAtPoint(gfx::Point point);
+  // The lifted cell passes over the point: the item there makes way (push style moves the run of
+  // items between, swap style exchanges the two) and the lifted cell's future position is there.
+  void sortingMoveDidContinueToPoint(gfx::Point point);
+  // Drops the lifted cell into its future position.
+  void sortingMoveDidStopAtPoint(gfx::Point point);
+  // While a cell is lifted near an edge, scrolls half an item a step; else looks again in 0.5 s.
+  void sortingAutoScrollMovementCheck();
+  const std::shared_ptr<GridViewCell>& sortMovingItem() const { return m_sortMovingItem; }
+  int64_t sortFuturePosition() const { return m_sortFuturePosition; }
+
+  // ---- Transformation into full size ----
+  bool isInTransformingState() const { return m_transformingItem != nullptr; }
+  bool isInFullSizeMode() const { return m_inFullSizeMode; }
+  const std::shared_ptr<GridViewCell>& transformingItem() const { return m_transformingItem; }
+  // At the start of a two-finger gesture: takes the cell under the first finger out into the main
+  // superview, or brings a full-size cell back to following the fingers.
+  void transformingGestureDidBeginWithGesture(ui::GestureRecognizer& gesture);
+  // Shows the cell full size when it was pinched beyond twice its size, else flies it back.
+  void transformingGestureDidFinish();
+
   void layoutSubviews() override;
 
   // ---- Steps of the layout pass, for the grid's editing behaviours ----
@@ -139,6 +187,10 @@ class GridView : public ui::ScrollView {
 
   ui::TapGestureRecognizer& tapGesture() const { return *m_tapGesture; }
   ui::LongPressGestureRecognizer& longPressGesture() const { return *m_longPressGesture; }
+  ui::PanGestureRecognizer& sortingPanGesture() const { return *m_sortingPanGesture; }
+  ui::PinchGestureRecognizer& pinchGesture() const { return *m_pinchGesture; }
+  ui::RotationGestureRecognizer& rotationGesture() const { return *m_rotationGesture; }
+  ui::PanGestureRecognizer& panGesture() const { return *m_panGesture; }
 
  private:
   // Decides which of the grid's recognisers may begin.
@@ -163,11 +215,23 @@ class GridView : public ui::ScrollView {
   bool twoFingerGestureShouldBegin(ui::GestureRecognizer& recognizer) const;
   void tapGestureUpdated(ui::GestureRecognizer& recognizer);
   void longPressGestureUpdated(ui::GestureRecognizer& recognizer);
-  // Driven by the sorting and transformation behaviours; idle without their delegates.
-  void sortingPanGestureUpdated(ui::GestureRecognizer&) {}
-  void pinchGestureUpdated(ui::GestureRecognizer&) {}
-  void rotationGestureUpdated(ui::GestureRecognizer&) {}
-  void panGestureUpdated(ui::GestureRecognizer&) {}
+  void sortingPanGestureUpdated(ui::GestureRecognizer& recognizer);
+  void pinchGestureUpdated(ui::GestureRecognizer& recognizer);
+  void rotationGestureUpdated(ui::GestureRecognizer& recognizer);
+  void panGestureUpdated(ui::GestureRecognizer& recognizer);
+  // In an end state of a transforming gesture: schedules one finish 0.1 s later, replacing any
+  // pending one, and answers true; false in the other states.
+  bool transformingGestureEnded(ui::GestureRecognizer& recognizer);
+  // A scaling step of the pinch on the transforming cell.
+  void transformingScaleStep(double pinchScale);
+  // Moves the transforming recognisers to `view`.
+  void attachTransformingGestures(ui::View& view);
+  // The strategy's frame of a position, and its position under a point (-1 when none).
+  gfx::Rect itemFrame(int64_t position) const;
+  int64_t positionAt(gfx::Point point) const;
+  // Sends the cells of positions outside the strategy's range for the current offset to the pool
+  // and makes the next load fill every position of the range that has no cell.
+  void reloadRequiredRange();
   void receivedMemoryWarningNotification();
   void receivedWillRotateNotification() { m_rotationActive = true; }
 
@@ -212,6 +276,10 @@ class GridView : public ui::ScrollView {
   gfx::EdgeInsets m_minEdgeInsets{5, 5, 5, 5};
   int64_t m_firstPositionLoaded = 0;
   int64_t m_lastPositionLoaded = 0;
+
+  // Identify the pending auto-scroll check and the pending transformation finish.
+  char m_autoScrollPerform = 0;
+  char m_finishPerform = 0;
 
   core::Observation m_memoryWarningObservation;
   core::Observation m_willRotateObservation;

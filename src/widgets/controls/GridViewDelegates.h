@@ -8,6 +8,10 @@
 #include "platform/gfx/Geometry.h"
 #include "platform/ui/Application.h"
 
+namespace ui {
+class View;
+}  // namespace ui
+
 namespace kt {
 
 class GridView;
@@ -55,14 +59,25 @@ class GridViewActionDelegate {
   core::WeakPtrFactory<GridViewActionDelegate> m_weakFactory{this};
 };
 
-// Moves items by long press and drag. Setting one lets the long press begin; its operations
-// belong to the sorting behaviour.
+// Moves items by long press and drag. Setting one lets the long press lift a cell; the grid tells it
+// each move (push style) or exchange (swap style) while the finger passes over other items, so it
+// can reorder its data. The optional operations are callback slots: an unset one is not sent.
 class GridViewSortingDelegate {
  public:
   GridViewSortingDelegate() = default;
   GridViewSortingDelegate(const GridViewSortingDelegate&) = delete;
   GridViewSortingDelegate& operator=(const GridViewSortingDelegate&) = delete;
   virtual ~GridViewSortingDelegate() = default;
+
+  // Push style: the item at `oldIndex` now sits at `newIndex`, the ones between moved up or down.
+  virtual void moveItemAtIndex(GridView& grid, int64_t oldIndex, int64_t newIndex) = 0;
+  // Swap style: the two items changed places.
+  virtual void exchangeItemAtIndex(GridView& grid, int64_t index1, int64_t index2) = 0;
+
+  std::function<void(GridView& grid, GridViewCell& cell)> didStartMovingCell;
+  std::function<void(GridView& grid, GridViewCell& cell)> didEndMovingCell;
+  // Whether the lifted cell shakes; unset means it does.
+  std::function<bool(GridView& grid, GridViewCell& cell, int64_t index)> shouldAllowShakingBehaviorWhenMovingCell;
 
   core::WeakPtr<GridViewSortingDelegate> weakPtr() const { return m_weakFactory.weakPtr(); }
 
@@ -71,13 +86,24 @@ class GridViewSortingDelegate {
 };
 
 // Transforms a cell into a full-size view with two fingers. Setting one lets the pinch, rotation
-// and two-finger pan begin; its operations belong to the transformation behaviour.
+// and two-finger pan begin over an item; it supplies the full-size view and its size. The
+// notifications are callback slots: an unset one is not sent.
 class GridViewTransformationDelegate {
  public:
   GridViewTransformationDelegate() = default;
   GridViewTransformationDelegate(const GridViewTransformationDelegate&) = delete;
   GridViewTransformationDelegate& operator=(const GridViewTransformationDelegate&) = delete;
   virtual ~GridViewTransformationDelegate() = default;
+
+  // The size of the cell's full-size view in the orientation (the grid passes the status bar's).
+  virtual gfx::Size sizeInFullSizeForCell(GridView& grid, GridViewCell& cell, int64_t index,
+                                          ui::InterfaceOrientation orientation) = 0;
+  // The view the cell shows at full size.
+  virtual std::shared_ptr<ui::View> fullSizeViewForCell(GridView& grid, GridViewCell& cell, int64_t index) = 0;
+
+  std::function<void(GridView& grid, GridViewCell& cell)> didStartTransformingCell;
+  std::function<void(GridView& grid, GridViewCell& cell)> didEnterFullSizeForCell;
+  std::function<void(GridView& grid, GridViewCell& cell)> didEndTransformingCell;
 
   core::WeakPtr<GridViewTransformationDelegate> weakPtr() const { return m_weakFactory.weakPtr(); }
 
