@@ -1,0 +1,201 @@
+// The keyboard-avoiding scroll and table views: the offset that brings an input into view, the
+// content kept as large as the frame, the inset made and put back around the keyboard (and left
+// alone when nothing was saved), keyboard frames at y = 0, and editing ended by a touch.
+#include <gtest/gtest.h>
+
+#include "platform/core/NotificationCenter.h"
+#include "platform/ui/IndexPath.h"
+#include "platform/ui/Keyboard.h"
+#include "platform/ui/TableViewCell.h"
+#include "platform/ui/TextField.h"
+#include "platform/ui/Window.h"
+#include "support/UiHarness.h"
+#include "widgets/controls/KeyboardAvoider.h"
+#include "widgets/controls/KeyboardAvoidingScrollView.h"
+#include "widgets/controls/KeyboardAvoidingTableView.h"
+
+namespace {
+
+using kt::KeyboardAvoider;
+using kt::KeyboardAvoidingScrollView;
+using kt::KeyboardAvoidingTableView;
+
+void postKeyboard(const char* name, const gfx::Rect& end) {
+  core::Value info;
+  info.set(ui::Keyboard::FrameEndUserInfoKey, ui::Keyboard::valueFromRect(end));
+  info.set(ui::Keyboard::AnimationDurationUserInfoKey, 0.25);
+  info.set(ui::Keyboard::AnimationCurveUserInfoKey, 7);
+  core::NotificationCenter::defaultCenter().post(name, nullptr, info);
+}
+
+TEST(KeyboardAvoiderTest, IdealOffsetCentresFitsAndClamps) {
+  // Centred in the space: 300 - floor((250 - 40) / 2).
+  EXPECT_EQ(KeyboardAvoider::idealOffset(1000, 300, 40, 250), 195);
+  // Too low to reach the top of the space: the end of the content.
+  EXPECT_EQ(KeyboardAvoider::idealOffset(1000, 900, 40, 250), 750);
+  // Taller than the space: by its top.
+  EXPECT_EQ(KeyboardAvoider::idealOffset(1000, 300, 400, 250), 300);
+  // Near the top: never above the content.
+  EXPECT_EQ(KeyboardAvoider::idealOffset(1000, 20, 40, 250), 0);
+  // Low but with room below: still centred.
+  EXPECT_EQ(KeyboardAvoider::idealOffset(1000, 700, 40, 250), 595);
+  // Content shorter than the space.
+  EXPECT_EQ(KeyboardAvoider::idealOffset(100, 50, 20, 250), 0);
+}
+
+class KeyboardAvoidingViewTest : public support::ScreenTest {
+ protected:
+  KeyboardAvoidingViewTest() { ui::Keyboard::shared().reset(); }
+  ~KeyboardAvoidingViewTest() override { ui::Keyboard::shared().reset(); }
+
+  // A full-screen scroll view 1000 points of content high with a field at y = 300.
+  void makeScrollView(const gfx::Rect& frame = gfx::Rect(0, 0, 1024, 768)) {
+    scroll = KeyboardAvoidingScrollView::create(frame);
+    scroll->setContentSize(gfx::Size{1024, 1000});
+    field = ui::TextField::create(gfx::Rect(100, 300, 400, 40));
+    field->setBorderStyle(ui::TextBorderStyle::RoundedRect);
+    scroll->addSubview(field);
+    window().addSubview(scroll);
+    render();
+  }
+
+  std::shared_ptr<KeyboardAvoidingScrollView> scroll;
+  std::shared_ptr<ui::TextField> field;
+};
+
+TEST_F(KeyboardAvoidingViewTest, ScrollContentIsNeverSmallerThanTheFrame) {
+  auto view = KeyboardAvoidingScrollView::create(gfx::Rect(0, 0, 300, 200));
+  EXPECT_EQ(view->contentSize(), (gfx::Size{300, 200}));
+  view->setContentSize(gfx::Size{100, 500});
+  EXPECT_EQ(view->contentSize(), (gfx::Size{300, 500}));
+  view->setFrame(gfx::Rect(0, 0, 150, 100));
+  EXPECT_EQ(view->contentSize(), (gfx::Size{150, 500}));
+  view->setFrame(gfx::Rect(0, 0, 400, 600));
+  EXPECT_EQ(view->contentSize(), (gfx::Size{400, 600}));
+  EXPECT_EQ(view->originalContentSize(), (gfx::Size{100, 500}));
+}
+
+TEST_F(KeyboardAvoidingViewTest, EditingMakesRoomAndTheKeyboardGoingPutsTheInsetBack) {
+  makeScrollView();
+  scroll->setContentInset(gfx::EdgeInsets{20, 0, 5, 0});
+  tap(*field);
+  ASSERT_TRUE(field->isFirstResponder());
+  ASSERT_TRUE(ui::Keyboard::shared().isVisible());
+  // The keyboard covers the bottom 352 points: the inset reaches its top edge.
+  EXPECT_EQ(scroll->contentInset(), (gfx::EdgeInsets{20, 0, 352, 0}));
+  EXPECT_EQ(scroll->keyboardRect(), gfx::Rect(0, 416, 1024, 352));
+  wait(0.5);
+  // 416 points of space: 300 - floor((416 - 40) / 2).
+  EXPECT_EQ(scroll->contentOffset().y, 112);
+
+  // A keyboard that changes while up keeps the inset saved first.
+  postKeyboard(ui::Keyboard::WillShowNotification, gfx::Rect(0, 368, 1024, 400));
+  EXPECT_EQ(scroll->contentInset().bottom, 400);
+  EXPECT_EQ(scroll->avoider().priorInset(), (gfx::EdgeInsets{20, 0, 5, 0}));
+
+  // A touch on the view itself ends the editing, and the keyboard goes.
+  tap(gfx::Point{800, 100});
+  EXPECT_FALSE(field->isFirstResponder());
+  EXPECT_FALSE(ui::Keyboard::shared().isVisible());
+  EXPECT_EQ(scroll->contentInset(), (gfx::EdgeInsets{20, 0, 5, 0}));
+  EXPECT_FALSE(scroll->avoider().isPriorInsetSaved());
+}
+
+TEST_F(KeyboardAvoidingViewTest, AKeyboardForAnInputElsewhereLeavesTheOwnersInsetAlone) {
+  makeScrollView(gfx::Rect(0, 0, 500, 768));
+  scroll->setContentInset(gfx::EdgeInsets{20, 0, 5, 0});
+  auto outside = ui::TextField::create(gfx::Rect(600, 100, 300, 40));
+  window().addSubview(outside);
+  tap(*outside);
+  ASSERT_TRUE(ui::Keyboard::shared().isVisible());
+  EXPECT_TRUE(scroll->avoider().isKeyboardVisible());
+  EXPECT_EQ(scroll->contentInset(), (gfx::EdgeInsets{20, 0, 5, 0}));
+  // A frame change while it is up makes room for it; its going puts the owner's inset back.
+  scroll->setFrame(gfx::Rect(0, 0, 500, 700));
+  EXPECT_EQ(scroll->contentInset(), (gfx::EdgeInsets{20, 0, 284, 0}));
+  ui::Keyboard::shared().hide();
+  EXPECT_FALSE(scroll->avoider().isKeyboardVisible());
+  EXPECT_EQ(scroll->contentInset(), (gfx::EdgeInsets{20, 0, 5, 0}));
+}
+
+TEST_F(KeyboardAvoidingViewTest, KeyboardAtTheTopLiesAtTheBottomAndTheInsetMayBeNegative) {
+  // A view whose bottom is 300: the keyboard's top edge (416) lies below it.
+  makeScrollView(gfx::Rect(0, 0, 1024, 300));
+  ASSERT_TRUE(field->becomeFirstResponder());
+  postKeyboard(ui::Keyboard::WillShowNotification, gfx::Rect(50, 0, 1024, 352));
+  EXPECT_EQ(scroll->keyboardRect(), gfx::Rect(0, 416, 1024, 352));
+  EXPECT_EQ(scroll->contentInset().bottom, -116);
+  // A frame change while the keyboard is up follows the keyboard.
+  scroll->setFrame(gfx::Rect(0, 0, 1024, 700));
+  EXPECT_EQ(scroll->contentInset().bottom, 284);
+}
+
+TEST_F(KeyboardAvoidingViewTest, AdjustingAimsAtTheInputOnlyWhileTheKeyboardIsUp) {
+  makeScrollView();
+  scroll->adjustOffsetToIdealIfNeeded();
+  EXPECT_EQ(scroll->contentOffset().y, 0);
+  tap(*field);
+  wait(0.5);
+  field->setFrame(gfx::Rect(100, 900, 400, 40));
+  scroll->adjustOffsetToIdealIfNeeded();
+  wait(0.5);
+  // Space 768 - 352 = 416; the field sits too low for the top: 1000 - 416.
+  EXPECT_EQ(scroll->contentOffset().y, 584);
+}
+
+class FieldRows : public ui::TableViewDataSource {
+ public:
+  int rows = 20;
+  std::shared_ptr<ui::TextField> field;
+  // The row with the field keeps its one cell, so that a reload does not end the editing.
+  std::shared_ptr<ui::TableViewCell> fieldCell;
+  int numberOfRowsInSection(ui::TableView&, int) override { return rows; }
+  std::shared_ptr<ui::TableViewCell> cellForRowAtIndexPath(ui::TableView&, const ui::IndexPath& ip) override {
+    if (ip.row != 12) return ui::TableViewCell::create();
+    if (!fieldCell) {
+      fieldCell = ui::TableViewCell::create();
+      field = ui::TextField::create(gfx::Rect(20, 2, 400, 40));
+      fieldCell->contentView()->addSubview(field);
+    }
+    return fieldCell;
+  }
+};
+
+TEST_F(KeyboardAvoidingViewTest, TableMakesRoomForTheEditedRowAndFollowsItsContent) {
+  FieldRows rows;
+  auto table = KeyboardAvoidingTableView::create(gfx::Rect(0, 0, 1024, 768));
+  table->setDataSource(&rows);
+  window().addSubview(table);
+  render();
+  table->scrollToRowAtIndexPath(ui::IndexPath::forRow(12, 0), ui::TableViewScrollPosition::Top, false);
+  render();
+  ASSERT_TRUE(rows.field);
+  tap(*rows.field);
+  ASSERT_TRUE(rows.field->isFirstResponder());
+  EXPECT_EQ(table->contentInset().bottom, 352);
+  // The table sizes its content itself: the inset still follows the keyboard.
+  wait(0.5);
+  // The field (y = 530 in 880 points of rows) is too low to centre in the 416 points above the
+  // keyboard: the end of the content comes up to the keyboard.
+  EXPECT_EQ(table->contentOffset().y, 880 - 416);
+  ui::Keyboard::shared().hide();
+  EXPECT_EQ(table->contentInset().bottom, 0);
+
+  // Edited elsewhere: the table makes room only once its content changes, and gives it back.
+  auto outside = ui::TextField::create(gfx::Rect(600, 100, 300, 40));
+  window().addSubview(outside);
+  tap(*outside);
+  ASSERT_TRUE(ui::Keyboard::shared().isVisible());
+  EXPECT_EQ(table->contentInset().bottom, 0);
+  rows.rows = 22;
+  table->insertRowsAtIndexPaths({ui::IndexPath::forRow(20, 0), ui::IndexPath::forRow(21, 0)},
+                                ui::TableViewRowAnimation::None);
+  render();
+  EXPECT_EQ(table->contentSize().height, 22 * 44);
+  EXPECT_EQ(table->contentInset().bottom, 352);
+  ui::Keyboard::shared().hide();
+  EXPECT_EQ(table->contentInset().bottom, 0);
+  table->setDataSource(nullptr);
+}
+
+}  // namespace

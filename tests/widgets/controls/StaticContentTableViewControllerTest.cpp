@@ -1,0 +1,222 @@
+// The static-content table: sections and rows from models, the numbers handed to section blocks,
+// the set-up and display calls of configure blocks, insertions and removals reaching the right
+// place of the table, reuse, selection, and the header and footer texts.
+#include "widgets/controls/StaticContentTableViewController.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/gfx/Image.h"
+#include "platform/ui/ImageView.h"
+#include "platform/ui/Label.h"
+#include "platform/ui/TableViewCell.h"
+#include "platform/ui/Window.h"
+#include "support/RectExpectations.h"
+#include "support/UiHarness.h"
+
+namespace {
+
+using kt::StaticContentTableViewCell;
+using kt::StaticContentTableViewController;
+using kt::StaticContentTableViewSection;
+
+class StaticContentTableTest : public support::ScreenTest {
+ protected:
+  StaticContentTableTest() {
+    controller = std::make_shared<StaticContentTableViewController>();
+    table = controller->tableView();
+    table->addReloadObserver(core::WeakToken(controller), [this] { ++reloads; });
+    window().addSubview(table);
+  }
+
+  // A section titled `title` with rows titled by `rows`, each recording its selection.
+  void addTitledSection(const std::string& title, const std::vector<std::string>& rows) {
+    controller->addSection([&](StaticContentTableViewSection& section, size_t) {
+      section.setTitle(title);
+      for (const auto& text : rows)
+        section.addCell([text](StaticContentTableViewCell*, ui::TableViewCell* cell, std::optional<ui::IndexPath>) {
+          if (cell) cell->textLabel()->setText(text);
+        }, [this, text](const ui::IndexPath&) { selected.push_back(text); });
+    });
+  }
+
+  std::string rowText(int section, int row) {
+    auto cell = table->cellForRowAtIndexPath(ui::IndexPath::forRow(row, section));
+    return cell ? cell->textLabel()->text() : "<none>";
+  }
+
+  std::shared_ptr<StaticContentTableViewController> controller;
+  std::shared_ptr<ui::TableView> table;
+  std::vector<std::string> selected;
+  int reloads = 0;
+};
+
+TEST_F(StaticContentTableTest, SectionBlocksAreHandedTheCountOrTheIndex) {
+  render();
+  EXPECT_EQ(table->numberOfSections(), 0);
+  std::vector<size_t> numbers;
+  controller->addSection([&](StaticContentTableViewSection&, size_t n) { numbers.push_back(n); });
+  controller->addSection([&](StaticContentTableViewSection&, size_t n) { numbers.push_back(n); });
+  controller->insertSection([&](StaticContentTableViewSection&, size_t n) { numbers.push_back(n); }, 0);
+  EXPECT_EQ(numbers, (std::vector<size_t>{1, 2, 0}));
+  EXPECT_FALSE(controller->insertSection(nullptr, 9));
+  EXPECT_FALSE(controller->removeSectionAtIndex(3));
+  EXPECT_EQ(controller->staticContentSections().size(), 3u);
+  EXPECT_EQ(controller->sectionAtIndex(3), nullptr);
+}
+
+TEST_F(StaticContentTableTest, ConfigureSetsTheModelUpOnceAndFillsEveryShownCell) {
+  render();
+  int setups = 0, fills = 0;
+  controller->addSection([&](StaticContentTableViewSection& section, size_t) {
+    section.addCell([&](StaticContentTableViewCell* model, ui::TableViewCell* cell, std::optional<ui::IndexPath> ip) {
+      if (model) {
+        ++setups;
+        EXPECT_EQ(cell, nullptr);
+        EXPECT_FALSE(ip);
+        model->setReuseIdentifier("Tall");
+        model->setCellHeight(90);
+        model->setCellStyle(ui::TableViewCellStyle::Subtitle);
+      } else {
+        ++fills;
+        ASSERT_TRUE(cell && ip);
+        EXPECT_EQ(cell->reuseIdentifier(), "Tall");
+        EXPECT_EQ(cell->style(), ui::TableViewCellStyle::Subtitle);
+        cell->textLabel()->setText("包厢");
+      }
+    });
+  });
+  EXPECT_EQ(setups, 1);
+  // Added after the table was shown: shown at the next reload.
+  render();
+  EXPECT_EQ(table->numberOfRowsInSection(0), 0);
+  table->reloadData();
+  render();
+  EXPECT_EQ(setups, 1);
+  EXPECT_EQ(fills, 1);
+  EXPECT_EQ(table->rectForRowAtIndexPath(ui::IndexPath::forRow(0, 0)).height(), 90);
+}
+
+TEST_F(StaticContentTableTest, RowsGoInAndOutOfTheirOwnSectionWithoutAReload) {
+  addTitledSection("酒水", {"啤酒", "果汁"});
+  addTitledSection("小吃", {"薯条", "鸡翅", "爆米花"});
+  render();
+  const int reloadsBefore = reloads;
+  auto snacks = controller->sectionAtIndex(1);
+  ASSERT_TRUE(snacks->removeCellAtIndex(1, true));
+  wait(0.5);
+  EXPECT_EQ(table->numberOfRowsInSection(0), 2);
+  EXPECT_EQ(table->numberOfRowsInSection(1), 2);
+  EXPECT_EQ(rowText(0, 1), "果汁");
+  EXPECT_EQ(rowText(1, 1), "爆米花");
+  EXPECT_FALSE(snacks->removeCellAtIndex(5, true));
+  EXPECT_EQ(snacks->staticContentCells().size(), 2u);
+
+  ASSERT_TRUE(controller->insertCell([](StaticContentTableViewCell*, ui::TableViewCell* cell, std::optional<ui::IndexPath>) {
+    if (cell) cell->textLabel()->setText("果盘");
+  }, ui::IndexPath::forRow(0, 1), false));
+  wait(0.5);
+  EXPECT_EQ(rowText(1, 0), "果盘");
+  EXPECT_EQ(reloads, reloadsBefore);
+  EXPECT_FALSE(controller->insertCell(nullptr, ui::IndexPath::forRow(0, 7), true));
+}
+
+TEST_F(StaticContentTableTest, InsertedSectionsUpdateTheTableToo) {
+  addTitledSection("酒水", {"啤酒"});
+  render();
+  controller->insertSection([](StaticContentTableViewSection& section, size_t) { section.setTitle("套餐"); }, 0);
+  wait(0.5);
+  ASSERT_EQ(table->numberOfSections(), 2);
+  auto inserted = controller->sectionAtIndex(0);
+  EXPECT_EQ(inserted->tableView(), table);
+  const int reloadsBefore = reloads;
+  ASSERT_TRUE(inserted->insertCell([](StaticContentTableViewCell*, ui::TableViewCell* cell, std::optional<ui::IndexPath>) {
+    if (cell) cell->textLabel()->setText("欢唱套餐");
+  }, nullptr, ui::IndexPath::forRow(0, 0), true));
+  wait(0.5);
+  EXPECT_EQ(table->numberOfRowsInSection(0), 1);
+  EXPECT_EQ(rowText(0, 0), "欢唱套餐");
+  ASSERT_TRUE(inserted->removeCellAtIndex(0));
+  wait(0.5);
+  EXPECT_EQ(table->numberOfRowsInSection(0), 0);
+  EXPECT_EQ(reloads, reloadsBefore);
+  // Without animation the table reloads.
+  ASSERT_TRUE(controller->removeSectionAtIndex(0, false));
+  EXPECT_EQ(reloads, reloadsBefore + 1);
+  EXPECT_EQ(table->numberOfSections(), 1);
+}
+
+TEST_F(StaticContentTableTest, AReusedCellLosesTheImageAndAccessoryOfItsLastRow) {
+  controller->addSection([&](StaticContentTableViewSection& section, size_t) {
+    for (int i = 0; i < 40; ++i)
+      section.addCell([i](StaticContentTableViewCell*, ui::TableViewCell* cell, std::optional<ui::IndexPath>) {
+        if (!cell || i != 0) return;
+        cell->imageView()->setImage(gfx::Image::fromPixels(20, 20, std::vector<uint32_t>(400, 0xFFFF0000u)));
+        cell->setAccessoryView(ui::View::create(gfx::Rect(0, 0, 20, 20)));
+      });
+  });
+  render();
+  auto first = table->cellForRowAtIndexPath(ui::IndexPath::forRow(0, 0));
+  ASSERT_TRUE(first && first->accessoryView());
+  table->scrollToRowAtIndexPath(ui::IndexPath::forRow(39, 0), ui::TableViewScrollPosition::Bottom, false);
+  render();
+  bool reused = false;
+  for (const auto& cell : table->visibleCells()) {
+    if (cell == first) reused = true;
+    EXPECT_EQ(cell->accessoryView(), nullptr);
+    EXPECT_EQ(cell->imageView()->image(), nullptr);
+  }
+  EXPECT_TRUE(reused);
+}
+
+TEST_F(StaticContentTableTest, SelectionRunsTheBlockAndDeselectsUnlessSeveralMayBeSelected) {
+  addTitledSection("设置", {"服务器", "端口"});
+  render();
+  tap(*table->cellForRowAtIndexPath(ui::IndexPath::forRow(0, 0)));
+  wait(0.5);
+  EXPECT_EQ(selected, (std::vector<std::string>{"服务器"}));
+  EXPECT_FALSE(table->indexPathForSelectedRow());
+  table->setAllowsMultipleSelection(true);
+  tap(*table->cellForRowAtIndexPath(ui::IndexPath::forRow(1, 0)));
+  wait(0.5);
+  EXPECT_EQ(selected, (std::vector<std::string>{"服务器", "端口"}));
+  EXPECT_EQ(table->indexPathsForSelectedRows(), (std::vector<ui::IndexPath>{ui::IndexPath::forRow(1, 0)}));
+}
+
+TEST_F(StaticContentTableTest, HeaderAndFooterTextsSitInTheirFramesAndGoSeparately) {
+  controller->setHeaderText("请选择包厢设置");
+  controller->setFooterText("修改后重新连接服务器");
+  auto header = table->tableHeaderView();
+  auto footer = table->tableFooterView();
+  ASSERT_TRUE(header && footer);
+  auto label = std::dynamic_pointer_cast<ui::Label>(header->subviews().at(0));
+  ASSERT_TRUE(label);
+  const double h = label->frame().height() - 20;
+  EXPECT_GT(h, 10);
+  // The label keeps its margins as the table widens the header.
+  support::expectRect(label->frame(), 20, 10, header->frame().width() - 40, h + 20, "header label");
+  EXPECT_EQ(header->frame().height(), h + 30);
+  EXPECT_EQ(label->textAlignment(), gfx::TextAlignment::Center);
+  EXPECT_EQ(label->numberOfLines(), 0);
+  auto footLabel = std::dynamic_pointer_cast<ui::Label>(footer->subviews().at(0));
+  ASSERT_TRUE(footLabel);
+  const double fh = footLabel->frame().height() - 10;
+  support::expectRect(footLabel->frame(), 30, 0, footer->frame().width() - 60, fh + 10, "footer label");
+  EXPECT_EQ(footer->frame().height(), fh + 20);
+
+  controller->setHeaderText(std::nullopt);
+  EXPECT_EQ(table->tableHeaderView(), nullptr);
+  EXPECT_EQ(table->tableFooterView(), footer);
+}
+
+TEST(StaticContentTableStandalone, TextsBeforeTheViewLoadsAreKeptButNotShown) {
+  auto controller = std::make_shared<StaticContentTableViewController>();
+  controller->setHeaderText("提示");
+  EXPECT_FALSE(controller->isViewLoaded());
+  EXPECT_EQ(controller->headerText(), "提示");
+  EXPECT_EQ(controller->tableView()->tableHeaderView(), nullptr);
+}
+
+}  // namespace
