@@ -108,8 +108,10 @@ TEST_F(KeyboardAndStaticTableGalleryTest, AFormInTheScrollViewKeepsTheEditedFiel
 
 class FieldRows : public ui::TableViewDataSource {
  public:
-  std::vector<std::shared_ptr<ui::TableViewCell>> cells;
-  int numberOfRowsInSection(ui::TableView&, int) override { return int(FormLabels.size()) * 2; }
+  // One cell per row, kept, so that changes of the table do not end the editing.
+  std::vector<std::shared_ptr<ui::TableViewCell>> cells = std::vector<std::shared_ptr<ui::TableViewCell>>(18);
+  int rows = 16;
+  int numberOfRowsInSection(ui::TableView&, int) override { return rows; }
   std::shared_ptr<ui::TableViewCell> cellForRowAtIndexPath(ui::TableView& table, const ui::IndexPath& ip) override {
     auto& cell = cells.at(size_t(ip.row));
     if (!cell) {
@@ -128,7 +130,6 @@ TEST_F(KeyboardAndStaticTableGalleryTest, ATableOfFieldsScrollsTheEditedRowIntoV
   for (auto device : {support::Device::Standard, support::Device::LargeTablet}) {
     setDevice(device);
     FieldRows rows;
-    rows.cells.resize(FormLabels.size() * 2);
     auto table = kt::KeyboardAvoidingTableView::create(window().bounds(), ui::TableViewStyle::Plain);
     table->setDataSource(&rows);
     window().addSubview(table);
@@ -142,10 +143,28 @@ TEST_F(KeyboardAndStaticTableGalleryTest, ATableOfFieldsScrollsTheEditedRowIntoV
     ASSERT_TRUE(field->isFirstResponder());
     wait(0.5);
     const gfx::Rect inWindow = field->convertRectTo(field->bounds(), nullptr);
-    EXPECT_LE(inWindow.maxY(), ui::Keyboard::shared().frame().y());
+    const double keyboardTop = ui::Keyboard::shared().frame().y();
+    EXPECT_LE(inWindow.maxY(), keyboardTop);
+    EXPECT_EQ(table->contentInset().bottom, window().bounds().height() - keyboardTop);
     shadeKeyboard();
     screenshot(deviceName(device) + "-table-editing-keyboard-up");
-    ui::Keyboard::shared().reset();
+    window().subviews().back()->removeFromSuperview();
+    ui::Keyboard::shared().hide();
+    EXPECT_EQ(table->contentInset().bottom, 0);
+
+    // Edited elsewhere: the table makes room once its own content changes, and gives it back.
+    auto outside = ui::TextField::create(gfx::Rect(20, 20, 200, 40));
+    window().addSubview(outside);
+    tap(*outside);
+    ASSERT_TRUE(ui::Keyboard::shared().isVisible());
+    EXPECT_EQ(table->contentInset().bottom, 0);
+    rows.rows = 18;
+    table->insertRowsAtIndexPaths({ui::IndexPath::forRow(16, 0), ui::IndexPath::forRow(17, 0)},
+                                  ui::TableViewRowAnimation::None);
+    render();
+    EXPECT_EQ(table->contentInset().bottom, window().bounds().height() - keyboardTop);
+    ui::Keyboard::shared().hide();
+    EXPECT_EQ(table->contentInset().bottom, 0);
     table->setDataSource(nullptr);
     table->removeFromSuperview();
   }
@@ -189,13 +208,18 @@ TEST_F(KeyboardAndStaticTableGalleryTest, ASettingsTableFromSectionAndRowModels)
     render();
     screenshot(deviceName(device) + "-settings-table");
 
+    // One row at a time: selected, told, deselected; several: selected, told, kept.
+    tap(*table->cellForRowAtIndexPath(ui::IndexPath::forRow(0, 0)));
+    wait(0.5);
+    EXPECT_FALSE(table->indexPathForSelectedRow());
     table->setAllowsMultipleSelection(true);
     tap(*table->cellForRowAtIndexPath(ui::IndexPath::forRow(1, 0)));
     controller->insertCell([](StaticContentTableViewCell*, ui::TableViewCell* cell, std::optional<ui::IndexPath>) {
       if (cell) cell->textLabel()->setText("点歌机地址");
     }, ui::IndexPath::forRow(0, 1), true);
     wait(0.5);
-    EXPECT_EQ(picked, (std::vector<std::string>{"服务器端口"}));
+    EXPECT_EQ(picked, (std::vector<std::string>{"服务器地址", "服务器端口"}));
+    EXPECT_EQ(table->indexPathsForSelectedRows(), (std::vector<ui::IndexPath>{ui::IndexPath::forRow(1, 0)}));
     auto image = screenshot(deviceName(device) + "-settings-selected-and-inserted");
     ASSERT_TRUE(image);
     EXPECT_EQ(table->numberOfRowsInSection(1), 2);

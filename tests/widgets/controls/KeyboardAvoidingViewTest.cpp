@@ -1,24 +1,21 @@
-// The keyboard-avoiding scroll and table views: the offset that brings an input into view, the
-// content kept as large as the frame, the inset made and put back around the keyboard (and left
-// alone when nothing was saved), keyboard frames at y = 0, and editing ended by a touch.
+// The keyboard-avoiding scroll view (the table view shares its keyboard handling): the offset that
+// brings an input into view, the content kept as large as the frame, the inset made and put back
+// around the keyboard (and left alone when nothing was saved), keyboard frames at y = 0, and
+// editing ended by a touch.
 #include <gtest/gtest.h>
 
 #include "platform/core/NotificationCenter.h"
-#include "platform/ui/IndexPath.h"
 #include "platform/ui/Keyboard.h"
-#include "platform/ui/TableViewCell.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/Window.h"
 #include "support/UiHarness.h"
 #include "widgets/controls/KeyboardAvoider.h"
 #include "widgets/controls/KeyboardAvoidingScrollView.h"
-#include "widgets/controls/KeyboardAvoidingTableView.h"
 
 namespace {
 
 using kt::KeyboardAvoider;
 using kt::KeyboardAvoidingScrollView;
-using kt::KeyboardAvoidingTableView;
 
 void postKeyboard(const char* name, const gfx::Rect& end) {
   core::Value info;
@@ -134,60 +131,6 @@ TEST_F(KeyboardAvoidingViewTest, KeyboardAtTheTopLiesAtTheBottomAndTheInsetMayBe
   // A frame change while the keyboard is up follows the keyboard.
   scroll->setFrame(gfx::Rect(0, 0, 1024, 700));
   EXPECT_EQ(scroll->contentInset().bottom, 284);
-}
-
-class FieldRows : public ui::TableViewDataSource {
- public:
-  int rows = 20;
-  std::shared_ptr<ui::TextField> field;
-  // The row with the field keeps its one cell, so that a reload does not end the editing.
-  std::shared_ptr<ui::TableViewCell> fieldCell;
-  int numberOfRowsInSection(ui::TableView&, int) override { return rows; }
-  std::shared_ptr<ui::TableViewCell> cellForRowAtIndexPath(ui::TableView&, const ui::IndexPath& ip) override {
-    if (ip.row != 12) return ui::TableViewCell::create();
-    if (fieldCell) return fieldCell;
-    fieldCell = ui::TableViewCell::create();
-    field = ui::TextField::create(gfx::Rect(20, 2, 400, 40));
-    fieldCell->contentView()->addSubview(field);
-    return fieldCell;
-  }
-};
-
-TEST_F(KeyboardAvoidingViewTest, TableMakesRoomForTheEditedRowAndFollowsItsContent) {
-  FieldRows rows;
-  auto table = KeyboardAvoidingTableView::create(gfx::Rect(0, 0, 1024, 768));
-  table->setDataSource(&rows);
-  window().addSubview(table);
-  render();
-  table->scrollToRowAtIndexPath(ui::IndexPath::forRow(12, 0), ui::TableViewScrollPosition::Top, false);
-  render();
-  ASSERT_TRUE(rows.field);
-  tap(*rows.field);
-  ASSERT_TRUE(rows.field->isFirstResponder());
-  EXPECT_EQ(table->contentInset().bottom, 352);
-  // The table sizes its content itself: the inset still follows the keyboard.
-  wait(0.5);
-  // The field (y = 530 in 880 points of rows) is too low to centre in the 416 points above the
-  // keyboard: the end of the content comes up to the keyboard.
-  EXPECT_EQ(table->contentOffset().y, 880 - 416);
-  ui::Keyboard::shared().hide();
-  EXPECT_EQ(table->contentInset().bottom, 0);
-
-  // Edited elsewhere: the table makes room only once its content changes, and gives it back.
-  auto outside = ui::TextField::create(gfx::Rect(600, 100, 300, 40));
-  window().addSubview(outside);
-  tap(*outside);
-  ASSERT_TRUE(ui::Keyboard::shared().isVisible());
-  EXPECT_EQ(table->contentInset().bottom, 0);
-  rows.rows = 22;
-  table->insertRowsAtIndexPaths({ui::IndexPath::forRow(20, 0), ui::IndexPath::forRow(21, 0)},
-                                ui::TableViewRowAnimation::None);
-  render();
-  EXPECT_EQ(table->contentSize().height, 22 * 44);
-  EXPECT_EQ(table->contentInset().bottom, 352);
-  ui::Keyboard::shared().hide();
-  EXPECT_EQ(table->contentInset().bottom, 0);
-  table->setDataSource(nullptr);
 }
 
 }  // namespace
