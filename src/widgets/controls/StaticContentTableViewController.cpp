@@ -1,5 +1,7 @@
 #include "widgets/controls/StaticContentTableViewController.h"
 
+#include <algorithm>
+
 #include "platform/core/Log.h"
 #include "platform/gfx/Font.h"
 #include "platform/ui/ImageView.h"
@@ -56,6 +58,8 @@ bool StaticContentTableViewController::insertSection(const SectionBlock& block, 
   }
   auto section = makeSection();
   if (block) block(*section, index);
+  // The block may have changed the sections itself.
+  index = std::min(index, m_sections.size());
   m_sections.insert(m_sections.begin() + std::ptrdiff_t(index), std::move(section));
   if (!isViewLoaded()) return true;
   auto table = tableView();

@@ -74,6 +74,7 @@ class StaticContentTableViewController : public ui::ViewController,
                                                            const ui::IndexPath& indexPath) override;
   std::optional<std::string> titleForHeaderInSection(ui::TableView&, int section) override;
   bool canEditRowAtIndexPath(ui::TableView&, const ui::IndexPath& indexPath) override;
+  // For tables that reorder rows: whether the row's model lets it move.
   bool canMoveRowAtIndexPath(ui::TableView&, const ui::IndexPath& indexPath);
   ui::TableViewCellEditingStyle editingStyleForRowAtIndexPath(ui::TableView&, const ui::IndexPath& indexPath) override;
   std::optional<double> heightForRowAtIndexPath(ui::TableView&, const ui::IndexPath& indexPath) override;
