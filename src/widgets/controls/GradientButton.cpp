@@ -249,38 +249,39 @@ const Look& actionSheetHeld() {
 }  // namespace
 
 void GradientButton::useAlertStyle() {
-  applyPreset(*this, {{rgb(0.283, 0.320, 0.414), rgb(0.820, 0.834, 0.870), rgb(0.186, 0.223, 0.326)}, {0.0f, 1.0f, 0.483f}},
-              {{rgb(0.0, 0.0, 0.0), rgb(0.656, 0.683, 0.713), rgb(0.137, 0.155, 0.208), rgb(0.237, 0.257, 0.305)},
-               {0.0f, 1.0f, 0.51f, 0.654f}},
-              7.0);
+  const Look normal{{rgb(0.283, 0.320, 0.414), rgb(0.820, 0.834, 0.870), rgb(0.186, 0.223, 0.326)},
+                    {0.0f, 1.0f, 0.483f}};
+  const Look held{{rgb(0.0, 0.0, 0.0), rgb(0.656, 0.683, 0.713), rgb(0.137, 0.155, 0.208), rgb(0.237, 0.257, 0.305)},
+                  {0.0f, 1.0f, 0.51f, 0.654f}};
+  applyPreset(*this, normal, held, 7.0);
   setTitleColor(gfx::Color::whiteColor(), ui::ControlStateNormal);
   setTitleColor(gfx::Color::whiteColor(), ui::ControlStateHighlighted);
 }
 
 void GradientButton::useRedDeleteStyle() {
-  applyPreset(*this, {{rgb(0.667, 0.150, 0.152), rgb(0.841, 0.566, 0.566), rgb(0.750, 0.341, 0.345), rgb(0.592, 0.0, 0.0),
-                rgb(0.592, 0.0, 0.0)},
-               {0.0f, 1.0f, 0.582f, 0.418f, 0.346f}},
-              {{rgb(0.467, 0.009, 0.005), rgb(0.754, 0.562, 0.562), rgb(0.543, 0.212, 0.212),
-                rgb(0.500, 0.153, 0.152), rgb(0.388, 0.004, 0.0)},
-               {0.0f, 1.0f, 0.715f, 0.513f, 0.445f}},
-              9.0);
+  const Look normal{{rgb(0.667, 0.150, 0.152), rgb(0.841, 0.566, 0.566), rgb(0.750, 0.341, 0.345),
+                     rgb(0.592, 0.0, 0.0), rgb(0.592, 0.0, 0.0)},
+                    {0.0f, 1.0f, 0.582f, 0.418f, 0.346f}};
+  const Look held{{rgb(0.467, 0.009, 0.005), rgb(0.754, 0.562, 0.562), rgb(0.543, 0.212, 0.212),
+                   rgb(0.500, 0.153, 0.152), rgb(0.388, 0.004, 0.0)},
+                  {0.0f, 1.0f, 0.715f, 0.513f, 0.445f}};
+  applyPreset(*this, normal, held, 9.0);
   setTitleColor(gfx::Color::whiteColor(), ui::ControlStateNormal);
 }
 
 void GradientButton::useWhiteStyle() {
-  applyPreset(*this, whiteNormal(),
-              {{rgb(0.692, 0.692, 0.691), rgb(0.995, 0.995, 0.995), rgb(0.830, 0.830, 0.830)}, {0.0f, 1.0f, 0.601f}},
-              9.0);
+  const Look held{{rgb(0.692, 0.692, 0.691), rgb(0.995, 0.995, 0.995), rgb(0.830, 0.830, 0.830)},
+                  {0.0f, 1.0f, 0.601f}};
+  applyPreset(*this, whiteNormal(), held, 9.0);
   setTitleColor(gfx::Color::black(), ui::ControlStateNormal);
   setTitleColor(gfx::Color::darkGray(), ui::ControlStateHighlighted);
 }
 
 void GradientButton::useBlackStyle() {
-  applyPreset(*this, blackNormal(),
-              {{rgb(0.199, 0.199, 0.199), rgb(0.040, 0.040, 0.040), rgb(0.074, 0.074, 0.074), rgb(0.112, 0.112, 0.112)},
-               {0.0f, 1.0f, 0.548f, 0.462f}},
-              9.0);
+  const Look held{{rgb(0.199, 0.199, 0.199), rgb(0.040, 0.040, 0.040), rgb(0.074, 0.074, 0.074),
+                   rgb(0.112, 0.112, 0.112)},
+                  {0.0f, 1.0f, 0.548f, 0.462f}};
+  applyPreset(*this, blackNormal(), held, 9.0);
   setTitleColor(gfx::Color::whiteColor(), ui::ControlStateNormal);
 }
 
@@ -297,19 +298,20 @@ void GradientButton::useBlackActionSheetStyle() {
 }
 
 void GradientButton::useSimpleOrangeStyle() {
-  applyPreset(*this, {{rgb(0.935, 0.403, 0.020), rgb(0.970, 0.582, 0.0)}, {0.0f, 1.0f}},
-              {{rgb(0.914, 0.309, 0.0), rgb(0.935, 0.400, 0.0), rgb(0.946, 0.441, 0.010)}, {0.0f, 1.0f, 0.498f}}, 9.0);
+  const Look normal{{rgb(0.935, 0.403, 0.020), rgb(0.970, 0.582, 0.0)}, {0.0f, 1.0f}};
+  const Look held{{rgb(0.914, 0.309, 0.0), rgb(0.935, 0.400, 0.0), rgb(0.946, 0.441, 0.010)}, {0.0f, 1.0f, 0.498f}};
+  applyPreset(*this, normal, held, 9.0);
   setTitleColor(gfx::Color::whiteColor(), ui::ControlStateNormal);
 }
 
 void GradientButton::useGreenConfirmStyle() {
-  applyPreset(*this, {{rgb(0.150, 0.667, 0.152), rgb(0.566, 0.841, 0.566), rgb(0.341, 0.750, 0.345), rgb(0.0, 0.592, 0.0),
-                rgb(0.0, 0.592, 0.0)},
-               {0.0f, 1.0f, 0.582f, 0.418f, 0.346f}},
-              {{rgb(0.009, 0.467, 0.005), rgb(0.562, 0.754, 0.562), rgb(0.212, 0.543, 0.212),
-                rgb(0.153, 0.500, 0.152), rgb(0.004, 0.388, 0.0)},
-               {0.0f, 1.0f, 0.715f, 0.513f, 0.445f}},
-              9.0);
+  const Look normal{{rgb(0.150, 0.667, 0.152), rgb(0.566, 0.841, 0.566), rgb(0.341, 0.750, 0.345),
+                     rgb(0.0, 0.592, 0.0), rgb(0.0, 0.592, 0.0)},
+                    {0.0f, 1.0f, 0.582f, 0.418f, 0.346f}};
+  const Look held{{rgb(0.009, 0.467, 0.005), rgb(0.562, 0.754, 0.562), rgb(0.212, 0.543, 0.212),
+                   rgb(0.153, 0.500, 0.152), rgb(0.004, 0.388, 0.0)},
+                  {0.0f, 1.0f, 0.715f, 0.513f, 0.445f}};
+  applyPreset(*this, normal, held, 9.0);
   setTitleColor(gfx::Color::whiteColor(), ui::ControlStateNormal);
 }
 

@@ -1,13 +1,10 @@
 // The gradient buttons, bar gauges and star ratings side by side on both tablet sizes: every
-// preset in its normal and held-down look, gauges in both orientations and directions with held
-// peaks and changed bands, and ratings set by score and by dragging.
+// preset normal, held down and stroked; gauges in both orientations and directions with a held
+// peak and changed bands; ratings set by score, by a drag and as a slider with its thumb.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
+#include <functional>
 
-#include "platform/gfx/Font.h"
-#include "platform/ui/Label.h"
 #include "platform/ui/Window.h"
 #include "support/UiHarness.h"
 #include "widgets/controls/BarGaugeView.h"
@@ -28,105 +25,88 @@ class Ends : public kt::StarRatingViewDelegate {
 
 class BarsGalleryTest : public support::ScreenTest {
  protected:
-  void caption(const std::string& text, double x, double y) {
-    auto label = ui::Label::create(gfx::Rect(x, y, 300, 20));
-    label->setText(text);
-    label->setFont(gfx::Font::systemFont(14));
-    window().addSubview(label);
-  }
-
-  void showGallery(const std::string& name) {
+  void showGallery() {
     window().setBackgroundColor(gfx::Color(0.85, 0.87, 0.9));
-    const double width = window().bounds().size.width;
-    const double cell = (width - 40) / 8;
-
-    using Preset = void (GradientButton::*)();
-    const std::vector<std::pair<std::string, Preset>> presets{
-        {"提醒", &GradientButton::useAlertStyle},         {"删除", &GradientButton::useRedDeleteStyle},
-        {"白色", &GradientButton::useWhiteStyle},         {"黑色", &GradientButton::useBlackStyle},
-        {"白色菜单", &GradientButton::useWhiteActionSheetStyle}, {"黑色菜单", &GradientButton::useBlackActionSheetStyle},
-        {"橙色", &GradientButton::useSimpleOrangeStyle},  {"确定", &GradientButton::useGreenConfirmStyle},
-    };
-    caption("buttons: normal / held down / stroked", 20, 20);
-    std::shared_ptr<GradientButton> tapped;
-    int taps = 0;
-    for (size_t i = 0; i < presets.size(); ++i) {
+    const double width = window().bounds().size.width, cell = (width - 40) / 8;
+    const char* titles[] = {"提醒", "删除", "白色", "黑色", "白色菜单", "黑色菜单", "橙色", "确定"};
+    void (GradientButton::*presets[])() = {
+        &GradientButton::useAlertStyle,        &GradientButton::useRedDeleteStyle,
+        &GradientButton::useWhiteStyle,        &GradientButton::useBlackStyle,
+        &GradientButton::useWhiteActionSheetStyle, &GradientButton::useBlackActionSheetStyle,
+        &GradientButton::useSimpleOrangeStyle, &GradientButton::useGreenConfirmStyle};
+    std::shared_ptr<GradientButton> last;
+    for (int i = 0; i < 8; ++i) {
       for (int row = 0; row < 3; ++row) {
-        auto button = GradientButton::create(gfx::Rect(20 + i * cell, 50 + row * 56, cell - 12, 44));
-        (button.get()->*presets[i].second)();
-        button->setTitle(presets[i].first);
-        if (row == 1) button->setHighlighted(true);
-        if (row == 2) {
-          button->setStrokeWeight(1.0);
-          button->setStrokeColor(gfx::Color(0.076, 0.103, 0.195));
-        }
-        window().addSubview(button);
-        if (row == 2 && i == 7) tapped = button;
+        last = GradientButton::create(gfx::Rect(20 + i * cell, 30 + row * 56, cell - 12, 44));
+        (last.get()->*presets[i])();
+        last->setTitle(titles[i]);
+        last->setHighlighted(row == 1);
+        last->setStrokeWeight(row == 2 ? 1.0 : 0.0);
+        last->setStrokeColor(gfx::Color(0.076, 0.103, 0.195));
+        window().addSubview(last);
       }
     }
-    tapped->addTarget(this, [&](ui::Control&, const ui::Event*) { ++taps; }, ui::ControlEventTouchUpInside);
+    int taps = 0;
+    last->addTarget(this, [&](ui::Control&, const ui::Event*) { ++taps; }, ui::ControlEventTouchUpInside);
 
-    caption("gauges: peak held, reversed, flat fill, danger below warning, vertical", 20, 230);
-    std::vector<std::shared_ptr<BarGaugeView>> gauges;
-    for (int i = 0; i < 4; ++i) {
-      auto g = BarGaugeView::create(gfx::Rect(20, 260 + i * 56, width * 0.45, 40));
-      gauges.push_back(g);
+    // Held peak over a fallen value, reversed, flat with 16 bars, danger below warning; columns.
+    auto gauge = [&](const gfx::Rect& frame, const std::function<void(BarGaugeView&)>& setUp) {
+      auto g = BarGaugeView::create(frame);
+      setUp(*g);
       window().addSubview(g);
-    }
-    gauges[0]->setHoldPeak(true);
-    gauges[0]->resetPeak();
-    gauges[0]->setValue(7.9f);
-    gauges[0]->setValue(3.2f);
-    gauges[1]->setReverse(true);
-    gauges[1]->setValue(6.5f);
-    gauges[2]->setLitEffect(false);
-    gauges[2]->setNumBars(16);
-    gauges[2]->setValue(9);
-    gauges[3]->setWarnThreshold(0.7f);
-    gauges[3]->setDangerThreshold(0.4f);
-    gauges[3]->setValue(8);
+    };
+    const double left = width * 0.45, mid = width * 0.5;
+    gauge({20, 240, left, 40}, [](BarGaugeView& g) {
+      g.setHoldPeak(true);
+      g.resetPeak();
+      g.setValue(7.9f);
+      g.setValue(3.2f);
+    });
+    gauge({20, 296, left, 40}, [](BarGaugeView& g) { g.setReverse(true); g.setValue(6.5f); });
+    gauge({20, 352, left, 40}, [](BarGaugeView& g) { g.setLitEffect(false); g.setNumBars(16); g.setValue(9); });
+    gauge({20, 408, left, 40}, [](BarGaugeView& g) {
+      g.setWarnThreshold(0.7f);
+      g.setDangerThreshold(0.4f);
+      g.setValue(8);
+    });
     for (int i = 0; i < 3; ++i) {
-      auto g = BarGaugeView::create(gfx::Rect(width * 0.5 + i * 60, 260, 40, 203));
-      g->setReverse(i == 1);
-      g->setNumBars(8 + 2 * i);
-      g->setValue(2.5f + 3 * i);
-      window().addSubview(g);
+      gauge({mid + i * 60, 240, 40, 203}, [i](BarGaugeView& g) {
+        g.setReverse(i == 1);
+        g.setNumBars(8 + 2 * i);
+        g.setValue(2.5f + 3 * i);
+      });
     }
 
-    caption("ratings: by score, by drag, as a slider", width * 0.5 + 200, 230);
     Ends ends;
-    std::vector<std::shared_ptr<StarRatingView>> stars;
+    std::shared_ptr<StarRatingView> stars[4];
     for (int i = 0; i < 4; ++i) {
-      auto s = StarRatingView::create(gfx::Rect(width * 0.5 + 210, 270 + i * 60, 200, 36), 5);
+      stars[i] = StarRatingView::create(gfx::Rect(mid + 210, 250 + i * 60, 200, 36), 5);
       if (i == 3) {
-        s->setString_progress("foregroundStar");
-        s->beginToSetupStarRatingView();
+        stars[i]->setString_progress("foregroundStar");
+        stars[i]->beginToSetupStarRatingView();
       }
-      s->setDelegate(ends.weakPtr());
-      stars.push_back(s);
-      window().addSubview(s);
+      stars[i]->setDelegate(ends.weakPtr());
+      window().addSubview(stars[i]);
     }
     stars[0]->setScore(0, false);
     stars[1]->setScore(0.333f, false);
     render();
-    // Driven by touches: a drag on the third rating, a slide on the fourth, a tap on a button.
-    drag(gfx::Point{stars[2]->frame().minX() + 5, stars[2]->frame().midY()},
-         gfx::Point{stars[2]->frame().minX() + 150, stars[2]->frame().midY()});
-    drag(gfx::Point{stars[3]->frame().minX() + 150, stars[3]->frame().midY()},
-         gfx::Point{stars[3]->frame().minX() + 90, stars[3]->frame().midY()});
-    tap(*tapped);
+    const gfx::Rect drag2 = stars[2]->frame(), slide = stars[3]->frame();
+    drag({drag2.minX() + 5, drag2.midY()}, {drag2.minX() + 150, drag2.midY()});
+    drag({slide.minX() + 150, slide.midY()}, {slide.minX() + 90, slide.midY()});
+    tap(*last);
     wait(0.3);
     EXPECT_EQ(taps, 1);
     EXPECT_EQ(ends.last, 0.45f);
-    EXPECT_TRUE(screenshot(name));
+    EXPECT_TRUE(screenshot("gallery"));
   }
 };
 
-TEST_F(BarsGalleryTest, StandardTablet) { showGallery("gallery"); }
+TEST_F(BarsGalleryTest, StandardTablet) { showGallery(); }
 
 TEST_F(BarsGalleryTest, LargeTablet) {
   setDevice(support::Device::LargeTablet);
-  showGallery("gallery");
+  showGallery();
 }
 
 }  // namespace
