@@ -23,14 +23,14 @@ double nearest(double x) { return std::round(x); }
 core::Value encodeColors(const GradientButton::ColorList& colors) {
   if (!colors) return core::Value();
   core::Value::Array list;
-  for (const gfx::Color& c : *colors) list.push_back(core::Value(core::Value::Array{c.r(), c.g(), c.b(), c.a()}));
+  for (const gfx::Color& c : *colors) list.emplace_back(core::Value::Array{c.r(), c.g(), c.b(), c.a()});
   return core::Value(std::move(list));
 }
 
 core::Value encodeLocations(const GradientButton::LocationList& locations) {
   if (!locations) return core::Value();
   core::Value::Array list;
-  for (float l : *locations) list.push_back(core::Value(static_cast<double>(l)));
+  for (float l : *locations) list.emplace_back(static_cast<double>(l));
   return core::Value(std::move(list));
 }
 

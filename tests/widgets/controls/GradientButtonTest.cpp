@@ -75,7 +75,9 @@ TEST(GradientButtonTest, OutlineSnapsItsWidthAndCoordinatesToPixels) {
   // Radius 0: the straight edges run along x 0 and W - 0.5, y 0 and H - 0.5, snapped (align 0.5
   // for weight 1).
   button->setStrokeWeight(1.0);
-  const auto& e = button->outline()->path.elements();
+  const auto outline = button->outline();
+  ASSERT_TRUE(outline);
+  const auto& e = outline->path.elements();
   ASSERT_EQ(e.size(), 10u);
   auto snap = [&](double v) { return (std::round(resolution * v + 0.5) - 0.5) / resolution; };
   EXPECT_EQ(e[2].points[0], (gfx::Point{snap(99.5), snap(0)}));  // right edge, up
