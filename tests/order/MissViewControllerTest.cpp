@@ -207,10 +207,7 @@ TEST_P(MissViewControllerScreens, FoldFromTheMenuFramesAndScreenshots) {
 
 INSTANTIATE_TEST_SUITE_P(Devices, MissViewControllerScreens,
                          ::testing::Values(support::Device::Standard, support::Device::LargeTablet),
-                         [](const ::testing::TestParamInfo<support::Device>& info) {
-                           return info.param == support::Device::Standard ? std::string("Standard")
-                                                                          : std::string("LargeTablet");
-                         });
+                         deviceName);
 
 }  // namespace
 }  // namespace kt::order_test

@@ -548,10 +548,7 @@ TEST_P(OrderMainViewControllerScreens, FramesAndScreenshot) {
 
 INSTANTIATE_TEST_SUITE_P(Devices, OrderMainViewControllerScreens,
                          ::testing::Values(support::Device::Standard, support::Device::LargeTablet),
-                         [](const ::testing::TestParamInfo<support::Device>& info) {
-                           return info.param == support::Device::Standard ? std::string("Standard")
-                                                                          : std::string("LargeTablet");
-                         });
+                         deviceName);
 
 }  // namespace
 }  // namespace kt::order_test

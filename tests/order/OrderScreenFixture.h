@@ -40,6 +40,11 @@ class SongHome : public ChooseMusicVC {
   void viewWillAppear(bool animated) override { ui::ViewController::viewWillAppear(animated); }
 };
 
+// Names the tablet sizes of a test run on both.
+inline std::string deviceName(const ::testing::TestParamInfo<support::Device>& info) {
+  return info.param == support::Device::Standard ? "Standard" : "LargeTablet";
+}
+
 // The index of the first element that satisfies `pred`, or -1.
 template <class List, class Pred>
 int indexOf(const List& list, Pred pred) {
