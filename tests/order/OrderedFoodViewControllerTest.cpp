@@ -111,7 +111,7 @@ class OrderedFoodViewControllerTest : public RoomLinkTest {
     auto alerts = ui::AlertView::queuedAlerts();
     return alerts.empty() ? "" : alerts.back()->title() + "|" + alerts.back()->message();
   }
-  // The spec's sample basket: a dish of 12.5 x 2, a package content line x 3, a free line.
+  // A sample basket: a dish of 12.5 x 2, a package content line x 3, a free line.
   void sampleBasket() {
     basket() = {grouped(line("101", "宫保鸡丁", "12.5", "2"), "G1"), contentLine("301", "果盘", "3", "P9"),
                 grouped(line("205", "柠檬茶", "8", "1", "F"), "G1")};
