@@ -69,8 +69,8 @@ TEST(PBPopoverViewTest, ArrowBaseStaysOffTheCorners) {
   auto bubble = PBPopoverView::create({0, 0, 200, 150});
   auto tipX = [&](double aim) {
     bubble->setRelativeOrigin({aim, 0});
-    const auto& elements = bubble->createContentPath(2, 1).elements();
-    return elements.at(2).points[0].x;  // move, base start, tip
+    const gfx::Path path = bubble->createContentPath(2, 1);
+    return path.elements().at(2).points[0].x;  // move, base start, tip
   };
   EXPECT_EQ(tipX(100), 100);
   EXPECT_EQ(tipX(-500), 2 + 10 + 10);
