@@ -99,7 +99,7 @@ std::string VTFlipTransition::timingCurveFunctionNameSecondHalf() const {
 
 std::vector<double> VTFlipTransition::shadowKeyframes(double opacity, double duration, bool rising) {
   const int n = static_cast<int>(std::ceil(static_cast<float>(duration * 0.5 * 60)));
-  if (n <= 0) return {rising ? opacity : 0.0};
+  if (n <= 0) return {0};  // a single value, both the first and the last
   std::vector<double> values;
   values.reserve(static_cast<size_t>(n) + 1);
   for (int i = 0; i <= n; ++i) {

@@ -82,6 +82,7 @@ TEST_F(FlipTest, EachHalfHasItsTimingWhateverTheStyle) {
   auto rising = VTFlipTransition::shadowKeyframes(1.0 / 3, 0.3, true);
   EXPECT_EQ(rising.front(), 0);
   EXPECT_NEAR(rising.back(), 1.0 / 3, 1e-6);
+  EXPECT_EQ(VTFlipTransition::shadowKeyframes(1.0 / 3, 0, true), (std::vector<double>{0}));
 }
 
 TEST_F(FlipTest, TheRightHalfTurnsUpThenTheBackComesDownOverTheLeft) {
