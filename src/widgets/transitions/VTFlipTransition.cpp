@@ -221,10 +221,11 @@ void VTFlipTransition::perform(Completion completion) {
     const gfx::Color shade = m_flipShadowColor, half = m_flipShadowColor.withAlpha(0.5), clear = gfx::Color::clear();
     frontGradient = backward ? gradient(*pages->front, {clear, shade, half}, {0, 0.9, 1}, {0.5, 0.5}, {1, 0.5}, 0)
                              : gradient(*pages->front, {half, shade, clear}, {0, 0.1, 1}, {0, 0.5}, {0.5, 0.5}, 0);
-    auto backGradient =
-        backward ? gradient(*pages->back, {half, shade, clear}, {0, 0.1, 1}, {0, 0.5}, {0.5, 0.5}, 0)
-                 : gradient(*pages->back, {clear, shade, half}, {0, 0.9, 1}, {0.5, 0.5}, {1, 0.5}, 0);
-    backGradient->setOpacity(m_flippingPageShadowOpacity);
+    const double backOpacity = m_flippingPageShadowOpacity;
+    if (backward)
+      gradient(*pages->back, {half, shade, clear}, {0, 0.1, 1}, {0, 0.5}, {0.5, 0.5}, backOpacity);
+    else
+      gradient(*pages->back, {clear, shade, half}, {0, 0.9, 1}, {0.5, 0.5}, {1, 0.5}, backOpacity);
 
     if (!inverted) {
       pages->revealedShadow = flatShadow(*revealed, m_flipShadowColor, m_coveredPageShadowOpacity);
