@@ -15,6 +15,7 @@
 #include "platform/ui/View.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
+#include "widgets/transitions/TransitionFlows.h"
 #include "widgets/transitions/VTAnimation.h"
 
 namespace kt {
@@ -264,62 +265,19 @@ void VTFoldTransition::transitionFromViewController(ui::ViewController& from, ui
 
 void VTFoldTransition::transitionFromView(std::shared_ptr<ui::View> source, std::shared_ptr<ui::View> destination,
                                           double duration, uint64_t style, int32_t action, Completion completion) {
-  auto transition = std::make_shared<VTFoldTransition>(std::move(source), std::move(destination), duration, style, action);
-  transition->perform(std::move(completion));
+  flows::transitionFromView<VTFoldTransition>(std::move(source), std::move(destination), duration, style, action,
+                                              std::move(completion));
 }
 
 void VTFoldTransition::presentViewController(std::shared_ptr<ui::ViewController> controller, ui::ViewController& from,
                                              double duration, uint64_t style, Completion completion) {
-  auto transition =
-      std::make_shared<VTFoldTransition>(from.view(), controller->view(), duration, style, transitionActionNone);
-  transition->setPresentingController(&from);
-  std::weak_ptr<ui::Responder> weakFrom = from.weak_from_this();
-  transition->perform([weakFrom, controller, completion](bool) {
-    auto presenting = std::dynamic_pointer_cast<ui::ViewController>(weakFrom.lock());
-    if (presenting) {
-      const auto before = presenting->modalPresentationStyle();
-      const bool pad = ui::Device::current().userInterfaceIdiom() == ui::UserInterfaceIdiom::Pad;
-      if (before != ui::ModalPresentationStyle::FullScreen && pad)
-        presenting->setModalPresentationStyle(ui::ModalPresentationStyle::FullScreen);
-      std::weak_ptr<ui::Responder> again = presenting->weak_from_this();
-      presenting->presentViewController(controller, false, [again, before, pad] {
-        if (auto p = std::dynamic_pointer_cast<ui::ViewController>(again.lock()); p && pad)
-          p->setModalPresentationStyle(before);
-      });
-    }
-    if (completion) completion(true);
-  });
+  flows::present<VTFoldTransition>(std::move(controller), from, duration, style, std::move(completion));
 }
 
 void VTFoldTransition::dismissViewControllerFromPresentingController(ui::ViewController& presenting, double duration,
                                                                      uint64_t style, Completion completion) {
-  ui::ViewController* presented = presenting.presentedViewController();
-  if (!presented)
-    throw TransitionException("Invalid Operation",
-                              "VTFoldTransition::dismissViewControllerFromPresentingController can only be performed on a "
-                              "view controller with a presentedViewController.");
-  ui::ViewController* root = rootViewController(&presenting);
-  auto rootView = root->view();
-  auto transition =
-      std::make_shared<VTFoldTransition>(presented->view(), rootView, duration, style, transitionActionNone);
-  transition->setDismissing(true);
-  // The fold runs once the presented view is out of the tree, so that it runs over the screen
-  // below: at once when the dismissal took it out, else when the dismissal completes.
-  auto started = std::make_shared<bool>(false);
-  auto start = [transition, rootView, completion, started] {
-    if (*started) return;
-    *started = true;
-    transition->perform([rootView, completion](bool) {
-      rootView->setHidden(false);
-      if (completion) completion(true);
-    });
-  };
-  auto presentedView = presented->view();
-  presenting.dismissViewControllerAnimated(false, start);
-  if (!presentedView->superview())
-    start();
-  else
-    rootView->setHidden(true);  // until the fold has uncovered it
+  flows::dismiss<VTFoldTransition>(presenting, duration, style, std::move(completion),
+                                   "VTFoldTransition::dismissViewControllerFromPresentingController");
 }
 
 void presentViewController(ui::ViewController& presenting, std::shared_ptr<ui::ViewController> controller,
@@ -334,42 +292,14 @@ void dismissViewControllerWithFoldStyle(ui::ViewController& presenting, FoldStyl
                                                                   std::move(completion));
 }
 
-namespace {
-
-std::weak_ptr<ui::NavigationController> weakNavigation(ui::NavigationController& navigation) {
-  return std::dynamic_pointer_cast<ui::NavigationController>(navigation.shared_from_this());
-}
-
-}  // namespace
-
 void pushViewController(ui::NavigationController& navigation, std::shared_ptr<ui::ViewController> controller,
                         FoldStyle style) {
-  if (!controller) return;
-  auto weak = weakNavigation(navigation);
-  auto push = [weak, controller](bool) {
-    if (auto nav = weak.lock()) nav->pushViewController(controller, false);
-  };
-  ui::ViewController* visible = navigation.visibleViewController();
-  if (!visible) return push(true);  // nothing to fold away from
-  VTFoldTransition::transitionFromViewController(*visible, *controller, VTTransition::defaultDuration(), style, push);
+  flows::push<VTFoldTransition>(navigation, std::move(controller), style);
 }
 
 std::shared_ptr<ui::ViewController> popViewControllerWithFoldStyle(ui::NavigationController& navigation,
                                                                    FoldStyle style) {
-  const auto& stack = navigation.viewControllers();
-  if (stack.size() < 2) return nullptr;
-  auto target = stack[stack.size() - 2];
-  auto weak = weakNavigation(navigation);
-  auto pop = [weak](bool) {
-    if (auto nav = weak.lock()) nav->popViewControllerAnimated(false);
-  };
-  ui::ViewController* visible = navigation.visibleViewController();
-  if (!visible) {
-    pop(true);
-    return target;
-  }
-  VTFoldTransition::transitionFromViewController(*visible, *target, VTTransition::defaultDuration(), style, pop);
-  return target;
+  return flows::pop<VTFoldTransition>(navigation, style);
 }
 
 }  // namespace kt
