@@ -17,7 +17,7 @@ namespace fs = std::filesystem;
 using Folders = std::set<std::string>;
 
 const Folders kPlatform = {"platform/core", "platform/security", "platform/net", "platform/gfx", "platform/video",
-                           "platform/ui", "platform/display", "platform/media"};
+                           "platform/ui", "platform/display", "platform/media", "platform/gl"};
 
 Folders operator+(Folders a, const Folders& b) {
   a.insert(b.begin(), b.end());
@@ -29,7 +29,7 @@ Folders operator+(Folders a, const Folders& b) {
 // shell; the room-server link over the shell; the screens over everything.
 const std::map<std::string, Folders>& allowed() {
   static const Folders libraries = {"db", "soap", "imagecache", "http", "widgets/feedback", "widgets/controls",
-                                    "widgets/transitions"};
+                                    "widgets/transitions", "widgets/gltransitions"};
   static const std::map<std::string, Folders> table = {
       {"platform/core", {}},
       {"platform/security", {"platform/core"}},
@@ -39,6 +39,7 @@ const std::map<std::string, Folders>& allowed() {
       {"platform/ui", {"platform/core", "platform/gfx", "platform/net", "platform/video"}},
       {"platform/display", {"platform/core", "platform/gfx", "platform/net", "platform/ui"}},
       {"platform/media", {"platform/core", "platform/gfx", "platform/ui"}},
+      {"platform/gl", {"platform/core", "platform/gfx"}},
       {"db", kPlatform},
       {"soap", kPlatform},
       {"imagecache", kPlatform},
@@ -46,6 +47,7 @@ const std::map<std::string, Folders>& allowed() {
       {"widgets/feedback", kPlatform},
       {"widgets/controls", kPlatform + Folders{"imagecache"}},
       {"widgets/transitions", kPlatform},
+      {"widgets/gltransitions", kPlatform},
       {"app", kPlatform + libraries},
       {"link/sockets", kPlatform},
       {"link", kPlatform + libraries + Folders{"app", "link/sockets"}},
