@@ -12,6 +12,10 @@ namespace gl {
 
 namespace {
 thread_local std::shared_ptr<Context> t_current;
+// Mesa needs a buffer to make a context current, and keeps a record of each format and size it
+// was given until the process ends; drawing goes into framebuffer objects, so every context
+// shares this one.
+uint32_t g_placeholder[2 * 2];
 }  // namespace
 
 std::shared_ptr<Context> Context::create(RenderingAPI api) {
@@ -35,7 +39,7 @@ bool Context::setCurrentContext(const std::shared_ptr<Context>& context) {
     t_current.reset();
     return true;
   }
-  if (!OSMesaMakeCurrent(context->m_mesa, context->m_placeholder, GL_UNSIGNED_BYTE, 2, 2)) return false;
+  if (!OSMesaMakeCurrent(context->m_mesa, g_placeholder, GL_UNSIGNED_BYTE, 2, 2)) return false;
   t_current = context;
   return true;
 }

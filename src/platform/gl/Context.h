@@ -53,8 +53,6 @@ class Context {
  private:
   RenderingAPI m_api;
   osmesa_context* m_mesa;
-  // Mesa needs a buffer to make a context current; drawing goes into framebuffer objects.
-  uint32_t m_placeholder[4] = {};
   GLuint m_readFramebuffer = 0;
   std::map<GLuint, std::weak_ptr<EAGLLayer>> m_drawables;
   std::vector<uint8_t> m_readBack;
