@@ -13,12 +13,7 @@ void DoorsTransition::initTransition() {
 }
 
 bool DoorsTransition::calc(double dt) {
-  m_animationTime = static_cast<float>(m_animationTime + dt * std::numbers::pi * 1.3);
-  if (m_animationTime > std::numbers::pi) {
-    m_animationTime = static_cast<float>(std::numbers::pi);
-    return true;
-  }
-  return false;
+  return glquads::advance(m_animationTime, dt * std::numbers::pi * 1.3);
 }
 
 void DoorsTransition::drawWithBeginTexture(GLuint beginTexture, GLuint endTexture) {

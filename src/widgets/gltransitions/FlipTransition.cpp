@@ -13,21 +13,8 @@ void FlipTransition::initTransition() {
 }
 
 bool FlipTransition::calc(double dt) {
-  const double step = dt * std::numbers::pi * 1.2;
-  if (m_transitionType == 1) {
-    m_animationTime = static_cast<float>(m_animationTime + step);
-    if (m_animationTime > std::numbers::pi) {
-      m_animationTime = static_cast<float>(std::numbers::pi);
-      return true;
-    }
-    return false;
-  }
-  m_animationTime = static_cast<float>(m_animationTime - step);
-  if (m_animationTime < 0) {
-    m_animationTime = 0;
-    return true;
-  }
-  return false;
+  // Type 1 runs up to pi; the others down from pi to 0.
+  return glquads::advance(m_animationTime, dt * std::numbers::pi * 1.2, m_transitionType != 1);
 }
 
 void FlipTransition::drawWithBeginTexture(GLuint beginTexture, GLuint endTexture) {

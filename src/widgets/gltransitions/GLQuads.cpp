@@ -1,5 +1,7 @@
 #include "widgets/gltransitions/GLQuads.h"
 
+#include <numbers>
+
 namespace kt::glquads {
 
 void setUp(const Frustum& frustum, bool depthTest) {
@@ -24,6 +26,19 @@ void beginFrame() {
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
+}
+
+bool advance(float& time, double step, bool down) {
+  if (down) {
+    time = static_cast<float>(time - step);
+    if (time >= 0) return false;
+    time = 0;
+    return true;
+  }
+  time = static_cast<float>(time + step);
+  if (time <= std::numbers::pi) return false;
+  time = static_cast<float>(std::numbers::pi);
+  return true;
 }
 
 GLTexCoords leftHalf(const GLTexCoords& c) {

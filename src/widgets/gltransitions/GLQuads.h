@@ -29,6 +29,10 @@ void setUp(const Frustum& frustum, bool depthTest);
 // texture-coordinate arrays on, the model-view matrix reset.
 void beginFrame();
 
+// Moves the driving angle `time` (a float) by `step` (in double precision) up towards pi, or down
+// towards 0 when `down`. True, with the angle cut back to its end, once it has passed the end.
+bool advance(float& time, double step, bool down = false);
+
 // The left and right halves of the snapshot that `coords` covers.
 GLTexCoords leftHalf(const GLTexCoords& coords);
 GLTexCoords rightHalf(const GLTexCoords& coords);
