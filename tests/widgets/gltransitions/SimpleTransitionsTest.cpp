@@ -65,8 +65,7 @@ class SimpleTransitions : public support::GLSceneTest {
     return finished;
   }
   // Steps of `dt` from the start until the transition finishes; how many it took.
-  template <class T>
-  int run(T& transition, double dt) {
+  int run(kt::GLTransition& transition, double dt) {
     start(transition);
     int steps = 1;
     while (!transition.calc(dt) && steps < 1000) ++steps;
@@ -93,50 +92,42 @@ class SimpleTransitions : public support::GLSceneTest {
 };
 
 TEST_F(SimpleTransitions, TimesRunAtTheirRatesAndEndOnce) {
-  // At 60 Hz, 1/1.3 s is 46.2 frames: the 47th step finishes. Flip's 1/1.2 s in 0.01 s steps: 84.
+  // Starts at `from`, moves at `rate` for a step of 0.25 s, finishes on the `steps`-th step of
+  // `dt` at `end` (pi, 0, or just past pi/2 when NaN).
+  auto expectTimes = [this](auto& transition, float from, double rate, double dt, int steps, float end) {
+    start(transition);
+    EXPECT_EQ(transition.animationTime(), from);
+    EXPECT_FALSE(transition.calc(0));
+    EXPECT_FALSE(transition.calc(0.25));
+    EXPECT_FLOAT_EQ(transition.animationTime(), static_cast<float>(from + 0.25 * rate));
+    EXPECT_EQ(run(transition, dt), steps);
+    if (std::isnan(end)) {
+      EXPECT_GT(transition.animationTime(), kPi / 2);
+      EXPECT_LT(transition.animationTime(), kPi / 2 + rate * dt);
+    } else {
+      EXPECT_EQ(transition.animationTime(), end);
+    }
+  };
+  const auto pi = static_cast<float>(kPi);
+  // At 60 Hz 1/1.3 s is 46.2 frames; Flip's 1/1.2 s is 83.3 steps of 0.01 s.
   kt::Switch3DTransition switch3D;
-  kt::DoorsTransition doors;
-  kt::RotateTransition rotate;
-  kt::FlipTransition flip;
   EXPECT_EQ(switch3D.transitionType(), 0);
+  expectTimes(switch3D, 0, kSwitchRate, 1.0 / 60, 47, pi);
+  kt::DoorsTransition doors;
   EXPECT_EQ(doors.transitionType(), 0);
+  expectTimes(doors, 0, kSwitchRate, 1.0 / 60, 47, pi);
+  // The card is not cut back.
+  kt::RotateTransition rotate;
+  expectTimes(rotate, 0, kRotateRate, 1.0 / 60, 47, NAN);
+
+  kt::FlipTransition flip;
   EXPECT_EQ(flip.transitionType(), 1);
-
-  start(switch3D);
-  EXPECT_FALSE(switch3D.calc(0));
-  EXPECT_FALSE(switch3D.calc(0.5));
-  EXPECT_FLOAT_EQ(switch3D.animationTime(), static_cast<float>(0.5 * kSwitchRate));
-  EXPECT_EQ(run(switch3D, 1.0 / 60), 47);
-  EXPECT_EQ(switch3D.animationTime(), static_cast<float>(kPi)) << "cut back to pi";
-  EXPECT_EQ(run(doors, 1.0 / 60), 47);
-  EXPECT_EQ(doors.animationTime(), static_cast<float>(kPi));
-  start(doors);
-  EXPECT_EQ(doors.animationTime(), 0.0f) << "set-up starts over";
-  EXPECT_TRUE(doors.calc(5));
-  EXPECT_EQ(doors.animationTime(), static_cast<float>(kPi));
-
-  // The card runs at half the rate to pi/2 and its last step is not cut back.
-  EXPECT_EQ(run(rotate, 1.0 / 60), 47);
-  EXPECT_GT(rotate.animationTime(), kPi / 2);
-  EXPECT_LT(rotate.animationTime(), kPi / 2 + kRotateRate / 60);
-  start(rotate);
-  EXPECT_TRUE(rotate.calc(2));
-  EXPECT_FLOAT_EQ(rotate.animationTime(), static_cast<float>(2 * kRotateRate));
-
-  start(flip);
-  EXPECT_FALSE(flip.calc(0.25));
-  EXPECT_FLOAT_EQ(flip.animationTime(), static_cast<float>(0.25 * kFlipRate));
-  EXPECT_EQ(run(flip, 0.01), 84);
-  EXPECT_EQ(flip.animationTime(), static_cast<float>(kPi));
-  // Every other type counts down from pi to 0.
+  expectTimes(flip, 0, kFlipRate, 0.01, 84, pi);
+  // Every other type counts down.
   for (int type : {0, 2, -1}) {
     SCOPED_TRACE(type);
     flip.setTransitionType(type);
-    start(flip);
-    EXPECT_FALSE(flip.calc(0.25));
-    EXPECT_FLOAT_EQ(flip.animationTime(), static_cast<float>(kPi - 0.25 * kFlipRate));
-    EXPECT_EQ(run(flip, 0.01), 84);
-    EXPECT_EQ(flip.animationTime(), 0.0f);
+    expectTimes(flip, pi, -kFlipRate, 0.01, 84, 0);
   }
 }
 
@@ -274,6 +265,15 @@ TEST_F(SimpleTransitions, FlipTurnsThePageAboutTheCentreLine) {
 }
 
 TEST_F(SimpleTransitions, HalfWayOnBothTablets) {
+  kt::Switch3DTransition switch3D;
+  kt::RotateTransition rotate;
+  kt::DoorsTransition doors;
+  kt::FlipTransition flip;
+  auto shoot = [this](const std::string& name, kt::GLTransition& transition, double dt) {
+    start(transition);
+    frame(transition, dt);
+    screenshot(name);
+  };
   for (const std::string device : {"standard", "large"}) {
     if (device == "large") {
       setDevice(support::Device::LargeTablet);
@@ -281,22 +281,10 @@ TEST_F(SimpleTransitions, HalfWayOnBothTablets) {
       makePictures();
       EXPECT_GT(width(), 1024);
     }
-    kt::Switch3DTransition switch3D;
-    start(switch3D);
-    frame(switch3D, 0.4 * kPi / kSwitchRate);
-    screenshot(device + "-switch3d");
-    kt::RotateTransition rotate;
-    start(rotate);
-    frame(rotate, 0.3 / kRotateRate);
-    screenshot(device + "-rotate");
-    kt::DoorsTransition doors;
-    start(doors);
-    frame(doors, 0.5 * kPi / kSwitchRate);
-    screenshot(device + "-doors");
-    kt::FlipTransition flip;
-    start(flip);
-    frame(flip, 0.4 * kPi / kFlipRate);
-    screenshot(device + "-flip");
+    shoot(device + "-switch3d", switch3D, 0.4 * kPi / kSwitchRate);
+    shoot(device + "-rotate", rotate, 0.3 / kRotateRate);
+    shoot(device + "-doors", doors, 0.5 * kPi / kSwitchRate);
+    shoot(device + "-flip", flip, 0.4 * kPi / kFlipRate);
   }
 }
 
