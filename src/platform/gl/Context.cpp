@@ -3,6 +3,7 @@
 #include <GL/osmesa.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "platform/gfx/Image.h"
 #include "platform/gfx/Transaction.h"
@@ -20,6 +21,9 @@ uint32_t g_placeholder[2 * 2];
 
 std::shared_ptr<Context> Context::create(RenderingAPI api) {
   if (api != RenderingAPI::OpenGLES1) return nullptr;
+  // Mesa would keep compiled shaders in a folder of its own under the user's cache; the few
+  // fixed-function states drawn here compile in milliseconds, so nothing is written there.
+  setenv("MESA_SHADER_CACHE_DISABLE", "true", 0);
   const int attributes[] = {OSMESA_FORMAT, OSMESA_RGBA, OSMESA_DEPTH_BITS, 0, OSMESA_PROFILE,
                             OSMESA_COMPAT_PROFILE, 0};
   OSMesaContext mesa = OSMesaCreateContextAttribs(attributes, nullptr);
