@@ -11,6 +11,15 @@ namespace kt {
 namespace {
 // The snapshot images are upside down (GL's row order): the overlay turns them over.
 const gfx::AffineTransform Flipped = gfx::AffineTransform::scale(1, -1);
+
+// Puts `view` where a view of `size` centred on `center` shows under `transform`: the frame a
+// transformed view is given, set through its bounds and centre (a transformed view's frame only
+// moves it).
+void place(ui::View& view, const gfx::AffineTransform& transform, gfx::Size size, gfx::Point center) {
+  view.setTransform(transform);
+  view.setBounds(gfx::Rect(view.bounds().origin, size));
+  view.setCenter(center);
+}
 }  // namespace
 
 GLTransitionManager& GLTransitionManager::sharedTransitionManager() {
@@ -65,7 +74,8 @@ void GLTransitionManager::commitTransition() {
   const auto& glView = transitionView();
   glView->createEndTextureWithView(*m_containerView);
   m_containerView->addSubview(glView);
-  m_tempOverlayView->setFrame(m_containerView->bounds());
+  const gfx::Rect bounds = m_containerView->bounds();
+  place(*m_tempOverlayView, Flipped, bounds.size, bounds.center());
   m_containerView->insertSubviewBelow(m_tempOverlayView, glView.get());
   glView->startAnimation();
 }
@@ -87,21 +97,19 @@ void GLTransitionManager::switchViewControllers() {
   glView->reset();
 
   const gfx::AffineTransform transform = oldView->transform();
-  const gfx::Rect frame = oldView->frame();
-  glView->setTransform(transform);
-  glView->setFrame(frame);
+  const gfx::Size size = oldView->bounds().size;
+  const gfx::Point center = oldView->center();
+  place(*glView, transform, size, center);
   glView->layoutSubviews();
   m_tempOverlayView->setImage(glView->createBeginTextureWithView(*oldView));
 
   const std::shared_ptr<ui::View>& newView = m_currentController->view();
-  newView->setTransform(transform);
-  newView->setFrame(frame);
+  place(*newView, transform, size, center);
   glView->createEndTextureWithView(*newView);
 
   superview->addSubview(glView);
   m_tempOverlayView->setContentMode(ui::ContentMode::BottomLeft);
-  m_tempOverlayView->setTransform(transform.scaled(1, -1));
-  m_tempOverlayView->setFrame(frame);
+  place(*m_tempOverlayView, transform.scaled(1, -1), size, center);
   superview->insertSubviewBelow(m_tempOverlayView, glView.get());
   glView->startAnimation();
 }
