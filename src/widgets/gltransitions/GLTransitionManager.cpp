@@ -32,7 +32,12 @@ GLTransitionManager::GLTransitionManager() : m_tempOverlayView(ui::ImageView::cr
 }
 
 GLTransitionManager::~GLTransitionManager() {
-  if (m_transitionView) m_transitionView->setDelegate(nullptr);
+  // A transition cut short leaves nothing on screen.
+  m_tempOverlayView->removeFromSuperview();
+  if (!m_transitionView) return;
+  m_transitionView->setDelegate(nullptr);
+  m_transitionView->stopAnimation();
+  m_transitionView->removeFromSuperview();
 }
 
 const std::shared_ptr<GLTransitionView>& GLTransitionManager::transitionView() {

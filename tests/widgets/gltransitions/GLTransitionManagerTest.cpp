@@ -260,6 +260,22 @@ TEST_F(GLTransitionManagerTest, ControllerChangesWithNothingToShowLeaveTheManage
   EXPECT_FALSE(onScreen());
 }
 
+TEST_F(GLTransitionManagerTest, AManagerGoingAwayMidTransitionLeavesNothingOnScreen) {
+  auto container = filled(gfx::Rect(0, 0, 300, 200), gfx::Color::red());
+  window().addSubview(container);
+  auto other = std::make_unique<kt::GLTransitionManager>();
+  auto transition = std::make_shared<support::CountingTransition>();
+  other->setTransition(transition);
+  other->beginTransition(container);
+  other->commitTransition();
+  frames(2);
+  ASSERT_EQ(container->subviews().size(), 2u);
+  other.reset();
+  EXPECT_TRUE(container->subviews().empty());
+  frames(2);
+  EXPECT_EQ(transition->steps.size(), 2u);
+}
+
 TEST_F(GLTransitionManagerTest, SharedManagerIsOneAndHearsItsView) {
   kt::GLTransitionManager& shared = kt::GLTransitionManager::sharedTransitionManager();
   EXPECT_EQ(&shared, &kt::GLTransitionManager::sharedTransitionManager());
