@@ -207,6 +207,40 @@ TEST_F(GLTransitionManagerTest, PresentsAndDismissesAModalControllerWhenTheTrans
   EXPECT_FALSE(manager.currentController());
 }
 
+TEST_F(GLTransitionManagerTest, ATurnedControllerViewIsCoveredTurnedTheSameWay) {
+  // A portrait view turned a quarter to fill the landscape window.
+  auto root = controller(gfx::Color::red());
+  window().setRootViewController(root);
+  wait(0);
+  const gfx::AffineTransform turn = gfx::AffineTransform::make(0, 1, -1, 0, 0, 0);
+  root->view()->setTransform(turn);
+  root->view()->setBounds(gfx::Rect(0, 0, 768, 1024));
+  root->view()->setCenter(window().bounds().center());
+  ASSERT_EQ(root->view()->frame(), window().bounds());
+
+  auto transition = std::make_shared<support::CountingTransition>();
+  manager.setTransition(transition);
+  auto modal = controller(gfx::Color::blue());
+  manager.presentModalViewController(modal, root);
+  const ui::View* const covered[] = {manager.transitionView().get(), modal->view().get()};
+  for (const ui::View* v : covered) {
+    EXPECT_EQ(v->transform(), turn);
+    EXPECT_EQ(v->bounds().size, (gfx::Size{768, 1024}));
+    EXPECT_EQ(v->center(), root->view()->center());
+  }
+  EXPECT_EQ(manager.tempOverlayView()->transform(), turn.scaled(1, -1));
+  EXPECT_EQ(manager.tempOverlayView()->frame(), window().bounds());
+  // The frame is 1024 x 768 but the picture 768 x 1024: the coordinates take the turn into account.
+  const kt::GLTexCoords& c = transition->basicTexCoords();
+  EXPECT_FLOAT_EQ(c.x3, 0.75f);
+  EXPECT_FLOAT_EQ(c.y0, 0);
+  frames(1);
+  EXPECT_EQ(manager.transitionView()->backingWidth(), 768);
+  EXPECT_EQ(manager.transitionView()->backingHeight(), 1024);
+  manager.transitionView()->stopAnimation();
+  EXPECT_EQ(root->presentedViewController(), modal.get());
+}
+
 TEST_F(GLTransitionManagerTest, DismissingAControllerWithOnlyAParentCompletes) {
   auto parent = controller(gfx::Color::red());
   window().setRootViewController(parent);
