@@ -13,7 +13,6 @@
 #include "platform/core/Log.h"
 #include "platform/gfx/Image.h"
 #include "platform/gl/Context.h"
-#include "platform/gl/EAGLLayer.h"
 #include "support/UiHarness.h"
 
 namespace {
@@ -25,7 +24,7 @@ struct RecordingDelegate : kt::GLTransitionViewDelegate {
   void transitionViewDidFinishTransition(kt::GLTransitionView&) override { ++finished; }
 };
 
-// A view of `size` whose top part (down to `split` points) is `top` and the rest `bottom`.
+// A view of `size`: `top` down to `split` points, `bottom` below.
 std::shared_ptr<ui::View> twoColours(gfx::Size size, double split, gfx::Color top, gfx::Color bottom) {
   auto view = ui::View::create(gfx::Rect(0, 0, size.width, size.height));
   view->setBackgroundColor(bottom);
@@ -46,36 +45,28 @@ class GLTransitionViewTest : public support::ScreenTest {
   // times never leaves the last one waiting).
   void frames(int count) { wait(count * Frame + 1e-7); }
 
-  // The texture's size and its pixels as R, G, B, A bytes, first row first.
-  struct TextureData {
+  // A texture of the view's context: its size and its texels as 0xRRGGBBAA, first row first.
+  struct Texture {
     int width = 0, height = 0;
-    std::vector<uint8_t> bytes;
-    uint32_t rgba(int x, int y) const {
-      const uint8_t* p = &bytes[(static_cast<size_t>(y) * width + x) * 4];
-      return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
-    }
+    std::vector<uint32_t> texels;
+    uint32_t at(int x, int y) const { return __builtin_bswap32(texels[static_cast<size_t>(y) * width + x]); }
   };
-  TextureData read(GLuint texture) {
+  Texture read(GLuint name) {
     gl::Context::setCurrentContext(view->context());
-    TextureData data;
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &data.width);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &data.height);
-    data.bytes.resize(static_cast<size_t>(data.width) * data.height * 4);
-    glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, data.bytes.data());
-    return data;
+    Texture t;
+    glBindTexture(GL_TEXTURE_2D, name);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &t.width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &t.height);
+    t.texels.resize(static_cast<size_t>(t.width) * t.height);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, t.texels.data());
+    return t;
   }
+  // The corners' coordinates are (x0, y0), (x3, y0), (x0, y3), (x3, y3).
   void expectCoords(float x0, float y0, float x3, float y3) {
     const kt::GLTexCoords& c = transition->basicTexCoords();
-    EXPECT_FLOAT_EQ(c.x0, x0);
-    EXPECT_FLOAT_EQ(c.y0, y0);
-    EXPECT_FLOAT_EQ(c.x1, x3);
-    EXPECT_FLOAT_EQ(c.y1, y0);
-    EXPECT_FLOAT_EQ(c.x2, x0);
-    EXPECT_FLOAT_EQ(c.y2, y3);
-    EXPECT_FLOAT_EQ(c.x3, x3);
-    EXPECT_FLOAT_EQ(c.y3, y3);
+    const float expected[] = {x0, y0, x3, y0, x0, y3, x3, y3};
+    const float actual[] = {c.x0, c.y0, c.x1, c.y1, c.x2, c.y2, c.x3, c.y3};
+    for (int i = 0; i < 8; ++i) EXPECT_FLOAT_EQ(actual[i], expected[i]) << "coordinate " << i;
   }
 
   std::shared_ptr<support::CountingTransition> transition = std::make_shared<support::CountingTransition>();
@@ -83,84 +74,57 @@ class GLTransitionViewTest : public support::ScreenTest {
   std::shared_ptr<kt::GLTransitionView> view = kt::GLTransitionView::create(gfx::Rect(0, 0, 100, 50));
 };
 
-TEST_F(GLTransitionViewTest, IsAnOpaqueGLViewOnePixelPerPoint) {
-  ASSERT_TRUE(view->context());
-  EXPECT_TRUE(view->isOpaque());
-  EXPECT_TRUE(view->eaglLayer()->isOpaque());
-  EXPECT_FALSE(view->eaglLayer()->drawableProperties().retainedBacking);
-  EXPECT_EQ(view->eaglLayer()->drawableProperties().colorFormat, gl::ColorFormatRGBA8);
-  EXPECT_EQ(view->eaglLayer()->contentsScale(), 1);
-  EXPECT_EQ(view->animationFrameInterval(), 1);
-  EXPECT_FALSE(view->isAnimating());
-  // Set up at once, at the view's size.
-  EXPECT_NE(view->defaultFramebuffer(), 0u);
-  EXPECT_EQ(view->backingWidth(), 100);
-  EXPECT_EQ(view->backingHeight(), 50);
-}
-
 TEST_F(GLTransitionViewTest, TexturesArePowersOfTwoAndCoordinatesCoverTheSnapshot) {
-  auto tall = twoColours({320, 480}, 240, gfx::Color::red(), gfx::Color::blue());
-  EXPECT_TRUE(view->createBeginTextureWithView(*tall));
+  auto tall = ui::View::create(gfx::Rect(0, 0, 320, 480));
+  view->createBeginTextureWithView(*tall);
   const GLuint begin = view->beginTexture();
-  ASSERT_NE(begin, 0u);
-  TextureData data = read(begin);
-  EXPECT_EQ(data.width, 512);
-  EXPECT_EQ(data.height, 512);
+  Texture t = read(begin);
+  EXPECT_EQ(t.width, 512);
+  EXPECT_EQ(t.height, 512);
   EXPECT_FLOAT_EQ(view->textureWidthNormalized(), 0.625f);
   EXPECT_FLOAT_EQ(view->textureHeightNormalized(), 0.9375f);
   expectCoords(0, 0.0625f, 0.625f, 1);
 
-  // The texture is reused for the next snapshot, at that one's size.
+  // The same texture takes the next snapshot, at that one's size.
   auto small = ui::View::create(gfx::Rect(0, 0, 10, 10));
-  EXPECT_TRUE(view->createBeginTextureWithView(*small));
+  view->createBeginTextureWithView(*small);
   EXPECT_EQ(view->beginTexture(), begin);
-  data = read(begin);
-  EXPECT_EQ(data.width, 16);
-  EXPECT_EQ(data.height, 16);
-  expectCoords(0, 0.375f, 0.625f, 1);
-
-  // Just past a power of two, and exactly the largest side.
-  auto odd = ui::View::create(gfx::Rect(0, 0, 17, 1024));
-  view->createEndTextureWithView(*odd);
-  data = read(view->endTexture());
-  EXPECT_EQ(data.width, 32);
-  EXPECT_EQ(data.height, 1024);
-  EXPECT_FLOAT_EQ(view->textureHeightNormalized(), 1);
+  t = read(begin);
+  EXPECT_EQ(t.width, 16);
+  EXPECT_EQ(t.height, 16);
 
   // A quarter turn: the frame is 320 x 480, the picture 480 x 320, so width and height swap.
   auto turned = ui::View::create(gfx::Rect(0, 0, 480, 320));
   turned->setTransform(gfx::AffineTransform::make(0, 1, -1, 0, 0, 0));
-  ASSERT_DOUBLE_EQ(turned->frame().width(), 320);
   view->createEndTextureWithView(*turned);
   EXPECT_FLOAT_EQ(view->textureWidthNormalized(), 0.625f);
-  EXPECT_FLOAT_EQ(view->textureHeightNormalized(), 0.9375f);
   expectCoords(0, 0.375f, 0.9375f, 1);
 }
 
-TEST_F(GLTransitionViewTest, SnapshotLiesUpsideDownAtTheBottomOfTheTexture) {
-  // 40 x 30: red above y = 15, blue below, in a 64 x 32 texture.
+TEST_F(GLTransitionViewTest, SnapshotLiesUpsideDownAtTheBottomOfTheTextureOfItsOwnContext) {
+  // Another context is current: the texture still goes into the view's.
+  auto other = gl::Context::create(gl::RenderingAPI::OpenGLES1);
+  ASSERT_TRUE(gl::Context::setCurrentContext(other));
+  // 40 x 30, red above y = 15 and blue below, in a 64 x 32 texture.
   auto source = twoColours({40, 30}, 15, gfx::Color::red(), gfx::Color::blue());
   const auto image = view->createBeginTextureWithView(*source);
-  const TextureData data = read(view->beginTexture());
-  ASSERT_EQ(data.width, 64);
-  ASSERT_EQ(data.height, 32);
-  constexpr uint32_t Red = 0xFF0000FF, Blue = 0x0000FFFF;
+  ASSERT_TRUE(gl::Context::setCurrentContext(other));
+  EXPECT_FALSE(glIsTexture(view->beginTexture()));
+  const Texture t = read(view->beginTexture());
+  ASSERT_EQ(t.width, 64);
+  ASSERT_EQ(t.height, 32);
   // Rows below H - h stay empty; the view's bottom row is row 2, its top row the last.
-  EXPECT_EQ(data.rgba(10, 0), 0u);
-  EXPECT_EQ(data.rgba(10, 1), 0u);
-  EXPECT_EQ(data.rgba(10, 2), Blue);
-  EXPECT_EQ(data.rgba(10, 16), Blue);
-  EXPECT_EQ(data.rgba(10, 17), Red);
-  EXPECT_EQ(data.rgba(39, 31), Red);
-  EXPECT_EQ(data.rgba(40, 20), 0u);
-  EXPECT_EQ(data.rgba(63, 31), 0u);
+  EXPECT_EQ(t.at(10, 1), 0u);
+  EXPECT_EQ(t.at(10, 2), 0x0000FFFFu);
+  EXPECT_EQ(t.at(10, 16), 0x0000FFFFu);
+  EXPECT_EQ(t.at(10, 17), 0xFF0000FFu);
+  EXPECT_EQ(t.at(39, 31), 0xFF0000FFu);
+  EXPECT_EQ(t.at(40, 31), 0u);
 
-  // The image is the same bitmap: the view upside down at its bottom left, one pixel per point.
+  // The image is that bitmap, one pixel per point.
   ASSERT_TRUE(image);
-  EXPECT_EQ(image->pixelWidth(), 64);
-  EXPECT_EQ(image->pixelHeight(), 32);
   EXPECT_EQ(image->scale(), 1);
-  EXPECT_EQ(image->pixelAt(10, 1), 0u);
+  EXPECT_EQ(image->pixelHeight(), 32);
   EXPECT_EQ(image->pixelAt(10, 2), 0xFF0000FFu);
   EXPECT_EQ(image->pixelAt(10, 31), 0xFFFF0000u);
 }
@@ -172,53 +136,32 @@ TEST_F(GLTransitionViewTest, ViewsLargerThanTheLargestTextureAreScaledToFit) {
   strip->setBackgroundColor(gfx::Color::green());
   wide->addSubview(strip);
   const auto image = view->createBeginTextureWithView(*wide);
-  const TextureData data = read(view->beginTexture());
-  EXPECT_EQ(data.width, 1024);
-  EXPECT_EQ(data.height, 1024);
+  const Texture t = read(view->beginTexture());
+  EXPECT_EQ(t.width, 1024);
+  EXPECT_EQ(t.height, 1024);
   EXPECT_FLOAT_EQ(view->textureWidthNormalized(), 1);
   EXPECT_FLOAT_EQ(view->textureHeightNormalized(), 1);
   expectCoords(0, 0, 1, 1);
   // 1356 points in, scaled by 1024 / 1366, is texel 1016.5.
-  EXPECT_EQ(data.rgba(1023, 500), 0x00FF00FFu);
-  EXPECT_EQ(data.rgba(1018, 500), 0x00FF00FFu);
-  EXPECT_EQ(data.rgba(1014, 500), 0xFFFFFFFFu);
-  // The overlay image keeps the view's own size.
+  EXPECT_EQ(t.at(1023, 500), 0x00FF00FFu);
+  EXPECT_EQ(t.at(1018, 500), 0x00FF00FFu);
+  EXPECT_EQ(t.at(1014, 500), 0xFFFFFFFFu);
+  // The overlay's image keeps the view's own size.
   ASSERT_TRUE(image);
   EXPECT_EQ(image->pixelWidth(), 1366);
-  EXPECT_EQ(image->pixelHeight(), 1024);
   EXPECT_EQ(image->pixelAt(1360, 500), 0xFF00FF00u);
-
-  // Too tall: only the height is scaled.
-  auto tall = ui::View::create(gfx::Rect(0, 0, 100, 1500));
-  view->createEndTextureWithView(*tall);
-  EXPECT_EQ(read(view->endTexture()).height, 1024);
-  EXPECT_FLOAT_EQ(view->textureWidthNormalized(), 100.0f / 128);
-  EXPECT_FLOAT_EQ(view->textureHeightNormalized(), 1);
-}
-
-TEST_F(GLTransitionViewTest, TexturesGoIntoTheViewsOwnContext) {
-  auto other = gl::Context::create(gl::RenderingAPI::OpenGLES1);
-  ASSERT_TRUE(gl::Context::setCurrentContext(other));
-  auto source = twoColours({20, 20}, 10, gfx::Color::red(), gfx::Color::blue());
-  view->createEndTextureWithView(*source);
-  ASSERT_TRUE(gl::Context::setCurrentContext(other));
-  EXPECT_FALSE(glIsTexture(view->endTexture()));
-  EXPECT_EQ(read(view->endTexture()).width, 32);
 }
 
 TEST_F(GLTransitionViewTest, FirstFrameStepsByZeroThenByTheClockCappedAtTheLimit) {
   view->reset();
   EXPECT_TRUE(view->isHidden());
   view->startAnimation();
-  ASSERT_TRUE(view->isAnimating());
   frames(3);
   ASSERT_EQ(transition->steps.size(), 3u);
   EXPECT_FALSE(view->isHidden());
-  EXPECT_EQ(transition->inits, 1);
   EXPECT_EQ(transition->steps[0], 0);
   EXPECT_NEAR(transition->steps[1], Frame, 1e-6);
   EXPECT_NEAR(transition->steps[2], Frame, 1e-6);
-  EXPECT_EQ(view->framesCount(), 3);
 
   // A stall of 0.2 s counts as the float 0.05.
   core::Clock::advance(0.2);
@@ -227,12 +170,6 @@ TEST_F(GLTransitionViewTest, FirstFrameStepsByZeroThenByTheClockCappedAtTheLimit
   EXPECT_EQ(transition->steps[3], static_cast<double>(0.05f));
   EXPECT_EQ(transition->inits, 1);
   EXPECT_EQ(transition->draws, 4);
-
-  // After a reset the next frame starts over.
-  view->reset();
-  frames(1);
-  EXPECT_EQ(transition->inits, 2);
-  EXPECT_EQ(transition->steps.back(), 0);
   EXPECT_EQ(delegate.finished, 0);
 }
 
@@ -244,37 +181,24 @@ TEST_F(GLTransitionViewTest, FrameIntervalChangesTheRateWithoutEndingTheTransiti
   EXPECT_EQ(transition->steps.size(), 4u);
 
   view->setAnimationFrameInterval(2);
-  EXPECT_EQ(view->animationFrameInterval(), 2);
-  EXPECT_TRUE(view->isAnimating());
   frames(10);
   EXPECT_EQ(transition->steps.size(), 9u);
   EXPECT_NEAR(transition->steps.back(), 2 * Frame, 1e-6);
   EXPECT_EQ(transition->inits, 1);
+  EXPECT_TRUE(view->isAnimating());
   EXPECT_EQ(delegate.finished, 0);
-
-  view->setAnimationFrameInterval(-3);
-  EXPECT_EQ(view->animationFrameInterval(), 2);
 }
 
 TEST_F(GLTransitionViewTest, StoppingTellsTheDelegateOnce) {
-  // Nothing starts without a transition.
-  view->setTransition(nullptr);
-  view->startAnimation();
-  EXPECT_FALSE(view->isAnimating());
-  view->setTransition(transition);
-
-  view->startAnimation();
   view->startAnimation();
   frames(2);
-  EXPECT_EQ(transition->steps.size(), 2u);
   view->stopAnimation();
   view->stopAnimation();
   EXPECT_EQ(delegate.finished, 1);
-  EXPECT_FALSE(view->isAnimating());
   frames(3);
   EXPECT_EQ(transition->steps.size(), 2u);
 
-  // A transition that finishes stops the view on the frame it finishes, drawn last.
+  // A transition that finishes stops the view on that frame, drawn last.
   view->reset();
   transition->finishAfter = 5;
   view->startAnimation();
@@ -288,22 +212,19 @@ TEST_F(GLTransitionViewTest, StoppingTellsTheDelegateOnce) {
 TEST_F(GLTransitionViewTest, DelegateMayStartTheNextAnimation) {
   struct Restarter : kt::GLTransitionViewDelegate {
     int finished = 0;
-    void transitionViewDidFinishTransition(kt::GLTransitionView& view) override {
+    void transitionViewDidFinishTransition(kt::GLTransitionView& v) override {
       if (++finished == 1) {
-        view.reset();
-        view.startAnimation();
+        v.reset();
+        v.startAnimation();
       }
     }
   } restarter;
   view->setDelegate(restarter.weakPtr());
   transition->finishAfter = 1;
   view->startAnimation();
-  frames(1);
-  EXPECT_TRUE(view->isAnimating());
-  frames(1);
+  frames(2);
   EXPECT_EQ(restarter.finished, 2);
   EXPECT_EQ(transition->inits, 2);
-  EXPECT_FALSE(view->isAnimating());
 }
 
 TEST_F(GLTransitionViewTest, FramebufferFollowsTheViewsSizeAfterALayout) {
@@ -313,17 +234,12 @@ TEST_F(GLTransitionViewTest, FramebufferFollowsTheViewsSizeAfterALayout) {
   view->setFrame(gfx::Rect(0, 0, 200, 80));
   view->layoutSubviews();
   EXPECT_EQ(view->defaultFramebuffer(), 0u);
-  EXPECT_EQ(view->colorRenderbuffer(), 0u);
-  EXPECT_EQ(view->depthRenderbuffer(), 0u);
   view->drawView();
-  EXPECT_NE(view->defaultFramebuffer(), 0u);
   EXPECT_EQ(view->backingWidth(), 200);
   EXPECT_EQ(view->backingHeight(), 80);
-  // The frame went into the layer at that size.
   const auto shown = view->layer()->contents();
   ASSERT_TRUE(shown);
   EXPECT_EQ(shown->pixelWidth(), 200);
-  EXPECT_EQ(shown->pixelHeight(), 80);
   EXPECT_EQ(shown->pixelAt(199, 79), 0xFF00FF00u);
   EXPECT_TRUE(logged.empty());
 
@@ -331,29 +247,21 @@ TEST_F(GLTransitionViewTest, FramebufferFollowsTheViewsSizeAfterALayout) {
   view->setFrame(gfx::Rect(0, 0, 0, 0));
   view->layoutSubviews();
   view->drawView();
-  EXPECT_EQ(view->backingWidth(), 0);
-  EXPECT_EQ(transition->draws, 2);
-  EXPECT_EQ(view->framesCount(), 2);
-  ASSERT_EQ(logged.size(), 1u);
-  std::smatch found;
-  ASSERT_TRUE(std::regex_search(logged[0], found, std::regex("Failed to make complete framebuffer object ([0-9a-f]+)$")))
-      << logged[0];
-  const unsigned long status = std::stoul(found[1].str(), nullptr, 16);
-  EXPECT_NE(status, static_cast<unsigned long>(GL_FRAMEBUFFER_COMPLETE));
-  EXPECT_NE(status, 0ul);
   view->drawView();
   EXPECT_EQ(transition->draws, 3);
-
+  ASSERT_EQ(logged.size(), 1u);
+  std::smatch found;
+  ASSERT_TRUE(std::regex_search(logged[0], found, std::regex("Failed to make complete framebuffer object ([0-9a-f]+)$")));
+  EXPECT_NE(std::stoul(found[1].str(), nullptr, 16), static_cast<unsigned long>(GL_FRAMEBUFFER_COMPLETE));
   core::setLogSink(previous);
 }
 
 TEST_F(GLTransitionViewTest, GoingAwayDeletesItsGLObjectsAndStopsItsClock) {
-  auto source = twoColours({20, 20}, 10, gfx::Color::red(), gfx::Color::blue());
+  auto source = ui::View::create(gfx::Rect(0, 0, 20, 20));
   view->createBeginTextureWithView(*source);
   view->createEndTextureWithView(*source);
   view->startAnimation();
   frames(1);
-  ASSERT_EQ(transition->steps.size(), 1u);
   const std::shared_ptr<gl::Context> context = view->context();
   const GLuint textures[] = {view->beginTexture(), view->endTexture()};
   const GLuint framebuffer = view->defaultFramebuffer();
@@ -363,12 +271,11 @@ TEST_F(GLTransitionViewTest, GoingAwayDeletesItsGLObjectsAndStopsItsClock) {
   EXPECT_EQ(gl::Context::currentContext(), nullptr);
   frames(3);
   EXPECT_EQ(transition->steps.size(), 1u);
-  EXPECT_EQ(delegate.finished, 0);
 
   ASSERT_TRUE(gl::Context::setCurrentContext(context));
-  for (GLuint texture : textures) EXPECT_FALSE(glIsTexture(texture)) << texture;
+  for (GLuint texture : textures) EXPECT_FALSE(glIsTexture(texture));
   EXPECT_FALSE(glIsFramebuffer(framebuffer));
-  for (GLuint renderbuffer : renderbuffers) EXPECT_FALSE(glIsRenderbuffer(renderbuffer)) << renderbuffer;
+  for (GLuint renderbuffer : renderbuffers) EXPECT_FALSE(glIsRenderbuffer(renderbuffer));
   gl::Context::setCurrentContext(nullptr);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-// Transitions for the tests of the transition view and manager: one that counts what it is asked
-// and draws a solid colour, and a cross-fade from the before picture to the after picture.
+// Transitions for the tests of the transition view and manager.
+#include <algorithm>
 #include <vector>
 
 #include "platform/gl/GL.h"
@@ -9,7 +9,8 @@
 
 namespace support {
 
-// Finishes at its `finishAfter`-th step (never when 0); each frame clears to green.
+// Records its set-ups and steps, finishes at its `finishAfter`-th step (never when 0), and
+// clears each frame to green.
 struct CountingTransition : kt::GLTransition {
   int inits = 0;
   int draws = 0;
@@ -24,7 +25,7 @@ struct CountingTransition : kt::GLTransition {
   void drawWithBeginTexture(GLuint, GLuint) override {
     ++draws;
     glClearColor(0, 1, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glClear(GL_COLOR_BUFFER_BIT);
   }
 };
 
@@ -37,35 +38,28 @@ struct CrossFade : kt::GLTransition {
 
   void initTransition() override { time = 0; }
   bool calc(double dt) override {
-    time += dt;
-    if (time < duration) return false;
-    time = duration;
-    return true;
+    time = std::min(time + dt, duration);
+    return time >= duration;
   }
   void drawWithBeginTexture(GLuint begin, GLuint end) override {
-    glClearColor(0, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
-    glDisable(GL_DEPTH_TEST);
     glEnable(GL_TEXTURE_2D);
-    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     const GLfloat quad[] = {-1, -1, 1, -1, -1, 1, 1, 1};
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     glVertexPointer(2, GL_FLOAT, 0, quad);
     glTexCoordPointer(2, GL_FLOAT, 0, &basicTexCoords().x0);
-    glDisable(GL_BLEND);
-    glColor4f(1, 1, 1, 1);
-    glBindTexture(GL_TEXTURE_2D, begin);
-    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
-    glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    glColor4f(1, 1, 1, static_cast<GLfloat>(time / duration));
-    glBindTexture(GL_TEXTURE_2D, end);
-    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    for (const GLuint texture : {begin, end}) {
+      // The before picture opaque, the after picture over it at the fraction of time gone.
+      glColor4f(1, 1, 1, texture == begin ? 1.0f : static_cast<GLfloat>(time / duration));
+      glBindTexture(GL_TEXTURE_2D, texture);
+      glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+      glEnable(GL_BLEND);
+    }
     glDisable(GL_BLEND);
   }
 };
