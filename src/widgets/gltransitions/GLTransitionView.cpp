@@ -168,8 +168,11 @@ void GLTransitionView::drawView() {
   if (dt > MaxFrameTime) dt = MaxFrameTime;
   if (m_framesCount == 0) transition->initTransition();
   const bool finished = transition->calc(dt);
-  transition->drawWithBeginTexture(m_beginTexture, m_endTexture);
-  presentFramebuffer();
+  // Without a context of its own the view cannot draw, but the transition still runs to its end.
+  if (makeCurrent()) {
+    transition->drawWithBeginTexture(m_beginTexture, m_endTexture);
+    presentFramebuffer();
+  }
   ++m_framesCount;
   if (finished) stopAnimation();
 }

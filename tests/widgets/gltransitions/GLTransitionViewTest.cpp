@@ -209,6 +209,17 @@ TEST_F(GLTransitionViewTest, StoppingTellsTheDelegateOnce) {
   EXPECT_FALSE(view->isAnimating());
 }
 
+TEST_F(GLTransitionViewTest, WithoutAContextTheTransitionStillRunsToItsEnd) {
+  view->setContext(nullptr);
+  EXPECT_EQ(view->defaultFramebuffer(), 0u);
+  transition->finishAfter = 2;
+  view->startAnimation();
+  frames(3);
+  EXPECT_EQ(transition->steps.size(), 2u);
+  EXPECT_EQ(transition->draws, 0);
+  EXPECT_EQ(delegate.finished, 1);
+}
+
 TEST_F(GLTransitionViewTest, DelegateMayStartTheNextAnimation) {
   struct Restarter : kt::GLTransitionViewDelegate {
     int finished = 0;
