@@ -229,6 +229,8 @@ void ClothTransition::drawWithBeginTexture(GLuint beginTexture, GLuint endTextur
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_TEXTURE_COORD_ARRAY);
     glDrawElements(GL_TRIANGLE_STRIP, m_indicesCount, GL_UNSIGNED_SHORT, m_indices.data());
+    // Nothing after this frame reads normals, and the array goes with the transition.
+    glDisableClientState(GL_NORMAL_ARRAY);
   }
 
   // The after picture, flat just behind the cloth.
