@@ -1,6 +1,5 @@
 #include "widgets/gltransitions/GLTransitionManager.h"
 
-#include "platform/core/LazyShared.h"
 #include "platform/core/Log.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/ViewController.h"
@@ -23,7 +22,10 @@ void place(ui::View& view, const gfx::AffineTransform& transform, gfx::Size size
 }  // namespace
 
 GLTransitionManager& GLTransitionManager::sharedTransitionManager() {
-  return core::LazyShared<GLTransitionManager>::instance();
+  // Kept to the very end of the process and never destroyed: at exit Mesa has already stopped
+  // its drawing threads, and the view's GL objects could no longer be deleted.
+  static GLTransitionManager* const shared = new GLTransitionManager();
+  return *shared;
 }
 
 GLTransitionManager::GLTransitionManager() : m_tempOverlayView(ui::ImageView::create()) {

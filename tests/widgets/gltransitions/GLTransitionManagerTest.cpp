@@ -7,7 +7,6 @@
 
 #include "GLScene.h"
 #include "StubTransitions.h"
-#include "platform/core/LazyShared.h"
 #include "platform/gfx/Image.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/ViewController.h"
@@ -234,7 +233,6 @@ TEST_F(GLTransitionManagerTest, SharedManagerIsOneAndHearsItsView) {
   kt::GLTransitionManager& shared = kt::GLTransitionManager::sharedTransitionManager();
   EXPECT_EQ(&shared, &kt::GLTransitionManager::sharedTransitionManager());
   EXPECT_EQ(shared.transitionView()->delegate(), &shared);
-  core::LazyShared<kt::GLTransitionManager>::reset();
 }
 
 }  // namespace
