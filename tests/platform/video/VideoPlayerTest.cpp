@@ -155,7 +155,10 @@ TEST_F(VideoPlayerTest, ClipOverHttpPlaysToItsEndWithMovingPicturesAndStartsAgai
   ASSERT_TRUE(support::runUntil(
       [&] { return m_recorder.frames.size() > shown + 2 || m_player->state() == State::Failed; }, kClipTimeout));
   ASSERT_FALSE(m_player->error()) << m_player->error()->description();
-  EXPECT_LT(m_recorder.positions.back(), 2.0);
+  // The first picture after play comes from the start (a loaded machine may have shown more
+  // since, so the last one says nothing).
+  ASSERT_GT(m_recorder.positions.size(), shown);
+  EXPECT_LT(m_recorder.positions[shown], 1.0);
   ASSERT_TRUE(runUntilState(State::Ended));
   EXPECT_EQ(m_recorder.count("end"), 2);
 }
