@@ -281,8 +281,10 @@ void ICWebImageManager::downloadAnswered(const std::weak_ptr<ICWebImageCombinedO
   if (error && isNotModified(*error)) {
     // The server confirmed the image: a cached one was delivered already and stands; without one
     // the load fails, but the URL is not marked as failed.
-    if (!hadCachedImage)
-      deliverUnlessCancelled(weakOperation, [&] { completed(nullptr, error, ICImageCacheSource::None, finished, url); });
+    if (!hadCachedImage) {
+      deliverUnlessCancelled(weakOperation,
+                             [&] { completed(nullptr, error, ICImageCacheSource::None, finished, url); });
+    }
   } else if (error) {
     if (!isPassingError(error->code())) {
       std::lock_guard lock(m_failedMutex);

@@ -41,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!frame.image) continue;
     checkPixels(*frame.image);
     if (!first) first = frame.image.get();
-    KT_FUZZ_CHECK(frame.image->pixelWidth() == first->pixelWidth() && frame.image->pixelHeight() == first->pixelHeight());
+    KT_FUZZ_CHECK(frame.image->pixelWidth() == first->pixelWidth());
+    KT_FUZZ_CHECK(frame.image->pixelHeight() == first->pixelHeight());
   }
   if (image && gfx::Image::formatOf(bytes) == gfx::ImageFormat::GIF) {
     KT_FUZZ_CHECK(frames.size() == std::max<size_t>(image->frames().size(), 1));
