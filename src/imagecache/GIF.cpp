@@ -16,6 +16,12 @@ using MutableImages = std::vector<std::shared_ptr<gfx::Image>>;
 // gfx::Image::animated takes its frames as they are stored; images never change once made.
 std::shared_ptr<gfx::Image> mutableImage(const ImagePtr& image) { return std::const_pointer_cast<gfx::Image>(image); }
 
+// A frame's delay as it is shown: one below MinFrameDelay lasts DefaultFrameDuration.
+float frameDuration(double delay) {
+  const float seconds = static_cast<float>(delay);
+  return seconds < MinFrameDelay ? DefaultFrameDuration : seconds;
+}
+
 ImagePtr gifFromFile(const std::string& path) {
   std::string bytes;
   if (!core::paths::readFile(path, bytes)) return nullptr;
@@ -26,24 +32,26 @@ ImagePtr gifFromFile(const std::string& path) {
 
 ImagePtr ic_animatedGIFWithData(std::string_view data) {
   if (data.empty()) return nullptr;
-  std::shared_ptr<gfx::Image> decoded = gfx::Image::decode(data);
-  if (!decoded || decoded->frames().size() <= 1) return decoded;
+  const std::vector<gfx::Image::Frame> source = gfx::Image::gifFrames(data);
+  if (source.empty()) return gfx::Image::decode(data);
+  if (source.size() == 1) return source.front().image;  // a still image
 
   const double scale = gfx::Image::defaultScale();
   MutableImages frames;
   float total = 0;
-  for (size_t i = 0; i < decoded->frames().size(); ++i) {
-    total += ic_frameDurationAtIndex(i, *decoded);
-    frames.push_back(decoded->frames()[i]->withScale(scale, gfx::ImageOrientation::Up));
+  for (const gfx::Image::Frame& frame : source) {
+    if (!frame.image) continue;  // a frame that does not decode is left out
+    total += frameDuration(frame.delay);
+    frames.push_back(frame.image->withScale(scale, gfx::ImageOrientation::Up));
   }
-  if (total == 0) total = static_cast<float>(frames.size()) * DefaultFrameDuration;
+  if (frames.empty()) return nullptr;
+  if (total == 0) total = static_cast<float>(source.size()) * DefaultFrameDuration;
   return gfx::Image::animated(std::move(frames), total);
 }
 
 float ic_frameDurationAtIndex(size_t index, const gfx::Image& source) {
   const std::vector<double>& delays = source.frameDelays();
-  const float delay = index < delays.size() ? static_cast<float>(delays[index]) : DefaultFrameDuration;
-  return delay < MinFrameDelay ? DefaultFrameDuration : delay;
+  return index < delays.size() ? frameDuration(delays[index]) : DefaultFrameDuration;
 }
 
 ImagePtr ic_animatedGIFNamed(const std::string& name) {

@@ -22,7 +22,8 @@ constexpr float MinFrameDelay = 0.011f;
 
 // The image of GIF data: a plain image when it holds one frame, else an animation at the screen's
 // scale whose duration is the sum of its frame durations (frame count x 0.1 s when that sum is
-// 0). nullptr for empty or undecodable data.
+// 0). A frame that does not decode is left out, so a GIF cut short gives its whole frames.
+// nullptr for empty or undecodable data.
 ImagePtr ic_animatedGIFWithData(std::string_view data);
 // The duration in seconds of frame `index` of a decoded GIF (its delays as the file gives them).
 float ic_frameDurationAtIndex(size_t index, const gfx::Image& source);

@@ -325,7 +325,7 @@ void ICImageCache::storeImageDataToDisk(const std::optional<std::string>& data, 
 // ---- Reading ----
 
 std::shared_ptr<core::Operation> ICImageCache::queryDiskCacheForKey(const std::string& key,
-                                                                     ICWebImageQueryCallback done) {
+                                                                     ICWebImageCacheQueryCallback done) {
   if (!done) return nullptr;
   if (key.empty()) {
     done(nullptr, ICImageCacheSource::None);

@@ -39,7 +39,8 @@ bool hasPNGSignaturePrefix(std::string_view data);
 // Starts the cache folder names and the labels of the image library's queues.
 constexpr const char* ICWebImageCacheFolderPrefix = "com.ktvroom.client.";
 
-using ICWebImageQueryCallback = std::function<void(ImagePtr, ICImageCacheSource)>;
+// The answer of a cache query: the image (nullptr when none) and where it came from.
+using ICWebImageCacheQueryCallback = std::function<void(ImagePtr, ICImageCacheSource)>;
 
 // Images by key in two tiers: decoded images in memory (AutoPurgeCache, weighed by pixel count)
 // and the encoded files on disk, one per key, in a folder of its own. Usable from any thread;
@@ -86,7 +87,7 @@ class ICImageCache {
   // Answers (nullptr, None) for an empty key and a memory hit at once, on the calling thread,
   // returning nullptr; else reads the disk on the I/O queue and answers (image or nullptr, Disk)
   // on the main queue. Cancelling the returned token before the read starts drops the answer.
-  std::shared_ptr<core::Operation> queryDiskCacheForKey(const std::string& key, ICWebImageQueryCallback done);
+  std::shared_ptr<core::Operation> queryDiskCacheForKey(const std::string& key, ICWebImageCacheQueryCallback done);
   ImagePtr imageFromMemoryCacheForKey(const std::string& key) const;
   // Memory, else the disk read on the calling thread (the image then goes into memory).
   ImagePtr imageFromDiskCacheForKey(const std::string& key);

@@ -201,15 +201,12 @@ void ICWebImageDownloaderOperation::didReceiveResponse(const std::shared_ptr<net
     handler(net::ResponseDisposition::Allow);
     return;
   }
-  if (status == 304) {
-    // Dropping the callers' callbacks: a 304 delivers no completion at all.
-    cancelInternal();
-  } else {
-    if (dataTask) dataTask->cancel();
-    postNotification(ICWebImageDownloadStopNotification);
-    if (auto completed = completion()) completed(nullptr, std::nullopt, core::Error(net::URLError::Domain, status), true);
-    done();
-  }
+  // A 304 brings no picture either: it ends like a rejected status, so that every caller hears of
+  // the end (the image manager then keeps the image it has cached).
+  if (dataTask) dataTask->cancel();
+  postNotification(ICWebImageDownloadStopNotification);
+  if (auto completed = completion()) completed(nullptr, std::nullopt, core::Error(net::URLError::Domain, status), true);
+  done();
   handler(net::ResponseDisposition::Allow);
 }
 

@@ -31,6 +31,11 @@ bool isPassingError(int64_t code) {
   }
 }
 
+// A download answered "not modified" (304).
+bool isNotModified(const core::Error& error) {
+  return error.domain() == net::URLError::Domain && error.code() == 304;
+}
+
 // The download options a load's options ask for.
 unsigned fetchOptionsFor(unsigned options) {
   unsigned fetch = 0;
@@ -273,7 +278,14 @@ void ICWebImageManager::downloadAnswered(const std::weak_ptr<ICWebImageCombinedO
   // result's receiver already sees isRunning() without it.
   if (finished) removeRunning(operation);
   if (operation->isCancelled()) return;
-  if (error) {
+  if (error && isNotModified(*error)) {
+    // The server confirmed the image: a cached one was delivered already and stands; without one
+    // the load fails, but the URL is not marked as failed.
+    if (!hadCachedImage) {
+      deliverUnlessCancelled(weakOperation,
+                             [&] { completed(nullptr, error, ICImageCacheSource::None, finished, url); });
+    }
+  } else if (error) {
     if (!isPassingError(error->code())) {
       std::lock_guard lock(m_failedMutex);
       m_failedURLs.insert(url.absoluteString());

@@ -1,7 +1,10 @@
 // Image decoding: PNG, JPEG, GIF, WebP, BMP and TIFF, told apart by their first bytes. A decoded
 // image stays within the size limits, its pixels are premultiplied (no colour above its alpha),
 // every frame of an animation has the picture's size, and an opaque picture written as PNG
-// decodes to the same pixels.
+// decodes to the same pixels. GIF frames read one by one keep the frames that decode.
+
+#include <algorithm>
+#include <vector>
 
 #include "FuzzCheck.h"
 #include "platform/gfx/Image.h"
@@ -29,6 +32,22 @@ bool checkPixels(const gfx::Image& image) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes = fuzz::bytes(data, size);
   const std::shared_ptr<gfx::Image> image = gfx::Image::decode(bytes);
+
+  // GIF frames one by one: the frames that decode have one size; data the decoder takes whole
+  // gives every frame.
+  const std::vector<gfx::Image::Frame> frames = gfx::Image::gifFrames(bytes);
+  const gfx::Image* first = nullptr;
+  for (const auto& frame : frames) {
+    if (!frame.image) continue;
+    checkPixels(*frame.image);
+    if (!first) first = frame.image.get();
+    KT_FUZZ_CHECK(frame.image->pixelWidth() == first->pixelWidth());
+    KT_FUZZ_CHECK(frame.image->pixelHeight() == first->pixelHeight());
+  }
+  if (image && gfx::Image::formatOf(bytes) == gfx::ImageFormat::GIF) {
+    KT_FUZZ_CHECK(frames.size() == std::max<size_t>(image->frames().size(), 1));
+    for (const auto& frame : frames) KT_FUZZ_CHECK(frame.image != nullptr);
+  }
   if (!image) return 0;
   KT_FUZZ_CHECK(gfx::Image::formatOf(bytes) != gfx::ImageFormat::Unknown);
   const bool opaque = checkPixels(*image);

@@ -55,6 +55,24 @@ TEST(GIFTest, OneFrameIsStillAndBadDataIsNothing) {
   EXPECT_EQ(ic_animatedGIFWithData("GIF89a\x04\x00"), nullptr);
 }
 
+TEST(GIFTest, AGIFCutShortGivesItsWholeFrames) {
+  DefaultScale scale(1);
+  // Cut inside the picture data of the third frame: the first two decode, the third is left out.
+  // Frames are red, green, blue.
+  const std::string whole = testimages::gif(4, 4, {10, 20, 30});
+  const kt::ImagePtr image = ic_animatedGIFWithData(whole.substr(0, whole.size() - 3));
+  ASSERT_TRUE(image);
+  ASSERT_EQ(image->frames().size(), 2u);
+  EXPECT_FLOAT_EQ(static_cast<float>(image->duration()), 0.3f);
+  EXPECT_EQ(image->frames()[0]->pixelAt(2, 2), 0xFFFF0000u);
+  EXPECT_EQ(image->frames()[1]->pixelAt(2, 2), kGreen);
+  // Cut right after the first frame (where a one-frame GIF has its last byte): a still image.
+  const kt::ImagePtr first = ic_animatedGIFWithData(whole.substr(0, testimages::gif(4, 4, {10}).size() - 1));
+  ASSERT_TRUE(first);
+  EXPECT_TRUE(first->frames().empty());
+  EXPECT_EQ(first->pixelAt(2, 2), 0xFFFF0000u);
+}
+
 TEST(GIFTest, ScaleAndCropAnimationKeepsTheMiddle) {
   DefaultScale scale(2);
   // 200 x 100 with bands red | green | blue at 50 and 150: filling 100 x 100 draws each frame at

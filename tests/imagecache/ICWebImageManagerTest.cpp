@@ -4,6 +4,7 @@
 #include "imagecache/ICImageCache.h"
 #include "imagecache/ICWebImageCombinedOperation.h"
 #include "platform/net/URLError.h"
+#include "venue/Gallery.h"
 
 #include <chrono>
 
@@ -170,6 +171,38 @@ TEST_F(ICWebImageManagerTest, RefreshCachedDeliversTheCachedImageThenTheDownload
   EXPECT_EQ(loads[1].image->pixelWidth(), 64);
   EXPECT_EQ(loads[1].source, ICImageCacheSource::None);
   EXPECT_EQ(m_server.requestCount(), 1u);
+}
+
+TEST_F(ICWebImageManagerTest, ANotModifiedAnswerEndsTheLoadOnce) {
+  // The stand-in answers 304 to a request that names the picture's entity tag.
+  m_downloader->setValue(venue::Gallery::entityTag(venue::Gallery::thumbnail(1)), "If-None-Match");
+  auto url = net::URL::fromString(m_server.baseUrl() + "/images/thumb-1.jpg");
+
+  // Nothing cached: the load fails once, with the status, and leaves the running list.
+  std::vector<Load> loads;
+  m_manager->downloadImageWithURL(url, 0, nullptr, recordInto(loads));
+  ASSERT_TRUE(support::runUntil([&] { return !loads.empty(); }, 10));
+  ASSERT_TRUE(loads[0].error);
+  EXPECT_EQ(loads[0].error->domain(), net::URLError::Domain);
+  EXPECT_EQ(loads[0].error->code(), 304);
+  EXPECT_TRUE(loads[0].finished);
+  EXPECT_FALSE(m_manager->isRunning());
+
+  // A cached image refreshed: delivered first, then confirmed by the 304 without a second result.
+  auto cached = picture();
+  m_cache->storeImage(cached, url->absoluteString(), false);
+  std::vector<Load> refreshed;
+  m_manager->downloadImageWithURL(url, ICWebImageLoadRefreshCached, nullptr, recordInto(refreshed));
+  ASSERT_TRUE(support::runUntil([&] { return m_server.waitForAnswers(2, 0) && !m_manager->isRunning(); }, 10));
+  support::drainMainLoop();
+  ASSERT_EQ(refreshed.size(), 1u);
+  EXPECT_EQ(refreshed[0].image, cached);
+  EXPECT_EQ(m_server.requestCount(), 2u);
+
+  // The 304 did not mark the URL as failed: without the tag it loads without the retry option.
+  m_downloader->setValue(std::nullopt, "If-None-Match");
+  m_cache->clearMemory();
+  EXPECT_TRUE(load(url).image);
 }
 
 TEST_F(ICWebImageManagerTest, MemoryCacheOnlyWritesNoFile) {

@@ -56,8 +56,9 @@ TEST_F(ICWebImagePrefetcherTest, LoadsThreeAtOnceThenOnePerFinishedLoad) {
       [&](uint64_t finished, uint64_t skipped) { completed = {finished, skipped}; });
   EXPECT_EQ(m_prefetcher->requestedCount(), 3u);
 
-  // The cache answers on the main queue: the loop runs while waiting.
-  ASSERT_TRUE(support::runUntil([&] { return m_server.requestCount() == 3; }, 5));
+  // The cache answers on the main queue: the loop runs while waiting. A fourth request may
+  // follow at once when one of the 404s has ended.
+  ASSERT_TRUE(support::runUntil([&] { return m_server.requestCount() >= 3; }, 5));
   // The first three asked are the first three given (a fourth waits for one of them to end).
   std::vector<std::string> first = requestedNames();
   ASSERT_GE(first.size(), 3u);

@@ -53,6 +53,15 @@ class Image {
   // Decodes PNG, JPEG (with its EXIF orientation), GIF (every frame), WebP, BMP and TIFF,
   // recognised by their first bytes. Corrupt or truncated data gives nullptr and an error.
   static std::shared_ptr<Image> decode(std::string_view bytes, double scale = 1.0, core::Error* error = nullptr);
+  // The frames of GIF data one by one, the way an image reader hands them out: one entry per
+  // frame the data holds, in order, with the picture composed up to that frame (nullptr for a
+  // frame that does not decode, such as one cut short) and its delay in seconds as the file
+  // gives it. Reading stops at damage it cannot pass. Empty when the data is no readable GIF.
+  struct Frame {
+    std::shared_ptr<Image> image;
+    double delay = 0;
+  };
+  static std::vector<Frame> gifFrames(std::string_view bytes, double scale = 1.0);
   static std::shared_ptr<Image> fromFile(const std::string& path, double scale = 1.0, core::Error* error = nullptr);
   // The format the first bytes announce (RIFF data counts as WebP only with "WEBP" at offset 8).
   static ImageFormat formatOf(std::string_view bytes);

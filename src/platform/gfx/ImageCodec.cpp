@@ -369,7 +369,22 @@ SurfacePtr copySurface(cairo_surface_t* s) {
 // Frames are kept fully composed, so all of them together are held to a budget.
 constexpr int64_t kMaxAnimationPixels = int64_t{1} << 27;
 
-bool decodeGif(std::string_view bytes, Decoded& out) {
+// Passes over the picture data of the frame whose descriptor was just read, without decoding it.
+bool skipGifFrameData(GifFileType* gif) {
+  int codeSize = 0;
+  GifByteType* block = nullptr;
+  if (DGifGetCode(gif, &codeSize, &block) == GIF_ERROR) return false;
+  while (block) {
+    if (DGifGetCodeNext(gif, &block) == GIF_ERROR) return false;
+  }
+  return true;
+}
+
+// Reads the frames of GIF data. Strictly (the decoder) any damage fails the whole picture. A
+// reader that keeps what decodes (keepWhatReads) records a frame whose picture cannot be read
+// as a null entry: it passes over a frame without colours or too large and goes on, and stops at
+// damage it cannot pass (data cut short), keeping the whole frames before it.
+bool decodeGif(std::string_view bytes, Decoded& out, bool keepWhatReads = false) {
   GifSource src{reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 0};
   int error = 0;
   std::unique_ptr<GifFileType, GifCloser> gif(DGifOpen(&src, gifRead, &error));
@@ -385,27 +400,46 @@ bool decodeGif(std::string_view bytes, Decoded& out) {
   int prevLeft = 0, prevTop = 0, prevW = 0, prevH = 0;
   SurfacePtr saved;  // the canvas before a frame that restores to previous
   std::vector<GifByteType> raster;
+  bool drawn = false;  // a frame has been composed on the canvas
+  // A frame that does not decode: its entry stays empty, and reading goes on when `goOn`.
+  auto skipFrame = [&](bool goOn) {
+    frames.push_back(nullptr);
+    delays.push_back(gcb.DelayTime / 100.0);
+    gcb = GraphicsControlBlock{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
+    return goOn && skipGifFrameData(gif.get());
+  };
 
   for (;;) {
     GifRecordType type;
-    if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR) return out.fail(Image::Corrupt, corrupt);
+    if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR) {
+      if (keepWhatReads) break;
+      return out.fail(Image::Corrupt, corrupt);
+    }
     if (type == TERMINATE_RECORD_TYPE) break;
     if (type == EXTENSION_RECORD_TYPE) {
       int code = 0;
       GifByteType* ext = nullptr;
-      if (DGifGetExtension(gif.get(), &code, &ext) == GIF_ERROR) return out.fail(Image::Corrupt, corrupt);
-      if (code == GRAPHICS_EXT_FUNC_CODE && ext && ext[0] >= 4) DGifExtensionToGCB(ext[0], ext + 1, &gcb);
-      while (ext) {
-        if (DGifGetExtensionNext(gif.get(), &ext) == GIF_ERROR) return out.fail(Image::Corrupt, corrupt);
-      }
-      continue;
+      bool read = DGifGetExtension(gif.get(), &code, &ext) != GIF_ERROR;
+      if (read && code == GRAPHICS_EXT_FUNC_CODE && ext && ext[0] >= 4) DGifExtensionToGCB(ext[0], ext + 1, &gcb);
+      while (read && ext) read = DGifGetExtensionNext(gif.get(), &ext) != GIF_ERROR;
+      if (read) continue;
+      if (keepWhatReads) break;
+      return out.fail(Image::Corrupt, corrupt);
     }
     if (type != IMAGE_DESC_RECORD_TYPE) continue;
 
-    if (DGifGetImageDesc(gif.get()) == GIF_ERROR) return out.fail(Image::Corrupt, corrupt);
+    if (DGifGetImageDesc(gif.get()) == GIF_ERROR) {
+      if (keepWhatReads) break;
+      return out.fail(Image::Corrupt, corrupt);
+    }
     const GifImageDesc desc = gif->Image;
-    if (desc.Width <= 0 || desc.Height <= 0 || !sizeAllowed(desc.Width, desc.Height))
+    if (desc.Width <= 0 || desc.Height <= 0 || !sizeAllowed(desc.Width, desc.Height)) {
+      if (keepWhatReads) {
+        if (skipFrame(true)) continue;
+        break;
+      }
       return out.fail(Image::TooLarge, "A GIF frame is too large.");
+    }
     if (!canvas) {
       if (canvasW <= 0 || canvasH <= 0) canvasW = desc.Left + desc.Width, canvasH = desc.Top + desc.Height;
       if (!sizeAllowed(canvasW, canvasH)) return out.fail(Image::TooLarge, "The GIF image is too large.");
@@ -415,23 +449,33 @@ bool decodeGif(std::string_view bytes, Decoded& out) {
     if (static_cast<int64_t>(frames.size() + 1) * canvasW * canvasH > kMaxAnimationPixels)
       return out.fail(Image::TooLarge, "The GIF animation is too large.");
     const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
-    if (!map || !map->Colors) return out.fail(Image::Corrupt, "A GIF frame has no colour table.");
+    if (!map || !map->Colors) {
+      if (keepWhatReads) {
+        if (skipFrame(true)) continue;
+        break;
+      }
+      return out.fail(Image::Corrupt, "A GIF frame has no colour table.");
+    }
 
     raster.assign(static_cast<size_t>(desc.Width) * desc.Height, 0);
+    bool linesRead = true;
     if (desc.Interlace) {
       static const int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
-      for (int pass = 0; pass < 4; ++pass)
-        for (int y = kStart[pass]; y < desc.Height; y += kStep[pass])
-          if (DGifGetLine(gif.get(), &raster[static_cast<size_t>(y) * desc.Width], desc.Width) == GIF_ERROR)
-            return out.fail(Image::Corrupt, corrupt);
+      for (int pass = 0; pass < 4 && linesRead; ++pass)
+        for (int y = kStart[pass]; y < desc.Height && linesRead; y += kStep[pass])
+          linesRead = DGifGetLine(gif.get(), &raster[static_cast<size_t>(y) * desc.Width], desc.Width) != GIF_ERROR;
     } else {
-      for (int y = 0; y < desc.Height; ++y)
-        if (DGifGetLine(gif.get(), &raster[static_cast<size_t>(y) * desc.Width], desc.Width) == GIF_ERROR)
-          return out.fail(Image::Corrupt, corrupt);
+      for (int y = 0; y < desc.Height && linesRead; ++y)
+        linesRead = DGifGetLine(gif.get(), &raster[static_cast<size_t>(y) * desc.Width], desc.Width) != GIF_ERROR;
+    }
+    if (!linesRead) {
+      if (!keepWhatReads) return out.fail(Image::Corrupt, corrupt);
+      skipFrame(false);  // the decoder cannot find the next frame after damaged picture data
+      break;
     }
 
     // Undo the previous frame as its disposal asks, then remember the canvas if this one restores.
-    if (!frames.empty()) {
+    if (drawn) {
       if (previous.DisposalMode == DISPOSE_BACKGROUND) {
         for (int y = std::max(prevTop, 0); y < std::min(prevTop + prevH, canvasH); ++y) {
           uint32_t* row = surfaceRow(canvas.get(), y);
@@ -471,6 +515,7 @@ bool decodeGif(std::string_view bytes, Decoded& out) {
     if (!frame) return out.fail(Image::TooLarge, "No memory for the GIF image.");
     frames.push_back(std::move(frame));
     delays.push_back(gcb.DelayTime / 100.0);
+    drawn = true;
     previous = gcb;
     prevLeft = desc.Left, prevTop = desc.Top, prevW = desc.Width, prevH = desc.Height;
     gcb = GraphicsControlBlock{DISPOSAL_UNSPECIFIED, false, 0, NO_TRANSPARENT_COLOR};
@@ -478,8 +523,8 @@ bool decodeGif(std::string_view bytes, Decoded& out) {
   if (frames.empty()) return out.fail(Image::Corrupt, "The GIF data holds no image.");
 
   out.hasAlpha = false;
-  for (const auto& f : frames) out.hasAlpha = out.hasAlpha || surfaceHasAlpha(f.get());
-  if (frames.size() == 1) {
+  for (const auto& f : frames) out.hasAlpha = out.hasAlpha || (f && surfaceHasAlpha(f.get()));
+  if (frames.size() == 1 && !keepWhatReads) {
     out.surface = std::move(frames.front());
     return true;
   }
@@ -941,6 +986,23 @@ std::shared_ptr<Image> Image::decode(std::string_view bytes, double scale, core:
   auto image = animated(std::move(frames), duration);
   image->m_frameDelays = std::move(d.delays);
   return image;
+}
+
+std::vector<Image::Frame> Image::gifFrames(std::string_view bytes, double scale) {
+  if (!(scale > 0)) scale = 1.0;
+  std::vector<Frame> result;
+  Decoded d;
+  if (formatOf(bytes) != ImageFormat::GIF || !decodeGif(bytes, d, true)) return result;
+  for (size_t i = 0; i < d.frames.size(); ++i) {
+    Frame frame;
+    frame.delay = d.delays[i];
+    if (d.frames[i]) {
+      frame.image = fromSurface(d.frames[i].get(), scale, ImageOrientation::Up);
+      if (frame.image) frame.image->m_hasAlpha = d.hasAlpha;
+    }
+    result.push_back(std::move(frame));
+  }
+  return result;
 }
 
 std::shared_ptr<Image> Image::fromFile(const std::string& path, double scale, core::Error* error) {
