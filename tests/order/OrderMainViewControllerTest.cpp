@@ -22,6 +22,7 @@
 #include "order/RecommendViewController.h"
 #include "order/RoomInfoBarView.h"
 #include "order/TowTableViewCell.h"
+#include "platform/core/Log.h"
 #include "platform/gfx/Font.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/ImageView.h"
@@ -255,6 +256,33 @@ TEST_F(OrderMainViewControllerTest, DishShowsItsDetailsAndTheOrderButtonOpensThe
   // The card stands over the button, its arrow pointing down at the button's middle.
   EXPECT_DOUBLE_EQ(card.maxY(), button.minY());
   EXPECT_DOUBLE_EQ(card.midX(), button.midX());
+}
+
+TEST_F(OrderMainViewControllerTest, ThePhotoAddressAndTheConfirmedBasketAreLogged) {
+  std::vector<std::string> lines;
+  struct RestoreSink {
+    core::LogSink previous;
+    ~RestoreSink() { core::setLogSink(std::move(previous)); }
+  } restore{core::setLogSink([&lines](const std::string& line) { lines.push_back(line); })};
+  const auto logged = [&lines](const std::string& text) {
+    return std::any_of(lines.begin(), lines.end(), [&](const std::string& line) {
+      return line.size() > text.size() && line.compare(line.size() - text.size(), text.size(), text) == 0 &&
+             line.compare(line.size() - text.size() - 2, 2, "] ") == 0;
+    });
+  };
+  ASSERT_NO_FATAL_FAILURE(openMenuWithCategories());
+  ASSERT_NO_FATAL_FAILURE(chooseSichuan());
+  tapDish(1);
+  auto url = ImageViewWebCache::ic_imageURL(menu->FootImage());
+  ASSERT_TRUE(url.has_value());
+  EXPECT_TRUE(logged(url->absoluteString()));
+
+  addBasketLine("1002");
+  basket().back()->setFoodName("水煮鱼");
+  addBasketLine("9001", "F");
+  basket().back()->setFoodName("果盘");
+  menu->popViewControllerDidConfirm();
+  EXPECT_TRUE(logged("(\n    1002 水煮鱼 x1 N,\n    9001 果盘 x1 F\n)"));
 }
 
 TEST_F(OrderMainViewControllerTest, OrderButtonOrdersTheDishShownAndNothingOnceThePaneIsCleared) {
