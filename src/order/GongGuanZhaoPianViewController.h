@@ -107,7 +107,9 @@ class GongGuanZhaoPianViewController : public ui::ViewController,
   // Kept for the scene; nothing of the screen reads them.
   std::vector<std::string>& urlArry() { return m_urlArry; }
   void setUrlArry(std::vector<std::string> urls) { m_urlArry = std::move(urls); }
-  const std::shared_ptr<ui::GestureRecognizer>& leftSwipeGestureRecognizer() const { return m_leftSwipeGestureRecognizer; }
+  const std::shared_ptr<ui::GestureRecognizer>& leftSwipeGestureRecognizer() const {
+    return m_leftSwipeGestureRecognizer;
+  }
   void setLeftSwipeGestureRecognizer(std::shared_ptr<ui::GestureRecognizer> recognizer) {
     m_leftSwipeGestureRecognizer = std::move(recognizer);
   }

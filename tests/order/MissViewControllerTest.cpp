@@ -4,7 +4,6 @@
 #include "order/OrderMainViewController.h"
 #include "order/SangWuYuYuePopViewController.h"
 #include "order/StaffScreenFixture.h"
-#include "platform/core/Log.h"
 #include "platform/ui/PopoverController.h"
 #include "support/RectExpectations.h"
 
@@ -143,16 +142,6 @@ TEST_F(MissViewControllerTest, LastPartPageAndStaleButtons) {
   wait(0.3);
   EXPECT_EQ(requests(MsgGongGuanHuJiao).size(), 2u);
   EXPECT_EQ(grid->tmpGongGuan()->DangAnID(), "3001");
-}
-
-TEST_F(MissViewControllerTest, TheCellDiagnosticsWriteTheirLine) {
-  std::vector<std::string> lines;
-  const core::LogSink previous = core::setLogSink([&lines](const std::string& line) { lines.push_back(line); });
-  auto staffCell = MissGridViewCell::create();
-  staffCell->test();
-  staffCell->tttttttt(nullptr);
-  core::setLogSink(previous);
-  EXPECT_EQ(lines, (Fields{"test    tt", "test    tt"}));
 }
 
 TEST_F(MissViewControllerTest, HeadImageOpensThePhotographsWithTheList) {
