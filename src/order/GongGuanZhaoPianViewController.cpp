@@ -192,6 +192,9 @@ void GongGuanZhaoPianViewController::buildScene() {
   m_panGesture->setDelegate(&m_dragGate);
   m_scrollView->addGestureRecognizer(m_panGesture);
 
+  m_smallScrollView = std::make_shared<ui::ScrollView>(kStrip);
+  m_smallScrollView->setBackgroundColor(gfx::Color::clear());
+  root.addSubview(m_smallScrollView);
   m_thumbnailPickerView = std::make_shared<ThumbStripView>(kStrip);
   m_thumbnailPickerView->setDataSource(m_shelf);
   auto self = std::dynamic_pointer_cast<Screen>(shared_from_this());
@@ -202,6 +205,7 @@ void GongGuanZhaoPianViewController::buildScene() {
 void GongGuanZhaoPianViewController::viewDidUnload() {
   m_thumbnailPickerView.reset();
   m_scrollView.reset();
+  m_smallScrollView.reset();
   m_currentGongGuanObj.reset();
   m_lblYiMing.reset();
   m_imageArray.clear();

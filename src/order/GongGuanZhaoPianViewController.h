@@ -103,6 +103,22 @@ class GongGuanZhaoPianViewController : public ui::ViewController,
   int32_t curPos() const { return m_curPos; }
   void setCurPos(int32_t position) { m_curPos = position; }
   const std::shared_ptr<GongGuanList>& currentGongGuanObj() const { return m_currentGongGuanObj; }
+  void setCurrentGongGuanObj(std::shared_ptr<GongGuanList> member) { m_currentGongGuanObj = std::move(member); }
+  // Kept for the scene; nothing of the screen reads them.
+  std::vector<std::string>& urlArry() { return m_urlArry; }
+  void setUrlArry(std::vector<std::string> urls) { m_urlArry = std::move(urls); }
+  const std::shared_ptr<ui::GestureRecognizer>& leftSwipeGestureRecognizer() const {
+    return m_leftSwipeGestureRecognizer;
+  }
+  void setLeftSwipeGestureRecognizer(std::shared_ptr<ui::GestureRecognizer> recognizer) {
+    m_leftSwipeGestureRecognizer = std::move(recognizer);
+  }
+  const std::shared_ptr<ui::GestureRecognizer>& rightSwipeGestureRecognizer() const {
+    return m_rightSwipeGestureRecognizer;
+  }
+  void setRightSwipeGestureRecognizer(std::shared_ptr<ui::GestureRecognizer> recognizer) {
+    m_rightSwipeGestureRecognizer = std::move(recognizer);
+  }
 
   void viewDidLoad() override;
   void viewDidUnload() override;
@@ -130,6 +146,8 @@ class GongGuanZhaoPianViewController : public ui::ViewController,
 
   // ---- Scene parts and state (for tests) ----
   ui::ScrollView* scrollView() const { return m_scrollView.get(); }
+  // The strip's backdrop; only dropped on unload.
+  ui::ScrollView* smallScrollView() const { return m_smallScrollView.get(); }
   std::shared_ptr<GridView> gmGridView() const { return m_gmGridView.lock(); }
   ThumbStripView* thumbnailPickerView() const { return m_thumbnailPickerView.get(); }
   EffectLabel* lblYiMing() const { return m_lblYiMing.get(); }
@@ -190,6 +208,7 @@ class GongGuanZhaoPianViewController : public ui::ViewController,
   std::shared_ptr<GongGuanList> m_currentGongGuanObj;
 
   std::shared_ptr<ui::ScrollView> m_scrollView;
+  std::shared_ptr<ui::ScrollView> m_smallScrollView;
   std::weak_ptr<GridView> m_gmGridView;
   std::shared_ptr<ThumbStripView> m_thumbnailPickerView;
   std::shared_ptr<EffectLabel> m_lblYiMing;
@@ -219,6 +238,9 @@ class GongGuanZhaoPianViewController : public ui::ViewController,
   std::string m_serverIP;
   std::string m_webUrl;
   std::shared_ptr<WebServiceBinding> m_binDing;
+  std::vector<std::string> m_urlArry;
+  std::shared_ptr<ui::GestureRecognizer> m_leftSwipeGestureRecognizer;
+  std::shared_ptr<ui::GestureRecognizer> m_rightSwipeGestureRecognizer;
 
   // Each member load has its number; results of an older one are dropped.
   uint64_t m_loadNumber = 0;

@@ -3,6 +3,7 @@
 #include "app/ColorHexadecimal.h"
 #include "order/DishCellParts.h"
 #include "order/OrderScenery.h"
+#include "platform/core/Log.h"
 #include "platform/gfx/Font.h"
 #include "platform/gfx/Layer.h"
 #include "platform/ui/Button.h"
@@ -14,6 +15,10 @@ namespace kt {
 MissGridViewCell::MissGridViewCell(const gfx::Rect& frame) : GridViewCell(frame) {}
 
 MissGridViewCell::~MissGridViewCell() = default;
+
+void MissGridViewCell::test() { core::logLine("test    tt"); }
+
+void MissGridViewCell::tttttttt(ui::Responder*) { core::logLine("test    tt"); }
 
 std::shared_ptr<MissGridViewCell> MissGridViewCell::initWithXib() {
   return DishCellParts::lastNibObject<MissGridViewCell>(NibName);

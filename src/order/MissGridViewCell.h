@@ -7,6 +7,7 @@
 namespace ui {
 class Button;
 class ImageView;
+class Responder;
 }  // namespace ui
 
 namespace kt {
@@ -40,6 +41,10 @@ class MissGridViewCell : public GridViewCell {
   std::shared_ptr<EffectLabel> lblZhuangTai() const { return m_lblZhuangTai.lock(); }
   std::shared_ptr<ui::Button> btnHuJiao() const { return m_btnHuJiao.lock(); }
   std::shared_ptr<ui::Button> btnShowZhaoPian() const { return m_btnShowZhaoPian.lock(); }
+
+  // Diagnostics: each writes "test    tt" to the log. Nothing calls them.
+  void test();
+  void tttttttt(ui::Responder* sender);
 
  private:
   std::weak_ptr<ui::ImageView> m_imgGongGuanZhaoPian;

@@ -81,6 +81,22 @@ size_t basketLineCount() {
   return basket ? basket->foodSetArray().size() : 0;
 }
 
+// The basket for the log: one line per basket line, its dish, name, quantity and flag.
+std::string basketText() {
+  auto basket = SocketDataHandle::sharedInstance().getTmpSelectFood();
+  std::string text = "(";
+  if (basket) {
+    const FolioList& lines = basket->foodSetArray();
+    for (size_t i = 0; i < lines.size(); ++i) {
+      if (!lines[i]) continue;
+      const OKFolioObject& line = *lines[i];
+      text += "\n    " + textOf(line.FoodNo()) + " " + textOf(line.FoodName()) + " x" + textOf(line.Quantity()) + " " +
+              textOf(line.Flag()) + (i + 1 < lines.size() ? "," : "");
+    }
+  }
+  return text + "\n)";
+}
+
 }  // namespace
 
 OrderMainViewController::OrderMainViewController() {
@@ -419,6 +435,13 @@ void OrderMainViewController::selectSubCategory(int section, int row) {
   clearDetailPane();
 }
 
+std::optional<net::URL> OrderMainViewController::GetServerUrl(const std::string& foodNo, double width, double height,
+                                                              const std::string& modifyTime) {
+  std::optional<net::URL> url = URLQX::getFoodImageUrl(foodNo, width, height, modifyTime);
+  KT_LOG("%s", url ? url->absoluteString().c_str() : "(null)");
+  return url;
+}
+
 void OrderMainViewController::selectFood(int row) {
   if (row < 0 || size_t(row) >= m_foodListArray.size()) return;
   std::shared_ptr<OKFoodObject> food = m_foodListArray[size_t(row)];
@@ -431,7 +454,7 @@ void OrderMainViewController::selectFood(int row) {
   const gfx::Rect bounds = m_FootImage->bounds();
   ImageViewWebCache::ic_setImageWithURL(
       m_FootImage,
-      URLQX::getFoodImageUrl(textOf(food->No()), bounds.width(), bounds.height(), textOf(food->FoodImageModifyTime())),
+      GetServerUrl(textOf(food->No()), bounds.width(), bounds.height(), textOf(food->FoodImageModifyTime())),
       nullptr, ICWebImageLoadRetryFailed);
   m_FootImage->layer()->setCornerRadius(8);
   m_FootImage->layer()->setMasksToBounds(true);
@@ -513,7 +536,7 @@ void OrderMainViewController::prepareForSegue(ui::StoryboardSegue& segue, ui::Re
 void OrderMainViewController::popViewControllerDidConfirm() {
   takeReplies();
   const size_t lines = basketLineCount();
-  KT_LOG("basket: %zu lines", lines);
+  KT_LOG("%s", basketText().c_str());
   if (m_lblOrderNum) m_lblOrderNum->setText(std::to_string(lines));
   if (const auto& popover = popoverController()) popover->dismissPopoverAnimated(true);
   takeReplies();

@@ -11,6 +11,8 @@
 #include "order/PopViewControllerDelegate.h"
 #include "order/RecommendViewController.h"
 #include "order/TempOederCenter.h"
+#include "platform/core/WeakPtr.h"
+#include "platform/net/URL.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/TableView.h"
 #include "platform/ui/ViewController.h"
@@ -27,6 +29,20 @@ class FoodTypeObject;
 class OKFoodObject;
 class PackChildViewObj;
 class RoomInfoBarView;
+
+// A screen that could be told the menu closed; nothing tells it yet.
+class OrderDismissDelegate {
+ public:
+  OrderDismissDelegate() = default;
+  OrderDismissDelegate(const OrderDismissDelegate&) = delete;
+  OrderDismissDelegate& operator=(const OrderDismissDelegate&) = delete;
+  virtual ~OrderDismissDelegate() = default;
+
+  core::WeakPtr<OrderDismissDelegate> orderDismissDelegateWeakPtr() const { return m_weakFactory.weakPtr(); }
+
+ private:
+  core::WeakPtrFactory<OrderDismissDelegate> m_weakFactory{this};
+};
 
 // The food menu, the hub of ordering: the two-level category table on the left (top categories
 // are sections that open and close, sub-categories are rows), the dishes of the chosen
@@ -68,6 +84,9 @@ class OrderMainViewController : public ui::ViewController,
 
   // Makes the category table and adds it to the view.
   void getTableView();
+  // The dish photograph at a size, as of its modification time. Logged.
+  static std::optional<net::URL> GetServerUrl(const std::string& foodNo, double width, double height,
+                                              const std::string& modifyTime);
 
   // ---- Tables (told apart by their tags) ----
   int numberOfSectionsInTableView(ui::TableView& tableView) override;
@@ -123,6 +142,11 @@ class OrderMainViewController : public ui::ViewController,
   const std::shared_ptr<ui::Button>& recommendButton() const { return m_recommendButton; }
   const std::shared_ptr<ui::Button>& staffButton() const { return m_staffButton; }
   const std::shared_ptr<ui::Button>& backButton() const { return m_backButton; }
+  // Held weakly; nothing of the menu sets or reads it.
+  OrderDismissDelegate* dismissDelegate() const { return m_dismissDelegate.get(); }
+  void setDismissDelegate(OrderDismissDelegate* delegate) {
+    m_dismissDelegate = delegate ? delegate->orderDismissDelegateWeakPtr() : core::WeakPtr<OrderDismissDelegate>();
+  }
 
  private:
   void buildScreen();
@@ -164,6 +188,7 @@ class OrderMainViewController : public ui::ViewController,
   std::shared_ptr<ui::Button> m_backButton;
   std::weak_ptr<PackChildViewObj> m_packChlidVC;
   std::weak_ptr<ui::AlertView> m_noRecommendAlert;
+  core::WeakPtr<OrderDismissDelegate> m_dismissDelegate;
 
   // What the next segue hands over, kept just before it is performed and cleared once read.
   std::shared_ptr<OKFoodObject> m_handOverFood;

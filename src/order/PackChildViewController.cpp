@@ -1,6 +1,7 @@
 #include "order/PackChildViewController.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 #include "app/AlertViewQX.h"
@@ -35,7 +36,12 @@ std::string formatted(const char* format, int value) {
   return buffer;
 }
 
-std::string quantityText(int64_t value) { return formatted("%d", static_cast<int>(value)); }
+// Counts from the room server: a negative one counts as none, and a count worked out from them
+// stops at the largest a 32-bit quantity holds instead of wrapping.
+int64_t countOf(const Text& text) { return std::max<int32_t>(intValueOf(text), 0); }
+int32_t saturated(int64_t value) { return static_cast<int32_t>(std::clamp<int64_t>(value, 0, INT32_MAX)); }
+
+std::string quantityText(int64_t value) { return formatted("%d", saturated(value)); }
 
 // The width of a text in a font, measured as the system measures one line within the screen.
 double measuredWidth(const std::string& text, std::shared_ptr<const gfx::Font> font) {
@@ -135,11 +141,11 @@ bool PackChildViewController::freeItemMode() const {
 }
 
 int64_t PackChildViewController::capacity(const OKPackChild& group) const {
-  return m_foodCount * intValueOf(group.SetSumCount());
+  return saturated(m_foodCount * countOf(group.SetSumCount()));
 }
 
 int64_t PackChildViewController::fixedCount(const OKPackChildFood& dish) const {
-  return m_foodCount * intValueOf(dish.Count());
+  return saturated(m_foodCount * countOf(dish.Count()));
 }
 
 void PackChildViewController::viewDidLoad() {
@@ -147,9 +153,9 @@ void PackChildViewController::viewDidLoad() {
   if (m_food) m_lblTitle->setText(textOf(m_food->NameChs()));
   if (freeItemMode()) {
     auto basket = SocketDataHandle::sharedInstance().getTmpSelectFood();
-    m_foodCount = intValueOf(basket->MultFreeCount());
+    m_foodCount = countOf(basket->MultFreeCount());
   } else if (!m_selectedFoods->empty() && m_selectedFoods->front()) {
-    m_foodCount = intValueOf(m_selectedFoods->front()->Quantity());
+    m_foodCount = countOf(m_selectedFoods->front()->Quantity());
   }
   m_prckChildTableView->setBackgroundView(nullptr);
   m_prckChildTableView->setBackgroundColor(gfx::Color::clear());
@@ -193,10 +199,10 @@ void PackChildViewController::restore() {
       auto old = inOldPack(dish->FoodNo());
       if (!old) continue;
       auto line = chosenLine(*dish);
-      int64_t quantity = intValueOf(old->Quantity());
+      int64_t quantity = countOf(old->Quantity());
       if (textIs(group->CountMode(), "1")) quantity = fixedCount(*dish);
-      group->setSelectedCount(group->SelectedCount() + static_cast<int32_t>(quantity));
-      dish->setSelectedCount(static_cast<int32_t>(quantity));
+      group->setSelectedCount(saturated(int64_t{group->SelectedCount()} + quantity));
+      dish->setSelectedCount(saturated(quantity));
       line->setQuantity(quantityText(quantity));
       group->setIsSelected(true);
     }
@@ -210,7 +216,7 @@ void PackChildViewController::autoFill() {
     if (!dishes || dishes->size() != 1 || !dishes->front()) continue;
     const auto& dish = dishes->front();
     auto line = chosenLine(*dish);
-    group->setSelectedCount(static_cast<int32_t>(capacity(*group)));
+    group->setSelectedCount(saturated(capacity(*group)));
     dish->setSelectedCount(group->SelectedCount());
     line->setQuantity(quantityText(group->SelectedCount()));
     group->setIsSelected(true);
@@ -270,7 +276,9 @@ std::shared_ptr<OKFolioObject> PackChildViewController::createFolioObj(std::shar
     line->setIfPackChild("0");
     line->setAutoFreed("1");
     line->setNote("消费赠送");
-    line->setAutoFreeCount(basket->MultFreeCount());
+    // The count as the reply gave it, unless it is none a line can carry.
+    const Text& count = basket->MultFreeCount();
+    line->setAutoFreeCount(integerValueOf(count) == countOf(count) ? count : Text(quantityText(countOf(count))));
     line->setParentFoodNo("");
   }
   return line;
@@ -368,16 +376,17 @@ void PackChildViewController::switchAction(ui::Control& sender) {
     auto line = chosenLine(dish);
     if (textIs(group.CountMode(), "1")) {
       line->setQuantity(quantityText(fixedCount(dish)));
-      group.setSelectedCount(static_cast<int32_t>(fixedCount(dish)));
-      dish.setSelectedCount(static_cast<int32_t>(fixedCount(dish)));
+      group.setSelectedCount(saturated(fixedCount(dish)));
+      dish.setSelectedCount(saturated(fixedCount(dish)));
     } else {
-      dish.setSelectedCount(static_cast<int32_t>(dish.SelectedCount() - group.SelectedCount() + capacity(group)));
-      group.setSelectedCount(static_cast<int32_t>(capacity(group)));
+      dish.setSelectedCount(
+          saturated(int64_t{dish.SelectedCount()} - int64_t{group.SelectedCount()} + capacity(group)));
+      group.setSelectedCount(saturated(capacity(group)));
       line->setQuantity(quantityText(dish.SelectedCount()));
     }
     group.setIsSelected(true);
   } else {
-    group.setSelectedCount(group.SelectedCount() - dish.SelectedCount());
+    group.setSelectedCount(saturated(int64_t{group.SelectedCount()} - int64_t{dish.SelectedCount()}));
     dish.setSelectedCount(0);
     if (auto line = getSelectedFood(dish.FoodNo())) {
       line->setQuantity("0");
@@ -398,15 +407,15 @@ void PackChildViewController::stepperAction(ui::Control& sender) {
   const bool countMode = textIs(group.CountMode(), "1");
   if (stepper->value() > dish.SelectedCount()) {
     auto line = chosenLine(dish);
-    const int32_t quantity = intValueOf(line->Quantity());
+    const int64_t quantity = countOf(line->Quantity());
     if (countMode) {
       line->setQuantity(quantityText(fixedCount(dish)));
-      group.setSelectedCount(static_cast<int32_t>(fixedCount(dish)));
-      dish.setSelectedCount(static_cast<int32_t>(fixedCount(dish)));
+      group.setSelectedCount(saturated(fixedCount(dish)));
+      dish.setSelectedCount(saturated(fixedCount(dish)));
     } else {
       line->setQuantity(quantityText(quantity + 1));
-      group.setSelectedCount(group.SelectedCount() + 1);
-      dish.setSelectedCount(dish.SelectedCount() + 1);
+      group.setSelectedCount(saturated(int64_t{group.SelectedCount()} + 1));
+      dish.setSelectedCount(saturated(int64_t{dish.SelectedCount()} + 1));
     }
     group.setIsSelected(true);
   } else {
@@ -414,11 +423,11 @@ void PackChildViewController::stepperAction(ui::Control& sender) {
       group.setSelectedCount(0);
       dish.setSelectedCount(0);
     } else {
-      group.setSelectedCount(group.SelectedCount() - 1);
-      dish.setSelectedCount(dish.SelectedCount() - 1);
+      group.setSelectedCount(saturated(int64_t{group.SelectedCount()} - 1));
+      dish.setSelectedCount(saturated(int64_t{dish.SelectedCount()} - 1));
     }
     if (auto line = getSelectedFood(dish.FoodNo())) {
-      const int32_t quantity = intValueOf(line->Quantity());
+      const int64_t quantity = countOf(line->Quantity());
       line->setQuantity(countMode ? std::string("0") : quantityText(quantity - 1));
       if (intValueOf(line->Quantity()) == 0) {
         group.setIsSelected(false);

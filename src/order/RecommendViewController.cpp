@@ -31,6 +31,9 @@ namespace kt {
 
 RecommendViewController::RecommendViewController() {
   shouldAutorotateToInterfaceOrientation = OrderScenery::landscapeOnly;
+  // Stores a dish list; the screen never takes the decoder itself, so only a screen that hands
+  // the decoder to it gets here.
+  socketDataHandleDidFoodList = [this](FoodList foods) { m_tempFoodList = std::move(foods); };
 }
 
 RecommendViewController::~RecommendViewController() {
@@ -54,6 +57,12 @@ void RecommendViewController::viewDidLoad() {
   m_lblPinMing->setShadowOffset({0, 2});
   m_lblPinMing->setShadowColor(gfx::Color::rgba(0, 0, 0, 0.75));
   m_lblPinMing->setShadowBlur(5);
+  if (const auto& scroller = m_hFlowView->scrollView()) {
+    m_scrollView = scroller;
+    scroller->addContentOffsetObserver(weak_from_this(), [this](gfx::Point, gfx::Point) {
+      if (auto scrolled = m_scrollView.lock()) scrollViewDidScroll(*scrolled);
+    });
+  }
 }
 
 void RecommendViewController::buildScene() {
@@ -99,6 +108,8 @@ void RecommendViewController::viewDidUnload() {
     m_hFlowView->setDataSource(nullptr);
     m_hFlowView->setDelegate(nullptr);
   }
+  if (auto scroller = m_scrollView.lock()) scroller->removeObservers(weak_from_this());
+  m_scrollView.reset();
   m_hFlowView.reset();
   m_hPageControl.reset();
   m_lblPinMing.reset();

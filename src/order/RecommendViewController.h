@@ -53,7 +53,8 @@ class RecommendViewController : public ui::ViewController,
                                 public FlowPagerViewDelegate,
                                 public PopViewControllerDelegate,
                                 public OrderPopoverSource,
-                                public ui::ScrollViewDelegate {
+                                public ui::ScrollViewDelegate,
+                                public SocketDataHandleDelegate {
  public:
   static constexpr const char* PopoverSegue = "recommendToInputView";
   static constexpr const char* PackChooserSegue = "showPackChildView";
@@ -103,6 +104,9 @@ class RecommendViewController : public ui::ViewController,
   void didScrollToPage(FlowPagerView& flowView, int64_t page) override;
   // A scroll view's page: floor((x - w / 2) / w) + 1, kept within the list.
   void scrollViewDidScroll(ui::ScrollView& scrollView) override;
+  // The pager's own scroll view, whose every move the screen follows: the labels change as a
+  // flip passes half a page, before it comes to rest.
+  std::shared_ptr<ui::ScrollView> scrollView() const { return m_scrollView.lock(); }
 
   // The package chooser points at the order button too.
   std::shared_ptr<ui::Button> currentBtn() const override { return m_btnDianXuan; }
@@ -135,6 +139,7 @@ class RecommendViewController : public ui::ViewController,
   std::shared_ptr<ui::Button> m_btnDianXuan;
   std::shared_ptr<ui::Button> m_btnBack;
   std::shared_ptr<RoomInfoBarView> m_roomInfobar;
+  std::weak_ptr<ui::ScrollView> m_scrollView;
   // Kept for the segue being performed: the dish for the popover, the groups and parameters for
   // the package chooser.
   std::shared_ptr<OKFoodObject> m_segueFood;

@@ -22,6 +22,7 @@
 #include "order/RecommendViewController.h"
 #include "order/RoomInfoBarView.h"
 #include "order/TowTableViewCell.h"
+#include "platform/core/Log.h"
 #include "platform/gfx/Font.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/ImageView.h"
@@ -255,6 +256,23 @@ TEST_F(OrderMainViewControllerTest, DishShowsItsDetailsAndTheOrderButtonOpensThe
   // The card stands over the button, its arrow pointing down at the button's middle.
   EXPECT_DOUBLE_EQ(card.maxY(), button.minY());
   EXPECT_DOUBLE_EQ(card.midX(), button.midX());
+}
+
+TEST_F(OrderMainViewControllerTest, ThePhotoAddressAndTheConfirmedBasketAreLogged) {
+  std::vector<std::string> lines;
+  struct Sink { core::LogSink previous; ~Sink() { core::setLogSink(std::move(previous)); } } sink{
+      core::setLogSink([&lines](const std::string& line) { lines.push_back(line); })};
+  const auto logged = [&lines](const std::string& text) {
+    return std::any_of(lines.begin(), lines.end(), [&](const auto& line) { return line.ends_with("] " + text); });
+  };
+  ASSERT_NO_FATAL_FAILURE(openMenuWithCategories());
+  ASSERT_NO_FATAL_FAILURE(chooseSichuan());
+  tapDish(1);
+  EXPECT_TRUE(logged(ImageViewWebCache::ic_imageURL(menu->FootImage()).value().absoluteString()));
+  addBasketLine("1002");
+  addBasketLine("9001", "F");
+  menu->popViewControllerDidConfirm();
+  EXPECT_TRUE(logged("(\n    1002  x1 N,\n    9001  x1 F\n)"));
 }
 
 TEST_F(OrderMainViewControllerTest, OrderButtonOrdersTheDishShownAndNothingOnceThePaneIsCleared) {

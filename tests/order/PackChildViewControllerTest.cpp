@@ -6,6 +6,7 @@
 #include "link/MsgCodes.h"
 #include "link/OKPackChild.h"
 #include "link/OKPackChildFood.h"
+#include "link/RoomRequests.h"
 #include "order/OrderParsing.h"
 #include "order/PackChildCell.h"
 #include "order/PopViewController.h"
@@ -289,6 +290,42 @@ TEST_F(PackChildViewControllerTest, PackageAndFreeItemsThroughTheVenueRoom) {
   EXPECT_EQ(Texts({textOf(lines[1]->Note()), textOf(lines[4]->Note()), textOf(lines[4]->Flag()), textOf(lines[4]->Price())}),
             (Texts{"套餐内项目", "消费赠送", "F", "18.00"}));
   EXPECT_EQ(lines[4]->GroupID(), lines[3]->GroupID());
+}
+
+TEST_F(PackChildViewControllerTest, CountsOutOfRangeNeitherGoNegativeNorWrapOnScreenOrInTheOrder) {
+  connect();
+  // Two packages: a group and a dish counted far too high, and a group counted below nothing.
+  groups = {group("S1", "饮料", "2147483647"), group("S2", "小吃", "-5"), group("S3", "果盘", "", "1")};
+  dict = {{"S1", {item("S1", "D1", "可乐")}},
+          {"S2", {item("S2", "D3", "薯条")}},
+          {"S3", {item("S3", "D4", "西瓜", "2147483647")}}};
+  open({folio("P1", "2")});
+  EXPECT_EQ(header(0), "饮料|累计可选数量(2147483647)|已选数量(2147483647)");
+  toggle(2);
+  flip(2, 0);
+  tap(*chooser->suerBtn());
+
+  // Free items brought 2147483647 times, three each time.
+  ShowPopViewSegue::setDismiss();
+  basket()->setHasMultFreeItems(std::string("1"));
+  basket()->setMultFreeCount(std::string("2147483647"));
+  groups = {group("S9", "赠品", "3")};
+  dict = {{"S9", {item("S9", "F1", "扬州炒饭", "1", "18")}}};
+  open({folio("F1", "1")});
+  tap(*chooser->suerBtn());
+
+  const size_t before = server.frameCount();
+  RoomRequests::send(RoomRequests::confirmInputFood("1234", std::string("0"), basket()->foodSetArray()));
+  // The server records on its own thread: the loop is drained (the link writes) between short waits.
+  for (int turn = 0; turn < 400 && requests(MsgConfirmInputFood).empty(); ++turn) {
+    support::drainMainLoop();
+    server.waitForFrames(before + 1, 0.025);
+  }
+  ASSERT_FALSE(requests(MsgConfirmInputFood).empty());
+  const Fields sent = requests(MsgConfirmInputFood).front().fields;
+  Texts quantities;
+  for (size_t i = 11 + 4; i < sent.size(); i += 30) quantities.push_back(sent[i]);
+  EXPECT_EQ(quantities, (Texts{"2", "2147483647", "0", "2147483647", "1", "2147483647"}));
 }
 
 TEST_F(PackChildViewControllerTest, FramesOnBothTabletsAndScreenshots) {

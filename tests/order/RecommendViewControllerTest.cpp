@@ -182,6 +182,23 @@ TEST_F(RecommendViewControllerTest, AnEmptyListShowsNothingAndOrdersNothing) {
   EXPECT_FALSE(screen->popoverController());
 }
 
+TEST_F(RecommendViewControllerTest, APartFlipShowsTheDishItPassesIntoBeforeComingToRest) {
+  ASSERT_GE(m_list.size(), 3u);
+  auto screen = showRecommend(m_list);
+  const auto& pages = screen->hFlowView()->scrollView();
+  ASSERT_EQ(screen->scrollView(), pages);
+  pages->setContentOffset({pages->frame().width() * 1.6, 0});  // past half of the second flip, not at rest
+  EXPECT_EQ(screen->lblPinMing()->text(), *m_list[2]->NameChs());
+}
+
+TEST_F(RecommendViewControllerTest, ADishListReachingItThroughTheDecoderIsStored) {
+  auto screen = showRecommend({m_list.front()});
+  handle().setDelegate(screen.get());
+  RoomRequests::send(RoomRequests::recommendedFoodList());
+  ASSERT_TRUE(runUntil([&] { return screen->tempFoodList().size() == m_list.size(); }));
+  EXPECT_EQ(screen->tempFoodList().back()->No(), m_list.back()->No());
+}
+
 TEST_F(RecommendViewControllerTest, ADishOrderedInThePopoverHidesTheOrderButton) {
   const int page = pageOf([](const venue::MenuDish& d) { return !d.pack && d.freeSetId.empty() && d.autoFree.empty(); });
   ASSERT_GE(page, 0);
