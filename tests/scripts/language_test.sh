@@ -19,13 +19,11 @@ expect() {
 
 expect zh_CN
 expect zh_CN LANG=C.UTF-8
-expect zh_CN LANG=POSIX LANGUAGE=
 expect zh_CN LANGUAGE=C LANG=C.utf8
 expect zh_CN LC_ALL=C LANG=de_DE.UTF-8      # LC_ALL decides
 expect zh_CN LC_ALL= LC_MESSAGES=C LANG=fr_FR
 expect unset LANG=en_US.UTF-8
 expect unset LC_MESSAGES=zh_TW.Big5 LANG=C
-expect unset LC_ALL=sr_RS@latin
 expect fr LANGUAGE=fr LANG=C.UTF-8
 expect C:de LANGUAGE=C:de
 exit $failed
