@@ -148,7 +148,7 @@ void WGAlertView::show() {
 
 void WGAlertView::actionBtnClick(const ui::Control& button) {
   const int index = button.tag() - FirstButtonTag;
-  if (m_delegate) m_delegate->didClickTheActionButtonAtIndex(index);
+  if (WGAlertViewDelegate* receiver = m_delegate.get()) receiver->didClickTheActionButtonAtIndex(index);
   dismissss();
 }
 

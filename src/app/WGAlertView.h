@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/core/WeakPtr.h"
 #include "platform/ui/View.h"
 
 namespace ui {
@@ -14,12 +15,21 @@ class Label;
 
 namespace kt {
 
-// Told which button of a WGAlertView was tapped.
+// Told which button of a WGAlertView was tapped. The alert holds its delegate weakly: a delegate
+// that goes away while the alert is up is simply not told.
 class WGAlertViewDelegate {
  public:
+  WGAlertViewDelegate() = default;
+  WGAlertViewDelegate(const WGAlertViewDelegate&) = delete;
+  WGAlertViewDelegate& operator=(const WGAlertViewDelegate&) = delete;
   virtual ~WGAlertViewDelegate() = default;
   // `index` counts from 0 for the leftmost button.
   virtual void didClickTheActionButtonAtIndex(int index) { (void)index; }
+
+  core::WeakPtr<WGAlertViewDelegate> weakPtr() const { return m_weakFactory.weakPtr(); }
+
+ private:
+  core::WeakPtrFactory<WGAlertViewDelegate> m_weakFactory{this};
 };
 
 // The system's own modal alert: a white rounded card with a bold title, a message and a row of
@@ -55,9 +65,9 @@ class WGAlertView : public ui::View {
   // Fades the veil holder (with veil and alert) out in 0.1 s and then removes it.
   void dismissss();
 
-  // Not owned: clear it before the delegate goes away.
-  WGAlertViewDelegate* delegate() const { return m_delegate; }
-  void setDelegate(WGAlertViewDelegate* delegate) { m_delegate = delegate; }
+  // Held weakly: null once the delegate has gone.
+  WGAlertViewDelegate* delegate() const { return m_delegate.get(); }
+  void setDelegate(WGAlertViewDelegate* delegate) { m_delegate = delegate ? delegate->weakPtr() : nullptr; }
   // 0 left, 1 right, 2 centre (the initial value); other values leave the message as it is.
   int textAlignment() const { return m_textAlignment; }
   void setTextAlignment(int alignment) { m_textAlignment = alignment; }
@@ -70,7 +80,7 @@ class WGAlertView : public ui::View {
 
  private:
   std::shared_ptr<ui::Label> m_labelMsg;
-  WGAlertViewDelegate* m_delegate = nullptr;
+  core::WeakPtr<WGAlertViewDelegate> m_delegate;
   int m_textAlignment = AlignCenter;
   std::weak_ptr<ui::View> m_holder;
 };

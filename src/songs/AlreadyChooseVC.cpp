@@ -46,7 +46,7 @@ void AlreadyChooseVC::requestForAlreadyFinished() {
                                                            const std::optional<core::Error>&) {
                        auto screen = alive();
                        if (!screen || !CloudReply::isSuccess(reply)) return;
-                       screen->setBadgeCount(static_cast<int>(CloudReply::rows(reply, "list").size()));
+                       screen->setBadgeCount(CloudReply::count(reply, "list"));
                      });
 }
 

@@ -236,7 +236,8 @@ void ChooseMusicVC::recommendArrived(uint64_t generation, const std::optional<co
   m_recommendShown = generation;
   Rows& models = rows();
   models = modelsOf(CloudReply::rows(reply, "list"), ChooseMusicModel::ChartKeys);
-  const int n = std::min(static_cast<int>(models.size()), MaxRecommended);
+  // The block follows the entries of "list", also those that make no row.
+  const int n = std::min(CloudReply::count(reply, "list"), MaxRecommended);
   // The style block sits 5 points under the last row: table top 404, header 72, rows of 110.
   const double block = 481 + 110.0 * n;
   const double height = 1000 + 110.0 * n;

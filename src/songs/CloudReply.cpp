@@ -1,5 +1,9 @@
 #include "songs/CloudReply.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
 namespace kt {
 
 std::string CloudReply::text(const core::Value& object, const std::string& key) {
@@ -43,6 +47,13 @@ std::vector<core::Value> CloudReply::rows(const core::Value& object, const std::
 
 std::vector<core::Value> CloudReply::rows(const std::optional<core::Value>& object, const std::string& key) {
   return object ? rows(*object, key) : std::vector<core::Value>{};
+}
+
+int CloudReply::count(const std::optional<core::Value>& object, const std::string& key) {
+  if (!object) return 0;
+  const core::Value::Array* array = (*object)[key].asArray();
+  if (!array) return 0;
+  return static_cast<int>(std::min<size_t>(array->size(), std::numeric_limits<int32_t>::max()));
 }
 
 std::vector<core::Value> CloudReply::bannerItems(const std::optional<core::Value>& reply) {

@@ -34,6 +34,9 @@ class CloudReply {
   // The object elements of object[key], in order; nothing when it is not an array.
   static std::vector<core::Value> rows(const core::Value& object, const std::string& key);
   static std::vector<core::Value> rows(const std::optional<core::Value>& object, const std::string& key);
+  // The number of elements of object[key], of any type (what a badge or a block position counts);
+  // 0 when it is not an array. Stops at the largest 32-bit value.
+  static int count(const std::optional<core::Value>& object, const std::string& key);
 
   // Nested lists: wxpic.php's "data" → "bannerclass" (each item kept whole) and wxsong.php's
   // "result" → "matches".

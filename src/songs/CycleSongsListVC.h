@@ -13,10 +13,12 @@ namespace kt {
 class CycleSongsListVC : public SongScreen {
  public:
   // `dict_params`: the banner item, kept whole; only its "classid" is read.
-  explicit CycleSongsListVC(core::Value dict_params);
+  explicit CycleSongsListVC(core::Value dict_params = {});
   ~CycleSongsListVC() override;
 
+  // The banner item; set it before the view loads (the one request reads it).
   const core::Value& dict_params() const { return m_dict_params; }
+  void setDict_params(core::Value params) { m_dict_params = std::move(params); }
 
  protected:
   std::optional<CloudRequest> listRequest(int page) override;

@@ -162,8 +162,8 @@ void SongScreen::requestForAlreadyChoose() {
                        auto screen = alive();
                        // A failed request or another code leaves the badge as it is.
                        if (!screen || !CloudReply::isSuccess(reply)) return;
-                       const size_t count = CloudReply::rows(reply, "list").size();
-                       screen->setBadgeCount(static_cast<int>(count));
+                       // Every entry of "list" counts, also one that makes no row.
+                       screen->setBadgeCount(CloudReply::count(reply, "list"));
                      });
 }
 

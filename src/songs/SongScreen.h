@@ -152,6 +152,9 @@ class SongScreen : public BaseVC,
   // Opens the screen of that name when the tablet is bound, else shows the guard message.
   void openWhenBound(const char* screen, const std::string& guard);
   Rows& rows() { return m_arr_data; }
+  // The style for a screen whose title or background is set after construction: read when the
+  // view loads, so a change made later shows nothing.
+  SongScreenStyle& styleToLoad() { return m_style; }
   // One row model per reply item, in order, made with those keys.
   static Rows modelsOf(const std::vector<core::Value>& items, const ChooseMusicModel::ReplyKeys& keys);
 

@@ -26,15 +26,26 @@ SongsListVC::SongsListVC(std::string navTitle, std::string background)
 
 SongsListVC::~SongsListVC() = default;
 
+void SongsListVC::setString_navTitle(std::string title) {
+  m_string_navTitle = std::move(title);
+  if (!isViewLoaded()) styleToLoad().title = m_string_navTitle;
+}
+
+void SongsListVC::setStr_bg(std::string background) {
+  m_str_bg = std::move(background);
+  if (!isViewLoaded()) styleToLoad().background = m_str_bg;
+}
+
 std::optional<CloudRequest> SongsListVC::listRequest(int page) {
-  if (isChart()) return CloudApi::chart(page);
+  m_askedChart = isChart();
+  if (m_askedChart) return CloudApi::chart(page);
   // The title goes as the query unchanged, spaces and all.
   return CloudApi::songsTitled(m_string_navTitle, page);
 }
 
 std::optional<SongScreen::Rows> SongsListVC::rowsOfReply(const std::optional<core::Value>& reply) {
   if (!reply || CloudReply::text(reply, "total") == "0") return std::nullopt;
-  return modelsOf(CloudReply::rows(reply, isChart() ? "list" : "matches"), ChooseMusicModel::ChartKeys);
+  return modelsOf(CloudReply::rows(reply, m_askedChart ? "list" : "matches"), ChooseMusicModel::ChartKeys);
 }
 
 }  // namespace kt

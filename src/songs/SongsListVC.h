@@ -19,11 +19,15 @@ class SongsListVC : public SongScreen {
   static constexpr const char* ChartTitle = "zu排行榜";
 
   // `background`: the name of the content's picture; the base one when empty.
-  SongsListVC(std::string navTitle, std::string background);
+  explicit SongsListVC(std::string navTitle = {}, std::string background = {});
   ~SongsListVC() override;
 
+  // The title and the background are shown as they are when the view loads; a title set later
+  // changes only what the next request asks for.
   const std::string& string_navTitle() const { return m_string_navTitle; }
+  void setString_navTitle(std::string title);
   const std::string& str_bg() const { return m_str_bg; }
+  void setStr_bg(std::string background);
   bool isChart() const { return m_string_navTitle == ChartTitle; }
 
  protected:
@@ -33,6 +37,8 @@ class SongsListVC : public SongScreen {
  private:
   std::string m_string_navTitle;
   std::string m_str_bg;
+  // The kind of the last request sent: its reply is read by it, whatever the title is by then.
+  bool m_askedChart = false;
 };
 
 }  // namespace kt

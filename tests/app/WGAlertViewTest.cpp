@@ -183,6 +183,20 @@ TEST_F(WGAlertViewTest, OnlyADelegateSetAfterwardsHearsTheIndexThenTheAlertGoes)
   EXPECT_EQ(windowSubviewCount(), 0u);
 }
 
+TEST_F(WGAlertViewTest, ADelegateThatWentWhileTheAlertWasUpIsNotCalled) {
+  auto alert = WGAlertView::create("提示", "请选择", nullptr, std::vector<std::string>{"一", "二"});
+  {
+    RecordingDelegate gone;
+    alert->setDelegate(&gone);
+    alert->show();
+    wait(0.35);
+  }
+  EXPECT_EQ(alert->delegate(), nullptr);
+  tap(*alert->viewWithTag(102));
+  wait(0.15);
+  EXPECT_FALSE(alert->window());  // the tap still closes it
+}
+
 TEST_F(WGAlertViewTest, ShowsOnceOverAVeilThatDarkensAndBlocksTouches) {
   auto under = ui::Button::create(ui::ButtonType::Custom, gfx::Rect(0, 0, 100, 100));
   int underTaps = 0;

@@ -30,7 +30,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (CloudReply::isSuccess(reply)) KT_FUZZ_CHECK(code == "1");
   if (!reply) KT_FUZZ_CHECK(code == "(null)");
   for (const char* key : {"roominfo", "tranip", "msg", "data"}) CloudReply::text(reply, key);
-  for (const char* key : {"data", "result", "matches", "list"}) readRows(CloudReply::rows(reply, key));
+  for (const char* key : {"data", "result", "matches", "list"}) {
+    const std::vector<core::Value> rows = CloudReply::rows(reply, key);
+    readRows(rows);
+    // A count sees every entry, rows only the objects.
+    KT_FUZZ_CHECK(CloudReply::count(reply, key) >= static_cast<int>(rows.size()));
+  }
   if (reply) {
     const core::Value& room = CloudReply::object(*reply, "room");
     KT_FUZZ_CHECK(room.isNull() || room.isDictionary());

@@ -102,6 +102,17 @@ TEST_F(ChooseMusicVCTest, ChartRepliesMoveTheStyleBlockUnderTheRowsShown) {
   EXPECT_DOUBLE_EQ(moduleY(*home), 481);
 }
 
+TEST_F(ChooseMusicVCTest, EntriesOfListThatAreNoObjectsStillCountForTheBadgeAndTheBlock) {
+  bind();
+  m_service.setFault("getktvsonglist.php", venue::Fault::withBody(200, R"({"code":"1","list":[{"musicno":"1"},7,"x"]})"));
+  m_service.setFault("getrankinfo", venue::Fault::withBody(200, R"({"list":[{"music_name":"A","singer":"X"},5,null]})"));
+  auto home = show(std::make_shared<kt::ChooseMusicVC>());
+  ASSERT_TRUE(runUntil([&] { return home->label_rightBar()->text() == "3" && home->arr_data().size() == 1; }));
+  EXPECT_FALSE(home->label_rightBar()->isHidden());
+  EXPECT_DOUBLE_EQ(moduleY(*home), 811);
+  EXPECT_DOUBLE_EQ(contentHeight(*home), 1330);
+}
+
 TEST_F(ChooseMusicVCTest, BannerTapsOpenWhatTheirKindSays) {
   auto home = showHome();
   auto& carousel = *home->cycleView();

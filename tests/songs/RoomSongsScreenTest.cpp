@@ -112,6 +112,13 @@ TEST_F(RoomSongsScreenTest, QueueShowsTheRoomsSongsAndCountsTheSungOnes) {
   EXPECT_EQ(line("getktvsonglist.php", 2), line("getktvsonglist.php"));  // never a page
 }
 
+TEST_F(RoomSongsScreenTest, SungBadgeCountsEntriesThatAreNoObjects) {
+  m_service.setFault("oversonglist.php", venue::Fault::withBody(200, R"({"code":1,"list":["a",2,[]]})"));
+  auto screen = showWith<kt::AlreadyChooseVC>(eight(), {});
+  ASSERT_TRUE(runUntil([&] { return screen->label_rightBar()->text() == "3"; }));
+  EXPECT_FALSE(screen->label_rightBar()->isHidden());
+}
+
 TEST_F(RoomSongsScreenTest, QueueNotBoundSendsAnEmptyId) {
   auto screen = show(std::make_shared<kt::AlreadyChooseVC>());
   waitForText("请绑定房台");

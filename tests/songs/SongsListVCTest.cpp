@@ -1,5 +1,7 @@
 #include "songs/SongsListVC.h"
 
+#include "platform/gfx/Image.h"
+#include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
 #include "songs/ChooseMusicModel.h"
 #include "songs/CloudReply.h"
@@ -64,6 +66,26 @@ TEST_F(SongsListVCTest, TheTitleDecidesWhatIsListed) {
   ASSERT_TRUE(runUntil([&] { return m_service.requestsTo("getwxmusicinfo").size() == searches + 1; }));
   EXPECT_EQ(m_service.requestsTo("getwxmusicinfo").back().param("q"), "Hello World");
   EXPECT_NE(m_service.requestsTo("getwxmusicinfo").back().target.find("q=Hello%20World"), std::string::npos);
+}
+
+TEST_F(SongsListVCTest, ATitleSetLaterChangesOnlyWhatTheNextRequestAsksFor) {
+  auto made = std::make_shared<kt::SongsListVC>();
+  made->setString_navTitle(kDuets);
+  made->setStr_bg("SuperStarsBg");
+  auto screen = show(made);
+  ASSERT_TRUE(runUntil([&] { return screen->arr_data().size() == 20 && allAnswered(); }));
+  EXPECT_EQ(m_service.requestsTo("getwxmusicinfo")[0].param("q"), kDuets);
+  EXPECT_EQ(screen->imgV_baseBgHeng()->image(), gfx::Image::named("SuperStarsBg"));
+  EXPECT_TRUE(findViewByText(kDuets));
+
+  screen->setString_navTitle(kt::SongsListVC::ChartTitle);
+  screen->pullDown();
+  const std::string first = m_service.chart(venue::CloudService::kChart)[0].number;
+  ASSERT_TRUE(runUntil([&] {
+    return !m_service.requestsTo("getrankinfo").empty() && allAnswered() && screen->arr_data()[0]->string_musicNumber() == first;
+  }));
+  EXPECT_TRUE(findViewByText(kDuets));  // the bar keeps the title it loaded with
+  EXPECT_FALSE(findViewByText(kt::SongsListVC::ChartTitle));
 }
 
 TEST_F(SongsListVCTest, NoResultsAndFailedPagesKeepTheRows) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 #include "platform/core/Clock.h"
 #include "platform/core/Error.h"
@@ -240,7 +241,8 @@ bool ScreenTest::tapAlertButton(const std::string& title) {
 std::string ScreenTest::screenshotPath(const std::string& name) const {
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
   std::string test = info ? fileSafe(std::string(info->test_suite_name()) + "." + info->name()) : "unknown";
-  return std::string(KT_SCREENSHOT_DIR) + "/" + test + "/" + fileSafe(name) + ".png";
+  const char* dir = std::getenv("KT_SCREENS_DIR");
+  return std::string(dir && *dir ? dir : KT_SCREENSHOT_DIR) + "/" + test + "/" + fileSafe(name) + ".png";
 }
 
 std::shared_ptr<gfx::Image> ScreenTest::screenshot(const std::string& name) {

@@ -91,8 +91,9 @@ class ScreenTest : public ::testing::Test {
   // False when there is none or it has no such button.
   bool tapAlertButton(const std::string& title);
 
-  // Makes a frame and saves it as <build>/screens/<suite>.<test>/<name>.png; returns the image
-  // (nullptr when it could not be made; the test fails when it could not be saved).
+  // Makes a frame and saves it as <dir>/<suite>.<test>/<name>.png, where <dir> is $KT_SCREENS_DIR
+  // when set and not empty, else <build>/screens; returns the image (nullptr when it could not
+  // be made; the test fails when it could not be saved).
   std::shared_ptr<gfx::Image> screenshot(const std::string& name);
   std::string screenshotPath(const std::string& name) const;
 

@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <vector>
 
 #include "platform/core/Clock.h"
@@ -16,6 +17,7 @@
 #include "platform/ui/Switch.h"
 #include "platform/ui/Touch.h"
 #include "platform/ui/Window.h"
+#include "support/ScopedEnv.h"
 
 namespace {
 
@@ -171,6 +173,7 @@ TEST_F(UiHarnessTest, TypingReachesTheFirstResponderOnly) {
 }
 
 TEST_F(UiHarnessTest, ScreenshotsLandInTheBuildTreeAndShowTheScreen) {
+  support::ScopedEnv unset("KT_SCREENS_DIR", nullptr);
   auto view = ui::View::create(gfx::Rect(200, 100, 50, 50));
   view->setBackgroundColor(gfx::Color::rgba(1, 0.5, 0));
   windowPtr()->addSubview(view);
@@ -185,6 +188,19 @@ TEST_F(UiHarnessTest, ScreenshotsLandInTheBuildTreeAndShowTheScreen) {
   EXPECT_EQ(colorAt(*image, gfx::Point{225, 125}), 0xFFFF8000u);
   EXPECT_EQ(colorAt(*image, gfx::Point{199, 125}), 0xFFFFFFFFu);
   EXPECT_EQ(colorAt(*image, gfx::Point{250, 125}), 0xFFFFFFFFu);
+}
+
+TEST_F(UiHarnessTest, ScreenshotsGoUnderTheFolderTheEnvironmentNames) {
+  char folder[] = "/tmp/kt-screens-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  const std::string dir = std::string(folder) + "/shots";
+  support::ScopedEnv screens("KT_SCREENS_DIR", dir.c_str());
+  ASSERT_NE(screenshot("plain"), nullptr);
+  const std::string path = dir + "/UiHarnessTest.ScreenshotsGoUnderTheFolderTheEnvironmentNames/plain.png";
+  EXPECT_EQ(screenshotPath("plain"), path);
+  struct stat st {};
+  EXPECT_EQ(stat(path.c_str(), &st), 0);
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace
