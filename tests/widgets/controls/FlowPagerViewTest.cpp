@@ -8,7 +8,11 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/core/Log.h"
+#include "platform/core/Value.h"
 #include "platform/ui/PageControl.h"
+#include "platform/ui/Storyboard.h"
+#include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 #include "support/RectExpectations.h"
 #include "support/UiHarness.h"
@@ -123,6 +127,48 @@ TEST_P(FlowPagerFramesTest, TheScrollViewIsCentredAndThePagesNearTheVisibleSpanA
 
 INSTANTIATE_TEST_SUITE_P(BothTablets, FlowPagerFramesTest,
                          ::testing::Values(support::Device::Standard, support::Device::LargeTablet));
+
+// A scene as a storyboard registers it: its view holds a pager built from the archived frame.
+class PagerScene : public ui::ViewController {
+ public:
+  void loadView() override {
+    setView(ui::View::create(gfx::Rect(0, 0, 1024, 768)));
+    core::Value frame;
+    frame.set("X", 0);
+    frame.set("Y", 136);
+    frame.set("Width", 1024);
+    frame.set("Height", 550);
+    core::Value coder;
+    coder.set("frame", frame);
+    pager = FlowPagerView::initWithCoder(coder);
+    view()->addSubview(pager);
+  }
+  std::shared_ptr<FlowPagerView> pager;
+};
+
+TEST_F(FlowPagerTest, AStoryboardSceneBuildsItsPagerFromTheArchivedFrame) {
+  ui::Storyboard::registerStoryboard("Pager", [](ui::Storyboard& board) {
+    board.registerScene("Flow", [] { return std::make_shared<PagerScene>(); });
+  });
+  auto scene = std::dynamic_pointer_cast<PagerScene>(ui::Storyboard::named("Pager")->instantiate("Flow"));
+  ui::Storyboard::unregisterStoryboard("Pager");
+  ASSERT_TRUE(scene);
+  window().addSubview(scene->view());
+  FlowPagerView& flow = *scene->pager;
+  EXPECT_EQ(flow.frame(), gfx::Rect(0, 136, 1024, 550));
+  flow.setDataSource(&pages);
+  flow.setDelegate(&flips);
+  settle();
+  EXPECT_EQ(flow.scrollView()->frame().x(), 112);
+  EXPECT_EQ(flow.visibleRange(), (Range{0, 3}));
+
+  std::vector<std::string> lines;
+  auto previous = core::setLogSink([&](const std::string& line) { lines.push_back(line); });
+  auto bare = FlowPagerView::initWithCoder(core::Value("frame"));
+  core::setLogSink(previous);
+  EXPECT_EQ(bare->frame(), gfx::Rect());
+  EXPECT_EQ(lines.size(), 1u);
+}
 
 TEST_F(FlowPagerTest, RecycledPagesComeBackLastInFirstOut) {
   auto flow = show();
