@@ -37,7 +37,7 @@ class BarButtonItem {
   void setTitle(std::optional<std::string> title);
   const ImagePtr& image() const { return m_image; }
   void setImage(ImagePtr image);
-  // Done shows the title in bold.
+  // Plain shows the title in the tint; bordered and done show a button in the tint, done in bold.
   BarButtonItemStyle style() const { return m_style; }
   void setStyle(BarButtonItemStyle style);
   // A button's width when positive (else it fits its content); a fixed space's width.

@@ -4,6 +4,7 @@
 
 #include "platform/gfx/Context.h"
 #include "platform/gfx/Font.h"
+#include "platform/gfx/Layer.h"
 #include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Label.h"
@@ -13,6 +14,10 @@ namespace {
 constexpr double TitleFontSize = 17;
 // Around a button's title or image when it fits its content.
 constexpr double ButtonPadding = 8;
+constexpr double BorderedHeight = 30;
+constexpr double BorderedCornerRadius = 5;
+
+bool isBordered(const BarButtonItem& item) { return item.style() != BarButtonItemStyle::Plain; }
 }  // namespace
 
 Toolbar::Toolbar(const gfx::Rect& frame) : View(frame) {
@@ -68,6 +73,11 @@ void Toolbar::setTintColor(std::optional<gfx::Color> color) {
   refresh();
 }
 
+void Toolbar::didMoveToWindow() {
+  // A tint taken from the new surroundings.
+  refresh();
+}
+
 void Toolbar::refresh() {
   for (size_t i = 0; i < m_items.size(); ++i) {
     if (!m_buttons[i]) continue;
@@ -76,6 +86,18 @@ void Toolbar::refresh() {
     button.setTintColor(item.tintColor());
     const bool done = item.style() == BarButtonItemStyle::Done;
     button.titleLabel()->setFont(done ? gfx::Font::boldSystemFont(TitleFontSize) : gfx::Font::systemFont(TitleFontSize));
+    if (isBordered(item)) {
+      // A rounded button in the tint with a white title.
+      button.setBackgroundColor(button.tintColor());
+      button.layer()->setCornerRadius(BorderedCornerRadius);
+      button.setTitleColor(gfx::Color::whiteColor());
+      button.setTitleColor(gfx::Color::white(1, 0.5), ControlStateDisabled);
+    } else {
+      button.setBackgroundColor(std::nullopt);
+      button.layer()->setCornerRadius(0);
+      button.setTitleColor(std::nullopt);
+      button.setTitleColor(std::nullopt, ControlStateDisabled);
+    }
     button.setEnabled(item.isEnabled());
     button.setImage(item.image());
     // Last: setting the title has the button take its colours again from the tint.
@@ -123,7 +145,10 @@ void Toolbar::layoutSubviews() {
     if (isButton && lastWasButton) x += ItemSpacing;
     lastWasButton = isButton;
     const double w = m_items[i]->kind() == BarButtonItem::Kind::FlexibleSpace ? flexibleWidth : widths[i];
-    if (isButton) m_buttons[i]->setFrame(gfx::Rect(x, 0, w, b.height()));
+    if (isButton) {
+      const double h = isBordered(*m_items[i]) ? std::min(BorderedHeight, b.height()) : b.height();
+      m_buttons[i]->setFrame(gfx::Rect(x, (b.height() - h) / 2, w, h));
+    }
     x += w;
   }
 }

@@ -14,8 +14,9 @@ class Button;
 
 // A bar of buttons, usually along the bottom of a screen: its items laid out from the left margin
 // with a gap between two buttons, fixed spaces as wide as they say and the room left shared by the
-// flexible spaces. Buttons show in their item's tint, else the bar's (grey while disabled);
-// tapping an enabled one runs its item's action. The background (drawRect, which subclasses may
+// flexible spaces. Buttons take their item's tint, else the bar's: a plain item's title is in the
+// tint (grey while disabled), a bordered or done item is a rounded button in the tint with a
+// white title (bold for done). Tapping an enabled one runs its item's action. The background (drawRect, which subclasses may
 // draw over) is the bar's colour with a hairline along the top.
 class Toolbar : public View {
  public:
@@ -43,6 +44,7 @@ class Toolbar : public View {
   void drawRect(gfx::Context& ctx, const gfx::Rect& rect) override;
   bool drawsContent() const override { return true; }
   void layoutSubviews() override;
+  void didMoveToWindow() override;
   gfx::Size sizeThatFits(gfx::Size size) const override { return gfx::Size{size.width, Height}; }
 
  private:

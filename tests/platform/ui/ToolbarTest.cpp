@@ -44,7 +44,8 @@ TEST_F(ToolbarTest, FixedSpacesKeepTheirWidthAndFlexibleOnesShareTheRest) {
   EXPECT_EQ(bar->buttonForItem(0)->frame(), gfx::Rect(12, 0, 80, 44));
   // 1000 - 80 - 60 - 30 - 70 = 760 of room, 380 for each flexible space.
   EXPECT_EQ(bar->buttonForItem(2)->frame(), gfx::Rect(472, 0, 60, 44));
-  EXPECT_EQ(bar->buttonForItem(5)->frame(), gfx::Rect(942, 0, 70, 44));
+  // A done item is a button 30 high in the middle of the bar.
+  EXPECT_EQ(bar->buttonForItem(5)->frame(), gfx::Rect(942, 7, 70, 30));
 
   // Two buttons side by side keep a gap; one that fits its title is wider than the title.
   auto a = std::make_shared<BarButtonItem>("甲", BarButtonItemStyle::Plain, record);
@@ -56,7 +57,7 @@ TEST_F(ToolbarTest, FixedSpacesKeepTheirWidthAndFlexibleOnesShareTheRest) {
   EXPECT_EQ(bar->buttonForItem(1)->frame().x(), first.maxX() + ui::Toolbar::ItemSpacing);
 }
 
-TEST_F(ToolbarTest, TapsRunEnabledItemsInTheirTintOrTheBars) {
+TEST_F(ToolbarTest, TapsRunEnabledItemsDrawnInTheirTintOrTheBars) {
   auto plain = std::make_shared<BarButtonItem>("编辑", BarButtonItemStyle::Plain, record);
   plain->setWidth(100);
   auto off = std::make_shared<BarButtonItem>("删除", BarButtonItemStyle::Plain, record);
@@ -74,7 +75,8 @@ TEST_F(ToolbarTest, TapsRunEnabledItemsInTheirTintOrTheBars) {
   const gfx::Color blue(0.1, 0.2, 0.6, 1);
   bar->setTintColor(blue);
   EXPECT_EQ(bar->buttonForItem(0)->titleLabel()->textColor(), blue);
-  EXPECT_EQ(bar->buttonForItem(2)->titleLabel()->textColor(), gfx::Color::red());
+  EXPECT_EQ(bar->buttonForItem(2)->backgroundColor(), gfx::Color::red());
+  EXPECT_EQ(bar->buttonForItem(2)->titleLabel()->textColor(), gfx::Color::whiteColor());
   EXPECT_NE(bar->buttonForItem(1)->titleLabel()->textColor(), blue);
   // An item changed later shows the change at once.
   off->setEnabled(true);

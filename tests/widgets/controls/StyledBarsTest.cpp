@@ -77,15 +77,18 @@ TEST(StyledBarsTest, ToolbarAndTabBarDrawTheirOwnColours) {
 TEST(StyledBarsTest, ToolbarLaysOutItsItemsInItsTint) {
   auto toolbar = kt::StyledToolbar::create(gfx::Rect(0, 0, 300, 44));
   int taps = 0;
+  auto edit = std::make_shared<ui::BarButtonItem>("编辑", ui::BarButtonItemStyle::Plain);
+  edit->setWidth(60);
   auto done = std::make_shared<ui::BarButtonItem>("完成", ui::BarButtonItemStyle::Done,
                                                   [&](ui::BarButtonItem&) { ++taps; });
   done->setWidth(70);
-  toolbar->setItems({ui::BarButtonItem::flexibleSpace(), done});
+  toolbar->setItems({edit, ui::BarButtonItem::flexibleSpace(), done});
   toolbar->layoutIfNeeded();
-  auto button = toolbar->buttonForItem(1);
+  EXPECT_EQ(toolbar->buttonForItem(0)->titleLabel()->textColor(), kt::colorWithHex(0x3D89BF));
+  auto button = toolbar->buttonForItem(2);
   ASSERT_TRUE(button);
-  EXPECT_EQ(button->frame(), gfx::Rect(218, 0, 70, 44));
-  EXPECT_EQ(button->titleLabel()->textColor(), kt::colorWithHex(0x3D89BF));
+  EXPECT_EQ(button->frame(), gfx::Rect(218, 7, 70, 30));
+  EXPECT_EQ(button->backgroundColor(), kt::colorWithHex(0x3D89BF));
   button->sendActionsForControlEvents(ui::ControlEventTouchUpInside);
   EXPECT_EQ(taps, 1);
 }

@@ -91,7 +91,7 @@ class StyledCellsGalleryTest : public support::ScreenTest, public ::testing::Wit
     plain->setContentOffset(gfx::Point{0, 25});  // at rest the header strip lies above the top
 
     auto toolbar = StyledToolbar::create(gfx::Rect(0, h - 93, w, 44));
-    toolbar->setItems({std::make_shared<ui::BarButtonItem>("编辑", ui::BarButtonItemStyle::Plain),
+    toolbar->setItems({std::make_shared<ui::BarButtonItem>("编辑", ui::BarButtonItemStyle::Bordered),
                        ui::BarButtonItem::flexibleSpace(),
                        std::make_shared<ui::BarButtonItem>("完成", ui::BarButtonItemStyle::Done)});
     auto tabs = StyledTabBar::create(gfx::Rect(0, h - 49, w, 49));
