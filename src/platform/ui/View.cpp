@@ -298,12 +298,11 @@ std::optional<gfx::Color> View::backgroundColor() const { return m_backgroundCol
 
 void View::setBackgroundColor(std::optional<gfx::Color> color) {
   m_backgroundColor = color;
-  if (m_layer->model().backgroundColor != color) {
-    willChange("backgroundColor", color.value_or(gfx::Color::clear()));
-    m_layer->setBackgroundColor(color);
-    m_pending.clear();
-  }
   backgroundColorDidChange();
+  if (m_layer->model().backgroundColor == color) return;
+  willChange("backgroundColor", color.value_or(gfx::Color::clear()));
+  m_layer->setBackgroundColor(color);
+  m_pending.clear();
 }
 
 bool View::clipsToBounds() const { return m_layer->model().masksToBounds; }
