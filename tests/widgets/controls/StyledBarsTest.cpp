@@ -76,21 +76,14 @@ TEST(StyledBarsTest, ToolbarAndTabBarDrawTheirOwnColours) {
 
 TEST(StyledBarsTest, ToolbarLaysOutItsItemsInItsTint) {
   auto toolbar = kt::StyledToolbar::create(gfx::Rect(0, 0, 300, 44));
-  int taps = 0;
-  auto edit = std::make_shared<ui::BarButtonItem>("编辑", ui::BarButtonItemStyle::Plain);
-  edit->setWidth(60);
-  auto done = std::make_shared<ui::BarButtonItem>("完成", ui::BarButtonItemStyle::Done,
-                                                  [&](ui::BarButtonItem&) { ++taps; });
+  auto done = std::make_shared<ui::BarButtonItem>("完成", ui::BarButtonItemStyle::Done);
   done->setWidth(70);
-  toolbar->setItems({edit, ui::BarButtonItem::flexibleSpace(), done});
+  toolbar->setItems({std::make_shared<ui::BarButtonItem>("编辑", ui::BarButtonItemStyle::Plain),
+                     ui::BarButtonItem::flexibleSpace(), done});
   toolbar->layoutIfNeeded();
   EXPECT_EQ(toolbar->buttonForItem(0)->titleLabel()->textColor(), kt::colorWithHex(0x3D89BF));
-  auto button = toolbar->buttonForItem(2);
-  ASSERT_TRUE(button);
-  EXPECT_EQ(button->frame(), gfx::Rect(218, 7, 70, 30));
-  EXPECT_EQ(button->backgroundColor(), kt::colorWithHex(0x3D89BF));
-  button->sendActionsForControlEvents(ui::ControlEventTouchUpInside);
-  EXPECT_EQ(taps, 1);
+  EXPECT_EQ(toolbar->buttonForItem(2)->frame(), gfx::Rect(218, 7, 70, 30));
+  EXPECT_EQ(toolbar->buttonForItem(2)->backgroundColor(), kt::colorWithHex(0x3D89BF));
 }
 
 }  // namespace
