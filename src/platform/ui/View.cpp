@@ -298,6 +298,7 @@ std::optional<gfx::Color> View::backgroundColor() const { return m_backgroundCol
 
 void View::setBackgroundColor(std::optional<gfx::Color> color) {
   m_backgroundColor = color;
+  backgroundColorDidChange();
   if (m_layer->model().backgroundColor == color) return;
   willChange("backgroundColor", color.value_or(gfx::Color::clear()));
   m_layer->setBackgroundColor(color);

@@ -238,6 +238,9 @@ class View : public Responder, public gfx::LayerDelegate {
 
  protected:
   explicit View(const gfx::Rect& frame, std::shared_ptr<gfx::Layer> layer);
+  // Called by every setBackgroundColor, through whichever type it was called, once
+  // backgroundColor() answers the new colour, so that a subclass can pass the colour on.
+  virtual void backgroundColorDidChange() {}
 
  private:
   friend class Window;

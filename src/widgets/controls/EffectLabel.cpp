@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/core/Log.h"
 #include "platform/gfx/Context.h"
 #include "platform/gfx/Font.h"
 #include "platform/gfx/Gradient.h"
@@ -87,10 +88,24 @@ void EffectLabel::setTextInsets(gfx::EdgeInsets insets) {
   setNeedsDisplay();
 }
 
+void EffectLabel::getComponents(std::array<double, 4>& components, const gfx::Color& color) {
+  if (color.isPattern()) {
+    // The platform's number of the pattern colour model.
+    constexpr int PatternModel = 6;
+    KT_LOG("Unsupported gradient color format: %i", PatternModel);
+    components = {0, 0, 0, 1};
+    return;
+  }
+  components = {color.r(), color.g(), color.b(), color.a()};
+}
+
 gfx::Color EffectLabel::colorBlendedWithColor(const gfx::Color& over, const gfx::Color& under) {
-  const double a1 = over.a(), a2 = under.a();
+  std::array<double, 4> c1{}, c2{};
+  getComponents(c1, over);
+  getComponents(c2, under);
+  const double a1 = c1[3], a2 = c2[3];
   auto mix = [a1](double x, double y) { return a1 * x + (1 - a1) * y; };
-  return gfx::Color(mix(over.r(), under.r()), mix(over.g(), under.g()), mix(over.b(), under.b()), a2 + a1 * (1 - a2));
+  return gfx::Color(mix(c1[0], c2[0]), mix(c1[1], c2[1]), mix(c1[2], c2[2]), a2 + a1 * (1 - a2));
 }
 
 EffectLabel::TextPlacement EffectLabel::textPlacement() const {

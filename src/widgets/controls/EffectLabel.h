@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -53,6 +54,10 @@ class EffectLabel : public ui::Label {
   gfx::EdgeInsets textInsets() const { return m_textInsets; }
   void setTextInsets(gfx::EdgeInsets insets);
 
+  // Red, green, blue and alpha of a plain colour (a grey is its value three times). A pattern
+  // colour has none: the line "Unsupported gradient color format: 6" is logged and opaque black
+  // given.
+  static void getComponents(std::array<double, 4>& components, const gfx::Color& color);
   // `over` composited over `under`.
   static gfx::Color colorBlendedWithColor(const gfx::Color& over, const gfx::Color& under);
 

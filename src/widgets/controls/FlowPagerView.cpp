@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/core/Log.h"
 #include "platform/core/ThreadCheck.h"
+#include "platform/core/Value.h"
 #include "platform/ui/PageControl.h"
 
 namespace kt {
@@ -28,6 +30,20 @@ FlowPagerView::FlowPagerView(const gfx::Rect& frame) : ui::View(frame) {
 }
 
 FlowPagerView::~FlowPagerView() { m_scrollView->setDelegate(nullptr); }
+
+std::shared_ptr<FlowPagerView> FlowPagerView::initWithCoder(const core::Value& coder) {
+  const core::Value& frame = coder["frame"];
+  const core::Value* parts[] = {&frame["X"], &frame["Y"], &frame["Width"], &frame["Height"]};
+  double numbers[4] = {};
+  for (size_t i = 0; i < 4; ++i) {
+    if (!parts[i]->isNumber() || !std::isfinite(parts[i]->doubleValue())) {
+      KT_LOG("the archived frame is missing or unreadable; the pager starts with the zero rectangle");
+      return std::make_shared<FlowPagerView>();
+    }
+    numbers[i] = parts[i]->doubleValue();
+  }
+  return std::make_shared<FlowPagerView>(gfx::Rect(numbers[0], numbers[1], numbers[2], numbers[3]));
+}
 
 void FlowPagerView::setDataSource(FlowPagerViewDataSource* dataSource) {
   m_dataSource = dataSource ? dataSource->weakPtr() : nullptr;

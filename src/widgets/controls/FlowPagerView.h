@@ -9,6 +9,9 @@
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/View.h"
 
+namespace core {
+class Value;
+}
 namespace ui {
 class PageControl;
 }
@@ -76,6 +79,10 @@ class FlowPagerView : public ui::View, private ui::ScrollViewDelegate {
 
   explicit FlowPagerView(const gfx::Rect& frame = gfx::Rect());
   ~FlowPagerView() override;
+  // The pager a storyboard scene builds from its archived attributes: the frame under "frame", in
+  // the platform's dictionary form of a rectangle (X, Y, Width, Height). A missing or unreadable
+  // frame is logged and gives the zero rectangle.
+  static std::shared_ptr<FlowPagerView> initWithCoder(const core::Value& coder);
 
   // Asks the data source and delegate again at the next layout pass.
   void reloadData();

@@ -106,10 +106,7 @@ void GridViewCell::setFullSize(gfx::Size size) {
 }
 
 void GridViewCell::switchToFullSizeMode(bool fullSizeEnabled) {
-  if (!m_fullSizeView) {
-    m_inFullSizeMode = fullSizeEnabled;
-    return;
-  }
+  // Without a full-size view the steps on it are skipped; the content still fades out or in.
   std::weak_ptr<ui::View> weakSelf = shared();
   auto relayout = [weakSelf](bool) {
     if (auto self = weakSelf.lock()) self->setNeedsLayout();
@@ -117,29 +114,33 @@ void GridViewCell::switchToFullSizeMode(bool fullSizeEnabled) {
   auto fullView = m_fullSizeView;
   auto content = m_contentView;
   if (fullSizeEnabled) {
-    fullView->setAutoresizingMask(m_defaultFullsizeViewResizingMask);
-    const gfx::Point center = fullView->center();
-    fullView->setFrame({fullView->frame().origin, m_fullSize});
-    fullView->setCenter(center);
+    gfx::Point center;
+    if (fullView) {
+      fullView->setAutoresizingMask(m_defaultFullsizeViewResizingMask);
+      center = fullView->center();
+      fullView->setFrame({fullView->frame().origin, m_fullSize});
+      fullView->setCenter(center);
+    }
     m_inFullSizeMode = true;
     const double contentAlpha = content ? content->alpha() : 0;
-    fullView->setAlpha(std::max(fullView->alpha(), contentAlpha));
+    if (fullView) fullView->setAlpha(std::max(fullView->alpha(), contentAlpha));
     if (content) content->setAlpha(0);
     const gfx::Size fullSize = m_fullSize;
     ui::View::animate(0.3, [fullView, fullSize, center] {
+      if (!fullView) return;
       fullView->setAlpha(1);
       fullView->setFrame({fullView->frame().origin, fullSize});
       fullView->setCenter(center);
     }, relayout);
   } else {
-    fullView->setAutoresizingMask(FlexibleSize);
+    if (fullView) fullView->setAutoresizingMask(FlexibleSize);
     m_inFullSizeMode = false;
-    fullView->setAlpha(0);
+    if (fullView) fullView->setAlpha(0);
     if (content) content->setAlpha(0.6);
     const gfx::Rect cellBounds = bounds();
     ui::View::animate(0.3, [fullView, content, cellBounds] {
       if (content) content->setAlpha(1);
-      fullView->setFrame(cellBounds);
+      if (fullView) fullView->setFrame(cellBounds);
     }, relayout);
   }
 }

@@ -10,8 +10,10 @@ namespace kt {
 
 // A table view that keeps the input being edited in one of its rows visible above the on-screen
 // keyboard (see KeyboardAvoider) and ends the editing when a touch ends on the table itself.
-// Frame changes must come through this class's setFrame for the keyboard inset to follow; content
-// size changes, the table's own included, are followed whoever makes them. Main thread only.
+// The keyboard inset follows every change of the frame: at once through this class's setFrame,
+// at the layout pass a resize causes when made otherwise (autoresizing, a base type's setFrame);
+// content size changes, the table's own included, are followed whoever makes them. Main thread
+// only.
 class KeyboardAvoidingTableView : public ui::TableView {
  public:
   static std::shared_ptr<KeyboardAvoidingTableView> create(const gfx::Rect& frame = gfx::Rect(),
@@ -24,6 +26,7 @@ class KeyboardAvoidingTableView : public ui::TableView {
   void setFrame(const gfx::Rect& frame);
 
   void touchesEnded(const ui::TouchSet& touches, const ui::Event* event) override;
+  void layoutSubviews() override;
 
   gfx::Rect keyboardRect() const { return m_avoider.keyboardRect(); }
   gfx::EdgeInsets contentInsetForKeyboard() const { return m_avoider.contentInsetForKeyboard(); }
@@ -34,6 +37,8 @@ class KeyboardAvoidingTableView : public ui::TableView {
 
  private:
   KeyboardAvoider m_avoider{*this};
+  // The frame the keyboard inset was last worked out for.
+  gfx::Rect m_insetFrame;
   // Identifies its content size observer.
   core::WeakPtrFactory<KeyboardAvoidingTableView> m_weakFactory{this};
 };

@@ -68,13 +68,13 @@ void StyledNavigationBar::drawBackground(gfx::Context& ctx, const gfx::Rect& are
 
 // ---- Toolbar ----
 
-StyledToolbar::StyledToolbar(const gfx::Rect& frame) : ui::View(frame), StyledBarLook(0x4F94C4) {
+StyledToolbar::StyledToolbar(const gfx::Rect& frame) : ui::Toolbar(frame), StyledBarLook(0x4F94C4) {
   setContentMode(ui::ContentMode::Redraw);
   setTintColor(colorWithHex(0x3D89BF));
 }
 
 void StyledToolbar::drawRect(gfx::Context& ctx, const gfx::Rect& rect) {
-  ui::View::drawRect(ctx, rect);
+  ui::Toolbar::drawRect(ctx, rect);
   drawBarBackground(*this, ctx, rect);
 }
 

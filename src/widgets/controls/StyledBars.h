@@ -8,6 +8,7 @@
 #include "platform/gfx/Transform.h"
 #include "platform/ui/NavigationBar.h"
 #include "platform/ui/TabBar.h"
+#include "platform/ui/Toolbar.h"
 #include "platform/ui/View.h"
 
 namespace kt {
@@ -68,19 +69,15 @@ class StyledNavigationBar : public ui::NavigationBar, public StyledBarLook {
   gfx::Color m_roundedCornerColor = gfx::Color::black();
 };
 
-// A toolbar with the drawn background. The platform here has no toolbar of its own, so this is
-// the bar: a view that draws the background and holds whatever item views are added to it.
-class StyledToolbar : public ui::View, public StyledBarLook {
+// A toolbar with the drawn background; items, their layout and the tint are the platform bar's.
+class StyledToolbar : public ui::Toolbar, public StyledBarLook {
  public:
-  static constexpr double Height = 44;
   static std::shared_ptr<StyledToolbar> create(const gfx::Rect& frame = gfx::Rect()) {
     return std::make_shared<StyledToolbar>(frame);
   }
   explicit StyledToolbar(const gfx::Rect& frame = gfx::Rect());
 
   void drawRect(gfx::Context& ctx, const gfx::Rect& rect) override;
-  bool drawsContent() const override { return true; }
-  gfx::Size sizeThatFits(gfx::Size size) const override { return gfx::Size{size.width, Height}; }
 };
 
 // A tab bar over a dark vertical gradient with a light line along its top.

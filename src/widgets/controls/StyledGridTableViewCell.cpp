@@ -32,9 +32,8 @@ void StyledCustomViewTableViewCell::setCustomView(std::shared_ptr<ui::View> view
   setNeedsLayout();
 }
 
-void StyledCustomViewTableViewCell::setBackgroundColor(std::optional<gfx::Color> color) {
-  ui::View::setBackgroundColor(color);
-  if (m_customView) m_customView->setBackgroundColor(color);
+void StyledCustomViewTableViewCell::backgroundColorDidChange() {
+  if (m_customView) m_customView->setBackgroundColor(backgroundColor());
 }
 
 void StyledCustomViewTableViewCell::setCustomBackgroundColor(std::optional<gfx::Color> color) {

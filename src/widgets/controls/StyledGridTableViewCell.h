@@ -32,13 +32,15 @@ class StyledCustomViewTableViewCell : public StyledTableViewCell {
   const std::shared_ptr<ui::View>& customView() const { return m_customView; }
   void setCustomView(std::shared_ptr<ui::View> view);
 
-  // Also the custom view's background.
-  void setBackgroundColor(std::optional<gfx::Color> color);
+  // Also the custom view's background (as is the cell's own background, however it is set).
   void setCustomBackgroundColor(std::optional<gfx::Color> color) override;
 
   void drawRect(gfx::Context& ctx, const gfx::Rect& rect) override;
   bool drawsContent() const override { return true; }
   void layoutSubviews() override;
+
+ protected:
+  void backgroundColorDidChange() override;
 
  private:
   // Puts the custom view on the card with the card's mask.

@@ -38,6 +38,15 @@ std::shared_ptr<WGCycleScrollView> WGCycleScrollView::cycleScrollViewWithFrame(c
   return carousel;
 }
 
+std::shared_ptr<WGCycleScrollView> WGCycleScrollView::cycleScrollViewWithFrame(
+    const gfx::Rect& frame, const std::vector<std::string>& localImagesGroup, WGCycleScrollViewDelegate* delegate) {
+  auto carousel = std::make_shared<WGCycleScrollView>(frame);
+  carousel->setArr_imagePath(localImagesGroup);
+  carousel->setDelegate(delegate);
+  carousel->setAutoScroll(true);
+  return carousel;
+}
+
 WGCycleScrollView::WGCycleScrollView(const gfx::Rect& frame) : ui::View(frame) { setupMainView(); }
 
 WGCycleScrollView::~WGCycleScrollView() {

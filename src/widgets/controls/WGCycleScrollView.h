@@ -63,6 +63,11 @@ class WGCycleScrollView : public ui::View,
   static std::shared_ptr<WGCycleScrollView> cycleScrollViewWithFrame(const gfx::Rect& frame,
                                                                      const std::vector<std::string>& paths,
                                                                      ImagePtr placeholder = nullptr);
+  // The same with a delegate, set before the timer starts; meant for bundle picture names, though
+  // a path with "http" still loads by address.
+  static std::shared_ptr<WGCycleScrollView> cycleScrollViewWithFrame(const gfx::Rect& frame,
+                                                                     const std::vector<std::string>& localImagesGroup,
+                                                                     WGCycleScrollViewDelegate* delegate);
 
   explicit WGCycleScrollView(const gfx::Rect& frame);
   ~WGCycleScrollView() override;

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 
+#include "platform/core/Log.h"
 #include "platform/gfx/Font.h"
+#include "platform/gfx/Image.h"
 #include "platform/ui/Window.h"
 #include "support/UiHarness.h"
 #include "widgets/feedback/LayerPixels.h"
@@ -169,6 +171,17 @@ TEST(EffectLabelTest, HighlightOversamplingAndPlacement) {
   l->setContentMode(ui::ContentMode::TopLeft);
   l->setTextAlignment(gfx::TextAlignment::Left);
   EXPECT_EQ(l->textPlacement().rect.origin, (gfx::Point{20, 10}));
+}
+
+TEST(EffectLabelTest, ComponentsOfAPatternColourAreLoggedAndOpaqueBlack) {
+  std::array<double, 4> c{};
+  std::vector<std::string> lines;
+  auto previous = core::setLogSink([&](const std::string& line) { lines.push_back(line); });
+  EffectLabel::getComponents(c, gfx::Color::patternImage(gfx::Image::fromPixels(1, 1, {0xff00ff00u})));
+  core::setLogSink(previous);
+  EXPECT_EQ(c, (std::array<double, 4>{0, 0, 0, 1}));
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("Unsupported gradient color format: 6"), std::string::npos) << lines[0];
 }
 
 TEST(EffectLabelTest, FittingShrinksTheFontToTheWidth) {

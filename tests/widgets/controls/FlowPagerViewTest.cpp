@@ -8,7 +8,11 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/core/Log.h"
+#include "platform/core/Value.h"
 #include "platform/ui/PageControl.h"
+#include "platform/ui/Storyboard.h"
+#include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
 #include "support/RectExpectations.h"
 #include "support/UiHarness.h"
@@ -123,6 +127,41 @@ TEST_P(FlowPagerFramesTest, TheScrollViewIsCentredAndThePagesNearTheVisibleSpanA
 
 INSTANTIATE_TEST_SUITE_P(BothTablets, FlowPagerFramesTest,
                          ::testing::Values(support::Device::Standard, support::Device::LargeTablet));
+
+// A scene as a storyboard registers it: its view holds a pager built from the archived frame.
+struct PagerScene : ui::ViewController {
+  void loadView() override {
+    setView(ui::View::create(gfx::Rect(0, 0, 1024, 768)));
+    core::Value frame;
+    for (auto [key, value] : {std::pair{"X", 0}, {"Y", 136}, {"Width", 1024}, {"Height", 550}}) frame.set(key, value);
+    core::Value coder;
+    coder.set("frame", frame);
+    pager = FlowPagerView::initWithCoder(coder);
+    view()->addSubview(pager);
+  }
+  std::shared_ptr<FlowPagerView> pager;
+};
+
+TEST_F(FlowPagerTest, AStoryboardSceneBuildsItsPagerFromTheArchivedFrame) {
+  ui::Storyboard::registerStoryboard("Pager", [](ui::Storyboard& board) {
+    board.registerScene("Flow", [] { return std::make_shared<PagerScene>(); });
+  });
+  auto scene = std::dynamic_pointer_cast<PagerScene>(ui::Storyboard::named("Pager")->instantiate("Flow"));
+  ui::Storyboard::unregisterStoryboard("Pager");
+  ASSERT_TRUE(scene);
+  window().addSubview(scene->view());
+  scene->pager->setDataSource(&pages);
+  scene->pager->setDelegate(&flips);
+  settle();
+  EXPECT_EQ(scene->pager->frame(), gfx::Rect(0, 136, 1024, 550));
+  EXPECT_EQ(scene->pager->visibleRange(), (Range{0, 3}));
+
+  int logged = 0;
+  auto previous = core::setLogSink([&](const std::string&) { ++logged; });
+  EXPECT_EQ(FlowPagerView::initWithCoder(core::Value("frame"))->frame(), gfx::Rect());
+  core::setLogSink(previous);
+  EXPECT_EQ(logged, 1);
+}
 
 TEST_F(FlowPagerTest, RecycledPagesComeBackLastInFirstOut) {
   auto flow = show();

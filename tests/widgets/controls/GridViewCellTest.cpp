@@ -218,6 +218,18 @@ TEST(GridViewCellTest, FullSizeViewTakesTheBoundsThenCentresAtItsFullSize) {
   EXPECT_EQ(deletes, 1);
 }
 
+TEST(GridViewCellTest, FullSizeWithoutAFullSizeViewStillHidesTheContent) {
+  auto cell = GridViewCell::create({0, 0, 100, 80});
+  auto content = ui::View::create();
+  cell->setContentView(content);
+  cell->switchToFullSizeMode(true);
+  EXPECT_TRUE(cell->isInFullSizeMode());
+  EXPECT_EQ(content->alpha(), 0);
+  cell->switchToFullSizeMode(false);
+  EXPECT_FALSE(cell->isInFullSizeMode());
+  EXPECT_EQ(content->alpha(), 1);
+}
+
 TEST(GridViewCellTest, EndCancelsAGestureAndKeepsTheRecognizerEnabled) {
   ui::PanGestureRecognizer recognizer;
   EXPECT_FALSE(GridViewAdditions::hasRecognizedValidGesture(recognizer));

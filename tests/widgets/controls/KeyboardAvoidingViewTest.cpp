@@ -11,6 +11,7 @@
 #include "support/UiHarness.h"
 #include "widgets/controls/KeyboardAvoider.h"
 #include "widgets/controls/KeyboardAvoidingScrollView.h"
+#include "widgets/controls/KeyboardAvoidingTableView.h"
 
 namespace {
 
@@ -131,6 +132,20 @@ TEST_F(KeyboardAvoidingViewTest, KeyboardAtTheTopLiesAtTheBottomAndTheInsetMayBe
   // A frame change while the keyboard is up follows the keyboard.
   scroll->setFrame(gfx::Rect(0, 0, 1024, 700));
   EXPECT_EQ(scroll->contentInset().bottom, 284);
+}
+
+TEST_F(KeyboardAvoidingViewTest, ATableResizedByItsSuperviewFollowsTheKeyboard) {
+  auto holder = ui::View::create(gfx::Rect(0, 0, 1024, 700));
+  auto table = kt::KeyboardAvoidingTableView::create(holder->bounds());
+  table->setAutoresizingMask(ui::AutoresizingFlexibleHeight);
+  holder->addSubview(table);
+  window().addSubview(holder);
+  render();
+  postKeyboard(ui::Keyboard::WillShowNotification, gfx::Rect(0, 416, 1024, 352));
+  holder->setFrame(gfx::Rect(0, 0, 1024, 600));
+  render();
+  EXPECT_EQ(table->frame().height(), 600);
+  EXPECT_EQ(table->contentInset().bottom, 184);
 }
 
 }  // namespace

@@ -7,6 +7,9 @@
 
 #include "platform/gfx/Image.h"
 #include "platform/gfx/Layer.h"
+#include "platform/ui/BarButtonItem.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/Label.h"
 #include "widgets/feedback/LayerPixels.h"
 
 namespace {
@@ -69,6 +72,18 @@ TEST(StyledBarsTest, ToolbarAndTabBarDrawTheirOwnColours) {
   const auto upper = pixelAt(*image, 150, 5), lower = pixelAt(*image, 150, 46);
   EXPECT_GT(upper.r, lower.r);  // from 0x444444 down to 0x060606
   EXPECT_LT(lower.r, 20);
+}
+
+TEST(StyledBarsTest, ToolbarLaysOutItsItemsInItsTint) {
+  auto toolbar = kt::StyledToolbar::create(gfx::Rect(0, 0, 300, 44));
+  auto done = std::make_shared<ui::BarButtonItem>("完成", ui::BarButtonItemStyle::Done);
+  done->setWidth(70);
+  toolbar->setItems({std::make_shared<ui::BarButtonItem>("编辑", ui::BarButtonItemStyle::Plain),
+                     ui::BarButtonItem::flexibleSpace(), done});
+  toolbar->layoutIfNeeded();
+  EXPECT_EQ(toolbar->buttonForItem(0)->titleLabel()->textColor(), kt::colorWithHex(0x3D89BF));
+  EXPECT_EQ(toolbar->buttonForItem(2)->frame(), gfx::Rect(218, 7, 70, 30));
+  EXPECT_EQ(toolbar->buttonForItem(2)->backgroundColor(), kt::colorWithHex(0x3D89BF));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/gfx/Image.h"
+#include "platform/ui/BarButtonItem.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/TabBarItem.h"
 #include "platform/ui/ViewController.h"
@@ -90,6 +91,9 @@ class StyledCellsGalleryTest : public support::ScreenTest, public ::testing::Wit
     plain->setContentOffset(gfx::Point{0, 25});  // at rest the header strip lies above the top
 
     auto toolbar = StyledToolbar::create(gfx::Rect(0, h - 93, w, 44));
+    toolbar->setItems({std::make_shared<ui::BarButtonItem>("编辑", ui::BarButtonItemStyle::Bordered),
+                       ui::BarButtonItem::flexibleSpace(),
+                       std::make_shared<ui::BarButtonItem>("完成", ui::BarButtonItemStyle::Done)});
     auto tabs = StyledTabBar::create(gfx::Rect(0, h - 49, w, 49));
     tabs->setItems({std::make_shared<ui::TabBarItem>("点歌", nullptr), std::make_shared<ui::TabBarItem>("点单", nullptr)});
     tabs->setSelectedIndex(0);

@@ -122,6 +122,14 @@ TEST_F(GridCellTest, NoTitlesDrawOnlyTheBackgroundAndTakeNoTouch) {
   for (double x : {102.0, 150.0, 250.0, 398.0}) EXPECT_EQ(colorAt(*shot, gfx::Point{x, 130}), 0xffffffffu) << x;
 }
 
+TEST(StyledGridTableViewCellTest, ABackgroundSetThroughThePlainViewReachesTheColumns) {
+  auto cell = StyledGridTableViewCell::create();
+  ui::View& plain = *cell;
+  plain.setBackgroundColor(gfx::Color::red());
+  ASSERT_TRUE(cell->customView());
+  EXPECT_EQ(cell->customView()->backgroundColor(), gfx::Color::red());
+}
+
 TEST_F(GridCellTest, TheSegmentActionDoesNotKeepItsCellAlive) {
   std::weak_ptr<StyledSegmentedControlTableViewCell> weak;
   {

@@ -92,6 +92,18 @@ TEST_F(CarouselTest, TapsReportThePictureIndexOnlyForItemsInRangeAndOnlyWhileThe
   tap(gfx::Point{300, 100});
 }
 
+TEST_F(CarouselTest, TheLocalPicturesFactoryReportsTapsToItsDelegate) {
+  Taps taps;
+  auto c = WGCycleScrollView::cycleScrollViewWithFrame(gfx::Rect(0, 0, window().bounds().width(), 225), kThree, &taps);
+  window().addSubview(c);
+  render();
+  EXPECT_EQ(c->delegate(), &taps);
+  EXPECT_TRUE(c->isTimerRunning());
+  showItem(*c, 151);
+  tap(gfx::Point{300, 100});
+  EXPECT_EQ(taps.indexes, (std::vector<int>{1}));
+}
+
 TEST_F(CarouselTest, NoPicturesOrNoWidthMeanNoTimerAndNoDivisionByZero) {
   Taps taps;
   auto empty = show({});
