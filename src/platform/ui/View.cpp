@@ -201,8 +201,9 @@ void View::setFrame(const gfx::Rect& frame) {
   }
   gfx::Rect b = m.bounds;
   gfx::Point anchor = m.anchorPoint;
-  setBounds(gfx::Rect(b.origin, f.size));
+  // The centre first: subviews autoresized by the size change then see the final frame.
   setCenter(gfx::Point{f.x() + anchor.x * f.width(), f.y() + anchor.y * f.height()});
+  setBounds(gfx::Rect(b.origin, f.size));
 }
 
 gfx::Rect View::bounds() const { return m_layer->model().bounds; }

@@ -79,7 +79,8 @@ class View : public Responder, public gfx::LayerDelegate {
 
   // ---- Geometry ----
   gfx::Rect frame() const;
-  void setFrame(const gfx::Rect& frame);
+  // Virtual so that a subclass follows every change of its frame, autoresizing's included.
+  virtual void setFrame(const gfx::Rect& frame);
   gfx::Rect bounds() const;
   void setBounds(const gfx::Rect& bounds);
   gfx::Point center() const;

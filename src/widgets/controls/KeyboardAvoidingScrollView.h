@@ -9,8 +9,9 @@ namespace kt {
 
 // A scroll view that keeps the input being edited inside it visible above the on-screen keyboard
 // (see KeyboardAvoider), ends the editing when a touch ends on the view itself, and keeps its
-// content at least as large as its frame. Frame and content size changes must come through this
-// class's own setters for the content size and keyboard inset to follow. Main thread only.
+// content at least as large as its frame. Every frame change is followed; content size changes must
+// come through this class's own setter for the content size and keyboard inset to follow. Main
+// thread only.
 class KeyboardAvoidingScrollView : public ui::ScrollView {
  public:
   static std::shared_ptr<KeyboardAvoidingScrollView> create(const gfx::Rect& frame = gfx::Rect()) {
@@ -21,7 +22,7 @@ class KeyboardAvoidingScrollView : public ui::ScrollView {
   // The set-up of a view loaded from a nib.
   void awakeFromNib() { setup(); }
 
-  void setFrame(const gfx::Rect& frame);
+  void setFrame(const gfx::Rect& frame) override;
   // Remembers the size asked for; the content is never smaller than the frame.
   void setContentSize(gfx::Size size);
   gfx::Size originalContentSize() const { return m_originalContentSize; }

@@ -3,22 +3,13 @@
 namespace kt {
 
 KeyboardAvoidingTableView::KeyboardAvoidingTableView(const gfx::Rect& frame, ui::TableViewStyle style)
-    : ui::TableView(frame, style), m_insetFrame(this->frame()) {
+    : ui::TableView(frame, style) {
   // The table sizes its content itself on every reload and update.
   addContentSizeObserver(core::WeakToken(m_weakFactory.weakPtr()), [this](gfx::Size, gfx::Size) { m_avoider.reapplyInsetIfVisible(); });
 }
 
 void KeyboardAvoidingTableView::setFrame(const gfx::Rect& frame) {
   ui::TableView::setFrame(frame);
-  m_insetFrame = this->frame();
-  m_avoider.reapplyInsetIfVisible();
-}
-
-void KeyboardAvoidingTableView::layoutSubviews() {
-  ui::TableView::layoutSubviews();
-  // A frame set past this class's setFrame.
-  if (frame() == m_insetFrame) return;
-  m_insetFrame = frame();
   m_avoider.reapplyInsetIfVisible();
 }
 

@@ -10,10 +10,8 @@ namespace kt {
 
 // A table view that keeps the input being edited in one of its rows visible above the on-screen
 // keyboard (see KeyboardAvoider) and ends the editing when a touch ends on the table itself.
-// The keyboard inset follows every change of the frame: at once through this class's setFrame,
-// at the layout pass a resize causes when made otherwise (autoresizing, a base type's setFrame);
-// content size changes, the table's own included, are followed whoever makes them. Main thread
-// only.
+// The keyboard inset follows every change of the frame (autoresizing's included) and of the
+// content size, the table's own included. Main thread only.
 class KeyboardAvoidingTableView : public ui::TableView {
  public:
   static std::shared_ptr<KeyboardAvoidingTableView> create(const gfx::Rect& frame = gfx::Rect(),
@@ -23,10 +21,9 @@ class KeyboardAvoidingTableView : public ui::TableView {
   explicit KeyboardAvoidingTableView(const gfx::Rect& frame = gfx::Rect(),
                                      ui::TableViewStyle style = ui::TableViewStyle::Plain);
 
-  void setFrame(const gfx::Rect& frame);
+  void setFrame(const gfx::Rect& frame) override;
 
   void touchesEnded(const ui::TouchSet& touches, const ui::Event* event) override;
-  void layoutSubviews() override;
 
   gfx::Rect keyboardRect() const { return m_avoider.keyboardRect(); }
   gfx::EdgeInsets contentInsetForKeyboard() const { return m_avoider.contentInsetForKeyboard(); }
@@ -37,8 +34,6 @@ class KeyboardAvoidingTableView : public ui::TableView {
 
  private:
   KeyboardAvoider m_avoider{*this};
-  // The frame the keyboard inset was last worked out for.
-  gfx::Rect m_insetFrame;
   // Identifies its content size observer.
   core::WeakPtrFactory<KeyboardAvoidingTableView> m_weakFactory{this};
 };

@@ -23,9 +23,8 @@ class RingLayerView : public ui::View {
   void willMoveToSuperview(ui::View* newSuperview) override;
   // Builds the layer if needed, adds it to the view's layer and centres it in the bounds.
   void layoutAnimatedLayer();
-  // Lays the layer out again when the frame changes while the view has a parent. (Hides
-  // ui::View::setFrame: call it on this type.)
-  void setFrame(const gfx::Rect& frame);
+  // Lays the layer out again when the frame changes while the view has a parent.
+  void setFrame(const gfx::Rect& frame) override;
   // A new radius rebuilds the layer (at once when the view has a parent); the same one keeps it.
   void setRadius(double radius);
   void setStrokeColor(const gfx::Color& color);

@@ -146,6 +146,11 @@ TEST_F(KeyboardAvoidingViewTest, ATableResizedByItsSuperviewFollowsTheKeyboard) 
   render();
   EXPECT_EQ(table->frame().height(), 600);
   EXPECT_EQ(table->contentInset().bottom, 184);
+  // Moved, not resized, by its superview: the keyboard covers 100 points more.
+  table->setAutoresizingMask(ui::AutoresizingFlexibleTopMargin);
+  holder->setFrame(gfx::Rect(0, 0, 1024, 700));
+  EXPECT_EQ(table->frame(), gfx::Rect(0, 100, 1024, 600));
+  EXPECT_EQ(table->contentInset().bottom, 284);
 }
 
 }  // namespace
