@@ -9,6 +9,14 @@
 #include "platform/gfx/Transaction.h"
 #include "platform/gl/EAGLLayer.h"
 
+#if defined(__SANITIZE_THREAD__)
+#define KT_GL_THREAD_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define KT_GL_THREAD_SANITIZER 1
+#endif
+#endif
+
 namespace gl {
 
 namespace {
@@ -24,6 +32,13 @@ std::shared_ptr<Context> Context::create(RenderingAPI api) {
   // Mesa would keep compiled shaders in a folder of its own under the user's cache; the few
   // fixed-function states drawn here compile in milliseconds, so nothing is written there.
   setenv("MESA_SHADER_CACHE_DISABLE", "true", 0);
+#ifdef KT_GL_THREAD_SANITIZER
+  // Mesa rasterises on worker threads of its own, which it hands work to and tears down in ways
+  // ThreadSanitizer cannot see (the library is not built with it), so every frame drawn would be
+  // reported inside the renderer. Under the sanitizer it draws on the calling thread instead;
+  // our own threads stay checked. Read once, when the first context is made.
+  setenv("LP_NUM_THREADS", "0", 0);
+#endif
   const int attributes[] = {OSMESA_FORMAT, OSMESA_RGBA, OSMESA_DEPTH_BITS, 0, OSMESA_PROFILE,
                             OSMESA_COMPAT_PROFILE, 0};
   OSMesaContext mesa = OSMesaCreateContextAttribs(attributes, nullptr);

@@ -24,13 +24,18 @@ namespace {
 
 constexpr double kQuarterTurn = M_PI / 2;
 
-std::shared_ptr<gfx::Layer> page(const gfx::Size& size, gfx::Point anchor, gfx::Point position,
-                                 std::shared_ptr<const gfx::Image> contents) {
+// A page showing a snapshot of `half` with its border. A half that gives no snapshot (under a
+// pixel across, or beyond the largest bitmap) makes an empty page of the size it would have had.
+std::shared_ptr<gfx::Layer> page(const std::shared_ptr<gfx::Image>& contents, const gfx::Rect& half,
+                                 const gfx::EdgeInsets& border, gfx::Point anchor, gfx::Point position) {
+  const gfx::Size size = contents ? contents->size()
+                                  : gfx::Size{half.width() + border.left + border.right,
+                                              half.height() + border.top + border.bottom};
   auto layer = gfx::Layer::create();
   layer->setFrame(gfx::Rect(0, 0, size.width, size.height));
   layer->setAnchorPoint(anchor);
   layer->setPosition(position);
-  layer->setContents(std::move(contents));
+  layer->setContents(contents);
   return layer;
 }
 
@@ -196,13 +201,14 @@ void VTFlipTransition::perform(Completion completion) {
     if (inWindow) m_animationView->layer()->setPosition(mid);
     pages->root = m_animationView->layer();
 
-    revealed = page(revealedImage->size(), turningAnchor, hinge, revealedImage);
+    const gfx::EdgeInsets none{};
+    revealed = page(revealedImage, backward ? d1 : d2, none, turningAnchor, hinge);
     pages->root->addSublayer(revealed);
-    pages->still = page(stillImage->size(), stillAnchor, hinge, stillImage);
+    pages->still = page(stillImage, backward ? r2 : r1, none, stillAnchor, hinge);
     pages->root->addSublayer(pages->still);
-    pages->front = page(frontImage->size(), turningAnchor, hinge, frontImage);
+    pages->front = page(frontImage, backward ? r1 : r2, border, turningAnchor, hinge);
     pages->root->addSublayer(pages->front);
-    pages->back = page(backImage->size(), stillAnchor, hinge, backImage);
+    pages->back = page(backImage, backward ? d2 : d1, border, stillAnchor, hinge);
 
     // The gradients on the two sides of the page, clear of its transparent border.
     auto gradient = [&](gfx::Layer& onto, std::vector<gfx::Color> colours, std::vector<double> locations,

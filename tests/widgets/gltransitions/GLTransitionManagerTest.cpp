@@ -98,6 +98,20 @@ TEST_F(GLTransitionManagerTest, ViewTransitionOverTheWholeLargeTablet) {
   runViewTransition(window().bounds());
 }
 
+TEST_F(GLTransitionManagerTest, AViewWiderThanTheLargestBitmapChangesUnderAnEmptyOverlay) {
+  auto container = filled(gfx::Rect(0, 0, 40000, 100), gfx::Color::red());
+  window().addSubview(container);
+  manager.setTransition(std::make_shared<support::CrossFade>(0.1));
+  manager.beginTransition(container);
+  EXPECT_EQ(manager.tempOverlayView()->image(), nullptr);
+  auto fresh = filled(gfx::Rect(0, 0, 40000, 100), gfx::Color::green());
+  container->addSubview(fresh);
+  manager.commitTransition();
+  frames(12);
+  EXPECT_EQ(manager.transitionType(), kt::GLTransitionManager::Idle);
+  EXPECT_FALSE(onScreen());
+}
+
 TEST_F(GLTransitionManagerTest, BaseTransitionCompletesOnTheFirstFrame) {
   auto container = filled(gfx::Rect(0, 0, 300, 200), gfx::Color::red());
   window().addSubview(container);

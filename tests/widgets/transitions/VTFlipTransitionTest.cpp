@@ -175,6 +175,32 @@ TEST_F(FlipTest, TheEndShowsTheDestinationAndComesEvenWhenNothingCanBeShown) {
   EXPECT_EQ(ends, 2);
 }
 
+TEST_F(FlipTest, HalvesThatGiveNoSnapshotFlipAsEmptyPagesToTheEnd) {
+  // Under a pixel across the hinge (the first half rounds to nothing), and halves wider than the
+  // largest bitmap.
+  const gfx::Rect thin(0, 0, 0.4, 300), wide(0, 0, 40000, 100);
+  int ends = 0;
+  std::vector<std::shared_ptr<VTFlipTransition>> flips;
+  for (const gfx::Rect& area : {thin, wide}) {
+    auto holder = ui::View::create(area);
+    window().addSubview(holder);
+    auto from = halves(area, kRed, kGreen);
+    holder->addSubview(from);
+    flips.push_back(std::make_shared<VTFlipTransition>(from, halves(area, kBlue, kYellow), 0.3, 0,
+                                                       kt::transitionActionNone));
+    flips.back()->perform([&ends](bool finished) { ends += finished ? 1 : 100; });
+  }
+  auto layers = pages(*flips[1]);
+  ASSERT_EQ(layers.size(), 3u);
+  EXPECT_EQ(layers[1]->contents(), nullptr);
+  EXPECT_EQ(layers[1]->bounds().size, (gfx::Size{20000, 100}));
+  EXPECT_EQ(layers[2]->bounds().size, (gfx::Size{20000, 102}));
+  EXPECT_EQ(pages(*flips[0])[1]->bounds().size, (gfx::Size{0, 300}));
+  wait(0.4);
+  EXPECT_EQ(ends, 2);
+  EXPECT_FALSE(flips[0]->sourceView()->isHidden());
+}
+
 class FlipNavigationTest : public FlipTest {
  protected:
   void SetUp() override {

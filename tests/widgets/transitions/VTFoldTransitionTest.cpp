@@ -260,6 +260,24 @@ TEST_F(FoldTest, TheEndComesEvenWhenNothingCanBeAnimated) {
   EXPECT_EQ(offscreen->subviews().size(), 1u);
 }
 
+TEST_F(FoldTest, HalvesThatGiveNoSnapshotFoldAsEmptyPagesToTheEnd) {
+  // Under a pixel across the centre line, and halves wider than the largest bitmap.
+  int ends = 0;
+  std::vector<std::shared_ptr<VTFoldTransition>> folds;
+  for (const gfx::Rect& area : {gfx::Rect(0, 0, 300, 0.4), gfx::Rect(0, 0, 40000, 100)}) {
+    auto holder = ui::View::create(area);
+    window().addSubview(holder);
+    auto from = halves(area, kRed, kGreen);
+    holder->addSubview(from);
+    folds.push_back(std::make_shared<VTFoldTransition>(from, halves(area, kBlue, kYellow), 0.3, 0,
+                                                       kt::transitionActionNone));
+    folds.back()->perform([&ends](bool finished) { ends += finished ? 1 : 100; });
+  }
+  EXPECT_EQ(tree(*folds[1]).folding1->bounds().size, (gfx::Size{40002, 50}));
+  wait(0.4);
+  EXPECT_EQ(ends, 2);
+}
+
 class FoldNavigationTest : public FoldTest {
  protected:
   void SetUp() override {
