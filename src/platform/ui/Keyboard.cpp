@@ -204,16 +204,21 @@ void Keyboard::present(bool show, const gfx::Rect& begin, const gfx::Rect& end) 
     m_window->addSubview(m_view);
   }
   uint64_t presentation = ++m_presentations;
-  // The window covers the screen as the interface has it, so its coordinates are the screen's.
-  m_window->setFrame(Screen::main().bounds());
-  if (show) {
-    chooseLayout();
-    m_window->setHidden(false);
-  }
   auto view = m_view;
-  View::performWithoutAnimation([&] { view->setFrame(begin); });
+  // An input may begin inside a screen's own animation: the keyboard keeps to its own.
+  View::performWithoutAnimation([&] {
+    // The window covers the screen as the interface has it, so its coordinates are the screen's.
+    m_window->setFrame(Screen::main().bounds());
+    if (show) {
+      chooseLayout();
+      m_window->setHidden(false);
+    }
+    view->setFrame(begin);
+  });
   View::animate(
-      AnimationDuration, 0, AnimationAllowUserInteraction | AnimationCurveEaseInOut, [&] { view->setFrame(end); },
+      AnimationDuration, 0,
+      AnimationAllowUserInteraction | AnimationCurveEaseInOut | AnimationOverrideInheritedOptions,
+      [&] { view->setFrame(end); },
       [this, presentation](bool) {
         if (presentation == m_presentations && !m_visible) m_window->setHidden(true);
       });
