@@ -271,6 +271,16 @@ TEST_F(KeyboardTest, TakesTouchesOnItsKeysOnlyInFrontOfEveryWindow) {
   EXPECT_EQ(display().shownWindows().back(), over);
 }
 
+TEST_F(KeyboardTest, TheKeysFollowTheInterfaceTurningWhileUp) {
+  auto f = addField(Rect(100, 100, 300, 40));
+  tap(*f);
+  wait(0.3);
+  ui::Application::shared().setStatusBarOrientation(ui::InterfaceOrientation::Portrait);
+  EXPECT_EQ(Keyboard::shared().frame(), Rect(0, 1024 - 264, 768, 264));
+  EXPECT_EQ(Keyboard::shared().window()->frame(), Rect(0, 0, 768, 1024));
+  EXPECT_EQ(Keyboard::shared().view()->frame(), Keyboard::shared().frame());
+}
+
 // The keyboard on both tablets in both orientations: its keys in its frame, big enough for a
 // finger, each page drawn (screenshots to look at).
 class KeyboardPictureTest : public KeyboardTest,
