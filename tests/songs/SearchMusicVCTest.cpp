@@ -3,6 +3,7 @@
 #include "app/WGAlertView.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/ImageView.h"
+#include "platform/ui/Keyboard.h"
 #include "platform/ui/TextField.h"
 #include "songs/ChooseMusicModel.h"
 #include "songs/SongScreenFixture.h"
@@ -301,6 +302,29 @@ TEST_P(SearchMusicVCFramesTest, BarHintAndTableSitWhereTheTabletSizeSays) {
 
 INSTANTIATE_TEST_SUITE_P(BothTablets, SearchMusicVCFramesTest,
                          ::testing::Values(Device::Standard, Device::LargeTablet));
+
+// A guest with no keyboard but the one on the screen: the field, the letter keys, return.
+class SearchMusicVCKeyboardTest : public SearchMusicVCTest, public ::testing::WithParamInterface<Device> {};
+
+TEST_P(SearchMusicVCKeyboardTest, AGuestSearchesByTouchingTheKeys) {
+  setDevice(GetParam());
+  auto screen = open();
+  wait(0.5);
+  tap(*screen->textF_search());
+  wait(0.3);
+  ASSERT_TRUE(ui::Keyboard::shared().isVisible());
+  for (const char* key : {"q", "n", "l", "x", "\b", "d"}) EXPECT_TRUE(tapKey(key)) << key;
+  EXPECT_EQ(screen->textF_search()->text(), "qnld");
+  screenshot("typed");
+  EXPECT_TRUE(tapKey("\n"));
+  ASSERT_TRUE(answered(1));
+  EXPECT_EQ(searchLines(), (std::vector<std::string>{line("q=qnld", 1)}));
+  EXPECT_EQ(screen->songRows().size(), m_service.search("qnld").size());
+  // The search key ends the editing: the keyboard goes.
+  EXPECT_FALSE(ui::Keyboard::shared().isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(Tablets, SearchMusicVCKeyboardTest, ::testing::Values(Device::Standard, Device::LargeTablet));
 
 }  // namespace
 }  // namespace songs_test

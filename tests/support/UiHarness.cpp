@@ -13,6 +13,8 @@
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
+#include "platform/ui/Keyboard.h"
+#include "platform/ui/KeyboardView.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
@@ -151,6 +153,19 @@ bool ScreenTest::backspace() {
   bool taken = w && display::deleteBackward(*w);
   drainMainLoop();
   return taken;
+}
+
+bool ScreenTest::tapKey(const std::string& key) {
+  auto& keyboard = ui::Keyboard::shared();
+  const auto& view = keyboard.view();
+  if (!keyboard.isVisible() || !view || !view->window()) return false;
+  for (const auto& k : view->keys()) {
+    if (k.text != key) continue;
+    gfx::Point p = view->convertPointTo(k.frame.center(), nullptr);
+    tap(view->window()->convertPointToScreen(p));
+    return true;
+  }
+  return false;
 }
 
 bool ScreenTest::runUntil(const std::function<bool()>& condition, double timeoutSeconds) {

@@ -65,6 +65,9 @@ class ScreenTest : public ::testing::Test {
   // Types into the window's first responder ("\n" is return). False when nothing took the text.
   bool type(const std::string& text);
   bool backspace();
+  // Taps the on-screen keyboard's key that types `key` ("\n" return, "\b" delete, " " space) or
+  // is labelled so ("123", "ABC"), on the page it shows now. False when it shows no such key.
+  bool tapKey(const std::string& key);
 
   // Runs the main loop until the condition holds or the (real) time-out passes.
   bool runUntil(const std::function<bool()>& condition, double timeoutSeconds = 5.0);

@@ -8,6 +8,7 @@
 #include "platform/core/Paths.h"
 #include "platform/core/RunLoop.h"
 #include "platform/core/Timer.h"
+#include "platform/display/TextInput.h"
 #include "platform/gfx/Animation.h"
 #include "platform/gfx/Compositor.h"
 #include "platform/gfx/Image.h"
@@ -124,6 +125,7 @@ gfx::Rect Surface::renderFrame() {
   // Each window's own pass: layout parents before children, then content drawing. A pass may
   // show or hide windows: the list is read again after.
   for (const auto& w : shownWindows()) w->layoutAndDisplayIfNeeded();
+  followTextInput();
   auto windows = shownWindows();
   if (windows.empty()) return gfx::Rect();
   if (m_screenLayer->bounds().size != m_size) {
@@ -187,7 +189,15 @@ void Surface::stop() {
 
 void Surface::tick() {
   pollInput();
+  followTextInput();
   if (needsFrame()) renderFrame();
+}
+
+void Surface::followTextInput() {
+  std::optional<gfx::Rect> rect = activeInputRect();
+  if (rect == m_textInputRect) return;
+  m_textInputRect = rect;
+  textInputChanged(rect);
 }
 
 }  // namespace display

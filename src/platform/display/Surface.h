@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,10 @@ class Surface {
   // The compositor of the current screen mode (made on first use).
   gfx::Compositor& compositor();
 
+  // Where the system's input method types while a text input edits (display::activeInputRect,
+  // screen points), none otherwise. Followed on every turn of the frame timer and every frame.
+  const std::optional<gfx::Rect>& textInputRect() const { return m_textInputRect; }
+
  protected:
   Surface();
   // Shows the frame just drawn; `dirty` is the changed region in points.
@@ -96,9 +101,12 @@ class Surface {
   virtual void pollInput() {}
   // The screen mode changed: the compositor was remade at the new size.
   virtual void sizeChanged() {}
+  // Text input began or moved (the input's rectangle, screen points) or ended (none).
+  virtual void textInputChanged(const std::optional<gfx::Rect>& rect) { (void)rect; }
 
  private:
   bool followScreen();
+  void followTextInput();
   void tick();
   // Whether the screen layer holds exactly these windows' layers, in order.
   bool holds(const std::vector<std::shared_ptr<ui::Window>>& windows) const;
@@ -113,6 +121,7 @@ class Surface {
   uint64_t m_frames = 0;
   bool m_drawn = false;
   std::shared_ptr<core::Timer> m_timer;
+  std::optional<gfx::Rect> m_textInputRect;
 };
 
 }  // namespace display

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "platform/gfx/Geometry.h"
 
 namespace ui {
 class Window;
@@ -14,5 +17,10 @@ namespace display {
 bool insertText(ui::Window& window, const std::string& text);
 // Deletes backwards in the first responder (the backspace key). False as above.
 bool deleteBackward(ui::Window& window);
+
+// Where the text input that edits now (ui::Keyboard::activeInput) lies on the screen, in screen
+// points: the rectangle the system's input method places its candidates by. None while nothing
+// edits.
+std::optional<gfx::Rect> activeInputRect();
 
 }  // namespace display

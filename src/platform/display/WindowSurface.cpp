@@ -107,7 +107,8 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
     KT_LOG("%s", SDL_GetError());
     return false;
   }
-  SDL_StartTextInput();
+  // SDL starts with text input on: it runs only while a field edits (textInputChanged).
+  SDL_StopTextInput();
   return true;
 }
 
@@ -150,6 +151,21 @@ void WindowSurface::sizeChanged() {
   int h = std::max(1, static_cast<int>(std::lround(points.height * m_windowScale)));
   SDL_SetWindowSize(m_window, w, h);
   makeTexture();
+}
+
+void WindowSurface::textInputChanged(const std::optional<gfx::Rect>& rect) {
+  LeakCheckPause pause;
+  if (!rect) {
+    SDL_StopTextInput();
+    return;
+  }
+  // In window coordinates, where the input method shows what is being composed.
+  SDL_Rect r{static_cast<int>(std::lround(rect->x() * m_windowScale)),
+             static_cast<int>(std::lround(rect->y() * m_windowScale)),
+             static_cast<int>(std::lround(rect->width() * m_windowScale)),
+             static_cast<int>(std::lround(rect->height() * m_windowScale))};
+  if (!SDL_IsTextInputActive()) SDL_StartTextInput();
+  SDL_SetTextInputRect(&r);
 }
 
 void WindowSurface::present(const gfx::Rect& dirty) {

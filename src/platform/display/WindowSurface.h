@@ -41,7 +41,8 @@ struct ScrollEvent {
 // events SDL makes up from touches, and the touches it makes up from the mouse, are not fingers
 // again. The wheel becomes scroll events, typed text goes to the first responder of
 // Surface::textInputWindow (backspace deletes, return inserts "\n"). Closing the window stops
-// the main run loop unless a close handler is set. With start(), input is polled and frames are
+// the main run loop unless a close handler is set. The system's text input (and its input
+// method) runs only while a text input edits, with the input's rectangle as its own. With start(), input is polled and frames are
 // made from a timer on the main run loop, so the loop never blocks in SDL.
 class WindowSurface : public Surface {
  public:
@@ -79,6 +80,7 @@ class WindowSurface : public Surface {
   void present(const gfx::Rect& dirty) override;
   void pollInput() override { processEvents(); }
   void sizeChanged() override;
+  void textInputChanged(const std::optional<gfx::Rect>& rect) override;
 
  private:
   bool setUp(const Options& options, core::Error* error);

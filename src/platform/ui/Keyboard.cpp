@@ -6,7 +6,9 @@
 #include "platform/core/NotificationCenter.h"
 #include "platform/core/RunLoop.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/KeyboardView.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/TextField.h"
 
 namespace ui {
 namespace {
@@ -47,9 +49,15 @@ std::string formatNumber(double v) {
 }  // namespace
 
 Keyboard& Keyboard::shared() {
-  static Keyboard keyboard;
-  return keyboard;
+  // Never destroyed: its window must not go at exit after the application it belongs to.
+  static Keyboard* keyboard = new Keyboard();
+  return *keyboard;
 }
+
+Keyboard::Keyboard()
+    : m_orientationObserver(core::NotificationCenter::defaultCenter(),
+                            Application::DidChangeStatusBarOrientationNotification, nullptr,
+                            [this](const core::Notification&) { followScreen(); }) {}
 
 gfx::Rect Keyboard::frame() const { return m_visible ? m_frame : gfx::Rect(); }
 
@@ -86,8 +94,10 @@ gfx::Rect Keyboard::rectFromValue(const core::Value& value) {
 
 void Keyboard::inputDidBegin(const Responder* input) {
   if (!input) return;
+  bool another = input != m_input;
   m_input = input;
   if (!m_visible) transition(true);
+  else if (another) chooseLayout();
 }
 
 void Keyboard::inputDidEnd(const Responder* input) {
@@ -177,9 +187,57 @@ void Keyboard::transition(bool show) {
     core::RunLoop::main().performAfterDelay(
         m_transitionTarget.weakPtr(), AnimationDuration, [this] { finishTransition(); }, {core::RunLoop::CommonModes});
   }
+  present(show, begin, end);
   auto& center = core::NotificationCenter::defaultCenter();
   center.post(WillChangeFrameNotification, nullptr, info);
   center.post(show ? WillShowNotification : WillHideNotification, nullptr, info);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The keys on the screen
+
+void Keyboard::present(bool show, const gfx::Rect& begin, const gfx::Rect& end) {
+  if (!core::RunLoop::isMainThread()) return;
+  if (!m_window) {
+    m_window = std::make_shared<KeyboardWindow>(Screen::main().bounds());
+    m_view = KeyboardView::create();
+    m_window->addSubview(m_view);
+  }
+  uint64_t presentation = ++m_presentations;
+  auto view = m_view;
+  // An input may begin inside a screen's own animation: the keyboard keeps to its own.
+  View::performWithoutAnimation([&] {
+    // The window covers the screen as the interface has it, so its coordinates are the screen's.
+    m_window->setFrame(Screen::main().bounds());
+    if (show) {
+      chooseLayout();
+      m_window->setHidden(false);
+    }
+    view->setFrame(begin);
+  });
+  View::animate(
+      AnimationDuration, 0,
+      AnimationAllowUserInteraction | AnimationCurveEaseInOut | AnimationOverrideInheritedOptions,
+      [&] { view->setFrame(end); },
+      [this, presentation](bool) {
+        if (presentation == m_presentations && !m_visible) m_window->setHidden(true);
+      });
+}
+
+void Keyboard::chooseLayout() {
+  if (!m_view) return;
+  const auto* field = dynamic_cast<const TextField*>(m_input);
+  m_view->setLayout(KeyboardView::layoutFor(field ? field->keyboardType() : KeyboardType::Default));
+}
+
+void Keyboard::followScreen() {
+  if (!m_window) return;
+  m_window->setFrame(Screen::main().bounds());
+  if (!m_visible) return;
+  ++m_presentations;
+  m_frame = shownFrame();
+  auto view = m_view;
+  View::performWithoutAnimation([&] { view->setFrame(m_frame); });
 }
 
 void Keyboard::reset() {
@@ -195,6 +253,8 @@ void Keyboard::reset() {
   m_transitionPending = false;
   m_pendingShow = false;
   m_pendingInfo = core::Value();
+  ++m_presentations;
+  if (m_window) m_window->setHidden(true);
 }
 
 }  // namespace ui

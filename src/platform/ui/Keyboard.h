@@ -1,16 +1,24 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
+
+#include "platform/core/NotificationCenter.h"
 #include "platform/core/Value.h"
 #include "platform/gfx/Geometry.h"
 #include "platform/core/WeakPtr.h"
 
 namespace ui {
 
+class KeyboardView;
+class KeyboardWindow;
 class Responder;
 
 // The on-screen keyboard: whether it is up, where it is, and the notifications it posts on the
-// default center when it comes and goes. It is not drawn (a real window types with the computer's
-// keyboard, the offscreen display has none), but its frame is reported as if it were.
+// default center when it comes and goes. Its keys (KeyboardView) are drawn in its frame, in a
+// window of its own above every other (KeyboardWindow); they slide up from below the screen as it
+// shows and back down as it hides, over the animation duration the notifications carry. The
+// layout follows the keyboard type of the text field that begins editing.
 //
 // Text inputs (text fields) tell it when they begin and end editing. The keyboard shows when an
 // input begins and none was active, and hides when the active input ends and no other takes over:
@@ -40,6 +48,10 @@ class Keyboard {
   static constexpr int AnimationCurve = 7;
 
   static Keyboard& shared();
+
+  // The keys and their window, made when the keyboard first shows (null before).
+  const std::shared_ptr<KeyboardView>& view() const { return m_view; }
+  const std::shared_ptr<KeyboardWindow>& window() const { return m_window; }
 
   bool isVisible() const { return m_visible; }
   // Where the keyboard is (screen coordinates) while it is visible; an empty rectangle otherwise.
@@ -98,11 +110,18 @@ class Keyboard {
   void reset();
 
  private:
-  Keyboard() = default;
+  Keyboard();
   // Posts the pending did-notifications now, if a transition is still under way.
   void finishTransition();
   void transition(bool show);
   void hideIfIdle();
+  // Slides the keys from `begin` to `end` (screen coordinates), showing their window first or
+  // hiding it after.
+  void present(bool show, const gfx::Rect& begin, const gfx::Rect& end);
+  // The layout for the active input.
+  void chooseLayout();
+  // The interface turned: the window and the keys follow the screen.
+  void followScreen();
 
   bool m_visible = false;
   gfx::Rect m_frame;
@@ -112,6 +131,11 @@ class Keyboard {
   bool m_transitionPending = false;
   bool m_pendingShow = false;
   core::Value m_pendingInfo;
+  std::shared_ptr<KeyboardWindow> m_window;
+  std::shared_ptr<KeyboardView> m_view;
+  // Counts presentations, so that a hide's end does not hide a keyboard shown again meanwhile.
+  uint64_t m_presentations = 0;
+  core::Observation m_orientationObserver;
   // The keys of its two kinds of delayed work, each cancelled on its own.
   core::WeakPtrFactory<Keyboard> m_transitionTarget{this};
   core::WeakPtrFactory<Keyboard> m_hideTarget{this};

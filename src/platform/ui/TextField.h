@@ -123,7 +123,8 @@ class TextField : public Control {
   // Shown as one bullet per character.
   bool isSecureTextEntry() const { return m_secure; }
   void setSecureTextEntry(bool secure);
-  // Stored only: any text typed reaches the field whatever the keyboard type.
+  // The on-screen keyboard's layout while the field edits (letters, digits, number pad); text
+  // typed on a real keyboard reaches the field whatever the type.
   KeyboardType keyboardType() const { return m_keyboardType; }
   void setKeyboardType(KeyboardType type) { m_keyboardType = type; }
   ReturnKeyType returnKeyType() const { return m_returnKeyType; }

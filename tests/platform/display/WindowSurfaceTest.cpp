@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -19,9 +20,12 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Event.h"
+#include "platform/ui/Keyboard.h"
+#include "platform/ui/KeyboardView.h"
 #include "platform/ui/PanGestureRecognizer.h"
 #include "platform/ui/PinchGestureRecognizer.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/TextField.h"
 #include "platform/ui/Window.h"
 #include "support/RunUntil.h"
 #include "support/ScopedEnv.h"
@@ -363,3 +367,52 @@ TEST_F(WindowSurfaceTouchTest, MouseDragsAsOneFingerAndLosingTheFocusCancelsEver
 }
 
 }  // namespace
+
+TEST_F(WindowSurfaceTouchTest, TextInputRunsWhileAFieldEditsWithTheFieldsRectangle) {
+  auto field = ui::TextField::create(gfx::Rect(100, 200, 300, 40));
+  m_window->addSubview(field);
+  m_surface->renderFrame();
+  EXPECT_FALSE(SDL_IsTextInputActive());
+  EXPECT_FALSE(m_surface->textInputRect());
+
+  ASSERT_TRUE(field->becomeFirstResponder());
+  m_surface->renderFrame();
+  EXPECT_TRUE(SDL_IsTextInputActive());
+  EXPECT_EQ(m_surface->textInputRect(), gfx::Rect(100, 200, 300, 40));
+  // Typed and composed text (the input method's) reaches the field.
+  SDL_Event text{};
+  text.type = SDL_TEXTINPUT;
+  std::snprintf(text.text.text, sizeof text.text.text, "%s", "点歌");
+  send({text});
+  EXPECT_EQ(field->text(), "点歌");
+
+  ASSERT_TRUE(field->resignFirstResponder());
+  m_surface->renderFrame();
+  EXPECT_FALSE(SDL_IsTextInputActive());
+  EXPECT_FALSE(m_surface->textInputRect());
+  ui::Keyboard::shared().reset();
+}
+
+TEST_F(WindowSurfaceTouchTest, KeyboardKeysAnswerTheMouseAndFingers) {
+  auto field = ui::TextField::create(gfx::Rect(100, 200, 300, 40));
+  m_window->addSubview(field);
+  ASSERT_TRUE(field->becomeFirstResponder());
+  const auto& view = ui::Keyboard::shared().view();
+  ASSERT_TRUE(view);
+  auto keyAt = [&](const std::string& text) {
+    for (const auto& k : view->keys()) {
+      if (k.text == text) return view->convertPointTo(k.frame.center(), nullptr);
+    }
+    ADD_FAILURE() << "no key " << text;
+    return gfx::Point{};
+  };
+  gfx::Point k = keyAt("k"), t = keyAt("t"), v = keyAt("v");
+  send({mouse(SDL_MOUSEBUTTONDOWN, int(k.x), int(k.y)), mouse(SDL_MOUSEBUTTONUP, int(k.x), int(k.y))});
+  send({finger(SDL_FINGERDOWN, 1, t.x, t.y), finger(SDL_FINGERUP, 1, t.x, t.y)});
+  // Two fingers at once each type their key, as they lift.
+  send({finger(SDL_FINGERDOWN, 2, v.x, v.y), finger(SDL_FINGERDOWN, 3, k.x, k.y), finger(SDL_FINGERUP, 3, k.x, k.y),
+        finger(SDL_FINGERUP, 2, v.x, v.y)});
+  EXPECT_EQ(field->text(), "ktkv");
+  field->resignFirstResponder();
+  ui::Keyboard::shared().reset();
+}

@@ -6,7 +6,11 @@
 #include <vector>
 
 #include "platform/core/NotificationCenter.h"
+#include "platform/display/OffscreenSurface.h"
+#include "platform/ui/AlertView.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/KeyboardView.h"
+#include "platform/ui/Screen.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/Window.h"
 #include "support/UiHarness.h"
@@ -200,6 +204,134 @@ TEST_F(KeyboardTest, FrameFollowsTheScreenAndOrientation) {
   ui::Application::shared().setStatusBarOrientation(ui::InterfaceOrientation::LandscapeLeft);
   EXPECT_EQ(Keyboard::shownFrame(), Rect(0, 416, 1024, 352));
 }
+
+TEST_F(KeyboardTest, LetterKeysTypeLikeTypedTextAndTurnToDigits) {
+  struct Returns : ui::TextFieldDelegate {
+    int returns = 0;
+    bool textFieldShouldReturn(TextField&) override {
+      ++returns;
+      return true;
+    }
+  } returns;
+  auto f = addField(Rect(100, 100, 300, 40));
+  f->setDelegate(&returns);
+  tap(*f);
+  for (const char* key : {"k", "t", "v", "123", "2", "#", "ABC", " ", "a", "\b", "q"}) EXPECT_TRUE(tapKey(key)) << key;
+  EXPECT_FALSE(tapKey("1"));  // the letters again
+  EXPECT_EQ(f->text(), "ktv2# q");
+  EXPECT_TRUE(tapKey("\n"));
+  EXPECT_EQ(returns.returns, 1);
+  EXPECT_EQ(f->text(), "ktv2# q");
+  f->setDelegate(nullptr);
+}
+
+TEST_F(KeyboardTest, NumberFieldsGetTheNumberPad) {
+  auto f = addField(Rect(100, 100, 300, 40));
+  f->setKeyboardType(ui::KeyboardType::NumberPad);
+  tap(*f);
+  EXPECT_EQ(Keyboard::shared().view()->layout(), ui::KeyboardView::Layout::NumberPad);
+  for (const char* key : {"8", "0", "5", "1", "\b", "3"}) EXPECT_TRUE(tapKey(key)) << key;
+  EXPECT_FALSE(tapKey("a"));
+  EXPECT_EQ(f->text(), "8053");
+
+  // Another field takes over: its own layout.
+  auto letters = addField(Rect(100, 200, 300, 40));
+  tap(*letters);
+  EXPECT_EQ(Keyboard::shared().view()->layout(), ui::KeyboardView::Layout::Letters);
+}
+
+TEST_F(KeyboardTest, TakesTouchesOnItsKeysOnlyInFrontOfEveryWindow) {
+  struct Counter : ui::View {
+    using View::View;
+    int ended = 0;
+    void touchesEnded(const ui::TouchSet&, const ui::Event*) override { ++ended; }
+  };
+  auto f = addField(Rect(100, 100, 300, 40));
+  tap(*f);
+  // An alert-level window over the whole screen, after the keyboard came up.
+  auto over = ui::Window::create(ui::Screen::main().bounds());
+  over->setWindowLevel(ui::AlertView::WindowLevelAlert);
+  auto counter = std::make_shared<Counter>(over->bounds());
+  over->addSubview(counter);
+  over->setHidden(false);
+
+  tap(gfx::Point{512, 400});  // above the keyboard
+  EXPECT_EQ(counter->ended, 1);
+  EXPECT_TRUE(tapKey("m"));
+  EXPECT_EQ(counter->ended, 1);
+  EXPECT_EQ(f->text(), "m");
+  auto shown = display().shownWindows();
+  EXPECT_EQ(shown.back(), Keyboard::shared().window());
+
+  // Gone, it takes nothing.
+  ASSERT_TRUE(f->resignFirstResponder());
+  wait(0.3);
+  tap(gfx::Point{512, 700});
+  EXPECT_EQ(counter->ended, 2);
+  EXPECT_EQ(display().shownWindows().back(), over);
+}
+
+TEST_F(KeyboardTest, TheKeysFollowTheInterfaceTurningWhileUp) {
+  auto f = addField(Rect(100, 100, 300, 40));
+  tap(*f);
+  wait(0.3);
+  ui::Application::shared().setStatusBarOrientation(ui::InterfaceOrientation::Portrait);
+  EXPECT_EQ(Keyboard::shared().frame(), Rect(0, 1024 - 264, 768, 264));
+  EXPECT_EQ(Keyboard::shared().window()->frame(), Rect(0, 0, 768, 1024));
+  EXPECT_EQ(Keyboard::shared().view()->frame(), Keyboard::shared().frame());
+}
+
+// The keyboard on both tablets in both orientations: its keys in its frame, big enough for a
+// finger, each page drawn (screenshots to look at).
+class KeyboardPictureTest : public KeyboardTest,
+                            public ::testing::WithParamInterface<std::tuple<support::Device, ui::InterfaceOrientation>> {};
+
+TEST_P(KeyboardPictureTest, KeysLieInTheFrameOnEveryPage) {
+  auto [device, orientation] = GetParam();
+  ui::Application::shared().setStatusBarOrientation(orientation);
+  setDevice(device);
+  auto f = addField(Rect(20, 40, 300, 40));
+  auto pad = addField(Rect(20, 100, 300, 40));
+  pad->setKeyboardType(ui::KeyboardType::DecimalPad);
+  tap(*f);
+  wait(0.3);
+  const auto& view = Keyboard::shared().view();
+  Rect frame = Keyboard::shownFrame();
+  EXPECT_EQ(view->frame(), frame);
+  EXPECT_EQ(Keyboard::shared().frame(), frame);
+  for (const char* page : {"letters", "digits", "pad"}) {
+    if (std::string(page) == "digits") tapKey("123");
+    if (std::string(page) == "pad") tap(*pad);
+    wait(0.3);
+    auto image = screenshot(page);
+    ASSERT_TRUE(image);
+    const auto& keys = view->keys();
+    EXPECT_GE(keys.size(), std::string(page) == "pad" ? 13u : 33u) << page;
+    for (const auto& k : keys) {
+      Rect onScreen = view->convertRectTo(k.frame, nullptr);
+      EXPECT_TRUE(frame.contains(onScreen)) << page << " " << k.text;
+      EXPECT_GE(k.frame.width(), 40) << page << " " << k.text;
+      EXPECT_GE(k.frame.height(), 40) << page << " " << k.text;
+      // The key's face, lighter than the board around it.
+      uint32_t face = colorAt(*image, gfx::Point{onScreen.x() + 3, onScreen.y() + 3});
+      uint32_t board = colorAt(*image, gfx::Point{onScreen.x() - 2, onScreen.midY()});
+      bool function = k.kind != ui::KeyboardView::KeyKind::Character && k.kind != ui::KeyboardView::KeyKind::Space;
+      if (!function) {
+        EXPECT_EQ(face, 0xFFFFFFFFu) << page << " " << k.text;
+      }
+      EXPECT_NE(face, board) << page << " " << k.text;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Tablets, KeyboardPictureTest,
+    ::testing::Combine(::testing::Values(support::Device::Standard, support::Device::LargeTablet),
+                       ::testing::Values(ui::InterfaceOrientation::LandscapeRight, ui::InterfaceOrientation::Portrait)),
+    [](const auto& info) {
+      std::string name = std::get<0>(info.param) == support::Device::Standard ? "Standard" : "Large";
+      return name + (std::get<1>(info.param) == ui::InterfaceOrientation::Portrait ? "Portrait" : "Landscape");
+    });
 
 TEST(KeyboardRectValue, RoundTripsAndToleratesBadInput) {
   Rect r(0.5, 416, 1024.25, 352);
