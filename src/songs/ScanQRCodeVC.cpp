@@ -19,13 +19,17 @@
 #include "platform/media/CaptureVideoPreviewLayer.h"
 #include "platform/media/MetadataMachineReadableCodeObject.h"
 #include "platform/net/URL.h"
+#include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
+#include "platform/ui/Device.h"
 #include "platform/ui/ImageView.h"
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationController.h"
+#include "platform/ui/Screen.h"
 #include "platform/ui/TapGestureRecognizer.h"
 #include "platform/ui/TextField.h"
+#include "platform/ui/Window.h"
 #include "songs/CloudApi.h"
 #include "songs/CloudReply.h"
 #include "songs/WGHTTPRequest.h"
@@ -267,6 +271,18 @@ void ScanQRCodeVC::removeGuideView() {
 void ScanQRCodeVC::didClickTheActionButtonAtIndex(int) { startScanning(); }
 
 void ScanQRCodeVC::leftBarButtonClick() { close(); }
+
+void ScanQRCodeVC::orientationInit() {
+  auto& app = ui::Application::shared();
+  KT_LOG("device orientation %d, status bar orientation %d", static_cast<int>(ui::Device::current().orientation()),
+         static_cast<int>(app.statusBarOrientation()));
+  app.setStatusBarOrientation(ui::InterfaceOrientation::LandscapeRight);
+  // A quarter turn clockwise, exactly.
+  if (ui::Window* window = view()->window()) window->setTransform(gfx::AffineTransform::make(0, 1, -1, 0, 0, 0));
+  gfx::Rect frame = ui::Screen::main().applicationFrame();
+  view()->setBounds(gfx::Rect(0, 0, frame.width(), frame.height()));
+  (void)shouldAutorotate();
+}
 
 void ScanQRCodeVC::close() {
   if (AppDelegate* app = AppDelegate::current()) app->setShouldChangeOrientation(false);

@@ -23,6 +23,12 @@ class View;
 
 namespace kt {
 
+// What the binding screen's delegate adopts; it declares no operations.
+class ScanQRCodeVCDelegate {
+ public:
+  virtual ~ScanQRCodeVCDelegate() = default;
+};
+
 // The room binding screen, presented modally in portrait (768 x 1024, 1023 x 1366 on the
 // 12.9-inch tablet). The camera picture fills the screen under a dim veil with a square scan
 // window; a recognised code's text is a URL that starts the three binding requests (the scanned
@@ -81,6 +87,19 @@ class ScanQRCodeVC : public BaseVC, public WGAlertViewDelegate, public media::Ca
   void reuserAnimation();
   void didClickTheActionButtonAtIndex(int index) override;
   void leftBarButtonClick() override;
+  // Turns this screen's window to landscape right by hand: logs the device and status bar
+  // orientations, sets the status bar orientation to landscape right, turns the window by a
+  // quarter, gives the root view the main screen's application frame as bounds and asks
+  // shouldAutorotate (the answer is not used). Nothing in the program calls it; without a window
+  // only the status bar and the bounds change.
+  void orientationInit();
+
+  // Not retained; nothing sets or reads it.
+  ScanQRCodeVCDelegate* delegate() const { return m_delegate; }
+  void setDelegate(ScanQRCodeVCDelegate* delegate) { m_delegate = delegate; }
+  // Held weakly; never set by the screen, nothing reads it.
+  std::shared_ptr<ui::View> maskView() const { return m_maskView.lock(); }
+  void setMaskView(const std::shared_ptr<ui::View>& view) { m_maskView = view; }
 
   // ---- Views (made by viewDidLoad) ----
   const std::shared_ptr<ui::View>& view_guideBg() const { return m_view_guideBg; }
@@ -123,7 +142,9 @@ class ScanQRCodeVC : public BaseVC, public WGAlertViewDelegate, public media::Ca
   std::shared_ptr<ui::TextField> m_textF_roomCode;
   std::shared_ptr<ui::View> m_scanWindow;
   std::shared_ptr<ui::ImageView> m_imgV_scan;
+  ScanQRCodeVCDelegate* m_delegate = nullptr;
   std::shared_ptr<media::CaptureSession> m_session;
+  std::weak_ptr<ui::View> m_maskView;
   bool m_binding = false;
   bool m_closed = false;
   core::Observation m_foregroundObserver;

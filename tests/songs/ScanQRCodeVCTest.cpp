@@ -312,6 +312,20 @@ TEST_F(ScanQRCodeVCTest, LeavingRestoresLandscapeStopsTheCameraAndOutlivesNoNoti
   EXPECT_EQ(stored("uid"), "kept");
 }
 
+TEST_F(ScanQRCodeVCTest, HandMadeLandscapeTurnWithAndWithoutAWindow) {
+  auto& screen = present(false);
+  screen.orientationInit();
+  EXPECT_EQ(ui::Application::shared().statusBarOrientation(), ui::InterfaceOrientation::LandscapeRight);
+  EXPECT_EQ(window().transform(), gfx::AffineTransform::make(0, 1, -1, 0, 0, 0));
+  expectRect(screen.view()->bounds(), {0, 0, 1024, 748});
+  window().setTransform(gfx::AffineTransform::identity());
+  // A screen that was never shown turns nothing but the status bar.
+  ui::Application::shared().setStatusBarOrientation(ui::InterfaceOrientation::Portrait);
+  auto lone = std::make_shared<kt::ScanQRCodeVC>();
+  lone->orientationInit();
+  EXPECT_EQ(ui::Application::shared().statusBarOrientation(), ui::InterfaceOrientation::LandscapeRight);
+}
+
 class ScanQRCodeVCLayoutTest : public ScanQRCodeVCTest, public ::testing::WithParamInterface<Device> {};
 
 TEST_P(ScanQRCodeVCLayoutTest, FramesScanLineKeyboardAndScreenshots) {

@@ -87,19 +87,22 @@ gfx::Point ScreenTest::centreOf(const ui::View& view) {
   gfx::Rect b = view.bounds();
   gfx::Point p = view.convertPointTo(gfx::Point{b.midX(), b.midY()}, nullptr);
   if (const ui::Window* w = view.window()) p = w->convertPointToScreen(p);
-  return p;
+  return m_display->displayPointFromScreen(p);
 }
 
 ScreenTest::Finger ScreenTest::touchDown(gfx::Point point) {
   layOutWindows();
   Finger finger;
+  point = m_display->screenPointFromDisplay(point);
   finger.window = m_display->windowForTouchAt(point);
   if (finger.window) finger.touch = finger.window->beginTouch(finger.window->convertPointFromScreen(point));
   return finger;
 }
 
 void ScreenTest::touchMove(const Finger& finger, gfx::Point point) {
-  if (finger.touch) finger.window->moveTouch(finger.touch, finger.window->convertPointFromScreen(point));
+  if (!finger.touch) return;
+  point = m_display->screenPointFromDisplay(point);
+  finger.window->moveTouch(finger.touch, finger.window->convertPointFromScreen(point));
 }
 
 void ScreenTest::touchUp(const Finger& finger) {

@@ -53,8 +53,8 @@ class ScreenTest : public ::testing::Test {
   // The layout pass and a frame, as the display makes before showing anything.
   void render();
 
-  // Touches at screen points (the key window's points), or at the centre of a view (laid out
-  // first).
+  // Touches at points of the display, as a finger touches the glass (the key window's points
+  // unless the interface is turned on the display), or at the centre of a view (laid out first).
   void tap(gfx::Point point);
   void tap(const ui::View& view);
   void longPress(gfx::Point point, double seconds);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "platform/core/Error.h"
 #include "platform/core/Log.h"
@@ -39,6 +40,7 @@ ScreenLayerDelegate& screenLayerDelegate() {
 Surface::Surface() {
   const auto& screen = ui::Screen::main();
   m_size = screen.bounds().size;
+  m_wide = m_size.width >= m_size.height;
   m_scale = screen.scale();
   m_screenLayer = gfx::Layer::create();
   m_screenLayer->setDelegate(&screenLayerDelegate());
@@ -80,10 +82,74 @@ gfx::Compositor& Surface::compositor() {
   return *m_compositor;
 }
 
+gfx::Size Surface::displaySize() const {
+  gfx::Size s = ui::Screen::main().bounds().size;
+  if ((s.width >= s.height) != m_wide) std::swap(s.width, s.height);
+  return s;
+}
+
+int Surface::quarterTurns() const {
+  gfx::Size s = ui::Screen::main().bounds().size;
+  if (s.width == s.height || (s.width > s.height) == m_wide) return 0;
+  ui::InterfaceOrientation o = ui::Application::shared().statusBarOrientation();
+  if (m_wide) return o == ui::InterfaceOrientation::PortraitUpsideDown ? 1 : -1;
+  return o == ui::InterfaceOrientation::LandscapeLeft ? -1 : 1;
+}
+
+// Screen points to display points. Exact quarter turns: no rounding creeps into the frames.
+gfx::AffineTransform Surface::screenTransform() const {
+  gfx::Size s = ui::Screen::main().bounds().size;
+  switch (quarterTurns()) {
+    case -1:  // the screen's top along the display's left edge
+      return gfx::AffineTransform::make(0, -1, 1, 0, 0, s.width);
+    case 1:   // the screen's top along the display's right edge
+      return gfx::AffineTransform::make(0, 1, -1, 0, s.height, 0);
+    default:
+      return gfx::AffineTransform::identity();
+  }
+}
+
+gfx::Point Surface::screenPointFromDisplay(gfx::Point p) const { return screenTransform().inverted().apply(p); }
+
+gfx::Point Surface::displayPointFromScreen(gfx::Point p) const { return screenTransform().apply(p); }
+
+namespace {
+
+struct ScreenPlacement {
+  gfx::Rect bounds;
+  gfx::Point position;
+  gfx::Transform3D transform;
+};
+
+ScreenPlacement placementFor(gfx::Size screen, gfx::Size display, int quarterTurns) {
+  // The turn about the layer's centre, which sits at the display's centre.
+  gfx::AffineTransform turn = quarterTurns == 0 ? gfx::AffineTransform::identity()
+                              : quarterTurns < 0 ? gfx::AffineTransform::make(0, -1, 1, 0, 0, 0)
+                                                 : gfx::AffineTransform::make(0, 1, -1, 0, 0, 0);
+  return ScreenPlacement{gfx::Rect(gfx::Point(), screen), gfx::Point{display.width / 2, display.height / 2},
+                         gfx::Transform3D::fromAffine(turn)};
+}
+
+}  // namespace
+
+bool Surface::screenLayerPlaced() const {
+  ScreenPlacement want = placementFor(ui::Screen::main().bounds().size, m_size, quarterTurns());
+  return m_screenLayer->bounds() == want.bounds && m_screenLayer->position() == want.position &&
+         m_screenLayer->transform() == want.transform;
+}
+
+void Surface::placeScreenLayer() {
+  if (screenLayerPlaced()) return;
+  ScreenPlacement want = placementFor(ui::Screen::main().bounds().size, m_size, quarterTurns());
+  m_screenLayer->setBounds(want.bounds);
+  m_screenLayer->setPosition(want.position);
+  m_screenLayer->setTransform(want.transform);
+}
+
 // Picks up a change of the screen mode; true when the surface was remade.
 bool Surface::followScreen() {
   const auto& screen = ui::Screen::main();
-  gfx::Size size = screen.bounds().size;
+  gfx::Size size = displaySize();
   if (size == m_size && screen.scale() == m_scale && m_compositor) return false;
   bool changed = m_compositor != nullptr;
   m_size = size;
@@ -114,8 +180,7 @@ bool Surface::needsFrame() const {
   auto windows = shownWindows();
   if (windows.empty()) return false;
   if (!m_compositor || !m_drawn || !holds(windows)) return true;
-  const auto& screen = ui::Screen::main();
-  if (screen.bounds().size != m_size || screen.scale() != m_scale) return true;
+  if (displaySize() != m_size || ui::Screen::main().scale() != m_scale || !screenLayerPlaced()) return true;
   return m_compositor->needsFrame(m_screenLayer);
 }
 
@@ -128,10 +193,7 @@ gfx::Rect Surface::renderFrame() {
   followTextInput();
   auto windows = shownWindows();
   if (windows.empty()) return gfx::Rect();
-  if (m_screenLayer->bounds().size != m_size) {
-    m_screenLayer->setBounds(gfx::Rect(gfx::Point(), m_size));
-    m_screenLayer->setPosition(gfx::Point{m_size.width / 2, m_size.height / 2});
-  }
+  placeScreenLayer();
   hang(windows);
   auto& comp = compositor();
   if (m_drawn && !comp.needsFrame(m_screenLayer)) return gfx::Rect();
@@ -195,6 +257,12 @@ void Surface::tick() {
 
 void Surface::followTextInput() {
   std::optional<gfx::Rect> rect = activeInputRect();
+  if (rect) {
+    // Screen coordinates to the display's, which differ while the interface is turned.
+    gfx::Point a = displayPointFromScreen(rect->origin);
+    gfx::Point b = displayPointFromScreen({rect->maxX(), rect->maxY()});
+    rect = gfx::Rect(std::min(a.x, b.x), std::min(a.y, b.y), std::abs(b.x - a.x), std::abs(b.y - a.y));
+  }
   if (rect == m_textInputRect) return;
   m_textInputRect = rect;
   textInputChanged(rect);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/gfx/Geometry.h"
+#include "platform/gfx/Transform.h"
 
 namespace core {
 class Error;
@@ -63,6 +64,11 @@ class Surface {
   // The surface's size in points and its pixels per point (the main screen's when last checked).
   gfx::Size size() const { return m_size; }
   double scale() const { return m_scale; }
+  // The quarter turns (clockwise) the screen is drawn with: -1, 0 or 1.
+  int quarterTurns() const;
+  // A point of the display in the screen's (the interface's) coordinates, and back.
+  gfx::Point screenPointFromDisplay(gfx::Point p) const;
+  gfx::Point displayPointFromScreen(gfx::Point p) const;
 
   // Whether a frame would draw anything (a window needs layout or display, a layer changed or
   // animates, a window came or went, the screen mode changed, or nothing was drawn yet).
@@ -90,7 +96,8 @@ class Surface {
   gfx::Compositor& compositor();
 
   // Where the system's input method types while a text input edits (display::activeInputRect,
-  // screen points), none otherwise. Followed on every turn of the frame timer and every frame.
+  // turned into display points), none otherwise. Followed on every turn of the frame timer and
+  // every frame.
   const std::optional<gfx::Rect>& textInputRect() const { return m_textInputRect; }
 
  protected:
@@ -107,6 +114,12 @@ class Surface {
  private:
   bool followScreen();
   void followTextInput();
+  // The display's size for the screen's current mode, in the surface's own shape.
+  gfx::Size displaySize() const;
+  // The screen layer's place on the display: the screen's bounds turned as quarterTurns says.
+  gfx::AffineTransform screenTransform() const;
+  bool screenLayerPlaced() const;
+  void placeScreenLayer();
   void tick();
   // Whether the screen layer holds exactly these windows' layers, in order.
   bool holds(const std::vector<std::shared_ptr<ui::Window>>& windows) const;
@@ -117,6 +130,7 @@ class Surface {
   std::shared_ptr<gfx::Layer> m_screenLayer;
   std::unique_ptr<gfx::Compositor> m_compositor;
   gfx::Size m_size;
+  bool m_wide = true;  // the display's shape, kept when the interface turns
   double m_scale = 1;
   uint64_t m_frames = 0;
   bool m_drawn = false;

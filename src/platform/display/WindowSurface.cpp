@@ -218,7 +218,7 @@ std::shared_ptr<gfx::Image> WindowSurface::readPixels() const {
 }
 
 gfx::Point WindowSurface::toScreenPoints(double x, double y) const {
-  return gfx::Point{x / m_windowScale, y / m_windowScale};
+  return screenPointFromDisplay(gfx::Point{x / m_windowScale, y / m_windowScale});
 }
 
 gfx::Point WindowSurface::fingerPoint(double x, double y) const {
@@ -324,7 +324,10 @@ void WindowSurface::handleEvent(const SDL_Event& event) {
       double sign = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1 : 1;
       ScrollEvent scroll;
       scroll.location = toScreenPoints(event.wheel.mouseX, event.wheel.mouseY);
-      scroll.scrollDelta = gfx::Size{-event.wheel.preciseX * sign * WheelStep, event.wheel.preciseY * sign * WheelStep};
+      // Along the display's axes, then turned with the screen.
+      gfx::Point d{-event.wheel.preciseX * sign * WheelStep, event.wheel.preciseY * sign * WheelStep};
+      gfx::Point o = screenPointFromDisplay(gfx::Point{0, 0}), t = screenPointFromDisplay(d);
+      scroll.scrollDelta = gfx::Size{t.x - o.x, t.y - o.y};
       scroll.timestamp = core::Clock::now();
       m_onScroll(scroll);
       break;

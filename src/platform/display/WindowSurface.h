@@ -35,8 +35,9 @@ struct ScrollEvent {
 //
 // Input: each finger on a touch screen is a touch of its own, several at once (down, move, up; a
 // touch that is not moving while another does is stationary), and the left mouse button is one
-// more finger (quick repeats count as taps of a higher count). A finger goes to the front-most
-// window that takes it where it comes down (Surface::windowForTouchAt) and stays with that window
+// more finger (quick repeats count as taps of a higher count). Points are turned with the screen
+// when the interface is turned on the display (Surface::screenPointFromDisplay). A finger goes to
+// the front-most window that takes it where it comes down (Surface::windowForTouchAt) and stays with that window
 // until it lifts, wherever that is; losing the keyboard focus cancels every finger. The mouse
 // events SDL makes up from touches, and the touches it makes up from the mouse, are not fingers
 // again. The wheel becomes scroll events, typed text goes to the first responder of
@@ -86,6 +87,7 @@ class WindowSurface : public Surface {
   bool setUp(const Options& options, core::Error* error);
   bool makeTexture();
   void showTexture();
+  // A point of the SDL window in the screen's points (through the display's turn).
   gfx::Point toScreenPoints(double x, double y) const;
   // A touch screen's finger position (0..1 across the window) in screen points.
   gfx::Point fingerPoint(double x, double y) const;

@@ -132,6 +132,35 @@ unsigned Application::supportedInterfaceOrientationsForWindow(Window* window) {
   return m_delegate ? m_delegate->supportedInterfaceOrientations(*this, window) : unsigned(OrientationMaskAll);
 }
 
+void Application::updateInterfaceOrientation(Window* window) {
+  if (!window) window = m_keyWindow;
+  unsigned supported = supportedInterfaceOrientationsForWindow(window);
+  auto allows = [supported](InterfaceOrientation o) { return (supported & (1u << static_cast<unsigned>(o))) != 0; };
+  if (allows(m_orientation)) return;
+  InterfaceOrientation target = InterfaceOrientation::Unknown;
+  for (auto o : {InterfaceOrientation::LandscapeRight, InterfaceOrientation::LandscapeLeft, InterfaceOrientation::Portrait,
+                 InterfaceOrientation::PortraitUpsideDown}) {
+    if (allows(o)) {
+      target = o;
+      break;
+    }
+  }
+  if (target == InterfaceOrientation::Unknown) return;
+  gfx::Rect before = Screen::main().bounds();
+  auto landscape = [](InterfaceOrientation o) {
+    return o == InterfaceOrientation::LandscapeLeft || o == InterfaceOrientation::LandscapeRight;
+  };
+  gfx::Rect after = before;
+  if (landscape(target) != landscape(m_orientation)) after = gfx::Rect(0, 0, before.height(), before.width());
+  // The windows first, so that whoever follows the status bar finds them turned.
+  if (after != before) {
+    for (const auto& w : windows()) {
+      if (!w->superview() && w->frame() == before) w->setFrame(after);
+    }
+  }
+  setStatusBarOrientation(target);
+}
+
 void Application::setStatusBarStyle(StatusBarStyle style, bool) { m_statusBarStyle = style; }
 
 void Application::changeStatusBar(const std::function<void()>& change) {

@@ -108,6 +108,14 @@ class Application : public Responder {
   void setKeyWindow(Window* window);
 
   unsigned supportedInterfaceOrientationsForWindow(Window* window);
+  // Turns the interface when the orientations the delegate supports for the window (null: the
+  // key window) no longer include the current one: to the first supported of landscape right,
+  // landscape left, portrait and upside down. The windows that filled the screen take the
+  // turned screen's bounds, then the status bar orientation changes (with its notifications); the
+  // display draws the turned screen (display::Surface). Called where a tablet checks: when a
+  // controller is presented or dismissed and when a window's root controller changes or the
+  // window is made key.
+  void updateInterfaceOrientation(Window* window = nullptr);
   InterfaceOrientation statusBarOrientation() const { return m_orientation; }
   // Posts the will/did orientation notifications, and the frame ones when the frame changes with
   // it (between portrait and landscape). Nothing is posted when the orientation stays the same.

@@ -1,5 +1,6 @@
 #include "platform/ui/Screen.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "platform/gfx/Image.h"
@@ -19,6 +20,12 @@ gfx::Rect Screen::bounds() const {
   bool portrait = o == InterfaceOrientation::Portrait || o == InterfaceOrientation::PortraitUpsideDown;
   if ((landscape && h > w) || (portrait && w > h)) std::swap(w, h);
   return gfx::Rect(0, 0, w, h);
+}
+
+gfx::Rect Screen::applicationFrame() const {
+  gfx::Rect b = bounds();
+  double bar = std::min(Application::shared().statusBarFrame().height(), b.height());
+  return gfx::Rect(0, bar, b.width(), b.height() - bar);
 }
 
 void Screen::setMode(gfx::Size pixels, double scale) {

@@ -20,6 +20,8 @@ class Screen {
   // is in a landscape orientation, higher than wide in a portrait one (the mode keeps its own
   // pixel size whatever the orientation).
   gfx::Rect bounds() const;
+  // The bounds less the status bar across the top (its height when it is shown).
+  gfx::Rect applicationFrame() const;
   double scale() const { return m_scale; }
   ScreenMode currentMode() const { return ScreenMode{m_pixels, 1}; }
 

@@ -270,6 +270,9 @@ void ViewController::presentViewController(std::shared_ptr<ViewController> vc, b
   }
 
   auto keepPresenter = presenter->sharedController();
+  // The interface turns now if the application no longer allows its orientation (the presenter
+  // has just said what the new screen needs), so that the new screen loads at the turned size.
+  Application::shared().updateInterfaceOrientation(window);
   presenter->m_presented = vc;
   vc->m_presenting = presenter;
   presenter->m_transitionRunning = true;
@@ -412,6 +415,9 @@ void ViewController::dismissPresented(bool animated, Completion completion) {
       c->m_presented.reset();
     }
     p->m_presented.reset();
+    // With the presented screens gone, the interface turns back if it must, before the screen
+    // underneath appears again.
+    if (p->m_view && p->m_view->window()) Application::shared().updateInterfaceOrientation(p->m_view->window());
     top->endAppearanceTransition();
     if (covers) p->endAppearanceTransition();
     for (auto& c : chain) c->m_beingDismissed = false;

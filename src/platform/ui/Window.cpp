@@ -33,6 +33,7 @@ void Window::makeKeyAndVisible() {
   setHidden(false);
   if (auto self = std::static_pointer_cast<Window>(weak_from_this().lock())) Application::shared().registerWindow(self);
   makeKeyWindow();
+  Application::shared().updateInterfaceOrientation(this);
   scheduleLayoutPass();
 }
 
@@ -356,6 +357,8 @@ void Window::setRootViewController(std::shared_ptr<ViewController> controller) {
     old->endAppearanceTransition();
   }
   if (!controller) return;
+  // A new root may allow other orientations: the key window turns before the content is sized.
+  if (isKeyWindow()) Application::shared().updateInterfaceOrientation(this);
   const auto& content = controller->view();
   content->setFrame(bounds());
   content->setAutoresizingMask(AutoresizingFlexibleWidth | AutoresizingFlexibleHeight);

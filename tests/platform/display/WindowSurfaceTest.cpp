@@ -366,6 +366,45 @@ TEST_F(WindowSurfaceTouchTest, MouseDragsAsOneFingerAndLosingTheFocusCancelsEver
   EXPECT_EQ(m_states, (std::vector<State>{State::Began, State::Cancelled, State::Began, State::Cancelled}));
 }
 
+// A portrait-only application on the landscape display: the interface turns, the display and
+// its window keep their size, and fingers and the mouse land in the turned screen's points.
+struct PortraitOnly : ui::ApplicationDelegate {
+  unsigned supportedInterfaceOrientations(ui::Application&, ui::Window*) override { return ui::OrientationMaskPortrait; }
+};
+
+TEST_F(WindowSurfaceTouchTest, FingersAndTheMouseLandWhereTheTurnedScreenIsDrawn) {
+  PortraitOnly portrait;
+  auto& app = ui::Application::shared();
+  app.setDelegate(&portrait);
+  app.updateInterfaceOrientation();
+  app.setDelegate(nullptr);
+  ASSERT_EQ(app.statusBarOrientation(), ui::InterfaceOrientation::Portrait);
+  EXPECT_EQ(m_window->frame(), gfx::Rect(0, 0, 768, 1024));
+  m_surface->renderFrame();
+  int w = 0, h = 0;
+  SDL_GetWindowSize(m_surface->sdlWindow(), &w, &h);
+  EXPECT_EQ(w, 1024);
+  EXPECT_EQ(h, 768);
+  EXPECT_EQ(m_surface->size(), (gfx::Size{1024, 768}));
+
+  // The screen's top runs along the display's left edge: the button at (100, 700, 200 x 100) of
+  // the screen is drawn at (700, 468, 100 x 200) of the display.
+  auto button = ui::Button::create(ui::ButtonType::Custom, gfx::Rect(100, 700, 200, 100));
+  int taps = 0;
+  button->addTarget(nullptr, [&](ui::Control&, const ui::Event*) { ++taps; }, ui::ControlEventTouchUpInside);
+  m_window->addSubview(button);
+  send({finger(SDL_FINGERDOWN, 1, 750, 560), finger(SDL_FINGERUP, 1, 750, 560)});
+  send({mouse(SDL_MOUSEBUTTONDOWN, 790, 480), mouse(SDL_MOUSEBUTTONUP, 790, 480)});
+  send({mouse(SDL_MOUSEBUTTONDOWN, 200, 750), mouse(SDL_MOUSEBUTTONUP, 200, 750)});  // the screen's point, unturned
+  EXPECT_EQ(taps, 2);
+
+  // Right on the display is down the screen; down the display is to the screen's left.
+  auto pan = addPan(1);
+  send({mouse(SDL_MOUSEBUTTONDOWN, 300, 300), mouse(SDL_MOUSEMOTION, 320, 300), mouse(SDL_MOUSEMOTION, 340, 360)});
+  EXPECT_EQ(pan->translationInView(nullptr), (gfx::Point{-60, 40}));
+  send({mouse(SDL_MOUSEBUTTONUP, 340, 360)});
+}
+
 }  // namespace
 
 TEST_F(WindowSurfaceTouchTest, TextInputRunsWhileAFieldEditsWithTheFieldsRectangle) {

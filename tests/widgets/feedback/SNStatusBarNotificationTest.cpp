@@ -12,6 +12,7 @@
 #include "platform/gfx/Image.h"
 #include "platform/gfx/TextLayout.h"
 #include "platform/ui/ActivityIndicatorView.h"
+#include "platform/display/OffscreenSurface.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/ImageView.h"
@@ -227,8 +228,9 @@ TEST_F(SNStatusBarNotificationTest, StripOnTheLargeTabletSpansTheLongSideOfTheSt
   expectStripPairs(1024);
   auto image = screenshot("strip-large-tablet-portrait");
   ASSERT_NE(image, nullptr);
-  EXPECT_EQ(colorAt(*image, gfx::Point{60, 10}), 0xFF000000u);
-  EXPECT_EQ(colorAt(*image, gfx::Point{60, 40}), 0xFFFFFFFFu);
+  // The landscape display shows the portrait screen turned: the strip runs along its left edge.
+  EXPECT_EQ(colorAt(*image, display().displayPointFromScreen(gfx::Point{60, 10})), 0xFF000000u);
+  EXPECT_EQ(colorAt(*image, display().displayPointFromScreen(gfx::Point{60, 40})), 0xFFFFFFFFu);
 }
 
 TEST_F(SNStatusBarNotificationTest, TouchesPassThroughTheStripToTheWindowBelow) {

@@ -1,0 +1,138 @@
+// The binding screen opened from the home screen in the landscape window that scripts/run has:
+// the interface turns upright for it and back when it closes, and a guest binds by typed room
+// code with touches on the display alone, on both tablets.
+
+#include "app/AppDelegate.h"
+#include "platform/core/NotificationCenter.h"
+#include "platform/core/UserDefaults.h"
+#include "platform/display/OffscreenSurface.h"
+#include "platform/net/HostMap.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/NavigationController.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/TextField.h"
+#include "platform/ui/Window.h"
+#include "songs/ChooseMusicVC.h"
+#include "songs/CloudApi.h"
+#include "songs/ScanQRCodeVC.h"
+#include "songs/SongScreens.h"
+#include "support/RectExpectations.h"
+#include "support/UiHarness.h"
+#include "venue/CloudService.h"
+#include "widgets/feedback/AOProgressHUD.h"
+
+namespace {
+
+using support::Device;
+using ui::InterfaceOrientation;
+
+class BindingScreenTurnTest : public support::ScreenTest, public ::testing::WithParamInterface<Device> {
+ protected:
+  void SetUp() override {
+    setDevice(GetParam());
+    ui::Application::shared().setDelegate(&m_app);
+    ASSERT_TRUE(m_service.start());
+    for (const std::string& host : venue::CloudService::hosts()) net::HostMap::set(host, 80, "127.0.0.1", m_service.port());
+    kt::SongScreens::registerBuiltInScreens();
+    core::UserDefaults::standard().removeObjectForKey("uid");
+    m_nav = std::make_shared<ui::NavigationController>(std::make_shared<kt::ChooseMusicVC>());
+    window().setRootViewController(m_nav);
+    render();
+  }
+  void TearDown() override {
+    m_nav.reset();
+    window().setRootViewController(nullptr);
+    support::drainMainLoop();
+    kt::AOProgressHUD::resetSharedView();
+    ui::Application::shared().setDelegate(nullptr);
+    net::HostMap::clear();
+    m_service.stop();
+  }
+  bool large() const { return GetParam() == Device::LargeTablet; }
+  // A point of the display, worked out by hand for each tablet.
+  gfx::Point at(gfx::Point standard, gfx::Point largeTablet) const { return large() ? largeTablet : standard; }
+  // Taps the home screen's title, which opens the binding screen.
+  kt::ScanQRCodeVC* openBinding() {
+    tap(at({512, 46}, {682, 62}));
+    wait(0.6);
+    render();
+    auto* presented = m_nav->presentedViewController();
+    if (!presented || presented->childViewControllers().empty()) return nullptr;
+    return dynamic_cast<kt::ScanQRCodeVC*>(presented->childViewControllers().front().get());
+  }
+  gfx::Size landscape() const { return large() ? gfx::Size{1366, 1024} : gfx::Size{1024, 768}; }
+  gfx::Size portrait() const { return large() ? gfx::Size{1024, 1366} : gfx::Size{768, 1024}; }
+
+  kt::AppDelegate m_app;
+  venue::CloudService m_service;
+  std::shared_ptr<ui::NavigationController> m_nav;
+};
+
+TEST_P(BindingScreenTurnTest, ThePortraitScreenStandsUprightOnTheLandscapeDisplayAndLeavingTurnsBack) {
+  auto& app = ui::Application::shared();
+  int turns = 0;
+  core::Observation observation(core::NotificationCenter::defaultCenter(),
+                                ui::Application::DidChangeStatusBarOrientationNotification, nullptr,
+                                [&](const core::Notification&) { ++turns; });
+  kt::ScanQRCodeVC* screen = openBinding();
+  ASSERT_TRUE(screen);
+  EXPECT_EQ(app.statusBarOrientation(), InterfaceOrientation::Portrait);
+  EXPECT_EQ(turns, 1);
+  EXPECT_EQ(app.statusBarFrame(), gfx::Rect(gfx::Point(), gfx::Size{portrait().width, 20}));
+  EXPECT_EQ(window().frame(), gfx::Rect(gfx::Point(), portrait()));
+  EXPECT_EQ(screen->navigationController()->view()->frame(), gfx::Rect(gfx::Point(), portrait()));
+  // The display keeps its size and draws the screen a quarter turn anticlockwise.
+  EXPECT_EQ(display().size(), landscape());
+  EXPECT_EQ(display().quarterTurns(), -1);
+
+  auto image = screenshot(large() ? "turned-large" : "turned");
+  ASSERT_TRUE(image);
+  // The screen covers the whole display (none of the window's white shows at its corners), and the
+  // room-code button lies inside it, sideways near the right edge.
+  const gfx::Size d = landscape();
+  for (gfx::Point p : {gfx::Point{2, 2}, gfx::Point{d.width - 2, 2}, gfx::Point{2, d.height - 2},
+                       gfx::Point{d.width - 2, d.height - 2}}) {
+    EXPECT_NE(colorAt(*image, p), 0xFFFFFFFFu) << p.x << "," << p.y;
+  }
+  EXPECT_NE(colorAt(*image, at({870, 548}, {1160, 732})), colorAt(*image, {d.width - 2, d.height - 2}));
+
+  // The room-code button, drawn sideways near the display's right edge, takes the finger.
+  tap(at({892, 384}, {1189, 512}));
+  wait(0.6);
+  EXPECT_EQ(screen->view_roomCode()->frame(), large() ? gfx::Rect(0, 0, 1023, 1366) : gfx::Rect(0, 0, 768, 1024));
+  EXPECT_TRUE(screen->textF_roomCode()->isFirstResponder());
+  screenshot(large() ? "panel-large" : "panel");
+  screen->dismissTheRoomCode();
+
+  tap(*screen->btn_leftBar());
+  wait(0.6);
+  EXPECT_FALSE(m_nav->presentedViewController());
+  EXPECT_EQ(app.statusBarOrientation(), InterfaceOrientation::LandscapeRight);
+  EXPECT_EQ(turns, 2);
+  EXPECT_EQ(window().frame(), gfx::Rect(gfx::Point(), landscape()));
+  EXPECT_EQ(m_nav->view()->frame(), gfx::Rect(gfx::Point(), landscape()));
+  EXPECT_EQ(display().quarterTurns(), 0);
+  screenshot(large() ? "back-large" : "back");
+}
+
+TEST_P(BindingScreenTurnTest, AGuestBindsByTypedRoomCodeWithTouchesAlone) {
+  const venue::CloudRoom room = m_service.rooms().front();
+  kt::ScanQRCodeVC* screen = openBinding();
+  ASSERT_TRUE(screen);
+  tap(at({892, 384}, {1189, 512}));  // the room-code button
+  wait(0.6);
+  ASSERT_TRUE(type(room.code));
+  render();
+  screenshot(large() ? "typed-large" : "typed");
+  tap(at({711.5, 86}, {971.5, 115.5}));  // verify, on the input bar above the keyboard
+  ASSERT_TRUE(runUntil([&] { return kt::CloudApi::storedUid() == room.uid; }, 15));
+  EXPECT_EQ(m_service.requestsTo("webbindroom_new.php").back().param("roomid"), room.code);
+  wait(0.6);
+  EXPECT_FALSE(m_nav->presentedViewController());
+  EXPECT_EQ(ui::Application::shared().statusBarOrientation(), InterfaceOrientation::LandscapeRight);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothTablets, BindingScreenTurnTest, ::testing::Values(Device::Standard, Device::LargeTablet));
+
+}  // namespace
