@@ -165,7 +165,7 @@ bool ScreenTest::tapKey(const std::string& key) {
   for (const auto& k : view->keys()) {
     if (k.text != key) continue;
     gfx::Point p = view->convertPointTo(k.frame.center(), nullptr);
-    tap(view->window()->convertPointToScreen(p));
+    tap(m_display->displayPointFromScreen(view->window()->convertPointToScreen(p)));
     return true;
   }
   return false;
