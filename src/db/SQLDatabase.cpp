@@ -271,6 +271,8 @@ sqlite3_stmt* SQLDatabase::prepare(const std::string& sql, core::Error* outErr) 
 bool SQLDatabase::bindArguments(sqlite3_stmt* pStmt, const std::vector<core::Value>& arguments,
                                 const core::Value::Dictionary* dictionary) const {
   int count = sqlite3_bind_parameter_count(pStmt);
+  // A cached statement keeps the values of its last use: a parameter no argument names binds NULL.
+  sqlite3_clear_bindings(pStmt);
   if (dictionary) {
     for (const auto& [key, value] : *dictionary) {
       int idx = sqlite3_bind_parameter_index(pStmt, (":" + key).c_str());

@@ -29,8 +29,10 @@ std::optional<core::Error> runSavePoint(SQLDatabase* db, const std::string& name
   if (!db->startSavePointWithName(name, &error)) return error;
   bool rollback = false;
   block(db, rollback);
-  bool ended = rollback ? db->rollbackToSavePointWithName(name, &error) : db->releaseSavePointWithName(name, &error);
-  if (!ended) return error;
+  // Rolling back to a save point keeps it open (and with it the transaction it began): release
+  // it in either case, or every later write on this connection is lost when it closes.
+  if (rollback && !db->rollbackToSavePointWithName(name, &error)) return error;
+  if (!db->releaseSavePointWithName(name, &error)) return error;
   return std::nullopt;
 }
 

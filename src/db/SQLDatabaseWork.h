@@ -18,7 +18,7 @@ using SQLDatabaseRollbackBlock = std::function<void(SQLDatabase* db, bool& rollb
 void runTransaction(SQLDatabase* db, bool deferred, const SQLDatabaseRollbackBlock& block);
 
 // Starts the named save point; when that works runs the block, then rolls back to the save point
-// when it set its flag, else releases it. Answers the error of the save-point statements, or of a
+// when it set its flag, and releases it. Answers the error of the save-point statements, or of a
 // missing connection.
 std::optional<core::Error> runSavePoint(SQLDatabase* db, const std::string& name,
                                         const SQLDatabaseRollbackBlock& block);

@@ -133,6 +133,19 @@ TEST_F(SQLDatabasePoolTest, TransactionsAndSavePointsRollBackWhenAsked) {
   EXPECT_EQ(count("select Value from Counter"), 6);
 }
 
+TEST_F(SQLDatabasePoolTest, WritesAfterARolledBackSavePointAreSeenByAnotherConnection) {
+  EXPECT_EQ(m_pool->inSavePoint([](SQLDatabase* db, bool& rollback) {
+    db->executeUpdate("update Counter set Value = 7");
+    rollback = true;
+  }), std::nullopt);
+  // The same connection comes back out of the pool for the next write.
+  m_pool->inDatabase([](SQLDatabase* db) { EXPECT_TRUE(db->executeUpdate("insert into Rows values (1, 2)")); });
+  auto other = SQLDatabase::databaseWithPath(homePath() + "/pool.db");
+  ASSERT_TRUE(other->open());
+  EXPECT_EQ(SQLDatabaseAdditions::intForQuery(*other, "select count(*) from Rows"), 1);
+  EXPECT_EQ(SQLDatabaseAdditions::intForQuery(*other, "select Value from Counter"), 0);
+}
+
 TEST_F(SQLDatabasePoolTest, EightThreadsLoseNoWriteAndKeepTheLimit) {
   constexpr int kThreads = 8, kSteps = 24;
   constexpr std::size_t kMaximum = 3;

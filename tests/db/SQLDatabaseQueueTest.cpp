@@ -91,6 +91,19 @@ TEST_F(SQLDatabaseQueueTest, TransactionsAndSavePointsRollBackWhenAsked) {
   EXPECT_EQ(count("select Value from Counter"), 8);
 }
 
+TEST_F(SQLDatabaseQueueTest, WritesAfterARolledBackSavePointReachTheFile) {
+  EXPECT_EQ(m_queue->inSavePoint([](SQLDatabase* db, bool& rollback) {
+    db->executeUpdate("update Counter set Value = 7");
+    rollback = true;
+  }), std::nullopt);
+  m_queue->inDatabase([](SQLDatabase* db) { EXPECT_TRUE(db->executeUpdate("insert into Rows values (1, 2)")); });
+  m_queue->close();
+  auto reopened = SQLDatabase::databaseWithPath(homePath() + "/queue.db");
+  ASSERT_TRUE(reopened->open());
+  EXPECT_EQ(SQLDatabaseAdditions::intForQuery(*reopened, "select count(*) from Rows"), 1);
+  EXPECT_EQ(SQLDatabaseAdditions::intForQuery(*reopened, "select Value from Counter"), 0);
+}
+
 TEST_F(SQLDatabaseQueueTest, CloseThenUseReopensTheFile) {
   m_queue->inDatabase([](SQLDatabase* db) { db->executeUpdate("update Counter set Value = 3"); });
   m_queue->close();

@@ -182,6 +182,19 @@ TEST_F(SQLDatabaseTest, BindCountChecks) {
   EXPECT_FALSE(db->executeQueryWithParameterDictionary("select :a", {{"a", 1}, {"b", 2}}));
 }
 
+TEST_F(SQLDatabaseTest, CachedStatementBindsNullForANameTheDictionaryLacks) {
+  auto db = openDatabase();
+  db->setShouldCacheStatements(true);
+  ASSERT_TRUE(db->executeUpdate("create table t (a, b)"));
+  const std::string insert = "insert into t values (:a, :b)";
+  ASSERT_TRUE(db->executeUpdateWithParameterDictionary(insert, {{"a", 1}, {"b", "first"}}));
+  // Same statement from the cache; "b" is missing (the count still matches, so it runs).
+  ASSERT_TRUE(db->executeUpdateWithParameterDictionary(insert, {{"a", 2}, {"c", "other"}}));
+  auto rs = db->executeQuery("select b from t where a = 2");
+  ASSERT_TRUE(rs && rs->next());
+  EXPECT_TRUE(rs->columnIndexIsNull(0)) << rs->stringForColumnIndex(0).value_or("");
+}
+
 TEST_F(SQLDatabaseTest, CachedStatementFailingTheBindCountStaysUsable) {
   auto db = openDatabase();
   db->setShouldCacheStatements(true);

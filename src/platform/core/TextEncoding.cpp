@@ -26,11 +26,7 @@ class Converter {
   // output size per input byte.
   bool convert(std::string_view input, double estimate, std::string& out) {
     if (input.empty()) return true;
-    if (m_cd == invalid()) {
-      m_cd = iconv_open(m_to, m_from);
-      if (m_cd == invalid()) return false;
-    }
-    iconv(m_cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
+    if (!begin()) return false;
 
     size_t used = out.size();
     out.resize(used + static_cast<size_t>(static_cast<double>(input.size()) * estimate) + 4);
@@ -56,6 +52,35 @@ class Converter {
     return true;
   }
 
+  // Opens the converter if needed and puts it back in its initial state; false when it cannot
+  // be opened.
+  bool begin() {
+    if (m_cd == invalid()) {
+      m_cd = iconv_open(m_to, m_from);
+      if (m_cd == invalid()) return false;
+    }
+    iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
+    return true;
+  }
+
+  enum class Stop {
+    Done,        // the input is used up, or the output has no room for the next character
+    Incomplete,  // at a sequence cut short by the end of the input
+    Refused,     // at a sequence it cannot convert
+    Failed,      // it substituted a character: a guess
+  };
+
+  // One call of the converter after begin(): converts whole characters, advancing both sides.
+  Stop convertSome(const char*& in, size_t& inLeft, char*& out, size_t& outLeft) {
+    char* inPtr = const_cast<char*>(in);
+    const size_t r = iconv(m_cd, &inPtr, &inLeft, &out, &outLeft);
+    in = inPtr;
+    if (r == static_cast<size_t>(-1)) {
+      return errno == E2BIG ? Stop::Done : errno == EINVAL ? Stop::Incomplete : Stop::Refused;
+    }
+    return r == 0 ? Stop::Done : Stop::Failed;
+  }
+
  private:
   static iconv_t invalid() { return reinterpret_cast<iconv_t>(-1); }
 
@@ -64,8 +89,11 @@ class Converter {
   iconv_t m_cd = invalid();
 };
 
+// Decodes to code points (wchar_t holds UCS-4 here): one step inside the converter, and the UTF-8
+// is written below, where each code point is checked against the table on the way.
+static_assert(sizeof(wchar_t) == 4, "wchar_t holds one code point");
 Converter& decoder() {
-  thread_local Converter c("UTF-8", "GB18030");
+  thread_local Converter c("WCHAR_T", "GB18030");
   return c;
 }
 
@@ -140,17 +168,55 @@ constexpr unsigned char utf8LeadByte(uint32_t cp) {
   return static_cast<unsigned char>(cp < 0x800 ? 0xC0 | (cp >> 6) : cp < 0x10000 ? 0xE0 | (cp >> 12) : 0xF0 | (cp >> 18));
 }
 
-// The first bytes of the corrected sequences, in GB 18030 and in UTF-8: any other byte starts a
-// sequence that goes to the converter without a look-up.
-constexpr std::array<bool, 256> leadBytes(bool utf8) {
+// The first bytes of the corrected code points in UTF-8: any other byte starts a sequence that
+// goes to the converter without a look-up.
+constexpr std::array<bool, 256> utf8LeadBytes() {
   std::array<bool, 256> leads{};
-  for (const Correction& c : kCorrections) {
-    leads[utf8 ? utf8LeadByte(c.codePoint) : c.code > 0xFFFF ? c.code >> 24 : c.code >> 8] = true;
-  }
+  for (const Correction& c : kCorrections) leads[utf8LeadByte(c.codePoint)] = true;
   return leads;
 }
-constexpr std::array<bool, 256> kGbLeads = leadBytes(false);
-constexpr std::array<bool, 256> kUtf8Leads = leadBytes(true);
+constexpr std::array<bool, 256> kUtf8Leads = utf8LeadBytes();
+
+// Rows of 16 code points that hold a code point of the table, one bit each, below U+30000. Both
+// tables map codes to code points one to one, so where the converter decodes a code of the table
+// differently, it gives a code point that another code of the table has in 2000 (or it refuses
+// the code): a code point off these rows was decoded right.
+constexpr uint32_t kRowLimit = 0x30000;
+constexpr std::array<uint64_t, kRowLimit / 16 / 64> tableRows() {
+  std::array<uint64_t, kRowLimit / 16 / 64> rows{};
+  for (const Correction& c : kCorrections) rows[c.codePoint >> 10] |= uint64_t{1} << (c.codePoint >> 4 & 63);
+  return rows;
+}
+constexpr std::array<uint64_t, kRowLimit / 16 / 64> kTableRows = tableRows();
+
+inline bool onTableRow(uint32_t cp) { return cp < kRowLimit && (kTableRows[cp >> 10] >> (cp >> 4 & 63) & 1); }
+
+// The length of the UTF-8 form of a code point, at least that of any code point sharing its
+// row of the table (all of them take four bytes at most).
+inline size_t utf8Length(uint32_t cp) {
+  if (onTableRow(cp)) return 4;
+  return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
+}
+
+// Writes the UTF-8 form of a scalar value at o; answers the end.
+inline char* putUtf8(char* o, uint32_t cp) {
+  if (cp < 0x80) {
+    *o++ = static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    *o++ = static_cast<char>(0xC0 | (cp >> 6));
+    *o++ = static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    *o++ = static_cast<char>(0xE0 | (cp >> 12));
+    *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *o++ = static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    *o++ = static_cast<char>(0xF0 | (cp >> 18));
+    *o++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    *o++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    *o++ = static_cast<char>(0x80 | (cp & 0x3F));
+  }
+  return o;
+}
 
 // A sequence of the input: its length, and its entry when the table converts it.
 struct Unit {
@@ -250,24 +316,84 @@ size_t byteOffset(std::string_view s, size_t units, bool roundDown) {
   return i;
 }
 
+// The length of the GB 18030 sequence at p, which the converter took whole.
+inline size_t gbLength(const unsigned char* p) { return p[0] < 0x80 ? 1 : p[1] >= 0x30 && p[1] <= 0x39 ? 4 : 2; }
+
+// The GB 18030 sequence at the start of p (n bytes): its length, and its entry when the table
+// has one. Length 0 when the end of the input cuts it short.
+Unit gbUnitAt(const unsigned char* p, size_t n) {
+  if (p[0] < 0x80) return {1, nullptr};
+  const size_t length = n > 1 && p[1] >= 0x30 && p[1] <= 0x39 ? 4 : 2;
+  if (length > n) return {0, nullptr};
+  uint32_t code = 0;
+  for (size_t k = 0; k < length; ++k) code = code << 8 | p[k];
+  return {length, findCorrection(kCorrections, &Correction::code, code)};
+}
+
+// Input of one call of the decoder at most, so that its code points stay in the cache.
+constexpr size_t kPieceBytes = 4096;
+
 }  // namespace
 
+// The converter decodes the text piece by piece into code points, which are written as UTF-8
+// here. Only a code point on a row of the table, or a sequence the converter refuses, has its
+// sequence looked up in the table.
 std::optional<std::string> gb18030ToUtf8(std::string_view bytes) {
   if (isAscii(bytes)) return std::string(bytes);
-  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-  const size_t n = bytes.size();
-  auto unitAt = [p, n](size_t i) -> Unit {
-    if (p[i] < 0x80) return {1, nullptr};
-    const size_t length = i + 1 < n && p[i + 1] >= 0x30 && p[i + 1] <= 0x39 ? 4 : 2;
-    if (length > n - i) return {0, nullptr};
-    if (!kGbLeads[p[i]]) return {length, nullptr};
-    uint32_t code = 0;
-    for (size_t k = 0; k < length; ++k) code = code << 8 | p[i + k];
-    return {length, findCorrection(kCorrections, &Correction::code, code)};
-  };
-  // Two-byte sequences grow to at most three bytes, four-byte ones stay at most four.
-  return convertAround(bytes, decoder(), 1.5, unitAt,
-                       [](std::string& out, const Correction& c) { appendUtf8(out, c.codePoint); });
+  Converter& converter = decoder();
+  if (!converter.begin()) return std::nullopt;
+  // One byte gives one, two bytes at most three, four bytes at most four.
+  std::string out(bytes.size() / 2 * 3 + 8, '\0');
+  char* o = out.data();
+  wchar_t codePoints[kPieceBytes];  // a byte gives at most one
+  const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+  const auto* const end = in + bytes.size();
+  while (in < end) {
+    const auto* const pieceStart = in;
+    const size_t pieceLength = std::min(kPieceBytes, static_cast<size_t>(end - in));
+    const char* pieceIn = reinterpret_cast<const char*>(in);
+    size_t pieceLeft = pieceLength;
+    char* cpOut = reinterpret_cast<char*>(codePoints);
+    size_t cpOutLeft = sizeof codePoints;
+    Converter::Stop stop = converter.convertSome(pieceIn, pieceLeft, cpOut, cpOutLeft);
+    if (stop == Converter::Stop::Failed) return std::nullopt;
+    in = reinterpret_cast<const unsigned char*>(pieceIn);
+    // A character cut by the end of a piece starts the next one.
+    if (stop == Converter::Stop::Incomplete && in + pieceLeft < end) stop = Converter::Stop::Done;
+
+    const size_t count = (sizeof codePoints - cpOutLeft) / sizeof(wchar_t);
+    // The estimate above holds for the mapping as it is; any other gets room as it needs it.
+    const size_t used = static_cast<size_t>(o - out.data());
+    if (out.size() - used < count * 4) {
+      size_t need = 0;
+      for (size_t i = 0; i < count; ++i) need += utf8Length(static_cast<uint32_t>(codePoints[i]));
+      if (out.size() - used < need) out.resize(std::max(used + need, out.size() * 2));
+      o = out.data() + used;
+    }
+    const unsigned char* unit = pieceStart;  // the sequence of code point `unitIndex`, found on demand
+    size_t unitIndex = 0;
+    for (size_t i = 0; i < count; ++i) {
+      uint32_t cp = static_cast<uint32_t>(codePoints[i]);
+      if (cp >= 0x80 && onTableRow(cp)) {
+        for (; unitIndex < i; ++unitIndex) unit += gbLength(unit);
+        if (const Correction* c = gbUnitAt(unit, static_cast<size_t>(end - unit)).correction) cp = c->codePoint;
+      }
+      o = putUtf8(o, cp);
+    }
+    if (stop == Converter::Stop::Done) continue;
+    // Refused, or cut short by the end: only the table may know it.
+    const Unit refused = gbUnitAt(in, static_cast<size_t>(end - in));
+    if (!refused.correction) return std::nullopt;
+    if (out.size() - static_cast<size_t>(o - out.data()) < 4) {
+      const size_t used = static_cast<size_t>(o - out.data());
+      out.resize(out.size() * 2 + 4);
+      o = out.data() + used;
+    }
+    o = putUtf8(o, refused.correction->codePoint);
+    in += refused.length;
+  }
+  out.resize(static_cast<size_t>(o - out.data()));
+  return out;
 }
 
 std::optional<std::string> utf8ToGb18030(std::string_view utf8) {

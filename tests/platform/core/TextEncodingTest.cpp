@@ -245,6 +245,27 @@ void expectSame(const std::optional<std::string>& got, const std::string& want) 
   }
 }
 
+TEST(Gb18030Of2000, CodesWhereTheTablesDifferDecodeAnywhereInALongText) {
+  // Long text is decoded a piece at a time: put each such code three times, each after a long
+  // filler of one-, two- and four-byte characters of varying length, so that codes and fillers
+  // fall on the edges of pieces at many offsets.
+  const auto pairs = tableOf2000Differences();
+  std::string bytes, text;
+  for (size_t k = 0; k < 3 * pairs.size(); ++k) {
+    for (size_t f = 0; f < 1500 + k % 13; ++f) {
+      bytes += f % 3 == 0 ? "a" : f % 3 == 1 ? "\xB5\xE3" : "\x95\x32\x82\x36";  // a, 点, U+20000
+      text += f % 3 == 0 ? "a" : f % 3 == 1 ? "点" : "\xF0\xA0\x80\x80";
+    }
+    const auto& [code, cp] = pairs[k % pairs.size()];
+    bytes += code;
+    text += utf8Of(cp);
+  }
+  expectSame(gb18030ToUtf8(bytes), text);
+  // A broken code far in is still refused.
+  EXPECT_FALSE(gb18030ToUtf8(bytes + "\x81").has_value());
+  EXPECT_FALSE(gb18030ToUtf8(bytes.substr(0, bytes.size() / 2) + "\xFF" + bytes).has_value());
+}
+
 TEST(Gb18030Of2000, EveryBmpCodeMapsOneToOneBothWays) {
   // Every two-byte code, then every four-byte code up to U+FFFF, in one piece.
   std::vector<std::string> codes;
