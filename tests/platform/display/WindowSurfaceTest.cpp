@@ -403,6 +403,14 @@ TEST_F(WindowSurfaceTouchTest, FingersAndTheMouseLandWhereTheTurnedScreenIsDrawn
   send({mouse(SDL_MOUSEBUTTONDOWN, 300, 300), mouse(SDL_MOUSEMOTION, 320, 300), mouse(SDL_MOUSEMOTION, 340, 360)});
   EXPECT_EQ(pan->translationInView(nullptr), (gfx::Point{-60, 40}));
   send({mouse(SDL_MOUSEBUTTONUP, 340, 360)});
+
+  // The input method's rectangle is where the field is drawn on the display.
+  auto field = ui::TextField::create(gfx::Rect(100, 700, 200, 40));
+  m_window->addSubview(field);
+  ASSERT_TRUE(field->becomeFirstResponder());
+  m_surface->renderFrame();
+  EXPECT_EQ(m_surface->textInputRect(), gfx::Rect(700, 468, 40, 200));
+  ui::Keyboard::shared().reset();
 }
 
 }  // namespace
