@@ -17,7 +17,7 @@ ui::ViewAssociation<ui::ActivityIndicatorView, ObserverPtr>& observers() {
 
 }  // namespace
 
-HCActivityIndicatorViewNotificationObserver& notificationObserver(const std::shared_ptr<ui::ActivityIndicatorView>& view) {
+HCActivityIndicatorViewNotificationObserver& hc_notificationObserver(const std::shared_ptr<ui::ActivityIndicatorView>& view) {
   auto& observer = observers().valueFor(view);
   if (!observer) observer = std::make_unique<HCActivityIndicatorViewNotificationObserver>(view);
   return *observer;
@@ -26,7 +26,7 @@ HCActivityIndicatorViewNotificationObserver& notificationObserver(const std::sha
 void setAnimatingWithStateOfTask(const std::shared_ptr<ui::ActivityIndicatorView>& view,
                                  const std::shared_ptr<HCURLSessionTask>& task) {
   if (!view) return;
-  notificationObserver(view).setAnimatingWithStateOfTask(task);
+  hc_notificationObserver(view).setAnimatingWithStateOfTask(task);
 }
 
 void HCActivityIndicatorViewNotificationObserver::setAnimatingWithStateOfTask(

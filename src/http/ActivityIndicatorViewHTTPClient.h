@@ -33,7 +33,7 @@ class HCActivityIndicatorViewNotificationObserver : public HCTaskStateObserver {
 };
 
 // The spinner's observer, made on first use and kept as long as the spinner.
-HCActivityIndicatorViewNotificationObserver& notificationObserver(const std::shared_ptr<ui::ActivityIndicatorView>& view);
+HCActivityIndicatorViewNotificationObserver& hc_notificationObserver(const std::shared_ptr<ui::ActivityIndicatorView>& view);
 
 // Starts or stops the spinner for the task's state now and follows the task from then on; a
 // null task only drops what was followed before.

@@ -1,6 +1,9 @@
 #include "http/HCHTTPRequestSerializer.h"
 
+#include "http/HCJSONRequestSerializer.h"
+#include "http/HCKeyedCoding.h"
 #include "http/HCMultipartBodyStream.h"
+#include "http/HCPropertyListRequestSerializer.h"
 #include "http/HCQueryStringPair.h"
 #include "http/HCStreamingMultipartFormData.h"
 #include "platform/core/Bundle.h"
@@ -188,11 +191,73 @@ HCHTTPRequestSerializer::~HCHTTPRequestSerializer() = default;
 
 std::shared_ptr<HCHTTPRequestSerializer> HCHTTPRequestSerializer::copy() const {
   auto other = std::make_shared<HCHTTPRequestSerializer>();
-  net::HeaderFields fields = HTTPRequestHeaders();
-  other->m_headers->queue->barrierSync([&] { other->m_headers->fields = fields; });
-  other->m_queryStyle = m_queryStyle;
-  other->m_queryBlock = m_queryBlock;
+  copySettingsInto(*other);
   return other;
+}
+
+void HCHTTPRequestSerializer::copySettingsInto(HCHTTPRequestSerializer& other) const {
+  net::HeaderFields fields = HTTPRequestHeaders();
+  auto store = other.m_headers;
+  store->queue->barrierSync([&] { store->fields = std::move(fields); });
+  other.m_stringEncoding = m_stringEncoding;
+  other.m_allowsCellularAccess = m_allowsCellularAccess;
+  other.m_cachePolicy = m_cachePolicy;
+  other.m_HTTPShouldHandleCookies = m_HTTPShouldHandleCookies;
+  other.m_HTTPShouldUsePipelining = m_HTTPShouldUsePipelining;
+  other.m_networkServiceType = m_networkServiceType;
+  other.m_timeoutInterval = m_timeoutInterval;
+  other.m_changedKeyPaths = m_changedKeyPaths;
+  other.m_methodsInURI = m_methodsInURI;
+  other.m_queryStyle = m_queryStyle;
+  other.m_queryStringSerialization = m_queryStringSerialization;
+}
+
+core::Value HCHTTPRequestSerializer::encodeWithCoder() const {
+  core::Value coder{core::Value::Dictionary{}};
+  coder.set(HCCoderClassKey, className());
+  core::Value headers{core::Value::Dictionary{}};
+  for (const auto& [field, value] : HTTPRequestHeaders()) headers.set(field, value);
+  coder.set("mutableHTTPRequestHeaders", std::move(headers));
+  coder.set("queryStringSerializationStyle", m_queryStyle);
+  return coder;
+}
+
+std::shared_ptr<HCHTTPRequestSerializer> HCHTTPRequestSerializer::initWithCoder(const core::Value& coder) {
+  if (!coder.isDictionary()) return nullptr;
+  std::shared_ptr<HCHTTPRequestSerializer> serializer;
+  const std::string name = archivedClassName(coder).value_or("HCHTTPRequestSerializer");
+  if (name == "HCHTTPRequestSerializer") {
+    serializer = std::make_shared<HCHTTPRequestSerializer>();
+  } else if (name == "HCJSONRequestSerializer") {
+    serializer = std::make_shared<HCJSONRequestSerializer>();
+  } else if (name == "HCPropertyListRequestSerializer") {
+    serializer = std::make_shared<HCPropertyListRequestSerializer>();
+  } else {
+    return nullptr;
+  }
+  serializer->decodeWithCoder(coder);
+  return serializer;
+}
+
+void HCHTTPRequestSerializer::decodeWithCoder(const core::Value& coder) {
+  if (const auto* headers = coder["mutableHTTPRequestHeaders"].asDictionary()) {
+    net::HeaderFields fields;
+    for (const auto& [field, value] : *headers) {
+      const std::string* text = value.asString();
+      if (!text || field.empty() || headerTextHasLineBreak(field) || headerTextHasLineBreak(*text)) continue;
+      fields.emplace_back(field, *text);
+    }
+    auto store = m_headers;
+    store->queue->barrierSync([&] { store->fields = std::move(fields); });
+  }
+  if (auto style = decodeUnsignedInteger(coder, "queryStringSerializationStyle")) m_queryStyle = *style;
+}
+
+const std::vector<std::string>& HCHTTPRequestSerializer::observedRequestKeyPaths() {
+  static const std::vector<std::string> keyPaths{"allowsCellularAccess",    "cachePolicy",
+                                                 "HTTPShouldHandleCookies", "HTTPShouldUsePipelining",
+                                                 "networkServiceType",      "timeoutInterval"};
+  return keyPaths;
 }
 
 void HCHTTPRequestSerializer::setAllowsCellularAccess(bool allows) {
@@ -253,7 +318,7 @@ void HCHTTPRequestSerializer::clearAuthorizationHeader() { setValue(std::nullopt
 
 void HCHTTPRequestSerializer::setQueryStringSerializationWithStyle(uint64_t style) {
   m_queryStyle = style;
-  m_queryBlock = nullptr;
+  m_queryStringSerialization = nullptr;
 }
 
 bool HCHTTPRequestSerializer::encodesParametersInURI(const std::string& method) const {
@@ -308,9 +373,9 @@ std::optional<net::URLRequest> HCHTTPRequestSerializer::requestBySerializingRequ
 
   std::optional<std::string> query;
   if (!parameters.isNull()) {
-    if (m_queryBlock) {
+    if (m_queryStringSerialization) {
       std::optional<core::Error> serializationError;
-      query = m_queryBlock(request, parameters, serializationError);
+      query = m_queryStringSerialization(request, parameters, serializationError);
       if (serializationError) {
         core::setError(error, *serializationError);
         return std::nullopt;

@@ -31,8 +31,20 @@ class HCHTTPRequestSerializer : public HCURLRequestSerialization {
   HCHTTPRequestSerializer();
   ~HCHTTPRequestSerializer() override;
   static std::shared_ptr<HCHTTPRequestSerializer> serializer() { return std::make_shared<HCHTTPRequestSerializer>(); }
-  // A new serializer with a copy of the default headers, the query style and the callback.
-  std::shared_ptr<HCHTTPRequestSerializer> copy() const;
+  virtual const char* className() const { return "HCHTTPRequestSerializer"; }
+  // A serializer of the same class with the same settings: a copy of the default headers, the
+  // query style and callback, the request properties set here, and a subclass's own settings.
+  virtual std::shared_ptr<HCHTTPRequestSerializer> copy() const;
+
+  // Archiving: a dictionary naming the class, with the default headers under
+  // "mutableHTTPRequestHeaders" and the style under "queryStringSerializationStyle"; subclasses
+  // add their own settings.
+  static bool supportsSecureCoding() { return true; }
+  virtual core::Value encodeWithCoder() const;
+  // A serializer of the archived class with its defaults, then the archived settings (entries
+  // of the wrong type, and headers with line breaks, are left out). Null for an archive of a
+  // class that is not a request serializer.
+  static std::shared_ptr<HCHTTPRequestSerializer> initWithCoder(const core::Value& coder);
 
   // The preferred languages sent in "Accept-Language", most preferred first. Taken from the
   // environment (LANGUAGE, LC_ALL, LC_MESSAGES, LANG) unless set; nothing set returns to that.
@@ -62,6 +74,8 @@ class HCHTTPRequestSerializer : public HCURLRequestSerialization {
   void setTimeoutInterval(double seconds);
   // Names of the properties above that have been set.
   const std::set<std::string>& mutableObservedChangedKeyPaths() const { return m_changedKeyPaths; }
+  // The names of the properties above, in the order they are copied into a request.
+  static const std::vector<std::string>& observedRequestKeyPaths();
 
   const std::set<std::string>& HTTPMethodsEncodingParametersInURI() const { return m_methodsInURI; }
   void setHTTPMethodsEncodingParametersInURI(std::set<std::string> methods) { m_methodsInURI = std::move(methods); }
@@ -77,7 +91,10 @@ class HCHTTPRequestSerializer : public HCURLRequestSerialization {
   // 0: the built-in query encoding; any other style: no query unless a callback is set.
   uint64_t queryStringSerializationStyle() const { return m_queryStyle; }
   void setQueryStringSerializationWithStyle(uint64_t style);
-  void setQueryStringSerializationWithBlock(QueryStringSerialization block) { m_queryBlock = std::move(block); }
+  void setQueryStringSerializationWithBlock(QueryStringSerialization block) {
+    m_queryStringSerialization = std::move(block);
+  }
+  const QueryStringSerialization& queryStringSerialization() const { return m_queryStringSerialization; }
 
   // A request for the method and URL text with the parameters (null for none). A text that is
   // not a URL gives a request without a URL.
@@ -105,6 +122,10 @@ class HCHTTPRequestSerializer : public HCURLRequestSerialization {
   std::optional<net::URLRequest> requestWithCheckedHeaders(const net::URLRequest& request, core::Error* error) const;
   // Whether a method's parameters go into the URL.
   bool encodesParametersInURI(const std::string& method) const;
+  // Reads the archived settings of this class (a subclass reads the base part first).
+  virtual void decodeWithCoder(const core::Value& coder);
+  // Gives `other` (of this class or a subclass) the settings this class holds.
+  void copySettingsInto(HCHTTPRequestSerializer& other) const;
 
  private:
   struct HeaderStore;
@@ -120,7 +141,7 @@ class HCHTTPRequestSerializer : public HCURLRequestSerialization {
   std::set<std::string> m_changedKeyPaths;
   std::shared_ptr<HeaderStore> m_headers;
   uint64_t m_queryStyle = 0;
-  QueryStringSerialization m_queryBlock;
+  QueryStringSerialization m_queryStringSerialization;
 };
 
 // Whether a header name or value would break the header block (CR or LF in it).

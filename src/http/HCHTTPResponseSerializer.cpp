@@ -1,8 +1,16 @@
 #include "http/HCHTTPResponseSerializer.h"
 
+#include "http/HCCompoundResponseSerializer.h"
+#include "http/HCImageResponseSerializer.h"
+#include "http/HCJSONResponseSerializer.h"
+#include "http/HCKeyedCoding.h"
+#include "http/HCPropertyListResponseSerializer.h"
+#include "http/HCXMLParserResponseSerializer.h"
 #include "platform/core/Bundle.h"
 #include "platform/net/HTTPURLResponse.h"
 #include "platform/net/URLError.h"
+
+#include <cstdint>
 
 namespace kt {
 
@@ -66,6 +74,66 @@ void HCHTTPResponseSerializer::copySettingsInto(HCHTTPResponseSerializer& other)
   other.m_stringEncoding = m_stringEncoding;
   other.m_acceptableStatusCodes = m_acceptableStatusCodes;
   other.m_acceptableContentTypes = m_acceptableContentTypes;
+}
+
+core::Value HCHTTPResponseSerializer::encodeWithCoder() const {
+  core::Value coder{core::Value::Dictionary{}};
+  coder.set(HCCoderClassKey, className());
+  if (m_acceptableStatusCodes) {
+    core::Value::Array codes(m_acceptableStatusCodes->begin(), m_acceptableStatusCodes->end());
+    coder.set("acceptableStatusCodes", std::move(codes));
+  }
+  if (m_acceptableContentTypes) {
+    core::Value::Array types(m_acceptableContentTypes->begin(), m_acceptableContentTypes->end());
+    coder.set("acceptableContentTypes", std::move(types));
+  }
+  return coder;
+}
+
+std::shared_ptr<HCHTTPResponseSerializer> HCHTTPResponseSerializer::initWithCoder(const core::Value& coder) {
+  if (!coder.isDictionary()) return nullptr;
+  std::shared_ptr<HCHTTPResponseSerializer> serializer;
+  const std::string name = archivedClassName(coder).value_or("HCHTTPResponseSerializer");
+  if (name == "HCHTTPResponseSerializer") {
+    serializer = std::make_shared<HCHTTPResponseSerializer>();
+  } else if (name == "HCJSONResponseSerializer") {
+    serializer = std::make_shared<HCJSONResponseSerializer>();
+  } else if (name == "HCXMLParserResponseSerializer") {
+    serializer = std::make_shared<HCXMLParserResponseSerializer>();
+  } else if (name == "HCPropertyListResponseSerializer") {
+    serializer = std::make_shared<HCPropertyListResponseSerializer>();
+  } else if (name == "HCImageResponseSerializer") {
+    serializer = std::make_shared<HCImageResponseSerializer>();
+  } else if (name == "HCCompoundResponseSerializer") {
+    serializer = std::make_shared<HCCompoundResponseSerializer>();
+  } else {
+    return nullptr;
+  }
+  serializer->decodeWithCoder(coder);
+  return serializer;
+}
+
+void HCHTTPResponseSerializer::decodeWithCoder(const core::Value& coder) {
+  const core::Value& codes = coder["acceptableStatusCodes"];
+  if (codes.isNull()) {
+    m_acceptableStatusCodes.reset();
+  } else if (const auto* array = codes.asArray()) {
+    std::set<int> set;
+    for (const core::Value& code : *array) {
+      if (auto n = code.asInteger(); n && *n >= 0 && *n <= INT32_MAX) set.insert(static_cast<int>(*n));
+    }
+    m_acceptableStatusCodes = std::move(set);
+  }
+  const core::Value& types = coder["acceptableContentTypes"];
+  if (types.isNull()) {
+    m_acceptableContentTypes.reset();
+  } else if (const auto* array = types.asArray()) {
+    std::set<std::string> set;
+    for (const core::Value& type : *array) {
+      if (const std::string* text = type.asString()) set.insert(*text);
+    }
+    m_acceptableContentTypes = std::move(set);
+  }
 }
 
 std::optional<core::Error> HCHTTPResponseSerializer::errorWithUnderlyingError(

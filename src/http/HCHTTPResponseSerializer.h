@@ -17,8 +17,19 @@ class HCHTTPResponseSerializer : public HCURLResponseSerialization {
   HCHTTPResponseSerializer();
   ~HCHTTPResponseSerializer() override = default;
   static std::shared_ptr<HCHTTPResponseSerializer> serializer() { return std::make_shared<HCHTTPResponseSerializer>(); }
+  virtual const char* className() const { return "HCHTTPResponseSerializer"; }
   // A serializer of the same class with the same settings.
   virtual std::shared_ptr<HCHTTPResponseSerializer> copy() const;
+
+  // Archiving: a dictionary naming the class, with "acceptableStatusCodes" (an array of
+  // integers) and "acceptableContentTypes" (an array of strings), each absent when unset;
+  // subclasses add their own settings.
+  static bool supportsSecureCoding() { return true; }
+  virtual core::Value encodeWithCoder() const;
+  // A serializer of the archived class with its defaults, then the archived settings (an absent
+  // set is unset; entries of the wrong type are left out). Null for an archive of a class that
+  // is not a response serializer.
+  static std::shared_ptr<HCHTTPResponseSerializer> initWithCoder(const core::Value& coder);
 
   uint64_t stringEncoding() const { return m_stringEncoding; }
   void setStringEncoding(uint64_t encoding) { m_stringEncoding = encoding; }
@@ -52,6 +63,8 @@ class HCHTTPResponseSerializer : public HCURLResponseSerialization {
   bool validateForDecoding(const net::HTTPURLResponse* response, const std::optional<std::string>& data,
                            std::optional<core::Error>* error) const;
   void copySettingsInto(HCHTTPResponseSerializer& other) const;
+  // Reads the archived settings of this class (a subclass reads the base part first).
+  virtual void decodeWithCoder(const core::Value& coder);
 
  private:
   uint64_t m_stringEncoding = HCStringEncodingUTF8;

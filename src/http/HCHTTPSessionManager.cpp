@@ -5,6 +5,7 @@
 #include "http/HCHTTPRequestSerializer.h"
 #include "http/HCHTTPResponseSerializer.h"
 #include "http/HCJSONResponseSerializer.h"
+#include "http/HCKeyedCoding.h"
 #include "http/HCSecurityPolicy.h"
 #include "platform/core/OperationQueue.h"
 #include "platform/net/URLError.h"
@@ -42,7 +43,7 @@ std::string HCHTTPSessionManager::description() const {
   return text;
 }
 
-std::shared_ptr<HCHTTPSessionManager> HCHTTPSessionManager::copy() const {
+std::shared_ptr<HCURLSessionManager> HCHTTPSessionManager::copyManager() const {
   auto manager = create(m_baseURL, sessionConfiguration());
   manager->setRequestSerializer(requestSerializer()->copy());
   auto response = responseSerializer();
@@ -52,6 +53,41 @@ std::shared_ptr<HCHTTPSessionManager> HCHTTPSessionManager::copy() const {
     manager->setResponseSerializer(response);
   }
   if (auto policy = securityPolicy()) manager->setSecurityPolicy(policy->copy());
+  return manager;
+}
+
+core::Value HCHTTPSessionManager::encodeWithCoder() const {
+  core::Value coder = HCURLSessionManager::encodeWithCoder();
+  if (m_baseURL) coder.set("baseURL", m_baseURL->absoluteString());
+  coder.set("requestSerializer", requestSerializer()->encodeWithCoder());
+  if (auto* http = dynamic_cast<const HCHTTPResponseSerializer*>(responseSerializer().get())) {
+    coder.set("responseSerializer", http->encodeWithCoder());
+  }
+  if (auto policy = securityPolicy()) coder.set("securityPolicy", policy->encodeWithCoder());
+  return coder;
+}
+
+std::shared_ptr<HCHTTPSessionManager> HCHTTPSessionManager::initWithCoder(const core::Value& coder) {
+  if (!coder.isDictionary()) return nullptr;
+  if (auto name = archivedClassName(coder); name && *name != "HCHTTPSessionManager") return nullptr;
+  std::optional<net::URL> baseURL;
+  if (const std::string* text = coder["baseURL"].asString()) baseURL = net::URL::fromString(*text);
+  std::optional<net::URLSessionConfiguration> configuration = decodeSessionConfiguration(coder["sessionConfiguration"]);
+  if (!configuration) {
+    if (const std::string* identifier = coder["identifier"].asString()) {
+      configuration = net::URLSessionConfiguration::backgroundSessionConfiguration(*identifier);
+    }
+  }
+  auto manager = create(baseURL, configuration);
+  if (auto serializer = HCHTTPRequestSerializer::initWithCoder(coder["requestSerializer"])) {
+    manager->setRequestSerializer(std::move(serializer));
+  }
+  if (auto serializer = HCHTTPResponseSerializer::initWithCoder(coder["responseSerializer"])) {
+    manager->setResponseSerializer(std::move(serializer));
+  }
+  if (coder["securityPolicy"].isDictionary()) {
+    manager->setSecurityPolicy(HCSecurityPolicy::initWithCoder(coder["securityPolicy"]));
+  }
   return manager;
 }
 

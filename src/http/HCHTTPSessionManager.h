@@ -39,9 +39,19 @@ class HCHTTPSessionManager : public HCURLSessionManager {
   // "<HCHTTPSessionManager: 0x..., baseURL: ..., session: <...>, operationQueue: <...>>"
   std::string description() const override;
   const char* className() const override { return "HCHTTPSessionManager"; }
-  // A new manager with the same base URL and session configuration and copies of the
-  // serializers and the security policy.
-  std::shared_ptr<HCHTTPSessionManager> copy() const;
+  // A new manager of the same class with the same base URL and session configuration and
+  // copies of the serializers (each of its own kind) and the security policy.
+  std::shared_ptr<HCHTTPSessionManager> copy() const {
+    return std::static_pointer_cast<HCHTTPSessionManager>(copyManager());
+  }
+
+  // Archiving adds "baseURL" (text), "requestSerializer", "responseSerializer" (when it is one
+  // of the library's) and "securityPolicy" to the session manager's archive.
+  core::Value encodeWithCoder() const override;
+  // A manager over the archived base URL and configuration ("sessionConfiguration", else a
+  // background configuration for the text under "identifier") with the archived serializers and
+  // policy; the defaults stay where the archive has none. Null for an archive of another class.
+  static std::shared_ptr<HCHTTPSessionManager> initWithCoder(const core::Value& coder);
 
   const std::optional<net::URL>& baseURL() const { return m_baseURL; }
   std::shared_ptr<HCHTTPRequestSerializer> requestSerializer() const;
@@ -80,6 +90,7 @@ class HCHTTPSessionManager : public HCURLSessionManager {
                        ProgressBlock uploadProgress, ProgressBlock downloadProgress, Success success, Failure failure);
   void initWithBaseURL(const std::optional<net::URL>& baseURL,
                        const std::optional<net::URLSessionConfiguration>& configuration);
+  std::shared_ptr<HCURLSessionManager> copyManager() const override;
 
  private:
   // Runs failure(null, error) asynchronously on the completion queue.

@@ -1,5 +1,6 @@
 #include "http/HCImageResponseSerializer.h"
 
+#include "http/HCKeyedCoding.h"
 #include "platform/gfx/Image.h"
 
 #include <cstring>
@@ -8,7 +9,7 @@
 
 namespace kt {
 
-std::shared_ptr<gfx::Image> safeImageWithData(std::string_view data) {
+std::shared_ptr<gfx::Image> hc_safeImageWithData(std::string_view data) {
   static std::mutex lock;
   std::lock_guard guard(lock);
   return gfx::Image::decode(data, 1.0);
@@ -28,8 +29,22 @@ std::shared_ptr<HCHTTPResponseSerializer> HCImageResponseSerializer::copy() cons
   return other;
 }
 
+core::Value HCImageResponseSerializer::encodeWithCoder() const {
+  core::Value coder = HCHTTPResponseSerializer::encodeWithCoder();
+  coder.set("imageScale", m_imageScale);
+  coder.set("automaticallyInflatesResponseImage", m_automaticallyInflates);
+  return coder;
+}
+
+void HCImageResponseSerializer::decodeWithCoder(const core::Value& coder) {
+  HCHTTPResponseSerializer::decodeWithCoder(coder);
+  // A scale must be a positive number.
+  if (auto scale = decodeDouble(coder, "imageScale"); scale && *scale > 0) m_imageScale = *scale;
+  if (auto inflates = decodeBool(coder, "automaticallyInflatesResponseImage")) m_automaticallyInflates = *inflates;
+}
+
 std::shared_ptr<gfx::Image> HCImageResponseSerializer::imageAtScale(std::string_view data) const {
-  auto image = safeImageWithData(data);
+  auto image = hc_safeImageWithData(data);
   if (!image || !image->frames().empty()) return image;
   return image->withScale(m_imageScale, image->orientation());
 }

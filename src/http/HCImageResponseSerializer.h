@@ -9,7 +9,7 @@ namespace kt {
 
 // Decodes image data under one process-wide lock, so that only one such decode runs at a time;
 // null for data that is not an image.
-std::shared_ptr<gfx::Image> safeImageWithData(std::string_view data);
+std::shared_ptr<gfx::Image> hc_safeImageWithData(std::string_view data);
 
 // Decodes image bodies (the common image MIME types) at the screen's scale.
 class HCImageResponseSerializer : public HCHTTPResponseSerializer {
@@ -19,7 +19,9 @@ class HCImageResponseSerializer : public HCHTTPResponseSerializer {
 
   HCImageResponseSerializer();
   static std::shared_ptr<HCImageResponseSerializer> serializer() { return std::make_shared<HCImageResponseSerializer>(); }
+  const char* className() const override { return "HCImageResponseSerializer"; }
   std::shared_ptr<HCHTTPResponseSerializer> copy() const override;
+  core::Value encodeWithCoder() const override;
 
   double imageScale() const { return m_imageScale; }
   void setImageScale(double scale) { m_imageScale = scale; }
@@ -34,6 +36,9 @@ class HCImageResponseSerializer : public HCHTTPResponseSerializer {
   std::shared_ptr<gfx::Image> imageAtScale(std::string_view data) const;
   // The image with its own private bitmap, ready to draw; larger ones as imageAtScale().
   std::shared_ptr<gfx::Image> inflatedImage(std::string_view data) const;
+
+ protected:
+  void decodeWithCoder(const core::Value& coder) override;
 
  private:
   double m_imageScale = 1;

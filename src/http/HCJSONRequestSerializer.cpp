@@ -1,5 +1,6 @@
 #include "http/HCJSONRequestSerializer.h"
 
+#include "http/HCKeyedCoding.h"
 #include "platform/core/Json.h"
 
 namespace kt {
@@ -8,6 +9,24 @@ std::shared_ptr<HCJSONRequestSerializer> HCJSONRequestSerializer::serializerWith
   auto serializer = std::make_shared<HCJSONRequestSerializer>();
   serializer->setWritingOptions(options);
   return serializer;
+}
+
+std::shared_ptr<HCHTTPRequestSerializer> HCJSONRequestSerializer::copy() const {
+  auto other = std::make_shared<HCJSONRequestSerializer>();
+  copySettingsInto(*other);
+  other->m_writingOptions = m_writingOptions;
+  return other;
+}
+
+core::Value HCJSONRequestSerializer::encodeWithCoder() const {
+  core::Value coder = HCHTTPRequestSerializer::encodeWithCoder();
+  coder.set("writingOptions", m_writingOptions);
+  return coder;
+}
+
+void HCJSONRequestSerializer::decodeWithCoder(const core::Value& coder) {
+  HCHTTPRequestSerializer::decodeWithCoder(coder);
+  if (auto options = decodeUnsignedInteger(coder, "writingOptions")) m_writingOptions = *options;
 }
 
 std::optional<net::URLRequest> HCJSONRequestSerializer::requestBySerializingRequest(const net::URLRequest& request,

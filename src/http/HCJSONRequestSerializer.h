@@ -16,10 +16,17 @@ class HCJSONRequestSerializer : public HCHTTPRequestSerializer {
   uint64_t writingOptions() const { return m_writingOptions; }
   void setWritingOptions(uint64_t options) { m_writingOptions = options; }
 
+  const char* className() const override { return "HCJSONRequestSerializer"; }
+  std::shared_ptr<HCHTTPRequestSerializer> copy() const override;
+  core::Value encodeWithCoder() const override;
+
   // Parameters that have no JSON form give no request and a serialization error.
   std::optional<net::URLRequest> requestBySerializingRequest(const net::URLRequest& request,
                                                              const core::Value& parameters,
                                                              core::Error* error) const override;
+
+ protected:
+  void decodeWithCoder(const core::Value& coder) override;
 
  private:
   uint64_t m_writingOptions = 0;

@@ -1,5 +1,6 @@
 #include "http/HCJSONResponseSerializer.h"
 
+#include "http/HCKeyedCoding.h"
 #include "platform/core/Json.h"
 
 namespace kt {
@@ -20,6 +21,19 @@ std::shared_ptr<HCHTTPResponseSerializer> HCJSONResponseSerializer::copy() const
   other->m_readingOptions = m_readingOptions;
   other->m_removesKeysWithNullValues = m_removesKeysWithNullValues;
   return other;
+}
+
+core::Value HCJSONResponseSerializer::encodeWithCoder() const {
+  core::Value coder = HCHTTPResponseSerializer::encodeWithCoder();
+  coder.set("readingOptions", m_readingOptions);
+  coder.set("removesKeysWithNullValues", m_removesKeysWithNullValues);
+  return coder;
+}
+
+void HCJSONResponseSerializer::decodeWithCoder(const core::Value& coder) {
+  HCHTTPResponseSerializer::decodeWithCoder(coder);
+  if (auto options = decodeUnsignedInteger(coder, "readingOptions")) m_readingOptions = *options;
+  if (auto removes = decodeBool(coder, "removesKeysWithNullValues")) m_removesKeysWithNullValues = *removes;
 }
 
 core::Value HCJSONResponseSerializer::removingKeysWithNullValues(const core::Value& value) {

@@ -15,7 +15,9 @@ class HCJSONResponseSerializer : public HCHTTPResponseSerializer {
   HCJSONResponseSerializer();
   static std::shared_ptr<HCJSONResponseSerializer> serializer() { return serializerWithReadingOptions(0); }
   static std::shared_ptr<HCJSONResponseSerializer> serializerWithReadingOptions(uint64_t options);
+  const char* className() const override { return "HCJSONResponseSerializer"; }
   std::shared_ptr<HCHTTPResponseSerializer> copy() const override;
+  core::Value encodeWithCoder() const override;
 
   uint64_t readingOptions() const { return m_readingOptions; }
   void setReadingOptions(uint64_t options) { m_readingOptions = options; }
@@ -28,6 +30,9 @@ class HCJSONResponseSerializer : public HCHTTPResponseSerializer {
 
   // Dictionaries lose their keys with null values, at every depth; nulls in arrays stay.
   static core::Value removingKeysWithNullValues(const core::Value& value);
+
+ protected:
+  void decodeWithCoder(const core::Value& coder) override;
 
  private:
   uint64_t m_readingOptions = 0;

@@ -9,22 +9,22 @@ namespace kt {
 HCMultipartBodyStream::HCMultipartBodyStream(uint64_t stringEncoding) : m_stringEncoding(stringEncoding) {}
 
 void HCMultipartBodyStream::appendHTTPBodyPart(std::unique_ptr<HCHTTPBodyPart> part) {
-  if (part) m_parts.push_back(std::move(part));
+  if (part) m_HTTPBodyParts.push_back(std::move(part));
 }
 
 void HCMultipartBodyStream::setInitialAndFinalBoundaries() {
-  if (m_parts.empty()) return;
-  for (auto& part : m_parts) {
+  if (m_HTTPBodyParts.empty()) return;
+  for (auto& part : m_HTTPBodyParts) {
     part->setHasInitialBoundary(false);
     part->setHasFinalBoundary(false);
   }
-  m_parts.front()->setHasInitialBoundary(true);
-  m_parts.back()->setHasFinalBoundary(true);
+  m_HTTPBodyParts.front()->setHasInitialBoundary(true);
+  m_HTTPBodyParts.back()->setHasFinalBoundary(true);
 }
 
 uint64_t HCMultipartBodyStream::contentLength() const {
   uint64_t length = 0;
-  for (const auto& part : m_parts) length += part->contentLength();
+  for (const auto& part : m_HTTPBodyParts) length += part->contentLength();
   return length;
 }
 
@@ -43,8 +43,8 @@ bool HCMultipartBodyStream::open() {
   if (m_status == Status::Open) return true;
   m_status = Status::Open;
   setInitialAndFinalBoundaries();
-  m_nextPart = 0;
-  m_currentPart = nullptr;
+  m_HTTPBodyPartEnumerator = 0;
+  m_currentHTTPBodyPart = nullptr;
   return true;
 }
 
@@ -60,15 +60,15 @@ long HCMultipartBodyStream::read(uint8_t* buffer, size_t length) {
   size_t limit = static_cast<size_t>(std::min<uint64_t>(length, m_numberOfBytesInPacket));
   size_t total = 0;
   while (total < limit) {
-    if (!m_currentPart || !m_currentPart->hasBytesAvailable()) {
-      if (m_nextPart >= m_parts.size()) break;
-      m_currentPart = m_parts[m_nextPart++].get();
+    if (!m_currentHTTPBodyPart || !m_currentHTTPBodyPart->hasBytesAvailable()) {
+      if (m_HTTPBodyPartEnumerator >= m_HTTPBodyParts.size()) break;
+      m_currentHTTPBodyPart = m_HTTPBodyParts[m_HTTPBodyPartEnumerator++].get();
       continue;
     }
-    long n = m_currentPart->read(buffer + total, limit - total);
+    long n = m_currentHTTPBodyPart->read(buffer + total, limit - total);
     if (n < 0) {
       std::lock_guard lock(m_mutex);
-      m_error = m_currentPart->error();
+      m_error = m_currentHTTPBodyPart->error();
       m_status = Status::Error;
       // Bytes already handed out in this call are returned; the next read reports the failure.
       return total > 0 ? static_cast<long>(total) : -1;
@@ -87,7 +87,7 @@ long HCMultipartBodyStream::read(uint8_t* buffer, size_t length) {
 
 std::shared_ptr<net::InputStream> HCMultipartBodyStream::copy() const {
   auto stream = std::make_shared<HCMultipartBodyStream>(m_stringEncoding);
-  for (const auto& part : m_parts) stream->appendHTTPBodyPart(part->copy());
+  for (const auto& part : m_HTTPBodyParts) stream->appendHTTPBodyPart(part->copy());
   stream->setInitialAndFinalBoundaries();
   return stream;
 }

@@ -32,9 +32,9 @@ class HCMultipartBodyStream : public net::InputStream {
   void setSleepHandlerForTesting(std::function<void(double)> handler) { m_sleepHandler = std::move(handler); }
 
   void appendHTTPBodyPart(std::unique_ptr<HCHTTPBodyPart> part);
-  bool isEmpty() const { return m_parts.empty(); }
-  size_t partCount() const { return m_parts.size(); }
-  const HCHTTPBodyPart& part(size_t index) const { return *m_parts.at(index); }
+  bool isEmpty() const { return m_HTTPBodyParts.empty(); }
+  size_t partCount() const { return m_HTTPBodyParts.size(); }
+  const HCHTTPBodyPart& part(size_t index) const { return *m_HTTPBodyParts.at(index); }
   // Marks the first part as opening the body and the last as closing it.
   void setInitialAndFinalBoundaries();
   uint64_t contentLength() const;
@@ -54,9 +54,9 @@ class HCMultipartBodyStream : public net::InputStream {
   uint64_t m_numberOfBytesInPacket = static_cast<uint64_t>(INT64_MAX);
   double m_delay = 0;
   std::function<void(double)> m_sleepHandler;
-  std::vector<std::unique_ptr<HCHTTPBodyPart>> m_parts;
-  size_t m_nextPart = 0;
-  HCHTTPBodyPart* m_currentPart = nullptr;
+  std::vector<std::unique_ptr<HCHTTPBodyPart>> m_HTTPBodyParts;
+  size_t m_HTTPBodyPartEnumerator = 0;  // index of the next part to read; back to 0 at open
+  HCHTTPBodyPart* m_currentHTTPBodyPart = nullptr;
   // Status and error may be asked from another thread than the reading one.
   mutable std::mutex m_mutex;
   Status m_status = Status::NotOpen;

@@ -70,7 +70,12 @@ bool HCNetworkActivityIndicatorManager::isNetworkActivityOccurring() const {
 
 void HCNetworkActivityIndicatorManager::setNetworkingActivityActionWithBlock(ActionBlock block) {
   std::lock_guard lock(m_mutex);
-  m_actionBlock = std::move(block);
+  m_networkActivityActionBlock = std::move(block);
+}
+
+HCNetworkActivityIndicatorManager::ActionBlock HCNetworkActivityIndicatorManager::networkActivityActionBlock() const {
+  std::lock_guard lock(m_mutex);
+  return m_networkActivityActionBlock;
 }
 
 void HCNetworkActivityIndicatorManager::announce(const std::string& key) {
@@ -178,7 +183,7 @@ void HCNetworkActivityIndicatorManager::setNetworkActivityIndicatorVisible(bool 
   {
     std::lock_guard lock(m_mutex);
     m_visible = visible;
-    block = m_actionBlock;
+    block = m_networkActivityActionBlock;
   }
   if (block) {
     block(visible);

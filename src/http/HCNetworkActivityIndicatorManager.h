@@ -56,6 +56,7 @@ class HCNetworkActivityIndicatorManager : public std::enable_shared_from_this<HC
 
   // When set, called with each new visibility instead of setting the application's indicator.
   void setNetworkingActivityActionWithBlock(ActionBlock block);
+  ActionBlock networkActivityActionBlock() const;
   void setChangeObserver(ChangeObserver observer) { m_changeObserver = std::move(observer); }
 
   void incrementActivityCount();
@@ -90,7 +91,7 @@ class HCNetworkActivityIndicatorManager : public std::enable_shared_from_this<HC
   double m_completionDelay = DefaultCompletionDelay;
   std::shared_ptr<core::Timer> m_activationDelayTimer;
   std::shared_ptr<core::Timer> m_completionDelayTimer;
-  ActionBlock m_actionBlock;
+  ActionBlock m_networkActivityActionBlock;
   ChangeObserver m_changeObserver;
   std::set<const void*> m_runningTasks;  // tasks counted now
   core::Observation m_resumed;

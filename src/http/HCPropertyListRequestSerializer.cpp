@@ -1,5 +1,6 @@
 #include "http/HCPropertyListRequestSerializer.h"
 
+#include "http/HCKeyedCoding.h"
 #include "platform/core/PropertyList.h"
 
 namespace kt {
@@ -10,6 +11,27 @@ std::shared_ptr<HCPropertyListRequestSerializer> HCPropertyListRequestSerializer
   serializer->setFormat(format);
   serializer->setWriteOptions(writeOptions);
   return serializer;
+}
+
+std::shared_ptr<HCHTTPRequestSerializer> HCPropertyListRequestSerializer::copy() const {
+  auto other = std::make_shared<HCPropertyListRequestSerializer>();
+  copySettingsInto(*other);
+  other->m_format = m_format;
+  other->m_writeOptions = m_writeOptions;
+  return other;
+}
+
+core::Value HCPropertyListRequestSerializer::encodeWithCoder() const {
+  core::Value coder = HCHTTPRequestSerializer::encodeWithCoder();
+  coder.set("format", m_format);
+  coder.set("writeOptions", m_writeOptions);
+  return coder;
+}
+
+void HCPropertyListRequestSerializer::decodeWithCoder(const core::Value& coder) {
+  HCHTTPRequestSerializer::decodeWithCoder(coder);
+  if (auto format = decodeUnsignedInteger(coder, "format")) m_format = *format;
+  if (auto options = decodeUnsignedInteger(coder, "writeOptions")) m_writeOptions = *options;
 }
 
 std::optional<net::URLRequest> HCPropertyListRequestSerializer::requestBySerializingRequest(

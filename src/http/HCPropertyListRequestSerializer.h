@@ -17,11 +17,18 @@ class HCPropertyListRequestSerializer : public HCHTTPRequestSerializer {
   uint64_t writeOptions() const { return m_writeOptions; }
   void setWriteOptions(uint64_t options) { m_writeOptions = options; }
 
+  const char* className() const override { return "HCPropertyListRequestSerializer"; }
+  std::shared_ptr<HCHTTPRequestSerializer> copy() const override;
+  core::Value encodeWithCoder() const override;
+
   // Parameters that have no property-list form (null values, or a format other than XML) give
   // no request and a serialization error.
   std::optional<net::URLRequest> requestBySerializingRequest(const net::URLRequest& request,
                                                              const core::Value& parameters,
                                                              core::Error* error) const override;
+
+ protected:
+  void decodeWithCoder(const core::Value& coder) override;
 
  private:
   uint64_t m_format = XMLFormat;

@@ -1,5 +1,6 @@
 #include "http/HCPropertyListResponseSerializer.h"
 
+#include "http/HCKeyedCoding.h"
 #include "platform/core/PropertyList.h"
 
 namespace kt {
@@ -22,6 +23,19 @@ std::shared_ptr<HCHTTPResponseSerializer> HCPropertyListResponseSerializer::copy
   other->m_format = m_format;
   other->m_readOptions = m_readOptions;
   return other;
+}
+
+core::Value HCPropertyListResponseSerializer::encodeWithCoder() const {
+  core::Value coder = HCHTTPResponseSerializer::encodeWithCoder();
+  coder.set("format", m_format);
+  coder.set("readOptions", m_readOptions);
+  return coder;
+}
+
+void HCPropertyListResponseSerializer::decodeWithCoder(const core::Value& coder) {
+  HCHTTPResponseSerializer::decodeWithCoder(coder);
+  if (auto format = decodeUnsignedInteger(coder, "format")) m_format = *format;
+  if (auto options = decodeUnsignedInteger(coder, "readOptions")) m_readOptions = *options;
 }
 
 HCResponseObject HCPropertyListResponseSerializer::responseObjectForResponse(

@@ -1,6 +1,8 @@
 #include "http/HCURLSessionManager.h"
 
+#include "http/HCHTTPSessionManager.h"
 #include "http/HCJSONResponseSerializer.h"
+#include "http/HCKeyedCoding.h"
 #include "http/HCNetworkReachabilityManager.h"
 #include "http/HCSecurityPolicy.h"
 #include "http/HCURLSessionManagerTaskDelegate.h"
@@ -93,7 +95,22 @@ std::string HCURLSessionManager::description() const {
   return text;
 }
 
-std::shared_ptr<HCURLSessionManager> HCURLSessionManager::copy() const { return create(m_sessionConfiguration); }
+std::shared_ptr<HCURLSessionManager> HCURLSessionManager::copyManager() const { return create(m_sessionConfiguration); }
+
+core::Value HCURLSessionManager::encodeWithCoder() const {
+  core::Value coder{core::Value::Dictionary{}};
+  coder.set(HCCoderClassKey, className());
+  coder.set("sessionConfiguration", encodeSessionConfiguration(m_sessionConfiguration));
+  return coder;
+}
+
+std::shared_ptr<HCURLSessionManager> HCURLSessionManager::initWithCoder(const core::Value& coder) {
+  if (!coder.isDictionary()) return nullptr;
+  const std::string name = archivedClassName(coder).value_or("HCURLSessionManager");
+  if (name == "HCHTTPSessionManager") return HCHTTPSessionManager::initWithCoder(coder);
+  if (name != "HCURLSessionManager") return nullptr;
+  return create(decodeSessionConfiguration(coder["sessionConfiguration"]));
+}
 
 // ---------------------------------------------------------------------------------------------
 // Properties

@@ -138,8 +138,17 @@ class HCURLSessionManager : public net::URLSessionDelegate, public std::enable_s
   // "<HCURLSessionManager: 0x..., session: <...>, operationQueue: <...>>"
   virtual std::string description() const;
   virtual const char* className() const { return "HCURLSessionManager"; }
-  // A new manager with the same session configuration (nothing else is copied).
-  std::shared_ptr<HCURLSessionManager> copy() const;
+  // A new manager of the same class with the same session configuration (a subclass adds its
+  // own settings).
+  std::shared_ptr<HCURLSessionManager> copy() const { return copyManager(); }
+
+  // Archiving: a dictionary naming the class, with the session's configuration under
+  // "sessionConfiguration"; subclasses add their own settings.
+  static bool supportsSecureCoding() { return true; }
+  virtual core::Value encodeWithCoder() const;
+  // A manager of the archived class over a session made from the archived configuration (the
+  // default one when there is none). Null for an archive of a class that is not a session manager.
+  static std::shared_ptr<HCURLSessionManager> initWithCoder(const core::Value& coder);
 
   // Properties.
   const Session& session() const { return m_session; }
@@ -264,6 +273,8 @@ class HCURLSessionManager : public net::URLSessionDelegate, public std::enable_s
   // Makes the session and the defaults; create() and subclasses call it once, right after
   // construction.
   void initWithSessionConfiguration(const std::optional<net::URLSessionConfiguration>& configuration);
+  // The object copy() gives: a subclass answers a manager of its own class.
+  virtual std::shared_ptr<HCURLSessionManager> copyManager() const;
 
  private:
   friend class HCURLSessionManagerTaskDelegate;

@@ -11,6 +11,7 @@ class HCXMLParserResponseSerializer : public HCHTTPResponseSerializer {
   static std::shared_ptr<HCXMLParserResponseSerializer> serializer() {
     return std::make_shared<HCXMLParserResponseSerializer>();
   }
+  const char* className() const override { return "HCXMLParserResponseSerializer"; }
   std::shared_ptr<HCHTTPResponseSerializer> copy() const override;
 
   HCResponseObject responseObjectForResponse(const net::HTTPURLResponse* response,

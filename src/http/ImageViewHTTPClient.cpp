@@ -50,7 +50,7 @@ void cancelImageDownloadTask(const std::shared_ptr<ui::ImageView>& view) {
   receipt->reset();
 }
 
-std::optional<HCImageDownloadReceipt> activeImageDownloadReceipt(const ui::ImageView& view) {
+std::optional<HCImageDownloadReceipt> hc_activeImageDownloadReceipt(const ui::ImageView& view) {
   auto* receipt = receipts().find(&view);
   return receipt ? *receipt : std::nullopt;
 }

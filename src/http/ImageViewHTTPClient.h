@@ -35,6 +35,6 @@ void setImageWithURLRequest(const std::shared_ptr<ui::ImageView>& view, const ne
 void cancelImageDownloadTask(const std::shared_ptr<ui::ImageView>& view);
 
 // The receipt of the view's current download.
-std::optional<HCImageDownloadReceipt> activeImageDownloadReceipt(const ui::ImageView& view);
+std::optional<HCImageDownloadReceipt> hc_activeImageDownloadReceipt(const ui::ImageView& view);
 
 }  // namespace kt::HTTPClient

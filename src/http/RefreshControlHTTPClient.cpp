@@ -17,7 +17,7 @@ ui::ViewAssociation<ui::RefreshControl, ObserverPtr>& observers() {
 
 }  // namespace
 
-HCRefreshControlNotificationObserver& notificationObserver(const std::shared_ptr<ui::RefreshControl>& control) {
+HCRefreshControlNotificationObserver& hc_notificationObserver(const std::shared_ptr<ui::RefreshControl>& control) {
   auto& observer = observers().valueFor(control);
   if (!observer) observer = std::make_unique<HCRefreshControlNotificationObserver>(control);
   return *observer;
@@ -26,7 +26,7 @@ HCRefreshControlNotificationObserver& notificationObserver(const std::shared_ptr
 void setRefreshingWithStateOfTask(const std::shared_ptr<ui::RefreshControl>& control,
                                   const std::shared_ptr<HCURLSessionTask>& task) {
   if (!control) return;
-  notificationObserver(control).setRefreshingWithStateOfTask(task);
+  hc_notificationObserver(control).setRefreshingWithStateOfTask(task);
 }
 
 void HCRefreshControlNotificationObserver::setRefreshingWithStateOfTask(const std::shared_ptr<HCURLSessionTask>& task) {

@@ -32,7 +32,7 @@ class HCRefreshControlNotificationObserver : public HCTaskStateObserver {
 };
 
 // The control's observer, made on first use and kept as long as the control.
-HCRefreshControlNotificationObserver& notificationObserver(const std::shared_ptr<ui::RefreshControl>& control);
+HCRefreshControlNotificationObserver& hc_notificationObserver(const std::shared_ptr<ui::RefreshControl>& control);
 
 // `setRefreshingWithStateOfTask`: begins refreshing for a running task and follows it from then
 // on (resumed: begin; suspended or completed: end). A task in any other state ends refreshing

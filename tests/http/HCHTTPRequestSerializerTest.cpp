@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <typeinfo>
+
 #include "platform/core/Device.h"
 
 namespace kt {
@@ -217,6 +220,91 @@ TEST_F(RequestSerializerTest, JsonAndPropertyListBodies) {
   core::Error plistError;
   EXPECT_FALSE(plist->requestWithMethod("POST", "http://h/p", dict({{"n", nullptr}}), &plistError));
   EXPECT_EQ(plistError.domain(), HCRequestSerializationErrorDomain);
+}
+
+// What a serializer makes of a request: the URL, the headers in name order and the body, or
+// "none" when it refuses.
+std::string summary(const std::optional<net::URLRequest>& request) {
+  if (!request) return "none";
+  std::string text = request->url() ? request->url()->absoluteString() : "(no URL)";
+  auto headers = request->allHTTPHeaderFields();
+  std::sort(headers.begin(), headers.end());
+  for (const auto& [name, value] : headers) text += "\n" + name + ": " + value;
+  return text + "\n\n" + request->HTTPBody().value_or("(no body)");
+}
+
+// An archive as it is stored: written as a property list and read back.
+Value stored(const Value& archive) {
+  auto bytes = core::PropertyList::serialize(archive);
+  EXPECT_TRUE(bytes);
+  return core::PropertyList::parse(bytes.value_or("")).value_or(Value());
+}
+
+TEST_F(RequestSerializerTest, CopiesAndArchivesKeepTheKindAndSettings) {
+  auto http = HCHTTPRequestSerializer::serializer();
+  auto json = HCJSONRequestSerializer::serializerWithWritingOptions(HCJSONRequestSerializer::PrettyPrinted);
+  auto plist = HCPropertyListRequestSerializer::serializerWithFormat(200, 3);  // a format that is not written
+  const Value parameters = dict({{"room", "R 1"}, {"n", 2}});
+  for (const std::shared_ptr<HCHTTPRequestSerializer>& original :
+       std::vector<std::shared_ptr<HCHTTPRequestSerializer>>{http, json, plist}) {
+    original->setValue(std::string("k1"), "X-Room");
+    original->setTimeoutInterval(10);
+    const auto copy = original->copy();
+    const auto decoded = HCHTTPRequestSerializer::initWithCoder(stored(original->encodeWithCoder()));
+    // Style 1 from here on: a copy made before it keeps style 0.
+    original->setQueryStringSerializationWithStyle(1);
+    const auto copyWithStyle = original->copy();
+    const auto decodedWithStyle = HCHTTPRequestSerializer::initWithCoder(stored(original->encodeWithCoder()));
+    for (const auto& other : {copy, decoded, copyWithStyle, decodedWithStyle}) {
+      ASSERT_TRUE(other);
+      EXPECT_EQ(typeid(*other), typeid(*original)) << original->className();
+      EXPECT_EQ(other->valueForHTTPHeaderField("X-Room"), "k1");
+    }
+    for (const char* method : {"POST", "GET"}) {
+      for (const auto& other : {copyWithStyle, decodedWithStyle}) {
+        EXPECT_EQ(summary(other->requestWithMethod(method, "http://h/p", parameters, nullptr)),
+                  summary(original->requestWithMethod(method, "http://h/p", parameters, nullptr)))
+            << original->className() << " " << method;
+      }
+    }
+    EXPECT_EQ(copy->requestWithMethod("GET", "http://h/p", parameters, nullptr)->url()->absoluteString(),
+              "http://h/p?n=2&room=R%201");
+    // Only a copy keeps the request properties; an archive holds the headers and the style.
+    EXPECT_EQ(copy->requestWithMethod("GET", "http://h/p", Value(), nullptr)->timeoutInterval(), 10);
+    EXPECT_EQ(decoded->requestWithMethod("GET", "http://h/p", Value(), nullptr)->timeoutInterval(),
+              net::URLRequest::DefaultTimeoutInterval);
+  }
+  // The subclasses' own settings.
+  auto jsonCopy = std::dynamic_pointer_cast<HCJSONRequestSerializer>(json->copy());
+  ASSERT_TRUE(jsonCopy);
+  EXPECT_EQ(jsonCopy->writingOptions(), HCJSONRequestSerializer::PrettyPrinted);
+  EXPECT_EQ(jsonCopy->requestWithMethod("POST", "http://h/p", parameters, nullptr)->valueForHTTPHeaderField("Content-Type"),
+            "application/json");
+  for (const auto& other : {plist->copy(), HCHTTPRequestSerializer::initWithCoder(stored(plist->encodeWithCoder()))}) {
+    auto plistOther = std::dynamic_pointer_cast<HCPropertyListRequestSerializer>(other);
+    ASSERT_TRUE(plistOther);
+    EXPECT_EQ(plistOther->format(), 200u);
+    EXPECT_EQ(plistOther->writeOptions(), 3u);
+  }
+}
+
+TEST_F(RequestSerializerTest, DecodingLeavesOutWhatDoesNotBelong) {
+  Value archive = HCJSONRequestSerializer::serializer()->encodeWithCoder();
+  EXPECT_EQ(archive["$class"].stringValue(), "HCJSONRequestSerializer");
+  ASSERT_TRUE(archive["mutableHTTPRequestHeaders"].isDictionary());
+  Value headers = dict({{"X-Good", "1"}, {"X-Bad", "a\r\nHost: evil"}, {"X-Number", 5}});
+  archive.set("mutableHTTPRequestHeaders", headers);
+  archive.set("queryStringSerializationStyle", -1);
+  archive.set("writingOptions", "pretty");
+  auto decoded = std::dynamic_pointer_cast<HCJSONRequestSerializer>(HCHTTPRequestSerializer::initWithCoder(archive));
+  ASSERT_TRUE(decoded);
+  EXPECT_EQ(decoded->HTTPRequestHeaders(), (net::HeaderFields{{"X-Good", "1"}}));
+  EXPECT_EQ(decoded->queryStringSerializationStyle(), 0u);
+  EXPECT_EQ(decoded->writingOptions(), 0u);
+  // An archive of another class, or no archive at all, gives nothing.
+  archive.set("$class", "HCImageResponseSerializer");
+  EXPECT_FALSE(HCHTTPRequestSerializer::initWithCoder(archive));
+  EXPECT_FALSE(HCHTTPRequestSerializer::initWithCoder(Value("text")));
 }
 
 }  // namespace

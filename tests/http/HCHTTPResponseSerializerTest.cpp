@@ -6,6 +6,7 @@
 #include "http/HCXMLParser.h"
 #include "http/HCXMLParserResponseSerializer.h"
 #include "platform/core/Json.h"
+#include "platform/core/PropertyList.h"
 #include "platform/gfx/Image.h"
 #include "platform/net/HTTPURLResponse.h"
 #include "platform/net/URLError.h"
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <typeinfo>
 
 namespace kt {
 namespace {
@@ -228,6 +230,100 @@ TEST(ImageResponse, ScaleInflationAndAnimation) {
   EXPECT_EQ(plain->scale(), 2);
   auto html = makeResponse(200, "text/html");
   EXPECT_FALSE(hasResponseObject(images->responseObjectForResponse(&html, png(3, 3), &error)));
+}
+
+// Every setting a serializer of one of the library's kinds holds, as text.
+std::string settingsOf(const HCHTTPResponseSerializer& serializer) {
+  std::string text = serializer.className();
+  auto codes = serializer.acceptableStatusCodes();
+  text += codes ? " codes " + std::to_string(codes->size()) + " from " + std::to_string(*codes->begin()) : " any code";
+  if (auto types = serializer.acceptableContentTypes()) {
+    for (const auto& type : *types) text += " " + type;
+  } else {
+    text += " any type";
+  }
+  if (auto* json = dynamic_cast<const HCJSONResponseSerializer*>(&serializer)) {
+    text += " options " + std::to_string(json->readingOptions()) + (json->removesKeysWithNullValues() ? " no nulls" : "");
+  } else if (auto* plist = dynamic_cast<const HCPropertyListResponseSerializer*>(&serializer)) {
+    text += " format " + std::to_string(plist->format()) + " options " + std::to_string(plist->readOptions());
+  } else if (auto* image = dynamic_cast<const HCImageResponseSerializer*>(&serializer)) {
+    text += " scale " + std::to_string(image->imageScale()) + (image->automaticallyInflatesResponseImage() ? " inflates" : "");
+  } else if (auto* compound = dynamic_cast<const HCCompoundResponseSerializer*>(&serializer)) {
+    for (const auto& member : compound->responseSerializers()) text += " [" + settingsOf(*member) + "]";
+  }
+  return text;
+}
+
+TEST(ResponseSerializerArchiving, CopiesAndArchivesKeepTheKindAndSettings) {
+  auto http = HCHTTPResponseSerializer::serializer();
+  http->setAcceptableStatusCodes(std::nullopt);
+  auto json = HCJSONResponseSerializer::serializerWithReadingOptions(HCJSONResponseSerializer::MutableContainers);
+  json->setRemovesKeysWithNullValues(true);
+  auto types = *json->acceptableContentTypes();
+  types.insert("text/html");
+  json->setAcceptableContentTypes(types);
+  auto xml = HCXMLParserResponseSerializer::serializer();
+  xml->setAcceptableStatusCodes(std::set<int>{});
+  auto plist = HCPropertyListResponseSerializer::serializerWithFormat(200, 2);
+  auto image = HCImageResponseSerializer::serializer();
+  image->setImageScale(3);
+  image->setAutomaticallyInflatesResponseImage(false);
+  auto compound = HCCompoundResponseSerializer::compoundSerializerWithResponseSerializers({json, image});
+  compound->setAcceptableStatusCodes(std::set<int>{304});
+
+  for (const std::shared_ptr<HCHTTPResponseSerializer>& original :
+       std::vector<std::shared_ptr<HCHTTPResponseSerializer>>{http, json, xml, plist, image, compound}) {
+    const Value archive = original->encodeWithCoder();
+    auto bytes = core::PropertyList::serialize(archive);
+    ASSERT_TRUE(bytes) << original->className();
+    for (const auto& other : {original->copy(), HCHTTPResponseSerializer::initWithCoder(archive),
+                              HCHTTPResponseSerializer::initWithCoder(*core::PropertyList::parse(*bytes))}) {
+      ASSERT_TRUE(other);
+      EXPECT_EQ(typeid(*other), typeid(*original));
+      EXPECT_EQ(settingsOf(*other), settingsOf(*original));
+    }
+  }
+  // A decoded compound's members are serializers of their own kinds that work as such.
+  auto decoded = std::dynamic_pointer_cast<HCCompoundResponseSerializer>(
+      HCHTTPResponseSerializer::initWithCoder(compound->encodeWithCoder()));
+  ASSERT_TRUE(decoded);
+  auto pngResponse = makeResponse(304, "image/png");
+  std::optional<core::Error> error;
+  EXPECT_TRUE(std::holds_alternative<std::shared_ptr<gfx::Image>>(
+      decoded->responseObjectForResponse(&pngResponse, png(2, 2), &error)));
+}
+
+TEST(ResponseSerializerArchiving, DecodingLeavesOutWhatDoesNotBelong) {
+  Value archive = HCImageResponseSerializer::serializer()->encodeWithCoder();
+  archive.set("imageScale", -2.0);
+  archive.set("automaticallyInflatesResponseImage", "no");
+  archive.set("acceptableStatusCodes", Value(Value::Array{200, "201", -5}));
+  archive.erase("acceptableContentTypes");
+  auto image = std::dynamic_pointer_cast<HCImageResponseSerializer>(HCHTTPResponseSerializer::initWithCoder(archive));
+  ASSERT_TRUE(image);
+  EXPECT_EQ(image->imageScale(), HCImageResponseSerializer().imageScale());
+  EXPECT_TRUE(image->automaticallyInflatesResponseImage());
+  EXPECT_EQ(image->acceptableStatusCodes(), (std::set<int>{200}));
+  EXPECT_FALSE(image->acceptableContentTypes());  // absent: any type
+  archive.set("$class", "HCJSONRequestSerializer");
+  EXPECT_FALSE(HCHTTPResponseSerializer::initWithCoder(archive));
+
+  // Compounds nested beyond any sensible depth are cut off rather than decoded ever deeper.
+  Value nested = HCHTTPResponseSerializer::serializer()->encodeWithCoder();
+  for (int i = 0; i < 40; ++i) {
+    Value outer = HCCompoundResponseSerializer().encodeWithCoder();
+    outer.set("responseSerializers", Value(Value::Array{nested}));
+    nested = std::move(outer);
+  }
+  auto level = HCHTTPResponseSerializer::initWithCoder(nested);
+  int depth = 0;
+  while (auto* inner = dynamic_cast<HCCompoundResponseSerializer*>(level.get())) {
+    if (inner->responseSerializers().empty()) break;
+    level = inner->responseSerializers()[0];
+    ++depth;
+  }
+  EXPECT_GT(depth, 0);
+  EXPECT_LT(depth, 40);
 }
 
 }  // namespace

@@ -1,9 +1,15 @@
+#include "http/HCCompoundResponseSerializer.h"
 #include "http/HCHTTPRequestSerializer.h"
 #include "http/HCHTTPResponseSerializer.h"
 #include "http/HCHTTPSessionManager.h"
+#include "http/HCImageResponseSerializer.h"
+#include "http/HCJSONRequestSerializer.h"
 #include "http/HCJSONResponseSerializer.h"
 #include "http/HCMultipartFormData.h"
+#include "http/HCPropertyListRequestSerializer.h"
+#include "http/HCSecurityPolicy.h"
 #include "http/LoopbackServer.h"
+#include "platform/core/PropertyList.h"
 #include "platform/net/URLError.h"
 #include "support/RunUntil.h"
 #include "support/TempHome.h"
@@ -11,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <typeinfo>
 
 namespace {
 
@@ -238,6 +245,93 @@ TEST_F(HCHTTPSessionManagerTest, DescriptionAndCopy) {
   EXPECT_EQ(copy->baseURL(), manager->baseURL());
   EXPECT_NE(copy->requestSerializer(), manager->requestSerializer());
   EXPECT_NE(copy->session(), manager->session());
+}
+
+TEST_F(HCHTTPSessionManagerTest, CopiesKeepTheClassAndTheSerializersKinds) {
+  auto manager = makeManager("http://cloud.example.test/interface");
+  manager->setRequestSerializer(kt::HCJSONRequestSerializer::serializerWithWritingOptions(1));
+  auto image = kt::HCImageResponseSerializer::serializer();
+  image->setImageScale(3);
+  manager->setResponseSerializer(image);
+  // Copied through the base class, as any holder of a session manager would.
+  std::shared_ptr<kt::HCURLSessionManager> base = manager;
+  auto copy = std::dynamic_pointer_cast<HCHTTPSessionManager>(base->copy());
+  ASSERT_TRUE(copy);
+  m_managers.push_back(copy);
+  EXPECT_EQ(copy->baseURL(), manager->baseURL());
+  auto json = std::dynamic_pointer_cast<kt::HCJSONRequestSerializer>(copy->requestSerializer());
+  ASSERT_TRUE(json);
+  EXPECT_NE(json, manager->requestSerializer());
+  EXPECT_EQ(json->writingOptions(), 1u);
+  auto post = json->requestWithMethod("POST", "http://h/p", params(), nullptr);
+  EXPECT_EQ(post->valueForHTTPHeaderField("Content-Type"), "application/json");
+  auto copiedImage = std::dynamic_pointer_cast<kt::HCImageResponseSerializer>(copy->responseSerializer());
+  ASSERT_TRUE(copiedImage);
+  EXPECT_NE(copiedImage, image);
+  EXPECT_EQ(copiedImage->imageScale(), 3);
+}
+
+TEST_F(HCHTTPSessionManagerTest, ArchivesRoundTripThroughAPropertyList) {
+  auto configuration = net::URLSessionConfiguration::backgroundSessionConfiguration("net.ktvroom.test.bg");
+  configuration.setTimeoutIntervalForRequest(12.5);
+  configuration.setHTTPAdditionalHeaders({{"X-Venue", "7"}});
+  configuration.setHTTPMaximumConnectionsPerHost(2);
+  auto manager = HCHTTPSessionManager::create(net::URL::fromString("http://cloud.example.test/interface"), configuration);
+  m_managers.push_back(manager);
+  manager->setRequestSerializer(kt::HCPropertyListRequestSerializer::serializer());
+  manager->requestSerializer()->setValue(std::string("k1"), "X-Room");
+  manager->setResponseSerializer(kt::HCCompoundResponseSerializer::compoundSerializerWithResponseSerializers(
+      {kt::HCJSONResponseSerializer::serializer(), kt::HCImageResponseSerializer::serializer()}));
+  manager->securityPolicy()->setAllowInvalidCertificates(true);
+
+  auto bytes = core::PropertyList::serialize(manager->encodeWithCoder());
+  ASSERT_TRUE(bytes);
+  const core::Value archive = *core::PropertyList::parse(*bytes);
+  for (const char* key : {"sessionConfiguration", "baseURL", "requestSerializer", "responseSerializer", "securityPolicy"}) {
+    EXPECT_TRUE(archive.contains(key)) << key;
+  }
+  // Decoded through the base class: the archive says which class it holds.
+  auto decoded = std::dynamic_pointer_cast<HCHTTPSessionManager>(kt::HCURLSessionManager::initWithCoder(archive));
+  ASSERT_TRUE(decoded);
+  m_managers.push_back(decoded);
+  EXPECT_EQ(decoded->baseURL()->absoluteString(), "http://cloud.example.test/interface/");
+  const net::URLSessionConfiguration& decodedConfiguration = decoded->sessionConfiguration();
+  EXPECT_EQ(decodedConfiguration.identifier(), "net.ktvroom.test.bg");
+  EXPECT_EQ(decodedConfiguration.timeoutIntervalForRequest(), 12.5);
+  EXPECT_EQ(decodedConfiguration.HTTPAdditionalHeaders(), (net::HeaderFields{{"X-Venue", "7"}}));
+  EXPECT_EQ(decodedConfiguration.HTTPMaximumConnectionsPerHost(), 2);
+  auto requestSerializer = std::dynamic_pointer_cast<kt::HCPropertyListRequestSerializer>(decoded->requestSerializer());
+  ASSERT_TRUE(requestSerializer);
+  EXPECT_EQ(requestSerializer->valueForHTTPHeaderField("X-Room"), "k1");
+  auto compound = std::dynamic_pointer_cast<kt::HCCompoundResponseSerializer>(decoded->responseSerializer());
+  ASSERT_TRUE(compound);
+  ASSERT_EQ(compound->responseSerializers().size(), 2u);
+  EXPECT_TRUE(std::dynamic_pointer_cast<kt::HCImageResponseSerializer>(compound->responseSerializers()[1]));
+  EXPECT_TRUE(decoded->securityPolicy()->allowInvalidCertificates());
+
+  // An archive that names the session by its identifier alone gets a background configuration;
+  // one without serializers or policy keeps the defaults.
+  core::Value byIdentifier{core::Value::Dictionary{}};
+  byIdentifier.set("$class", "HCHTTPSessionManager");
+  byIdentifier.set("identifier", "net.ktvroom.test.other");
+  auto fromIdentifier = HCHTTPSessionManager::initWithCoder(byIdentifier);
+  ASSERT_TRUE(fromIdentifier);
+  m_managers.push_back(fromIdentifier);
+  EXPECT_EQ(fromIdentifier->sessionConfiguration().identifier(), "net.ktvroom.test.other");
+  EXPECT_FALSE(fromIdentifier->baseURL());
+  EXPECT_TRUE(std::dynamic_pointer_cast<kt::HCJSONResponseSerializer>(fromIdentifier->responseSerializer()));
+  EXPECT_TRUE(fromIdentifier->securityPolicy());
+
+  // The URL session manager itself archives its configuration and comes back as itself.
+  auto plain = kt::HCURLSessionManager::create(configuration);
+  auto plainDecoded = kt::HCURLSessionManager::initWithCoder(plain->encodeWithCoder());
+  ASSERT_TRUE(plainDecoded);
+  EXPECT_EQ(typeid(*plainDecoded), typeid(kt::HCURLSessionManager));
+  EXPECT_EQ(plainDecoded->sessionConfiguration().timeoutIntervalForRequest(), 12.5);
+  plain->invalidateSessionCancelingTasks(true);
+  plainDecoded->invalidateSessionCancelingTasks(true);
+  byIdentifier.set("$class", "HCImageResponseSerializer");
+  EXPECT_FALSE(kt::HCURLSessionManager::initWithCoder(byIdentifier));
 }
 
 }  // namespace

@@ -53,7 +53,7 @@ TEST_F(ImageViewHTTPClientTest, ShowsThePlaceholderThenTheDownloadedImage) {
   m_server.hold();
   HTTPClient::setImageWithURL(view, url("pic.png"), empty);
   EXPECT_EQ(view->image(), empty);
-  ASSERT_TRUE(HTTPClient::activeImageDownloadReceipt(*view));
+  ASSERT_TRUE(HTTPClient::hc_activeImageDownloadReceipt(*view));
 
   // The same URL again while it loads starts nothing new.
   HTTPClient::setImageWithURL(view, url("pic.png"), empty);
@@ -65,7 +65,7 @@ TEST_F(ImageViewHTTPClientTest, ShowsThePlaceholderThenTheDownloadedImage) {
   EXPECT_EQ(view->image()->pixelWidth(), 4);
   EXPECT_EQ(m_server.hits("pic.png"), 1);
   EXPECT_EQ(m_server.lastAccept(), "image/*");
-  EXPECT_FALSE(HTTPClient::activeImageDownloadReceipt(*view));
+  EXPECT_FALSE(HTTPClient::hc_activeImageDownloadReceipt(*view));
 
   // A second view of the same URL takes it from the cache at once, without the placeholder.
   ASSERT_TRUE(support::runUntil([&] { return m_cache->memoryUsage() > 0; }));
@@ -105,7 +105,7 @@ TEST(ImageViewHTTPClientNoServerTest, RequestWithoutURLShowsThePlaceholder) {
   auto empty = gfx::Image::fromPixels(1, 1, std::vector<uint32_t>(1, 0xFF000000u));
   HTTPClient::setImageWithURLRequest(view, net::URLRequest(), empty);
   EXPECT_EQ(view->image(), empty);
-  EXPECT_FALSE(HTTPClient::activeImageDownloadReceipt(*view));
+  EXPECT_FALSE(HTTPClient::hc_activeImageDownloadReceipt(*view));
 }
 
 TEST_F(ImageViewHTTPClientTest, ButtonStatesShareOrKeepTheirOwnSlots) {
@@ -148,7 +148,7 @@ TEST_F(ImageViewHTTPClientTest, SpinnerFollowsItsTask) {
   spinner->startAnimating();
   HTTPClient::setAnimatingWithStateOfTask(spinner, task);
   EXPECT_TRUE(spinner->isAnimating());
-  EXPECT_FALSE(HTTPClient::notificationObserver(spinner).isObserving());
+  EXPECT_FALSE(HTTPClient::hc_notificationObserver(spinner).isObserving());
 }
 
 }  // namespace

@@ -42,7 +42,7 @@ TEST_F(RefreshControlHTTPClientTest, FollowsResumeSuspendAndCompletion) {
   HTTPClient::setRefreshingWithStateOfTask(m_control, task);
   EXPECT_TRUE(m_control->isRefreshing());  // at once, for a running task
   EXPECT_EQ(m_scroll->contentInset().top, ui::RefreshControl::Height);
-  EXPECT_TRUE(HTTPClient::notificationObserver(m_control).isObserving());
+  EXPECT_TRUE(HTTPClient::hc_notificationObserver(m_control).isObserving());
 
   task->suspend();
   ASSERT_TRUE(support::runUntil([&] { return !m_control->isRefreshing(); }));
@@ -59,7 +59,7 @@ TEST_F(RefreshControlHTTPClientTest, ATaskThatIsNotRunningEndsRefreshingAndIsNot
   m_control->beginRefreshing();
   HTTPClient::setRefreshingWithStateOfTask(m_control, task);
   EXPECT_FALSE(m_control->isRefreshing());
-  EXPECT_FALSE(HTTPClient::notificationObserver(m_control).isObserving());
+  EXPECT_FALSE(HTTPClient::hc_notificationObserver(m_control).isObserving());
   // Its later resume is not heard.
   task->resume();
   support::runUntil([] { return false; }, 0.1);
@@ -72,7 +72,7 @@ TEST_F(RefreshControlHTTPClientTest, ANullTaskDropsTheFollowedOne) {
   task->resume();
   HTTPClient::setRefreshingWithStateOfTask(m_control, task);
   HTTPClient::setRefreshingWithStateOfTask(m_control, nullptr);
-  EXPECT_FALSE(HTTPClient::notificationObserver(m_control).isObserving());
+  EXPECT_FALSE(HTTPClient::hc_notificationObserver(m_control).isObserving());
   EXPECT_TRUE(m_control->isRefreshing());  // left as it was
   m_server.release();
   ASSERT_TRUE(support::runUntil([&] { return task->state() == net::URLSessionTaskState::Completed; }, 10));
