@@ -29,21 +29,21 @@ std::optional<PixelSize> allowed(uint32_t width, uint32_t height) {
 bool isPng(std::string_view d) { return d.size() >= 8 && std::memcmp(d.data(), "\x89PNG\r\n\x1a\n", 8) == 0; }
 bool isJpeg(std::string_view d) { return d.size() >= 3 && std::memcmp(d.data(), "\xFF\xD8\xFF", 3) == 0; }
 
-// The frame header (SOFn) of a JPEG: walks the marker segments from the start.
+// The frame header (SOFn) of a JPEG: walks the marker segments from the start. Between segments
+// it skips what a JPEG reader skips before a marker: stray bytes, and fill bytes (0xFF repeated).
 std::optional<PixelSize> jpegSize(const uint8_t* p, size_t n) {
   size_t pos = 2;
-  while (pos + 4 <= n) {
-    if (p[pos] != 0xFF) return std::nullopt;
+  for (;;) {
+    while (pos < n && p[pos] != 0xFF) ++pos;
+    while (pos + 1 < n && p[pos + 1] == 0xFF) ++pos;
+    if (pos + 1 >= n) return std::nullopt;
     uint8_t marker = p[pos + 1];
-    if (marker == 0xFF) {  // fill byte
-      ++pos;
-      continue;
-    }
-    if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {  // no length
+    if (marker == 0x00 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {  // stray 0xFF 0x00, or no length
       pos += 2;
       continue;
     }
     if (marker == 0xD9 || marker == 0xDA) return std::nullopt;  // end, or a scan before any frame
+    if (pos + 4 > n) return std::nullopt;
     uint32_t length = be16(p + pos + 2);
     if (length < 2) return std::nullopt;
     bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
@@ -53,7 +53,6 @@ std::optional<PixelSize> jpegSize(const uint8_t* p, size_t n) {
     }
     pos += 2 + length;
   }
-  return std::nullopt;
 }
 
 inline uint32_t premultipliedWord(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
@@ -111,6 +110,45 @@ struct JpegJob {
   Rows rows;
 };
 
+// The rows the decoder gives until it has them all or the bytes run out. Only POD locals: the
+// decoder's error exit jumps over this frame.
+void readJpegRows(JpegJob& job) {
+  jpeg_decompress_struct& cinfo = job.cinfo;
+  int w = static_cast<int>(cinfo.output_width);
+  job.rows.width = w;
+  job.rows.pixels.resize(static_cast<size_t>(w) * cinfo.output_height);
+  job.line.resize(static_cast<size_t>(w) * 3);
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JSAMPROW row = job.line.data();
+    if (jpeg_read_scanlines(&cinfo, &row, 1) != 1) return;  // suspended: the rest has not arrived
+    uint32_t* dst = job.rows.pixels.data() + static_cast<size_t>(job.rows.count) * w;
+    for (int x = 0; x < w; ++x) {
+      const uint8_t* s = job.line.data() + x * 3;
+      dst[x] = premultipliedWord(s[0], s[1], s[2], 255);
+    }
+    ++job.rows.count;
+  }
+}
+
+// A multi-scan (progressive) file: every scan that has arrived is taken in, then the picture is
+// read as the last whole scan leaves it, at full height. While the first scan is still arriving,
+// its top rows are what there is.
+void readJpegScans(JpegJob& job) {
+  jpeg_decompress_struct& cinfo = job.cinfo;
+  cinfo.buffered_image = TRUE;
+  // Smoothing would hold back the last rows of a whole scan until the next one begins.
+  cinfo.do_block_smoothing = FALSE;
+  if (!jpeg_start_decompress(&cinfo) || cinfo.output_components != 3) return;
+  int status = JPEG_SUSPENDED;
+  do {
+    status = jpeg_consume_input(&cinfo);
+  } while (status != JPEG_SUSPENDED && status != JPEG_REACHED_EOI);
+  const bool scanWhole = status == JPEG_REACHED_EOI || cinfo.input_iMCU_row >= cinfo.total_iMCU_rows;
+  const int scan = scanWhole || cinfo.input_scan_number <= 1 ? cinfo.input_scan_number : cinfo.input_scan_number - 1;
+  if (!jpeg_start_output(&cinfo, scan)) return;
+  readJpegRows(job);
+}
+
 // Only POD state lives across setjmp: everything else is in the job.
 void runJpeg(JpegJob& job, const uint8_t* data, size_t size) {
   jpeg_decompress_struct& cinfo = job.cinfo;
@@ -127,23 +165,9 @@ void runJpeg(JpegJob& job, const uint8_t* data, size_t size) {
   if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK) return;
   if (!allowed(cinfo.image_width, cinfo.image_height)) return;
   cinfo.out_color_space = JCS_RGB;
-  // A multi-scan (progressive) file needs all its scans first: this suspends.
-  if (!jpeg_start_decompress(&cinfo)) return;
-  if (cinfo.output_components != 3) return;
-  int w = static_cast<int>(cinfo.output_width);
-  job.rows.width = w;
-  job.rows.pixels.resize(static_cast<size_t>(w) * cinfo.output_height);
-  job.line.resize(static_cast<size_t>(w) * 3);
-  while (cinfo.output_scanline < cinfo.output_height) {
-    JSAMPROW row = job.line.data();
-    if (jpeg_read_scanlines(&cinfo, &row, 1) != 1) return;  // suspended: the rest has not arrived
-    uint32_t* dst = job.rows.pixels.data() + static_cast<size_t>(job.rows.count) * w;
-    for (int x = 0; x < w; ++x) {
-      const uint8_t* s = job.line.data() + x * 3;
-      dst[x] = premultipliedWord(s[0], s[1], s[2], 255);
-    }
-    ++job.rows.count;
-  }
+  if (jpeg_has_multiple_scans(&cinfo)) return readJpegScans(job);
+  if (!jpeg_start_decompress(&cinfo) || cinfo.output_components != 3) return;
+  readJpegRows(job);
 }
 
 Rows jpegRows(std::string_view data) {

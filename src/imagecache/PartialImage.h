@@ -23,7 +23,8 @@ std::optional<PixelSize> pixelSize(std::string_view data);
 
 // The top rows that the bytes so far decode to, as an image of the full width and only the rows
 // decoded (premultiplied ARGB, scale 1, orientation Up). Baseline JPEG and non-interlaced PNG;
-// nullptr for other data and when no whole row has arrived yet.
+// a progressive JPEG gives all its rows as its last whole scan leaves them (the top rows of its
+// first scan until that one is whole). nullptr for other data and when no whole row has arrived.
 std::shared_ptr<gfx::Image> decodeRows(std::string_view data);
 
 }  // namespace kt::PartialImage

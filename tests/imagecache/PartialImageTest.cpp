@@ -5,7 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
+#include <vector>
+
+// jpeglib.h needs FILE and size_t declared first.
+#include <cstddef>
+#include <cstdio>
+#include <jpeglib.h>
 
 namespace kt {
 namespace {
@@ -47,6 +54,66 @@ TEST(PartialImageTest, PrefixesDecodeToTheTopRows) {
     // Only the header: a size, but no row yet.
     EXPECT_FALSE(PartialImage::decodeRows(std::string_view(p.bytes).substr(0, 40)));
   }
+}
+
+// A progressive JPEG of the picture, with stray bytes and fill bytes (0xFF repeated) before its
+// frame header, as a JPEG reader tolerates them.
+std::string progressiveJpegWithStrayBytes(int width, int height) {
+  const std::vector<uint8_t> pixels = venue::drawPicture(width, height, "progressive");
+  jpeg_compress_struct info{};
+  jpeg_error_mgr errors{};
+  info.err = jpeg_std_error(&errors);
+  jpeg_create_compress(&info);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&info, &buffer, &size);
+  info.image_width = static_cast<JDIMENSION>(width);
+  info.image_height = static_cast<JDIMENSION>(height);
+  info.input_components = 3;
+  info.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&info);
+  jpeg_simple_progression(&info);
+  jpeg_start_compress(&info, TRUE);
+  while (info.next_scanline < info.image_height) {
+    auto row = const_cast<JSAMPROW>(pixels.data() + static_cast<size_t>(info.next_scanline) * width * 3);
+    jpeg_write_scanlines(&info, &row, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  std::string bytes(reinterpret_cast<const char*>(buffer), size);
+  std::free(buffer);
+  size_t pos = 2;
+  while (static_cast<uint8_t>(bytes[pos + 1]) != 0xC2)
+    pos += 2 + ((static_cast<uint8_t>(bytes[pos + 2]) << 8) | static_cast<uint8_t>(bytes[pos + 3]));
+  return bytes.insert(pos, std::string("\x00junk\xFF\x00\xFF\xFF\xFF", 11));
+}
+
+TEST(PartialImageTest, ProgressiveJpegWithStrayBytesGivesItsSizeAndAPreviewFromItsPieces) {
+  const std::string bytes = progressiveJpegWithStrayBytes(160, 120);
+  auto whole = gfx::Image::decode(bytes);
+  ASSERT_TRUE(whole);
+  // Fed in pieces: the first holds the header, and a preview of every row shows before the last.
+  const size_t piece = bytes.size() / 6;
+  int previewRows = 0;
+  for (size_t end = piece; end < bytes.size(); end += piece) {
+    SCOPED_TRACE(end);
+    const std::string_view prefix = std::string_view(bytes).substr(0, end);
+    auto size = PartialImage::pixelSize(prefix);
+    ASSERT_TRUE(size);
+    EXPECT_EQ(size->width, 160);
+    EXPECT_EQ(size->height, 120);
+    if (auto rows = PartialImage::decodeRows(prefix)) {
+      EXPECT_EQ(rows->pixelWidth(), 160);
+      EXPECT_GE(rows->pixelHeight(), previewRows);
+      previewRows = rows->pixelHeight();
+    }
+  }
+  EXPECT_EQ(previewRows, 120);
+  // All the bytes: the picture itself.
+  auto all = PartialImage::decodeRows(bytes);
+  ASSERT_TRUE(all);
+  EXPECT_EQ(all->pixelHeight(), 120);
+  expectTopRowsOf(*all, *whole);
 }
 
 TEST(PartialImageTest, HeadersThatSayNothingUsableGiveNothing) {

@@ -121,7 +121,8 @@ class Writer {
       case Value::Type::Real: {
         double d = *v.asReal();
         if (!std::isfinite(d)) return fail("a non-finite number has no JSON form");
-        m_out += formatReal(d);
+        // "-0" would read back as the integer 0: a negative zero keeps its fraction, and its sign.
+        m_out += d == 0 && std::signbit(d) ? "-0.0" : formatReal(d);
         return true;
       }
       case Value::Type::String: return string(*v.asString());

@@ -802,24 +802,43 @@ bool decodeTiff(std::string_view bytes, Decoded& out) {
   if (!sizeAllowed(w, h)) return out.fail(Image::TooLarge, "The TIFF image is too large.");
   char message[1024];
   if (!TIFFRGBAImageOK(tif, message)) return out.fail(Image::Unsupported, "The TIFF pixel layout is not supported.");
+  // The first extra sample is the alpha. Unassociated (straight) samples are premultiplied here,
+  // whatever the photometric; libtiff is told they are associated so that it passes them through.
+  // Samples that claim to be premultiplied, or an undescribed fourth sample (taken as the alpha),
+  // may still hold colour above their alpha: it is clamped.
   uint16_t extra = 0;
   uint16_t* extraTypes = nullptr;
-  out.hasAlpha = TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extra, &extraTypes) && extra > 0;
+  const uint16_t alphaKind = TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extra, &extraTypes) && extra > 0 && extraTypes
+                                 ? extraTypes[0]
+                                 : static_cast<uint16_t>(EXTRASAMPLE_UNSPECIFIED);
+  const bool straight = alphaKind == EXTRASAMPLE_UNASSALPHA;
+  if (straight) {
+    std::vector<uint16_t> types(extraTypes, extraTypes + extra);
+    types[0] = EXTRASAMPLE_ASSOCALPHA;
+    if (!TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, extra, types.data())) return out.fail(Image::Corrupt, corrupt);
+  }
 
   std::vector<uint32_t> raster(static_cast<size_t>(w) * h);
   if (!TIFFReadRGBAImageOriented(tif, w, h, raster.data(), ORIENTATION_TOPLEFT, 1))
     return out.fail(Image::Corrupt, corrupt);
   SurfacePtr s = newSurface(static_cast<int>(w), static_cast<int>(h));
   if (!s) return out.fail(Image::TooLarge, "No memory for the TIFF image.");
-  // The raster is already premultiplied (libtiff associates unassociated alpha).
+  bool translucent = false;
   for (uint32_t y = 0; y < h; ++y) {
     uint32_t* dst = surfaceRow(s.get(), static_cast<int>(y));
     const uint32_t* row = raster.data() + static_cast<size_t>(y) * w;
     for (uint32_t x = 0; x < w; ++x) {
-      uint32_t p = row[x];
-      dst[x] = (TIFFGetA(p) << 24) | (TIFFGetR(p) << 16) | (TIFFGetG(p) << 8) | TIFFGetB(p);
+      const uint32_t p = row[x];
+      const uint32_t a = TIFFGetA(p);
+      uint32_t r = TIFFGetR(p), g = TIFFGetG(p), b = TIFFGetB(p);
+      if (a != 255) {
+        translucent = true;
+        if (!straight) r = std::min(r, a), g = std::min(g, a), b = std::min(b, a);
+      }
+      dst[x] = straight ? premultiplied(r, g, b, a) : (a << 24) | (r << 16) | (g << 8) | b;
     }
   }
+  out.hasAlpha = straight || alphaKind == EXTRASAMPLE_ASSOCALPHA || translucent;
   cairo_surface_mark_dirty(s.get());
   out.surface = std::move(s);
   return true;

@@ -154,6 +154,18 @@ TEST(JsonTest, RoundTripsAndEscapes) {
   EXPECT_EQ(*Json::parse(*pretty), *Json::parse(*Json::serialize(*Json::parse(*pretty))));
 }
 
+TEST(JsonTest, NegativeZeroKeepsItsSignThroughRoundTrips) {
+  auto first = Json::serialize(Value(Value::Array{-0.0, 0.0}));
+  ASSERT_TRUE(first);
+  auto back = Json::parse(*first);
+  ASSERT_TRUE(back);
+  ASSERT_TRUE((*back)[0].isReal()) << *first;
+  EXPECT_TRUE(std::signbit(*(*back)[0].asReal()));
+  EXPECT_EQ(Json::serialize(*back), first);
+  // An integer zero written with a sign stays an integer.
+  EXPECT_EQ(Json::serialize(*Json::parse("[-0]")), "[0]");
+}
+
 TEST(JsonTest, ValuesWithoutJsonForm) {
   const std::vector<Value> bad = {
       Value(Value::Array{Value::data("x")}),

@@ -170,8 +170,10 @@ struct TempDir {
   }
 };
 
-// 8-bit RGB (extra = 0) or RGBA with unassociated alpha (extra = 1), written by libtiff.
-std::string writeTiff(int w, int h, int channels, const std::vector<uint8_t>& samples) {
+// 8-bit grey (1 channel), grey and alpha (2), RGB (3) or RGBA (4), written by libtiff. The extra
+// sample is described as `extraKind` (unassociated alpha unless told; -1: no ExtraSamples tag).
+std::string writeTiff(int w, int h, int channels, const std::vector<uint8_t>& samples,
+                      int extraKind = EXTRASAMPLE_UNASSALPHA) {
   TempDir dir;
   std::string file = (dir.path / "t.tif").string();
   TIFF* t = TIFFOpen(file.c_str(), "w");
@@ -179,11 +181,11 @@ std::string writeTiff(int w, int h, int channels, const std::vector<uint8_t>& sa
   TIFFSetField(t, TIFFTAG_IMAGELENGTH, h);
   TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, channels);
   TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
-  TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+  TIFFSetField(t, TIFFTAG_PHOTOMETRIC, channels >= 3 ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
   TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
   TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 1);
-  if (channels == 4) {
-    uint16_t kind = EXTRASAMPLE_UNASSALPHA;
+  if ((channels == 2 || channels == 4) && extraKind >= 0) {
+    uint16_t kind = static_cast<uint16_t>(extraKind);
     TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, &kind);
   }
   for (int y = 0; y < h; ++y) TIFFWriteScanline(t, const_cast<uint8_t*>(samples.data()) + y * w * channels, y, 0);
@@ -636,6 +638,27 @@ TEST(ImageTest, TiffRgbAndAlpha) {
   ASSERT_TRUE(rgba);
   EXPECT_TRUE(rgba->hasAlpha());
   expectPixelNear(rgba->pixelAt(0, 0), argb(128, 100, 50, 25), 1);
+
+  auto grey = decodeOk(writeTiff(2, 1, 2, {200, 100, 50, 255}));
+  ASSERT_TRUE(grey);
+  expectPixelNear(grey->pixelAt(0, 0), argb(100, 78, 78, 78), 1);
+  EXPECT_EQ(grey->pixelAt(1, 0), argb(255, 50, 50, 50));
+}
+
+TEST(ImageTest, TiffColourNeverAboveAlpha) {
+  // Samples that claim to be premultiplied, or an undescribed fourth sample, with colour above alpha.
+  for (int kind : {EXTRASAMPLE_ASSOCALPHA, EXTRASAMPLE_UNSPECIFIED, -1}) {
+    SCOPED_TRACE(kind);
+    auto image = decodeOk(writeTiff(2, 1, 4, {255, 128, 64, 32, 10, 20, 30, 255}, kind));
+    ASSERT_TRUE(image);
+    EXPECT_TRUE(image->hasAlpha());
+    EXPECT_EQ(image->pixelAt(0, 0), argb(32, 32, 32, 32));
+    EXPECT_EQ(image->pixelAt(1, 0), argb(255, 10, 20, 30));
+  }
+  // An undescribed fourth sample that is opaque everywhere: no alpha.
+  auto opaque = decodeOk(writeTiff(1, 1, 4, {1, 2, 3, 255}, -1));
+  ASSERT_TRUE(opaque);
+  EXPECT_FALSE(opaque->hasAlpha());
 }
 
 // ---- Bad input ----
