@@ -110,20 +110,20 @@ std::shared_ptr<ICWebImageOperation> ICWebImageDownloader::downloadImageWithURL(
                                                                                unsigned options,
                                                                                ICWebImageProgressCallback progress,
                                                                                ICWebImageFetchCompletion completed) {
-  return addCallbacks(url, options, std::move(progress), std::move(completed)).created;
+  return addProgressCallback(url, options, std::move(progress), std::move(completed)).created;
 }
 
 std::shared_ptr<ICWebImageOperation> ICWebImageDownloader::addCallerForURL(const std::optional<net::URL>& url,
                                                                           unsigned options,
                                                                           ICWebImageProgressCallback progress,
                                                                           ICWebImageFetchCompletion completed) {
-  return addCallbacks(url, options, std::move(progress), std::move(completed)).caller;
+  return addProgressCallback(url, options, std::move(progress), std::move(completed)).caller;
 }
 
-ICWebImageDownloader::Registration ICWebImageDownloader::addCallbacks(const std::optional<net::URL>& url,
-                                                                      unsigned options,
-                                                                      ICWebImageProgressCallback progress,
-                                                                      ICWebImageFetchCompletion completed) {
+ICWebImageDownloader::Registration ICWebImageDownloader::addProgressCallback(const std::optional<net::URL>& url,
+                                                                             unsigned options,
+                                                                             ICWebImageProgressCallback progress,
+                                                                             ICWebImageFetchCompletion completed) {
   if (!url) {
     if (completed) completed(nullptr, std::nullopt, std::nullopt, false);
     return {};
@@ -218,7 +218,7 @@ std::shared_ptr<ICWebImageDownloaderOperation> ICWebImageDownloader::makeOperati
     operation->setQueuePriority(core::Operation::QueuePriority::Low);
   }
   m_downloadQueue->addOperation(operation);
-  if (order == ICWebImageFetchOrder::LIFO) {
+  if (order == ICWebImageFetchOrderLIFO) {
     std::lock_guard lock(m_mutex);
     // The one queued before waits for this one: the newest starts first.
     if (auto previous = m_lastAddedOperation.lock()) previous->addDependency(operation);

@@ -46,7 +46,7 @@ enum ICWebImageFetchOptions : unsigned {
 };
 
 // The order queued downloads start in.
-enum class ICWebImageFetchOrder : int64_t { FIFO = 0, LIFO = 1 };
+enum ICWebImageFetchOrder : int64_t { ICWebImageFetchOrderFIFO = 0, ICWebImageFetchOrderLIFO = 1 };
 
 // Bytes received and expected (-1 when the length is not known).
 using ICWebImageProgressCallback = std::function<void(int64_t received, int64_t expected)>;
@@ -162,8 +162,8 @@ class ICWebImageDownloader : public std::enable_shared_from_this<ICWebImageDownl
     std::shared_ptr<ICWebImageDownloaderOperation> created;
   };
 
-  Registration addCallbacks(const std::optional<net::URL>& url, unsigned options, ICWebImageProgressCallback progress,
-                            ICWebImageFetchCompletion completed);
+  Registration addProgressCallback(const std::optional<net::URL>& url, unsigned options,
+                                   ICWebImageProgressCallback progress, ICWebImageFetchCompletion completed);
   std::shared_ptr<ICWebImageDownloaderOperation> makeOperation(const net::URL& url, unsigned options, uint64_t download);
   net::URLRequest requestFor(const net::URL& url, unsigned options) const;
   void removeCaller(const std::string& key, uint64_t download, uint64_t caller);
@@ -189,7 +189,7 @@ class ICWebImageDownloader : public std::enable_shared_from_this<ICWebImageDownl
   net::HeaderFields m_HTTPHeaders{{"Accept", "image/*;q=0.8"}};
   bool m_shouldDecompressImages = true;
   double m_downloadTimeout = 15.0;
-  ICWebImageFetchOrder m_executionOrder = ICWebImageFetchOrder::FIFO;
+  ICWebImageFetchOrder m_executionOrder = ICWebImageFetchOrderFIFO;
   std::shared_ptr<net::URLCredential> m_urlCredential;
   std::optional<std::string> m_username;
   std::optional<std::string> m_password;

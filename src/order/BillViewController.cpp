@@ -147,18 +147,18 @@ void BillViewController::buildScene() {
   OrderScenery::caption(root, {520, 44, 480, 44}, "消费账单", 28, true);
 
   // The six figures in two rows of three: caption, then value.
-  const auto figure = [&root](double x, double y, const char* caption) {
-    OrderScenery::caption(root, {x, y, 104, 40}, caption, 18, true);
+  const auto figure = [&root](double x, double y, const char* text, std::shared_ptr<EffectLabel>& caption) {
+    caption = OrderScenery::caption(root, {x, y, 104, 40}, text, 18, true);
     auto value = OrderScenery::caption(root, {x + 104, y, 200, 40}, "", 20, true);
     value->setTextColor(gfx::Color::whiteColor());
     return value;
   };
-  m_lblReserveClerk = figure(30, 132, "订房人：");
-  m_lblCheckInTime = figure(354, 132, "开房时间：");
-  m_lblLowLimitMoney = figure(690, 132, "最低消费：");
-  m_lblFoodMoney = figure(30, 176, "消费金额：");
-  m_lblZheHouJinE = figure(354, 176, "折后金额：");
-  m_lblOverLowLimit = figure(690, 176, "超出低消：");
+  m_lblReserveClerk = figure(30, 132, "订房人：", m_reserveClerkLbl);
+  m_lblCheckInTime = figure(354, 132, "开房时间：", m_checkInTimeLbl);
+  m_lblLowLimitMoney = figure(690, 132, "最低消费：", m_lowLimitMoneyLbl);
+  m_lblFoodMoney = figure(30, 176, "消费金额：", m_foodMoneyLbl);
+  m_lblZheHouJinE = figure(354, 176, "折后金额：", m_zheHouJinELbl);
+  m_lblOverLowLimit = figure(690, 176, "超出低消：", m_overLowLimitLbl);
   for (EffectLabel* money : {m_lblFoodMoney.get(), m_lblZheHouJinE.get(), m_lblOverLowLimit.get()})
     money->setTextColor(gold());
 
@@ -170,12 +170,14 @@ void BillViewController::buildScene() {
   const struct {
     Column column;
     const char* text;
-  } headings[] = {{kName, "品名"},   {kPrice, "单价 * 数量"}, {kFlag, "状态"},
-                  {kAmount, "金额"}, {kClerk, "落单人"},      {kDate, "落单时间"}};
+    std::shared_ptr<EffectLabel>& label;
+  } headings[] = {{kName, "品名", m_productName},     {kPrice, "单价 * 数量", m_unitPriceAndCount},
+                  {kFlag, "状态", m_productState},    {kAmount, "金额", m_unitPrice},
+                  {kClerk, "落单人", m_fillPerson},   {kDate, "落单时间", m_fillTime}};
   for (const auto& h : headings) {
-    auto label = OrderScenery::caption(*m_billHeader, {h.column.x, 0, h.column.width, 40}, h.text, 17,
-                                       h.column.x == kName.x);
-    if (h.column.x == kAmount.x) label->setTextAlignment(gfx::TextAlignment::Right);
+    h.label = OrderScenery::caption(*m_billHeader, {h.column.x, 0, h.column.width, 40}, h.text, 17,
+                                    h.column.x == kName.x);
+    if (h.column.x == kAmount.x) h.label->setTextAlignment(gfx::TextAlignment::Right);
   }
 
   m_tvMain = ui::TableView::create(gfx::Rect{20, 268, 984, 404});

@@ -98,6 +98,22 @@ class BillViewController : public ui::ViewController,
   ui::TableView* tvMain() const { return m_tvMain.get(); }
   ui::Button* backBtn() const { return m_backBtn.get(); }
   ui::ImageView* billHeader() const { return m_billHeader.get(); }
+  ui::ImageView* billBGImageView() const { return m_billBGImageView.get(); }
+  // The captions of the six figures.
+  EffectLabel* reserveClerkLbl() const { return m_reserveClerkLbl.get(); }
+  EffectLabel* checkInTimeLbl() const { return m_checkInTimeLbl.get(); }
+  EffectLabel* lowLimitMoneyLbl() const { return m_lowLimitMoneyLbl.get(); }
+  EffectLabel* foodMoneyLbl() const { return m_foodMoneyLbl.get(); }
+  EffectLabel* zheHouJinELbl() const { return m_zheHouJinELbl.get(); }
+  EffectLabel* overLowLimitLbl() const { return m_overLowLimitLbl.get(); }
+  // The column headings of the lines: name, price and quantity, amount, state, who entered the
+  // line and when.
+  EffectLabel* productName() const { return m_productName.get(); }
+  EffectLabel* unitPriceAndCount() const { return m_unitPriceAndCount.get(); }
+  EffectLabel* unitPrice() const { return m_unitPrice.get(); }
+  EffectLabel* productState() const { return m_productState.get(); }
+  EffectLabel* fillPerson() const { return m_fillPerson.get(); }
+  EffectLabel* fillTime() const { return m_fillTime.get(); }
 
  private:
   int numberOfRowsInSection(ui::TableView& tableView, int section) override;
@@ -116,6 +132,18 @@ class BillViewController : public ui::ViewController,
   std::shared_ptr<EffectLabel> m_lblZheHouJinE;
   std::shared_ptr<EffectLabel> m_lblOverLowLimit;
   std::shared_ptr<ui::TableView> m_tvMain;
+  std::shared_ptr<EffectLabel> m_reserveClerkLbl;
+  std::shared_ptr<EffectLabel> m_checkInTimeLbl;
+  std::shared_ptr<EffectLabel> m_lowLimitMoneyLbl;
+  std::shared_ptr<EffectLabel> m_foodMoneyLbl;
+  std::shared_ptr<EffectLabel> m_zheHouJinELbl;
+  std::shared_ptr<EffectLabel> m_overLowLimitLbl;
+  std::shared_ptr<EffectLabel> m_productName;
+  std::shared_ptr<EffectLabel> m_unitPriceAndCount;
+  std::shared_ptr<EffectLabel> m_unitPrice;
+  std::shared_ptr<EffectLabel> m_productState;
+  std::shared_ptr<EffectLabel> m_fillPerson;
+  std::shared_ptr<EffectLabel> m_fillTime;
   std::shared_ptr<ui::ImageView> m_billHeader;
   std::shared_ptr<ui::ImageView> m_billBGImageView;
   std::shared_ptr<ui::Button> m_backBtn;

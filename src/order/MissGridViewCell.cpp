@@ -27,8 +27,13 @@ std::shared_ptr<MissGridViewCell> MissGridViewCell::initWithXib() {
 void MissGridViewCell::registerNib() {
   ui::Nib::registerNib(NibName, [](ui::Responder*) -> ui::Nib::Objects {
     auto cell = MissGridViewCell::create({{0, 0}, CellSize});
-    cell->setBackgroundColor(ColorHexadecimal::colorWithHexString("151b28"));
-    cell->layer()->setCornerRadius(10);
+    // The card's dark panel is a view of its own: the grid clears a reused cell's background.
+    auto panel = ui::View::create({{0, 0}, CellSize});
+    panel->setBackgroundColor(ColorHexadecimal::colorWithHexString("151b28"));
+    panel->layer()->setCornerRadius(10);
+    panel->setUserInteractionEnabled(false);
+    panel->setAutoresizingMask(ui::AutoresizingFlexibleWidth | ui::AutoresizingFlexibleHeight);
+    cell->addSubview(panel);
 
     // The head image in a thin frame, with the photographs' button over it.
     auto photo = ui::ImageView::create(gfx::Rect{19, 14, 170, 213});

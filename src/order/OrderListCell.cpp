@@ -38,10 +38,10 @@ void OrderListCell::setupMyCell() {
       addLabel(*card, {30, 30, 432, 27}, {39, 40, 575, 36}, drinks ? "ffffff" : "DFEBFF", APPFont::getSysFont_size40());
   if (drinks) {
     addCaption(*card, {40, 88, 120, 23}, {53, 117, 159, 30}, "dfebff", "酒水内容 : ");
-    m_label_second = addLabel(*card, {160, 88, 528, 23}, {213, 117, 703, 30}, "dfebff", APPFont::getSysFont_size36());
+    m_label_drinks = addLabel(*card, {160, 88, 528, 23}, {213, 117, 703, 30}, "dfebff", APPFont::getSysFont_size36());
   } else {
     addPicture(*card, {40, 91, 21, 21}, {53, 121, 27, 28}, "Timer");
-    m_label_second = addLabel(*card, {84, 88, 220, 27}, {111, 117, 293, 36}, "ffffff", APPFont::getSysFont_size40());
+    m_label_duration = addLabel(*card, {84, 88, 220, 27}, {111, 117, 293, 36}, "ffffff", APPFont::getSysFont_size40());
   }
   addCaption(*card, {40, 138, 120, 23}, {53, 184, 159, 30}, "475686", "包 房 号  : ");
   m_label_roomNum = addLabel(*card, {160, 138, 408, 23}, {213, 184, 543, 30}, "768fb9", APPFont::getSysFont_size36());

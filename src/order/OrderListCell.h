@@ -41,8 +41,9 @@ class OrderListCell : public ui::TableViewCell {
   std::shared_ptr<ui::Label> m_label_orderListNum;
   std::shared_ptr<ui::Label> m_label_orderNum;
   std::shared_ptr<ui::Label> m_label_KTVName;
-  // The drinks, or the duration.
-  std::shared_ptr<ui::Label> m_label_second;
+  // The second line: the drinks of a drinks order, or the duration of the other kind.
+  std::shared_ptr<ui::Label> m_label_drinks;
+  std::shared_ptr<ui::Label> m_label_duration;
   std::shared_ptr<ui::Label> m_label_roomNum;
   std::shared_ptr<ui::Label> m_label_payFor;
   std::shared_ptr<ui::Label> m_label_orderDate;

@@ -8,7 +8,7 @@
 
 #include "link/SocketDataHandle.h"
 #include "order/OrderPopoverSource.h"
-#include "order/PopViewControllerDelegate.h"
+#include "order/popViewControllerDelegate.h"
 #include "order/RecommendViewController.h"
 #include "order/TempOederCenter.h"
 #include "platform/core/WeakPtr.h"
@@ -55,8 +55,8 @@ class OrderMainViewController : public ui::ViewController,
                                 public ui::TableViewDataSource,
                                 public ui::TableViewDelegate,
                                 public OrderPopoverSource,
-                                public PopViewControllerDelegate,
-                                public RecommendViewControllerDelegate,
+                                public popViewControllerDelegate,
+                                public recommendViewControllerDelegate,
                                 public TempOederCenterDelegate,
                                 public ui::AlertViewDelegate {
  public:

@@ -15,8 +15,10 @@
 #include "platform/core/Log.h"
 #include "platform/core/Timer.h"
 #include "platform/gfx/Font.h"
+#include "platform/gfx/Layer.h"
 #include "platform/ui/AlertView.h"
 #include "platform/ui/Button.h"
+#include "platform/ui/ImageView.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationController.h"
 #include "widgets/controls/EffectLabel.h"
@@ -105,16 +107,21 @@ void OrderedFoodViewController::viewDidLoad() {
 
 void OrderedFoodViewController::buildScene() {
   ui::View& root = *view();
+  // Behind everything but the room bar: the basket's panel.
+  m_selectedBG = ui::ImageView::create(gfx::Rect{10, 120, 1004, 540});
+  m_selectedBG->setBackgroundColor(ColorHexadecimal::colorWithHexString("0d111b"));
+  m_selectedBG->layer()->setCornerRadius(10);
+  root.insertSubview(m_selectedBG, 0);
   OrderScenery::caption(root, {520, 44, 480, 44}, "已点菜品", 28, true);
 
-  auto header = ui::View::create(gfx::Rect{20, 128, 984, 40});
-  header->setBackgroundColor(ColorHexadecimal::colorWithHexString("1c2333"));
-  root.addSubview(header);
-  OrderScenery::caption(*header, {20, 0, 320, 40}, "品名", 18, true);
-  OrderScenery::caption(*header, {340, 0, 120, 40}, "数量", 18);
-  OrderScenery::caption(*header, {460, 0, 140, 40}, "单价", 18);
-  OrderScenery::caption(*header, {600, 0, 170, 40}, "状态", 18);
-  OrderScenery::caption(*header, {770, 0, 120, 40}, "金额", 18);
+  m_BGLan = ui::ImageView::create(gfx::Rect{20, 128, 984, 40});
+  m_BGLan->setBackgroundColor(ColorHexadecimal::colorWithHexString("1c2333"));
+  root.addSubview(m_BGLan);
+  m_productName = OrderScenery::caption(*m_BGLan, {20, 0, 320, 40}, "品名", 18, true);
+  m_productCount = OrderScenery::caption(*m_BGLan, {340, 0, 120, 40}, "数量", 18);
+  m_unitPrice = OrderScenery::caption(*m_BGLan, {460, 0, 140, 40}, "单价", 18);
+  m_productState = OrderScenery::caption(*m_BGLan, {600, 0, 170, 40}, "状态", 18);
+  m_totalPrice = OrderScenery::caption(*m_BGLan, {770, 0, 120, 40}, "金额", 18);
 
   m_tblView = ui::TableView::create(gfx::Rect{20, 170, 984, 480});
   m_tblView->setBackgroundColor(gfx::Color::clear());
@@ -125,12 +132,12 @@ void OrderedFoodViewController::buildScene() {
   m_tblView->setDelegate(this);
   root.addSubview(m_tblView);
 
-  OrderScenery::caption(root, {30, 672, 100, 48}, "总数量：", 20, true);
+  m_totalQuantity = OrderScenery::caption(root, {30, 672, 100, 48}, "总数量：", 20, true);
   m_lblQuantity = ui::Label::create(gfx::Rect{130, 672, 90, 48});
   m_lblQuantity->setFont(gfx::Font::boldSystemFont(24));
   m_lblQuantity->setTextColor(gfx::Color::whiteColor());
   root.addSubview(m_lblQuantity);
-  OrderScenery::caption(root, {230, 672, 100, 48}, "总金额：", 20, true);
+  m_totalAmount = OrderScenery::caption(root, {230, 672, 100, 48}, "总金额：", 20, true);
   m_lblAmount = OrderScenery::caption(root, {330, 672, 190, 48}, "", 26, true);
   m_lblAmount->setTextColor(ColorHexadecimal::colorWithHexString("ffcc4d").value_or(gfx::Color::whiteColor()));
 

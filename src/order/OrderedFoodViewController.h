@@ -14,6 +14,7 @@
 namespace ui {
 class Button;
 class Control;
+class ImageView;
 class Label;
 }  // namespace ui
 
@@ -95,6 +96,17 @@ class OrderedFoodViewController : public ui::ViewController,
   std::shared_ptr<ui::Button> currentBtn() const override { return m_currentBtn; }
   void setCurrentBtn(std::shared_ptr<ui::Button> button) { m_currentBtn = std::move(button); }
 
+  // Scene decoration: the panel behind the basket and the strip of its column captions.
+  ui::ImageView* selectedBG() const { return m_selectedBG.get(); }
+  ui::ImageView* BGLan() const { return m_BGLan.get(); }
+  // The column captions and the captions of the two totals.
+  EffectLabel* productName() const { return m_productName.get(); }
+  EffectLabel* productCount() const { return m_productCount.get(); }
+  EffectLabel* unitPrice() const { return m_unitPrice.get(); }
+  EffectLabel* productState() const { return m_productState.get(); }
+  EffectLabel* totalPrice() const { return m_totalPrice.get(); }
+  EffectLabel* totalAmount() const { return m_totalAmount.get(); }
+  EffectLabel* totalQuantity() const { return m_totalQuantity.get(); }
   ui::TableView* tblView() const { return m_tblView.get(); }
   ui::Button* btnConfirm() const { return m_btnConfirm.get(); }
   ui::Button* btnDelete() const { return m_btnDelete.get(); }
@@ -116,12 +128,21 @@ class OrderedFoodViewController : public ui::ViewController,
   void orderAnswered(const Text& message);
   void linkChanged(bool connected);
 
+  std::shared_ptr<ui::ImageView> m_selectedBG;
+  std::shared_ptr<ui::ImageView> m_BGLan;
+  std::shared_ptr<EffectLabel> m_productName;
+  std::shared_ptr<EffectLabel> m_productCount;
+  std::shared_ptr<EffectLabel> m_unitPrice;
+  std::shared_ptr<EffectLabel> m_productState;
+  std::shared_ptr<EffectLabel> m_totalPrice;
   std::shared_ptr<ui::TableView> m_tblView;
   std::shared_ptr<ui::Button> m_btnDelete;
   std::shared_ptr<ui::Button> m_btnBack;
   std::shared_ptr<ui::Button> m_btnConfirm;
   std::shared_ptr<EffectLabel> m_lblAmount;
+  std::shared_ptr<EffectLabel> m_totalAmount;
   std::shared_ptr<ui::Label> m_lblQuantity;
+  std::shared_ptr<EffectLabel> m_totalQuantity;
   std::shared_ptr<RoomInfoBarView> m_roomInfobar;
   std::shared_ptr<ui::Button> m_currentBtn;
   std::weak_ptr<CustomDialogView> m_pad;

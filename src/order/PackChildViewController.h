@@ -8,7 +8,7 @@
 #include "link/OKFoodObject.h"
 #include "link/OKSelectFoodObject.h"
 #include "link/SocketDataHandle.h"
-#include "order/PopViewControllerDelegate.h"
+#include "order/popViewControllerDelegate.h"
 #include "platform/core/WeakPtr.h"
 #include "platform/gfx/Geometry.h"
 #include "platform/ui/TableView.h"
@@ -62,8 +62,8 @@ class PackChildViewController : public ui::ViewController,
   void setFood(std::shared_ptr<OKFoodObject> food) { m_food = std::move(food); }
   // The four parameters of the popover's hand-over.
   void setParameters(const PackChildViewObj& parameters);
-  PopViewControllerDelegate* delegate() const { return m_delegate.get(); }
-  void setDelegate(core::WeakPtr<PopViewControllerDelegate> delegate) { m_delegate = std::move(delegate); }
+  popViewControllerDelegate* delegate() const { return m_delegate.get(); }
+  void setDelegate(core::WeakPtr<popViewControllerDelegate> delegate) { m_delegate = std::move(delegate); }
 
   int64_t foodCount() const { return m_foodCount; }
   const std::shared_ptr<ui::TableView>& prckChildTableView() const { return m_prckChildTableView; }
@@ -140,7 +140,7 @@ class PackChildViewController : public ui::ViewController,
   std::vector<const OKFolioObject*> m_pricedLines;
   Text m_sGroupID = "";
   std::shared_ptr<OKFoodObject> m_food;
-  core::WeakPtr<PopViewControllerDelegate> m_delegate;
+  core::WeakPtr<popViewControllerDelegate> m_delegate;
 };
 
 }  // namespace kt

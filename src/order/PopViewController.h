@@ -9,7 +9,7 @@
 #include "link/OKFoodObject.h"
 #include "link/OKSelectFoodObject.h"
 #include "link/SocketDataHandle.h"
-#include "order/PopViewControllerDelegate.h"
+#include "order/popViewControllerDelegate.h"
 #include "platform/core/NotificationCenter.h"
 #include "platform/core/WeakPtr.h"
 #include "platform/gfx/Geometry.h"
@@ -50,8 +50,8 @@ class PopViewController : public ui::ViewController,
   // The dish, set by the opening screen before the view loads.
   const std::shared_ptr<OKFoodObject>& tempFoodObject() const { return m_tempFoodObject; }
   void setTempFoodObject(std::shared_ptr<OKFoodObject> food) { m_tempFoodObject = std::move(food); }
-  PopViewControllerDelegate* delegate() const { return m_delegate.get(); }
-  void setDelegate(core::WeakPtr<PopViewControllerDelegate> delegate) { m_delegate = std::move(delegate); }
+  popViewControllerDelegate* delegate() const { return m_delegate.get(); }
+  void setDelegate(core::WeakPtr<popViewControllerDelegate> delegate) { m_delegate = std::move(delegate); }
   const std::shared_ptr<ui::Button>& currentBtn() const { return m_currentBtn; }
   void setCurrentBtn(std::shared_ptr<ui::Button> button) { m_currentBtn = std::move(button); }
 
@@ -102,7 +102,7 @@ class PopViewController : public ui::ViewController,
   static void postUpdateData(void* sender);
 
   std::shared_ptr<OKFoodObject> m_tempFoodObject;
-  core::WeakPtr<PopViewControllerDelegate> m_delegate;
+  core::WeakPtr<popViewControllerDelegate> m_delegate;
   std::shared_ptr<ui::Button> m_currentBtn;
   std::shared_ptr<EffectLabel> m_lblTitle;
   std::shared_ptr<EffectLabel> m_amountLabel;

@@ -243,7 +243,7 @@ void RecommendViewController::handOverToPackChooser(const PackChildFoodMap& dict
 }
 
 void RecommendViewController::goBackAction() {
-  if (RecommendViewControllerDelegate* delegate = m_delegate.get()) delegate->dismiss(*this);
+  if (recommendViewControllerDelegate* delegate = m_delegate.get()) delegate->dismiss(*this);
 }
 
 }  // namespace kt

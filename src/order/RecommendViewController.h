@@ -6,7 +6,7 @@
 
 #include "link/SocketDataHandle.h"
 #include "order/OrderPopoverSource.h"
-#include "order/PopViewControllerDelegate.h"
+#include "order/popViewControllerDelegate.h"
 #include "platform/core/WeakPtr.h"
 #include "platform/net/URL.h"
 #include "platform/ui/ScrollView.h"
@@ -28,19 +28,19 @@ class RecommendViewController;
 class RoomInfoBarView;
 
 // The screen that opened the recommended dishes and closes them.
-class RecommendViewControllerDelegate {
+class recommendViewControllerDelegate {
  public:
-  RecommendViewControllerDelegate() = default;
-  RecommendViewControllerDelegate(const RecommendViewControllerDelegate&) = delete;
-  RecommendViewControllerDelegate& operator=(const RecommendViewControllerDelegate&) = delete;
-  virtual ~RecommendViewControllerDelegate() = default;
+  recommendViewControllerDelegate() = default;
+  recommendViewControllerDelegate(const recommendViewControllerDelegate&) = delete;
+  recommendViewControllerDelegate& operator=(const recommendViewControllerDelegate&) = delete;
+  virtual ~recommendViewControllerDelegate() = default;
 
   virtual void dismiss(RecommendViewController& screen) = 0;
 
-  core::WeakPtr<RecommendViewControllerDelegate> recommendDelegateWeakPtr() const { return m_weakFactory.weakPtr(); }
+  core::WeakPtr<recommendViewControllerDelegate> recommendDelegateWeakPtr() const { return m_weakFactory.weakPtr(); }
 
  private:
-  core::WeakPtrFactory<RecommendViewControllerDelegate> m_weakFactory{this};
+  core::WeakPtrFactory<recommendViewControllerDelegate> m_weakFactory{this};
 };
 
 // The venue's recommended dishes, one large photograph a page in a flow pager, with the dish's
@@ -51,7 +51,7 @@ class RecommendViewControllerDelegate {
 class RecommendViewController : public ui::ViewController,
                                 public FlowPagerViewDataSource,
                                 public FlowPagerViewDelegate,
-                                public PopViewControllerDelegate,
+                                public popViewControllerDelegate,
                                 public OrderPopoverSource,
                                 public ui::ScrollViewDelegate,
                                 public SocketDataHandleDelegate {
@@ -68,9 +68,9 @@ class RecommendViewController : public ui::ViewController,
 
   const FoodList& tempFoodList() const { return m_tempFoodList; }
   void setTempFoodList(FoodList list) { m_tempFoodList = std::move(list); }
-  RecommendViewControllerDelegate* delegate() const { return m_delegate.get(); }
-  void setDelegate(RecommendViewControllerDelegate* delegate) {
-    m_delegate = delegate ? delegate->recommendDelegateWeakPtr() : core::WeakPtr<RecommendViewControllerDelegate>();
+  recommendViewControllerDelegate* delegate() const { return m_delegate.get(); }
+  void setDelegate(recommendViewControllerDelegate* delegate) {
+    m_delegate = delegate ? delegate->recommendDelegateWeakPtr() : core::WeakPtr<recommendViewControllerDelegate>();
   }
   int32_t index() const { return m_index; }
 
@@ -129,7 +129,7 @@ class RecommendViewController : public ui::ViewController,
 
   FoodList m_tempFoodList;
   int32_t m_index = 0;
-  core::WeakPtr<RecommendViewControllerDelegate> m_delegate;
+  core::WeakPtr<recommendViewControllerDelegate> m_delegate;
   std::shared_ptr<FlowPagerView> m_hFlowView;
   std::shared_ptr<ui::PageControl> m_hPageControl;
   std::shared_ptr<EffectLabel> m_lblPinMing;

@@ -18,6 +18,9 @@ class AlreadyChooseVC : public RoomSongsScreen {
   AlreadyChooseVC();
   ~AlreadyChooseVC() override;
 
+  // The page counter: 1 (the queue comes whole).
+  int page_already() const { return page(); }
+
   void viewDidLoad() override;
   void viewWillAppear(bool animated) override;
 

@@ -20,6 +20,9 @@ class FinishedMusicVC : public RoomSongsScreen {
   FinishedMusicVC();
   ~FinishedMusicVC() override;
 
+  // The page counter: 1 (the sung list comes whole).
+  int page_finish() const { return page(); }
+
   // The frame's table with its pull-down, then the remote-control picture and button.
   void setupMyView() override;
   // Queues that row's song again (rows out of range do nothing).

@@ -152,10 +152,11 @@ void RemoteControlVC::send(Command command, bool isNextSong) {
     return;
   }
   if (isNextSong) KT_LOG("切歌");
-  WGHTTPRequest::get(command(*uid), [weak = weak_from_this(), isNextSong](const std::optional<std::string>&,
-                                                                          const std::optional<core::Value>& reply,
-                                                                          const std::optional<core::Error>&) {
-    if (!weak.lock()) return;
+  // The callback holds the screen until it has run: a reply that comes after the guest has left
+  // the screen still shows its message.
+  WGHTTPRequest::get(command(*uid), [self = shared_from_this(), isNextSong](const std::optional<std::string>&,
+                                                                            const std::optional<core::Value>& reply,
+                                                                            const std::optional<core::Error>&) {
     if (std::optional<std::string> message = messageForReply(reply, isNextSong)) showMessage(*message);
   });
 }

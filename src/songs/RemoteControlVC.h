@@ -23,8 +23,8 @@ struct CloudRequest;
 // in flight at once, each reporting on its own. A reply that passes the service's success test
 // shows "已切歌" for the next song and nothing for the others; any other decoded reply shows the
 // service's "msg", and no reply (failure, time-out, a body that is no JSON), a reply without a
-// message or a missing binding shows "请先绑定包房". Replies hold the screen weakly: once it has
-// gone they show nothing.
+// message or a missing binding shows "请先绑定包房". A command in flight keeps the screen alive
+// until its reply has been handled, so a reply after the guest has left still shows its message.
 class RemoteControlVC : public BaseVC {
  public:
   // Tags of the big keys, answered by btnClick.

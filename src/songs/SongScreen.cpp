@@ -279,7 +279,7 @@ void SongScreen::requestForData() {
     auto screen = alive();
     if (!screen) return;
     HUDClass::dismissHud();
-    screen->pageArrived(ticket, screen->rowsOfReply(reply));
+    screen->pageArrived(ticket, reply);
   });
 }
 
@@ -297,12 +297,17 @@ void SongScreen::pullUp() {
   requestForData();
 }
 
-void SongScreen::pageArrived(const Ticket& ticket, const std::optional<Rows>& rows) {
+void SongScreen::pageArrived(const Ticket& ticket, const std::optional<core::Value>& reply) {
   if (ticket.generation != m_generation) {
     KT_LOG("page %d of an earlier first page dropped", ticket.page);
     return;
   }
   if (ticket.page == 1) m_firstPagePending = false;
+  if (isNoResults(reply)) {
+    endRefreshing(true);
+    return;
+  }
+  const std::optional<Rows> rows = rowsOfReply(reply);
   if (!rows) {
     // The page is asked for again by the next pull-up.
     if (ticket.page > 1 && ticket.page == m_page) --m_page;

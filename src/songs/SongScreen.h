@@ -64,8 +64,9 @@ struct SongScreenStyle {
 // page. Every request carries the page it asked for and the generation of page-1 requests it
 // belongs to; a reply of an older generation is dropped, so a late page never lands on a fresh
 // first page. A page after the first that gets no usable reply steps the counter back, so the next
-// pull-up asks for it again. A pull-up while a first page is still on its way is put back at once:
-// its page could otherwise arrive first and be wiped by the first page.
+// pull-up asks for it again; an answer of no results does not (the next pull-up asks for the next
+// page). A pull-up while a first page is still on its way is put back at once: its page could
+// otherwise arrive first and be wiped by the first page.
 //
 // Requests never keep the screen alive: a reply that arrives after it has gone is dropped.
 class SongScreen : public BaseVC,
@@ -104,7 +105,6 @@ class SongScreen : public BaseVC,
   // The pull-down and pull-up blocks of the refresh controls.
   void pullDown();
   void pullUp();
-  int page() const { return m_page; }
 
   // ---- Table ----
   int numberOfRowsInSection(ui::TableView& tableView, int section) override;
@@ -129,6 +129,9 @@ class SongScreen : public BaseVC,
   // The rows of a list reply, or nothing when the reply is not usable. By default: the "list" of
   // a decoded reply, read as chart rows.
   virtual std::optional<Rows> rowsOfReply(const std::optional<core::Value>& reply);
+  // Whether a reply answers that there are no results: the refresh controls stop and nothing else
+  // changes (rows, table, footer state and page counter). No reply does so by default.
+  virtual bool isNoResults(const std::optional<core::Value>& /*reply*/) const { return false; }
   // After a page that got no usable rows (refresh controls already ended, counter put back):
   // a screen's own message, if it has one. Nothing by default.
   virtual void pageFailed(int /*page*/) {}
@@ -139,6 +142,8 @@ class SongScreen : public BaseVC,
   // success, else the alert "提示" with the service's "msg" or a failure text.
   virtual void addSongReplied(const std::optional<core::Value>& reply);
 
+  // The page counter: the page asked for next (each screen shows it under its own name).
+  int page() const { return m_page; }
   // The frame's pieces, for screens that place them themselves.
   void addQueueButton(bool homeBadge);
   void addSearchBar(ui::View& parent);
@@ -194,7 +199,7 @@ class SongScreen : public BaseVC,
     int page = 1;
     uint64_t generation = 0;
   };
-  void pageArrived(const Ticket& ticket, const std::optional<Rows>& rows);
+  void pageArrived(const Ticket& ticket, const std::optional<core::Value>& reply);
   void endRefreshing(bool footerHasMore);
 
   SongScreenStyle m_style;

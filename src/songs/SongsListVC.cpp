@@ -43,8 +43,12 @@ std::optional<CloudRequest> SongsListVC::listRequest(int page) {
   return CloudApi::songsTitled(m_string_navTitle, page);
 }
 
+bool SongsListVC::isNoResults(const std::optional<core::Value>& reply) const {
+  return reply && CloudReply::text(reply, "total") == "0";
+}
+
 std::optional<SongScreen::Rows> SongsListVC::rowsOfReply(const std::optional<core::Value>& reply) {
-  if (!reply || CloudReply::text(reply, "total") == "0") return std::nullopt;
+  if (!reply) return std::nullopt;
   return modelsOf(CloudReply::rows(reply, m_askedChart ? "list" : "matches"), ChooseMusicModel::ChartKeys);
 }
 

@@ -11,8 +11,9 @@ namespace kt {
 // (a category's or a singer's name lists its songs). The frame without search bar and remote
 // button: queue button with its badge, the table over the whole content, pull-down and pull-up.
 //
-// A reply whose "total" reads "0" is no answer: the rows stay as they are and the footer is not
-// put into its no-more-data state.
+// A reply whose "total" reads "0" answers no results: the rows and the page counter stay as they
+// are and the footer is not put into its no-more-data state, so the next pull-up asks for the
+// next page.
 class SongsListVC : public SongScreen {
  public:
   // The chart's title.
@@ -21,6 +22,9 @@ class SongsListVC : public SongScreen {
   // `background`: the name of the content's picture; the base one when empty.
   explicit SongsListVC(std::string navTitle = {}, std::string background = {});
   ~SongsListVC() override;
+
+  // The page asked for next.
+  int page_classify() const { return page(); }
 
   // The title and the background are shown as they are when the view loads; a title set later
   // changes only what the next request asks for.
@@ -33,6 +37,7 @@ class SongsListVC : public SongScreen {
  protected:
   std::optional<CloudRequest> listRequest(int page) override;
   std::optional<Rows> rowsOfReply(const std::optional<core::Value>& reply) override;
+  bool isNoResults(const std::optional<core::Value>& reply) const override;
 
  private:
   std::string m_string_navTitle;

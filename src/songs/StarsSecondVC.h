@@ -24,6 +24,9 @@ class StarsSecondVC : public SongScreen {
   StarsSecondVC();
   ~StarsSecondVC() override;
 
+  // The page of singers asked for last.
+  int page_stars() const { return page(); }
+
   const std::string& string_navTitle() const { return m_string_navTitle; }
   void setString_navTitle(std::string region) { m_string_navTitle = std::move(region); }
 

@@ -16,6 +16,9 @@ class Style_favouriteVC : public SongScreen {
   Style_favouriteVC();
   ~Style_favouriteVC() override;
 
+  // The page asked for next.
+  int page_favourite() const { return page(); }
+
   void rightBarButtonClick() override;
 
  protected:

@@ -14,6 +14,9 @@ class Style_hotVC : public SongScreen {
   Style_hotVC();
   ~Style_hotVC() override;
 
+  // The chart page asked for next.
+  int page_hot() const { return page(); }
+
  protected:
   std::optional<CloudRequest> listRequest(int page) override;
 };

@@ -203,7 +203,7 @@ TEST_F(ICWebImageDownloaderTest, RequestsCarryTheTimeoutCachePolicyAndPriority) 
 }
 
 TEST_F(ICWebImageDownloaderTest, LIFOOrderStartsTheNewestFirst) {
-  m_downloader->setExecutionOrder(ICWebImageFetchOrder::LIFO);
+  m_downloader->setExecutionOrder(ICWebImageFetchOrderLIFO);
   m_downloader->setSuspended(true);
   Deliveries deliveries;
   for (const char* id : {"1", "2", "3"})

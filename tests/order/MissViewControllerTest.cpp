@@ -105,6 +105,28 @@ TEST_F(MissViewControllerTest, CallCallAgainAndCancelReturnToThePage) {
   EXPECT_EQ(requests(MsgGongGuanList).size(), 4u);
 }
 
+// After a call the list comes again and the grid reloads into reused cells: every card keeps
+// its dark panel.
+TEST_F(MissViewControllerTest, CardsKeepTheirPanelsWhenTheListReloads) {
+  ASSERT_NO_FATAL_FAILURE(openGrid());
+  const auto panelColours = [&](const char* name) {
+    auto shot = screenshot(name);
+    std::vector<uint32_t> colours;
+    for (int i = 0; i < 4; ++i) {
+      auto c = cell(i);
+      colours.push_back(shot && c ? colorAt(*shot, c->convertPointTo({5, 232}, nullptr)) : 0);
+    }
+    return colours;
+  };
+  const std::vector<uint32_t> panels(4, 0xff151b28);
+  EXPECT_EQ(panelColours("cards-first-list"), panels);
+  ASSERT_NO_FATAL_FAILURE(press(0, MsgGongGuanHuJiao, 1));
+  ASSERT_TRUE(waitForRequests(MsgGongGuanList, 2));
+  ASSERT_TRUE(runUntil([&] { return cell(0)->btnHuJiao()->currentTitle() == std::optional<std::string>("取消呼叫"); }));
+  wait(0.5);
+  EXPECT_EQ(panelColours("cards-after-reload"), panels);
+}
+
 TEST_F(MissViewControllerTest, LastPartPageAndStaleButtons) {
   ASSERT_NO_FATAL_FAILURE(openGrid());
   room.setSilent(MsgGongGuanList, true);

@@ -238,7 +238,7 @@ TEST_F(OrderMainViewControllerTest, DishShowsItsDetailsAndTheOrderButtonOpensThe
   PopViewController* popover = dishPopover();
   ASSERT_NE(popover, nullptr);
   EXPECT_EQ(popover->tempFoodObject(), menu->foodListArray()[0]);
-  EXPECT_EQ(popover->delegate(), static_cast<PopViewControllerDelegate*>(menu.get()));
+  EXPECT_EQ(popover->delegate(), static_cast<popViewControllerDelegate*>(menu.get()));
   // The popover asked for the dish's options and holds the replies while it is up.
   EXPECT_EQ(SocketDataHandle::sharedInstance().delegate(), static_cast<SocketDataHandleDelegate*>(popover));
   EXPECT_EQ(menu->currentBtn(), menu->DianXuanBut());
@@ -337,7 +337,7 @@ TEST_F(OrderMainViewControllerTest, RecommendedListOpensTheRecommendScreenAndAnE
   RecommendViewController* recommend = recommendScreen();
   ASSERT_EQ(recommend->tempFoodList().size(), 1u);
   EXPECT_EQ(recommend->tempFoodList()[0]->No(), "1101");
-  EXPECT_EQ(recommend->delegate(), static_cast<RecommendViewControllerDelegate*>(menu.get()));
+  EXPECT_EQ(recommend->delegate(), static_cast<recommendViewControllerDelegate*>(menu.get()));
   // While it is up, a food list never replaces the menu's dishes.
   EXPECT_TRUE(menu->isRecommend());
   EXPECT_EQ(menu->foodListArray().size(), 2u);
@@ -408,7 +408,7 @@ TEST_F(OrderMainViewControllerTest, PackageHandOverOpensTheChooserWithTheParamet
   auto* chooser =
       dynamic_cast<PackChildViewController*>(ShowPopViewSegue::sharedPopover()->contentViewController().get());
   ASSERT_NE(chooser, nullptr);
-  EXPECT_EQ(chooser->delegate(), static_cast<PopViewControllerDelegate*>(menu.get()));
+  EXPECT_EQ(chooser->delegate(), static_cast<popViewControllerDelegate*>(menu.get()));
   EXPECT_EQ(chooser->food(), parameters->food());
   EXPECT_EQ(chooser->selectedFoods(), parameters->selectedFoods());  // the very array
   EXPECT_EQ(chooser->sGroupID(), "G7");

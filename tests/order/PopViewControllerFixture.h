@@ -28,7 +28,7 @@ using Texts = std::vector<std::string>;
 
 // Shows the popovers from its button, records what they tell it, and closes the popover on a
 // confirmation as the menu does.
-class PopoverHost : public ui::ViewController, public OrderPopoverSource, public PopViewControllerDelegate {
+class PopoverHost : public ui::ViewController, public OrderPopoverSource, public popViewControllerDelegate {
  public:
   ~PopoverHost() override { clearPopoverDelegate(); }
   void loadView() override {

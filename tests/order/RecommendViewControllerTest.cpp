@@ -206,7 +206,7 @@ TEST_F(RecommendViewControllerTest, ADishOrderedInThePopoverHidesTheOrderButton)
   auto popover = orderFromPage(*screen, page);
   ASSERT_TRUE(popover);
   EXPECT_EQ(popover->tempFoodObject(), m_list[page]);
-  EXPECT_EQ(popover->delegate(), static_cast<PopViewControllerDelegate*>(screen.get()));
+  EXPECT_EQ(popover->delegate(), static_cast<popViewControllerDelegate*>(screen.get()));
   expectPointsAtOrderButton(*screen, *screen->popoverController());
   screenshot("dish-popover");
 
@@ -235,7 +235,7 @@ TEST_F(RecommendViewControllerTest, APackageGoesOnToTheChooserFromTheOrderButton
   EXPECT_FALSE(popover->view()->window());
   EXPECT_EQ(screen->popoverController(), ShowPopViewSegue::sharedPopover());
   EXPECT_EQ(chooser->food(), m_list[page]);
-  EXPECT_EQ(chooser->delegate(), static_cast<PopViewControllerDelegate*>(screen.get()));
+  EXPECT_EQ(chooser->delegate(), static_cast<popViewControllerDelegate*>(screen.get()));
   EXPECT_EQ(chooser->packArray().size(), m_venue.menu().packGroups(*m_list[page]->No())->size());
   EXPECT_FALSE(chooser->dict().empty());
   EXPECT_EQ(chooser->view()->bounds().size, ShowPopViewSegue::PackChooserSize);

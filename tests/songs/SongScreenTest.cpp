@@ -77,7 +77,7 @@ TEST_F(SongScreenTest, AFailedPageIsAskedForAgain) {
   auto screen = showChart();
   m_service.setFault("getrankinfo", venue::Fault::html().only(1));
   screen->pullUp();
-  ASSERT_TRUE(runUntil([&] { return m_service.requestsTo("getrankinfo").size() == 2 && screen->page() == 1; }));
+  ASSERT_TRUE(runUntil([&] { return m_service.requestsTo("getrankinfo").size() == 2 && screen->page_hot() == 1; }));
   EXPECT_EQ(screen->arr_data().size(), 20u);
   screen->pullUp();
   ASSERT_TRUE(runUntil([&] { return screen->arr_data().size() == 40; }));
@@ -97,17 +97,17 @@ TEST_F(SongScreenTest, ALatePageNeverLandsOnAFreshFirstPage) {
   pump(1.0);
   EXPECT_EQ(screen->arr_data().size(), 20u);
   EXPECT_EQ(firstTitle(*screen), chartSong(0).title);
-  EXPECT_EQ(screen->page(), 1);
+  EXPECT_EQ(screen->page_hot(), 1);
 
   // A pull-up while a first page is on its way asks for nothing.
   m_service.setFault("getrankinfo", venue::Fault::slow(std::chrono::milliseconds(300)).only(1));
   screen->pullDown();
   screen->pullUp();
-  EXPECT_EQ(screen->page(), 1);
+  EXPECT_EQ(screen->page_hot(), 1);
   ASSERT_TRUE(allAnswered());
   // Once the first page has been taken in, a pull-up asks for page 2 (until then it is refused).
   ASSERT_TRUE(runUntil([&] {
-    if (screen->page() == 1) screen->pullUp();
+    if (screen->page_hot() == 1) screen->pullUp();
     return screen->arr_data().size() == 40;
   }));
   EXPECT_EQ(pagesAsked(), (std::vector<std::string>{"1", "2", "1", "1", "2"}));

@@ -67,7 +67,7 @@ TEST_F(StarsSecondVCTest, FailedLateAndOddPages) {
   auto screen = showRegion();
   m_service.setFault("getsingersbyclass", venue::Fault::html().only(1));
   screen->pullUp();
-  ASSERT_TRUE(runUntil([&] { return pagesAsked().size() == 2 && screen->page() == 1; }));
+  ASSERT_TRUE(runUntil([&] { return pagesAsked().size() == 2 && screen->page_stars() == 1; }));
   // Page 2 again, held back until after a fresh first page: it never lands.
   m_service.setFault("getsingersbyclass", venue::Fault::slow(std::chrono::milliseconds(500)).only(1));
   screen->pullUp();

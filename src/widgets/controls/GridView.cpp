@@ -516,7 +516,7 @@ void GridView::tapGestureUpdated(ui::GestureRecognizer& recognizer) {
   const int64_t position = positionAt(recognizer.locationInView(this));
   if (position == InvalidPosition) {
     GridViewActionDelegate* delegate = m_actionDelegate.get();
-    if (delegate && delegate->didTapOnEmptySpace) delegate->didTapOnEmptySpace(*this);
+    if (delegate && delegate->GridViewDidTapOnEmptySpace) delegate->GridViewDidTapOnEmptySpace(*this);
     if (m_disableEditOnEmptySpaceTap) setEditing(false);
     return;
   }

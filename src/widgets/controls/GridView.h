@@ -175,8 +175,8 @@ class GridView : public ui::ScrollView {
   void setSubviewsCacheAsInvalid() { m_itemsSubviewsCacheIsValid = false; }
   bool itemsSubviewsCacheIsValid() const { return m_itemsSubviewsCacheIsValid; }
   // With paging: the page whose origin is the point rounded up to whole pages. Without: the point
-  // with the item size.
-  gfx::Rect rectForPoint(gfx::Point point, bool pagingMode) const;
+  // with the item size. The grid's own paging decides; the flag is not consulted.
+  gfx::Rect rectForPoint(gfx::Point point, bool inPaggingMode) const;
   // Sets the offset and, when it changed, loads the cells now.
   using ui::ScrollView::contentOffset;
   void contentOffset(gfx::Point offset);

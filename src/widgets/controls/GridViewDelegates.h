@@ -49,7 +49,7 @@ class GridViewActionDelegate {
   virtual ~GridViewActionDelegate() = default;
 
   std::function<void(GridView& grid, int64_t position)> didTapOnItemAtIndex;
-  std::function<void(GridView& grid)> didTapOnEmptySpace;
+  std::function<void(GridView& grid)> GridViewDidTapOnEmptySpace;
   std::function<void(GridView& grid, int64_t index)> processDeleteActionForItemAtIndex;
   std::function<void(GridView& grid, bool edit)> changedEdit;
 

@@ -83,11 +83,11 @@ void SnapshotStackView::setImageWithURL(const std::optional<net::URL>& url) {
         auto self = std::static_pointer_cast<SnapshotStackView>(weakSelf.lock());
         if (!self || !finished || !image) return;
         self->m_load.reset();
-        self->webImageManagerDidFinishWithImage(*manager, std::move(image));
+        self->webImageManager(*manager, std::move(image));
       });
 }
 
-void SnapshotStackView::webImageManagerDidFinishWithImage(ICWebImageManager&, ImagePtr image) {
+void SnapshotStackView::webImageManager(ICWebImageManager&, ImagePtr image) {
   if (image && image->size().height > 0) setImage(std::move(image));
   else setImage(m_defaultImage);
   setNeedsLayout();

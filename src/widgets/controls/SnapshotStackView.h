@@ -52,7 +52,7 @@ class SnapshotStackView : public ui::View {
   // drops the load before it.
   void setImageWithURL(const std::optional<net::URL>& url);
   // A finished download: its image when it has a height, else the default image.
-  void webImageManagerDidFinishWithImage(ICWebImageManager& manager, ImagePtr image);
+  void webImageManager(ICWebImageManager& manager, ImagePtr image);
 
   const std::array<SnapshotPosition, 3>& snapshotPositions() const { return m_snapshotPositions; }
   bool scaledUsingWidth() const { return m_scaledUsingWidth; }

@@ -295,8 +295,10 @@ void StyledGridTableViewCell::initVars() {
 
 void StyledGridTableViewCell::prepareForReuse() {
   StyledCustomViewTableViewCell::prepareForReuse();
-  m_subview->setNeedsDisplay();
+  customPrepareForReuse();
 }
+
+void StyledGridTableViewCell::customPrepareForReuse() { m_subview->setNeedsDisplay(); }
 
 void StyledGridTableViewCell::prepareForTableView(ui::TableView& tableView, const ui::IndexPath& indexPath) {
   StyledCustomViewTableViewCell::prepareForTableView(tableView, indexPath);
@@ -338,8 +340,10 @@ StyledSegmentedControlTableViewCell::StyledSegmentedControlTableViewCell(ui::Tab
   textLabel()->setShadowColor(gfx::Color::black());
   textLabel()->setShadowOffset(gfx::Size{0, 1});
   setShadowOnlyOnSelected(true);
-  gridSubview()->fireOnTouchUpOutside();
+  updateButtonActions();
 }
+
+void StyledSegmentedControlTableViewCell::updateButtonActions() { gridSubview()->fireOnTouchUpOutside(); }
 
 void StyledSegmentedControlTableViewCell::setTitles(const std::vector<std::string>& titles) {
   setNumberOfElements(static_cast<int32_t>(titles.size()));

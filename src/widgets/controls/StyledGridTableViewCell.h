@@ -113,7 +113,10 @@ class StyledGridTableViewCell : public StyledCustomViewTableViewCell {
   StyledGridTableViewCell(ui::TableViewCellStyle style, const std::string& reuseIdentifier);
   ~StyledGridTableViewCell() override;
 
+  // The inherited reuse, then customPrepareForReuse.
   void prepareForReuse() override;
+  // Redraws the columns.
+  void customPrepareForReuse();
   void prepareForTableView(ui::TableView& tableView, const ui::IndexPath& indexPath) override;
 
   // The texts in column order, skipping columns without one.
@@ -181,6 +184,9 @@ class StyledSegmentedControlTableViewCell : public StyledGridTableViewCell {
   void setActionBlock(ActionBlock block) override;
 
  private:
+  // Keeps the selection while the finger drags, and fires on lifting outside too.
+  void updateButtonActions();
+
   long m_selectedIndex = -1;
   core::WeakPtrFactory<StyledSegmentedControlTableViewCell> m_weakFactory{this};
 };

@@ -42,7 +42,7 @@ void ThumbStripView::setDataSource(std::weak_ptr<ThumbStripViewDataSource> dataS
 void ThumbStripView::setSelectedIndex(uint64_t index, bool animated) {
   if (index == m_selectedIndex.load()) return;
   m_selectedIndex.store(index);
-  if (index != NotFound) updateBigThumbnailPosition(false, animated);
+  if (index != NotFound) updateBigThumbnailPositionVerbose(false, animated);
 }
 
 int64_t ThumbStripView::imageCount() {
@@ -69,7 +69,7 @@ std::vector<int64_t> ThumbStripView::sampledIndexes(int64_t count, int64_t slots
   return out;
 }
 
-std::shared_ptr<ui::ImageView> ThumbStripView::createThumbnailImageView(gfx::Size size) const {
+std::shared_ptr<ui::ImageView> ThumbStripView::createThumbnailImageViewWithSize(gfx::Size size) const {
   auto view = ui::ImageView::create(gfx::Rect(0, 0, size.width, size.height));
   view->setContentMode(ui::ContentMode::ScaleAspectFill);
   view->setBackgroundColor(gfx::Color::gray());
@@ -159,7 +159,7 @@ void ThumbStripView::reloadData() {
     auto thumb = thumbnailWithTag(thumbnailTag(index));
     if (!thumb) {
       thumb = dequeueReusableImageView();
-      if (!thumb) thumb = createThumbnailImageView({ThumbnailWidth, ThumbnailHeight});
+      if (!thumb) thumb = createThumbnailImageViewWithSize({ThumbnailWidth, ThumbnailHeight});
       thumb->setTag(thumbnailTag(index));
     }
     gfx::Rect f = thumb->frame();
@@ -169,7 +169,7 @@ void ThumbStripView::reloadData() {
       thumb->setImage(std::move(image));
     });
   }
-  updateBigThumbnailPosition(false, false);
+  updateBigThumbnailPositionVerbose(false, false);
 }
 
 void ThumbStripView::reloadThumbnailAtIndex(uint64_t index) {
@@ -230,10 +230,10 @@ void ThumbStripView::updateSelectedIndexForTouch(const ui::Touch& touch, bool fi
   // A single thumbnail spans no range: the coarse touch then selects the first image.
   int64_t index = std::isfinite(at) ? static_cast<int64_t>(std::clamp(at, 0.0, static_cast<double>(n - 1))) : 0;
   m_selectedIndex.store(static_cast<uint64_t>(index));
-  updateBigThumbnailPosition(true, false);
+  updateBigThumbnailPositionVerbose(true, false);
 }
 
-void ThumbStripView::updateBigThumbnailPosition(bool verbose, bool animated) {
+void ThumbStripView::updateBigThumbnailPositionVerbose(bool verbose, bool animated) {
   const uint64_t selected = m_selectedIndex.load();
   if (selected == NotFound || !m_contentView || m_contentView->subviews().empty()) return;
 
@@ -254,7 +254,7 @@ void ThumbStripView::updateBigThumbnailPosition(bool verbose, bool animated) {
 
   auto big = bigThumbnailImageView();
   if (!big) {
-    big = createThumbnailImageView({BigThumbnailWidth, BigThumbnailHeight});
+    big = createThumbnailImageViewWithSize({BigThumbnailWidth, BigThumbnailHeight});
     m_bigThumbnail = big;
     addSubview(big);
   }

@@ -91,12 +91,12 @@ class ThumbStripView : public ui::Control {
   static std::vector<int64_t> sampledIndexes(int64_t count, int64_t slots);
 
  private:
-  std::shared_ptr<ui::ImageView> createThumbnailImageView(gfx::Size size) const;
+  std::shared_ptr<ui::ImageView> createThumbnailImageViewWithSize(gfx::Size size) const;
   std::shared_ptr<ui::ImageView> dequeueReusableImageView();
   void prepareImageViewForReuse(const std::shared_ptr<ui::ImageView>& view);
   std::shared_ptr<ui::ImageView> thumbnailWithTag(int tag) const;
   void updateSelectedIndexForTouch(const ui::Touch& touch, bool fineGrained);
-  void updateBigThumbnailPosition(bool verbose, bool animated);
+  void updateBigThumbnailPositionVerbose(bool verbose, bool animated);
   // Asks the image on a queue of its own; `deliver` gets it on the main queue.
   void requestImage(uint64_t index, bool readSelected, std::function<void(std::shared_ptr<const gfx::Image>)> deliver);
   int64_t imageCount();

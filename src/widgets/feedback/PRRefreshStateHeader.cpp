@@ -35,14 +35,16 @@ void PRRefreshStateHeader::setLastUpdatedTimeKey(const std::string& key) {
     label.setText(lastTime + pr_localizedStringForKey("PRRefreshHeaderNoneLastDateText"));
     return;
   }
-  // The Gregorian calendar in the default time zone, as the date formatter reads it.
-  const core::Date now = core::Date::now();
+  // The calendar is in the time zone the date formatter writes in.
+  const core::Calendar calendar = currentCalendar();
+  const core::Calendar::Components then = calendar.components(*date);
+  const core::Calendar::Components now = calendar.components(core::Date::now());
   std::string today;
   const char* pattern = "yyyy-MM-dd HH:mm";
-  if (date->format("yyyy-MM-dd") == now.format("yyyy-MM-dd")) {
+  if (then.year == now.year && then.month == now.month && then.day == now.day) {
     pattern = " HH:mm";
     today = pr_localizedStringForKey("PRRefreshHeaderDateTodayText");
-  } else if (date->format("yyyy") == now.format("yyyy")) {
+  } else if (then.year == now.year) {
     pattern = "MM-dd HH:mm";
   }
   label.setText(lastTime + today + date->format(pattern));

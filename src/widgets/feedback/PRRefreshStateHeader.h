@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/core/Calendar.h"
 #include "widgets/feedback/PRRefreshHeader.h"
 #include "widgets/feedback/PRRefreshStateTitles.h"
 
@@ -26,6 +27,9 @@ class PRRefreshStateHeader : public PRRefreshHeader {
 
   // Rebuilds the last-updated text from the date stored under the key (unless its label is hidden).
   void setLastUpdatedTimeKey(const std::string& key) override;
+  // The calendar the last-updated text reads dates with: the Gregorian one (the only one the
+  // platform makes) in the default time zone.
+  core::Calendar currentCalendar() const { return core::Calendar(); }
   const LastUpdatedTimeText& lastUpdatedTimeText() const { return m_lastUpdatedTimeText; }
   void setLastUpdatedTimeText(LastUpdatedTimeText block) { m_lastUpdatedTimeText = std::move(block); }
   double labelLeftInset() const { return m_labelLeftInset; }

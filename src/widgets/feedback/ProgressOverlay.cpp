@@ -257,15 +257,17 @@ void ProgressOverlay::handleMinShowTimer() { hideUsingAnimation(m_useAnimation);
 
 void ProgressOverlay::hideAfterDelay(bool animated, double delay) {
   auto keep = self();
-  core::RunLoop::current().performAfterDelay(keep, delay, [keep, animated] { keep->hide(animated); });
+  core::RunLoop::current().performAfterDelay(keep, delay, [keep, animated] { keep->hideDelayed(animated); });
 }
+
+void ProgressOverlay::hideDelayed(bool animated) { hide(animated); }
 
 void ProgressOverlay::hideUsingAnimation(bool animated) {
   if (animated) {
     auto keep = self();
     ui::View::beginAnimations();
     ui::View::setAnimationDuration(AnimationDuration);
-    ui::View::setAnimationDidStop([keep](bool) { keep->done(); });
+    ui::View::setAnimationDidStop([keep](bool finished) { keep->animationFinished(finished); });
     if (m_animationType == AnimationZoom) setTransform(m_rotationTransform.scaled(0.5, 0.5));
     setAlpha(0.02);
     ui::View::commitAnimations();
@@ -274,6 +276,8 @@ void ProgressOverlay::hideUsingAnimation(bool animated) {
     done();
   }
 }
+
+void ProgressOverlay::animationFinished(bool /*finished*/) { done(); }
 
 void ProgressOverlay::done() {
   auto keep = self();  // leaving the hierarchy may drop the last other reference
@@ -301,11 +305,13 @@ void ProgressOverlay::showWhileExecuting(Task task, bool animated) {
   m_taskInProgress = true;
   // The block holds the overlay until the task is over and the hide is on its way.
   auto keep = self();
-  core::Queue::global()->async([keep, task = std::move(task)] {
-    if (task) task();
-    core::Queue::main()->async([keep] { keep->cleanUp(); });
-  });
+  core::Queue::global()->async([keep, task = std::move(task)] { keep->launchExecution(task); });
   show(animated);
+}
+
+void ProgressOverlay::launchExecution(const Task& task) {
+  if (task) task();
+  core::Queue::main()->async([keep = self()] { keep->cleanUp(); });
 }
 
 void ProgressOverlay::cleanUp() {

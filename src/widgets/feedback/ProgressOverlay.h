@@ -166,6 +166,12 @@ class ProgressOverlay : public ui::View {
   void handleMinShowTimer();
   void showUsingAnimation(bool animated);
   void hideUsingAnimation(bool animated);
+  // The end of the hiding animation.
+  void animationFinished(bool finished);
+  // The delayed hide of hideAfterDelay.
+  void hideDelayed(bool animated);
+  // On the task's own thread: runs the task, then hands cleanUp to the main thread.
+  void launchExecution(const Task& task);
   void done();
   void cleanUp();
   void observeOrientation();

@@ -66,7 +66,7 @@ struct Actions : kt::GridViewActionDelegate {
   // Everything a delegate can hear; processing deletes turns edit mode on.
   void listen() {
     didTapOnItemAtIndex = [this](GridView&, int64_t p) { taps.push_back(p); };
-    didTapOnEmptySpace = [this](GridView&) { ++emptyTaps; };
+    GridViewDidTapOnEmptySpace = [this](GridView&) { ++emptyTaps; };
     processDeleteActionForItemAtIndex = [this](GridView&, int64_t p) { deletes.push_back(p); };
     changedEdit = [this](GridView&, bool edit) { edits.push_back(edit); };
   }

@@ -125,10 +125,10 @@ TEST(SnapshotStackViewTest, ADownloadWithoutAHeightShowsTheDefaultImageAndAnEmpt
   auto fallback = solid({100, 100}, gfx::Color::blue());
   view->setDefaultImage(fallback);
   auto manager = kt::ICWebImageManager::sharedManager();
-  view->webImageManagerDidFinishWithImage(*manager, nullptr);
+  view->webImageManager(*manager, nullptr);
   EXPECT_EQ(view->image(), fallback);
   auto red = solid({40, 30}, gfx::Color::red());
-  view->webImageManagerDidFinishWithImage(*manager, red);
+  view->webImageManager(*manager, red);
   EXPECT_EQ(view->image(), red);
 
   // An image with no area counts as none: no frame, nothing drawn, no division by its height.

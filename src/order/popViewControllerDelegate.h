@@ -14,12 +14,12 @@ class PackChildViewObj;
 // operation has a body that does nothing, so a screen takes only what it offers (the
 // recommended dishes, say, take the hand-overs themselves or not at all) and nothing is ever
 // called that a screen lacks. Held weakly by the popover.
-class PopViewControllerDelegate {
+class popViewControllerDelegate {
  public:
-  PopViewControllerDelegate() = default;
-  PopViewControllerDelegate(const PopViewControllerDelegate&) = delete;
-  PopViewControllerDelegate& operator=(const PopViewControllerDelegate&) = delete;
-  virtual ~PopViewControllerDelegate() = default;
+  popViewControllerDelegate() = default;
+  popViewControllerDelegate(const popViewControllerDelegate&) = delete;
+  popViewControllerDelegate& operator=(const popViewControllerDelegate&) = delete;
+  virtual ~popViewControllerDelegate() = default;
 
   // The basket was changed, or there is nothing more to choose: close the popover.
   virtual void popViewControllerDidConfirm() {}
@@ -33,10 +33,10 @@ class PopViewControllerDelegate {
   // Declared for the opening screens; nothing sends it.
   virtual void popViewControllerDidConfirmWithFood(std::shared_ptr<OKFoodObject> /*food*/, const Text& /*name*/) {}
 
-  core::WeakPtr<PopViewControllerDelegate> popDelegateWeakPtr() const { return m_weakFactory.weakPtr(); }
+  core::WeakPtr<popViewControllerDelegate> popDelegateWeakPtr() const { return m_weakFactory.weakPtr(); }
 
  private:
-  core::WeakPtrFactory<PopViewControllerDelegate> m_weakFactory{this};
+  core::WeakPtrFactory<popViewControllerDelegate> m_weakFactory{this};
 };
 
 }  // namespace kt
