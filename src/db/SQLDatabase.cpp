@@ -190,39 +190,31 @@ int SQLDatabase::changes() {
   return m_db ? sqlite3_changes(m_db) : 0;
 }
 
-void SQLDatabase::bindObject(const core::Value& obj, int idx, sqlite3_stmt* pStmt) {
+int SQLDatabase::bindObject(const core::Value& obj, int idx, sqlite3_stmt* pStmt) {
   // Text and blobs are copied: a result set steps long after the arguments are gone.
   switch (obj.type()) {
     case core::Value::Type::Null:
-      sqlite3_bind_null(pStmt, idx);
-      return;
+      return sqlite3_bind_null(pStmt, idx);
     case core::Value::Type::Data: {
       const std::string* bytes = obj.asData();
       // An empty buffer still binds a zero-length blob, not NULL.
-      sqlite3_bind_blob64(pStmt, idx, bytes->data(), bytes->size(), SQLITE_TRANSIENT);
-      return;
+      return sqlite3_bind_blob64(pStmt, idx, bytes->data(), bytes->size(), SQLITE_TRANSIENT);
     }
     case core::Value::Type::Date:
-      sqlite3_bind_double(pStmt, idx, obj.asDate()->timeIntervalSince1970());
-      return;
+      return sqlite3_bind_double(pStmt, idx, obj.asDate()->timeIntervalSince1970());
     case core::Value::Type::Bool:
-      sqlite3_bind_int(pStmt, idx, *obj.asBool() ? 1 : 0);
-      return;
+      return sqlite3_bind_int(pStmt, idx, *obj.asBool() ? 1 : 0);
     case core::Value::Type::Integer:
-      sqlite3_bind_int64(pStmt, idx, *obj.asInteger());
-      return;
+      return sqlite3_bind_int64(pStmt, idx, *obj.asInteger());
     case core::Value::Type::Real:
-      sqlite3_bind_double(pStmt, idx, *obj.asReal());
-      return;
+      return sqlite3_bind_double(pStmt, idx, *obj.asReal());
     case core::Value::Type::String: {
       const std::string* text = obj.asString();
-      sqlite3_bind_text64(pStmt, idx, text->data(), text->size(), SQLITE_TRANSIENT, SQLITE_UTF8);
-      return;
+      return sqlite3_bind_text64(pStmt, idx, text->data(), text->size(), SQLITE_TRANSIENT, SQLITE_UTF8);
     }
     default: {
       std::string text = obj.description();
-      sqlite3_bind_text64(pStmt, idx, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
-      return;
+      return sqlite3_bind_text64(pStmt, idx, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
     }
   }
 }
@@ -268,28 +260,39 @@ sqlite3_stmt* SQLDatabase::prepare(const std::string& sql, core::Error* outErr) 
   return pStmt;
 }
 
-bool SQLDatabase::bindArguments(sqlite3_stmt* pStmt, const std::vector<core::Value>& arguments,
-                                const core::Value::Dictionary* dictionary) const {
+SQLDatabase::BindResult SQLDatabase::bindArguments(sqlite3_stmt* pStmt, bool reused,
+                                                   const std::vector<core::Value>& arguments,
+                                                   const core::Value::Dictionary* dictionary) const {
   int count = sqlite3_bind_parameter_count(pStmt);
-  // A cached statement keeps the values of its last use: a parameter no argument names binds NULL.
-  sqlite3_clear_bindings(pStmt);
+  auto bind = [&](const core::Value& value, int idx) {
+    int rc = bindObject(value, idx, pStmt);
+    if (rc != SQLITE_OK) KT_LOG("Could not bind the argument at %d (%d: %s)", idx, rc, sqlite3_errmsg(m_db));
+    return rc == SQLITE_OK;
+  };
   if (dictionary) {
+    // A reused statement keeps the values of its last use: a parameter no key names binds NULL.
+    if (reused) sqlite3_clear_bindings(pStmt);
     for (const auto& [key, value] : *dictionary) {
       int idx = sqlite3_bind_parameter_index(pStmt, (":" + key).c_str());
-      if (idx > 0)
-        bindObject(value, idx, pStmt);
-      else
+      if (idx <= 0)
         KT_LOG("Could not find index for %s", key.c_str());
+      else if (!bind(value, idx))
+        return BindResult::Failed;
     }
-    return static_cast<int>(dictionary->size()) == count;
+    return static_cast<int>(dictionary->size()) == count ? BindResult::Bound : BindResult::CountMismatch;
   }
-  // Fewer arguments than parameters is refused rather than run with some left unbound.
-  if (static_cast<int>(arguments.size()) < count) return false;
+  // Fewer arguments than parameters is refused rather than run with some left unbound. Every
+  // parameter is bound by position, so nothing of a last use is left to clear.
+  if (static_cast<int>(arguments.size()) < count) return BindResult::CountMismatch;
   for (int i = 0; i < count; ++i) {
     if (m_traceExecution) KT_LOG("obj: %s", arguments[static_cast<size_t>(i)].description().c_str());
-    bindObject(arguments[static_cast<size_t>(i)], i + 1, pStmt);
+    if (!bind(arguments[static_cast<size_t>(i)], i + 1)) return BindResult::Failed;
   }
-  return true;
+  return BindResult::Bound;
+}
+
+bool SQLDatabase::shouldCache(const std::string& sql) const {
+  return m_shouldCacheStatements && !cachedStatementForQuery(sql);
 }
 
 bool SQLDatabase::mayExecute() const {
@@ -304,12 +307,21 @@ sqlite3_stmt* SQLDatabase::boundStatement(const std::string& sql, bool update, c
                                           const core::Value::Dictionary* dictionary,
                                           std::shared_ptr<SQLStatement>& statement) {
   statement = m_shouldCacheStatements ? cachedStatementForQuery(sql) : nullptr;
+  // A result set still steps the cached statement: binding it again would move that result set's
+  // cursor. This use prepares a statement of its own.
+  if (statement && statement->inUse()) statement.reset();
   sqlite3_stmt* pStmt = statement ? statement->statement() : prepare(sql, outErr);
-  if (!pStmt || bindArguments(pStmt, arguments, dictionary)) return pStmt;
-  if (update)
+  if (!pStmt) return nullptr;
+  BindResult bound = bindArguments(pStmt, statement != nullptr, arguments, dictionary);
+  if (bound == BindResult::Bound) return pStmt;
+  if (bound == BindResult::Failed) {
+    if (outErr) *outErr = lastError();
+    KT_LOG("DB Query: %s", sql.c_str());
+  } else if (update) {
     KT_LOG("Error: the bind count is not correct for the # of variables (%s) (executeUpdate)", sql.c_str());
-  else
+  } else {
     KT_LOG("Error: the bind count is not correct for the # of variables (executeQuery)");
+  }
   // A cached statement stays usable in the cache; a fresh one is dropped.
   if (statement)
     sqlite3_reset(pStmt);
@@ -373,8 +385,9 @@ std::unique_ptr<SQLResultSet> SQLDatabase::runQuery(const std::string& sql, cons
   if (!statement) {
     statement = std::make_shared<SQLStatement>();
     statement->setStatement(pStmt);
-    if (m_shouldCacheStatements) setCachedStatement(statement, sql);
+    if (shouldCache(sql)) setCachedStatement(statement, sql);
   }
+  statement->setInUse(true);
   auto rs = SQLResultSet::resultSetWithStatement(statement, shared_from_this());
   rs->setQuery(sql);
   m_openResultSets.insert(rs.get());
@@ -405,7 +418,7 @@ bool SQLDatabase::runUpdate(const std::string& sql, core::Error* outErr, const s
     KT_LOG("DB Query: %s", sql.c_str());
   }
 
-  if (!statement && m_shouldCacheStatements) {
+  if (!statement && shouldCache(sql)) {
     statement = std::make_shared<SQLStatement>();
     statement->setStatement(pStmt);
     setCachedStatement(statement, sql);

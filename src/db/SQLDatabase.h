@@ -84,8 +84,9 @@ class SQLDatabase : public std::enable_shared_from_this<SQLDatabase> {
   long long lastInsertRowId();
   int changes();
 
-  // Binds one value at a 1-based parameter index (text and blobs are copied by SQLite).
-  static void bindObject(const core::Value& obj, int idx, sqlite3_stmt* pStmt);
+  // Binds one value at a 1-based parameter index (text and blobs are copied by SQLite); answers
+  // SQLite's result code.
+  static int bindObject(const core::Value& obj, int idx, sqlite3_stmt* pStmt);
 
   // Turns a printf-like format into SQL with "?" placeholders and the arguments they stand for.
   // False (logged) when a conversion finds no argument left or one of the wrong kind.
@@ -182,7 +183,8 @@ class SQLDatabase : public std::enable_shared_from_this<SQLDatabase> {
   friend class SQLResultSet;
   // Open and not running another statement; logs why not.
   bool mayExecute() const;
-  // The cached statement or a fresh one with the arguments bound; null (logged) on failure.
+  // The cached statement, unless a result set still steps it, or a fresh one, with the
+  // arguments bound; null (logged, and in outErr when a bind failed) on failure.
   sqlite3_stmt* boundStatement(const std::string& sql, bool update, core::Error* outErr,
                                const std::vector<core::Value>& arguments, const core::Value::Dictionary* dictionary,
                                std::shared_ptr<SQLStatement>& statement);
@@ -190,9 +192,13 @@ class SQLDatabase : public std::enable_shared_from_this<SQLDatabase> {
   int step(sqlite3_stmt* pStmt, const char* caller, bool& gaveUp) const;
   // Prepares under the busy rule; null (logged, and in outErr for an SQL error) on failure.
   sqlite3_stmt* prepare(const std::string& sql, core::Error* outErr);
-  // False when the arguments do not match the statement's parameter count.
-  bool bindArguments(sqlite3_stmt* pStmt, const std::vector<core::Value>& arguments,
-                     const core::Value::Dictionary* dictionary) const;
+  enum class BindResult { Bound, CountMismatch, Failed };
+  // Binds the dictionary's values by name or the arguments by position; a failed bind is logged.
+  // reused: the statement may still hold the values of its last use.
+  BindResult bindArguments(sqlite3_stmt* pStmt, bool reused, const std::vector<core::Value>& arguments,
+                           const core::Value::Dictionary* dictionary) const;
+  // Whether a statement made for this SQL should go into the cache (caching on, none there yet).
+  bool shouldCache(const std::string& sql) const;
   void logBusy(const char* function, int line) const;
   bool transactionStatement(const char* sql, bool inTransactionAfter);
   bool savePointStatement(const std::string& sql, core::Error* outErr);
