@@ -109,6 +109,7 @@ bool SQLDatabase::close() {
 void SQLDatabase::clearCachedStatements() {
   if (!m_cachedStatements) return;
   for (auto& [query, statement] : *m_cachedStatements) statement->close();
+  m_lastCacheHit = nullptr;
   m_cachedStatements->clear();
 }
 
@@ -125,16 +126,19 @@ void SQLDatabase::closeOpenResultSets() {
 
 void SQLDatabase::resultSetDidClose(SQLResultSet* resultSet) { m_openResultSets.erase(resultSet); }
 
-std::shared_ptr<SQLStatement> SQLDatabase::cachedStatementForQuery(const std::string& query) const {
+std::shared_ptr<SQLStatement> SQLDatabase::cachedStatementForQuery(std::string_view query) const {
   if (!m_cachedStatements) return nullptr;
+  if (m_lastCacheHit && m_lastCacheHit->first == query) return m_lastCacheHit->second;
   auto it = m_cachedStatements->find(query);
-  return it == m_cachedStatements->end() ? nullptr : it->second;
+  if (it == m_cachedStatements->end()) return nullptr;
+  m_lastCacheHit = &*it;
+  return it->second;
 }
 
-void SQLDatabase::setCachedStatement(const std::shared_ptr<SQLStatement>& statement, const std::string& query) {
+void SQLDatabase::setCachedStatement(const std::shared_ptr<SQLStatement>& statement, std::string_view query) {
   if (!m_cachedStatements) return;
-  statement->setQuery(query);
-  (*m_cachedStatements)[query] = statement;
+  statement->setQuery(std::string(query));
+  (*m_cachedStatements)[statement->query()] = statement;
 }
 
 bool SQLDatabase::rekey(const std::string&) { return false; }
@@ -233,12 +237,12 @@ void SQLDatabase::logBusy(const char* function, int line) const {
   KT_LOG("Database busy");
 }
 
-sqlite3_stmt* SQLDatabase::prepare(const std::string& sql, core::Error* outErr) {
+sqlite3_stmt* SQLDatabase::prepare(std::string_view sql, core::Error* outErr) {
   sqlite3_stmt* pStmt = nullptr;
   int retries = 0;
   int rc = SQLITE_OK;
   for (;;) {
-    rc = sqlite3_prepare_v2(m_db, sql.c_str(), -1, &pStmt, nullptr);
+    rc = sqlite3_prepare_v2(m_db, sql.data(), static_cast<int>(sql.size()), &pStmt, nullptr);
     if (rc != SQLITE_BUSY && rc != SQLITE_LOCKED) break;
     if (!retryAfterBusy(retries, m_busyRetryTimeout)) {
       logBusy(__func__, __LINE__);
@@ -249,7 +253,7 @@ sqlite3_stmt* SQLDatabase::prepare(const std::string& sql, core::Error* outErr) 
   if (rc != SQLITE_OK) {
     if (m_logsErrors) {
       KT_LOG("DB Error: %d \"%s\"", lastErrorCode(), lastErrorMessage().c_str());
-      KT_LOG("DB Query: %s", sql.c_str());
+      KT_LOG("DB Query: %.*s", static_cast<int>(sql.size()), sql.data());
       KT_LOG("DB Path: %s", m_databasePath ? m_databasePath->c_str() : "(null)");
     }
     std::string message = lastErrorMessage();
@@ -261,7 +265,7 @@ sqlite3_stmt* SQLDatabase::prepare(const std::string& sql, core::Error* outErr) 
 }
 
 SQLDatabase::BindResult SQLDatabase::bindArguments(sqlite3_stmt* pStmt, bool reused,
-                                                   const std::vector<core::Value>& arguments,
+                                                   std::span<const core::Value> arguments,
                                                    const core::Value::Dictionary* dictionary) const {
   int count = sqlite3_bind_parameter_count(pStmt);
   auto bind = [&](const core::Value& value, int idx) {
@@ -291,7 +295,7 @@ SQLDatabase::BindResult SQLDatabase::bindArguments(sqlite3_stmt* pStmt, bool reu
   return BindResult::Bound;
 }
 
-bool SQLDatabase::shouldCache(const std::string& sql) const {
+bool SQLDatabase::shouldCache(std::string_view sql) const {
   return m_shouldCacheStatements && !cachedStatementForQuery(sql);
 }
 
@@ -302,8 +306,8 @@ bool SQLDatabase::mayExecute() const {
   return false;
 }
 
-sqlite3_stmt* SQLDatabase::boundStatement(const std::string& sql, bool update, core::Error* outErr,
-                                          const std::vector<core::Value>& arguments,
+sqlite3_stmt* SQLDatabase::boundStatement(std::string_view sql, bool update, core::Error* outErr,
+                                          std::span<const core::Value> arguments,
                                           const core::Value::Dictionary* dictionary,
                                           std::shared_ptr<SQLStatement>& statement) {
   statement = m_shouldCacheStatements ? cachedStatementForQuery(sql) : nullptr;
@@ -316,9 +320,10 @@ sqlite3_stmt* SQLDatabase::boundStatement(const std::string& sql, bool update, c
   if (bound == BindResult::Bound) return pStmt;
   if (bound == BindResult::Failed) {
     if (outErr) *outErr = lastError();
-    KT_LOG("DB Query: %s", sql.c_str());
+    KT_LOG("DB Query: %.*s", static_cast<int>(sql.size()), sql.data());
   } else if (update) {
-    KT_LOG("Error: the bind count is not correct for the # of variables (%s) (executeUpdate)", sql.c_str());
+    KT_LOG("Error: the bind count is not correct for the # of variables (%.*s) (executeUpdate)",
+           static_cast<int>(sql.size()), sql.data());
   } else {
     KT_LOG("Error: the bind count is not correct for the # of variables (executeQuery)");
   }
@@ -354,30 +359,30 @@ int SQLDatabase::step(sqlite3_stmt* pStmt, const char* caller, bool& gaveUp) con
   return rc;
 }
 
-std::unique_ptr<SQLResultSet> SQLDatabase::executeQueryWithArgumentsInArray(const std::string& sql,
+std::unique_ptr<SQLResultSet> SQLDatabase::executeQueryWithArgumentsInArray(std::string_view sql,
                                                                             const std::vector<core::Value>& arguments) {
   return runQuery(sql, arguments, nullptr);
 }
 
 std::unique_ptr<SQLResultSet> SQLDatabase::executeQueryWithParameterDictionary(
-    const std::string& sql, const core::Value::Dictionary& arguments) {
+    std::string_view sql, const core::Value::Dictionary& arguments) {
   return runQuery(sql, {}, &arguments);
 }
 
-bool SQLDatabase::executeUpdateWithArgumentsInArray(const std::string& sql, const std::vector<core::Value>& arguments) {
+bool SQLDatabase::executeUpdateWithArgumentsInArray(std::string_view sql, const std::vector<core::Value>& arguments) {
   return runUpdate(sql, nullptr, arguments, nullptr);
 }
 
-bool SQLDatabase::executeUpdateWithParameterDictionary(const std::string& sql,
+bool SQLDatabase::executeUpdateWithParameterDictionary(std::string_view sql,
                                                        const core::Value::Dictionary& arguments) {
   return runUpdate(sql, nullptr, {}, &arguments);
 }
 
-std::unique_ptr<SQLResultSet> SQLDatabase::runQuery(const std::string& sql, const std::vector<core::Value>& arguments,
+std::unique_ptr<SQLResultSet> SQLDatabase::runQuery(std::string_view sql, std::span<const core::Value> arguments,
                                                     const core::Value::Dictionary* dictionary) {
   if (!mayExecute()) return nullptr;
   ExecutingScope scope(m_isExecutingStatement);
-  if (m_traceExecution) KT_LOG("%s executeQuery: %s", description().c_str(), sql.c_str());
+  if (m_traceExecution) KT_LOG("%s executeQuery: %.*s", description().c_str(), static_cast<int>(sql.size()), sql.data());
 
   std::shared_ptr<SQLStatement> statement;
   sqlite3_stmt* pStmt = boundStatement(sql, false, nullptr, arguments, dictionary, statement);
@@ -389,17 +394,17 @@ std::unique_ptr<SQLResultSet> SQLDatabase::runQuery(const std::string& sql, cons
   }
   statement->setInUse(true);
   auto rs = SQLResultSet::resultSetWithStatement(statement, shared_from_this());
-  rs->setQuery(sql);
+  rs->setQuery(std::string(sql));
   m_openResultSets.insert(rs.get());
   statement->setUseCount(statement->useCount() + 1);
   return rs;
 }
 
-bool SQLDatabase::runUpdate(const std::string& sql, core::Error* outErr, const std::vector<core::Value>& arguments,
+bool SQLDatabase::runUpdate(std::string_view sql, core::Error* outErr, std::span<const core::Value> arguments,
                             const core::Value::Dictionary* dictionary) {
   if (!mayExecute()) return false;
   ExecutingScope scope(m_isExecutingStatement);
-  if (m_traceExecution) KT_LOG("%s executeUpdate: %s", description().c_str(), sql.c_str());
+  if (m_traceExecution) KT_LOG("%s executeUpdate: %.*s", description().c_str(), static_cast<int>(sql.size()), sql.data());
 
   std::shared_ptr<SQLStatement> statement;
   sqlite3_stmt* pStmt = boundStatement(sql, true, outErr, arguments, dictionary, statement);
@@ -415,7 +420,7 @@ bool SQLDatabase::runUpdate(const std::string& sql, core::Error* outErr, const s
       KT_LOG("Error calling sqlite3_step (%d: %s) SQLITE_MISUSE", rc, message);
     else
       KT_LOG("Unknown error calling sqlite3_step (%d: %s) eu", rc, message);
-    KT_LOG("DB Query: %s", sql.c_str());
+    KT_LOG("DB Query: %.*s", static_cast<int>(sql.size()), sql.data());
   }
 
   if (!statement && shouldCache(sql)) {
@@ -432,7 +437,7 @@ bool SQLDatabase::runUpdate(const std::string& sql, core::Error* outErr, const s
   }
   if (closeRc != SQLITE_OK) {
     KT_LOG("Unknown error finalizing or resetting statement (%d: %s)", closeRc, sqlite3_errmsg(m_db));
-    KT_LOG("DB Query: %s", sql.c_str());
+    KT_LOG("DB Query: %.*s", static_cast<int>(sql.size()), sql.data());
   }
   return rc == SQLITE_DONE || rc == SQLITE_OK;
 }
@@ -585,7 +590,10 @@ std::optional<core::Error> SQLDatabase::inSavePoint(const std::function<void(boo
 void SQLDatabase::setShouldCacheStatements(bool value) {
   m_shouldCacheStatements = value;
   if (value && !m_cachedStatements) m_cachedStatements.emplace();
-  if (!value) m_cachedStatements.reset();
+  if (!value) {
+    m_lastCacheHit = nullptr;
+    m_cachedStatements.reset();
+  }
 }
 
 void SQLDatabase::makeFunctionNamed(const std::string& name, int count, Function block) {

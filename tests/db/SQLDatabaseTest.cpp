@@ -249,6 +249,13 @@ TEST_F(SQLDatabaseTest, OverlappingResultSetsOfOneCachedQueryEachReadTheirOwnRow
   ASSERT_TRUE(third);
   EXPECT_EQ(rows(*third), "2345");
   EXPECT_EQ(db->cachedStatementForQuery(select)->useCount(), 2);
+  // Closing empties the cache; reopened, the text is prepared and cached afresh.
+  ASSERT_TRUE(db->close());
+  ASSERT_TRUE(db->open());
+  auto fourth = db->executeQuery(select, 5);
+  ASSERT_TRUE(fourth);
+  EXPECT_EQ(rows(*fourth), "5");
+  EXPECT_EQ(db->cachedStatementForQuery(select)->useCount(), 1);
 }
 
 // A value SQLite refuses to bind fails the update with SQLite's error and writes nothing.
