@@ -382,7 +382,8 @@ std::unique_ptr<SQLResultSet> SQLDatabase::runQuery(std::string_view sql, std::s
                                                     const core::Value::Dictionary* dictionary) {
   if (!mayExecute()) return nullptr;
   ExecutingScope scope(m_isExecutingStatement);
-  if (m_traceExecution) KT_LOG("%s executeQuery: %.*s", description().c_str(), static_cast<int>(sql.size()), sql.data());
+  if (m_traceExecution)
+    KT_LOG("%s executeQuery: %.*s", description().c_str(), static_cast<int>(sql.size()), sql.data());
 
   std::shared_ptr<SQLStatement> statement;
   sqlite3_stmt* pStmt = boundStatement(sql, false, nullptr, arguments, dictionary, statement);
@@ -404,7 +405,8 @@ bool SQLDatabase::runUpdate(std::string_view sql, core::Error* outErr, std::span
                             const core::Value::Dictionary* dictionary) {
   if (!mayExecute()) return false;
   ExecutingScope scope(m_isExecutingStatement);
-  if (m_traceExecution) KT_LOG("%s executeUpdate: %.*s", description().c_str(), static_cast<int>(sql.size()), sql.data());
+  if (m_traceExecution)
+    KT_LOG("%s executeUpdate: %.*s", description().c_str(), static_cast<int>(sql.size()), sql.data());
 
   std::shared_ptr<SQLStatement> statement;
   sqlite3_stmt* pStmt = boundStatement(sql, true, outErr, arguments, dictionary, statement);
