@@ -109,6 +109,7 @@ bool SQLDatabase::close() {
 void SQLDatabase::clearCachedStatements() {
   if (!m_cachedStatements) return;
   for (auto& [query, statement] : *m_cachedStatements) statement->close();
+  m_lastCacheHit = nullptr;
   m_cachedStatements->clear();
 }
 
@@ -125,16 +126,19 @@ void SQLDatabase::closeOpenResultSets() {
 
 void SQLDatabase::resultSetDidClose(SQLResultSet* resultSet) { m_openResultSets.erase(resultSet); }
 
-std::shared_ptr<SQLStatement> SQLDatabase::cachedStatementForQuery(const std::string& query) const {
+std::shared_ptr<SQLStatement> SQLDatabase::cachedStatementForQuery(std::string_view query) const {
   if (!m_cachedStatements) return nullptr;
+  if (m_lastCacheHit && m_lastCacheHit->first == query) return m_lastCacheHit->second;
   auto it = m_cachedStatements->find(query);
-  return it == m_cachedStatements->end() ? nullptr : it->second;
+  if (it == m_cachedStatements->end()) return nullptr;
+  m_lastCacheHit = &*it;
+  return it->second;
 }
 
-void SQLDatabase::setCachedStatement(const std::shared_ptr<SQLStatement>& statement, const std::string& query) {
+void SQLDatabase::setCachedStatement(const std::shared_ptr<SQLStatement>& statement, std::string_view query) {
   if (!m_cachedStatements) return;
-  statement->setQuery(query);
-  (*m_cachedStatements)[query] = statement;
+  statement->setQuery(std::string(query));
+  (*m_cachedStatements)[statement->query()] = statement;
 }
 
 bool SQLDatabase::rekey(const std::string&) { return false; }
@@ -190,39 +194,31 @@ int SQLDatabase::changes() {
   return m_db ? sqlite3_changes(m_db) : 0;
 }
 
-void SQLDatabase::bindObject(const core::Value& obj, int idx, sqlite3_stmt* pStmt) {
+int SQLDatabase::bindObject(const core::Value& obj, int idx, sqlite3_stmt* pStmt) {
   // Text and blobs are copied: a result set steps long after the arguments are gone.
   switch (obj.type()) {
     case core::Value::Type::Null:
-      sqlite3_bind_null(pStmt, idx);
-      return;
+      return sqlite3_bind_null(pStmt, idx);
     case core::Value::Type::Data: {
       const std::string* bytes = obj.asData();
       // An empty buffer still binds a zero-length blob, not NULL.
-      sqlite3_bind_blob64(pStmt, idx, bytes->data(), bytes->size(), SQLITE_TRANSIENT);
-      return;
+      return sqlite3_bind_blob64(pStmt, idx, bytes->data(), bytes->size(), SQLITE_TRANSIENT);
     }
     case core::Value::Type::Date:
-      sqlite3_bind_double(pStmt, idx, obj.asDate()->timeIntervalSince1970());
-      return;
+      return sqlite3_bind_double(pStmt, idx, obj.asDate()->timeIntervalSince1970());
     case core::Value::Type::Bool:
-      sqlite3_bind_int(pStmt, idx, *obj.asBool() ? 1 : 0);
-      return;
+      return sqlite3_bind_int(pStmt, idx, *obj.asBool() ? 1 : 0);
     case core::Value::Type::Integer:
-      sqlite3_bind_int64(pStmt, idx, *obj.asInteger());
-      return;
+      return sqlite3_bind_int64(pStmt, idx, *obj.asInteger());
     case core::Value::Type::Real:
-      sqlite3_bind_double(pStmt, idx, *obj.asReal());
-      return;
+      return sqlite3_bind_double(pStmt, idx, *obj.asReal());
     case core::Value::Type::String: {
       const std::string* text = obj.asString();
-      sqlite3_bind_text64(pStmt, idx, text->data(), text->size(), SQLITE_TRANSIENT, SQLITE_UTF8);
-      return;
+      return sqlite3_bind_text64(pStmt, idx, text->data(), text->size(), SQLITE_TRANSIENT, SQLITE_UTF8);
     }
     default: {
       std::string text = obj.description();
-      sqlite3_bind_text64(pStmt, idx, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
-      return;
+      return sqlite3_bind_text64(pStmt, idx, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
     }
   }
 }
@@ -241,12 +237,12 @@ void SQLDatabase::logBusy(const char* function, int line) const {
   KT_LOG("Database busy");
 }
 
-sqlite3_stmt* SQLDatabase::prepare(const std::string& sql, core::Error* outErr) {
+sqlite3_stmt* SQLDatabase::prepare(std::string_view sql, core::Error* outErr) {
   sqlite3_stmt* pStmt = nullptr;
   int retries = 0;
   int rc = SQLITE_OK;
   for (;;) {
-    rc = sqlite3_prepare_v2(m_db, sql.c_str(), -1, &pStmt, nullptr);
+    rc = sqlite3_prepare_v2(m_db, sql.data(), static_cast<int>(sql.size()), &pStmt, nullptr);
     if (rc != SQLITE_BUSY && rc != SQLITE_LOCKED) break;
     if (!retryAfterBusy(retries, m_busyRetryTimeout)) {
       logBusy(__func__, __LINE__);
@@ -257,7 +253,7 @@ sqlite3_stmt* SQLDatabase::prepare(const std::string& sql, core::Error* outErr) 
   if (rc != SQLITE_OK) {
     if (m_logsErrors) {
       KT_LOG("DB Error: %d \"%s\"", lastErrorCode(), lastErrorMessage().c_str());
-      KT_LOG("DB Query: %s", sql.c_str());
+      KT_LOG("DB Query: %.*s", static_cast<int>(sql.size()), sql.data());
       KT_LOG("DB Path: %s", m_databasePath ? m_databasePath->c_str() : "(null)");
     }
     std::string message = lastErrorMessage();
@@ -268,28 +264,39 @@ sqlite3_stmt* SQLDatabase::prepare(const std::string& sql, core::Error* outErr) 
   return pStmt;
 }
 
-bool SQLDatabase::bindArguments(sqlite3_stmt* pStmt, const std::vector<core::Value>& arguments,
-                                const core::Value::Dictionary* dictionary) const {
+SQLDatabase::BindResult SQLDatabase::bindArguments(sqlite3_stmt* pStmt, bool reused,
+                                                   std::span<const core::Value> arguments,
+                                                   const core::Value::Dictionary* dictionary) const {
   int count = sqlite3_bind_parameter_count(pStmt);
-  // A cached statement keeps the values of its last use: a parameter no argument names binds NULL.
-  sqlite3_clear_bindings(pStmt);
+  auto bind = [&](const core::Value& value, int idx) {
+    int rc = bindObject(value, idx, pStmt);
+    if (rc != SQLITE_OK) KT_LOG("Could not bind the argument at %d (%d: %s)", idx, rc, sqlite3_errmsg(m_db));
+    return rc == SQLITE_OK;
+  };
   if (dictionary) {
+    // A reused statement keeps the values of its last use: a parameter no key names binds NULL.
+    if (reused) sqlite3_clear_bindings(pStmt);
     for (const auto& [key, value] : *dictionary) {
       int idx = sqlite3_bind_parameter_index(pStmt, (":" + key).c_str());
-      if (idx > 0)
-        bindObject(value, idx, pStmt);
-      else
+      if (idx <= 0)
         KT_LOG("Could not find index for %s", key.c_str());
+      else if (!bind(value, idx))
+        return BindResult::Failed;
     }
-    return static_cast<int>(dictionary->size()) == count;
+    return static_cast<int>(dictionary->size()) == count ? BindResult::Bound : BindResult::CountMismatch;
   }
-  // Fewer arguments than parameters is refused rather than run with some left unbound.
-  if (static_cast<int>(arguments.size()) < count) return false;
+  // Fewer arguments than parameters is refused rather than run with some left unbound. Every
+  // parameter is bound by position, so nothing of a last use is left to clear.
+  if (static_cast<int>(arguments.size()) < count) return BindResult::CountMismatch;
   for (int i = 0; i < count; ++i) {
     if (m_traceExecution) KT_LOG("obj: %s", arguments[static_cast<size_t>(i)].description().c_str());
-    bindObject(arguments[static_cast<size_t>(i)], i + 1, pStmt);
+    if (!bind(arguments[static_cast<size_t>(i)], i + 1)) return BindResult::Failed;
   }
-  return true;
+  return BindResult::Bound;
+}
+
+bool SQLDatabase::shouldCache(std::string_view sql) const {
+  return m_shouldCacheStatements && !cachedStatementForQuery(sql);
 }
 
 bool SQLDatabase::mayExecute() const {
@@ -299,17 +306,27 @@ bool SQLDatabase::mayExecute() const {
   return false;
 }
 
-sqlite3_stmt* SQLDatabase::boundStatement(const std::string& sql, bool update, core::Error* outErr,
-                                          const std::vector<core::Value>& arguments,
+sqlite3_stmt* SQLDatabase::boundStatement(std::string_view sql, bool update, core::Error* outErr,
+                                          std::span<const core::Value> arguments,
                                           const core::Value::Dictionary* dictionary,
                                           std::shared_ptr<SQLStatement>& statement) {
   statement = m_shouldCacheStatements ? cachedStatementForQuery(sql) : nullptr;
+  // A result set still steps the cached statement: binding it again would move that result set's
+  // cursor. This use prepares a statement of its own.
+  if (statement && statement->inUse()) statement.reset();
   sqlite3_stmt* pStmt = statement ? statement->statement() : prepare(sql, outErr);
-  if (!pStmt || bindArguments(pStmt, arguments, dictionary)) return pStmt;
-  if (update)
-    KT_LOG("Error: the bind count is not correct for the # of variables (%s) (executeUpdate)", sql.c_str());
-  else
+  if (!pStmt) return nullptr;
+  BindResult bound = bindArguments(pStmt, statement != nullptr, arguments, dictionary);
+  if (bound == BindResult::Bound) return pStmt;
+  if (bound == BindResult::Failed) {
+    if (outErr) *outErr = lastError();
+    KT_LOG("DB Query: %.*s", static_cast<int>(sql.size()), sql.data());
+  } else if (update) {
+    KT_LOG("Error: the bind count is not correct for the # of variables (%.*s) (executeUpdate)",
+           static_cast<int>(sql.size()), sql.data());
+  } else {
     KT_LOG("Error: the bind count is not correct for the # of variables (executeQuery)");
+  }
   // A cached statement stays usable in the cache; a fresh one is dropped.
   if (statement)
     sqlite3_reset(pStmt);
@@ -342,30 +359,31 @@ int SQLDatabase::step(sqlite3_stmt* pStmt, const char* caller, bool& gaveUp) con
   return rc;
 }
 
-std::unique_ptr<SQLResultSet> SQLDatabase::executeQueryWithArgumentsInArray(const std::string& sql,
+std::unique_ptr<SQLResultSet> SQLDatabase::executeQueryWithArgumentsInArray(std::string_view sql,
                                                                             const std::vector<core::Value>& arguments) {
   return runQuery(sql, arguments, nullptr);
 }
 
 std::unique_ptr<SQLResultSet> SQLDatabase::executeQueryWithParameterDictionary(
-    const std::string& sql, const core::Value::Dictionary& arguments) {
+    std::string_view sql, const core::Value::Dictionary& arguments) {
   return runQuery(sql, {}, &arguments);
 }
 
-bool SQLDatabase::executeUpdateWithArgumentsInArray(const std::string& sql, const std::vector<core::Value>& arguments) {
+bool SQLDatabase::executeUpdateWithArgumentsInArray(std::string_view sql, const std::vector<core::Value>& arguments) {
   return runUpdate(sql, nullptr, arguments, nullptr);
 }
 
-bool SQLDatabase::executeUpdateWithParameterDictionary(const std::string& sql,
+bool SQLDatabase::executeUpdateWithParameterDictionary(std::string_view sql,
                                                        const core::Value::Dictionary& arguments) {
   return runUpdate(sql, nullptr, {}, &arguments);
 }
 
-std::unique_ptr<SQLResultSet> SQLDatabase::runQuery(const std::string& sql, const std::vector<core::Value>& arguments,
+std::unique_ptr<SQLResultSet> SQLDatabase::runQuery(std::string_view sql, std::span<const core::Value> arguments,
                                                     const core::Value::Dictionary* dictionary) {
   if (!mayExecute()) return nullptr;
   ExecutingScope scope(m_isExecutingStatement);
-  if (m_traceExecution) KT_LOG("%s executeQuery: %s", description().c_str(), sql.c_str());
+  if (m_traceExecution)
+    KT_LOG("%s executeQuery: %.*s", description().c_str(), static_cast<int>(sql.size()), sql.data());
 
   std::shared_ptr<SQLStatement> statement;
   sqlite3_stmt* pStmt = boundStatement(sql, false, nullptr, arguments, dictionary, statement);
@@ -373,20 +391,22 @@ std::unique_ptr<SQLResultSet> SQLDatabase::runQuery(const std::string& sql, cons
   if (!statement) {
     statement = std::make_shared<SQLStatement>();
     statement->setStatement(pStmt);
-    if (m_shouldCacheStatements) setCachedStatement(statement, sql);
+    if (shouldCache(sql)) setCachedStatement(statement, sql);
   }
+  statement->setInUse(true);
   auto rs = SQLResultSet::resultSetWithStatement(statement, shared_from_this());
-  rs->setQuery(sql);
+  rs->setQuery(std::string(sql));
   m_openResultSets.insert(rs.get());
   statement->setUseCount(statement->useCount() + 1);
   return rs;
 }
 
-bool SQLDatabase::runUpdate(const std::string& sql, core::Error* outErr, const std::vector<core::Value>& arguments,
+bool SQLDatabase::runUpdate(std::string_view sql, core::Error* outErr, std::span<const core::Value> arguments,
                             const core::Value::Dictionary* dictionary) {
   if (!mayExecute()) return false;
   ExecutingScope scope(m_isExecutingStatement);
-  if (m_traceExecution) KT_LOG("%s executeUpdate: %s", description().c_str(), sql.c_str());
+  if (m_traceExecution)
+    KT_LOG("%s executeUpdate: %.*s", description().c_str(), static_cast<int>(sql.size()), sql.data());
 
   std::shared_ptr<SQLStatement> statement;
   sqlite3_stmt* pStmt = boundStatement(sql, true, outErr, arguments, dictionary, statement);
@@ -402,10 +422,10 @@ bool SQLDatabase::runUpdate(const std::string& sql, core::Error* outErr, const s
       KT_LOG("Error calling sqlite3_step (%d: %s) SQLITE_MISUSE", rc, message);
     else
       KT_LOG("Unknown error calling sqlite3_step (%d: %s) eu", rc, message);
-    KT_LOG("DB Query: %s", sql.c_str());
+    KT_LOG("DB Query: %.*s", static_cast<int>(sql.size()), sql.data());
   }
 
-  if (!statement && m_shouldCacheStatements) {
+  if (!statement && shouldCache(sql)) {
     statement = std::make_shared<SQLStatement>();
     statement->setStatement(pStmt);
     setCachedStatement(statement, sql);
@@ -419,7 +439,7 @@ bool SQLDatabase::runUpdate(const std::string& sql, core::Error* outErr, const s
   }
   if (closeRc != SQLITE_OK) {
     KT_LOG("Unknown error finalizing or resetting statement (%d: %s)", closeRc, sqlite3_errmsg(m_db));
-    KT_LOG("DB Query: %s", sql.c_str());
+    KT_LOG("DB Query: %.*s", static_cast<int>(sql.size()), sql.data());
   }
   return rc == SQLITE_DONE || rc == SQLITE_OK;
 }
@@ -572,7 +592,10 @@ std::optional<core::Error> SQLDatabase::inSavePoint(const std::function<void(boo
 void SQLDatabase::setShouldCacheStatements(bool value) {
   m_shouldCacheStatements = value;
   if (value && !m_cachedStatements) m_cachedStatements.emplace();
-  if (!value) m_cachedStatements.reset();
+  if (!value) {
+    m_lastCacheHit = nullptr;
+    m_cachedStatements.reset();
+  }
 }
 
 void SQLDatabase::makeFunctionNamed(const std::string& name, int count, Function block) {

@@ -3,12 +3,14 @@
 #include "platform/core/Error.h"
 #include "platform/core/Value.h"
 
+#include <array>
 #include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
 #include <optional>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -38,6 +40,8 @@ class SQLDatabase : public std::enable_shared_from_this<SQLDatabase> {
   // Error domain of lastError() and the update out-errors.
   static constexpr const char* ErrorDomain = "SQLDatabase";
   using Function = std::function<void(sqlite3_context* context, int argc, sqlite3_value** argv)>;
+  // SQL text -> its prepared statement; looked up by any string view of the text.
+  using StatementCache = std::map<std::string, std::shared_ptr<SQLStatement>, std::less<>>;
 
   // A closed connection to the file at the path; no path is an in-memory database.
   static std::shared_ptr<SQLDatabase> databaseWithPath(std::optional<std::string> path);
@@ -63,8 +67,8 @@ class SQLDatabase : public std::enable_shared_from_this<SQLDatabase> {
   void closeOpenResultSets();
   // Called by a result set as it closes.
   void resultSetDidClose(SQLResultSet* resultSet);
-  std::shared_ptr<SQLStatement> cachedStatementForQuery(const std::string& query) const;
-  void setCachedStatement(const std::shared_ptr<SQLStatement>& statement, const std::string& query);
+  std::shared_ptr<SQLStatement> cachedStatementForQuery(std::string_view query) const;
+  void setCachedStatement(const std::shared_ptr<SQLStatement>& statement, std::string_view query);
 
   // No encryption in this layer: both answer false.
   bool rekey(const std::string& key);
@@ -84,8 +88,9 @@ class SQLDatabase : public std::enable_shared_from_this<SQLDatabase> {
   long long lastInsertRowId();
   int changes();
 
-  // Binds one value at a 1-based parameter index (text and blobs are copied by SQLite).
-  static void bindObject(const core::Value& obj, int idx, sqlite3_stmt* pStmt);
+  // Binds one value at a 1-based parameter index (text and blobs are copied by SQLite); answers
+  // SQLite's result code.
+  static int bindObject(const core::Value& obj, int idx, sqlite3_stmt* pStmt);
 
   // Turns a printf-like format into SQL with "?" placeholders and the arguments they stand for.
   // False (logged) when a conversion finds no argument left or one of the wrong kind.
@@ -94,12 +99,14 @@ class SQLDatabase : public std::enable_shared_from_this<SQLDatabase> {
 
   template <typename... Args>
     requires SQLArguments<Args...>
-  std::unique_ptr<SQLResultSet> executeQuery(const std::string& sql, Args&&... args) {
-    return executeQueryWithArgumentsInArray(sql, {core::Value(std::forward<Args>(args))...});
+  std::unique_ptr<SQLResultSet> executeQuery(std::string_view sql, Args&&... args) {
+    // The arguments stay on the stack: a query per row costs no allocation for them.
+    const std::array<core::Value, sizeof...(Args)> arguments{core::Value(std::forward<Args>(args))...};
+    return runQuery(sql, arguments, nullptr);
   }
-  std::unique_ptr<SQLResultSet> executeQueryWithArgumentsInArray(const std::string& sql,
+  std::unique_ptr<SQLResultSet> executeQueryWithArgumentsInArray(std::string_view sql,
                                                                  const std::vector<core::Value>& arguments);
-  std::unique_ptr<SQLResultSet> executeQueryWithParameterDictionary(const std::string& sql,
+  std::unique_ptr<SQLResultSet> executeQueryWithParameterDictionary(std::string_view sql,
                                                                     const core::Value::Dictionary& arguments);
   template <typename... Args>
     requires SQLArguments<Args...>
@@ -112,11 +119,12 @@ class SQLDatabase : public std::enable_shared_from_this<SQLDatabase> {
 
   template <typename... Args>
     requires SQLArguments<Args...>
-  bool executeUpdate(const std::string& sql, Args&&... args) {
-    return executeUpdateWithArgumentsInArray(sql, {core::Value(std::forward<Args>(args))...});
+  bool executeUpdate(std::string_view sql, Args&&... args) {
+    const std::array<core::Value, sizeof...(Args)> arguments{core::Value(std::forward<Args>(args))...};
+    return runUpdate(sql, nullptr, arguments, nullptr);
   }
-  bool executeUpdateWithArgumentsInArray(const std::string& sql, const std::vector<core::Value>& arguments);
-  bool executeUpdateWithParameterDictionary(const std::string& sql, const core::Value::Dictionary& arguments);
+  bool executeUpdateWithArgumentsInArray(std::string_view sql, const std::vector<core::Value>& arguments);
+  bool executeUpdateWithParameterDictionary(std::string_view sql, const core::Value::Dictionary& arguments);
   template <typename... Args>
     requires SQLArguments<Args...>
   bool executeUpdateWithFormat(std::string_view format, Args&&... args) {
@@ -128,8 +136,9 @@ class SQLDatabase : public std::enable_shared_from_this<SQLDatabase> {
   // An update whose failure also fills the error (when given).
   template <typename... Args>
     requires SQLArguments<Args...>
-  bool update(const std::string& sql, core::Error* outErr, Args&&... args) {
-    return runUpdate(sql, outErr, {core::Value(std::forward<Args>(args))...}, nullptr);
+  bool update(std::string_view sql, core::Error* outErr, Args&&... args) {
+    const std::array<core::Value, sizeof...(Args)> arguments{core::Value(std::forward<Args>(args))...};
+    return runUpdate(sql, outErr, arguments, nullptr);
   }
 
   bool rollback();
@@ -161,7 +170,7 @@ class SQLDatabase : public std::enable_shared_from_this<SQLDatabase> {
   void setCrashOnErrors(bool value) { m_crashOnErrors = value; }
   bool logsErrors() const { return m_logsErrors; }
   void setLogsErrors(bool value) { m_logsErrors = value; }
-  const std::map<std::string, std::shared_ptr<SQLStatement>>* cachedStatements() const {
+  const StatementCache* cachedStatements() const {
     return m_cachedStatements ? &*m_cachedStatements : nullptr;
   }
 
@@ -175,24 +184,29 @@ class SQLDatabase : public std::enable_shared_from_this<SQLDatabase> {
  private:
   explicit SQLDatabase(std::optional<std::string> path);
   // The one query path and the one update path: the dictionary when given, else the array.
-  std::unique_ptr<SQLResultSet> runQuery(const std::string& sql, const std::vector<core::Value>& arguments,
+  std::unique_ptr<SQLResultSet> runQuery(std::string_view sql, std::span<const core::Value> arguments,
                                          const core::Value::Dictionary* dictionary);
-  bool runUpdate(const std::string& sql, core::Error* outErr, const std::vector<core::Value>& arguments,
+  bool runUpdate(std::string_view sql, core::Error* outErr, std::span<const core::Value> arguments,
                  const core::Value::Dictionary* dictionary);
   friend class SQLResultSet;
   // Open and not running another statement; logs why not.
   bool mayExecute() const;
-  // The cached statement or a fresh one with the arguments bound; null (logged) on failure.
-  sqlite3_stmt* boundStatement(const std::string& sql, bool update, core::Error* outErr,
-                               const std::vector<core::Value>& arguments, const core::Value::Dictionary* dictionary,
+  // The cached statement, unless a result set still steps it, or a fresh one, with the
+  // arguments bound; null (logged, and in outErr when a bind failed) on failure.
+  sqlite3_stmt* boundStatement(std::string_view sql, bool update, core::Error* outErr,
+                               std::span<const core::Value> arguments, const core::Value::Dictionary* dictionary,
                                std::shared_ptr<SQLStatement>& statement);
   // Steps under the busy rule; gaveUp tells a give-up (logged) from SQLite's answer.
   int step(sqlite3_stmt* pStmt, const char* caller, bool& gaveUp) const;
   // Prepares under the busy rule; null (logged, and in outErr for an SQL error) on failure.
-  sqlite3_stmt* prepare(const std::string& sql, core::Error* outErr);
-  // False when the arguments do not match the statement's parameter count.
-  bool bindArguments(sqlite3_stmt* pStmt, const std::vector<core::Value>& arguments,
-                     const core::Value::Dictionary* dictionary) const;
+  sqlite3_stmt* prepare(std::string_view sql, core::Error* outErr);
+  enum class BindResult { Bound, CountMismatch, Failed };
+  // Binds the dictionary's values by name or the arguments by position; a failed bind is logged.
+  // reused: the statement may still hold the values of its last use.
+  BindResult bindArguments(sqlite3_stmt* pStmt, bool reused, std::span<const core::Value> arguments,
+                           const core::Value::Dictionary* dictionary) const;
+  // Whether a statement made for this SQL should go into the cache (caching on, none there yet).
+  bool shouldCache(std::string_view sql) const;
   void logBusy(const char* function, int line) const;
   bool transactionStatement(const char* sql, bool inTransactionAfter);
   bool savePointStatement(const std::string& sql, core::Error* outErr);
@@ -208,7 +222,10 @@ class SQLDatabase : public std::enable_shared_from_this<SQLDatabase> {
   bool m_isExecutingStatement = false;
   bool m_inTransaction = false;
   int m_busyRetryTimeout = 0;
-  std::optional<std::map<std::string, std::shared_ptr<SQLStatement>>> m_cachedStatements;
+  std::optional<StatementCache> m_cachedStatements;
+  // The entry the last lookup found, tried first by the next (rows are mostly written or read
+  // by one SQL text over and over); null whenever the cache is emptied or dropped.
+  mutable const StatementCache::value_type* m_lastCacheHit = nullptr;
   std::set<SQLResultSet*> m_openResultSets;
   std::vector<std::unique_ptr<Function>> m_openFunctions;
 

@@ -45,7 +45,7 @@ std::unique_ptr<SQLResultSet> getTableSchema(SQLDatabase& db, const std::string&
   return db.executeQuery("PRAGMA table_info('" + tableName + "')");
 }
 
-bool columnExistsInTableWithName(SQLDatabase& db, const std::string& columnName, const std::string& tableName) {
+bool columnExists(SQLDatabase& db, const std::string& columnName, const std::string& tableName) {
   std::string column = lowercased(columnName);
   auto resultSet = getTableSchema(db, lowercased(tableName));
   if (!resultSet) return false;
@@ -56,7 +56,7 @@ bool columnExistsInTableWithName(SQLDatabase& db, const std::string& columnName,
 }
 
 bool columnExistsColumnName(SQLDatabase& db, const std::string& tableName, const std::string& columnName) {
-  return columnExistsInTableWithName(db, columnName, tableName);
+  return columnExists(db, columnName, tableName);
 }
 
 bool validateSQL(SQLDatabase& db, const std::string& sql, core::Error* error) {

@@ -74,8 +74,8 @@ std::unique_ptr<SQLResultSet> getSchema(SQLDatabase& db);
 // The table's columns (PRAGMA table_info); null when the name makes invalid SQL.
 std::unique_ptr<SQLResultSet> getTableSchema(SQLDatabase& db, const std::string& tableName);
 // Whether the table has the column, case ignored in both names.
-bool columnExistsInTableWithName(SQLDatabase& db, const std::string& columnName, const std::string& tableName);
-// The same test with the table first.
+bool columnExists(SQLDatabase& db, const std::string& columnName, const std::string& tableName);
+// The same test with the table first (named in full: the two would not tell apart otherwise).
 bool columnExistsColumnName(SQLDatabase& db, const std::string& tableName, const std::string& columnName);
 // Whether the SQL compiles on this connection, without running it; on failure the error (when
 // given) holds SQLite's message. A closed connection answers false with an error too.

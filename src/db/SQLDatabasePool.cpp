@@ -32,7 +32,7 @@ SQLDatabasePool::SQLDatabasePool(std::string path) : m_path(std::move(path)) {}
 SQLDatabasePool::~SQLDatabasePool() = default;
 
 void SQLDatabasePool::executeLocked(const std::function<void()>& block) {
-  std::lock_guard lock(m_mutex);
+  std::lock_guard lock(m_lockQueue);
   block();
 }
 
@@ -42,7 +42,7 @@ std::shared_ptr<SQLDatabase> SQLDatabasePool::db() {
   std::shared_ptr<SQLDatabase> db;
   std::weak_ptr<SQLDatabasePoolDelegate> weakDelegate;
   {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(m_lockQueue);
     if (!m_databaseInPool.empty()) {
       db = m_databaseInPool.back();
       m_databaseInPool.pop_back();
@@ -73,13 +73,13 @@ std::shared_ptr<SQLDatabase> SQLDatabasePool::db() {
 }
 
 void SQLDatabasePool::dropCheckedOut(const std::shared_ptr<SQLDatabase>& db) {
-  std::lock_guard lock(m_mutex);
+  std::lock_guard lock(m_lockQueue);
   erase(m_databaseOutPool, db);
 }
 
 void SQLDatabasePool::pushDatabaseBackInPool(const std::shared_ptr<SQLDatabase>& db) {
   if (!db) return;
-  std::lock_guard lock(m_mutex);
+  std::lock_guard lock(m_lockQueue);
   if (contains(m_databaseInPool, db))
     throw SQLDatabasePoolException("Database already in pool",
                                    "The SQLDatabase being put back into the pool is already present in the pool");
@@ -88,24 +88,24 @@ void SQLDatabasePool::pushDatabaseBackInPool(const std::shared_ptr<SQLDatabase>&
 }
 
 std::size_t SQLDatabasePool::countOfCheckedInDatabases() {
-  std::lock_guard lock(m_mutex);
+  std::lock_guard lock(m_lockQueue);
   return m_databaseInPool.size();
 }
 
 std::size_t SQLDatabasePool::countOfCheckedOutDatabases() {
-  std::lock_guard lock(m_mutex);
+  std::lock_guard lock(m_lockQueue);
   return m_databaseOutPool.size();
 }
 
 std::size_t SQLDatabasePool::countOfOpenDatabases() {
-  std::lock_guard lock(m_mutex);
+  std::lock_guard lock(m_lockQueue);
   return m_databaseInPool.size() + m_databaseOutPool.size();
 }
 
 void SQLDatabasePool::releaseAllDatabases() {
   std::vector<std::shared_ptr<SQLDatabase>> out, in;
   {
-    std::lock_guard lock(m_mutex);
+    std::lock_guard lock(m_lockQueue);
     out.swap(m_databaseOutPool);
     in.swap(m_databaseInPool);
   }
@@ -133,32 +133,32 @@ std::optional<core::Error> SQLDatabasePool::inSavePoint(const RollbackBlock& blo
 }
 
 std::string SQLDatabasePool::path() const {
-  std::lock_guard lock(m_mutex);
+  std::lock_guard lock(m_lockQueue);
   return m_path;
 }
 
 void SQLDatabasePool::setPath(const std::string& path) {
-  std::lock_guard lock(m_mutex);
+  std::lock_guard lock(m_lockQueue);
   m_path = path;
 }
 
 std::weak_ptr<SQLDatabasePoolDelegate> SQLDatabasePool::delegate() const {
-  std::lock_guard lock(m_mutex);
+  std::lock_guard lock(m_lockQueue);
   return m_delegate;
 }
 
 void SQLDatabasePool::setDelegate(std::weak_ptr<SQLDatabasePoolDelegate> delegate) {
-  std::lock_guard lock(m_mutex);
+  std::lock_guard lock(m_lockQueue);
   m_delegate = std::move(delegate);
 }
 
 std::size_t SQLDatabasePool::maximumNumberOfDatabasesToCreate() const {
-  std::lock_guard lock(m_mutex);
+  std::lock_guard lock(m_lockQueue);
   return m_maximumNumberOfDatabasesToCreate;
 }
 
 void SQLDatabasePool::setMaximumNumberOfDatabasesToCreate(std::size_t maximum) {
-  std::lock_guard lock(m_mutex);
+  std::lock_guard lock(m_lockQueue);
   m_maximumNumberOfDatabasesToCreate = maximum;
 }
 

@@ -88,7 +88,9 @@ class SQLDatabasePool {
   // Removes a connection from the checked-out list (under the lock).
   void dropCheckedOut(const std::shared_ptr<SQLDatabase>& db);
 
-  mutable std::mutex m_mutex;  // the lists and the properties
+  // Held wherever the two lists and the properties are touched: the pool's lock, taken for a
+  // few instructions at a time, so a plain mutex rather than a queue of its own.
+  mutable std::mutex m_lockQueue;
   std::string m_path;
   std::vector<std::shared_ptr<SQLDatabase>> m_databaseInPool;
   std::vector<std::shared_ptr<SQLDatabase>> m_databaseOutPool;

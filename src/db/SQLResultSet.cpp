@@ -33,6 +33,7 @@ SQLResultSet::~SQLResultSet() { close(); }
 void SQLResultSet::close() {
   if (m_statement) {
     m_statement->reset();
+    m_statement->setInUse(false);
     m_statement.reset();
   }
   // The parent may hold its last reference here: let it go only after telling it.

@@ -29,11 +29,16 @@ class SQLStatement {
   void setQuery(std::string query) { m_query = std::move(query); }
   long useCount() const { return m_useCount; }
   void setUseCount(long useCount) { m_useCount = useCount; }
+  // True from the query that hands it to a result set until that result set closes: a statement
+  // in use is not bound again for another query.
+  bool inUse() const { return m_inUse; }
+  void setInUse(bool inUse) { m_inUse = inUse; }
 
  private:
   std::string m_query;
   sqlite3_stmt* m_statement = nullptr;
   long m_useCount = 0;
+  bool m_inUse = false;
 };
 
 }  // namespace kt

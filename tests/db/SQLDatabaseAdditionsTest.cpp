@@ -64,10 +64,10 @@ TEST_F(SQLDatabaseAdditionsTest, TablesAndColumnsAreFoundWhateverTheirCase) {
   EXPECT_TRUE(tableExists(db, "MYTABLE"));
   EXPECT_FALSE(tableExists(db, "OtherTable"));
 
-  EXPECT_TRUE(columnExistsInTableWithName(db, "count", "MYTABLE"));
-  EXPECT_TRUE(columnExistsInTableWithName(db, "COUNT", "mytable"));
-  EXPECT_FALSE(columnExistsInTableWithName(db, "Missing", "MyTable"));
-  EXPECT_FALSE(columnExistsInTableWithName(db, "Count", "OtherTable"));
+  EXPECT_TRUE(columnExists(db, "count", "MYTABLE"));
+  EXPECT_TRUE(columnExists(db, "COUNT", "mytable"));
+  EXPECT_FALSE(columnExists(db, "Missing", "MyTable"));
+  EXPECT_FALSE(columnExists(db, "Count", "OtherTable"));
   EXPECT_TRUE(columnExistsColumnName(db, "mytable", "Stamp"));
   EXPECT_FALSE(columnExistsColumnName(db, "Stamp", "mytable"));
   EXPECT_FALSE(db.hasOpenResultSets());
@@ -93,7 +93,7 @@ TEST_F(SQLDatabaseAdditionsTest, SchemaListingsNameEveryObjectAndColumn) {
 
   // The name goes into the text as it is: a quote breaks the SQL.
   EXPECT_EQ(getTableSchema(db, "My'Table"), nullptr);
-  EXPECT_FALSE(columnExistsInTableWithName(db, "Name", "My'Table"));
+  EXPECT_FALSE(columnExists(db, "Name", "My'Table"));
 }
 
 TEST_F(SQLDatabaseAdditionsTest, ValidateSQLCompilesWithoutRunning) {

@@ -224,6 +224,53 @@ TEST_F(SQLDatabaseTest, CachedStatementFailingTheBindCountStaysUsable) {
   EXPECT_TRUE(db->executeUpdate(insert, 3));
 }
 
+TEST_F(SQLDatabaseTest, OverlappingResultSetsOfOneCachedQueryEachReadTheirOwnRows) {
+  auto db = openDatabase();
+  db->setShouldCacheStatements(true);
+  ASSERT_TRUE(db->executeUpdate("create table t (a)"));
+  for (int a = 1; a <= 5; ++a) ASSERT_TRUE(db->executeUpdate("insert into t values (?)", a));
+  auto rows = [](kt::SQLResultSet& rs) {
+    std::string read;
+    while (rs.next()) read += std::to_string(rs.intForColumnIndex(0));
+    return read;
+  };
+  const std::string select = "select a from t where a >= ? order by a";
+  auto first = db->executeQuery(select, 1);
+  ASSERT_TRUE(first && first->next());
+  EXPECT_EQ(first->intForColumnIndex(0), 1);
+  auto second = db->executeQuery(select, 4);
+  ASSERT_TRUE(second);
+  // An update of the same text while both step does not touch them either.
+  EXPECT_FALSE(db->executeUpdate(select, 3));
+  EXPECT_EQ(rows(*second), "45");
+  EXPECT_EQ(rows(*first), "2345");
+  // Both closed: the cached statement serves the next query.
+  auto third = db->executeQuery(select, 2);
+  ASSERT_TRUE(third);
+  EXPECT_EQ(rows(*third), "2345");
+  EXPECT_EQ(db->cachedStatementForQuery(select)->useCount(), 2);
+  // Closing empties the cache; reopened, the text is prepared and cached afresh.
+  ASSERT_TRUE(db->close());
+  ASSERT_TRUE(db->open());
+  auto fourth = db->executeQuery(select, 5);
+  ASSERT_TRUE(fourth);
+  EXPECT_EQ(rows(*fourth), "5");
+  EXPECT_EQ(db->cachedStatementForQuery(select)->useCount(), 1);
+}
+
+// A value SQLite refuses to bind fails the update with SQLite's error and writes nothing.
+TEST_F(SQLDatabaseTest, AFailedBindIsAnError) {
+  auto db = openDatabase();
+  ASSERT_TRUE(db->executeUpdate("create table t (a, b)"));
+  sqlite3_limit(db->sqliteHandle(), SQLITE_LIMIT_LENGTH, 100);
+  core::Error error;
+  EXPECT_FALSE(db->update("insert into t values (?, ?)", &error, 1, std::string(200, 'x')));
+  EXPECT_EQ(error.code(), SQLITE_TOOBIG);
+  EXPECT_EQ(m_log.count("Could not bind the argument at 2 (18: "), 1);
+  EXPECT_FALSE(db->executeQueryWithParameterDictionary("select :a", {{"a", std::string(200, 'x')}}));
+  EXPECT_EQ(rowCount(*db, "t"), 0);
+}
+
 TEST_F(SQLDatabaseTest, CloseClosesOpenResultSets) {
   auto db = openDatabase();
   db->setShouldCacheStatements(true);
