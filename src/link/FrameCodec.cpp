@@ -102,6 +102,20 @@ void FrameReassembler::append(std::string_view chunk) {
   m_buffer.append(chunk);
 }
 
+int32_t FrameReassembler::readPrefix(std::string_view prefix) {
+  // The usual prefix: six digits.
+  int32_t length = 0;
+  for (char c : prefix) {
+    if (c < '0' || c > '9') {
+      // Otherwise it is read as text: leading blanks and a sign are taken, digits up to the first
+      // other character; anything that is not text gives 0.
+      return core::isValidUtf8(prefix) ? core::parseInt(prefix) : 0;
+    }
+    length = length * 10 + (c - '0');
+  }
+  return length;
+}
+
 FrameReassembler::Result FrameReassembler::next() {
   Result result;
   const size_t available = buffered();
@@ -109,10 +123,9 @@ FrameReassembler::Result FrameReassembler::next() {
     result.status = Status::NeedPrefix;
     return result;
   }
-  // The prefix is read as text: leading blanks and a sign are taken, digits up to the first
-  // other character; anything that is not text gives 0.
-  const std::string_view prefix(m_buffer.data() + m_offset, FrameCodec::kPrefixLength);
-  const int32_t length = core::isValidUtf8(prefix) ? core::parseInt(prefix) : 0;
+  // Read once per frame: a frame fed byte by byte asks again for every byte.
+  if (!m_announced) m_announced = readPrefix(std::string_view(m_buffer.data() + m_offset, FrameCodec::kPrefixLength));
+  const int32_t length = *m_announced;
   result.length = length;
   if (length < static_cast<int32_t>(FrameCodec::kMinFrameLength)) {
     result.status = Status::Corrupt;
@@ -125,6 +138,7 @@ FrameReassembler::Result FrameReassembler::next() {
   result.status = Status::Frame;
   result.frame = std::string_view(m_buffer.data() + m_offset, static_cast<size_t>(length));
   m_offset += static_cast<size_t>(length);
+  m_announced.reset();
   return result;
 }
 
@@ -146,6 +160,7 @@ FrameReassembler::Result FrameReassembler::drain(const std::function<bool(const 
 void FrameReassembler::clear() {
   m_buffer.clear();
   m_offset = 0;
+  m_announced.reset();
 }
 
 }  // namespace kt

@@ -261,6 +261,8 @@ TEST(Gb18030Of2000, CodesWhereTheTablesDifferDecodeAnywhereInALongText) {
     text += utf8Of(cp);
   }
   expectSame(gb18030ToUtf8(bytes), text);
+  // Long text is encoded a piece at a time too.
+  EXPECT_EQ(utf8ToGb18030(text), bytes);
   // A broken code far in is still refused.
   EXPECT_FALSE(gb18030ToUtf8(bytes + "\x81").has_value());
   EXPECT_FALSE(gb18030ToUtf8(bytes.substr(0, bytes.size() / 2) + "\xFF" + bytes).has_value());
