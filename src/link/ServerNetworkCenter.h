@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/RecordField.h"
+#include "http/HCStringEncoding.h"
 #include "link/FrameCodec.h"
 #include "link/FramedLink.h"
 
@@ -58,6 +59,10 @@ class ServerNetworkCenter {
   static bool checkIfVaildMsg(std::string_view frame) { return FrameCodec::isValidFrame(frame); }
   static uint8_t getCRC(const void* bytes, int32_t length) { return FrameCodec::crc8(bytes, length); }
 
+  // The string encoding of message text, both ways: GB 18030 (the frame codec converts by its 2000
+  // table).
+  uint64_t encGBK() const { return m_encGBK; }
+
   // The current socket (none before the first initConnect).
   const std::shared_ptr<RunLoopSocket>& mainSocket() const { return m_link.socket(); }
   int32_t dataOffset() const { return m_dataOffset; }
@@ -67,6 +72,7 @@ class ServerNetworkCenter {
   void write(const std::string& body, const std::string& shown);
 
   FramedLink m_link;
+  const uint64_t m_encGBK = HCStringEncodingGB18030;
   int32_t m_dataOffset = 0;
 };
 
