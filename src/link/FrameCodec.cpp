@@ -42,27 +42,42 @@ uint8_t FrameCodec::crc8(std::string_view bytes) {
   return crc;
 }
 
+namespace {
+
+// Completes a frame whose body follows six bytes kept for its length: the length digits, then the
+// CRC of digits and body.
+void sealFrame(std::string& frame) {
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "%06d", static_cast<int>(frame.size() + 1));
+  frame.replace(0, FrameCodec::kPrefixLength, digits, FrameCodec::kPrefixLength);
+  frame.push_back(static_cast<char>(FrameCodec::crc8(frame)));
+}
+
+}  // namespace
+
 std::optional<std::string> FrameCodec::encodeBody(std::string_view body) {
   if (body.size() > kMaxBodyLength) return std::nullopt;
-  const size_t length = body.size() + kMinFrameLength;
-  char digits[16];
-  std::snprintf(digits, sizeof digits, "%06d", static_cast<int>(length));
   std::string frame;
-  frame.reserve(length);
-  frame.append(digits, kPrefixLength);
+  frame.reserve(body.size() + kMinFrameLength);
+  frame.append(kPrefixLength, '0');
   frame.append(body);
-  frame.push_back(static_cast<char>(crc8(frame)));
+  sealFrame(frame);
   return frame;
 }
 
 std::optional<std::string> FrameCodec::encodeText(std::string_view text) {
-  std::optional<std::string> body = core::utf8ToGb18030(text);
-  if (!body) {
+  // The body is encoded in place behind the length, so a long message is not copied again.
+  std::string frame(kPrefixLength, '0');
+  if (!core::appendGb18030(frame, text)) {
     KT_LOG("refused a message that is not UTF-8 text");
     return std::nullopt;
   }
-  std::optional<std::string> frame = encodeBody(*body);
-  if (!frame) KT_LOG("refused a message of %zu bytes: a frame holds at most %zu", body->size(), kMaxBodyLength);
+  const size_t bodyLength = frame.size() - kPrefixLength;
+  if (bodyLength > kMaxBodyLength) {
+    KT_LOG("refused a message of %zu bytes: a frame holds at most %zu", bodyLength, kMaxBodyLength);
+    return std::nullopt;
+  }
+  sealFrame(frame);
   return frame;
 }
 

@@ -340,13 +340,21 @@ std::optional<std::string> gb18030ToUtf8(std::string_view bytes) {
 // The UTF-8 is read into code points here, checked on the way; the converter encodes them piece
 // by piece. Only a code point on a row of the table is looked up, and one the table holds is
 // written from it.
-std::optional<std::string> utf8ToGb18030(std::string_view utf8) {
-  if (isAscii(utf8)) return std::string(utf8);
+bool appendGb18030(std::string& out, std::string_view utf8) {
+  if (isAscii(utf8)) {
+    out.append(utf8);
+    return true;
+  }
+  const size_t start = out.size();
+  auto fail = [&out, start] {
+    out.resize(start);
+    return false;
+  };
   Converter& converter = encoder();
-  if (!converter.begin()) return std::nullopt;
+  if (!converter.begin()) return false;
   // Three UTF-8 bytes give two here, and nothing grows beyond four; the rest gets room as it needs it.
-  std::string out(utf8.size() + 16, '\0');
-  size_t used = 0;
+  size_t used = start;
+  out.resize(start + utf8.size() + 16);
   wchar_t codePoints[kPieceBytes];  // code points waiting for the converter
   size_t count = 0;
   auto room = [&](size_t bytes) {
@@ -372,11 +380,11 @@ std::optional<std::string> utf8ToGb18030(std::string_view utf8) {
   while (p < end) {
     uint32_t cp;
     const size_t length = readUtf8(p, static_cast<size_t>(end - p), cp);
-    if (length == 0) return std::nullopt;
+    if (length == 0) return fail();
     p += length;
     if (cp >= 0x80 && onTableRow(cp)) {
       if (const Correction* c = findCorrection(kByCodePoint, &Correction::codePoint, cp)) {
-        if (!flush()) return std::nullopt;
+        if (!flush()) return fail();
         room(4);
         char* o = out.data() + used;
         if (c->code > 0xFFFF) {
@@ -390,10 +398,16 @@ std::optional<std::string> utf8ToGb18030(std::string_view utf8) {
       }
     }
     codePoints[count++] = static_cast<wchar_t>(cp);
-    if (count == kPieceBytes && !flush()) return std::nullopt;
+    if (count == kPieceBytes && !flush()) return fail();
   }
-  if (!flush()) return std::nullopt;
+  if (!flush()) return fail();
   out.resize(used);
+  return true;
+}
+
+std::optional<std::string> utf8ToGb18030(std::string_view utf8) {
+  std::string out;
+  if (!appendGb18030(out, utf8)) return std::nullopt;
   return out;
 }
 
