@@ -10,6 +10,7 @@
 
 namespace {
 
+using core::appendGb18030;
 using core::gb18030ToUtf8;
 using core::utf8ToGb18030;
 
@@ -120,6 +121,17 @@ TEST(Gb18030, LargeInputGrowsOutput) {
   auto encoded = utf8ToGb18030(text);
   ASSERT_TRUE(encoded.has_value());
   EXPECT_EQ(gb18030ToUtf8(*encoded), text);
+}
+
+TEST(Gb18030, AppendingKeepsWhatIsThereAndAddsNothingOnBadText) {
+  std::string out = "head";
+  ASSERT_TRUE(appendGb18030(out, "点歌 a"));
+  EXPECT_EQ(out, "head\xB5\xE3\xB8\xE8 a");
+  // Refused far in, after whole pieces were already converted: nothing of it stays.
+  std::string text;
+  for (int i = 0; i < 10000; ++i) text += "点";
+  EXPECT_FALSE(appendGb18030(out, text + "\xFF"));
+  EXPECT_EQ(out, "head\xB5\xE3\xB8\xE8 a");
 }
 
 TEST(Gb18030, ThreadsConvertIndependently) {
