@@ -115,9 +115,11 @@ TEST(Gb18030, EncodingRejectsInvalidUtf8) {
 }
 
 TEST(Gb18030, LargeInputGrowsOutput) {
-  // Many two-byte characters (1.5 times longer in UTF-8) and four-byte ones.
+  // Many two-byte characters (1.5 times longer in UTF-8), four-byte ones and runs of ASCII of
+  // every length up to 20, so that each kind falls on the edges of the encoder's pieces.
   std::string text;
-  for (int i = 0; i < 20000; ++i) text += (i % 7 == 0) ? "\xF0\xA0\x80\x80" : "点歌";
+  for (int i = 0; i < 20000; ++i)
+    text += (i % 7 == 0) ? "\xF0\xA0\x80\x80" : (i % 5 == 0) ? std::string(i % 21, 'x') : "点歌";
   auto encoded = utf8ToGb18030(text);
   ASSERT_TRUE(encoded.has_value());
   EXPECT_EQ(gb18030ToUtf8(*encoded), text);
