@@ -69,7 +69,7 @@ void AppDelegate::registerDefaultsFromSettingsBundle() {
   core::UserDefaults::standard().registerDefaults(core::Value(std::move(defaults)));
 }
 
-void AppDelegate::willEnterForeground(ui::Application& /*application*/) {
+void AppDelegate::applicationWillEnterForeground(ui::Application& /*application*/) {
   core::NotificationCenter::defaultCenter().post(EnterForegroundNotification, this);
 }
 

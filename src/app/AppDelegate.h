@@ -47,7 +47,19 @@ class AppDelegate : public ui::ApplicationDelegate {
 
   // Registers the defaults, makes the root navigation controller the window's root.
   bool didFinishLaunching(ui::Application& application) override;
-  void willEnterForeground(ui::Application& application) override;
+
+  // The life cycle: posts "EnterForeground" on the way back to the foreground; the other steps do
+  // nothing. The platform's calls below land here.
+  void applicationWillEnterForeground(ui::Application& application);
+  void applicationWillResignActive(ui::Application& /*application*/) {}
+  void applicationDidEnterBackground(ui::Application& /*application*/) {}
+  void applicationDidBecomeActive(ui::Application& /*application*/) {}
+  void applicationWillTerminate(ui::Application& /*application*/) {}
+  void willEnterForeground(ui::Application& application) override { applicationWillEnterForeground(application); }
+  void willResignActive(ui::Application& application) override { applicationWillResignActive(application); }
+  void didEnterBackground(ui::Application& application) override { applicationDidEnterBackground(application); }
+  void didBecomeActive(ui::Application& application) override { applicationDidBecomeActive(application); }
+  void willTerminate(ui::Application& application) override { applicationWillTerminate(application); }
   // Portrait (2) while shouldChangeOrientation, else both landscapes (24).
   unsigned supportedInterfaceOrientations(ui::Application& application, ui::Window* window) override;
 

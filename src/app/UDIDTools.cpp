@@ -69,7 +69,8 @@ Text UDIDTools::getUDIDFromKeyChain() {
   }
   if (found.empty()) return std::nullopt;
   const std::string& data = found.front().data;
-  core::logFormat("KeyChain Item: %s", data.c_str());
+  // The item's value stays out of the log, as every keychain value does.
+  core::logFormat("KeyChain Item: %s", core::kLogMask);
   if (!core::isValidUtf8(data)) return std::nullopt;
   return data;
 }

@@ -8,7 +8,8 @@
 
 namespace ui {
 class ImageView;
-}
+class View;
+}  // namespace ui
 
 namespace kt {
 
@@ -31,6 +32,8 @@ class WGTabBarController : public ui::TabBarController, public WGTabBarDelegate 
   // The system's own bar and its background (made by viewDidLoad); tabBar() stays the platform's.
   const std::shared_ptr<WGTabBar>& wgTabBar() const { return m_tabBar; }
   const std::shared_ptr<ui::ImageView>& bgView_tabBar() const { return m_bgView_tabBar; }
+  // A blurring view behind the bar: never made, so it stays empty.
+  const std::shared_ptr<ui::View>& visualEffectView() const { return m_visualEffectView; }
 
   // The bar and its background at the shown position, or moved below it.
   void showTabBarWhenPushed();
@@ -54,6 +57,7 @@ class WGTabBarController : public ui::TabBarController, public WGTabBarDelegate 
   core::Value m_arr_items{core::Value::Array{}};
   std::shared_ptr<WGTabBar> m_tabBar;
   std::shared_ptr<ui::ImageView> m_bgView_tabBar;
+  std::shared_ptr<ui::View> m_visualEffectView;
 };
 
 }  // namespace kt

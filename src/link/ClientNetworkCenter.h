@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/RecordField.h"
+#include "http/HCStringEncoding.h"
 #include "link/FrameCodec.h"
 #include "link/FramedLink.h"
 
@@ -60,6 +61,10 @@ class ClientNetworkCenter {
   bool isStopRetry() const { return m_isStopRetry.load(); }
   void setIsStopRetry(bool stop) { m_isStopRetry.store(stop); }
 
+  // The string encoding of message text, both ways: GB 18030 (the frame codec converts by its 2000
+  // table).
+  uint64_t encGBK() const { return m_encGBK; }
+
   const std::string& lastConnectIp() const { return m_lastConnectIp; }
   int32_t lastConnectPort() const { return m_lastConnectPort; }
   bool hasPendingRetry() const;
@@ -75,6 +80,7 @@ class ClientNetworkCenter {
   std::string m_lastConnectIp;
   int32_t m_lastConnectPort = 0;
   FramedLink m_link;
+  const uint64_t m_encGBK = HCStringEncodingGB18030;
 };
 
 }  // namespace kt

@@ -42,27 +42,42 @@ uint8_t FrameCodec::crc8(std::string_view bytes) {
   return crc;
 }
 
+namespace {
+
+// Completes a frame whose body follows six bytes kept for its length: the length digits, then the
+// CRC of digits and body.
+void sealFrame(std::string& frame) {
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "%06d", static_cast<int>(frame.size() + 1));
+  frame.replace(0, FrameCodec::kPrefixLength, digits, FrameCodec::kPrefixLength);
+  frame.push_back(static_cast<char>(FrameCodec::crc8(frame)));
+}
+
+}  // namespace
+
 std::optional<std::string> FrameCodec::encodeBody(std::string_view body) {
   if (body.size() > kMaxBodyLength) return std::nullopt;
-  const size_t length = body.size() + kMinFrameLength;
-  char digits[16];
-  std::snprintf(digits, sizeof digits, "%06d", static_cast<int>(length));
   std::string frame;
-  frame.reserve(length);
-  frame.append(digits, kPrefixLength);
+  frame.reserve(body.size() + kMinFrameLength);
+  frame.append(kPrefixLength, '0');
   frame.append(body);
-  frame.push_back(static_cast<char>(crc8(frame)));
+  sealFrame(frame);
   return frame;
 }
 
 std::optional<std::string> FrameCodec::encodeText(std::string_view text) {
-  std::optional<std::string> body = core::utf8ToGb18030(text);
-  if (!body) {
+  // The body is encoded in place behind the length, so a long message is not copied again.
+  std::string frame(kPrefixLength, '0');
+  if (!core::appendGb18030(frame, text)) {
     KT_LOG("refused a message that is not UTF-8 text");
     return std::nullopt;
   }
-  std::optional<std::string> frame = encodeBody(*body);
-  if (!frame) KT_LOG("refused a message of %zu bytes: a frame holds at most %zu", body->size(), kMaxBodyLength);
+  const size_t bodyLength = frame.size() - kPrefixLength;
+  if (bodyLength > kMaxBodyLength) {
+    KT_LOG("refused a message of %zu bytes: a frame holds at most %zu", bodyLength, kMaxBodyLength);
+    return std::nullopt;
+  }
+  sealFrame(frame);
   return frame;
 }
 
@@ -102,6 +117,20 @@ void FrameReassembler::append(std::string_view chunk) {
   m_buffer.append(chunk);
 }
 
+int32_t FrameReassembler::readPrefix(std::string_view prefix) {
+  // The usual prefix: six digits.
+  int32_t length = 0;
+  for (char c : prefix) {
+    if (c < '0' || c > '9') {
+      // Otherwise it is read as text: leading blanks and a sign are taken, digits up to the first
+      // other character; anything that is not text gives 0.
+      return core::isValidUtf8(prefix) ? core::parseInt(prefix) : 0;
+    }
+    length = length * 10 + (c - '0');
+  }
+  return length;
+}
+
 FrameReassembler::Result FrameReassembler::next() {
   Result result;
   const size_t available = buffered();
@@ -109,10 +138,9 @@ FrameReassembler::Result FrameReassembler::next() {
     result.status = Status::NeedPrefix;
     return result;
   }
-  // The prefix is read as text: leading blanks and a sign are taken, digits up to the first
-  // other character; anything that is not text gives 0.
-  const std::string_view prefix(m_buffer.data() + m_offset, FrameCodec::kPrefixLength);
-  const int32_t length = core::isValidUtf8(prefix) ? core::parseInt(prefix) : 0;
+  // Read once per frame: a frame fed byte by byte asks again for every byte.
+  if (!m_announced) m_announced = readPrefix(std::string_view(m_buffer.data() + m_offset, FrameCodec::kPrefixLength));
+  const int32_t length = *m_announced;
   result.length = length;
   if (length < static_cast<int32_t>(FrameCodec::kMinFrameLength)) {
     result.status = Status::Corrupt;
@@ -125,6 +153,7 @@ FrameReassembler::Result FrameReassembler::next() {
   result.status = Status::Frame;
   result.frame = std::string_view(m_buffer.data() + m_offset, static_cast<size_t>(length));
   m_offset += static_cast<size_t>(length);
+  m_announced.reset();
   return result;
 }
 
@@ -146,6 +175,7 @@ FrameReassembler::Result FrameReassembler::drain(const std::function<bool(const 
 void FrameReassembler::clear() {
   m_buffer.clear();
   m_offset = 0;
+  m_announced.reset();
 }
 
 }  // namespace kt

@@ -81,8 +81,13 @@ class FrameReassembler {
   size_t buffered() const { return m_buffer.size() - m_offset; }
 
  private:
+  // The length a frame's six-byte prefix announces.
+  static int32_t readPrefix(std::string_view prefix);
+
   std::string m_buffer;
   size_t m_offset = 0;
+  // The length announced by the prefix at m_offset, once read.
+  std::optional<int32_t> m_announced;
 };
 
 }  // namespace kt

@@ -52,7 +52,7 @@ FramedLink::~FramedLink() {
 
 void FramedLink::connect(const std::optional<std::string>& host, int32_t port) {
   KT_ASSERT_MAIN_THREAD();
-  m_buffer.clear();
+  m_receiveData.clear();
   ++m_attempt;
   if (m_socket) {
     // The earlier socket must deliver nothing more: no data into the emptied buffer, and no
@@ -116,8 +116,8 @@ void FramedLink::didReadData(RunLoopSocket& socket, const std::string& data) {
   if (!isCurrent(socket)) return;
   const core::WeakPtr<FramedLink> self = m_weakFactory.weakPtr();
   const uint64_t attempt = m_attempt;
-  m_buffer.append(data);
-  const FrameReassembler::Result end = m_buffer.drain(
+  m_receiveData.append(data);
+  const FrameReassembler::Result end = m_receiveData.drain(
       [&](const std::string& text) {
         if (m_handlers.frameReceived) m_handlers.frameReceived(text);
         post(kBusCodeTcpMessage, text);
@@ -155,8 +155,8 @@ void FramedLink::post(const std::string& code, const std::string& detail) {
 
 void FramedLink::closeCorruptLink(RunLoopSocket& socket, int32_t prefixLength) {
   KT_LOG("corrupt stream (length prefix %d): %zu buffered bytes dropped, closing the connection", prefixLength,
-         m_buffer.buffered());
-  m_buffer.clear();
+         m_receiveData.buffered());
+  m_receiveData.clear();
   std::shared_ptr<RunLoopSocket> keep = socket.shared_from_this();
   keep->disconnect();
 }

@@ -101,7 +101,8 @@ class FramedLink {
   Handlers m_handlers;
   std::shared_ptr<RunLoopSocket> m_socket;
   std::atomic<bool> m_isConnect{false};
-  FrameReassembler m_buffer;
+  // Received bytes not yet cut into frames.
+  FrameReassembler m_receiveData;
   // Counts connection attempts, so a callback can tell that a new attempt began inside it.
   uint64_t m_attempt = 0;
   core::WeakPtrFactory<FramedLink> m_weakFactory{this};

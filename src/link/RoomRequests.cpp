@@ -3,6 +3,8 @@
 #include "app/DataCenter.h"
 #include "link/MsgCodes.h"
 #include "link/ServerNetworkCenter.h"
+#include "platform/core/Log.h"
+#include "platform/core/Value.h"
 
 namespace kt {
 
@@ -110,6 +112,38 @@ void RoomRequests::send(const RoomRequest& request) {
   fields.reserve(request.fields.size());
   for (const Text& field : request.fields) fields.push_back(field.value_or(kEmpty));
   link.sendMsg(request.code, fields);
+}
+
+std::vector<Text> RoomRequests::fieldsForLog(int code, std::vector<Text> fields) {
+  // An unset field ends a terminated list: it is not sent, so there is nothing to mask.
+  if (code == MsgConfirmInputFood && fields.size() > kOrderPasswordField && fields[kOrderPasswordField])
+    fields[kOrderPasswordField] = core::kLogMask;
+  return fields;
+}
+
+std::vector<std::string> RoomRequests::fieldsForLog(int code, std::vector<std::string> fields) {
+  if (code == MsgConfirmInputFood && fields.size() > kOrderPasswordField) fields[kOrderPasswordField] = core::kLogMask;
+  return fields;
+}
+
+std::string RoomRequests::bodyForLog(std::string_view body) {
+  // The body read as the decoder reads a frame: [0] empty, [1] the code, [2] onward the fields.
+  static constexpr std::string_view kBreak = "\r\n";
+  std::vector<std::string_view> parts;
+  for (size_t start = 0;;) {
+    const size_t end = body.find(kBreak, start);
+    parts.push_back(body.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start));
+    if (end == std::string_view::npos) break;
+    start = end + kBreak.size();
+  }
+  const size_t password = 2 + kOrderPasswordField;
+  if (parts.size() <= password || core::parseInt(parts[1]) != MsgConfirmInputFood) return std::string(body);
+  std::string shown;
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (i > 0) shown.append(kBreak);
+    shown.append(i == password ? std::string_view(core::kLogMask) : parts[i]);
+  }
+  return shown;
 }
 
 }  // namespace kt

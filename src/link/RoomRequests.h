@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "link/OKSelectFoodObject.h"
@@ -66,6 +68,15 @@ class RoomRequests {
 
   // Writes the request on the room-server link in its form.
   static void send(const RoomRequest& request);
+
+  // Where request 114 carries the order password among its fields.
+  static constexpr size_t kOrderPasswordField = 4;
+  // The fields of a request as the log may show them: the order password of request 114 reads
+  // "****"; the fields of every other request are shown as they are.
+  static std::vector<Text> fieldsForLog(int code, std::vector<Text> fields);
+  static std::vector<std::string> fieldsForLog(int code, std::vector<std::string> fields);
+  // The same for a whole body ("\r\n<code>\r\n" and the fields).
+  static std::string bodyForLog(std::string_view body);
 };
 
 }  // namespace kt

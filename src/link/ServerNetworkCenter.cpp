@@ -2,6 +2,8 @@
 
 #include "app/DataCenter.h"
 #include "link/ClientNetworkCenter.h"
+#include "link/MsgCodes.h"
+#include "link/RoomRequests.h"
 #include "platform/core/LazyShared.h"
 #include "platform/core/Log.h"
 #include "platform/core/UserDefaults.h"
@@ -36,17 +38,27 @@ bool ServerNetworkCenter::getConnected() const { return m_link.isSocketConnected
 
 void ServerNetworkCenter::disconnectToServer() { m_link.disconnect(); }
 
-void ServerNetworkCenter::sentMsg(const std::string& text) {
-  core::logLine(text);
-  m_link.sentMsg(text);
-}
+void ServerNetworkCenter::sentMsg(const std::string& text) { write(text, RoomRequests::bodyForLog(text)); }
 
 void ServerNetworkCenter::sentMsg(int code, const std::vector<Text>& fields) {
-  sentMsg(FrameCodec::terminatedBody(code, fields));
+  std::string body = FrameCodec::terminatedBody(code, fields);
+  std::string shown = code == MsgConfirmInputFood
+                          ? FrameCodec::terminatedBody(code, RoomRequests::fieldsForLog(code, fields))
+                          : body;
+  write(body, shown);
 }
 
 void ServerNetworkCenter::sendMsg(int code, const std::vector<std::string>& fields) {
-  sentMsg(FrameCodec::joinedBody(code, fields));
+  std::string body = FrameCodec::joinedBody(code, fields);
+  std::string shown =
+      code == MsgConfirmInputFood ? FrameCodec::joinedBody(code, RoomRequests::fieldsForLog(code, fields)) : body;
+  write(body, shown);
+}
+
+void ServerNetworkCenter::write(const std::string& body, const std::string& shown) {
+  // The log holds no secret: the order password reads "****" there, while the frame carries it.
+  core::logLine(shown);
+  m_link.sentMsg(body);
 }
 
 }  // namespace kt

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/RecordField.h"
+#include "http/HCStringEncoding.h"
 #include "link/FrameCodec.h"
 #include "link/FramedLink.h"
 
@@ -45,8 +46,9 @@ class ServerNetworkCenter {
   bool isConnect() const { return m_link.isConnect(); }
   void setIsConnect(bool connected) { m_link.setIsConnect(connected); }
 
-  // Frames a message text as it stands and writes it (5.0 s time-out). A text that is not
-  // UTF-8, or whose frame would exceed 999,999 bytes, is refused and logged.
+  // Logs the text, then frames it as it stands and writes it (5.0 s time-out). A text that is
+  // not UTF-8, or whose frame would exceed 999,999 bytes, is refused and logged. The log shows
+  // the order password of request 114 as "****"; the frame carries it unchanged.
   void sentMsg(const std::string& text);
   // "\r\n<code>\r\n" then each field followed by "\r\n", up to the first unset field.
   void sentMsg(int code, const std::vector<Text>& fields);
@@ -57,12 +59,20 @@ class ServerNetworkCenter {
   static bool checkIfVaildMsg(std::string_view frame) { return FrameCodec::isValidFrame(frame); }
   static uint8_t getCRC(const void* bytes, int32_t length) { return FrameCodec::crc8(bytes, length); }
 
+  // The string encoding of message text, both ways: GB 18030 (the frame codec converts by its 2000
+  // table).
+  uint64_t encGBK() const { return m_encGBK; }
+
   // The current socket (none before the first initConnect).
   const std::shared_ptr<RunLoopSocket>& mainSocket() const { return m_link.socket(); }
   int32_t dataOffset() const { return m_dataOffset; }
 
  private:
+  // Logs `shown` and writes `body`.
+  void write(const std::string& body, const std::string& shown);
+
   FramedLink m_link;
+  const uint64_t m_encGBK = HCStringEncodingGB18030;
   int32_t m_dataOffset = 0;
 };
 

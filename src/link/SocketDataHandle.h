@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/RecordField.h"
+#include "platform/core/Value.h"
 #include "platform/core/WeakPtr.h"
 
 namespace core {
@@ -137,6 +138,61 @@ class SocketDataHandle {
   const Text& addInfo() const { return m_addInfo; }
   void setAddInfo(Text addInfo) { m_addInfo = std::move(addInfo); }
 
+  // Declared for the room's player and mixer, a login, a room list and the counters of a list page;
+  // nothing in the system reads or writes them.
+  bool isControlVol() const { return m_isControlVol; }
+  void setIsControlVol(bool value) { m_isControlVol = value; }
+  bool isMute() const { return m_isMute; }
+  void setIsMute(bool value) { m_isMute = value; }
+  bool isOriginalMusic() const { return m_isOriginalMusic; }
+  void setIsOriginalMusic(bool value) { m_isOriginalMusic = value; }
+  bool isPlaying() const { return m_isPlaying; }
+  void setIsPlaying(bool value) { m_isPlaying = value; }
+  int32_t currentVol() const { return m_currentVol; }
+  void setCurrentVol(int32_t value) { m_currentVol = value; }
+  float volMax() const { return m_volMax; }
+  void setVolMax(float value) { m_volMax = value; }
+  float micMax() const { return m_micMax; }
+  void setMicMax(float value) { m_micMax = value; }
+  float effMax() const { return m_effMax; }
+  void setEffMax(float value) { m_effMax = value; }
+  const Text& volValue() const { return m_volValue; }
+  void setVolValue(Text value) { m_volValue = std::move(value); }
+  const Text& huaTongVol() const { return m_huaTongVol; }
+  void setHuaTongVol(Text value) { m_huaTongVol = std::move(value); }
+  const Text& hunXiangVol() const { return m_hunXiangVol; }
+  void setHunXiangVol(Text value) { m_hunXiangVol = std::move(value); }
+  const Text& effMode() const { return m_effMode; }
+  void setEffMode(Text value) { m_effMode = std::move(value); }
+  const Text& loginID() const { return m_loginID; }
+  void setLoginID(Text value) { m_loginID = std::move(value); }
+  const Text& loginPwd() const { return m_loginPwd; }
+  void setLoginPwd(Text value) { m_loginPwd = std::move(value); }
+  const Text& CurPage() const { return m_CurPage; }
+  void setCurPage(Text value) { m_CurPage = std::move(value); }
+  const Text& PageCount() const { return m_PageCount; }
+  void setPageCount(Text value) { m_PageCount = std::move(value); }
+  const Text& DataCount() const { return m_DataCount; }
+  void setDataCount(Text value) { m_DataCount = std::move(value); }
+  const Text& NullCount() const { return m_NullCount; }
+  void setNullCount(Text value) { m_NullCount = std::move(value); }
+  const Text& LeadCount() const { return m_LeadCount; }
+  void setLeadCount(Text value) { m_LeadCount = std::move(value); }
+  const Text& ReserverCount() const { return m_ReserverCount; }
+  void setReserverCount(Text value) { m_ReserverCount = std::move(value); }
+  const Text& InCount() const { return m_InCount; }
+  void setInCount(Text value) { m_InCount = std::move(value); }
+  const Text& SettleCount() const { return m_SettleCount; }
+  void setSettleCount(Text value) { m_SettleCount = std::move(value); }
+  const Text& RetainCount() const { return m_RetainCount; }
+  void setRetainCount(Text value) { m_RetainCount = std::move(value); }
+  const Text& MergerCount() const { return m_MergerCount; }
+  void setMergerCount(Text value) { m_MergerCount = std::move(value); }
+  const Text& BadCount() const { return m_BadCount; }
+  void setBadCount(Text value) { m_BadCount = std::move(value); }
+  core::Value::Array& tempRoomArray() { return m_tempRoomArray; }
+  void setTempRoomArray(core::Value::Array value) { m_tempRoomArray = std::move(value); }
+
   // One bus notification: {"code", "detail"}.
   void didReceiveDataFromSocket(const core::Notification& notification);
   // The same, given the code and detail directly.
@@ -167,6 +223,32 @@ class SocketDataHandle {
   std::shared_ptr<core::Timer> m_retryTimer;
   // Set by "serverConnected", cleared by "serverDidDisconnect": whether the last attempt connected.
   bool m_wasConnected = false;
+  bool m_isControlVol = false;
+  bool m_isMute = false;
+  bool m_isOriginalMusic = false;
+  bool m_isPlaying = false;
+  int32_t m_currentVol = 0;
+  float m_volMax = 0;
+  float m_micMax = 0;
+  float m_effMax = 0;
+  Text m_volValue;
+  Text m_huaTongVol;
+  Text m_hunXiangVol;
+  Text m_effMode;
+  Text m_loginID;
+  Text m_loginPwd;
+  Text m_CurPage;
+  Text m_PageCount;
+  Text m_DataCount;
+  Text m_NullCount;
+  Text m_LeadCount;
+  Text m_ReserverCount;
+  Text m_InCount;
+  Text m_SettleCount;
+  Text m_RetainCount;
+  Text m_MergerCount;
+  Text m_BadCount;
+  core::Value::Array m_tempRoomArray;
 };
 
 }  // namespace kt

@@ -6,20 +6,32 @@
 #include "soap/WebServiceBindingResponse.h"
 #include "soap/WebServiceMessages.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <string_view>
 
 namespace kt {
 
 namespace {
 
-// The header fields as the log shows them.
-std::string describe(const net::HeaderFields& fields) {
-  core::Value::Dictionary dictionary;
-  for (const auto& [name, value] : fields) dictionary[name] = core::Value(value);
-  return core::Value(std::move(dictionary)).description();
+bool carriesCredentials(std::string_view name) {
+  auto is = [name](std::string_view other) {
+    return name.size() == other.size() && std::equal(name.begin(), name.end(), other.begin(), [](char a, char b) {
+             return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+           });
+  };
+  return is("Authorization") || is("Proxy-Authorization") || is("Cookie") || is("Set-Cookie");
 }
 
 }  // namespace
+
+std::string WebServiceBinding::headersForLog(const net::HeaderFields& fields) {
+  core::Value::Dictionary dictionary;
+  for (const auto& [name, value] : fields)
+    dictionary[name] = core::Value(carriesCredentials(name) ? std::string(core::kLogMask) : value);
+  return core::Value(std::move(dictionary)).description();
+}
 
 std::shared_ptr<WebServiceBinding> WebServiceBinding::create(const WebServiceBindingNames& names) {
   WebService::initialize();
@@ -185,7 +197,7 @@ void WebServiceBinding::sendHTTPCallUsingBody(const std::string& body, const std
                                               const std::shared_ptr<WebServiceBindingOperation>& operation) {
   net::URLRequest request = requestWithBody(body, soapAction);
   if (logXMLInOut()) {
-    core::logLine("OutputHeaders:\n" + describe(request.allHTTPHeaderFields()));
+    core::logLine("OutputHeaders:\n" + headersForLog(request.allHTTPHeaderFields()));
     core::logLine("OutputBody:\n" + body);
   }
   operation->setUrlConnection(net::URLConnection::connectionWithRequest(request, operation));

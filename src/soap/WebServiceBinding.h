@@ -38,6 +38,10 @@ class WebServiceBinding : public WebServiceBindingResponseDelegate,
 
   const WebServiceBindingNames& names() const { return m_names; }
 
+  // Header fields as the log shows them: the values of the fields that carry credentials
+  // (authorization, cookies) read "****".
+  static std::string headersForLog(const net::HeaderFields& fields);
+
   // Back to the defaults: no address and no cookies, a time-out of 10 seconds, logging off. The
   // user name and password stay.
   void init();

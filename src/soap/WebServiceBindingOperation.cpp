@@ -129,11 +129,8 @@ void WebServiceBindingOperation::connectionDidReceiveResponse(
   const int status = response ? response->statusCode() : 0;
   if (binding->logXMLInOut()) {
     core::logLine("ResponseStatus: " + std::to_string(static_cast<unsigned>(status)) + "\n");
-    core::Value::Dictionary fields;
-    if (response) {
-      for (const auto& [name, value] : response->allHeaderFields()) fields[name] = core::Value(value);
-    }
-    core::logLine("ResponseHeaders:\n" + core::Value(std::move(fields)).description());
+    core::logLine("ResponseHeaders:\n" +
+                  WebServiceBinding::headersForLog(response ? response->allHeaderFields() : net::HeaderFields{}));
   }
   std::optional<net::URL> address = binding->address();
   binding->setCookies(response && address

@@ -94,6 +94,13 @@ TEST_F(UDIDToolsTest, SettingAgainUpdatesTheOneItem) {
   EXPECT_EQ(UDIDTools::getUDIDFromKeyChain(), "second");
 }
 
+TEST_F(UDIDToolsTest, TheKeychainValueStaysOutOfTheLog) {
+  ASSERT_TRUE(UDIDTools::settUDIDToKeyChain("secret-identifier"));
+  EXPECT_EQ(UDIDTools::getUDIDFromKeyChain(), "secret-identifier");
+  EXPECT_TRUE(logged("KeyChain Item: ****"));
+  for (const auto& line : m_log) EXPECT_EQ(line.find("secret-identifier"), std::string::npos) << line;
+}
+
 TEST_F(UDIDToolsTest, UpdateWithoutAnItemFailsAndRemoveClearsEveryItem) {
   EXPECT_FALSE(UDIDTools::updateUDIDInKeyChain("x"));
   EXPECT_FALSE(UDIDTools::removeUDIDFromKeyChain());

@@ -154,8 +154,11 @@ TEST(FrameCodecTest, PrefixBelowSevenIsCorrupt) {
 
 TEST(FrameCodecTest, ClearDropsPartialFrames) {
   const std::string good = *FrameCodec::encodeBody("\r\n60\r\n");
+  const std::string longer = *FrameCodec::encodeBody(std::string(40, 'x'));
   FrameReassembler reassembler;
-  reassembler.append(good.substr(0, 9));
+  reassembler.append(longer.substr(0, 9));
+  EXPECT_EQ(reassembler.next().length, static_cast<int32_t>(longer.size()));
+  // What was read of the dropped frame, its length included, goes with it.
   reassembler.clear();
   reassembler.append(good);
   FrameReassembler::Result r = reassembler.next();

@@ -148,6 +148,36 @@ TEST_F(RoomMessagesTest, RequestsGoOutByteForByte) {
   EXPECT_EQ(Fields(order.parts.begin() + 2, order.parts.end()), order114);
 }
 
+// The order password goes out in the frame but never into the log, whichever way the order
+// is written; the rest of the body is logged as it was.
+TEST_F(RoomMessagesTest, TheOrderPasswordStaysOutOfTheLog) {
+  startServer();
+  auto line = std::make_shared<OKFolioObject>();
+  line->setFoodNo(std::string("F1"));
+  line->setFoodName(std::string("果盘"));
+  line->setPrice(std::string("304.00"));
+  link().initConnect();
+  ASSERT_TRUE(runUntil([&] { return link().isConnect(); }, 10));
+  log.clear();
+
+  RoomRequests::send(RoomRequests::confirmInputFood("1111", std::string("304.00"), {line}));
+  RoomRequests::send(RoomRequests::confirmInputFood("1234", std::string("304.00"), {line}));
+  link().sentMsg(114, {"8001", "3", "3", "", "5678", "304.00"});
+  link().sentMsg("\r\n114\r\n8001\r\n3\r\n3\r\n\r\n9012\r\n304.00");
+  ASSERT_TRUE(runUntil([&] { return server.frameCount() >= 4; }, 10));
+
+  const std::vector<std::string> passwords = {"1111", "1234", "5678", "9012"};
+  for (size_t i = 0; i < passwords.size(); ++i) EXPECT_EQ(server.frame(i).fields.at(4), passwords[i]);
+  std::vector<std::string> bodies;
+  for (const auto& l : log)
+    if (l.rfind("\r\n114\r\n", 0) == 0) bodies.push_back(l);
+  ASSERT_EQ(bodies.size(), 4u);
+  EXPECT_EQ(bodies[0].rfind("\r\n114\r\n8001\r\n3\r\n3\r\n\r\n****\r\n304.00\r\n1\r\n0\r\n0\r\n\r\n\r\nF1\r\n果盘\r\n", 0), 0u);
+  EXPECT_EQ(bodies[2], "\r\n114\r\n8001\r\n3\r\n3\r\n\r\n****\r\n304.00\r\n");
+  EXPECT_EQ(bodies[3], "\r\n114\r\n8001\r\n3\r\n3\r\n\r\n****\r\n304.00");
+  for (const auto& password : passwords) EXPECT_FALSE(logged(password)) << password;
+}
+
 TEST_F(RoomMessagesTest, UnsetRoomValuesInRequests) {
   room().setRoomNo(std::nullopt);
   // Sent field by field, an unset room number ends the list; joined, it goes out as "".

@@ -467,5 +467,32 @@ TEST_F(WebServiceBindingTest, LoggingWritesRequestAndReply) {
   EXPECT_EQ(starts("ResponseError:\n"), 1);
 }
 
+// With logging on, the credentials a call carries reach the server but not the log: the Basic
+// answer to a challenge, the cookies sent and those a reply sets.
+TEST_F(WebServiceBindingTest, LoggingShowsNoCredentials) {
+  soap().requireBasic(std::make_pair(std::string("staff"), std::string("s3cret")));
+  m_binding->setAuthUsername("staff");
+  m_binding->setAuthPassword("s3cret");
+  m_binding->addCookie(net::HTTPCookie("session", "abc123", "127.0.0.1"));
+  soap().setCookieOnNextReply("session=def456; Path=/; HttpOnly");
+  m_binding->setLogXMLInOut(true);
+  std::vector<std::string> lines;
+  core::LogSink previous = core::setLogSink([&](const std::string& line) { lines.push_back(line); });
+  EXPECT_EQ(namesIn(m_binding->GetAllFilesUsingParameters(listOf("1001"))),
+            (std::vector<std::string>{"a.jpg", "b.png"}));
+  core::setLogSink(previous);
+
+  const std::vector<venue::RecordedRequest> requests = calls();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1].header("Authorization"), "Basic c3RhZmY6czNjcmV0");
+  EXPECT_EQ(requests[0].header("Cookie"), "session=abc123");
+  ASSERT_FALSE(lines.empty());
+  for (const std::string& line : lines) {
+    SCOPED_TRACE(line);
+    for (const char* secret : {"s3cret", "c3RhZmY6czNjcmV0", "abc123", "def456"})
+      EXPECT_EQ(line.find(secret), std::string::npos) << secret;
+  }
+}
+
 }  // namespace
 }  // namespace kt

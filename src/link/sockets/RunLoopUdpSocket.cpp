@@ -458,7 +458,7 @@ void RunLoopUdpSocket::closeSocket(Family family) {
 
 bool RunLoopUdpSocket::sendData(const std::string& data, double timeout, long tag) {
   if (data.empty() || has(NoNewIO) || has(Closed) || !isConnected()) return false;
-  return queueSend(SendPacket{data, std::string(), timeout, tag});
+  return queueSend(UdpSendPacket{data, std::string(), timeout, tag});
 }
 
 bool RunLoopUdpSocket::sendData(const std::string& data, const std::string& host, uint16_t port, double timeout,
@@ -476,7 +476,7 @@ bool RunLoopUdpSocket::sendData(const std::string& data, const std::string& host
   } else {
     return false;
   }
-  return queueSend(SendPacket{data, std::move(address), timeout, tag});
+  return queueSend(UdpSendPacket{data, std::move(address), timeout, tag});
 }
 
 bool RunLoopUdpSocket::sendDataToAddress(const std::string& data, const std::string& address, double timeout,
@@ -484,11 +484,11 @@ bool RunLoopUdpSocket::sendDataToAddress(const std::string& data, const std::str
   if (data.empty() || has(NoNewIO) || has(Closed) || isConnected()) return false;
   if (address.size() == sizeof(sockaddr_in) && m_fd4 < 0) return false;
   if (address.size() == sizeof(sockaddr_in6) && m_fd6 < 0) return false;
-  return queueSend(SendPacket{data, address, timeout, tag});
+  return queueSend(UdpSendPacket{data, address, timeout, tag});
 }
 
-bool RunLoopUdpSocket::queueSend(SendPacket packet) {
-  m_sendQueue.push_back(std::make_shared<SendPacket>(std::move(packet)));
+bool RunLoopUdpSocket::queueSend(UdpSendPacket packet) {
+  m_sendQueue.push_back(std::make_shared<UdpSendPacket>(std::move(packet)));
   scheduleDequeueSend();
   return true;
 }
@@ -518,7 +518,7 @@ void RunLoopUdpSocket::maybeDequeueSend() {
   }
 }
 
-std::optional<RunLoopUdpSocket::Family> RunLoopUdpSocket::socketForPacket(const SendPacket& packet) const {
+std::optional<RunLoopUdpSocket::Family> RunLoopUdpSocket::socketForPacket(const UdpSendPacket& packet) const {
   if (m_fd4 >= 0 && m_fd6 >= 0) return packet.address.size() == sizeof(sockaddr_in) ? Family::V4 : Family::V6;
   if (m_fd4 >= 0) return Family::V4;
   if (m_fd6 >= 0) return Family::V6;
@@ -557,7 +557,7 @@ void RunLoopUdpSocket::doSend(Family family) {
     return;
   }
   const int fd = fdFor(family);
-  const SendPacket& packet = *m_currentSend;
+  const UdpSendPacket& packet = *m_currentSend;
   ssize_t sent;
   do {
     if (has(Connected)) {
@@ -615,7 +615,7 @@ void RunLoopUdpSocket::doSendTimeout(core::Timer& timer) {
 
 void RunLoopUdpSocket::receiveWithTimeout(double timeout, long tag) {
   if (has(NoNewIO) || has(Closed)) return;
-  auto packet = std::make_shared<ReceivePacket>();
+  auto packet = std::make_shared<UdpReceivePacket>();
   packet->timeout = timeout;
   packet->tag = tag;
   m_receiveQueue.push_back(std::move(packet));

@@ -195,13 +195,13 @@ class RunLoopUdpSocket : public std::enable_shared_from_this<RunLoopUdpSocket> {
   };
   enum class Family { V4, V6 };
 
-  struct SendPacket {
+  struct UdpSendPacket {
     std::string buffer;
     std::string address;  // empty for a send to the connected peer
     double timeout = -1;
     long tag = 0;
   };
-  struct ReceivePacket {
+  struct UdpReceivePacket {
     double timeout = -1;
     long tag = 0;
     std::optional<std::string> buffer;
@@ -228,14 +228,14 @@ class RunLoopUdpSocket : public std::enable_shared_from_this<RunLoopUdpSocket> {
   static core::Error errnoError(int savedErrno);
   static core::Error netdbError(int code, const char* format = nullptr);
 
-  bool queueSend(SendPacket packet);
+  bool queueSend(UdpSendPacket packet);
   void closeSocket(Family family);
 
   // Event dispatch and queues.
   void handleSocketEvent(Family family, unsigned ready);
   void scheduleDequeueSend();
   void maybeDequeueSend();
-  std::optional<Family> socketForPacket(const SendPacket& packet) const;
+  std::optional<Family> socketForPacket(const UdpSendPacket& packet) const;
   bool canAcceptBytes(Family family);
   bool hasBytesAvailable(Family family);
   bool pollDescriptor(int fd, short events) const;
@@ -276,12 +276,12 @@ class RunLoopUdpSocket : public std::enable_shared_from_this<RunLoopUdpSocket> {
   int64_t m_userData = 0;
   uint32_t m_maxReceiveBufferSize = DefaultMaxReceiveBufferSize;
 
-  std::deque<std::shared_ptr<SendPacket>> m_sendQueue;
-  std::shared_ptr<SendPacket> m_currentSend;
+  std::deque<std::shared_ptr<UdpSendPacket>> m_sendQueue;
+  std::shared_ptr<UdpSendPacket> m_currentSend;
   std::shared_ptr<core::Timer> m_sendTimer;
 
-  std::deque<std::shared_ptr<ReceivePacket>> m_receiveQueue;
-  std::shared_ptr<ReceivePacket> m_currentReceive;
+  std::deque<std::shared_ptr<UdpReceivePacket>> m_receiveQueue;
+  std::shared_ptr<UdpReceivePacket> m_currentReceive;
   std::shared_ptr<core::Timer> m_receiveTimer;
 
   int m_fd4 = -1;

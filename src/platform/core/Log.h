@@ -5,6 +5,10 @@
 
 namespace core {
 
+// What a log line shows in place of a secret (a password, credentials, a keychain value): the
+// log goes to standard error and the system log, where anyone on the machine may read it.
+inline constexpr const char* kLogMask = "****";
+
 // Writes one line to the system log and, when enabled, to standard error.
 void logLine(const std::string& line);
 

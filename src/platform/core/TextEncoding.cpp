@@ -12,7 +12,7 @@
 namespace core {
 namespace {
 
-// One converter per direction and thread: opening one is slow, so it is kept and reset per call.
+// One converter per direction and thread: opening one is slow, so it is kept.
 class Converter {
  public:
   Converter(const char* to, const char* from) : m_to(to), m_from(from) {}
@@ -22,44 +22,18 @@ class Converter {
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
 
-  // Converts the whole input and appends it to `out`, or fails; `estimate` is the expected
-  // output size per input byte.
-  bool convert(std::string_view input, double estimate, std::string& out) {
-    if (input.empty()) return true;
-    if (!begin()) return false;
-
-    size_t used = out.size();
-    out.resize(used + static_cast<size_t>(static_cast<double>(input.size()) * estimate) + 4);
-    char* in = const_cast<char*>(input.data());
-    size_t inLeft = input.size();
-    bool flushing = false;  // after the input, one call without input ends any pending state
-    for (;;) {
-      char* outPtr = out.data() + used;
-      size_t outLeft = out.size() - used;
-      size_t r = flushing ? iconv(m_cd, nullptr, nullptr, &outPtr, &outLeft)
-                          : iconv(m_cd, &in, &inLeft, &outPtr, &outLeft);
-      used = out.size() - outLeft;
-      if (r == static_cast<size_t>(-1)) {
-        if (errno != E2BIG) return false;  // EILSEQ (invalid) or EINVAL (incomplete at the end)
-        out.resize(out.size() * 2 + 16);
-        continue;
-      }
-      if (r != 0) return false;  // a non-reversible substitution is a guess: refuse it
-      if (flushing) break;
-      if (inLeft == 0) flushing = true;
-    }
-    out.resize(used);
-    return true;
-  }
-
   // Opens the converter if needed and puts it back in its initial state; false when it cannot
-  // be opened.
+  // be opened. Both encodings are stateless, so only a call that stopped short of converting
+  // everything it was given may have left something behind: resetting costs a call of its own,
+  // which counts when the text is a short frame.
   bool begin() {
     if (m_cd == invalid()) {
       m_cd = iconv_open(m_to, m_from);
       if (m_cd == invalid()) return false;
+      m_clean = true;
     }
-    iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
+    if (!m_clean) iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
+    m_clean = true;
     return true;
   }
 
@@ -75,10 +49,12 @@ class Converter {
     char* inPtr = const_cast<char*>(in);
     const size_t r = iconv(m_cd, &inPtr, &inLeft, &out, &outLeft);
     in = inPtr;
+    if (r == 0) return Stop::Done;
+    m_clean = false;
     if (r == static_cast<size_t>(-1)) {
       return errno == E2BIG ? Stop::Done : errno == EINVAL ? Stop::Incomplete : Stop::Refused;
     }
-    return r == 0 ? Stop::Done : Stop::Failed;
+    return Stop::Failed;
   }
 
  private:
@@ -87,6 +63,7 @@ class Converter {
   const char* m_to = nullptr;
   const char* m_from = nullptr;
   iconv_t m_cd = invalid();
+  bool m_clean = true;
 };
 
 // Decodes to code points (wchar_t holds UCS-4 here): one step inside the converter, and the UTF-8
@@ -97,8 +74,9 @@ Converter& decoder() {
   return c;
 }
 
+// Encodes from code points, which the UTF-8 is read into below: one step inside the converter.
 Converter& encoder() {
-  thread_local Converter c("GB18030", "UTF-8");
+  thread_local Converter c("GB18030", "WCHAR_T");
   return c;
 }
 
@@ -164,19 +142,6 @@ const Correction* findCorrection(const Table& table, uint32_t Correction::*key, 
   return it != std::end(table) && (*it).*key == value ? &*it : nullptr;
 }
 
-constexpr unsigned char utf8LeadByte(uint32_t cp) {
-  return static_cast<unsigned char>(cp < 0x800 ? 0xC0 | (cp >> 6) : cp < 0x10000 ? 0xE0 | (cp >> 12) : 0xF0 | (cp >> 18));
-}
-
-// The first bytes of the corrected code points in UTF-8: any other byte starts a sequence that
-// goes to the converter without a look-up.
-constexpr std::array<bool, 256> utf8LeadBytes() {
-  std::array<bool, 256> leads{};
-  for (const Correction& c : kCorrections) leads[utf8LeadByte(c.codePoint)] = true;
-  return leads;
-}
-constexpr std::array<bool, 256> kUtf8Leads = utf8LeadBytes();
-
 // Rows of 16 code points that hold a code point of the table, one bit each, below U+30000. Both
 // tables map codes to code points one to one, so where the converter decodes a code of the table
 // differently, it gives a code point that another code of the table has in 2000 (or it refuses
@@ -190,13 +155,6 @@ constexpr std::array<uint64_t, kRowLimit / 16 / 64> tableRows() {
 constexpr std::array<uint64_t, kRowLimit / 16 / 64> kTableRows = tableRows();
 
 inline bool onTableRow(uint32_t cp) { return cp < kRowLimit && (kTableRows[cp >> 10] >> (cp >> 4 & 63) & 1); }
-
-// The length of the UTF-8 form of a code point, at least that of any code point sharing its
-// row of the table (all of them take four bytes at most).
-inline size_t utf8Length(uint32_t cp) {
-  if (onTableRow(cp)) return 4;
-  return cp < 0x80 ? 1 : cp < 0x800 ? 2 : cp < 0x10000 ? 3 : 4;
-}
 
 // Writes the UTF-8 form of a scalar value at o; answers the end.
 inline char* putUtf8(char* o, uint32_t cp) {
@@ -224,28 +182,6 @@ struct Unit {
   const Correction* correction;
 };
 
-// Converts `input` with `converter`, except the units `unitAt` finds in the table, which `emit`
-// appends itself; each run between them goes to the converter whole. A unit of length 0 (cut
-// short by the end) leaves the rest to the converter, which refuses it.
-template <typename UnitAt, typename Emit>
-std::optional<std::string> convertAround(std::string_view input, Converter& converter, double estimate,
-                                         UnitAt unitAt, Emit emit) {
-  std::string out;
-  size_t start = 0;  // the first byte not yet converted
-  for (size_t i = 0; i < input.size();) {
-    const Unit unit = unitAt(i);
-    if (unit.length == 0) break;
-    if (unit.correction) {
-      if (!converter.convert(input.substr(start, i - start), estimate, out)) return std::nullopt;
-      emit(out, *unit.correction);
-      start = i + unit.length;
-    }
-    i += unit.length;
-  }
-  if (!converter.convert(input.substr(start), estimate, out)) return std::nullopt;
-  return out;
-}
-
 // True when every byte is ASCII (ASCII is the same in UTF-8 and GB 18030).
 bool isAscii(std::string_view s) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(s.data());
@@ -264,28 +200,44 @@ bool isAscii(std::string_view s) {
 
 inline bool isCont(unsigned char b) { return (b & 0xC0) == 0x80; }
 
-// Length of the well-formed UTF-8 sequence starting at s[i], or 0 when it is not one.
-size_t sequenceLength(std::string_view s, size_t i) {
-  const auto* p = reinterpret_cast<const unsigned char*>(s.data());
-  const size_t left = s.size() - i;
-  const unsigned char b0 = p[i];
-  if (b0 < 0x80) return 1;
-  if (b0 >= 0xC2 && b0 <= 0xDF) return (left >= 2 && isCont(p[i + 1])) ? 2 : 0;
+// Reads the well-formed UTF-8 sequence at p (left bytes): its length, with its scalar value in cp;
+// 0 when it is not one.
+inline size_t readUtf8(const unsigned char* p, size_t left, uint32_t& cp) {
+  const unsigned char b0 = p[0];
+  if (b0 < 0x80) {
+    cp = b0;
+    return 1;
+  }
+  if (b0 >= 0xC2 && b0 <= 0xDF) {
+    if (left < 2 || !isCont(p[1])) return 0;
+    cp = uint32_t{b0 & 0x1Fu} << 6 | (p[1] & 0x3Fu);
+    return 2;
+  }
   if (b0 >= 0xE0 && b0 <= 0xEF) {
     if (left < 3) return 0;
-    const unsigned char b1 = p[i + 1];
+    const unsigned char b1 = p[1];
     const unsigned char lo = b0 == 0xE0 ? 0xA0 : 0x80;  // no overlongs
     const unsigned char hi = b0 == 0xED ? 0x9F : 0xBF;  // no surrogates
-    return (b1 >= lo && b1 <= hi && isCont(p[i + 2])) ? 3 : 0;
+    if (b1 < lo || b1 > hi || !isCont(p[2])) return 0;
+    cp = uint32_t{b0 & 0x0Fu} << 12 | uint32_t{b1 & 0x3Fu} << 6 | (p[2] & 0x3Fu);
+    return 3;
   }
   if (b0 >= 0xF0 && b0 <= 0xF4) {
     if (left < 4) return 0;
-    const unsigned char b1 = p[i + 1];
+    const unsigned char b1 = p[1];
     const unsigned char lo = b0 == 0xF0 ? 0x90 : 0x80;  // no overlongs
     const unsigned char hi = b0 == 0xF4 ? 0x8F : 0xBF;  // nothing above U+10FFFF
-    return (b1 >= lo && b1 <= hi && isCont(p[i + 2]) && isCont(p[i + 3])) ? 4 : 0;
+    if (b1 < lo || b1 > hi || !isCont(p[2]) || !isCont(p[3])) return 0;
+    cp = uint32_t{b0 & 0x07u} << 18 | uint32_t{b1 & 0x3Fu} << 12 | uint32_t{p[2] & 0x3Fu} << 6 | (p[3] & 0x3Fu);
+    return 4;
   }
   return 0;
+}
+
+// Length of the well-formed UTF-8 sequence starting at s[i], or 0 when it is not one.
+inline size_t sequenceLength(std::string_view s, size_t i) {
+  uint32_t cp;
+  return readUtf8(reinterpret_cast<const unsigned char*>(s.data()) + i, s.size() - i, cp);
 }
 
 // One character step for the UTF-16 helpers: bytes taken and UTF-16 units counted.
@@ -342,8 +294,10 @@ std::optional<std::string> gb18030ToUtf8(std::string_view bytes) {
   if (isAscii(bytes)) return std::string(bytes);
   Converter& converter = decoder();
   if (!converter.begin()) return std::nullopt;
-  // One byte gives one, two bytes at most three, four bytes at most four.
-  std::string out(bytes.size() / 2 * 3 + 8, '\0');
+  // Room for the longest output of any mapping: a byte below 0x80 gives one, every other
+  // sequence takes two bytes at least and gives a code point, four bytes at most. So nothing
+  // below needs to check for room.
+  std::string out(bytes.size() * 2 + 8, '\0');
   char* o = out.data();
   wchar_t codePoints[kPieceBytes];  // a byte gives at most one
   const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -362,14 +316,6 @@ std::optional<std::string> gb18030ToUtf8(std::string_view bytes) {
     if (stop == Converter::Stop::Incomplete && in + pieceLeft < end) stop = Converter::Stop::Done;
 
     const size_t count = (sizeof codePoints - cpOutLeft) / sizeof(wchar_t);
-    // The estimate above holds for the mapping as it is; any other gets room as it needs it.
-    const size_t used = static_cast<size_t>(o - out.data());
-    if (out.size() - used < count * 4) {
-      size_t need = 0;
-      for (size_t i = 0; i < count; ++i) need += utf8Length(static_cast<uint32_t>(codePoints[i]));
-      if (out.size() - used < need) out.resize(std::max(used + need, out.size() * 2));
-      o = out.data() + used;
-    }
     const unsigned char* unit = pieceStart;  // the sequence of code point `unitIndex`, found on demand
     size_t unitIndex = 0;
     for (size_t i = 0; i < count; ++i) {
@@ -384,11 +330,6 @@ std::optional<std::string> gb18030ToUtf8(std::string_view bytes) {
     // Refused, or cut short by the end: only the table may know it.
     const Unit refused = gbUnitAt(in, static_cast<size_t>(end - in));
     if (!refused.correction) return std::nullopt;
-    if (out.size() - static_cast<size_t>(o - out.data()) < 4) {
-      const size_t used = static_cast<size_t>(o - out.data());
-      out.resize(out.size() * 2 + 4);
-      o = out.data() + used;
-    }
     o = putUtf8(o, refused.correction->codePoint);
     in += refused.length;
   }
@@ -396,29 +337,91 @@ std::optional<std::string> gb18030ToUtf8(std::string_view bytes) {
   return out;
 }
 
-std::optional<std::string> utf8ToGb18030(std::string_view utf8) {
-  if (isAscii(utf8)) return std::string(utf8);
-  if (!isValidUtf8(utf8)) return std::nullopt;
+// The UTF-8 is read into code points here, checked on the way; the converter encodes them piece
+// by piece. Only a code point on a row of the table is looked up, and one the table holds is
+// written from it.
+bool appendGb18030(std::string& out, std::string_view utf8) {
+  if (isAscii(utf8)) {
+    out.append(utf8);
+    return true;
+  }
+  const size_t start = out.size();
+  auto fail = [&out, start] {
+    out.resize(start);
+    return false;
+  };
+  Converter& converter = encoder();
+  if (!converter.begin()) return false;
+  // Three UTF-8 bytes give two here, and nothing grows beyond four; the rest gets room as it needs it.
+  size_t used = start;
+  out.resize(start + utf8.size() + 16);
+  wchar_t codePoints[kPieceBytes];  // code points waiting for the converter
+  size_t count = 0;
+  auto room = [&](size_t bytes) {
+    if (out.size() - used < bytes) out.resize(std::max(used + bytes, out.size() * 2));
+  };
+  // Encodes the code points gathered so far.
+  auto flush = [&]() -> bool {
+    if (count == 0) return true;
+    room(count * 4);
+    const char* in = reinterpret_cast<const char*>(codePoints);
+    size_t inLeft = count * sizeof(wchar_t);
+    char* o = out.data() + used;
+    size_t outLeft = out.size() - used;
+    // Every scalar value has a code, and there is room for all of them: anything short of all
+    // converted is a fault of the converter.
+    if (converter.convertSome(in, inLeft, o, outLeft) != Converter::Stop::Done || inLeft != 0) return false;
+    used = out.size() - outLeft;
+    count = 0;
+    return true;
+  };
   const auto* p = reinterpret_cast<const unsigned char*>(utf8.data());
-  auto unitAt = [p](size_t i) -> Unit {
-    const unsigned char b0 = p[i];
-    if (b0 < 0x80) return {1, nullptr};
-    const size_t length = b0 < 0xE0 ? 2 : b0 < 0xF0 ? 3 : 4;  // well-formed: checked above
-    if (!kUtf8Leads[b0]) return {length, nullptr};
-    uint32_t cp = b0 & (0x7F >> length);
-    for (size_t k = 1; k < length; ++k) cp = cp << 6 | (p[i + k] & 0x3F);
-    return {length, findCorrection(kByCodePoint, &Correction::codePoint, cp)};
-  };
-  auto emit = [](std::string& out, const Correction& c) {
-    if (c.code > 0xFFFF) {
-      out += static_cast<char>(c.code >> 24);
-      out += static_cast<char>(c.code >> 16);
+  const auto* const end = p + utf8.size();
+  while (p < end) {
+    if (count == kPieceBytes && !flush()) return fail();
+    if (*p < 0x80) {  // the usual case in a message: digits, separators
+      // Eight at a time while they last.
+      while (end - p >= 8 && kPieceBytes - count >= 8) {
+        uint64_t w;
+        std::memcpy(&w, p, 8);
+        if (w & 0x8080808080808080ull) break;
+        for (size_t k = 0; k < 8; ++k) codePoints[count + k] = static_cast<wchar_t>(p[k]);
+        count += 8;
+        p += 8;
+      }
+      if (p < end && *p < 0x80 && count < kPieceBytes) codePoints[count++] = static_cast<wchar_t>(*p++);
+      continue;
     }
-    out += static_cast<char>(c.code >> 8);
-    out += static_cast<char>(c.code);
-  };
-  // Two-byte UTF-8 sequences may become four bytes.
-  return convertAround(utf8, encoder(), 2.0, unitAt, emit);
+    uint32_t cp;
+    const size_t length = readUtf8(p, static_cast<size_t>(end - p), cp);
+    if (length == 0) return fail();
+    p += length;
+    if (onTableRow(cp)) {
+      if (const Correction* c = findCorrection(kByCodePoint, &Correction::codePoint, cp)) {
+        if (!flush()) return fail();
+        room(4);
+        char* o = out.data() + used;
+        if (c->code > 0xFFFF) {
+          *o++ = static_cast<char>(c->code >> 24);
+          *o++ = static_cast<char>(c->code >> 16);
+        }
+        *o++ = static_cast<char>(c->code >> 8);
+        *o++ = static_cast<char>(c->code);
+        used = static_cast<size_t>(o - out.data());
+        continue;
+      }
+    }
+    codePoints[count++] = static_cast<wchar_t>(cp);
+  }
+  if (!flush()) return fail();
+  out.resize(used);
+  return true;
+}
+
+std::optional<std::string> utf8ToGb18030(std::string_view utf8) {
+  std::string out;
+  if (!appendGb18030(out, utf8)) return std::nullopt;
+  return out;
 }
 
 void appendUtf8(std::string& out, uint32_t cp) {

@@ -18,6 +18,8 @@ std::optional<std::string> gb18030ToUtf8(std::string_view bytes);
 
 // UTF-8 to GB 18030. Every Unicode scalar value has a code, so only invalid UTF-8 gives nullopt.
 std::optional<std::string> utf8ToGb18030(std::string_view utf8);
+// The same, appended to `out`; false, with `out` as it was, for invalid UTF-8.
+bool appendGb18030(std::string& out, std::string_view utf8);
 
 // Strict UTF-8 check: no overlong forms, no surrogates, nothing above U+10FFFF, no truncation.
 bool isValidUtf8(std::string_view bytes);

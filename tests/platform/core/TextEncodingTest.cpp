@@ -10,6 +10,7 @@
 
 namespace {
 
+using core::appendGb18030;
 using core::gb18030ToUtf8;
 using core::utf8ToGb18030;
 
@@ -114,12 +115,25 @@ TEST(Gb18030, EncodingRejectsInvalidUtf8) {
 }
 
 TEST(Gb18030, LargeInputGrowsOutput) {
-  // Many two-byte characters (1.5 times longer in UTF-8) and four-byte ones.
+  // Many two-byte characters (1.5 times longer in UTF-8), four-byte ones and runs of ASCII of
+  // every length up to 20, so that each kind falls on the edges of the encoder's pieces.
   std::string text;
-  for (int i = 0; i < 20000; ++i) text += (i % 7 == 0) ? "\xF0\xA0\x80\x80" : "点歌";
+  for (int i = 0; i < 20000; ++i)
+    text += (i % 7 == 0) ? "\xF0\xA0\x80\x80" : (i % 5 == 0) ? std::string(i % 21, 'x') : "点歌";
   auto encoded = utf8ToGb18030(text);
   ASSERT_TRUE(encoded.has_value());
   EXPECT_EQ(gb18030ToUtf8(*encoded), text);
+}
+
+TEST(Gb18030, AppendingKeepsWhatIsThereAndAddsNothingOnBadText) {
+  std::string out = "head";
+  ASSERT_TRUE(appendGb18030(out, "点歌 a"));
+  EXPECT_EQ(out, "head\xB5\xE3\xB8\xE8 a");
+  // Refused far in, after whole pieces were already converted: nothing of it stays.
+  std::string text;
+  for (int i = 0; i < 10000; ++i) text += "点";
+  EXPECT_FALSE(appendGb18030(out, text + "\xFF"));
+  EXPECT_EQ(out, "head\xB5\xE3\xB8\xE8 a");
 }
 
 TEST(Gb18030, ThreadsConvertIndependently) {
@@ -261,6 +275,8 @@ TEST(Gb18030Of2000, CodesWhereTheTablesDifferDecodeAnywhereInALongText) {
     text += utf8Of(cp);
   }
   expectSame(gb18030ToUtf8(bytes), text);
+  // Long text is encoded a piece at a time too.
+  EXPECT_EQ(utf8ToGb18030(text), bytes);
   // A broken code far in is still refused.
   EXPECT_FALSE(gb18030ToUtf8(bytes + "\x81").has_value());
   EXPECT_FALSE(gb18030ToUtf8(bytes.substr(0, bytes.size() / 2) + "\xFF" + bytes).has_value());
