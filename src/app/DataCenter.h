@@ -15,6 +15,7 @@ class Value;
 namespace kt {
 
 class OKFolioObject;
+class SQLDatabase;
 
 // The link's event bus: one notification name, with user info {"code": ..., "detail": ...}.
 inline constexpr const char* kDataCenterNotification = "getDataFromCenter";
@@ -57,6 +58,8 @@ class DataCenter {
   KT_FIELD_NAMED(Text, masterID, setMasterID, std::nullopt)
   KT_FIELD_NAMED(Text, willPayedMoney, setWillPayedMoney, std::nullopt)
   KT_FIELD_NAMED(int32_t, gongGuanPos, setGongGuanPos, 0)
+  // A database connection slot that nothing in the program opens yet.
+  KT_FIELD_NAMED(std::shared_ptr<SQLDatabase>, db, setDb, nullptr)
 
  public:
   DataCenter();
