@@ -1,6 +1,7 @@
 #include "platform/net/URLSession.h"
 
 #include "platform/core/OperationQueue.h"
+#include "platform/net/DownloadResumeData.h"
 #include "platform/net/SessionThreads.h"
 #include "platform/net/URLError.h"
 #include "platform/net/URLSessionInternal.h"
@@ -91,14 +92,14 @@ void URLSession::enqueue(std::function<void()> command) {
 void URLSession::post(std::function<void()> block) { m_delegateQueue->addOperationWithBlock(std::move(block)); }
 
 template <typename T>
-std::shared_ptr<T> URLSession::makeTask(const URLRequest& request) {
+std::shared_ptr<T> URLSession::makeTask(std::optional<URLRequest> request) {
   uint64_t identifier;
   {
     std::lock_guard lock(m_mutex);
     if (m_invalidating) return nullptr;
     identifier = m_nextIdentifier++;
   }
-  auto task = std::make_shared<T>(identifier, request, shared_from_this());
+  auto task = std::make_shared<T>(identifier, std::move(request), shared_from_this());
   task->m_transfer = std::make_unique<URLSessionTask::Transfer>();
   task->m_transfer->session = this;
   task->m_transfer->task = task.get();
@@ -166,6 +167,26 @@ std::shared_ptr<URLSessionDownloadTask> URLSession::downloadTaskWithRequest(cons
   return task;
 }
 
+std::shared_ptr<URLSessionDownloadTask> URLSession::downloadTaskWithResumeData(const std::string& resumeData,
+                                                                               DownloadCompletion completion) {
+  auto data = DownloadResumeData::decode(resumeData);
+  std::optional<URLRequest> request;
+  if (data) {
+    request.emplace(URL::fromString(data->url));
+    request->setAllHTTPHeaderFields(data->requestHeaders);
+  }
+  auto task = makeTask<URLSessionDownloadTask>(std::move(request));
+  if (!task) return nullptr;
+  task->m_transfer->downloadCompletion = std::move(completion);
+  if (data) {
+    task->m_transfer->resume = std::move(data);
+  } else {
+    task->m_transfer->resumeRefused = true;
+  }
+  registerTask(task);
+  return task;
+}
+
 void URLSession::taskResumed(const std::shared_ptr<URLSessionTask>& task) {
   enqueue([task] {
     auto& t = task->m_transfer;
@@ -215,11 +236,16 @@ void URLSession::taskSuspended(const std::shared_ptr<URLSessionTask>& task) {
   });
 }
 
-void URLSession::taskCancelled(const std::shared_ptr<URLSessionTask>& task) {
-  enqueue([task] {
+void URLSession::taskCancelled(const std::shared_ptr<URLSessionTask>& task,
+                               std::function<void(std::optional<std::string>)> resumeDataHandler) {
+  enqueue([this, task, resumeDataHandler = std::move(resumeDataHandler)] {
     auto& t = task->m_transfer;
-    if (!t || t->completed) return;
-    t->finish(URLError::make(URLError::Cancelled, t->urlText()));
+    std::optional<std::string> resumeData;
+    if (t && !t->completed) {
+      if (resumeDataHandler) resumeData = t->produceResumeData();
+      t->finish(URLError::make(URLError::Cancelled, t->urlText()));
+    }
+    if (resumeDataHandler) post([resumeDataHandler, resumeData] { resumeDataHandler(resumeData); });
   });
 }
 

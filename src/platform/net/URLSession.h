@@ -68,6 +68,13 @@ class URLSession : public std::enable_shared_from_this<URLSession> {
   // The reply body goes to a temporary file, handed over at the end and removed after that.
   std::shared_ptr<URLSessionDownloadTask> downloadTaskWithRequest(const URLRequest& request,
                                                                   DownloadCompletion completion = {});
+  // Continues a download from the resume data its cancelByProducingResumeData gave: asks for
+  // the rest of the reply with a range request whose If-Range holds the reply's validator. A
+  // 206 appends to the partial file; any other reply (a server that ignores the range, or a
+  // changed resource) starts the file over with the whole body. Resume data that cannot be read,
+  // or whose partial file is gone, makes a task that completes with CannotOpenFile.
+  std::shared_ptr<URLSessionDownloadTask> downloadTaskWithResumeData(const std::string& resumeData,
+                                                                     DownloadCompletion completion = {});
 
   // No new tasks; the session becomes invalid once the tasks it has have completed.
   void finishTasksAndInvalidate();
@@ -89,7 +96,7 @@ class URLSession : public std::enable_shared_from_this<URLSession> {
   friend struct URLSessionTask::Transfer;
 
   template <typename T>
-  std::shared_ptr<T> makeTask(const URLRequest& request);
+  std::shared_ptr<T> makeTask(std::optional<URLRequest> request);
   void registerTask(const std::shared_ptr<URLSessionTask>& task);
   // Fails tasks whose connection has been silent too long; the time until the next one is due.
   long checkIdleTimeouts();
@@ -109,7 +116,8 @@ class URLSession : public std::enable_shared_from_this<URLSession> {
   // Called by tasks.
   void taskResumed(const std::shared_ptr<URLSessionTask>& task);
   void taskSuspended(const std::shared_ptr<URLSessionTask>& task);
-  void taskCancelled(const std::shared_ptr<URLSessionTask>& task);
+  void taskCancelled(const std::shared_ptr<URLSessionTask>& task,
+                     std::function<void(std::optional<std::string>)> resumeDataHandler);
 
   const URLSessionConfiguration m_configuration;
   const std::shared_ptr<core::OperationQueue> m_delegateQueue;
