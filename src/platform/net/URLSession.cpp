@@ -338,21 +338,33 @@ void URLSession::releaseSlot(URLSessionTask::Transfer& transfer) {
 
 long URLSession::checkIdleTimeouts() {
   using Clock = Transfer::Clock;
-  long next = -1;
-  auto now = Clock::now();
-  for (const auto& task : liveTasks()) {
-    Transfer* t = task->m_transfer.get();
-    if (!t || t->completed || !t->inMulti || t->userPaused || t->awaitingDisposition || t->idleTimeout <= 0) continue;
-    auto limit = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(t->idleTimeout));
-    auto elapsed = now - t->lastActivity;
-    if (elapsed >= limit) {
-      t->finish(URLError::make(URLError::TimedOut, t->urlText()));
-      continue;
+  const auto now = Clock::now();
+  auto millisecondsUntil = [now](Clock::time_point when) {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(when - now).count()) + 1;
+  };
+  if (now < m_nextIdleCheck) return millisecondsUntil(m_nextIdleCheck);
+  std::vector<std::shared_ptr<URLSessionTask>> expired;
+  auto next = Clock::time_point::max();
+  {
+    std::lock_guard lock(m_mutex);
+    for (const auto& [id, task] : m_tasks) {
+      const Transfer* t = task->m_transfer.get();
+      if (!t || t->completed || !t->inMulti || t->userPaused || t->awaitingDisposition || t->idleTimeout <= 0) continue;
+      const auto deadline = t->lastActivity + t->idleLimit;
+      if (deadline <= now) {
+        expired.push_back(task);
+      } else if (deadline < next) {
+        next = deadline;
+      }
     }
-    long remaining = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(limit - elapsed).count()) + 1;
-    if (next < 0 || remaining < next) next = remaining;
   }
-  return next;
+  m_nextIdleCheck = next;
+  for (const auto& task : expired) {
+    if (task->m_transfer && !task->m_transfer->completed) {
+      task->m_transfer->finish(URLError::make(URLError::TimedOut, task->m_transfer->urlText()));
+    }
+  }
+  return next == Clock::time_point::max() ? -1 : millisecondsUntil(next);
 }
 
 void URLSession::run() {

@@ -5,6 +5,7 @@
 #include "platform/net/URLSessionDelegate.h"
 #include "platform/net/URLSessionTask.h"
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -99,6 +100,8 @@ class URLSession : public std::enable_shared_from_this<URLSession> {
   std::shared_ptr<T> makeTask(std::optional<URLRequest> request);
   void registerTask(const std::shared_ptr<URLSessionTask>& task);
   // Fails tasks whose connection has been silent too long; the time until the next one is due.
+  // The tasks are looked at only once the earliest deadline known has come, so a session with
+  // many transfers does not walk them all on every turn of its loop.
   long checkIdleTimeouts();
   // On the session thread: a transfer runs once its host has fewer than the configuration's
   // connections per host running; the others wait without a libcurl handle, so that many
@@ -135,6 +138,9 @@ class URLSession : public std::enable_shared_from_this<URLSession> {
   // Used on the session thread only: running transfers and those waiting, by host.
   std::map<std::string, int> m_runningByHost;
   std::map<std::string, std::deque<std::weak_ptr<URLSessionTask>>> m_waitingByHost;
+  // When checkIdleTimeouts next looks at the tasks; brought forward by any transfer's activity
+  // whose idle deadline comes sooner.
+  std::chrono::steady_clock::time_point m_nextIdleCheck = std::chrono::steady_clock::time_point::min();
 };
 
 }  // namespace net

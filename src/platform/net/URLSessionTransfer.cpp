@@ -243,6 +243,9 @@ bool Transfer::configure() {
   curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
 
   idleTimeout = request.hasExplicitTimeout() ? request.timeoutInterval() : config.timeoutIntervalForRequest();
+  if (idleTimeout > 0) {
+    idleLimit = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(idleTimeout));
+  }
   if (idleTimeout > 0) curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, toMilliseconds(idleTimeout));
   if (config.timeoutIntervalForResource() > 0)
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, toMilliseconds(config.timeoutIntervalForResource()));

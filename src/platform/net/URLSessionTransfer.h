@@ -83,6 +83,7 @@ struct URLSessionTask::Transfer {
 
   Clock::time_point lastActivity = Clock::now();
   double idleTimeout = 60;
+  Clock::duration idleLimit = std::chrono::seconds(60);  // idleTimeout as a duration
 
   bool callbackFailed = false;  // a callback body threw; the library was told to stop
   bool trustRejected = false;
@@ -101,7 +102,13 @@ struct URLSessionTask::Transfer {
   void start();
   bool configure();
   void releaseEasy();
-  void touch() { lastActivity = Clock::now(); }
+  // Marks activity on the connection, which moves its idle deadline.
+  void touch() {
+    lastActivity = Clock::now();
+    if (idleTimeout > 0 && lastActivity + idleLimit < session->m_nextIdleCheck) {
+      session->m_nextIdleCheck = lastActivity + idleLimit;
+    }
+  }
 
   // False stops the transfer.
   bool onHeaderLine(std::string_view line);
