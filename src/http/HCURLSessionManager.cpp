@@ -282,6 +282,14 @@ HCURLSessionManager::Task HCURLSessionManager::downloadTaskWithRequest(const net
                       std::move(completionHandler), std::move(destination));
 }
 
+HCURLSessionManager::Task HCURLSessionManager::downloadTaskWithResumeData(const std::string& resumeData,
+                                                                          ProgressBlock downloadProgress,
+                                                                          DestinationBlock destination,
+                                                                          CompletionHandler completionHandler) {
+  return registerTask(m_session->downloadTaskWithResumeData(resumeData), nullptr, std::move(downloadProgress),
+                      std::move(completionHandler), std::move(destination));
+}
+
 std::shared_ptr<HCProgress> HCURLSessionManager::uploadProgressForTask(const PlatformTask& task) const {
   auto delegate = task ? delegateForTask(task->taskIdentifier()) : nullptr;
   return delegate ? delegate->uploadProgress() : nullptr;

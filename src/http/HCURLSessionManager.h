@@ -173,6 +173,10 @@ class HCURLSessionManager : public net::URLSessionDelegate, public std::enable_s
                                      CompletionHandler completionHandler);
   Task downloadTaskWithRequest(const net::URLRequest& request, ProgressBlock downloadProgress,
                                DestinationBlock destination, CompletionHandler completionHandler);
+  // Continues a download from the resume data of a platform download task cancelled with
+  // cancelByProducingResumeData; data that cannot be read gives a task that fails.
+  Task downloadTaskWithResumeData(const std::string& resumeData, ProgressBlock downloadProgress,
+                                  DestinationBlock destination, CompletionHandler completionHandler);
 
   // Progress of a task of this manager (null for other tasks).
   std::shared_ptr<HCProgress> uploadProgressForTask(const PlatformTask& task) const;

@@ -142,12 +142,16 @@ void Transfer::releaseEasy() {
 
 void Transfer::start() {
   started = true;
+  if (resumeRefused) {
+    finish(URLError::make(URLError::CannotOpenFile, urlText()));
+    return;
+  }
   auto request = task->currentRequest();
   if (!request || !request->url() || (request->url()->scheme() != "http" && request->url()->scheme() != "https")) {
     finish(URLError::make(URLError::UnsupportedURL, urlText()));
     return;
   }
-  if (task->kind() == Kind::Download && (resumeRefused || (resume && !openPartialFile()))) {
+  if (task->kind() == Kind::Download && resume && !openPartialFile()) {
     finish(URLError::make(URLError::CannotOpenFile, urlText()));
     return;
   }

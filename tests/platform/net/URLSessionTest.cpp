@@ -1,6 +1,7 @@
 #include "platform/core/Log.h"
 #include "platform/core/OperationQueue.h"
 #include "platform/core/Queue.h"
+#include "platform/net/DownloadResumeData.h"
 #include "platform/net/HostMap.h"
 #include "platform/net/InputStream.h"
 #include "platform/net/SyncGet.h"
@@ -543,6 +544,47 @@ TEST_F(URLSessionTest, DownloadTaskWritesATemporaryFileRemovedAfterTheEvent) {
   session->finishTasksAndInvalidate();
   ASSERT_TRUE(recorder->waitForEvent("invalid"));
   EXPECT_FALSE(std::filesystem::exists(path));
+}
+
+TEST_F(URLSessionTest, ResumeDataThatCannotBeUsedFailsTheTaskAndTouchesNoOtherFile) {
+  auto session = makeSession();
+  // Another file, named by resume data from elsewhere: the session must neither cut, write nor
+  // remove it.
+  const std::string victim = net::DownloadResumeData::downloadDirectory() + "/kept-" + std::to_string(::getpid());
+  std::ofstream(victim) << "precious";
+  net::DownloadResumeData forged;
+  forged.url = m_server.url("/hello").absoluteString();
+  forged.filePath = victim;
+  forged.bytesReceived = 2;
+  forged.entityTag = "\"x\"";
+  // A download file of ours that is no longer there.
+  net::DownloadResumeData gone = forged;
+  gone.filePath = net::DownloadResumeData::downloadDirectory() + "/" + net::DownloadResumeData::FilePrefix + "gone";
+  std::filesystem::remove(gone.filePath);
+
+  for (const std::string& blob : {std::string("not resume data"), forged.encode(), gone.encode()}) {
+    std::mutex mutex;
+    Waiter waiter;
+    std::optional<core::Error> failure;
+    bool done = false;
+    auto task = session->downloadTaskWithResumeData(
+        blob, [&](std::optional<URL> location, std::shared_ptr<const net::HTTPURLResponse>, std::optional<core::Error> error) {
+          EXPECT_FALSE(location);
+          std::lock_guard lock(mutex);
+          failure = error;
+          done = true;
+          waiter.notify();
+        });
+    ASSERT_TRUE(task);
+    task->resume();
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(waiter.waitFor(lock, [&] { return done; }));
+    EXPECT_EQ(errorCode(failure), net::URLError::CannotOpenFile);
+  }
+  EXPECT_TRUE(m_server.lastHeaders().empty());  // nothing was asked for
+  std::ifstream in(victim);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), "precious");
+  std::filesystem::remove(victim);
 }
 
 TEST_F(URLSessionTest, UploadsFromDataFileAndStream) {
