@@ -364,6 +364,16 @@ bool HCURLSessionManager::respondsToSelector(OptionalEvent event) const {
   return false;
 }
 
+bool HCURLSessionManager::respondsToEvent(net::URLSessionDelegate::OptionalEvent event) const {
+  using Event = net::URLSessionDelegate::OptionalEvent;
+  switch (event) {
+    case Event::WillPerformHTTPRedirection: return respondsToSelector(OptionalEvent::WillPerformHTTPRedirection);
+    case Event::DidReceiveResponse: return respondsToSelector(OptionalEvent::DidReceiveResponse);
+    case Event::WillCacheResponse: return respondsToSelector(OptionalEvent::WillCacheResponse);
+  }
+  return true;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Override setters
 

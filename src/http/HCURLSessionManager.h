@@ -202,6 +202,8 @@ class HCURLSessionManager : public net::URLSessionDelegate, public std::enable_s
 
   // Whether the session event is handled here (the four optional ones: whether an override is set).
   bool respondsToSelector(OptionalEvent event) const;
+  // The same, asked by the session, which applies its own default to an event not handled here.
+  bool respondsToEvent(net::URLSessionDelegate::OptionalEvent event) const override;
 
   // Override setters: each stores its callback, which handles every later event.
   void setSessionDidBecomeInvalidBlock(SessionDidBecomeInvalidBlock block);

@@ -424,7 +424,7 @@ void Transfer::deliverResponse(const std::shared_ptr<const HTTPURLResponse>& res
   }
   if (hasCompletionHandler()) return;
   auto delegate = session->delegate();
-  if (!delegate) return;
+  if (!delegate || !delegate->respondsToEvent(URLSessionDelegate::OptionalEvent::DidReceiveResponse)) return;
 
   awaitingDisposition = true;
   auto self = session->shared_from_this();
@@ -705,7 +705,7 @@ void Transfer::askRedirect() {
     }
   }
   auto delegate = session->delegate();
-  if (!delegate) {
+  if (!delegate || !delegate->respondsToEvent(URLSessionDelegate::OptionalEvent::WillPerformHTTPRedirection)) {
     followRedirect(std::move(proposed));
     return;
   }
@@ -1065,7 +1065,8 @@ void Transfer::offerToCache(const std::shared_ptr<const HTTPURLResponse>& respon
   if (!cache || !URLCache::mayStore(request, *response) || body.size() > cacheLimit) return;
   auto proposed = std::make_shared<const CachedURLResponse>(response, body, URLCacheStoragePolicy::Allowed);
   auto delegate = session->delegate();
-  if (!delegate || hasCompletionHandler()) {
+  if (!delegate || hasCompletionHandler() ||
+      !delegate->respondsToEvent(URLSessionDelegate::OptionalEvent::WillCacheResponse)) {
     cache->storeCachedResponse(*proposed, request);
     return;
   }

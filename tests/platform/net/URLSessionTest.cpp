@@ -470,6 +470,24 @@ TEST_F(URLSessionTest, RefusedRedirectCompletesWithTheRedirectReply) {
   EXPECT_EQ(task->currentRequest()->url()->absoluteString(), m_server.base() + "/r1");
 }
 
+TEST_F(URLSessionTest, EventsTheDelegateDoesNotRespondToGetTheSessionsDefaultWithoutAsking) {
+  // It would refuse the redirect, if it were asked.
+  struct Silent : Recorder {
+    bool respondsToEvent(OptionalEvent event) const override {
+      return event != OptionalEvent::WillPerformHTTPRedirection && event != OptionalEvent::DidReceiveResponse;
+    }
+  };
+  auto recorder = std::make_shared<Silent>();
+  recorder->followRedirects = false;
+  auto session = makeSession(recorder);
+  auto task = session->dataTaskWithRequest(URLRequest(m_server.url("/r1")));
+  task->resume();
+  ASSERT_TRUE(recorder->waitForCompletion());
+  EXPECT_EQ(recorder->eventList(), (std::vector<std::string>{"data", "complete ok"}));
+  EXPECT_EQ(recorder->body, "arrived");
+  EXPECT_EQ(task->response()->statusCode(), 200);
+}
+
 TEST_F(URLSessionTest, SeeOtherTurnsAPostIntoAGetAndEndlessRedirectsStop) {
   URLRequest post(m_server.url("/see-other"));
   post.setHTTPMethod("POST");
