@@ -931,7 +931,15 @@ void Transfer::continueDownload(const HTTPURLResponse& response) {
 // On cancelling for resuming: the resume data of the download so far, and the partial file is
 // kept for it. Nothing when the reply cannot be continued later.
 std::optional<std::string> Transfer::produceResumeData() {
-  if (task->kind() != Kind::Download || !downloadFile || downloadPath.empty()) return std::nullopt;
+  if (task->kind() != Kind::Download) return std::nullopt;
+  if (resume && !resumeSettled) {
+    // Cancelled again before the rest began to come: the partial file is as the data says.
+    std::string blob = resume->encode();
+    if (blob.empty()) return std::nullopt;
+    downloadPath.clear();
+    return blob;
+  }
+  if (!downloadFile || downloadPath.empty()) return std::nullopt;
   auto response = task->response();
   auto request = task->currentRequest();
   if (!response || !request || !request->url() || uppercase(request->HTTPMethod()) != "GET" ||
