@@ -7,9 +7,9 @@
 #include "platform/net/URLError.h"
 #include "platform/net/URLSessionInternal.h"
 
+#include <fcntl.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -249,8 +249,8 @@ bool Transfer::configure() {
   idleTimeout = request.hasExplicitTimeout() ? request.timeoutInterval() : config.timeoutIntervalForRequest();
   if (idleTimeout > 0) {
     idleLimit = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(idleTimeout));
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, toMilliseconds(idleTimeout));
   }
-  if (idleTimeout > 0) curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, toMilliseconds(idleTimeout));
   if (config.timeoutIntervalForResource() > 0)
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, toMilliseconds(config.timeoutIntervalForResource()));
 
