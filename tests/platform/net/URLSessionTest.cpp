@@ -675,6 +675,24 @@ TEST_F(URLSessionTest, SuspendAndResumeChangeStateOnlyWhenTheyApply) {
 }
 
 TEST_F(URLSessionTest, IdleTimeoutGivesTimedOut) {
+  // A short time-out that starts while a long one is pending fires in its own time, not the
+  // long one's.
+  auto session = makeSession();
+  URLRequest patient(m_server.url("/stall"));
+  patient.setTimeoutInterval(60);
+  Outcome waiting;
+  auto longTask = session->dataTaskWithRequest(patient, waiting.handler());
+  longTask->resume();
+  ASSERT_TRUE(m_server.stallGate().waitArrived());
+  URLRequest hasty(m_server.url("/stall"));
+  hasty.setTimeoutInterval(0.3);
+  Outcome quick;
+  session->dataTaskWithRequest(hasty, quick.handler())->resume();
+  ASSERT_TRUE(quick.wait());
+  EXPECT_EQ(errorCode(quick.error), net::URLError::TimedOut);
+  longTask->cancel();
+  ASSERT_TRUE(waiting.wait());
+
   URLRequest request(m_server.url("/stall"));
   request.setTimeoutInterval(0.3);
   Outcome silent;
