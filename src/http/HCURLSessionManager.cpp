@@ -299,6 +299,14 @@ HCURLSessionManager::Task HCURLSessionManager::downloadTaskWithRequest(const net
                       std::move(completionHandler), std::move(destination));
 }
 
+HCURLSessionManager::Task HCURLSessionManager::downloadTaskWithResumeData(const std::string& resumeData,
+                                                                          ProgressBlock downloadProgress,
+                                                                          DestinationBlock destination,
+                                                                          CompletionHandler completionHandler) {
+  return registerTask(m_session->downloadTaskWithResumeData(resumeData), nullptr, std::move(downloadProgress),
+                      std::move(completionHandler), std::move(destination));
+}
+
 std::shared_ptr<HCProgress> HCURLSessionManager::uploadProgressForTask(const PlatformTask& task) const {
   auto delegate = task ? delegateForTask(task->taskIdentifier()) : nullptr;
   return delegate ? delegate->uploadProgress() : nullptr;
@@ -371,6 +379,16 @@ bool HCURLSessionManager::respondsToSelector(OptionalEvent event) const {
       return static_cast<bool>(m_didFinishEventsForBackgroundURLSession);
   }
   return false;
+}
+
+bool HCURLSessionManager::respondsToEvent(net::URLSessionDelegate::OptionalEvent event) const {
+  using Event = net::URLSessionDelegate::OptionalEvent;
+  switch (event) {
+    case Event::WillPerformHTTPRedirection: return respondsToSelector(OptionalEvent::WillPerformHTTPRedirection);
+    case Event::DidReceiveResponse: return respondsToSelector(OptionalEvent::DidReceiveResponse);
+    case Event::WillCacheResponse: return respondsToSelector(OptionalEvent::WillCacheResponse);
+  }
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -182,6 +182,10 @@ class HCURLSessionManager : public net::URLSessionDelegate, public std::enable_s
                                      CompletionHandler completionHandler);
   Task downloadTaskWithRequest(const net::URLRequest& request, ProgressBlock downloadProgress,
                                DestinationBlock destination, CompletionHandler completionHandler);
+  // Continues a download from the resume data of a platform download task cancelled with
+  // cancelByProducingResumeData; data that cannot be read gives a task that fails.
+  Task downloadTaskWithResumeData(const std::string& resumeData, ProgressBlock downloadProgress,
+                                  DestinationBlock destination, CompletionHandler completionHandler);
 
   // Progress of a task of this manager (null for other tasks).
   std::shared_ptr<HCProgress> uploadProgressForTask(const PlatformTask& task) const;
@@ -207,6 +211,8 @@ class HCURLSessionManager : public net::URLSessionDelegate, public std::enable_s
 
   // Whether the session event is handled here (the four optional ones: whether an override is set).
   bool respondsToSelector(OptionalEvent event) const;
+  // The same, asked by the session, which applies its own default to an event not handled here.
+  bool respondsToEvent(net::URLSessionDelegate::OptionalEvent event) const override;
 
   // Override setters: each stores its callback, which handles every later event.
   void setSessionDidBecomeInvalidBlock(SessionDidBecomeInvalidBlock block);

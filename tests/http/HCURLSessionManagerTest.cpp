@@ -11,6 +11,8 @@
 #include "http/LoopbackServer.h"
 #include "support/RunUntil.h"
 #include "support/TempHome.h"
+#include "venue/Gallery.h"
+#include "venue/WebServer.h"
 
 #include <dirent.h>
 #include <gtest/gtest.h>
@@ -384,6 +386,79 @@ TEST_F(HCURLSessionManagerTest, FailedMoveCompletesWithTheMoveErrorAndNoResult) 
   EXPECT_FALSE(kt::hasResponseObject(m_outcome.object));
   EXPECT_TRUE(m_outcome.userInfo.contains(kt::HCTaskCompletedErrorKey));
   EXPECT_FALSE(std::filesystem::exists(target));
+}
+
+// Resumable downloads from the stand-in web server: a gallery picture whose first download stalls
+// halfway and is cancelled for resuming.
+class HCURLSessionManagerResumeTest : public HCURLSessionManagerTest {
+ protected:
+  static constexpr const char* Path = "/images/still.tiff";
+
+  void SetUp() override {
+    ASSERT_TRUE(m_web.start());
+    m_picture = venue::Gallery::picture("still.tiff")->bytes;
+  }
+
+  // The resume data of the first download, taken once half of the picture has arrived.
+  std::string interruptedDownload(const std::shared_ptr<HCURLSessionManager>& manager) {
+    m_web.setFault(Path, venue::Fault::stalled().only(1));
+    auto task = manager->downloadTaskWithRequest(requestFor(m_web.baseUrl() + Path), nullptr, nullptr, nullptr);
+    task->resume();
+    const auto half = static_cast<int64_t>(m_picture.size() / 2);
+    EXPECT_TRUE(support::runUntil([&] { return task->countOfBytesReceived() == half; }, 15));
+    std::mutex mutex;
+    std::optional<std::string> resumeData;
+    std::atomic<bool> produced{false};
+    std::static_pointer_cast<net::URLSessionDownloadTask>(task->task())
+        ->cancelByProducingResumeData([&](std::optional<std::string> data) {
+          std::lock_guard lock(mutex);
+          resumeData = std::move(data);
+          produced = true;
+        });
+    EXPECT_TRUE(support::runUntil([&] { return produced.load(); }, 15));
+    std::lock_guard lock(mutex);
+    EXPECT_TRUE(resumeData);
+    return resumeData.value_or("");
+  }
+
+  // Continues the download into the home folder and returns the file's bytes.
+  std::string resumedDownload(const std::shared_ptr<HCURLSessionManager>& manager, const std::string& resumeData) {
+    const std::string target = homePath() + "/still.tiff";
+    auto task = manager->downloadTaskWithResumeData(
+        resumeData, nullptr, [&](const net::URL&, auto) -> std::optional<net::URL> { return net::URL::fileURLWithPath(target); },
+        completionInto(m_outcome));
+    EXPECT_TRUE(task);
+    m_recorder.watch(task);
+    task->resume();
+    EXPECT_TRUE(support::runUntil([this] { return m_outcome.notified; }, 15));
+    EXPECT_FALSE(m_outcome.error) << m_outcome.error->description();
+    std::ifstream in(target, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  }
+
+  venue::WebServer m_web;
+  std::string m_picture;
+};
+
+TEST_F(HCURLSessionManagerResumeTest, APartialReplyAppendsTheRestToTheFile) {
+  auto manager = makeManager();
+  manager->setResponseSerializer(kt::HCHTTPResponseSerializer::serializer());
+  const std::string resumeData = interruptedDownload(manager);
+  EXPECT_EQ(resumedDownload(manager, resumeData), m_picture);
+  EXPECT_EQ(m_outcome.response->statusCode(), 206);
+  const venue::RecordedRequest asked = m_web.lastRequest();
+  EXPECT_EQ(asked.header("Range"), "bytes=" + std::to_string(m_picture.size() / 2) + "-");
+  EXPECT_EQ(asked.header("If-Range"), venue::Gallery::entityTag(m_picture));
+}
+
+TEST_F(HCURLSessionManagerResumeTest, AServerThatIgnoresTheRangeGivesTheWholeFileAfresh) {
+  auto manager = makeManager();
+  manager->setResponseSerializer(kt::HCHTTPResponseSerializer::serializer());
+  const std::string resumeData = interruptedDownload(manager);
+  m_web.setFault(Path, venue::Fault::status(200).only(1));
+  EXPECT_EQ(resumedDownload(manager, resumeData), m_picture);
+  EXPECT_EQ(m_outcome.response->statusCode(), 200);
+  EXPECT_TRUE(m_web.lastRequest().header("Range"));
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -271,6 +271,10 @@ HttpReply Gallery::reply(const RecordedRequest& request, const std::string& pref
     at = comma + 1;
   }
   if (matched) return {304, found->contentType, "", headers};
+  // A range is a part (the HTTP server cuts it out), unless If-Range names another version of
+  // the picture: then the whole of it.
+  const std::optional<std::string> ifRange = request.header("If-Range");
+  if (request.header("Range") && (!ifRange || *ifRange == tag)) return {206, found->contentType, std::move(found->bytes), headers};
   return {200, found->contentType, std::move(found->bytes), headers};
 }
 

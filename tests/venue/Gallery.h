@@ -49,7 +49,9 @@ class Gallery {
   static std::string entityTag(const std::string& bytes);
   // The reply to a gallery request, the picture named by the path after `prefix` ("/images/"):
   // with its ETag and "Cache-Control: max-age=<maxAgeSeconds>", 304 without a body when
-  // If-None-Match names its tag ("*", a list, weak tags compared weakly), 404 for another name.
+  // If-None-Match names its tag ("*", a list, weak tags compared weakly), 206 with the range a
+  // Range field asks for unless If-Range names another tag (then 200 with the whole picture),
+  // 404 for another name.
   static HttpReply reply(const RecordedRequest& request, const std::string& prefix, int maxAgeSeconds);
 
   // The upright picture as RGB rows.

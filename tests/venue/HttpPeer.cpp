@@ -460,7 +460,19 @@ void HttpPeer::serve(const httplib::Request& req, httplib::Response& res) {
 
   res.status = reply.status;
   for (const auto& [name, value] : reply.headers) res.set_header(name, value);
-  if (kind == Fault::Kind::Truncated) {
+  // The HTTP library cuts an asked range out of any body it sends; only a reply that says it is
+  // a part (206) is cut, any other goes whole, as a server that ignores the range sends it.
+  if (reply.status != 206) const_cast<httplib::Request&>(req).ranges.clear();
+  if (kind == Fault::Kind::Stalled) {
+    auto body = std::make_shared<std::string>(std::move(reply.body));
+    res.set_content_provider(body->size(), reply.contentType,
+                             [this, body](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                               std::size_t half = body->size() / 2;
+                               if (offset < half) return sink.write(body->data() + offset, half - offset);
+                               hold(std::chrono::hours(1));  // until the peer stops
+                               return false;
+                             });
+  } else if (kind == Fault::Kind::Truncated) {
     // The full length is declared; the provider writes half of it and then fails, which makes the
     // server drop the connection.
     auto body = std::make_shared<std::string>(std::move(reply.body));

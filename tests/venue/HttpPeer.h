@@ -70,6 +70,8 @@ struct Fault {
     Truncated,     // the normal reply's status, headers and full Content-Length, but the connection
                    // closes after the first half of the body (as when a server dies mid-transfer)
     Redirect,      // 302 with this Location instead of the reply; no effect
+    Stalled,       // the normal reply's status, headers and full Content-Length, then the first half
+                   // of the body; the rest never comes (the connection stays open until the peer stops)
   };
 
   Kind kind = Kind::None;
@@ -115,6 +117,7 @@ struct Fault {
   }
   static Fault close() { return make(Kind::Close); }
   static Fault truncated() { return make(Kind::Truncated); }
+  static Fault stalled() { return make(Kind::Stalled); }
   static Fault redirect(std::string location) {
     Fault f = make(Kind::Redirect);
     f.location = std::move(location);

@@ -29,7 +29,8 @@
 //
 // Gallery replies carry an ETag (a digest of the body) and "Cache-Control: max-age=<seconds>"
 // (3600 unless set); a request whose If-None-Match holds the ETag (or "*") gets 304 with both
-// headers and no body. The faults of HttpPeer apply to the gallery too, under the endpoint name
+// headers and no body; a Range request gets that part (206) while If-Range, when sent, holds the
+// ETag, else the whole picture. The faults of HttpPeer apply to the gallery too, under the endpoint name
 // "images" or a picture's path ("/images/rgb.png"): slow replies, 404 or 500 (Fault::status),
 // an HTML page instead of the picture (Fault::html), a body cut off after half its declared
 // length (Fault::truncated), and a redirect to another picture (Fault::redirect("/images/...")).

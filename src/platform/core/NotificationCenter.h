@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace core {
@@ -46,9 +47,15 @@ class NotificationCenter {
     std::function<void(const Notification&)> block;
     bool removed = false;  // guarded by m_mutex
   };
+  using Bucket = std::vector<std::shared_ptr<Entry>>;  // in the order added
+  // Adds the entries of the bucket for (name, object), if there is one.
+  void collect(const std::string& name, void* object, Bucket& out) const;
 
   std::mutex m_mutex;
-  std::vector<std::shared_ptr<Entry>> m_entries;
+  // Observers by name and sender ("" and nullptr for any), so that a post looks only at those
+  // that can match: many observers each waiting for one sender cost nothing to other posts.
+  std::unordered_map<std::string, std::unordered_map<void*, Bucket>> m_entries;
+  std::unordered_map<ObserverId, std::shared_ptr<Entry>> m_byId;
   ObserverId m_nextId = 1;
 };
 

@@ -1,6 +1,7 @@
 #include "platform/net/URLSession.h"
 
 #include "platform/core/OperationQueue.h"
+#include "platform/net/DownloadResumeData.h"
 #include "platform/net/SessionThreads.h"
 #include "platform/net/URLError.h"
 #include "platform/net/URLSessionInternal.h"
@@ -91,14 +92,14 @@ void URLSession::enqueue(std::function<void()> command) {
 void URLSession::post(std::function<void()> block) { m_delegateQueue->addOperationWithBlock(std::move(block)); }
 
 template <typename T>
-std::shared_ptr<T> URLSession::makeTask(const URLRequest& request) {
+std::shared_ptr<T> URLSession::makeTask(std::optional<URLRequest> request) {
   uint64_t identifier;
   {
     std::lock_guard lock(m_mutex);
     if (m_invalidating) return nullptr;
     identifier = m_nextIdentifier++;
   }
-  auto task = std::make_shared<T>(identifier, request, shared_from_this());
+  auto task = std::make_shared<T>(identifier, std::move(request), shared_from_this());
   task->m_transfer = std::make_unique<URLSessionTask::Transfer>();
   task->m_transfer->session = this;
   task->m_transfer->task = task.get();
@@ -166,6 +167,26 @@ std::shared_ptr<URLSessionDownloadTask> URLSession::downloadTaskWithRequest(cons
   return task;
 }
 
+std::shared_ptr<URLSessionDownloadTask> URLSession::downloadTaskWithResumeData(const std::string& resumeData,
+                                                                               DownloadCompletion completion) {
+  auto data = DownloadResumeData::decode(resumeData);
+  std::optional<URLRequest> request;
+  if (data) {
+    request.emplace(URL::fromString(data->url));
+    request->setAllHTTPHeaderFields(data->requestHeaders);
+  }
+  auto task = makeTask<URLSessionDownloadTask>(std::move(request));
+  if (!task) return nullptr;
+  task->m_transfer->downloadCompletion = std::move(completion);
+  if (data) {
+    task->m_transfer->resume = std::move(data);
+  } else {
+    task->m_transfer->resumeRefused = true;
+  }
+  registerTask(task);
+  return task;
+}
+
 void URLSession::taskResumed(const std::shared_ptr<URLSessionTask>& task) {
   enqueue([task] {
     auto& t = task->m_transfer;
@@ -215,11 +236,16 @@ void URLSession::taskSuspended(const std::shared_ptr<URLSessionTask>& task) {
   });
 }
 
-void URLSession::taskCancelled(const std::shared_ptr<URLSessionTask>& task) {
-  enqueue([task] {
+void URLSession::taskCancelled(const std::shared_ptr<URLSessionTask>& task,
+                               std::function<void(std::optional<std::string>)> resumeDataHandler) {
+  enqueue([this, task, resumeDataHandler = std::move(resumeDataHandler)] {
     auto& t = task->m_transfer;
-    if (!t || t->completed) return;
-    t->finish(URLError::make(URLError::Cancelled, t->urlText()));
+    std::optional<std::string> resumeData;
+    if (t && !t->completed) {
+      if (resumeDataHandler) resumeData = t->produceResumeData();
+      t->finish(URLError::make(URLError::Cancelled, t->urlText()));
+    }
+    if (resumeDataHandler) post([resumeDataHandler, resumeData] { resumeDataHandler(resumeData); });
   });
 }
 
@@ -312,21 +338,33 @@ void URLSession::releaseSlot(URLSessionTask::Transfer& transfer) {
 
 long URLSession::checkIdleTimeouts() {
   using Clock = Transfer::Clock;
-  long next = -1;
-  auto now = Clock::now();
-  for (const auto& task : liveTasks()) {
-    Transfer* t = task->m_transfer.get();
-    if (!t || t->completed || !t->inMulti || t->userPaused || t->awaitingDisposition || t->idleTimeout <= 0) continue;
-    auto limit = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(t->idleTimeout));
-    auto elapsed = now - t->lastActivity;
-    if (elapsed >= limit) {
-      t->finish(URLError::make(URLError::TimedOut, t->urlText()));
-      continue;
+  const auto now = Clock::now();
+  auto millisecondsUntil = [now](Clock::time_point when) {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(when - now).count()) + 1;
+  };
+  if (now < m_nextIdleCheck) return millisecondsUntil(m_nextIdleCheck);
+  std::vector<std::shared_ptr<URLSessionTask>> expired;
+  auto next = Clock::time_point::max();
+  {
+    std::lock_guard lock(m_mutex);
+    for (const auto& [id, task] : m_tasks) {
+      const Transfer* t = task->m_transfer.get();
+      if (!t || t->completed || !t->inMulti || t->userPaused || t->awaitingDisposition || t->idleTimeout <= 0) continue;
+      const auto deadline = t->lastActivity + t->idleLimit;
+      if (deadline <= now) {
+        expired.push_back(task);
+      } else if (deadline < next) {
+        next = deadline;
+      }
     }
-    long remaining = static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(limit - elapsed).count()) + 1;
-    if (next < 0 || remaining < next) next = remaining;
   }
-  return next;
+  m_nextIdleCheck = next;
+  for (const auto& task : expired) {
+    if (task->m_transfer && !task->m_transfer->completed) {
+      task->m_transfer->finish(URLError::make(URLError::TimedOut, task->m_transfer->urlText()));
+    }
+  }
+  return next == Clock::time_point::max() ? -1 : millisecondsUntil(next);
 }
 
 void URLSession::run() {

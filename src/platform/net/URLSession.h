@@ -5,6 +5,7 @@
 #include "platform/net/URLSessionDelegate.h"
 #include "platform/net/URLSessionTask.h"
 
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -68,6 +69,13 @@ class URLSession : public std::enable_shared_from_this<URLSession> {
   // The reply body goes to a temporary file, handed over at the end and removed after that.
   std::shared_ptr<URLSessionDownloadTask> downloadTaskWithRequest(const URLRequest& request,
                                                                   DownloadCompletion completion = {});
+  // Continues a download from the resume data its cancelByProducingResumeData gave: asks for
+  // the rest of the reply with a range request whose If-Range holds the reply's validator. A
+  // 206 appends to the partial file; any other reply (a server that ignores the range, or a
+  // changed resource) starts the file over with the whole body. Resume data that cannot be read,
+  // or whose partial file is gone, makes a task that completes with CannotOpenFile.
+  std::shared_ptr<URLSessionDownloadTask> downloadTaskWithResumeData(const std::string& resumeData,
+                                                                     DownloadCompletion completion = {});
 
   // No new tasks; the session becomes invalid once the tasks it has have completed.
   void finishTasksAndInvalidate();
@@ -89,9 +97,11 @@ class URLSession : public std::enable_shared_from_this<URLSession> {
   friend struct URLSessionTask::Transfer;
 
   template <typename T>
-  std::shared_ptr<T> makeTask(const URLRequest& request);
+  std::shared_ptr<T> makeTask(std::optional<URLRequest> request);
   void registerTask(const std::shared_ptr<URLSessionTask>& task);
   // Fails tasks whose connection has been silent too long; the time until the next one is due.
+  // The tasks are looked at only once the earliest deadline known has come, so a session with
+  // many transfers does not walk them all on every turn of its loop.
   long checkIdleTimeouts();
   // On the session thread: a transfer runs once its host has fewer than the configuration's
   // connections per host running; the others wait without a libcurl handle, so that many
@@ -109,7 +119,8 @@ class URLSession : public std::enable_shared_from_this<URLSession> {
   // Called by tasks.
   void taskResumed(const std::shared_ptr<URLSessionTask>& task);
   void taskSuspended(const std::shared_ptr<URLSessionTask>& task);
-  void taskCancelled(const std::shared_ptr<URLSessionTask>& task);
+  void taskCancelled(const std::shared_ptr<URLSessionTask>& task,
+                     std::function<void(std::optional<std::string>)> resumeDataHandler);
 
   const URLSessionConfiguration m_configuration;
   const std::shared_ptr<core::OperationQueue> m_delegateQueue;
@@ -127,6 +138,9 @@ class URLSession : public std::enable_shared_from_this<URLSession> {
   // Used on the session thread only: running transfers and those waiting, by host.
   std::map<std::string, int> m_runningByHost;
   std::map<std::string, std::deque<std::weak_ptr<URLSessionTask>>> m_waitingByHost;
+  // When checkIdleTimeouts next looks at the tasks; brought forward by any transfer's activity
+  // whose idle deadline comes sooner.
+  std::chrono::steady_clock::time_point m_nextIdleCheck = std::chrono::steady_clock::time_point::min();
 };
 
 }  // namespace net

@@ -82,6 +82,12 @@ class URLSessionDelegate {
  public:
   virtual ~URLSessionDelegate() = default;
 
+  // The events a delegate may leave to the session: for one it does not respond to, the session
+  // applies its default at once (follow the redirect, allow the reply, store the proposed reply)
+  // and neither asks the delegate nor holds the transfer for an answer.
+  enum class OptionalEvent { WillPerformHTTPRedirection, DidReceiveResponse, WillCacheResponse };
+  virtual bool respondsToEvent(OptionalEvent /*event*/) const { return true; }
+
   // The last event of a session: after it the session lets go of its delegate.
   virtual void didBecomeInvalidWithError(const std::shared_ptr<URLSession>& /*session*/,
                                          const std::optional<core::Error>& /*error*/) {}

@@ -60,16 +60,26 @@ void URLSessionTask::suspend() {
   if (auto session = m_session.lock()) session->taskSuspended(shared_from_this());
 }
 
-void URLSessionTask::cancel() {
+void URLSessionTask::cancel() { cancelTask(nullptr); }
+
+void URLSessionTask::cancelTask(std::function<void(std::optional<std::string>)> resumeDataHandler) {
+  bool cancelling;
   {
     std::lock_guard lock(m_mutex);
-    if (m_state != URLSessionTaskState::Running && m_state != URLSessionTaskState::Suspended) return;
-    m_state = URLSessionTaskState::Canceling;
-    m_cancelRequested = true;
+    cancelling = m_state == URLSessionTaskState::Running || m_state == URLSessionTaskState::Suspended;
+    if (cancelling) {
+      m_state = URLSessionTaskState::Canceling;
+      m_cancelRequested = true;
+    }
+  }
+  auto session = m_session.lock();
+  if (!cancelling) {
+    if (resumeDataHandler && session) session->post([resumeDataHandler] { resumeDataHandler(std::nullopt); });
+    return;
   }
   // A handshake waiting for the delegate's answer gives up.
   m_challengeAnswered.notify_all();
-  if (auto session = m_session.lock()) session->taskCancelled(shared_from_this());
+  if (session) session->taskCancelled(shared_from_this(), std::move(resumeDataHandler));
 }
 
 }  // namespace net

@@ -73,6 +73,8 @@ class URLSessionTask : public std::enable_shared_from_this<URLSessionTask> {
  protected:
   URLSessionTask(Kind kind, uint64_t identifier, std::optional<URLRequest> request,
                  const std::shared_ptr<URLSession>& session);
+  // cancel(), and for a download cancelled for resuming, the handler of its resume data.
+  void cancelTask(std::function<void(std::optional<std::string>)> resumeDataHandler);
 
  private:
   friend class URLSession;
@@ -122,10 +124,18 @@ class URLSessionDownloadTask : public URLSessionTask {
  public:
   using Completion = std::function<void(std::optional<URL> location, std::shared_ptr<const HTTPURLResponse>,
                                         std::optional<core::Error>)>;
+  using ResumeDataHandler = std::function<void(std::optional<std::string> resumeData)>;
 
   URLSessionDownloadTask(uint64_t identifier, std::optional<URLRequest> request,
                          const std::shared_ptr<URLSession>& session)
       : URLSessionTask(Kind::Download, identifier, std::move(request), session) {}
+
+  // Cancels the download (it completes with the cancelled error) and hands the handler, on the
+  // delegate queue, the resume data that URLSession::downloadTaskWithResumeData continues it
+  // from; the partial file is kept for that. Nothing when the download cannot be continued: no
+  // reply yet, a reply other than 200 or 206, without ETag or Last-Modified, or content-encoded,
+  // or a task that has already completed.
+  void cancelByProducingResumeData(ResumeDataHandler handler) { cancelTask(std::move(handler)); }
 };
 
 }  // namespace net

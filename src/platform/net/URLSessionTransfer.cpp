@@ -7,6 +7,7 @@
 #include "platform/net/URLError.h"
 #include "platform/net/URLSessionInternal.h"
 
+#include <fcntl.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 #include <sys/stat.h>
@@ -16,7 +17,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <unistd.h>
 
 namespace net {
@@ -55,9 +55,8 @@ Result guarded(Transfer* transfer, const char* where, Result failed, Body&& body
 // libcurl callbacks: each gets the transfer as its user data.
 size_t headerCallback(char* buffer, size_t size, size_t count, void* userdata) {
   auto* transfer = static_cast<Transfer*>(userdata);
-  return guarded<size_t>(transfer, __func__, 0, [&] {
-    transfer->onHeaderLine(std::string_view(buffer, size * count));
-    return size * count;
+  return guarded<size_t>(transfer, __func__, 0, [&]() -> size_t {
+    return transfer->onHeaderLine(std::string_view(buffer, size * count)) ? size * count : 0;
   });
 }
 
@@ -143,12 +142,20 @@ void Transfer::releaseEasy() {
 
 void Transfer::start() {
   started = true;
+  if (resumeRefused) {
+    finish(URLError::make(URLError::CannotOpenFile, urlText()));
+    return;
+  }
   auto request = task->currentRequest();
   if (!request || !request->url() || (request->url()->scheme() != "http" && request->url()->scheme() != "https")) {
     finish(URLError::make(URLError::UnsupportedURL, urlText()));
     return;
   }
-  if (task->kind() == Kind::Download && !openDownloadFile()) {
+  if (task->kind() == Kind::Download && resume && !openPartialFile()) {
+    finish(URLError::make(URLError::CannotOpenFile, urlText()));
+    return;
+  }
+  if (task->kind() == Kind::Download && !resume && !openDownloadFile()) {
     finish(URLError::make(URLError::CannotCreateFile, urlText()));
     return;
   }
@@ -158,10 +165,7 @@ void Transfer::start() {
 }
 
 bool Transfer::openDownloadFile() {
-  std::error_code ec;
-  std::string dir = std::filesystem::temp_directory_path(ec).string();
-  if (ec || dir.empty()) dir = "/tmp";
-  std::string path = dir + "/net-download-XXXXXX";
+  std::string path = DownloadResumeData::downloadDirectory() + "/" + DownloadResumeData::FilePrefix + "XXXXXX";
   int fd = ::mkstemp(path.data());
   if (fd < 0) return false;
   downloadFile = ::fdopen(fd, "wb");
@@ -171,6 +175,26 @@ bool Transfer::openDownloadFile() {
     return false;
   }
   downloadPath = path;
+  return true;
+}
+
+// The partial file of resume data, cut to the bytes it is said to hold; the rest is appended.
+bool Transfer::openPartialFile() {
+  int fd = ::open(resume->filePath.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < resume->bytesReceived ||
+      ::ftruncate(fd, resume->bytesReceived) != 0 || ::lseek(fd, 0, SEEK_END) < 0) {
+    ::close(fd);
+    return false;
+  }
+  downloadFile = ::fdopen(fd, "r+b");
+  if (!downloadFile) {
+    ::close(fd);
+    return false;
+  }
+  std::fseek(downloadFile, 0, SEEK_END);
+  downloadPath = resume->filePath;
   return true;
 }
 
@@ -211,7 +235,8 @@ bool Transfer::configure() {
   curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
   // gzip and deflate, as the platform offered: a server answering brotli at its highest quality
   // (cpp-httplib does) spends milliseconds on every small reply. Any encoding is still decoded.
-  curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
+  // A range continues the bytes as sent, so a resumed download asks for them unencoded.
+  if (!resume || resumeSettled) curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
   curl_easy_setopt(easy, CURLOPT_TCP_KEEPALIVE, 1L);
   curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, headerCallback);
   curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
@@ -222,7 +247,10 @@ bool Transfer::configure() {
   curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
 
   idleTimeout = request.hasExplicitTimeout() ? request.timeoutInterval() : config.timeoutIntervalForRequest();
-  if (idleTimeout > 0) curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, toMilliseconds(idleTimeout));
+  if (idleTimeout > 0) {
+    idleLimit = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(idleTimeout));
+    curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, toMilliseconds(idleTimeout));
+  }
   if (config.timeoutIntervalForResource() > 0)
     curl_easy_setopt(easy, CURLOPT_TIMEOUT_MS, toMilliseconds(config.timeoutIntervalForResource()));
 
@@ -340,6 +368,12 @@ bool Transfer::configure() {
       headerList = curl_slist_append(headerList, ("If-Modified-Since: " + *modified).c_str());
     }
   }
+  if (resume && !resumeSettled) {
+    // The rest of the reply, only if it is still the same one; otherwise the whole of it.
+    headerList = curl_slist_append(headerList, ("Range: bytes=" + std::to_string(resume->bytesReceived) + "-").c_str());
+    const std::string& validator = resume->entityTag ? *resume->entityTag : *resume->lastModified;
+    headerList = curl_slist_append(headerList, ("If-Range: " + validator).c_str());
+  }
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headerList);
 
   curl_multi_add_handle(session->m_multi, easy);
@@ -349,12 +383,13 @@ bool Transfer::configure() {
   return true;
 }
 
-void Transfer::onHeaderLine(std::string_view line) {
+bool Transfer::onHeaderLine(std::string_view line) {
   touch();
-  if (HTTPHeaderParser::readLine(line, hopVersion, hopHeaders) != HTTPHeaderParser::Line::End) return;
+  if (HTTPHeaderParser::readLine(line, hopVersion, hopHeaders) != HTTPHeaderParser::Line::End) return true;
   long status = 0;
   curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
   if (status >= 200 || status == 0) onHeadersComplete();
+  return !resumeMismatch && !writeFailed;
 }
 
 void Transfer::onHeadersComplete() {
@@ -383,9 +418,13 @@ void Transfer::deliverResponse(const std::shared_ptr<const HTTPURLResponse>& res
     task->m_response = response;
   }
   task->m_bytesExpectedToReceive = response->expectedContentLength();
-  if (task->kind() == Kind::Download || hasCompletionHandler()) return;
+  if (task->kind() == Kind::Download) {
+    if (resume && !resumeSettled) continueDownload(*response);
+    return;
+  }
+  if (hasCompletionHandler()) return;
   auto delegate = session->delegate();
-  if (!delegate) return;
+  if (!delegate || !delegate->respondsToEvent(URLSessionDelegate::OptionalEvent::DidReceiveResponse)) return;
 
   awaitingDisposition = true;
   auto self = session->shared_from_this();
@@ -666,7 +705,7 @@ void Transfer::askRedirect() {
     }
   }
   auto delegate = session->delegate();
-  if (!delegate) {
+  if (!delegate || !delegate->respondsToEvent(URLSessionDelegate::OptionalEvent::WillPerformHTTPRedirection)) {
     followRedirect(std::move(proposed));
     return;
   }
@@ -759,6 +798,10 @@ void Transfer::followRedirect(URLRequest request) {
 void Transfer::stopAtRedirect() {
   redirectPending = false;
   deliverResponse(hopResponse);
+  if (writeFailed) {
+    finish(errorFor(CURLE_WRITE_ERROR));
+    return;
+  }
   std::string body = std::move(redirectBody);
   redirectBody.clear();
   if (awaitingDisposition) {
@@ -847,6 +890,82 @@ bool Transfer::becomeDownload() {
     return false;
   }
   return true;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Resumable downloads
+
+// The final reply of a resumed download: a 206 must continue the partial file exactly (its
+// range starts where the file ends, its validator is the one asked about); any other reply is
+// the whole body, so the file starts over. The delegate hears where the file goes on from.
+void Transfer::continueDownload(const HTTPURLResponse& response) {
+  resumeSettled = true;
+  int64_t offset = 0;
+  if (response.statusCode() == 206) {
+    offset = resume->bytesReceived;
+    const std::string range = response.valueForHTTPHeaderField("Content-Range").value_or("");
+    const std::string expectedStart = "bytes " + std::to_string(offset) + "-";
+    auto tag = response.valueForHTTPHeaderField("ETag");
+    if (range.compare(0, expectedStart.size(), expectedStart) != 0 || (tag && resume->entityTag && *tag != *resume->entityTag)) {
+      resumeMismatch = true;
+      return;
+    }
+  } else if (std::fflush(downloadFile) != 0 || ::ftruncate(::fileno(downloadFile), 0) != 0 ||
+             std::fseek(downloadFile, 0, SEEK_SET) != 0) {
+    writeFailed = true;
+    return;
+  }
+  const int64_t length = response.expectedContentLength();
+  const int64_t expected = length >= 0 ? offset + length : URLSessionTransferSizeUnknown;
+  task->m_bytesReceived = offset;
+  task->m_bytesExpectedToReceive = expected;
+  auto delegate = session->delegate();
+  if (!delegate || hasCompletionHandler()) return;
+  auto self = session->shared_from_this();
+  auto downloadTask = std::static_pointer_cast<URLSessionDownloadTask>(taskPtr());
+  session->post([delegate, self, downloadTask, offset, expected] {
+    delegate->didResumeAtOffset(self, downloadTask, offset, expected);
+  });
+}
+
+// On cancelling for resuming: the resume data of the download so far, and the partial file is
+// kept for it. Nothing when the reply cannot be continued later.
+std::optional<std::string> Transfer::produceResumeData() {
+  if (task->kind() != Kind::Download) return std::nullopt;
+  if (resume && !resumeSettled) {
+    // Cancelled again before the rest began to come: the partial file is as the data says.
+    std::string blob = resume->encode();
+    if (blob.empty()) return std::nullopt;
+    downloadPath.clear();
+    return blob;
+  }
+  if (!downloadFile || downloadPath.empty()) return std::nullopt;
+  auto response = task->response();
+  auto request = task->currentRequest();
+  if (!response || !request || !request->url() || uppercase(request->HTTPMethod()) != "GET" ||
+      request->valueForHTTPHeaderField("Range")) {
+    return std::nullopt;
+  }
+  const int status = response->statusCode();
+  auto encoding = response->valueForHTTPHeaderField("Content-Encoding");
+  if ((status != 200 && status != 206) || (encoding && *encoding != "identity")) return std::nullopt;
+  DownloadResumeData data;
+  data.entityTag = response->valueForHTTPHeaderField("ETag");
+  data.lastModified = response->valueForHTTPHeaderField("Last-Modified");
+  if (status == 206 && resume && !data.entityTag && !data.lastModified) {
+    // A part of the same reply: the validators it was asked for still hold.
+    data.entityTag = resume->entityTag;
+    data.lastModified = resume->lastModified;
+  }
+  if ((!data.entityTag && !data.lastModified) || std::fflush(downloadFile) != 0) return std::nullopt;
+  data.url = request->url()->absoluteString();
+  data.requestHeaders = request->allHTTPHeaderFields();
+  data.filePath = downloadPath;
+  data.bytesReceived = task->m_bytesReceived;
+  std::string blob = data.encode();
+  if (blob.empty()) return std::nullopt;
+  downloadPath.clear();  // kept: finish() and the destructor remove only a path they hold
+  return blob;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -954,7 +1073,8 @@ void Transfer::offerToCache(const std::shared_ptr<const HTTPURLResponse>& respon
   if (!cache || !URLCache::mayStore(request, *response) || body.size() > cacheLimit) return;
   auto proposed = std::make_shared<const CachedURLResponse>(response, body, URLCacheStoragePolicy::Allowed);
   auto delegate = session->delegate();
-  if (!delegate || hasCompletionHandler()) {
+  if (!delegate || hasCompletionHandler() ||
+      !delegate->respondsToEvent(URLSessionDelegate::OptionalEvent::WillCacheResponse)) {
     cache->storeCachedResponse(*proposed, request);
     return;
   }
@@ -982,6 +1102,7 @@ core::Error Transfer::errorFor(CURLcode code) const {
   if (callbackFailed) return URLError::make(URLError::Unknown, url);
   if (trustRejected) return URLError::make(URLError::ServerCertificateUntrusted, url);
   if (writeFailed) return URLError::make(URLError::CannotWriteToFile, url);
+  if (resumeMismatch) return URLError::make(URLError::BadServerResponse, url);
   if (bodyStreamFailed) return URLError::make(URLError::RequestBodyStreamExhausted, url);
   switch (code) {
     case CURLE_UNSUPPORTED_PROTOCOL: return URLError::make(URLError::UnsupportedURL, url);

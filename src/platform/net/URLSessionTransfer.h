@@ -3,6 +3,7 @@
 // The session thread's state of one task: its libcurl handle, the reply being read and the
 // answers awaited from the delegate. Private to the URL session.
 
+#include "platform/net/DownloadResumeData.h"
 #include "platform/net/HTTPURLResponse.h"
 #include "platform/net/InputStream.h"
 #include "platform/net/URLCache.h"
@@ -65,6 +66,11 @@ struct URLSessionTask::Transfer {
   FILE* downloadFile = nullptr;
   std::string downloadPath;
   bool writeFailed = false;
+  // A download continued from resume data: asks for the rest until the final reply arrives.
+  std::optional<DownloadResumeData> resume;
+  bool resumeSettled = false;   // the final reply has come: the file goes on or starts over
+  bool resumeRefused = false;   // the resume data could not be read
+  bool resumeMismatch = false;  // a 206 that does not continue the partial file
   std::string accumulated;
 
   // The URL cache, for a GET data task of a session that has one.
@@ -77,6 +83,7 @@ struct URLSessionTask::Transfer {
 
   Clock::time_point lastActivity = Clock::now();
   double idleTimeout = 60;
+  Clock::duration idleLimit = std::chrono::seconds(60);  // idleTimeout as a duration
 
   bool callbackFailed = false;  // a callback body threw; the library was told to stop
   bool trustRejected = false;
@@ -95,9 +102,16 @@ struct URLSessionTask::Transfer {
   void start();
   bool configure();
   void releaseEasy();
-  void touch() { lastActivity = Clock::now(); }
+  // Marks activity on the connection, which moves its idle deadline.
+  void touch() {
+    lastActivity = Clock::now();
+    if (idleTimeout > 0 && lastActivity + idleLimit < session->m_nextIdleCheck) {
+      session->m_nextIdleCheck = lastActivity + idleLimit;
+    }
+  }
 
-  void onHeaderLine(std::string_view line);
+  // False stops the transfer.
+  bool onHeaderLine(std::string_view line);
   void onHeadersComplete();
   void deliverResponse(const std::shared_ptr<const HTTPURLResponse>& response);
   size_t onWrite(const char* data, size_t length);
@@ -114,6 +128,9 @@ struct URLSessionTask::Transfer {
   void onDisposition(ResponseDisposition disposition);
   bool becomeDownload();
   bool openDownloadFile();
+  bool openPartialFile();
+  void continueDownload(const HTTPURLResponse& response);
+  std::optional<std::string> produceResumeData();
   void reportUploadProgress(curl_off_t uploaded);
 
   bool consultCache();

@@ -1,6 +1,7 @@
 #include "platform/core/Log.h"
 #include "platform/core/OperationQueue.h"
 #include "platform/core/Queue.h"
+#include "platform/net/DownloadResumeData.h"
 #include "platform/net/HostMap.h"
 #include "platform/net/InputStream.h"
 #include "platform/net/SyncGet.h"
@@ -469,6 +470,24 @@ TEST_F(URLSessionTest, RefusedRedirectCompletesWithTheRedirectReply) {
   EXPECT_EQ(task->currentRequest()->url()->absoluteString(), m_server.base() + "/r1");
 }
 
+TEST_F(URLSessionTest, EventsTheDelegateDoesNotRespondToGetTheSessionsDefaultWithoutAsking) {
+  // It would refuse the redirect, if it were asked.
+  struct Silent : Recorder {
+    bool respondsToEvent(OptionalEvent event) const override {
+      return event != OptionalEvent::WillPerformHTTPRedirection && event != OptionalEvent::DidReceiveResponse;
+    }
+  };
+  auto recorder = std::make_shared<Silent>();
+  recorder->followRedirects = false;
+  auto session = makeSession(recorder);
+  auto task = session->dataTaskWithRequest(URLRequest(m_server.url("/r1")));
+  task->resume();
+  ASSERT_TRUE(recorder->waitForCompletion());
+  EXPECT_EQ(recorder->eventList(), (std::vector<std::string>{"data", "complete ok"}));
+  EXPECT_EQ(recorder->body, "arrived");
+  EXPECT_EQ(task->response()->statusCode(), 200);
+}
+
 TEST_F(URLSessionTest, SeeOtherTurnsAPostIntoAGetAndEndlessRedirectsStop) {
   URLRequest post(m_server.url("/see-other"));
   post.setHTTPMethod("POST");
@@ -545,6 +564,47 @@ TEST_F(URLSessionTest, DownloadTaskWritesATemporaryFileRemovedAfterTheEvent) {
   EXPECT_FALSE(std::filesystem::exists(path));
 }
 
+TEST_F(URLSessionTest, ResumeDataThatCannotBeUsedFailsTheTaskAndTouchesNoOtherFile) {
+  auto session = makeSession();
+  // Another file, named by resume data from elsewhere: the session must neither cut, write nor
+  // remove it.
+  const std::string victim = net::DownloadResumeData::downloadDirectory() + "/kept-" + std::to_string(::getpid());
+  std::ofstream(victim) << "precious";
+  net::DownloadResumeData forged;
+  forged.url = m_server.url("/hello").absoluteString();
+  forged.filePath = victim;
+  forged.bytesReceived = 2;
+  forged.entityTag = "\"x\"";
+  // A download file of ours that is no longer there.
+  net::DownloadResumeData gone = forged;
+  gone.filePath = net::DownloadResumeData::downloadDirectory() + "/" + net::DownloadResumeData::FilePrefix + "gone";
+  std::filesystem::remove(gone.filePath);
+
+  for (const std::string& blob : {std::string("not resume data"), forged.encode(), gone.encode()}) {
+    std::mutex mutex;
+    Waiter waiter;
+    std::optional<core::Error> failure;
+    bool done = false;
+    auto task = session->downloadTaskWithResumeData(
+        blob, [&](std::optional<URL> location, std::shared_ptr<const net::HTTPURLResponse>, std::optional<core::Error> error) {
+          EXPECT_FALSE(location);
+          std::lock_guard lock(mutex);
+          failure = error;
+          done = true;
+          waiter.notify();
+        });
+    ASSERT_TRUE(task);
+    task->resume();
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(waiter.waitFor(lock, [&] { return done; }));
+    EXPECT_EQ(errorCode(failure), net::URLError::CannotOpenFile);
+  }
+  EXPECT_TRUE(m_server.lastHeaders().empty());  // nothing was asked for
+  std::ifstream in(victim);
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), "precious");
+  std::filesystem::remove(victim);
+}
+
 TEST_F(URLSessionTest, UploadsFromDataFileAndStream) {
   auto recorder = std::make_shared<Recorder>();
   auto session = makeSession(recorder);
@@ -615,6 +675,24 @@ TEST_F(URLSessionTest, SuspendAndResumeChangeStateOnlyWhenTheyApply) {
 }
 
 TEST_F(URLSessionTest, IdleTimeoutGivesTimedOut) {
+  // A short time-out that starts while a long one is pending fires in its own time, not the
+  // long one's.
+  auto session = makeSession();
+  URLRequest patient(m_server.url("/stall"));
+  patient.setTimeoutInterval(60);
+  Outcome waiting;
+  auto longTask = session->dataTaskWithRequest(patient, waiting.handler());
+  longTask->resume();
+  ASSERT_TRUE(m_server.stallGate().waitArrived());
+  URLRequest hasty(m_server.url("/stall"));
+  hasty.setTimeoutInterval(0.3);
+  Outcome quick;
+  session->dataTaskWithRequest(hasty, quick.handler())->resume();
+  ASSERT_TRUE(quick.wait());
+  EXPECT_EQ(errorCode(quick.error), net::URLError::TimedOut);
+  longTask->cancel();
+  ASSERT_TRUE(waiting.wait());
+
   URLRequest request(m_server.url("/stall"));
   request.setTimeoutInterval(0.3);
   Outcome silent;

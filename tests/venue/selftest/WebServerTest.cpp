@@ -407,6 +407,25 @@ TEST_F(WebServerTest, GalleryAnswersAMatchingIfNoneMatchWithNotModified) {
   EXPECT_EQ(get("/images/rgb.png").header("Cache-Control"), "max-age=5");
 }
 
+TEST_F(WebServerTest, GalleryServesARangeOnlyWhileIfRangeHoldsItsTag) {
+  const std::string whole = Gallery::picture("rgb.png")->bytes;
+  const std::string tag = Gallery::entityTag(whole);
+  for (const std::vector<std::string>& fields :
+       {std::vector<std::string>{"Range: bytes=10-"}, std::vector<std::string>{"Range: bytes=10-", "If-Range: " + tag}}) {
+    selftest::HttpAnswer part = httpGet(web.port(), "/images/rgb.png", "127.0.0.1", fields);
+    EXPECT_EQ(part.status, 206);
+    EXPECT_EQ(part.body, whole.substr(10));
+    EXPECT_EQ(part.header("Content-Range"), "bytes 10-" + std::to_string(whole.size() - 1) + "/" + std::to_string(whole.size()));
+  }
+  selftest::HttpAnswer changed =
+      httpGet(web.port(), "/images/rgb.png", "127.0.0.1", {"Range: bytes=10-", "If-Range: \"other\""});
+  EXPECT_EQ(changed.status, 200);
+  EXPECT_EQ(changed.body, whole);
+  // A reply whose status a fault changes is no part: it goes whole.
+  web.setFault("/images/rgb.png", Fault::status(200).only(1));
+  EXPECT_EQ(httpGet(web.port(), "/images/rgb.png", "127.0.0.1", {"Range: bytes=10-"}).body, whole);
+}
+
 TEST_F(WebServerTest, GalleryFaultsTruncateRedirectAndFail) {
   const std::string whole = Gallery::picture("rgb.png")->bytes;
   web.setFault("/images/rgb.png", Fault::truncated());
