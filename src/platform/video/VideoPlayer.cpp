@@ -11,9 +11,9 @@
 
 #include <cctype>
 #include <condition_variable>
-#include <initializer_list>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <mutex>
 #include <vector>
 
@@ -135,8 +135,7 @@ bool soundCardPresent() {
   if (!dir) return false;
   bool found = false;
   while (const gchar* name = g_dir_read_name(dir)) {
-    const size_t length = std::strlen(name);
-    if (g_str_has_prefix(name, "pcmC") && length > 0 && name[length - 1] == 'p') found = true;
+    if (g_str_has_prefix(name, "pcmC") && g_str_has_suffix(name, "p")) found = true;
   }
   g_dir_close(dir);
   return found;
