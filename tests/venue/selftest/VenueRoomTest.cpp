@@ -307,8 +307,8 @@ TEST_F(VenueRoomTest, BillHasHeaderFiguresOpeningLinesAndPlacedOrders) {
   EXPECT_EQ(f.overLowLimit, 77000);
   // The consumption is the sum of the lines' amounts, and the room state reports it too.
   long long lineSum = 0;
-  for (std::size_t s = VenueRoom::kBillLineStart; s + VenueRoom::kBillLineParts <= billed.size(); s += VenueRoom::kBillLineParts)
-    lineSum += *parseCents(billed[s + 12]);
+  const std::size_t step = VenueRoom::kBillLineParts;
+  for (std::size_t s = VenueRoom::kBillLineStart; s + step <= billed.size(); s += step) lineSum += *parseCents(billed[s + 12]);
   EXPECT_EQ(lineSum, f.consumption);
   EXPECT_EQ(ask(119, {"8012", "", "0"})[26], "1270.00");
 
