@@ -110,7 +110,7 @@ TEST_F(BillViewControllerTest, TheMenuButtonOpensTheBillWithAnOrderPlacedThrough
   const venue::BillFigures f = room.billFigures();
   EXPECT_EQ(headerTexts(),
             (std::vector<std::string>{"王经理", room.billTerms().checkInTime, venue::formatCents(f.lowLimit),
-                                      venue::formatCents(f.food), venue::formatCents(f.payable),
+                                      venue::formatCents(f.consumption), venue::formatCents(f.afterDiscount),
                                       venue::formatCents(f.overLowLimit)}));
   // The order is the last line, entered by the tablet.
   render();

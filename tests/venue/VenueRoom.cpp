@@ -2,6 +2,7 @@
 
 #include "venue/RoomServer.h"
 
+#include <algorithm>
 #include <ctime>
 #include <map>
 #include <mutex>
@@ -28,7 +29,6 @@ struct VenueRoom::State {
   BillTerms terms;
   std::vector<BillLine> opening;
   std::vector<BillLine> bill;  // the lines of the accepted orders
-  long long consumedCents = 0;
   std::set<int> dropNext;
   std::set<int> silent;
   std::map<int, std::chrono::milliseconds> delays;
@@ -214,18 +214,8 @@ Reply order(VenueRoom::State& s, const Frame& request) {
                       line[VenueRoom::kLimitDisRate], line[VenueRoom::kIfPackChild], "0",
                       VenueRoom::kInputClerk, placed.time, free ? "系统" : ""});
   }
-  s.consumedCents += placed.amountCents;
   s.orders.push_back(std::move(placed));
   return reply({"0", "落单成功"});
-}
-
-// 119: at least 27 parts; the master id at part 7, the receiving clerk at 13, the money consumed
-// at 26.
-Reply roomState(const VenueRoom::State& s) {
-  const RoomIdentity& id = s.identity;
-  return reply({"0", "", id.roomNo, id.roomName, id.roomType, s.masterId, "1", s.terms.checkInTime,
-                "300.00", "6", "", s.receiveClerk, "", id.priceId, "100", "0", "0.00", "", "", "", "",
-                "", "", "", formatCents(s.consumedCents)});
 }
 
 // --- the bill -----------------------------------------------------------------------------------
@@ -246,30 +236,51 @@ long long amountOf(const BillLine& line) {
 
 long long percentOf(long long cents, long long percent) { return (cents * percent + 50) / 100; }
 
+// The percentage a line is charged at: the room's discount, held up by the line's own limit.
+long long chargedPercent(const BillLine& line, int discountPercent) {
+  const long long limit = std::min<long long>(count(line.limitDisRate).value_or(0), 100);
+  return std::clamp<long long>(std::max<long long>(discountPercent, limit), 0, 100);
+}
+
 BillFigures figures(const VenueRoom::State& s) {
   BillFigures f;
-  for (const BillLine& line : allLines(s)) (line.foodNo == VenueRoom::kRoomFeeNo ? f.roomFee : f.food) += amountOf(line);
-  f.service = percentOf(f.food, s.terms.servicePercent);
-  f.discount = f.food - percentOf(f.food, s.terms.discountPercent);
-  f.payable = f.roomFee + f.food + f.service - f.discount;
+  for (const BillLine& line : allLines(s)) {
+    const long long amount = amountOf(line);
+    (line.foodNo == VenueRoom::kRoomFeeNo ? f.roomFee : f.food) += amount;
+    f.discount += amount - percentOf(amount, chargedPercent(line, s.terms.discountPercent));
+  }
+  f.consumption = f.roomFee + f.food;
+  f.afterDiscount = f.consumption - f.discount;
   f.lowLimit = s.terms.lowLimitCents;
-  f.overLowLimit = f.payable > f.lowLimit ? f.payable - f.lowLimit : 0;
+  f.overLowLimit = f.consumption > f.lowLimit ? f.consumption - f.lowLimit : 0;
   return f;
 }
 
+// 119: at least 27 parts; the master id at part 7, the receiving clerk at 13, the money consumed
+// (the bill's consumption) at 26.
+Reply roomState(const VenueRoom::State& s) {
+  const RoomIdentity& id = s.identity;
+  const BillFigures f = figures(s);
+  return reply({"0", "", id.roomNo, id.roomName, id.roomType, s.masterId, "1", s.terms.checkInTime,
+                formatCents(f.roomFee), "6", "", s.receiveClerk, "", id.priceId, "100", "0", "0.00", "", "", "", "",
+                "", "", "", formatCents(f.consumption)});
+}
+
 // 109: asks room, "0", "", "0", "", "". The header figures in parts 4 to 26, then 16 parts per line
-// from part 27.
+// from part 27: the minimum charge at 9, the consumption at 10, after the discount at 12 and the
+// consumption over the minimum charge at 13, which the tablet shows; the room fee, the food and
+// the discount itself at 7, 8 and 11.
 Reply bill(const VenueRoom::State& s, const Frame& request) {
   const RoomIdentity& id = s.identity;
   if (request.field(0) != id.roomNo) return refused(VenueRoom::kWrongRoom);
   const BillFigures f = figures(s);
   const std::vector<BillLine> lines = allLines(s);
   Fields out{"0", "",
-             s.receiveClerk, id.roomNo, s.terms.checkInTime, formatCents(f.roomFee), formatCents(f.service),
-             formatCents(f.lowLimit), formatCents(f.food), formatCents(f.discount), formatCents(f.payable),
+             s.receiveClerk, id.roomNo, s.terms.checkInTime, formatCents(f.roomFee), formatCents(f.food),
+             formatCents(f.lowLimit), formatCents(f.consumption), formatCents(f.discount), formatCents(f.afterDiscount),
              formatCents(f.overLowLimit), s.masterId, id.roomName, id.roomType, std::to_string(lines.size()),
-             std::to_string(s.terms.servicePercent), std::to_string(s.terms.discountPercent)};
-  out.resize(VenueRoom::kBillLineStart - 2);  // parts 20 to 26 are empty
+             std::to_string(s.terms.discountPercent)};
+  out.resize(VenueRoom::kBillLineStart - 2);  // parts 19 to 26 are empty
   for (const BillLine& l : lines)
     append(out, {l.foodName, l.price, l.quantity, l.monad, l.flag, l.limitDisRate, l.ifPackChild, l.returnFlag,
                  l.inputClerk, l.inputTime, l.freeClerk, l.foodNo, formatCents(amountOf(l)), "", "", ""});
@@ -406,9 +417,8 @@ BillTerms VenueRoom::billTerms() const { auto lock = locked(); return m_state->t
 void VenueRoom::setBillTerms(BillTerms terms) { auto lock = locked(); m_state->terms = std::move(terms); }
 BillFigures VenueRoom::billFigures() const { auto lock = locked(); return figures(*m_state); }
 std::shared_ptr<VenueStaff> VenueRoom::staff() const { return m_state->staff; }
-long long VenueRoom::consumedCents() const { auto lock = locked(); return m_state->consumedCents; }
+long long VenueRoom::consumedCents() const { auto lock = locked(); return figures(*m_state).consumption; }
 std::string VenueRoom::consumedText() const { return formatCents(consumedCents()); }
-void VenueRoom::setConsumedCents(long long cents) { auto lock = locked(); m_state->consumedCents = cents; }
 void VenueRoom::dropOnNext(int code) { auto lock = locked(); m_state->dropNext.insert(code); }
 
 void VenueRoom::setSilent(int code, bool silent) {

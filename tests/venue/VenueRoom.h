@@ -71,20 +71,21 @@ struct BillLine {
 struct BillTerms {
   std::string checkInTime = "2026-12-07 19:30:00";
   long long lowLimitCents = 50000;  // the minimum charge
-  int servicePercent = 10;          // service charge on the food (every line but the room fee)
-  int discountPercent = 90;         // the food is charged at this percentage
+  // The room's discount: a line is charged at this percentage, or at its own LimitDisRate (the
+  // lowest percentage it may be discounted to) when that is higher.
+  int discountPercent = 90;
 };
 
-// The bill's header figures in cents. A line counts price times quantity unless it is free ("F")
-// or returned (ReturnFlag "1").
+// The bill's header figures in cents, each the sum of the lines it stands for. A line counts
+// price times quantity unless it is free ("F") or returned (ReturnFlag "1").
 struct BillFigures {
-  long long roomFee = 0;      // the lines of the room fee dish
-  long long food = 0;         // every other line
-  long long service = 0;      // food x servicePercent / 100, rounded
-  long long discount = 0;     // food x (100 - discountPercent) / 100, rounded
-  long long payable = 0;      // roomFee + food + service - discount
-  long long lowLimit = 0;
-  long long overLowLimit = 0; // how far payable is above the minimum charge, 0 when below
+  long long roomFee = 0;        // the lines of the room fee dish
+  long long food = 0;           // every other line
+  long long consumption = 0;    // roomFee + food: the money consumed ("消费金额", the room bar's figure)
+  long long discount = 0;       // what the discount takes off the lines
+  long long afterDiscount = 0;  // consumption - discount ("折后金额"), never above consumption
+  long long lowLimit = 0;       // the minimum charge
+  long long overLowLimit = 0;   // how far consumption is above the minimum charge, 0 when below
 };
 
 class VenueRoom {
@@ -149,10 +150,9 @@ class VenueRoom {
   BillTerms billTerms() const;
   void setBillTerms(BillTerms terms);
   BillFigures billFigures() const;
-  // The money consumed: the amounts of the accepted orders, on top of the starting value.
+  // The money consumed: the bill's consumption, which the room state (119) reports too.
   long long consumedCents() const;
   std::string consumedText() const;  // "%.2f"
-  void setConsumedCents(long long cents);
 
   // --- staff --------------------------------------------------------------------------------
   // The staff this room answers about; hand the same pointer to the web server.

@@ -4,19 +4,27 @@
 #include <gst/gst.h>
 #include <gst/video/video.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
 #include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <mutex>
 #include <vector>
 
+#include "platform/core/Clock.h"
 #include "platform/core/FdSource.h"
 #include "platform/core/Log.h"
 #include "platform/core/Queue.h"
 #include "platform/core/RunLoop.h"
 #include "platform/core/ThreadCheck.h"
 #include "platform/gfx/Image.h"
+#include "platform/video/PipelineClock.h"
 
 // The bus hands a message from a streaming thread to the main thread under GLib's futex locks,
 // which the thread sanitizer cannot see; under it, the hand-over is told to it explicitly.
@@ -105,6 +113,106 @@ int64_t codeOf(const GError* error) {
 bool soundMuted() {
   const char* output = std::getenv("KT_AUDIO_OUTPUT");
   return output && std::strcmp(output, "none") == 0;
+}
+
+bool isSocket(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISSOCK(info.st_mode);
+}
+
+// A sound server is there when PULSE_SERVER names one or its socket is where its clients look:
+// the user's runtime directory, else the system-wide one.
+bool soundServerPresent() {
+  if (const char* named = std::getenv("PULSE_SERVER"); named && *named) return true;
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  const std::string userDir = runtime && *runtime ? std::string(runtime) : "/run/user/" + std::to_string(::getuid());
+  return isSocket(userDir + "/pulse/native") || isSocket("/run/pulse/native");
+}
+
+// A sound card is there when the kernel offers a playback device for it.
+bool soundCardPresent() {
+  GDir* dir = g_dir_open("/dev/snd", 0, nullptr);
+  if (!dir) return false;
+  bool found = false;
+  while (const gchar* name = g_dir_read_name(dir)) {
+    if (g_str_has_prefix(name, "pcmC") && g_str_has_suffix(name, "p")) found = true;
+  }
+  g_dir_close(dir);
+  return found;
+}
+
+bool hasElement(const char* factoryName) {
+  GstElementFactory* factory = gst_element_factory_find(factoryName);
+  if (!factory) return false;
+  gst_object_unref(factory);
+  return true;
+}
+
+// The element the clip's sound goes to. The automatic sink finds an output by opening one after
+// the other, the sound server first: where none runs, its connection is refused each time a clip
+// opens (a warning on the bus). So the player asks only for an output that is there: the
+// automatic sink when a sound server is, the sound card's own sink when only a card is, else
+// a sink that plays the sound nowhere at the clip's pace.
+const char* audioSinkName() {
+  if (soundMuted()) return "fakesink";
+  if (soundServerPresent()) return "autoaudiosink";
+  if (soundCardPresent() && hasElement("alsasink")) return "alsasink";
+  return "fakesink";
+}
+
+bool isLoopbackHost(std::string host) {
+  for (char& c : host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (host == "localhost" || host.ends_with(".localhost")) return true;
+  if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+  in_addr v4{};
+  if (::inet_pton(AF_INET, host.c_str(), &v4) == 1) return (ntohl(v4.s_addr) >> 24) == 127;
+  in6_addr v6{};
+  if (::inet_pton(AF_INET6, host.c_str(), &v6) != 1) return false;
+  if (IN6_IS_ADDR_LOOPBACK(&v6)) return true;
+  return IN6_IS_ADDR_V4MAPPED(&v6) && v6.s6_addr[12] == 127;
+}
+
+const char* environment(std::initializer_list<const char*> names) {
+  for (const char* name : names) {
+    const char* value = std::getenv(name);
+    if (value && *value) return value;
+  }
+  return nullptr;
+}
+
+// Whether no_proxy names the host: "*", the host itself, or a domain it lies in.
+bool exemptFromProxy(const std::string& host) {
+  const char* list = environment({"no_proxy", "NO_PROXY"});
+  if (!list) return false;
+  gchar** entries = g_strsplit_set(list, ", ", -1);
+  bool exempt = false;
+  for (gchar** e = entries; *e && !exempt; ++e) {
+    std::string entry = *e;
+    while (!entry.empty() && entry.front() == '.') entry.erase(0, 1);
+    if (entry.empty()) continue;
+    exempt = entry == "*" || g_ascii_strcasecmp(entry.c_str(), host.c_str()) == 0 ||
+             (host.size() > entry.size() && host[host.size() - entry.size() - 1] == '.' &&
+              g_ascii_strcasecmp(host.c_str() + host.size() - entry.size(), entry.c_str()) == 0);
+  }
+  g_strfreev(entries);
+  return exempt;
+}
+
+// The proxy the HTTP source goes through, chosen as the program's other requests choose theirs
+// (from the environment): none for a loopback host or one no_proxy names, else https_proxy for
+// https and http_proxy for http, else all_proxy. "direct://" says none; the system's proxy
+// resolver is never asked, so it starts no lookup threads of its own.
+std::string proxyFor(const std::string& uri) {
+  GstUri* parsed = gst_uri_from_string(uri.c_str());
+  if (!parsed) return "direct://";
+  const std::string host = gst_uri_get_host(parsed) ? gst_uri_get_host(parsed) : "";
+  const std::string scheme = gst_uri_get_scheme(parsed) ? gst_uri_get_scheme(parsed) : "";
+  gst_uri_unref(parsed);
+  if (host.empty() || isLoopbackHost(host) || exemptFromProxy(host)) return "direct://";
+  const char* proxy = g_ascii_strcasecmp(scheme.c_str(), "https") == 0
+                          ? environment({"https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"})
+                          : environment({"http_proxy", "all_proxy", "ALL_PROXY"});
+  return proxy ? proxy : "direct://";
 }
 
 }  // namespace
@@ -227,7 +335,8 @@ void VideoPlayer::load(const std::string& url) {
 void VideoPlayer::startPipeline(const std::string& uri) {
   GstElement* playbin = gst_element_factory_make("playbin", nullptr);
   GstElement* videoSink = gst_element_factory_make("appsink", nullptr);
-  GstElement* audioSink = gst_element_factory_make(soundMuted() ? "fakesink" : "autoaudiosink", nullptr);
+  const char* audioSinkKind = audioSinkName();
+  GstElement* audioSink = gst_element_factory_make(audioSinkKind, nullptr);
   if (!playbin || !videoSink || !audioSink) {
     for (GstElement* e : {playbin, videoSink, audioSink}) {
       if (e) gst_object_unref(gst_object_ref_sink(e));
@@ -247,7 +356,7 @@ void VideoPlayer::startPipeline(const std::string& uri) {
   g_object_set(videoSink, "caps", caps, "sync", TRUE, "max-buffers", 2u, "drop", TRUE, "enable-last-sample", FALSE,
                nullptr);
   gst_caps_unref(caps);
-  if (soundMuted()) g_object_set(audioSink, "sync", TRUE, nullptr);
+  if (std::strcmp(audioSinkKind, "fakesink") == 0) g_object_set(audioSink, "sync", TRUE, nullptr);
 
   GstAppSinkCallbacks callbacks{};
   callbacks.new_preroll = [](GstAppSink* sink, gpointer data) {
@@ -260,6 +369,18 @@ void VideoPlayer::startPipeline(const std::string& uri) {
                              [](gpointer data) { delete static_cast<std::shared_ptr<FrameSlot>*>(data); });
 
   g_object_set(playbin, "uri", uri.c_str(), "video-sink", videoSink, "audio-sink", audioSink, nullptr);
+  // The source is made on a streaming thread once playbin knows the URI's scheme.
+  g_signal_connect_data(
+      playbin, "source-setup",
+      G_CALLBACK(+[](GstElement*, GstElement* source, gpointer proxy) {
+        if (g_object_class_find_property(G_OBJECT_GET_CLASS(source), "proxy")) {
+          g_object_set(source, "proxy", static_cast<const gchar*>(proxy), nullptr);
+        }
+      }),
+      g_strdup(proxyFor(uri).c_str()), [](gpointer proxy, GClosure*) { g_free(proxy); }, GConnectFlags(0));
+  // Under the virtual clock (tests) the clip keeps the program's time: it stands still while
+  // nobody lets time pass, however slow the machine is.
+  if (core::Clock::isVirtual()) gst_pipeline_use_clock(GST_PIPELINE(playbin), PipelineClock::shared());
 
   // The bus's descriptor is readable while messages wait; the main loop reads them.
   pipeline->bus = gst_element_get_bus(playbin);

@@ -35,9 +35,11 @@ class VideoPlayerDelegate {
 
 // Plays one clip from a URL (http, https or file, or a local path) with GStreamer's playbin:
 // pictures come from an application sink as BGRA frames and are handed to the main thread as
-// images; sound goes to the default audio output, or nowhere when the environment variable
-// KT_AUDIO_OUTPUT is "none" (the test harness sets it, so tests play silently and need no
-// sound device).
+// images; sound goes to the sound server or, without one, the sound card, and nowhere when
+// there is neither or the environment variable KT_AUDIO_OUTPUT is "none" (the test harness sets
+// it, so tests play silently and need no sound device). HTTP goes through the proxy the
+// environment names (http_proxy, https_proxy, all_proxy, no_proxy), never for a loopback host.
+// Under the virtual clock a clip keeps the program's time (see PipelineClock).
 //
 // The player is used on the main thread. The pipeline runs on GStreamer's own threads; its bus is
 // watched by a descriptor source on the main run loop (in the common modes), so every report

@@ -11,11 +11,15 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "platform/core/Clock.h"
+#include "platform/core/Log.h"
 #include "platform/gfx/Image.h"
 #include "platform/video/VideoPlayer.h"
 #include "support/RunUntil.h"
+#include "support/ScopedEnv.h"
 #include "support/TempHome.h"
 #include "venue/SilentPort.h"
 #include "venue/WebServer.h"
@@ -161,6 +165,77 @@ TEST_F(VideoPlayerTest, ClipOverHttpPlaysToItsEndWithMovingPicturesAndStartsAgai
   EXPECT_LT(m_recorder.positions[shown], 1.0);
   ASSERT_TRUE(runUntilState(State::Ended));
   EXPECT_EQ(m_recorder.count("end"), 2);
+}
+
+TEST_F(VideoPlayerTest, UnderTheVirtualClockAPlayingClipMovesOnlyAsTheClockDoes) {
+  support::VirtualClock virtualClock;
+  m_player->load(m_web.clipAddress());
+  ASSERT_TRUE(runUntilState(State::Paused));
+  m_player->play();
+  support::drainMainLoop();
+  const double start = m_player->position();
+
+  // Real time passes, the program's time does not: the clip stays where it was, however long
+  // the machine takes to look.
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  support::drainMainLoop();
+  EXPECT_NEAR(m_player->position(), start, 0.01);
+  EXPECT_EQ(m_player->state(), State::Playing);
+
+  // A second of the program's time: a second of the clip, give or take a picture.
+  core::Clock::advance(1.0);
+  ASSERT_TRUE(support::runUntil([&] { return m_player->position() >= start + 0.95; }, kClipTimeout));
+  EXPECT_LT(m_player->position(), start + 1.2);
+  EXPECT_EQ(m_player->state(), State::Playing);
+  ASSERT_TRUE(runUntilState(State::Ended));
+  EXPECT_EQ(m_recorder.count("end"), 1);
+}
+
+TEST_F(VideoPlayerTest, WithoutASoundOutputTheClipPlaysAndNothingIsLogged) {
+  // The harness's silence off, and no sound server where its clients would look for one.
+  support::ScopedEnv sound("KT_AUDIO_OUTPUT", nullptr);
+  support::ScopedEnv server("PULSE_SERVER", nullptr);
+  support::ScopedEnv runtime("XDG_RUNTIME_DIR", m_home.path().c_str());
+  std::vector<std::string> logged;
+  core::LogSink previous = core::setLogSink([&](const std::string& line) { logged.push_back(line); });
+
+  m_player->load(m_web.clipAddress());
+  m_player->play();
+  const bool ended = runUntilState(State::Ended);
+  core::setLogSink(previous);
+  ASSERT_TRUE(ended) << (m_player->error() ? m_player->error()->description() : "");
+  EXPECT_EQ(m_recorder.count("fail"), 0);
+  for (const std::string& line : logged) EXPECT_EQ(line.find(m_web.clipAddress()), std::string::npos) << line;
+}
+
+TEST_F(VideoPlayerTest, HttpGoesThroughTheEnvironmentsProxyExceptForLoopbackAndNoProxyHosts) {
+  // A proxy that refuses: a loopback clip never goes through it.
+  RefusingPort refusing;
+  const std::string refusingProxy = "http://127.0.0.1:" + std::to_string(refusing.port());
+  support::ScopedEnv httpProxy("http_proxy", refusingProxy.c_str());
+  support::ScopedEnv allProxy("all_proxy", nullptr);
+  support::ScopedEnv noProxy("no_proxy", nullptr);
+  m_player->load(m_web.clipAddress());
+  ASSERT_TRUE(runUntilState(State::Paused)) << (m_player->error() ? m_player->error()->description() : "");
+
+  // Another host's clip is asked of the proxy, by its whole address.
+  venue::WebServer proxy;
+  ASSERT_TRUE(proxy.start());
+  const std::string elsewhere = "http://clips.ktvcloud.example/clips/sample.mp4";
+  support::ScopedEnv viaStandIn("http_proxy", proxy.baseUrl().c_str());
+  m_player->load(elsewhere);
+  ASSERT_TRUE(support::runUntil([&] { return !proxy.requests().empty() || m_player->state() == State::Failed; },
+                                kClipTimeout));
+  ASSERT_FALSE(proxy.requests().empty());
+  EXPECT_EQ(proxy.requests().front().target, elsewhere);
+
+  // Unless no_proxy names its domain.
+  proxy.clearRequests();
+  support::ScopedEnv exempt("no_proxy", "localhost,.ktvcloud.example");
+  m_player->load(elsewhere);
+  ASSERT_TRUE(runUntilState(State::Failed));
+  EXPECT_EQ(m_player->error()->code(), VideoPlayer::CannotOpen);
+  EXPECT_TRUE(proxy.requests().empty());
 }
 
 TEST_F(VideoPlayerTest, PauseHoldsThePictureAndPlayGoesOnFromThere) {

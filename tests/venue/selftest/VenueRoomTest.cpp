@@ -104,12 +104,13 @@ TEST_F(VenueRoomTest, DateBindAndRoomState) {
   EXPECT_EQ(room.boundDevices().size(), 1u);
 
   room.setReceiveClerk("");
-  room.setConsumedCents(12050);
   Fields state = ask(119, {"8012", "", "0"});
   ASSERT_GE(state.size(), 27u);
   EXPECT_EQ(state[7], "M202612070035");
   EXPECT_EQ(state[13], "");
-  EXPECT_EQ(state[26], "120.50");
+  // The money consumed is the bill's: the room fee and six beers.
+  EXPECT_EQ(state[26], "390.00");
+  EXPECT_EQ(room.consumedText(), "390.00");
 }
 
 TEST_F(VenueRoomTest, CategoriesAndDishLists) {
@@ -210,6 +211,7 @@ TEST_F(VenueRoomTest, OptionsPackageGroupsAndFreeItemSets) {
 TEST_F(VenueRoomTest, OrdersAreCheckedRecordedAndBilled) {
   room.setPassword("8888");
   const std::size_t opening = room.billLines().size();
+  const long long before = room.consumedCents();
   Fields ordered = orderLine("2001", "拍黄瓜", "12.5", "N", "2");
   Fields free = orderLine("4023", "绿茶", "12.00", "F", "6");
   Fields accepted = order("8888", {ordered, free});
@@ -217,10 +219,10 @@ TEST_F(VenueRoomTest, OrdersAreCheckedRecordedAndBilled) {
   ASSERT_EQ(room.orders().size(), 1u);
   EXPECT_EQ(room.orders()[0].lines, (std::vector<Fields>{ordered, free}));
   EXPECT_EQ(room.orders()[0].header[4], "8888");
-  EXPECT_EQ(room.consumedText(), "25.00");  // the free line counts for nothing
+  EXPECT_EQ(room.consumedCents(), before + 2500);  // the free line counts for nothing
   ASSERT_EQ(room.billLines().size(), opening + 2);
   EXPECT_EQ(room.billLines().back().flag, "F");
-  EXPECT_EQ(ask(119, {"8012", "", "0"})[26], "25.00");
+  EXPECT_EQ(ask(119, {"8012", "", "0"})[26], formatCents(before + 2500));
 
   // Refusals keep the room as it was.
   EXPECT_EQ(order("1234", {ordered})[3], VenueRoom::kWrongPassword);
@@ -235,13 +237,13 @@ TEST_F(VenueRoomTest, OrdersAreCheckedRecordedAndBilled) {
   EXPECT_EQ(order("8888", {shortLine})[3], VenueRoom::kBadOrder);
   EXPECT_EQ(order("8888", {orderLine("2001", "拍黄瓜", "abc", "N", "1")})[3], VenueRoom::kBadOrder);
   EXPECT_EQ(room.orders().size(), 1u);
-  EXPECT_EQ(room.consumedCents(), 2500);
+  EXPECT_EQ(room.consumedCents(), before + 2500);
 
   // Sent with a line break after the last field, the order still reads the same.
   Fields fields{"8012", "3", "3", "", "8888", "25.00", "1", "0", "0", "", ""};
   fields.insert(fields.end(), ordered.begin(), ordered.end());
   EXPECT_EQ(ask(114, fields)[2], "0");
-  EXPECT_EQ(room.consumedText(), "50.00");
+  EXPECT_EQ(room.consumedCents(), before + 5000);
 }
 
 TEST_F(VenueRoomTest, SilentSlowAndDroppedReplies) {
@@ -274,7 +276,7 @@ TEST_F(VenueRoomTest, BillHasHeaderFiguresOpeningLinesAndPlacedOrders) {
   Fields fresh = ask(109, {"8012", "0", "", "0", "", ""});
   ASSERT_EQ(fresh.size(), VenueRoom::kBillLineStart + 3 * VenueRoom::kBillLineParts + 1);
   EXPECT_EQ(Fields(fresh.begin() + 2, fresh.begin() + 14),
-            (Fields{"0", "", "王经理", "8012", "2026-12-07 19:30:00", "300.00", "9.00", "500.00", "90.00", "9.00",
+            (Fields{"0", "", "王经理", "8012", "2026-12-07 19:30:00", "300.00", "90.00", "500.00", "390.00", "0.00",
                     "390.00", "0.00"}));
   EXPECT_EQ(fresh[14], "M202612070035");
   EXPECT_EQ(Fields(fresh.begin() + 27, fresh.begin() + 38),
@@ -285,30 +287,44 @@ TEST_F(VenueRoomTest, BillHasHeaderFiguresOpeningLinesAndPlacedOrders) {
   EXPECT_EQ(fresh[free + 10], "王经理");
   EXPECT_EQ(fresh[free + 12], "0.00");  // a free line counts for nothing
 
-  // An accepted order joins the bill and moves the figures above the minimum charge.
+  // An accepted order joins the bill and moves the figures above the minimum charge; the room's
+  // discount (90 %) takes its share of the order, whose own limit (80 %) lies below it, and none
+  // of the room fee and the beers, which may not be discounted (100 %).
   ASSERT_EQ(order("1234", {orderLine("4011", "芝华士12年", "880.00", "N", "1"),
                            orderLine("4023", "绿茶", "12.00", "F", "6")})[2], "0");
   Fields billed = ask(109, {"8012", "0", "", "0", "", ""});
   ASSERT_EQ(billed.size(), VenueRoom::kBillLineStart + 5 * VenueRoom::kBillLineParts + 1);
   EXPECT_EQ(Fields(billed.begin() + 7, billed.begin() + 14),
-            (Fields{"300.00", "97.00", "500.00", "970.00", "97.00", "1270.00", "770.00"}));
+            (Fields{"300.00", "970.00", "500.00", "1270.00", "88.00", "1182.00", "770.00"}));
   const std::size_t ordered = 27 + 3 * 16;
   EXPECT_EQ(Fields(billed.begin() + ordered, billed.begin() + ordered + 11),
             (Fields{"芝华士12年", "880.00", "1", "份", "N", "80", "0", "0", VenueRoom::kInputClerk,
                     room.orders()[0].time, ""}));
   EXPECT_EQ(billed[ordered + 16 + 10], "系统");
   const BillFigures f = room.billFigures();
-  EXPECT_EQ(f.payable, 127000);
+  EXPECT_EQ(f.consumption, 127000);
+  EXPECT_EQ(f.afterDiscount, 118200);
   EXPECT_EQ(f.overLowLimit, 77000);
+  // The consumption is the sum of the lines' amounts, and the room state reports it too.
+  long long lineSum = 0;
+  const std::size_t step = VenueRoom::kBillLineParts;
+  for (std::size_t s = VenueRoom::kBillLineStart; s + step <= billed.size(); s += step) lineSum += *parseCents(billed[s + 12]);
+  EXPECT_EQ(lineSum, f.consumption);
+  EXPECT_EQ(ask(119, {"8012", "", "0"})[26], "1270.00");
 
   // A returned line and other terms.
   std::vector<BillLine> opening{{VenueRoom::kRoomFeeNo, "包厢费", "200", "2", "小时", "N", "100", "0", "0", "前台", "t", ""},
                                 {"4001", "青岛啤酒", "15.00", "4", "瓶", "N", "100", "0", "1", "前台", "t", ""}};
   room.setOpeningLines(opening);
-  room.setBillTerms({"2026-12-08 20:00:00", 0, 0, 100});
+  room.setBillTerms({"2026-12-08 20:00:00", 0, 100});
   Fields terms = ask(109, {"8012", "0", "", "0", "", ""});
   EXPECT_EQ(Fields(terms.begin() + 6, terms.begin() + 14),
-            (Fields{"2026-12-08 20:00:00", "400.00", "0.00", "0.00", "880.00", "0.00", "1280.00", "1280.00"}));
+            (Fields{"2026-12-08 20:00:00", "400.00", "880.00", "0.00", "1280.00", "0.00", "1280.00", "1280.00"}));
+  // A discount deeper than the order's limit stops at the limit.
+  room.setBillTerms({"2026-12-08 20:00:00", 200000, 50});
+  terms = ask(109, {"8012", "0", "", "0", "", ""});
+  EXPECT_EQ(Fields(terms.begin() + 9, terms.begin() + 14),
+            (Fields{"2000.00", "1280.00", "176.00", "1104.00", "0.00"}));
   EXPECT_EQ(terms[27 + 16 + 7], "1");
 
   // Refusals: on request (once), and for another room.
