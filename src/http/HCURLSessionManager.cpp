@@ -83,7 +83,7 @@ void HCURLSessionManager::initWithSessionConfiguration(
 
 HCURLSessionManager::~HCURLSessionManager() {
   std::lock_guard<std::mutex> lock(m_lock);
-  m_taskDelegates.clear();  // ends the signal observations
+  m_mutableTaskDelegatesKeyedByTaskIdentifier.clear();  // ends the signal observations
 }
 
 std::string HCURLSessionManager::description() const {
@@ -170,18 +170,23 @@ void HCURLSessionManager::setCompletionGroup(std::optional<core::Group> group) {
 
 std::shared_ptr<HCURLSessionManagerTaskDelegate> HCURLSessionManager::delegateForTask(uint64_t taskIdentifier) const {
   std::lock_guard<std::mutex> lock(m_lock);
-  auto it = m_taskDelegates.find(taskIdentifier);
-  return it == m_taskDelegates.end() ? nullptr : it->second.delegate;
+  auto it = m_mutableTaskDelegatesKeyedByTaskIdentifier.find(taskIdentifier);
+  return it == m_mutableTaskDelegatesKeyedByTaskIdentifier.end() ? nullptr : it->second.delegate;
 }
 
 void HCURLSessionManager::setDelegate(const std::shared_ptr<HCURLSessionManagerTaskDelegate>& delegate,
                                       const Task& task) {
-  auto& center = core::NotificationCenter::defaultCenter();
-  std::weak_ptr<HCURLSessionManager> weakSelf = weak_from_this();
   std::lock_guard<std::mutex> lock(m_lock);
   Entry entry;
   entry.delegate = delegate;
   delegate->setupProgressForTask(task->task());
+  addNotificationObserverForTask(entry, task);
+  m_mutableTaskDelegatesKeyedByTaskIdentifier[task->taskIdentifier()] = std::move(entry);
+}
+
+void HCURLSessionManager::addNotificationObserverForTask(Entry& entry, const Task& task) {
+  auto& center = core::NotificationCenter::defaultCenter();
+  std::weak_ptr<HCURLSessionManager> weakSelf = weak_from_this();
   entry.resumeObservation = core::Observation(center, HCSessionTaskResumeSignal, task.get(),
                                               [weakSelf](const core::Notification& n) {
                                                 if (auto self = weakSelf.lock()) self->taskDidResume(n);
@@ -190,7 +195,11 @@ void HCURLSessionManager::setDelegate(const std::shared_ptr<HCURLSessionManagerT
                                                [weakSelf](const core::Notification& n) {
                                                  if (auto self = weakSelf.lock()) self->taskDidSuspend(n);
                                                });
-  m_taskDelegates[task->taskIdentifier()] = std::move(entry);
+}
+
+void HCURLSessionManager::removeNotificationObserverForTask(Entry& entry) {
+  entry.resumeObservation = core::Observation();
+  entry.suspendObservation = core::Observation();
 }
 
 void HCURLSessionManager::removeDelegateForTask(uint64_t taskIdentifier) {
@@ -199,19 +208,42 @@ void HCURLSessionManager::removeDelegateForTask(uint64_t taskIdentifier) {
   {
     std::lock_guard<std::mutex> lock(m_lock);
     if (delegate) delegate->cleanUpProgressForTask();
-    auto it = m_taskDelegates.find(taskIdentifier);
-    if (it == m_taskDelegates.end()) return;
+    auto it = m_mutableTaskDelegatesKeyedByTaskIdentifier.find(taskIdentifier);
+    if (it == m_mutableTaskDelegatesKeyedByTaskIdentifier.end()) return;
     removed = std::move(it->second);
-    m_taskDelegates.erase(it);
+    m_mutableTaskDelegatesKeyedByTaskIdentifier.erase(it);
   }
-  // The observations end here, outside the lock.
+  // The observations end outside the lock.
+  removeNotificationObserverForTask(removed);
 }
 
-HCURLSessionManager::Task HCURLSessionManager::registerTask(const PlatformTask& platformTask,
-                                                            ProgressBlock uploadProgress,
-                                                            ProgressBlock downloadProgress,
-                                                            CompletionHandler completionHandler,
-                                                            DestinationBlock destination) {
+HCURLSessionManager::Task HCURLSessionManager::addDelegateForDataTask(const PlatformTask& dataTask,
+                                                                      ProgressBlock uploadProgress,
+                                                                      ProgressBlock downloadProgress,
+                                                                      CompletionHandler completionHandler) {
+  return addDelegateForTask(dataTask, std::move(uploadProgress), std::move(downloadProgress),
+                            std::move(completionHandler), nullptr);
+}
+
+HCURLSessionManager::Task HCURLSessionManager::addDelegateForUploadTask(const PlatformTask& uploadTask,
+                                                                        ProgressBlock uploadProgress,
+                                                                        CompletionHandler completionHandler) {
+  return addDelegateForTask(uploadTask, std::move(uploadProgress), nullptr, std::move(completionHandler), nullptr);
+}
+
+HCURLSessionManager::Task HCURLSessionManager::addDelegateForDownloadTask(const PlatformTask& downloadTask,
+                                                                          ProgressBlock downloadProgress,
+                                                                          DestinationBlock destination,
+                                                                          CompletionHandler completionHandler) {
+  return addDelegateForTask(downloadTask, nullptr, std::move(downloadProgress), std::move(completionHandler),
+                            std::move(destination));
+}
+
+HCURLSessionManager::Task HCURLSessionManager::addDelegateForTask(const PlatformTask& platformTask,
+                                                                  ProgressBlock uploadProgress,
+                                                                  ProgressBlock downloadProgress,
+                                                                  CompletionHandler completionHandler,
+                                                                  DestinationBlock destination) {
   if (!platformTask) return nullptr;
   auto task = std::make_shared<HCURLSessionTask>(platformTask);
   auto delegate = std::make_shared<HCURLSessionManagerTaskDelegate>(weak_from_this(), task);
@@ -261,8 +293,8 @@ HCURLSessionManager::Task HCURLSessionManager::dataTaskWithRequest(const net::UR
                                                                    ProgressBlock uploadProgress,
                                                                    ProgressBlock downloadProgress,
                                                                    CompletionHandler completionHandler) {
-  return registerTask(m_session->dataTaskWithRequest(request), std::move(uploadProgress), std::move(downloadProgress),
-                      std::move(completionHandler), nullptr);
+  return addDelegateForDataTask(m_session->dataTaskWithRequest(request), std::move(uploadProgress),
+                                std::move(downloadProgress), std::move(completionHandler));
 }
 
 HCURLSessionManager::Task HCURLSessionManager::uploadTaskWithRequest(const net::URLRequest& request,
@@ -273,38 +305,38 @@ HCURLSessionManager::Task HCURLSessionManager::uploadTaskWithRequest(const net::
   if (!task && m_attemptsToRecreateUploadTasks && m_sessionConfiguration.identifier()) {
     for (int attempt = 1; !task && attempt < 3; ++attempt) task = m_session->uploadTaskWithRequest(request, fileURL);
   }
-  return registerTask(task, std::move(uploadProgress), nullptr, std::move(completionHandler), nullptr);
+  return addDelegateForUploadTask(task, std::move(uploadProgress), std::move(completionHandler));
 }
 
 HCURLSessionManager::Task HCURLSessionManager::uploadTaskWithRequestFromData(const net::URLRequest& request,
                                                                              std::string bodyData,
                                                                              ProgressBlock uploadProgress,
                                                                              CompletionHandler completionHandler) {
-  return registerTask(m_session->uploadTaskWithRequest(request, std::move(bodyData)), std::move(uploadProgress),
-                      nullptr, std::move(completionHandler), nullptr);
+  return addDelegateForUploadTask(m_session->uploadTaskWithRequest(request, std::move(bodyData)),
+                                  std::move(uploadProgress), std::move(completionHandler));
 }
 
 HCURLSessionManager::Task HCURLSessionManager::uploadTaskWithStreamedRequest(const net::URLRequest& request,
                                                                              ProgressBlock uploadProgress,
                                                                              CompletionHandler completionHandler) {
-  return registerTask(m_session->uploadTaskWithStreamedRequest(request), std::move(uploadProgress), nullptr,
-                      std::move(completionHandler), nullptr);
+  return addDelegateForUploadTask(m_session->uploadTaskWithStreamedRequest(request), std::move(uploadProgress),
+                                  std::move(completionHandler));
 }
 
 HCURLSessionManager::Task HCURLSessionManager::downloadTaskWithRequest(const net::URLRequest& request,
                                                                        ProgressBlock downloadProgress,
                                                                        DestinationBlock destination,
                                                                        CompletionHandler completionHandler) {
-  return registerTask(m_session->downloadTaskWithRequest(request), nullptr, std::move(downloadProgress),
-                      std::move(completionHandler), std::move(destination));
+  return addDelegateForDownloadTask(m_session->downloadTaskWithRequest(request), std::move(downloadProgress),
+                                    std::move(destination), std::move(completionHandler));
 }
 
 HCURLSessionManager::Task HCURLSessionManager::downloadTaskWithResumeData(const std::string& resumeData,
                                                                           ProgressBlock downloadProgress,
                                                                           DestinationBlock destination,
                                                                           CompletionHandler completionHandler) {
-  return registerTask(m_session->downloadTaskWithResumeData(resumeData), nullptr, std::move(downloadProgress),
-                      std::move(completionHandler), std::move(destination));
+  return addDelegateForDownloadTask(m_session->downloadTaskWithResumeData(resumeData), std::move(downloadProgress),
+                                    std::move(destination), std::move(completionHandler));
 }
 
 std::shared_ptr<HCProgress> HCURLSessionManager::uploadProgressForTask(const PlatformTask& task) const {
@@ -463,7 +495,7 @@ void HCURLSessionManager::didReceiveChallenge(const Session& session, const net:
   if (handler) handler(disposition, credential);
 }
 
-void HCURLSessionManager::didFinishEventsForBackgroundURLSession(const Session& session) {
+void HCURLSessionManager::URLSessionDidFinishEventsForBackgroundURLSession(const Session& session) {
   if (auto block = readBlock(m_blocksMutex, m_didFinishEventsForBackgroundURLSession)) {
     core::Queue::main()->async([block, session] { block(session); });
   }

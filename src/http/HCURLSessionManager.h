@@ -246,7 +246,7 @@ class HCURLSessionManager : public net::URLSessionDelegate, public std::enable_s
   void didBecomeInvalidWithError(const Session& session, const std::optional<core::Error>& error) override;
   void didReceiveChallenge(const Session& session, const net::AuthenticationChallenge& challenge,
                            net::ChallengeHandler handler) override;
-  void didFinishEventsForBackgroundURLSession(const Session& session) override;
+  void URLSessionDidFinishEventsForBackgroundURLSession(const Session& session) override;
   void taskDidReceiveChallenge(const Session& session, const PlatformTask& task,
                                const net::AuthenticationChallenge& challenge, net::ChallengeHandler handler) override;
   void willPerformHTTPRedirection(const Session& session, const PlatformTask& task,
@@ -289,10 +289,21 @@ class HCURLSessionManager : public net::URLSessionDelegate, public std::enable_s
   std::shared_ptr<HCURLSessionManagerTaskDelegate> delegateForTask(uint64_t taskIdentifier) const;
   void setDelegate(const std::shared_ptr<HCURLSessionManagerTaskDelegate>& delegate, const Task& task);
   void removeDelegateForTask(uint64_t taskIdentifier);
+  struct Entry;
+  // The resume and suspend signals of a task, observed for as long as its delegate is registered.
+  void addNotificationObserverForTask(Entry& entry, const Task& task);
+  static void removeNotificationObserverForTask(Entry& entry);
   void taskDidResume(const core::Notification& notification);
   void taskDidSuspend(const core::Notification& notification);
-  Task registerTask(const PlatformTask& platformTask, ProgressBlock uploadProgress, ProgressBlock downloadProgress,
-                    CompletionHandler completionHandler, DestinationBlock destination);
+  // Wrap a new platform task and give it a task delegate holding its progress blocks and handlers.
+  Task addDelegateForDataTask(const PlatformTask& dataTask, ProgressBlock uploadProgress,
+                              ProgressBlock downloadProgress, CompletionHandler completionHandler);
+  Task addDelegateForUploadTask(const PlatformTask& uploadTask, ProgressBlock uploadProgress,
+                                CompletionHandler completionHandler);
+  Task addDelegateForDownloadTask(const PlatformTask& downloadTask, ProgressBlock downloadProgress,
+                                  DestinationBlock destination, CompletionHandler completionHandler);
+  Task addDelegateForTask(const PlatformTask& platformTask, ProgressBlock uploadProgress, ProgressBlock downloadProgress,
+                          CompletionHandler completionHandler, DestinationBlock destination);
   // A server-trust challenge as the security policy judges it.
   net::AuthChallengeDisposition evaluateChallenge(const net::AuthenticationChallenge& challenge, Credential* credential,
                                                   bool taskLevel) const;
@@ -317,7 +328,7 @@ class HCURLSessionManager : public net::URLSessionDelegate, public std::enable_s
     core::Observation suspendObservation;
   };
   mutable std::mutex m_lock;  // not recursive: delegateForTask takes it itself
-  std::map<uint64_t, Entry> m_taskDelegates;
+  std::map<uint64_t, Entry> m_mutableTaskDelegatesKeyedByTaskIdentifier;
 
   mutable std::mutex m_blocksMutex;
   SessionDidBecomeInvalidBlock m_sessionDidBecomeInvalid;

@@ -96,7 +96,7 @@ class URLSessionDelegate {
                                    ChallengeHandler handler) {
     taskDidReceiveChallenge(session, challenge.task, challenge, std::move(handler));
   }
-  virtual void didFinishEventsForBackgroundURLSession(const std::shared_ptr<URLSession>& /*session*/) {}
+  virtual void URLSessionDidFinishEventsForBackgroundURLSession(const std::shared_ptr<URLSession>& /*session*/) {}
 
   // Task events.
   virtual void taskDidReceiveChallenge(const std::shared_ptr<URLSession>& /*session*/,
