@@ -35,18 +35,28 @@ ScreenLayerDelegate& screenLayerDelegate() {
   return delegate;
 }
 
+// The surface whose shape the main screen turns the interface against (the last one made).
+const Surface* g_shapeOwner = nullptr;
+
 }  // namespace
 
 Surface::Surface() {
-  const auto& screen = ui::Screen::main();
+  auto& screen = ui::Screen::main();
   m_size = screen.bounds().size;
   m_wide = m_size.width >= m_size.height;
   m_scale = screen.scale();
   m_screenLayer = gfx::Layer::create();
   m_screenLayer->setDelegate(&screenLayerDelegate());
+  // The interface turns against this display's shape from now on.
+  screen.setDisplayShape(m_wide);
+  g_shapeOwner = this;
 }
 
 Surface::~Surface() {
+  if (g_shapeOwner == this) {
+    ui::Screen::main().setDisplayShape(std::nullopt);
+    g_shapeOwner = nullptr;
+  }
   stop();
   // The windows' layers go back to being roots of their own.
   auto hung = m_screenLayer->sublayers();
@@ -89,11 +99,7 @@ gfx::Size Surface::displaySize() const {
 }
 
 int Surface::quarterTurns() const {
-  gfx::Size s = ui::Screen::main().bounds().size;
-  if (s.width == s.height || (s.width > s.height) == m_wide) return 0;
-  ui::InterfaceOrientation o = ui::Application::shared().statusBarOrientation();
-  if (m_wide) return o == ui::InterfaceOrientation::PortraitUpsideDown ? 1 : -1;
-  return o == ui::InterfaceOrientation::LandscapeLeft ? -1 : 1;
+  return ui::Screen::main().displayQuarterTurns(ui::Application::shared().statusBarOrientation());
 }
 
 // Screen points to display points. Exact quarter turns: no rounding creeps into the frames.

@@ -64,7 +64,8 @@ class Surface {
   // The surface's size in points and its pixels per point (the main screen's when last checked).
   gfx::Size size() const { return m_size; }
   double scale() const { return m_scale; }
-  // The quarter turns (clockwise) the screen is drawn with: -1, 0 or 1.
+  // The quarter turns (clockwise) the screen is drawn with: -1, 0 or 1 (the main screen's
+  // displayQuarterTurns for the status bar orientation).
   int quarterTurns() const;
   // A point of the display in the screen's (the interface's) coordinates, and back.
   gfx::Point screenPointFromDisplay(gfx::Point p) const;

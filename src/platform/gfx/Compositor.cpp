@@ -406,6 +406,7 @@ struct Node {
   std::unique_ptr<LayerState> animated; // its presentation values, when it has animations
   Transform3D local;                    // bounds space → the superlayer's bounds space (flattened)
   std::shared_ptr<const Image> drawn;   // the layer's drawn content
+  EdgeInsets drawnInsets;               // where it lies: the bounds inset so
   std::vector<Node> children;           // in drawing order
   std::vector<Node> mask;               // none or one
   Rect body = Rect::null();             // own drawing and sublayers, bounds space
@@ -451,6 +452,7 @@ Rect ownExtent(const Node& n, CompositorCache* cache) {
   if ((s.backgroundColor && paints(*s.backgroundColor)) || (s.borderWidth > 0 && paints(s.borderColor)) || n.drawn ||
       (s.kind == LayerKind::Gradient && !s.colors.empty()) || s.backdropBlurRadius > 0)
     r = b;
+  if (n.drawn) r = r.unionWith(b.insetBy(n.drawnInsets));
   if (!n.drawn && s.contents) r = r.unionWith(contentsRect(s, *s.contents));
   if (s.kind == LayerKind::Shape) r = r.unionWith(cachedShapeExtent(n, cache));
   return r;
@@ -507,7 +509,7 @@ void drawOwn(cairo_t* cr, const Node& n, const AffineTransform& a, double alpha 
     }
   }
   if (n.drawn)
-    paintImage(cr, *n.drawn, b, alpha);
+    paintImage(cr, *n.drawn, b.insetBy(n.drawnInsets), alpha);
   else if (s.contents)
     paintImage(cr, *s.contents, contentsRect(s, *s.contents), alpha);
 
@@ -1165,6 +1167,7 @@ Node build(Layer& l, const Transform3D& superSublayer, bool own, CompositorCache
     n.animated = std::make_unique<LayerState>(std::move(look.state));
     n.state = n.animated.get();
     n.drawn = std::move(look.drawn);
+    n.drawnInsets = look.drawnInsets;
     presentedSublayers = std::move(look.sublayers);
   } else {
     n.redisplayed = l.needsDisplay();
@@ -1179,6 +1182,7 @@ Node build(Layer& l, const Transform3D& superSublayer, bool own, CompositorCache
       n.state = &l.model();  // the layers are left alone while the frame is drawn
     }
     n.drawn = l.drawnContent();
+    n.drawnInsets = l.drawnInsets();
   }
   n.revision = foldedRevision(l, n.animating);
   Transform3D raw = own ? Transform3D::translation(-n.st().bounds.x(), -n.st().bounds.y(), 0)

@@ -494,13 +494,23 @@ void Layer::displayIfNeeded() {
   m_needsDisplay = false;
   ++m_revision;
   const Rect b = m_model.bounds;
+  // Beyond the bounds only outwards and by whole pixels, so that the bounds stay on the pixels.
+  EdgeInsets e;
+  if (m_delegate && !m_model.masksToBounds) {
+    EdgeInsets want = m_delegate->drawingInsetsForLayer(*this);
+    const double scale = m_model.contentsScale > 0 ? m_model.contentsScale : 1;
+    auto outwards = [scale](double v) { return std::isfinite(v) && v < 0 ? std::floor(v * scale) / scale : 0.0; };
+    e = EdgeInsets{outwards(want.top), outwards(want.left), outwards(want.bottom), outwards(want.right)};
+  }
+  const Rect r = b.insetBy(e);
   std::unique_ptr<Context> ctx;
-  if (!b.isEmpty() && b.width() > 0 && b.height() > 0) ctx = Context::bitmap(b.size, m_model.contentsScale);
+  if (!b.isEmpty() && b.width() > 0 && b.height() > 0) ctx = Context::bitmap(r.size, m_model.contentsScale);
   if (!ctx) {
     m_drawn = nullptr;
     return;
   }
-  ctx->translate(-b.x(), -b.y());
+  m_drawnInsets = e;
+  ctx->translate(-r.x(), -r.y());
   auto keepAlive = weak_from_this().lock();
   m_drewNothing = false;
   drawInContext(*ctx);
@@ -652,7 +662,7 @@ std::vector<std::string> Layer::animationKeys() const {
 
 void Layer::keepPresented() {
   if (!m_presented || m_before) return;
-  m_before = std::make_unique<PresentedLook>(PresentedLook{m_model, m_sublayers, m_drawn});
+  m_before = std::make_unique<PresentedLook>(PresentedLook{m_model, m_sublayers, m_drawn, m_drawnInsets});
 }
 
 void Layer::markPresented() {
@@ -661,7 +671,7 @@ void Layer::markPresented() {
 }
 
 Layer::PresentedLook Layer::presentedLook() const {
-  PresentedLook look = m_before ? *m_before : PresentedLook{m_model, m_sublayers, m_drawn};
+  PresentedLook look = m_before ? *m_before : PresentedLook{m_model, m_sublayers, m_drawn, m_drawnInsets};
   if (!m_animations.empty()) {
     const double now = core::Clock::now();
     for (const auto& e : m_animations) e->animation->applyAt(look.state, now);

@@ -26,6 +26,13 @@ class LayerDelegate {
     (void)layer;
     (void)ctx;
   }
+  // How far the drawing reaches beyond the bounds, as insets of them (negative: beyond; zero:
+  // the bounds). The drawn content covers the bounds inset so; a layer that masks to its bounds
+  // keeps to them.
+  virtual EdgeInsets drawingInsetsForLayer(Layer& layer) {
+    (void)layer;
+    return {};
+  }
   virtual void layoutSublayersOfLayer(Layer& layer) { (void)layer; }
   // The action for a property change: nullptr = the layer's default action (an implicit
   // animation), Animation::noAction() = no animation.
@@ -193,6 +200,8 @@ class Layer : public std::enable_shared_from_this<Layer> {
   virtual void drawInContext(Context& ctx);
   // The cache; nullptr when nothing was drawn.
   std::shared_ptr<const Image> drawnContent() const { return m_drawn; }
+  // Where the cache lies: the bounds inset by these (in whole pixels; negative: beyond them).
+  const EdgeInsets& drawnInsets() const { return m_drawnInsets; }
   bool needsDisplayOnBoundsChange() const { return m_needsDisplayOnBoundsChange; }
   void setNeedsDisplayOnBoundsChange(bool on) { m_needsDisplayOnBoundsChange = on; }
 
@@ -256,6 +265,7 @@ class Layer : public std::enable_shared_from_this<Layer> {
     LayerState state;
     std::vector<std::shared_ptr<Layer>> sublayers;
     std::shared_ptr<const Image> drawn;
+    EdgeInsets drawnInsets;
   };
   PresentedLook presentedLook() const;
   // Called by a compositor frame that drew the layer: later changes keep what it drew.
@@ -304,6 +314,7 @@ class Layer : public std::enable_shared_from_this<Layer> {
   bool m_needsLayout = false;
   bool m_drewNothing = false;
   std::shared_ptr<const Image> m_drawn;
+  EdgeInsets m_drawnInsets;
   uint64_t m_revision = 1;
 
   // What the last frame drew, while changes since then are pending (see presentedLook).

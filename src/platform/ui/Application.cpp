@@ -132,20 +132,21 @@ unsigned Application::supportedInterfaceOrientationsForWindow(Window* window) {
   return m_delegate ? m_delegate->supportedInterfaceOrientations(*this, window) : unsigned(OrientationMaskAll);
 }
 
-void Application::updateInterfaceOrientation(Window* window) {
+InterfaceOrientation Application::interfaceOrientationFor(Window* window) {
   if (!window) window = m_keyWindow;
   unsigned supported = supportedInterfaceOrientationsForWindow(window);
   auto allows = [supported](InterfaceOrientation o) { return (supported & (1u << static_cast<unsigned>(o))) != 0; };
-  if (allows(m_orientation)) return;
-  InterfaceOrientation target = InterfaceOrientation::Unknown;
+  if (allows(m_orientation)) return m_orientation;
   for (auto o : {InterfaceOrientation::LandscapeRight, InterfaceOrientation::LandscapeLeft, InterfaceOrientation::Portrait,
                  InterfaceOrientation::PortraitUpsideDown}) {
-    if (allows(o)) {
-      target = o;
-      break;
-    }
+    if (allows(o)) return o;
   }
-  if (target == InterfaceOrientation::Unknown) return;
+  return m_orientation;
+}
+
+void Application::updateInterfaceOrientation(Window* window) {
+  InterfaceOrientation target = interfaceOrientationFor(window);
+  if (target == m_orientation) return;
   gfx::Rect before = Screen::main().bounds();
   auto landscape = [](InterfaceOrientation o) {
     return o == InterfaceOrientation::LandscapeLeft || o == InterfaceOrientation::LandscapeRight;

@@ -116,6 +116,8 @@ class Application : public Responder {
   // controller is presented or dismissed and when a window's root controller changes or the
   // window is made key.
   void updateInterfaceOrientation(Window* window = nullptr);
+  // The orientation updateInterfaceOrientation would turn to: the current one while supported.
+  InterfaceOrientation interfaceOrientationFor(Window* window = nullptr);
   InterfaceOrientation statusBarOrientation() const { return m_orientation; }
   // Posts the will/did orientation notifications, and the frame ones when the frame changes with
   // it (between portrait and landscape). Nothing is posted when the orientation stays the same.

@@ -34,9 +34,10 @@ void addRow(std::vector<KeySpec>& out, int row, double x, std::initializer_list<
   }
 }
 
-// The letter and digit pages are 11.5 keys wide, the number pads 4.
+// The letter and digit pages are 11.5 keys wide, the number pad 3 and the decimal pad 4.
 constexpr double PageColumns = 11.5;
-constexpr double PadColumns = 4;
+constexpr double NumberPadColumns = 3;
+constexpr double DecimalPadColumns = 4;
 constexpr int Rows = 4;
 
 std::vector<KeySpec> pageSpecs(bool digits) {
@@ -60,13 +61,19 @@ std::vector<KeySpec> pageSpecs(bool digits) {
   return k;
 }
 
+// The number pad has the digits and delete only, three columns wide; the decimal pad adds the
+// point and a column of delete and return.
 std::vector<KeySpec> padSpecs(bool decimal) {
   std::vector<KeySpec> k;
   addRow(k, 0, 0, {"1", "2", "3"});
   addRow(k, 1, 0, {"4", "5", "6"});
   addRow(k, 2, 0, {"7", "8", "9"});
-  if (decimal) k.push_back({Kind::Character, ".", 0, 3});
   k.push_back({Kind::Character, "0", 1, 3});
+  if (!decimal) {
+    k.push_back({Kind::Delete, "\b", 2, 3});
+    return k;
+  }
+  k.push_back({Kind::Character, ".", 0, 3});
   k.push_back({Kind::Delete, "\b", 3, 0});
   k.push_back({Kind::Return, "\n", 3, 1, 1, 3});
   return k;
@@ -140,8 +147,10 @@ const std::vector<KeyboardView::Key>& KeyboardView::keys() const {
   double gap = std::round(size.height * 0.025) + 3;
   double rowHeight = (size.height - 2 * margin + gap) / Rows;
   double width = size.width - 2 * margin;
-  if (pad) width = std::min(width, rowHeight * PadColumns * 2.4);
-  double columns = pad ? PadColumns : PageColumns;
+  double columns = m_layout == Layout::NumberPad ? NumberPadColumns
+                   : m_layout == Layout::DecimalPad ? DecimalPadColumns
+                                                    : PageColumns;
+  if (pad) width = std::min(width, rowHeight * columns * 2.4);
   double unit = (width + gap) / columns;
   double left = std::round((size.width - width) / 2);
   for (const KeySpec& s : specs) {

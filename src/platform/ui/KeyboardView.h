@@ -14,8 +14,9 @@ enum class KeyboardType;
 // The keys of the on-screen keyboard, drawn in the frame ui::Keyboard reports.
 //
 // Letters: the letter rows with delete and return, and a row of "123", space and "123", which
-// turns the keys to digits and punctuation (whose "ABC" turns them back). Number pads: the digits
-// 0-9 in a block of three columns with delete and return (and a decimal point for decimal pads).
+// turns the keys to digits and punctuation (whose "ABC" turns them back). The number pad: the
+// digits 0-9 in a block of three columns with delete beside the 0, and no return, as a tablet's;
+// the decimal pad adds a decimal point and a fourth column of delete and return.
 // A key is typed when the finger that pressed it lifts over it (several fingers at once each
 // type their own key): its text, "\n" for return, or a backspace, into the first responder of
 // Application::textInputWindow, as typed text from a real keyboard goes.

@@ -133,6 +133,14 @@ void Label::drawTextInRect(gfx::Context& ctx, const gfx::Rect& rect) const {
 
 void Label::drawRect(gfx::Context& ctx, const gfx::Rect& rect) { drawTextInRect(ctx, rect); }
 
+gfx::EdgeInsets Label::drawingInsetsForLayer(gfx::Layer&) {
+  if (m_text.empty() || clipsToBounds()) return {};
+  gfx::Rect b = bounds();
+  double over = (textRectForBounds(b, m_numberOfLines).height() - b.height()) / 2;
+  if (!(over > 0)) return {};
+  return gfx::EdgeInsets{-over, 0, -over, 0};
+}
+
 gfx::Size Label::sizeThatFits(gfx::Size size) const {
   if (m_text.empty()) return {0, 0};
   double width = 0;

@@ -15,7 +15,8 @@ class Font;
 namespace ui {
 
 // Read-only text in one font: wrapped, truncated or shrunk to fit, centred vertically in the
-// bounds as the platform draws labels. Labels take no touches unless interaction is enabled.
+// bounds as the platform draws labels, and whole even where the bounds are lower than the text's
+// lines (unless the label clips to them). Labels take no touches unless interaction is enabled.
 class Label : public View {
  public:
   static std::shared_ptr<Label> create(const gfx::Rect& frame = gfx::Rect()) { return std::make_shared<Label>(frame); }
@@ -69,6 +70,9 @@ class Label : public View {
 
   void drawRect(gfx::Context& ctx, const gfx::Rect& rect) override;
   bool drawsContent() const override { return true; }
+  // The text is drawn whole: a line higher than the bounds reaches beyond them, equally above
+  // and below, unless the label clips to its bounds.
+  gfx::EdgeInsets drawingInsetsForLayer(gfx::Layer& layer) override;
 
  private:
   gfx::TextStyle style(int numberOfLines) const;

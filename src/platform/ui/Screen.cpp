@@ -28,6 +28,15 @@ gfx::Rect Screen::applicationFrame() const {
   return gfx::Rect(0, bar, b.width(), b.height() - bar);
 }
 
+int Screen::displayQuarterTurns(InterfaceOrientation o) const {
+  bool landscape = o == InterfaceOrientation::LandscapeLeft || o == InterfaceOrientation::LandscapeRight;
+  bool portrait = o == InterfaceOrientation::Portrait || o == InterfaceOrientation::PortraitUpsideDown;
+  if (!m_displayWide || m_pixels.width == m_pixels.height || (!landscape && !portrait) || landscape == *m_displayWide)
+    return 0;
+  if (*m_displayWide) return o == InterfaceOrientation::PortraitUpsideDown ? 1 : -1;
+  return o == InterfaceOrientation::LandscapeLeft ? -1 : 1;
+}
+
 void Screen::setMode(gfx::Size pixels, double scale) {
   if (pixels.width <= 0 || pixels.height <= 0 || scale <= 0) return;
   m_pixels = pixels;

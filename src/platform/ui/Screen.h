@@ -1,8 +1,12 @@
 #pragma once
 
+#include <optional>
+
 #include "platform/gfx/Geometry.h"
 
 namespace ui {
+
+enum class InterfaceOrientation;
 
 // A display mode: its size in pixels.
 struct ScreenMode {
@@ -30,10 +34,22 @@ class Screen {
   // Back to 2048 x 1536 pixels at scale 2.
   void reset() { setMode(gfx::Size{2048, 1536}, 2); }
 
+  // The display the interface is shown on keeps its shape when the interface turns: it draws an
+  // interface of the other shape turned by a quarter. The display says its shape when it is made
+  // (wide or high) and clears it when it goes.
+  void setDisplayShape(std::optional<bool> wide) { m_displayWide = wide; }
+  // The quarter turns (clockwise: -1, 0 or 1) the display draws the interface with in this
+  // orientation: none while the interface has the display's shape (or without a display); a
+  // portrait interface on a wide display stands with its top along the display's left edge (upside
+  // down: its right edge), a landscape one on a high display with its top along the right edge
+  // (landscape left: the left edge).
+  int displayQuarterTurns(InterfaceOrientation o) const;
+
  private:
   Screen() = default;
   gfx::Size m_pixels{2048, 1536};
   double m_scale = 2;
+  std::optional<bool> m_displayWide;
 };
 
 }  // namespace ui

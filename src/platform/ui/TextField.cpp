@@ -322,6 +322,21 @@ void TextField::drawRect(gfx::Context& ctx, const gfx::Rect&) {
   }
 }
 
+// Across the rectangle, and up and down as far as the font's line centred on it.
+gfx::Rect TextField::lineClip(const gfx::Rect& rect) const {
+  double top = std::min(rect.minY(), rect.midY() - m_font->lineHeight() / 2);
+  double bottom = std::max(rect.maxY(), rect.midY() + m_font->lineHeight() / 2);
+  return gfx::Rect(rect.x(), top, rect.width(), bottom - top);
+}
+
+gfx::EdgeInsets TextField::drawingInsetsForLayer(gfx::Layer&) {
+  if (clipsToBounds()) return {};
+  gfx::Rect b = bounds();
+  gfx::Rect line = lineClip(m_editing ? editingRectForBounds(b) : textRectForBounds(b))
+                       .unionWith(lineClip(placeholderRectForBounds(b)));
+  return gfx::EdgeInsets{std::min(0.0, line.minY() - b.minY()), 0, std::min(0.0, b.maxY() - line.maxY()), 0};
+}
+
 void TextField::drawPlaceholderInRect(gfx::Context& ctx, const gfx::Rect& rect) {
   gfx::TextLayout layout(m_placeholder, textStyle(placeholderColor()));
   gfx::Size size = layout.size();
@@ -330,7 +345,7 @@ void TextField::drawPlaceholderInRect(gfx::Context& ctx, const gfx::Rect& rect) 
   else if (m_alignment == gfx::TextAlignment::Right) x = rect.maxX() - size.width;
   x = std::max(x, rect.x());
   ctx.save();
-  ctx.clipToRect(rect);
+  ctx.clipToRect(lineClip(rect));
   layout.draw(ctx, gfx::Point{x, rect.midY() - m_font->lineHeight() / 2});
   ctx.restore();
 }
@@ -349,7 +364,7 @@ void TextField::drawTextInRect(gfx::Context& ctx, const gfx::Rect& rect) {
   }
   double top = rect.midY() - m_font->lineHeight() / 2;
   ctx.save();
-  ctx.clipToRect(rect);
+  ctx.clipToRect(lineClip(rect));
   if (!shown.empty()) layout.draw(ctx, gfx::Point{x, top});
   if (m_editing) {
     ctx.setFillColor(tintColor());

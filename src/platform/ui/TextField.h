@@ -170,12 +170,17 @@ class TextField : public Control {
 
   // ---- View ----
   void drawRect(gfx::Context& ctx, const gfx::Rect& rect) override;
+  // The text's line is drawn whole, centred on the text's rectangle, even where the field is
+  // lower than the line (unless it clips to its bounds).
+  gfx::EdgeInsets drawingInsetsForLayer(gfx::Layer& layer) override;
   void layoutSubviews() override;
   gfx::Size sizeThatFits(gfx::Size size) const override;
   void endTracking(const Touch* touch, const Event* event) override;
   void didMoveToWindow() override;
 
  protected:
+  // What the text drawn in `rect` is clipped to: the rectangle across, the font's line up and down.
+  gfx::Rect lineClip(const gfx::Rect& rect) const;
   // Draws the text (or placeholder) in `rect`; the field has drawn its border and background.
   virtual void drawTextInRect(gfx::Context& ctx, const gfx::Rect& rect);
   virtual void drawPlaceholderInRect(gfx::Context& ctx, const gfx::Rect& rect);

@@ -272,7 +272,19 @@ void ViewController::presentViewController(std::shared_ptr<ViewController> vc, b
   auto keepPresenter = presenter->sharedController();
   // The interface turns now if the application no longer allows its orientation (the presenter
   // has just said what the new screen needs), so that the new screen loads at the turned size.
-  Application::shared().updateInterfaceOrientation(window);
+  // A presenter about to be covered keeps its own shape while it still shows.
+  auto& app = Application::shared();
+  const auto& screen = Screen::main();
+  const int turns = screen.displayQuarterTurns(app.interfaceOrientationFor(window)) -
+                    screen.displayQuarterTurns(app.statusBarOrientation());
+  const bool hold = turns != 0 && !isSheet(style) && presenterView->superview() == window && !presenter->m_heldShape;
+  const gfx::Size presenterSize = presenterView->bounds().size;
+  if (hold) {
+    presenter->m_heldShape = HeldShape{presenterView->autoresizingMask()};
+    presenterView->setAutoresizingMask(AutoresizingNone);
+  }
+  app.updateInterfaceOrientation(window);
+  if (hold) presenter->holdShape(*window, presenterSize, turns);
   presenter->m_presented = vc;
   vc->m_presenting = presenter;
   presenter->m_transitionRunning = true;
@@ -415,9 +427,12 @@ void ViewController::dismissPresented(bool animated, Completion completion) {
       c->m_presented.reset();
     }
     p->m_presented.reset();
-    // With the presented screens gone, the interface turns back if it must, before the screen
-    // underneath appears again.
-    if (p->m_view && p->m_view->window()) Application::shared().updateInterfaceOrientation(p->m_view->window());
+    // With the presented screens gone, the interface turns back if it must, and the screen
+    // underneath, kept in its own shape while the presented one left, takes its place again.
+    if (Window* w = p->m_view ? p->m_view->window() : nullptr) {
+      Application::shared().updateInterfaceOrientation(w);
+      p->releaseShape(*w);
+    }
     top->endAppearanceTransition();
     if (covers) p->endAppearanceTransition();
     for (auto& c : chain) c->m_beingDismissed = false;
@@ -438,6 +453,34 @@ void ViewController::dismissPresented(bool animated, Completion completion) {
                   if (dim) dim->setAlpha(0);
                 },
                 finish);
+}
+
+void ViewController::holdShape(Window& window, gfx::Size size, int turns) {
+  View* v = m_view.get();
+  if (!v) return;
+  // Against the display's turn: the view lands on the display as it was drawn before.
+  gfx::AffineTransform back = turns == 1    ? gfx::AffineTransform::make(0, -1, 1, 0, 0, 0)
+                              : turns == -1 ? gfx::AffineTransform::make(0, 1, -1, 0, 0, 0)
+                                            : gfx::AffineTransform::make(-1, 0, 0, -1, 0, 0);
+  gfx::Rect wb = window.bounds();
+  View::performWithoutAnimation([&] {
+    v->setTransform(back);
+    v->setBounds(gfx::Rect(gfx::Point(), size));
+    v->setCenter(gfx::Point{wb.midX(), wb.midY()});
+  });
+}
+
+void ViewController::releaseShape(Window& window) {
+  if (!m_heldShape) return;
+  unsigned mask = m_heldShape->autoresizingMask;
+  m_heldShape.reset();
+  View* v = m_view.get();
+  if (!v) return;
+  View::performWithoutAnimation([&] {
+    v->setTransform(gfx::AffineTransform::identity());
+    v->setFrame(window.bounds());
+  });
+  v->setAutoresizingMask(mask);
 }
 
 void ViewController::runAfterTransition() {

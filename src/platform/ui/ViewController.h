@@ -216,6 +216,13 @@ class ViewController : public Responder {
 
  private:
   void dismissPresented(bool animated, Completion completion);
+  // When presenting over the whole window turns the interface (by `turns` quarter turns on the
+  // display), this controller's view keeps its own shape and is turned back against the display,
+  // so that it shows as it did until it is covered, and again while the presented screen leaves.
+  // Its autoresizing is off meanwhile. Released (laid out in the window as the interface is then)
+  // when the dismissal ends.
+  void holdShape(Window& window, gfx::Size size, int turns);
+  void releaseShape(Window& window);
   ViewController* containerRoot();
   void runAfterTransition();
 
@@ -253,6 +260,10 @@ class ViewController : public Responder {
   // controller hid its own view once it was covered.
   std::shared_ptr<View> m_dimmingView;
   bool m_hidViewForPresentation = false;
+  struct HeldShape {
+    unsigned autoresizingMask = 0;
+  };
+  std::optional<HeldShape> m_heldShape;
   bool m_transitionRunning = false;
   std::vector<std::function<void()>> m_afterTransition;
 

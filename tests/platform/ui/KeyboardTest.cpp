@@ -232,6 +232,7 @@ TEST_F(KeyboardTest, NumberFieldsGetTheNumberPad) {
   EXPECT_EQ(Keyboard::shared().view()->layout(), ui::KeyboardView::Layout::NumberPad);
   for (const char* key : {"8", "0", "5", "1", "\b", "3"}) EXPECT_TRUE(tapKey(key)) << key;
   EXPECT_FALSE(tapKey("a"));
+  EXPECT_FALSE(tapKey("\n"));  // digits and delete only: no return key that would do nothing
   EXPECT_EQ(f->text(), "8053");
 
   // Another field takes over: its own layout.
@@ -293,20 +294,23 @@ TEST_P(KeyboardPictureTest, KeysLieInTheFrameOnEveryPage) {
   auto f = addField(Rect(20, 40, 300, 40));
   auto pad = addField(Rect(20, 100, 300, 40));
   pad->setKeyboardType(ui::KeyboardType::DecimalPad);
+  auto numbers = addField(Rect(20, 160, 300, 40));
+  numbers->setKeyboardType(ui::KeyboardType::NumberPad);
   tap(*f);
   wait(0.3);
   const auto& view = Keyboard::shared().view();
   Rect frame = Keyboard::shownFrame();
   EXPECT_EQ(view->frame(), frame);
   EXPECT_EQ(Keyboard::shared().frame(), frame);
-  for (const char* page : {"letters", "digits", "pad"}) {
+  for (const char* page : {"letters", "digits", "pad", "numbers"}) {
     if (std::string(page) == "digits") tapKey("123");
     if (std::string(page) == "pad") tap(*pad);
+    if (std::string(page) == "numbers") tap(*numbers);
     wait(0.3);
     auto image = screenshot(page);
     ASSERT_TRUE(image);
     const auto& keys = view->keys();
-    EXPECT_GE(keys.size(), std::string(page) == "pad" ? 13u : 33u) << page;
+    EXPECT_GE(keys.size(), std::string(page) == "numbers" ? 11u : std::string(page) == "pad" ? 13u : 33u) << page;
     for (const auto& k : keys) {
       Rect onScreen = view->convertRectTo(k.frame, nullptr);
       EXPECT_TRUE(frame.contains(onScreen)) << page << " " << k.text;

@@ -77,6 +77,26 @@ TEST_F(LabelInWindow, TextIsCentredVertically) {
   EXPECT_FALSE(dark(55));
 }
 
+TEST_F(LabelInWindow, TextIsDrawnWholeBeyondALowFrameUnlessItClips) {
+  auto container = ui::View::create(Rect(0, 0, 200, 100));
+  container->setBackgroundColor(gfx::Color::whiteColor());
+  window->addSubview(container);
+  auto label = Label::create(Rect(10, 44, 180, 12));  // lower than the font's line
+  label->setText("ygzg");
+  label->setFont(gfx::Font::systemFont(24));
+  container->addSubview(label);
+  auto inkBelowTheFrame = [&] {
+    auto image = uitest::render(*container);
+    for (int y = 56; y < 70; ++y)
+      for (int x = 10; x < 190; ++x)
+        if ((image->pixelAt(x, y) & 0xFF) < 0x80) return true;
+    return false;
+  };
+  EXPECT_TRUE(inkBelowTheFrame());  // the descenders
+  label->setClipsToBounds(true);
+  EXPECT_FALSE(inkBelowTheFrame());
+}
+
 TEST_F(LabelInWindow, HighlightedAndDisabledColours) {
   auto label = Label::create(Rect(0, 0, 40, 30));
   label->setText("██");

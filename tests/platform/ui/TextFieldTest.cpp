@@ -407,3 +407,15 @@ TEST_F(TextFieldTest, DrawsPlaceholderTextAndCaret) {
   EXPECT_TRUE(hasColor(*image, Rect(caretAt.maxX() - 2, 115, 2, 20), argbOf(empty->tintColor()), 8));
   EXPECT_EQ(colorAt(*image, {520, 125}), 0xFFFFFFFFu);
 }
+
+TEST_F(TextFieldTest, TextIsDrawnWholeInAFieldLowerThanItsLine) {
+  auto f = addField(Rect(100, 100, 400, 14));
+  f->setText("Ygzg");
+  f->setTextColor(gfx::Color::red());
+  f->setFont(gfx::Font::systemFont(30));
+  auto image = screenshot("low");
+  ASSERT_TRUE(image);
+  // The descenders below the field, the capital's top above it.
+  EXPECT_TRUE(hasColor(*image, Rect(100, 114, 400, 12), 0xFFFF0000));
+  EXPECT_TRUE(hasColor(*image, Rect(100, 88, 400, 12), 0xFFFF0000));
+}
