@@ -1,11 +1,16 @@
 // The binding screen opened from the home screen in the landscape window that scripts/run has:
 // the interface turns upright for it and back when it closes, and a guest binds by typed room
-// code with touches on the display alone, on both tablets.
+// code with touches on the display alone, on both tablets; frame by frame, no screen shows sideways
+// while the binding screen slides over the home screen and away.
+
+#include <cstdlib>
 
 #include "app/AppDelegate.h"
 #include "platform/core/NotificationCenter.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/display/OffscreenSurface.h"
+#include "platform/gfx/Image.h"
+#include "platform/gfx/Layer.h"
 #include "platform/net/HostMap.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
@@ -63,6 +68,38 @@ class BindingScreenTurnTest : public support::ScreenTest, public ::testing::With
   }
   gfx::Size landscape() const { return large() ? gfx::Size{1366, 1024} : gfx::Size{1024, 768}; }
   gfx::Size portrait() const { return large() ? gfx::Size{1024, 1366} : gfx::Size{768, 1024}; }
+
+  // Opens the binding screen from the home screen's title, or leaves it by its back button.
+  void openOrClose() {
+    if (m_nav->presentedViewController())
+      tap(*dynamic_cast<kt::ScanQRCodeVC&>(*m_nav->presentedViewController()->childViewControllers().front()).btn_leftBar());
+    else
+      tap(at({512, 46}, {682, 62}));
+  }
+  // Where the binding screen's top edge lies across the display as drawn now.
+  double bindingTop() const {
+    auto* presented = m_nav->presentedViewController();
+    if (!presented || !presented->view()->window()) return landscape().width;
+    gfx::LayerState s = presented->view()->layer()->presentation();
+    gfx::Point top{s.position.x, s.position.y - s.anchorPoint.y * s.bounds.height()};
+    return display().displayPointFromScreen(presented->view()->window()->convertPointToScreen(top)).x;
+  }
+  // The points of a row that differ from the home screen left of `edge` (but for the chosen
+  // songs' badge at the right end, which may change) or from the binding screen from there on.
+  int differences(const gfx::Image& frame, double y, double edge, const gfx::Image& home, const gfx::Image& binding) {
+    int off = 0;
+    for (double x = 0.5; x < landscape().width; x += 1) {
+      if (x < edge && x > landscape().width - 160) continue;
+      uint32_t a = colorAt(frame, {x, y}), b = x < edge ? colorAt(home, {x, y}) : colorAt(binding, {x - edge, y});
+      for (int shift = 0; shift < 32; shift += 8) {
+        if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > 40) {
+          ++off;
+          break;
+        }
+      }
+    }
+    return off;
+  }
 
   kt::AppDelegate m_app;
   venue::CloudService m_service;
@@ -132,6 +169,36 @@ TEST_P(BindingScreenTurnTest, AGuestBindsByTypedRoomCodeWithTouchesAlone) {
   wait(0.6);
   EXPECT_FALSE(m_nav->presentedViewController());
   EXPECT_EQ(ui::Application::shared().statusBarOrientation(), InterfaceOrientation::LandscapeRight);
+}
+
+// Across the home screen's bar and search field (above its banners, which change by themselves)
+// every frame is the home screen, unturned, up to the binding screen's top edge, and the binding
+// screen from there on: never the home screen in the portrait shape, nor a band of nothing.
+TEST_P(BindingScreenTurnTest, OpeningAndLeavingShowNoSidewaysFrame) {
+  // Both screens settled, to compare with.
+  openOrClose();
+  wait(0.6);
+  auto binding = screenshot("binding");
+  openOrClose();
+  wait(0.6);
+  auto home = screenshot("home");
+  ASSERT_TRUE(binding && home && !m_nav->presentedViewController());
+
+  for (const char* way : {"opening", "leaving"}) {
+    openOrClose();
+    int frames = 0;
+    for (double edge = bindingTop(); frames < 60 && (way[0] == 'o' ? edge > 0 : edge < landscape().width); edge = bindingTop()) {
+      render();
+      auto frame = display().snapshot();
+      // A point or two at the edge may differ: it lies between pixels.
+      for (double y = 6; y < 140; y += 8) EXPECT_LE(differences(*frame, y, edge, *home, *binding), 3) << way << " " << frames << " " << y;
+      if (frames++ == 8) screenshot(way);
+      wait(1.0 / 60);
+    }
+    EXPECT_GT(frames, 10) << way;  // the screen slid over frames
+    wait(0.3);
+  }
+  EXPECT_FALSE(m_nav->presentedViewController());
 }
 
 INSTANTIATE_TEST_SUITE_P(BothTablets, BindingScreenTurnTest, ::testing::Values(Device::Standard, Device::LargeTablet));
