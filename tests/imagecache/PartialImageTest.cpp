@@ -5,14 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
-
-// jpeglib.h needs FILE and size_t declared first.
-#include <cstddef>
-#include <cstdio>
-#include <jpeglib.h>
 
 namespace kt {
 namespace {
@@ -59,29 +53,7 @@ TEST(PartialImageTest, PrefixesDecodeToTheTopRows) {
 // A progressive JPEG of the picture, with stray bytes and fill bytes (0xFF repeated) before its
 // frame header, as a JPEG reader tolerates them.
 std::string progressiveJpegWithStrayBytes(int width, int height) {
-  const std::vector<uint8_t> pixels = venue::drawPicture(width, height, "progressive");
-  jpeg_compress_struct info{};
-  jpeg_error_mgr errors{};
-  info.err = jpeg_std_error(&errors);
-  jpeg_create_compress(&info);
-  unsigned char* buffer = nullptr;
-  unsigned long size = 0;
-  jpeg_mem_dest(&info, &buffer, &size);
-  info.image_width = static_cast<JDIMENSION>(width);
-  info.image_height = static_cast<JDIMENSION>(height);
-  info.input_components = 3;
-  info.in_color_space = JCS_RGB;
-  jpeg_set_defaults(&info);
-  jpeg_simple_progression(&info);
-  jpeg_start_compress(&info, TRUE);
-  while (info.next_scanline < info.image_height) {
-    auto row = const_cast<JSAMPROW>(pixels.data() + static_cast<size_t>(info.next_scanline) * width * 3);
-    jpeg_write_scanlines(&info, &row, 1);
-  }
-  jpeg_finish_compress(&info);
-  jpeg_destroy_compress(&info);
-  std::string bytes(reinterpret_cast<const char*>(buffer), size);
-  std::free(buffer);
+  std::string bytes = venue::encodeJpeg(venue::drawPicture(width, height, "progressive"), width, height, "", true);
   size_t pos = 2;
   while (static_cast<uint8_t>(bytes[pos + 1]) != 0xC2)
     pos += 2 + ((static_cast<uint8_t>(bytes[pos + 2]) << 8) | static_cast<uint8_t>(bytes[pos + 3]));

@@ -612,7 +612,8 @@ std::string makeJpeg(int width, int height, const std::string& seed) {
   return encodeJpeg(drawPicture(width, height, seed), width, height);
 }
 
-std::string encodeJpeg(const std::vector<std::uint8_t>& pixels, int width, int height, const std::string& app1) {
+std::string encodeJpeg(const std::vector<std::uint8_t>& pixels, int width, int height, const std::string& app1,
+                       bool progressive) {
   jpeg_compress_struct info{};
   JpegError error;
   info.err = jpeg_std_error(&error.manager);
@@ -632,6 +633,7 @@ std::string encodeJpeg(const std::vector<std::uint8_t>& pixels, int width, int h
   info.in_color_space = JCS_RGB;
   jpeg_set_defaults(&info);
   jpeg_set_quality(&info, 85, TRUE);
+  if (progressive) jpeg_simple_progression(&info);
   jpeg_start_compress(&info, TRUE);
   // Right after the JFIF segment, where cameras put theirs.
   if (!app1.empty()) {

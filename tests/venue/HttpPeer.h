@@ -230,9 +230,10 @@ std::string makeJpeg(int width, int height, const std::string& seed);
 std::vector<std::uint8_t> drawPicture(int width, int height, const std::string& seed);
 // A PNG of rows of pixels with 3 (RGB) or 4 (RGBA, straight alpha) channels.
 std::string encodePng(const std::vector<std::uint8_t>& pixels, int width, int height, int channels);
-// A baseline JPEG (quality 85) of RGB rows, with an APP1 segment after the JFIF one when
-// `app1` is not empty (its payload, from the "Exif" name on); empty when the encoder fails.
-std::string encodeJpeg(const std::vector<std::uint8_t>& pixels, int width, int height, const std::string& app1 = "");
+// A JPEG (quality 85) of RGB rows, baseline or progressive, with an APP1 segment after the JFIF
+// one when `app1` is not empty (its payload, from the "Exif" name on); empty when the encoder fails.
+std::string encodeJpeg(const std::vector<std::uint8_t>& pixels, int width, int height, const std::string& app1 = "",
+                       bool progressive = false);
 
 // Percent-decoding of a URL part ("%41" → "A"; a "%" without two hex digits stays).
 std::string percentDecode(const std::string& text, bool plusIsSpace);
