@@ -108,6 +108,11 @@ bool SQLDatabase::close() {
 
 void SQLDatabase::clearCachedStatements() {
   if (!m_cachedStatements) return;
+  // A statement being stepped stays (an SQL function called from that step cannot drop it).
+  if (m_isExecutingStatement) {
+    warnInUse();
+    return;
+  }
   for (auto& [query, statement] : *m_cachedStatements) statement->close();
   m_lastCacheHit = nullptr;
   m_cachedStatements->clear();
@@ -126,13 +131,18 @@ void SQLDatabase::closeOpenResultSets() {
 
 void SQLDatabase::resultSetDidClose(SQLResultSet* resultSet) { m_openResultSets.erase(resultSet); }
 
-std::shared_ptr<SQLStatement> SQLDatabase::cachedStatementForQuery(std::string_view query) const {
+const std::shared_ptr<SQLStatement>* SQLDatabase::findCachedStatement(std::string_view query) const {
   if (!m_cachedStatements) return nullptr;
-  if (m_lastCacheHit && m_lastCacheHit->first == query) return m_lastCacheHit->second;
+  if (m_lastCacheHit && m_lastCacheHit->first == query) return &m_lastCacheHit->second;
   auto it = m_cachedStatements->find(query);
   if (it == m_cachedStatements->end()) return nullptr;
   m_lastCacheHit = &*it;
-  return it->second;
+  return &it->second;
+}
+
+std::shared_ptr<SQLStatement> SQLDatabase::cachedStatementForQuery(std::string_view query) const {
+  const std::shared_ptr<SQLStatement>* found = findCachedStatement(query);
+  return found ? *found : nullptr;
 }
 
 void SQLDatabase::setCachedStatement(const std::shared_ptr<SQLStatement>& statement, std::string_view query) {
@@ -296,7 +306,7 @@ SQLDatabase::BindResult SQLDatabase::bindArguments(sqlite3_stmt* pStmt, bool reu
 }
 
 bool SQLDatabase::shouldCache(std::string_view sql) const {
-  return m_shouldCacheStatements && !cachedStatementForQuery(sql);
+  return m_shouldCacheStatements && !findCachedStatement(sql);
 }
 
 bool SQLDatabase::mayExecute() const {
@@ -309,12 +319,12 @@ bool SQLDatabase::mayExecute() const {
 sqlite3_stmt* SQLDatabase::boundStatement(std::string_view sql, bool update, core::Error* outErr,
                                           std::span<const core::Value> arguments,
                                           const core::Value::Dictionary* dictionary,
-                                          std::shared_ptr<SQLStatement>& statement) {
-  statement = m_shouldCacheStatements ? cachedStatementForQuery(sql) : nullptr;
+                                          const std::shared_ptr<SQLStatement>*& statement) {
+  statement = m_shouldCacheStatements ? findCachedStatement(sql) : nullptr;
   // A result set still steps the cached statement: binding it again would move that result set's
   // cursor. This use prepares a statement of its own.
-  if (statement && statement->inUse()) statement.reset();
-  sqlite3_stmt* pStmt = statement ? statement->statement() : prepare(sql, outErr);
+  if (statement && (*statement)->inUse()) statement = nullptr;
+  sqlite3_stmt* pStmt = statement ? (*statement)->statement() : prepare(sql, outErr);
   if (!pStmt) return nullptr;
   BindResult bound = bindArguments(pStmt, statement != nullptr, arguments, dictionary);
   if (bound == BindResult::Bound) return pStmt;
@@ -332,7 +342,7 @@ sqlite3_stmt* SQLDatabase::boundStatement(std::string_view sql, bool update, cor
     sqlite3_reset(pStmt);
   else
     sqlite3_finalize(pStmt);
-  statement.reset();
+  statement = nullptr;
   return nullptr;
 }
 
@@ -385,9 +395,10 @@ std::unique_ptr<SQLResultSet> SQLDatabase::runQuery(std::string_view sql, std::s
   if (m_traceExecution)
     KT_LOG("%s executeQuery: %.*s", description().c_str(), static_cast<int>(sql.size()), sql.data());
 
-  std::shared_ptr<SQLStatement> statement;
-  sqlite3_stmt* pStmt = boundStatement(sql, false, nullptr, arguments, dictionary, statement);
+  const std::shared_ptr<SQLStatement>* cached = nullptr;
+  sqlite3_stmt* pStmt = boundStatement(sql, false, nullptr, arguments, dictionary, cached);
   if (!pStmt) return nullptr;
+  std::shared_ptr<SQLStatement> statement = cached ? *cached : nullptr;
   if (!statement) {
     statement = std::make_shared<SQLStatement>();
     statement->setStatement(pStmt);
@@ -408,8 +419,8 @@ bool SQLDatabase::runUpdate(std::string_view sql, core::Error* outErr, std::span
   if (m_traceExecution)
     KT_LOG("%s executeUpdate: %.*s", description().c_str(), static_cast<int>(sql.size()), sql.data());
 
-  std::shared_ptr<SQLStatement> statement;
-  sqlite3_stmt* pStmt = boundStatement(sql, true, outErr, arguments, dictionary, statement);
+  const std::shared_ptr<SQLStatement>* cached = nullptr;
+  sqlite3_stmt* pStmt = boundStatement(sql, true, outErr, arguments, dictionary, cached);
   if (!pStmt) return false;
 
   bool gaveUp = false;
@@ -425,14 +436,16 @@ bool SQLDatabase::runUpdate(std::string_view sql, core::Error* outErr, std::span
     KT_LOG("DB Query: %.*s", static_cast<int>(sql.size()), sql.data());
   }
 
-  if (!statement && shouldCache(sql)) {
-    statement = std::make_shared<SQLStatement>();
+  if (!cached && shouldCache(sql)) {
+    auto statement = std::make_shared<SQLStatement>();
     statement->setStatement(pStmt);
     setCachedStatement(statement, sql);
+    cached = findCachedStatement(sql);
   }
   int closeRc;
-  if (statement) {
-    statement->setUseCount(statement->useCount() + 1);
+  if (cached) {
+    SQLStatement& statement = **cached;
+    statement.setUseCount(statement.useCount() + 1);
     closeRc = sqlite3_reset(pStmt);
   } else {
     closeRc = sqlite3_finalize(pStmt);

@@ -195,7 +195,10 @@ class SQLDatabase : public std::enable_shared_from_this<SQLDatabase> {
   // arguments bound; null (logged, and in outErr when a bind failed) on failure.
   sqlite3_stmt* boundStatement(std::string_view sql, bool update, core::Error* outErr,
                                std::span<const core::Value> arguments, const core::Value::Dictionary* dictionary,
-                               std::shared_ptr<SQLStatement>& statement);
+                               const std::shared_ptr<SQLStatement>*& statement);
+  // The cache's entry for the SQL text, without taking a reference: an update holds it across its
+  // step, during which the cache cannot be cleared.
+  const std::shared_ptr<SQLStatement>* findCachedStatement(std::string_view query) const;
   // Steps under the busy rule; gaveUp tells a give-up (logged) from SQLite's answer.
   int step(sqlite3_stmt* pStmt, const char* caller, bool& gaveUp) const;
   // Prepares under the busy rule; null (logged, and in outErr for an SQL error) on failure.

@@ -316,6 +316,20 @@ TEST_F(SQLDatabaseTest, ReentryIsRefused) {
   EXPECT_FALSE(inner);
   EXPECT_EQ(rowCount(*db, "t"), 1);
   EXPECT_EQ(m_log.count("is currently in use."), 1);
+
+  // Nor may a step drop the cached statement it is running.
+  db->setShouldCacheStatements(true);
+  db->makeFunctionNamed("uncache", 0, [&](sqlite3_context* context, int, sqlite3_value**) {
+    db->clearCachedStatements();
+    sqlite3_result_int(context, 8);
+  });
+  const std::string insert = "insert into t values (uncache())";
+  ASSERT_TRUE(db->executeUpdate(insert));
+  ASSERT_TRUE(db->executeUpdate(insert));
+  EXPECT_EQ(rowCount(*db, "t"), 3);
+  ASSERT_TRUE(db->cachedStatementForQuery(insert));
+  EXPECT_EQ(db->cachedStatementForQuery(insert)->useCount(), 2);
+  EXPECT_EQ(m_log.count("is currently in use."), 3);
 }
 
 TEST_F(SQLDatabaseTest, CustomFunctions) {
