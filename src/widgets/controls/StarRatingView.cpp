@@ -36,7 +36,7 @@ void StarRatingView::commonInit() {
   if (!m_stringBack) m_stringBack = "backgroundStar";
   if (!m_stringFore) m_stringFore = "foregroundStar";
   m_starBackgroundView = buidlStarViewWithImageName(m_stringBack);
-  m_starForegroundView = buidlStarViewWithImageName(m_stringFore);
+  m_starForegroundView = buidlStarViewWithImageName2(m_stringFore);
   addSubview(m_starBackgroundView);
   addSubview(m_starForegroundView);
 

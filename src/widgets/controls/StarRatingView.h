@@ -75,7 +75,11 @@ class StarRatingView : public ui::View {
 
  private:
   void commonInit();
+  // The empty row and the filled row: one builder under both names.
   std::shared_ptr<ui::View> buidlStarViewWithImageName(const std::optional<std::string>& name) const;
+  std::shared_ptr<ui::View> buidlStarViewWithImageName2(const std::optional<std::string>& name) const {
+    return buidlStarViewWithImageName(name);
+  }
   // The value of x across the frame width, rounded to two decimals (0 for a view with no width).
   float valueAt(double x) const;
 

@@ -125,8 +125,10 @@ class StyledTableViewCell : public ui::TableViewCell {
   // The card's fill: the custom background colour when set, else the view's own.
   std::optional<gfx::Color> backgroundColor() const;
   gfx::Gradient newSelectionGradient() const;
+  gfx::Gradient createSelectionGradient() const { return newSelectionGradient(); }
   // nullopt unless both normal gradient colours are set.
   std::optional<gfx::Gradient> newNormalGradient() const;
+  std::optional<gfx::Gradient> createNormalGradient() const { return newNormalGradient(); }
 
   StyledTableViewCellBackground* styledBackground() const { return m_normalBackground.get(); }
   StyledTableViewCellBackground* styledSelectedBackground() const { return m_selectedBackground.get(); }
