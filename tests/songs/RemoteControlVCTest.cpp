@@ -42,19 +42,24 @@ class RemoteControlVCTest : public SongScreenFixture {
   size_t alertCount() const { return findViews<kt::AlertView_style1>().size(); }
   venue::RoomState room() const { return m_service.roomState(kRoom); }
 
+  // What an action is expected to do: send a command whose reply shows an alert, send one whose
+  // reply shows nothing, or send nothing.
+  enum class Then { Alert, Quiet, NoRequest };
   // Runs the action and lets the command it sends (when it sends one) be answered and its reply
-  // handled. The message of the choice box it showed; "" when it showed none.
-  std::string outcome(const std::function<void()>& action, bool sends = true) {
+  // handled: an expected alert is waited for. The message of the choice box it showed; "" when it
+  // showed none.
+  std::string outcome(const std::function<void()>& action, Then then = Then::Alert) {
     const size_t alerts = alertCount();
     const size_t requests = m_service.requestCount();
     action();
-    if (sends) {
-      EXPECT_TRUE(runUntil([&] { return m_service.requestCount() > requests; }));
-      EXPECT_TRUE(allAnswered());
-      pump();
-    } else {
+    if (then == Then::NoRequest) {
       pump(0.1);
       EXPECT_EQ(m_service.requestCount(), requests);
+    } else {
+      EXPECT_TRUE(runUntil([&] { return m_service.requestCount() > requests; }));
+      EXPECT_TRUE(allAnswered());
+      if (then == Then::Alert) EXPECT_TRUE(runUntil([&] { return alertCount() > alerts; }));
+      else pump();
     }
     return alertCount() > alerts ? choiceMessage() : "";
   }
@@ -79,7 +84,7 @@ TEST_F(RemoteControlVCTest, EveryKeySendsItsCommandForTheStoredRoom) {
   };
   for (const Step& step : steps) {
     // A command that went through shows nothing.
-    EXPECT_EQ(outcome([&] { tap(step.key); }), "") << step.line;
+    EXPECT_EQ(outcome([&] { tap(step.key); }, Then::Quiet), "") << step.line;
     EXPECT_EQ(m_service.lastRequest().line(), "GET " + step.line + " HTTP/1.1");
     const venue::RoomState state = room();
     EXPECT_EQ(std::tie(state.volume, state.mic, state.original, state.paused),
@@ -129,11 +134,11 @@ TEST_F(RemoteControlVCTest, RefusalsShowTheServiceMessageAndFailuresAskForTheBin
 
   // Without a binding nothing is sent; a tag outside its group sends nothing either.
   core::UserDefaults::standard().removeObjectForKey("uid");
-  EXPECT_EQ(outcome(next, false), "请先绑定包房");
+  EXPECT_EQ(outcome(next, Then::NoRequest), "请先绑定包房");
   bind("");
-  EXPECT_EQ(outcome(volumeUp, false), "请先绑定包房");
+  EXPECT_EQ(outcome(volumeUp, Then::NoRequest), "请先绑定包房");
   bind();
-  EXPECT_EQ(outcome([&] { screen->btnClick(volumeKey(*screen, 1004)); }, false), "");
+  EXPECT_EQ(outcome([&] { screen->btnClick(volumeKey(*screen, 1004)); }, Then::NoRequest), "");
 }
 
 // The guest skips a song and leaves at once: the reply, which comes after the screen has been

@@ -189,8 +189,10 @@ TEST_F(SearchMusicVCTest, ResultsComePageByPageAFailedPageComesAgainAndAnEarlier
   // An earlier search's reply comes after the later one's and is dropped; a pull-up while a
   // first page is on its way asks for nothing.
   m_service.setFault("getwxmusicinfo", venue::Fault::slow(std::chrono::milliseconds(500)).only(1));
-  search(*screen, "xy");
-  screen->pullUp();
+  ASSERT_TRUE(overlayGone());
+  screen->textF_search()->setText("xy");
+  screen->textFieldShouldReturn(*screen->textF_search());
+  screen->pullUp();  // before the main loop has run: the first page is still on its way
   EXPECT_EQ(screen->page_page(), 1);
   screen->textF_search()->setText("qnld");  // initials of a singer
   screen->textFieldShouldReturn(*screen->textF_search());

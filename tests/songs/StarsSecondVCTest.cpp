@@ -75,7 +75,8 @@ TEST_F(StarsSecondVCTest, FailedLateAndOddPages) {
   screen->pullDown();
   ASSERT_TRUE(allAnswered());
   pump();
-  EXPECT_EQ(screen->arr_data().size(), 20u);
+  // On a busy machine the late page may be taken in first; the fresh first page replaces it.
+  ASSERT_TRUE(runUntil([&] { return screen->arr_data().size() == 20; }));
   EXPECT_EQ(pagesAsked(), (std::vector<std::string>{"1", "2", "2", "1"}));
 
   // Items without a singer name are left out; a missing "data" is an empty page.
