@@ -372,11 +372,21 @@ std::optional<Fault> HttpPeer::takeFault(const RecordedRequest& request) {
   return std::nullopt;
 }
 
-bool HttpPeer::hold(std::chrono::milliseconds delay) {
-  std::unique_lock lock(m_mutex);
-  if (delay.count() > 0) {
-    m_changed.wait_for(lock, delay, [&] { return m_stopping; });
+bool HttpPeer::hold(const Fault& fault) {
+  {
+    std::unique_lock lock(m_mutex);
+    if (fault.delay.count() > 0) {
+      m_changed.wait_for(lock, fault.delay, [&] { return m_stopping; });
+    }
+    if (m_stopping) return false;
   }
+  if (fault.gate) {
+    fault.gate->pass([this] {
+      std::lock_guard lock(m_mutex);
+      return m_stopping;
+    });
+  }
+  std::lock_guard lock(m_mutex);
   return !m_stopping;
 }
 
@@ -420,7 +430,7 @@ void HttpPeer::serve(const httplib::Request& req, httplib::Response& res) {
 
   std::optional<Fault> fault = takeFault(record);
   Fault::Kind kind = fault ? fault->kind : Fault::Kind::None;
-  if (fault && !hold(fault->delay)) {
+  if (fault && !hold(*fault)) {
     closeConnectionOf(req);
     res.status = 503;
     answered();
@@ -469,7 +479,9 @@ void HttpPeer::serve(const httplib::Request& req, httplib::Response& res) {
                              [this, body](std::size_t offset, std::size_t, httplib::DataSink& sink) {
                                std::size_t half = body->size() / 2;
                                if (offset < half) return sink.write(body->data() + offset, half - offset);
-                               hold(std::chrono::hours(1));  // until the peer stops
+                               Fault forever;
+                               forever.delay = std::chrono::hours(1);
+                               hold(forever);  // until the peer stops
                                return false;
                              });
   } else if (kind == Fault::Kind::Truncated) {

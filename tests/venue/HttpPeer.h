@@ -21,6 +21,8 @@
 #include <utility>
 #include <vector>
 
+#include "Gate.h"
+
 namespace httplib {
 class Server;
 struct Request;
@@ -82,6 +84,7 @@ struct Fault {
   std::vector<std::string> keys;        // MissingKeys, NullValues
   std::string location;                 // Redirect: a URL, or a path on this peer ("/images/a.png")
   int times = -1;                       // how many requests it applies to; -1: until cleared
+  std::shared_ptr<Gate> gate;           // held at this gate (after the delay) until the test opens it
 
   static Fault html() { return make(Kind::Html); }
   static Fault emptyBody() { return make(Kind::EmptyBody); }
@@ -115,6 +118,12 @@ struct Fault {
     f.delay = delay;
     return f;
   }
+  // The normal answer, held until the test opens the gate.
+  static Fault heldBy(std::shared_ptr<Gate> gate) {
+    Fault f = make(Kind::None);
+    f.gate = std::move(gate);
+    return f;
+  }
   static Fault close() { return make(Kind::Close); }
   static Fault truncated() { return make(Kind::Truncated); }
   static Fault stalled() { return make(Kind::Stalled); }
@@ -126,6 +135,11 @@ struct Fault {
 
   Fault& after(std::chrono::milliseconds d) {
     delay = d;
+    return *this;
+  }
+  // Any fault, held at the gate first.
+  Fault& at(std::shared_ptr<Gate> g) {
+    gate = std::move(g);
     return *this;
   }
   Fault& only(int count) {
@@ -198,8 +212,8 @@ class HttpPeer {
  private:
   void serve(const httplib::Request& req, httplib::Response& res);
   std::optional<Fault> takeFault(const RecordedRequest& request);
-  // Waits for the delay; false when the peer is stopping.
-  bool hold(std::chrono::milliseconds delay);
+  // Waits for the fault's delay, then at its gate; false when the peer is stopping.
+  bool hold(const Fault& fault);
   // Shuts down the connection the request came on; the client sees it closed without an answer.
   void closeConnectionOf(const httplib::Request& req);
 
