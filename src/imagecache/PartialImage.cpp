@@ -2,6 +2,7 @@
 
 #include "platform/gfx/Image.h"
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdint>
 #include <cstdio>
@@ -27,7 +28,8 @@ std::optional<PixelSize> allowed(uint32_t width, uint32_t height) {
 }
 
 bool isPng(std::string_view d) { return d.size() >= 8 && std::memcmp(d.data(), "\x89PNG\r\n\x1a\n", 8) == 0; }
-bool isJpeg(std::string_view d) { return d.size() >= 3 && std::memcmp(d.data(), "\xFF\xD8\xFF", 3) == 0; }
+// Start of image; the decoder reads past stray bytes before the first marker as before any other.
+bool isJpeg(std::string_view d) { return d.size() >= 2 && std::memcmp(d.data(), "\xFF\xD8", 2) == 0; }
 
 // The frame header (SOFn) of a JPEG: walks the marker segments from the start. Between segments
 // it skips what a JPEG reader skips before a marker: stray bytes, and fill bytes (0xFF repeated).
@@ -45,13 +47,13 @@ std::optional<PixelSize> jpegSize(const uint8_t* p, size_t n) {
     if (marker == 0xD9 || marker == 0xDA) return std::nullopt;  // end, or a scan before any frame
     if (pos + 4 > n) return std::nullopt;
     uint32_t length = be16(p + pos + 2);
-    if (length < 2) return std::nullopt;
     bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
     if (frame) {
-      if (pos + 9 > n) return std::nullopt;
+      if (length < 2 || pos + 9 > n) return std::nullopt;
       return allowed(be16(p + pos + 7), be16(p + pos + 5));
     }
-    pos += 2 + length;
+    // A length of 0 or 1 cannot even cover itself: the decoder skips nothing and reads on after it.
+    pos += 2 + std::max<uint32_t>(length, 2);
   }
 }
 

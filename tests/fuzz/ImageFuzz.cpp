@@ -1,7 +1,8 @@
 // Image decoding: PNG, JPEG, GIF, WebP, BMP and TIFF, told apart by their first bytes. A decoded
-// image stays within the size limits, its pixels are premultiplied (no colour above its alpha),
-// every frame of an animation has the picture's size, and an opaque picture written as PNG
-// decodes to the same pixels. GIF frames read one by one keep the frames that decode.
+// image stays within the size limits, its pixels are premultiplied (no colour above its alpha)
+// and opaque unless it says it has alpha, every frame of an animation has the picture's size, and
+// an opaque picture written as PNG decodes to the same pixels. GIF frames read one by one keep
+// the frames that decode.
 
 #include <algorithm>
 #include <vector>
@@ -51,6 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!image) return 0;
   KT_FUZZ_CHECK(gfx::Image::formatOf(bytes) != gfx::ImageFormat::Unknown);
   const bool opaque = checkPixels(*image);
+  KT_FUZZ_CHECK(opaque || image->hasAlpha());
   for (const auto& frame : image->frames()) {
     KT_FUZZ_CHECK(frame->pixelWidth() == image->pixelWidth() && frame->pixelHeight() == image->pixelHeight());
     checkPixels(*frame);

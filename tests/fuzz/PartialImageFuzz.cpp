@@ -1,6 +1,7 @@
 // Partial images of a progressive download: the pixel size read from the first bytes stays within
-// the decoder's limits; rows decoded from any prefix are the full announced width, never more
-// rows than announced, premultiplied, and a longer prefix never gives fewer rows.
+// the decoder's limits and is the size of the picture when the whole JPEG or PNG decodes; rows
+// decoded from any prefix are the full announced width, never more rows than announced,
+// premultiplied, and a longer prefix never gives fewer rows.
 
 #include "FuzzCheck.h"
 #include "imagecache/PartialImage.h"
@@ -12,6 +13,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (announced) {
     KT_FUZZ_CHECK(announced->width > 0 && announced->height > 0);
     KT_FUZZ_CHECK(int64_t{announced->width} * announced->height <= gfx::Image::MaxPixelCount);
+  }
+  const auto format = gfx::Image::formatOf(bytes);
+  if (format == gfx::ImageFormat::JPEG || format == gfx::ImageFormat::PNG) {
+    if (const auto whole = gfx::Image::decode(bytes)) {
+      KT_FUZZ_CHECK(announced.has_value());
+      KT_FUZZ_CHECK(announced->width == whole->pixelWidth() && announced->height == whole->pixelHeight());
+    }
   }
   const auto rows = kt::PartialImage::decodeRows(bytes);
   if (!rows) return 0;

@@ -88,6 +88,39 @@ TEST(PartialImageTest, ProgressiveJpegWithStrayBytesGivesItsSizeAndAPreviewFromI
   expectTopRowsOf(*all, *whole);
 }
 
+// A progressive JPEG of the picture with `inserted` straight after its start-of-image marker.
+std::string progressiveJpegWithAfterStart(const std::string& inserted) {
+  std::string bytes = venue::encodeJpeg(venue::drawPicture(64, 48, "oddly framed"), 64, 48, "", true);
+  return bytes.insert(2, inserted);
+}
+
+// The decoder reads the picture; the size and the rows of a download say the same, from the
+// first bytes as from all of them.
+void expectReadAlike(const std::string& bytes) {
+  auto whole = gfx::Image::decode(bytes);
+  ASSERT_TRUE(whole);
+  ASSERT_EQ(whole->pixelWidth(), 64);
+  auto size = PartialImage::pixelSize(std::string_view(bytes).substr(0, bytes.size() / 3));
+  ASSERT_TRUE(size);
+  EXPECT_EQ(size->width, 64);
+  EXPECT_EQ(size->height, 48);
+  auto rows = PartialImage::decodeRows(bytes);
+  ASSERT_TRUE(rows);
+  EXPECT_EQ(rows->pixelHeight(), 48);
+  expectTopRowsOf(*rows, *whole);
+}
+
+TEST(PartialImageTest, MarkerSegmentTooShortForItsLengthIsReadPast) {
+  for (const char* segment : {"\xFF\xE1\x00\x00", "\xFF\xFE\x00\x01"}) {
+    SCOPED_TRACE(static_cast<unsigned char>(segment[1]));
+    expectReadAlike(progressiveJpegWithAfterStart(std::string(segment, 4)));
+  }
+}
+
+TEST(PartialImageTest, StrayBytesStraightAfterTheStartAreSkipped) {
+  expectReadAlike(progressiveJpegWithAfterStart("\x12\x34"));
+}
+
 TEST(PartialImageTest, HeadersThatSayNothingUsableGiveNothing) {
   std::string png = venue::makePng(4, 4, "x");
   EXPECT_FALSE(PartialImage::pixelSize(png.substr(0, 23)));

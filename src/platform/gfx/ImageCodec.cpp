@@ -778,6 +778,40 @@ int tiffMap(thandle_t, void**, toff_t*) { return 0; }
 void tiffUnmap(thandle_t, void*, toff_t) {}
 int tiffQuiet(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 
+// libtiff's RGBA reader, whose put routine for interleaved samples is wrapped so that the alpha
+// sample is taken from the samples themselves: for some layouts (16-bit grey, palette, CMYK,
+// grey with more than one extra sample) the reader's own routine writes every pixel opaque.
+// The reader passes the put routine a pointer to `img`, the first member.
+struct TiffReader {
+  TIFFRGBAImage img;
+  tileContigRoutine put;
+  uint32_t alphaSample;  // index of the alpha among a pixel's samples
+};
+
+void tiffPutWithAlpha(TIFFRGBAImage* img, uint32_t* cp, uint32_t x, uint32_t y, uint32_t w, uint32_t h,
+                      int32_t fromskew, int32_t toskew, unsigned char* pp) {
+  auto* reader = reinterpret_cast<TiffReader*>(img);
+  reader->put(img, cp, x, y, w, h, fromskew, toskew, pp);
+  // Rows of the block are (w + fromskew) pixels apart in the samples, (w + toskew) in the raster.
+  const size_t spp = img->samplesperpixel;
+  const size_t inRow = static_cast<size_t>(static_cast<int64_t>(w) + fromskew) * spp;
+  const ptrdiff_t outRow = static_cast<ptrdiff_t>(w) + toskew;
+  const bool wide = img->bitspersample == 16;
+  for (uint32_t j = 0; j < h; ++j) {
+    uint32_t* out = cp + static_cast<ptrdiff_t>(j) * outRow;
+    for (uint32_t i = 0; i < w; ++i) {
+      const size_t k = j * inRow + i * spp + reader->alphaSample;
+      uint32_t a = pp[k];
+      if (wide) {
+        uint16_t v;
+        std::memcpy(&v, pp + k * 2, 2);
+        a = (v * 255u + 32767u) / 65535u;
+      }
+      out[i] = (out[i] & 0x00FFFFFFu) | (a << 24);
+    }
+  }
+}
+
 bool decodeTiff(std::string_view bytes, Decoded& out) {
   const char* corrupt = "The TIFF data is corrupt or truncated.";
   TiffSource src{reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), 0};
@@ -802,8 +836,9 @@ bool decodeTiff(std::string_view bytes, Decoded& out) {
   if (!sizeAllowed(w, h)) return out.fail(Image::TooLarge, "The TIFF image is too large.");
   char message[1024];
   if (!TIFFRGBAImageOK(tif, message)) return out.fail(Image::Unsupported, "The TIFF pixel layout is not supported.");
-  // The first extra sample is the alpha. Unassociated (straight) samples are premultiplied here,
-  // whatever the photometric; libtiff is told they are associated so that it passes them through.
+  // The first extra sample is the alpha, read from the samples (see TiffReader). Unassociated
+  // (straight) samples are premultiplied here, whatever the photometric; libtiff is told they are
+  // associated so that it passes them through.
   // Samples that claim to be premultiplied, or an undescribed fourth sample (taken as the alpha),
   // may still hold colour above their alpha: it is clamped.
   uint16_t extra = 0;
@@ -818,9 +853,26 @@ bool decodeTiff(std::string_view bytes, Decoded& out) {
     if (!TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, extra, types.data())) return out.fail(Image::Corrupt, corrupt);
   }
 
+  auto reader = std::make_unique<TiffReader>();
+  if (!TIFFRGBAImageBegin(&reader->img, tif, 1, message))
+    return out.fail(Image::Unsupported, "The TIFF pixel layout is not supported.");
+  struct Ender {
+    TIFFRGBAImage* img;
+    ~Ender() { TIFFRGBAImageEnd(img); }
+  } ender{&reader->img};
+  reader->img.req_orientation = ORIENTATION_TOPLEFT;
+  if (reader->img.alpha && reader->img.isContig) {
+    const uint16_t bits = reader->img.bitspersample, spp = reader->img.samplesperpixel;
+    // The first extra sample; with none described, the reader takes the last one as the alpha.
+    const uint32_t alphaSample = extra > 0 && extra < spp ? spp - extra : spp - 1u;
+    if ((bits != 8 && bits != 16) || reader->img.photometric == PHOTOMETRIC_YCBCR || spp < 2)
+      return out.fail(Image::Unsupported, "The TIFF alpha layout is not supported.");
+    reader->put = reader->img.put.contig;
+    reader->alphaSample = alphaSample;
+    reader->img.put.contig = tiffPutWithAlpha;
+  }
   std::vector<uint32_t> raster(static_cast<size_t>(w) * h);
-  if (!TIFFReadRGBAImageOriented(tif, w, h, raster.data(), ORIENTATION_TOPLEFT, 1))
-    return out.fail(Image::Corrupt, corrupt);
+  if (!TIFFRGBAImageGet(&reader->img, raster.data(), w, h)) return out.fail(Image::Corrupt, corrupt);
   SurfacePtr s = newSurface(static_cast<int>(w), static_cast<int>(h));
   if (!s) return out.fail(Image::TooLarge, "No memory for the TIFF image.");
   bool translucent = false;

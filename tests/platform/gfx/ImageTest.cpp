@@ -7,8 +7,10 @@
 #include <unistd.h>
 #include <webp/encode.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -189,6 +191,62 @@ std::string writeTiff(int w, int h, int channels, const std::vector<uint8_t>& sa
     TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, &kind);
   }
   for (int y = 0; y < h; ++y) TIFFWriteScanline(t, const_cast<uint8_t*>(samples.data()) + y * w * channels, y, 0);
+  TIFFClose(t);
+  return readFile(file);
+}
+
+// A TIFF of 20 x 2 pixels in one colour, written by libtiff in the layout given, whose first
+// extra sample is an unassociated alpha: (x * 37) % 256 on the top row, opaque below.
+struct TiffLayout {
+  const char* name;
+  uint16_t photometric;
+  uint16_t bits;
+  std::vector<uint8_t> colour;  // the colour samples, as 8-bit values (widened for 16 bits)
+  uint16_t extras = 1;          // extra samples past the alpha hold 7
+  bool tiled = false;           // tiles of 16 x 16, so the right-hand one is partly outside
+  bool bottomUp = false;        // rows stored bottom first, as the orientation tag says
+};
+
+constexpr int kTiffWidth = 20, kTiffHeight = 2;
+
+uint8_t tiffAlphaAt(int x, int y) { return y == 0 ? static_cast<uint8_t>((x * 37) % 256) : 255; }
+
+std::string writeTiff(const TiffLayout& l) {
+  TempDir dir;
+  std::string file = (dir.path / "t.tif").string();
+  const int colours = static_cast<int>(l.colour.size()), spp = colours + l.extras, bytes = l.bits / 8;
+  TIFF* t = TIFFOpen(file.c_str(), "w");
+  TIFFSetField(t, TIFFTAG_IMAGEWIDTH, kTiffWidth);
+  TIFFSetField(t, TIFFTAG_IMAGELENGTH, kTiffHeight);
+  TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, spp);
+  TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, l.bits);
+  TIFFSetField(t, TIFFTAG_PHOTOMETRIC, l.photometric);
+  TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  TIFFSetField(t, TIFFTAG_ORIENTATION, l.bottomUp ? ORIENTATION_BOTLEFT : ORIENTATION_TOPLEFT);
+  std::vector<uint16_t> kinds(l.extras, EXTRASAMPLE_UNSPECIFIED);
+  kinds[0] = EXTRASAMPLE_UNASSALPHA;
+  TIFFSetField(t, TIFFTAG_EXTRASAMPLES, l.extras, kinds.data());
+  // Palette entry 1 is orange.
+  std::vector<uint16_t> red(size_t{1} << l.bits), green(red.size()), blue(red.size());
+  red[1] = 0xFFFF, green[1] = 0x8080;
+  if (l.photometric == PHOTOMETRIC_PALETTE) TIFFSetField(t, TIFFTAG_COLORMAP, red.data(), green.data(), blue.data());
+  if (l.tiled) TIFFSetField(t, TIFFTAG_TILEWIDTH, 16), TIFFSetField(t, TIFFTAG_TILELENGTH, 16);
+  const int across = l.tiled ? 16 : kTiffWidth;
+  for (int left = 0; left < kTiffWidth; left += across) {
+    std::vector<uint8_t> block(static_cast<size_t>(across) * (l.tiled ? 16 : kTiffHeight) * spp * bytes);
+    for (int y = 0; y < kTiffHeight; ++y)
+      for (int x = left; x < std::min(kTiffWidth, left + across); ++x)
+        for (int s = 0; s < spp; ++s) {
+          const int upright = l.bottomUp ? kTiffHeight - 1 - y : y;
+          const uint8_t v = s < colours ? l.colour[s] : s == colours ? tiffAlphaAt(x, upright) : 7;
+          const uint16_t wide = static_cast<uint16_t>(v * 257);
+          std::memcpy(&block[((static_cast<size_t>(y) * across + (x - left)) * spp + s) * bytes],
+                      bytes == 2 ? static_cast<const void*>(&wide) : &v, bytes);
+        }
+    if (l.tiled) TIFFWriteTile(t, block.data(), left, 0, 0, 0);
+    for (int y = 0; y < kTiffHeight && !l.tiled; ++y)
+      TIFFWriteScanline(t, &block[static_cast<size_t>(y) * across * spp * bytes], y, 0);
+  }
   TIFFClose(t);
   return readFile(file);
 }
@@ -659,6 +717,33 @@ TEST(ImageTest, TiffColourNeverAboveAlpha) {
   auto opaque = decodeOk(writeTiff(1, 1, 4, {1, 2, 3, 255}, -1));
   ASSERT_TRUE(opaque);
   EXPECT_FALSE(opaque->hasAlpha());
+}
+
+TEST(ImageTest, TiffAlphaOfEveryLayout) {
+  const uint32_t grey = argb(255, 200, 200, 200), orange = argb(255, 255, 128, 0), white = argb(255, 255, 255, 255),
+                 rgb = argb(255, 200, 100, 50);
+  // The layouts whose alpha the library's reader dropped, and the block edges of the wrapper.
+  const std::vector<std::pair<TiffLayout, uint32_t>> layouts = {
+      {{"16-bit grey", PHOTOMETRIC_MINISBLACK, 16, {200}}, grey},
+      {{"palette", PHOTOMETRIC_PALETTE, 8, {1}}, orange},
+      {{"CMYK", PHOTOMETRIC_SEPARATED, 8, {0, 0, 0, 0}}, white},
+      {{"8-bit grey, a second extra sample", PHOTOMETRIC_MINISBLACK, 8, {200}, 2}, grey},
+      {{"16-bit grey bottom up", PHOTOMETRIC_MINISBLACK, 16, {200}, 1, false, true}, grey},
+      {{"16-bit RGB in tiles", PHOTOMETRIC_RGB, 16, {200, 100, 50}, 1, true}, rgb},
+  };
+  for (const auto& [layout, colour] : layouts) {
+    SCOPED_TRACE(layout.name);
+    auto image = decodeOk(writeTiff(layout));
+    ASSERT_TRUE(image);
+    EXPECT_TRUE(image->hasAlpha());
+    for (int y = 0; y < kTiffHeight; ++y)
+      for (int x = 0; x < kTiffWidth; ++x) {
+        const uint32_t a = tiffAlphaAt(x, y);
+        auto mul = [a](uint32_t c) { return (c * a + 127) / 255; };
+        const uint32_t want = argb(a, mul((colour >> 16) & 0xFF), mul((colour >> 8) & 0xFF), mul(colour & 0xFF));
+        expectPixelNear(image->pixelAt(x, y), want, 1);
+      }
+  }
 }
 
 // ---- Bad input ----
