@@ -863,9 +863,14 @@ bool decodeTiff(std::string_view bytes, Decoded& out) {
   reader->img.req_orientation = ORIENTATION_TOPLEFT;
   if (reader->img.alpha && reader->img.isContig) {
     const uint16_t bits = reader->img.bitspersample, spp = reader->img.samplesperpixel;
+    const uint16_t photometric = reader->img.photometric;
     // The first extra sample; with none described, the reader takes the last one as the alpha.
     const uint32_t alphaSample = extra > 0 && extra < spp ? spp - extra : spp - 1u;
-    if ((bits != 8 && bits != 16) || reader->img.photometric == PHOTOMETRIC_YCBCR || spp < 2)
+    // Only where the decoded samples lie one pixel after another, whole bytes each.
+    const bool plain = photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_MINISBLACK ||
+                       photometric == PHOTOMETRIC_RGB || photometric == PHOTOMETRIC_PALETTE ||
+                       photometric == PHOTOMETRIC_SEPARATED;
+    if ((bits != 8 && bits != 16) || !plain || spp < 2)
       return out.fail(Image::Unsupported, "The TIFF alpha layout is not supported.");
     reader->put = reader->img.put.contig;
     reader->alphaSample = alphaSample;
