@@ -57,6 +57,23 @@ std::optional<PixelSize> jpegSize(const uint8_t* p, size_t n) {
   }
 }
 
+// The header chunk (IHDR) of a PNG. The decoder passes over unknown ancillary chunks (a
+// lower-case first letter) before it, so they are walked past too.
+std::optional<PixelSize> pngSize(const uint8_t* p, size_t n) {
+  size_t pos = 8;
+  while (pos + 8 <= n) {
+    const uint32_t length = be32(p + pos);
+    const uint8_t* type = p + pos + 4;
+    if (std::memcmp(type, "IHDR", 4) == 0) {
+      if (pos + 16 > n) return std::nullopt;
+      return allowed(be32(p + pos + 8), be32(p + pos + 12));
+    }
+    if (!(type[0] & 0x20) || length > 0x7FFFFFFF) return std::nullopt;
+    pos += 12 + static_cast<size_t>(length);
+  }
+  return std::nullopt;
+}
+
 inline uint32_t premultipliedWord(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
   if (a == 0) return 0;
   if (a != 255) {
@@ -251,10 +268,7 @@ Rows pngRows(std::string_view data) {
 
 std::optional<PixelSize> pixelSize(std::string_view data) {
   const auto* p = reinterpret_cast<const uint8_t*>(data.data());
-  if (isPng(data)) {
-    if (data.size() < 24 || std::memcmp(p + 12, "IHDR", 4) != 0) return std::nullopt;
-    return allowed(be32(p + 16), be32(p + 20));
-  }
+  if (isPng(data)) return pngSize(p, data.size());
   if (isJpeg(data)) return jpegSize(p, data.size());
   if (data.size() >= 10 && (data.substr(0, 6) == "GIF87a" || data.substr(0, 6) == "GIF89a"))
     return allowed(le16(p + 6), le16(p + 8));
