@@ -4,7 +4,6 @@
 #include "platform/ui/Button.h"
 #include "ViewLoaderFixture.h"
 
-using namespace std::chrono_literals;
 using namespace kt;
 using support::runUntil;
 using viewloader::isThumbnail;
@@ -22,8 +21,10 @@ class ButtonWebCacheTest : public viewloader::ViewLoaderTest {
 }  // namespace
 
 TEST_F(ButtonWebCacheTest, StatesLoadIndependentlyAndReloadingOneCancelsOnlyIt) {
-  web.setFault("/images/thumb-1.jpg", venue::Fault::slow(200ms));
-  web.setFault("/images/thumb-2.jpg", venue::Fault::slow(200ms));
+  // Nothing is answered until every state has been given its load.
+  auto gate = std::make_shared<venue::Gate>();
+  web.setFault("/images/thumb-1.jpg", venue::Fault::heldBy(gate));
+  web.setFault("/images/thumb-2.jpg", venue::Fault::heldBy(gate));
   Result stale, lit, fresh;
   ButtonWebCache::ic_setImageWithURL(button, thumb(1), normal, placeholder, recordInto(stale));
   ButtonWebCache::ic_setImageWithURL(button, thumb(2), highlighted, placeholder, recordInto(lit));
@@ -31,6 +32,7 @@ TEST_F(ButtonWebCacheTest, StatesLoadIndependentlyAndReloadingOneCancelsOnlyIt) 
   EXPECT_EQ(button->imageForState(highlighted), placeholder);
   ButtonWebCache::ic_setImageWithURL(button, thumb(3), normal, nullptr, 0, recordInto(fresh));
   EXPECT_EQ(button->imageForState(normal), nullptr);
+  gate->open();
 
   ASSERT_TRUE(runUntil([&] { return lit.calls == 1 && fresh.calls == 1; }));
   EXPECT_TRUE(isThumbnail(button->imageForState(highlighted), 2));
@@ -63,7 +65,6 @@ TEST_F(ButtonWebCacheTest, ANilURLForgetsTheStatesURLAndReportsIt) {
 }
 
 TEST_F(ButtonWebCacheTest, BackgroundImagesAreSlotsOfTheirOwn) {
-  web.setFault("/images/thumb-5.jpg", venue::Fault::slow(150ms));
   Result image, background;
   ButtonWebCache::ic_setImageWithURL(button, thumb(5), normal, recordInto(image));
   ButtonWebCache::ic_setBackgroundImageWithURL(button, thumb(6), normal, placeholder, ICWebImageLoadDelayPlaceholder,
@@ -75,7 +76,8 @@ TEST_F(ButtonWebCacheTest, BackgroundImagesAreSlotsOfTheirOwn) {
   EXPECT_EQ(ButtonWebCache::ic_imageURLForState(button, normal), thumb(5));  // the background records none
 
   // The old names: cancelling the current state's image load leaves the background's alone.
-  web.setFault("images", venue::Fault::slow(100ms));
+  auto gate = std::make_shared<venue::Gate>();
+  web.setFault("images", venue::Fault::heldBy(gate));
   ButtonWebCacheDeprecated::setImageWithURL(button, thumb(7), normal, placeholder);
   int backgroundCalls = 0;
   ButtonWebCacheDeprecated::setBackgroundImageWithURL(
@@ -84,6 +86,7 @@ TEST_F(ButtonWebCacheTest, BackgroundImagesAreSlotsOfTheirOwn) {
         EXPECT_TRUE(isThumbnail(loaded, 8));
       });
   ButtonWebCacheDeprecated::cancelCurrentImageLoad(button);
+  gate->open();
   ASSERT_TRUE(runUntil([&] { return backgroundCalls == 1; }));
   settle();
   EXPECT_EQ(button->imageForState(normal), placeholder);

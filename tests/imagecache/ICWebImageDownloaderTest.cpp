@@ -5,12 +5,11 @@
 #include "platform/core/NotificationCenter.h"
 #include "platform/net/URLError.h"
 
-#include <chrono>
+#include <memory>
 
 namespace kt {
 namespace {
 
-using namespace std::chrono_literals;
 using testing::Deliveries;
 using testing::Delivery;
 
@@ -35,13 +34,16 @@ class ICWebImageDownloaderTest : public testing::WebImageTest {
 };
 
 TEST_F(ICWebImageDownloaderTest, TwoCallersOfOneURLShareOneRequest) {
-  m_server.setFault("Flag=00", venue::Fault::slow(200ms));
+  // The reply waits until both callers are in.
+  auto gate = std::make_shared<venue::Gate>();
+  m_server.setFault("Flag=00", venue::Fault::heldBy(gate));
   Deliveries first, second;
   int firstProgress = 0, secondProgress = 0;
   auto op1 = m_downloader->downloadImageWithURL(dishURL("1"), 0, countInto(firstProgress), recordInto(first));
   auto op2 = m_downloader->downloadImageWithURL(dishURL("1"), 0, countInto(secondProgress), recordInto(second));
   EXPECT_NE(op1, nullptr);
   EXPECT_EQ(op2, nullptr);
+  gate->open();
   ASSERT_TRUE(support::runUntil([&] { return first.size() == 1 && second.size() == 1; }, 10));
   support::drainMainLoop();
   EXPECT_EQ(m_server.requestCount(), 1u);
@@ -59,12 +61,14 @@ TEST_F(ICWebImageDownloaderTest, TwoCallersOfOneURLShareOneRequest) {
 }
 
 TEST_F(ICWebImageDownloaderTest, OneCallerCancellingLeavesTheOtherItsImage) {
-  m_server.setFault("Flag=00", venue::Fault::slow(300ms));
+  auto gate = std::make_shared<venue::Gate>();
+  m_server.setFault("Flag=00", venue::Fault::heldBy(gate));
   Deliveries first, second;
   auto caller1 = m_downloader->addCallerForURL(dishURL("1"), 0, nullptr, recordInto(first));
   auto caller2 = m_downloader->addCallerForURL(dishURL("1"), 0, nullptr, recordInto(second));
   ASSERT_TRUE(caller1 && caller2);
   caller1->cancel();
+  gate->open();
   ASSERT_TRUE(support::runUntil([&] { return !second.empty(); }, 10));
   EXPECT_TRUE(second.list().front().image);
   EXPECT_TRUE(first.empty());
@@ -72,7 +76,8 @@ TEST_F(ICWebImageDownloaderTest, OneCallerCancellingLeavesTheOtherItsImage) {
 }
 
 TEST_F(ICWebImageDownloaderTest, CancellingTheLastCallerEndsTheDownloadOnce) {
-  m_server.setFault("Flag=00", venue::Fault::slow(2000ms));
+  // Never answered: only the cancel ends the download.
+  m_server.setFault("Flag=00", venue::Fault::heldBy(std::make_shared<venue::Gate>()));
   int stops = 0;
   core::Observation stopped(core::NotificationCenter::defaultCenter(), ICWebImageDownloadStopNotification, nullptr,
                             [&](const core::Notification&) { ++stops; });
@@ -90,7 +95,8 @@ TEST_F(ICWebImageDownloaderTest, CancellingTheLastCallerEndsTheDownloadOnce) {
 }
 
 TEST_F(ICWebImageDownloaderTest, CancellingTheOperationEndsARunningDownloadWithoutCompletion) {
-  m_server.setFault("Flag=00", venue::Fault::slow(2000ms));
+  auto gate = std::make_shared<venue::Gate>();
+  m_server.setFault("Flag=00", venue::Fault::heldBy(gate));
   Deliveries deliveries;
   auto handle = m_downloader->downloadImageWithURL(dishURL("1"), 0, nullptr, recordInto(deliveries));
   auto operation = std::dynamic_pointer_cast<ICWebImageDownloaderOperation>(handle);
@@ -101,8 +107,10 @@ TEST_F(ICWebImageDownloaderTest, CancellingTheOperationEndsARunningDownloadWitho
   ASSERT_TRUE(support::runUntil([&] { return operation->isFinished(); }, 5));
   EXPECT_TRUE(operation->isCancelled());
   EXPECT_EQ(operation->dataTask(), nullptr);
-  // A later caller of the URL starts a fresh download.
+  // A later caller of the URL starts a fresh download; the cancelled one's reply, let go now,
+  // reaches nobody.
   m_server.clearFaults();
+  gate->open();
   Delivery again = fetchOnce("1");
   EXPECT_TRUE(again.image);
   EXPECT_TRUE(deliveries.empty());
@@ -228,14 +236,16 @@ TEST_F(ICWebImageDownloaderTest, HigherPriorityStartsFirst) {
 TEST_F(ICWebImageDownloaderTest, NoMoreThanTheWidthRunAtOnce) {
   m_downloader->setMaxConcurrentDownloads(2);
   EXPECT_EQ(m_downloader->maxConcurrentDownloads(), 2);
-  // Held long enough that none can finish before the count is read.
-  m_server.setFault("Flag=00", venue::Fault::slow(1000ms));
+  // Held until the counts are read, so none can finish before.
+  auto gate = std::make_shared<venue::Gate>();
+  m_server.setFault("Flag=00", venue::Fault::heldBy(gate));
   Deliveries deliveries;
   for (const char* id : {"1", "2", "3", "4"})
     m_downloader->downloadImageWithURL(dishURL(id), 0, nullptr, recordInto(deliveries));
-  ASSERT_TRUE(m_server.waitForRequests(2, 5));
+  ASSERT_TRUE(gate->waitForArrived(2, 5));
   EXPECT_EQ(m_server.requestCount(), 2u);
   EXPECT_EQ(m_downloader->currentDownloadCount(), 4u);
+  gate->open();
   ASSERT_TRUE(support::runUntil([&] { return deliveries.size() == 4; }, 15));
   EXPECT_EQ(m_server.requestCount(), 4u);
 }

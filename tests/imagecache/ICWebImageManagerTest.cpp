@@ -6,12 +6,10 @@
 #include "platform/net/URLError.h"
 #include "venue/Gallery.h"
 
-#include <chrono>
+#include <memory>
 
 namespace kt {
 namespace {
-
-using namespace std::chrono_literals;
 
 struct Load {
   ImagePtr image;
@@ -108,9 +106,9 @@ TEST_F(ICWebImageManagerTest, AFailedURLIsRefusedUntilARetrySucceeds) {
 }
 
 TEST_F(ICWebImageManagerTest, PassingNetworkErrorsDoNotMarkTheURLFailed) {
-  // A time-out: the reply is held longer than the download waits.
+  // A time-out: the reply never comes.
   m_downloader->setDownloadTimeout(0.3);
-  m_server.setFault("Flag=00", venue::Fault::slow(3000ms));
+  m_server.setFault("Flag=00", venue::Fault::heldBy(std::make_shared<venue::Gate>()));
   auto slow = dishURL("1");
   Load timedOut = load(slow);
   ASSERT_TRUE(timedOut.error);
@@ -217,14 +215,16 @@ TEST_F(ICWebImageManagerTest, MemoryCacheOnlyWritesNoFile) {
 }
 
 TEST_F(ICWebImageManagerTest, OneCallerCancellingLeavesTheOtherItsImage) {
-  m_server.setFault("Flag=00", venue::Fault::slow(300ms));
+  auto gate = std::make_shared<venue::Gate>();
+  m_server.setFault("Flag=00", venue::Fault::heldBy(gate));
   auto url = dishURL("1");
   std::vector<Load> first, second;
   auto handle1 = m_manager->downloadImageWithURL(url, 0, nullptr, recordInto(first));
   m_manager->downloadImageWithURL(url, 0, nullptr, recordInto(second));
   // The cache answers on the main queue: the loop runs while waiting.
-  ASSERT_TRUE(support::runUntil([&] { return m_server.requestCount() == 1; }, 5));
+  ASSERT_TRUE(support::runUntil([&] { return gate->arrived() == 1; }, 5));
   handle1->cancel();
+  gate->open();
   ASSERT_TRUE(support::runUntil([&] { return !second.empty(); }, 10));
   EXPECT_TRUE(second[0].image);
   EXPECT_TRUE(first.empty());
@@ -233,7 +233,8 @@ TEST_F(ICWebImageManagerTest, OneCallerCancellingLeavesTheOtherItsImage) {
 }
 
 TEST_F(ICWebImageManagerTest, CancelAllEndsEveryLoad) {
-  m_server.setFault("Flag=00", venue::Fault::slow(2000ms));
+  // Never answered: only the cancel ends the loads.
+  m_server.setFault("Flag=00", venue::Fault::heldBy(std::make_shared<venue::Gate>()));
   std::vector<Load> loads;
   m_manager->downloadImageWithURL(dishURL("1"), 0, nullptr, recordInto(loads));
   m_manager->downloadImageWithURL(dishURL("2"), 0, nullptr, recordInto(loads));

@@ -3,13 +3,11 @@
 #include "WebImageTestSupport.h"
 #include "imagecache/ICImageCache.h"
 
-#include <chrono>
+#include <memory>
 #include <set>
 
 namespace kt {
 namespace {
-
-using namespace std::chrono_literals;
 
 class ICWebImagePrefetcherTest : public testing::WebImageTest {
  protected:
@@ -34,9 +32,11 @@ class ICWebImagePrefetcherTest : public testing::WebImageTest {
 
 TEST_F(ICWebImagePrefetcherTest, LoadsThreeAtOnceThenOnePerFinishedLoad) {
   EXPECT_EQ(m_downloader->maxConcurrentDownloads(), 3);
-  m_server.setFault("singer", venue::Fault::slow(500ms));
-  m_server.setFault("/singer/b.png", venue::Fault::status(404));
-  m_server.setFault("/singer/d.png", venue::Fault::status(404));
+  // Every reply waits until the first three requests are in.
+  auto gate = std::make_shared<venue::Gate>();
+  m_server.setFault("singer", venue::Fault::heldBy(gate));
+  m_server.setFault("/singer/b.png", venue::Fault::status(404).at(gate));
+  m_server.setFault("/singer/d.png", venue::Fault::status(404).at(gate));
   std::vector<std::optional<net::URL>> urls;
   for (const char* name : {"a", "b", "c", "d", "e"}) urls.push_back(singerURL(name));
 
@@ -56,13 +56,13 @@ TEST_F(ICWebImagePrefetcherTest, LoadsThreeAtOnceThenOnePerFinishedLoad) {
       [&](uint64_t finished, uint64_t skipped) { completed = {finished, skipped}; });
   EXPECT_EQ(m_prefetcher->requestedCount(), 3u);
 
-  // The cache answers on the main queue: the loop runs while waiting. A fourth request may
-  // follow at once when one of the 404s has ended.
-  ASSERT_TRUE(support::runUntil([&] { return m_server.requestCount() >= 3; }, 5));
+  // The cache answers on the main queue: the loop runs while waiting.
+  ASSERT_TRUE(support::runUntil([&] { return gate->arrived() == 3; }, 5));
   // The first three asked are the first three given (a fourth waits for one of them to end).
   std::vector<std::string> first = requestedNames();
-  ASSERT_GE(first.size(), 3u);
-  EXPECT_EQ(std::set<std::string>(first.begin(), first.begin() + 3), (std::set<std::string>{"a", "b", "c"}));
+  ASSERT_EQ(first.size(), 3u);
+  EXPECT_EQ(std::set<std::string>(first.begin(), first.end()), (std::set<std::string>{"a", "b", "c"}));
+  gate->open();
 
   ASSERT_TRUE(support::runUntil([&] { return completed.has_value(); }, 15));
   EXPECT_EQ(*completed, (std::pair<uint64_t, uint64_t>{5, 2}));
@@ -84,13 +84,15 @@ TEST_F(ICWebImagePrefetcherTest, AnEmptyListCompletesAtOnce) {
 }
 
 TEST_F(ICWebImagePrefetcherTest, ANewRunCancelsThePreviousOne) {
-  m_server.setFault("singer", venue::Fault::slow(1000ms));
+  // The first run's pictures are held until the second run has ended.
+  auto gate = std::make_shared<venue::Gate>();
+  for (const char* path : {"/singer/a.png", "/singer/b.png", "/singer/c.png", "/singer/d.png"})
+    m_server.setFault(path, venue::Fault::heldBy(gate));
   bool firstCompleted = false;
   m_prefetcher->prefetchURLs({singerURL("a"), singerURL("b"), singerURL("c"), singerURL("d")}, nullptr,
                              [&](uint64_t, uint64_t) { firstCompleted = true; });
   EXPECT_EQ(m_prefetcher->requestedCount(), 3u);
 
-  m_server.clearFaults();
   std::optional<std::pair<uint64_t, uint64_t>> completed;
   m_prefetcher->prefetchURLs({singerURL("x"), std::nullopt}, nullptr,
                              [&](uint64_t finished, uint64_t skipped) { completed = {finished, skipped}; });
@@ -99,6 +101,7 @@ TEST_F(ICWebImagePrefetcherTest, ANewRunCancelsThePreviousOne) {
   EXPECT_EQ(m_prefetcher->finishedCount(), 2u);
   EXPECT_EQ(m_prefetcher->requestedCount(), 2u);
   ASSERT_TRUE(support::runUntil([&] { return m_downloader->currentDownloadCount() == 0; }, 5));
+  gate->open();
   support::drainMainLoop();
   EXPECT_FALSE(firstCompleted);
   EXPECT_EQ(m_server.requestsTo("singer").back().path, "/singer/x.png");

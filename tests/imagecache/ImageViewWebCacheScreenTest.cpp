@@ -12,8 +12,6 @@
 #include "support/UiHarness.h"
 #include "ViewLoaderFixture.h"
 
-using namespace std::chrono_literals;
-
 namespace {
 
 class ThumbCell : public ui::TableViewCell {
@@ -67,8 +65,9 @@ class ThumbnailTableScreenTest : public support::ScreenTest,
 TEST_P(ThumbnailTableScreenTest, ReusedCellsShowTheirOwnRowsThumbnailAfterScrolling) {
   setDevice(GetParam());
   ASSERT_TRUE(web.start());
-  // Every picture takes a while, so cells are reused while their loads are under way.
-  web.setFault("images", venue::Fault::slow(40ms));
+  // No picture comes until the scrolling is over, so cells are reused while their loads are under way.
+  auto gate = std::make_shared<venue::Gate>();
+  web.setFault("images", venue::Fault::heldBy(gate));
   Thumbs thumbs(web.baseUrl());
   auto table = ui::TableView::create(window().bounds());
   table->setRowHeight(80);
@@ -82,13 +81,14 @@ TEST_P(ThumbnailTableScreenTest, ReusedCellsShowTheirOwnRowsThumbnailAfterScroll
     table->setContentOffset({0, step * page / 4});
     render();
   }
+  gate->open();
   ASSERT_TRUE(runUntil([&] { return allVisibleShowTheirRow(*table); }, 10));
   EXPECT_FALSE(table->visibleCells().empty());
   render();
   screenshot("thumbnails");
   // Rows left behind before their pictures came never show them later in someone else's cell.
   ASSERT_TRUE(runUntil([&] { return web.waitForAnswers(web.requestCount(), 0); }, 10));
-  wait(0.2);
+  viewloader::waitForLoadsToEnd();
   EXPECT_TRUE(allVisibleShowTheirRow(*table));
   table->setDataSource(nullptr);
 }

@@ -7,7 +7,6 @@
 #include "platform/ui/ImageView.h"
 #include "ViewLoaderFixture.h"
 
-using namespace std::chrono_literals;
 using namespace kt;
 using support::runUntil;
 using viewloader::isThumbnail;
@@ -47,13 +46,16 @@ TEST_F(ImageViewWebCacheTest, PlaceholderFirstThenTheImageAndTheURL) {
 }
 
 TEST_F(ImageViewWebCacheTest, AReusedViewShowsOnlyItsNewRowsImage) {
-  web.setFault("/images/thumb-1.jpg", venue::Fault::slow(300ms));
+  // The old row's picture comes only after the new row's.
+  auto gate = std::make_shared<venue::Gate>();
+  web.setFault("/images/thumb-1.jpg", venue::Fault::heldBy(gate));
   Result first, second;
   ImageViewWebCache::ic_setImageWithURL(view, thumb(1), placeholder, recordInto(first));
-  ASSERT_TRUE(runUntil([&] { return web.requestCount() == 1; }));
+  ASSERT_TRUE(runUntil([&] { return gate->arrived() == 1; }));
   ImageViewWebCache::ic_setImageWithURL(view, thumb(2), placeholder, recordInto(second));
   ASSERT_TRUE(runUntil([&] { return second.calls == 1; }));
   EXPECT_TRUE(isThumbnail(view->image(), 2));
+  gate->open();
   ASSERT_TRUE(runUntil([&] { return web.waitForAnswers(2, 0); }));
   settle();
   EXPECT_TRUE(isThumbnail(view->image(), 2));
@@ -61,9 +63,11 @@ TEST_F(ImageViewWebCacheTest, AReusedViewShowsOnlyItsNewRowsImage) {
   EXPECT_EQ(ImageViewWebCache::ic_imageURL(view), thumb(2));
 
   // Cancelling without a new load leaves the placeholder.
-  web.setFault("/images/thumb-3.jpg", venue::Fault::slow(200ms));
+  auto later = std::make_shared<venue::Gate>();
+  web.setFault("/images/thumb-3.jpg", venue::Fault::heldBy(later));
   ImageViewWebCache::ic_setImageWithURL(view, thumb(3), placeholder);
   ImageViewWebCache::ic_cancelCurrentImageLoad(view);
+  later->open();
   settle();
   EXPECT_EQ(view->image(), placeholder);
 }
@@ -90,13 +94,15 @@ TEST_F(ImageViewWebCacheTest, ANilURLEmptiesTheViewAndReportsIt) {
 TEST_F(ImageViewWebCacheTest, DelayedPlaceholderKeepsTheOldImageAndComesOnlyWithoutAnImage) {
   auto old = gfx::Image::fromPixels(3, 3, std::vector<uint32_t>(9, 0xff0000ffu));
   view->setImage(old);
-  web.setFault("/images/thumb-4.jpg", venue::Fault::slow(100ms));
+  auto gate = std::make_shared<venue::Gate>();
+  web.setFault("/images/thumb-4.jpg", venue::Fault::heldBy(gate));
   Result loaded;
   ImageViewWebCache::ic_setImageWithURL(view, thumb(4), placeholder, ICWebImageLoadDelayPlaceholder,
                                         recordInto(loaded));
   EXPECT_EQ(view->image(), old);
-  ASSERT_TRUE(runUntil([&] { return web.requestCount() == 1; }));
+  ASSERT_TRUE(runUntil([&] { return gate->arrived() == 1; }));
   EXPECT_EQ(view->image(), old);
+  gate->open();
   ASSERT_TRUE(runUntil([&] { return loaded.calls == 1; }));
   EXPECT_TRUE(isThumbnail(view->image(), 4));
 
@@ -183,9 +189,11 @@ TEST_F(ImageViewWebCacheTest, AnimationImagesAreReplacedByASecondList) {
   EXPECT_TRUE(view->isAnimating());
 
   // A list cancelled half way adds nothing more.
-  web.setFault("/images/thumb-14.jpg", venue::Fault::slow(100ms));
+  auto gate = std::make_shared<venue::Gate>();
+  web.setFault("/images/thumb-14.jpg", venue::Fault::heldBy(gate));
   ImageViewWebCacheDeprecated::setAnimationImagesWithURLs(view, {thumb(14)});
   ImageViewWebCacheDeprecated::cancelCurrentArrayLoad(view);
+  gate->open();
   settle();
   EXPECT_TRUE(view->animationImages().empty());
 }
@@ -195,7 +203,8 @@ TEST_F(ImageViewWebCacheTest, ActivityIndicatorCentredWhileLoading) {
   EXPECT_EQ(ImageViewWebCache::getIndicatorStyle(view), ui::ActivityIndicatorStyle::WhiteLarge);
   ImageViewWebCache::setShowActivityIndicatorView(view, true);
   ImageViewWebCache::setIndicatorStyle(view, ui::ActivityIndicatorStyle::Gray);
-  web.setFault("images", venue::Fault::slow(100ms));
+  auto gate = std::make_shared<venue::Gate>();
+  web.setFault("images", venue::Fault::heldBy(gate));
   Result result;
   ImageViewWebCache::ic_setImageWithURL(view, thumb(15), recordInto(result));
   auto indicator = ImageViewWebCache::activityIndicator(view);
@@ -206,19 +215,22 @@ TEST_F(ImageViewWebCacheTest, ActivityIndicatorCentredWhileLoading) {
   EXPECT_EQ(indicator->center(), (gfx::Point{50, 40}));
   view->setFrame(gfx::Rect(0, 0, 200, 120));
   EXPECT_EQ(indicator->center(), (gfx::Point{100, 60}));
+  gate->open();
   ASSERT_TRUE(runUntil([&] { return result.calls == 1; }));
   EXPECT_EQ(ImageViewWebCache::activityIndicator(view), nullptr);
   EXPECT_EQ(indicator->superview(), nullptr);
 }
 
 TEST_F(ImageViewWebCacheTest, AViewGoneBeforeItsLoadEndsIsLeftAlone) {
-  web.setFault("/images/thumb-16.jpg", venue::Fault::slow(100ms));
+  auto gate = std::make_shared<venue::Gate>();
+  web.setFault("/images/thumb-16.jpg", venue::Fault::heldBy(gate));
   Result result;
   std::weak_ptr<ui::ImageView> gone = view;
   ImageViewWebCache::setShowActivityIndicatorView(view, true);
   ImageViewWebCache::ic_setImageWithURL(view, thumb(16), placeholder, recordInto(result));
   view.reset();
   EXPECT_TRUE(gone.expired());  // nothing the load holds keeps it
+  gate->open();
   ASSERT_TRUE(runUntil([&] { return web.waitForAnswers(1, 0); }));
   settle();
   EXPECT_EQ(result.calls, 0);

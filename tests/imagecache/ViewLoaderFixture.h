@@ -12,6 +12,7 @@
 
 #include "imagecache/ICImageCache.h"
 #include "imagecache/ICWebImageDownloader.h"
+#include "imagecache/ICWebImageManager.h"
 #include "platform/core/Error.h"
 #include "platform/gfx/Image.h"
 #include "platform/net/URL.h"
@@ -30,6 +31,19 @@ inline bool isThumbnail(const std::shared_ptr<const gfx::Image>& image, long ind
   const venue::Rgb want = venue::colourFor("thumb/" + std::to_string(index));
   auto near = [](uint32_t got, int expected) { return std::abs(static_cast<int>(got & 0xff) - expected) <= 12; };
   return near(p >> 16, want.r) && near(p >> 8, want.g) && near(p, want.b);
+}
+
+// Waits until every load of the shared manager has ended and what it handed to the main queue
+// has run: a load still on its way has delivered by then, or never will. Cache queries asked
+// before are answered first, so a load waiting for its query is not missed.
+inline void waitForLoadsToEnd() {
+  kt::ICImageCache::sharedImageCache()->getDiskCount();
+  support::drainMainLoop();
+  EXPECT_TRUE(support::runUntil([] {
+    return kt::ICWebImageDownloader::sharedDownloader()->currentDownloadCount() == 0 &&
+           !kt::ICWebImageManager::sharedManager()->isRunning();
+  }));
+  support::drainMainLoop();
 }
 
 // What a completion was given.
@@ -65,10 +79,7 @@ class ViewLoaderTest : public support::TempHomeTest {
       result.url = std::move(url);
     };
   }
-  // Lets the main loop run a little while: what is on its way has time to arrive.
-  static void settle() {
-    support::runUntil([] { return false; }, 0.2);
-  }
+  static void settle() { waitForLoadsToEnd(); }
 
   venue::WebServer web;
 };

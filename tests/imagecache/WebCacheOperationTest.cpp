@@ -8,7 +8,6 @@
 #include "platform/ui/ImageView.h"
 #include "ViewLoaderFixture.h"
 
-using namespace std::chrono_literals;
 using namespace kt;
 using support::runUntil;
 using viewloader::isThumbnail;
@@ -62,9 +61,11 @@ TEST_F(OtherLoadersTest, HighlightedImageHasNoPlaceholderAndRecordsNoURL) {
   EXPECT_TRUE(isThumbnail(view->highlightedImage(), 1));
   EXPECT_EQ(view->image(), nullptr);
 
-  web.setFault("/images/thumb-2.jpg", venue::Fault::slow(100ms));
+  auto gate = std::make_shared<venue::Gate>();
+  web.setFault("/images/thumb-2.jpg", venue::Fault::heldBy(gate));
   HighlightedWebCacheDeprecated::setHighlightedImageWithURL(view, thumb(2));
   HighlightedWebCacheDeprecated::cancelCurrentHighlightedImageLoad(view);
+  gate->open();
   int oldCalls = 0;
   HighlightedWebCacheDeprecated::setHighlightedImageWithURL(
       view, std::nullopt, [&](std::shared_ptr<const gfx::Image>, std::optional<core::Error> error, ICImageCacheSource) {

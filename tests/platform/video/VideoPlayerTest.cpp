@@ -1,6 +1,8 @@
 // The video player against real clips: the stand-in clip and a broken one served by the venue
-// web server on 127.0.0.1, the clip file itself, and addresses that cannot work. GStreamer runs in
-// real time, so every wait is for a condition.
+// web server on 127.0.0.1, the clip file itself, and addresses that cannot work. The clips keep
+// the program's clock, which the loop moves on only when it has nothing else to do, so a busy
+// machine plays them more slowly instead of leaving pictures out; loading and decoding still run
+// in real time, so every wait is for a condition.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -112,6 +114,7 @@ class VideoPlayerTest : public ::testing::Test {
     return support::runUntil([&] { return m_player->state() == state; }, kClipTimeout);
   }
 
+  support::VirtualClock m_clock;  // before the player: a pipeline takes its clock when it is made
   support::TempHome m_home;
   venue::WebServer m_web;
   Recorder m_recorder;
@@ -135,8 +138,6 @@ TEST_F(VideoPlayerTest, ClipOverHttpPlaysToItsEndWithMovingPicturesAndStartsAgai
             std::find(m_recorder.events.begin(), m_recorder.events.end(), "end") - m_recorder.events.begin());
   EXPECT_FALSE(m_player->isPlaying());
 
-  // 60 pictures in three seconds; a busy machine may skip some, never most.
-  EXPECT_GE(m_recorder.frames.size(), 20u);
   ASSERT_TRUE(m_recorder.frames.front());
   EXPECT_EQ(m_recorder.frames.front()->pixelWidth(), 160);
   EXPECT_EQ(m_recorder.frames.front()->pixelHeight(), 120);
@@ -157,10 +158,9 @@ TEST_F(VideoPlayerTest, ClipOverHttpPlaysToItsEndWithMovingPicturesAndStartsAgai
   m_player->play();
   EXPECT_EQ(m_player->state(), State::Playing);
   ASSERT_TRUE(support::runUntil(
-      [&] { return m_recorder.frames.size() > shown + 2 || m_player->state() == State::Failed; }, kClipTimeout));
+      [&] { return m_recorder.frames.size() > shown || m_player->state() == State::Failed; }, kClipTimeout));
   ASSERT_FALSE(m_player->error()) << m_player->error()->description();
-  // The first picture after play comes from the start (a loaded machine may have shown more
-  // since, so the last one says nothing).
+  // The first picture after play comes from the start.
   ASSERT_GT(m_recorder.positions.size(), shown);
   EXPECT_LT(m_recorder.positions[shown], 1.0);
   ASSERT_TRUE(runUntilState(State::Ended));
@@ -168,7 +168,6 @@ TEST_F(VideoPlayerTest, ClipOverHttpPlaysToItsEndWithMovingPicturesAndStartsAgai
 }
 
 TEST_F(VideoPlayerTest, UnderTheVirtualClockAPlayingClipMovesOnlyAsTheClockDoes) {
-  support::VirtualClock virtualClock;
   m_player->load(m_web.clipAddress());
   ASSERT_TRUE(runUntilState(State::Paused));
   m_player->play();
@@ -255,8 +254,11 @@ TEST_F(VideoPlayerTest, PauseHoldsThePictureAndPlayGoesOnFromThere) {
   const double heldAt = m_player->position();
   support::drainMainLoop();
   const size_t shown = m_recorder.frames.size();
+  const std::shared_ptr<const gfx::Image> held = m_player->currentFrame();
+  ASSERT_TRUE(held);
 
-  // A second clip plays to its end meanwhile: real time passes while the first one is paused.
+  // A second clip plays to its end meanwhile: the program's time passes while the first one is
+  // paused.
   Recorder otherRecorder;
   auto other = VideoPlayer::create();
   other->setDelegate(&otherRecorder);
@@ -270,9 +272,11 @@ TEST_F(VideoPlayerTest, PauseHoldsThePictureAndPlayGoesOnFromThere) {
   EXPECT_NEAR(m_player->position(), heldAt, 0.15);
   EXPECT_EQ(m_player->state(), State::Paused);
 
+  // Play goes on from there: the pictures move again, to the end.
   m_player->play();
   ASSERT_TRUE(runUntilState(State::Ended));
-  EXPECT_GT(m_recorder.frames.size(), shown + 5);
+  ASSERT_GT(m_recorder.frames.size(), shown);
+  EXPECT_FALSE(samePixels(*held, *m_recorder.frames.back()));
   EXPECT_EQ(m_recorder.count("fail"), 0);
 }
 
