@@ -1,7 +1,8 @@
 // The binding screen opened from the home screen in the landscape window that scripts/run has:
 // the interface turns upright for it and back when it closes, and a guest binds by typed room
 // code with touches on the display alone, on both tablets; frame by frame, no screen shows sideways
-// while the binding screen slides over the home screen and away.
+// or a band of nothing while the binding screen slides over the home screen with its camera
+// picture and away, and what lies over the window when a bind closes it is drawn upright.
 
 #include <cstdlib>
 
@@ -11,6 +12,8 @@
 #include "platform/display/OffscreenSurface.h"
 #include "platform/gfx/Image.h"
 #include "platform/gfx/Layer.h"
+#include "platform/media/CaptureVideoPreviewLayer.h"
+#include "platform/media/ImageSource.h"
 #include "platform/net/HostMap.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
@@ -36,6 +39,8 @@ class BindingScreenTurnTest : public support::ScreenTest, public ::testing::With
  protected:
   void SetUp() override {
     setDevice(GetParam());
+    // A camera whose pictures the test hands in.
+    media::ImageSource::installForProcess(m_camera = media::ImageSource::pushed());
     ui::Application::shared().setDelegate(&m_app);
     ASSERT_TRUE(m_service.start());
     for (const std::string& host : venue::CloudService::hosts()) net::HostMap::set(host, 80, "127.0.0.1", m_service.port());
@@ -49,6 +54,7 @@ class BindingScreenTurnTest : public support::ScreenTest, public ::testing::With
     m_nav.reset();
     window().setRootViewController(nullptr);
     support::drainMainLoop();
+    media::ImageSource::installForProcess(nullptr);
     kt::AOProgressHUD::resetSharedView();
     ui::Application::shared().setDelegate(nullptr);
     net::HostMap::clear();
@@ -69,20 +75,43 @@ class BindingScreenTurnTest : public support::ScreenTest, public ::testing::With
   gfx::Size landscape() const { return large() ? gfx::Size{1366, 1024} : gfx::Size{1024, 768}; }
   gfx::Size portrait() const { return large() ? gfx::Size{1024, 1366} : gfx::Size{768, 1024}; }
 
-  // Opens the binding screen from the home screen's title, or leaves it by its back button.
+  kt::ScanQRCodeVC* bindingScreen() const {
+    auto* presented = m_nav->presentedViewController();
+    return presented ? dynamic_cast<kt::ScanQRCodeVC*>(presented->childViewControllers().front().get()) : nullptr;
+  }
+  // Opens the binding screen from the home screen's title, its camera showing a grey picture
+  // (there is no code in it) from the first frame on, or leaves it by its back button.
   void openOrClose() {
-    if (m_nav->presentedViewController())
-      tap(*dynamic_cast<kt::ScanQRCodeVC&>(*m_nav->presentedViewController()->childViewControllers().front()).btn_leftBar());
-    else
-      tap(at({512, 46}, {682, 62}));
+    if (m_nav->presentedViewController()) {
+      tap(*bindingScreen()->btn_leftBar());
+      return;
+    }
+    tap(at({512, 46}, {682, 62}));
+    static const auto grey = gfx::Image::fromPixels(64, 48, std::vector<uint32_t>(64 * 48, 0xFF808080));
+    // The camera is attached on the capture session's own queue: the picture goes in until the
+    // preview shows it (the virtual clock stands still meanwhile).
+    ASSERT_TRUE(runUntil([&] {
+      for (const auto& layer : bindingScreen()->bgView()->layer()->sublayers()) {
+        if (std::dynamic_pointer_cast<media::CaptureVideoPreviewLayer>(layer) && layer->contents()) return true;
+      }
+      m_camera->pushFrame(grey);
+      return false;
+    }));
   }
   // Where the binding screen's top edge lies across the display as drawn now.
   double bindingTop() const {
     auto* presented = m_nav->presentedViewController();
     if (!presented || !presented->view()->window()) return landscape().width;
     gfx::LayerState s = presented->view()->layer()->presentation();
-    gfx::Point top{s.position.x, s.position.y - s.anchorPoint.y * s.bounds.height()};
+    // The middle of the top edge, from the anchor point, turned as the view is.
+    gfx::AffineTransform t = s.transform.toAffine();
+    gfx::Size d = t.apply(gfx::Size{(0.5 - s.anchorPoint.x) * s.bounds.width(), -s.anchorPoint.y * s.bounds.height()});
+    gfx::Point top{s.position.x + d.width, s.position.y + d.height};
     return display().displayPointFromScreen(presented->view()->window()->convertPointToScreen(top)).x;
+  }
+  // A point of a view as the display draws it.
+  gfx::Point onDisplay(const ui::View& view, gfx::Point p) const {
+    return display().displayPointFromScreen(view.window()->convertPointToScreen(view.convertPointTo(p, nullptr)));
   }
   // The points of a row that differ from the home screen left of `edge` (but for the chosen
   // songs' badge at the right end, which may change) or from the binding screen from there on.
@@ -102,6 +131,7 @@ class BindingScreenTurnTest : public support::ScreenTest, public ::testing::With
   }
 
   kt::AppDelegate m_app;
+  std::shared_ptr<media::ImageSource> m_camera;
   venue::CloudService m_service;
   std::shared_ptr<ui::NavigationController> m_nav;
 };
@@ -173,7 +203,8 @@ TEST_P(BindingScreenTurnTest, AGuestBindsByTypedRoomCodeWithTouchesAlone) {
 
 // Across the home screen's bar and search field (above its banners, which change by themselves)
 // every frame is the home screen, unturned, up to the binding screen's top edge, and the binding
-// screen from there on: never the home screen in the portrait shape, nor a band of nothing.
+// screen, its camera picture laid out whole, from there on: never the home screen in the portrait
+// shape, nor a band of nothing.
 TEST_P(BindingScreenTurnTest, OpeningAndLeavingShowNoSidewaysFrame) {
   // Both screens settled, to compare with.
   openOrClose();
@@ -199,6 +230,34 @@ TEST_P(BindingScreenTurnTest, OpeningAndLeavingShowNoSidewaysFrame) {
     wait(0.3);
   }
   EXPECT_FALSE(m_nav->presentedViewController());
+}
+
+// A bind closes the screen with the toast and the fading progress overlay over the window: they
+// turn with the interface, upright over the home screen in every frame while the screen leaves.
+TEST_P(BindingScreenTurnTest, OverlaysLeftByABindAreDrawnUprightWhileTheScreenLeaves) {
+  const venue::CloudRoom room = m_service.rooms().front();
+  ASSERT_TRUE(openBinding());
+  bindingScreen()->sendInputText(room.code);
+  ASSERT_TRUE(runUntil([&] { return kt::CloudApi::storedUid() == room.uid; }, 15));
+  ASSERT_TRUE(m_nav->presentedViewController() && m_nav->presentedViewController()->isBeingDismissed());
+  int frames = 0, seen = 0;
+  for (; m_nav->presentedViewController() && frames < 60; ++frames) {
+    render();
+    for (const char* text : {"绑定成功", kt::ScanQRCodeVC::BindingStatus}) {
+      auto overlay = findViewByText(text);
+      if (!overlay) continue;
+      ++seen;
+      // Its top edge runs left to right across the display.
+      gfx::Point a = onDisplay(*overlay, {0, 0}), b = onDisplay(*overlay, {overlay->bounds().width(), 0});
+      EXPECT_NEAR(a.y, b.y, 0.01) << text << " " << frames;
+      EXPECT_GT(b.x, a.x) << text << " " << frames;
+    }
+    if (frames == 4) screenshot("leaving-bound");
+    wait(1.0 / 60);
+  }
+  EXPECT_GT(frames, 10);
+  EXPECT_GT(seen, 10);
+  EXPECT_EQ(ui::Application::shared().statusBarOrientation(), InterfaceOrientation::LandscapeRight);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothTablets, BindingScreenTurnTest, ::testing::Values(Device::Standard, Device::LargeTablet));

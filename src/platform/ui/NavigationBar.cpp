@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/core/Locale.h"
 #include "platform/gfx/Context.h"
 #include "platform/gfx/Font.h"
 #include "platform/gfx/Image.h"
@@ -12,6 +13,17 @@
 
 namespace ui {
 namespace {
+
+// The back button's title when the screen beneath has none, in the first of the user's languages
+// that it is known in.
+std::string defaultBackTitle() {
+  for (const std::string& tag : core::preferredLanguages()) {
+    const std::string language = tag.substr(0, tag.find('-'));
+    if (language == "zh") return "返回";
+    if (language == "en") return "Back";
+  }
+  return "Back";
+}
 
 constexpr double SideMargin = 8;
 constexpr double ButtonWidth = 88;
@@ -164,7 +176,7 @@ void NavigationBar::showItem(NavigationItem* item, std::optional<std::string> ba
   m_titleLabel->setHidden(titleView != nullptr);
   bool showBack = backTitle.has_value() && !left && !(item && item->hidesBackButton());
   m_backButton->setHidden(!showBack);
-  if (showBack) m_backButton->setTitle(backTitle->empty() ? std::string("Back") : *backTitle);
+  if (showBack) m_backButton->setTitle(backTitle->empty() ? defaultBackTitle() : *backTitle);
   setNeedsLayout();
   if (!fade) return;
   if (!m_titleLabel->isHidden()) coming.push_back(m_titleLabel);

@@ -51,7 +51,8 @@ class NavigationBar : public View {
   void setStatusBandHeight(double height);
   const std::shared_ptr<View>& backgroundView() const { return m_background; }
 
-  // Shows `item`; `backTitle` (the previous screen's title) names the back button when one shows.
+  // Shows `item`; `backTitle` (the previous screen's title) names the back button when one shows,
+  // and when it is empty the platform's own word for back does, in the user's language.
   // With a fade duration (a push or pop sliding the screens) and the bar on screen, the items
   // shown before fade out while the new ones fade in; otherwise they change at once.
   void showItem(NavigationItem* item, std::optional<std::string> backTitle, double fadeDuration = 0);

@@ -5,6 +5,7 @@
 #include "platform/core/Log.h"
 #include "platform/core/RunLoop.h"
 #include "platform/gfx/Color.h"
+#include "platform/gfx/Transaction.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/Nib.h"
@@ -29,6 +30,14 @@ bool coversPresenter(ModalPresentationStyle style, gfx::Rect windowBounds) {
 
 bool isSheet(ModalPresentationStyle style) {
   return style == ModalPresentationStyle::FormSheet || style == ModalPresentationStyle::PageSheet;
+}
+
+// Runs the changes with neither view animations nor the layers' implicit actions.
+void unanimated(const std::function<void()>& changes) {
+  gfx::Transaction::begin();
+  gfx::Transaction::setDisableActions(true);
+  View::performWithoutAnimation(changes);
+  gfx::Transaction::commit();
 }
 }  // namespace
 
@@ -309,6 +318,9 @@ void ViewController::presentViewController(std::shared_ptr<ViewController> vc, b
     mask = AutoresizingFlexibleLeftMargin | AutoresizingFlexibleRightMargin | AutoresizingFlexibleHeight;
   }
 
+  // The new screen is made, and below laid out in its own shape, before any frame shows it:
+  // nothing of that first layout animates.
+  unanimated([&] { vc->view(); });
   auto& view = vc->view();
   if (covers) presenter->beginAppearanceTransition(false, animated);
   vc->beginAppearanceTransition(true, animated);
@@ -321,16 +333,19 @@ void ViewController::presentViewController(std::shared_ptr<ViewController> vc, b
     container->addSubview(dim);
     vc->m_dimmingView = dim;
   }
-  view->setAutoresizingMask(mask);
   const ModalTransitionStyle transition = vc->m_transitionStyle;
-  if (animated && transition == ModalTransitionStyle::CoverVertical) {
-    view->setFrame(gfx::Rect(finalFrame.x(), wb.maxY(), finalFrame.width(), finalFrame.height()));
-  } else {
+  unanimated([&] {
+    view->setAutoresizingMask(mask);
     view->setFrame(finalFrame);
-    // Flips are shown as a dissolve.
-    if (animated) view->setAlpha(0);
-  }
-  container->addSubview(view);
+    container->addSubview(view);
+    view->layoutIfNeeded();
+    // Then only moved (or made clear: flips are shown as a dissolve) to where it starts from.
+    if (animated && transition == ModalTransitionStyle::CoverVertical) {
+      view->setFrame(gfx::Rect(finalFrame.x(), wb.maxY(), finalFrame.width(), finalFrame.height()));
+    } else if (animated) {
+      view->setAlpha(0);
+    }
+  });
 
   auto finish = [keepPresenter, vc, covers, completion](bool) {
     ViewController* p = keepPresenter.get();
@@ -393,8 +408,26 @@ void ViewController::dismissPresented(bool animated, Completion completion) {
   if (chain.empty()) return;
   auto top = chain.back();
   Window* window = top->m_view ? top->m_view->window() : nullptr;
+  const bool covers = coversPresenter(chain.front()->m_presentationStyle, window ? window->bounds() : screenBounds(nullptr));
+  // When what is left needs the interface turned back, it turns now, and the leaving screen keeps
+  // its own shape, turned against the display, while it leaves: everything else in the window (the
+  // screen underneath, what lies over the window's screens) is drawn as the interface is then.
+  if (window) {
+    auto& app = Application::shared();
+    const auto& screen = Screen::main();
+    const int turns = screen.displayQuarterTurns(app.interfaceOrientationFor(window)) -
+                      screen.displayQuarterTurns(app.statusBarOrientation());
+    View* leaving = top->m_view.get();
+    if (turns != 0 && !isSheet(top->m_presentationStyle) && leaving->superview() == window && !top->m_heldShape) {
+      const gfx::Size size = leaving->bounds().size;
+      top->m_heldShape = HeldShape{leaving->autoresizingMask()};
+      leaving->setAutoresizingMask(AutoresizingNone);
+      app.updateInterfaceOrientation(window);
+      top->holdShape(*window, size, turns);
+      releaseShape(window);
+    }
+  }
   const gfx::Rect wb = window ? window->bounds() : screenBounds(nullptr);
-  const bool covers = coversPresenter(chain.front()->m_presentationStyle, wb);
 
   m_transitionRunning = true;
   for (auto& c : chain) c->m_beingDismissed = true;
@@ -419,6 +452,7 @@ void ViewController::dismissPresented(bool animated, Completion completion) {
         c->m_view->removeFromSuperview();
         c->m_view->setHidden(false);
         c->m_view->setAlpha(1);
+        c->releaseShape(nullptr);
       }
       if (c->m_dimmingView) c->m_dimmingView->removeFromSuperview();
       c->m_dimmingView.reset();
@@ -427,11 +461,12 @@ void ViewController::dismissPresented(bool animated, Completion completion) {
       c->m_presented.reset();
     }
     p->m_presented.reset();
-    // With the presented screens gone, the interface turns back if it must, and the screen
-    // underneath, kept in its own shape while the presented one left, takes its place again.
+    // With the presented screens gone, the interface turns back if it still must (it did not as
+    // the dismissal started: a sheet left), and the screen underneath, kept in its own shape
+    // meanwhile, takes its place again.
     if (Window* w = p->m_view ? p->m_view->window() : nullptr) {
       Application::shared().updateInterfaceOrientation(w);
-      p->releaseShape(*w);
+      p->releaseShape(w);
     }
     top->endAppearanceTransition();
     if (covers) p->endAppearanceTransition();
@@ -444,7 +479,13 @@ void ViewController::dismissPresented(bool animated, Completion completion) {
   View::animate(animated ? PresentationDuration : 0, 0, AnimationCurveEaseInOut,
                 [&] {
                   if (!animated || !v) return;
-                  if (transition == ModalTransitionStyle::CoverVertical) {
+                  if (transition == ModalTransitionStyle::CoverVertical && top->m_heldShape) {
+                    // Down by its own height as it stands: across the display as it was drawn.
+                    const gfx::AffineTransform t = v->transform();
+                    const double h = v->bounds().height();
+                    const gfx::Point c = v->center();
+                    v->setCenter(gfx::Point{c.x + t.c * h, c.y + t.d * h});
+                  } else if (transition == ModalTransitionStyle::CoverVertical) {
                     gfx::Rect f = v->frame();
                     v->setFrame(gfx::Rect(f.x(), wb.maxY(), f.width(), f.height()));
                   } else {
@@ -470,7 +511,7 @@ void ViewController::holdShape(Window& window, gfx::Size size, int turns) {
   });
 }
 
-void ViewController::releaseShape(Window& window) {
+void ViewController::releaseShape(Window* window) {
   if (!m_heldShape) return;
   unsigned mask = m_heldShape->autoresizingMask;
   m_heldShape.reset();
@@ -478,7 +519,7 @@ void ViewController::releaseShape(Window& window) {
   if (!v) return;
   View::performWithoutAnimation([&] {
     v->setTransform(gfx::AffineTransform::identity());
-    v->setFrame(window.bounds());
+    if (window) v->setFrame(window->bounds());
   });
   v->setAutoresizingMask(mask);
 }

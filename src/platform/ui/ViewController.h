@@ -143,12 +143,14 @@ class ViewController : public Responder {
   using Completion = std::function<void()>;
   static constexpr double PresentationDuration = 0.3;
   // Shows `controller` over the screen (as its modal style says) in a transition: slides up from
-  // the bottom when animated. Refused with a log line while this controller already presents one
-  // or a presentation runs, and when this controller's view is not in a window.
+  // the bottom when animated, loaded and laid out in its own shape first, without animation.
+  // Refused with a log line while this controller already presents one or a presentation runs,
+  // and when this controller's view is not in a window.
   void presentViewController(std::shared_ptr<ViewController> controller, bool animated, Completion completion = nullptr);
   // Dismisses what this controller presents, or this controller (or its container) when it is
   // presented. When nothing is presented the call does nothing but the completion still runs (on
-  // the run loop). A dismissal asked for while a presentation runs follows it.
+  // the run loop). A dismissal asked for while a presentation runs follows it. When what stays
+  // needs the interface turned back, it turns as the dismissal starts.
   void dismissViewControllerAnimated(bool animated, Completion completion = nullptr);
   void presentModalViewController(std::shared_ptr<ViewController> controller, bool animated) {
     presentViewController(std::move(controller), animated);
@@ -217,12 +219,12 @@ class ViewController : public Responder {
  private:
   void dismissPresented(bool animated, Completion completion);
   // When presenting over the whole window turns the interface (by `turns` quarter turns on the
-  // display), this controller's view keeps its own shape and is turned back against the display,
-  // so that it shows as it did until it is covered, and again while the presented screen leaves.
-  // Its autoresizing is off meanwhile. Released (laid out in the window as the interface is then)
-  // when the dismissal ends.
+  // display), the presenter's view keeps its own shape and is turned back against the display,
+  // so that it shows as it did until it is covered; when the dismissal turns the interface back,
+  // the leaving screen's view does the same while it leaves. Autoresizing is off meanwhile.
+  // Released with the turn undone: laid out in the window (when given) as the interface is then.
   void holdShape(Window& window, gfx::Size size, int turns);
-  void releaseShape(Window& window);
+  void releaseShape(Window* window);
   ViewController* containerRoot();
   void runAfterTransition();
 

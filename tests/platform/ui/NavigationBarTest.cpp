@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/gfx/Image.h"
@@ -14,6 +15,7 @@
 #include "platform/ui/NavigationController.h"
 #include "platform/ui/ViewController.h"
 #include "platform/ui/Window.h"
+#include "support/ScopedEnv.h"
 #include "support/UiHarness.h"
 
 namespace {
@@ -200,6 +202,18 @@ TEST_F(NavigationBarTest, ChangesWithoutAnimationSwitchAtOnce) {
   wait(0.5);
   EXPECT_TRUE(inBar(bar, "Room 12") == std::vector<std::shared_ptr<ui::View>>{bar.backButton()});
   EXPECT_DOUBLE_EQ(shownAlpha(*bar.titleLabel()), 1);
+}
+
+// Under an untitled screen the back button shows the platform's word for back, in the language
+// the program runs under.
+TEST_F(NavigationBarTest, TheDefaultBackTitleFollowsTheLanguage) {
+  for (auto [language, title] : {std::pair{"zh_CN", "返回"}, std::pair{"zh_TW:en", "返回"}, std::pair{"fr:en_GB", "Back"}}) {
+    support::ScopedEnv env("LANGUAGE", language);
+    auto nav = install("");
+    nav->pushViewController(std::make_shared<Page>("Menu"), true);
+    EXPECT_EQ(nav->navigationBar().backButton()->currentTitle(), title) << language;
+    wait(0.5);
+  }
 }
 
 }  // namespace
