@@ -136,11 +136,16 @@ TEST_F(GongGuanZhaoPianViewControllerTest, StepsThroughTheListWithinItsEnds) {
 }
 
 TEST_F(GongGuanZhaoPianViewControllerTest, AMemberLeftWhileItsListIsReadGivesNoPages) {
-  web.setFault("Flag=11", venue::Fault::slow(std::chrono::milliseconds(300)).only(1));
+  auto gate = std::make_shared<venue::Gate>();
+  web.setFault("Flag=11", venue::Fault::heldBy(gate).only(1));
   auto photos = open(0, false);
   ASSERT_TRUE(photos);
+  ASSERT_TRUE(gate->waitForArrived(1, 5));
   photos->nextGongGuan();
-  // Both members' times are read (2 + 3); only 娜娜's pages are kept.
+  // 小雪's list comes only once 娜娜's times have been read. Both members' times are read
+  // (3 + 2); only 娜娜's pages are kept.
+  ASSERT_TRUE(runUntil([&] { return webRequests("Flag=21").size() == 3; }));
+  gate->open();
   ASSERT_TRUE(runUntil([&] { return webRequests("Flag=21").size() == 5; }));
   settle(*photos);
   EXPECT_EQ(photos->lblYiMing()->text(), "娜娜");
@@ -212,13 +217,15 @@ class GongGuanZhaoPianFramesTest : public GongGuanZhaoPianViewControllerTest,
 
 TEST_P(GongGuanZhaoPianFramesTest, TheSceneKeepsTheStandardGridOnBothTablets) {
   setDevice(GetParam());
-  web.setFault("Flag=11", venue::Fault::slow(std::chrono::milliseconds(1500)).only(1));
+  auto gate = std::make_shared<venue::Gate>();
+  web.setFault("Flag=11", venue::Fault::heldBy(gate).only(1));
   auto photos = open(1, false);
   ASSERT_TRUE(photos);
   ASSERT_TRUE(runUntil([&] { return photos->HUD() && photos->HUD()->superview(); }));
   wait(0.4);
   screenshot("loading");
   EXPECT_TRUE(photos->isLoading());
+  gate->open();
   settle(*photos);
   struct Row {
     const char* what;

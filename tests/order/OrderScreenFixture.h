@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -147,14 +148,16 @@ class OrderScreenFixture : public support::ScreenTest {
     return out;
   }
   // The server records on its own thread, which does not wake the main loop: the loop is drained
-  // (the link writes what it holds) between short waits for the next frame.
-  bool waitForRequests(int code, size_t count) {
-    for (int turn = 0; turn < 200; ++turn) {
+  // (the link writes what it holds) between short waits for the next frame, until the frames
+  // are in or the (real, generous) time-out passes; the virtual clock stays.
+  bool waitForRequests(int code, size_t count, double timeoutSeconds = 20) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+    for (;;) {
       support::drainMainLoop();
       if (requests(code).size() >= count) return true;
+      if (std::chrono::steady_clock::now() >= end) return false;
       server.waitForFrames(server.frameCount() + 1, 0.025);
     }
-    return false;
   }
 
   // ---- The basket ----

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "PopViewControllerFixture.h"
 #include "link/MsgCodes.h"
 #include "link/OKPackChild.h"
@@ -316,8 +318,10 @@ TEST_F(PackChildViewControllerTest, CountsOutOfRangeNeitherGoNegativeNorWrapOnSc
 
   const size_t before = server.frameCount();
   RoomRequests::send(RoomRequests::confirmInputFood("1234", std::string("0"), basket()->foodSetArray()));
-  // The server records on its own thread: the loop is drained (the link writes) between short waits.
-  for (int turn = 0; turn < 400 && requests(MsgConfirmInputFood).empty(); ++turn) {
+  // The server records on its own thread: the loop is drained (the link writes) between short
+  // waits, until the frame is in or a generous (real) time-out passes.
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (requests(MsgConfirmInputFood).empty() && std::chrono::steady_clock::now() < end) {
     support::drainMainLoop();
     server.waitForFrames(before + 1, 0.025);
   }

@@ -10,7 +10,6 @@
 #include "platform/ui/Label.h"
 #include "SongCellTable.h"
 
-using namespace std::chrono_literals;
 using songcells_test::song;
 
 namespace {
@@ -34,7 +33,8 @@ TEST_F(ChooseMusicCellTest, ShowsThePlaceholderThenTheSingersPictureRequestedByI
   Table rows({song("后来", "Li Ming"), song("红豆", "王菲"),
               std::make_shared<kt::ChooseMusicModel>(core::Value(core::Value::Dictionary{{"musicName", "无名"}}))},
              &recorder);
-  cloud.setFault("SingerImage", venue::Fault::slow(100ms));
+  auto gate = std::make_shared<venue::Gate>();
+  cloud.setFault("SingerImage", venue::Fault::heldBy(gate));
   auto table = rows.showIn(window());
   render();
 
@@ -45,6 +45,7 @@ TEST_F(ChooseMusicCellTest, ShowsThePlaceholderThenTheSingersPictureRequestedByI
   EXPECT_EQ(cellAt(*table, 0)->label_musicSinger()->text(), "Li Ming");
   EXPECT_EQ(cellAt(*table, 2)->label_musicSinger()->text(), "(null)");
 
+  gate->open();
   ASSERT_TRUE(runUntil([&] {
     return isPictureOf(cellAt(*table, 0)->imgV_music()->image(), "Li Ming") &&
            isPictureOf(cellAt(*table, 1)->imgV_music()->image(), "王菲") &&
@@ -71,14 +72,16 @@ TEST_F(ChooseMusicCellTest, ReusedCellsShowAndReportTheirCurrentRow) {
   std::vector<std::shared_ptr<kt::ChooseMusicModel>> songs;
   for (int i = 0; i < 60; ++i) songs.push_back(song("歌" + std::to_string(i), "歌手" + std::to_string(i)));
   Table rows(songs, &recorder);
-  // Pictures come slowly, so cells are handed out again while their loads are under way.
-  cloud.setFault("SingerImage", venue::Fault::slow(60ms));
+  // Pictures are held back, so cells are handed out again while their loads are under way.
+  auto gate = std::make_shared<venue::Gate>();
+  cloud.setFault("SingerImage", venue::Fault::heldBy(gate));
   auto table = rows.showIn(window());
   render();
   for (int step = 1; step <= 10; ++step) {
     table->setContentOffset({0, step * 330.0});
     render();
   }
+  gate->open();
   auto allOwnPictures = [&] {
     for (const auto& cell : table->visibleCells()) {
       auto row = table->indexPathForCell(*cell);
@@ -89,7 +92,10 @@ TEST_F(ChooseMusicCellTest, ReusedCellsShowAndReportTheirCurrentRow) {
   };
   ASSERT_TRUE(runUntil(allOwnPictures, 15));
   // Late answers for rows scrolled away never land in the cells that show other rows now.
-  ASSERT_TRUE(runUntil([&] { return cloud.waitForAnswers(cloud.requestCount(), 0); }, 10));
+  ASSERT_TRUE(runUntil([&] {
+    return cloud.waitForAnswers(cloud.requestCount(), 0) &&
+           kt::ICWebImageDownloader::sharedDownloader()->currentDownloadCount() == 0;
+  }, 10));
   wait(0.2);
   EXPECT_TRUE(allOwnPictures());
 

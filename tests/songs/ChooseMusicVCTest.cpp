@@ -38,7 +38,7 @@ class ChooseMusicVCTest : public SongScreenFixture {
     EXPECT_TRUE(runUntil([&] {
       return home->cycleView() && home->arr_data().size() == 20 && m_service.requestsTo("getktvsonglist.php").size() == 1;
     }));
-    pump(0.1);
+    EXPECT_TRUE(allTakenIn());
     return home;
   }
   double moduleY(kt::ChooseMusicVC& home) { return home.view_module()->frame().y(); }
@@ -97,8 +97,7 @@ TEST_F(ChooseMusicVCTest, ChartRepliesMoveTheStyleBlockUnderTheRowsShown) {
   // No reply: everything stays.
   m_service.setFault("getrankinfo", venue::Fault::html());
   home->requestForRecommend();
-  ASSERT_TRUE(allAnswered());
-  pump();
+  ASSERT_TRUE(allTakenIn());
   EXPECT_DOUBLE_EQ(moduleY(*home), 481);
 }
 

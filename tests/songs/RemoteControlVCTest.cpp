@@ -50,16 +50,16 @@ class RemoteControlVCTest : public SongScreenFixture {
   // showed none.
   std::string outcome(const std::function<void()>& action, Then then = Then::Alert) {
     const size_t alerts = alertCount();
-    const size_t requests = m_service.requestCount();
+    const size_t sent = requestsSent();
     action();
     if (then == Then::NoRequest) {
-      pump(0.1);
-      EXPECT_EQ(m_service.requestCount(), requests);
+      wait(0.1);
+      EXPECT_EQ(requestsSent(), sent);
     } else {
-      EXPECT_TRUE(runUntil([&] { return m_service.requestCount() > requests; }));
-      EXPECT_TRUE(allAnswered());
+      EXPECT_TRUE(runUntil([&] { return requestsSent() > sent; }));
+      EXPECT_TRUE(allTakenIn());
       if (then == Then::Alert) EXPECT_TRUE(runUntil([&] { return alertCount() > alerts; }));
-      else pump();
+      else wait(0.1);
     }
     return alertCount() > alerts ? choiceMessage() : "";
   }
@@ -145,7 +145,8 @@ TEST_F(RemoteControlVCTest, RefusalsShowTheServiceMessageAndFailuresAskForTheBin
 // popped, still shows its alert, and the screen goes once it has.
 TEST_F(RemoteControlVCTest, AReplyAfterTheGuestHasLeftStillShowsItsAlert) {
   bind();
-  m_service.setFault("nextsong.php", venue::Fault::slow(milliseconds(300)));
+  auto gate = std::make_shared<venue::Gate>();
+  m_service.setFault("nextsong.php", venue::Fault::heldBy(gate));
   auto home = show(std::make_shared<ui::ViewController>());
   std::weak_ptr<kt::RemoteControlVC> weak;
   {
@@ -156,9 +157,11 @@ TEST_F(RemoteControlVCTest, AReplyAfterTheGuestHasLeftStillShowsItsAlert) {
     tap(key(*screen, Next));
     tap(*part(*screen, ReturnBar));
   }
+  ASSERT_TRUE(gate->waitForArrived(1, 10));
   wait(0.5);
   ASSERT_EQ(m_nav->topViewController(), home.get());
   EXPECT_EQ(alertCount(), 0u);
+  gate->open();
   ASSERT_TRUE(runUntil([&] { return choiceMessage() == "已切歌"; }));
   EXPECT_EQ(room().queue.size(), 2u);
   EXPECT_TRUE(runUntil([&] { return weak.expired(); }));

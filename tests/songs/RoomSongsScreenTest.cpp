@@ -141,23 +141,26 @@ TEST_F(RoomSongsScreenTest, MovingARowPutsItBehindTheSongBeingSung) {
 
   // The song being sung, and rows that are not there, move nothing.
   wait(0.5);
+  const size_t sent = requestsSent();
   tap(*cell(*screen, 0)->btn_play());
   screen->didSelectTheIndexOfSongs(8);
   screen->didSelectTheIndexOfSongs(-1);
-  pump(0.1);
-  EXPECT_EQ(m_service.requestsTo("songlisttop.php").size(), 1u);
+  wait(0.5);
+  EXPECT_EQ(requestsSent(), sent);
 }
 
 TEST_F(RoomSongsScreenTest, AQueueThatChangedBeforeTheMoveReplyIsReloaded) {
   auto screen = showWith<kt::AlreadyChooseVC>(eight(), {});
-  m_service.setFault("songlisttop.php", venue::Fault::slow(std::chrono::milliseconds(600)).only(1));
+  auto gate = std::make_shared<venue::Gate>();
+  m_service.setFault("songlisttop.php", venue::Fault::heldBy(gate).only(1));
   screen->didSelectTheIndexOfSongs(5);
-  ASSERT_TRUE(m_service.waitForRequests(m_service.requestCount() + 1, 5));
+  ASSERT_TRUE(gate->waitForArrived(1, 10));
   // Meanwhile the third song leaves the queue and the screen reloads: row 5 is another song.
   setRoom(songs({0, 1, 3, 4, 5, 6, 7}));
   screen->pullDown();
   ASSERT_TRUE(runUntil([&] { return screen->arr_data().size() == 7; }));
   ASSERT_EQ(findViewByText("置顶成功"), nullptr);
+  gate->open();
   ASSERT_TRUE(runUntil([&] { return m_service.requestsTo("getktvsonglist.php").size() == 3 && allAnswered(); }));
   ASSERT_TRUE(overlayGone());
   EXPECT_EQ(numbers(*screen), numbers(songs({0, 5, 1, 3, 4, 6, 7})));
@@ -180,18 +183,20 @@ TEST_F(RoomSongsScreenTest, ARefusedOrLostMoveKeepsTheOrder) {
 
 TEST_F(RoomSongsScreenTest, AMoveReplyAfterTheScreenHasGoneIsDropped) {
   std::weak_ptr<kt::AlreadyChooseVC> weak;
+  auto gate = std::make_shared<venue::Gate>();
   {
     auto screen = showWith<kt::AlreadyChooseVC>(eight(), {});
     weak = screen;
-    m_service.setFault("songlisttop.php", venue::Fault::slow(std::chrono::milliseconds(300)));
+    m_service.setFault("songlisttop.php", venue::Fault::heldBy(gate));
     screen->didSelectTheIndexOfSongs(3);
     window().setRootViewController(nullptr);
     m_nav.reset();
   }
-  pump(0.1);
-  EXPECT_TRUE(weak.expired());
-  EXPECT_TRUE(allAnswered());
-  pump();
+  ASSERT_TRUE(gate->waitForArrived(1, 10));
+  EXPECT_TRUE(runUntil([&] { return weak.expired(); }));
+  gate->open();
+  ASSERT_TRUE(allTakenIn());
+  wait(0.5);
   EXPECT_EQ(findViewByText("置顶成功"), nullptr);
 }
 

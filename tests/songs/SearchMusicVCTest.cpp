@@ -188,16 +188,23 @@ TEST_F(SearchMusicVCTest, ResultsComePageByPageAFailedPageComesAgainAndAnEarlier
 
   // An earlier search's reply comes after the later one's and is dropped; a pull-up while a
   // first page is on its way asks for nothing.
-  m_service.setFault("getwxmusicinfo", venue::Fault::slow(std::chrono::milliseconds(500)).only(1));
+  auto gate = std::make_shared<venue::Gate>();
+  m_service.setFault("getwxmusicinfo", venue::Fault::heldBy(gate).only(1));
   ASSERT_TRUE(overlayGone());
   screen->textF_search()->setText("xy");
   screen->textFieldShouldReturn(*screen->textF_search());
-  screen->pullUp();  // before the main loop has run: the first page is still on its way
+  const size_t sent = requestsSent();
+  screen->pullUp();  // the first page is still on its way
+  EXPECT_EQ(requestsSent(), sent);
   EXPECT_EQ(screen->page_page(), 1);
+  ASSERT_TRUE(gate->waitForArrived(1, 10));
+  const size_t takenIn = repliesTakenIn();
   screen->textF_search()->setText("qnld");  // initials of a singer
   screen->textFieldShouldReturn(*screen->textF_search());
+  ASSERT_TRUE(runUntil([&] { return repliesTakenIn() == takenIn + 1; }));
+  gate->open();
   ASSERT_TRUE(answered(9));
-  pump(0.3);
+  ASSERT_TRUE(allTakenIn());
   EXPECT_EQ(screen->songRows().size(), m_service.search("qnld").size());
   EXPECT_EQ(screen->songRows()[0]->string_musicSinger(), "青鸟乐队");
 }

@@ -7,6 +7,7 @@
 
 #include "app/HUDClass.h"
 #include "app/ScreenSize.h"
+#include "platform/core/Log.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/net/HostMap.h"
 #include "platform/ui/Button.h"
@@ -23,6 +24,7 @@
 #include "venue/CloudService.h"
 #include "widgets/feedback/AOProgressHUD.h"
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,6 +48,8 @@ class SongScreenFixture : public support::ScreenTest {
     ASSERT_TRUE(m_service.start());
     for (const std::string& host : venue::CloudService::hosts()) net::HostMap::set(host, 80, "127.0.0.1", m_service.port());
     registerStandIns();
+    // The counts outlive the fixture: a line logged on another thread may still be on its way.
+    m_previousSink = core::setLogSink([counts = m_counts](const std::string& line) { count(*counts, line); });
   }
   // Every song screen name as a recording stand-in (again after the real screens were registered).
   void registerStandIns() {
@@ -58,6 +62,7 @@ class SongScreenFixture : public support::ScreenTest {
     }
   }
   void TearDown() override {
+    core::setLogSink(m_previousSink);
     m_nav.reset();
     window().setRootViewController(nullptr);
     support::drainMainLoop();
@@ -82,15 +87,21 @@ class SongScreenFixture : public support::ScreenTest {
   bool allAnswered() const { return m_service.waitForAnswers(m_service.requestCount(), 5); }
   // Runs the main loop for a moment of real time: for replies that must change nothing.
   void pump(double seconds = 0.3) { runUntil([] { return false; }, seconds); }
-  // Runs until the progress overlay of the requests sent so far has gone, that is until their
-  // replies have been taken in: they reach the main loop from the network thread in real time,
-  // and the overlay fades on the test clock.
+  // The cloud requests the client has sent, and the replies (or failures) it has taken in: it
+  // logs each on the main thread as it sends the request and as it hands the reply to its
+  // finish block.
+  size_t requestsSent() const { return m_counts->sent; }
+  size_t repliesTakenIn() const { return m_counts->takenIn; }
+  // Runs the main loop until the client has taken in the reply of every request it has sent,
+  // for a reply that changes nothing on screen.
+  bool allTakenIn() { return runUntil([&] { return repliesTakenIn() >= requestsSent(); }, 15); }
+  // Runs until the progress overlay of the requests sent so far has gone: until their replies
+  // have been taken in (they reach the main loop from the network thread in real time), then
+  // while the overlay fades on the test clock.
   bool overlayGone() {
     wait(0);  // a show still queued runs first
-    for (int i = 0; i < 200 && kt::AOProgressHUD::isVisible(); ++i) {
-      pump(0.02);
-      wait(0.05);
-    }
+    if (!allTakenIn()) return false;
+    for (int i = 0; i < 40 && kt::AOProgressHUD::isVisible(); ++i) wait(0.05);
     wait(0.5);  // the fade ends and the overlay leaves the window, taking touches no more
     return !kt::AOProgressHUD::isVisible();
   }
@@ -126,6 +137,19 @@ class SongScreenFixture : public support::ScreenTest {
     return names;
   }
 
+  struct RequestCounts {
+    std::atomic<size_t> sent{0};
+    std::atomic<size_t> takenIn{0};
+  };
+  static void count(RequestCounts& counts, const std::string& line) {
+    if (line.find("\n参数：") != std::string::npos) ++counts.sent;
+    if (line.find("请求道的结果为:") != std::string::npos || line.find("]error:") != std::string::npos ||
+        line.find("] error:") != std::string::npos)
+      ++counts.takenIn;
+  }
+  // For a test that puts a log sink of its own in place for a while.
+  void countRequestLine(const std::string& line) { count(*m_counts, line); }
+
   static constexpr const char* kNames[] = {
       kt::SongScreens::Favourites, kt::SongScreens::Chart,       kt::SongScreens::Singers,
       kt::SongScreens::Categories, kt::SongScreens::TitledList,  kt::SongScreens::BannerSongs,
@@ -135,6 +159,8 @@ class SongScreenFixture : public support::ScreenTest {
 
   venue::CloudService m_service;
   std::shared_ptr<ui::NavigationController> m_nav;
+  core::LogSink m_previousSink;
+  std::shared_ptr<RequestCounts> m_counts = std::make_shared<RequestCounts>();
   std::vector<std::shared_ptr<OpenedScreen>> m_opened;
 };
 

@@ -88,23 +88,30 @@ TEST_F(SongScreenTest, AFailedPageIsAskedForAgain) {
 TEST_F(SongScreenTest, ALatePageNeverLandsOnAFreshFirstPage) {
   auto screen = showChart();
   // A pull-down while a pull-up is still waiting: page 2 comes back after the new page 1.
-  m_service.setFault("getrankinfo", venue::Fault::slow(std::chrono::milliseconds(600)).only(1));
+  auto late = std::make_shared<venue::Gate>();
+  m_service.setFault("getrankinfo", venue::Fault::heldBy(late).only(1));
   screen->pullUp();
-  ASSERT_TRUE(runUntil([&] { return m_service.requestsTo("getrankinfo").size() == 2; }));
+  ASSERT_TRUE(late->waitForArrived(1, 10));
+  const size_t takenIn = repliesTakenIn();
   screen->pullDown();
-  ASSERT_TRUE(allAnswered());
-  // The late page leaves no trace to wait for: give the client a generous moment to take it in.
-  pump(1.0);
+  ASSERT_TRUE(runUntil([&] { return repliesTakenIn() == takenIn + 1; }));
+  late->open();
+  ASSERT_TRUE(allTakenIn());
   EXPECT_EQ(screen->arr_data().size(), 20u);
   EXPECT_EQ(firstTitle(*screen), chartSong(0).title);
   EXPECT_EQ(screen->page_hot(), 1);
 
   // A pull-up while a first page is on its way asks for nothing.
-  m_service.setFault("getrankinfo", venue::Fault::slow(std::chrono::milliseconds(300)).only(1));
+  auto first = std::make_shared<venue::Gate>();
+  m_service.setFault("getrankinfo", venue::Fault::heldBy(first).only(1));
   screen->pullDown();
+  const size_t sent = requestsSent();
   screen->pullUp();
+  EXPECT_EQ(requestsSent(), sent);
   EXPECT_EQ(screen->page_hot(), 1);
-  ASSERT_TRUE(allAnswered());
+  ASSERT_TRUE(first->waitForArrived(1, 10));
+  first->open();
+  ASSERT_TRUE(allTakenIn());
   // Once the first page has been taken in, a pull-up asks for page 2 (until then it is refused).
   ASSERT_TRUE(runUntil([&] {
     if (screen->page_hot() == 1) screen->pullUp();
@@ -114,7 +121,8 @@ TEST_F(SongScreenTest, ALatePageNeverLandsOnAFreshFirstPage) {
 }
 
 TEST_F(SongScreenTest, AReplyAfterTheScreenHasGoneChangesNothing) {
-  m_service.setFault("*", venue::Fault::slow(std::chrono::milliseconds(300)));
+  auto gate = std::make_shared<venue::Gate>();
+  m_service.setFault("*", venue::Fault::heldBy(gate));
   std::weak_ptr<ChartScreen> weak;
   {
     auto screen = show(std::make_shared<ChartScreen>());
@@ -122,10 +130,12 @@ TEST_F(SongScreenTest, AReplyAfterTheScreenHasGoneChangesNothing) {
     window().setRootViewController(nullptr);
     m_nav.reset();
   }
-  pump(0.1);
-  EXPECT_TRUE(weak.expired());
-  EXPECT_TRUE(allAnswered());
-  pump();
+  EXPECT_TRUE(runUntil([&] { return weak.expired(); }));
+  ASSERT_GT(requestsSent(), 0u);
+  ASSERT_TRUE(gate->waitForArrived(requestsSent(), 10));
+  gate->open();
+  ASSERT_TRUE(allTakenIn());
+  wait(0.5);
 }
 
 TEST_F(SongScreenTest, AddingASongQueuesItAndCountsItOnTheBadge) {
@@ -140,10 +150,11 @@ TEST_F(SongScreenTest, AddingASongQueuesItAndCountsItOnTheBadge) {
   expectQueuedLast(*screen->arr_data()[4]);
 
   // Rows out of range do nothing.
+  const size_t sent = requestsSent();
   screen->didSelectTheMusic(20);
   screen->didSelectTheMusic(-1);
-  pump(0.1);
-  EXPECT_EQ(m_service.requestsTo("addsong.php").size(), 1u);
+  wait(0.5);
+  EXPECT_EQ(requestsSent(), sent);
 }
 
 TEST_F(SongScreenTest, AddingASongReportsWhatWentWrong) {

@@ -52,7 +52,10 @@ TEST_F(Style_starsVCTest, RegionsAndHotSingersOpenTheirLists) {
 TEST_P(Style_starsVCTest, TheStripAndItsPhotographs) {
   setDevice(GetParam());
   std::vector<std::string> logged;
-  core::LogSink previous = core::setLogSink([&](const std::string& line) { logged.push_back(line); });
+  core::LogSink previous = core::setLogSink([&](const std::string& line) {
+    logged.push_back(line);
+    countRequestLine(line);
+  });
   auto screen = show(std::make_shared<kt::Style_starsVC>());
   core::setLogSink(previous);
   const bool large = GetParam() == support::Device::LargeTablet;

@@ -113,6 +113,8 @@ struct Fault {
     f.contentType = std::move(contentType);
     return f;
   }
+  // A reply that takes this long, or one that never comes within a test. A reply that must come
+  // after something else is held at a gate instead: on a busy machine a delay orders nothing.
   static Fault slow(std::chrono::milliseconds delay) {
     Fault f = make(Kind::None);
     f.delay = delay;

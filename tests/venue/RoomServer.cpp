@@ -264,10 +264,11 @@ void RoomServer::answer(const std::shared_ptr<Connection>& connection, const Fra
   if (!handler) return;
   std::optional<Reply> reply = handler(request);
   if (!reply) return;
-  if (reply->delay.count() > 0) {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    if (m_changed.wait_for(lock, reply->delay, [this] { return m_stopping; })) return;
-  }
+  if (reply->gate && !reply->gate->pass([this] {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_stopping;
+      }))
+    return;
   std::string bytes = reply->raw ? *reply->raw
                                  : buildFrame(reply->code.value_or(request.code.value_or(0)),
                                               reply->fields, reply->form);

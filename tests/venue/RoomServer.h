@@ -10,6 +10,7 @@
 // takes a time-out.
 
 #include "venue/FrameCodec.h"
+#include "venue/Gate.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -32,7 +33,8 @@ struct Reply {
   std::vector<std::string> fields;              // UTF-8; a reply reads result, message, ...
   FieldForm form = FieldForm::Terminated;
   std::optional<std::string> raw;               // exact bytes to send instead (any number of frames, or junk)
-  std::chrono::milliseconds delay{0};           // wait this long before answering (a slow server)
+  std::shared_ptr<Gate> gate;                   // held here until the test opens it (a slow server);
+                                                // the server thread answers nothing else meanwhile
   bool closeAfter = false;                      // close the connection once the reply is sent
 };
 

@@ -31,7 +31,7 @@ struct VenueRoom::State {
   std::vector<BillLine> bill;  // the lines of the accepted orders
   std::set<int> dropNext;
   std::set<int> silent;
-  std::map<int, std::chrono::milliseconds> delays;
+  std::map<int, std::shared_ptr<Gate>> gates;
   std::map<int, std::string> refusals;
 };
 
@@ -384,8 +384,8 @@ void VenueRoom::install(RoomServer& server) {
         return r;
       }
       std::optional<Reply> answer = build(*state, code, request);
-      auto delay = state->delays.find(code);
-      if (answer && delay != state->delays.end()) answer->delay = delay->second;
+      auto gate = state->gates.find(code);
+      if (answer && gate != state->gates.end()) answer->gate = gate->second;
       return answer;
     });
   }
@@ -429,19 +429,19 @@ void VenueRoom::setSilent(int code, bool silent) {
     m_state->silent.erase(code);
 }
 
-void VenueRoom::setDelay(int code, std::chrono::milliseconds delay) {
+void VenueRoom::holdAt(int code, std::shared_ptr<Gate> gate) {
   auto lock = locked();
-  if (delay.count() > 0)
-    m_state->delays[code] = delay;
+  if (gate)
+    m_state->gates[code] = std::move(gate);
   else
-    m_state->delays.erase(code);
+    m_state->gates.erase(code);
 }
 
 void VenueRoom::clearFaults() {
   auto lock = locked();
   m_state->dropNext.clear();
   m_state->silent.clear();
-  m_state->delays.clear();
+  m_state->gates.clear();
   m_state->refusals.clear();
 }
 

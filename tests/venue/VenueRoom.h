@@ -19,10 +19,10 @@
 // the server may outlive this object. Every member is safe to call from the test's thread while
 // the server thread answers.
 
+#include "venue/Gate.h"
 #include "venue/VenueMenu.h"
 #include "venue/VenueStaff.h"
 
-#include <chrono>
 #include <cstddef>
 #include <memory>
 #include <mutex>
@@ -164,8 +164,8 @@ class VenueRoom {
   void dropOnNext(int code);
   // Requests of this code get no reply while silent.
   void setSilent(int code, bool silent);
-  // Replies of this code wait this long first (0 for none).
-  void setDelay(int code, std::chrono::milliseconds delay);
+  // Replies of this code wait at the gate until the test opens it (nullptr: none).
+  void holdAt(int code, std::shared_ptr<Gate> gate);
   // The next request of this code is refused (result "1") with this text, whatever it asks.
   void refuseNext(int code, std::string message);
   void clearFaults();

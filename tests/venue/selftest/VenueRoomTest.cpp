@@ -252,11 +252,13 @@ TEST_F(VenueRoomTest, SilentSlowAndDroppedReplies) {
   EXPECT_EQ(ask(60, {}).at(1), "60");  // the first reply to arrive is the date's
   room.setSilent(119, false);
 
-  room.setDelay(106, std::chrono::milliseconds(300));
+  auto gate = std::make_shared<Gate>();
+  room.holdAt(106, gate);
   ASSERT_TRUE(client.write(buildFrame(106, {"1"})));
-  ASSERT_TRUE(server.waitForFrames(3, 5));
+  ASSERT_TRUE(gate->waitForArrived(1, 5));
   char byte;
   EXPECT_LT(::recv(client.fd(), &byte, 1, MSG_DONTWAIT | MSG_PEEK), 0);  // not answered yet
+  gate->open();
   std::optional<Frame> late = client.readFrame();
   ASSERT_TRUE(late);
   EXPECT_EQ(late->fields, (Fields{"0", "微辣", "中辣", "特辣"}));

@@ -152,16 +152,23 @@ TEST_F(CarouselTest, RemovalStopsTheTimerAndTheTimerKeepsNothingAlive) {
 TEST_F(CarouselTest, WebPicturesLoadFromTheGalleryAndAReusedCellKeepsItsBundlePicture) {
   venue::WebServer web;
   ASSERT_TRUE(web.start());
-  web.setFault("images", venue::Fault::slow(std::chrono::milliseconds(300)));
+  auto gate = std::make_shared<venue::Gate>();
+  web.setFault("images", venue::Fault::heldBy(gate));
   auto c = show({web.baseUrl() + "/images/thumb-7.jpg", "SuperStarsBg"});
   c->setAutoScroll(false);  // the cells stay where the test puts them
   auto first = pictureOf(*c, 100);  // two pictures: item 100 is the middle
   EXPECT_EQ(first->image(), gfx::Image::named("1"));
 
-  // Reused for a bundle picture while its download is on its way.
+  // Reused for a bundle picture while its download is on its way; then the download comes.
+  ASSERT_TRUE(gate->waitForArrived(1, 10));
   showItem(*c, 111);
   ASSERT_EQ(pictureOf(*c, 111), first);
-  runUntil([] { return false; }, 0.8);
+  gate->open();
+  ASSERT_TRUE(runUntil([&] {
+    return web.waitForAnswers(web.requestCount(), 0) &&
+           kt::ICWebImageDownloader::sharedDownloader()->currentDownloadCount() == 0;
+  }, 15));
+  wait(0.2);
   EXPECT_EQ(first->image(), gfx::Image::named("SuperStarsBg"));
 
   showItem(*c, 100);
