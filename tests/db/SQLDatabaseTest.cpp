@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,22 @@ class SQLDatabaseTest : public support::TempHomeTest {
   int rowCount(SQLDatabase& db, const std::string& table) {
     auto rs = db.executeQuery("select count(*) from " + table);
     return rs && rs->next() ? rs->intForColumnIndex(0) : -1;
+  }
+  // A table t of the rows 1 to 5, and a function same(x) answering x that first runs the hook.
+  std::shared_ptr<SQLDatabase> openFiveRows(std::function<void()>& hook) {
+    auto db = openDatabase();
+    EXPECT_TRUE(db->executeUpdate("create table t (a)"));
+    for (int a = 1; a <= 5; ++a) EXPECT_TRUE(db->executeUpdate("insert into t values (?)", a));
+    db->makeFunctionNamed("same", 1, [&hook](sqlite3_context* context, int, sqlite3_value** argv) {
+      if (hook) hook();
+      sqlite3_result_value(context, argv[0]);
+    });
+    return db;
+  }
+  static std::string readAll(kt::SQLResultSet& rs) {
+    std::string read;
+    while (rs.next()) read += std::to_string(rs.intForColumnIndex(0));
+    return read;
   }
   LogCapture m_log;
 };
@@ -316,20 +333,97 @@ TEST_F(SQLDatabaseTest, ReentryIsRefused) {
   EXPECT_FALSE(inner);
   EXPECT_EQ(rowCount(*db, "t"), 1);
   EXPECT_EQ(m_log.count("is currently in use."), 1);
+}
 
-  // Nor may a step drop the cached statement it is running.
+TEST_F(SQLDatabaseTest, ClearingTheCacheLeavesAnOpenResultSetItsStatement) {
+  std::function<void()> hook;
+  auto db = openFiveRows(hook);
   db->setShouldCacheStatements(true);
-  db->makeFunctionNamed("uncache", 0, [&](sqlite3_context* context, int, sqlite3_value**) {
-    db->clearCachedStatements();
-    sqlite3_result_int(context, 8);
-  });
-  const std::string insert = "insert into t values (uncache())";
+  const std::string select = "select a from t";
+  auto rs = db->executeQuery(select);
+  ASSERT_TRUE(rs && rs->next());
+  db->clearCachedStatements();
+  EXPECT_FALSE(db->cachedStatementForQuery(select));
+  EXPECT_EQ("1" + readAll(*rs), "12345");
+}
+
+// An SQL function clearing the cache while a cached query or update steps: both run to their end,
+// and neither statement stays in the cache.
+TEST_F(SQLDatabaseTest, ClearingTheCacheFromInsideAStep) {
+  std::function<void()> hook;
+  auto db = openFiveRows(hook);
+  db->setShouldCacheStatements(true);
+  const std::string select = "select same(a) from t";
+  const std::string insert = "insert into t values (same(6))";
+  hook = [&] { db->clearCachedStatements(); };
+  auto rs = db->executeQuery(select);
+  ASSERT_TRUE(rs);
+  EXPECT_EQ(readAll(*rs), "12345");
+  EXPECT_FALSE(db->cachedStatementForQuery(select));
+
+  hook = nullptr;
   ASSERT_TRUE(db->executeUpdate(insert));
-  ASSERT_TRUE(db->executeUpdate(insert));
-  EXPECT_EQ(rowCount(*db, "t"), 3);
   ASSERT_TRUE(db->cachedStatementForQuery(insert));
-  EXPECT_EQ(db->cachedStatementForQuery(insert)->useCount(), 2);
-  EXPECT_EQ(m_log.count("is currently in use."), 3);
+  hook = [&] { db->clearCachedStatements(); };
+  EXPECT_TRUE(db->executeUpdate(insert));
+  EXPECT_FALSE(db->cachedStatementForQuery(insert));
+  EXPECT_EQ(rowCount(*db, "t"), 7);
+  EXPECT_EQ(m_log.count("is currently in use."), 0);
+}
+
+TEST_F(SQLDatabaseTest, SwitchingTheCacheOffFromInsideACachedUpdate) {
+  std::function<void()> hook;
+  auto db = openFiveRows(hook);
+  db->setShouldCacheStatements(true);
+  const std::string insert = "insert into t values (same(6))";
+  ASSERT_TRUE(db->executeUpdate(insert));
+  ASSERT_TRUE(db->cachedStatementForQuery(insert));
+  hook = [&] { db->setShouldCacheStatements(false); };
+  EXPECT_TRUE(db->executeUpdate(insert));
+  EXPECT_FALSE(db->cachedStatements());
+  EXPECT_EQ(rowCount(*db, "t"), 7);
+}
+
+// Closing the connection from an SQL function is refused like a busy close: the handle stays
+// and the step that ran the function goes on.
+TEST_F(SQLDatabaseTest, CloseFromInsideAStepIsRefused) {
+  std::function<void()> hook;
+  auto db = openFiveRows(hook);
+  int refused = 0;
+  hook = [&] { refused += !db->close(); };
+  auto rs = db->executeQuery("select same(a) from t");
+  ASSERT_TRUE(rs);
+  EXPECT_EQ(readAll(*rs), "12345");
+  EXPECT_TRUE(db->executeUpdate("insert into t values (same(6))"));
+  EXPECT_EQ(refused, 6);
+  EXPECT_EQ(m_log.count("is currently in use."), 6);
+  hook = nullptr;
+  EXPECT_EQ(rowCount(*db, "t"), 6);
+  EXPECT_TRUE(db->close());
+}
+
+// A result set closed from an SQL function of its own query ends as that step ends; others close
+// at once.
+TEST_F(SQLDatabaseTest, ClosingResultSetsFromInsideAStep) {
+  std::function<void()> hook;
+  auto db = openFiveRows(hook);
+  auto other = db->executeQuery("select a from t");
+  auto rs = db->executeQuery("select same(a) from t");
+  ASSERT_TRUE(other && rs && rs->next());
+  hook = [&] { rs->close(); };
+  EXPECT_FALSE(rs->next());
+  EXPECT_TRUE(db->hasOpenResultSets());
+
+  rs = db->executeQuery("select same(a) from t");
+  ASSERT_TRUE(rs);
+  hook = [&] {
+    EXPECT_FALSE(rs->next());
+    db->closeOpenResultSets();
+  };
+  EXPECT_FALSE(rs->next());
+  EXPECT_FALSE(other->next());
+  EXPECT_FALSE(db->hasOpenResultSets());
+  EXPECT_EQ(m_log.count("from inside the result set's own step"), 1);
 }
 
 TEST_F(SQLDatabaseTest, CustomFunctions) {
