@@ -47,22 +47,23 @@ class SQLDatabaseTest : public support::TempHomeTest {
     auto rs = db.executeQuery("select count(*) from " + table);
     return rs && rs->next() ? rs->intForColumnIndex(0) : -1;
   }
-  // A table t of the rows 1 to 5, and a function same(x) answering x that first runs the hook.
-  std::shared_ptr<SQLDatabase> openFiveRows(std::function<void()>& hook) {
+  // A table t of the rows 1 to 5, and same(x), which runs m_hook and answers x.
+  std::shared_ptr<SQLDatabase> openFiveRows() {
     auto db = openDatabase();
     EXPECT_TRUE(db->executeUpdate("create table t (a)"));
-    for (int a = 1; a <= 5; ++a) EXPECT_TRUE(db->executeUpdate("insert into t values (?)", a));
-    db->makeFunctionNamed("same", 1, [&hook](sqlite3_context* context, int, sqlite3_value** argv) {
-      if (hook) hook();
+    EXPECT_TRUE(db->executeUpdate("insert into t values (1), (2), (3), (4), (5)"));
+    db->makeFunctionNamed("same", 1, [this](sqlite3_context* context, int, sqlite3_value** argv) {
+      if (m_hook) m_hook();
       sqlite3_result_value(context, argv[0]);
     });
     return db;
   }
-  static std::string readAll(kt::SQLResultSet& rs) {
+  static std::string readAll(const std::unique_ptr<kt::SQLResultSet>& rs) {
     std::string read;
-    while (rs.next()) read += std::to_string(rs.intForColumnIndex(0));
+    while (rs && rs->next()) read += std::to_string(rs->intForColumnIndex(0));
     return read;
   }
+  std::function<void()> m_hook;
   LogCapture m_log;
 };
 
@@ -335,95 +336,52 @@ TEST_F(SQLDatabaseTest, ReentryIsRefused) {
   EXPECT_EQ(m_log.count("is currently in use."), 1);
 }
 
-TEST_F(SQLDatabaseTest, ClearingTheCacheLeavesAnOpenResultSetItsStatement) {
-  std::function<void()> hook;
-  auto db = openFiveRows(hook);
+// A cleared or switched-off cache lets go of a statement in use only when its user does: an open
+// result set reads every row, and an SQL function's clear or switch leaves its step the statement.
+TEST_F(SQLDatabaseTest, TheCacheLetsGoOfAStatementInUseWhenItsUserDoes) {
+  auto db = openFiveRows();
   db->setShouldCacheStatements(true);
-  const std::string select = "select a from t";
+  const std::string select = "select same(a) from t", insert = "insert into t values (same(6))";
   auto rs = db->executeQuery(select);
   ASSERT_TRUE(rs && rs->next());
   db->clearCachedStatements();
-  EXPECT_FALSE(db->cachedStatementForQuery(select));
-  EXPECT_EQ("1" + readAll(*rs), "12345");
-}
+  EXPECT_EQ("1" + readAll(rs), "12345");
 
-// An SQL function clearing the cache while a cached query or update steps: both run to their end,
-// and neither statement stays in the cache.
-TEST_F(SQLDatabaseTest, ClearingTheCacheFromInsideAStep) {
-  std::function<void()> hook;
-  auto db = openFiveRows(hook);
-  db->setShouldCacheStatements(true);
-  const std::string select = "select same(a) from t";
-  const std::string insert = "insert into t values (same(6))";
-  hook = [&] { db->clearCachedStatements(); };
-  auto rs = db->executeQuery(select);
-  ASSERT_TRUE(rs);
-  EXPECT_EQ(readAll(*rs), "12345");
-  EXPECT_FALSE(db->cachedStatementForQuery(select));
-
-  hook = nullptr;
+  m_hook = [&] { db->clearCachedStatements(); };
+  EXPECT_EQ(readAll(db->executeQuery(select)), "12345");
   ASSERT_TRUE(db->executeUpdate(insert));
-  ASSERT_TRUE(db->cachedStatementForQuery(insert));
-  hook = [&] { db->clearCachedStatements(); };
   EXPECT_TRUE(db->executeUpdate(insert));
   EXPECT_FALSE(db->cachedStatementForQuery(insert));
-  EXPECT_EQ(rowCount(*db, "t"), 7);
-  EXPECT_EQ(m_log.count("is currently in use."), 0);
-}
-
-TEST_F(SQLDatabaseTest, SwitchingTheCacheOffFromInsideACachedUpdate) {
-  std::function<void()> hook;
-  auto db = openFiveRows(hook);
-  db->setShouldCacheStatements(true);
-  const std::string insert = "insert into t values (same(6))";
+  m_hook = nullptr;
   ASSERT_TRUE(db->executeUpdate(insert));
-  ASSERT_TRUE(db->cachedStatementForQuery(insert));
-  hook = [&] { db->setShouldCacheStatements(false); };
+  m_hook = [&] { db->setShouldCacheStatements(false); };
   EXPECT_TRUE(db->executeUpdate(insert));
-  EXPECT_FALSE(db->cachedStatements());
-  EXPECT_EQ(rowCount(*db, "t"), 7);
+  EXPECT_EQ(rowCount(*db, "t"), 9);
 }
 
-// Closing the connection from an SQL function is refused like a busy close: the handle stays
-// and the step that ran the function goes on.
-TEST_F(SQLDatabaseTest, CloseFromInsideAStepIsRefused) {
-  std::function<void()> hook;
-  auto db = openFiveRows(hook);
+// From an SQL function: the connection does not close under the step that called it, and a result
+// set closed from its own step closes as that step ends.
+TEST_F(SQLDatabaseTest, ClosingFromInsideAStep) {
+  auto db = openFiveRows();
   int refused = 0;
-  hook = [&] { refused += !db->close(); };
-  auto rs = db->executeQuery("select same(a) from t");
-  ASSERT_TRUE(rs);
-  EXPECT_EQ(readAll(*rs), "12345");
+  m_hook = [&] { refused += !db->close(); };
+  EXPECT_EQ(readAll(db->executeQuery("select same(a) from t")), "12345");
   EXPECT_TRUE(db->executeUpdate("insert into t values (same(6))"));
   EXPECT_EQ(refused, 6);
-  EXPECT_EQ(m_log.count("is currently in use."), 6);
-  hook = nullptr;
-  EXPECT_EQ(rowCount(*db, "t"), 6);
-  EXPECT_TRUE(db->close());
-}
 
-// A result set closed from an SQL function of its own query ends as that step ends; others close
-// at once.
-TEST_F(SQLDatabaseTest, ClosingResultSetsFromInsideAStep) {
-  std::function<void()> hook;
-  auto db = openFiveRows(hook);
   auto other = db->executeQuery("select a from t");
   auto rs = db->executeQuery("select same(a) from t");
-  ASSERT_TRUE(other && rs && rs->next());
-  hook = [&] { rs->close(); };
+  m_hook = [&] { rs->close(); };
   EXPECT_FALSE(rs->next());
-  EXPECT_TRUE(db->hasOpenResultSets());
-
   rs = db->executeQuery("select same(a) from t");
-  ASSERT_TRUE(rs);
-  hook = [&] {
+  SQLDatabase* connection = db.get();
+  db.reset();  // the result sets alone hold it now
+  m_hook = [&] {
     EXPECT_FALSE(rs->next());
-    db->closeOpenResultSets();
+    connection->closeOpenResultSets();
   };
   EXPECT_FALSE(rs->next());
   EXPECT_FALSE(other->next());
-  EXPECT_FALSE(db->hasOpenResultSets());
-  EXPECT_EQ(m_log.count("from inside the result set's own step"), 1);
 }
 
 TEST_F(SQLDatabaseTest, CustomFunctions) {
