@@ -78,6 +78,13 @@ bool SQLDatabase::openWithFlags(int flags) {
 }
 
 bool SQLDatabase::close() {
+  // Called from an SQL function: the statement stepping on the handle can be neither reset nor
+  // finalized under its step, so the handle cannot close. The database is busy: answer as when
+  // SQLite stays busy, keeping everything.
+  if (m_activeSteps > 0) {
+    warnInUse();
+    return false;
+  }
   clearCachedStatements();
   closeOpenResultSets();
   if (!m_db) return true;
@@ -108,12 +115,14 @@ bool SQLDatabase::close() {
 
 void SQLDatabase::clearCachedStatements() {
   if (!m_cachedStatements) return;
-  // A statement being stepped stays (an SQL function called from that step cannot drop it).
-  if (m_isExecutingStatement) {
-    warnInUse();
-    return;
-  }
-  for (auto& [query, statement] : *m_cachedStatements) statement->close();
+  // A statement in use (an open result set's, or a running update's) is only dropped: its user
+  // holds a reference of its own, which finalizes it when the user lets go, so the result set
+  // reads every row and the step runs on. Refusing the clear while a statement steps would keep
+  // the statements nobody uses too, and a clear asked for from an SQL function would have no
+  // later moment to be asked again; letting go later frees the rest at once and the used ones
+  // as soon as they can go, and treats an open result set between steps the same way.
+  for (auto& [query, statement] : *m_cachedStatements)
+    if (!statement->inUse()) statement->close();
   m_lastCacheHit = nullptr;
   m_cachedStatements->clear();
 }
@@ -123,6 +132,12 @@ void SQLDatabase::closeOpenResultSets() {
   auto keepAlive = weak_from_this().lock();
   auto openSets = m_openResultSets;
   for (SQLResultSet* rs : openSets) {
+    // Called from an SQL function of this set's own query: the set closes, keeping its parent
+    // to step with, when its step ends, and leaves the registry then.
+    if (rs->isStepping()) {
+      rs->close();
+      continue;
+    }
     rs->setParentDB(nullptr);
     rs->close();
     m_openResultSets.erase(rs);
@@ -319,12 +334,12 @@ bool SQLDatabase::mayExecute() const {
 sqlite3_stmt* SQLDatabase::boundStatement(std::string_view sql, bool update, core::Error* outErr,
                                           std::span<const core::Value> arguments,
                                           const core::Value::Dictionary* dictionary,
-                                          const std::shared_ptr<SQLStatement>*& statement) {
-  statement = m_shouldCacheStatements ? findCachedStatement(sql) : nullptr;
+                                          std::shared_ptr<SQLStatement>& statement) {
+  const std::shared_ptr<SQLStatement>* cached = m_shouldCacheStatements ? findCachedStatement(sql) : nullptr;
   // A result set still steps the cached statement: binding it again would move that result set's
   // cursor. This use prepares a statement of its own.
-  if (statement && (*statement)->inUse()) statement = nullptr;
-  sqlite3_stmt* pStmt = statement ? (*statement)->statement() : prepare(sql, outErr);
+  if (cached && !(*cached)->inUse()) statement = *cached;
+  sqlite3_stmt* pStmt = statement ? statement->statement() : prepare(sql, outErr);
   if (!pStmt) return nullptr;
   BindResult bound = bindArguments(pStmt, statement != nullptr, arguments, dictionary);
   if (bound == BindResult::Bound) return pStmt;
@@ -342,11 +357,12 @@ sqlite3_stmt* SQLDatabase::boundStatement(std::string_view sql, bool update, cor
     sqlite3_reset(pStmt);
   else
     sqlite3_finalize(pStmt);
-  statement = nullptr;
+  statement.reset();
   return nullptr;
 }
 
-int SQLDatabase::step(sqlite3_stmt* pStmt, const char* caller, bool& gaveUp) const {
+int SQLDatabase::step(sqlite3_stmt* pStmt, const char* caller, bool& gaveUp) {
+  ++m_activeSteps;
   int rc = sqlite3_step(pStmt);
   int retries = 0;
   gaveUp = false;
@@ -366,6 +382,7 @@ int SQLDatabase::step(sqlite3_stmt* pStmt, const char* caller, bool& gaveUp) con
     }
     rc = sqlite3_step(pStmt);
   }
+  --m_activeSteps;
   return rc;
 }
 
@@ -395,10 +412,9 @@ std::unique_ptr<SQLResultSet> SQLDatabase::runQuery(std::string_view sql, std::s
   if (m_traceExecution)
     KT_LOG("%s executeQuery: %.*s", description().c_str(), static_cast<int>(sql.size()), sql.data());
 
-  const std::shared_ptr<SQLStatement>* cached = nullptr;
-  sqlite3_stmt* pStmt = boundStatement(sql, false, nullptr, arguments, dictionary, cached);
+  std::shared_ptr<SQLStatement> statement;
+  sqlite3_stmt* pStmt = boundStatement(sql, false, nullptr, arguments, dictionary, statement);
   if (!pStmt) return nullptr;
-  std::shared_ptr<SQLStatement> statement = cached ? *cached : nullptr;
   if (!statement) {
     statement = std::make_shared<SQLStatement>();
     statement->setStatement(pStmt);
@@ -419,12 +435,16 @@ bool SQLDatabase::runUpdate(std::string_view sql, core::Error* outErr, std::span
   if (m_traceExecution)
     KT_LOG("%s executeUpdate: %.*s", description().c_str(), static_cast<int>(sql.size()), sql.data());
 
-  const std::shared_ptr<SQLStatement>* cached = nullptr;
-  sqlite3_stmt* pStmt = boundStatement(sql, true, outErr, arguments, dictionary, cached);
+  // A reference of the update's own: an SQL function run by the step may clear the cache or
+  // switch it off, and the statement must outlive its step.
+  std::shared_ptr<SQLStatement> statement;
+  sqlite3_stmt* pStmt = boundStatement(sql, true, outErr, arguments, dictionary, statement);
   if (!pStmt) return false;
 
   bool gaveUp = false;
+  if (statement) statement->setInUse(true);
   int rc = step(pStmt, "eu", gaveUp);
+  if (statement) statement->setInUse(false);
   if (!gaveUp && rc != SQLITE_DONE) {
     const char* message = sqlite3_errmsg(m_db);
     if (rc == SQLITE_ERROR)
@@ -436,16 +456,16 @@ bool SQLDatabase::runUpdate(std::string_view sql, core::Error* outErr, std::span
     KT_LOG("DB Query: %.*s", static_cast<int>(sql.size()), sql.data());
   }
 
-  if (!cached && shouldCache(sql)) {
-    auto statement = std::make_shared<SQLStatement>();
+  if (!statement && shouldCache(sql)) {
+    statement = std::make_shared<SQLStatement>();
     statement->setStatement(pStmt);
     setCachedStatement(statement, sql);
-    cached = findCachedStatement(sql);
   }
   int closeRc;
-  if (cached) {
-    SQLStatement& statement = **cached;
-    statement.setUseCount(statement.useCount() + 1);
+  // A statement the step's SQL function dropped from the cache is reset too, then finalized as
+  // its last reference goes below.
+  if (statement) {
+    statement->setUseCount(statement->useCount() + 1);
     closeRc = sqlite3_reset(pStmt);
   } else {
     closeRc = sqlite3_finalize(pStmt);

@@ -59,11 +59,15 @@ class SQLDatabase : public std::enable_shared_from_this<SQLDatabase> {
   bool open();
   bool openWithFlags(int flags);
   // Closes every open result set, finalizes every statement and closes the handle; false when
-  // the database stayed busy beyond the retry limit (the handle is kept then).
+  // the database stayed busy beyond the retry limit, or when a statement is stepping on it (called
+  // from an SQL function): the handle is kept then.
   bool close();
 
+  // Empties the cache, finalizing every statement in it that nothing uses; a statement an open
+  // result set or a running update still uses is finalized when that user lets it go.
   void clearCachedStatements();
   bool hasOpenResultSets() const { return !m_openResultSets.empty(); }
+  // Closes every open result set; one whose own step is running closes as that step ends.
   void closeOpenResultSets();
   // Called by a result set as it closes.
   void resultSetDidClose(SQLResultSet* resultSet);
@@ -191,16 +195,16 @@ class SQLDatabase : public std::enable_shared_from_this<SQLDatabase> {
   friend class SQLResultSet;
   // Open and not running another statement; logs why not.
   bool mayExecute() const;
-  // The cached statement, unless a result set still steps it, or a fresh one, with the
-  // arguments bound; null (logged, and in outErr when a bind failed) on failure.
+  // The cached statement (in statement), unless a result set still steps it, or a fresh one (statement
+  // null), with the arguments bound; null (logged, and in outErr when a bind failed) on failure.
   sqlite3_stmt* boundStatement(std::string_view sql, bool update, core::Error* outErr,
                                std::span<const core::Value> arguments, const core::Value::Dictionary* dictionary,
-                               const std::shared_ptr<SQLStatement>*& statement);
-  // The cache's entry for the SQL text, without taking a reference: an update holds it across its
-  // step, during which the cache cannot be cleared.
+                               std::shared_ptr<SQLStatement>& statement);
+  // The cache's entry for the SQL text, without taking a reference: valid only until the cache
+  // next changes, so never held across a step (an SQL function may clear or drop the cache).
   const std::shared_ptr<SQLStatement>* findCachedStatement(std::string_view query) const;
   // Steps under the busy rule; gaveUp tells a give-up (logged) from SQLite's answer.
-  int step(sqlite3_stmt* pStmt, const char* caller, bool& gaveUp) const;
+  int step(sqlite3_stmt* pStmt, const char* caller, bool& gaveUp);
   // Prepares under the busy rule; null (logged, and in outErr for an SQL error) on failure.
   sqlite3_stmt* prepare(std::string_view sql, core::Error* outErr);
   enum class BindResult { Bound, CountMismatch, Failed };
@@ -224,6 +228,8 @@ class SQLDatabase : public std::enable_shared_from_this<SQLDatabase> {
   bool m_shouldCacheStatements = false;
   bool m_isExecutingStatement = false;
   bool m_inTransaction = false;
+  // Steps running on the handle: more than one when an SQL function steps another statement.
+  int m_activeSteps = 0;
   int m_busyRetryTimeout = 0;
   std::optional<StatementCache> m_cachedStatements;
   // The entry the last lookup found, tried first by the next (rows are mostly written or read

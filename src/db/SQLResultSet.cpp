@@ -31,6 +31,11 @@ std::unique_ptr<SQLResultSet> SQLResultSet::resultSetWithStatement(std::shared_p
 SQLResultSet::~SQLResultSet() { close(); }
 
 void SQLResultSet::close() {
+  // The statement cannot be reset or let go under its own step.
+  if (m_stepping) {
+    m_closeAfterStep = true;
+    return;
+  }
   if (m_statement) {
     m_statement->reset();
     m_statement->setInUse(false);
@@ -85,9 +90,15 @@ std::optional<core::Value::Dictionary> SQLResultSet::resultDictionary() const {
 
 bool SQLResultSet::next() {
   if (!m_statement || !m_parentDB) return false;
+  if (m_stepping) {
+    KT_LOG("Warning: next() called from inside the result set's own step (%s); refused.", m_query.c_str());
+    return false;
+  }
   sqlite3_stmt* st = m_statement->statement();
   bool gaveUp = false;
+  m_stepping = true;
   int rc = m_parentDB->step(st, "rs", gaveUp);
+  m_stepping = false;
   if (!gaveUp && rc != SQLITE_ROW && rc != SQLITE_DONE) {
     const char* message = sqlite3_errmsg(m_parentDB->sqliteHandle());
     if (rc == SQLITE_ERROR || rc == SQLITE_MISUSE)
@@ -95,7 +106,8 @@ bool SQLResultSet::next() {
     else
       KT_LOG("Unknown error calling sqlite3_step (%d: %s) rs", rc, message);
   }
-  if (rc == SQLITE_ROW) return true;
+  // A close asked for during the step ends the set now, the row it stepped to unread.
+  if (rc == SQLITE_ROW && !m_closeAfterStep) return true;
   close();
   return false;
 }

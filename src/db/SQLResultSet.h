@@ -28,7 +28,8 @@ class SQLResultSet {
   SQLResultSet(const SQLResultSet&) = delete;
   SQLResultSet& operator=(const SQLResultSet&) = delete;
 
-  // Resets the statement, lets it go and tells the connection; later next() answers false.
+  // Resets the statement, lets it go and tells the connection; later next() answers false. Called
+  // from inside this set's own step (an SQL function of its query), it closes as the step ends.
   void close();
 
   int columnCount() const;
@@ -40,8 +41,11 @@ class SQLResultSet {
   // Column name as SQLite reports it -> value; nothing (with a warning) before the first row.
   std::optional<core::Value::Dictionary> resultDictionary() const;
 
-  // Steps to the next row; false at the end or on a failure, which also closes the set.
+  // Steps to the next row; false at the end or on a failure, which also closes the set. False
+  // (logged, the set left open) when called from inside its own step.
   bool next();
+  // True while next() steps (and so runs the query's SQL functions).
+  bool isStepping() const { return m_stepping; }
   bool hasAnotherRow() const;
 
   // 0-based index of a column by name, case ignored; -1 (with a warning) when there is none.
@@ -115,6 +119,8 @@ class SQLResultSet {
   std::string m_query;
   std::map<std::string, int> m_columnNameToIndexMap;
   bool m_columnNamesSetup = false;
+  bool m_stepping = false;
+  bool m_closeAfterStep = false;
 };
 
 }  // namespace kt

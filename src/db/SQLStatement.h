@@ -29,8 +29,9 @@ class SQLStatement {
   void setQuery(std::string query) { m_query = std::move(query); }
   long useCount() const { return m_useCount; }
   void setUseCount(long useCount) { m_useCount = useCount; }
-  // True from the query that hands it to a result set until that result set closes: a statement
-  // in use is not bound again for another query.
+  // True from the query that hands it to a result set until that result set closes, and while
+  // an update steps it: a statement in use is not bound again for another query, and clearing
+  // the cache drops it without finalizing it under its user.
   bool inUse() const { return m_inUse; }
   void setInUse(bool inUse) { m_inUse = inUse; }
 

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,23 @@ class SQLDatabaseTest : public support::TempHomeTest {
     auto rs = db.executeQuery("select count(*) from " + table);
     return rs && rs->next() ? rs->intForColumnIndex(0) : -1;
   }
+  // A table t of the rows 1 to 5, and same(x), which runs m_hook and answers x.
+  std::shared_ptr<SQLDatabase> openFiveRows() {
+    auto db = openDatabase();
+    EXPECT_TRUE(db->executeUpdate("create table t (a)"));
+    EXPECT_TRUE(db->executeUpdate("insert into t values (1), (2), (3), (4), (5)"));
+    db->makeFunctionNamed("same", 1, [this](sqlite3_context* context, int, sqlite3_value** argv) {
+      if (m_hook) m_hook();
+      sqlite3_result_value(context, argv[0]);
+    });
+    return db;
+  }
+  static std::string readAll(const std::unique_ptr<kt::SQLResultSet>& rs) {
+    std::string read;
+    while (rs && rs->next()) read += std::to_string(rs->intForColumnIndex(0));
+    return read;
+  }
+  std::function<void()> m_hook;
   LogCapture m_log;
 };
 
@@ -316,20 +334,54 @@ TEST_F(SQLDatabaseTest, ReentryIsRefused) {
   EXPECT_FALSE(inner);
   EXPECT_EQ(rowCount(*db, "t"), 1);
   EXPECT_EQ(m_log.count("is currently in use."), 1);
+}
 
-  // Nor may a step drop the cached statement it is running.
+// A cleared or switched-off cache lets go of a statement in use only when its user does: an open
+// result set reads every row, and an SQL function's clear or switch leaves its step the statement.
+TEST_F(SQLDatabaseTest, TheCacheLetsGoOfAStatementInUseWhenItsUserDoes) {
+  auto db = openFiveRows();
   db->setShouldCacheStatements(true);
-  db->makeFunctionNamed("uncache", 0, [&](sqlite3_context* context, int, sqlite3_value**) {
-    db->clearCachedStatements();
-    sqlite3_result_int(context, 8);
-  });
-  const std::string insert = "insert into t values (uncache())";
+  const std::string select = "select same(a) from t", insert = "insert into t values (same(6))";
+  auto rs = db->executeQuery(select);
+  ASSERT_TRUE(rs && rs->next());
+  db->clearCachedStatements();
+  EXPECT_EQ("1" + readAll(rs), "12345");
+
+  m_hook = [&] { db->clearCachedStatements(); };
+  EXPECT_EQ(readAll(db->executeQuery(select)), "12345");
   ASSERT_TRUE(db->executeUpdate(insert));
+  EXPECT_TRUE(db->executeUpdate(insert));
+  EXPECT_FALSE(db->cachedStatementForQuery(insert));
+  m_hook = nullptr;
   ASSERT_TRUE(db->executeUpdate(insert));
-  EXPECT_EQ(rowCount(*db, "t"), 3);
-  ASSERT_TRUE(db->cachedStatementForQuery(insert));
-  EXPECT_EQ(db->cachedStatementForQuery(insert)->useCount(), 2);
-  EXPECT_EQ(m_log.count("is currently in use."), 3);
+  m_hook = [&] { db->setShouldCacheStatements(false); };
+  EXPECT_TRUE(db->executeUpdate(insert));
+  EXPECT_EQ(rowCount(*db, "t"), 9);
+}
+
+// From an SQL function: the connection does not close under the step that called it, and a result
+// set closed from its own step closes as that step ends.
+TEST_F(SQLDatabaseTest, ClosingFromInsideAStep) {
+  auto db = openFiveRows();
+  int refused = 0;
+  m_hook = [&] { refused += !db->close(); };
+  EXPECT_EQ(readAll(db->executeQuery("select same(a) from t")), "12345");
+  EXPECT_TRUE(db->executeUpdate("insert into t values (same(6))"));
+  EXPECT_EQ(refused, 6);
+
+  auto other = db->executeQuery("select a from t");
+  auto rs = db->executeQuery("select same(a) from t");
+  m_hook = [&] { rs->close(); };
+  EXPECT_FALSE(rs->next());
+  rs = db->executeQuery("select same(a) from t");
+  SQLDatabase* connection = db.get();
+  db.reset();  // the result sets alone hold it now
+  m_hook = [&] {
+    EXPECT_FALSE(rs->next());
+    connection->closeOpenResultSets();
+  };
+  EXPECT_FALSE(rs->next());
+  EXPECT_FALSE(other->next());
 }
 
 TEST_F(SQLDatabaseTest, CustomFunctions) {
