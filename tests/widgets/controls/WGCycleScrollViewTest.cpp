@@ -160,7 +160,7 @@ TEST_F(CarouselTest, WebPicturesLoadFromTheGalleryAndAReusedCellKeepsItsBundlePi
   EXPECT_EQ(first->image(), gfx::Image::named("1"));
 
   // Reused for a bundle picture while its download is on its way; then the download comes.
-  ASSERT_TRUE(gate->waitForArrived(1, 10));
+  ASSERT_TRUE(runUntil([&] { return gate->arrived() >= 1; }, 10));  // the cache looks on the main loop first
   showItem(*c, 111);
   ASSERT_EQ(pictureOf(*c, 111), first);
   gate->open();
