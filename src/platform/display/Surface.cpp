@@ -14,6 +14,7 @@
 #include "platform/gfx/Compositor.h"
 #include "platform/gfx/Image.h"
 #include "platform/gfx/Layer.h"
+#include "platform/gfx/Transaction.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
@@ -246,19 +247,25 @@ void Surface::start(double framesPerSecond) {
   stop();
   double interval = 1.0 / std::clamp(framesPerSecond, 1.0, 60.0);
   m_timer = core::Timer::create(interval, true, [this](core::Timer&) { tick(); });
+  // Animations now start with the first frame that shows them.
+  gfx::Transaction::frameSourceAdded();
   // Common modes: frames keep coming while a nested loop runs in another mode (tracking).
   core::RunLoop::main().addTimer(m_timer, core::RunLoop::CommonModes);
 }
 
 void Surface::stop() {
-  if (m_timer) m_timer->invalidate();
+  if (!m_timer) return;
+  m_timer->invalidate();
   m_timer.reset();
+  gfx::Transaction::frameSourceRemoved();
 }
 
 void Surface::tick() {
   pollInput();
   followTextInput();
   if (needsFrame()) renderFrame();
+  // The frame is on show: animations committed before it begin now.
+  gfx::Transaction::frameDrawn();
 }
 
 void Surface::followTextInput() {

@@ -34,7 +34,9 @@ namespace display {
 // (layout, then the views that draw refresh their content) followed by the compositor, which draws
 // the layer tree at its presentation values. Frames are made on demand (renderFrame, snapshot) or,
 // once start() was called, by a timer on the main run loop at most `framesPerSecond` times a
-// second and only when something changed or animates.
+// second and only when something changed or animates. While that timer runs, an animation added
+// without a begin time begins when the first frame after its commit is on show (see
+// gfx::Transaction::startWhenShown).
 class Surface {
  public:
   static constexpr const char* ErrorDomain = "DisplayErrorDomain";

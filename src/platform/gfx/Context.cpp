@@ -250,12 +250,25 @@ std::shared_ptr<Image> Context::makeImage() const {
   int w = cairo_image_surface_get_width(s), h = cairo_image_surface_get_height(s);
   int stride = cairo_image_surface_get_stride(s);
   const unsigned char* data = cairo_image_surface_get_data(s);
-  std::vector<uint32_t> pixels(static_cast<size_t>(w) * h);
-  for (int y = 0; y < h; ++y)
-    std::memcpy(&pixels[static_cast<size_t>(y) * w], data + static_cast<size_t>(y) * stride, w * 4);
-  if (format == CAIRO_FORMAT_RGB24)
-    for (uint32_t& p : pixels) p |= 0xFF000000u;
-  return Image::fromPixels(w, h, std::move(pixels), m_scale);
+  // One copy, straight into the image's own surface (snapshots are taken on the main thread
+  // while a guest waits for them).
+  cairo_surface_t* copy = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+  if (cairo_surface_status(copy) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(copy);
+    return nullptr;
+  }
+  cairo_surface_flush(copy);
+  unsigned char* out = cairo_image_surface_get_data(copy);
+  const int outStride = cairo_image_surface_get_stride(copy);
+  for (int y = 0; y < h; ++y) {
+    auto* row = out + static_cast<size_t>(y) * outStride;
+    std::memcpy(row, data + static_cast<size_t>(y) * stride, static_cast<size_t>(w) * 4);
+    if (format == CAIRO_FORMAT_RGB24)
+      for (int x = 0; x < w; ++x) reinterpret_cast<uint32_t*>(row)[x] |= 0xFF000000u;
+  }
+  auto image = Image::fromSurface(copy, m_scale);
+  cairo_surface_destroy(copy);
+  return image;
 }
 
 // ---- State ----

@@ -20,12 +20,18 @@ struct Layer::AnimationEntry {
   std::shared_ptr<Animation> animation;
   bool started = false;
   bool stopped = false;  // onStop was called (or is no longer owed)
+  // Added without a begin time and not yet shown: held at its start (its provisional beginTime)
+  // until the first frame after its commit (Transaction::startWhenShown).
+  bool waiting = false;
   std::shared_ptr<core::Timer> startTimer;
   std::shared_ptr<core::Timer> endTimer;
   std::unique_ptr<Transaction::Hold> hold;
   // Transitions: the look they start from.
   std::shared_ptr<const Image> oldLook;
   Rect oldRect = Rect::null();
+
+  // The time the animation is evaluated at when the clock reads `now`.
+  double timeAt(double now) const { return waiting ? animation->beginTime : now; }
 
   void cancelTimers() {
     if (startTimer) startTimer->invalidate();
@@ -99,7 +105,7 @@ LayerState Layer::presentation() const {
   LayerState s = m_model;
   if (m_animations.empty()) return s;
   const double now = core::Clock::now();
-  for (const auto& e : m_animations) e->animation->applyAt(s, now);
+  for (const auto& e : m_animations) e->animation->applyAt(s, e->timeAt(now));
   return s;
 }
 
@@ -546,7 +552,8 @@ void Layer::renderInContext(Context& ctx) { Compositor::renderLayer(*this, ctx);
 void Layer::addAnimation(std::shared_ptr<Animation> animation, const std::string& key) {
   if (!animation || animation == Animation::noAction()) return;
   auto copy = animation->copy();
-  if (copy->beginTime == 0) copy->beginTime = core::Clock::now();
+  const bool whenShown = copy->beginTime == 0;
+  if (whenShown) copy->beginTime = core::Clock::now();
   if (!key.empty()) removeAnimation(key);
   auto entry = std::make_shared<AnimationEntry>();
   // A transition starts from the look last drawn (before the changes of this turn, whether they
@@ -557,8 +564,23 @@ void Layer::addAnimation(std::shared_ptr<Animation> animation, const std::string
   entry->key = key;
   entry->animation = std::move(copy);
   entry->hold = Transaction::hold();
+  entry->waiting = whenShown;
   m_animations.push_back(entry);
   ++m_revision;
+  if (!whenShown) return startTimers(entry);
+  core::WeakPtr<Layer> self = m_weakFactory.weakPtr();
+  const uint64_t id = entry->id;
+  Transaction::startWhenShown([self, id](double beginTime) {
+    if (Layer* layer = self.get()) layer->entryShown(id, beginTime);
+  });
+}
+
+void Layer::entryShown(uint64_t id, double beginTime) {
+  auto it = std::find_if(m_animations.begin(), m_animations.end(), [&](const auto& e) { return e->id == id; });
+  if (it == m_animations.end() || !(*it)->waiting || (*it)->stopped) return;
+  auto entry = *it;
+  entry->waiting = false;
+  entry->animation->beginTime = beginTime;
   startTimers(entry);
 }
 
@@ -674,7 +696,7 @@ Layer::PresentedLook Layer::presentedLook() const {
   PresentedLook look = m_before ? *m_before : PresentedLook{m_model, m_sublayers, m_drawn, m_drawnInsets};
   if (!m_animations.empty()) {
     const double now = core::Clock::now();
-    for (const auto& e : m_animations) e->animation->applyAt(look.state, now);
+    for (const auto& e : m_animations) e->animation->applyAt(look.state, e->timeAt(now));
   }
   return look;
 }
@@ -683,7 +705,7 @@ std::optional<Layer::TransitionFrame> Layer::transitionAt(double time) const {
   for (const auto& e : m_animations) {
     auto* t = dynamic_cast<const TransitionAnimation*>(e->animation.get());
     if (!t || e->stopped) continue;
-    auto progress = t->progressAt(time);
+    auto progress = t->progressAt(e->timeAt(time));
     if (!progress) continue;
     TransitionFrame f;
     f.type = t->type;

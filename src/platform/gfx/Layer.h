@@ -214,8 +214,10 @@ class Layer : public std::enable_shared_from_this<Layer> {
   virtual void layoutSublayers();
 
   // ---- Animations ----
-  // A copy is stored, replacing one under the same key (which stops unfinished); it begins now
-  // unless its beginTime says otherwise. An empty key is never replaced. noAction() is ignored.
+  // A copy is stored, replacing one under the same key (which stops unfinished). Without a
+  // beginTime it begins when shown (Transaction::startWhenShown): until then it stays at its
+  // start and its copy's beginTime reads the time it was added. An empty key is never
+  // replaced. noAction() is ignored.
   void addAnimation(std::shared_ptr<Animation> animation, const std::string& key);
   void removeAnimation(const std::string& key);
   void removeAllAnimations();
@@ -293,6 +295,7 @@ class Layer : public std::enable_shared_from_this<Layer> {
   void change(const char* key, F mutate);
   void runAction(const std::string& key, const AnimValue& oldValue);
   void startTimers(const std::shared_ptr<AnimationEntry>& entry);
+  void entryShown(uint64_t id, double beginTime);
   void entryStarted(uint64_t id);
   void entryEnded(uint64_t id);
   void stopEntry(const std::shared_ptr<AnimationEntry>& entry, bool finished);

@@ -1,5 +1,6 @@
 #include "platform/gfx/Transaction.h"
 
+#include "platform/core/Clock.h"
 #include "platform/core/Log.h"
 #include "platform/core/RunLoop.h"
 
@@ -31,6 +32,28 @@ namespace {
 
 thread_local bool t_commitScheduled = false;
 
+using Start = std::function<void(double)>;
+// Starts waiting for the open transactions to commit, and those waiting for the next frame.
+thread_local std::vector<Start> t_uncommitted;
+thread_local std::vector<Start> t_committed;
+thread_local int t_frameSources = 0;
+
+void startAll(std::vector<Start>& starts) {
+  // A start may add animations: they wait for their own commit and frame.
+  auto now = std::move(starts);
+  starts.clear();
+  const double beginTime = core::Clock::now();
+  for (auto& start : now) start(beginTime);
+}
+
+void waitForFrame(Start start) {
+  if (t_frameSources > 0) {
+    t_committed.push_back(std::move(start));
+    return;
+  }
+  start(core::Clock::now());
+}
+
 }  // namespace
 
 std::vector<std::shared_ptr<Transaction::Frame>>& Transaction::frames() {
@@ -47,6 +70,7 @@ void Transaction::commit() {
   }
   auto frame = frames().back();
   frames().pop_back();
+  if (frames().empty()) allCommitted();
   frame->group->committed = true;
   Hold::Group::settle(frame->group);
 }
@@ -56,6 +80,7 @@ void Transaction::flush() {
   auto frame = frames().back();
   if (!frame->implicit) return;
   frames().pop_back();
+  allCommitted();
   frame->group->committed = true;
   Hold::Group::settle(frame->group);
 }
@@ -137,6 +162,32 @@ std::unique_ptr<Transaction::Hold> Transaction::hold() {
   }
   return h;
 }
+
+void Transaction::startWhenShown(std::function<void(double beginTime)> start) {
+  if (!start) return;
+  if (frames().empty()) return waitForFrame(std::move(start));
+  t_uncommitted.push_back(std::move(start));
+}
+
+void Transaction::allCommitted() {
+  auto starts = std::move(t_uncommitted);
+  t_uncommitted.clear();
+  if (t_frameSources > 0) {
+    for (auto& start : starts) t_committed.push_back(std::move(start));
+    return;
+  }
+  startAll(starts);
+}
+
+void Transaction::frameSourceAdded() { ++t_frameSources; }
+
+void Transaction::frameSourceRemoved() {
+  if (t_frameSources > 0) --t_frameSources;
+  // Nothing draws frames any more: nothing waits for one.
+  if (t_frameSources == 0) startAll(t_committed);
+}
+
+void Transaction::frameDrawn() { startAll(t_committed); }
 
 void Transaction::Hold::release() {
   auto groups = std::move(m_groups);

@@ -53,11 +53,26 @@ class Transaction {
   };
   static std::unique_ptr<Hold> hold();
 
+  // For the animation engine: an animation added without a begin time starts once the
+  // transactions open now have committed and, while a display draws frames on this thread, the
+  // first frame after that commit has been drawn, so that frame shows its start however long
+  // the work before it took. `start` is given the begin time; it runs at once when nothing
+  // holds it back.
+  static void startWhenShown(std::function<void(double beginTime)> start);
+  // For the display: it draws frames on this thread (each call balanced by frameSourceRemoved).
+  static void frameSourceAdded();
+  static void frameSourceRemoved();
+  // For the display: a frame was drawn (or its turn found nothing to draw); what committed
+  // before it starts now.
+  static void frameDrawn();
+
  private:
   struct Frame;
   // This thread's open transactions, innermost last.
   static std::vector<std::shared_ptr<Frame>>& frames();
   static void openImplicit();
+  // The last open transaction has committed: what waited for it waits for a frame now.
+  static void allCommitted();
 };
 
 }  // namespace gfx

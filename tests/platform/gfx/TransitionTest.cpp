@@ -58,6 +58,12 @@ class TransitionTest : public ::testing::Test {
     m_layer->setBackgroundColor(Color::red());
     m_root->addSublayer(m_layer);
   }
+  // Ends the turn: animations added in it begin once it commits (the test holds no display).
+  void endTurn() {
+    Transaction::commit();
+    Transaction::begin();
+    Transaction::setDisableActions(true);
+  }
   void TearDown() override {
     Transaction::commit();
     Transaction::flush();
@@ -91,6 +97,7 @@ TEST_F(TransitionTest, FadeBlendsOldAndNewWhicheverOrderTheChangeAndTheAdditionC
     if (changeFirst) m_layer->setBackgroundColor(Color::blue());
     m_layer->addAnimation(transition(TransitionAnimation::Type::Fade), "fade");
     if (!changeFirst) m_layer->setBackgroundColor(Color::blue());
+    endTurn();
     m_comp.renderFrame(m_root);
     EXPECT_TRUE(near(pixel(m_comp, 30, 30), kRed));  // nothing has moved yet
     core::Clock::advance(0.25);
@@ -134,6 +141,7 @@ TEST_F(TransitionTest, FadeFollowsTheTimingFunctionAndCoversChangedSublayersAndR
   auto t = transition(TransitionAnimation::Type::Fade);
   t->timingFunction = TimingFunction::named(TimingFunction::Name::EaseIn);
   m_layer->addAnimation(t, "fade");
+  endTurn();
   core::Clock::advance(0.5);
   m_comp.renderFrame(m_root);
   const double p = TimingFunction::named(TimingFunction::Name::EaseIn).evaluate(0.5);
@@ -168,6 +176,7 @@ TEST_F(TransitionTest, SlidingTypesPlaceOldAndNewMidWay) {
     m_comp.renderFrame(m_root);
     becomeBlue();
     m_layer->addAnimation(transition(c.type, c.subtype), "t");
+    endTurn();
     core::Clock::advance(0.5);
     m_comp.renderFrame(m_root);
     EXPECT_TRUE(near(pixel(m_comp, 20, 30), c.left));
@@ -198,6 +207,7 @@ TEST_F(TransitionTest, SlidingTypesPlaceOldAndNewMidWay) {
     m_comp.renderFrame(m_root);
     becomeBlue();
     m_layer->addAnimation(transition(c.type, c.subtype), "t");
+    endTurn();
     core::Clock::advance(0.5);
     m_comp.renderFrame(m_root);
     EXPECT_TRUE(near(pixel(m_comp, 30, 20), c.top));
@@ -219,6 +229,7 @@ TEST_F(TransitionTest, EndsOnTheNewLookAndRedrawsTheAreaEveryFrameMeanwhile) {
     finished = f;
   };
   m_layer->addAnimation(t, "push");
+  endTurn();
   for (int i = 0; i < 3; ++i) {
     core::Clock::advance(0.2);
     EXPECT_TRUE(m_comp.needsFrame(m_root));
@@ -246,6 +257,7 @@ TEST_F(TransitionTest, RemovalStopsUnfinishedAndShowsTheNewLook) {
     finished = f;
   };
   m_layer->addAnimation(t, "fade");
+  endTurn();
   core::Clock::advance(0.5);
   m_comp.renderFrame(m_root);
   ASSERT_TRUE(near(pixel(m_comp, 30, 30), {255, 128, 0, 128}));
@@ -261,6 +273,7 @@ TEST_F(TransitionTest, ImmediateRenderingShowsTheTransitionToo) {
   m_comp.renderFrame(m_root);
   m_layer->setBackgroundColor(Color::blue());
   m_layer->addAnimation(transition(TransitionAnimation::Type::MoveIn, "fromTop"), "t");
+  endTurn();
   core::Clock::advance(0.5);
   auto ctx = Context::bitmap({40, 40}, 2);
   ASSERT_TRUE(ctx);
@@ -273,6 +286,7 @@ TEST_F(TransitionTest, ImmediateRenderingShowsTheTransitionToo) {
 
   m_layer->addAnimation(transition(TransitionAnimation::Type::Fade), "t");
   m_layer->setBackgroundColor(Color::green());
+  endTurn();
   core::Clock::advance(0.5);
   auto ctx2 = Context::bitmap({40, 40}, 1);
   ASSERT_TRUE(ctx2);

@@ -7,6 +7,8 @@
 
 #include <cmath>
 
+#include "platform/core/Clock.h"
+#include "platform/display/OffscreenSurface.h"
 #include "platform/gfx/Image.h"
 #include "platform/gfx/Layer.h"
 #include "platform/ui/NavigationController.h"
@@ -36,6 +38,17 @@ std::shared_ptr<ui::View> halves(const gfx::Rect& frame, uint32_t first, uint32_
   v->addSubview(lower);
   return v;
 }
+
+// A view whose next drawing takes `cost` seconds of the clock: a slow frame.
+class SlowView : public ui::View {
+ public:
+  using ui::View::View;
+  double cost = 0;
+  void drawRect(gfx::Context&, const gfx::Rect&) override {
+    core::Clock::advance(cost);
+    cost = 0;
+  }
+};
 
 double channel(uint32_t c, int shift) { return (c >> shift) & 255; }
 
@@ -232,6 +245,37 @@ TEST_F(FoldTest, TheEndRemovesTheAnimationViewShowsTheSourceAndCallsBackOnce) {
   EXPECT_FALSE(source->isHidden());
   wait(0.5);
   EXPECT_EQ(completions, 1);
+}
+
+TEST_F(FoldTest, WithTheDisplayDrawingTheFoldStartsAfterASlowFirstFrameAndIsSeenWhole) {
+  auto slow = std::make_shared<SlowView>(gfx::Rect(0, 0, 20, 20));
+  window().addSubview(slow);
+  display().start();
+  auto t = fold(kt::foldStyleDefault);
+  // The first frame after the fold's commit takes half a second.
+  slow->cost = 0.5;
+  slow->setNeedsDisplay();
+  auto base = tree(*t).base;
+  const double depth = window().bounds().height();
+  std::vector<double> shown;  // the depth each frame drew, in order
+  uint64_t frames = display().frameCount();
+  for (int step = 0; step < 120 && completions == 0; ++step) {
+    wait(1.0 / 60);
+    if (display().frameCount() == frames) continue;
+    frames = display().frameCount();
+    shown.push_back(base->presentation().bounds.height());
+  }
+  display().stop();
+  ASSERT_EQ(completions, 1);
+  ASSERT_GE(shown.size(), 2u);
+  EXPECT_EQ(shown.front(), depth);  // the slow frame shows the start
+  int between = 0;
+  for (size_t i = 1; i < shown.size(); ++i) {
+    EXPECT_LE(shown[i], shown[i - 1]);
+    between += shown[i] > 0 && shown[i] < depth;
+  }
+  // 0.3 s at 60 frames a second, every one of them on show.
+  EXPECT_GE(between, 16);
 }
 
 TEST_F(FoldTest, TheEndComesEvenWhenNothingCanBeAnimated) {
