@@ -248,6 +248,8 @@ struct VideoPlayer::Pipeline {
   bool prerolled = false;  // the first ASYNC_DONE has come
   bool buffering = false;  // a network source is filling its buffer
   bool seekable = false;   // asked once the clip is ready
+  bool hasVideo = false;   // likewise
+  GstElement* videoSink = nullptr;  // held by the playbin
 };
 
 // The callbacks GStreamer's threads make into the player's private parts.
@@ -357,6 +359,7 @@ void VideoPlayer::startPipeline(const std::string& uri) {
 
   auto pipeline = std::make_unique<Pipeline>();
   pipeline->playbin = GST_ELEMENT(gst_object_ref_sink(playbin));
+  pipeline->videoSink = videoSink;
   pipeline->slot = std::make_shared<FrameSlot>();
   pipeline->slot->owner = weak_from_this();
 
@@ -536,6 +539,9 @@ void VideoPlayer::handleMessage(GstMessage* message) {
         if (gst_element_query(m_pipeline->playbin, query)) gst_query_parse_seeking(query, nullptr, &seekable, nullptr, nullptr);
         gst_query_unref(query);
         m_pipeline->seekable = seekable;
+        gint videoStreams = 0;
+        g_object_get(m_pipeline->playbin, "n-video", &videoStreams, nullptr);
+        m_pipeline->hasVideo = videoStreams > 0;
       }
       m_state = State::Paused;
       if (m_wantsPlay) startPlaying();
@@ -601,8 +607,11 @@ void VideoPlayer::pause() {
 
 double VideoPlayer::position() const {
   if (!m_pipeline || m_state == State::Ended || m_state == State::Loading) return m_lastPosition;
+  // The position of the picture shown. The playbin answers with the furthest of its sinks, and
+  // after a seek back from the end the sound's sink can keep its old position for a while.
+  GstElement* element = m_pipeline->hasVideo ? m_pipeline->videoSink : m_pipeline->playbin;
   gint64 nanoseconds = 0;
-  if (!gst_element_query_position(m_pipeline->playbin, GST_FORMAT_TIME, &nanoseconds) || nanoseconds < 0) {
+  if (!gst_element_query_position(element, GST_FORMAT_TIME, &nanoseconds) || nanoseconds < 0) {
     return m_lastPosition;
   }
   m_lastPosition = double(nanoseconds) / double(GST_SECOND);
