@@ -572,7 +572,10 @@ void VideoPlayer::play() {
       reportRateLater();
       return;
     case State::Ended:
-      // From the beginning: a flushing seek, then on; a source that cannot seek is opened again.
+      // From the beginning: paused, a flushing seek, then on; a source that cannot seek is opened
+      // again. The running time starts over at the seek: kept at the end, every picture after it
+      // would be late and shown at once.
+      gst_element_set_state(m_pipeline->playbin, GST_STATE_PAUSED);
       if (!m_pipeline->seekable ||
           !gst_element_seek_simple(m_pipeline->playbin, GST_FORMAT_TIME,
                                    GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT), 0)) {
@@ -581,6 +584,7 @@ void VideoPlayer::play() {
         play();
         return;
       }
+      gst_element_set_start_time(m_pipeline->playbin, 0);
       m_wantsPlay = true;
       m_lastPosition = 0;
       startPlaying();
