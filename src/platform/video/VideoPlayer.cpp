@@ -215,6 +215,16 @@ std::string proxyFor(const std::string& uri) {
   return proxy ? proxy : "direct://";
 }
 
+// Whether the element's class has the property. The element is reached only through GStreamer's
+// calls, never read here: the source is made on a streaming thread and handed over under GLib's
+// futex locks, which the thread sanitizer cannot see, so a field read in our code looks unordered.
+bool hasProperty(GstElement* element, const char* name) {
+  GstElementFactory* factory = gst_element_get_factory(element);
+  if (!factory) return false;
+  auto* klass = static_cast<GObjectClass*>(g_type_class_peek(gst_element_factory_get_element_type(factory)));
+  return klass && g_object_class_find_property(klass, name);
+}
+
 }  // namespace
 
 // The newest picture from the streaming thread, waiting for the main thread to take it. One
@@ -238,6 +248,8 @@ struct VideoPlayer::Pipeline {
   bool prerolled = false;  // the first ASYNC_DONE has come
   bool buffering = false;  // a network source is filling its buffer
   bool seekable = false;   // asked once the clip is ready
+  bool hasVideo = false;   // likewise
+  GstElement* videoSink = nullptr;  // held by the playbin
 };
 
 // The callbacks GStreamer's threads make into the player's private parts.
@@ -347,6 +359,7 @@ void VideoPlayer::startPipeline(const std::string& uri) {
 
   auto pipeline = std::make_unique<Pipeline>();
   pipeline->playbin = GST_ELEMENT(gst_object_ref_sink(playbin));
+  pipeline->videoSink = videoSink;
   pipeline->slot = std::make_shared<FrameSlot>();
   pipeline->slot->owner = weak_from_this();
 
@@ -373,9 +386,7 @@ void VideoPlayer::startPipeline(const std::string& uri) {
   g_signal_connect_data(
       playbin, "source-setup",
       G_CALLBACK(+[](GstElement*, GstElement* source, gpointer proxy) {
-        if (g_object_class_find_property(G_OBJECT_GET_CLASS(source), "proxy")) {
-          g_object_set(source, "proxy", static_cast<const gchar*>(proxy), nullptr);
-        }
+        if (hasProperty(source, "proxy")) g_object_set(source, "proxy", static_cast<const gchar*>(proxy), nullptr);
       }),
       g_strdup(proxyFor(uri).c_str()), [](gpointer proxy, GClosure*) { g_free(proxy); }, GConnectFlags(0));
   // Under the virtual clock (tests) the clip keeps the program's time: it stands still while
@@ -528,6 +539,9 @@ void VideoPlayer::handleMessage(GstMessage* message) {
         if (gst_element_query(m_pipeline->playbin, query)) gst_query_parse_seeking(query, nullptr, &seekable, nullptr, nullptr);
         gst_query_unref(query);
         m_pipeline->seekable = seekable;
+        gint videoStreams = 0;
+        g_object_get(m_pipeline->playbin, "n-video", &videoStreams, nullptr);
+        m_pipeline->hasVideo = videoStreams > 0;
       }
       m_state = State::Paused;
       if (m_wantsPlay) startPlaying();
@@ -558,7 +572,10 @@ void VideoPlayer::play() {
       reportRateLater();
       return;
     case State::Ended:
-      // From the beginning: a flushing seek, then on; a source that cannot seek is opened again.
+      // From the beginning: paused, a flushing seek, then on; a source that cannot seek is opened
+      // again. The running time starts over at the seek: kept at the end, every picture after it
+      // would be late and shown at once.
+      gst_element_set_state(m_pipeline->playbin, GST_STATE_PAUSED);
       if (!m_pipeline->seekable ||
           !gst_element_seek_simple(m_pipeline->playbin, GST_FORMAT_TIME,
                                    GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT), 0)) {
@@ -567,6 +584,7 @@ void VideoPlayer::play() {
         play();
         return;
       }
+      gst_element_set_start_time(m_pipeline->playbin, 0);
       m_wantsPlay = true;
       m_lastPosition = 0;
       startPlaying();
@@ -593,8 +611,11 @@ void VideoPlayer::pause() {
 
 double VideoPlayer::position() const {
   if (!m_pipeline || m_state == State::Ended || m_state == State::Loading) return m_lastPosition;
+  // The position of the picture shown. The playbin answers with the furthest of its sinks, and
+  // after a seek back from the end the sound's sink can keep its old position for a while.
+  GstElement* element = m_pipeline->hasVideo ? m_pipeline->videoSink : m_pipeline->playbin;
   gint64 nanoseconds = 0;
-  if (!gst_element_query_position(m_pipeline->playbin, GST_FORMAT_TIME, &nanoseconds) || nanoseconds < 0) {
+  if (!gst_element_query_position(element, GST_FORMAT_TIME, &nanoseconds) || nanoseconds < 0) {
     return m_lastPosition;
   }
   m_lastPosition = double(nanoseconds) / double(GST_SECOND);

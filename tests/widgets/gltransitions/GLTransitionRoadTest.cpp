@@ -5,6 +5,7 @@
 
 #include <cstdlib>
 #include <functional>
+#include <memory>
 
 #include "platform/gfx/Image.h"
 #include "platform/ui/ImageView.h"
@@ -16,6 +17,7 @@
 #include "widgets/gltransitions/DoorsTransition.h"
 #include "widgets/gltransitions/FlipTransition.h"
 #include "widgets/gltransitions/GLTransitionManager.h"
+#include "widgets/gltransitions/GLTransitionView.h"
 #include "widgets/gltransitions/RotateTransition.h"
 #include "widgets/gltransitions/Switch3DTransition.h"
 
@@ -79,6 +81,16 @@ TEST_P(GLTransitionRoadTest, EveryKindPresentsAController) {
   if (GetParam()) setDevice(support::Device::LargeTablet);
   const char* size = GetParam() ? "large" : "standard";
   auto& manager = kt::GLTransitionManager::sharedTransitionManager();
+  // Every third display frame is drawn (the longest step the view takes whole): the software GL
+  // draws each frame on the CPU, and on a busy machine every frame at 60 per second took minutes.
+  const auto view = manager.transitionView();
+  const int interval = view->animationFrameInterval();
+  view->setAnimationFrameInterval(3);
+  struct Restore {
+    std::shared_ptr<kt::GLTransitionView> view;
+    int interval;
+    ~Restore() { view->setAnimationFrameInterval(interval); }
+  } restore{view, interval};
   for (const Kind& kind : kKinds) {
     SCOPED_TRACE(kind.name);
     srandom(11);
