@@ -110,10 +110,11 @@ TEST_F(InitViewControllerTest, GoodBindStoresTheRoomAndPushesTheFoodMenu) {
   openScreen();
 
   // The link opened when the screen loaded, with the date and bind requests in that order.
-  ASSERT_TRUE(runUntil([&] { return server.frameCount() >= 2; }));
+  // The clock stands still while the server answers, so the screen is still sliding in.
+  ASSERT_TRUE(support::runUntilClockHeld([&] { return server.frameCount() >= 2; }));
   EXPECT_TRUE(hasFrame(0, 60, {}));
   EXPECT_TRUE(hasFrame(1, 100, bindFields()));
-  ASSERT_TRUE(runUntil([&] { return DataCenter::sharedInstance().roomNo().has_value(); }));
+  ASSERT_TRUE(support::runUntilClockHeld([&] { return DataCenter::sharedInstance().roomNo().has_value(); }));
 
   DataCenter& data = DataCenter::sharedInstance();
   EXPECT_EQ(data.roomNo(), "808");

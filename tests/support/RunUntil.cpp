@@ -77,6 +77,18 @@ bool runUntil(const std::function<bool()>& condition, double timeoutSeconds) {
   return condition();
 }
 
+bool runUntilClockHeld(const std::function<bool()>& condition, double timeoutSeconds) {
+  if (!core::Clock::isVirtual()) return runUntil(condition, timeoutSeconds);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    drainMainLoop();
+    if (condition()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
 void drainMainLoop() {
   auto& loop = core::RunLoop::main();
   double now = core::Clock::now();

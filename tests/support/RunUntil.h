@@ -9,6 +9,10 @@ namespace support {
 // is real time, so a test on the virtual clock still gives up. Returns whether the condition held.
 bool runUntil(const std::function<bool()>& condition, double timeoutSeconds = 5.0);
 
+// Like runUntil, but never moves the virtual clock: for a test that waits on another thread or
+// a peer while what the clock drives (an animation, a delayed block) must stay where it is.
+bool runUntilClockHeld(const std::function<bool()>& condition, double timeoutSeconds = 5.0);
+
 // Runs the main loop in the default mode for whatever is ready now (blocks, due timers and
 // performs, ready descriptors), without waiting and without moving the virtual clock.
 void drainMainLoop();

@@ -171,16 +171,24 @@ class DelayedBlocks {
   void add(double date, std::shared_ptr<Queue> queue, Block block) {
     // Registered outside m_mutex: the listener itself takes m_mutex.
     std::call_once(m_startOnce, [this] {
+      // A move of the clock hands what fell due to its queues before the move returns, so a
+      // run loop that moved virtual time never skips on past a block that is due but not yet
+      // handed over (the worker thread may be slow to wake on a busy machine).
       Clock::addAdvanceListener([this] {
+        postDue();
         std::lock_guard l(m_mutex);
         m_changed.notify_all();
       });
       std::thread([this] { work(); }).detach();
     });
-    std::lock_guard lock(m_mutex);
-    m_entries.emplace(date, Entry{std::move(queue), std::move(block)});
-    Clock::setPendingDeadline(this, m_entries.begin()->first);
+    {
+      std::lock_guard lock(m_mutex);
+      m_entries.emplace(date, Entry{std::move(queue), std::move(block)});
+      Clock::setPendingDeadline(this, m_entries.begin()->first);
+    }
     m_changed.notify_all();
+    // A block due now goes to its queue at once, behind whatever fell due before it.
+    if (date <= Clock::now()) postDue();
   }
 
  private:
@@ -189,29 +197,36 @@ class DelayedBlocks {
     Block block;
   };
 
-  void work() {
-    std::unique_lock lock(m_mutex);
-    for (;;) {
-      double now = Clock::now();
-      std::vector<Entry> due;
+  // Hands every due block to its queue, in the order of their dates. Batches are handed over
+  // one at a time, so two callers cannot interleave them.
+  void postDue() {
+    std::lock_guard posting(m_postMutex);
+    std::vector<Entry> due;
+    {
+      std::lock_guard lock(m_mutex);
+      const double now = Clock::now();
       while (!m_entries.empty() && m_entries.begin()->first <= now) {
         due.push_back(std::move(m_entries.begin()->second));
         m_entries.erase(m_entries.begin());
       }
-      if (!due.empty()) {
-        if (m_entries.empty()) {
-          Clock::clearPendingDeadline(this);
-        } else {
-          Clock::setPendingDeadline(this, m_entries.begin()->first);
-        }
-        lock.unlock();
-        for (auto& e : due) e.queue->async(std::move(e.block));
-        due.clear();
-        lock.lock();
-        continue;
+      if (due.empty()) return;
+      if (m_entries.empty()) {
+        Clock::clearPendingDeadline(this);
+      } else {
+        Clock::setPendingDeadline(this, m_entries.begin()->first);
       }
+    }
+    for (auto& e : due) e.queue->async(std::move(e.block));
+  }
+
+  void work() {
+    for (;;) {
+      postDue();
+      std::unique_lock lock(m_mutex);
+      const double now = Clock::now();
+      if (!m_entries.empty() && m_entries.begin()->first <= now) continue;
       if (m_entries.empty() || Clock::isVirtual()) {
-        // Virtual time only moves through Clock, whose listener wakes us.
+        // Virtual time only moves through Clock, whose listener hands over what fell due.
         m_changed.wait(lock);
       } else {
         m_changed.wait_for(lock, toDuration(m_entries.begin()->first - now));
@@ -219,6 +234,7 @@ class DelayedBlocks {
     }
   }
 
+  std::mutex m_postMutex;  // taken before m_mutex
   std::mutex m_mutex;
   std::condition_variable m_changed;
   std::multimap<double, Entry> m_entries;
