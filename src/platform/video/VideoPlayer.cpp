@@ -585,6 +585,12 @@ void VideoPlayer::play() {
         return;
       }
       gst_element_set_start_time(m_pipeline->playbin, 0);
+      {
+        // A picture of the end still on its way to the main thread is not shown after the
+        // seek: the flush has finished with every picture from before it.
+        std::lock_guard lock(m_pipeline->slot->mutex);
+        m_pipeline->slot->fresh = false;
+      }
       m_wantsPlay = true;
       m_lastPosition = 0;
       startPlaying();
