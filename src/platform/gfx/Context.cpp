@@ -266,6 +266,7 @@ std::shared_ptr<Image> Context::makeImage() const {
     if (format == CAIRO_FORMAT_RGB24)
       for (int x = 0; x < w; ++x) reinterpret_cast<uint32_t*>(row)[x] |= 0xFF000000u;
   }
+  cairo_surface_mark_dirty(copy);
   auto image = Image::fromSurface(copy, m_scale);
   cairo_surface_destroy(copy);
   return image;
