@@ -2,7 +2,9 @@
 // images, text drawn into layer content, shape icons): a full frame through the compositor (with
 // the shadows it keeps between frames, and cold, with none kept) against painting the same screen
 // once into a flat image and blitting that, and a frame after one small layer changed against the
-// same blit. Prints the ratios after the runs.
+// same blit. Then the two halves of that screen at twice the scale turned a little in perspective,
+// as a fold or flip draws them in each frame, against blitting the flat image at that scale.
+// Prints the ratios after the runs.
 #include <benchmark/benchmark.h>
 #include <cairo.h>
 
@@ -197,6 +199,78 @@ void FlatImageBlit(benchmark::State& state) {
 }
 BENCHMARK(FlatImageBlit)->Unit(benchmark::kMicrosecond);
 
+// The screen at twice the scale drawn flat once, then its two halves as image layers turned 0.2
+// radians about the horizontal axis under a perspective, the way a fold shows its pages.
+struct TurnedHalves {
+  std::shared_ptr<Layer> root = Layer::create();
+  std::shared_ptr<Layer> upper, lower;
+  std::shared_ptr<Image> flat;
+  std::shared_ptr<Image> halves[2];
+
+  TurnedHalves() {
+    Screen screen;
+    Compositor once({kWidth, kHeight}, 2);
+    once.renderFrame(screen.root);
+    flat = once.snapshot();
+    for (int i = 0; i < 2; ++i) {
+      cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(kWidth * 2), int(kHeight));
+      cairo_t* cr = cairo_create(s);
+      cairo_set_source_surface(cr, flat->cairoSurface(), 0, -i * kHeight);
+      cairo_paint(cr);
+      cairo_destroy(cr);
+      halves[i] = Image::fromSurface(s, 2);
+      cairo_surface_destroy(s);
+    }
+    Transaction::begin();
+    Transaction::setDisableActions(true);
+    root->setFrame(Rect(0, 0, kWidth, kHeight));
+    Transform3D perspective;
+    perspective.m34 = -1 / (4.6666667 * kHeight / 2);
+    root->setSublayerTransform(perspective);
+    upper = half(0, 1);
+    lower = half(kHeight / 2, 0);
+    upper->setTransform(Transform3D::rotation(0.2, 1, 0, 0));
+    lower->setTransform(Transform3D::rotation(-0.2, 1, 0, 0));
+    Transaction::commit();
+  }
+
+  std::shared_ptr<Layer> half(double top, double anchorY) {
+    auto layer = Layer::create();
+    layer->setFrame(Rect(0, top, kWidth, kHeight / 2));
+    layer->setAnchorPoint(Point{0.5, anchorY});
+    layer->setPosition(Point{kWidth / 2, kHeight / 2});
+    layer->setContents(halves[top > 0 ? 1 : 0]);
+    root->addSublayer(layer);
+    return layer;
+  }
+};
+
+void PerspectiveFrame(benchmark::State& state) {
+  TurnedHalves halves;
+  Compositor comp({kWidth, kHeight}, 2);
+  comp.renderFrame(halves.root);
+  for (auto _ : state) {
+    comp.invalidate();
+    benchmark::DoNotOptimize(comp.renderFrame(halves.root));
+  }
+}
+BENCHMARK(PerspectiveFrame)->Unit(benchmark::kMicrosecond);
+
+void FlatImageBlitTwiceTheScale(benchmark::State& state) {
+  TurnedHalves halves;
+  cairo_surface_t* target = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(kWidth * 2), int(kHeight * 2));
+  for (auto _ : state) {
+    cairo_t* cr = cairo_create(target);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr, halves.flat->cairoSurface(), 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(target);
+  }
+  cairo_surface_destroy(target);
+}
+BENCHMARK(FlatImageBlitTwiceTheScale)->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -209,6 +283,9 @@ int main(int argc, char** argv) {
       std::printf("%s / flat blit: %.1f (%.0f us vs %.0f us)\n", name, r->value, r->oursSeconds * 1e6,
                   r->baseSeconds * 1e6);
   }
+  if (auto r = reporter.ratio("PerspectiveFrame", "FlatImageBlitTwiceTheScale"))
+    std::printf("PerspectiveFrame / flat blit at twice the scale: %.1f (%.0f us vs %.0f us)\n", r->value,
+                r->oursSeconds * 1e6, r->baseSeconds * 1e6);
   benchmark::Shutdown();
   return 0;
 }

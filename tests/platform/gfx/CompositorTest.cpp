@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "platform/core/Clock.h"
 #include "platform/gfx/Animation.h"
@@ -247,6 +248,70 @@ TEST(CompositorTest, PerspectiveFromTheSuperlayersSublayerTransform) {
   EXPECT_LT(pixel(comp, int(br.x + 3), int(br.y - 2)).a, 64);
   EXPECT_LT(pixel(comp, 100, int(tl.y - 2)).a, 64);
   EXPECT_GT(pixel(comp, 100, int(tl.y + 2)).a, 128);
+}
+
+// A large checkerboard turned steeply in perspective: every pixel whose point on the board lies
+// well inside a square shows that square's colour, and every pixel whose point lies well off the
+// board shows nothing. The board covers enough pixels to be drawn in bands on several threads.
+TEST(CompositorTest, ATurnedBoardShowsEachSquareWhereTheProjectionPutsIt) {
+  constexpr int W = 600, H = 440, Cell = 12;
+  std::vector<uint32_t> px(W * H);
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) px[y * W + x] = ((x / Cell + y / Cell) % 2) ? 0xffff0000u : 0xff0000ffu;
+  Compositor comp({640, 480}, 1);
+  auto root = rootLayer(640, 480);
+  auto board = Layer::create();
+  Transform3D perspective;
+  perspective.m34 = -1.0 / 400;
+  const Transform3D turn = Transform3D::rotation(0.9, 0.2, 1, 0);
+  {
+    NoActions na;
+    board->setFrame(Rect(20, 20, W, H));
+    board->setContents(Image::fromPixels(W, H, std::move(px), 1));
+    root->setSublayerTransform(perspective);
+    board->setTransform(turn);
+    root->addSublayer(board);
+  }
+  comp.renderFrame(root);
+  const Transform3D full = Transform3D::translation(-W / 2.0, -H / 2.0, 0)
+                               .concat(turn)
+                               .concat(Transform3D::translation(320, 240, 0))
+                               .concat(Transform3D::translation(-320, -240, 0))
+                               .concat(perspective)
+                               .concat(Transform3D::translation(320, 240, 0));
+  // Screen → board through the inverse of the plane-to-plane matrix.
+  const auto h = full.homography();
+  const double inv[9] = {h[4] * h[8] - h[5] * h[7], h[2] * h[7] - h[1] * h[8], h[1] * h[5] - h[2] * h[4],
+                         h[5] * h[6] - h[3] * h[8], h[0] * h[8] - h[2] * h[6], h[2] * h[3] - h[0] * h[5],
+                         h[3] * h[7] - h[4] * h[6], h[1] * h[6] - h[0] * h[7], h[0] * h[4] - h[1] * h[3]};
+  int squares = 0, empty = 0, wrong = 0;
+  for (int y = 0; y < 480; ++y) {
+    for (int x = 0; x < 640; ++x) {
+      const double X = x + 0.5, Y = y + 0.5;
+      const double w = inv[6] * X + inv[7] * Y + inv[8];
+      const double u = (inv[0] * X + inv[1] * Y + inv[2]) / w, v = (inv[3] * X + inv[4] * Y + inv[5]) / w;
+      // How far, in board pixels, one screen pixel reaches around this point.
+      const double alongX = std::hypot(inv[0] - u * inv[6], inv[3] - v * inv[6]) / w;
+      const double alongY = std::hypot(inv[1] - u * inv[7], inv[4] - v * inv[7]) / w;
+      const double reach = 1.5 * std::max({1.0, alongX, alongY});
+      const Px got = pixel(comp, x, y);
+      if (u < -reach || v < -reach || u > W + reach || v > H + reach) {
+        ++empty;
+        if (got.a != 0) ++wrong;
+        continue;
+      }
+      const double cu = std::fmod(u, Cell), cv = std::fmod(v, Cell);
+      if (u < reach || v < reach || u > W - reach || v > H - reach || cu < reach || cu > Cell - reach ||
+          cv < reach || cv > Cell - reach)
+        continue;
+      ++squares;
+      const bool red = (int(u) / Cell + int(v) / Cell) % 2;
+      if (got.a < 250 || (red ? got.r < 250 || got.b > 5 : got.b < 250 || got.r > 5)) ++wrong;
+    }
+  }
+  EXPECT_GT(squares, 40000);
+  EXPECT_GT(empty, 40000);
+  EXPECT_EQ(wrong, 0);
 }
 
 TEST(CompositorTest, ShadowIsOffsetAndFollowsPathOrShape) {
