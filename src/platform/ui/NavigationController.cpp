@@ -47,7 +47,8 @@ NavigationController::~NavigationController() {
 void NavigationController::loadView() {
   auto container = std::make_shared<NavigationContainerView>(screenBounds(nullptr), this);
   container->setAutoresizingMask(AutoresizingFlexibleWidth | AutoresizingFlexibleHeight);
-  container->setBackgroundColor(gfx::Color::whiteColor());
+  // No colour of its own: where no screen covers it (beside pages turned in perspective, say),
+  // what lies under the navigation shows.
   m_bar->setFrame(gfx::Rect(0, 0, container->bounds().width(), NavigationBar::Height));
   container->addSubview(m_bar);
   setView(container);

@@ -336,6 +336,7 @@ class FoldNavigationTest : public FoldTest {
 };
 
 TEST_F(FoldNavigationTest, APushFoldsFirstAndPushesWithoutTheBarsAnimationAtTheEnd) {
+  window().setBackgroundColor(gfx::Color::black());
   auto staff = std::make_shared<ui::ViewController>();
   staff->view()->setBackgroundColor(colour(kBlue));
   kt::pushViewController(*nav, staff, kt::foldStyleDefault);
@@ -343,6 +344,20 @@ TEST_F(FoldNavigationTest, APushFoldsFirstAndPushesWithoutTheBarsAnimationAtTheE
   EXPECT_TRUE(home->view()->isHidden());
   wait(0.2);
   EXPECT_EQ(nav->viewControllers().size(), 1u);
+  // Beside the turned pages the black window shows through: the navigation has no colour of its
+  // own.
+  auto shot = screenshot("fold-push");
+  ASSERT_TRUE(shot);
+  const gfx::Rect content = nav->view()->convertRectTo(staff->view()->frame(), nullptr);
+  int white = 0, black = 0;
+  for (double y = content.minY(); y < content.maxY(); y += 2) {
+    for (double x = content.minX(); x < content.maxX(); x += 2) {
+      white += colorAt(*shot, {x, y}) == 0xFFFFFFFFu;
+      black += colorAt(*shot, {x, y}) == 0xFF000000u;
+    }
+  }
+  EXPECT_EQ(white, 0);
+  EXPECT_GT(black, 500);
   wait(0.15);
   ASSERT_EQ(nav->viewControllers().size(), 2u);
   EXPECT_EQ(nav->topViewController(), staff.get());
