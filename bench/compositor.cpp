@@ -137,14 +137,35 @@ int countLayers(const Layer& l) {
   return n;
 }
 
+// Every frame drawn whole, after a first one.
+void drawWholeFrames(benchmark::State& state, Compositor& comp, const std::shared_ptr<Layer>& root) {
+  comp.renderFrame(root);
+  for (auto _ : state) {
+    comp.invalidate();
+    benchmark::DoNotOptimize(comp.renderFrame(root));
+  }
+}
+
+// The image painted over a target of its own pixel size, each iteration.
+void blitFrames(benchmark::State& state, const Image& flat) {
+  cairo_surface_t* source = flat.cairoSurface();
+  cairo_surface_t* target = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, cairo_image_surface_get_width(source),
+                                                       cairo_image_surface_get_height(source));
+  for (auto _ : state) {
+    cairo_t* cr = cairo_create(target);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_set_source_surface(cr, source, 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(target);
+  }
+  cairo_surface_destroy(target);
+}
+
 void CompositorFullFrame(benchmark::State& state) {
   Screen screen;
   Compositor comp({kWidth, kHeight}, 1);
-  comp.renderFrame(screen.root);
-  for (auto _ : state) {
-    comp.invalidate();
-    benchmark::DoNotOptimize(comp.renderFrame(screen.root));
-  }
+  drawWholeFrames(state, comp, screen.root);
   state.counters["layers"] = countLayers(*screen.root);
   Compositor::CacheStats st = comp.cacheStats();
   state.counters["blurs/frame"] = double(st.misses) / double(state.iterations() + 1);
@@ -185,17 +206,7 @@ void FlatImageBlit(benchmark::State& state) {
   Screen screen;
   Compositor once({kWidth, kHeight}, 1);
   once.renderFrame(screen.root);
-  auto flat = once.snapshot();
-  cairo_surface_t* target = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(kWidth), int(kHeight));
-  for (auto _ : state) {
-    cairo_t* cr = cairo_create(target);
-    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    cairo_set_source_surface(cr, flat->cairoSurface(), 0, 0);
-    cairo_paint(cr);
-    cairo_destroy(cr);
-    cairo_surface_flush(target);
-  }
-  cairo_surface_destroy(target);
+  blitFrames(state, *once.snapshot());
 }
 BENCHMARK(FlatImageBlit)->Unit(benchmark::kMicrosecond);
 
@@ -248,26 +259,13 @@ struct TurnedHalves {
 void PerspectiveFrame(benchmark::State& state) {
   TurnedHalves halves;
   Compositor comp({kWidth, kHeight}, 2);
-  comp.renderFrame(halves.root);
-  for (auto _ : state) {
-    comp.invalidate();
-    benchmark::DoNotOptimize(comp.renderFrame(halves.root));
-  }
+  drawWholeFrames(state, comp, halves.root);
 }
 BENCHMARK(PerspectiveFrame)->Unit(benchmark::kMicrosecond);
 
 void FlatImageBlitTwiceTheScale(benchmark::State& state) {
   TurnedHalves halves;
-  cairo_surface_t* target = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(kWidth * 2), int(kHeight * 2));
-  for (auto _ : state) {
-    cairo_t* cr = cairo_create(target);
-    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    cairo_set_source_surface(cr, halves.flat->cairoSurface(), 0, 0);
-    cairo_paint(cr);
-    cairo_destroy(cr);
-    cairo_surface_flush(target);
-  }
-  cairo_surface_destroy(target);
+  blitFrames(state, *halves.flat);
 }
 BENCHMARK(FlatImageBlitTwiceTheScale)->Unit(benchmark::kMicrosecond);
 
