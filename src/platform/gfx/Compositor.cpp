@@ -864,7 +864,7 @@ void sampleProjective(cairo_surface_t* src, const double g[3][3], cairo_surface_
   std::function<void(uint32_t*, int, int, double, Point, Point)> run = [&](uint32_t* row, int x, int n, double py,
                                                                            Point a, Point b) {
     const double dx = n > 1 ? (b.x - a.x) / (n - 1) : 0, dy = n > 1 ? (b.y - a.y) / (n - 1) : 0;
-    // With both ends in front of the eye, so is every pixel between.
+    // With both ends in front of the eye (w is linear along a row), so is every pixel between.
     const int h = n / 2;
     Point mid, before;
     if (n > 2 && map(x + h + 0.5, py, mid) &&
@@ -875,12 +875,22 @@ void sampleProjective(cairo_surface_t* src, const double g[3][3], cairo_surface_
       return;
     }
     // In 65536ths of a source pixel, read in 256ths: the pixel is the part above the 256ths, the
-    // blend weight the 256ths.
-    const int64_t fx = std::llround(a.x * 65536) + 128, fy = std::llround(a.y * 65536) + 128;
-    const int64_t sx = std::llround(dx * 65536), sy = std::llround(dy * 65536);
-    const int64_t lastX = (fx + sx * (n - 1)) >> 16, lastY = (fy + sy * (n - 1)) >> 16;
-    const bool inside = std::min(fx >> 16, lastX) >= 0 && std::max(fx >> 16, lastX) + 1 < sw &&
-                        std::min(fy >> 16, lastY) >= 0 && std::max(fy >> 16, lastY) + 1 < sh;
+    // blend weight the 256ths. A run that reaches past the source's edges (or far beyond them,
+    // near the horizon) goes pixel by pixel, with the edges' transparency: the check in doubles
+    // keeps the fixed point in range, the one after it catches an end that rounding carries onto
+    // the last column or row.
+    auto within = [](double v, int size) { return v >= 0 && v < size - 1; };
+    bool inside = within(a.x, sw) && within(b.x, sw) && within(a.y, sh) && within(b.y, sh);
+    int64_t fx = 0, fy = 0, sx = 0, sy = 0;
+    if (inside) {
+      fx = std::llround(a.x * 65536) + 128;
+      fy = std::llround(a.y * 65536) + 128;
+      sx = std::llround(dx * 65536);
+      sy = std::llround(dy * 65536);
+      const int64_t lastX = (fx + sx * (n - 1)) >> 16, lastY = (fy + sy * (n - 1)) >> 16;
+      inside = std::min(fx >> 16, lastX) >= 0 && std::max(fx >> 16, lastX) + 1 < sw &&
+               std::min(fy >> 16, lastY) >= 0 && std::max(fy >> 16, lastY) + 1 < sh;
+    }
     if (!inside) {
       for (int i = 0; i < n; ++i) row[x + i] = pixelAt({a.x + dx * i, a.y + dy * i});
       return;
@@ -902,8 +912,8 @@ void sampleProjective(cairo_surface_t* src, const double g[3][3], cairo_surface_
       uint32_t* row = dp + static_cast<ptrdiff_t>(y) * dstride;
       for (int x = 0; x < dw; x += Run) {
         const int n = std::min(Run, dw - x);
-        Point a, b, mid;
-        if (map(x + 0.5, py, a) && map(x + n - 0.5, py, b) && map(x + n / 2 + 0.5, py, mid)) {
+        Point a, b;
+        if (map(x + 0.5, py, a) && map(x + n - 0.5, py, b)) {
           run(row, x, n, py, a, b);
           continue;
         }
@@ -916,9 +926,8 @@ void sampleProjective(cairo_surface_t* src, const double g[3][3], cairo_surface_
     }
   };
   // A large layer is shared out by bands of rows among a few threads; each writes its own rows.
-  const int bands = static_cast<double>(dw) * dh < (1 << 17)
-                        ? 1
-                        : std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 4);
+  int bands = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 4);
+  if (static_cast<double>(dw) * dh < (1 << 17)) bands = 1;
   std::vector<std::thread> helpers;
   for (int i = 1; i < bands; ++i) helpers.emplace_back(rows, dh * i / bands, dh * (i + 1) / bands);
   rows(0, dh / bands);
