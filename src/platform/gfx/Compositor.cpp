@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -929,7 +930,14 @@ void sampleProjective(cairo_surface_t* src, const double g[3][3], cairo_surface_
   int bands = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 4);
   if (static_cast<double>(dw) * dh < (1 << 17)) bands = 1;
   std::vector<std::thread> helpers;
-  for (int i = 1; i < bands; ++i) helpers.emplace_back(rows, dh * i / bands, dh * (i + 1) / bands);
+  for (int i = 1; i < bands; ++i) {
+    const int from = dh * i / bands, to = dh * (i + 1) / bands;
+    try {
+      helpers.emplace_back(rows, from, to);
+    } catch (const std::system_error&) {
+      rows(from, to);  // no thread to be had: drawn here
+    }
+  }
   rows(0, dh / bands);
   for (auto& t : helpers) t.join();
 }
