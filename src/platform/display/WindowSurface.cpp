@@ -63,6 +63,11 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
+  // The window is shown through SDL's software renderer over the window system's own shared-memory
+  // framebuffer, never through OpenGL: the process draws its GL through Mesa's off-screen renderer,
+  // and a second GL stack in the same process shares Mesa's dispatch with it, so that each side's
+  // calls land in the other's context (a crash in the first frame after a GL transition).
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   // A desktop's window system only: SDL would otherwise fall back to drivers that show nothing.
   // An SDL_VIDEODRIVER set by the user still wins over this hint.
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
@@ -100,8 +105,7 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
     KT_LOG("%s", SDL_GetError());
     return false;
   }
-  if (!options.softwareRenderer) m_renderer = SDL_CreateRenderer(m_window, -1, SDL_RENDERER_PRESENTVSYNC);
-  if (!m_renderer) m_renderer = SDL_CreateRenderer(m_window, -1, SDL_RENDERER_SOFTWARE);
+  m_renderer = SDL_CreateRenderer(m_window, -1, SDL_RENDERER_SOFTWARE);
   if (!m_renderer) {
     core::setError(error, sdlError("renderer"));
     KT_LOG("%s", SDL_GetError());

@@ -49,8 +49,7 @@ class WindowSurface : public Surface {
  public:
   struct Options {
     const char* title = "KTV";
-    bool softwareRenderer = false;  // SDL's software renderer instead of the default one
-    bool hidden = false;            // made but not shown (tests)
+    bool hidden = false;  // made but not shown (tests)
   };
 
   // Opens the window; nullptr with an error when SDL or the window cannot be set up.

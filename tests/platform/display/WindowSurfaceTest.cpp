@@ -17,6 +17,8 @@
 
 #include "platform/core/Error.h"
 #include "platform/gfx/Image.h"
+#include "platform/gl/Context.h"
+#include "platform/gl/GL.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Event.h"
@@ -138,9 +140,7 @@ TEST_F(WindowSurfaceTest, ShowsFramesAndTakesTheMouseInARealWindow) {
 
   {
     core::Error error;
-    display::WindowSurface::Options options;
-    options.softwareRenderer = true;
-    auto surface = display::WindowSurface::open(options, &error);
+    auto surface = display::WindowSurface::open({}, &error);
     ASSERT_NE(surface, nullptr) << error.description();
     EXPECT_TRUE(surface->isOnScreen());
     EXPECT_EQ(surface->windowScale(), 1.0) << "1024 x 768 fits on the 1280 x 1024 server";
@@ -212,6 +212,46 @@ TEST_F(WindowSurfaceTest, ShowsFramesAndTakesTheMouseInARealWindow) {
   EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u) << "the window's end shuts SDL's video down";
 }
 
+// GL drawn through the platform's own contexts between two frames of a real window, as the GL
+// transitions draw: both keep working, and the window shows its second frame.
+TEST_F(WindowSurfaceTest, GLDrawnBetweenFramesLeavesTheWindowWhole) {
+  XServer server(m_program);
+  ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
+  ScopedEnv display("DISPLAY", server.display().c_str());
+  ScopedEnv wayland("WAYLAND_DISPLAY", nullptr);
+  ScopedEnv driver("SDL_VIDEODRIVER", nullptr);
+
+  auto window = ui::Window::create();
+  window->setBackgroundColor(gfx::Color::rgba(0, 0, 1));
+  window->makeKeyAndVisible();
+  {
+    core::Error error;
+    auto surface = display::WindowSurface::open({}, &error);
+    ASSERT_NE(surface, nullptr) << error.description();
+    EXPECT_FALSE(surface->renderFrame().isEmpty());
+
+    auto context = gl::Context::create(gl::RenderingAPI::OpenGLES1);
+    ASSERT_NE(context, nullptr);
+    for (int round = 0; round < 3; ++round) {
+      ASSERT_TRUE(gl::Context::setCurrentContext(context));
+      glClearColor(1, 0, 0, 1);
+      glClear(GL_COLOR_BUFFER_BIT);
+      GLubyte rgba[4] = {};
+      glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+      EXPECT_EQ(rgba[0], 255);
+      EXPECT_EQ(rgba[2], 0);
+
+      const bool cyan = round % 2 == 0;
+      window->setBackgroundColor(gfx::Color::rgba(0, cyan ? 1 : 0, 1));
+      EXPECT_FALSE(surface->renderFrame().isEmpty());
+      auto shown = surface->readPixels();
+      ASSERT_NE(shown, nullptr);
+      EXPECT_EQ(shown->pixelAt(10, 10), cyan ? 0xFF00FFFFu : 0xFF0000FFu);
+    }
+    gl::Context::setCurrentContext(nullptr);
+  }
+}
+
 // The touch screen: fingers as SDL reports them, through SDL's own queue, on its window-less driver.
 class WindowSurfaceTouchTest : public support::TempHomeTest {
  protected:
@@ -224,7 +264,7 @@ class WindowSurfaceTouchTest : public support::TempHomeTest {
     m_window->makeKeyAndVisible();
     m_window->addSubview(m_pad);
     display::WindowSurface::Options options;
-    options.softwareRenderer = options.hidden = true;
+    options.hidden = true;
     core::Error error;
     m_surface = display::WindowSurface::open(options, &error);
     ASSERT_NE(m_surface, nullptr) << error.description();
