@@ -12,6 +12,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -115,19 +117,32 @@ class WindowSurfaceTest : public support::TempHomeTest {
     ui::Screen::main().reset();
   }
   void TearDown() override {
+    m_driver.reset();
+    m_wayland.reset();
+    m_display.reset();
+    m_server.reset();
     ui::Application::shared().reset();
     ui::Screen::main().reset();
   }
 
+  // Starts a private X server and names it in the environment (with no Wayland, and SDL left to
+  // choose its driver) for the rest of the test; false when it did not start.
+  bool startServer() {
+    m_server = std::make_unique<XServer>(m_program);
+    if (m_server->display().empty()) return false;
+    m_display.emplace("DISPLAY", m_server->display().c_str());
+    m_wayland.emplace("WAYLAND_DISPLAY", nullptr);
+    m_driver.emplace("SDL_VIDEODRIVER", nullptr);
+    return true;
+  }
+
   std::string m_program;
+  std::unique_ptr<XServer> m_server;
+  std::optional<ScopedEnv> m_display, m_wayland, m_driver;
 };
 
 TEST_F(WindowSurfaceTest, ShowsFramesAndTakesTheMouseInARealWindow) {
-  XServer server(m_program);
-  ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
-  ScopedEnv display("DISPLAY", server.display().c_str());
-  ScopedEnv wayland("WAYLAND_DISPLAY", nullptr);
-  ScopedEnv driver("SDL_VIDEODRIVER", nullptr);
+  ASSERT_TRUE(startServer()) << "Xvfb did not start";
 
   auto window = ui::Window::create();
   window->setBackgroundColor(gfx::Color::rgba(0, 0, 1));
@@ -215,11 +230,7 @@ TEST_F(WindowSurfaceTest, ShowsFramesAndTakesTheMouseInARealWindow) {
 // GL drawn through the platform's own contexts between two frames of a real window, as the GL
 // transitions draw: both keep working, and the window shows its second frame.
 TEST_F(WindowSurfaceTest, GLDrawnBetweenFramesLeavesTheWindowWhole) {
-  XServer server(m_program);
-  ASSERT_FALSE(server.display().empty()) << "Xvfb did not start";
-  ScopedEnv display("DISPLAY", server.display().c_str());
-  ScopedEnv wayland("WAYLAND_DISPLAY", nullptr);
-  ScopedEnv driver("SDL_VIDEODRIVER", nullptr);
+  ASSERT_TRUE(startServer()) << "Xvfb did not start";
 
   auto window = ui::Window::create();
   window->setBackgroundColor(gfx::Color::rgba(0, 0, 1));
