@@ -836,17 +836,21 @@ bool decodeTiff(std::string_view bytes, Decoded& out) {
   if (!sizeAllowed(w, h)) return out.fail(Image::TooLarge, "The TIFF image is too large.");
   char message[1024];
   if (!TIFFRGBAImageOK(tif, message)) return out.fail(Image::Unsupported, "The TIFF pixel layout is not supported.");
-  // The first extra sample is the alpha, read from the samples (see TiffReader). Unassociated
-  // (straight) samples are premultiplied here, whatever the photometric; libtiff is told they are
-  // associated so that it passes them through.
-  // Samples that claim to be premultiplied, or an undescribed fourth sample (taken as the alpha),
-  // may still hold colour above their alpha: it is clamped.
+  // The first extra sample is the alpha when the file says so, read from the samples (see
+  // TiffReader). Unassociated (straight) samples are premultiplied here, whatever the photometric;
+  // libtiff is told they are associated so that it passes them through.
+  // libtiff also takes an undescribed extra sample as the alpha once there are more than three
+  // samples; that holds for RGB alone (a fourth sample), while for CMYK, grey and the rest it is a
+  // spot colour or some other channel, and the image is opaque.
+  // Samples that claim to be premultiplied, or an undescribed fourth RGB sample, may still hold
+  // colour above their alpha: it is clamped.
   uint16_t extra = 0;
   uint16_t* extraTypes = nullptr;
   const uint16_t alphaKind = TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extra, &extraTypes) && extra > 0 && extraTypes
                                  ? extraTypes[0]
                                  : static_cast<uint16_t>(EXTRASAMPLE_UNSPECIFIED);
   const bool straight = alphaKind == EXTRASAMPLE_UNASSALPHA;
+  const bool marked = straight || alphaKind == EXTRASAMPLE_ASSOCALPHA;
   if (straight) {
     std::vector<uint16_t> types(extraTypes, extraTypes + extra);
     types[0] = EXTRASAMPLE_ASSOCALPHA;
@@ -861,7 +865,9 @@ bool decodeTiff(std::string_view bytes, Decoded& out) {
     ~Ender() { TIFFRGBAImageEnd(img); }
   } ender{&reader->img};
   reader->img.req_orientation = ORIENTATION_TOPLEFT;
-  if (reader->img.alpha && reader->img.isContig) {
+  const bool alpha = reader->img.alpha &&
+                     (marked || (reader->img.photometric == PHOTOMETRIC_RGB && reader->img.samplesperpixel >= 4));
+  if (alpha && reader->img.isContig) {
     const uint16_t bits = reader->img.bitspersample, spp = reader->img.samplesperpixel;
     const uint16_t photometric = reader->img.photometric;
     // The first extra sample; with none described, the reader takes the last one as the alpha.
@@ -886,7 +892,7 @@ bool decodeTiff(std::string_view bytes, Decoded& out) {
     const uint32_t* row = raster.data() + static_cast<size_t>(y) * w;
     for (uint32_t x = 0; x < w; ++x) {
       const uint32_t p = row[x];
-      const uint32_t a = TIFFGetA(p);
+      const uint32_t a = alpha ? TIFFGetA(p) : 255u;
       uint32_t r = TIFFGetR(p), g = TIFFGetG(p), b = TIFFGetB(p);
       if (a != 255) {
         translucent = true;
@@ -895,7 +901,7 @@ bool decodeTiff(std::string_view bytes, Decoded& out) {
       dst[x] = straight ? premultiplied(r, g, b, a) : (a << 24) | (r << 16) | (g << 8) | b;
     }
   }
-  out.hasAlpha = straight || alphaKind == EXTRASAMPLE_ASSOCALPHA || translucent;
+  out.hasAlpha = (alpha && marked) || translucent;
   cairo_surface_mark_dirty(s.get());
   out.surface = std::move(s);
   return true;

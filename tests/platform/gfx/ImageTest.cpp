@@ -196,15 +196,16 @@ std::string writeTiff(int w, int h, int channels, const std::vector<uint8_t>& sa
 }
 
 // A TIFF of 20 x 2 pixels in one colour, written by libtiff in the layout given, whose first
-// extra sample is an unassociated alpha: (x * 37) % 256 on the top row, opaque below.
+// extra sample (an unassociated alpha unless told) holds (x * 37) % 256 on the top row, 255 below.
 struct TiffLayout {
   const char* name;
   uint16_t photometric;
   uint16_t bits;
   std::vector<uint8_t> colour;  // the colour samples, as 8-bit values (widened for 16 bits)
-  uint16_t extras = 1;          // extra samples past the alpha hold 7
+  uint16_t extras = 1;          // extra samples past the first hold 7 and are undescribed
   bool tiled = false;           // tiles of 16 x 16, so the right-hand one is partly outside
   bool bottomUp = false;        // rows stored bottom first, as the orientation tag says
+  uint16_t firstExtra = EXTRASAMPLE_UNASSALPHA;
 };
 
 constexpr int kTiffWidth = 20, kTiffHeight = 2;
@@ -224,7 +225,7 @@ std::string writeTiff(const TiffLayout& l) {
   TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
   TIFFSetField(t, TIFFTAG_ORIENTATION, l.bottomUp ? ORIENTATION_BOTLEFT : ORIENTATION_TOPLEFT);
   std::vector<uint16_t> kinds(l.extras, EXTRASAMPLE_UNSPECIFIED);
-  kinds[0] = EXTRASAMPLE_UNASSALPHA;
+  kinds[0] = l.firstExtra;
   TIFFSetField(t, TIFFTAG_EXTRASAMPLES, l.extras, kinds.data());
   // Palette entry 1 is orange.
   std::vector<uint16_t> red(size_t{1} << l.bits), green(red.size()), blue(red.size());
@@ -741,6 +742,43 @@ TEST(ImageTest, TiffAlphaOfEveryLayout) {
         const uint32_t a = tiffAlphaAt(x, y);
         auto mul = [a](uint32_t c) { return (c * a + 127) / 255; };
         const uint32_t want = argb(a, mul((colour >> 16) & 0xFF), mul((colour >> 8) & 0xFF), mul(colour & 0xFF));
+        expectPixelNear(image->pixelAt(x, y), want, 1);
+      }
+  }
+}
+
+TEST(ImageTest, TiffUndescribedExtraSamplesAreAlphaForRgbAlone) {
+  // An undescribed first extra sample is a spot colour or the like, except for a fourth RGB
+  // sample: that one has always been taken as an (associated) alpha.
+  struct Case {
+    TiffLayout layout;
+    uint32_t colour;
+    bool alpha;
+  };
+  const std::vector<Case> cases = {
+      {{"CMYK and a spot colour", PHOTOMETRIC_SEPARATED, 8, {0, 127, 255, 0}, 1, false, false,
+        EXTRASAMPLE_UNSPECIFIED},
+       argb(255, 255, 128, 0), false},
+      {{"8-bit grey and three more samples", PHOTOMETRIC_MINISBLACK, 8, {200}, 3, false, false,
+        EXTRASAMPLE_UNSPECIFIED},
+       argb(255, 200, 200, 200), false},
+      {{"16-bit grey and three more samples", PHOTOMETRIC_MINISBLACK, 16, {200}, 3, false, false,
+        EXTRASAMPLE_UNSPECIFIED},
+       argb(255, 200, 200, 200), false},
+      {{"RGB and a fourth sample", PHOTOMETRIC_RGB, 8, {200, 100, 50}, 1, false, false, EXTRASAMPLE_UNSPECIFIED},
+       argb(255, 200, 100, 50), true},
+  };
+  for (const auto& [layout, colour, alpha] : cases) {
+    SCOPED_TRACE(layout.name);
+    auto image = decodeOk(writeTiff(layout));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->hasAlpha(), alpha);
+    for (int y = 0; y < kTiffHeight; ++y)
+      for (int x = 0; x < kTiffWidth; ++x) {
+        const uint32_t a = alpha ? tiffAlphaAt(x, y) : 255;
+        auto clamp = [a](uint32_t c) { return std::min(c, a); };
+        const uint32_t want =
+            argb(a, clamp((colour >> 16) & 0xFF), clamp((colour >> 8) & 0xFF), clamp(colour & 0xFF));
         expectPixelNear(image->pixelAt(x, y), want, 1);
       }
   }
