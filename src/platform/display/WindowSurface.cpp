@@ -63,13 +63,15 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
-  // The window is shown through SDL's software renderer over the window system's own shared-memory
-  // framebuffer, never through OpenGL: the process draws its GL through Mesa's off-screen renderer,
-  // and a second GL stack in the same process shares Mesa's dispatch with it, so that each side's
-  // calls land in the other's context (a crash in the first frame after a GL transition).
+  // On X11 the window is shown through SDL's software renderer over the X server's shared-memory
+  // image, never through OpenGL: the process draws its GL through Mesa's off-screen renderer, and
+  // a second GL stack in the same process shares Mesa's dispatch with it, so that each side's
+  // calls land in the other's context (a crash in the first frame after a GL transition). On
+  // Wayland the frames go to the compositor in shared memory of our own (see WaylandPresenter).
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   // A desktop's window system only: SDL would otherwise fall back to drivers that show nothing.
-  // An SDL_VIDEODRIVER set by the user still wins over this hint.
+  // Wayland first where there is one (XWayland is a fallback); an SDL_VIDEODRIVER set by the user
+  // still wins over this hint.
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   SDL_SetHint(SDL_HINT_VIDEODRIVER, wayland && *wayland ? "wayland,x11" : "x11");
   // SDL keeps its session-bus connection, and the GL drivers it probes keep their caches, for the
@@ -105,12 +107,24 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
     KT_LOG("%s", SDL_GetError());
     return false;
   }
-  m_renderer = SDL_CreateRenderer(m_window, -1, SDL_RENDERER_SOFTWARE);
-  if (!m_renderer) {
-    core::setError(error, sdlError("renderer"));
-    KT_LOG("%s", SDL_GetError());
-    return false;
+  if (driver && std::strcmp(driver, "wayland") == 0) {
+    std::string why;
+    m_wayland = WaylandPresenter::create(m_window, &why);
+    if (!m_wayland) {
+      SDL_SetError("%s", why.c_str());
+      core::setError(error, sdlError("Wayland window"));
+      KT_LOG("%s", why.c_str());
+      return false;
+    }
+  } else {
+    m_renderer = SDL_CreateRenderer(m_window, -1, SDL_RENDERER_SOFTWARE);
+    if (!m_renderer) {
+      core::setError(error, sdlError("renderer"));
+      KT_LOG("%s", SDL_GetError());
+      return false;
+    }
   }
+  followWindowSize();
   // SDL starts with text input on: it runs only while a field edits (textInputChanged).
   SDL_StopTextInput();
   return true;
@@ -122,6 +136,7 @@ WindowSurface::~WindowSurface() {
   LeakCheckPause pause;
   if (m_texture) SDL_DestroyTexture(m_texture);
   if (m_renderer) SDL_DestroyRenderer(m_renderer);
+  m_wayland.reset();
   if (m_window) {
     SDL_StopTextInput();
     SDL_DestroyWindow(m_window);
@@ -132,7 +147,41 @@ WindowSurface::~WindowSurface() {
   }
 }
 
+void WindowSurface::followWindowSize() {
+  gfx::Size points = size();
+  int w = 0, h = 0, pw = 0, ph = 0;
+  SDL_GetWindowSize(m_window, &w, &h);
+  if (m_renderer) SDL_GetRendererOutputSize(m_renderer, &pw, &ph);
+  else SDL_GetWindowSizeInPixels(m_window, &pw, &ph);
+  if (w <= 0 || h <= 0 || points.width <= 0 || points.height <= 0) return;
+  if (pw <= 0 || ph <= 0) pw = w, ph = h;
+  // The whole screen, as large as fits, centred.
+  m_windowScale = std::min(w / points.width, h / points.height);
+  m_pictureOrigin = gfx::Point{(w - points.width * m_windowScale) / 2, (h - points.height * m_windowScale) / 2};
+  if (!m_wayland) return;
+  const double kx = double(pw) / w, ky = double(ph) / h;
+  PixelRect picture{static_cast<int>(std::lround(m_pictureOrigin.x * kx)),
+                    static_cast<int>(std::lround(m_pictureOrigin.y * ky)),
+                    static_cast<int>(std::lround((m_pictureOrigin.x + points.width * m_windowScale) * kx)),
+                    static_cast<int>(std::lround((m_pictureOrigin.y + points.height * m_windowScale) * ky))};
+  const int bufferScale = pw % w == 0 && ph % h == 0 && pw / w == ph / h ? pw / w : 1;
+  m_wayland->setGeometry(pw, ph, bufferScale, picture);
+}
+
+WaylandPresenter::Frame WindowSurface::frame() {
+  WaylandPresenter::Frame f;
+  cairo_surface_t* s = compositor().surface();
+  if (!s) return f;
+  cairo_surface_flush(s);
+  f.data = reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(s));
+  f.width = cairo_image_surface_get_width(s);
+  f.height = cairo_image_surface_get_height(s);
+  f.stride = cairo_image_surface_get_stride(s);
+  return f;
+}
+
 bool WindowSurface::makeTexture() {
+  if (!m_renderer) return false;
   if (m_texture) SDL_DestroyTexture(m_texture);
   m_texture = nullptr;
   cairo_surface_t* s = compositor().surface();
@@ -154,7 +203,8 @@ void WindowSurface::sizeChanged() {
   int w = std::max(1, static_cast<int>(std::lround(points.width * m_windowScale)));
   int h = std::max(1, static_cast<int>(std::lround(points.height * m_windowScale)));
   SDL_SetWindowSize(m_window, w, h);
-  makeTexture();
+  followWindowSize();
+  if (m_renderer) makeTexture();
 }
 
 void WindowSurface::textInputChanged(const std::optional<gfx::Rect>& rect) {
@@ -164,8 +214,8 @@ void WindowSurface::textInputChanged(const std::optional<gfx::Rect>& rect) {
     return;
   }
   // In window coordinates, where the input method shows what is being composed.
-  SDL_Rect r{static_cast<int>(std::lround(rect->x() * m_windowScale)),
-             static_cast<int>(std::lround(rect->y() * m_windowScale)),
+  SDL_Rect r{static_cast<int>(std::lround(m_pictureOrigin.x + rect->x() * m_windowScale)),
+             static_cast<int>(std::lround(m_pictureOrigin.y + rect->y() * m_windowScale)),
              static_cast<int>(std::lround(rect->width() * m_windowScale)),
              static_cast<int>(std::lround(rect->height() * m_windowScale))};
   if (!SDL_IsTextInputActive()) SDL_StartTextInput();
@@ -173,41 +223,62 @@ void WindowSurface::textInputChanged(const std::optional<gfx::Rect>& rect) {
 }
 
 void WindowSurface::present(const gfx::Rect& dirty) {
-  if (!m_texture && !makeTexture()) return;
-  cairo_surface_t* s = compositor().surface();
-  cairo_surface_flush(s);
-  int tw = cairo_image_surface_get_width(s), th = cairo_image_surface_get_height(s);
-  int stride = cairo_image_surface_get_stride(s);
-  const unsigned char* data = cairo_image_surface_get_data(s);
-  // The changed rectangle in pixels, rounded outwards and kept within the texture.
+  WaylandPresenter::Frame f = frame();
+  if (!f.data) return;
+  // The changed rectangle in pixels, rounded outwards and kept within the frame.
   double k = scale();
-  int x0 = std::clamp(static_cast<int>(std::floor(dirty.origin.x * k)), 0, tw);
-  int y0 = std::clamp(static_cast<int>(std::floor(dirty.origin.y * k)), 0, th);
-  int x1 = std::clamp(static_cast<int>(std::ceil(dirty.maxX() * k)), 0, tw);
-  int y1 = std::clamp(static_cast<int>(std::ceil(dirty.maxY() * k)), 0, th);
-  if (x1 > x0 && y1 > y0) {
-    SDL_Rect r{x0, y0, x1 - x0, y1 - y0};
-    SDL_UpdateTexture(m_texture, &r, data + static_cast<size_t>(y0) * stride + static_cast<size_t>(x0) * 4, stride);
+  PixelRect r{std::clamp(static_cast<int>(std::floor(dirty.origin.x * k)), 0, f.width),
+              std::clamp(static_cast<int>(std::floor(dirty.origin.y * k)), 0, f.height),
+              std::clamp(static_cast<int>(std::ceil(dirty.maxX() * k)), 0, f.width),
+              std::clamp(static_cast<int>(std::ceil(dirty.maxY() * k)), 0, f.height)};
+  if (m_wayland) {
+    m_wayland->present(f, r);
+    return;
+  }
+  if (!m_texture && !makeTexture()) return;
+  if (!r.isEmpty()) {
+    SDL_Rect u{r.x0, r.y0, r.x1 - r.x0, r.y1 - r.y0};
+    const auto* data = reinterpret_cast<const unsigned char*>(f.data);
+    SDL_UpdateTexture(m_texture, &u, data + static_cast<size_t>(r.y0) * f.stride + static_cast<size_t>(r.x0) * 4,
+                      f.stride);
   }
   showTexture();
 }
 
-void WindowSurface::showTexture() {
-  LeakCheckPause pause;
+void WindowSurface::copyTexture() const {
   SDL_SetRenderDrawColor(m_renderer, 0, 0, 0, 255);
   SDL_RenderClear(m_renderer);
-  if (m_texture) SDL_RenderCopy(m_renderer, m_texture, nullptr, nullptr);
+  if (!m_texture) return;
+  // In the renderer's pixels, which are the window's points on X11.
+  int w = 0, h = 0, pw = 0, ph = 0;
+  SDL_GetWindowSize(m_window, &w, &h);
+  SDL_GetRendererOutputSize(m_renderer, &pw, &ph);
+  const double kx = w > 0 ? double(pw) / w : 1, ky = h > 0 ? double(ph) / h : 1;
+  gfx::Size points = size();
+  SDL_Rect dst{static_cast<int>(std::lround(m_pictureOrigin.x * kx)), static_cast<int>(std::lround(m_pictureOrigin.y * ky)),
+               static_cast<int>(std::lround(points.width * m_windowScale * kx)),
+               static_cast<int>(std::lround(points.height * m_windowScale * ky))};
+  SDL_RenderCopy(m_renderer, m_texture, nullptr, &dst);
+}
+
+void WindowSurface::showTexture() {
+  if (!m_renderer) return;
+  LeakCheckPause pause;
+  copyTexture();
   SDL_RenderPresent(m_renderer);
 }
 
 std::shared_ptr<gfx::Image> WindowSurface::readPixels() const {
   int w = 0, h = 0;
+  if (m_wayland) {
+    std::vector<uint32_t> px = m_wayland->shownPixels(&w, &h);
+    if (px.empty()) return nullptr;
+    return gfx::Image::fromPixels(w, h, std::move(px), static_cast<double>(w) / std::max(1.0, size().width));
+  }
   if (SDL_GetRendererOutputSize(m_renderer, &w, &h) != 0 || w <= 0 || h <= 0) return nullptr;
   // What a present shows, drawn again and read before it is handed to the window system (the
   // back buffer is undefined after a present).
-  SDL_SetRenderDrawColor(m_renderer, 0, 0, 0, 255);
-  SDL_RenderClear(m_renderer);
-  if (m_texture) SDL_RenderCopy(m_renderer, m_texture, nullptr, nullptr);
+  copyTexture();
   std::vector<uint32_t> px(static_cast<size_t>(w) * h);
   LeakCheckPause pause;
   int rc = SDL_RenderReadPixels(m_renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, px.data(), w * 4);
@@ -222,7 +293,8 @@ std::shared_ptr<gfx::Image> WindowSurface::readPixels() const {
 }
 
 gfx::Point WindowSurface::toScreenPoints(double x, double y) const {
-  return screenPointFromDisplay(gfx::Point{x / m_windowScale, y / m_windowScale});
+  return screenPointFromDisplay(
+      gfx::Point{(x - m_pictureOrigin.x) / m_windowScale, (y - m_pictureOrigin.y) / m_windowScale});
 }
 
 gfx::Point WindowSurface::fingerPoint(double x, double y) const {
@@ -290,6 +362,8 @@ void WindowSurface::cancelTouches() {
 void WindowSurface::processEvents() {
   SDL_Event event;
   while (SDL_PollEvent(&event)) handleEvent(event);
+  // Buffers the compositor let go of, read with the window's events; a frame that waited for one.
+  if (m_wayland) m_wayland->dispatch(frame());
 }
 
 void WindowSurface::handleEvent(const SDL_Event& event) {
@@ -356,7 +430,15 @@ void WindowSurface::handleEvent(const SDL_Event& event) {
       break;
     }
     case SDL_WINDOWEVENT:
-      if (event.window.event == SDL_WINDOWEVENT_EXPOSED || event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+      if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+        followWindowSize();
+        if (m_wayland) {
+          WaylandPresenter::Frame f = frame();
+          m_wayland->present(f, PixelRect{0, 0, f.width, f.height});
+        } else {
+          showTexture();
+        }
+      } else if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {
         showTexture();
       } else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
         // The button or the fingers may come up where this window never hears of it: every

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/display/Surface.h"
+#include "platform/display/WaylandPresenter.h"
 
 struct SDL_Window;
 struct SDL_Renderer;
@@ -31,7 +32,15 @@ struct ScrollEvent {
 //
 // The window is the screen's size in points; on a HiDPI desktop its drawable has the screen's
 // pixels, elsewhere the frame is scaled to the drawable (and the whole window is scaled down when
-// the screen does not fit on the desktop). Only the changed part of each frame is uploaded.
+// the screen does not fit on the desktop). When the desktop gives the window another size (a
+// kiosk compositor makes it fill the output), the frame is fitted into it whole, centred, with
+// black beside it, and touches follow. Only the changed part of each frame is uploaded.
+//
+// No GL is used for the window, because the GL views draw through Mesa's off-screen renderer
+// in this process, and a second GL stack would share Mesa's dispatch with it. On X11 the frame
+// goes through SDL's software renderer onto the X server's shared-memory image; on Wayland
+// (with or without XWayland, which SDL prefers) through shared-memory buffers handed to the
+// compositor (WaylandPresenter), as SDL 2 has no window framebuffer there.
 //
 // Input: each finger on a touch screen is a touch of its own, several at once (down, move, up; a
 // touch that is not moving while another does is stationary), and the left mouse button is one
@@ -71,9 +80,16 @@ class WindowSurface : public Surface {
   // nullptr when the renderer cannot read.
   std::shared_ptr<gfx::Image> readPixels() const;
 
-  // Window points per screen point (below 1 when the screen was scaled down to fit).
+  // Window points per screen point (below 1 when the screen was scaled down to fit), and where
+  // the screen's top left corner is in the window.
   double windowScale() const { return m_windowScale; }
+  gfx::Point pictureOrigin() const { return m_pictureOrigin; }
   SDL_Window* sdlWindow() const { return m_window; }
+  // Whether frames go to a Wayland compositor (else to an X server through SDL's renderer).
+  bool isWayland() const { return m_wayland != nullptr; }
+  // Whether a frame made now is shown at once: on Wayland it may wait for the compositor to hand
+  // back a buffer (processEvents() reads that).
+  bool canPresent() const { return !m_wayland || m_wayland->hasFreeBuffer(); }
 
  protected:
   WindowSurface() = default;
@@ -85,7 +101,13 @@ class WindowSurface : public Surface {
  private:
   bool setUp(const Options& options, core::Error* error);
   bool makeTexture();
+  // The frame drawn into the renderer where it goes in the window (X11), and shown.
+  void copyTexture() const;
   void showTexture();
+  // Fits the screen into the window as it is now: scale, picture origin, the presenter's buffers.
+  void followWindowSize();
+  // The frame's pixels as the Wayland presenter takes them.
+  WaylandPresenter::Frame frame();
   // A point of the SDL window in the screen's points (through the display's turn).
   gfx::Point toScreenPoints(double x, double y) const;
   // A touch screen's finger position (0..1 across the window) in screen points.
@@ -108,8 +130,10 @@ class WindowSurface : public Surface {
   SDL_Window* m_window = nullptr;
   SDL_Renderer* m_renderer = nullptr;
   SDL_Texture* m_texture = nullptr;
+  std::unique_ptr<WaylandPresenter> m_wayland;
   bool m_sdlStarted = false;
   double m_windowScale = 1;
+  gfx::Point m_pictureOrigin;
   std::shared_ptr<ui::Touch> m_touch;
   std::weak_ptr<ui::Window> m_touchWindow;  // the window the finger went down on
   gfx::Point m_pointer;

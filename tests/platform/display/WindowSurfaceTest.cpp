@@ -3,12 +3,6 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -31,88 +25,19 @@
 #include "platform/ui/Screen.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/Window.h"
+#include "support/DisplayServers.h"
 #include "support/RunUntil.h"
 #include "support/ScopedEnv.h"
 #include "support/TempHome.h"
 
 namespace {
 
-std::string findProgram(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  std::string dirs = path ? path : "/usr/bin:/bin";
-  size_t start = 0;
-  while (start <= dirs.size()) {
-    size_t end = dirs.find(':', start);
-    if (end == std::string::npos) end = dirs.size();
-    std::string candidate = dirs.substr(start, end - start) + "/" + name;
-    if (access(candidate.c_str(), X_OK) == 0) return candidate;
-    start = end + 1;
-  }
-  return "";
-}
-
-// A private X server for one test: Xvfb picks a free display number and reports it on a pipe.
-// The server is stopped when the object goes, and dies with the test program if that crashes.
-class XServer {
- public:
-  explicit XServer(const std::string& program) {
-    int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0) return;
-    std::string fdText = std::to_string(fds[1]);
-    const char* argv[] = {program.c_str(), "-displayfd", fdText.c_str(), "-screen", "0", "1280x1024x24",
-                          "-nolisten", "tcp", "-noreset", nullptr};
-    m_pid = fork();
-    if (m_pid == 0) {
-      prctl(PR_SET_PDEATHSIG, SIGTERM);
-      fcntl(fds[1], F_SETFD, 0);  // the write end stays open across exec
-      int devnull = ::open("/dev/null", O_WRONLY);
-      if (devnull >= 0) dup2(devnull, 2), dup2(devnull, 1);
-      execv(argv[0], const_cast<char* const*>(argv));
-      _exit(127);
-    }
-    close(fds[1]);
-    if (m_pid < 0) {
-      close(fds[0]);
-      return;
-    }
-    // The display number, then a newline, once the server accepts connections.
-    std::string text;
-    pollfd p{fds[0], POLLIN, 0};
-    while (text.find('\n') == std::string::npos && poll(&p, 1, 10000) > 0) {
-      char buf[16];
-      ssize_t n = read(fds[0], buf, sizeof buf);
-      if (n <= 0) break;
-      text.append(buf, static_cast<size_t>(n));
-    }
-    close(fds[0]);
-    if (text.find('\n') != std::string::npos) m_display = ":" + text.substr(0, text.find('\n'));
-  }
-
-  ~XServer() {
-    if (m_pid <= 0) return;
-    kill(m_pid, SIGTERM);
-    int status = 0;
-    waitpid(m_pid, &status, 0);
-  }
-
-  XServer(const XServer&) = delete;
-  XServer& operator=(const XServer&) = delete;
-
-  // ":N", empty when the server did not start.
-  const std::string& display() const { return m_display; }
-
- private:
-  pid_t m_pid = -1;
-  std::string m_display;
-};
-
 using support::ScopedEnv;
 
 class WindowSurfaceTest : public support::TempHomeTest {
  protected:
   void SetUp() override {
-    m_program = findProgram("Xvfb");
-    if (m_program.empty()) GTEST_SKIP() << "Xvfb is not installed: no real window to test";
+    if (support::findProgram("Xvfb").empty()) GTEST_SKIP() << "Xvfb is not installed: no real window to test";
     ui::Application::shared().reset();
     ui::Screen::main().reset();
   }
@@ -128,7 +53,7 @@ class WindowSurfaceTest : public support::TempHomeTest {
   // Starts a private X server and names it in the environment (with no Wayland, and SDL left to
   // choose its driver) for the rest of the test; false when it did not start.
   bool startServer() {
-    m_server = std::make_unique<XServer>(m_program);
+    m_server = std::make_unique<support::XServer>();
     if (m_server->display().empty()) return false;
     m_display.emplace("DISPLAY", m_server->display().c_str());
     m_wayland.emplace("WAYLAND_DISPLAY", nullptr);
@@ -136,8 +61,7 @@ class WindowSurfaceTest : public support::TempHomeTest {
     return true;
   }
 
-  std::string m_program;
-  std::unique_ptr<XServer> m_server;
+  std::unique_ptr<support::XServer> m_server;
   std::optional<ScopedEnv> m_display, m_wayland, m_driver;
 };
 

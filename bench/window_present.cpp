@@ -1,0 +1,113 @@
+// A whole frame shown in a real window, as the client shows a transition's frames: the 1024 x 768
+// point screen at scale 2 (2048 x 1536 pixels) drawn by the compositor and scaled into a 1024 x 768
+// window, on X11 (SDL's software renderer onto the X server's shared-memory image) and on Wayland
+// (shared-memory buffers handed to the compositor). Each path starts its own private servers: an
+// X server, and Weston nested in one. Against the floor: the same frame drawn offscreen, which the
+// windows' frames include. Prints each path's present (its frame less the floor) and the ratio of
+// the Wayland path to the X11 one.
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <thread>
+
+#include "BenchReport.h"
+#include "platform/display/OffscreenSurface.h"
+#include "platform/display/WindowSurface.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/Window.h"
+#include "support/DisplayServers.h"
+#include "support/ScopedEnv.h"
+
+namespace {
+
+// One window whose whole screen changes colour every frame.
+struct Scene {
+  Scene() {
+    ui::Application::shared().reset();
+    ui::Screen::main().reset();
+    window = ui::Window::create();
+    window->makeKeyAndVisible();
+  }
+  ~Scene() {
+    window.reset();
+    ui::Application::shared().reset();
+    ui::Screen::main().reset();
+  }
+  void change() {
+    flip = !flip;
+    window->setBackgroundColor(flip ? gfx::Color::rgba(0.2, 0.4, 0.9) : gfx::Color::rgba(0.9, 0.5, 0.1));
+  }
+  std::shared_ptr<ui::Window> window;
+  bool flip = false;
+};
+
+void runFrames(benchmark::State& state, display::Surface& surface, Scene& scene, display::WindowSurface* window) {
+  for (auto _ : state) {
+    if (window) {
+      // Untimed: the compositor hands a buffer back (Wayland), so that the frame is drawn now.
+      state.PauseTiming();
+      auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+      window->processEvents();
+      while (!window->canPresent() && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        window->processEvents();
+      }
+      state.ResumeTiming();
+    }
+    scene.change();
+    surface.renderFrame();
+  }
+}
+
+void OffscreenFrame(benchmark::State& state) {
+  Scene scene;
+  auto surface = display::OffscreenSurface::create();
+  runFrames(state, *surface, scene, nullptr);
+}
+BENCHMARK(OffscreenFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void X11WindowFrame(benchmark::State& state) {
+  support::XServer x("1280x1024x24");
+  if (x.display().empty()) return state.SkipWithError("Xvfb did not start");
+  support::ScopedEnv display("DISPLAY", x.display().c_str()), wayland("WAYLAND_DISPLAY", nullptr),
+      driver("SDL_VIDEODRIVER", nullptr);
+  Scene scene;
+  auto surface = display::WindowSurface::open();
+  if (!surface || surface->isWayland()) return state.SkipWithError("no X11 window");
+  runFrames(state, *surface, scene, surface.get());
+}
+BENCHMARK(X11WindowFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void WaylandWindowFrame(benchmark::State& state) {
+  support::XServer x("1280x1024x24");
+  support::WestonServer weston(x.display(), 1024, 768);
+  if (!weston.isReady()) return state.SkipWithError("weston did not start");
+  support::ScopedEnv display("DISPLAY", nullptr), wayland("WAYLAND_DISPLAY", weston.socket().c_str()),
+      runtime("XDG_RUNTIME_DIR", weston.runtimeDir().c_str()), driver("SDL_VIDEODRIVER", nullptr);
+  Scene scene;
+  auto surface = display::WindowSurface::open();
+  if (!surface || !surface->isWayland()) return state.SkipWithError("no Wayland window");
+  runFrames(state, *surface, scene, surface.get());
+}
+BENCHMARK(WaylandWindowFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  bench::RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  auto x11 = reporter.ratio("X11WindowFrame", "OffscreenFrame");
+  auto wayland = reporter.ratio("WaylandWindowFrame", "OffscreenFrame");
+  if (x11) std::printf("X11 present: %.2f ms\n", (x11->oursSeconds - x11->baseSeconds) * 1e3);
+  if (wayland) std::printf("Wayland present: %.2f ms\n", (wayland->oursSeconds - wayland->baseSeconds) * 1e3);
+  if (auto r = reporter.ratio("WaylandWindowFrame", "X11WindowFrame"))
+    std::printf("Wayland frame / X11 frame: %.2f (%.2f ms vs %.2f ms)\n", r->value, r->oursSeconds * 1e3,
+                r->baseSeconds * 1e3);
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,302 @@
+#include "platform/display/WaylandPresenter.h"
+
+#include <pixman.h>
+#include <poll.h>
+#include <sys/mman.h>
+#include <unistd.h>
+#include <wayland-client.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+
+#include "platform/core/Log.h"
+
+// Last: it brings the window systems' own headers, whose macros clash with ordinary names.
+#include <SDL_syswm.h>
+
+namespace display {
+
+PixelRect PixelRect::united(const PixelRect& o) const {
+  if (isEmpty()) return o;
+  if (o.isEmpty()) return *this;
+  return {std::min(x0, o.x0), std::min(y0, o.y0), std::max(x1, o.x1), std::max(y1, o.y1)};
+}
+
+PixelRect PixelRect::intersected(const PixelRect& o) const {
+  PixelRect r{std::max(x0, o.x0), std::max(y0, o.y0), std::min(x1, o.x1), std::min(y1, o.y1)};
+  return r.isEmpty() ? PixelRect{} : r;
+}
+
+namespace {
+
+// At most this many buffers: one shown, one the compositor may still read, one to draw in.
+constexpr size_t MaxBuffers = 3;
+
+void globalAdded(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t) {
+  auto* shm = static_cast<wl_shm**>(data);
+  if (!*shm && std::strcmp(interface, wl_shm_interface.name) == 0)
+    *shm = static_cast<wl_shm*>(wl_registry_bind(registry, name, &wl_shm_interface, 1));
+}
+
+void globalRemoved(void*, wl_registry*, uint32_t) {}
+
+const wl_registry_listener RegistryListener = {globalAdded, globalRemoved};
+
+}  // namespace
+
+struct WaylandPresenter::Buffer {
+  WaylandPresenter* owner = nullptr;
+  wl_buffer* buffer = nullptr;
+  pixman_image_t* image = nullptr;
+  void* memory = MAP_FAILED;
+  size_t size = 0;
+  bool busy = false;  // the compositor has it
+  PixelRect stale;    // what changed since it was last drawn
+
+  ~Buffer() {
+    if (buffer) wl_buffer_destroy(buffer);
+    if (image) pixman_image_unref(image);
+    if (memory != MAP_FAILED) munmap(memory, size);
+  }
+};
+
+std::unique_ptr<WaylandPresenter> WaylandPresenter::create(SDL_Window* window, std::string* error) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_WAYLAND) {
+    if (error) *error = std::string("not a Wayland window: ") + SDL_GetError();
+    return nullptr;
+  }
+  wl_display* display = info.info.wl.display;
+  wl_surface* surface = info.info.wl.surface;
+  std::unique_ptr<WaylandPresenter> p(new WaylandPresenter());
+  p->m_display = display;
+  p->m_surface = surface;
+  p->m_queue = wl_display_create_queue(display);
+  // The registry's events come through our queue, so the window system's own dispatch never sees
+  // them and our round trip handles nothing of its.
+  auto* wrapped = static_cast<wl_display*>(wl_proxy_create_wrapper(display));
+  wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(wrapped), p->m_queue);
+  wl_registry* registry = wl_display_get_registry(wrapped);
+  wl_proxy_wrapper_destroy(wrapped);
+  wl_registry_add_listener(registry, &RegistryListener, &p->m_shm);
+  int rc = wl_display_roundtrip_queue(display, p->m_queue);
+  wl_registry_destroy(registry);
+  if (rc < 0 || !p->m_shm) {
+    if (error) *error = rc < 0 ? "the Wayland connection failed" : "the Wayland compositor offers no shared memory";
+    return nullptr;
+  }
+  return p;
+}
+
+WaylandPresenter::~WaylandPresenter() {
+  if (m_surface && m_shown) {
+    wl_surface_attach(m_surface, nullptr, 0, 0);
+    wl_surface_commit(m_surface);
+  }
+  m_buffers.clear();
+  if (m_shm) wl_shm_destroy(m_shm);
+  if (m_queue) wl_event_queue_destroy(m_queue);
+  if (m_display) wl_display_flush(m_display);
+}
+
+void WaylandPresenter::setGeometry(int width, int height, int bufferScale, const PixelRect& picture) {
+  width = std::max(1, width);
+  height = std::max(1, height);
+  bufferScale = std::max(1, bufferScale);
+  if (width == m_width && height == m_height && bufferScale == m_bufferScale && picture == m_picture) return;
+  // Buffers the compositor still holds go when it lets go of them; the rest go now.
+  m_buffers.erase(std::remove_if(m_buffers.begin(), m_buffers.end(),
+                                 [this](const std::unique_ptr<Buffer>& b) {
+                                   if (b->busy) {
+                                     // Kept, unused, until the compositor lets go of it.
+                                     b->owner = nullptr;
+                                     return false;
+                                   }
+                                   if (b.get() == m_shown) m_shown = nullptr;
+                                   return true;
+                                 }),
+                  m_buffers.end());
+  m_width = width;
+  m_height = height;
+  m_picture = picture.intersected(PixelRect{0, 0, width, height});
+  if (bufferScale != m_bufferScale && wl_proxy_get_version(reinterpret_cast<wl_proxy*>(m_surface)) >= 3)
+    wl_surface_set_buffer_scale(m_surface, bufferScale);
+  m_bufferScale = bufferScale;
+}
+
+void WaylandPresenter::released(void* data, wl_buffer*) {
+  // A buffer of an earlier size goes at the next freeBuffer().
+  static_cast<Buffer*>(data)->busy = false;
+}
+
+WaylandPresenter::Buffer* WaylandPresenter::freeBuffer() {
+  // Buffers of an earlier size that the compositor has let go of go now.
+  m_buffers.erase(std::remove_if(m_buffers.begin(), m_buffers.end(),
+                                 [this](const std::unique_ptr<Buffer>& b) {
+                                   if (b->owner || b->busy) return false;
+                                   if (b.get() == m_shown) m_shown = nullptr;
+                                   return true;
+                                 }),
+                  m_buffers.end());
+  for (auto& b : m_buffers) {
+    if (b->owner && !b->busy) return b.get();
+  }
+  if (!hasFreeBuffer()) return nullptr;
+
+  auto b = std::make_unique<Buffer>();
+  b->owner = this;
+  const int stride = m_width * 4;
+  b->size = static_cast<size_t>(stride) * m_height;
+  int fd = memfd_create("ktv-frame", MFD_CLOEXEC);
+  if (fd < 0) {
+    KT_LOG("frame buffer: %s", std::strerror(errno));
+    return nullptr;
+  }
+  if (ftruncate(fd, static_cast<off_t>(b->size)) != 0) {
+    KT_LOG("frame buffer: %s", std::strerror(errno));
+    close(fd);
+    return nullptr;
+  }
+  b->memory = mmap(nullptr, b->size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  if (b->memory == MAP_FAILED) {
+    KT_LOG("frame buffer: %s", std::strerror(errno));
+    close(fd);
+    return nullptr;
+  }
+  wl_shm_pool* pool = wl_shm_create_pool(m_shm, fd, static_cast<int32_t>(b->size));
+  close(fd);
+  b->buffer = wl_shm_pool_create_buffer(pool, 0, m_width, m_height, stride, WL_SHM_FORMAT_XRGB8888);
+  wl_shm_pool_destroy(pool);
+  static const wl_buffer_listener listener = {released};
+  wl_buffer_add_listener(b->buffer, &listener, b.get());
+  b->image = pixman_image_create_bits(PIXMAN_x8r8g8b8, m_width, m_height, static_cast<uint32_t*>(b->memory), stride);
+  b->stale = PixelRect{0, 0, m_width, m_height};
+  ++m_buffersMade;
+  m_buffers.push_back(std::move(b));
+  return m_buffers.back().get();
+}
+
+bool WaylandPresenter::hasFreeBuffer() const {
+  size_t current = 0;
+  for (const auto& b : m_buffers) {
+    if (!b->owner) continue;
+    if (!b->busy) return true;
+    ++current;
+  }
+  return current < MaxBuffers;
+}
+
+void WaylandPresenter::readEvents() {
+  // Our queue's events only, read without waiting: the window system's own events stay queued
+  // for its next pump.
+  while (wl_display_prepare_read_queue(m_display, m_queue) != 0) wl_display_dispatch_queue_pending(m_display, m_queue);
+  wl_display_flush(m_display);
+  pollfd p{wl_display_get_fd(m_display), POLLIN, 0};
+  if (poll(&p, 1, 0) > 0) wl_display_read_events(m_display);
+  else wl_display_cancel_read(m_display);
+  wl_display_dispatch_queue_pending(m_display, m_queue);
+}
+
+void WaylandPresenter::dispatch(const Frame& frame) {
+  wl_display_dispatch_queue_pending(m_display, m_queue);
+  if (m_waiting) show(frame);
+}
+
+void WaylandPresenter::present(const Frame& frame, const PixelRect& dirty) {
+  if (!frame.data || frame.width <= 0 || frame.height <= 0 || m_picture.isEmpty()) return;
+  // The changed pixels of the frame, in the buffer: scaled, rounded outwards, and widened by the
+  // reach of the bilinear filter.
+  const double sx = double(m_picture.x1 - m_picture.x0) / frame.width;
+  const double sy = double(m_picture.y1 - m_picture.y0) / frame.height;
+  PixelRect d{m_picture.x0 + static_cast<int>(std::floor(dirty.x0 * sx)) - 2,
+              m_picture.y0 + static_cast<int>(std::floor(dirty.y0 * sy)) - 2,
+              m_picture.x0 + static_cast<int>(std::ceil(dirty.x1 * sx)) + 2,
+              m_picture.y0 + static_cast<int>(std::ceil(dirty.y1 * sy)) + 2};
+  d = d.intersected(m_picture);
+  for (auto& b : m_buffers) {
+    if (b->owner) b->stale = b->stale.united(d);
+  }
+  show(frame);
+}
+
+void WaylandPresenter::show(const Frame& frame) {
+  Buffer* b = freeBuffer();
+  if (!b) {
+    readEvents();
+    b = freeBuffer();
+  }
+  if (!b) {
+    // Every buffer is on the compositor's side: the frame waits for the first one let go of.
+    m_waiting = true;
+    return;
+  }
+  m_waiting = false;
+  if (b->stale.isEmpty() && b == m_shown) return;
+  const PixelRect damage = b->stale;
+  draw(*b, frame);
+  b->busy = true;
+  m_shown = b;
+  wl_surface_attach(m_surface, b->buffer, 0, 0);
+  if (wl_proxy_get_version(reinterpret_cast<wl_proxy*>(m_surface)) >= 4) {
+    wl_surface_damage_buffer(m_surface, damage.x0, damage.y0, damage.x1 - damage.x0, damage.y1 - damage.y0);
+  } else {
+    const int k = m_bufferScale;
+    wl_surface_damage(m_surface, damage.x0 / k, damage.y0 / k, (damage.x1 + k - 1) / k - damage.x0 / k,
+                      (damage.y1 + k - 1) / k - damage.y0 / k);
+  }
+  wl_surface_commit(m_surface);
+  wl_display_flush(m_display);
+}
+
+void WaylandPresenter::draw(Buffer& b, const Frame& frame) {
+  const PixelRect stale = b.stale;
+  b.stale = PixelRect{};
+  if (stale.isEmpty()) return;
+  // The bars beside the picture are black.
+  static const pixman_color_t black = {0, 0, 0, 0xFFFF};
+  const PixelRect bars[] = {{0, 0, m_width, m_picture.y0},
+                            {0, m_picture.y1, m_width, m_height},
+                            {0, m_picture.y0, m_picture.x0, m_picture.y1},
+                            {m_picture.x1, m_picture.y0, m_width, m_picture.y1}};
+  for (const PixelRect& bar : bars) {
+    PixelRect r = bar.intersected(stale);
+    if (r.isEmpty()) continue;
+    pixman_box32_t box{r.x0, r.y0, r.x1, r.y1};
+    pixman_image_fill_boxes(PIXMAN_OP_SRC, b.image, &black, 1, &box);
+  }
+  PixelRect r = stale.intersected(m_picture);
+  if (r.isEmpty()) return;
+  pixman_image_t* src = pixman_image_create_bits(PIXMAN_a8r8g8b8, frame.width, frame.height, frame.data, frame.stride);
+  if (!src) return;
+  const int pw = m_picture.x1 - m_picture.x0, ph = m_picture.y1 - m_picture.y0;
+  if (pw != frame.width || ph != frame.height) {
+    // Buffer pixels to frame pixels; sampled at pixel centres, the edges padded outwards.
+    pixman_transform_t t;
+    pixman_transform_init_scale(&t, pixman_double_to_fixed(double(frame.width) / pw),
+                                pixman_double_to_fixed(double(frame.height) / ph));
+    pixman_image_set_transform(src, &t);
+    pixman_image_set_filter(src, PIXMAN_FILTER_BILINEAR, nullptr, 0);
+    pixman_image_set_repeat(src, PIXMAN_REPEAT_PAD);
+  }
+  // The frame's alpha is dropped: what shows is its premultiplied colour over black.
+  pixman_image_composite32(PIXMAN_OP_SRC, src, nullptr, b.image, r.x0 - m_picture.x0, r.y0 - m_picture.y0, 0, 0, r.x0,
+                           r.y0, r.x1 - r.x0, r.y1 - r.y0);
+  pixman_image_unref(src);
+}
+
+std::vector<uint32_t> WaylandPresenter::shownPixels(int* width, int* height) const {
+  std::vector<uint32_t> px;
+  *width = *height = 0;
+  if (!m_shown || !m_shown->owner) return px;
+  *width = m_width;
+  *height = m_height;
+  const auto* p = static_cast<const uint32_t*>(m_shown->memory);
+  px.assign(p, p + static_cast<size_t>(m_width) * m_height);
+  for (auto& v : px) v |= 0xFF000000u;
+  return px;
+}
+
+}  // namespace display

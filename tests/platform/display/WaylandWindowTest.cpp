@@ -1,0 +1,242 @@
+// The window on a Wayland compositor: Weston nested in a private X server, so that what the
+// compositor shows can be read back from the X server and clicked on through it.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "platform/core/Error.h"
+#include "platform/display/Display.h"
+#include "platform/display/WindowSurface.h"
+#include "platform/gfx/Image.h"
+#include "platform/gl/Context.h"
+#include "platform/gl/GL.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Button.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/Window.h"
+#include "support/DisplayServers.h"
+#include "support/ScopedEnv.h"
+#include "support/TempHome.h"
+#include "XGrab.h"
+
+namespace {
+
+using support::ScopedEnv;
+
+class WaylandWindowTest : public support::TempHomeTest {
+ protected:
+  void SetUp() override {
+    if (support::findProgram("Xvfb").empty() || support::findProgram("weston").empty())
+      GTEST_SKIP() << "Xvfb or weston is not installed: no compositor to test on";
+    ui::Application::shared().reset();
+    ui::Screen::main().reset();
+  }
+  void TearDown() override {
+    m_env.clear();
+    m_grab.reset();
+    m_weston.reset();
+    m_x.reset();
+    ui::Application::shared().reset();
+    ui::Screen::main().reset();
+  }
+
+  // A private X server with Weston in it, its output `width` x `height` (smaller than the X
+  // server's screen), named in the environment for the rest of the test: with the X server too (a
+  // desktop with XWayland) or without it.
+  void startCompositor(int width, int height, bool withX) {
+    m_env.clear();
+    m_grab.reset();
+    m_weston.reset();
+    m_x = std::make_unique<support::XServer>("1600x1200x24");
+    ASSERT_FALSE(m_x->display().empty()) << "Xvfb did not start";
+    m_weston = std::make_unique<support::WestonServer>(m_x->display(), width, height);
+    ASSERT_TRUE(m_weston->isReady()) << "weston did not start; see " << m_weston->logPath();
+    m_env.push_back(std::make_unique<ScopedEnv>("XDG_RUNTIME_DIR", m_weston->runtimeDir().c_str()));
+    m_env.push_back(std::make_unique<ScopedEnv>("WAYLAND_DISPLAY", m_weston->socket().c_str()));
+    m_env.push_back(std::make_unique<ScopedEnv>("DISPLAY", withX ? m_x->display().c_str() : nullptr));
+    m_env.push_back(std::make_unique<ScopedEnv>("SDL_VIDEODRIVER", nullptr));
+    m_grab = std::make_unique<XGrab>(m_x->display());
+  }
+
+  // Handles the window's events until the compositor shows what `shown` wants (up to 20 s).
+  bool waitUntilShown(display::WindowSurface& surface, const std::function<bool(const XGrab&)>& shown) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < until) {
+      surface.processEvents();
+      if (m_grab->read() && shown(*m_grab)) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+
+  // A click at a point of the output: the pointer comes in from outside the output (the nested
+  // compositor learns where it is when it enters, and follows its moves by their differences after),
+  // and the button is pressed once the window has heard where it is.
+  bool click(display::WindowSurface& surface, int x, int y) {
+    auto at = [&] {
+      int mx = -1, my = -1;
+      SDL_GetMouseState(&mx, &my);
+      return mx == x && my == y;
+    };
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!at() && std::chrono::steady_clock::now() < until) {
+      m_grab->leave();
+      m_grab->moveTo(x, y);
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      surface.processEvents();
+    }
+    if (!at()) {
+      int mx = -1, my = -1;
+      SDL_GetMouseState(&mx, &my);
+      ADD_FAILURE() << "the window has the mouse at " << mx << ", " << my << ", not at " << x << ", " << y;
+      return false;
+    }
+    for (bool down : {true, false}) {
+      const Uint32 type = down ? SDL_MOUSEBUTTONDOWN : SDL_MOUSEBUTTONUP;
+      m_grab->press(down);
+      // Until SDL has handed the button on (its event handled by the surface).
+      bool seen = false;
+      while (!seen && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        SDL_PumpEvents();
+        SDL_Event e;
+        while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) == 1) {
+          seen = seen || e.type == type;
+          surface.handleEvent(e);
+        }
+      }
+      if (!seen) return false;
+    }
+    return true;
+  }
+
+  std::unique_ptr<support::XServer> m_x;
+  std::unique_ptr<support::WestonServer> m_weston;
+  std::unique_ptr<XGrab> m_grab;
+  std::vector<std::unique_ptr<ScopedEnv>> m_env;
+};
+
+// The kiosk shell gives the window the whole 1280 x 1024 output: the 1024 x 768 screen is fitted
+// into it at 1.25 times, 32 pixels from the top, with black above and below.
+TEST_F(WaylandWindowTest, WaylandWindowShowsItsFramesFittedToTheOutputAndTakesClicks) {
+  for (bool withX : {false, true}) {
+    SCOPED_TRACE(withX ? "with an X server beside the compositor" : "Wayland alone");
+    startCompositor(1280, 1024, withX);
+    if (HasFatalFailure()) return;
+
+    auto window = ui::Window::create();
+    window->setBackgroundColor(gfx::Color::rgba(0, 0, 1));
+    auto button = ui::Button::create(ui::ButtonType::Custom, gfx::Rect(200, 150, 400, 300));
+    button->setBackgroundColor(gfx::Color::rgba(0.8, 0.2, 0.2));
+    int taps = 0;
+    button->addTarget(nullptr, [&](ui::Control&, const ui::Event*) { ++taps; }, ui::ControlEventTouchUpInside);
+    window->addSubview(button);
+    window->makeKeyAndVisible();
+
+    core::Error error;
+    auto surface = display::WindowSurface::open({}, &error);
+    ASSERT_NE(surface, nullptr) << error.description();
+    EXPECT_TRUE(surface->isWayland()) << "SDL chose " << SDL_GetCurrentVideoDriver();
+    EXPECT_DOUBLE_EQ(surface->windowScale(), 1.25);
+    EXPECT_EQ(surface->pictureOrigin(), (gfx::Point{0, 32}));
+
+    // Screen point (x, y) is at (1.25 x, 32 + 1.25 y) of the output.
+    EXPECT_FALSE(surface->renderFrame().isEmpty());
+    auto red = [](const XGrab& g) {
+      return g.at(500, 407) == 0xCC3333u && g.at(125, 157) == 0x0000FFu && g.at(1275, 1020 - 32) == 0x0000FFu &&
+             g.at(640, 10) == 0 && g.at(640, 1010) == 0;
+    };
+    EXPECT_TRUE(waitUntilShown(*surface, red)) << "shown at the button: " << std::hex << m_grab->at(500, 407)
+                                               << ", above the picture: " << m_grab->at(640, 10);
+    auto shown = surface->readPixels();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->pixelWidth(), 1280);
+    EXPECT_EQ(shown->pixelAt(500, 407), 0xFFCC3333u);
+    EXPECT_EQ(shown->pixelAt(640, 10), 0xFF000000u);
+
+    // Only the button changes: the damaged part reaches the output, the rest stays.
+    button->setBackgroundColor(gfx::Color::rgba(0, 1, 0));
+    EXPECT_FALSE(surface->renderFrame().isEmpty());
+    EXPECT_TRUE(waitUntilShown(*surface, [](const XGrab& g) {
+      return g.at(500, 407) == 0x00FF00u && g.at(125, 157) == 0x0000FFu && g.at(640, 10) == 0;
+    })) << std::hex << m_grab->at(500, 407);
+
+    // A click on the output over the button is a tap; one in the black above it is nothing.
+    EXPECT_TRUE(click(*surface, 640, 10));
+    EXPECT_EQ(taps, 0);
+    EXPECT_TRUE(click(*surface, 500, 407));
+    EXPECT_EQ(taps, 1);
+
+    surface.reset();
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u);
+    window.reset();
+    ui::Application::shared().reset();
+    ui::Screen::main().reset();
+  }
+}
+
+// GL drawn through the platform's own contexts between frames of a Wayland window, as the GL
+// transitions draw: both keep working, and the compositor shows each frame.
+TEST_F(WaylandWindowTest, WaylandGLDrawnBetweenFramesLeavesTheWindowWhole) {
+  startCompositor(1024, 768, false);
+  if (HasFatalFailure()) return;
+  auto window = ui::Window::create();
+  window->setBackgroundColor(gfx::Color::rgba(0, 0, 1));
+  window->makeKeyAndVisible();
+  core::Error error;
+  auto surface = display::WindowSurface::open({}, &error);
+  ASSERT_NE(surface, nullptr) << error.description();
+  ASSERT_TRUE(surface->isWayland());
+  EXPECT_DOUBLE_EQ(surface->windowScale(), 1.0);
+  EXPECT_FALSE(surface->renderFrame().isEmpty());
+
+  auto context = gl::Context::create(gl::RenderingAPI::OpenGLES1);
+  ASSERT_NE(context, nullptr);
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_TRUE(gl::Context::setCurrentContext(context));
+    glClearColor(1, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    GLubyte rgba[4] = {};
+    glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    EXPECT_EQ(rgba[0], 255);
+    EXPECT_EQ(rgba[2], 0);
+
+    const bool cyan = round % 2 == 0;
+    window->setBackgroundColor(gfx::Color::rgba(0, cyan ? 1 : 0, 1));
+    EXPECT_FALSE(surface->renderFrame().isEmpty());
+    // Away from the top left corner, where the compositor draws the pointer until it moves.
+    const uint32_t want = cyan ? 0x00FFFFu : 0x0000FFu;
+    EXPECT_TRUE(waitUntilShown(*surface, [&](const XGrab& g) { return g.at(100, 300) == want && g.at(1000, 700) == want; }))
+        << "round " << round << ": " << std::hex << m_grab->at(100, 300);
+  }
+  gl::Context::setCurrentContext(nullptr);
+}
+
+// A compositor named that is not there, and no X server: the program goes on offscreen, and says
+// why on standard error, not only in the log.
+TEST(WaylandWindowOpenTest, WithNoWindowToOpenStandardErrorSaysWhy) {
+  support::TempHome home;
+  ScopedEnv wayland("WAYLAND_DISPLAY", "kt-no-such-compositor");
+  ScopedEnv x("DISPLAY", nullptr);
+  ScopedEnv driver("SDL_VIDEODRIVER", nullptr);
+  ScopedEnv offscreen("KT_OFFSCREEN", nullptr);
+  testing::internal::CaptureStderr();
+  auto surface = display::open();
+  std::string said = testing::internal::GetCapturedStderr();
+  ASSERT_NE(surface, nullptr);
+  EXPECT_FALSE(surface->isOnScreen());
+  EXPECT_NE(said.find("No window could be opened"), std::string::npos) << said;
+  EXPECT_NE(said.find("WAYLAND_DISPLAY=kt-no-such-compositor"), std::string::npos) << said;
+  EXPECT_NE(said.find("DISPLAY unset"), std::string::npos) << said;
+  surface.reset();
+  ui::Application::shared().reset();
+  ui::Screen::main().reset();
+}
+
+}  // namespace
