@@ -1,15 +1,25 @@
 #include "platform/core/Clock.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <utility>
 #include <vector>
 
 namespace core {
 namespace {
+
+struct ListenerEntry {
+  int id = 0;
+  std::function<void()> fn;
+  bool removed = false;  // guarded by State::listenersMutex, like calls
+  int calls = 0;         // calls in progress, on any thread
+};
 
 struct State {
   std::mutex mutex;
@@ -20,9 +30,12 @@ struct State {
   // Published deadlines, guarded by mutex.
   std::map<const void*, double> deadlines;
 
-  // Further listeners; called under their own mutex so that removal waits for a running call.
+  // Further listeners. The mutex guards only the list and the entries' flags: listeners are
+  // called outside it, since a listener may post to a queue, which may build a run loop, which
+  // adds a listener of its own. Removal waits on callDone for the calls in progress.
   std::mutex listenersMutex;
-  std::vector<std::pair<int, std::function<void()>>> listeners;
+  std::condition_variable callDone;
+  std::vector<std::shared_ptr<ListenerEntry>> listeners;
   int nextListenerId = 1;
 };
 
@@ -38,8 +51,24 @@ std::atomic<Clock::Listener> g_listener{nullptr};
 void notifyListeners() {
   if (auto l = g_listener.load()) l();
   State& st = state();
-  std::lock_guard lock(st.listenersMutex);
-  for (auto& [id, fn] : st.listeners) fn();
+  std::vector<std::shared_ptr<ListenerEntry>> snapshot;
+  {
+    std::lock_guard lock(st.listenersMutex);
+    snapshot = st.listeners;
+  }
+  for (const auto& entry : snapshot) {
+    {
+      // Counted before the call, so a removal from here on waits for it; one removed since the
+      // snapshot is not called at all.
+      std::lock_guard lock(st.listenersMutex);
+      if (entry->removed) continue;
+      ++entry->calls;
+    }
+    entry->fn();
+    std::lock_guard lock(st.listenersMutex);
+    --entry->calls;
+    if (entry->removed) st.callDone.notify_all();
+  }
 }
 
 double realMonotonic() {
@@ -113,17 +142,31 @@ void Clock::advance(double seconds) {
 void Clock::setAdvanceListener(Listener listener) { g_listener.store(listener); }
 
 int Clock::addAdvanceListener(std::function<void()> listener) {
+  auto entry = std::make_shared<ListenerEntry>();
+  entry->fn = std::move(listener);
   State& st = state();
   std::lock_guard lock(st.listenersMutex);
-  int id = st.nextListenerId++;
-  st.listeners.emplace_back(id, std::move(listener));
+  const int id = entry->id = st.nextListenerId++;
+  st.listeners.push_back(std::move(entry));
   return id;
 }
 
 void Clock::removeAdvanceListener(int id) {
   State& st = state();
-  std::lock_guard lock(st.listenersMutex);
-  std::erase_if(st.listeners, [id](const auto& entry) { return entry.first == id; });
+  std::function<void()> fn;
+  {
+    std::unique_lock lock(st.listenersMutex);
+    auto it = std::find_if(st.listeners.begin(), st.listeners.end(), [id](const auto& e) { return e->id == id; });
+    if (it == st.listeners.end()) return;
+    std::shared_ptr<ListenerEntry> entry = std::move(*it);
+    st.listeners.erase(it);
+    entry->removed = true;
+    st.callDone.wait(lock, [&] { return entry->calls == 0; });
+    // A snapshot taken earlier may still hold the entry: the function (and its captures) is
+    // destroyed by the removal, outside the lock, not later by whichever thread drops the snapshot.
+    fn = std::move(entry->fn);
+    entry->fn = nullptr;
+  }
 }
 
 void Clock::setPendingDeadline(const void* owner, double date) {

@@ -32,8 +32,11 @@ class Clock {
   static void setAdvanceListener(Listener listener);
 
   // Any number of further listeners, called like the one above (after every change of the virtual
-  // clock, and after setVirtual). A listener must not add or remove listeners itself. Removal
-  // waits until a call in progress has returned, so the listener's captures may be freed after.
+  // clock, and after setVirtual), on the thread that changed the clock and with no lock of the
+  // clock's held, so changes from several threads may call a listener at the same time. A
+  // listener may add listeners (called from the next change on) and remove others, but not
+  // itself: removal waits until calls in progress have returned, so the listener's captures may
+  // be freed after, and it is not called again.
   static int addAdvanceListener(std::function<void()> listener);
   static void removeAdvanceListener(int id);
 
