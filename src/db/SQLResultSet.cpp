@@ -28,11 +28,30 @@ std::unique_ptr<SQLResultSet> SQLResultSet::resultSetWithStatement(std::shared_p
   return rs;
 }
 
-SQLResultSet::~SQLResultSet() { close(); }
+// Filled by the destructor when an SQL function destroys the set under its step. The connection is
+// released after the statement: the last reference to either may be here.
+struct SQLResultSet::Step {
+  bool destroyed = false;
+  std::shared_ptr<SQLDatabase> parentDB;
+  std::shared_ptr<SQLStatement> statement;
+};
+
+SQLResultSet::~SQLResultSet() {
+  if (!m_step) {
+    close();
+    return;
+  }
+  // Destroyed from inside its own step: the statement cannot be reset or let go under the step,
+  // so next() takes it over, with the connection that steps it; the connection forgets the set now.
+  m_step->destroyed = true;
+  m_step->statement = std::move(m_statement);
+  if (m_parentDB) m_parentDB->resultSetDidClose(this);
+  m_step->parentDB = std::move(m_parentDB);
+}
 
 void SQLResultSet::close() {
   // The statement cannot be reset or let go under its own step.
-  if (m_stepping) {
+  if (m_step) {
     m_closeAfterStep = true;
     return;
   }
@@ -90,22 +109,31 @@ std::optional<core::Value::Dictionary> SQLResultSet::resultDictionary() const {
 
 bool SQLResultSet::next() {
   if (!m_statement || !m_parentDB) return false;
-  if (m_stepping) {
+  if (m_step) {
     KT_LOG("Warning: next() called from inside the result set's own step (%s); refused.", m_query.c_str());
     return false;
   }
   sqlite3_stmt* st = m_statement->statement();
+  // Alive until this call ends: held by the set, or by running when the step destroys the set.
+  SQLDatabase* db = m_parentDB.get();
   bool gaveUp = false;
-  m_stepping = true;
-  int rc = m_parentDB->step(st, "rs", gaveUp);
-  m_stepping = false;
+  Step running;
+  m_step = &running;
+  int rc = db->step(st, "rs", gaveUp);
   if (!gaveUp && rc != SQLITE_ROW && rc != SQLITE_DONE) {
-    const char* message = sqlite3_errmsg(m_parentDB->sqliteHandle());
+    const char* message = sqlite3_errmsg(db->sqliteHandle());
     if (rc == SQLITE_ERROR || rc == SQLITE_MISUSE)
       KT_LOG("Error calling sqlite3_step (%d: %s) rs", rc, message);
     else
       KT_LOG("Unknown error calling sqlite3_step (%d: %s) rs", rc, message);
   }
+  // The set is gone: nothing of it is touched; the statement is put back for its next user.
+  if (running.destroyed) {
+    running.statement->reset();
+    running.statement->setInUse(false);
+    return false;
+  }
+  m_step = nullptr;
   // A close asked for during the step ends the set now, the row it stepped to unread.
   if (rc == SQLITE_ROW && !m_closeAfterStep) return true;
   close();

@@ -19,7 +19,8 @@ class SQLStatement;
 // The cursor every query answers: steps through the rows, finds columns by name without regard
 // to case and converts column values. It keeps its statement and its connection alive until it
 // closes; it closes at the end of its rows, on a step failure, when its connection closes and
-// when it is destroyed.
+// when it is destroyed. Destroyed from inside its own step (by an SQL function of its query), it
+// leaves the connection at once and hands its statement to that step, which lets it go as it ends.
 class SQLResultSet {
  public:
   static std::unique_ptr<SQLResultSet> resultSetWithStatement(std::shared_ptr<SQLStatement> statement,
@@ -45,7 +46,7 @@ class SQLResultSet {
   // (logged, the set left open) when called from inside its own step.
   bool next();
   // True while next() steps (and so runs the query's SQL functions).
-  bool isStepping() const { return m_stepping; }
+  bool isStepping() const { return m_step != nullptr; }
   bool hasAnotherRow() const;
 
   // 0-based index of a column by name, case ignored; -1 (with a warning) when there is none.
@@ -110,6 +111,9 @@ class SQLResultSet {
   const std::map<std::string, int>& columnNameToIndexMap() const { return m_columnNameToIndexMap; }
 
  private:
+  // What a running next() keeps on its stack; the set points to it while it steps.
+  struct Step;
+
   SQLResultSet() = default;
   // True when a row is current and the index names one of its columns.
   bool validColumn(int columnIdx) const;
@@ -119,7 +123,7 @@ class SQLResultSet {
   std::string m_query;
   std::map<std::string, int> m_columnNameToIndexMap;
   bool m_columnNamesSetup = false;
-  bool m_stepping = false;
+  Step* m_step = nullptr;
   bool m_closeAfterStep = false;
 };
 

@@ -384,6 +384,28 @@ TEST_F(SQLDatabaseTest, ClosingFromInsideAStep) {
   EXPECT_FALSE(other->next());
 }
 
+// An SQL function of a set's own query may destroy the set: the step ends without touching it,
+// the connection forgets it, and the connection then closes and opens again as usual.
+TEST_F(SQLDatabaseTest, DestroyingFromInsideAStep) {
+  for (bool caching : {false, true}) {
+    SCOPED_TRACE(caching ? "caching" : "no caching");
+    auto db = openFiveRows();
+    db->setShouldCacheStatements(caching);
+    auto rs = db->executeQuery("select same(a) from t");
+    ASSERT_TRUE(rs && rs->next());
+    kt::SQLResultSet* stepping = rs.get();
+    m_hook = [&] { rs.reset(); };
+    EXPECT_FALSE(stepping->next());
+    m_hook = nullptr;
+    EXPECT_FALSE(db->hasOpenResultSets());
+    EXPECT_TRUE(db->close());
+    ASSERT_TRUE(db->open());
+    EXPECT_EQ(readAll(db->executeQuery("select a from t")), "12345");
+    EXPECT_TRUE(db->executeUpdate("drop table t"));
+    EXPECT_TRUE(db->close());
+  }
+}
+
 TEST_F(SQLDatabaseTest, CustomFunctions) {
   auto db = openDatabase();
   db->makeFunctionNamed("twice", 1, [](sqlite3_context* context, int argc, sqlite3_value** argv) {
