@@ -7,11 +7,15 @@
 #include <emmintrin.h>
 #endif
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <functional>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -828,6 +832,93 @@ inline uint32_t bilinear(uint64_t top, uint64_t bottom, uint32_t wx, uint32_t wy
 }
 #endif
 
+// A few threads kept to draw bands of rows alongside the calling thread: started when first
+// wanted, joined when the process exits. One caller at a time has them; a caller that finds them
+// busy, or a band whose thread cannot be started, draws on the calling thread.
+class BandWorkers {
+ public:
+  static constexpr int kMaxBands = 4;
+
+  static BandWorkers& shared() {
+    static BandWorkers workers;
+    return workers;
+  }
+
+  ~BandWorkers() {
+    if (getpid() != m_pid) {
+      // A forked child's copy: its threads were never in this process.
+      for (auto& t : m_threads) t.detach();
+      return;
+    }
+    std::lock_guard use(m_use);  // lets a call under way finish
+    {
+      std::lock_guard lock(m_mutex);
+      m_stop = true;
+    }
+    m_wake.notify_all();
+    for (auto& t : m_threads) t.join();
+  }
+
+  // Calls band(i) for every i in [0, n) and returns when all have returned; band 0 on the caller.
+  void run(int n, const std::function<void(int)>& band) {
+    std::unique_lock use(m_use, std::try_to_lock);
+    // Busy, or a forked child's copy whose threads are not in this process: all drawn here.
+    if (!use || getpid() != m_pid) {
+      for (int i = 0; i < n; ++i) band(i);
+      return;
+    }
+    while (static_cast<int>(m_threads.size()) < std::min(n, kMaxBands) - 1) {
+      try {
+        m_threads.emplace_back(&BandWorkers::loop, this, static_cast<int>(m_threads.size()) + 1, m_round);
+      } catch (const std::system_error&) {
+        break;  // no thread to be had: its band is drawn here
+      }
+    }
+    const int helped = std::min(n - 1, static_cast<int>(m_threads.size()));
+    {
+      std::lock_guard lock(m_mutex);
+      m_band = &band;
+      m_helped = m_pending = helped;
+      ++m_round;
+    }
+    m_wake.notify_all();
+    band(0);
+    for (int i = helped + 1; i < n; ++i) band(i);
+    std::unique_lock lock(m_mutex);
+    m_done.wait(lock, [&] { return m_pending == 0; });
+    m_band = nullptr;
+  }
+
+ private:
+  BandWorkers() = default;
+
+  // Worker `index` draws band `index` of each round that has one for it.
+  void loop(int index, uint64_t seen) {
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+      m_wake.wait(lock, [&] { return m_stop || m_round != seen; });
+      if (m_stop) return;
+      seen = m_round;
+      if (index > m_helped) continue;
+      const std::function<void(int)>& band = *m_band;
+      lock.unlock();
+      band(index);
+      lock.lock();
+      if (--m_pending == 0) m_done.notify_one();
+    }
+  }
+
+  const pid_t m_pid = getpid();  // the process the threads run in
+  std::mutex m_use;  // held by the caller whose bands are being drawn
+  std::mutex m_mutex;
+  std::condition_variable m_wake, m_done;
+  std::vector<std::thread> m_threads;  // worker i - 1 draws band i
+  const std::function<void(int)>* m_band = nullptr;
+  uint64_t m_round = 0;
+  int m_helped = 0, m_pending = 0;
+  bool m_stop = false;
+};
+
 // Fills `out` from `src` through the homography g (destination pixel → source pixel, both with
 // their origin at the top left), sampling bilinearly between pixel centres; outside the source is
 // transparent. Premultiplied ARGB32 on both sides. The mapping is worked out exactly at the ends
@@ -927,19 +1018,13 @@ void sampleProjective(cairo_surface_t* src, const double g[3][3], cairo_surface_
     }
   };
   // A large layer is shared out by bands of rows among a few threads; each writes its own rows.
-  int bands = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 4);
+  int bands = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, BandWorkers::kMaxBands);
   if (static_cast<double>(dw) * dh < (1 << 17)) bands = 1;
-  std::vector<std::thread> helpers;
-  for (int i = 1; i < bands; ++i) {
-    const int from = dh * i / bands, to = dh * (i + 1) / bands;
-    try {
-      helpers.emplace_back(rows, from, to);
-    } catch (const std::system_error&) {
-      rows(from, to);  // no thread to be had: drawn here
-    }
-  }
-  rows(0, dh / bands);
-  for (auto& t : helpers) t.join();
+  const std::function<void(int)> band = [&](int i) { rows(dh * i / bands, dh * (i + 1) / bands); };
+  if (bands == 1)
+    band(0);
+  else
+    BandWorkers::shared().run(bands, band);
 }
 
 // A layer seen in perspective: its subtree is drawn flat offscreen, then mapped projectively.

@@ -3,7 +3,10 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cmath>
+#include <thread>
 #include <vector>
 
 #include "platform/core/Clock.h"
@@ -312,6 +315,66 @@ TEST(CompositorTest, ATurnedBoardShowsEachSquareWhereTheProjectionPutsIt) {
   EXPECT_GT(squares, 40000);
   EXPECT_GT(empty, 40000);
   EXPECT_EQ(wrong, 0);
+}
+
+// A striped board turned in perspective by `angle`, drawn a few times by a compositor of its
+// own on the calling thread; the pixels of the last frame. Large enough to be drawn in bands.
+std::vector<uint32_t> turnedBoardPixels(double angle, int frames) {
+  constexpr int W = 600, H = 440;
+  std::vector<uint32_t> px(W * H);
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) px[y * W + x] = (x / 10 % 2) ? 0xffff0000u : 0xff00ff00u | uint32_t(y * 255 / H);
+  Compositor comp({640, 480}, 1);
+  auto root = rootLayer(640, 480);
+  auto board = Layer::create();
+  Transform3D perspective;
+  perspective.m34 = -1.0 / 500;
+  {
+    NoActions na;
+    board->setFrame(Rect(20, 20, W, H));
+    board->setContents(Image::fromPixels(W, H, std::move(px), 1));
+    root->setSublayerTransform(perspective);
+    board->setTransform(Transform3D::rotation(angle, 1, 0.3, 0));
+    root->addSublayer(board);
+  }
+  for (int i = 0; i < frames; ++i) {
+    comp.invalidate();
+    comp.renderFrame(root);
+  }
+  cairo_surface_t* s = comp.surface();
+  cairo_surface_flush(s);
+  std::vector<uint32_t> out;
+  for (int y = 0; y < 480; ++y) {
+    const auto* row = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s));
+    out.insert(out.end(), row, row + 640);
+  }
+  return out;
+}
+
+// Two threads compositing turned layers at the same time share the threads that draw bands;
+// each still gets exactly the picture it gets alone.
+TEST(CompositorTest, TurnedLayersCompositedOnTwoThreadsAtOnceComeOutAsAlone) {
+  const std::vector<uint32_t> aloneA = turnedBoardPixels(0.7, 1), aloneB = turnedBoardPixels(-0.5, 1);
+  ASSERT_NE(aloneA, aloneB);
+  std::vector<uint32_t> a, b;
+  std::thread other([&] { b = turnedBoardPixels(-0.5, 12); });
+  a = turnedBoardPixels(0.7, 12);
+  other.join();
+  EXPECT_TRUE(a == aloneA);
+  EXPECT_TRUE(b == aloneB);
+}
+
+// A child forked after the band threads started has none of them: it draws on its own thread,
+// the same picture, and does not wait for threads that are not there.
+TEST(CompositorDeathTest, AForkedChildDrawsTurnedLayersWithoutTheParentsThreads) {
+  GTEST_FLAG_SET(death_test_style, "fast");
+  const std::vector<uint32_t> alone = turnedBoardPixels(0.7, 1);
+  EXPECT_EXIT(
+      {
+        alarm(60);  // a child that waits for threads it does not have ends here
+        _exit(turnedBoardPixels(0.7, 1) == alone ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
 }
 
 TEST(CompositorTest, ShadowIsOffsetAndFollowsPathOrShape) {
