@@ -121,21 +121,38 @@ TEST_F(SongScreenTest, ALatePageNeverLandsOnAFreshFirstPage) {
 }
 
 TEST_F(SongScreenTest, AReplyAfterTheScreenHasGoneChangesNothing) {
+  bind();
   auto gate = std::make_shared<venue::Gate>();
-  m_service.setFault("*", venue::Fault::heldBy(gate));
   std::weak_ptr<ChartScreen> weak;
   {
-    auto screen = show(std::make_shared<ChartScreen>());
+    auto screen = showChart();
+    // A song added, the first page and the badge asked for again; the replies wait at the gate
+    // while the screen goes.
+    m_service.setFault("*", venue::Fault::heldBy(gate));
+    screen->didSelectTheMusic(0);
+    screen->pullDown();
+    screen->requestForAlreadyChoose();
+    ASSERT_TRUE(gate->waitForArrived(3, 10));
     weak = screen;
     window().setRootViewController(nullptr);
     m_nav.reset();
   }
-  EXPECT_TRUE(runUntil([&] { return weak.expired(); }));
-  ASSERT_GT(requestsSent(), 0u);
-  ASSERT_TRUE(gate->waitForArrived(requestsSent(), 10));
+  // The requests on their way do not keep it alive.
+  ASSERT_TRUE(runUntil([&] { return weak.expired(); }));
+
+  // What shows now has the progress overlay up: the replies must not take it down, nor show
+  // the toast or an alert of the add.
+  kt::HUDClass::showHud();
+  for (int i = 0; i < 40 && !kt::AOProgressHUD::isVisible(); ++i) wait(0.05);
+  ASSERT_TRUE(kt::AOProgressHUD::isVisible());
   gate->open();
   ASSERT_TRUE(allTakenIn());
-  wait(0.5);
+  wait(0);  // a dismissal a reply queued runs now
+  EXPECT_TRUE(kt::AOProgressHUD::isVisible());
+  EXPECT_EQ(findViewByText("已添加"), nullptr);
+  EXPECT_TRUE(findViews<kt::WGAlertView>().empty());
+  // The add went through: a screen still there would have shown the toast.
+  EXPECT_EQ(m_service.roomState(kRoom).queue.size(), 4u);
 }
 
 TEST_F(SongScreenTest, AddingASongQueuesItAndCountsItOnTheBadge) {

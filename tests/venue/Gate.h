@@ -5,9 +5,9 @@
 //
 //   auto gate = std::make_shared<venue::Gate>();
 //   service.setFault("songlisttop.php", venue::Fault::heldBy(gate));
-//   ... tap; gate->waitForHeld(1, 10);   // the request has arrived and waits
+//   ... tap; gate->waitForArrived(1, 10);   // the request has arrived and waits
 //   ... whatever must happen first ...
-//   gate->open();                        // the reply goes now
+//   gate->open();                           // the reply goes now
 
 #include <chrono>
 #include <condition_variable>
