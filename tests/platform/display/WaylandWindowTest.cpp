@@ -14,12 +14,11 @@
 #include "platform/display/Display.h"
 #include "platform/display/WindowSurface.h"
 #include "platform/gfx/Image.h"
-#include "platform/gl/Context.h"
-#include "platform/gl/GL.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
+#include "GLBetweenFrames.h"
 #include "support/DisplayServers.h"
 #include "support/ScopedEnv.h"
 #include "support/TempHome.h"
@@ -196,26 +195,11 @@ TEST_F(WaylandWindowTest, WaylandGLDrawnBetweenFramesLeavesTheWindowWhole) {
   EXPECT_DOUBLE_EQ(surface->windowScale(), 1.0);
   EXPECT_FALSE(surface->renderFrame().isEmpty());
 
-  auto context = gl::Context::create(gl::RenderingAPI::OpenGLES1);
-  ASSERT_NE(context, nullptr);
-  for (int round = 0; round < 3; ++round) {
-    ASSERT_TRUE(gl::Context::setCurrentContext(context));
-    glClearColor(1, 0, 0, 1);
-    glClear(GL_COLOR_BUFFER_BIT);
-    GLubyte rgba[4] = {};
-    glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
-    EXPECT_EQ(rgba[0], 255);
-    EXPECT_EQ(rgba[2], 0);
-
-    const bool cyan = round % 2 == 0;
-    window->setBackgroundColor(gfx::Color::rgba(0, cyan ? 1 : 0, 1));
-    EXPECT_FALSE(surface->renderFrame().isEmpty());
-    // Away from the top left corner, where the compositor draws the pointer until it moves.
-    const uint32_t want = cyan ? 0x00FFFFu : 0x0000FFu;
-    EXPECT_TRUE(waitUntilShown(*surface, [&](const XGrab& g) { return g.at(100, 300) == want && g.at(1000, 700) == want; }))
+  // Away from the top left corner, where the compositor draws the pointer until it moves.
+  drawGLBetweenFrames(*window, *surface, [&](uint32_t rgb, int round) {
+    EXPECT_TRUE(waitUntilShown(*surface, [&](const XGrab& g) { return g.at(100, 300) == rgb && g.at(1000, 700) == rgb; }))
         << "round " << round << ": " << std::hex << m_grab->at(100, 300);
-  }
-  gl::Context::setCurrentContext(nullptr);
+  });
 }
 
 // A compositor named that is not there, and no X server: the program goes on offscreen, and says

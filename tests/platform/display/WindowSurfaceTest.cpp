@@ -13,8 +13,6 @@
 
 #include "platform/core/Error.h"
 #include "platform/gfx/Image.h"
-#include "platform/gl/Context.h"
-#include "platform/gl/GL.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/Event.h"
@@ -25,6 +23,7 @@
 #include "platform/ui/Screen.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/Window.h"
+#include "GLBetweenFrames.h"
 #include "support/DisplayServers.h"
 #include "support/RunUntil.h"
 #include "support/ScopedEnv.h"
@@ -165,25 +164,11 @@ TEST_F(WindowSurfaceTest, GLDrawnBetweenFramesLeavesTheWindowWhole) {
     ASSERT_NE(surface, nullptr) << error.description();
     EXPECT_FALSE(surface->renderFrame().isEmpty());
 
-    auto context = gl::Context::create(gl::RenderingAPI::OpenGLES1);
-    ASSERT_NE(context, nullptr);
-    for (int round = 0; round < 3; ++round) {
-      ASSERT_TRUE(gl::Context::setCurrentContext(context));
-      glClearColor(1, 0, 0, 1);
-      glClear(GL_COLOR_BUFFER_BIT);
-      GLubyte rgba[4] = {};
-      glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
-      EXPECT_EQ(rgba[0], 255);
-      EXPECT_EQ(rgba[2], 0);
-
-      const bool cyan = round % 2 == 0;
-      window->setBackgroundColor(gfx::Color::rgba(0, cyan ? 1 : 0, 1));
-      EXPECT_FALSE(surface->renderFrame().isEmpty());
+    drawGLBetweenFrames(*window, *surface, [&](uint32_t rgb, int) {
       auto shown = surface->readPixels();
       ASSERT_NE(shown, nullptr);
-      EXPECT_EQ(shown->pixelAt(10, 10), cyan ? 0xFF00FFFFu : 0xFF0000FFu);
-    }
-    gl::Context::setCurrentContext(nullptr);
+      EXPECT_EQ(shown->pixelAt(10, 10), 0xFF000000u | rgb);
+    });
   }
 }
 

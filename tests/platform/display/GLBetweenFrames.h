@@ -1,0 +1,35 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+
+#include "platform/display/WindowSurface.h"
+#include "platform/gl/Context.h"
+#include "platform/gl/GL.h"
+#include "platform/ui/Window.h"
+
+// GL drawn through the platform's own contexts between frames of a real window, as the GL
+// transitions draw: three rounds of a GL clear read back, each followed by a frame of the window
+// in another colour, which `shown` checks is what the window shows (0xRRGGBB).
+inline void drawGLBetweenFrames(ui::Window& window, display::WindowSurface& surface,
+                                const std::function<void(uint32_t rgb, int round)>& shown) {
+  auto context = gl::Context::create(gl::RenderingAPI::OpenGLES1);
+  ASSERT_NE(context, nullptr);
+  for (int round = 0; round < 3; ++round) {
+    ASSERT_TRUE(gl::Context::setCurrentContext(context));
+    glClearColor(1, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    GLubyte rgba[4] = {};
+    glReadPixels(0, 0, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+    EXPECT_EQ(rgba[0], 255);
+    EXPECT_EQ(rgba[2], 0);
+
+    const bool cyan = round % 2 == 0;
+    window.setBackgroundColor(gfx::Color::rgba(0, cyan ? 1 : 0, 1));
+    EXPECT_FALSE(surface.renderFrame().isEmpty());
+    shown(cyan ? 0x00FFFFu : 0x0000FFu, round);
+  }
+  gl::Context::setCurrentContext(nullptr);
+}
