@@ -223,10 +223,14 @@ TEST_P(GongGuanZhaoPianFramesTest, TheSceneKeepsTheStandardGridOnBothTablets) {
   ASSERT_TRUE(photos);
   ASSERT_TRUE(runUntil([&] { return photos->HUD() && photos->HUD()->superview(); }));
   wait(0.4);
+  // The names are read with a blocking GET that gives up after 10 s of real time: the reply goes
+  // out before the (slow, on a busy machine) screenshot. It is taken in on the main loop only, which
+  // the screenshot does not run, so the screen is still loading.
+  gate->open();
   screenshot("loading");
   EXPECT_TRUE(photos->isLoading());
-  gate->open();
   settle(*photos);
+  ASSERT_FALSE(photos->imageArray().empty()) << "the photo names did not come";
   struct Row {
     const char* what;
     const ui::View* view;

@@ -7,6 +7,7 @@
 #include "platform/net/URLSessionInternal.h"
 #include "platform/net/URLSessionTransfer.h"
 
+#include <openssl/crypto.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -54,6 +55,9 @@ std::shared_ptr<URLSession> URLSession::create(const URLSessionConfiguration& co
       self->m_thread.detach();
     }
     self.reset();
+    // OpenSSL's state for this thread is freed now, not by its thread-exit handler after the
+    // registration has gone, when the process's exit may already be freeing OpenSSL.
+    OPENSSL_thread_stop();
   });
   return session;
 }
