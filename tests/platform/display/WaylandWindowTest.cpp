@@ -18,7 +18,7 @@
 #include "platform/ui/Button.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
-#include "GLBetweenFrames.h"
+#include "WindowScenes.h"
 #include "support/DisplayServers.h"
 #include "support/ScopedEnv.h"
 #include "support/TempHome.h"
@@ -129,14 +129,8 @@ TEST_F(WaylandWindowTest, WaylandWindowShowsItsFramesFittedToTheOutputAndTakesCl
     startCompositor(1280, 1024, withX);
     if (HasFatalFailure()) return;
 
-    auto window = ui::Window::create();
-    window->setBackgroundColor(gfx::Color::rgba(0, 0, 1));
-    auto button = ui::Button::create(ui::ButtonType::Custom, gfx::Rect(200, 150, 400, 300));
-    button->setBackgroundColor(gfx::Color::rgba(0.8, 0.2, 0.2));
-    int taps = 0;
-    button->addTarget(nullptr, [&](ui::Control&, const ui::Event*) { ++taps; }, ui::ControlEventTouchUpInside);
-    window->addSubview(button);
-    window->makeKeyAndVisible();
+    ButtonScene scene;
+    auto& [window, button, taps] = scene;
 
     core::Error error;
     auto surface = display::WindowSurface::open({}, &error);

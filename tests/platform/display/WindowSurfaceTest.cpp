@@ -23,7 +23,7 @@
 #include "platform/ui/Screen.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/Window.h"
-#include "GLBetweenFrames.h"
+#include "WindowScenes.h"
 #include "support/DisplayServers.h"
 #include "support/RunUntil.h"
 #include "support/ScopedEnv.h"
@@ -67,14 +67,8 @@ class WindowSurfaceTest : public support::TempHomeTest {
 TEST_F(WindowSurfaceTest, ShowsFramesAndTakesTheMouseInARealWindow) {
   ASSERT_TRUE(startServer()) << "Xvfb did not start";
 
-  auto window = ui::Window::create();
-  window->setBackgroundColor(gfx::Color::rgba(0, 0, 1));
-  auto button = ui::Button::create(ui::ButtonType::Custom, gfx::Rect(200, 150, 400, 300));
-  button->setBackgroundColor(gfx::Color::rgba(0.8, 0.2, 0.2));
-  int taps = 0;
-  button->addTarget(nullptr, [&](ui::Control&, const ui::Event*) { ++taps; }, ui::ControlEventTouchUpInside);
-  window->addSubview(button);
-  window->makeKeyAndVisible();
+  ButtonScene scene;
+  auto& [window, button, taps] = scene;
 
   {
     core::Error error;

@@ -8,7 +8,23 @@
 #include "platform/display/WindowSurface.h"
 #include "platform/gl/Context.h"
 #include "platform/gl/GL.h"
+#include "platform/ui/Button.h"
 #include "platform/ui/Window.h"
+
+// What the real-window tests show: a blue window with a red button at (200, 150, 400 x 300) that
+// counts its taps.
+struct ButtonScene {
+  ButtonScene() {
+    window->setBackgroundColor(gfx::Color::rgba(0, 0, 1));
+    button->setBackgroundColor(gfx::Color::rgba(0.8, 0.2, 0.2));
+    button->addTarget(nullptr, [this](ui::Control&, const ui::Event*) { ++taps; }, ui::ControlEventTouchUpInside);
+    window->addSubview(button);
+    window->makeKeyAndVisible();
+  }
+  std::shared_ptr<ui::Window> window = ui::Window::create();
+  std::shared_ptr<ui::Button> button = ui::Button::create(ui::ButtonType::Custom, gfx::Rect(200, 150, 400, 300));
+  int taps = 0;
+};
 
 // GL drawn through the platform's own contexts between frames of a real window, as the GL
 // transitions draw: three rounds of a GL clear read back, each followed by a frame of the window
