@@ -17,8 +17,11 @@ namespace {
 struct ListenerEntry {
   int id = 0;
   std::function<void()> fn;
-  bool removed = false;  // guarded by State::listenersMutex, like calls
+  bool removed = false;  // guarded by State::listenersMutex, like the two below
   int calls = 0;         // calls in progress, on any thread
+  // Removed from inside a listener call while calls were in progress: the last of them to return
+  // destroys fn, as nobody waits for them.
+  bool lastCallDestroys = false;
 };
 
 struct State {
@@ -48,6 +51,9 @@ State& state() {
 
 std::atomic<Clock::Listener> g_listener{nullptr};
 
+// Further-listener calls in progress on this thread (more than one when a listener moves the clock).
+thread_local int t_listenerCalls = 0;
+
 void notifyListeners() {
   if (auto l = g_listener.load()) l();
   State& st = state();
@@ -64,10 +70,17 @@ void notifyListeners() {
       if (entry->removed) continue;
       ++entry->calls;
     }
+    ++t_listenerCalls;
     entry->fn();
+    --t_listenerCalls;
+    std::function<void()> fn;  // destroyed outside the lock
     std::lock_guard lock(st.listenersMutex);
-    --entry->calls;
-    if (entry->removed) st.callDone.notify_all();
+    if (--entry->calls > 0 || !entry->removed) continue;
+    if (entry->lastCallDestroys) {
+      fn.swap(entry->fn);
+    } else {
+      st.callDone.notify_all();
+    }
   }
 }
 
@@ -153,20 +166,28 @@ int Clock::addAdvanceListener(std::function<void()> listener) {
 
 void Clock::removeAdvanceListener(int id) {
   State& st = state();
-  std::function<void()> fn;
-  {
-    std::unique_lock lock(st.listenersMutex);
-    auto it = std::find_if(st.listeners.begin(), st.listeners.end(), [id](const auto& e) { return e->id == id; });
-    if (it == st.listeners.end()) return;
-    std::shared_ptr<ListenerEntry> entry = std::move(*it);
-    st.listeners.erase(it);
-    entry->removed = true;
+  std::function<void()> fn;  // destroyed after the lock is released
+  std::unique_lock lock(st.listenersMutex);
+  auto it = std::find_if(st.listeners.begin(), st.listeners.end(), [id](const auto& e) { return e->id == id; });
+  if (it == st.listeners.end()) return;
+  std::shared_ptr<ListenerEntry> entry = std::move(*it);
+  st.listeners.erase(it);
+  entry->removed = true;
+  if (t_listenerCalls > 0) {
+    // Inside a listener call, waiting could hang: a call in progress may be further up this
+    // thread's stack (the listener itself, or one that moved the clock), or on a thread that is
+    // itself inside a removal waiting for this one. The last call to return destroys the function.
+    if (entry->calls > 0) {
+      entry->lastCallDestroys = true;
+      return;
+    }
+  } else {
     st.callDone.wait(lock, [&] { return entry->calls == 0; });
-    // A snapshot taken earlier may still hold the entry: the function (and its captures) is
-    // destroyed by the removal, outside the lock, not later by whichever thread drops the snapshot.
-    fn = std::move(entry->fn);
-    entry->fn = nullptr;
   }
+  // A snapshot taken earlier may still hold the entry: the function (and its captures) is destroyed
+  // here, not later by whichever thread drops the snapshot.
+  fn.swap(entry->fn);
+  lock.unlock();
 }
 
 void Clock::setPendingDeadline(const void* owner, double date) {

@@ -34,9 +34,21 @@ class Clock {
   // Any number of further listeners, called like the one above (after every change of the virtual
   // clock, and after setVirtual), on the thread that changed the clock and with no lock of the
   // clock's held, so changes from several threads may call a listener at the same time. A
-  // listener may add listeners (called from the next change on) and remove others, but not
-  // itself: removal waits until calls in progress have returned, so the listener's captures may
-  // be freed after, and it is not called again.
+  // listener may add listeners (called from the next change on) and remove any listener, itself
+  // included.
+  //
+  // Once removeAdvanceListener() has returned, no call of that listener starts. Calls already in
+  // progress depend on where the removal runs:
+  // - On a thread that is in no listener call: it waits until the calls in progress (all on other
+  //   threads) have returned and destroys the function before it returns, so whatever the
+  //   listener uses may be freed right after.
+  // - From inside a listener call (any listener, also through a move of the clock that a listener
+  //   made): it never waits, since a call in progress may be further up this very stack, or on a
+  //   thread that is itself inside a listener removing this one. Calls in progress, on this thread
+  //   or others, run to their end, and the last to return destroys the function, on its own
+  //   thread; with none in progress the removal destroys it. The remover must not free what the
+  //   listener uses: let the function own it.
+  // An unknown or already removed id is ignored, without waiting.
   static int addAdvanceListener(std::function<void()> listener);
   static void removeAdvanceListener(int id);
 

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -11,6 +12,34 @@
 #include "platform/core/RunLoop.h"
 
 namespace {
+
+// Which scenario this thread runs: the listeners below act only on their own scenario's threads,
+// as other threads (run loops, the delayed-block thread) may move the clock and call them too.
+thread_local int t_role = 0;
+
+// Runs a scenario that a removal could hang in on a thread of its own. A hang fails the test after
+// a generous wait instead of hanging the suite and leaves the thread behind, so the scenario keeps
+// what it uses in shared state.
+bool endsInTime(std::function<void()> scenario) {
+  core::Semaphore done;
+  std::thread thread([scenario = std::move(scenario), done]() mutable {
+    scenario();
+    done.signal();
+  });
+  if (!done.wait(60)) {
+    thread.detach();
+    return false;
+  }
+  thread.join();
+  return true;
+}
+
+// Sets a flag when the listener's function, which owns it, is destroyed.
+struct Owned {
+  explicit Owned(std::shared_ptr<std::atomic<bool>> destroyed) : m_destroyed(std::move(destroyed)) {}
+  ~Owned() { *m_destroyed = true; }
+  std::shared_ptr<std::atomic<bool>> m_destroyed;
+};
 
 // Detached threads (the delayed-block thread, pool workers) keep reading the clock and
 // publishing deadlines while the process runs its exit handlers; the clock's state must still
@@ -100,6 +129,139 @@ TEST(ClockTest, RemovalWaitsForTheCallInProgress) {
   EXPECT_TRUE(shared->returnedBeforeRemoval);
   mover.join();
   remover.join();
+}
+
+// Two threads, each inside a listener, remove each other's listener. Neither removal may wait for
+// the other's call; each function is destroyed by its own call when it returns, not while it runs.
+TEST(ClockTest, ListenersOnTwoThreadsMayRemoveEachOther) {
+  struct Side {
+    core::Semaphore entered, removedOther;
+    int id = 0;
+    std::atomic<int> calls{0};
+    std::shared_ptr<std::atomic<bool>> destroyed = std::make_shared<std::atomic<bool>>(false);
+    std::atomic<bool> destroyedWhileCalled{true};
+  };
+  struct Shared {
+    Side side[2];
+  };
+  auto shared = std::make_shared<Shared>();
+  for (int i = 0; i < 2; ++i) {
+    auto owned = std::make_shared<Owned>(shared->side[i].destroyed);
+    shared->side[i].id = core::Clock::addAdvanceListener([shared, i, owned] {
+      // Only what lives outside the function from here on: a wrong removal may destroy it.
+      Side& self = shared->side[i];
+      Side& other = shared->side[1 - i];
+      ++self.calls;
+      if (t_role != 10 + i) return;
+      self.entered.signal();
+      other.entered.wait();
+      core::Clock::removeAdvanceListener(other.id);
+      self.removedOther.signal();
+      other.removedOther.wait();
+      // Both removals have returned: this listener is removed, and this call still runs.
+      self.destroyedWhileCalled = self.destroyed->load();
+    });
+  }
+  const bool ended = endsInTime([] {
+    std::thread first([] {
+      t_role = 10;
+      core::Clock::advance(0.001);
+    });
+    std::thread second([] {
+      t_role = 11;
+      core::Clock::advance(0.001);
+    });
+    first.join();
+    second.join();
+  });
+  ASSERT_TRUE(ended) << "the removals waited for each other";
+  for (Side& side : shared->side) {
+    EXPECT_FALSE(side.destroyedWhileCalled);
+    EXPECT_TRUE(*side.destroyed) << "the last call did not destroy the function";
+  }
+  const int calls[2] = {shared->side[0].calls, shared->side[1].calls};
+  core::Clock::advance(0.001);
+  EXPECT_EQ(shared->side[0].calls, calls[0]);
+  EXPECT_EQ(shared->side[1].calls, calls[1]);
+}
+
+// A listener moves the clock, and a listener of that nested move removes the outer listener,
+// whose call is further up the same stack. The outer call runs to its end, then its function is
+// destroyed, and it is not called again.
+TEST(ClockTest, AListenerOfANestedMoveMayRemoveTheOuterListener) {
+  struct Shared {
+    int outerId = 0;
+    std::atomic<int> outerCalls{0};
+    std::atomic<bool> nested{false}, removed{false};
+    std::shared_ptr<std::atomic<bool>> destroyed = std::make_shared<std::atomic<bool>>(false);
+    std::atomic<bool> destroyedWhileCalled{true};
+    std::atomic<bool> destroyedAfterMove{false};
+    std::atomic<int> callsAfterMove{0};
+  };
+  auto shared = std::make_shared<Shared>();
+  auto owned = std::make_shared<Owned>(shared->destroyed);
+  shared->outerId = core::Clock::addAdvanceListener([shared, owned] {
+    // Only what lives outside the function from here on: a wrong removal may destroy it.
+    Shared& s = *shared;
+    if (t_role != 20) return;
+    ++s.outerCalls;
+    if (s.nested.exchange(true)) return;
+    core::Clock::advance(0.001);
+    s.destroyedWhileCalled = s.destroyed->load();
+  });
+  const int inner = core::Clock::addAdvanceListener([shared] {
+    if (t_role != 20 || !shared->nested || shared->removed.exchange(true)) return;
+    core::Clock::removeAdvanceListener(shared->outerId);
+  });
+  owned.reset();
+  const bool ended = endsInTime([shared] {
+    t_role = 20;
+    core::Clock::advance(0.001);
+    shared->destroyedAfterMove = shared->destroyed->load();
+    core::Clock::advance(0.001);
+    shared->callsAfterMove = shared->outerCalls.load();
+  });
+  ASSERT_TRUE(ended) << "the removal waited for the call on its own stack";
+  core::Clock::removeAdvanceListener(inner);
+  EXPECT_TRUE(shared->removed);
+  EXPECT_FALSE(shared->destroyedWhileCalled);
+  EXPECT_TRUE(shared->destroyedAfterMove);
+  EXPECT_EQ(shared->callsAfterMove, 2);  // the outer call and the nested one, none after
+}
+
+// A listener removes itself: the removal returns, the function is destroyed once the call has
+// returned, and it is not called again.
+TEST(ClockTest, AListenerMayRemoveItself) {
+  struct Shared {
+    int id = 0;
+    std::atomic<int> calls{0};
+    std::shared_ptr<std::atomic<bool>> destroyed = std::make_shared<std::atomic<bool>>(false);
+    std::atomic<bool> destroyedWhileCalled{true};
+    std::atomic<bool> destroyedAfterMove{false};
+    std::atomic<int> callsAfterMove{0};
+  };
+  auto shared = std::make_shared<Shared>();
+  auto owned = std::make_shared<Owned>(shared->destroyed);
+  shared->id = core::Clock::addAdvanceListener([shared, owned] {
+    // Only what lives outside the function from here on: a wrong removal may destroy it.
+    Shared& s = *shared;
+    if (t_role != 30) return;
+    ++s.calls;
+    core::Clock::removeAdvanceListener(s.id);
+    s.destroyedWhileCalled = s.destroyed->load();
+  });
+  owned.reset();
+  const bool ended = endsInTime([shared] {
+    t_role = 30;
+    core::Clock::advance(0.001);
+    shared->destroyedAfterMove = shared->destroyed->load();
+    core::Clock::advance(0.001);
+    shared->callsAfterMove = shared->calls.load();
+  });
+  ASSERT_TRUE(ended) << "the listener's removal of itself waited for its own call";
+  EXPECT_FALSE(shared->destroyedWhileCalled);
+  EXPECT_TRUE(shared->destroyedAfterMove);
+  EXPECT_EQ(shared->callsAfterMove, 1);
 }
 
 }  // namespace
