@@ -175,8 +175,8 @@ void Clock::removeAdvanceListener(int id) {
   entry->removed = true;
   if (t_listenerCalls > 0) {
     // Inside a listener call, waiting could hang: a call in progress may be further up this
-    // thread's stack (the listener itself, or one that moved the clock), or on a thread that is
-    // itself inside a removal waiting for this one. The last call to return destroys the function.
+    // thread's stack (the listener itself, or one that moved the clock), or on a thread whose
+    // listener is removing this thread's in turn. The last call to return destroys the function.
     if (entry->calls > 0) {
       entry->lastCallDestroys = true;
       return;
