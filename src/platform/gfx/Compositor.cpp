@@ -3,21 +3,11 @@
 #include <cairo.h>
 #include <pixman.h>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <condition_variable>
 #include <cstring>
 #include <functional>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -30,6 +20,7 @@
 #include "platform/gfx/Image.h"
 #include "platform/gfx/LayerState.h"
 #include "platform/gfx/Path.h"
+#include "platform/gfx/PerspectiveSampler.h"
 
 #include "platform/gfx/Layer.h"
 
@@ -801,233 +792,74 @@ std::vector<Transform3D::Vector4> clipToFront(const std::vector<Transform3D::Vec
   return out;
 }
 
-// The bilinear blend of a 2x2 block of premultiplied ARGB32 pixels (top left, top right, bottom
-// left, bottom right), wx/256 of the right column and wy/256 of the bottom row. Each blend is
-// rounded to nearest with the same weights for every channel, so a colour stays within its alpha.
-#if defined(__SSE2__)
-inline uint32_t bilinear(uint64_t top, uint64_t bottom, uint32_t wx, uint32_t wy) {
-  const __m128i zero = _mm_setzero_si128(), half = _mm_set1_epi16(128);
-  // Each row's two pixels as eight 16-bit lanes.
-  const __m128i t = _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<long long>(top)), zero);
-  const __m128i b = _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<long long>(bottom)), zero);
-  const __m128i vy = _mm_set1_epi16(static_cast<short>(wy)), uy = _mm_set1_epi16(static_cast<short>(256 - wy));
-  __m128i col = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(t, uy), _mm_mullo_epi16(b, vy)), half), 8);
-  const __m128i right = _mm_unpackhi_epi64(col, col);
-  const __m128i vx = _mm_set1_epi16(static_cast<short>(wx)), ux = _mm_set1_epi16(static_cast<short>(256 - wx));
-  col = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(col, ux), _mm_mullo_epi16(right, vx)), half), 8);
-  return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(col, col)));
-}
-#else
-inline uint32_t lerpPixel(uint32_t a, uint32_t b, uint32_t w) {
-  const uint32_t v = 256 - w;
-  const uint32_t rb = (((a & 0xff00ffu) * v + (b & 0xff00ffu) * w + 0x800080u) >> 8) & 0xff00ffu;
-  const uint32_t ag = ((((a >> 8) & 0xff00ffu) * v + ((b >> 8) & 0xff00ffu) * w + 0x800080u) >> 8) & 0xff00ffu;
-  return rb | (ag << 8);
-}
+bool drawsOneThing(const Node& n);
 
-inline uint32_t bilinear(uint64_t top, uint64_t bottom, uint32_t wx, uint32_t wy) {
-  const uint32_t left = lerpPixel(static_cast<uint32_t>(top), static_cast<uint32_t>(bottom), wy);
-  const uint32_t right = lerpPixel(static_cast<uint32_t>(top >> 32), static_cast<uint32_t>(bottom >> 32), wy);
-  return lerpPixel(left, right, wx);
-}
-#endif
-
-// A few threads kept to draw bands of rows alongside the calling thread: started when first
-// wanted, joined when the process exits. One caller at a time has them; a caller that finds them
-// busy, or a band whose thread cannot be started, draws on the calling thread.
-class BandWorkers {
- public:
-  static constexpr int kMaxBands = 4;
-
-  static BandWorkers& shared() {
-    static BandWorkers workers;
-    return workers;
+// Where pixels drawn over `box` (device pixels) can go straight onto cr's target instead of
+// through a surface of their own painted with OVER: the target is an ARGB32 image, the operator
+// OVER and the clip one rectangle of whole pixels. Narrows `box` to what the clip and the target
+// let through and gives its pixels; false where that cannot be done.
+bool directTarget(cairo_t* cr, Box& box, PerspectiveSampler::Pixels& out) {
+  cairo_surface_t* target = cairo_get_group_target(cr);
+  if (cairo_get_operator(cr) != CAIRO_OPERATOR_OVER || cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE ||
+      cairo_image_surface_get_format(target) != CAIRO_FORMAT_ARGB32)
+    return false;
+  double ox = 0, oy = 0, scaleX = 1, scaleY = 1;
+  cairo_surface_get_device_offset(target, &ox, &oy);
+  cairo_surface_get_device_scale(target, &scaleX, &scaleY);
+  if (scaleX != 1 || scaleY != 1 || ox != std::round(ox) || oy != std::round(oy)) return false;
+  cairo_save(cr);
+  setIdentity(cr);
+  cairo_rectangle_list_t* clip = cairo_copy_clip_rectangle_list(cr);
+  cairo_restore(cr);
+  bool ok = clip->status == CAIRO_STATUS_SUCCESS && clip->num_rectangles == 1;
+  Box b = box;
+  if (ok) {
+    const cairo_rectangle_t& r = clip->rectangles[0];
+    Box c = roundOut(Rect(r.x, r.y, r.width, r.height));
+    ok = c.x == r.x && c.y == r.y && c.w == r.width && c.h == r.height;
+    const int x1 = std::max(b.x, c.x), y1 = std::max(b.y, c.y);
+    b = {x1, y1, std::min(b.x + b.w, c.x + c.w) - x1, std::min(b.y + b.h, c.y + c.h) - y1};
   }
-
-  ~BandWorkers() {
-    if (getpid() != m_pid) {
-      // A forked child's copy: its threads were never in this process.
-      for (auto& t : m_threads) t.detach();
-      return;
-    }
-    std::lock_guard use(m_use);  // lets a call under way finish
-    {
-      std::lock_guard lock(m_mutex);
-      m_stop = true;
-    }
-    m_wake.notify_all();
-    for (auto& t : m_threads) t.join();
-  }
-
-  // Calls band(i) for every i in [0, n) and returns when all have returned; band 0 on the caller.
-  void run(int n, const std::function<void(int)>& band) {
-    std::unique_lock use(m_use, std::try_to_lock);
-    // Busy, or a forked child's copy whose threads are not in this process: all drawn here.
-    if (!use || getpid() != m_pid) {
-      for (int i = 0; i < n; ++i) band(i);
-      return;
-    }
-    while (static_cast<int>(m_threads.size()) < std::min(n, kMaxBands) - 1) {
-      try {
-        m_threads.emplace_back(&BandWorkers::loop, this, static_cast<int>(m_threads.size()) + 1, m_round);
-      } catch (const std::system_error&) {
-        break;  // no thread to be had: its band is drawn here
-      }
-    }
-    const int helped = std::min(n - 1, static_cast<int>(m_threads.size()));
-    {
-      std::lock_guard lock(m_mutex);
-      m_band = &band;
-      m_helped = m_pending = helped;
-      ++m_round;
-    }
-    m_wake.notify_all();
-    band(0);
-    for (int i = helped + 1; i < n; ++i) band(i);
-    std::unique_lock lock(m_mutex);
-    m_done.wait(lock, [&] { return m_pending == 0; });
-    m_band = nullptr;
-  }
-
- private:
-  BandWorkers() = default;
-
-  // Worker `index` draws band `index` of each round that has one for it.
-  void loop(int index, uint64_t seen) {
-    std::unique_lock lock(m_mutex);
-    for (;;) {
-      m_wake.wait(lock, [&] { return m_stop || m_round != seen; });
-      if (m_stop) return;
-      seen = m_round;
-      if (index > m_helped) continue;
-      const std::function<void(int)>& band = *m_band;
-      lock.unlock();
-      band(index);
-      lock.lock();
-      if (--m_pending == 0) m_done.notify_one();
-    }
-  }
-
-  const pid_t m_pid = getpid();  // the process the threads run in
-  std::mutex m_use;  // held by the caller whose bands are being drawn
-  std::mutex m_mutex;
-  std::condition_variable m_wake, m_done;
-  std::vector<std::thread> m_threads;  // worker i - 1 draws band i
-  const std::function<void(int)>* m_band = nullptr;
-  uint64_t m_round = 0;
-  int m_helped = 0, m_pending = 0;
-  bool m_stop = false;
-};
-
-// Fills `out` from `src` through the homography g (destination pixel → source pixel, both with
-// their origin at the top left), sampling bilinearly between pixel centres; outside the source is
-// transparent. Premultiplied ARGB32 on both sides. The mapping is worked out exactly at the ends
-// and the middle of each run of up to 16 pixels of a row and followed linearly in between; a run
-// whose middle strays from that line by more than a 256th of a pixel (of its step, where the source
-// shrinks) is halved until it does not. That spares a division per pixel.
-void sampleProjective(cairo_surface_t* src, const double g[3][3], cairo_surface_t* out) {
-  cairo_surface_flush(src);
-  cairo_surface_flush(out);
-  const int sw = cairo_image_surface_get_width(src), sh = cairo_image_surface_get_height(src);
-  const int sstride = cairo_image_surface_get_stride(src) / 4;
-  const uint32_t* sp = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(src));
-  const int dw = cairo_image_surface_get_width(out), dh = cairo_image_surface_get_height(out);
-  const int dstride = cairo_image_surface_get_stride(out) / 4;
-  uint32_t* dp = reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(out));
-  auto at = [&](int x, int y) -> uint64_t {
-    return (x < 0 || y < 0 || x >= sw || y >= sh) ? 0u : sp[static_cast<ptrdiff_t>(y) * sstride + x];
-  };
-  // The source point of a destination pixel centre, or false where it lies behind the eye.
-  auto map = [&](double px, double py, Point& s) {
-    const double w = g[2][0] * px + g[2][1] * py + g[2][2];
-    if (!(w > 1e-12)) return false;
-    s = {(g[0][0] * px + g[0][1] * py + g[0][2]) / w - 0.5, (g[1][0] * px + g[1][1] * py + g[1][2]) / w - 0.5};
-    return true;
-  };
-  // One pixel from its source point, transparent beyond the source's edges.
-  auto pixelAt = [&](Point s) -> uint32_t {
-    if (!(s.x > -1 && s.y > -1 && s.x < sw && s.y < sh)) return 0;
-    // Both above -1: truncation after adding one is the floor.
-    const int x0 = static_cast<int>(s.x + 1) - 1, y0 = static_cast<int>(s.y + 1) - 1;
-    return bilinear(at(x0, y0) | at(x0 + 1, y0) << 32, at(x0, y0 + 1) | at(x0 + 1, y0 + 1) << 32,
-                    static_cast<uint32_t>((s.x - x0) * 256 + 0.5), static_cast<uint32_t>((s.y - y0) * 256 + 0.5));
-  };
-  // Pixels [x, x + n) of a row whose first and last pixels map to a and b.
-  std::function<void(uint32_t*, int, int, double, Point, Point)> run = [&](uint32_t* row, int x, int n, double py,
-                                                                           Point a, Point b) {
-    const double dx = n > 1 ? (b.x - a.x) / (n - 1) : 0, dy = n > 1 ? (b.y - a.y) / (n - 1) : 0;
-    // With both ends in front of the eye (w is linear along a row), so is every pixel between.
-    const int h = n / 2;
-    Point mid, before;
-    if (n > 2 && map(x + h + 0.5, py, mid) &&
-        std::hypot(mid.x - (a.x + dx * h), mid.y - (a.y + dy * h)) > std::max(1.0, std::hypot(dx, dy)) / 256 &&
-        map(x + h - 0.5, py, before)) {
-      run(row, x, h, py, a, before);
-      run(row, x + h, n - h, py, mid, b);
-      return;
-    }
-    // In 65536ths of a source pixel, read in 256ths: the pixel is the part above the 256ths, the
-    // blend weight the 256ths. A run that reaches past the source's edges (or far beyond them,
-    // near the horizon) goes pixel by pixel, with the edges' transparency: the check in doubles
-    // keeps the fixed point in range, the one after it catches an end that rounding carries onto
-    // the last column or row.
-    auto within = [](double v, int size) { return v >= 0 && v < size - 1; };
-    bool inside = within(a.x, sw) && within(b.x, sw) && within(a.y, sh) && within(b.y, sh);
-    int64_t fx = 0, fy = 0, sx = 0, sy = 0;
-    if (inside) {
-      fx = std::llround(a.x * 65536) + 128;
-      fy = std::llround(a.y * 65536) + 128;
-      sx = std::llround(dx * 65536);
-      sy = std::llround(dy * 65536);
-      const int64_t lastX = (fx + sx * (n - 1)) >> 16, lastY = (fy + sy * (n - 1)) >> 16;
-      inside = std::min(fx >> 16, lastX) >= 0 && std::max(fx >> 16, lastX) + 1 < sw &&
-               std::min(fy >> 16, lastY) >= 0 && std::max(fy >> 16, lastY) + 1 < sh;
-    }
-    if (!inside) {
-      for (int i = 0; i < n; ++i) row[x + i] = pixelAt({a.x + dx * i, a.y + dy * i});
-      return;
-    }
-    // Every pixel of the run and its right and lower neighbours lie within the source.
-    for (int i = 0; i < n; ++i) {
-      const int64_t qx = (fx + sx * i) >> 8, qy = (fy + sy * i) >> 8;
-      const uint32_t* p = sp + (qy >> 8) * sstride + (qx >> 8);
-      uint64_t top, bottom;
-      std::memcpy(&top, p, 8);
-      std::memcpy(&bottom, p + sstride, 8);
-      row[x + i] = bilinear(top, bottom, static_cast<uint32_t>(qx & 255), static_cast<uint32_t>(qy & 255));
-    }
-  };
-  constexpr int Run = 16;
-  auto rows = [&](int from, int to) {
-    for (int y = from; y < to; ++y) {
-      const double py = y + 0.5;
-      uint32_t* row = dp + static_cast<ptrdiff_t>(y) * dstride;
-      for (int x = 0; x < dw; x += Run) {
-        const int n = std::min(Run, dw - x);
-        Point a, b;
-        if (map(x + 0.5, py, a) && map(x + n - 0.5, py, b)) {
-          run(row, x, n, py, a, b);
-          continue;
-        }
-        // Near the horizon: pixel by pixel.
-        for (int i = 0; i < n; ++i) {
-          Point s;
-          row[x + i] = map(x + i + 0.5, py, s) ? pixelAt(s) : 0;
-        }
-      }
-    }
-  };
-  // A large layer is shared out by bands of rows among a few threads; each writes its own rows.
-  int bands = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, BandWorkers::kMaxBands);
-  if (static_cast<double>(dw) * dh < (1 << 17)) bands = 1;
-  const std::function<void(int)> band = [&](int i) { rows(dh * i / bands, dh * (i + 1) / bands); };
-  if (bands == 1)
-    band(0);
-  else
-    BandWorkers::shared().run(bands, band);
+  cairo_rectangle_list_destroy(clip);
+  if (!ok) return false;
+  // Within the target's own pixels.
+  const int dx = static_cast<int>(ox), dy = static_cast<int>(oy);
+  const int x1 = std::max(b.x, -dx), y1 = std::max(b.y, -dy);
+  const int x2 = std::min(b.x + b.w, cairo_image_surface_get_width(target) - dx);
+  const int y2 = std::min(b.y + b.h, cairo_image_surface_get_height(target) - dy);
+  box = {x1, y1, std::max(0, x2 - x1), std::max(0, y2 - y1)};
+  const ptrdiff_t stride = cairo_image_surface_get_stride(target) / 4;
+  out.data = reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(target)) + (y1 + dy) * stride + (x1 + dx);
+  out.width = box.w;
+  out.height = box.h;
+  out.stride = stride;
+  return true;
 }
 
-// A layer seen in perspective: its subtree is drawn flat offscreen, then mapped projectively.
+// The image of a layer that shows it and nothing else over the whole of `ext`, upright, opaque as
+// a layer, and no finer than twice `scale` pixels a point: sampled straight from its pixels, it
+// needs no flat copy drawn first. Null otherwise.
+const Image* wholeImage(const Node& n, const Rect& ext, double scale) {
+  const LayerState& s = n.st();
+  if (n.transition || !drawsOneThing(n) || s.opacity < 1 || cornerRadiusOf(s) > 0) return nullptr;
+  const Image* img = n.drawn ? n.drawn.get() : s.contents.get();
+  if (!img || img->orientation() != ImageOrientation::Up || img->pixelWidth() <= 0 || img->pixelHeight() <= 0)
+    return nullptr;
+  cairo_surface_t* surface = img->cairoSurface();
+  if (!surface || cairo_surface_get_type(surface) != CAIRO_SURFACE_TYPE_IMAGE ||
+      cairo_image_surface_get_format(surface) != CAIRO_FORMAT_ARGB32)
+    return nullptr;
+  const Rect r = n.drawn ? s.bounds.standardized().insetBy(n.drawnInsets) : contentsRect(s, *img);
+  constexpr double kSame = 1e-9;
+  if (r.isNull() || std::fabs(r.minX() - ext.minX()) > kSame || std::fabs(r.minY() - ext.minY()) > kSame ||
+      std::fabs(r.maxX() - ext.maxX()) > kSame || std::fabs(r.maxY() - ext.maxY()) > kSame)
+    return nullptr;
+  if (img->pixelWidth() > 2 * scale * ext.width() || img->pixelHeight() > 2 * scale * ext.height()) return nullptr;
+  return img;
+}
+
+// A layer seen in perspective: its subtree is drawn flat offscreen (or, when it shows one image
+// and nothing else, taken as that image), then mapped projectively.
 void renderProjective(cairo_t* cr, const Node& n, const Transform3D& m, const Rect& cull, CompositorCache* cache) {
   const Rect ext = n.extent.standardized();
   if (ext.isNull() || ext.isEmpty()) return;
@@ -1066,18 +898,26 @@ void renderProjective(cairo_t* cr, const Node& n, const Transform3D& m, const Re
   }
   s = std::clamp(s, 1.0 / 16, 8.0);
   s = std::min({s, kMaxOffscreenSide / ext.width(), kMaxOffscreenSide / ext.height(), std::sqrt(kMaxOffscreenPixels / (ext.width() * ext.height()))});
-  int w = static_cast<int>(std::ceil(ext.width() * s - 1e-9)), h = static_cast<int>(std::ceil(ext.height() * s - 1e-9));
-  cairo_surface_t* src = newSurface(w, h);
-  if (!src) return;
-  cairo_t* c2 = cairo_create(src);
-  Transform3D toOff = Transform3D::translation(-ext.x(), -ext.y(), 0).concat(Transform3D::scale(s, s, 1));
-  renderNode(c2, n, toOff, Rect(0, 0, w, h), cache);
-  cairo_destroy(c2);
-  cairo_surface_flush(src);
+  cairo_surface_t* src = nullptr;
+  double sx = s, sy = s;  // source pixels a point
+  if (const Image* img = wholeImage(n, ext, s)) {
+    src = cairo_surface_reference(img->cairoSurface());
+    sx = img->pixelWidth() / ext.width();
+    sy = img->pixelHeight() / ext.height();
+  } else {
+    int w = static_cast<int>(std::ceil(ext.width() * s - 1e-9)), h = static_cast<int>(std::ceil(ext.height() * s - 1e-9));
+    src = newSurface(w, h);
+    if (!src) return;
+    cairo_t* c2 = cairo_create(src);
+    Transform3D toOff = Transform3D::translation(-ext.x(), -ext.y(), 0).concat(Transform3D::scale(s, s, 1));
+    renderNode(c2, n, toOff, Rect(0, 0, w, h), cache);
+    cairo_destroy(c2);
+    cairo_surface_flush(src);
+  }
 
-  // Offscreen pixel → device, as a 3x3 matrix on column vectors; the sampling wants its inverse, taken
+  // Source pixel → device, as a 3x3 matrix on column vectors; the sampling wants its inverse, taken
   // from destination pixels (origin at the destination box) to source pixels.
-  Transform3D p = Transform3D::scale(1 / s, 1 / s, 1).concat(Transform3D::translation(ext.x(), ext.y(), 0)).concat(m);
+  Transform3D p = Transform3D::scale(1 / sx, 1 / sy, 1).concat(Transform3D::translation(ext.x(), ext.y(), 0)).concat(m);
   std::array<double, 9> hm = p.homography();
   pixman_f_transform fwd, inv;
   for (int i = 0; i < 3; ++i)
@@ -1086,6 +926,8 @@ void renderProjective(cairo_t* cr, const Node& n, const Transform3D& m, const Re
     cairo_surface_destroy(src);
     return;
   }
+  PerspectiveSampler::Pixels onTarget;
+  const bool direct = allFront && directTarget(cr, dst, onTarget);
   // Shift by the destination origin; each destination pixel centre then maps to its source point
   // in double precision (fixed point loses the small perspective terms of large layers).
   double g[3][3];
@@ -1094,12 +936,24 @@ void renderProjective(cairo_t* cr, const Node& n, const Transform3D& m, const Re
     g[i][1] = inv.m[i][1];
     g[i][2] = inv.m[i][0] * dst.x + inv.m[i][1] * dst.y + inv.m[i][2];
   }
+  if (direct) {
+    cairo_surface_t* target = cairo_get_group_target(cr);
+    cairo_surface_flush(target);
+    PerspectiveSampler::sample(src, g, onTarget, true);
+    cairo_surface_mark_dirty(target);
+    cairo_surface_destroy(src);
+    return;
+  }
   cairo_surface_t* out = newSurface(dst.w, dst.h);
   if (!out) {
     cairo_surface_destroy(src);
     return;
   }
-  sampleProjective(src, g, out);
+  cairo_surface_flush(out);
+  PerspectiveSampler::sample(src, g,
+                             {reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(out)), dst.w, dst.h,
+                              cairo_image_surface_get_stride(out) / 4},
+                             false);
   cairo_surface_mark_dirty(out);
 
   cairo_save(cr);

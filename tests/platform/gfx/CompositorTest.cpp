@@ -5,7 +5,9 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <thread>
 #include <vector>
 
@@ -365,14 +367,42 @@ TEST(CompositorTest, TurnedLayersCompositedOnTwoThreadsAtOnceComeOutAsAlone) {
 }
 
 // A child forked after the band threads started has none of them: it draws on its own thread,
-// the same picture, and does not wait for threads that are not there.
-TEST(CompositorDeathTest, AForkedChildDrawsTurnedLayersWithoutTheParentsThreads) {
+// the same picture, does not wait for threads that are not there, and ends through exit() as a
+// program whose main returns does, with the static destructors run.
+TEST(CompositorDeathTest, AForkedChildDrawsTurnedLayersWithoutTheParentsThreadsAndExits) {
   GTEST_FLAG_SET(death_test_style, "fast");
   const std::vector<uint32_t> alone = turnedBoardPixels(0.7, 1);
   EXPECT_EXIT(
       {
         alarm(60);  // a child that waits for threads it does not have ends here
-        _exit(turnedBoardPixels(0.7, 1) == alone ? 0 : 1);
+        std::exit(turnedBoardPixels(0.7, 1) == alone ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
+}
+
+// The process exits (its static destructors run) while another thread is in the middle of drawing
+// turned layers; the drawing may go on meanwhile, and the process ends with status 0 (a sanitizer
+// that saw a race would change it).
+void exitWhileATurnedLayerIsDrawn() {
+  static std::atomic<int> frames{0};
+  std::thread([] {
+    for (;;) {
+      turnedBoardPixels(0.7, 1);
+      frames.fetch_add(1);
+      frames.notify_all();
+    }
+  }).detach();
+  frames.wait(0);  // the band threads have started and the drawing goes round
+  std::exit(0);
+}
+
+TEST(CompositorDeathTest, AThreadDrawingTurnedLayersWhileTheProcessExitsLetsItEnd) {
+  // A fresh process, whose band threads start in it.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        alarm(60);
+        exitWhileATurnedLayerIsDrawn();
       },
       testing::ExitedWithCode(0), "");
 }

@@ -1,0 +1,492 @@
+#include "platform/gfx/PerspectiveSampler.h"
+
+#include <cairo.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <condition_variable>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+namespace gfx {
+
+namespace {
+
+// A few threads kept to draw bands of rows alongside the calling thread: started when first
+// wanted, never stopped. One caller at a time has them; a caller that finds them busy, a forked
+// child (which has none of them), or one whose threads cannot be started, draws on its own. The
+// bands are taken one by one by whoever is free, the caller among them, so a thread that is slow
+// to wake (on a busy machine) holds up no more than the band it took.
+class BandWorkers {
+ public:
+  static constexpr int kMaxThreads = 4;  // the caller's among them
+
+  // Made once and never destroyed, its threads detached: a thread may still be drawing while the
+  // process exits and runs the static destructors, and in a forked child the condition variables
+  // count the parent's threads as waiters, so destroying them there would wait for ever. It stays
+  // reachable through this pointer to the end.
+  static BandWorkers& shared() {
+    static BandWorkers* const workers = new BandWorkers;
+    return *workers;
+  }
+
+  // Calls band(i) for every i in [0, n) and returns when all have returned, with up to `threads`
+  // threads (the caller's included) at a time.
+  void run(int n, int threads, const std::function<void(int)>& band) {
+    // A forked child: the threads (and whatever locks they held at the fork) are the parent's.
+    if (getpid() != m_pid) return alone(n, band);
+    std::unique_lock use(m_use, std::try_to_lock);
+    if (!use) return alone(n, band);
+    // m_started changes only under m_use, which this caller holds.
+    while (m_started < std::min(threads, kMaxThreads) - 1) {
+      try {
+        std::thread(&BandWorkers::loop, this).detach();
+      } catch (const std::system_error&) {
+        break;  // no thread to be had: the bands are shared among fewer
+      }
+      ++m_started;
+    }
+    std::unique_lock lock(m_mutex);
+    m_band = &band;
+    m_next = 0;
+    m_count = m_unfinished = n;
+    ++m_round;
+    lock.unlock();
+    m_wake.notify_all();
+    lock.lock();
+    drawBands(lock);
+    m_done.wait(lock, [&] { return m_unfinished == 0; });
+    m_band = nullptr;
+  }
+
+ private:
+  BandWorkers() = default;
+
+  static void alone(int n, const std::function<void(int)>& band) {
+    for (int i = 0; i < n; ++i) band(i);
+  }
+
+  // Takes bands of the round under way until none is left; called with m_mutex held.
+  void drawBands(std::unique_lock<std::mutex>& lock) {
+    while (m_band && m_next < m_count) {
+      const int i = m_next++;
+      const std::function<void(int)>& band = *m_band;
+      lock.unlock();
+      band(i);
+      lock.lock();
+      if (--m_unfinished == 0) m_done.notify_one();
+    }
+  }
+
+  void loop() {
+    std::unique_lock lock(m_mutex);
+    uint64_t seen = m_round;
+    for (;;) {
+      m_wake.wait(lock, [&] { return m_round != seen; });
+      seen = m_round;
+      drawBands(lock);
+    }
+  }
+
+  const pid_t m_pid = getpid();  // the process the threads run in
+  std::mutex m_use;              // held by the caller whose bands are being drawn
+  std::mutex m_mutex;
+  std::condition_variable m_wake, m_done;
+  int m_started = 0;
+  // The round under way: its bands, the next one to take and how many are not yet drawn.
+  const std::function<void(int)>* m_band = nullptr;
+  int m_count = 0, m_next = 0, m_unfinished = 0;
+  uint64_t m_round = 0;
+};
+
+// The bilinear blend of a 2x2 block of premultiplied ARGB32 pixels (top left, top right, bottom
+// left, bottom right), wx/256 of the right column and wy/256 of the bottom row. Each blend is
+// rounded to nearest with the same weights for every channel, so a colour stays within its alpha.
+#if defined(__SSE2__)
+inline uint32_t bilinear(uint64_t top, uint64_t bottom, uint32_t wx, uint32_t wy) {
+  const __m128i zero = _mm_setzero_si128(), half = _mm_set1_epi16(128);
+  // Each row's two pixels as eight 16-bit lanes.
+  const __m128i t = _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<long long>(top)), zero);
+  const __m128i b = _mm_unpacklo_epi8(_mm_cvtsi64_si128(static_cast<long long>(bottom)), zero);
+  const __m128i vy = _mm_set1_epi16(static_cast<short>(wy)), uy = _mm_set1_epi16(static_cast<short>(256 - wy));
+  __m128i col = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(t, uy), _mm_mullo_epi16(b, vy)), half), 8);
+  const __m128i right = _mm_unpackhi_epi64(col, col);
+  const __m128i vx = _mm_set1_epi16(static_cast<short>(wx)), ux = _mm_set1_epi16(static_cast<short>(256 - wx));
+  col = _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(col, ux), _mm_mullo_epi16(right, vx)), half), 8);
+  return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(col, col)));
+}
+
+// a + (b - a) * w / 256 on 16-bit lanes, rounded, for lanes of 0-255 and weights of 0-255: the
+// sums wrap in 16 bits but their true values (at most 255 * 256 + 128) fit, so the result is exact.
+inline __m128i lerpLanes(__m128i a, __m128i b, __m128i w) {
+  const __m128i half = _mm_set1_epi16(128);
+  return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(_mm_slli_epi16(a, 8), _mm_mullo_epi16(_mm_sub_epi16(b, a), w)), half),
+                        8);
+}
+
+// The blend weights (bits 8-15) of four points in 65536ths, each as eight 16-bit lanes: of the
+// first and second point in `low`, of the third and fourth in `high`, four lanes each.
+inline void weightPairs(__m128i points, __m128i& low, __m128i& high) {
+  const __m128i w = _mm_and_si128(_mm_srli_epi32(points, 8), _mm_set1_epi32(255));
+  const __m128i twice = _mm_unpacklo_epi16(_mm_packs_epi32(w, w), _mm_packs_epi32(w, w));
+  low = _mm_unpacklo_epi32(twice, twice);
+  high = _mm_unpackhi_epi32(twice, twice);
+}
+
+// The blends of two blocks (top left at p and at q) as two pixels of 16-bit lanes; weights 0-255.
+inline __m128i bilinearPair(const uint32_t* p, const uint32_t* q, ptrdiff_t stride, int wxp, int wyp, int wxq,
+                            int wyq) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i top = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
+                                         _mm_loadl_epi64(reinterpret_cast<const __m128i*>(q)));
+  const __m128i bottom = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + stride)),
+                                            _mm_loadl_epi64(reinterpret_cast<const __m128i*>(q + stride)));
+  // Each block's left and right columns blended down the rows.
+  const __m128i cp = lerpLanes(_mm_unpacklo_epi8(top, zero), _mm_unpacklo_epi8(bottom, zero),
+                               _mm_set1_epi16(static_cast<short>(wyp)));
+  const __m128i cq = lerpLanes(_mm_unpackhi_epi8(top, zero), _mm_unpackhi_epi8(bottom, zero),
+                               _mm_set1_epi16(static_cast<short>(wyq)));
+  const __m128i wx = _mm_unpacklo_epi64(_mm_set1_epi16(static_cast<short>(wxp)), _mm_set1_epi16(static_cast<short>(wxq)));
+  return lerpLanes(_mm_unpacklo_epi64(cp, cq), _mm_unpackhi_epi64(cp, cq), wx);
+}
+#else
+inline uint32_t lerpPixel(uint32_t a, uint32_t b, uint32_t w) {
+  const uint32_t v = 256 - w;
+  const uint32_t rb = (((a & 0xff00ffu) * v + (b & 0xff00ffu) * w + 0x800080u) >> 8) & 0xff00ffu;
+  const uint32_t ag = ((((a >> 8) & 0xff00ffu) * v + ((b >> 8) & 0xff00ffu) * w + 0x800080u) >> 8) & 0xff00ffu;
+  return rb | (ag << 8);
+}
+
+inline uint32_t bilinear(uint64_t top, uint64_t bottom, uint32_t wx, uint32_t wy) {
+  const uint32_t left = lerpPixel(static_cast<uint32_t>(top), static_cast<uint32_t>(bottom), wy);
+  const uint32_t right = lerpPixel(static_cast<uint32_t>(top >> 32), static_cast<uint32_t>(bottom >> 32), wy);
+  return lerpPixel(left, right, wx);
+}
+#endif
+
+// Source coordinates in 65536ths of a pixel, read in 256ths: the pixel is the part above the
+// 256ths, the blend weight the 256ths.
+constexpr double kFixed = 65536;
+// Half a 256th, so that dropping the lowest 8 bits rounds to the nearest 256th.
+constexpr int32_t kHalfWeight = 128;
+
+// The longest run followed linearly between two points mapped exactly, and the most source
+// columns a run along one source row may span.
+constexpr int kMaxRun = 64;
+constexpr int kMaxSpan = 2 * kMaxRun + 4;
+
+inline int32_t toFixed(double v) { return static_cast<int32_t>(v >= 0 ? v * kFixed + 0.5 : v * kFixed - 0.5); }
+
+// Pixels [0, n) of `out` from points (fx, y) + i (sx, 0), in 65536ths with kHalfWeight added,
+// each of whose 2x2 blocks lies within the source, through source columns [first, first + span):
+// the two rows are blended down once for all of them, then each pixel across. The same sums as
+// blending each block on its own.
+void rowRun(uint32_t* out, int n, const uint32_t* sp, ptrdiff_t stride, int32_t fx, int32_t y, int32_t sx, int first,
+            int span) {
+  uint32_t down[kMaxSpan];
+  const uint32_t* top = sp + static_cast<ptrdiff_t>(y >> 16) * stride + first;
+  const uint32_t* bottom = top + stride;
+  const uint32_t wy = static_cast<uint32_t>((y >> 8) & 255);
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128(), vy = _mm_set1_epi16(static_cast<short>(wy));
+  for (; i + 4 <= span; i += 4) {
+    const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bottom + i));
+    const __m128i low = lerpLanes(_mm_unpacklo_epi8(t, zero), _mm_unpacklo_epi8(b, zero), vy);
+    const __m128i high = lerpLanes(_mm_unpackhi_epi8(t, zero), _mm_unpackhi_epi8(b, zero), vy);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(down + i), _mm_packus_epi16(low, high));
+  }
+  for (; i < span; ++i) down[i] = bilinear(top[i], bottom[i], 0, wy);
+  int k = 0;
+  fx -= first << 16;
+  __m128i xs = _mm_setr_epi32(fx, fx + sx, fx + 2 * sx, fx + 3 * sx);
+  const __m128i step = _mm_set1_epi32(4 * sx);
+  for (; k + 4 <= n; k += 4) {
+    __m128i w01, w23;
+    weightPairs(xs, w01, w23);
+    const int32_t x0 = fx + k * sx;
+    auto pair = [&](int32_t a, int32_t b, __m128i w) {
+      const __m128i both = _mm_unpacklo_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(down + (a >> 16))),
+                                              _mm_loadl_epi64(reinterpret_cast<const __m128i*>(down + (b >> 16))));
+      const __m128i lo = _mm_unpacklo_epi8(both, zero), hi = _mm_unpackhi_epi8(both, zero);
+      return lerpLanes(_mm_unpacklo_epi64(lo, hi), _mm_unpackhi_epi64(lo, hi), w);
+    };
+    const __m128i a = pair(x0, x0 + sx, w01), b = pair(x0 + 2 * sx, x0 + 3 * sx, w23);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(a, b));
+    xs = _mm_add_epi32(xs, step);
+  }
+  for (int32_t x = fx + k * sx; k < n; ++k, x += sx) {
+    const uint32_t* p = down + (x >> 16);
+    out[k] = bilinear(p[0] | static_cast<uint64_t>(p[1]) << 32, 0, static_cast<uint32_t>((x >> 8) & 255), 0);
+  }
+#else
+  for (; i < span; ++i) down[i] = lerpPixel(top[i], bottom[i], wy);
+  fx -= first << 16;
+  for (int k = 0; k < n; ++k, fx += sx) {
+    const uint32_t* p = down + (fx >> 16);
+    out[k] = lerpPixel(p[0], p[1], static_cast<uint32_t>((fx >> 8) & 255));
+  }
+#endif
+}
+
+// Pixels [0, n) of `out` from points (fx, fy) + i (sx, sy), in 65536ths with kHalfWeight added,
+// each of whose 2x2 blocks lies within the source.
+void interiorRun(uint32_t* out, int n, const uint32_t* sp, ptrdiff_t stride, int32_t fx, int32_t fy, int32_t sx,
+                 int32_t sy) {
+  auto block = [&](int32_t x, int32_t y) { return sp + static_cast<ptrdiff_t>(y >> 16) * stride + (x >> 16); };
+  int i = 0;
+#if defined(__SSE2__)
+  for (; i + 4 <= n; i += 4) {
+    const int32_t x1 = fx + sx, y1 = fy + sy, x2 = x1 + sx, y2 = y1 + sy, x3 = x2 + sx, y3 = y2 + sy;
+    const __m128i a = bilinearPair(block(fx, fy), block(x1, y1), stride, (fx >> 8) & 255, (fy >> 8) & 255,
+                                   (x1 >> 8) & 255, (y1 >> 8) & 255);
+    const __m128i b = bilinearPair(block(x2, y2), block(x3, y3), stride, (x2 >> 8) & 255, (y2 >> 8) & 255,
+                                   (x3 >> 8) & 255, (y3 >> 8) & 255);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(a, b));
+    fx = x3 + sx;
+    fy = y3 + sy;
+  }
+#endif
+  for (; i < n; ++i, fx += sx, fy += sy) {
+    const uint32_t* p = block(fx, fy);
+    uint64_t top, bottom;
+    std::memcpy(&top, p, 8);
+    std::memcpy(&bottom, p + stride, 8);
+    out[i] = bilinear(top, bottom, static_cast<uint32_t>((fx >> 8) & 255), static_cast<uint32_t>((fy >> 8) & 255));
+  }
+}
+
+// dst = src + dst (255 - src alpha) / 255 for n pixels, rounded as the usual OVER of 8-bit channels.
+void blendOver(uint32_t* dst, const uint32_t* src, int n) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128(), alpha = _mm_set1_epi32(static_cast<int>(0xff000000u));
+  const __m128i half = _mm_set1_epi16(128), full = _mm_set1_epi16(255);
+  auto scaled = [&](__m128i d, __m128i a) {  // d (255 - a) / 255 on 16-bit lanes
+    const __m128i t = _mm_add_epi16(_mm_mullo_epi16(d, _mm_sub_epi16(full, a)), half);
+    return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+  };
+  for (; i + 4 <= n; i += 4) {
+    const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    const int opaque = _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(sv, alpha), alpha));
+    if (opaque == 0xffff) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), sv);
+      continue;
+    }
+    if (_mm_movemask_epi8(_mm_cmpeq_epi32(sv, zero)) == 0xffff) continue;
+    const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
+    const __m128i slo = _mm_unpacklo_epi8(sv, zero), shi = _mm_unpackhi_epi8(sv, zero);
+    const __m128i alo = _mm_shufflehi_epi16(_mm_shufflelo_epi16(slo, 0xff), 0xff);
+    const __m128i ahi = _mm_shufflehi_epi16(_mm_shufflelo_epi16(shi, 0xff), 0xff);
+    const __m128i rest = _mm_packus_epi16(scaled(_mm_unpacklo_epi8(dv, zero), alo), scaled(_mm_unpackhi_epi8(dv, zero), ahi));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_adds_epu8(sv, rest));
+  }
+#endif
+  for (; i < n; ++i) {
+    const uint32_t sp = src[i], a = sp >> 24;
+    if (a == 255 || dst[i] == 0) {
+      dst[i] = sp;
+      continue;
+    }
+    uint32_t out = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+      const uint32_t t = ((dst[i] >> shift) & 255) * (255 - a) + 128;
+      out |= std::min(255u, ((sp >> shift) & 255) + ((t + (t >> 8)) >> 8)) << shift;
+    }
+    dst[i] = out;
+  }
+}
+
+// Narrows the open interval (lo, hi) of pixel indices i to those where a + b i > 0.
+void keepPositive(double a, double b, double& lo, double& hi) {
+  if (b == 0) {
+    if (!(a > 0)) hi = lo;
+    return;
+  }
+  const double at = -a / b;
+  if (b > 0)
+    lo = std::max(lo, at);
+  else
+    hi = std::min(hi, at);
+}
+
+struct Sampling {
+  const uint32_t* sp;
+  ptrdiff_t sstride;
+  int sw, sh;
+  const double (*g)[3];
+  uint32_t* dp;
+  ptrdiff_t dstride;
+  int dw;
+  bool over;
+
+  uint64_t at(int x, int y) const {
+    return (x < 0 || y < 0 || x >= sw || y >= sh) ? 0u : sp[static_cast<ptrdiff_t>(y) * sstride + x];
+  }
+
+  // One pixel from its source point, transparent beyond the source's edges.
+  uint32_t pixelAt(double x, double y) const {
+    if (!(x > -1 && y > -1 && x < sw && y < sh)) return 0;
+    // Both above -1: truncation after adding one is the floor.
+    const int x0 = static_cast<int>(x + 1) - 1, y0 = static_cast<int>(y + 1) - 1;
+    return bilinear(at(x0, y0) | at(x0 + 1, y0) << 32, at(x0, y0 + 1) | at(x0 + 1, y0 + 1) << 32,
+                    static_cast<uint32_t>((x - x0) * 256 + 0.5), static_cast<uint32_t>((y - y0) * 256 + 0.5));
+  }
+
+  // Rows [from, to).
+  void rows(int from, int to) const {
+    std::vector<uint32_t> line(over ? dw : 0);
+    for (int y = from; y < to; ++y) row(y, dp + static_cast<ptrdiff_t>(y) * dstride, line.data());
+  }
+
+  // Along a row the homogeneous source point of pixel i's centre is (u0, v0, w0) + i (du, dv, dw),
+  // so each test of where it lands (behind the eye, on the source, well inside it) is linear in i
+  // and holds on an interval. Beyond the source the row is cleared (or left alone, laid over),
+  // near its edges each pixel is mapped on its own, and inside runs are followed linearly between
+  // points mapped exactly, each run short enough to stray less than a 256th of a pixel (of its
+  // step, where the source shrinks) from the true mapping.
+  void row(int y, uint32_t* dest, uint32_t* line) const {
+    constexpr double kEye = 1e-12;
+    const double py = y + 0.5;
+    const double du = g[0][0], dv = g[1][0], dw0 = g[2][0];
+    const double u0 = g[0][0] * 0.5 + g[0][1] * py + g[0][2];
+    const double v0 = g[1][0] * 0.5 + g[1][1] * py + g[1][2];
+    const double w0 = g[2][0] * 0.5 + g[2][1] * py + g[2][2];
+    // Where the blend reaches the source: w > 0, -1 < u / w - 0.5 < sw, the same for v.
+    double lo = -1, hi = dw + 1;
+    keepPositive(w0 - kEye, dw0, lo, hi);
+    keepPositive(u0 + 0.5 * w0, du + 0.5 * dw0, lo, hi);
+    keepPositive((sw + 0.5) * w0 - u0, (sw + 0.5) * dw0 - du, lo, hi);
+    keepPositive(v0 + 0.5 * w0, dv + 0.5 * dw0, lo, hi);
+    keepPositive((sh + 0.5) * w0 - v0, (sh + 0.5) * dw0 - dv, lo, hi);
+    // Where the whole 2x2 block lies within it: 0 <= u / w - 0.5 < sw - 1, the same for v.
+    double inLo = lo, inHi = hi;
+    keepPositive(u0 - 0.5 * w0, du - 0.5 * dw0, inLo, inHi);
+    keepPositive((sw - 0.5) * w0 - u0, (sw - 0.5) * dw0 - du, inLo, inHi);
+    keepPositive(v0 - 0.5 * w0, dv - 0.5 * dw0, inLo, inHi);
+    keepPositive((sh - 0.5) * w0 - v0, (sh - 0.5) * dw0 - dv, inLo, inHi);
+    // A pixel's margin either side for rounding; the exact mapping decides there.
+    auto index = [&](double v) { return static_cast<int>(std::clamp(v, 0.0, static_cast<double>(dw))); };
+    const int first = lo < hi ? index(std::floor(lo) - 1) : dw, end = lo < hi ? index(std::ceil(hi) + 1) : dw;
+    int inFirst = first, inEnd = first;
+    if (inLo < inHi) {
+      inFirst = std::clamp(index(std::ceil(inLo) + 1), first, end);
+      inEnd = std::clamp(index(std::floor(inHi) - 1), inFirst, end);
+    }
+    // Laid over the destination, the pixels are drawn into `line` first; beyond the source the
+    // destination is left as it is.
+    uint32_t* out = over ? line : dest;
+    if (!over) {
+      std::fill(out, out + first, 0u);
+      std::fill(out + end, out + dw, 0u);
+    }
+    exact(out, first, inFirst, u0, v0, w0);
+    interior(out, inFirst, inEnd, u0, v0, w0);
+    exact(out, inEnd, end, u0, v0, w0);
+    if (over) blendOver(dest + first, line + first, end - first);
+  }
+
+  // Pixels [0, n) of `out` followed linearly in fixed point from the source point (x, y) towards
+  // (nx, ny), that of pixel n; false, with nothing drawn, where a block of the run would reach
+  // past the source (rounding may carry an end onto its last column or row, or far beyond it near
+  // the horizon).
+  bool followed(uint32_t* out, int n, double x, double y, double nx, double ny) const {
+    auto near = [](double v, int size) { return v > -1 && v < size; };
+    if (!near(x, sw) || !near(nx, sw) || !near(y, sh) || !near(ny, sh)) return false;
+    const int32_t fx = toFixed(x) + kHalfWeight, fy = toFixed(y) + kHalfWeight;
+    const int32_t sx = toFixed((nx - x) / n), sy = toFixed((ny - y) / n);
+    // The run is linear, so its ends bound it.
+    const int32_t lastX = fx + sx * (n - 1), lastY = fy + sy * (n - 1);
+    const int32_t left = std::min(fx, lastX), right = std::max(fx, lastX);
+    if (left < 0 || (right >> 16) + 1 >= sw || std::min(fy, lastY) < 0 || (std::max(fy, lastY) >> 16) + 1 >= sh)
+      return false;
+    // Along one source row, and not shrinking it much: its two rows are blended down once.
+    const int first = left >> 16, span = (right >> 16) - first + 2;
+    if (sy == 0 && span <= std::min(2 * n + 4, kMaxSpan))
+      rowRun(out, n, sp, sstride, fx, fy, sx, first, span);
+    else
+      interiorRun(out, n, sp, sstride, fx, fy, sx, sy);
+    return true;
+  }
+
+  // Pixels [from, to) of the row, each mapped exactly.
+  void exact(uint32_t* out, int from, int to, double u0, double v0, double w0) const {
+    for (int i = from; i < to; ++i) {
+      const double w = w0 + g[2][0] * i;
+      out[i] = w > 1e-12 ? pixelAt((u0 + g[0][0] * i) / w - 0.5, (v0 + g[1][0] * i) / w - 0.5) : 0;
+    }
+  }
+
+  // Pixels [from, to) of the row, whose blocks lie within the source (to a pixel's rounding).
+  void interior(uint32_t* out, int from, int to, double u0, double v0, double w0) const {
+    if (from >= to) return;
+    const double du = g[0][0], dv = g[1][0], dw0 = g[2][0];
+    // Along the row u / w has the second derivative -2 dw D / w^3, with D = du w - u dw the same
+    // for every i (likewise v / w); following it linearly over n pixels strays at most
+    // |second derivative| n^2 / 8 from it.
+    const double du0 = du * w0 - u0 * dw0, dv0 = dv * w0 - v0 * dw0;
+    const double bend = std::fabs(dw0) * std::max(std::fabs(du0), std::fabs(dv0)) / 4;
+    auto point = [&](int i, double& x, double& y, double& w) {
+      w = w0 + dw0 * i;
+      x = (u0 + du * i) / w - 0.5;
+      y = (v0 + dv * i) / w - 0.5;
+    };
+    double x, y, w;
+    point(from, x, y, w);
+    for (int i = from; i < to;) {
+      int n = std::min(kMaxRun, to - i);
+      if (bend > 0) {
+        const double wEnd = w0 + dw0 * (i + n), wMin = std::min(w, wEnd);
+        const double step = std::max(std::fabs(du0), std::fabs(dv0)) / (w * w);
+        const double allowed = std::max(1.0, step) / 256 * wMin * wMin * wMin;
+        while (n > 1 && bend * n * n > allowed) n = (n + 1) / 2;
+      }
+      double nx, ny, nw;
+      point(i + n, nx, ny, nw);
+      if (!followed(out + i, n, x, y, nx, ny)) exact(out, i, i + n, u0, v0, w0);
+      i += n;
+      x = nx, y = ny, w = nw;
+    }
+  }
+};
+
+}  // namespace
+
+void PerspectiveSampler::sample(cairo_surface_t* src, const double g[3][3], const Pixels& out, bool over) {
+  cairo_surface_flush(src);
+  Sampling s;
+  s.sw = cairo_image_surface_get_width(src);
+  s.sh = cairo_image_surface_get_height(src);
+  s.sstride = cairo_image_surface_get_stride(src) / 4;
+  s.sp = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(src));
+  s.g = g;
+  s.dp = out.data;
+  s.dw = out.width;
+  s.dstride = out.stride;
+  s.over = over;
+  const int dh = out.height;
+  if (!s.sp || !s.dp || s.sw <= 0 || s.sh <= 0 || s.dw <= 0 || dh <= 0) return;
+  // A large layer is shared out by bands of rows among a few threads; each writes its own rows.
+  const int threads = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, BandWorkers::kMaxThreads);
+  if (threads == 1 || static_cast<double>(s.dw) * dh < (1 << 17)) {
+    s.rows(0, dh);
+    return;
+  }
+  constexpr int kBandRows = 16;
+  const int bands = std::min((dh + kBandRows - 1) / kBandRows, 16 * threads);
+  BandWorkers::shared().run(bands, threads, [&](int i) { s.rows(dh * i / bands, dh * (i + 1) / bands); });
+}
+
+}  // namespace gfx

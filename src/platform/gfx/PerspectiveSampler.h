@@ -1,0 +1,30 @@
+#pragma once
+
+// The compositor's projective sampler: internal to gfx.
+
+#include <cstddef>
+#include <cstdint>
+
+typedef struct _cairo_surface cairo_surface_t;
+
+namespace gfx {
+
+class PerspectiveSampler {
+ public:
+  // A block of premultiplied ARGB32 pixels, `stride` pixels from the start of one row to the next.
+  struct Pixels {
+    uint32_t* data = nullptr;
+    int width = 0, height = 0;
+    ptrdiff_t stride = 0;
+  };
+
+  // Draws `src` (a premultiplied ARGB32 image surface) into `out` through the homography g
+  // (destination pixel → source pixel, both with their origin at the top left, on column
+  // vectors), sampling bilinearly between pixel centres. Without `over` every pixel of `out` is
+  // written, transparent outside the source and behind the eye; with it the pixels are laid over
+  // what `out` holds (OVER), which is left alone outside. A large `out` is drawn in bands of rows
+  // on a few threads kept for it.
+  static void sample(cairo_surface_t* src, const double g[3][3], const Pixels& out, bool over);
+};
+
+}  // namespace gfx
