@@ -1,10 +1,11 @@
 // A whole frame shown in a real window, as the client shows a transition's frames: the 1024 x 768
 // point screen at scale 2 (2048 x 1536 pixels) drawn by the compositor and scaled into a 1024 x 768
-// window, on X11 (SDL's software renderer onto the X server's shared-memory image) and on Wayland
-// (shared-memory buffers handed to the compositor). Each path starts its own private servers: an
-// X server, and Weston nested in one. Against the floor: the same frame drawn offscreen, which the
-// windows' frames include. Prints each path's present (its frame less the floor) and the ratio of
-// the Wayland path to the X11 one.
+// window, on X11 and on Wayland, both scaled with pixman (FrameScaler): on X11 into SDL's framebuffer
+// of the window (the X server's shared-memory image), on Wayland into shared-memory buffers handed
+// to the compositor. Each path starts its own private servers: an X server, and Weston nested in
+// one. Against the floor: the same frame drawn offscreen, which the windows' frames include.
+// Prints each path's present (its frame less the floor), the ratio of the X11 present to the
+// Wayland one, and the ratio of the whole frames.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -105,6 +106,9 @@ int main(int argc, char** argv) {
   auto wayland = reporter.ratio("WaylandWindowFrame", "OffscreenFrame");
   if (x11) std::printf("X11 present: %.2f ms\n", (x11->oursSeconds - x11->baseSeconds) * 1e3);
   if (wayland) std::printf("Wayland present: %.2f ms\n", (wayland->oursSeconds - wayland->baseSeconds) * 1e3);
+  if (x11 && wayland && wayland->oursSeconds > wayland->baseSeconds)
+    std::printf("X11 present / Wayland present: %.2f\n",
+                (x11->oursSeconds - x11->baseSeconds) / (wayland->oursSeconds - wayland->baseSeconds));
   if (auto r = reporter.ratio("WaylandWindowFrame", "X11WindowFrame"))
     std::printf("Wayland frame / X11 frame: %.2f (%.2f ms vs %.2f ms)\n", r->value, r->oursSeconds * 1e3,
                 r->baseSeconds * 1e3);

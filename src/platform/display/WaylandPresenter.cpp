@@ -18,21 +18,12 @@
 
 namespace display {
 
-PixelRect PixelRect::united(const PixelRect& o) const {
-  if (isEmpty()) return o;
-  if (o.isEmpty()) return *this;
-  return {std::min(x0, o.x0), std::min(y0, o.y0), std::max(x1, o.x1), std::max(y1, o.y1)};
-}
-
-PixelRect PixelRect::intersected(const PixelRect& o) const {
-  PixelRect r{std::max(x0, o.x0), std::max(y0, o.y0), std::min(x1, o.x1), std::min(y1, o.y1)};
-  return r.isEmpty() ? PixelRect{} : r;
-}
-
 namespace {
 
 // At most this many buffers: one shown, one the compositor may still read, one to draw in.
 constexpr size_t MaxBuffers = 3;
+// At most this many buffers of earlier sizes that the compositor still holds.
+constexpr size_t MaxOldBuffers = 3;
 
 void globalAdded(void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t) {
   auto* shm = static_cast<wl_shm**>(data);
@@ -106,7 +97,10 @@ void WaylandPresenter::setGeometry(int width, int height, int bufferScale, const
   width = std::max(1, width);
   height = std::max(1, height);
   bufferScale = std::max(1, bufferScale);
-  if (width == m_width && height == m_height && bufferScale == m_bufferScale && picture == m_picture) return;
+  const PixelRect fitted = picture.intersected(PixelRect{0, 0, width, height});
+  if (width == m_scaler.width() && height == m_scaler.height() && bufferScale == m_bufferScale &&
+      fitted == m_scaler.picture())
+    return;
   // Buffers the compositor still holds go when it lets go of them; the rest go now.
   m_buffers.erase(std::remove_if(m_buffers.begin(), m_buffers.end(),
                                  [this](const std::unique_ptr<Buffer>& b) {
@@ -119,9 +113,22 @@ void WaylandPresenter::setGeometry(int width, int height, int bufferScale, const
                                    return true;
                                  }),
                   m_buffers.end());
-  m_width = width;
-  m_height = height;
-  m_picture = picture.intersected(PixelRect{0, 0, width, height});
+  // Past a few, the oldest held ones are given up without waiting for the compositor. A client may
+  // destroy a buffer the compositor still holds as long as it never writes into its memory again:
+  // the compositor maps the memory itself, so what it shows stays. Waiting instead would hold
+  // frames back for as long as the compositor keeps them. The newest, the one most likely still
+  // on screen, is the last to go.
+  size_t old = std::count_if(m_buffers.begin(), m_buffers.end(), [](const auto& b) { return !b->owner; });
+  for (auto it = m_buffers.begin(); old > MaxOldBuffers && it != m_buffers.end();) {
+    if ((*it)->owner) {
+      ++it;
+      continue;
+    }
+    if (it->get() == m_shown) m_shown = nullptr;
+    it = m_buffers.erase(it);
+    --old;
+  }
+  m_scaler.setGeometry(width, height, fitted);
   if (bufferScale != m_bufferScale && wl_proxy_get_version(reinterpret_cast<wl_proxy*>(m_surface)) >= 3)
     wl_surface_set_buffer_scale(m_surface, bufferScale);
   m_bufferScale = bufferScale;
@@ -148,8 +155,9 @@ WaylandPresenter::Buffer* WaylandPresenter::freeBuffer() {
 
   auto b = std::make_unique<Buffer>();
   b->owner = this;
-  const int stride = m_width * 4;
-  b->size = static_cast<size_t>(stride) * m_height;
+  const int width = m_scaler.width(), height = m_scaler.height();
+  const int stride = width * 4;
+  b->size = static_cast<size_t>(stride) * height;
   int fd = memfd_create("ktv-frame", MFD_CLOEXEC);
   if (fd < 0) {
     KT_LOG("frame buffer: %s", std::strerror(errno));
@@ -168,12 +176,12 @@ WaylandPresenter::Buffer* WaylandPresenter::freeBuffer() {
   }
   wl_shm_pool* pool = wl_shm_create_pool(m_shm, fd, static_cast<int32_t>(b->size));
   close(fd);
-  b->buffer = wl_shm_pool_create_buffer(pool, 0, m_width, m_height, stride, WL_SHM_FORMAT_XRGB8888);
+  b->buffer = wl_shm_pool_create_buffer(pool, 0, width, height, stride, WL_SHM_FORMAT_XRGB8888);
   wl_shm_pool_destroy(pool);
   static const wl_buffer_listener listener = {released};
   wl_buffer_add_listener(b->buffer, &listener, b.get());
-  b->image = pixman_image_create_bits(PIXMAN_x8r8g8b8, m_width, m_height, static_cast<uint32_t*>(b->memory), stride);
-  b->stale = PixelRect{0, 0, m_width, m_height};
+  b->image = pixman_image_create_bits(PIXMAN_x8r8g8b8, width, height, static_cast<uint32_t*>(b->memory), stride);
+  b->stale = PixelRect{0, 0, width, height};
   ++m_buffersMade;
   m_buffers.push_back(std::move(b));
   return m_buffers.back().get();
@@ -206,16 +214,9 @@ void WaylandPresenter::dispatch(const Frame& frame) {
 }
 
 void WaylandPresenter::present(const Frame& frame, const PixelRect& dirty) {
-  if (!frame.data || frame.width <= 0 || frame.height <= 0 || m_picture.isEmpty()) return;
-  // The changed pixels of the frame, in the buffer: scaled, rounded outwards, and widened by the
-  // reach of the bilinear filter.
-  const double sx = double(m_picture.x1 - m_picture.x0) / frame.width;
-  const double sy = double(m_picture.y1 - m_picture.y0) / frame.height;
-  PixelRect d{m_picture.x0 + static_cast<int>(std::floor(dirty.x0 * sx)) - 2,
-              m_picture.y0 + static_cast<int>(std::floor(dirty.y0 * sy)) - 2,
-              m_picture.x0 + static_cast<int>(std::ceil(dirty.x1 * sx)) + 2,
-              m_picture.y0 + static_cast<int>(std::ceil(dirty.y1 * sy)) + 2};
-  d = d.intersected(m_picture);
+  if (!frame.data || frame.width <= 0 || frame.height <= 0 || m_scaler.picture().isEmpty()) return;
+  // The buffer pixels that show the changed pixels of the frame.
+  const PixelRect d = m_scaler.reach(frame, dirty);
   for (auto& b : m_buffers) {
     if (b->owner) b->stale = b->stale.united(d);
   }
@@ -254,47 +255,17 @@ void WaylandPresenter::show(const Frame& frame) {
 void WaylandPresenter::draw(Buffer& b, const Frame& frame) {
   const PixelRect stale = b.stale;
   b.stale = PixelRect{};
-  if (stale.isEmpty()) return;
-  // The bars beside the picture are black.
-  static const pixman_color_t black = {0, 0, 0, 0xFFFF};
-  const PixelRect bars[] = {{0, 0, m_width, m_picture.y0},
-                            {0, m_picture.y1, m_width, m_height},
-                            {0, m_picture.y0, m_picture.x0, m_picture.y1},
-                            {m_picture.x1, m_picture.y0, m_width, m_picture.y1}};
-  for (const PixelRect& bar : bars) {
-    PixelRect r = bar.intersected(stale);
-    if (r.isEmpty()) continue;
-    pixman_box32_t box{r.x0, r.y0, r.x1, r.y1};
-    pixman_image_fill_boxes(PIXMAN_OP_SRC, b.image, &black, 1, &box);
-  }
-  PixelRect r = stale.intersected(m_picture);
-  if (r.isEmpty()) return;
-  pixman_image_t* src = pixman_image_create_bits(PIXMAN_a8r8g8b8, frame.width, frame.height, frame.data, frame.stride);
-  if (!src) return;
-  const int pw = m_picture.x1 - m_picture.x0, ph = m_picture.y1 - m_picture.y0;
-  if (pw != frame.width || ph != frame.height) {
-    // Buffer pixels to frame pixels; sampled at pixel centres, the edges padded outwards.
-    pixman_transform_t t;
-    pixman_transform_init_scale(&t, pixman_double_to_fixed(double(frame.width) / pw),
-                                pixman_double_to_fixed(double(frame.height) / ph));
-    pixman_image_set_transform(src, &t);
-    pixman_image_set_filter(src, PIXMAN_FILTER_BILINEAR, nullptr, 0);
-    pixman_image_set_repeat(src, PIXMAN_REPEAT_PAD);
-  }
-  // The frame's alpha is dropped: what shows is its premultiplied colour over black.
-  pixman_image_composite32(PIXMAN_OP_SRC, src, nullptr, b.image, r.x0 - m_picture.x0, r.y0 - m_picture.y0, 0, 0, r.x0,
-                           r.y0, r.x1 - r.x0, r.y1 - r.y0);
-  pixman_image_unref(src);
+  m_scaler.draw(b.image, frame, stale);
 }
 
 std::vector<uint32_t> WaylandPresenter::shownPixels(int* width, int* height) const {
   std::vector<uint32_t> px;
   *width = *height = 0;
   if (!m_shown || !m_shown->owner) return px;
-  *width = m_width;
-  *height = m_height;
+  *width = m_scaler.width();
+  *height = m_scaler.height();
   const auto* p = static_cast<const uint32_t*>(m_shown->memory);
-  px.assign(p, p + static_cast<size_t>(m_width) * m_height);
+  px.assign(p, p + static_cast<size_t>(*width) * *height);
   for (auto& v : px) v |= 0xFF000000u;
   return px;
 }

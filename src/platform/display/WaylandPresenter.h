@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/display/FrameScaler.h"
+
 struct SDL_Window;
 struct wl_buffer;
 struct wl_display;
@@ -14,22 +16,15 @@ struct wl_surface;
 
 namespace display {
 
-// A rectangle of pixels: [x0, x1) x [y0, y1).
-struct PixelRect {
-  int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
-  bool isEmpty() const { return x1 <= x0 || y1 <= y0; }
-  PixelRect united(const PixelRect& o) const;
-  PixelRect intersected(const PixelRect& o) const;
-  bool operator==(const PixelRect&) const = default;
-};
-
 // Shows frames on a Wayland surface through shared-memory buffers the compositor reads directly,
 // with no GL on our side: the process keeps one GL stack (the off-screen renderer of the GL views).
 //
-// Each frame is scaled (bilinear, edges padded) into the picture's rectangle of a buffer the
-// compositor has let go of; the rest of the buffer stays black. Only what changed since that buffer
-// was last drawn is drawn again, and only the changed part is damaged. Up to three buffers are in
-// use; when the compositor holds all of them, the frame waits for the first one it lets go of.
+// Each frame is scaled (FrameScaler) into the picture's rectangle of a buffer the compositor has
+// let go of; the rest of the buffer stays black. Only what changed since that buffer was last
+// drawn (as far as the filter reaches) is drawn again, and only that part is damaged. Up to three
+// buffers are in use; when the compositor holds all of them, the frame waits for the first one it
+// lets go of. After a change of size, up to three older buffers the compositor still holds are
+// kept until it lets go of them; beyond that the oldest is given up.
 // Everything runs on the thread that owns the surface; the presenter's own events (the shared-
 // memory global, buffer releases) come through an event queue of its own, read whenever the
 // window's events are read and handled by dispatch().
@@ -47,10 +42,7 @@ class WaylandPresenter {
   void setGeometry(int width, int height, int bufferScale, const PixelRect& picture);
 
   // A frame's pixels: premultiplied ARGB, native-endian words (a Cairo image surface's).
-  struct Frame {
-    uint32_t* data = nullptr;
-    int width = 0, height = 0, stride = 0;  // stride in bytes
-  };
+  using Frame = FrameScaler::Frame;
 
   // Shows `frame`, whose pixels in `dirty` changed since the last call.
   void present(const Frame& frame, const PixelRect& dirty);
@@ -66,6 +58,8 @@ class WaylandPresenter {
   std::vector<uint32_t> shownPixels(int* width, int* height) const;
   // Buffers made so far (a buffer is made again after a change of size).
   int buffersMade() const { return m_buffersMade; }
+  // Buffers that exist now: those of the current size and older ones the compositor still holds.
+  int buffersAlive() const { return static_cast<int>(m_buffers.size()); }
 
  private:
   struct Buffer;
@@ -82,8 +76,8 @@ class WaylandPresenter {
   wl_event_queue* m_queue = nullptr;
   wl_shm* m_shm = nullptr;
   std::vector<std::unique_ptr<Buffer>> m_buffers;
-  int m_width = 0, m_height = 0, m_bufferScale = 1;
-  PixelRect m_picture;
+  int m_bufferScale = 1;
+  FrameScaler m_scaler;  // the buffers' size and where the frame goes in them
   bool m_waiting = false;             // a frame waits for a free buffer
   Buffer* m_shown = nullptr;          // the buffer last committed
   int m_buffersMade = 0;

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <cairo.h>
+#include <pixman.h>
 
 #include <algorithm>
 #include <cmath>
@@ -43,6 +44,42 @@ struct LeakCheckPause {
 // Points one notch of the wheel scrolls.
 constexpr double WheelStep = 40;
 
+// pixman's name for the layout of an SDL framebuffer's pixels (any padding byte or bit left
+// unused), 0 for one pixman does not draw into.
+pixman_format_code_t pixmanFormat(Uint32 format) {
+  switch (format) {
+    case SDL_PIXELFORMAT_RGB888:
+    case SDL_PIXELFORMAT_ARGB8888:
+      return PIXMAN_x8r8g8b8;
+    case SDL_PIXELFORMAT_BGR888:
+    case SDL_PIXELFORMAT_ABGR8888:
+      return PIXMAN_x8b8g8r8;
+    case SDL_PIXELFORMAT_RGBX8888:
+    case SDL_PIXELFORMAT_RGBA8888:
+      return PIXMAN_r8g8b8x8;
+    case SDL_PIXELFORMAT_BGRX8888:
+    case SDL_PIXELFORMAT_BGRA8888:
+      return PIXMAN_b8g8r8x8;
+    case SDL_PIXELFORMAT_ARGB2101010:
+      return PIXMAN_x2r10g10b10;
+    case SDL_PIXELFORMAT_RGB565:
+      return PIXMAN_r5g6b5;
+    case SDL_PIXELFORMAT_BGR565:
+      return PIXMAN_b5g6r5;
+    case SDL_PIXELFORMAT_RGB555:
+      return PIXMAN_x1r5g5b5;
+    default:
+      return static_cast<pixman_format_code_t>(0);
+  }
+}
+
+// An SDL framebuffer's pixels as a pixman image (to unref), nullptr when pixman cannot draw them.
+pixman_image_t* framebufferImage(SDL_Surface* s) {
+  const pixman_format_code_t format = pixmanFormat(s->format->format);
+  if (!format || !s->pixels || s->w <= 0 || s->h <= 0 || s->pitch % 4 != 0) return nullptr;
+  return pixman_image_create_bits(format, s->w, s->h, static_cast<uint32_t*>(s->pixels), s->pitch);
+}
+
 core::Error sdlError(const char* what) {
   std::string text = std::string(what) + ": " + SDL_GetError();
   return core::Error::withDescription(Surface::ErrorDomain, Surface::OpenFailed, text);
@@ -62,12 +99,12 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
   // The program handles its own signals; SDL must not turn Ctrl-C into a quit event.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
-  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "linear");
-  // On X11 the window is shown through SDL's software renderer over the X server's shared-memory
-  // image, never through OpenGL: the process draws its GL through Mesa's off-screen renderer, and
-  // a second GL stack in the same process shares Mesa's dispatch with it, so that each side's
-  // calls land in the other's context (a crash in the first frame after a GL transition). On
-  // Wayland the frames go to the compositor in shared memory of our own (see WaylandPresenter).
+  // On X11 the frames are scaled into SDL's framebuffer of the window (the X server's shared-
+  // memory image), which this keeps from being backed by OpenGL: the process draws its GL through
+  // Mesa's off-screen renderer, and a second GL stack in the same process shares Mesa's dispatch
+  // with it, so that each side's calls land in the other's context (a crash in the first frame
+  // after a GL transition). On Wayland the frames go to the compositor in shared memory of our own
+  // (see WaylandPresenter).
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   // A desktop's window system only: SDL would otherwise fall back to drivers that show nothing.
   // Wayland first where there is one (XWayland is a fallback); an SDL_VIDEODRIVER set by the user
@@ -117,9 +154,8 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
       return false;
     }
   } else {
-    m_renderer = SDL_CreateRenderer(m_window, -1, SDL_RENDERER_SOFTWARE);
-    if (!m_renderer) {
-      core::setError(error, sdlError("renderer"));
+    if (!makeFramebuffer()) {
+      core::setError(error, sdlError("window framebuffer"));
       KT_LOG("%s", SDL_GetError());
       return false;
     }
@@ -134,8 +170,6 @@ WindowSurface::~WindowSurface() {
   stop();
   cancelTouches();
   LeakCheckPause pause;
-  if (m_texture) SDL_DestroyTexture(m_texture);
-  if (m_renderer) SDL_DestroyRenderer(m_renderer);
   m_wayland.reset();
   if (m_window) {
     SDL_StopTextInput();
@@ -151,21 +185,29 @@ void WindowSurface::followWindowSize() {
   gfx::Size points = size();
   int w = 0, h = 0, pw = 0, ph = 0;
   SDL_GetWindowSize(m_window, &w, &h);
-  if (m_renderer) SDL_GetRendererOutputSize(m_renderer, &pw, &ph);
-  else SDL_GetWindowSizeInPixels(m_window, &pw, &ph);
+  SDL_GetWindowSizeInPixels(m_window, &pw, &ph);
+  // SDL makes the window's framebuffer again after a change of its size (X11).
+  m_framebufferStale = true;
   if (w <= 0 || h <= 0 || points.width <= 0 || points.height <= 0) return;
   if (pw <= 0 || ph <= 0) pw = w, ph = h;
   // The whole screen, as large as fits, centred.
   m_windowScale = std::min(w / points.width, h / points.height);
   m_pictureOrigin = gfx::Point{(w - points.width * m_windowScale) / 2, (h - points.height * m_windowScale) / 2};
   if (!m_wayland) return;
-  const double kx = double(pw) / w, ky = double(ph) / h;
-  PixelRect picture{static_cast<int>(std::lround(m_pictureOrigin.x * kx)),
-                    static_cast<int>(std::lround(m_pictureOrigin.y * ky)),
-                    static_cast<int>(std::lround((m_pictureOrigin.x + points.width * m_windowScale) * kx)),
-                    static_cast<int>(std::lround((m_pictureOrigin.y + points.height * m_windowScale) * ky))};
   const int bufferScale = pw % w == 0 && ph % h == 0 && pw / w == ph / h ? pw / w : 1;
-  m_wayland->setGeometry(pw, ph, bufferScale, picture);
+  m_wayland->setGeometry(pw, ph, bufferScale, pictureRect(pw, ph));
+}
+
+PixelRect WindowSurface::pictureRect(int pw, int ph) const {
+  gfx::Size points = size();
+  int w = 0, h = 0;
+  SDL_GetWindowSize(m_window, &w, &h);
+  if (w <= 0 || h <= 0) return PixelRect{0, 0, pw, ph};
+  const double kx = double(pw) / w, ky = double(ph) / h;
+  return PixelRect{static_cast<int>(std::lround(m_pictureOrigin.x * kx)),
+                   static_cast<int>(std::lround(m_pictureOrigin.y * ky)),
+                   static_cast<int>(std::lround((m_pictureOrigin.x + points.width * m_windowScale) * kx)),
+                   static_cast<int>(std::lround((m_pictureOrigin.y + points.height * m_windowScale) * ky))};
 }
 
 WaylandPresenter::Frame WindowSurface::frame() {
@@ -180,21 +222,27 @@ WaylandPresenter::Frame WindowSurface::frame() {
   return f;
 }
 
-bool WindowSurface::makeTexture() {
-  if (!m_renderer) return false;
-  if (m_texture) SDL_DestroyTexture(m_texture);
-  m_texture = nullptr;
-  cairo_surface_t* s = compositor().surface();
-  if (!s) return false;
-  int w = cairo_image_surface_get_width(s), h = cairo_image_surface_get_height(s);
-  // Cairo's ARGB32 is a native-endian 32-bit word per pixel: SDL's packed ARGB8888.
+bool WindowSurface::makeFramebuffer() {
   LeakCheckPause pause;
-  m_texture = SDL_CreateTexture(m_renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, w, h);
-  if (!m_texture) {
+  SDL_Surface* s = SDL_GetWindowSurface(m_window);
+  if (!s) {
     KT_LOG("%s", SDL_GetError());
     return false;
   }
-  SDL_SetTextureBlendMode(m_texture, SDL_BLENDMODE_NONE);
+  if (s == m_framebuffer && !m_framebufferStale && s->w == m_scaler.width() && s->h == m_scaler.height()) return true;
+  pixman_image_t* image = framebufferImage(s);
+  if (!image) {
+    SDL_SetError("the window's pixel format %s is not drawn here", SDL_GetPixelFormatName(s->format->format));
+    KT_LOG("%s", SDL_GetError());
+    m_framebuffer = nullptr;
+    return false;
+  }
+  pixman_image_unref(image);
+  // A framebuffer made afresh: all of it is drawn.
+  m_framebuffer = s;
+  m_framebufferStale = false;
+  m_scaler.setGeometry(s->w, s->h, pictureRect(s->w, s->h));
+  m_stale = PixelRect{0, 0, s->w, s->h};
   return true;
 }
 
@@ -204,7 +252,6 @@ void WindowSurface::sizeChanged() {
   int h = std::max(1, static_cast<int>(std::lround(points.height * m_windowScale)));
   SDL_SetWindowSize(m_window, w, h);
   followWindowSize();
-  if (m_renderer) makeTexture();
 }
 
 void WindowSurface::textInputChanged(const std::optional<gfx::Rect>& rect) {
@@ -235,37 +282,33 @@ void WindowSurface::present(const gfx::Rect& dirty) {
     m_wayland->present(f, r);
     return;
   }
-  if (!m_texture && !makeTexture()) return;
-  if (!r.isEmpty()) {
-    SDL_Rect u{r.x0, r.y0, r.x1 - r.x0, r.y1 - r.y0};
-    const auto* data = reinterpret_cast<const unsigned char*>(f.data);
-    SDL_UpdateTexture(m_texture, &u, data + static_cast<size_t>(r.y0) * f.stride + static_cast<size_t>(r.x0) * 4,
-                      f.stride);
-  }
-  showTexture();
+  showFrame(f, r, false);
 }
 
-void WindowSurface::copyTexture() const {
-  SDL_SetRenderDrawColor(m_renderer, 0, 0, 0, 255);
-  SDL_RenderClear(m_renderer);
-  if (!m_texture) return;
-  // In the renderer's pixels, which are the window's points on X11.
-  int w = 0, h = 0, pw = 0, ph = 0;
-  SDL_GetWindowSize(m_window, &w, &h);
-  SDL_GetRendererOutputSize(m_renderer, &pw, &ph);
-  const double kx = w > 0 ? double(pw) / w : 1, ky = h > 0 ? double(ph) / h : 1;
-  gfx::Size points = size();
-  SDL_Rect dst{static_cast<int>(std::lround(m_pictureOrigin.x * kx)), static_cast<int>(std::lround(m_pictureOrigin.y * ky)),
-               static_cast<int>(std::lround(points.width * m_windowScale * kx)),
-               static_cast<int>(std::lround(points.height * m_windowScale * ky))};
-  SDL_RenderCopy(m_renderer, m_texture, nullptr, &dst);
+void WindowSurface::showFrame(const WaylandPresenter::Frame& f, const PixelRect& dirty, bool whole) {
+  LeakCheckPause pause;
+  if (!makeFramebuffer()) return;
+  const PixelRect drawn = m_stale.united(m_scaler.reach(f, dirty));
+  m_stale = PixelRect{};
+  if (!drawn.isEmpty()) {
+    pixman_image_t* target = framebufferImage(m_framebuffer);
+    m_scaler.draw(target, f, drawn);
+    if (target) pixman_image_unref(target);
+  }
+  // The X server copies the pixels before this returns, so the next frame may draw over them.
+  int rc = 0;
+  if (whole) {
+    rc = SDL_UpdateWindowSurface(m_window);
+  } else if (!drawn.isEmpty()) {
+    const SDL_Rect r{drawn.x0, drawn.y0, drawn.x1 - drawn.x0, drawn.y1 - drawn.y0};
+    rc = SDL_UpdateWindowSurfaceRects(m_window, &r, 1);
+  }
+  if (rc != 0) KT_LOG("%s", SDL_GetError());
 }
 
 void WindowSurface::showTexture() {
-  if (!m_renderer) return;
-  LeakCheckPause pause;
-  copyTexture();
-  SDL_RenderPresent(m_renderer);
+  if (m_wayland) return;
+  showFrame(frame(), PixelRect{}, true);
 }
 
 std::shared_ptr<gfx::Image> WindowSurface::readPixels() const {
@@ -275,18 +318,18 @@ std::shared_ptr<gfx::Image> WindowSurface::readPixels() const {
     if (px.empty()) return nullptr;
     return gfx::Image::fromPixels(w, h, std::move(px), static_cast<double>(w) / std::max(1.0, size().width));
   }
-  if (SDL_GetRendererOutputSize(m_renderer, &w, &h) != 0 || w <= 0 || h <= 0) return nullptr;
-  // What a present shows, drawn again and read before it is handed to the window system (the
-  // back buffer is undefined after a present).
-  copyTexture();
+  // What the last present handed to the X server; none since a change of the window's size.
+  if (!m_framebuffer || m_framebufferStale) return nullptr;
+  w = m_framebuffer->w;
+  h = m_framebuffer->h;
+  if (w <= 0 || h <= 0) return nullptr;
   std::vector<uint32_t> px(static_cast<size_t>(w) * h);
-  LeakCheckPause pause;
-  int rc = SDL_RenderReadPixels(m_renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, px.data(), w * 4);
-  SDL_RenderPresent(m_renderer);
-  if (rc != 0) {
-    KT_LOG("%s", SDL_GetError());
-    return nullptr;
-  }
+  pixman_image_t* from = framebufferImage(m_framebuffer);
+  pixman_image_t* to = pixman_image_create_bits(PIXMAN_a8r8g8b8, w, h, px.data(), w * 4);
+  if (from && to) pixman_image_composite32(PIXMAN_OP_SRC, from, nullptr, to, 0, 0, 0, 0, 0, 0, w, h);
+  if (from) pixman_image_unref(from);
+  if (to) pixman_image_unref(to);
+  if (!from || !to) return nullptr;
   // The window is opaque: keep the alpha at full.
   for (auto& p : px) p |= 0xFF000000u;
   return gfx::Image::fromPixels(w, h, std::move(px), static_cast<double>(w) / std::max(1.0, size().width));

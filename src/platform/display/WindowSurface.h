@@ -5,12 +5,12 @@
 #include <memory>
 #include <vector>
 
+#include "platform/display/FrameScaler.h"
 #include "platform/display/Surface.h"
 #include "platform/display/WaylandPresenter.h"
 
 struct SDL_Window;
-struct SDL_Renderer;
-struct SDL_Texture;
+struct SDL_Surface;
 union SDL_Event;
 
 namespace ui {
@@ -38,9 +38,10 @@ struct ScrollEvent {
 //
 // No GL is used for the window, because the GL views draw through Mesa's off-screen renderer
 // in this process, and a second GL stack would share Mesa's dispatch with it. On X11 the frame
-// goes through SDL's software renderer onto the X server's shared-memory image; on Wayland
-// (with or without XWayland, which SDL prefers) through shared-memory buffers handed to the
-// compositor (WaylandPresenter), as SDL 2 has no window framebuffer there.
+// is scaled with pixman (FrameScaler) into SDL's framebuffer of the window, the X server's
+// shared-memory image where it has MIT-SHM; on Wayland (with or without XWayland, which SDL
+// prefers) the same way into shared-memory buffers handed to the compositor (WaylandPresenter),
+// as SDL 2 has no window framebuffer there.
 //
 // Input: each finger on a touch screen is a touch of its own, several at once (down, move, up; a
 // touch that is not moving while another does is stationary), and the left mouse button is one
@@ -77,7 +78,7 @@ class WindowSurface : public Surface {
   void setCloseHandler(std::function<void()> handler) { m_onClose = std::move(handler); }
 
   // Reads back the pixels shown (the drawable, after the last present) as premultiplied ARGB;
-  // nullptr when the renderer cannot read.
+  // nullptr when nothing has been shown at the window's present size.
   std::shared_ptr<gfx::Image> readPixels() const;
 
   // Window points per screen point (below 1 when the screen was scaled down to fit), and where
@@ -85,7 +86,7 @@ class WindowSurface : public Surface {
   double windowScale() const { return m_windowScale; }
   gfx::Point pictureOrigin() const { return m_pictureOrigin; }
   SDL_Window* sdlWindow() const { return m_window; }
-  // Whether frames go to a Wayland compositor (else to an X server through SDL's renderer).
+  // Whether frames go to a Wayland compositor (else to an X server through SDL's framebuffer).
   bool isWayland() const { return m_wayland != nullptr; }
   // Whether a frame made now is shown at once: on Wayland it may wait for the compositor to hand
   // back a buffer (processEvents() reads that).
@@ -100,10 +101,16 @@ class WindowSurface : public Surface {
 
  private:
   bool setUp(const Options& options, core::Error* error);
-  bool makeTexture();
-  // The frame drawn into the renderer where it goes in the window (X11), and shown.
-  void copyTexture() const;
+  // The window's framebuffer (X11) as SDL has it now, got again after a change of the window's
+  // size and then drawn whole; false when SDL gives none that can be drawn into.
+  bool makeFramebuffer();
+  // Draws the part of the framebuffer (X11) that the frame's changed pixels `dirty` reach, with
+  // whatever else is stale, and hands the X server that part, or with `whole` all of it.
+  void showFrame(const WaylandPresenter::Frame& frame, const PixelRect& dirty, bool whole);
+  // The whole frame shown again (X11: the window was exposed or resized).
   void showTexture();
+  // Where the picture goes in `pw` x `ph` pixels covering the window.
+  PixelRect pictureRect(int pw, int ph) const;
   // Fits the screen into the window as it is now: scale, picture origin, the presenter's buffers.
   void followWindowSize();
   // The frame's pixels as the Wayland presenter takes them.
@@ -128,8 +135,12 @@ class WindowSurface : public Surface {
   std::vector<Finger>::iterator findFinger(int64_t device, int64_t id);
 
   SDL_Window* m_window = nullptr;
-  SDL_Renderer* m_renderer = nullptr;
-  SDL_Texture* m_texture = nullptr;
+  // X11: SDL's framebuffer of the window (the window's, freed with it), stale from a change of the
+  // window's size on; how the frame is scaled into it; what of it is yet to be drawn.
+  SDL_Surface* m_framebuffer = nullptr;
+  bool m_framebufferStale = true;
+  FrameScaler m_scaler;
+  PixelRect m_stale;
   std::unique_ptr<WaylandPresenter> m_wayland;
   bool m_sdlStarted = false;
   double m_windowScale = 1;

@@ -3,15 +3,20 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/core/Error.h"
 #include "platform/display/Display.h"
+#include "platform/display/WaylandPresenter.h"
 #include "platform/display/WindowSurface.h"
 #include "platform/gfx/Image.h"
 #include "platform/ui/Application.h"
@@ -115,6 +120,18 @@ class WaylandWindowTest : public support::TempHomeTest {
     return true;
   }
 
+  // Reads the compositor's events, as the window does with its own, until a frame presented now
+  // is drawn at once (up to 20 s).
+  static bool waitForBuffer(display::WaylandPresenter& presenter, const display::WaylandPresenter::Frame& frame) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!presenter.hasFreeBuffer() && std::chrono::steady_clock::now() < until) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      SDL_PumpEvents();
+      presenter.dispatch(frame);
+    }
+    return presenter.hasFreeBuffer();
+  }
+
   std::unique_ptr<support::XServer> m_x;
   std::unique_ptr<support::WestonServer> m_weston;
   std::unique_ptr<XGrab> m_grab;
@@ -194,6 +211,107 @@ TEST_F(WaylandWindowTest, WaylandGLDrawnBetweenFramesLeavesTheWindowWhole) {
     EXPECT_TRUE(waitUntilShown(*surface, [&](const XGrab& g) { return g.at(100, 300) == rgb && g.at(1000, 700) == rgb; }))
         << "round " << round << ": " << std::hex << m_grab->at(100, 300);
   });
+}
+
+// A frame whose every pixel differs sharply from its neighbours, so that whatever the filter
+// reaches of a change shows it.
+struct PatternFrame {
+  PatternFrame(int w, int h) : width(w), height(h), pixels(static_cast<size_t>(w) * h) {
+    for (int y = 0; y < h; ++y) {
+      for (int x = 0; x < w; ++x) pixels[y * w + x] = 0xFF000000u | (static_cast<uint32_t>(x * 97 + y * 57) * 2654435761u >> 8);
+    }
+  }
+  void fill(const display::PixelRect& r, uint32_t argb) {
+    for (int y = r.y0; y < r.y1; ++y) {
+      for (int x = r.x0; x < r.x1; ++x) pixels[y * width + x] = argb;
+    }
+  }
+  display::WaylandPresenter::Frame frame() { return {pixels.data(), width, height, width * 4}; }
+
+  int width, height;
+  std::vector<uint32_t> pixels;
+};
+
+// Small changes drawn into buffers that showed older frames, at upscales where the filter
+// reaches several buffer pixels beyond each changed frame pixel: the buffer shown ends up as a
+// drawing of the whole frame does, pixel for pixel.
+TEST_F(WaylandWindowTest, PartsDrawnAgainAtLargeUpscalesMatchTheWholeFrameDrawn) {
+  startCompositor(384, 288, false);
+  if (HasFatalFailure()) return;
+  core::Error error;
+  auto surface = display::WindowSurface::open({}, &error);
+  ASSERT_NE(surface, nullptr) << error.description();
+  ASSERT_TRUE(surface->isWayland());
+  // A presenter of the test's own on the window's surface; the window's own presents nothing.
+  std::string why;
+  auto presenter = display::WaylandPresenter::create(surface->sdlWindow(), &why);
+  ASSERT_NE(presenter, nullptr) << why;
+
+  const display::PixelRect buffer{0, 0, 384, 288};
+  for (int scale : {6, 8}) {
+    SCOPED_TRACE("at " + std::to_string(scale) + " times");
+    PatternFrame pattern(384 / scale, 288 / scale);
+    presenter->setGeometry(384, 288, 1, buffer);
+    presenter->present(pattern.frame(), {0, 0, pattern.width, pattern.height});
+    const int made = presenter->buffersMade();
+    // Nine presents on at most three buffers: each buffer is drawn again over an older frame.
+    for (int i = 0; i < 8; ++i) {
+      ASSERT_TRUE(waitForBuffer(*presenter, pattern.frame())) << "the compositor let go of no buffer";
+      const display::PixelRect block{3 + i * 5, 2 + i * 4, 5 + i * 5, 3 + i * 4 + i % 2};
+      pattern.fill(block, i % 2 ? 0xFFFFFFFFu : 0xFF000000u);
+      presenter->present(pattern.frame(), block);
+    }
+    ASSERT_LE(presenter->buffersMade() - made, 2);
+    int w = 0, h = 0;
+    const std::vector<uint32_t> parts = presenter->shownPixels(&w, &h);
+    ASSERT_EQ(w * h, 384 * 288);
+
+    // The same frame drawn whole into a buffer made afresh (after a change of geometry and back).
+    presenter->setGeometry(384, 288, 1, {0, 0, 384, 287});
+    presenter->setGeometry(384, 288, 1, buffer);
+    ASSERT_TRUE(presenter->hasFreeBuffer());
+    presenter->present(pattern.frame(), {0, 0, pattern.width, pattern.height});
+    const std::vector<uint32_t> whole = presenter->shownPixels(&w, &h);
+    ASSERT_EQ(whole.size(), parts.size());
+    int differing = 0, worst = 0;
+    for (size_t i = 0; i < whole.size(); ++i) {
+      if (whole[i] == parts[i]) continue;
+      ++differing;
+      for (int shift : {0, 8, 16}) {
+        const int a = (whole[i] >> shift) & 0xFF, b = (parts[i] >> shift) & 0xFF;
+        worst = std::max(worst, std::abs(a - b));
+      }
+    }
+    EXPECT_EQ(differing, 0) << "pixels off by up to " << worst << "/255";
+  }
+}
+
+// Changes of size while the compositor holds every buffer it was given (its releases are not
+// read): buffers of earlier sizes are not kept without bound, and each frame is still shown.
+TEST_F(WaylandWindowTest, RepeatedSizeChangesKeepTheLiveBuffersBounded) {
+  startCompositor(384, 288, false);
+  if (HasFatalFailure()) return;
+  core::Error error;
+  auto surface = display::WindowSurface::open({}, &error);
+  ASSERT_NE(surface, nullptr) << error.description();
+  ASSERT_TRUE(surface->isWayland());
+  std::string why;
+  auto presenter = display::WaylandPresenter::create(surface->sdlWindow(), &why);
+  ASSERT_NE(presenter, nullptr) << why;
+
+  PatternFrame pattern(64, 48);
+  int w = 0, h = 0;
+  for (int i = 0; i < 12; ++i) {
+    w = 384 - 16 * (i % 4), h = 288 - 12 * (i % 4);
+    presenter->setGeometry(w, h, 1, {0, 0, w, h});
+    presenter->present(pattern.frame(), {0, 0, pattern.width, pattern.height});
+    // Three of the current size at most, and three older ones.
+    EXPECT_LE(presenter->buffersAlive(), 6) << "after " << i + 1 << " sizes";
+  }
+  EXPECT_EQ(presenter->buffersMade(), 12);
+  int shownWidth = 0, shownHeight = 0;
+  EXPECT_EQ(presenter->shownPixels(&shownWidth, &shownHeight).size(), static_cast<size_t>(w) * h);
+  EXPECT_EQ(shownWidth, w);
 }
 
 // A compositor named that is not there, and no X server: the program goes on offscreen, and says

@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/core/Error.h"
@@ -28,6 +31,7 @@
 #include "support/RunUntil.h"
 #include "support/ScopedEnv.h"
 #include "support/TempHome.h"
+#include "XGrab.h"
 
 namespace {
 
@@ -142,6 +146,52 @@ TEST_F(WindowSurfaceTest, ShowsFramesAndTakesTheMouseInARealWindow) {
     EXPECT_TRUE(closed);
   }
   EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u) << "the window's end shuts SDL's video down";
+}
+
+// What the X server shows: the first frame whole, then a change, and once the window has been
+// given another size, the frame fitted into it again with black beside it, without a new frame.
+TEST_F(WindowSurfaceTest, TheXServerShowsEachFrameAndTheFrameFittedAgainAfterAResize) {
+  ASSERT_TRUE(startServer()) << "Xvfb did not start";
+  ButtonScene scene;
+  auto& button = scene.button;
+  core::Error error;
+  auto surface = display::WindowSurface::open({}, &error);
+  ASSERT_NE(surface, nullptr) << error.description();
+  ASSERT_FALSE(surface->isWayland());
+  XGrab grab(m_server->display());
+  // Handles the window's events until the X server shows what `shown` wants (up to 20 s).
+  auto waitUntilShown = [&](const std::function<bool(const XGrab&)>& shown) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < until) {
+      surface->processEvents();
+      if (grab.read() && shown(grab)) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  };
+
+  EXPECT_FALSE(surface->renderFrame().isEmpty());
+  EXPECT_TRUE(waitUntilShown([](const XGrab& g) { return g.at(400, 300) == 0xCC3333u && g.at(100, 100) == 0x0000FFu; }))
+      << std::hex << grab.at(400, 300);
+  button->setBackgroundColor(gfx::Color::rgba(0, 1, 0));
+  EXPECT_FALSE(surface->renderFrame().isEmpty());
+  EXPECT_TRUE(waitUntilShown([](const XGrab& g) {
+    return g.at(400, 300) == 0x00FF00u && g.at(199, 300) == 0x0000FFu && g.at(1000, 700) == 0x0000FFu;
+  })) << std::hex << grab.at(400, 300);
+
+  // 1152 x 600 (within the X server's screen where the window stands): the screen at 0.78125
+  // times, 800 wide from x = 176, the button at (332, 117) to (645, 352).
+  SDL_SetWindowSize(surface->sdlWindow(), 1152, 600);
+  EXPECT_TRUE(waitUntilShown([](const XGrab& g) {
+    return g.at(100, 300) == 0 && g.at(1100, 300) == 0 && g.at(500, 250) == 0x00FF00u && g.at(250, 50) == 0x0000FFu &&
+           g.at(320, 250) == 0x0000FFu;
+  })) << std::hex << grab.at(100, 300) << " " << grab.at(500, 250) << " " << grab.at(250, 50);
+  EXPECT_DOUBLE_EQ(surface->windowScale(), 0.78125);
+  auto shown = surface->readPixels();
+  ASSERT_NE(shown, nullptr);
+  EXPECT_EQ(shown->pixelWidth(), 1152);
+  EXPECT_EQ(shown->pixelAt(100, 300), 0xFF000000u);
+  EXPECT_EQ(shown->pixelAt(500, 250), 0xFF00FF00u);
 }
 
 // GL drawn through the platform's own contexts between two frames of a real window, as the GL
