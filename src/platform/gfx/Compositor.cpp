@@ -837,8 +837,8 @@ bool directTarget(cairo_t* cr, Box& box, PerspectiveSampler::Pixels& out) {
 }
 
 // The image of a layer that shows it and nothing else over the whole of `ext`, upright, opaque as
-// a layer, and no finer than twice `scale` pixels a point: sampled straight from its pixels, it
-// needs no flat copy drawn first. Null otherwise.
+// a layer, with about `scale` pixels a point (no more than twice that, nor much fewer): sampled
+// straight from its pixels, it needs no flat copy drawn first. Null otherwise.
 const Image* wholeImage(const Node& n, const Rect& ext, double scale) {
   const LayerState& s = n.st();
   if (n.transition || !drawsOneThing(n) || s.opacity < 1 || cornerRadiusOf(s) > 0) return nullptr;
@@ -854,7 +854,10 @@ const Image* wholeImage(const Node& n, const Rect& ext, double scale) {
   if (r.isNull() || std::fabs(r.minX() - ext.minX()) > kSame || std::fabs(r.minY() - ext.minY()) > kSame ||
       std::fabs(r.maxX() - ext.maxX()) > kSame || std::fabs(r.maxY() - ext.maxY()) > kSame)
     return nullptr;
-  if (img->pixelWidth() > 2 * scale * ext.width() || img->pixelHeight() > 2 * scale * ext.height()) return nullptr;
+  // Much coarser, its edges (transparent beyond its last pixels) would blur over more than a
+  // pixel of the screen, where a flat copy keeps them sharp at the layer's bounds.
+  const double kx = img->pixelWidth() / (scale * ext.width()), ky = img->pixelHeight() / (scale * ext.height());
+  if (kx > 2 || ky > 2 || kx < 0.75 || ky < 0.75) return nullptr;
   return img;
 }
 
