@@ -1,7 +1,8 @@
 // The room tablet client: AppDelegate launches it into its key window, on the song home screen,
 // shown in a real window where there is a display, else offscreen (saving a screenshot of the
 // first screen into $KT_SCREENS_DIR when that is set). SIGINT and SIGTERM stop it between
-// callbacks.
+// callbacks; so does the loss of the window's display (the compositor or X server went away), after
+// which it ends with status 1, so that a supervisor restarting it on failure brings it back.
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -33,6 +34,7 @@ class ScreenOutput {
     const core::Bundle& bundle = core::Bundle::main();
     KT_LOG("started: resources %s, settings %s", bundle.resourcePath().c_str(), core::paths::configDir().c_str());
     m_surface = display::open();
+    KT_LOG("shown %s", m_surface->isOnScreen() ? "in a window" : "offscreen");
     m_surface->start();
     if (const char* dir = std::getenv("KT_SCREENS_DIR"); dir && *dir) {
       core::paths::makeDirectories(dir);
@@ -47,6 +49,7 @@ class ScreenOutput {
     if (m_surface) m_surface->stop();
     KT_LOG("stopped");
   }
+  bool displayLost() const { return m_surface && m_surface->displayLost(); }
 
  private:
   static constexpr double ScreenshotDelay = 3.0;
@@ -95,5 +98,5 @@ int main(int argc, char** argv) {
   screen.close();
   source->invalidate();
   close(signalFd);
-  return result;
+  return screen.displayLost() ? 1 : result;
 }

@@ -73,12 +73,16 @@ inline pid_t spawn(const char* const* argv, const std::vector<std::string>& env 
   _exit(127);
 }
 
-inline void stop(pid_t pid) {
+// Ends the server with `signal` and waits for it; the pid is forgotten.
+inline void end(pid_t& pid, int signal) {
   if (pid <= 0) return;
-  kill(pid, SIGTERM);
+  ::kill(pid, signal);
   int status = 0;
   waitpid(pid, &status, 0);
+  pid = -1;
 }
+
+inline void stop(pid_t pid) { end(pid, SIGTERM); }
 
 }  // namespace detail
 
@@ -117,6 +121,8 @@ class XServer {
 
   // ":N", empty when the server did not start.
   const std::string& display() const { return m_display; }
+  // Ends the server with `signal` under whoever uses it, and waits until it is gone.
+  void kill(int signal) { detail::end(m_pid, signal); }
 
  private:
   pid_t m_pid = -1;
@@ -124,11 +130,12 @@ class XServer {
 };
 
 // Weston in a window of the X server `xDisplay`, its output `width` x `height`, its socket in a
-// runtime folder of its own. Ready once its socket accepts a connection: a client's first round
-// trip is answered only after the shell has loaded.
+// runtime folder of its own, with the kiosk shell or (`desktop`) the desktop shell and its panel.
+// Ready once its socket accepts a connection: a client's first round trip is answered only after
+// the shell has loaded.
 class WestonServer {
  public:
-  WestonServer(const std::string& xDisplay, int width, int height) {
+  WestonServer(const std::string& xDisplay, int width, int height, bool desktop = false) {
     std::string program = findProgram("weston");
     if (program.empty() || xDisplay.empty()) return;
     char dir[] = "/tmp/kt-weston-XXXXXX";
@@ -138,7 +145,8 @@ class WestonServer {
     m_log = m_runtimeDir + "/weston.log";
     std::string widthArg = "--width=" + std::to_string(width), heightArg = "--height=" + std::to_string(height);
     std::string socketArg = "--socket=" + m_socket, logArg = "--log=" + m_log;
-    const char* argv[] = {program.c_str(), "--backend=x11-backend.so", "--use-pixman", "--shell=kiosk-shell.so",
+    const char* shell = desktop ? "--shell=desktop-shell.so" : "--shell=kiosk-shell.so";
+    const char* argv[] = {program.c_str(), "--backend=x11-backend.so", "--use-pixman", shell,
                           socketArg.c_str(), widthArg.c_str(), heightArg.c_str(), "--idle-time=0", "--no-config",
                           logArg.c_str(), nullptr};
     // This X server, this runtime folder, no other compositor.
@@ -173,6 +181,8 @@ class WestonServer {
   const std::string& runtimeDir() const { return m_runtimeDir; }
   // Weston's own log (why it did not start).
   const std::string& logPath() const { return m_log; }
+  // Ends the compositor with `signal` under its clients, and waits until it is gone.
+  void kill(int signal) { detail::end(m_pid, signal); }
 
  private:
   static bool accepts(const std::string& path) {

@@ -94,6 +94,8 @@ class Surface {
 
   // Whether the frames are shown in a real window.
   virtual bool isOnScreen() const = 0;
+  // Whether the display the window was shown on went away (its connection broke).
+  virtual bool displayLost() const { return false; }
 
   // The compositor of the current screen mode (made on first use).
   gfx::Compositor& compositor();

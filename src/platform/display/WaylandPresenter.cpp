@@ -83,7 +83,7 @@ std::unique_ptr<WaylandPresenter> WaylandPresenter::create(SDL_Window* window, s
 }
 
 WaylandPresenter::~WaylandPresenter() {
-  if (m_surface && m_shown) {
+  if (m_surface && m_shown && isConnected()) {
     wl_surface_attach(m_surface, nullptr, 0, 0);
     wl_surface_commit(m_surface);
   }
@@ -197,19 +197,42 @@ bool WaylandPresenter::hasFreeBuffer() const {
   return current < MaxBuffers;
 }
 
+bool WaylandPresenter::isConnected() const { return wl_display_get_error(m_display) == 0; }
+
+std::string WaylandPresenter::connectionError() const {
+  const int error = wl_display_get_error(m_display);
+  if (error == 0) return {};
+  if (error == EPROTO) {
+    const wl_interface* interface = nullptr;
+    uint32_t id = 0;
+    const uint32_t code = wl_display_get_protocol_error(m_display, &interface, &id);
+    return "the compositor reported protocol error " + std::to_string(code) + " on " +
+           (interface ? interface->name : "an unknown object") + "@" + std::to_string(id);
+  }
+  return std::string("the connection to the compositor broke (") + std::strerror(error) + ")";
+}
+
 void WaylandPresenter::readEvents() {
   // Our queue's events only, read without waiting: the window system's own events stay queued
-  // for its next pump.
-  while (wl_display_prepare_read_queue(m_display, m_queue) != 0) wl_display_dispatch_queue_pending(m_display, m_queue);
+  // for its next pump. Every step checks the connection: once it has failed, dispatching fails
+  // without emptying the queue, and a prepare would never succeed.
+  if (!isConnected()) return;
+  while (wl_display_prepare_read_queue(m_display, m_queue) != 0) {
+    if (wl_display_dispatch_queue_pending(m_display, m_queue) < 0) return;
+  }
   wl_display_flush(m_display);
   pollfd p{wl_display_get_fd(m_display), POLLIN, 0};
-  if (poll(&p, 1, 0) > 0) wl_display_read_events(m_display);
-  else wl_display_cancel_read(m_display);
+  // A hang-up shows as readable too: the read then finds the end and marks the connection failed.
+  if (poll(&p, 1, 0) > 0) {
+    if (wl_display_read_events(m_display) < 0) return;
+  } else {
+    wl_display_cancel_read(m_display);
+  }
   wl_display_dispatch_queue_pending(m_display, m_queue);
 }
 
 void WaylandPresenter::dispatch(const Frame& frame) {
-  wl_display_dispatch_queue_pending(m_display, m_queue);
+  if (!isConnected() || wl_display_dispatch_queue_pending(m_display, m_queue) < 0) return;
   if (m_waiting) show(frame);
 }
 
@@ -224,6 +247,10 @@ void WaylandPresenter::present(const Frame& frame, const PixelRect& dirty) {
 }
 
 void WaylandPresenter::show(const Frame& frame) {
+  if (!isConnected()) {
+    m_waiting = false;
+    return;
+  }
   Buffer* b = freeBuffer();
   if (!b) {
     readEvents();

@@ -54,6 +54,11 @@ class WaylandPresenter {
   // of a buffer).
   bool hasFreeBuffer() const;
 
+  // Why the connection to the compositor is gone (it ended, closed the connection or reported a
+  // protocol error), empty while it works. Once it is gone nothing is read, drawn or waited for.
+  std::string connectionError() const;
+  bool isConnected() const;
+
   // The pixels last handed to the compositor (opaque ARGB, the buffer's size); empty before then.
   std::vector<uint32_t> shownPixels(int* width, int* height) const;
   // Buffers made so far (a buffer is made again after a change of size).

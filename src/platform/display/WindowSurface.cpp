@@ -3,11 +3,17 @@
 #include <SDL.h>
 #include <cairo.h>
 #include <pixman.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -85,6 +91,43 @@ core::Error sdlError(const char* what) {
   return core::Error::withDescription(Surface::ErrorDomain, Surface::OpenFailed, text);
 }
 
+bool isSet(const char* name) {
+  const char* v = std::getenv(name);
+  return v && *v;
+}
+
+// The socket of the compositor WAYLAND_DISPLAY names: the name itself when it is a path, else in
+// XDG_RUNTIME_DIR (or the bare name when that is not set).
+std::string waylandSocketPath() {
+  const char* name = std::getenv("WAYLAND_DISPLAY");
+  std::string socket = name && *name ? name : "wayland-0";
+  const char* dir = std::getenv("XDG_RUNTIME_DIR");
+  if (socket.front() == '/' || !(dir && *dir)) return socket;
+  return std::string(dir) + "/" + socket;
+}
+
+// Why nothing listens at the compositor's socket, empty when something does.
+std::string waylandSocketProblem() {
+  const std::string path = waylandSocketPath();
+  if (!isSet("XDG_RUNTIME_DIR") && path.front() != '/') return "XDG_RUNTIME_DIR is not set";
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  if (path.size() >= sizeof addr.sun_path) return "the path is too long";
+  std::memcpy(addr.sun_path, path.c_str(), path.size());
+  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return std::strerror(errno);
+  std::string problem;
+  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) problem = std::strerror(errno);
+  close(fd);
+  return problem;
+}
+
+// Full screen when the environment asks for it.
+bool fullScreenAsked() {
+  const char* v = std::getenv("KT_FULLSCREEN");
+  return v && std::strcmp(v, "1") == 0;
+}
+
 }  // namespace
 
 std::unique_ptr<WindowSurface> WindowSurface::open(core::Error* error) { return open(Options(), error); }
@@ -115,6 +158,11 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
   // life of the process.
   LeakCheckPause pause;
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    // SDL only says the drivers are not available; where the named compositor is missing, that
+    // is the reason worth giving.
+    std::string problem = wayland && *wayland ? waylandSocketProblem() : "";
+    if (!problem.empty())
+      SDL_SetError("no Wayland compositor listens at %s (%s)", waylandSocketPath().c_str(), problem.c_str());
     core::setError(error, sdlError("SDL video"));
     KT_LOG("%s", SDL_GetError());
     return false;
@@ -137,7 +185,18 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
     m_windowScale = std::min({1.0, usable.w / points.width, usable.h / points.height});
   int w = std::max(1, static_cast<int>(std::lround(points.width * m_windowScale)));
   int h = std::max(1, static_cast<int>(std::lround(points.height * m_windowScale)));
-  Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI | (options.hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN);
+  Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_RESIZABLE | (options.hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN);
+  m_windowedSize = {w, h};
+  SDL_Rect output;
+  if (options.fullScreen || fullScreenAsked()) {
+    flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+  } else if (SDL_GetDisplayBounds(0, &output) == 0 && output.w > 0 && (output.w <= w || output.h <= h)) {
+    // A desktop no larger than the window: its panels would cover part of the window or push it
+    // off the output, so the desktop is asked to fit it in. Once the window is shown: a Wayland
+    // window made maximised answers the compositor's first maximised size with its own, which
+    // the compositor refuses as a protocol error.
+    m_maximizeAtStart = true;
+  }
   m_window = SDL_CreateWindow(options.title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, flags);
   if (!m_window) {
     core::setError(error, sdlError("window"));
@@ -154,6 +213,7 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
       return false;
     }
   } else {
+    m_x11 = X11ConnectionWatch::create(m_window);
     if (!makeFramebuffer()) {
       core::setError(error, sdlError("window framebuffer"));
       KT_LOG("%s", SDL_GetError());
@@ -161,6 +221,7 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
     }
   }
   followWindowSize();
+  if (m_maximizeAtStart) SDL_MaximizeWindow(m_window);
   // SDL starts with text input on: it runs only while a field edits (textInputChanged).
   SDL_StopTextInput();
   return true;
@@ -170,6 +231,12 @@ WindowSurface::~WindowSurface() {
   stop();
   cancelTouches();
   LeakCheckPause pause;
+  if (m_lost && m_x11) {
+    // Xlib's connection is broken, and SDL would wait on it for the window's end forever: SDL
+    // and the window are left as they are (the program is stopping).
+    return;
+  }
+
   m_wayland.reset();
   if (m_window) {
     SDL_StopTextInput();
@@ -270,6 +337,7 @@ void WindowSurface::textInputChanged(const std::optional<gfx::Rect>& rect) {
 }
 
 void WindowSurface::present(const gfx::Rect& dirty) {
+  if (m_lost) return;
   WaylandPresenter::Frame f = frame();
   if (!f.data) return;
   // The changed rectangle in pixels, rounded outwards and kept within the frame.
@@ -278,11 +346,9 @@ void WindowSurface::present(const gfx::Rect& dirty) {
               std::clamp(static_cast<int>(std::floor(dirty.origin.y * k)), 0, f.height),
               std::clamp(static_cast<int>(std::ceil(dirty.maxX() * k)), 0, f.width),
               std::clamp(static_cast<int>(std::ceil(dirty.maxY() * k)), 0, f.height)};
-  if (m_wayland) {
-    m_wayland->present(f, r);
-    return;
-  }
-  showFrame(f, r, false);
+  if (m_wayland) m_wayland->present(f, r);
+  else showFrame(f, r, false);
+  checkConnection();
 }
 
 void WindowSurface::showFrame(const WaylandPresenter::Frame& f, const PixelRect& dirty, bool whole) {
@@ -307,11 +373,12 @@ void WindowSurface::showFrame(const WaylandPresenter::Frame& f, const PixelRect&
 }
 
 void WindowSurface::showTexture() {
-  if (m_wayland) return;
+  if (m_wayland || m_lost) return;
   showFrame(frame(), PixelRect{}, true);
 }
 
 std::shared_ptr<gfx::Image> WindowSurface::readPixels() const {
+  if (m_lost) return nullptr;
   int w = 0, h = 0;
   if (m_wayland) {
     std::vector<uint32_t> px = m_wayland->shownPixels(&w, &h);
@@ -402,11 +469,49 @@ void WindowSurface::cancelTouches() {
   }
 }
 
+bool WindowSurface::checkConnection() {
+  if (m_lost) return false;
+  std::string where, cause;
+  if (m_wayland) {
+    where = "the Wayland compositor at " + waylandSocketPath();
+    cause = m_wayland->connectionError();
+  } else if (m_x11) {
+    where = "the X server at " + m_x11->displayName();
+    cause = m_x11->connectionError();
+  }
+  if (cause.empty()) return true;
+  m_lost = true;
+  const std::string message = "The display went away: " + where + ": " + cause + ". Stopping.";
+  KT_LOG("%s", message.c_str());
+  std::fprintf(stderr, "%s\n", message.c_str());
+  cancelTouches();
+  if (m_onLost) m_onLost(message);
+  else core::RunLoop::main().stop();
+  return false;
+}
+
+bool WindowSurface::isFullScreen() const { return (SDL_GetWindowFlags(m_window) & SDL_WINDOW_FULLSCREEN) != 0; }
+
+void WindowSurface::setFullScreen(bool fullScreen) {
+  if (m_lost || fullScreen == isFullScreen()) return;
+  // The desktop's own size, not a mode change: the picture is fitted into it when it comes.
+  if (SDL_SetWindowFullscreen(m_window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
+    KT_LOG("full screen: %s", SDL_GetError());
+    return;
+  }
+  // Back at the size it opened with: an X server without a window manager leaves it as large as
+  // the screen.
+  if (!fullScreen && !(SDL_GetWindowFlags(m_window) & SDL_WINDOW_MAXIMIZED))
+    SDL_SetWindowSize(m_window, m_windowedSize.first, m_windowedSize.second);
+}
+
 void WindowSurface::processEvents() {
+  if (!checkConnection()) return;
   SDL_Event event;
-  while (SDL_PollEvent(&event)) handleEvent(event);
+  while (!m_lost && SDL_PollEvent(&event)) handleEvent(event);
   // Buffers the compositor let go of, read with the window's events; a frame that waited for one.
-  if (m_wayland) m_wayland->dispatch(frame());
+  if (m_wayland && checkConnection()) m_wayland->dispatch(frame());
+  checkConnection();
 }
 
 void WindowSurface::handleEvent(const SDL_Event& event) {
@@ -466,6 +571,10 @@ void WindowSurface::handleEvent(const SDL_Event& event) {
       if (ui::Window* typing = textInputWindow()) insertText(*typing, event.text.text);
       break;
     case SDL_KEYDOWN: {
+      if (event.key.keysym.sym == SDLK_F11) {
+        if (!event.key.repeat) setFullScreen(!isFullScreen());
+        break;
+      }
       ui::Window* typing = textInputWindow();
       if (!typing) break;
       if (event.key.keysym.sym == SDLK_BACKSPACE) deleteBackward(*typing);
@@ -493,6 +602,8 @@ void WindowSurface::handleEvent(const SDL_Event& event) {
       }
       break;
     case SDL_QUIT:
+      // SDL turns a broken connection to the compositor into a quit.
+      if (!checkConnection()) break;
       if (m_onClose) m_onClose();
       else core::RunLoop::main().stop();
       break;

@@ -3,11 +3,14 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/display/FrameScaler.h"
 #include "platform/display/Surface.h"
 #include "platform/display/WaylandPresenter.h"
+#include "platform/display/X11ConnectionWatch.h"
 
 struct SDL_Window;
 struct SDL_Surface;
@@ -55,11 +58,21 @@ struct ScrollEvent {
 // the main run loop unless a close handler is set. The system's text input (and its input
 // method) runs only while a text input edits, with the input's rectangle as its own. With start(), input is polled and frames are
 // made from a timer on the main run loop, so the loop never blocks in SDL.
+//
+// On a desktop the window can be resized and maximised; it opens maximised where the desktop is
+// no larger than the window, and full screen when asked (Options, or KT_FULLSCREEN=1). F11 turns
+// full screen on and off. Whatever size it gets, the picture is fitted whole.
+//
+// When the display goes away (the compositor or X server ends, or breaks the connection), the
+// window says so on standard error, naming the display and the cause, and stops the main run loop
+// as a termination signal does (or calls the lost handler); from then on it reads, draws and waits
+// for nothing on that connection.
 class WindowSurface : public Surface {
  public:
   struct Options {
     const char* title = "KTV";
-    bool hidden = false;  // made but not shown (tests)
+    bool hidden = false;      // made but not shown (tests)
+    bool fullScreen = false;  // full screen on the desktop's output (also KT_FULLSCREEN=1)
   };
 
   // Opens the window; nullptr with an error when SDL or the window cannot be set up.
@@ -76,6 +89,13 @@ class WindowSurface : public Surface {
 
   void setScrollHandler(std::function<void(const ScrollEvent&)> handler) { m_onScroll = std::move(handler); }
   void setCloseHandler(std::function<void()> handler) { m_onClose = std::move(handler); }
+  // Called once the display has gone away, with the line written on standard error, in place of
+  // stopping the main run loop.
+  void setLostHandler(std::function<void(const std::string& message)> handler) { m_onLost = std::move(handler); }
+  bool displayLost() const override { return m_lost; }
+
+  bool isFullScreen() const;
+  void setFullScreen(bool fullScreen);
 
   // Reads back the pixels shown (the drawable, after the last present) as premultiplied ARGB;
   // nullptr when nothing has been shown at the window's present size.
@@ -101,6 +121,8 @@ class WindowSurface : public Surface {
 
  private:
   bool setUp(const Options& options, core::Error* error);
+  // Whether the display is still there; the first time it is found gone, the loss is reported.
+  bool checkConnection();
   // The window's framebuffer (X11) as SDL has it now, got again after a change of the window's
   // size and then drawn whole; false when SDL gives none that can be drawn into.
   bool makeFramebuffer();
@@ -142,6 +164,10 @@ class WindowSurface : public Surface {
   FrameScaler m_scaler;
   PixelRect m_stale;
   std::unique_ptr<WaylandPresenter> m_wayland;
+  std::unique_ptr<X11ConnectionWatch> m_x11;
+  bool m_lost = false;
+  bool m_maximizeAtStart = false;
+  std::pair<int, int> m_windowedSize;  // the size it opened with, out of full screen
   bool m_sdlStarted = false;
   double m_windowScale = 1;
   gfx::Point m_pictureOrigin;
@@ -151,6 +177,7 @@ class WindowSurface : public Surface {
   std::vector<Finger> m_fingers;
   std::function<void(const ScrollEvent&)> m_onScroll;
   std::function<void()> m_onClose;
+  std::function<void(const std::string&)> m_onLost;
 };
 
 }  // namespace display

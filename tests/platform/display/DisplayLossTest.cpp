@@ -1,0 +1,173 @@
+// The display going away under a window: the compositor or the X server ends (on a signal or a
+// kill) or breaks the connection over a protocol error while frames are being shown. The window's
+// calls return, the loss is said on standard error with the display and the cause, and the main
+// run loop is stopped as a termination signal stops it.
+#include <SDL.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+#include <wayland-client.h>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/core/Error.h"
+#include "platform/core/RunLoop.h"
+#include "platform/core/Timer.h"
+#include "platform/display/WindowSurface.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/View.h"
+#include "WindowScenes.h"
+#include "support/DisplayServers.h"
+#include "support/ScopedEnv.h"
+#include "support/TempHome.h"
+
+// Last: it brings the window systems' own headers, whose macros clash with ordinary names.
+#include <SDL_syswm.h>
+
+namespace {
+
+using support::ScopedEnv;
+
+class DisplayLossTest : public support::TempHomeTest {
+ protected:
+  void SetUp() override {
+    if (support::findProgram("Xvfb").empty() || support::findProgram("weston").empty())
+      GTEST_SKIP() << "Xvfb or weston is not installed: no display to lose";
+    ui::Application::shared().reset();
+    ui::Screen::main().reset();
+  }
+  void TearDown() override {
+    m_surface.reset();
+    m_scene.reset();
+    m_env.clear();
+    m_weston.reset();
+    m_x.reset();
+    ui::Application::shared().reset();
+    ui::Screen::main().reset();
+  }
+
+  // A private X server, with Weston in it unless `x11Only`, named in the environment; then the
+  // window, showing the button scene with a long animation running, so that frames keep coming.
+  void openWindow(bool x11Only) {
+    m_x = std::make_unique<support::XServer>();
+    ASSERT_FALSE(m_x->display().empty()) << "Xvfb did not start";
+    if (!x11Only) {
+      m_weston = std::make_unique<support::WestonServer>(m_x->display(), 1024, 768);
+      ASSERT_TRUE(m_weston->isReady()) << "weston did not start; see " << m_weston->logPath();
+      m_env.push_back(std::make_unique<ScopedEnv>("XDG_RUNTIME_DIR", m_weston->runtimeDir().c_str()));
+    }
+    m_env.push_back(std::make_unique<ScopedEnv>("WAYLAND_DISPLAY", x11Only ? nullptr : m_weston->socket().c_str()));
+    m_env.push_back(std::make_unique<ScopedEnv>("DISPLAY", x11Only ? m_x->display().c_str() : nullptr));
+    m_env.push_back(std::make_unique<ScopedEnv>("SDL_VIDEODRIVER", nullptr));
+    m_scene = std::make_unique<ButtonScene>();
+    core::Error error;
+    m_surface = display::WindowSurface::open({}, &error);
+    ASSERT_NE(m_surface, nullptr) << error.description();
+    ASSERT_EQ(m_surface->isWayland(), !x11Only);
+    ui::View::animate(600, [&] { m_scene->button->setAlpha(0.1); });
+    m_surface->start();
+    // Until a few frames of the animation are on show.
+    const uint64_t shown = m_surface->frameCount() + 5;
+    runMainLoopUntil([&] { return m_surface->frameCount() >= shown; });
+  }
+
+  // Runs the main loop until the condition holds (checked every 10 ms of real time) or it is
+  // stopped; false when a minute went by first.
+  bool runMainLoopUntil(const std::function<bool()>& condition) {
+    core::RunLoop& loop = core::RunLoop::main();
+    bool timedOut = false;
+    auto check = core::Timer::create(0.01, true, [&](core::Timer&) {
+      if (condition()) loop.stop();
+    });
+    auto watchdog = core::Timer::create(60, false, [&](core::Timer&) {
+      timedOut = true;
+      loop.stop();
+    });
+    loop.addTimer(check, core::RunLoop::DefaultMode);
+    loop.addTimer(watchdog, core::RunLoop::DefaultMode);
+    loop.run();
+    check->invalidate();
+    watchdog->invalidate();
+    return !timedOut;
+  }
+
+  // After the loss: the main loop was stopped by the window, the loss said once on standard error
+  // with `cause`, and the window's calls go on returning.
+  void expectLossReported(const std::string& where, const std::string& cause) {
+    testing::internal::CaptureStderr();
+    // The loss stops the loop; nothing else here does.
+    EXPECT_TRUE(runMainLoopUntil([] { return false; })) << "the main loop was not stopped within a minute";
+    std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_TRUE(m_surface->displayLost());
+    EXPECT_NE(said.find("The display went away: " + where), std::string::npos) << said;
+    EXPECT_NE(said.find(cause), std::string::npos) << said;
+    EXPECT_EQ(said.find("The display went away", said.find("The display went away") + 1), std::string::npos)
+        << "said more than once: " << said;
+    testing::internal::CaptureStderr();
+    m_surface->processEvents();
+    m_surface->renderFrame();
+    m_surface->readPixels();
+    EXPECT_EQ(testing::internal::GetCapturedStderr().find("The display went away"), std::string::npos);
+  }
+
+  std::unique_ptr<support::XServer> m_x;
+  std::unique_ptr<support::WestonServer> m_weston;
+  std::vector<std::unique_ptr<ScopedEnv>> m_env;
+  std::unique_ptr<ButtonScene> m_scene;
+  std::unique_ptr<display::WindowSurface> m_surface;
+};
+
+class CompositorEndsTest : public DisplayLossTest, public testing::WithParamInterface<int> {};
+
+TEST_P(CompositorEndsTest, WhileATransitionIsShownIsReportedAndStopsTheMainLoop) {
+  openWindow(false);
+  if (HasFatalFailure()) return;
+  const std::string socket = m_weston->runtimeDir() + "/" + m_weston->socket();
+  m_weston->kill(GetParam());
+  expectLossReported("the Wayland compositor at " + socket, "the connection to the compositor broke");
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, CompositorEndsTest, testing::Values(SIGTERM, SIGKILL),
+                         [](const testing::TestParamInfo<int>& info) {
+                           return std::string(info.param == SIGKILL ? "Killed" : "Terminated");
+                         });
+
+// The compositor ends the connection over a request it refuses (a surface scale of 0).
+TEST_F(DisplayLossTest, AProtocolErrorIsReportedAndStopsTheMainLoop) {
+  openWindow(false);
+  if (HasFatalFailure()) return;
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  ASSERT_TRUE(SDL_GetWindowWMInfo(m_surface->sdlWindow(), &info));
+  ASSERT_EQ(info.subsystem, SDL_SYSWM_WAYLAND);
+  ASSERT_GE(wl_proxy_get_version(reinterpret_cast<wl_proxy*>(info.info.wl.surface)), 3u);
+  wl_surface_set_buffer_scale(info.info.wl.surface, 0);
+  wl_display_flush(info.info.wl.display);
+  expectLossReported("the Wayland compositor at ", "the compositor reported protocol error " +
+                                                       std::to_string(WL_SURFACE_ERROR_INVALID_SCALE) + " on wl_surface@");
+}
+
+// In a child process: SDL cannot be shut down on a broken X connection (it would wait on it), so
+// the process that lost its X server keeps SDL as it is until it ends.
+TEST_F(DisplayLossTest, TheXServerKilledUnderTheWindowIsReportedAndStopsTheMainLoop) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        openWindow(true);
+        if (!HasFatalFailure()) {
+          const std::string name = m_x->display();
+          m_x->kill(SIGKILL);
+          expectLossReported("the X server at " + name, "the connection to the X server broke");
+        }
+        std::fflush(nullptr);
+        _exit(HasFailure() ? 1 : 0);
+      },
+      testing::ExitedWithCode(0), "");
+}
+
+}  // namespace

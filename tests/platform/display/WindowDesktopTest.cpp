@@ -1,0 +1,182 @@
+// The window on a desktop: a title bar, maximised where the desktop is no larger than it, full
+// screen when asked and with F11, the picture fitted whole whatever size it gets; and what is said
+// when the named compositor is not there.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/core/Error.h"
+#include "platform/display/WindowSurface.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Screen.h"
+#include "platform/ui/Window.h"
+#include "support/DisplayServers.h"
+#include "support/ScopedEnv.h"
+#include "support/TempHome.h"
+
+namespace {
+
+using support::ScopedEnv;
+
+class WindowDesktopTest : public support::TempHomeTest {
+ protected:
+  void SetUp() override {
+    if (support::findProgram("Xvfb").empty() || support::findProgram("weston").empty())
+      GTEST_SKIP() << "Xvfb or weston is not installed: no desktop to test on";
+    ui::Application::shared().reset();
+    ui::Screen::main().reset();
+    m_window = ui::Window::create();
+    m_window->setBackgroundColor(gfx::Color::rgba(0, 0, 1));
+    m_window->makeKeyAndVisible();
+  }
+  void TearDown() override {
+    m_window.reset();
+    m_env.clear();
+    m_weston.reset();
+    m_x.reset();
+    ui::Application::shared().reset();
+    ui::Screen::main().reset();
+  }
+
+  // A private X server of `width` x `height`, named in the environment; with Weston's desktop
+  // shell in it (its output that size) unless `x11Only`.
+  void startDesktop(int width, int height, bool x11Only) {
+    m_env.clear();
+    m_weston.reset();
+    m_x = std::make_unique<support::XServer>(std::to_string(width) + "x" + std::to_string(height) + "x24");
+    ASSERT_FALSE(m_x->display().empty()) << "Xvfb did not start";
+    if (!x11Only) {
+      m_weston = std::make_unique<support::WestonServer>(m_x->display(), width, height, true);
+      ASSERT_TRUE(m_weston->isReady()) << "weston did not start; see " << m_weston->logPath();
+      m_env.push_back(std::make_unique<ScopedEnv>("XDG_RUNTIME_DIR", m_weston->runtimeDir().c_str()));
+    }
+    m_env.push_back(std::make_unique<ScopedEnv>("WAYLAND_DISPLAY", x11Only ? nullptr : m_weston->socket().c_str()));
+    m_env.push_back(std::make_unique<ScopedEnv>("DISPLAY", x11Only ? m_x->display().c_str() : nullptr));
+    m_env.push_back(std::make_unique<ScopedEnv>("SDL_VIDEODRIVER", nullptr));
+    m_env.push_back(std::make_unique<ScopedEnv>("KT_FULLSCREEN", nullptr));
+  }
+
+  // Handles the window's events until the condition holds (up to 20 s).
+  static bool waitFor(display::WindowSurface& surface, const std::function<bool()>& condition) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < until) {
+      surface.processEvents();
+      surface.renderFrame();
+      if (condition()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+
+  static gfx::Size windowSize(display::WindowSurface& surface) {
+    int w = 0, h = 0;
+    SDL_GetWindowSize(surface.sdlWindow(), &w, &h);
+    return gfx::Size{double(w), double(h)};
+  }
+
+  // The 1024 x 768 screen fitted whole into the window: as large as fits, centred.
+  static void expectFitted(display::WindowSurface& surface) {
+    const gfx::Size w = windowSize(surface);
+    const double scale = std::min(w.width / 1024, w.height / 768);
+    EXPECT_DOUBLE_EQ(surface.windowScale(), scale) << w.width << " x " << w.height;
+    EXPECT_DOUBLE_EQ(surface.pictureOrigin().x, (w.width - 1024 * scale) / 2);
+    EXPECT_DOUBLE_EQ(surface.pictureOrigin().y, (w.height - 768 * scale) / 2);
+  }
+
+  static void pressF11(display::WindowSurface& surface) {
+    SDL_Event key{};
+    key.type = SDL_KEYDOWN;
+    key.key.keysym.sym = SDLK_F11;
+    key.key.keysym.scancode = SDL_SCANCODE_F11;
+    surface.handleEvent(key);
+  }
+
+  std::shared_ptr<ui::Window> m_window;
+  std::unique_ptr<support::XServer> m_x;
+  std::unique_ptr<support::WestonServer> m_weston;
+  std::vector<std::unique_ptr<ScopedEnv>> m_env;
+};
+
+// Weston's desktop has a panel along its 1024 x 768 output: a window of the screen's size would
+// be cut off, so it opens maximised, below the panel, with its title bar, and the picture shrinks
+// to fit.
+TEST_F(WindowDesktopTest, OnADesktopNoLargerThanTheWindowItOpensMaximisedWithATitleBar) {
+  startDesktop(1024, 768, false);
+  if (HasFatalFailure()) return;
+  testing::internal::CaptureStderr();
+  core::Error error;
+  auto surface = display::WindowSurface::open({}, &error);
+  std::string said = testing::internal::GetCapturedStderr();
+  ASSERT_NE(surface, nullptr) << error.description();
+  ASSERT_TRUE(surface->isWayland()) << SDL_GetCurrentVideoDriver() << "; said: " << said;
+  // Without a decoration plugin the window has no title bar, and says so.
+  EXPECT_EQ(said.find("No plugins found"), std::string::npos) << said;
+  EXPECT_EQ(said.find("Couldn't open plugin directory"), std::string::npos) << said;
+  EXPECT_TRUE(waitFor(*surface, [&] { return windowSize(*surface).height < 768; }))
+      << "the window stays " << windowSize(*surface).width << " x " << windowSize(*surface).height;
+  EXPECT_TRUE(SDL_GetWindowFlags(surface->sdlWindow()) & SDL_WINDOW_MAXIMIZED);
+  EXPECT_TRUE(SDL_GetWindowFlags(surface->sdlWindow()) & SDL_WINDOW_RESIZABLE);
+  EXPECT_LT(surface->windowScale(), 1.0);
+  expectFitted(*surface);
+}
+
+// Full screen when asked (here through the environment), F11 back to a window of the screen's
+// size and to full screen again; the picture is fitted each time. On X11 and on Wayland, with a
+// 1280 x 1024 desktop that the window fits on.
+TEST_F(WindowDesktopTest, FullScreenWhenAskedAndF11TurnsItOffAndOn) {
+  for (bool x11Only : {true, false}) {
+    SCOPED_TRACE(x11Only ? "X11" : "Wayland");
+    startDesktop(1280, 1024, x11Only);
+    if (HasFatalFailure()) return;
+    ScopedEnv fullScreen("KT_FULLSCREEN", "1");
+    core::Error error;
+    auto surface = display::WindowSurface::open({}, &error);
+    ASSERT_NE(surface, nullptr) << error.description();
+    EXPECT_EQ(surface->isWayland(), !x11Only);
+    EXPECT_TRUE(surface->isFullScreen());
+    auto is = [&](double w, double h) { return windowSize(*surface) == gfx::Size{w, h}; };
+    EXPECT_TRUE(waitFor(*surface, [&] { return is(1280, 1024) && surface->windowScale() == 1.25; }))
+        << windowSize(*surface).width << " x " << windowSize(*surface).height;
+    expectFitted(*surface);
+    EXPECT_EQ(surface->pictureOrigin(), (gfx::Point{0, 32}));
+
+    pressF11(*surface);
+    EXPECT_FALSE(surface->isFullScreen());
+    EXPECT_TRUE(waitFor(*surface, [&] { return is(1024, 768) && surface->windowScale() == 1.0; }))
+        << windowSize(*surface).width << " x " << windowSize(*surface).height;
+    expectFitted(*surface);
+
+    pressF11(*surface);
+    EXPECT_TRUE(surface->isFullScreen());
+    EXPECT_TRUE(waitFor(*surface, [&] { return is(1280, 1024) && surface->windowScale() == 1.25; }))
+        << windowSize(*surface).width << " x " << windowSize(*surface).height;
+    surface.reset();
+    EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u);
+  }
+}
+
+// WAYLAND_DISPLAY names a socket nobody listens at (and there is no X server): the error gives
+// the socket's path, not only that no driver was available.
+TEST(WindowOpenTest, ANamedCompositorThatIsNotThereIsSaidWithItsSocketPath) {
+  support::TempHome home;
+  ScopedEnv runtime("XDG_RUNTIME_DIR", home.path().c_str());
+  ScopedEnv wayland("WAYLAND_DISPLAY", "kt-no-such-compositor");
+  ScopedEnv x("DISPLAY", nullptr);
+  ScopedEnv driver("SDL_VIDEODRIVER", nullptr);
+  core::Error error;
+  auto surface = display::WindowSurface::open({}, &error);
+  EXPECT_EQ(surface, nullptr);
+  const std::string text = error.localizedDescription();
+  EXPECT_NE(text.find("no Wayland compositor listens at " + home.path() + "/kt-no-such-compositor"), std::string::npos)
+      << text;
+  ui::Application::shared().reset();
+  ui::Screen::main().reset();
+}
+
+}  // namespace

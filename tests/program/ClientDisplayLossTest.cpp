@@ -1,0 +1,131 @@
+// The client program itself, in a child process, on a display that goes away under it (the X
+// server or the compositor killed): it says so, stops the way it stops on SIGTERM and ends with
+// status 1, so that a supervisor restarting it on failure brings the tablet back.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "support/DisplayServers.h"
+#include "support/TempHome.h"
+
+namespace {
+
+class ClientDisplayLossTest : public support::TempHomeTest {
+ protected:
+  void SetUp() override {
+    if (support::findProgram("Xvfb").empty() || support::findProgram("weston").empty())
+      GTEST_SKIP() << "Xvfb or weston is not installed: no display to lose";
+  }
+  void TearDown() override {
+    if (m_pid > 0) {
+      kill(m_pid, SIGKILL);
+      waitpid(m_pid, nullptr, 0);
+    }
+    if (m_err >= 0) close(m_err);
+  }
+
+  // Starts the client with this environment changed by `env` ("NAME=value", or "NAME" to
+  // remove), its log on standard error, which the test reads.
+  void start(const std::vector<std::string>& env) {
+    std::vector<std::string> vars;
+    for (char** e = environ; *e; ++e) {
+      std::string var = *e, name = var.substr(0, var.find('='));
+      bool changed = name == "KT_OFFSCREEN" || name == "SDL_VIDEODRIVER" || name == "KT_LOG_STDERR";
+      for (const auto& c : env) changed = changed || c.substr(0, c.find('=')) == name;
+      if (!changed) vars.push_back(var);
+    }
+    vars.push_back("KT_LOG_STDERR=1");
+    for (const auto& c : env) {
+      if (c.find('=') != std::string::npos) vars.push_back(c);
+    }
+    std::vector<char*> envp;
+    for (auto& v : vars) envp.push_back(v.data());
+    envp.push_back(nullptr);
+    int fds[2];
+    ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+    const char* argv[] = {KT_CLIENT_PATH, nullptr};
+    m_pid = fork();
+    ASSERT_GE(m_pid, 0);
+    if (m_pid == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
+      dup2(fds[1], 2);
+      int out = ::open("/dev/null", O_WRONLY);
+      if (out >= 0) dup2(out, 1);
+      execve(argv[0], const_cast<char* const*>(argv), envp.data());
+      _exit(127);
+    }
+    close(fds[1]);
+    m_err = fds[0];
+  }
+
+  // Reads the client's standard error until it holds `text` (true) or ends (false); gives up
+  // after a minute.
+  bool readUntil(const std::string& text) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (m_said.find(text) == std::string::npos && std::chrono::steady_clock::now() < until) {
+      pollfd p{m_err, POLLIN, 0};
+      if (poll(&p, 1, 100) <= 0) continue;
+      char buf[4096];
+      ssize_t n = read(m_err, buf, sizeof buf);
+      if (n <= 0) return false;
+      m_said.append(buf, static_cast<size_t>(n));
+    }
+    return m_said.find(text) != std::string::npos;
+  }
+
+  // The client's exit status once it has ended on its own (-1 when it has not within a minute).
+  int exitStatus() {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (std::chrono::steady_clock::now() < until) {
+      readUntil("\x01");  // to its end, so that it never waits on a full pipe
+      int status = 0;
+      if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+        m_pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+    }
+    return -1;
+  }
+
+  void expectStoppedOnLoss(const std::string& where) {
+    EXPECT_EQ(exitStatus(), 1) << m_said;
+    EXPECT_NE(m_said.find("The display went away: " + where), std::string::npos) << m_said;
+    // Its normal stop ran.
+    EXPECT_NE(m_said.find("stopped"), std::string::npos) << m_said;
+  }
+
+  pid_t m_pid = -1;
+  int m_err = -1;
+  std::string m_said;
+};
+
+TEST_F(ClientDisplayLossTest, TheXServerKilledEndsItWithStatusOneAndTheMessage) {
+  support::XServer x;
+  ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+  start({"DISPLAY=" + x.display(), "WAYLAND_DISPLAY"});
+  ASSERT_TRUE(readUntil("shown in a window")) << m_said;
+  const std::string name = x.display();
+  x.kill(SIGKILL);
+  expectStoppedOnLoss("the X server at " + name);
+}
+
+TEST_F(ClientDisplayLossTest, TheCompositorKilledEndsItWithStatusOneAndTheMessage) {
+  support::XServer x;
+  ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+  support::WestonServer weston(x.display(), 1024, 768);
+  ASSERT_TRUE(weston.isReady()) << "weston did not start; see " << weston.logPath();
+  start({"WAYLAND_DISPLAY=" + weston.socket(), "XDG_RUNTIME_DIR=" + weston.runtimeDir(), "DISPLAY"});
+  ASSERT_TRUE(readUntil("shown in a window")) << m_said;
+  weston.kill(SIGKILL);
+  expectStoppedOnLoss("the Wayland compositor at " + weston.runtimeDir() + "/" + weston.socket());
+}
+
+}  // namespace
