@@ -17,7 +17,6 @@
 #include <mutex>
 #include <system_error>
 #include <thread>
-#include <vector>
 
 namespace gfx {
 
@@ -188,12 +187,51 @@ constexpr int kMaxSpan = 2 * kMaxRun + 4;
 
 inline int32_t toFixed(double v) { return static_cast<int32_t>(v >= 0 ? v * kFixed + 0.5 : v * kFixed - 0.5); }
 
+// One pixel written to *p, or laid over it (OVER: p = s + p (255 - s alpha) / 255, rounded as the
+// usual OVER of 8-bit channels).
+inline void put(uint32_t* p, uint32_t s, bool over) {
+  const uint32_t a = s >> 24;
+  if (!over || a == 255) {
+    *p = s;
+    return;
+  }
+  uint32_t out = 0;
+  for (int shift = 0; shift < 32; shift += 8) {
+    const uint32_t t = ((*p >> shift) & 255) * (255 - a) + 128;
+    out |= std::min(255u, ((s >> shift) & 255) + ((t + (t >> 8)) >> 8)) << shift;
+  }
+  *p = out;
+}
+
+#if defined(__SSE2__)
+// Four pixels written to p, or laid over them; opaque ones (the most) are simply written.
+inline void put4(uint32_t* p, __m128i s, bool over) {
+  __m128i* const at = reinterpret_cast<__m128i*>(p);
+  const __m128i zero = _mm_setzero_si128(), alpha = _mm_set1_epi32(static_cast<int>(0xff000000u));
+  if (!over || _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(s, alpha), alpha)) == 0xffff) {
+    _mm_storeu_si128(at, s);
+    return;
+  }
+  if (_mm_movemask_epi8(_mm_cmpeq_epi32(s, zero)) == 0xffff) return;
+  const __m128i half = _mm_set1_epi16(128), full = _mm_set1_epi16(255);
+  auto rest = [&](__m128i d, __m128i src) {  // d (255 - src alpha) / 255 on 16-bit lanes
+    const __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(src, 0xff), 0xff);
+    const __m128i t = _mm_add_epi16(_mm_mullo_epi16(d, _mm_sub_epi16(full, a)), half);
+    return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+  };
+  const __m128i d = _mm_loadu_si128(at);
+  const __m128i under = _mm_packus_epi16(rest(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi8(s, zero)),
+                                         rest(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi8(s, zero)));
+  _mm_storeu_si128(at, _mm_adds_epu8(s, under));
+}
+#endif
+
 // Pixels [0, n) of `out` from points (fx, y) + i (sx, 0), in 65536ths with kHalfWeight added,
 // each of whose 2x2 blocks lies within the source, through source columns [first, first + span):
 // the two rows are blended down once for all of them, then each pixel across. The same sums as
 // blending each block on its own.
-void rowRun(uint32_t* out, int n, const uint32_t* sp, ptrdiff_t stride, int32_t fx, int32_t y, int32_t sx, int first,
-            int span) {
+void rowRun(uint32_t* out, bool over, int n, const uint32_t* sp, ptrdiff_t stride, int32_t fx, int32_t y, int32_t sx,
+            int first, int span) {
   uint32_t down[kMaxSpan];
   const uint32_t* top = sp + static_cast<ptrdiff_t>(y >> 16) * stride + first;
   const uint32_t* bottom = top + stride;
@@ -224,27 +262,27 @@ void rowRun(uint32_t* out, int n, const uint32_t* sp, ptrdiff_t stride, int32_t 
       return lerpLanes(_mm_unpacklo_epi64(lo, hi), _mm_unpackhi_epi64(lo, hi), w);
     };
     const __m128i a = pair(x0, x0 + sx, w01), b = pair(x0 + 2 * sx, x0 + 3 * sx, w23);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + k), _mm_packus_epi16(a, b));
+    put4(out + k, _mm_packus_epi16(a, b), over);
     xs = _mm_add_epi32(xs, step);
   }
   for (int32_t x = fx + k * sx; k < n; ++k, x += sx) {
     const uint32_t* p = down + (x >> 16);
-    out[k] = bilinear(p[0] | static_cast<uint64_t>(p[1]) << 32, 0, static_cast<uint32_t>((x >> 8) & 255), 0);
+    put(out + k, bilinear(p[0] | static_cast<uint64_t>(p[1]) << 32, 0, static_cast<uint32_t>((x >> 8) & 255), 0), over);
   }
 #else
   for (; i < span; ++i) down[i] = lerpPixel(top[i], bottom[i], wy);
   fx -= first << 16;
   for (int k = 0; k < n; ++k, fx += sx) {
     const uint32_t* p = down + (fx >> 16);
-    out[k] = lerpPixel(p[0], p[1], static_cast<uint32_t>((fx >> 8) & 255));
+    put(out + k, lerpPixel(p[0], p[1], static_cast<uint32_t>((fx >> 8) & 255)), over);
   }
 #endif
 }
 
 // Pixels [0, n) of `out` from points (fx, fy) + i (sx, sy), in 65536ths with kHalfWeight added,
 // each of whose 2x2 blocks lies within the source.
-void interiorRun(uint32_t* out, int n, const uint32_t* sp, ptrdiff_t stride, int32_t fx, int32_t fy, int32_t sx,
-                 int32_t sy) {
+void interiorRun(uint32_t* out, bool over, int n, const uint32_t* sp, ptrdiff_t stride, int32_t fx, int32_t fy,
+                 int32_t sx, int32_t sy) {
   auto block = [&](int32_t x, int32_t y) { return sp + static_cast<ptrdiff_t>(y >> 16) * stride + (x >> 16); };
   int i = 0;
 #if defined(__SSE2__)
@@ -254,7 +292,7 @@ void interiorRun(uint32_t* out, int n, const uint32_t* sp, ptrdiff_t stride, int
                                    (x1 >> 8) & 255, (y1 >> 8) & 255);
     const __m128i b = bilinearPair(block(x2, y2), block(x3, y3), stride, (x2 >> 8) & 255, (y2 >> 8) & 255,
                                    (x3 >> 8) & 255, (y3 >> 8) & 255);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_packus_epi16(a, b));
+    put4(out + i, _mm_packus_epi16(a, b), over);
     fx = x3 + sx;
     fy = y3 + sy;
   }
@@ -264,48 +302,8 @@ void interiorRun(uint32_t* out, int n, const uint32_t* sp, ptrdiff_t stride, int
     uint64_t top, bottom;
     std::memcpy(&top, p, 8);
     std::memcpy(&bottom, p + stride, 8);
-    out[i] = bilinear(top, bottom, static_cast<uint32_t>((fx >> 8) & 255), static_cast<uint32_t>((fy >> 8) & 255));
-  }
-}
-
-// dst = src + dst (255 - src alpha) / 255 for n pixels, rounded as the usual OVER of 8-bit channels.
-void blendOver(uint32_t* dst, const uint32_t* src, int n) {
-  int i = 0;
-#if defined(__SSE2__)
-  const __m128i zero = _mm_setzero_si128(), alpha = _mm_set1_epi32(static_cast<int>(0xff000000u));
-  const __m128i half = _mm_set1_epi16(128), full = _mm_set1_epi16(255);
-  auto scaled = [&](__m128i d, __m128i a) {  // d (255 - a) / 255 on 16-bit lanes
-    const __m128i t = _mm_add_epi16(_mm_mullo_epi16(d, _mm_sub_epi16(full, a)), half);
-    return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
-  };
-  for (; i + 4 <= n; i += 4) {
-    const __m128i sv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
-    const int opaque = _mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(sv, alpha), alpha));
-    if (opaque == 0xffff) {
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), sv);
-      continue;
-    }
-    if (_mm_movemask_epi8(_mm_cmpeq_epi32(sv, zero)) == 0xffff) continue;
-    const __m128i dv = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i));
-    const __m128i slo = _mm_unpacklo_epi8(sv, zero), shi = _mm_unpackhi_epi8(sv, zero);
-    const __m128i alo = _mm_shufflehi_epi16(_mm_shufflelo_epi16(slo, 0xff), 0xff);
-    const __m128i ahi = _mm_shufflehi_epi16(_mm_shufflelo_epi16(shi, 0xff), 0xff);
-    const __m128i rest = _mm_packus_epi16(scaled(_mm_unpacklo_epi8(dv, zero), alo), scaled(_mm_unpackhi_epi8(dv, zero), ahi));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i), _mm_adds_epu8(sv, rest));
-  }
-#endif
-  for (; i < n; ++i) {
-    const uint32_t sp = src[i], a = sp >> 24;
-    if (a == 255 || dst[i] == 0) {
-      dst[i] = sp;
-      continue;
-    }
-    uint32_t out = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-      const uint32_t t = ((dst[i] >> shift) & 255) * (255 - a) + 128;
-      out |= std::min(255u, ((sp >> shift) & 255) + ((t + (t >> 8)) >> 8)) << shift;
-    }
-    dst[i] = out;
+    put(out + i, bilinear(top, bottom, static_cast<uint32_t>((fx >> 8) & 255), static_cast<uint32_t>((fy >> 8) & 255)),
+        over);
   }
 }
 
@@ -347,8 +345,7 @@ struct Sampling {
 
   // Rows [from, to).
   void rows(int from, int to) const {
-    std::vector<uint32_t> line(over ? dw : 0);
-    for (int y = from; y < to; ++y) row(y, dp + static_cast<ptrdiff_t>(y) * dstride, line.data());
+    for (int y = from; y < to; ++y) row(y, dp + static_cast<ptrdiff_t>(y) * dstride);
   }
 
   // Along a row the homogeneous source point of pixel i's centre is (u0, v0, w0) + i (du, dv, dw),
@@ -357,7 +354,7 @@ struct Sampling {
   // near its edges each pixel is mapped on its own, and inside runs are followed linearly between
   // points mapped exactly, each run short enough to stray less than a 256th of a pixel (of its
   // step, where the source shrinks) from the true mapping.
-  void row(int y, uint32_t* dest, uint32_t* line) const {
+  void row(int y, uint32_t* out) const {
     constexpr double kEye = 1e-12;
     const double py = y + 0.5;
     const double du = g[0][0], dv = g[1][0], dw0 = g[2][0];
@@ -385,9 +382,7 @@ struct Sampling {
       inFirst = std::clamp(index(std::ceil(inLo) + 1), first, end);
       inEnd = std::clamp(index(std::floor(inHi) - 1), inFirst, end);
     }
-    // Laid over the destination, the pixels are drawn into `line` first; beyond the source the
-    // destination is left as it is.
-    uint32_t* out = over ? line : dest;
+    // Beyond the source a destination that the pixels are laid over is left as it is.
     if (!over) {
       std::fill(out, out + first, 0u);
       std::fill(out + end, out + dw, 0u);
@@ -395,7 +390,6 @@ struct Sampling {
     exact(out, first, inFirst, u0, v0, w0);
     interior(out, inFirst, inEnd, u0, v0, w0);
     exact(out, inEnd, end, u0, v0, w0);
-    if (over) blendOver(dest + first, line + first, end - first);
   }
 
   // Pixels [0, n) of `out` followed linearly in fixed point from the source point (x, y) towards
@@ -415,9 +409,9 @@ struct Sampling {
     // Along one source row, and not shrinking it much: its two rows are blended down once.
     const int first = left >> 16, span = (right >> 16) - first + 2;
     if (sy == 0 && span <= std::min(2 * n + 4, kMaxSpan))
-      rowRun(out, n, sp, sstride, fx, fy, sx, first, span);
+      rowRun(out, over, n, sp, sstride, fx, fy, sx, first, span);
     else
-      interiorRun(out, n, sp, sstride, fx, fy, sx, sy);
+      interiorRun(out, over, n, sp, sstride, fx, fy, sx, sy);
     return true;
   }
 
@@ -425,7 +419,8 @@ struct Sampling {
   void exact(uint32_t* out, int from, int to, double u0, double v0, double w0) const {
     for (int i = from; i < to; ++i) {
       const double w = w0 + g[2][0] * i;
-      out[i] = w > 1e-12 ? pixelAt((u0 + g[0][0] * i) / w - 0.5, (v0 + g[1][0] * i) / w - 0.5) : 0;
+      if (w > 1e-12) put(out + i, pixelAt((u0 + g[0][0] * i) / w - 0.5, (v0 + g[1][0] * i) / w - 0.5), over);
+      else if (!over) out[i] = 0;
     }
   }
 
