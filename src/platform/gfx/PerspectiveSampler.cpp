@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
@@ -181,9 +182,10 @@ constexpr double kFixed = 65536;
 constexpr int32_t kHalfWeight = 128;
 
 // The longest run followed linearly between two points mapped exactly, and the most source
-// columns a run along one source row may span.
+// columns a run along one source row (a step of two pixels at most) reads: its ends lie at most
+// 2 (n - 1) + 1 columns apart, and the last one's right neighbour is read too.
 constexpr int kMaxRun = 64;
-constexpr int kMaxSpan = 2 * kMaxRun + 4;
+constexpr int kMaxSpan = 2 * (kMaxRun - 1) + 3;
 
 inline int32_t toFixed(double v) { return static_cast<int32_t>(v >= 0 ? v * kFixed + 0.5 : v * kFixed - 0.5); }
 
@@ -406,10 +408,10 @@ struct Sampling {
     const int32_t left = std::min(fx, lastX), right = std::max(fx, lastX);
     if (left < 0 || (right >> 16) + 1 >= sw || std::min(fy, lastY) < 0 || (std::max(fy, lastY) >> 16) + 1 >= sh)
       return false;
-    // Along one source row, and not shrinking it much: its two rows are blended down once.
-    const int first = left >> 16, span = (right >> 16) - first + 2;
-    if (sy == 0 && span <= std::min(2 * n + 4, kMaxSpan))
-      rowRun(out, over, n, sp, sstride, fx, fy, sx, first, span);
+    // Along one source row, a step of at most two pixels: its two rows are blended down once.
+    const int span = (right >> 16) - (left >> 16) + 2;
+    if (sy == 0 && std::abs(sx) <= 2 * (1 << 16) && span <= kMaxSpan)
+      rowRun(out, over, n, sp, sstride, fx, fy, sx, left >> 16, span);
     else
       interiorRun(out, over, n, sp, sstride, fx, fy, sx, sy);
     return true;
