@@ -828,6 +828,8 @@ bool directTarget(cairo_t* cr, Box& box, PerspectiveSampler::Pixels& out) {
   const int x2 = std::min(b.x + b.w, cairo_image_surface_get_width(target) - dx);
   const int y2 = std::min(b.y + b.h, cairo_image_surface_get_height(target) - dy);
   box = {x1, y1, std::max(0, x2 - x1), std::max(0, y2 - y1)};
+  out = {};
+  if (box.empty()) return true;
   const ptrdiff_t stride = cairo_image_surface_get_stride(target) / 4;
   out.data = reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(target)) + (y1 + dy) * stride + (x1 + dx);
   out.width = box.w;

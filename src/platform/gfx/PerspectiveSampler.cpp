@@ -462,7 +462,6 @@ struct Sampling {
 }  // namespace
 
 void PerspectiveSampler::sample(cairo_surface_t* src, const double g[3][3], const Pixels& out, bool over) {
-  cairo_surface_flush(src);
   Sampling s;
   s.sw = cairo_image_surface_get_width(src);
   s.sh = cairo_image_surface_get_height(src);

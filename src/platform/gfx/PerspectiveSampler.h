@@ -18,7 +18,8 @@ class PerspectiveSampler {
     ptrdiff_t stride = 0;
   };
 
-  // Draws `src` (a premultiplied ARGB32 image surface) into `out` through the homography g
+  // Draws `src` (a premultiplied ARGB32 image surface, flushed: it is only read, so an image's
+  // surface can be drawn from on several threads at once) into `out` through the homography g
   // (destination pixel → source pixel, both with their origin at the top left, on column
   // vectors), sampling bilinearly between pixel centres. Without `over` every pixel of `out` is
   // written, transparent outside the source and behind the eye; with it the pixels are laid over

@@ -319,13 +319,23 @@ TEST(CompositorTest, ATurnedBoardShowsEachSquareWhereTheProjectionPutsIt) {
   EXPECT_EQ(wrong, 0);
 }
 
-// A striped board turned in perspective by `angle`, drawn a few times by a compositor of its
+// One striped board for every caller, so that compositors on several threads draw the same image.
+// Never destroyed: a test draws it on a thread that goes on while the process exits.
+const std::shared_ptr<Image>& stripedBoard() {
+  static const auto* const board = new std::shared_ptr<Image>([] {
+    constexpr int W = 600, H = 440;
+    std::vector<uint32_t> px(W * H);
+    for (int y = 0; y < H; ++y)
+      for (int x = 0; x < W; ++x) px[y * W + x] = (x / 10 % 2) ? 0xffff0000u : 0xff00ff00u | uint32_t(y * 255 / H);
+    return Image::fromPixels(W, H, std::move(px), 1);
+  }());
+  return *board;
+}
+
+// The striped board turned in perspective by `angle`, drawn a few times by a compositor of its
 // own on the calling thread; the pixels of the last frame. Large enough to be drawn in bands.
 std::vector<uint32_t> turnedBoardPixels(double angle, int frames) {
   constexpr int W = 600, H = 440;
-  std::vector<uint32_t> px(W * H);
-  for (int y = 0; y < H; ++y)
-    for (int x = 0; x < W; ++x) px[y * W + x] = (x / 10 % 2) ? 0xffff0000u : 0xff00ff00u | uint32_t(y * 255 / H);
   Compositor comp({640, 480}, 1);
   auto root = rootLayer(640, 480);
   auto board = Layer::create();
@@ -334,7 +344,7 @@ std::vector<uint32_t> turnedBoardPixels(double angle, int frames) {
   {
     NoActions na;
     board->setFrame(Rect(20, 20, W, H));
-    board->setContents(Image::fromPixels(W, H, std::move(px), 1));
+    board->setContents(stripedBoard());
     root->setSublayerTransform(perspective);
     board->setTransform(Transform3D::rotation(angle, 1, 0.3, 0));
     root->addSublayer(board);
@@ -353,8 +363,8 @@ std::vector<uint32_t> turnedBoardPixels(double angle, int frames) {
   return out;
 }
 
-// Two threads compositing turned layers at the same time share the threads that draw bands;
-// each still gets exactly the picture it gets alone.
+// Two threads compositing turned layers of the same image at the same time share the threads
+// that draw bands; each still gets exactly the picture it gets alone.
 TEST(CompositorTest, TurnedLayersCompositedOnTwoThreadsAtOnceComeOutAsAlone) {
   const std::vector<uint32_t> aloneA = turnedBoardPixels(0.7, 1), aloneB = turnedBoardPixels(-0.5, 1);
   ASSERT_NE(aloneA, aloneB);
