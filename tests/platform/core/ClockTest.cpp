@@ -41,6 +41,28 @@ struct Owned {
   std::shared_ptr<std::atomic<bool>> m_destroyed;
 };
 
+// What a listener removed from inside a call left behind: whether its function was destroyed
+// while that call ran, or once the move of the clock it was removed in had returned, and how many
+// calls it had after a further move.
+struct RemovalRecord {
+  std::shared_ptr<std::atomic<bool>> destroyed = std::make_shared<std::atomic<bool>>(false);
+  std::atomic<bool> destroyedWhileCalled{true};
+  std::atomic<bool> destroyedAfterMove{false};
+  std::atomic<int> callsAfterMove{0};
+};
+
+// On a thread of the role's own: a move of the clock in which the listener is removed, then a
+// further one, recorded; false when the moves hung.
+bool movesInTime(const std::shared_ptr<RemovalRecord>& record, int role, const std::atomic<int>* calls) {
+  return endsInTime([record, role, calls] {
+    t_role = role;
+    core::Clock::advance(0.001);
+    record->destroyedAfterMove = record->destroyed->load();
+    core::Clock::advance(0.001);
+    record->callsAfterMove = calls->load();
+  });
+}
+
 // Detached threads (the delayed-block thread, pool workers) keep reading the clock and
 // publishing deadlines while the process runs its exit handlers; the clock's state must still
 // be there for them. The sanitizer builds report the use of freed state and fail the child.
@@ -189,14 +211,10 @@ TEST(ClockTest, ListenersOnTwoThreadsMayRemoveEachOther) {
 // whose call is further up the same stack. The outer call runs to its end, then its function is
 // destroyed, and it is not called again.
 TEST(ClockTest, AListenerOfANestedMoveMayRemoveTheOuterListener) {
-  struct Shared {
+  struct Shared : RemovalRecord {
     int outerId = 0;
     std::atomic<int> outerCalls{0};
     std::atomic<bool> nested{false}, removed{false};
-    std::shared_ptr<std::atomic<bool>> destroyed = std::make_shared<std::atomic<bool>>(false);
-    std::atomic<bool> destroyedWhileCalled{true};
-    std::atomic<bool> destroyedAfterMove{false};
-    std::atomic<int> callsAfterMove{0};
   };
   auto shared = std::make_shared<Shared>();
   auto owned = std::make_shared<Owned>(shared->destroyed);
@@ -214,13 +232,7 @@ TEST(ClockTest, AListenerOfANestedMoveMayRemoveTheOuterListener) {
     core::Clock::removeAdvanceListener(shared->outerId);
   });
   owned.reset();
-  const bool ended = endsInTime([shared] {
-    t_role = 20;
-    core::Clock::advance(0.001);
-    shared->destroyedAfterMove = shared->destroyed->load();
-    core::Clock::advance(0.001);
-    shared->callsAfterMove = shared->outerCalls.load();
-  });
+  const bool ended = movesInTime(shared, 20, &shared->outerCalls);
   ASSERT_TRUE(ended) << "the removal waited for the call on its own stack";
   core::Clock::removeAdvanceListener(inner);
   EXPECT_TRUE(shared->removed);
@@ -232,13 +244,9 @@ TEST(ClockTest, AListenerOfANestedMoveMayRemoveTheOuterListener) {
 // A listener removes itself: the removal returns, the function is destroyed once the call has
 // returned, and it is not called again.
 TEST(ClockTest, AListenerMayRemoveItself) {
-  struct Shared {
+  struct Shared : RemovalRecord {
     int id = 0;
     std::atomic<int> calls{0};
-    std::shared_ptr<std::atomic<bool>> destroyed = std::make_shared<std::atomic<bool>>(false);
-    std::atomic<bool> destroyedWhileCalled{true};
-    std::atomic<bool> destroyedAfterMove{false};
-    std::atomic<int> callsAfterMove{0};
   };
   auto shared = std::make_shared<Shared>();
   auto owned = std::make_shared<Owned>(shared->destroyed);
@@ -251,13 +259,7 @@ TEST(ClockTest, AListenerMayRemoveItself) {
     s.destroyedWhileCalled = s.destroyed->load();
   });
   owned.reset();
-  const bool ended = endsInTime([shared] {
-    t_role = 30;
-    core::Clock::advance(0.001);
-    shared->destroyedAfterMove = shared->destroyed->load();
-    core::Clock::advance(0.001);
-    shared->callsAfterMove = shared->calls.load();
-  });
+  const bool ended = movesInTime(shared, 30, &shared->calls);
   ASSERT_TRUE(ended) << "the listener's removal of itself waited for its own call";
   EXPECT_FALSE(shared->destroyedWhileCalled);
   EXPECT_TRUE(shared->destroyedAfterMove);

@@ -21,9 +21,9 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/View.h"
+#include "PrivateDesktop.h"
 #include "WindowScenes.h"
 #include "support/DisplayServers.h"
-#include "support/ScopedEnv.h"
 #include "support/TempHome.h"
 
 // Last: it brings the window systems' own headers, whose macros clash with ordinary names.
@@ -31,39 +31,20 @@
 
 namespace {
 
-using support::ScopedEnv;
-
-class DisplayLossTest : public support::TempHomeTest {
+class DisplayLossTest : public PrivateDesktopTest {
  protected:
-  void SetUp() override {
-    if (support::findProgram("Xvfb").empty() || support::findProgram("weston").empty())
-      GTEST_SKIP() << "Xvfb or weston is not installed: no display to lose";
-    ui::Application::shared().reset();
-    ui::Screen::main().reset();
-  }
   void TearDown() override {
     m_surface.reset();
     m_scene.reset();
-    m_env.clear();
-    m_weston.reset();
-    m_x.reset();
-    ui::Application::shared().reset();
-    ui::Screen::main().reset();
+    PrivateDesktopTest::TearDown();
   }
 
   // A private X server, with Weston in it unless `x11Only`, named in the environment; then the
   // window, showing the button scene with a long animation running, so that frames keep coming.
   void openWindow(bool x11Only) {
-    m_x = std::make_unique<support::XServer>();
-    ASSERT_FALSE(m_x->display().empty()) << "Xvfb did not start";
-    if (!x11Only) {
-      m_weston = std::make_unique<support::WestonServer>(m_x->display(), 1024, 768);
-      ASSERT_TRUE(m_weston->isReady()) << "weston did not start; see " << m_weston->logPath();
-      m_env.push_back(std::make_unique<ScopedEnv>("XDG_RUNTIME_DIR", m_weston->runtimeDir().c_str()));
-    }
-    m_env.push_back(std::make_unique<ScopedEnv>("WAYLAND_DISPLAY", x11Only ? nullptr : m_weston->socket().c_str()));
-    m_env.push_back(std::make_unique<ScopedEnv>("DISPLAY", x11Only ? m_x->display().c_str() : nullptr));
-    m_env.push_back(std::make_unique<ScopedEnv>("SDL_VIDEODRIVER", nullptr));
+    m_desktop.start("1280x1024x24", x11Only ? PrivateDesktop::Compositor::Absent : PrivateDesktop::Compositor::Kiosk,
+                    1024, 768);
+    if (HasFatalFailure()) return;
     m_scene = std::make_unique<ButtonScene>();
     core::Error error;
     m_surface = display::WindowSurface::open({}, &error);
@@ -115,9 +96,6 @@ class DisplayLossTest : public support::TempHomeTest {
     EXPECT_EQ(testing::internal::GetCapturedStderr().find("The display went away"), std::string::npos);
   }
 
-  std::unique_ptr<support::XServer> m_x;
-  std::unique_ptr<support::WestonServer> m_weston;
-  std::vector<std::unique_ptr<ScopedEnv>> m_env;
   std::unique_ptr<ButtonScene> m_scene;
   std::unique_ptr<display::WindowSurface> m_surface;
 };
@@ -127,9 +105,8 @@ class CompositorEndsTest : public DisplayLossTest, public testing::WithParamInte
 TEST_P(CompositorEndsTest, WhileATransitionIsShownIsReportedAndStopsTheMainLoop) {
   openWindow(false);
   if (HasFatalFailure()) return;
-  const std::string socket = m_weston->runtimeDir() + "/" + m_weston->socket();
-  m_weston->kill(GetParam());
-  expectLossReported("the Wayland compositor at " + socket, "the connection to the compositor broke");
+  m_desktop.weston->kill(GetParam());
+  expectLossReported("the Wayland compositor at " + m_desktop.socketPath(), "the connection to the compositor broke");
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, CompositorEndsTest, testing::Values(SIGTERM, SIGKILL),
@@ -160,8 +137,8 @@ TEST_F(DisplayLossTest, TheXServerKilledUnderTheWindowIsReportedAndStopsTheMainL
       {
         openWindow(true);
         if (!HasFatalFailure()) {
-          const std::string name = m_x->display();
-          m_x->kill(SIGKILL);
+          const std::string name = m_desktop.x->display();
+          m_desktop.x->kill(SIGKILL);
           expectLossReported("the X server at " + name, "the connection to the X server broke");
         }
         std::fflush(nullptr);

@@ -23,6 +23,7 @@
 #include "platform/ui/Button.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
+#include "PrivateDesktop.h"
 #include "WindowScenes.h"
 #include "support/DisplayServers.h"
 #include "support/ScopedEnv.h"
@@ -33,39 +34,36 @@ namespace {
 
 using support::ScopedEnv;
 
-class WaylandWindowTest : public support::TempHomeTest {
+class WaylandWindowTest : public PrivateDesktopTest {
  protected:
-  void SetUp() override {
-    if (support::findProgram("Xvfb").empty() || support::findProgram("weston").empty())
-      GTEST_SKIP() << "Xvfb or weston is not installed: no compositor to test on";
-    ui::Application::shared().reset();
-    ui::Screen::main().reset();
-  }
   void TearDown() override {
-    m_env.clear();
     m_grab.reset();
-    m_weston.reset();
-    m_x.reset();
-    ui::Application::shared().reset();
-    ui::Screen::main().reset();
+    PrivateDesktopTest::TearDown();
   }
 
   // A private X server with Weston in it, its output `width` x `height` (smaller than the X
   // server's screen), named in the environment for the rest of the test: with the X server too (a
   // desktop with XWayland) or without it.
   void startCompositor(int width, int height, bool withX) {
-    m_env.clear();
     m_grab.reset();
-    m_weston.reset();
-    m_x = std::make_unique<support::XServer>("1600x1200x24");
-    ASSERT_FALSE(m_x->display().empty()) << "Xvfb did not start";
-    m_weston = std::make_unique<support::WestonServer>(m_x->display(), width, height);
-    ASSERT_TRUE(m_weston->isReady()) << "weston did not start; see " << m_weston->logPath();
-    m_env.push_back(std::make_unique<ScopedEnv>("XDG_RUNTIME_DIR", m_weston->runtimeDir().c_str()));
-    m_env.push_back(std::make_unique<ScopedEnv>("WAYLAND_DISPLAY", m_weston->socket().c_str()));
-    m_env.push_back(std::make_unique<ScopedEnv>("DISPLAY", withX ? m_x->display().c_str() : nullptr));
-    m_env.push_back(std::make_unique<ScopedEnv>("SDL_VIDEODRIVER", nullptr));
-    m_grab = std::make_unique<XGrab>(m_x->display());
+    m_desktop.start("1600x1200x24", PrivateDesktop::Compositor::Kiosk, width, height, withX);
+    if (testing::Test::HasFatalFailure()) return;
+    m_grab = std::make_unique<XGrab>(m_desktop.x->display());
+  }
+
+  // A 384 x 288 output with a window on it, and a presenter of the test's own on the window's
+  // surface (the window's own presents nothing).
+  void openWithOwnPresenter(std::unique_ptr<display::WindowSurface>& surface,
+                            std::unique_ptr<display::WaylandPresenter>& presenter) {
+    startCompositor(384, 288, false);
+    if (HasFatalFailure()) return;
+    core::Error error;
+    surface = display::WindowSurface::open({}, &error);
+    ASSERT_NE(surface, nullptr) << error.description();
+    ASSERT_TRUE(surface->isWayland());
+    std::string why;
+    presenter = display::WaylandPresenter::create(surface->sdlWindow(), &why);
+    ASSERT_NE(presenter, nullptr) << why;
   }
 
   // Handles the window's events until the compositor shows what `shown` wants (up to 20 s).
@@ -132,10 +130,7 @@ class WaylandWindowTest : public support::TempHomeTest {
     return presenter.hasFreeBuffer();
   }
 
-  std::unique_ptr<support::XServer> m_x;
-  std::unique_ptr<support::WestonServer> m_weston;
   std::unique_ptr<XGrab> m_grab;
-  std::vector<std::unique_ptr<ScopedEnv>> m_env;
 };
 
 // The kiosk shell gives the window the whole 1280 x 1024 output: the 1024 x 768 screen is fitted
@@ -236,16 +231,10 @@ struct PatternFrame {
 // reaches several buffer pixels beyond each changed frame pixel: the buffer shown ends up as a
 // drawing of the whole frame does, pixel for pixel.
 TEST_F(WaylandWindowTest, PartsDrawnAgainAtLargeUpscalesMatchTheWholeFrameDrawn) {
-  startCompositor(384, 288, false);
+  std::unique_ptr<display::WindowSurface> surface;
+  std::unique_ptr<display::WaylandPresenter> presenter;
+  openWithOwnPresenter(surface, presenter);
   if (HasFatalFailure()) return;
-  core::Error error;
-  auto surface = display::WindowSurface::open({}, &error);
-  ASSERT_NE(surface, nullptr) << error.description();
-  ASSERT_TRUE(surface->isWayland());
-  // A presenter of the test's own on the window's surface; the window's own presents nothing.
-  std::string why;
-  auto presenter = display::WaylandPresenter::create(surface->sdlWindow(), &why);
-  ASSERT_NE(presenter, nullptr) << why;
 
   const display::PixelRect buffer{0, 0, 384, 288};
   for (int scale : {6, 8}) {
@@ -289,15 +278,10 @@ TEST_F(WaylandWindowTest, PartsDrawnAgainAtLargeUpscalesMatchTheWholeFrameDrawn)
 // Changes of size while the compositor holds every buffer it was given (its releases are not
 // read): buffers of earlier sizes are not kept without bound, and each frame is still shown.
 TEST_F(WaylandWindowTest, RepeatedSizeChangesKeepTheLiveBuffersBounded) {
-  startCompositor(384, 288, false);
+  std::unique_ptr<display::WindowSurface> surface;
+  std::unique_ptr<display::WaylandPresenter> presenter;
+  openWithOwnPresenter(surface, presenter);
   if (HasFatalFailure()) return;
-  core::Error error;
-  auto surface = display::WindowSurface::open({}, &error);
-  ASSERT_NE(surface, nullptr) << error.description();
-  ASSERT_TRUE(surface->isWayland());
-  std::string why;
-  auto presenter = display::WaylandPresenter::create(surface->sdlWindow(), &why);
-  ASSERT_NE(presenter, nullptr) << why;
 
   PatternFrame pattern(64, 48);
   int w = 0, h = 0;

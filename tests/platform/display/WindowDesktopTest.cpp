@@ -16,6 +16,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
+#include "PrivateDesktop.h"
 #include "support/DisplayServers.h"
 #include "support/ScopedEnv.h"
 #include "support/TempHome.h"
@@ -24,42 +25,25 @@ namespace {
 
 using support::ScopedEnv;
 
-class WindowDesktopTest : public support::TempHomeTest {
+class WindowDesktopTest : public PrivateDesktopTest {
  protected:
   void SetUp() override {
-    if (support::findProgram("Xvfb").empty() || support::findProgram("weston").empty())
-      GTEST_SKIP() << "Xvfb or weston is not installed: no desktop to test on";
-    ui::Application::shared().reset();
-    ui::Screen::main().reset();
+    PrivateDesktopTest::SetUp();
+    if (IsSkipped()) return;
     m_window = ui::Window::create();
     m_window->setBackgroundColor(gfx::Color::rgba(0, 0, 1));
     m_window->makeKeyAndVisible();
   }
   void TearDown() override {
     m_window.reset();
-    m_env.clear();
-    m_weston.reset();
-    m_x.reset();
-    ui::Application::shared().reset();
-    ui::Screen::main().reset();
+    PrivateDesktopTest::TearDown();
   }
 
-  // A private X server of `width` x `height`, named in the environment; with Weston's desktop
-  // shell in it (its output that size) unless `x11Only`.
+  // A private X server of `width` x `height`, with Weston's desktop shell in it (its output that
+  // size) unless `x11Only`.
   void startDesktop(int width, int height, bool x11Only) {
-    m_env.clear();
-    m_weston.reset();
-    m_x = std::make_unique<support::XServer>(std::to_string(width) + "x" + std::to_string(height) + "x24");
-    ASSERT_FALSE(m_x->display().empty()) << "Xvfb did not start";
-    if (!x11Only) {
-      m_weston = std::make_unique<support::WestonServer>(m_x->display(), width, height, true);
-      ASSERT_TRUE(m_weston->isReady()) << "weston did not start; see " << m_weston->logPath();
-      m_env.push_back(std::make_unique<ScopedEnv>("XDG_RUNTIME_DIR", m_weston->runtimeDir().c_str()));
-    }
-    m_env.push_back(std::make_unique<ScopedEnv>("WAYLAND_DISPLAY", x11Only ? nullptr : m_weston->socket().c_str()));
-    m_env.push_back(std::make_unique<ScopedEnv>("DISPLAY", x11Only ? m_x->display().c_str() : nullptr));
-    m_env.push_back(std::make_unique<ScopedEnv>("SDL_VIDEODRIVER", nullptr));
-    m_env.push_back(std::make_unique<ScopedEnv>("KT_FULLSCREEN", nullptr));
+    m_desktop.start(std::to_string(width) + "x" + std::to_string(height) + "x24",
+                    x11Only ? PrivateDesktop::Compositor::Absent : PrivateDesktop::Compositor::Desktop, width, height);
   }
 
   // Handles the window's events until the condition holds (up to 20 s).
@@ -98,9 +82,6 @@ class WindowDesktopTest : public support::TempHomeTest {
   }
 
   std::shared_ptr<ui::Window> m_window;
-  std::unique_ptr<support::XServer> m_x;
-  std::unique_ptr<support::WestonServer> m_weston;
-  std::vector<std::unique_ptr<ScopedEnv>> m_env;
 };
 
 // Weston's desktop has a panel along its 1024 x 768 output: a window of the screen's size would
