@@ -185,9 +185,11 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
     m_windowScale = std::min({1.0, usable.w / points.width, usable.h / points.height});
   int w = std::max(1, static_cast<int>(std::lround(points.width * m_windowScale)));
   int h = std::max(1, static_cast<int>(std::lround(points.height * m_windowScale)));
-  Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_RESIZABLE | (options.hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN);
+  Uint32 flags = SDL_WINDOW_ALLOW_HIGHDPI | SDL_WINDOW_RESIZABLE;
+  flags |= options.hidden ? SDL_WINDOW_HIDDEN : SDL_WINDOW_SHOWN;
   m_windowedSize = {w, h};
   SDL_Rect output;
+  bool maximize = false;
   if (options.fullScreen || fullScreenAsked()) {
     flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
   } else if (SDL_GetDisplayBounds(0, &output) == 0 && output.w > 0 && (output.w <= w || output.h <= h)) {
@@ -195,7 +197,7 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
     // off the output, so the desktop is asked to fit it in. Once the window is shown: a Wayland
     // window made maximised answers the compositor's first maximised size with its own, which
     // the compositor refuses as a protocol error.
-    m_maximizeAtStart = true;
+    maximize = true;
   }
   m_window = SDL_CreateWindow(options.title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, flags);
   if (!m_window) {
@@ -221,7 +223,7 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
     }
   }
   followWindowSize();
-  if (m_maximizeAtStart) SDL_MaximizeWindow(m_window);
+  if (maximize) SDL_MaximizeWindow(m_window);
   // SDL starts with text input on: it runs only while a field edits (textInputChanged).
   SDL_StopTextInput();
   return true;
@@ -236,7 +238,6 @@ WindowSurface::~WindowSurface() {
     // and the window are left as they are (the program is stopping).
     return;
   }
-
   m_wayland.reset();
   if (m_window) {
     SDL_StopTextInput();

@@ -166,7 +166,6 @@ class WindowSurface : public Surface {
   std::unique_ptr<WaylandPresenter> m_wayland;
   std::unique_ptr<X11ConnectionWatch> m_x11;
   bool m_lost = false;
-  bool m_maximizeAtStart = false;
   std::pair<int, int> m_windowedSize;  // the size it opened with, out of full screen
   bool m_sdlStarted = false;
   double m_windowScale = 1;

@@ -80,7 +80,9 @@ int X11ConnectionWatch::ioError(_XDisplay* display) {
   return g_previousHandler ? g_previousHandler(display) : 0;
 }
 
-void X11ConnectionWatch::ioErrorExit(_XDisplay*, void* watch) { static_cast<X11ConnectionWatch*>(watch)->m_lost = true; }
+void X11ConnectionWatch::ioErrorExit(_XDisplay*, void* watch) {
+  static_cast<X11ConnectionWatch*>(watch)->m_lost = true;
+}
 
 std::string X11ConnectionWatch::connectionError() const {
   if (!m_lost) return {};

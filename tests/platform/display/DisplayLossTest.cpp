@@ -125,8 +125,9 @@ TEST_F(DisplayLossTest, AProtocolErrorIsReportedAndStopsTheMainLoop) {
   ASSERT_GE(wl_proxy_get_version(reinterpret_cast<wl_proxy*>(info.info.wl.surface)), 3u);
   wl_surface_set_buffer_scale(info.info.wl.surface, 0);
   wl_display_flush(info.info.wl.display);
-  expectLossReported("the Wayland compositor at ", "the compositor reported protocol error " +
-                                                       std::to_string(WL_SURFACE_ERROR_INVALID_SCALE) + " on wl_surface@");
+  const std::string cause =
+      "the compositor reported protocol error " + std::to_string(WL_SURFACE_ERROR_INVALID_SCALE) + " on wl_surface@";
+  expectLossReported("the Wayland compositor at " + m_desktop.socketPath(), cause);
 }
 
 // In a child process: SDL cannot be shut down on a broken X connection (it would wait on it), so
