@@ -26,6 +26,10 @@ class PerspectiveSampler {
   // what `out` holds (OVER), which is left alone outside. A large `out` is drawn in bands of rows
   // on a few threads kept for it.
   static void sample(cairo_surface_t* src, const double g[3][3], const Pixels& out, bool over);
+
+  // Whether AVX2 may be used where the processor has it (as it is unless told otherwise); the
+  // narrower code gives the same pixels, which tests compare.
+  static void allowAvx2(bool allowed);
 };
 
 }  // namespace gfx

@@ -72,7 +72,9 @@ struct Case {
 
 // Mappings a turned layer gives: moved by a fraction of a pixel; turned about a horizontal axis
 // (each row from one source row, as a fold) and about a vertical one (as a flip); strongly in
-// perspective with the horizon across the destination; shrunk three times and turned; enlarged.
+// perspective with the horizon across the destination; shrunk three times and turned; enlarged;
+// mirrored and shrunk almost twice along the rows (each row from one source row, read leftwards
+// nearly two columns a pixel), and shrunk almost twice the other way round.
 std::vector<Case> cases() {
   return {
       {"moved", {{{1, 0, -20.3}, {0, 1, -10.7}, {0, 0, 1}}}},
@@ -81,6 +83,8 @@ std::vector<Case> cases() {
       {"horizon", {{{0.5, 0.1, -5}, {0.05, 0.5, -2}, {0.002, 0.0015, -0.2}}}},
       {"shrunk", {{{1.8, 1.0, -250}, {-1.0, 1.8, 150}, {0.0005, 0.0002, 1}}}},
       {"enlarged", {{{0.6, 0.05, -40}, {-0.05, 0.6, -30}, {-0.0002, 0.0003, 1}}}},
+      {"mirrored", {{{-1.97, 0, 600.3}, {0, 0.9, -20.6}, {0, 0, 1}}}},
+      {"halved", {{{1.99, 0, -150.2}, {0, 1.3, -40.3}, {0, 0, 1}}}},
   };
 }
 
@@ -140,6 +144,35 @@ TEST(PerspectiveSamplerTest, PixelsAreTheExactSampleWrittenOrLaidOverOnlyInTheir
       // Each mapping covers part of the destination and leaves part of it.
       EXPECT_GT(reached, kOutWidth * kOutHeight / 20);
       EXPECT_GT(unreached, kOutWidth * kOutHeight / 20);
+    }
+  }
+}
+
+// The same pixels whether drawn with AVX2 or without it (where the processor has none, both are
+// drawn the narrower way).
+TEST(PerspectiveSamplerTest, SameWithAndWithoutAvx2) {
+  const Source source;
+  for (const Case& test : cases()) {
+    for (bool over : {false, true}) {
+      SCOPED_TRACE(test.name + (over ? " laid over" : " written"));
+      double g[3][3];
+      for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) g[i][j] = test.g[i][j];
+      std::vector<uint32_t> drawn[2];
+      for (bool avx2 : {false, true}) {
+        std::vector<uint32_t>& buffer = drawn[avx2];
+        buffer.assign(size_t(kOutWidth) * kOutHeight, kUnder);
+        PerspectiveSampler::allowAvx2(avx2);
+        PerspectiveSampler::sample(source.surface, g, {buffer.data(), kOutWidth, kOutHeight, kOutWidth}, over);
+      }
+      PerspectiveSampler::allowAvx2(true);
+      int differ = 0;
+      for (size_t i = 0; i < drawn[0].size(); ++i) {
+        if (drawn[0][i] != drawn[1][i] && ++differ <= 5)
+          ADD_FAILURE() << "pixel " << i % kOutWidth << "," << i / kOutWidth << ": " << std::hex << drawn[1][i]
+                        << " against " << drawn[0][i];
+      }
+      EXPECT_EQ(differ, 0);
     }
   }
 }
