@@ -215,7 +215,8 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
       return false;
     }
   } else {
-    m_x11 = X11ConnectionWatch::create(m_window);
+    m_x11 = X11Window::create(m_window);
+    if (isFullScreen()) placeWithoutWindowManager(true);
     if (!makeFramebuffer()) {
       core::setError(error, sdlError("window framebuffer"));
       KT_LOG("%s", SDL_GetError());
@@ -500,10 +501,21 @@ void WindowSurface::setFullScreen(bool fullScreen) {
     KT_LOG("full screen: %s", SDL_GetError());
     return;
   }
-  // Back at the size it opened with: an X server without a window manager leaves it as large as
-  // the screen.
-  if (!fullScreen && !(SDL_GetWindowFlags(m_window) & SDL_WINDOW_MAXIMIZED))
-    SDL_SetWindowSize(m_window, m_windowedSize.first, m_windowedSize.second);
+  placeWithoutWindowManager(fullScreen);
+}
+
+void WindowSurface::placeWithoutWindowManager(bool fullScreen) {
+  if (!m_x11 || m_x11->hasWindowManager()) return;
+  SDL_Rect b;
+  if (SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(m_window)), &b) != 0) return;
+  if (fullScreen) {
+    m_x11->placeOver(b.x, b.y, b.w, b.h);
+    return;
+  }
+  // Back at the size it opened with, centred.
+  const auto [w, h] = m_windowedSize;
+  SDL_SetWindowSize(m_window, w, h);
+  m_x11->placeOver(b.x + (b.w - w) / 2, b.y + (b.h - h) / 2, w, h);
 }
 
 void WindowSurface::processEvents() {

@@ -10,7 +10,7 @@
 #include "platform/display/FrameScaler.h"
 #include "platform/display/Surface.h"
 #include "platform/display/WaylandPresenter.h"
-#include "platform/display/X11ConnectionWatch.h"
+#include "platform/display/X11Window.h"
 
 struct SDL_Window;
 struct SDL_Surface;
@@ -123,6 +123,9 @@ class WindowSurface : public Surface {
   bool setUp(const Options& options, core::Error* error);
   // Whether the display is still there; the first time it is found gone, the loss is reported.
   bool checkConnection();
+  // An X server with no window manager leaves full screen to the program (SDL only changes the
+  // size it believes the window has): the X window is put over the whole output, or back.
+  void placeWithoutWindowManager(bool fullScreen);
   // The window's framebuffer (X11) as SDL has it now, got again after a change of the window's
   // size and then drawn whole; false when SDL gives none that can be drawn into.
   bool makeFramebuffer();
@@ -164,7 +167,7 @@ class WindowSurface : public Surface {
   FrameScaler m_scaler;
   PixelRect m_stale;
   std::unique_ptr<WaylandPresenter> m_wayland;
-  std::unique_ptr<X11ConnectionWatch> m_x11;
+  std::unique_ptr<X11Window> m_x11;
   bool m_lost = false;
   std::pair<int, int> m_windowedSize;  // the size it opened with, out of full screen
   bool m_sdlStarted = false;

@@ -17,6 +17,7 @@
 #include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
 #include "PrivateDesktop.h"
+#include "XGrab.h"
 #include "support/DisplayServers.h"
 #include "support/ScopedEnv.h"
 #include "support/TempHome.h"
@@ -126,6 +127,13 @@ TEST_F(WindowDesktopTest, FullScreenWhenAskedAndF11TurnsItOffAndOn) {
         << windowSize(*surface).width << " x " << windowSize(*surface).height;
     expectFitted(*surface);
     EXPECT_EQ(surface->pictureOrigin(), (gfx::Point{0, 32}));
+    // What the X server shows: the picture down to the output's bottom right corner, not only
+    // the size the window is said to have.
+    XGrab grab(m_desktop.x->display());
+    auto fills = [&] {
+      return grab.read() && grab.at(1275, 985) == 0x0000FFu && grab.at(5, 40) == 0x0000FFu && grab.at(640, 10) == 0;
+    };
+    EXPECT_TRUE(waitFor(*surface, fills)) << std::hex << grab.at(1275, 985) << " " << grab.at(640, 10);
 
     pressF11(*surface);
     EXPECT_FALSE(surface->isFullScreen());

@@ -1,0 +1,132 @@
+#include "platform/display/X11Window.h"
+
+#include <dlfcn.h>
+
+#include <cerrno>
+#include <cstring>
+#include <vector>
+
+// Last: it brings the window systems' own headers, whose macros clash with ordinary names.
+#include <SDL_syswm.h>
+#include <X11/Xatom.h>
+
+namespace display {
+namespace {
+
+// The windows on open connections (the main thread's, where SDL's X11 calls run) and the IO error
+// handler that was there before the first of them.
+std::vector<X11Window*>& windows() {
+  static std::vector<X11Window*> list;
+  return list;
+}
+XIOErrorHandler g_previousHandler = nullptr;
+
+// The Xlib calls used here, taken from the libX11 SDL has loaded (SDL opens it itself, so the
+// program is not linked against it).
+struct Xlib {
+  decltype(&XSetIOErrorHandler) setIOErrorHandler = nullptr;
+  decltype(&XSetIOErrorExitHandler) setIOErrorExitHandler = nullptr;
+  decltype(&XInternAtom) internAtom = nullptr;
+  decltype(&XGetWindowProperty) getWindowProperty = nullptr;
+  decltype(&XFree) free = nullptr;
+  decltype(&XMoveResizeWindow) moveResizeWindow = nullptr;
+  decltype(&XFlush) flush = nullptr;
+};
+
+template <typename F>
+bool load(void* lib, const char* name, F& f) {
+  f = reinterpret_cast<F>(dlsym(lib, name));
+  return f != nullptr;
+}
+
+const Xlib* xlib() {
+  static const Xlib* loaded = []() -> const Xlib* {
+    void* lib = dlopen("libX11.so.6", RTLD_NOW | RTLD_NOLOAD);
+    if (!lib) return nullptr;
+    static Xlib x;
+    const bool all = load(lib, "XSetIOErrorHandler", x.setIOErrorHandler) &&
+                     load(lib, "XSetIOErrorExitHandler", x.setIOErrorExitHandler) &&
+                     load(lib, "XInternAtom", x.internAtom) && load(lib, "XGetWindowProperty", x.getWindowProperty) &&
+                     load(lib, "XFree", x.free) && load(lib, "XMoveResizeWindow", x.moveResizeWindow) &&
+                     load(lib, "XFlush", x.flush);
+    // The library stays loaded as long as SDL's own handle; ours is let go of at once.
+    dlclose(lib);
+    return all ? &x : nullptr;
+  }();
+  return loaded;
+}
+
+}  // namespace
+
+std::unique_ptr<X11Window> X11Window::create(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11 || !info.info.x11.display) return nullptr;
+  if (!xlib()) return nullptr;
+  return std::unique_ptr<X11Window>(new X11Window(info.info.x11.display, info.info.x11.window));
+}
+
+X11Window::X11Window(_XDisplay* display, unsigned long window) : m_display(display), m_window(window) {
+  const char* name = DisplayString(display);
+  m_name = name ? name : "";
+  if (windows().empty()) g_previousHandler = xlib()->setIOErrorHandler(&X11Window::ioError);
+  windows().push_back(this);
+  // Called after the handler above in place of Xlib's exit(); returning leaves the connection
+  // marked broken.
+  xlib()->setIOErrorExitHandler(display, &X11Window::ioErrorExit, this);
+}
+
+X11Window::~X11Window() {
+  auto& list = windows();
+  std::erase(list, this);
+  if (!m_lost) xlib()->setIOErrorExitHandler(m_display, nullptr, nullptr);
+  if (list.empty()) xlib()->setIOErrorHandler(g_previousHandler);
+}
+
+int X11Window::ioError(_XDisplay* display) {
+  for (X11Window* watch : windows()) {
+    if (watch->m_display != display) continue;
+    // Noted quietly: the window reports it with the display's name.
+    watch->m_lost = true;
+    watch->m_errno = errno;
+    return 0;
+  }
+  // Not a window's connection: as it would have been without us.
+  return g_previousHandler ? g_previousHandler(display) : 0;
+}
+
+void X11Window::ioErrorExit(_XDisplay*, void* watch) {
+  static_cast<X11Window*>(watch)->m_lost = true;
+}
+
+std::string X11Window::connectionError() const {
+  if (!m_lost) return {};
+  std::string text = "the connection to the X server broke";
+  // Xlib reads an end of file as no error at all.
+  if (m_errno != 0 && m_errno != EAGAIN) text += std::string(" (") + std::strerror(m_errno) + ")";
+  return text;
+}
+
+bool X11Window::hasWindowManager() const {
+  if (m_lost) return false;
+  // A window manager that follows the desktop conventions names a window of its own on the root.
+  const Atom check = xlib()->internAtom(m_display, "_NET_SUPPORTING_WM_CHECK", True);
+  if (check == None) return false;
+  Atom type = None;
+  int format = 0;
+  unsigned long count = 0, after = 0;
+  unsigned char* data = nullptr;
+  const int rc = xlib()->getWindowProperty(m_display, DefaultRootWindow(m_display), check, 0, 1, False, XA_WINDOW,
+                                           &type, &format, &count, &after, &data);
+  const bool found = rc == Success && type == XA_WINDOW && count == 1;
+  if (data) xlib()->free(data);
+  return found;
+}
+
+void X11Window::placeOver(int x, int y, int width, int height) {
+  if (m_lost || width <= 0 || height <= 0) return;
+  xlib()->moveResizeWindow(m_display, m_window, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height));
+  xlib()->flush(m_display);
+}
+
+}  // namespace display

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+struct SDL_Window;
+struct _XDisplay;
+
+namespace display {
+
+// The X11 side of an SDL window, for what SDL leaves undone.
+//
+// Keeps Xlib from ending the program when the connection to the X server breaks (the server ended
+// or was restarted): the loss is noted instead, so that the window can report it and the program
+// stop the way it normally does. Xlib's own calls on a broken connection return at once from then
+// on; nothing may wait on that connection again.
+//
+// Where no window manager runs (a kiosk's bare X session), SDL's full screen only changes the size
+// SDL believes the window has: placeOver() moves and sizes the X window itself.
+class X11Window {
+ public:
+  // For the X window of `window`; null when the window is not on X11 or Xlib's calls cannot be had.
+  static std::unique_ptr<X11Window> create(SDL_Window* window);
+  ~X11Window();
+  X11Window(const X11Window&) = delete;
+  X11Window& operator=(const X11Window&) = delete;
+
+  bool isConnected() const { return !m_lost; }
+  // Why the connection is gone, empty while it works.
+  std::string connectionError() const;
+  // The display's name, such as ":0".
+  const std::string& displayName() const { return m_name; }
+
+  // Whether a window manager runs on the display (it then places full-screen windows itself).
+  bool hasWindowManager() const;
+  // Moves and sizes the X window to cover the rectangle (root coordinates).
+  void placeOver(int x, int y, int width, int height);
+
+ private:
+  X11Window(_XDisplay* display, unsigned long window);
+  static int ioError(_XDisplay* display);
+  static void ioErrorExit(_XDisplay* display, void* watch);
+
+  _XDisplay* m_display = nullptr;
+  unsigned long m_window = 0;
+  std::string m_name;
+  bool m_lost = false;
+  int m_errno = 0;  // errno when the connection broke
+};
+
+}  // namespace display
