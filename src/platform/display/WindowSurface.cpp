@@ -339,7 +339,7 @@ void WindowSurface::textInputChanged(const std::optional<gfx::Rect>& rect) {
 }
 
 void WindowSurface::present(const gfx::Rect& dirty) {
-  if (m_lost) return;
+  if (!checkConnection()) return;
   WaylandPresenter::Frame f = frame();
   if (!f.data) return;
   // The changed rectangle in pixels, rounded outwards and kept within the frame.
@@ -478,6 +478,7 @@ bool WindowSurface::checkConnection() {
     where = "the Wayland compositor at " + waylandSocketPath();
     cause = m_wayland->connectionError();
   } else if (m_x11) {
+    m_x11->checkHangUp();
     where = "the X server at " + m_x11->displayName();
     cause = m_x11->connectionError();
   }

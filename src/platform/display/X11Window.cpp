@@ -1,6 +1,7 @@
 #include "platform/display/X11Window.h"
 
 #include <dlfcn.h>
+#include <poll.h>
 
 #include <cerrno>
 #include <cstring>
@@ -105,6 +106,12 @@ std::string X11Window::connectionError() const {
   // Xlib reads an end of file as no error at all.
   if (m_errno != 0 && m_errno != EAGAIN) text += std::string(" (") + std::strerror(m_errno) + ")";
   return text;
+}
+
+void X11Window::checkHangUp() {
+  if (m_lost) return;
+  pollfd p{ConnectionNumber(m_display), POLLIN, 0};
+  if (poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR))) m_lost = true;
 }
 
 bool X11Window::hasWindowManager() const {

@@ -26,6 +26,9 @@ class X11Window {
   X11Window& operator=(const X11Window&) = delete;
 
   bool isConnected() const { return !m_lost; }
+  // Notes a connection the server has closed, without calling Xlib (which would go through its
+  // error handling for it): the usual way a lost server is found, between Xlib's calls.
+  void checkHangUp();
   // Why the connection is gone, empty while it works.
   std::string connectionError() const;
   // The display's name, such as ":0".
