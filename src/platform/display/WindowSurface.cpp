@@ -279,8 +279,8 @@ PixelRect WindowSurface::pictureRect(int pw, int ph) const {
                    static_cast<int>(std::lround((m_pictureOrigin.y + points.height * m_windowScale) * ky))};
 }
 
-WaylandPresenter::Frame WindowSurface::frame() {
-  WaylandPresenter::Frame f;
+FrameScaler::Frame WindowSurface::frame() {
+  FrameScaler::Frame f;
   cairo_surface_t* s = compositor().surface();
   if (!s) return f;
   cairo_surface_flush(s);
@@ -340,7 +340,7 @@ void WindowSurface::textInputChanged(const std::optional<gfx::Rect>& rect) {
 
 void WindowSurface::present(const gfx::Rect& dirty) {
   if (!checkConnection()) return;
-  WaylandPresenter::Frame f = frame();
+  FrameScaler::Frame f = frame();
   if (!f.data) return;
   // The changed rectangle in pixels, rounded outwards and kept within the frame.
   double k = scale();
@@ -353,7 +353,7 @@ void WindowSurface::present(const gfx::Rect& dirty) {
   checkConnection();
 }
 
-void WindowSurface::showFrame(const WaylandPresenter::Frame& f, const PixelRect& dirty, bool whole) {
+void WindowSurface::showFrame(const FrameScaler::Frame& f, const PixelRect& dirty, bool whole) {
   LeakCheckPause pause;
   if (!makeFramebuffer()) return;
   const PixelRect drawn = m_stale.united(m_scaler.reach(f, dirty));
@@ -374,7 +374,7 @@ void WindowSurface::showFrame(const WaylandPresenter::Frame& f, const PixelRect&
   if (rc != 0) KT_LOG("%s", SDL_GetError());
 }
 
-void WindowSurface::showTexture() {
+void WindowSurface::showWholeFrame() {
   if (m_wayland || m_lost) return;
   showFrame(frame(), PixelRect{}, true);
 }
@@ -599,13 +599,13 @@ void WindowSurface::handleEvent(const SDL_Event& event) {
       if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
         followWindowSize();
         if (m_wayland) {
-          WaylandPresenter::Frame f = frame();
+          FrameScaler::Frame f = frame();
           m_wayland->present(f, PixelRect{0, 0, f.width, f.height});
         } else {
-          showTexture();
+          showWholeFrame();
         }
       } else if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {
-        showTexture();
+        showWholeFrame();
       } else if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST) {
         // The button or the fingers may come up where this window never hears of it: every
         // finger is lifted off the glass.

@@ -131,15 +131,15 @@ class WindowSurface : public Surface {
   bool makeFramebuffer();
   // Draws the part of the framebuffer (X11) that the frame's changed pixels `dirty` reach, with
   // whatever else is stale, and hands the X server that part, or with `whole` all of it.
-  void showFrame(const WaylandPresenter::Frame& frame, const PixelRect& dirty, bool whole);
+  void showFrame(const FrameScaler::Frame& frame, const PixelRect& dirty, bool whole);
   // The whole frame shown again (X11: the window was exposed or resized).
-  void showTexture();
+  void showWholeFrame();
   // Where the picture goes in `pw` x `ph` pixels covering the window.
   PixelRect pictureRect(int pw, int ph) const;
   // Fits the screen into the window as it is now: scale, picture origin, the presenter's buffers.
   void followWindowSize();
-  // The frame's pixels as the Wayland presenter takes them.
-  WaylandPresenter::Frame frame();
+  // The frame's pixels as the scaler takes them.
+  FrameScaler::Frame frame();
   // A point of the SDL window in the screen's points (through the display's turn).
   gfx::Point toScreenPoints(double x, double y) const;
   // A touch screen's finger position (0..1 across the window) in screen points.
