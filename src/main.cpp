@@ -2,7 +2,9 @@
 // shown in a real window where there is a display, else offscreen (saving a screenshot of the
 // first screen into $KT_SCREENS_DIR when that is set). SIGINT and SIGTERM stop it between
 // callbacks; so does the loss of the window's display (the compositor or X server went away), after
-// which it ends with status 1, so that a supervisor restarting it on failure brings it back.
+// which it ends with status 1, so that a supervisor restarting it on failure brings it back. A
+// display that is named but not there (yet) is waited for, then it ends with status 1 too.
+#include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -11,6 +13,7 @@
 #include "imagecache/ICWebPictureLoader.h"
 #include "order/OrderScreens.h"
 #include "platform/core/Bundle.h"
+#include "platform/core/Error.h"
 #include "platform/core/FdSource.h"
 #include "platform/core/Log.h"
 #include "platform/core/NotificationCenter.h"
@@ -27,14 +30,25 @@
 
 namespace {
 
-// What the program shows its key window on, opened once launch has made the first screen.
+// What the program shows its key window on: opened before launch (a display that is named but not
+// there yet is waited for), started once launch has made the first screen.
 class ScreenOutput {
  public:
-  void open() {
+  // False when no surface opened; `why` says why, empty when a termination signal ended the wait.
+  bool open(int signalFd, std::string* why) {
     const core::Bundle& bundle = core::Bundle::main();
     KT_LOG("started: resources %s, settings %s", bundle.resourcePath().c_str(), core::paths::configDir().c_str());
-    m_surface = display::open();
+    core::Error error;
+    m_surface = display::open(display::OpenOptions{display::displayWaitSeconds(), signalFd}, &error);
+    if (!m_surface) {
+      pollfd p{signalFd, POLLIN, 0};
+      *why = poll(&p, 1, 0) > 0 ? "" : error.localizedDescription();
+      return false;
+    }
     KT_LOG("shown %s", m_surface->isOnScreen() ? "in a window" : "offscreen");
+    return true;
+  }
+  void start() {
     m_surface->start();
     if (const char* dir = std::getenv("KT_SCREENS_DIR"); dir && *dir) {
       core::paths::makeDirectories(dir);
@@ -86,8 +100,18 @@ int main(int argc, char** argv) {
   loop.addSource(source, core::RunLoop::CommonModes);
 
   ScreenOutput screen;
+  std::string why;
+  if (!screen.open(signalFd, &why)) {
+    // Nothing would ever be shown: the program ends with a failure, so that a supervisor starts
+    // it again later. A termination signal during the wait is a normal stop.
+    if (!why.empty()) core::logNotice(why + ". Stopping.");
+    else KT_LOG("signal received while waiting for the display, stopping");
+    source->invalidate();
+    close(signalFd);
+    return why.empty() ? 0 : 1;
+  }
   core::Observation launched(core::NotificationCenter::defaultCenter(), ui::Application::DidFinishLaunchingNotification,
-                             nullptr, [&](const core::Notification&) { screen.open(); });
+                             nullptr, [&](const core::Notification&) { screen.start(); });
   // Web pages load their pictures through the image cache, as the rest of the program does.
   ui::WebView::setDefaultPictureLoader(std::make_shared<kt::ICWebPictureLoader>());
   kt::SongScreens::registerBuiltInScreens();

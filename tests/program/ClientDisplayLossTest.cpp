@@ -95,9 +95,20 @@ class ClientDisplayLossTest : public support::TempHomeTest {
     return -1;
   }
 
+  // The client started again with the same environment, as a supervisor does once it has ended.
+  void startAgain(const std::vector<std::string>& env) {
+    if (m_err >= 0) close(m_err);
+    m_err = -1;
+    m_said.clear();
+    start(env);
+  }
+
   void expectStoppedOnLoss(const std::string& where) {
     EXPECT_EQ(exitStatus(), 1) << m_said;
-    EXPECT_NE(m_said.find("The display went away: " + where), std::string::npos) << m_said;
+    // Said once, though the log goes to standard error too.
+    const std::string line = "The display went away: " + where;
+    EXPECT_NE(m_said.find(line), std::string::npos) << m_said;
+    EXPECT_EQ(m_said.find(line), m_said.rfind(line)) << m_said;
     // Its normal stop ran.
     EXPECT_NE(m_said.find("stopped"), std::string::npos) << m_said;
   }
@@ -126,6 +137,52 @@ TEST_F(ClientDisplayLossTest, TheCompositorKilledEndsItWithStatusOneAndTheMessag
   ASSERT_TRUE(readUntil("shown in a window")) << m_said;
   weston.kill(SIGKILL);
   expectStoppedOnLoss("the Wayland compositor at " + weston.runtimeDir() + "/" + weston.socket());
+}
+
+// A kiosk under a supervisor that starts it again when it fails: the program started while the
+// display is down waits for it, and shows its window once the display is back.
+TEST_F(ClientDisplayLossTest, StartedAgainWhileTheXServerIsDownItShowsOnceTheServerIsBack) {
+  support::XServer x;
+  ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+  const std::vector<std::string> env{"DISPLAY=" + x.display(), "WAYLAND_DISPLAY", "KT_DISPLAY_WAIT=300"};
+  start(env);
+  ASSERT_TRUE(readUntil("shown in a window")) << m_said;
+  x.kill(SIGKILL);
+  EXPECT_EQ(exitStatus(), 1) << m_said;
+  startAgain(env);
+  ASSERT_TRUE(readUntil("Waiting up to 300 s")) << m_said;
+  EXPECT_EQ(m_said.find("offscreen"), std::string::npos) << m_said;
+  ASSERT_TRUE(x.restart()) << "Xvfb did not start again on " << env[0];
+  EXPECT_TRUE(readUntil("shown in a window")) << m_said;
+}
+
+TEST_F(ClientDisplayLossTest, StartedAgainWhileTheCompositorIsDownItShowsOnceTheCompositorIsBack) {
+  support::XServer x;
+  ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+  support::WestonServer weston(x.display(), 1024, 768);
+  ASSERT_TRUE(weston.isReady()) << "weston did not start; see " << weston.logPath();
+  const std::vector<std::string> env{"WAYLAND_DISPLAY=" + weston.socket(), "XDG_RUNTIME_DIR=" + weston.runtimeDir(),
+                                     "DISPLAY", "KT_DISPLAY_WAIT=300"};
+  start(env);
+  ASSERT_TRUE(readUntil("shown in a window")) << m_said;
+  weston.kill(SIGKILL);
+  EXPECT_EQ(exitStatus(), 1) << m_said;
+  startAgain(env);
+  ASSERT_TRUE(readUntil("Waiting up to 300 s")) << m_said;
+  ASSERT_TRUE(weston.restart()) << "weston did not start again; see " << weston.logPath();
+  EXPECT_TRUE(readUntil("shown in a window")) << m_said;
+}
+
+// A display that does not come within the wait: the reason and status 1, never a program that
+// runs on with nothing shown.
+TEST_F(ClientDisplayLossTest, ADisplayThatDoesNotComeEndsItWithStatusOneAndTheReason) {
+  start({"DISPLAY=:4321", "WAYLAND_DISPLAY", "KT_DISPLAY_WAIT=0"});
+  EXPECT_EQ(exitStatus(), 1) << m_said;
+  EXPECT_NE(m_said.find("No window could be opened on the desktop (WAYLAND_DISPLAY unset, DISPLAY=:4321)"),
+            std::string::npos)
+      << m_said;
+  EXPECT_NE(m_said.find("Stopping."), std::string::npos) << m_said;
+  EXPECT_EQ(m_said.find("shown offscreen"), std::string::npos) << m_said;
 }
 
 }  // namespace

@@ -89,15 +89,39 @@ inline void stop(pid_t pid) { end(pid, SIGTERM); }
 // Xvfb on a display number it picks itself, reported on a pipe once it accepts connections.
 class XServer {
  public:
-  explicit XServer(const std::string& size = "1280x1024x24") {
+  explicit XServer(const std::string& size = "1280x1024x24") : m_size(size) { start(""); }
+  ~XServer() { detail::stop(m_pid); }
+  XServer(const XServer&) = delete;
+  XServer& operator=(const XServer&) = delete;
+
+  // ":N", empty when the server did not start.
+  const std::string& display() const { return m_display; }
+  // Ends the server with `signal` under whoever uses it, and waits until it is gone.
+  void kill(int signal) { detail::end(m_pid, signal); }
+  // Starts the server again on the same display number after kill(); true once it accepts
+  // connections.
+  bool restart() {
+    if (m_display.empty() || m_pid > 0) return false;
+    const std::string name = m_display;
+    start(name);
+    return m_display == name;
+  }
+
+ private:
+  // On `display` (":N"), or on a number of its own when that is empty.
+  void start(const std::string& display) {
+    m_display.clear();
     std::string program = findProgram("Xvfb");
     if (program.empty()) return;
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return;
     std::string fdText = std::to_string(fds[1]);
-    const char* argv[] = {program.c_str(), "-displayfd", fdText.c_str(), "-screen", "0", size.c_str(),
-                          "-nolisten", "tcp", "-noreset", nullptr};
-    m_pid = detail::spawn(argv, {}, fds[1]);
+    std::vector<const char*> argv{program.c_str()};
+    if (!display.empty()) argv.push_back(display.c_str());
+    for (const char* a : {"-displayfd", fdText.c_str(), "-screen", "0", m_size.c_str(), "-nolisten", "tcp", "-noreset"})
+      argv.push_back(a);
+    argv.push_back(nullptr);
+    m_pid = detail::spawn(argv.data(), {}, fds[1]);
     close(fds[1]);
     if (m_pid < 0) {
       close(fds[0]);
@@ -115,17 +139,9 @@ class XServer {
     close(fds[0]);
     if (text.find('\n') != std::string::npos) m_display = ":" + text.substr(0, text.find('\n'));
   }
-  ~XServer() { detail::stop(m_pid); }
-  XServer(const XServer&) = delete;
-  XServer& operator=(const XServer&) = delete;
 
-  // ":N", empty when the server did not start.
-  const std::string& display() const { return m_display; }
-  // Ends the server with `signal` under whoever uses it, and waits until it is gone.
-  void kill(int signal) { detail::end(m_pid, signal); }
-
- private:
   pid_t m_pid = -1;
+  std::string m_size;
   std::string m_display;
 };
 
@@ -135,7 +151,8 @@ class XServer {
 // the shell has loaded.
 class WestonServer {
  public:
-  WestonServer(const std::string& xDisplay, int width, int height, bool desktop = false) {
+  WestonServer(const std::string& xDisplay, int width, int height, bool desktop = false)
+      : m_xDisplay(xDisplay), m_width(width), m_height(height), m_desktop(desktop) {
     std::string program = findProgram("weston");
     if (program.empty() || xDisplay.empty()) return;
     char dir[] = "/tmp/kt-weston-XXXXXX";
@@ -143,29 +160,7 @@ class WestonServer {
     m_runtimeDir = dir;
     m_socket = "wayland-kt";
     m_log = m_runtimeDir + "/weston.log";
-    std::string widthArg = "--width=" + std::to_string(width), heightArg = "--height=" + std::to_string(height);
-    std::string socketArg = "--socket=" + m_socket, logArg = "--log=" + m_log;
-    const char* shell = desktop ? "--shell=desktop-shell.so" : "--shell=kiosk-shell.so";
-    const char* argv[] = {program.c_str(), "--backend=x11-backend.so", "--use-pixman", shell,
-                          socketArg.c_str(), widthArg.c_str(), heightArg.c_str(), "--idle-time=0", "--no-config",
-                          logArg.c_str(), nullptr};
-    // This X server, this runtime folder, no other compositor.
-    m_pid = detail::spawn(argv, {"DISPLAY=" + xDisplay, "XDG_RUNTIME_DIR=" + m_runtimeDir, "WAYLAND_DISPLAY"});
-    if (m_pid < 0) return;
-    std::string path = m_runtimeDir + "/" + m_socket;
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (std::chrono::steady_clock::now() < until) {
-      if (accepts(path)) {
-        m_ready = true;
-        return;
-      }
-      int status = 0;
-      if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-        m_pid = -1;
-        return;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    start();
   }
   ~WestonServer() {
     detail::stop(m_pid);
@@ -183,8 +178,43 @@ class WestonServer {
   const std::string& logPath() const { return m_log; }
   // Ends the compositor with `signal` under its clients, and waits until it is gone.
   void kill(int signal) { detail::end(m_pid, signal); }
+  // Starts the compositor again on the same socket after kill(); true once it is ready.
+  bool restart() {
+    if (m_runtimeDir.empty() || m_pid > 0) return false;
+    start();
+    return m_ready;
+  }
 
  private:
+  void start() {
+    m_ready = false;
+    std::string program = findProgram("weston");
+    if (program.empty()) return;
+    std::string widthArg = "--width=" + std::to_string(m_width), heightArg = "--height=" + std::to_string(m_height);
+    std::string socketArg = "--socket=" + m_socket, logArg = "--log=" + m_log;
+    const char* shell = m_desktop ? "--shell=desktop-shell.so" : "--shell=kiosk-shell.so";
+    const char* argv[] = {program.c_str(), "--backend=x11-backend.so", "--use-pixman", shell,
+                          socketArg.c_str(), widthArg.c_str(), heightArg.c_str(), "--idle-time=0", "--no-config",
+                          logArg.c_str(), nullptr};
+    // This X server, this runtime folder, no other compositor.
+    m_pid = detail::spawn(argv, {"DISPLAY=" + m_xDisplay, "XDG_RUNTIME_DIR=" + m_runtimeDir, "WAYLAND_DISPLAY"});
+    if (m_pid < 0) return;
+    std::string path = m_runtimeDir + "/" + m_socket;
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < until) {
+      if (accepts(path)) {
+        m_ready = true;
+        return;
+      }
+      int status = 0;
+      if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+        m_pid = -1;
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+
   static bool accepts(const std::string& path) {
     int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
@@ -196,6 +226,9 @@ class WestonServer {
     return ok;
   }
 
+  std::string m_xDisplay;
+  int m_width = 0, m_height = 0;
+  bool m_desktop = false;
   pid_t m_pid = -1;
   bool m_ready = false;
   std::string m_runtimeDir, m_socket, m_log;

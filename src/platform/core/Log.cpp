@@ -28,7 +28,9 @@ LogState& state() {
 
 }  // namespace
 
-void logLine(const std::string& line) {
+namespace {
+
+void writeLine(const std::string& line, bool toStderr) {
   LogState& s = state();
   LogSink sink;
   {
@@ -37,12 +39,18 @@ void logLine(const std::string& line) {
       openlog("ktv-client", LOG_PID, LOG_USER);
       s.opened = true;
     }
-    if (s.toStderr) std::fprintf(stderr, "%s\n", line.c_str());
+    if (toStderr || s.toStderr) std::fprintf(stderr, "%s\n", line.c_str());
     sink = s.sink;
   }
   syslog(LOG_NOTICE, "%s", line.c_str());
   if (sink) sink(line);
 }
+
+}  // namespace
+
+void logLine(const std::string& line) { writeLine(line, false); }
+
+void logNotice(const std::string& message) { writeLine(message, true); }
 
 void logFormat(const char* format, ...) {
   va_list args;

@@ -12,6 +12,10 @@ inline constexpr const char* kLogMask = "****";
 // Writes one line to the system log and, when enabled, to standard error.
 void logLine(const std::string& line);
 
+// A message for whoever started the program (the display is gone, no window opens): written to
+// standard error once, as it stands, whether or not the log goes there too, and to the log.
+void logNotice(const std::string& message);
+
 // printf-style formatting into a line; the common form goes through KT_LOG below.
 void logFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

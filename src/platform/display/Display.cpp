@@ -1,45 +1,112 @@
 #include "platform/display/Display.h"
 
+#include <poll.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <string>
 
 #include "platform/core/Error.h"
 #include "platform/core/Log.h"
+#include "platform/core/UserDefaults.h"
 #include "platform/display/OffscreenSurface.h"
 #include "platform/display/WindowSurface.h"
 
 namespace display {
 namespace {
 
+// How often a display that is not there yet is tried again.
+constexpr int RetryMilliseconds = 200;
+
 bool isSet(const char* name) {
   const char* v = std::getenv(name);
   return v && *v;
 }
 
-// What the user reads when a display is named but no window opens on it.
-std::string noWindowMessage(const std::string& cause) {
+// The display named, for the user: "WAYLAND_DISPLAY=wayland-0, DISPLAY unset".
+std::string namedDisplays() {
   auto named = [](const char* name) {
     const char* v = std::getenv(name);
     return std::string(name) + (v && *v ? "=" + std::string(v) : " unset");
   };
-  return "No window could be opened on the desktop (" + named("WAYLAND_DISPLAY") + ", " + named("DISPLAY") +
-         "): " + cause + ". Drawing offscreen instead; nothing is shown.";
+  return named("WAYLAND_DISPLAY") + ", " + named("DISPLAY");
+}
+
+// A number of seconds as the user wrote it, or nothing when it is not one.
+std::optional<double> seconds(const std::string& text) {
+  char* end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0' || !std::isfinite(v) || v < 0) return std::nullopt;
+  return v;
+}
+
+std::string secondsText(double s) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g s", s);
+  return text;
 }
 
 }  // namespace
 
-std::unique_ptr<Surface> open() {
-  const char* forced = std::getenv("KT_OFFSCREEN");
-  bool offscreen = forced && std::strcmp(forced, "1") == 0;
-  if (!offscreen && (isSet("DISPLAY") || isSet("WAYLAND_DISPLAY"))) {
-    core::Error error;
-    if (auto window = WindowSurface::open(&error)) return window;
-    KT_LOG("no window, drawing offscreen: %s", error.localizedDescription().c_str());
-    // Not only the log: whoever started the program on a desktop sees why it shows nothing.
-    std::fprintf(stderr, "%s\n", noWindowMessage(error.localizedDescription()).c_str());
+double displayWaitSeconds() {
+  constexpr double Default = 30;
+  if (const char* v = std::getenv("KT_DISPLAY_WAIT"); v && *v) {
+    if (auto s = seconds(v)) return *s;
+    KT_LOG("KT_DISPLAY_WAIT=%s is not a number of seconds; waiting %g s", v, Default);
+    return Default;
   }
-  return OffscreenSurface::create();
+  core::Value setting = core::UserDefaults::standard().objectForKey("Display_Wait");
+  if (setting.isNull()) return Default;
+  if (auto s = seconds(setting.stringValue())) return *s;
+  KT_LOG("the setting Display_Wait is not a number of seconds; waiting %g s", Default);
+  return Default;
+}
+
+std::unique_ptr<Surface> open(const OpenOptions& options, core::Error* error) {
+  const char* forced = std::getenv("KT_OFFSCREEN");
+  if ((forced && std::strcmp(forced, "1") == 0) || !(isSet("DISPLAY") || isSet("WAYLAND_DISPLAY")))
+    return OffscreenSurface::create();
+
+  using Clock = std::chrono::steady_clock;
+  const double wait = std::max(0.0, options.waitSeconds);
+  const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(wait));
+  bool told = false;
+  for (;;) {
+    core::Error failure;
+    if (auto window = WindowSurface::open(&failure)) {
+      if (told) core::logNotice("The display is there: the window is open.");
+      return window;
+    }
+    const std::string cause = failure.localizedDescription();
+    const auto left = deadline - Clock::now();
+    if (left <= Clock::duration::zero()) {
+      // The reason, then the end: a supervisor that starts the program again on failure tries
+      // once more later.
+      std::string text = "No window could be opened on the desktop (" + namedDisplays() + "): " + cause;
+      if (wait > 0) text += " (waited " + secondsText(wait) + ")";
+      core::setError(error, core::Error::withDescription(Surface::ErrorDomain, Surface::OpenFailed, text));
+      return nullptr;
+    }
+    if (!told) {
+      // Not only the log: whoever started the program on a desktop sees why it shows nothing yet.
+      core::logNotice("No window could be opened on the desktop yet (" + namedDisplays() + "): " + cause +
+                      ". Waiting up to " + secondsText(wait) + " for it.");
+      told = true;
+    }
+    const auto pause = std::min<Clock::duration>(left, std::chrono::milliseconds(RetryMilliseconds));
+    pollfd p{options.interruptFd, POLLIN, 0};
+    const int ms = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(pause).count());
+    if (poll(&p, options.interruptFd >= 0 ? 1 : 0, ms) > 0) {
+      core::setError(error, core::Error::withDescription(Surface::ErrorDomain, Surface::OpenFailed,
+                                                         "The wait for the display was interrupted."));
+      return nullptr;
+    }
+  }
 }
 
 }  // namespace display

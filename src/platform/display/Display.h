@@ -4,12 +4,31 @@
 
 #include "platform/display/Surface.h"
 
+namespace core {
+class Error;
+}
+
 // Choosing what the program shows its window on.
 namespace display {
 
-// A real window when $DISPLAY or $WAYLAND_DISPLAY is set and SDL can open one there, else (and
-// always with KT_OFFSCREEN=1) an offscreen surface. Never fails; when a display is named but no
-// window opens on it, standard error says so and why.
-std::unique_ptr<Surface> open();
+struct OpenOptions {
+  // How long a display that is named but cannot be opened yet is waited for, in seconds (0: not
+  // at all). A compositor or X server that is starting or restarting comes back within it.
+  double waitSeconds = 30;
+  // A descriptor whose becoming readable ends the wait at once (a termination signal's signalfd),
+  // -1 for none.
+  int interruptFd = -1;
+};
+
+// The wait for a named display: KT_DISPLAY_WAIT (seconds) when set, else the setting
+// "Display_Wait", else 30 s.
+double displayWaitSeconds();
+
+// A real window when $DISPLAY or $WAYLAND_DISPLAY is set, else (and always with KT_OFFSCREEN=1) an
+// offscreen surface. A display that is named but where no window opens is never replaced by an
+// offscreen surface, since nothing would ever be shown: standard error says once why, and that the
+// display is waited for; it is tried again until the wait is over (or `interruptFd` is readable),
+// and then nullptr comes back with the reason in `error`.
+std::unique_ptr<Surface> open(const OpenOptions& options, core::Error* error = nullptr);
 
 }  // namespace display

@@ -239,7 +239,9 @@ WindowSurface::~WindowSurface() {
     // and the window are left as they are (the program is stopping).
     return;
   }
+  // The helpers point into the connection SDL closes below: they let go of it first.
   m_wayland.reset();
+  m_x11.reset();
   if (m_window) {
     SDL_StopTextInput();
     SDL_DestroyWindow(m_window);
@@ -485,8 +487,7 @@ bool WindowSurface::checkConnection() {
   if (cause.empty()) return true;
   m_lost = true;
   const std::string message = "The display went away: " + where + ": " + cause + ". Stopping.";
-  KT_LOG("%s", message.c_str());
-  std::fprintf(stderr, "%s\n", message.c_str());
+  core::logNotice(message);
   cancelTouches();
   if (m_onLost) m_onLost(message);
   else core::RunLoop::main().stop();

@@ -7,6 +7,8 @@
 
 #include "platform/core/Error.h"
 #include "platform/core/Paths.h"
+#include "platform/core/UserDefaults.h"
+#include "platform/core/Value.h"
 #include "platform/display/Display.h"
 #include "platform/gfx/Compositor.h"
 #include "platform/gfx/Image.h"
@@ -155,26 +157,45 @@ TEST_F(OffscreenSurfaceTest, FrameTimerDrawsChangesOnTheMainLoop) {
   EXPECT_FALSE(surface->isRunning());
 }
 
-TEST_F(OffscreenSurfaceTest, OpenChoosesOffscreenWithoutADisplayOrWhenForced) {
+TEST_F(OffscreenSurfaceTest, OpenChoosesOffscreenOnlyWithoutADisplayOrWhenForced) {
   {
     ScopedEnv x("DISPLAY", nullptr), wl("WAYLAND_DISPLAY", nullptr), forced("KT_OFFSCREEN", nullptr);
-    auto surface = display::open();
+    auto surface = display::open(display::OpenOptions{0});
     ASSERT_NE(surface, nullptr);
     EXPECT_FALSE(surface->isOnScreen());
   }
   {
     // Forced offscreen: the display named here is never contacted.
     ScopedEnv x("DISPLAY", ":4242"), forced("KT_OFFSCREEN", "1");
-    auto surface = display::open();
+    auto surface = display::open(display::OpenOptions{0});
     ASSERT_NE(surface, nullptr);
     EXPECT_FALSE(surface->isOnScreen());
   }
   {
-    // A display that is not there: falls back to offscreen.
+    // A named display that is not there is not replaced by an offscreen surface, where nothing
+    // would ever be shown: no surface, and the reason.
     ScopedEnv x("DISPLAY", ":4243"), wl("WAYLAND_DISPLAY", nullptr), forced("KT_OFFSCREEN", nullptr);
-    auto surface = display::open();
-    ASSERT_NE(surface, nullptr);
-    EXPECT_FALSE(surface->isOnScreen());
+    core::Error error;
+    auto surface = display::open(display::OpenOptions{0}, &error);
+    EXPECT_EQ(surface, nullptr);
+    EXPECT_EQ(error.code(), display::Surface::OpenFailed);
+    EXPECT_NE(error.localizedDescription().find("DISPLAY=:4243"), std::string::npos) << error.localizedDescription();
+  }
+}
+
+TEST_F(OffscreenSurfaceTest, TheWaitForADisplayComesFromTheEnvironmentElseTheSetting) {
+  ScopedEnv unset("KT_DISPLAY_WAIT", nullptr);
+  EXPECT_EQ(display::displayWaitSeconds(), 30);
+  core::UserDefaults::standard().setObject("Display_Wait", core::Value("4.5"));
+  EXPECT_EQ(display::displayWaitSeconds(), 4.5);
+  {
+    ScopedEnv wait("KT_DISPLAY_WAIT", "0");
+    EXPECT_EQ(display::displayWaitSeconds(), 0);
+  }
+  {
+    // Not a number of seconds: the usual wait, not none and not forever.
+    ScopedEnv wait("KT_DISPLAY_WAIT", "-3");
+    EXPECT_EQ(display::displayWaitSeconds(), 30);
   }
 }
 

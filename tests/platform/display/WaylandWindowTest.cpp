@@ -2,6 +2,7 @@
 // compositor shows can be read back from the X server and clicked on through it.
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -298,23 +299,50 @@ TEST_F(WaylandWindowTest, RepeatedSizeChangesKeepTheLiveBuffersBounded) {
   EXPECT_EQ(shownWidth, w);
 }
 
-// A compositor named that is not there, and no X server: the program goes on offscreen, and says
-// why on standard error, not only in the log.
-TEST(WaylandWindowOpenTest, WithNoWindowToOpenStandardErrorSaysWhy) {
+// A compositor named that is not there, and no X server: no offscreen surface in its place. The
+// wait is said once on standard error, not only in the log, however often it is tried, and the
+// reason comes back when the wait is over.
+TEST(WaylandWindowOpenTest, ACompositorThatIsNotThereIsWaitedForSaidOnceThenAFailure) {
   support::TempHome home;
   ScopedEnv wayland("WAYLAND_DISPLAY", "kt-no-such-compositor");
   ScopedEnv x("DISPLAY", nullptr);
   ScopedEnv driver("SDL_VIDEODRIVER", nullptr);
   ScopedEnv offscreen("KT_OFFSCREEN", nullptr);
+  ScopedEnv logged("KT_LOG_STDERR", nullptr);
   testing::internal::CaptureStderr();
-  auto surface = display::open();
+  core::Error error;
+  auto surface = display::open(display::OpenOptions{0.5}, &error);
   std::string said = testing::internal::GetCapturedStderr();
-  ASSERT_NE(surface, nullptr);
-  EXPECT_FALSE(surface->isOnScreen());
-  EXPECT_NE(said.find("No window could be opened"), std::string::npos) << said;
-  EXPECT_NE(said.find("WAYLAND_DISPLAY=kt-no-such-compositor"), std::string::npos) << said;
-  EXPECT_NE(said.find("DISPLAY unset"), std::string::npos) << said;
-  surface.reset();
+  EXPECT_EQ(surface, nullptr);
+  const std::string waiting = "No window could be opened on the desktop yet (WAYLAND_DISPLAY=kt-no-such-compositor, "
+                              "DISPLAY unset)";
+  ASSERT_NE(said.find(waiting), std::string::npos) << said;
+  EXPECT_EQ(said.find(waiting, said.find(waiting) + 1), std::string::npos) << said;
+  EXPECT_NE(said.find("Waiting up to 0.5 s"), std::string::npos) << said;
+  const std::string reason = error.localizedDescription();
+  EXPECT_NE(reason.find("no Wayland compositor listens at"), std::string::npos) << reason;
+  EXPECT_NE(reason.find("(waited 0.5 s)"), std::string::npos) << reason;
+  ui::Application::shared().reset();
+  ui::Screen::main().reset();
+}
+
+// A signal that stops the program ends the wait at once, whatever is left of it.
+TEST(WaylandWindowOpenTest, TheWaitEndsWhenTheInterruptDescriptorIsReadable) {
+  support::TempHome home;
+  ScopedEnv wayland("WAYLAND_DISPLAY", "kt-no-such-compositor");
+  ScopedEnv x("DISPLAY", nullptr);
+  ScopedEnv offscreen("KT_OFFSCREEN", nullptr);
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  ASSERT_EQ(write(fds[1], "x", 1), 1);
+  testing::internal::CaptureStderr();
+  core::Error error;
+  auto surface = display::open(display::OpenOptions{3600, fds[0]}, &error);
+  testing::internal::GetCapturedStderr();
+  close(fds[0]);
+  close(fds[1]);
+  EXPECT_EQ(surface, nullptr);
+  EXPECT_NE(error.localizedDescription().find("interrupted"), std::string::npos) << error.localizedDescription();
   ui::Application::shared().reset();
   ui::Screen::main().reset();
 }
