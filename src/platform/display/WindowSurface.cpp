@@ -523,7 +523,12 @@ void WindowSurface::placeWithoutWindowManager(bool fullScreen) {
 void WindowSurface::processEvents() {
   if (!checkConnection()) return;
   SDL_Event event;
-  while (!m_lost && SDL_PollEvent(&event)) handleEvent(event);
+  // The connection is looked at after each event, before SDL reads it again: an event's handling
+  // may have met a broken connection, and SDL's reading on a broken one may never return.
+  while (SDL_PollEvent(&event)) {
+    handleEvent(event);
+    if (!checkConnection()) return;
+  }
   // Buffers the compositor let go of, read with the window's events; a frame that waited for one.
   if (m_wayland && checkConnection()) m_wayland->dispatch(frame());
   checkConnection();
@@ -599,6 +604,7 @@ void WindowSurface::handleEvent(const SDL_Event& event) {
     case SDL_WINDOWEVENT:
       if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
         followWindowSize();
+        if (!checkConnection()) break;
         if (m_wayland) {
           FrameScaler::Frame f = frame();
           m_wayland->present(f, PixelRect{0, 0, f.width, f.height});

@@ -148,4 +148,38 @@ TEST_F(DisplayLossTest, TheXServerKilledUnderTheWindowIsReportedAndStopsTheMainL
       testing::ExitedWithCode(0), "");
 }
 
+// Events still queued when one of them finds the display gone are not handled: the connection
+// is looked at after each event, before SDL reads it again (on a broken Wayland connection that
+// read may never return).
+TEST_F(DisplayLossTest, EventsQueuedBehindTheOneThatFindsTheServerGoneAreLeft) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        openWindow(true);
+        if (!HasFatalFailure()) {
+          int handled = 0;
+          m_surface->setLostHandler([](const std::string&) {});
+          m_surface->setScrollHandler([&](const display::ScrollEvent&) {
+            if (++handled == 1) m_desktop.x->kill(SIGKILL);
+          });
+          for (int i = 0; i < 3; ++i) {
+            SDL_Event wheel{};
+            wheel.type = SDL_MOUSEWHEEL;
+            wheel.wheel.windowID = SDL_GetWindowID(m_surface->sdlWindow());
+            wheel.wheel.y = 1;
+            wheel.wheel.preciseY = 1;
+            ASSERT_EQ(SDL_PushEvent(&wheel), 1);
+          }
+          testing::internal::CaptureStderr();
+          m_surface->processEvents();
+          testing::internal::GetCapturedStderr();
+          EXPECT_TRUE(m_surface->displayLost());
+          EXPECT_EQ(handled, 1);
+        }
+        std::fflush(nullptr);
+        _exit(HasFailure() ? 1 : 0);
+      },
+      testing::ExitedWithCode(0), "");
+}
+
 }  // namespace
