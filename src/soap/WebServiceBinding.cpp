@@ -78,7 +78,14 @@ std::shared_ptr<WebServiceBindingResponse> WebServiceBinding::performSynchronous
   // from a callback while another one waits must not end the outer wait.
   core::RunLoop& loop = core::RunLoop::current();
   while (!operation->isComplete()) {
-    if (loop.runInMode(core::RunLoop::DefaultMode, HUGE_VAL, true) == core::RunLoop::RunResult::Finished) break;
+    const core::RunLoop::RunResult result = loop.runInMode(core::RunLoop::DefaultMode, HUGE_VAL, true);
+    if (result == core::RunLoop::RunResult::Stopped) {
+      // The loop is being stopped (a termination signal, a lost display): the call gives up
+      // and the runs this wait is nested in return as well.
+      operation->cancelCall();
+      break;
+    }
+    if (result == core::RunLoop::RunResult::Finished) break;
   }
   return operation->response();
 }

@@ -67,7 +67,8 @@ class WebServiceBinding : public WebServiceBindingResponseDelegate,
   void setAuthPassword(std::optional<std::string> password) { m_authPassword = std::move(password); }
 
   // Starts the operation and runs the current thread's run loop in the default mode until it
-  // has ended; its response.
+  // has ended; its response. When the loop is stopped meanwhile, the call ends at once with the
+  // URL error Cancelled and the stop goes on to the runs the wait is nested in.
   std::shared_ptr<WebServiceBindingResponse> performSynchronousOperation(
       const std::shared_ptr<WebServiceBindingOperation>& operation);
   // Starts the operation; its delegate hears the end later on this thread's run loop.

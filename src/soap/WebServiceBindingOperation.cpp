@@ -2,6 +2,7 @@
 
 #include "platform/core/Log.h"
 #include "platform/net/HTTPURLResponse.h"
+#include "platform/net/URLError.h"
 #include "soap/SOAPFault.h"
 #include "soap/WSGlobals.h"
 #include "soap/WebServiceBinding.h"
@@ -160,6 +161,14 @@ void WebServiceBindingOperation::connectionDidReceiveData(net::URLConnection& /*
 void WebServiceBindingOperation::connectionDidFailWithError(net::URLConnection& /*connection*/,
                                                             const core::Error& error) {
   failWith(error);
+}
+
+void WebServiceBindingOperation::cancelCall() {
+  if (m_ended || !m_response) return;
+  std::string url;
+  if (m_urlConnection && m_urlConnection->originalRequest().url())
+    url = m_urlConnection->originalRequest().url()->absoluteString();
+  failWith(net::URLError::make(net::URLError::Cancelled, url));
 }
 
 void WebServiceBindingOperation::failWith(const core::Error& error) {

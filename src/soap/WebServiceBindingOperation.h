@@ -74,6 +74,9 @@ class WebServiceBindingOperation : public core::Operation, public net::URLConnec
 
   // Makes a fresh response, writes the envelope and sends it.
   void main() override;
+  // Ends a started call now, unless it has ended already, with the URL error Cancelled for its
+  // URL: nothing more from the connection, and the delegate is told as for any other end.
+  void cancelCall();
 
   void connectionDidReceiveAuthenticationChallenge(net::URLConnection& connection,
                                                    const net::AuthenticationChallenge& challenge,

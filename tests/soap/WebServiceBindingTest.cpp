@@ -1,6 +1,8 @@
 #include "soap/WebServiceBinding.h"
 
 #include "platform/core/Log.h"
+#include "platform/core/RunLoop.h"
+#include "platform/core/Timer.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/net/HTTPURLResponse.h"
 #include "platform/net/URLError.h"
@@ -11,6 +13,7 @@
 #include "soap/WebServiceMessages.h"
 #include "support/RunUntil.h"
 #include "support/TempHome.h"
+#include "venue/Gate.h"
 #include "venue/WebServer.h"
 
 #include <gtest/gtest.h>
@@ -19,7 +22,11 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace kt {
@@ -442,6 +449,50 @@ TEST_F(WebServiceBindingTest, ANestedSynchronousCallDoesNotEndTheOuterWait) {
   EXPECT_EQ(namesIn(inner), (std::vector<std::string>{"a.jpg", "b.png"}));
   ASSERT_TRUE(outer->error());
   EXPECT_EQ(outer->error()->domain(), net::URLError::Domain);
+}
+
+// A stop of the main loop (a termination signal) while a synchronous call waits for a server
+// that does not answer ends the call as cancelled, and the run the stop was meant for returns
+// too instead of going on once the call has timed out.
+TEST_F(WebServiceBindingTest, AStopWhileASynchronousCallWaitsCancelsItAndEndsTheOuterRun) {
+  auto gate = std::make_shared<venue::Gate>();
+  m_server.setFault("/WebService.asmx", venue::Fault::heldBy(gate));
+  m_binding->setDefaultTimeout(30);
+  core::RunLoop& loop = core::RunLoop::main();
+  auto keepAlive = core::Timer::create(3600, false, [](core::Timer&) {});
+  loop.addTimer(keepAlive);
+
+  Response response;
+  loop.performAfterDelay({}, 0, [&] { response = m_binding->GetAllFilesUsingParameters(listOf("1001")); });
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool returned = false, arrived = false, late = false;
+  std::thread stopper([&] {
+    arrived = gate->waitForArrived(1, 10);
+    loop.stop();
+    std::unique_lock lock(mutex);
+    if (changed.wait_for(lock, std::chrono::seconds(10), [&] { return returned; })) return;
+    // Failure bound: the reply goes and the loop is stopped until the test can report.
+    late = true;
+    gate->open();
+    while (!changed.wait_for(lock, std::chrono::milliseconds(20), [&] { return returned; })) loop.stop();
+  });
+  const core::RunLoop::RunResult result = loop.runInMode(core::RunLoop::DefaultMode, HUGE_VAL);
+  {
+    std::lock_guard lock(mutex);
+    returned = true;
+  }
+  changed.notify_all();
+  stopper.join();
+  keepAlive->invalidate();
+
+  EXPECT_TRUE(arrived) << "the request never reached the server";
+  EXPECT_FALSE(late) << "the outer run went on after the stop";
+  EXPECT_EQ(result, core::RunLoop::RunResult::Stopped);
+  ASSERT_TRUE(response && response->error());
+  EXPECT_EQ(response->error()->domain(), net::URLError::Domain);
+  EXPECT_EQ(response->error()->code(), net::URLError::Cancelled);
+  EXPECT_FALSE(response->bodyParts());
 }
 
 TEST_F(WebServiceBindingTest, LoggingWritesRequestAndReply) {

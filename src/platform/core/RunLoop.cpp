@@ -226,6 +226,8 @@ void RunLoop::stop() {
   wakeUp();
 }
 
+bool RunLoop::stopping() const { return m_stopDepth > 0 || m_stopRequested.load(); }
+
 void RunLoop::wakeUp() {
   if (m_wakeFd < 0) return;
   // One write until the loop has consumed it: the loop looks at everything after waking.
@@ -295,7 +297,7 @@ bool RunLoop::runBlocks(const std::string& mode) {
     }
     if (fn) fn();
     handled = true;
-    if (m_stopRequested.load()) break;
+    if (stopping()) break;
   }
   return handled;
 }
@@ -314,7 +316,7 @@ bool RunLoop::runTimers(const std::string& mode, double now) {
     if (slot == m_timers.end() || !isActive(slot->modes, mode)) continue;
     timer->fireFromLoop(now);
     handled = true;
-    if (m_stopRequested.load()) break;
+    if (stopping()) break;
   }
   return handled;
 }
@@ -337,7 +339,7 @@ bool RunLoop::runPerforms(const std::string& mode, double now, uint64_t seqLimit
     if (targetGone) continue;
     if (fn) fn();
     handled = true;
-    if (m_stopRequested.load()) break;
+    if (stopping()) break;
   }
   return handled;
 }
@@ -400,7 +402,7 @@ bool RunLoop::pollSources(const std::string& mode, int timeoutMs, bool& woke) {
     if (!callback) continue;
     (*callback)(ready);
     handled = true;
-    if (m_stopRequested.load()) break;
+    if (stopping()) break;
   }
   return handled;
 }
@@ -414,7 +416,11 @@ RunLoop::RunResult RunLoop::runInMode(const std::string& mode, double untilDate,
   RunResult result = RunResult::Finished;
   for (;;) {
     releaseDeferred();
-    if (m_stopRequested.exchange(false)) {
+    // A stop asked while the loop is already stopping is part of that stop.
+    const bool asked = m_stopRequested.exchange(false);
+    if (asked || m_stopDepth > 0) {
+      // The runs this one is nested in stop as well, each when control is back in it.
+      m_stopDepth = static_cast<int>(m_modeStack.size()) - 1;
       result = RunResult::Stopped;
       break;
     }
@@ -425,9 +431,9 @@ RunLoop::RunResult RunLoop::runInMode(const std::string& mode, double untilDate,
     double now = Clock::now();
     uint64_t seqLimit = m_nextPerformSeq;
     bool handled = runBlocks(mode);
-    if (!m_stopRequested.load()) handled |= runTimers(mode, now);
-    if (!m_stopRequested.load()) handled |= runPerforms(mode, now, seqLimit);
-    if (m_stopRequested.load()) continue;
+    if (!stopping()) handled |= runTimers(mode, now);
+    if (!stopping()) handled |= runPerforms(mode, now, seqLimit);
+    if (stopping()) continue;
 
     bool pendingBlocks = false;
     {
@@ -462,7 +468,7 @@ RunLoop::RunResult RunLoop::runInMode(const std::string& mode, double untilDate,
       // Nothing real arrived during the grace period: skip to the next date anybody waits for.
       Clock::advanceTo(skipTo);
     }
-    if (m_stopRequested.load()) continue;
+    if (stopping()) continue;
     if (handled && returnAfterSourceHandled) {
       result = RunResult::HandledSource;
       break;

@@ -90,8 +90,18 @@ class RunLoop : public std::enable_shared_from_this<RunLoop> {
   RunResult runInMode(const std::string& mode, double untilDate, bool returnAfterSourceHandled = false);
   // Runs the default mode until stopped, or until nothing is left in it.
   void run();
-  // Thread-safe: makes the innermost run return Stopped. A stop while nothing runs is kept
-  // for the next run, so a stop racing with the start of a run is not lost.
+  // Thread-safe: stops the loop. The innermost run returns Stopped, and so does every run it
+  // is nested in, each as soon as control is back in it (after the callback that ran the
+  // nested loop returns); nothing more is handled meanwhile. A run started before the
+  // outermost one has returned (a nested wait begun again) returns Stopped at once. So a stop
+  // meant for run() (a termination signal, a lost display) is not lost when it comes while a
+  // callback waits in a nested run: the nested waiter must give up its wait on Stopped, not
+  // run the loop again, and leave the rest to the enclosing runs. Once the outermost run has
+  // returned the stop is over and the next run goes on normally. A stop while nothing runs is
+  // kept for the next run, so a stop racing with the start of a run is not lost.
+  //
+  // A nested wait for something of one's own ends by its own condition (runInMode with
+  // returnAfterSourceHandled, looped until done), never by stop().
   void stop();
   // Thread-safe: ends the current wait without handling anything.
   void wakeUp();
@@ -131,6 +141,8 @@ class RunLoop : public std::enable_shared_from_this<RunLoop> {
   bool onOwnThread() const;
   bool isActive(const Modes& modes, const std::string& mode) const;
   bool hasWorkIn(const std::string& mode);
+  // A stop has been asked and not yet taken, or the runs in progress are being stopped.
+  bool stopping() const;
   void forgetTimer(const Timer* timer);
   void forgetSource(const FdSource* source);
   void releaseDeferred();
@@ -145,6 +157,8 @@ class RunLoop : public std::enable_shared_from_this<RunLoop> {
   int m_wakeFd = -1;
   std::atomic<bool> m_stopRequested{false};
   std::atomic<bool> m_wakePending{false};
+  // While a stop ends the runs in progress: how many enclosing runs have yet to return.
+  int m_stopDepth = 0;
 
   std::vector<std::string> m_commonModes;
   std::vector<std::string> m_modeStack;

@@ -208,17 +208,15 @@ TEST_F(RunLoopTest, NestedRunInAnotherModeFiresOnlyThatModesSources) {
   support::VirtualClock clock;
   std::vector<std::string> log;
   auto target = std::make_shared<int>(0);
-  auto modalTimer = Timer::create(1, false, [&](Timer&) {
-    log.push_back("modal timer in " + loop().currentMode());
-    loop().stop();
-  });
+  auto modalTimer =
+      Timer::create(1, false, [&](Timer&) { log.push_back("modal timer in " + loop().currentMode()); });
   loop().addTimer(modalTimer, "modal");
   loop().performAfterDelay(target, 0.5, [&] { log.push_back("default perform"); });
   loop().performAfterDelay(target, 0, [&] {
     log.push_back("outer in " + loop().currentMode());
     EXPECT_EQ(loop().runDepth(), 1);
-    Result r = loop().runInMode("modal", Clock::now() + 10);
-    EXPECT_EQ(r, Result::Stopped);
+    Result r = loop().runInMode("modal", Clock::now() + 10, true);
+    EXPECT_EQ(r, Result::HandledSource);
     log.push_back("back in " + loop().currentMode());
   });
   EXPECT_EQ(loop().currentMode(), "");
@@ -262,6 +260,51 @@ TEST_F(RunLoopTest, StopFromAnotherThreadEndsRun) {
   loop().run();  // returns only through stop()
   stopper.join();
   EXPECT_TRUE(running);
+  keepAlive->invalidate();
+}
+
+// A stop that comes while a callback waits in a nested run is meant for the run the program
+// runs: it ends the nested run and then the enclosing one, and nothing else is handled on the
+// way out. Afterwards the loop runs normally again.
+TEST_F(RunLoopTest, AStopDuringANestedRunEndsTheEnclosingRunToo) {
+  support::VirtualClock clock;
+  auto keepAlive = Timer::create(3600, false, [](Timer&) {});
+  loop().addTimer(keepAlive);
+  auto target = std::make_shared<int>(0);
+  Result inner = Result::Finished;
+  bool laterRan = false;
+  loop().performAfterDelay(target, 0, [&] {
+    loop().performAfterDelay(target, 0, [&] { loop().stop(); });
+    inner = loop().runInMode(RunLoop::DefaultMode, HUGE_VAL);
+    loop().performAfterDelay(target, 0, [&] { laterRan = true; });
+  });
+  EXPECT_EQ(loop().runInMode(RunLoop::DefaultMode, Clock::now() + 10), Result::Stopped);
+  EXPECT_EQ(inner, Result::Stopped);
+  EXPECT_FALSE(laterRan);
+  EXPECT_EQ(loop().runDepth(), 0);
+
+  // The stop is over: the next run handles what is left and waits as asked.
+  EXPECT_EQ(loop().runInMode(RunLoop::DefaultMode, Clock::now() + 1), Result::TimedOut);
+  EXPECT_TRUE(laterRan);
+  keepAlive->invalidate();
+}
+
+// A waiter that, told Stopped, waits again before returning (a second synchronous call from the
+// same callback) is not held up: the loop is still stopping, so its run returns at once.
+TEST_F(RunLoopTest, ARunStartedWhileTheLoopIsStoppingReturnsAtOnce) {
+  support::VirtualClock clock;
+  auto keepAlive = Timer::create(3600, false, [](Timer&) {});
+  loop().addTimer(keepAlive);
+  auto target = std::make_shared<int>(0);
+  Result first = Result::Finished, second = Result::Finished;
+  loop().performAfterDelay(target, 0, [&] {
+    loop().performAfterDelay(target, 0, [&] { loop().stop(); });
+    first = loop().runInMode(RunLoop::DefaultMode, HUGE_VAL);
+    second = loop().runInMode(RunLoop::DefaultMode, Clock::now() + 10);
+  });
+  EXPECT_EQ(loop().runInMode(RunLoop::DefaultMode, Clock::now() + 100), Result::Stopped);
+  EXPECT_EQ(first, Result::Stopped);
+  EXPECT_EQ(second, Result::Stopped);
   keepAlive->invalidate();
 }
 
