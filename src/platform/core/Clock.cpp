@@ -17,11 +17,12 @@ namespace {
 struct ListenerEntry {
   int id = 0;
   std::function<void()> fn;
-  bool removed = false;  // guarded by State::listenersMutex, like the two below
-  int calls = 0;         // calls in progress, on any thread
-  // Removed from inside a listener call while calls were in progress: the last of them to return
-  // destroys fn, as nobody waits for them.
-  bool lastCallDestroys = false;
+  // Guarded by State::listenersMutex from here on.
+  bool removed = false;    // no call starts any more
+  int calls = 0;           // calls in progress, on any thread
+  int waiters = 0;         // removals from outside waiting for those calls to return
+  bool claimed = false;    // a thread has taken fn to destroy it
+  bool destroyed = false;  // fn is gone
 };
 
 struct State {
@@ -39,6 +40,9 @@ struct State {
   std::mutex listenersMutex;
   std::condition_variable callDone;
   std::vector<std::shared_ptr<ListenerEntry>> listeners;
+  // Removed, function not destroyed yet (calls still in progress, or being destroyed): a removal
+  // from outside still finds them by id and waits, also when the entry was removed before.
+  std::vector<std::shared_ptr<ListenerEntry>> retired;
   int nextListenerId = 1;
 };
 
@@ -53,6 +57,47 @@ std::atomic<Clock::Listener> g_listener{nullptr};
 
 // Further-listener calls in progress on this thread (more than one when a listener moves the clock).
 thread_local int t_listenerCalls = 0;
+
+// Destroys a removed entry's function outside the lock (its captures may remove listeners of their
+// own), then lets the removals waiting for it return.
+void destroyFunction(State& st, const std::shared_ptr<ListenerEntry>& entry, std::unique_lock<std::mutex>& lock) {
+  entry->claimed = true;
+  std::function<void()> fn;
+  fn.swap(entry->fn);
+  lock.unlock();
+  fn = nullptr;
+  lock.lock();
+  entry->destroyed = true;
+  std::erase(st.retired, entry);
+  st.callDone.notify_all();
+}
+
+// One call of a listener, counted from before it starts until it ends, by a return or by an
+// exception that passes on: the counts stay right whatever the listener does.
+class ListenerCall {
+ public:
+  ListenerCall(State& st, std::shared_ptr<ListenerEntry> entry) : m_st(st), m_entry(std::move(entry)) {
+    ++t_listenerCalls;
+  }
+  ListenerCall(const ListenerCall&) = delete;
+  ListenerCall& operator=(const ListenerCall&) = delete;
+  ~ListenerCall() {
+    --t_listenerCalls;
+    std::unique_lock lock(m_st.listenersMutex);
+    if (--m_entry->calls > 0 || !m_entry->removed) return;
+    // The last call of a removed listener: a removal waiting from outside destroys the function
+    // on its own thread; with none waiting (removed from inside a call) this call does.
+    if (m_entry->waiters > 0) {
+      m_st.callDone.notify_all();
+    } else if (!m_entry->claimed) {
+      destroyFunction(m_st, m_entry, lock);
+    }
+  }
+
+ private:
+  State& m_st;
+  std::shared_ptr<ListenerEntry> m_entry;
+};
 
 void notifyListeners() {
   if (auto l = g_listener.load()) l();
@@ -70,17 +115,8 @@ void notifyListeners() {
       if (entry->removed) continue;
       ++entry->calls;
     }
-    ++t_listenerCalls;
+    ListenerCall call(st, entry);
     entry->fn();
-    --t_listenerCalls;
-    std::function<void()> fn;  // destroyed outside the lock
-    std::lock_guard lock(st.listenersMutex);
-    if (--entry->calls > 0 || !entry->removed) continue;
-    if (entry->lastCallDestroys) {
-      fn.swap(entry->fn);
-    } else {
-      st.callDone.notify_all();
-    }
   }
 }
 
@@ -166,28 +202,39 @@ int Clock::addAdvanceListener(std::function<void()> listener) {
 
 void Clock::removeAdvanceListener(int id) {
   State& st = state();
-  std::function<void()> fn;  // destroyed after the lock is released
   std::unique_lock lock(st.listenersMutex);
-  auto it = std::find_if(st.listeners.begin(), st.listeners.end(), [id](const auto& e) { return e->id == id; });
-  if (it == st.listeners.end()) return;
-  std::shared_ptr<ListenerEntry> entry = std::move(*it);
-  st.listeners.erase(it);
-  entry->removed = true;
+  auto hasId = [id](const auto& e) { return e->id == id; };
+  std::shared_ptr<ListenerEntry> entry;
+  if (auto it = std::find_if(st.listeners.begin(), st.listeners.end(), hasId); it != st.listeners.end()) {
+    entry = std::move(*it);
+    st.listeners.erase(it);
+    entry->removed = true;
+    st.retired.push_back(entry);
+  } else if (auto r = std::find_if(st.retired.begin(), st.retired.end(), hasId); r != st.retired.end()) {
+    entry = *r;  // removed before, and a call or the destruction of the function is still going on
+  } else {
+    return;
+  }
   if (t_listenerCalls > 0) {
     // Inside a listener call, waiting could hang: a call in progress may be further up this
     // thread's stack (the listener itself, or one that moved the clock), or on a thread whose
-    // listener is removing this thread's in turn. The last call to return destroys the function.
-    if (entry->calls > 0) {
-      entry->lastCallDestroys = true;
-      return;
-    }
-  } else {
-    st.callDone.wait(lock, [&] { return entry->calls == 0; });
+    // listener is removing this thread's in turn. The last call to return destroys the function,
+    // or a removal from outside that waits for it.
+    if (entry->calls == 0 && entry->waiters == 0 && !entry->claimed) destroyFunction(st, entry, lock);
+    return;
   }
-  // A snapshot taken earlier may still hold the entry: the function (and its captures) is destroyed
-  // here, not later by whichever thread drops the snapshot.
-  fn.swap(entry->fn);
-  lock.unlock();
+  // From outside: whatever the listener uses may be freed once this returns, so wait for every
+  // call in progress, also when an earlier removal (from inside a call) did not.
+  ++entry->waiters;
+  st.callDone.wait(lock, [&] { return entry->calls == 0; });
+  --entry->waiters;
+  if (!entry->claimed) {
+    // A snapshot taken earlier may still hold the entry: the function (and its captures) is
+    // destroyed here, not later by whichever thread drops the snapshot.
+    destroyFunction(st, entry, lock);
+  } else {
+    st.callDone.wait(lock, [&] { return entry->destroyed; });
+  }
 }
 
 void Clock::setPendingDeadline(const void* owner, double date) {

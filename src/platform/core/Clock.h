@@ -40,15 +40,22 @@ class Clock {
   // Once removeAdvanceListener() has returned, no call of that listener starts. Calls already in
   // progress depend on where the removal runs:
   // - On a thread that is in no listener call: it waits until the calls in progress (all on other
-  //   threads) have returned and destroys the function before it returns, so whatever the
-  //   listener uses may be freed right after.
+  //   threads) have returned and the function is destroyed before it returns, so whatever the
+  //   listener uses may be freed right after. This holds also for a listener already removed from
+  //   inside a call whose calls are still running: removing it again from outside waits for them.
   // - From inside a listener call (any listener, also through a move of the clock that a listener
   //   made): it never waits, since a call in progress may be further up this very stack, or on a
   //   thread that is itself inside a listener removing this one. Calls in progress, on this thread
   //   or others, run to their end, and the last to return destroys the function, on its own
-  //   thread; with none in progress the removal destroys it. The remover must not free what the
-  //   listener uses: let the function own it.
-  // An unknown or already removed id is ignored, without waiting.
+  //   thread (unless a removal from outside is waiting, which then destroys it); with none in
+  //   progress the removal destroys it. The remover must not free what the listener uses: let the
+  //   function own it, or remove the listener again from outside before freeing it.
+  // An unknown id, or one whose removal is complete, is ignored, without waiting.
+  //
+  // A listener should not throw. If one does, the exception passes on out of the change of the
+  // clock that called it (the clock has changed; the listeners after it are not called for this
+  // change), and the clock counts the call as returned: removals and later changes behave as if
+  // it had returned normally.
   static int addAdvanceListener(std::function<void()> listener);
   static void removeAdvanceListener(int id);
 

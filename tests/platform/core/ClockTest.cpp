@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <stdexcept>
 #include <thread>
 
 #include "platform/core/Queue.h"
@@ -264,6 +265,102 @@ TEST(ClockTest, AListenerMayRemoveItself) {
   EXPECT_FALSE(shared->destroyedWhileCalled);
   EXPECT_TRUE(shared->destroyedAfterMove);
   EXPECT_EQ(shared->callsAfterMove, 1);
+}
+
+// A listener on one thread removes a listener whose call runs on another; the owner then removes
+// it again from outside any listener call. That removal returns only once the call has returned
+// and the function is destroyed, so the owner may free what the listener uses right after.
+TEST(ClockTest, ASecondRemovalFromOutsideWaitsForTheCallInProgress) {
+  // Shared with the threads, which a failure leaves behind.
+  struct Shared {
+    core::Semaphore entered, release, removedInside, removed;
+    int id = 0;
+    std::shared_ptr<std::atomic<bool>> destroyed = std::make_shared<std::atomic<bool>>(false);
+    std::atomic<bool> returned{false};
+    std::atomic<bool> returnedBeforeRemoval{false};
+    std::atomic<bool> destroyedBeforeRemoval{false};
+  };
+  auto shared = std::make_shared<Shared>();
+  auto owned = std::make_shared<Owned>(shared->destroyed);
+  shared->id = core::Clock::addAdvanceListener([shared, owned] {
+    if (t_role != 50) return;
+    shared->entered.signal();
+    shared->release.wait();
+    shared->returned = true;
+  });
+  owned.reset();
+  const int remover = core::Clock::addAdvanceListener([shared] {
+    if (t_role != 51) return;
+    core::Clock::removeAdvanceListener(shared->id);
+    shared->removedInside.signal();
+  });
+  std::thread held([] {
+    t_role = 50;
+    core::Clock::advance(0.001);
+  });
+  shared->entered.wait();
+  std::thread inside([] {
+    t_role = 51;
+    core::Clock::advance(0.001);
+  });
+  shared->removedInside.wait();
+  std::thread outside([shared] {
+    core::Clock::removeAdvanceListener(shared->id);
+    shared->returnedBeforeRemoval = shared->returned.load();
+    shared->destroyedBeforeRemoval = shared->destroyed->load();
+    shared->removed.signal();
+  });
+  // Time for a removal that does not wait to return while the call is held.
+  const bool removedWhileHeld = shared->removed.wait(0.2);
+  shared->release.signal();
+  EXPECT_FALSE(removedWhileHeld);
+  if (!removedWhileHeld && !shared->removed.wait(60)) {
+    ADD_FAILURE() << "the removal never returned";
+    held.detach();
+    inside.detach();
+    outside.detach();
+    return;
+  }
+  EXPECT_TRUE(shared->returnedBeforeRemoval);
+  EXPECT_TRUE(shared->destroyedBeforeRemoval);
+  held.join();
+  inside.join();
+  outside.join();
+  core::Clock::removeAdvanceListener(remover);
+}
+
+// A listener's exception leaves the move of the clock, and the clock counts that call as
+// returned: removing the listener from another thread neither waits for it nor leaves the
+// function behind.
+TEST(ClockTest, AListenerThatThrowsLeavesNoCallInProgress) {
+  struct Shared {
+    int id = 0;
+    std::shared_ptr<std::atomic<bool>> destroyed = std::make_shared<std::atomic<bool>>(false);
+    std::atomic<bool> threw{false};
+    std::atomic<bool> destroyedByRemoval{false};
+  };
+  auto shared = std::make_shared<Shared>();
+  auto owned = std::make_shared<Owned>(shared->destroyed);
+  shared->id = core::Clock::addAdvanceListener([owned] {
+    if (t_role == 60) throw std::runtime_error("listener failed");
+  });
+  owned.reset();
+  const bool ended = endsInTime([shared] {
+    std::thread mover([shared] {
+      t_role = 60;
+      try {
+        core::Clock::advance(0.001);
+      } catch (const std::runtime_error&) {
+        shared->threw = true;
+      }
+    });
+    mover.join();
+    core::Clock::removeAdvanceListener(shared->id);
+    shared->destroyedByRemoval = shared->destroyed->load();
+  });
+  ASSERT_TRUE(ended) << "the removal waited for the call that threw";
+  EXPECT_TRUE(shared->threw);
+  EXPECT_TRUE(shared->destroyedByRemoval);
 }
 
 }  // namespace
