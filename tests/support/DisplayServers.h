@@ -98,6 +98,10 @@ class XServer {
   const std::string& display() const { return m_display; }
   // Ends the server with `signal` under whoever uses it, and waits until it is gone.
   void kill(int signal) { detail::end(m_pid, signal); }
+  // Sends the server a signal that does not end it (SIGSTOP, SIGCONT).
+  void signal(int signal) {
+    if (m_pid > 0) ::kill(m_pid, signal);
+  }
   // Starts the server again on the same display number after kill(); true once it accepts
   // connections.
   bool restart() {

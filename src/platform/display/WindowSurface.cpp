@@ -190,8 +190,11 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
   m_windowedSize = {w, h};
   SDL_Rect output;
   bool maximize = false;
-  if (options.fullScreen || fullScreenAsked()) {
-    flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+  const bool fullScreen = options.fullScreen || fullScreenAsked();
+  const bool x11 = driver && std::strcmp(driver, "x11") == 0;
+  if (fullScreen) {
+    // On X11 once the window is there, by whichever way its X server has (see placeOnBareX).
+    if (!x11) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
   } else if (SDL_GetDisplayBounds(0, &output) == 0 && output.w > 0 && (output.w <= w || output.h <= h)) {
     // A desktop no larger than the window: its panels would cover part of the window or push it
     // off the output, so the desktop is asked to fit it in. Once the window is shown: a Wayland
@@ -216,7 +219,8 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
     }
   } else {
     m_x11 = X11Window::create(m_window);
-    if (isFullScreen()) placeWithoutWindowManager(true);
+    if (fullScreen) setFullScreen(true);
+    placeOnBareX();
     if (!makeFramebuffer()) {
       core::setError(error, sdlError("window framebuffer"));
       KT_LOG("%s", SDL_GetError());
@@ -494,29 +498,36 @@ bool WindowSurface::checkConnection() {
   return false;
 }
 
-bool WindowSurface::isFullScreen() const { return (SDL_GetWindowFlags(m_window) & SDL_WINDOW_FULLSCREEN) != 0; }
+bool WindowSurface::isFullScreen() const {
+  if (isBareX()) return m_bareFullScreen;
+  return (SDL_GetWindowFlags(m_window) & SDL_WINDOW_FULLSCREEN) != 0;
+}
 
 void WindowSurface::setFullScreen(bool fullScreen) {
   if (m_lost || fullScreen == isFullScreen()) return;
+  if (isBareX()) {
+    // Placed at the end of this turn of the loop (processEvents).
+    m_bareFullScreen = fullScreen;
+    return;
+  }
   // The desktop's own size, not a mode change: the picture is fitted into it when it comes.
-  if (SDL_SetWindowFullscreen(m_window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0) {
+  if (SDL_SetWindowFullscreen(m_window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0)
+    KT_LOG("full screen: %s", SDL_GetError());
+}
+
+void WindowSurface::placeOnBareX() {
+  if (!isBareX() || m_lost || m_bareFullScreen == m_barePlacedFullScreen) return;
+  SDL_Rect b;
+  if (SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(m_window)), &b) != 0) {
     KT_LOG("full screen: %s", SDL_GetError());
     return;
   }
-  placeWithoutWindowManager(fullScreen);
-}
-
-void WindowSurface::placeWithoutWindowManager(bool fullScreen) {
-  if (!m_x11 || m_x11->hasWindowManager()) return;
-  SDL_Rect b;
-  if (SDL_GetDisplayBounds(std::max(0, SDL_GetWindowDisplayIndex(m_window)), &b) != 0) return;
-  if (fullScreen) {
+  m_barePlacedFullScreen = m_bareFullScreen;
+  if (m_bareFullScreen) {
     m_x11->placeOver(b.x, b.y, b.w, b.h);
     return;
   }
-  // Back at the size it opened with, centred.
   const auto [w, h] = m_windowedSize;
-  SDL_SetWindowSize(m_window, w, h);
   m_x11->placeOver(b.x + (b.w - w) / 2, b.y + (b.h - h) / 2, w, h);
 }
 
@@ -529,6 +540,7 @@ void WindowSurface::processEvents() {
     handleEvent(event);
     if (!checkConnection()) return;
   }
+  placeOnBareX();
   // Buffers the compositor let go of, read with the window's events; a frame that waited for one.
   if (m_wayland && checkConnection()) m_wayland->dispatch(frame());
   checkConnection();

@@ -123,9 +123,14 @@ class WindowSurface : public Surface {
   bool setUp(const Options& options, core::Error* error);
   // Whether the display is still there; the first time it is found gone, the loss is reported.
   bool checkConnection();
-  // An X server with no window manager leaves full screen to the program (SDL only changes the
-  // size it believes the window has): the X window is put over the whole output, or back.
-  void placeWithoutWindowManager(bool fullScreen);
+  // An X server with no window manager (a kiosk's bare session) leaves full screen to the
+  // program: SDL's full screen would only change the size SDL believes the window has, after
+  // waiting for a window manager's answer that never comes.
+  bool isBareX() const { return m_x11 && !m_x11->hasWindowManager(); }
+  // There, the X window itself is put over the whole output, or back at the size it opened with,
+  // centred, once a turn of the loop for however many toggles came in it; SDL learns the new size
+  // from the server's events, as after any resize.
+  void placeOnBareX();
   // The window's framebuffer (X11) as SDL has it now, got again after a change of the window's
   // size and then drawn whole; false when SDL gives none that can be drawn into.
   bool makeFramebuffer();
@@ -170,6 +175,9 @@ class WindowSurface : public Surface {
   std::unique_ptr<X11Window> m_x11;
   bool m_lost = false;
   std::pair<int, int> m_windowedSize;  // the size it opened with, out of full screen
+  // Full screen on a bare X server (SDL is not told): as asked, and as the X window was last placed.
+  bool m_bareFullScreen = false;
+  bool m_barePlacedFullScreen = false;
   bool m_sdlStarted = false;
   double m_windowScale = 1;
   gfx::Point m_pictureOrigin;

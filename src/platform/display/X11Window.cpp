@@ -75,6 +75,7 @@ X11Window::X11Window(_XDisplay* display, unsigned long window) : m_display(displ
   // Called after the handler above in place of Xlib's exit(); returning leaves the connection
   // marked broken.
   xlib()->setIOErrorExitHandler(display, &X11Window::ioErrorExit, this);
+  m_windowManager = findWindowManager();
 }
 
 X11Window::~X11Window() {
@@ -114,7 +115,7 @@ void X11Window::checkHangUp() {
   if (poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR))) m_lost = true;
 }
 
-bool X11Window::hasWindowManager() const {
+bool X11Window::findWindowManager() const {
   if (m_lost) return false;
   // A window manager that follows the desktop conventions names a window of its own on the root.
   const Atom check = xlib()->internAtom(m_display, "_NET_SUPPORTING_WM_CHECK", True);

@@ -34,19 +34,23 @@ class X11Window {
   // The display's name, such as ":0".
   const std::string& displayName() const { return m_name; }
 
-  // Whether a window manager runs on the display (it then places full-screen windows itself).
-  bool hasWindowManager() const;
-  // Moves and sizes the X window to cover the rectangle (root coordinates).
+  // Whether a window manager ran on the display when the window was made (it then places
+  // full-screen windows itself). Looked up once: asking the server again would wait on it.
+  bool hasWindowManager() const { return m_windowManager; }
+  // Moves and sizes the X window to cover the rectangle (root coordinates), without waiting for
+  // the server: the window's events say when it is done.
   void placeOver(int x, int y, int width, int height);
 
  private:
   X11Window(_XDisplay* display, unsigned long window);
   static int ioError(_XDisplay* display);
   static void ioErrorExit(_XDisplay* display, void* watch);
+  bool findWindowManager() const;
 
   _XDisplay* m_display = nullptr;
   unsigned long m_window = 0;
   std::string m_name;
+  bool m_windowManager = false;
   bool m_lost = false;
   int m_errno = 0;  // errno when the connection broke
 };

@@ -3,7 +3,9 @@
 // when the named compositor is not there.
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -147,6 +149,56 @@ TEST_F(WindowDesktopTest, FullScreenWhenAskedAndF11TurnsItOffAndOn) {
         << windowSize(*surface).width << " x " << windowSize(*surface).height;
     surface.reset();
     EXPECT_EQ(SDL_WasInit(SDL_INIT_VIDEO), 0u);
+  }
+}
+
+// A bare X server (a kiosk's session, no window manager): toggles of full screen never wait on
+// the server (here stopped while F11 is pressed over and over in one turn of the loop; waiting for
+// a window manager's answer that never comes took a tenth of a second a press), and once the
+// server goes on, the window is where the last press asked, with the picture drawn there.
+TEST_F(WindowDesktopTest, FullScreenTogglesInABurstOnABareXServerNeverWaitOnTheServer) {
+  startDesktop(1280, 1024, true);
+  if (HasFatalFailure()) return;
+  ScopedEnv fullScreen("KT_FULLSCREEN", "1");
+  core::Error error;
+  auto surface = display::WindowSurface::open({}, &error);
+  ASSERT_NE(surface, nullptr) << error.description();
+  XGrab grab(m_desktop.x->display());
+  auto fullScreenShown = [&] {
+    return windowSize(*surface) == gfx::Size{1280, 1024} && grab.read() && grab.at(1275, 985) == 0x0000FFu &&
+           grab.at(5, 40) == 0x0000FFu && grab.at(640, 10) == 0;
+  };
+  // Windowed: the screen's size, centred on the output, the picture filling it.
+  auto windowShown = [&] {
+    return windowSize(*surface) == gfx::Size{1024, 768} && grab.read() && grab.at(0, 0) == 0x0000FFu &&
+           grab.at(1023, 767) == 0x0000FFu;
+  };
+  ASSERT_TRUE(waitFor(*surface, fullScreenShown));
+  for (int presses : {60, 201, 200, 61}) {
+    SCOPED_TRACE(presses);
+    const bool fullScreenBefore = surface->isFullScreen();
+    m_desktop.x->signal(SIGSTOP);
+    // Only as a bound: pressing takes far less than a millisecond here; waiting a tenth of a
+    // second a press would take 20 s for 200 presses.
+    std::atomic<bool> pressed{false}, timedOut{false};
+    std::thread watchdog([&] {
+      const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+      while (!pressed && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      if (!pressed) timedOut = true;
+      m_desktop.x->signal(SIGCONT);
+    });
+    for (int i = 0; i < presses; ++i) pressF11(*surface);
+    // The turn of the loop they came in.
+    surface->processEvents();
+    pressed = true;
+    watchdog.join();
+    EXPECT_FALSE(timedOut) << "the presses waited on the stopped X server";
+    const bool last = presses % 2 ? !fullScreenBefore : fullScreenBefore;
+    EXPECT_EQ(surface->isFullScreen(), last);
+    EXPECT_TRUE(waitFor(*surface, last ? std::function<bool()>(fullScreenShown) : std::function<bool()>(windowShown)))
+        << windowSize(*surface).width << " x " << windowSize(*surface).height << std::hex << " " << grab.at(0, 0) << " "
+        << grab.at(1275, 985);
   }
 }
 
