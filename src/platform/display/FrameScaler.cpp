@@ -30,11 +30,12 @@ pixman_fixed_t step(int frameSize, int pictureSize) {
 // u = (d + 0.5) * step, from the two pixels floor(u - 0.5) and the one after it, so frame pixel k
 // reaches exactly the d with k - 0.5 <= u < k + 1.5: from ceil((x0 - 0.5) / step - 0.5) up to, not
 // including, ceil((x1 + 0.5) / step - 0.5). One more pixel each side covers the rounding of the
-// fixed-point step and positions.
-void reachAlong(int x0, int x1, pixman_fixed_t fixedStep, int* first, int* end) {
+// fixed-point step and positions. Both are kept within the picture's `size` pixels.
+void reachAlong(int x0, int x1, pixman_fixed_t fixedStep, int size, int* first, int* end) {
   const double s = pixman_fixed_to_double(fixedStep);
-  *first = static_cast<int>(std::ceil((x0 - 0.5) / s - 0.5)) - 1;
-  *end = static_cast<int>(std::ceil((x1 + 0.5) / s - 0.5)) + 1;
+  auto within = [size](double d) { return static_cast<int>(std::clamp(d, 0.0, static_cast<double>(size))); };
+  *first = within(std::ceil((x0 - 0.5) / s - 0.5) - 1);
+  *end = within(std::ceil((x1 + 0.5) / s - 0.5) + 1);
 }
 
 }  // namespace
@@ -47,14 +48,18 @@ void FrameScaler::setGeometry(int width, int height, const PixelRect& picture) {
 
 PixelRect FrameScaler::reach(const Frame& frame, const PixelRect& dirty) const {
   if (dirty.isEmpty() || m_picture.isEmpty() || frame.width <= 0 || frame.height <= 0) return {};
+  // Only the frame's own pixels can change; anything past them (a caller's "everything", as
+  // far as an int goes) is cut off here, before the arithmetic below could overflow.
+  const PixelRect changed = dirty.intersected(PixelRect{0, 0, frame.width, frame.height});
+  if (changed.isEmpty()) return {};
   const int pw = m_picture.x1 - m_picture.x0, ph = m_picture.y1 - m_picture.y0;
-  PixelRect r = dirty;
+  PixelRect r = changed;
   if (pw != frame.width || ph != frame.height) {
     const pixman_fixed_t sx = step(frame.width, pw), sy = step(frame.height, ph);
     // A step too small to hold: the picture is thousands of times the frame; all of it is redrawn.
     if (sx <= 0 || sy <= 0) return m_picture;
-    reachAlong(dirty.x0, dirty.x1, sx, &r.x0, &r.x1);
-    reachAlong(dirty.y0, dirty.y1, sy, &r.y0, &r.y1);
+    reachAlong(changed.x0, changed.x1, sx, pw, &r.x0, &r.x1);
+    reachAlong(changed.y0, changed.y1, sy, ph, &r.y0, &r.y1);
   }
   r = PixelRect{r.x0 + m_picture.x0, r.y0 + m_picture.y0, r.x1 + m_picture.x0, r.y1 + m_picture.y0};
   return r.intersected(m_picture);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <pixman.h>
 
+#include <climits>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -109,6 +110,21 @@ TEST(FrameScalerTest, AChangeReachesItsNeighbourhoodWithinThePicture) {
 
   scaler.setGeometry(40, 30, {0, 0, 40, 30});  // unscaled: exactly the change
   EXPECT_EQ(scaler.reach(pattern.frame(), {3, 4, 5, 9}), (PixelRect{3, 4, 5, 9}));
+}
+
+// A change given as far as an int reaches each way (everything) reaches the whole picture, scaled
+// or not; one wholly beyond the frame reaches nothing.
+TEST(FrameScalerTest, AChangeFarBeyondTheFrameIsCutToTheFrame) {
+  FrameScaler scaler;
+  Pattern pattern(40, 30);
+  const PixelRect everything{-INT_MAX, -INT_MAX, INT_MAX, INT_MAX};
+  for (const PixelRect picture : {PixelRect{30, 10, 270, 190}, PixelRect{7, 5, 47, 35}}) {
+    scaler.setGeometry(300, 200, picture);
+    EXPECT_EQ(scaler.reach(pattern.frame(), everything), picture);
+    EXPECT_EQ(scaler.reach(pattern.frame(), {-INT_MAX, 0, 10, 5}).x0, picture.x0);
+    EXPECT_EQ(scaler.reach(pattern.frame(), {30, 20, INT_MAX, INT_MAX}).x1, picture.x1);
+    EXPECT_TRUE(scaler.reach(pattern.frame(), {INT_MAX - 9, 0, INT_MAX, 30}).isEmpty());
+  }
 }
 
 // The bars are black, a frame's alpha shows as its colour over black, and with no frame the
