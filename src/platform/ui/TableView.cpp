@@ -171,9 +171,11 @@ void TableView::computeGeometry() {
       g.footerTitle = sectionTitle(s, false);
       // Heights of the header and footer: the delegate's, else the defaults of the style.
       for (bool header : {true, false}) {
-        std::optional<double> h;
-        if (d) h = header ? d->heightForHeaderInSection(*this, s) : d->heightForFooterInSection(*this, s);
-        if (h && *h < 0) h.reset();
+        // The delegate's height, -1 where it gives none; a negative one counts as none.
+        double asked = -1;
+        if (d)
+          asked = (header ? d->heightForHeaderInSection(*this, s) : d->heightForFooterInSection(*this, s)).value_or(-1);
+        const bool given = !(asked < 0);
         bool hasTitle = header ? g.headerTitle.has_value() : g.footerTitle.has_value();
         bool hasView = false;
         if (d && !hasTitle) {
@@ -182,8 +184,8 @@ void TableView::computeGeometry() {
         (header ? g.headerView : g.footerView) = hasView;
         double explicitHeight = header ? m_sectionHeaderHeight : m_sectionFooterHeight;
         double value = 0;
-        if (h) {
-          value = *h;
+        if (given) {
+          value = asked;
         } else if (hasView) {
           value = explicitHeight >= 0 ? explicitHeight : kPlainSupplementHeight;
         } else if (hasTitle) {
