@@ -399,6 +399,52 @@ void paintAt(cairo_t* cr, cairo_surface_t* s, double x, double y) {
   cairo_restore(cr);
 }
 
+// ---- Clearing what a frame redraws ----
+
+// While a frame is drawn, its surface carries the region of its pixels (in the surface's own
+// pixels) that the frame redraws and that are not cleared yet. A turned layer drawn straight onto
+// pixels all still to be cleared writes its box whole, transparent around it, which is what
+// clearing and then laying it over would give, in one pass; only what such layers leave is then
+// cleared. Anything else that draws on the surface, or reads it, clears all that is left first.
+const cairo_user_data_key_t kUnclearedKey{};
+
+cairo_region_t* uncleared(cairo_surface_t* target) {
+  return static_cast<cairo_region_t*>(cairo_surface_get_user_data(target, &kUnclearedKey));
+}
+
+// Makes a rectangle of an ARGB32 image surface's pixels transparent.
+void clearPixels(cairo_surface_t* target, const cairo_rectangle_int_t& r) {
+  if (r.width <= 0 || r.height <= 0) return;
+  cairo_surface_flush(target);
+  unsigned char* data = cairo_image_surface_get_data(target);
+  const ptrdiff_t stride = cairo_image_surface_get_stride(target);
+  for (int y = r.y; y < r.y + r.height; ++y) std::memset(data + y * stride + ptrdiff_t(r.x) * 4, 0, size_t(r.width) * 4);
+  cairo_surface_mark_dirty_rectangle(target, r.x, r.y, r.width, r.height);
+}
+
+// Clears the part of `area` still to be cleared on `target`; it is no longer left.
+void clearWithin(cairo_surface_t* target, cairo_region_t* left, const cairo_rectangle_int_t& area) {
+  cairo_region_t* part = cairo_region_copy(left);
+  cairo_region_intersect_rectangle(part, &area);
+  for (int i = 0, n = cairo_region_num_rectangles(part); i < n; ++i) {
+    cairo_rectangle_int_t r;
+    cairo_region_get_rectangle(part, i, &r);
+    clearPixels(target, r);
+  }
+  cairo_region_destroy(part);
+  cairo_region_subtract_rectangle(left, &area);
+}
+
+// Clears all that is left to clear of cr's target, before something draws on it or reads it.
+void clearUncleared(cairo_t* cr) {
+  cairo_surface_t* target = cairo_get_group_target(cr);
+  cairo_region_t* left = uncleared(target);
+  if (!left || cairo_region_is_empty(left)) return;
+  cairo_rectangle_int_t all;
+  cairo_region_get_extents(left, &all);
+  clearWithin(target, left, all);
+}
+
 // ---- The tree of one frame ----
 
 struct Node {
@@ -944,7 +990,21 @@ void renderProjective(cairo_t* cr, const Node& n, const Transform3D& m, const Re
   if (direct) {
     cairo_surface_t* target = cairo_get_group_target(cr);
     cairo_surface_flush(target);
-    PerspectiveSampler::sample(src, g, onTarget, true);
+    // Written whole where every pixel of the box is still to be cleared, else laid over what
+    // the box holds (cleared first where it is still to be).
+    bool write = false;
+    cairo_region_t* left = uncleared(target);
+    double ox = 0, oy = 0;
+    cairo_surface_get_device_offset(target, &ox, &oy);
+    const cairo_rectangle_int_t px{dst.x + static_cast<int>(ox), dst.y + static_cast<int>(oy), dst.w, dst.h};
+    if (left && !dst.empty()) {
+      write = cairo_region_contains_rectangle(left, &px) == CAIRO_REGION_OVERLAP_IN;
+      if (write)
+        cairo_region_subtract_rectangle(left, &px);
+      else
+        clearWithin(target, left, px);
+    }
+    if (!PerspectiveSampler::sample(src, g, onTarget, !write) && write) clearPixels(target, px);
     cairo_surface_mark_dirty(target);
     cairo_surface_destroy(src);
     return;
@@ -961,6 +1021,7 @@ void renderProjective(cairo_t* cr, const Node& n, const Transform3D& m, const Re
                              false);
   cairo_surface_mark_dirty(out);
 
+  clearUncleared(cr);
   cairo_save(cr);
   setIdentity(cr);
   if (!allFront) {
@@ -988,6 +1049,15 @@ bool drawsOneThing(const Node& n) {
   bool background = s.backgroundColor && paints(*s.backgroundColor);
   bool image = n.drawn || s.contents;
   return background != image;
+}
+
+// Whether the layer draws anything itself, or reads what lies under it: a background, an image, a
+// shape, a gradient, a border, a shadow or a backdrop blur.
+bool drawsItself(const Node& n) {
+  const LayerState& s = n.st();
+  return (s.backgroundColor && paints(*s.backgroundColor)) || n.drawn || s.contents || s.kind == LayerKind::Shape ||
+         s.kind == LayerKind::Gradient || (s.borderWidth > 0 && paints(s.borderColor)) || castsShadow(s) ||
+         s.backdropBlurRadius > 0;
 }
 
 // How far a backdrop blur of this radius (points, under a transform of this scale) reaches, in
@@ -1034,6 +1104,8 @@ void renderPlain(cairo_t* cr, const Node& n, const Transform3D& m, const Rect& c
   // A layer that draws one thing only takes its opacity without a group.
   bool direct = s.opacity < 1 && drawsOneThing(n);
   bool group = (s.opacity < 1 && !direct) || !n.mask.empty();
+  // Only a layer that merely holds others leaves the target alone.
+  if (group || drawsItself(n)) clearUncleared(cr);
   Box clipBox = roundOut(devClip);
   Rect inner = clipBox.rect();
   // Taken before the layer's own group starts, from what lies under it.
@@ -1171,6 +1243,7 @@ void renderNode(cairo_t* cr, const Node& n, const Transform3D& m, const Rect& cu
   AffineTransform a;
   // Under perspective the node comes back here through an offscreen flat rendering.
   if (n.transition && n.visible && !n.extent.isNull() && affineOf(m, a) && std::fabs(a.determinant()) > 1e-12) {
+    clearUncleared(cr);
     renderTransition(cr, n, m, a, cull, cache);
     return;
   }
@@ -1417,15 +1490,27 @@ Rect Compositor::renderFrame(const std::shared_ptr<Layer>& root) {
   Box box = roundOut(devDirty.intersection(Rect(0, 0, pw, ph)));
   if (box.empty()) return Rect();
 
+  // The box is cleared as the frame is drawn (see kUnclearedKey), or at once where that cannot be
+  // kept track of.
+  const cairo_rectangle_int_t whole{box.x, box.y, box.w, box.h};
+  cairo_region_t* left = cairo_region_create_rectangle(&whole);
+  if (cairo_region_status(left) != CAIRO_STATUS_SUCCESS ||
+      cairo_surface_set_user_data(m_surface, &kUnclearedKey, left, nullptr) != CAIRO_STATUS_SUCCESS) {
+    clearPixels(m_surface, whole);
+    cairo_region_destroy(left);
+    left = nullptr;
+  }
   cairo_t* cr = cairo_create(m_surface);
   cairo_rectangle(cr, box.x, box.y, box.w, box.h);
   cairo_clip(cr);
-  cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
-  cairo_paint(cr);
-  cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
   renderNode(cr, tree, tree.local.concat(Transform3D::scale(m_scale, m_scale, 1)), box.rect(), m_cache.get());
+  clearUncleared(cr);
   if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) KT_LOG("frame drawing failed: %s", cairo_status_to_string(cairo_status(cr)));
   cairo_destroy(cr);
+  if (left) {
+    cairo_surface_set_user_data(m_surface, &kUnclearedKey, nullptr, nullptr);
+    cairo_region_destroy(left);
+  }
   cairo_surface_flush(m_surface);
   return Rect(box.x / m_scale, box.y / m_scale, box.w / m_scale, box.h / m_scale);
 }

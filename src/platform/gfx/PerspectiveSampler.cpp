@@ -24,15 +24,24 @@
 #include <system_error>
 #include <thread>
 
+#include "platform/core/Log.h"
+
 namespace gfx {
 
 namespace {
 
+// The process the program was loaded in, noted as it loads. Only that one starts band threads: a
+// forked child, forked before they started or after, draws alone (a child of a process with
+// several threads may not start threads). Zero, no process's, until noted: a draw before then is
+// done alone too.
+const pid_t loadedIn = getpid();
+
 // A few threads kept to draw bands of rows alongside the calling thread: started when first
-// wanted, never stopped. One caller at a time has them; a caller that finds them busy, a forked
-// child (which has none of them), or one whose threads cannot be started, draws on its own. The
-// bands are taken one by one by whoever is free, the caller among them, so a thread that is slow
-// to wake (on a busy machine) holds up no more than the band it took.
+// wanted, never stopped. One caller at a time has them; a caller that finds them busy, one in a
+// process other than the one the program was loaded in (a forked child, which has none of them),
+// or one whose threads cannot be started, draws on its own. The bands are taken one by one by
+// whoever is free, the caller among them, so a thread that is slow to wake (on a busy machine)
+// holds up no more than the band it took.
 class BandWorkers {
  public:
   static constexpr int kMaxThreads = 4;  // the caller's among them
@@ -50,7 +59,7 @@ class BandWorkers {
   // threads (the caller's included) at a time.
   void run(int n, int threads, const std::function<void(int)>& band) {
     // A forked child: the threads (and whatever locks they held at the fork) are the parent's.
-    if (getpid() != m_pid) return alone(n, band);
+    if (getpid() != loadedIn) return alone(n, band);
     std::unique_lock use(m_use, std::try_to_lock);
     if (!use) return alone(n, band);
     // m_started changes only under m_use, which this caller holds.
@@ -104,8 +113,7 @@ class BandWorkers {
     }
   }
 
-  const pid_t m_pid = getpid();  // the process the threads run in
-  std::mutex m_use;              // held by the caller whose bands are being drawn
+  std::mutex m_use;  // held by the caller whose bands are being drawn
   std::mutex m_mutex;
   std::condition_variable m_wake, m_done;
   int m_started = 0;
@@ -634,7 +642,15 @@ void PerspectiveSampler::allowAvx2([[maybe_unused]] bool allowed) {
 #endif
 }
 
-void PerspectiveSampler::sample(cairo_surface_t* src, const double g[3][3], const Pixels& out, bool over) {
+bool PerspectiveSampler::sample(cairo_surface_t* src, const double g[3][3], const Pixels& out, bool over) {
+  // Four bytes a pixel with a real alpha: other formats would be read past their rows' ends, and
+  // RGB24's unused byte is no alpha.
+  if (!src || cairo_surface_get_type(src) != CAIRO_SURFACE_TYPE_IMAGE ||
+      cairo_image_surface_get_format(src) != CAIRO_FORMAT_ARGB32) {
+    KT_LOG("source of format %d refused: only ARGB32 image surfaces are sampled",
+           src && cairo_surface_get_type(src) == CAIRO_SURFACE_TYPE_IMAGE ? cairo_image_surface_get_format(src) : -1);
+    return false;
+  }
   Sampling s;
   s.sw = cairo_image_surface_get_width(src);
   s.sh = cairo_image_surface_get_height(src);
@@ -646,16 +662,17 @@ void PerspectiveSampler::sample(cairo_surface_t* src, const double g[3][3], cons
   s.dstride = out.stride;
   s.over = over;
   const int dh = out.height;
-  if (!s.sp || !s.dp || s.sw <= 0 || s.sh <= 0 || s.dw <= 0 || dh <= 0) return;
+  if (!s.sp || !s.dp || s.sw <= 0 || s.sh <= 0 || s.dw <= 0 || dh <= 0) return false;
   // A large layer is shared out by bands of rows among a few threads; each writes its own rows.
   const int threads = std::clamp(usableCores(), 1, BandWorkers::kMaxThreads);
   if (threads == 1 || static_cast<double>(s.dw) * dh < (1 << 17)) {
     s.rows(0, dh);
-    return;
+    return true;
   }
   constexpr int kBandRows = 16;
   const int bands = std::min((dh + kBandRows - 1) / kBandRows, 16 * threads);
   BandWorkers::shared().run(bands, threads, [&](int i) { s.rows(dh * i / bands, dh * (i + 1) / bands); });
+  return true;
 }
 
 }  // namespace gfx

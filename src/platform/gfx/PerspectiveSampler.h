@@ -24,8 +24,9 @@ class PerspectiveSampler {
   // vectors), sampling bilinearly between pixel centres. Without `over` every pixel of `out` is
   // written, transparent outside the source and behind the eye; with it the pixels are laid over
   // what `out` holds (OVER), which is left alone outside. A large `out` is drawn in bands of rows
-  // on a few threads kept for it.
-  static void sample(cairo_surface_t* src, const double g[3][3], const Pixels& out, bool over);
+  // on a few threads kept for it. False, with nothing drawn, for a source of another format or
+  // with no pixels, or an empty `out`.
+  static bool sample(cairo_surface_t* src, const double g[3][3], const Pixels& out, bool over);
 
   // Whether AVX2 may be used where the processor has it (as it is unless told otherwise); the
   // narrower code gives the same pixels, which tests compare.

@@ -3,6 +3,8 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <dirent.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -363,6 +365,64 @@ std::vector<uint32_t> turnedBoardPixels(double angle, int frames) {
   return out;
 }
 
+// Turned layers drawn straight onto a frame over what the frame before left there: one over
+// another whose box holds it, one whose box overlaps another's and reaches past the surface; then
+// a flat layer drawn after them too. They come out as laid over a cleared picture, with nothing of
+// the frame before left beside them.
+TEST(CompositorTest, TurnedLayersOverAnEarlierFrameComeOutAsOverAClearedPicture) {
+  constexpr int W = 640, H = 480;
+  auto root = rootLayer(W, H);
+  auto flat = solid(Rect(10, 400, 100, 50), Color::green());
+  {
+    NoActions na;
+    Transform3D perspective;
+    perspective.m34 = -1.0 / 500;
+    root->setSublayerTransform(perspective);
+    auto board = Layer::create();
+    board->setFrame(Rect(60, 40, 480, 360));
+    board->setContents(stripedBoard());
+    board->setTransform(Transform3D::rotation(0.5, 0, 1, 0));
+    auto pane = solid(Rect(200, 150, 240, 160), Color(0.1, 0.3, 0.8, 0.6));
+    pane->setTransform(Transform3D::rotation(0.6, 1, 0, 0));
+    auto corner = Layer::create();
+    corner->setFrame(Rect(420, 300, 400, 300));
+    corner->setContents(stripedBoard());
+    corner->setTransform(Transform3D::rotation(-0.4, 1, 1, 0));
+    root->addSublayer(board);
+    root->addSublayer(pane);
+    root->addSublayer(corner);
+  }
+  for (bool withFlat : {false, true}) {
+    SCOPED_TRACE(withFlat ? "with a flat layer after them" : "turned layers only");
+    if (withFlat) {
+      NoActions na;
+      root->addSublayer(flat);
+    }
+    auto ctx = Context::bitmap({W, H}, 1);
+    ASSERT_TRUE(ctx);
+    Compositor::renderLayer(*root, *ctx);
+    const std::shared_ptr<Image> cleared = ctx->makeImage();
+    ASSERT_TRUE(cleared);
+
+    Compositor comp({W, H}, 1);
+    comp.renderFrame(solid(Rect(0, 0, W, H), Color::red()));
+    comp.invalidate();
+    comp.renderFrame(root);
+    int differ = 0, clear = 0;
+    for (int y = 0; y < H; ++y) {
+      for (int x = 0; x < W; ++x) {
+        const Px p = pixel(comp, x, y);
+        const uint32_t got = uint32_t(p.a) << 24 | uint32_t(p.r) << 16 | uint32_t(p.g) << 8 | uint32_t(p.b);
+        if (got == 0) ++clear;
+        if (got != cleared->pixelAt(x, y) && ++differ <= 5)
+          ADD_FAILURE() << "pixel " << x << "," << y << ": " << std::hex << got << " against " << cleared->pixelAt(x, y);
+      }
+    }
+    EXPECT_EQ(differ, 0);
+    EXPECT_GT(clear, W * H / 20);
+  }
+}
+
 // Two threads compositing turned layers of the same image at the same time share the threads
 // that draw bands; each still gets exactly the picture it gets alone.
 TEST(CompositorTest, TurnedLayersCompositedOnTwoThreadsAtOnceComeOutAsAlone) {
@@ -386,6 +446,52 @@ TEST(CompositorDeathTest, AForkedChildDrawsTurnedLayersWithoutTheParentsThreadsA
       {
         alarm(60);  // a child that waits for threads it does not have ends here
         std::exit(turnedBoardPixels(0.7, 1) == alone ? 0 : 1);
+      },
+      testing::ExitedWithCode(0), "");
+}
+
+// The threads the calling process has.
+int threadCount() {
+  int n = 0;
+  if (DIR* dir = opendir("/proc/self/task")) {
+    while (const dirent* e = readdir(dir))
+      if (e->d_name[0] != '.') ++n;
+    closedir(dir);
+  }
+  return n;
+}
+
+// A process with another thread forks before it ever drew in bands; the child, the first to
+// want band threads, draws turned layers on its own thread all the same (starting threads after
+// such a fork is not safe: the thread checker ends the child for it), and exits through exit().
+// The process ends with the child's status.
+void forkBeforeAnyBandedDrawing() {
+  std::atomic<bool> running{false};
+  std::thread([&running] {
+    running = true;
+    running.notify_all();
+    for (;;) pause();
+  }).detach();
+  running.wait(false);
+  const pid_t child = fork();
+  if (child == 0) {
+    alarm(60);  // a child that waits for threads it does not have ends here
+    const int threads = threadCount();
+    turnedBoardPixels(0.7, 2);
+    std::exit(threadCount() == threads ? 0 : 1);
+  }
+  int status = 0;
+  if (child < 0 || waitpid(child, &status, 0) != child) std::exit(2);
+  std::exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+}
+
+TEST(CompositorDeathTest, AChildForkedBeforeAnyBandedDrawingDrawsTurnedLayersOnItsOwnThreadAndExits) {
+  // A fresh process, in which nothing has drawn in bands yet.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        alarm(120);
+        forkBeforeAnyBandedDrawing();
       },
       testing::ExitedWithCode(0), "");
 }

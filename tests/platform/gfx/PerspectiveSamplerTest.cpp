@@ -177,5 +177,20 @@ TEST(PerspectiveSamplerTest, SameWithAndWithoutAvx2) {
   }
 }
 
+// Only ARGB32 is sampled: a narrower format would be read past its rows' ends, and RGB24's
+// unused byte is no alpha. Others are refused with nothing drawn.
+TEST(PerspectiveSamplerTest, SourcesOfOtherFormatsAreRefusedWithNothingDrawn) {
+  const double g[3][3] = {{1, 0, -20.3}, {0, 1, -10.7}, {0, 0, 1}};
+  for (cairo_format_t format : {CAIRO_FORMAT_A8, CAIRO_FORMAT_A1, CAIRO_FORMAT_RGB16_565, CAIRO_FORMAT_RGB24}) {
+    SCOPED_TRACE(format);
+    cairo_surface_t* source = cairo_image_surface_create(format, Source::kWidth, Source::kHeight);
+    ASSERT_EQ(cairo_surface_status(source), CAIRO_STATUS_SUCCESS);
+    std::vector<uint32_t> buffer(size_t(kOutWidth) * kOutHeight, kBeyond);
+    EXPECT_FALSE(PerspectiveSampler::sample(source, g, {buffer.data(), kOutWidth, kOutHeight, kOutWidth}, false));
+    EXPECT_EQ(std::count(buffer.begin(), buffer.end(), kBeyond), kOutWidth * kOutHeight);
+    cairo_surface_destroy(source);
+  }
+}
+
 }  // namespace
 }  // namespace gfx
