@@ -106,10 +106,8 @@ std::string waylandSocketPath() {
   return std::string(dir) + "/" + socket;
 }
 
-// Why nothing listens at the compositor's socket, empty when something does.
-std::string waylandSocketProblem() {
-  const std::string path = waylandSocketPath();
-  if (!isSet("XDG_RUNTIME_DIR") && path.front() != '/') return "XDG_RUNTIME_DIR is not set";
+// Why nothing listens at a local socket, empty when something does.
+std::string socketProblem(const std::string& path) {
   sockaddr_un addr{};
   addr.sun_family = AF_UNIX;
   if (path.size() >= sizeof addr.sun_path) return "the path is too long";
@@ -120,6 +118,25 @@ std::string waylandSocketProblem() {
   if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) problem = std::strerror(errno);
   close(fd);
   return problem;
+}
+
+// Why nothing listens at the compositor's socket, empty when something does.
+std::string waylandSocketProblem() {
+  const std::string path = waylandSocketPath();
+  if (!isSet("XDG_RUNTIME_DIR") && path.front() != '/') return "XDG_RUNTIME_DIR is not set";
+  return socketProblem(path);
+}
+
+// The socket of the local X server DISPLAY names (":N", ":N.S" or "unix:N"), empty for one
+// reached otherwise.
+std::string xServerSocketPath() {
+  const char* name = std::getenv("DISPLAY");
+  std::string display = name ? name : "";
+  if (display.rfind("unix:", 0) == 0) display.erase(0, 4);
+  if (display.size() < 2 || display[0] != ':') return "";
+  const std::string number = display.substr(1, display.find('.') - 1);
+  if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos) return "";
+  return "/tmp/.X11-unix/X" + number;
 }
 
 // Full screen when the environment asks for it.
@@ -158,11 +175,14 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
   // life of the process.
   LeakCheckPause pause;
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    // SDL only says the drivers are not available; where the named compositor is missing, that
-    // is the reason worth giving.
-    std::string problem = wayland && *wayland ? waylandSocketProblem() : "";
-    if (!problem.empty())
+    // SDL only says the drivers are not available; where the named compositor or local X server
+    // is missing, that is the reason worth giving.
+    const std::string xSocket = xServerSocketPath();
+    if (std::string problem = wayland && *wayland ? waylandSocketProblem() : ""; !problem.empty()) {
       SDL_SetError("no Wayland compositor listens at %s (%s)", waylandSocketPath().c_str(), problem.c_str());
+    } else if (problem = xSocket.empty() ? "" : socketProblem(xSocket); !problem.empty()) {
+      SDL_SetError("no X server answers at %s (%s: %s)", std::getenv("DISPLAY"), xSocket.c_str(), problem.c_str());
+    }
     core::setError(error, sdlError("SDL video"));
     KT_LOG("%s", SDL_GetError());
     return false;
