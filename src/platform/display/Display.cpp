@@ -73,7 +73,8 @@ std::unique_ptr<Surface> open(const OpenOptions& options, core::Error* error) {
     return OffscreenSurface::create();
 
   using Clock = std::chrono::steady_clock;
-  const double wait = std::max(0.0, options.waitSeconds);
+  // At most about thirty years, which the steady clock can still count to.
+  const double wait = std::isnan(options.waitSeconds) ? 0 : std::clamp(options.waitSeconds, 0.0, 1e9);
   const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(wait));
   bool told = false;
   for (;;) {
