@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "app/AppDelegate.h"
+#include "app/ProgramArguments.h"
 #include "imagecache/ICWebPictureLoader.h"
 #include "order/OrderScreens.h"
 #include "platform/core/Bundle.h"
@@ -75,6 +76,8 @@ class ScreenOutput {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // --help and --version answer at once; an argument that is not a "-Key value" setting ends it.
+  if (const std::optional<int> status = kt::ProgramArguments(argc, argv).answer(KT_VERSION)) return *status;
   // "-Server_Ip 127.0.0.1"-style arguments override the settings for this run.
   core::UserDefaults::setArguments(argc, argv);
   core::RunLoop& loop = core::RunLoop::main();

@@ -574,6 +574,25 @@ void addWidgets(std::vector<Artwork>& out) {
                  "PRRefresh.bundle"});
 }
 
+void addDesktopIcon(std::vector<Artwork>& out) {
+  // The program's icon in a desktop's menu: a microphone with a note on a rounded night tile with
+  // a stage light behind it. Written to "icons" (128 pixels, and 256 at twice the scale), which
+  // the installation puts in the desktop's icon theme rather than among the resources.
+  out.push_back({"ktv-client", {128, 128},
+                 [](Painter& p, Size s) {
+                   const Rect tile = whole(s).insetBy(6, 6);
+                   const double radius = s.width * 0.2;
+                   p.fillVertical(Path::roundedRect(tile, radius), pal::hex(0x4a35b8), pal::night());
+                   p.glow(tile, {s.width * 0.5, s.height * 0.3}, s.width * 0.45, pal::pink().withAlpha(0.45));
+                   p.stroke(Path::roundedRect(tile.insetBy(1, 1), radius - 1), pal::hex(0x9d8cff), 2);
+                   glyph(p, K::Microphone, Rect(s.width * 0.2, s.height * 0.22, s.width * 0.5, s.height * 0.6),
+                         pal::text());
+                   glyph(p, K::Note, Rect(s.width * 0.58, s.height * 0.18, s.width * 0.26, s.height * 0.26),
+                         pal::gold());
+                 },
+                 "icons"});
+}
+
 std::vector<Artwork> buildTable() {
   std::vector<Artwork> out;
   addBaseScreen(out);
@@ -584,6 +603,7 @@ std::vector<Artwork> buildTable() {
   addBinding(out);
   addOrdering(out);
   addWidgets(out);
+  addDesktopIcon(out);
   return out;
 }
 

@@ -33,10 +33,7 @@ const std::string& programFolder() {
 
 std::string mainResourcePath() {
   if (const char* env = std::getenv("KT_RESOURCES"); env && *env) return env;
-  std::error_code ec;
-  std::string beside = programFolder() + "/resources";
-  if (fs::is_directory(beside, ec)) return beside;
-  return fs::weakly_canonical(programFolder() + "/../resources", ec).string();
+  return Bundle::resourcePathForProgramIn(programFolder());
 }
 
 struct MainState {
@@ -57,6 +54,17 @@ const Bundle& Bundle::main() {
   std::lock_guard lock(s.mutex);
   if (s.all.empty() || s.all.back()->bundlePath() != path) s.all.push_back(std::make_unique<Bundle>(path));
   return *s.all.back();
+}
+
+std::string Bundle::resourcePathForProgramIn(const std::string& folder) {
+  std::error_code ec;
+  // A build tree: the resources copied beside the program.
+  std::string beside = folder + "/resources";
+  if (fs::is_directory(beside, ec)) return beside;
+  // Installed: <prefix>/bin/ktv_client with <prefix>/share/ktv-client, wherever the prefix is.
+  std::string installed = fs::weakly_canonical(folder + "/../share/ktv-client", ec).string();
+  if (!ec && fs::is_directory(installed, ec)) return installed;
+  return fs::weakly_canonical(folder + "/../resources", ec).string();
 }
 
 Bundle::Bundle(std::string path) : m_path(std::move(path)) {

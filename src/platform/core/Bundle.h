@@ -16,10 +16,13 @@ namespace core {
 // "zh-Hans.lproj", "Base.lproj" and "en.lproj" subfolders.
 class Bundle {
  public:
-  // The program's resources: $KT_RESOURCES when set, else "resources" next to the running
-  // program, else "../resources" from there. Follows KT_RESOURCES when it changes; a returned
-  // reference stays valid for the life of the program.
+  // The program's resources: $KT_RESOURCES when set, else resourcePathForProgramIn() the running
+  // program's folder. Follows KT_RESOURCES when it changes; a returned reference stays valid for
+  // the life of the program.
   static const Bundle& main();
+  // The resources of a program in `folder`: "resources" beside it (a build tree), else
+  // "../share/ktv-client" from there (installed), else "../resources".
+  static std::string resourcePathForProgramIn(const std::string& folder);
 
   explicit Bundle(std::string path);
   // nullopt when the path is not a folder.

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 namespace {
 
@@ -111,6 +112,23 @@ TEST_F(BundleTest, MainBundleFollowsTheResourcesVariable) {
   EXPECT_EQ(main.resourcePath(), m_root);  // the earlier reference is still valid
 
   if (saved) ::setenv("KT_RESOURCES", savedValue.c_str(), 1);
+}
+
+// Where a program finds its resources from its own folder: beside itself in a build tree, in
+// share/ktv-client of its prefix once installed (wherever the prefix was moved), the build tree
+// winning where both are there.
+TEST_F(BundleTest, AProgramFindsItsResourcesBesideItselfElseInItsPrefixShare) {
+  namespace fs = std::filesystem;
+  const std::string prefix = homePath() + "/moved/usr";
+  core::paths::makeDirectories(prefix + "/bin");
+  EXPECT_EQ(Bundle::resourcePathForProgramIn(prefix + "/bin"), fs::weakly_canonical(prefix + "/resources").string());
+
+  core::paths::makeDirectories(prefix + "/share/ktv-client");
+  EXPECT_EQ(Bundle::resourcePathForProgramIn(prefix + "/bin"),
+            fs::weakly_canonical(prefix + "/share/ktv-client").string());
+
+  core::paths::makeDirectories(prefix + "/bin/resources");
+  EXPECT_EQ(Bundle::resourcePathForProgramIn(prefix + "/bin"), prefix + "/bin/resources");
 }
 
 }  // namespace

@@ -1,0 +1,132 @@
+#include "app/ProgramArguments.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/core/PropertyList.h"
+
+namespace kt {
+namespace {
+
+struct Answer {
+  std::optional<int> status;
+  std::string out, err;
+};
+
+Answer answerTo(std::vector<std::string> args) {
+  args.insert(args.begin(), "/usr/bin/ktv_client");
+  std::vector<const char*> argv;
+  for (const std::string& a : args) argv.push_back(a.c_str());
+  argv.push_back(nullptr);
+  std::ostringstream out, err;
+  Answer a;
+  a.status = ProgramArguments(static_cast<int>(args.size()), argv.data()).answer("9.8.7+test", out, err);
+  a.out = out.str();
+  a.err = err.str();
+  return a;
+}
+
+TEST(ProgramArgumentsTest, SettingsPairsRunTheProgramSilently) {
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {},
+           {"-Server_Ip", "127.0.0.1", "-Server_Port", "9100", "-Display_Wait", "0"},
+           // A value is a value whatever it looks like, as the settings read it.
+           {"-Server_Ip", "--help"},
+           {"-VedioName", "--version"},
+           {"-Display_Wait", "-1"},
+           {"-Server_Ip", ""},
+       }) {
+    const Answer a = answerTo(args);
+    EXPECT_FALSE(a.status) << ::testing::PrintToString(args);
+    EXPECT_EQ(a.out + a.err, "") << ::testing::PrintToString(args);
+  }
+}
+
+TEST(ProgramArgumentsTest, HelpAndVersionAnswerOnStandardOutputWithStatusZero) {
+  Answer help = answerTo({"-Server_Ip", "127.0.0.1", "--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out, ProgramArguments::helpText("9.8.7+test"));
+  EXPECT_EQ(help.out.rfind("ktv_client 9.8.7+test - ", 0), 0u) << help.out;
+  EXPECT_EQ(help.err, "");
+
+  Answer version = answerTo({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "ktv_client 9.8.7+test\n");
+  EXPECT_EQ(version.err, "");
+}
+
+// Anything outside "-Key value" is refused with status 2, the argument named and --help pointed
+// at, never ignored.
+TEST(ProgramArgumentsTest, AnArgumentItDoesNotKnowIsAMistakeNamedOnStandardError) {
+  const struct {
+    std::vector<std::string> args;
+    std::string named;
+  } cases[] = {
+      {{"room"}, "\"room\""},
+      {{"-Server_Ip", "127.0.0.1", "extra"}, "\"extra\""},
+      {{"--verbose"}, "\"--verbose\""},
+      {{"--"}, "\"--\""},
+      {{"-"}, "\"-\""},
+      {{""}, "\"\""},
+      {{"-h"}, "\"-h\" needs a value"},
+      {{"-Server_Port", "9100", "-Server_Ip"}, "\"-Server_Ip\" needs a value"},
+      {{"-Server_Ip=127.0.0.1", "-Server_Port", "1"}, "\"-Server_Ip=127.0.0.1\""},
+      // The first that decides wins: a mistake before --help is still a mistake.
+      {{"--bogus", "--help"}, "\"--bogus\""},
+  };
+  for (const auto& c : cases) {
+    const Answer a = answerTo(c.args);
+    EXPECT_EQ(a.status, ProgramArguments::MistakeStatus) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(a.out, "") << ::testing::PrintToString(c.args);
+    EXPECT_EQ(a.err.rfind("ktv_client: ", 0), 0u) << a.err;
+    EXPECT_NE(a.err.find(c.named), std::string::npos) << a.err;
+    EXPECT_NE(a.err.find("'ktv_client --help'"), std::string::npos) << a.err;
+  }
+  EXPECT_EQ(answerTo({"--version", "--bogus"}).status, 0);
+}
+
+// The help keeps up with the program: every key of the settings form and every KT_ variable the
+// sources read is listed, so a new one cannot be left out unnoticed.
+TEST(ProgramArgumentsTest, HelpListsEverySettingOfTheFormAndEveryVariableTheSourcesRead) {
+  namespace fs = std::filesystem;
+  const std::string help = ProgramArguments::helpText("1");
+  const fs::path source(KT_SOURCE_DIR);
+
+  auto root = core::PropertyList::readFile((source / "resources/Settings.bundle/Root.plist").string());
+  ASSERT_TRUE(root);
+  std::set<std::string> keys{"Display_Wait"};  // read by the display, not shown in the form
+  const core::Value::Array* items = (*root)["PreferenceSpecifiers"].asArray();
+  ASSERT_TRUE(items);
+  for (const core::Value& item : *items) {
+    if (const std::string* key = item["Key"].asString()) keys.insert(*key);
+  }
+  EXPECT_GE(keys.size(), 7u);
+  for (const std::string& key : keys) EXPECT_NE(help.find("\n  -" + key + " "), std::string::npos) << key;
+
+  // The operating-system version the requests report stands in for a device fact: no user sets it.
+  const std::set<std::string> unlisted{"KT_SYSTEM_VERSION"};
+  const std::regex read(R"re(getenv\("(KT_[A-Z0-9_]+)"\))re");
+  std::set<std::string> variables;
+  for (const auto& entry : fs::recursive_directory_iterator(source / "src")) {
+    if (!entry.is_regular_file()) continue;
+    std::ifstream in(entry.path());
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    for (std::sregex_iterator it(text.begin(), text.end(), read), end; it != end; ++it) variables.insert((*it)[1]);
+  }
+  EXPECT_GE(variables.size(), 8u);
+  for (const std::string& name : variables) {
+    if (!unlisted.count(name)) {
+      EXPECT_NE(help.find("\n  " + name + "="), std::string::npos) << name;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kt
