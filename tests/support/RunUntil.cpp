@@ -60,6 +60,9 @@ bool runUntil(const std::function<bool()>& condition, double timeoutSeconds) {
     double until = core::Clock::isVirtual() ? HUGE_VAL : core::Clock::now() + 0.05;
     auto result = loop.runInMode(core::RunLoop::DefaultMode, until, true);
     if (condition()) return true;
+    // The loop is being stopped: every run returns at once until the outermost one has, so a
+    // wait nested in a callback gives up here and leaves the stop to the enclosing runs.
+    if (result == core::RunLoop::RunResult::Stopped) return false;
     if (result == core::RunLoop::RunResult::Finished) {
       // Nothing on the loop at all: whatever the test waits for happens on another thread.
       if (!core::Clock::isVirtual()) {

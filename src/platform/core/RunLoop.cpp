@@ -377,10 +377,14 @@ bool RunLoop::pollSources(const std::string& mode, int timeoutMs, bool& woke) {
   woke = n != 0;  // also an interrupted wait: look again before skipping time
   if (n <= 0) return false;
   if (fds[0].revents) {
-    m_wakePending.store(false);
+    // Read first, then clear: a wakeUp() in between finds the flag still set and skips its
+    // write, which is fine, since the loop looks at everything after this turn. Cleared first,
+    // that wakeUp's write would be read away here while the flag it set stayed set, and every
+    // later wakeUp would skip its write for good.
     uint64_t value;
     while (::read(m_wakeFd, &value, sizeof value) > 0) {
     }
+    m_wakePending.store(false);
   }
   bool handled = false;
   for (size_t i = 1; i < fds.size(); ++i) {

@@ -16,6 +16,7 @@
 
 #include "platform/core/Clock.h"
 #include "platform/core/FdSource.h"
+#include "platform/core/Queue.h"
 #include "platform/core/Timer.h"
 #include "support/RunUntil.h"
 
@@ -263,6 +264,42 @@ TEST_F(RunLoopTest, StopFromAnotherThreadEndsRun) {
   keepAlive->invalidate();
 }
 
+// Threads waking the loop all the time must never leave a later wake-up unheard: after a second of
+// blocks posted from two threads (one through the main queue), one more wake-up from another
+// thread, a stop or a main-queue block that stops, ends an otherwise idle run long before its end.
+TEST_F(RunLoopTest, WakeUpsFromBusyThreadsAreNeverLost) {
+  auto keepAlive = Timer::create(3600, false, [](Timer&) {});
+  loop().addTimer(keepAlive);
+  for (int round = 0; round < 6; ++round) {
+    SCOPED_TRACE(round);
+    std::atomic<bool> posting{true};
+    std::atomic<int> ran{0};
+    auto poster = [&](bool mainQueue) {
+      while (posting) {
+        if (mainQueue) core::Queue::main()->async([&ran] { ++ran; });
+        else RunLoop::main().performBlock([&ran] { ++ran; });
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+      }
+    };
+    std::thread a(poster, false), b(poster, true);
+    std::thread stopper([&, round] {
+      std::this_thread::sleep_for(std::chrono::seconds(1));
+      posting = false;
+      a.join();
+      b.join();
+      // Blocks may still be queued; what counts is that the last wake-up is heard.
+      if (round % 2) core::Queue::main()->async([] { RunLoop::main().stop(); });
+      else RunLoop::main().stop();
+    });
+    const Result result = loop().runInMode(RunLoop::DefaultMode, Clock::now() + 20);
+    stopper.join();
+    ASSERT_EQ(result, Result::Stopped);
+    EXPECT_GT(ran.load(), 0);
+    support::drainMainLoop();
+  }
+  keepAlive->invalidate();
+}
+
 // A stop that comes while a callback waits in a nested run is meant for the run the program
 // runs: it ends the nested run and then the enclosing one, and nothing else is handled on the
 // way out. Afterwards the loop runs normally again.
@@ -286,6 +323,25 @@ TEST_F(RunLoopTest, AStopDuringANestedRunEndsTheEnclosingRunToo) {
   // The stop is over: the next run handles what is left and waits as asked.
   EXPECT_EQ(loop().runInMode(RunLoop::DefaultMode, Clock::now() + 1), Result::TimedOut);
   EXPECT_TRUE(laterRan);
+  keepAlive->invalidate();
+}
+
+// The tests' own nested wait gives up on a stop too, instead of running the stopping loop again
+// and again until its time-out.
+TEST_F(RunLoopTest, RunUntilNestedInACallbackGivesUpWhenTheLoopStops) {
+  support::VirtualClock clock;
+  auto keepAlive = Timer::create(3600, false, [](Timer&) {});
+  loop().addTimer(keepAlive);
+  auto target = std::make_shared<int>(0);
+  int looks = 0;
+  bool held = true;
+  loop().performAfterDelay(target, 0, [&] {
+    loop().performAfterDelay(target, 0, [&] { loop().stop(); });
+    held = support::runUntil([&] { return ++looks > 1000; }, 30);
+  });
+  EXPECT_EQ(loop().runInMode(RunLoop::DefaultMode, Clock::now() + 100), Result::Stopped);
+  EXPECT_FALSE(held);
+  EXPECT_LE(looks, 3);
   keepAlive->invalidate();
 }
 
