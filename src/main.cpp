@@ -78,6 +78,9 @@ class ScreenOutput {
 int main(int argc, char** argv) {
   // --help and --version answer at once; an argument that is not a "-Key value" setting ends it.
   if (const std::optional<int> status = kt::ProgramArguments(argc, argv).answer(KT_VERSION)) return *status;
+  // A write to a pipe nobody reads (standard error under a supervisor that stopped reading) is an
+  // error to that write, not the end of the program; the sockets say MSG_NOSIGNAL already.
+  signal(SIGPIPE, SIG_IGN);
   // "-Server_Ip 127.0.0.1"-style arguments override the settings for this run.
   core::UserDefaults::setArguments(argc, argv);
   core::RunLoop& loop = core::RunLoop::main();

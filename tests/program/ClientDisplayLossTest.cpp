@@ -33,8 +33,9 @@ class ClientDisplayLossTest : public support::TempHomeTest {
   }
 
   // Starts the client with this environment changed by `env` ("NAME=value", or "NAME" to
-  // remove), its log on standard error, which the test reads.
-  void start(const std::vector<std::string>& env) {
+  // remove), its log on standard error, which the test reads (or, with `unread`, a pipe whose
+  // reading end is closed from the start).
+  void start(const std::vector<std::string>& env, bool unread = false) {
     std::vector<std::string> vars;
     for (char** e = environ; *e; ++e) {
       std::string var = *e, name = var.substr(0, var.find('='));
@@ -51,6 +52,10 @@ class ClientDisplayLossTest : public support::TempHomeTest {
     envp.push_back(nullptr);
     int fds[2];
     ASSERT_EQ(pipe2(fds, O_CLOEXEC), 0);
+    if (unread) {
+      close(fds[0]);
+      fds[0] = -1;
+    }
     const char* argv[] = {KT_CLIENT_PATH, nullptr};
     m_pid = fork();
     ASSERT_GE(m_pid, 0);
@@ -69,6 +74,7 @@ class ClientDisplayLossTest : public support::TempHomeTest {
   // Reads the client's standard error until it holds `text` (true) or ends (false); gives up
   // after a minute.
   bool readUntil(const std::string& text) {
+    if (m_err < 0) return false;
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     while (m_said.find(text) == std::string::npos && std::chrono::steady_clock::now() < until) {
       pollfd p{m_err, POLLIN, 0};
@@ -142,7 +148,7 @@ TEST_F(ClientDisplayLossTest, TheCompositorKilledEndsItWithStatusOneAndTheMessag
 // A kiosk under a supervisor that starts it again when it fails: the program started while the
 // display is down waits for it, and shows its window once the display is back.
 TEST_F(ClientDisplayLossTest, StartedAgainWhileTheXServerIsDownItShowsOnceTheServerIsBack) {
-  support::XServer x;
+  support::XServer x("1280x1024x24", support::XServer::Restartable);
   ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
   const std::vector<std::string> env{"DISPLAY=" + x.display(), "WAYLAND_DISPLAY", "KT_DISPLAY_WAIT=300"};
   start(env);
@@ -171,6 +177,37 @@ TEST_F(ClientDisplayLossTest, StartedAgainWhileTheCompositorIsDownItShowsOnceThe
   ASSERT_TRUE(readUntil("Waiting up to 300 s")) << m_said;
   ASSERT_TRUE(weston.restart()) << "weston did not start again; see " << weston.logPath();
   EXPECT_TRUE(readUntil("shown in a window")) << m_said;
+}
+
+// A compositor hung while it starts (its socket takes connections, nothing answers): the program
+// ends with status 0 at SIGTERM, as systemd's stop sends it, instead of waiting on the socket for
+// ever with its signals held.
+TEST_F(ClientDisplayLossTest, ACompositorThatNeverAnswersLetsSigtermEndItAtOnce) {
+  support::TempHome runtime;
+  auto hung = support::HungDisplay::wayland(runtime.path() + "/wayland-hung", support::HungDisplay::Silent);
+  ASSERT_NE(hung, nullptr);
+  start({"WAYLAND_DISPLAY=wayland-hung", "XDG_RUNTIME_DIR=" + runtime.path(), "DISPLAY", "KT_DISPLAY_WAIT=300"});
+  ASSERT_TRUE(readUntil("started: resources")) << m_said;
+  kill(m_pid, SIGTERM);
+  EXPECT_EQ(exitStatus(), 0) << m_said;
+}
+
+// An X server that never answers: the wait ends when it is over, with the reason and status 1.
+TEST_F(ClientDisplayLossTest, AnXServerThatNeverAnswersEndsItWithStatusOneWhenTheWaitIsOver) {
+  auto hung = support::HungDisplay::x11(support::HungDisplay::Silent);
+  ASSERT_NE(hung, nullptr);
+  start({"DISPLAY=" + hung->display(), "WAYLAND_DISPLAY", "KT_DISPLAY_WAIT=2"});
+  EXPECT_EQ(exitStatus(), 1) << m_said;
+  EXPECT_NE(m_said.find("the X server at " + hung->display() + " does not answer (waited 2 s). Stopping."),
+            std::string::npos)
+      << m_said;
+}
+
+// Standard error a pipe nobody reads (a supervisor's that stopped reading): the notices fail,
+// the program does not die of them, and ends as it would have with status 1.
+TEST_F(ClientDisplayLossTest, AStandardErrorNobodyReadsDoesNotKillIt) {
+  start({"DISPLAY=:4321", "WAYLAND_DISPLAY", "KT_DISPLAY_WAIT=0"}, true);
+  EXPECT_EQ(exitStatus(), 1);
 }
 
 // A display that does not come within the wait: the reason and status 1, never a program that

@@ -18,12 +18,18 @@
 
 extern char** environ;
 
+#include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstddef>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace support {
@@ -86,18 +92,46 @@ inline void stop(pid_t pid) { end(pid, SIGTERM); }
 
 }  // namespace detail
 
-// Xvfb on a display number it picks itself, reported on a pipe once it accepts connections.
+// Xvfb on a display number it picks itself (the lowest free one), reported on a pipe once it
+// accepts connections. A server that is to be killed and started again on its number (Restartable)
+// takes a number from a range no other server picks by itself, and while it is down its number
+// stays taken by a lock file of this process, as a running server's is: so no other test's server
+// takes the number meanwhile and the clients waiting for it meet only this server again.
 class XServer {
  public:
-  explicit XServer(const std::string& size = "1280x1024x24") : m_size(size) { start(""); }
-  ~XServer() { detail::stop(m_pid); }
+  enum Numbering { LowestFree, Restartable };
+  // `arguments` go to Xvfb after the others (such as "-auth", a file).
+  explicit XServer(const std::string& size = "1280x1024x24", Numbering numbering = LowestFree,
+                   std::vector<std::string> arguments = {})
+      : m_size(size), m_arguments(std::move(arguments)) {
+    if (numbering == LowestFree) {
+      start("");
+      return;
+    }
+    // A number of its own: the first free one from a place of this process in the range.
+    const int first = ReservedFirst + static_cast<int>(getpid() % ReservedCount);
+    for (int i = 0; i < ReservedCount && m_display.empty(); ++i) {
+      const std::string name = ":" + std::to_string(ReservedFirst + (first - ReservedFirst + i) % ReservedCount);
+      if (access(lockPath(name).c_str(), F_OK) == 0) continue;
+      start(name);
+      if (m_display.empty()) detail::stop(m_pid);  // taken after all: the server gave up
+    }
+  }
+  ~XServer() {
+    detail::stop(m_pid);
+    releaseNumber();
+  }
   XServer(const XServer&) = delete;
   XServer& operator=(const XServer&) = delete;
 
   // ":N", empty when the server did not start.
   const std::string& display() const { return m_display; }
-  // Ends the server with `signal` under whoever uses it, and waits until it is gone.
-  void kill(int signal) { detail::end(m_pid, signal); }
+  // Ends the server with `signal` under whoever uses it, and waits until it is gone; its number
+  // stays this server's until restart().
+  void kill(int signal) {
+    detail::end(m_pid, signal);
+    holdNumber();
+  }
   // Sends the server a signal that does not end it (SIGSTOP, SIGCONT).
   void signal(int signal) {
     if (m_pid > 0) ::kill(m_pid, signal);
@@ -107,11 +141,36 @@ class XServer {
   bool restart() {
     if (m_display.empty() || m_pid > 0) return false;
     const std::string name = m_display;
+    releaseNumber();
     start(name);
     return m_display == name;
   }
 
  private:
+  // The numbers restartable servers take: far above those the lowest-free servers reach.
+  static constexpr int ReservedFirst = 600, ReservedCount = 300;
+
+  static std::string lockPath(const std::string& display) { return "/tmp/.X" + display.substr(1) + "-lock"; }
+
+  // Takes the number of the server just ended as X servers do: a lock file naming a live process
+  // (this one), written whole under another name and then put in place.
+  void holdNumber() {
+    if (m_display.empty() || m_holding) return;
+    const std::string path = lockPath(m_display), temporary = path + ".kt" + std::to_string(getpid());
+    char text[16];
+    std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(getpid()));
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0444);
+    if (fd < 0) return;
+    const bool written = write(fd, text, std::strlen(text)) == static_cast<ssize_t>(std::strlen(text));
+    close(fd);
+    m_holding = written && std::rename(temporary.c_str(), path.c_str()) == 0;
+    if (!m_holding) unlink(temporary.c_str());
+  }
+  void releaseNumber() {
+    if (m_holding) unlink(lockPath(m_display).c_str());
+    m_holding = false;
+  }
+
   // On `display` (":N"), or on a number of its own when that is empty.
   void start(const std::string& display) {
     m_display.clear();
@@ -124,6 +183,7 @@ class XServer {
     if (!display.empty()) argv.push_back(display.c_str());
     for (const char* a : {"-displayfd", fdText.c_str(), "-screen", "0", m_size.c_str(), "-nolisten", "tcp", "-noreset"})
       argv.push_back(a);
+    for (const auto& a : m_arguments) argv.push_back(a.c_str());
     argv.push_back(nullptr);
     m_pid = detail::spawn(argv.data(), {}, fds[1]);
     close(fds[1]);
@@ -146,7 +206,9 @@ class XServer {
 
   pid_t m_pid = -1;
   std::string m_size;
+  std::vector<std::string> m_arguments;
   std::string m_display;
+  bool m_holding = false;  // the lock file of m_display is this process's
 };
 
 // Weston in a window of the X server `xDisplay`, its output `width` x `height`, its socket in a
@@ -236,6 +298,95 @@ class WestonServer {
   pid_t m_pid = -1;
   bool m_ready = false;
   std::string m_runtimeDir, m_socket, m_log;
+};
+
+// A display server that hangs: a socket that takes connections into its queue and never answers
+// (a server stopped or hung while starting), or, with ClosesAtOnce, accepts each and closes it (one
+// that dies during its start). At a Wayland socket path of the caller's, or as the local X server
+// of a number of its own (on the abstract socket Xlib tries first, with the number's lock file
+// held, so no other server takes the number).
+class HungDisplay {
+ public:
+  enum Behaviour { Silent, ClosesAtOnce };
+
+  static std::unique_ptr<HungDisplay> wayland(const std::string& path, Behaviour behaviour) {
+    std::unique_ptr<HungDisplay> d(new HungDisplay(behaviour));
+    if (!d->listen(path, false)) return nullptr;
+    d->m_path = path;
+    return d;
+  }
+  static std::unique_ptr<HungDisplay> x11(Behaviour behaviour) {
+    std::unique_ptr<HungDisplay> d(new HungDisplay(behaviour));
+    for (int n = 900 + static_cast<int>(getpid() % 90), i = 0; i < 90 && d->m_display.empty(); ++i, n = 900 + (n - 899) % 90) {
+      const std::string lock = "/tmp/.X" + std::to_string(n) + "-lock";
+      int fd = ::open(lock.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0444);
+      if (fd < 0) continue;
+      char text[16];
+      std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(getpid()));
+      const bool written = write(fd, text, std::strlen(text)) == static_cast<ssize_t>(std::strlen(text));
+      close(fd);
+      if (written && d->listen("/tmp/.X11-unix/X" + std::to_string(n), true)) {
+        d->m_display = ":" + std::to_string(n);
+        d->m_lock = lock;
+      } else {
+        unlink(lock.c_str());
+      }
+    }
+    return d->m_display.empty() ? nullptr : std::move(d);
+  }
+  ~HungDisplay() {
+    m_stop = true;
+    if (m_thread.joinable()) {
+      ::shutdown(m_fd, SHUT_RDWR);
+      m_thread.join();
+    }
+    if (m_fd >= 0) close(m_fd);
+    if (!m_path.empty()) unlink(m_path.c_str());
+    if (!m_lock.empty()) unlink(m_lock.c_str());
+  }
+  HungDisplay(const HungDisplay&) = delete;
+  HungDisplay& operator=(const HungDisplay&) = delete;
+
+  // ":N" for an X server.
+  const std::string& display() const { return m_display; }
+  // Connections taken so far (ClosesAtOnce).
+  int accepted() const { return m_accepted; }
+
+ private:
+  explicit HungDisplay(Behaviour behaviour) : m_behaviour(behaviour) {}
+
+  bool listen(const std::string& path, bool abstract) {
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const size_t offset = abstract ? 1 : 0;
+    if (path.size() + offset >= sizeof addr.sun_path) return false;
+    std::memcpy(addr.sun_path + offset, path.data(), path.size());
+    const socklen_t length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset + path.size() + (abstract ? 0 : 1));
+    m_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (m_fd < 0) return false;
+    if (bind(m_fd, reinterpret_cast<sockaddr*>(&addr), length) != 0 || ::listen(m_fd, 64) != 0) return false;
+    if (m_behaviour == ClosesAtOnce) {
+      m_thread = std::thread([this] {
+        while (!m_stop) {
+          int c = accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
+          if (c < 0) {
+            if (errno == EINTR) continue;
+            return;
+          }
+          ++m_accepted;
+          close(c);
+        }
+      });
+    }
+    return true;
+  }
+
+  Behaviour m_behaviour;
+  int m_fd = -1;
+  std::string m_path, m_lock, m_display;
+  std::thread m_thread;
+  std::atomic<bool> m_stop{false};
+  std::atomic<int> m_accepted{0};
 };
 
 }  // namespace support

@@ -14,6 +14,7 @@
 #include "platform/core/Error.h"
 #include "platform/core/Log.h"
 #include "platform/core/UserDefaults.h"
+#include "platform/display/DisplayProbe.h"
 #include "platform/display/OffscreenSurface.h"
 #include "platform/display/WindowSurface.h"
 
@@ -22,6 +23,10 @@ namespace {
 
 // How often a display that is not there yet is tried again.
 constexpr int RetryMilliseconds = 200;
+// How long one try waits for a server's first answer: what is left of the wait, but at least the
+// first and at most the second.
+constexpr int MinAnswerMilliseconds = 1000;
+constexpr int MaxAnswerMilliseconds = 5000;
 
 bool isSet(const char* name) {
   const char* v = std::getenv(name);
@@ -57,13 +62,14 @@ double displayWaitSeconds() {
   constexpr double Default = 30;
   if (const char* v = std::getenv("KT_DISPLAY_WAIT"); v && *v) {
     if (auto s = seconds(v)) return *s;
-    KT_LOG("KT_DISPLAY_WAIT=%s is not a number of seconds; waiting %g s", v, Default);
-    return Default;
+    core::logNotice(std::string("KT_DISPLAY_WAIT=") + v + " is not a number of seconds; the setting Display_Wait is used, else " +
+                    secondsText(Default) + ".");
   }
   core::Value setting = core::UserDefaults::standard().objectForKey("Display_Wait");
   if (setting.isNull()) return Default;
   if (auto s = seconds(setting.stringValue())) return *s;
-  KT_LOG("the setting Display_Wait is not a number of seconds; waiting %g s", Default);
+  core::logNotice("The setting Display_Wait (" + setting.stringValue() + ") is not a number of seconds; waiting " +
+                  secondsText(Default) + ".");
   return Default;
 }
 
@@ -76,37 +82,54 @@ std::unique_ptr<Surface> open(const OpenOptions& options, core::Error* error) {
   // At most about thirty years, which the steady clock can still count to.
   const double wait = std::isnan(options.waitSeconds) ? 0 : std::clamp(options.waitSeconds, 0.0, 1e9);
   const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(wait));
+  auto fail = [&](const std::string& text) {
+    core::setError(error, core::Error::withDescription(Surface::ErrorDomain, Surface::OpenFailed, text));
+    return nullptr;
+  };
   bool told = false;
+  std::string lastCause;
   for (;;) {
-    core::Error failure;
-    if (auto window = WindowSurface::open(&failure)) {
-      if (told) core::logNotice("The display is there: the window is open.");
-      return window;
-    }
-    const std::string cause = failure.localizedDescription();
+    // Each try waits for the servers' first answer for what is left of the wait, within bounds:
+    // never so long that a server restarted meanwhile is missed, never too short to answer.
     const auto left = deadline - Clock::now();
-    if (left <= Clock::duration::zero()) {
+    const auto within = std::clamp<Clock::duration>(left, std::chrono::milliseconds(MinAnswerMilliseconds),
+                                                    std::chrono::milliseconds(MaxAnswerMilliseconds));
+    const Probe probe = probeDisplays(within, options.interruptFd);
+    if (probe.outcome == Probe::Outcome::Interrupted) return fail("The wait for the display was interrupted.");
+    std::string cause = probe.cause;
+    if (probe.outcome == Probe::Outcome::There) {
+      core::Error failure;
+      WindowSurface::Options windowOptions;
+      windowOptions.driver = probe.driver;
+      if (auto window = WindowSurface::open(windowOptions, &failure)) {
+        if (told) core::logNotice("The display is there: the window is open.");
+        return window;
+      }
+      cause = failure.localizedDescription();
+    }
+    // What waiting cannot mend ends the wait at once.
+    if (probe.outcome == Probe::Outcome::Never) return fail("No window can be opened on the desktop (" + namedDisplays() + "): " + cause);
+    if (Clock::now() >= deadline) {
       // The reason, then the end: a supervisor that starts the program again on failure tries
       // once more later.
       std::string text = "No window could be opened on the desktop (" + namedDisplays() + "): " + cause;
       if (wait > 0) text += " (waited " + secondsText(wait) + ")";
-      core::setError(error, core::Error::withDescription(Surface::ErrorDomain, Surface::OpenFailed, text));
-      return nullptr;
+      return fail(text);
     }
     if (!told) {
       // Not only the log: whoever started the program on a desktop sees why it shows nothing yet.
       core::logNotice("No window could be opened on the desktop yet (" + namedDisplays() + "): " + cause +
                       ". Waiting up to " + secondsText(wait) + " for it.");
       told = true;
+    } else if (cause != lastCause) {
+      // A display that stays down is logged once, not at every try; a new reason is worth a line.
+      KT_LOG("no window yet: %s", cause.c_str());
     }
-    const auto pause = std::min<Clock::duration>(left, std::chrono::milliseconds(RetryMilliseconds));
+    lastCause = cause;
+    const auto pause = std::min<Clock::duration>(deadline - Clock::now(), std::chrono::milliseconds(RetryMilliseconds));
     pollfd p{options.interruptFd, POLLIN, 0};
-    const int ms = static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(pause).count());
-    if (poll(&p, options.interruptFd >= 0 ? 1 : 0, ms) > 0) {
-      core::setError(error, core::Error::withDescription(Surface::ErrorDomain, Surface::OpenFailed,
-                                                         "The wait for the display was interrupted."));
-      return nullptr;
-    }
+    const int ms = static_cast<int>(std::max<int64_t>(0, std::chrono::ceil<std::chrono::milliseconds>(pause).count()));
+    if (poll(&p, options.interruptFd >= 0 ? 1 : 0, ms) > 0) return fail("The wait for the display was interrupted.");
   }
 }
 

@@ -21,14 +21,19 @@ struct OpenOptions {
 };
 
 // The wait for a named display: KT_DISPLAY_WAIT (seconds) when set, else the setting
-// "Display_Wait", else 30 s.
+// "Display_Wait", else 30 s. A value that is not a number of seconds is said on standard error
+// and left aside.
 double displayWaitSeconds();
 
 // A real window when $DISPLAY or $WAYLAND_DISPLAY is set, else (and always with KT_OFFSCREEN=1) an
 // offscreen surface. A display that is named but where no window opens is never replaced by an
-// offscreen surface, since nothing would ever be shown: standard error says once why, and that the
-// display is waited for; it is tried again until the wait is over (or `interruptFd` is readable),
-// and then nullptr comes back with the reason in `error`.
+// offscreen surface, since nothing would ever be shown. Only a display that is not there yet is
+// waited for: a socket missing or refusing, a server that does not answer in time or closes the
+// connection during its start. Standard error says once why, and that the display is waited for;
+// it is tried again (each try's wait for an answer bounded by what is left of the wait and ended
+// by `interruptFd`) until the wait is over, and then nullptr comes back with the reason in
+// `error`. What waiting cannot mend (a name that names no server, a refused authorization, pixels
+// the window cannot draw) comes back at once.
 std::unique_ptr<Surface> open(const OpenOptions& options, core::Error* error = nullptr);
 
 }  // namespace display

@@ -170,7 +170,12 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
   // Wayland first where there is one (XWayland is a fallback); an SDL_VIDEODRIVER set by the user
   // still wins over this hint.
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  SDL_SetHint(SDL_HINT_VIDEODRIVER, wayland && *wayland ? "wayland,x11" : "x11");
+  const std::string drivers = !options.driver.empty() ? options.driver : wayland && *wayland ? "wayland,x11" : "x11";
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
+  // Xlib's handler of a broken connection is ours before SDL opens one: a server that goes away
+  // while SDL starts is said like any other loss, not by Xlib's exit.
+  const char* chosen = std::getenv("SDL_VIDEODRIVER");
+  if (std::string(chosen && *chosen ? chosen : drivers).find("x11") != std::string::npos) X11Window::watchConnections();
   // SDL keeps its session-bus connection, and the GL drivers it probes keep their caches, for the
   // life of the process.
   LeakCheckPause pause;
@@ -184,17 +189,14 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
       SDL_SetError("no X server answers at %s (%s: %s)", std::getenv("DISPLAY"), xSocket.c_str(), problem.c_str());
     }
     core::setError(error, sdlError("SDL video"));
-    KT_LOG("%s", SDL_GetError());
     return false;
   }
   m_sdlStarted = true;
   const char* driver = SDL_GetCurrentVideoDriver();
-  const char* chosen = std::getenv("SDL_VIDEODRIVER");
   bool desktop = driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
   if (!desktop && !(chosen && *chosen)) {
     SDL_SetError("no desktop window system (video driver %s)", driver ? driver : "none");
     core::setError(error, sdlError("SDL video"));
-    KT_LOG("%s", SDL_GetError());
     return false;
   }
 
@@ -225,7 +227,6 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
   m_window = SDL_CreateWindow(options.title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, w, h, flags);
   if (!m_window) {
     core::setError(error, sdlError("window"));
-    KT_LOG("%s", SDL_GetError());
     return false;
   }
   if (driver && std::strcmp(driver, "wayland") == 0) {
@@ -234,7 +235,6 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
     if (!m_wayland) {
       SDL_SetError("%s", why.c_str());
       core::setError(error, sdlError("Wayland window"));
-      KT_LOG("%s", why.c_str());
       return false;
     }
   } else {
@@ -243,8 +243,7 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
     placeOnBareX();
     if (!makeFramebuffer()) {
       core::setError(error, sdlError("window framebuffer"));
-      KT_LOG("%s", SDL_GetError());
-      return false;
+        return false;
     }
   }
   followWindowSize();

@@ -73,6 +73,9 @@ class WindowSurface : public Surface {
     const char* title = "KTV";
     bool hidden = false;      // made but not shown (tests)
     bool fullScreen = false;  // full screen on the desktop's output (also KT_FULLSCREEN=1)
+    // The window system to open ("wayland" or "x11"), empty for Wayland where one is named, else
+    // X11. SDL_VIDEODRIVER, when set, wins.
+    std::string driver;
   };
 
   // Opens the window; nullptr with an error when SDL or the window cannot be set up.

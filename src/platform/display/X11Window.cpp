@@ -2,10 +2,13 @@
 
 #include <dlfcn.h>
 #include <poll.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <vector>
+
+#include "platform/core/Log.h"
 
 // Last: it brings the window systems' own headers, whose macros clash with ordinary names.
 #include <SDL_syswm.h>
@@ -14,13 +17,11 @@
 namespace display {
 namespace {
 
-// The windows on open connections (the main thread's, where SDL's X11 calls run) and the IO error
-// handler that was there before the first of them.
+// The windows on open connections (the main thread's, where SDL's X11 calls run).
 std::vector<X11Window*>& windows() {
   static std::vector<X11Window*> list;
   return list;
 }
-XIOErrorHandler g_previousHandler = nullptr;
 
 // The Xlib calls used here, taken from the libX11 SDL has loaded (SDL opens it itself, so the
 // program is not linked against it).
@@ -40,9 +41,11 @@ bool load(void* lib, const char* name, F& f) {
   return f != nullptr;
 }
 
+// The library SDL loads for its X11 driver, loaded here first when the handlers are set before
+// SDL starts, and kept for the life of the process (SDL's own handle shares it).
 const Xlib* xlib() {
   static const Xlib* loaded = []() -> const Xlib* {
-    void* lib = dlopen("libX11.so.6", RTLD_NOW | RTLD_NOLOAD);
+    void* lib = dlopen("libX11.so.6", RTLD_NOW);
     if (!lib) return nullptr;
     static Xlib x;
     const bool all = load(lib, "XSetIOErrorHandler", x.setIOErrorHandler) &&
@@ -50,14 +53,21 @@ const Xlib* xlib() {
                      load(lib, "XInternAtom", x.internAtom) && load(lib, "XGetWindowProperty", x.getWindowProperty) &&
                      load(lib, "XFree", x.free) && load(lib, "XMoveResizeWindow", x.moveResizeWindow) &&
                      load(lib, "XFlush", x.flush);
-    // The library stays loaded as long as SDL's own handle; ours is let go of at once.
-    dlclose(lib);
     return all ? &x : nullptr;
   }();
   return loaded;
 }
 
 }  // namespace
+
+void X11Window::watchConnections() {
+  static const bool watching = [] {
+    if (!xlib()) return false;
+    xlib()->setIOErrorHandler(&X11Window::ioError);
+    return true;
+  }();
+  (void)watching;
+}
 
 std::unique_ptr<X11Window> X11Window::create(SDL_Window* window) {
   SDL_SysWMinfo info;
@@ -70,7 +80,7 @@ std::unique_ptr<X11Window> X11Window::create(SDL_Window* window) {
 X11Window::X11Window(_XDisplay* display, unsigned long window) : m_display(display), m_window(window) {
   const char* name = DisplayString(display);
   m_name = name ? name : "";
-  if (windows().empty()) g_previousHandler = xlib()->setIOErrorHandler(&X11Window::ioError);
+  watchConnections();
   windows().push_back(this);
   // Called after the handler above in place of Xlib's exit(); returning leaves the connection
   // marked broken.
@@ -82,19 +92,26 @@ X11Window::~X11Window() {
   auto& list = windows();
   std::erase(list, this);
   if (!m_lost) xlib()->setIOErrorExitHandler(m_display, nullptr, nullptr);
-  if (list.empty()) xlib()->setIOErrorHandler(g_previousHandler);
 }
 
 int X11Window::ioError(_XDisplay* display) {
+  const int error = errno;
   for (X11Window* watch : windows()) {
     if (watch->m_display != display) continue;
     // Noted quietly: the window reports it with the display's name.
     watch->m_lost = true;
-    watch->m_errno = errno;
+    watch->m_errno = error;
     return 0;
   }
-  // Not a window's connection: as it would have been without us.
-  return g_previousHandler ? g_previousHandler(display) : 0;
+  // A connection no window watches yet: SDL's, broken while SDL starts (the server went away in
+  // the moment between being found and the window being made). Xlib would end the program from
+  // here; it ends as after any loss of the display instead, saying so, with status 1.
+  const char* name = DisplayString(display);
+  std::string text = std::string("The display went away: the X server at ") + (name ? name : "?") +
+                     ": the connection to the X server broke";
+  if (error != 0 && error != EAGAIN) text += std::string(" (") + std::strerror(error) + ")";
+  core::logNotice(text + ". Stopping.");
+  _exit(1);
 }
 
 void X11Window::ioErrorExit(_XDisplay*, void* watch) {

@@ -19,6 +19,10 @@ namespace display {
 // SDL believes the window has: placeOver() moves and sizes the X window itself.
 class X11Window {
  public:
+  // Sets the process's handler of broken Xlib connections (once; it stays): a connection of a
+  // window is noted as lost, one no window watches yet (SDL's, while it starts) ends the program
+  // with the display's loss said and status 1, never by Xlib's own exit.
+  static void watchConnections();
   // For the X window of `window`; null when the window is not on X11 or Xlib's calls cannot be had.
   static std::unique_ptr<X11Window> create(SDL_Window* window);
   ~X11Window();

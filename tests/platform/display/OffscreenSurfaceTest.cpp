@@ -193,9 +193,22 @@ TEST_F(OffscreenSurfaceTest, TheWaitForADisplayComesFromTheEnvironmentElseTheSet
     EXPECT_EQ(display::displayWaitSeconds(), 0);
   }
   {
-    // Not a number of seconds: the usual wait, not none and not forever.
-    ScopedEnv wait("KT_DISPLAY_WAIT", "-3");
+    // Not a number of seconds: said on standard error (not only in the log), and the setting
+    // counts as if the variable were not there; not none and not forever.
+    ScopedEnv wait("KT_DISPLAY_WAIT", "-3"), logged("KT_LOG_STDERR", nullptr);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(display::displayWaitSeconds(), 4.5);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("KT_DISPLAY_WAIT=-3 is not a number of seconds"), std::string::npos) << said;
+  }
+  {
+    ScopedEnv wait("KT_DISPLAY_WAIT", "soon"), logged("KT_LOG_STDERR", nullptr);
+    core::UserDefaults::standard().setObject("Display_Wait", core::Value("later"));
+    testing::internal::CaptureStderr();
     EXPECT_EQ(display::displayWaitSeconds(), 30);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find("KT_DISPLAY_WAIT=soon"), std::string::npos) << said;
+    EXPECT_NE(said.find("The setting Display_Wait (later) is not a number of seconds"), std::string::npos) << said;
   }
 }
 

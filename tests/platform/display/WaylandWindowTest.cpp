@@ -305,6 +305,7 @@ TEST_F(WaylandWindowTest, RepeatedSizeChangesKeepTheLiveBuffersBounded) {
 TEST(WaylandWindowOpenTest, ACompositorThatIsNotThereIsWaitedForSaidOnceThenAFailure) {
   support::TempHome home;
   ScopedEnv wayland("WAYLAND_DISPLAY", "kt-no-such-compositor");
+  ScopedEnv runtime("XDG_RUNTIME_DIR", home.path().c_str());
   ScopedEnv x("DISPLAY", nullptr);
   ScopedEnv driver("SDL_VIDEODRIVER", nullptr);
   ScopedEnv offscreen("KT_OFFSCREEN", nullptr);
@@ -330,6 +331,7 @@ TEST(WaylandWindowOpenTest, ACompositorThatIsNotThereIsWaitedForSaidOnceThenAFai
 TEST(WaylandWindowOpenTest, TheWaitEndsWhenTheInterruptDescriptorIsReadable) {
   support::TempHome home;
   ScopedEnv wayland("WAYLAND_DISPLAY", "kt-no-such-compositor");
+  ScopedEnv runtime("XDG_RUNTIME_DIR", home.path().c_str());
   ScopedEnv x("DISPLAY", nullptr);
   ScopedEnv offscreen("KT_OFFSCREEN", nullptr);
   int fds[2];

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// A look at the displays the environment names, made before SDL is given one. SDL's own start on
+// a display blocks, with no time limit, until the server answers, and a Wayland connection closed
+// during its first exchange crashes it; so the first exchange is made here, polled against a
+// time limit and a descriptor that ends the wait (a termination signal), and only a server that
+// answered is handed to SDL. The look also tells a display that is not there yet (worth waiting
+// for) from one that waiting cannot mend (a name that names no server, a refused authorization,
+// pixels the window cannot draw).
+namespace display {
+
+struct Probe {
+  enum class Outcome {
+    There,        // a server answered: SDL may open `driver`
+    NotYet,       // nothing answered yet (missing, refusing, silent, or closed during its start)
+    Never,        // what is named cannot work, however long the program waits
+    Interrupted,  // the interrupt descriptor became readable
+  };
+  Outcome outcome = Outcome::NotYet;
+  // "wayland" or "x11" when There; empty when SDL is to choose by itself (SDL_VIDEODRIVER names
+  // a driver this look does not know).
+  std::string driver;
+  // Why not, for the user; for several displays named, each one's reason.
+  std::string cause;
+};
+
+// Looks at WAYLAND_DISPLAY's compositor, then DISPLAY's X server (those SDL_VIDEODRIVER allows),
+// waiting for each one's answer at most `within`. NotYet while any of them may still come, Never
+// when none can.
+Probe probeDisplays(std::chrono::steady_clock::duration within, int interruptFd);
+
+// ---- the pieces, for tests -------------------------------------------------------------------
+
+// DISPLAY read as Xlib reads it: "[host]:number[.screen]", "unix:number[.screen]".
+struct XDisplayName {
+  std::string host;  // empty (or "unix") for the local server
+  int number = 0;
+  int screen = 0;
+};
+std::optional<XDisplayName> parseXDisplayName(const std::string& text);
+
+// The X server's answer to a connection set-up, read from the bytes received so far.
+struct XSetupReply {
+  enum class Status { Incomplete, Failed, Authenticate, Success, Malformed };
+  Status status = Status::Incomplete;
+  std::string reason;  // Failed, Authenticate: the server's words
+  // Success: the screens, and of the asked screen its root window's depth and visual class
+  // (2 GrayScale ... 4 TrueColor, 5 DirectColor; -1 when the root visual is not listed).
+  int screens = 0;
+  int rootDepth = 0;
+  int rootVisualClass = -1;
+};
+XSetupReply parseXSetupReply(const uint8_t* data, size_t size, int screen);
+
+// The first bytes of a Wayland connection: the client's sync request, and the reader of the
+// compositor's events until that sync's callback is done.
+class WaylandSyncReader {
+ public:
+  enum class State { More, Done, Error, Malformed };
+  // The request: wl_display.sync with the callback object 2.
+  static std::string request();
+  // Takes what arrived; Done once the callback's done event came, Error on the display's error
+  // event, Malformed on a message no compositor sends.
+  State feed(const uint8_t* data, size_t size);
+  State state() const { return m_state; }
+
+ private:
+  std::string m_pending;
+  State m_state = State::More;
+};
+
+}  // namespace display

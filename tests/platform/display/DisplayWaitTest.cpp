@@ -1,0 +1,411 @@
+// The wait for a named display at its edges: servers that are there but do not answer or close at
+// once, names and servers that waiting cannot mend, two displays named, the log of a long wait,
+// and the first exchange with a server read from its bytes.
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/core/Error.h"
+#include "platform/display/Display.h"
+#include "platform/display/DisplayProbe.h"
+#include "platform/display/X11Window.h"
+#include "platform/ui/Application.h"
+#include "platform/ui/Screen.h"
+#include "support/DisplayServers.h"
+#include "support/ScopedEnv.h"
+#include "support/TempHome.h"
+
+namespace {
+
+using display::Probe;
+using display::WaylandSyncReader;
+using display::XSetupReply;
+using support::ScopedEnv;
+
+// ---- the bytes of a first exchange -----------------------------------------------------------
+
+void put16(std::string& s, uint16_t v) { s.append(reinterpret_cast<const char*>(&v), 2); }
+void put32(std::string& s, uint32_t v) { s.append(reinterpret_cast<const char*>(&v), 4); }
+void pad(std::string& s) { s.resize((s.size() + 3) & ~size_t{3}, '\0'); }
+
+// An X server's set-up answer: `header` then `body`, its length in the header.
+std::string xReply(uint8_t status, uint8_t reasonLength, const std::string& body) {
+  std::string s;
+  s.push_back(static_cast<char>(status));
+  s.push_back(static_cast<char>(reasonLength));
+  put16(s, 11);
+  put16(s, 0);
+  put16(s, static_cast<uint16_t>(body.size() / 4));
+  return s + body;
+}
+
+// A successful set-up with one screen per entry of `depths`, each root window of that depth in a
+// visual of class `visualClass`.
+std::string xSuccess(const std::vector<int>& depths, int visualClass) {
+  std::string b;
+  for (int i = 0; i < 4; ++i) put32(b, 0);
+  const std::string vendor = "Test";
+  put16(b, static_cast<uint16_t>(vendor.size()));
+  put16(b, 0xffff);
+  b.push_back(static_cast<char>(depths.size()));
+  b.push_back(1);  // one pixmap format
+  b.append(6, '\0');
+  put32(b, 0);
+  b += vendor;
+  pad(b);
+  b.append(8, '\0');  // the format
+  for (size_t s = 0; s < depths.size(); ++s) {
+    for (int i = 0; i < 5; ++i) put32(b, 0);
+    for (int i = 0; i < 6; ++i) put16(b, 0);
+    put32(b, 0x21 + static_cast<uint32_t>(s));  // root visual
+    b.push_back(0);
+    b.push_back(0);
+    b.push_back(static_cast<char>(depths[s]));
+    b.push_back(2);  // two depths: 1 bit without visuals, then the root's
+    b.push_back(1);
+    b.push_back(0);
+    put16(b, 0);
+    put32(b, 0);
+    b.push_back(static_cast<char>(depths[s]));
+    b.push_back(0);
+    put16(b, 2);
+    put32(b, 0);
+    for (uint32_t id : {0x40u, 0x21u + static_cast<uint32_t>(s)}) {
+      put32(b, id);
+      b.push_back(static_cast<char>(id == 0x40 ? 5 : visualClass));
+      b.append(19, '\0');
+    }
+  }
+  return xReply(1, 0, b);
+}
+
+XSetupReply parse(const std::string& bytes, int screen = 0) {
+  return display::parseXSetupReply(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), screen);
+}
+
+TEST(DisplayProbeTest, XDisplayNamesAreReadAsXlibReadsThem) {
+  struct Case {
+    const char* text;
+    bool valid;
+    const char* host;
+    int number, screen;
+  } cases[] = {
+      {":0", true, "", 0, 0},         {":12.1", true, "", 12, 1},         {"unix:3", true, "unix", 3, 0},
+      {"tablet:2", true, "tablet", 2, 0}, {"tcp/tablet:4.0", true, "tablet", 4, 0}, {"unix/x:5", true, "", 5, 0},
+      {"garbage", false, "", 0, 0},   {":", false, "", 0, 0},             {":x", false, "", 0, 0},
+      {"host::0", false, "", 0, 0},   {":1.", false, "", 0, 0},           {"", false, "", 0, 0},
+      {":123456", false, "", 0, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    const auto name = display::parseXDisplayName(c.text);
+    ASSERT_EQ(name.has_value(), c.valid);
+    if (!c.valid) continue;
+    EXPECT_EQ(name->host, c.host);
+    EXPECT_EQ(name->number, c.number);
+    EXPECT_EQ(name->screen, c.screen);
+  }
+}
+
+TEST(DisplayProbeTest, XSetupRepliesAreReadWhateverTheirCut) {
+  const std::string ok = xSuccess({24}, 4);
+  // Any cut short is waited on, never misread.
+  for (size_t n = 0; n < ok.size(); ++n) ASSERT_EQ(parse(ok.substr(0, n)).status, XSetupReply::Status::Incomplete) << n;
+  XSetupReply r = parse(ok);
+  EXPECT_EQ(r.status, XSetupReply::Status::Success);
+  EXPECT_EQ(r.screens, 1);
+  EXPECT_EQ(r.rootDepth, 24);
+  EXPECT_EQ(r.rootVisualClass, 4);
+
+  // The screen DISPLAY names, not the first.
+  r = parse(xSuccess({24, 8}, 3), 1);
+  EXPECT_EQ(r.screens, 2);
+  EXPECT_EQ(r.rootDepth, 8);
+  EXPECT_EQ(r.rootVisualClass, 3);
+
+  std::string words = "Authorization required, but no authorization protocol specified\n";
+  std::string body = words;
+  pad(body);
+  r = parse(xReply(0, static_cast<uint8_t>(words.size()), body));
+  EXPECT_EQ(r.status, XSetupReply::Status::Failed);
+  EXPECT_EQ(r.reason, "Authorization required, but no authorization protocol specified");
+
+  body = "XDM-AUTHORIZATION-1 wanted";
+  pad(body);
+  r = parse(xReply(2, 0, body));
+  EXPECT_EQ(r.status, XSetupReply::Status::Authenticate);
+  EXPECT_EQ(r.reason, "XDM-AUTHORIZATION-1 wanted");
+
+  // Not X: a status no server sends, a reason longer than the answer, screens past its end.
+  EXPECT_EQ(parse(xReply(7, 0, "")).status, XSetupReply::Status::Malformed);
+  EXPECT_EQ(parse(xReply(0, 200, std::string(8, 'x'))).status, XSetupReply::Status::Malformed);
+  std::string truncated = xSuccess({24}, 4);
+  truncated[8 + 20] = 3;  // three screens claimed, one sent
+  EXPECT_EQ(parse(truncated).status, XSetupReply::Status::Malformed);
+}
+
+TEST(DisplayProbeTest, WaylandSyncIsDoneOnlyAtItsCallback) {
+  std::string events;
+  put32(events, 1);  // wl_display.delete_id(2) comes first
+  put32(events, (12u << 16) | 1);
+  put32(events, 2);
+  put32(events, 2);  // wl_callback.done
+  put32(events, (12u << 16) | 0);
+  put32(events, 7);
+  WaylandSyncReader reader;
+  for (size_t i = 0; i + 1 < events.size(); ++i)
+    ASSERT_EQ(reader.feed(reinterpret_cast<const uint8_t*>(&events[i]), 1), WaylandSyncReader::State::More) << i;
+  EXPECT_EQ(reader.feed(reinterpret_cast<const uint8_t*>(&events.back()), 1), WaylandSyncReader::State::Done);
+
+  std::string error;
+  put32(error, 1);  // wl_display.error
+  put32(error, (24u << 16) | 0);
+  error.append(16, '\0');
+  WaylandSyncReader refused;
+  EXPECT_EQ(refused.feed(reinterpret_cast<const uint8_t*>(error.data()), error.size()), WaylandSyncReader::State::Error);
+
+  std::string broken;
+  put32(broken, 5);
+  put32(broken, (6u << 16) | 0);  // shorter than its own header
+  WaylandSyncReader garbled;
+  EXPECT_EQ(garbled.feed(reinterpret_cast<const uint8_t*>(broken.data()), broken.size()),
+            WaylandSyncReader::State::Malformed);
+}
+
+// ---- the wait against real sockets -----------------------------------------------------------
+
+class DisplayWaitTest : public support::TempHomeTest {
+ protected:
+  void SetUp() override {
+    support::TempHomeTest::SetUp();
+    char dir[] = "/tmp/kt-wait-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    m_runtime = dir;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(m_runtime, ignored);
+    ui::Application::shared().reset();
+    ui::Screen::main().reset();
+    support::TempHomeTest::TearDown();
+  }
+
+  // display::open with this wait; what it said on standard error in `said`.
+  std::unique_ptr<display::Surface> open(double wait, core::Error* error, int interruptFd = -1) {
+    testing::internal::CaptureStderr();
+    auto surface = display::open(display::OpenOptions{wait, interruptFd}, error);
+    m_said = testing::internal::GetCapturedStderr();
+    return surface;
+  }
+
+  std::string m_runtime;
+  std::string m_said;
+  ScopedEnv m_driver{"SDL_VIDEODRIVER", nullptr};
+  ScopedEnv m_offscreen{"KT_OFFSCREEN", nullptr};
+  ScopedEnv m_logged{"KT_LOG_STDERR", nullptr};
+};
+
+// A compositor whose socket takes the connection but never answers (hung or stopped while it
+// starts): each try gives up on it in time, the wait ends with the reason, and the interrupt ends
+// it at once. SDL would wait on it for ever.
+TEST_F(DisplayWaitTest, ACompositorThatNeverAnswersEndsTheWaitWithItsReasonOrAtTheInterrupt) {
+  auto hung = support::HungDisplay::wayland(m_runtime + "/wayland-hung", support::HungDisplay::Silent);
+  ASSERT_NE(hung, nullptr);
+  ScopedEnv wayland("WAYLAND_DISPLAY", "wayland-hung"), runtime("XDG_RUNTIME_DIR", m_runtime.c_str()),
+      x("DISPLAY", nullptr);
+  core::Error error;
+  EXPECT_EQ(open(1.5, &error), nullptr);
+  const std::string reason = error.localizedDescription();
+  EXPECT_NE(reason.find("the Wayland compositor at " + m_runtime + "/wayland-hung does not answer"), std::string::npos)
+      << reason;
+  EXPECT_NE(reason.find("(waited 1.5 s)"), std::string::npos) << reason;
+
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  ASSERT_EQ(write(fds[1], "x", 1), 1);
+  EXPECT_EQ(open(3600, &error, fds[0]), nullptr);
+  close(fds[0]);
+  close(fds[1]);
+  EXPECT_NE(error.localizedDescription().find("interrupted"), std::string::npos) << error.localizedDescription();
+}
+
+// A compositor that dies as it starts takes the connection and closes it: not there yet, tried
+// again, never a crash inside the window system's start.
+TEST_F(DisplayWaitTest, ACompositorThatClosesAtOnceIsNotThereYet) {
+  auto closing = support::HungDisplay::wayland(m_runtime + "/wayland-closing", support::HungDisplay::ClosesAtOnce);
+  ASSERT_NE(closing, nullptr);
+  ScopedEnv wayland("WAYLAND_DISPLAY", "wayland-closing"), runtime("XDG_RUNTIME_DIR", m_runtime.c_str()),
+      x("DISPLAY", nullptr);
+  core::Error error;
+  EXPECT_EQ(open(0.6, &error), nullptr);
+  EXPECT_GE(closing->accepted(), 1);
+  EXPECT_NE(error.localizedDescription().find("closed the connection before answering"), std::string::npos)
+      << error.localizedDescription();
+}
+
+TEST_F(DisplayWaitTest, AnXServerThatNeverAnswersEndsTheWaitWithItsReason) {
+  auto hung = support::HungDisplay::x11(support::HungDisplay::Silent);
+  ASSERT_NE(hung, nullptr);
+  ScopedEnv x("DISPLAY", hung->display().c_str()), wayland("WAYLAND_DISPLAY", nullptr);
+  core::Error error;
+  EXPECT_EQ(open(1.5, &error), nullptr);
+  EXPECT_NE(error.localizedDescription().find("the X server at " + hung->display() + " does not answer"),
+            std::string::npos)
+      << error.localizedDescription();
+}
+
+// What no wait can mend ends it at once (the wait here is an hour) with the reason, and nothing
+// is said of waiting.
+TEST_F(DisplayWaitTest, WhatWaitingCannotMendEndsTheWaitAtOnce) {
+  const std::string longName(120, 'w');
+  struct Case {
+    const char* wayland;
+    const char* runtime;
+    const char* x;
+    std::string reason;
+  } cases[] = {
+      {"wayland-0", nullptr, nullptr, "WAYLAND_DISPLAY=wayland-0 names a socket in XDG_RUNTIME_DIR, which is not set"},
+      {longName.c_str(), m_runtime.c_str(), nullptr, "is too long (at most 107 bytes)"},
+      {nullptr, nullptr, "garbage", "DISPLAY=garbage names no X server"},
+      {nullptr, nullptr, ":", "DISPLAY=: names no X server"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.reason);
+    ScopedEnv wayland("WAYLAND_DISPLAY", c.wayland), runtime("XDG_RUNTIME_DIR", c.runtime), x("DISPLAY", c.x);
+    core::Error error;
+    EXPECT_EQ(open(3600, &error), nullptr);
+    const std::string reason = error.localizedDescription();
+    EXPECT_NE(reason.find("No window can be opened on the desktop"), std::string::npos) << reason;
+    EXPECT_NE(reason.find(c.reason), std::string::npos) << reason;
+    EXPECT_EQ(m_said.find("Waiting"), std::string::npos) << m_said;
+  }
+}
+
+// An X server that refuses the connection's authorization, and one whose pixels the window
+// cannot draw: said for what they are, at once, before Xlib is ever called (which would say its
+// own line at every try).
+TEST_F(DisplayWaitTest, AnXServerThatRefusesOrCannotBeDrawnOnEndsTheWaitAtOnce) {
+  // A server that wants a cookie the client does not have.
+  const std::string cookies = m_runtime + "/server-cookies";
+  {
+    std::string entry;
+    auto field = [&](const std::string& f) {
+      entry.push_back(static_cast<char>(f.size() >> 8));
+      entry.push_back(static_cast<char>(f.size() & 0xff));
+      entry += f;
+    };
+    entry += "\xff\xff";  // any address
+    field("");
+    field("");
+    field("MIT-MAGIC-COOKIE-1");
+    field(std::string(16, '\x5a'));
+    FILE* f = std::fopen(cookies.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    std::fwrite(entry.data(), 1, entry.size(), f);
+    std::fclose(f);
+  }
+  {
+    support::XServer guarded("1280x1024x24", support::XServer::LowestFree, {"-auth", cookies});
+    ASSERT_FALSE(guarded.display().empty());
+    ScopedEnv x("DISPLAY", guarded.display().c_str()), wayland("WAYLAND_DISPLAY", nullptr),
+        authority("XAUTHORITY", (m_runtime + "/no-cookies").c_str());
+    core::Error error;
+    EXPECT_EQ(open(3600, &error), nullptr);
+    const std::string reason = error.localizedDescription();
+    EXPECT_NE(reason.find("refused the connection's authorization (Authorization required"), std::string::npos)
+        << reason;
+    EXPECT_EQ(m_said.find("Waiting"), std::string::npos) << m_said;
+  }
+  {
+    support::XServer palette("1280x1024x8");
+    ASSERT_FALSE(palette.display().empty());
+    ScopedEnv x("DISPLAY", palette.display().c_str()), wayland("WAYLAND_DISPLAY", nullptr);
+    core::Error error;
+    EXPECT_EQ(open(3600, &error), nullptr);
+    const std::string reason = error.localizedDescription();
+    EXPECT_NE(reason.find("shows 8-bit palette pixels, which the window cannot draw"), std::string::npos) << reason;
+  }
+}
+
+// Both named, neither there: both reasons, so that whoever set them up sees what each lacks.
+TEST_F(DisplayWaitTest, BothDisplaysNamedAndNeitherThereGiveBothReasons) {
+  ScopedEnv wayland("WAYLAND_DISPLAY", "wl-nothing"), runtime("XDG_RUNTIME_DIR", m_runtime.c_str()),
+      x("DISPLAY", ":107");
+  core::Error error;
+  EXPECT_EQ(open(0, &error), nullptr);
+  const std::string reason = error.localizedDescription();
+  EXPECT_NE(reason.find("no Wayland compositor listens at " + m_runtime + "/wl-nothing"), std::string::npos) << reason;
+  EXPECT_NE(reason.find("no X server answers at :107"), std::string::npos) << reason;
+}
+
+// A display that stays down is said once, in the log as on standard error, not once a try.
+TEST_F(DisplayWaitTest, ADisplayThatStaysDownIsSaidOnceNotAtEveryTry) {
+  ScopedEnv wayland("WAYLAND_DISPLAY", "wl-nothing"), runtime("XDG_RUNTIME_DIR", m_runtime.c_str()),
+      x("DISPLAY", nullptr), logged("KT_LOG_STDERR", "1");
+  core::Error error;
+  EXPECT_EQ(open(1.2, &error), nullptr);
+  const std::string cause = "no Wayland compositor listens at";
+  ASSERT_NE(m_said.find(cause), std::string::npos) << m_said;
+  EXPECT_EQ(m_said.find(cause), m_said.rfind(cause)) << m_said;
+}
+
+// An X server that goes away in the moment between being found and the window being made: Xlib's
+// connection breaks before any window watches it, and the loss is said as any other, with status
+// 1, instead of by Xlib's own exit.
+TEST_F(DisplayWaitTest, AnXServerLostWhileTheWindowSystemStartsIsSaidAsALoss) {
+  support::XServer x;
+  ASSERT_FALSE(x.display().empty());
+  int ready[2], go[2], said[2];
+  ASSERT_EQ(pipe2(ready, O_CLOEXEC), 0);
+  ASSERT_EQ(pipe2(go, O_CLOEXEC), 0);
+  ASSERT_EQ(pipe2(said, O_CLOEXEC), 0);
+  const std::string name = x.display();
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    dup2(said[1], 2);
+    display::X11Window::watchConnections();
+    void* lib = dlopen("libX11.so.6", RTLD_NOW);
+    using Open = void* (*)(const char*);
+    using Sync = int (*)(void*, int);
+    auto openDisplay = lib ? reinterpret_cast<Open>(dlsym(lib, "XOpenDisplay")) : nullptr;
+    auto sync = lib ? reinterpret_cast<Sync>(dlsym(lib, "XSync")) : nullptr;
+    void* connection = openDisplay ? openDisplay(name.c_str()) : nullptr;
+    if (!connection || !sync) _exit(3);
+    char c = 'r';
+    if (write(ready[1], &c, 1) != 1 || read(go[0], &c, 1) != 1) _exit(4);
+    sync(connection, 0);  // meets the broken connection
+    _exit(5);
+  }
+  close(said[1]);
+  close(ready[1]);
+  close(go[0]);
+  char c = 0;
+  ASSERT_EQ(read(ready[0], &c, 1), 1);
+  x.kill(SIGKILL);
+  ASSERT_EQ(write(go[1], "g", 1), 1);
+  std::string text;
+  char buf[512];
+  for (ssize_t n; (n = read(said[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<size_t>(n));
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  close(said[0]);
+  close(ready[0]);
+  close(go[1]);
+  ASSERT_TRUE(WIFEXITED(status)) << text;
+  EXPECT_EQ(WEXITSTATUS(status), 1) << text;
+  EXPECT_NE(text.find("The display went away: the X server at " + name + ": the connection to the X server broke"),
+            std::string::npos)
+      << text;
+}
+
+}  // namespace
