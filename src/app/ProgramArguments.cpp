@@ -64,10 +64,13 @@ Settings for this run only (the stored ones, in $XDG_CONFIG_HOME/ktv-room-client
   -VedioName FOLDER        the shared folder of the staff videos on that host [video]
   -vedio_State N           the video state of the settings form [0]
   -Display_Wait SECONDS    how long a named display that is not there is waited for [30]; 0: none
+  -Draw_Scale SCALE        draw the interface at this scale (0.5 to 4) whatever the window's size,
+                           the picture resampled into the window [the window's own scale]
 
 Environment:
   KT_FULLSCREEN=1          open the window full screen (F11 turns full screen on and off)
   KT_DISPLAY_WAIT=SECONDS  as -Display_Wait, and before it
+  KT_DRAW_SCALE=SCALE      as -Draw_Scale, and before it
   KT_OFFSCREEN=1           draw offscreen even where a display is named
   KT_SCREENS_DIR=FOLDER    save a screenshot of the first screen there (start.png), 3 s after start
   KT_LOG_STDERR=1          write the log to standard error too (it always goes to the system log)
@@ -95,8 +98,7 @@ std::optional<int> ProgramArguments::answer(const std::string& version, std::ost
       out << versionText(version) << std::flush;
       return 0;
     case Request::Mistake:
-      err << ProgramName << ": " << m_mistake << "\nTry '" << ProgramName << " --help' for what it takes."
-          << std::endl;
+      err << ProgramName << ": " << m_mistake << "; see '" << ProgramName << " --help'" << std::endl;
       return MistakeStatus;
   }
   return std::nullopt;

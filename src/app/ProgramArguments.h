@@ -27,8 +27,8 @@ class ProgramArguments {
   // What --version prints: "ktv_client <version>".
   static std::string versionText(const std::string& version);
 
-  // Help and version on `out` (status 0), a mistake on `err` with a pointer to --help (status 2);
-  // nullopt when the program should run.
+  // Help and version on `out` (status 0), a mistake on `err` in one line with a pointer to --help
+  // (status 2); nullopt when the program should run.
   std::optional<int> answer(const std::string& version, std::ostream& out, std::ostream& err) const;
   // The same on standard output and standard error.
   std::optional<int> answer(const std::string& version) const;
