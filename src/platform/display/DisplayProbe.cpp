@@ -10,6 +10,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstddef>
+#include <cstdint>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -94,14 +95,16 @@ int connectLocal(const std::string& path, bool abstract) {
 
 enum class Answer { Complete, Closed, Silent, Interrupted };
 
+// A socket closed with the last copy of the pointer.
+std::shared_ptr<void> owned(int fd) {
+  return std::shared_ptr<void>(reinterpret_cast<void*>(static_cast<intptr_t>(fd)),
+                               [](void* p) { ::close(static_cast<int>(reinterpret_cast<intptr_t>(p))); });
+}
+
 // Sends `request` and reads until `take` has what it needs, the peer closes, the time is up or
-// the wait is interrupted. The socket is closed afterwards.
+// the wait is interrupted.
 Answer exchange(int fd, const std::string& request, Clock::time_point until, int interruptFd,
                 const std::function<bool(const uint8_t*, size_t)>& take) {
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
   size_t sent = 0;
   while (sent < request.size()) {
     const ssize_t n = ::send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
@@ -133,9 +136,12 @@ Answer exchange(int fd, const std::string& request, Clock::time_point until, int
   }
 }
 
-Probe notYet(std::string cause) { return Probe{Probe::Outcome::NotYet, "", std::move(cause)}; }
-Probe never(std::string cause) { return Probe{Probe::Outcome::Never, "", std::move(cause)}; }
-Probe interrupted() { return Probe{Probe::Outcome::Interrupted, "", "the wait was interrupted"}; }
+Probe notYet(std::string cause) { return Probe{Probe::Outcome::NotYet, "", std::move(cause), {}}; }
+Probe never(std::string cause) { return Probe{Probe::Outcome::Never, "", std::move(cause), {}}; }
+Probe interrupted() { return Probe{Probe::Outcome::Interrupted, "", "the wait was interrupted", {}}; }
+Probe there(std::string driver, std::shared_ptr<void> connection = {}) {
+  return Probe{Probe::Outcome::There, std::move(driver), "", std::move(connection)};
+}
 
 // ---- Wayland ---------------------------------------------------------------------------------
 
@@ -150,6 +156,7 @@ Probe probeWayland(Clock::duration within, int interruptFd) {
                  std::to_string(sizeof(sockaddr_un::sun_path) - 1) + " bytes)");
   const int fd = connectLocal(path, false);
   if (fd < 0) return notYet("no Wayland compositor listens at " + path + " (" + std::strerror(errno) + ")");
+  const std::shared_ptr<void> connection = owned(fd);
   WaylandSyncReader reader;
   const Answer answer = exchange(fd, WaylandSyncReader::request(), Clock::now() + within, interruptFd,
                                  [&](const uint8_t* data, size_t size) { return reader.feed(data, size) != WaylandSyncReader::State::More; });
@@ -166,7 +173,7 @@ Probe probeWayland(Clock::duration within, int interruptFd) {
   }
   if (reader.state() == WaylandSyncReader::State::Error) return notYet(where + " refused the connection");
   if (reader.state() == WaylandSyncReader::State::Malformed) return notYet(where + " answered in something other than Wayland");
-  return Probe{Probe::Outcome::There, "wayland", ""};
+  return there("wayland");
 }
 
 // ---- X11 -------------------------------------------------------------------------------------
@@ -223,12 +230,13 @@ Probe probeX11(Clock::duration within, int interruptFd) {
   const auto name = parseXDisplayName(text);
   if (!name) return never("DISPLAY=" + text + " names no X server (the form is [host]:number[.screen])");
   // A server over the network: SDL connects to it itself.
-  if (!name->host.empty() && name->host != "unix") return Probe{Probe::Outcome::There, "x11", ""};
+  if (!name->host.empty() && name->host != "unix") return there("x11");
   // Xlib tries the abstract socket first, then the file.
   const std::string path = "/tmp/.X11-unix/X" + std::to_string(name->number);
   int fd = connectLocal(path, true);
   if (fd < 0) fd = connectLocal(path, false);
   if (fd < 0) return notYet("no X server answers at " + text + " (" + path + ": " + std::strerror(errno) + ")");
+  std::shared_ptr<void> connection = owned(fd);
   std::string reply;
   XSetupReply setup;
   const Answer answer = exchange(fd, xSetupRequest(localCookie(name->number)), Clock::now() + within, interruptFd,
@@ -277,7 +285,7 @@ Probe probeX11(Clock::duration within, int interruptFd) {
   if (!drawable)
     return never(where + " shows " + std::to_string(depth) + "-bit " + visualClassName(setup.rootVisualClass) +
                  " pixels, which the window cannot draw (it needs true colour of 15, 16, 24 or 30 bits)");
-  return Probe{Probe::Outcome::There, "x11", ""};
+  return there("x11", std::move(connection));
 }
 
 }  // namespace
@@ -399,7 +407,7 @@ Probe probeDisplays(std::chrono::steady_clock::duration within, int interruptFd)
   const bool wayland = env("WAYLAND_DISPLAY") && allowed("wayland");
   const bool x11 = env("DISPLAY") && allowed("x11");
   // Nothing this look knows: SDL chooses, and says why it cannot.
-  if (!wayland && !x11) return Probe{Probe::Outcome::There, "", ""};
+  if (!wayland && !x11) return there("");
   std::vector<Probe> failed;
   for (const bool isWayland : {true, false}) {
     if (!(isWayland ? wayland : x11)) continue;
@@ -408,7 +416,7 @@ Probe probeDisplays(std::chrono::steady_clock::duration within, int interruptFd)
     failed.push_back(std::move(p));
   }
   // Worth waiting for while any of them may still come.
-  Probe result{Probe::Outcome::Never, "", ""};
+  Probe result = never("");
   for (const Probe& p : failed) {
     if (p.outcome == Probe::Outcome::NotYet) result.outcome = Probe::Outcome::NotYet;
     result.cause += (result.cause.empty() ? "" : "; ") + p.cause;

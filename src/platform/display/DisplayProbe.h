@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -28,6 +29,9 @@ struct Probe {
   std::string driver;
   // Why not, for the user; for several displays named, each one's reason.
   std::string cause;
+  // An X server's probing connection, kept open until SDL has its own: an X server started to
+  // end with its last client (-terminate) would end when it closed first. Closed with the last copy.
+  std::shared_ptr<void> connection;
 };
 
 // Looks at WAYLAND_DISPLAY's compositor, then DISPLAY's X server (those SDL_VIDEODRIVER allows),
