@@ -81,8 +81,8 @@ Environment:
   WAYLAND_DISPLAY, DISPLAY the display to show the window on (Wayland first)
   LANGUAGE                 the languages of the interface, e.g. zh_CN
 
-Exit status: 0 after a stop (SIGTERM, SIGINT, the window closed); 1 when the display went away or
-did not come within the wait; 2 for an argument it does not know.
+Exit status: 0 after a stop (SIGTERM, SIGINT, the window closed); 1 when the display went away,
+did not come within the wait or cannot be used; 2 for an argument it does not know.
 )";
   return text.str();
 }
