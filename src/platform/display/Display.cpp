@@ -62,8 +62,8 @@ double displayWaitSeconds() {
   constexpr double Default = 30;
   if (const char* v = std::getenv("KT_DISPLAY_WAIT"); v && *v) {
     if (auto s = seconds(v)) return *s;
-    core::logNotice(std::string("KT_DISPLAY_WAIT=") + v + " is not a number of seconds; the setting Display_Wait is used, else " +
-                    secondsText(Default) + ".");
+    core::logNotice(std::string("KT_DISPLAY_WAIT=") + v +
+                    " is not a number of seconds; the setting Display_Wait is used, else " + secondsText(Default) + ".");
   }
   core::Value setting = core::UserDefaults::standard().objectForKey("Display_Wait");
   if (setting.isNull()) return Default;
@@ -108,7 +108,8 @@ std::unique_ptr<Surface> open(const OpenOptions& options, core::Error* error) {
       cause = failure.localizedDescription();
     }
     // What waiting cannot mend ends the wait at once.
-    if (probe.outcome == Probe::Outcome::Never) return fail("No window can be opened on the desktop (" + namedDisplays() + "): " + cause);
+    if (probe.outcome == Probe::Outcome::Never)
+      return fail("No window can be opened on the desktop (" + namedDisplays() + "): " + cause);
     if (Clock::now() >= deadline) {
       // The reason, then the end: a supervisor that starts the program again on failure tries
       // once more later.

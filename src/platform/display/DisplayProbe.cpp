@@ -143,6 +143,13 @@ Probe there(std::string driver, std::shared_ptr<void> connection = {}) {
   return Probe{Probe::Outcome::There, std::move(driver), "", std::move(connection)};
 }
 
+// What a server that did not answer in full is: not there yet, unless the wait was interrupted.
+Probe unanswered(Answer answer, const std::string& where) {
+  if (answer == Answer::Interrupted) return interrupted();
+  if (answer == Answer::Silent) return notYet(where + " does not answer");
+  return notYet(where + " closed the connection before answering");
+}
+
 // ---- Wayland ---------------------------------------------------------------------------------
 
 Probe probeWayland(Clock::duration within, int interruptFd) {
@@ -159,20 +166,14 @@ Probe probeWayland(Clock::duration within, int interruptFd) {
   const std::shared_ptr<void> connection = owned(fd);
   WaylandSyncReader reader;
   const Answer answer = exchange(fd, WaylandSyncReader::request(), Clock::now() + within, interruptFd,
-                                 [&](const uint8_t* data, size_t size) { return reader.feed(data, size) != WaylandSyncReader::State::More; });
+                                 [&](const uint8_t* data, size_t size) {
+                                   return reader.feed(data, size) != WaylandSyncReader::State::More;
+                                 });
   const std::string where = "the Wayland compositor at " + path;
-  switch (answer) {
-    case Answer::Interrupted:
-      return interrupted();
-    case Answer::Silent:
-      return notYet(where + " does not answer");
-    case Answer::Closed:
-      return notYet(where + " closed the connection before answering");
-    case Answer::Complete:
-      break;
-  }
+  if (answer != Answer::Complete) return unanswered(answer, where);
   if (reader.state() == WaylandSyncReader::State::Error) return notYet(where + " refused the connection");
-  if (reader.state() == WaylandSyncReader::State::Malformed) return notYet(where + " answered in something other than Wayland");
+  if (reader.state() == WaylandSyncReader::State::Malformed)
+    return notYet(where + " answered in something other than Wayland");
   return there("wayland");
 }
 
@@ -247,16 +248,7 @@ Probe probeX11(Clock::duration within, int interruptFd) {
                                    return setup.status != XSetupReply::Status::Incomplete;
                                  });
   const std::string where = "the X server at " + text;
-  switch (answer) {
-    case Answer::Interrupted:
-      return interrupted();
-    case Answer::Silent:
-      return notYet(where + " does not answer");
-    case Answer::Closed:
-      return notYet(where + " closed the connection before answering");
-    case Answer::Complete:
-      break;
-  }
+  if (answer != Answer::Complete) return unanswered(answer, where);
   switch (setup.status) {
     case XSetupReply::Status::Failed:
       // A refused authorization stays refused; a full server may take the connection later.
