@@ -190,9 +190,9 @@ TEST_F(ArtworkTest, NamedLookupFindsTheArtworkAtTheScreenScale) {
   const std::string saved = old ? old : "";
   ::setenv("KT_RESOURCES", s_root.string().c_str(), 1);
   gfx::Image::clearNamedCache();
-  const double oldScale = gfx::Image::defaultScale();
+  const double oldScale = gfx::Image::drawingScale();
 
-  gfx::Image::setDefaultScale(2);
+  gfx::Image::setDrawingScale(2);
   auto bar = gfx::Image::named("NavBarBg");
   ASSERT_NE(bar, nullptr);
   EXPECT_EQ(bar->scale(), 2);
@@ -204,12 +204,12 @@ TEST_F(ArtworkTest, NamedLookupFindsTheArtworkAtTheScreenScale) {
   EXPECT_NE(gfx::Image::named("com_btn_checked.png"), nullptr);
   EXPECT_NE(gfx::Image::named("三角2"), nullptr);
 
-  gfx::Image::setDefaultScale(1);
+  gfx::Image::setDrawingScale(1);
   auto small = gfx::Image::named("NavBarBg");
   ASSERT_NE(small, nullptr);
   EXPECT_EQ(small->pixelWidth(), 1024);
 
-  gfx::Image::setDefaultScale(oldScale);
+  gfx::Image::setDrawingScale(oldScale);
   if (old)
     ::setenv("KT_RESOURCES", saved.c_str(), 1);
   else

@@ -158,12 +158,15 @@ bool Surface::followScreen() {
   const auto& screen = ui::Screen::main();
   gfx::Size size = displaySize();
   if (size == m_size && screen.scale() == m_scale && m_compositor) return false;
-  bool changed = m_compositor != nullptr;
+  // A new drawing scale alone makes a new compositor, not a new size.
+  const bool resized = m_compositor != nullptr && size != m_size;
   m_size = size;
   m_scale = screen.scale();
+  // The old compositor's surface and kept shadows go before the new ones are made.
+  m_compositor.reset();
   m_compositor = std::make_unique<gfx::Compositor>(m_size, m_scale);
   m_drawn = false;
-  if (changed) sizeChanged();
+  if (resized) sizeChanged();
   return true;
 }
 

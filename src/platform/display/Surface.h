@@ -63,7 +63,8 @@ class Surface {
   // The window typed text goes to: the window set, else Application::textInputWindow.
   ui::Window* textInputWindow() const;
 
-  // The surface's size in points and its pixels per point (the main screen's when last checked).
+  // The surface's size in points and its pixels per point (the main screen's when last checked:
+  // its mode's size and its drawing scale, which a window sets to its own).
   gfx::Size size() const { return m_size; }
   double scale() const { return m_scale; }
   // The quarter turns (clockwise) the screen is drawn with: -1, 0 or 1 (the main screen's
@@ -111,7 +112,8 @@ class Surface {
   virtual void present(const gfx::Rect& dirty) = 0;
   // Called on every turn of the frame timer before the frame is made (a window polls its input).
   virtual void pollInput() {}
-  // The screen mode changed: the compositor was remade at the new size.
+  // The screen mode changed: the compositor was remade at the new size (not called when only the
+  // drawing scale changed).
   virtual void sizeChanged() {}
   // Text input began or moved (the input's rectangle, screen points) or ended (none).
   virtual void textInputChanged(const std::optional<gfx::Rect>& rect) { (void)rect; }

@@ -27,9 +27,12 @@
 #include "platform/core/Error.h"
 #include "platform/core/Log.h"
 #include "platform/core/RunLoop.h"
+#include "platform/core/Timer.h"
+#include "platform/display/DrawScale.h"
 #include "platform/display/TextInput.h"
 #include "platform/gfx/Compositor.h"
 #include "platform/gfx/Image.h"
+#include "platform/ui/Screen.h"
 #include "platform/ui/Touch.h"
 #include "platform/ui/Window.h"
 
@@ -256,6 +259,9 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
 WindowSurface::~WindowSurface() {
   stop();
   cancelTouches();
+  if (m_settleTimer) m_settleTimer->invalidate();
+  // What comes after (an offscreen surface, another window) starts from the mode's scale.
+  if (m_drawingScaleSet) ui::Screen::main().setDrawingScale(std::nullopt);
   LeakCheckPause pause;
   if (m_lost && m_x11) {
     // Xlib's connection is broken, and SDL would wait on it for the window's end forever: SDL
@@ -287,6 +293,7 @@ void WindowSurface::followWindowSize() {
   // The whole screen, as large as fits, centred.
   m_windowScale = std::min(w / points.width, h / points.height);
   m_pictureOrigin = gfx::Point{(w - points.width * m_windowScale) / 2, (h - points.height * m_windowScale) / 2};
+  followPictureScale(std::min(pw / points.width, ph / points.height));
   if (!m_wayland) return;
   const int bufferScale = pw % w == 0 && ph % h == 0 && pw / w == ph / h ? pw / w : 1;
   m_wayland->setGeometry(pw, ph, bufferScale, pictureRect(pw, ph));
@@ -294,14 +301,46 @@ void WindowSurface::followWindowSize() {
 
 PixelRect WindowSurface::pictureRect(int pw, int ph) const {
   gfx::Size points = size();
-  int w = 0, h = 0;
-  SDL_GetWindowSize(m_window, &w, &h);
-  if (w <= 0 || h <= 0) return PixelRect{0, 0, pw, ph};
-  const double kx = double(pw) / w, ky = double(ph) / h;
-  return PixelRect{static_cast<int>(std::lround(m_pictureOrigin.x * kx)),
-                   static_cast<int>(std::lround(m_pictureOrigin.y * ky)),
-                   static_cast<int>(std::lround((m_pictureOrigin.x + points.width * m_windowScale) * kx)),
-                   static_cast<int>(std::lround((m_pictureOrigin.y + points.height * m_windowScale) * ky))};
+  if (pw <= 0 || ph <= 0 || points.width <= 0 || points.height <= 0) return PixelRect{0, 0, std::max(0, pw), std::max(0, ph)};
+  // The frame drawn at the picture's scale has exactly the picture's pixels (the compositor's
+  // rounding), so that showing it is a copy; centred on whole pixels.
+  const double k = std::min(pw / points.width, ph / points.height);
+  const int fw = std::clamp(static_cast<int>(std::ceil(points.width * k - 1e-6)), 1, pw);
+  const int fh = std::clamp(static_cast<int>(std::ceil(points.height * k - 1e-6)), 1, ph);
+  const int x0 = (pw - fw) / 2, y0 = (ph - fh) / 2;
+  return PixelRect{x0, y0, x0 + fw, y0 + fh};
+}
+
+void WindowSurface::followPictureScale(double pictureScale) {
+  if (!(pictureScale > 0) || !std::isfinite(pictureScale)) return;
+  m_pictureScale = pictureScale;
+  const double want = m_fixedScale.value_or(pictureScale);
+  auto& screen = ui::Screen::main();
+  if (!m_drawingScaleSet) {
+    // The first size: drawn at its scale from the first frame on.
+    m_drawingScaleSet = true;
+    screen.setDrawingScale(want);
+    return;
+  }
+  if (want == screen.scale()) {
+    // Back at the scale drawn at before the size settled: nothing to draw again.
+    if (m_settleTimer) m_settleTimer->invalidate();
+    m_settleTimer.reset();
+    return;
+  }
+  // The last picture is resampled into the window until the size has settled; every further
+  // change starts the wait again.
+  if (m_settleTimer) m_settleTimer->invalidate();
+  m_settleTimer = core::Timer::create(SettleSeconds, false, [this](core::Timer&) { settle(); });
+  core::RunLoop::main().addTimer(m_settleTimer, core::RunLoop::CommonModes);
+}
+
+void WindowSurface::settle() {
+  m_settleTimer.reset();
+  if (m_lost) return;
+  // The screen's views take the new scale; the next frame remakes the compositor at it and draws
+  // everything again.
+  ui::Screen::main().setDrawingScale(m_fixedScale.value_or(m_pictureScale));
 }
 
 FrameScaler::Frame WindowSurface::frame() {

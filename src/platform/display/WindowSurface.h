@@ -3,10 +3,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "platform/display/DrawScale.h"
 #include "platform/display/FrameScaler.h"
 #include "platform/display/Surface.h"
 #include "platform/display/WaylandPresenter.h"
@@ -33,18 +35,23 @@ struct ScrollEvent {
 
 // A real window on the desktop (X11 or Wayland) through SDL2, showing the compositor's frames.
 //
-// The window is the screen's size in points; on a HiDPI desktop its drawable has the screen's
-// pixels, elsewhere the frame is scaled to the drawable (and the whole window is scaled down when
-// the screen does not fit on the desktop). When the desktop gives the window another size (a
-// kiosk compositor makes it fill the output), the frame is fitted into it whole, centred, with
-// black beside it, and touches follow. Only the changed part of each frame is uploaded.
+// The window opens at the screen's size in points (scaled down when the screen does not fit on
+// the desktop). When the desktop gives it another size (a kiosk compositor makes it fill the
+// output), the picture is fitted into it whole, centred, with black beside it, and touches follow.
+// The interface is drawn at the picture's own scale (its pixels per screen point, fractional as it
+// comes: 1 in a 1024 x 768 window, 2.8125 full screen on 3840 x 2160) while the screen's mode, and
+// so its points, stay what they are: showing a frame is a copy of its changed pixels. After a
+// change of the window's size the last frame is resampled into the new picture until the size has
+// stayed SettleSeconds (on the run loop's clock), then the interface is drawn again at the new
+// scale. KT_DRAW_SCALE (or the setting Draw_Scale) fixes the drawing scale instead, every frame
+// then resampled into the picture. Only the changed part of each frame is uploaded.
 //
 // No GL is used for the window, because the GL views draw through Mesa's off-screen renderer
 // in this process, and a second GL stack would share Mesa's dispatch with it. On X11 the frame
-// is scaled with pixman (FrameScaler) into SDL's framebuffer of the window, the X server's
-// shared-memory image where it has MIT-SHM; on Wayland (with or without XWayland, which SDL
-// prefers) the same way into shared-memory buffers handed to the compositor (WaylandPresenter),
-// as SDL 2 has no window framebuffer there.
+// is copied (or resampled, see above) with pixman (FrameScaler) into SDL's framebuffer of the
+// window, the X server's shared-memory image where it has MIT-SHM; on Wayland (with or without
+// XWayland, which SDL prefers) the same way into shared-memory buffers handed to the compositor
+// (WaylandPresenter), as SDL 2 has no window framebuffer there.
 //
 // Input: each finger on a touch screen is a touch of its own, several at once (down, move, up; a
 // touch that is not moving while another does is stationary), and the left mouse button is one
@@ -107,6 +114,14 @@ class WindowSurface : public Surface {
   // Window points per screen point (below 1 when the screen was scaled down to fit), and where
   // the screen's top left corner is in the window.
   double windowScale() const { return m_windowScale; }
+  // The window's own scale: the fitted picture's pixels per screen point.
+  double pictureScale() const { return m_pictureScale; }
+  // The scale drawn at whatever the window (KT_DRAW_SCALE or the setting Draw_Scale), if any.
+  std::optional<double> fixedScale() const { return m_fixedScale; }
+  // Whether a new size waits to settle before the interface is drawn again at its scale.
+  bool isSettling() const { return m_settleTimer != nullptr; }
+  // How long a new size must stay before the interface is drawn again at its scale.
+  static constexpr double SettleSeconds = 0.15;
   gfx::Point pictureOrigin() const { return m_pictureOrigin; }
   SDL_Window* sdlWindow() const { return m_window; }
   // Whether frames go to a Wayland compositor (else to an X server through SDL's framebuffer).
@@ -142,8 +157,13 @@ class WindowSurface : public Surface {
   void showFrame(const FrameScaler::Frame& frame, const PixelRect& dirty, bool whole);
   // The whole frame shown again (X11: the window was exposed or resized).
   void showWholeFrame();
-  // Where the picture goes in `pw` x `ph` pixels covering the window.
+  // Where the picture goes in `pw` x `ph` pixels covering the window: as large as fits, centred,
+  // the size of a frame drawn at the picture's scale.
   PixelRect pictureRect(int pw, int ph) const;
+  // The window's size gave the picture this scale: the screen is drawn at it (or at the fixed
+  // scale) at once the first time, else once the size has settled (settle()).
+  void followPictureScale(double pictureScale);
+  void settle();
   // Fits the screen into the window as it is now: scale, picture origin, the presenter's buffers.
   void followWindowSize();
   // The frame's pixels as the scaler takes them.
@@ -184,6 +204,12 @@ class WindowSurface : public Surface {
   bool m_sdlStarted = false;
   double m_windowScale = 1;
   gfx::Point m_pictureOrigin;
+  // The drawing scale: the picture's (the window's own) unless one is fixed; whether the screen
+  // was given one; the wait for a new size to settle.
+  double m_pictureScale = 1;
+  std::optional<double> m_fixedScale = drawScaleSetting();
+  bool m_drawingScaleSet = false;
+  std::shared_ptr<core::Timer> m_settleTimer;
   std::shared_ptr<ui::Touch> m_touch;
   std::weak_ptr<ui::Window> m_touchWindow;  // the window the finger went down on
   gfx::Point m_pointer;

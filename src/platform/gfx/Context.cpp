@@ -187,7 +187,7 @@ struct Context::Op {
 // ---- Creation ----
 
 std::unique_ptr<Context> Context::bitmap(Size points, double scale, bool opaque) {
-  if (scale <= 0) scale = Image::defaultScale();
+  if (scale <= 0) scale = Image::drawingScale();
   if (!(points.width > 0) || !(points.height > 0) || !std::isfinite(scale)) return nullptr;
   double pw = std::ceil(points.width * scale - 1e-6), ph = std::ceil(points.height * scale - 1e-6);
   if (pw < 1 || ph < 1 || pw > kMaxSide || ph > kMaxSide || pw * ph > double(kMaxPixels)) {

@@ -67,7 +67,7 @@ enum class BlendMode {
 // the soft edge; its alpha falls off like a Gaussian of standard deviation blur / 2.
 class Context {
  public:
-  // A bitmap of `points` at `scale` pixels per point (0 takes Image::defaultScale()), starting
+  // A bitmap of `points` at `scale` pixels per point (0 takes Image::drawingScale()), starting
   // transparent, or black without alpha when `opaque`. The pixel size is the point size times the
   // scale, rounded up. nullptr when that size is empty or too large.
   static std::unique_ptr<Context> bitmap(Size points, double scale = 0, bool opaque = false);

@@ -18,6 +18,7 @@ namespace gfx {
 namespace {
 
 std::atomic<double> g_defaultScale{2.0};
+std::atomic<double> g_drawingScale{2.0};
 
 std::mutex g_namedMutex;
 // Artwork is small and reused screen after screen, so named images are kept until cleared.
@@ -196,6 +197,12 @@ void Image::setDefaultScale(double scale) {
 
 double Image::defaultScale() { return g_defaultScale.load(); }
 
+void Image::setDrawingScale(double scale) {
+  if (scale > 0) g_drawingScale.store(scale);
+}
+
+double Image::drawingScale() { return g_drawingScale.load(); }
+
 void Image::clearNamedCache() {
   std::lock_guard<std::mutex> lock(g_namedMutex);
   namedCache().clear();
@@ -216,7 +223,8 @@ std::shared_ptr<Image> Image::named(const std::string& name) {
   }
   if (base.size() > 3 && base.compare(base.size() - 3, 3, "@2x") == 0) base.resize(base.size() - 3);
 
-  const double scale = defaultScale();
+  // The @2x artwork wherever pixels are drawn at more than one a point.
+  const double scale = drawingScale() > 1 ? 2 : 1;
   const std::string folder = core::Bundle::main().resourcePath() + "/images/";
   char scaleText[32];
   std::snprintf(scaleText, sizeof scaleText, "%g", scale);
@@ -234,7 +242,7 @@ std::shared_ptr<Image> Image::named(const std::string& name) {
   std::vector<Candidate> candidates;
   auto addFor = [&](const std::string& e) {
     Candidate two{folder + base + "@2x." + e, 2.0}, one{folder + base + "." + e, 1.0};
-    if (scale >= 2) {
+    if (scale > 1) {
       candidates.push_back(two);
       candidates.push_back(one);
     } else {

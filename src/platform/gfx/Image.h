@@ -66,10 +66,16 @@ class Image {
   // The format the first bytes announce (RIFF data counts as WebP only with "WEBP" at offset 8).
   static ImageFormat formatOf(std::string_view bytes);
   // A named image of the generated artwork ("name" or "name.png"): "name@2x.png" is preferred when
-  // the default scale is 2 or more, else "name.png"; nullptr when neither exists.
+  // the drawing scale is above 1, else "name.png"; nullptr when neither exists.
   static std::shared_ptr<Image> named(const std::string& name);
-  static void setDefaultScale(double scale);  // the screen's scale; 2 unless changed
+  // The screen mode's scale: the scale decoded pictures are given (their size in points); 2 unless
+  // changed.
+  static void setDefaultScale(double scale);
   static double defaultScale();
+  // The scale the screen is drawn at (the window's own, else the mode's): that of the artwork
+  // chosen by name and of bitmap contexts made with scale 0; 2 unless changed.
+  static void setDrawingScale(double scale);
+  static double drawingScale();
   // Named images are cached by name, resource folder and scale until this is called.
   static void clearNamedCache();
 

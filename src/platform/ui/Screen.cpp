@@ -1,10 +1,12 @@
 #include "platform/ui/Screen.h"
 
 #include <algorithm>
+#include <cmath>
 #include <utility>
 
 #include "platform/gfx/Image.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/View.h"
 
 namespace ui {
 
@@ -39,9 +41,24 @@ int Screen::displayQuarterTurns(InterfaceOrientation o) const {
 
 void Screen::setMode(gfx::Size pixels, double scale) {
   if (pixels.width <= 0 || pixels.height <= 0 || scale <= 0) return;
+  const double before = this->scale();
   m_pixels = pixels;
   m_scale = scale;
   gfx::Image::setDefaultScale(scale);
+  followScale(before);
+}
+
+void Screen::setDrawingScale(std::optional<double> scale) {
+  if (scale && !(std::isfinite(*scale) && *scale > 0)) return;
+  const double before = this->scale();
+  m_drawingScale = scale;
+  followScale(before);
+}
+
+void Screen::followScale(double before) {
+  const double now = scale();
+  gfx::Image::setDrawingScale(now);
+  if (now != before) View::followDrawingScaleEverywhere();
 }
 
 }  // namespace ui

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
 
 #include "platform/core/Clock.h"
 #include "platform/core/RunLoop.h"
@@ -122,12 +123,27 @@ View::View(const gfx::Rect& frame, std::shared_ptr<gfx::Layer> layer)
   init(frame);
 }
 
+namespace {
+
+// Every view that lives, first to last (main thread; the lock keeps a stray thread's view safe).
+std::mutex g_liveMutex;
+View* g_liveFirst = nullptr;
+
+}  // namespace
+
 void View::init(const gfx::Rect& frame) {
+  {
+    std::lock_guard<std::mutex> lock(g_liveMutex);
+    m_liveNext = g_liveFirst;
+    if (g_liveFirst) g_liveFirst->m_livePrevious = this;
+    g_liveFirst = this;
+  }
   // The delegate first, so that setting up the layer never starts an implicit animation; the
   // pending list marks the set-up (see actionForLayer).
   m_layer->setDelegate(this);
   m_initializing = true;
-  m_layer->setContentsScale(Screen::main().scale());
+  m_followedScale = Screen::main().scale();
+  m_layer->setContentsScale(m_followedScale);
   gfx::Rect f = frame.standardized();
   m_layer->setBounds(gfx::Rect(0, 0, f.width(), f.height()));
   m_layer->setPosition(gfx::Point{f.midX(), f.midY()});
@@ -135,11 +151,37 @@ void View::init(const gfx::Rect& frame) {
 }
 
 View::~View() {
+  {
+    std::lock_guard<std::mutex> lock(g_liveMutex);
+    if (m_livePrevious) m_livePrevious->m_liveNext = m_liveNext;
+    else g_liveFirst = m_liveNext;
+    if (m_liveNext) m_liveNext->m_livePrevious = m_livePrevious;
+  }
   m_layer->setDelegate(nullptr);
   for (auto& sub : m_subviews) sub->m_superview = nullptr;
   // Recognisers held elsewhere must not keep a pointer to this view.
   auto recognizers = std::move(m_gestureRecognizers);
   for (auto& r : recognizers) r->setView(nullptr);
+}
+
+void View::followDrawingScaleEverywhere() {
+  std::vector<View*> live;
+  {
+    std::lock_guard<std::mutex> lock(g_liveMutex);
+    for (View* v = g_liveFirst; v; v = v->m_liveNext) live.push_back(v);
+  }
+  // A change of contents scale runs no action and makes or ends no view.
+  for (View* v : live) v->followDrawingScale();
+}
+
+void View::followDrawingScale() {
+  const double scale = Screen::main().scale();
+  if (!m_scaleFollowsScreen || scale == m_followedScale) return;
+  // A layer showing an image, or given a scale by other hands, keeps its own.
+  if (m_layer->contents() || m_layer->contentsScale() != m_followedScale) return;
+  m_followedScale = scale;
+  // Drawn content is drawn again at the new scale (Layer::setContentsScale).
+  m_layer->setContentsScale(scale);
 }
 
 // ---------------------------------------------------------------------------------------------

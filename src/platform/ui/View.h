@@ -107,6 +107,13 @@ class View : public Responder, public gfx::LayerDelegate {
   gfx::Color tintColor() const;
   void setTintColor(std::optional<gfx::Color> color);
 
+  // The layer's contents scale follows the screen's drawing scale (Screen::scale()): set when the
+  // view is made and again, for every view that lives, when the drawing scale changes, so that
+  // what the view draws is drawn again at the new scale. A layer that shows an image keeps the
+  // image's scale, and a layer whose scale was set by other hands (or after
+  // setContentsScaleFollowsScreen(false)) keeps that.
+  static void followDrawingScaleEverywhere();
+
   int tag() const { return m_tag; }
   void setTag(int tag) { m_tag = tag; }
   // This view or the first descendant with the tag, depth first, this view first.
@@ -242,6 +249,8 @@ class View : public Responder, public gfx::LayerDelegate {
   // Called by every setBackgroundColor, through whichever type it was called, once
   // backgroundColor() answers the new colour, so that a subclass can pass the colour on.
   virtual void backgroundColorDidChange() {}
+  // A view whose layer keeps a contents scale of its own (a GL view's renderbuffer) says so.
+  void setContentsScaleFollowsScreen(bool follows) { m_scaleFollowsScreen = follows; }
 
  private:
   friend class Window;
@@ -259,6 +268,7 @@ class View : public Responder, public gfx::LayerDelegate {
   void willChange(const std::string& key, const gfx::AnimValue& to);
   void layoutAndDisplayTree();
   void blockInteraction(int delta) { m_blockingAnimations += delta; }
+  void followDrawingScale();
 
   std::shared_ptr<gfx::Layer> m_layer;
   View* m_superview = nullptr;
@@ -286,6 +296,11 @@ class View : public Responder, public gfx::LayerDelegate {
   };
   std::vector<Pending> m_pending;
   std::vector<std::shared_ptr<GestureRecognizer>> m_gestureRecognizers;
+  double m_followedScale = 0;  // the drawing scale the layer was last given
+  bool m_scaleFollowsScreen = true;
+  // The views that live, for a change of the drawing scale.
+  View* m_livePrevious = nullptr;
+  View* m_liveNext = nullptr;
 };
 
 }  // namespace ui

@@ -62,7 +62,9 @@ GLTransitionView::GLTransitionView(const gfx::Rect& frame) : ui::View(frame, gl:
   setOpaque(true);
   auto layer = eaglLayer();
   layer->setOpaque(true);
-  // One renderbuffer pixel per point; the compositor scales the picture to the screen.
+  // One renderbuffer pixel per point, whatever the drawing scale; the compositor scales the
+  // picture to the screen.
+  setContentsScaleFollowsScreen(false);
   layer->setContentsScale(1);
   layer->setDrawableProperties({false, gl::ColorFormatRGBA8});
   setContext(gl::Context::create(gl::RenderingAPI::OpenGLES1));

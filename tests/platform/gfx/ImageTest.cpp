@@ -914,7 +914,7 @@ class NamedImageTest : public testing::Test {
     Image::clearNamedCache();
   }
   void TearDown() override {
-    Image::setDefaultScale(2.0);
+    Image::setDrawingScale(2.0);
     Image::clearNamedCache();
     if (m_oldResources)
       setenv("KT_RESOURCES", m_oldResources->c_str(), 1);
@@ -952,15 +952,20 @@ TEST_F(NamedImageTest, PrefersDoubleScaleAndCaches) {
   EXPECT_FALSE(Image::named("missing"));
   EXPECT_FALSE(Image::named(""));
 
-  Image::setDefaultScale(1.0);
+  // The artwork follows the scale pixels are drawn at, not the mode's: one pixel a point takes
+  // the plain file, any fractional scale above it the double one.
+  Image::setDrawingScale(1.0);
   auto one = Image::named("btn");
   ASSERT_TRUE(one);
   EXPECT_EQ(one->scale(), 1.0);
+  EXPECT_EQ(one->size(), (Size{2, 2}));
   EXPECT_EQ(one->pixelAt(0, 0), argb(255, 255, 0, 0));
+  Image::setDrawingScale(1.0417);
+  EXPECT_EQ(Image::named("btn"), two);
 
   // Cached until cleared.
   fs::remove(m_dir.path / "images" / "plain.png");
-  Image::setDefaultScale(2.0);
+  Image::setDrawingScale(2.0);
   EXPECT_EQ(Image::named("plain"), plain);
   Image::clearNamedCache();
   EXPECT_FALSE(Image::named("plain"));
