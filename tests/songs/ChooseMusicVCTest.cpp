@@ -12,6 +12,7 @@
 #include "songs/CloudReply.h"
 #include "songs/SongScreenFixture.h"
 #include "support/RectExpectations.h"
+#include "support/ScaleComparison.h"
 #include "widgets/feedback/SNStatusBarNotification.h"
 
 namespace songs_test {
@@ -238,6 +239,16 @@ TEST_P(ChooseMusicVCFramesTest, MainPartsSitWhereTheTabletSizeSays) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Tablets, ChooseMusicVCFramesTest, ::testing::Values(Device::Standard, Device::LargeTablet));
+
+// Drawn at one pixel a point and at 2.8125 (full screen on a 3840 x 2160 panel), the home screen
+// with its banners, chart and tiles shows the layout it shows at scale 2.
+TEST_F(ChooseMusicVCTest, TheSameLayoutAtOtherDrawingScales) {
+  auto home = showHome();
+  wait(0.5);
+  support::expectTheSameLayoutAtEveryScale(
+      "home", [this](const std::string& shot) { return screenshot(shot); },
+      [] { support::runUntilClockHeld([] { return false; }, 0.3); });
+}
 
 }  // namespace
 }  // namespace songs_test
