@@ -1,11 +1,11 @@
 // A whole frame shown in a real window, as the client shows a transition's frames: the 1024 x 768
-// point screen at scale 2 (2048 x 1536 pixels) drawn by the compositor and scaled into a 1024 x 768
-// window, on X11 and on Wayland, both scaled with pixman (FrameScaler): on X11 into SDL's framebuffer
+// point screen drawn by the compositor at the window's scale (1024 x 768 pixels in its 1024 x 768
+// window) and shown with pixman (FrameScaler, a copy at that scale), on X11 into SDL's framebuffer
 // of the window (the X server's shared-memory image), on Wayland into shared-memory buffers handed
 // to the compositor. Each path starts its own private servers: an X server, and Weston nested in
-// one. Against the floor: the same frame drawn offscreen, which the windows' frames include.
-// Prints each path's present (its frame less the floor), the ratio of the X11 present to the
-// Wayland one, and the ratio of the whole frames.
+// one. Against the floor: the same frame drawn offscreen at the same scale, which the windows'
+// frames include. Prints each path's present (its frame less the floor), the ratio of the X11
+// present to the Wayland one, and the ratio of the whole frames.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
@@ -65,6 +65,8 @@ void runFrames(benchmark::State& state, display::Surface& surface, Scene& scene,
 
 void OffscreenFrame(benchmark::State& state) {
   Scene scene;
+  // The scale a 1024 x 768 window draws at.
+  ui::Screen::main().setDrawingScale(1.0);
   auto surface = display::OffscreenSurface::create();
   runFrames(state, *surface, scene, nullptr);
 }

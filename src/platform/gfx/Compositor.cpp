@@ -229,12 +229,24 @@ void paintImage(cairo_t* cr, const Image& source, const Rect& r, double alpha = 
   cairo_set_source_surface(cr, img->cairoSurface(), 0, 0);
   cairo_pattern_t* p = cairo_get_source(cr);
   cairo_pattern_set_extend(p, CAIRO_EXTEND_PAD);
-  // One image pixel per device pixel draws exactly; otherwise filter.
+  // One image pixel per device pixel is copied, on whole pixels: an image drawn at the scale it is
+  // shown at (a layer's drawn content, artwork at the drawing scale) lands on the nearest pixel
+  // rather than being resampled at a fractional scale's fractional positions.
   cairo_matrix_t m;
   cairo_get_matrix(cr, &m);
-  bool exact = std::fabs(std::fabs(m.xx) - 1) < 1e-9 && std::fabs(std::fabs(m.yy) - 1) < 1e-9 && m.xy == 0 && m.yx == 0 &&
-               std::fabs(m.x0 - std::round(m.x0)) < 1e-9 && std::fabs(m.y0 - std::round(m.y0)) < 1e-9;
-  cairo_pattern_set_filter(p, exact ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
+  const bool oneToOne = std::fabs(std::fabs(m.xx) - 1) < 1e-9 && std::fabs(std::fabs(m.yy) - 1) < 1e-9 && m.xy == 0 &&
+                        m.yx == 0;
+  if (oneToOne && (m.x0 != std::round(m.x0) || m.y0 != std::round(m.y0))) {
+    m.x0 = std::round(m.x0);
+    m.y0 = std::round(m.y0);
+    cairo_set_matrix(cr, &m);
+  }
+  // Otherwise filtered; a reduction to no less than half (the double artwork at a scale between 1
+  // and 2) bilinearly, which at that ratio still reads every source pixel.
+  const double reduction = std::min(std::hypot(m.xx, m.yx), std::hypot(m.xy, m.yy));
+  cairo_pattern_set_filter(p, oneToOne ? CAIRO_FILTER_NEAREST
+                              : reduction >= 0.5 - 1e-9 ? CAIRO_FILTER_BILINEAR
+                                                        : CAIRO_FILTER_GOOD);
   cairo_rectangle(cr, 0, 0, img->pixelWidth(), img->pixelHeight());
   if (alpha < 1) {
     cairo_clip(cr);
