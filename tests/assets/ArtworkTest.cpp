@@ -208,6 +208,9 @@ TEST_F(ArtworkTest, NamedLookupFindsTheArtworkAtTheScreenScale) {
   auto small = gfx::Image::named("NavBarBg");
   ASSERT_NE(small, nullptr);
   EXPECT_EQ(small->pixelWidth(), 1024);
+  // Held while the scale goes above 1 again, it is drawn from the double artwork.
+  gfx::Image::setDrawingScale(2.8125);
+  EXPECT_EQ(small->namedAtDrawingScale(), bar);
 
   gfx::Image::setDrawingScale(oldScale);
   if (old)

@@ -214,8 +214,9 @@ Rect contentsRect(const LayerState& s, const Image& img) {
 
 // Draws the image upright, stretched over r, with hard edges, at `alpha`.
 void paintImage(cairo_t* cr, const Image& source, const Rect& r, double alpha = 1) {
-  std::shared_ptr<Image> up;
-  const Image* img = &source;
+  // Artwork found by name at another drawing scale: the current scale's file, over the same rect.
+  std::shared_ptr<Image> up = source.namedAtDrawingScale();
+  const Image* img = up ? up.get() : &source;
   if (img->orientation() != ImageOrientation::Up) {
     up = img->upright();
     img = up.get();
@@ -905,6 +906,8 @@ const Image* wholeImage(const Node& n, const Rect& ext, double scale) {
   const Image* img = n.drawn ? n.drawn.get() : s.contents.get();
   if (!img || img->orientation() != ImageOrientation::Up || img->pixelWidth() <= 0 || img->pixelHeight() <= 0)
     return nullptr;
+  // Artwork of another drawing scale is drawn flat first, in the current scale's file.
+  if (img->namedAtDrawingScale()) return nullptr;
   cairo_surface_t* surface = img->cairoSurface();
   if (!surface || cairo_surface_get_type(surface) != CAIRO_SURFACE_TYPE_IMAGE ||
       cairo_image_surface_get_format(surface) != CAIRO_FORMAT_ARGB32)

@@ -358,7 +358,8 @@ void Context::setShouldAntialias(bool on) { state().antialias = on; }
 
 void Context::setColorSource(cairo_t* cr, const gfx::Color& c) const {
   if (c.isPattern() && c.pattern() && c.pattern()->cairoSurface()) {
-    const Image& image = *c.pattern();
+    const auto current = c.pattern()->namedAtDrawingScale();
+    const Image& image = current ? *current : *c.pattern();
     cairo_pattern_t* p =
         imagePattern(image, Rect(Point{}, image.size()), CAIRO_EXTEND_REPEAT, cairoFilter(state().quality));
     cairo_set_source(cr, p);
@@ -823,8 +824,10 @@ void Context::drawRadialGradient(const Gradient& g, Point startCenter, double st
   perform(op);
 }
 
-void Context::drawImage(const Image& image, const Rect& r) {
-  if (!image.cairoSurface() || r.isEmpty()) return;
+void Context::drawImage(const Image& given, const Rect& r) {
+  if (!given.cairoSurface() || r.isEmpty()) return;
+  const auto current = given.namedAtDrawingScale();
+  const Image& image = current ? *current : given;
   Rect s = r.standardized();
   cairo_filter_t filter = cairoFilter(state().quality);
   Op op;
@@ -843,8 +846,10 @@ void Context::drawImage(const Image& image, const Rect& r) {
 
 void Context::drawImage(const Image& image, Point p) { drawImage(image, Rect(p, image.size())); }
 
-void Context::drawTiledImage(const Image& image, const Rect& tile) {
-  if (!image.cairoSurface() || tile.isEmpty()) return;
+void Context::drawTiledImage(const Image& given, const Rect& tile) {
+  if (!given.cairoSurface() || tile.isEmpty()) return;
+  const auto current = given.namedAtDrawingScale();
+  const Image& image = current ? *current : given;
   cairo_filter_t filter = cairoFilter(state().quality);
   Op op;
   op.render = [&](cairo_t* cr, double, double) {

@@ -262,9 +262,16 @@ std::shared_ptr<Image> Image::named(const std::string& name) {
     if (image) break;
   }
   if (!image) return nullptr;
+  image->m_name = name;
   std::lock_guard<std::mutex> lock(g_namedMutex);
   auto [it, inserted] = namedCache().emplace(key, image);
   return it->second;
+}
+
+std::shared_ptr<Image> Image::namedAtDrawingScale() const {
+  if (m_name.empty() || (m_scale > 1) == (drawingScale() > 1)) return nullptr;
+  auto now = named(m_name);
+  return now && now->m_scale != m_scale ? now : nullptr;
 }
 
 }  // namespace gfx

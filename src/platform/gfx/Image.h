@@ -78,6 +78,11 @@ class Image {
   static double drawingScale();
   // Named images are cached by name, resource folder and scale until this is called.
   static void clearNamedCache();
+  // For an image found by name: the artwork named() finds under the same name at the drawing scale
+  // now, when that is another file (the drawing scale has crossed 1 since this one was found);
+  // null otherwise. What draws an image draws this in its place (at the same size in points), so
+  // that artwork held across a change of scale is never shown from the old scale's pixels.
+  std::shared_ptr<Image> namedAtDrawingScale() const;
 
   // Encoders; the orientation is applied first, so the result is upright.
   std::optional<std::string> pngData() const;
@@ -124,6 +129,7 @@ class Image {
   double m_duration = 0;
   std::vector<double> m_frameDelays;
   bool m_hasAlpha = true;
+  std::string m_name;  // as given to named(); empty for an image not found by name
 };
 
 }  // namespace gfx

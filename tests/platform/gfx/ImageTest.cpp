@@ -963,6 +963,16 @@ TEST_F(NamedImageTest, PrefersDoubleScaleAndCaches) {
   Image::setDrawingScale(1.0417);
   EXPECT_EQ(Image::named("btn"), two);
 
+  // An image held across a change of drawing scale is drawn from the file the new scale takes,
+  // where the artwork has one.
+  EXPECT_EQ(one->namedAtDrawingScale(), two);
+  EXPECT_FALSE(two->namedAtDrawingScale());
+  EXPECT_FALSE(plain->namedAtDrawingScale());
+  Image::setDrawingScale(1.0);
+  EXPECT_EQ(two->namedAtDrawingScale(), one);
+  EXPECT_FALSE(one->namedAtDrawingScale());
+  EXPECT_FALSE(Image::fromPixels(2, 2, std::vector<uint32_t>(4, 0xFF0000FFu), 1)->namedAtDrawingScale());
+
   // Cached until cleared.
   fs::remove(m_dir.path / "images" / "plain.png");
   Image::setDrawingScale(2.0);

@@ -2,8 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+
 #include "UiTestSupport.h"
 #include "platform/core/Clock.h"
+#include "support/ScopedEnv.h"
+#include "support/TempHome.h"
 
 using gfx::Rect;
 using ui::ContentMode;
@@ -85,4 +90,41 @@ TEST_F(ImageViewInWindow, AnimationImagesCycleAndStopAfterTheRepeats) {
   EXPECT_TRUE(v->isAnimating());
   v->stopAnimating();
   EXPECT_FALSE(v->isAnimating());
+}
+
+// Artwork found at one pixel a point stays sharp when the window's scale grows: the view, filled
+// while the drawing scale was 1, draws the double artwork once the scale is 2.
+TEST_F(ImageViewInWindow, ArtworkFilledAtOneScaleIsDrawnSharpAtTheNext) {
+  support::TempHome home;
+  const std::filesystem::path images = std::filesystem::path(home.path()) / "res" / "images";
+  std::filesystem::create_directories(images);
+  const uint32_t red = 0xFFFF0000u, blue = 0xFF0000FFu;
+  // Red on the left, blue on the right: one column each in the plain file, two in the double.
+  auto halves = [&](int side) {
+    std::vector<uint32_t> px;
+    for (int i = 0; i < side * side; ++i) px.push_back(i % side < side / 2 ? red : blue);
+    return gfx::Image::fromPixels(side, side, std::move(px), side / 2.0)->pngData();
+  };
+  std::ofstream(images / "Halves.png", std::ios::binary) << *halves(2);
+  std::ofstream(images / "Halves@2x.png", std::ios::binary) << *halves(4);
+  support::ScopedEnv resources("KT_RESOURCES", (images.parent_path()).c_str());
+  gfx::Image::clearNamedCache();
+
+  ui::Screen::main().setDrawingScale(1.0);
+  auto v = ImageView::create(Rect(0, 0, 2, 2));
+  v->setImage(gfx::Image::named("Halves"));
+  window->addSubview(v);
+  ui::Screen::main().setDrawingScale(2.0);
+
+  window->layoutAndDisplayIfNeeded();
+  auto ctx = gfx::Context::bitmap(v->bounds().size, ui::Screen::main().scale());
+  gfx::Compositor::renderLayer(*v->layer(), *ctx);
+  auto picture = ctx->makeImage();
+  ASSERT_EQ(picture->pixelWidth(), 4);
+  for (int y = 0; y < 4; ++y) {
+    EXPECT_EQ(picture->pixelAt(1, y), red) << y;
+    EXPECT_EQ(picture->pixelAt(2, y), blue) << y;
+  }
+  ui::Screen::main().reset();
+  gfx::Image::clearNamedCache();
 }
