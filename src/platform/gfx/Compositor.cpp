@@ -504,6 +504,22 @@ Rect cachedShapeExtent(const Node& n, CompositorCache* cache) {
   return e.extent;
 }
 
+// Where a layer's drawn content lies: from the corner of its bounds (inset as drawn) at the
+// content's own scale. Its bitmap is the bounds' pixels rounded up, the last column and row partly
+// covered, so that content drawn at the scale it is shown at is copied pixel for pixel rather than
+// stretched by a fraction of a pixel and resampled. Stretched over the inset bounds when their
+// size has changed since it was drawn.
+Rect drawnRect(const LayerState& s, const Node& n) {
+  const Rect r = s.bounds.standardized().insetBy(n.drawnInsets);
+  const Image& img = *n.drawn;
+  const double k = img.scale();
+  if (!(k > 0) || !std::isfinite(k)) return r;
+  // As Context::bitmap sizes it.
+  if (std::ceil(r.width() * k - 1e-6) != img.pixelWidth() || std::ceil(r.height() * k - 1e-6) != img.pixelHeight())
+    return r;
+  return Rect(r.x(), r.y(), img.pixelWidth() / k, img.pixelHeight() / k);
+}
+
 Rect ownExtent(const Node& n, CompositorCache* cache) {
   const LayerState& s = n.st();
   if (s.kind == LayerKind::Transform) return Rect::null();
@@ -512,7 +528,7 @@ Rect ownExtent(const Node& n, CompositorCache* cache) {
   if ((s.backgroundColor && paints(*s.backgroundColor)) || (s.borderWidth > 0 && paints(s.borderColor)) || n.drawn ||
       (s.kind == LayerKind::Gradient && !s.colors.empty()) || s.backdropBlurRadius > 0)
     r = b;
-  if (n.drawn) r = r.unionWith(b.insetBy(n.drawnInsets));
+  if (n.drawn) r = r.unionWith(drawnRect(s, n));
   if (!n.drawn && s.contents) r = r.unionWith(contentsRect(s, *s.contents));
   if (s.kind == LayerKind::Shape) r = r.unionWith(cachedShapeExtent(n, cache));
   return r;
@@ -569,7 +585,7 @@ void drawOwn(cairo_t* cr, const Node& n, const AffineTransform& a, double alpha 
     }
   }
   if (n.drawn)
-    paintImage(cr, *n.drawn, b.insetBy(n.drawnInsets), alpha);
+    paintImage(cr, *n.drawn, drawnRect(s, n), alpha);
   else if (s.contents)
     paintImage(cr, *s.contents, contentsRect(s, *s.contents), alpha);
 
@@ -912,7 +928,7 @@ const Image* wholeImage(const Node& n, const Rect& ext, double scale) {
   if (!surface || cairo_surface_get_type(surface) != CAIRO_SURFACE_TYPE_IMAGE ||
       cairo_image_surface_get_format(surface) != CAIRO_FORMAT_ARGB32)
     return nullptr;
-  const Rect r = n.drawn ? s.bounds.standardized().insetBy(n.drawnInsets) : contentsRect(s, *img);
+  const Rect r = n.drawn ? drawnRect(s, n) : contentsRect(s, *img);
   constexpr double kSame = 1e-9;
   if (r.isNull() || std::fabs(r.minX() - ext.minX()) > kSame || std::fabs(r.minY() - ext.minY()) > kSame ||
       std::fabs(r.maxX() - ext.maxX()) > kSame || std::fabs(r.maxY() - ext.maxY()) > kSame)

@@ -829,10 +829,26 @@ void Context::drawImage(const Image& given, const Rect& r) {
   const auto current = given.namedAtDrawingScale();
   const Image& image = current ? *current : given;
   Rect s = r.standardized();
+  const bool byDefault = state().quality == InterpolationQuality::Default;
   cairo_filter_t filter = cairoFilter(state().quality);
   Op op;
   op.render = [&](cairo_t* cr, double, double) {
     cairo_pattern_t* p = imagePattern(image, r, CAIRO_EXTEND_PAD, filter);
+    if (byDefault) {
+      // Cairo's good filter convolves at any scale other than one, at several times the cost of a
+      // bilinear sample. An enlargement gives the same picture bilinearly, and so does a reduction
+      // to no less than half closely enough (it still reads every source pixel): the double
+      // artwork drawn at a scale between 1 and 2.
+      cairo_matrix_t toImage, toUser;
+      cairo_pattern_get_matrix(p, &toImage);
+      cairo_get_matrix(cr, &toUser);
+      if (cairo_matrix_invert(&toUser) == CAIRO_STATUS_SUCCESS) {
+        cairo_matrix_t m;
+        cairo_matrix_multiply(&m, &toUser, &toImage);  // device pixel → image pixel
+        if (std::hypot(m.xx, m.yx) <= 2 + 1e-9 && std::hypot(m.xy, m.yy) <= 2 + 1e-9)
+          cairo_pattern_set_filter(p, CAIRO_FILTER_BILINEAR);
+      }
+    }
     cairo_set_source(cr, p);
     cairo_pattern_destroy(p);
     cairo_new_path(cr);

@@ -703,6 +703,38 @@ class Painter : public LayerDelegate {
   int calls = 0;
 };
 
+// At a fractional scale a layer's bounds end inside a pixel; its content, drawn at the scale shown,
+// is still copied pixel for pixel rather than stretched over the fraction and resampled.
+TEST(CompositorTest, DrawnContentAtAFractionalScaleIsCopiedPixelForPixel) {
+  const double scale = 1.0417;
+  Compositor comp({100, 100}, scale);
+  auto root = rootLayer(100, 100);
+  // Every other pixel column black, the others clear.
+  struct Columns : LayerDelegate {
+    void drawLayer(Layer&, Context& ctx) override {
+      ctx.setFillColor(Color::black());
+      for (int i = 0; i < 64; i += 2) ctx.fillRect(Rect(i / 1.0417, 0, 1 / 1.0417, 30));
+    }
+  } columns;
+  auto l = Layer::create();
+  {
+    NoActions na;
+    l->setFrame(Rect(0, 0, 40.3, 20.3));  // 41.98 x 21.15 pixels
+    l->setContentsScale(scale);
+    l->setDelegate(&columns);
+    l->setNeedsDisplay();
+    root->addSublayer(l);
+  }
+  comp.renderFrame(root);
+  for (int x = 0; x < 41; ++x) {
+    if (x % 2 == 0)
+      EXPECT_EQ(pixel(comp, x, 10).a, 255) << x;
+    else
+      EXPECT_TRUE(isClear(pixel(comp, x, 10))) << x;
+  }
+  l->setDelegate(nullptr);
+}
+
 TEST(CompositorTest, DrawnContentIsRefreshedOnlyWhenMarked) {
   Compositor comp({100, 100}, 1);
   auto root = rootLayer(100, 100);
