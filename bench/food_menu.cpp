@@ -75,7 +75,7 @@ void MenuFirstFrame(benchmark::State& state) {
   window->setRootViewController(menu);
   window->setHidden(false);
   window->layoutAndDisplayIfNeeded();
-  gfx::Compositor compositor({kWidth, kHeight}, ui::Screen::main().scale());
+  gfx::Compositor compositor({kWidth, kHeight}, ui::Screen::main().drawingScale());
   kt::SocketDataHandle& decoder = kt::SocketDataHandle::sharedInstance();
   for (auto _ : state) {
     decoder.setDelegate(menu.get());

@@ -93,7 +93,7 @@ struct Scene {
 
 void TableScrollFrame(benchmark::State& state) {
   Scene scene(10000);
-  gfx::Compositor comp({kWidth, kHeight}, ui::Screen::main().scale());
+  gfx::Compositor comp({kWidth, kHeight}, ui::Screen::main().drawingScale());
   scene.step();
   comp.renderFrame(scene.window->layer());
   for (auto _ : state) {
@@ -108,7 +108,7 @@ BENCHMARK(TableScrollFrame)->Unit(benchmark::kMicrosecond);
 // The floor: the same window rendered again with nothing moved.
 void CompositingFloor(benchmark::State& state) {
   Scene scene(10000);
-  gfx::Compositor comp({kWidth, kHeight}, ui::Screen::main().scale());
+  gfx::Compositor comp({kWidth, kHeight}, ui::Screen::main().drawingScale());
   scene.step();
   comp.renderFrame(scene.window->layer());
   for (auto _ : state) {

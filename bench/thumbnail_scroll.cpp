@@ -114,7 +114,7 @@ bool warmCache(const Thumbs& thumbs) {
 
 void run(benchmark::State& state, const std::string& base) {
   Scene scene(base);
-  gfx::Compositor comp({kWidth, kHeight}, ui::Screen::main().scale());
+  gfx::Compositor comp({kWidth, kHeight}, ui::Screen::main().drawingScale());
   scene.step();
   comp.renderFrame(scene.window->layer());
   for (auto _ : state) {

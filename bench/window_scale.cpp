@@ -119,7 +119,7 @@ class Stage {
     m_surface->renderFrame();
     if (!support::runUntil([&] { return m_home->arr_data().size() == 20; }, 15)) return;
     frames(1.0);
-    m_ready = ui::Screen::main().scale() == (scaleTwo ? 2.0 : scale);
+    m_ready = ui::Screen::main().drawingScale() == (scaleTwo ? 2.0 : scale);
   }
   ~Stage() {
     m_nav.reset();

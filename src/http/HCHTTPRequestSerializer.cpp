@@ -182,7 +182,7 @@ HCHTTPRequestSerializer::HCHTTPRequestSerializer() : m_headers(std::make_shared<
   std::string version = bundle.infoValue("BundleShortVersionString").stringValue();
   if (version.empty()) version = bundle.infoValue("BundleVersion").stringValue();
   std::string userAgent = name + "/" + version + " (" + core::Device::model() + "; iOS " + core::Device::systemVersion() +
-                          "; Scale/" + formatScale(gfx::Image::defaultScale()) + ")";
+                          "; Scale/" + formatScale(gfx::Image::modeScale()) + ")";
   if (auto ascii = asciiHeaderText(userAgent)) userAgent = *ascii;
   if (!headerTextHasLineBreak(userAgent)) m_headers->set(userAgent, "User-Agent");
 }

@@ -15,7 +15,7 @@ std::shared_ptr<gfx::Image> hc_safeImageWithData(std::string_view data) {
   return gfx::Image::decode(data, 1.0);
 }
 
-HCImageResponseSerializer::HCImageResponseSerializer() : m_imageScale(gfx::Image::defaultScale()) {
+HCImageResponseSerializer::HCImageResponseSerializer() : m_imageScale(gfx::Image::modeScale()) {
   setAcceptableContentTypes(std::set<std::string>{"image/tiff", "image/jpeg", "image/gif", "image/png", "image/ico",
                                                   "image/x-icon", "image/bmp", "image/x-bmp", "image/x-xbitmap",
                                                   "image/x-win-bitmap"});

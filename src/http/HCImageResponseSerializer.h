@@ -11,7 +11,7 @@ namespace kt {
 // null for data that is not an image.
 std::shared_ptr<gfx::Image> hc_safeImageWithData(std::string_view data);
 
-// Decodes image bodies (the common image MIME types) at the screen's scale.
+// Decodes image bodies (the common image MIME types) at the screen mode's scale (their size in points).
 class HCImageResponseSerializer : public HCHTTPResponseSerializer {
  public:
   // Images with more pixels than this are returned without being redrawn ahead of use.

@@ -36,7 +36,7 @@ ImagePtr ic_animatedGIFWithData(std::string_view data) {
   if (source.empty()) return gfx::Image::decode(data);
   if (source.size() == 1) return source.front().image;  // a still image
 
-  const double scale = gfx::Image::defaultScale();
+  const double scale = gfx::Image::modeScale();
   MutableImages frames;
   float total = 0;
   for (const gfx::Image::Frame& frame : source) {
@@ -56,7 +56,7 @@ float ic_frameDurationAtIndex(size_t index, const gfx::Image& source) {
 
 ImagePtr ic_animatedGIFNamed(const std::string& name) {
   const core::Bundle& bundle = core::Bundle::main();
-  if (gfx::Image::defaultScale() > 1) {
+  if (gfx::Image::modeScale() > 1) {
     if (auto path = bundle.pathForResource(name + "@2x", "gif")) return gifFromFile(*path);
   }
   if (auto path = bundle.pathForResource(name, "gif")) return gifFromFile(*path);

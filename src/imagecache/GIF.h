@@ -20,7 +20,7 @@ namespace kt::GIF {
 constexpr float DefaultFrameDuration = 0.1f;
 constexpr float MinFrameDelay = 0.011f;
 
-// The image of GIF data: a plain image when it holds one frame, else an animation at the screen's
+// The image of GIF data: a plain image when it holds one frame, else an animation at the screen mode's
 // scale whose duration is the sum of its frame durations (frame count x 0.1 s when that sum is
 // 0). A frame that does not decode is left out, so a GIF cut short gives its whole frames.
 // nullptr for empty or undecodable data.
@@ -31,7 +31,7 @@ float ic_frameDurationAtIndex(size_t index, const gfx::Image& source);
 // is one, else "<name>.gif", else the named image of the artwork (nullptr when none).
 ImagePtr ic_animatedGIFNamed(const std::string& name);
 // Each frame scaled to fill `size` (points, aspect kept) and cropped to it around its centre, at
-// the screen's scale; the image itself when `size` is zero or its own size. A still image gives
+// the screen's drawing scale; the image itself when `size` is zero or its own size. A still image gives
 // the scaled and cropped still image.
 ImagePtr ic_animatedImageByScalingAndCroppingToSize(const ImagePtr& image, gfx::Size size);
 

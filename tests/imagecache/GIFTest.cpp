@@ -11,10 +11,10 @@ namespace {
 constexpr uint32_t kGreen = 0xFF00FF00;
 
 // Restores the screen's image scale after a test that changes it.
-struct DefaultScale {
-  explicit DefaultScale(double scale) { gfx::Image::setDefaultScale(scale); }
-  ~DefaultScale() { gfx::Image::setDefaultScale(m_saved); }
-  double m_saved = gfx::Image::defaultScale();
+struct ModeScale {
+  explicit ModeScale(double scale) { gfx::Image::setModeScale(scale); }
+  ~ModeScale() { gfx::Image::setModeScale(m_saved); }
+  double m_saved = gfx::Image::modeScale();
 };
 
 void expectAllGreen(const gfx::Image& image) {
@@ -26,7 +26,7 @@ void expectAllGreen(const gfx::Image& image) {
 }  // namespace
 
 TEST(GIFTest, FrameTiming) {
-  DefaultScale scale(2);
+  ModeScale scale(2);
   // Ten frames without delay last a second in all.
   const kt::ImagePtr zero = ic_animatedGIFWithData(testimages::gif(4, 4, std::vector<int>(10, 0)));
   ASSERT_TRUE(zero);
@@ -56,7 +56,7 @@ TEST(GIFTest, OneFrameIsStillAndBadDataIsNothing) {
 }
 
 TEST(GIFTest, AGIFCutShortGivesItsWholeFrames) {
-  DefaultScale scale(1);
+  ModeScale scale(1);
   // Cut inside the picture data of the third frame: the first two decode, the third is left out.
   // Frames are red, green, blue.
   const std::string whole = testimages::gif(4, 4, {10, 20, 30});
@@ -74,7 +74,7 @@ TEST(GIFTest, AGIFCutShortGivesItsWholeFrames) {
 }
 
 TEST(GIFTest, ScaleAndCropAnimationKeepsTheMiddle) {
-  DefaultScale scale(2);
+  ModeScale scale(2);
   // 200 x 100 with bands red | green | blue at 50 and 150: filling 100 x 100 draws each frame at
   // 200 x 100 from x = -50, so only the green band shows.
   const kt::ImagePtr source = ic_animatedGIFWithData(testimages::gif(200, 100, {10, 30}, true));
@@ -98,7 +98,7 @@ TEST(GIFTest, ScaleAndCropAnimationKeepsTheMiddle) {
 }
 
 TEST(GIFTest, ScaleAndCropStillImageGivesTheStillImage) {
-  DefaultScale scale(1);
+  ModeScale scale(1);
   // 100 x 200 into 50 x 50: the height is cropped around the middle.
   const kt::ImagePtr tall = testimages::solid(100, 200, kGreen);
   const kt::ImagePtr cropped = ic_animatedImageByScalingAndCroppingToSize(tall, {50, 50});

@@ -45,7 +45,7 @@ Surface::Surface() {
   auto& screen = ui::Screen::main();
   m_size = screen.bounds().size;
   m_wide = m_size.width >= m_size.height;
-  m_scale = screen.scale();
+  m_scale = screen.drawingScale();
   m_screenLayer = gfx::Layer::create();
   m_screenLayer->setDelegate(&screenLayerDelegate());
   // The interface turns against this display's shape from now on.
@@ -157,11 +157,11 @@ void Surface::placeScreenLayer() {
 bool Surface::followScreen() {
   const auto& screen = ui::Screen::main();
   gfx::Size size = displaySize();
-  if (size == m_size && screen.scale() == m_scale && m_compositor) return false;
+  if (size == m_size && screen.drawingScale() == m_scale && m_compositor) return false;
   // A new drawing scale alone makes a new compositor, not a new size.
   const bool resized = m_compositor != nullptr && size != m_size;
   m_size = size;
-  m_scale = screen.scale();
+  m_scale = screen.drawingScale();
   // The old compositor's surface and kept shadows go before the new ones are made.
   m_compositor.reset();
   m_compositor = std::make_unique<gfx::Compositor>(m_size, m_scale);
@@ -190,7 +190,7 @@ bool Surface::needsFrame() const {
   auto windows = shownWindows();
   if (windows.empty()) return false;
   if (!m_compositor || !m_drawn || !holds(windows)) return true;
-  if (displaySize() != m_size || ui::Screen::main().scale() != m_scale || !screenLayerPlaced()) return true;
+  if (displaySize() != m_size || ui::Screen::main().drawingScale() != m_scale || !screenLayerPlaced()) return true;
   return m_compositor->needsFrame(m_screenLayer);
 }
 

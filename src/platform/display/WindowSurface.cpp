@@ -322,7 +322,7 @@ void WindowSurface::followPictureScale(double pictureScale) {
     screen.setDrawingScale(want);
     return;
   }
-  if (want == screen.scale()) {
+  if (want == screen.drawingScale()) {
     // Back at the scale drawn at before the size settled: nothing to draw again.
     if (m_settleTimer) m_settleTimer->invalidate();
     m_settleTimer.reset();

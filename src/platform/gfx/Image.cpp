@@ -17,7 +17,7 @@ namespace gfx {
 
 namespace {
 
-std::atomic<double> g_defaultScale{2.0};
+std::atomic<double> g_modeScale{2.0};
 std::atomic<double> g_drawingScale{2.0};
 
 std::mutex g_namedMutex;
@@ -191,11 +191,11 @@ std::shared_ptr<Image> Image::upright() const {
 
 // ---- Named artwork ----
 
-void Image::setDefaultScale(double scale) {
-  if (scale > 0) g_defaultScale.store(scale);
+void Image::setModeScale(double scale) {
+  if (scale > 0) g_modeScale.store(scale);
 }
 
-double Image::defaultScale() { return g_defaultScale.load(); }
+double Image::modeScale() { return g_modeScale.load(); }
 
 void Image::setDrawingScale(double scale) {
   if (scale > 0) g_drawingScale.store(scale);

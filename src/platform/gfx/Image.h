@@ -70,8 +70,8 @@ class Image {
   static std::shared_ptr<Image> named(const std::string& name);
   // The screen mode's scale: the scale decoded pictures are given (their size in points); 2 unless
   // changed.
-  static void setDefaultScale(double scale);
-  static double defaultScale();
+  static void setModeScale(double scale);
+  static double modeScale();
   // The scale the screen is drawn at (the window's own, else the mode's): that of the artwork
   // chosen by name and of bitmap contexts made with scale 0; 2 unless changed.
   static void setDrawingScale(double scale);

@@ -271,7 +271,7 @@ void ActionSheet::layoutSubviews() {
   double y = titleHeight();
   m_titleLabel->setHidden(m_title.empty());
   if (!m_title.empty()) m_titleLabel->setFrame(gfx::Rect(TitlePadding, TitlePadding, w - 2 * TitlePadding, y - 2 * TitlePadding));
-  double hairline = 1 / Screen::main().scale();
+  double hairline = 1 / Screen::main().drawingScale();
   size_t line = 0;
   bool first = true;
   for (int index : shownButtons()) {

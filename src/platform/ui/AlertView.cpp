@@ -84,7 +84,7 @@ std::shared_ptr<TextField> makeField(const std::string& placeholder, bool secure
   field->setFont(gfx::Font::systemFont(13));
   field->setBorderStyle(TextBorderStyle::None);
   field->setBackgroundColor(gfx::Color::whiteColor());
-  field->layer()->setBorderWidth(1 / Screen::main().scale());
+  field->layer()->setBorderWidth(1 / Screen::main().drawingScale());
   field->layer()->setBorderColor(gfx::Color::white(0.75));
   // The text keeps off the border.
   auto inset = View::create(gfx::Rect(0, 0, FieldTextInset, 1));
@@ -254,7 +254,7 @@ double AlertView::textHeight() const {
 // The fields stacked under the text, sharing their borders.
 double AlertView::fieldsHeight() const {
   if (m_fields.empty()) return 0;
-  double hairline = 1 / Screen::main().scale();
+  double hairline = 1 / Screen::main().drawingScale();
   return FieldsTopSpacing + double(m_fields.size()) * TextFieldHeight - double(m_fields.size() - 1) * hairline;
 }
 
@@ -279,7 +279,7 @@ void AlertView::layoutSubviews() {
     m_messageLabel->setFrame(gfx::Rect(SidePadding, y, inner, h));
     y += h;
   }
-  double hairline = 1 / Screen::main().scale();
+  double hairline = 1 / Screen::main().drawingScale();
   if (!m_fields.empty()) {
     y += FieldsTopSpacing;
     for (auto& f : m_fields) {

@@ -41,22 +41,22 @@ int Screen::displayQuarterTurns(InterfaceOrientation o) const {
 
 void Screen::setMode(gfx::Size pixels, double scale) {
   if (pixels.width <= 0 || pixels.height <= 0 || scale <= 0) return;
-  const double before = this->scale();
+  const double before = drawingScale();
   m_pixels = pixels;
   m_scale = scale;
-  gfx::Image::setDefaultScale(scale);
+  gfx::Image::setModeScale(scale);
   followScale(before);
 }
 
 void Screen::setDrawingScale(std::optional<double> scale) {
   if (scale && !(std::isfinite(*scale) && *scale > 0)) return;
-  const double before = this->scale();
+  const double before = drawingScale();
   m_drawingScale = scale;
   followScale(before);
 }
 
 void Screen::followScale(double before) {
-  const double now = scale();
+  const double now = drawingScale();
   gfx::Image::setDrawingScale(now);
   if (now != before) View::followDrawingScaleEverywhere();
 }

@@ -19,8 +19,9 @@ struct ScreenMode {
 //
 // The mode (its pixels and their scale) says what the interface is told: its size in points. The
 // pixels the interface is drawn at are another matter: a window draws it at its own scale (the
-// picture's pixels over its points, see setDrawingScale), and scale() is that drawing scale, so
-// that hairlines, layer contents and snapshots are drawn at the pixels shown.
+// picture's pixels over its points, see setDrawingScale). Callers say which they mean:
+// drawingScale() for hairlines, layer contents and snapshots (drawn at the pixels shown),
+// modeScale() for what the interface is told.
 class Screen {
  public:
   static Screen& main();
@@ -32,7 +33,7 @@ class Screen {
   // The bounds less the status bar across the top (its height when it is shown).
   gfx::Rect applicationFrame() const;
   // Pixels drawn per point: the drawing scale when one is set, else the mode's.
-  double scale() const { return m_drawingScale.value_or(m_scale); }
+  double drawingScale() const { return m_drawingScale.value_or(m_scale); }
   // The mode's own pixels per point (what bounds() divides by).
   double modeScale() const { return m_scale; }
   ScreenMode currentMode() const { return ScreenMode{m_pixels, 1}; }

@@ -78,7 +78,7 @@ class GlyphView : public View {
   Glyph m_glyph;
 };
 
-double hairline() { return 1.0 / std::max(1.0, Screen::main().scale()); }
+double hairline() { return 1.0 / std::max(1.0, Screen::main().drawingScale()); }
 
 }  // namespace
 

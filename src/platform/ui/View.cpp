@@ -142,7 +142,7 @@ void View::init(const gfx::Rect& frame) {
   // pending list marks the set-up (see actionForLayer).
   m_layer->setDelegate(this);
   m_initializing = true;
-  m_followedScale = Screen::main().scale();
+  m_followedScale = Screen::main().drawingScale();
   m_layer->setContentsScale(m_followedScale);
   gfx::Rect f = frame.standardized();
   m_layer->setBounds(gfx::Rect(0, 0, f.width(), f.height()));
@@ -175,7 +175,7 @@ void View::followDrawingScaleEverywhere() {
 }
 
 void View::followDrawingScale() {
-  const double scale = Screen::main().scale();
+  const double scale = Screen::main().drawingScale();
   if (!m_scaleFollowsScreen || scale == m_followedScale) return;
   // A layer showing an image, or given a scale by other hands, keeps its own.
   if (m_layer->contents() || m_layer->contentsScale() != m_followedScale) return;

@@ -107,7 +107,7 @@ class View : public Responder, public gfx::LayerDelegate {
   gfx::Color tintColor() const;
   void setTintColor(std::optional<gfx::Color> color);
 
-  // The layer's contents scale follows the screen's drawing scale (Screen::scale()): set when the
+  // The layer's contents scale follows the screen's drawing scale (Screen::drawingScale()): set when the
   // view is made and again, for every view that lives, when the drawing scale changes, so that
   // what the view draws is drawn again at the new scale. A layer that shows an image keeps the
   // image's scale, and a layer whose scale was set by other hands (or after

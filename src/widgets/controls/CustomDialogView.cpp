@@ -246,7 +246,7 @@ std::shared_ptr<ui::View> CustomDialogView::createContainerView() {
 void CustomDialogView::show() {
   KT_ASSERT_MAIN_THREAD();
   m_dialogView = createContainerView();
-  const double scale = ui::Screen::main().scale();
+  const double scale = ui::Screen::main().drawingScale();
   for (auto* l : {m_dialogView->layer().get(), layer().get()}) {
     l->setShouldRasterize(true);
     l->setRasterizationScale(scale);

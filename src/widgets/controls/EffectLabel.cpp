@@ -30,7 +30,7 @@ void EffectLabel::setDefaults() {
   setShadowOffset(gfx::Size{0, 2});
   setShadowColor(gfx::Color::white(0, 0.75));
   m_shadowBlur = 5;
-  m_minSamples = std::max<uint64_t>(1, static_cast<uint64_t>(ui::Screen::main().scale()));
+  m_minSamples = std::max<uint64_t>(1, static_cast<uint64_t>(ui::Screen::main().drawingScale()));
   m_maxSamples = 32;
   m_oversampling = m_minSamples;
 }

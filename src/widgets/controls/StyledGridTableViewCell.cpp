@@ -218,7 +218,7 @@ void StyledGridSubview::drawRect(gfx::Context& ctx, const gfx::Rect& rect) {
 }
 
 std::shared_ptr<gfx::Image> StyledGridSubview::renderSelectionImage() {
-  auto ctx = gfx::Context::bitmap(frame().size, ui::Screen::main().scale(), true);
+  auto ctx = gfx::Context::bitmap(frame().size, ui::Screen::main().drawingScale(), true);
   if (!ctx) return nullptr;
   gfx::Compositor::renderLayer(*layer(), *ctx);
   return ctx->makeImage();

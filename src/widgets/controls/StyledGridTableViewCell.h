@@ -72,7 +72,7 @@ class StyledGridSubview : public ui::Button {
   void drawBackground(gfx::Context& ctx, const gfx::Rect& rect) const;
   void drawRect(gfx::Context& ctx, const gfx::Rect& rect) override;
 
-  // The view as it looks now, opaque, at the screen's scale.
+  // The view as it looks now, opaque, at the screen's drawing scale.
   std::shared_ptr<gfx::Image> renderSelectionImage();
   void unselectAndRefresh();
   // Clears the selection: animated, under a fading snapshot (the completion runs when the fade

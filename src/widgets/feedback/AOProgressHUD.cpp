@@ -248,7 +248,7 @@ AOProgressHUD::ImagePtr AOProgressHUD::bundleImage(const std::string& name) {
   auto bundlePath = core::Bundle::main().pathForResource(ResourceBundleName, "bundle");
   if (!bundlePath) return nullptr;
   core::Bundle bundle(*bundlePath);
-  if (gfx::Image::defaultScale() >= 2) {
+  if (gfx::Image::modeScale() >= 2) {
     if (auto path = bundle.pathForResource(name + "@2x", "png")) {
       if (auto image = gfx::Image::fromFile(*path, 2)) return image;
     }

@@ -35,7 +35,7 @@ const std::shared_ptr<gfx::Layer>& RingLayerView::ringLayer() {
 std::shared_ptr<gfx::Layer> RingLayerView::makeShapeLayer(gfx::Path path) const {
   const double c = ringHalfSide();
   auto ring = gfx::Layer::create(gfx::LayerKind::Shape);
-  ring->setContentsScale(ui::Screen::main().scale());
+  ring->setContentsScale(ui::Screen::main().drawingScale());
   ring->setFrame(gfx::Rect(0, 0, 2 * c, 2 * c));
   ring->setFillColor(gfx::Color::clear());
   ring->setStrokeColor(m_strokeColor);

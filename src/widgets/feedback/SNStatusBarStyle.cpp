@@ -12,7 +12,7 @@ std::shared_ptr<SNStatusBarStyle> SNStatusBarStyle::copy() const { return std::m
 std::shared_ptr<SNStatusBarStyle> SNStatusBarStyle::defaultStyleWithName(const std::string& name) {
   auto style = std::make_shared<SNStatusBarStyle>();
   // A hairline thicker than one point: one more device pixel.
-  const double hairlinePlus = 1.0 + 1.0 / ui::Screen::main().scale();
+  const double hairlinePlus = 1.0 + 1.0 / ui::Screen::main().drawingScale();
   if (name == SNStatusBarStyleDefault) return style;
   if (name == SNStatusBarStyleError) {
     style->setBarColor(gfx::Color::rgba(0.588, 0.118, 0.0, 1.0));

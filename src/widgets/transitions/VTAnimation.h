@@ -13,7 +13,7 @@ class View;
 
 namespace kt {
 
-// Snapshots of views for the transitions, at the screen's scale. Null when the area is empty.
+// Snapshots of views for the transitions, at the screen's drawing scale. Null when the area is empty.
 class VTAnimation {
  public:
   static std::shared_ptr<gfx::Image> renderImageFromView(ui::View& view);

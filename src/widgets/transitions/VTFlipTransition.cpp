@@ -138,7 +138,7 @@ void VTFlipTransition::perform(Completion completion) {
   const bool backward = m_style & flipStyleBackward;
   const bool topBottom = m_style & flipStyleTopBottom;
   const bool inverted = m_style & flipStyleInvertedPerspective;
-  const double s = ui::Screen::main().scale();
+  const double s = ui::Screen::main().drawingScale();
   gfx::Rect area = rect();
   const double x = area.x(), y = area.y(), W = area.width(), H = area.height();
   if (!(W > 0) || !(H > 0)) return later();

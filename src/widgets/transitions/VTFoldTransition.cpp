@@ -99,7 +99,7 @@ void VTFoldTransition::perform(Completion completion) {
   const bool reverse = m_style & foldStyleReverse;
   const bool perpendicular = m_style & foldStylePerpendicular;
   const bool leftRight = m_style & foldStyleLeftRight;
-  const double s = ui::Screen::main().scale();
+  const double s = ui::Screen::main().drawingScale();
   gfx::Rect area = rect();
   const double x = area.x(), y = area.y(), W = area.width(), H = area.height();
   const double D = leftRight ? W : H, L = leftRight ? H : W;

@@ -100,7 +100,7 @@ TEST_F(DrawingScaleTest, AWindowDrawsAtItsOwnScaleAndAgainOnceANewSizeSettles) {
   core::Error error;
   auto surface = display::WindowSurface::open({}, &error);
   ASSERT_NE(surface, nullptr) << error.description();
-  EXPECT_EQ(ui::Screen::main().scale(), 1.0);
+  EXPECT_EQ(ui::Screen::main().drawingScale(), 1.0);
   EXPECT_FALSE(surface->renderFrame().isEmpty());
   EXPECT_EQ(frameSize(*surface), (gfx::Size{1024, 768}));
   EXPECT_EQ(m_drawing->draws, 1);
@@ -118,7 +118,7 @@ TEST_F(DrawingScaleTest, AWindowDrawsAtItsOwnScaleAndAgainOnceANewSizeSettles) {
   core::Clock::advance(0.1);
   support::drainMainLoop();
   EXPECT_TRUE(surface->isSettling());
-  EXPECT_EQ(ui::Screen::main().scale(), 1.0);
+  EXPECT_EQ(ui::Screen::main().drawingScale(), 1.0);
   // Meanwhile the last picture is resampled: nothing is drawn again.
   surface->renderFrame();
   EXPECT_EQ(frameSize(*surface), (gfx::Size{1024, 768}));
@@ -131,7 +131,7 @@ TEST_F(DrawingScaleTest, AWindowDrawsAtItsOwnScaleAndAgainOnceANewSizeSettles) {
   core::Clock::advance(display::WindowSurface::SettleSeconds);
   support::drainMainLoop();
   EXPECT_FALSE(surface->isSettling());
-  EXPECT_EQ(ui::Screen::main().scale(), 1.5625);
+  EXPECT_EQ(ui::Screen::main().drawingScale(), 1.5625);
   EXPECT_EQ(ui::Screen::main().bounds(), gfx::Rect(0, 0, 1024, 768));
   EXPECT_EQ(ui::Screen::main().currentMode().size, (gfx::Size{2048, 1536}));
   EXPECT_FALSE(surface->renderFrame().isEmpty());
@@ -154,7 +154,7 @@ TEST_F(DrawingScaleTest, AWindowDrawsAtItsOwnScaleAndAgainOnceANewSizeSettles) {
   auto later = std::make_shared<CountingView>(gfx::Rect(0, 0, 10, 10));
   EXPECT_EQ(later->layer()->contentsScale(), 1.5625);
   surface.reset();
-  EXPECT_EQ(ui::Screen::main().scale(), 2.0) << "the window gone, the mode's scale again";
+  EXPECT_EQ(ui::Screen::main().drawingScale(), 2.0) << "the window gone, the mode's scale again";
   EXPECT_EQ(later->layer()->contentsScale(), 2.0);
 }
 

@@ -50,7 +50,7 @@ TEST_F(UiHarnessTest, StartsWithAKeyWindowOfTheStandardScreen) {
   EXPECT_TRUE(core::Clock::isVirtual());
   EXPECT_TRUE(window().isKeyWindow());
   EXPECT_EQ(window().bounds(), gfx::Rect(0, 0, 1024, 768));
-  EXPECT_EQ(ui::Screen::main().scale(), 2);
+  EXPECT_EQ(ui::Screen::main().drawingScale(), 2);
 
   setDevice(support::Device::LargeTablet);
   EXPECT_TRUE(window().isKeyWindow());

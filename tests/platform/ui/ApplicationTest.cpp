@@ -109,7 +109,7 @@ TEST_F(ApplicationState, StatusBarAndFlags) {
 TEST_F(ApplicationState, ScreenModesForTheTablets) {
   auto& screen = Screen::main();
   EXPECT_EQ(screen.bounds(), gfx::Rect(0, 0, 1024, 768));
-  EXPECT_EQ(screen.scale(), 2);
+  EXPECT_EQ(screen.drawingScale(), 2);
   EXPECT_EQ(screen.currentMode().size, (gfx::Size{2048, 1536}));
   screen.setMode(gfx::Size{2048, 2732}, 2);
   EXPECT_EQ(screen.currentMode().size, (gfx::Size{2048, 2732}));
@@ -123,9 +123,9 @@ TEST_F(ApplicationState, ScreenModesForTheTablets) {
   Application::shared().setStatusBarOrientation(ui::InterfaceOrientation::LandscapeLeft);
   EXPECT_EQ(screen.bounds(), gfx::Rect(0, 0, 1024, 768));
   screen.setMode(gfx::Size{1024, 768}, 1);
-  EXPECT_EQ(gfx::Image::defaultScale(), 1);
+  EXPECT_EQ(gfx::Image::modeScale(), 1);
   screen.setMode(gfx::Size{0, 768}, 1);  // ignored
   EXPECT_EQ(screen.currentMode().size, (gfx::Size{1024, 768}));
   screen.reset();
-  EXPECT_EQ(gfx::Image::defaultScale(), 2);
+  EXPECT_EQ(gfx::Image::modeScale(), 2);
 }

@@ -117,7 +117,7 @@ TEST_F(ImageViewInWindow, ArtworkFilledAtOneScaleIsDrawnSharpAtTheNext) {
   ui::Screen::main().setDrawingScale(2.0);
 
   window->layoutAndDisplayIfNeeded();
-  auto ctx = gfx::Context::bitmap(v->bounds().size, ui::Screen::main().scale());
+  auto ctx = gfx::Context::bitmap(v->bounds().size, ui::Screen::main().drawingScale());
   gfx::Compositor::renderLayer(*v->layer(), *ctx);
   auto picture = ctx->makeImage();
   ASSERT_EQ(picture->pixelWidth(), 4);
