@@ -108,7 +108,9 @@ Usage: ktv_client [-Setting value]...
        ktv_client --help | -h | --version
 
 Settings for this run only (the stored ones, in $XDG_CONFIG_HOME/ktv-room-client/defaults.plist,
-~/.config by default, stay as they are; default in brackets):
+~/.config by default, stay as they are; without HOME the home is the password database's, and a
+folder of the settings, keychain or cache that another user owns or can write is never used).
+The settings, default in brackets:
   -Server_Ip ADDRESS       the venue room server's address [192.168.1.10]
   -Server_Port PORT        the venue room server's port [9100]
   -webService_Port PORT    the venue web server's port, on the same address [8080]
