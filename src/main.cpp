@@ -11,6 +11,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/ProgramArguments.h"
+#include "app/StartChecks.h"
 #include "imagecache/ICWebPictureLoader.h"
 #include "order/OrderScreens.h"
 #include "platform/core/Bundle.h"
@@ -78,6 +79,8 @@ class ScreenOutput {
 int main(int argc, char** argv) {
   // --help and --version answer at once; an argument that is not a "-Key value" setting ends it.
   if (const std::optional<int> status = kt::ProgramArguments(argc, argv).answer(KT_VERSION)) return *status;
+  // Missing resources, or state folders another user could have written, end it before it starts.
+  if (const std::optional<int> status = kt::StartChecks::run()) return *status;
   // A write to a pipe nobody reads (standard error under a supervisor that stopped reading) is an
   // error to that write, not the end of the program; the sockets say MSG_NOSIGNAL already.
   signal(SIGPIPE, SIG_IGN);

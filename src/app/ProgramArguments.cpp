@@ -1,16 +1,45 @@
 #include "app/ProgramArguments.h"
 
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <sstream>
 
+#include "platform/core/Bundle.h"
+#include "platform/core/PropertyList.h"
+
 namespace kt {
 
-ProgramArguments::ProgramArguments(int argc, const char* const* argv) {
+namespace {
+
+// A key of `keys` that differs from `key` only in case, or empty.
+std::string sameButForCase(const std::string& key, const std::set<std::string>& keys) {
+  auto lower = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+  };
+  const std::string wanted = lower(key);
+  for (const std::string& candidate : keys) {
+    if (lower(candidate) == wanted) return candidate;
+  }
+  return "";
+}
+
+}  // namespace
+
+ProgramArguments::ProgramArguments(int argc, const char* const* argv)
+    : ProgramArguments(argc, argv, settingKeys(core::Bundle::main())) {}
+
+ProgramArguments::ProgramArguments(int argc, const char* const* argv, const std::optional<std::set<std::string>>& keys) {
   // Walks the arguments the way the settings' argument domain pairs them, so that a value is
   // never taken for an option.
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i] ? argv[i] : "";
-    if (arg == "--help") {
+    if (arg == "--help" || arg == "-h") {
       m_request = Request::Help;
       return;
     }
@@ -31,6 +60,15 @@ ProgramArguments::ProgramArguments(int argc, const char* const* argv) {
       m_mistake = "\"" + arg + "\": a setting is given as -Key value, with a space, not -Key=value";
       return;
     }
+    // A mistyped key would otherwise be kept for this run and read by nothing, the setting it
+    // meant left at its stored or default value without a word.
+    if (const std::string key = arg.substr(1); keys && !keys->count(key)) {
+      m_mistake = "unknown setting \"" + arg + "\"";
+      if (const std::string meant = sameButForCase(key, *keys); !meant.empty()) {
+        m_mistake += " (did you mean \"-" + meant + "\"?)";
+      }
+      return;
+    }
     if (i + 1 >= argc) {
       m_mistake = "the setting \"" + arg + "\" needs a value after it";
       return;
@@ -38,6 +76,20 @@ ProgramArguments::ProgramArguments(int argc, const char* const* argv) {
     m_request = Request::Run;
     ++i;
   }
+}
+
+std::optional<std::set<std::string>> ProgramArguments::settingKeys(const core::Bundle& resources) {
+  const std::optional<std::string> form = resources.pathForResource("Root", "plist", "Settings.bundle");
+  if (!form) return std::nullopt;
+  const std::optional<core::Value> root = core::PropertyList::readFile(*form);
+  const core::Value::Array* items = root ? (*root)["PreferenceSpecifiers"].asArray() : nullptr;
+  if (!items) return std::nullopt;
+  // Read by the display, not shown in the form.
+  std::set<std::string> keys{"Display_Wait", "Draw_Scale"};
+  for (const core::Value& item : *items) {
+    if (const std::string* key = item["Key"].asString()) keys.insert(*key);
+  }
+  return keys;
 }
 
 std::string ProgramArguments::versionText(const std::string& version) {
@@ -53,10 +105,12 @@ It shows itself in a window (X11 or Wayland), full screen for a kiosk, or offscr
 display is named.
 
 Usage: ktv_client [-Setting value]...
-       ktv_client --help | --version
+       ktv_client --help | -h | --version
 
 Settings for this run only (the stored ones, in $XDG_CONFIG_HOME/ktv-room-client/defaults.plist,
-~/.config by default, stay as they are; default in brackets):
+~/.config by default, stay as they are; without HOME the home is the password database's, and a
+folder of the settings, keychain or cache that another user owns or can write is never used).
+The settings, default in brackets:
   -Server_Ip ADDRESS       the venue room server's address [192.168.1.10]
   -Server_Port PORT        the venue room server's port [9100]
   -webService_Port PORT    the venue web server's port, on the same address [8080]
@@ -81,8 +135,15 @@ Environment:
   WAYLAND_DISPLAY, DISPLAY the display to show the window on (Wayland first)
   LANGUAGE                 the languages of the interface, e.g. zh_CN
 
-Exit status: 0 after a stop (SIGTERM, SIGINT, the window closed); 1 when the display went away,
-did not come within the wait or cannot be used; 2 for an argument it does not know.
+Exit status:
+  0   stopped (SIGTERM, SIGINT, the window closed), or --help or --version answered
+  1   the display went away or did not come within the wait; the resources are missing; no safe
+      folder for the settings, keychain and cache (one that no other user owns or can write);
+      the answer to --help or --version could not be written
+  2   a wrong argument: a setting the program does not have, a setting without its value, an
+      option it does not know
+  78  a fault that waiting for the display cannot mend (a display name that names no server, a
+      refused authorization, a screen it cannot draw on): a supervisor should not restart it
 )";
   return text.str();
 }
@@ -92,10 +153,14 @@ std::optional<int> ProgramArguments::answer(const std::string& version, std::ost
     case Request::Run:
       return std::nullopt;
     case Request::Help:
-      out << helpText(version) << std::flush;
-      return 0;
     case Request::Version:
-      out << versionText(version) << std::flush;
+      errno = 0;
+      out << (m_request == Request::Help ? helpText(version) : versionText(version)) << std::flush;
+      if (!out) {
+        const int error = errno;
+        err << ProgramName << ": write error" << (error ? std::string(": ") + std::strerror(error) : "") << std::endl;
+        return WriteFailedStatus;
+      }
       return 0;
     case Request::Mistake:
       err << ProgramName << ": " << m_mistake << "; see '" << ProgramName << " --help'" << std::endl;
@@ -105,7 +170,17 @@ std::optional<int> ProgramArguments::answer(const std::string& version, std::ost
 }
 
 std::optional<int> ProgramArguments::answer(const std::string& version) const {
-  return answer(version, std::cout, std::cerr);
+  const std::optional<int> status = answer(version, std::cout, std::cerr);
+  if (status != 0) return status;
+  // What is still buffered is written now and standard output closed, so that a write that fails
+  // there (a full disk, a file system that reports at close) ends with a failure too.
+  errno = 0;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) || ::close(STDOUT_FILENO) != 0) {
+    const int error = errno;
+    std::cerr << ProgramName << ": write error" << (error ? std::string(": ") + std::strerror(error) : "") << std::endl;
+    return WriteFailedStatus;
+  }
+  return 0;
 }
 
 }  // namespace kt

@@ -2,21 +2,35 @@
 
 #include <iosfwd>
 #include <optional>
+#include <set>
 #include <string>
+
+namespace core {
+class Bundle;
+}
 
 namespace kt {
 
 // The program's command line, read before anything starts. "-Key value" pairs are settings for
 // this run (core::UserDefaults::setArguments reads them, and the value may be anything, even
-// "--help"); "--help" and "--version" answer and end the program; anything else (a word without
-// a dash, "--other", a "-Key" with no value after it, "-Key=value") is a mistake, ended with
-// status 2 rather than ignored.
+// "--help"); "--help" (or "-h") and "--version" answer and end the program; anything else (a word
+// without a dash, "--other", a setting the program does not have, a "-Key" with no value after it,
+// "-Key=value") is a mistake, ended with status 2 rather than ignored.
 class ProgramArguments {
  public:
   enum class Request { Run, Help, Version, Mistake };
 
-  // The first of --help, --version or a mistake decides; otherwise Run.
+  // The first of --help, --version or a mistake decides; otherwise Run. Setting keys are checked
+  // against settingKeys() of the program's resources; when those cannot be read, any key is taken
+  // (the start checks end the program for its missing resources).
   ProgramArguments(int argc, const char* const* argv);
+  // The same with the setting keys given; nullopt takes any key.
+  ProgramArguments(int argc, const char* const* argv, const std::optional<std::set<std::string>>& settingKeys);
+
+  // The keys a "-Key value" argument may set: those of the settings form (Settings.bundle/Root.plist
+  // in the resources) and the settings read by the display ("Display_Wait", "Draw_Scale"); nullopt
+  // when the form cannot be read.
+  static std::optional<std::set<std::string>> settingKeys(const core::Bundle& resources);
 
   Request request() const { return m_request; }
   // What is wrong, for the user, when request() is Mistake.
@@ -27,14 +41,17 @@ class ProgramArguments {
   // What --version prints: "ktv_client <version>".
   static std::string versionText(const std::string& version);
 
-  // Help and version on `out` (status 0), a mistake on `err` in one line with a pointer to --help
-  // (status 2); nullopt when the program should run.
+  // Help and version on `out` (status 0, or WriteFailedStatus with a line on `err` when `out`
+  // fails), a mistake on `err` in one line with a pointer to --help (status 2); nullopt when the
+  // program should run.
   std::optional<int> answer(const std::string& version, std::ostream& out, std::ostream& err) const;
-  // The same on standard output and standard error.
+  // The same on standard output and standard error; standard output is flushed and closed, so a
+  // write that fails (a full disk, a closed pipe) is a failure, not status 0.
   std::optional<int> answer(const std::string& version) const;
 
   static constexpr const char* ProgramName = "ktv_client";
   static constexpr int MistakeStatus = 2;
+  static constexpr int WriteFailedStatus = 1;
 
  private:
   Request m_request = Request::Run;

@@ -4,16 +4,26 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <regex>
+#include <streambuf>
 #include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "platform/core/Bundle.h"
 #include "platform/core/PropertyList.h"
 
 namespace kt {
 namespace {
+
+// The setting keys of the source tree's settings form.
+const std::optional<std::set<std::string>>& formKeys() {
+  static const std::optional<std::set<std::string>> keys =
+      ProgramArguments::settingKeys(core::Bundle(std::string(KT_SOURCE_DIR) + "/resources"));
+  return keys;
+}
 
 struct Answer {
   std::optional<int> status;
@@ -27,7 +37,7 @@ Answer answerTo(std::vector<std::string> args) {
   argv.push_back(nullptr);
   std::ostringstream out, err;
   Answer a;
-  a.status = ProgramArguments(static_cast<int>(args.size()), argv.data()).answer("9.8.7+test", out, err);
+  a.status = ProgramArguments(static_cast<int>(args.size()), argv.data(), formKeys()).answer("9.8.7+test", out, err);
   a.out = out.str();
   a.err = err.str();
   return a;
@@ -75,7 +85,7 @@ TEST(ProgramArgumentsTest, AnArgumentItDoesNotKnowIsAMistakeNamedOnStandardError
       {{"--"}, "\"--\""},
       {{"-"}, "\"-\""},
       {{""}, "\"\""},
-      {{"-h"}, "\"-h\" needs a value"},
+      {{"-Display_Wait"}, "\"-Display_Wait\" needs a value"},
       {{"-Server_Port", "9100", "-Server_Ip"}, "\"-Server_Ip\" needs a value"},
       {{"-Server_Ip=127.0.0.1", "-Server_Port", "1"}, "\"-Server_Ip=127.0.0.1\""},
       // The first that decides wins: a mistake before --help is still a mistake.
@@ -91,6 +101,78 @@ TEST(ProgramArgumentsTest, AnArgumentItDoesNotKnowIsAMistakeNamedOnStandardError
     EXPECT_EQ(a.err.find('\n'), a.err.size() - 1) << "one line: " << a.err;
   }
   EXPECT_EQ(answerTo({"--version", "--bogus"}).status, 0);
+}
+
+// A key that is not a setting of the program would be kept for the run and read by nothing.
+TEST(ProgramArgumentsTest, ASettingThatIsNotInTheFormIsAMistakeWithTheKeyItMayMean) {
+  const struct {
+    std::vector<std::string> args;
+    std::string line;
+  } cases[] = {
+      {{"-Bogus", "1"}, "ktv_client: unknown setting \"-Bogus\"; see 'ktv_client --help'\n"},
+      {{"-Server_Ip", "127.0.0.1", "-server_ip", "10.0.0.5"},
+       "ktv_client: unknown setting \"-server_ip\" (did you mean \"-Server_Ip\"?); see 'ktv_client --help'\n"},
+      {{"-DRAW_SCALE", "1"}, "ktv_client: unknown setting \"-DRAW_SCALE\" (did you mean \"-Draw_Scale\"?); see 'ktv_client --help'\n"},
+      // Unknown before it lacks a value: the name is what is wrong.
+      {{"-Bogus"}, "ktv_client: unknown setting \"-Bogus\"; see 'ktv_client --help'\n"},
+      // The mistake before --help decides, as for any other.
+      {{"-Bogus", "1", "--help"}, "ktv_client: unknown setting \"-Bogus\"; see 'ktv_client --help'\n"},
+  };
+  for (const auto& c : cases) {
+    const Answer a = answerTo(c.args);
+    EXPECT_EQ(a.status, ProgramArguments::MistakeStatus) << ::testing::PrintToString(c.args);
+    EXPECT_EQ(a.out, "");
+    EXPECT_EQ(a.err, c.line);
+  }
+  // Every key of the form and the two the display reads are taken.
+  ASSERT_TRUE(formKeys());
+  for (const std::string& key : *formKeys()) EXPECT_FALSE(answerTo({"-" + key, "1"}).status) << key;
+  EXPECT_TRUE(formKeys()->count("Display_Wait") && formKeys()->count("Draw_Scale") && formKeys()->count("Server_Ip"));
+  EXPECT_FALSE(formKeys()->count("uid"));
+}
+
+// Without the settings form (resources missing, which the start checks end the program for) the
+// keys cannot be known, and none is refused for it.
+TEST(ProgramArgumentsTest, WithoutTheFormAnyKeyIsTaken) {
+  EXPECT_FALSE(ProgramArguments::settingKeys(core::Bundle("/nonexistent")));
+  const char* argv[] = {"ktv_client", "-Bogus", "1", nullptr};
+  EXPECT_EQ(ProgramArguments(3, argv, std::nullopt).request(), ProgramArguments::Request::Run);
+  EXPECT_EQ(ProgramArguments(3, argv, std::set<std::string>{"Server_Ip"}).request(), ProgramArguments::Request::Mistake);
+}
+
+TEST(ProgramArgumentsTest, DashHIsHelp) {
+  const Answer h = answerTo({"-Server_Ip", "127.0.0.1", "-h"});
+  EXPECT_EQ(h.status, 0);
+  EXPECT_EQ(h.out, ProgramArguments::helpText("9.8.7+test"));
+  EXPECT_EQ(h.err, "");
+  // As the value of a setting it is a value.
+  EXPECT_FALSE(answerTo({"-VedioName", "-h"}).status);
+}
+
+// An answer that does not reach its file ends with status 1 and says so, as the standard tools do.
+TEST(ProgramArgumentsTest, AnAnswerThatCannotBeWrittenIsAFailure) {
+  struct Full : std::streambuf {
+    int overflow(int) override { return traits_type::eof(); }
+  } full;
+  for (const char* request : {"--help", "--version"}) {
+    std::ostream out(&full);
+    std::ostringstream err;
+    const char* argv[] = {"ktv_client", request, nullptr};
+    EXPECT_EQ(ProgramArguments(2, argv, formKeys()).answer("1", out, err), ProgramArguments::WriteFailedStatus);
+    EXPECT_EQ(err.str().rfind("ktv_client: write error", 0), 0u) << err.str();
+    EXPECT_EQ(err.str().find('\n'), err.str().size() - 1) << err.str();
+  }
+}
+
+// A supervisor's unit and a technician read the statuses here.
+TEST(ProgramArgumentsTest, HelpSaysEveryExitStatus) {
+  const std::string help = ProgramArguments::helpText("1");
+  ASSERT_NE(help.find("\nExit status:\n"), std::string::npos) << help;
+  const std::string statuses = help.substr(help.find("\nExit status:\n"));
+  for (const char* status : {"\n  0   ", "\n  1   ", "\n  2   ", "\n  78  "}) {
+    EXPECT_NE(statuses.find(status), std::string::npos) << status;
+  }
+  EXPECT_NE(help.find("--help | -h | --version"), std::string::npos);
 }
 
 // The help keeps up with the program: every key of the settings form and every KT_ variable the

@@ -1,86 +1,19 @@
 // The client program's own command line, in a child process: --help and --version answer and end
 // it with status 0, an argument it does not know ends it with status 2 before anything starts.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <string>
 #include <vector>
 
+#include "ClientRun.h"
 #include "support/TempHome.h"
 
 namespace {
 
-struct Outcome {
-  int status = -1;  // -1: still running after a minute (it was killed)
-  std::string out, err;
-};
-
-// Runs the client with these arguments, offscreen, its log on standard error, and collects what it
-// prints until it ends.
-Outcome runClient(const std::vector<std::string>& args) {
-  std::vector<std::string> vars;
-  for (char** e = environ; *e; ++e) {
-    const std::string var = *e, name = var.substr(0, var.find('='));
-    if (name != "KT_OFFSCREEN" && name != "KT_LOG_STDERR" && name != "KT_SCREENS_DIR") vars.push_back(var);
-  }
-  vars.push_back("KT_OFFSCREEN=1");
-  vars.push_back("KT_LOG_STDERR=1");
-  std::vector<char*> envp;
-  for (auto& v : vars) envp.push_back(v.data());
-  envp.push_back(nullptr);
-  std::vector<std::string> all{KT_CLIENT_PATH};
-  all.insert(all.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& a : all) argv.push_back(a.data());
-  argv.push_back(nullptr);
-
-  Outcome run;
-  int out[2], err[2];
-  if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return run;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-  pid_t pid = -1;
-  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  close(out[1]);
-  close(err[1]);
-  if (spawned == 0) {
-    // Both pipes to their end (the program ended), or a minute if it runs on.
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-    std::string* into[2] = {&run.out, &run.err};
-    int open = 2;
-    while (open > 0 && std::chrono::steady_clock::now() < until) {
-      if (poll(fds, 2, 100) <= 0) continue;
-      for (int i = 0; i < 2; ++i) {
-        if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
-        char buf[4096];
-        const ssize_t n = read(fds[i].fd, buf, sizeof buf);
-        if (n > 0) {
-          into[i]->append(buf, static_cast<size_t>(n));
-        } else {
-          fds[i].fd = -1;
-          --open;
-        }
-      }
-    }
-    if (open > 0) kill(pid, SIGKILL);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (open == 0) run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
-  close(out[0]);
-  close(err[0]);
-  return run;
-}
+using clientrun::Launch;
+using clientrun::Outcome;
+using clientrun::runClient;
+using clientrun::runClientWith;
 
 class ClientArgumentsTest : public support::TempHomeTest {};
 
@@ -111,3 +44,54 @@ TEST_F(ClientArgumentsTest, AnArgumentItDoesNotKnowEndsItWithStatusTwoBeforeItSt
 }
 
 }  // namespace
+
+// Should the program start all the same, it ends at once: a Wayland display named relative to a
+// runtime folder that is not given, which no wait can mend.
+const std::vector<std::string> kEndsAtOnceIfStarted{"KT_OFFSCREEN", "DISPLAY", "XDG_RUNTIME_DIR",
+                                                    "WAYLAND_DISPLAY=kt-no-display"};
+
+// A setting the program does not have would be kept for the run and read by nothing: "-server_ip"
+// left the tablet on its default server without a word.
+TEST_F(ClientArgumentsTest, ASettingItDoesNotHaveEndsItWithStatusTwoAndItsName) {
+  const struct {
+    std::vector<std::string> args;
+    std::string line;
+  } cases[] = {
+      {{"-Server_Ip", "127.0.0.1", "-Bogus", "1"}, "ktv_client: unknown setting \"-Bogus\"; see 'ktv_client --help'\n"},
+      {{"-Server_Ip", "127.0.0.1", "-server_ip", "10.0.0.5"},
+       "ktv_client: unknown setting \"-server_ip\" (did you mean \"-Server_Ip\"?); see 'ktv_client --help'\n"},
+      {{"-Server_Ip", "127.0.0.1", "-uid", "1"}, "ktv_client: unknown setting \"-uid\"; see 'ktv_client --help'\n"},
+  };
+  for (const auto& c : cases) {
+    const Outcome run = runClientWith(Launch{c.args, kEndsAtOnceIfStarted});
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, c.line);
+  }
+  // The settings the display reads are settings too, though the form does not show them.
+  const Outcome known = runClientWith(Launch{{"-Display_Wait", "0", "-Draw_Scale", "1", "-Server_Ip", "127.0.0.1"},
+                                             kEndsAtOnceIfStarted});
+  EXPECT_NE(known.status, 2) << known.err;
+  EXPECT_NE(known.err.find("started:"), std::string::npos) << known.err;
+}
+
+TEST_F(ClientArgumentsTest, DashHIsHelp) {
+  const Outcome h = runClient({"-h"});
+  EXPECT_EQ(h.status, 0) << h.err;
+  EXPECT_EQ(h.out, runClient({"--help"}).out);
+  EXPECT_NE(h.out.find("Exit status:"), std::string::npos) << h.out;
+  EXPECT_EQ(h.err, "");
+}
+
+// As the standard tools do: an answer that did not reach its file is a failure, said on standard
+// error, not status 0.
+TEST_F(ClientArgumentsTest, AnAnswerThatCannotBeWrittenEndsWithStatusOne) {
+  if (access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no /dev/full";
+  for (const char* request : {"--version", "--help", "-h"}) {
+    Launch launch{{request}};
+    launch.stdoutPath = "/dev/full";
+    const Outcome run = runClientWith(launch);
+    EXPECT_EQ(run.status, 1) << request << ": " << run.err;
+    EXPECT_EQ(run.err, "ktv_client: write error: No space left on device\n") << request;
+  }
+}

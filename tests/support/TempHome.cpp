@@ -25,6 +25,8 @@ TempHome::TempHome() {
   const std::string dirs[5] = {m_path, m_path + "/config", m_path + "/data", m_path + "/cache", m_path + "/tmp"};
   for (int i = 0; i < 5; ++i) {
     std::filesystem::create_directories(dirs[i]);
+    // This user's alone, whatever the umask: the program uses no state folder others can write.
+    std::filesystem::permissions(dirs[i], std::filesystem::perms::owner_all);
     ::setenv(kVars[i], dirs[i].c_str(), 1);
   }
   // Clips play without sound under test (see media::VideoPlayer): no sound device is needed.

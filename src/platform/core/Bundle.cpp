@@ -56,15 +56,29 @@ const Bundle& Bundle::main() {
   return *s.all.back();
 }
 
-std::string Bundle::resourcePathForProgramIn(const std::string& folder) {
+std::vector<std::string> Bundle::resourceFoldersForProgramIn(const std::string& folder) {
   std::error_code ec;
-  // A build tree: the resources copied beside the program.
-  std::string beside = folder + "/resources";
-  if (fs::is_directory(beside, ec)) return beside;
-  // Installed: <prefix>/bin/ktv_client with <prefix>/share/ktv-client, wherever the prefix is.
-  std::string installed = fs::weakly_canonical(folder + "/../share/ktv-client", ec).string();
-  if (!ec && fs::is_directory(installed, ec)) return installed;
-  return fs::weakly_canonical(folder + "/../resources", ec).string();
+  auto canonical = [&](const std::string& path) {
+    std::string resolved = fs::weakly_canonical(path, ec).string();
+    return ec ? path : resolved;
+  };
+  // A build tree: the resources copied beside the program. Installed: <prefix>/bin/ktv_client
+  // with <prefix>/share/ktv-client, wherever the prefix is.
+  return {folder + "/resources", canonical(folder + "/../share/ktv-client"), canonical(folder + "/../resources")};
+}
+
+std::string Bundle::resourcePathForProgramIn(const std::string& folder) {
+  const std::vector<std::string> folders = resourceFoldersForProgramIn(folder);
+  std::error_code ec;
+  for (const std::string& candidate : folders) {
+    if (fs::is_directory(candidate, ec)) return candidate;
+  }
+  return folders.back();
+}
+
+std::vector<std::string> Bundle::mainResourceFolders() {
+  if (const char* env = std::getenv("KT_RESOURCES"); env && *env) return {env};
+  return resourceFoldersForProgramIn(programFolder());
 }
 
 Bundle::Bundle(std::string path) : m_path(std::move(path)) {

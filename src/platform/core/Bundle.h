@@ -20,9 +20,15 @@ class Bundle {
   // program's folder. Follows KT_RESOURCES when it changes; a returned reference stays valid for
   // the life of the program.
   static const Bundle& main();
-  // The resources of a program in `folder`: "resources" beside it (a build tree), else
-  // "../share/ktv-client" from there (installed), else "../resources".
+  // The resources of a program in `folder`: the first of resourceFoldersForProgramIn() that is a
+  // folder, else the last of them.
   static std::string resourcePathForProgramIn(const std::string& folder);
+  // Where a program in `folder` looks for its resources, in order: "resources" beside it (a build
+  // tree), "../share/ktv-client" from there (installed), "../resources".
+  static std::vector<std::string> resourceFoldersForProgramIn(const std::string& folder);
+  // Where main() looks: $KT_RESOURCES alone when it is set, else the folders for the running
+  // program's folder. For saying where resources were looked for when they are missing.
+  static std::vector<std::string> mainResourceFolders();
 
   explicit Bundle(std::string path);
   // nullopt when the path is not a folder.

@@ -8,6 +8,7 @@
 
 #include <memory>
 #include <optional>
+#include <set>
 #include <vector>
 
 namespace core {
@@ -39,6 +40,14 @@ std::optional<Value> argumentValue(const std::string& key) {
   auto it = d.values.find(key);
   if (it == d.values.end()) return std::nullopt;
   return it->second;
+}
+
+// Whether no write of this settings file has failed before in the program.
+bool firstFailureOf(const std::string& path) {
+  static std::mutex mutex;
+  static std::set<std::string>* failed = new std::set<std::string>;  // never destroyed: used until exit
+  std::lock_guard lock(mutex);
+  return failed->insert(path).second;
 }
 
 StandardState& standardState() {
@@ -179,8 +188,21 @@ bool UserDefaults::writeLocked() {
     paths::makeDirectories(m_path.substr(0, slash));
   }
   if (!PropertyList::writeFile(m_path, Value(m_persistent), &error)) {
-    KT_LOG("cannot write settings to %s: %s", m_path.c_str(), error.localizedDescription().c_str());
+    // Said when writing starts to fail, not at every change after it (a binding changes several
+    // settings at once); and on standard error the first time for the file, since whoever runs
+    // the program must learn that its settings will not outlive it.
+    if (!m_writeFailing) {
+      m_writeFailing = true;
+      const std::string line = "Settings cannot be written to " + m_path + " (" + error.localizedDescription() +
+                               "); changes to them last only until the program stops.";
+      if (firstFailureOf(m_path)) logNotice(line);
+      else logLine(line);
+    }
     return false;
+  }
+  if (m_writeFailing) {
+    m_writeFailing = false;
+    KT_LOG("settings written to %s again", m_path.c_str());
   }
   m_dirty = false;
   return true;

@@ -14,8 +14,9 @@ namespace core {
 //
 // Every change is written through at once (atomically), so the file always holds the latest
 // settings and nothing is lost if the program stops without warning; synchronize() only retries
-// a write that failed. A missing or unreadable file gives an empty persistent domain; an
-// unreadable one is logged and replaced by the next write.
+// a write that failed. A write that fails is said when writing starts to fail (the first time in
+// the program for its file on standard error too), not at every change after it. A missing or unreadable file
+// gives an empty persistent domain; an unreadable one is logged and replaced by the next write.
 class UserDefaults {
  public:
   // The settings of the program: "<configDir>/defaults.plist". Opened again when the config
@@ -76,6 +77,7 @@ class UserDefaults {
   Value::Dictionary m_persistent;
   Value::Dictionary m_registered;
   bool m_dirty = false;
+  bool m_writeFailing = false;  // the last write failed (said once, until one succeeds)
 };
 
 }  // namespace core

@@ -1,11 +1,18 @@
 #include "platform/core/UserDefaults.h"
 
+#include "platform/core/Log.h"
 #include "platform/core/Paths.h"
 #include "platform/core/PropertyList.h"
 #include "support/TempHome.h"
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 #include <vector>
 
@@ -178,6 +185,60 @@ TEST_F(UserDefaultsTest, ConcurrentWritersDoNotLoseTheFile) {
   ASSERT_TRUE(file.isDictionary());
   EXPECT_EQ(file.size(), static_cast<size_t>(kThreads * kKeys));
   EXPECT_EQ(file["t3k24"], Value(24));
+}
+
+// Settings that cannot be written (a read-only or missing home) were logged at every change, five
+// to seven times for one binding, and never said to whoever runs the program, who learnt it only
+// when the binding was gone at the next start.
+TEST_F(UserDefaultsTest, WritesThatFailAreSaidOnceAndOnStandardErrorOnce) {
+  namespace fs = std::filesystem;
+  const fs::path blocker = fs::path(homePath()) / "home";
+  std::ofstream(blocker) << "a file where the folder should be";
+  UserDefaults d((blocker / "defaults.plist").string());
+
+  std::vector<std::string> lines;
+  core::LogSink previous = core::setLogSink([&](const std::string& line) { lines.push_back(line); });
+  const bool logToStderr = core::logToStderr();
+  core::setLogToStderr(false);
+  const std::string errPath = homePath() + "/stderr";
+  std::fflush(stderr);
+  const int savedErr = dup(2);
+  const int errFile = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  dup2(errFile, 2);
+  auto said = [&](const std::string& what) {
+    size_t n = 0;
+    for (const std::string& line : lines) n += line.find(what) != std::string::npos;
+    return n;
+  };
+
+  for (const char* key : {"uid", "Server_Ip", "Server_Port", "webService_Port", "VedioIP", "VedioName"}) {
+    d.setString(key, "1");
+  }
+  EXPECT_FALSE(d.synchronize());
+  EXPECT_EQ(said("Settings cannot be written to " + (blocker / "defaults.plist").string()), 1u);
+  EXPECT_EQ(d.stringForKey("VedioName"), "1");  // kept for the run
+
+  // Writable again: the pending changes are written, and a later failure is said in the log again,
+  // but not on standard error a second time.
+  fs::remove(blocker);
+  EXPECT_TRUE(d.synchronize());
+  EXPECT_EQ(core::PropertyList::readFile((blocker / "defaults.plist").string())->size(), 6u);
+  fs::remove_all(blocker);
+  std::ofstream(blocker) << "again";
+  d.setString("uid", "2");
+  d.setString("uid", "3");
+  EXPECT_EQ(said("Settings cannot be written to"), 2u);
+
+  std::fflush(stderr);
+  dup2(savedErr, 2);
+  ::close(savedErr);
+  ::close(errFile);
+  core::setLogSink(previous);
+  core::setLogToStderr(logToStderr);
+  std::string err;
+  ASSERT_TRUE(core::paths::readFile(errPath, err));
+  EXPECT_NE(err.find("Settings cannot be written to "), std::string::npos) << err;
+  EXPECT_EQ(err.find('\n'), err.size() - 1) << "one line: " << err;
 }
 
 TEST(UserDefaultsStandardTest, EachFreshHomeGetsFreshSettings) {
