@@ -194,7 +194,7 @@ TEST_P(BindingScreenTurnTest, AGuestBindsByTypedRoomCodeWithTouchesAlone) {
   render();
   screenshot(large() ? "typed-large" : "typed");
   tap(at({711.5, 86}, {971.5, 115.5}));  // verify, on the input bar above the keyboard
-  ASSERT_TRUE(runUntil([&] { return kt::CloudApi::storedUid() == room.uid; }, 15));
+  ASSERT_TRUE(runUntil([&] { return kt::CloudApi::storedUid() == room.uid; }));
   EXPECT_EQ(m_service.requestsTo("webbindroom_new.php").back().param("roomid"), room.code);
   wait(0.6);
   EXPECT_FALSE(m_nav->presentedViewController());
@@ -238,7 +238,7 @@ TEST_P(BindingScreenTurnTest, OverlaysLeftByABindAreDrawnUprightWhileTheScreenLe
   const venue::CloudRoom room = m_service.rooms().front();
   ASSERT_TRUE(openBinding());
   bindingScreen()->sendInputText(room.code);
-  ASSERT_TRUE(runUntil([&] { return kt::CloudApi::storedUid() == room.uid; }, 15));
+  ASSERT_TRUE(runUntil([&] { return kt::CloudApi::storedUid() == room.uid; }));
   ASSERT_TRUE(m_nav->presentedViewController() && m_nav->presentedViewController()->isBeingDismissed());
   int frames = 0, seen = 0;
   for (; m_nav->presentedViewController() && frames < 60; ++frames) {
