@@ -89,8 +89,9 @@ class BindingScreenTurnTest : public support::ScreenTest, public ::testing::With
     tap(at({512, 46}, {682, 62}));
     static const auto grey = gfx::Image::fromPixels(64, 48, std::vector<uint32_t>(64 * 48, 0xFF808080));
     // The camera is attached on the capture session's own queue: the picture goes in until the
-    // preview shows it (the virtual clock stands still meanwhile).
-    ASSERT_TRUE(runUntil([&] {
+    // preview shows it (the virtual clock stands still meanwhile, so the screen slides in over
+    // the same frames however long the camera takes).
+    ASSERT_TRUE(support::runUntilClockHeld([&] {
       for (const auto& layer : bindingScreen()->bgView()->layer()->sublayers()) {
         if (std::dynamic_pointer_cast<media::CaptureVideoPreviewLayer>(layer) && layer->contents()) return true;
       }
