@@ -34,8 +34,9 @@ namespace {
 using media::VideoPlayer;
 using State = VideoPlayer::State;
 
-// Long enough for the three-second clip on a loaded machine; only reached when something hangs.
-constexpr double kClipTimeout = 30;
+// Long enough for the three-second clip on a loaded machine, decoded under a sanitizer too (twice
+// a wait's default bound); only reached when something hangs.
+constexpr double kClipTimeout = 2 * support::kDefaultWait;
 
 // Records every report in order.
 class Recorder : public media::VideoPlayerDelegate {
