@@ -274,7 +274,7 @@ TEST_F(PackChildViewControllerTest, PackageAndFreeItemsThroughTheVenueRoom) {
         OrderScreens::DishPopover, [&](PopViewController& p) { p.setTempFoodObject(dish(no, no, no == "5003" ? "1" : "0")); });
     render();
     tap(*popover->padKey(PopViewController::OkTag));
-    ASSERT_TRUE(runUntil([&] { return !host->calls.empty(); }, 10));
+    ASSERT_TRUE(runUntil([&] { return !host->calls.empty(); }));
     ASSERT_EQ(host->calls, (Texts{"toPackChild"}));
     ShowPopViewSegue::setDismiss();  // as the menu does: the chooser takes the popover's place
     chooser = host->show<PackChildViewController>(OrderScreens::PackChooser, [&](PackChildViewController& c) {

@@ -93,7 +93,7 @@ class OrderPopoverTest : public RoomLinkTest {
   void connect() {
     startServer();
     link().initConnect();
-    ASSERT_TRUE(runUntil([] { return link().isConnect(); }, 10));
+    ASSERT_TRUE(runUntil([] { return link().isConnect(); }));
   }
   std::shared_ptr<OKSelectFoodObject> basket() { return handle().getTmpSelectFood(); }
   std::vector<venue::Frame> requests(int code) const {

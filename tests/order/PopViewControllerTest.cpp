@@ -38,7 +38,7 @@ class PopViewControllerTest : public OrderPopoverTest {
   void open(std::shared_ptr<OKFoodObject> food) {
     popover = host->show<PopViewController>(OrderScreens::DishPopover, [&](PopViewController& p) { p.setTempFoodObject(food); });
     ASSERT_TRUE(popover);
-    ASSERT_TRUE(runUntil([&] { return popover->foodInfoArray().size() == 3; }, 10));
+    ASSERT_TRUE(runUntil([&] { return popover->foodInfoArray().size() == 3; }));
     render();
   }
   void press(std::initializer_list<int> tags) {
@@ -48,7 +48,7 @@ class PopViewControllerTest : public OrderPopoverTest {
   void order(std::initializer_list<int> keys) {
     press(keys);
     press({PopViewController::OkTag});
-    ASSERT_TRUE(runUntil([&] { return !host->calls.empty(); }, 10));
+    ASSERT_TRUE(runUntil([&] { return !host->calls.empty(); }));
   }
   std::string amount() const { return popover->amountLabel()->text(); }
   std::shared_ptr<FoodAddInfoCell> option(int row) {

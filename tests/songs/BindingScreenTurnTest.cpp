@@ -89,8 +89,9 @@ class BindingScreenTurnTest : public support::ScreenTest, public ::testing::With
     tap(at({512, 46}, {682, 62}));
     static const auto grey = gfx::Image::fromPixels(64, 48, std::vector<uint32_t>(64 * 48, 0xFF808080));
     // The camera is attached on the capture session's own queue: the picture goes in until the
-    // preview shows it (the virtual clock stands still meanwhile).
-    ASSERT_TRUE(runUntil([&] {
+    // preview shows it (the virtual clock stands still meanwhile, so the screen slides in over
+    // the same frames however long the camera takes).
+    ASSERT_TRUE(support::runUntilClockHeld([&] {
       for (const auto& layer : bindingScreen()->bgView()->layer()->sublayers()) {
         if (std::dynamic_pointer_cast<media::CaptureVideoPreviewLayer>(layer) && layer->contents()) return true;
       }
@@ -194,7 +195,7 @@ TEST_P(BindingScreenTurnTest, AGuestBindsByTypedRoomCodeWithTouchesAlone) {
   render();
   screenshot(large() ? "typed-large" : "typed");
   tap(at({711.5, 86}, {971.5, 115.5}));  // verify, on the input bar above the keyboard
-  ASSERT_TRUE(runUntil([&] { return kt::CloudApi::storedUid() == room.uid; }, 15));
+  ASSERT_TRUE(runUntil([&] { return kt::CloudApi::storedUid() == room.uid; }));
   EXPECT_EQ(m_service.requestsTo("webbindroom_new.php").back().param("roomid"), room.code);
   wait(0.6);
   EXPECT_FALSE(m_nav->presentedViewController());
@@ -238,7 +239,7 @@ TEST_P(BindingScreenTurnTest, OverlaysLeftByABindAreDrawnUprightWhileTheScreenLe
   const venue::CloudRoom room = m_service.rooms().front();
   ASSERT_TRUE(openBinding());
   bindingScreen()->sendInputText(room.code);
-  ASSERT_TRUE(runUntil([&] { return kt::CloudApi::storedUid() == room.uid; }, 15));
+  ASSERT_TRUE(runUntil([&] { return kt::CloudApi::storedUid() == room.uid; }));
   ASSERT_TRUE(m_nav->presentedViewController() && m_nav->presentedViewController()->isBeingDismissed());
   int frames = 0, seen = 0;
   for (; m_nav->presentedViewController() && frames < 60; ++frames) {

@@ -90,7 +90,7 @@ TEST_F(ChooseMusicCellTest, ReusedCellsShowAndReportTheirCurrentRow) {
     }
     return true;
   };
-  ASSERT_TRUE(runUntil(allOwnPictures, 15));
+  ASSERT_TRUE(runUntil(allOwnPictures));
   // Late answers for rows scrolled away never land in the cells that show other rows now.
   ASSERT_TRUE(runUntil([&] {
     return cloud.waitForAnswers(cloud.requestCount(), 0) &&

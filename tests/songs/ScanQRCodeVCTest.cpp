@@ -118,7 +118,7 @@ class ScanQRCodeVCTest : public support::ScreenTest {
     ASSERT_EQ(alert(), "");
   }
   void expectBound(const venue::CloudRoom& room) {
-    ASSERT_TRUE(runUntil([&] { return kt::CloudApi::storedUid() == room.uid; }, 15));
+    ASSERT_TRUE(runUntil([&] { return kt::CloudApi::storedUid() == room.uid; }));
     EXPECT_TRUE(findViewByText("绑定成功"));
     EXPECT_FALSE(m_app.shouldChangeOrientation());
     EXPECT_FALSE(scanning());

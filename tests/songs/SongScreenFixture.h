@@ -106,7 +106,7 @@ class SongScreenFixture : public support::ScreenTest {
   // The same for the requests sent so far, if any. The counts come from the log, so they are
   // checked against the service: by then it has received every request sent, and no other.
   bool sentTakenIn() {
-    const bool takenIn = runUntil([&] { return repliesTakenIn() >= requestsSent(); }, 15);
+    const bool takenIn = runUntil([&] { return repliesTakenIn() >= requestsSent(); });
     EXPECT_EQ(cloudRequestsReceived(), requestsSent()) << "cloud requests received, against those the log counted";
     return takenIn && cloudRequestsReceived() == requestsSent();
   }

@@ -75,7 +75,7 @@ TEST_P(Style_starsVCTest, TheStripAndItsPhotographs) {
   EXPECT_DOUBLE_EQ(screen->tbView_data()->rectForRowAtIndexPath(ui::IndexPath::forRow(1, 0)).y(), kt::pick(99, 132));
 
   // The photographs are asked for by the escaped name; the log shows the address unescaped.
-  ASSERT_TRUE(runUntil([&] { return m_service.requestsTo("SingerImage").size() == 10 && allAnswered(); }, 10));
+  ASSERT_TRUE(runUntil([&] { return m_service.requestsTo("SingerImage").size() == 10 && allAnswered(); }));
   std::vector<std::string> paths;
   for (const auto& request : m_service.requestsTo("SingerImage")) paths.push_back(request.rawPath);
   for (const char* path : {"/ZiZezer/SingerImage/Leo%20Martin.jpg",

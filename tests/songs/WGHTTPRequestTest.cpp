@@ -177,7 +177,7 @@ int threadCount() {
 }
 
 // Waits on the main loop until the process is back to at most `limit` threads.
-bool settlesTo(int limit) { return support::runUntil([&] { return threadCount() <= limit; }, 20.0); }
+bool settlesTo(int limit) { return support::runUntil([&] { return threadCount() <= limit; }); }
 
 TEST_F(WGHTTPRequestTest, TwoHundredRequestsLeaveNoSessionThreadsBehind) {
   // Warm up the shared pools (global queues, resolver) so that only sessions could grow.
@@ -192,7 +192,7 @@ TEST_F(WGHTTPRequestTest, TwoHundredRequestsLeaveNoSessionThreadsBehind) {
       kt::WGHTTPRequest::get(kt::CloudApi::queue("u"),
                              [finished](const auto&, const auto& decoded, const auto&) { *finished += decoded ? 1 : 0; });
     }
-    ASSERT_TRUE(support::runUntil([&] { return *finished == kPerBatch; }, 15.0));
+    ASSERT_TRUE(support::runUntil([&] { return *finished == kPerBatch; }));
     done += *finished;
   }
   EXPECT_EQ(done, kBatches * kPerBatch);

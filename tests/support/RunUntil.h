@@ -4,14 +4,24 @@
 
 namespace support {
 
+// The real time a wait gives its condition unless told otherwise. What a test waits for often
+// happens on another thread or in a peer (a reply, a camera picture, a decoder), and even the
+// main thread's own work runs several times slower under a sanitizer beside busy processes, so
+// the bound is far above what a passing wait takes there; only a wait that fails runs to it.
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+inline constexpr double kDefaultWait = 60.0;
+#else
+inline constexpr double kDefaultWait = 20.0;
+#endif
+
 // Runs the main run loop in the default mode until the condition holds (checked before
 // starting and after every turn that handled something) or the time-out passes. The time-out
 // is real time, so a test on the virtual clock still gives up. Returns whether the condition held.
-bool runUntil(const std::function<bool()>& condition, double timeoutSeconds = 5.0);
+bool runUntil(const std::function<bool()>& condition, double timeoutSeconds = kDefaultWait);
 
 // Like runUntil, but never moves the virtual clock: for a test that waits on another thread or
 // a peer while what the clock drives (an animation, a delayed block) must stay where it is.
-bool runUntilClockHeld(const std::function<bool()>& condition, double timeoutSeconds = 5.0);
+bool runUntilClockHeld(const std::function<bool()>& condition, double timeoutSeconds = kDefaultWait);
 
 // Runs the main loop in the default mode for whatever is ready now (blocks, due timers and
 // performs, ready descriptors), without waiting and without moving the virtual clock.

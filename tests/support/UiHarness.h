@@ -70,7 +70,7 @@ class ScreenTest : public ::testing::Test {
   bool tapKey(const std::string& key);
 
   // Runs the main loop until the condition holds or the (real) time-out passes.
-  bool runUntil(const std::function<bool()>& condition, double timeoutSeconds = 5.0);
+  bool runUntil(const std::function<bool()>& condition, double timeoutSeconds = kDefaultWait);
   // Lets `seconds` pass: on the virtual clock in frame-sized steps with the loop drained after each.
   void wait(double seconds);
 

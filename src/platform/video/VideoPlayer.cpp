@@ -129,9 +129,11 @@ bool soundServerPresent() {
   return isSocket(userDir + "/pulse/native") || isSocket("/run/pulse/native");
 }
 
-// A sound card is there when the kernel offers a playback device for it.
+// A sound card is there when the kernel offers a playback device for it, in /dev/snd or the
+// directory KT_SOUND_DEVICES names.
 bool soundCardPresent() {
-  GDir* dir = g_dir_open("/dev/snd", 0, nullptr);
+  const char* devices = std::getenv("KT_SOUND_DEVICES");
+  GDir* dir = g_dir_open(devices && *devices ? devices : "/dev/snd", 0, nullptr);
   if (!dir) return false;
   bool found = false;
   while (const gchar* name = g_dir_read_name(dir)) {
@@ -148,15 +150,28 @@ bool hasElement(const char* factoryName) {
   return true;
 }
 
+// Said once a process: clips play, but a guest hears nothing, and nothing else would tell why.
+void tellSoundCardSinkMissing() {
+  static std::once_flag told;
+  std::call_once(told, [] {
+    core::logNotice(
+        "There is a sound card but no GStreamer element to play sound on it (alsasink, in the package "
+        "gstreamer1.0-alsa): clips play without sound.");
+  });
+}
+
 // The element the clip's sound goes to. The automatic sink finds an output by opening one after
 // the other, the sound server first: where none runs, its connection is refused each time a clip
 // opens (a warning on the bus). So the player asks only for an output that is there: the
-// automatic sink when a sound server is, the sound card's own sink when only a card is, else
-// a sink that plays the sound nowhere at the clip's pace.
+// automatic sink when a sound server is, the sound card's own sink when only a card is (or the
+// automatic sink is missing), else a sink that plays the sound nowhere at the clip's pace.
 const char* audioSinkName() {
   if (soundMuted()) return "fakesink";
-  if (soundServerPresent()) return "autoaudiosink";
-  if (soundCardPresent() && hasElement("alsasink")) return "alsasink";
+  if (soundServerPresent() && hasElement("autoaudiosink")) return "autoaudiosink";
+  if (soundCardPresent()) {
+    if (hasElement("alsasink")) return "alsasink";
+    tellSoundCardSinkMissing();
+  }
   return "fakesink";
 }
 
@@ -236,8 +251,12 @@ struct VideoPlayer::FrameSlot {
   int width = 0;
   int height = 0;
   std::vector<uint32_t> pixels;
+  double time = -1;  // the picture's time in the clip, in seconds; negative when it carries none
   bool fresh = false;
   bool queued = false;
+  // Set just before a seek and cleared when the seek's flush has passed the sink: a picture the
+  // sink hands over meanwhile is from before the seek and is dropped.
+  bool awaitingFlush = false;
 };
 
 struct VideoPlayer::Pipeline {
@@ -255,6 +274,7 @@ struct VideoPlayer::Pipeline {
 // The callbacks GStreamer's threads make into the player's private parts.
 struct PipelineCallbacks {
   static GstFlowReturn deliver(GstSample* sample, const std::shared_ptr<VideoPlayer::FrameSlot>& slot);
+  static void flushed(const std::shared_ptr<VideoPlayer::FrameSlot>& slot);
 };
 
 // Copies the sample's picture (BGRA in memory, which is Cairo's ARGB32 on little-endian
@@ -283,6 +303,13 @@ GstFlowReturn PipelineCallbacks::deliver(GstSample* sample, const std::shared_pt
     gst_sample_unref(sample);
     return GST_FLOW_OK;
   }
+  // The picture's time in the clip: its presentation time in the clip's terms.
+  double time = -1;
+  const GstSegment* segment = gst_sample_get_segment(sample);
+  if (segment && segment->format == GST_FORMAT_TIME && GST_BUFFER_PTS_IS_VALID(buffer)) {
+    const guint64 streamTime = gst_segment_to_stream_time(segment, GST_FORMAT_TIME, GST_BUFFER_PTS(buffer));
+    if (GST_CLOCK_TIME_IS_VALID(streamTime)) time = double(streamTime) / double(GST_SECOND);
+  }
   const auto* src = static_cast<const uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&frame, 0));
   std::vector<uint32_t> pixels(size_t(width) * size_t(height));
   for (int y = 0; y < height; ++y) {
@@ -294,14 +321,24 @@ GstFlowReturn PipelineCallbacks::deliver(GstSample* sample, const std::shared_pt
   bool queue = false;
   {
     std::lock_guard lock(slot->mutex);
+    if (slot->awaitingFlush) return GST_FLOW_OK;
     slot->width = width;
     slot->height = height;
     slot->pixels = std::move(pixels);
+    slot->time = time;
     slot->fresh = true;
     if (!slot->queued) slot->queued = queue = true;
   }
   if (queue) core::Queue::main()->async([slot] { VideoPlayer::frameArrived(slot); });
   return GST_FLOW_OK;
+}
+
+// The flush of a seek has reached the sink. It holds the sink's stream lock, so no picture is
+// being handed over now, and every later one is from after the seek.
+void PipelineCallbacks::flushed(const std::shared_ptr<VideoPlayer::FrameSlot>& slot) {
+  std::lock_guard lock(slot->mutex);
+  slot->awaitingFlush = false;
+  slot->fresh = false;
 }
 
 std::shared_ptr<VideoPlayer> VideoPlayer::create() { return std::make_shared<VideoPlayer>(); }
@@ -327,6 +364,7 @@ void VideoPlayer::load(const std::string& url) {
   m_url = url;
   m_error.reset();
   m_frame.reset();
+  m_frameTime = -1;
   m_framesShown = 0;
   m_duration.reset();
   m_lastPosition = 0;
@@ -380,6 +418,21 @@ void VideoPlayer::startPipeline(const std::string& uri) {
   };
   gst_app_sink_set_callbacks(GST_APP_SINK(videoSink), &callbacks, new std::shared_ptr<FrameSlot>(pipeline->slot),
                              [](gpointer data) { delete static_cast<std::shared_ptr<FrameSlot>*>(data); });
+  // A flush comes through the sink's pad in order with the pictures, where a picture already on
+  // its way to the main thread does not: it marks where the pictures after a seek begin.
+  GstPad* sinkPad = gst_element_get_static_pad(videoSink, "sink");
+  gst_pad_add_probe(
+      sinkPad, GST_PAD_PROBE_TYPE_EVENT_FLUSH,
+      [](GstPad*, GstPadProbeInfo* info, gpointer data) {
+        GstEvent* event = GST_PAD_PROBE_INFO_EVENT(info);
+        if (event && GST_EVENT_TYPE(event) == GST_EVENT_FLUSH_STOP) {
+          PipelineCallbacks::flushed(*static_cast<std::shared_ptr<FrameSlot>*>(data));
+        }
+        return GST_PAD_PROBE_OK;
+      },
+      new std::shared_ptr<FrameSlot>(pipeline->slot),
+      [](gpointer data) { delete static_cast<std::shared_ptr<FrameSlot>*>(data); });
+  gst_object_unref(sinkPad);
 
   g_object_set(playbin, "uri", uri.c_str(), "video-sink", videoSink, "audio-sink", audioSink, nullptr);
   // The source is made on a streaming thread once playbin knows the URI's scheme.
@@ -447,6 +500,7 @@ void VideoPlayer::frameArrived(const std::shared_ptr<FrameSlot>& slot) {
 void VideoPlayer::takeFrame(const std::shared_ptr<FrameSlot>& slot) {
   int width = 0;
   int height = 0;
+  double time = -1;
   std::vector<uint32_t> pixels;
   {
     std::lock_guard lock(slot->mutex);
@@ -455,6 +509,7 @@ void VideoPlayer::takeFrame(const std::shared_ptr<FrameSlot>& slot) {
     slot->fresh = false;
     width = slot->width;
     height = slot->height;
+    time = slot->time;
     pixels = std::move(slot->pixels);
   }
   // Pictures of a pipeline that has been replaced or stopped are dropped.
@@ -462,6 +517,7 @@ void VideoPlayer::takeFrame(const std::shared_ptr<FrameSlot>& slot) {
   std::shared_ptr<gfx::Image> image = gfx::Image::fromPixels(width, height, std::move(pixels));
   if (!image) return;
   m_frame = image;
+  m_frameTime = time;
   ++m_framesShown;
   if (m_delegate) {
     auto keep = shared_from_this();
@@ -574,8 +630,14 @@ void VideoPlayer::play() {
     case State::Ended:
       // From the beginning: paused, a flushing seek, then on; a source that cannot seek is opened
       // again. The running time starts over at the seek: kept at the end, every picture after it
-      // would be late and shown at once.
+      // would be late and shown at once. A picture of the end still on its way to the main thread,
+      // or handed over before the flush reaches the sink, is not shown after the seek.
       gst_element_set_state(m_pipeline->playbin, GST_STATE_PAUSED);
+      {
+        std::lock_guard lock(m_pipeline->slot->mutex);
+        m_pipeline->slot->awaitingFlush = true;
+        m_pipeline->slot->fresh = false;
+      }
       if (!m_pipeline->seekable ||
           !gst_element_seek_simple(m_pipeline->playbin, GST_FORMAT_TIME,
                                    GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT), 0)) {
@@ -585,14 +647,9 @@ void VideoPlayer::play() {
         return;
       }
       gst_element_set_start_time(m_pipeline->playbin, 0);
-      {
-        // A picture of the end still on its way to the main thread is not shown after the
-        // seek: the flush has finished with every picture from before it.
-        std::lock_guard lock(m_pipeline->slot->mutex);
-        m_pipeline->slot->fresh = false;
-      }
       m_wantsPlay = true;
       m_lastPosition = 0;
+      if (m_frameTime >= 0) m_frameTime = 0;  // where the next picture comes from
       startPlaying();
       reportRateLater();
       return;
@@ -617,8 +674,13 @@ void VideoPlayer::pause() {
 
 double VideoPlayer::position() const {
   if (!m_pipeline || m_state == State::Ended || m_state == State::Loading) return m_lastPosition;
-  // The position of the picture shown. The playbin answers with the furthest of its sinks, and
-  // after a seek back from the end the sound's sink can keep its old position for a while.
+  // With pictures, the position is the time of the picture shown. A sink asked instead can be
+  // ahead of it: going back to playing after a seek from the end, the picture sink can answer the
+  // end (reckoning from the clock's start of the first play, until the pipeline is playing again)
+  // while the picture from the beginning is shown.
+  if (m_pipeline->hasVideo && m_frameTime >= 0) return m_lastPosition = m_frameTime;
+  // Otherwise a sink's position: the playbin answers with the furthest of its sinks, and after a
+  // seek back from the end the sound's sink can keep its old position for a while.
   GstElement* element = m_pipeline->hasVideo ? m_pipeline->videoSink : m_pipeline->playbin;
   gint64 nanoseconds = 0;
   if (!gst_element_query_position(element, GST_FORMAT_TIME, &nanoseconds) || nanoseconds < 0) {

@@ -35,9 +35,11 @@ class VideoPlayerDelegate {
 
 // Plays one clip from a URL (http, https or file, or a local path) with GStreamer's playbin:
 // pictures come from an application sink as BGRA frames and are handed to the main thread as
-// images; sound goes to the sound server or, without one, the sound card, and nowhere when
-// there is neither or the environment variable KT_AUDIO_OUTPUT is "none" (the test harness sets
-// it, so tests play silently and need no sound device). HTTP goes through the proxy the
+// images; sound goes to the sound server or, without one, the sound card (its devices looked for
+// in /dev/snd, or where KT_SOUND_DEVICES says), and nowhere when there is neither or the
+// environment variable KT_AUDIO_OUTPUT is "none" (the test harness sets it, so tests play
+// silently and need no sound device). A sound card without GStreamer's element for it is said
+// once on standard error and in the log, with the package that brings the element. HTTP goes through the proxy the
 // environment names (http_proxy, https_proxy, all_proxy, no_proxy), never for a loopback host.
 // Under the virtual clock a clip keeps the program's time (see PipelineClock).
 //
@@ -89,7 +91,8 @@ class VideoPlayer : public std::enable_shared_from_this<VideoPlayer> {
   const std::string& url() const { return m_url; }
   const std::optional<core::Error>& error() const { return m_error; }
 
-  // Seconds into the clip (0 before anything played), and the clip's length once known.
+  // Seconds into the clip (0 before anything played; with pictures, the time of the picture
+  // shown), and the clip's length once known.
   double position() const;
   std::optional<double> duration() const;
   // The newest picture, nullptr before the first.
@@ -125,6 +128,9 @@ class VideoPlayer : public std::enable_shared_from_this<VideoPlayer> {
   bool m_wantsPlay = false;
   uint64_t m_generation = 0;  // one more with every load
   std::shared_ptr<const gfx::Image> m_frame;
+  // The time in the clip of the picture shown, or, after a seek, of the picture to come;
+  // negative while the pictures carry none.
+  double m_frameTime = -1;
   uint64_t m_framesShown = 0;
   mutable std::optional<double> m_duration;
   mutable double m_lastPosition = 0;

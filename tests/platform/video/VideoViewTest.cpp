@@ -17,7 +17,9 @@ namespace {
 using media::VideoPlayer;
 using State = VideoPlayer::State;
 
-constexpr double kClipTimeout = 30;
+// Long enough for the three-second clip on a loaded machine, decoded under a sanitizer too (twice
+// a wait's default bound); only reached when something hangs.
+constexpr double kClipTimeout = 2 * support::kDefaultWait;
 
 class Recorder : public ui::VideoViewDelegate {
  public:
