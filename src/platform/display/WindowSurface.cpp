@@ -32,6 +32,7 @@
 #include "platform/display/TextInput.h"
 #include "platform/gfx/Compositor.h"
 #include "platform/gfx/Image.h"
+#include "platform/gfx/PixelGrid.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Touch.h"
 #include "platform/ui/Window.h"
@@ -305,8 +306,8 @@ PixelRect WindowSurface::pictureRect(int pw, int ph) const {
   // The frame drawn at the picture's scale has exactly the picture's pixels (the compositor's
   // rounding), so that showing it is a copy; centred on whole pixels.
   const double k = std::min(pw / points.width, ph / points.height);
-  const int fw = std::clamp(static_cast<int>(std::ceil(points.width * k - 1e-6)), 1, pw);
-  const int fh = std::clamp(static_cast<int>(std::ceil(points.height * k - 1e-6)), 1, ph);
+  const int fw = std::clamp(static_cast<int>(gfx::pixelLength(points.width, k)), 1, pw);
+  const int fh = std::clamp(static_cast<int>(gfx::pixelLength(points.height, k)), 1, ph);
   const int x0 = (pw - fw) / 2, y0 = (ph - fh) / 2;
   return PixelRect{x0, y0, x0 + fw, y0 + fh};
 }

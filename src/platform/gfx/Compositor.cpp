@@ -21,6 +21,7 @@
 #include "platform/gfx/LayerState.h"
 #include "platform/gfx/Path.h"
 #include "platform/gfx/PerspectiveSampler.h"
+#include "platform/gfx/PixelGrid.h"
 
 #include "platform/gfx/Layer.h"
 
@@ -515,7 +516,7 @@ Rect drawnRect(const LayerState& s, const Node& n) {
   const double k = img.scale();
   if (!(k > 0) || !std::isfinite(k)) return r;
   // As Context::bitmap sizes it.
-  if (std::ceil(r.width() * k - 1e-6) != img.pixelWidth() || std::ceil(r.height() * k - 1e-6) != img.pixelHeight())
+  if (pixelLength(r.width(), k) != img.pixelWidth() || pixelLength(r.height(), k) != img.pixelHeight())
     return r;
   return Rect(r.x(), r.y(), img.pixelWidth() / k, img.pixelHeight() / k);
 }
@@ -1389,7 +1390,7 @@ double subtreeScale(const Layer& l, int depth = 0) {
 
 Compositor::Compositor(Size points, double scale)
     : m_size(points), m_scale(scale > 0 && std::isfinite(scale) ? scale : 1), m_cache(std::make_unique<CompositorCache>()) {
-  double pw = std::ceil(points.width * m_scale - 1e-6), ph = std::ceil(points.height * m_scale - 1e-6);
+  double pw = pixelLength(points.width, m_scale), ph = pixelLength(points.height, m_scale);
   if (!(pw >= 1) || !(ph >= 1) || pw > kMaxOffscreenSide || ph > kMaxOffscreenSide) {
     KT_LOG("compositor surface of %gx%g pixels refused", pw, ph);
     return;

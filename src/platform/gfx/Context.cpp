@@ -9,6 +9,7 @@
 #include "platform/core/Log.h"
 #include "platform/gfx/Gradient.h"
 #include "platform/gfx/Image.h"
+#include "platform/gfx/PixelGrid.h"
 
 namespace gfx {
 
@@ -189,7 +190,7 @@ struct Context::Op {
 std::unique_ptr<Context> Context::bitmap(Size points, double scale, bool opaque) {
   if (scale <= 0) scale = Image::drawingScale();
   if (!(points.width > 0) || !(points.height > 0) || !std::isfinite(scale)) return nullptr;
-  double pw = std::ceil(points.width * scale - 1e-6), ph = std::ceil(points.height * scale - 1e-6);
+  double pw = pixelLength(points.width, scale), ph = pixelLength(points.height, scale);
   if (pw < 1 || ph < 1 || pw > kMaxSide || ph > kMaxSide || pw * ph > double(kMaxPixels)) {
     KT_LOG("bitmap context of %gx%g pixels refused", pw, ph);
     return nullptr;
