@@ -315,7 +315,7 @@ PixelRect WindowSurface::pictureRect(int pw, int ph) const {
 void WindowSurface::followPictureScale(double pictureScale) {
   if (!(pictureScale > 0) || !std::isfinite(pictureScale)) return;
   m_pictureScale = pictureScale;
-  const double want = m_fixedScale.value_or(pictureScale);
+  const double want = drawableScale(size(), m_fixedScale.value_or(pictureScale));
   auto& screen = ui::Screen::main();
   if (!m_drawingScaleSet) {
     // The first size: drawn at its scale from the first frame on.
@@ -341,7 +341,7 @@ void WindowSurface::settle() {
   if (m_lost) return;
   // The screen's views take the new scale; the next frame remakes the compositor at it and draws
   // everything again.
-  ui::Screen::main().setDrawingScale(m_fixedScale.value_or(m_pictureScale));
+  ui::Screen::main().setDrawingScale(drawableScale(size(), m_fixedScale.value_or(m_pictureScale)));
 }
 
 FrameScaler::Frame WindowSurface::frame() {

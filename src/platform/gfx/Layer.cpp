@@ -510,7 +510,12 @@ void Layer::displayIfNeeded() {
   }
   const Rect r = b.insetBy(e);
   std::unique_ptr<Context> ctx;
-  if (!b.isEmpty() && b.width() > 0 && b.height() > 0) ctx = Context::bitmap(r.size, m_model.contentsScale);
+  if (!b.isEmpty() && b.width() > 0 && b.height() > 0) {
+    // Content too large for a bitmap at its scale is drawn at the largest scale that fits, and
+    // shown enlarged, rather than not at all.
+    const double scale = Context::fittingScale(r.size, m_model.contentsScale);
+    if (scale > 0) ctx = Context::bitmap(r.size, scale);
+  }
   if (!ctx) {
     m_drawn = nullptr;
     return;
