@@ -79,9 +79,13 @@ inline std::vector<ThinLine> thinLines(const gfx::Image& image, int minLength) {
     }
     return false;
   };
+  if (w <= 0 || h <= 0) return lines;
+  std::vector<uint32_t> px(static_cast<size_t>(w) * h);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) px[static_cast<size_t>(y) * w + x] = image.pixelAt(x, y);
   for (int column = 0; column < 2; ++column) {
     const int across = column ? w : h, along = column ? h : w;
-    auto at = [&](int line, int i) { return column ? image.pixelAt(line, i) : image.pixelAt(i, line); };
+    auto at = [&](int line, int i) { return column ? px[static_cast<size_t>(i) * w + line] : px[static_cast<size_t>(line) * w + i]; };
     for (int line = 1; line + 1 < across; ++line) {
       int run = 0;
       for (int i = 0; i <= along; ++i) {
