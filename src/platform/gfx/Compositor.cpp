@@ -298,7 +298,8 @@ void paintImage(cairo_t* cr, const Image& source, const Rect& r, double alpha = 
 // the scale it is shown at is copied one to one from the pixel its corner lands on; its last
 // column and row, which the bounds cover only in part, are left out and the one before stands in
 // for them where the bounds' edge on the screen reaches that far, so that content filling its
-// bounds fills them to their whole-pixel edge. Anything else is drawn by paintImage.
+// bounds fills them to their whole-pixel edge. Anything else is drawn by paintImage: stretched over
+// its rectangle on whole pixels, or, turned, as it always was.
 void paintDrawn(cairo_t* cr, const Image& img, const AffineTransform& a, const Rect& r, const Rect& area, double alpha) {
   const Rect shown = onPixels(a, area);
   const double k = img.scale();
@@ -307,6 +308,11 @@ void paintDrawn(cairo_t* cr, const Image& img, const AffineTransform& a, const R
   const bool oneToOne = snaps(a) && surface && img.orientation() == ImageOrientation::Up && !img.namedAtDrawingScale() &&
                         k > 0 && std::fabs(a.a - k) < 1e-9 && std::fabs(a.d - k) < 1e-9 && pw > 0 && ph > 0 &&
                         std::fabs(r.width() * k - pw) < 1e-6 && std::fabs(r.height() * k - ph) < 1e-6;
+  if (!snaps(a)) {
+    // Turned: drawn as it always was, with its own sampling.
+    paintImage(cr, img, r, alpha);
+    return;
+  }
   if (!oneToOne) {
     cairo_save(cr);
     cairo_new_path(cr);

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -242,6 +243,57 @@ TEST(PixelGridTest, SizesAndEdgesShareOneRule) {
       const Rect r = pixelAligned(Rect(0, y * k, 10, 1));
       EXPECT_EQ(r.height(), 1) << y << " " << k;
     }
+}
+
+// Frames that redraw only what changed leave the pixels a full redraw gives, while views on whole
+// pixels move by fractions of a pixel, grow and shrink below one (a layer thinner than a pixel
+// keeps the one it ends in, within what its own extent rounds out to).
+TEST(PixelGridTest, ChangedRegionsMatchAFullRedrawAtFractionalScales) {
+  for (double k : kFractionalScales) {
+    SCOPED_TRACE(scaleName(k));
+    Compositor comp({300, 200}, k);
+    auto root = Layer::create();
+    auto moving = Layer::create(), thin = Layer::create(), bordered = Layer::create();
+    {
+      NoActions na;
+      root->setFrame(Rect(0, 0, 300, 200));
+      root->setBackgroundColor(Color::black());
+      moving->setBackgroundColor(Color::whiteColor());
+      thin->setBackgroundColor(Color::rgba(1, 0, 0));
+      bordered->setBackgroundColor(Color::rgba(0, 0, 1));
+      bordered->setBorderWidth(1 / k);
+      bordered->setBorderColor(Color::whiteColor());
+      bordered->setMasksToBounds(true);
+      root->addSublayer(moving);
+      root->addSublayer(thin);
+      root->addSublayer(bordered);
+    }
+    for (int step = 0; step < 12; ++step) {
+      {
+        NoActions na;
+        // The thin one alone on odd steps, so that the region redrawn is its own.
+        if (step % 2 == 0) {
+          moving->setFrame(Rect(10 + step * 7.3, 20.45 + step * 3.7, 40.3 + step * 0.55, 30.2));
+          bordered->setFrame(Rect(200.35 - step * 1.13, 120.6, 1024.0 / 3 / 8 + step, 44.0 / 3));
+        } else {
+          thin->setFrame(Rect(150 + step * 3.1, 10 + step * 0.17, 0.2 + 0.05 * step, 100));
+        }
+      }
+      comp.renderFrame(root);
+      Compositor fresh({300, 200}, k);
+      fresh.renderFrame(root);
+      cairo_surface_t* a = comp.surface();
+      cairo_surface_t* b = fresh.surface();
+      cairo_surface_flush(a);
+      cairo_surface_flush(b);
+      int differ = 0;
+      for (int y = 0; y < cairo_image_surface_get_height(a); ++y)
+        differ += std::memcmp(cairo_image_surface_get_data(a) + static_cast<size_t>(y) * cairo_image_surface_get_stride(a),
+                              cairo_image_surface_get_data(b) + static_cast<size_t>(y) * cairo_image_surface_get_stride(b),
+                              static_cast<size_t>(cairo_image_surface_get_width(a)) * 4) != 0;
+      ASSERT_EQ(differ, 0) << "rows differing after step " << step;
+    }
+  }
 }
 
 // Content taller than a bitmap can be at its scale (16384 pixels a side: 5825 points at 2.8125)
