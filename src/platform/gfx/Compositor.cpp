@@ -295,11 +295,10 @@ void paintImage(cairo_t* cr, const Image& source, const Rect& r, double alpha = 
 
 // Draws a layer's drawn content, placed at r (bounds space, as drawnRect gives it) and shown
 // within `area` (the bounds inset as drawn), with its edges on whole pixels. Content drawn at
-// the scale it is shown at is copied one to one from the pixel its corner lands on; its last
-// column and row, which the bounds cover only in part, are left out and the one before stands in
-// for them where the bounds' edge on the screen reaches that far, so that content filling its
-// bounds fills them to their whole-pixel edge. Anything else is drawn by paintImage: stretched over
-// its rectangle on whole pixels, or, turned, as it always was.
+// the scale it is shown at is copied one to one from the pixel its corner lands on (its partly
+// covered last column and row were filled when it was drawn, see Layer::displayIfNeeded).
+// Anything else is drawn by paintImage: stretched over its rectangle on whole pixels, or, turned,
+// as it always was.
 void paintDrawn(cairo_t* cr, const Image& img, const AffineTransform& a, const Rect& r, const Rect& area, double alpha) {
   const Rect shown = onPixels(a, area);
   const double k = img.scale();
@@ -322,29 +321,27 @@ void paintDrawn(cairo_t* cr, const Image& img, const AffineTransform& a, const R
     cairo_restore(cr);
     return;
   }
-  const Rect ar = area.standardized(), rr = r.standardized();
-  // The columns and rows the content covers whole.
-  const int fw = std::clamp(static_cast<int>(std::floor((ar.maxX() - rr.minX()) * k + 1e-6)), 1, pw);
-  const int fh = std::clamp(static_cast<int>(std::floor((ar.maxY() - rr.minY()) * k + 1e-6)), 1, ph);
+  const Rect rr = r.standardized();
   const double x0 = pixelEdge(a.a * rr.minX() + a.tx), y0 = pixelEdge(a.d * rr.minY() + a.ty);
   const Point d0 = a.apply(Point{shown.minX(), shown.minY()}), d1 = a.apply(Point{shown.maxX(), shown.maxY()});
-  cairo_surface_t* part = fw < pw || fh < ph ? cairo_surface_create_for_rectangle(surface, 0, 0, fw, fh) : nullptr;
   cairo_save(cr);
   setIdentity(cr);
-  cairo_set_source_surface(cr, part ? part : surface, x0, y0);
-  cairo_pattern_t* p = cairo_get_source(cr);
-  cairo_pattern_set_extend(p, CAIRO_EXTEND_PAD);
-  cairo_pattern_set_filter(p, CAIRO_FILTER_NEAREST);
+  cairo_set_source_surface(cr, surface, x0, y0);
+  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
   cairo_new_path(cr);
-  cairo_rectangle(cr, std::round(d0.x), std::round(d0.y), std::round(d1.x - d0.x), std::round(d1.y - d0.y));
-  if (alpha < 1) {
-    cairo_clip(cr);
-    cairo_paint_with_alpha(cr, alpha);
-  } else {
-    cairo_fill(cr);
+  // Within the bitmap: the shown area on whole pixels is no larger than it.
+  const double x1 = std::max(std::round(d0.x), x0), y1 = std::max(std::round(d0.y), y0);
+  const double x2 = std::min(std::round(d1.x), x0 + pw), y2 = std::min(std::round(d1.y), y0 + ph);
+  if (x2 > x1 && y2 > y1) {
+    cairo_rectangle(cr, x1, y1, x2 - x1, y2 - y1);
+    if (alpha < 1) {
+      cairo_clip(cr);
+      cairo_paint_with_alpha(cr, alpha);
+    } else {
+      cairo_fill(cr);
+    }
   }
   cairo_restore(cr);
-  if (part) cairo_surface_destroy(part);
 }
 
 void applyStroke(cairo_t* cr, const LayerState& s) {
