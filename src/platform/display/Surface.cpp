@@ -45,7 +45,7 @@ Surface::Surface() {
   auto& screen = ui::Screen::main();
   m_size = screen.bounds().size;
   m_wide = m_size.width >= m_size.height;
-  m_scale = screen.drawingScale();
+  m_scale = drawableScale(m_size, screen.drawingScale());
   m_screenLayer = gfx::Layer::create();
   m_screenLayer->setDelegate(&screenLayerDelegate());
   // The interface turns against this display's shape from now on.
@@ -157,11 +157,12 @@ void Surface::placeScreenLayer() {
 bool Surface::followScreen() {
   const auto& screen = ui::Screen::main();
   gfx::Size size = displaySize();
-  if (size == m_size && screen.drawingScale() == m_scale && m_compositor) return false;
+  const double scale = drawableScale(size, screen.drawingScale());
+  if (size == m_size && scale == m_scale && m_compositor) return false;
   // A new drawing scale alone makes a new compositor, not a new size.
   const bool resized = m_compositor != nullptr && size != m_size;
   m_size = size;
-  m_scale = screen.drawingScale();
+  m_scale = scale;
   // The old compositor's surface and kept shadows go before the new ones are made.
   m_compositor.reset();
   m_compositor = std::make_unique<gfx::Compositor>(m_size, m_scale);
@@ -186,11 +187,18 @@ void Surface::hang(const std::vector<std::shared_ptr<ui::Window>>& windows) {
   for (const auto& w : windows) m_screenLayer->addSublayer(w->layer());
 }
 
+double Surface::drawableScale(gfx::Size points, double wanted) {
+  const double largest = gfx::Compositor::largestScale(points);
+  return largest > 0 && wanted > largest ? largest : wanted;
+}
+
 bool Surface::needsFrame() const {
   auto windows = shownWindows();
   if (windows.empty()) return false;
   if (!m_compositor || !m_drawn || !holds(windows)) return true;
-  if (displaySize() != m_size || ui::Screen::main().drawingScale() != m_scale || !screenLayerPlaced()) return true;
+  const gfx::Size size = displaySize();
+  if (size != m_size || drawableScale(size, ui::Screen::main().drawingScale()) != m_scale || !screenLayerPlaced())
+    return true;
   return m_compositor->needsFrame(m_screenLayer);
 }
 

@@ -67,6 +67,10 @@ class Surface {
   // its mode's size and its drawing scale, which a window sets to its own).
   gfx::Size size() const { return m_size; }
   double scale() const { return m_scale; }
+  // The scale a surface of `points` draws at when `wanted` is asked for: `wanted`, or the largest
+  // the compositor can draw when that is less (a large output then shows the frame enlarged). The
+  // one place the drawing scale is decided.
+  static double drawableScale(gfx::Size points, double wanted);
   // The quarter turns (clockwise) the screen is drawn with: -1, 0 or 1 (the main screen's
   // displayQuarterTurns for the status bar orientation).
   int quarterTurns() const;

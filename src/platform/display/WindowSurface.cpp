@@ -32,6 +32,7 @@
 #include "platform/display/TextInput.h"
 #include "platform/gfx/Compositor.h"
 #include "platform/gfx/Image.h"
+#include "platform/gfx/PixelGrid.h"
 #include "platform/ui/Screen.h"
 #include "platform/ui/Touch.h"
 #include "platform/ui/Window.h"
@@ -305,8 +306,8 @@ PixelRect WindowSurface::pictureRect(int pw, int ph) const {
   // The frame drawn at the picture's scale has exactly the picture's pixels (the compositor's
   // rounding), so that showing it is a copy; centred on whole pixels.
   const double k = std::min(pw / points.width, ph / points.height);
-  const int fw = std::clamp(static_cast<int>(std::ceil(points.width * k - 1e-6)), 1, pw);
-  const int fh = std::clamp(static_cast<int>(std::ceil(points.height * k - 1e-6)), 1, ph);
+  const int fw = std::clamp(static_cast<int>(gfx::pixelLength(points.width, k)), 1, pw);
+  const int fh = std::clamp(static_cast<int>(gfx::pixelLength(points.height, k)), 1, ph);
   const int x0 = (pw - fw) / 2, y0 = (ph - fh) / 2;
   return PixelRect{x0, y0, x0 + fw, y0 + fh};
 }
@@ -314,7 +315,7 @@ PixelRect WindowSurface::pictureRect(int pw, int ph) const {
 void WindowSurface::followPictureScale(double pictureScale) {
   if (!(pictureScale > 0) || !std::isfinite(pictureScale)) return;
   m_pictureScale = pictureScale;
-  const double want = m_fixedScale.value_or(pictureScale);
+  const double want = drawableScale(size(), m_fixedScale.value_or(pictureScale));
   auto& screen = ui::Screen::main();
   if (!m_drawingScaleSet) {
     // The first size: drawn at its scale from the first frame on.
@@ -340,7 +341,7 @@ void WindowSurface::settle() {
   if (m_lost) return;
   // The screen's views take the new scale; the next frame remakes the compositor at it and draws
   // everything again.
-  ui::Screen::main().setDrawingScale(m_fixedScale.value_or(m_pictureScale));
+  ui::Screen::main().setDrawingScale(drawableScale(size(), m_fixedScale.value_or(m_pictureScale)));
 }
 
 FrameScaler::Frame WindowSurface::frame() {

@@ -21,6 +21,7 @@
 #include "platform/gfx/LayerState.h"
 #include "platform/gfx/Path.h"
 #include "platform/gfx/PerspectiveSampler.h"
+#include "platform/gfx/PixelGrid.h"
 
 #include "platform/gfx/Layer.h"
 
@@ -52,6 +53,40 @@ Box roundOut(const Rect& r) {
   double x2 = std::ceil(std::min(s.maxX(), kFar) - 1e-7), y2 = std::ceil(std::min(s.maxY(), kFar) - 1e-7);
   if (!(x2 > x1) || !(y2 > y1)) return {};
   return {static_cast<int>(x1), static_cast<int>(y1), static_cast<int>(x2 - x1), static_cast<int>(y2 - y1)};
+}
+
+// ---- Whole pixels ----
+
+// Turned layers (a subtree drawn flat for a projection) keep their own sampling: while one is
+// drawn, edges are not put on whole pixels.
+thread_local int t_unsnapped = 0;
+
+struct KeepOwnSampling {
+  KeepOwnSampling() { ++t_unsnapped; }
+  ~KeepOwnSampling() { --t_unsnapped; }
+  KeepOwnSampling(const KeepOwnSampling&) = delete;
+  KeepOwnSampling& operator=(const KeepOwnSampling&) = delete;
+};
+
+// Whether a maps a layer's bounds space onto device pixels without turning it (scaled and moved
+// only), so that its edges can be put on whole pixels.
+bool snaps(const AffineTransform& a) {
+  return t_unsnapped == 0 && a.b == 0 && a.c == 0 && a.a > 0 && a.d > 0 && std::isfinite(a.tx) && std::isfinite(a.ty) &&
+         std::fabs(a.tx) < kFar && std::fabs(a.ty) < kFar;
+}
+
+// r (bounds space) with its edges moved onto whole device pixels under a, each edge rounded from
+// its own position by the pixel grid's rule, so that layers sharing an edge in points share it
+// in pixels; r itself where a turns it. A rectangle thinner than a pixel keeps one.
+Rect onPixels(const AffineTransform& a, const Rect& r) {
+  if (!snaps(a) || r.isNull() || r.isEmpty() || !std::isfinite(r.width()) || !std::isfinite(r.height())) return r;
+  const Rect s = r.standardized();
+  Rect d = pixelAligned(Rect(a.a * s.x() + a.tx, a.d * s.y() + a.ty, a.a * s.width(), a.d * s.height()));
+  if (!(std::fabs(d.x()) < kFar) || !(std::fabs(d.y()) < kFar)) return r;
+  // The pixel it ends in (within the pixels its own extent rounds out to, which a frame redraws).
+  if (d.width() < 1) d = Rect(d.x() - 1, d.y(), 1, d.height());
+  if (d.height() < 1) d = Rect(d.x(), d.y() - 1, d.width(), 1);
+  return Rect((d.x() - a.tx) / a.a, (d.y() - a.ty) / a.d, d.width() / a.a, d.height() / a.d);
 }
 
 // ---- Transforms ----
@@ -237,9 +272,9 @@ void paintImage(cairo_t* cr, const Image& source, const Rect& r, double alpha = 
   cairo_get_matrix(cr, &m);
   const bool oneToOne = std::fabs(std::fabs(m.xx) - 1) < 1e-9 && std::fabs(std::fabs(m.yy) - 1) < 1e-9 && m.xy == 0 &&
                         m.yx == 0;
-  if (oneToOne && (m.x0 != std::round(m.x0) || m.y0 != std::round(m.y0))) {
-    m.x0 = std::round(m.x0);
-    m.y0 = std::round(m.y0);
+  if (oneToOne && (m.x0 != pixelEdge(m.x0) || m.y0 != pixelEdge(m.y0))) {
+    m.x0 = pixelEdge(m.x0);
+    m.y0 = pixelEdge(m.y0);
     cairo_set_matrix(cr, &m);
   }
   // Otherwise filtered; a reduction to no less than half (the double artwork at a scale between 1
@@ -254,6 +289,57 @@ void paintImage(cairo_t* cr, const Image& source, const Rect& r, double alpha = 
     cairo_paint_with_alpha(cr, alpha);
   } else {
     cairo_fill(cr);
+  }
+  cairo_restore(cr);
+}
+
+// Draws a layer's drawn content, placed at r (bounds space, as drawnRect gives it) and shown
+// within `area` (the bounds inset as drawn), with its edges on whole pixels. Content drawn at
+// the scale it is shown at is copied one to one from the pixel its corner lands on (its partly
+// covered last column and row were filled when it was drawn, see Layer::displayIfNeeded).
+// Anything else is drawn by paintImage: stretched over its rectangle on whole pixels, or, turned,
+// as it always was.
+void paintDrawn(cairo_t* cr, const Image& img, const AffineTransform& a, const Rect& r, const Rect& area, double alpha) {
+  const Rect shown = onPixels(a, area);
+  const double k = img.scale();
+  const int pw = img.pixelWidth(), ph = img.pixelHeight();
+  cairo_surface_t* surface = img.cairoSurface();
+  const bool oneToOne = snaps(a) && surface && img.orientation() == ImageOrientation::Up && !img.namedAtDrawingScale() &&
+                        k > 0 && std::fabs(a.a - k) < 1e-9 && std::fabs(a.d - k) < 1e-9 && pw > 0 && ph > 0 &&
+                        std::fabs(r.width() * k - pw) < 1e-6 && std::fabs(r.height() * k - ph) < 1e-6;
+  if (!snaps(a)) {
+    // Turned: drawn as it always was, with its own sampling.
+    paintImage(cr, img, r, alpha);
+    return;
+  }
+  if (!oneToOne) {
+    cairo_save(cr);
+    cairo_new_path(cr);
+    cairo_rectangle(cr, shown.x(), shown.y(), shown.width(), shown.height());
+    cairo_clip(cr);
+    paintImage(cr, img, onPixels(a, r), alpha);
+    cairo_restore(cr);
+    return;
+  }
+  const Rect rr = r.standardized();
+  const double x0 = pixelEdge(a.a * rr.minX() + a.tx), y0 = pixelEdge(a.d * rr.minY() + a.ty);
+  const Point d0 = a.apply(Point{shown.minX(), shown.minY()}), d1 = a.apply(Point{shown.maxX(), shown.maxY()});
+  cairo_save(cr);
+  setIdentity(cr);
+  cairo_set_source_surface(cr, surface, x0, y0);
+  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+  cairo_new_path(cr);
+  // Within the bitmap: the shown area on whole pixels is no larger than it.
+  const double x1 = std::max(std::round(d0.x), x0), y1 = std::max(std::round(d0.y), y0);
+  const double x2 = std::min(std::round(d1.x), x0 + pw), y2 = std::min(std::round(d1.y), y0 + ph);
+  if (x2 > x1 && y2 > y1) {
+    cairo_rectangle(cr, x1, y1, x2 - x1, y2 - y1);
+    if (alpha < 1) {
+      cairo_clip(cr);
+      cairo_paint_with_alpha(cr, alpha);
+    } else {
+      cairo_fill(cr);
+    }
   }
   cairo_restore(cr);
 }
@@ -515,7 +601,7 @@ Rect drawnRect(const LayerState& s, const Node& n) {
   const double k = img.scale();
   if (!(k > 0) || !std::isfinite(k)) return r;
   // As Context::bitmap sizes it.
-  if (std::ceil(r.width() * k - 1e-6) != img.pixelWidth() || std::ceil(r.height() * k - 1e-6) != img.pixelHeight())
+  if (pixelLength(r.width(), k) != img.pixelWidth() || pixelLength(r.height(), k) != img.pixelHeight())
     return r;
   return Rect(r.x(), r.y(), img.pixelWidth() / k, img.pixelHeight() / k);
 }
@@ -565,9 +651,11 @@ void drawOwn(cairo_t* cr, const Node& n, const AffineTransform& a, double alpha 
   double radius = cornerRadiusOf(s);
   cairo_save(cr);
   setMatrix(cr, a);
+  // The edges of what fills the bounds on whole pixels.
+  const Rect snapped = onPixels(a, b);
   if (s.backgroundColor && paints(*s.backgroundColor)) {
     cairo_new_path(cr);
-    roundedBounds(b, radius, s.maskedCorners).appendTo(cr);
+    roundedBounds(snapped, radius, s.maskedCorners).appendTo(cr);
     const Color& c = *s.backgroundColor;
     if (alpha >= 1) {
       setColor(cr, c);
@@ -585,9 +673,9 @@ void drawOwn(cairo_t* cr, const Node& n, const AffineTransform& a, double alpha 
     }
   }
   if (n.drawn)
-    paintImage(cr, *n.drawn, drawnRect(s, n), alpha);
+    paintDrawn(cr, *n.drawn, a, drawnRect(s, n), b.insetBy(n.drawnInsets), alpha);
   else if (s.contents)
-    paintImage(cr, *s.contents, contentsRect(s, *s.contents), alpha);
+    paintImage(cr, *s.contents, onPixels(a, contentsRect(s, *s.contents)), alpha);
 
   if (s.kind == LayerKind::Shape && s.path && !s.path->isEmpty()) {
     cairo_new_path(cr);
@@ -612,7 +700,7 @@ void drawOwn(cairo_t* cr, const Node& n, const AffineTransform& a, double alpha 
       Point p1{b.x() + s.endPoint.x * b.width(), b.y() + s.endPoint.y * b.height()};
       cairo_pattern_t* p = g->linearPattern(p0, p1, GradientDrawsBeforeStart | GradientDrawsAfterEnd);
       cairo_new_path(cr);
-      roundedBounds(b, radius, s.maskedCorners).appendTo(cr);
+      roundedBounds(snapped, radius, s.maskedCorners).appendTo(cr);
       cairo_set_source(cr, p);
       cairo_fill(cr);
       cairo_pattern_destroy(p);
@@ -629,9 +717,11 @@ void drawBorder(cairo_t* cr, const Node& n, const AffineTransform& a) {
   cairo_save(cr);
   setMatrix(cr, a);
   cairo_new_path(cr);
-  roundedBounds(b, radius, s.maskedCorners).appendTo(cr);
+  // Both edges of the border on whole pixels: a border of 1/scale points is one pixel wide.
+  roundedBounds(onPixels(a, b), radius, s.maskedCorners).appendTo(cr);
   Rect inner = b.insetBy(bw, bw);
-  if (inner.width() > 0 && inner.height() > 0) roundedBounds(inner, std::max(0.0, radius - bw), s.maskedCorners).appendTo(cr);
+  if (inner.width() > 0 && inner.height() > 0)
+    roundedBounds(onPixels(a, inner), std::max(0.0, radius - bw), s.maskedCorners).appendTo(cr);
   cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
   setColor(cr, s.borderColor);
   cairo_fill(cr);
@@ -992,6 +1082,7 @@ void renderProjective(cairo_t* cr, const Node& n, const Transform3D& m, const Re
     if (!src) return;
     cairo_t* c2 = cairo_create(src);
     Transform3D toOff = Transform3D::translation(-ext.x(), -ext.y(), 0).concat(Transform3D::scale(s, s, 1));
+    KeepOwnSampling turned;
     renderNode(c2, n, toOff, Rect(0, 0, w, h), cache);
     cairo_destroy(c2);
     cairo_surface_flush(src);
@@ -1154,7 +1245,7 @@ void renderPlain(cairo_t* cr, const Node& n, const Transform3D& m, const Rect& c
     const Rect b = s.bounds.standardized();
     setMatrix(cr, a);
     cairo_new_path(cr);
-    roundedBounds(b, cornerRadiusOf(s), s.maskedCorners).appendTo(cr);
+    roundedBounds(onPixels(a, b), cornerRadiusOf(s), s.maskedCorners).appendTo(cr);
     cairo_clip(cr);
     setIdentity(cr);
     inner = inner.intersection(mapRect(m, b).insetBy(-1, -1));
@@ -1163,7 +1254,7 @@ void renderPlain(cairo_t* cr, const Node& n, const Transform3D& m, const Rect& c
     cairo_save(cr);
     setMatrix(cr, a);
     cairo_new_path(cr);
-    roundedBounds(s.bounds.standardized(), cornerRadiusOf(s), s.maskedCorners).appendTo(cr);
+    roundedBounds(onPixels(a, s.bounds.standardized()), cornerRadiusOf(s), s.maskedCorners).appendTo(cr);
     cairo_clip(cr);
     paintAt(cr, backdrop, backdropX, backdropY);
     cairo_restore(cr);
@@ -1246,7 +1337,8 @@ void renderTransition(cairo_t* cr, const Node& n, const Transform3D& m, const Af
     return;
   }
   setMatrix(cr, a);
-  cairo_rectangle(cr, b.x(), b.y(), b.width(), b.height());
+  const Rect slideArea = onPixels(a, b);
+  cairo_rectangle(cr, slideArea.x(), slideArea.y(), slideArea.width(), slideArea.height());
   setIdentity(cr);
   cairo_clip(cr);
   const Point d = slideOffset(t, b);
@@ -1389,12 +1481,26 @@ double subtreeScale(const Layer& l, int depth = 0) {
 
 Compositor::Compositor(Size points, double scale)
     : m_size(points), m_scale(scale > 0 && std::isfinite(scale) ? scale : 1), m_cache(std::make_unique<CompositorCache>()) {
-  double pw = std::ceil(points.width * m_scale - 1e-6), ph = std::ceil(points.height * m_scale - 1e-6);
+  double pw = pixelLength(points.width, m_scale), ph = pixelLength(points.height, m_scale);
   if (!(pw >= 1) || !(ph >= 1) || pw > kMaxOffscreenSide || ph > kMaxOffscreenSide) {
     KT_LOG("compositor surface of %gx%g pixels refused", pw, ph);
     return;
   }
   m_surface = newSurface(static_cast<int>(pw), static_cast<int>(ph));
+}
+
+double Compositor::largestScale(Size points) {
+  if (!(points.width > 0) || !(points.height > 0) || !std::isfinite(points.width) || !std::isfinite(points.height))
+    return 0;
+  auto fits = [&](double k) {
+    const double pw = pixelLength(points.width, k), ph = pixelLength(points.height, k);
+    return pw >= 1 && ph >= 1 && pw <= kMaxOffscreenSide && ph <= kMaxOffscreenSide && pw * ph <= kMaxOffscreenPixels;
+  };
+  double k = std::min({kMaxOffscreenSide / points.width, kMaxOffscreenSide / points.height,
+                       std::sqrt(kMaxOffscreenPixels / points.width / points.height)});
+  k = std::floor(k * 64) / 64;
+  while (k > 0 && !fits(k)) k -= 1.0 / 64;
+  return std::max(k, 0.0);
 }
 
 Compositor::~Compositor() {

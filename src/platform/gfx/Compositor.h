@@ -33,6 +33,9 @@ class Compositor {
  public:
   // A transparent surface of points * scale pixels (rounded up).
   explicit Compositor(Size points, double scale);
+  // The largest scale at which a compositor of `points` has a surface (no more than 4096 x 4096
+  // pixels in all), on a 64th of a pixel a point.
+  static double largestScale(Size points);
   ~Compositor();
   Compositor(const Compositor&) = delete;
   Compositor& operator=(const Compositor&) = delete;

@@ -9,6 +9,7 @@
 #include "platform/core/Log.h"
 #include "platform/gfx/Gradient.h"
 #include "platform/gfx/Image.h"
+#include "platform/gfx/PixelGrid.h"
 
 namespace gfx {
 
@@ -189,7 +190,7 @@ struct Context::Op {
 std::unique_ptr<Context> Context::bitmap(Size points, double scale, bool opaque) {
   if (scale <= 0) scale = Image::drawingScale();
   if (!(points.width > 0) || !(points.height > 0) || !std::isfinite(scale)) return nullptr;
-  double pw = std::ceil(points.width * scale - 1e-6), ph = std::ceil(points.height * scale - 1e-6);
+  double pw = pixelLength(points.width, scale), ph = pixelLength(points.height, scale);
   if (pw < 1 || ph < 1 || pw > kMaxSide || ph > kMaxSide || pw * ph > double(kMaxPixels)) {
     KT_LOG("bitmap context of %gx%g pixels refused", pw, ph);
     return nullptr;
@@ -207,6 +208,23 @@ std::unique_ptr<Context> Context::bitmap(Size points, double scale, bool opaque)
   ctx->m_opaque = opaque;
   ctx->m_size = points;
   return ctx;
+}
+
+double Context::fittingScale(Size points, double scale) {
+  if (scale <= 0) scale = Image::drawingScale();
+  if (!(points.width > 0) || !(points.height > 0) || !std::isfinite(scale) || !std::isfinite(points.width) ||
+      !std::isfinite(points.height))
+    return 0;
+  auto fits = [&](double k) {
+    const double pw = pixelLength(points.width, k), ph = pixelLength(points.height, k);
+    return pw >= 1 && ph >= 1 && pw <= kMaxSide && ph <= kMaxSide && pw * ph <= double(kMaxPixels);
+  };
+  if (fits(scale)) return scale;
+  double k = std::min({scale, kMaxSide / points.width, kMaxSide / points.height,
+                       std::sqrt(double(kMaxPixels) / points.width / points.height)});
+  // Rounding up to whole pixels can still take a pixel too many.
+  for (int i = 0; i < 8 && k > 0 && !fits(k); ++i) k *= 1 - 1.0 / 4096;
+  return k > 0 && fits(k) ? k : 0;
 }
 
 std::unique_ptr<Context> Context::forSurface(cairo_surface_t* surface, double scale) {

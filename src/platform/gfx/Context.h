@@ -71,6 +71,9 @@ class Context {
   // transparent, or black without alpha when `opaque`. The pixel size is the point size times the
   // scale, rounded up. nullptr when that size is empty or too large.
   static std::unique_ptr<Context> bitmap(Size points, double scale = 0, bool opaque = false);
+  // `scale` (0 takes Image::drawingScale()) when a bitmap of `points` at it can be made, else the
+  // largest scale below it whose bitmap can; 0 when none can.
+  static double fittingScale(Size points, double scale = 0);
   // A context drawing into any Cairo surface; one point is `scale` device units. nullptr when the
   // surface cannot be drawn into.
   static std::unique_ptr<Context> forSurface(cairo_surface_t* surface, double scale = 1);

@@ -1,8 +1,11 @@
 #include "platform/gfx/Layer.h"
 
+#include <cairo.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 
 #include "platform/core/Clock.h"
 #include "platform/core/RunLoop.h"
@@ -485,6 +488,36 @@ void Layer::replaceSublayer(const Layer* old, std::shared_ptr<Layer> replacement
   insertSublayer(std::move(replacement), index);
 }
 
+namespace {
+
+// The bitmap's last column and row lie only partly within the bounds, so content filling the
+// bounds covers them only in part; on the screen the bounds' edges land on whole pixels, which
+// may take that column or row whole. They take the column and row before them, once, when drawn.
+void fillPartialEdges(Image& image, Size points) {
+  cairo_surface_t* s = image.cairoSurface();
+  const double k = image.scale();
+  if (!s || cairo_surface_get_type(s) != CAIRO_SURFACE_TYPE_IMAGE || cairo_image_surface_get_format(s) != CAIRO_FORMAT_ARGB32 ||
+      !(k > 0))
+    return;
+  const int pw = cairo_image_surface_get_width(s), ph = cairo_image_surface_get_height(s);
+  const int fw = static_cast<int>(std::floor(points.width * k + 1e-6)), fh = static_cast<int>(std::floor(points.height * k + 1e-6));
+  const bool column = fw >= 1 && fw < pw, row = fh >= 1 && fh < ph;
+  if (!column && !row) return;
+  cairo_surface_flush(s);
+  unsigned char* data = cairo_image_surface_get_data(s);
+  const ptrdiff_t stride = cairo_image_surface_get_stride(s);
+  if (column)
+    for (int y = 0; y < ph; ++y) {
+      uint32_t* line = reinterpret_cast<uint32_t*>(data + y * stride);
+      for (int x = fw; x < pw; ++x) line[x] = line[fw - 1];
+    }
+  if (row)
+    for (int y = fh; y < ph; ++y) std::memcpy(data + y * stride, data + (fh - 1) * stride, size_t(pw) * 4);
+  cairo_surface_mark_dirty(s);
+}
+
+}  // namespace
+
 // ---- Content and layout --------------------------------------------------------------------
 
 void Layer::setNeedsDisplay() {
@@ -510,7 +543,12 @@ void Layer::displayIfNeeded() {
   }
   const Rect r = b.insetBy(e);
   std::unique_ptr<Context> ctx;
-  if (!b.isEmpty() && b.width() > 0 && b.height() > 0) ctx = Context::bitmap(r.size, m_model.contentsScale);
+  if (!b.isEmpty() && b.width() > 0 && b.height() > 0) {
+    // Content too large for a bitmap at its scale is drawn at the largest scale that fits, and
+    // shown enlarged, rather than not at all.
+    const double scale = Context::fittingScale(r.size, m_model.contentsScale);
+    if (scale > 0) ctx = Context::bitmap(r.size, scale);
+  }
   if (!ctx) {
     m_drawn = nullptr;
     return;
@@ -520,7 +558,13 @@ void Layer::displayIfNeeded() {
   auto keepAlive = weak_from_this().lock();
   m_drewNothing = false;
   drawInContext(*ctx);
-  m_drawn = m_drewNothing ? nullptr : std::shared_ptr<const Image>(ctx->makeImage());
+  if (m_drewNothing) {
+    m_drawn = nullptr;
+    return;
+  }
+  std::shared_ptr<Image> image = ctx->makeImage();
+  if (image) fillPartialEdges(*image, r.size);
+  m_drawn = std::move(image);
 }
 
 void Layer::drawInContext(Context& ctx) {

@@ -22,6 +22,7 @@
 #include "platform/gfx/Context.h"
 #include "platform/gfx/Image.h"
 #include "platform/gfx/Layer.h"
+#include "platform/gfx/PixelGrid.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
@@ -183,6 +184,47 @@ TEST_F(DrawingScaleTest, FullScreenOnALargeOutputDrawsEveryPixelItShows) {
   EXPECT_EQ(shown->pixelAt(470, 1000), 0xFF000000u);
 }
 
+// Full screen on a 7680 x 4320 output the window's own scale (5.625) would take a frame of
+// 5760 x 4320 pixels, more than the compositor draws: the interface is drawn at the largest scale
+// it can, the frame enlarged into the picture, and every change still makes a frame.
+TEST_F(DrawingScaleTest, FullScreenBeyondWhatTheCompositorDrawsKeepsMakingFrames) {
+  m_desktop.start("7680x4320x24", PrivateDesktop::Compositor::Absent);
+  if (HasFatalFailure()) return;
+  support::VirtualClock clock;
+  core::Error error;
+  auto surface = display::WindowSurface::open({}, &error);
+  ASSERT_NE(surface, nullptr) << error.description();
+  surface->setFullScreen(true);
+  ASSERT_TRUE(waitFor(*surface, [&] { return surface->pictureScale() == 5.625; }));
+  core::Clock::advance(display::WindowSurface::SettleSeconds);
+  support::drainMainLoop();
+  const double k = ui::Screen::main().drawingScale();
+  EXPECT_EQ(k, gfx::Compositor::largestScale({1024, 768}));
+  EXPECT_GT(k, 4);
+  EXPECT_LT(k, 5.625);
+  EXPECT_FALSE(surface->renderFrame().isEmpty());
+  ASSERT_NE(surface->compositor().surface(), nullptr);
+  EXPECT_EQ(frameSize(*surface), (gfx::Size{gfx::pixelLength(1024, k), gfx::pixelLength(768, k)}));
+  EXPECT_EQ(layersDrawnAtAnotherScale(*m_window->layer(), k), 0);
+  auto shown = surface->readPixels();
+  ASSERT_NE(shown, nullptr);
+  EXPECT_EQ(shown->pixelWidth(), 7680);
+  // The picture, 5760 pixels wide, between bars of 960.
+  EXPECT_EQ(shown->pixelAt(960 + int(400 * 5.625), int(300 * 5.625)), 0xFFE69919u);
+  EXPECT_EQ(shown->pixelAt(960 + int(50 * 5.625), int(50 * 5.625)), 0xFF0000FFu);
+  EXPECT_EQ(shown->pixelAt(900, 1000), 0xFF000000u);
+  // Frames keep coming.
+  for (const gfx::Color& c : {gfx::Color::red(), gfx::Color::rgba(0, 1, 0)}) {
+    m_window->setBackgroundColor(c);
+    core::Clock::advance(1);
+    support::drainMainLoop();
+    EXPECT_FALSE(surface->renderFrame().isEmpty());
+    shown = surface->readPixels();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->pixelAt(960 + int(50 * 5.625), int(50 * 5.625)), c == gfx::Color::red() ? 0xFFFF0000u : 0xFF00FF00u);
+  }
+}
+
 // KT_DRAW_SCALE=2 draws 2048 x 1536 frames whatever the window (today's behaviour), resampled into
 // it, and a new size changes nothing drawn.
 TEST_F(DrawingScaleTest, AFixedScaleIsDrawnAtWhateverTheWindow) {
@@ -248,6 +290,48 @@ TEST_F(DrawScaleSettingTest, BadValuesAreSaidOnceAndTheWindowsScaleIsUsed) {
   const std::string line = "The setting Draw_Scale (huge) is not a drawing scale";
   EXPECT_NE(said.find(line), std::string::npos) << said;
   EXPECT_EQ(said.find(line), said.rfind(line)) << "said once: " << said;
+}
+
+// A bad value is said again once it comes back after the source was mended, in the same process
+// (the memory of what was said is not process-wide, so the test above also holds repeated).
+TEST_F(DrawScaleSettingTest, ABadValueIsSaidAgainAfterItWasMended) {
+  core::UserDefaults& defaults = core::UserDefaults::standard();
+  defaults.removeObjectForKey("Draw_Scale");
+  auto countSaid = [](const std::string& line, const std::function<void()>& read) {
+    testing::internal::CaptureStderr();
+    read();
+    const std::string said = testing::internal::GetCapturedStderr();
+    size_t n = 0;
+    for (size_t at = said.find(line); at != std::string::npos; at = said.find(line, at + 1)) ++n;
+    return n;
+  };
+  const std::string envLine = "KT_DRAW_SCALE=abc is not a drawing scale";
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    {
+      ScopedEnv bad("KT_DRAW_SCALE", "abc");
+      EXPECT_EQ(countSaid(envLine, [] {
+                  display::drawScaleSetting();
+                  display::drawScaleSetting();
+                }),
+                1u);
+    }
+    ScopedEnv good("KT_DRAW_SCALE", "1.5");
+    EXPECT_EQ(display::drawScaleSetting(), 1.5);
+  }
+  ScopedEnv unset("KT_DRAW_SCALE", nullptr);
+  const std::string settingLine = "The setting Draw_Scale (huge) is not a drawing scale";
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    defaults.setString("Draw_Scale", "huge");
+    EXPECT_EQ(countSaid(settingLine, [] {
+                display::drawScaleSetting();
+                display::drawScaleSetting();
+              }),
+              1u);
+    defaults.removeObjectForKey("Draw_Scale");
+    EXPECT_EQ(display::drawScaleSetting(), std::nullopt);
+  }
 }
 
 // In a window, a bad setting is said and the window's own scale is drawn at.
