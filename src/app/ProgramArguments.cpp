@@ -132,6 +132,7 @@ Environment:
   KT_CAMERA=PATH           the camera: a /dev/video* device, a still image or a folder of images
   KT_HOST_MAP=MAP          reach hosts elsewhere: host:port=address:port, comma-separated
   KT_AUDIO_OUTPUT=none     play clips without sound
+  KT_SOUND_DEVICES=FOLDER  where sound cards are looked for (else /dev/snd)
   WAYLAND_DISPLAY, DISPLAY the display to show the window on (Wayland first)
   LANGUAGE                 the languages of the interface, e.g. zh_CN
 
