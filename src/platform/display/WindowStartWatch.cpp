@@ -1,14 +1,16 @@
 #include "platform/display/WindowStartWatch.h"
 
-#include <dirent.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -56,27 +58,47 @@ bool samePeer(const sockaddr_storage& a, socklen_t aLength, const sockaddr_stora
   return std::memcmp(&a, &b, aLength) == 0;
 }
 
-// Whether a socket of this process connected to `peer` has been hung up by the other end.
+// Whether `fd` is a socket connected to `peer` that the other end has hung up.
+bool hungUpAt(int fd, const sockaddr_storage& peer, socklen_t peerLength) {
+  sockaddr_storage address{};
+  socklen_t length = sizeof address;
+  if (getpeername(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) return false;
+  if (!samePeer(peer, peerLength, address, length)) return false;
+  // Asks for nothing to read or write: only the end of the connection is reported.
+  pollfd p{fd, POLLRDHUP, 0};
+  return poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLRDHUP));
+}
+
+// Whether a socket of this process connected to `peer` has been hung up by the other end. Reads
+// the descriptors' folder with the system call itself, into the stack: the window system's start
+// may fork (D-Bus's autolaunch does) while this runs, and a child forked while this thread held an
+// allocator's lock would wait on it for ever (the sanitizers' allocators are not fork-safe).
 bool hungUp(const sockaddr_storage& peer, socklen_t peerLength) {
-  DIR* dir = opendir("/proc/self/fd");
-  if (!dir) return false;
+  const int dir = ::open("/proc/self/fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return false;
   bool hung = false;
-  while (const dirent* entry = readdir(dir)) {
-    char* end = nullptr;
-    const long fd = std::strtol(entry->d_name, &end, 10);
-    if (end == entry->d_name || *end != '\0' || fd == dirfd(dir)) continue;
-    sockaddr_storage address{};
-    socklen_t length = sizeof address;
-    if (getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&address), &length) != 0) continue;
-    if (!samePeer(peer, peerLength, address, length)) continue;
-    // Asks for nothing to read or write: only the end of the connection is reported.
-    pollfd p{static_cast<int>(fd), POLLRDHUP, 0};
-    if (poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLRDHUP))) {
-      hung = true;
-      break;
+  alignas(8) char buffer[4096];
+  for (long n; !hung && (n = syscall(SYS_getdents64, dir, buffer, sizeof buffer)) > 0;) {
+    for (long at = 0; at < n && !hung;) {
+      struct Entry {
+        uint64_t inode;
+        int64_t offset;
+        unsigned short length;
+        unsigned char type;
+        char name[1];
+      };
+      const auto* entry = reinterpret_cast<const Entry*>(buffer + at);
+      at += entry->length;
+      int fd = 0;
+      bool number = entry->name[0] != '\0';
+      for (const char* c = entry->name; *c && number; ++c) {
+        number = *c >= '0' && *c <= '9';
+        fd = fd * 10 + (*c - '0');
+      }
+      if (number && fd != dir) hung = hungUpAt(fd, peer, peerLength);
     }
   }
-  closedir(dir);
+  ::close(dir);
   return hung;
 }
 
