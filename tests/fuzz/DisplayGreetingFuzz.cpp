@@ -2,7 +2,8 @@
 // is given the server: the X server's set-up reply, the Wayland compositor's events up to its
 // sync callback, and the DISPLAY name. The same bytes read whole and cut anywhere give the same
 // answer, an answer read whole is not changed by what follows it, and what is read stays within
-// what the formats allow.
+// what the formats allow; the server's words come out fit for a line of the log. SDL_VIDEODRIVER's
+// list of drivers, read as SDL reads it.
 
 #include <string>
 
@@ -21,6 +22,9 @@ void checkXSetup(const uint8_t* data, size_t size) {
   KT_FUZZ_CHECK(whole.rootDepth >= 0 && whole.rootDepth <= 255);
   KT_FUZZ_CHECK(whole.rootVisualClass >= -1 && whole.rootVisualClass <= 255);
   KT_FUZZ_CHECK(whole.reason.size() <= size);
+  // The server's words are fit for a line of the log: short, printable, no line break.
+  KT_FUZZ_CHECK(whole.reason.size() <= 203);
+  for (const char c : whole.reason) KT_FUZZ_CHECK(c >= 0x20 && c < 0x7f);
   if (whole.status == XSetupReply::Status::Incomplete) {
     // Waiting for more is never undone by a shorter read.
     for (size_t cut : {size / 2, size ? size - 1 : 0})
@@ -58,11 +62,26 @@ void checkName(const uint8_t* data, size_t size) {
   KT_FUZZ_CHECK(again && again->number == name->number && again->screen == name->screen);
 }
 
+// SDL_VIDEODRIVER's list: the desktop drivers only, each once, whatever the case and commas.
+void checkDrivers(const uint8_t* data, size_t size) {
+  const std::string text(reinterpret_cast<const char*>(data), size);
+  bool others = false;
+  const auto drivers = display::chosenDesktopDrivers(text, &others);
+  KT_FUZZ_CHECK(drivers.size() <= 2);
+  for (const auto& d : drivers) KT_FUZZ_CHECK(d == "wayland" || d == "x11");
+  KT_FUZZ_CHECK(drivers.size() < 2 || drivers[0] != drivers[1]);
+  // Read again from its own words, the list is the same.
+  std::string again;
+  for (const auto& d : drivers) again += (again.empty() ? "" : ",") + d;
+  KT_FUZZ_CHECK(display::chosenDesktopDrivers(again) == drivers);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   checkXSetup(data, size);
   checkWayland(data, size);
   checkName(data, size);
+  checkDrivers(data, size);
   return 0;
 }

@@ -16,6 +16,7 @@
 #include "platform/core/UserDefaults.h"
 #include "platform/display/DisplayProbe.h"
 #include "platform/display/OffscreenSurface.h"
+#include "platform/display/WindowStartWatch.h"
 #include "platform/display/WindowSurface.h"
 
 namespace display {
@@ -82,8 +83,8 @@ std::unique_ptr<Surface> open(const OpenOptions& options, core::Error* error) {
   // At most about thirty years, which the steady clock can still count to.
   const double wait = std::isnan(options.waitSeconds) ? 0 : std::clamp(options.waitSeconds, 0.0, 1e9);
   const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(wait));
-  auto fail = [&](const std::string& text) {
-    core::setError(error, core::Error::withDescription(Surface::ErrorDomain, Surface::OpenFailed, text));
+  auto fail = [&](const std::string& text, int64_t code = Surface::OpenFailed) {
+    core::setError(error, core::Error::withDescription(Surface::ErrorDomain, code, text));
     return nullptr;
   };
   bool told = false;
@@ -101,15 +102,27 @@ std::unique_ptr<Surface> open(const OpenOptions& options, core::Error* error) {
       core::Error failure;
       WindowSurface::Options windowOptions;
       windowOptions.driver = probe.driver;
-      if (auto window = WindowSurface::open(windowOptions, &failure)) {
+      // SDL's start has no time limit of its own, and may spin or crash on a connection broken
+      // under it: it is bounded from here until the window's first frame is on show.
+      const auto limit = std::max<Clock::duration>(
+          deadline - Clock::now(), std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(MinWindowStartSeconds)));
+      WindowStartWatch::arm(limit, probe.where, reinterpret_cast<const sockaddr*>(&probe.peer), probe.peerLength);
+      std::unique_ptr<WindowSurface> window;
+      {
+        WindowStartWatch::CrashGuard guard;
+        window = WindowSurface::open(windowOptions, &failure);
+      }
+      if (window) {
+        WindowStartWatch::windowMade();
         if (told) core::logNotice("The display is there: the window is open.");
         return window;
       }
+      WindowStartWatch::disarm();
       cause = failure.localizedDescription();
     }
     // What waiting cannot mend ends the wait at once.
     if (probe.outcome == Probe::Outcome::Never)
-      return fail("No window can be opened on the desktop (" + namedDisplays() + "): " + cause);
+      return fail("No window can be opened on the desktop (" + namedDisplays() + "): " + cause, DisplayCannotWork);
     if (Clock::now() >= deadline) {
       // The reason, then the end: a supervisor that starts the program again on failure tries
       // once more later.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 
 #include "platform/display/Surface.h"
@@ -10,6 +11,20 @@ class Error;
 
 // Choosing what the program shows its window on.
 namespace display {
+
+// The exit status of a program whose display waiting cannot mend (a name that names no server, a
+// refused authorization, an unfit authority file, pixels the window cannot draw): the
+// conventional status of a configuration error, so that a supervisor need not start it again
+// until its set-up is mended. A display that did not come, or went away, ends it with status 1.
+constexpr int ConfigurationErrorStatus = 78;
+
+// The code of open()'s error (in Surface::ErrorDomain) when waiting cannot mend the display; a
+// display that did not come in time is Surface::OpenFailed.
+constexpr int64_t DisplayCannotWork = 5;
+
+// The least time the window system's start is given, from handing the display to SDL until the
+// window's first frame is on show, when less than that is left of the wait (WindowStartWatch).
+constexpr double MinWindowStartSeconds = 10;
 
 struct OpenOptions {
   // How long a display that is named but cannot be opened yet is waited for, in seconds (0: not

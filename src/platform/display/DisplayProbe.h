@@ -1,11 +1,14 @@
 #pragma once
 
+#include <sys/socket.h>
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 // A look at the displays the environment names, made before SDL is given one. SDL's own start on
 // a display blocks, with no time limit, until the server answers, and a Wayland connection closed
@@ -32,12 +35,33 @@ struct Probe {
   // An X server's probing connection, kept open until SDL has its own: an X server started to
   // end with its last client (-terminate) would end when it closed first. Closed with the last copy.
   std::shared_ptr<void> connection;
+  // There: the display, for the user ("the X server at :0"), and the address its server answered
+  // at, as getpeername() gives it for a socket connected there (peerLength 0 when not known).
+  std::string where;
+  sockaddr_storage peer{};
+  socklen_t peerLength = 0;
 };
 
-// Looks at WAYLAND_DISPLAY's compositor, then DISPLAY's X server (those SDL_VIDEODRIVER allows),
-// waiting for each one's answer at most `within`. NotYet while any of them may still come, Never
-// when none can.
+// Looks at WAYLAND_DISPLAY's compositor and DISPLAY's X server (those SDL_VIDEODRIVER allows, in
+// its order, else Wayland first), side by side, waiting for their answers at most `within` in
+// all. There with the first one in that order that answered, as soon as those before it have
+// failed; NotYet while any of them may still come, Never when none can.
 Probe probeDisplays(std::chrono::steady_clock::duration within, int interruptFd);
+
+// The desktop drivers SDL_VIDEODRIVER names, in its order, as SDL reads it: a comma-separated
+// list of names in any case. "wayland" and "x11" only; `others` is set when it names another.
+std::vector<std::string> chosenDesktopDrivers(const std::string& list, bool* others = nullptr);
+
+// A display server's own words made fit for a line of the log: control characters (and bytes
+// outside printable ASCII, which a terminal may take as controls) replaced, at most `limit`
+// bytes, cut with "...".
+std::string displayableWords(const std::string& words, size_t limit = 200);
+
+// Why the X authority file Xlib would read (XAUTHORITY, else ~/.Xauthority) cannot be one: not a
+// regular file (a FIFO would block its reading, a device never end it) or larger than any cookie
+// file. Empty when it is fit to be read, or missing.
+std::string xAuthorityProblem();
+constexpr long long MaxXAuthorityBytes = 1 << 20;
 
 // ---- the pieces, for tests -------------------------------------------------------------------
 
@@ -53,7 +77,7 @@ std::optional<XDisplayName> parseXDisplayName(const std::string& text);
 struct XSetupReply {
   enum class Status { Incomplete, Failed, Authenticate, Success, Malformed };
   Status status = Status::Incomplete;
-  std::string reason;  // Failed, Authenticate: the server's words
+  std::string reason;  // Failed, Authenticate: the server's words (displayableWords)
   // Success: the screens, and of the asked screen its root window's depth and visual class
   // (2 GrayScale ... 4 TrueColor, 5 DirectColor; -1 when the root visual is not listed).
   int screens = 0;

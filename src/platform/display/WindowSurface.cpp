@@ -28,8 +28,10 @@
 #include "platform/core/Log.h"
 #include "platform/core/RunLoop.h"
 #include "platform/core/Timer.h"
+#include "platform/display/DisplayProbe.h"
 #include "platform/display/DrawScale.h"
 #include "platform/display/TextInput.h"
+#include "platform/display/WindowStartWatch.h"
 #include "platform/gfx/Compositor.h"
 #include "platform/gfx/Image.h"
 #include "platform/gfx/PixelGrid.h"
@@ -171,15 +173,20 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
   // (see WaylandPresenter).
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   // A desktop's window system only: SDL would otherwise fall back to drivers that show nothing.
-  // Wayland first where there is one (XWayland is a fallback); an SDL_VIDEODRIVER set by the user
-  // still wins over this hint.
+  // Wayland first where there is one (XWayland is a fallback). A driver given (the one whose
+  // display answered Display's look) is the one SDL opens, whatever SDL_VIDEODRIVER lists, since
+  // SDL would try the list's first, which nobody looked at; else SDL_VIDEODRIVER wins.
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   const std::string drivers = !options.driver.empty() ? options.driver : wayland && *wayland ? "wayland,x11" : "x11";
-  SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
+  SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, drivers.c_str(),
+                          options.driver.empty() ? SDL_HINT_NORMAL : SDL_HINT_OVERRIDE);
   // Xlib's handler of a broken connection is ours before SDL opens one: a server that goes away
-  // while SDL starts is said like any other loss, not by Xlib's exit.
+  // while SDL starts is said like any other loss, not by Xlib's exit. SDL reads its driver names
+  // in any case.
   const char* chosen = std::getenv("SDL_VIDEODRIVER");
-  if (std::string(chosen && *chosen ? chosen : drivers).find("x11") != std::string::npos) X11Window::watchConnections();
+  const std::string tried = !options.driver.empty() || !(chosen && *chosen) ? drivers : chosen;
+  const std::vector<std::string> desktop = chosenDesktopDrivers(tried);
+  if (std::find(desktop.begin(), desktop.end(), "x11") != desktop.end()) X11Window::watchConnections();
   // SDL keeps its session-bus connection, and the GL drivers it probes keep their caches, for the
   // life of the process.
   LeakCheckPause pause;
@@ -197,8 +204,8 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
   }
   m_sdlStarted = true;
   const char* driver = SDL_GetCurrentVideoDriver();
-  bool desktop = driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
-  if (!desktop && !(chosen && *chosen)) {
+  const bool onDesktop = driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0);
+  if (!onDesktop && !(chosen && *chosen)) {
     SDL_SetError("no desktop window system (video driver %s)", driver ? driver : "none");
     core::setError(error, sdlError("SDL video"));
     return false;
@@ -258,6 +265,8 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
 }
 
 WindowSurface::~WindowSurface() {
+  // A window that goes before it showed a frame ends its start's watch.
+  WindowStartWatch::disarm();
   stop();
   cancelTouches();
   if (m_settleTimer) m_settleTimer->invalidate();
@@ -415,7 +424,8 @@ void WindowSurface::present(const gfx::Rect& dirty) {
               std::clamp(static_cast<int>(std::ceil(dirty.maxY() * k)), 0, f.height)};
   if (m_wayland) m_wayland->present(f, r);
   else showFrame(f, r, false);
-  checkConnection();
+  // The first frame on show ends the window system's start.
+  if (checkConnection()) WindowStartWatch::frameShown();
 }
 
 void WindowSurface::showFrame(const FrameScaler::Frame& f, const PixelRect& dirty, bool whole) {

@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "platform/core/Log.h"
+#include "platform/display/WindowStartWatch.h"
 
 // Last: it brings the window systems' own headers, whose macros clash with ordinary names.
 #include <SDL_syswm.h>
@@ -94,42 +96,56 @@ X11Window::~X11Window() {
   if (!m_lost) xlib()->setIOErrorExitHandler(m_display, nullptr, nullptr);
 }
 
+// Why Xlib's connection on `fd` broke, from the socket itself: errno when Xlib's handler runs is
+// whatever the last failed call left (Xlib reads an end of file as no error at all).
+std::string X11Window::brokenConnectionCause(int fd) {
+  std::string text = "the connection to the X server broke";
+  int error = 0;
+  socklen_t length = sizeof error;
+  if (fd >= 0 && getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error != 0)
+    return text + " (" + std::strerror(error) + ")";
+  pollfd p{fd, POLLRDHUP, 0};
+  if (fd >= 0 && poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLRDHUP))) return text + " (the server closed it)";
+  return text;
+}
+
 int X11Window::ioError(_XDisplay* display) {
-  const int error = errno;
+  const std::string cause = brokenConnectionCause(ConnectionNumber(display));
   for (X11Window* watch : windows()) {
     if (watch->m_display != display) continue;
     // Noted quietly: the window reports it with the display's name.
     watch->m_lost = true;
-    watch->m_errno = error;
+    watch->m_cause = cause;
     return 0;
   }
   // A connection no window watches yet: SDL's, broken while SDL starts (the server went away in
   // the moment between being found and the window being made). Xlib would end the program from
   // here; it ends as after any loss of the display instead, saying so, with status 1.
   const char* name = DisplayString(display);
-  std::string text = std::string("The display went away: the X server at ") + (name ? name : "?") +
-                     ": the connection to the X server broke";
-  if (error != 0 && error != EAGAIN) text += std::string(" (") + std::strerror(error) + ")";
-  core::logNotice(text + ". Stopping.");
+  const std::string where = std::string("the X server at ") + (name ? name : "?");
+  const std::string start = WindowStartWatch::isArmed() ? WindowStartWatch::LinePrefix : "The display went away: ";
+  core::logNotice(start + where + ": " + cause + ". Stopping.");
   _exit(1);
 }
 
 void X11Window::ioErrorExit(_XDisplay*, void* watch) {
-  static_cast<X11Window*>(watch)->m_lost = true;
+  X11Window* window = static_cast<X11Window*>(watch);
+  if (!window->m_lost) window->m_cause = brokenConnectionCause(ConnectionNumber(window->m_display));
+  window->m_lost = true;
 }
 
 std::string X11Window::connectionError() const {
   if (!m_lost) return {};
-  std::string text = "the connection to the X server broke";
-  // Xlib reads an end of file as no error at all.
-  if (m_errno != 0 && m_errno != EAGAIN) text += std::string(" (") + std::strerror(m_errno) + ")";
-  return text;
+  return m_cause.empty() ? "the connection to the X server broke" : m_cause;
 }
 
 void X11Window::checkHangUp() {
   if (m_lost) return;
   pollfd p{ConnectionNumber(m_display), POLLIN, 0};
-  if (poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR))) m_lost = true;
+  if (poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR))) {
+    m_lost = true;
+    m_cause = brokenConnectionCause(ConnectionNumber(m_display));
+  }
 }
 
 bool X11Window::findWindowManager() const {

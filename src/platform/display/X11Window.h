@@ -21,7 +21,8 @@ class X11Window {
  public:
   // Sets the process's handler of broken Xlib connections (once; it stays): a connection of a
   // window is noted as lost, one no window watches yet (SDL's, while it starts) ends the program
-  // with the display's loss said and status 1, never by Xlib's own exit.
+  // with the display's loss said (as the window's start failing while WindowStartWatch is armed)
+  // and status 1, never by Xlib's own exit.
   static void watchConnections();
   // For the X window of `window`; null when the window is not on X11 or Xlib's calls cannot be had.
   static std::unique_ptr<X11Window> create(SDL_Window* window);
@@ -49,6 +50,7 @@ class X11Window {
   X11Window(_XDisplay* display, unsigned long window);
   static int ioError(_XDisplay* display);
   static void ioErrorExit(_XDisplay* display, void* watch);
+  static std::string brokenConnectionCause(int fd);
   bool findWindowManager() const;
 
   _XDisplay* m_display = nullptr;
@@ -56,7 +58,7 @@ class X11Window {
   std::string m_name;
   bool m_windowManager = false;
   bool m_lost = false;
-  int m_errno = 0;  // errno when the connection broke
+  std::string m_cause;  // how the connection broke, from its socket
 };
 
 }  // namespace display

@@ -189,8 +189,7 @@ inline uint32_t bilinear(uint64_t top, uint64_t bottom, uint32_t wx, uint32_t wy
 #endif
 
 // Source coordinates in 65536ths of a pixel, read in 256ths: the pixel is the part above the
-// 256ths, the blend weight the 256ths.
-constexpr double kFixed = 65536;
+// 256ths, the blend weight the 256ths (toFixed).
 // Half a 256th, so that dropping the lowest 8 bits rounds to the nearest 256th.
 constexpr int32_t kHalfWeight = 128;
 
@@ -297,9 +296,14 @@ inline void blendAcrossFrom(int k, uint32_t* out, bool over, int n, const uint32
 #if defined(__x86_64__) && defined(__GNUC__)
 #define KT_PERSPECTIVE_AVX2 1
 // The same sums as the lanes above, eight pixels at a time on processors with AVX2 (chosen when
-// the program runs, so one build serves both).
+// the program runs, so one build serves both). Each compiler's own way of giving the functions
+// (lambdas included) the target: clang knows no GCC option pragmas and fails on them.
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 inline __m256i lerpLanes8(__m256i a, __m256i b, __m256i w) {
   const __m256i half = _mm256_set1_epi16(128);
   const __m256i sum = _mm256_add_epi16(_mm256_slli_epi16(a, 8), _mm256_mullo_epi16(_mm256_sub_epi16(b, a), w));
@@ -380,7 +384,11 @@ void rowRunAvx2(uint32_t* out, bool over, int n, const uint32_t* top, const uint
   }
   blendAcrossFrom(k, out, over, n, down, x, sx);
 }
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 
 std::atomic<bool> avx2Allowed{true};
 

@@ -4,9 +4,13 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -179,6 +183,34 @@ TEST(DisplayProbeTest, WaylandSyncIsDoneOnlyAtItsCallback) {
   WaylandSyncReader garbled;
   EXPECT_EQ(garbled.feed(reinterpret_cast<const uint8_t*>(broken.data()), broken.size()),
             WaylandSyncReader::State::Malformed);
+}
+
+// A server's words reach the log: they are cut to a sane length and cannot forge a line or carry
+// a terminal's escapes.
+TEST(DisplayProbeTest, AServersWordsAreCutAndTheirControlsReplaced) {
+  std::string forged = "no\nThe display is there: the window is open.\r\n\x1b[31mred\x9b" "2J\tend";
+  std::string body = forged;
+  pad(body);
+  const XSetupReply refused = parse(xReply(0, static_cast<uint8_t>(forged.size()), body));
+  ASSERT_EQ(refused.status, XSetupReply::Status::Failed);
+  EXPECT_EQ(refused.reason, "no The display is there: the window is open.  ?[31mred?2J end");
+  // An authentication's words fill the whole answer, up to 262,140 bytes.
+  const XSetupReply asked = parse(xReply(2, 0, std::string(65535 * 4, 'a')));
+  ASSERT_EQ(asked.status, XSetupReply::Status::Authenticate);
+  EXPECT_EQ(asked.reason, std::string(200, 'a') + "...");
+}
+
+// SDL_VIDEODRIVER as SDL reads it: a comma-separated list of names in any case, in its order.
+TEST(DisplayProbeTest, TheChosenDriversAreReadAsSdlReadsThem) {
+  bool others = false;
+  EXPECT_EQ(display::chosenDesktopDrivers("X11", &others), std::vector<std::string>{"x11"});
+  EXPECT_FALSE(others);
+  EXPECT_EQ(display::chosenDesktopDrivers("x11,Wayland", &others), (std::vector<std::string>{"x11", "wayland"}));
+  EXPECT_EQ(display::chosenDesktopDrivers("kmsdrm,WAYLAND,x11,wayland", &others),
+            (std::vector<std::string>{"wayland", "x11"}));
+  EXPECT_TRUE(others);
+  EXPECT_TRUE(display::chosenDesktopDrivers("x11wayland", &others).empty());
+  EXPECT_TRUE(others);
 }
 
 // ---- the wait against real sockets -----------------------------------------------------------
@@ -406,6 +438,91 @@ TEST_F(DisplayWaitTest, AnXServerLostWhileTheWindowSystemStartsIsSaidAsALoss) {
   EXPECT_NE(text.find("The display went away: the X server at " + name + ": the connection to the X server broke"),
             std::string::npos)
       << text;
+}
+
+// Both displays named and both silent: one deadline for both, not one each.
+TEST_F(DisplayWaitTest, BothDisplaysSilentShareOneDeadline) {
+  auto wayland = support::HungDisplay::wayland(m_runtime + "/wayland-hung", support::HungDisplay::Silent);
+  auto x11 = support::HungDisplay::x11(support::HungDisplay::Silent);
+  ASSERT_NE(wayland, nullptr);
+  ASSERT_NE(x11, nullptr);
+  ScopedEnv named("WAYLAND_DISPLAY", "wayland-hung"), runtime("XDG_RUNTIME_DIR", m_runtime.c_str()),
+      x("DISPLAY", x11->display().c_str());
+  core::Error error;
+  const auto began = std::chrono::steady_clock::now();
+  EXPECT_EQ(open(2, &error), nullptr);
+  const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+  const std::string reason = error.localizedDescription();
+  EXPECT_NE(reason.find("wayland-hung does not answer"), std::string::npos) << reason;
+  EXPECT_NE(reason.find("the X server at " + x11->display() + " does not answer"), std::string::npos) << reason;
+  // Two seconds, not two each (which made four): the bound leaves the loaded machine room.
+  EXPECT_LT(took, 3.9) << reason;
+}
+
+// An abstract X socket that is there but refuses (a socket of another kind, a full queue) is
+// said with its own error, not with the missing file socket's.
+TEST_F(DisplayWaitTest, AnAbstractXSocketThatRefusesIsSaidWithItsOwnError) {
+  for (const bool full : {false, true}) {
+    SCOPED_TRACE(full ? "a full queue" : "a socket of another kind");
+    std::string lock, display;
+    int fd = -1;
+    std::vector<int> queued;
+    for (int n = 900 + static_cast<int>(getpid() % 90), i = 0; i < 90 && display.empty(); ++i, n = 900 + (n - 899) % 90) {
+      const std::string candidate = "/tmp/.X" + std::to_string(n) + "-lock";
+      const int l = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0444);
+      if (l < 0) continue;
+      close(l);
+      const std::string path = "/tmp/.X11-unix/X" + std::to_string(n);
+      sockaddr_un addr{};
+      addr.sun_family = AF_UNIX;
+      std::memcpy(addr.sun_path + 1, path.data(), path.size());
+      fd = ::socket(AF_UNIX, (full ? SOCK_STREAM : SOCK_DGRAM) | SOCK_CLOEXEC, 0);
+      const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + path.size());
+      if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&addr), length) == 0 && (!full || listen(fd, 0) == 0) &&
+          access(path.c_str(), F_OK) != 0) {
+        lock = candidate;
+        display = ":" + std::to_string(n);
+        // Connections nobody takes, until the queue refuses the next.
+        while (full && queued.size() < 64) {
+          const int c = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+          if (connect(c, reinterpret_cast<sockaddr*>(&addr), length) != 0) {
+            close(c);
+            break;
+          }
+          queued.push_back(c);
+        }
+      } else {
+        if (fd >= 0) close(fd);
+        fd = -1;
+        unlink(candidate.c_str());
+      }
+    }
+    ASSERT_FALSE(display.empty());
+    ScopedEnv x("DISPLAY", display.c_str()), wayland("WAYLAND_DISPLAY", nullptr);
+    core::Error error;
+    EXPECT_EQ(open(0, &error), nullptr);
+    for (int c : queued) close(c);
+    close(fd);
+    unlink(lock.c_str());
+    const std::string said = "(@/tmp/.X11-unix/X" + display.substr(1) + ": " + std::strerror(full ? EAGAIN : ECONNREFUSED) + ")";
+    EXPECT_NE(error.localizedDescription().find(said), std::string::npos) << error.localizedDescription();
+  }
+}
+
+// What waiting cannot mend is told apart from a display that did not come, for the exit status.
+TEST_F(DisplayWaitTest, WhatWaitingCannotMendHasItsOwnCode) {
+  {
+    ScopedEnv x("DISPLAY", "garbage"), wayland("WAYLAND_DISPLAY", nullptr);
+    core::Error error;
+    EXPECT_EQ(open(3600, &error), nullptr);
+    EXPECT_EQ(error.code(), display::DisplayCannotWork);
+  }
+  {
+    ScopedEnv x("DISPLAY", ":4329"), wayland("WAYLAND_DISPLAY", nullptr);
+    core::Error error;
+    EXPECT_EQ(open(0, &error), nullptr);
+    EXPECT_EQ(error.code(), display::Surface::OpenFailed);
+  }
 }
 
 }  // namespace

@@ -1,0 +1,289 @@
+// The client program itself, in a child process, on displays that fail it while its window is
+// being made, or that it must not read without bounds: it ends with status 1 and the reason (78
+// when waiting cannot mend it), never hangs, spins or crashes, and SIGTERM ends it with status 0
+// whatever it is doing.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/ClientProcess.h"
+#include "support/DisplayServers.h"
+#include "support/StandInDisplay.h"
+#include "support/TempHome.h"
+
+namespace {
+
+using support::StandInDisplay;
+
+// What a supervisor allows for SIGTERM to end the program: it ends it within a second, but the
+// machine may be loaded.
+constexpr double SigtermBound = 10;
+
+class ClientWindowStartTest : public support::TempHomeTest {
+ protected:
+  void start(const std::vector<std::string>& env) { ASSERT_TRUE(m_client.start(KT_CLIENT_PATH, env)); }
+  // SIGTERM ends it with status 0, in about a second at most.
+  void expectSigtermEndsIt() {
+    m_client.signal(SIGTERM);
+    EXPECT_EQ(m_client.exitStatus(), 0) << m_client.said();
+    EXPECT_LT(m_client.sinceSignal(), SigtermBound) << m_client.said();
+  }
+  void expectStartFailed(const std::string& where) {
+    EXPECT_EQ(m_client.exitStatus(), 1) << m_client.said();
+    EXPECT_NE(m_client.said().find("The display went away while the window was being made: " + where),
+              std::string::npos)
+        << m_client.said();
+  }
+
+  support::ClientProcess m_client;
+};
+
+// ---- stand-in displays that answer the first exchange, then fail the window system's own ------
+
+// A compositor that answers the first exchange and then never answers SDL's connection: the
+// window system's start is given up at its limit with the reason and status 1, and SIGTERM ends
+// it meanwhile.
+TEST_F(ClientWindowStartTest, ACompositorThatStallsAfterTheFirstExchangeEndsItOrSigtermDoes) {
+  support::TempHome runtime;
+  for (const bool terminated : {false, true}) {
+    SCOPED_TRACE(terminated ? "SIGTERM" : "the start's limit");
+    const std::string path = runtime.path() + "/wayland-stalls";
+    auto stalls = StandInDisplay::wayland(path, StandInDisplay::Stalls);
+    ASSERT_NE(stalls, nullptr);
+    support::ClientProcess client;
+    ASSERT_TRUE(client.start(KT_CLIENT_PATH, {"WAYLAND_DISPLAY=wayland-stalls", "XDG_RUNTIME_DIR=" + runtime.path(),
+                                              "DISPLAY", terminated ? "KT_DISPLAY_WAIT=300" : "KT_DISPLAY_WAIT=1"}));
+    ASSERT_TRUE(stalls->waitForConnections(2)) << client.said();
+    if (terminated) {
+      client.signal(SIGTERM);
+      EXPECT_EQ(client.exitStatus(), 0) << client.said();
+      EXPECT_LT(client.sinceSignal(), SigtermBound) << client.said();
+    } else {
+      EXPECT_EQ(client.exitStatus(), 1) << client.said();
+      EXPECT_NE(client.said().find("The display went away while the window was being made: the Wayland compositor at " +
+                                   path + ": the window system's start did not end within"),
+                std::string::npos)
+          << client.said();
+    }
+    unlink(path.c_str());
+  }
+}
+
+// A compositor that answers the first exchange and closes SDL's connection at once: SDL's start
+// crashed on it; now the loss is said and the status is 1, not a signal.
+TEST_F(ClientWindowStartTest, ACompositorThatClosesTheWindowSystemsConnectionEndsItWithStatusOne) {
+  support::TempHome runtime;
+  const std::string path = runtime.path() + "/wayland-closes";
+  auto closes = StandInDisplay::wayland(path, StandInDisplay::ClosesAtOnce);
+  ASSERT_NE(closes, nullptr);
+  start({"WAYLAND_DISPLAY=wayland-closes", "XDG_RUNTIME_DIR=" + runtime.path(), "DISPLAY", "KT_DISPLAY_WAIT=300"});
+  expectStartFailed("the Wayland compositor at " + path);
+}
+
+// The same of an X server: its set-up answered, then SDL's connection stalled or closed.
+TEST_F(ClientWindowStartTest, AnXServerThatStallsOrClosesAfterTheFirstExchangeEndsItOrSigtermDoes) {
+  {
+    auto stalls = StandInDisplay::x11(StandInDisplay::Stalls);
+    ASSERT_NE(stalls, nullptr);
+    support::ClientProcess client;
+    ASSERT_TRUE(client.start(KT_CLIENT_PATH, {"DISPLAY=" + stalls->display(), "WAYLAND_DISPLAY", "KT_DISPLAY_WAIT=300"}));
+    ASSERT_TRUE(stalls->waitForConnections(2)) << client.said();
+    client.signal(SIGTERM);
+    EXPECT_EQ(client.exitStatus(), 0) << client.said();
+    EXPECT_LT(client.sinceSignal(), SigtermBound) << client.said();
+  }
+  {
+    auto stalls = StandInDisplay::x11(StandInDisplay::Stalls);
+    ASSERT_NE(stalls, nullptr);
+    support::ClientProcess client;
+    ASSERT_TRUE(client.start(KT_CLIENT_PATH, {"DISPLAY=" + stalls->display(), "WAYLAND_DISPLAY", "KT_DISPLAY_WAIT=1"}));
+    EXPECT_EQ(client.exitStatus(), 1) << client.said();
+    EXPECT_NE(client.said().find("The display went away while the window was being made: the X server at " +
+                                 stalls->display() + ": the window system's start did not end within"),
+              std::string::npos)
+        << client.said();
+  }
+  {
+    // Xlib gives up on a connection closed during its set-up, and SDL with it: the wait goes on
+    // and ends with the reason, as for a server that is not there yet.
+    auto closes = StandInDisplay::x11(StandInDisplay::ClosesAtOnce);
+    ASSERT_NE(closes, nullptr);
+    support::ClientProcess client;
+    ASSERT_TRUE(client.start(KT_CLIENT_PATH, {"DISPLAY=" + closes->display(), "WAYLAND_DISPLAY", "KT_DISPLAY_WAIT=1"}));
+    EXPECT_EQ(client.exitStatus(), 1) << client.said();
+    EXPECT_NE(client.said().find("the X server at " + closes->display()), std::string::npos) << client.said();
+    EXPECT_NE(client.said().find("Stopping."), std::string::npos) << client.said();
+  }
+}
+
+// ---- real servers failing during the start --------------------------------------------------
+
+// Weston killed at a random moment of the program's start (the probe, SDL's start, the first
+// frame, or after): every run ends, with status 1 on its own, or 0 after SIGTERM. SDL's start
+// used to spin for ever on the dead connection, deaf to SIGTERM.
+TEST_F(ClientWindowStartTest, ACompositorKilledDuringTheStartEndsIt) {
+  if (support::findProgram("Xvfb").empty() || support::findProgram("weston").empty())
+    GTEST_SKIP() << "Xvfb or weston is not installed";
+  support::XServer x;
+  ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+  support::WestonServer weston(x.display(), 1024, 768);
+  ASSERT_TRUE(weston.isReady()) << "weston did not start; see " << weston.logPath();
+  std::mt19937 random(static_cast<unsigned>(getpid()));
+  for (int run = 0; run < 4; ++run) {
+    const int delay = std::uniform_int_distribution<int>(20, 150)(random);
+    SCOPED_TRACE("run " + std::to_string(run) + ", killed after " + std::to_string(delay) + " ms");
+    if (run > 0) {
+      ASSERT_TRUE(weston.restart()) << "weston did not start again; see " << weston.logPath();
+    }
+    support::ClientProcess client;
+    ASSERT_TRUE(client.start(KT_CLIENT_PATH, {"WAYLAND_DISPLAY=" + weston.socket(),
+                                              "XDG_RUNTIME_DIR=" + weston.runtimeDir(), "DISPLAY", "KT_DISPLAY_WAIT=1"}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+    weston.kill(SIGKILL);
+    const bool terminated = run % 2 == 1;
+    // Once it hears signals (before that, SIGTERM's default action ends it).
+    if (terminated) {
+      client.readUntil("started: resources");
+      client.signal(SIGTERM);
+    }
+    const int status = client.exitStatus();
+    if (terminated) {
+      EXPECT_TRUE(status == 0 || status == 1) << status << "\n" << client.said();
+    } else {
+      EXPECT_EQ(status, 1) << client.said();
+    }
+  }
+}
+
+// An X server stopped (SIGSTOP) while the program starts, and after its first frame: SIGTERM
+// still ends it, with status 0, though its main thread is blocked on the server.
+TEST_F(ClientWindowStartTest, AnXServerStoppedDuringOrAfterTheStartLetsSigtermEndIt) {
+  if (support::findProgram("Xvfb").empty()) GTEST_SKIP() << "Xvfb is not installed";
+  for (const bool afterFirstFrame : {false, true}) {
+    SCOPED_TRACE(afterFirstFrame ? "after the first frame" : "during the start");
+    support::XServer x;
+    ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+    // Its end needs it running again.
+    struct Resume {
+      support::XServer& x;
+      ~Resume() { x.signal(SIGCONT); }
+    } resume{x};
+    support::ClientProcess client;
+    ASSERT_TRUE(client.start(KT_CLIENT_PATH, {"DISPLAY=" + x.display(), "WAYLAND_DISPLAY", "KT_DISPLAY_WAIT=300"}));
+    if (afterFirstFrame) {
+      ASSERT_TRUE(client.readUntil("the window's first frame is on show")) << client.said();
+      x.signal(SIGSTOP);
+    } else {
+      ASSERT_TRUE(client.readUntil("started: resources")) << client.said();
+      x.signal(SIGSTOP);
+      // Past the probe, into SDL's start or the window's first frames.
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    client.signal(SIGTERM);
+    EXPECT_EQ(client.exitStatus(), 0) << client.said();
+    EXPECT_LT(client.sinceSignal(), SigtermBound) << client.said();
+  }
+}
+
+// SIGTERM on a window that works: the program stops in order ("stopped"), not cut short by the
+// thread that ends it when its main thread is stuck.
+TEST_F(ClientWindowStartTest, SigtermOnAWorkingWindowStopsItInOrder) {
+  if (support::findProgram("Xvfb").empty()) GTEST_SKIP() << "Xvfb is not installed";
+  support::XServer x;
+  ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+  start({"DISPLAY=" + x.display(), "WAYLAND_DISPLAY", "KT_DISPLAY_WAIT=300"});
+  ASSERT_TRUE(m_client.readUntil("the window's first frame is on show")) << m_client.said();
+  expectSigtermEndsIt();
+  EXPECT_NE(m_client.said().find("stopped"), std::string::npos) << m_client.said();
+  EXPECT_EQ(m_client.said().find("did not stop within a second"), std::string::npos) << m_client.said();
+}
+
+// ---- what the program reads of the display without bounds -----------------------------------
+
+// An X authority file that is a FIFO (its reading would block for ever), a device without end,
+// or larger than any file of cookies: what waiting cannot mend, said at once, status 78.
+TEST_F(ClientWindowStartTest, AnXAuthorityFileThatIsNotOneEndsItAtOnceAsAConfigurationError) {
+  support::TempHome files;
+  const std::string fifo = files.path() + "/fifo", large = files.path() + "/large";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  {
+    const int fd = ::open(large.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, 2 << 20), 0);
+    close(fd);
+  }
+  struct Case {
+    std::string file;
+    std::string said;
+  } cases[] = {
+      {fifo, "is a FIFO, not a regular file of cookies"},
+      {"/dev/zero", "is a character device, not a regular file of cookies"},
+      {large, "is 2097152 bytes, larger than any file of cookies"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    support::ClientProcess client;
+    ASSERT_TRUE(client.start(KT_CLIENT_PATH, {"DISPLAY=:4321", "WAYLAND_DISPLAY", "KT_DISPLAY_WAIT=300",
+                                              "XAUTHORITY=" + c.file}));
+    EXPECT_EQ(client.exitStatus(), 78) << client.said();
+    EXPECT_NE(client.said().find("No window can be opened on the desktop (WAYLAND_DISPLAY unset, DISPLAY=:4321): "
+                                 "the X authority file " + c.file + " (XAUTHORITY) " + c.said),
+              std::string::npos)
+        << client.said();
+  }
+}
+
+// SDL_VIDEODRIVER as SDL reads it (any case, a list): the display is looked at first all the same,
+// so a silent X server ends the wait with its reason instead of hanging SDL.
+TEST_F(ClientWindowStartTest, SdlVideoDriverInAnyCaseStillHasTheDisplayLookedAt) {
+  for (const char* driver : {"X11", "kmsdrm,X11"}) {
+    SCOPED_TRACE(driver);
+    auto silent = StandInDisplay::x11(StandInDisplay::Silent);
+    ASSERT_NE(silent, nullptr);
+    support::ClientProcess client;
+    ASSERT_TRUE(client.start(KT_CLIENT_PATH, {"DISPLAY=" + silent->display(), "WAYLAND_DISPLAY", "KT_DISPLAY_WAIT=1",
+                                              std::string("SDL_VIDEODRIVER=") + driver}));
+    EXPECT_EQ(client.exitStatus(), 1) << client.said();
+    EXPECT_NE(client.said().find("the X server at " + silent->display() + " does not answer (waited 1 s)"),
+              std::string::npos)
+        << client.said();
+  }
+}
+
+// An X server over TCP (as SSH forwarding gives) is looked at too, within the wait.
+TEST_F(ClientWindowStartTest, ASilentXServerOverTcpEndsTheWaitWithItsReason) {
+  auto silent = StandInDisplay::x11(StandInDisplay::Silent, true);
+  ASSERT_NE(silent, nullptr);
+  start({"DISPLAY=" + silent->display(), "WAYLAND_DISPLAY", "KT_DISPLAY_WAIT=1"});
+  EXPECT_EQ(m_client.exitStatus(), 1) << m_client.said();
+  EXPECT_NE(m_client.said().find("the X server at " + silent->display() + " does not answer (waited 1 s)"),
+            std::string::npos)
+      << m_client.said();
+}
+
+// A refusal whose words carry a line break, a forged line and terminal escapes: they are said on
+// the reason's own line, the escapes made harmless.
+TEST_F(ClientWindowStartTest, AServersWordsCannotForgeALogLineOrCarryEscapes) {
+  const std::string words = "full\nThe display is there: the window is open.\n\x1b[2J\x1b]0;title\x07";
+  auto refuses = StandInDisplay::x11(StandInDisplay::Refuses, false, words);
+  ASSERT_NE(refuses, nullptr);
+  start({"DISPLAY=" + refuses->display(), "WAYLAND_DISPLAY", "KT_DISPLAY_WAIT=0"});
+  EXPECT_EQ(m_client.exitStatus(), 1) << m_client.said();
+  const std::string& said = m_client.said();
+  EXPECT_NE(said.find("refused the connection (full The display is there: the window is open. ?[2J?]0;title?)"),
+            std::string::npos)
+      << said;
+  EXPECT_EQ(said.find("\nThe display is there"), std::string::npos) << said;
+  EXPECT_EQ(said.find('\x1b'), std::string::npos) << said;
+  EXPECT_EQ(said.find('\x07'), std::string::npos) << said;
+}
+
+}  // namespace

@@ -1,0 +1,132 @@
+#pragma once
+
+// The client program run as a child, as a supervisor runs it: its environment changed by the
+// test, its standard error (its log) read by the test, its end and exit status waited for.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace support {
+
+class ClientProcess {
+ public:
+  ClientProcess() = default;
+  ~ClientProcess() {
+    if (m_pid > 0) {
+      ::kill(m_pid, SIGKILL);
+      waitpid(m_pid, nullptr, 0);
+    }
+    if (m_err >= 0) close(m_err);
+  }
+  ClientProcess(const ClientProcess&) = delete;
+  ClientProcess& operator=(const ClientProcess&) = delete;
+
+  // Starts `program` with this environment changed by `env` ("NAME=value", or "NAME" to remove),
+  // its log on standard error. False when it could not be started.
+  bool start(const char* program, const std::vector<std::string>& env) {
+    std::vector<std::string> vars;
+    for (char** e = environ; *e; ++e) {
+      std::string var = *e, name = var.substr(0, var.find('='));
+      bool changed = name == "KT_OFFSCREEN" || name == "SDL_VIDEODRIVER" || name == "KT_LOG_STDERR";
+      for (const auto& c : env) changed = changed || c.substr(0, c.find('=')) == name;
+      if (!changed) vars.push_back(var);
+    }
+    vars.push_back("KT_LOG_STDERR=1");
+    for (const auto& c : env) {
+      if (c.find('=') != std::string::npos) vars.push_back(c);
+    }
+    std::vector<char*> envp;
+    for (auto& v : vars) envp.push_back(v.data());
+    envp.push_back(nullptr);
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return false;
+    const char* argv[] = {program, nullptr};
+    m_pid = fork();
+    if (m_pid < 0) return false;
+    if (m_pid == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
+      dup2(fds[1], 2);
+      int out = ::open("/dev/null", O_WRONLY);
+      if (out >= 0) dup2(out, 1);
+      execve(argv[0], const_cast<char* const*>(argv), envp.data());
+      _exit(127);
+    }
+    close(fds[1]);
+    m_err = fds[0];
+    return true;
+  }
+
+  // Reads the standard error until it holds `text` (true) or ends (false); gives up after a minute.
+  bool readUntil(const std::string& text) {
+    if (m_err < 0) return false;
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (m_said.find(text) == std::string::npos && std::chrono::steady_clock::now() < until) {
+      pollfd p{m_err, POLLIN, 0};
+      if (poll(&p, 1, 100) <= 0) continue;
+      char buf[4096];
+      ssize_t n = read(m_err, buf, sizeof buf);
+      if (n <= 0) return false;
+      m_said.append(buf, static_cast<size_t>(n));
+    }
+    return m_said.find(text) != std::string::npos;
+  }
+
+  // The exit status once it has ended (128 + the signal when a signal ended it), -1 when it has
+  // not within `seconds`.
+  int exitStatus(int seconds = 60) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (m_pid > 0 && std::chrono::steady_clock::now() < until) {
+      // To its end, so that it never waits on a full pipe.
+      if (m_err >= 0) {
+        pollfd p{m_err, POLLIN, 0};
+        if (poll(&p, 1, 20) > 0) {
+          char buf[4096];
+          ssize_t n = read(m_err, buf, sizeof buf);
+          if (n > 0) m_said.append(buf, static_cast<size_t>(n));
+          else close(m_err), m_err = -1;
+        }
+      } else {
+        poll(nullptr, 0, 20);
+      }
+      int status = 0;
+      if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+        m_pid = -1;
+        m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+    }
+    return m_pid > 0 ? -1 : m_status;
+  }
+
+  // Sends it a signal; the time it was sent is kept (sinceSignal()).
+  void signal(int signal) {
+    if (m_pid <= 0) return;
+    m_signalled = std::chrono::steady_clock::now();
+    ::kill(m_pid, signal);
+  }
+  // Seconds from the last signal() to now.
+  double sinceSignal() const {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - m_signalled).count();
+  }
+
+  pid_t pid() const { return m_pid; }
+  const std::string& said() const { return m_said; }
+
+ private:
+  pid_t m_pid = -1;
+  int m_err = -1;
+  int m_status = -1;
+  std::string m_said;
+  std::chrono::steady_clock::time_point m_signalled;
+};
+
+}  // namespace support
