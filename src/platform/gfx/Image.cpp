@@ -45,8 +45,9 @@ double preferredArtworkScale(double drawingScale) {
 
 // Copies of pictures resampled to the pixels they are drawn over, kept by picture and size until
 // the drawing scale changes, the picture goes or they outgrow the limit (the longest unused go
-// first). Made on first use and never destroyed, so that images outliving other statics at exit
-// can still leave it.
+// first). A size asked for once is only noted (an entry without a copy, among the last
+// kMostNoted); the copy is made when it is asked for again. Made on first use and never
+// destroyed, so that images outliving other statics at exit can still leave it.
 struct ResampledCopies {
   struct Key {
     const Image* source;
@@ -56,13 +57,15 @@ struct ResampledCopies {
     }
   };
   struct Entry {
-    std::shared_ptr<const Image> copy;
-    size_t bytes;
-    std::list<Key>::iterator use;
+    std::shared_ptr<const Image> copy;  // null while only noted
+    size_t bytes = 0;
+    std::list<Key>::iterator use;       // in `uses`, or in `noted` while only noted
   };
+  static constexpr size_t kMostNoted = 512;
   std::mutex mutex;
   std::map<Key, Entry> entries;
-  std::list<Key> uses;  // most recently drawn first
+  std::list<Key> uses;   // copies, most recently drawn first
+  std::list<Key> noted;  // sizes asked for once, most recent first
   size_t bytes = 0;
   size_t limit = 0;           // 0: by the drawing scale
   uint64_t generation = 0;    // counts changes of the drawing scale
@@ -91,7 +94,20 @@ struct ResampledCopies {
     for (auto& [key, entry] : entries) dropped.push_back(std::move(entry.copy));
     entries.clear();
     uses.clear();
+    noted.clear();
     bytes = 0;
+  }
+  // Called with the mutex held: forgets an entry, copy or note.
+  std::map<Key, Entry>::iterator erase(std::map<Key, Entry>::iterator it,
+                                       std::vector<std::shared_ptr<const Image>>& dropped) {
+    if (it->second.copy) {
+      bytes -= it->second.bytes;
+      uses.erase(it->second.use);
+      dropped.push_back(std::move(it->second.copy));
+    } else {
+      noted.erase(it->second.use);
+    }
+    return entries.erase(it);
   }
 };
 
@@ -126,12 +142,7 @@ Image::~Image() {
     {
       std::lock_guard<std::mutex> lock(copies.mutex);
       auto it = copies.entries.lower_bound({this, INT32_MIN, INT32_MIN});
-      while (it != copies.entries.end() && it->first.source == this) {
-        copies.bytes -= it->second.bytes;
-        copies.uses.erase(it->second.use);
-        dropped.push_back(std::move(it->second.copy));
-        it = copies.entries.erase(it);
-      }
+      while (it != copies.entries.end() && it->first.source == this) it = copies.erase(it, dropped);
     }
   }
   if (m_surface) cairo_surface_destroy(m_surface);
@@ -399,15 +410,26 @@ std::shared_ptr<const Image> Image::resampledTo(int pixelWidth, int pixelHeight)
   const ResampledCopies::Key key{this, pixelWidth, pixelHeight};
   uint64_t generation = 0;
   {
+    std::vector<std::shared_ptr<const Image>> dropped;
     std::lock_guard<std::mutex> lock(copies.mutex);
     auto it = copies.entries.find(key);
-    if (it != copies.entries.end()) {
+    if (it != copies.entries.end() && it->second.copy) {
       copies.uses.splice(copies.uses.begin(), copies.uses, it->second.use);
       return it->second.copy;
     }
+    if (it == copies.entries.end()) {
+      // The first time at this size (a frame of a video, a size passed through in an animation):
+      // drawn as it is, and noted.
+      it = copies.entries.try_emplace(key).first;
+      copies.noted.push_front(key);
+      it->second.use = copies.noted.begin();
+      m_hasCopies.store(true);
+      if (copies.noted.size() > ResampledCopies::kMostNoted)
+        copies.erase(copies.entries.find(copies.noted.back()), dropped);
+      return nullptr;
+    }
     generation = copies.generation;
   }
-  if (m_name.empty() && m_unkeptDraws.fetch_add(1) == 0) return nullptr;
 
   // Upright first (once), then resampled with Cairo's good filter, which for a reduction averages
   // every source pixel under a device pixel.
@@ -447,7 +469,8 @@ std::shared_ptr<const Image> Image::resampledTo(int pixelWidth, int pixelHeight)
   std::lock_guard<std::mutex> lock(copies.mutex);
   if (generation != copies.generation) return copy;  // made for a scale gone meanwhile: drawn once
   auto [it, inserted] = copies.entries.try_emplace(key);
-  if (!inserted) return it->second.copy;  // another thread made it first
+  if (it->second.copy) return it->second.copy;  // another thread made it first
+  if (!inserted) copies.noted.erase(it->second.use);
   copies.uses.push_front(key);
   it->second.copy = copy;
   it->second.bytes = static_cast<size_t>(pixelWidth) * static_cast<size_t>(pixelHeight) * 4;

@@ -101,9 +101,9 @@ class Image {
   // a device pixel: upright and resampled to that size once, then kept (shared by every thread
   // that draws it) until the drawing scale changes, this image goes, or the copies outgrow their
   // memory and it is the longest unused. Null where the picture is drawn as it is: it is upright
-  // and of that size already, the size is not positive or too large to keep, or the picture is
-  // not named artwork and is drawn at that size for the first time (a picture shown once, such as
-  // a frame of a video, is not worth a copy).
+  // and of that size already, the size is not positive or too large to keep, or it is the first
+  // time the picture is asked for at that size (a picture shown once, such as a frame of a video,
+  // or a size passed through while a layer's bounds animate, is not worth a copy).
   std::shared_ptr<const Image> resampledTo(int pixelWidth, int pixelHeight) const;
   // The same over `points` at the drawing scale (pixelLength() of each side).
   std::shared_ptr<const Image> resampledFor(Size points) const;
@@ -159,8 +159,7 @@ class Image {
   bool m_hasAlpha = true;
   std::string m_name;         // as given to named(); empty for an image not found by name
   double m_namedFor = 0;      // the artwork scale named() wanted when it found this file
-  mutable std::atomic<int> m_unkeptDraws{0};  // resampledTo() calls that made no copy
-  mutable std::atomic<bool> m_hasCopies{false};  // resampled copies of this may be kept
+  mutable std::atomic<bool> m_hasCopies{false};  // resampled copies (or notes of sizes) may be kept
 };
 
 }  // namespace gfx

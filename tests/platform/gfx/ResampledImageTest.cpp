@@ -38,7 +38,7 @@ std::shared_ptr<Image> stripes(int w, int h, int period, double scale) {
   return Image::fromPixels(w, h, std::move(px), scale);
 }
 
-// A picture not found by name makes its copy the second time it is drawn at a size.
+// A picture's copy is made the second time it is drawn at a size.
 std::shared_ptr<const Image> copyOf(const Image& image, int w, int h) {
   auto first = image.resampledTo(w, h);
   return first ? first : image.resampledTo(w, h);
@@ -91,6 +91,9 @@ TEST_F(ResampledImageTest, ACopyIsMadeOnceAtTheSizeDrawnAndKeptForLaterDraws) {
     EXPECT_LT(mid & 0xFF, 0xD0u) << x;
   }
   EXPECT_GT((copy->pixelAt(20, 0) >> 16) & 0xFF, 0x80u);
+  // Sizes passed through once each (bounds animating) are drawn as they are, none copied.
+  for (int w = 44; w < 60; ++w) EXPECT_EQ(image->resampledTo(w, 29), nullptr);
+  EXPECT_EQ(Image::resampledBytes(), before + 43 * 29 * 4);
   // A picture already of the size it covers needs no copy.
   auto exact = stripes(43, 29, 2, 1.40625);
   EXPECT_EQ(exact->resampledFor({30, 20}), nullptr);
@@ -129,6 +132,7 @@ TEST_F(ResampledImageTest, CopiesGoWithTheDrawingScaleAndWithTheirPicture) {
   // Another drawing scale: every copy goes, and the picture is copied anew at the new one.
   Image::setDrawingScale(2.8125);
   EXPECT_EQ(Image::resampledBytes(), 0u);
+  EXPECT_EQ(image->resampledFor({30, 20}), nullptr);  // the first time at the new scale
   auto larger = image->resampledFor({30, 20});
   ASSERT_NE(larger, nullptr);
   EXPECT_EQ(larger->pixelWidth(), 85);
@@ -153,7 +157,7 @@ TEST_F(ResampledImageTest, CopiesKeepWithinTheirLimitTheLongestUnusedGoingFirst)
   EXPECT_EQ(Image::resampledBytes(), 3u * 3600);
   EXPECT_EQ(images[0]->resampledTo(30, 30), copies[0]);
   EXPECT_EQ(images[2]->resampledTo(30, 30), copies[2]);
-  auto again = images[1]->resampledTo(30, 30);
+  auto again = copyOf(*images[1], 30, 30);
   ASSERT_NE(again, nullptr);
   EXPECT_NE(again, copies[1]);  // made anew
   EXPECT_LE(Image::resampledBytes(), 3u * 3600);
