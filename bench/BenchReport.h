@@ -22,22 +22,33 @@ class RatioReporter : public benchmark::ConsoleReporter {
 
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
-      if (run.run_type == Run::RT_Iteration && run.iterations > 0)
+      if (run.run_type == Run::RT_Iteration && run.iterations > 0) {
         m_seconds[run.run_name.function_name] = run.real_accumulated_time / static_cast<double>(run.iterations);
+        m_cpuSeconds[run.run_name.function_name] = run.cpu_accumulated_time / static_cast<double>(run.iterations);
+      }
     }
     ConsoleReporter::ReportRuns(runs);
   }
 
   // Nothing unless both benchmarks ran and the base took some time.
   std::optional<Ratio> ratio(const std::string& ours, const std::string& base) const {
-    auto o = m_seconds.find(ours);
-    auto b = m_seconds.find(base);
-    if (o == m_seconds.end() || b == m_seconds.end() || b->second <= 0) return std::nullopt;
-    return Ratio{o->second / b->second, o->second, b->second};
+    return ratioIn(m_seconds, ours, base);
+  }
+  // The same in CPU time (the process's, for a benchmark that measures it).
+  std::optional<Ratio> cpuRatio(const std::string& ours, const std::string& base) const {
+    return ratioIn(m_cpuSeconds, ours, base);
   }
 
  private:
+  static std::optional<Ratio> ratioIn(const std::map<std::string, double>& seconds, const std::string& ours,
+                                      const std::string& base) {
+    auto o = seconds.find(ours);
+    auto b = seconds.find(base);
+    if (o == seconds.end() || b == seconds.end() || b->second <= 0) return std::nullopt;
+    return Ratio{o->second / b->second, o->second, b->second};
+  }
   std::map<std::string, double> m_seconds;
+  std::map<std::string, double> m_cpuSeconds;
 };
 
 }  // namespace bench

@@ -22,21 +22,14 @@ float frameDuration(double delay) {
   return seconds < MinFrameDelay ? DefaultFrameDuration : seconds;
 }
 
-ImagePtr gifFromFile(const std::string& path) {
-  std::string bytes;
-  if (!core::paths::readFile(path, bytes)) return nullptr;
-  return ic_animatedGIFWithData(bytes);
-}
-
-}  // namespace
-
-ImagePtr ic_animatedGIFWithData(std::string_view data) {
+// The image of GIF data whose frames are given `frameScale` (a still image `stillScale`).
+ImagePtr animatedGIF(std::string_view data, double stillScale, double frameScale) {
   if (data.empty()) return nullptr;
-  const std::vector<gfx::Image::Frame> source = gfx::Image::gifFrames(data);
-  if (source.empty()) return gfx::Image::decode(data);
+  const std::vector<gfx::Image::Frame> source = gfx::Image::gifFrames(data, stillScale);
+  if (source.empty()) return gfx::Image::decode(data, stillScale);
   if (source.size() == 1) return source.front().image;  // a still image
 
-  const double scale = gfx::Image::modeScale();
+  const double scale = frameScale;
   MutableImages frames;
   float total = 0;
   for (const gfx::Image::Frame& frame : source) {
@@ -49,6 +42,17 @@ ImagePtr ic_animatedGIFWithData(std::string_view data) {
   return gfx::Image::animated(std::move(frames), total);
 }
 
+// A bundled file of artwork drawn at `scale`.
+ImagePtr gifFromFile(const std::string& path, double scale) {
+  std::string bytes;
+  if (!core::paths::readFile(path, bytes)) return nullptr;
+  return animatedGIF(bytes, scale, scale);
+}
+
+}  // namespace
+
+ImagePtr ic_animatedGIFWithData(std::string_view data) { return animatedGIF(data, 1.0, gfx::Image::modeScale()); }
+
 float ic_frameDurationAtIndex(size_t index, const gfx::Image& source) {
   const std::vector<double>& delays = source.frameDelays();
   return index < delays.size() ? frameDuration(delays[index]) : DefaultFrameDuration;
@@ -56,10 +60,10 @@ float ic_frameDurationAtIndex(size_t index, const gfx::Image& source) {
 
 ImagePtr ic_animatedGIFNamed(const std::string& name) {
   const core::Bundle& bundle = core::Bundle::main();
-  if (gfx::Image::modeScale() > 1) {
-    if (auto path = bundle.pathForResource(name + "@2x", "gif")) return gifFromFile(*path);
+  for (double scale : gfx::Image::artworkScalesFor(gfx::Image::drawingScale())) {
+    if (auto path = bundle.pathForResource(name + gfx::Image::artworkSuffix(scale), "gif"))
+      return gifFromFile(*path, scale);
   }
-  if (auto path = bundle.pathForResource(name, "gif")) return gifFromFile(*path);
   return gfx::Image::named(name);
 }
 

@@ -27,8 +27,9 @@ constexpr float MinFrameDelay = 0.011f;
 ImagePtr ic_animatedGIFWithData(std::string_view data);
 // The duration in seconds of frame `index` of a decoded GIF (its delays as the file gives them).
 float ic_frameDurationAtIndex(size_t index, const gfx::Image& source);
-// The animation of the bundled resource "<name>@2x.gif" on a screen of scale above 1 when there
-// is one, else "<name>.gif", else the named image of the artwork (nullptr when none).
+// The animation of the bundled resource "<name>.gif", "<name>@2x.gif" or "<name>@3x.gif" that
+// gfx::Image::artworkScalesFor() takes first at the drawing scale, its frames at the file's scale;
+// else the named image of the artwork (nullptr when none).
 ImagePtr ic_animatedGIFNamed(const std::string& name);
 // Each frame scaled to fill `size` (points, aspect kept) and cropped to it around its centre, at
 // the screen's drawing scale; the image itself when `size` is zero or its own size. A still image gives

@@ -61,13 +61,20 @@ TEST_F(ArtworkTest, FileNamesCarryTheScale) {
   ASSERT_NE(art, nullptr);
   EXPECT_EQ(art->fileName(1), "NavBarBg.png");
   EXPECT_EQ(art->fileName(2), "NavBarBg@2x.png");
+  EXPECT_EQ(art->fileName(3), "NavBarBg@3x.png");
 }
 
-TEST_F(ArtworkTest, EveryPictureIsWrittenAtBothScalesAndItsDeclaredSize) {
+TEST_F(ArtworkTest, EveryPictureIsWrittenAtEachScaleAndItsDeclaredSize) {
   ASSERT_FALSE(s_error) << s_error->description();
   for (const Artwork& art : Artwork::all()) {
-    for (double scale : {1.0, 2.0}) {
+    for (double scale : Artwork::scales()) {
       const fs::path path = fileFor(art, scale);
+      // The desktop's icon is written in its theme's sizes, not at the interface's triple scale.
+      EXPECT_EQ(art.drawnAt(scale), art.folder != "icons" || scale < 3) << path;
+      if (!art.drawnAt(scale)) {
+        EXPECT_FALSE(fs::exists(path)) << path;
+        continue;
+      }
       ASSERT_TRUE(fs::is_regular_file(path)) << path;
       core::Error error;
       auto image = gfx::Image::fromFile(path.string(), scale, &error);
@@ -111,9 +118,10 @@ TEST_F(ArtworkTest, ScreensFindTheirPictures) {
     EXPECT_EQ(art->folder, "images") << name;
     EXPECT_TRUE(fs::is_regular_file(s_root / "images" / (std::string(name) + ".png"))) << name;
     EXPECT_TRUE(fs::is_regular_file(s_root / "images" / (std::string(name) + "@2x.png"))) << name;
+    EXPECT_TRUE(fs::is_regular_file(s_root / "images" / (std::string(name) + "@3x.png"))) << name;
   }
   // The widgets' own resource bundles.
-  for (const char* file : {"info.png", "success.png", "error.png", "angle-mask.png", "info@2x.png"})
+  for (const char* file : {"info.png", "success.png", "error.png", "angle-mask.png", "info@2x.png", "info@3x.png"})
     EXPECT_TRUE(fs::is_regular_file(s_root / "AOProgressHUD.bundle" / file)) << file;
   EXPECT_TRUE(fs::is_regular_file(s_root / "PRRefresh.bundle" / "arrow@2x.png"));
 }
@@ -208,9 +216,21 @@ TEST_F(ArtworkTest, NamedLookupFindsTheArtworkAtTheScreenScale) {
   auto small = gfx::Image::named("NavBarBg");
   ASSERT_NE(small, nullptr);
   EXPECT_EQ(small->pixelWidth(), 1024);
-  // Held while the scale goes above 1 again, it is drawn from the double artwork.
-  gfx::Image::setDrawingScale(2.8125);
+  // Held while the scale goes above 1 again, it is drawn from the double artwork up to 2.
+  gfx::Image::setDrawingScale(1.40625);
   EXPECT_EQ(small->namedAtDrawingScale(), bar);
+  EXPECT_EQ(gfx::Image::named("NavBarBg"), bar);
+  EXPECT_EQ(bar->namedAtDrawingScale(), nullptr);
+  // Above 2, from the triple artwork: the smallest file at or above the drawing scale.
+  gfx::Image::setDrawingScale(2.8125);
+  auto triple = gfx::Image::named("NavBarBg");
+  ASSERT_NE(triple, nullptr);
+  EXPECT_EQ(triple->scale(), 3);
+  EXPECT_EQ(triple->pixelWidth(), 3072);
+  EXPECT_EQ(triple->size(), (gfx::Size{1024, 79}));
+  EXPECT_EQ(small->namedAtDrawingScale(), triple);
+  EXPECT_EQ(bar->namedAtDrawingScale(), triple);
+  EXPECT_EQ(gfx::Image::named("NavBarBg@2x.png"), triple);
 
   gfx::Image::setDrawingScale(oldScale);
   if (old)

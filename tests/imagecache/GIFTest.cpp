@@ -1,8 +1,13 @@
 #include "imagecache/GIF.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 
 #include "TestImages.h"
+#include "support/ScopedEnv.h"
 
 using namespace kt::GIF;
 
@@ -109,4 +114,39 @@ TEST(GIFTest, ScaleAndCropStillImageGivesTheStillImage) {
   const kt::ImagePtr wide = ic_animatedImageByScalingAndCroppingToSize(testimages::bands(200, 100), {100, 100});
   ASSERT_TRUE(wide);
   expectAllGreen(*wide);
+}
+
+// A bundled animation is read from the file the drawing scale takes (the smallest at or above it),
+// its frames at that file's scale, so that the same points are shown from the pixels drawn for them.
+TEST(GIFTest, ABundledAnimationIsTheDrawingScalesFile) {
+  namespace fs = std::filesystem;
+  const fs::path root = fs::temp_directory_path() / ("kt_gif_named_" + std::to_string(::getpid()));
+  fs::create_directories(root);
+  auto write = [&](const std::string& file, int side) {
+    std::ofstream(root / file, std::ios::binary) << testimages::gif(side, side, {5, 5});
+  };
+  write("spin.gif", 4);
+  write("spin@2x.gif", 8);
+  write("spin@3x.gif", 12);
+  write("turn.gif", 4);
+  write("turn@2x.gif", 8);
+  support::ScopedEnv resources("KT_RESOURCES", root.string().c_str());
+  const double saved = gfx::Image::drawingScale();
+  ModeScale mode(2);
+  const struct {
+    const char* name;
+    double drawing, file;
+  } cases[] = {{"spin", 1, 1}, {"spin", 1.40625, 2}, {"spin", 2, 2}, {"spin", 2.8125, 3}, {"turn", 2.8125, 2}};
+  for (const auto& c : cases) {
+    gfx::Image::setDrawingScale(c.drawing);
+    const kt::ImagePtr image = ic_animatedGIFNamed(c.name);
+    ASSERT_TRUE(image) << c.name << " at " << c.drawing;
+    ASSERT_EQ(image->frames().size(), 2u);
+    EXPECT_EQ(image->frames()[0]->scale(), c.file) << c.name << " at " << c.drawing;
+    EXPECT_EQ(image->frames()[0]->pixelWidth(), static_cast<int>(4 * c.file));
+    EXPECT_EQ(image->frames()[0]->size(), (gfx::Size{4, 4}));
+  }
+  gfx::Image::setDrawingScale(saved);
+  std::error_code ec;
+  fs::remove_all(root, ec);
 }

@@ -623,6 +623,11 @@ std::string Artwork::fileName(double scale) const {
   return name + suffix;
 }
 
+bool Artwork::drawnAt(double scale) const {
+  // The desktop's icon theme takes the icon in sizes of its own, not by the interface's scales.
+  return folder != "icons" || scale <= 2;
+}
+
 std::shared_ptr<gfx::Image> Artwork::render(double scale) const {
   if (!draw) return nullptr;
   auto context = gfx::Context::bitmap(size, scale);
@@ -644,7 +649,7 @@ const Artwork* Artwork::find(const std::string& name) {
 }
 
 const std::vector<double>& Artwork::scales() {
-  static const std::vector<double> list{1, 2};
+  static const std::vector<double> list{1, 2, 3};
   return list;
 }
 
@@ -670,6 +675,7 @@ std::optional<core::Error> Artwork::writeAll(const std::string& resourcesDir) {
     for (size_t job = next++; job < jobs; job = next++) {
       const Artwork& art = table[job / scales().size()];
       const double scale = scales()[job % scales().size()];
+      if (!art.drawnAt(scale)) continue;
       const std::string path = (fs::path(resourcesDir) / art.folder / art.fileName(scale)).string();
       auto image = art.render(scale);
       auto png = image ? image->pngData() : std::nullopt;

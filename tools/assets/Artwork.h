@@ -28,15 +28,17 @@ struct Artwork {
   Draw draw;
   std::string folder = "images";
 
-  // "name.png" at scale 1, "name@2x.png" at scale 2.
+  // "name.png" at scale 1, "name@2x.png" at scale 2, "name@3x.png" at scale 3.
   std::string fileName(double scale) const;
+  // Whether writeAll() writes the picture at `scale` (one of scales()).
+  bool drawnAt(double scale) const;
   // The picture drawn at `scale` pixels per point; nullptr when it cannot be drawn.
   std::shared_ptr<gfx::Image> render(double scale) const;
 
   // Every picture, names unique.
   static const std::vector<Artwork>& all();
   static const Artwork* find(const std::string& name);
-  // The scales written for each picture.
+  // The scales written for the pictures (the interface's artwork at each; see drawnAt()).
   static const std::vector<double>& scales();
   // Draws every picture at every scale into `resourcesDir`, creating the folders it needs.
   // nullopt on success, else what failed.

@@ -184,7 +184,9 @@ Rect deviceClip(cairo_t* cr) {
 
 void setColor(cairo_t* cr, const Color& c) {
   if (c.isPattern() && c.pattern() && c.pattern()->cairoSurface()) {
-    const Image& img = *c.pattern();
+    // Artwork found by name at another drawing scale: the current scale's file, over the same points.
+    const std::shared_ptr<Image> current = c.pattern()->namedAtDrawingScale();
+    const Image& img = current ? *current : *c.pattern();
     cairo_pattern_t* p = cairo_pattern_create_for_surface(img.cairoSurface());
     cairo_pattern_set_extend(p, CAIRO_EXTEND_REPEAT);
     cairo_matrix_t m;
@@ -247,11 +249,30 @@ Rect contentsRect(const LayerState& s, const Image& img) {
   return Rect(x, y, iw, ih);
 }
 
+// The drawing scale when `cr` draws at it, unturned and unstretched (as a layer that is not
+// transformed is drawn); 0 otherwise.
+double atDrawingScale(cairo_t* cr) {
+  cairo_matrix_t m;
+  cairo_get_matrix(cr, &m);
+  const double k = Image::drawingScale();
+  const bool plain = m.xy == 0 && m.yx == 0 && std::fabs(m.xx - k) <= 1e-9 * k && std::fabs(m.yy - k) <= 1e-9 * k;
+  return plain ? k : 0;
+}
+
 // Draws the image upright, stretched over r, with hard edges, at `alpha`.
-void paintImage(cairo_t* cr, const Image& source, const Rect& r, double alpha = 1) {
+void paintImage(cairo_t* cr, const Image& source, const Rect& given, double alpha = 1) {
   // Artwork found by name at another drawing scale: the current scale's file, over the same rect.
-  std::shared_ptr<Image> up = source.namedAtDrawingScale();
+  std::shared_ptr<const Image> up = source.namedAtDrawingScale();
   const Image* img = up ? up.get() : &source;
+  // At the drawing scale a picture is drawn one to one from its copy resampled, once, to the pixels
+  // it covers (Image::pixelLength of its rect), rather than resampled at every frame.
+  Rect r = given;
+  if (const double k = atDrawingScale(cr); k > 0 && !r.isNull() && !r.isEmpty()) {
+    if (auto copy = img->resampledFor(r.size)) up = copy, img = up.get();
+    if (img->orientation() == ImageOrientation::Up && img->pixelWidth() == Image::pixelLength(r.width(), k) &&
+        img->pixelHeight() == Image::pixelLength(r.height(), k))
+      r = Rect(r.x(), r.y(), img->pixelWidth() / k, img->pixelHeight() / k);
+  }
   if (img->orientation() != ImageOrientation::Up) {
     up = img->upright();
     img = up.get();

@@ -842,6 +842,33 @@ void Context::drawRadialGradient(const Gradient& g, Point startCenter, double st
   perform(op);
 }
 
+bool Context::drawResampled(cairo_t* cr, const Image& image, const Rect& r) const {
+  // Only where the picture is drawn at the drawing scale, unturned, unflipped and smoothly.
+  const InterpolationQuality q = state().quality;
+  if ((q != InterpolationQuality::Default && q != InterpolationQuality::Medium) || !(r.width() > 0) ||
+      !(r.height() > 0))
+    return false;
+  cairo_matrix_t m;
+  cairo_get_matrix(cr, &m);
+  const double k = Image::drawingScale();
+  if (m.xy != 0 || m.yx != 0 || std::fabs(m.xx - k) > 1e-9 * k || std::fabs(m.yy - k) > 1e-9 * k) return false;
+  auto copy = image.resampledFor(r.size);
+  if (!copy) return false;
+  // One copied pixel a device pixel, from the device pixel nearest the rect's corner.
+  double x = r.x(), y = r.y();
+  cairo_user_to_device(cr, &x, &y);
+  x = std::round(x), y = std::round(y);
+  cairo_save(cr);
+  cairo_identity_matrix(cr);
+  cairo_set_source_surface(cr, copy->cairoSurface(), x, y);
+  cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+  cairo_new_path(cr);
+  cairo_rectangle(cr, x, y, copy->pixelWidth(), copy->pixelHeight());
+  cairo_fill(cr);
+  cairo_restore(cr);
+  return true;
+}
+
 void Context::drawImage(const Image& given, const Rect& r) {
   if (!given.cairoSurface() || r.isEmpty()) return;
   const auto current = given.namedAtDrawingScale();
@@ -851,6 +878,7 @@ void Context::drawImage(const Image& given, const Rect& r) {
   cairo_filter_t filter = cairoFilter(state().quality);
   Op op;
   op.render = [&](cairo_t* cr, double, double) {
+    if (drawResampled(cr, image, r)) return;
     cairo_pattern_t* p = imagePattern(image, r, CAIRO_EXTEND_PAD, filter);
     if (byDefault) {
       // Cairo's good filter convolves at any scale other than one, at several times the cost of a

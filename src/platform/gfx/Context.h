@@ -211,6 +211,9 @@ class Context {
   const State& state() const;
   void applyStroke(cairo_t* cr) const;
   void setColorSource(cairo_t* cr, const Color& c) const;
+  // Draws `image` over `r` from its copy resampled once to the pixels it covers, where it is drawn
+  // at the drawing scale; false where it is drawn as it is.
+  bool drawResampled(cairo_t* cr, const Image& image, const Rect& r) const;
   // Everything drawn goes through here: shadow, alpha, mask and blend mode.
   void perform(const Op& op);
   void paintShadow(const Op& op);

@@ -2,13 +2,19 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
+#include <list>
 #include <map>
 #include <mutex>
+#include <tuple>
 
 #include "platform/core/Bundle.h"
 #include "platform/core/Error.h"
@@ -26,6 +32,87 @@ std::map<std::string, std::shared_ptr<Image>>& namedCache() {
   static std::map<std::string, std::shared_ptr<Image>> cache;
   return cache;
 }
+
+// The scales artwork files are drawn at, ascending.
+constexpr double kArtworkScales[] = {1, 2, 3};
+
+// The artwork scale a drawing scale takes first: the smallest at or above it, else the largest.
+double preferredArtworkScale(double drawingScale) {
+  for (double s : kArtworkScales)
+    if (s >= drawingScale - 1e-9) return s;
+  return kArtworkScales[std::size(kArtworkScales) - 1];
+}
+
+// Copies of pictures resampled to the pixels they are drawn over, kept by picture and size until
+// the drawing scale changes, the picture goes or they outgrow the limit (the longest unused go
+// first). A size asked for once is only noted (an entry without a copy, among the last
+// kMostNoted); the copy is made when it is asked for again. Made on first use and never
+// destroyed, so that images outliving other statics at exit can still leave it.
+struct ResampledCopies {
+  struct Key {
+    const Image* source;
+    int width, height;
+    bool operator<(const Key& o) const {
+      return std::tie(source, width, height) < std::tie(o.source, o.width, o.height);
+    }
+  };
+  struct Entry {
+    std::shared_ptr<const Image> copy;  // null while only noted
+    size_t bytes = 0;
+    std::list<Key>::iterator use;       // in `uses`, or in `noted` while only noted
+  };
+  static constexpr size_t kMostNoted = 512;
+  std::mutex mutex;
+  std::map<Key, Entry> entries;
+  std::list<Key> uses;   // copies, most recently drawn first
+  std::list<Key> noted;  // sizes asked for once, most recent first
+  size_t bytes = 0;
+  size_t limit = 0;           // 0: by the drawing scale
+  uint64_t generation = 0;    // counts changes of the drawing scale
+
+  static ResampledCopies& shared() {
+    static ResampledCopies* copies = new ResampledCopies();
+    return *copies;
+  }
+  // Called with the mutex held: copies to let go of (outside the lock) so that the total keeps
+  // within the limit, sparing `keep`.
+  void trim(const Key& keep, double drawingScale, std::vector<std::shared_ptr<const Image>>& dropped) {
+    constexpr size_t kUnit = size_t{16} << 20;
+    const size_t most = limit > 0 ? limit : std::max(kUnit, static_cast<size_t>(kUnit * drawingScale * drawingScale));
+    while (bytes > most && !uses.empty()) {
+      const Key oldest = uses.back();
+      if (!(oldest < keep) && !(keep < oldest)) break;  // only the copy being drawn is left
+      auto it = entries.find(oldest);
+      bytes -= it->second.bytes;
+      dropped.push_back(std::move(it->second.copy));
+      uses.pop_back();
+      entries.erase(it);
+    }
+  }
+  // Called with the mutex held: every copy, to let go of outside the lock.
+  void clear(std::vector<std::shared_ptr<const Image>>& dropped) {
+    for (auto& [key, entry] : entries) dropped.push_back(std::move(entry.copy));
+    entries.clear();
+    uses.clear();
+    noted.clear();
+    bytes = 0;
+  }
+  // Called with the mutex held: forgets an entry, copy or note.
+  std::map<Key, Entry>::iterator erase(std::map<Key, Entry>::iterator it,
+                                       std::vector<std::shared_ptr<const Image>>& dropped) {
+    if (it->second.copy) {
+      bytes -= it->second.bytes;
+      uses.erase(it->second.use);
+      dropped.push_back(std::move(it->second.copy));
+    } else {
+      noted.erase(it->second.use);
+    }
+    return entries.erase(it);
+  }
+};
+
+// Copies larger than this are not kept (a picture drawn that large is drawn as it is).
+constexpr int64_t kMostCopyPixels = int64_t{4096} * 4096;
 
 bool sidesSwap(ImageOrientation o) {
   return o == ImageOrientation::Left || o == ImageOrientation::Right || o == ImageOrientation::LeftMirrored ||
@@ -49,6 +136,15 @@ inline void sourceOf(ImageOrientation o, int u, int v, int w, int h, int& x, int
 }  // namespace
 
 Image::~Image() {
+  if (m_hasCopies.load()) {
+    ResampledCopies& copies = ResampledCopies::shared();
+    std::vector<std::shared_ptr<const Image>> dropped;
+    {
+      std::lock_guard<std::mutex> lock(copies.mutex);
+      auto it = copies.entries.lower_bound({this, INT32_MIN, INT32_MIN});
+      while (it != copies.entries.end() && it->first.source == this) it = copies.erase(it, dropped);
+    }
+  }
   if (m_surface) cairo_surface_destroy(m_surface);
 }
 
@@ -198,7 +294,14 @@ void Image::setModeScale(double scale) {
 double Image::modeScale() { return g_modeScale.load(); }
 
 void Image::setDrawingScale(double scale) {
-  if (scale > 0) g_drawingScale.store(scale);
+  if (!(scale > 0)) return;
+  if (g_drawingScale.exchange(scale) == scale) return;
+  // Copies made for the old scale are drawn no more.
+  ResampledCopies& copies = ResampledCopies::shared();
+  std::vector<std::shared_ptr<const Image>> dropped;
+  std::lock_guard<std::mutex> lock(copies.mutex);
+  ++copies.generation;
+  copies.clear(dropped);
 }
 
 double Image::drawingScale() { return g_drawingScale.load(); }
@@ -221,10 +324,11 @@ std::shared_ptr<Image> Image::named(const std::string& name) {
       ext = name.substr(dot + 1);
     }
   }
-  if (base.size() > 3 && base.compare(base.size() - 3, 3, "@2x") == 0) base.resize(base.size() - 3);
+  for (const char* suffix : {"@2x", "@3x"})
+    if (base.size() > 3 && base.compare(base.size() - 3, 3, suffix) == 0) base.resize(base.size() - 3);
 
-  // The @2x artwork wherever pixels are drawn at more than one a point.
-  const double scale = drawingScale() > 1 ? 2 : 1;
+  const std::vector<double> scales = artworkScalesFor(drawingScale());
+  const double scale = scales.front();
   const std::string folder = core::Bundle::main().resourcePath() + "/images/";
   char scaleText[32];
   std::snprintf(scaleText, sizeof scaleText, "%g", scale);
@@ -241,14 +345,7 @@ std::shared_ptr<Image> Image::named(const std::string& name) {
   };
   std::vector<Candidate> candidates;
   auto addFor = [&](const std::string& e) {
-    Candidate two{folder + base + "@2x." + e, 2.0}, one{folder + base + "." + e, 1.0};
-    if (scale > 1) {
-      candidates.push_back(two);
-      candidates.push_back(one);
-    } else {
-      candidates.push_back(one);
-      candidates.push_back(two);
-    }
+    for (double s : scales) candidates.push_back({folder + base + artworkSuffix(s) + "." + e, s});
   };
   addFor(ext);
   // The generated artwork is PNG even where a screen names a JPEG.
@@ -263,15 +360,139 @@ std::shared_ptr<Image> Image::named(const std::string& name) {
   }
   if (!image) return nullptr;
   image->m_name = name;
+  image->m_namedFor = scale;
   std::lock_guard<std::mutex> lock(g_namedMutex);
   auto [it, inserted] = namedCache().emplace(key, image);
   return it->second;
 }
 
 std::shared_ptr<Image> Image::namedAtDrawingScale() const {
-  if (m_name.empty() || (m_scale > 1) == (drawingScale() > 1)) return nullptr;
+  if (m_name.empty() || preferredArtworkScale(drawingScale()) == m_namedFor) return nullptr;
   auto now = named(m_name);
   return now && now->m_scale != m_scale ? now : nullptr;
+}
+
+std::vector<double> Image::artworkScalesFor(double drawingScale) {
+  std::vector<double> order;
+  const double first = preferredArtworkScale(drawingScale);
+  for (double s : kArtworkScales)
+    if (s >= first) order.push_back(s);
+  for (auto it = std::rbegin(kArtworkScales); it != std::rend(kArtworkScales); ++it)
+    if (*it < first) order.push_back(*it);
+  return order;
+}
+
+std::string Image::artworkSuffix(double scale) {
+  if (scale == 1) return "";
+  char suffix[32];
+  std::snprintf(suffix, sizeof suffix, "@%gx", scale);
+  return suffix;
+}
+
+// ---- Copies resampled to the pixels they are drawn over ----
+
+int Image::pixelLength(double points, double scale) {
+  const double pixels = std::ceil(points * scale - 1e-6);
+  if (!(pixels >= 0)) return 0;
+  return pixels > double(INT32_MAX) ? INT32_MAX : static_cast<int>(pixels);
+}
+
+std::shared_ptr<const Image> Image::resampledFor(Size points) const {
+  const double k = drawingScale();
+  return resampledTo(pixelLength(points.width, k), pixelLength(points.height, k));
+}
+
+std::shared_ptr<const Image> Image::resampledTo(int pixelWidth, int pixelHeight) const {
+  if (pixelWidth <= 0 || pixelHeight <= 0 || !m_surface) return nullptr;
+  if (m_orientation == ImageOrientation::Up && pixelWidth == m_width && pixelHeight == m_height) return nullptr;
+  if (int64_t{pixelWidth} * pixelHeight > kMostCopyPixels) return nullptr;
+  ResampledCopies& copies = ResampledCopies::shared();
+  const ResampledCopies::Key key{this, pixelWidth, pixelHeight};
+  uint64_t generation = 0;
+  {
+    std::vector<std::shared_ptr<const Image>> dropped;
+    std::lock_guard<std::mutex> lock(copies.mutex);
+    auto it = copies.entries.find(key);
+    if (it != copies.entries.end() && it->second.copy) {
+      copies.uses.splice(copies.uses.begin(), copies.uses, it->second.use);
+      return it->second.copy;
+    }
+    if (it == copies.entries.end()) {
+      // The first time at this size (a frame of a video, a size passed through in an animation):
+      // drawn as it is, and noted.
+      it = copies.entries.try_emplace(key).first;
+      copies.noted.push_front(key);
+      it->second.use = copies.noted.begin();
+      m_hasCopies.store(true);
+      if (copies.noted.size() > ResampledCopies::kMostNoted)
+        copies.erase(copies.entries.find(copies.noted.back()), dropped);
+      return nullptr;
+    }
+    generation = copies.generation;
+  }
+
+  // Upright first (once), then resampled with Cairo's good filter, which for a reduction averages
+  // every source pixel under a device pixel.
+  std::shared_ptr<const Image> upright;
+  const Image* source = this;
+  if (m_orientation != ImageOrientation::Up) {
+    upright = this->upright();
+    if (!upright) return nullptr;
+    source = upright.get();
+  }
+  std::shared_ptr<const Image> copy;
+  if (source->m_width == pixelWidth && source->m_height == pixelHeight) {
+    copy = source->withScale(drawingScale(), ImageOrientation::Up);
+  } else {
+    cairo_surface_t* out = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pixelWidth, pixelHeight);
+    if (cairo_surface_status(out) != CAIRO_STATUS_SUCCESS) {
+      cairo_surface_destroy(out);
+      return nullptr;
+    }
+    cairo_t* cr = cairo_create(out);
+    cairo_scale(cr, double(pixelWidth) / source->m_width, double(pixelHeight) / source->m_height);
+    cairo_set_source_surface(cr, source->m_surface, 0, 0);
+    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_GOOD);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(out);
+    auto made = fromSurface(out, drawingScale());
+    cairo_surface_destroy(out);
+    if (made) made->m_hasAlpha = m_hasAlpha;
+    copy = made;
+  }
+  if (!copy) return nullptr;
+
+  std::vector<std::shared_ptr<const Image>> dropped;
+  std::lock_guard<std::mutex> lock(copies.mutex);
+  if (generation != copies.generation) return copy;  // made for a scale gone meanwhile: drawn once
+  auto [it, inserted] = copies.entries.try_emplace(key);
+  if (it->second.copy) return it->second.copy;  // another thread made it first
+  if (!inserted) copies.noted.erase(it->second.use);
+  copies.uses.push_front(key);
+  it->second.copy = copy;
+  it->second.bytes = static_cast<size_t>(pixelWidth) * static_cast<size_t>(pixelHeight) * 4;
+  it->second.use = copies.uses.begin();
+  copies.bytes += it->second.bytes;
+  m_hasCopies.store(true);
+  copies.trim(key, drawingScale(), dropped);
+  return copy;
+}
+
+size_t Image::resampledBytes() {
+  ResampledCopies& copies = ResampledCopies::shared();
+  std::lock_guard<std::mutex> lock(copies.mutex);
+  return copies.bytes;
+}
+
+void Image::setResampledLimit(size_t bytes) {
+  ResampledCopies& copies = ResampledCopies::shared();
+  std::vector<std::shared_ptr<const Image>> dropped;
+  std::lock_guard<std::mutex> lock(copies.mutex);
+  copies.limit = bytes;
+  if (!copies.uses.empty()) copies.trim(copies.uses.front(), drawingScale(), dropped);
 }
 
 }  // namespace gfx

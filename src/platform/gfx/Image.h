@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -65,9 +66,17 @@ class Image {
   static std::shared_ptr<Image> fromFile(const std::string& path, double scale = 1.0, core::Error* error = nullptr);
   // The format the first bytes announce (RIFF data counts as WebP only with "WEBP" at offset 8).
   static ImageFormat formatOf(std::string_view bytes);
-  // A named image of the generated artwork ("name" or "name.png"): "name@2x.png" is preferred when
-  // the drawing scale is above 1, else "name.png"; nullptr when neither exists.
+  // A named image of the generated artwork ("name" or "name.png"), the file artworkScalesFor()
+  // takes first at the drawing scale among "name.png", "name@2x.png" and "name@3x.png"; nullptr
+  // when none exists.
   static std::shared_ptr<Image> named(const std::string& name);
+  // The one rule by which an artwork file is chosen for a drawing scale: the scales files are drawn
+  // at (1, 2 and 3) in the order they are tried, the smallest at or above the drawing scale first
+  // (the fewest pixels that still need no enlargement), then the larger ones, then the smaller ones
+  // from the largest down, for a picture that lacks the first.
+  static std::vector<double> artworkScalesFor(double drawingScale);
+  // What an artwork file's name carries before its extension at `scale`: "", "@2x" or "@3x".
+  static std::string artworkSuffix(double scale);
   // The screen mode's scale: the scale decoded pictures are given (their size in points); 2 unless
   // changed.
   static void setModeScale(double scale);
@@ -79,10 +88,29 @@ class Image {
   // Named images are cached by name, resource folder and scale until this is called.
   static void clearNamedCache();
   // For an image found by name: the artwork named() finds under the same name at the drawing scale
-  // now, when that is another file (the drawing scale has crossed 1 since this one was found);
-  // null otherwise. What draws an image draws this in its place (at the same size in points), so
-  // that artwork held across a change of scale is never shown from the old scale's pixels.
+  // now, when that is another file (the drawing scale has moved to another file's range since this
+  // one was found); null otherwise. What draws an image draws this in its place (at the same size
+  // in points), so that artwork held across a change of scale is never shown from the old scale's
+  // pixels.
   std::shared_ptr<Image> namedAtDrawingScale() const;
+
+  // The whole pixels a length of `points` covers at `scale`: rounded up, a last pixel partly
+  // covered counting whole, as bitmaps are sized.
+  static int pixelLength(double points, double scale);
+  // This picture as it is drawn over `pixelWidth` x `pixelHeight` device pixels, one image pixel to
+  // a device pixel: upright and resampled to that size once, then kept (shared by every thread
+  // that draws it) until the drawing scale changes, this image goes, or the copies outgrow their
+  // memory and it is the longest unused. Null where the picture is drawn as it is: it is upright
+  // and of that size already, the size is not positive or too large to keep, or it is the first
+  // time the picture is asked for at that size (a picture shown once, such as a frame of a video,
+  // or a size passed through while a layer's bounds animate, is not worth a copy).
+  std::shared_ptr<const Image> resampledTo(int pixelWidth, int pixelHeight) const;
+  // The same over `points` at the drawing scale (pixelLength() of each side).
+  std::shared_ptr<const Image> resampledFor(Size points) const;
+  // The bytes the resampled copies hold, and the most they may hold before the longest unused
+  // goes; 0 restores the default (16 MiB a unit of the drawing scale squared, at least 16 MiB).
+  static size_t resampledBytes();
+  static void setResampledLimit(size_t bytes);
 
   // Encoders; the orientation is applied first, so the result is upright.
   std::optional<std::string> pngData() const;
@@ -129,7 +157,9 @@ class Image {
   double m_duration = 0;
   std::vector<double> m_frameDelays;
   bool m_hasAlpha = true;
-  std::string m_name;  // as given to named(); empty for an image not found by name
+  std::string m_name;         // as given to named(); empty for an image not found by name
+  double m_namedFor = 0;      // the artwork scale named() wanted when it found this file
+  mutable std::atomic<bool> m_hasCopies{false};  // resampled copies (or notes of sizes) may be kept
 };
 
 }  // namespace gfx

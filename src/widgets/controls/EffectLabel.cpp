@@ -9,7 +9,6 @@
 #include "platform/gfx/Gradient.h"
 #include "platform/gfx/Image.h"
 #include "platform/gfx/TextLayout.h"
-#include "platform/ui/Screen.h"
 
 namespace kt {
 
@@ -30,7 +29,7 @@ void EffectLabel::setDefaults() {
   setShadowOffset(gfx::Size{0, 2});
   setShadowColor(gfx::Color::white(0, 0.75));
   m_shadowBlur = 5;
-  m_minSamples = std::max<uint64_t>(1, static_cast<uint64_t>(ui::Screen::main().drawingScale()));
+  m_minSamples = 1;
   m_maxSamples = 32;
   m_oversampling = m_minSamples;
 }
@@ -160,11 +159,17 @@ EffectLabel::TextPlacement EffectLabel::textPlacement() const {
 void EffectLabel::drawRect(gfx::Context& ctx, const gfx::Rect& rect) {
   const bool offscreen = m_oversampling > m_minSamples || isVisible(backgroundColor());
   if (!offscreen) return drawEffects(ctx);
-  auto image = gfx::Context::bitmap(rect.size, static_cast<double>(m_oversampling));
+  // At the scale of the context drawn into (whatever the screen's was when the label was made),
+  // times the samples asked for.
+  auto image = gfx::Context::bitmap(rect.size, ctx.scale() * static_cast<double>(m_oversampling));
   if (!image) return drawEffects(ctx);
   image->translate(-rect.x(), -rect.y());
   drawEffects(*image);
-  if (auto drawn = image->makeImage()) ctx.drawImage(*drawn, rect);
+  auto drawn = image->makeImage();
+  if (!drawn) return;
+  // With no more samples than the context has, the picture's pixels are the context's: drawn over
+  // the points they cover (rounded up as the bitmap was), one to one.
+  ctx.drawImage(*drawn, m_oversampling == 1 ? gfx::Rect(rect.origin, drawn->size()) : rect);
 }
 
 void EffectLabel::drawEffects(gfx::Context& ctx) {

@@ -14,7 +14,7 @@ namespace kt {
 // A label that draws its text with effects: a blurred drop shadow (the label's shadow colour and
 // offset, black at 75 % two points down by default, blurred by shadowBlur), an inner shadow along
 // the glyphs' edges, a colour gradient across the glyphs, insets around the text, and drawing
-// through an off-screen image at a chosen sample scale. Main thread only.
+// through an off-screen image at a chosen number of samples a pixel. Main thread only.
 class EffectLabel : public ui::Label {
  public:
   static std::shared_ptr<EffectLabel> create(const gfx::Rect& frame = gfx::Rect()) {
@@ -44,7 +44,9 @@ class EffectLabel : public ui::Label {
   void setGradientStartPoint(gfx::Point p) { m_gradientStartPoint = p; }
   gfx::Point gradientEndPoint() const { return m_gradientEndPoint; }
   void setGradientEndPoint(gfx::Point p) { m_gradientEndPoint = p; }
-  // The off-screen image's scale, kept within minSamples .. maxSamples.
+  // The off-screen image's samples a pixel of the context drawn into along each side (its scale is
+  // the context's times this), kept within minSamples .. maxSamples; 1 by default, which draws
+  // through the off-screen image only for a background.
   uint64_t oversampling() const { return m_oversampling; }
   void setOversampling(uint64_t samples);
   uint64_t minSamples() const { return m_minSamples; }

@@ -248,12 +248,11 @@ AOProgressHUD::ImagePtr AOProgressHUD::bundleImage(const std::string& name) {
   auto bundlePath = core::Bundle::main().pathForResource(ResourceBundleName, "bundle");
   if (!bundlePath) return nullptr;
   core::Bundle bundle(*bundlePath);
-  if (gfx::Image::modeScale() >= 2) {
-    if (auto path = bundle.pathForResource(name + "@2x", "png")) {
-      if (auto image = gfx::Image::fromFile(*path, 2)) return image;
+  for (double scale : gfx::Image::artworkScalesFor(gfx::Image::drawingScale())) {
+    if (auto path = bundle.pathForResource(name + gfx::Image::artworkSuffix(scale), "png")) {
+      if (auto image = gfx::Image::fromFile(*path, scale)) return image;
     }
   }
-  if (auto path = bundle.pathForResource(name, "png")) return gfx::Image::fromFile(*path, 1);
   return nullptr;
 }
 

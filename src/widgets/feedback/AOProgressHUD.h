@@ -131,8 +131,8 @@ class AOProgressHUD : public ui::View {
   // counted in UTF-16 code units (no status counts 0).
   static double displayDurationForString(const Status& string);
 
-  // An image "name.png" (or "name@2x.png" on a scale-2 screen) of the overlay's resource bundle;
-  // nullptr when it is missing.
+  // An image "name.png", "name@2x.png" or "name@3x.png" of the overlay's resource bundle, the one
+  // gfx::Image::artworkScalesFor() takes first at the drawing scale; nullptr when all are missing.
   static ImagePtr bundleImage(const std::string& name);
 
   // ---- For tests ----

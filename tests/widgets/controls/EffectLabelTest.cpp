@@ -9,7 +9,9 @@
 
 #include "platform/core/Log.h"
 #include "platform/gfx/Font.h"
+#include "platform/gfx/Context.h"
 #include "platform/gfx/Image.h"
+#include "platform/ui/Screen.h"
 #include "platform/ui/Window.h"
 #include "support/UiHarness.h"
 #include "widgets/feedback/LayerPixels.h"
@@ -152,7 +154,7 @@ TEST(EffectLabelTest, HighlightOversamplingAndPlacement) {
   EXPECT_EQ(l->oversampling(), 32u);
   l->setOversampling(0);
   EXPECT_EQ(l->oversampling(), l->minSamples());
-  EXPECT_EQ(l->minSamples(), 2u);
+  EXPECT_EQ(l->minSamples(), 1u);  // samples a pixel of the context drawn into
   l->setOversampling(4);
   l->setBackgroundColor(gfx::Color::whiteColor());
   auto sampled = kt::testing::render(*l->layer());
@@ -171,6 +173,45 @@ TEST(EffectLabelTest, HighlightOversamplingAndPlacement) {
   l->setContentMode(ui::ContentMode::TopLeft);
   l->setTextAlignment(gfx::TextAlignment::Left);
   EXPECT_EQ(l->textPlacement().rect.origin, (gfx::Point{20, 10}));
+}
+
+// Made while the screen drew at one pixel a point and drawn at 2.8125 (the window since made full
+// screen on a larger display), a label with a background draws its off-screen picture at the
+// context's scale: the glyph's edges as sharp as the label drawn straight, not enlarged 2.8 times.
+TEST(EffectLabelTest, TheOffScreenPictureIsDrawnAtTheScaleOfTheContextDrawnInto) {
+  ui::Screen::main().setDrawingScale(1);
+  auto l = label("一");
+  ui::Screen::main().reset();
+  l->setShadowColor(std::nullopt);
+  const double k = 2.8125;
+  // Rows of the centre column between white and black: anti-aliasing at the bar's two edges.
+  auto blurredRows = [&](const gfx::Image& image) {
+    int rows = 0;
+    for (int y = 0; y < image.pixelHeight(); ++y) {
+      const Pixel p = pixelAt(image, 150 * k, y);
+      if (p.g > 16 && p.g < 239) ++rows;
+    }
+    return rows;
+  };
+  auto straight = gfx::Context::bitmap({300, 240}, k, true);
+  ASSERT_NE(straight, nullptr);
+  straight->setFillColor(gfx::Color::whiteColor());
+  straight->fillRect(gfx::Rect(0, 0, 300, 240));
+  l->drawRect(*straight, l->bounds());
+  const int sharp = blurredRows(*straight->makeImage());
+  ASSERT_LE(sharp, 4);
+
+  l->setBackgroundColor(gfx::Color::whiteColor());  // drawn through the off-screen picture
+  auto through = gfx::Context::bitmap({300, 240}, k, true);
+  ASSERT_NE(through, nullptr);
+  through->setFillColor(gfx::Color::whiteColor());
+  through->fillRect(gfx::Rect(0, 0, 300, 240));
+  l->drawRect(*through, l->bounds());
+  auto image = through->makeImage();
+  EXPECT_LE(blurredRows(*image), sharp) << "drawn straight: " << sharp;
+  int black = 0;
+  for (int y = 0; y < image->pixelHeight(); ++y) black += pixelAt(*image, 150 * k, y).g <= 16;
+  EXPECT_GT(black, 20);  // the bar is there
 }
 
 TEST(EffectLabelTest, ComponentsOfAPatternColourAreLoggedAndOpaqueBlack) {

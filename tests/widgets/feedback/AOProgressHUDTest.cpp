@@ -655,3 +655,25 @@ TEST_F(AOProgressHUDTest, Screenshots) {
 
 }  // namespace
 }  // namespace kt
+
+namespace kt {
+namespace {
+
+// The overlay's icons come from the file the drawing scale takes (the smallest at or above it),
+// whatever the tablet's mode says, at the same size in points.
+TEST(AOProgressHUDImageTest, IconsAreTheDrawingScalesFiles) {
+  const double saved = gfx::Image::drawingScale();
+  for (auto [drawing, file] : {std::pair{1.0, 1.0}, {1.40625, 2.0}, {2.0, 2.0}, {2.8125, 3.0}}) {
+    gfx::Image::setDrawingScale(drawing);
+    auto info = AOProgressHUD::bundleImage("info");
+    ASSERT_NE(info, nullptr) << drawing;
+    EXPECT_EQ(info->scale(), file) << drawing;
+    auto one = AOProgressHUD::bundleImage("angle-mask");
+    ASSERT_NE(one, nullptr);
+    EXPECT_EQ(one->size(), (gfx::Size{40, 40})) << drawing;
+  }
+  gfx::Image::setDrawingScale(saved);
+}
+
+}  // namespace
+}  // namespace kt
