@@ -265,12 +265,12 @@ void paintImage(cairo_t* cr, const Image& source, const Rect& given, double alph
   std::shared_ptr<const Image> up = source.namedAtDrawingScale();
   const Image* img = up ? up.get() : &source;
   // At the drawing scale a picture is drawn one to one from its copy resampled, once, to the pixels
-  // it covers (Image::pixelLength of its rect), rather than resampled at every frame.
+  // it covers (the pixel grid's length of its rect, already on whole pixels), rather than resampled at every frame.
   Rect r = given;
   if (const double k = atDrawingScale(cr); k > 0 && !r.isNull() && !r.isEmpty()) {
     if (auto copy = img->resampledFor(r.size)) up = copy, img = up.get();
-    if (img->orientation() == ImageOrientation::Up && img->pixelWidth() == Image::pixelLength(r.width(), k) &&
-        img->pixelHeight() == Image::pixelLength(r.height(), k))
+    if (img->orientation() == ImageOrientation::Up && img->pixelWidth() == pixelLength(r.width(), k) &&
+        img->pixelHeight() == pixelLength(r.height(), k))
       r = Rect(r.x(), r.y(), img->pixelWidth() / k, img->pixelHeight() / k);
   }
   if (img->orientation() != ImageOrientation::Up) {

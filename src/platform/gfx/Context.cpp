@@ -854,10 +854,10 @@ bool Context::drawResampled(cairo_t* cr, const Image& image, const Rect& r) cons
   if (m.xy != 0 || m.yx != 0 || std::fabs(m.xx - k) > 1e-9 * k || std::fabs(m.yy - k) > 1e-9 * k) return false;
   auto copy = image.resampledFor(r.size);
   if (!copy) return false;
-  // One copied pixel a device pixel, from the device pixel nearest the rect's corner.
+  // One copied pixel a device pixel, from the pixel boundary the pixel grid puts the corner on.
   double x = r.x(), y = r.y();
   cairo_user_to_device(cr, &x, &y);
-  x = std::round(x), y = std::round(y);
+  x = pixelEdge(x), y = pixelEdge(y);
   cairo_save(cr);
   cairo_identity_matrix(cr);
   cairo_set_source_surface(cr, copy->cairoSurface(), x, y);

@@ -18,6 +18,7 @@
 
 #include "platform/core/Bundle.h"
 #include "platform/core/Error.h"
+#include "platform/gfx/PixelGrid.h"
 
 namespace gfx {
 
@@ -391,15 +392,15 @@ std::string Image::artworkSuffix(double scale) {
 
 // ---- Copies resampled to the pixels they are drawn over ----
 
-int Image::pixelLength(double points, double scale) {
-  const double pixels = std::ceil(points * scale - 1e-6);
-  if (!(pixels >= 0)) return 0;
-  return pixels > double(INT32_MAX) ? INT32_MAX : static_cast<int>(pixels);
-}
-
 std::shared_ptr<const Image> Image::resampledFor(Size points) const {
   const double k = drawingScale();
-  return resampledTo(pixelLength(points.width, k), pixelLength(points.height, k));
+  // The pixels the pixel grid gives the rect, as an int (resampledTo refuses what is too large).
+  auto count = [k](double length) {
+    const double pixels = gfx::pixelLength(length, k);
+    if (!(pixels >= 0)) return 0;
+    return pixels > double(INT32_MAX) ? INT32_MAX : static_cast<int>(pixels);
+  };
+  return resampledTo(count(points.width), count(points.height));
 }
 
 std::shared_ptr<const Image> Image::resampledTo(int pixelWidth, int pixelHeight) const {

@@ -94,9 +94,6 @@ class Image {
   // pixels.
   std::shared_ptr<Image> namedAtDrawingScale() const;
 
-  // The whole pixels a length of `points` covers at `scale`: rounded up, a last pixel partly
-  // covered counting whole, as bitmaps are sized.
-  static int pixelLength(double points, double scale);
   // This picture as it is drawn over `pixelWidth` x `pixelHeight` device pixels, one image pixel to
   // a device pixel: upright and resampled to that size once, then kept (shared by every thread
   // that draws it) until the drawing scale changes, this image goes, or the copies outgrow their
@@ -105,7 +102,7 @@ class Image {
   // time the picture is asked for at that size (a picture shown once, such as a frame of a video,
   // or a size passed through while a layer's bounds animate, is not worth a copy).
   std::shared_ptr<const Image> resampledTo(int pixelWidth, int pixelHeight) const;
-  // The same over `points` at the drawing scale (pixelLength() of each side).
+  // The same over `points` at the drawing scale (each side sized by the pixel grid's rule).
   std::shared_ptr<const Image> resampledFor(Size points) const;
   // The bytes the resampled copies hold, and the most they may hold before the longest unused
   // goes; 0 restores the default (16 MiB a unit of the drawing scale squared, at least 16 MiB).

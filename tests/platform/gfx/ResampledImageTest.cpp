@@ -68,9 +68,6 @@ TEST_F(ResampledImageTest, ACopyIsMadeOnceAtTheSizeDrawnAndKeptForLaterDraws) {
   Image::setDrawingScale(1.40625);
   // 1-pixel stripes at scale 2, 30 x 20 points: 42.1875 x 28.125 pixels at 1.40625.
   auto image = stripes(60, 40, 1, 2);
-  EXPECT_EQ(Image::pixelLength(30, 1.40625), 43);
-  EXPECT_EQ(Image::pixelLength(20, 1.40625), 29);
-  EXPECT_EQ(Image::pixelLength(20, 1.5), 30);  // a whole number of pixels is not rounded up
   // Shown once (a frame of a video, say), it is drawn as it is.
   EXPECT_EQ(image->resampledFor({30, 20}), nullptr);
   const size_t before = Image::resampledBytes();
@@ -212,7 +209,7 @@ TEST_F(ResampledImageTest, TheCompositorDrawsAPictureFromItsCopyPixelForPixel) {
   {
     NoActions na;
     root->setFrame(Rect(0, 0, 100, 100));
-    layer->setFrame(Rect(10.3, 10, 40, 30));  // from device pixel 14.48 (14) and 14.06 (14)
+    layer->setFrame(Rect(10.3, 10, 40, 30));  // device pixels 14.48 to 70.73 and 14.06 to 56.25
     layer->setContents(picture);
     layer->setContentsScale(2);
     root->addSublayer(layer);
@@ -220,13 +217,13 @@ TEST_F(ResampledImageTest, TheCompositorDrawsAPictureFromItsCopyPixelForPixel) {
   comp.renderFrame(root);
   comp.invalidate();
   comp.renderFrame(root);  // drawn again: the picture's copy is kept from here on
-  auto copy = picture->resampledFor({40, 30});
+  // The layer's edges on the pixel boundaries at or after them: 15 to 71 and 15 to 57, the copy
+  // made at that size.
+  auto copy = picture->resampledTo(56, 42);
   ASSERT_NE(copy, nullptr);
-  ASSERT_EQ(copy->pixelWidth(), 57);
-  ASSERT_EQ(copy->pixelHeight(), 43);
   for (int y = 0; y < 42; y += 3)
     for (int x = 0; x < 56; ++x)
-      ASSERT_EQ(surfacePixel(comp.surface(), 14 + x, 14 + y), copy->pixelAt(x, y)) << x << "," << y;
+      ASSERT_EQ(surfacePixel(comp.surface(), 15 + x, 15 + y), copy->pixelAt(x, y)) << x << "," << y;
 }
 
 TEST_F(ResampledImageTest, AContextAtTheDrawingScaleDrawsAPictureFromItsCopyPixelForPixel) {
@@ -240,10 +237,11 @@ TEST_F(ResampledImageTest, AContextAtTheDrawingScaleDrawsAPictureFromItsCopyPixe
   auto drawn = ctx->makeImage();
   auto copy = picture->resampledFor({40, 30});
   ASSERT_NE(copy, nullptr);
-  // From device pixel 14.06, rounded to 14.
+  // From device pixel 14.06, on the pixel boundary the pixel grid puts it on: 15, as a layer's
+  // edge at that position would be.
   for (int y = 0; y < copy->pixelHeight(); y += 5)
     for (int x = 0; x < copy->pixelWidth(); ++x)
-      ASSERT_EQ(drawn->pixelAt(14 + x, 14 + y), copy->pixelAt(x, y)) << x << "," << y;
+      ASSERT_EQ(drawn->pixelAt(15 + x, 15 + y), copy->pixelAt(x, y)) << x << "," << y;
 }
 
 }  // namespace
