@@ -88,8 +88,10 @@ build_id=$(readelf -n "$tmp/root/usr/bin/ktv_client" | sed -n 's/.*Build ID: *\(
 [ -n "$build_id" ] || fail "the program has no build id"
 dpkg-deb -c "$ddeb" | grep -q "/usr/lib/debug/.build-id/${build_id:0:2}/${build_id:2}.debug" ||
   fail "$(basename "$ddeb") has no symbols for build id $build_id"
-# No build folder left in the program.
-if grep -aqF "$work/a" "$tmp/root/usr/bin/ktv_client"; then fail "the program holds its build folder $work/a"; fi
+# Neither the source nor the build folder left in the program.
+for folder in "$top" "$work/a"; do
+  if grep -aqF "$folder" "$tmp/root/usr/bin/ktv_client"; then fail "the program holds the folder $folder"; fi
+done
 
 unit="$tmp/root/usr/lib/systemd/user/ktv-client.service"
 grep -qx 'ExecStart=ktv_client' "$unit" || fail "the unit's ExecStart: $(grep ExecStart= "$unit")"
