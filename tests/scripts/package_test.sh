@@ -88,6 +88,9 @@ build_id=$(readelf -n "$tmp/root/usr/bin/ktv_client" | sed -n 's/.*Build ID: *\(
 [ -n "$build_id" ] || fail "the program has no build id"
 dpkg-deb -c "$ddeb" | grep -q "/usr/lib/debug/.build-id/${build_id:0:2}/${build_id:2}.debug" ||
   fail "$(basename "$ddeb") has no symbols for build id $build_id"
+# Its checksums name the files as installed, so that dpkg can check them.
+strays=$(dpkg-deb --ctrl-tarfile "$ddeb" | tar -xO ./md5sums | grep -v '^[0-9a-f]\{32\}  usr/lib/debug/' || true)
+[ -z "$strays" ] || fail "$(basename "$ddeb")'s md5sums name files not as installed: $strays"
 # Neither the source nor the build folder left in the program.
 for folder in "$top" "$work/a"; do
   if grep -aqF "$folder" "$tmp/root/usr/bin/ktv_client"; then fail "the program holds the folder $folder"; fi
