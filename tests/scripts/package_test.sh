@@ -26,12 +26,9 @@ fail() {
 jobs=$(($(nproc 2>/dev/null || echo 2) / 2))
 [ "$jobs" -ge 1 ] || jobs=1
 mkdir -p "$work"
-# The compiler cache keyed on paths relative to the folders (the program holds none of them), so
-# that the second folder's build takes the first one's objects; the first is compiled afresh
-# once, and later runs take both from the cache.
-common=$top
-while [ "$common" != / ] && [[ "$(realpath -m "$work")/" != "$common"/* ]]; do common=$(dirname "$common"); done
-[ "$common" = / ] || export CCACHE_BASEDIR=$common CCACHE_NOHASHDIR=1
+# The second folder's build takes the first one's objects from the compiler cache (scripts/package
+# keeps the cache's key free of the folders); the first is compiled afresh once, and later runs
+# take both from the cache.
 for copy in a b; do
   CMAKE_BUILD_PARALLEL_LEVEL=$jobs "$top/scripts/package" "$work/$copy" >"$work/$copy.log" 2>&1 ||
     { tail -n 40 "$work/$copy.log" >&2; fail "scripts/package $work/$copy failed (log: $work/$copy.log)"; }
