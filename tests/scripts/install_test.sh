@@ -10,11 +10,12 @@ cmake=$1
 build=$2
 tmp=$(mktemp -d)
 pid=""
+xvfb=""
 cleanup() {
-  if [ -n "$pid" ]; then
-    kill -KILL "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-  fi
+  for p in $pid $xvfb; do
+    kill -KILL "$p" 2>/dev/null || true
+    wait "$p" 2>/dev/null || true
+  done
   rm -rf "$tmp"
 }
 trap cleanup EXIT
@@ -27,8 +28,24 @@ fail() {
   exit 1
 }
 
-DESTDIR="$tmp/stage" "$cmake" --install "$build" --prefix /usr >"$tmp/install.log" 2>&1 ||
-  { cat "$tmp/install.log" >&2; fail "cmake --install failed"; }
+# Installing only copies files. Where the test runs as root, the install runs as a user who
+# cannot write the build tree, whose only failure may be CMake's own list of the installed files
+# (install_manifest.txt, written last).
+if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
+  chmod 755 "$tmp"
+  mkdir -m 777 "$tmp/stage"
+  status=0
+  setpriv --reuid=65534 --regid=65534 --clear-groups env DESTDIR="$tmp/stage" \
+    "$cmake" --install "$build" --prefix /usr >"$tmp/install.log" 2>&1 || status=$?
+  if [ "$status" -ne 0 ]; then
+    errors=$(grep -A3 'CMake Error' "$tmp/install.log" | grep -v -e 'CMake Error at .*cmake_install.cmake' \
+      -e 'file failed to open for writing (Permission denied)' -e "$build/install_manifest.txt" -e '^--$' -e '^\s*$' || true)
+    [ -z "$errors" ] || { cat "$tmp/install.log" >&2; fail "cmake --install by a user who cannot write the build tree failed"; }
+  fi
+else
+  DESTDIR="$tmp/stage" "$cmake" --install "$build" --prefix /usr >"$tmp/install.log" 2>&1 ||
+    { cat "$tmp/install.log" >&2; fail "cmake --install failed"; }
+fi
 # Nothing may depend on where it was installed.
 mv "$tmp/stage" "$tmp/elsewhere"
 root=$(cd "$tmp/elsewhere" && pwd -P)
@@ -42,8 +59,11 @@ for f in usr/bin/ktv_client \
   usr/share/ktv-client/images/Default-Landscape@2x.png \
   usr/lib/systemd/user/ktv-client.service \
   usr/share/applications/ktv-client.desktop \
+  usr/share/icons/hicolor/48x48/apps/ktv-client.png \
   usr/share/icons/hicolor/128x128/apps/ktv-client.png \
   usr/share/icons/hicolor/256x256/apps/ktv-client.png \
+  usr/share/icons/hicolor/scalable/apps/ktv-client.svg \
+  usr/share/man/man1/ktv_client.1.gz \
   usr/share/doc/ktv-client/copyright; do
   [ -f "$root/$f" ] || fail "not installed: /$f"
 done
@@ -52,17 +72,21 @@ done
 strays=$(cd "$root" && find . -name 'kt_venue*' -o -name 'test_*' -o -name 'bench_*' -o -name '.artwork-stamp' \
   -o -path ./usr/share/ktv-client/icons)
 [ -z "$strays" ] || fail "installed but not part of the program: $strays"
-grep -qx 'ExecStart=/usr/bin/ktv_client' "$root/usr/lib/systemd/user/ktv-client.service" ||
-  fail "the unit does not start /usr/bin/ktv_client: $(grep ExecStart "$root/usr/lib/systemd/user/ktv-client.service")"
+# The unit names the program alone: systemd finds it on its own path, wherever it was installed.
+grep -qx 'ExecStart=ktv_client' "$root/usr/lib/systemd/user/ktv-client.service" ||
+  fail "the unit does not start ktv_client: $(grep ExecStart "$root/usr/lib/systemd/user/ktv-client.service")"
 grep -qx 'Exec=ktv_client' "$root/usr/share/applications/ktv-client.desktop" || fail "the desktop entry's Exec"
 grep -qx 'Icon=ktv-client' "$root/usr/share/applications/ktv-client.desktop" || fail "the desktop entry's Icon"
+grep -qx 'StartupWMClass=ktv-client' "$root/usr/share/applications/ktv-client.desktop" ||
+  fail "the desktop entry's StartupWMClass"
+grep -q '<svg ' "$root/usr/share/icons/hicolor/scalable/apps/ktv-client.svg" || fail "the scalable icon is not an SVG"
 
 # A PNG's size from its header: "WIDTHxHEIGHT".
 png_size() {
   [ "$(od -An -c -j1 -N3 "$1" | tr -d ' ')" = PNG ] || { echo "not a PNG"; return; }
   od -An -tu1 -j16 -N8 "$1" | awk '{ print $3 * 256 + $4 "x" $7 * 256 + $8 }'
 }
-for size in 128 256; do
+for size in 48 128 256; do
   got=$(png_size "$root/usr/share/icons/hicolor/${size}x${size}/apps/ktv-client.png")
   [ "$got" = "${size}x${size}" ] || fail "the ${size}x${size} icon is $got"
 done
@@ -101,4 +125,42 @@ status=0
 wait "$pid" || status=$?
 pid=""
 [ "$status" -eq 0 ] || fail "ended with status $status on SIGTERM"
+
+# On X11 the installed program's window carries the desktop entry's class and the installed icon,
+# so that a desktop groups it under the entry (on a private X server chosen by the server itself).
+if command -v Xvfb >/dev/null && command -v xprop >/dev/null && command -v xwininfo >/dev/null; then
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$tmp/xdisplay" 2>"$tmp/xvfb.log" &
+  xvfb=$!
+  for _ in $(seq 600); do
+    [ -s "$tmp/xdisplay" ] && break
+    kill -0 "$xvfb" 2>/dev/null || fail "Xvfb did not start: $(cat "$tmp/xvfb.log")"
+    sleep 0.1
+  done
+  display=":$(tr -d '\n' <"$tmp/xdisplay")"
+  [ "$display" != ":" ] || fail "Xvfb named no display"
+  : >"$tmp/log"
+  env -i PATH=/usr/bin:/bin HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
+    XDG_CACHE_HOME="$home/.cache" TMPDIR="$tmp" DISPLAY="$display" KT_LOG_STDERR=1 KT_AUDIO_OUTPUT=none \
+    KT_HOST_MAP="$map" ${LSAN_OPTIONS:+"LSAN_OPTIONS=$LSAN_OPTIONS"} ${TSAN_OPTIONS:+"TSAN_OPTIONS=$TSAN_OPTIONS"} \
+    "$root/usr/bin/ktv_client" -Server_Ip 127.0.0.1 -Server_Port 1 -webService_Port 1 >/dev/null 2>"$tmp/log" &
+  pid=$!
+  for _ in $(seq 1200); do
+    grep -q "shown in a window" "$tmp/log" && break
+    kill -0 "$pid" 2>/dev/null || fail "the installed program ended before showing its window on $display"
+    sleep 0.1
+  done
+  grep -q "shown in a window" "$tmp/log" || fail "no window on $display within two minutes"
+  window=$(DISPLAY=$display xwininfo -root -tree | grep -F '("ktv-client" "ktv-client")' | awk '{ print $1 }' | head -n 1)
+  [ -n "$window" ] || fail "no window of class ktv-client: $(DISPLAY=$display xwininfo -root -tree | grep -E '^ +0x' | head -n 5)"
+  DISPLAY=$display xprop -id "$window" _NET_WM_ICON | head -n 2 | grep -q 'Icon (128 x 128)' ||
+    fail "the window has no 128-pixel icon: $(DISPLAY=$display xprop -id "$window" _NET_WM_ICON | head -c 200)"
+  kill -TERM "$pid"
+  status=0
+  wait "$pid" || status=$?
+  pid=""
+  kill "$xvfb" 2>/dev/null || true
+  wait "$xvfb" 2>/dev/null || true
+  xvfb=""
+  [ "$status" -eq 0 ] || fail "the window's program ended with status $status on SIGTERM"
+fi
 echo "installed under $root/usr: found its resources there and drew $tmp/screens/start.png"

@@ -23,6 +23,7 @@
 #define KT_HAVE_LSAN 0
 #endif
 
+#include "platform/core/Bundle.h"
 #include "platform/core/Clock.h"
 #include "platform/core/Error.h"
 #include "platform/core/Log.h"
@@ -31,6 +32,7 @@
 #include "platform/display/DisplayProbe.h"
 #include "platform/display/DrawScale.h"
 #include "platform/display/TextInput.h"
+#include "platform/display/WindowIdentity.h"
 #include "platform/display/WindowStartWatch.h"
 #include "platform/gfx/Compositor.h"
 #include "platform/gfx/Image.h"
@@ -165,6 +167,8 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
   // The program handles its own signals; SDL must not turn Ctrl-C into a quit event.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+  // Named like the desktop entry, so that a desktop groups the window under it.
+  WindowIdentity::nameClass();
   // On X11 the frames are scaled into SDL's framebuffer of the window (the X server's shared-
   // memory image), which this keeps from being backed by OpenGL: the process draws its GL through
   // Mesa's off-screen renderer, and a second GL stack in the same process shares Mesa's dispatch
@@ -261,6 +265,8 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
   if (maximize) SDL_MaximizeWindow(m_window);
   // SDL starts with text input on: it runs only while a field edits (textInputChanged).
   SDL_StopTextInput();
+  // The desktop entry's icon on the window itself, for desktops that show a window's own (X11).
+  WindowIdentity::setIcon(m_window, core::Bundle::main().resourcePath());
   return true;
 }
 
