@@ -259,6 +259,16 @@ double atDrawingScale(cairo_t* cr) {
   return plain ? k : 0;
 }
 
+// Fills the current path with the source, at `alpha`.
+void fillPathWithAlpha(cairo_t* cr, double alpha) {
+  if (alpha < 1) {
+    cairo_clip(cr);
+    cairo_paint_with_alpha(cr, alpha);
+  } else {
+    cairo_fill(cr);
+  }
+}
+
 // Draws the image upright, stretched over r, with hard edges, at `alpha`.
 void paintImage(cairo_t* cr, const Image& source, const Rect& given, double alpha = 1) {
   // Artwork found by name at another drawing scale: the current scale's file, over the same rect.
@@ -305,12 +315,7 @@ void paintImage(cairo_t* cr, const Image& source, const Rect& given, double alph
                               : reduction >= 0.5 - 1e-9 ? CAIRO_FILTER_BILINEAR
                                                         : CAIRO_FILTER_GOOD);
   cairo_rectangle(cr, 0, 0, img->pixelWidth(), img->pixelHeight());
-  if (alpha < 1) {
-    cairo_clip(cr);
-    cairo_paint_with_alpha(cr, alpha);
-  } else {
-    cairo_fill(cr);
-  }
+  fillPathWithAlpha(cr, alpha);
   cairo_restore(cr);
 }
 
@@ -355,12 +360,7 @@ void paintDrawn(cairo_t* cr, const Image& img, const AffineTransform& a, const R
   const double x2 = std::min(std::round(d1.x), x0 + pw), y2 = std::min(std::round(d1.y), y0 + ph);
   if (x2 > x1 && y2 > y1) {
     cairo_rectangle(cr, x1, y1, x2 - x1, y2 - y1);
-    if (alpha < 1) {
-      cairo_clip(cr);
-      cairo_paint_with_alpha(cr, alpha);
-    } else {
-      cairo_fill(cr);
-    }
+    fillPathWithAlpha(cr, alpha);
   }
   cairo_restore(cr);
 }
