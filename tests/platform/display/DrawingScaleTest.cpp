@@ -23,6 +23,7 @@
 #include "platform/gfx/Image.h"
 #include "platform/gfx/Layer.h"
 #include "platform/gfx/PixelGrid.h"
+#include "platform/ui/Button.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/View.h"
 #include "platform/ui/Window.h"
@@ -223,6 +224,35 @@ TEST_F(DrawingScaleTest, FullScreenBeyondWhatTheCompositorDrawsKeepsMakingFrames
     ASSERT_NE(shown, nullptr);
     EXPECT_EQ(shown->pixelAt(960 + int(50 * 5.625), int(50 * 5.625)), c == gfx::Color::red() ? 0xFFFF0000u : 0xFF00FF00u);
   }
+  // A tap lands on the button under it: the window's pixels go back to points through the bars
+  // and the picture's scale, not the scale the frame was drawn at.
+  auto button = ui::Button::create(ui::ButtonType::Custom, gfx::Rect(700, 550, 200, 100));
+  int taps = 0;
+  button->addTarget(nullptr, [&](ui::Control&, const ui::Event*) { ++taps; }, ui::ControlEventTouchUpInside);
+  m_window->addSubview(button);
+  SDL_Event down{};
+  down.type = SDL_MOUSEBUTTONDOWN;
+  down.button.windowID = SDL_GetWindowID(surface->sdlWindow());
+  down.button.button = SDL_BUTTON_LEFT;
+  down.button.state = SDL_PRESSED;
+  down.button.clicks = 1;
+  down.button.x = 960 + int(800 * 5.625);
+  down.button.y = int(600 * 5.625);
+  SDL_Event up = down;
+  up.type = SDL_MOUSEBUTTONUP;
+  up.button.state = SDL_RELEASED;
+  SDL_PushEvent(&down);
+  SDL_PushEvent(&up);
+  surface->processEvents();
+  EXPECT_EQ(taps, 1);
+  // The screenshot is the frame as drawn.
+  core::Error error2;
+  const std::string path = homePath() + "/shots/large.png";
+  ASSERT_TRUE(surface->saveScreenshot(path, &error2)) << error2.description();
+  auto saved = gfx::Image::fromFile(path);
+  ASSERT_NE(saved, nullptr);
+  EXPECT_EQ(saved->pixelWidth(), gfx::pixelLength(1024, k));
+  EXPECT_EQ(saved->pixelHeight(), gfx::pixelLength(768, k));
 }
 
 // KT_DRAW_SCALE=2 draws 2048 x 1536 frames whatever the window (today's behaviour), resampled into
