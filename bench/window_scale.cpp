@@ -300,6 +300,91 @@ void registerAll() {
   }
 }
 
+// ---- The rounds run in child processes: what they share ----
+
+// The ports of the stand-in venue a round runs against.
+struct VenuePorts {
+  int cloud = 0, room = 0, web = 0;
+};
+
+// Room 808 of the stand-in venue, bound to master M808, served by `server`.
+void installRoom(venue::VenueRoom& room, venue::RoomServer& server) {
+  venue::RoomIdentity identity = room.identity();
+  identity.roomNo = "808";
+  room.setIdentity(identity);
+  room.setMasterId("M808");
+  room.install(server);
+}
+
+// The client pointed at the stand-in venue as room 808 (price 2, master M808), with the order
+// screens registered.
+void pointAtVenue(const VenuePorts& ports) {
+  for (const std::string& host : venue::CloudService::hosts()) net::HostMap::set(host, 80, "127.0.0.1", ports.cloud);
+  core::UserDefaults& defaults = core::UserDefaults::standard();
+  defaults.setString("Server_Ip", "127.0.0.1");
+  defaults.setString("Server_Port", std::to_string(ports.room));
+  defaults.setString("webService_Port", std::to_string(ports.web));
+  kt::DataCenter::sharedInstance().setRoomNo(std::string("808"));
+  kt::DataCenter::sharedInstance().setPriceId(std::string("2"));
+  kt::DataCenter::sharedInstance().setMasterID(std::string("M808"));
+  kt::OrderScreens::registerStoryboard();
+}
+
+// Frames for `seconds` of the run loop's clock, a frame interval apart, the window's events
+// handled before each.
+void showFrames(display::WindowSurface& surface, double seconds) {
+  for (double t = 0; t < seconds; t += 1.0 / 60) {
+    core::Clock::advance(1.0 / 60);
+    support::drainMainLoop();
+    surface.processEvents();
+    surface.renderFrame();
+  }
+}
+
+// The screens a round pushed, held until its end so that what it measures counts them.
+struct HeldScreens {
+  std::shared_ptr<kt::SongsListVC> list;
+  std::shared_ptr<kt::OrderMainViewController> menu;
+  std::shared_ptr<kt::MissViewController> grid;
+};
+
+// From the home screen: connected to the room server, the food menu, the staff grid pushed with
+// the fold and its twelve staff, back with the fold and back home. 0 when it got through, else
+// `firstStatus`, `firstStatus` + 1 or + 2 for the step that did not come.
+int foodStaffAndBack(ui::NavigationController& nav, display::WindowSurface& surface, HeldScreens& held,
+                     int firstStatus) {
+  kt::ServerNetworkCenter::sharedInstance().initConnect();
+  if (!support::runUntil([] { return kt::ServerNetworkCenter::sharedInstance().isConnect(); }, 15)) return firstStatus;
+  auto storyboard = ui::Storyboard::named(kt::OrderScreens::StoryboardName);
+  held.menu = std::dynamic_pointer_cast<kt::OrderMainViewController>(storyboard->instantiate(kt::OrderScreens::Menu));
+  nav.pushViewController(held.menu, true);
+  if (!support::runUntil([&] { return held.menu->MyTableview() != nullptr; }, 15)) return firstStatus + 1;
+  showFrames(surface, 1);
+  held.grid = std::dynamic_pointer_cast<kt::MissViewController>(storyboard->instantiate(kt::OrderScreens::StaffGrid));
+  kt::pushViewController(nav, held.grid, kt::foldStyleDefault);
+  if (!support::runUntil([&] { return held.grid->gongGuanListArray().size() == 12; }, 15)) return firstStatus + 2;
+  showFrames(surface, 1);
+  kt::popViewControllerWithFoldStyle(nav, kt::foldStyleDefault);
+  showFrames(surface, 1);
+  nav.popToRootViewControllerAnimated(true);
+  showFrames(surface, 1);
+  return 0;
+}
+
+// The round's end: its screens let go, the link reset, the surface and the window closed. 0 when
+// the navigation is back on the home screen alone, else `failStatus`.
+int endRound(HeldScreens& held, std::shared_ptr<ui::Window>& window, std::unique_ptr<display::WindowSurface>& surface,
+             const ui::NavigationController& nav, int failStatus) {
+  held = {};
+  window->setRootViewController(nullptr);
+  support::drainMainLoop();
+  kt::ServerNetworkCenter::resetSharedInstanceForTesting();
+  surface.reset();
+  window.reset();
+  net::HostMap::clear();
+  return nav.viewControllers().size() == 1 ? 0 : failStatus;
+}
+
 // ---- Memory: home, food, staff, back, in a child process ----
 
 long rssAnonKb() {
@@ -321,71 +406,30 @@ int memoryRound() {
   venue::RoomServer server;
   venue::WebServer web;
   if (!cloud.start() || !server.start() || !web.start()) return 2;
-  for (const std::string& host : venue::CloudService::hosts()) net::HostMap::set(host, 80, "127.0.0.1", cloud.port());
   venue::VenueRoom room;
-  venue::RoomIdentity identity = room.identity();
-  identity.roomNo = "808";
-  room.setIdentity(identity);
-  room.setMasterId("M808");
-  room.install(server);
-  core::UserDefaults& defaults = core::UserDefaults::standard();
-  defaults.setString("Server_Ip", "127.0.0.1");
-  defaults.setString("Server_Port", std::to_string(server.port()));
-  defaults.setString("webService_Port", std::to_string(web.port()));
-  kt::DataCenter::sharedInstance().setRoomNo(std::string("808"));
-  kt::DataCenter::sharedInstance().setPriceId(std::string("2"));
-  kt::DataCenter::sharedInstance().setMasterID(std::string("M808"));
-  kt::OrderScreens::registerStoryboard();
+  installRoom(room, server);
+  pointAtVenue(VenuePorts{cloud.port(), server.port(), web.port()});
 
   support::XServer x("1280x1024x24");
   if (x.display().empty()) return 3;
   support::ScopedEnv d("DISPLAY", x.display().c_str()), w("WAYLAND_DISPLAY", nullptr), v("SDL_VIDEODRIVER", nullptr);
-  auto window = ui::Window::create();
+  std::shared_ptr<ui::Window> window = ui::Window::create();
   window->makeKeyAndVisible();
-  auto surface = display::WindowSurface::open();
+  std::unique_ptr<display::WindowSurface> surface = display::WindowSurface::open();
   if (!surface) return 4;
-  auto frames = [&](double seconds) {
-    for (double t = 0; t < seconds; t += 1.0 / 60) {
-      core::Clock::advance(1.0 / 60);
-      support::drainMainLoop();
-      surface->processEvents();
-      surface->renderFrame();
-    }
-  };
   auto homeScreen = std::make_shared<kt::ChooseMusicVC>();
   auto nav = std::make_shared<ui::NavigationController>(homeScreen);
   window->setRootViewController(nav);
   if (!support::runUntil([&] { return homeScreen->arr_data().size() == 20; }, 15)) return 5;
-  frames(1);
+  showFrames(*surface, 1);
   const long atHome = rssAnonKb();
 
-  kt::ServerNetworkCenter::sharedInstance().initConnect();
-  if (!support::runUntil([] { return kt::ServerNetworkCenter::sharedInstance().isConnect(); }, 15)) return 6;
-  auto storyboard = ui::Storyboard::named(kt::OrderScreens::StoryboardName);
-  auto menu = std::dynamic_pointer_cast<kt::OrderMainViewController>(storyboard->instantiate(kt::OrderScreens::Menu));
-  nav->pushViewController(menu, true);
-  if (!support::runUntil([&] { return menu->MyTableview() != nullptr; }, 15)) return 7;
-  frames(1);
-  auto grid = std::dynamic_pointer_cast<kt::MissViewController>(storyboard->instantiate(kt::OrderScreens::StaffGrid));
-  kt::pushViewController(*nav, grid, kt::foldStyleDefault);
-  if (!support::runUntil([&] { return grid->gongGuanListArray().size() == 12; }, 15)) return 8;
-  frames(1);
-  kt::popViewControllerWithFoldStyle(*nav, kt::foldStyleDefault);
-  frames(1);
-  nav->popToRootViewControllerAnimated(true);
-  frames(1);
+  HeldScreens held;
+  if (const int failed = foodStaffAndBack(*nav, *surface, held, 6)) return failed;
   const long after = rssAnonKb();
   std::printf("rss-anon %ld %ld\n", atHome, after);
   std::fflush(stdout);
-  grid.reset();
-  menu.reset();
-  window->setRootViewController(nullptr);
-  support::drainMainLoop();
-  kt::ServerNetworkCenter::resetSharedInstanceForTesting();
-  surface.reset();
-  window.reset();
-  net::HostMap::clear();
-  return nav->viewControllers().size() == 1 ? 0 : 9;
+  return endRound(held, window, surface, *nav, 9);
 }
 
 // This program run again with `args`, with KT_DRAW_SCALE=2 or without: what it printed, and
@@ -439,41 +483,28 @@ double processCpuSeconds() {
   return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
 }
 
-// The ports of the stand-in venue the rounds run against (run by the parent, so that its work is
-// not counted in a round's CPU time).
-struct VenuePorts {
-  int cloud = 0, room = 0, web = 0;
-};
-
-// The round in this process, full screen on a private X server of `size`: home, a song list
-// scrolled for a second and a half, back, the food menu, the staff grid with the fold and back.
-// Prints "cpu <seconds>" for the round (from the home screen's first frame). Status 0 when it got
-// through.
+// The round in this process, full screen on a private X server of `size`, against the stand-in
+// venue run by the parent (so that its work is not counted in the round's CPU time): home, a song
+// list scrolled for a second and a half, back, the food menu, the staff grid with the fold and
+// back. Prints "cpu <seconds>" for the round (from the home screen's first frame). Status 0 when it
+// got through.
 int guestRound(const WindowSize& size, const VenuePorts& ports) {
   support::TempHome home;
   support::VirtualClock clock;
   ui::Application::shared().reset();
   ui::Screen::main().reset();
-  for (const std::string& host : venue::CloudService::hosts()) net::HostMap::set(host, 80, "127.0.0.1", ports.cloud);
-  core::UserDefaults& defaults = core::UserDefaults::standard();
-  defaults.setString("Server_Ip", "127.0.0.1");
-  defaults.setString("Server_Port", std::to_string(ports.room));
-  defaults.setString("webService_Port", std::to_string(ports.web));
-  kt::DataCenter::sharedInstance().setRoomNo(std::string("808"));
-  kt::DataCenter::sharedInstance().setPriceId(std::string("2"));
-  kt::DataCenter::sharedInstance().setMasterID(std::string("M808"));
-  kt::OrderScreens::registerStoryboard();
+  pointAtVenue(ports);
 
   support::XServer x(sizeName(size) + "x24");
   if (x.display().empty()) return 3;
   support::ScopedEnv d("DISPLAY", x.display().c_str()), w("WAYLAND_DISPLAY", nullptr), v("SDL_VIDEODRIVER", nullptr),
       f("KT_FULLSCREEN", nullptr);
-  auto window = ui::Window::create();
+  std::shared_ptr<ui::Window> window = ui::Window::create();
   window->setBackgroundColor(gfx::Color::whiteColor());
   window->makeKeyAndVisible();
   display::WindowSurface::Options options;
   options.fullScreen = true;
-  auto surface = display::WindowSurface::open(options);
+  std::unique_ptr<display::WindowSurface> surface = display::WindowSurface::open(options);
   if (!surface) return 4;
   const double scale = std::min(size.width / 1024.0, size.height / 768.0);
   const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
@@ -484,14 +515,6 @@ int guestRound(const WindowSize& size, const VenuePorts& ports) {
   if (surface->pictureScale() != scale) return 5;
   core::Clock::advance(display::WindowSurface::SettleSeconds + 0.05);
   support::drainMainLoop();
-  auto frames = [&](double seconds) {
-    for (double t = 0; t < seconds; t += 1.0 / 60) {
-      core::Clock::advance(1.0 / 60);
-      support::drainMainLoop();
-      surface->processEvents();
-      surface->renderFrame();
-    }
-  };
 
   auto homeScreen = std::make_shared<kt::ChooseMusicVC>();
   auto nav = std::make_shared<ui::NavigationController>(homeScreen);
@@ -499,49 +522,27 @@ int guestRound(const WindowSize& size, const VenuePorts& ports) {
   surface->renderFrame();
   const double start = processCpuSeconds();
   if (!support::runUntil([&] { return homeScreen->arr_data().size() == 20; }, 15)) return 6;
-  frames(1);
+  showFrames(*surface, 1);
 
-  auto list = std::make_shared<kt::SongsListVC>(kListTitle, "SuperStarsBg");
-  nav->pushViewController(list, true);
-  if (!support::runUntil([&] { return list->arr_data().size() == 20; }, 15)) return 7;
-  frames(0.5);
-  const auto& table = list->tbView_data();
+  HeldScreens held;
+  held.list = std::make_shared<kt::SongsListVC>(kListTitle, "SuperStarsBg");
+  nav->pushViewController(held.list, true);
+  if (!support::runUntil([&] { return held.list->arr_data().size() == 20; }, 15)) return 7;
+  showFrames(*surface, 0.5);
+  const auto& table = held.list->tbView_data();
   const double most = std::max(0.0, table->contentSize().height - table->bounds().height());
   for (int i = 0; i < 90; ++i) {
     table->setContentOffset(gfx::Point{0, most * (i < 45 ? i : 90 - i) / 45.0});
-    frames(1.0 / 60);
+    showFrames(*surface, 1.0 / 60);
   }
   nav->popViewControllerAnimated(true);
-  frames(1);
+  showFrames(*surface, 1);
 
-  kt::ServerNetworkCenter::sharedInstance().initConnect();
-  if (!support::runUntil([] { return kt::ServerNetworkCenter::sharedInstance().isConnect(); }, 15)) return 8;
-  auto storyboard = ui::Storyboard::named(kt::OrderScreens::StoryboardName);
-  auto menu = std::dynamic_pointer_cast<kt::OrderMainViewController>(storyboard->instantiate(kt::OrderScreens::Menu));
-  nav->pushViewController(menu, true);
-  if (!support::runUntil([&] { return menu->MyTableview() != nullptr; }, 15)) return 9;
-  frames(1);
-  auto grid = std::dynamic_pointer_cast<kt::MissViewController>(storyboard->instantiate(kt::OrderScreens::StaffGrid));
-  kt::pushViewController(*nav, grid, kt::foldStyleDefault);
-  if (!support::runUntil([&] { return grid->gongGuanListArray().size() == 12; }, 15)) return 10;
-  frames(1);
-  kt::popViewControllerWithFoldStyle(*nav, kt::foldStyleDefault);
-  frames(1);
-  nav->popToRootViewControllerAnimated(true);
-  frames(1);
+  if (const int failed = foodStaffAndBack(*nav, *surface, held, 8)) return failed;
   const double cpu = processCpuSeconds() - start;
   std::printf("cpu %.4f resampled-mb %.1f\n", cpu, static_cast<double>(gfx::Image::resampledBytes()) / (1 << 20));
   std::fflush(stdout);
-  list.reset();
-  grid.reset();
-  menu.reset();
-  window->setRootViewController(nullptr);
-  support::drainMainLoop();
-  kt::ServerNetworkCenter::resetSharedInstanceForTesting();
-  surface.reset();
-  window.reset();
-  net::HostMap::clear();
-  return nav->viewControllers().size() == 1 ? 0 : 11;
+  return endRound(held, window, surface, *nav, 11);
 }
 
 // Rounds taken in turns at the window's scale and at scale 2, each size; prints the median CPU
@@ -556,11 +557,7 @@ void guestRoundReport() {
     return;
   }
   venue::VenueRoom room;
-  venue::RoomIdentity identity = room.identity();
-  identity.roomNo = "808";
-  room.setIdentity(identity);
-  room.setMasterId("M808");
-  room.install(server);
+  installRoom(room, server);
   const std::string ports[] = {std::to_string(cloud.port()), std::to_string(server.port()), std::to_string(web.port())};
   constexpr WindowSize kRoundSizes[] = {{1920, 1080, 0.65}, {1280, 800, 0.45}};
   constexpr int kTurns = 5;
