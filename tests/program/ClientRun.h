@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "support/ChildEnvironment.h"
+
 namespace clientrun {
 
 struct Outcome {
@@ -39,25 +41,9 @@ struct Launch {
 // Runs the client offscreen, its log on standard error, and collects what it prints until it
 // ends.
 inline Outcome runClientWith(const Launch& launch) {
-  std::vector<std::string> vars;
-  for (char** e = environ; *e; ++e) {
-    const std::string var = *e, name = var.substr(0, var.find('='));
-    bool changed = name == "KT_OFFSCREEN" || name == "KT_LOG_STDERR" || name == "KT_SCREENS_DIR";
-    for (const auto& c : launch.env) changed = changed || c.substr(0, c.find('=')) == name;
-    if (!changed) vars.push_back(var);
-  }
-  vars.push_back("KT_OFFSCREEN=1");
-  vars.push_back("KT_LOG_STDERR=1");
-  for (const auto& c : launch.env) {
-    if (c.find('=') != std::string::npos && c.rfind("KT_OFFSCREEN=", 0) != 0) vars.push_back(c);
-  }
   // "KT_OFFSCREEN" alone in `env` leaves it unset, for a run that opens (or fails to open) a display.
-  for (const auto& c : launch.env) {
-    if (c == "KT_OFFSCREEN") std::erase(vars, "KT_OFFSCREEN=1");
-  }
-  std::vector<char*> envp;
-  for (auto& v : vars) envp.push_back(v.data());
-  envp.push_back(nullptr);
+  support::ChildEnvironment environment(launch.env, {"KT_OFFSCREEN", "KT_LOG_STDERR", "KT_SCREENS_DIR"},
+                                        {"KT_OFFSCREEN=1", "KT_LOG_STDERR=1"});
   std::vector<std::string> all = launch.wrapper;
   all.push_back(launch.program);
   all.insert(all.end(), launch.args.begin(), launch.args.end());
@@ -77,7 +63,7 @@ inline Outcome runClientWith(const Launch& launch) {
   }
   posix_spawn_file_actions_adddup2(&actions, err[1], 2);
   pid_t pid = -1;
-  const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environment.envp());
   posix_spawn_file_actions_destroy(&actions);
   close(out[1]);
   close(err[1]);

@@ -10,55 +10,53 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
-
 #include <chrono>
 #include <string>
 #include <vector>
+
+#include "support/ChildEnvironment.h"
 
 namespace support {
 
 class ClientProcess {
  public:
   ClientProcess() = default;
-  ~ClientProcess() {
-    if (m_pid > 0) {
-      ::kill(m_pid, SIGKILL);
-      waitpid(m_pid, nullptr, 0);
-    }
-    if (m_err >= 0) close(m_err);
-  }
+  ~ClientProcess() { end(); }
   ClientProcess(const ClientProcess&) = delete;
   ClientProcess& operator=(const ClientProcess&) = delete;
 
+  // What becomes of the child's standard error: a pipe the test reads, or one whose reading end
+  // is closed from the start (a supervisor's that stopped reading).
+  enum class StandardError { Read, NobodyReads };
+
   // Starts `program` with this environment changed by `env` ("NAME=value", or "NAME" to remove),
-  // its log on standard error. False when it could not be started.
-  bool start(const char* program, const std::vector<std::string>& env) {
-    std::vector<std::string> vars;
-    for (char** e = environ; *e; ++e) {
-      std::string var = *e, name = var.substr(0, var.find('='));
-      bool changed = name == "KT_OFFSCREEN" || name == "SDL_VIDEODRIVER" || name == "KT_LOG_STDERR";
-      for (const auto& c : env) changed = changed || c.substr(0, c.find('=')) == name;
-      if (!changed) vars.push_back(var);
-    }
-    vars.push_back("KT_LOG_STDERR=1");
-    for (const auto& c : env) {
-      if (c.find('=') != std::string::npos) vars.push_back(c);
-    }
-    std::vector<char*> envp;
-    for (auto& v : vars) envp.push_back(v.data());
-    envp.push_back(nullptr);
+  // its log on standard error. A child started before is killed if it still runs and what it said
+  // is forgotten, so that one object starts the program again as a supervisor does. False when it
+  // could not be started.
+  bool start(const char* program, const std::vector<std::string>& env,
+             StandardError err = StandardError::Read) {
+    end();
+    m_said.clear();
+    ChildEnvironment environment(env, {"KT_OFFSCREEN", "SDL_VIDEODRIVER", "KT_LOG_STDERR"}, {"KT_LOG_STDERR=1"});
     int fds[2];
     if (pipe2(fds, O_CLOEXEC) != 0) return false;
+    if (err == StandardError::NobodyReads) {
+      close(fds[0]);
+      fds[0] = -1;
+    }
     const char* argv[] = {program, nullptr};
     m_pid = fork();
-    if (m_pid < 0) return false;
+    if (m_pid < 0) {
+      if (fds[0] >= 0) close(fds[0]);
+      close(fds[1]);
+      return false;
+    }
     if (m_pid == 0) {
       prctl(PR_SET_PDEATHSIG, SIGKILL);
       dup2(fds[1], 2);
       int out = ::open("/dev/null", O_WRONLY);
       if (out >= 0) dup2(out, 1);
-      execve(argv[0], const_cast<char* const*>(argv), envp.data());
+      execve(argv[0], const_cast<char* const*>(argv), environment.envp());
       _exit(127);
     }
     close(fds[1]);
@@ -122,6 +120,17 @@ class ClientProcess {
   const std::string& said() const { return m_said; }
 
  private:
+  // The child killed if it still runs, and its pipe closed.
+  void end() {
+    if (m_pid > 0) {
+      ::kill(m_pid, SIGKILL);
+      waitpid(m_pid, nullptr, 0);
+      m_pid = -1;
+    }
+    if (m_err >= 0) close(m_err);
+    m_err = -1;
+  }
+
   pid_t m_pid = -1;
   int m_err = -1;
   int m_status = -1;

@@ -16,8 +16,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
-
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -31,6 +29,8 @@ extern char** environ;
 #include <thread>
 #include <utility>
 #include <vector>
+
+#include "support/ChildEnvironment.h"
 
 namespace support {
 
@@ -55,27 +55,14 @@ namespace detail {
 // changed by `env` ("NAME=value" sets, "NAME" alone removes): made before the fork, so the child
 // only calls what is safe after a fork in a program with threads.
 inline pid_t spawn(const char* const* argv, const std::vector<std::string>& env = {}, int keepOpen = -1) {
-  std::vector<std::string> vars;
-  for (char** e = environ; *e; ++e) {
-    std::string var = *e;
-    std::string name = var.substr(0, var.find('='));
-    bool replaced = false;
-    for (const auto& c : env) replaced = replaced || c.substr(0, c.find('=')) == name;
-    if (!replaced) vars.push_back(var);
-  }
-  for (const auto& c : env) {
-    if (c.find('=') != std::string::npos) vars.push_back(c);
-  }
-  std::vector<char*> envp;
-  for (auto& v : vars) envp.push_back(v.data());
-  envp.push_back(nullptr);
+  ChildEnvironment environment(env, {}, {});
   pid_t pid = fork();
   if (pid != 0) return pid;
   prctl(PR_SET_PDEATHSIG, SIGTERM);
   if (keepOpen >= 0) fcntl(keepOpen, F_SETFD, 0);  // stays open across exec
   int out = ::open("/dev/null", O_WRONLY);
   if (out >= 0) dup2(out, 2), dup2(out, 1);
-  execve(argv[0], const_cast<char* const*>(argv), envp.data());
+  execve(argv[0], const_cast<char* const*>(argv), environment.envp());
   _exit(127);
 }
 
