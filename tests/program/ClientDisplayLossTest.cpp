@@ -9,6 +9,7 @@
 
 #include "support/ClientProcess.h"
 #include "support/DisplayServers.h"
+#include "support/StandInDisplay.h"
 #include "support/TempHome.h"
 
 namespace {
@@ -104,7 +105,7 @@ TEST_F(ClientDisplayLossTest, StartedAgainWhileTheCompositorIsDownItShowsOnceThe
 // ever with its signals held.
 TEST_F(ClientDisplayLossTest, ACompositorThatNeverAnswersLetsSigtermEndItAtOnce) {
   support::TempHome runtime;
-  auto hung = support::HungDisplay::wayland(runtime.path() + "/wayland-hung", support::HungDisplay::Silent);
+  auto hung = support::StandInDisplay::wayland(runtime.path() + "/wayland-hung", support::StandInDisplay::Silent);
   ASSERT_NE(hung, nullptr);
   start({"WAYLAND_DISPLAY=wayland-hung", "XDG_RUNTIME_DIR=" + runtime.path(), "DISPLAY", "KT_DISPLAY_WAIT=300"});
   ASSERT_TRUE(readUntil("started: resources")) << said();
@@ -114,7 +115,7 @@ TEST_F(ClientDisplayLossTest, ACompositorThatNeverAnswersLetsSigtermEndItAtOnce)
 
 // An X server that never answers: the wait ends when it is over, with the reason and status 1.
 TEST_F(ClientDisplayLossTest, AnXServerThatNeverAnswersEndsItWithStatusOneWhenTheWaitIsOver) {
-  auto hung = support::HungDisplay::x11(support::HungDisplay::Silent);
+  auto hung = support::StandInDisplay::x11(support::StandInDisplay::Silent);
   ASSERT_NE(hung, nullptr);
   start({"DISPLAY=" + hung->display(), "WAYLAND_DISPLAY", "KT_DISPLAY_WAIT=2"});
   EXPECT_EQ(exitStatus(), 1) << said();

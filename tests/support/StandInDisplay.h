@@ -3,8 +3,10 @@
 // A display server played by the test: it answers the first exchange as a real one does (the
 // Wayland compositor's sync callback, the X server's set-up of one true-colour screen) and then
 // misbehaves on the connections after it, which are the window system's own: takes them and never
-// answers (Stalls) or closes each at once (ClosesAtOnce). Or it never answers anything (Silent),
-// or refuses every X connection with words of the test's (Refuses). As a Wayland compositor at a
+// answers (Stalls) or closes each at once (ClosesAtOnce). Or it never answers anything, its
+// connections left waiting in its queue (Silent: a server hung or stopped while it starts), closes
+// every connection at once, the first too (ClosesAll: one that dies during its start), or refuses
+// every X connection with words of the test's (Refuses). As a Wayland compositor at a
 // socket path of the caller's, as a local X server of a number of its own (on the abstract socket
 // Xlib tries first, the number's lock file held), or as an X server over TCP on the loopback.
 
@@ -29,9 +31,31 @@
 
 namespace support {
 
+// The bytes of a display server's first answers, in this machine's byte order (the order a local
+// client announces).
+namespace displaybytes {
+
+inline void put16(std::string& s, uint16_t v) { s.append(reinterpret_cast<const char*>(&v), 2); }
+inline void put32(std::string& s, uint32_t v) { s.append(reinterpret_cast<const char*>(&v), 4); }
+// Zeros up to the next multiple of four bytes.
+inline void pad(std::string& s) { s.resize((s.size() + 3) & ~size_t{3}, '\0'); }
+// An X server's set-up answer of `status` (0 refused, 1 success, 2 authenticate): its header,
+// protocol 11.0 and the length of `body` in words, then `body`.
+inline std::string xAnswer(uint8_t status, uint8_t reasonLength, const std::string& body) {
+  std::string s;
+  s.push_back(static_cast<char>(status));
+  s.push_back(static_cast<char>(reasonLength));
+  put16(s, 11);
+  put16(s, 0);
+  put16(s, static_cast<uint16_t>(body.size() / 4));
+  return s + body;
+}
+
+}  // namespace displaybytes
+
 class StandInDisplay {
  public:
-  enum Behaviour { Stalls, ClosesAtOnce, Silent, Refuses };
+  enum Behaviour { Stalls, ClosesAtOnce, Silent, ClosesAll, Refuses };
 
   static std::unique_ptr<StandInDisplay> wayland(const std::string& path, Behaviour behaviour) {
     std::unique_ptr<StandInDisplay> d(new StandInDisplay(behaviour, false, ""));
@@ -98,67 +122,55 @@ class StandInDisplay {
   // The bytes of an X server's set-up answer: one screen, its root window 24-bit true colour.
   static std::string xSetupSuccess() {
     std::string b;
-    for (int i = 0; i < 4; ++i) put32(b, 0);
+    for (int i = 0; i < 4; ++i) displaybytes::put32(b, 0);
     const std::string vendor = "Stand-in";
-    put16(b, static_cast<uint16_t>(vendor.size()));
-    put16(b, 0xffff);
+    displaybytes::put16(b, static_cast<uint16_t>(vendor.size()));
+    displaybytes::put16(b, 0xffff);
     b.push_back(1);  // one screen
     b.push_back(1);  // one pixmap format
     b.append(6, '\0');
-    put32(b, 0);
+    displaybytes::put32(b, 0);
     b += vendor;
-    pad(b);
+    displaybytes::pad(b);
     b.append(8, '\0');  // the format
-    for (int i = 0; i < 5; ++i) put32(b, 0x100 + i);
-    for (int i = 0; i < 6; ++i) put16(b, 1024);
-    put32(b, 0x21);  // root visual
+    for (int i = 0; i < 5; ++i) displaybytes::put32(b, 0x100 + i);
+    for (int i = 0; i < 6; ++i) displaybytes::put16(b, 1024);
+    displaybytes::put32(b, 0x21);  // root visual
     b.push_back(0);
     b.push_back(0);
     b.push_back(24);  // root depth
     b.push_back(1);   // one depth
     b.push_back(24);
     b.push_back(0);
-    put16(b, 1);  // one visual
-    put32(b, 0);
-    put32(b, 0x21);
+    displaybytes::put16(b, 1);  // one visual
+    displaybytes::put32(b, 0);
+    displaybytes::put32(b, 0x21);
     b.push_back(4);  // true colour
     b.push_back(8);
-    put16(b, 256);
-    put32(b, 0xff0000);
-    put32(b, 0xff00);
-    put32(b, 0xff);
-    put32(b, 0);
-    return xAnswer(1, 0, b);
+    displaybytes::put16(b, 256);
+    displaybytes::put32(b, 0xff0000);
+    displaybytes::put32(b, 0xff00);
+    displaybytes::put32(b, 0xff);
+    displaybytes::put32(b, 0);
+    return displaybytes::xAnswer(1, 0, b);
   }
   // An X server's refusal of a connection with `reason`.
   static std::string xRefusal(const std::string& reason) {
     std::string b = reason.substr(0, 255);
-    pad(b);
-    return xAnswer(0, static_cast<uint8_t>(std::min<size_t>(reason.size(), 255)), b);
+    displaybytes::pad(b);
+    return displaybytes::xAnswer(0, static_cast<uint8_t>(std::min<size_t>(reason.size(), 255)), b);
   }
 
  private:
   StandInDisplay(Behaviour behaviour, bool x11, std::string refusal)
       : m_behaviour(behaviour), m_x11(x11), m_refusal(std::move(refusal)) {}
 
-  static void put16(std::string& s, uint16_t v) { s.append(reinterpret_cast<const char*>(&v), 2); }
-  static void put32(std::string& s, uint32_t v) { s.append(reinterpret_cast<const char*>(&v), 4); }
-  static void pad(std::string& s) { s.resize((s.size() + 3) & ~size_t{3}, '\0'); }
-  static std::string xAnswer(uint8_t status, uint8_t reasonLength, const std::string& body) {
-    std::string s;
-    s.push_back(static_cast<char>(status));
-    s.push_back(static_cast<char>(reasonLength));
-    put16(s, 11);
-    put16(s, 0);
-    put16(s, static_cast<uint16_t>(body.size() / 4));
-    return s + body;
-  }
   // The compositor's answer to the first client's wl_display.sync (callback 2): its done event.
   static std::string waylandSyncDone() {
     std::string s;
-    put32(s, 2);
-    put32(s, (12u << 16) | 0);
-    put32(s, 1);
+    displaybytes::put32(s, 2);
+    displaybytes::put32(s, (12u << 16) | 0);
+    displaybytes::put32(s, 1);
     return s;
   }
 
@@ -201,12 +213,12 @@ class StandInDisplay {
       const int index = m_accepted;
       std::string answer;
       if (m_behaviour == Refuses) answer = xRefusal(m_refusal);
-      else if (index == 0) answer = m_x11 ? xSetupSuccess() : waylandSyncDone();
+      else if (index == 0 && m_behaviour != ClosesAll) answer = m_x11 ? xSetupSuccess() : waylandSyncDone();
       if (!answer.empty()) {
         ssize_t sent = send(c, answer.data(), answer.size(), MSG_NOSIGNAL);
         (void)sent;
       }
-      if (m_behaviour == ClosesAtOnce && index > 0) close(c);
+      if (m_behaviour == ClosesAll || (m_behaviour == ClosesAtOnce && index > 0)) close(c);
       else m_connections.push_back(c);
       ++m_accepted;
     }

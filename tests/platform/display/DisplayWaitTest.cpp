@@ -25,6 +25,7 @@
 #include "platform/ui/Application.h"
 #include "platform/ui/Screen.h"
 #include "support/DisplayServers.h"
+#include "support/StandInDisplay.h"
 #include "support/ScopedEnv.h"
 #include "support/TempHome.h"
 
@@ -37,20 +38,10 @@ using support::ScopedEnv;
 
 // ---- the bytes of a first exchange -----------------------------------------------------------
 
-void put16(std::string& s, uint16_t v) { s.append(reinterpret_cast<const char*>(&v), 2); }
-void put32(std::string& s, uint32_t v) { s.append(reinterpret_cast<const char*>(&v), 4); }
-void pad(std::string& s) { s.resize((s.size() + 3) & ~size_t{3}, '\0'); }
-
-// An X server's set-up answer: `header` then `body`, its length in the header.
-std::string xReply(uint8_t status, uint8_t reasonLength, const std::string& body) {
-  std::string s;
-  s.push_back(static_cast<char>(status));
-  s.push_back(static_cast<char>(reasonLength));
-  put16(s, 11);
-  put16(s, 0);
-  put16(s, static_cast<uint16_t>(body.size() / 4));
-  return s + body;
-}
+using support::displaybytes::pad;
+using support::displaybytes::put16;
+using support::displaybytes::put32;
+using support::displaybytes::xAnswer;
 
 // A successful set-up with one screen per entry of `depths`, each root window of that depth in a
 // visual of class `visualClass`.
@@ -89,7 +80,7 @@ std::string xSuccess(const std::vector<int>& depths, int visualClass) {
       b.append(19, '\0');
     }
   }
-  return xReply(1, 0, b);
+  return xAnswer(1, 0, b);
 }
 
 XSetupReply parse(const std::string& bytes, int screen = 0) {
@@ -139,19 +130,19 @@ TEST(DisplayProbeTest, XSetupRepliesAreReadWhateverTheirCut) {
   std::string words = "Authorization required, but no authorization protocol specified\n";
   std::string body = words;
   pad(body);
-  r = parse(xReply(0, static_cast<uint8_t>(words.size()), body));
+  r = parse(xAnswer(0, static_cast<uint8_t>(words.size()), body));
   EXPECT_EQ(r.status, XSetupReply::Status::Failed);
   EXPECT_EQ(r.reason, "Authorization required, but no authorization protocol specified");
 
   body = "XDM-AUTHORIZATION-1 wanted";
   pad(body);
-  r = parse(xReply(2, 0, body));
+  r = parse(xAnswer(2, 0, body));
   EXPECT_EQ(r.status, XSetupReply::Status::Authenticate);
   EXPECT_EQ(r.reason, "XDM-AUTHORIZATION-1 wanted");
 
   // Not X: a status no server sends, a reason longer than the answer, screens past its end.
-  EXPECT_EQ(parse(xReply(7, 0, "")).status, XSetupReply::Status::Malformed);
-  EXPECT_EQ(parse(xReply(0, 200, std::string(8, 'x'))).status, XSetupReply::Status::Malformed);
+  EXPECT_EQ(parse(xAnswer(7, 0, "")).status, XSetupReply::Status::Malformed);
+  EXPECT_EQ(parse(xAnswer(0, 200, std::string(8, 'x'))).status, XSetupReply::Status::Malformed);
   std::string truncated = xSuccess({24}, 4);
   truncated[8 + 20] = 3;  // three screens claimed, one sent
   EXPECT_EQ(parse(truncated).status, XSetupReply::Status::Malformed);
@@ -191,11 +182,11 @@ TEST(DisplayProbeTest, AServersWordsAreCutAndTheirControlsReplaced) {
   std::string forged = "no\nThe display is there: the window is open.\r\n\x1b[31mred\x9b" "2J\tend";
   std::string body = forged;
   pad(body);
-  const XSetupReply refused = parse(xReply(0, static_cast<uint8_t>(forged.size()), body));
+  const XSetupReply refused = parse(xAnswer(0, static_cast<uint8_t>(forged.size()), body));
   ASSERT_EQ(refused.status, XSetupReply::Status::Failed);
   EXPECT_EQ(refused.reason, "no The display is there: the window is open.  ?[31mred?2J end");
   // An authentication's words fill the whole answer, up to 262,140 bytes.
-  const XSetupReply asked = parse(xReply(2, 0, std::string(65535 * 4, 'a')));
+  const XSetupReply asked = parse(xAnswer(2, 0, std::string(65535 * 4, 'a')));
   ASSERT_EQ(asked.status, XSetupReply::Status::Authenticate);
   EXPECT_EQ(asked.reason, std::string(200, 'a') + "...");
 }
@@ -250,7 +241,7 @@ class DisplayWaitTest : public support::TempHomeTest {
 // starts): each try gives up on it in time, the wait ends with the reason, and the interrupt ends
 // it at once. SDL would wait on it for ever.
 TEST_F(DisplayWaitTest, ACompositorThatNeverAnswersEndsTheWaitWithItsReasonOrAtTheInterrupt) {
-  auto hung = support::HungDisplay::wayland(m_runtime + "/wayland-hung", support::HungDisplay::Silent);
+  auto hung = support::StandInDisplay::wayland(m_runtime + "/wayland-hung", support::StandInDisplay::Silent);
   ASSERT_NE(hung, nullptr);
   ScopedEnv wayland("WAYLAND_DISPLAY", "wayland-hung"), runtime("XDG_RUNTIME_DIR", m_runtime.c_str()),
       x("DISPLAY", nullptr);
@@ -273,7 +264,7 @@ TEST_F(DisplayWaitTest, ACompositorThatNeverAnswersEndsTheWaitWithItsReasonOrAtT
 // A compositor that dies as it starts takes the connection and closes it: not there yet, tried
 // again, never a crash inside the window system's start.
 TEST_F(DisplayWaitTest, ACompositorThatClosesAtOnceIsNotThereYet) {
-  auto closing = support::HungDisplay::wayland(m_runtime + "/wayland-closing", support::HungDisplay::ClosesAtOnce);
+  auto closing = support::StandInDisplay::wayland(m_runtime + "/wayland-closing", support::StandInDisplay::ClosesAll);
   ASSERT_NE(closing, nullptr);
   ScopedEnv wayland("WAYLAND_DISPLAY", "wayland-closing"), runtime("XDG_RUNTIME_DIR", m_runtime.c_str()),
       x("DISPLAY", nullptr);
@@ -285,7 +276,7 @@ TEST_F(DisplayWaitTest, ACompositorThatClosesAtOnceIsNotThereYet) {
 }
 
 TEST_F(DisplayWaitTest, AnXServerThatNeverAnswersEndsTheWaitWithItsReason) {
-  auto hung = support::HungDisplay::x11(support::HungDisplay::Silent);
+  auto hung = support::StandInDisplay::x11(support::StandInDisplay::Silent);
   ASSERT_NE(hung, nullptr);
   ScopedEnv x("DISPLAY", hung->display().c_str()), wayland("WAYLAND_DISPLAY", nullptr);
   core::Error error;
@@ -442,8 +433,8 @@ TEST_F(DisplayWaitTest, AnXServerLostWhileTheWindowSystemStartsIsSaidAsALoss) {
 
 // Both displays named and both silent: one deadline for both, not one each.
 TEST_F(DisplayWaitTest, BothDisplaysSilentShareOneDeadline) {
-  auto wayland = support::HungDisplay::wayland(m_runtime + "/wayland-hung", support::HungDisplay::Silent);
-  auto x11 = support::HungDisplay::x11(support::HungDisplay::Silent);
+  auto wayland = support::StandInDisplay::wayland(m_runtime + "/wayland-hung", support::StandInDisplay::Silent);
+  auto x11 = support::StandInDisplay::x11(support::StandInDisplay::Silent);
   ASSERT_NE(wayland, nullptr);
   ASSERT_NE(x11, nullptr);
   ScopedEnv named("WAYLAND_DISPLAY", "wayland-hung"), runtime("XDG_RUNTIME_DIR", m_runtime.c_str()),
