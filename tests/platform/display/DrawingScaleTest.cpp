@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "PrivateDesktop.h"
+#include "WindowScenes.h"
 #include "platform/core/Clock.h"
 #include "platform/core/Error.h"
 #include "platform/core/UserDefaults.h"
@@ -76,6 +77,25 @@ class DrawingScaleTest : public PrivateDesktopTest {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return false;
+  }
+  // Opens the window, turns it full screen and waits until its picture is at `pictureScale`, then
+  // lets the size settle (the run loop's clock, held by the test, moved past the settling time).
+  // Null, with the failure recorded, when the window did not open or never came to that scale.
+  std::unique_ptr<display::WindowSurface> openFullScreen(double pictureScale) {
+    core::Error error;
+    auto surface = display::WindowSurface::open({}, &error);
+    if (!surface) {
+      ADD_FAILURE() << "the window did not open: " << error.description();
+      return nullptr;
+    }
+    surface->setFullScreen(true);
+    if (!waitFor(*surface, [&] { return surface->pictureScale() == pictureScale; })) {
+      ADD_FAILURE() << "the picture's scale is " << surface->pictureScale() << ", not " << pictureScale;
+      return nullptr;
+    }
+    core::Clock::advance(display::WindowSurface::SettleSeconds);
+    support::drainMainLoop();
+    return surface;
   }
   static gfx::Size frameSize(display::WindowSurface& surface) {
     cairo_surface_t* s = surface.compositor().surface();
@@ -166,13 +186,8 @@ TEST_F(DrawingScaleTest, FullScreenOnALargeOutputDrawsEveryPixelItShows) {
   m_desktop.start("3840x2160x24", PrivateDesktop::Compositor::Absent);
   if (HasFatalFailure()) return;
   support::VirtualClock clock;
-  core::Error error;
-  auto surface = display::WindowSurface::open({}, &error);
-  ASSERT_NE(surface, nullptr) << error.description();
-  surface->setFullScreen(true);
-  ASSERT_TRUE(waitFor(*surface, [&] { return surface->pictureScale() == 2.8125; }));
-  core::Clock::advance(display::WindowSurface::SettleSeconds);
-  support::drainMainLoop();
+  auto surface = openFullScreen(2.8125);
+  ASSERT_NE(surface, nullptr);
   EXPECT_FALSE(surface->renderFrame().isEmpty());
   EXPECT_EQ(frameSize(*surface), (gfx::Size{2880, 2160}));
   EXPECT_EQ(layersDrawnAtAnotherScale(*m_window->layer(), 2.8125), 0);
@@ -192,13 +207,8 @@ TEST_F(DrawingScaleTest, FullScreenBeyondWhatTheCompositorDrawsKeepsMakingFrames
   m_desktop.start("7680x4320x24", PrivateDesktop::Compositor::Absent);
   if (HasFatalFailure()) return;
   support::VirtualClock clock;
-  core::Error error;
-  auto surface = display::WindowSurface::open({}, &error);
-  ASSERT_NE(surface, nullptr) << error.description();
-  surface->setFullScreen(true);
-  ASSERT_TRUE(waitFor(*surface, [&] { return surface->pictureScale() == 5.625; }));
-  core::Clock::advance(display::WindowSurface::SettleSeconds);
-  support::drainMainLoop();
+  auto surface = openFullScreen(5.625);
+  ASSERT_NE(surface, nullptr);
   const double k = ui::Screen::main().drawingScale();
   EXPECT_EQ(k, gfx::Compositor::largestScale({1024, 768}));
   EXPECT_GT(k, 4);
@@ -230,25 +240,13 @@ TEST_F(DrawingScaleTest, FullScreenBeyondWhatTheCompositorDrawsKeepsMakingFrames
   int taps = 0;
   button->addTarget(nullptr, [&](ui::Control&, const ui::Event*) { ++taps; }, ui::ControlEventTouchUpInside);
   m_window->addSubview(button);
-  SDL_Event down{};
-  down.type = SDL_MOUSEBUTTONDOWN;
-  down.button.windowID = SDL_GetWindowID(surface->sdlWindow());
-  down.button.button = SDL_BUTTON_LEFT;
-  down.button.state = SDL_PRESSED;
-  down.button.clicks = 1;
-  down.button.x = 960 + int(800 * 5.625);
-  down.button.y = int(600 * 5.625);
-  SDL_Event up = down;
-  up.type = SDL_MOUSEBUTTONUP;
-  up.button.state = SDL_RELEASED;
-  SDL_PushEvent(&down);
-  SDL_PushEvent(&up);
+  pushTap(*surface, 960 + int(800 * 5.625), int(600 * 5.625));
   surface->processEvents();
   EXPECT_EQ(taps, 1);
   // The screenshot is the frame as drawn.
-  core::Error error2;
+  core::Error error;
   const std::string path = homePath() + "/shots/large.png";
-  ASSERT_TRUE(surface->saveScreenshot(path, &error2)) << error2.description();
+  ASSERT_TRUE(surface->saveScreenshot(path, &error)) << error.description();
   auto saved = gfx::Image::fromFile(path);
   ASSERT_NE(saved, nullptr);
   EXPECT_EQ(saved->pixelWidth(), gfx::pixelLength(1024, k));

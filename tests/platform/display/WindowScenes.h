@@ -1,5 +1,6 @@
 #pragma once
 
+#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -25,6 +26,24 @@ struct ButtonScene {
   std::shared_ptr<ui::Button> button = ui::Button::create(ui::ButtonType::Custom, gfx::Rect(200, 150, 400, 300));
   int taps = 0;
 };
+
+// The left button pressed and let go at (x, y), the window's own pixels, put in SDL's queue for the
+// surface to take: a mouse is a finger, so this is a tap.
+inline void pushTap(display::WindowSurface& surface, int x, int y) {
+  SDL_Event down{};
+  down.type = SDL_MOUSEBUTTONDOWN;
+  down.button.windowID = SDL_GetWindowID(surface.sdlWindow());
+  down.button.button = SDL_BUTTON_LEFT;
+  down.button.state = SDL_PRESSED;
+  down.button.clicks = 1;
+  down.button.x = x;
+  down.button.y = y;
+  SDL_Event up = down;
+  up.type = SDL_MOUSEBUTTONUP;
+  up.button.state = SDL_RELEASED;
+  SDL_PushEvent(&down);
+  SDL_PushEvent(&up);
+}
 
 // GL drawn through the platform's own contexts between frames of a real window, as the GL
 // transitions draw: three rounds of a GL clear read back, each followed by a frame of the window

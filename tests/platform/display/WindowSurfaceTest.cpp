@@ -102,19 +102,7 @@ TEST_F(WindowSurfaceTest, ShowsFramesAndTakesTheMouseInARealWindow) {
     EXPECT_EQ(at(400, 300), 0xFF00FF00u);
 
     // The left button is a finger: down and up over the button is a tap.
-    SDL_Event down{};
-    down.type = SDL_MOUSEBUTTONDOWN;
-    down.button.windowID = SDL_GetWindowID(surface->sdlWindow());
-    down.button.button = SDL_BUTTON_LEFT;
-    down.button.state = SDL_PRESSED;
-    down.button.clicks = 1;
-    down.button.x = 400;
-    down.button.y = 300;
-    SDL_Event up = down;
-    up.type = SDL_MOUSEBUTTONUP;
-    up.button.state = SDL_RELEASED;
-    SDL_PushEvent(&down);
-    SDL_PushEvent(&up);
+    pushTap(*surface, 400, 300);
     surface->processEvents();
     EXPECT_EQ(taps, 1);
 
@@ -123,7 +111,7 @@ TEST_F(WindowSurfaceTest, ShowsFramesAndTakesTheMouseInARealWindow) {
     surface->setScrollHandler([&](const display::ScrollEvent& e) { scrolled = e; });
     SDL_Event wheel{};
     wheel.type = SDL_MOUSEWHEEL;
-    wheel.wheel.windowID = down.button.windowID;
+    wheel.wheel.windowID = SDL_GetWindowID(surface->sdlWindow());
     wheel.wheel.y = 1;
     wheel.wheel.preciseY = 1;
     wheel.wheel.direction = SDL_MOUSEWHEEL_NORMAL;

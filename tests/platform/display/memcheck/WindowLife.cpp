@@ -27,6 +27,7 @@
 #include "support/RunUntil.h"
 #include "support/ScopedEnv.h"
 #include "support/TempHome.h"
+#include "../WindowScenes.h"
 
 namespace {
 
@@ -60,14 +61,9 @@ bool drawFrame(ui::Window& window, display::WindowSurface& surface, int n) {
 // One window from open to close on the desktop named in the environment, whose output is
 // `output` points large (the window opens at the screen's 1024 x 768).
 void life(bool wayland, gfx::Size output, int round) {
-  auto window = ui::Window::create();
-  window->setBackgroundColor(gfx::Color::rgba(0, 0, 1));
-  auto button = ui::Button::create(ui::ButtonType::Custom, gfx::Rect(200, 150, 400, 300));
-  button->setBackgroundColor(gfx::Color::rgba(0.8, 0.2, 0.2));
-  int taps = 0;
-  button->addTarget(nullptr, [&](ui::Control&, const ui::Event*) { ++taps; }, ui::ControlEventTouchUpInside);
-  window->addSubview(button);
-  window->makeKeyAndVisible();
+  auto scene = std::make_unique<ButtonScene>();
+  ui::Window* window = scene->window.get();
+  const int& taps = scene->taps;
 
   {
     core::Error error;
@@ -83,19 +79,7 @@ void life(bool wayland, gfx::Size output, int round) {
     for (int n = 0; n < 4; ++n) check(drawFrame(*window, *surface, n), "a frame was not drawn");
 
     // The left button is a finger: down and up over the button is a tap.
-    SDL_Event down{};
-    down.type = SDL_MOUSEBUTTONDOWN;
-    down.button.windowID = SDL_GetWindowID(surface->sdlWindow());
-    down.button.button = SDL_BUTTON_LEFT;
-    down.button.state = SDL_PRESSED;
-    down.button.clicks = 1;
-    down.button.x = 400;
-    down.button.y = 300;
-    SDL_Event up = down;
-    up.type = SDL_MOUSEBUTTONUP;
-    up.button.state = SDL_RELEASED;
-    SDL_PushEvent(&down);
-    SDL_PushEvent(&up);
+    pushTap(*surface, 400, 300);
     check(support::runUntil([&] { return taps == 1; }, kPatience), "the click was not a tap");
 
     // Full screen: the window covers the output, and frames are drawn at that size; then back.
@@ -113,14 +97,14 @@ void life(bool wayland, gfx::Size output, int round) {
     // Closing the window goes to the close handler; the window then goes.
     SDL_Event close{};
     close.type = SDL_WINDOWEVENT;
-    close.window.windowID = down.button.windowID;
+    close.window.windowID = SDL_GetWindowID(surface->sdlWindow());
     close.window.event = SDL_WINDOWEVENT_CLOSE;
     SDL_PushEvent(&close);
     check(support::runUntil([&] { return closed; }, kPatience), "the close did not reach the handler");
     check(!surface->displayLost(), "the display was lost");
   }
   check(SDL_WasInit(SDL_INIT_VIDEO) == 0, "SDL's video was left running after the window went");
-  window.reset();
+  scene.reset();
   ui::Application::shared().reset();
   ui::Screen::main().reset();
 }
