@@ -99,31 +99,48 @@ map=""
 for host in bind.ktvcloud.example api.ktvcloud.example song.ktvcloud.example search.ktvcloud.example img.ktvcloud.example; do
   map="${map:+$map,}$host:80=127.0.0.1:1"
 done
-env -i PATH=/usr/bin:/bin HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
-  XDG_CACHE_HOME="$home/.cache" TMPDIR="$tmp" KT_OFFSCREEN=1 KT_LOG_STDERR=1 KT_SCREENS_DIR="$tmp/screens" \
-  KT_AUDIO_OUTPUT=none KT_HOST_MAP="$map" \
-  ${LSAN_OPTIONS:+"LSAN_OPTIONS=$LSAN_OPTIONS"} ${TSAN_OPTIONS:+"TSAN_OPTIONS=$TSAN_OPTIONS"} \
-  "$root/usr/bin/ktv_client" -Server_Ip 127.0.0.1 -Server_Port 1 -webService_Port 1 >/dev/null 2>"$tmp/log" &
-pid=$!
 
+# The installed program started in the background ($pid) with nothing of this environment but its
+# path: the fresh home, no sound, the hosts map above and the closed venue port, its log on
+# standard error into a new $tmp/log, and the variables given ("NAME=value") besides.
+start_installed() {
+  : >"$tmp/log"
+  env -i PATH=/usr/bin:/bin HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
+    XDG_CACHE_HOME="$home/.cache" TMPDIR="$tmp" KT_LOG_STDERR=1 KT_AUDIO_OUTPUT=none KT_HOST_MAP="$map" \
+    ${LSAN_OPTIONS:+"LSAN_OPTIONS=$LSAN_OPTIONS"} ${TSAN_OPTIONS:+"TSAN_OPTIONS=$TSAN_OPTIONS"} "$@" \
+    "$root/usr/bin/ktv_client" -Server_Ip 127.0.0.1 -Server_Port 1 -webService_Port 1 >/dev/null 2>"$tmp/log" &
+  pid=$!
+}
+# Waits up to two minutes, however slow the machine, for the program's log to hold the line $1;
+# fails with $2 when the program ends first, with $3 when the line does not come.
+wait_for_log() {
+  for _ in $(seq 1200); do
+    grep -q "$1" "$tmp/log" && return
+    kill -0 "$pid" 2>/dev/null || fail "$2"
+    sleep 0.1
+  done
+  grep -q "$1" "$tmp/log" || fail "$3"
+}
+# Ends the program with SIGTERM; its exit status in $status.
+stop_installed() {
+  kill -TERM "$pid"
+  status=0
+  wait "$pid" || status=$?
+  pid=""
+}
+
+start_installed KT_OFFSCREEN=1 KT_SCREENS_DIR="$tmp/screens"
 # The screenshot of the first screen is taken a moment after launch; waited for by its log line
-# (written once the file is complete), however slow the machine.
-for _ in $(seq 1200); do
-  grep -q "screenshot $tmp/screens/start.png" "$tmp/log" && break
-  kill -0 "$pid" 2>/dev/null || fail "the installed program ended before drawing its first screen"
-  sleep 0.1
-done
-grep -q "screenshot $tmp/screens/start.png" "$tmp/log" || fail "no screenshot of the first screen within two minutes"
+# (written once the file is complete).
+wait_for_log "screenshot $tmp/screens/start.png" "the installed program ended before drawing its first screen" \
+  "no screenshot of the first screen within two minutes"
 [ "$(png_size "$tmp/screens/start.png")" != "not a PNG" ] || fail "start.png is not a PNG"
 
 resources=$(sed -n 's/.*started: resources \(.*\), settings .*/\1/p' "$tmp/log" | head -1)
 [ "$resources" = "$root/usr/share/ktv-client" ] ||
   fail "the resources are \"$resources\", not the installed $root/usr/share/ktv-client"
 
-kill -TERM "$pid"
-status=0
-wait "$pid" || status=$?
-pid=""
+stop_installed
 [ "$status" -eq 0 ] || fail "ended with status $status on SIGTERM"
 
 # On X11 the installed program's window carries the desktop entry's class and the installed icon,
@@ -138,26 +155,14 @@ if command -v Xvfb >/dev/null && command -v xprop >/dev/null && command -v xwini
   done
   display=":$(tr -d '\n' <"$tmp/xdisplay")"
   [ "$display" != ":" ] || fail "Xvfb named no display"
-  : >"$tmp/log"
-  env -i PATH=/usr/bin:/bin HOME="$home" XDG_CONFIG_HOME="$home/.config" XDG_DATA_HOME="$home/.local/share" \
-    XDG_CACHE_HOME="$home/.cache" TMPDIR="$tmp" DISPLAY="$display" KT_LOG_STDERR=1 KT_AUDIO_OUTPUT=none \
-    KT_HOST_MAP="$map" ${LSAN_OPTIONS:+"LSAN_OPTIONS=$LSAN_OPTIONS"} ${TSAN_OPTIONS:+"TSAN_OPTIONS=$TSAN_OPTIONS"} \
-    "$root/usr/bin/ktv_client" -Server_Ip 127.0.0.1 -Server_Port 1 -webService_Port 1 >/dev/null 2>"$tmp/log" &
-  pid=$!
-  for _ in $(seq 1200); do
-    grep -q "shown in a window" "$tmp/log" && break
-    kill -0 "$pid" 2>/dev/null || fail "the installed program ended before showing its window on $display"
-    sleep 0.1
-  done
-  grep -q "shown in a window" "$tmp/log" || fail "no window on $display within two minutes"
+  start_installed DISPLAY="$display"
+  wait_for_log "shown in a window" "the installed program ended before showing its window on $display" \
+    "no window on $display within two minutes"
   window=$(DISPLAY=$display xwininfo -root -tree | grep -F '("ktv-client" "ktv-client")' | awk '{ print $1 }' | head -n 1)
   [ -n "$window" ] || fail "no window of class ktv-client: $(DISPLAY=$display xwininfo -root -tree | grep -E '^ +0x' | head -n 5)"
   DISPLAY=$display xprop -id "$window" _NET_WM_ICON | head -n 2 | grep -q 'Icon (128 x 128)' ||
     fail "the window has no 128-pixel icon: $(DISPLAY=$display xprop -id "$window" _NET_WM_ICON | head -c 200)"
-  kill -TERM "$pid"
-  status=0
-  wait "$pid" || status=$?
-  pid=""
+  stop_installed
   kill "$xvfb" 2>/dev/null || true
   wait "$xvfb" 2>/dev/null || true
   xvfb=""
