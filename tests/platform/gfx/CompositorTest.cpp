@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "NoActions.h"
 #include "platform/core/Clock.h"
 #include "platform/gfx/Animation.h"
 #include "platform/gfx/Context.h"
@@ -22,15 +23,6 @@
 
 namespace gfx {
 namespace {
-
-// Changes made inside take effect at once, without implicit animations.
-struct NoActions {
-  NoActions() {
-    Transaction::begin();
-    Transaction::setDisableActions(true);
-  }
-  ~NoActions() { Transaction::commit(); }
-};
 
 std::shared_ptr<Layer> rootLayer(double w, double h) {
   NoActions na;

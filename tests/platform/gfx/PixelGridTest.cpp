@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "NoActions.h"
 #include "platform/gfx/Compositor.h"
 #include "platform/gfx/Context.h"
 #include "platform/gfx/Image.h"
@@ -20,14 +21,6 @@
 
 namespace gfx {
 namespace {
-
-struct NoActions {
-  NoActions() {
-    Transaction::begin();
-    Transaction::setDisableActions(true);
-  }
-  ~NoActions() { Transaction::commit(); }
-};
 
 // Full screen on a 1280 x 800 tablet, 1920 x 1080, a 1600 x 1200 window and 3840 x 2160.
 const double kFractionalScales[] = {800.0 / 768, 1.40625, 1.5625, 2.8125};

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "NoActions.h"
 #include "platform/gfx/Compositor.h"
 #include "platform/gfx/Context.h"
 #include "platform/gfx/Image.h"
@@ -189,15 +190,6 @@ TEST_F(ResampledImageTest, ThreadsDrawingOnePictureAtOnceShareOneCopy) {
   for (const auto& s : seen) EXPECT_EQ(s, seen[0]);
   EXPECT_EQ(Image::resampledBytes(), 141u * 71 * 4);
 }
-
-// Changes made inside take effect at once, without implicit animations.
-struct NoActions {
-  NoActions() {
-    Transaction::begin();
-    Transaction::setDisableActions(true);
-  }
-  ~NoActions() { Transaction::commit(); }
-};
 
 TEST_F(ResampledImageTest, TheCompositorDrawsAPictureFromItsCopyPixelForPixel) {
   const double k = 1.40625;
