@@ -138,7 +138,7 @@ StateFolder stateFolder(StateKind kind) {
     fallback = ".cache";
   }
   std::string base;
-  // The base directory specification ignores a relative path in its variables.
+  // A relative path in the XDG variable is ignored: only an absolute one names a folder.
   if (const char* v = std::getenv(variable); v && *v == '/') {
     base = withoutTrailingSlashes(v);
   } else {

@@ -12,7 +12,7 @@ namespace display {
 
 void WindowIdentity::nameClass() {
   // SDL 2.26 takes the class from these variables, else from the program's file name
-  // (ktv_client), which no desktop entry is named after; later SDLs take the app id hint.
+  // (ktv_client), which no desktop entry is named after; newer SDL versions take the app id hint.
   setenv("SDL_VIDEO_X11_WMCLASS", ClassName, 0);
   setenv("SDL_VIDEO_WAYLAND_WMCLASS", ClassName, 0);
   SDL_SetHint("SDL_APP_ID", ClassName);
