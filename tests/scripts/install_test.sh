@@ -31,11 +31,16 @@ fail() {
 # Installing only copies files. Where the test runs as root, the install runs as a user who
 # cannot write the build tree, whose only failure may be CMake's own list of the installed files
 # (install_manifest.txt, written last).
-if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
+# That user must be able to read both trees: a checkout inside a private folder (mktemp -d's 0700)
+# is not, and there the install runs as root as it does elsewhere.
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+as_nobody() { setpriv --reuid=65534 --regid=65534 --clear-groups "$@"; }
+if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null &&
+  as_nobody test -r "$build/cmake_install.cmake" -a -r "$source_dir/CMakeLists.txt"; then
   chmod 755 "$tmp"
   mkdir -m 777 "$tmp/stage"
   status=0
-  setpriv --reuid=65534 --regid=65534 --clear-groups env DESTDIR="$tmp/stage" \
+  as_nobody env DESTDIR="$tmp/stage" \
     "$cmake" --install "$build" --prefix /usr >"$tmp/install.log" 2>&1 || status=$?
   if [ "$status" -ne 0 ]; then
     errors=$(grep -A3 'CMake Error' "$tmp/install.log" | grep -v -e 'CMake Error at .*cmake_install.cmake' \
