@@ -141,7 +141,7 @@ wait_for_log "screenshot $tmp/screens/start.png" "the installed program ended be
   "no screenshot of the first screen within two minutes"
 [ "$(png_size "$tmp/screens/start.png")" != "not a PNG" ] || fail "start.png is not a PNG"
 
-resources=$(sed -n 's/.*started: resources \(.*\), settings .*/\1/p' "$tmp/log" | head -1)
+resources=$(sed -n 's/.*started: resources \(.*\), settings .*/\1/p;T;q' "$tmp/log")
 [ "$resources" = "$root/usr/share/ktv-client" ] ||
   fail "the resources are \"$resources\", not the installed $root/usr/share/ktv-client"
 
@@ -163,10 +163,12 @@ if command -v Xvfb >/dev/null && command -v xprop >/dev/null && command -v xwini
   start_installed DISPLAY="$display"
   wait_for_log "shown in a window" "the installed program ended before showing its window on $display" \
     "no window on $display within two minutes"
-  window=$(DISPLAY=$display xwininfo -root -tree | grep -F '("ktv-client" "ktv-client")' | awk '{ print $1 }' | head -n 1)
+  window=$(DISPLAY=$display xwininfo -root -tree | awk '!found && /\("ktv-client" "ktv-client"\)/ { print $1; found = 1 }')
   [ -n "$window" ] || fail "no window of class ktv-client: $(DISPLAY=$display xwininfo -root -tree | grep -E '^ +0x' | head -n 5)"
-  DISPLAY=$display xprop -id "$window" _NET_WM_ICON | head -n 2 | grep -q 'Icon (128 x 128)' ||
-    fail "the window has no 128-pixel icon: $(DISPLAY=$display xprop -id "$window" _NET_WM_ICON | head -c 200)"
+  # Read whole before it is looked at: with pipefail, a grep -q that stops at its match would make
+  # the writer before it fail.
+  icon=$(DISPLAY=$display xprop -id "$window" _NET_WM_ICON)
+  [[ $(head -n 2 <<<"$icon") == *'Icon (128 x 128)'* ]] || fail "the window has no 128-pixel icon: ${icon:0:200}"
   stop_installed
   kill "$xvfb" 2>/dev/null || true
   wait "$xvfb" 2>/dev/null || true

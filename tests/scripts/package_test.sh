@@ -83,7 +83,9 @@ fi
 # The debug symbols are the program's: found by its build id.
 build_id=$(readelf -n "$tmp/root/usr/bin/ktv_client" | sed -n 's/.*Build ID: *\([0-9a-f]*\).*/\1/p')
 [ -n "$build_id" ] || fail "the program has no build id"
-dpkg-deb -c "$ddeb" | grep -q "/usr/lib/debug/.build-id/${build_id:0:2}/${build_id:2}.debug" ||
+# (Each listing is read whole before grep looks at it: with pipefail, a grep -q that stops at its
+# match would make the writer before it fail.)
+grep -q "/usr/lib/debug/.build-id/${build_id:0:2}/${build_id:2}.debug" <<<"$(dpkg-deb -c "$ddeb")" ||
   fail "$(basename "$ddeb") has no symbols for build id $build_id"
 # Its checksums name the files as installed, so that dpkg can check them.
 strays=$(dpkg-deb --ctrl-tarfile "$ddeb" | tar -xO ./md5sums | grep -v '^[0-9a-f]\{32\}  usr/lib/debug/' || true)
@@ -102,7 +104,7 @@ prevent=$(sed -n 's/^RestartPreventExitStatus=//p' "$unit" | tr ' ' '\n' | sort 
 grep -q '^Documentation=.*man:ktv_client(1)' "$unit" || fail "the unit's Documentation: $(grep Documentation= "$unit")"
 grep -qx 'StartupWMClass=ktv-client' "$tmp/root/usr/share/applications/ktv-client.desktop" ||
   fail "the desktop entry's StartupWMClass is not the window's class ktv-client"
-zcat "$tmp/root/usr/share/man/man1/ktv_client.1.gz" | grep -q '^\.TH KTV_CLIENT "1"' ||
+grep -q '^\.TH KTV_CLIENT "1"' <<<"$(zcat "$tmp/root/usr/share/man/man1/ktv_client.1.gz")" ||
   fail "the man page has no title line: $(zcat "$tmp/root/usr/share/man/man1/ktv_client.1.gz" | head -n 5)"
 grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
   "$tmp/root/usr/share/doc/ktv-client/copyright" || fail "the copyright file is not in the machine-readable format"
