@@ -1,6 +1,7 @@
 #include "platform/core/Paths.h"
 
 #include "platform/core/Log.h"
+#include "platform/core/SaidOnce.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -15,7 +16,6 @@
 #include <fstream>
 #include <mutex>
 #include <random>
-#include <set>
 #include <sstream>
 #include <vector>
 
@@ -94,13 +94,8 @@ StateFolder ensureFolder(const std::string& dir) {
 
 // Says why a folder is not used, once for each reason.
 void logOnce(const std::string& problem) {
-  static std::mutex mutex;
-  static std::set<std::string>* said = new std::set<std::string>;  // never destroyed: used until exit
-  {
-    std::lock_guard lock(mutex);
-    if (!said->insert(problem).second) return;
-  }
-  logLine("state folder not used: " + problem);
+  static SaidOnce* said = new SaidOnce;  // never destroyed: asked until the process ends
+  if (said->first(problem)) logLine("state folder not used: " + problem);
 }
 
 std::string usablePath(StateKind kind) {

@@ -3,12 +3,12 @@
 #include "platform/core/Log.h"
 #include "platform/core/Paths.h"
 #include "platform/core/PropertyList.h"
+#include "platform/core/SaidOnce.h"
 
 #include <unistd.h>
 
 #include <memory>
 #include <optional>
-#include <set>
 #include <vector>
 
 namespace core {
@@ -44,10 +44,8 @@ std::optional<Value> argumentValue(const std::string& key) {
 
 // Whether no write of this settings file has failed before in the program.
 bool firstFailureOf(const std::string& path) {
-  static std::mutex mutex;
-  static std::set<std::string>* failed = new std::set<std::string>;  // never destroyed: used until exit
-  std::lock_guard lock(mutex);
-  return failed->insert(path).second;
+  static SaidOnce* failed = new SaidOnce;  // never destroyed: asked until the process ends
+  return failed->first(path);
 }
 
 StandardState& standardState() {

@@ -3,11 +3,11 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 #include <optional>
 #include <string>
 
 #include "platform/core/Log.h"
+#include "platform/core/SaidOnce.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/core/Value.h"
 
@@ -21,27 +21,17 @@ std::optional<double> scaleFrom(const std::string& text) {
   return v;
 }
 
-// What each source last held that was not a drawing scale, so that a bad value is said once
-// while it stays (a window opened again after a display came back reads the setting again) and
-// said again once it was mended or changed and is bad again.
-struct LastBad {
-  std::mutex mutex;
-  std::optional<std::string> environment, setting;
-};
-
-LastBad& lastBad() {
-  static LastBad last;
-  return last;
+// The bad values each source held, so that one is said once while its source stays bad (a window
+// opened again after a display came back reads the setting again) and said again once the source
+// was mended and is bad again. Never destroyed: asked whenever a window opens.
+core::SaidOnce& badEnvironment() {
+  static core::SaidOnce* said = new core::SaidOnce;
+  return *said;
 }
 
-// Remembers `value` (nullopt: a good value or none) as what `source` holds; true when it is bad
-// and was not what the source held last.
-bool changedToBad(std::optional<std::string> LastBad::*source, const std::optional<std::string>& value) {
-  LastBad& last = lastBad();
-  std::lock_guard<std::mutex> lock(last.mutex);
-  const bool fresh = value && last.*source != value;
-  last.*source = value;
-  return fresh;
+core::SaidOnce& badSetting() {
+  static core::SaidOnce* said = new core::SaidOnce;
+  return *said;
 }
 
 }  // namespace
@@ -51,25 +41,25 @@ std::optional<double> drawScaleSetting() {
   std::snprintf(range, sizeof range, "a number from %g to %g", MinDrawScale, MaxDrawScale);
   if (const char* v = std::getenv("KT_DRAW_SCALE"); v && *v) {
     if (auto s = scaleFrom(v)) {
-      changedToBad(&LastBad::environment, std::nullopt);
+      badEnvironment().forgetAll();
       return s;
     }
-    if (changedToBad(&LastBad::environment, std::string(v)))
+    if (badEnvironment().first(v))
       core::logNotice(std::string("KT_DRAW_SCALE=") + v + " is not a drawing scale (" + range +
                       "); the setting Draw_Scale is used, else the window's own scale.");
   } else {
-    changedToBad(&LastBad::environment, std::nullopt);
+    badEnvironment().forgetAll();
   }
   const core::Value setting = core::UserDefaults::standard().objectForKey("Draw_Scale");
   if (setting.isNull()) {
-    changedToBad(&LastBad::setting, std::nullopt);
+    badSetting().forgetAll();
     return std::nullopt;
   }
   if (auto s = scaleFrom(setting.stringValue())) {
-    changedToBad(&LastBad::setting, std::nullopt);
+    badSetting().forgetAll();
     return s;
   }
-  if (changedToBad(&LastBad::setting, setting.stringValue()))
+  if (badSetting().first(setting.stringValue()))
     core::logNotice("The setting Draw_Scale (" + setting.stringValue() + ") is not a drawing scale (" + range +
                     "); the window's own scale is used.");
   return std::nullopt;

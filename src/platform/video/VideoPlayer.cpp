@@ -22,6 +22,7 @@
 #include "platform/core/Log.h"
 #include "platform/core/Queue.h"
 #include "platform/core/RunLoop.h"
+#include "platform/core/SaidOnce.h"
 #include "platform/core/ThreadCheck.h"
 #include "platform/gfx/Image.h"
 #include "platform/video/PipelineClock.h"
@@ -150,30 +151,38 @@ bool hasElement(const char* factoryName) {
   return true;
 }
 
-// Said once a process: clips play, but a guest hears nothing, and nothing else would tell why.
-void tellSoundCardSinkMissing() {
-  static std::once_flag told;
-  std::call_once(told, [] {
-    core::logNotice(
-        "There is a sound card but no GStreamer element to play sound on it (alsasink, in the package "
-        "gstreamer1.0-alsa): clips play without sound.");
-  });
+// Said once while it holds: clips play, but a guest hears nothing, and nothing else would tell
+// why. Never destroyed: asked by every clip that opens.
+core::SaidOnce& soundWarnings() {
+  static core::SaidOnce* said = new core::SaidOnce;
+  return *said;
 }
 
-// The element the clip's sound goes to. The automatic sink finds an output by opening one after
-// the other, the sound server first: where none runs, its connection is refused each time a clip
-// opens (a warning on the bus). So the player asks only for an output that is there: the
-// automatic sink when a sound server is, the sound card's own sink when only a card is (or the
-// automatic sink is missing), else a sink that plays the sound nowhere at the clip's pace.
-const char* audioSinkName() {
+constexpr const char* kCardSinkMissing =
+    "There is a sound card but no GStreamer element to play sound on it (alsasink, in the package "
+    "gstreamer1.0-alsa): clips play without sound.";
+
+}  // namespace
+
+// The automatic sink finds an output by opening one after the other, the sound server first:
+// where none runs, its connection is refused each time a clip opens (a warning on the bus). So
+// the player asks only for an output that is there: the automatic sink when a sound server is,
+// the sound card's own sink when only a card is (or the automatic sink is missing), else a sink
+// that plays the sound nowhere at the clip's pace.
+const char* VideoPlayer::soundSinkName() {
   if (soundMuted()) return "fakesink";
   if (soundServerPresent() && hasElement("autoaudiosink")) return "autoaudiosink";
   if (soundCardPresent()) {
-    if (hasElement("alsasink")) return "alsasink";
-    tellSoundCardSinkMissing();
+    if (hasElement("alsasink")) {
+      soundWarnings().forget(kCardSinkMissing);
+      return "alsasink";
+    }
+    if (soundWarnings().first(kCardSinkMissing)) core::logNotice(kCardSinkMissing);
   }
   return "fakesink";
 }
+
+namespace {
 
 bool isLoopbackHost(std::string host) {
   for (char& c : host) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -385,7 +394,7 @@ void VideoPlayer::load(const std::string& url) {
 void VideoPlayer::startPipeline(const std::string& uri) {
   GstElement* playbin = gst_element_factory_make("playbin", nullptr);
   GstElement* videoSink = gst_element_factory_make("appsink", nullptr);
-  const char* audioSinkKind = audioSinkName();
+  const char* audioSinkKind = soundSinkName();
   GstElement* audioSink = gst_element_factory_make(audioSinkKind, nullptr);
   if (!playbin || !videoSink || !audioSink) {
     for (GstElement* e : {playbin, videoSink, audioSink}) {

@@ -100,6 +100,10 @@ class VideoPlayer : public std::enable_shared_from_this<VideoPlayer> {
   // The number of pictures shown since load().
   uint64_t framesShown() const { return m_framesShown; }
 
+  // The element a clip's sound goes to now ("autoaudiosink", "alsasink" or "fakesink"); a sound
+  // card without its element is said, once while it lasts. Asked again by every clip that opens.
+  static const char* soundSinkName();
+
   // Waits (real time) until every pipeline handed over for teardown has been freed; a negative
   // time-out waits for ever. Returns whether none is left. For an orderly exit and for tests.
   static bool drainTeardowns(double timeoutSeconds = -1);
