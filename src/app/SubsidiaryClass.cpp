@@ -66,8 +66,8 @@ std::string SubsidiaryClass::getTimeStampForUDP() { return wholeNumber(core::Clo
 std::string SubsidiaryClass::getTimeStamp() { return wholeNumber(core::Clock::wallNow() * 1000); }
 
 std::string SubsidiaryClass::getRandomNumber() {
-  static std::random_device device;
-  const unsigned value = static_cast<unsigned>(device()) % 900 + 100;
+  static auto* device = new std::random_device;  // never destroyed, as every shared object here
+  const unsigned value = static_cast<unsigned>((*device)()) % 900 + 100;
   return std::to_string(value);
 }
 

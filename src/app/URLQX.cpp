@@ -15,14 +15,15 @@ constexpr const char* Alphanumerics = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmno
 
 // What a value may keep: the characters a URL allows that do not separate the query's pairs or
 // end the URL ("&", "=", "?", "#"), nor change a value when read back ("+", "%").
+// Both sets are never destroyed: addresses are made on other threads while the process exits.
 const std::string& queryValueAllowed() {
-  static const std::string allowed = std::string(Alphanumerics) + "-._~:;,@!$'()*/";
-  return allowed;
+  static const std::string* allowed = new std::string(std::string(Alphanumerics) + "-._~:;,@!$'()*/");
+  return *allowed;
 }
 
 const std::string& pathSegmentAllowed() {
-  static const std::string allowed = std::string(Alphanumerics) + "-._~:;,@!$'()*";
-  return allowed;
+  static const std::string* allowed = new std::string(std::string(Alphanumerics) + "-._~:;,@!$'()*");
+  return *allowed;
 }
 
 struct Server {

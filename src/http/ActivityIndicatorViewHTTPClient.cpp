@@ -11,8 +11,9 @@ namespace {
 using ObserverPtr = std::unique_ptr<HCActivityIndicatorViewNotificationObserver>;
 
 ui::ViewAssociation<ui::ActivityIndicatorView, ObserverPtr>& observers() {
-  static ui::ViewAssociation<ui::ActivityIndicatorView, ObserverPtr> table;
-  return table;
+  // Never destroyed: its observers follow tasks while the process exits.
+  static auto* table = new ui::ViewAssociation<ui::ActivityIndicatorView, ObserverPtr>;
+  return *table;
 }
 
 }  // namespace

@@ -20,13 +20,15 @@ struct Receipts {
 };
 
 std::shared_ptr<HCImageDownloader>& downloaderSlot() {
-  static std::shared_ptr<HCImageDownloader> downloader;
-  return downloader;
+  // Never destroyed: its sessions' threads use it while the process exits.
+  static auto* downloader = new std::shared_ptr<HCImageDownloader>;
+  return *downloader;
 }
 
 ui::ViewAssociation<ui::Button, Receipts>& table() {
-  static ui::ViewAssociation<ui::Button, Receipts> receipts;
-  return receipts;
+  // Never destroyed: it holds tasks that session and pool threads use while the process exits.
+  static auto* receipts = new ui::ViewAssociation<ui::Button, Receipts>;
+  return *receipts;
 }
 
 // Highlighted, disabled and selected have their own slot; every other state uses normal's.

@@ -43,7 +43,11 @@ struct HCHTTPRequestSerializer::HeaderStore {
 namespace {
 
 std::mutex g_languagesMutex;
-std::optional<std::vector<std::string>> g_languages;
+// Never destroyed: requests are serialized on other threads while the process exits.
+std::optional<std::vector<std::string>>& languagesSlot() {
+  static auto* languages = new std::optional<std::vector<std::string>>;
+  return *languages;
+}
 
 // "zh_CN.UTF-8" -> "zh-CN"; nothing for the C locale.
 std::optional<std::string> languageFromLocale(std::string locale) {
@@ -93,7 +97,7 @@ bool headerTextHasLineBreak(const std::string& text) { return text.find_first_of
 std::vector<std::string> HCHTTPRequestSerializer::preferredLanguages() {
   {
     std::lock_guard lock(g_languagesMutex);
-    if (g_languages) return *g_languages;
+    if (const auto& languages = languagesSlot()) return *languages;
   }
   std::vector<std::string> languages;
   if (const char* list = std::getenv("LANGUAGE"); list && *list) {
@@ -121,7 +125,7 @@ std::vector<std::string> HCHTTPRequestSerializer::preferredLanguages() {
 
 void HCHTTPRequestSerializer::setPreferredLanguages(std::optional<std::vector<std::string>> languages) {
   std::lock_guard lock(g_languagesMutex);
-  g_languages = std::move(languages);
+  languagesSlot() = std::move(languages);
 }
 
 std::string HCHTTPRequestSerializer::acceptLanguageFor(const std::vector<std::string>& languages) {
@@ -254,10 +258,11 @@ void HCHTTPRequestSerializer::decodeWithCoder(const core::Value& coder) {
 }
 
 const std::vector<std::string>& HCHTTPRequestSerializer::observedRequestKeyPaths() {
-  static const std::vector<std::string> keyPaths{"allowsCellularAccess",    "cachePolicy",
-                                                 "HTTPShouldHandleCookies", "HTTPShouldUsePipelining",
-                                                 "networkServiceType",      "timeoutInterval"};
-  return keyPaths;
+  // Never destroyed: serializers are used on other threads while the process exits.
+  static const auto* keyPaths = new std::vector<std::string>{"allowsCellularAccess",    "cachePolicy",
+                                                             "HTTPShouldHandleCookies", "HTTPShouldUsePipelining",
+                                                             "networkServiceType",      "timeoutInterval"};
+  return *keyPaths;
 }
 
 void HCHTTPRequestSerializer::setAllowsCellularAccess(bool allows) {

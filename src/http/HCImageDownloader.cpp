@@ -27,8 +27,9 @@ std::optional<std::string> URLIdentifierOf(const std::optional<net::URLRequest>&
 }  // namespace
 
 std::shared_ptr<HCImageDownloader> HCImageDownloader::defaultInstance() {
-  static std::shared_ptr<HCImageDownloader> instance = create();
-  return instance;
+  // Never destroyed: its session's thread and the pool use it while the process exits.
+  static auto* instance = new std::shared_ptr<HCImageDownloader>(create());
+  return *instance;
 }
 
 std::shared_ptr<net::URLCache> HCImageDownloader::defaultURLCache() {

@@ -10,8 +10,9 @@
 namespace kt {
 
 HCNetworkActivityIndicatorManager& HCNetworkActivityIndicatorManager::sharedManager() {
-  static std::shared_ptr<HCNetworkActivityIndicatorManager> manager = create();
-  return *manager;
+  // Never destroyed: it follows tasks that other threads complete while the process exits.
+  static auto* manager = new std::shared_ptr<HCNetworkActivityIndicatorManager>(create());
+  return **manager;
 }
 
 std::shared_ptr<HCNetworkActivityIndicatorManager> HCNetworkActivityIndicatorManager::create() {

@@ -33,15 +33,16 @@ T readBlock(std::mutex& mutex, const T& slot) {
 // ---------------------------------------------------------------------------------------------
 // Shared state
 
+// Both never destroyed: completions on pool threads use them while the process exits.
 core::Group HCURLSessionManager::sessionManagerCompletionGroup() {
-  static core::Group group;
-  return group;
+  static core::Group* group = new core::Group;
+  return *group;
 }
 
 std::shared_ptr<core::Queue> HCURLSessionManager::sessionManagerProcessingQueue() {
-  static const std::shared_ptr<core::Queue> queue =
-      core::Queue::createConcurrent("net.ktvroom.http.session.manager.processing");
-  return queue;
+  static const std::shared_ptr<core::Queue>* queue =
+      new std::shared_ptr<core::Queue>(core::Queue::createConcurrent("net.ktvroom.http.session.manager.processing"));
+  return *queue;
 }
 
 core::Value HCURLSessionManager::valueFromError(const core::Error& error) {

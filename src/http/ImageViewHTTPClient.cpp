@@ -11,13 +11,15 @@ namespace kt::HTTPClient {
 namespace {
 
 std::shared_ptr<HCImageDownloader>& downloaderSlot() {
-  static std::shared_ptr<HCImageDownloader> downloader;
-  return downloader;
+  // Never destroyed: its sessions' threads use it while the process exits.
+  static auto* downloader = new std::shared_ptr<HCImageDownloader>;
+  return *downloader;
 }
 
 ui::ViewAssociation<ui::ImageView, std::optional<HCImageDownloadReceipt>>& receipts() {
-  static ui::ViewAssociation<ui::ImageView, std::optional<HCImageDownloadReceipt>> table;
-  return table;
+  // Never destroyed: it holds tasks that session and pool threads use while the process exits.
+  static auto* table = new ui::ViewAssociation<ui::ImageView, std::optional<HCImageDownloadReceipt>>;
+  return *table;
 }
 
 bool isActiveTaskURLEqualToURLRequest(const std::optional<HCImageDownloadReceipt>& receipt,

@@ -85,8 +85,9 @@ struct ProgressState {
 };
 
 ui::ViewAssociation<ui::ProgressView, ProgressState>& states() {
-  static ui::ViewAssociation<ui::ProgressView, ProgressState> table;
-  return table;
+  // Never destroyed: it follows tasks that session and pool threads use while the process exits.
+  static auto* table = new ui::ViewAssociation<ui::ProgressView, ProgressState>;
+  return *table;
 }
 
 void follow(const std::shared_ptr<ui::ProgressView>& view, const std::shared_ptr<HCURLSessionTask>& task, bool animated,

@@ -11,8 +11,9 @@ namespace {
 using ObserverPtr = std::unique_ptr<HCRefreshControlNotificationObserver>;
 
 ui::ViewAssociation<ui::RefreshControl, ObserverPtr>& observers() {
-  static ui::ViewAssociation<ui::RefreshControl, ObserverPtr> table;
-  return table;
+  // Never destroyed: its observers follow tasks while the process exits.
+  static auto* table = new ui::ViewAssociation<ui::RefreshControl, ObserverPtr>;
+  return *table;
 }
 
 }  // namespace

@@ -24,23 +24,26 @@ struct WebViewState {
 };
 
 ui::ViewAssociation<ui::WebView, WebViewState>& states() {
-  static ui::ViewAssociation<ui::WebView, WebViewState> table;
-  return table;
+  // Never destroyed: it holds tasks that session and pool threads use while the process exits.
+  static auto* table = new ui::ViewAssociation<ui::WebView, WebViewState>;
+  return *table;
 }
 
 std::shared_ptr<HCHTTPSessionManager> defaultSessionManager() {
-  static const std::shared_ptr<HCHTTPSessionManager> manager = [] {
+  // Never destroyed: its session's thread and the pool use it while the process exits.
+  static const auto* manager = new std::shared_ptr<HCHTTPSessionManager>([] {
     auto m = HCHTTPSessionManager::create(std::nullopt, net::URLSessionConfiguration::defaultSessionConfiguration());
     m->setRequestSerializer(HCHTTPRequestSerializer::serializer());
     m->setResponseSerializer(HCHTTPResponseSerializer::serializer());
     return m;
-  }();
-  return manager;
+  }());
+  return *manager;
 }
 
 std::shared_ptr<HCHTTPResponseSerializer> defaultResponseSerializer() {
-  static const std::shared_ptr<HCHTTPResponseSerializer> serializer = HCHTTPResponseSerializer::serializer();
-  return serializer;
+  // Never destroyed: replies are read with it on pool threads while the process exits.
+  static const auto* serializer = new std::shared_ptr<HCHTTPResponseSerializer>(HCHTTPResponseSerializer::serializer());
+  return *serializer;
 }
 
 // What a loaded body becomes: the bytes to show and the encoding name to show them with, or an

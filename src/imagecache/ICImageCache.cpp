@@ -28,8 +28,9 @@ namespace {
 constexpr size_t kMaxExtensionLength = 255 - 33;
 
 const std::string& defaultNamespace() {
-  static const std::string ns = "default";
-  return ns;
+  // Never destroyed: the cache's queues read it while the process exits.
+  static const auto* ns = new std::string("default");
+  return *ns;
 }
 
 std::string fullNamespace(const std::string& ns) {

@@ -13,8 +13,9 @@ namespace {
 using Registry = std::map<std::string, ICWebImageOperationList>;
 
 ui::ViewAssociation<ui::View, Registry>& registries() {
-  static ui::ViewAssociation<ui::View, Registry> table;
-  return table;
+  // Never destroyed: it holds loads that pool threads run while the process exits.
+  static auto* table = new ui::ViewAssociation<ui::View, Registry>;
+  return *table;
 }
 
 // Takes the key's loads out of the registry, so that a load cancelled below that starts another

@@ -11,8 +11,9 @@ namespace kt {
 namespace {
 
 const WSObject& nil() {
-  static const WSObject value{core::Value()};
-  return value;
+  // Never destroyed: replies are read on other threads while the process exits.
+  static const auto* value = new WSObject{core::Value()};
+  return *value;
 }
 
 }  // namespace

@@ -67,7 +67,8 @@ bool among(std::string_view name, const char* const (&names)[N]) {
 const WSClass kSchemaBooleanClass{"xsd_boolean", readSchemaBoolean};
 
 const std::vector<WSClass>& elementClasses() {
-  static const std::vector<WSClass> classes = {
+  // Never destroyed: replies are read on other threads while the process exits.
+  static const auto* classes = new std::vector<WSClass>{
       WebServiceArrayOfStringClass,
       wsElementClass<WebService_UploadFileBytes>("WebService_UploadFileBytes"),
       wsElementClass<WebService_UploadFileBytesResponse>("WebService_UploadFileBytesResponse"),
@@ -84,7 +85,7 @@ const std::vector<WSClass>& elementClasses() {
       wsElementClass<WebService_UpStoreWineImage>("WebService_UpStoreWineImage"),
       wsElementClass<WebService_UpStoreWineImageResponse>("WebService_UpStoreWineImageResponse"),
   };
-  return classes;
+  return *classes;
 }
 
 }  // namespace

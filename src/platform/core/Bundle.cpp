@@ -23,12 +23,13 @@ std::string join(const std::string& a, const std::string& b) {
 
 // The program's own folder, read once.
 const std::string& programFolder() {
-  static const std::string folder = [] {
+  // Never destroyed: resources are looked up on other threads while the process exits.
+  static const auto* folder = new std::string([] {
     std::error_code ec;
     fs::path exe = fs::read_symlink("/proc/self/exe", ec);
     return ec ? std::string(".") : exe.parent_path().string();
-  }();
-  return folder;
+  }());
+  return *folder;
 }
 
 std::string mainResourcePath() {

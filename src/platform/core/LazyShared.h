@@ -7,7 +7,9 @@
 namespace core {
 
 // A process-wide object made on first use, as the platform's shared instances are. Main thread
-// only (no lock). `reset()` lets tests start again from a fresh object.
+// only (no lock). `reset()` lets tests start again from a fresh object. The object is never
+// destroyed at exit: what it started (sockets, resolutions, requests) may still call into it
+// from other threads while the process exits.
 template <class T>
 class LazyShared {
  public:
@@ -21,8 +23,8 @@ class LazyShared {
 
  private:
   static std::unique_ptr<T>& slot() {
-    static std::unique_ptr<T> object;
-    return object;
+    static auto* object = new std::unique_ptr<T>;
+    return *object;
   }
 };
 

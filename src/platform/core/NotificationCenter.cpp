@@ -5,7 +5,11 @@
 namespace core {
 
 namespace {
-const std::string kAnyName;
+// Never destroyed: notifications are posted from other threads while the process exits.
+const std::string& anyName() {
+  static const std::string* name = new std::string;
+  return *name;
+}
 }  // namespace
 
 NotificationCenter& NotificationCenter::defaultCenter() {
@@ -62,7 +66,7 @@ void NotificationCenter::post(const std::string& name, void* object, const Value
   {
     std::lock_guard lock(m_mutex);
     int buckets = 0;
-    for (const std::string* n : {&name, &kAnyName}) {
+    for (const std::string* n : {&name, &anyName()}) {
       for (void* o : {object, static_cast<void*>(nullptr)}) {
         const size_t before = matching.size();
         collect(*n, o, matching);

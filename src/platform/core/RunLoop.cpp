@@ -16,8 +16,9 @@
 
 namespace core {
 
-const std::string RunLoop::DefaultMode = "default";
-const std::string RunLoop::CommonModes = "common";
+// The mode names are never destroyed: loops on other threads read them while the process exits.
+const std::string& RunLoop::DefaultMode = *new std::string("default");
+const std::string& RunLoop::CommonModes = *new std::string("common");
 
 namespace {
 
@@ -25,23 +26,28 @@ std::atomic<double> g_gracePeriod{0.015};
 
 // Every live loop, so that a change of the clock wakes them all to look at their timers again.
 std::mutex g_loopsMutex;
-std::vector<RunLoop*> g_loops;
+// Never destroyed: loops of other threads come and go, and the clock wakes them, while the process
+// exits.
+std::vector<RunLoop*>& liveLoops() {
+  static auto* loops = new std::vector<RunLoop*>;
+  return *loops;
+}
 std::once_flag g_listenerOnce;
 
 void registerLoop(RunLoop* loop) {
   std::call_once(g_listenerOnce, [] {
     Clock::addAdvanceListener([] {
       std::lock_guard lock(g_loopsMutex);
-      for (RunLoop* l : g_loops) l->wakeUp();
+      for (RunLoop* l : liveLoops()) l->wakeUp();
     });
   });
   std::lock_guard lock(g_loopsMutex);
-  g_loops.push_back(loop);
+  liveLoops().push_back(loop);
 }
 
 void unregisterLoop(RunLoop* loop) {
   std::lock_guard lock(g_loopsMutex);
-  std::erase(g_loops, loop);
+  std::erase(liveLoops(), loop);
 }
 
 int millisecondsUntil(double date, double now) {
@@ -109,8 +115,8 @@ bool RunLoop::isCommonMode(const std::string& mode) const {
 }
 
 const std::string& RunLoop::currentMode() const {
-  static const std::string none;
-  return m_modeStack.empty() ? none : m_modeStack.back();
+  static const std::string* none = new std::string;  // never destroyed, as the mode names
+  return m_modeStack.empty() ? *none : m_modeStack.back();
 }
 
 bool RunLoop::isActive(const Modes& modes, const std::string& mode) const {

@@ -41,8 +41,8 @@ class RunLoop : public std::enable_shared_from_this<RunLoop> {
   enum class RunResult { Finished, Stopped, TimedOut, HandledSource };
   using Modes = std::vector<std::string>;
 
-  static const std::string DefaultMode;  // "default"
-  static const std::string CommonModes;  // "common": active in every mode marked common
+  static const std::string& DefaultMode;  // "default"
+  static const std::string& CommonModes;  // "common": active in every mode marked common
 
   static RunLoop& main();
   static RunLoop& current();

@@ -190,8 +190,9 @@ Value Value::data(const std::vector<uint8_t>& bytes) {
 }
 
 const Value& Value::null() {
-  static const Value kNull;
-  return kNull;
+  // Never destroyed: values are read on every thread while the process exits.
+  static const Value* kNull = new Value;
+  return *kNull;
 }
 
 std::optional<bool> Value::asBool() const {

@@ -33,9 +33,10 @@ std::string normalised(const std::string& s) {
   return out;
 }
 
-// Every installed family, by its name without spaces in lower case.
+// Every installed family, by its name without spaces in lower case. Never destroyed, as the
+// cache below: text is laid out on other threads while the process exits.
 const std::map<std::string, std::string>& installedFamilies() {
-  static std::map<std::string, std::string> families = [] {
+  static const auto* families = new std::map<std::string, std::string>([] {
     std::map<std::string, std::string> out;
     FcPattern* pat = FcPatternCreate();
     FcObjectSet* os = FcObjectSetBuild(FC_FAMILY, nullptr);
@@ -49,8 +50,8 @@ const std::map<std::string, std::string>& installedFamilies() {
     FcObjectSetDestroy(os);
     FcPatternDestroy(pat);
     return out;
-  }();
-  return families;
+  }());
+  return *families;
 }
 
 bool byPostScriptName(const std::string& name, Resolved& out) {
@@ -96,7 +97,7 @@ void parseStyle(const std::string& style, int& weight, bool& italic) {
 }
 
 Resolved resolve(const std::string& name) {
-  static std::map<std::string, Resolved> cache;
+  static auto& cache = *new std::map<std::string, Resolved>;
   std::lock_guard<std::mutex> lock(g_mutex);
   if (auto it = cache.find(name); it != cache.end()) return it->second;
 

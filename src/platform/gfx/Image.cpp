@@ -29,9 +29,10 @@ std::atomic<double> g_drawingScale{2.0};
 
 std::mutex g_namedMutex;
 // Artwork is small and reused screen after screen, so named images are kept until cleared.
+// Never destroyed: images are looked up on other threads while the process exits.
 std::map<std::string, std::shared_ptr<Image>>& namedCache() {
-  static std::map<std::string, std::shared_ptr<Image>> cache;
-  return cache;
+  static auto* cache = new std::map<std::string, std::shared_ptr<Image>>;
+  return *cache;
 }
 
 // The scales artwork files are drawn at, ascending.

@@ -22,16 +22,19 @@
 namespace media {
 namespace {
 
+// Both queues are never destroyed: frame threads and pool threads post to them while the
+// process exits.
+
 // Sources start and stop here, in the order the sessions asked.
 const std::shared_ptr<core::Queue>& controlQueue() {
-  static const auto queue = core::Queue::createSerial("media.control");
-  return queue;
+  static const auto* queue = new std::shared_ptr<core::Queue>(core::Queue::createSerial("media.control"));
+  return *queue;
 }
 
 // Frames are recognised here, one at a time.
 const std::shared_ptr<core::Queue>& recognitionQueue() {
-  static const auto queue = core::Queue::createSerial("media.recognition");
-  return queue;
+  static const auto* queue = new std::shared_ptr<core::Queue>(core::Queue::createSerial("media.recognition"));
+  return *queue;
 }
 
 struct FrameSize {

@@ -50,9 +50,10 @@ CodeRecognizer::CodeRecognizer() : m_scanner(std::make_unique<Scanner>()) {
 CodeRecognizer::~CodeRecognizer() = default;
 
 const std::vector<MetadataObjectType>& CodeRecognizer::supportedTypes() {
-  static const std::vector<MetadataObjectType> types = {MetadataObjectTypeQRCode, MetadataObjectTypeEAN8Code,
-                                                        MetadataObjectTypeEAN13Code, MetadataObjectTypeCode128Code};
-  return types;
+  // Never destroyed: recognition runs on its queue while the process exits.
+  static const auto* types = new std::vector<MetadataObjectType>{MetadataObjectTypeQRCode, MetadataObjectTypeEAN8Code,
+                                                                 MetadataObjectTypeEAN13Code, MetadataObjectTypeCode128Code};
+  return *types;
 }
 
 void CodeRecognizer::configure(const std::vector<MetadataObjectType>& types) {

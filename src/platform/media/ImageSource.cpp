@@ -16,7 +16,13 @@ namespace {
 namespace fs = std::filesystem;
 
 std::mutex g_installedMutex;
-std::shared_ptr<FrameSource> g_installed;
+
+// Never destroyed: capture sessions start the installed source on their queues while the process
+// exits.
+std::shared_ptr<FrameSource>& installedSlot() {
+  static auto* slot = new std::shared_ptr<FrameSource>;
+  return *slot;
+}
 
 bool isImageName(const fs::path& path) {
   std::string ext = path.extension().string();
@@ -114,12 +120,12 @@ std::shared_ptr<ImageSource> ImageSource::fromPath(const std::string& path) {
 
 void ImageSource::installForProcess(std::shared_ptr<FrameSource> source) {
   std::lock_guard lock(g_installedMutex);
-  g_installed = std::move(source);
+  installedSlot() = std::move(source);
 }
 
 std::shared_ptr<FrameSource> ImageSource::installedForProcess() {
   std::lock_guard lock(g_installedMutex);
-  return g_installed;
+  return installedSlot();
 }
 
 bool ImageSource::start(FrameHandler handler, core::Error* error) {

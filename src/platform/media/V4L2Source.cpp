@@ -36,7 +36,7 @@ core::Error deviceError(const std::string& path, const std::string& what) {
 
 // The number after "/dev/video", or -1 for other names.
 int videoNumber(const std::string& name) {
-  static const std::string prefix = "video";
+  constexpr std::string_view prefix = "video";
   if (name.rfind(prefix, 0) != 0 || name.size() == prefix.size() || name.size() > prefix.size() + 4) return -1;
   int n = 0;
   for (size_t i = prefix.size(); i < name.size(); ++i) {

@@ -49,9 +49,10 @@ struct Table {
   }
 };
 
+// Never destroyed: session threads look hosts up while the process exits.
 Table& table() {
-  static Table t;
-  return t;
+  static Table* t = new Table;
+  return *t;
 }
 
 std::string bracketed(const std::string& host) {

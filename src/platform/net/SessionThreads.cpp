@@ -50,6 +50,14 @@ void waitForThemAtExit() {
 
 bool exiting() { return registry().exiting.load(); }
 
+bool runCommands(std::deque<std::function<void()>>& commands) {
+  for (auto& command : commands) {
+    if (exiting()) return false;
+    command();
+  }
+  return !exiting();
+}
+
 Registration::Registration(std::function<void()> wake) {
   Registry& r = registry();
   std::lock_guard lock(r.mutex);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <deque>
 #include <functional>
 
 // The threads of URL sessions at the process's exit.
@@ -18,6 +19,11 @@ void waitForThemAtExit();
 
 // Whether the process has begun to exit; a session thread then stops using libcurl.
 bool exiting();
+
+// Runs a session thread's queued commands in order, each only while the process is not exiting:
+// a command queued before the exit began may use what the exit has already freed. False when
+// the exit stopped them (the rest are dropped unrun).
+bool runCommands(std::deque<std::function<void()>>& commands);
 
 // Held by a session thread for as long as it may use libcurl. wake() must make the thread check
 // exiting() soon; it is called once, from the exit handler.

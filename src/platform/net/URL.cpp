@@ -269,26 +269,28 @@ std::string percentEncode(std::string_view text, std::string_view allowedCharact
   return out;
 }
 
+// The character sets below are never destroyed: requests are encoded on pool and session threads
+// while the process exits.
 std::string_view queryComponentAllowedCharacters() {
-  static const std::string allowed = [] {
+  static const std::string* allowed = new std::string([] {
     std::string s = "-._~/?";
     for (char c = '0'; c <= '9'; ++c) s += c;
     for (char c = 'a'; c <= 'z'; ++c) s += c;
     for (char c = 'A'; c <= 'Z'; ++c) s += c;
     return s;
-  }();
-  return allowed;
+  }());
+  return *allowed;
 }
 
 std::string escapeForURL(std::string_view text) {
-  static const std::string allowed = [] {
+  static const std::string* allowed = new std::string([] {
     std::string s = ":/?&=#%+;,@!$'()*~-._";
     for (char c = '0'; c <= '9'; ++c) s += c;
     for (char c = 'a'; c <= 'z'; ++c) s += c;
     for (char c = 'A'; c <= 'Z'; ++c) s += c;
     return s;
-  }();
-  return percentEncode(text, allowed);
+  }());
+  return percentEncode(text, *allowed);
 }
 
 std::optional<std::string> percentDecode(std::string_view text) {

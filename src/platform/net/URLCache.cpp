@@ -30,7 +30,12 @@ constexpr const char* kSuffix = ".cache";
 constexpr const char* kEnd = "END\n";
 
 std::mutex g_sharedMutex;
-std::shared_ptr<URLCache> g_shared;
+
+// Never destroyed: session threads store replies in the shared cache while the process exits.
+std::shared_ptr<URLCache>& sharedSlot() {
+  static auto* slot = new std::shared_ptr<URLCache>;
+  return *slot;
+}
 
 std::string lowercase(std::string_view text) {
   std::string out(text);
@@ -170,13 +175,14 @@ CachedURLResponse::CachedURLResponse(std::shared_ptr<const HTTPURLResponse> resp
 
 std::shared_ptr<URLCache> URLCache::sharedURLCache() {
   std::lock_guard lock(g_sharedMutex);
-  if (!g_shared) g_shared = std::make_shared<URLCache>(SharedMemoryCapacity, SharedDiskCapacity);
-  return g_shared;
+  std::shared_ptr<URLCache>& shared = sharedSlot();
+  if (!shared) shared = std::make_shared<URLCache>(SharedMemoryCapacity, SharedDiskCapacity);
+  return shared;
 }
 
 void URLCache::setSharedURLCache(std::shared_ptr<URLCache> cache) {
   std::lock_guard lock(g_sharedMutex);
-  g_shared = std::move(cache);
+  sharedSlot() = std::move(cache);
 }
 
 namespace {

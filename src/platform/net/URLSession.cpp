@@ -378,10 +378,11 @@ void URLSession::run() {
       std::lock_guard lock(m_mutex);
       commands.swap(m_commands);
     }
-    for (auto& command : commands) command();
+    // The process is going: leave libcurl alone, from the next command on.
+    if (!SessionThreads::runCommands(commands)) return;
     {
       std::lock_guard lock(m_mutex);
-      if (SessionThreads::exiting()) return;  // the process is going: leave libcurl alone
+      if (SessionThreads::exiting()) return;
       if (m_invalidating && m_tasks.empty() && m_commands.empty()) {
         m_stopped = true;
         break;

@@ -279,8 +279,8 @@ bool equalsIgnoringAsciiCase(const std::string& a, const std::string& b) {
 }
 
 const std::string& orEmpty(const std::optional<std::string>& v) {
-  static const std::string empty;
-  return v ? *v : empty;
+  static const std::string* empty = new std::string;  // never destroyed: read on any thread
+  return v ? *v : *empty;
 }
 
 bool matches(const Query& query, const Item& item) {

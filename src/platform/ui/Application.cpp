@@ -13,8 +13,10 @@ namespace ui {
 
 Application& Application::shared() {
   // Held by a shared_ptr so that it can take part in the responder chain like any responder.
-  static std::shared_ptr<Application> app(new Application());
-  return *app;
+  // Never destroyed: its screens own requests and loads that other threads complete while the
+  // process exits.
+  static auto* app = new std::shared_ptr<Application>(new Application());
+  return **app;
 }
 
 void Application::notify(const char* name) { core::NotificationCenter::defaultCenter().post(name, this); }

@@ -181,8 +181,9 @@ bool guarded(const char* what, F&& f) {
 }
 
 std::shared_ptr<WebPictureLoader>& defaultLoader() {
-  static std::shared_ptr<WebPictureLoader> loader;
-  return loader;
+  // Never destroyed: its loads complete on other threads while the process exits.
+  static auto* loader = new std::shared_ptr<WebPictureLoader>;
+  return *loader;
 }
 
 }  // namespace

@@ -35,7 +35,8 @@ namespace kt {
 namespace {
 
 std::mutex g_sharedMutex;
-std::shared_ptr<AOProgressHUD> g_shared;
+// Never destroyed: it may be shown from other threads while the process exits.
+std::shared_ptr<AOProgressHUD>& g_shared = *new std::shared_ptr<AOProgressHUD>;
 AOProgressHUD::TextMeasurer g_measurer;
 bool g_osVersionAvailable = true;
 

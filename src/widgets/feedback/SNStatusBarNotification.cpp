@@ -39,9 +39,10 @@ std::mutex& sharedMutex() {
   return mutex;
 }
 
+// Never destroyed: it may be shown from other threads while the process exits.
 std::shared_ptr<SNStatusBarNotification>& sharedSlot() {
-  static std::shared_ptr<SNStatusBarNotification> notifier;
-  return notifier;
+  static auto* notifier = new std::shared_ptr<SNStatusBarNotification>;
+  return *notifier;
 }
 
 // The window the overlay follows and is shown on: the key window, else the first of the

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -45,6 +47,33 @@ TEST(SessionThreadsDeathTest, ExitDoesNotWaitForEndedRegistrations) {
       {
         net::SessionThreads::waitForThemAtExit();
         { net::SessionThreads::Registration ended([] { std::fputs("woken\n", stderr); }); }
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "^$");
+}
+
+// A command queued before the exit began is not run once it has begun: the one ahead of it
+// returns only after the exit has started, and the one behind it would write a line.
+TEST(SessionThreadsDeathTest, NoQueuedCommandRunsOnceTheExitHasBegun) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        net::SessionThreads::waitForThemAtExit();
+        static std::atomic<bool> started{false};
+        std::thread([] {
+          {
+            net::SessionThreads::Registration registration([] {});
+            std::deque<std::function<void()>> commands;
+            commands.push_back([] {
+              started = true;
+              while (!net::SessionThreads::exiting()) std::this_thread::sleep_for(1ms);
+            });
+            commands.push_back([] { std::fputs("ran after the exit began\n", stderr); });
+            if (net::SessionThreads::runCommands(commands)) std::fputs("not told of the exit\n", stderr);
+          }
+          for (;;) std::this_thread::sleep_for(1s);
+        }).detach();
+        while (!started) std::this_thread::sleep_for(1ms);
         std::exit(0);
       },
       ::testing::ExitedWithCode(0), "^$");
