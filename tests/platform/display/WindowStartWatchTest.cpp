@@ -192,10 +192,10 @@ TEST(WindowStartWatchTest, PastItsLimitTheStartGoesOnOnlyWhileTheDisplayAnswers)
 TEST(WindowStartWatchTest, ACrashWithTheDisplaysConnectionHungUpIsSaidAndEndsWithStatusOne) {
   support::TempHome dir;
   const std::string path = dir.path() + "/wayland-0";
-  // The probe's connection is answered; the window system's is closed at once.
-  auto closes = support::StandInDisplay::wayland(path, support::StandInDisplay::ClosesAtOnce);
-  ASSERT_NE(closes, nullptr);
   for (const int signal : {SIGSEGV, SIGABRT}) {
+    // The probe's connection is answered; the window system's is closed at once.
+    auto closes = support::StandInDisplay::wayland(path, support::StandInDisplay::ClosesAtOnce);
+    ASSERT_NE(closes, nullptr);
     const Ended ended = inChild([&] {
       if (!armOn(path, 1h)) _exit(3);
       // Made: the watch leaves the hang-up to the window.
