@@ -231,6 +231,10 @@ class WestonServer {
   const std::string& logPath() const { return m_log; }
   // Ends the compositor with `signal` under its clients, and waits until it is gone.
   void kill(int signal) { detail::end(m_pid, signal); }
+  // Sends the compositor a signal that does not end it (SIGSTOP, SIGCONT).
+  void signal(int signal) {
+    if (m_pid > 0) ::kill(m_pid, signal);
+  }
   // Starts the compositor again on the same socket after kill(); true once it is ready.
   bool restart() {
     if (m_runtimeDir.empty() || m_pid > 0) return false;

@@ -5,8 +5,9 @@
 // misbehaves on the connections after it, which are the window system's own: takes them and never
 // answers (Stalls) or closes each at once (ClosesAtOnce). Or it never answers anything, its
 // connections left waiting in its queue (Silent: a server hung or stopped while it starts), closes
-// every connection at once, the first too (ClosesAll: one that dies during its start), or refuses
-// every X connection with words of the test's (Refuses). As a Wayland compositor at a
+// every connection at once, the first too (ClosesAll: one that dies during its start), refuses
+// every X connection with words of the test's (Refuses), or answers every connection's first
+// exchange and keeps it (Answers: alive, as far as a first exchange tells). As a Wayland compositor at a
 // socket path of the caller's, as a local X server of a number of its own (on the abstract socket
 // Xlib tries first, the number's lock file held), or as an X server over TCP on the loopback.
 
@@ -55,7 +56,7 @@ inline std::string xAnswer(uint8_t status, uint8_t reasonLength, const std::stri
 
 class StandInDisplay {
  public:
-  enum Behaviour { Stalls, ClosesAtOnce, Silent, ClosesAll, Refuses };
+  enum Behaviour { Stalls, ClosesAtOnce, Silent, ClosesAll, Refuses, Answers };
 
   static std::unique_ptr<StandInDisplay> wayland(const std::string& path, Behaviour behaviour) {
     std::unique_ptr<StandInDisplay> d(new StandInDisplay(behaviour, false, ""));
@@ -213,7 +214,7 @@ class StandInDisplay {
       const int index = m_accepted;
       std::string answer;
       if (m_behaviour == Refuses) answer = xRefusal(m_refusal);
-      else if (index == 0 && m_behaviour != ClosesAll) answer = m_x11 ? xSetupSuccess() : waylandSyncDone();
+      else if ((index == 0 || m_behaviour == Answers) && m_behaviour != ClosesAll) answer = m_x11 ? xSetupSuccess() : waylandSyncDone();
       if (!answer.empty()) {
         ssize_t sent = send(c, answer.data(), answer.size(), MSG_NOSIGNAL);
         (void)sent;

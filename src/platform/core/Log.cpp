@@ -1,7 +1,12 @@
 #include "platform/core/Log.h"
 
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <syslog.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -67,6 +72,66 @@ void logFormat(const char* format, ...) {
   }
   va_end(args);
   logLine(line);
+}
+
+namespace {
+
+// The whole of `text` to `fd`, through interruptions and short writes.
+void writeAll(int fd, const char* text, size_t length) {
+  while (length > 0) {
+    const ssize_t n = ::write(fd, text, length);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    text += n;
+    length -= static_cast<size_t>(n);
+  }
+}
+
+// The decimal digits of `value` at `out`; their count.
+size_t putNumber(char* out, unsigned long value) {
+  char digits[24];
+  size_t n = 0;
+  do digits[n++] = static_cast<char>('0' + value % 10);
+  while ((value /= 10) != 0);
+  for (size_t i = 0; i < n; ++i) out[i] = digits[n - 1 - i];
+  return n;
+}
+
+}  // namespace
+
+void logNoticeUnbuffered(std::initializer_list<std::string_view> parts) {
+  // The system log's datagram: priority (user, notice), the program's name and process, the line.
+  char line[1280];
+  size_t at = 0;
+  auto put = [&](std::string_view s) {
+    const size_t n = std::min(s.size(), sizeof line - 1 - at);
+    std::memcpy(line + at, s.data(), n);
+    at += n;
+  };
+  put("<13>ktv-client[");
+  at += putNumber(line + at, static_cast<unsigned long>(getpid()));
+  put("]: ");
+  const size_t message = at;
+  for (std::string_view part : parts) put(part.substr(0, 1024 - std::min<size_t>(1024, at - message)));
+  const size_t end = at;
+  line[at++] = '\n';
+  const int saved = errno;
+  writeAll(STDERR_FILENO, line + message, at - message);
+  const int fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd >= 0) {
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::memcpy(addr.sun_path, "/dev/log", sizeof "/dev/log");
+    ssize_t sent = ::sendto(fd, line, end, MSG_NOSIGNAL | MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    (void)sent;
+    ::close(fd);
+  }
+  errno = saved;
+}
+
+void logNoticeAndExit(int status, std::initializer_list<std::string_view> parts) {
+  logNoticeUnbuffered(parts);
+  _exit(status);
 }
 
 void setLogToStderr(bool enabled) {

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <functional>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 namespace core {
 
@@ -15,6 +17,13 @@ void logLine(const std::string& line);
 // A message for whoever started the program (the display is gone, no window opens): written to
 // standard error once, as it stands, whether or not the log goes there too, and to the log.
 void logNotice(const std::string& message);
+
+// The same message, `parts` joined, written with nothing but system calls (at most 1 KiB of it):
+// safe in a signal handler, and in a thread that must not take an allocator's lock while another
+// may fork. To standard error and the system log, as logNotice writes it.
+void logNoticeUnbuffered(std::initializer_list<std::string_view> parts);
+// That message, then the end of the process with `status`, without its orderly stop (_exit).
+[[noreturn]] void logNoticeAndExit(int status, std::initializer_list<std::string_view> parts);
 
 // printf-style formatting into a line; the common form goes through KT_LOG below.
 void logFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));

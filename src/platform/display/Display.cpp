@@ -103,15 +103,13 @@ std::unique_ptr<Surface> open(const OpenOptions& options, core::Error* error) {
       WindowSurface::Options windowOptions;
       windowOptions.driver = probe.driver;
       // SDL's start has no time limit of its own, and may spin or crash on a connection broken
-      // under it: it is bounded from here until the window's first frame is on show.
+      // under it: it is bounded, and its crashes looked at, from here until the window's first
+      // frame is confirmed on show.
       const auto limit = std::max<Clock::duration>(
           deadline - Clock::now(), std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(MinWindowStartSeconds)));
-      WindowStartWatch::arm(limit, probe.where, reinterpret_cast<const sockaddr*>(&probe.peer), probe.peerLength);
-      std::unique_ptr<WindowSurface> window;
-      {
-        WindowStartWatch::CrashGuard guard;
-        window = WindowSurface::open(windowOptions, &failure);
-      }
+      WindowStartWatch::arm(limit, probe.where, reinterpret_cast<const sockaddr*>(&probe.peer), probe.peerLength,
+                            probe.request);
+      std::unique_ptr<WindowSurface> window = WindowSurface::open(windowOptions, &failure);
       if (window) {
         WindowStartWatch::windowMade();
         if (told) core::logNotice("The display is there: the window is open.");

@@ -208,12 +208,15 @@ bool runExchanges(const std::vector<Exchange*>& exchanges, Clock::time_point unt
   }
 }
 
-Probe notYet(std::string cause) { return Probe{Probe::Outcome::NotYet, "", std::move(cause), {}, {}, {}, 0}; }
-Probe never(std::string cause) { return Probe{Probe::Outcome::Never, "", std::move(cause), {}, {}, {}, 0}; }
-Probe interrupted() { return Probe{Probe::Outcome::Interrupted, "", "the wait was interrupted", {}, {}, {}, 0}; }
-// `fd` (-1 for none) is connected to the server: its address is the one SDL's connection reaches.
-Probe there(std::string driver, std::string where, int fd, std::shared_ptr<void> connection = {}) {
-  Probe p{Probe::Outcome::There, std::move(driver), "", std::move(connection), std::move(where), {}, 0};
+Probe notYet(std::string cause) { return Probe{Probe::Outcome::NotYet, "", std::move(cause), {}, {}, {}, 0, {}}; }
+Probe never(std::string cause) { return Probe{Probe::Outcome::Never, "", std::move(cause), {}, {}, {}, 0, {}}; }
+Probe interrupted() { return Probe{Probe::Outcome::Interrupted, "", "the wait was interrupted", {}, {}, {}, 0, {}}; }
+// `fd` (-1 for none) is connected to the server: its address is the one SDL's connection reaches;
+// `request` is what it answered.
+Probe there(std::string driver, std::string where, int fd, std::shared_ptr<void> connection = {},
+            std::string request = {}) {
+  Probe p{Probe::Outcome::There, std::move(driver), "", std::move(connection), std::move(where), {}, 0,
+          std::move(request)};
   socklen_t length = sizeof p.peer;
   if (fd >= 0 && getpeername(fd, reinterpret_cast<sockaddr*>(&p.peer), &length) == 0) p.peerLength = length;
   return p;
@@ -268,7 +271,7 @@ void lookAtWayland(Look& look) {
     if (look.reader.state() == WaylandSyncReader::State::Error) return notYet(where + " refused the connection");
     if (look.reader.state() == WaylandSyncReader::State::Malformed)
       return notYet(where + " answered in something other than Wayland");
-    return there("wayland", where, fd);
+    return there("wayland", where, fd, {}, look.exchange.request);
   };
 }
 
@@ -333,7 +336,7 @@ const char* visualClassName(int c) {
 
 // What the X server said in its set-up answer, for the display `text` at `where`.
 Probe xAnswer(const XSetupReply& setup, const XDisplayName& name, const std::string& text, const std::string& where,
-              int fd, std::shared_ptr<void> connection) {
+              int fd, std::shared_ptr<void> connection, const std::string& request) {
   switch (setup.status) {
     case XSetupReply::Status::Failed:
       // A refused authorization stays refused; a full server may take the connection later.
@@ -362,7 +365,7 @@ Probe xAnswer(const XSetupReply& setup, const XDisplayName& name, const std::str
   if (!drawable)
     return never(where + " shows " + std::to_string(depth) + "-bit " + visualClassName(setup.rootVisualClass) +
                  " pixels, which the window cannot draw (it needs true colour of 15, 16, 24 or 30 bits)");
-  return there("x11", where, fd, std::move(connection));
+  return there("x11", where, fd, std::move(connection), request);
 }
 
 // An X server's numeric address (or "localhost", the loopback), as a socket address on the
@@ -462,7 +465,7 @@ void lookAtX11(Look& look) {
     if (answer == Answer::Refused)
       return notYet("no X server answers at " + text + " (" + reached + ": " + std::strerror(look.exchange.error) + ")");
     if (answer != Answer::Complete) return unanswered(answer, where);
-    return xAnswer(look.setup, name, text, where, fd, look.connection);
+    return xAnswer(look.setup, name, text, where, fd, look.connection, look.exchange.request);
   };
 }
 

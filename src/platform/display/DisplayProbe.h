@@ -40,6 +40,9 @@ struct Probe {
   std::string where;
   sockaddr_storage peer{};
   socklen_t peerLength = 0;
+  // There: the first exchange's request that the server answered (empty when not known), with
+  // which the start's watch asks it again whether it is still there.
+  std::string request;
 };
 
 // Looks at WAYLAND_DISPLAY's compositor and DISPLAY's X server (those SDL_VIDEODRIVER allows, in

@@ -68,10 +68,9 @@ std::unique_ptr<WaylandPresenter> WaylandPresenter::create(SDL_Window* window, s
   p->m_queue = wl_display_create_queue(display);
   // The registry's events come through our queue, so the window system's own dispatch never sees
   // them and our round trip handles nothing of its.
-  auto* wrapped = static_cast<wl_display*>(wl_proxy_create_wrapper(display));
-  wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(wrapped), p->m_queue);
-  wl_registry* registry = wl_display_get_registry(wrapped);
-  wl_proxy_wrapper_destroy(wrapped);
+  p->m_queued = static_cast<wl_display*>(wl_proxy_create_wrapper(display));
+  wl_proxy_set_queue(reinterpret_cast<wl_proxy*>(p->m_queued), p->m_queue);
+  wl_registry* registry = wl_display_get_registry(p->m_queued);
   wl_registry_add_listener(registry, &RegistryListener, &p->m_shm);
   int rc = wl_display_roundtrip_queue(display, p->m_queue);
   wl_registry_destroy(registry);
@@ -88,6 +87,8 @@ WaylandPresenter::~WaylandPresenter() {
     wl_surface_commit(m_surface);
   }
   m_buffers.clear();
+  if (m_takenCallback) wl_callback_destroy(m_takenCallback);
+  if (m_queued) wl_proxy_wrapper_destroy(m_queued);
   if (m_shm) wl_shm_destroy(m_shm);
   if (m_queue) wl_event_queue_destroy(m_queue);
   if (m_display) wl_display_flush(m_display);
@@ -231,7 +232,17 @@ void WaylandPresenter::readEvents() {
   wl_display_dispatch_queue_pending(m_display, m_queue);
 }
 
+void WaylandPresenter::taken(void* data, wl_callback* callback, uint32_t) {
+  auto* p = static_cast<WaylandPresenter*>(data);
+  wl_callback_destroy(callback);
+  p->m_takenCallback = nullptr;
+  p->m_frameTaken = true;
+}
+
 void WaylandPresenter::dispatch(const Frame& frame) {
+  // While the first frame's round trip is unanswered, its answer is read here too, whether or
+  // not the window system's own reading took it.
+  if (m_takenCallback) readEvents();
   if (!isConnected() || wl_display_dispatch_queue_pending(m_display, m_queue) < 0) return;
   if (m_waiting) show(frame);
 }
@@ -276,6 +287,12 @@ void WaylandPresenter::show(const Frame& frame) {
                       (damage.y1 + k - 1) / k - damage.y0 / k);
   }
   wl_surface_commit(m_surface);
+  if (!m_frameTaken && !m_takenCallback) {
+    // The compositor answers once it has handled the commit before it.
+    static const wl_callback_listener listener = {taken};
+    m_takenCallback = wl_display_sync(m_queued);
+    wl_callback_add_listener(m_takenCallback, &listener, this);
+  }
   wl_display_flush(m_display);
 }
 

@@ -9,6 +9,7 @@
 
 struct SDL_Window;
 struct wl_buffer;
+struct wl_callback;
 struct wl_display;
 struct wl_event_queue;
 struct wl_shm;
@@ -54,6 +55,11 @@ class WaylandPresenter {
   // of a buffer).
   bool hasFreeBuffer() const;
 
+  // Whether the compositor has taken a frame: it answered a round trip asked for after the first
+  // frame's commit (read with the window's events, handled by dispatch()). A commit alone says
+  // nothing: a compositor stopped or hung would never read it.
+  bool frameTaken() const { return m_frameTaken; }
+
   // Why the connection to the compositor is gone (it ended, closed the connection or reported a
   // protocol error), empty while it works. Once it is gone nothing is read, drawn or waited for.
   std::string connectionError() const;
@@ -75,10 +81,14 @@ class WaylandPresenter {
   void show(const Frame& frame);
   void draw(Buffer& buffer, const Frame& frame);
   static void released(void* data, wl_buffer* buffer);
+  static void taken(void* data, wl_callback* callback, uint32_t);
 
   wl_display* m_display = nullptr;
   wl_surface* m_surface = nullptr;
   wl_event_queue* m_queue = nullptr;
+  wl_display* m_queued = nullptr;  // the display's wrapper whose requests' events come to m_queue
+  wl_callback* m_takenCallback = nullptr;  // the round trip after the first frame, until answered
+  bool m_frameTaken = false;
   wl_shm* m_shm = nullptr;
   std::vector<std::unique_ptr<Buffer>> m_buffers;
   int m_bufferScale = 1;

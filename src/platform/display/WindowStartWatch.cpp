@@ -6,15 +6,19 @@
 #include <signal.h>
 #include <sys/syscall.h>
 #include <sys/un.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <string_view>
 #include <thread>
 
 #include "platform/core/Log.h"
@@ -32,11 +36,10 @@ struct WatchState {
   std::condition_variable changed;
   std::thread thread;
   bool armed = false;
+  bool windowMade = false;
   Clock::time_point deadline;
-  double seconds = 0;
+  Clock::duration limit{};
   std::string where;
-  sockaddr_storage peer{};
-  socklen_t peerLength = 0;
 };
 
 // Never destroyed: the watch may still be armed while the process ends.
@@ -44,6 +47,24 @@ WatchState& state() {
   static WatchState* s = new WatchState;
   return *s;
 }
+
+// What the watch thread and the crash handler read without a lock or an allocation: written by
+// arm() before either can run, unchanged until the next arm().
+struct Target {
+  char where[512] = {};
+  size_t whereLength = 0;
+  char limit[32] = {};  // "10 s"
+  sockaddr_storage peer{};
+  socklen_t peerLength = 0;
+  char request[512] = {};
+  size_t requestLength = 0;
+};
+Target g_target;
+// A connection to the display was seen hung up after the window was made (the window says it
+// itself; a crash meanwhile is the display's loss, whatever became of the descriptor).
+std::atomic<bool> g_hungUpSeen{false};
+
+std::string_view whereText() { return {g_target.where, g_target.whereLength}; }
 
 uint16_t portOf(const sockaddr_storage& a) {
   if (a.ss_family == AF_INET) return reinterpret_cast<const sockaddr_in&>(a).sin_port;
@@ -69,11 +90,12 @@ bool hungUpAt(int fd, const sockaddr_storage& peer, socklen_t peerLength) {
   return poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLRDHUP));
 }
 
-// Whether a socket of this process connected to `peer` has been hung up by the other end. Reads
-// the descriptors' folder with the system call itself, into the stack: the window system's start
-// may fork (D-Bus's autolaunch does) while this runs, and a child forked while this thread held an
-// allocator's lock would wait on it for ever (the sanitizers' allocators are not fork-safe).
-bool hungUp(const sockaddr_storage& peer, socklen_t peerLength) {
+// Whether a socket of this process connected to the display has been hung up by the other end.
+// System calls only, into the stack: the window system's start may fork (D-Bus's autolaunch
+// does) while this runs, and a child forked while this thread held an allocator's lock would wait
+// on it for ever (the sanitizers' allocators are not fork-safe); and a signal handler runs it.
+bool hungUp() {
+  if (g_target.peerLength == 0) return false;
   const int dir = ::open("/proc/self/fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir < 0) return false;
   bool hung = false;
@@ -95,16 +117,66 @@ bool hungUp(const sockaddr_storage& peer, socklen_t peerLength) {
         number = *c >= '0' && *c <= '9';
         fd = fd * 10 + (*c - '0');
       }
-      if (number && fd != dir) hung = hungUpAt(fd, peer, peerLength);
+      if (number && fd != dir) hung = hungUpAt(fd, g_target.peer, g_target.peerLength);
     }
   }
   ::close(dir);
   return hung;
 }
 
-[[noreturn]] void giveUp(const WatchState& s, const std::string& cause) {
-  core::logNotice(std::string(WindowStartWatch::LinePrefix) + s.where + ": " + cause + ". Stopping.");
-  _exit(1);
+long long monotonicMilliseconds() {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return static_cast<long long>(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+// Whether the display answers a first exchange of its own within `milliseconds`: a fresh
+// connection to its address, the request it answered before, and the head of an answer (eight
+// bytes: an X server's set-up answer, a Wayland message; a refusal is an answer too). System
+// calls only, for the same reasons as hungUp(). False when there is nothing to ask it with.
+bool displayAnswers(int milliseconds) {
+  if (g_target.peerLength == 0 || g_target.requestLength == 0) return false;
+  const int fd = ::socket(g_target.peer.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  bool connecting = false;
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&g_target.peer), g_target.peerLength) != 0) {
+    if (errno != EINPROGRESS && errno != EAGAIN) {
+      ::close(fd);
+      return false;
+    }
+    connecting = errno == EINPROGRESS;
+  }
+  const long long until = monotonicMilliseconds() + milliseconds;
+  size_t sent = 0, received = 0;
+  bool over = false;
+  while (!over && received < 8) {
+    const long long left = until - monotonicMilliseconds();
+    if (left <= 0) break;
+    const bool writing = connecting || sent < g_target.requestLength;
+    pollfd p{fd, static_cast<short>(writing ? POLLOUT : POLLIN), 0};
+    const int n = poll(&p, 1, static_cast<int>(left));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) continue;
+    if (connecting) {
+      int error = 0;
+      socklen_t length = sizeof error;
+      if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) break;
+      connecting = false;
+      continue;
+    }
+    if (writing) {
+      const ssize_t w = ::send(fd, g_target.request + sent, g_target.requestLength - sent, MSG_NOSIGNAL);
+      if (w > 0) sent += static_cast<size_t>(w);
+      else over = !(w < 0 && (errno == EINTR || errno == EAGAIN));
+      continue;
+    }
+    char buffer[256];
+    const ssize_t r = ::recv(fd, buffer, sizeof buffer, 0);
+    if (r > 0) received += static_cast<size_t>(r);
+    else over = !(r < 0 && (errno == EINTR || errno == EAGAIN));
+  }
+  ::close(fd);
+  return received >= 8;
 }
 
 void watch(WatchState& s) {
@@ -112,52 +184,116 @@ void watch(WatchState& s) {
   while (s.armed) {
     const auto now = Clock::now();
     if (now >= s.deadline) {
-      char text[64];
-      std::snprintf(text, sizeof text, "%g s", s.seconds);
-      giveUp(s, std::string("the window system's start did not end within ") + text);
+      // Past the limit: the display itself says whether it is still there. Asked without the
+      // lock, so that the first frame may end the watch meanwhile.
+      if (g_target.peerLength == 0 || g_target.requestLength == 0) {
+        core::logNoticeAndExit(1, {WindowStartWatch::LinePrefix, whereText(),
+                                   ": the window system's start did not end within ", g_target.limit, ". Stopping."});
+      }
+      lock.unlock();
+      const bool answers = displayAnswers(WindowStartWatch::AnswerMilliseconds);
+      lock.lock();
+      if (!s.armed) break;
+      if (!answers) {
+        core::logNoticeAndExit(1, {WindowStartWatch::LinePrefix, whereText(),
+                                   ": the window system's start did not end within ", g_target.limit,
+                                   ", and the display does not answer. Stopping."});
+      }
+      s.deadline = Clock::now() + s.limit;
+      core::logNoticeUnbuffered({"The window system's start did not end within ", g_target.limit, ", but ",
+                                 whereText(), " answers: the start goes on for another ", g_target.limit, "."});
+      continue;
     }
-    if (s.peerLength > 0 && hungUp(s.peer, s.peerLength)) giveUp(s, "the connection was hung up");
+    if (hungUp()) {
+      if (!s.windowMade)
+        core::logNoticeAndExit(1, {WindowStartWatch::LinePrefix, whereText(), ": the connection was hung up. Stopping."});
+      g_hungUpSeen.store(true);
+    }
     s.changed.wait_until(lock, std::min(s.deadline, now + LookInterval));
   }
 }
 
-// The line a crash inside the window system's start says, made before the crash can come.
-char g_crashLine[1024];
-size_t g_crashLineLength = 0;
-struct sigaction g_oldSegv, g_oldBus;
+// ---- the crash handler ------------------------------------------------------------------------
+
+constexpr int CrashSignals[] = {SIGSEGV, SIGBUS, SIGABRT};
+struct sigaction g_oldActions[3];
+bool g_guarding = false;
+
+const char* signalName(int signal) {
+  switch (signal) {
+    case SIGSEGV: return "SIGSEGV";
+    case SIGBUS: return "SIGBUS";
+    case SIGABRT: return "SIGABRT";
+    default: return "a signal";
+  }
+}
 
 void crashed(int signal) {
-  const char* name = signal == SIGBUS ? "SIGBUS" : "SIGSEGV";
-  // Only what is safe in a signal handler: the line made beforehand, its signal, the end.
-  ssize_t ignored = write(STDERR_FILENO, g_crashLine, g_crashLineLength);
-  ignored = write(STDERR_FILENO, name, std::strlen(name));
-  ignored = write(STDERR_FILENO, "). Stopping.\n", 13);
-  (void)ignored;
-  _exit(1);
+  const int saved = errno;
+  // Only what is safe in a signal handler: the target written beforehand, system calls, the end.
+  if (g_hungUpSeen.load() || hungUp() ||
+      (g_target.peerLength > 0 && g_target.requestLength > 0 &&
+       !displayAnswers(WindowStartWatch::AnswerMilliseconds))) {
+    core::logNoticeAndExit(1, {WindowStartWatch::LinePrefix, whereText(),
+                               ": the window system crashed during its start (", signalName(signal),
+                               "). Stopping."});
+  }
+  // The display is fine: a crash of the program's own, ended by the signal's default action once
+  // this returns (a fault comes again; a raised signal is held until then).
+  struct sigaction fallback {};
+  fallback.sa_handler = SIG_DFL;
+  sigemptyset(&fallback.sa_mask);
+  sigaction(signal, &fallback, nullptr);
+  raise(signal);
+  errno = saved;
+}
+
+void guard() {
+  if (g_guarding) return;
+  struct sigaction action {};
+  action.sa_handler = crashed;
+  sigemptyset(&action.sa_mask);
+  for (size_t i = 0; i < std::size(CrashSignals); ++i) sigaction(CrashSignals[i], &action, &g_oldActions[i]);
+  g_guarding = true;
+}
+
+void unguard() {
+  if (!g_guarding) return;
+  for (size_t i = 0; i < std::size(CrashSignals); ++i) sigaction(CrashSignals[i], &g_oldActions[i], nullptr);
+  g_guarding = false;
 }
 
 }  // namespace
 
 void WindowStartWatch::arm(std::chrono::steady_clock::duration limit, const std::string& where, const sockaddr* peer,
-                           socklen_t peerLength) {
+                           socklen_t peerLength, const std::string& request) {
   disarm();
+  Target& t = g_target;
+  t.whereLength = std::min(where.size(), sizeof t.where);
+  std::memcpy(t.where, where.data(), t.whereLength);
+  std::snprintf(t.limit, sizeof t.limit, "%g s", std::chrono::duration<double>(limit).count());
+  t.peerLength = peer && peerLength <= sizeof t.peer ? peerLength : 0;
+  if (t.peerLength > 0) std::memcpy(&t.peer, peer, t.peerLength);
+  t.requestLength = request.size() <= sizeof t.request ? request.size() : 0;
+  std::memcpy(t.request, request.data(), t.requestLength);
+  g_hungUpSeen.store(false);
   WatchState& s = state();
   {
     std::lock_guard lock(s.mutex);
     s.armed = true;
+    s.windowMade = false;
+    s.limit = limit;
     s.deadline = Clock::now() + limit;
-    s.seconds = std::chrono::duration<double>(limit).count();
     s.where = where;
-    s.peerLength = peer && peerLength <= sizeof s.peer ? peerLength : 0;
-    if (s.peerLength > 0) std::memcpy(&s.peer, peer, s.peerLength);
   }
+  guard();
   s.thread = std::thread([&s] { watch(s); });
 }
 
 void WindowStartWatch::windowMade() {
   WatchState& s = state();
   std::lock_guard lock(s.mutex);
-  s.peerLength = 0;
+  s.windowMade = true;
 }
 
 void WindowStartWatch::disarm() {
@@ -168,6 +304,7 @@ void WindowStartWatch::disarm() {
   }
   s.changed.notify_all();
   if (s.thread.joinable()) s.thread.join();
+  unguard();
 }
 
 void WindowStartWatch::frameShown() {
@@ -186,23 +323,6 @@ std::string WindowStartWatch::where() {
   WatchState& s = state();
   std::lock_guard lock(s.mutex);
   return s.armed ? s.where : std::string();
-}
-
-WindowStartWatch::CrashGuard::CrashGuard() {
-  const std::string line = std::string(LinePrefix) + (where().empty() ? "the display" : where()) +
-                           ": the window system crashed during its start (";
-  g_crashLineLength = std::min(line.size(), sizeof g_crashLine);
-  std::memcpy(g_crashLine, line.data(), g_crashLineLength);
-  struct sigaction action {};
-  action.sa_handler = crashed;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGSEGV, &action, &g_oldSegv);
-  sigaction(SIGBUS, &action, &g_oldBus);
-}
-
-WindowStartWatch::CrashGuard::~CrashGuard() {
-  sigaction(SIGSEGV, &g_oldSegv, nullptr);
-  sigaction(SIGBUS, &g_oldBus, nullptr);
 }
 
 }  // namespace display

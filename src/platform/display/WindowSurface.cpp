@@ -428,9 +428,13 @@ void WindowSurface::present(const gfx::Rect& dirty) {
               std::clamp(static_cast<int>(std::floor(dirty.origin.y * k)), 0, f.height),
               std::clamp(static_cast<int>(std::ceil(dirty.maxX() * k)), 0, f.width),
               std::clamp(static_cast<int>(std::ceil(dirty.maxY() * k)), 0, f.height)};
-  if (m_wayland) m_wayland->present(f, r);
-  else showFrame(f, r, false);
-  // The first frame on show ends the window system's start.
+  if (m_wayland) {
+    // The compositor's answer after it ends the window system's start (processEvents).
+    m_wayland->present(f, r);
+    return;
+  }
+  // The X server has answered after the frame (SDL waits for that): its start is over.
+  showFrame(f, r, false);
   if (checkConnection()) WindowStartWatch::frameShown();
 }
 
@@ -618,7 +622,12 @@ void WindowSurface::processEvents() {
   placeOnBareX();
   // Buffers the compositor let go of, read with the window's events; a frame that waited for one.
   if (m_wayland && checkConnection()) m_wayland->dispatch(frame());
-  checkConnection();
+  if (!checkConnection()) return;
+  // The compositor took the first frame: the window system's start is over.
+  if (m_wayland && m_wayland->frameTaken() && !m_startEnded) {
+    m_startEnded = true;
+    WindowStartWatch::frameShown();
+  }
 }
 
 void WindowSurface::handleEvent(const SDL_Event& event) {

@@ -202,6 +202,7 @@ class WindowSurface : public Surface {
   bool m_bareFullScreen = false;
   bool m_barePlacedFullScreen = false;
   bool m_sdlStarted = false;
+  bool m_startEnded = false;  // Wayland: the compositor took the first frame
   double m_windowScale = 1;
   gfx::Point m_pictureOrigin;
   // The drawing scale: the picture's (the window's own) unless one is fixed; whether the screen

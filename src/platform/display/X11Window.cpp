@@ -123,9 +123,8 @@ int X11Window::ioError(_XDisplay* display) {
   // here; it ends as after any loss of the display instead, saying so, with status 1.
   const char* name = DisplayString(display);
   const std::string where = std::string("the X server at ") + (name ? name : "?");
-  const std::string start = WindowStartWatch::isArmed() ? WindowStartWatch::LinePrefix : "The display went away: ";
-  core::logNotice(start + where + ": " + cause + ". Stopping.");
-  _exit(1);
+  const char* start = WindowStartWatch::isArmed() ? WindowStartWatch::LinePrefix : "The display went away: ";
+  core::logNoticeAndExit(1, {start, where, ": ", cause, ". Stopping."});
 }
 
 void X11Window::ioErrorExit(_XDisplay*, void* watch) {

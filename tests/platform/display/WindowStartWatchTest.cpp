@@ -1,11 +1,14 @@
 // The bound on the window system's start, in a child process each (it ends the process): past its
-// limit, on a hang-up of the display's connection, and on a crash inside the start, it says the
-// display went away while the window was being made and ends with status 1; the first frame shown
-// ends the watch, and a connection of another address is none of its business.
+// limit with a display that does not answer, on a hang-up of the display's connection, and on a
+// crash inside the start with the display gone, it says the display went away while the window
+// was being made and ends with status 1; the first frame shown ends the watch, a connection of
+// another address is none of its business, and a crash with the display fine is a crash.
 #include "platform/display/WindowStartWatch.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <sys/wait.h>
@@ -17,6 +20,8 @@
 #include <string>
 #include <thread>
 
+#include "platform/display/DisplayProbe.h"
+#include "support/StandInDisplay.h"
 #include "support/TempHome.h"
 
 namespace {
@@ -116,29 +121,132 @@ TEST(WindowStartWatchTest, AHangUpOfTheDisplaysConnectionEndsTheStartAtOnce) {
       << ended.said;
 }
 
-// A crash inside the window system's start is said as the display's loss, with status 1; outside
-// the guard the process's own handlers are back.
-TEST(WindowStartWatchTest, ACrashInsideTheGuardedStartIsSaidAndEndsWithStatusOne) {
-  const Ended guarded = inChild([] {
-    WindowStartWatch::arm(1h, "the Wayland compositor at /run/wl", nullptr, 0);
-    WindowStartWatch::CrashGuard guard;
-    raise(SIGSEGV);
-  });
-  EXPECT_EQ(guarded.status, 1) << guarded.said;
-  EXPECT_NE(guarded.said.find("The display went away while the window was being made: the Wayland compositor at "
-                              "/run/wl: the window system crashed during its start (SIGSEGV). Stopping.\n"),
-            std::string::npos)
-      << guarded.said;
-  // The handlers before the guard are the process's again once it goes.
+// A connection to the stand-in display `d` at `path`, as the probe makes it: connected, its first
+// exchange answered. Its peer's address in `peer`.
+int answeredConnection(const std::string& path, sockaddr_storage* peer, socklen_t* length) {
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return -1;
+  const std::string request = display::WaylandSyncReader::request();
+  if (write(fd, request.data(), request.size()) != static_cast<ssize_t>(request.size())) return -1;
+  char answer[12];
+  if (recv(fd, answer, sizeof answer, MSG_WAITALL) != static_cast<ssize_t>(sizeof answer)) return -1;
+  *length = sizeof *peer;
+  getpeername(fd, reinterpret_cast<sockaddr*>(peer), length);
+  return fd;
+}
+
+// Arms the watch on the stand-in compositor at `path` for `limit`, as Display does once the
+// probe's connection was answered.
+bool armOn(const std::string& path, std::chrono::steady_clock::duration limit) {
+  sockaddr_storage peer{};
+  socklen_t length = 0;
+  if (answeredConnection(path, &peer, &length) < 0) return false;
+  WindowStartWatch::arm(limit, "the Wayland compositor at " + path, reinterpret_cast<sockaddr*>(&peer), length,
+                        display::WaylandSyncReader::request());
+  return true;
+}
+
+// Past the limit the display is asked: one that answers gives the start the limit again (a paused
+// or slow program), one that does not ends it.
+TEST(WindowStartWatchTest, PastItsLimitTheStartGoesOnOnlyWhileTheDisplayAnswers) {
+  support::TempHome dir;
+  const std::string path = dir.path() + "/wayland-0";
+  {
+    auto answers = support::StandInDisplay::wayland(path, support::StandInDisplay::Answers);
+    ASSERT_NE(answers, nullptr);
+    const Ended ended = inChild([&] {
+      if (!armOn(path, 200ms)) _exit(3);
+      std::this_thread::sleep_for(700ms);
+      if (!WindowStartWatch::isArmed()) _exit(4);
+      WindowStartWatch::frameShown();
+    });
+    EXPECT_EQ(ended.status, 0) << ended.said;
+    EXPECT_NE(ended.said.find("The window system's start did not end within 0.2 s, but the Wayland compositor at " +
+                              path + " answers: the start goes on for another 0.2 s."),
+              std::string::npos)
+        << ended.said;
+  }
+  {
+    // It answers the first exchange only (the probe's): then it is stopped.
+    auto stopped = support::StandInDisplay::wayland(path, support::StandInDisplay::Stalls);
+    ASSERT_NE(stopped, nullptr);
+    const Ended ended = inChild([&] {
+      if (!armOn(path, 200ms)) _exit(3);
+      for (;;) pause();
+    });
+    EXPECT_EQ(ended.status, 1) << ended.said;
+    EXPECT_NE(ended.said.find("The display went away while the window was being made: the Wayland compositor at " +
+                              path + ": the window system's start did not end within 0.2 s, and the display does "
+                              "not answer. Stopping."),
+              std::string::npos)
+        << ended.said;
+  }
+}
+
+// A crash while the watch is armed (the window system's start, to its first frame) is the
+// display's loss, status 1, when its connection was hung up: SIGSEGV inside SDL, or Xlib's own
+// abort on a connection cut short. Once the watch ends, the process's own handlers are back.
+TEST(WindowStartWatchTest, ACrashWithTheDisplaysConnectionHungUpIsSaidAndEndsWithStatusOne) {
+  support::TempHome dir;
+  const std::string path = dir.path() + "/wayland-0";
+  for (const int signal : {SIGSEGV, SIGABRT}) {
+    // The probe's connection is answered; the window system's is closed at once.
+    auto closes = support::StandInDisplay::wayland(path, support::StandInDisplay::ClosesAtOnce);
+    ASSERT_NE(closes, nullptr);
+    const Ended ended = inChild([&] {
+      if (!armOn(path, 1h)) _exit(3);
+      // Made: the watch leaves the hang-up to the window.
+      WindowStartWatch::windowMade();
+      sockaddr_un addr{};
+      addr.sun_family = AF_UNIX;
+      std::strncpy(addr.sun_path, path.c_str(), sizeof addr.sun_path - 1);
+      const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+      if (connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) _exit(3);
+      pollfd p{fd, POLLRDHUP, 0};
+      if (poll(&p, 1, 60000) != 1) _exit(3);
+      if (signal == SIGABRT) abort();
+      raise(signal);
+    });
+    EXPECT_EQ(ended.status, 1) << ended.said;
+    EXPECT_NE(ended.said.find("The display went away while the window was being made: the Wayland compositor at " +
+                              path + ": the window system crashed during its start (" +
+                              (signal == SIGABRT ? "SIGABRT" : "SIGSEGV") + "). Stopping.\n"),
+              std::string::npos)
+        << ended.said;
+  }
   const Ended after = inChild([] {
     struct sigaction mine {};
     mine.sa_handler = [](int) { _exit(7); };
     sigemptyset(&mine.sa_mask);
     sigaction(SIGBUS, &mine, nullptr);
-    { WindowStartWatch::CrashGuard guard; }
+    WindowStartWatch::arm(1h, "the X server at :7", nullptr, 0);
+    WindowStartWatch::disarm();
     raise(SIGBUS);
   });
   EXPECT_EQ(after.status, 7) << after.said;
+}
+
+// A fault on another thread while the display is fine is the program's own crash: the signal's
+// default action ends it, not the display's loss with status 1.
+TEST(WindowStartWatchTest, ACrashOnAWorkerWithTheDisplayFineIsACrash) {
+  support::TempHome dir;
+  const std::string path = dir.path() + "/wayland-0";
+  auto answers = support::StandInDisplay::wayland(path, support::StandInDisplay::Answers);
+  ASSERT_NE(answers, nullptr);
+  const Ended ended = inChild([&] {
+    const rlimit none{0, 0};
+    setrlimit(RLIMIT_CORE, &none);  // no core file from the test
+    if (!armOn(path, 1h)) _exit(3);
+    WindowStartWatch::windowMade();
+    std::thread worker([] { raise(SIGSEGV); });
+    worker.join();
+    _exit(5);
+  });
+  EXPECT_EQ(ended.status, 128 + SIGSEGV) << ended.said;
+  EXPECT_EQ(ended.said.find("The display went away"), std::string::npos) << ended.said;
 }
 
 }  // namespace
