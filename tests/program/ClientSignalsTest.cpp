@@ -178,7 +178,7 @@ TEST_F(ClientSignalsTest, ASignalAtAnyMomentFromTheStartOfMainStopsItInOrder) {
 // SIGINT and SIGTERM were held blocked in every thread, and every child inherits its mask: D-Bus's
 // autolaunch, which SDL runs on X11 without a session bus, and the bus it starts ignored the
 // unit's SIGTERM and outlived the program. A stand-in dbus-launch first on PATH records its own
-// mask and fails, as one that finds no bus would.
+// mask and dispositions and fails, as one that finds no bus would.
 TEST_F(ClientSignalsTest, TheChildrenItsLibrariesStartHaveNeitherSignalBlockedNorIgnored) {
   // libdbus runs its own build's dbus-launch where there is one, and looks on PATH only without it.
   if (access("/usr/bin/dbus-launch", X_OK) == 0) GTEST_SKIP() << "/usr/bin/dbus-launch would run instead of the stand-in";
@@ -187,10 +187,16 @@ TEST_F(ClientSignalsTest, TheChildrenItsLibrariesStartHaveNeitherSignalBlockedNo
   const fs::path bin = fs::path(homePath()) / "bin";
   const fs::path record = fs::path(homePath()) / "dbus-launch.status";
   fs::create_directories(bin);
-  std::ofstream(bin / "dbus-launch") << "#!/bin/sh\n"
-                                        "grep -E '^Sig(Blk|Ign):' /proc/$$/status > '"
-                                     << record.string() << ".part'\nmv '" << record.string() << ".part' '"
-                                     << record.string() << "'\nexit 1\n";
+  // In Perl, which leaves the mask as it found it (a shell clears it as it starts); written whole
+  // under another name first, so that the test never reads half of it.
+  const std::string to = "'" + record.string() + "'";
+  std::ofstream(bin / "dbus-launch") << "#!/usr/bin/perl\n"
+                                     << "open(my $in, '<', '/proc/self/status') or exit 2;\n"
+                                     << "open(my $out, '>', " << to << " . '.part') or exit 2;\n"
+                                     << "print $out grep { /^Sig(Blk|Ign):/ } <$in>;\n"
+                                     << "close($out);\n"
+                                     << "rename(" << to << " . '.part', " << to << ");\n"
+                                     << "exit 1;\n";
   fs::permissions(bin / "dbus-launch", fs::perms(0755));
   const char* path = std::getenv("PATH");
   support::ClientProcess client;
