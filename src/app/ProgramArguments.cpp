@@ -138,7 +138,7 @@ It shows itself in a window (X11 or Wayland), full screen for a kiosk, or offscr
 display is named.
 
 Usage: ktv_client [-Setting value]...
-       ktv_client --help | -h | --version
+  or:  ktv_client --help | -h | --version
 
 Settings for this run only (the stored ones, in $XDG_CONFIG_HOME/ktv-room-client/defaults.plist,
 ~/.config by default, stay as they are; without HOME the home is the password database's, and a
