@@ -1,11 +1,11 @@
 // The room tablet client: AppDelegate launches it into its key window, on the song home screen,
 // shown in a real window where there is a display, else offscreen (saving a screenshot of the
-// first screen into $KT_SCREENS_DIR when that is set). SIGINT and SIGTERM stop it between
-// callbacks, and end it with status 0 within a second whatever it is doing; the loss of the
-// window's display (the compositor or X server went away) stops it too, after which it ends with
-// status 1, so that a supervisor restarting it on failure brings it back. A display that is named
-// but not there (yet) is waited for, then it ends with status 1 too; one that waiting cannot mend
-// ends it at once with display::ConfigurationErrorStatus (78).
+// first screen into $KT_SCREENS_DIR when that is set). SIGINT and SIGTERM, from the first instant
+// of main, stop it between callbacks, and end it with status 0 within a second whatever it is
+// doing; the loss of the window's display (the compositor or X server went away) stops it too,
+// after which it ends with status 1, so that a supervisor restarting it on failure brings it
+// back. A display that is named but not there (yet) is waited for, then it ends with status 1
+// too; one that waiting cannot mend ends it at once with display::ConfigurationErrorStatus (78).
 #include <poll.h>
 #include <signal.h>
 #include <sys/eventfd.h>
