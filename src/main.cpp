@@ -62,7 +62,9 @@ class TerminationSignals {
   }
 
   // The handlers in place and the two signals unblocked, should whoever started the program have
-  // held them (a held mask would reach every child too). False when it could not be done.
+  // held them (a held mask would reach every child too). A signal that whoever started the
+  // program ignores (SIGINT for a shell's job in the background, nohup) stays ignored, as it did
+  // while the signals were read from a descriptor. False when it could not be done.
   static bool install() {
     s_heard = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (s_heard < 0) return false;
@@ -74,7 +76,12 @@ class TerminationSignals {
     sigemptyset(&action.sa_mask);
     sigaddset(&action.sa_mask, SIGINT);
     sigaddset(&action.sa_mask, SIGTERM);
-    if (sigaction(SIGINT, &action, nullptr) != 0 || sigaction(SIGTERM, &action, nullptr) != 0) return false;
+    for (int signal : {SIGINT, SIGTERM}) {
+      struct sigaction inherited {};
+      if (sigaction(signal, nullptr, &inherited) != 0) return false;
+      if (inherited.sa_handler == SIG_IGN) continue;
+      if (sigaction(signal, &action, nullptr) != 0) return false;
+    }
     return pthread_sigmask(SIG_UNBLOCK, &action.sa_mask, nullptr) == 0;
   }
   // A signal has come, whether or not the thread has seen it yet.

@@ -42,6 +42,13 @@ unsigned long long maskOf(const std::string& status, const std::string& field) {
 
 constexpr unsigned long long bit(int signal) { return 1ull << (signal - 1); }
 
+// Whether this process ignores the signal, as its children then do from the start (the program
+// keeps such a signal ignored, as a shell's background job or nohup asks).
+bool ignoredHere(int signal) {
+  struct sigaction current {};
+  return sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+}
+
 // The program's resources with the settings form a FIFO: each time the program opens the form it
 // waits until the test hands it over, so the test knows the program is inside its main, reading
 // its arguments' settings, and can send a signal at that very point. The form is handed over by
@@ -154,7 +161,7 @@ TEST_F(ClientSignalsTest, ASignalAtAnyMomentFromTheStartOfMainStopsItInOrder) {
   const std::vector<int> delaysMs{-1, 0, 2, 10, 40, 160, 640};
   for (size_t run = 0; run < delaysMs.size(); ++run) {
     const int delay = delaysMs[run];
-    const int sent = run % 2 ? SIGINT : SIGTERM;
+    const int sent = run % 2 && !ignoredHere(SIGINT) ? SIGINT : SIGTERM;
     SCOPED_TRACE("signal " + std::to_string(sent) +
                  (delay < 0 ? std::string(" while the form is read") : ", " + std::to_string(delay) + " ms after"));
     const fs::path folder = fs::path(homePath()) / ("resources-" + std::to_string(run));
@@ -207,7 +214,13 @@ TEST_F(ClientSignalsTest, TheChildrenItsLibrariesStartHaveNeitherSignalBlockedNo
   ASSERT_TRUE(fs::exists(record)) << "SDL started no dbus-launch: " << client.said();
   const std::string status = readText(record);
   EXPECT_EQ(maskOf(status, "SigBlk") & (bit(SIGINT) | bit(SIGTERM)), 0u) << status;
-  EXPECT_EQ(maskOf(status, "SigIgn") & (bit(SIGINT) | bit(SIGTERM) | bit(SIGPIPE)), 0u) << status;
+  // Ignored only where this process ignores it too; SIGPIPE, which the program sets aside for itself,
+  // is the default there whatever this process does with it.
+  unsigned long long ignored = 0;
+  for (int signal : {SIGINT, SIGTERM}) {
+    if (ignoredHere(signal)) ignored |= bit(signal);
+  }
+  EXPECT_EQ(maskOf(status, "SigIgn") & (bit(SIGINT) | bit(SIGTERM) | bit(SIGPIPE)), ignored) << status;
   client.signal(SIGTERM);
   EXPECT_EQ(client.exitStatus(), 0) << client.said();
 }
