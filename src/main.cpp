@@ -1,18 +1,19 @@
 // The room tablet client: AppDelegate launches it into its key window, on the song home screen,
 // shown in a real window where there is a display, else offscreen (saving a screenshot of the
-// first screen into $KT_SCREENS_DIR when that is set). SIGINT and SIGTERM stop it between
-// callbacks, and end it with status 0 within a second whatever it is doing; the loss of the
-// window's display (the compositor or X server went away) stops it too, after which it ends with
-// status 1, so that a supervisor restarting it on failure brings it back. A display that is named
-// but not there (yet) is waited for, then it ends with status 1 too; one that waiting cannot mend
-// ends it at once with display::ConfigurationErrorStatus (78).
+// first screen into $KT_SCREENS_DIR when that is set). SIGINT and SIGTERM, from the first instant
+// of main, stop it between callbacks, and end it with status 0 within a second whatever it is
+// doing; the loss of the window's display (the compositor or X server went away) stops it too,
+// after which it ends with status 1, so that a supervisor restarting it on failure brings it
+// back. A display that is named but not there (yet) is waited for, then it ends with status 1
+// too; one that waiting cannot mend ends it at once with display::ConfigurationErrorStatus (78).
 #include <poll.h>
 #include <signal.h>
 #include <sys/eventfd.h>
-#include <sys/signalfd.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstdio>
 #include <chrono>
 #include <thread>
 
@@ -38,33 +39,59 @@
 
 namespace {
 
-// SIGINT and SIGTERM, heard whatever the main thread is doing. They are held for the whole process
-// (every thread made after start() inherits that) and read by a thread of their own from a
-// signalfd. A signal is said, makes interruptFd() readable (which ends the wait for a display)
-// and stops the main run loop, from where the program stops in order. Until the main thread has
-// let go of the display (displayReleased()), nothing else can hold it for long, it tells of its
-// stop's progress (progress()); should a second pass without any (it is stuck inside the window
-// system, on a stopped server, ...), the thread says so and ends the process itself with status 0.
+// SIGINT and SIGTERM, heard whatever the main thread is doing, from the first instant of main.
+// A handler (installed by install(), first thing) notes the first signal and makes an eventfd
+// readable; nothing is blocked, so every child the program or its libraries start (D-Bus's
+// autolaunch, GStreamer's plugin scanner) gets the default mask, and the handlers themselves go
+// back to the default at exec. A thread of its own (start()) waits on that eventfd; a signal that
+// came before it existed is waiting there for it. A signal is said, makes interruptFd() readable
+// (which ends the wait for a display) and stops the main run loop, from where the program stops in
+// order. Until the main thread has let go of the display (displayReleased()), nothing else can
+// hold it for long, it tells of its stop's progress (progress()); should a second pass without any
+// (it is stuck inside the window system, on a stopped server, ...), the thread says so and ends
+// the process itself with status 0.
 class TerminationSignals {
  public:
   ~TerminationSignals() {
     displayReleased();
     if (m_thread.joinable()) m_thread.join();
-    for (int fd : {m_signals, m_interrupt, m_finished}) {
+    for (int fd : {m_interrupt, m_finished}) {
       if (fd >= 0) close(fd);
     }
+    // s_heard stays open: a signal may still come, and its handler writes there.
   }
 
+  // The handlers in place and the two signals unblocked, should whoever started the program have
+  // held them (a held mask would reach every child too). A signal that whoever started the
+  // program ignores (SIGINT for a shell's job in the background, nohup) stays ignored, as it did
+  // while the signals were read from a descriptor. False when it could not be done.
+  static bool install() {
+    s_heard = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (s_heard < 0) return false;
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    // A call the signal lands in goes on where it can (reads, writes, opens of the libraries that
+    // do not expect EINTR); the other signal waits while the handler runs.
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    sigaddset(&action.sa_mask, SIGINT);
+    sigaddset(&action.sa_mask, SIGTERM);
+    for (int signal : {SIGINT, SIGTERM}) {
+      struct sigaction inherited {};
+      if (sigaction(signal, nullptr, &inherited) != 0) return false;
+      if (inherited.sa_handler == SIG_IGN) continue;
+      if (sigaction(signal, &action, nullptr) != 0) return false;
+    }
+    return pthread_sigmask(SIG_UNBLOCK, &action.sa_mask, nullptr) == 0;
+  }
+  // A signal has come, whether or not the thread has seen it yet.
+  static bool pending() { return s_first.load() != 0; }
+
+  // The thread that hears them. False when it could not be started.
   bool start() {
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-    m_signals = signalfd(-1, &signals, SFD_CLOEXEC);
     m_interrupt = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     m_finished = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (m_signals < 0 || m_interrupt < 0 || m_finished < 0) return false;
+    if (s_heard < 0 || m_interrupt < 0 || m_finished < 0) return false;
     progress();
     m_thread = std::thread([this] { listen(); });
     return true;
@@ -88,18 +115,29 @@ class TerminationSignals {
   using Clock = std::chrono::steady_clock;
   static constexpr auto Grace = std::chrono::seconds(1);
 
+  // Async-signal-safe: an atomic that is lock-free and a write(2); errno as it was.
+  static void onSignal(int signal) {
+    const int saved = errno;
+    int none = 0;
+    s_first.compare_exchange_strong(none, signal);
+    const uint64_t one = 1;
+    ssize_t written = write(s_heard, &one, sizeof one);
+    (void)written;
+    errno = saved;
+  }
+
   void listen() {
-    pollfd p[2] = {{m_signals, POLLIN, 0}, {m_finished, POLLIN, 0}};
+    pollfd p[2] = {{s_heard, POLLIN, 0}, {m_finished, POLLIN, 0}};
     for (;;) {
       if (poll(p, 2, -1) < 0) continue;
       if (p[1].revents) return;
-      signalfd_siginfo info;
-      if (read(m_signals, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) continue;
+      uint64_t count = 0;
+      if (read(s_heard, &count, sizeof count) != static_cast<ssize_t>(sizeof count)) continue;
       if (m_received.exchange(true)) continue;  // the stop is under way already
-      m_signal = info.ssi_signo;
       break;
     }
-    KT_LOG("signal %u received, stopping", m_signal);
+    const int signal = s_first.load();
+    KT_LOG("signal %d received, stopping", signal);
     const uint64_t one = 1;
     ssize_t written = write(m_interrupt, &one, sizeof one);
     (void)written;
@@ -114,20 +152,28 @@ class TerminationSignals {
       const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
       if (poll(&f, 1, static_cast<int>(ms)) > 0) return;
     }
-    core::logNotice("Signal " + std::to_string(m_signal) +
+    core::logNotice("Signal " + std::to_string(signal) +
                     ": the program did not stop within a second (stuck inside the window system or a read); "
                     "ending it now.");
     _exit(0);
   }
 
-  int m_signals = -1;
+  static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free atomic");
+  // Written by the handler: the first signal's number, and a count that makes s_heard readable.
+  static inline std::atomic<int> s_first{0};
+  static inline int s_heard = -1;
+
   int m_interrupt = -1;
   int m_finished = -1;
-  unsigned m_signal = 0;
   std::atomic<bool> m_received{false};
   std::atomic<Clock::rep> m_progress{0};
   std::thread m_thread;
 };
+
+// A write to a pipe nobody reads (standard error under a supervisor that stopped reading) is an
+// error to that write, not the end of the program. Caught rather than ignored: an ignored signal
+// stays ignored in the children the program's libraries start, a caught one is default there.
+void onBrokenPipe(int) {}
 
 // What the program shows its key window on: opened before launch (a display that is named but not
 // there yet is waited for), started once launch has made the first screen.
@@ -177,23 +223,37 @@ class ScreenOutput {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Termination signals are heard from here on: one that comes during the checks below, or
+  // before the thread that stops the program exists, still stops it in order.
+  TerminationSignals termination;
+  if (!TerminationSignals::install()) {
+    std::perror("ktv_client: cannot watch termination signals");
+    return 1;
+  }
   // --help and --version answer at once; an argument that is not a "-Key value" setting ends it.
   if (const std::optional<int> status = kt::ProgramArguments(argc, argv).answer(KT_VERSION)) return *status;
   // Missing resources, or state folders another user could have written, end it before it starts.
   if (const std::optional<int> status = kt::StartChecks::run()) return *status;
-  // A write to a pipe nobody reads (standard error under a supervisor that stopped reading) is an
-  // error to that write, not the end of the program; the sockets say MSG_NOSIGNAL already.
-  signal(SIGPIPE, SIG_IGN);
+  // The sockets say MSG_NOSIGNAL already.
+  struct sigaction brokenPipe {};
+  brokenPipe.sa_handler = onBrokenPipe;
+  brokenPipe.sa_flags = SA_RESTART;
+  sigemptyset(&brokenPipe.sa_mask);
+  sigaction(SIGPIPE, &brokenPipe, nullptr);
   // "-Server_Ip 127.0.0.1"-style arguments override the settings for this run.
   core::UserDefaults::setArguments(argc, argv);
   // The main run loop is this thread's, made before any other thread asks for it.
   core::RunLoop::main();
 
   // Termination signals are heard by a thread of their own, which stops the run loop.
-  TerminationSignals termination;
   if (!termination.start()) {
     KT_LOG("cannot watch termination signals");
     return 1;
+  }
+  // One came already: nothing is opened for it.
+  if (TerminationSignals::pending()) {
+    KT_LOG("signal received before the start, stopping");
+    return 0;
   }
 
   ScreenOutput screen;

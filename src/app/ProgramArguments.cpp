@@ -3,8 +3,10 @@
 #include <unistd.h>
 
 #include <cctype>
+#include <charconv>
 #include <cerrno>
 #include <cstdio>
+#include <cstdint>
 #include <cstring>
 #include <iostream>
 #include <sstream>
@@ -29,12 +31,22 @@ std::string sameButForCase(const std::string& key, const std::set<std::string>& 
   return "";
 }
 
+// Digits alone, as the form's number pad types them, of a number an int holds (what the settings'
+// readers parse them into).
+bool isWholeNumber(const std::string& text) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  int32_t number = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  return error == std::errc() && end == text.data() + text.size();
+}
+
 }  // namespace
 
 ProgramArguments::ProgramArguments(int argc, const char* const* argv)
-    : ProgramArguments(argc, argv, settingKeys(core::Bundle::main())) {}
+    : ProgramArguments(argc, argv, settingKeys(core::Bundle::main()), wholeNumberKeys(core::Bundle::main())) {}
 
-ProgramArguments::ProgramArguments(int argc, const char* const* argv, const std::optional<std::set<std::string>>& keys) {
+ProgramArguments::ProgramArguments(int argc, const char* const* argv, const std::optional<std::set<std::string>>& keys,
+                                   const std::set<std::string>& wholeNumbers) {
   // Walks the arguments the way the settings' argument domain pairs them, so that a value is
   // never taken for an option.
   for (int i = 1; i < argc; ++i) {
@@ -73,6 +85,13 @@ ProgramArguments::ProgramArguments(int argc, const char* const* argv, const std:
       m_mistake = "the setting \"" + arg + "\" needs a value after it";
       return;
     }
+    // Read as a number, a value that is not one would be taken as 0 without a word: a port of 0,
+    // and a guest told only that the server cannot be reached.
+    const std::string value = argv[i + 1] ? argv[i + 1] : "";
+    if (wholeNumbers.count(arg.substr(1)) && !isWholeNumber(value)) {
+      m_mistake = "the setting \"" + arg + "\" takes a whole number, not \"" + value + "\"";
+      return;
+    }
     m_request = Request::Run;
     ++i;
   }
@@ -92,6 +111,20 @@ std::optional<std::set<std::string>> ProgramArguments::settingKeys(const core::B
   return keys;
 }
 
+std::set<std::string> ProgramArguments::wholeNumberKeys(const core::Bundle& resources) {
+  std::set<std::string> keys;
+  const std::optional<std::string> form = resources.pathForResource("Root", "plist", "Settings.bundle");
+  const std::optional<core::Value> root = form ? core::PropertyList::readFile(*form) : std::nullopt;
+  const core::Value::Array* items = root ? (*root)["PreferenceSpecifiers"].asArray() : nullptr;
+  if (!items) return keys;
+  for (const core::Value& item : *items) {
+    const std::string* key = item["Key"].asString();
+    const std::string* keyboard = item["KeyboardType"].asString();
+    if (key && keyboard && *keyboard == "NumberPad") keys.insert(*key);
+  }
+  return keys;
+}
+
 std::string ProgramArguments::versionText(const std::string& version) {
   return std::string(ProgramName) + " " + version + "\n";
 }
@@ -105,7 +138,7 @@ It shows itself in a window (X11 or Wayland), full screen for a kiosk, or offscr
 display is named.
 
 Usage: ktv_client [-Setting value]...
-       ktv_client --help | -h | --version
+  or:  ktv_client --help | -h | --version
 
 Settings for this run only (the stored ones, in $XDG_CONFIG_HOME/ktv-room-client/defaults.plist,
 ~/.config by default, stay as they are; without HOME the home is the password database's, and a
@@ -121,6 +154,17 @@ The settings, default in brackets:
   -Draw_Scale SCALE        draw the interface at this scale (0.5 to 4) whatever the window's size,
                            the picture resampled into the window [the window's own scale]
 
+Exit status:
+  0   stopped (SIGTERM, SIGINT, the window closed), or --help or --version answered
+  1   the display went away or did not come within the wait; the resources are missing; the
+      answer to --help or --version could not be written
+  2   a wrong argument: a setting the program does not have, a setting without its value, a
+      value not of its setting's kind (a port that is not a whole number), an option it does
+      not know
+  78  a fault that waiting cannot mend (a display name that names no server, a refused
+      authorization, a screen it cannot draw on; a folder of the settings, keychain or cache
+      that another user owns or can write): a supervisor should not restart it
+
 Environment:
   KT_FULLSCREEN=1          open the window full screen (F11 turns full screen on and off)
   KT_DISPLAY_WAIT=SECONDS  as -Display_Wait, and before it
@@ -133,18 +177,9 @@ Environment:
   KT_HOST_MAP=MAP          reach hosts elsewhere: host:port=address:port, comma-separated
   KT_AUDIO_OUTPUT=none     play clips without sound
   KT_SOUND_DEVICES=FOLDER  where sound cards are looked for (else /dev/snd)
-  WAYLAND_DISPLAY, DISPLAY the display to show the window on (Wayland first)
+  WAYLAND_DISPLAY          the Wayland display to show the window on (tried first)
+  DISPLAY                  the X display to show the window on
   LANGUAGE                 the languages of the interface, e.g. zh_CN
-
-Exit status:
-  0   stopped (SIGTERM, SIGINT, the window closed), or --help or --version answered
-  1   the display went away or did not come within the wait; the resources are missing; no safe
-      folder for the settings, keychain and cache (one that no other user owns or can write);
-      the answer to --help or --version could not be written
-  2   a wrong argument: a setting the program does not have, a setting without its value, an
-      option it does not know
-  78  a fault that waiting for the display cannot mend (a display name that names no server, a
-      refused authorization, a screen it cannot draw on): a supervisor should not restart it
 )";
   return text.str();
 }

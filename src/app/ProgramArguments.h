@@ -15,22 +15,29 @@ namespace kt {
 // this run (core::UserDefaults::setArguments reads them, and the value may be anything, even
 // "--help"); "--help" (or "-h") and "--version" answer and end the program; anything else (a word
 // without a dash, "--other", a setting the program does not have, a "-Key" with no value after it,
-// "-Key=value") is a mistake, ended with status 2 rather than ignored.
+// "-Key=value", a value that is not of its setting's kind) is a mistake, ended with status 2 rather
+// than ignored.
 class ProgramArguments {
  public:
   enum class Request { Run, Help, Version, Mistake };
 
   // The first of --help, --version or a mistake decides; otherwise Run. Setting keys are checked
-  // against settingKeys() of the program's resources; when those cannot be read, any key is taken
-  // (the start checks end the program for its missing resources).
+  // against settingKeys() of the program's resources, and the values of wholeNumberKeys() must be
+  // whole numbers; when the form cannot be read, any key and value is taken (the start checks end
+  // the program for its missing resources).
   ProgramArguments(int argc, const char* const* argv);
-  // The same with the setting keys given; nullopt takes any key.
-  ProgramArguments(int argc, const char* const* argv, const std::optional<std::set<std::string>>& settingKeys);
+  // The same with the setting keys given (nullopt takes any key), and the keys whose values must
+  // be whole numbers.
+  ProgramArguments(int argc, const char* const* argv, const std::optional<std::set<std::string>>& settingKeys,
+                   const std::set<std::string>& wholeNumberKeys = {});
 
   // The keys a "-Key value" argument may set: those of the settings form (Settings.bundle/Root.plist
   // in the resources) and the settings read by the display ("Display_Wait", "Draw_Scale"); nullopt
   // when the form cannot be read.
   static std::optional<std::set<std::string>> settingKeys(const core::Bundle& resources);
+  // The keys of the form whose field takes digits alone (KeyboardType NumberPad: the ports, the
+  // video state), which the program reads as whole numbers; empty when the form cannot be read.
+  static std::set<std::string> wholeNumberKeys(const core::Bundle& resources);
 
   Request request() const { return m_request; }
   // What is wrong, for the user, when request() is Mistake.

@@ -6,6 +6,7 @@
 #include "platform/core/Bundle.h"
 #include "platform/core/Log.h"
 #include "platform/core/Paths.h"
+#include "platform/display/Display.h"
 
 namespace kt {
 namespace {
@@ -58,11 +59,8 @@ std::string folderProblem(core::paths::StateKind kind) {
          ". Give it a folder of this user's own that nobody else can write (HOME, or " + variable + ").";
 }
 
-}  // namespace
-
-std::vector<std::string> StartChecks::problems() {
+std::vector<std::string> folderProblems() {
   std::vector<std::string> found;
-  if (std::string problem = resourcesProblem(); !problem.empty()) found.push_back(problem);
   for (core::paths::StateKind kind :
        {core::paths::StateKind::Config, core::paths::StateKind::Data, core::paths::StateKind::Cache}) {
     if (std::string problem = folderProblem(kind); !problem.empty()) found.push_back(problem);
@@ -70,11 +68,25 @@ std::vector<std::string> StartChecks::problems() {
   return found;
 }
 
+}  // namespace
+
+static_assert(StartChecks::UnsafeFolderStatus == display::ConfigurationErrorStatus,
+              "an unsafe folder ends the program as a display set-up that no wait mends does");
+
+std::vector<std::string> StartChecks::problems() {
+  std::vector<std::string> found;
+  if (std::string problem = resourcesProblem(); !problem.empty()) found.push_back(problem);
+  for (std::string& problem : folderProblems()) found.push_back(std::move(problem));
+  return found;
+}
+
 std::optional<int> StartChecks::run() {
-  const std::vector<std::string> found = problems();
-  if (found.empty()) return std::nullopt;
-  for (const std::string& problem : found) core::logNotice(problem + " Stopping.");
-  return FailedStatus;
+  const std::string resources = resourcesProblem();
+  const std::vector<std::string> folders = folderProblems();
+  if (resources.empty() && folders.empty()) return std::nullopt;
+  if (!resources.empty()) core::logNotice(resources + " Stopping.");
+  for (const std::string& problem : folders) core::logNotice(problem + " Stopping.");
+  return folders.empty() ? FailedStatus : UnsafeFolderStatus;
 }
 
 }  // namespace kt

@@ -25,6 +25,13 @@ const std::optional<std::set<std::string>>& formKeys() {
   return keys;
 }
 
+// The keys of the source tree's form whose values are whole numbers.
+const std::set<std::string>& formWholeNumberKeys() {
+  static const std::set<std::string> keys =
+      ProgramArguments::wholeNumberKeys(core::Bundle(std::string(KT_SOURCE_DIR) + "/resources"));
+  return keys;
+}
+
 struct Answer {
   std::optional<int> status;
   std::string out, err;
@@ -37,7 +44,8 @@ Answer answerTo(std::vector<std::string> args) {
   argv.push_back(nullptr);
   std::ostringstream out, err;
   Answer a;
-  a.status = ProgramArguments(static_cast<int>(args.size()), argv.data(), formKeys()).answer("9.8.7+test", out, err);
+  a.status = ProgramArguments(static_cast<int>(args.size()), argv.data(), formKeys(), formWholeNumberKeys())
+                 .answer("9.8.7+test", out, err);
   a.out = out.str();
   a.err = err.str();
   return a;
@@ -129,6 +137,28 @@ TEST(ProgramArgumentsTest, ASettingThatIsNotInTheFormIsAMistakeWithTheKeyItMayMe
   for (const std::string& key : *formKeys()) EXPECT_FALSE(answerTo({"-" + key, "1"}).status) << key;
   EXPECT_TRUE(formKeys()->count("Display_Wait") && formKeys()->count("Draw_Scale") && formKeys()->count("Server_Ip"));
   EXPECT_FALSE(formKeys()->count("uid"));
+}
+
+// A value the program reads as a number that is not one was taken as 0 without a word (a port of
+// 0, and a guest told only that the server cannot be reached): the form's number fields take
+// digits alone, and anything else is a mistake with the setting and the value named.
+TEST(ProgramArgumentsTest, AValueThatIsNotOfItsSettingsKindIsAMistake) {
+  EXPECT_EQ(formWholeNumberKeys(), (std::set<std::string>{"Server_Port", "webService_Port", "vedio_State"}));
+  for (const char* value : {"notaport", "", "9100x", " 9100", "9100 ", "-1", "+80", "0x50", "1e3", "80.0", "2147483648",
+                            "99999999999999999999"}) {
+    const Answer a = answerTo({"-Server_Ip", "127.0.0.1", "-Server_Port", value});
+    EXPECT_EQ(a.status, ProgramArguments::MistakeStatus) << value;
+    EXPECT_EQ(a.out, "");
+    EXPECT_EQ(a.err, "ktv_client: the setting \"-Server_Port\" takes a whole number, not \"" + std::string(value) +
+                         "\"; see 'ktv_client --help'\n");
+  }
+  EXPECT_EQ(answerTo({"-webService_Port", "http"}).status, ProgramArguments::MistakeStatus);
+  EXPECT_EQ(answerTo({"-vedio_State", "on"}).status, ProgramArguments::MistakeStatus);
+  for (const char* value : {"9100", "0", "08080", "2147483647", "000000000000009100"}) {
+    EXPECT_FALSE(answerTo({"-Server_Port", value, "-webService_Port", value, "-vedio_State", value}).status) << value;
+  }
+  // Text settings take any text; the display's settings say their own faults as they read them.
+  EXPECT_FALSE(answerTo({"-Server_Ip", "notanaddress", "-VedioName", "9100", "-Display_Wait", "soon"}).status);
 }
 
 // Without the settings form (resources missing, which the start checks end the program for) the

@@ -75,6 +75,16 @@ TEST_F(ClientArgumentsTest, ASettingItDoesNotHaveEndsItWithStatusTwoAndItsName) 
   EXPECT_NE(known.err.find("started:"), std::string::npos) << known.err;
 }
 
+// A port that is not a number was taken as port 0 without a word, and the guest was told only that
+// the server could not be reached. The kinds come from the installed settings form.
+TEST_F(ClientArgumentsTest, AValueNotOfItsSettingsKindEndsItWithStatusTwo) {
+  const Outcome run = runClientWith(Launch{{"-Server_Ip", "127.0.0.1", "-Server_Port", "notaport"}, kEndsAtOnceIfStarted});
+  EXPECT_EQ(run.status, 2) << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err,
+            "ktv_client: the setting \"-Server_Port\" takes a whole number, not \"notaport\"; see 'ktv_client --help'\n");
+}
+
 TEST_F(ClientArgumentsTest, DashHIsHelp) {
   const Outcome h = runClient({"-h"});
   EXPECT_EQ(h.status, 0) << h.err;

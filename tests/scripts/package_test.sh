@@ -4,8 +4,9 @@
 # two packages byte for byte the same; its name, fields and Depends (the libraries
 # dpkg-shlibdeps finds and what the program loads at run time that no linker sees: the GL stack
 # SDL's Wayland driver opens, ALSA's sink for the sound); its files (all under /usr, the program
-# stripped, the icons, the man page) beside its debug symbols package; the unit's restart policy;
-# no lintian error and no hardening tag.
+# stripped, the icons, the man page) beside its debug symbols package, whose documents are the
+# program's; the man page's sections as man shows them; the unit's restart policy; no lintian error
+# in either package and no hardening tag.
 # Skipped (77) where dpkg's tools are not there.
 # Usage: package_test.sh <source dir> <work folder>
 set -euo pipefail
@@ -90,6 +91,13 @@ grep -q "/usr/lib/debug/.build-id/${build_id:0:2}/${build_id:2}.debug" <<<"$(dpk
 # Its checksums name the files as installed, so that dpkg can check them.
 strays=$(dpkg-deb --ctrl-tarfile "$ddeb" | tar -xO ./md5sums | grep -v '^[0-9a-f]\{32\}  usr/lib/debug/' || true)
 [ -z "$strays" ] || fail "$(basename "$ddeb")'s md5sums name files not as installed: $strays"
+# Its documents are the program's package's, as in Debian's debug symbols packages: a link to that
+# folder, and the package it depends on at the same version.
+ddebfield() { dpkg-deb -f "$ddeb" "$1"; }
+grep -q ' \./usr/share/doc/ktv-client-dbgsym -> ktv-client$' <<<"$(dpkg-deb -c "$ddeb")" ||
+  fail "$(basename "$ddeb") has no link usr/share/doc/ktv-client-dbgsym -> ktv-client: $(dpkg-deb -c "$ddeb")"
+[ "$(ddebfield Depends)" = "ktv-client (= $version)" ] || fail "$(basename "$ddeb")'s Depends: $(ddebfield Depends)"
+[ "$(ddebfield Source)" = ktv-client ] || fail "$(basename "$ddeb")'s Source: $(ddebfield Source)"
 # Neither the source nor the build folder left in the program.
 for folder in "$top" "$work/a"; do
   if grep -aqF "$folder" "$tmp/root/usr/bin/ktv_client"; then fail "the program holds the folder $folder"; fi
@@ -106,12 +114,30 @@ grep -qx 'StartupWMClass=ktv-client' "$tmp/root/usr/share/applications/ktv-clien
   fail "the desktop entry's StartupWMClass is not the window's class ktv-client"
 grep -q '^\.TH KTV_CLIENT "1"' <<<"$(zcat "$tmp/root/usr/share/man/man1/ktv_client.1.gz")" ||
   fail "the man page has no title line: $(zcat "$tmp/root/usr/share/man/man1/ktv_client.1.gz" | head -n 5)"
+# The man page as man shows it: both forms of the command in the synopsis, the exit statuses in
+# the description, and the environment's variables each an entry of its own, nothing after them.
+MANWIDTH=100 man -l "$tmp/root/usr/share/man/man1/ktv_client.1.gz" 2>/dev/null | col -bx >"$tmp/man.txt" ||
+  fail "man cannot show the man page"
+section() { awk -v name="$1" '/^[A-Z]/ { inside = ($0 == name) } inside' "$tmp/man.txt"; }
+page() { cat "$tmp/man.txt"; }
+grep -qx ' *ktv_client --help | -h | --version' <<<"$(section SYNOPSIS)" ||
+  fail "the man page's SYNOPSIS lacks the --help form: $(page)"
+grep -qx ' *Exit status:' <<<"$(section DESCRIPTION)" || fail "the man page's DESCRIPTION has no exit statuses: $(page)"
+grep -q '^ *78 *a fault that waiting cannot mend' <<<"$(section DESCRIPTION)" ||
+  fail "the man page's exit statuses lack 78: $(page)"
+# The entries' names alone on their lines, at the entries' indent.
+names=$(section ENVIRONMENT | sed -n 's/^       \([^ ].*\)$/\1/p' | tr '\n' ' ')
+[ "$names" = "KT_FULLSCREEN=1 KT_DISPLAY_WAIT=SECONDS KT_DRAW_SCALE=SCALE KT_OFFSCREEN=1 KT_SCREENS_DIR=FOLDER \
+KT_LOG_STDERR=1 KT_RESOURCES=FOLDER KT_CAMERA=PATH KT_HOST_MAP=MAP KT_AUDIO_OUTPUT=none KT_SOUND_DEVICES=FOLDER \
+WAYLAND_DISPLAY DISPLAY LANGUAGE " ] || fail "the man page's ENVIRONMENT entries: $names
+$(section ENVIRONMENT)"
 grep -q '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
   "$tmp/root/usr/share/doc/ktv-client/copyright" || fail "the copyright file is not in the machine-readable format"
 
-# Status 2: it found an error; 1: it could not look.
+# Status 2: it found an error; 1: it could not look. Both packages (without its copyright and
+# changelog, the debug symbols package had errors of its own).
 status=0
-lintian --fail-on error --tag-display-limit 0 "$deb" >"$tmp/lintian.log" 2>&1 || status=$?
+lintian --fail-on error --tag-display-limit 0 "$deb" "$ddeb" >"$tmp/lintian.log" 2>&1 || status=$?
 if [ "$status" -ne 0 ] || grep -q '^E: ' "$tmp/lintian.log"; then
   cat "$tmp/lintian.log" >&2
   fail "lintian reports errors (status $status)"

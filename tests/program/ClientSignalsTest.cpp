@@ -1,0 +1,228 @@
+// The client program's termination signals, in a child process: SIGTERM and SIGINT stop it in
+// order (status 0) from the first instant of its main, however early they come, and the children
+// its libraries start have neither signal blocked nor ignored, so that they end on a unit's
+// SIGTERM with the program.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/ClientProcess.h"
+#include "support/DisplayServers.h"
+#include "support/TempHome.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readText(const fs::path& path) {
+  std::ifstream in(path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The mask of a "SigBlk:" or "SigIgn:" line of /proc/<pid>/status, as recorded.
+unsigned long long maskOf(const std::string& status, const std::string& field) {
+  const size_t at = status.find(field + ":");
+  if (at == std::string::npos) return ~0ull;
+  return std::strtoull(status.c_str() + at + field.size() + 1, nullptr, 16);
+}
+
+constexpr unsigned long long bit(int signal) { return 1ull << (signal - 1); }
+
+// Whether this process ignores the signal, as its children then do from the start (the program
+// keeps such a signal ignored, as a shell's background job or nohup asks).
+bool ignoredHere(int signal) {
+  struct sigaction current {};
+  return sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
+}
+
+// The program's resources with the settings form a FIFO: each time the program opens the form it
+// waits until the test hands it over, so the test knows the program is inside its main, reading
+// its arguments' settings, and can send a signal at that very point. The form is handed over by
+// a thread, as often as the program opens it, until the object goes.
+class HeldSettingsForm {
+ public:
+  explicit HeldSettingsForm(const fs::path& folder) : m_folder(folder) {
+    const fs::path built = fs::path(KT_CLIENT_PATH).parent_path() / "resources";
+    for (const auto& entry : fs::directory_iterator(built)) {
+      if (entry.path().filename() != "Settings.bundle") fs::create_symlink(entry.path(), folder / entry.path().filename());
+    }
+    fs::create_directories(folder / "Settings.bundle");
+    for (const auto& entry : fs::directory_iterator(built / "Settings.bundle")) {
+      if (entry.path().filename() != "Root.plist") {
+        fs::create_symlink(entry.path(), folder / "Settings.bundle" / entry.path().filename());
+      }
+    }
+    m_form = readText(built / "Settings.bundle/Root.plist");
+    m_fifo = (folder / "Settings.bundle/Root.plist").string();
+    m_ready = !m_form.empty() && mkfifo(m_fifo.c_str(), 0600) == 0;
+  }
+  ~HeldSettingsForm() { stop(); }
+
+  bool ready() const { return m_ready; }
+  const fs::path& folder() const { return m_folder; }
+
+  // Waits until the program opens the form (true), then `whileOpen` runs before the form is handed
+  // over; from then on the program gets the form each time it opens it. False when the program
+  // did not open it within a minute.
+  template <typename F>
+  bool handOver(F whileOpen) {
+    const int fd = openForWriting(std::chrono::seconds(60));
+    if (fd < 0) return false;
+    whileOpen();
+    writeAll(fd);
+    m_thread = std::thread([this] {
+      for (;;) {
+        const int next = ::open(m_fifo.c_str(), O_WRONLY | O_CLOEXEC);
+        if (next < 0 || m_stop.load()) {
+          if (next >= 0) close(next);
+          return;
+        }
+        writeAll(next);
+      }
+    });
+    return true;
+  }
+
+  // The thread ends: its open is met by one of the test's own.
+  void stop() {
+    if (!m_thread.joinable()) return;
+    m_stop.store(true);
+    const int reader = ::open(m_fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    m_thread.join();
+    if (reader >= 0) close(reader);
+  }
+
+ private:
+  // The writing end, once a reader has the FIFO open: polled without blocking, so that a program
+  // that never opens it fails the test instead of hanging it.
+  int openForWriting(std::chrono::seconds within) {
+    const auto until = std::chrono::steady_clock::now() + within;
+    while (std::chrono::steady_clock::now() < until) {
+      const int fd = ::open(m_fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+      if (fd >= 0) {
+        fcntl(fd, F_SETFL, 0);  // blocking writes from here on
+        return fd;
+      }
+      if (errno != ENXIO) return -1;  // ENXIO: no reader yet
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return -1;
+  }
+  void writeAll(int fd) {
+    size_t done = 0;
+    while (done < m_form.size()) {
+      const ssize_t n = ::write(fd, m_form.data() + done, m_form.size() - done);
+      if (n <= 0) break;  // the reader went (the program ended)
+      done += static_cast<size_t>(n);
+    }
+    close(fd);
+  }
+
+  fs::path m_folder;
+  std::string m_form;
+  std::string m_fifo;
+  bool m_ready = false;
+  std::atomic<bool> m_stop{false};
+  std::thread m_thread;
+};
+
+class ClientSignalsTest : public support::TempHomeTest {};
+
+// A signal in the program's first moments (SIGTERM in its first 0.2 s) ended it by the signal, so
+// that the unit saw a failure. It is sent while the program reads its arguments' settings form, the
+// first thing its main reads, and then at a sweep of moments after that, through the checks,
+// the start and the first screen: each run ends in order with status 0. The verdict is the same
+// at every moment; the sweep only spreads the moments over the start.
+TEST_F(ClientSignalsTest, ASignalAtAnyMomentFromTheStartOfMainStopsItInOrder) {
+  // A form handed to a program that has ended is an error to that write, not the test's end.
+  struct IgnoredBrokenPipe {
+    struct sigaction saved {};
+    IgnoredBrokenPipe() {
+      struct sigaction ignore {};
+      ignore.sa_handler = SIG_IGN;
+      sigaction(SIGPIPE, &ignore, &saved);
+    }
+    ~IgnoredBrokenPipe() { sigaction(SIGPIPE, &saved, nullptr); }
+  } ignoredBrokenPipe;
+  const std::vector<int> delaysMs{-1, 0, 2, 10, 40, 160, 640};
+  for (size_t run = 0; run < delaysMs.size(); ++run) {
+    const int delay = delaysMs[run];
+    const int sent = run % 2 && !ignoredHere(SIGINT) ? SIGINT : SIGTERM;
+    SCOPED_TRACE("signal " + std::to_string(sent) +
+                 (delay < 0 ? std::string(" while the form is read") : ", " + std::to_string(delay) + " ms after"));
+    const fs::path folder = fs::path(homePath()) / ("resources-" + std::to_string(run));
+    fs::create_directories(folder);
+    HeldSettingsForm form(folder);
+    ASSERT_TRUE(form.ready());
+    support::ClientProcess client;
+    ASSERT_TRUE(client.start(KT_CLIENT_PATH, {"KT_RESOURCES=" + folder.string(), "KT_OFFSCREEN=1"}));
+    ASSERT_TRUE(form.handOver([&] {
+      if (delay < 0) client.signal(sent);
+    })) << "the program never read its settings form: " << client.said();
+    if (delay >= 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+      client.signal(sent);
+    }
+    EXPECT_EQ(client.exitStatus(), 0) << client.said();
+    form.stop();
+  }
+}
+
+// SIGINT and SIGTERM were held blocked in every thread, and every child inherits its mask: D-Bus's
+// autolaunch, which SDL runs on X11 without a session bus, and the bus it starts ignored the
+// unit's SIGTERM and outlived the program. A stand-in dbus-launch first on PATH records its own
+// mask and dispositions and fails, as one that finds no bus would.
+TEST_F(ClientSignalsTest, TheChildrenItsLibrariesStartHaveNeitherSignalBlockedNorIgnored) {
+  // libdbus runs its own build's dbus-launch where there is one, and looks on PATH only without it.
+  if (access("/usr/bin/dbus-launch", X_OK) == 0) GTEST_SKIP() << "/usr/bin/dbus-launch would run instead of the stand-in";
+  support::XServer x;
+  ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+  const fs::path bin = fs::path(homePath()) / "bin";
+  const fs::path record = fs::path(homePath()) / "dbus-launch.status";
+  fs::create_directories(bin);
+  // In Perl, which leaves the mask as it found it (a shell clears it as it starts); written whole
+  // under another name first, so that the test never reads half of it.
+  const std::string to = "'" + record.string() + "'";
+  std::ofstream(bin / "dbus-launch") << "#!/usr/bin/perl\n"
+                                     << "open(my $in, '<', '/proc/self/status') or exit 2;\n"
+                                     << "open(my $out, '>', " << to << " . '.part') or exit 2;\n"
+                                     << "print $out grep { /^Sig(Blk|Ign):/ } <$in>;\n"
+                                     << "close($out);\n"
+                                     << "rename(" << to << " . '.part', " << to << ");\n"
+                                     << "exit 1;\n";
+  fs::permissions(bin / "dbus-launch", fs::perms(0755));
+  const char* path = std::getenv("PATH");
+  support::ClientProcess client;
+  ASSERT_TRUE(client.start(KT_CLIENT_PATH, {"DISPLAY=" + x.display(), "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS",
+                                            "PATH=" + bin.string() + ":" + (path ? path : "/usr/bin:/bin")}));
+  // The bus is looked for while the window system starts, before the window is shown.
+  ASSERT_TRUE(client.readUntil("shown in a window")) << client.said();
+  ASSERT_TRUE(fs::exists(record)) << "SDL started no dbus-launch: " << client.said();
+  const std::string status = readText(record);
+  EXPECT_EQ(maskOf(status, "SigBlk") & (bit(SIGINT) | bit(SIGTERM)), 0u) << status;
+  // Ignored only where this process ignores it too; SIGPIPE, which the program sets aside for itself,
+  // is the default there whatever this process does with it.
+  unsigned long long ignored = 0;
+  for (int signal : {SIGINT, SIGTERM}) {
+    if (ignoredHere(signal)) ignored |= bit(signal);
+  }
+  EXPECT_EQ(maskOf(status, "SigIgn") & (bit(SIGINT) | bit(SIGTERM) | bit(SIGPIPE)), ignored) << status;
+  client.signal(SIGTERM);
+  EXPECT_EQ(client.exitStatus(), 0) << client.said();
+}
+
+}  // namespace
