@@ -213,19 +213,8 @@ std::unique_ptr<Context> Context::bitmap(Size points, double scale, bool opaque)
 
 double Context::fittingScale(Size points, double scale) {
   if (scale <= 0) scale = Image::drawingScale();
-  if (!(points.width > 0) || !(points.height > 0) || !std::isfinite(scale) || !std::isfinite(points.width) ||
-      !std::isfinite(points.height))
-    return 0;
-  auto fits = [&](double k) {
-    const double pw = pixelLength(points.width, k), ph = pixelLength(points.height, k);
-    return pw >= 1 && ph >= 1 && pw <= kMaxSide && ph <= kMaxSide && pw * ph <= double(kMaxPixels);
-  };
-  if (fits(scale)) return scale;
-  double k = std::min({scale, kMaxSide / points.width, kMaxSide / points.height,
-                       std::sqrt(double(kMaxPixels) / points.width / points.height)});
-  // Rounding up to whole pixels can still take a pixel too many.
-  for (int i = 0; i < 8 && k > 0 && !fits(k); ++i) k *= 1 - 1.0 / 4096;
-  return k > 0 && fits(k) ? k : 0;
+  if (!std::isfinite(scale)) return 0;
+  return largestFittingScale(points, scale, kMaxSide, double(kMaxPixels));
 }
 
 std::unique_ptr<Context> Context::forSurface(cairo_surface_t* surface, double scale) {
