@@ -355,9 +355,11 @@ void paintDrawn(cairo_t* cr, const Image& img, const AffineTransform& a, const R
   cairo_set_source_surface(cr, surface, x0, y0);
   cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
   cairo_new_path(cr);
-  // Within the bitmap: the shown area on whole pixels is no larger than it.
-  const double x1 = std::max(std::round(d0.x), x0), y1 = std::max(std::round(d0.y), y0);
-  const double x2 = std::min(std::round(d1.x), x0 + pw), y2 = std::min(std::round(d1.y), y0 + ph);
+  // Within the bitmap: the shown area (on the pixel grid already, but for the error of mapping it
+  // back and forth) is no larger than it.
+  const Rect on = pixelAligned(Rect(d0.x, d0.y, d1.x - d0.x, d1.y - d0.y));
+  const double x1 = std::max(on.minX(), x0), y1 = std::max(on.minY(), y0);
+  const double x2 = std::min(on.maxX(), x0 + pw), y2 = std::min(on.maxY(), y0 + ph);
   if (x2 > x1 && y2 > y1) {
     cairo_rectangle(cr, x1, y1, x2 - x1, y2 - y1);
     fillPathWithAlpha(cr, alpha);
@@ -1511,17 +1513,7 @@ Compositor::Compositor(Size points, double scale)
 }
 
 double Compositor::largestScale(Size points) {
-  if (!(points.width > 0) || !(points.height > 0) || !std::isfinite(points.width) || !std::isfinite(points.height))
-    return 0;
-  auto fits = [&](double k) {
-    const double pw = pixelLength(points.width, k), ph = pixelLength(points.height, k);
-    return pw >= 1 && ph >= 1 && pw <= kMaxOffscreenSide && ph <= kMaxOffscreenSide && pw * ph <= kMaxOffscreenPixels;
-  };
-  double k = std::min({kMaxOffscreenSide / points.width, kMaxOffscreenSide / points.height,
-                       std::sqrt(kMaxOffscreenPixels / points.width / points.height)});
-  k = std::floor(k * 64) / 64;
-  while (k > 0 && !fits(k)) k -= 1.0 / 64;
-  return std::max(k, 0.0);
+  return largestFittingScale(points, INFINITY, kMaxOffscreenSide, kMaxOffscreenPixels);
 }
 
 Compositor::~Compositor() {

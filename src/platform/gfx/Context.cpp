@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 #include "platform/core/Log.h"
@@ -212,19 +213,8 @@ std::unique_ptr<Context> Context::bitmap(Size points, double scale, bool opaque)
 
 double Context::fittingScale(Size points, double scale) {
   if (scale <= 0) scale = Image::drawingScale();
-  if (!(points.width > 0) || !(points.height > 0) || !std::isfinite(scale) || !std::isfinite(points.width) ||
-      !std::isfinite(points.height))
-    return 0;
-  auto fits = [&](double k) {
-    const double pw = pixelLength(points.width, k), ph = pixelLength(points.height, k);
-    return pw >= 1 && ph >= 1 && pw <= kMaxSide && ph <= kMaxSide && pw * ph <= double(kMaxPixels);
-  };
-  if (fits(scale)) return scale;
-  double k = std::min({scale, kMaxSide / points.width, kMaxSide / points.height,
-                       std::sqrt(double(kMaxPixels) / points.width / points.height)});
-  // Rounding up to whole pixels can still take a pixel too many.
-  for (int i = 0; i < 8 && k > 0 && !fits(k); ++i) k *= 1 - 1.0 / 4096;
-  return k > 0 && fits(k) ? k : 0;
+  if (!std::isfinite(scale)) return 0;
+  return largestFittingScale(points, scale, kMaxSide, double(kMaxPixels));
 }
 
 std::unique_ptr<Context> Context::forSurface(cairo_surface_t* surface, double scale) {
@@ -852,18 +842,21 @@ bool Context::drawResampled(cairo_t* cr, const Image& image, const Rect& r) cons
   cairo_get_matrix(cr, &m);
   const double k = Image::drawingScale();
   if (m.xy != 0 || m.yx != 0 || std::fabs(m.xx - k) > 1e-9 * k || std::fabs(m.yy - k) > 1e-9 * k) return false;
-  auto copy = image.resampledFor(r.size);
+  // The rect's edges on the pixel grid, as a layer's would land: the copy is that many pixels,
+  // one copied pixel a device pixel, and nothing is drawn past the far edges.
+  double x1 = r.minX(), y1 = r.minY(), x2 = r.maxX(), y2 = r.maxY();
+  cairo_user_to_device(cr, &x1, &y1);
+  cairo_user_to_device(cr, &x2, &y2);
+  const Rect on = pixelAligned(Rect(x1, y1, x2 - x1, y2 - y1));
+  if (!(on.width() >= 1) || !(on.height() >= 1) || on.width() > INT32_MAX || on.height() > INT32_MAX) return false;
+  auto copy = image.resampledTo(static_cast<int>(on.width()), static_cast<int>(on.height()));
   if (!copy) return false;
-  // One copied pixel a device pixel, from the pixel boundary the pixel grid puts the corner on.
-  double x = r.x(), y = r.y();
-  cairo_user_to_device(cr, &x, &y);
-  x = pixelEdge(x), y = pixelEdge(y);
   cairo_save(cr);
   cairo_identity_matrix(cr);
-  cairo_set_source_surface(cr, copy->cairoSurface(), x, y);
+  cairo_set_source_surface(cr, copy->cairoSurface(), on.x(), on.y());
   cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
   cairo_new_path(cr);
-  cairo_rectangle(cr, x, y, copy->pixelWidth(), copy->pixelHeight());
+  cairo_rectangle(cr, on.x(), on.y(), copy->pixelWidth(), copy->pixelHeight());
   cairo_fill(cr);
   cairo_restore(cr);
   return true;

@@ -13,6 +13,7 @@
 #include "platform/gfx/Compositor.h"
 #include "platform/gfx/Context.h"
 #include "platform/gfx/Image.h"
+#include "platform/gfx/PixelGrid.h"
 #include "platform/gfx/Transaction.h"
 
 namespace gfx {
@@ -500,7 +501,8 @@ void fillPartialEdges(Image& image, Size points) {
       !(k > 0))
     return;
   const int pw = cairo_image_surface_get_width(s), ph = cairo_image_surface_get_height(s);
-  const int fw = static_cast<int>(std::floor(points.width * k + 1e-6)), fh = static_cast<int>(std::floor(points.height * k + 1e-6));
+  // The columns and rows the bounds cover wholly.
+  const int fw = static_cast<int>(pixelEdgeBefore(points.width * k)), fh = static_cast<int>(pixelEdgeBefore(points.height * k));
   const bool column = fw >= 1 && fw < pw, row = fh >= 1 && fh < ph;
   if (!column && !row) return;
   cairo_surface_flush(s);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/gfx/Geometry.h"
@@ -15,6 +16,10 @@ namespace gfx {
 // rounding error of points times a scale never adds a pixel.
 inline double pixelEdge(double position) { return std::ceil(position - 1e-6); }
 
+// The pixel boundary at or before `position`, a millionth of a pixel above one counting as on
+// it: where the pixels a length covers wholly end.
+inline double pixelEdgeBefore(double position) { return std::floor(position + 1e-6); }
+
 // The pixels `points` take at `scale` from a whole pixel: the far edge's pixel boundary, so that
 // the last, partly covered pixel is one of them.
 inline double pixelLength(double points, double scale) { return pixelEdge(points * scale); }
@@ -26,6 +31,28 @@ inline Rect pixelAligned(const Rect& device) {
   const double x1 = pixelEdge(device.minX()), y1 = pixelEdge(device.minY());
   const double x2 = pixelEdge(device.maxX()), y2 = pixelEdge(device.maxY());
   return Rect(x1, y1, x2 - x1, y2 - y1);
+}
+
+// The largest scale, at most `most`, at which `points` take (by pixelLength) at least one pixel a
+// side, no more than `maxSide` a side and no more than `maxPixels` in all: `most` itself when it
+// fits, else the largest step of 1/64 below the limits that does (a finer step below 1/64). 0 when
+// none does. Bitmaps too large at their scale and the compositor's largest frame search alike.
+inline double largestFittingScale(Size points, double most, double maxSide, double maxPixels) {
+  if (!(points.width > 0) || !(points.height > 0) || !std::isfinite(points.width) || !std::isfinite(points.height) ||
+      !(most > 0))
+    return 0;
+  auto fits = [&](double k) {
+    const double pw = pixelLength(points.width, k), ph = pixelLength(points.height, k);
+    return pw >= 1 && ph >= 1 && pw <= maxSide && ph <= maxSide && pw * ph <= maxPixels;
+  };
+  if (std::isfinite(most) && fits(most)) return most;
+  double k = std::min({most, maxSide / points.width, maxSide / points.height, std::sqrt(maxPixels / points.width / points.height)});
+  if (!(k > 0) || !std::isfinite(k)) return 0;
+  const double step = k >= 1.0 / 64 ? 1.0 / 64 : k / 64;
+  k = std::floor(k / step) * step;
+  // Each side rounded up to whole pixels can still take a pixel too many.
+  for (int i = 0; i < 64 && k > 0 && !fits(k); ++i) k -= step;
+  return k > 0 && fits(k) ? k : 0;
 }
 
 }  // namespace gfx

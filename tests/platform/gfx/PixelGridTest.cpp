@@ -326,5 +326,22 @@ TEST(PixelGridTest, ALayerTallerThanTheBitmapLimitStillDraws) {
   EXPECT_EQ(Context::fittingScale({100, 0}, k), 0);
 }
 
+// Bitmaps too large at their scale and the compositor's largest frame take the largest scale
+// that fits by one search: a step of 1/64 below the limits, the sides rounded up by the grid.
+TEST(PixelGridTest, TheLargestScaleThatFitsIsFoundAlikeForBitmapsAndFrames) {
+  // 4096 x 4096 pixels: 4720 x 3540 at 295/64; 4736 x 3552 at the next step is too many.
+  EXPECT_EQ(Compositor::largestScale({1024, 768}), 295.0 / 64);
+  // 16384 pixels a side: 6000 points take 16312 at 174/64, 16407 at the next step.
+  EXPECT_EQ(Context::fittingScale({100, 6000}, 2.8125), 174.0 / 64);
+  EXPECT_NE(Context::bitmap({100, 6000}, 174.0 / 64), nullptr);
+  EXPECT_EQ(Context::bitmap({100, 6000}, 175.0 / 64), nullptr);
+  // Each side rounded up can take more pixels than the limits allow: the steps go down until they
+  // fit (a one-point line is two rows above scale 1, which 2000 pixels in all cannot hold).
+  EXPECT_EQ(largestFittingScale({1000.3, 1}, 8, 1e9, 2000), 1.0);
+  EXPECT_EQ(largestFittingScale({1000.3, 1}, 0.5, 1e9, 2000), 0.5);
+  EXPECT_EQ(pixelEdgeBefore(2.9999999), 3);
+  EXPECT_EQ(pixelEdgeBefore(2.999), 2);
+}
+
 }  // namespace
 }  // namespace gfx

@@ -218,7 +218,9 @@ TEST_F(ResampledImageTest, TheCompositorDrawsAPictureFromItsCopyPixelForPixel) {
       ASSERT_EQ(surfacePixel(comp.surface(), 15 + x, 15 + y), copy->pixelAt(x, y)) << x << "," << y;
 }
 
-TEST_F(ResampledImageTest, AContextAtTheDrawingScaleDrawsAPictureFromItsCopyPixelForPixel) {
+// The rect (device pixels 14.06 to 126.56 and 14.06 to 98.44) lands on the pixel grid as a layer's
+// edges would: from 15 to 127 and 15 to 99, the copy made at that size and nothing drawn past it.
+TEST_F(ResampledImageTest, AContextAtTheDrawingScaleDrawsAPictureFromItsCopyWithinThePixelGrid) {
   const double k = 2.8125;
   Image::setDrawingScale(k);
   auto picture = stripes(40, 30, 1, 1);  // 40 x 30 points at scale 1, enlarged 2.8125 times
@@ -227,13 +229,25 @@ TEST_F(ResampledImageTest, AContextAtTheDrawingScaleDrawsAPictureFromItsCopyPixe
   ctx->drawImage(*picture, Rect(5, 5, 40, 30));
   ctx->drawImage(*picture, Rect(5, 5, 40, 30));
   auto drawn = ctx->makeImage();
-  auto copy = picture->resampledFor({40, 30});
+  auto copy = picture->resampledTo(112, 84);
   ASSERT_NE(copy, nullptr);
-  // From device pixel 14.06, on the pixel boundary the pixel grid puts it on: 15, as a layer's
-  // edge at that position would be.
-  for (int y = 0; y < copy->pixelHeight(); y += 5)
-    for (int x = 0; x < copy->pixelWidth(); ++x)
+  EXPECT_EQ(Image::resampledBytes(), 112u * 84 * 4) << "a copy of another size was made";
+  for (int y = 0; y < 84; ++y)
+    for (int x = 0; x < 112; ++x)
       ASSERT_EQ(drawn->pixelAt(15 + x, 15 + y), copy->pixelAt(x, y)) << x << "," << y;
+  // The grid's last column and row covered, none past them.
+  for (int y = 0; y < drawn->pixelHeight(); ++y) {
+    ASSERT_EQ(drawn->pixelAt(127, y) >> 24, 0u) << "row " << y;
+    if (y >= 15 && y < 99) {
+      ASSERT_EQ(drawn->pixelAt(126, y) >> 24, 0xFFu) << "row " << y;
+    }
+  }
+  for (int x = 0; x < drawn->pixelWidth(); ++x) {
+    ASSERT_EQ(drawn->pixelAt(x, 99) >> 24, 0u) << "column " << x;
+    if (x >= 15 && x < 127) {
+      ASSERT_EQ(drawn->pixelAt(x, 98) >> 24, 0xFFu) << "column " << x;
+    }
+  }
 }
 
 }  // namespace
