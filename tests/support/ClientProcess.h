@@ -29,12 +29,12 @@ class ClientProcess {
   // is closed from the start (a supervisor's that stopped reading).
   enum class StandardError { Read, NobodyReads };
 
-  // Starts `program` with this environment changed by `env` ("NAME=value", or "NAME" to remove),
-  // its log on standard error. A child started before is killed if it still runs and what it said
-  // is forgotten, so that one object starts the program again as a supervisor does. False when it
-  // could not be started.
+  // Starts `program` with these arguments and this environment changed by `env` ("NAME=value", or
+  // "NAME" to remove), its log on standard error. A child started before is killed if it still
+  // runs and what it said is forgotten, so that one object starts the program again as a
+  // supervisor does. False when it could not be started.
   bool start(const char* program, const std::vector<std::string>& env,
-             StandardError err = StandardError::Read) {
+             StandardError err = StandardError::Read, const std::vector<std::string>& args = {}) {
     end();
     m_said.clear();
     ChildEnvironment environment(env, {"KT_OFFSCREEN", "SDL_VIDEODRIVER", "KT_LOG_STDERR"}, {"KT_LOG_STDERR=1"});
@@ -44,7 +44,9 @@ class ClientProcess {
       close(fds[0]);
       fds[0] = -1;
     }
-    const char* argv[] = {program, nullptr};
+    std::vector<const char*> argv{program};
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    argv.push_back(nullptr);
     m_pid = fork();
     if (m_pid < 0) {
       if (fds[0] >= 0) close(fds[0]);
@@ -56,7 +58,7 @@ class ClientProcess {
       dup2(fds[1], 2);
       int out = ::open("/dev/null", O_WRONLY);
       if (out >= 0) dup2(out, 1);
-      execve(argv[0], const_cast<char* const*>(argv), environment.envp());
+      execve(argv[0], const_cast<char* const*>(argv.data()), environment.envp());
       _exit(127);
     }
     close(fds[1]);
