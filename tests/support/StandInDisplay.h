@@ -110,6 +110,14 @@ class StandInDisplay {
 
   // ":N" or "127.0.0.1:N" for an X server.
   const std::string& display() const { return m_display; }
+  // Until its thread waits for connections (true), or a minute: a test that forks meanwhile would
+  // give its child an allocator's lock the thread held while it started (the sanitizers').
+  bool waitUntilServing() const {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!m_serving && m_behaviour != Silent && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return m_serving || m_behaviour == Silent;
+  }
   // Connections taken so far.
   int accepted() const { return m_accepted; }
   // Until `count` connections were taken (true) or a minute has passed.
@@ -205,6 +213,7 @@ class StandInDisplay {
   }
 
   void serve() {
+    m_serving = true;
     for (;;) {
       pollfd p[2] = {{m_fd, POLLIN, 0}, {m_stop, POLLIN, 0}};
       if (poll(p, 2, -1) < 0) continue;
@@ -234,6 +243,7 @@ class StandInDisplay {
   std::vector<int> m_connections;  // the server thread's until it has ended
   std::thread m_thread;
   std::atomic<int> m_accepted{0};
+  std::atomic<bool> m_serving{false};
 };
 
 }  // namespace support

@@ -157,6 +157,7 @@ TEST(WindowStartWatchTest, PastItsLimitTheStartGoesOnOnlyWhileTheDisplayAnswers)
   {
     auto answers = support::StandInDisplay::wayland(path, support::StandInDisplay::Answers);
     ASSERT_NE(answers, nullptr);
+    ASSERT_TRUE(answers->waitUntilServing());
     const Ended ended = inChild([&] {
       if (!armOn(path, 200ms)) _exit(3);
       std::this_thread::sleep_for(700ms);
@@ -173,6 +174,7 @@ TEST(WindowStartWatchTest, PastItsLimitTheStartGoesOnOnlyWhileTheDisplayAnswers)
     // It answers the first exchange only (the probe's): then it is stopped.
     auto stopped = support::StandInDisplay::wayland(path, support::StandInDisplay::Stalls);
     ASSERT_NE(stopped, nullptr);
+    ASSERT_TRUE(stopped->waitUntilServing());
     const Ended ended = inChild([&] {
       if (!armOn(path, 200ms)) _exit(3);
       for (;;) pause();
@@ -196,6 +198,7 @@ TEST(WindowStartWatchTest, ACrashWithTheDisplaysConnectionHungUpIsSaidAndEndsWit
     // The probe's connection is answered; the window system's is closed at once.
     auto closes = support::StandInDisplay::wayland(path, support::StandInDisplay::ClosesAtOnce);
     ASSERT_NE(closes, nullptr);
+    ASSERT_TRUE(closes->waitUntilServing());
     const Ended ended = inChild([&] {
       if (!armOn(path, 1h)) _exit(3);
       // Made: the watch leaves the hang-up to the window.
@@ -236,6 +239,7 @@ TEST(WindowStartWatchTest, ACrashOnAWorkerWithTheDisplayFineIsACrash) {
   const std::string path = dir.path() + "/wayland-0";
   auto answers = support::StandInDisplay::wayland(path, support::StandInDisplay::Answers);
   ASSERT_NE(answers, nullptr);
+  ASSERT_TRUE(answers->waitUntilServing());
   const Ended ended = inChild([&] {
     const rlimit none{0, 0};
     setrlimit(RLIMIT_CORE, &none);  // no core file from the test
