@@ -135,7 +135,7 @@ inline std::string describe(const std::vector<ThinLine>& lines) {
   return out;
 }
 
-// The screen, shot (by `shoot`, which makes a frame) at scale 2// The screen, shot (by `shoot`, which makes a frame) at scale 2, then drawn at 1 and at
+// The screen, shot (by `shoot`, which makes a frame) at scale 2, then drawn at 1 and at
 // 2.8125 (full screen on a 3840 x 2160 panel): each the size in pixels its scale gives, the screen
 // still 1024 x 768 points, and at the common size within a small difference of the first.
 // Pictures still coming (from a web server) are waited for first: the screen is shot once two shots

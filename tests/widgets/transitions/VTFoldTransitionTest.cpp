@@ -322,6 +322,48 @@ TEST_F(FoldTest, HalvesThatGiveNoSnapshotFoldAsEmptyPagesToTheEnd) {
   EXPECT_EQ(ends, 2);
 }
 
+// Near its end, full screen on 1920 x 1080 (1.40625) as at 2, the folded screen shows only
+// between the hinges, a sliver as deep as the fold's depth there, and not a row of it once the
+// depth is 0 and the end is held until the completion runs. Frames 2.5 ms apart on the held clock.
+TEST_F(FoldTest, NearItsEndTheFoldedScreenShowsOnlyBetweenTheHinges) {
+  for (double k : {1.40625, 2.0}) {
+    SCOPED_TRACE("at " + std::to_string(k));
+    ui::Screen::main().setDrawingScale(k);
+    completions = 0;
+    auto t = fold(kt::foldStyleDefault);
+    Tree l = tree(*t);
+    const double mid = window().bounds().height() / 2 * k;
+    wait(0.27);
+    int held = 0;
+    for (int step = 0; step < 16; ++step) {
+      core::Clock::advance(0.0025);
+      auto shot = display().snapshot();  // the loop not run: the completion waits
+      ASSERT_NE(shot, nullptr);
+      ASSERT_EQ(completions, 0);
+      const double half = l.base->presentation().bounds.height() / 2 * k;
+      held += half == 0;
+      std::vector<int> outside;
+      for (int y = 0; y < shot->pixelHeight(); ++y) {
+        if (half > 0 && y + 1 >= mid - half - 1 && y <= mid + half + 1) continue;
+        for (int x = 0; x < shot->pixelWidth(); ++x) {
+          const uint32_t c = shot->pixelAt(x, y);
+          const double r = channel(c, 16), g = channel(c, 8), b = channel(c, 0);
+          if ((r > 2 * b + 20 && r > g + 40) || (g > 2 * r + 20 && g > b + 20)) {
+            outside.push_back(y);
+            break;
+          }
+        }
+      }
+      EXPECT_EQ(outside, std::vector<int>{}) << "rows of the folded screen, " << step << " steps on, depth " << half * 2 / k;
+    }
+    EXPECT_GE(held, 3);
+    wait(0.2);
+    EXPECT_EQ(completions, 1);
+    source->removeFromSuperview();
+  }
+  ui::Screen::main().setDrawingScale(std::nullopt);
+}
+
 class FoldNavigationTest : public FoldTest {
  protected:
   void SetUp() override {
