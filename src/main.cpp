@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <chrono>
 #include <thread>
@@ -152,10 +153,12 @@ class TerminationSignals {
       const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
       if (poll(&f, 1, static_cast<int>(ms)) > 0) return;
     }
-    core::logNotice("Signal " + std::to_string(signal) +
-                    ": the program did not stop within a second (stuck inside the window system or a read); "
-                    "ending it now.");
-    _exit(0);
+    // Said with system calls alone: whatever the main thread is stuck in may hold the allocator.
+    char number[16];
+    const char* numberEnd = std::to_chars(number, number + sizeof number, signal).ptr;
+    core::logNoticeAndExit(0, {"Signal ", std::string_view(number, numberEnd - number),
+                               ": the program did not stop within a second (stuck inside the window system or a "
+                               "read); ending it now."});
   }
 
   static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free atomic");
