@@ -14,6 +14,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <functional>
@@ -55,6 +56,57 @@ Ended inChild(const std::function<void()>& body) {
   ended.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return ended;
 }
+
+// A stand-in Wayland compositor served by a process of its own, so that this process stays
+// single-threaded: a child forked from a process with threads may not start threads of its own
+// under ThreadSanitizer, and the watch starts one. It serves until this goes.
+class DisplayProcess {
+ public:
+  DisplayProcess(const std::string& path, support::StandInDisplay::Behaviour behaviour) {
+    int ready[2], hold[2];
+    if (pipe(ready) != 0) return;
+    if (pipe(hold) != 0) {
+      close(ready[0]);
+      close(ready[1]);
+      return;
+    }
+    m_pid = fork();
+    if (m_pid == 0) {
+      close(ready[0]);
+      close(hold[1]);
+      {
+        auto display = support::StandInDisplay::wayland(path, behaviour);
+        const char serving = display && display->waitUntilServing() ? 1 : 0;
+        ssize_t written = write(ready[1], &serving, 1);
+        (void)written;
+        // Until the test lets go of it (its end of the pipe closes).
+        char none;
+        while (read(hold[0], &none, 1) < 0 && errno == EINTR) {
+        }
+      }
+      _exit(0);
+    }
+    close(ready[1]);
+    close(hold[0]);
+    m_hold = hold[1];
+    char serving = 0;
+    m_serving = m_pid > 0 && read(ready[0], &serving, 1) == 1 && serving == 1;
+    close(ready[0]);
+  }
+  ~DisplayProcess() {
+    if (m_hold >= 0) close(m_hold);
+    if (m_pid > 0) waitpid(m_pid, nullptr, 0);
+  }
+  DisplayProcess(const DisplayProcess&) = delete;
+  DisplayProcess& operator=(const DisplayProcess&) = delete;
+
+  bool serving() const { return m_serving; }
+
+ private:
+  pid_t m_pid = -1;
+  int m_hold = -1;
+  bool m_serving = false;
+};
 
 // A listening socket at `path`; the connected client's end in `client`, the server's in `server`.
 bool connectedPair(const std::string& path, int* client, int* server) {
@@ -155,9 +207,8 @@ TEST(WindowStartWatchTest, PastItsLimitTheStartGoesOnOnlyWhileTheDisplayAnswers)
   support::TempHome dir;
   const std::string path = dir.path() + "/wayland-0";
   {
-    auto answers = support::StandInDisplay::wayland(path, support::StandInDisplay::Answers);
-    ASSERT_NE(answers, nullptr);
-    ASSERT_TRUE(answers->waitUntilServing());
+    DisplayProcess answers(path, support::StandInDisplay::Answers);
+    ASSERT_TRUE(answers.serving());
     const Ended ended = inChild([&] {
       if (!armOn(path, 200ms)) _exit(3);
       std::this_thread::sleep_for(700ms);
@@ -172,9 +223,8 @@ TEST(WindowStartWatchTest, PastItsLimitTheStartGoesOnOnlyWhileTheDisplayAnswers)
   }
   {
     // It answers the first exchange only (the probe's): then it is stopped.
-    auto stopped = support::StandInDisplay::wayland(path, support::StandInDisplay::Stalls);
-    ASSERT_NE(stopped, nullptr);
-    ASSERT_TRUE(stopped->waitUntilServing());
+    DisplayProcess stopped(path, support::StandInDisplay::Stalls);
+    ASSERT_TRUE(stopped.serving());
     const Ended ended = inChild([&] {
       if (!armOn(path, 200ms)) _exit(3);
       for (;;) pause();
@@ -196,9 +246,8 @@ TEST(WindowStartWatchTest, ACrashWithTheDisplaysConnectionHungUpIsSaidAndEndsWit
   const std::string path = dir.path() + "/wayland-0";
   for (const int signal : {SIGSEGV, SIGABRT}) {
     // The probe's connection is answered; the window system's is closed at once.
-    auto closes = support::StandInDisplay::wayland(path, support::StandInDisplay::ClosesAtOnce);
-    ASSERT_NE(closes, nullptr);
-    ASSERT_TRUE(closes->waitUntilServing());
+    DisplayProcess closes(path, support::StandInDisplay::ClosesAtOnce);
+    ASSERT_TRUE(closes.serving());
     const Ended ended = inChild([&] {
       if (!armOn(path, 1h)) _exit(3);
       // Made: the watch leaves the hang-up to the window.
@@ -237,9 +286,8 @@ TEST(WindowStartWatchTest, ACrashWithTheDisplaysConnectionHungUpIsSaidAndEndsWit
 TEST(WindowStartWatchTest, ACrashOnAWorkerWithTheDisplayFineIsACrash) {
   support::TempHome dir;
   const std::string path = dir.path() + "/wayland-0";
-  auto answers = support::StandInDisplay::wayland(path, support::StandInDisplay::Answers);
-  ASSERT_NE(answers, nullptr);
-  ASSERT_TRUE(answers->waitUntilServing());
+  DisplayProcess answers(path, support::StandInDisplay::Answers);
+  ASSERT_TRUE(answers.serving());
   const Ended ended = inChild([&] {
     const rlimit none{0, 0};
     setrlimit(RLIMIT_CORE, &none);  // no core file from the test
