@@ -1,12 +1,13 @@
 #pragma once
 
-// A local X server's connections passed through the test, as a display of a number of its own (on
-// the abstract socket Xlib tries first, the number's lock file held). It counts the bytes the
-// server sends, in all its connections, and plays a server that fails at a byte of its answers:
-// cut at a count (every connection closed after exactly that many bytes in all, and no new ones
-// taken: a server that died there), or hold at a count (what the server sends beyond it on the
-// connections made so far is kept back until release(), while new connections pass: a server
-// that stopped answering one client).
+// A display's connections passed through the test: a local X server's, as a display of a number
+// of its own (on the abstract socket Xlib tries first, the number's lock file held), or a Wayland
+// compositor's, on a socket path of the caller's (the descriptors a message carries passed on with
+// its bytes). It counts the bytes the server sends, in all its connections, and plays a server that
+// fails at a byte of its answers: cut at a count (every connection closed after exactly that many
+// bytes in all, and no new ones taken: a server that died there), or hold at a count (what the
+// server sends beyond it on the connections made so far is kept back until release(), while new
+// connections pass: a server that stopped answering one client).
 
 #include <fcntl.h>
 #include <poll.h>
@@ -62,8 +63,29 @@ class DisplayProxy {
       }
     }
     if (p->m_display.empty()) return nullptr;
-    p->m_wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    p->m_thread = std::thread([raw = p.get()] { raw->run(); });
+    p->startThread();
+    return p;
+  }
+
+  // For the compositor listening at `upstream` (a socket path), on the socket path `path` (for
+  // the client's WAYLAND_DISPLAY, in its XDG_RUNTIME_DIR); null when it cannot listen there.
+  static std::unique_ptr<DisplayProxy> wayland(const std::string& upstream, const std::string& path) {
+    return wayland(upstream, path, Failure{});
+  }
+  static std::unique_ptr<DisplayProxy> wayland(const std::string& upstream, const std::string& path,
+                                               Failure failure) {
+    std::unique_ptr<DisplayProxy> p(new DisplayProxy(failure));
+    p->m_upstream = upstream;
+    p->m_passDescriptors = true;
+    sockaddr_un addr{};
+    if (path.size() >= sizeof addr.sun_path) return nullptr;
+    addr.sun_family = AF_UNIX;
+    std::memcpy(addr.sun_path, path.data(), path.size());
+    p->m_listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (p->m_listener < 0 || bind(p->m_listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) return nullptr;
+    p->m_path = path;  // removed with the proxy
+    if (::listen(p->m_listener, 64) != 0) return nullptr;
+    p->startThread();
     return p;
   }
 
@@ -75,6 +97,7 @@ class DisplayProxy {
     if (m_listener >= 0) close(m_listener);
     if (m_wake >= 0) close(m_wake);
     if (!m_lock.empty()) unlink(m_lock.c_str());
+    if (!m_path.empty()) unlink(m_path.c_str());
   }
   DisplayProxy(const DisplayProxy&) = delete;
   DisplayProxy& operator=(const DisplayProxy&) = delete;
@@ -98,14 +121,25 @@ class DisplayProxy {
     std::string toClient, toServer;
     bool held = false;
     std::string kept;
+    // Descriptors received with the bytes not yet passed on: they go with the next bytes sent.
+    std::vector<int> descriptorsToClient, descriptorsToServer, keptDescriptors;
     void close() {
       if (client >= 0) ::close(client);
       if (server >= 0) ::close(server);
       client = server = -1;
+      for (auto* list : {&descriptorsToClient, &descriptorsToServer, &keptDescriptors}) {
+        for (int fd : *list) ::close(fd);
+        list->clear();
+      }
     }
   };
 
   explicit DisplayProxy(Failure failure) : m_failure(failure) {}
+
+  void startThread() {
+    m_wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    m_thread = std::thread([this] { run(); });
+  }
 
   template <typename Condition>
   static bool waitFor(Condition condition) {
@@ -145,12 +179,33 @@ class DisplayProxy {
     return fd;
   }
 
-  // Sends what `pending` holds as far as `fd` takes it now; false when the connection is over.
-  static bool flush(int fd, std::string& pending) {
+  // At most this many descriptors go with one message (as many as a Wayland peer reads at once).
+  static constexpr size_t MaxDescriptors = 28;
+
+  // Sends what `pending` holds as far as `fd` takes it now, the descriptors with its first bytes;
+  // false when the connection is over.
+  static bool flush(int fd, std::string& pending, std::vector<int>& descriptors) {
     while (!pending.empty()) {
-      const ssize_t n = send(fd, pending.data(), pending.size(), MSG_NOSIGNAL);
+      iovec io{pending.data(), pending.size()};
+      msghdr message{};
+      message.msg_iov = &io;
+      message.msg_iovlen = 1;
+      alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * MaxDescriptors)];
+      const size_t count = std::min(descriptors.size(), MaxDescriptors);
+      if (count > 0) {
+        message.msg_control = control;
+        message.msg_controllen = CMSG_SPACE(sizeof(int) * count);
+        cmsghdr* header = CMSG_FIRSTHDR(&message);
+        header->cmsg_level = SOL_SOCKET;
+        header->cmsg_type = SCM_RIGHTS;
+        header->cmsg_len = CMSG_LEN(sizeof(int) * count);
+        std::memcpy(CMSG_DATA(header), descriptors.data(), sizeof(int) * count);
+      }
+      const ssize_t n = sendmsg(fd, &message, MSG_NOSIGNAL);
       if (n > 0) {
         pending.erase(0, static_cast<size_t>(n));
+        for (size_t i = 0; i < count; ++i) ::close(descriptors[i]);
+        descriptors.erase(descriptors.begin(), descriptors.begin() + static_cast<std::ptrdiff_t>(count));
         continue;
       }
       return n < 0 && (errno == EAGAIN || errno == EINTR);
@@ -158,8 +213,33 @@ class DisplayProxy {
     return true;
   }
 
-  // The server's bytes: passed on, kept back or cut short.
-  void fromServer(Pair& pair, const char* data, size_t size) {
+  // Reads what `fd` has into `buffer`, and the descriptors that came with it into `descriptors`
+  // (X11 carries none).
+  ssize_t receive(int fd, char* buffer, size_t size, std::vector<int>& descriptors) const {
+    if (!m_passDescriptors) return recv(fd, buffer, size, 0);
+    iovec io{buffer, size};
+    msghdr message{};
+    message.msg_iov = &io;
+    message.msg_iovlen = 1;
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * MaxDescriptors)];
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    const ssize_t n = recvmsg(fd, &message, MSG_CMSG_CLOEXEC);
+    if (n < 0) return n;
+    for (cmsghdr* header = CMSG_FIRSTHDR(&message); header; header = CMSG_NXTHDR(&message, header)) {
+      if (header->cmsg_level != SOL_SOCKET || header->cmsg_type != SCM_RIGHTS) continue;
+      const size_t count = (header->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+      for (size_t i = 0; i < count; ++i) {
+        int received;
+        std::memcpy(&received, CMSG_DATA(header) + i * sizeof(int), sizeof received);
+        descriptors.push_back(received);
+      }
+    }
+    return n;
+  }
+
+  // The server's bytes: passed on, kept back or cut short; `descriptors` came with them.
+  void fromServer(Pair& pair, const char* data, size_t size, std::vector<int>& descriptors) {
     const size_t before = m_serverBytes;
     m_serverBytes += size;
     if (m_failure.cutAt > 0 && before + size >= m_failure.cutAt) {
@@ -178,6 +258,9 @@ class DisplayProxy {
         m_holding = true;
       }
     }
+    auto& into = pair.held ? pair.keptDescriptors : pair.descriptorsToClient;
+    into.insert(into.end(), descriptors.begin(), descriptors.end());
+    descriptors.clear();
     if (pair.held) pair.kept.append(data, size);
     else pair.toClient.append(data, size);
   }
@@ -188,7 +271,7 @@ class DisplayProxy {
     for (Pair& pair : m_pairs) {
       const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
       while (pair.client >= 0 && !pair.toClient.empty() && std::chrono::steady_clock::now() < until) {
-        if (!flush(pair.client, pair.toClient)) break;
+        if (!flush(pair.client, pair.toClient, pair.descriptorsToClient)) break;
         pollfd p{pair.client, POLLOUT, 0};
         poll(&p, 1, 100);
       }
@@ -207,6 +290,9 @@ class DisplayProxy {
         for (Pair& p : m_pairs) {
           p.toClient += p.kept;
           p.kept.clear();
+          p.descriptorsToClient.insert(p.descriptorsToClient.end(), p.keptDescriptors.begin(),
+                                       p.keptDescriptors.end());
+          p.keptDescriptors.clear();
           p.held = false;
         }
       }
@@ -229,8 +315,13 @@ class DisplayProxy {
         const int c = accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
         if (c >= 0) {
           const int s = connectUpstream();
-          if (s < 0) ::close(c);
-          else m_pairs.push_back(Pair{c, s, {}, {}, false, {}});
+          if (s < 0) {
+            ::close(c);
+          } else {
+            Pair& pair = m_pairs.emplace_back();
+            pair.client = c;
+            pair.server = s;
+          }
         }
       }
       const size_t polled = (fds.size() - 2) / 2;
@@ -239,19 +330,24 @@ class DisplayProxy {
         const pollfd& c = fds[2 + 2 * i];
         const pollfd& s = fds[3 + 2 * i];
         char buffer[65536];
+        std::vector<int> descriptors;
         bool over = false;
         if (s.revents & (POLLIN | POLLHUP | POLLERR)) {
-          const ssize_t n = recv(p.server, buffer, sizeof buffer, 0);
-          if (n > 0) fromServer(p, buffer, static_cast<size_t>(n));
+          const ssize_t n = receive(p.server, buffer, sizeof buffer, descriptors);
+          if (n > 0) fromServer(p, buffer, static_cast<size_t>(n), descriptors);
           else over = !(n < 0 && (errno == EAGAIN || errno == EINTR));
+          for (int fd : descriptors) ::close(fd);  // those a cut left
+          descriptors.clear();
           if (m_cut) break;
         }
         if (!over && (c.revents & (POLLIN | POLLHUP | POLLERR))) {
-          const ssize_t n = recv(p.client, buffer, sizeof buffer, 0);
+          const ssize_t n = receive(p.client, buffer, sizeof buffer, p.descriptorsToServer);
           if (n > 0) p.toServer.append(buffer, static_cast<size_t>(n));
           else over = !(n < 0 && (errno == EAGAIN || errno == EINTR));
         }
-        if (!over) over = !flush(p.client, p.toClient) || !flush(p.server, p.toServer);
+        if (!over)
+          over = !flush(p.client, p.toClient, p.descriptorsToClient) ||
+                 !flush(p.server, p.toServer, p.descriptorsToServer);
         if (over) p.close();
       }
       if (m_cut) {
@@ -263,7 +359,8 @@ class DisplayProxy {
   }
 
   Failure m_failure;
-  std::string m_upstream, m_display, m_lock;
+  std::string m_upstream, m_display, m_lock, m_path;
+  bool m_passDescriptors = false;  // Wayland's
   int m_listener = -1;
   int m_wake = -1;
   std::vector<Pair> m_pairs;  // the thread's

@@ -24,6 +24,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -229,6 +231,11 @@ class WestonServer {
   const std::string& runtimeDir() const { return m_runtimeDir; }
   // Weston's own log (why it did not start).
   const std::string& logPath() const { return m_log; }
+  // What the log holds, for a failure's message: the folder is removed with the compositor.
+  std::string log() const {
+    std::ifstream in(m_log);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
   // Ends the compositor with `signal` under its clients, and waits until it is gone.
   void kill(int signal) { detail::end(m_pid, signal); }
   // Sends the compositor a signal that does not end it (SIGSTOP, SIGCONT).

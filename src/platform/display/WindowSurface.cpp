@@ -271,8 +271,13 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
 }
 
 WindowSurface::~WindowSurface() {
-  // A window that goes before it showed a frame ends its start's watch.
-  WindowStartWatch::disarm();
+  // A window that goes before it showed a frame ends its start's watch, but only once SDL has
+  // let go of the display: taking apart a start that a lost connection cut short can crash
+  // inside the window system (libdecor's plug-in, on Wayland), and that is the display's loss,
+  // said as such, not a crash of the program's own.
+  struct DisarmLast {
+    ~DisarmLast() { WindowStartWatch::disarm(); }
+  } disarmLast;
   stop();
   cancelTouches();
   if (m_settleTimer) m_settleTimer->invalidate();
