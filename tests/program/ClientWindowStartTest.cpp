@@ -27,6 +27,7 @@ using support::StandInDisplay;
 // What a supervisor allows for SIGTERM to end the program: it ends it within a second, but the
 // machine may be loaded.
 constexpr double SigtermBound = 10;
+constexpr const char* FirstFrame = "the window's first frame is on show";
 
 class ClientWindowStartTest : public support::TempHomeTest {
  protected:
@@ -37,6 +38,30 @@ class ClientWindowStartTest : public support::TempHomeTest {
     client.signal(SIGTERM);
     EXPECT_EQ(client.exitStatus(), 0) << client.said();
     EXPECT_LT(client.sinceSignal(), SigtermBound) << client.said();
+  }
+  // The bytes the display sends through `proxy` for a whole start, to its first frame; SIGTERM
+  // then ends it with status 0.
+  static size_t wholeStart(const support::DisplayProxy& proxy, const std::vector<std::string>& env) {
+    support::ClientProcess client;
+    if (!client.start(KT_CLIENT_PATH, env)) return 0;
+    EXPECT_TRUE(client.readUntil(FirstFrame)) << client.said();
+    const size_t whole = proxy.serverBytes();
+    expectSigtermEndsIt(client);
+    return whole;
+  }
+  // A start on a display that a proxy cuts: it ends with status 1 and `line`, never by a signal;
+  // past its first frame (a cut after this run's start, or none), SIGTERM ends it as usual.
+  static void expectCutStartEnds(const std::vector<std::string>& env, const std::string& line) {
+    support::ClientProcess client;
+    ASSERT_TRUE(client.start(KT_CLIENT_PATH, env));
+    if (client.readUntil(FirstFrame)) client.signal(SIGTERM);
+    const int status = client.exitStatus();
+    if (client.said().find(FirstFrame) != std::string::npos) {
+      EXPECT_TRUE(status == 0 || status == 1) << status << "\n" << client.said();
+    } else {
+      EXPECT_EQ(status, 1) << client.said();
+      EXPECT_NE(client.said().find(line), std::string::npos) << client.said();
+    }
   }
   void expectStartFailed(const std::string& where) {
     EXPECT_EQ(m_client.exitStatus(), 1) << m_client.said();
@@ -175,18 +200,16 @@ TEST_F(ClientWindowStartTest, AnXServerCutNearTheEndOfTheStartEndsItWithTheLineN
   support::XServer x;
   ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
   const std::vector<std::string> env{"WAYLAND_DISPLAY", "KT_DISPLAY_WAIT=0"};
+  auto withProxy = [&env](const support::DisplayProxy& proxy) {
+    std::vector<std::string> e = env;
+    e.push_back("DISPLAY=" + proxy.display());
+    return e;
+  };
   size_t whole = 0;
   {
     auto proxy = support::DisplayProxy::x11(x.display());
     ASSERT_NE(proxy, nullptr);
-    support::ClientProcess client;
-    std::vector<std::string> e = env;
-    e.push_back("DISPLAY=" + proxy->display());
-    ASSERT_TRUE(client.start(KT_CLIENT_PATH, e));
-    ASSERT_TRUE(client.readUntil("the window's first frame is on show")) << client.said();
-    whole = proxy->serverBytes();
-    client.signal(SIGTERM);
-    EXPECT_EQ(client.exitStatus(), 0) << client.said();
+    whole = wholeStart(*proxy, withProxy(*proxy));
   }
   ASSERT_GT(whole, 1000u);
   for (size_t before = 700; before >= 25; before = before > 100 ? before - 100 : before - 25) {
@@ -194,18 +217,7 @@ TEST_F(ClientWindowStartTest, AnXServerCutNearTheEndOfTheStartEndsItWithTheLineN
     SCOPED_TRACE("cut after " + std::to_string(cut) + " of " + std::to_string(whole) + " bytes");
     auto proxy = support::DisplayProxy::x11(x.display(), {cut, 0});
     ASSERT_NE(proxy, nullptr);
-    support::ClientProcess client;
-    std::vector<std::string> e = env;
-    e.push_back("DISPLAY=" + proxy->display());
-    ASSERT_TRUE(client.start(KT_CLIENT_PATH, e));
-    if (client.readUntil("the window's first frame is on show")) client.signal(SIGTERM);
-    const int status = client.exitStatus();
-    if (client.said().find("the window's first frame is on show") != std::string::npos) {
-      EXPECT_TRUE(status == 0 || status == 1) << status << "\n" << client.said();
-    } else {
-      EXPECT_EQ(status, 1) << client.said();
-      EXPECT_NE(client.said().find("The display went away"), std::string::npos) << client.said();
-    }
+    expectCutStartEnds(withProxy(*proxy), "The display went away");
     if (before == 25) break;
   }
 }
@@ -232,12 +244,7 @@ TEST_F(ClientWindowStartTest, ACompositorCutOrStalledAtAnyPointOfTheStartEndsItN
   {
     auto proxy = support::DisplayProxy::wayland(upstream, path);
     ASSERT_NE(proxy, nullptr);
-    support::ClientProcess client;
-    ASSERT_TRUE(client.start(KT_CLIENT_PATH, env));
-    ASSERT_TRUE(client.readUntil("the window's first frame is on show")) << client.said();
-    whole = proxy->serverBytes();
-    client.signal(SIGTERM);
-    EXPECT_EQ(client.exitStatus(), 0) << client.said();
+    whole = wholeStart(*proxy, env);
   }
   ASSERT_GT(whole, 100u);
   std::vector<size_t> cuts;
@@ -247,16 +254,7 @@ TEST_F(ClientWindowStartTest, ACompositorCutOrStalledAtAnyPointOfTheStartEndsItN
     SCOPED_TRACE("cut after " + std::to_string(cut) + " of " + std::to_string(whole) + " bytes");
     auto proxy = support::DisplayProxy::wayland(upstream, path, {cut, 0});
     ASSERT_NE(proxy, nullptr);
-    support::ClientProcess client;
-    ASSERT_TRUE(client.start(KT_CLIENT_PATH, env));
-    if (client.readUntil("the window's first frame is on show")) client.signal(SIGTERM);
-    const int status = client.exitStatus();
-    if (client.said().find("the window's first frame is on show") != std::string::npos) {
-      EXPECT_TRUE(status == 0 || status == 1) << status << "\n" << client.said();
-    } else {
-      EXPECT_EQ(status, 1) << client.said();
-      EXPECT_NE(client.said().find("Stopping."), std::string::npos) << client.said();
-    }
+    expectCutStartEnds(env, "Stopping.");
   }
   for (size_t k = 1; k < 8; k += 2) {
     const size_t hold = whole * k / 8;
@@ -293,7 +291,7 @@ TEST_F(ClientWindowStartTest, ACompositorStoppedAfterTheWindowIsMadeEndsItAtTheS
     ASSERT_TRUE(client.readUntil("shown in a window")) << client.said();
     weston.signal(SIGSTOP);
     // Ends by itself (the stream's end), or says the first frame was taken before the stop.
-    if (client.readUntil("the window's first frame is on show")) continue;
+    if (client.readUntil(FirstFrame)) continue;
     stoppedInTime = true;
     EXPECT_EQ(client.exitStatus(), 1) << client.said();
     EXPECT_NE(client.said().find("The display went away while the window was being made: the Wayland compositor at " +
@@ -335,7 +333,7 @@ TEST_F(ClientWindowStartTest, AProgramPausedPastTheStartsLimitGoesOnOnlyWhileIts
     ASSERT_TRUE(client.readUntil("answers: the start goes on"))
         << "status " << client.exitStatus() << "\n" << client.said();
     proxy->release();
-    ASSERT_TRUE(client.readUntil("the window's first frame is on show")) << client.said();
+    ASSERT_TRUE(client.readUntil(FirstFrame)) << client.said();
     expectSigtermEndsIt(client);
   }
 }
@@ -356,7 +354,7 @@ TEST_F(ClientWindowStartTest, AnXServerStoppedDuringOrAfterTheStartLetsSigtermEn
     support::ClientProcess client;
     ASSERT_TRUE(client.start(KT_CLIENT_PATH, {"DISPLAY=" + x.display(), "WAYLAND_DISPLAY", "KT_DISPLAY_WAIT=300"}));
     if (afterFirstFrame) {
-      ASSERT_TRUE(client.readUntil("the window's first frame is on show")) << client.said();
+      ASSERT_TRUE(client.readUntil(FirstFrame)) << client.said();
       x.signal(SIGSTOP);
     } else {
       ASSERT_TRUE(client.readUntil("started: resources")) << client.said();
@@ -377,7 +375,7 @@ TEST_F(ClientWindowStartTest, SigtermOnAWorkingWindowStopsItInOrder) {
   support::XServer x;
   ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
   start({"DISPLAY=" + x.display(), "WAYLAND_DISPLAY", "KT_DISPLAY_WAIT=300"});
-  ASSERT_TRUE(m_client.readUntil("the window's first frame is on show")) << m_client.said();
+  ASSERT_TRUE(m_client.readUntil(FirstFrame)) << m_client.said();
   expectSigtermEndsIt();
   EXPECT_NE(m_client.said().find("stopped"), std::string::npos) << m_client.said();
   EXPECT_EQ(m_client.said().find("did not stop within a second"), std::string::npos) << m_client.said();
