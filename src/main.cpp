@@ -56,6 +56,7 @@ class TerminationSignals {
   ~TerminationSignals() {
     displayReleased();
     if (m_thread.joinable()) m_thread.join();
+    if (m_teller.joinable()) m_teller.join();
     for (int fd : {m_interrupt, m_finished}) {
       if (fd >= 0) close(fd);
     }
@@ -138,12 +139,15 @@ class TerminationSignals {
       break;
     }
     const int signal = s_first.load();
-    KT_LOG("signal %d received, stopping", signal);
+    // The second starts before anything that can block: the log takes its lock and may wait on
+    // the system log or on a standard error nobody reads, so its line is said by a thread of its
+    // own. A log that blocks it blocks the main thread's stop too, which the second then ends.
+    progress();
     const uint64_t one = 1;
     ssize_t written = write(m_interrupt, &one, sizeof one);
     (void)written;
-    progress();
     core::RunLoop::main().stop();
+    m_teller = std::thread([signal] { KT_LOG("signal %d received, stopping", signal); });
     // Until the main thread has finished, or a second has passed since it last went on.
     for (;;) {
       const auto last = Clock::time_point(Clock::duration(m_progress.load()));
@@ -171,6 +175,7 @@ class TerminationSignals {
   std::atomic<bool> m_received{false};
   std::atomic<Clock::rep> m_progress{0};
   std::thread m_thread;
+  std::thread m_teller;  // the listener's, until it has been joined
 };
 
 // A write to a pipe nobody reads (standard error under a supervisor that stopped reading) is an
@@ -233,16 +238,17 @@ int main(int argc, char** argv) {
     std::perror("ktv_client: cannot watch termination signals");
     return 1;
   }
-  // --help and --version answer at once; an argument that is not a "-Key value" setting ends it.
-  if (const std::optional<int> status = kt::ProgramArguments(argc, argv).answer(KT_VERSION)) return *status;
-  // Missing resources, or state folders another user could have written, end it before it starts.
-  if (const std::optional<int> status = kt::StartChecks::run()) return *status;
-  // The sockets say MSG_NOSIGNAL already.
+  // From here on too, before anything is written: --help on a pipe whose reader has gone ends
+  // with its status, not by the signal. The sockets say MSG_NOSIGNAL already.
   struct sigaction brokenPipe {};
   brokenPipe.sa_handler = onBrokenPipe;
   brokenPipe.sa_flags = SA_RESTART;
   sigemptyset(&brokenPipe.sa_mask);
   sigaction(SIGPIPE, &brokenPipe, nullptr);
+  // --help and --version answer at once; an argument that is not a "-Key value" setting ends it.
+  if (const std::optional<int> status = kt::ProgramArguments(argc, argv).answer(KT_VERSION)) return *status;
+  // Missing resources, or state folders another user could have written, end it before it starts.
+  if (const std::optional<int> status = kt::StartChecks::run()) return *status;
   // "-Server_Ip 127.0.0.1"-style arguments override the settings for this run.
   core::UserDefaults::setArguments(argc, argv);
   // The main run loop is this thread's, made before any other thread asks for it.
@@ -255,7 +261,7 @@ int main(int argc, char** argv) {
   }
   // One came already: nothing is opened for it.
   if (TerminationSignals::pending()) {
-    KT_LOG("signal received before the start, stopping");
+    KT_LOG("signal received before the start, nothing opened: stopped");
     return 0;
   }
 
@@ -268,7 +274,7 @@ int main(int argc, char** argv) {
     // it again later, unless waiting cannot mend it. A termination signal during the wait is a
     // normal stop.
     if (!why.empty()) core::logNotice(why + ". Stopping.");
-    else KT_LOG("signal received while waiting for the display, stopping");
+    else KT_LOG("signal received while waiting for the display: stopped");
     if (why.empty()) return 0;
     return mendable ? 1 : display::ConfigurationErrorStatus;
   }

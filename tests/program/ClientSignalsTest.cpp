@@ -5,7 +5,9 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -25,6 +27,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 std::string readText(const fs::path& path) {
   std::ifstream in(path);
@@ -177,50 +180,207 @@ TEST_F(ClientSignalsTest, ASignalAtAnyMomentFromTheStartOfMainStopsItInOrder) {
       std::this_thread::sleep_for(std::chrono::milliseconds(delay));
       client.signal(sent);
     }
+    // In order: its own stop's line, not the end the stuck stop's second gives (status 0 too).
     EXPECT_EQ(client.exitStatus(), 0) << client.said();
+    EXPECT_NE(client.said().find("stopped"), std::string::npos) << client.said();
+    EXPECT_EQ(client.said().find("did not stop within a second"), std::string::npos) << client.said();
     form.stop();
   }
 }
 
-// SIGINT and SIGTERM were held blocked in every thread, and every child inherits its mask: D-Bus's
-// autolaunch, which SDL runs on X11 without a session bus, and the bus it starts ignored the
-// unit's SIGTERM and outlived the program. A stand-in dbus-launch first on PATH records its own
-// mask and dispositions and fails, as one that finds no bus would.
-TEST_F(ClientSignalsTest, TheChildrenItsLibrariesStartHaveNeitherSignalBlockedNorIgnored) {
-  // libdbus runs its own build's dbus-launch where there is one, and looks on PATH only without it.
-  if (access("/usr/bin/dbus-launch", X_OK) == 0) GTEST_SKIP() << "/usr/bin/dbus-launch would run instead of the stand-in";
-  support::XServer x;
-  ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
-  const fs::path bin = fs::path(homePath()) / "bin";
-  const fs::path record = fs::path(homePath()) / "dbus-launch.status";
-  fs::create_directories(bin);
-  // In Perl, which leaves the mask as it found it (a shell clears it as it starts); written whole
-  // under another name first, so that the test never reads half of it.
-  const std::string to = "'" + record.string() + "'";
-  std::ofstream(bin / "dbus-launch") << "#!/usr/bin/perl\n"
-                                     << "open(my $in, '<', '/proc/self/status') or exit 2;\n"
-                                     << "open(my $out, '>', " << to << " . '.part') or exit 2;\n"
-                                     << "print $out grep { /^Sig(Blk|Ign):/ } <$in>;\n"
-                                     << "close($out);\n"
-                                     << "rename(" << to << " . '.part', " << to << ");\n"
-                                     << "exit 1;\n";
-  fs::permissions(bin / "dbus-launch", fs::perms(0755));
-  const char* path = std::getenv("PATH");
-  support::ClientProcess client;
-  ASSERT_TRUE(client.start(KT_CLIENT_PATH, {"DISPLAY=" + x.display(), "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS",
-                                            "PATH=" + bin.string() + ":" + (path ? path : "/usr/bin:/bin")}));
-  // The bus is looked for while the window system starts, before the window is shown.
-  ASSERT_TRUE(client.readUntil("shown in a window")) << client.said();
-  ASSERT_TRUE(fs::exists(record)) << "SDL started no dbus-launch: " << client.said();
-  const std::string status = readText(record);
+// The program run with its standard output and error on pipes whose reader has gone, SIGPIPE at
+// its default as a supervisor may leave it: --help and --version end with the status of a write
+// that failed (1), a setting that is not its kind with its own (2). The handler was put in place
+// only after the arguments were answered, so the first write ended the program by the signal.
+TEST_F(ClientSignalsTest, AnswersOnPipesNobodyReadsEndWithTheirStatusNotBySigpipe) {
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+  } cases[] = {{{"--help"}, 1}, {{"--version"}, 1}, {{"-Server_Port", "x"}, 2}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.front());
+    int out[2], err[2];
+    ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
+    ASSERT_EQ(pipe2(err, O_CLOEXEC), 0);
+    close(out[0]);
+    close(err[0]);
+    std::vector<const char*> argv{KT_CLIENT_PATH};
+    for (const std::string& a : c.args) argv.push_back(a.c_str());
+    argv.push_back(nullptr);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      signal(SIGPIPE, SIG_DFL);
+      dup2(out[1], 1);
+      dup2(err[1], 2);
+      execv(argv[0], const_cast<char* const*>(argv.data()));
+      _exit(127);
+    }
+    close(out[1]);
+    close(err[1]);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status)) << "ended by signal " << (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    if (WIFEXITED(status)) {
+      EXPECT_EQ(WEXITSTATUS(status), c.status);
+    }
+  }
+}
+
+// Whether the main thread of `pid` waits in a write to its standard error.
+bool writingToStandardError(pid_t pid) {
+  const std::string syscall = readText("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/syscall");
+  return syscall.rfind("1 0x2 ", 0) == 0;
+}
+
+// SIGTERM while the log's reader has stopped reading (its pipe full, the main thread waiting in
+// a log line): the stop's second began only after the signal's own log line, which waited on the
+// same log, so the program never ended. It ends within the second's bound, with status 0.
+TEST_F(ClientSignalsTest, SigtermWithTheLogsReaderStalledStillEndsIt) {
+  int err[2];
+  ASSERT_EQ(pipe2(err, O_CLOEXEC | O_NONBLOCK), 0);
+  // The smallest pipe, filled before the program starts: its first line waits.
+  fcntl(err[1], F_SETPIPE_SZ, 4096);
+  const std::string filler(4096, '.');
+  while (write(err[1], filler.data(), filler.size()) > 0) {
+  }
+  fcntl(err[1], F_SETFL, 0);
+  const std::string resources = fs::path(KT_CLIENT_PATH).parent_path() / "resources";
+  std::vector<std::string> env{"KT_OFFSCREEN=1", "KT_LOG_STDERR=1", "KT_RESOURCES=" + resources};
+  support::ChildEnvironment environment(env, {}, {});
+  const pid_t pid = fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    dup2(err[1], 2);
+    const char* argv[] = {KT_CLIENT_PATH, nullptr};
+    execve(argv[0], const_cast<char* const*>(argv), environment.envp());
+    _exit(127);
+  }
+  close(err[1]);
+  struct Reap {
+    pid_t pid;
+    int fd;
+    ~Reap() {
+      if (pid > 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+      }
+      close(fd);
+    }
+  } reap{pid, err[0]};
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (!writingToStandardError(pid) && std::chrono::steady_clock::now() < until)
+    std::this_thread::sleep_for(10ms);
+  ASSERT_TRUE(writingToStandardError(pid)) << "the program never waited on its log";
+  kill(pid, SIGTERM);
+  const auto sent = std::chrono::steady_clock::now();
+  int status = 0;
+  bool ended = false;
+  while (!(ended = waitpid(pid, &status, WNOHANG) == pid) && std::chrono::steady_clock::now() < sent + 20s)
+    std::this_thread::sleep_for(20ms);
+  ASSERT_TRUE(ended) << "still running 20 s after SIGTERM";
+  reap.pid = -1;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+      << (WIFSIGNALED(status) ? "ended by signal " + std::to_string(WTERMSIG(status))
+                              : "status " + std::to_string(WEXITSTATUS(status)));
+}
+
+// The processes whose environment names `display` and whose name is `name` ("dbus-daemon").
+std::vector<pid_t> processesOn(const std::string& display, const std::string& name) {
+  std::vector<pid_t> found;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string pid = entry.path().filename();
+    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::string comm = readText(entry.path() / "comm");
+    if (!comm.empty() && comm.back() == '\n') comm.pop_back();
+    if (comm != name) continue;
+    const std::string environment = readText(entry.path() / "environ");
+    if (environment.find(std::string("DISPLAY=") + display + '\0') == std::string::npos) continue;
+    found.push_back(static_cast<pid_t>(std::stoi(pid)));
+  }
+  return found;
+}
+
+// Checks a "SigBlk:"/"SigIgn:" record: neither SIGINT nor SIGTERM blocked; ignored only where this
+// process ignores them too; SIGPIPE, which the program sets aside for itself, at its default
+// whatever this process does with it.
+void expectDefaultSignals(const std::string& status) {
   EXPECT_EQ(maskOf(status, "SigBlk") & (bit(SIGINT) | bit(SIGTERM)), 0u) << status;
-  // Ignored only where this process ignores it too; SIGPIPE, which the program sets aside for itself,
-  // is the default there whatever this process does with it.
   unsigned long long ignored = 0;
   for (int signal : {SIGINT, SIGTERM}) {
     if (ignoredHere(signal)) ignored |= bit(signal);
   }
   EXPECT_EQ(maskOf(status, "SigIgn") & (bit(SIGINT) | bit(SIGTERM) | bit(SIGPIPE)), ignored) << status;
+}
+
+// SIGINT and SIGTERM were held blocked in every thread, and every child inherits its mask: D-Bus's
+// autolaunch, which SDL runs on X11 without a session bus, and the bus it starts ignored the
+// unit's SIGTERM and outlived the program. With no address and no bus in the runtime folder, the
+// autolaunch runs. Where dbus-launch is installed, libdbus runs it (and never one on PATH): the
+// bus it starts and its watcher of the X server are looked at, and end on SIGTERM. Elsewhere a
+// stand-in dbus-launch first on PATH records its own mask and dispositions and fails, as one that
+// finds no bus would.
+TEST_F(ClientSignalsTest, TheChildrenItsLibrariesStartHaveNeitherSignalBlockedNorIgnored) {
+  const bool installed = access("/usr/bin/dbus-launch", X_OK) == 0;
+  support::XServer x;
+  ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+  const fs::path bin = fs::path(homePath()) / "bin";
+  const fs::path runtime = fs::path(homePath()) / "runtime";
+  const fs::path record = fs::path(homePath()) / "dbus-launch.status";
+  fs::create_directories(bin);
+  fs::create_directories(runtime);
+  fs::permissions(runtime, fs::perms::owner_all);
+  if (!installed) {
+    // In Perl, which leaves the mask as it found it (a shell clears it as it starts); written
+    // whole under another name first, so that the test never reads half of it.
+    const std::string to = "'" + record.string() + "'";
+    std::ofstream(bin / "dbus-launch") << "#!/usr/bin/perl\n"
+                                       << "open(my $in, '<', '/proc/self/status') or exit 2;\n"
+                                       << "open(my $out, '>', " << to << " . '.part') or exit 2;\n"
+                                       << "print $out grep { /^Sig(Blk|Ign):/ } <$in>;\n"
+                                       << "close($out);\n"
+                                       << "rename(" << to << " . '.part', " << to << ");\n"
+                                       << "exit 1;\n";
+    fs::permissions(bin / "dbus-launch", fs::perms(0755));
+  }
+  const char* path = std::getenv("PATH");
+  support::ClientProcess client;
+  ASSERT_TRUE(client.start(KT_CLIENT_PATH, {"DISPLAY=" + x.display(), "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS",
+                                            "XDG_RUNTIME_DIR=" + runtime.string(),
+                                            "PATH=" + bin.string() + ":" + (path ? path : "/usr/bin:/bin")}));
+  // The bus is looked for while the window system starts, before the window is shown.
+  ASSERT_TRUE(client.readUntil("shown in a window")) << client.said();
+  if (!installed) {
+    ASSERT_TRUE(fs::exists(record)) << "SDL started no dbus-launch: " << client.said();
+    expectDefaultSignals(readText(record));
+  } else {
+    // The bus and the watcher outlive the dbus-launch that SDL ran, until the X server's end.
+    std::vector<pid_t> started;
+    for (const char* name : {"dbus-daemon", "dbus-launch"}) {
+      const std::vector<pid_t> found = processesOn(x.display(), name);
+      EXPECT_FALSE(found.empty()) << "no " << name << " on " << x.display() << ": " << client.said();
+      started.insert(started.end(), found.begin(), found.end());
+    }
+    for (const pid_t pid : started) {
+      SCOPED_TRACE("process " + std::to_string(pid) + " " + readText("/proc/" + std::to_string(pid) + "/comm"));
+      expectDefaultSignals(readText("/proc/" + std::to_string(pid) + "/status"));
+      kill(pid, SIGTERM);
+    }
+    // Each ends on the SIGTERM (the bus is not the test's child: it is gone from /proc, or a zombie).
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    auto running = [&] {
+      size_t n = 0;
+      for (const pid_t pid : started) {
+        const std::string status = readText("/proc/" + std::to_string(pid) + "/status");
+        n += !status.empty() && status.find("State:\tZ") == std::string::npos;
+      }
+      return n;
+    };
+    while (running() > 0 && std::chrono::steady_clock::now() < until)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(running(), 0u);
+  }
   client.signal(SIGTERM);
   EXPECT_EQ(client.exitStatus(), 0) << client.said();
 }

@@ -1,5 +1,6 @@
 #include "platform/core/Log.h"
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <syslog.h>
@@ -76,9 +77,18 @@ void logFormat(const char* format, ...) {
 
 namespace {
 
-// The whole of `text` to `fd`, through interruptions and short writes.
+// How long a line said with system calls waits for standard error to take it: a reader that
+// stopped reading (a full pipe) must not hold the end of the process that says it.
+constexpr int StderrWaitMilliseconds = 500;
+
+// The whole of `text` to `fd`, through interruptions and short writes, as long as `fd` takes
+// some of it within StderrWaitMilliseconds each time.
 void writeAll(int fd, const char* text, size_t length) {
   while (length > 0) {
+    pollfd p{fd, POLLOUT, 0};
+    const int ready = ::poll(&p, 1, StderrWaitMilliseconds);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0 || !(p.revents & POLLOUT)) return;
     const ssize_t n = ::write(fd, text, length);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return;

@@ -30,6 +30,9 @@ using Clock = std::chrono::steady_clock;
 
 // How often the display's connections are looked at for a hang-up.
 constexpr auto LookInterval = std::chrono::milliseconds(100);
+// How much later than asked the watch may wake before the time in between is taken for a pause of
+// the whole process rather than time the start had.
+constexpr auto PauseAllowance = std::chrono::seconds(1);
 
 struct WatchState {
   std::mutex mutex;
@@ -38,7 +41,6 @@ struct WatchState {
   bool armed = false;
   bool windowMade = false;
   Clock::time_point deadline;
-  Clock::duration limit{};
   std::string where;
 };
 
@@ -181,11 +183,18 @@ bool displayAnswers(int milliseconds) {
 
 void watch(WatchState& s) {
   std::unique_lock lock(s.mutex);
+  // When the last turn's wait was asked to end.
+  auto asked = Clock::now();
   while (s.armed) {
     const auto now = Clock::now();
+    // A wake-up far later than asked for: the whole process was held (SIGSTOP, a debugger, a
+    // machine starved for seconds). The limit counts the time the program ran, so the deadline
+    // moves by what was lost.
+    if (const auto late = now - asked; late > PauseAllowance) s.deadline += late;
     if (now >= s.deadline) {
-      // Past the limit: the display itself says whether it is still there. Asked without the
-      // lock, so that the first frame may end the watch meanwhile.
+      // Past the limit the start ends, whether or not the display is there; asking it only
+      // chooses the line. Asked without the lock, so that the first frame may end the watch
+      // meanwhile.
       if (g_target.peerLength == 0 || g_target.requestLength == 0) {
         core::logNoticeAndExit(1, {WindowStartWatch::LinePrefix, whereText(),
                                    ": the window system's start did not end within ", g_target.limit, ". Stopping."});
@@ -199,17 +208,17 @@ void watch(WatchState& s) {
                                    ": the window system's start did not end within ", g_target.limit,
                                    ", and the display does not answer. Stopping."});
       }
-      s.deadline = Clock::now() + s.limit;
-      core::logNoticeUnbuffered({"The window system's start did not end within ", g_target.limit, ", but ",
-                                 whereText(), " answers: the start goes on for another ", g_target.limit, "."});
-      continue;
+      core::logNoticeAndExit(1, {WindowStartWatch::StuckLinePrefix, "it did not end within ", g_target.limit,
+                                 ", though ", whereText(), " answers. Stopping."});
     }
     if (hungUp()) {
       if (!s.windowMade)
         core::logNoticeAndExit(1, {WindowStartWatch::LinePrefix, whereText(), ": the connection was hung up. Stopping."});
       g_hungUpSeen.store(true);
     }
-    s.changed.wait_until(lock, std::min(s.deadline, now + LookInterval));
+    // From the time this turn began, so that a pause anywhere in the turn shows as lateness.
+    asked = std::min(s.deadline, now + LookInterval);
+    s.changed.wait_until(lock, asked);
   }
 }
 
@@ -282,7 +291,6 @@ void WindowStartWatch::arm(std::chrono::steady_clock::duration limit, const std:
     std::lock_guard lock(s.mutex);
     s.armed = true;
     s.windowMade = false;
-    s.limit = limit;
     s.deadline = Clock::now() + limit;
     s.where = where;
   }

@@ -12,9 +12,11 @@
 // them. While armed, a thread of its own watches the time and the display's connections: when a
 // connection to the display is hung up before the window is made, it says "The display went away
 // while the window was being made: ..." and ends the process with status 1, so that a supervisor
-// starts it again. Past the limit it asks the display itself, with a first exchange of its own:
-// a display that answers is alive (the program was paused, or the machine is slow) and the start
-// is given the limit once more; one that does not is gone, said the same way.
+// starts it again. Past the limit the start ends with status 1 too, whatever the display does: the
+// watch asks the display itself, with a first exchange of its own, only to say which it was (the
+// display gone, said the same way, or the start stuck with the display alive: a library waiting
+// on something else). The limit counts the time the program ran: a pause of the whole process
+// (SIGSTOP, a debugger) moves it by the pause.
 //
 // While armed, a SIGSEGV, SIGBUS or SIGABRT (Xlib's own abort on a connection cut short) on any
 // thread is looked at: when a connection to the display has been hung up, or the display does not
@@ -30,6 +32,8 @@ class WindowStartWatch {
  public:
   // The start of the line said when the start fails.
   static constexpr const char* LinePrefix = "The display went away while the window was being made: ";
+  // The start of the line said when the start ends at its limit with the display answering.
+  static constexpr const char* StuckLinePrefix = "The window system's start is stuck: ";
   // How long the display is given to answer a first exchange past the limit.
   static constexpr int AnswerMilliseconds = 3000;
 
@@ -38,8 +42,8 @@ class WindowStartWatch {
   // connected socket's getpeername() gives it: a socket of this process connected there and hung
   // up is the display's end. For an address of the internet families, only the port is compared
   // (a name may be reached at several addresses). `request` is the first exchange's request that
-  // the display answered (DisplayProbe), sent there again to ask whether it is alive; without a
-  // peer and a request, the limit ends the start.
+  // the display answered (DisplayProbe), sent there again at the limit to ask whether it is alive,
+  // which chooses the line; without a peer and a request, the line says only the limit.
   static void arm(std::chrono::steady_clock::duration limit, const std::string& where, const sockaddr* peer,
                   socklen_t peerLength, const std::string& request = {});
   // The window is made: from now on the window notices a connection's end itself and says it as
