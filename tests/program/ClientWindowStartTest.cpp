@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <memory>
 #include <random>
 #include <string>
 #include <thread>
@@ -18,6 +19,7 @@
 #include "support/DisplayProxy.h"
 #include "support/DisplayServers.h"
 #include "support/StandInDisplay.h"
+#include "support/StandInSessionBus.h"
 #include "support/TempHome.h"
 
 namespace {
@@ -367,6 +369,47 @@ TEST_F(ClientWindowStartTest, AStartStuckWhileItsDisplayAnswersEndsAtItsLimit) {
                                  "at " + answers->display() + " answers. Stopping."),
             std::string::npos)
       << m_client.said();
+}
+
+// A session bus that takes connections and never answers (a hung daemon), beside a healthy X
+// server (named by DBUS_SESSION_BUS_ADDRESS) and beside Weston (found in the runtime folder, the
+// variable unset): SDL's start waited on it for ever, given the start's limit again and again.
+// The bus is asked once, within its own limit, and the window shows without it, said once.
+TEST_F(ClientWindowStartTest, ASessionBusThatNeverAnswersDoesNotKeepTheWindowFromShowing) {
+  if (support::findProgram("Xvfb").empty()) GTEST_SKIP() << "Xvfb is not installed";
+  support::XServer x;
+  ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+  for (const bool wayland : {false, true}) {
+    SCOPED_TRACE(wayland ? "Wayland, the bus in the runtime folder" : "X11, the bus named");
+    std::unique_ptr<support::WestonServer> weston;
+    if (wayland) {
+      if (support::findProgram("weston").empty()) GTEST_SKIP() << "weston is not installed";
+      weston = std::make_unique<support::WestonServer>(x.display(), 1024, 768);
+      ASSERT_TRUE(weston->isReady()) << "weston did not start; see " << weston->logPath();
+    }
+    const std::string path = wayland ? weston->runtimeDir() + "/bus" : homePath() + "/silent-bus";
+    auto bus = support::StandInSessionBus::at(path, support::StandInSessionBus::Silent);
+    ASSERT_NE(bus, nullptr);
+    std::vector<std::string> env{"KT_DISPLAY_WAIT=0"};
+    if (wayland) {
+      env.insert(env.end(), {"WAYLAND_DISPLAY=" + weston->socket(), "XDG_RUNTIME_DIR=" + weston->runtimeDir(),
+                             "DISPLAY", "DBUS_SESSION_BUS_ADDRESS"});
+    } else {
+      env.insert(env.end(), {"DISPLAY=" + x.display(), "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS=unix:path=" + path});
+    }
+    support::ClientProcess client;
+    ASSERT_TRUE(client.start(KT_CLIENT_PATH, env));
+    ASSERT_TRUE(client.readUntil(FirstFrame)) << "status " << client.exitStatus(1) << "\n" << client.said();
+    const std::string line = "The session bus at unix:path=" + path +
+                             " did not answer within 2 s: the window is shown without it (no screen saver "
+                             "inhibition, input methods or desktop settings).";
+    const size_t at = client.said().find(line);
+    EXPECT_NE(at, std::string::npos) << client.said();
+    EXPECT_EQ(client.said().find(line, at + 1), std::string::npos) << client.said();
+    // Asked once, by the look; SDL never connected to it.
+    EXPECT_EQ(bus->accepted(), 1) << client.said();
+    expectSigtermEndsIt(client);
+  }
 }
 
 // An X server stopped (SIGSTOP) while the program starts, and after its first frame: SIGTERM

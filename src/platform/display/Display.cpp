@@ -102,6 +102,7 @@ std::unique_ptr<Surface> open(const OpenOptions& options, core::Error* error) {
       core::Error failure;
       WindowSurface::Options windowOptions;
       windowOptions.driver = probe.driver;
+      windowOptions.interruptFd = options.interruptFd;
       // SDL's start has no time limit of its own, and may spin or crash on a connection broken
       // under it: it is bounded, and its crashes looked at, from here until the window's first
       // frame is confirmed on show.

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/core/Log.h"
+#include "platform/display/DisplayProbe.h"
 
 namespace display {
 namespace {
@@ -349,7 +350,7 @@ bool SessionBus::keepFromHangingTheStart(std::chrono::milliseconds limit, int in
   ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%g s", std::chrono::duration<double>(limit).count());
-  core::logNotice("The session bus at " + where + " did not answer within " + seconds +
+  core::logNotice("The session bus at " + displayableWords(where) + " did not answer within " + seconds +
                   ": the window is shown without it (no screen saver inhibition, input methods or desktop settings).");
   return true;
 }

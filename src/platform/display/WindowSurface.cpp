@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <cairo.h>
 #include <pixman.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -33,6 +34,7 @@
 #include "platform/display/DrawScale.h"
 #include "platform/display/TextInput.h"
 #include "platform/display/WindowIdentity.h"
+#include "platform/display/SessionBus.h"
 #include "platform/display/WindowStartWatch.h"
 #include "platform/gfx/Compositor.h"
 #include "platform/gfx/Image.h"
@@ -191,6 +193,13 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
   const std::string tried = !options.driver.empty() || !(chosen && *chosen) ? drivers : chosen;
   const std::vector<std::string> desktop = chosenDesktopDrivers(tried);
   if (std::find(desktop.begin(), desktop.end(), "x11") != desktop.end()) X11Window::watchConnections();
+  // SDL's start waits on the session bus without a limit: a bus that takes the connection and
+  // never answers is turned off for the process first, so that the window shows without it.
+  SessionBus::keepFromHangingTheStart(SessionBus::AnswerLimit, options.interruptFd);
+  if (pollfd p{options.interruptFd, POLLIN, 0}; options.interruptFd >= 0 && poll(&p, 1, 0) > 0) {
+    core::setError(error, core::Error::withDescription(ErrorDomain, OpenFailed, "The window's start was interrupted."));
+    return false;
+  }
   // SDL keeps its session-bus connection, and the GL drivers it probes keep their caches, for the
   // life of the process.
   LeakCheckPause pause;

@@ -83,6 +83,9 @@ class WindowSurface : public Surface {
     // The window system to open ("wayland" or "x11"), empty for Wayland where one is named, else
     // X11. SDL_VIDEODRIVER, when set, wins.
     std::string driver;
+    // A descriptor whose becoming readable (a termination signal's) ends the look at the session
+    // bus before SDL starts, and the open with it; -1 for none.
+    int interruptFd = -1;
   };
 
   // Opens the window; nullptr with an error when SDL or the window cannot be set up.
