@@ -13,6 +13,7 @@
 
 #include "platform/core/Bundle.h"
 #include "platform/core/PropertyList.h"
+#include "platform/net/TcpPort.h"
 
 namespace kt {
 
@@ -39,6 +40,10 @@ bool isWholeNumber(const std::string& text) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
   return error == std::errc() && end == text.data() + text.size();
 }
+
+// The whole-number settings that are TCP ports. A number outside 1-65535 would be cut to 16 bits
+// on the way to the socket and reach another port (70000 is 4464) while the log names the one given.
+bool isPortKey(const std::string& key) { return key == "Server_Port" || key == "webService_Port"; }
 
 }  // namespace
 
@@ -88,8 +93,13 @@ ProgramArguments::ProgramArguments(int argc, const char* const* argv, const std:
     // Read as a number, a value that is not one would be taken as 0 without a word: a port of 0,
     // and a guest told only that the server cannot be reached.
     const std::string value = argv[i + 1] ? argv[i + 1] : "";
-    if (wholeNumbers.count(arg.substr(1)) && !isWholeNumber(value)) {
+    const bool wholeNumber = wholeNumbers.count(arg.substr(1)) > 0;
+    if (wholeNumber && !isWholeNumber(value)) {
       m_mistake = "the setting \"" + arg + "\" takes a whole number, not \"" + value + "\"";
+      return;
+    }
+    if (wholeNumber && isPortKey(arg.substr(1)) && !net::tcpPort(value)) {
+      m_mistake = "the setting \"" + arg + "\" takes a port from " + net::kTcpPortRange + ", not \"" + value + "\"";
       return;
     }
     m_request = Request::Run;
@@ -159,8 +169,8 @@ Exit status:
   1   the display went away or did not come within the wait; the resources are missing; the
       answer to --help or --version could not be written
   2   a wrong argument: a setting the program does not have, a setting without its value, a
-      value not of its setting's kind (a port that is not a whole number), an option it does
-      not know
+      value not of its setting's kind (a port that is not a whole number from 1 to 65535), an
+      option it does not know
   78  a fault that waiting cannot mend (a display name that names no server, a refused
       authorization, a screen it cannot draw on; a folder of the settings, keychain or cache
       that another user owns or can write): a supervisor should not restart it

@@ -23,8 +23,9 @@ class ProgramArguments {
 
   // The first of --help, --version or a mistake decides; otherwise Run. Setting keys are checked
   // against settingKeys() of the program's resources, and the values of wholeNumberKeys() must be
-  // whole numbers; when the form cannot be read, any key and value is taken (the start checks end
-  // the program for its missing resources).
+  // whole numbers, those of the ports among them (Server_Port, webService_Port) from 1 to 65535;
+  // when the form cannot be read, any key and value is taken (the start checks end the program for
+  // its missing resources).
   ProgramArguments(int argc, const char* const* argv);
   // The same with the setting keys given (nullopt takes any key), and the keys whose values must
   // be whole numbers.

@@ -1,9 +1,11 @@
 #include "app/URLQX.h"
 
 #include "platform/core/Log.h"
+#include "platform/core/SaidOnce.h"
 #include "platform/core/TextEncoding.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/net/SyncGet.h"
+#include "platform/net/TcpPort.h"
 
 #include <charconv>
 
@@ -31,17 +33,35 @@ struct Server {
   std::string port;
 };
 
-// The venue server settings, read anew; the host and port go into the URL as they are written,
-// escaped only where a URL cannot hold a character.
+// The web port settings that were no port, each said once while it stays (every picture asks for
+// an address) and again should it come back after a good one. Never destroyed: addresses are
+// made on other threads while the process exits.
+core::SaidOnce& badWebPorts() {
+  static core::SaidOnce* said = new core::SaidOnce;
+  return *said;
+}
+
+// The venue server settings, read anew; the host goes into the URL as it is written, escaped
+// only where a URL cannot hold a character. A web port that is not a port from 1 to 65535 gives
+// no URL rather than one to another port (0, or the default when it is empty).
 std::optional<Server> venueServer(bool withPort) {
   core::UserDefaults& defaults = core::UserDefaults::standard();
   std::optional<std::string> host = defaults.stringForKey("Server_Ip");
   if (!host) return std::nullopt;
   Server server{net::escapeForURL(*host), {}};
   if (withPort) {
-    std::optional<std::string> port = defaults.stringForKey("webService_Port");
-    if (!port) return std::nullopt;
-    server.port = net::escapeForURL(*port);
+    std::optional<std::string> text = defaults.stringForKey("webService_Port");
+    if (!text) return std::nullopt;
+    const std::optional<uint16_t> port = net::tcpPort(*text);
+    if (!port) {
+      if (badWebPorts().first(*text)) {
+        core::logLine("The setting webService_Port (" + *text + ") is not a port from " + net::kTcpPortRange +
+                      ": no address on the venue web server is made");
+      }
+      return std::nullopt;
+    }
+    badWebPorts().forgetAll();
+    server.port = std::to_string(*port);
   }
   return server;
 }

@@ -9,9 +9,10 @@ namespace kt {
 
 // The venue web server's photo service ("GetPhoto.aspx", whose "Flag" selects the reply) and
 // its folder of singer pictures. Every builder reads the settings "Server_Ip" and
-// "webService_Port" anew; an unset one gives no URL. Each name, id or time filled in is escaped
-// as a URL component, so "&", "=", "#", "?", "+", "%" and spaces in it stay part of the value.
-// Sizes are written with six decimals ("135.000000").
+// "webService_Port" anew; an unset one gives no URL, and so does a port that is not one from 1
+// to 65535 (logged once while it stays). Each name, id or time filled in is escaped as a URL
+// component, so "&", "=", "#", "?", "+", "%" and spaces in it stay part of the value. Sizes are
+// written with six decimals ("135.000000").
 class URLQX {
  public:
   // http://<ip>:<port>/GetPhoto.aspx?Flag=00&id=<food>&width=<w>&height=<h>&time=<time>

@@ -8,6 +8,7 @@
 #include "platform/core/RunLoop.h"
 #include "platform/core/ThreadCheck.h"
 #include "platform/core/Value.h"
+#include "platform/net/TcpPort.h"
 
 namespace kt {
 namespace {
@@ -50,7 +51,7 @@ FramedLink::~FramedLink() {
   if (m_socket) silence(*m_socket);
 }
 
-void FramedLink::connect(const std::optional<std::string>& host, int32_t port) {
+void FramedLink::connect(const std::optional<std::string>& host, int32_t port, const std::string& portSetting) {
   KT_ASSERT_MAIN_THREAD();
   m_receiveData.clear();
   ++m_attempt;
@@ -63,10 +64,17 @@ void FramedLink::connect(const std::optional<std::string>& host, int32_t port) {
     // We may be inside one of its callbacks: let it go once control is back in the loop.
     core::RunLoop::current().releaseLater(std::move(old));
   }
-  m_socket = RunLoopSocket::create(std::make_shared<SocketDelegate>(m_weakFactory.weakPtr()));
-
   core::logFormat("%s trying to connect server ip: %s, port: %i", m_settings.name.c_str(),
                   host ? host->c_str() : "(null)", port);
+  // Cut to 16 bits, a number outside the ports would reach another port (70000 is 4464).
+  if (!net::isTcpPort(port)) {
+    const std::string number = std::to_string(port);
+    const std::string what = portSetting.empty() ? number : "the setting " + portSetting + " (" + number + ")";
+    core::logLine("Fail to develop connection: " + what + " is not a port from " + net::kTcpPortRange);
+    return;
+  }
+
+  m_socket = RunLoopSocket::create(std::make_shared<SocketDelegate>(m_weakFactory.weakPtr()));
   // Keep this socket alive across the call: a failure inside it may reach observers that
   // replace it.
   std::shared_ptr<RunLoopSocket> socket = m_socket;

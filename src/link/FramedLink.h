@@ -64,8 +64,10 @@ class FramedLink {
 
   // Starts a new attempt on a new socket (see above), with the buffer emptied. An unset host
   // (no setting yet) is logged as "(null)" and tried as "", which fails at once; a failure at
-  // once is logged and reported by nothing else.
-  void connect(const std::optional<std::string>& host, int32_t port);
+  // once is logged and reported by nothing else. A port outside 1-65535 fails at once too, named
+  // as the setting `portSetting` when one is given, and is not tried at all: the earlier socket is
+  // closed and no new one made.
+  void connect(const std::optional<std::string>& host, int32_t port, const std::string& portSetting = {});
   // Closes the connection; the disconnected notice is posted before this returns when the
   // socket was connecting or connected.
   void disconnect();

@@ -30,8 +30,8 @@ void ServerNetworkCenter::initConnect() {
 
   m_dataOffset = 0;
   core::UserDefaults& defaults = core::UserDefaults::standard();
-  m_link.connect(defaults.stringForKey("Server_Ip"),
-                 core::parseInt(defaults.stringForKey("Server_Port").value_or("")));
+  m_link.connect(defaults.stringForKey("Server_Ip"), core::parseInt(defaults.stringForKey("Server_Port").value_or("")),
+                 "Server_Port");
 }
 
 bool ServerNetworkCenter::getConnected() const { return m_link.isSocketConnected(); }

@@ -35,7 +35,9 @@ class ServerNetworkCenter {
 
   // Starts a new connection attempt to the "Server_Ip" / "Server_Port" settings (read at each
   // call), closing the venue-client link first when it is connected. A socket still connected
-  // or connecting is silenced and closed first: nothing from it reaches the bus any more.
+  // or connecting is silenced and closed first: nothing from it reaches the bus any more. A
+  // "Server_Port" outside 1-65535 is not tried: the attempt fails at once, logged with the setting
+  // named, and nothing is posted.
   void initConnect();
   // Whether the socket itself is connected.
   bool getConnected() const;
@@ -63,7 +65,8 @@ class ServerNetworkCenter {
   // table).
   uint64_t encGBK() const { return m_encGBK; }
 
-  // The current socket (none before the first initConnect).
+  // The current socket (none before the first initConnect, nor after one whose "Server_Port" is
+  // not a port from 1 to 65535).
   const std::shared_ptr<RunLoopSocket>& mainSocket() const { return m_link.socket(); }
   int32_t dataOffset() const { return m_dataOffset; }
 

@@ -21,6 +21,7 @@
 #include "platform/core/Timer.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/gfx/Layer.h"
+#include "platform/net/TcpPort.h"
 #include "platform/net/URL.h"
 #include "platform/ui/Button.h"
 #include "platform/ui/ImageView.h"
@@ -519,8 +520,16 @@ void GongGuanZhaoPianViewController::vedioSwitchAction() {
 void GongGuanZhaoPianViewController::sendPic() {
   if (m_currentIndex < 0 || static_cast<size_t>(m_currentIndex) >= m_pageNames.size() || !m_currentGongGuanObj)
     return;
-  const std::string url = "http://" + m_serverIP + ":" + defaultText("webService_Port") +
-                          "/GetPhoto.aspx?Flag=12&id=" + m_currentGongGuanObj->DangAnID().value_or("") + "/" +
+  // The picture is sent as an address on the venue web server: none to another port.
+  const std::string portText = defaultText("webService_Port");
+  const std::optional<uint16_t> port = net::tcpPort(portText);
+  if (!port) {
+    core::logLine("发送图片失败: the setting webService_Port (" + portText + ") is not a port from " +
+                  net::kTcpPortRange);
+    return;
+  }
+  const std::string url = "http://" + m_serverIP + ":" + std::to_string(*port) + "/GetPhoto.aspx?Flag=12&id=" +
+                          m_currentGongGuanObj->DangAnID().value_or("") + "/" +
                           m_pageNames[static_cast<size_t>(m_currentIndex)];
   core::logLine("发送图片:" + net::escapeForURL(url));
 }

@@ -1,6 +1,8 @@
 #include "soap/WebService.h"
 
+#include "platform/core/Log.h"
 #include "platform/core/UserDefaults.h"
+#include "platform/net/TcpPort.h"
 #include "soap/WSGlobals.h"
 #include "soap/WebServiceBinding.h"
 
@@ -18,21 +20,27 @@ void WebService::initialize() {
   });
 }
 
-std::string WebService::addressForHost(const std::string& host) {
-  std::optional<std::string> port = core::UserDefaults::standard().stringForKey("webService_Port");
-  if (!port || port->empty()) return "http://" + host + "/WebService.asmx";
-  return "http://" + host + ":" + *port + "/WebService.asmx";
+std::optional<std::string> WebService::addressForHost(const std::string& host) {
+  std::optional<std::string> text = core::UserDefaults::standard().stringForKey("webService_Port");
+  if (!text || text->empty()) return "http://" + host + "/WebService.asmx";
+  const std::optional<uint16_t> port = net::tcpPort(*text);
+  if (!port) {
+    core::logLine("The setting webService_Port (" + *text + ") is not a port from " + net::kTcpPortRange +
+                  ": the web service has no address");
+    return std::nullopt;
+  }
+  return "http://" + host + ":" + std::to_string(*port) + "/WebService.asmx";
 }
 
 std::shared_ptr<WebServiceBinding> WebService::WebServiceSoapBinding(const std::string& host) {
   auto binding = WebServiceBinding::create(WebServiceBindingNames::Soap);
-  binding->initWithAddress(addressForHost(host));
+  if (const std::optional<std::string> address = addressForHost(host)) binding->initWithAddress(*address);
   return binding;
 }
 
 std::shared_ptr<WebServiceBinding> WebService::WebServiceSoap12Binding(const std::string& host) {
   auto binding = WebServiceBinding::create(WebServiceBindingNames::Soap12);
-  binding->initWithAddress(addressForHost(host));
+  if (const std::optional<std::string> address = addressForHost(host)) binding->initWithAddress(*address);
   return binding;
 }
 

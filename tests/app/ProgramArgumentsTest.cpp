@@ -154,11 +154,29 @@ TEST(ProgramArgumentsTest, AValueThatIsNotOfItsSettingsKindIsAMistake) {
   }
   EXPECT_EQ(answerTo({"-webService_Port", "http"}).status, ProgramArguments::MistakeStatus);
   EXPECT_EQ(answerTo({"-vedio_State", "on"}).status, ProgramArguments::MistakeStatus);
-  for (const char* value : {"9100", "0", "08080", "2147483647", "000000000000009100"}) {
+  for (const char* value : {"9100", "08080", "000000000000009100"}) {
     EXPECT_FALSE(answerTo({"-Server_Port", value, "-webService_Port", value, "-vedio_State", value}).status) << value;
   }
+  for (const char* value : {"0", "2147483647"}) EXPECT_FALSE(answerTo({"-vedio_State", value}).status) << value;
   // Text settings take any text; the display's settings say their own faults as they read them.
   EXPECT_FALSE(answerTo({"-Server_Ip", "notanaddress", "-VedioName", "9100", "-Display_Wait", "soon"}).status);
+}
+
+// A port past 65535 was cut to 16 bits on the way to the socket (70000 reached 4464, 65536 port 0)
+// while the log named the one given, and port 0 names no server: the ports take 1 to 65535 alone.
+TEST(ProgramArgumentsTest, APortOutsideOneTo65535IsAMistake) {
+  for (const char* key : {"-Server_Port", "-webService_Port"}) {
+    for (const char* value : {"0", "65536", "70000", "2147483647", "00000"}) {
+      const Answer a = answerTo({"-Server_Ip", "127.0.0.1", key, value});
+      EXPECT_EQ(a.status, ProgramArguments::MistakeStatus) << key << " " << value;
+      EXPECT_EQ(a.out, "");
+      EXPECT_EQ(a.err, "ktv_client: the setting \"" + std::string(key) + "\" takes a port from 1 to 65535, not \"" +
+                           value + "\"; see 'ktv_client --help'\n");
+    }
+    for (const char* value : {"1", "65535", "065535"}) {
+      EXPECT_FALSE(answerTo({key, value}).status) << key << " " << value;
+    }
+  }
 }
 
 // Without the settings form (resources missing, which the start checks end the program for) the

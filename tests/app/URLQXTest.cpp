@@ -134,6 +134,30 @@ TEST_F(URLQXTest, PhotoURLsAreLogged) {
   EXPECT_EQ(lines[1], photo->absoluteString());
 }
 
+// A web port that is no port gave an address all the same: port 0, or the default port for an
+// empty one. It gives none now, and says why once while it stays, not at every picture.
+TEST_F(URLQXTest, AWebPortOutsideOneTo65535GivesNoURLAndIsSaidOnce) {
+  std::vector<std::string> lines;
+  core::LogSink previous = core::setLogSink([&lines](const std::string& line) { lines.push_back(line); });
+  ASSERT_TRUE(URLQX::getFoodImageUrl("F001", 1, 1));
+  for (const char* port : {"0", "65536", "70000", "-1", "", "80x"}) {
+    SCOPED_TRACE(port);
+    setVenue("127.0.0.1", port);
+    lines.clear();
+    EXPECT_FALSE(URLQX::getFoodImageUrl("F001", 1, 1));
+    EXPECT_FALSE(URLQX::getSongImageUrl("S1", 1, 1));
+    EXPECT_EQ(lines, (std::vector<std::string>{"The setting webService_Port (" + std::string(port) +
+                                               ") is not a port from 1 to 65535: no address on the venue web "
+                                               "server is made"}));
+  }
+  setVenue("127.0.0.1", "65535");
+  EXPECT_EQ(URLQX::getFoodImageUrl("F001", 1, 1)->port(), 65535);
+  setVenue("127.0.0.1", "08080");
+  EXPECT_EQ(URLQX::getFoodImageUrl("F001", 1, 1)->absoluteString(),
+            "http://127.0.0.1:8080/GetPhoto.aspx?Flag=00&id=F001&width=1.000000&height=1.000000");
+  core::setLogSink(previous);
+}
+
 TEST_F(URLQXTest, BlockingGetGivesTheTextOfASuccessfulReply) {
   EXPECT_EQ(URLQX::getHttpValue(URLQX::getGongGuanPhotoNamesUrl("1001")), "a.jpg,b.png,c.txt");
   EXPECT_EQ(URLQX::getHttpValue(URLQX::getGongGuanPhotoNamesUrl("1003")), "Error");

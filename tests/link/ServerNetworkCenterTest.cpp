@@ -303,6 +303,36 @@ TEST_F(ServerNetworkCenterTest, ConnectTimesOutAfterTwoSeconds) {
   EXPECT_FALSE(center().isConnect());
 }
 
+// A stored port past 65535 was cut to 16 bits: the server's own port plus 65536 reached the server
+// while the log named another port. Out of range, the attempt fails at once, names the setting and
+// makes no socket at all.
+TEST_F(ServerNetworkCenterTest, AStoredPortOutsideOneTo65535IsNeverTried) {
+  connect();
+  events.clear();
+  const std::string wrapsToTheServer = std::to_string(server.port() + 65536);
+  for (const std::string& stored : {wrapsToTheServer, std::string("70000"), std::string("65536"), std::string("0"),
+                                    std::string("-1")}) {
+    SCOPED_TRACE(stored);
+    core::UserDefaults::standard().setString("Server_Port", stored);
+    m_log.clear();
+    center().initConnect();
+    EXPECT_TRUE(logged("Fail to develop connection: the setting Server_Port (" + stored +
+                       ") is not a port from 1 to 65535"));
+    EXPECT_FALSE(center().mainSocket());
+    support::drainMainLoop();
+    EXPECT_FALSE(center().isConnect());
+    // The connection that was open is closed without a notice, as for any new attempt.
+    EXPECT_TRUE(events.empty());
+  }
+
+  // The top of the range is tried.
+  core::UserDefaults::standard().setString("Server_Port", "65535");
+  m_log.clear();
+  center().initConnect();
+  EXPECT_TRUE(center().mainSocket());
+  EXPECT_FALSE(logged("not a port"));
+}
+
 TEST_F(ServerNetworkCenterTest, OversizeMessageIsRefused) {
   connect();
   center().sentMsg(std::string(FrameCodec::kMaxBodyLength + 1, 'a'));

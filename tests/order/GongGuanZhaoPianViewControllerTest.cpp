@@ -104,6 +104,21 @@ TEST_F(GongGuanZhaoPianViewControllerTest, PagesAreThePhotosWithLowerCaseJpgOrPn
   EXPECT_TRUE(logged("发送图片:http://127.0.0.1:" + std::to_string(web.port()) + "/GetPhoto.aspx?Flag=12&id=1004/P3.png"));
 }
 
+// A web port past 65535 went into the picture's address as it stood, an address no port can have.
+// No address is sent then; the log names the setting.
+TEST_F(GongGuanZhaoPianViewControllerTest, NoPictureIsSentWithAWebPortOutsideOneTo65535) {
+  auto photos = open(3);
+  ASSERT_TRUE(photos);
+  core::UserDefaults::standard().setString("webService_Port", "70000");
+  const gfx::Rect area = photos->scrollView()->frame();
+  drag({area.midX(), area.midY()}, {area.midX(), area.midY() - 200}, 20);
+  // The picture is sent as the drag's animation ends.
+  ASSERT_TRUE(runUntil([&] { return photos->currentState() == Photos::PicState; }));
+  EXPECT_TRUE(logged("发送图片失败: the setting webService_Port (70000) is not a port from 1 to 65535"));
+  EXPECT_TRUE(std::none_of(m_log.begin(), m_log.end(),
+                           [](const std::string& line) { return line.starts_with("发送图片:"); }));
+}
+
 TEST_F(GongGuanZhaoPianViewControllerTest, StepsThroughTheListWithinItsEnds) {
   auto photos = open(0);
   ASSERT_TRUE(photos);

@@ -85,6 +85,42 @@ TEST_F(ClientArgumentsTest, AValueNotOfItsSettingsKindEndsItWithStatusTwo) {
             "ktv_client: the setting \"-Server_Port\" takes a whole number, not \"notaport\"; see 'ktv_client --help'\n");
 }
 
+// A port past 65535 was cut to 16 bits: "-Server_Port 70000" connected to port 4464 while the log
+// said 70000. The ports take 1 to 65535; anything else ends the program before it starts.
+TEST_F(ClientArgumentsTest, APortOutsideOneTo65535EndsItWithStatusTwo) {
+  const struct {
+    std::vector<std::string> args;
+    std::string line;
+  } cases[] = {
+      {{"-Server_Ip", "127.0.0.1", "-Server_Port", "70000"},
+       "ktv_client: the setting \"-Server_Port\" takes a port from 1 to 65535, not \"70000\"; "
+       "see 'ktv_client --help'\n"},
+      {{"-Server_Ip", "127.0.0.1", "-Server_Port", "65536"},
+       "ktv_client: the setting \"-Server_Port\" takes a port from 1 to 65535, not \"65536\"; "
+       "see 'ktv_client --help'\n"},
+      {{"-Server_Ip", "127.0.0.1", "-Server_Port", "0"},
+       "ktv_client: the setting \"-Server_Port\" takes a port from 1 to 65535, not \"0\"; "
+       "see 'ktv_client --help'\n"},
+      {{"-Server_Ip", "127.0.0.1", "-Server_Port", "-1"},
+       "ktv_client: the setting \"-Server_Port\" takes a whole number, not \"-1\"; "
+       "see 'ktv_client --help'\n"},
+      {{"-Server_Ip", "127.0.0.1", "-webService_Port", "70000"},
+       "ktv_client: the setting \"-webService_Port\" takes a port from 1 to 65535, not \"70000\"; "
+       "see 'ktv_client --help'\n"},
+  };
+  for (const auto& c : cases) {
+    const Outcome run = runClientWith(Launch{c.args, kEndsAtOnceIfStarted});
+    EXPECT_EQ(run.status, 2) << run.err;
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, c.line);
+  }
+  // The top of the range is a port.
+  const Outcome top = runClientWith(
+      Launch{{"-Server_Ip", "127.0.0.1", "-Server_Port", "65535", "-webService_Port", "65535"}, kEndsAtOnceIfStarted});
+  EXPECT_NE(top.status, 2) << top.err;
+  EXPECT_NE(top.err.find("started:"), std::string::npos) << top.err;
+}
+
 TEST_F(ClientArgumentsTest, DashHIsHelp) {
   const Outcome h = runClient({"-h"});
   EXPECT_EQ(h.status, 0) << h.err;

@@ -137,6 +137,25 @@ TEST_F(WebServiceBindingTest, TheFactoryAddressAndReinitialisation) {
             "http://10.0.0.8/WebService.asmx");
 }
 
+// A web port that is no port gave an address to port 0; past 65535 it gave no address without a
+// word. The binding is left without one, and the log says which setting is wrong.
+TEST_F(WebServiceBindingTest, AWebPortOutsideOneTo65535LeavesTheBindingWithoutAnAddress) {
+  std::vector<std::string> lines;
+  core::LogSink previous = core::setLogSink([&lines](const std::string& line) { lines.push_back(line); });
+  for (const char* port : {"0", "65536", "70000", "-1", "8080x"}) {
+    SCOPED_TRACE(port);
+    core::UserDefaults::standard().setString("webService_Port", port);
+    lines.clear();
+    EXPECT_FALSE(WebService::WebServiceSoapBinding("10.0.0.8")->address());
+    EXPECT_EQ(lines, (std::vector<std::string>{"The setting webService_Port (" + std::string(port) +
+                                               ") is not a port from 1 to 65535: the web service has no address"}));
+  }
+  core::setLogSink(previous);
+  core::UserDefaults::standard().setString("webService_Port", "65535");
+  EXPECT_EQ(WebService::WebServiceSoap12Binding("10.0.0.8")->address()->absoluteString(),
+            "http://10.0.0.8:65535/WebService.asmx");
+}
+
 TEST_F(WebServiceBindingTest, TheRequestCarriesItsHeadersInOrder) {
   m_binding->addCookie(net::HTTPCookie("a", "1", "127.0.0.1"));
   m_binding->addCookie(std::nullopt);
