@@ -26,6 +26,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/ChildRun.h"
 #include "support/StandInSessionBus.h"
 #include "support/TempHome.h"
 
@@ -447,36 +448,19 @@ TEST(SessionBusAnswerReaderTest, AnAnswerStays) {
 
 // ---- turning a silent bus off --------------------------------------------------------------
 
-struct Ended {
-  int status = -1;
-  std::string said;
-};
+using Ended = support::ChildEnded;
 
 // Runs `body` in a child with the environment `set` (an empty value: unset), its standard error
 // kept; the child ends with what `body` returns. The variables are set in the child alone: this
 // process has threads, and setenv under them is not safe.
 Ended inChild(const std::vector<std::pair<std::string, std::string>>& set, const std::function<int()>& body) {
-  int fds[2];
-  if (pipe(fds) != 0) return {};
-  const pid_t child = fork();
-  if (child == 0) {
-    close(fds[0]);
-    dup2(fds[1], 2);
+  return support::runInChild([&] {
     for (const auto& [name, value] : set) {
       if (value.empty()) unsetenv(name.c_str());
       else setenv(name.c_str(), value.c_str(), 1);
     }
-    _exit(body());
-  }
-  close(fds[1]);
-  Ended ended;
-  char buf[512];
-  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) ended.said.append(buf, static_cast<size_t>(n));
-  close(fds[0]);
-  int status = 0;
-  waitpid(child, &status, 0);
-  ended.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return ended;
+    return body();
+  });
 }
 
 size_t count(const std::string& text, const std::string& part) {

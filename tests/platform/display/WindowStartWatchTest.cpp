@@ -25,6 +25,7 @@
 #include <thread>
 
 #include "platform/display/DisplayProbe.h"
+#include "support/ChildRun.h"
 #include "support/StandInDisplay.h"
 #include "support/TempHome.h"
 
@@ -33,40 +34,17 @@ namespace {
 using display::WindowStartWatch;
 using namespace std::chrono_literals;
 
-struct Ended {
-  int status = -1;  // 128 + the signal when a signal ended it
-  std::string said;
-};
+using Ended = support::ChildEnded;
 
-// Runs `body` in a child, its standard error kept; the child ends with 0 when `body` returns. Once
-// the child has said `cue` (when there is one), `atCue` runs with the child's process.
+// Runs `body` in a child; the child ends with 0 when `body` returns (see support::runInChild).
 Ended inChild(const std::function<void()>& body, const std::string& cue = {},
               const std::function<void(pid_t)>& atCue = {}) {
-  int fds[2];
-  if (pipe(fds) != 0) return {};
-  const pid_t child = fork();
-  if (child == 0) {
-    close(fds[0]);
-    dup2(fds[1], 2);
-    body();
-    _exit(0);
-  }
-  close(fds[1]);
-  Ended ended;
-  char buf[512];
-  bool cued = cue.empty();
-  for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) {
-    ended.said.append(buf, static_cast<size_t>(n));
-    if (!cued && ended.said.find(cue) != std::string::npos) {
-      cued = true;
-      atCue(child);
-    }
-  }
-  close(fds[0]);
-  int status = 0;
-  waitpid(child, &status, 0);
-  ended.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return ended;
+  return support::runInChild(
+      [&] {
+        body();
+        return 0;
+      },
+      cue, atCue);
 }
 
 // A stand-in Wayland compositor served by a process of its own, so that this process stays
