@@ -104,6 +104,11 @@ class TerminationSignals {
   bool received() const { return m_received.load(); }
   // The main thread's stop goes on: the second it is given starts again.
   void progress() { m_progress.store(Clock::now().time_since_epoch().count()); }
+  // Once a signal has come, until its line is in the log, so that the stop's own lines follow it
+  // (a log that blocks holds this as it holds them: the second then ends the process).
+  void waitUntilTold() const {
+    if (m_received.load() || pending()) m_told.wait(false);
+  }
   // The main thread no longer touches the display: the rest of its stop is not timed, and the
   // thread ends.
   void displayReleased() {
@@ -128,6 +133,12 @@ class TerminationSignals {
     errno = saved;
   }
 
+  void tell(int signal) {
+    KT_LOG("signal %d received, stopping", signal);
+    m_told.store(true);
+    m_told.notify_all();
+  }
+
   void listen() {
     pollfd p[2] = {{s_heard, POLLIN, 0}, {m_finished, POLLIN, 0}};
     for (;;) {
@@ -147,7 +158,7 @@ class TerminationSignals {
     ssize_t written = write(m_interrupt, &one, sizeof one);
     (void)written;
     core::RunLoop::main().stop();
-    m_teller = std::thread([signal] { KT_LOG("signal %d received, stopping", signal); });
+    m_teller = std::thread([this, signal] { tell(signal); });
     // Until the main thread has finished, or a second has passed since it last went on.
     for (;;) {
       const auto last = Clock::time_point(Clock::duration(m_progress.load()));
@@ -173,6 +184,7 @@ class TerminationSignals {
   int m_interrupt = -1;
   int m_finished = -1;
   std::atomic<bool> m_received{false};
+  std::atomic<bool> m_told{false};
   std::atomic<Clock::rep> m_progress{0};
   std::thread m_thread;
   std::thread m_teller;  // the listener's, until it has been joined
@@ -261,6 +273,7 @@ int main(int argc, char** argv) {
   }
   // One came already: nothing is opened for it.
   if (TerminationSignals::pending()) {
+    termination.waitUntilTold();
     KT_LOG("signal received before the start, nothing opened: stopped");
     return 0;
   }
@@ -273,6 +286,7 @@ int main(int argc, char** argv) {
     // Nothing would ever be shown: the program ends with a failure, so that a supervisor starts
     // it again later, unless waiting cannot mend it. A termination signal during the wait is a
     // normal stop.
+    termination.waitUntilTold();
     if (!why.empty()) core::logNotice(why + ". Stopping.");
     else KT_LOG("signal received while waiting for the display: stopped");
     if (why.empty()) return 0;
@@ -290,6 +304,7 @@ int main(int argc, char** argv) {
   // The loop has stopped. Each step until the display is let go of tells the signals' thread
   // that the stop goes on: a server stopped under it would hold the window's end for ever.
   termination.progress();
+  termination.waitUntilTold();
   screen.close();
   const bool lost = screen.displayLost();
   termination.progress();
