@@ -56,7 +56,6 @@ class TerminationSignals {
   ~TerminationSignals() {
     displayReleased();
     if (m_thread.joinable()) m_thread.join();
-    if (m_teller.joinable()) m_teller.join();
     for (int fd : {m_interrupt, m_finished}) {
       if (fd >= 0) close(fd);
     }
@@ -107,7 +106,7 @@ class TerminationSignals {
   // Once a signal has come, until its line is in the log, so that the stop's own lines follow it
   // (a log that blocks holds this as it holds them: the second then ends the process).
   void waitUntilTold() const {
-    if (m_received.load() || pending()) m_told.wait(false);
+    if (m_received.load() || pending()) s_told.wait(false);
   }
   // The main thread no longer touches the display: the rest of its stop is not timed, and the
   // thread ends.
@@ -133,10 +132,11 @@ class TerminationSignals {
     errno = saved;
   }
 
-  void tell(int signal) {
+  // Touches nothing but statics: the process may end while it waits on the log.
+  static void tell(int signal) {
     KT_LOG("signal %d received, stopping", signal);
-    m_told.store(true);
-    m_told.notify_all();
+    s_told.store(true);
+    s_told.notify_all();
   }
 
   void listen() {
@@ -152,13 +152,14 @@ class TerminationSignals {
     const int signal = s_first.load();
     // The second starts before anything that can block: the log takes its lock and may wait on
     // the system log or on a standard error nobody reads, so its line is said by a thread of its
-    // own. A log that blocks it blocks the main thread's stop too, which the second then ends.
+    // own, left to itself. A log that blocks it blocks the main thread's stop too, which the
+    // second then ends.
     progress();
     const uint64_t one = 1;
     ssize_t written = write(m_interrupt, &one, sizeof one);
     (void)written;
     core::RunLoop::main().stop();
-    m_teller = std::thread([this, signal] { tell(signal); });
+    std::thread(tell, signal).detach();
     // Until the main thread has finished, or a second has passed since it last went on.
     for (;;) {
       const auto last = Clock::time_point(Clock::duration(m_progress.load()));
@@ -180,14 +181,14 @@ class TerminationSignals {
   // Written by the handler: the first signal's number, and a count that makes s_heard readable.
   static inline std::atomic<int> s_first{0};
   static inline int s_heard = -1;
+  // The signal's line is in the log.
+  static inline std::atomic<bool> s_told{false};
 
   int m_interrupt = -1;
   int m_finished = -1;
   std::atomic<bool> m_received{false};
-  std::atomic<bool> m_told{false};
   std::atomic<Clock::rep> m_progress{0};
   std::thread m_thread;
-  std::thread m_teller;  // the listener's, until it has been joined
 };
 
 // A write to a pipe nobody reads (standard error under a supervisor that stopped reading) is an

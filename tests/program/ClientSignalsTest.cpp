@@ -237,6 +237,11 @@ bool writingToStandardError(pid_t pid) {
 // a log line): the stop's second began only after the signal's own log line, which waited on the
 // same log, so the program never ended. It ends within the second's bound, with status 0.
 TEST_F(ClientSignalsTest, SigtermWithTheLogsReaderStalledStillEndsIt) {
+#if defined(__SANITIZE_THREAD__)
+  // The signal lands in the main thread, inside the standard library's write under the log's line,
+  // and ThreadSanitizer holds a signal there until the call returns, which it never does.
+  GTEST_SKIP() << "ThreadSanitizer holds the signal inside the blocked write";
+#endif
   int err[2];
   ASSERT_EQ(pipe2(err, O_CLOEXEC | O_NONBLOCK), 0);
   // The smallest pipe, filled before the program starts: its first line waits.
