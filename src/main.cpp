@@ -119,7 +119,15 @@ class TerminationSignals {
 
  private:
   using Clock = std::chrono::steady_clock;
+  // A second; the sanitizer builds do the same work several times slower (a first screen being
+  // made when the signal comes may take longer than a second there without being stuck).
+#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+  static constexpr auto Grace = std::chrono::seconds(5);
+  static constexpr const char* GraceText = "5 s";
+#else
   static constexpr auto Grace = std::chrono::seconds(1);
+  static constexpr const char* GraceText = "a second";
+#endif
 
   // Async-signal-safe: an atomic that is lock-free and a write(2); errno as it was.
   static void onSignal(int signal) {
@@ -173,8 +181,8 @@ class TerminationSignals {
     char number[16];
     const char* numberEnd = std::to_chars(number, number + sizeof number, signal).ptr;
     core::logNoticeAndExit(0, {"Signal ", std::string_view(number, numberEnd - number),
-                               ": the program did not stop within a second (stuck inside the window system or a "
-                               "read); ending it now."});
+                               ": the program did not stop within ", GraceText,
+                               " (stuck inside the window system or a read); ending it now."});
   }
 
   static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free atomic");
