@@ -6,6 +6,13 @@
 // 1920 x 1080 and 3840 x 2160 on a private X server and on a private Weston (kiosk shell).
 // Prints each window's ratio of its own scale to scale 2 with the goals: at most 0.35 at
 // 1024 x 768, 0.45 at 1280 x 800, 2.2 at 3840 x 2160 (2880 x 2160 drawn, no enlargement).
+// The two sides of a window run in two child processes, each with its window open on display
+// servers of its own (the home screen's rounds, then the fold's), and are timed in turns: after
+// the warm-up frames, nine rounds of a batch of frames at the window's scale and then one at
+// scale 2 (each batch after an untimed frame), a round's ratio being that of its two batches' mean
+// frame times. The ratio printed is the median of the rounds', with their lowest and highest, and
+// the goal's verdict is the median's: a busy moment of the machine weighs on a round or two, where
+// timed side after side it weighed on one side alone.
 //
 // The song list scrolling full screen on 1920 x 1080 (1.40625), frame after frame, against the same
 // at scale 2, in the CPU time of the whole program (every thread): goal at most 0.6. And the whole
@@ -21,12 +28,17 @@
 // 0.6 of scale 2's. `--memory-only` skips the timed runs and the guest rounds, `--rounds-only` runs
 // the guest rounds alone, `--frames-only` the timed frames alone.
 #include <benchmark/benchmark.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -34,6 +46,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <optional>
@@ -80,11 +93,16 @@ struct WindowSize {
   double goal;  // the most the window's scale may cost against scale 2; 0 for none
 };
 constexpr WindowSize kSizes[] = {{1024, 768, 0.35}, {1280, 800, 0.45}, {1920, 1080, 0}, {3840, 2160, 2.2}};
-constexpr int kFrames = 12;
-// A fold frame costs a few milliseconds: more of them, so that a busy machine's noise averages out.
-constexpr int kFoldFrames = 48;
+// Rounds a window's scene is timed in, each a batch of frames on one side and then on the other.
+constexpr int kRounds = 9;
+constexpr int kHomeBatch = 2;
+// A fold frame costs a few milliseconds: more of them a batch, so that a busy machine's noise
+// averages out.
+constexpr int kFoldBatch = 4;
 // Untimed whole frames before the timed ones.
 constexpr int kWarmUpFrames = 4;
+// How long a side may take to answer (its window set up, or a batch of frames) before it is given up.
+constexpr int kSideReplySeconds = 120;
 // The song list scrolled: full screen on 1920 x 1080, the most its CPU may be against scale 2's.
 constexpr WindowSize kScrollSize{1920, 1080, 0.6};
 constexpr int kScrollFrames = 90;
@@ -246,10 +264,28 @@ class Stage {
   double m_offset = 0, m_step = 7.5;
 };
 
-void runScene(benchmark::State& state, const WindowSize& size, bool wayland, bool scaleTwo, bool fold) {
+// The median (the upper one of an even count); 0 for none.
+double median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+// One side of a window's comparison, in a process of its own (this program run with
+// `--frame-side`): the stage set up and the home screen warmed up, then commands read a line at a
+// time on standard input and answered a line each on standard output. "frames N" times N frames
+// of the scene and answers "side batch" with the MB of copies resampled meanwhile and each frame's
+// seconds; "fold" starts the fold and warms it up. A stage or fold ready says "side ready", one
+// that did not come "side failed" and why. The process ends at the end of its input.
+int frameSide(const WindowSize& size, bool wayland, bool scaleTwo) {
+  auto failed = [](const char* why) {
+    std::printf("side failed %s\n", why);
+    std::fflush(stdout);
+    return 3;
+  };
   Stage stage(size, wayland, scaleTwo);
-  if (!stage.ready()) return state.SkipWithError("the window or the home screen did not come");
-  if (fold && !stage.startFold()) return state.SkipWithError("the fold did not start");
+  if (!stage.ready()) return failed("the window or the home screen did not come");
+  bool fold = false;
   auto frame = [&] {
     if (fold) stage.foldFrame();
     else stage.wholeFrame();
@@ -257,20 +293,214 @@ void runScene(benchmark::State& state, const WindowSize& size, bool wayland, boo
   // The steady state is timed, on both sides alike. The first two whole frames cost two to three
   // times a later one at either scale (among what they make once: the artwork's copies at the
   // window's scale, made the second time a picture is drawn at a size, see Image::resampledTo);
-  // timed, they weighed on the mean of twelve as much as the scale itself, run to run.
-  for (int i = 0; i < kWarmUpFrames; ++i) {
-    stage.waitForBuffer();
-    frame();
+  // timed, they weighed on a side's mean as much as the scale itself, run to run.
+  auto warmUp = [&] {
+    for (int i = 0; i < kWarmUpFrames; ++i) {
+      stage.waitForBuffer();
+      frame();
+    }
+    std::printf("side ready\n");
+    std::fflush(stdout);
+  };
+  warmUp();
+  char line[64];
+  while (std::fgets(line, sizeof line, stdin)) {
+    int count = 0;
+    if (std::strncmp(line, "fold", 4) == 0) {
+      if (!stage.startFold()) return failed("the fold did not start");
+      fold = true;
+      warmUp();
+    } else if (std::sscanf(line, "frames %d", &count) == 1) {
+      // An untimed frame first: the other side's turn has pushed this side's pixels out of the
+      // processor's caches, and the first frame after it cost up to a third more than the next ones.
+      stage.waitForBuffer();
+      frame();
+      const double copies = static_cast<double>(gfx::Image::resampledBytes());
+      std::vector<double> seconds;
+      for (int i = 0; i < count; ++i) {
+        stage.waitForBuffer();  // untimed: the compositor's turn, not the frame's
+        const auto start = std::chrono::steady_clock::now();
+        frame();
+        seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+      }
+      std::printf("side batch %.3f", (static_cast<double>(gfx::Image::resampledBytes()) - copies) / (1 << 20));
+      for (double s : seconds) std::printf(" %.6f", s);
+      std::printf("\n");
+      std::fflush(stdout);
+    }
   }
-  const size_t copies = gfx::Image::resampledBytes();
-  for (auto _ : state) {
-    state.PauseTiming();
-    stage.waitForBuffer();
-    state.ResumeTiming();
-    frame();
+  return 0;
+}
+
+// The other end of a side: its process started, asked and waited for. Each side of a window keeps
+// its own process because the drawing scale is the process's (the screen's, the artwork chosen and
+// its resampled copies, every layer's backing): switching KT_DRAW_SCALE in one window, or in
+// two windows of one process, would drop the copies and redraw everything at each switch, so that
+// neither side were timed in its steady state. Two processes keep both windows open, each warm,
+// and only the one asked draws.
+class FrameSide {
+ public:
+  FrameSide(const WindowSize& size, bool wayland, bool scaleTwo) {
+    int fds[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) return;
+    const std::string args[] = {"bench_window_scale",        "--frame-side",
+                                std::to_string(size.width),  std::to_string(size.height),
+                                wayland ? "wayland" : "x11", scaleTwo ? "scale2" : "own"};
+    std::vector<char*> argv;
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    m_pid = fork();
+    if (m_pid == 0) {
+      prctl(PR_SET_PDEATHSIG, SIGKILL);
+      dup2(fds[1], 0);
+      dup2(fds[1], 1);
+      execv("/proc/self/exe", argv.data());
+      _exit(127);
+    }
+    close(fds[1]);
+    if (m_pid < 0) close(fds[0]);
+    else m_fd = fds[0];
   }
-  state.counters["madeMB"] =
-      static_cast<double>(gfx::Image::resampledBytes()) / (1 << 20) - static_cast<double>(copies) / (1 << 20);
+  // Its input ended, the side closes its window and ends; one that does not within a while is killed.
+  ~FrameSide() {
+    if (m_fd >= 0) close(m_fd);
+    if (m_pid <= 0) return;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (waitpid(m_pid, nullptr, WNOHANG) == 0) {
+      if (std::chrono::steady_clock::now() > until) {
+        kill(m_pid, SIGKILL);
+        waitpid(m_pid, nullptr, 0);
+        break;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+  FrameSide(const FrameSide&) = delete;
+  FrameSide& operator=(const FrameSide&) = delete;
+
+  void send(const std::string& command) {
+    const std::string line = command + "\n";
+    if (m_fd >= 0 && ::send(m_fd, line.data(), line.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(line.size())) {
+      close(m_fd);
+      m_fd = -1;
+    }
+  }
+  // The side's next answer, without "side "; "failed" and why when it ended or went quiet first.
+  std::string reply() {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(kSideReplySeconds);
+    while (m_fd >= 0) {
+      for (size_t end; (end = m_read.find('\n')) != std::string::npos;) {
+        const std::string line = m_read.substr(0, end);
+        m_read.erase(0, end + 1);
+        if (line.rfind("side ", 0) == 0) return line.substr(5);
+      }
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+      if (left.count() <= 0) return "failed it did not answer in time";
+      pollfd p{m_fd, POLLIN, 0};
+      if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
+      char buffer[4096];
+      const ssize_t n = read(m_fd, buffer, sizeof buffer);
+      if (n <= 0) break;
+      m_read.append(buffer, static_cast<size_t>(n));
+    }
+    return "failed it ended";
+  }
+
+ private:
+  pid_t m_pid = -1;
+  int m_fd = -1;
+  std::string m_read;
+};
+
+// A scene of a window timed on both sides: seconds a frame, round by round.
+struct SceneTimes {
+  std::vector<double> own, two;
+  double madeMB = 0;  // copies resampled while timed, both sides: none in a steady state
+  std::string failure;
+};
+
+// A window's home screen and then its fold, each timed in rounds taken in turns on its two sides.
+std::array<SceneTimes, 2> timeWindow(const WindowSize& size, bool wayland) {
+  std::array<SceneTimes, 2> scenes;
+  // What a side said when it failed, without "failed ", for the scene and those after it.
+  auto fail = [&](size_t from, const char* side, const std::string& answer) {
+    const std::string why = answer.rfind("failed ", 0) == 0 ? answer.substr(7) : answer;
+    for (size_t scene = from; scene < scenes.size(); ++scene) scenes[scene].failure = side + (": " + why);
+    return scenes;
+  };
+  // Both sides set up at once (untimed), then only one at a time draws.
+  FrameSide own(size, wayland, false), two(size, wayland, true);
+  for (size_t scene = 0; scene < scenes.size(); ++scene) {
+    SceneTimes& times = scenes[scene];
+    const bool fold = scene == 1;
+    if (fold) {
+      own.send("fold");
+      two.send("fold");
+    }
+    const std::string ownReady = own.reply(), twoReady = two.reply();
+    if (ownReady != "ready") return fail(scene, "window's scale", ownReady);
+    if (twoReady != "ready") return fail(scene, "scale 2", twoReady);
+    const std::string batch = "frames " + std::to_string(fold ? kFoldBatch : kHomeBatch);
+    for (int round = 0; round < kRounds; ++round) {
+      for (bool scaleTwo : {false, true}) {
+        FrameSide& side = scaleTwo ? two : own;
+        side.send(batch);
+        const std::string answer = side.reply();
+        double made = 0;
+        int at = 0;
+        if (std::sscanf(answer.c_str(), "batch %lf%n", &made, &at) != 1)
+          return fail(scene, scaleTwo ? "scale 2" : "window's scale", answer);
+        std::vector<double> seconds;
+        for (const char* p = answer.c_str() + at;;) {
+          char* end = nullptr;
+          const double s = std::strtod(p, &end);
+          if (end == p) break;
+          seconds.push_back(s);
+          p = end;
+        }
+        double sum = 0;
+        for (double s : seconds) sum += s;
+        (scaleTwo ? times.two : times.own).push_back(seconds.empty() ? 0 : sum / static_cast<double>(seconds.size()));
+        times.madeMB += made;
+      }
+    }
+  }
+  return scenes;
+}
+
+// Each window timed, then its ratios said: each round's own / scale 2, their median with the
+// lowest and highest, the goal's verdict taken from the median.
+void frameReport() {
+  std::vector<std::array<SceneTimes, 2>> windows[2];  // X11's, Wayland's, size by size
+  for (bool wayland : {false, true}) {
+    for (const WindowSize& size : kSizes) windows[wayland].push_back(timeWindow(size, wayland));
+  }
+  std::printf("A whole frame (draw and show) at the window's scale / at scale 2 resampled, the median of %d rounds\n"
+              "taken in turns (the rounds' lowest and highest; each side's median time a frame):\n",
+              kRounds);
+  for (bool wayland : {false, true}) {
+    for (bool fold : {false, true}) {
+      for (size_t i = 0; i < std::size(kSizes); ++i) {
+        const WindowSize& size = kSizes[i];
+        const SceneTimes& times = windows[wayland][i][fold ? 1 : 0];
+        std::printf("  %-7s %-4s %-9s ", wayland ? "Wayland" : "X11", fold ? "fold" : "home", sizeName(size).c_str());
+        if (!times.failure.empty() || times.own.empty()) {
+          std::printf("not timed (%s)\n", times.failure.c_str());
+          continue;
+        }
+        std::vector<double> ratios;
+        for (size_t r = 0; r < times.own.size(); ++r)
+          ratios.push_back(times.two[r] > 0 ? times.own[r] / times.two[r] : 0);
+        const double ratio = median(ratios);
+        std::printf("%.2f (%.2f to %.2f; %.1f ms vs %.1f ms)", ratio, *std::min_element(ratios.begin(), ratios.end()),
+                    *std::max_element(ratios.begin(), ratios.end()), median(times.own) * 1e3, median(times.two) * 1e3);
+        if (size.goal > 0) std::printf("  goal at most %.2f: %s", size.goal, ratio <= size.goal ? "met" : "NOT met");
+        if (times.madeMB >= 0.05) std::printf("  (%.1f MB of copies made while timed)", times.madeMB);
+        std::printf("\n");
+      }
+    }
+  }
+  std::fflush(stdout);
 }
 
 void runScroll(benchmark::State& state, const WindowSize& size, bool scaleTwo) {
@@ -288,11 +518,6 @@ std::string scrollName(bool scaleTwo) {
   return "X11SongListScroll_" + sizeName(kScrollSize) + (scaleTwo ? "_scale2" : "_own");
 }
 
-std::string benchName(const WindowSize& size, bool wayland, bool fold, bool scaleTwo) {
-  return std::string(wayland ? "Wayland" : "X11") + (fold ? "Fold" : "Home") + "_" + sizeName(size) +
-         (scaleTwo ? "_scale2" : "_own");
-}
-
 void registerAll() {
   for (bool scaleTwo : {false, true}) {
     benchmark::RegisterBenchmark(scrollName(scaleTwo).c_str(),
@@ -300,19 +525,6 @@ void registerAll() {
         ->Unit(benchmark::kMillisecond)
         ->MeasureProcessCPUTime()
         ->Iterations(kScrollFrames);
-  }
-  for (bool wayland : {false, true}) {
-    for (bool fold : {false, true}) {
-      for (const WindowSize& size : kSizes) {
-        for (bool scaleTwo : {false, true}) {
-          benchmark::RegisterBenchmark(benchName(size, wayland, fold, scaleTwo).c_str(),
-                                       [=](benchmark::State& state) { runScene(state, size, wayland, scaleTwo, fold); })
-              ->Unit(benchmark::kMillisecond)
-              ->UseRealTime()
-              ->Iterations(fold ? kFoldFrames : kFrames);
-        }
-      }
-    }
   }
 }
 
@@ -598,10 +810,6 @@ void guestRoundReport() {
       std::printf("  %-9s no round got through\n", sizeName(size).c_str());
       continue;
     }
-    auto median = [](std::vector<double> v) {
-      std::sort(v.begin(), v.end());
-      return v[v.size() / 2];
-    };
     const double ratio = median(own) / median(two);
     std::printf("  %-9s %.2f (%.2f s vs %.2f s, median of %zu and %zu; copies resampled %.1f MB)  goal at most %.2f: %s\n",
                 sizeName(size).c_str(), ratio, median(own), median(two), own.size(), two.size(), ownCopies, size.goal,
@@ -628,6 +836,10 @@ int main(int argc, char** argv) {
   bool memoryOnly = false, guestRoundsOnly = false, framesOnly = false;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--memory-round") == 0) return memoryRound();
+    if (std::strcmp(argv[i], "--frame-side") == 0 && i + 4 < argc) {
+      const WindowSize size{std::atoi(argv[i + 1]), std::atoi(argv[i + 2]), 0};
+      return frameSide(size, std::strcmp(argv[i + 3], "wayland") == 0, std::strcmp(argv[i + 4], "scale2") == 0);
+    }
     if (std::strcmp(argv[i], "--guest-round") == 0 && i + 5 < argc) {
       const WindowSize size{std::atoi(argv[i + 1]), std::atoi(argv[i + 2]), 0};
       return guestRound(size, VenuePorts{std::atoi(argv[i + 3]), std::atoi(argv[i + 4]), std::atoi(argv[i + 5])});
@@ -655,19 +867,7 @@ int main(int argc, char** argv) {
       std::printf("  %.2f (%.1f ms vs %.1f ms)  goal at most %.2f: %s\n", r->value, r->oursSeconds * 1e3,
                   r->baseSeconds * 1e3, kScrollSize.goal, r->value <= kScrollSize.goal ? "met" : "NOT met");
     }
-    std::printf("A whole frame (draw and show) at the window's scale / at scale 2 resampled:\n");
-    for (bool wayland : {false, true}) {
-      for (bool fold : {false, true}) {
-        for (const WindowSize& size : kSizes) {
-          auto r = reporter.ratio(benchName(size, wayland, fold, false), benchName(size, wayland, fold, true));
-          if (!r) continue;
-          std::printf("  %-7s %-4s %-9s %.2f (%.1f ms vs %.1f ms)", wayland ? "Wayland" : "X11", fold ? "fold" : "home",
-                      sizeName(size).c_str(), r->value, r->oursSeconds * 1e3, r->baseSeconds * 1e3);
-          if (size.goal > 0) std::printf("  goal at most %.2f: %s", size.goal, r->value <= size.goal ? "met" : "NOT met");
-          std::printf("\n");
-        }
-      }
-    }
+    frameReport();
   }
   if ((!memoryOnly || guestRoundsOnly) && !framesOnly) guestRoundReport();
   if (!guestRoundsOnly && !framesOnly) memoryReport();
