@@ -40,6 +40,7 @@ struct WatchState {
   std::thread thread;
   bool armed = false;
   bool windowMade = false;
+  Clock::time_point armedAt;
   Clock::time_point deadline;
   std::string where;
 };
@@ -183,8 +184,9 @@ bool displayAnswers(int milliseconds) {
 
 void watch(WatchState& s) {
   std::unique_lock lock(s.mutex);
-  // When the last turn's wait was asked to end.
-  auto asked = Clock::now();
+  // When the last turn's wait was asked to end; at first, when the watch was armed, so that a
+  // pause before this thread first runs counts as one too.
+  auto asked = s.armedAt;
   while (s.armed) {
     const auto now = Clock::now();
     // A wake-up far later than asked for: the whole process was held (SIGSTOP, a debugger, a
@@ -291,7 +293,8 @@ void WindowStartWatch::arm(std::chrono::steady_clock::duration limit, const std:
     std::lock_guard lock(s.mutex);
     s.armed = true;
     s.windowMade = false;
-    s.deadline = Clock::now() + limit;
+    s.armedAt = Clock::now();
+    s.deadline = s.armedAt + limit;
     s.where = where;
   }
   guard();
