@@ -131,7 +131,10 @@ class StandInDisplay {
   // The bytes of an X server's set-up answer: one screen, its root window 24-bit true colour.
   static std::string xSetupSuccess() {
     std::string b;
-    for (int i = 0; i < 4; ++i) displaybytes::put32(b, 0);
+    displaybytes::put32(b, 0);           // release
+    displaybytes::put32(b, 0x00200000);  // resource id base
+    displaybytes::put32(b, 0x001fffff);  // resource id mask: Xlib refuses a set-up without one
+    displaybytes::put32(b, 0);           // motion buffer size
     const std::string vendor = "Stand-in";
     displaybytes::put16(b, static_cast<uint16_t>(vendor.size()));
     displaybytes::put16(b, 0xffff);

@@ -216,9 +216,10 @@ class StandInSessionBus {
       if (p[1].revents) {
         const int c = accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
         if (c < 0) continue;
+        // Counted before the close, which the client may see at once.
+        ++m_accepted;
         if (m_behaviour == ClosesAtOnce) close(c);
         else m_peers.emplace_back().fd = c;
-        ++m_accepted;
       }
     }
   }
