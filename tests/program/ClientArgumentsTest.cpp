@@ -88,25 +88,20 @@ TEST_F(ClientArgumentsTest, AValueNotOfItsSettingsKindEndsItWithStatusTwo) {
 // A port past 65535 was cut to 16 bits: "-Server_Port 70000" connected to port 4464 while the log
 // said 70000. The ports take 1 to 65535; anything else ends the program before it starts.
 TEST_F(ClientArgumentsTest, APortOutsideOneTo65535EndsItWithStatusTwo) {
+  auto said = [](const std::string& setting, const std::string& value, const std::string& takes) {
+    return "ktv_client: the setting \"-" + setting + "\" takes " + takes + ", not \"" + value +
+           "\"; see 'ktv_client --help'\n";
+  };
+  const std::string port = "a port from 1 to 65535";
   const struct {
     std::vector<std::string> args;
     std::string line;
   } cases[] = {
-      {{"-Server_Ip", "127.0.0.1", "-Server_Port", "70000"},
-       "ktv_client: the setting \"-Server_Port\" takes a port from 1 to 65535, not \"70000\"; "
-       "see 'ktv_client --help'\n"},
-      {{"-Server_Ip", "127.0.0.1", "-Server_Port", "65536"},
-       "ktv_client: the setting \"-Server_Port\" takes a port from 1 to 65535, not \"65536\"; "
-       "see 'ktv_client --help'\n"},
-      {{"-Server_Ip", "127.0.0.1", "-Server_Port", "0"},
-       "ktv_client: the setting \"-Server_Port\" takes a port from 1 to 65535, not \"0\"; "
-       "see 'ktv_client --help'\n"},
-      {{"-Server_Ip", "127.0.0.1", "-Server_Port", "-1"},
-       "ktv_client: the setting \"-Server_Port\" takes a whole number, not \"-1\"; "
-       "see 'ktv_client --help'\n"},
-      {{"-Server_Ip", "127.0.0.1", "-webService_Port", "70000"},
-       "ktv_client: the setting \"-webService_Port\" takes a port from 1 to 65535, not \"70000\"; "
-       "see 'ktv_client --help'\n"},
+      {{"-Server_Ip", "127.0.0.1", "-Server_Port", "70000"}, said("Server_Port", "70000", port)},
+      {{"-Server_Ip", "127.0.0.1", "-Server_Port", "65536"}, said("Server_Port", "65536", port)},
+      {{"-Server_Ip", "127.0.0.1", "-Server_Port", "0"}, said("Server_Port", "0", port)},
+      {{"-Server_Ip", "127.0.0.1", "-Server_Port", "-1"}, said("Server_Port", "-1", "a whole number")},
+      {{"-Server_Ip", "127.0.0.1", "-webService_Port", "70000"}, said("webService_Port", "70000", port)},
   };
   for (const auto& c : cases) {
     const Outcome run = runClientWith(Launch{c.args, kEndsAtOnceIfStarted});

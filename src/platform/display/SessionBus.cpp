@@ -37,6 +37,14 @@ int hexDigit(char c) {
   return -1;
 }
 
+// The text up to the next `separator` in `rest`, taken off its front with the separator.
+std::string_view takePiece(std::string_view& rest, char separator) {
+  const size_t end = rest.find(separator);
+  const std::string_view piece = rest.substr(0, end);
+  rest.remove_prefix(end == std::string_view::npos ? rest.size() : end + 1);
+  return piece;
+}
+
 std::optional<std::string> unescaped(std::string_view text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -268,9 +276,7 @@ const std::string* SessionBus::AddressEntry::value(const char* key) const {
 std::optional<std::vector<SessionBus::AddressEntry>> SessionBus::parseAddress(std::string_view list) {
   std::vector<AddressEntry> entries;
   while (!list.empty()) {
-    const size_t end = list.find(';');
-    const std::string_view text = list.substr(0, end);
-    list.remove_prefix(end == std::string_view::npos ? list.size() : end + 1);
+    const std::string_view text = takePiece(list, ';');
     if (text.empty()) continue;
     const size_t colon = text.find(':');
     if (colon == std::string_view::npos || colon == 0) return std::nullopt;
@@ -278,9 +284,7 @@ std::optional<std::vector<SessionBus::AddressEntry>> SessionBus::parseAddress(st
     entry.transport = std::string(text.substr(0, colon));
     std::string_view rest = text.substr(colon + 1);
     while (!rest.empty()) {
-      const size_t comma = rest.find(',');
-      const std::string_view pair = rest.substr(0, comma);
-      rest.remove_prefix(comma == std::string_view::npos ? rest.size() : comma + 1);
+      const std::string_view pair = takePiece(rest, ',');
       if (pair.empty()) continue;
       const size_t equals = pair.find('=');
       if (equals == std::string_view::npos || equals == 0) return std::nullopt;
