@@ -7,6 +7,7 @@
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -227,10 +228,11 @@ TEST_F(ClientSignalsTest, AnswersOnPipesNobodyReadsEndWithTheirStatusNotBySigpip
   }
 }
 
-// Whether the main thread of `pid` waits in a write to its standard error.
+// Whether the main thread of `pid` waits in a write to its standard error: /proc's record starts
+// with the call's number (this machine's own) and its first argument in hexadecimal.
 bool writingToStandardError(pid_t pid) {
-  const std::string syscall = readText("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/syscall");
-  return syscall.rfind("1 0x2 ", 0) == 0;
+  const std::string call = readText("/proc/" + std::to_string(pid) + "/task/" + std::to_string(pid) + "/syscall");
+  return call.rfind(std::to_string(SYS_write) + " 0x2 ", 0) == 0;
 }
 
 // SIGTERM while the log's reader has stopped reading (its pipe full, the main thread waiting in

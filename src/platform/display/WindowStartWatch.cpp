@@ -191,8 +191,9 @@ void watch(WatchState& s) {
     const auto now = Clock::now();
     // A wake-up far later than asked for: the whole process was held (SIGSTOP, a debugger, a
     // machine starved for seconds). The limit counts the time the program ran, so the deadline
-    // moves by what was lost.
-    if (const auto late = now - asked; late > PauseAllowance) s.deadline += late;
+    // moves by what was lost beyond the allowance: a machine that wakes the watch a little over
+    // the allowance late at every turn still reaches the limit, not a multiple of it.
+    if (const auto late = now - asked; late > PauseAllowance) s.deadline += late - PauseAllowance;
     if (now >= s.deadline) {
       // Past the limit the start ends, whether or not the display is there; asking it only
       // chooses the line. Asked without the lock, so that the first frame may end the watch
@@ -250,7 +251,15 @@ void crashed(int signal) {
                                "). Stopping."});
   }
   // The display is fine: a crash of the program's own, ended by the signal's default action once
-  // this returns (a fault comes again; a raised signal is held until then).
+  // this returns (a fault comes again; a raised signal is held until then), so that its core is
+  // kept. One line first, so that the journal says what happened and where.
+  if (g_target.peerLength > 0 && g_target.requestLength > 0) {
+    core::logNoticeUnbuffered({WindowStartWatch::CrashLinePrefix, signalName(signal), ", though ", whereText(),
+                               " answers. Ending by the signal."});
+  } else {
+    core::logNoticeUnbuffered({WindowStartWatch::CrashLinePrefix, signalName(signal), ", on ", whereText(),
+                               ". Ending by the signal."});
+  }
   struct sigaction fallback {};
   fallback.sa_handler = SIG_DFL;
   sigemptyset(&fallback.sa_mask);

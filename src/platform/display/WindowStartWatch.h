@@ -16,13 +16,13 @@
 // watch asks the display itself, with a first exchange of its own, only to say which it was (the
 // display gone, said the same way, or the start stuck with the display alive: a library waiting
 // on something else). The limit counts the time the program ran: a pause of the whole process
-// (SIGSTOP, a debugger) moves it by the pause.
+// (SIGSTOP, a debugger) moves it by the pause, less an allowance for a busy machine's late wake-up.
 //
 // While armed, a SIGSEGV, SIGBUS or SIGABRT (Xlib's own abort on a connection cut short) on any
 // thread is looked at: when a connection to the display has been hung up, or the display does not
 // answer, it is the display's loss, said the same way with status 1; otherwise it is a crash of
-// the program's own, ended by the signal's default action (a core). The handlers before are put
-// back when the watch ends.
+// the program's own: one line names the signal and the display, then the signal's default action
+// ends it (a core). The handlers before are put back when the watch ends.
 //
 // One start at a time, in the process (the main thread's); the calls below come from the main
 // thread, except frameShown(), which may come from anywhere.
@@ -34,6 +34,9 @@ class WindowStartWatch {
   static constexpr const char* LinePrefix = "The display went away while the window was being made: ";
   // The start of the line said when the start ends at its limit with the display answering.
   static constexpr const char* StuckLinePrefix = "The window system's start is stuck: ";
+  // The start of the line said before a crash of the program's own during the start (the display
+  // fine) ends it by its signal.
+  static constexpr const char* CrashLinePrefix = "The window system crashed during its start: ";
   // How long the display is given to answer a first exchange past the limit.
   static constexpr int AnswerMilliseconds = 3000;
 

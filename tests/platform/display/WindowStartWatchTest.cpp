@@ -323,6 +323,45 @@ TEST(WindowStartWatchTest, ACrashOnAWorkerWithTheDisplayFineIsACrash) {
   });
   EXPECT_EQ(ended.status, 128 + SIGSEGV) << ended.said;
   EXPECT_EQ(ended.said.find("The display went away"), std::string::npos) << ended.said;
+  // Not in silence: the journal says which signal, and on which display.
+  EXPECT_NE(ended.said.find("The window system crashed during its start: SIGSEGV, though the Wayland compositor at " +
+                            path + " answers. Ending by the signal.\n"),
+            std::string::npos)
+      << ended.said;
+}
+
+// A machine so starved that the watch wakes a little more than its allowance late at every turn
+// (the whole process stopped for 1.3 s, then let run for a moment, over and over): the start still
+// ends at about its limit in the time the program ran. The watch used to move the deadline by each
+// whole lateness, so the limit was never reached while the starving went on.
+TEST(WindowStartWatchTest, AMachineThatWakesTheWatchLateAtEveryTurnStillReachesTheLimit) {
+  const Ended ended = inChild(
+      [] {
+        WindowStartWatch::arm(6s, "the X server at :7", nullptr, 0);
+        std::fprintf(stderr, "armed\n");
+        for (;;) pause();
+      },
+      "armed\n",
+      [](pid_t child) {
+        // Twenty turns of starving at most, until the child has ended (looked at without reaping
+        // it, so that its process number is not given to another meanwhile): about a second of
+        // each turn counts, so the 6 s limit is reached in about six turns. When each turn's whole
+        // lateness was forgiven, only its moment of running counted: forty turns and more.
+        auto ended = [child] {
+          siginfo_t info{};
+          return waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                 info.si_pid == child;
+        };
+        for (int turn = 0; turn < 20 && !ended(); ++turn) {
+          kill(child, SIGSTOP);
+          std::this_thread::sleep_for(1300ms);
+          kill(child, SIGCONT);
+          std::this_thread::sleep_for(30ms);
+        }
+        if (!ended()) kill(child, SIGKILL);
+      });
+  EXPECT_EQ(ended.status, 1) << ended.said;
+  EXPECT_NE(ended.said.find("did not end within 6 s"), std::string::npos) << ended.said;
 }
 
 }  // namespace
