@@ -71,6 +71,7 @@ void FramedLink::connect(const std::optional<std::string>& host, int32_t port, c
     const std::string number = std::to_string(port);
     const std::string what = portSetting.empty() ? number : "the setting " + portSetting + " (" + number + ")";
     core::logLine("Fail to develop connection: " + what + " is not a port from " + net::kTcpPortRange);
+    reportFailedAttempt();
     return;
   }
 
@@ -81,7 +82,22 @@ void FramedLink::connect(const std::optional<std::string>& host, int32_t port, c
   core::Error error;
   if (!socket->connectToHost(host.value_or(""), static_cast<uint16_t>(port), m_settings.connectTimeout, &error)) {
     core::logLine("Fail to develop connection");
+    reportFailedAttempt();
   }
+}
+
+void FramedLink::reportFailedAttempt() {
+  // On the next turn of the loop, as a refused connection is reported: the caller of connect()
+  // finishes first, and an observer may start the next attempt from the notice.
+  const uint64_t attempt = m_attempt;
+  core::RunLoop::current().performBlock([self = m_weakFactory.weakPtr(), attempt] {
+    if (!self || self->m_attempt != attempt) return;
+    core::logFormat("%s did disconnect already", self->m_settings.name.c_str());
+    self->post(kBusCodeSystemMessage, self->m_settings.disconnectedNotice);
+    if (!self || self->m_attempt != attempt) return;
+    self->m_isConnect.store(false);
+    if (self->m_handlers.disconnected) self->m_handlers.disconnected();
+  });
 }
 
 void FramedLink::disconnect() {

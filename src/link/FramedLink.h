@@ -63,10 +63,11 @@ class FramedLink {
   FramedLink& operator=(const FramedLink&) = delete;
 
   // Starts a new attempt on a new socket (see above), with the buffer emptied. An unset host
-  // (no setting yet) is logged as "(null)" and tried as "", which fails at once; a failure at
-  // once is logged and reported by nothing else. A port outside 1-65535 fails at once too, named
-  // as the setting `portSetting` when one is given, and is not tried at all: the earlier socket is
-  // closed and no new one made.
+  // (no setting yet) is logged as "(null)" and tried as "", which fails at once. A port outside
+  // 1-65535 fails at once too, named as the setting `portSetting` when one is given, and is not
+  // tried at all: the earlier socket is closed and no new one made. A failure at once is logged,
+  // and on the next turn of the run loop reported as a refused connection is: the disconnected
+  // notice, then the disconnected handler (unless a new attempt began meanwhile).
   void connect(const std::optional<std::string>& host, int32_t port, const std::string& portSetting = {});
   // Closes the connection; the disconnected notice is posted before this returns when the
   // socket was connecting or connected.
@@ -95,6 +96,8 @@ class FramedLink {
   void didDisconnect(RunLoopSocket& socket);
   bool isCurrent(const RunLoopSocket& socket) const { return m_socket.get() == &socket; }
   void post(const std::string& code, const std::string& detail);
+  // An attempt that failed at once, reported on the next turn of the loop (see connect()).
+  void reportFailedAttempt();
   // Nothing marks where a frame starts but its length prefix: after a corrupt prefix the stream
   // cannot be followed any further. Start clean: drop what is buffered and the connection with it.
   void closeCorruptLink(RunLoopSocket& socket, int32_t prefixLength);

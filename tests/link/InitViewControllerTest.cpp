@@ -248,6 +248,35 @@ TEST_F(InitViewControllerTest, RefusedConnectionOffersRetryWhichConnectsAndBinds
   EXPECT_TRUE(visibleAlerts().empty());
 }
 
+// A stored port outside 1-65535, or no venue host, failed at once with nothing reported: the
+// screen said it was connecting for ever. The guest sees what a refused connection shows, and the
+// retry, once the setting is mended, connects and binds.
+TEST_F(InitViewControllerTest, ASettingThatFailsAtOnceOffersRetryAsARefusedConnectionDoes) {
+  for (const bool badPort : {true, false}) {
+    SCOPED_TRACE(badPort ? "port 70000" : "empty host");
+    if (badPort) core::UserDefaults::standard().setString("Server_Port", "70000");
+    else core::UserDefaults::standard().setString("Server_Ip", "");
+    openScreenAndSettle();
+    ASSERT_TRUE(runUntil([&] { return frontAlert() != nullptr; }));
+    EXPECT_EQ(frontAlert()->message(), "连接服务器失败");
+    EXPECT_EQ(visibleAlerts().size(), 1u);
+
+    core::UserDefaults::standard().setString("Server_Ip", "127.0.0.1");
+    core::UserDefaults::standard().setString("Server_Port", std::to_string(server.port()));
+    const size_t frames = server.frameCount();
+    ASSERT_TRUE(tapAlertButton("重试"));
+    ASSERT_TRUE(runUntil([&] { return server.frameCount() >= frames + 2; }));
+    EXPECT_TRUE(hasFrame(frames + 1, 100, bindFields()));
+    wait(0.5);
+    EXPECT_TRUE(visibleAlerts().empty());
+    screen.reset();
+    nav.reset();
+    window().setRootViewController(nullptr);
+    resetLink();
+    support::drainMainLoop();
+  }
+}
+
 TEST_F(InitViewControllerTest, CancelAfterAFailedConnectionLeavesTheScreen) {
   ASSERT_TRUE(server.setRefusing(true));
   openScreenAndSettle();

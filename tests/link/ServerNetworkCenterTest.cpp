@@ -305,8 +305,9 @@ TEST_F(ServerNetworkCenterTest, ConnectTimesOutAfterTwoSeconds) {
 
 // A stored port past 65535 was cut to 16 bits: the server's own port plus 65536 reached the server
 // while the log named another port. Out of range, the attempt fails at once, names the setting and
-// makes no socket at all.
-TEST_F(ServerNetworkCenterTest, AStoredPortOutsideOneTo65535IsNeverTried) {
+// makes no socket at all; and it is reported as a refused connection is, on the next turn of the
+// loop, so that the first screen offers its retry rather than saying it connects for ever.
+TEST_F(ServerNetworkCenterTest, AStoredPortOutsideOneTo65535IsNeverTriedAndReportedAsAFailure) {
   connect();
   events.clear();
   const std::string wrapsToTheServer = std::to_string(server.port() + 65536);
@@ -315,14 +316,20 @@ TEST_F(ServerNetworkCenterTest, AStoredPortOutsideOneTo65535IsNeverTried) {
     SCOPED_TRACE(stored);
     core::UserDefaults::standard().setString("Server_Port", stored);
     m_log.clear();
+    events.clear();
     center().initConnect();
     EXPECT_TRUE(logged("Fail to develop connection: the setting Server_Port (" + stored +
                        ") is not a port from 1 to 65535"));
     EXPECT_FALSE(center().mainSocket());
+    // Not from inside initConnect: its caller finishes first.
+    EXPECT_TRUE(events.empty());
     support::drainMainLoop();
     EXPECT_FALSE(center().isConnect());
-    // The connection that was open is closed without a notice, as for any new attempt.
-    EXPECT_TRUE(events.empty());
+    // The connection that was open is closed without a notice, as for any new attempt; the
+    // failed attempt's own notice comes once.
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].code, kBusCodeSystemMessage);
+    EXPECT_EQ(events[0].detail, kBusServerDidDisconnect);
   }
 
   // The top of the range is tried.
@@ -331,6 +338,31 @@ TEST_F(ServerNetworkCenterTest, AStoredPortOutsideOneTo65535IsNeverTried) {
   center().initConnect();
   EXPECT_TRUE(center().mainSocket());
   EXPECT_FALSE(logged("not a port"));
+}
+
+// An empty or unset venue host fails at once: reported as a refused connection on the next turn,
+// once per attempt. A new attempt made before that turn takes over: the stale report is dropped.
+TEST_F(ServerNetworkCenterTest, AnEmptyOrUnsetHostIsReportedAsAFailedAttemptOnTheNextTurn) {
+  for (const bool unset : {false, true}) {
+    SCOPED_TRACE(unset ? "unset" : "empty");
+    if (unset) core::UserDefaults::standard().removeObjectForKey("Server_Ip");
+    else core::UserDefaults::standard().setString("Server_Ip", "");
+    events.clear();
+    center().initConnect();
+    EXPECT_TRUE(events.empty());
+    support::drainMainLoop();
+    EXPECT_EQ(count(kBusServerDidDisconnect), 1u);
+    EXPECT_EQ(count(kBusServerConnected), 0u);
+  }
+
+  events.clear();
+  center().initConnect();
+  pointAt("127.0.0.1", server.port());
+  center().initConnect();
+  ASSERT_TRUE(support::runUntil([&] { return count(kBusServerConnected) == 1; }, 10));
+  support::drainMainLoop();
+  EXPECT_EQ(count(kBusServerDidDisconnect), 0u);
+  EXPECT_TRUE(center().isConnect());
 }
 
 TEST_F(ServerNetworkCenterTest, OversizeMessageIsRefused) {
