@@ -4,8 +4,9 @@
 // and then: never answers anything (Silent: a hung daemon), answers the authentication and
 // nothing after BEGIN (AnswersAuthOnly), answers the authentication and the Hello that follows it
 // with the unique name ":1.1" (Answers: alive, as far as a client's start tells), or closes each
-// connection at once (ClosesAtOnce). It keeps every byte it received, all connections together,
-// for byte-exact assertions. Its bytes are written here from the wire format alone.
+// connection at once (ClosesAtOnce). Its answers can be held back until the test releases them
+// (holdAnswers, releaseAnswers). It keeps every byte it received, all connections together, for
+// byte-exact assertions. Its bytes are written here from the wire format alone.
 
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -45,7 +46,8 @@ class StandInSessionBus {
       return nullptr;
     bus->m_path = path;
     bus->m_stop = eventfd(0, EFD_CLOEXEC);
-    if (bus->m_stop < 0) return nullptr;
+    bus->m_wake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (bus->m_stop < 0 || bus->m_wake < 0) return nullptr;
     bus->m_thread = std::thread([b = bus.get()] { b->serve(); });
     return bus;
   }
@@ -59,6 +61,7 @@ class StandInSessionBus {
     }
     for (const Peer& peer : m_peers) close(peer.fd);
     if (m_stop >= 0) close(m_stop);
+    if (m_wake >= 0) close(m_wake);
     if (m_fd >= 0) close(m_fd);
     if (!m_path.empty()) unlink(m_path.c_str());
   }
@@ -74,6 +77,15 @@ class StandInSessionBus {
     while (!m_serving && std::chrono::steady_clock::now() < until)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return m_serving;
+  }
+  // From now on what comes in is kept unanswered, until releaseAnswers(): then it is all answered
+  // at once, and what follows as it comes.
+  void holdAnswers() { m_held = true; }
+  void releaseAnswers() {
+    m_held = false;
+    const uint64_t one = 1;
+    ssize_t written = write(m_wake, &one, sizeof one);
+    (void)written;
   }
   // Connections taken so far.
   int accepted() const { return m_accepted; }
@@ -188,15 +200,21 @@ class StandInSessionBus {
   void serve() {
     std::vector<pollfd> p;
     for (;;) {
-      p.assign({{m_stop, POLLIN, 0}, {m_fd, POLLIN, 0}});
+      p.assign({{m_stop, POLLIN, 0}, {m_fd, POLLIN, 0}, {m_wake, POLLIN, 0}});
       for (const Peer& peer : m_peers) p.push_back({peer.fd, POLLIN, 0});
       // Said once nothing is left to do before the wait, so that a fork from here on finds the
       // thread holding no lock while no client comes.
       m_serving = true;
       if (poll(p.data(), p.size(), -1) < 0) continue;
       if (p[0].revents) return;
+      if (p[2].revents) {
+        uint64_t released = 0;
+        ssize_t n = read(m_wake, &released, sizeof released);
+        (void)n;
+        for (Peer& peer : m_peers) answer(peer);
+      }
       for (size_t i = m_peers.size(); i-- > 0;) {
-        if (!p[i + 2].revents) continue;
+        if (!p[i + 3].revents) continue;
         Peer& peer = m_peers[i];
         char buffer[4096];
         const ssize_t n = recv(peer.fd, buffer, sizeof buffer, 0);
@@ -211,7 +229,7 @@ class StandInSessionBus {
         }
         if (m_behaviour == Silent) continue;
         peer.pending.append(buffer, static_cast<size_t>(n));
-        answer(peer);
+        if (!m_held) answer(peer);
       }
       if (p[1].revents) {
         const int c = accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
@@ -227,6 +245,8 @@ class StandInSessionBus {
   Behaviour m_behaviour;
   int m_fd = -1;
   int m_stop = -1;
+  int m_wake = -1;  // answers released
+  std::atomic<bool> m_held{false};
   std::string m_path;
   std::vector<Peer> m_peers;  // the server thread's until it has ended
   std::thread m_thread;

@@ -2,6 +2,7 @@
 
 #include <netdb.h>
 #include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -12,7 +13,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -63,28 +68,50 @@ std::optional<std::string> unescaped(std::string_view text) {
 
 // ---- waiting with a limit --------------------------------------------------------------------
 
-struct Wait {
-  Clock::time_point deadline;
-  int interruptFd = -1;
+// How much later than asked a wake-up may come before the time in between is taken for a pause of
+// the whole process (SIGSTOP, a debugger, a machine starved for seconds): the limit counts the time
+// the program ran, as the window start's does, so the pause beyond this is not counted.
+constexpr auto PauseAllowance = std::chrono::seconds(1);
+// The longest single wait, so that a pause shows as the lateness of the wait it fell in.
+constexpr auto LongestWait = std::chrono::milliseconds(100);
 
-  // Milliseconds left for poll, rounded up; 0 once the deadline has passed.
-  int left() const {
-    const auto rest = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return rest > 0 ? static_cast<int>(std::min<long long>(rest, 1 << 30)) : 0;
+class Wait {
+ public:
+  Wait(Clock::duration limit, int interruptFd)
+      : m_interruptFd(interruptFd), m_deadline(Clock::now() + limit), m_expectedBack(Clock::now()) {}
+
+  int interruptFd() const { return m_interruptFd; }
+
+  // The next wait in milliseconds (at most `cap` when that is not -1, and at most LongestWait),
+  // rounded up; 0 once the deadline has passed. Time lost beyond the allowance since the last
+  // wait was to end moves the deadline.
+  int next(int cap = -1) {
+    const auto now = Clock::now();
+    if (now - m_expectedBack > PauseAllowance) m_deadline += now - m_expectedBack - PauseAllowance;
+    m_expectedBack = now;
+    if (now >= m_deadline) return 0;
+    auto wait = std::min<Clock::duration>(m_deadline - now, LongestWait);
+    if (cap >= 0) wait = std::min<Clock::duration>(wait, std::chrono::milliseconds(cap));
+    m_expectedBack = now + wait;
+    return std::max(1, static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
   }
+
+ private:
+  int m_interruptFd = -1;
+  Clock::time_point m_deadline;
+  // When the look is expected back from its current wait (or was last seen, between waits).
+  Clock::time_point m_expectedBack;
 };
 
 enum class Polled { Ready, TimedOut, Interrupted };
 
 // Waits until `fd` has one of `events` (fd -1: only the time and the interrupt), at most
 // `cap` milliseconds (-1: up to the deadline).
-Polled waitFor(const Wait& wait, int fd, short events, short* revents, int cap = -1) {
+Polled waitFor(Wait& wait, int fd, short events, short* revents, int cap = -1) {
   for (;;) {
-    int timeout = wait.left();
+    const int timeout = wait.next(cap);
     if (timeout == 0) return Polled::TimedOut;
-    const bool capped = cap >= 0 && cap < timeout;
-    if (capped) timeout = cap;
-    pollfd p[2] = {{wait.interruptFd, POLLIN, 0}, {fd, events, 0}};
+    pollfd p[2] = {{wait.interruptFd(), POLLIN, 0}, {fd, events, 0}};
     const nfds_t count = fd >= 0 ? 2 : 1;
     const int n = ::poll(p, count, timeout);
     if (n < 0) {
@@ -96,7 +123,7 @@ Polled waitFor(const Wait& wait, int fd, short events, short* revents, int cap =
       if (revents) *revents = p[1].revents;
       return Polled::Ready;
     }
-    if (n == 0 && capped) return Polled::Ready;
+    if (n == 0 && cap >= 0) return Polled::Ready;
   }
 }
 
@@ -111,7 +138,7 @@ struct Connection {
 // A local stream socket. A listener whose queue is full refuses a connection that would wait with
 // EAGAIN; the library's connection waits there until there is room, so this one tries again until
 // the deadline.
-Connection connectLocal(const std::string& path, bool abstract, const Wait& wait) {
+Connection connectLocal(const std::string& path, bool abstract, Wait& wait) {
   sockaddr_un addr{};
   addr.sun_family = AF_UNIX;
   const size_t offset = abstract ? 1 : 0;
@@ -135,8 +162,64 @@ Connection connectLocal(const std::string& path, bool abstract, const Wait& wait
   }
 }
 
+// The host lookup, replaceable by tests (a resolver that never answers).
+SessionBus::HostLookup g_lookup = ::getaddrinfo;
+
+// A host's addresses, looked up on a thread of its own: the resolver has no time limit, so the
+// look waits for it within its own limit and interrupt, and a lookup still going on past them is
+// left to end by itself (its thread holds what it writes to).
+struct Lookup {
+  std::mutex mutex;
+  bool done = false;  // under mutex, as are status and found
+  int status = EAI_FAIL;
+  addrinfo* found = nullptr;
+  int doneFd = -1;
+  ~Lookup() {
+    if (found) ::freeaddrinfo(found);
+    if (doneFd >= 0) ::close(doneFd);
+  }
+};
+
+enum class Looked { Found, NotFound, StillGoing, Interrupted };
+
+Looked lookUp(const std::string& host, const std::string& port, const addrinfo& hints, Wait& wait,
+              std::shared_ptr<Lookup>* result) {
+  auto lookup = std::make_shared<Lookup>();
+  lookup->doneFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (lookup->doneFd < 0) return Looked::NotFound;
+  try {
+    std::thread([lookup, host, port, hints, resolve = g_lookup] {
+      addrinfo* found = nullptr;
+      const int status = resolve(host.c_str(), port.c_str(), &hints, &found);
+      std::lock_guard lock(lookup->mutex);
+      lookup->status = status;
+      lookup->found = found;
+      lookup->done = true;
+      const uint64_t one = 1;
+      ssize_t written = ::write(lookup->doneFd, &one, sizeof one);
+      (void)written;
+    }).detach();
+  } catch (const std::system_error&) {
+    return Looked::NotFound;  // no thread to be had: nothing is connected
+  }
+  for (;;) {
+    {
+      std::lock_guard lock(lookup->mutex);
+      if (lookup->done) {
+        *result = lookup;
+        return lookup->status == 0 ? Looked::Found : Looked::NotFound;
+      }
+    }
+    switch (waitFor(wait, lookup->doneFd, POLLIN, nullptr)) {
+      case Polled::TimedOut: return Looked::StillGoing;
+      case Polled::Interrupted: return Looked::Interrupted;
+      case Polled::Ready: break;
+    }
+  }
+}
+
 // A TCP connection to each of the host's addresses in turn, as a connect that waits would make it.
-Connection connectTcp(const Entry& entry, const Wait& wait) {
+Connection connectTcp(const Entry& entry, Wait& wait) {
   const std::string* host = entry.value("host");
   const std::string* port = entry.value("port");
   const std::string* family = entry.value("family");
@@ -148,10 +231,16 @@ Connection connectTcp(const Entry& entry, const Wait& wait) {
   if (family && *family == "ipv4") hints.ai_family = AF_INET;
   else if (family && *family == "ipv6") hints.ai_family = AF_INET6;
   else if (family) return {Connection::Outcome::NotLookedAt, -1};
-  addrinfo* found = nullptr;
-  if (::getaddrinfo(host ? host->c_str() : "localhost", port->c_str(), &hints, &found) != 0) return {};
+  std::shared_ptr<Lookup> lookup;
+  switch (lookUp(host ? *host : "localhost", *port, hints, wait, &lookup)) {
+    case Looked::Found: break;
+    case Looked::NotFound: return {};
+    // The library's own lookup would still be waiting too.
+    case Looked::StillGoing: return {Connection::Outcome::StillBeingMade, -1};
+    case Looked::Interrupted: return {Connection::Outcome::Interrupted, -1};
+  }
   Connection connection;
-  for (const addrinfo* a = found; a && connection.outcome == Connection::Outcome::NotTaken; a = a->ai_next) {
+  for (const addrinfo* a = lookup->found; a && connection.outcome == Connection::Outcome::NotTaken; a = a->ai_next) {
     const int fd = ::socket(a->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
     if (fd < 0) continue;
     bool taken = ::connect(fd, a->ai_addr, a->ai_addrlen) == 0;
@@ -170,11 +259,10 @@ Connection connectTcp(const Entry& entry, const Wait& wait) {
     if (taken) connection = {Connection::Outcome::Taken, fd};
     else ::close(fd);
   }
-  ::freeaddrinfo(found);
   return connection;
 }
 
-Connection connectEntry(const Entry& entry, const Wait& wait) {
+Connection connectEntry(const Entry& entry, Wait& wait) {
   if (entry.transport == "tcp") return connectTcp(entry, wait);
   if (entry.transport != "unix") return {Connection::Outcome::NotLookedAt, -1};
   const std::string* path = entry.value("path");
@@ -193,7 +281,7 @@ Connection connectEntry(const Entry& entry, const Wait& wait) {
 // ---- the first exchange ----------------------------------------------------------------------
 
 // The authentication, then Hello, on a connection taken; the socket is closed on return.
-Verdict exchange(int fd, const Wait& wait) {
+Verdict exchange(int fd, Wait& wait) {
   std::string out = SessionBus::authRequest(static_cast<unsigned>(::getuid()));
   size_t sent = 0;
   SessionBus::AnswerReader reader;
@@ -202,8 +290,16 @@ Verdict exchange(int fd, const Wait& wait) {
   for (bool over = false; !over;) {
     short revents = 0;
     const Polled polled = waitFor(wait, fd, static_cast<short>(POLLIN | (sent < out.size() ? POLLOUT : 0)), &revents);
-    if (polled != Polled::Ready) {
-      verdict = polled == Polled::TimedOut ? Verdict::Silent : Verdict::NotLookedAt;
+    if (polled == Polled::Interrupted) {
+      verdict = Verdict::NotLookedAt;
+      break;
+    }
+    if (polled == Polled::TimedOut) {
+      // What came while the look itself was held up (a stall shorter than the allowance) is read
+      // before the bus is called silent: a bus that has been answering is not.
+      char buffer[4096];
+      const ssize_t n = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+      verdict = n > 0 ? Verdict::Answers : n == 0 ? Verdict::Unreachable : Verdict::Silent;
       break;
     }
     if ((revents & POLLOUT) && sent < out.size()) {
@@ -328,8 +424,10 @@ std::string SessionBus::address(const char* busVariable, const char* runtimeDir)
   return "unix:path=" + escapeValue(path);
 }
 
+void SessionBus::setHostLookupForTesting(HostLookup lookup) { g_lookup = lookup ? lookup : ::getaddrinfo; }
+
 SessionBus::Verdict SessionBus::ask(const std::string& address, std::chrono::milliseconds limit, int interruptFd) {
-  const Wait wait{Clock::now() + limit, interruptFd};
+  Wait wait(limit, interruptFd);
   const auto entries = parseAddress(address);
   if (!entries || entries->empty()) return Verdict::NotLookedAt;
   for (const Entry& entry : *entries) {

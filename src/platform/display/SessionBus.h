@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+struct addrinfo;
+
 // The session bus, looked at before the window system starts. SDL's video start connects to it
 // (screen saver inhibition, input methods, desktop settings) and waits on its authentication and
 // Hello with no time limit: a bus that takes connections and never answers (a hung daemon) would
@@ -35,8 +37,11 @@ class SessionBus {
     NotLookedAt,  // an address this look does not read (another transport, a malformed list), or interrupted
   };
   // Tries the entries of `address` in order, as the library does; the first one that takes a
-  // connection is asked: the authentication, then Hello, both answered within `limit` in all.
-  // `interruptFd` readable (a termination signal's) ends the wait with NotLookedAt.
+  // connection is asked: the authentication, then Hello, both answered within `limit` in all (a
+  // TCP host's name looked up within it too). The limit counts the time the program ran: a pause
+  // of the whole process beyond a second is not counted, and what the bus sent meanwhile is read
+  // before it is called silent. `interruptFd` readable (a termination signal's) ends the wait with
+  // NotLookedAt.
   static Verdict ask(const std::string& address, std::chrono::milliseconds limit, int interruptFd = -1);
 
   // When the session bus is silent, turns it off for this process (and the children it starts),
@@ -44,6 +49,10 @@ class SessionBus {
   static bool keepFromHangingTheStart(std::chrono::milliseconds limit, int interruptFd = -1);
 
   // ---- the pieces, for tests -------------------------------------------------------------------
+
+  // The host lookup a TCP entry's name goes through (getaddrinfo; null puts it back).
+  using HostLookup = int (*)(const char*, const char*, const addrinfo*, addrinfo**);
+  static void setHostLookupForTesting(HostLookup lookup);
 
   // One entry of an address list, "transport:key=value,key=value", its values unescaped.
   struct AddressEntry {

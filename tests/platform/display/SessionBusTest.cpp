@@ -13,14 +13,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <netdb.h>
+#include <signal.h>
+
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -353,6 +358,83 @@ TEST_F(SessionBusAskTest, TheInterruptEndsTheWait) {
   // Readable before the look: it does not even wait.
   EXPECT_EQ(SessionBus::ask(bus->address(), 60s, interrupt), Verdict::NotLookedAt);
   close(interrupt);
+}
+
+// A host name whose lookup never ends (a resolver that does not answer) is bounded by the limit
+// like the rest of the look, and by the interrupt: the lookup was made without a limit, so a hung
+// resolver held the look, and the window's start after it, for as long as it hung.
+std::mutex g_hungMutex;
+std::condition_variable g_hungChanged;
+bool g_hungReleased = false;
+int g_hungLookups = 0;
+
+int hungLookup(const char*, const char*, const addrinfo*, addrinfo**) {
+  std::unique_lock lock(g_hungMutex);
+  ++g_hungLookups;
+  g_hungChanged.notify_all();
+  g_hungChanged.wait(lock, [] { return g_hungReleased; });
+  return EAI_AGAIN;
+}
+
+TEST_F(SessionBusAskTest, AHostNameWhoseLookupHangsIsBoundedByTheLimitAndTheInterrupt) {
+  SessionBus::setHostLookupForTesting(hungLookup);
+  struct Restore {
+    ~Restore() {
+      {
+        std::lock_guard lock(g_hungMutex);
+        g_hungReleased = true;
+      }
+      g_hungChanged.notify_all();
+      SessionBus::setHostLookupForTesting(nullptr);
+    }
+  } restore;
+  const Timed asked = timedAsk("tcp:host=kt-hung-resolver.invalid,port=1", 300ms);
+  EXPECT_EQ(asked.verdict, Verdict::Silent);
+  EXPECT_GE(asked.took, 300ms);
+  EXPECT_LT(asked.took, 300ms + Margin);
+
+  const int interrupt = eventfd(0, EFD_CLOEXEC);
+  ASSERT_GE(interrupt, 0);
+  std::thread signal([&] {
+    std::unique_lock lock(g_hungMutex);
+    // Once the second lookup is under way.
+    if (g_hungChanged.wait_for(lock, 60s, [] { return g_hungLookups >= 2; })) {
+      const uint64_t one = 1;
+      ssize_t written = write(interrupt, &one, sizeof one);
+      (void)written;
+    }
+  });
+  const Timed interrupted = timedAsk("tcp:host=kt-hung-resolver.invalid,port=1", 60s, interrupt);
+  signal.join();
+  EXPECT_EQ(interrupted.verdict, Verdict::NotLookedAt);
+  EXPECT_LT(interrupted.took, 60s);
+  close(interrupt);
+}
+
+// The limit counts the time the program ran. The look stopped (SIGSTOP) well past its limit while
+// the bus had its answers held back, then continued with the answers come: it reads them and asks
+// on, and the bus answers. The look used to find its limit past on waking and call a healthy bus
+// silent, which turned it off for the run.
+TEST_F(SessionBusAskTest, APauseOfTheWholeProcessIsNotCountedAgainstTheLimit) {
+  auto bus = Bus::at(path(), Bus::Answers);
+  ASSERT_TRUE(bus);
+  ASSERT_TRUE(bus->waitUntilServing());
+  bus->holdAnswers();
+  const std::string address = bus->address();
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) _exit(static_cast<int>(SessionBus::ask(address, 2s)));
+  // Stopped while it waits for the answer to its authentication.
+  const bool authSent = bus->waitForBytes(SessionBus::authRequest(static_cast<unsigned>(getuid())).size());
+  kill(child, SIGSTOP);
+  std::this_thread::sleep_for(4s);
+  bus->releaseAnswers();
+  kill(child, SIGCONT);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(authSent);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), static_cast<int>(Verdict::Answers));
 }
 
 // ---- the reader ----------------------------------------------------------------------------
