@@ -7,6 +7,7 @@
 #include "platform/core/Log.h"
 #include "platform/core/NotificationCenter.h"
 #include "platform/core/PropertyList.h"
+#include "platform/core/RunLoop.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/gfx/Color.h"
 #include "platform/ui/NavigationController.h"
@@ -40,12 +41,20 @@ AppDelegate* AppDelegate::current() {
 }
 
 bool AppDelegate::didFinishLaunching(ui::Application& /*application*/) {
+  // A stop asked for already (a termination signal during the start) is heard only once the run
+  // loop turns: a first screen nobody will see is not built, nor finished, meanwhile.
+  const auto stopping = [] { return core::RunLoop::main().isStopping(); };
+  if (stopping()) return true;
   registerDefaultsFromSettingsBundle();
   if (!m_window) {
     m_window = ui::Window::create();
     m_window->setBackgroundColor(gfx::Color::black());
   }
-  m_window->setRootViewController(std::make_shared<ui::NavigationController>(makeRootScreen()));
+  if (stopping()) return true;
+  auto root = makeRootScreen();
+  if (stopping()) return true;
+  m_window->setRootViewController(std::make_shared<ui::NavigationController>(std::move(root)));
+  if (stopping()) return true;
   if (!m_window->isKeyWindow()) m_window->makeKeyAndVisible();
   return true;
 }

@@ -6,6 +6,7 @@
 #include "platform/core/NotificationCenter.h"
 #include "platform/core/Paths.h"
 #include "platform/core/PropertyList.h"
+#include "platform/core/RunLoop.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/NavigationController.h"
@@ -185,6 +186,40 @@ TEST_F(AppDelegateTest, TheRootScreenComesFromTheFactoryThatTookItOver) {
   setRootScreenFactory(nullptr);
   EXPECT_NE(std::dynamic_pointer_cast<BaseVC>(makeRootScreen()), nullptr);
   EXPECT_EQ(std::dynamic_pointer_cast<Home>(makeRootScreen()), nullptr);
+}
+
+// A termination signal during the start asks the main loop to stop before it ever turns: the first
+// screen, which nobody would see, was still built and shown, which under load took longer than the
+// stop is given. Asked before the launch, no screen is made; asked while the screen is made, it is
+// not put in the window.
+TEST_F(AppDelegateTest, AStopAskedForBeforeOrDuringTheLaunchLeavesTheFirstScreenUnbuilt) {
+  int made = 0;
+  setRootScreenFactory([&] {
+    ++made;
+    return std::make_shared<BaseVC>();
+  });
+  // The stop is consumed by one turn of the loop, as the program's run does.
+  auto turn = [] { core::RunLoop::main().runInMode(core::RunLoop::DefaultMode, 0); };
+  core::RunLoop::main().stop();
+  ASSERT_TRUE(ui::Application::shared().launch());
+  turn();
+  EXPECT_EQ(made, 0);
+  EXPECT_EQ(window().rootViewController(), nullptr);
+
+  setRootScreenFactory([&] {
+    ++made;
+    core::RunLoop::main().stop();
+    return std::make_shared<BaseVC>();
+  });
+  ASSERT_TRUE(ui::Application::shared().launch());
+  turn();
+  EXPECT_EQ(made, 1);
+  EXPECT_EQ(window().rootViewController(), nullptr);
+
+  // Without a stop the screen is built and shown.
+  setRootScreenFactory(nullptr);
+  ASSERT_TRUE(ui::Application::shared().launch());
+  EXPECT_NE(rootNavigation(), nullptr);
 }
 
 TEST_F(AppDelegateTest, LaunchWithoutAWindowMakesOneAndShowsIt) {

@@ -11,8 +11,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -53,10 +53,12 @@ bool ignoredHere(int signal) {
   return sigaction(signal, nullptr, &current) == 0 && current.sa_handler == SIG_IGN;
 }
 
-// The program's resources with the settings form a FIFO: each time the program opens the form it
-// waits until the test hands it over, so the test knows the program is inside its main, reading
-// its arguments' settings, and can send a signal at that very point. The form is handed over by
-// a thread, as often as the program opens it, until the object goes.
+// The program's resources with the settings form a FIFO: the first time the program opens the form
+// it waits until the test hands it over, so the test knows the program is inside its main, reading
+// its arguments' settings, and can send a signal at that very point. Before the form is written, a
+// regular file holding it is renamed over the FIFO: the program reads its one copy from the FIFO it
+// holds open, and every later open finds the file. (A thread handing the form over at each open of
+// the FIFO wrote copy after copy into a read that had not ended yet.)
 class HeldSettingsForm {
  public:
   explicit HeldSettingsForm(const fs::path& folder) : m_folder(folder) {
@@ -74,40 +76,26 @@ class HeldSettingsForm {
     m_fifo = (folder / "Settings.bundle/Root.plist").string();
     m_ready = !m_form.empty() && mkfifo(m_fifo.c_str(), 0600) == 0;
   }
-  ~HeldSettingsForm() { stop(); }
 
   bool ready() const { return m_ready; }
   const fs::path& folder() const { return m_folder; }
 
   // Waits until the program opens the form (true), then `whileOpen` runs before the form is handed
-  // over; from then on the program gets the form each time it opens it. False when the program
-  // did not open it within a minute.
+  // over; from then on the form is a regular file. False when the program did not open it within
+  // a minute, or the file could not be put in the FIFO's place.
   template <typename F>
   bool handOver(F whileOpen) {
     const int fd = openForWriting(std::chrono::seconds(60));
     if (fd < 0) return false;
     whileOpen();
+    const std::string file = m_fifo + ".file";
+    {
+      std::ofstream out(file, std::ios::binary);
+      out << m_form;
+    }
+    const bool replaced = std::rename(file.c_str(), m_fifo.c_str()) == 0;
     writeAll(fd);
-    m_thread = std::thread([this] {
-      for (;;) {
-        const int next = ::open(m_fifo.c_str(), O_WRONLY | O_CLOEXEC);
-        if (next < 0 || m_stop.load()) {
-          if (next >= 0) close(next);
-          return;
-        }
-        writeAll(next);
-      }
-    });
-    return true;
-  }
-
-  // The thread ends: its open is met by one of the test's own.
-  void stop() {
-    if (!m_thread.joinable()) return;
-    m_stop.store(true);
-    const int reader = ::open(m_fifo.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    m_thread.join();
-    if (reader >= 0) close(reader);
+    return replaced;
   }
 
  private:
@@ -140,8 +128,6 @@ class HeldSettingsForm {
   std::string m_form;
   std::string m_fifo;
   bool m_ready = false;
-  std::atomic<bool> m_stop{false};
-  std::thread m_thread;
 };
 
 class ClientSignalsTest : public support::TempHomeTest {};
@@ -185,7 +171,6 @@ TEST_F(ClientSignalsTest, ASignalAtAnyMomentFromTheStartOfMainStopsItInOrder) {
     EXPECT_EQ(client.exitStatus(), 0) << client.said();
     EXPECT_NE(client.said().find("stopped"), std::string::npos) << client.said();
     EXPECT_EQ(client.said().find("the program did not stop within"), std::string::npos) << client.said();
-    form.stop();
   }
 }
 

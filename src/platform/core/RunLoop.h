@@ -103,6 +103,10 @@ class RunLoop : public std::enable_shared_from_this<RunLoop> {
   // A nested wait for something of one's own ends by its own condition (runInMode with
   // returnAfterSourceHandled, looped until done), never by stop().
   void stop();
+  // Whether a stop has been asked and is not over yet (the loop's own thread): work that only
+  // matters to a loop that goes on (a first screen being built before the loop's first turn) can
+  // be left undone.
+  bool isStopping() const { return stopping(); }
   // Thread-safe: ends the current wait without handling anything.
   void wakeUp();
 
