@@ -755,7 +755,9 @@ WaylandRegistryReader::State WaylandRegistryReader::take(const uint8_t* message,
   global.name = u32(message + 8);
   global.version = u32(message + at);
   const bool wanted = std::find(m_interfaces.begin(), m_interfaces.end(), global.interface) != m_interfaces.end();
-  if (wanted && m_globals.size() < MaxGlobals) m_globals.push_back(std::move(global));
+  const auto kept = std::count_if(m_globals.begin(), m_globals.end(),
+                                  [&global](const WaylandGlobal& g) { return g.interface == global.interface; });
+  if (wanted && static_cast<size_t>(kept) < MaxGlobalsPerInterface) m_globals.push_back(std::move(global));
   return State::More;
 }
 

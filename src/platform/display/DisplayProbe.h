@@ -142,14 +142,15 @@ class WaylandSyncReader {
 
 // The first bytes of a Wayland connection that reads the compositor's registry: the client asks
 // for the registry, then syncs; the compositor's events are read until that sync's callback is
-// done. Only the globals of the interfaces asked about are kept, at most MaxGlobals of them (the
-// highest version of each interface is what counts), so a compositor that floods its registry
-// costs no more; a global removed before the callback is forgotten.
+// done. Only the globals of the interfaces asked about are kept, at most MaxGlobalsPerInterface
+// of each (the highest version of an interface is what counts), so a compositor that floods its
+// registry costs no more, and its flood of one interface hides no other; a global removed before
+// the callback is forgotten.
 class WaylandRegistryReader {
  public:
   enum class State { More, Done, Error, Malformed };
   static constexpr uint32_t RegistryId = 2, CallbackId = 3;
-  static constexpr size_t MaxGlobals = 64;
+  static constexpr size_t MaxGlobalsPerInterface = 16;
   // libwayland's client reads no message longer than its buffer.
   static constexpr size_t MaxMessageBytes = 4096;
 

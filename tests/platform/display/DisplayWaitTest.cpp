@@ -322,13 +322,16 @@ TEST(DisplayProbeTest, TheRegistrysErrorsAndMessagesNoCompositorSendsAreToldApar
   EXPECT_EQ(reader.version("wl_seat"), 7u);
 }
 
-// A compositor that floods its registry costs bounded memory: the globals kept stop at the bound.
+// A compositor that floods its registry costs bounded memory: the globals kept of an interface
+// stop at the bound, and the flood hides no other interface announced after it.
 TEST(DisplayProbeTest, ARegistryFloodedWithGlobalsKeepsAtMostItsBound) {
-  WaylandRegistryReader reader({"wl_output"});
+  WaylandRegistryReader reader({"wl_output", "wl_compositor"});
   std::string many;
   for (uint32_t name = 1; name <= 10000; ++name) many += registryGlobal(name, "wl_output", 3);
+  many += registryGlobal(10001, "wl_compositor", 4);
   EXPECT_EQ(feed(reader, many + callbackDone()), WaylandRegistryReader::State::Done);
-  EXPECT_EQ(reader.globals().size(), WaylandRegistryReader::MaxGlobals);
+  EXPECT_EQ(reader.globals().size(), WaylandRegistryReader::MaxGlobalsPerInterface + 1);
+  EXPECT_EQ(reader.version("wl_compositor"), 4u);
 }
 
 // The globals held against the window's needs: what is missing for good or too old is Never with
