@@ -596,18 +596,27 @@ TEST_F(CompositorGlobalsTest, WhatOnlyTheTitleBarNeedsLeavesTheWindowShownWithou
 
 // A seat announced late (a touch panel whose driver loads after the compositor started): the
 // program crashed before it came. Now it says what it waits for, and the window opens as soon as
-// the seat is there.
-TEST_F(CompositorGlobalsTest, ASeatAnnouncedLateOpensTheWindowWhenItComes) {
-  auto through = proxy({{"wl_seat", Change::Hold}});
-  ASSERT_NE(through, nullptr);
-  start(env("300"));
-  ASSERT_TRUE(m_client.readUntil(where() + " offers no wl_seat: no touch, pointer or keyboard yet. Waiting up to 300 s "
-                                           "for it."))
-      << m_client.said();
-  through->release();
-  ASSERT_TRUE(m_client.readUntil(FirstFrame)) << m_client.said();
-  EXPECT_NE(m_client.said().find("The display is there: the window is open."), std::string::npos) << m_client.said();
-  expectSigtermEndsIt();
+// the seat is there, as it does for an output announced late.
+TEST_F(CompositorGlobalsTest, ASeatOrAnOutputAnnouncedLateOpensTheWindowWhenItComes) {
+  struct Case {
+    const char* interface;
+    std::string said;
+  } cases[] = {
+      {"wl_seat", "offers no wl_seat: no touch, pointer or keyboard yet"},
+      {"wl_output", "offers no wl_output: no screen to show the window on yet"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.interface);
+    auto through = proxy({{c.interface, Change::Hold}});
+    ASSERT_NE(through, nullptr);
+    support::ClientProcess client;
+    ASSERT_TRUE(client.start(KT_CLIENT_PATH, env("300")));
+    ASSERT_TRUE(client.readUntil(where() + " " + c.said + ". Waiting up to 300 s for it.")) << client.said();
+    through->release();
+    ASSERT_TRUE(client.readUntil(FirstFrame)) << client.said();
+    EXPECT_NE(client.said().find("The display is there: the window is open."), std::string::npos) << client.said();
+    expectSigtermEndsIt(client);
+  }
 }
 
 // ---- what the program reads of the display without bounds -----------------------------------
