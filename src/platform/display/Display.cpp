@@ -109,7 +109,7 @@ std::unique_ptr<Surface> open(const OpenOptions& options, core::Error* error) {
     const auto within = std::clamp<Clock::duration>(left, std::chrono::milliseconds(MinAnswerMilliseconds),
                                                     std::chrono::milliseconds(MaxAnswerMilliseconds));
     const Probe probe = probeDisplays(within, options.interruptFd, WindowSurface::waylandNeeds());
-    if (probe.outcome == Probe::Outcome::Interrupted) return fail("The wait for the display was interrupted.");
+    if (probe.outcome == Probe::Outcome::Interrupted) return fail("The wait for the display was interrupted");
     std::string cause = probe.cause;
     if (probe.outcome == Probe::Outcome::There) {
       core::Error failure;
@@ -136,7 +136,7 @@ std::unique_ptr<Surface> open(const OpenOptions& options, core::Error* error) {
       }
       WindowStartWatch::disarm();
       // A termination signal during the window's start ends the open as it ends the wait.
-      if (interruptedNow(options.interruptFd)) return fail("The window's start was interrupted.");
+      if (interruptedNow(options.interruptFd)) return fail("The window's start was interrupted");
       cause = failure.localizedDescription();
     }
     cause = withoutFullStop(cause);
@@ -163,7 +163,7 @@ std::unique_ptr<Surface> open(const OpenOptions& options, core::Error* error) {
     const auto pause = std::min<Clock::duration>(deadline - Clock::now(), std::chrono::milliseconds(RetryMilliseconds));
     pollfd p{options.interruptFd, POLLIN, 0};
     const int ms = static_cast<int>(std::max<int64_t>(0, std::chrono::ceil<std::chrono::milliseconds>(pause).count()));
-    if (poll(&p, options.interruptFd >= 0 ? 1 : 0, ms) > 0) return fail("The wait for the display was interrupted.");
+    if (poll(&p, options.interruptFd >= 0 ? 1 : 0, ms) > 0) return fail("The wait for the display was interrupted");
   }
 }
 

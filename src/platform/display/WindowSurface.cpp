@@ -214,7 +214,7 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
   // never answers is turned off for the process first, so that the window shows without it.
   SessionBus::keepFromHangingTheStart(SessionBus::AnswerLimit, options.interruptFd);
   if (pollfd p{options.interruptFd, POLLIN, 0}; options.interruptFd >= 0 && poll(&p, 1, 0) > 0) {
-    core::setError(error, core::Error::withDescription(ErrorDomain, OpenFailed, "The window's start was interrupted."));
+    core::setError(error, core::Error::withDescription(ErrorDomain, OpenFailed, "The window's start was interrupted"));
     return false;
   }
   // SDL keeps its session-bus connection, and the GL drivers it probes keep their caches, for the
