@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/display/DisplayProbe.h"
 #include "platform/display/DrawScale.h"
 #include "platform/display/FrameScaler.h"
 #include "platform/display/Surface.h"
@@ -25,6 +24,8 @@ class Window;
 }
 
 namespace display {
+
+struct WaylandNeed;
 
 // A turn of the mouse wheel or a two-finger swipe on a touchpad, over the window: a small pan by
 // `scrollDelta` points (positive y: the content moves down, as when scrolling towards the top).
