@@ -21,10 +21,12 @@
 #include "support/StandInDisplay.h"
 #include "support/StandInSessionBus.h"
 #include "support/TempHome.h"
+#include "support/WaylandRegistryProxy.h"
 
 namespace {
 
 using support::StandInDisplay;
+using Change = support::WaylandRegistryProxy::Change;
 
 // What a supervisor allows for SIGTERM to end the program: it ends it within a second, but the
 // machine may be loaded.
@@ -453,6 +455,168 @@ TEST_F(ClientWindowStartTest, SigtermOnAWorkingWindowStopsItInOrder) {
   expectSigtermEndsIt();
   EXPECT_NE(m_client.said().find("stopped"), std::string::npos) << m_client.said();
   EXPECT_EQ(m_client.said().find("the program did not stop within"), std::string::npos) << m_client.said();
+}
+
+// SIGTERM while the window's start looks at a session bus that never answers: a stop, said as
+// one. The start's interruption was taken for a display not there yet ("No window could be opened
+// on the desktop yet (...): The window's start was interrupted.. Waiting up to 300 s for it."), said
+// before "stopped". The bus signals the program as it takes the look's connection.
+TEST_F(ClientWindowStartTest, SigtermDuringTheSessionBusLookIsAStopNotAWait) {
+  auto answers = StandInDisplay::x11(StandInDisplay::Answers);
+  ASSERT_NE(answers, nullptr);
+  const std::string path = homePath() + "/silent-bus";
+  auto bus = support::StandInSessionBus::at(path, support::StandInSessionBus::Silent);
+  ASSERT_NE(bus, nullptr);
+  ASSERT_TRUE(bus->waitUntilServing());
+  ASSERT_TRUE(answers->waitUntilServing());
+  start({"DISPLAY=" + answers->display(), "WAYLAND_DISPLAY", "KT_DISPLAY_WAIT=300",
+         "DBUS_SESSION_BUS_ADDRESS=unix:path=" + path});
+  bus->signalOnNextConnection(m_client.pid(), SIGTERM);
+  EXPECT_EQ(m_client.exitStatus(), 0) << m_client.said();
+  EXPECT_EQ(bus->accepted(), 1) << m_client.said();
+  EXPECT_NE(m_client.said().find("stopped"), std::string::npos) << m_client.said();
+  EXPECT_EQ(m_client.said().find("Waiting"), std::string::npos) << m_client.said();
+  EXPECT_EQ(m_client.said().find(".."), std::string::npos) << m_client.said();
+}
+
+// ---- what a compositor offers ------------------------------------------------------------------
+
+// Weston's headless backend offers no seat, as a kiosk compositor does while its touch panel is
+// not there yet: SDL's mouse set-up crashed on it (SIGSEGV at once, started again by the
+// supervisor for ever). The seat is a display not there yet: said once, waited for, status 1 at
+// the wait's end. With an X server named too, the window opens there.
+TEST_F(ClientWindowStartTest, ACompositorWithoutASeatIsWaitedForAndAnXServerNamedTooIsUsed) {
+  if (support::findProgram("weston").empty() || !support::WestonServer::hasHeadlessBackend())
+    GTEST_SKIP() << "weston or its headless backend is not installed";
+  support::WestonServer headless(support::WestonServer::Headless{}, 1024, 768);
+  ASSERT_TRUE(headless.isReady()) << "weston did not start; see " << headless.logPath();
+  const std::string where = "the Wayland compositor at " + headless.runtimeDir() + "/" + headless.socket();
+  const std::string missing = where + " offers no wl_seat: no touch, pointer or keyboard yet";
+  start({"WAYLAND_DISPLAY=" + headless.socket(), "XDG_RUNTIME_DIR=" + headless.runtimeDir(), "DISPLAY",
+         "KT_DISPLAY_WAIT=1"});
+  EXPECT_EQ(m_client.exitStatus(), 1) << m_client.said();
+  const std::string& said = m_client.said();
+  const size_t waiting = said.find("No window could be opened on the desktop yet (WAYLAND_DISPLAY=" +
+                                   headless.socket() + ", DISPLAY unset): " + missing + ". Waiting up to 1 s for it.");
+  EXPECT_NE(waiting, std::string::npos) << said;
+  EXPECT_NE(said.find(missing + " (waited 1 s). Stopping."), std::string::npos) << said;
+  // Said when the wait began and when it ended, not at every try.
+  EXPECT_EQ(said.find(missing, said.find(missing, waiting) + 1), said.rfind(missing)) << said;
+
+  if (support::findProgram("Xvfb").empty()) return;
+  support::XServer x;
+  ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+  start({"WAYLAND_DISPLAY=" + headless.socket(), "XDG_RUNTIME_DIR=" + headless.runtimeDir(), "DISPLAY=" + x.display(),
+         "KT_DISPLAY_WAIT=300"});
+  ASSERT_TRUE(m_client.readUntil(FirstFrame)) << m_client.said();
+  expectSigtermEndsIt();
+}
+
+class CompositorGlobalsTest : public ClientWindowStartTest {
+ protected:
+  void SetUp() override {
+    ClientWindowStartTest::SetUp();
+    if (support::findProgram("Xvfb").empty() || support::findProgram("weston").empty())
+      GTEST_SKIP() << "Xvfb or weston is not installed";
+    m_x = std::make_unique<support::XServer>();
+    ASSERT_FALSE(m_x->display().empty()) << "Xvfb did not start";
+    m_weston = std::make_unique<support::WestonServer>(m_x->display(), 1024, 768);
+    ASSERT_TRUE(m_weston->isReady()) << "weston did not start; see " << m_weston->logPath();
+  }
+  // Weston behind a registry proxy with `changes`, at wayland-proxy in its runtime folder.
+  std::unique_ptr<support::WaylandRegistryProxy> proxy(std::vector<Change> changes) {
+    unlink(proxyPath().c_str());
+    return support::WaylandRegistryProxy::start(m_weston->runtimeDir() + "/" + m_weston->socket(), proxyPath(),
+                                                std::move(changes));
+  }
+  std::string proxyPath() const { return m_weston->runtimeDir() + "/wayland-proxy"; }
+  std::vector<std::string> env(const std::string& wait) const {
+    return {"WAYLAND_DISPLAY=wayland-proxy", "XDG_RUNTIME_DIR=" + m_weston->runtimeDir(), "DISPLAY",
+            "KT_DISPLAY_WAIT=" + wait};
+  }
+  std::string where() const { return "the Wayland compositor at " + proxyPath(); }
+
+  std::unique_ptr<support::XServer> m_x;
+  std::unique_ptr<support::WestonServer> m_weston;
+};
+
+// A compositor without a global the window cannot do without, or with an older one than SDL binds:
+// SDL or its decoration plug-in crashed (SIGSEGV), or the compositor hung up on a request the old
+// version lacks. Now the line names the global and the versions, at once, with status 78.
+TEST_F(CompositorGlobalsTest, AGlobalMissingOrTooOldForTheWindowEndsItWithItsNameAndStatus78) {
+  struct Case {
+    Change change;
+    std::string said;
+  } cases[] = {
+      {{"wl_compositor", Change::Hide}, "offers no wl_compositor, which the window needs (version 3 or later)"},
+      {{"wl_shm", Change::Hide}, "offers no wl_shm, which the window needs (version 1 or later)"},
+      {{"xdg_wm_base", Change::Hide}, "offers no xdg_wm_base, which the window needs (version 1 or later)"},
+      {{"wl_compositor", Change::Lower, 1}, "offers wl_compositor at version 1, below the 3 the window needs"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.said);
+    auto through = proxy({c.change});
+    ASSERT_NE(through, nullptr);
+    support::ClientProcess client;
+    ASSERT_TRUE(client.start(KT_CLIENT_PATH, env("300")));
+    EXPECT_EQ(client.exitStatus(), 78) << client.said();
+    EXPECT_NE(client.said().find("No window can be opened on the desktop (WAYLAND_DISPLAY=wayland-proxy, DISPLAY "
+                                 "unset): " + where() + " " + c.said + ". Stopping."),
+              std::string::npos)
+        << client.said();
+  }
+}
+
+// What only the title bar needs (libdecor's plug-in binds a subcompositor, the seat at version 3
+// and the output at 2, whatever is offered, and crashed without them): the window is shown without
+// its title bar, said once.
+TEST_F(CompositorGlobalsTest, WhatOnlyTheTitleBarNeedsLeavesTheWindowShownWithoutIt) {
+  struct Case {
+    Change change;
+    std::string said;
+  } cases[] = {
+      {{"wl_subcompositor", Change::Hide}, "offers no wl_subcompositor"},
+      {{"wl_seat", Change::Lower, 1}, "offers wl_seat at version 1, below the 3 that drawing the title bar needs"},
+      {{"wl_output", Change::Lower, 1}, "offers wl_output at version 1, below the 2 that drawing the title bar needs"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.said);
+    auto through = proxy({c.change});
+    ASSERT_NE(through, nullptr);
+    support::ClientProcess client;
+    ASSERT_TRUE(client.start(KT_CLIENT_PATH, env("300")));
+    ASSERT_TRUE(client.readUntil(FirstFrame)) << "status " << client.exitStatus(1) << "\n" << client.said();
+    const std::string line = where() + " " + c.said + ": the window is shown without a title bar.";
+    const size_t at = client.said().find(line);
+    EXPECT_NE(at, std::string::npos) << client.said();
+    EXPECT_EQ(client.said().find(line, at + 1), std::string::npos) << client.said();
+    expectSigtermEndsIt(client);
+  }
+}
+
+// A seat announced late (a touch panel whose driver loads after the compositor started): the
+// program crashed before it came. Now it says what it waits for, and the window opens as soon as
+// the seat is there, as it does for an output announced late.
+TEST_F(CompositorGlobalsTest, ASeatOrAnOutputAnnouncedLateOpensTheWindowWhenItComes) {
+  struct Case {
+    const char* interface;
+    std::string said;
+  } cases[] = {
+      {"wl_seat", "offers no wl_seat: no touch, pointer or keyboard yet"},
+      {"wl_output", "offers no wl_output: no screen to show the window on yet"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.interface);
+    auto through = proxy({{c.interface, Change::Hold}});
+    ASSERT_NE(through, nullptr);
+    support::ClientProcess client;
+    ASSERT_TRUE(client.start(KT_CLIENT_PATH, env("300")));
+    ASSERT_TRUE(client.readUntil(where() + " " + c.said + ". Waiting up to 300 s for it.")) << client.said();
+    through->release();
+    ASSERT_TRUE(client.readUntil(FirstFrame)) << client.said();
+    EXPECT_NE(client.said().find("The display is there: the window is open."), std::string::npos) << client.said();
+    expectSigtermEndsIt(client);
+  }
 }
 
 // ---- what the program reads of the display without bounds -----------------------------------

@@ -202,21 +202,18 @@ class XServer {
 
 // Weston in a window of the X server `xDisplay`, its output `width` x `height`, its socket in a
 // runtime folder of its own, with the kiosk shell or (`desktop`) the desktop shell and its panel.
-// Ready once its socket accepts a connection: a client's first round trip is answered only after
-// the shell has loaded.
+// Or Weston with its headless backend (Headless): no X server, one output, and no seat, as a
+// compositor whose input devices are not there yet offers none. Ready once its socket accepts a
+// connection: a client's first round trip is answered only after the shell has loaded.
 class WestonServer {
  public:
   WestonServer(const std::string& xDisplay, int width, int height, bool desktop = false)
       : m_xDisplay(xDisplay), m_width(width), m_height(height), m_desktop(desktop) {
-    std::string program = findProgram("weston");
-    if (program.empty() || xDisplay.empty()) return;
-    char dir[] = "/tmp/kt-weston-XXXXXX";
-    if (!mkdtemp(dir)) return;  // 0700, as a runtime folder must be
-    m_runtimeDir = dir;
-    m_socket = "wayland-kt";
-    m_log = m_runtimeDir + "/weston.log";
-    start();
+    if (xDisplay.empty()) return;
+    begin();
   }
+  struct Headless {};
+  WestonServer(Headless, int width, int height) : m_width(width), m_height(height), m_headless(true) { begin(); }
   ~WestonServer() {
     detail::stop(m_pid);
     std::error_code ignored;
@@ -225,6 +222,30 @@ class WestonServer {
   WestonServer(const WestonServer&) = delete;
   WestonServer& operator=(const WestonServer&) = delete;
 
+  // Whether the headless backend is installed beside weston.
+  static bool hasHeadlessBackend() {
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator("/usr/lib/x86_64-linux-gnu", ignored)) {
+      if (entry.path().filename().string().rfind("libweston-", 0) == 0 &&
+          std::filesystem::exists(entry.path() / "headless-backend.so", ignored))
+        return true;
+    }
+    return false;
+  }
+
+ private:
+  void begin() {
+    std::string program = findProgram("weston");
+    if (program.empty()) return;
+    char dir[] = "/tmp/kt-weston-XXXXXX";
+    if (!mkdtemp(dir)) return;  // 0700, as a runtime folder must be
+    m_runtimeDir = dir;
+    m_socket = "wayland-kt";
+    m_log = m_runtimeDir + "/weston.log";
+    start();
+  }
+
+ public:
   bool isReady() const { return m_ready; }
   // For the clients' WAYLAND_DISPLAY and XDG_RUNTIME_DIR.
   const std::string& socket() const { return m_socket; }
@@ -257,11 +278,13 @@ class WestonServer {
     std::string widthArg = "--width=" + std::to_string(m_width), heightArg = "--height=" + std::to_string(m_height);
     std::string socketArg = "--socket=" + m_socket, logArg = "--log=" + m_log;
     const char* shell = m_desktop ? "--shell=desktop-shell.so" : "--shell=kiosk-shell.so";
-    const char* argv[] = {program.c_str(), "--backend=x11-backend.so", "--use-pixman", shell,
+    const char* backend = m_headless ? "--backend=headless-backend.so" : "--backend=x11-backend.so";
+    const char* argv[] = {program.c_str(), backend, "--use-pixman", shell,
                           socketArg.c_str(), widthArg.c_str(), heightArg.c_str(), "--idle-time=0", "--no-config",
                           logArg.c_str(), nullptr};
-    // This X server, this runtime folder, no other compositor.
-    m_pid = detail::spawn(argv, {"DISPLAY=" + m_xDisplay, "XDG_RUNTIME_DIR=" + m_runtimeDir, "WAYLAND_DISPLAY"});
+    // This X server (none for the headless backend), this runtime folder, no other compositor.
+    m_pid = detail::spawn(argv, {m_headless ? "DISPLAY" : "DISPLAY=" + m_xDisplay, "XDG_RUNTIME_DIR=" + m_runtimeDir,
+                                 "WAYLAND_DISPLAY"});
     if (m_pid < 0) return;
     std::string path = m_runtimeDir + "/" + m_socket;
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -293,6 +316,7 @@ class WestonServer {
   std::string m_xDisplay;
   int m_width = 0, m_height = 0;
   bool m_desktop = false;
+  bool m_headless = false;
   pid_t m_pid = -1;
   bool m_ready = false;
   std::string m_runtimeDir, m_socket, m_log;

@@ -1,7 +1,8 @@
 #pragma once
 
 // A display server played by the test: it answers the first exchange as a real one does (the
-// Wayland compositor's sync callback, the X server's set-up of one true-colour screen) and then
+// Wayland compositor's registry with the globals a window needs and the sync's callback, the X
+// server's set-up of one true-colour screen) and then
 // misbehaves on the connections after it, which are the window system's own: takes them and never
 // answers (Stalls) or closes each at once (ClosesAtOnce). Or it never answers anything, its
 // connections left waiting in its queue (Silent: a server hung or stopped while it starts), closes
@@ -28,6 +29,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace support {
@@ -177,10 +179,25 @@ class StandInDisplay {
   StandInDisplay(Behaviour behaviour, bool x11, std::string refusal)
       : m_behaviour(behaviour), m_x11(x11), m_refusal(std::move(refusal)) {}
 
-  // The compositor's answer to the first client's wl_display.sync (callback 2): its done event.
-  static std::string waylandSyncDone() {
+  // The compositor's answer to the look's first exchange (the registry asked for as object 2, then
+  // a sync with callback 3): the globals a window needs, then the callback's done event.
+  static std::string waylandRegistryDone() {
     std::string s;
-    displaybytes::put32(s, 2);
+    uint32_t name = 0;
+    for (const auto& [interface, version] : {std::pair<std::string, uint32_t>{"wl_compositor", 4}, {"wl_subcompositor", 1},
+                                             {"wl_shm", 1}, {"wl_seat", 7}, {"wl_output", 3}, {"xdg_wm_base", 3}}) {
+      std::string a;
+      displaybytes::put32(a, ++name);
+      displaybytes::put32(a, static_cast<uint32_t>(interface.size() + 1));
+      a += interface;
+      a.push_back('\0');
+      displaybytes::pad(a);
+      displaybytes::put32(a, version);
+      displaybytes::put32(s, 2);
+      displaybytes::put32(s, static_cast<uint32_t>((8 + a.size()) << 16) | 0);
+      s += a;
+    }
+    displaybytes::put32(s, 3);
     displaybytes::put32(s, (12u << 16) | 0);
     displaybytes::put32(s, 1);
     return s;
@@ -226,7 +243,7 @@ class StandInDisplay {
       const int index = m_accepted;
       std::string answer;
       if (m_behaviour == Refuses) answer = xRefusal(m_refusal);
-      else if ((index == 0 || m_behaviour == Answers) && m_behaviour != ClosesAll) answer = m_x11 ? xSetupSuccess() : waylandSyncDone();
+      else if ((index == 0 || m_behaviour == Answers) && m_behaviour != ClosesAll) answer = m_x11 ? xSetupSuccess() : waylandRegistryDone();
       if (!answer.empty()) {
         ssize_t sent = send(c, answer.data(), answer.size(), MSG_NOSIGNAL);
         (void)sent;

@@ -9,6 +9,7 @@
 // byte-exact assertions. Its bytes are written here from the wire format alone.
 
 #include <poll.h>
+#include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -89,6 +90,12 @@ class StandInSessionBus {
   }
   // Connections taken so far.
   int accepted() const { return m_accepted; }
+  // The next connection taken sends `signal` to `pid` at once, from the bus's own thread: the
+  // client is signalled while its look at the bus has just begun, whatever keeps the test busy.
+  void signalOnNextConnection(pid_t pid, int signal) {
+    m_signal = signal;
+    m_signalled = pid;
+  }
   // The bytes received so far, of all connections in the order they came.
   std::string received() const {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -236,6 +243,7 @@ class StandInSessionBus {
         if (c < 0) continue;
         // Counted before the close, which the client may see at once.
         ++m_accepted;
+        if (const pid_t pid = m_signalled.exchange(0); pid > 0) ::kill(pid, m_signal);
         if (m_behaviour == ClosesAtOnce) close(c);
         else m_peers.emplace_back().fd = c;
       }
@@ -254,6 +262,8 @@ class StandInSessionBus {
   std::string m_received;  // under m_mutex
   std::atomic<int> m_accepted{0};
   std::atomic<bool> m_serving{false};
+  std::atomic<pid_t> m_signalled{0};
+  std::atomic<int> m_signal{0};
 };
 
 }  // namespace support

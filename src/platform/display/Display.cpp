@@ -51,6 +51,19 @@ std::optional<double> seconds(const std::string& text) {
   return v;
 }
 
+// A cause as the end of a sentence that goes on: its own full stop left out, so that the ". "
+// that follows is not doubled.
+std::string withoutFullStop(std::string cause) {
+  while (!cause.empty() && (cause.back() == '.' || cause.back() == ' ')) cause.pop_back();
+  return cause;
+}
+
+// Whether the interrupt descriptor (-1: none) is readable now.
+bool interruptedNow(int fd) {
+  pollfd p{fd, POLLIN, 0};
+  return fd >= 0 && poll(&p, 1, 0) > 0;
+}
+
 std::string secondsText(double s) {
   char text[32];
   std::snprintf(text, sizeof text, "%g s", s);
@@ -87,7 +100,7 @@ std::unique_ptr<Surface> open(const OpenOptions& options, core::Error* error) {
     core::setError(error, core::Error::withDescription(Surface::ErrorDomain, code, text));
     return nullptr;
   };
-  bool told = false;
+  bool told = false, toldTitleBar = false;
   std::string lastCause;
   for (;;) {
     // Each try waits for the servers' first answer for what is left of the wait, within bounds:
@@ -95,14 +108,19 @@ std::unique_ptr<Surface> open(const OpenOptions& options, core::Error* error) {
     const auto left = deadline - Clock::now();
     const auto within = std::clamp<Clock::duration>(left, std::chrono::milliseconds(MinAnswerMilliseconds),
                                                     std::chrono::milliseconds(MaxAnswerMilliseconds));
-    const Probe probe = probeDisplays(within, options.interruptFd);
-    if (probe.outcome == Probe::Outcome::Interrupted) return fail("The wait for the display was interrupted.");
+    const Probe probe = probeDisplays(within, options.interruptFd, WindowSurface::waylandNeeds());
+    if (probe.outcome == Probe::Outcome::Interrupted) return fail("The wait for the display was interrupted");
     std::string cause = probe.cause;
     if (probe.outcome == Probe::Outcome::There) {
       core::Error failure;
       WindowSurface::Options windowOptions;
       windowOptions.driver = probe.driver;
       windowOptions.interruptFd = options.interruptFd;
+      windowOptions.titleBar = probe.titleBar;
+      if (!probe.titleBar && !toldTitleBar) {
+        core::logNotice(withoutFullStop(probe.titleBarCause) + ".");
+        toldTitleBar = true;
+      }
       // SDL's start has no time limit of its own, and may spin or crash on a connection broken
       // under it: it is bounded, and its crashes looked at, from here until the window's first
       // frame is confirmed on show.
@@ -117,8 +135,11 @@ std::unique_ptr<Surface> open(const OpenOptions& options, core::Error* error) {
         return window;
       }
       WindowStartWatch::disarm();
+      // A termination signal during the window's start ends the open as it ends the wait.
+      if (interruptedNow(options.interruptFd)) return fail("The window's start was interrupted");
       cause = failure.localizedDescription();
     }
+    cause = withoutFullStop(cause);
     // What waiting cannot mend ends the wait at once.
     if (probe.outcome == Probe::Outcome::Never)
       return fail("No window can be opened on the desktop (" + namedDisplays() + "): " + cause, DisplayCannotWork);
@@ -142,7 +163,7 @@ std::unique_ptr<Surface> open(const OpenOptions& options, core::Error* error) {
     const auto pause = std::min<Clock::duration>(deadline - Clock::now(), std::chrono::milliseconds(RetryMilliseconds));
     pollfd p{options.interruptFd, POLLIN, 0};
     const int ms = static_cast<int>(std::max<int64_t>(0, std::chrono::ceil<std::chrono::milliseconds>(pause).count()));
-    if (poll(&p, options.interruptFd >= 0 ? 1 : 0, ms) > 0) return fail("The wait for the display was interrupted.");
+    if (poll(&p, options.interruptFd >= 0 ? 1 : 0, ms) > 0) return fail("The wait for the display was interrupted");
   }
 }
 

@@ -22,6 +22,8 @@
 #include <optional>
 #include <vector>
 
+#include "platform/net/TcpPort.h"
+
 namespace display {
 namespace {
 
@@ -208,15 +210,34 @@ bool runExchanges(const std::vector<Exchange*>& exchanges, Clock::time_point unt
   }
 }
 
-Probe notYet(std::string cause) { return Probe{Probe::Outcome::NotYet, "", std::move(cause), {}, {}, {}, 0, {}}; }
-Probe never(std::string cause) { return Probe{Probe::Outcome::Never, "", std::move(cause), {}, {}, {}, 0, {}}; }
-Probe interrupted() { return Probe{Probe::Outcome::Interrupted, "", "the wait was interrupted", {}, {}, {}, 0, {}}; }
+Probe notYet(std::string cause) {
+  Probe p;
+  p.outcome = Probe::Outcome::NotYet;
+  p.cause = std::move(cause);
+  return p;
+}
+Probe never(std::string cause) {
+  Probe p;
+  p.outcome = Probe::Outcome::Never;
+  p.cause = std::move(cause);
+  return p;
+}
+Probe interrupted() {
+  Probe p;
+  p.outcome = Probe::Outcome::Interrupted;
+  p.cause = "the wait was interrupted";
+  return p;
+}
 // `fd` (-1 for none) is connected to the server: its address is the one SDL's connection reaches;
 // `request` is what it answered.
 Probe there(std::string driver, std::string where, int fd, std::shared_ptr<void> connection = {},
             std::string request = {}) {
-  Probe p{Probe::Outcome::There, std::move(driver), "", std::move(connection), std::move(where), {}, 0,
-          std::move(request)};
+  Probe p;
+  p.outcome = Probe::Outcome::There;
+  p.driver = std::move(driver);
+  p.connection = std::move(connection);
+  p.where = std::move(where);
+  p.request = std::move(request);
   socklen_t length = sizeof p.peer;
   if (fd >= 0 && getpeername(fd, reinterpret_cast<sockaddr*>(&p.peer), &length) == 0) p.peerLength = length;
   return p;
@@ -235,14 +256,19 @@ struct Look {
   Exchange exchange;
   std::shared_ptr<void> connection;
   std::function<Probe(Answer)> finish;
-  WaylandSyncReader reader;
+  WaylandRegistryReader registry;
+  const std::vector<WaylandNeed>* waylandNeeds = nullptr;
   std::string reply;
   XSetupReply setup;
 };
 
 // ---- Wayland ---------------------------------------------------------------------------------
 
-void lookAtWayland(Look& look) {
+void lookAtWayland(Look& look, const std::vector<WaylandNeed>& needs) {
+  look.waylandNeeds = &needs;
+  std::vector<std::string> interfaces;
+  for (const WaylandNeed& need : needs) interfaces.push_back(need.interface);
+  look.registry = WaylandRegistryReader(std::move(interfaces));
   const std::string name = env("WAYLAND_DISPLAY");
   const char* dir = env("XDG_RUNTIME_DIR");
   if (name.front() != '/' && !dir) {
@@ -262,16 +288,25 @@ void lookAtWayland(Look& look) {
   }
   look.connection = owned(fd);
   look.exchange.fd = fd;
-  look.exchange.request = WaylandSyncReader::request();
+  look.exchange.request = WaylandRegistryReader::request();
   look.exchange.take = [&look](const uint8_t* data, size_t size) {
-    return look.reader.feed(data, size) != WaylandSyncReader::State::More;
+    return look.registry.feed(data, size) != WaylandRegistryReader::State::More;
   };
   look.finish = [&look, fd, where = "the Wayland compositor at " + path](Answer answer) {
     if (answer != Answer::Complete) return unanswered(answer, where);
-    if (look.reader.state() == WaylandSyncReader::State::Error) return notYet(where + " refused the connection");
-    if (look.reader.state() == WaylandSyncReader::State::Malformed)
+    if (look.registry.state() == WaylandRegistryReader::State::Error)
+      return notYet(where + " refused the connection (error " + std::to_string(look.registry.errorCode()) + ": " +
+                    look.registry.errorWords() + ")");
+    if (look.registry.state() == WaylandRegistryReader::State::Malformed)
       return notYet(where + " answered in something other than Wayland");
-    return there("wayland", where, fd, {}, look.exchange.request);
+    const WaylandJudgement judged = judgeWaylandGlobals(look.registry, *look.waylandNeeds, where);
+    if (judged.outcome == Probe::Outcome::Never) return never(judged.cause);
+    if (judged.outcome == Probe::Outcome::NotYet) return notYet(judged.cause);
+    // The start's watch asks a fresh connection the plainest question: a sync.
+    Probe p = there("wayland", where, fd, {}, WaylandSyncReader::request());
+    p.titleBar = judged.titleBar;
+    p.titleBarCause = judged.titleBarCause;
+    return p;
   };
 }
 
@@ -370,8 +405,8 @@ Probe xAnswer(const XSetupReply& setup, const XDisplayName& name, const std::str
 
 // An X server's numeric address (or "localhost", the loopback), as a socket address on the
 // display's port; false for a host name, which is not resolved here (that has no time limit).
-bool xServerAddress(const std::string& host, int number, sockaddr_storage* addr, socklen_t* length) {
-  const uint16_t port = htons(static_cast<uint16_t>(6000 + number));
+bool xServerAddress(const std::string& host, uint16_t hostPort, sockaddr_storage* addr, socklen_t* length) {
+  const uint16_t port = htons(hostPort);
   std::string bare = host;
   if (bare.size() > 2 && bare.front() == '[' && bare.back() == ']') bare = bare.substr(1, bare.size() - 2);
   if (bare == "localhost") bare = "127.0.0.1";
@@ -411,10 +446,19 @@ void lookAtX11(Look& look) {
   std::string reached;  // where the connection was made, for the user
   std::pair<std::string, std::string> sent;
   if (!name.host.empty() && name.host != "unix") {
+    // Over TCP, display N is at port 6000 + N: past 65535 there is no such port (cut to 16 bits it
+    // would reach another one).
+    const std::optional<uint16_t> port = xServerPort(name.number);
+    if (!port) {
+      look.result = never("DISPLAY=" + text + " names no X server: display " + std::to_string(name.number) +
+                          " would be at TCP port " + std::to_string(6000LL + name.number) + ", past the last port, " +
+                          std::to_string(net::kMaxTcpPort));
+      return;
+    }
     sockaddr_storage addr{};
     socklen_t length = 0;
     // A server reached by a host name: SDL connects to it itself, within the start's limit.
-    if (!xServerAddress(name.host, name.number, &addr, &length)) {
+    if (!xServerAddress(name.host, *port, &addr, &length)) {
       look.result = there("x11", where, -1);
       return;
     }
@@ -422,7 +466,7 @@ void lookAtX11(Look& look) {
     const void* bytes = addr.ss_family == AF_INET ? static_cast<const void*>(&reinterpret_cast<sockaddr_in&>(addr).sin_addr)
                                                   : static_cast<const void*>(&reinterpret_cast<sockaddr_in6&>(addr).sin6_addr);
     inet_ntop(addr.ss_family, bytes, numeric, sizeof numeric);
-    reached = std::string(numeric) + " port " + std::to_string(6000 + name.number);
+    reached = std::string(numeric) + " port " + std::to_string(*port);
     fd = connectTcp(addr, length, &look.exchange.connecting);
     if (fd < 0) {
       look.result = notYet("no X server answers at " + text + " (" + reached + ": " + std::strerror(errno) + ")");
@@ -555,6 +599,11 @@ std::optional<XDisplayName> parseXDisplayName(const std::string& text) {
   return name;
 }
 
+std::optional<uint16_t> xServerPort(int number) {
+  if (number < 0) return std::nullopt;
+  return net::tcpPort(std::to_string(6000LL + number));
+}
+
 XSetupReply parseXSetupReply(const uint8_t* data, size_t size, int screen) {
   XSetupReply r;
   if (size < 8) return r;
@@ -640,7 +689,147 @@ WaylandSyncReader::State WaylandSyncReader::feed(const uint8_t* data, size_t siz
   return m_state;
 }
 
-Probe probeDisplays(std::chrono::steady_clock::duration within, int interruptFd) {
+std::string WaylandRegistryReader::request() {
+  std::string out;
+  put32(out, 1);                // wl_display
+  put32(out, (12u << 16) | 1);  // 12 bytes, get_registry
+  put32(out, RegistryId);
+  put32(out, 1);
+  put32(out, (12u << 16) | 0);  // 12 bytes, sync
+  put32(out, CallbackId);
+  return out;
+}
+
+uint32_t WaylandRegistryReader::version(const std::string& interface) const {
+  uint32_t highest = 0;
+  for (const WaylandGlobal& g : m_globals)
+    if (g.interface == interface) highest = std::max(highest, g.version);
+  return highest;
+}
+
+namespace {
+
+// A string argument at `at` of a message of `length` bytes, as libwayland reads it: its length
+// with the NUL, then the bytes padded to four; `text` up to its first NUL. False when it does not
+// fit, is null (length 0) or lacks its NUL.
+bool waylandString(const uint8_t* message, size_t length, size_t* at, std::string* text) {
+  if (length - *at < 4) return false;
+  const size_t size = u32(message + *at);
+  *at += 4;
+  if (size == 0 || size > length - *at || padded(size) > length - *at) return false;
+  const char* bytes = reinterpret_cast<const char*>(message + *at);
+  if (bytes[size - 1] != '\0') return false;
+  text->assign(bytes, strnlen(bytes, size));
+  *at += padded(size);
+  return true;
+}
+
+}  // namespace
+
+WaylandRegistryReader::State WaylandRegistryReader::take(const uint8_t* message, size_t length, uint32_t object,
+                                                         uint32_t opcode) {
+  if (object == CallbackId && opcode == 0) return State::Done;  // wl_callback.done
+  if (object == 1 && opcode == 0) {
+    // wl_display.error: the object, the code, the compositor's words.
+    size_t at = 16;
+    std::string words;
+    if (length < 16 || !waylandString(message, length, &at, &words)) return State::Malformed;
+    m_errorCode = u32(message + 12);
+    m_errorWords = displayableWords(words);
+    return State::Error;
+  }
+  if (object != RegistryId) return State::More;
+  if (opcode == 1) {
+    // wl_registry.global_remove: the global is gone.
+    if (length < 12) return State::Malformed;
+    const uint32_t name = u32(message + 8);
+    std::erase_if(m_globals, [name](const WaylandGlobal& g) { return g.name == name; });
+    return State::More;
+  }
+  if (opcode != 0) return State::Malformed;
+  // wl_registry.global: the name, the interface, the version.
+  WaylandGlobal global;
+  size_t at = 12;
+  if (length < 12 || !waylandString(message, length, &at, &global.interface) || length - at < 4)
+    return State::Malformed;
+  global.name = u32(message + 8);
+  global.version = u32(message + at);
+  const bool wanted = std::find(m_interfaces.begin(), m_interfaces.end(), global.interface) != m_interfaces.end();
+  const auto kept = std::count_if(m_globals.begin(), m_globals.end(),
+                                  [&global](const WaylandGlobal& g) { return g.interface == global.interface; });
+  if (wanted && static_cast<size_t>(kept) < MaxGlobalsPerInterface) m_globals.push_back(std::move(global));
+  return State::More;
+}
+
+WaylandRegistryReader::State WaylandRegistryReader::feed(const uint8_t* data, size_t size) {
+  if (m_state != State::More) return m_state;
+  m_pending.append(reinterpret_cast<const char*>(data), size);
+  size_t at = 0;
+  while (m_state == State::More && m_pending.size() - at >= 8) {
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(m_pending.data()) + at;
+    const uint32_t object = u32(p);
+    const uint32_t length = u32(p + 4) >> 16, opcode = u32(p + 4) & 0xffff;
+    if (length < 8 || length % 4 != 0 || length > MaxMessageBytes) {
+      m_state = State::Malformed;
+      break;
+    }
+    if (m_pending.size() - at < length) break;
+    m_state = take(p, length, object, opcode);
+    at += length;
+  }
+  // What is kept is one message cut short at most: MaxMessageBytes.
+  if (m_state == State::More) m_pending.erase(0, at);
+  else m_pending.clear();
+  return m_state;
+}
+
+WaylandJudgement judgeWaylandGlobals(const WaylandRegistryReader& registry, const std::vector<WaylandNeed>& needs,
+                                     const std::string& where) {
+  WaylandJudgement judged;
+  std::string never, notYet;
+  auto add = [](std::string& to, const std::string& what) { to += (to.empty() ? "" : "; ") + what; };
+  for (const WaylandNeed& need : needs) {
+    const std::string interface = need.interface;
+    const uint32_t version = registry.version(interface);
+    if (version == 0) {
+      switch (need.whenMissing) {
+        case WaylandNeed::WhenMissing::Never:
+          add(never, where + " offers no " + interface + ", which the window needs (version " +
+                         std::to_string(need.lowest) + " or later)");
+          break;
+        case WaylandNeed::WhenMissing::Waited:
+          add(notYet, where + " offers no " + interface + ": " + need.meanwhile);
+          break;
+        case WaylandNeed::WhenMissing::TitleBar:
+          judged.titleBar = false;
+          add(judged.titleBarCause, where + " offers no " + interface);
+          break;
+      }
+      continue;
+    }
+    if (version < need.lowest) {
+      add(never, where + " offers " + interface + " at version " + std::to_string(version) + ", below the " +
+                     std::to_string(need.lowest) + " the window needs");
+    } else if (version < need.lowestForTitleBar) {
+      judged.titleBar = false;
+      add(judged.titleBarCause, where + " offers " + interface + " at version " + std::to_string(version) +
+                                    ", below the " + std::to_string(need.lowestForTitleBar) +
+                                    " that drawing the title bar needs");
+    }
+  }
+  if (!never.empty()) {
+    judged.outcome = Probe::Outcome::Never;
+    judged.cause = never;
+  } else if (!notYet.empty()) {
+    judged.outcome = Probe::Outcome::NotYet;
+    judged.cause = notYet;
+  }
+  if (!judged.titleBar) judged.titleBarCause += ": the window is shown without a title bar";
+  return judged;
+}
+
+Probe probeDisplays(std::chrono::steady_clock::duration within, int interruptFd,
+                    const std::vector<WaylandNeed>& waylandNeeds) {
   std::vector<std::string> order{"wayland", "x11"};
   if (const char* chosen = env("SDL_VIDEODRIVER")) order = chosenDesktopDrivers(chosen);
   std::erase_if(order, [](const std::string& d) { return !env(d == "wayland" ? "WAYLAND_DISPLAY" : "DISPLAY"); });
@@ -651,7 +840,7 @@ Probe probeDisplays(std::chrono::steady_clock::duration within, int interruptFd)
   std::vector<Exchange*> exchanges;
   for (const std::string& driver : order) {
     looks.push_back(std::make_unique<Look>());
-    if (driver == "wayland") lookAtWayland(*looks.back());
+    if (driver == "wayland") lookAtWayland(*looks.back(), waylandNeeds);
     else lookAtX11(*looks.back());
     if (!looks.back()->result) exchanges.push_back(&looks.back()->exchange);
   }

@@ -157,6 +157,19 @@ bool fullScreenAsked() {
 
 }  // namespace
 
+const std::vector<WaylandNeed>& WindowSurface::waylandNeeds() {
+  using When = WaylandNeed::WhenMissing;
+  static const std::vector<WaylandNeed> needs{
+      {"wl_compositor", 3, 3, When::Never, ""},
+      {"wl_shm", 1, 1, When::Never, ""},
+      {"xdg_wm_base", 1, 1, When::Never, ""},
+      {"wl_subcompositor", 1, 1, When::TitleBar, ""},
+      {"wl_seat", 1, 3, When::Waited, "no touch, pointer or keyboard yet"},
+      {"wl_output", 1, 2, When::Waited, "no screen to show the window on yet"},
+  };
+  return needs;
+}
+
 std::unique_ptr<WindowSurface> WindowSurface::open(core::Error* error) { return open(Options(), error); }
 
 std::unique_ptr<WindowSurface> WindowSurface::open(const Options& options, core::Error* error) {
@@ -186,6 +199,10 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
   const std::string drivers = !options.driver.empty() ? options.driver : wayland && *wayland ? "wayland,x11" : "x11";
   SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, drivers.c_str(),
                           options.driver.empty() ? SDL_HINT_NORMAL : SDL_HINT_OVERRIDE);
+  // Without the decoration library SDL shows the window with no title bar of its own, and binds
+  // nothing that library needs. Read when SDL's Wayland driver starts.
+  if (options.titleBar) SDL_ResetHint(SDL_HINT_VIDEO_WAYLAND_ALLOW_LIBDECOR);
+  else SDL_SetHintWithPriority(SDL_HINT_VIDEO_WAYLAND_ALLOW_LIBDECOR, "0", SDL_HINT_OVERRIDE);
   // Xlib's handler of a broken connection is ours before SDL opens one: a server that goes away
   // while SDL starts is said like any other loss, not by Xlib's exit. SDL reads its driver names
   // in any case.
@@ -197,7 +214,7 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
   // never answers is turned off for the process first, so that the window shows without it.
   SessionBus::keepFromHangingTheStart(SessionBus::AnswerLimit, options.interruptFd);
   if (pollfd p{options.interruptFd, POLLIN, 0}; options.interruptFd >= 0 && poll(&p, 1, 0) > 0) {
-    core::setError(error, core::Error::withDescription(ErrorDomain, OpenFailed, "The window's start was interrupted."));
+    core::setError(error, core::Error::withDescription(ErrorDomain, OpenFailed, "The window's start was interrupted"));
     return false;
   }
   // SDL keeps its session-bus connection, and the GL drivers it probes keep their caches, for the

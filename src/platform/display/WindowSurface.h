@@ -25,6 +25,8 @@ class Window;
 
 namespace display {
 
+struct WaylandNeed;
+
 // A turn of the mouse wheel or a two-finger swipe on a touchpad, over the window: a small pan by
 // `scrollDelta` points (positive y: the content moves down, as when scrolling towards the top).
 struct ScrollEvent {
@@ -86,7 +88,20 @@ class WindowSurface : public Surface {
     // A descriptor whose becoming readable (a termination signal's) ends the look at the session
     // bus before SDL starts, and the open with it; -1 for none.
     int interruptFd = -1;
+    // On Wayland, whether the title bar is drawn (by the decoration library SDL loads): false
+    // where the compositor lacks what that library binds (DisplayProbe's look says so).
+    bool titleBar = true;
   };
+
+  // What the window needs of a Wayland compositor's globals, held against its registry before SDL
+  // is given it: SDL 2.26 and libdecor's Cairo plug-in crash on a compositor without them or
+  // with an older version than they bind (a newer SDL may need less: lower them here). Measured
+  // from the binds of a start on Weston: SDL binds wl_compositor (and calls set_buffer_scale,
+  // version 3), wl_shm, xdg_wm_base, wl_seat and wl_output at the versions offered, and sets up
+  // its mouse on a seat, without which it crashes; the plug-in binds wl_subcompositor, wl_seat 3
+  // and wl_output 2 whatever is offered. Without the plug-in (no title bar) SDL takes version 1
+  // of the seat and the output.
+  static const std::vector<WaylandNeed>& waylandNeeds();
 
   // Opens the window; nullptr with an error when SDL or the window cannot be set up.
   static std::unique_ptr<WindowSurface> open(core::Error* error = nullptr);

@@ -21,6 +21,7 @@
 #include "platform/core/Error.h"
 #include "platform/display/Display.h"
 #include "platform/display/DisplayProbe.h"
+#include "platform/display/WindowSurface.h"
 #include "platform/display/X11Window.h"
 #include "platform/ui/Application.h"
 #include "platform/ui/Screen.h"
@@ -32,6 +33,8 @@
 namespace {
 
 using display::Probe;
+using display::WaylandNeed;
+using display::WaylandRegistryReader;
 using display::WaylandSyncReader;
 using display::XSetupReply;
 using support::ScopedEnv;
@@ -176,6 +179,229 @@ TEST(DisplayProbeTest, WaylandSyncIsDoneOnlyAtItsCallback) {
             WaylandSyncReader::State::Malformed);
 }
 
+// ---- a compositor's registry ------------------------------------------------------------------
+
+// A Wayland message: the object, the header (its length with the opcode), the arguments.
+std::string waylandMessage(uint32_t object, uint32_t opcode, const std::string& arguments) {
+  std::string m;
+  put32(m, object);
+  put32(m, static_cast<uint32_t>((8 + arguments.size()) << 16) | opcode);
+  return m + arguments;
+}
+// A string argument: its length with the NUL, the bytes and the NUL, padded.
+std::string waylandString(const std::string& text) {
+  std::string a;
+  put32(a, static_cast<uint32_t>(text.size() + 1));
+  a += text;
+  a.push_back('\0');
+  pad(a);
+  return a;
+}
+std::string registryGlobal(uint32_t name, const std::string& interface, uint32_t version) {
+  std::string a;
+  put32(a, name);
+  a += waylandString(interface);
+  put32(a, version);
+  return waylandMessage(WaylandRegistryReader::RegistryId, 0, a);
+}
+std::string registryGlobalRemoved(uint32_t name) {
+  std::string a;
+  put32(a, name);
+  return waylandMessage(WaylandRegistryReader::RegistryId, 1, a);
+}
+std::string callbackDone() {
+  std::string a;
+  put32(a, 7);
+  return waylandMessage(WaylandRegistryReader::CallbackId, 0, a);
+}
+WaylandRegistryReader::State feed(WaylandRegistryReader& reader, const std::string& bytes) {
+  return reader.feed(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+// Weston's registry as a client meets it first, with a seat announced twice.
+std::string westonRegistry() {
+  return registryGlobal(1, "wl_compositor", 4) + registryGlobal(2, "wl_subcompositor", 1) +
+         registryGlobal(3, "wp_viewporter", 1) + registryGlobal(10, "wl_shm", 1) + registryGlobal(11, "wl_seat", 7) +
+         registryGlobal(12, "wl_output", 3) + registryGlobal(13, "xdg_wm_base", 3) + registryGlobal(14, "wl_seat", 5);
+}
+
+TEST(DisplayProbeTest, TheRegistryAsksForTheRegistryThenSyncs) {
+  std::string expected;
+  put32(expected, 1);
+  put32(expected, (12u << 16) | 1);
+  put32(expected, 2);
+  put32(expected, 1);
+  put32(expected, (12u << 16) | 0);
+  put32(expected, 3);
+  EXPECT_EQ(WaylandRegistryReader::request(), expected);
+}
+
+// The globals asked about are kept as announced, whatever the cut of the bytes, until the sync's
+// callback; a global removed before it is forgotten; the highest version of an interface counts.
+TEST(DisplayProbeTest, TheRegistryIsReadUpToTheSyncsCallbackWhateverItsCut) {
+  const std::string bytes = westonRegistry() + registryGlobalRemoved(2) + callbackDone();
+  const std::vector<std::string> asked{"wl_compositor", "wl_subcompositor", "wl_seat", "wl_shm"};
+  for (const size_t piece : {size_t{1}, size_t{3}, size_t{7}, bytes.size()}) {
+    SCOPED_TRACE(piece);
+    WaylandRegistryReader reader(asked);
+    WaylandRegistryReader::State state = WaylandRegistryReader::State::More;
+    for (size_t at = 0; at < bytes.size(); at += piece) {
+      ASSERT_EQ(state, WaylandRegistryReader::State::More) << at;
+      state = feed(reader, bytes.substr(at, piece));
+    }
+    EXPECT_EQ(state, WaylandRegistryReader::State::Done);
+    const std::vector<display::WaylandGlobal> kept{
+        {1, "wl_compositor", 4}, {10, "wl_shm", 1}, {11, "wl_seat", 7}, {14, "wl_seat", 5}};
+    EXPECT_EQ(reader.globals(), kept);
+    EXPECT_EQ(reader.version("wl_seat"), 7u);
+    EXPECT_EQ(reader.version("wl_subcompositor"), 0u);
+    EXPECT_EQ(reader.version("wl_output"), 0u);  // announced, not asked about
+  }
+}
+
+// The display's error event ends the read with the compositor's words made fit for the log;
+// messages libwayland would refuse end it as not Wayland.
+TEST(DisplayProbeTest, TheRegistrysErrorsAndMessagesNoCompositorSendsAreToldApart) {
+  {
+    std::string a;
+    put32(a, 1);
+    put32(a, 3);
+    a += waylandString("no memory\nforged line");
+    WaylandRegistryReader reader;
+    EXPECT_EQ(feed(reader, waylandMessage(1, 0, a)), WaylandRegistryReader::State::Error);
+    EXPECT_EQ(reader.errorCode(), 3u);
+    EXPECT_EQ(reader.errorWords(), "no memory forged line");
+  }
+  std::string noNul = registryGlobal(5, "wl_seat", 7);
+  noNul[8 + 4 + 4 + 7] = 'x';  // "wl_seat" then its NUL, replaced
+  std::string nullString;
+  put32(nullString, 5);
+  put32(nullString, 0);
+  put32(nullString, 7);
+  std::string longString;
+  put32(longString, 5);
+  put32(longString, 200);  // a string past the message's end
+  longString += "wl_seat";
+  longString.push_back('\0');
+  put32(longString, 7);
+  std::string noVersion;
+  put32(noVersion, 5);
+  noVersion += waylandString("wl_seat");
+  std::string unaligned = waylandMessage(9, 0, "");
+  unaligned[6] = 10;  // 10 bytes long
+  std::string tooLong;
+  put32(tooLong, 9);
+  put32(tooLong, (4100u << 16) | 0);
+  std::string shorterThanItsHeader = waylandMessage(9, 0, "");
+  shorterThanItsHeader[6] = 4;
+  struct Case {
+    const char* what;
+    std::string bytes;
+  } cases[] = {
+      {"a string without its NUL", noNul},
+      {"an interface's null string", waylandMessage(WaylandRegistryReader::RegistryId, 0, nullString)},
+      {"a string past the message", waylandMessage(WaylandRegistryReader::RegistryId, 0, longString)},
+      {"a global without its version", waylandMessage(WaylandRegistryReader::RegistryId, 0, noVersion)},
+      {"an unknown registry event", waylandMessage(WaylandRegistryReader::RegistryId, 2, "")},
+      {"a length not of whole words", unaligned},
+      {"a length past libwayland's buffer", tooLong},
+      {"a length shorter than the header", shorterThanItsHeader},
+      {"an error without its words", waylandMessage(1, 0, std::string(8, '\0'))},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WaylandRegistryReader reader({"wl_seat"});
+    EXPECT_EQ(feed(reader, registryGlobal(1, "wl_compositor", 4) + c.bytes + callbackDone()),
+              WaylandRegistryReader::State::Malformed);
+  }
+  // A message cut short waits for the rest; the string's padding is read as padding.
+  WaylandRegistryReader reader({"wl_seat"});
+  const std::string seat = registryGlobal(5, "wl_seat", 7);
+  EXPECT_EQ(feed(reader, seat.substr(0, seat.size() - 1)), WaylandRegistryReader::State::More);
+  EXPECT_EQ(feed(reader, seat.substr(seat.size() - 1) + callbackDone()), WaylandRegistryReader::State::Done);
+  EXPECT_EQ(reader.version("wl_seat"), 7u);
+}
+
+// A compositor that floods its registry costs bounded memory: the globals kept of an interface
+// stop at the bound, and the flood hides no other interface announced after it.
+TEST(DisplayProbeTest, ARegistryFloodedWithGlobalsKeepsAtMostItsBound) {
+  WaylandRegistryReader reader({"wl_output", "wl_compositor"});
+  std::string many;
+  for (uint32_t name = 1; name <= 10000; ++name) many += registryGlobal(name, "wl_output", 3);
+  many += registryGlobal(10001, "wl_compositor", 4);
+  EXPECT_EQ(feed(reader, many + callbackDone()), WaylandRegistryReader::State::Done);
+  EXPECT_EQ(reader.globals().size(), WaylandRegistryReader::MaxGlobalsPerInterface + 1);
+  EXPECT_EQ(reader.version("wl_compositor"), 4u);
+}
+
+// The globals held against the window's needs: what is missing for good or too old is Never with
+// its name and versions, a seat or an output not there yet is waited for, and what only the title
+// bar needs leaves the window without it.
+TEST(DisplayProbeTest, TheGlobalsAreHeldAgainstTheWindowsNeeds) {
+  const std::vector<WaylandNeed>& needs = display::WindowSurface::waylandNeeds();
+  std::vector<std::string> interfaces;
+  for (const WaylandNeed& need : needs) interfaces.push_back(need.interface);
+  const std::string where = "the Wayland compositor at /run/w";
+  struct Case {
+    const char* what;
+    std::vector<std::pair<std::string, uint32_t>> globals;
+    Probe::Outcome outcome;
+    std::string cause;
+    bool titleBar;
+    std::string titleBarCause;
+  } cases[] = {
+      {"Weston's",
+       {{"wl_compositor", 4}, {"wl_subcompositor", 1}, {"wl_shm", 1}, {"wl_seat", 7}, {"wl_output", 3}, {"xdg_wm_base", 3}},
+       Probe::Outcome::There, "", true, ""},
+      {"no seat",
+       {{"wl_compositor", 4}, {"wl_subcompositor", 1}, {"wl_shm", 1}, {"wl_output", 3}, {"xdg_wm_base", 3}},
+       Probe::Outcome::NotYet, where + " offers no wl_seat: no touch, pointer or keyboard yet", true, ""},
+      {"no seat, no output",
+       {{"wl_compositor", 4}, {"wl_subcompositor", 1}, {"wl_shm", 1}, {"xdg_wm_base", 3}},
+       Probe::Outcome::NotYet,
+       where + " offers no wl_seat: no touch, pointer or keyboard yet; " + where +
+           " offers no wl_output: no screen to show the window on yet",
+       true, ""},
+      {"the compositor at version 1",
+       {{"wl_compositor", 1}, {"wl_subcompositor", 1}, {"wl_shm", 1}, {"wl_seat", 7}, {"wl_output", 3}, {"xdg_wm_base", 3}},
+       Probe::Outcome::Never, where + " offers wl_compositor at version 1, below the 3 the window needs", true, ""},
+      {"no shell, no seat",
+       {{"wl_compositor", 4}, {"wl_subcompositor", 1}, {"wl_shm", 1}, {"wl_output", 3}},
+       Probe::Outcome::Never, where + " offers no xdg_wm_base, which the window needs (version 1 or later)", true, ""},
+      {"no subcompositor",
+       {{"wl_compositor", 4}, {"wl_shm", 1}, {"wl_seat", 7}, {"wl_output", 3}, {"xdg_wm_base", 3}},
+       Probe::Outcome::There, "", false,
+       where + " offers no wl_subcompositor: the window is shown without a title bar"},
+      {"the seat at version 1",
+       {{"wl_compositor", 4}, {"wl_subcompositor", 1}, {"wl_shm", 1}, {"wl_seat", 1}, {"wl_output", 3}, {"xdg_wm_base", 3}},
+       Probe::Outcome::There, "", false,
+       where + " offers wl_seat at version 1, below the 3 that drawing the title bar needs: the window is shown "
+               "without a title bar"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WaylandRegistryReader reader(interfaces);
+    std::string bytes;
+    uint32_t name = 0;
+    for (const auto& [interface, version] : c.globals) bytes += registryGlobal(++name, interface, version);
+    ASSERT_EQ(feed(reader, bytes + callbackDone()), WaylandRegistryReader::State::Done);
+    const display::WaylandJudgement judged = display::judgeWaylandGlobals(reader, needs, where);
+    EXPECT_EQ(judged.outcome, c.outcome);
+    EXPECT_EQ(judged.cause, c.cause);
+    EXPECT_EQ(judged.titleBar, c.titleBar);
+    EXPECT_EQ(judged.titleBarCause, c.titleBarCause);
+  }
+}
+
+// An X display over TCP is at port 6000 plus its number: a number that passes the last port names
+// none, never the port its 16 bits would reach.
+TEST(DisplayProbeTest, AnXDisplaysPortStopsAtTheLastPort) {
+  EXPECT_EQ(display::xServerPort(0), 6000);
+  EXPECT_EQ(display::xServerPort(59535), 65535);
+  EXPECT_EQ(display::xServerPort(59536), std::nullopt);
+  EXPECT_EQ(display::xServerPort(60000), std::nullopt);
+}
+
 // A server's words reach the log: they are cut to a sane length and cannot forge a line or carry
 // a terminal's escapes.
 TEST(DisplayProbeTest, AServersWordsAreCutAndTheirControlsReplaced) {
@@ -300,6 +526,8 @@ TEST_F(DisplayWaitTest, WhatWaitingCannotMendEndsTheWaitAtOnce) {
       {longName.c_str(), m_runtime.c_str(), nullptr, "is too long (at most 107 bytes)"},
       {nullptr, nullptr, "garbage", "DISPLAY=garbage names no X server"},
       {nullptr, nullptr, ":", "DISPLAY=: names no X server"},
+      {nullptr, nullptr, "127.0.0.1:60000",
+       "DISPLAY=127.0.0.1:60000 names no X server: display 60000 would be at TCP port 66000, past the last port, 65535"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.reason);
