@@ -45,10 +45,10 @@ double displayWaitSeconds();
 // offscreen surface. A display that is named but where no window opens is never replaced by an
 // offscreen surface, since nothing would ever be shown. Only a display that is not there yet is
 // waited for: a socket missing or refusing, a server that does not answer in time or closes the
-// connection during its start, a compositor that offers no seat or no output yet. Standard error says once why, and that the display is waited for;
-// it is tried again (each try's wait for an answer bounded by what is left of the wait and ended
-// by `interruptFd`) until the wait is over, and then nullptr comes back with the reason in
-// `error`. What waiting cannot mend (a name that names no server, a refused authorization, pixels
+// connection during its start, a compositor that offers no seat or no output yet. Standard error
+// says once why, and that the display is waited for; it is tried again (each try's wait for an
+// answer bounded by what is left of the wait and ended by `interruptFd`) until the wait is over,
+// and then nullptr comes back with the reason in `error`. What waiting cannot mend (a name that names no server, a refused authorization, pixels
 // the window cannot draw, a compositor's global missing or too old) comes back at once; what only
 // the title bar needs is said once, and the window shown without it. A termination signal during
 // the wait or the window's start ends it as an interruption, said as none of these.
