@@ -114,7 +114,7 @@ TEST(ContextTest, BitmapOnFirstDrawingMakesPixelsOnlyWhenDrawnWithTheStateBefore
       red += a->pixelAt(x, y) == 0xFFFF0000u;
     }
   EXPECT_GT(red, 10);
-  EXPECT_EQ(a->pixelAt(13, 6), 0xFF0000FFu);
+  EXPECT_EQ(a->pixelAt(15, 6), 0xFF0000FFu);
 }
 
 TEST(ContextTest, BitmapRefusesEmptyOrHugeSizes) {
