@@ -303,8 +303,8 @@ std::shared_ptr<Image> Context::takeImage(std::unique_ptr<Context> ctx) {
   if (!ctx) return nullptr;
   ctx->makePixels();
   cairo_surface_t* s = cairo_get_target(ctx->m_cr);
-  if (cairo_surface_get_type(s) != CAIRO_SURFACE_TYPE_IMAGE || cairo_image_surface_get_format(s) != CAIRO_FORMAT_ARGB32 ||
-      cairo_surface_status(s) != CAIRO_STATUS_SUCCESS)
+  if (cairo_surface_get_type(s) != CAIRO_SURFACE_TYPE_IMAGE || cairo_surface_status(s) != CAIRO_STATUS_SUCCESS ||
+      cairo_image_surface_get_format(s) != CAIRO_FORMAT_ARGB32)
     return ctx->makeImage();
   const double scale = ctx->m_scale;
   cairo_surface_reference(s);
