@@ -211,7 +211,9 @@ cairo_surface_t* reduced(cairo_surface_t* source, int pw, int ph) {
     }
     auto* line = reinterpret_cast<uint32_t*>(outData + size_t(y) * outStride);
     for (int x = 0; x < pw; ++x) {
-      auto channel = [&](int c) { return static_cast<uint32_t>(std::min<uint64_t>(255, (sum[x * 4 + c] + (1u << 23)) >> 24)); };
+      auto channel = [&](int c) {
+        return static_cast<uint32_t>(std::min<uint64_t>(255, (sum[size_t(x) * 4 + c] + (1u << 23)) >> 24));
+      };
       const uint32_t a = channel(0);
       // Premultiplied: no channel above the alpha.
       line[x] = a << 24 | std::min(a, channel(1)) << 16 | std::min(a, channel(2)) << 8 | std::min(a, channel(3));
