@@ -12,7 +12,11 @@
 // scale 2 (each batch after an untimed frame), a round's ratio being that of its two batches' mean
 // frame times. The ratio printed is the median of the rounds', with their lowest and highest, and
 // the goal's verdict is the median's: a busy moment of the machine weighs on a round or two, where
-// timed side after side it weighed on one side alone.
+// timed side after side it weighed on one side alone. A whole frame must show what the program's
+// own frames show: each side compares its home screen after the warm-up with the picture it took
+// before (within a rounding here and there) and is not timed when they differ; it says how many
+// layer bitmaps a whole frame makes and their pixels, printed under the window's ratio.
+// KT_BENCH_SCREENS=<folder> saves both pictures of each side there as PNG files.
 //
 // The song list scrolling full screen on 1920 x 1080 (1.40625), frame after frame, against the same
 // at scale 2, in the CPU time of the whole program (every thread): goal at most 0.6. And the whole
@@ -236,6 +240,33 @@ class Stage {
     m_surface->compositor().invalidate();
     m_surface->renderFrame();
   }
+  // The pixels of the last frame drawn.
+  std::shared_ptr<gfx::Image> picture() { return m_surface->compositor().snapshot(); }
+  // The screen as the program's own frames show it, composited again from what its layers hold
+  // (none drawn again): a few times, so that its pictures are drawn from the copies resampled the
+  // second time they are drawn, as from then on.
+  std::shared_ptr<gfx::Image> programPicture() {
+    for (int i = 0; i < 3; ++i) {
+      waitForBuffer();
+      m_surface->compositor().invalidate();
+      m_surface->renderFrame();
+    }
+    return picture();
+  }
+  // The layers' drawn bitmaps as the last frame left them (after a whole frame: those it made),
+  // and their pixels.
+  std::pair<size_t, double> bitmaps() const {
+    std::pair<size_t, double> count{0, 0.0};
+    std::function<void(const gfx::Layer&)> add = [&](const gfx::Layer& layer) {
+      if (const auto& drawn = layer.drawnContent()) {
+        ++count.first;
+        count.second += double(drawn->pixelWidth()) * drawn->pixelHeight();
+      }
+      for (const auto& sub : layer.sublayers()) add(*sub);
+    };
+    add(*m_window->layer());
+    return count;
+  }
 
  private:
   bool waitFor(const std::function<bool()>& condition) {
@@ -271,6 +302,38 @@ double median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
+void writeFile(const std::string& path, const std::optional<std::string>& data) {
+  if (!data) return;
+  std::ofstream out(path, std::ios::binary);
+  out.write(data->data(), static_cast<std::streamsize>(data->size()));
+}
+
+// How two pictures of one screen differ, in words; empty when they show the same. Drawn again, a
+// picture may differ along an edge here and there (an image drawn into a view's content from its
+// resampled copy, where the first drawing resampled it as it went: a row of the search bar's edge
+// at 1920 x 1080, a quarter of a percent of the pixels): a pixel counts when a channel is off by
+// more than 24 of 255, and more than one pixel in a hundred so counted is a difference.
+std::string differences(const std::shared_ptr<gfx::Image>& a, const std::shared_ptr<gfx::Image>& b) {
+  if (!a || !b) return "no picture";
+  if (a->pixelWidth() != b->pixelWidth() || a->pixelHeight() != b->pixelHeight()) return "of other sizes";
+  size_t off = 0;
+  int firstX = -1, firstY = -1;
+  for (int y = 0; y < a->pixelHeight(); ++y)
+    for (int x = 0; x < a->pixelWidth(); ++x) {
+      const uint32_t p = a->pixelAt(x, y), q = b->pixelAt(x, y);
+      bool far = false;
+      for (int shift = 0; shift < 32; shift += 8)
+        far = far || std::abs(int((p >> shift) & 0xFF) - int((q >> shift) & 0xFF)) > 24;
+      if (!far) continue;
+      if (off++ == 0) firstX = x, firstY = y;
+    }
+  const double total = double(a->pixelWidth()) * a->pixelHeight();
+  if (double(off) <= total / 100) return "";
+  char text[160];
+  std::snprintf(text, sizeof text, "%zu of %.0f pixels differ, the first at %d,%d", off, total, firstX, firstY);
+  return text;
+}
+
 // One side of a window's comparison, in a process of its own (this program run with
 // `--frame-side`): the stage set up and the home screen warmed up, then commands read a line at a
 // time on standard input and answered a line each on standard output. "frames N" times N frames
@@ -285,6 +348,12 @@ int frameSide(const WindowSize& size, bool wayland, bool scaleTwo) {
   };
   Stage stage(size, wayland, scaleTwo);
   if (!stage.ready()) return failed("the window or the home screen did not come");
+  // The home screen as the program's own frames show it: the whole frames timed must show the
+  // same (every layer drawn again, none may hide what the program shows).
+  const std::shared_ptr<gfx::Image> shown = stage.programPicture();
+  const char* screens = std::getenv("KT_BENCH_SCREENS");
+  const std::string screenName = std::string(screens ? screens : "") + "/home-" + sizeName(size) + "-" +
+                                 (wayland ? "wayland" : "x11") + (scaleTwo ? "-scale2" : "-own");
   bool fold = false;
   auto frame = [&] {
     if (fold) stage.foldFrame();
@@ -299,10 +368,23 @@ int frameSide(const WindowSize& size, bool wayland, bool scaleTwo) {
       stage.waitForBuffer();
       frame();
     }
+    if (!fold) {
+      const std::shared_ptr<gfx::Image> whole = stage.picture();
+      if (screens) {
+        writeFile(screenName + "-shown.png", shown ? shown->pngData() : std::nullopt);
+        writeFile(screenName + "-whole.png", whole ? whole->pngData() : std::nullopt);
+      }
+      if (const std::string why = differences(shown, whole); !why.empty()) {
+        std::printf("side failed the whole frame is not the program's: %s\n", why.c_str());
+        std::fflush(stdout);
+        return false;
+      }
+    }
     std::printf("side ready\n");
     std::fflush(stdout);
+    return true;
   };
-  warmUp();
+  if (!warmUp()) return 3;
   char line[64];
   while (std::fgets(line, sizeof line, stdin)) {
     int count = 0;
@@ -310,6 +392,10 @@ int frameSide(const WindowSize& size, bool wayland, bool scaleTwo) {
       if (!stage.startFold()) return failed("the fold did not start");
       fold = true;
       warmUp();
+    } else if (std::strncmp(line, "bitmaps", 7) == 0) {
+      const auto [count, pixels] = stage.bitmaps();
+      std::printf("side bitmaps %zu %.0f\n", count, pixels);
+      std::fflush(stdout);
     } else if (std::sscanf(line, "frames %d", &count) == 1) {
       // An untimed frame first: the other side's turn has pushed this side's pixels out of the
       // processor's caches, and the first frame after it cost up to a third more than the next ones.
@@ -417,6 +503,9 @@ struct SceneTimes {
   std::vector<double> own, two;
   double madeMB = 0;  // copies resampled while timed, both sides: none in a steady state
   std::string failure;
+  // The layers' bitmaps a whole frame makes, and their millions of pixels, on each side.
+  size_t ownBitmaps = 0, twoBitmaps = 0;
+  double ownMegapixels = 0, twoMegapixels = 0;
 };
 
 // A window's home screen and then its fold, each timed in rounds taken in turns on its two sides.
@@ -440,6 +529,15 @@ std::array<SceneTimes, 2> timeWindow(const WindowSize& size, bool wayland) {
     const std::string ownReady = own.reply(), twoReady = two.reply();
     if (ownReady != "ready") return fail(scene, "window's scale", ownReady);
     if (twoReady != "ready") return fail(scene, "scale 2", twoReady);
+    for (bool scaleTwo : {false, true}) {
+      FrameSide& side = scaleTwo ? two : own;
+      side.send("bitmaps");
+      size_t count = 0;
+      double pixels = 0;
+      if (std::sscanf(side.reply().c_str(), "bitmaps %zu %lf", &count, &pixels) != 2) continue;
+      (scaleTwo ? times.twoBitmaps : times.ownBitmaps) = count;
+      (scaleTwo ? times.twoMegapixels : times.ownMegapixels) = pixels / 1e6;
+    }
     const std::string batch = "frames " + std::to_string(fold ? kFoldBatch : kHomeBatch);
     for (int round = 0; round < kRounds; ++round) {
       for (bool scaleTwo : {false, true}) {
@@ -497,6 +595,9 @@ void frameReport() {
         if (size.goal > 0) std::printf("  goal at most %.2f: %s", size.goal, ratio <= size.goal ? "met" : "NOT met");
         if (times.madeMB >= 0.05) std::printf("  (%.1f MB of copies made while timed)", times.madeMB);
         std::printf("\n");
+        if (!fold)
+          std::printf("          layer bitmaps a frame: %zu of %.1f Mpx vs %zu of %.1f Mpx\n", times.ownBitmaps,
+                      times.ownMegapixels, times.twoBitmaps, times.twoMegapixels);
       }
     }
   }

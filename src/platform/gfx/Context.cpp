@@ -211,6 +211,56 @@ std::unique_ptr<Context> Context::bitmap(Size points, double scale, bool opaque)
   return ctx;
 }
 
+std::unique_ptr<Context> Context::bitmapOnFirstDrawing(Size points, double scale) {
+  if (scale <= 0) scale = Image::drawingScale();
+  if (!(points.width > 0) || !(points.height > 0) || !std::isfinite(scale)) return nullptr;
+  double pw = pixelLength(points.width, scale), ph = pixelLength(points.height, scale);
+  if (pw < 1 || ph < 1 || pw > kMaxSide || ph > kMaxSide || pw * ph > double(kMaxPixels)) {
+    KT_LOG("bitmap context of %gx%g pixels refused", pw, ph);
+    return nullptr;
+  }
+  // The recording surface holds no pixels; nothing is drawn on it (the first drawing makes the
+  // bitmap), its extents give the clip the bitmap's bounds.
+  cairo_rectangle_t extents{0, 0, pw, ph};
+  cairo_surface_t* s = cairo_recording_surface_create(CAIRO_CONTENT_COLOR_ALPHA, &extents);
+  auto ctx = forSurface(s, scale);
+  cairo_surface_destroy(s);
+  if (!ctx) return nullptr;
+  ctx->m_bitmap = true;
+  ctx->m_size = points;
+  ctx->m_pending = true;
+  ctx->m_pixelWidth = static_cast<int>(pw);
+  ctx->m_pixelHeight = static_cast<int>(ph);
+  return ctx;
+}
+
+void Context::makePixels() const {
+  if (!m_pending) return;
+  m_pending = false;
+  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, m_pixelWidth, m_pixelHeight);
+  cairo_t* cr = cairo_create(s);
+  cairo_surface_destroy(s);
+  // As forSurface and the constructor set it up, then the changes made since.
+  cairo_matrix_t base = toCairo(m_base);
+  cairo_set_matrix(cr, &base);
+  cairo_set_line_width(cr, 1);
+  cairo_set_miter_limit(cr, 10);
+  for (const auto& change : m_pendingChanges) change(cr);
+  m_pendingChanges.clear();
+  cairo_destroy(m_cr);
+  m_cr = cr;
+}
+
+void Context::changeState(std::function<void(cairo_t*)> change) {
+  change(m_cr);
+  if (m_pending) m_pendingChanges.push_back(std::move(change));
+}
+
+cairo_t* Context::cairo() const {
+  makePixels();
+  return m_cr;
+}
+
 double Context::fittingScale(Size points, double scale) {
   if (scale <= 0) scale = Image::drawingScale();
   if (!std::isfinite(scale)) return 0;
@@ -249,7 +299,25 @@ Context::~Context() {
   cairo_destroy(m_cr);
 }
 
+std::shared_ptr<Image> Context::takeImage(std::unique_ptr<Context> ctx) {
+  if (!ctx) return nullptr;
+  ctx->makePixels();
+  cairo_surface_t* s = cairo_get_target(ctx->m_cr);
+  if (cairo_surface_get_type(s) != CAIRO_SURFACE_TYPE_IMAGE || cairo_surface_status(s) != CAIRO_STATUS_SUCCESS ||
+      cairo_image_surface_get_format(s) != CAIRO_FORMAT_ARGB32)
+    return ctx->makeImage();
+  const double scale = ctx->m_scale;
+  cairo_surface_reference(s);
+  // The Cairo context goes first, so that nothing draws into the image's pixels after.
+  ctx.reset();
+  cairo_surface_flush(s);
+  auto image = Image::fromSurface(s, scale);
+  cairo_surface_destroy(s);
+  return image;
+}
+
 std::shared_ptr<Image> Context::makeImage() const {
+  makePixels();
   cairo_surface_t* s = cairo_get_target(m_cr);
   if (cairo_surface_get_type(s) != CAIRO_SURFACE_TYPE_IMAGE) return nullptr;
   cairo_format_t format = cairo_image_surface_get_format(s);
@@ -287,7 +355,7 @@ const Context::State& Context::state() const { return m_states.back(); }
 
 void Context::save() {
   m_states.push_back(m_states.back());
-  cairo_save(m_cr);
+  changeState([](cairo_t* cr) { cairo_save(cr); });
 }
 
 int Context::saveDepth() const { return static_cast<int>(m_states.size()) - 1; }
@@ -295,19 +363,23 @@ int Context::saveDepth() const { return static_cast<int>(m_states.size()) - 1; }
 void Context::restore() {
   if (m_states.size() <= 1) return;
   m_states.pop_back();
-  cairo_restore(m_cr);
+  changeState([](cairo_t* cr) { cairo_restore(cr); });
 }
 
-void Context::translate(double dx, double dy) { cairo_translate(m_cr, dx, dy); }
+void Context::translate(double dx, double dy) {
+  changeState([dx, dy](cairo_t* cr) { cairo_translate(cr, dx, dy); });
+}
 void Context::scaleBy(double sx, double sy) {
   if (sx == 0 || sy == 0) return;  // a singular matrix would put the Cairo context in error
-  cairo_scale(m_cr, sx, sy);
+  changeState([sx, sy](cairo_t* cr) { cairo_scale(cr, sx, sy); });
 }
-void Context::rotate(double radians) { cairo_rotate(m_cr, radians); }
+void Context::rotate(double radians) {
+  changeState([radians](cairo_t* cr) { cairo_rotate(cr, radians); });
+}
 void Context::concat(const AffineTransform& t) {
   if (!t.isInvertible()) return;
-  cairo_matrix_t m = toCairo(t);
-  cairo_transform(m_cr, &m);
+  const cairo_matrix_t m = toCairo(t);
+  changeState([m](cairo_t* cr) { cairo_transform(cr, &m); });
 }
 
 AffineTransform Context::ctm() const {
@@ -444,6 +516,7 @@ void Context::finishComposite() {
 void Context::perform(const Op& op) {
   const State& s = state();
   if (s.alpha <= 0) return;
+  makePixels();
   cairo_antialias_t aa = s.antialias ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE;
   cairo_set_antialias(m_cr, aa);
   if (s.shadow && op.castsShadow) paintShadow(op);
@@ -713,11 +786,17 @@ void Context::drawDevicePath(const Path& devicePath, PathDrawingMode mode) {
 }
 
 void Context::clipToDevicePath(const Path& devicePath, FillRule rule) {
-  cairo_new_path(m_cr);
-  appendDevicePath(m_cr, devicePath, 0, 0);
-  cairo_set_fill_rule(m_cr, rule == FillRule::EvenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
-  cairo_set_antialias(m_cr, state().antialias ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
-  cairo_clip(m_cr);
+  const cairo_fill_rule_t fillRule = rule == FillRule::EvenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING;
+  const cairo_antialias_t antialias = state().antialias ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE;
+  auto clipTo = [fillRule, antialias](const Path& path, cairo_t* cr) {
+    cairo_new_path(cr);
+    appendDevicePath(cr, path, 0, 0);
+    cairo_set_fill_rule(cr, fillRule);
+    cairo_set_antialias(cr, antialias);
+    cairo_clip(cr);
+  };
+  if (!m_pending) return clipTo(devicePath, m_cr);
+  changeState([clipTo, devicePath](cairo_t* cr) { clipTo(devicePath, cr); });
 }
 
 // ---- Clipping ----
@@ -795,6 +874,8 @@ Rect Context::clipBoundingBox() const {
 }
 
 void Context::clearRect(const Rect& r) {
+  // Pixels still to be made are transparent already.
+  if (m_pending) return;
   cairo_save(m_cr);
   cairo_new_path(m_cr);
   Rect s = r.standardized();

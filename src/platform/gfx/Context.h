@@ -71,6 +71,10 @@ class Context {
   // transparent, or black without alpha when `opaque`. The pixel size is the point size times the
   // scale, rounded up. nullptr when that size is empty or too large.
   static std::unique_ptr<Context> bitmap(Size points, double scale = 0, bool opaque = false);
+  // A transparent bitmap as bitmap() makes it, whose pixels are made by the first drawing into
+  // it: until then (and for good, when nothing draws) it holds none, and hasPixels() is false.
+  // Changes of the transform and the clip made before are carried over to the pixels.
+  static std::unique_ptr<Context> bitmapOnFirstDrawing(Size points, double scale = 0);
   // `scale` (0 takes Image::drawingScale()) when a bitmap of `points` at it can be made, else the
   // largest scale below it whose bitmap can; 0 when none can.
   static double fittingScale(Size points, double scale = 0);
@@ -84,7 +88,10 @@ class Context {
   Context(const Context&) = delete;
   Context& operator=(const Context&) = delete;
 
-  cairo_t* cairo() const { return m_cr; }
+  // Drawing straight through Cairo: the pixels are made first, if they are still to be made.
+  cairo_t* cairo() const;
+  // False for a bitmapOnFirstDrawing() context that nothing has been drawn into.
+  bool hasPixels() const { return !m_pending; }
   double scale() const { return m_scale; }
   // The size in points of a bitmap or image-surface context; zero for other surfaces.
   Size size() const { return m_size; }
@@ -92,6 +99,9 @@ class Context {
   // A snapshot of the pixels of a bitmap or image-surface context, at the context's scale
   // (alpha 255 for an opaque bitmap); nullptr for other surfaces.
   std::shared_ptr<Image> makeImage() const;
+  // The pixels of a bitmap context as an image, as makeImage() gives them but without a copy:
+  // the context is given up with them.
+  static std::shared_ptr<Image> takeImage(std::unique_ptr<Context> ctx);
 
   // ---- State ----
   void save();
@@ -223,8 +233,18 @@ class Context {
   Box clipDeviceBox() const;
   void drawDevicePath(const Path& devicePath, PathDrawingMode mode);
   void clipToDevicePath(const Path& devicePath, FillRule rule);
+  // Applies a change of the Cairo state (transform, clip, save and restore) and, while the
+  // pixels are still to be made, keeps it for them.
+  void changeState(std::function<void(cairo_t*)> change);
+  // Makes the pixels of a bitmapOnFirstDrawing() context, once.
+  void makePixels() const;
 
-  cairo_t* m_cr = nullptr;
+  // Until the pixels are made: a context over a recording surface of the bitmap's size, which
+  // draws nothing and answers the transform and the clip, and the changes to carry over.
+  mutable cairo_t* m_cr = nullptr;
+  mutable bool m_pending = false;
+  mutable std::vector<std::function<void(cairo_t*)>> m_pendingChanges;
+  int m_pixelWidth = 0, m_pixelHeight = 0;
   double m_scale = 1;
   Size m_size;
   bool m_bitmap = false;

@@ -535,11 +535,15 @@ void Layer::displayIfNeeded() {
   m_needsDisplay = false;
   ++m_revision;
   const Rect b = m_model.bounds;
+  // Drawn at the contents scale, but never above the drawing scale: a layer showing an image of
+  // a higher scale keeps that scale for placing the image, and what it draws would only be
+  // reduced again at every frame.
+  double scale = m_model.contentsScale > 0 ? m_model.contentsScale : 1;
+  scale = std::min(scale, Image::drawingScale());
   // Beyond the bounds only outwards and by whole pixels, so that the bounds stay on the pixels.
   EdgeInsets e;
   if (m_delegate && !m_model.masksToBounds) {
     EdgeInsets want = m_delegate->drawingInsetsForLayer(*this);
-    const double scale = m_model.contentsScale > 0 ? m_model.contentsScale : 1;
     auto outwards = [scale](double v) { return std::isfinite(v) && v < 0 ? std::floor(v * scale) / scale : 0.0; };
     e = EdgeInsets{outwards(want.top), outwards(want.left), outwards(want.bottom), outwards(want.right)};
   }
@@ -548,8 +552,9 @@ void Layer::displayIfNeeded() {
   if (!b.isEmpty() && b.width() > 0 && b.height() > 0) {
     // Content too large for a bitmap at its scale is drawn at the largest scale that fits, and
     // shown enlarged, rather than not at all.
-    const double scale = Context::fittingScale(r.size, m_model.contentsScale);
-    if (scale > 0) ctx = Context::bitmap(r.size, scale);
+    const double fitting = Context::fittingScale(r.size, scale);
+    // The bitmap's pixels are made by the first drawing: a layer that draws nothing has none.
+    if (fitting > 0) ctx = Context::bitmapOnFirstDrawing(r.size, fitting);
   }
   if (!ctx) {
     m_drawn = nullptr;
@@ -560,11 +565,12 @@ void Layer::displayIfNeeded() {
   auto keepAlive = weak_from_this().lock();
   m_drewNothing = false;
   drawInContext(*ctx);
-  if (m_drewNothing) {
+  if (m_drewNothing || !ctx->hasPixels()) {
+    // Nothing drawn leaves nothing to show, and the contents image, if any, shows.
     m_drawn = nullptr;
     return;
   }
-  std::shared_ptr<Image> image = ctx->makeImage();
+  std::shared_ptr<Image> image = Context::takeImage(std::move(ctx));
   if (image) fillPartialEdges(*image, r.size);
   m_drawn = std::move(image);
 }

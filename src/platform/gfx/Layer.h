@@ -191,7 +191,8 @@ class Layer : public std::enable_shared_from_this<Layer> {
 
   // ---- Content ----
   // Drawn by the delegate (or drawInContext in a subclass) into a cached bitmap of the bounds at
-  // contentsScale, redrawn only after setNeedsDisplay.
+  // contentsScale (no higher than Image::drawingScale()), redrawn only after setNeedsDisplay. A
+  // drawing that draws nothing leaves no bitmap, and the contents image shows.
   void setNeedsDisplay();
   void setNeedsDisplayInRect(const Rect& rect);
   bool needsDisplay() const { return m_needsDisplay; }

@@ -191,6 +191,33 @@ TextLayout::TextLayout(std::string text, TextStyle style) : m_style(std::move(st
 
 TextLayout::~TextLayout() = default;
 
+std::shared_ptr<const TextLayout::Arranged> TextLayout::arranged(Size bounds, bool limitHeight, bool forceTail,
+                                                                  const std::shared_ptr<const Font>& font) const {
+  constexpr size_t kMostKept = 4;
+  const double pointSize = font->pointSize();
+  for (size_t i = 0; i < m_kept.size(); ++i) {
+    const Kept& k = m_kept[i];
+    if (k.bounds == bounds && k.limitHeight == limitHeight && k.forceTail == forceTail && k.pointSize == pointSize) {
+      // The latest first.
+      const auto at = m_kept.begin() + static_cast<std::ptrdiff_t>(i);
+      std::rotate(m_kept.begin(), at, at + 1);
+      return m_kept.front().arranged;
+    }
+  }
+  auto made = std::make_shared<const Arranged>(arrange(bounds, limitHeight, forceTail, *font));
+  m_kept.insert(m_kept.begin(), Kept{bounds, limitHeight, forceTail, pointSize, made});
+  if (m_kept.size() > kMostKept) m_kept.pop_back();
+  return made;
+}
+
+std::shared_ptr<const Font> TextLayout::fittingFont(double width) const {
+  if (!(m_style.minimumScaleFactor > 0 && m_style.maxLines == 1 && width > 0)) return m_font;
+  if (m_fitted && m_fitted->first == width) return m_fitted->second;
+  auto font = m_font->withSize(fitOneLine(width, m_font->pointSize() * m_style.minimumScaleFactor).pointSize);
+  m_fitted.emplace(width, font);
+  return font;
+}
+
 TextLayout::Arranged TextLayout::arrange(Size bounds, bool limitHeight, bool forceTail, const Font& font) const {
   Arranged a;
   double width = bounds.width > 0 && bounds.width < kUnlimited ? bounds.width : -1;
@@ -375,23 +402,23 @@ void TextLayout::render(cairo_t* cr, const Arranged& a, Point origin, double wid
 
 Size TextLayout::size() const {
   if (m_text.empty()) return {};
-  Arranged a = arrange(Size{}, false, false, *m_font);
-  return {a.width, a.height};
+  auto a = arranged(Size{}, false, false, m_font);
+  return {a->width, a->height};
 }
 
 Size TextLayout::boundingSize(Size bounds, unsigned options) const {
   if (m_text.empty()) return {};
   if (!(options & TextUsesLineFragmentOrigin)) {
     // The first line alone, unwrapped.
-    Arranged a = arrange(Size{}, false, false, *m_font);
-    PangoLayoutLine* line = pango_layout_get_line_readonly(a.main, 0);
+    auto a = arranged(Size{}, false, false, m_font);
+    PangoLayoutLine* line = pango_layout_get_line_readonly(a->main, 0);
     PangoRectangle logical;
     pango_layout_line_get_extents(line, nullptr, &logical);
     return {toPoints(logical.width), m_font->lineHeight()};
   }
   bool truncates = options & TextTruncatesLastVisibleLine;
-  Arranged a = arrange(bounds, truncates, truncates, *m_font);
-  return {a.width, a.height};
+  auto a = arranged(bounds, truncates, truncates, m_font);
+  return {a->width, a->height};
 }
 
 TextLayout::Fit TextLayout::fitOneLine(double width, double minimumPointSize) const {
@@ -419,20 +446,16 @@ TextLayout::Fit TextLayout::fitOneLine(double width, double minimumPointSize) co
 
 Size TextLayout::sizeConstrained(Size bounds) const {
   if (m_text.empty()) return {};
-  std::shared_ptr<const Font> font = m_font;
-  if (m_style.minimumScaleFactor > 0 && m_style.maxLines == 1 && bounds.width > 0)
-    font = m_font->withSize(fitOneLine(bounds.width, m_font->pointSize() * m_style.minimumScaleFactor).pointSize);
-  Arranged a = arrange(bounds, true, false, *font);
-  return {a.width, a.height};
+  auto a = arranged(bounds, true, false, fittingFont(bounds.width));
+  return {a->width, a->height};
 }
 
 Size TextLayout::draw(Context& context, const Rect& rect) const {
   if (m_text.empty()) return {};
   Rect r = rect.standardized();
-  std::shared_ptr<const Font> font = m_font;
-  if (m_style.minimumScaleFactor > 0 && m_style.maxLines == 1 && r.width() > 0)
-    font = m_font->withSize(fitOneLine(r.width(), m_font->pointSize() * m_style.minimumScaleFactor).pointSize);
-  Arranged a = arrange(r.size, true, false, *font);
+  std::shared_ptr<const Font> font = fittingFont(r.width());
+  std::shared_ptr<const Arranged> kept = arranged(r.size, true, false, font);
+  const Arranged& a = *kept;
   bool clip = m_style.lineBreak == LineBreakMode::Clip;
   // Glyphs may reach beyond their line boxes by part of an em.
   double slack = font->pointSize();
@@ -453,7 +476,8 @@ Size TextLayout::draw(Context& context, const Rect& rect) const {
 
 Size TextLayout::draw(Context& context, Point point) const {
   if (m_text.empty()) return {};
-  Arranged a = arrange(Size{}, false, false, *m_font);
+  std::shared_ptr<const Arranged> kept = arranged(Size{}, false, false, m_font);
+  const Arranged& a = *kept;
   double slack = m_font->pointSize();
   Rect bounds = Rect(point, Size{a.width, a.height}).insetBy(-slack, -slack);
   context.drawCustom(
@@ -472,10 +496,8 @@ Size TextLayout::draw(Context& context, Point point) const {
 std::vector<std::string> TextLayout::lines(Size bounds) const {
   std::vector<std::string> out;
   if (m_text.empty()) return out;
-  std::shared_ptr<const Font> font = m_font;
-  if (m_style.minimumScaleFactor > 0 && m_style.maxLines == 1 && bounds.width > 0)
-    font = m_font->withSize(fitOneLine(bounds.width, m_font->pointSize() * m_style.minimumScaleFactor).pointSize);
-  Arranged a = arrange(bounds, true, false, *font);
+  std::shared_ptr<const Arranged> kept = arranged(bounds, true, false, fittingFont(bounds.width));
+  const Arranged& a = *kept;
   for (int i = 0; i < a.mainLines; ++i) {
     PangoLayoutLine* line = pango_layout_get_line_readonly(a.main, i);
     std::string text = m_text.substr(static_cast<size_t>(line->start_index), static_cast<size_t>(line->length));

@@ -59,6 +59,10 @@ struct TextStyle {
 // the rectangle), the last line that fits holds the rest of the text: cut off at the width
 // (Clip), or shortened with "…" at its end, start or middle (the Truncate modes). The other modes
 // just stop after that line. Sizes are in points, unrounded.
+//
+// The lines laid out for a size are kept for the next measuring or drawing at that size, so a
+// layout kept by its owner (a label) measures and draws its text without laying it out again. A
+// layout is used by one thread at a time.
 class TextLayout {
  public:
   TextLayout(std::string text, TextStyle style = {});
@@ -100,12 +104,30 @@ class TextLayout {
 
  private:
   struct Arranged;
+  // Laid out in `font` (this layout's font, or it at the size it shrank to), or taken from the
+  // ones kept.
+  std::shared_ptr<const Arranged> arranged(Size bounds, bool limitHeight, bool forceTail,
+                                           const std::shared_ptr<const Font>& font) const;
   Arranged arrange(Size bounds, bool limitHeight, bool forceTail, const Font& font) const;
   void render(cairo_t* cr, const Arranged& a, Point origin, double width, bool clip) const;
+  // The font shrunk to fit `width` on one line when the style asks for it, else the font.
+  std::shared_ptr<const Font> fittingFont(double width) const;
 
   std::string m_text;
   TextStyle m_style;
   std::shared_ptr<const Font> m_font;
+
+  // The last few layouts made, the latest first, each with what it was made for.
+  struct Kept {
+    Size bounds;
+    bool limitHeight = false;
+    bool forceTail = false;
+    double pointSize = 0;
+    std::shared_ptr<const Arranged> arranged;
+  };
+  mutable std::vector<Kept> m_kept;
+  // The last fit of fittingFont: the width and the font it gave.
+  mutable std::optional<std::pair<double, std::shared_ptr<const Font>>> m_fitted;
 };
 
 }  // namespace gfx

@@ -14,9 +14,20 @@ Label::Label(const gfx::Rect& frame) : View(frame), m_font(gfx::Font::systemFont
   setContentMode(ContentMode::Redraw);
 }
 
-void Label::changed() {
+void Label::restyled() {
+  m_layout.reset();
   setNeedsDisplay();
+}
+
+void Label::changed() {
+  restyled();
   if (View* sup = superview()) sup->setNeedsLayout();
+}
+
+std::shared_ptr<const gfx::TextLayout> Label::layout(int numberOfLines) const {
+  if (numberOfLines != m_numberOfLines) return std::make_shared<const gfx::TextLayout>(m_text, style(numberOfLines));
+  if (!m_layout) m_layout = std::make_shared<const gfx::TextLayout>(m_text, style(numberOfLines));
+  return m_layout;
 }
 
 void Label::setText(const std::string& text) {
@@ -27,7 +38,7 @@ void Label::setText(const std::string& text) {
 
 void Label::setColorRanges(std::vector<gfx::ColorRange> ranges) {
   m_colorRanges = std::move(ranges);
-  setNeedsDisplay();
+  restyled();
 }
 
 void Label::setFont(std::shared_ptr<const gfx::Font> font) {
@@ -38,29 +49,29 @@ void Label::setFont(std::shared_ptr<const gfx::Font> font) {
 void Label::setTextColor(const gfx::Color& color) {
   if (m_textColor == color) return;
   m_textColor = color;
-  setNeedsDisplay();
+  restyled();
 }
 
 void Label::setHighlightedTextColor(std::optional<gfx::Color> color) {
   m_highlightedTextColor = color;
-  setNeedsDisplay();
+  restyled();
 }
 
 void Label::setHighlighted(bool highlighted) {
   if (m_highlighted == highlighted) return;
   m_highlighted = highlighted;
-  setNeedsDisplay();
+  restyled();
 }
 
 void Label::setEnabled(bool enabled) {
   if (m_enabled == enabled) return;
   m_enabled = enabled;
-  setNeedsDisplay();
+  restyled();
 }
 
 void Label::setTextAlignment(gfx::TextAlignment alignment) {
   m_alignment = alignment;
-  setNeedsDisplay();
+  restyled();
 }
 
 void Label::setLineBreakMode(gfx::LineBreakMode mode) {
@@ -75,12 +86,12 @@ void Label::setNumberOfLines(int lines) {
 
 void Label::setAdjustsFontSizeToFitWidth(bool adjusts) {
   m_adjustsFontSize = adjusts;
-  setNeedsDisplay();
+  restyled();
 }
 
 void Label::setMinimumScaleFactor(double factor) {
   m_minimumScaleFactor = std::clamp(factor, 0.0, 1.0);
-  setNeedsDisplay();
+  restyled();
 }
 
 void Label::setShadowColor(std::optional<gfx::Color> color) {
@@ -110,11 +121,11 @@ gfx::TextStyle Label::style(int numberOfLines) const {
 
 gfx::Rect Label::textRectForBounds(const gfx::Rect& bounds, int numberOfLines) const {
   if (m_text.empty()) return gfx::Rect(bounds.origin, gfx::Size{0, 0});
-  gfx::TextLayout layout(m_text, style(numberOfLines));
-  gfx::Size s = layout.sizeConstrained(gfx::Size{bounds.width(), 0});
+  const std::shared_ptr<const gfx::TextLayout> text = layout(numberOfLines);
+  gfx::Size s = text->sizeConstrained(gfx::Size{bounds.width(), 0});
   // A single line still shows when the bounds are lower than the font's line.
   if (bounds.height() > 0) {
-    gfx::Size limited = layout.sizeConstrained(bounds.size);
+    gfx::Size limited = text->sizeConstrained(bounds.size);
     if (limited.height > 0) s = limited;
   }
   return gfx::Rect(bounds.origin, gfx::Size{std::min(s.width, bounds.width()), s.height});
@@ -126,8 +137,8 @@ void Label::drawTextInRect(gfx::Context& ctx, const gfx::Rect& rect) const {
   double y = rect.y() + (rect.height() - text.height()) / 2;
   ctx.save();
   if (m_shadowColor) ctx.setShadow(m_shadowOffset, 0, *m_shadowColor);
-  gfx::TextLayout layout(m_text, style(m_numberOfLines));
-  layout.draw(ctx, gfx::Rect(rect.x(), y, rect.width(), std::max(text.height(), rect.height() - (y - rect.y()))));
+  const double height = std::max(text.height(), rect.height() - (y - rect.y()));
+  layout(m_numberOfLines)->draw(ctx, gfx::Rect(rect.x(), y, rect.width(), height));
   ctx.restore();
 }
 
@@ -156,8 +167,7 @@ gfx::Size Label::intrinsicContentSize() const { return sizeThatFits(gfx::Size{m_
 
 std::vector<std::string> Label::visibleLines() const {
   if (m_text.empty()) return {};
-  gfx::TextLayout layout(m_text, style(m_numberOfLines));
-  return layout.lines(bounds().size);
+  return layout(m_numberOfLines)->lines(bounds().size);
 }
 
 }  // namespace ui

@@ -77,6 +77,12 @@ class Label : public View {
  private:
   gfx::TextStyle style(int numberOfLines) const;
   void changed();
+  // The text laid out in the label's style with `numberOfLines`: kept for the label's own number
+  // of lines (its lines laid out once for all the measuring and drawing at a size) until the
+  // text or the style changes.
+  std::shared_ptr<const gfx::TextLayout> layout(int numberOfLines) const;
+  // The style changed: the layout kept is dropped and the text drawn again.
+  void restyled();
 
   std::string m_text;
   std::vector<gfx::ColorRange> m_colorRanges;
@@ -93,6 +99,7 @@ class Label : public View {
   std::optional<gfx::Color> m_shadowColor;
   gfx::Size m_shadowOffset{0, -1};
   double m_preferredMaxLayoutWidth = 0;
+  mutable std::shared_ptr<const gfx::TextLayout> m_layout;
 };
 
 }  // namespace ui

@@ -65,6 +65,58 @@ TEST(ContextTest, BitmapHasScaledPixelsAndStartsTransparent) {
   EXPECT_EQ(odd->makeImage()->pixelWidth(), 5);
 }
 
+// A bitmap made on first drawing holds no pixels until something draws (changes of state and
+// clearing make none), then draws exactly as a bitmap made at once: the transform, the clip and
+// the saved states set before are carried over.
+TEST(ContextTest, BitmapOnFirstDrawingMakesPixelsOnlyWhenDrawnWithTheStateBefore) {
+  auto idle = Context::bitmapOnFirstDrawing(Size{10, 5}, 2);
+  ASSERT_NE(idle, nullptr);
+  EXPECT_TRUE(idle->isBitmap());
+  EXPECT_EQ(idle->size(), (Size{10, 5}));
+  idle->translate(1, 1);
+  idle->clipToRect(Rect(0, 0, 4, 4));
+  idle->clearRect(Rect(0, 0, 10, 5));
+  idle->setFillColor(Color::red());
+  idle->setAlpha(0);
+  idle->fillRect(Rect(0, 0, 10, 5));  // draws nothing at alpha 0
+  EXPECT_FALSE(idle->hasPixels());
+  EXPECT_EQ(idle->clipBoundingBox(), Rect(0, 0, 4, 4));
+
+  auto paint = [](Context& c) {
+    c.translate(1, 0.5);
+    c.save();
+    c.scaleBy(2, 1);
+    c.clipToPath(Path::ellipse(Rect(0, 0, 3, 3)), gfx::FillRule::NonZero);
+    c.save();
+    c.rotate(0.3);
+    c.restore();
+    EXPECT_EQ(c.clipBoundingBox(), Rect(0, 0, 3, 3));
+    c.setFillColor(Color::red());
+    c.fillRect(Rect(-5, -5, 20, 20));
+    c.restore();
+    c.setFillColor(Color::blue());
+    c.fillRect(Rect(6, 2, 2, 2));
+  };
+  auto later = Context::bitmapOnFirstDrawing(Size{10, 5}, 2);
+  auto atOnce = canvas(10, 5, 2);
+  paint(*later);
+  paint(*atOnce);
+  EXPECT_TRUE(later->hasPixels());
+  auto a = Context::takeImage(std::move(later)), b = atOnce->makeImage();
+  ASSERT_NE(a, nullptr);
+  ASSERT_EQ(a->pixelWidth(), 20);
+  ASSERT_EQ(a->pixelHeight(), 10);
+  EXPECT_EQ(a->scale(), 2);
+  int red = 0;
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 20; ++x) {
+      EXPECT_EQ(a->pixelAt(x, y), b->pixelAt(x, y)) << x << "," << y;
+      red += a->pixelAt(x, y) == 0xFFFF0000u;
+    }
+  EXPECT_GT(red, 10);
+  EXPECT_EQ(a->pixelAt(15, 6), 0xFF0000FFu);
+}
+
 TEST(ContextTest, BitmapRefusesEmptyOrHugeSizes) {
   EXPECT_EQ(Context::bitmap(Size{0, 10}, 1, false), nullptr);
   EXPECT_EQ(Context::bitmap(Size{-5, 10}, 1, false), nullptr);

@@ -267,6 +267,35 @@ TEST_F(LayerTest, DisplayDrawsOnceIntoACache) {
   EXPECT_EQ(l->drawnContent(), nullptr);
 }
 
+// A layer showing an image of a higher scale than the drawing scale (double artwork at 800 / 768)
+// keeps that scale for the image, but draws at the drawing scale: no larger bitmap, reduced again
+// at every frame.
+TEST_F(LayerTest, DrawnContentIsNeverAboveTheDrawingScale) {
+  const double saved = Image::drawingScale();
+  const double k = 800.0 / 768;
+  Image::setDrawingScale(k);
+  auto l = Layer::create();
+  CountingDelegate d;
+  l->setDelegate(&d);
+  l->setBounds(Rect(0, 0, 30, 20));
+  l->setContentsScale(2);
+  l->setNeedsDisplay();
+  l->displayIfNeeded();
+  auto img = l->drawnContent();
+  ASSERT_TRUE(img);
+  EXPECT_EQ(img->scale(), k);
+  EXPECT_EQ(img->pixelWidth(), 32);  // 31.25 pixels, the last in part
+  EXPECT_EQ(img->pixelHeight(), 21);
+  EXPECT_EQ(l->contentsScale(), 2);
+  // Below the drawing scale, the contents scale.
+  l->setContentsScale(1);
+  l->setNeedsDisplay();
+  l->displayIfNeeded();
+  EXPECT_EQ(l->drawnContent()->scale(), 1);
+  l->setDelegate(nullptr);
+  Image::setDrawingScale(saved);
+}
+
 TEST_F(LayerTest, SubclassDrawsAndEmptyBoundsDrawNothing) {
   struct Dot : Layer {
     int draws = 0;

@@ -56,6 +56,18 @@ class WhiteContent : public LayerDelegate {
 
 std::string scaleName(double k) { return "at " + std::to_string(k); }
 
+// The drawing scale of a window drawn at `k` (layers draw no finer), for the guard's life.
+class DrawingScale {
+ public:
+  explicit DrawingScale(double k) { Image::setDrawingScale(k); }
+  ~DrawingScale() { Image::setDrawingScale(m_saved); }
+  DrawingScale(const DrawingScale&) = delete;
+  DrawingScale& operator=(const DrawingScale&) = delete;
+
+ private:
+  double m_saved = Image::drawingScale();
+};
+
 // Ten opaque white views of 44 points stacked from a fractional position on black, then the same
 // drawing their own white content, then showing white artwork; beside them three views a third of 1024 points wide side by side:
 // every pixel between their outer edges is white, every row and column outside them black, none
@@ -64,6 +76,7 @@ TEST(PixelGridTest, ViewsMeetingEdgeToEdgeShowNoSeamAtFractionalScales) {
   WhiteContent white;
   for (double k : kFractionalScales) {
     SCOPED_TRACE(scaleName(k));
+    DrawingScale drawing(k);
     // White artwork of the views' pixel size, every pixel opaque.
     std::shared_ptr<const Image> art;
     {
@@ -244,6 +257,7 @@ TEST(PixelGridTest, SizesAndEdgesShareOneRule) {
 TEST(PixelGridTest, ChangedRegionsMatchAFullRedrawAtFractionalScales) {
   for (double k : kFractionalScales) {
     SCOPED_TRACE(scaleName(k));
+    DrawingScale drawing(k);
     Compositor comp({300, 200}, k);
     auto root = Layer::create();
     auto moving = Layer::create(), thin = Layer::create(), bordered = Layer::create();
@@ -293,6 +307,7 @@ TEST(PixelGridTest, ChangedRegionsMatchAFullRedrawAtFractionalScales) {
 // is drawn at the largest scale that fits and shown, not left out.
 TEST(PixelGridTest, ALayerTallerThanTheBitmapLimitStillDraws) {
   const double k = 2.8125;
+  DrawingScale drawing(k);
   class Red : public LayerDelegate {
    public:
     void drawLayer(Layer& layer, Context& ctx) override {

@@ -98,6 +98,25 @@ TEST_F(ResampledImageTest, ACopyIsMadeOnceAtTheSizeDrawnAndKeptForLaterDraws) {
   EXPECT_EQ(exact->resampledFor({30, 20}), nullptr);
 }
 
+// A reduction averages the source pixels under each copy pixel by the part of each covered: three
+// columns (white, black, white) into two give each copy pixel two thirds of its white column and a
+// third of the black one; a flat colour, with alpha, stays exactly itself.
+TEST_F(ResampledImageTest, AReductionWeighsEachSourcePixelByThePartCovered) {
+  Image::setDrawingScale(1);
+  const uint32_t white = 0xFFFFFFFFu, black = 0xFF000000u;
+  std::vector<uint32_t> columns;
+  for (int y = 0; y < 3; ++y) columns.insert(columns.end(), {white, black, white});
+  auto copy = copyOf(*Image::fromPixels(3, 3, std::move(columns), 1), 2, 2);
+  ASSERT_NE(copy, nullptr);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 2; ++x) EXPECT_EQ(copy->pixelAt(x, y), 0xFFAAAAAAu) << x << "," << y;
+  const uint32_t halfRed = 0x80800000u;  // premultiplied
+  auto flat = copyOf(*Image::fromPixels(7, 5, std::vector<uint32_t>(35, halfRed), 1), 3, 2);
+  ASSERT_NE(flat, nullptr);
+  for (int y = 0; y < 2; ++y)
+    for (int x = 0; x < 3; ++x) EXPECT_EQ(flat->pixelAt(x, y), halfRed) << x << "," << y;
+}
+
 TEST_F(ResampledImageTest, ATurnedPictureIsCopiedUpright) {
   Image::setDrawingScale(1);
   // Stored 2 x 1 (white, black), shown turned a quarter clockwise: 1 wide, 2 tall, white at the top.

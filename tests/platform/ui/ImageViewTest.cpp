@@ -4,9 +4,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "UiTestSupport.h"
 #include "platform/core/Clock.h"
+#include "platform/gfx/Layer.h"
 #include "support/ScopedEnv.h"
 #include "support/TempHome.h"
 
@@ -125,6 +127,57 @@ TEST_F(ImageViewInWindow, ArtworkFilledAtOneScaleIsDrawnSharpAtTheNext) {
     EXPECT_EQ(picture->pixelAt(1, y), red) << y;
     EXPECT_EQ(picture->pixelAt(2, y), blue) << y;
   }
+  ui::Screen::main().reset();
+  gfx::Image::clearNamedCache();
+}
+
+// A frame at 1280 x 800 (800 / 768 pixels a point, the double artwork chosen) shows an image
+// view's artwork even when every layer is drawn again, as a whole frame of the window benchmark
+// draws it: the image view draws nothing of its own, so nothing of its own covers its image.
+TEST_F(ImageViewInWindow, FrameAt1280x800ShowsTheArtworkWhenEveryLayerIsDrawnAgain) {
+  support::TempHome home;
+  const std::filesystem::path images = std::filesystem::path(home.path()) / "res" / "images";
+  std::filesystem::create_directories(images);
+  const uint32_t red = 0xFFFF0000u, blue = 0xFF0000FFu, white = 0xFFFFFFFFu;
+  // 40 x 40 points, red on the left and blue on the right.
+  auto halves = [&](double scale) {
+    const int side = static_cast<int>(40 * scale);
+    std::vector<uint32_t> px;
+    for (int i = 0; i < side * side; ++i) px.push_back(i % side < side / 2 ? red : blue);
+    return gfx::Image::fromPixels(side, side, std::move(px), scale)->pngData();
+  };
+  std::ofstream(images / "Halves.png", std::ios::binary) << *halves(1);
+  std::ofstream(images / "Halves@2x.png", std::ios::binary) << *halves(2);
+  support::ScopedEnv resources("KT_RESOURCES", (images.parent_path()).c_str());
+  gfx::Image::clearNamedCache();
+
+  const double k = 800.0 / 768;
+  ui::Screen::main().setDrawingScale(k);
+  window->setBackgroundColor(gfx::Color::whiteColor());
+  auto v = ImageView::create(Rect(100, 100, 40, 40));
+  v->setImage(gfx::Image::named("Halves"));
+  ASSERT_TRUE(v->image());
+  EXPECT_EQ(v->image()->scale(), 2);
+  window->addSubview(v);
+  std::function<void(gfx::Layer&)> redrawAll = [&](gfx::Layer& layer) {
+    layer.setNeedsDisplay();
+    for (const auto& sub : layer.sublayers()) redrawAll(*sub);
+  };
+  redrawAll(*window->layer());
+  window->layoutAndDisplayIfNeeded();
+  gfx::Compositor frame({1024, 768}, k);
+  frame.renderFrame(window->layer());
+  auto picture = frame.snapshot();
+  ASSERT_TRUE(picture);
+  ASSERT_GE(picture->pixelWidth(), 1066);
+  auto at = [&](double x, double y) { return picture->pixelAt(int(x * k), int(y * k)); };
+  for (double y : {102.0, 120.0, 138.0}) {
+    EXPECT_EQ(at(102, y), red) << y;
+    EXPECT_EQ(at(118, y), red) << y;
+    EXPECT_EQ(at(122, y), blue) << y;
+    EXPECT_EQ(at(138, y), blue) << y;
+  }
+  EXPECT_EQ(at(90, 120), white);
   ui::Screen::main().reset();
   gfx::Image::clearNamedCache();
 }

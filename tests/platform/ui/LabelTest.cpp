@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "UiTestSupport.h"
 #include "platform/gfx/Font.h"
@@ -47,6 +49,29 @@ TEST(LabelSizing, TextRectIsLimitedByTheLinesAndTheBounds) {
   Rect three = label->textRectForBounds(Rect(5, 5, 50, 200), 3);
   EXPECT_NEAR(three.height(), 3 * line, 0.5);
   EXPECT_EQ(label->textRectForBounds(Rect(0, 0, 50, 200), 0).height(), 4 * line);
+}
+
+// A label keeps its text laid out between drawings: every change of the text or of its style is
+// measured and laid out anew.
+TEST(LabelSizing, EachChangeOfTextOrStyleIsLaidOutAnew) {
+  auto label = Label::create(Rect(0, 0, 100, 60));
+  label->setFont(gfx::Font::systemFont(17));
+  label->setText("Hello");
+  EXPECT_EQ(label->visibleLines(), std::vector<std::string>{"Hello"});
+  const double hello = label->textRectForBounds(label->bounds(), 1).width();
+  label->setText("Hello, world, and a few more words");
+  ASSERT_EQ(label->visibleLines().size(), 1u);
+  EXPECT_NE(label->visibleLines()[0].find("\u2026"), std::string::npos);
+  EXPECT_GT(label->textRectForBounds(label->bounds(), 1).width(), hello);
+  label->setLineBreakMode(gfx::LineBreakMode::Clip);
+  EXPECT_EQ(label->visibleLines()[0].find("\u2026"), std::string::npos);
+  label->setNumberOfLines(0);
+  ASSERT_GE(label->visibleLines().size(), 2u);
+  const std::string first = label->visibleLines()[0];
+  const double tall = label->textRectForBounds(label->bounds(), 0).height();
+  label->setFont(gfx::Font::systemFont(8));
+  EXPECT_GT(label->visibleLines()[0].size(), first.size());
+  EXPECT_LT(label->textRectForBounds(label->bounds(), 0).height(), tall);
 }
 
 TEST(LabelSizing, VisibleLinesAreTruncated) {

@@ -7,6 +7,7 @@
 
 #include "UiTestSupport.h"
 #include "platform/ui/Event.h"
+#include "platform/ui/ImageView.h"
 #include "platform/ui/Touch.h"
 #include "platform/ui/Window.h"
 
@@ -371,6 +372,51 @@ TEST_F(ViewInWindow, DrawRectFillsTheLayerContentAndBackgroundShows) {
   ASSERT_TRUE(image);
   EXPECT_EQ(image->pixelAt(5, 5), 0xFFFF0000u);
   EXPECT_EQ(image->pixelAt(30, 15), 0xFF0000FFu);
+}
+
+// Asked to display, a view whose drawing draws nothing makes no bitmap: a plain view (its
+// background still shows), an image view (its image still shows), a view whose drawRect is called
+// but draws nothing; a view that draws makes one.
+TEST_F(ViewInWindow, ViewsThatDrawNothingMakeNoBitmap) {
+  class Drawing : public View {
+   public:
+    using View::View;
+    void drawRect(gfx::Context& ctx, const Rect&) override {
+      ++draws;
+      if (!paint) return;
+      ctx.setFillColor(gfx::Color::red());
+      ctx.fillRect(Rect(0, 0, 10, 10));
+    }
+    int draws = 0;
+    bool paint = true;
+  };
+  auto plain = View::create(Rect(0, 0, 40, 20));
+  plain->setBackgroundColor(gfx::Color::blue());
+  auto image = ui::ImageView::create(Rect(0, 30, 20, 20));
+  image->setImage(uitest::solidImage(10, 10, 0xFF00FF00u, 2));
+  auto idle = std::make_shared<Drawing>(Rect(50, 0, 20, 20));
+  idle->paint = false;
+  auto drawing = std::make_shared<Drawing>(Rect(50, 30, 20, 20));
+  for (const auto& v : std::vector<std::shared_ptr<View>>{plain, image, idle, drawing}) {
+    window->addSubview(v);
+    v->setNeedsDisplay();
+  }
+  window->layoutAndDisplayIfNeeded();
+  EXPECT_EQ(idle->draws, 1);
+  EXPECT_EQ(drawing->draws, 1);
+  EXPECT_EQ(plain->layer()->drawnContent(), nullptr);
+  EXPECT_EQ(image->layer()->drawnContent(), nullptr);
+  EXPECT_EQ(idle->layer()->drawnContent(), nullptr);
+  ASSERT_NE(drawing->layer()->drawnContent(), nullptr);
+
+  EXPECT_EQ(uitest::render(*plain)->pixelAt(30, 10), 0xFF0000FFu);
+  EXPECT_EQ(uitest::render(*image)->pixelAt(10, 10), 0xFF00FF00u);
+  EXPECT_EQ(uitest::render(*drawing)->pixelAt(5, 5), 0xFFFF0000u);
+  // A view that drew and then draws nothing keeps no bitmap of before.
+  drawing->paint = false;
+  drawing->setNeedsDisplay();
+  window->layoutAndDisplayIfNeeded();
+  EXPECT_EQ(drawing->layer()->drawnContent(), nullptr);
 }
 
 TEST_F(ViewInWindow, FirstResponderIsOnePerWindow) {
