@@ -185,42 +185,47 @@ cairo_surface_t* reduced(cairo_surface_t* source, int pw, int ph) {
   cairo_surface_t* out = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, pw, ph);
   if (cairo_surface_status(out) != CAIRO_STATUS_SUCCESS) return out;
   const Coverage across = coverage(sw, pw), down = coverage(sh, ph);
-  // Across: sh rows of pw pixels, four channels of 16 bits each.
+  // Across: sh rows of pw pixels, four channels of 16 bits each (alpha, red, green, blue). Two
+  // channels a multiplication, 32 bits apart (a channel times the weights adds up to under 2^24).
   std::vector<uint16_t> rows(size_t(sh) * pw * 4);
   for (int y = 0; y < sh; ++y) {
     const auto* line = reinterpret_cast<const uint32_t*>(in + size_t(y) * inStride);
     uint16_t* to = &rows[size_t(y) * pw * 4];
     for (int x = 0; x < pw; ++x) {
-      uint32_t a = 0, r = 0, g = 0, b = 0;
+      uint64_t blueRed = 0, greenAlpha = 0;
       const uint32_t* w = &across.weights[across.start[x]];
       const uint32_t* p = line + across.first[x];
       for (int k = 0; k < across.count[x]; ++k) {
         const uint32_t v = p[k];
-        a += (v >> 24) * w[k], r += ((v >> 16) & 0xFF) * w[k], g += ((v >> 8) & 0xFF) * w[k], b += (v & 0xFF) * w[k];
+        blueRed += ((v & 0xFFu) | uint64_t(v & 0xFF0000u) << 16) * w[k];
+        greenAlpha += (((v >> 8) & 0xFFu) | uint64_t((v >> 8) & 0xFF0000u) << 16) * w[k];
       }
-      to[x * 4] = uint16_t((a + 128) >> 8), to[x * 4 + 1] = uint16_t((r + 128) >> 8);
-      to[x * 4 + 2] = uint16_t((g + 128) >> 8), to[x * 4 + 3] = uint16_t((b + 128) >> 8);
+      to[x * 4] = uint16_t(((greenAlpha >> 32) + 128) >> 8), to[x * 4 + 1] = uint16_t(((blueRed >> 32) + 128) >> 8);
+      to[x * 4 + 2] = uint16_t(((greenAlpha & 0xFFFFFFFFu) + 128) >> 8);
+      to[x * 4 + 3] = uint16_t(((blueRed & 0xFFFFFFFFu) + 128) >> 8);
     }
   }
-  // Down: each output row from the rows it covers.
+  // Down: each output row from the rows it covers, in 32 bits a channel (under 2^16 times weights
+  // adding up to 2^16, the rounding included).
   unsigned char* outData = cairo_image_surface_get_data(out);
   const int outStride = cairo_image_surface_get_stride(out);
-  std::vector<uint64_t> sum(size_t(pw) * 4);
+  const size_t n = size_t(pw) * 4;
+  std::vector<uint32_t> sum(n);
   for (int y = 0; y < ph; ++y) {
-    std::fill(sum.begin(), sum.end(), 0);
     const uint32_t* w = &down.weights[down.start[y]];
-    for (int k = 0; k < down.count[y]; ++k) {
-      const uint16_t* from = &rows[size_t(down.first[y] + k) * pw * 4];
-      for (size_t i = 0; i < sum.size(); ++i) sum[i] += uint64_t(from[i]) * w[k];
+    const uint16_t* from = &rows[size_t(down.first[y]) * n];
+    for (size_t i = 0; i < n; ++i) sum[i] = from[i] * w[0] + (1u << 23);
+    for (int k = 1; k < down.count[y]; ++k) {
+      from += n;
+      const uint32_t weight = w[k];
+      for (size_t i = 0; i < n; ++i) sum[i] += from[i] * weight;
     }
     auto* line = reinterpret_cast<uint32_t*>(outData + size_t(y) * outStride);
     for (int x = 0; x < pw; ++x) {
-      auto channel = [&](int c) {
-        return static_cast<uint32_t>(std::min<uint64_t>(255, (sum[size_t(x) * 4 + c] + (1u << 23)) >> 24));
-      };
-      const uint32_t a = channel(0);
+      const uint32_t* c = &sum[size_t(x) * 4];
+      const uint32_t a = c[0] >> 24;
       // Premultiplied: no channel above the alpha.
-      line[x] = a << 24 | std::min(a, channel(1)) << 16 | std::min(a, channel(2)) << 8 | std::min(a, channel(3));
+      line[x] = a << 24 | std::min(a, c[1] >> 24) << 16 | std::min(a, c[2] >> 24) << 8 | std::min(a, c[3] >> 24);
     }
   }
   cairo_surface_mark_dirty(out);
