@@ -29,6 +29,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/PassedDescriptors.h"
+
 namespace support {
 
 class DisplayProxy {
@@ -179,63 +181,11 @@ class DisplayProxy {
     return fd;
   }
 
-  // At most this many descriptors go with one message (as many as a Wayland peer reads at once).
-  static constexpr size_t MaxDescriptors = 28;
-
-  // Sends what `pending` holds as far as `fd` takes it now, the descriptors with its first bytes;
-  // false when the connection is over.
-  static bool flush(int fd, std::string& pending, std::vector<int>& descriptors) {
-    while (!pending.empty()) {
-      iovec io{pending.data(), pending.size()};
-      msghdr message{};
-      message.msg_iov = &io;
-      message.msg_iovlen = 1;
-      alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * MaxDescriptors)];
-      const size_t count = std::min(descriptors.size(), MaxDescriptors);
-      if (count > 0) {
-        message.msg_control = control;
-        message.msg_controllen = CMSG_SPACE(sizeof(int) * count);
-        cmsghdr* header = CMSG_FIRSTHDR(&message);
-        header->cmsg_level = SOL_SOCKET;
-        header->cmsg_type = SCM_RIGHTS;
-        header->cmsg_len = CMSG_LEN(sizeof(int) * count);
-        std::memcpy(CMSG_DATA(header), descriptors.data(), sizeof(int) * count);
-      }
-      const ssize_t n = sendmsg(fd, &message, MSG_NOSIGNAL);
-      if (n > 0) {
-        pending.erase(0, static_cast<size_t>(n));
-        for (size_t i = 0; i < count; ++i) ::close(descriptors[i]);
-        descriptors.erase(descriptors.begin(), descriptors.begin() + static_cast<std::ptrdiff_t>(count));
-        continue;
-      }
-      return n < 0 && (errno == EAGAIN || errno == EINTR);
-    }
-    return true;
-  }
-
   // Reads what `fd` has into `buffer`, and the descriptors that came with it into `descriptors`
   // (X11 carries none).
   ssize_t receive(int fd, char* buffer, size_t size, std::vector<int>& descriptors) const {
     if (!m_passDescriptors) return recv(fd, buffer, size, 0);
-    iovec io{buffer, size};
-    msghdr message{};
-    message.msg_iov = &io;
-    message.msg_iovlen = 1;
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * MaxDescriptors)];
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    const ssize_t n = recvmsg(fd, &message, MSG_CMSG_CLOEXEC);
-    if (n < 0) return n;
-    for (cmsghdr* header = CMSG_FIRSTHDR(&message); header; header = CMSG_NXTHDR(&message, header)) {
-      if (header->cmsg_level != SOL_SOCKET || header->cmsg_type != SCM_RIGHTS) continue;
-      const size_t count = (header->cmsg_len - CMSG_LEN(0)) / sizeof(int);
-      for (size_t i = 0; i < count; ++i) {
-        int received;
-        std::memcpy(&received, CMSG_DATA(header) + i * sizeof(int), sizeof received);
-        descriptors.push_back(received);
-      }
-    }
-    return n;
+    return descriptors::receive(fd, buffer, size, descriptors);
   }
 
   // The server's bytes: passed on, kept back or cut short; `descriptors` came with them.
@@ -271,7 +221,7 @@ class DisplayProxy {
     for (Pair& pair : m_pairs) {
       const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
       while (pair.client >= 0 && !pair.toClient.empty() && std::chrono::steady_clock::now() < until) {
-        if (!flush(pair.client, pair.toClient, pair.descriptorsToClient)) break;
+        if (!descriptors::flush(pair.client, pair.toClient, pair.descriptorsToClient)) break;
         pollfd p{pair.client, POLLOUT, 0};
         poll(&p, 1, 100);
       }
@@ -346,8 +296,8 @@ class DisplayProxy {
           else over = !(n < 0 && (errno == EAGAIN || errno == EINTR));
         }
         if (!over)
-          over = !flush(p.client, p.toClient, p.descriptorsToClient) ||
-                 !flush(p.server, p.toServer, p.descriptorsToServer);
+          over = !descriptors::flush(p.client, p.toClient, p.descriptorsToClient) ||
+                 !descriptors::flush(p.server, p.toServer, p.descriptorsToServer);
         if (over) p.close();
       }
       if (m_cut) {

@@ -26,6 +26,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/PassedDescriptors.h"
+
 namespace support {
 
 class WaylandRegistryProxy {
@@ -84,9 +86,6 @@ class WaylandRegistryProxy {
   }
 
  private:
-  // At most this many descriptors go with one message (as many as a Wayland peer reads at once).
-  static constexpr size_t MaxDescriptors = 28;
-
   struct Pair {
     int client = -1, server = -1;
     std::string fromClient, fromServer;  // bytes not yet a whole message
@@ -206,59 +205,11 @@ class WaylandRegistryProxy {
     pair.fromServer.erase(0, at);
   }
 
-  // Sends what `pending` holds as far as `fd` takes it now, the descriptors with its first bytes;
-  // false when the connection is over.
-  static bool flush(int fd, std::string& pending, std::vector<int>& descriptors) {
-    while (!pending.empty()) {
-      iovec io{pending.data(), pending.size()};
-      msghdr message{};
-      message.msg_iov = &io;
-      message.msg_iovlen = 1;
-      alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * MaxDescriptors)];
-      const size_t count = std::min(descriptors.size(), MaxDescriptors);
-      if (count > 0) {
-        message.msg_control = control;
-        message.msg_controllen = CMSG_SPACE(sizeof(int) * count);
-        cmsghdr* header = CMSG_FIRSTHDR(&message);
-        header->cmsg_level = SOL_SOCKET;
-        header->cmsg_type = SCM_RIGHTS;
-        header->cmsg_len = CMSG_LEN(sizeof(int) * count);
-        std::memcpy(CMSG_DATA(header), descriptors.data(), sizeof(int) * count);
-      }
-      const ssize_t n = sendmsg(fd, &message, MSG_NOSIGNAL);
-      if (n > 0) {
-        pending.erase(0, static_cast<size_t>(n));
-        for (size_t i = 0; i < count; ++i) ::close(descriptors[i]);
-        descriptors.erase(descriptors.begin(), descriptors.begin() + static_cast<std::ptrdiff_t>(count));
-        continue;
-      }
-      return n < 0 && (errno == EAGAIN || errno == EINTR);
-    }
-    return true;
-  }
-
   // Reads what `fd` has onto `into`, and the descriptors that came with it onto `descriptors`.
   static ssize_t receive(int fd, std::string& into, std::vector<int>& descriptors) {
     char buffer[65536];
-    iovec io{buffer, sizeof buffer};
-    msghdr message{};
-    message.msg_iov = &io;
-    message.msg_iovlen = 1;
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * MaxDescriptors)];
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    const ssize_t n = recvmsg(fd, &message, MSG_CMSG_CLOEXEC);
-    if (n <= 0) return n;
-    into.append(buffer, static_cast<size_t>(n));
-    for (cmsghdr* header = CMSG_FIRSTHDR(&message); header; header = CMSG_NXTHDR(&message, header)) {
-      if (header->cmsg_level != SOL_SOCKET || header->cmsg_type != SCM_RIGHTS) continue;
-      const size_t count = (header->cmsg_len - CMSG_LEN(0)) / sizeof(int);
-      for (size_t i = 0; i < count; ++i) {
-        int received;
-        std::memcpy(&received, CMSG_DATA(header) + i * sizeof(int), sizeof received);
-        descriptors.push_back(received);
-      }
-    }
+    const ssize_t n = descriptors::receive(fd, buffer, sizeof buffer, descriptors);
+    if (n > 0) into.append(buffer, static_cast<size_t>(n));
     return n;
   }
 
@@ -317,8 +268,8 @@ class WaylandRegistryProxy {
           else over = !(n < 0 && (errno == EAGAIN || errno == EINTR));
         }
         if (!over)
-          over = !flush(p.client, p.toClient, p.descriptorsToClient) ||
-                 !flush(p.server, p.toServer, p.descriptorsToServer);
+          over = !descriptors::flush(p.client, p.toClient, p.descriptorsToClient) ||
+                 !descriptors::flush(p.server, p.toServer, p.descriptorsToServer);
         if (over) p.close();
       }
     }

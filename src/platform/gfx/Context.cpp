@@ -188,14 +188,27 @@ struct Context::Op {
 
 // ---- Creation ----
 
-std::unique_ptr<Context> Context::bitmap(Size points, double scale, bool opaque) {
-  if (scale <= 0) scale = Image::drawingScale();
-  if (!(points.width > 0) || !(points.height > 0) || !std::isfinite(scale)) return nullptr;
-  double pw = pixelLength(points.width, scale), ph = pixelLength(points.height, scale);
-  if (pw < 1 || ph < 1 || pw > kMaxSide || ph > kMaxSide || pw * ph > double(kMaxPixels)) {
-    KT_LOG("bitmap context of %gx%g pixels refused", pw, ph);
-    return nullptr;
+namespace {
+
+// The pixels of a bitmap of `points` at `scale` (the drawing scale when not above 0), into `pw` and
+// `ph`; false (and logged when too large) when there can be no such bitmap.
+bool bitmapPixels(Size points, double* scale, double* pw, double* ph) {
+  if (*scale <= 0) *scale = Image::drawingScale();
+  if (!(points.width > 0) || !(points.height > 0) || !std::isfinite(*scale)) return false;
+  *pw = pixelLength(points.width, *scale);
+  *ph = pixelLength(points.height, *scale);
+  if (*pw < 1 || *ph < 1 || *pw > kMaxSide || *ph > kMaxSide || *pw * *ph > double(kMaxPixels)) {
+    KT_LOG("bitmap context of %gx%g pixels refused", *pw, *ph);
+    return false;
   }
+  return true;
+}
+
+}  // namespace
+
+std::unique_ptr<Context> Context::bitmap(Size points, double scale, bool opaque) {
+  double pw = 0, ph = 0;
+  if (!bitmapPixels(points, &scale, &pw, &ph)) return nullptr;
   cairo_surface_t* s = cairo_image_surface_create(opaque ? CAIRO_FORMAT_RGB24 : CAIRO_FORMAT_ARGB32,
                                                   static_cast<int>(pw), static_cast<int>(ph));
   if (cairo_surface_status(s) != CAIRO_STATUS_SUCCESS) {
@@ -212,13 +225,8 @@ std::unique_ptr<Context> Context::bitmap(Size points, double scale, bool opaque)
 }
 
 std::unique_ptr<Context> Context::bitmapOnFirstDrawing(Size points, double scale) {
-  if (scale <= 0) scale = Image::drawingScale();
-  if (!(points.width > 0) || !(points.height > 0) || !std::isfinite(scale)) return nullptr;
-  double pw = pixelLength(points.width, scale), ph = pixelLength(points.height, scale);
-  if (pw < 1 || ph < 1 || pw > kMaxSide || ph > kMaxSide || pw * ph > double(kMaxPixels)) {
-    KT_LOG("bitmap context of %gx%g pixels refused", pw, ph);
-    return nullptr;
-  }
+  double pw = 0, ph = 0;
+  if (!bitmapPixels(points, &scale, &pw, &ph)) return nullptr;
   // The recording surface holds no pixels; nothing is drawn on it (the first drawing makes the
   // bitmap), its extents give the clip the bitmap's bounds.
   cairo_rectangle_t extents{0, 0, pw, ph};
