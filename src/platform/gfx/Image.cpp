@@ -81,12 +81,8 @@ struct ResampledCopies {
   // Called with the mutex held: copies to let go of (outside the lock) so that the total keeps
   // within the limit, sparing `keep`.
   void trim(const Key& keep, double drawingScale, std::vector<std::shared_ptr<const Image>>& dropped) {
-    // At least two units: between 1 and 2 the double artwork is copied nearly whole at about the
-    // size the plain artwork has (the guest round at 800 / 768 keeps some 17 MiB of copies), and a
-    // limit below that made and dropped the same copies over and over.
     constexpr size_t kUnit = size_t{16} << 20;
-    const size_t most =
-        limit > 0 ? limit : std::max(2 * kUnit, static_cast<size_t>(kUnit * drawingScale * drawingScale));
+    const size_t most = limit > 0 ? limit : std::max(kUnit, static_cast<size_t>(kUnit * drawingScale * drawingScale));
     while (bytes > most && !uses.empty()) {
       const Key oldest = uses.back();
       if (!(oldest < keep) && !(keep < oldest)) break;  // only the copy being drawn is left
