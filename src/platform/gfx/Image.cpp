@@ -81,12 +81,8 @@ struct ResampledCopies {
   // Called with the mutex held: copies to let go of (outside the lock) so that the total keeps
   // within the limit, sparing `keep`.
   void trim(const Key& keep, double drawingScale, std::vector<std::shared_ptr<const Image>>& dropped) {
-    // At least two units: between 1 and 2 the double artwork is copied nearly whole at about the
-    // size the plain artwork has (the guest round at 800 / 768 keeps some 17 MiB of copies), and a
-    // limit below that made and dropped the same copies over and over.
     constexpr size_t kUnit = size_t{16} << 20;
-    const size_t most =
-        limit > 0 ? limit : std::max(2 * kUnit, static_cast<size_t>(kUnit * drawingScale * drawingScale));
+    const size_t most = limit > 0 ? limit : std::max(kUnit, static_cast<size_t>(kUnit * drawingScale * drawingScale));
     while (bytes > most && !uses.empty()) {
       const Key oldest = uses.back();
       if (!(oldest < keep) && !(keep < oldest)) break;  // only the copy being drawn is left
@@ -188,17 +184,34 @@ cairo_surface_t* reduced(cairo_surface_t* source, int pw, int ph) {
   // Across: sh rows of pw pixels, four channels of 16 bits each (alpha, red, green, blue). Two
   // channels a multiplication, 32 bits apart (a channel times the weights adds up to under 2^24).
   std::vector<uint16_t> rows(size_t(sh) * pw * 4);
+  auto add = [](uint64_t& blueRed, uint64_t& greenAlpha, uint32_t v, uint32_t w) {
+    blueRed += ((v & 0xFFu) | uint64_t(v & 0xFF0000u) << 16) * w;
+    greenAlpha += (((v >> 8) & 0xFFu) | uint64_t((v >> 8) & 0xFF0000u) << 16) * w;
+  };
+  // Reductions to no less than half (the double artwork at a scale between 1 and 2) cover at most
+  // three source pixels: taken three at a time with no loop, the missing ones weighing nothing.
+  const bool threeAtMost = *std::max_element(across.count.begin(), across.count.end()) <= 3;
+  std::vector<uint32_t> three;
+  if (threeAtMost) {
+    three.resize(size_t(pw) * 3);
+    for (int x = 0; x < pw; ++x)
+      for (int k = 0; k < across.count[x]; ++k) three[size_t(x) * 3 + k] = across.weights[across.start[x] + k];
+  }
   for (int y = 0; y < sh; ++y) {
     const auto* line = reinterpret_cast<const uint32_t*>(in + size_t(y) * inStride);
     uint16_t* to = &rows[size_t(y) * pw * 4];
     for (int x = 0; x < pw; ++x) {
       uint64_t blueRed = 0, greenAlpha = 0;
-      const uint32_t* w = &across.weights[across.start[x]];
-      const uint32_t* p = line + across.first[x];
-      for (int k = 0; k < across.count[x]; ++k) {
-        const uint32_t v = p[k];
-        blueRed += ((v & 0xFFu) | uint64_t(v & 0xFF0000u) << 16) * w[k];
-        greenAlpha += (((v >> 8) & 0xFFu) | uint64_t((v >> 8) & 0xFF0000u) << 16) * w[k];
+      const int first = across.first[x];
+      if (threeAtMost) {
+        const uint32_t* w = &three[size_t(x) * 3];
+        const int last = first + across.count[x] - 1;
+        add(blueRed, greenAlpha, line[first], w[0]);
+        add(blueRed, greenAlpha, line[std::min(first + 1, last)], w[1]);
+        add(blueRed, greenAlpha, line[std::min(first + 2, last)], w[2]);
+      } else {
+        const uint32_t* w = &across.weights[across.start[x]];
+        for (int k = 0; k < across.count[x]; ++k) add(blueRed, greenAlpha, line[first + k], w[k]);
       }
       to[x * 4] = uint16_t(((greenAlpha >> 32) + 128) >> 8), to[x * 4 + 1] = uint16_t(((blueRed >> 32) + 128) >> 8);
       to[x * 4 + 2] = uint16_t(((greenAlpha & 0xFFFFFFFFu) + 128) >> 8);

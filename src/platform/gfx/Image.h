@@ -105,7 +105,7 @@ class Image {
   // The same over `points` at the drawing scale (each side sized by the pixel grid's rule).
   std::shared_ptr<const Image> resampledFor(Size points) const;
   // The bytes the resampled copies hold, and the most they may hold before the longest unused
-  // goes; 0 restores the default (16 MiB a unit of the drawing scale squared, at least 32 MiB).
+  // goes; 0 restores the default (16 MiB a unit of the drawing scale squared, at least 16 MiB).
   static size_t resampledBytes();
   static void setResampledLimit(size_t bytes);
 
