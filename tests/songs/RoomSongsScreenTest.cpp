@@ -207,6 +207,9 @@ TEST_F(RoomSongsScreenTest, SungSongsAreQueuedAgainWithTheWholeSingerText) {
   EXPECT_EQ(cell(*screen, 1)->label_singerName()->text(), duet.singer.substr(0, duet.singer.find(',')));
 
   tap(*cell(*screen, 0)->btn_play());  // the first row too
+  // Each add goes out on a session of its own and the stand-in answers side by side: the first is
+  // let reach the room's queue before the others are sent, so that the queue's order is known.
+  ASSERT_TRUE(runUntil([&] { return m_service.requestsTo("addsong.php").size() == 1 && allAnswered(); }));
   screen->didSelectTheIndexOfSongs(1);
   screen->didSelectTheIndexOfSongs(1);
   screen->didSelectTheIndexOfSongs(2);
