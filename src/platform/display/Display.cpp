@@ -15,6 +15,7 @@
 #include "platform/core/Log.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/display/DisplayProbe.h"
+#include "platform/display/Interrupt.h"
 #include "platform/display/OffscreenSurface.h"
 #include "platform/display/WindowStartWatch.h"
 #include "platform/display/WindowSurface.h"
@@ -56,12 +57,6 @@ std::optional<double> seconds(const std::string& text) {
 std::string withoutFullStop(std::string cause) {
   while (!cause.empty() && (cause.back() == '.' || cause.back() == ' ')) cause.pop_back();
   return cause;
-}
-
-// Whether the interrupt descriptor (-1: none) is readable now.
-bool interruptedNow(int fd) {
-  pollfd p{fd, POLLIN, 0};
-  return fd >= 0 && poll(&p, 1, 0) > 0;
 }
 
 std::string secondsText(double s) {

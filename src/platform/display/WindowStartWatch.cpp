@@ -22,6 +22,7 @@
 #include <thread>
 
 #include "platform/core/Log.h"
+#include "platform/display/RunningTimeDeadline.h"
 
 namespace display {
 namespace {
@@ -30,9 +31,6 @@ using Clock = std::chrono::steady_clock;
 
 // How often the display's connections are looked at for a hang-up.
 constexpr auto LookInterval = std::chrono::milliseconds(100);
-// How much later than asked the watch may wake before the time in between is taken for a pause of
-// the whole process rather than time the start had.
-constexpr auto PauseAllowance = std::chrono::seconds(1);
 
 struct WatchState {
   std::mutex mutex;
@@ -40,8 +38,8 @@ struct WatchState {
   std::thread thread;
   bool armed = false;
   bool windowMade = false;
-  Clock::time_point armedAt;
-  Clock::time_point deadline;
+  // The start's limit, counted in the time the program ran.
+  RunningTimeDeadline deadline;
   std::string where;
 };
 
@@ -184,17 +182,12 @@ bool displayAnswers(int milliseconds) {
 
 void watch(WatchState& s) {
   std::unique_lock lock(s.mutex);
-  // When the last turn's wait was asked to end; at first, when the watch was armed, so that a
-  // pause before this thread first runs counts as one too.
-  auto asked = s.armedAt;
   while (s.armed) {
+    // A pause of the whole process, before this thread first ran or in any turn, moves the
+    // deadline.
     const auto now = Clock::now();
-    // A wake-up far later than asked for: the whole process was held (SIGSTOP, a debugger, a
-    // machine starved for seconds). The limit counts the time the program ran, so the deadline
-    // moves by what was lost beyond the allowance: a machine that wakes the watch a little over
-    // the allowance late at every turn still reaches the limit, not a multiple of it.
-    if (const auto late = now - asked; late > PauseAllowance) s.deadline += late - PauseAllowance;
-    if (now >= s.deadline) {
+    s.deadline.wokeAt(now);
+    if (s.deadline.passedAt(now)) {
       // Past the limit the start ends, whether or not the display is there; asking it only
       // chooses the line. Asked without the lock, so that the first frame may end the watch
       // meanwhile.
@@ -220,8 +213,9 @@ void watch(WatchState& s) {
       g_hungUpSeen.store(true);
     }
     // From the time this turn began, so that a pause anywhere in the turn shows as lateness.
-    asked = std::min(s.deadline, now + LookInterval);
-    s.changed.wait_until(lock, asked);
+    const auto next = std::min(s.deadline.deadline(), now + LookInterval);
+    s.deadline.expectBackAt(next);
+    s.changed.wait_until(lock, next);
   }
 }
 
@@ -302,8 +296,8 @@ void WindowStartWatch::arm(std::chrono::steady_clock::duration limit, const std:
     std::lock_guard lock(s.mutex);
     s.armed = true;
     s.windowMade = false;
-    s.armedAt = Clock::now();
-    s.deadline = s.armedAt + limit;
+    // From now, so that a pause before the watch's thread first runs counts as one too.
+    s.deadline = RunningTimeDeadline(limit, Clock::now());
     s.where = where;
   }
   guard();

@@ -3,7 +3,6 @@
 #include <SDL.h>
 #include <cairo.h>
 #include <pixman.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -32,6 +31,7 @@
 #include "platform/core/Timer.h"
 #include "platform/display/DisplayProbe.h"
 #include "platform/display/DrawScale.h"
+#include "platform/display/Interrupt.h"
 #include "platform/display/SessionBus.h"
 #include "platform/display/TextInput.h"
 #include "platform/display/WindowIdentity.h"
@@ -213,7 +213,7 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
   // SDL's start waits on the session bus without a limit: a bus that takes the connection and
   // never answers is turned off for the process first, so that the window shows without it.
   SessionBus::keepFromHangingTheStart(SessionBus::AnswerLimit, options.interruptFd);
-  if (pollfd p{options.interruptFd, POLLIN, 0}; options.interruptFd >= 0 && poll(&p, 1, 0) > 0) {
+  if (interruptedNow(options.interruptFd)) {
     core::setError(error, core::Error::withDescription(ErrorDomain, OpenFailed, "The window's start was interrupted"));
     return false;
   }
