@@ -35,11 +35,13 @@ bool isSet(const char* name) {
   return v && *v;
 }
 
-// The display named, for the user: "WAYLAND_DISPLAY=wayland-0, DISPLAY unset".
+// The display named, for the user: "WAYLAND_DISPLAY=wayland-0, DISPLAY unset". The values are
+// made fit for a line: a line break in one would forge a line of the log, an escape reach the
+// terminal.
 std::string namedDisplays() {
   auto named = [](const char* name) {
     const char* v = std::getenv(name);
-    return std::string(name) + (v && *v ? "=" + std::string(v) : " unset");
+    return std::string(name) + (v && *v ? "=" + displayableWords(v) : " unset");
   };
   return named("WAYLAND_DISPLAY") + ", " + named("DISPLAY");
 }

@@ -96,8 +96,11 @@ pixman_image_t* framebufferImage(SDL_Surface* s) {
   return pixman_image_create_bits(format, s->w, s->h, static_cast<uint32_t*>(s->pixels), s->pitch);
 }
 
+// SDL's words for a failure, made fit for a line of the log: they may hold the environment's
+// values (SDL_VIDEODRIVER's names, a display's, a socket path), whose line breaks would forge a
+// line and whose escapes would reach the terminal.
 core::Error sdlError(const char* what) {
-  std::string text = std::string(what) + ": " + SDL_GetError();
+  std::string text = std::string(what) + ": " + displayableWords(SDL_GetError(), 400);
   return core::Error::withDescription(Surface::ErrorDomain, Surface::OpenFailed, text);
 }
 
@@ -600,7 +603,8 @@ bool WindowSurface::checkConnection() {
   }
   if (cause.empty()) return true;
   m_lost = true;
-  const std::string message = "The display went away: " + where + ": " + cause + ". Stopping.";
+  // The display's name comes from the environment: made fit for a line of the log.
+  const std::string message = "The display went away: " + displayableWords(where) + ": " + cause + ". Stopping.";
   core::logNotice(message);
   cancelTouches();
   if (m_onLost) m_onLost(message);
