@@ -70,6 +70,21 @@ int listeningSocket(int family, const sockaddr* addr, socklen_t length, int back
   return fd;
 }
 
+// A TCP listener on 127.0.0.1 that never accepts, and its port.
+int loopbackListener(std::string* port) {
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const int listener = listeningSocket(AF_INET, reinterpret_cast<const sockaddr*>(&addr), sizeof addr, 4);
+  socklen_t length = sizeof addr;
+  if (listener >= 0 && getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &length) != 0) {
+    close(listener);
+    return -1;
+  }
+  *port = std::to_string(ntohs(addr.sin_port));
+  return listener;
+}
+
 sockaddr_un localAddress(const std::string& path) {
   sockaddr_un addr{};
   addr.sun_family = AF_UNIX;
@@ -323,14 +338,9 @@ TEST_F(SessionBusAskTest, AListenerWithAFullQueueIsSilentAtTheLimit) {
 
 // Over TCP: a listener that never accepts is silent; a port nobody listens on refuses.
 TEST_F(SessionBusAskTest, TcpListenersAreAskedTheSameWay) {
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const int listener = listeningSocket(AF_INET, reinterpret_cast<const sockaddr*>(&addr), sizeof addr, 4);
+  std::string port;
+  const int listener = loopbackListener(&port);
   ASSERT_GE(listener, 0);
-  socklen_t length = sizeof addr;
-  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &length), 0);
-  const std::string port = std::to_string(ntohs(addr.sin_port));
   const Timed asked = timedAsk("tcp:host=127.0.0.1,port=" + port + ",family=ipv4", 300ms);
   EXPECT_EQ(asked.verdict, Verdict::Silent);
   EXPECT_GE(asked.took, 300ms);
@@ -454,14 +464,10 @@ TEST(SessionBusHostAddressesTest, TheLookupsStreamAddressesAreReadInOrderOnce) {
 // never accepts: silent), a lookup that fails (getent's status 2) unreachable at once, and the
 // real lookup of "localhost" reaching the same listener.
 TEST_F(SessionBusAskTest, AHostNameIsReachedAtTheAddressesItsLookupGives) {
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const int listener = listeningSocket(AF_INET, reinterpret_cast<const sockaddr*>(&addr), sizeof addr, 4);
+  std::string port;
+  const int listener = loopbackListener(&port);
   ASSERT_GE(listener, 0);
-  socklen_t length = sizeof addr;
-  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &length), 0);
-  const std::string address = "tcp:host=venue-bus,port=" + std::to_string(ntohs(addr.sin_port)) + ",family=ipv4";
+  const std::string address = "tcp:host=venue-bus,port=" + port + ",family=ipv4";
   {
     LookupProgram answers(lookupProgram(homePath(), "answers",
                                         "[ \"$1 $2 $3\" = 'ahostsv4 -- venue-bus' ] || exit 2\n"
@@ -474,7 +480,7 @@ TEST_F(SessionBusAskTest, AHostNameIsReachedAtTheAddressesItsLookupGives) {
     EXPECT_EQ(asked.verdict, Verdict::Unreachable);
     EXPECT_LT(asked.took, 60s);
   }
-  EXPECT_EQ(timedAsk("tcp:host=localhost,port=" + std::to_string(ntohs(addr.sin_port)) + ",family=ipv4", 300ms).verdict,
+  EXPECT_EQ(timedAsk("tcp:host=localhost,port=" + port + ",family=ipv4", 300ms).verdict,
             Verdict::Silent);
   close(listener);
 }
