@@ -67,6 +67,10 @@ std::atomic<bool> g_hungUpSeen{false};
 
 std::string_view whereText() { return {g_target.where, g_target.whereLength}; }
 
+// Set by the first to end the process with a line (endProcess).
+std::atomic<bool> g_ending{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler reads it");
+
 uint16_t portOf(const sockaddr_storage& a) {
   if (a.ss_family == AF_INET) return reinterpret_cast<const sockaddr_in&>(a).sin_port;
   if (a.ss_family == AF_INET6) return reinterpret_cast<const sockaddr_in6&>(a).sin6_port;
@@ -192,7 +196,7 @@ void watch(WatchState& s) {
       // chooses the line. Asked without the lock, so that the first frame may end the watch
       // meanwhile.
       if (g_target.peerLength == 0 || g_target.requestLength == 0) {
-        core::logNoticeAndExit(1, {WindowStartWatch::LinePrefix, whereText(),
+        WindowStartWatch::endProcess(1, {WindowStartWatch::LinePrefix, whereText(),
                                    ": the window system's start did not end within ", g_target.limit, ". Stopping."});
       }
       lock.unlock();
@@ -200,16 +204,16 @@ void watch(WatchState& s) {
       lock.lock();
       if (!s.armed) break;
       if (!answers) {
-        core::logNoticeAndExit(1, {WindowStartWatch::LinePrefix, whereText(),
+        WindowStartWatch::endProcess(1, {WindowStartWatch::LinePrefix, whereText(),
                                    ": the window system's start did not end within ", g_target.limit,
                                    ", and the display does not answer. Stopping."});
       }
-      core::logNoticeAndExit(1, {WindowStartWatch::StuckLinePrefix, "it did not end within ", g_target.limit,
+      WindowStartWatch::endProcess(1, {WindowStartWatch::StuckLinePrefix, "it did not end within ", g_target.limit,
                                  ", though ", whereText(), " answers. Stopping."});
     }
     if (hungUp()) {
       if (!s.windowMade)
-        core::logNoticeAndExit(1, {WindowStartWatch::LinePrefix, whereText(), ": the connection was hung up. Stopping."});
+        WindowStartWatch::endProcess(1, {WindowStartWatch::LinePrefix, whereText(), ": the connection was hung up. Stopping."});
       g_hungUpSeen.store(true);
     }
     // From the time this turn began, so that a pause anywhere in the turn shows as lateness.
@@ -217,6 +221,11 @@ void watch(WatchState& s) {
     s.deadline.expectBackAt(next);
     s.changed.wait_until(lock, next);
   }
+}
+
+// Another thread is ending the process: this one waits for it, saying nothing.
+[[noreturn]] void waitForTheEnd() {
+  for (;;) pause();
 }
 
 // ---- the crash handler ------------------------------------------------------------------------
@@ -240,13 +249,15 @@ void crashed(int signal) {
   if (g_hungUpSeen.load() || hungUp() ||
       (g_target.peerLength > 0 && g_target.requestLength > 0 &&
        !displayAnswers(WindowStartWatch::AnswerMilliseconds))) {
-    core::logNoticeAndExit(1, {WindowStartWatch::LinePrefix, whereText(),
+    WindowStartWatch::endProcess(1, {WindowStartWatch::LinePrefix, whereText(),
                                ": the window system crashed during its start (", signalName(signal),
                                "). Stopping."});
   }
   // The display is fine: a crash of the program's own, ended by the signal's default action once
   // this returns (a fault comes again; a raised signal is held until then), so that its core is
   // kept. One line first, so that the journal says what happened and where.
+  // Unless the watch is ending the process already, with its own line.
+  if (g_ending.exchange(true)) waitForTheEnd();
   if (g_target.peerLength > 0 && g_target.requestLength > 0) {
     core::logNoticeUnbuffered({WindowStartWatch::CrashLinePrefix, signalName(signal), ", though ", whereText(),
                                " answers. Ending by the signal."});
@@ -302,6 +313,11 @@ void WindowStartWatch::arm(std::chrono::steady_clock::duration limit, const std:
   }
   guard();
   s.thread = std::thread([&s] { watch(s); });
+}
+
+void WindowStartWatch::endProcess(int status, std::initializer_list<std::string_view> parts) {
+  if (g_ending.exchange(true)) waitForTheEnd();
+  core::logNoticeAndExit(status, parts);
 }
 
 void WindowStartWatch::windowMade() {
