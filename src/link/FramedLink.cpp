@@ -91,13 +91,18 @@ void FramedLink::reportFailedAttempt() {
   // finishes first, and an observer may start the next attempt from the notice.
   const uint64_t attempt = m_attempt;
   core::RunLoop::current().performBlock([self = m_weakFactory.weakPtr(), attempt] {
-    if (!self || self->m_attempt != attempt) return;
-    core::logFormat("%s did disconnect already", self->m_settings.name.c_str());
-    self->post(kBusCodeSystemMessage, self->m_settings.disconnectedNotice);
-    if (!self || self->m_attempt != attempt) return;
-    self->m_isConnect.store(false);
-    if (self->m_handlers.disconnected) self->m_handlers.disconnected();
+    if (self && self->m_attempt == attempt) self->reportDisconnection(attempt);
   });
+}
+
+void FramedLink::reportDisconnection(uint64_t attempt) {
+  const core::WeakPtr<FramedLink> self = m_weakFactory.weakPtr();
+  core::logFormat("%s did disconnect already", m_settings.name.c_str());
+  post(kBusCodeSystemMessage, m_settings.disconnectedNotice);
+  // An observer that connected again at once owns the link now.
+  if (!self || m_attempt != attempt) return;
+  m_isConnect.store(false);
+  if (m_handlers.disconnected) m_handlers.disconnected();
 }
 
 void FramedLink::disconnect() {
@@ -161,15 +166,7 @@ void FramedLink::didReadData(RunLoopSocket& socket, const std::string& data) {
 }
 
 void FramedLink::didDisconnect(RunLoopSocket& socket) {
-  if (!isCurrent(socket)) return;
-  const core::WeakPtr<FramedLink> self = m_weakFactory.weakPtr();
-  const uint64_t attempt = m_attempt;
-  core::logFormat("%s did disconnect already", m_settings.name.c_str());
-  post(kBusCodeSystemMessage, m_settings.disconnectedNotice);
-  // An observer that connected again at once owns the link now.
-  if (!self || m_attempt != attempt) return;
-  m_isConnect.store(false);
-  if (m_handlers.disconnected) m_handlers.disconnected();
+  if (isCurrent(socket)) reportDisconnection(m_attempt);
 }
 
 void FramedLink::post(const std::string& code, const std::string& detail) {

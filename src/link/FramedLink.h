@@ -98,6 +98,9 @@ class FramedLink {
   void post(const std::string& code, const std::string& detail);
   // An attempt that failed at once, reported on the next turn of the loop (see connect()).
   void reportFailedAttempt();
+  // The link is down (attempt `attempt`): said in the log and on the bus, then, unless an observer
+  // began a new attempt meanwhile, marked and given to the handler.
+  void reportDisconnection(uint64_t attempt);
   // Nothing marks where a frame starts but its length prefix: after a corrupt prefix the stream
   // cannot be followed any further. Start clean: drop what is buffered and the connection with it.
   void closeCorruptLink(RunLoopSocket& socket, int32_t prefixLength);

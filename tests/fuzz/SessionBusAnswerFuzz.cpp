@@ -1,8 +1,14 @@
 // What a session bus sends back to the look before the window system starts: its auth line, then
 // the messages up to the reply to Hello. The same bytes read whole, cut anywhere or a byte at a
 // time give the same state, and an answer once given stays whatever follows. The address list
-// (DBUS_SESSION_BUS_ADDRESS) read, written back with its values escaped, reads the same.
+// (DBUS_SESSION_BUS_ADDRESS) read, written back with its values escaped, reads the same. What a
+// host's lookup printed gives at most the bound of addresses, each once, of the family asked, and
+// each one's own line reads back to it alone.
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -52,10 +58,33 @@ void checkAddress(std::string_view text) {
   KT_FUZZ_CHECK(reread && *reread == *entries);
 }
 
+void checkHostAddresses(std::string_view printed) {
+  for (const int family : {AF_UNSPEC, AF_INET, AF_INET6}) {
+    const auto addresses = SessionBus::parseHostAddresses(printed, 4321, family);
+    KT_FUZZ_CHECK(addresses.size() <= SessionBus::MaxHostAddresses);
+    for (size_t i = 0; i < addresses.size(); ++i) {
+      const auto& a = addresses[i];
+      const sa_family_t f = a.address.ss_family;
+      KT_FUZZ_CHECK(f == AF_INET || f == AF_INET6);
+      KT_FUZZ_CHECK(family == AF_UNSPEC || f == family);
+      KT_FUZZ_CHECK(a.length == (f == AF_INET ? sizeof(sockaddr_in) : sizeof(sockaddr_in6)));
+      for (size_t j = 0; j < i; ++j)
+        KT_FUZZ_CHECK(addresses[j].length != a.length || std::memcmp(&addresses[j].address, &a.address, a.length) != 0);
+      char numeric[INET6_ADDRSTRLEN] = {};
+      const void* bytes = f == AF_INET ? static_cast<const void*>(&reinterpret_cast<const sockaddr_in&>(a.address).sin_addr)
+                                       : &reinterpret_cast<const sockaddr_in6&>(a.address).sin6_addr;
+      KT_FUZZ_CHECK(inet_ntop(f, bytes, numeric, sizeof numeric) != nullptr);
+      const auto again = SessionBus::parseHostAddresses(std::string(numeric) + " STREAM\n", 4321, family);
+      KT_FUZZ_CHECK(again.size() == 1 && std::memcmp(&again[0].address, &a.address, a.length) == 0);
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   checkAnswer(fuzz::bytes(data, size));
   checkAddress(fuzz::bytes(data, size));
+  checkHostAddresses(fuzz::bytes(data, size));
   return 0;
 }

@@ -119,6 +119,35 @@ TEST_F(ClientWindowStartTest, ACompositorThatClosesTheWindowSystemsConnectionEnd
   expectStartFailed("the Wayland compositor at " + path);
 }
 
+// A compositor that answers the first exchange, then answers the window system's own connection
+// with the display's error and closes it (or only closes it): the loss is said in one line. The
+// start's watch (the connection hung up) and the crash's handler (SDL's start crashed on it) both
+// said it, when the two came at the same moment: a few runs each.
+TEST_F(ClientWindowStartTest, ACompositorThatFailsTheWindowSystemsConnectionIsSaidInOneLine) {
+  support::TempHome runtime;
+  for (const auto behaviour : {StandInDisplay::ErrsAtOnce, StandInDisplay::ClosesAtOnce}) {
+    for (int run = 0; run < 8; ++run) {
+      SCOPED_TRACE(std::string(behaviour == StandInDisplay::ErrsAtOnce ? "errs" : "closes") + ", run " +
+                   std::to_string(run));
+      const std::string path = runtime.path() + "/wayland-fails";
+      auto fails = StandInDisplay::wayland(path, behaviour);
+      ASSERT_NE(fails, nullptr);
+      support::ClientProcess client;
+      ASSERT_TRUE(client.start(KT_CLIENT_PATH, {"WAYLAND_DISPLAY=wayland-fails", "XDG_RUNTIME_DIR=" + runtime.path(),
+                                                "DISPLAY", "KT_DISPLAY_WAIT=300"}));
+      EXPECT_EQ(client.exitStatus(), 1) << client.said();
+      const std::string said = client.said();
+      const std::string line = "The display went away while the window was being made: the Wayland compositor at " + path;
+      size_t lines = 0;
+      for (size_t at = said.find("went away"); at != std::string::npos; at = said.find("went away", at + 1)) ++lines;
+      EXPECT_EQ(lines, 1u) << said;
+      EXPECT_NE(said.find(line), std::string::npos) << said;
+      fails.reset();
+      unlink(path.c_str());
+    }
+  }
+}
+
 // The same of an X server: its set-up answered, then SDL's connection stalled or closed.
 TEST_F(ClientWindowStartTest, AnXServerThatStallsOrClosesAfterTheFirstExchangeEndsItOrSigtermDoes) {
   {

@@ -4,7 +4,9 @@
 // Wayland compositor's registry with the globals a window needs and the sync's callback, the X
 // server's set-up of one true-colour screen) and then
 // misbehaves on the connections after it, which are the window system's own: takes them and never
-// answers (Stalls) or closes each at once (ClosesAtOnce). Or it never answers anything, its
+// answers (Stalls), closes each at once (ClosesAtOnce), or, a compositor, answers each with the
+// display's error (a protocol error, as on a registry it refuses) and closes it (ErrsAtOnce). Or
+// it never answers anything, its
 // connections left waiting in its queue (Silent: a server hung or stopped while it starts), closes
 // every connection at once, the first too (ClosesAll: one that dies during its start), refuses
 // every X connection with words of the test's (Refuses), or answers every connection's first
@@ -58,7 +60,7 @@ inline std::string xAnswer(uint8_t status, uint8_t reasonLength, const std::stri
 
 class StandInDisplay {
  public:
-  enum Behaviour { Stalls, ClosesAtOnce, Silent, ClosesAll, Refuses, Answers };
+  enum Behaviour { Stalls, ClosesAtOnce, Silent, ClosesAll, Refuses, Answers, ErrsAtOnce };
 
   static std::unique_ptr<StandInDisplay> wayland(const std::string& path, Behaviour behaviour) {
     std::unique_ptr<StandInDisplay> d(new StandInDisplay(behaviour, false, ""));
@@ -203,6 +205,21 @@ class StandInDisplay {
     return s;
   }
 
+  // wl_display.error on the display itself, with `words`.
+  static std::string waylandError(uint32_t code, const std::string& words) {
+    std::string a;
+    displaybytes::put32(a, 1);  // the object: wl_display
+    displaybytes::put32(a, code);
+    displaybytes::put32(a, static_cast<uint32_t>(words.size() + 1));
+    a += words;
+    a.push_back('\0');
+    displaybytes::pad(a);
+    std::string s;
+    displaybytes::put32(s, 1);
+    displaybytes::put32(s, static_cast<uint32_t>((8 + a.size()) << 16) | 0);
+    return s + a;
+  }
+
   bool listenLocal(const std::string& path, bool abstract) {
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
@@ -243,12 +260,13 @@ class StandInDisplay {
       const int index = m_accepted;
       std::string answer;
       if (m_behaviour == Refuses) answer = xRefusal(m_refusal);
+      else if (m_behaviour == ErrsAtOnce && index > 0) answer = waylandError(1, "invalid method get_registry");
       else if ((index == 0 || m_behaviour == Answers) && m_behaviour != ClosesAll) answer = m_x11 ? xSetupSuccess() : waylandRegistryDone();
       if (!answer.empty()) {
         ssize_t sent = send(c, answer.data(), answer.size(), MSG_NOSIGNAL);
         (void)sent;
       }
-      if (m_behaviour == ClosesAll || (m_behaviour == ClosesAtOnce && index > 0)) close(c);
+      if (m_behaviour == ClosesAll || ((m_behaviour == ClosesAtOnce || m_behaviour == ErrsAtOnce) && index > 0)) close(c);
       else m_connections.push_back(c);
       ++m_accepted;
     }

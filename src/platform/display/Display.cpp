@@ -15,6 +15,7 @@
 #include "platform/core/Log.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/display/DisplayProbe.h"
+#include "platform/display/Interrupt.h"
 #include "platform/display/OffscreenSurface.h"
 #include "platform/display/WindowStartWatch.h"
 #include "platform/display/WindowSurface.h"
@@ -34,11 +35,13 @@ bool isSet(const char* name) {
   return v && *v;
 }
 
-// The display named, for the user: "WAYLAND_DISPLAY=wayland-0, DISPLAY unset".
+// The display named, for the user: "WAYLAND_DISPLAY=wayland-0, DISPLAY unset". The values are
+// made fit for a line: a line break in one would forge a line of the log, an escape reach the
+// terminal.
 std::string namedDisplays() {
   auto named = [](const char* name) {
     const char* v = std::getenv(name);
-    return std::string(name) + (v && *v ? "=" + std::string(v) : " unset");
+    return std::string(name) + (v && *v ? "=" + displayableWords(v) : " unset");
   };
   return named("WAYLAND_DISPLAY") + ", " + named("DISPLAY");
 }
@@ -56,12 +59,6 @@ std::optional<double> seconds(const std::string& text) {
 std::string withoutFullStop(std::string cause) {
   while (!cause.empty() && (cause.back() == '.' || cause.back() == ' ')) cause.pop_back();
   return cause;
-}
-
-// Whether the interrupt descriptor (-1: none) is readable now.
-bool interruptedNow(int fd) {
-  pollfd p{fd, POLLIN, 0};
-  return fd >= 0 && poll(&p, 1, 0) > 0;
 }
 
 std::string secondsText(double s) {

@@ -272,18 +272,20 @@ void lookAtWayland(Look& look, const std::vector<WaylandNeed>& needs) {
   const std::string name = env("WAYLAND_DISPLAY");
   const char* dir = env("XDG_RUNTIME_DIR");
   if (name.front() != '/' && !dir) {
-    look.result = never("WAYLAND_DISPLAY=" + name + " names a socket in XDG_RUNTIME_DIR, which is not set");
+    look.result = never("WAYLAND_DISPLAY=" + displayableWords(name) + " names a socket in XDG_RUNTIME_DIR, which is not set");
     return;
   }
   const std::string path = name.front() == '/' ? name : std::string(dir) + "/" + name;
+  // The path as the lines say it: the environment's bytes made fit for a line of the log.
+  const std::string shownPath = displayableWords(path);
   if (path.size() >= sizeof(sockaddr_un::sun_path)) {
-    look.result = never("the Wayland socket path " + path + " is too long (at most " +
+    look.result = never("the Wayland socket path " + shownPath + " is too long (at most " +
                         std::to_string(sizeof(sockaddr_un::sun_path) - 1) + " bytes)");
     return;
   }
   const int fd = connectLocal(path, false);
   if (fd < 0) {
-    look.result = notYet("no Wayland compositor listens at " + path + " (" + std::strerror(errno) + ")");
+    look.result = notYet("no Wayland compositor listens at " + shownPath + " (" + std::strerror(errno) + ")");
     return;
   }
   look.connection = owned(fd);
@@ -292,7 +294,7 @@ void lookAtWayland(Look& look, const std::vector<WaylandNeed>& needs) {
   look.exchange.take = [&look](const uint8_t* data, size_t size) {
     return look.registry.feed(data, size) != WaylandRegistryReader::State::More;
   };
-  look.finish = [&look, fd, where = "the Wayland compositor at " + path](Answer answer) {
+  look.finish = [&look, fd, where = "the Wayland compositor at " + shownPath](Answer answer) {
     if (answer != Answer::Complete) return unanswered(answer, where);
     if (look.registry.state() == WaylandRegistryReader::State::Error)
       return notYet(where + " refused the connection (error " + std::to_string(look.registry.errorCode()) + ": " +
@@ -379,7 +381,7 @@ Probe xAnswer(const XSetupReply& setup, const XDisplayName& name, const std::str
           containsNoCase(setup.reason, "cookie") || containsNoCase(setup.reason, "access")) {
         const char* file = XauFileName();
         return never(where + " refused the connection's authorization (" + setup.reason + "; cookies from " +
-                     (file ? file : "no file") + ")");
+                     (file ? displayableWords(file) : "no file") + ")");
       }
       return notYet(where + " refused the connection (" + setup.reason + ")");
     case XSetupReply::Status::Authenticate:
@@ -429,8 +431,10 @@ bool xServerAddress(const std::string& host, uint16_t hostPort, sockaddr_storage
 }
 
 void lookAtX11(Look& look) {
-  const std::string text = env("DISPLAY");
-  const auto parsed = parseXDisplayName(text);
+  const std::string named = env("DISPLAY");
+  const auto parsed = parseXDisplayName(named);
+  // The name as the lines say it: made fit for a line of the log.
+  const std::string text = displayableWords(named);
   if (!parsed) {
     look.result = never("DISPLAY=" + text + " names no X server (the form is [host]:number[.screen])");
     return;
@@ -556,7 +560,8 @@ std::string xAuthorityProblem() {
   struct stat st {};
   // Missing or unreadable: Xlib goes on without cookies, and the server says whether it wants one.
   if (::stat(file, &st) != 0) return "";
-  const std::string named = std::string("the X authority file ") + file + (env("XAUTHORITY") ? " (XAUTHORITY)" : "");
+  const std::string named =
+      "the X authority file " + displayableWords(file) + (env("XAUTHORITY") ? " (XAUTHORITY)" : "");
   if (!S_ISREG(st.st_mode)) {
     const char* kind = S_ISFIFO(st.st_mode) ? "a FIFO"
                        : S_ISCHR(st.st_mode) ? "a character device"

@@ -1,11 +1,15 @@
 #include "platform/display/SessionBus.h"
 
-#include <netdb.h>
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
 #include <poll.h>
-#include <sys/eventfd.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,16 +17,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <system_error>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "platform/core/Log.h"
 #include "platform/display/DisplayProbe.h"
+#include "platform/display/RunningTimeDeadline.h"
 
 namespace display {
 namespace {
@@ -68,39 +71,31 @@ std::optional<std::string> unescaped(std::string_view text) {
 
 // ---- waiting with a limit --------------------------------------------------------------------
 
-// How much later than asked a wake-up may come before the time in between is taken for a pause of
-// the whole process (SIGSTOP, a debugger, a machine starved for seconds): the limit counts the time
-// the program ran, as the window start's does, so the pause beyond this is not counted.
-constexpr auto PauseAllowance = std::chrono::seconds(1);
-// The longest single wait, so that a pause shows as the lateness of the wait it fell in.
+// The longest single wait, so that a pause of the whole process shows as the lateness of the wait
+// it fell in: the limit counts the time the program ran, as the window start's does.
 constexpr auto LongestWait = std::chrono::milliseconds(100);
 
 class Wait {
  public:
-  Wait(Clock::duration limit, int interruptFd)
-      : m_interruptFd(interruptFd), m_deadline(Clock::now() + limit), m_expectedBack(Clock::now()) {}
+  Wait(Clock::duration limit, int interruptFd) : m_interruptFd(interruptFd), m_deadline(limit, Clock::now()) {}
 
   int interruptFd() const { return m_interruptFd; }
 
   // The next wait in milliseconds (at most `cap` when that is not -1, and at most LongestWait),
-  // rounded up; 0 once the deadline has passed. Time lost beyond the allowance since the last
-  // wait was to end moves the deadline.
+  // rounded up; 0 once the deadline has passed.
   int next(int cap = -1) {
     const auto now = Clock::now();
-    if (now - m_expectedBack > PauseAllowance) m_deadline += now - m_expectedBack - PauseAllowance;
-    m_expectedBack = now;
-    if (now >= m_deadline) return 0;
-    auto wait = std::min<Clock::duration>(m_deadline - now, LongestWait);
+    m_deadline.wokeAt(now);
+    if (m_deadline.passedAt(now)) return 0;
+    auto wait = std::min<Clock::duration>(m_deadline.deadline() - now, LongestWait);
     if (cap >= 0) wait = std::min<Clock::duration>(wait, std::chrono::milliseconds(cap));
-    m_expectedBack = now + wait;
+    m_deadline.expectBackAt(now + wait);
     return std::max(1, static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
   }
 
  private:
   int m_interruptFd = -1;
-  Clock::time_point m_deadline;
-  // When the look is expected back from its current wait (or was last seen, between waits).
-  Clock::time_point m_expectedBack;
+  RunningTimeDeadline m_deadline;
 };
 
 enum class Polled { Ready, TimedOut, Interrupted };
@@ -162,60 +157,119 @@ Connection connectLocal(const std::string& path, bool abstract, Wait& wait) {
   }
 }
 
-// The host lookup, replaceable by tests (a resolver that never answers).
-SessionBus::HostLookup g_lookup = ::getaddrinfo;
+// ---- looking up a host ------------------------------------------------------------------------
 
-// A host's addresses, looked up on a thread of its own: the resolver has no time limit, so the
-// look waits for it within its own limit and interrupt, and a lookup still going on past them is
-// left to end by itself (its thread holds what it writes to).
-struct Lookup {
-  std::mutex mutex;
-  bool done = false;  // under mutex, as are status and found
-  int status = EAI_FAIL;
-  addrinfo* found = nullptr;
-  int doneFd = -1;
-  ~Lookup() {
-    if (found) ::freeaddrinfo(found);
-    if (doneFd >= 0) ::close(doneFd);
-  }
-};
+// The program that looks a host up (glibc's getent, which every Debian system has), and the one
+// tests put in its place.
+constexpr const char* LookupPrograms[] = {"/usr/bin/getent", "/bin/getent"};
+std::string g_lookupProgram;
+// The most of a lookup's output that is read (a host has a few addresses, each line short); the
+// rest is drained, so that the program never blocks on a full pipe.
+constexpr size_t MaxLookupOutput = 64 * 1024;
+// How often a lookup that has closed its output is looked at for its end.
+constexpr int ReapRetryMilliseconds = 5;
 
 enum class Looked { Found, NotFound, StillGoing, Interrupted };
 
-Looked lookUp(const std::string& host, const std::string& port, const addrinfo& hints, Wait& wait,
-              std::shared_ptr<Lookup>* result) {
-  auto lookup = std::make_shared<Lookup>();
-  lookup->doneFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (lookup->doneFd < 0) return Looked::NotFound;
-  try {
-    std::thread([lookup, host, port, hints, resolve = g_lookup] {
-      addrinfo* found = nullptr;
-      const int status = resolve(host.c_str(), port.c_str(), &hints, &found);
-      std::lock_guard lock(lookup->mutex);
-      lookup->status = status;
-      lookup->found = found;
-      lookup->done = true;
-      const uint64_t one = 1;
-      ssize_t written = ::write(lookup->doneFd, &one, sizeof one);
-      (void)written;
-    }).detach();
-  } catch (const std::system_error&) {
-    return Looked::NotFound;  // no thread to be had: nothing is connected
+// Ends the lookup's process (it may have ended already) and reaps it.
+void endLookup(pid_t pid) {
+  ::kill(pid, SIGKILL);
+  int status = 0;
+  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
+}
+
+// The lookup's process: its output on a pipe, nothing else of this process's descriptors, the
+// default signal mask and actions. -1 when it could not be started.
+pid_t startLookup(const std::string& database, const std::string& host, int* output) {
+  int fds[2];
+  if (::pipe2(fds, O_CLOEXEC) != 0) return -1;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none, all;
+  sigemptyset(&none);
+  sigfillset(&all);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setsigdefault(&attributes, &all);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  std::vector<std::string> programs(std::begin(LookupPrograms), std::end(LookupPrograms));
+  if (!g_lookupProgram.empty()) programs = {g_lookupProgram};
+  pid_t pid = -1;
+  for (const std::string& program : programs) {
+    std::string arguments[] = {program, database, "--", host};
+    char* argv[] = {arguments[0].data(), arguments[1].data(), arguments[2].data(), arguments[3].data(), nullptr};
+    if (::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv, environ) == 0) break;
+    pid = -1;
+  }
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+  ::close(fds[1]);
+  if (pid < 0) {
+    ::close(fds[0]);
+    return -1;
+  }
+  *output = fds[0];
+  return pid;
+}
+
+// A host's stream addresses on `port`, looked up within the look's limit and interrupt. A numeric
+// address is read here; a name by the lookup's process, which is ended (and reaped) when the limit
+// passes or the interrupt comes first.
+Looked lookUp(const std::string& host, uint16_t port, int family, Wait& wait,
+              std::vector<SessionBus::HostAddress>* found) {
+  if (host.find_first_of(" \t\r\n") == std::string::npos) {
+    *found = SessionBus::parseHostAddresses(host + " STREAM", port, family);
+    if (!found->empty()) return Looked::Found;
+  }
+  const char* database = family == AF_INET ? "ahostsv4" : family == AF_INET6 ? "ahostsv6" : "ahosts";
+  int output = -1;
+  const pid_t pid = startLookup(database, host, &output);
+  if (pid < 0) return Looked::NotFound;  // nothing to look it up with: nothing is connected
+  std::string printed;
+  for (bool open = true; open;) {
+    const Polled polled = waitFor(wait, output, POLLIN, nullptr);
+    if (polled != Polled::Ready) {
+      ::close(output);
+      endLookup(pid);
+      return polled == Polled::TimedOut ? Looked::StillGoing : Looked::Interrupted;
+    }
+    char buffer[4096];
+    const ssize_t n = ::read(output, buffer, sizeof buffer);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    open = n > 0;
+    if (open && printed.size() < MaxLookupOutput)
+      printed.append(buffer, std::min(static_cast<size_t>(n), MaxLookupOutput - printed.size()));
+  }
+  ::close(output);
+  // Its output closed, it ends at once; still bounded, should it not.
+  int status = 0;
   for (;;) {
-    {
-      std::lock_guard lock(lookup->mutex);
-      if (lookup->done) {
-        *result = lookup;
-        return lookup->status == 0 ? Looked::Found : Looked::NotFound;
-      }
-    }
-    switch (waitFor(wait, lookup->doneFd, POLLIN, nullptr)) {
-      case Polled::TimedOut: return Looked::StillGoing;
-      case Polled::Interrupted: return Looked::Interrupted;
-      case Polled::Ready: break;
+    const pid_t ended = ::waitpid(pid, &status, WNOHANG);
+    if (ended == pid) break;
+    if (ended < 0 && errno != EINTR) return Looked::NotFound;  // reaped elsewhere: its status is lost
+    const Polled polled = ended < 0 ? Polled::Ready : waitFor(wait, -1, 0, nullptr, ReapRetryMilliseconds);
+    if (polled != Polled::Ready) {
+      endLookup(pid);
+      return polled == Polled::TimedOut ? Looked::StillGoing : Looked::Interrupted;
     }
   }
+  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return Looked::NotFound;
+  *found = SessionBus::parseHostAddresses(printed, port, family);
+  return found->empty() ? Looked::NotFound : Looked::Found;
+}
+
+// A port as the bus library's lookup takes it (a number, no service name).
+std::optional<uint16_t> portNumber(const std::string& text) {
+  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) return std::nullopt;
+  const int value = std::stoi(text);
+  if (value > 65535) return std::nullopt;
+  return static_cast<uint16_t>(value);
 }
 
 // A TCP connection to each of the host's addresses in turn, as a connect that waits would make it.
@@ -224,15 +278,15 @@ Connection connectTcp(const Entry& entry, Wait& wait) {
   const std::string* port = entry.value("port");
   const std::string* family = entry.value("family");
   if (!port) return {Connection::Outcome::NotLookedAt, -1};
-  addrinfo hints{};
-  hints.ai_socktype = SOCK_STREAM;
-  hints.ai_flags = AI_NUMERICSERV;
-  hints.ai_family = AF_UNSPEC;
-  if (family && *family == "ipv4") hints.ai_family = AF_INET;
-  else if (family && *family == "ipv6") hints.ai_family = AF_INET6;
+  int wanted = AF_UNSPEC;
+  if (family && *family == "ipv4") wanted = AF_INET;
+  else if (family && *family == "ipv6") wanted = AF_INET6;
   else if (family) return {Connection::Outcome::NotLookedAt, -1};
-  std::shared_ptr<Lookup> lookup;
-  switch (lookUp(host ? *host : "localhost", *port, hints, wait, &lookup)) {
+  // A port that is not a number: the library's lookup fails, and nothing is connected.
+  const std::optional<uint16_t> number = portNumber(*port);
+  if (!number) return {};
+  std::vector<SessionBus::HostAddress> addresses;
+  switch (lookUp(host ? *host : "localhost", *number, wanted, wait, &addresses)) {
     case Looked::Found: break;
     case Looked::NotFound: return {};
     // The library's own lookup would still be waiting too.
@@ -240,10 +294,11 @@ Connection connectTcp(const Entry& entry, Wait& wait) {
     case Looked::Interrupted: return {Connection::Outcome::Interrupted, -1};
   }
   Connection connection;
-  for (const addrinfo* a = lookup->found; a && connection.outcome == Connection::Outcome::NotTaken; a = a->ai_next) {
-    const int fd = ::socket(a->ai_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, a->ai_protocol);
+  for (size_t i = 0; i < addresses.size() && connection.outcome == Connection::Outcome::NotTaken; ++i) {
+    const SessionBus::HostAddress& a = addresses[i];
+    const int fd = ::socket(a.address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) continue;
-    bool taken = ::connect(fd, a->ai_addr, a->ai_addrlen) == 0;
+    bool taken = ::connect(fd, reinterpret_cast<const sockaddr*>(&a.address), a.length) == 0;
     if (!taken && errno == EINPROGRESS) {
       short revents = 0;
       const Polled polled = waitFor(wait, fd, POLLOUT, &revents);
@@ -424,7 +479,45 @@ std::string SessionBus::address(const char* busVariable, const char* runtimeDir)
   return "unix:path=" + escapeValue(path);
 }
 
-void SessionBus::setHostLookupForTesting(HostLookup lookup) { g_lookup = lookup ? lookup : ::getaddrinfo; }
+void SessionBus::setHostLookupProgramForTesting(const std::string& program) { g_lookupProgram = program; }
+
+std::vector<SessionBus::HostAddress> SessionBus::parseHostAddresses(std::string_view output, uint16_t port,
+                                                                      int family) {
+  std::vector<HostAddress> addresses;
+  auto word = [](std::string_view& line) {
+    const size_t begin = std::min(line.find_first_not_of(" \t"), line.size());
+    line.remove_prefix(begin);
+    const size_t end = std::min(line.find_first_of(" \t"), line.size());
+    const std::string_view w = line.substr(0, end);
+    line.remove_prefix(end);
+    return w;
+  };
+  while (!output.empty() && addresses.size() < MaxHostAddresses) {
+    std::string_view line = takePiece(output, '\n');
+    const std::string text(word(line));
+    if (word(line) != "STREAM") continue;
+    HostAddress a;
+    if (auto* v4 = reinterpret_cast<sockaddr_in*>(&a.address);
+        family != AF_INET6 && ::inet_pton(AF_INET, text.c_str(), &v4->sin_addr) == 1) {
+      v4->sin_family = AF_INET;
+      v4->sin_port = htons(port);
+      a.length = sizeof(sockaddr_in);
+    } else if (auto* v6 = reinterpret_cast<sockaddr_in6*>(&a.address);
+               family != AF_INET && ::inet_pton(AF_INET6, text.c_str(), &v6->sin6_addr) == 1 &&
+               !IN6_IS_ADDR_V4MAPPED(&v6->sin6_addr)) {
+      v6->sin6_family = AF_INET6;
+      v6->sin6_port = htons(port);
+      a.length = sizeof(sockaddr_in6);
+    } else {
+      continue;
+    }
+    const bool seen = std::any_of(addresses.begin(), addresses.end(), [&a](const HostAddress& b) {
+      return b.length == a.length && std::memcmp(&b.address, &a.address, a.length) == 0;
+    });
+    if (!seen) addresses.push_back(a);
+  }
+  return addresses;
+}
 
 SessionBus::Verdict SessionBus::ask(const std::string& address, std::chrono::milliseconds limit, int interruptFd) {
   Wait wait(limit, interruptFd);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/socket.h>
+
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -8,8 +10,6 @@
 #include <string_view>
 #include <utility>
 #include <vector>
-
-struct addrinfo;
 
 // The session bus, looked at before the window system starts. SDL's video start connects to it
 // (screen saver inhibition, input methods, desktop settings) and waits on its authentication and
@@ -50,9 +50,24 @@ class SessionBus {
 
   // ---- the pieces, for tests -------------------------------------------------------------------
 
-  // The host lookup a TCP entry's name goes through (getaddrinfo; null puts it back).
-  using HostLookup = int (*)(const char*, const char*, const addrinfo*, addrinfo**);
-  static void setHostLookupForTesting(HostLookup lookup);
+  // A TCP entry's host name is looked up by a program of its own (getent), run as
+  // `program ahosts|ahostsv4|ahostsv6 -- host`, in a process that is killed at the limit or the
+  // interrupt: the resolver has no time limit, and a lookup left running on a thread of this
+  // process would read the environment while the window system's start writes it. Tests put
+  // another program in its place (empty puts getent back).
+  static void setHostLookupProgramForTesting(const std::string& program);
+
+  // A stream address a host lookup gave.
+  struct HostAddress {
+    sockaddr_storage address{};
+    socklen_t length = 0;
+  };
+  static constexpr size_t MaxHostAddresses = 64;
+  // The stream addresses in what the lookup printed (getent's lines: an address, the socket type,
+  // perhaps a name), on `port`, in order, each once, at most MaxHostAddresses; of `family` alone
+  // (AF_INET, AF_INET6; AF_UNSPEC for both), an IPv6 address that maps an IPv4 one never (the
+  // bus library's lookup gives none). Other lines are passed over.
+  static std::vector<HostAddress> parseHostAddresses(std::string_view output, uint16_t port, int family);
 
   // One entry of an address list, "transport:key=value,key=value", its values unescaped.
   struct AddressEntry {

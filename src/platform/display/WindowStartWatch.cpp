@@ -22,6 +22,7 @@
 #include <thread>
 
 #include "platform/core/Log.h"
+#include "platform/display/RunningTimeDeadline.h"
 
 namespace display {
 namespace {
@@ -30,9 +31,6 @@ using Clock = std::chrono::steady_clock;
 
 // How often the display's connections are looked at for a hang-up.
 constexpr auto LookInterval = std::chrono::milliseconds(100);
-// How much later than asked the watch may wake before the time in between is taken for a pause of
-// the whole process rather than time the start had.
-constexpr auto PauseAllowance = std::chrono::seconds(1);
 
 struct WatchState {
   std::mutex mutex;
@@ -40,8 +38,8 @@ struct WatchState {
   std::thread thread;
   bool armed = false;
   bool windowMade = false;
-  Clock::time_point armedAt;
-  Clock::time_point deadline;
+  // The start's limit, counted in the time the program ran.
+  RunningTimeDeadline deadline;
   std::string where;
 };
 
@@ -68,6 +66,10 @@ Target g_target;
 std::atomic<bool> g_hungUpSeen{false};
 
 std::string_view whereText() { return {g_target.where, g_target.whereLength}; }
+
+// Set by the first to end the process with a line (endProcess).
+std::atomic<bool> g_ending{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler reads it");
 
 uint16_t portOf(const sockaddr_storage& a) {
   if (a.ss_family == AF_INET) return reinterpret_cast<const sockaddr_in&>(a).sin_port;
@@ -184,22 +186,17 @@ bool displayAnswers(int milliseconds) {
 
 void watch(WatchState& s) {
   std::unique_lock lock(s.mutex);
-  // When the last turn's wait was asked to end; at first, when the watch was armed, so that a
-  // pause before this thread first runs counts as one too.
-  auto asked = s.armedAt;
   while (s.armed) {
+    // A pause of the whole process, before this thread first ran or in any turn, moves the
+    // deadline.
     const auto now = Clock::now();
-    // A wake-up far later than asked for: the whole process was held (SIGSTOP, a debugger, a
-    // machine starved for seconds). The limit counts the time the program ran, so the deadline
-    // moves by what was lost beyond the allowance: a machine that wakes the watch a little over
-    // the allowance late at every turn still reaches the limit, not a multiple of it.
-    if (const auto late = now - asked; late > PauseAllowance) s.deadline += late - PauseAllowance;
-    if (now >= s.deadline) {
+    s.deadline.wokeAt(now);
+    if (s.deadline.passedAt(now)) {
       // Past the limit the start ends, whether or not the display is there; asking it only
       // chooses the line. Asked without the lock, so that the first frame may end the watch
       // meanwhile.
       if (g_target.peerLength == 0 || g_target.requestLength == 0) {
-        core::logNoticeAndExit(1, {WindowStartWatch::LinePrefix, whereText(),
+        WindowStartWatch::endProcess(1, {WindowStartWatch::LinePrefix, whereText(),
                                    ": the window system's start did not end within ", g_target.limit, ". Stopping."});
       }
       lock.unlock();
@@ -207,22 +204,28 @@ void watch(WatchState& s) {
       lock.lock();
       if (!s.armed) break;
       if (!answers) {
-        core::logNoticeAndExit(1, {WindowStartWatch::LinePrefix, whereText(),
+        WindowStartWatch::endProcess(1, {WindowStartWatch::LinePrefix, whereText(),
                                    ": the window system's start did not end within ", g_target.limit,
                                    ", and the display does not answer. Stopping."});
       }
-      core::logNoticeAndExit(1, {WindowStartWatch::StuckLinePrefix, "it did not end within ", g_target.limit,
+      WindowStartWatch::endProcess(1, {WindowStartWatch::StuckLinePrefix, "it did not end within ", g_target.limit,
                                  ", though ", whereText(), " answers. Stopping."});
     }
     if (hungUp()) {
       if (!s.windowMade)
-        core::logNoticeAndExit(1, {WindowStartWatch::LinePrefix, whereText(), ": the connection was hung up. Stopping."});
+        WindowStartWatch::endProcess(1, {WindowStartWatch::LinePrefix, whereText(), ": the connection was hung up. Stopping."});
       g_hungUpSeen.store(true);
     }
     // From the time this turn began, so that a pause anywhere in the turn shows as lateness.
-    asked = std::min(s.deadline, now + LookInterval);
-    s.changed.wait_until(lock, asked);
+    const auto next = std::min(s.deadline.deadline(), now + LookInterval);
+    s.deadline.expectBackAt(next);
+    s.changed.wait_until(lock, next);
   }
+}
+
+// Another thread is ending the process: this one waits for it, saying nothing.
+[[noreturn]] void waitForTheEnd() {
+  for (;;) pause();
 }
 
 // ---- the crash handler ------------------------------------------------------------------------
@@ -246,13 +249,15 @@ void crashed(int signal) {
   if (g_hungUpSeen.load() || hungUp() ||
       (g_target.peerLength > 0 && g_target.requestLength > 0 &&
        !displayAnswers(WindowStartWatch::AnswerMilliseconds))) {
-    core::logNoticeAndExit(1, {WindowStartWatch::LinePrefix, whereText(),
+    WindowStartWatch::endProcess(1, {WindowStartWatch::LinePrefix, whereText(),
                                ": the window system crashed during its start (", signalName(signal),
                                "). Stopping."});
   }
   // The display is fine: a crash of the program's own, ended by the signal's default action once
   // this returns (a fault comes again; a raised signal is held until then), so that its core is
   // kept. One line first, so that the journal says what happened and where.
+  // Unless the watch is ending the process already, with its own line.
+  if (g_ending.exchange(true)) waitForTheEnd();
   if (g_target.peerLength > 0 && g_target.requestLength > 0) {
     core::logNoticeUnbuffered({WindowStartWatch::CrashLinePrefix, signalName(signal), ", though ", whereText(),
                                " answers. Ending by the signal."});
@@ -302,12 +307,17 @@ void WindowStartWatch::arm(std::chrono::steady_clock::duration limit, const std:
     std::lock_guard lock(s.mutex);
     s.armed = true;
     s.windowMade = false;
-    s.armedAt = Clock::now();
-    s.deadline = s.armedAt + limit;
+    // From now, so that a pause before the watch's thread first runs counts as one too.
+    s.deadline = RunningTimeDeadline(limit, Clock::now());
     s.where = where;
   }
   guard();
   s.thread = std::thread([&s] { watch(s); });
+}
+
+void WindowStartWatch::endProcess(int status, std::initializer_list<std::string_view> parts) {
+  if (g_ending.exchange(true)) waitForTheEnd();
+  core::logNoticeAndExit(status, parts);
 }
 
 void WindowStartWatch::windowMade() {

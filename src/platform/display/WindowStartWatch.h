@@ -3,7 +3,9 @@
 #include <sys/socket.h>
 
 #include <chrono>
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 // The window system's start, bounded. From handing the display to SDL until the window's first
 // frame is confirmed on show, SDL and Xlib may block or spin on the display's connection with no
@@ -60,6 +62,11 @@ class WindowStartWatch {
   static bool isArmed();
   // The display's name while armed ("the X server at :0"), for those that say a loss themselves.
   static std::string where();
+  // Says a line that ends the process and ends it with `status`, unless another thread is ending
+  // it already (the watch, a crash's handler, Xlib's handler of a broken connection): then waits
+  // for that end, so that one loss is said in one line. System calls only: a signal handler may
+  // call it.
+  [[noreturn]] static void endProcess(int status, std::initializer_list<std::string_view> parts);
 };
 
 }  // namespace display

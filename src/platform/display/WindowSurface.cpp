@@ -3,7 +3,6 @@
 #include <SDL.h>
 #include <cairo.h>
 #include <pixman.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -32,6 +31,7 @@
 #include "platform/core/Timer.h"
 #include "platform/display/DisplayProbe.h"
 #include "platform/display/DrawScale.h"
+#include "platform/display/Interrupt.h"
 #include "platform/display/SessionBus.h"
 #include "platform/display/TextInput.h"
 #include "platform/display/WindowIdentity.h"
@@ -96,8 +96,11 @@ pixman_image_t* framebufferImage(SDL_Surface* s) {
   return pixman_image_create_bits(format, s->w, s->h, static_cast<uint32_t*>(s->pixels), s->pitch);
 }
 
+// SDL's words for a failure, made fit for a line of the log: they may hold the environment's
+// values (SDL_VIDEODRIVER's names, a display's, a socket path), whose line breaks would forge a
+// line and whose escapes would reach the terminal.
 core::Error sdlError(const char* what) {
-  std::string text = std::string(what) + ": " + SDL_GetError();
+  std::string text = std::string(what) + ": " + displayableWords(SDL_GetError(), 400);
   return core::Error::withDescription(Surface::ErrorDomain, Surface::OpenFailed, text);
 }
 
@@ -213,7 +216,7 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
   // SDL's start waits on the session bus without a limit: a bus that takes the connection and
   // never answers is turned off for the process first, so that the window shows without it.
   SessionBus::keepFromHangingTheStart(SessionBus::AnswerLimit, options.interruptFd);
-  if (pollfd p{options.interruptFd, POLLIN, 0}; options.interruptFd >= 0 && poll(&p, 1, 0) > 0) {
+  if (interruptedNow(options.interruptFd)) {
     core::setError(error, core::Error::withDescription(ErrorDomain, OpenFailed, "The window's start was interrupted"));
     return false;
   }
@@ -600,7 +603,8 @@ bool WindowSurface::checkConnection() {
   }
   if (cause.empty()) return true;
   m_lost = true;
-  const std::string message = "The display went away: " + where + ": " + cause + ". Stopping.";
+  // The display's name comes from the environment: made fit for a line of the log.
+  const std::string message = "The display went away: " + displayableWords(where) + ": " + cause + ". Stopping.";
   core::logNotice(message);
   cancelTouches();
   if (m_onLost) m_onLost(message);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/core/Log.h"
+#include "platform/display/DisplayProbe.h"
 #include "platform/display/WindowStartWatch.h"
 
 // Last: it brings the window systems' own headers, whose macros clash with ordinary names.
@@ -122,9 +123,10 @@ int X11Window::ioError(_XDisplay* display) {
   // the moment between being found and the window being made). Xlib would end the program from
   // here; it ends as after any loss of the display instead, saying so, with status 1.
   const char* name = DisplayString(display);
-  const std::string where = std::string("the X server at ") + (name ? name : "?");
+  const std::string where = "the X server at " + displayableWords(name ? name : "?");
   const char* start = WindowStartWatch::isArmed() ? WindowStartWatch::LinePrefix : "The display went away: ";
-  core::logNoticeAndExit(1, {start, where, ": ", cause, ". Stopping."});
+  // Through the start's watch, which may be saying the same loss at the same moment.
+  WindowStartWatch::endProcess(1, {start, where, ": ", cause, ". Stopping."});
 }
 
 void X11Window::ioErrorExit(_XDisplay*, void* watch) {

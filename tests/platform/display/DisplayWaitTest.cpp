@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -725,6 +726,48 @@ TEST_F(DisplayWaitTest, AnAbstractXSocketThatRefusesIsSaidWithItsOwnError) {
     unlink(lock.c_str());
     const std::string said = "(@/tmp/.X11-unix/X" + display.substr(1) + ": " + std::strerror(full ? EAGAIN : ECONNREFUSED) + ")";
     EXPECT_NE(error.localizedDescription().find(said), std::string::npos) << error.localizedDescription();
+  }
+}
+
+// The environment's values reach the lines made fit for them, as a server's own words do: a line
+// break in WAYLAND_DISPLAY forged a whole line of the log ("The display is there: ..."), and an
+// escape reached the terminal. Each variable that is said, and the paths made from it.
+TEST_F(DisplayWaitTest, TheEnvironmentsValuesCannotForgeALineOrReachTheTerminal) {
+  const std::string forged = "\nThe display is there: the window is open.\x1b[2J";
+  const std::string authority = m_runtime + "/cookies" + forged;
+  ASSERT_EQ(mkfifo(authority.c_str(), 0600), 0);
+  const std::string wl = "wl" + forged, dir = m_runtime + forged, garbage = "garbage" + forged,
+                    driver = "x11" + forged;
+  // An X server there, so that SDL's own words (which name the driver asked for) are the reason.
+  auto there = support::StandInDisplay::x11(support::StandInDisplay::Answers, true);
+  ASSERT_NE(there, nullptr);
+  struct Case {
+    const char* what;
+    const char* wayland;
+    const char* runtime;
+    const char* x;
+    const char* xauthority;
+    const char* driver;
+  } cases[] = {
+      {"WAYLAND_DISPLAY", wl.c_str(), m_runtime.c_str(), nullptr, nullptr, nullptr},
+      {"WAYLAND_DISPLAY without XDG_RUNTIME_DIR", wl.c_str(), nullptr, nullptr, nullptr, nullptr},
+      {"XDG_RUNTIME_DIR", "wayland-0", dir.c_str(), nullptr, nullptr, nullptr},
+      {"DISPLAY", nullptr, nullptr, garbage.c_str(), nullptr, nullptr},
+      {"XAUTHORITY", nullptr, nullptr, ":4329", authority.c_str(), nullptr},
+      {"SDL_VIDEODRIVER", nullptr, nullptr, there->display().c_str(), nullptr, driver.c_str()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ScopedEnv wayland("WAYLAND_DISPLAY", c.wayland), runtime("XDG_RUNTIME_DIR", c.runtime), x("DISPLAY", c.x),
+        xauthority("XAUTHORITY", c.xauthority), chosen("SDL_VIDEODRIVER", c.driver);
+    core::Error error;
+    EXPECT_EQ(open(0.3, &error), nullptr);
+    const std::string reason = error.localizedDescription();
+    EXPECT_NE(reason.find("The display is there"), std::string::npos) << reason;  // said, as words
+    EXPECT_EQ(reason.find_first_of("\n\x1b"), std::string::npos) << reason;
+    EXPECT_EQ(m_said.find('\x1b'), std::string::npos) << m_said;
+    EXPECT_EQ(m_said.find("\nThe display is there"), std::string::npos) << m_said;
+    EXPECT_NE(m_said.rfind("The display is there", 0), 0u) << m_said;
   }
 }
 

@@ -5,6 +5,7 @@
 #include "platform/display/SessionBus.h"
 
 #include <gtest/gtest.h>
+#include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -13,19 +14,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <netdb.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
@@ -66,6 +68,21 @@ int listeningSocket(int family, const sockaddr* addr, socklen_t length, int back
     return -1;
   }
   return fd;
+}
+
+// A TCP listener on 127.0.0.1 that never accepts, and its port.
+int loopbackListener(std::string* port) {
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const int listener = listeningSocket(AF_INET, reinterpret_cast<const sockaddr*>(&addr), sizeof addr, 4);
+  socklen_t length = sizeof addr;
+  if (listener >= 0 && getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &length) != 0) {
+    close(listener);
+    return -1;
+  }
+  *port = std::to_string(ntohs(addr.sin_port));
+  return listener;
 }
 
 sockaddr_un localAddress(const std::string& path) {
@@ -321,14 +338,9 @@ TEST_F(SessionBusAskTest, AListenerWithAFullQueueIsSilentAtTheLimit) {
 
 // Over TCP: a listener that never accepts is silent; a port nobody listens on refuses.
 TEST_F(SessionBusAskTest, TcpListenersAreAskedTheSameWay) {
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  const int listener = listeningSocket(AF_INET, reinterpret_cast<const sockaddr*>(&addr), sizeof addr, 4);
+  std::string port;
+  const int listener = loopbackListener(&port);
   ASSERT_GE(listener, 0);
-  socklen_t length = sizeof addr;
-  ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &length), 0);
-  const std::string port = std::to_string(ntohs(addr.sin_port));
   const Timed asked = timedAsk("tcp:host=127.0.0.1,port=" + port + ",family=ipv4", 300ms);
   EXPECT_EQ(asked.verdict, Verdict::Silent);
   EXPECT_GE(asked.took, 300ms);
@@ -360,55 +372,151 @@ TEST_F(SessionBusAskTest, TheInterruptEndsTheWait) {
   close(interrupt);
 }
 
-// A host name whose lookup never ends (a resolver that does not answer) is bounded by the limit
-// like the rest of the look, and by the interrupt: the lookup was made without a limit, so a hung
-// resolver held the look, and the window's start after it, for as long as it hung.
-std::mutex g_hungMutex;
-std::condition_variable g_hungChanged;
-bool g_hungReleased = false;
-int g_hungLookups = 0;
+// ---- a host name's lookup ---------------------------------------------------------------------
 
-int hungLookup(const char*, const char*, const addrinfo*, addrinfo**) {
-  std::unique_lock lock(g_hungMutex);
-  ++g_hungLookups;
-  g_hungChanged.notify_all();
-  g_hungChanged.wait(lock, [] { return g_hungReleased; });
-  return EAI_AGAIN;
+// A program in the place of the host lookup, written into the test's home: `body` is its shell.
+std::string lookupProgram(const std::string& home, const std::string& name, const std::string& body) {
+  const std::string path = home + "/" + name;
+  std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+  chmod(path.c_str(), 0700);
+  return path;
 }
 
-TEST_F(SessionBusAskTest, AHostNameWhoseLookupHangsIsBoundedByTheLimitAndTheInterrupt) {
-  SessionBus::setHostLookupForTesting(hungLookup);
-  struct Restore {
-    ~Restore() {
-      {
-        std::lock_guard lock(g_hungMutex);
-        g_hungReleased = true;
-      }
-      g_hungChanged.notify_all();
-      SessionBus::setHostLookupForTesting(nullptr);
-    }
-  } restore;
-  const Timed asked = timedAsk("tcp:host=kt-hung-resolver.invalid,port=1", 300ms);
-  EXPECT_EQ(asked.verdict, Verdict::Silent);
-  EXPECT_GE(asked.took, 300ms);
-  EXPECT_LT(asked.took, 300ms + Margin);
+struct LookupProgram {
+  explicit LookupProgram(const std::string& path) { SessionBus::setHostLookupProgramForTesting(path); }
+  ~LookupProgram() { SessionBus::setHostLookupProgramForTesting(""); }
+};
 
+// A lookup that never ends (a resolver that does not answer) is bounded by the limit like the
+// rest of the look, and by the interrupt; its process is ended and reaped either way. The lookup
+// was made without a limit, so a hung resolver held the look, and the window's start after it.
+TEST_F(SessionBusAskTest, AHostNameWhoseLookupHangsIsBoundedByTheLimitAndTheInterrupt) {
+  {
+    LookupProgram hangs(lookupProgram(homePath(), "hangs", "exec sleep 3600"));
+    const Timed asked = timedAsk("tcp:host=kt-hung-resolver.invalid,port=1", 300ms);
+    EXPECT_EQ(asked.verdict, Verdict::Silent);
+    EXPECT_GE(asked.took, 300ms);
+    EXPECT_LT(asked.took, 300ms + Margin);
+  }
+  // It says its process once it runs, then hangs as itself.
+  const std::string started = homePath() + "/started";
+  ASSERT_EQ(mkfifo(started.c_str(), 0600), 0);
+  LookupProgram hangs(lookupProgram(homePath(), "says-and-hangs", "echo $$ > '" + started + "'\nexec sleep 3600"));
+  // Open before the lookup, so that its write does not wait for a reader.
+  const int said = open(started.c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(said, 0);
   const int interrupt = eventfd(0, EFD_CLOEXEC);
   ASSERT_GE(interrupt, 0);
+  pid_t process = -1;
   std::thread signal([&] {
-    std::unique_lock lock(g_hungMutex);
-    // Once the second lookup is under way.
-    if (g_hungChanged.wait_for(lock, 60s, [] { return g_hungLookups >= 2; })) {
-      const uint64_t one = 1;
-      ssize_t written = write(interrupt, &one, sizeof one);
-      (void)written;
-    }
+    // Once the lookup's process runs.
+    pollfd p{said, POLLIN, 0};
+    char text[32] = {};
+    if (poll(&p, 1, 60000) == 1 && read(said, text, sizeof text - 1) > 0) process = static_cast<pid_t>(std::atoi(text));
+    const uint64_t one = 1;
+    ssize_t written = write(interrupt, &one, sizeof one);
+    (void)written;
   });
   const Timed interrupted = timedAsk("tcp:host=kt-hung-resolver.invalid,port=1", 60s, interrupt);
   signal.join();
   EXPECT_EQ(interrupted.verdict, Verdict::NotLookedAt);
   EXPECT_LT(interrupted.took, 60s);
+  // Ended, and reaped: no process of that number any more, not even a zombie.
+  ASSERT_GT(process, 0);
+  EXPECT_TRUE(kill(process, 0) != 0 && errno == ESRCH) << process;
   close(interrupt);
+  close(said);
+}
+
+// What the lookup printed: its stream addresses in order, each once, of the family asked, with
+// the port; the other socket types, a mapped IPv4 address, and lines that are not addresses
+// passed over.
+TEST(SessionBusHostAddressesTest, TheLookupsStreamAddressesAreReadInOrderOnce) {
+  auto text = [](const std::vector<SessionBus::HostAddress>& addresses) {
+    std::string out;
+    for (const auto& a : addresses) {
+      char numeric[INET6_ADDRSTRLEN] = {};
+      const bool v4 = a.address.ss_family == AF_INET;
+      const auto& in = reinterpret_cast<const sockaddr_in&>(a.address);
+      const auto& in6 = reinterpret_cast<const sockaddr_in6&>(a.address);
+      inet_ntop(a.address.ss_family, v4 ? static_cast<const void*>(&in.sin_addr) : &in6.sin6_addr, numeric,
+                sizeof numeric);
+      EXPECT_EQ(a.length, v4 ? sizeof(sockaddr_in) : sizeof(sockaddr_in6));
+      out += std::string(numeric) + ":" + std::to_string(ntohs(v4 ? in.sin_port : in6.sin6_port)) + " ";
+    }
+    return out;
+  };
+  const std::string printed =
+      "::1             STREAM localhost\n::1             DGRAM  \n::1             RAW    \n"
+      "127.0.0.1       STREAM \n127.0.0.1       DGRAM  \n::ffff:10.0.0.1 STREAM\n"
+      "garbage STREAM\n\n 192.0.2.7\tSTREAM x\n127.0.0.1 STREAM again\n2001:db8::2 STREAMS\n";
+  EXPECT_EQ(text(SessionBus::parseHostAddresses(printed, 6667, AF_UNSPEC)), "::1:6667 127.0.0.1:6667 192.0.2.7:6667 ");
+  EXPECT_EQ(text(SessionBus::parseHostAddresses(printed, 1, AF_INET)), "127.0.0.1:1 192.0.2.7:1 ");
+  EXPECT_EQ(text(SessionBus::parseHostAddresses(printed, 1, AF_INET6)), "::1:1 ");
+  EXPECT_EQ(text(SessionBus::parseHostAddresses("", 1, AF_UNSPEC)), "");
+  // A flood is cut at the bound.
+  std::string flood;
+  for (int i = 0; i < 300; ++i) flood += "10.0." + std::to_string(i / 250) + "." + std::to_string(i % 250) + " STREAM\n";
+  EXPECT_EQ(SessionBus::parseHostAddresses(flood, 1, AF_UNSPEC).size(), SessionBus::MaxHostAddresses);
+}
+
+// The lookup's answer: its addresses tried in order (one that refuses, then the listener, which
+// never accepts: silent), a lookup that fails (getent's status 2) unreachable at once, and the
+// real lookup of "localhost" reaching the same listener.
+TEST_F(SessionBusAskTest, AHostNameIsReachedAtTheAddressesItsLookupGives) {
+  std::string port;
+  const int listener = loopbackListener(&port);
+  ASSERT_GE(listener, 0);
+  const std::string address = "tcp:host=venue-bus,port=" + port + ",family=ipv4";
+  {
+    LookupProgram answers(lookupProgram(homePath(), "answers",
+                                        "[ \"$1 $2 $3\" = 'ahostsv4 -- venue-bus' ] || exit 2\n"
+                                        "printf '127.0.0.2 STREAM venue-bus\\n127.0.0.2 DGRAM\\n127.0.0.1 STREAM\\n'"));
+    EXPECT_EQ(timedAsk(address, 300ms).verdict, Verdict::Silent);
+  }
+  {
+    LookupProgram fails(lookupProgram(homePath(), "fails", "exit 2"));
+    const Timed asked = timedAsk(address, 60s);
+    EXPECT_EQ(asked.verdict, Verdict::Unreachable);
+    EXPECT_LT(asked.took, 60s);
+  }
+  EXPECT_EQ(timedAsk("tcp:host=localhost,port=" + port + ",family=ipv4", 300ms).verdict,
+            Verdict::Silent);
+  close(listener);
+}
+
+// The lookup's process has the default signal mask and actions, and no descriptor of this
+// process but its output.
+TEST_F(SessionBusAskTest, TheLookupsProcessInheritsNoMaskOrDescriptor) {
+  const std::string seen = homePath() + "/seen";
+  LookupProgram looks(lookupProgram(homePath(), "looks",
+                                    "grep -E '^Sig(Blk|Ign)' /proc/self/status > '" + seen + "'\n"
+                                    "exec ls /proc/self/fd >> '" + seen + "'"));
+  const int kept = fcntl(STDIN_FILENO, F_DUPFD, 100);  // without close-on-exec
+  ASSERT_GE(kept, 0);
+  sigset_t blocked, before;
+  sigemptyset(&blocked);
+  sigaddset(&blocked, SIGUSR1);
+  ASSERT_EQ(pthread_sigmask(SIG_BLOCK, &blocked, &before), 0);
+  struct sigaction ignored {}, old {};
+  ignored.sa_handler = SIG_IGN;
+  sigaction(SIGUSR2, &ignored, &old);
+  const Verdict verdict = SessionBus::ask("tcp:host=venue-bus,port=1", 60s);
+  sigaction(SIGUSR2, &old, nullptr);
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  EXPECT_EQ(verdict, Verdict::Unreachable);
+  std::ifstream in(seen);
+  std::string line;
+  std::vector<std::string> fds;
+  while (std::getline(in, line)) {
+    // The standard signals (the C library keeps its own two past them ignored).
+    if (line.rfind("Sig", 0) == 0) EXPECT_EQ(std::stoull(line.substr(line.find('\t') + 1), nullptr, 16) & 0x7fffffff, 0u) << line;
+    else fds.push_back(line);
+  }
+  EXPECT_GE(fds.size(), 3u);
+  EXPECT_EQ(std::find(fds.begin(), fds.end(), std::to_string(kept)), fds.end());
+  for (const std::string& fd : fds) EXPECT_LE(std::stoi(fd), 3) << fd;  // 0-2, and ls's own
+  close(kept);
 }
 
 // The limit counts the time the program ran. The look stopped (SIGSTOP) well past its limit while
@@ -589,6 +697,31 @@ TEST_F(SessionBusStartTest, ASilentBusIsTurnedOffWithOneLine) {
             1u)
       << ended.said;
   EXPECT_EQ(count(ended.said, "The session bus"), 1u) << ended.said;
+}
+
+// A host whose lookup hangs: the bus is turned off at the limit, the environment written, and more
+// names added (as the window system's start does), while nothing of the lookup is left: no thread
+// that could read the environment under the writes (the lookup's thread stayed inside the
+// resolver), no process, not even a zombie.
+TEST_F(SessionBusStartTest, AHungLookupLeavesNothingBehindThatReadsTheEnvironment) {
+  const std::string program = homePath() + "/hangs";
+  std::ofstream(program) << "#!/bin/sh\nexec sleep 3600\n";
+  chmod(program.c_str(), 0700);
+  const Ended ended = inChild({{"DBUS_SESSION_BUS_ADDRESS", "tcp:host=kt-hung-resolver.invalid,port=1"}}, [program] {
+    auto threads = [] {
+      return std::distance(std::filesystem::directory_iterator("/proc/self/task"), std::filesystem::directory_iterator());
+    };
+    const auto before = threads();
+    SessionBus::setHostLookupProgramForTesting(program);
+    if (!SessionBus::keepFromHangingTheStart(300ms)) return 3;
+    if (threads() != before) return 4;
+    siginfo_t info{};
+    if (waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) != -1 || errno != ECHILD) return 5;
+    for (int i = 0; i < 200; ++i) setenv(("KT_ADDED_" + std::to_string(i)).c_str(), "x", 1);
+    const char* now = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    return now && std::string(now) == "disabled:" ? 0 : 6;
+  });
+  EXPECT_EQ(ended.status, 0) << ended.said;
 }
 
 // Found through the runtime folder with the variable unset: turned off the same way.
