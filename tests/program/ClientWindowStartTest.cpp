@@ -581,6 +581,11 @@ TEST_F(CompositorGlobalsTest, AGlobalMissingOrTooOldForTheWindowEndsItWithItsNam
       {{"wl_shm", Change::Hide}, "offers no wl_shm, which the window needs (version 1 or later)"},
       {{"xdg_wm_base", Change::Hide}, "offers no xdg_wm_base, which the window needs (version 1 or later)"},
       {{"wl_compositor", Change::Lower, 1}, "offers wl_compositor at version 1, below the 3 the window needs"},
+      // SDL binds every output at version 2: the probe said the title bar was left out, then SDL's
+      // start found no display until the wait's end (status 1).
+      {{"wl_output", Change::Lower, 1}, "offers wl_output at version 1, below the 2 the window needs"},
+      // A compositor refuses every bind at version 0: the probe said "offers no wl_shm".
+      {{"wl_shm", Change::Lower, 0}, "offers wl_shm at version 0, below the 1 the window needs"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.said);
@@ -606,7 +611,9 @@ TEST_F(CompositorGlobalsTest, WhatOnlyTheTitleBarNeedsLeavesTheWindowShownWithou
   } cases[] = {
       {{"wl_subcompositor", Change::Hide}, "offers no wl_subcompositor"},
       {{"wl_seat", Change::Lower, 1}, "offers wl_seat at version 1, below the 3 that drawing the title bar needs"},
-      {{"wl_output", Change::Lower, 1}, "offers wl_output at version 1, below the 2 that drawing the title bar needs"},
+      // The plug-in draws in ARGB8888, and crashed in its dispatch without it.
+      {{"wl_shm", Change::Formats, std::vector<uint32_t>{1}},
+       "offers wl_shm without the pixel format ARGB8888 that the title bar is drawn in (it announces 1 in all)"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.said);
@@ -644,6 +651,106 @@ TEST_F(CompositorGlobalsTest, ASeatOrAnOutputAnnouncedLateOpensTheWindowWhenItCo
     through->release();
     ASSERT_TRUE(client.readUntil(FirstFrame)) << client.said();
     EXPECT_NE(client.said().find("The display is there: the window is open."), std::string::npos) << client.said();
+    expectSigtermEndsIt(client);
+  }
+}
+
+// wl_shm whose formats lack XRGB8888, the format our frames go out in: SDL crashed in the clean-up
+// of its failed start (no formats at all) or the plug-in in its dispatch (neither ARGB8888 nor
+// XRGB8888), and with the title bar off (no subcompositor) Mesa's EGL did not start ("window: EGL
+// not initialized" for the whole wait). Now the line names wl_shm and the format, status 78.
+TEST_F(CompositorGlobalsTest, WlShmWithoutTheFormatTheWindowDrawsInEndsItWithStatus78) {
+  constexpr uint32_t Rgb565 = 0x36314752, Xbgr8888 = 0x34324258;
+  struct Case {
+    std::vector<Change> changes;
+    std::string said;
+  } cases[] = {
+      {{{"wl_shm", Change::Formats, std::vector<uint32_t>{}}}, "(it announces none)"},
+      {{{"wl_shm", Change::Formats, std::vector<uint32_t>{Rgb565, Xbgr8888}}}, "(it announces 2 in all)"},
+      {{{"wl_shm", Change::Formats, std::vector<uint32_t>{Rgb565, Xbgr8888}}, {"wl_subcompositor", Change::Hide}},
+       "(it announces 2 in all)"},
+      {{{"wl_shm", Change::Formats, std::vector<uint32_t>{}}, {"wl_subcompositor", Change::Hide}}, "(it announces none)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.changes.size());
+    auto through = proxy(c.changes);
+    ASSERT_NE(through, nullptr);
+    support::ClientProcess client;
+    ASSERT_TRUE(client.start(KT_CLIENT_PATH, env("300")));
+    EXPECT_EQ(client.exitStatus(), 78) << client.said();
+    EXPECT_NE(client.said().find("No window can be opened on the desktop (WAYLAND_DISPLAY=wayland-proxy, DISPLAY "
+                                 "unset): " + where() + " offers wl_shm without the pixel format XRGB8888 that the "
+                                 "window draws in " + c.said + ". Stopping."),
+              std::string::npos)
+        << client.said();
+  }
+}
+
+// Several globals of an interface: SDL and the plug-in bind every seat and output (a second one
+// at version 1 after Weston's ended the start at once, saying the display went away), and SDL
+// keeps the last compositor announced (a second one at version 1 did the same). Each is judged by
+// the one that counts: the lowest seat leaves the title bar out, the lowest output and the last
+// compositor end it with status 78, and 16 compositors at version 1 before Weston's are no bar.
+TEST_F(CompositorGlobalsTest, SeveralGlobalsOfAnInterfaceAreJudgedByTheOneThatCounts) {
+  struct Case {
+    Change change;
+    std::string said;
+    bool shown;
+  } cases[] = {
+      {{"wl_seat", Change::Repeat, 1, 1},
+       "offers wl_seat at version 1 (the lowest of the 2 it announces, each of which the window binds), below the 3 "
+       "that drawing the title bar needs: the window is shown without a title bar.",
+       true},
+      {{"wl_output", Change::Repeat, 1, 1},
+       "offers wl_output at version 1 (the lowest of the 2 it announces, each of which the window binds), below the "
+       "2 the window needs. Stopping.",
+       false},
+      {{"wl_compositor", Change::Repeat, 1, 1},
+       "offers wl_compositor at version 1 (the last of the 2 it announces, the one the window uses), below the 3 the "
+       "window needs. Stopping.",
+       false},
+      {{"wl_output", Change::Repeat, 0, 1},
+       "offers wl_output at version 0 (the lowest of the 2 it announces, each of which the window binds), below the "
+       "2 the window needs. Stopping.",
+       false},
+      {{"wl_compositor", Change::Repeat, 1, 16, true}, "", true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.change.interface + " " + std::to_string(c.change.count));
+    auto through = proxy({c.change});
+    ASSERT_NE(through, nullptr);
+    support::ClientProcess client;
+    ASSERT_TRUE(client.start(KT_CLIENT_PATH, env("300")));
+    if (!c.shown) {
+      EXPECT_EQ(client.exitStatus(), 78) << client.said();
+      EXPECT_NE(client.said().find("No window can be opened on the desktop (WAYLAND_DISPLAY=wayland-proxy, DISPLAY "
+                                   "unset): " + where() + " " + c.said),
+                std::string::npos)
+          << client.said();
+      continue;
+    }
+    if (!client.readUntil(FirstFrame)) {
+      ADD_FAILURE() << "status " << client.exitStatus(1) << "\n" << client.said();
+      continue;
+    }
+    if (!c.said.empty()) EXPECT_NE(client.said().find(where() + " " + c.said), std::string::npos) << client.said();
+    else EXPECT_EQ(client.said().find("title bar"), std::string::npos) << client.said();
+    expectSigtermEndsIt(client);
+  }
+}
+
+// 20 outputs (or seats), the first 16 removed as soon as they are announced: four remain, and the
+// window opens. The probe kept only the first 16 of an interface, and said there was none, waiting
+// for one until the wait's end.
+TEST_F(CompositorGlobalsTest, GlobalsRemovedAmongManyLeaveTheRestCounted) {
+  for (const char* interface : {"wl_output", "wl_seat"}) {
+    SCOPED_TRACE(interface);
+    auto through = proxy({{interface, Change::Repeat, 99, 19}, {interface, Change::RemoveAtOnce, 16}});
+    ASSERT_NE(through, nullptr);
+    support::ClientProcess client;
+    ASSERT_TRUE(client.start(KT_CLIENT_PATH, env("300")));
+    ASSERT_TRUE(client.readUntil(FirstFrame)) << "status " << client.exitStatus(1) << "\n" << client.said();
+    EXPECT_EQ(client.said().find("offers no"), std::string::npos) << client.said();
     expectSigtermEndsIt(client);
   }
 }

@@ -182,7 +182,9 @@ class StandInDisplay {
       : m_behaviour(behaviour), m_x11(x11), m_refusal(std::move(refusal)) {}
 
   // The compositor's answer to the look's first exchange (the registry asked for as object 2, then
-  // a sync with callback 3): the globals a window needs, then the callback's done event.
+  // a sync with callback 3): the globals a window needs, then the callback's done event; then the
+  // answer to the bind of wl_shm (object 4) and the sync that follows it (callback 5): the two
+  // formats every wl_shm has, and that callback's done event.
   static std::string waylandRegistryDone() {
     std::string s;
     uint32_t name = 0;
@@ -202,6 +204,14 @@ class StandInDisplay {
     displaybytes::put32(s, 3);
     displaybytes::put32(s, (12u << 16) | 0);
     displaybytes::put32(s, 1);
+    for (const uint32_t format : {0u, 1u}) {  // ARGB8888, XRGB8888
+      displaybytes::put32(s, 4);
+      displaybytes::put32(s, (12u << 16) | 0);
+      displaybytes::put32(s, format);
+    }
+    displaybytes::put32(s, 5);
+    displaybytes::put32(s, (12u << 16) | 0);
+    displaybytes::put32(s, 2);
     return s;
   }
 

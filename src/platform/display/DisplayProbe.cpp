@@ -47,7 +47,6 @@ uint32_t u32(const uint8_t* p) {
 }
 
 void put16(std::string& out, uint16_t v) { out.append(reinterpret_cast<const char*>(&v), sizeof v); }
-void put32(std::string& out, uint32_t v) { out.append(reinterpret_cast<const char*>(&v), sizeof v); }
 size_t padded(size_t n) { return (n + 3) & ~size_t{3}; }
 
 bool containsNoCase(const std::string& text, const char* word) {
@@ -266,9 +265,7 @@ struct Look {
 
 void lookAtWayland(Look& look, const std::vector<WaylandNeed>& needs) {
   look.waylandNeeds = &needs;
-  std::vector<std::string> interfaces;
-  for (const WaylandNeed& need : needs) interfaces.push_back(need.interface);
-  look.registry = WaylandRegistryReader(std::move(interfaces));
+  look.registry = WaylandRegistryReader(needs);
   const std::string name = env("WAYLAND_DISPLAY");
   const char* dir = env("XDG_RUNTIME_DIR");
   if (name.front() != '/' && !dir) {
@@ -291,8 +288,11 @@ void lookAtWayland(Look& look, const std::vector<WaylandNeed>& needs) {
   look.connection = owned(fd);
   look.exchange.fd = fd;
   look.exchange.request = WaylandRegistryReader::request();
+  // The registry's reading may ask for more (wl_shm's formats): sent once the socket allows.
   look.exchange.take = [&look](const uint8_t* data, size_t size) {
-    return look.registry.feed(data, size) != WaylandRegistryReader::State::More;
+    const bool over = look.registry.feed(data, size) != WaylandRegistryReader::State::More;
+    look.exchange.request += look.registry.nextRequest();
+    return over;
   };
   look.finish = [&look, fd, where = "the Wayland compositor at " + shownPath](Answer answer) {
     if (answer != Answer::Complete) return unanswered(answer, where);
@@ -302,8 +302,8 @@ void lookAtWayland(Look& look, const std::vector<WaylandNeed>& needs) {
     if (look.registry.state() == WaylandRegistryReader::State::Malformed)
       return notYet(where + " answered in something other than Wayland");
     const WaylandJudgement judged = judgeWaylandGlobals(look.registry, *look.waylandNeeds, where);
-    if (judged.outcome == Probe::Outcome::Never) return never(judged.cause);
-    if (judged.outcome == Probe::Outcome::NotYet) return notYet(judged.cause);
+    if (judged.outcome == WaylandJudgement::Outcome::Never) return never(judged.cause);
+    if (judged.outcome == WaylandJudgement::Outcome::NotYet) return notYet(judged.cause);
     // The start's watch asks a fresh connection the plainest question: a sync.
     Probe p = there("wayland", where, fd, {}, WaylandSyncReader::request());
     p.titleBar = judged.titleBar;
@@ -666,171 +666,6 @@ XSetupReply parseXSetupReply(const uint8_t* data, size_t size, int screen) {
   while (!r.reason.empty() && std::isspace(static_cast<unsigned char>(r.reason.back()))) r.reason.pop_back();
   r.reason = displayableWords(r.reason);
   return r;
-}
-
-std::string WaylandSyncReader::request() {
-  std::string out;
-  put32(out, 1);              // wl_display
-  put32(out, (12u << 16) | 0);  // 12 bytes, sync
-  put32(out, 2);              // the callback's new id
-  return out;
-}
-
-WaylandSyncReader::State WaylandSyncReader::feed(const uint8_t* data, size_t size) {
-  if (m_state != State::More) return m_state;
-  m_pending.append(reinterpret_cast<const char*>(data), size);
-  size_t at = 0;
-  while (m_pending.size() - at >= 8) {
-    const uint8_t* p = reinterpret_cast<const uint8_t*>(m_pending.data()) + at;
-    const uint32_t object = u32(p);
-    const uint32_t length = u32(p + 4) >> 16, opcode = u32(p + 4) & 0xffff;
-    if (length < 8 || length % 4 != 0) return m_state = State::Malformed;
-    if (m_pending.size() - at < length) break;
-    if (object == 2 && opcode == 0) return m_state = State::Done;   // wl_callback.done
-    if (object == 1 && opcode == 0) return m_state = State::Error;  // wl_display.error
-    at += length;
-  }
-  m_pending.erase(0, at);
-  return m_state;
-}
-
-std::string WaylandRegistryReader::request() {
-  std::string out;
-  put32(out, 1);                // wl_display
-  put32(out, (12u << 16) | 1);  // 12 bytes, get_registry
-  put32(out, RegistryId);
-  put32(out, 1);
-  put32(out, (12u << 16) | 0);  // 12 bytes, sync
-  put32(out, CallbackId);
-  return out;
-}
-
-uint32_t WaylandRegistryReader::version(const std::string& interface) const {
-  uint32_t highest = 0;
-  for (const WaylandGlobal& g : m_globals)
-    if (g.interface == interface) highest = std::max(highest, g.version);
-  return highest;
-}
-
-namespace {
-
-// A string argument at `at` of a message of `length` bytes, as libwayland reads it: its length
-// with the NUL, then the bytes padded to four; `text` up to its first NUL. False when it does not
-// fit, is null (length 0) or lacks its NUL.
-bool waylandString(const uint8_t* message, size_t length, size_t* at, std::string* text) {
-  if (length - *at < 4) return false;
-  const size_t size = u32(message + *at);
-  *at += 4;
-  if (size == 0 || size > length - *at || padded(size) > length - *at) return false;
-  const char* bytes = reinterpret_cast<const char*>(message + *at);
-  if (bytes[size - 1] != '\0') return false;
-  text->assign(bytes, strnlen(bytes, size));
-  *at += padded(size);
-  return true;
-}
-
-}  // namespace
-
-WaylandRegistryReader::State WaylandRegistryReader::take(const uint8_t* message, size_t length, uint32_t object,
-                                                         uint32_t opcode) {
-  if (object == CallbackId && opcode == 0) return State::Done;  // wl_callback.done
-  if (object == 1 && opcode == 0) {
-    // wl_display.error: the object, the code, the compositor's words.
-    size_t at = 16;
-    std::string words;
-    if (length < 16 || !waylandString(message, length, &at, &words)) return State::Malformed;
-    m_errorCode = u32(message + 12);
-    m_errorWords = displayableWords(words);
-    return State::Error;
-  }
-  if (object != RegistryId) return State::More;
-  if (opcode == 1) {
-    // wl_registry.global_remove: the global is gone.
-    if (length < 12) return State::Malformed;
-    const uint32_t name = u32(message + 8);
-    std::erase_if(m_globals, [name](const WaylandGlobal& g) { return g.name == name; });
-    return State::More;
-  }
-  if (opcode != 0) return State::Malformed;
-  // wl_registry.global: the name, the interface, the version.
-  WaylandGlobal global;
-  size_t at = 12;
-  if (length < 12 || !waylandString(message, length, &at, &global.interface) || length - at < 4)
-    return State::Malformed;
-  global.name = u32(message + 8);
-  global.version = u32(message + at);
-  const bool wanted = std::find(m_interfaces.begin(), m_interfaces.end(), global.interface) != m_interfaces.end();
-  const auto kept = std::count_if(m_globals.begin(), m_globals.end(),
-                                  [&global](const WaylandGlobal& g) { return g.interface == global.interface; });
-  if (wanted && static_cast<size_t>(kept) < MaxGlobalsPerInterface) m_globals.push_back(std::move(global));
-  return State::More;
-}
-
-WaylandRegistryReader::State WaylandRegistryReader::feed(const uint8_t* data, size_t size) {
-  if (m_state != State::More) return m_state;
-  m_pending.append(reinterpret_cast<const char*>(data), size);
-  size_t at = 0;
-  while (m_state == State::More && m_pending.size() - at >= 8) {
-    const uint8_t* p = reinterpret_cast<const uint8_t*>(m_pending.data()) + at;
-    const uint32_t object = u32(p);
-    const uint32_t length = u32(p + 4) >> 16, opcode = u32(p + 4) & 0xffff;
-    if (length < 8 || length % 4 != 0 || length > MaxMessageBytes) {
-      m_state = State::Malformed;
-      break;
-    }
-    if (m_pending.size() - at < length) break;
-    m_state = take(p, length, object, opcode);
-    at += length;
-  }
-  // What is kept is one message cut short at most: MaxMessageBytes.
-  if (m_state == State::More) m_pending.erase(0, at);
-  else m_pending.clear();
-  return m_state;
-}
-
-WaylandJudgement judgeWaylandGlobals(const WaylandRegistryReader& registry, const std::vector<WaylandNeed>& needs,
-                                     const std::string& where) {
-  WaylandJudgement judged;
-  std::string never, notYet;
-  auto add = [](std::string& to, const std::string& what) { to += (to.empty() ? "" : "; ") + what; };
-  for (const WaylandNeed& need : needs) {
-    const std::string interface = need.interface;
-    const uint32_t version = registry.version(interface);
-    if (version == 0) {
-      switch (need.whenMissing) {
-        case WaylandNeed::WhenMissing::Never:
-          add(never, where + " offers no " + interface + ", which the window needs (version " +
-                         std::to_string(need.lowest) + " or later)");
-          break;
-        case WaylandNeed::WhenMissing::Waited:
-          add(notYet, where + " offers no " + interface + ": " + need.meanwhile);
-          break;
-        case WaylandNeed::WhenMissing::TitleBar:
-          judged.titleBar = false;
-          add(judged.titleBarCause, where + " offers no " + interface);
-          break;
-      }
-      continue;
-    }
-    if (version < need.lowest) {
-      add(never, where + " offers " + interface + " at version " + std::to_string(version) + ", below the " +
-                     std::to_string(need.lowest) + " the window needs");
-    } else if (version < need.lowestForTitleBar) {
-      judged.titleBar = false;
-      add(judged.titleBarCause, where + " offers " + interface + " at version " + std::to_string(version) +
-                                    ", below the " + std::to_string(need.lowestForTitleBar) +
-                                    " that drawing the title bar needs");
-    }
-  }
-  if (!never.empty()) {
-    judged.outcome = Probe::Outcome::Never;
-    judged.cause = never;
-  } else if (!notYet.empty()) {
-    judged.outcome = Probe::Outcome::NotYet;
-    judged.cause = notYet;
-  }
-  if (!judged.titleBar) judged.titleBarCause += ": the window is shown without a title bar";
-  return judged;
 }
 
 Probe probeDisplays(std::chrono::steady_clock::duration within, int interruptFd,

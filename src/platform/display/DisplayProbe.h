@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/display/WaylandGreeting.h"
+
 // A look at the displays the environment names, made before SDL is given one. SDL's own start on
 // a display blocks, with no time limit, until the server answers, and a Wayland connection closed
 // during its first exchange crashes it; so the first exchange is made here, polled against a
@@ -20,29 +22,6 @@
 // against what the window needs (WindowSurface::waylandNeeds()): SDL and its decoration plug-in
 // crash on a compositor that lacks a global they bind, or offers it at a lower version.
 namespace display {
-
-// A global a Wayland compositor announces in its registry.
-struct WaylandGlobal {
-  uint32_t name = 0;
-  std::string interface;
-  uint32_t version = 0;
-  bool operator==(const WaylandGlobal&) const = default;
-};
-
-// What the window needs of a Wayland global: its lowest version, and what becomes of the window
-// without it.
-struct WaylandNeed {
-  enum class WhenMissing {
-    Never,     // no window without it, whatever the wait
-    Waited,    // it comes with a device (a seat, an output): waited for like a display not there yet
-    TitleBar,  // the window is shown without its title bar
-  };
-  const char* interface = "";
-  uint32_t lowest = 1;             // below it no window
-  uint32_t lowestForTitleBar = 1;  // below it the window is shown without its title bar
-  WhenMissing whenMissing = WhenMissing::Never;
-  const char* meanwhile = "";      // Waited: what the window lacks until it comes
-};
 
 struct Probe {
   enum class Outcome {
@@ -122,76 +101,5 @@ struct XSetupReply {
   int rootVisualClass = -1;
 };
 XSetupReply parseXSetupReply(const uint8_t* data, size_t size, int screen);
-
-// The first bytes of a Wayland connection: the client's sync request, and the reader of the
-// compositor's events until that sync's callback is done.
-class WaylandSyncReader {
- public:
-  enum class State { More, Done, Error, Malformed };
-  // The request: wl_display.sync with the callback object 2.
-  static std::string request();
-  // Takes what arrived; Done once the callback's done event came, Error on the display's error
-  // event, Malformed on a message no compositor sends.
-  State feed(const uint8_t* data, size_t size);
-  State state() const { return m_state; }
-
- private:
-  std::string m_pending;
-  State m_state = State::More;
-};
-
-// The first bytes of a Wayland connection that reads the compositor's registry: the client asks
-// for the registry, then syncs; the compositor's events are read until that sync's callback is
-// done. Only the globals of the interfaces asked about are kept, at most MaxGlobalsPerInterface
-// of each (the highest version of an interface is what counts), so a compositor that floods its
-// registry costs no more, and its flood of one interface hides no other; a global removed before
-// the callback is forgotten.
-class WaylandRegistryReader {
- public:
-  enum class State { More, Done, Error, Malformed };
-  static constexpr uint32_t RegistryId = 2, CallbackId = 3;
-  static constexpr size_t MaxGlobalsPerInterface = 16;
-  // libwayland's client reads no message longer than its buffer.
-  static constexpr size_t MaxMessageBytes = 4096;
-
-  explicit WaylandRegistryReader(std::vector<std::string> interfaces = {}) : m_interfaces(std::move(interfaces)) {}
-  // wl_display.get_registry (new id 2), then wl_display.sync (new id 3).
-  static std::string request();
-  // Takes what arrived; Done once the callback's done event came, Error on the display's error
-  // event, Malformed on a message no compositor sends (or libwayland would refuse: a cut string, a
-  // string without its NUL, an interface's null string, a length that is not one).
-  State feed(const uint8_t* data, size_t size);
-  State state() const { return m_state; }
-  // The globals kept, in the order announced.
-  const std::vector<WaylandGlobal>& globals() const { return m_globals; }
-  // The highest version of `interface` kept, 0 when none.
-  uint32_t version(const std::string& interface) const;
-  // Error: the compositor's words (displayableWords) and the error's code.
-  const std::string& errorWords() const { return m_errorWords; }
-  uint32_t errorCode() const { return m_errorCode; }
-
- private:
-  State take(const uint8_t* message, size_t length, uint32_t object, uint32_t opcode);
-
-  std::vector<std::string> m_interfaces;
-  std::vector<WaylandGlobal> m_globals;
-  std::string m_pending;
-  std::string m_errorWords;
-  uint32_t m_errorCode = 0;
-  State m_state = State::More;
-};
-
-// A compositor's globals held against the window's needs: Never with each global missing for good
-// or below its lowest version (its name and the versions), else NotYet with each one to be waited
-// for, else There; `titleBar` false (and `titleBarCause`) where the title bar cannot be drawn.
-// `where` names the compositor for the causes.
-struct WaylandJudgement {
-  Probe::Outcome outcome = Probe::Outcome::There;
-  std::string cause;
-  bool titleBar = true;
-  std::string titleBarCause;
-};
-WaylandJudgement judgeWaylandGlobals(const WaylandRegistryReader& registry, const std::vector<WaylandNeed>& needs,
-                                     const std::string& where);
 
 }  // namespace display

@@ -162,13 +162,19 @@ bool fullScreenAsked() {
 
 const std::vector<WaylandNeed>& WindowSurface::waylandNeeds() {
   using When = WaylandNeed::WhenMissing;
+  using Pick = WaylandNeed::Pick;
+  // SDL, libdecor, its plug-in and Mesa's EGL bind every global of these interfaces announced,
+  // each at the version it wants or (wl_compositor, wl_seat, xdg_wm_base) at the lower one
+  // offered: SDL binds every output at 2, the plug-in every seat at 3 and every output at 2. Of
+  // several compositors SDL and the plug-in use the last. Our frames go out in XRGB8888
+  // (WaylandPresenter); the plug-in draws the title bar in ARGB8888 and crashes without it.
   static const std::vector<WaylandNeed> needs{
-      {"wl_compositor", 3, 3, When::Never, ""},
-      {"wl_shm", 1, 1, When::Never, ""},
-      {"xdg_wm_base", 1, 1, When::Never, ""},
-      {"wl_subcompositor", 1, 1, When::TitleBar, ""},
-      {"wl_seat", 1, 3, When::Waited, "no touch, pointer or keyboard yet"},
-      {"wl_output", 1, 2, When::Waited, "no screen to show the window on yet"},
+      {"wl_compositor", 3, 3, When::Never, "", Pick::Last},
+      {"wl_shm", 1, 1, When::Never, "", Pick::Every, {ShmXrgb8888}, {ShmArgb8888}},
+      {"xdg_wm_base", 1, 1, When::Never, "", Pick::Every},
+      {"wl_subcompositor", 1, 1, When::TitleBar, "", Pick::Every},
+      {"wl_seat", 1, 3, When::Waited, "no touch, pointer or keyboard yet", Pick::Every},
+      {"wl_output", 2, 2, When::Waited, "no screen to show the window on yet", Pick::Every},
   };
   return needs;
 }

@@ -210,14 +210,32 @@ std::string registryGlobalRemoved(uint32_t name) {
   put32(a, name);
   return waylandMessage(WaylandRegistryReader::RegistryId, 1, a);
 }
-std::string callbackDone() {
+std::string callbackDone(uint32_t callback = WaylandRegistryReader::CallbackId) {
   std::string a;
   put32(a, 7);
-  return waylandMessage(WaylandRegistryReader::CallbackId, 0, a);
+  return waylandMessage(callback, 0, a);
 }
+// wl_shm's answer to the reader's bind: its formats, then the second sync's callback.
+std::string shmFormats(const std::vector<uint32_t>& formats) {
+  std::string b;
+  for (const uint32_t f : formats) {
+    std::string a;
+    put32(a, f);
+    b += waylandMessage(WaylandRegistryReader::ShmId, 0, a);
+  }
+  return b + callbackDone(WaylandRegistryReader::FormatsCallbackId);
+}
+constexpr uint32_t Rgb565 = 0x36314752;  // "RG16"
 WaylandRegistryReader::State feed(WaylandRegistryReader& reader, const std::string& bytes) {
   return reader.feed(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
 }
+// Needs of these interfaces, nothing more asked of them.
+std::vector<WaylandNeed> needsOf(std::initializer_list<const char*> interfaces) {
+  std::vector<WaylandNeed> needs;
+  for (const char* i : interfaces) needs.push_back(WaylandNeed{i});
+  return needs;
+}
+using Globals = WaylandRegistryReader::Globals;
 
 // Weston's registry as a client meets it first, with a seat announced twice.
 std::string westonRegistry() {
@@ -237,26 +255,25 @@ TEST(DisplayProbeTest, TheRegistryAsksForTheRegistryThenSyncs) {
   EXPECT_EQ(WaylandRegistryReader::request(), expected);
 }
 
-// The globals asked about are kept as announced, whatever the cut of the bytes, until the sync's
-// callback; a global removed before it is forgotten; the highest version of an interface counts.
+// The globals asked about are counted as announced, whatever the cut of the bytes, until the
+// sync's callback; a global removed before it is forgotten; of several the lowest version and the
+// last one announced are kept.
 TEST(DisplayProbeTest, TheRegistryIsReadUpToTheSyncsCallbackWhateverItsCut) {
   const std::string bytes = westonRegistry() + registryGlobalRemoved(2) + callbackDone();
-  const std::vector<std::string> asked{"wl_compositor", "wl_subcompositor", "wl_seat", "wl_shm"};
   for (const size_t piece : {size_t{1}, size_t{3}, size_t{7}, bytes.size()}) {
     SCOPED_TRACE(piece);
-    WaylandRegistryReader reader(asked);
+    WaylandRegistryReader reader(needsOf({"wl_compositor", "wl_subcompositor", "wl_seat"}));
     WaylandRegistryReader::State state = WaylandRegistryReader::State::More;
     for (size_t at = 0; at < bytes.size(); at += piece) {
       ASSERT_EQ(state, WaylandRegistryReader::State::More) << at;
       state = feed(reader, bytes.substr(at, piece));
     }
     EXPECT_EQ(state, WaylandRegistryReader::State::Done);
-    const std::vector<display::WaylandGlobal> kept{
-        {1, "wl_compositor", 4}, {10, "wl_shm", 1}, {11, "wl_seat", 7}, {14, "wl_seat", 5}};
-    EXPECT_EQ(reader.globals(), kept);
-    EXPECT_EQ(reader.version("wl_seat"), 7u);
-    EXPECT_EQ(reader.version("wl_subcompositor"), 0u);
-    EXPECT_EQ(reader.version("wl_output"), 0u);  // announced, not asked about
+    EXPECT_EQ(reader.globals("wl_compositor"), (Globals{1, 4, 4}));
+    EXPECT_EQ(reader.globals("wl_seat"), (Globals{2, 5, 5}));
+    EXPECT_EQ(reader.globals("wl_subcompositor"), Globals{});
+    EXPECT_EQ(reader.globals("wl_output"), Globals{});  // announced, not asked about
+    EXPECT_EQ(reader.nextRequest(), "");                // no formats asked for
   }
 }
 
@@ -304,6 +321,7 @@ TEST(DisplayProbeTest, TheRegistrysErrorsAndMessagesNoCompositorSendsAreToldApar
       {"a string past the message", waylandMessage(WaylandRegistryReader::RegistryId, 0, longString)},
       {"a global without its version", waylandMessage(WaylandRegistryReader::RegistryId, 0, noVersion)},
       {"an unknown registry event", waylandMessage(WaylandRegistryReader::RegistryId, 2, "")},
+      {"a removal without its name", waylandMessage(WaylandRegistryReader::RegistryId, 1, "")},
       {"a length not of whole words", unaligned},
       {"a length past libwayland's buffer", tooLong},
       {"a length shorter than the header", shorterThanItsHeader},
@@ -311,85 +329,255 @@ TEST(DisplayProbeTest, TheRegistrysErrorsAndMessagesNoCompositorSendsAreToldApar
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    WaylandRegistryReader reader({"wl_seat"});
+    WaylandRegistryReader reader(needsOf({"wl_seat"}));
     EXPECT_EQ(feed(reader, registryGlobal(1, "wl_compositor", 4) + c.bytes + callbackDone()),
               WaylandRegistryReader::State::Malformed);
   }
   // A message cut short waits for the rest; the string's padding is read as padding.
-  WaylandRegistryReader reader({"wl_seat"});
+  WaylandRegistryReader reader(needsOf({"wl_seat"}));
   const std::string seat = registryGlobal(5, "wl_seat", 7);
   EXPECT_EQ(feed(reader, seat.substr(0, seat.size() - 1)), WaylandRegistryReader::State::More);
   EXPECT_EQ(feed(reader, seat.substr(seat.size() - 1) + callbackDone()), WaylandRegistryReader::State::Done);
-  EXPECT_EQ(reader.version("wl_seat"), 7u);
+  EXPECT_EQ(reader.globals("wl_seat"), (Globals{1, 7, 7}));
 }
 
-// A compositor that floods its registry costs bounded memory: the globals kept of an interface
-// stop at the bound, and the flood hides no other interface announced after it.
-TEST(DisplayProbeTest, ARegistryFloodedWithGlobalsKeepsAtMostItsBound) {
-  WaylandRegistryReader reader({"wl_output", "wl_compositor"});
-  std::string many;
-  for (uint32_t name = 1; name <= 10000; ++name) many += registryGlobal(name, "wl_output", 3);
-  many += registryGlobal(10001, "wl_compositor", 4);
-  EXPECT_EQ(feed(reader, many + callbackDone()), WaylandRegistryReader::State::Done);
-  EXPECT_EQ(reader.globals().size(), WaylandRegistryReader::MaxGlobalsPerInterface + 1);
-  EXPECT_EQ(reader.version("wl_compositor"), 4u);
+// The bare sync and the registry are framed alike: a message longer than libwayland's buffer is
+// no compositor's, for either (the sync's reader took any length, and kept it all).
+TEST(DisplayProbeTest, TheSyncAndTheRegistryShareOneFraming) {
+  std::string tooLong;
+  put32(tooLong, 9);
+  put32(tooLong, (4100u << 16) | 0);
+  WaylandSyncReader sync;
+  EXPECT_EQ(sync.feed(reinterpret_cast<const uint8_t*>(tooLong.data()), tooLong.size()),
+            WaylandSyncReader::State::Malformed);
+  WaylandRegistryReader registry;
+  EXPECT_EQ(feed(registry, tooLong), WaylandRegistryReader::State::Malformed);
+}
+
+// Removals and floods: a compositor that announces many globals of an interface and removes some
+// of them leaves the count right (some remain is never taken for none), beyond the globals
+// recorded too; the flood of one interface hides no other; a name never announced removes
+// nothing; the lowest and the last follow what remains.
+TEST(DisplayProbeTest, TheRegistrysCountsStayRightUnderRemovalsAndFloods) {
+  {
+    // 20 outputs, the first 16 removed: four remain (the reader that kept the first 16 said none).
+    WaylandRegistryReader reader(needsOf({"wl_output"}));
+    std::string bytes;
+    for (uint32_t name = 1; name <= 20; ++name) bytes += registryGlobal(name, "wl_output", name == 20 ? 2 : 4);
+    for (uint32_t name = 1; name <= 16; ++name) bytes += registryGlobalRemoved(name);
+    bytes += registryGlobalRemoved(999);
+    ASSERT_EQ(feed(reader, bytes + callbackDone()), WaylandRegistryReader::State::Done);
+    EXPECT_EQ(reader.globals("wl_output"), (Globals{4, 2, 2}));
+  }
+  {
+    // The lowest and the last removed: the next ones count.
+    WaylandRegistryReader reader(needsOf({"wl_compositor"}));
+    const std::string bytes = registryGlobal(1, "wl_compositor", 5) + registryGlobal(2, "wl_compositor", 1) +
+                              registryGlobal(3, "wl_compositor", 4) + registryGlobal(4, "wl_compositor", 3) +
+                              registryGlobalRemoved(2) + registryGlobalRemoved(4);
+    ASSERT_EQ(feed(reader, bytes + callbackDone()), WaylandRegistryReader::State::Done);
+    EXPECT_EQ(reader.globals("wl_compositor"), (Globals{2, 4, 4}));
+  }
+  {
+    // Past the bound: counted with their lowest and last versions, never taken as removed.
+    const size_t bound = WaylandRegistryReader::MaxRecordedPerInterface;
+    WaylandRegistryReader reader(needsOf({"wl_output", "wl_compositor"}));
+    std::string bytes;
+    uint32_t name = 0;
+    for (size_t i = 0; i < bound + 50; ++i) bytes += registryGlobal(++name, "wl_output", i == bound + 10 ? 2 : 3);
+    for (uint32_t removed = 1; removed <= name; ++removed) bytes += registryGlobalRemoved(removed);
+    ASSERT_EQ(feed(reader, bytes), WaylandRegistryReader::State::More);
+    EXPECT_EQ(reader.globals("wl_output"), (Globals{50, 2, 3}));
+    // The flood goes on; another interface announced after it still counts.
+    bytes.clear();
+    for (size_t i = 0; i < 10000; ++i) bytes += registryGlobal(++name, "wl_output", 3);
+    bytes += registryGlobal(++name, "wl_compositor", 4);
+    ASSERT_EQ(feed(reader, bytes + callbackDone()), WaylandRegistryReader::State::Done);
+    EXPECT_EQ(reader.globals("wl_output"), (Globals{10050, 2, 3}));
+    EXPECT_EQ(reader.globals("wl_compositor"), (Globals{1, 4, 4}));
+  }
+}
+
+// Where a need names pixel formats, the registry's callback is followed by the bind of its global
+// (for Every the first announced, for Last the last), at version 1, as object 4, and a second
+// sync (callback 5); its format events are read until that callback, and only then is the read
+// done. Without the global, or with one at version 0 (which no bind may ask for), the read is done
+// at the registry's callback.
+TEST(DisplayProbeTest, TheRegistryReadsWlShmsFormatsAfterASecondSync) {
+  auto bindAndSync = [](uint32_t name) {
+    std::string b;
+    put32(b, WaylandRegistryReader::RegistryId);
+    put32(b, (32u << 16) | 0);
+    put32(b, name);
+    b += waylandString("wl_shm");
+    put32(b, 1);
+    put32(b, WaylandRegistryReader::ShmId);
+    put32(b, 1);
+    put32(b, (12u << 16) | 0);
+    put32(b, WaylandRegistryReader::FormatsCallbackId);
+    return b;
+  };
+  for (const WaylandNeed::Pick pick : {WaylandNeed::Pick::Every, WaylandNeed::Pick::Last}) {
+    SCOPED_TRACE(pick == WaylandNeed::Pick::Every ? "every" : "last");
+    WaylandNeed shm{"wl_shm"};
+    shm.pick = pick;
+    shm.formats = {display::ShmXrgb8888};
+    shm.formatsForTitleBar = {display::ShmArgb8888, Rgb565};
+    WaylandRegistryReader reader({shm});
+    ASSERT_EQ(feed(reader, registryGlobal(7, "wl_shm", 1) + registryGlobal(9, "wl_shm", 2)),
+              WaylandRegistryReader::State::More);
+    EXPECT_EQ(reader.nextRequest(), "");
+    ASSERT_EQ(feed(reader, callbackDone()), WaylandRegistryReader::State::More);
+    EXPECT_EQ(reader.nextRequest(), bindAndSync(pick == WaylandNeed::Pick::Every ? 7 : 9));
+    EXPECT_EQ(reader.nextRequest(), "");  // once
+    // The registry's callback deleted, a late done of it dropped, as libwayland drops it.
+    std::string deleted;
+    put32(deleted, WaylandRegistryReader::CallbackId);
+    ASSERT_EQ(feed(reader, waylandMessage(1, 1, deleted) + callbackDone()), WaylandRegistryReader::State::More);
+    const std::string formats = shmFormats({Rgb565, display::ShmXrgb8888, 0x34325258, Rgb565});
+    ASSERT_EQ(feed(reader, formats.substr(0, 13)), WaylandRegistryReader::State::More);
+    EXPECT_FALSE(reader.formatsRead());
+    ASSERT_EQ(feed(reader, formats.substr(13)), WaylandRegistryReader::State::Done);
+    EXPECT_TRUE(reader.formatsRead());
+    EXPECT_EQ(reader.formatsOffered(), (std::vector<uint32_t>{display::ShmXrgb8888, Rgb565}));
+    EXPECT_EQ(reader.formatsAnnounced(), 4u);
+  }
+  WaylandNeed shm{"wl_shm"};
+  shm.formats = {display::ShmXrgb8888};
+  for (const std::string& registry : {std::string(), registryGlobal(7, "wl_shm", 0) + registryGlobal(8, "wl_shm", 1)}) {
+    WaylandRegistryReader reader({shm});
+    EXPECT_EQ(feed(reader, registry + callbackDone()), WaylandRegistryReader::State::Done);
+    EXPECT_EQ(reader.nextRequest(), "");
+    EXPECT_FALSE(reader.formatsRead());
+  }
+  // A format event without its format is no compositor's; an error while the formats come is said.
+  {
+    WaylandRegistryReader reader({shm});
+    feed(reader, registryGlobal(7, "wl_shm", 1) + callbackDone());
+    EXPECT_EQ(feed(reader, waylandMessage(WaylandRegistryReader::ShmId, 0, "")), WaylandRegistryReader::State::Malformed);
+  }
+  {
+    WaylandRegistryReader reader({shm});
+    feed(reader, registryGlobal(7, "wl_shm", 1) + callbackDone());
+    std::string a;
+    put32(a, 2);
+    put32(a, 0);
+    a += waylandString("invalid global wl_shm (7)");
+    EXPECT_EQ(feed(reader, waylandMessage(1, 0, a)), WaylandRegistryReader::State::Error);
+    EXPECT_EQ(reader.errorWords(), "invalid global wl_shm (7)");
+  }
 }
 
 // The globals held against the window's needs: what is missing for good or too old is Never with
 // its name and versions, a seat or an output not there yet is waited for, and what only the title
-// bar needs leaves the window without it.
+// bar needs leaves the window without it. Of several globals of an interface, the one SDL and the
+// plug-in go by: the lowest where they bind every one, the last where SDL keeps the last (and a
+// version 0 anywhere, which no bind may ask for). wl_shm without the format our frames are in is
+// Never, without the one the title bar is drawn in leaves it out.
 TEST(DisplayProbeTest, TheGlobalsAreHeldAgainstTheWindowsNeeds) {
   const std::vector<WaylandNeed>& needs = display::WindowSurface::waylandNeeds();
-  std::vector<std::string> interfaces;
-  for (const WaylandNeed& need : needs) interfaces.push_back(need.interface);
   const std::string where = "the Wayland compositor at /run/w";
+  using Outcome = display::WaylandJudgement::Outcome;
+  using List = std::vector<std::pair<std::string, uint32_t>>;
+  const List others{{"wl_subcompositor", 1}, {"wl_shm", 1}, {"xdg_wm_base", 3}};
+  auto with = [&others](List more) {
+    more.insert(more.begin(), others.begin(), others.end());
+    return more;
+  };
+  const std::string bothFormats = shmFormats({display::ShmArgb8888, display::ShmXrgb8888});
+  List sixteenThenOne = with({{"wl_seat", 7}, {"wl_output", 3}}), twentyOutputs = with({{"wl_compositor", 4}, {"wl_seat", 7}});
+  for (int i = 0; i < 16; ++i) sixteenThenOne.push_back({"wl_compositor", 1});
+  sixteenThenOne.push_back({"wl_compositor", 4});
+  for (int i = 0; i < 20; ++i) twentyOutputs.push_back({"wl_output", 3});
   struct Case {
     const char* what;
-    std::vector<std::pair<std::string, uint32_t>> globals;
-    Probe::Outcome outcome;
+    List globals;
+    std::string formats;
+    Outcome outcome;
     std::string cause;
-    bool titleBar;
-    std::string titleBarCause;
+    std::string titleBarCause;  // empty: the title bar is drawn
+    size_t outputsRemoved = 0;  // the first ones announced, before the callback
   } cases[] = {
-      {"Weston's",
-       {{"wl_compositor", 4}, {"wl_subcompositor", 1}, {"wl_shm", 1}, {"wl_seat", 7}, {"wl_output", 3}, {"xdg_wm_base", 3}},
-       Probe::Outcome::There, "", true, ""},
-      {"no seat",
-       {{"wl_compositor", 4}, {"wl_subcompositor", 1}, {"wl_shm", 1}, {"wl_output", 3}, {"xdg_wm_base", 3}},
-       Probe::Outcome::NotYet, where + " offers no wl_seat: no touch, pointer or keyboard yet", true, ""},
-      {"no seat, no output",
-       {{"wl_compositor", 4}, {"wl_subcompositor", 1}, {"wl_shm", 1}, {"xdg_wm_base", 3}},
-       Probe::Outcome::NotYet,
+      {"Weston's", with({{"wl_compositor", 4}, {"wl_seat", 7}, {"wl_output", 3}}), bothFormats, Outcome::There, "", ""},
+      {"no seat", with({{"wl_compositor", 4}, {"wl_output", 3}}), bothFormats, Outcome::NotYet,
+       where + " offers no wl_seat: no touch, pointer or keyboard yet", ""},
+      {"no seat, no output", with({{"wl_compositor", 4}}), bothFormats, Outcome::NotYet,
        where + " offers no wl_seat: no touch, pointer or keyboard yet; " + where +
            " offers no wl_output: no screen to show the window on yet",
-       true, ""},
-      {"the compositor at version 1",
-       {{"wl_compositor", 1}, {"wl_subcompositor", 1}, {"wl_shm", 1}, {"wl_seat", 7}, {"wl_output", 3}, {"xdg_wm_base", 3}},
-       Probe::Outcome::Never, where + " offers wl_compositor at version 1, below the 3 the window needs", true, ""},
+       ""},
+      {"the compositor at version 1", with({{"wl_compositor", 1}, {"wl_seat", 7}, {"wl_output", 3}}), bothFormats,
+       Outcome::Never, where + " offers wl_compositor at version 1, below the 3 the window needs", ""},
       {"no shell, no seat",
-       {{"wl_compositor", 4}, {"wl_subcompositor", 1}, {"wl_shm", 1}, {"wl_output", 3}},
-       Probe::Outcome::Never, where + " offers no xdg_wm_base, which the window needs (version 1 or later)", true, ""},
+       {{"wl_compositor", 4}, {"wl_subcompositor", 1}, {"wl_shm", 1}, {"wl_output", 3}}, bothFormats, Outcome::Never,
+       where + " offers no xdg_wm_base, which the window needs (version 1 or later)", ""},
       {"no subcompositor",
-       {{"wl_compositor", 4}, {"wl_shm", 1}, {"wl_seat", 7}, {"wl_output", 3}, {"xdg_wm_base", 3}},
-       Probe::Outcome::There, "", false,
-       where + " offers no wl_subcompositor: the window is shown without a title bar"},
-      {"the seat at version 1",
-       {{"wl_compositor", 4}, {"wl_subcompositor", 1}, {"wl_shm", 1}, {"wl_seat", 1}, {"wl_output", 3}, {"xdg_wm_base", 3}},
-       Probe::Outcome::There, "", false,
+       {{"wl_compositor", 4}, {"wl_shm", 1}, {"wl_seat", 7}, {"wl_output", 3}, {"xdg_wm_base", 3}}, bothFormats,
+       Outcome::There, "", where + " offers no wl_subcompositor: the window is shown without a title bar"},
+      {"the seat at version 1", with({{"wl_compositor", 4}, {"wl_seat", 1}, {"wl_output", 3}}), bothFormats,
+       Outcome::There, "",
        where + " offers wl_seat at version 1, below the 3 that drawing the title bar needs: the window is shown "
                "without a title bar"},
+      // SDL binds every output at version 2.
+      {"the output at version 1", with({{"wl_compositor", 4}, {"wl_seat", 7}, {"wl_output", 1}}), bothFormats,
+       Outcome::Never, where + " offers wl_output at version 1, below the 2 the window needs", ""},
+      {"a second seat at version 1", with({{"wl_compositor", 4}, {"wl_seat", 5}, {"wl_seat", 1}, {"wl_output", 3}}),
+       bothFormats, Outcome::There, "",
+       where + " offers wl_seat at version 1 (the lowest of the 2 it announces, each of which the window binds), "
+               "below the 3 that drawing the title bar needs: the window is shown without a title bar"},
+      {"a second output at version 1", with({{"wl_compositor", 4}, {"wl_seat", 7}, {"wl_output", 4}, {"wl_output", 1}}),
+       bothFormats, Outcome::Never,
+       where + " offers wl_output at version 1 (the lowest of the 2 it announces, each of which the window binds), "
+               "below the 2 the window needs",
+       ""},
+      {"a second compositor at version 1",
+       with({{"wl_compositor", 4}, {"wl_compositor", 1}, {"wl_seat", 7}, {"wl_output", 3}}), bothFormats, Outcome::Never,
+       where + " offers wl_compositor at version 1 (the last of the 2 it announces, the one the window uses), below "
+               "the 3 the window needs",
+       ""},
+      {"16 compositors at version 1, then one at 4", sixteenThenOne, bothFormats, Outcome::There, "", ""},
+      {"a compositor at version 0 before one at 4",
+       with({{"wl_compositor", 0}, {"wl_compositor", 4}, {"wl_seat", 7}, {"wl_output", 3}}), bothFormats,
+       Outcome::Never,
+       where + " offers wl_compositor at version 0 (the lowest of the 2 it announces, each of which the window "
+               "binds), below the 3 the window needs",
+       ""},
+      {"wl_shm at version 0",
+       {{"wl_compositor", 4}, {"wl_subcompositor", 1}, {"wl_shm", 0}, {"xdg_wm_base", 3}, {"wl_seat", 7}, {"wl_output", 3}},
+       "", Outcome::Never, where + " offers wl_shm at version 0, below the 1 the window needs", ""},
+      {"a seat at version 0", with({{"wl_compositor", 4}, {"wl_seat", 0}, {"wl_output", 3}}), bothFormats,
+       Outcome::Never, where + " offers wl_seat at version 0, below the 1 the window needs", ""},
+      {"20 outputs, the first 16 removed", twentyOutputs, bothFormats, Outcome::There, "", "", 16},
+      {"wl_shm announcing no formats", with({{"wl_compositor", 4}, {"wl_seat", 7}, {"wl_output", 3}}),
+       shmFormats({}), Outcome::Never,
+       where + " offers wl_shm without the pixel format XRGB8888 that the window draws in (it announces none)",
+       where + " offers wl_shm without the pixel format ARGB8888 that the title bar is drawn in (it announces none): "
+               "the window is shown without a title bar"},
+      {"wl_shm without ARGB8888 and XRGB8888", with({{"wl_compositor", 4}, {"wl_seat", 7}, {"wl_output", 3}}),
+       shmFormats({Rgb565, 0x34325258}), Outcome::Never,
+       where + " offers wl_shm without the pixel format XRGB8888 that the window draws in (it announces 2 in all)",
+       where + " offers wl_shm without the pixel format ARGB8888 that the title bar is drawn in (it announces 2 in "
+               "all): the window is shown without a title bar"},
+      {"wl_shm without ARGB8888", with({{"wl_compositor", 4}, {"wl_seat", 7}, {"wl_output", 3}}),
+       shmFormats({display::ShmXrgb8888}), Outcome::There, "",
+       where + " offers wl_shm without the pixel format ARGB8888 that the title bar is drawn in (it announces 1 in "
+               "all): the window is shown without a title bar"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    WaylandRegistryReader reader(interfaces);
+    WaylandRegistryReader reader(needs);
     std::string bytes;
     uint32_t name = 0;
-    for (const auto& [interface, version] : c.globals) bytes += registryGlobal(++name, interface, version);
-    ASSERT_EQ(feed(reader, bytes + callbackDone()), WaylandRegistryReader::State::Done);
+    std::vector<uint32_t> outputs;
+    for (const auto& [interface, version] : c.globals) {
+      bytes += registryGlobal(++name, interface, version);
+      if (interface == "wl_output") outputs.push_back(name);
+    }
+    for (size_t i = 0; i < c.outputsRemoved; ++i) bytes += registryGlobalRemoved(outputs[i]);
+    ASSERT_EQ(feed(reader, bytes + callbackDone() + c.formats), WaylandRegistryReader::State::Done);
     const display::WaylandJudgement judged = display::judgeWaylandGlobals(reader, needs, where);
     EXPECT_EQ(judged.outcome, c.outcome);
     EXPECT_EQ(judged.cause, c.cause);
-    EXPECT_EQ(judged.titleBar, c.titleBar);
+    EXPECT_EQ(judged.titleBar, c.titleBarCause.empty());
     EXPECT_EQ(judged.titleBarCause, c.titleBarCause);
   }
 }
