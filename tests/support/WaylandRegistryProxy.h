@@ -1,11 +1,17 @@
 #pragma once
 
 // A Wayland compositor's connections passed through the test with its registry changed: the
-// globals of an interface hidden, announced at a lower version, or held back until release() (then
+// globals of an interface hidden, announced at a lower version, held back until release() (then
 // announced to every registry made so far, and to those made after, as a compositor announces a
-// seat whose device came late). Each connection's requests are read for wl_display.get_registry
-// (the registry's object id); the compositor's wl_registry.global events to those objects are
-// changed, everything else passes as it came, with the descriptors its messages carry.
+// seat whose device came late), announced several times over (copies of the proxy's own, bound as
+// the real one), or removed as soon as they are announced; wl_shm's formats filtered; and, while
+// the client runs, the globals of an interface removed as a compositor removes an unplugged
+// output (removeNow) and announced again (addBack). Each connection's requests are read for
+// wl_display.get_registry (the registry's object id), wl_registry.bind (what each object is, the
+// proxy's names put back to the real ones), wl_compositor.create_surface and
+// zxdg_output_manager_v1.get_xdg_output; the compositor's events to those objects are changed,
+// everything else passes as it came, with the descriptors its messages carry. Messages are taken
+// whole: what the proxy adds or drops never splits one, and none it drops carries a descriptor.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -18,12 +24,18 @@
 #include <atomic>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
+#include <map>
 #include <memory>
+#include <mutex>
+#include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "support/PassedDescriptors.h"
@@ -33,10 +45,31 @@ namespace support {
 class WaylandRegistryProxy {
  public:
   struct Change {
-    enum Kind { Hide, Lower, Hold };
+    enum Kind { Hide, Lower, Hold, Repeat, RemoveAtOnce, Formats };
     std::string interface;
     Kind kind = Hide;
-    uint32_t version = 1;  // Lower: the version announced, when below the compositor's
+    uint32_t version = 1;           // Lower, Repeat: the version announced, when below the compositor's
+    uint32_t count = 0;             // Repeat: the copies; RemoveAtOnce: the globals removed
+    bool before = false;            // Repeat: the copies announced before the real one
+    std::vector<uint32_t> formats;  // Formats: the wl_shm formats that reach the client
+
+    Change() = default;
+    // {interface, Hide | Hold}, {interface, Lower, version}, {interface, Repeat, version, count,
+    // before}, {interface, RemoveAtOnce, count}.
+    Change(std::string interface, Kind kind = Hide, uint32_t number = 1, uint32_t copies = 0, bool first = false)
+        : interface(std::move(interface)), kind(kind), before(first) {
+      if (kind == RemoveAtOnce) {
+        count = number;
+      } else {
+        version = number;
+        count = copies;
+      }
+    }
+    // {"wl_shm", Formats, formats} ({} for none).
+    Change(std::string interface, Kind kind, std::vector<uint32_t> kept)
+        : interface(std::move(interface)), kind(kind), formats(std::move(kept)) {}
+    Change(std::string interface, Kind kind, std::initializer_list<uint32_t> kept)
+        : interface(std::move(interface)), kind(kind), formats(kept) {}
   };
 
   // For the compositor listening at `upstream` (a socket path), on the socket path `path` (for the
@@ -75,6 +108,14 @@ class WaylandRegistryProxy {
     m_release = true;
     wake();
   }
+  // Every global of `interface` announced so far is removed, as a compositor removes an output
+  // that was unplugged: wl_surface.leave first for each of the client's surfaces that entered it,
+  // then wl_registry.global_remove to every registry; no event naming it reaches the client after
+  // that, nor is it announced to registries made later. Returns once that is on its way.
+  void removeNow(const std::string& interface) { ask(Request{Request::Remove, interface}); }
+  // The globals removed are announced again, under new names, as a compositor announces an output
+  // plugged back in; binding them binds the real one. Returns once that is on its way.
+  void addBack(const std::string& interface) { ask(Request{Request::AddBack, interface}); }
   // Connections taken so far.
   int accepted() const { return m_accepted; }
   // Until `count` registries were asked for in all connections (true), or a minute.
@@ -84,15 +125,55 @@ class WaylandRegistryProxy {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return m_registries >= count;
   }
+  // Until the clients bound `count` globals of `interface` in all connections (true), or a minute.
+  bool waitForBinds(const std::string& interface, int count) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, std::chrono::seconds(60), [&] { return m_binds[interface] >= count; });
+  }
 
  private:
+  static constexpr uint32_t Display = 1;
+  // wl_display's delete_id, wl_registry's requests and events, and the other opcodes read.
+  static constexpr uint32_t GetRegistry = 1, DeleteId = 1, Bind = 0, Global = 0, GlobalRemove = 1,
+                            CreateSurface = 0, GetXdgOutput = 1, SurfaceEnter = 0, SurfaceLeave = 1, ShmFormat = 0;
+  // The names the proxy gives copies and globals announced again: far above a compositor's.
+  static constexpr uint32_t FirstOwnName = 0x40000000;
+
+  // A global as one connection was told of it.
+  struct Announced {
+    uint32_t name = 0;  // as the client knows it
+    uint32_t real = 0;  // the compositor's
+    uint32_t copy = 0;  // 0: the real one, else which copy
+    std::string interface;
+    uint32_t version = 0;
+    std::vector<uint32_t> registries;  // told of it
+    bool removed = false;
+    bool returned = false;  // announced again after its removal (under another name)
+  };
+  // An object of the client's that the proxy follows: bound to a global (by the client's name),
+  // made from one (an xdg_output from an output), or a surface.
+  struct Object {
+    std::string interface;
+    uint32_t global = 0;
+    uint32_t from = 0;  // the object it was made from
+  };
+  // A global event the Hold change keeps back.
+  struct Held {
+    uint32_t registry, real, version;
+    std::string interface;
+  };
   struct Pair {
     int client = -1, server = -1;
     std::string fromClient, fromServer;  // bytes not yet a whole message
     std::string toClient, toServer;
     std::vector<int> descriptorsToClient, descriptorsToServer;
     std::vector<uint32_t> registries;
-    std::string held;  // whole global events kept back until release
+    std::vector<Held> held;  // kept back until release
+    std::vector<Announced> globals;
+    std::map<uint32_t, Object> objects;
+    std::map<uint32_t, std::set<uint32_t>> entered;  // surface -> the outputs it is on
+    std::set<uint32_t> silenced;                     // objects of removed globals: no events
+    std::map<std::string, uint32_t> removedAtOnce;   // interface -> globals removed as announced
     void close() {
       if (client >= 0) ::close(client);
       if (server >= 0) ::close(server);
@@ -102,6 +183,15 @@ class WaylandRegistryProxy {
         list->clear();
       }
     }
+    Announced* global(uint32_t name) {
+      for (Announced& a : globals)
+        if (a.name == name) return &a;
+      return nullptr;
+    }
+  };
+  struct Request {
+    enum Kind { Remove, AddBack } kind;
+    std::string interface;
   };
 
   WaylandRegistryProxy(std::string upstream, std::vector<Change> changes)
@@ -112,11 +202,52 @@ class WaylandRegistryProxy {
     std::memcpy(&v, s.data() + at, sizeof v);
     return v;
   }
+  static void put(std::string& s, uint32_t v) { s.append(reinterpret_cast<const char*>(&v), sizeof v); }
+  // A message to `object` with `opcode`, its arguments already laid out.
+  static std::string message(uint32_t object, uint32_t opcode, const std::string& arguments) {
+    std::string m;
+    put(m, object);
+    put(m, static_cast<uint32_t>((8 + arguments.size()) << 16 | opcode));
+    return m + arguments;
+  }
+  static std::string globalEvent(uint32_t registry, uint32_t name, const std::string& interface, uint32_t version) {
+    std::string a;
+    put(a, name);
+    put(a, static_cast<uint32_t>(interface.size() + 1));
+    a += interface;
+    a.append(4 - interface.size() % 4, '\0');  // the terminating zero and the padding
+    put(a, version);
+    return message(registry, Global, a);
+  }
+  static std::string oneWord(uint32_t object, uint32_t opcode, uint32_t value) {
+    std::string a;
+    put(a, value);
+    return message(object, opcode, a);
+  }
+  // A string argument at `at` of `m` (length, bytes, padding): its text and the offset after it,
+  // or an offset of 0 when it does not fit in the message.
+  static std::pair<std::string, size_t> stringAt(const std::string& m, size_t at) {
+    if (at + 4 > m.size()) return {"", 0};
+    const size_t length = word(m, at);
+    const size_t end = at + 4 + ((length + 3) & ~size_t{3});
+    if (length == 0 || end > m.size()) return {"", 0};
+    return {std::string(m.data() + at + 4, strnlen(m.data() + at + 4, length)), end};
+  }
 
   void wake() {
     const uint64_t one = 1;
     ssize_t written = write(m_wake, &one, sizeof one);
     (void)written;
+  }
+
+  void ask(Request request) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const uint64_t ticket = ++m_asked;
+    m_requests.push_back(std::move(request));
+    lock.unlock();
+    wake();
+    lock.lock();
+    m_changed.wait_for(lock, std::chrono::seconds(60), [&] { return m_answered >= ticket; });
   }
 
   int connectUpstream() const {
@@ -133,7 +264,8 @@ class WaylandRegistryProxy {
     return fd;
   }
 
-  // The client's requests pass as they are; its get_registry requests name the registries.
+  // The client's requests pass as they are, but for the proxy's names in binds, which become the
+  // real ones; the requests that make objects the proxy follows are noted.
   void fromClient(Pair& pair) {
     size_t at = 0;
     while (pair.fromClient.size() - at >= 8) {
@@ -144,24 +276,65 @@ class WaylandRegistryProxy {
         break;
       }
       if (pair.fromClient.size() - at < length) break;
-      if (object == 1 && (header & 0xffff) == 1 && length >= 12) {
-        pair.registries.push_back(word(pair.fromClient, at + 8));
-        ++m_registries;
-      }
+      std::string m = pair.fromClient.substr(at, length);
       at += length;
+      request(pair, object, header & 0xffff, m);
+      pair.toServer += m;
     }
-    pair.toServer.append(pair.fromClient, 0, at);
     pair.fromClient.erase(0, at);
   }
 
-  // The change for a global of `interface`, null when it passes.
-  const Change* changeFor(const std::string& interface) const {
+  void request(Pair& pair, uint32_t object, uint32_t opcode, std::string& m) {
+    if (object == Display && opcode == GetRegistry && m.size() >= 12) {
+      pair.registries.push_back(word(m, 8));
+      ++m_registries;
+      return;
+    }
+    if (opcode == Bind && isRegistry(pair, object) && m.size() >= 16) {
+      // name, then the new object: interface, version, id.
+      const uint32_t name = word(m, 8);
+      const auto [interface, next] = stringAt(m, 12);
+      if (next == 0 || next + 8 > m.size()) return;
+      const uint32_t id = word(m, next + 4);
+      const Announced* global = pair.global(name);
+      if (global && global->real != name) std::memcpy(m.data() + 8, &global->real, sizeof global->real);
+      pair.objects[id] = Object{interface, name, 0};
+      if (global && global->removed) pair.silenced.insert(id);
+      std::lock_guard<std::mutex> lock(m_mutex);
+      ++m_binds[interface];
+      m_changed.notify_all();
+      return;
+    }
+    const auto it = pair.objects.find(object);
+    if (it == pair.objects.end() || m.size() < 12) return;
+    if (it->second.interface == "wl_compositor" && opcode == CreateSurface) {
+      pair.objects[word(m, 8)] = Object{"wl_surface", 0, 0};
+    } else if (it->second.interface == "zxdg_output_manager_v1" && opcode == GetXdgOutput && m.size() >= 16) {
+      const uint32_t id = word(m, 8), output = word(m, 12);
+      pair.objects[id] = Object{"zxdg_output_v1", 0, output};
+      if (pair.silenced.count(output)) pair.silenced.insert(id);
+    }
+  }
+
+  static bool isRegistry(const Pair& pair, uint32_t object) {
+    return std::find(pair.registries.begin(), pair.registries.end(), object) != pair.registries.end();
+  }
+
+  // The changes of globals of `interface`.
+  std::vector<const Change*> changesFor(const std::string& interface) const {
+    std::vector<const Change*> found;
     for (const Change& c : m_changes)
-      if (c.interface == interface) return &c;
+      if (c.interface == interface) found.push_back(&c);
+    return found;
+  }
+  const Change* changeFor(const std::string& interface, Change::Kind kind) const {
+    for (const Change* c : changesFor(interface))
+      if (c->kind == kind) return c;
     return nullptr;
   }
 
-  // The compositor's events, whole messages at a time: the registries' globals changed.
+  // The compositor's events, whole messages at a time: the registries' globals changed, the
+  // events of removed globals' objects dropped.
   void fromServer(Pair& pair) {
     size_t at = 0;
     while (pair.fromServer.size() - at >= 8) {
@@ -173,36 +346,181 @@ class WaylandRegistryProxy {
         break;
       }
       if (pair.fromServer.size() - at < length) break;
-      std::string message = pair.fromServer.substr(at, length);
+      std::string m = pair.fromServer.substr(at, length);
       at += length;
-      const bool global = (header & 0xffff) == 0 &&
-                          std::find(pair.registries.begin(), pair.registries.end(), object) != pair.registries.end();
-      const Change* change = nullptr;
-      if (global && length >= 20) {
-        const size_t stringLength = word(message, 12);
-        if (stringLength > 0 && 16 + stringLength <= length)
-          change = changeFor(std::string(message.data() + 16, strnlen(message.data() + 16, stringLength)));
-      }
-      if (!change) {
-        pair.toClient += message;
-        continue;
-      }
-      switch (change->kind) {
-        case Change::Hide:
-          break;
-        case Change::Lower: {
-          const uint32_t version = std::min(change->version, word(message, length - 4));
-          std::memcpy(message.data() + length - 4, &version, sizeof version);
-          pair.toClient += message;
-          break;
-        }
-        case Change::Hold:
-          if (m_released) pair.toClient += message;
-          else pair.held += message;
-          break;
-      }
+      if (event(pair, object, header & 0xffff, m)) pair.toClient += m;
     }
     pair.fromServer.erase(0, at);
+  }
+
+  // Whether the event passes (announcements are added by the proxy itself).
+  bool event(Pair& pair, uint32_t object, uint32_t opcode, const std::string& m) {
+    if (object == Display && opcode == DeleteId && m.size() >= 12) {
+      // The id is free: what the proxy knew of it is over.
+      const uint32_t id = word(m, 8);
+      pair.objects.erase(id);
+      pair.entered.erase(id);
+      pair.silenced.erase(id);
+      for (auto& [surface, outputs] : pair.entered) outputs.erase(id);
+      return true;
+    }
+    if (isRegistry(pair, object)) {
+      if (opcode == Global && m.size() >= 20) {
+        const auto [interface, next] = stringAt(m, 12);
+        if (next == 0 || next + 4 > m.size()) return true;
+        if (m_gone.count(word(m, 8))) return false;  // removed: not there for a new registry either
+        if (changeFor(interface, Change::Hold) && !m_released) {
+          pair.held.push_back(Held{object, word(m, 8), word(m, next), interface});
+          return false;
+        }
+        announce(pair, object, word(m, 8), interface, word(m, next));
+        return false;
+      }
+      if (opcode == GlobalRemove && m.size() >= 12) {
+        // The compositor's own removal, from this registry: its copies go with it.
+        const uint32_t real = word(m, 8);
+        bool passes = false;
+        for (Announced& a : pair.globals) {
+          const auto told = std::find(a.registries.begin(), a.registries.end(), object);
+          if (a.real != real || told == a.registries.end()) continue;
+          a.registries.erase(told);
+          if (a.removed) continue;
+          if (a.name == real) passes = true;
+          else pair.toClient += oneWord(object, GlobalRemove, a.name);
+          if (a.registries.empty()) a.removed = true;
+        }
+        return passes;
+      }
+      return true;
+    }
+    if (pair.silenced.count(object)) return false;
+    const auto it = pair.objects.find(object);
+    if (it == pair.objects.end()) return true;
+    const std::string& interface = it->second.interface;
+    if (interface == "wl_surface" && (opcode == SurfaceEnter || opcode == SurfaceLeave) && m.size() >= 12) {
+      const uint32_t output = word(m, 8);
+      if (pair.silenced.count(output)) return false;
+      if (opcode == SurfaceEnter) pair.entered[object].insert(output);
+      else pair.entered[object].erase(output);
+      return true;
+    }
+    if (interface == "wl_shm" && opcode == ShmFormat && m.size() >= 12) {
+      const Change* formats = changeFor("wl_shm", Change::Formats);
+      return !formats || std::find(formats->formats.begin(), formats->formats.end(), word(m, 8)) != formats->formats.end();
+    }
+    return true;
+  }
+
+  // The compositor's global `real` of `interface` at `version`, to `registry`, as the changes make
+  // it: hidden, lowered, with its copies, removed at once.
+  void announce(Pair& pair, uint32_t registry, uint32_t real, const std::string& interface, uint32_t version) {
+    if (changeFor(interface, Change::Hide)) return;
+    if (const Change* lower = changeFor(interface, Change::Lower)) version = std::min(version, lower->version);
+    std::vector<std::pair<uint32_t, uint32_t>> order{{0, version}};  // copy, version
+    if (const Change* repeat = changeFor(interface, Change::Repeat)) {
+      for (uint32_t k = 1; k <= repeat->count; ++k) {
+        const std::pair<uint32_t, uint32_t> copy{k, std::min(version, repeat->version)};
+        if (repeat->before) order.insert(order.end() - 1, copy);
+        else order.push_back(copy);
+      }
+    }
+    const Change* atOnce = changeFor(interface, Change::RemoveAtOnce);
+    for (const auto& [copy, v] : order) {
+      Announced* a = nullptr;
+      for (Announced& g : pair.globals)
+        if (g.real == real && g.copy == copy && !g.returned) a = &g;
+      if (!a) {
+        Announced fresh;
+        fresh.name = copy == 0 ? real : m_nextName++;
+        fresh.real = real;
+        fresh.copy = copy;
+        fresh.interface = interface;
+        fresh.version = v;
+        pair.globals.push_back(std::move(fresh));
+        a = &pair.globals.back();
+        if (atOnce && pair.removedAtOnce[interface] < atOnce->count) {
+          ++pair.removedAtOnce[interface];
+          a->registries.push_back(registry);
+          pair.toClient += globalEvent(registry, a->name, interface, v);
+          pair.toClient += oneWord(registry, GlobalRemove, a->name);
+          a->removed = true;
+          continue;
+        }
+      }
+      if (a->removed) continue;
+      a->registries.push_back(registry);
+      pair.toClient += globalEvent(registry, a->name, interface, a->version);
+    }
+  }
+
+  void removeNow(Pair& pair, const std::string& interface) {
+    std::vector<Announced*> removed;
+    for (Announced& a : pair.globals)
+      if (a.interface == interface && !a.removed) removed.push_back(&a);
+    // The client's objects of those globals, and what was made from them.
+    std::set<uint32_t> gone;
+    for (const auto& [id, o] : pair.objects)
+      for (const Announced* a : removed)
+        if (o.global == a->name && !o.interface.empty() && o.from == 0) gone.insert(id);
+    for (const auto& [id, o] : pair.objects)
+      if (o.from && gone.count(o.from)) gone.insert(id);
+    for (auto& [surface, outputs] : pair.entered) {
+      for (uint32_t output : gone) {
+        if (!outputs.erase(output)) continue;
+        pair.toClient += oneWord(surface, SurfaceLeave, output);
+      }
+    }
+    for (Announced* a : removed) {
+      a->removed = true;
+      for (uint32_t registry : a->registries) pair.toClient += oneWord(registry, GlobalRemove, a->name);
+    }
+    pair.silenced.insert(gone.begin(), gone.end());
+  }
+
+  void addBack(Pair& pair, const std::string& interface) {
+    const size_t count = pair.globals.size();
+    for (size_t i = 0; i < count; ++i) {
+      if (pair.globals[i].interface != interface || !pair.globals[i].removed || pair.globals[i].returned) continue;
+      pair.globals[i].returned = true;
+      Announced again = pair.globals[i];
+      again.name = m_nextName++;
+      again.removed = again.returned = false;
+      again.registries = pair.registries;
+      for (uint32_t registry : again.registries)
+        pair.toClient += globalEvent(registry, again.name, interface, again.version);
+      pair.globals.push_back(std::move(again));
+    }
+  }
+
+  // removeNow() and addBack() asked by the test, done in every connection.
+  void answerRequests() {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    std::vector<Request> requests = std::move(m_requests);
+    m_requests.clear();
+    lock.unlock();
+    for (const Request& r : requests) {
+      for (Pair& pair : m_pairs) {
+        if (pair.client < 0) continue;
+        if (r.kind == Request::Remove) {
+          for (const Announced& a : pair.globals)
+            if (a.interface == r.interface && !a.removed) m_gone.insert(a.real);
+          removeNow(pair, r.interface);
+        } else {
+          addBack(pair, r.interface);
+        }
+      }
+      if (r.kind == Request::AddBack) {
+        // Announced to new connections as they come again.
+        for (Pair& pair : m_pairs)
+          for (const Announced& a : pair.globals)
+            if (a.interface == r.interface) m_gone.erase(a.real);
+      }
+    }
+    for (Pair& p : m_pairs)
+      if (p.client >= 0 && !descriptors::flush(p.client, p.toClient, p.descriptorsToClient)) p.close();
+    lock.lock();
+    m_answered += requests.size();
+    m_changed.notify_all();
   }
 
   // Reads what `fd` has onto `into`, and the descriptors that came with it onto `descriptors`.
@@ -219,10 +537,11 @@ class WaylandRegistryProxy {
       if (m_release.exchange(false) && !m_released) {
         m_released = true;
         for (Pair& p : m_pairs) {
-          p.toClient += p.held;
+          for (const Held& h : p.held) announce(p, h.registry, h.real, h.interface, h.version);
           p.held.clear();
         }
       }
+      answerRequests();
       std::erase_if(m_pairs, [](const Pair& p) { return p.client < 0; });
       fds.clear();
       fds.push_back(pollfd{m_wake, POLLIN, 0});
@@ -254,6 +573,7 @@ class WaylandRegistryProxy {
       const size_t polled = (fds.size() - 2) / 2;
       for (size_t i = 0; i < polled; ++i) {
         Pair& p = m_pairs[i];
+        if (p.client < 0) continue;
         const pollfd& c = fds[2 + 2 * i];
         const pollfd& s = fds[3 + 2 * i];
         bool over = false;
@@ -281,8 +601,16 @@ class WaylandRegistryProxy {
   int m_wake = -1;
   std::vector<Pair> m_pairs;  // the thread's
   bool m_released = false;    // the thread's
+  uint32_t m_nextName = FirstOwnName;  // the thread's
+  std::set<uint32_t> m_gone;  // the thread's: the compositor's globals removed, not yet back
   std::atomic<int> m_accepted{0}, m_registries{0};
   std::atomic<bool> m_release{false}, m_stopping{false};
+  // The test's requests and the binds seen, shared with the test's thread.
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  std::vector<Request> m_requests;
+  uint64_t m_asked = 0, m_answered = 0;
+  std::map<std::string, int> m_binds;
   std::thread m_thread;
 };
 
