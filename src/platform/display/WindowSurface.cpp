@@ -288,7 +288,8 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
     }
   }
   followWindowSize();
-  if (maximize) SDL_MaximizeWindow(m_window);
+  // An output that went while SDL started leaves it none to maximise on (SDL would crash).
+  if (maximize && hasDisplay()) SDL_MaximizeWindow(m_window);
   // SDL starts with text input on: it runs only while a field edits (textInputChanged).
   SDL_StopTextInput();
   // The desktop entry's icon on the window itself, for desktops that show a window's own (X11).

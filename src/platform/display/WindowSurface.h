@@ -164,8 +164,9 @@ class WindowSurface : public Surface {
   // Whether the display is still there; the first time it is found gone, the loss is reported.
   bool checkConnection();
   // Whether SDL has an output the window is on. SDL 2.26 reads through a null display in the calls
-  // that reach the window's (hiding or destroying it, full screen) when the compositor has none
-  // left (the only screen unplugged): those are not made without one.
+  // that reach the window's (hiding or destroying it, full screen on or off, maximising it, its
+  // display mode) when the compositor has none left (the only screen unplugged): those are not
+  // made without one. Resizing, moving and the display's bounds are safe.
   bool hasDisplay() const;
   // An output that went away or came back (SDL's display events): said when none is left, and
   // when one comes back.
