@@ -272,7 +272,9 @@ class WaylandRegistryProxy {
       const uint32_t object = word(pair.fromClient, at), header = word(pair.fromClient, at + 4);
       const size_t length = header >> 16;
       if (length < 8) {
-        at = pair.fromClient.size();  // not Wayland: passed on, the compositor says so
+        // Not Wayland: passed on, the compositor says so.
+        pair.toServer.append(pair.fromClient, at, std::string::npos);
+        at = pair.fromClient.size();
         break;
       }
       if (pair.fromClient.size() - at < length) break;

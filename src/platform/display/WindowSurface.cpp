@@ -297,7 +297,8 @@ bool WindowSurface::setUp(const Options& options, core::Error* error) {
     }
   }
   followWindowSize();
-  if (maximize) SDL_MaximizeWindow(m_window);
+  // An output that went while SDL started leaves it none to maximise on (SDL would crash).
+  if (maximize && hasDisplay()) SDL_MaximizeWindow(m_window);
   // SDL starts with text input on: it runs only while a field edits (textInputChanged).
   SDL_StopTextInput();
   // The desktop entry's icon on the window itself, for desktops that show a window's own (X11).
@@ -324,9 +325,17 @@ WindowSurface::~WindowSurface() {
     // and the window are left as they are (the program is stopping).
     return;
   }
+  // Destroying the window hides it first, which takes the window's display, and SDL reads through
+  // a null one when the compositor has no output left: SDL and the window are left as they are,
+  // the compositor freeing them with the connection as the program ends.
+  const bool keepSdl = m_window && !hasDisplay();
   // The helpers point into the connection SDL closes below: they let go of it first.
   m_wayland.reset();
   m_x11.reset();
+  if (keepSdl) {
+    KT_LOG("no output left: the window is left to the compositor");
+    return;
+  }
   if (m_window) {
     SDL_StopTextInput();
     SDL_DestroyWindow(m_window);
@@ -623,6 +632,10 @@ bool WindowSurface::isFullScreen() const {
   return (SDL_GetWindowFlags(m_window) & SDL_WINDOW_FULLSCREEN) != 0;
 }
 
+bool WindowSurface::hasDisplay() const {
+  return SDL_GetNumVideoDisplays() > 0 && SDL_GetWindowDisplayIndex(m_window) >= 0;
+}
+
 void WindowSurface::setFullScreen(bool fullScreen) {
   if (m_lost || fullScreen == isFullScreen()) return;
   if (isBareX()) {
@@ -630,6 +643,15 @@ void WindowSurface::setFullScreen(bool fullScreen) {
     m_bareFullScreen = fullScreen;
     return;
   }
+  if (!hasDisplay()) {
+    // SDL would read through a null display: nothing changes until an output comes back.
+    if (!m_saidNoFullScreen) {
+      m_saidNoFullScreen = true;
+      core::logNotice("Full screen: the compositor has no output to show the window on; the window stays as it is.");
+    }
+    return;
+  }
+  m_saidNoFullScreen = false;
   // The desktop's own size, not a mode change: the picture is fitted into it when it comes.
   if (SDL_SetWindowFullscreen(m_window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0)
     KT_LOG("full screen: %s", SDL_GetError());
@@ -759,6 +781,9 @@ void WindowSurface::handleEvent(const SDL_Event& event) {
         else core::RunLoop::main().stop();
       }
       break;
+    case SDL_DISPLAYEVENT:
+      displayChanged(event);
+      break;
     case SDL_QUIT:
       // SDL turns a broken connection to the compositor into a quit.
       if (!checkConnection()) break;
@@ -767,6 +792,18 @@ void WindowSurface::handleEvent(const SDL_Event& event) {
       break;
     default:
       break;
+  }
+}
+
+void WindowSurface::displayChanged(const SDL_Event& event) {
+  const int count = SDL_GetNumVideoDisplays();
+  if (event.display.event == SDL_DISPLAYEVENT_DISCONNECTED && count <= 0 && !m_saidNoDisplay) {
+    m_saidNoDisplay = true;
+    core::logNotice("The window's output went away, and the compositor has none left: the window shows again when "
+                    "one comes back.");
+  } else if (event.display.event == SDL_DISPLAYEVENT_CONNECTED && count > 0 && m_saidNoDisplay) {
+    m_saidNoDisplay = false;
+    core::logNotice("An output came back: the window shows on it.");
   }
 }
 

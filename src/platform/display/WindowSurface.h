@@ -72,6 +72,10 @@ struct ScrollEvent {
 // no larger than the window, and full screen when asked (Options, or KT_FULLSCREEN=1). F11 turns
 // full screen on and off. Whatever size it gets, the picture is fitted whole.
 //
+// When the compositor's last output goes away (its screen unplugged), the window stays, F11 does
+// nothing (said once), and it shows again on the output that comes back; the stop then leaves SDL
+// and the window to the connection's end.
+//
 // When the display goes away (the compositor or X server ends, or breaks the connection), the
 // window says so on standard error, naming the display and the cause, and stops the main run loop
 // as a termination signal does (or calls the lost handler); from then on it reads, draws and waits
@@ -159,6 +163,14 @@ class WindowSurface : public Surface {
   bool setUp(const Options& options, core::Error* error);
   // Whether the display is still there; the first time it is found gone, the loss is reported.
   bool checkConnection();
+  // Whether SDL has an output the window is on. SDL 2.26 reads through a null display in the calls
+  // that reach the window's (hiding or destroying it, full screen on or off, maximising it, its
+  // display mode) when the compositor has none left (the only screen unplugged): those are not
+  // made without one. Resizing, moving and the display's bounds are safe.
+  bool hasDisplay() const;
+  // An output that went away or came back (SDL's display events): said when none is left, and
+  // when one comes back.
+  void displayChanged(const SDL_Event& event);
   // An X server with no window manager (a kiosk's bare session) leaves full screen to the
   // program: SDL's full screen would only change the size SDL believes the window has, after
   // waiting for a window manager's answer that never comes.
@@ -220,6 +232,9 @@ class WindowSurface : public Surface {
   bool m_bareFullScreen = false;
   bool m_barePlacedFullScreen = false;
   bool m_sdlStarted = false;
+  // No output left since it was said (or since F11 was refused, said once).
+  bool m_saidNoDisplay = false;
+  bool m_saidNoFullScreen = false;
   bool m_startEnded = false;  // Wayland: the compositor took the first frame
   double m_windowScale = 1;
   gfx::Point m_pictureOrigin;
