@@ -117,6 +117,19 @@ TEST_F(ClientOutputLossTest, AnOutputRemovedAsItIsAnnouncedLeavesTheWindowOnTheO
   }
 }
 
+// One of two outputs switched off while the window is shown (leave, then the global's removal):
+// the window goes on on the other, F11 still works, nothing is said of a lost output, and the stop
+// is as ever.
+TEST_F(ClientOutputLossTest, ASecondOutputRemovedWhileShownLeavesTheWindowOnTheOther) {
+  startShown({{"wl_output", Change::Repeat, 3, 1, false}});
+  ASSERT_TRUE(m_proxy->waitForBinds("wl_output", 2)) << m_client.said();
+  m_proxy->removeNow("wl_output", 1);
+  pressF11();
+  expectSigtermEndsIt();
+  EXPECT_EQ(m_client.said().find(OutputGone), std::string::npos) << m_client.said();
+  EXPECT_EQ(m_client.said().find(NoFullScreen), std::string::npos) << m_client.said();
+}
+
 // The only output removed and plugged back in before the stop: the window shows on it again, F11
 // works again, and the stop is as ever.
 TEST_F(ClientOutputLossTest, AnOutputRemovedAndAddedBackShowsTheWindowAgain) {

@@ -111,8 +111,12 @@ class WaylandRegistryProxy {
   // Every global of `interface` announced so far is removed, as a compositor removes an output
   // that was unplugged: wl_surface.leave first for each of the client's surfaces that entered it,
   // then wl_registry.global_remove to every registry; no event naming it reaches the client after
-  // that, nor is it announced to registries made later. Returns once that is on its way.
-  void removeNow(const std::string& interface) { ask(Request{Request::Remove, interface}); }
+  // that, nor is it announced to registries made later. With `count`, only the first `count` of
+  // those still there go (one of two monitors switched off), and the rest stay announced to every
+  // registry. Returns once that is on its way.
+  void removeNow(const std::string& interface, size_t count = SIZE_MAX) {
+    ask(Request{Request::Remove, interface, count});
+  }
   // The globals removed are announced again, under new names, as a compositor announces an output
   // plugged back in; binding them binds the real one. Returns once that is on its way.
   void addBack(const std::string& interface) { ask(Request{Request::AddBack, interface}); }
@@ -192,6 +196,7 @@ class WaylandRegistryProxy {
   struct Request {
     enum Kind { Remove, AddBack } kind;
     std::string interface;
+    size_t count = SIZE_MAX;  // Remove: how many of those still there
   };
 
   WaylandRegistryProxy(std::string upstream, std::vector<Change> changes)
@@ -455,10 +460,10 @@ class WaylandRegistryProxy {
     }
   }
 
-  void removeNow(Pair& pair, const std::string& interface) {
+  void removeNow(Pair& pair, const std::string& interface, size_t count) {
     std::vector<Announced*> removed;
     for (Announced& a : pair.globals)
-      if (a.interface == interface && !a.removed) removed.push_back(&a);
+      if (a.interface == interface && !a.removed && removed.size() < count) removed.push_back(&a);
     // The client's objects of those globals, and what was made from them.
     std::set<uint32_t> gone;
     for (const auto& [id, o] : pair.objects)
@@ -504,9 +509,11 @@ class WaylandRegistryProxy {
       for (Pair& pair : m_pairs) {
         if (pair.client < 0) continue;
         if (r.kind == Request::Remove) {
-          for (const Announced& a : pair.globals)
-            if (a.interface == r.interface && !a.removed) m_gone.insert(a.real);
-          removeNow(pair, r.interface);
+          // Copies share their real global: it is hidden from later connections only when all go.
+          if (r.count == SIZE_MAX)
+            for (const Announced& a : pair.globals)
+              if (a.interface == r.interface && !a.removed) m_gone.insert(a.real);
+          removeNow(pair, r.interface, r.count);
         } else {
           addBack(pair, r.interface);
         }
