@@ -10,6 +10,7 @@
 #include "platform/core/Clock.h"
 #include "platform/core/RunLoop.h"
 #include "platform/core/Timer.h"
+#include "platform/core/WorkProgress.h"
 #include "platform/gfx/Compositor.h"
 #include "platform/gfx/Context.h"
 #include "platform/gfx/Image.h"
@@ -537,6 +538,7 @@ bool Layer::needsDisplay() const {
 
 void Layer::displayIfNeeded() {
   if (!needsDisplay()) return;
+  core::WorkProgress::note();
   keepPresented();
   m_needsDisplay = false;
   ++m_revision;
