@@ -6,15 +6,18 @@
 // after which it ends with status 1, so that a supervisor restarting it on failure brings it
 // back. A display that is named but not there (yet) is waited for, then it ends with status 1
 // too; one that waiting cannot mend ends it at once with display::ConfigurationErrorStatus (78).
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <chrono>
 #include <thread>
 
@@ -31,9 +34,11 @@
 #include "platform/core/RunLoop.h"
 #include "platform/core/UserDefaults.h"
 #include "platform/core/WeakPtr.h"
+#include "platform/core/WorkProgress.h"
 #include "platform/display/Display.h"
 #include "platform/display/Surface.h"
 #include "platform/ui/Application.h"
+#include "platform/ui/ViewController.h"
 #include "platform/ui/WebView.h"
 #include "songs/ChooseMusicVC.h"
 #include "songs/SongScreens.h"
@@ -48,9 +53,11 @@ namespace {
 // came before it existed is waiting there for it. A signal is said, makes interruptFd() readable
 // (which ends the wait for a display) and stops the main run loop, from where the program stops in
 // order. Until the main thread has let go of the display (displayReleased()), nothing else can
-// hold it for long, it tells of its stop's progress (progress()); should a second pass without any
-// (it is stuck inside the window system, on a stopped server, ...), the thread says so and ends
-// the process itself with status 0.
+// hold it for long, it tells of its stop's progress (progress()), and its work tells of itself
+// (core::WorkProgress: views made, images decoded, layers drawn), so that a long step (the first
+// screen being made when the signal comes) runs to its end and the stop goes on in order after
+// it; should a second pass without either (it is stuck inside the window system, on a stopped
+// server, ...), the thread says so and ends the process itself with status 0.
 class TerminationSignals {
  public:
   ~TerminationSignals() {
@@ -117,7 +124,6 @@ class TerminationSignals {
     (void)written;
   }
 
- private:
   using Clock = std::chrono::steady_clock;
   // A second; the sanitizer builds do the same work several times slower (a first screen being
   // made when the signal comes may take longer than a second there without being stuck).
@@ -128,6 +134,8 @@ class TerminationSignals {
   static constexpr auto Grace = std::chrono::seconds(1);
   static constexpr const char* GraceText = "a second";
 #endif
+
+ private:
 
   // Async-signal-safe: an atomic that is lock-free and a write(2); errno as it was.
   static void onSignal(int signal) {
@@ -170,7 +178,7 @@ class TerminationSignals {
     std::thread(tell, signal).detach();
     // Until the main thread has finished, or a second has passed since it last went on.
     for (;;) {
-      const auto last = Clock::time_point(Clock::duration(m_progress.load()));
+      const auto last = std::max(Clock::time_point(Clock::duration(m_progress.load())), core::WorkProgress::last());
       const auto left = last + Grace - Clock::now();
       if (left <= Clock::duration::zero()) break;
       pollfd f{m_finished, POLLIN, 0};
@@ -249,6 +257,25 @@ class ScreenOutput {
   core::WeakPtrFactory<ScreenOutput> m_weakFactory{this};
 };
 
+// For the signal tests alone: KT_TEST_LAUNCH_HOLD names a FIFO that the making of the first
+// screen opens, so that the test knows the program is inside it. Handed "w", it waits for the
+// stop and then goes on loading views for `busyFor`, as a first screen that takes long to make
+// would; handed nothing, it stands still in the read, as a main thread stuck in a call does.
+void holdTheFirstScreenForTests(const char* fifo, std::chrono::steady_clock::duration busyFor) {
+  const int fd = ::open(fifo, O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return;
+  char mode = 0;
+  const bool works = read(fd, &mode, 1) == 1 && mode == 'w';
+  close(fd);
+  if (!works) return;
+  while (!core::RunLoop::main().isStopping()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  const auto until = std::chrono::steady_clock::now() + busyFor;
+  while (std::chrono::steady_clock::now() < until) {
+    std::make_shared<ui::ViewController>()->view();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -307,7 +334,11 @@ int main(int argc, char** argv) {
   ui::WebView::setDefaultPictureLoader(std::make_shared<kt::ICWebPictureLoader>());
   kt::SongScreens::registerBuiltInScreens();
   kt::OrderScreens::registerStoryboard();
-  kt::setRootScreenFactory([] { return std::make_shared<kt::ChooseMusicVC>(); });
+  kt::setRootScreenFactory([] {
+    if (const char* fifo = std::getenv("KT_TEST_LAUNCH_HOLD"); fifo && *fifo)
+      holdTheFirstScreenForTests(fifo, 2 * TerminationSignals::Grace);
+    return std::make_shared<kt::ChooseMusicVC>();
+  });
   kt::AppDelegate delegate;
   const int result = ui::Application::shared().run(argc, argv, &delegate);
   // The loop has stopped. Each step until the display is let go of tells the signals' thread

@@ -174,6 +174,38 @@ TEST_F(ClientSignalsTest, ASignalAtAnyMomentFromTheStartOfMainStopsItInOrder) {
   }
 }
 
+// A signal while the first screen is being made, in a step longer than the grace the stop gives a
+// main thread that shows no progress (views loaded one after another for twice that grace): the
+// stop waited for no more than the grace and ended the process ("did not stop within"), status 0
+// but not in order. A main thread that works is waited for, and stops in order after the step; one
+// that stands still in a call there is still ended. The program holds the step at a FIFO the test
+// opens, so the signal comes inside it whatever the machine's speed.
+TEST_F(ClientSignalsTest, ASignalDuringALongFirstScreenWaitsForItsWorkButNotForAStuckOne) {
+  for (const bool works : {true, false}) {
+    SCOPED_TRACE(works ? "working" : "standing still");
+    const std::string fifo = homePath() + (works ? "/hold-working" : "/hold-stuck");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    support::ClientProcess client;
+    ASSERT_TRUE(client.start(KT_CLIENT_PATH, {"KT_OFFSCREEN=1", "KT_TEST_LAUNCH_HOLD=" + fifo}));
+    // Open once the program has it open for reading, inside the first screen's making.
+    int fd = -1;
+    for (auto until = std::chrono::steady_clock::now() + 60s; fd < 0 && std::chrono::steady_clock::now() < until;) {
+      fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+      if (fd < 0) std::this_thread::sleep_for(2ms);
+    }
+    ASSERT_GE(fd, 0) << "the program never reached its first screen: " << client.said();
+    if (works) {
+      ASSERT_EQ(::write(fd, "w", 1), 1);
+    }
+    client.signal(SIGTERM);
+    EXPECT_EQ(client.exitStatus(), 0) << client.said();
+    close(fd);
+    const bool endedByGrace = client.said().find("the program did not stop within") != std::string::npos;
+    EXPECT_EQ(endedByGrace, !works) << client.said();
+    EXPECT_EQ(client.said().find("stopped") != std::string::npos, works) << client.said();
+  }
+}
+
 // The program run with its standard output and error on pipes whose reader has gone, SIGPIPE at
 // its default as a supervisor may leave it: --help and --version end with the status of a write
 // that failed (1), a setting that is not its kind with its own (2). The handler was put in place

@@ -1489,10 +1489,10 @@ Node build(Layer& l, const Transform3D& superSublayer, bool own, CompositorCache
   return n;
 }
 
-// The largest content scale in the subtree, for an image of it that loses no detail (no more than
-// the drawing scale, which the image is shown at: see renderPresentedLook).
+// The largest scale the subtree's content is drawn at, for an image of it that loses no detail
+// (no more than the drawing scale, which the image is shown at: see renderPresentedLook).
 double subtreeScale(const Layer& l, int depth = 0) {
-  double s = l.model().contentsScale;
+  double s = Layer::drawnScaleFor(l.model().contentsScale);
   if (depth < 64)
     for (const auto& c : l.sublayers())
       if (c) s = std::max(s, subtreeScale(*c, depth + 1));
@@ -1693,7 +1693,7 @@ std::shared_ptr<const Image> Compositor::renderPresentedLook(Layer& layer, Rect&
   area = Rect::null();
   Node tree = build(layer, Transform3D::identity(), true, nullptr, BuildMode::Presented);
   if (!tree.visible || tree.extent.isNull()) return nullptr;
-  const double scale = std::clamp(std::min(subtreeScale(layer), Image::drawingScale()), 1.0, 4.0);
+  const double scale = std::clamp(subtreeScale(layer), 1.0, 4.0);
   Box box = roundOut(tree.extent.offsetBy(-tree.st().bounds.x(), -tree.st().bounds.y()));
   if (box.empty()) return nullptr;
   // Whole points from the bounds' origin, so that the image lines up with the layer's pixels.

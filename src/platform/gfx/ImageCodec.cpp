@@ -29,6 +29,7 @@
 
 #include "platform/core/CallbackGuard.h"
 #include "platform/core/Error.h"
+#include "platform/core/WorkProgress.h"
 
 namespace gfx {
 
@@ -1026,6 +1027,7 @@ ImageFormat Image::formatOf(std::string_view b) {
 }
 
 std::shared_ptr<Image> Image::decode(std::string_view bytes, double scale, core::Error* error) {
+  core::WorkProgress::note();
   if (!(scale > 0)) scale = 1.0;
   Decoded d;
   bool ok = false;

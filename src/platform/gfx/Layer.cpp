@@ -10,6 +10,7 @@
 #include "platform/core/Clock.h"
 #include "platform/core/RunLoop.h"
 #include "platform/core/Timer.h"
+#include "platform/core/WorkProgress.h"
 #include "platform/gfx/Compositor.h"
 #include "platform/gfx/Context.h"
 #include "platform/gfx/Image.h"
@@ -229,10 +230,8 @@ void Layer::setContentsGravity(ContentsGravity v) {
 }
 void Layer::setContentsScale(double v) {
   if (!(v > 0)) return;
-  bool drawn = m_drawn != nullptr;
+  // Drawn content is drawn again when the scale it is drawn at changes (needsDisplay).
   change(nullptr, [&](LayerState& s) { return assignIfDifferent(s.contentsScale, v); });
-  // Drawn content is redrawn at the new resolution.
-  if (drawn && m_drawn && m_drawn->scale() != v) m_needsDisplay = true;
 }
 void Layer::setPath(std::optional<Path> v) {
   change(nullptr, [&](LayerState& s) { return assignIfDifferent(s.path, v); });
@@ -529,17 +528,22 @@ void Layer::setNeedsDisplay() {
 
 void Layer::setNeedsDisplayInRect(const Rect&) { setNeedsDisplay(); }
 
+double Layer::drawnScaleFor(double contentsScale) {
+  return std::min(contentsScale > 0 ? contentsScale : 1, Image::drawingScale());
+}
+
+bool Layer::needsDisplay() const {
+  return m_needsDisplay || (m_drawn && drawnScaleFor(m_model.contentsScale) != m_drawnScale);
+}
+
 void Layer::displayIfNeeded() {
-  if (!m_needsDisplay) return;
+  if (!needsDisplay()) return;
+  core::WorkProgress::note();
   keepPresented();
   m_needsDisplay = false;
   ++m_revision;
   const Rect b = m_model.bounds;
-  // Drawn at the contents scale, but never above the drawing scale: a layer showing an image of
-  // a higher scale keeps that scale for placing the image, and what it draws would only be
-  // reduced again at every frame.
-  double scale = m_model.contentsScale > 0 ? m_model.contentsScale : 1;
-  scale = std::min(scale, Image::drawingScale());
+  const double scale = drawnScaleFor(m_model.contentsScale);
   // Beyond the bounds only outwards and by whole pixels, so that the bounds stay on the pixels.
   EdgeInsets e;
   if (m_delegate && !m_model.masksToBounds) {
@@ -573,6 +577,7 @@ void Layer::displayIfNeeded() {
   std::shared_ptr<Image> image = Context::takeImage(std::move(ctx));
   if (image) fillPartialEdges(*image, r.size);
   m_drawn = std::move(image);
+  m_drawnScale = scale;
 }
 
 void Layer::drawInContext(Context& ctx) {

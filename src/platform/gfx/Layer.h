@@ -191,11 +191,16 @@ class Layer : public std::enable_shared_from_this<Layer> {
 
   // ---- Content ----
   // Drawn by the delegate (or drawInContext in a subclass) into a cached bitmap of the bounds at
-  // contentsScale (no higher than Image::drawingScale()), redrawn only after setNeedsDisplay. A
-  // drawing that draws nothing leaves no bitmap, and the contents image shows.
+  // drawnScaleFor(contentsScale), redrawn after setNeedsDisplay and whenever that scale is no
+  // longer the one the bitmap was drawn at (a change of the contents scale or of the drawing
+  // scale). A drawing that draws nothing leaves no bitmap, and the contents image shows.
   void setNeedsDisplay();
   void setNeedsDisplayInRect(const Rect& rect);
-  bool needsDisplay() const { return m_needsDisplay; }
+  bool needsDisplay() const;
+  // The scale drawn content is made at: the contents scale, but never above
+  // Image::drawingScale(). A layer showing an image of a higher scale keeps that scale for placing
+  // the image, and what it draws would only be reduced again at every frame.
+  static double drawnScaleFor(double contentsScale);
   void displayIfNeeded();
   // Default: the delegate's drawLayer. The context's user space is the bounds space.
   virtual void drawInContext(Context& ctx);
@@ -318,6 +323,9 @@ class Layer : public std::enable_shared_from_this<Layer> {
   bool m_needsLayout = false;
   bool m_drewNothing = false;
   std::shared_ptr<const Image> m_drawn;
+  // The scale m_drawn was drawn for (drawnScaleFor at the time; a bitmap too large for it is
+  // made at less, and that does not make it stale).
+  double m_drawnScale = 0;
   EdgeInsets m_drawnInsets;
   uint64_t m_revision = 1;
 

@@ -7,6 +7,7 @@
 #include "platform/core/Clock.h"
 #include "platform/core/RunLoop.h"
 #include "platform/core/ThreadCheck.h"
+#include "platform/core/WorkProgress.h"
 #include "platform/gfx/Animation.h"
 #include "platform/gfx/Context.h"
 #include "platform/gfx/TimingFunction.h"
@@ -132,6 +133,7 @@ View* g_liveFirst = nullptr;
 }  // namespace
 
 void View::init(const gfx::Rect& frame) {
+  core::WorkProgress::note();
   {
     std::lock_guard<std::mutex> lock(g_liveMutex);
     m_liveNext = g_liveFirst;

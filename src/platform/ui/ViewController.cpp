@@ -4,6 +4,7 @@
 
 #include "platform/core/Log.h"
 #include "platform/core/RunLoop.h"
+#include "platform/core/WorkProgress.h"
 #include "platform/gfx/Color.h"
 #include "platform/gfx/Transaction.h"
 #include "platform/ui/Button.h"
@@ -93,6 +94,7 @@ ViewController::~ViewController() {
 
 const std::shared_ptr<View>& ViewController::view() {
   if (!m_view && !m_loadingView) {
+    core::WorkProgress::note();
     m_loadingView = true;
     loadView();
     if (!m_view) ViewController::loadView();

@@ -14,10 +14,14 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <thread>
+#include <vector>
 
 #include <jpeglib.h>
 
 #include "platform/core/Error.h"
+#include "platform/core/RunLoop.h"
+#include "platform/core/WorkProgress.h"
 #include "platform/gfx/Context.h"
 
 namespace gfx {
@@ -988,6 +992,27 @@ TEST_F(NamedImageTest, FollowsTheResourceFolder) {
   fs::create_directories(other.path / "images");
   setenv("KT_RESOURCES", other.path.c_str(), 1);
   EXPECT_FALSE(Image::named("icon"));
+}
+
+// An image decoded on the main thread shows it at work to the stop's watch (core::WorkProgress);
+// decoded on other threads, at the same time, it does not: a main thread that stands still is
+// ended even while the queues decode.
+TEST(ImageWorkProgressTest, OnlyTheMainThreadsDecodingShowsItAtWork) {
+  ASSERT_TRUE(core::RunLoop::isMainThread());
+  const auto before = core::WorkProgress::Clock::now();
+  std::vector<std::thread> workers;
+  for (int i = 0; i < 4; ++i)
+    workers.emplace_back([] {
+      for (int n = 0; n < 200; ++n) {
+        Image::decode("not an image");
+        core::WorkProgress::note();
+      }
+    });
+  for (auto& w : workers) w.join();
+  EXPECT_LT(core::WorkProgress::last(), before);
+  // Even one that fails.
+  Image::decode("not an image");
+  EXPECT_GE(core::WorkProgress::last(), before);
 }
 
 }  // namespace

@@ -296,6 +296,57 @@ TEST_F(LayerTest, DrawnContentIsNeverAboveTheDrawingScale) {
   Image::setDrawingScale(saved);
 }
 
+// Drawn content follows the scale it would be drawn at, whichever of the two scales moved: a
+// layer of contents scale 2 drawn at drawing scale 1 was kept at its scale-1 bitmap (shown
+// blurred) once the drawing scale became 2, and at a fractional drawing scale every
+// setContentsScale(2) repeating the value drew it again.
+TEST_F(LayerTest, DrawnContentIsRedrawnWhenTheScaleItIsDrawnAtChangesAndOnlyThen) {
+  const double saved = Image::drawingScale();
+  Image::setDrawingScale(1);
+  auto l = Layer::create();
+  CountingDelegate d;
+  l->setDelegate(&d);
+  l->setBounds(Rect(0, 0, 30, 20));
+  l->setContentsScale(2);
+  l->setNeedsDisplay();
+  l->displayIfNeeded();
+  ASSERT_TRUE(l->drawnContent());
+  EXPECT_EQ(l->drawnContent()->scale(), 1);
+  // The drawing scale alone rises: drawn again, sharp.
+  Image::setDrawingScale(2);
+  EXPECT_TRUE(l->needsDisplay());
+  const uint64_t before = l->revision();
+  l->displayIfNeeded();
+  EXPECT_EQ(d.draws, 2);
+  EXPECT_GT(l->revision(), before);
+  ASSERT_TRUE(l->drawnContent());
+  EXPECT_EQ(l->drawnContent()->scale(), 2);
+  EXPECT_EQ(l->drawnContent()->pixelWidth(), 60);
+  // A drawing scale above the contents scale changes nothing it draws.
+  Image::setDrawingScale(3);
+  EXPECT_FALSE(l->needsDisplay());
+
+  // At a fractional drawing scale the bitmap is drawn at that scale; the same contents scale set
+  // again, or another one that is still above the drawing scale, leaves it.
+  Image::setDrawingScale(800.0 / 768);
+  l->displayIfNeeded();
+  EXPECT_EQ(d.draws, 3);
+  for (double again : {2.0, 2.0, 3.0, 2.0}) {
+    l->setContentsScale(again);
+    EXPECT_FALSE(l->needsDisplay()) << again;
+    l->displayIfNeeded();
+  }
+  EXPECT_EQ(d.draws, 3);
+  // Below the drawing scale it is drawn again, at the contents scale.
+  l->setContentsScale(1);
+  EXPECT_TRUE(l->needsDisplay());
+  l->displayIfNeeded();
+  EXPECT_EQ(d.draws, 4);
+  EXPECT_EQ(l->drawnContent()->scale(), 1);
+  l->setDelegate(nullptr);
+  Image::setDrawingScale(saved);
+}
+
 TEST_F(LayerTest, SubclassDrawsAndEmptyBoundsDrawNothing) {
   struct Dot : Layer {
     int draws = 0;
