@@ -136,7 +136,6 @@ class TerminationSignals {
 #endif
 
  private:
-
   // Async-signal-safe: an atomic that is lock-free and a write(2); errno as it was.
   static void onSignal(int signal) {
     const int saved = errno;
