@@ -67,9 +67,18 @@ std::atomic<bool> g_hungUpSeen{false};
 
 std::string_view whereText() { return {g_target.where, g_target.whereLength}; }
 
-// Set by the first to end the process with a line (endProcess).
-std::atomic<bool> g_ending{false};
-static_assert(std::atomic<bool>::is_always_lock_free, "a signal handler reads it");
+// The thread (its kernel id) that claimed the end of the process, to say its line and end it;
+// 0 until one has.
+std::atomic<pid_t> g_endingThread{0};
+static_assert(std::atomic<pid_t>::is_always_lock_free, "a signal handler reads it");
+
+pid_t thisThread() { return static_cast<pid_t>(syscall(SYS_gettid)); }
+
+// Claims the end for this thread; false when another thread claimed it first.
+bool claimTheEnd() {
+  pid_t none = 0;
+  return g_endingThread.compare_exchange_strong(none, thisThread());
+}
 
 uint16_t portOf(const sockaddr_storage& a) {
   if (a.ss_family == AF_INET) return reinterpret_cast<const sockaddr_in&>(a).sin_port;
@@ -243,8 +252,25 @@ const char* signalName(int signal) {
   }
 }
 
+// Ends the process by `signal`'s default action once the handler returns (a fault comes again; a
+// raised signal is held until then), so that its core is kept.
+void endBy(int signal) {
+  struct sigaction fallback {};
+  fallback.sa_handler = SIG_DFL;
+  sigemptyset(&fallback.sa_mask);
+  sigaction(signal, &fallback, nullptr);
+  raise(signal);
+}
+
 void crashed(int signal) {
   const int saved = errno;
+  // A crash on the thread that is saying the end's line (it waits on a full standard error): no
+  // one else would end the process, so the crash does.
+  if (g_endingThread.load() == thisThread()) {
+    endBy(signal);
+    errno = saved;
+    return;
+  }
   // Only what is safe in a signal handler: the target written beforehand, system calls, the end.
   if (g_hungUpSeen.load() || hungUp() ||
       (g_target.peerLength > 0 && g_target.requestLength > 0 &&
@@ -253,11 +279,10 @@ void crashed(int signal) {
                                ": the window system crashed during its start (", signalName(signal),
                                "). Stopping."});
   }
-  // The display is fine: a crash of the program's own, ended by the signal's default action once
-  // this returns (a fault comes again; a raised signal is held until then), so that its core is
-  // kept. One line first, so that the journal says what happened and where.
-  // Unless the watch is ending the process already, with its own line.
-  if (g_ending.exchange(true)) waitForTheEnd();
+  // The display is fine: a crash of the program's own, ended by the signal's default action. One
+  // line first, so that the journal says what happened and where. Unless another thread is ending
+  // the process already, with its own line.
+  if (!claimTheEnd()) waitForTheEnd();
   if (g_target.peerLength > 0 && g_target.requestLength > 0) {
     core::logNoticeUnbuffered({WindowStartWatch::CrashLinePrefix, signalName(signal), ", though ", whereText(),
                                " answers. Ending by the signal."});
@@ -265,11 +290,7 @@ void crashed(int signal) {
     core::logNoticeUnbuffered({WindowStartWatch::CrashLinePrefix, signalName(signal), ", on ", whereText(),
                                ". Ending by the signal."});
   }
-  struct sigaction fallback {};
-  fallback.sa_handler = SIG_DFL;
-  sigemptyset(&fallback.sa_mask);
-  sigaction(signal, &fallback, nullptr);
-  raise(signal);
+  endBy(signal);
   errno = saved;
 }
 
@@ -316,7 +337,7 @@ void WindowStartWatch::arm(std::chrono::steady_clock::duration limit, const std:
 }
 
 void WindowStartWatch::endProcess(int status, std::initializer_list<std::string_view> parts) {
-  if (g_ending.exchange(true)) waitForTheEnd();
+  if (!claimTheEnd()) waitForTheEnd();
   core::logNoticeAndExit(status, parts);
 }
 

@@ -64,8 +64,9 @@ class WindowStartWatch {
   static std::string where();
   // Says a line that ends the process and ends it with `status`, unless another thread is ending
   // it already (the watch, a crash's handler, Xlib's handler of a broken connection): then waits
-  // for that end, so that one loss is said in one line. System calls only: a signal handler may
-  // call it.
+  // for that end, so that one loss is said in one line. A crash on the thread saying the line (its
+  // write may wait on a full standard error) ends the process by the crash's signal instead of
+  // waiting for itself. System calls only: a signal handler may call it.
   [[noreturn]] static void endProcess(int status, std::initializer_list<std::string_view> parts);
 };
 

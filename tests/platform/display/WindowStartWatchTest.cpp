@@ -8,10 +8,13 @@
 #include "platform/display/WindowStartWatch.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -328,6 +331,55 @@ TEST(WindowStartWatchTest, ACrashOnAWorkerWithTheDisplayFineIsACrash) {
                             path + " answers. Ending by the signal.\n"),
             std::string::npos)
       << ended.said;
+}
+
+// Whether the thread `tid` of this process is waiting in poll (as writeAll does on a full pipe).
+bool waitsInPoll(pid_t tid) {
+  char path[64];
+  std::snprintf(path, sizeof path, "/proc/self/task/%d/syscall", static_cast<int>(tid));
+  FILE* f = std::fopen(path, "r");
+  if (!f) return false;
+  long number = -1;
+  const bool read = std::fscanf(f, "%ld", &number) == 1;
+  std::fclose(f);
+#ifdef SYS_poll
+  if (read && number == SYS_poll) return true;
+#endif
+  return read && number == SYS_ppoll;
+}
+
+// A crash on the thread that is saying the end's line, while standard error is full and nobody
+// reads it, ends the process by the crash; the crash's handler used to find the end claimed and
+// wait for it, on the one thread that would end the process: for ever.
+TEST(WindowStartWatchTest, ACrashOnTheThreadSayingTheEndsLineEndsTheProcessByTheCrash) {
+  // The signal must land while the line waits for standard error (half a second): a turn that
+  // missed it ends with the line's status, and is tried again.
+  Ended ended;
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    ended = inChild([] {
+      const rlimit none{0, 0};
+      setrlimit(RLIMIT_CORE, &none);  // no core file from the test
+      alarm(10);                      // a process that waits for itself ends by the alarm
+      WindowStartWatch::arm(1h, "the X server at :7", nullptr, 0);
+      int full[2];
+      if (pipe(full) != 0) _exit(3);
+      dup2(full[1], STDERR_FILENO);
+      fcntl(STDERR_FILENO, F_SETFL, O_NONBLOCK);
+      const char block[4096] = {};
+      while (write(STDERR_FILENO, block, sizeof block) > 0) {
+      }
+      fcntl(STDERR_FILENO, F_SETFL, 0);
+      const pid_t self = static_cast<pid_t>(syscall(SYS_gettid));
+      const pthread_t main = pthread_self();
+      std::thread([self, main] {
+        while (!waitsInPoll(self)) std::this_thread::yield();
+        pthread_kill(main, SIGABRT);
+      }).detach();
+      WindowStartWatch::endProcess(1, {"Stopping."});
+    });
+    if (ended.status != 1) break;
+  }
+  EXPECT_EQ(ended.status, 128 + SIGABRT) << ended.said;
 }
 
 // A machine so starved that the watch wakes a little more than its allowance late at every turn
