@@ -1396,27 +1396,31 @@ void renderNode(cairo_t* cr, const Node& n, const Transform3D& m, const Rect& cu
   renderPlain(cr, n, m, cull, cache);
 }
 
-bool hiddenModel(const Layer& l) { return l.model().hidden || !(l.model().opacity > 0); }
-
 // Lays out the whole tree (layoutIfNeeded walks the sublayers itself).
 void layoutTree(Layer& l) { l.layoutIfNeeded(); }
 
 uint64_t mix(uint64_t h, uint64_t v) { return (h ^ v) * 0x100000001b3ull + 0x9e3779b97f4a7c15ull; }
 
-// A layer's revision with its mask's subtree folded in, and whether either animates.
-void maskState(const Layer& l, uint64_t& revision, bool& animating) {
+bool hiddenModel(const Layer& l) { return l.model().hidden || !(l.model().opacity > 0); }
+
+// A layer's revision with its mask's subtree folded in, and whether either animates. `built`:
+// whether a frame builds (and so draws) this layer of the mask: the sublayers of a hidden one are
+// not built, so their drawing to do asks for no frame, which would otherwise come every turn.
+void maskState(const Layer& l, bool built, uint64_t& revision, bool& animating) {
   revision = mix(revision, l.revision());
-  animating = animating || l.hasRunningAnimations() || l.needsDisplay();
+  const bool moving = l.hasRunningAnimations();
+  animating = animating || (built && (moving || l.needsDisplay()));
   for (const auto& s : l.sublayers())
-    if (s) maskState(*s, revision, animating);
+    if (s) maskState(*s, built && (moving || !hiddenModel(l)), revision, animating);
 }
 
-uint64_t foldedRevision(const Layer& l, bool& animating) {
+// `shown`: whether the layer's mask is built with it (the layer is not hidden).
+uint64_t foldedRevision(const Layer& l, bool shown, bool& animating) {
   uint64_t r = l.revision();
   animating = l.hasRunningAnimations();
   if (auto m = l.mask()) {
     r = mix(r, 0x6d61736bull);
-    maskState(*m, r, animating);
+    maskState(*m, shown, r, animating);
   }
   return r;
 }
@@ -1455,14 +1459,17 @@ Node build(Layer& l, const Transform3D& superSublayer, bool own, CompositorCache
     n.drawn = l.drawnContent();
     n.drawnInsets = l.drawnInsets();
   }
-  n.revision = foldedRevision(l, n.animating);
+  n.visible = !n.st().hidden && n.st().opacity > 0;
+  // The mask is drawn first, so that the revision recorded is the one drawn (else a mask drawn in
+  // this frame asked for another).
+  if (auto m = l.mask(); m && n.visible) n.mask.push_back(build(*m, Transform3D::identity(), false, cache, mode));
+  n.revision = foldedRevision(l, n.visible, n.animating);
   Transform3D raw = own ? Transform3D::translation(-n.st().bounds.x(), -n.st().bounds.y(), 0)
                        : layerToSuper(n.st()).concat(superSublayer);
   if (inside) raw = raw.concat(*inside);
   // A Transform layer hands its map down to its sublayers and stands at the identity itself.
   const bool preserves = n.st().kind == LayerKind::Transform;
   n.local = preserves ? Transform3D::identity() : flattened(raw);
-  n.visible = !n.st().hidden && n.st().opacity > 0;
   n.subtree = n.revision;
   n.subtreeAnimating = n.animating;
   if (!n.visible) return n;
@@ -1477,7 +1484,6 @@ Node build(Layer& l, const Transform3D& superSublayer, bool own, CompositorCache
   }
   auto byZ = [](const Node& x, const Node& y) { return x.st().zPosition < y.st().zPosition; };
   if (!std::is_sorted(n.children.begin(), n.children.end(), byZ)) std::stable_sort(n.children.begin(), n.children.end(), byZ);
-  if (auto m = l.mask()) n.mask.push_back(build(*m, Transform3D::identity(), false, cache, mode));
   computeExtent(n, cache);
   if (n.transition) {
     // The old look shows where it was; sliding looks stay within the bounds.
@@ -1725,12 +1731,13 @@ bool Compositor::needsFrame(const std::shared_ptr<Layer>& root) const {
   std::function<bool(const Layer&)> check = [&](const Layer& l) {
     if (l.needsDisplay() || l.needsLayout()) return true;
     bool animating = false;
-    uint64_t rev = foldedRevision(l, animating);
+    const bool hidden = hiddenModel(l);
+    uint64_t rev = foldedRevision(l, !hidden, animating);
     if (animating) return true;
     auto it = m_records.find(&l);
     if (it == m_records.end() || it->second.layer.lock().get() != &l || it->second.revision != rev || it->second.animating)
       return true;
-    if (hiddenModel(l)) return false;
+    if (hidden) return false;
     for (const auto& s : l.sublayers())
       if (s && check(*s)) return true;
     return false;

@@ -752,6 +752,66 @@ TEST(CompositorTest, DrawnContentIsRefreshedOnlyWhenMarked) {
   l->setDelegate(nullptr);
 }
 
+// What asks for a frame is what a frame draws: the mask of a hidden layer, and a hidden
+// sublayer inside a mask, are not drawn, so their drawing to do asks for none (it asked for one
+// every turn); shown again, they are drawn at once.
+TEST(CompositorTest, DrawingToDoThatNoFrameDrawsAsksForNoFrame) {
+  Compositor comp({100, 100}, 1);
+  auto root = rootLayer(100, 100);
+  Painter maskPainter, innerPainter;
+  auto content = solid(Rect(0, 0, 50, 50), Color::blue());
+  auto mask = Layer::create();
+  auto group = Layer::create();
+  auto inner = Layer::create();
+  {
+    NoActions na;
+    mask->setFrame(Rect(0, 0, 50, 50));
+    mask->setDelegate(&maskPainter);
+    group->setFrame(Rect(0, 0, 50, 50));
+    group->setHidden(true);
+    inner->setFrame(Rect(20, 20, 20, 20));
+    inner->setDelegate(&innerPainter);
+    group->addSublayer(inner);
+    mask->addSublayer(group);
+    content->setMask(mask);
+    content->setHidden(true);
+    root->addSublayer(content);
+  }
+  comp.renderFrame(root);
+  // The mask's drawing is due (as after a change of the drawing scale), the layer hidden.
+  mask->setNeedsDisplay();
+  comp.renderFrame(root);
+  EXPECT_FALSE(comp.needsFrame(root));
+  EXPECT_EQ(maskPainter.calls, 0);
+  {
+    NoActions na;
+    content->setHidden(false);
+  }
+  EXPECT_TRUE(comp.needsFrame(root));
+  comp.renderFrame(root);
+  EXPECT_EQ(maskPainter.calls, 1);
+  EXPECT_EQ(pixel(comp, 5, 5).b, 255);        // where the mask drew
+  EXPECT_TRUE(isClear(pixel(comp, 30, 30)));  // where it did not: the group is hidden
+  // A frame that drew the mask asks for no other.
+  EXPECT_FALSE(comp.needsFrame(root));
+  // Drawing due under a hidden layer of the mask waits for it to be shown.
+  inner->setNeedsDisplay();
+  comp.renderFrame(root);
+  EXPECT_FALSE(comp.needsFrame(root));
+  EXPECT_EQ(innerPainter.calls, 0);
+  {
+    NoActions na;
+    group->setHidden(false);
+  }
+  EXPECT_TRUE(comp.needsFrame(root));
+  comp.renderFrame(root);
+  EXPECT_EQ(innerPainter.calls, 1);
+  EXPECT_EQ(pixel(comp, 25, 25).b, 255);
+  EXPECT_FALSE(comp.needsFrame(root));
+  mask->setDelegate(nullptr);
+  inner->setDelegate(nullptr);
+}
+
 TEST(CompositorTest, FrameMidAnimationShowsPresentationValues) {
   core::Clock::setVirtual(true);
   {

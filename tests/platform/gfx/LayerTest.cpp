@@ -25,14 +25,21 @@ void expectRect(const Rect& actual, const Rect& expected, double tol = 1e-9) {
   EXPECT_NEAR(actual.height(), expected.height(), tol);
 }
 
-// Layer tests change geometry freely: no implicit animations.
+// Layer tests change geometry freely: no implicit animations. The drawing scale a test sets is
+// put back however the test ends (a failed ASSERT returns early).
 class LayerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     Transaction::begin();
     Transaction::setDisableActions(true);
   }
-  void TearDown() override { Transaction::commit(); }
+  void TearDown() override {
+    Transaction::commit();
+    Image::setDrawingScale(m_savedDrawingScale);
+  }
+
+ private:
+  const double m_savedDrawingScale = Image::drawingScale();
 };
 
 TEST_F(LayerTest, FrameBoundsPositionAndAnchor) {
@@ -271,7 +278,6 @@ TEST_F(LayerTest, DisplayDrawsOnceIntoACache) {
 // keeps that scale for the image, but draws at the drawing scale: no larger bitmap, reduced again
 // at every frame.
 TEST_F(LayerTest, DrawnContentIsNeverAboveTheDrawingScale) {
-  const double saved = Image::drawingScale();
   const double k = 800.0 / 768;
   Image::setDrawingScale(k);
   auto l = Layer::create();
@@ -293,7 +299,6 @@ TEST_F(LayerTest, DrawnContentIsNeverAboveTheDrawingScale) {
   l->displayIfNeeded();
   EXPECT_EQ(l->drawnContent()->scale(), 1);
   l->setDelegate(nullptr);
-  Image::setDrawingScale(saved);
 }
 
 // Drawn content follows the scale it would be drawn at, whichever of the two scales moved: a
@@ -301,7 +306,6 @@ TEST_F(LayerTest, DrawnContentIsNeverAboveTheDrawingScale) {
 // blurred) once the drawing scale became 2, and at a fractional drawing scale every
 // setContentsScale(2) repeating the value drew it again.
 TEST_F(LayerTest, DrawnContentIsRedrawnWhenTheScaleItIsDrawnAtChangesAndOnlyThen) {
-  const double saved = Image::drawingScale();
   Image::setDrawingScale(1);
   auto l = Layer::create();
   CountingDelegate d;
@@ -344,7 +348,6 @@ TEST_F(LayerTest, DrawnContentIsRedrawnWhenTheScaleItIsDrawnAtChangesAndOnlyThen
   EXPECT_EQ(d.draws, 4);
   EXPECT_EQ(l->drawnContent()->scale(), 1);
   l->setDelegate(nullptr);
-  Image::setDrawingScale(saved);
 }
 
 TEST_F(LayerTest, SubclassDrawsAndEmptyBoundsDrawNothing) {
