@@ -51,11 +51,14 @@ class SessionBus {
   // ---- the pieces, for tests -------------------------------------------------------------------
 
   // A TCP entry's host name is looked up by a program of its own (getent), run as
-  // `program ahosts|ahostsv4|ahostsv6 -- host`, in a process that is killed at the limit or the
-  // interrupt: the resolver has no time limit, and a lookup left running on a thread of this
-  // process would read the environment while the window system's start writes it. Tests put
-  // another program in its place (empty puts getent back).
+  // `program ahosts -- host` (every family; the entry's own is kept from the answer), in a process
+  // that is killed at the limit or the interrupt: the resolver has no time limit, and a lookup left
+  // running on a thread of this process would read the environment while the window system's start
+  // writes it. Tests put another program in its place (empty puts getent back).
   static void setHostLookupProgramForTesting(const std::string& program);
+  // Tests have that process known by its number alone, as on a kernel without process descriptors
+  // (before 5.4); true puts the descriptors back.
+  static void setProcessDescriptorsForTesting(bool use);
 
   // A stream address a host lookup gave.
   struct HostAddress {

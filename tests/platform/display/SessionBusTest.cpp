@@ -462,7 +462,10 @@ TEST(SessionBusHostAddressesTest, TheLookupsStreamAddressesAreReadInOrderOnce) {
 
 // The lookup's answer: its addresses tried in order (one that refuses, then the listener, which
 // never accepts: silent), a lookup that fails (getent's status 2) unreachable at once, and the
-// real lookup of "localhost" reaching the same listener.
+// real lookup of "localhost" reaching the same listener. The lookup asks for every family, and
+// the address's own is kept from the answer: `ahostsv4 localhost` finds nothing on a host whose
+// only addresses are loopback ones (a tablet whose network is not up yet), and the bus was taken
+// for one that is not there.
 TEST_F(SessionBusAskTest, AHostNameIsReachedAtTheAddressesItsLookupGives) {
   std::string port;
   const int listener = loopbackListener(&port);
@@ -470,9 +473,16 @@ TEST_F(SessionBusAskTest, AHostNameIsReachedAtTheAddressesItsLookupGives) {
   const std::string address = "tcp:host=venue-bus,port=" + port + ",family=ipv4";
   {
     LookupProgram answers(lookupProgram(homePath(), "answers",
-                                        "[ \"$1 $2 $3\" = 'ahostsv4 -- venue-bus' ] || exit 2\n"
+                                        "[ \"$1 $2 $3\" = 'ahosts -- venue-bus' ] || exit 2\n"
                                         "printf '127.0.0.2 STREAM venue-bus\\n127.0.0.2 DGRAM\\n127.0.0.1 STREAM\\n'"));
     EXPECT_EQ(timedAsk(address, 300ms).verdict, Verdict::Silent);
+  }
+  {
+    // Only the other family in the answer: nothing to connect to.
+    LookupProgram answers(lookupProgram(homePath(), "answers-ipv6", "printf '::1 STREAM venue-bus\\n'"));
+    const Timed asked = timedAsk(address, 60s);
+    EXPECT_EQ(asked.verdict, Verdict::Unreachable);
+    EXPECT_LT(asked.took, 60s);
   }
   {
     LookupProgram fails(lookupProgram(homePath(), "fails", "exit 2"));
@@ -482,6 +492,67 @@ TEST_F(SessionBusAskTest, AHostNameIsReachedAtTheAddressesItsLookupGives) {
   }
   EXPECT_EQ(timedAsk("tcp:host=localhost,port=" + port + ",family=ipv4", 300ms).verdict,
             Verdict::Silent);
+  close(listener);
+}
+
+// The lookup's process known by its descriptor (true) or by its number alone, for a test's time.
+struct ProcessDescriptors {
+  explicit ProcessDescriptors(bool use) { SessionBus::setProcessDescriptorsForTesting(use); }
+  ~ProcessDescriptors() { SessionBus::setProcessDescriptorsForTesting(true); }
+};
+
+// This process's SIGCHLD ignored for a test's time (as a launcher may leave it: a program
+// inherits the disposition), then put back.
+class SigchldIgnored {
+ public:
+  SigchldIgnored() {
+    struct sigaction ignored {};
+    ignored.sa_handler = SIG_IGN;
+    sigaction(SIGCHLD, &ignored, &m_before);
+  }
+  ~SigchldIgnored() { sigaction(SIGCHLD, &m_before, nullptr); }
+
+ private:
+  struct sigaction m_before {};
+};
+
+// The lookup with SIGCHLD ignored: the kernel reaps its process as it ends, and its status cannot
+// be had. Its answer is still taken (it was taken for "not found": a TCP bus that never answers
+// was left to hang the window's start), a failed one is still not, and a hung one is still ended
+// at the limit with nothing of it left: by its process descriptor, and by its number where the
+// kernel has none.
+TEST_F(SessionBusAskTest, WithSigchldIgnoredALookupsAnswerIsTakenAndAHungOneIsEnded) {
+  std::string port;
+  const int listener = loopbackListener(&port);
+  ASSERT_GE(listener, 0);
+  const std::string answers = lookupProgram(homePath(), "answers", "printf '127.0.0.1 STREAM venue-bus\\n'");
+  const std::string fails = lookupProgram(homePath(), "fails", "exit 2");
+  const std::string hangs = lookupProgram(homePath(), "hangs", "exec sleep 3600");
+  const std::string address = "tcp:host=venue-bus,port=" + port + ",family=ipv4";
+  for (const bool descriptors : {true, false}) {
+    SCOPED_TRACE(descriptors ? "process descriptors" : "process numbers");
+    ProcessDescriptors use(descriptors);
+    SigchldIgnored ignored;
+    {
+      LookupProgram program(answers);
+      EXPECT_EQ(timedAsk(address, 300ms).verdict, Verdict::Silent);
+    }
+    EXPECT_EQ(timedAsk("tcp:host=localhost,port=" + port + ",family=ipv4", 300ms).verdict, Verdict::Silent);
+    {
+      LookupProgram program(fails);
+      const Timed asked = timedAsk(address, 60s);
+      EXPECT_EQ(asked.verdict, Verdict::Unreachable);
+      EXPECT_LT(asked.took, 60s);
+    }
+    LookupProgram program(hangs);
+    const Timed asked = timedAsk(address, 300ms);
+    EXPECT_EQ(asked.verdict, Verdict::Silent);
+    EXPECT_GE(asked.took, 300ms);
+    EXPECT_LT(asked.took, 300ms + Margin);
+    // No child left, running or not (this process has no other).
+    siginfo_t info{};
+    EXPECT_TRUE(waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT | __WALL) != 0 && errno == ECHILD) << info.si_pid;
+  }
   close(listener);
 }
 
