@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <pthread.h>
@@ -72,6 +73,24 @@ std::optional<std::string> unescaped(std::string_view text) {
     i += 2;
   }
   return out;
+}
+
+// An IPv6 address's scope, written after its '%': the number of an interface (at most 32 bits) or
+// its name, which must be one of this host's. Nothing otherwise.
+std::optional<uint32_t> scopeId(std::string_view scope) {
+  if (scope.empty()) return std::nullopt;
+  if (scope.find_first_not_of("0123456789") == std::string_view::npos) {
+    uint64_t number = 0;
+    for (const char c : scope) {
+      number = number * 10 + static_cast<uint64_t>(c - '0');
+      if (number > UINT32_MAX) return std::nullopt;
+    }
+    return static_cast<uint32_t>(number);
+  }
+  if (scope.size() >= IF_NAMESIZE) return std::nullopt;
+  const unsigned index = ::if_nametoindex(std::string(scope).c_str());
+  if (index == 0) return std::nullopt;
+  return index;
 }
 
 // ---- waiting with a limit --------------------------------------------------------------------
@@ -651,11 +670,19 @@ std::vector<SessionBus::HostAddress> SessionBus::parseHostAddresses(std::string_
   };
   while (!output.empty() && addresses.size() < MaxHostAddresses) {
     std::string_view line = takePiece(output, '\n');
-    const std::string text(word(line));
-    if (word(line) != "STREAM") continue;
+    const std::string_view written = word(line);
+    // A nul would end the text early for the address functions: not an address.
+    if (word(line) != "STREAM" || written.find('\0') != std::string_view::npos) continue;
+    const size_t percent = written.find('%');
+    const std::string text(written.substr(0, percent));
+    std::optional<uint32_t> scope;
+    if (percent != std::string_view::npos) {
+      scope = scopeId(written.substr(percent + 1));
+      if (!scope) continue;
+    }
     HostAddress a;
     if (auto* v4 = reinterpret_cast<sockaddr_in*>(&a.address);
-        family != AF_INET6 && ::inet_pton(AF_INET, text.c_str(), &v4->sin_addr) == 1) {
+        family != AF_INET6 && !scope && ::inet_pton(AF_INET, text.c_str(), &v4->sin_addr) == 1) {
       v4->sin_family = AF_INET;
       v4->sin_port = htons(port);
       a.length = sizeof(sockaddr_in);
@@ -664,6 +691,7 @@ std::vector<SessionBus::HostAddress> SessionBus::parseHostAddresses(std::string_
                !IN6_IS_ADDR_V4MAPPED(&v6->sin6_addr)) {
       v6->sin6_family = AF_INET6;
       v6->sin6_port = htons(port);
+      v6->sin6_scope_id = scope.value_or(0);
       a.length = sizeof(sockaddr_in6);
     } else {
       continue;

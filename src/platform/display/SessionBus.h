@@ -69,7 +69,10 @@ class SessionBus {
   // The stream addresses in what the lookup printed (getent's lines: an address, the socket type,
   // perhaps a name), on `port`, in order, each once, at most MaxHostAddresses; of `family` alone
   // (AF_INET, AF_INET6; AF_UNSPEC for both), an IPv6 address that maps an IPv4 one never (the
-  // bus library's lookup gives none). Other lines are passed over.
+  // bus library's lookup gives none). An IPv6 address may carry its scope ("fe80::1%2" or
+  // "fe80::1%eth0"): the interface's number, or the index of this host's interface of that name.
+  // Other lines are passed over: a scope on an IPv4 address, an empty one, a number past 32 bits,
+  // a name no interface has.
   static std::vector<HostAddress> parseHostAddresses(std::string_view output, uint16_t port, int family);
 
   // One entry of an address list, "transport:key=value,key=value", its values unescaped.

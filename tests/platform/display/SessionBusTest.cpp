@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <arpa/inet.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -458,6 +459,73 @@ TEST(SessionBusHostAddressesTest, TheLookupsStreamAddressesAreReadInOrderOnce) {
   std::string flood;
   for (int i = 0; i < 300; ++i) flood += "10.0." + std::to_string(i / 250) + "." + std::to_string(i % 250) + " STREAM\n";
   EXPECT_EQ(SessionBus::parseHostAddresses(flood, 1, AF_UNSPEC).size(), SessionBus::MaxHostAddresses);
+}
+
+// A host address as "address:port", IPv6 ones as "[address%scope]:port" (the scope when not 0).
+std::string addressText(const SessionBus::HostAddress& a) {
+  char numeric[INET6_ADDRSTRLEN] = {};
+  if (a.address.ss_family == AF_INET) {
+    const auto& in = reinterpret_cast<const sockaddr_in&>(a.address);
+    inet_ntop(AF_INET, &in.sin_addr, numeric, sizeof numeric);
+    return std::string(numeric) + ":" + std::to_string(ntohs(in.sin_port));
+  }
+  const auto& in6 = reinterpret_cast<const sockaddr_in6&>(a.address);
+  inet_ntop(AF_INET6, &in6.sin6_addr, numeric, sizeof numeric);
+  const std::string scope = in6.sin6_scope_id ? "%" + std::to_string(in6.sin6_scope_id) : "";
+  return "[" + std::string(numeric) + scope + "]:" + std::to_string(ntohs(in6.sin6_port));
+}
+
+// A link-local address comes with its scope, the interface's number or name: read into the
+// address's scope (a name by this host's interface of that name), which a connection to it needs.
+// It was refused, and a bus at such an address never reached. A bad scope skips its line alone.
+TEST(SessionBusHostAddressesTest, AnAddressesScopeIsReadAsTheInterfacesNumberOrName) {
+  const unsigned loopback = if_nametoindex("lo");
+  ASSERT_GT(loopback, 0u);
+  const std::string lo = std::to_string(loopback);
+  struct Row {
+    std::string printed;
+    int family;
+    std::string read;
+  } rows[] = {
+      {"fe80::1%1 STREAM\n", AF_UNSPEC, "[fe80::1%1]:7 "},
+      {"fe80::1%2      STREAM venue-bus\n", AF_INET6, "[fe80::1%2]:7 "},
+      {"fe80::1%lo STREAM\n", AF_UNSPEC, "[fe80::1%" + lo + "]:7 "},
+      {"fe80::1 STREAM\n", AF_UNSPEC, "[fe80::1]:7 "},
+      {"fe80::1%0 STREAM\n", AF_UNSPEC, "[fe80::1]:7 "},
+      {"fe80::1%0001 STREAM\n", AF_UNSPEC, "[fe80::1%1]:7 "},
+      {"fe80::1%4294967295 STREAM\n", AF_UNSPEC, "[fe80::1%4294967295]:7 "},
+      // The same address on two interfaces is two addresses; on one, once.
+      {"fe80::1%1 STREAM\nfe80::1%2 STREAM\nfe80::1%1 STREAM\nfe80::1%01 STREAM\n", AF_UNSPEC,
+       "[fe80::1%1]:7 [fe80::1%2]:7 "},
+      {"fe80::1%1 STREAM\n", AF_INET, ""},
+      {"fe80::1%1 DGRAM\n", AF_UNSPEC, ""},
+      // Bad scopes: the line is skipped, the next one read.
+      {"fe80::1% STREAM\n127.0.0.1 STREAM\n", AF_UNSPEC, "127.0.0.1:7 "},
+      {"fe80::1%4294967296 STREAM\n", AF_UNSPEC, ""},
+      {"fe80::1%99999999999999999999999 STREAM\n", AF_UNSPEC, ""},
+      {"fe80::1%kt-no-such0 STREAM\n::1 STREAM\n", AF_UNSPEC, "[::1]:7 "},
+      {"fe80::1%averylonginterfacename STREAM\n", AF_UNSPEC, ""},
+      {"fe80::1%1%2 STREAM\n", AF_UNSPEC, ""},
+      {"fe80::1%-1 STREAM\n", AF_UNSPEC, ""},
+      {"fe80::1%+1 STREAM\n", AF_UNSPEC, ""},
+      {"fe80::1%%1 STREAM\n", AF_UNSPEC, ""},
+      {"127.0.0.1%1 STREAM\n", AF_UNSPEC, ""},
+      {"127.0.0.1%lo STREAM\n", AF_INET, ""},
+      {"::ffff:10.0.0.1%1 STREAM\n", AF_UNSPEC, ""},
+      {"%1 STREAM\n", AF_UNSPEC, ""},
+      {"fe80::1%1\n", AF_UNSPEC, ""},
+      // Junk around the addresses.
+      {"fe80::zz%1 STREAM\n\nSTREAM\n%\n \t \nfe80::2%1\tSTREAM\t\n", AF_UNSPEC, "[fe80::2%1]:7 "},
+      {std::string("127.0.0.1\0junk STREAM\n", 22), AF_UNSPEC, ""},
+      {std::string("fe80::1%1\0 STREAM\n", 18), AF_UNSPEC, ""},
+      {"fe80::1%1 STREAM", AF_UNSPEC, "[fe80::1%1]:7 "},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.printed);
+    std::string read;
+    for (const auto& a : SessionBus::parseHostAddresses(row.printed, 7, row.family)) read += addressText(a) + " ";
+    EXPECT_EQ(read, row.read);
+  }
 }
 
 // The lookup's answer: its addresses tried in order (one that refuses, then the listener, which
