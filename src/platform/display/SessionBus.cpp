@@ -313,6 +313,8 @@ bool LookupProcess::start(const std::string& host) {
   // this host has an address of beside loopback, so on a host whose network is not up yet they find
   // nothing, not even localhost. `ahosts` asks so too, but only narrows the answer when exactly one
   // family has such an address; the family the bus address asks for is kept here, from the answer.
+  // What remains: a bus address of the other family then (family=ipv6 at localhost on a host with
+  // IPv4 addresses alone) is not found.
   std::vector<std::array<std::string, 4>> arguments;
   std::vector<std::array<char*, 5>> argvs;
   arguments.reserve(programs.size());
