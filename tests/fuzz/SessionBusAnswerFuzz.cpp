@@ -3,7 +3,7 @@
 // time give the same state, and an answer once given stays whatever follows. The address list
 // (DBUS_SESSION_BUS_ADDRESS) read, written back with its values escaped, reads the same. What a
 // host's lookup printed gives at most the bound of addresses, each once, of the family asked, and
-// each one's own line reads back to it alone.
+// each one's own line (an IPv6 address with its scope's number) reads back to it alone.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -74,7 +74,13 @@ void checkHostAddresses(std::string_view printed) {
       const void* bytes = f == AF_INET ? static_cast<const void*>(&reinterpret_cast<const sockaddr_in&>(a.address).sin_addr)
                                        : &reinterpret_cast<const sockaddr_in6&>(a.address).sin6_addr;
       KT_FUZZ_CHECK(inet_ntop(f, bytes, numeric, sizeof numeric) != nullptr);
-      const auto again = SessionBus::parseHostAddresses(std::string(numeric) + " STREAM\n", 4321, family);
+      // An IPv6 address's scope, as its number.
+      std::string written(numeric);
+      if (f == AF_INET6) {
+        const uint32_t scope = reinterpret_cast<const sockaddr_in6&>(a.address).sin6_scope_id;
+        if (scope != 0) written += "%" + std::to_string(scope);
+      }
+      const auto again = SessionBus::parseHostAddresses(written + " STREAM\n", 4321, family);
       KT_FUZZ_CHECK(again.size() == 1 && std::memcmp(&again[0].address, &a.address, a.length) == 0);
     }
   }

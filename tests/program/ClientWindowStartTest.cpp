@@ -2,9 +2,12 @@
 // being made, or that it must not read without bounds: it ends with status 1 and the reason (78
 // when waiting cannot mend it), never hangs, spins or crashes, and SIGTERM ends it with status 0
 // whatever it is doing.
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -441,6 +444,49 @@ TEST_F(ClientWindowStartTest, ASessionBusThatNeverAnswersDoesNotKeepTheWindowFro
     EXPECT_EQ(bus->accepted(), 1) << client.said();
     expectSigtermEndsIt(client);
   }
+}
+
+// A session bus over TCP at a host name, one that takes the connection and never answers, with
+// the program started with SIGCHLD ignored (a launcher's disposition, which a program inherits):
+// the kernel reaped the host's lookup as it ended, the lookup's answer was taken for "not found",
+// and the bus was left to SDL's start, which waited on it for ever. The window shows without the
+// bus after its limit, said once.
+TEST_F(ClientWindowStartTest, ATcpSessionBusThatNeverAnswersDoesNotKeepTheWindowFromShowingWithSigchldIgnored) {
+  if (support::findProgram("Xvfb").empty()) GTEST_SKIP() << "Xvfb is not installed";
+  // coreutils' env starts the program with SIGCHLD ignored.
+  const std::string env = support::findProgram("env");
+  ASSERT_FALSE(env.empty());
+  support::XServer x;
+  ASSERT_FALSE(x.display().empty()) << "Xvfb did not start";
+  // A listener on 127.0.0.1 that never accepts: the kernel's queue takes the connection.
+  struct Listener {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ~Listener() {
+      if (fd >= 0) close(fd);
+    }
+  } listener;
+  ASSERT_GE(listener.fd, 0);
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof addr;
+  ASSERT_EQ(bind(listener.fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  ASSERT_EQ(listen(listener.fd, 4), 0);
+  ASSERT_EQ(getsockname(listener.fd, reinterpret_cast<sockaddr*>(&addr), &length), 0);
+  const std::string bus = "tcp:host=localhost,port=" + std::to_string(ntohs(addr.sin_port));
+  support::ClientProcess client;
+  ASSERT_TRUE(client.start(env.c_str(),
+                           {"DISPLAY=" + x.display(), "WAYLAND_DISPLAY", "KT_DISPLAY_WAIT=0",
+                            "DBUS_SESSION_BUS_ADDRESS=" + bus},
+                           support::ClientProcess::StandardError::Read, {"--ignore-signal=CHLD", KT_CLIENT_PATH}));
+  ASSERT_TRUE(client.readUntil(FirstFrame)) << "status " << client.exitStatus(1) << "\n" << client.said();
+  const std::string line = "The session bus at " + bus +
+                           " did not answer within 2 s: the window is shown without it (no screen saver "
+                           "inhibition, input methods or desktop settings).";
+  const size_t at = client.said().find(line);
+  EXPECT_NE(at, std::string::npos) << client.said();
+  EXPECT_EQ(client.said().find(line, at + 1), std::string::npos) << client.said();
+  expectSigtermEndsIt(client);
 }
 
 // An X server stopped (SIGSTOP) while the program starts, and after its first frame: SIGTERM

@@ -2,17 +2,23 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -67,6 +73,24 @@ std::optional<std::string> unescaped(std::string_view text) {
     i += 2;
   }
   return out;
+}
+
+// An IPv6 address's scope, written after its '%': the number of an interface (at most 32 bits) or
+// its name, which must be one of this host's. Nothing otherwise.
+std::optional<uint32_t> scopeId(std::string_view scope) {
+  if (scope.empty()) return std::nullopt;
+  if (scope.find_first_not_of("0123456789") == std::string_view::npos) {
+    uint64_t number = 0;
+    for (const char c : scope) {
+      number = number * 10 + static_cast<uint64_t>(c - '0');
+      if (number > UINT32_MAX) return std::nullopt;
+    }
+    return static_cast<uint32_t>(number);
+  }
+  if (scope.size() >= IF_NAMESIZE) return std::nullopt;
+  const unsigned index = ::if_nametoindex(std::string(scope).c_str());
+  if (index == 0) return std::nullopt;
+  return index;
 }
 
 // ---- waiting with a limit --------------------------------------------------------------------
@@ -163,59 +187,215 @@ Connection connectLocal(const std::string& path, bool abstract, Wait& wait) {
 // tests put in its place.
 constexpr const char* LookupPrograms[] = {"/usr/bin/getent", "/bin/getent"};
 std::string g_lookupProgram;
+bool g_processDescriptors = true;
 // The most of a lookup's output that is read (a host has a few addresses, each line short); the
 // rest is drained, so that the program never blocks on a full pipe.
 constexpr size_t MaxLookupOutput = 64 * 1024;
-// How often a lookup that has closed its output is looked at for its end.
+// How often a lookup that has closed its output is looked at for its end, where its process has no
+// descriptor to wait on.
 constexpr int ReapRetryMilliseconds = 5;
+// Where the kernel cannot close a range of descriptors at once (before 5.9), the lookup's process
+// closes each one below this (or below its limit of open files, when that is lower).
+constexpr int MostDescriptorsClosedOneByOne = 65536;
 
 enum class Looked { Found, NotFound, StillGoing, Interrupted };
 
-// Ends the lookup's process (it may have ended already) and reaps it.
-void endLookup(pid_t pid) {
-  ::kill(pid, SIGKILL);
-  int status = 0;
-  while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-  }
+// A descriptor at 3 or above (close-on-exec), so that setting up 0, 1 and 2 in the lookup's process
+// never overwrites it; `fd` is closed when it is moved. -1 on failure.
+int aboveStandardStreams(int fd) {
+  if (fd < 0 || fd > STDERR_FILENO) return fd;
+  const int moved = ::fcntl(fd, F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+  ::close(fd);
+  return moved;
 }
 
-// The lookup's process: its output on a pipe, nothing else of this process's descriptors, the
-// default signal mask and actions. -1 when it could not be started.
-pid_t startLookup(const std::string& database, const std::string& host, int* output) {
+// What the lookup's process does between its making and its program, prepared beforehand: it
+// shares this process's memory until its program runs, so it calls nothing but the kernel.
+struct LookupChild {
+  int nullFd = -1;    // /dev/null: its input and its error output
+  int outputFd = -1;  // the pipe's writing end: its output
+  int lastFd = 0;     // the descriptors closed one by one go up to this one
+  char* const* argvs[std::size(LookupPrograms)] = {};
+  size_t programs = 0;
+  char* const* envp = nullptr;
+};
+
+// The lookup's process until its program runs: every signal action back to its default (all of
+// them are blocked meanwhile), only 0, 1 and 2 open, no signal blocked, then the program. Not
+// instrumented: the sanitizers' bookkeeping is this process's, which it shares.
+__attribute__((no_sanitize("address", "thread", "undefined"))) int runLookupChild(void* argument) {
+  const LookupChild& child = *static_cast<const LookupChild*>(argument);
+  // The kernel's sigaction, whatever its layout on this machine: all zero is the default action,
+  // no flags, an empty mask. Its sigset is 64 bits everywhere.
+  const uint64_t defaultAction[4] = {};
+  constexpr long KernelSigsetBytes = 8;
+  for (int signal = 1; signal <= 64; ++signal)
+    if (signal != SIGKILL && signal != SIGSTOP)
+      ::syscall(SYS_rt_sigaction, signal, defaultAction, nullptr, KernelSigsetBytes);
+  if (::syscall(SYS_dup3, child.nullFd, STDIN_FILENO, 0) < 0 ||
+      ::syscall(SYS_dup3, child.outputFd, STDOUT_FILENO, 0) < 0 ||
+      ::syscall(SYS_dup3, child.nullFd, STDERR_FILENO, 0) < 0)
+    return 127;
+  if (::syscall(SYS_close_range, STDERR_FILENO + 1, ~0U, 0) != 0)
+    for (int fd = STDERR_FILENO + 1; fd <= child.lastFd; ++fd) ::syscall(SYS_close, fd);
+  const uint64_t noSignals = 0;
+  ::syscall(SYS_rt_sigprocmask, SIG_SETMASK, &noSignals, nullptr, KernelSigsetBytes);
+  for (size_t i = 0; i < child.programs; ++i) ::syscall(SYS_execve, child.argvs[i][0], child.argvs[i], child.envp);
+  return 127;
+}
+
+// The lookup's process, known by a descriptor of its own (a pidfd) where the kernel has them (5.4
+// and later). Its number alone is not enough: where SIGCHLD is ignored (a launcher's disposition,
+// which a program inherits) the kernel reaps the process as it ends and may give its number to
+// another process at once, which a kill by number would then reach. The descriptor is made with
+// the process itself, so it never names another; a signal or a wait through it reaches that process
+// or nothing. Without descriptors, the number is used as before: exact while SIGCHLD is not
+// ignored (the process stays until it is reaped here).
+class LookupProcess {
+ public:
+  LookupProcess() = default;
+  LookupProcess(const LookupProcess&) = delete;
+  LookupProcess& operator=(const LookupProcess&) = delete;
+  ~LookupProcess() {
+    if (m_pid > 0) end();
+    if (m_output >= 0) ::close(m_output);
+  }
+
+  // Runs the lookup of `host`, its output on a pipe (output()), nothing else of this process's
+  // descriptors, the default signal mask and actions. False when it could not be started.
+  bool start(const std::string& host);
+  int output() const { return m_output; }
+  void closeOutput() {
+    ::close(m_output);
+    m_output = -1;
+  }
+
+  enum class End {
+    Running,
+    Succeeded,  // it exited with status 0 (and is reaped)
+    Failed,     // another status, or a signal (and it is reaped)
+    Lost,       // its status cannot be had: the kernel reaped it (SIGCHLD is ignored)
+  };
+  // Whether it has ended, without waiting.
+  End ended();
+  // Waits for it to end, within the look's limit and interrupt: on its descriptor where it has
+  // one, else a few milliseconds at a time.
+  Polled waitForEnd(Wait& wait) {
+    if (m_pidfd >= 0) return waitFor(wait, m_pidfd, POLLIN, nullptr);
+    return waitFor(wait, -1, 0, nullptr, ReapRetryMilliseconds);
+  }
+  // Kills it (it may have ended already) and waits for its end: nothing of it is left.
+  void end();
+
+ private:
+  void forget() {
+    if (m_pidfd >= 0) ::close(m_pidfd);
+    m_pidfd = -1;
+    m_pid = -1;
+  }
+
+  pid_t m_pid = -1;
+  int m_pidfd = -1;
+  int m_output = -1;
+};
+
+bool LookupProcess::start(const std::string& host) {
   int fds[2];
-  if (::pipe2(fds, O_CLOEXEC) != 0) return -1;
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t none, all;
-  sigemptyset(&none);
-  sigfillset(&all);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setsigdefault(&attributes, &all);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+  if (::pipe2(fds, O_CLOEXEC) != 0) return false;
+  const int readEnd = aboveStandardStreams(fds[0]), writeEnd = aboveStandardStreams(fds[1]);
+  const int nullFd = aboveStandardStreams(::open("/dev/null", O_RDWR | O_CLOEXEC));
+  // The stack it runs on until its program does (this one's thread waits meanwhile).
+  constexpr size_t StackBytes = 64 * 1024;
+  void* stack = ::mmap(nullptr, StackBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
   std::vector<std::string> programs(std::begin(LookupPrograms), std::end(LookupPrograms));
   if (!g_lookupProgram.empty()) programs = {g_lookupProgram};
-  pid_t pid = -1;
+  // Always every address family: `ahostsv4` and `ahostsv6` ask the resolver to give only families
+  // this host has an address of beside loopback, so on a host whose network is not up yet they find
+  // nothing, not even localhost. `ahosts` asks so too, but only narrows the answer when exactly one
+  // family has such an address; the family the bus address asks for is kept here, from the answer.
+  // What remains: a bus address of the other family then (family=ipv6 at localhost on a host with
+  // IPv4 addresses alone) is not found.
+  std::vector<std::array<std::string, 4>> arguments;
+  std::vector<std::array<char*, 5>> argvs;
+  arguments.reserve(programs.size());
+  argvs.reserve(programs.size());
   for (const std::string& program : programs) {
-    std::string arguments[] = {program, database, "--", host};
-    char* argv[] = {arguments[0].data(), arguments[1].data(), arguments[2].data(), arguments[3].data(), nullptr};
-    if (::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv, environ) == 0) break;
-    pid = -1;
+    arguments.push_back({program, "ahosts", "--", host});
+    auto& a = arguments.back();
+    argvs.push_back({a[0].data(), a[1].data(), a[2].data(), a[3].data(), nullptr});
   }
-  posix_spawnattr_destroy(&attributes);
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(fds[1]);
-  if (pid < 0) {
-    ::close(fds[0]);
-    return -1;
+  LookupChild child;
+  child.nullFd = nullFd;
+  child.outputFd = writeEnd;
+  rlimit files{};
+  child.lastFd = ::getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < MostDescriptorsClosedOneByOne
+                     ? static_cast<int>(files.rlim_cur) - 1
+                     : MostDescriptorsClosedOneByOne - 1;
+  child.programs = std::min(argvs.size(), std::size(child.argvs));
+  for (size_t i = 0; i < child.programs; ++i) child.argvs[i] = argvs[i].data();
+  child.envp = environ;
+
+  pid_t pid = -1;
+  int pidfd = -1;
+  if (readEnd >= 0 && writeEnd >= 0 && nullFd >= 0 && stack != MAP_FAILED) {
+    // Every signal blocked until it has set its actions back to their defaults: a handler of this
+    // process must not run in it. The kernel leaves `pidfd` as it is where it has no pidfds.
+    sigset_t all, before;
+    sigfillset(&all);
+    pthread_sigmask(SIG_SETMASK, &all, &before);
+    const int flags = CLONE_VM | CLONE_VFORK | SIGCHLD | (g_processDescriptors ? CLONE_PIDFD : 0);
+    pid = ::clone(runLookupChild, static_cast<char*>(stack) + StackBytes, flags, &child, &pidfd);
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
   }
-  *output = fds[0];
-  return pid;
+  if (stack != MAP_FAILED) ::munmap(stack, StackBytes);
+  if (nullFd >= 0) ::close(nullFd);
+  if (writeEnd >= 0) ::close(writeEnd);
+  if (pid <= 0) {
+    if (pidfd >= 0) ::close(pidfd);
+    if (readEnd >= 0) ::close(readEnd);
+    return false;
+  }
+  // A kernel with pidfds but without waits on them (5.2, 5.3): the number it is.
+  siginfo_t info{};
+  if (pidfd >= 0 && ::waitid(P_PIDFD, static_cast<id_t>(pidfd), &info, WEXITED | WNOHANG | WNOWAIT) != 0 &&
+      errno == EINVAL) {
+    ::close(pidfd);
+    pidfd = -1;
+  }
+  m_pid = pid;
+  m_pidfd = pidfd;
+  m_output = readEnd;
+  return true;
+}
+
+LookupProcess::End LookupProcess::ended() {
+  if (m_pid <= 0) return End::Lost;
+  siginfo_t info{};
+  const int result = m_pidfd >= 0 ? ::waitid(P_PIDFD, static_cast<id_t>(m_pidfd), &info, WEXITED | WNOHANG)
+                                  : ::waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED | WNOHANG);
+  if (result != 0) {
+    if (errno == EINTR) return End::Running;
+    forget();
+    return End::Lost;
+  }
+  if (info.si_pid == 0) return End::Running;
+  forget();
+  return info.si_code == CLD_EXITED && info.si_status == 0 ? End::Succeeded : End::Failed;
+}
+
+void LookupProcess::end() {
+  if (m_pid <= 0) return;
+  siginfo_t info{};
+  if (m_pidfd >= 0) {
+    ::syscall(SYS_pidfd_send_signal, m_pidfd, SIGKILL, nullptr, 0);
+    while (::waitid(P_PIDFD, static_cast<id_t>(m_pidfd), &info, WEXITED) != 0 && errno == EINTR) {
+    }
+  } else {
+    ::kill(m_pid, SIGKILL);
+    while (::waitid(P_PID, static_cast<id_t>(m_pid), &info, WEXITED) != 0 && errno == EINTR) {
+    }
+  }
+  forget();
 }
 
 // A host's stream addresses on `port`, looked up within the look's limit and interrupt. A numeric
@@ -223,43 +403,40 @@ pid_t startLookup(const std::string& database, const std::string& host, int* out
 // passes or the interrupt comes first.
 Looked lookUp(const std::string& host, uint16_t port, int family, Wait& wait,
               std::vector<SessionBus::HostAddress>* found) {
+  if (host.empty() || host.find('\0') != std::string::npos) return Looked::NotFound;  // no name a lookup takes
   if (host.find_first_of(" \t\r\n") == std::string::npos) {
     *found = SessionBus::parseHostAddresses(host + " STREAM", port, family);
     if (!found->empty()) return Looked::Found;
   }
-  const char* database = family == AF_INET ? "ahostsv4" : family == AF_INET6 ? "ahostsv6" : "ahosts";
-  int output = -1;
-  const pid_t pid = startLookup(database, host, &output);
-  if (pid < 0) return Looked::NotFound;  // nothing to look it up with: nothing is connected
+  LookupProcess lookup;
+  if (!lookup.start(host)) return Looked::NotFound;  // nothing to look it up with: nothing is connected
   std::string printed;
   for (bool open = true; open;) {
-    const Polled polled = waitFor(wait, output, POLLIN, nullptr);
+    const Polled polled = waitFor(wait, lookup.output(), POLLIN, nullptr);
     if (polled != Polled::Ready) {
-      ::close(output);
-      endLookup(pid);
+      lookup.end();
       return polled == Polled::TimedOut ? Looked::StillGoing : Looked::Interrupted;
     }
     char buffer[4096];
-    const ssize_t n = ::read(output, buffer, sizeof buffer);
+    const ssize_t n = ::read(lookup.output(), buffer, sizeof buffer);
     if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
     open = n > 0;
     if (open && printed.size() < MaxLookupOutput)
       printed.append(buffer, std::min(static_cast<size_t>(n), MaxLookupOutput - printed.size()));
   }
-  ::close(output);
+  lookup.closeOutput();
   // Its output closed, it ends at once; still bounded, should it not.
-  int status = 0;
-  for (;;) {
-    const pid_t ended = ::waitpid(pid, &status, WNOHANG);
-    if (ended == pid) break;
-    if (ended < 0 && errno != EINTR) return Looked::NotFound;  // reaped elsewhere: its status is lost
-    const Polled polled = ended < 0 ? Polled::Ready : waitFor(wait, -1, 0, nullptr, ReapRetryMilliseconds);
+  LookupProcess::End end;
+  while ((end = lookup.ended()) == LookupProcess::End::Running) {
+    const Polled polled = lookup.waitForEnd(wait);
     if (polled != Polled::Ready) {
-      endLookup(pid);
+      lookup.end();
       return polled == Polled::TimedOut ? Looked::StillGoing : Looked::Interrupted;
     }
   }
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return Looked::NotFound;
+  // Its status lost (the kernel reaped it: SIGCHLD is ignored), its output tells: getent prints
+  // nothing when it finds nothing, and the pipe gave all it printed, up to its end.
+  if (end == LookupProcess::End::Failed) return Looked::NotFound;
   *found = SessionBus::parseHostAddresses(printed, port, family);
   return found->empty() ? Looked::NotFound : Looked::Found;
 }
@@ -480,6 +657,7 @@ std::string SessionBus::address(const char* busVariable, const char* runtimeDir)
 }
 
 void SessionBus::setHostLookupProgramForTesting(const std::string& program) { g_lookupProgram = program; }
+void SessionBus::setProcessDescriptorsForTesting(bool use) { g_processDescriptors = use; }
 
 std::vector<SessionBus::HostAddress> SessionBus::parseHostAddresses(std::string_view output, uint16_t port,
                                                                       int family) {
@@ -494,11 +672,19 @@ std::vector<SessionBus::HostAddress> SessionBus::parseHostAddresses(std::string_
   };
   while (!output.empty() && addresses.size() < MaxHostAddresses) {
     std::string_view line = takePiece(output, '\n');
-    const std::string text(word(line));
-    if (word(line) != "STREAM") continue;
+    const std::string_view written = word(line);
+    // A nul would end the text early for the address functions: not an address.
+    if (word(line) != "STREAM" || written.find('\0') != std::string_view::npos) continue;
+    const size_t percent = written.find('%');
+    const std::string text(written.substr(0, percent));
+    std::optional<uint32_t> scope;
+    if (percent != std::string_view::npos) {
+      scope = scopeId(written.substr(percent + 1));
+      if (!scope) continue;
+    }
     HostAddress a;
     if (auto* v4 = reinterpret_cast<sockaddr_in*>(&a.address);
-        family != AF_INET6 && ::inet_pton(AF_INET, text.c_str(), &v4->sin_addr) == 1) {
+        family != AF_INET6 && !scope && ::inet_pton(AF_INET, text.c_str(), &v4->sin_addr) == 1) {
       v4->sin_family = AF_INET;
       v4->sin_port = htons(port);
       a.length = sizeof(sockaddr_in);
@@ -507,6 +693,7 @@ std::vector<SessionBus::HostAddress> SessionBus::parseHostAddresses(std::string_
                !IN6_IS_ADDR_V4MAPPED(&v6->sin6_addr)) {
       v6->sin6_family = AF_INET6;
       v6->sin6_port = htons(port);
+      v6->sin6_scope_id = scope.value_or(0);
       a.length = sizeof(sockaddr_in6);
     } else {
       continue;

@@ -51,11 +51,14 @@ class SessionBus {
   // ---- the pieces, for tests -------------------------------------------------------------------
 
   // A TCP entry's host name is looked up by a program of its own (getent), run as
-  // `program ahosts|ahostsv4|ahostsv6 -- host`, in a process that is killed at the limit or the
-  // interrupt: the resolver has no time limit, and a lookup left running on a thread of this
-  // process would read the environment while the window system's start writes it. Tests put
-  // another program in its place (empty puts getent back).
+  // `program ahosts -- host` (every family; the entry's own is kept from the answer), in a process
+  // that is killed at the limit or the interrupt: the resolver has no time limit, and a lookup left
+  // running on a thread of this process would read the environment while the window system's start
+  // writes it. Tests put another program in its place (empty puts getent back).
   static void setHostLookupProgramForTesting(const std::string& program);
+  // Tests have that process known by its number alone, as on a kernel without process descriptors
+  // (before 5.4); true puts the descriptors back.
+  static void setProcessDescriptorsForTesting(bool use);
 
   // A stream address a host lookup gave.
   struct HostAddress {
@@ -66,7 +69,10 @@ class SessionBus {
   // The stream addresses in what the lookup printed (getent's lines: an address, the socket type,
   // perhaps a name), on `port`, in order, each once, at most MaxHostAddresses; of `family` alone
   // (AF_INET, AF_INET6; AF_UNSPEC for both), an IPv6 address that maps an IPv4 one never (the
-  // bus library's lookup gives none). Other lines are passed over.
+  // bus library's lookup gives none). An IPv6 address may carry its scope ("fe80::1%2" or
+  // "fe80::1%eth0"): the interface's number, or the index of this host's interface of that name.
+  // Other lines are passed over: a scope on an IPv4 address, an empty one, a number past 32 bits,
+  // a name no interface has.
   static std::vector<HostAddress> parseHostAddresses(std::string_view output, uint16_t port, int family);
 
   // One entry of an address list, "transport:key=value,key=value", its values unescaped.

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <arpa/inet.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -460,9 +461,79 @@ TEST(SessionBusHostAddressesTest, TheLookupsStreamAddressesAreReadInOrderOnce) {
   EXPECT_EQ(SessionBus::parseHostAddresses(flood, 1, AF_UNSPEC).size(), SessionBus::MaxHostAddresses);
 }
 
+// A host address as "address:port", IPv6 ones as "[address%scope]:port" (the scope when not 0).
+std::string addressText(const SessionBus::HostAddress& a) {
+  char numeric[INET6_ADDRSTRLEN] = {};
+  if (a.address.ss_family == AF_INET) {
+    const auto& in = reinterpret_cast<const sockaddr_in&>(a.address);
+    inet_ntop(AF_INET, &in.sin_addr, numeric, sizeof numeric);
+    return std::string(numeric) + ":" + std::to_string(ntohs(in.sin_port));
+  }
+  const auto& in6 = reinterpret_cast<const sockaddr_in6&>(a.address);
+  inet_ntop(AF_INET6, &in6.sin6_addr, numeric, sizeof numeric);
+  const std::string scope = in6.sin6_scope_id ? "%" + std::to_string(in6.sin6_scope_id) : "";
+  return "[" + std::string(numeric) + scope + "]:" + std::to_string(ntohs(in6.sin6_port));
+}
+
+// A link-local address comes with its scope, the interface's number or name: read into the
+// address's scope (a name by this host's interface of that name), which a connection to it needs.
+// It was refused, and a bus at such an address never reached. A bad scope skips its line alone.
+TEST(SessionBusHostAddressesTest, AnAddressesScopeIsReadAsTheInterfacesNumberOrName) {
+  const unsigned loopback = if_nametoindex("lo");
+  ASSERT_GT(loopback, 0u);
+  const std::string lo = std::to_string(loopback);
+  struct Row {
+    std::string printed;
+    int family;
+    std::string read;
+  } rows[] = {
+      {"fe80::1%1 STREAM\n", AF_UNSPEC, "[fe80::1%1]:7 "},
+      {"fe80::1%2      STREAM venue-bus\n", AF_INET6, "[fe80::1%2]:7 "},
+      {"fe80::1%lo STREAM\n", AF_UNSPEC, "[fe80::1%" + lo + "]:7 "},
+      {"fe80::1 STREAM\n", AF_UNSPEC, "[fe80::1]:7 "},
+      {"fe80::1%0 STREAM\n", AF_UNSPEC, "[fe80::1]:7 "},
+      {"fe80::1%0001 STREAM\n", AF_UNSPEC, "[fe80::1%1]:7 "},
+      {"fe80::1%4294967295 STREAM\n", AF_UNSPEC, "[fe80::1%4294967295]:7 "},
+      // The same address on two interfaces is two addresses; on one, once.
+      {"fe80::1%1 STREAM\nfe80::1%2 STREAM\nfe80::1%1 STREAM\nfe80::1%01 STREAM\n", AF_UNSPEC,
+       "[fe80::1%1]:7 [fe80::1%2]:7 "},
+      {"fe80::1%1 STREAM\n", AF_INET, ""},
+      {"fe80::1%1 DGRAM\n", AF_UNSPEC, ""},
+      // Bad scopes: the line is skipped, the next one read.
+      {"fe80::1% STREAM\n127.0.0.1 STREAM\n", AF_UNSPEC, "127.0.0.1:7 "},
+      {"fe80::1%4294967296 STREAM\n", AF_UNSPEC, ""},
+      {"fe80::1%99999999999999999999999 STREAM\n", AF_UNSPEC, ""},
+      {"fe80::1%kt-no-such0 STREAM\n::1 STREAM\n", AF_UNSPEC, "[::1]:7 "},
+      {"fe80::1%averylonginterfacename STREAM\n", AF_UNSPEC, ""},
+      {"fe80::1%1%2 STREAM\n", AF_UNSPEC, ""},
+      {"fe80::1%-1 STREAM\n", AF_UNSPEC, ""},
+      {"fe80::1%+1 STREAM\n", AF_UNSPEC, ""},
+      {"fe80::1%%1 STREAM\n", AF_UNSPEC, ""},
+      {"127.0.0.1%1 STREAM\n", AF_UNSPEC, ""},
+      {"127.0.0.1%lo STREAM\n", AF_INET, ""},
+      {"::ffff:10.0.0.1%1 STREAM\n", AF_UNSPEC, ""},
+      {"%1 STREAM\n", AF_UNSPEC, ""},
+      {"fe80::1%1\n", AF_UNSPEC, ""},
+      // Junk around the addresses.
+      {"fe80::zz%1 STREAM\n\nSTREAM\n%\n \t \nfe80::2%1\tSTREAM\t\n", AF_UNSPEC, "[fe80::2%1]:7 "},
+      {std::string("127.0.0.1\0junk STREAM\n", 22), AF_UNSPEC, ""},
+      {std::string("fe80::1%1\0 STREAM\n", 18), AF_UNSPEC, ""},
+      {"fe80::1%1 STREAM", AF_UNSPEC, "[fe80::1%1]:7 "},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.printed);
+    std::string read;
+    for (const auto& a : SessionBus::parseHostAddresses(row.printed, 7, row.family)) read += addressText(a) + " ";
+    EXPECT_EQ(read, row.read);
+  }
+}
+
 // The lookup's answer: its addresses tried in order (one that refuses, then the listener, which
 // never accepts: silent), a lookup that fails (getent's status 2) unreachable at once, and the
-// real lookup of "localhost" reaching the same listener.
+// real lookup of "localhost" reaching the same listener. The lookup asks for every family, and
+// the address's own is kept from the answer: `ahostsv4 localhost` finds nothing on a host whose
+// only addresses are loopback ones (a tablet whose network is not up yet), and the bus was taken
+// for one that is not there.
 TEST_F(SessionBusAskTest, AHostNameIsReachedAtTheAddressesItsLookupGives) {
   std::string port;
   const int listener = loopbackListener(&port);
@@ -470,9 +541,16 @@ TEST_F(SessionBusAskTest, AHostNameIsReachedAtTheAddressesItsLookupGives) {
   const std::string address = "tcp:host=venue-bus,port=" + port + ",family=ipv4";
   {
     LookupProgram answers(lookupProgram(homePath(), "answers",
-                                        "[ \"$1 $2 $3\" = 'ahostsv4 -- venue-bus' ] || exit 2\n"
+                                        "[ \"$1 $2 $3\" = 'ahosts -- venue-bus' ] || exit 2\n"
                                         "printf '127.0.0.2 STREAM venue-bus\\n127.0.0.2 DGRAM\\n127.0.0.1 STREAM\\n'"));
     EXPECT_EQ(timedAsk(address, 300ms).verdict, Verdict::Silent);
+  }
+  {
+    // Only the other family in the answer: nothing to connect to.
+    LookupProgram answers(lookupProgram(homePath(), "answers-ipv6", "printf '::1 STREAM venue-bus\\n'"));
+    const Timed asked = timedAsk(address, 60s);
+    EXPECT_EQ(asked.verdict, Verdict::Unreachable);
+    EXPECT_LT(asked.took, 60s);
   }
   {
     LookupProgram fails(lookupProgram(homePath(), "fails", "exit 2"));
@@ -482,6 +560,67 @@ TEST_F(SessionBusAskTest, AHostNameIsReachedAtTheAddressesItsLookupGives) {
   }
   EXPECT_EQ(timedAsk("tcp:host=localhost,port=" + port + ",family=ipv4", 300ms).verdict,
             Verdict::Silent);
+  close(listener);
+}
+
+// The lookup's process known by its descriptor (true) or by its number alone, for a test's time.
+struct ProcessDescriptors {
+  explicit ProcessDescriptors(bool use) { SessionBus::setProcessDescriptorsForTesting(use); }
+  ~ProcessDescriptors() { SessionBus::setProcessDescriptorsForTesting(true); }
+};
+
+// This process's SIGCHLD ignored for a test's time (as a launcher may leave it: a program
+// inherits the disposition), then put back.
+class SigchldIgnored {
+ public:
+  SigchldIgnored() {
+    struct sigaction ignored {};
+    ignored.sa_handler = SIG_IGN;
+    sigaction(SIGCHLD, &ignored, &m_before);
+  }
+  ~SigchldIgnored() { sigaction(SIGCHLD, &m_before, nullptr); }
+
+ private:
+  struct sigaction m_before {};
+};
+
+// The lookup with SIGCHLD ignored: the kernel reaps its process as it ends, and its status cannot
+// be had. Its answer is still taken (it was taken for "not found": a TCP bus that never answers
+// was left to hang the window's start), a failed one is still not, and a hung one is still ended
+// at the limit with nothing of it left: by its process descriptor, and by its number where the
+// kernel has none.
+TEST_F(SessionBusAskTest, WithSigchldIgnoredALookupsAnswerIsTakenAndAHungOneIsEnded) {
+  std::string port;
+  const int listener = loopbackListener(&port);
+  ASSERT_GE(listener, 0);
+  const std::string answers = lookupProgram(homePath(), "answers", "printf '127.0.0.1 STREAM venue-bus\\n'");
+  const std::string fails = lookupProgram(homePath(), "fails", "exit 2");
+  const std::string hangs = lookupProgram(homePath(), "hangs", "exec sleep 3600");
+  const std::string address = "tcp:host=venue-bus,port=" + port + ",family=ipv4";
+  for (const bool descriptors : {true, false}) {
+    SCOPED_TRACE(descriptors ? "process descriptors" : "process numbers");
+    ProcessDescriptors use(descriptors);
+    SigchldIgnored ignored;
+    {
+      LookupProgram program(answers);
+      EXPECT_EQ(timedAsk(address, 300ms).verdict, Verdict::Silent);
+    }
+    EXPECT_EQ(timedAsk("tcp:host=localhost,port=" + port + ",family=ipv4", 300ms).verdict, Verdict::Silent);
+    {
+      LookupProgram program(fails);
+      const Timed asked = timedAsk(address, 60s);
+      EXPECT_EQ(asked.verdict, Verdict::Unreachable);
+      EXPECT_LT(asked.took, 60s);
+    }
+    LookupProgram program(hangs);
+    const Timed asked = timedAsk(address, 300ms);
+    EXPECT_EQ(asked.verdict, Verdict::Silent);
+    EXPECT_GE(asked.took, 300ms);
+    EXPECT_LT(asked.took, 300ms + Margin);
+    // No child left, running or not (this process has no other).
+    siginfo_t info{};
+    EXPECT_TRUE(waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT | __WALL) != 0 && errno == ECHILD) << info.si_pid;
+  }
   close(listener);
 }
 
