@@ -337,7 +337,7 @@ WindowSurface::~WindowSurface() {
   const char* server = m_wayland ? "compositor" : "X server";
   // Inside a running process, a window is taken apart whole, unless the compositor has no output
   // left: SDL's hide takes the window's display, and would read through a null one.
-  const bool keepSdl = m_processExiting || (m_window && !hasDisplay());
+  const bool noOutputLeft = !m_processExiting && m_window && !hasDisplay();
   // The helpers point into the connection SDL closes below: they let go of it first. They only
   // write to it (the presenter's buffers and its detach, flushed), and read nothing.
   m_wayland.reset();
@@ -346,7 +346,7 @@ WindowSurface::~WindowSurface() {
     KT_LOG("the process ends: the window is left to the %s", server);
     return;
   }
-  if (keepSdl) {
+  if (noOutputLeft) {
     KT_LOG("no output left: the window is left to the compositor");
     return;
   }
