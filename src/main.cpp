@@ -245,8 +245,13 @@ class ScreenOutput {
     if (m_surface) m_surface->stop();
     KT_LOG("stopped");
   }
-  // The window, and with it the display's connection, let go of.
-  void release() { m_surface.reset(); }
+  // The window, and with it the display's connection, let go of. The process ends right after,
+  // so the window's end reads nothing more from the display: what the window system made is left
+  // to the display server, which frees it with the connection as the process exits.
+  void release() {
+    if (m_surface) m_surface->prepareForProcessExit();
+    m_surface.reset();
+  }
   bool displayLost() const { return m_surface && m_surface->displayLost(); }
 
  private:

@@ -101,6 +101,12 @@ class Surface {
   virtual bool isOnScreen() const = 0;
   // Whether the display the window was shown on went away (its connection broke).
   virtual bool displayLost() const { return false; }
+  // The process ends as soon as this surface is destroyed (the program's stop calls this before it
+  // lets go of the surface, once its run loop has stopped): the destruction then reads nothing more
+  // from the display. A window leaves the window system's objects, the window among them, to the
+  // display server, which frees them with the connection as the process exits; a surface destroyed
+  // without this (one made and closed inside a running process) is taken apart whole.
+  virtual void prepareForProcessExit() {}
 
   // The compositor of the current screen mode (made on first use).
   gfx::Compositor& compositor();

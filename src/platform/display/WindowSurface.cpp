@@ -325,14 +325,28 @@ WindowSurface::~WindowSurface() {
     // and the window are left as they are (the program is stopping).
     return;
   }
-  // Destroying the window hides it first, which takes the window's display, and SDL reads through
-  // a null one when the compositor has no output left: SDL and the window are left as they are,
-  // the compositor freeing them with the connection as the program ends.
-  const bool keepSdl = m_window && !hasDisplay();
-  // The helpers point into the connection SDL closes below: they let go of it first.
+  // At the program's end no call of SDL's is made at all. Destroying the window hides it first,
+  // and on Wayland the hide ends with a round trip that handles whatever the compositor sent since
+  // the stop's last look at the display: the removal of the last output then leaves SDL none, and
+  // it reads through a null display (a crash after "stopped"). Looking just before narrows that
+  // window without closing it. X11 is left the same way: SDL drops its displays on RandR's events
+  // there too (the last output taken away), and the window's end waits on the X server's answers,
+  // reading what it sent meanwhile (a stopped server holds it there). The compositor or X server
+  // frees the window, its buffers and shared memory with the connection as the process exits;
+  // what SDL allocated stays reachable from its globals.
+  const char* server = m_wayland ? "compositor" : "X server";
+  // Inside a running process, a window is taken apart whole, unless the compositor has no output
+  // left: SDL's hide takes the window's display, and would read through a null one.
+  const bool noOutputLeft = !m_processExiting && m_window && !hasDisplay();
+  // The helpers point into the connection SDL closes below: they let go of it first. They only
+  // write to it (the presenter's buffers and its detach, flushed), and read nothing.
   m_wayland.reset();
   m_x11.reset();
-  if (keepSdl) {
+  if (m_processExiting) {
+    KT_LOG("the process ends: the window is left to the %s", server);
+    return;
+  }
+  if (noOutputLeft) {
     KT_LOG("no output left: the window is left to the compositor");
     return;
   }
@@ -641,20 +655,23 @@ void WindowSurface::setFullScreen(bool fullScreen) {
   if (isBareX()) {
     // Placed at the end of this turn of the loop (processEvents).
     m_bareFullScreen = fullScreen;
+    KT_LOG("full screen turned %s", fullScreen ? "on" : "off");
     return;
   }
   if (!hasDisplay()) {
-    // SDL would read through a null display: nothing changes until an output comes back.
-    if (!m_saidNoFullScreen) {
-      m_saidNoFullScreen = true;
+    // SDL would read through a null display: nothing changes until an output comes back. Said
+    // once; the log has a line for each refusal.
+    if (++m_fullScreenRefusals == 1)
       core::logNotice("Full screen: the compositor has no output to show the window on; the window stays as it is.");
-    }
+    KT_LOG("full screen refused, no output (%d in a row)", m_fullScreenRefusals);
     return;
   }
-  m_saidNoFullScreen = false;
+  m_fullScreenRefusals = 0;
   // The desktop's own size, not a mode change: the picture is fitted into it when it comes.
   if (SDL_SetWindowFullscreen(m_window, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) != 0)
     KT_LOG("full screen: %s", SDL_GetError());
+  else
+    KT_LOG("full screen turned %s", fullScreen ? "on" : "off");
 }
 
 void WindowSurface::placeOnBareX() {

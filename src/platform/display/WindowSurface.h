@@ -73,8 +73,12 @@ struct ScrollEvent {
 // full screen on and off. Whatever size it gets, the picture is fitted whole.
 //
 // When the compositor's last output goes away (its screen unplugged), the window stays, F11 does
-// nothing (said once), and it shows again on the output that comes back; the stop then leaves SDL
-// and the window to the connection's end.
+// nothing (said once), and it shows again on the output that comes back. A window closed then
+// leaves SDL and the window to the connection's end.
+//
+// At the program's end (prepareForProcessExit) SDL is never told to take the window apart: its
+// window and video are left to the compositor or X server, which frees them with the connection
+// as the process exits, so that nothing of SDL reads the display after the stop's last look at it.
 //
 // When the display goes away (the compositor or X server ends, or breaks the connection), the
 // window says so on standard error, naming the display and the cause, and stops the main run loop
@@ -125,6 +129,11 @@ class WindowSurface : public Surface {
   // stopping the main run loop.
   void setLostHandler(std::function<void(const std::string& message)> handler) { m_onLost = std::move(handler); }
   bool displayLost() const override { return m_lost; }
+  // The destruction that follows leaves SDL's window and video to the display server (see above):
+  // SDL's end of a window reads what the display sent meanwhile (an output removed just then made it
+  // read through a null display). Our own helpers still let go of what they hold, which only
+  // writes to the connection. Windows destroyed without this are taken apart whole.
+  void prepareForProcessExit() override { m_processExiting = true; }
 
   bool isFullScreen() const;
   void setFullScreen(bool fullScreen);
@@ -227,14 +236,15 @@ class WindowSurface : public Surface {
   std::unique_ptr<WaylandPresenter> m_wayland;
   std::unique_ptr<X11Window> m_x11;
   bool m_lost = false;
+  bool m_processExiting = false;  // prepareForProcessExit(): SDL is left as it is
   std::pair<int, int> m_windowedSize;  // the size it opened with, out of full screen
   // Full screen on a bare X server (SDL is not told): as asked, and as the X window was last placed.
   bool m_bareFullScreen = false;
   bool m_barePlacedFullScreen = false;
   bool m_sdlStarted = false;
-  // No output left since it was said (or since F11 was refused, said once).
+  // No output left since it was said; F11's refusals since one was last there (the first said).
   bool m_saidNoDisplay = false;
-  bool m_saidNoFullScreen = false;
+  int m_fullScreenRefusals = 0;
   bool m_startEnded = false;  // Wayland: the compositor took the first frame
   double m_windowScale = 1;
   gfx::Point m_pictureOrigin;

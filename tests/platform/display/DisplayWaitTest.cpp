@@ -360,11 +360,14 @@ TEST(DisplayProbeTest, TheSyncAndTheRegistryShareOneFraming) {
 // nothing; the lowest and the last follow what remains.
 TEST(DisplayProbeTest, TheRegistrysCountsStayRightUnderRemovalsAndFloods) {
   {
-    // 20 outputs, the first 16 removed: four remain (the reader that kept the first 16 said none).
+    // Four outputs more than the reader records, all it records removed: four remain, all of them
+    // past the bound (a reader that kept only those it records said none).
+    const uint32_t bound = WaylandRegistryReader::MaxRecordedPerInterface;
     WaylandRegistryReader reader(needsOf({"wl_output"}));
     std::string bytes;
-    for (uint32_t name = 1; name <= 20; ++name) bytes += registryGlobal(name, "wl_output", name == 20 ? 2 : 4);
-    for (uint32_t name = 1; name <= 16; ++name) bytes += registryGlobalRemoved(name);
+    for (uint32_t name = 1; name <= bound + 4; ++name)
+      bytes += registryGlobal(name, "wl_output", name == bound + 4 ? 2 : 4);
+    for (uint32_t name = 1; name <= bound; ++name) bytes += registryGlobalRemoved(name);
     bytes += registryGlobalRemoved(999);
     ASSERT_EQ(feed(reader, bytes + callbackDone()), WaylandRegistryReader::State::Done);
     EXPECT_EQ(reader.globals("wl_output"), (Globals{4, 2, 2}));
@@ -485,10 +488,15 @@ TEST(DisplayProbeTest, TheGlobalsAreHeldAgainstTheWindowsNeeds) {
     return more;
   };
   const std::string bothFormats = shmFormats({display::ShmArgb8888, display::ShmXrgb8888});
-  List sixteenThenOne = with({{"wl_seat", 7}, {"wl_output", 3}}), twentyOutputs = with({{"wl_compositor", 4}, {"wl_seat", 7}});
-  for (int i = 0; i < 16; ++i) sixteenThenOne.push_back({"wl_compositor", 1});
-  sixteenThenOne.push_back({"wl_compositor", 4});
-  for (int i = 0; i < 20; ++i) twentyOutputs.push_back({"wl_output", 3});
+  // Past the bound of the globals the reader records of an interface: as many compositors at
+  // version 1 as it records, then the last at 4 (past the bound); four outputs more than it
+  // records, with all it records removed.
+  const size_t bound = WaylandRegistryReader::MaxRecordedPerInterface;
+  List boundThenOne = with({{"wl_seat", 7}, {"wl_output", 3}});
+  List outputsPastBound = with({{"wl_compositor", 4}, {"wl_seat", 7}});
+  for (size_t i = 0; i < bound; ++i) boundThenOne.push_back({"wl_compositor", 1});
+  boundThenOne.push_back({"wl_compositor", 4});
+  for (size_t i = 0; i < bound + 4; ++i) outputsPastBound.push_back({"wl_output", 3});
   struct Case {
     const char* what;
     List globals;
@@ -534,7 +542,8 @@ TEST(DisplayProbeTest, TheGlobalsAreHeldAgainstTheWindowsNeeds) {
        where + " offers wl_compositor at version 1 (the last of the 2 it announces, the one the window uses), below "
                "the 3 the window needs",
        ""},
-      {"16 compositors at version 1, then one at 4", sixteenThenOne, bothFormats, Outcome::There, "", ""},
+      {"as many compositors at version 1 as are recorded, then one at 4", boundThenOne, bothFormats, Outcome::There,
+       "", ""},
       {"a compositor at version 0 before one at 4",
        with({{"wl_compositor", 0}, {"wl_compositor", 4}, {"wl_seat", 7}, {"wl_output", 3}}), bothFormats,
        Outcome::Never,
@@ -546,7 +555,8 @@ TEST(DisplayProbeTest, TheGlobalsAreHeldAgainstTheWindowsNeeds) {
        "", Outcome::Never, where + " offers wl_shm at version 0, below the 1 the window needs", ""},
       {"a seat at version 0", with({{"wl_compositor", 4}, {"wl_seat", 0}, {"wl_output", 3}}), bothFormats,
        Outcome::Never, where + " offers wl_seat at version 0, below the 1 the window needs", ""},
-      {"20 outputs, the first 16 removed", twentyOutputs, bothFormats, Outcome::There, "", "", 16},
+      {"four outputs past the bound, all those recorded removed", outputsPastBound, bothFormats, Outcome::There, "", "",
+       bound},
       {"wl_shm announcing no formats", with({{"wl_compositor", 4}, {"wl_seat", 7}, {"wl_output", 3}}),
        shmFormats({}), Outcome::Never,
        where + " offers wl_shm without the pixel format XRGB8888 that the window draws in (it announces none)",
