@@ -278,6 +278,14 @@ void holdTheFirstScreenForTests(const char* fifo, std::chrono::steady_clock::dur
 }  // namespace
 
 int main(int argc, char** argv) {
+  // SIGCHLD at its default, whatever whoever started the program left it at: inherited ignored
+  // (as some launchers and process managers leave it), the kernel reaps every child the program
+  // or its libraries start as it ends (the host lookup for the session bus, GStreamer's plugin
+  // scanner), and the wait for it fails with ECHILD; the children would inherit it ignored too.
+  struct sigaction childDefault {};
+  childDefault.sa_handler = SIG_DFL;
+  sigemptyset(&childDefault.sa_mask);
+  sigaction(SIGCHLD, &childDefault, nullptr);
   // Termination signals are heard from here on: one that comes during the checks below, or
   // before the thread that stops the program exists, still stops it in order.
   TerminationSignals termination;
