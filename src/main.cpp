@@ -1,10 +1,11 @@
 // The room tablet client: AppDelegate launches it into its key window, on the song home screen,
 // shown in a real window where there is a display, else offscreen (saving a screenshot of the
 // first screen into $KT_SCREENS_DIR when that is set). SIGINT and SIGTERM, from the first instant
-// of main, stop it between callbacks, and end it with status 0 within a second whatever it is
-// doing; the loss of the window's display (the compositor or X server went away) stops it too,
-// after which it ends with status 1, so that a supervisor restarting it on failure brings it
-// back. A display that is named but not there (yet) is waited for, then it ends with status 1
+// of main, stop it between callbacks, and end it with status 0 whatever it is doing: within a
+// second of standing still, within a few seconds of the signal while it works, at once on a
+// second signal; the loss of the window's display (the compositor or X server went away) stops
+// it too, after which it ends with status 1, so that a supervisor restarting it on failure brings
+// it back. A display that is named but not there (yet) is waited for, then it ends with status 1
 // too; one that waiting cannot mend ends it at once with display::ConfigurationErrorStatus (78).
 #include <fcntl.h>
 #include <poll.h>
@@ -57,7 +58,12 @@ namespace {
 // (core::WorkProgress: views made, images decoded, layers drawn), so that a long step (the first
 // screen being made when the signal comes) runs to its end and the stop goes on in order after
 // it; should a second pass without either (it is stuck inside the window system, on a stopped
-// server, ...), the thread says so and ends the process itself with status 0.
+// server, ...), the thread says so and ends the process itself with status 0. Work is waited for
+// up to a ceiling counted from the signal (Ceiling), so that a main thread that never stops
+// working (a first screen that keeps loading, a layout that loops) is ended too, the same way,
+// well before a supervisor's own limit (systemd's 90 s, then SIGKILL). A second SIGINT or SIGTERM
+// ends the process at once, from its handler, whatever the stop is at: whoever sends it (Ctrl-C
+// pressed twice) wants it gone now.
 class TerminationSignals {
  public:
   ~TerminationSignals() {
@@ -126,25 +132,49 @@ class TerminationSignals {
 
   using Clock = std::chrono::steady_clock;
   // A second; the sanitizer builds do the same work several times slower (a first screen being
-  // made when the signal comes may take longer than a second there without being stuck).
+  // made when the signal comes may take longer than a second there without being stuck). The
+  // ceiling is five of them: a long first screen (twice the grace, as the tests hold one) still
+  // stops in order within it on a loaded machine, and a kiosk stops well within systemd's 90 s.
 #if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
   static constexpr auto Grace = std::chrono::seconds(5);
   static constexpr const char* GraceText = "5 s";
+  static constexpr auto Ceiling = std::chrono::seconds(25);
+  static constexpr const char* CeilingText = "25 s";
 #else
   static constexpr auto Grace = std::chrono::seconds(1);
   static constexpr const char* GraceText = "a second";
+  static constexpr auto Ceiling = std::chrono::seconds(5);
+  static constexpr const char* CeilingText = "5 s";
 #endif
 
  private:
-  // Async-signal-safe: an atomic that is lock-free and a write(2); errno as it was.
+  // Async-signal-safe: an atomic that is lock-free, a write(2), and for a second signal a line
+  // said with system calls alone and _exit; errno as it was.
   static void onSignal(int signal) {
     const int saved = errno;
     int none = 0;
-    s_first.compare_exchange_strong(none, signal);
+    if (!s_first.compare_exchange_strong(none, signal)) endOnSecondSignal(signal, none);
     const uint64_t one = 1;
     ssize_t written = write(s_heard, &one, sizeof one);
     (void)written;
     errno = saved;
+  }
+
+  // A second signal, `first` the one that began the stop: the process ends here, in the handler,
+  // whatever thread it landed in and whatever the stop is at, so that a thread stuck or busy (or
+  // the signals' own, waiting out the grace) cannot hold it. Status 0, as when the stop's grace or
+  // ceiling ends it: the program was told to stop and it stopped, and a supervisor must not start
+  // it again (a unit's Restart=on-failure would, for 1 or for 128 + the signal as a shell shows
+  // an interrupted program); the line tells that the stop was cut short. Said with system calls
+  // alone: the thread it interrupts may hold the allocator or the log's lock.
+  [[noreturn]] static void endOnSecondSignal(int signal, int first) {
+    char number[16];
+    const char* numberEnd = std::to_chars(number, number + sizeof number, signal).ptr;
+    char firstNumber[16];
+    const char* firstEnd = std::to_chars(firstNumber, firstNumber + sizeof firstNumber, first).ptr;
+    core::logNoticeAndExit(0, {"Signal ", std::string_view(number, numberEnd - number), " after signal ",
+                               std::string_view(firstNumber, firstEnd - firstNumber),
+                               ": a second signal ends the program now, without the rest of its stop."});
   }
 
   // Touches nothing but statics: the process may end while it waits on the log.
@@ -161,25 +191,33 @@ class TerminationSignals {
       if (p[1].revents) return;
       uint64_t count = 0;
       if (read(s_heard, &count, sizeof count) != static_cast<ssize_t>(sizeof count)) continue;
-      if (m_received.exchange(true)) continue;  // the stop is under way already
+      if (m_received.exchange(true)) continue;  // a second signal ends the process in its handler
       break;
     }
     const int signal = s_first.load();
-    // The second starts before anything that can block: the log takes its lock and may wait on
-    // the system log or on a standard error nobody reads, so its line is said by a thread of its
-    // own, left to itself. A log that blocks it blocks the main thread's stop too, which the
-    // second then ends.
+    // The grace and the ceiling start before anything that can block: the log takes its lock and
+    // may wait on the system log or on a standard error nobody reads, so its line is said by a
+    // thread of its own, left to itself. A log that blocks it blocks the main thread's stop too,
+    // which the grace then ends.
+    const auto ceiling = Clock::now() + Ceiling;
     progress();
     const uint64_t one = 1;
     ssize_t written = write(m_interrupt, &one, sizeof one);
     (void)written;
     core::RunLoop::main().stop();
     std::thread(tell, signal).detach();
-    // Until the main thread has finished, or a second has passed since it last went on.
+    // Until the main thread has finished, a second has passed since it last went on, or the
+    // ceiling has come whatever it does.
+    bool stuck = false;
     for (;;) {
+      const auto now = Clock::now();
       const auto last = std::max(Clock::time_point(Clock::duration(m_progress.load())), core::WorkProgress::last());
-      const auto left = last + Grace - Clock::now();
-      if (left <= Clock::duration::zero()) break;
+      const auto graceLeft = last + Grace - now;
+      const auto left = std::min(graceLeft, ceiling - now);
+      if (left <= Clock::duration::zero()) {
+        stuck = graceLeft <= Clock::duration::zero();
+        break;
+      }
       pollfd f{m_finished, POLLIN, 0};
       const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
       if (poll(&f, 1, static_cast<int>(ms)) > 0) return;
@@ -187,9 +225,14 @@ class TerminationSignals {
     // Said with system calls alone: whatever the main thread is stuck in may hold the allocator.
     char number[16];
     const char* numberEnd = std::to_chars(number, number + sizeof number, signal).ptr;
-    core::logNoticeAndExit(0, {"Signal ", std::string_view(number, numberEnd - number),
-                               ": the program did not stop within ", GraceText,
-                               " (stuck inside the window system or a read); ending it now."});
+    const std::string_view said(number, numberEnd - number);
+    if (stuck) {
+      core::logNoticeAndExit(0, {"Signal ", said, ": the program did not stop within ", GraceText,
+                                 " (stuck inside the window system or a read); ending it now."});
+    }
+    core::logNoticeAndExit(0, {"Signal ", said, ": the program did not stop within ", CeilingText,
+                               ", the stop's ceiling, while still at work (a first screen or a layout that does "
+                               "not end); ending it now."});
   }
 
   static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free atomic");
@@ -264,17 +307,19 @@ class ScreenOutput {
 // For the signal tests alone: KT_TEST_LAUNCH_HOLD names a FIFO that the making of the first
 // screen opens, so that the test knows the program is inside it. Handed "w", it waits for the
 // stop and then goes on loading views for `busyFor`, as a first screen that takes long to make
-// would; handed nothing, it stands still in the read, as a main thread stuck in a call does.
+// would; handed "f", it does so for ever, as one that keeps loading would, until the process is
+// ended; handed nothing, it stands still in the read, as a main thread stuck in a call does.
 void holdTheFirstScreenForTests(const char* fifo, std::chrono::steady_clock::duration busyFor) {
   const int fd = ::open(fifo, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return;
   char mode = 0;
-  const bool works = read(fd, &mode, 1) == 1 && mode == 'w';
+  if (read(fd, &mode, 1) != 1) mode = 0;
   close(fd);
-  if (!works) return;
+  if (mode != 'w' && mode != 'f') return;
+  const bool forever = mode == 'f';
   while (!core::RunLoop::main().isStopping()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   const auto until = std::chrono::steady_clock::now() + busyFor;
-  while (std::chrono::steady_clock::now() < until) {
+  while (forever || std::chrono::steady_clock::now() < until) {
     std::make_shared<ui::ViewController>()->view();
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
@@ -283,6 +328,14 @@ void holdTheFirstScreenForTests(const char* fifo, std::chrono::steady_clock::dur
 }  // namespace
 
 int main(int argc, char** argv) {
+  // SIGCHLD at its default, whatever whoever started the program left it at: inherited ignored
+  // (as some launchers and process managers leave it), the kernel reaps every child the program
+  // or its libraries start as it ends (the host lookup for the session bus, GStreamer's plugin
+  // scanner), and the wait for it fails with ECHILD; the children would inherit it ignored too.
+  struct sigaction childDefault {};
+  childDefault.sa_handler = SIG_DFL;
+  sigemptyset(&childDefault.sa_mask);
+  sigaction(SIGCHLD, &childDefault, nullptr);
   // Termination signals are heard from here on: one that comes during the checks below, or
   // before the thread that stops the program exists, still stops it in order.
   TerminationSignals termination;

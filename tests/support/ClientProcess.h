@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/ChildEnvironment.h"
@@ -55,6 +56,7 @@ class ClientProcess {
     }
     if (m_pid == 0) {
       prctl(PR_SET_PDEATHSIG, SIGKILL);
+      for (int ignored : m_ignored) ::signal(ignored, SIG_IGN);
       dup2(fds[1], 2);
       int out = ::open("/dev/null", O_WRONLY);
       if (out >= 0) dup2(out, 1);
@@ -65,6 +67,10 @@ class ClientProcess {
     m_err = fds[0];
     return true;
   }
+
+  // The signals the next start()s leave ignored in the program, as a launcher that ignores them
+  // does (their disposition passes through exec).
+  void ignoreInProgram(std::vector<int> signals) { m_ignored = std::move(signals); }
 
   // Reads the standard error until it holds `text` (true) or ends (false); gives up after a minute.
   bool readUntil(const std::string& text) {
@@ -137,6 +143,7 @@ class ClientProcess {
   int m_err = -1;
   int m_status = -1;
   std::string m_said;
+  std::vector<int> m_ignored;
   std::chrono::steady_clock::time_point m_signalled;
 };
 
