@@ -158,6 +158,18 @@ int openLaunchHold(const std::string& fifo) {
   return fd;
 }
 
+// Starts the program with its first screen held at `fifo` and told to work for ever once the stop
+// has begun. False (the program never reached its first screen) when it could not be.
+bool startWorkingForEver(support::ClientProcess& client, const std::string& fifo) {
+  if (mkfifo(fifo.c_str(), 0600) != 0) return false;
+  if (!client.start(KT_CLIENT_PATH, {"KT_OFFSCREEN=1", "KT_TEST_LAUNCH_HOLD=" + fifo})) return false;
+  const int fd = openLaunchHold(fifo);
+  if (fd < 0) return false;
+  const bool told = ::write(fd, "f", 1) == 1;
+  close(fd);
+  return told;
+}
+
 // A signal in the program's first moments (SIGTERM in its first 0.2 s) ended it by the signal, so
 // that the unit saw a failure. It is sent while the program reads its arguments' settings form, the
 // first thing its main reads, and then at a sweep of moments after that, through the checks,
@@ -235,14 +247,8 @@ TEST_F(ClientSignalsTest, ASignalDuringALongFirstScreenWaitsForItsWorkButNotForA
 // counted from the signal, with its line and status 0: not before the ceiling, and long before a
 // supervisor's SIGKILL.
 TEST_F(ClientSignalsTest, AFirstScreenThatNeverStopsWorkingIsEndedAtTheStopsCeiling) {
-  const std::string fifo = homePath() + "/hold-for-ever";
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   support::ClientProcess client;
-  ASSERT_TRUE(client.start(KT_CLIENT_PATH, {"KT_OFFSCREEN=1", "KT_TEST_LAUNCH_HOLD=" + fifo}));
-  const int fd = openLaunchHold(fifo);
-  ASSERT_GE(fd, 0) << "the program never reached its first screen: " << client.said();
-  ASSERT_EQ(::write(fd, "f", 1), 1);
-  close(fd);
+  ASSERT_TRUE(startWorkingForEver(client, homePath() + "/hold-for-ever")) << client.said();
   client.signal(SIGTERM);
   const int status = client.exitStatus(static_cast<int>(StopCeiling.count()) + 60);
   const double took = client.sinceSignal();
@@ -259,14 +265,8 @@ TEST_F(ClientSignalsTest, AFirstScreenThatNeverStopsWorkingIsEndedAtTheStopsCeil
 // once, with its line and status 0, well before the stop's ceiling would have.
 TEST_F(ClientSignalsTest, ASecondSignalEndsItAtOnceWhileTheStopWaitsOnWork) {
   const int sent = ignoredHere(SIGINT) ? SIGTERM : SIGINT;
-  const std::string fifo = homePath() + "/hold-for-ever";
-  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   support::ClientProcess client;
-  ASSERT_TRUE(client.start(KT_CLIENT_PATH, {"KT_OFFSCREEN=1", "KT_TEST_LAUNCH_HOLD=" + fifo}));
-  const int fd = openLaunchHold(fifo);
-  ASSERT_GE(fd, 0) << "the program never reached its first screen: " << client.said();
-  ASSERT_EQ(::write(fd, "f", 1), 1);
-  close(fd);
+  ASSERT_TRUE(startWorkingForEver(client, homePath() + "/hold-for-ever")) << client.said();
   client.signal(sent);
   // The stop is under way once the first signal's line is said.
   ASSERT_TRUE(client.readUntil("signal " + std::to_string(sent) + " received, stopping")) << client.said();
