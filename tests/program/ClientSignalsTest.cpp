@@ -149,6 +149,18 @@ constexpr const char* StopCeilingText = "5 s";
 // for reading, inside its first screen's making; -1 when it never did within a minute. What the
 // test writes there says how the first screen goes on: "w" working for twice the stop's grace
 // once the stop has begun, "f" working for ever, nothing (the end closed) standing still.
+// Tells the held first screen how to go on (`mode`), then waits until it has read that (it removes
+// the FIFO), so that a signal sent next finds it going on.
+bool tellLaunchHold(int fd, const std::string& fifo, char mode) {
+  const bool told = ::write(fd, &mode, 1) == 1;
+  close(fd);
+  for (auto until = std::chrono::steady_clock::now() + 60s; told && std::chrono::steady_clock::now() < until;) {
+    if (::access(fifo.c_str(), F_OK) != 0) return true;
+    std::this_thread::sleep_for(2ms);
+  }
+  return false;
+}
+
 int openLaunchHold(const std::string& fifo) {
   int fd = -1;
   for (auto until = std::chrono::steady_clock::now() + 60s; fd < 0 && std::chrono::steady_clock::now() < until;) {
@@ -164,10 +176,7 @@ bool startWorkingForEver(support::ClientProcess& client, const std::string& fifo
   if (mkfifo(fifo.c_str(), 0600) != 0) return false;
   if (!client.start(KT_CLIENT_PATH, {"KT_OFFSCREEN=1", "KT_TEST_LAUNCH_HOLD=" + fifo})) return false;
   const int fd = openLaunchHold(fifo);
-  if (fd < 0) return false;
-  const bool told = ::write(fd, "f", 1) == 1;
-  close(fd);
-  return told;
+  return fd >= 0 && tellLaunchHold(fd, fifo, 'f');
 }
 
 // A signal in the program's first moments (SIGTERM in its first 0.2 s) ended it by the signal, so
@@ -229,11 +238,11 @@ TEST_F(ClientSignalsTest, ASignalDuringALongFirstScreenWaitsForItsWorkButNotForA
     const int fd = openLaunchHold(fifo);
     ASSERT_GE(fd, 0) << "the program never reached its first screen: " << client.said();
     if (works) {
-      ASSERT_EQ(::write(fd, "w", 1), 1);
+      ASSERT_TRUE(tellLaunchHold(fd, fifo, 'w')) << client.said();
     }
     client.signal(SIGTERM);
     EXPECT_EQ(client.exitStatus(), 0) << client.said();
-    close(fd);
+    if (!works) close(fd);
     const bool endedByGrace = client.said().find("the program did not stop within") != std::string::npos;
     EXPECT_EQ(endedByGrace, !works) << client.said();
     EXPECT_EQ(client.said().find("stopped") != std::string::npos, works) << client.said();
