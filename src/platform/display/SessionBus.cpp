@@ -209,8 +209,9 @@ int aboveStandardStreams(int fd) {
   return moved;
 }
 
-// What the lookup's process does between its making and its program, prepared beforehand: it
-// shares this process's memory until its program runs, so it calls nothing but the kernel.
+// What the lookup's process does between its making and its program, prepared beforehand: it is a
+// copy of this process with one thread, whose other threads may have held locks as it was made, so
+// it calls nothing but the kernel.
 struct LookupChild {
   int nullFd = -1;    // /dev/null: its input and its error output
   int outputFd = -1;  // the pipe's writing end: its output
@@ -222,7 +223,7 @@ struct LookupChild {
 
 // The lookup's process until its program runs: every signal action back to its default (all of
 // them are blocked meanwhile), only 0, 1 and 2 open, no signal blocked, then the program. Not
-// instrumented: the sanitizers' bookkeeping is this process's, which it shares.
+// instrumented: the sanitizers' bookkeeping is a copy of this process's, made mid-way.
 __attribute__((no_sanitize("address", "thread", "undefined"))) int runLookupChild(void* argument) {
   const LookupChild& child = *static_cast<const LookupChild*>(argument);
   // The kernel's sigaction, whatever its layout on this machine: all zero is the default action,
@@ -304,7 +305,7 @@ bool LookupProcess::start(const std::string& host) {
   if (::pipe2(fds, O_CLOEXEC) != 0) return false;
   const int readEnd = aboveStandardStreams(fds[0]), writeEnd = aboveStandardStreams(fds[1]);
   const int nullFd = aboveStandardStreams(::open("/dev/null", O_RDWR | O_CLOEXEC));
-  // The stack it runs on until its program does (this one's thread waits meanwhile).
+  // The stack it runs on until its program does (in its copy of this process's memory).
   constexpr size_t StackBytes = 64 * 1024;
   void* stack = ::mmap(nullptr, StackBytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
   std::vector<std::string> programs(std::begin(LookupPrograms), std::end(LookupPrograms));
@@ -343,7 +344,10 @@ bool LookupProcess::start(const std::string& host) {
     sigset_t all, before;
     sigfillset(&all);
     pthread_sigmask(SIG_SETMASK, &all, &before);
-    const int flags = CLONE_VM | CLONE_VFORK | SIGCHLD | (g_processDescriptors ? CLONE_PIDFD : 0);
+    // Its own copy of this process's memory (no CLONE_VM), as fork makes: ThreadSanitizer takes a
+    // clone for a fork and marks the child's memory as forked, which shared memory would mark in this
+    // process too (no thread could be started after it). This thread waits until its program runs.
+    const int flags = CLONE_VFORK | SIGCHLD | (g_processDescriptors ? CLONE_PIDFD : 0);
     pid = ::clone(runLookupChild, static_cast<char*>(stack) + StackBytes, flags, &child, &pidfd);
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
   }
