@@ -14,9 +14,11 @@ inline constexpr double kDefaultWait = 60.0;
 inline constexpr double kDefaultWait = 20.0;
 #endif
 
-// Runs the main run loop in the default mode until the condition holds (checked before
-// starting and after every turn that handled something) or the time-out passes. The time-out
-// is real time, so a test on the virtual clock still gives up. Returns whether the condition held.
+// Runs the main run loop in the default mode until the condition holds or the time-out passes.
+// The condition is checked before starting, after every turn that handled something, and every
+// few tens of milliseconds of real time while the loop waits, so that a change made by another
+// thread or a peer is seen. The time-out is real time, so a test on the virtual clock still gives
+// up. Returns whether the condition held.
 bool runUntil(const std::function<bool()>& condition, double timeoutSeconds = kDefaultWait);
 
 // Like runUntil, but never moves the virtual clock: for a test that waits on another thread or

@@ -350,6 +350,39 @@ TEST_F(RunLoopTest, RunUntilNestedInACallbackGivesUpWhenTheLoopStops) {
   keepAlive->invalidate();
 }
 
+// On virtual time, a loop whose only work is a quiet socket waits on it for ever, with no date to
+// skip to. The tests' wait still sees a condition another thread makes true (a frame a stand-in
+// peer received) at once, not at its time-out, and still lets the clock skip to a timer.
+TEST_F(RunLoopTest, RunUntilOnVirtualTimeSeesAnotherThreadsChangeWhileTheLoopWaitsOnASocket) {
+  support::VirtualClock clock;
+  SocketPair pair;
+  auto quiet = FdSource::create(pair.fds[0], FdSource::Readable, [](unsigned) {});
+  loop().addSource(quiet);
+  constexpr double kTimeout = 30;
+
+  for (int round = 0; round < 3; ++round) {
+    std::atomic<bool> done{false};
+    std::thread peer([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      done = true;
+    });
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(support::runUntil([&] { return done.load(); }, kTimeout)) << round;
+    const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    peer.join();
+    // Before the change it took the whole time-out: only then was the condition looked at again.
+    EXPECT_LT(took, kTimeout / 2) << round;
+  }
+
+  bool fired = false;
+  auto later = Timer::create(3600, false, [&](Timer&) { fired = true; });
+  loop().addTimer(later);
+  const double before = Clock::now();
+  EXPECT_TRUE(support::runUntil([&] { return fired; }, kTimeout));
+  EXPECT_GE(Clock::now() - before, 3600);
+  quiet->invalidate();
+}
+
 // A waiter that, told Stopped, waits again before returning (a second synchronous call from the
 // same callback) is not held up: the loop is still stopping, so its run returns at once.
 TEST_F(RunLoopTest, ARunStartedWhileTheLoopIsStoppingReturnsAtOnce) {
