@@ -9,6 +9,7 @@
 // too; one that waiting cannot mend ends it at once with display::ConfigurationErrorStatus (78).
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -17,9 +18,11 @@
 #include <atomic>
 #include <cerrno>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <chrono>
+#include <ctime>
 #include <thread>
 
 #include "app/AppDelegate.h"
@@ -54,11 +57,12 @@ namespace {
 // came before it existed is waiting there for it. A signal is said, makes interruptFd() readable
 // (which ends the wait for a display) and stops the main run loop, from where the program stops in
 // order. Until the main thread has let go of the display (displayReleased()), nothing else can
-// hold it for long, it tells of its stop's progress (progress()), and its work tells of itself
-// (core::WorkProgress: views made, images decoded, layers drawn), so that a long step (the first
-// screen being made when the signal comes) runs to its end and the stop goes on in order after
-// it; should a second pass without either (it is stuck inside the window system, on a stopped
-// server, ...), the thread says so and ends the process itself with status 0. Work is waited for
+// hold it for long, it tells of its stop's progress (progress()), its work tells of itself
+// (core::WorkProgress: views made, images decoded, layers drawn), and the time the main thread
+// runs on a processor counts too, so that a long step (the first screen being made when the
+// signal comes, on a machine so loaded that each step is slow) runs to its end and the stop goes
+// on in order after it; should a second pass without any of that (it waits inside the window
+// system, on a stopped server, ...), the thread says so and ends the process itself with status 0. Work is waited for
 // up to a ceiling counted from the signal (Ceiling), so that a main thread that never stops
 // working (a first screen that keeps loading, a layout that loops) is ended too, the same way,
 // well before a supervisor's own limit (systemd's 90 s, then SIGKILL). A second SIGINT or SIGTERM
@@ -101,13 +105,16 @@ class TerminationSignals {
   // A signal has come, whether or not the thread has seen it yet.
   static bool pending() { return s_first.load() != 0; }
 
-  // The thread that hears them. False when it could not be started.
+  // The thread that hears them, named "signals" (as top -H and /proc show it). Called by the main
+  // thread, whose processor time it watches. False when it could not be started.
   bool start() {
     m_interrupt = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     m_finished = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     if (s_heard < 0 || m_interrupt < 0 || m_finished < 0) return false;
+    if (pthread_getcpuclockid(pthread_self(), &m_mainCpuClock) != 0) m_mainCpuClock = -1;
     progress();
     m_thread = std::thread([this] { listen(); });
+    pthread_setname_np(m_thread.native_handle(), "signals");
     return true;
   }
 
@@ -207,11 +214,21 @@ class TerminationSignals {
     core::RunLoop::main().stop();
     std::thread(tell, signal).detach();
     // Until the main thread has finished, a second has passed since it last went on, or the
-    // ceiling has come whatever it does.
+    // ceiling has come whatever it does. It is looked at four times a grace: having run on a
+    // processor for a hundredth of a look since the one before counts as going on. A thread
+    // blocked in a call runs for nothing; one that works on a starved machine (sixty busy
+    // processes on eight cores) still gets an eighth of a processor, far above that.
     bool stuck = false;
+    Clock::time_point ran{};
+    std::chrono::nanoseconds ranFor = mainThreadTime();
     for (;;) {
       const auto now = Clock::now();
-      const auto last = std::max(Clock::time_point(Clock::duration(m_progress.load())), core::WorkProgress::last());
+      const std::chrono::nanoseconds runTime = mainThreadTime();
+      if (runTime - ranFor >= Look / 100) {
+        ran = now;
+        ranFor = runTime;
+      }
+      const auto last = std::max({Clock::time_point(Clock::duration(m_progress.load())), core::WorkProgress::last(), ran});
       const auto graceLeft = last + Grace - now;
       const auto left = std::min(graceLeft, ceiling - now);
       if (left <= Clock::duration::zero()) {
@@ -219,7 +236,7 @@ class TerminationSignals {
         break;
       }
       pollfd f{m_finished, POLLIN, 0};
-      const auto ms = std::chrono::ceil<std::chrono::milliseconds>(left).count();
+      const auto ms = std::chrono::ceil<std::chrono::milliseconds>(std::min<Clock::duration>(left, Look)).count();
       if (poll(&f, 1, static_cast<int>(ms)) > 0) return;
     }
     // Said with system calls alone: whatever the main thread is stuck in may hold the allocator.
@@ -235,6 +252,17 @@ class TerminationSignals {
                                "not end); ending it now."});
   }
 
+  // How often the main thread's processor time is looked at during the stop.
+  static constexpr auto Look = std::chrono::duration_cast<std::chrono::milliseconds>(Grace) / 4;
+
+  // The processor time the main thread has run for (0 where the clock cannot be read: then only
+  // the marks of progress count).
+  std::chrono::nanoseconds mainThreadTime() const {
+    timespec t{};
+    if (m_mainCpuClock == -1 || clock_gettime(m_mainCpuClock, &t) != 0) return {};
+    return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
+  }
+
   static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free atomic");
   // Written by the handler: the first signal's number, and a count that makes s_heard readable.
   static inline std::atomic<int> s_first{0};
@@ -244,6 +272,7 @@ class TerminationSignals {
 
   int m_interrupt = -1;
   int m_finished = -1;
+  clockid_t m_mainCpuClock = -1;
   std::atomic<bool> m_received{false};
   std::atomic<Clock::rep> m_progress{0};
   std::thread m_thread;
@@ -307,15 +336,17 @@ class ScreenOutput {
 // For the signal tests alone: KT_TEST_LAUNCH_HOLD names a FIFO that the making of the first
 // screen opens, so that the test knows the program is inside it. Handed "w", it waits for the
 // stop and then goes on loading views for `busyFor`, as a first screen that takes long to make
-// would; handed "f", it does so for ever, as one that keeps loading would, until the process is
-// ended; handed nothing, it stands still in the read, as a main thread stuck in a call does.
+// would; handed "c", it computes for `busyFor` instead, without a view or any other mark of
+// progress, as one step of a start on a starved machine takes long; handed "f", it loads views
+// for ever, as a first screen that keeps loading would, until the process is ended; handed
+// nothing, it stands still in the read, as a main thread stuck in a call does.
 void holdTheFirstScreenForTests(const char* fifo, std::chrono::steady_clock::duration busyFor) {
   const int fd = ::open(fifo, O_RDONLY | O_CLOEXEC);
   if (fd < 0) return;
   char mode = 0;
   if (read(fd, &mode, 1) != 1) mode = 0;
   close(fd);
-  if (mode != 'w' && mode != 'f') return;
+  if (mode != 'w' && mode != 'c' && mode != 'f') return;
   // The FIFO gone tells the test that the mode was read: its signal then finds this thread in the
   // wait below (ThreadSanitizer lost one that came while the read and close were returning).
   ::unlink(fifo);
@@ -326,6 +357,13 @@ void holdTheFirstScreenForTests(const char* fifo, std::chrono::steady_clock::dur
   auto pause = [](int milliseconds) { ::poll(nullptr, 0, milliseconds); };
   while (!core::RunLoop::main().isStopping()) pause(1);
   const auto until = std::chrono::steady_clock::now() + busyFor;
+  if (mode == 'c') {
+    volatile uint64_t sum = 0;
+    while (std::chrono::steady_clock::now() < until) {
+      for (int i = 0; i < 100000; ++i) sum = sum + static_cast<uint64_t>(i);
+    }
+    return;
+  }
   while (forever || std::chrono::steady_clock::now() < until) {
     std::make_shared<ui::ViewController>()->view();
     pause(10);

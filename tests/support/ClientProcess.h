@@ -3,14 +3,17 @@
 // The client program run as a child, as a supervisor runs it: its environment changed by the
 // test, its standard error (its log) read by the test, its end and exit status waited for.
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,6 +21,35 @@
 #include "support/ChildEnvironment.h"
 
 namespace support {
+
+// Sends the client program `signal`. On the ThreadSanitizer build a termination signal goes to
+// the program's thread that hears them ("signals", waiting in poll), or to its main thread before
+// that thread exists, instead of to the whole process: the kernel gives a process's signal to any
+// of its threads, and ThreadSanitizer holds one that lands on a library's thread parked on a raw
+// futex until that thread wakes, which may be never. Everywhere else the process is signalled,
+// as a supervisor does.
+inline void signalProgram(pid_t pid, int signal) {
+#if defined(__SANITIZE_THREAD__)
+  if (signal == SIGTERM || signal == SIGINT) {
+    pid_t to = pid;
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    if (DIR* dir = opendir(tasks.c_str())) {
+      while (const dirent* entry = readdir(dir)) {
+        char name[32] = {};
+        const int fd = ::open((tasks + "/" + entry->d_name + "/comm").c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) continue;
+        const ssize_t n = ::read(fd, name, sizeof name - 1);
+        ::close(fd);
+        if (n > 0 && std::string(name, static_cast<size_t>(n)) == "signals\n") to = static_cast<pid_t>(std::atoi(entry->d_name));
+      }
+      closedir(dir);
+    }
+    ::syscall(SYS_tgkill, pid, to, signal);
+    return;
+  }
+#endif
+  ::kill(pid, signal);
+}
 
 class ClientProcess {
  public:
@@ -117,7 +149,7 @@ class ClientProcess {
   void signal(int signal) {
     if (m_pid <= 0) return;
     m_signalled = std::chrono::steady_clock::now();
-    ::kill(m_pid, signal);
+    signalProgram(m_pid, signal);
   }
   // Seconds from the last signal() to now.
   double sinceSignal() const {
