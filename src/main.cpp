@@ -184,8 +184,11 @@ class TerminationSignals {
                                ": a second signal ends the program now, without the rest of its stop."});
   }
 
-  // Touches nothing but statics: the process may end while it waits on the log.
+  // Touches nothing but statics: the process may end while it waits on the log. Named apart
+  // from the thread that starts it, whose name it would inherit: "signals" is the one that hears
+  // them.
   static void tell(int signal) {
+    pthread_setname_np(pthread_self(), "signal-line");
     KT_LOG("signal %d received, stopping", signal);
     s_told.store(true);
     s_told.notify_all();

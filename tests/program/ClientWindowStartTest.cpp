@@ -390,7 +390,8 @@ TEST_F(ClientWindowStartTest, AProgramPausedPastTheStartsLimitGoesOnUnlessItsDis
     }
     // Counted from the pause, the limit has passed: the program, resumed, would end now (the
     // display answers at once, a fresh connection passing the proxy).
-    ASSERT_EQ(client.exitStatus(4), -1) << client.said();
+    const int early = client.exitStatus(4);
+    ASSERT_EQ(early, -1) << "ended with status " << early << ": " << client.said();
     proxy->release();
     ASSERT_TRUE(client.readUntil(FirstFrame)) << client.said();
     expectSigtermEndsIt(client);

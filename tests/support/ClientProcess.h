@@ -23,8 +23,9 @@
 namespace support {
 
 // Sends the client program `signal`. On the ThreadSanitizer build a termination signal goes to
-// the program's thread that hears them ("signals", waiting in poll), or to its main thread before
-// that thread exists, instead of to the whole process: the kernel gives a process's signal to any
+// the program's thread that hears them ("signals", waiting in poll; the first of that name, as a
+// thread it starts bears its name until it names itself), or to its main thread before that
+// thread exists, instead of to the whole process: the kernel gives a process's signal to any
 // of its threads, and ThreadSanitizer holds one that lands on a library's thread parked on a raw
 // futex until that thread wakes, which may be never. Everywhere else the process is signalled,
 // as a supervisor does.
@@ -40,7 +41,8 @@ inline void signalProgram(pid_t pid, int signal) {
         if (fd < 0) continue;
         const ssize_t n = ::read(fd, name, sizeof name - 1);
         ::close(fd);
-        if (n > 0 && std::string(name, static_cast<size_t>(n)) == "signals\n") to = static_cast<pid_t>(std::atoi(entry->d_name));
+        const pid_t tid = static_cast<pid_t>(std::atoi(entry->d_name));
+        if (n > 0 && std::string(name, static_cast<size_t>(n)) == "signals\n" && (to == pid || tid < to)) to = tid;
       }
       closedir(dir);
     }
