@@ -62,10 +62,10 @@ namespace {
 // runs on a processor counts too, so that a long step (the first screen being made when the
 // signal comes, on a machine so loaded that each step is slow) runs to its end and the stop goes
 // on in order after it; should a second pass without any of that (it waits inside the window
-// system, on a stopped server, ...), the thread says so and ends the process itself with status 0. Work is waited for
-// up to a ceiling counted from the signal (Ceiling), so that a main thread that never stops
-// working (a first screen that keeps loading, a layout that loops) is ended too, the same way,
-// well before a supervisor's own limit (systemd's 90 s, then SIGKILL). A second SIGINT or SIGTERM
+// system, on a stopped server, ...), the thread says so and ends the process itself with status
+// 0. Work is waited for up to a ceiling counted from the signal (Ceiling), so that a main thread
+// that never stops working (a first screen that keeps loading, a layout that loops) is ended too,
+// the same way, well before a supervisor's own limit (systemd's 90 s, then SIGKILL). A second SIGINT or SIGTERM
 // ends the process at once, from its handler, whatever the stop is at: whoever sends it (Ctrl-C
 // pressed twice) wants it gone now.
 class TerminationSignals {
@@ -231,7 +231,8 @@ class TerminationSignals {
         ran = now;
         ranFor = runTime;
       }
-      const auto last = std::max({Clock::time_point(Clock::duration(m_progress.load())), core::WorkProgress::last(), ran});
+      const auto last =
+          std::max({Clock::time_point(Clock::duration(m_progress.load())), core::WorkProgress::last(), ran});
       const auto graceLeft = last + Grace - now;
       const auto left = std::min(graceLeft, ceiling - now);
       if (left <= Clock::duration::zero()) {

@@ -5,7 +5,9 @@
 // server's set-up of one true-colour screen) and then
 // misbehaves on the connections after it, which are the window system's own: takes them and never
 // answers (Stalls), closes each at once (ClosesAtOnce), or, a compositor, answers each with the
-// display's error (a protocol error, as on a registry it refuses) and closes it (ErrsAtOnce). Or
+// display's error (a protocol error, as on a registry it refuses) and closes it (ErrsAtOnce), or
+// closes it only when the next connection comes (ErrsThenClosesLate: the close after the error
+// that comes after the window system has read the error, as on a busy machine). Or
 // it never answers anything, its
 // connections left waiting in its queue (Silent: a server hung or stopped while it starts), closes
 // every connection at once, the first too (ClosesAll: one that dies during its start), refuses
@@ -60,7 +62,7 @@ inline std::string xAnswer(uint8_t status, uint8_t reasonLength, const std::stri
 
 class StandInDisplay {
  public:
-  enum Behaviour { Stalls, ClosesAtOnce, Silent, ClosesAll, Refuses, Answers, ErrsAtOnce };
+  enum Behaviour { Stalls, ClosesAtOnce, Silent, ClosesAll, Refuses, Answers, ErrsAtOnce, ErrsThenClosesLate };
 
   static std::unique_ptr<StandInDisplay> wayland(const std::string& path, Behaviour behaviour) {
     std::unique_ptr<StandInDisplay> d(new StandInDisplay(behaviour, false, ""));
@@ -104,6 +106,7 @@ class StandInDisplay {
       m_thread.join();
     }
     for (int fd : m_connections) close(fd);
+    if (m_lateClose >= 0) close(m_lateClose);
     if (m_stop >= 0) close(m_stop);
     if (m_fd >= 0) close(m_fd);
     if (!m_path.empty()) unlink(m_path.c_str());
@@ -267,16 +270,22 @@ class StandInDisplay {
       if (p[1].revents) return;
       const int c = accept4(m_fd, nullptr, nullptr, SOCK_CLOEXEC);
       if (c < 0) continue;
+      if (m_lateClose >= 0) {
+        close(m_lateClose);
+        m_lateClose = -1;
+      }
       const int index = m_accepted;
+      const bool errs = m_behaviour == ErrsAtOnce || m_behaviour == ErrsThenClosesLate;
       std::string answer;
       if (m_behaviour == Refuses) answer = xRefusal(m_refusal);
-      else if (m_behaviour == ErrsAtOnce && index > 0) answer = waylandError(1, "invalid method get_registry");
+      else if (errs && index > 0) answer = waylandError(1, "invalid method get_registry");
       else if ((index == 0 || m_behaviour == Answers) && m_behaviour != ClosesAll) answer = m_x11 ? xSetupSuccess() : waylandRegistryDone();
       if (!answer.empty()) {
         ssize_t sent = send(c, answer.data(), answer.size(), MSG_NOSIGNAL);
         (void)sent;
       }
       if (m_behaviour == ClosesAll || ((m_behaviour == ClosesAtOnce || m_behaviour == ErrsAtOnce) && index > 0)) close(c);
+      else if (m_behaviour == ErrsThenClosesLate && index > 0) m_lateClose = c;
       else m_connections.push_back(c);
       ++m_accepted;
     }
@@ -289,6 +298,7 @@ class StandInDisplay {
   int m_stop = -1;
   std::string m_path, m_lock, m_display;
   std::vector<int> m_connections;  // the server thread's until it has ended
+  int m_lateClose = -1;            // ErrsThenClosesLate's connection, closed at the next one
   std::thread m_thread;
   std::atomic<int> m_accepted{0};
   std::atomic<bool> m_serving{false};

@@ -272,9 +272,13 @@ void crashed(int signal) {
     return;
   }
   // Only what is safe in a signal handler: the target written beforehand, system calls, the end.
+  // The connection is looked at again once the display has answered: a compositor that refuses
+  // a connection sends its error and then closes it, and the window system may crash on the error
+  // before the close has come. The display answers a new connection only after it has dealt with
+  // the old one, so the close is seen then.
+  const bool canAsk = g_target.peerLength > 0 && g_target.requestLength > 0;
   if (g_hungUpSeen.load() || hungUp() ||
-      (g_target.peerLength > 0 && g_target.requestLength > 0 &&
-       !displayAnswers(WindowStartWatch::AnswerMilliseconds))) {
+      (canAsk && (!displayAnswers(WindowStartWatch::AnswerMilliseconds) || hungUp()))) {
     WindowStartWatch::endProcess(1, {WindowStartWatch::LinePrefix, whereText(),
                                ": the window system crashed during its start (", signalName(signal),
                                "). Stopping."});
@@ -283,7 +287,7 @@ void crashed(int signal) {
   // line first, so that the journal says what happened and where. Unless another thread is ending
   // the process already, with its own line.
   if (!claimTheEnd()) waitForTheEnd();
-  if (g_target.peerLength > 0 && g_target.requestLength > 0) {
+  if (canAsk) {
     core::logNoticeUnbuffered({WindowStartWatch::CrashLinePrefix, signalName(signal), ", though ", whereText(),
                                " answers. Ending by the signal."});
   } else {
