@@ -12,10 +12,14 @@
 #include "platform/core/PropertyList.h"
 #include "platform/net/URLError.h"
 #include "support/RunUntil.h"
+#include "support/SessionsLetGo.h"
 #include "support/TempHome.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <regex>
 #include <typeinfo>
 
@@ -41,7 +45,7 @@ struct Result {
   std::optional<core::Error> error;
 };
 
-class HCHTTPSessionManagerTest : public support::TempHomeTest {
+class HCHTTPSessionManagerTest : public support::SessionsLetGoAtEnd, public support::TempHomeTest {
  protected:
   ~HCHTTPSessionManagerTest() override {
     m_server.release();
@@ -332,6 +336,42 @@ TEST_F(HCHTTPSessionManagerTest, ArchivesRoundTripThroughAPropertyList) {
   plainDecoded->invalidateSessionCancelingTasks(true);
   byIdentifier.set("$class", "HCImageResponseSerializer");
   EXPECT_FALSE(kt::HCURLSessionManager::initWithCoder(byIdentifier));
+}
+
+// ---------------------------------------------------------------------------------------------
+// The process's end
+
+// Read by the exit handler below, which runs after the sessions' own (registered later, at the
+// first session): by then the manager and its session must have let go of each other.
+std::weak_ptr<HCHTTPSessionManager> g_managerAtExit;
+
+void managerMustBeGoneAtExit() {
+  if (g_managerAtExit.expired()) return;
+  std::fputs("the manager and its session still hold each other as the process ends\n", stderr);
+  std::_Exit(3);
+}
+
+using HCHTTPSessionManagerDeathTest = HCHTTPSessionManagerTest;
+
+// A request still under way as the process ends (a stop during a page load): the session holds
+// its manager as its delegate and the manager its session, and the session thread that leaves
+// for the exit must let go of its side, or the whole graph (serializers, tasks, libcurl's
+// handles) is left held by nothing but itself, which the leak checker reports.
+TEST_F(HCHTTPSessionManagerDeathTest, AProcessEndingDuringARequestLeavesNoManagerBehind) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        std::atexit(managerMustBeGoneAtExit);
+        auto manager = HCHTTPSessionManager::create(net::URL::fromString(m_server.url("/")));
+        manager->setResponseSerializer(kt::HCHTTPResponseSerializer::serializer());
+        manager->GET("stall", core::Value(core::Value::Dictionary{}), nullptr, nullptr);
+        manager->finishTasksAndInvalidate();
+        if (!m_server.waitForStalled(1)) std::_Exit(4);
+        g_managerAtExit = manager;
+        manager.reset();
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

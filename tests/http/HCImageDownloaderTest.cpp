@@ -11,6 +11,7 @@
 #include "platform/net/URLCache.h"
 #include "platform/net/URLError.h"
 #include "support/RunUntil.h"
+#include "support/SessionsLetGo.h"
 #include "support/TempHome.h"
 
 #include <gtest/gtest.h>
@@ -25,7 +26,7 @@ struct Outcome {
   bool hadResponse = false;
 };
 
-class HCImageDownloaderTest : public ::testing::Test {
+class HCImageDownloaderTest : public support::SessionsLetGoAtEnd, public ::testing::Test {
  protected:
   // The default session settings carry a URL cache on disk: it lives in the test's own home.
   support::TempHome m_home;

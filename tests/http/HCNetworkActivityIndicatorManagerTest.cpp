@@ -6,6 +6,7 @@
 #include "platform/net/URLSession.h"
 #include "platform/ui/Application.h"
 #include "support/RunUntil.h"
+#include "support/SessionsLetGo.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,7 @@ namespace {
 
 using State = HCNetworkActivityIndicatorManager::State;
 
-class HCNetworkActivityIndicatorManagerTest : public ::testing::Test {
+class HCNetworkActivityIndicatorManagerTest : public support::SessionsLetGoAtEnd, public ::testing::Test {
  protected:
   HCNetworkActivityIndicatorManagerTest() {
     m_manager->setNetworkingActivityActionWithBlock([this](bool visible) { m_shown.push_back(visible); });

@@ -10,6 +10,7 @@
 #include "platform/security/Trust.h"
 #include "http/LoopbackServer.h"
 #include "support/RunUntil.h"
+#include "support/SessionsLetGo.h"
 #include "support/TempHome.h"
 #include "venue/Gallery.h"
 #include "venue/WebServer.h"
@@ -84,7 +85,7 @@ HCURLSessionManager::CompletionHandler completionInto(Outcome& outcome) {
   };
 }
 
-class HCURLSessionManagerTest : public support::TempHomeTest {
+class HCURLSessionManagerTest : public support::SessionsLetGoAtEnd, public support::TempHomeTest {
  protected:
   ~HCURLSessionManagerTest() override {
     m_server.release();
@@ -464,7 +465,7 @@ TEST_F(HCURLSessionManagerResumeTest, AServerThatIgnoresTheRangeGivesTheWholeFil
 // ---------------------------------------------------------------------------------------------
 // Challenges
 
-class HCURLSessionManagerTLSTest : public support::TempHomeTest {
+class HCURLSessionManagerTLSTest : public support::SessionsLetGoAtEnd, public support::TempHomeTest {
  protected:
   static std::unique_ptr<httplib::Server> makeTLSServer() {
     const auto& pki = testpki::pki();

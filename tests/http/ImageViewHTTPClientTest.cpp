@@ -12,13 +12,14 @@
 #include "platform/ui/Button.h"
 #include "platform/ui/ImageView.h"
 #include "support/RunUntil.h"
+#include "support/SessionsLetGo.h"
 
 #include <gtest/gtest.h>
 
 namespace kt {
 namespace {
 
-class ImageViewHTTPClientTest : public ::testing::Test {
+class ImageViewHTTPClientTest : public support::SessionsLetGoAtEnd, public ::testing::Test {
  protected:
   ImageViewHTTPClientTest() {
     m_manager = HCHTTPSessionManager::create(std::nullopt, HCImageDownloader::defaultURLSessionConfiguration());

@@ -106,6 +106,12 @@ class LoopbackServer {
     return m_received;
   }
 
+  // Waits until `count` requests have reached the held reply (false after 15 s).
+  bool waitForStalled(int count) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_cv.wait_for(lock, std::chrono::seconds(15), [&] { return m_stalled >= count; });
+  }
+
   void release() {
     {
       std::lock_guard<std::mutex> lock(m_mutex);
@@ -129,6 +135,8 @@ class LoopbackServer {
 
   void waitForRelease() {
     std::unique_lock<std::mutex> lock(m_mutex);
+    ++m_stalled;
+    m_cv.notify_all();
     m_cv.wait_for(lock, std::chrono::seconds(20), [this] { return m_released; });
   }
 
@@ -138,6 +146,7 @@ class LoopbackServer {
   std::mutex m_mutex;
   std::condition_variable m_cv;
   bool m_released = false;
+  int m_stalled = 0;
   std::vector<Received> m_received;
 };
 

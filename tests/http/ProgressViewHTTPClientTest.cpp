@@ -4,13 +4,14 @@
 #include "http/ProgressViewHTTPClient.h"
 #include "platform/ui/ProgressView.h"
 #include "support/RunUntil.h"
+#include "support/SessionsLetGo.h"
 
 #include <gtest/gtest.h>
 
 namespace kt {
 namespace {
 
-class ProgressViewHTTPClientTest : public ::testing::Test {
+class ProgressViewHTTPClientTest : public support::SessionsLetGoAtEnd, public ::testing::Test {
  protected:
   ProgressViewHTTPClientTest() {
     m_manager = HCHTTPSessionManager::create();

@@ -5,13 +5,14 @@
 #include "platform/ui/RefreshControl.h"
 #include "platform/ui/ScrollView.h"
 #include "support/RunUntil.h"
+#include "support/SessionsLetGo.h"
 
 #include <gtest/gtest.h>
 
 namespace kt {
 namespace {
 
-class RefreshControlHTTPClientTest : public ::testing::Test {
+class RefreshControlHTTPClientTest : public support::SessionsLetGoAtEnd, public ::testing::Test {
  protected:
   RefreshControlHTTPClientTest() {
     m_manager = HCHTTPSessionManager::create();

@@ -9,6 +9,7 @@
 #include "platform/net/URLError.h"
 #include "platform/ui/WebView.h"
 #include "support/RunUntil.h"
+#include "support/SessionsLetGo.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +28,7 @@ class RecordingDelegate : public ui::WebViewDelegate {
   std::vector<std::string> calls;
 };
 
-class WebViewHTTPClientTest : public ::testing::Test {
+class WebViewHTTPClientTest : public support::SessionsLetGoAtEnd, public ::testing::Test {
  protected:
   WebViewHTTPClientTest() {
     auto& s = m_server.server();

@@ -21,6 +21,7 @@
 #include "platform/core/Queue.h"
 #include "platform/ui/Application.h"
 #include "support/RunUntil.h"
+#include "support/SessionsLetGo.h"
 #include "support/TempHome.h"
 
 using kt::ICImageCache;
@@ -44,7 +45,7 @@ void setModified(const std::string& path, int64_t seconds, int64_t nanoseconds =
   ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
 }
 
-class ICImageCacheTest : public support::TempHomeTest {
+class ICImageCacheTest : public support::SessionsLetGoAtEnd, public support::TempHomeTest {
  protected:
   ICImageCacheTest() : cache(std::make_shared<ICImageCache>("test", homePath() + "/caches")) {}
 

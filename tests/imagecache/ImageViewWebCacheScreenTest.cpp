@@ -9,6 +9,7 @@
 #include "platform/ui/TableView.h"
 #include "platform/ui/TableViewCell.h"
 #include "platform/ui/Window.h"
+#include "support/SessionsLetGo.h"
 #include "support/UiHarness.h"
 #include "ViewLoaderFixture.h"
 
@@ -44,7 +45,7 @@ class Thumbs : public ui::TableViewDataSource {
       gfx::Image::fromPixels(1, 1, std::vector<uint32_t>{0xffd0d0d0u});
 };
 
-class ThumbnailTableScreenTest : public support::ScreenTest,
+class ThumbnailTableScreenTest : public support::SessionsLetGoAtEnd, public support::ScreenTest,
                                  public ::testing::WithParamInterface<support::Device> {
  protected:
   // Whether every visible cell shows its own row's thumbnail.

@@ -17,6 +17,7 @@
 #include "platform/gfx/Image.h"
 #include "platform/net/URL.h"
 #include "support/RunUntil.h"
+#include "support/SessionsLetGo.h"
 #include "support/TempHome.h"
 #include "venue/Gallery.h"
 #include "venue/WebServer.h"
@@ -55,7 +56,7 @@ struct Result {
   std::optional<net::URL> url;
 };
 
-class ViewLoaderTest : public support::TempHomeTest {
+class ViewLoaderTest : public support::SessionsLetGoAtEnd, public support::TempHomeTest {
  protected:
   void SetUp() override { ASSERT_TRUE(web.start()); }
   // The shared downloader and the shared cache's disk queue are left idle, so no worker thread is

@@ -7,6 +7,7 @@
 #include "platform/core/Queue.h"
 #include "platform/gfx/Image.h"
 #include "support/RunUntil.h"
+#include "support/SessionsLetGo.h"
 #include "support/TempHome.h"
 #include "venue/WebServer.h"
 
@@ -54,7 +55,7 @@ class Deliveries {
   std::vector<Delivery> m_list;
 };
 
-class WebImageTest : public support::TempHomeTest {
+class WebImageTest : public support::SessionsLetGoAtEnd, public support::TempHomeTest {
  protected:
   WebImageTest() {
     EXPECT_TRUE(m_server.start());

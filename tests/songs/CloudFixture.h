@@ -10,6 +10,7 @@
 #include "songs/CloudApi.h"
 #include "songs/WGHTTPRequest.h"
 #include "support/RunUntil.h"
+#include "support/SessionsLetGo.h"
 #include "support/TempHome.h"
 #include "venue/CloudService.h"
 
@@ -41,7 +42,7 @@ inline kt::WGHTTPRequest::Finish recordInto(const std::shared_ptr<Outcome>& outc
   };
 }
 
-class CloudFixture : public support::TempHomeTest {
+class CloudFixture : public support::SessionsLetGoAtEnd, public support::TempHomeTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(m_service.start());

@@ -1,6 +1,7 @@
 #include "songs/FileDownload.h"
 
 #include "support/RunUntil.h"
+#include "support/SessionsLetGo.h"
 #include "venue/HttpServerThread.h"
 
 #include <gtest/gtest.h>
@@ -48,7 +49,7 @@ struct Recorder : kt::FileDownloadDelegate {
   bool onMain = true, connectionAtEnd = true;
 };
 
-class FileDownloadTest : public ::testing::Test {
+class FileDownloadTest : public support::SessionsLetGoAtEnd, public ::testing::Test {
  protected:
   FileDownloadTest() {
     // A length and a file name of its own in the reply.

@@ -24,6 +24,7 @@
 #include "songs/SongScreens.h"
 #include "support/RectExpectations.h"
 #include "support/ScopedEnv.h"
+#include "support/SessionsLetGo.h"
 #include "support/UiHarness.h"
 #include "venue/CloudService.h"
 #include "venue/HttpPeer.h"
@@ -43,7 +44,7 @@ void expectRect(const gfx::Rect& actual, const gfx::Rect& expected) {
   support::expectRect(actual, expected.x(), expected.y(), expected.width(), expected.height());
 }
 
-class ScanQRCodeVCTest : public support::ScreenTest {
+class ScanQRCodeVCTest : public support::SessionsLetGoAtEnd, public support::ScreenTest {
  protected:
   void SetUp() override {
     ui::Application::shared().setStatusBarOrientation(ui::InterfaceOrientation::Portrait);

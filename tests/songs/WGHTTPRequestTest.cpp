@@ -3,12 +3,17 @@
 
 #include "CloudFixture.h"
 
+#include "http/HCURLSessionManager.h"
 #include "platform/core/Log.h"
+#include "platform/core/NotificationCenter.h"
+#include "platform/net/SessionThreads.h"
 #include "platform/net/URLError.h"
 #include "songs/CloudHosts.h"
+#include "support/SessionsLetGo.h"
 
 #include <dirent.h>
 
+#include <atomic>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -119,6 +124,21 @@ TEST_F(WGHTTPRequestTest, TextThatIsNoAddressStillFinishesOnceWithoutObject) {
   EXPECT_EQ(outcome->calls, 1);
   EXPECT_FALSE(outcome->decoded);
   EXPECT_EQ(m_service.requestCount(), 0u);
+}
+
+// The finish block of a request that never reached the network comes before its session has let
+// go of the manager: that happens later, on the session's thread and then on the manager's queue.
+// The wait for the sessions, as every fixture here does at its end, returns only once the manager
+// has heard its session's last event.
+TEST_F(WGHTTPRequestTest, ABadAddressLetsGoOfItsManagerOnlyAfterTheFinishBlock) {
+  std::atomic<int> invalidated{0};
+  core::Observation observation(core::NotificationCenter::defaultCenter(), kt::HCSessionInvalidatedNotification,
+                                nullptr, [&](const core::Notification&) { ++invalidated; });
+  auto outcome = send("not a url at all", params({}), "");
+  EXPECT_EQ(outcome->calls, 1);
+  ASSERT_TRUE(support::sessionsLetGo());
+  EXPECT_EQ(invalidated.load(), 1);
+  EXPECT_EQ(net::SessionThreads::lettingGo(), 0);
 }
 
 TEST_F(WGHTTPRequestTest, LogsTheAddressAndTheJoinedLineOnlyForTwoOrMoreKeys) {

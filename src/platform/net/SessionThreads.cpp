@@ -20,6 +20,7 @@ struct Registry {
   std::condition_variable changed;
   std::map<int, std::function<void()>> wakes;  // by registration
   int nextId = 1;
+  int lettingGo = 0;  // invalidated sessions that still hold something
   std::atomic<bool> exiting{false};
 };
 
@@ -38,7 +39,11 @@ void atExit() {
   std::unique_lock lock(r.mutex);
   r.exiting = true;
   for (auto& [id, wake] : r.wakes) wake();
-  r.changed.wait_for(lock, kExitWait, [&] { return r.wakes.size() <= static_cast<std::size_t>(t_held); });
+  // One bound for both: the threads, then the invalidated sessions' last events on their queues
+  // (not when the exit began on a session thread, whose own session cannot let go meanwhile).
+  const auto deadline = std::chrono::steady_clock::now() + kExitWait;
+  r.changed.wait_until(lock, deadline, [&] { return r.wakes.size() <= static_cast<std::size_t>(t_held); });
+  if (t_held == 0) r.changed.wait_until(lock, deadline, [&] { return r.lettingGo == 0; });
 }
 
 }  // namespace
@@ -72,6 +77,31 @@ Registration::~Registration() {
   r.wakes.erase(m_id);
   --t_held;
   r.changed.notify_all();
+}
+
+LettingGo::LettingGo() {
+  Registry& r = registry();
+  std::lock_guard lock(r.mutex);
+  ++r.lettingGo;
+}
+
+LettingGo::~LettingGo() {
+  Registry& r = registry();
+  std::lock_guard lock(r.mutex);
+  --r.lettingGo;
+  r.changed.notify_all();
+}
+
+int lettingGo() {
+  Registry& r = registry();
+  std::lock_guard lock(r.mutex);
+  return r.lettingGo;
+}
+
+bool waitUntilLetGo(std::chrono::milliseconds bound) {
+  Registry& r = registry();
+  std::unique_lock lock(r.mutex);
+  return r.changed.wait_for(lock, bound, [&] { return r.lettingGo == 0; });
 }
 
 }  // namespace net::SessionThreads

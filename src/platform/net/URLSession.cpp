@@ -50,11 +50,14 @@ std::shared_ptr<URLSession> URLSession::create(const URLSessionConfiguration& co
       if (auto session = weak.lock()) session->enqueue([] {});
     });
     self->run();
+    std::shared_ptr<SessionThreads::LettingGo> lettingGo;
     {
       std::lock_guard lock(self->m_mutex);
       self->m_thread.detach();
+      lettingGo = std::move(self->m_lettingGo);
     }
     self.reset();
+    lettingGo.reset();
     // OpenSSL's state for this thread is freed now, not by its thread-exit handler after the
     // registration has gone, when the process's exit may already be freeing OpenSSL.
     OPENSSL_thread_stop();
@@ -260,19 +263,19 @@ std::vector<std::shared_ptr<URLSessionTask>> URLSession::liveTasks() const {
   return out;
 }
 
+void URLSession::beginInvalidating() {
+  std::lock_guard lock(m_mutex);
+  if (!m_invalidating && !m_stopped) m_lettingGo = std::make_shared<SessionThreads::LettingGo>();
+  m_invalidating = true;
+}
+
 void URLSession::finishTasksAndInvalidate() {
-  {
-    std::lock_guard lock(m_mutex);
-    m_invalidating = true;
-  }
+  beginInvalidating();
   enqueue([] {});
 }
 
 void URLSession::invalidateAndCancel() {
-  {
-    std::lock_guard lock(m_mutex);
-    m_invalidating = true;
-  }
+  beginInvalidating();
   for (const auto& task : liveTasks()) task->cancel();
   enqueue([] {});
 }
@@ -378,15 +381,20 @@ void URLSession::run() {
       std::lock_guard lock(m_mutex);
       commands.swap(m_commands);
     }
-    // The process is going: leave libcurl alone, from the next command on.
-    if (!SessionThreads::runCommands(commands)) return;
+    // The process is going: no command runs from the next one on, and no transfer goes on.
+    bool exiting = !SessionThreads::runCommands(commands);
     {
       std::lock_guard lock(m_mutex);
-      if (SessionThreads::exiting()) return;
-      if (m_invalidating && m_tasks.empty() && m_commands.empty()) {
+      exiting = exiting || SessionThreads::exiting();
+      if (!exiting && m_invalidating && m_tasks.empty() && m_commands.empty()) {
         m_stopped = true;
         break;
       }
+    }
+    if (exiting) {
+      commands.clear();
+      letGoAtExit();
+      return;
     }
 
     int running = 0;
@@ -425,13 +433,51 @@ void URLSession::run() {
   }
   auto self = shared_from_this();
   auto delegate = this->delegate();
-  post([self, delegate] {
+  std::shared_ptr<SessionThreads::LettingGo> lettingGo;
+  {
+    std::lock_guard lock(m_mutex);
+    lettingGo = m_lettingGo;
+  }
+  post([self, delegate, lettingGo]() mutable {
     {
       std::lock_guard lock(self->m_mutex);
       self->m_delegate.reset();
     }
     if (delegate) delegate->didBecomeInvalidWithError(self, std::nullopt);
+    // The session has let go once what this block holds is gone.
+    delegate.reset();
+    self.reset();
+    lettingGo.reset();
   });
+}
+
+void URLSession::letGoAtExit() {
+  std::map<uint64_t, std::shared_ptr<URLSessionTask>> tasks;
+  std::deque<std::function<void()>> commands;
+  std::shared_ptr<URLSessionDelegate> delegate;
+  {
+    std::lock_guard lock(m_mutex);
+    m_invalidating = true;
+    m_stopped = true;
+    tasks.swap(m_tasks);
+    commands.swap(m_commands);
+    delegate = std::move(m_delegate);
+  }
+  // Every handle in the multi handle belongs to a task not yet completed: each leaves it before
+  // it goes, so a task still held elsewhere keeps no handle into it.
+  for (const auto& [identifier, task] : tasks) {
+    if (task->m_transfer) task->m_transfer->releaseEasy();
+  }
+  m_waitingByHost.clear();
+  m_runningByHost.clear();
+  {
+    std::lock_guard lock(m_mutex);
+    curl_multi_cleanup(m_multi);
+    m_multi = nullptr;
+  }
+  commands.clear();
+  tasks.clear();
+  delegate.reset();
 }
 
 }  // namespace net

@@ -19,6 +19,10 @@ namespace core {
 class OperationQueue;
 }
 
+namespace net::SessionThreads {
+class LettingGo;
+}
+
 typedef void CURLM;
 
 namespace net {
@@ -27,7 +31,8 @@ namespace net {
 // reports to its delegate on the delegate queue (by default a serial queue of its own), in
 // order per task. A session keeps itself, its thread and its delegate until it is invalidated
 // and its last task has completed; then the thread ends, the handles are released and the
-// delegate hears didBecomeInvalidWithError last.
+// delegate hears didBecomeInvalidWithError last. When the process exits first, the thread lets
+// go of its tasks, handles and delegate without telling anyone (see SessionThreads.h).
 //
 // Redirects are followed hop by hop so that the delegate can change or refuse each one; gzip
 // and deflate replies are decoded; a request's time-out is an idle time-out (no bytes for that
@@ -114,7 +119,14 @@ class URLSession : public std::enable_shared_from_this<URLSession> {
   // Runs a block on the delegate queue.
   void post(std::function<void()> block);
   std::vector<std::shared_ptr<URLSessionTask>> liveTasks() const;
+  // Marks the session invalidated; the first time, it counts as letting go until its thread and
+  // its last event have released it.
+  void beginInvalidating();
   void run();
+  // On the session thread, once the process has begun to exit: releases the tasks' handles and
+  // the multi handle while libcurl is still whole, and drops the tasks, queued commands and
+  // delegate, which would otherwise stay held in a cycle through the session.
+  void letGoAtExit();
 
   // Called by tasks.
   void taskResumed(const std::shared_ptr<URLSessionTask>& task);
@@ -134,6 +146,8 @@ class URLSession : public std::enable_shared_from_this<URLSession> {
   uint64_t m_nextIdentifier = 1;
   bool m_invalidating = false;
   bool m_stopped = false;
+  // From the invalidation until the thread and the delegate's last event have let go.
+  std::shared_ptr<SessionThreads::LettingGo> m_lettingGo;
   CURLM* m_multi = nullptr;
   // Used on the session thread only: running transfers and those waiting, by host.
   std::map<std::string, int> m_runningByHost;

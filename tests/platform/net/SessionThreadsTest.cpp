@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <thread>
 
 namespace {
@@ -74,6 +75,34 @@ TEST(SessionThreadsDeathTest, NoQueuedCommandRunsOnceTheExitHasBegun) {
           for (;;) std::this_thread::sleep_for(1s);
         }).detach();
         while (!started) std::this_thread::sleep_for(1ms);
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "^$");
+}
+
+// The wait for invalidated sessions ends with the last one's release, or at its bound while one
+// still holds on (a stuck session fails a test rather than hanging it).
+TEST(SessionThreadsTest, TheWaitForSessionsToLetGoEndsWithTheLastReleaseOrAtItsBound) {
+  auto first = std::make_shared<net::SessionThreads::LettingGo>();
+  auto second = std::make_shared<net::SessionThreads::LettingGo>();
+  EXPECT_EQ(net::SessionThreads::lettingGo(), 2);
+  EXPECT_FALSE(net::SessionThreads::waitUntilLetGo(50ms));
+  first.reset();
+  EXPECT_FALSE(net::SessionThreads::waitUntilLetGo(50ms));
+  std::thread releaser([&] { second.reset(); });
+  EXPECT_TRUE(net::SessionThreads::waitUntilLetGo(60s));
+  releaser.join();
+  EXPECT_EQ(net::SessionThreads::lettingGo(), 0);
+}
+
+// A session that never lets go does not hold the exit past its bound.
+TEST(SessionThreadsDeathTest, ASessionThatNeverLetsGoHoldsTheExitOnlyForItsBound) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        net::SessionThreads::waitForThemAtExit();
+        static auto* never = new net::SessionThreads::LettingGo;  // never released
+        (void)never;
         std::exit(0);
       },
       ::testing::ExitedWithCode(0), "^$");

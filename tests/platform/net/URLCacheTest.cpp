@@ -4,6 +4,7 @@
 #include "platform/net/URLCache.h"
 #include "platform/net/URLError.h"
 #include "platform/net/URLSession.h"
+#include "support/SessionsLetGo.h"
 #include "venue/HttpServerThread.h"
 
 #include <gtest/gtest.h>
@@ -308,7 +309,7 @@ TEST(URLCacheTest, FreshnessFollowsMaxAgeExpiresAndLastModified) {
 // ---------------------------------------------------------------------------------------------
 // Through a URL session
 
-class URLCacheSessionTest : public ::testing::Test {
+class URLCacheSessionTest : public support::SessionsLetGoAtEnd, public ::testing::Test {
  protected:
   void SetUp() override {
     m_server.Get("/fresh", [this](const httplib::Request&, httplib::Response& res) {

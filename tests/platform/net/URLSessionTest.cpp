@@ -4,10 +4,12 @@
 #include "platform/net/DownloadResumeData.h"
 #include "platform/net/HostMap.h"
 #include "platform/net/InputStream.h"
+#include "platform/net/SessionThreads.h"
 #include "platform/net/SyncGet.h"
 #include "platform/net/URLError.h"
 #include "platform/net/URLSession.h"
 #include "support/LoopbackPeer.h"
+#include "support/SessionsLetGo.h"
 #include "venue/HttpServerThread.h"
 
 #include <dirent.h>
@@ -23,6 +25,8 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -355,7 +359,7 @@ struct Outcome {
 
 int64_t errorCode(const std::optional<core::Error>& error) { return error ? error->code() : 0; }
 
-class URLSessionTest : public ::testing::Test {
+class URLSessionTest : public support::SessionsLetGoAtEnd, public ::testing::Test {
  protected:
   void TearDown() override {
     for (auto& session : m_sessions) session->invalidateAndCancel();
@@ -995,7 +999,7 @@ struct TestCertificate {
   }
 };
 
-class URLSessionTLSTest : public ::testing::Test {
+class URLSessionTLSTest : public support::SessionsLetGoAtEnd, public ::testing::Test {
  protected:
   URLSessionTLSTest() : m_tls(m_certificate.cert, m_certificate.key), m_server(&m_tls) {
     net::HostMap::set("secure.example.test", 443, "127.0.0.1", m_server.port());
@@ -1054,6 +1058,92 @@ TEST_F(URLSessionTLSDeathTest, ExitRightAfterATlsLoadWaitsForTheSessionThread) {
       {
         Outcome& outcome = load(net::AuthChallengeDisposition::UseCredential);
         std::exit(outcome.error ? 3 : 0);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+// ---- The process's end ----------------------------------------------------------------------
+
+// A delegate that keeps its session, as a session manager does: the two hold each other until the
+// session lets go of its delegate.
+class KeepingDelegate : public net::URLSessionDelegate {
+ public:
+  std::shared_ptr<URLSession> session;
+};
+
+// What the exit handler below looks at. Registered before the first session, it runs after the
+// sessions' own exit handler, by when every session must have let go of everything.
+std::weak_ptr<URLSession> g_sessionAtExit;
+std::weak_ptr<net::URLSessionDelegate> g_delegateAtExit;
+std::weak_ptr<net::URLSessionTask> g_taskAtExit;
+
+void sessionMustBeGoneAtExit() {
+  if (g_sessionAtExit.expired() && g_delegateAtExit.expired() && g_taskAtExit.expired()) return;
+  std::fputs("the session, its task or its delegate is still held as the process ends\n", stderr);
+  std::_Exit(3);
+}
+
+using URLSessionDeathTest = URLSessionTest;
+
+// A transfer still under way as the process ends (a stop during a page load): the session's
+// thread leaves it for the exit and lets go of the task, libcurl's handles and the delegate as it
+// goes. Otherwise the session and the delegate that keeps it hold each other, with the task and
+// its handles, as the process ends.
+TEST_F(URLSessionDeathTest, AnExitDuringATransferLetsGoOfTheSessionItsTaskAndItsDelegate) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        std::atexit(sessionMustBeGoneAtExit);
+        auto delegate = std::make_shared<KeepingDelegate>();
+        auto session = URLSession::create(net::URLSessionConfiguration::defaultSessionConfiguration(), delegate);
+        delegate->session = session;
+        auto task = session->dataTaskWithRequest(URLRequest(m_server.url("/stall")));
+        task->resume();
+        session->finishTasksAndInvalidate();
+        if (!m_server.stallGate().waitArrived()) std::_Exit(4);
+        g_sessionAtExit = session;
+        g_delegateAtExit = delegate;
+        g_taskAtExit = task;
+        task.reset();
+        session.reset();
+        delegate.reset();
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
+
+// Its last event, on the delegate queue, still runs as the process ends: it goes on only once the
+// sessions' exit handler has begun, after the shared queues' own wait at the exit has given up on
+// it, as a last event posted after that wait would.
+class SlowLastEvent : public KeepingDelegate {
+ public:
+  static inline std::atomic<bool> began{false};
+  void didBecomeInvalidWithError(const std::shared_ptr<URLSession>&, const std::optional<core::Error>&) override {
+    began = true;
+    began.notify_all();
+    while (!net::SessionThreads::exiting()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // Well after the exit began: an exit that did not wait for it would look before it ends.
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  }
+};
+
+// An invalidated session whose delegate is still hearing its last event as the process ends: the
+// exit waits for the event to end and the session and delegate to be let go of.
+TEST_F(URLSessionDeathTest, TheExitWaitsForTheDelegatesLastEvent) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        std::atexit(sessionMustBeGoneAtExit);
+        auto delegate = std::make_shared<SlowLastEvent>();
+        auto session = URLSession::create(net::URLSessionConfiguration::defaultSessionConfiguration(), delegate);
+        delegate->session = session;
+        session->finishTasksAndInvalidate();
+        g_sessionAtExit = session;
+        g_delegateAtExit = delegate;
+        session.reset();
+        delegate.reset();
+        SlowLastEvent::began.wait(false);
+        std::exit(0);
       },
       ::testing::ExitedWithCode(0), "");
 }

@@ -14,6 +14,7 @@
 #include "platform/video/VideoPlayer.h"
 #include "platform/ui/WebView.h"
 #include "platform/ui/Window.h"
+#include "support/SessionsLetGo.h"
 #include "support/UiHarness.h"
 #include "venue/BannerPages.h"
 #include "venue/Gallery.h"
@@ -74,7 +75,7 @@ class RecordingDelegate : public ui::WebViewDelegate {
   int failed = 0;
 };
 
-class WebViewPageTest : public support::ScreenTest {
+class WebViewPageTest : public support::SessionsLetGoAtEnd, public support::ScreenTest {
  protected:
   void SetUp() override { makeWebView(); }
   void TearDown() override {

@@ -9,6 +9,7 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/ScrollView.h"
 #include "platform/ui/WebView.h"
+#include "support/SessionsLetGo.h"
 #include "support/UiHarness.h"
 
 namespace {
@@ -93,7 +94,7 @@ TEST(WebViewTextTest, NestingIsCountedFromTheTags) {
   EXPECT_EQ(WebView::nestingDepth("<script>" + deep), 0u);
 }
 
-class WebViewTest : public uitest::WindowTest {
+class WebViewTest : public support::SessionsLetGoAtEnd, public uitest::WindowTest {
  protected:
   void SetUp() override {
     WindowTest::SetUp();
@@ -249,7 +250,7 @@ TEST_F(WebViewRequestTest, ADestroyedViewHearsNothingLater) {
   EXPECT_EQ(delegate.calls.size(), 1u);
 }
 
-class WebViewScreenTest : public support::ScreenTest {};
+class WebViewScreenTest : public support::SessionsLetGoAtEnd, public support::ScreenTest {};
 
 TEST_F(WebViewScreenTest, ShowsThePageText) {
   auto web = WebView::create(gfx::Rect(20, 20, 500, 300));
@@ -266,6 +267,22 @@ TEST_F(WebViewScreenTest, ShowsThePageText) {
   }
   EXPECT_TRUE(dark);
   EXPECT_EQ(colorAt(*image, gfx::Point{400, 280}), 0xFFFFFFFFu);
+}
+
+// The page under the pointer scrolls with the wheel, within its length.
+TEST_F(WebViewScreenTest, TheWheelScrollsThePage) {
+  auto web = WebView::create(gfx::Rect(20, 20, 500, 300));
+  window().addSubview(web);
+  std::string html;
+  for (int i = 0; i < 80; ++i) html += "<p>Line " + std::to_string(i) + "</p>";
+  web->loadHTMLString(html, std::nullopt);
+  render();
+  const auto& scroll = *web->scrollView();
+  EXPECT_FALSE(wheel({200, 100}, {0, -1}));
+  EXPECT_TRUE(wheel({200, 100}, {0, 2}));
+  EXPECT_EQ(scroll.contentOffset(), (gfx::Point{0, 2 * ui::ScrollView::WheelNotchPoints}));
+  EXPECT_TRUE(wheel({200, 100}, {0, 1000}));
+  EXPECT_EQ(scroll.contentOffset().y, scroll.contentSize().height - 300);
 }
 
 }  // namespace
