@@ -24,6 +24,11 @@ constexpr double ClearButtonMargin = 6;
 constexpr double ClearButtonSlop = 6;
 constexpr double CaretWidth = 2;
 const char* const Bullet = "\xE2\x80\xA2";  // U+2022
+// Secure entry draws a round dot per character, sized from the font's point size rather than
+// from the font's own bullet glyph (a wide glyph in the system face): the dot's diameter and the
+// room each character takes, as parts of the point size.
+constexpr double MaskDotDiameter = 0.35;
+constexpr double MaskDotAdvance = 0.6;
 
 // Horizontal room between the border and the text.
 double horizontalPadding(TextBorderStyle style) {
@@ -183,9 +188,13 @@ void TextField::setRightViewMode(TextFieldViewMode mode) {
   setNeedsDisplay();
 }
 
+size_t TextField::maskedCount() const { return m_text.empty() ? 0 : characterStarts(m_text).size() - 1; }
+
+double TextField::maskAdvance() const { return m_font->pointSize() * MaskDotAdvance; }
+
 std::string TextField::displayedText() const {
   if (!m_secure) return m_text;
-  size_t count = characterStarts(m_text).size() - 1;
+  size_t count = maskedCount();
   std::string bullets;
   bullets.reserve(count * 3);
   for (size_t i = 0; i < count; ++i) bullets += Bullet;
@@ -232,9 +241,13 @@ gfx::Rect TextField::editingRectForBounds(const gfx::Rect& bounds) const { retur
 gfx::Size TextField::sizeThatFits(gfx::Size) const {
   double vertical = m_borderStyle == TextBorderStyle::None ? 0 : 4;
   if (m_borderStyle == TextBorderStyle::RoundedRect) vertical = 7;
-  gfx::TextLayout layout(displayedText(), textStyle(m_textColor));
-  gfx::Size text = layout.size();
-  double width = text.width + 2 * horizontalPadding(m_borderStyle) + CaretWidth;
+  double textWidth = 0;
+  if (m_secure) {
+    textWidth = static_cast<double>(maskedCount()) * maskAdvance();
+  } else {
+    textWidth = gfx::TextLayout(m_text, textStyle(m_textColor)).size().width;
+  }
+  double width = textWidth + 2 * horizontalPadding(m_borderStyle) + CaretWidth;
   return {std::ceil(width), std::ceil(m_font->lineHeight() + 2 * vertical)};
 }
 
@@ -351,21 +364,42 @@ void TextField::drawPlaceholderInRect(gfx::Context& ctx, const gfx::Rect& rect) 
 }
 
 void TextField::drawTextInRect(gfx::Context& ctx, const gfx::Rect& rect) {
-  std::string shown = displayedText();
-  gfx::TextLayout layout(shown, textStyle(m_textColor));
-  double width = shown.empty() ? 0 : layout.size().width;
+  std::optional<gfx::TextLayout> layout;
+  double width = 0;
+  if (m_secure) {
+    width = static_cast<double>(maskedCount()) * maskAdvance();
+  } else {
+    layout.emplace(m_text, textStyle(m_textColor));
+    width = m_text.empty() ? 0 : layout->size().width;
+  }
   double caret = m_editing ? CaretWidth : 0;
   double x = rect.x();
   if (m_alignment == gfx::TextAlignment::Center) x = rect.midX() - (width + caret) / 2;
   else if (m_alignment == gfx::TextAlignment::Right) x = rect.maxX() - width - caret;
   if (width + caret > rect.width()) {
-    // Too long: while editing the end (where typing happens) stays in view, else the start.
-    x = m_editing ? rect.maxX() - width - caret : rect.x();
+    // Too long: while editing the end (where typing happens) stays in view, else the start. A
+    // masked text always shows its end: its start tells nothing, and its last dots show that the
+    // last characters arrived.
+    x = (m_editing || m_secure) ? rect.maxX() - width - caret : rect.x();
   }
   double top = rect.midY() - m_font->lineHeight() / 2;
   ctx.save();
   ctx.clipToRect(lineClip(rect));
-  if (!shown.empty()) layout.draw(ctx, gfx::Point{x, top});
+  if (m_secure) {
+    const double advance = maskAdvance();
+    const double diameter = m_font->pointSize() * MaskDotDiameter;
+    const size_t count = maskedCount();
+    // Only the dots from the first one in view: a long text's start lies left of the field.
+    const size_t first =
+        x < rect.x() && advance > 0 ? static_cast<size_t>(std::floor((rect.x() - x) / advance)) : 0;
+    ctx.setFillColor(m_textColor);
+    for (size_t i = first; i < count; ++i) {
+      double left = x + static_cast<double>(i) * advance + (advance - diameter) / 2;
+      ctx.fillEllipse(gfx::Rect(left, rect.midY() - diameter / 2, diameter, diameter));
+    }
+  } else if (width > 0) {
+    layout->draw(ctx, gfx::Point{x, top});
+  }
   if (m_editing) {
     ctx.setFillColor(tintColor());
     ctx.fillRect(gfx::Rect(x + width, top, CaretWidth, m_font->lineHeight()));

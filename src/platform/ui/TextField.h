@@ -120,7 +120,9 @@ class TextField : public Control {
   void setMinimumFontSize(double size) { m_minimumFontSize = size; }
 
   // ---- Text input traits ----
-  // Shown as one bullet per character.
+  // Shown as one round dot per character, sized from the font's point size (not its glyphs), so
+  // a masked field holds more characters than its font's own bullets would fit; a masked text
+  // longer than the field shows its end.
   bool isSecureTextEntry() const { return m_secure; }
   void setSecureTextEntry(bool secure);
   // The on-screen keyboard's layout while the field edits (letters, digits, number pad); text
@@ -158,7 +160,8 @@ class TextField : public Control {
   virtual gfx::Rect clearButtonRectForBounds(const gfx::Rect& bounds) const;
   virtual gfx::Rect leftViewRectForBounds(const gfx::Rect& bounds) const;
   virtual gfx::Rect rightViewRectForBounds(const gfx::Rect& bounds) const;
-  // What is drawn for the text: the text itself, or bullets for secure entry.
+  // What the text reads as on screen: the text itself, or one bullet per character for secure
+  // entry (drawn as dots, see isSecureTextEntry).
   std::string displayedText() const;
 
   // ---- Responder ----
@@ -194,6 +197,9 @@ class TextField : public Control {
   void clearTapped();
   bool isModeShowing(TextFieldViewMode mode) const;
   gfx::TextStyle textStyle(const gfx::Color& color) const;
+  // Secure entry: the characters shown as dots, and the room each takes across.
+  size_t maskedCount() const;
+  double maskAdvance() const;
   void post(const char* name);
 
   TextFieldDelegate* m_delegate = nullptr;

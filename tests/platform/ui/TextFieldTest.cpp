@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "platform/gfx/Image.h"
 #include "platform/ui/Keyboard.h"
 #include "platform/ui/Window.h"
+#include "support/InkRuns.h"
 #include "support/UiHarness.h"
 
 namespace ui {
@@ -355,21 +357,52 @@ TEST_F(TextFieldTest, SecureEntryShowsOneBulletPerCharacter) {
   EXPECT_EQ(secure->displayedText(), "•••••");
   EXPECT_EQ(secure->text(), "ab中e\xCC\x81😀");
 
-  // Drawn exactly as a plain field holding the bullets.
+  // Drawn as five separate dots, narrower all together than the font's own five bullets.
   auto plain = addField(Rect(100, 200, 300, 40));
   plain->setText("•••••");
   auto image = screenshot("secure");
   ASSERT_TRUE(image);
-  int differing = 0, inked = 0;
-  for (double y = 100; y < 140; y += 0.5) {
-    for (double x = 100; x < 400; x += 0.5) {
-      uint32_t a = colorAt(*image, {x, y}), b = colorAt(*image, {x, y + 100});
-      if (a != b) ++differing;
-      if (a != 0xFFFFFFFF) ++inked;
-    }
+  const auto at = [&](gfx::Point p) { return colorAt(*image, p); };
+  const auto dots = support::darkRuns(at, 120, 100, 400);
+  const auto glyphs = support::darkRuns(at, 220, 100, 400);
+  ASSERT_EQ(dots.size(), 5u);
+  ASSERT_FALSE(glyphs.empty());
+  EXPECT_LT(dots.back().to - dots.front().from, glyphs.back().to - glyphs.front().from);
+  // Round dots of one size, evenly spaced.
+  for (size_t i = 1; i < dots.size(); ++i) {
+    EXPECT_NEAR(dots[i].to - dots[i].from, dots[0].to - dots[0].from, 0.6) << i;
+    EXPECT_NEAR(dots[i].from - dots[i - 1].from, dots[1].from - dots[0].from, 0.6) << i;
   }
-  EXPECT_EQ(differing, 0);
-  EXPECT_GT(inked, 20);
+  // Sized to the dots and the caret.
+  EXPECT_NEAR(secure->sizeThatFits({}).width, 5 * (dots[1].from - dots[0].from) + 2, 3.5);
+}
+
+// A masked text longer than its field shows its last characters, editing or not: those are the
+// ones that tell the typing arrived.
+TEST_F(TextFieldTest, SecureTextTooLongForTheFieldShowsItsEnd) {
+  auto secure = addField(Rect(100, 100, 120, 40));
+  secure->setSecureTextEntry(true);
+  secure->setText(std::string(30, '7'));
+  auto image = screenshot("long-secure");
+  ASSERT_TRUE(image);
+  const auto at = [&](gfx::Point p) { return colorAt(*image, p); };
+  auto dots = support::darkRuns(at, 120, 90, 230);
+  ASSERT_GE(dots.size(), 2u);
+  const double advance = dots[dots.size() - 1].from - dots[dots.size() - 2].from;
+  // The last dot ends half a gap before the field's right edge; cut dots lie only at the left.
+  EXPECT_NEAR(220 - dots.back().to, (advance - (dots[1].to - dots[1].from)) / 2, 1.0);
+  EXPECT_GE(dots.front().from, 100);
+  EXPECT_LE(dots.back().to, 220);
+
+  // The same while editing, with the caret after the last dot.
+  tap(*secure);
+  ASSERT_TRUE(secure->isEditing());
+  image = screenshot("long-secure-editing");
+  ASSERT_TRUE(image);
+  EXPECT_TRUE(hasColor(*image, Rect(217, 110, 3, 20), argbOf(secure->tintColor()), 8));
+  dots = support::darkRuns(at, 120, 90, 217);
+  ASSERT_GE(dots.size(), 2u);
+  EXPECT_LT(218 - dots.back().to, advance);
 }
 
 TEST_F(TextFieldTest, DrawsPlaceholderTextAndCaret) {

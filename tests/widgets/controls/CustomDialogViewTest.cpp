@@ -15,6 +15,7 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/Window.h"
+#include "support/InkRuns.h"
 #include "support/RectExpectations.h"
 #include "support/UiHarness.h"
 
@@ -145,6 +146,36 @@ TEST_F(PadTest, WithoutADelegateOrAfterItWentTheKeysOnlyClose) {
   wait(0.3);
   EXPECT_TRUE(pad.expired());
   EXPECT_TRUE(window().subviews().empty());
+}
+
+// Six, seven and eight digits each show as many dots, all inside the field: a guest sees the
+// seventh and eighth digits arrive.
+TEST_F(PadTest, EveryTypedDigitShowsAsADotInsideTheField) {
+  Reports reports;
+  auto pad = showPad(&reports).lock();
+  typeDigits("123456");
+  const gfx::Rect field = pad->pw()->convertRectTo(pad->pw()->bounds(), nullptr);
+  std::vector<double> lastDotEnds;
+  for (const char* more : {"", "7", "8"}) {
+    typeDigits(more);
+    const size_t digits = pad->pw()->text().size();
+    SCOPED_TRACE(digits);
+    auto shot = screenshot("digits-" + std::to_string(digits));
+    ASSERT_TRUE(shot);
+    // Along the field's middle, a little beyond its ends on both sides.
+    const auto dots = support::darkRuns([&](gfx::Point p) { return colorAt(*shot, p); }, field.midY(),
+                                        field.minX() - 5, field.maxX() + 5);
+    ASSERT_EQ(dots.size(), digits);
+    for (const support::InkRun& dot : dots) {
+      EXPECT_GT(dot.from, field.minX());
+      EXPECT_LT(dot.to, field.maxX() - 1);
+    }
+    lastDotEnds.push_back(dots.back().to);
+  }
+  EXPECT_LT(lastDotEnds[0], lastDotEnds[1]);
+  EXPECT_LT(lastDotEnds[1], lastDotEnds[2]);
+  pad->close();
+  wait(0.3);
 }
 
 TEST_F(PadTest, FramesOnBothTablets) {
