@@ -26,6 +26,7 @@
 #include "songs/ScanQRCodeVC.h"
 #include "songs/SongScreens.h"
 #include "support/RectExpectations.h"
+#include "support/SessionsLetGo.h"
 #include "support/UiHarness.h"
 #include "venue/CloudService.h"
 #include "widgets/feedback/AOProgressHUD.h"
@@ -35,7 +36,7 @@ namespace {
 using support::Device;
 using ui::InterfaceOrientation;
 
-class BindingScreenTurnTest : public support::ScreenTest, public ::testing::WithParamInterface<Device> {
+class BindingScreenTurnTest : public support::SessionsLetGoAtEnd, public support::ScreenTest, public ::testing::WithParamInterface<Device> {
  protected:
   void SetUp() override {
     setDevice(GetParam());

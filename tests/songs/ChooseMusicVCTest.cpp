@@ -80,6 +80,21 @@ TEST_F(ChooseMusicVCTest, FillsFromTheServiceAndCyclesItsBanners) {
   EXPECT_EQ(home->arr_cycleData().size(), 1u);
 }
 
+// The wheel over the song list scrolls the screen (the list itself does not scroll), a notch at a
+// time, and as many back return it.
+TEST_F(ChooseMusicVCTest, TheWheelOverTheSongListScrollsTheScreen) {
+  auto home = showHome();
+  auto& scroll = *home->scrollV();
+  auto table = home->tbView_recommend();
+  const gfx::Point over = table->convertPointTo({512, 100}, nullptr);
+  const double notch = ui::ScrollView::WheelNotchPoints;
+  for (int i = 0; i < 5; ++i) EXPECT_TRUE(wheel(over, {0, 1}));
+  EXPECT_EQ(scroll.contentOffset(), (gfx::Point{0, 5 * notch}));
+  EXPECT_EQ(table->contentOffset(), (gfx::Point{0, 0}));
+  for (int i = 0; i < 5; ++i) EXPECT_TRUE(wheel(over, {0, -1}));
+  EXPECT_EQ(scroll.contentOffset(), (gfx::Point{0, 0}));
+}
+
 TEST_F(ChooseMusicVCTest, ChartRepliesMoveTheStyleBlockUnderTheRowsShown) {
   auto home = showHome();
   m_service.setFault("getrankinfo", venue::Fault::withBody(200, R"({"list":[{"music_name":"A","singer":"X,Y"},{},{}]})"));

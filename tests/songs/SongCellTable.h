@@ -24,6 +24,7 @@
 #include "songs/StyleFavouriteCell.h"
 #include "songs/StyleStarsCell.h"
 #include "support/RunUntil.h"
+#include "support/SessionsLetGo.h"
 #include "support/UiHarness.h"
 #include "venue/CloudService.h"
 #include "venue/HttpPeer.h"
@@ -92,7 +93,7 @@ class CellTable : public ui::TableViewDataSource, public ui::TableViewDelegate {
   SingRecorder* m_recorder;
 };
 
-class SongCellScreenTest : public support::ScreenTest {
+class SongCellScreenTest : public support::SessionsLetGoAtEnd, public support::ScreenTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(cloud.start());

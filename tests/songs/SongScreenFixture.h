@@ -20,6 +20,7 @@
 #include "songs/ChooseMusicModel.h"
 #include "songs/SongScreens.h"
 #include "support/RectExpectations.h"
+#include "support/SessionsLetGo.h"
 #include "support/UiHarness.h"
 #include "venue/CloudService.h"
 #include "widgets/feedback/AOProgressHUD.h"
@@ -39,7 +40,7 @@ class OpenedScreen : public ui::ViewController {
   core::Value params;
 };
 
-class SongScreenFixture : public support::ScreenTest {
+class SongScreenFixture : public support::SessionsLetGoAtEnd, public support::ScreenTest {
  protected:
   static constexpr const char* kRoom = "8012";
   static constexpr const char* kUid = "1708012";  // the stand-in's binding id of room 8012

@@ -17,6 +17,7 @@
 #include "platform/ui/KeyboardView.h"
 #include "platform/ui/Label.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/ScrollView.h"
 #include "platform/ui/Window.h"
 #include "platform/video/VideoPlayer.h"
 
@@ -142,6 +143,15 @@ void ScreenTest::drag(gfx::Point from, gfx::Point to, int steps) {
 
 void ScreenTest::drag(const ui::View& from, const ui::View& to, int steps) {
   drag(centreOf(from), centreOf(to), steps);
+}
+
+bool ScreenTest::wheel(gfx::Point point, gfx::Point notches) {
+  layOutWindows();
+  constexpr double Notch = ui::ScrollView::WheelNotchPoints;
+  gfx::Point travel = m_display->screenVectorFromDisplay({-notches.x * Notch, -notches.y * Notch});
+  bool taken = m_display->scrollAt(m_display->screenPointFromDisplay(point), travel);
+  drainMainLoop();
+  return taken;
 }
 
 bool ScreenTest::type(const std::string& text) {

@@ -62,6 +62,11 @@ class ScreenTest : public ::testing::Test {
   // Down at `from`, `steps` moves a frame (1/60 s) apart to `to`, up.
   void drag(gfx::Point from, gfx::Point to, int steps = 10);
   void drag(const ui::View& from, const ui::View& to, int steps = 10);
+  // Notches of the mouse wheel (a touchpad's fractions too) with the pointer at a point of the
+  // display, as the window turns them: `notches.y` positive towards the user (the content moves
+  // up), `notches.x` positive to the right (the content moves left). False when no scroll view
+  // took them.
+  bool wheel(gfx::Point point, gfx::Point notches);
   // Types into the window's first responder ("\n" is return). False when nothing took the text.
   bool type(const std::string& text);
   bool backspace();

@@ -83,6 +83,14 @@ std::shared_ptr<ui::Window> Surface::windowForTouchAt(gfx::Point screenPoint) co
   return ui::Application::shared().windowForTouchAt(screenPoint);
 }
 
+bool Surface::scrollAt(gfx::Point screenPoint, gfx::Point travel) const {
+  auto window = windowForTouchAt(screenPoint);
+  if (!window) return false;
+  gfx::Point p = window->convertPointFromScreen(screenPoint);
+  gfx::Point q = window->convertPointFromScreen({screenPoint.x + travel.x, screenPoint.y + travel.y});
+  return window->scrollWheel(p, {q.x - p.x, q.y - p.y});
+}
+
 ui::Window* Surface::textInputWindow() const {
   if (m_window) return m_window.get();
   return ui::Application::shared().textInputWindow();
@@ -119,6 +127,11 @@ gfx::AffineTransform Surface::screenTransform() const {
 gfx::Point Surface::screenPointFromDisplay(gfx::Point p) const { return screenTransform().inverted().apply(p); }
 
 gfx::Point Surface::displayPointFromScreen(gfx::Point p) const { return screenTransform().apply(p); }
+
+gfx::Point Surface::screenVectorFromDisplay(gfx::Point v) const {
+  gfx::Point o = screenPointFromDisplay({0, 0}), t = screenPointFromDisplay(v);
+  return {t.x - o.x, t.y - o.y};
+}
 
 namespace {
 

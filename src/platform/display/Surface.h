@@ -62,6 +62,10 @@ class Surface {
   std::shared_ptr<ui::Window> windowForTouchAt(gfx::Point screenPoint) const;
   // The window typed text goes to: the window set, else Application::textInputWindow.
   ui::Window* textInputWindow() const;
+  // A turn of the mouse wheel or a touchpad swipe with the pointer at a screen point, the content
+  // to move by `travel` (screen points, as a finger's travel): to the window a touch there would go
+  // to, in its coordinates (Window::scrollWheel). Whether a scroll view took it.
+  bool scrollAt(gfx::Point screenPoint, gfx::Point travel) const;
 
   // The surface's size in points and its pixels per point (the main screen's when last checked:
   // its mode's size and its drawing scale, which a window sets to its own).
@@ -77,6 +81,8 @@ class Surface {
   // A point of the display in the screen's (the interface's) coordinates, and back.
   gfx::Point screenPointFromDisplay(gfx::Point p) const;
   gfx::Point displayPointFromScreen(gfx::Point p) const;
+  // A vector of the display (a move, a scroll's travel) in the screen's coordinates: turned alone.
+  gfx::Point screenVectorFromDisplay(gfx::Point v) const;
 
   // Whether a frame would draw anything (a window needs layout or display, a layer changed or
   // animates, a window came or went, the screen mode changed, or nothing was drawn yet).

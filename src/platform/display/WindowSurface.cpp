@@ -40,6 +40,7 @@
 #include "platform/gfx/Image.h"
 #include "platform/gfx/PixelGrid.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/ScrollView.h"
 #include "platform/ui/Touch.h"
 #include "platform/ui/Window.h"
 
@@ -56,9 +57,6 @@ struct LeakCheckPause {
   ~LeakCheckPause() {}
 #endif
 };
-
-// Points one notch of the wheel scrolls.
-constexpr double WheelStep = 40;
 
 // pixman's name for the layout of an SDL framebuffer's pixels (any padding byte or bit left
 // unused), 0 for one pixman does not draw into.
@@ -750,16 +748,19 @@ void WindowSurface::handleEvent(const SDL_Event& event) {
       m_touchWindow.reset();
       break;
     case SDL_MOUSEWHEEL: {
-      if (!m_onScroll) break;
+      // SDL counts in notches: whole ones for a wheel, fractions for a touchpad's swipe, each
+      // moved as it comes (ui::ScrollView::WheelNotchPoints a notch).
+      constexpr double Notch = ui::ScrollView::WheelNotchPoints;
       double sign = event.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1 : 1;
       ScrollEvent scroll;
       scroll.location = toScreenPoints(event.wheel.mouseX, event.wheel.mouseY);
-      // Along the display's axes, then turned with the screen.
-      gfx::Point d{-event.wheel.preciseX * sign * WheelStep, event.wheel.preciseY * sign * WheelStep};
-      gfx::Point o = screenPointFromDisplay(gfx::Point{0, 0}), t = screenPointFromDisplay(d);
-      scroll.scrollDelta = gfx::Size{t.x - o.x, t.y - o.y};
+      // Along the display's axes, then turned with the screen, as a finger's travel is.
+      gfx::Point travel = screenVectorFromDisplay(
+          {-event.wheel.preciseX * sign * Notch, event.wheel.preciseY * sign * Notch});
+      scroll.scrollDelta = gfx::Size{travel.x, travel.y};
       scroll.timestamp = core::Clock::now();
-      m_onScroll(scroll);
+      if (m_onScroll) m_onScroll(scroll);
+      else scrollAt(scroll.location, travel);
       break;
     }
     case SDL_FINGERDOWN:

@@ -29,8 +29,9 @@ struct WaylandNeed;
 
 // A turn of the mouse wheel or a two-finger swipe on a touchpad, over the window: a small pan by
 // `scrollDelta` points (positive y: the content moves down, as when scrolling towards the top).
+// Both are the screen's (turned with it when the interface is turned on the display).
 struct ScrollEvent {
-  gfx::Point location;   // the pointer, in window points
+  gfx::Point location;   // the pointer, in screen points
   gfx::Size scrollDelta;
   double timestamp = 0;  // core::Clock::now()
 };
@@ -62,7 +63,9 @@ struct ScrollEvent {
 // the front-most window that takes it where it comes down (Surface::windowForTouchAt) and stays with that window
 // until it lifts, wherever that is; losing the keyboard focus cancels every finger. The mouse
 // events SDL makes up from touches, and the touches it makes up from the mouse, are not fingers
-// again. The wheel becomes scroll events, typed text goes to the first responder of
+// again. The wheel and a touchpad's two-finger swipe scroll the innermost scroll view under the
+// pointer that can move that way (Surface::scrollAt, turned with the screen as touches are, on
+// the main run loop like them); typed text goes to the first responder of
 // Surface::textInputWindow (backspace deletes, return inserts "\n"). Closing the window stops
 // the main run loop unless a close handler is set. The system's text input (and its input
 // method) runs only while a text input edits, with the input's rectangle as its own. With start(), input is polled and frames are
@@ -123,6 +126,7 @@ class WindowSurface : public Surface {
   // Handles one event (tests push their own).
   void handleEvent(const SDL_Event& event);
 
+  // Takes the wheel's scroll events in place of the views under the pointer.
   void setScrollHandler(std::function<void(const ScrollEvent&)> handler) { m_onScroll = std::move(handler); }
   void setCloseHandler(std::function<void()> handler) { m_onClose = std::move(handler); }
   // Called once the display has gone away, with the line written on standard error, in place of

@@ -21,9 +21,9 @@ namespace gl {
 
 namespace {
 thread_local std::shared_ptr<Context> t_current;
-// Mesa needs a buffer to make a context current, and keeps a record of each format and size it
-// was given until the process ends; drawing goes into framebuffer objects, so every context
-// shares this one.
+// Mesa needs a buffer to make a context current, and keeps a small record for each context made
+// current with one until the process ends; drawing goes into framebuffer objects, so every
+// context shares this one buffer.
 uint32_t g_placeholder[2 * 2];
 }  // namespace
 

@@ -32,6 +32,12 @@ constexpr double SettleSpeed = 0.05;
 constexpr double PageFlickSpeed = 0.2;
 // Frames longer than this (a stalled loop) are treated as this long.
 constexpr double MaxFrameMs = 5000;
+// The wheel: an offset this close to an end is at it (a touchpad's fractions leave fractional
+// offsets); a paging view forgets travel not yet worth a page after this pause (seconds), and a
+// notch's worth is reached this close to it (a notch converted through a view's transform).
+constexpr double WheelEndSlack = 0.01;
+constexpr double WheelPause = 0.3;
+constexpr double WheelNotchSlack = 0.5;
 
 constexpr double IndicatorThickness = 2.5;
 constexpr double IndicatorGap = 2.5;
@@ -396,6 +402,93 @@ gfx::Point ScrollView::pageTarget(gfx::Point offset, gfx::Point velocity) const 
     return std::clamp(chosen * size, lo, hi);
   };
   return {pick(offset.x, velocity.x, page.width, min.x, max.x), pick(offset.y, velocity.y, page.height, min.y, max.y)};
+}
+
+// ---------------------------------------------------------------------------------------------
+// The wheel
+
+gfx::Point ScrollView::scrollByWheel(gfx::Point travel) {
+  if (!m_scrollEnabled || (travel.x == 0 && travel.y == 0)) return {};
+  // The finger holds the content.
+  if (m_dragging) return travel;
+  auto keep = weak_from_this().lock();
+  gfx::Point min = minimumContentOffset(), max = maximumContentOffset();
+  // A paging view counts from the page it is settling on (so quick notches turn a page each), or
+  // where an animated move goes; anything else from where the content is.
+  gfx::Point from = contentOffset();
+  if (m_pagingEnabled && m_motion == Motion::Animating) from = m_animTo;
+  if (m_pagingEnabled && m_motion == Motion::Decelerating) {
+    if (m_motionX.kind == AxisMotion::Kind::Approach) from.x = m_motionX.target;
+    if (m_motionY.kind == AxisMotion::Kind::Approach) from.y = m_motionY.target;
+  }
+  // Travel down or right lowers the offset: there must be room below it, and the other way above.
+  auto room = [](double t, double at, double lo, double hi) {
+    return (t > 0 && at > lo + WheelEndSlack) || (t < 0 && at < hi - WheelEndSlack);
+  };
+  gfx::Point taken{room(travel.x, from.x, min.x, max.x) ? travel.x : 0,
+                   room(travel.y, from.y, min.y, max.y) ? travel.y : 0};
+  if (taken.x == 0 && taken.y == 0) return {};
+  if (m_pagingEnabled) {
+    turnPagesByWheel(taken, from);
+    return taken;
+  }
+
+  // Moved at once from where the content is, whatever moved it before; an axis left springing
+  // back past an edge is put at the edge, so nothing is left outside the range.
+  bool moving = m_motion != Motion::None;
+  bool promised = m_motion == Motion::Decelerating && m_notifyDeceleration;
+  stopMotion();
+  gfx::Point p = contentOffset();
+  auto place = [&](double at, double t, double lo, double hi) {
+    if (t != 0) return std::clamp(at - t, lo, hi);
+    return moving ? std::clamp(at, lo, hi) : at;
+  };
+  applyOffset({place(p.x, taken.x, min.x, max.x), place(p.y, taken.y, min.y, max.y)});
+  if (!keep) return taken;
+  showIndicators();
+  hideIndicators();
+  // A delegate told the deceleration began hears it end.
+  if (promised && m_delegate) m_delegate->scrollViewDidEndDecelerating(*this);
+  return taken;
+}
+
+void ScrollView::turnPagesByWheel(gfx::Point taken, gfx::Point from) {
+  double now = core::Clock::now();
+  if (now - m_lastWheelTime > WheelPause) m_wheelTravel = {};
+  m_lastWheelTime = now;
+  // The travel adds up in one direction; turning back starts again.
+  auto add = [](double& sum, double t) {
+    if (t == 0) return false;
+    if ((sum > 0) != (t > 0)) sum = 0;
+    sum += t;
+    if (std::fabs(sum) < WheelNotchPoints - WheelNotchSlack) return false;
+    sum = 0;
+    return true;
+  };
+  bool turnX = add(m_wheelTravel.x, taken.x), turnY = add(m_wheelTravel.y, taken.y);
+  if (!turnX && !turnY) return;
+  // The next page boundary that way (travel down or right: towards the start), as a flick picks it.
+  double flick = PageFlickSpeed * 2;
+  gfx::Point target = pageTarget(from, {taken.x > 0 ? -flick : flick, taken.y > 0 ? -flick : flick});
+
+  bool decelerating = m_motion == Motion::Decelerating;
+  if (!decelerating) {
+    stopMotion();
+    // An axis not turned that had been left between pages settles on the nearest.
+    gfx::Point p = contentOffset(), nearest = pageTarget(p, {});
+    m_motionX = {AxisMotion::Kind::Approach, 0, nearest.x};
+    m_motionY = {AxisMotion::Kind::Approach, 0, nearest.y};
+  }
+  if (turnX) m_motionX = {AxisMotion::Kind::Approach, 0, target.x};
+  if (turnY) m_motionY = {AxisMotion::Kind::Approach, 0, target.y};
+  if (!decelerating) {
+    startDeceleration(true);
+  } else if (!m_notifyDeceleration) {
+    // Springing back after a touch: from now on a settling the delegate hears of.
+    auto keep = weak_from_this().lock();
+    m_notifyDeceleration = true;
+    if (m_delegate) m_delegate->scrollViewWillBeginDecelerating(*this);
+  }
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -35,12 +35,17 @@ class ScrollViewDelegate {
 // a release with speed decelerates, paging snaps to multiples of the bounds size, and moving past
 // the edges rubber-bands back when bouncing. Every change of the content offset asks for a
 // layout pass (subclasses that place their content in layoutSubviews rely on it) and tells the
-// delegate scrollViewDidScroll.
+// delegate scrollViewDidScroll. A mouse wheel or a touchpad moves the content too (scrollByWheel).
 class ScrollView : public View {
  public:
   // The rate of deceleration per millisecond, as the platform gave its two choices.
   static constexpr double DecelerationRateNormal = 0.998;
   static constexpr double DecelerationRateFast = 0.99;
+  // How far one notch of a mouse wheel moves the content: three lines of the interface's 16-point
+  // text, as desktop toolkits scroll three lines a notch. It stays well under the height of the
+  // smallest list shown, so no row passes by unseen. A touchpad's swipe comes as fractions of a
+  // notch and moves the content by those fractions as they come.
+  static constexpr double WheelNotchPoints = 48;
 
   explicit ScrollView(const gfx::Rect& frame = gfx::Rect());
   ~ScrollView() override;
@@ -97,6 +102,17 @@ class ScrollView : public View {
   bool isTracking() const { return m_tracking; }
   bool isDragging() const { return m_dragging; }
   bool isDecelerating() const { return m_decelerating; }
+
+  // A turn of the mouse wheel or a touchpad swipe over the content: `travel` is how the content is
+  // to move, in this view's points (as a finger's travel: positive y moves it down, towards the
+  // top). Each axis is taken only when the content can still move that way (it is not at that
+  // end, and scrolling is enabled); the rest is for the enclosing scroll view. The content moves
+  // at once and stays within its range, telling scrollViewDidScroll; a paging view instead turns
+  // one page for each notch's worth of travel (a touchpad's adds up), from the page it is
+  // settling on, and settles there as after a flick (scrollViewWillBeginDecelerating, then
+  // scrollViewDidEndDecelerating). While a finger drags the content the wheel is ignored (all of
+  // it taken). Returns the part of `travel` taken.
+  gfx::Point scrollByWheel(gfx::Point travel);
 
   // The recogniser that drags the content; null until the scroll view is made.
   PanGestureRecognizer* panGestureRecognizer() const { return m_pan.get(); }
@@ -166,6 +182,8 @@ class ScrollView : public View {
   gfx::Point pageTarget(gfx::Point offset, gfx::Point velocity) const;
   void startDeceleration(bool notifyDelegate);
   void stopMotion();
+  // scrollByWheel on a paging view: the page turns for the travel taken.
+  void turnPagesByWheel(gfx::Point taken, gfx::Point from);
   void startFrames();
   void onFrame();
   void stepDeceleration(double elapsedMs);
@@ -233,6 +251,10 @@ class ScrollView : public View {
   AxisMotion m_motionX;
   AxisMotion m_motionY;
   bool m_notifyDeceleration = false;
+
+  // A paging view's wheel travel not yet worth a page, and when it last came (a pause forgets it).
+  gfx::Point m_wheelTravel;
+  double m_lastWheelTime = -1e9;
 
   // Indicators: subviews while shown; m_indicatorGeneration cancels a pending fade.
   std::shared_ptr<View> m_horizontalIndicator;

@@ -9,6 +9,7 @@
 #include "platform/ui/Event.h"
 #include "platform/ui/GestureRecognizer.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/ScrollView.h"
 #include "platform/ui/Touch.h"
 #include "platform/ui/ViewController.h"
 
@@ -306,6 +307,48 @@ void Window::cancelTouch(const std::shared_ptr<Touch>& touch) {
 }
 
 void Window::tap(gfx::Point p) { endTouch(beginTouch(p)); }
+
+bool Window::scrollWheel(gfx::Point p, gfx::Point travel) {
+  auto keep = weak_from_this().lock();
+  // The scroll views from the innermost out, held: a delegate may take views away meanwhile.
+  std::vector<std::shared_ptr<ScrollView>> scrolls;
+  for (View* v = hitTest(p, nullptr).get(); v; v = v->superview()) {
+    if (auto* scroll = dynamic_cast<ScrollView*>(v))
+      scrolls.push_back(std::static_pointer_cast<ScrollView>(scroll->shared()));
+  }
+  // A vector from the pointer's place in one view to another's points: the difference of its
+  // two ends, converted.
+  auto vector = [this, p](gfx::Point v, const View* from, const View* to) {
+    gfx::Point at = from->convertPointFrom(p, this);
+    gfx::Point a = from->convertPointTo(at, to), b = from->convertPointTo({at.x + v.x, at.y + v.y}, to);
+    return gfx::Point{b.x - a.x, b.y - a.y};
+  };
+  // Each axis to the innermost view that takes it. Under `Nothing`, what is left of an axis
+  // (through a view's transform) is nothing.
+  auto route = [&](gfx::Point left) {
+    constexpr double Nothing = 1e-9;
+    bool moved = false;
+    for (const auto& scroll : scrolls) {
+      if (std::fabs(left.x) < Nothing && std::fabs(left.y) < Nothing) break;
+      if (scroll->window() != this) continue;
+      gfx::Point taken = scroll->scrollByWheel(vector(left, this, scroll.get()));
+      if (taken.x == 0 && taken.y == 0) continue;
+      moved = true;
+      if (scroll->window() != this) break;
+      gfx::Point back = vector(taken, scroll.get(), this);
+      left = {left.x - back.x, left.y - back.y};
+    }
+    return moved;
+  };
+  if (route(travel)) return true;
+  // Where nothing under the pointer scrolls up and down at all, a wheel's up and down moves what
+  // scrolls across (a paged grid, a strip), as desktop toolkits do: down is on, to the right.
+  if (travel.x != 0 || travel.y == 0) return false;
+  bool upAndDown = std::any_of(scrolls.begin(), scrolls.end(), [](const auto& scroll) {
+    return scroll->isScrollEnabled() && scroll->maximumContentOffset().y > scroll->minimumContentOffset().y;
+  });
+  return !upAndDown && route({travel.y, 0});
+}
 
 void Window::deliver(const std::shared_ptr<Touch>& touch, TouchPhase phase) {
   for (auto& t : m_activeTouches) {

@@ -60,6 +60,15 @@ class Window : public View {
   // Down and up at one point.
   void tap(gfx::Point p);
 
+  // A turn of the mouse wheel or a touchpad swipe with the pointer at `p` (window coordinates):
+  // the content under it is to move by `travel` (window points, as a finger's travel). The view
+  // hit there (the same hit test as a touch's) and its superviews are walked up, and each axis of
+  // the travel goes to the innermost scroll view that takes it (ScrollView::scrollByWheel: one
+  // at its end that way, or with scrolling disabled, passes it on). Where none of those views
+  // scrolls up and down at all, travel only up or down moves them across instead (down: on to the
+  // right). Whether any scroll view took some of it.
+  bool scrollWheel(gfx::Point p, gfx::Point travel);
+
   // First responder slot.
   Responder* firstResponder() const;
   void setFirstResponder(Responder* responder);

@@ -24,6 +24,9 @@
 #include "platform/ui/PanGestureRecognizer.h"
 #include "platform/ui/PinchGestureRecognizer.h"
 #include "platform/ui/Screen.h"
+#include "platform/ui/ScrollView.h"
+#include "platform/ui/TableView.h"
+#include "platform/ui/TableViewCell.h"
 #include "platform/ui/TextField.h"
 #include "platform/ui/Window.h"
 #include "WindowScenes.h"
@@ -180,6 +183,66 @@ TEST_F(WindowSurfaceTest, TheXServerShowsEachFrameAndTheFrameFittedAgainAfterARe
   EXPECT_EQ(shown->pixelWidth(), 1152);
   EXPECT_EQ(shown->pixelAt(100, 300), 0xFF000000u);
   EXPECT_EQ(shown->pixelAt(500, 250), 0xFF00FF00u);
+}
+
+// A list of 100 rows of 44 points.
+class HundredRows : public ui::TableViewDataSource {
+ public:
+  int numberOfRowsInSection(ui::TableView&, int) override { return 100; }
+  std::shared_ptr<ui::TableViewCell> cellForRowAtIndexPath(ui::TableView& table, const ui::IndexPath&) override {
+    auto cell = table.dequeueReusableCellWithIdentifier("row");
+    return cell ? cell : ui::TableViewCell::create(ui::TableViewCellStyle::Default, "row");
+  }
+};
+
+// The mouse wheel through the X server: its clicks (buttons 4 and 5) scroll the list under the
+// pointer, a notch at a time, and as many back return it to where it was.
+TEST_F(WindowSurfaceTest, WheelClicksScrollTheListUnderThePointerAndBack) {
+  ASSERT_TRUE(startServer()) << "Xvfb did not start";
+  HundredRows rows;
+  auto window = ui::Window::create();
+  window->makeKeyAndVisible();
+  auto list = ui::TableView::create(gfx::Rect(100, 100, 400, 500));
+  list->setDataSource(&rows);
+  window->addSubview(list);
+  list->reloadData();
+  list->setContentOffset({0, 100});
+  {
+    core::Error error;
+    auto surface = display::WindowSurface::open({}, &error);
+    ASSERT_NE(surface, nullptr) << error.description();
+    ASSERT_FALSE(surface->isWayland());
+    ASSERT_EQ(surface->windowScale(), 1.0);
+    EXPECT_FALSE(surface->renderFrame().isEmpty());
+    XGrab grab(m_server->display());
+    // Handles the window's events until `done` holds (up to 20 s).
+    auto handleUntil = [&](const std::function<bool()>& done) {
+      auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+      while (!done() && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        surface->processEvents();
+      }
+      return done();
+    };
+    // The pointer over the list, once the window has heard where it is.
+    auto pointerAt = [&] {
+      int x = -1, y = -1;
+      SDL_GetMouseState(&x, &y);
+      return SDL_GetMouseFocus() == surface->sdlWindow() && x == 300 && y == 400;
+    };
+    grab.moveTo(300, 400);
+    ASSERT_TRUE(handleUntil(pointerAt)) << "the window never had the pointer over the list";
+
+    const double notch = ui::ScrollView::WheelNotchPoints;
+    grab.turnWheel(5);
+    EXPECT_TRUE(handleUntil([&] { return list->contentOffset().y == 100 + 5 * notch; }))
+        << "the list is at " << list->contentOffset().y;
+    grab.turnWheel(-5);
+    EXPECT_TRUE(handleUntil([&] { return list->contentOffset().y == 100; }))
+        << "the list is at " << list->contentOffset().y;
+    EXPECT_EQ(list->contentOffset().x, 0);
+  }
+  list->setDataSource(nullptr);
 }
 
 // GL drawn through the platform's own contexts between two frames of a real window, as the GL
@@ -364,13 +427,18 @@ struct PortraitOnly : ui::ApplicationDelegate {
   unsigned supportedInterfaceOrientations(ui::Application&, ui::Window*) override { return ui::OrientationMaskPortrait; }
 };
 
-TEST_F(WindowSurfaceTouchTest, FingersAndTheMouseLandWhereTheTurnedScreenIsDrawn) {
+// Turns the interface upright, as a screen that allows portrait only does.
+void turnToPortrait() {
   PortraitOnly portrait;
   auto& app = ui::Application::shared();
   app.setDelegate(&portrait);
   app.updateInterfaceOrientation();
   app.setDelegate(nullptr);
-  ASSERT_EQ(app.statusBarOrientation(), ui::InterfaceOrientation::Portrait);
+}
+
+TEST_F(WindowSurfaceTouchTest, FingersAndTheMouseLandWhereTheTurnedScreenIsDrawn) {
+  turnToPortrait();
+  ASSERT_EQ(ui::Application::shared().statusBarOrientation(), ui::InterfaceOrientation::Portrait);
   EXPECT_EQ(m_window->frame(), gfx::Rect(0, 0, 768, 1024));
   m_surface->renderFrame();
   int w = 0, h = 0;
@@ -403,6 +471,40 @@ TEST_F(WindowSurfaceTouchTest, FingersAndTheMouseLandWhereTheTurnedScreenIsDrawn
   m_surface->renderFrame();
   EXPECT_EQ(m_surface->textInputRect(), gfx::Rect(700, 468, 40, 200));
   ui::Keyboard::shared().reset();
+}
+
+// The wheel over the turned screen: the pointer and the travel turn as touches do. The list at
+// (100, 600, 300 x 400) of the screen runs along the display from x = 600 to 1000, its rows
+// across it: a swipe to the left on the display moves its content on, and the wheel's own
+// up and down moves it across, where it cannot go.
+TEST_F(WindowSurfaceTouchTest, TheWheelOverTheTurnedScreenScrollsTheListDrawnUnderThePointer) {
+  turnToPortrait();
+  ASSERT_EQ(ui::Application::shared().statusBarOrientation(), ui::InterfaceOrientation::Portrait);
+  auto list = std::make_shared<ui::ScrollView>(gfx::Rect(100, 600, 300, 400));
+  list->setContentSize({300, 2000});
+  m_window->addSubview(list);
+  m_surface->renderFrame();
+  auto wheel = [](int x, int y, float across, float along) {
+    SDL_Event e{};
+    e.type = SDL_MOUSEWHEEL;
+    e.wheel.preciseX = across;
+    e.wheel.preciseY = along;
+    e.wheel.direction = SDL_MOUSEWHEEL_NORMAL;
+    e.wheel.mouseX = x;
+    e.wheel.mouseY = y;
+    return e;
+  };
+  const double notch = ui::ScrollView::WheelNotchPoints;
+
+  send({wheel(800, 500, 1, 0), wheel(800, 500, 1, 0)});
+  EXPECT_EQ(list->contentOffset(), (gfx::Point{0, 2 * notch}));
+  send({wheel(800, 500, -0.5f, 0)});
+  EXPECT_EQ(list->contentOffset(), (gfx::Point{0, 1.5 * notch}));
+  send({wheel(800, 500, 0, -1), wheel(800, 500, 0, 1)});
+  EXPECT_EQ(list->contentOffset(), (gfx::Point{0, 1.5 * notch}));
+  // Where the list would be on the display unturned, the wheel meets no list.
+  send({wheel(250, 700, 1, 0)});
+  EXPECT_EQ(list->contentOffset(), (gfx::Point{0, 1.5 * notch}));
 }
 
 }  // namespace

@@ -57,6 +57,16 @@ void XGrab::press(bool down) {
   XFlush(dpy(m_display));
 }
 
+void XGrab::turnWheel(int notches) {
+  if (!m_display) return;
+  const unsigned button = notches > 0 ? 5 : 4;
+  for (int i = 0; i < (notches > 0 ? notches : -notches); ++i) {
+    XTestFakeButtonEvent(dpy(m_display), button, True, CurrentTime);
+    XTestFakeButtonEvent(dpy(m_display), button, False, CurrentTime);
+  }
+  XFlush(dpy(m_display));
+}
+
 unsigned long XGrab::outputWindow() {
   if (!m_display) return 0;
   Window root = 0, parent = 0, *children = nullptr, found = 0;

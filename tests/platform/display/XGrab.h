@@ -23,6 +23,9 @@ class XGrab {
   // The mouse moved to the X server's bottom right corner (outside a smaller window).
   void leave();
   void press(bool down);
+  // Clicks of the mouse wheel: `notches` towards the user (buttons 5), or away for a negative
+  // count (buttons 4).
+  void turnWheel(int notches);
 
  private:
   unsigned long outputWindow();

@@ -182,6 +182,23 @@ TEST_F(GridViewTest, PagingThroughRecyclesTheCellsOfPagesLeftBehind) {
   EXPECT_EQ(staff.reused, 8 + 12);
 }
 
+// The paged grid scrolls only across: a notch of the wheel turns a page either way, and the cells
+// follow as after a swipe.
+TEST_F(GridViewTest, TheWheelTurnsThePagesANotchAPage) {
+  auto grid = show();
+  EXPECT_TRUE(wheel({512, 384}, {0, 1}));
+  settle();
+  EXPECT_EQ(grid->contentOffset(), (gfx::Point{1024, 0}));
+  EXPECT_EQ(loaded(*grid), run(0, 12));
+  EXPECT_TRUE(wheel({512, 384}, {0, 1}));
+  settle();
+  EXPECT_EQ(grid->contentOffset(), (gfx::Point{2048, 0}));
+  EXPECT_EQ(loaded(*grid), run(4, 16));
+  EXPECT_TRUE(wheel({512, 384}, {0, -1}));
+  settle();
+  EXPECT_EQ(grid->contentOffset(), (gfx::Point{1024, 0}));
+}
+
 TEST_F(GridViewTest, AReloadWithFewerItemsClampsTheOffsetAndReusesTheCells) {
   auto grid = show();
   for (int i = 0; i < 4; ++i) page();

@@ -10,6 +10,7 @@
 #include "platform/gfx/Image.h"
 #include "platform/ui/Window.h"
 #include "support/RectExpectations.h"
+#include "support/SessionsLetGo.h"
 #include "support/UiHarness.h"
 #include "widgets/feedback/LayerPixels.h"
 
@@ -161,7 +162,7 @@ TEST_F(SnapshotStackLoadTest, TheLatestLoadShowsItsPictureAndAFailedOneLeavesThe
   settle();
 }
 
-class SnapshotStackScreenTest : public support::ScreenTest {};
+class SnapshotStackScreenTest : public support::SessionsLetGoAtEnd, public support::ScreenTest {};
 
 TEST_F(SnapshotStackScreenTest, Screenshot) {
   auto picture = gfx::Image::named("DefaultImage.jpg");

@@ -9,6 +9,7 @@
 #include "platform/ui/ImageView.h"
 #include "platform/ui/PageControl.h"
 #include "platform/ui/Window.h"
+#include "support/SessionsLetGo.h"
 #include "support/UiHarness.h"
 #include "widgets/controls/WGCycleScrollViewCell.h"
 
@@ -27,7 +28,7 @@ struct Taps : kt::WGCycleScrollViewDelegate {
 
 const std::vector<std::string> kThree = {"1", "SuperStarsBg", "SongsHomePageBg"};
 
-class CarouselTest : public support::ScreenTest {
+class CarouselTest : public support::SessionsLetGoAtEnd, public support::ScreenTest {
  protected:
   ~CarouselTest() override {
     runUntil([] { return kt::ICWebImageDownloader::sharedDownloader()->currentDownloadCount() == 0; });

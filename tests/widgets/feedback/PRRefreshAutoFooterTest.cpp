@@ -195,4 +195,28 @@ TEST_F(PRRefreshAutoFooterTest, NoMoreDataIgnoresScrollingAndTaps) {
   EXPECT_TRUE(runUntil([&] { return m_loads == 1; }));
 }
 
+// The wheel reaches the footer as scrolling does: the notch that brings it in view loads once, and
+// notches at the end (where the list takes no more) load nothing more.
+TEST_F(PRRefreshAutoFooterTest, TheWheelDownToTheFooterLoadsOnce) {
+  for (int i = 0; i < 15; ++i) EXPECT_TRUE(wheel({200, 300}, {0, 1}));
+  EXPECT_EQ(m_table->contentOffset().y, 720);
+  EXPECT_EQ(m_footer->state(), PRRefreshState::Idle);
+  EXPECT_TRUE(wheel({200, 300}, {0, 1}));
+  EXPECT_EQ(m_table->contentOffset().y, 764);
+  EXPECT_EQ(m_footer->state(), PRRefreshState::Refreshing);
+  EXPECT_FALSE(wheel({200, 300}, {0, 1}));
+  wait(0.6);
+  EXPECT_TRUE(runUntil([&] { return m_loads == 1; }));
+
+  // The rows came and the footer is idle again: the wheel goes on down the longer list.
+  setRows(40);
+  m_footer->endRefreshing();
+  EXPECT_EQ(m_footer->state(), PRRefreshState::Idle);
+  EXPECT_TRUE(wheel({200, 300}, {0, 1}));
+  EXPECT_EQ(m_table->contentOffset().y, 812);
+  wait(1.0);
+  EXPECT_EQ(m_loads, 1);
+  EXPECT_EQ(m_footer->state(), PRRefreshState::Idle);
+}
+
 }  // namespace

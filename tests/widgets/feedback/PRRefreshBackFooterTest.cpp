@@ -162,4 +162,18 @@ TEST_F(PRRefreshBackFooterTest, TheArrowRestsTurnedAndCentresWithoutTheText) {
   EXPECT_EQ(m_footer->loadingView().center(), (gfx::Point{200, 22}));
 }
 
+// The wheel stops at the end of the list: the footer is never pulled, and a pull after it loads.
+TEST_F(PRRefreshBackFooterTest, TheWheelStopsAtTheEndWithoutPullingTheFooter) {
+  attach(30);
+  for (int i = 0; i < 20; ++i) wheel({200, 300}, {0, 1});
+  EXPECT_EQ(m_table->contentOffset().y, 720);
+  EXPECT_EQ(m_footer->state(), PRRefreshState::Idle);
+  wait(1.0);
+  EXPECT_EQ(m_loads, 0);
+  EXPECT_EQ(m_table->contentInset().bottom, 0);
+  pullUpAndRelease(100);
+  EXPECT_EQ(m_footer->state(), PRRefreshState::Refreshing);
+  EXPECT_TRUE(runUntil([&] { return m_loads == 1; }));
+}
+
 }  // namespace

@@ -85,7 +85,7 @@ TEST_F(PRRefreshHeaderTest, PullPastTheThresholdAndLetGoRefreshesOnceAndGivesThe
   EXPECT_EQ(m_table->contentOffset().y, -10);
   EXPECT_EQ(m_refreshes, 1);
   EXPECT_TRUE(m_header->lastUpdatedTime().has_value());
-  EXPECT_EQ(m_header->pullingPercent(), 0);
+  EXPECT_EQ(m_header->pullingPercent(), 0.0);
   EXPECT_FALSE(m_header->loadingView().isAnimating());
   EXPECT_FALSE(m_header->arrowView().isHidden());
 }
@@ -219,6 +219,26 @@ TEST_F(PRRefreshHeaderTest, AChangedSpinnerStyleTakesTheOldSpinnerOff) {
   m_header->setActivityIndicatorViewStyle(ui::ActivityIndicatorStyle::WhiteLarge);
   for (const auto& sub : m_header->subviews()) EXPECT_NE(sub.get(), old);
   EXPECT_EQ(m_header->loadingView().style(), ui::ActivityIndicatorStyle::WhiteLarge);
+}
+
+// The wheel stops at the top of the list: the header is never pulled, and a pull after it refreshes.
+TEST_F(PRRefreshHeaderTest, TheWheelStopsAtTheTopWithoutPullingTheHeader) {
+  EXPECT_FALSE(wheel({200, 300}, {0, -1}));
+  for (int i = 0; i < 3; ++i) EXPECT_TRUE(wheel({200, 300}, {0, 1}));
+  EXPECT_EQ(m_table->contentOffset().y, 134);
+  for (int i = 0; i < 5; ++i) wheel({200, 300}, {0, -1});
+  EXPECT_EQ(m_table->contentOffset().y, -10);
+  EXPECT_EQ(m_header->state(), PRRefreshState::Idle);
+  EXPECT_EQ(m_header->pullingPercent(), 0.0);
+  wait(1.0);
+  EXPECT_EQ(m_refreshes, 0);
+  EXPECT_EQ(m_table->contentInset().top, 10);
+  PanFinger finger(*m_table);
+  finger.moveTo(140);
+  finger.lift();
+  wait(1.0);
+  EXPECT_EQ(m_header->state(), PRRefreshState::Refreshing);
+  EXPECT_EQ(m_refreshes, 1);
 }
 
 }  // namespace
