@@ -94,7 +94,19 @@ void SocketDataHandle::dispatch(const std::string& code, const std::string& deta
   }
 }
 
+void SocketDataHandle::ordersLost() {
+  for (auto& [room, basket] : m_tmpSelectDict) {
+    if (!basket || !basket->isOrderOut()) continue;
+    KT_LOG("room %s: the link went while an order was out; its answer will not come", room.c_str());
+    basket->orderEnded();
+    basket->setOrderNotice(std::string(OrderAnswerLostText));
+  }
+}
+
 void SocketDataHandle::handleSystemMessage(const std::string& detail) {
+  // Either notice means the connection an order went on is gone (a new connection replaces the
+  // old one, whether or not its loss was posted), and before any screen hears of it.
+  if (detail == kBusServerConnected || detail == kBusServerDidDisconnect) ordersLost();
   if (detail == kBusServerConnected) {
     m_wasConnected = true;
     if (m_retryTimer) m_retryTimer->invalidate();
@@ -200,19 +212,24 @@ void SocketDataHandle::handleReply(const std::string& detail) {
     case MsgConfirmInputFood: {
       auto basket = getTmpSelectFood();
       if (!basket) return;
+      auto* delegate = answering(&Delegate::socketDataHandleDidConfirmInputFood);
       if (RoomReplies::partIs(parts, 2, "0")) {
-        // Only a confirmed order leaves the basket.
-        basket->foodSetArray().clear();
-        if (auto* delegate = answering(&Delegate::socketDataHandleDidConfirmInputFood))
-          delegate->socketDataHandleDidConfirmInputFood(std::string());
+        // Only a confirmed order leaves the basket, and only the lines it carried: a line put in
+        // the basket while the answer was awaited has not been ordered.
+        if (!basket->isOrderOut()) KT_LOG("an accepted order, but none was out: the basket stays");
+        basket->orderAccepted();
+        if (delegate) delegate->socketDataHandleDidConfirmInputFood(std::string());
         return;
       }
       // Anything else is a failure and keeps the basket; "" would read as success, so a reply
       // without a message gets one.
       Text message = RoomReplies::part(parts, 3);
       if (!message || message->empty()) message = kOrderFailedText;
-      if (auto* delegate = answering(&Delegate::socketDataHandleDidConfirmInputFood))
-        delegate->socketDataHandleDidConfirmInputFood(message);
+      // Kept for the basket screen too, which takes it when it shows it: the screen that sent
+      // the order may have gone, and the guest then hears of it at the next visit.
+      if (basket->isOrderOut()) basket->setOrderNotice(*message);
+      basket->orderEnded();
+      if (delegate) delegate->socketDataHandleDidConfirmInputFood(message);
       return;
     }
     case MsgRoomStateAndInfo: {

@@ -78,7 +78,8 @@ class SocketDataHandleDelegate {
   std::function<void(std::optional<PackChildFoodMap> foods, int64_t packCount,
                      std::optional<PackChildList> packChildArray)>
       socketDataHandleDidPackChild;
-  // Reply 114: the server's message on failure, "" on success.
+  // Reply 114: the server's message on failure, "" on success. The basket's order is no longer
+  // out by then, and an accepted order's lines have left the basket.
   std::function<void(const Text& message)> socketDataHandleDidConfirmInputFood;
   // Reply 119.
   std::function<void()> socketDataHandleDidRoomStateAndInfo;
@@ -203,11 +204,16 @@ class SocketDataHandle {
 
   // The pause before trying again after an attempt that never connected.
   static constexpr double kRetryDelay = 1.0;
+  // The order notice of a basket whose order was out when its link went.
+  static constexpr const char* OrderAnswerLostText =
+      "与包房服务器的连接已断开，未收到落单结果。请先查看账单，确认菜品是否已下单，再重新落单。";
 
  private:
   void handleSystemMessage(const std::string& detail);
   void handleReply(const std::string& detail);
   void reconnect();
+  // The link an order went on is gone: its answer will not come.
+  void ordersLost();
   // The current delegate when it has set `slot`, else null.
   template <class Slot>
   SocketDataHandleDelegate* answering(Slot SocketDataHandleDelegate::*slot) const {

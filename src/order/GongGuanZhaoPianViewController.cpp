@@ -13,9 +13,11 @@
 #include "link/CancelGongGuanHuJiao.h"
 #include "link/GongGuanHuJiao.h"
 #include "link/GongGuanList.h"
+#include "link/MsgCodes.h"
 #include "link/RoomRequests.h"
 #include "order/OrderParsing.h"
 #include "order/OrderScenery.h"
+#include "order/PendingStaffRequests.h"
 #include "platform/core/Log.h"
 #include "platform/core/Queue.h"
 #include "platform/core/Timer.h"
@@ -559,6 +561,9 @@ void GongGuanZhaoPianViewController::callOrCancel() {
   if (title == "呼叫" || title == "继续呼叫") {
     RoomRequests::send(RoomRequests::gongGuanHuJiao(m_currentGongGuanObj->DangAnID()));
   } else if (title == "取消呼叫") {
+    // A cancel of this member's call still out (from here or the staff grid): a second one
+    // would be refused, and the refusal shown, though the first one went through.
+    if (PendingStaffRequests::shared().isOut(MsgCancelGongGuanHuJiao, m_currentGongGuanObj->DangAnID())) return;
     auto alert = ui::AlertView::create("提示", CancelQuestion, this, std::string("取消"), {"确定"});
     alert->setTag(CancelAlertTag);
     m_cancelAlert = alert;
@@ -568,7 +573,9 @@ void GongGuanZhaoPianViewController::callOrCancel() {
 
 void GongGuanZhaoPianViewController::clickedButtonAtIndex(ui::AlertView& alertView, int buttonIndex) {
   if (alertView.tag() != CancelAlertTag || buttonIndex != 1 || !m_currentGongGuanObj) return;
-  RoomRequests::send(RoomRequests::cancelGongGuanHuJiao(m_currentGongGuanObj->DangAnID()));
+  PendingStaffRequests& pending = PendingStaffRequests::shared();
+  if (pending.isOut(MsgCancelGongGuanHuJiao, m_currentGongGuanObj->DangAnID())) return;
+  pending.send(RoomRequests::cancelGongGuanHuJiao(m_currentGongGuanObj->DangAnID()), m_currentGongGuanObj->DangAnID());
 }
 
 }  // namespace kt

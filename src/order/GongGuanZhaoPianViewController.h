@@ -64,7 +64,8 @@ class StaffPhotoShelf : public ThumbStripViewDataSource {
 // the member shown, and the picture/video state (its sends only write log lines). The photo list
 // and each photo's time are read off the main thread while "图片加载中...." covers the screen;
 // their results are applied on the main thread in order, and a member stepped away from, or a
-// closed screen, takes none of them. Closes itself by dismissal.
+// closed screen, takes none of them. While a cancel of the member's call is out, from here or the
+// staff grid (PendingStaffRequests), the cancel asks and sends nothing. Closes itself by dismissal.
 class GongGuanZhaoPianViewController : public ui::ViewController,
                                        public SocketDataHandleDelegate,
                                        public GridViewDataSource,

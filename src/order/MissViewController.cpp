@@ -10,11 +10,13 @@
 #include "link/CancelGongGuanHuJiao.h"
 #include "link/GongGuanHuJiao.h"
 #include "link/GongGuanList.h"
+#include "link/MsgCodes.h"
 #include "link/RoomRequests.h"
 #include "order/GongGuanZhaoPianViewController.h"
 #include "order/MissGridViewCell.h"
 #include "order/OrderParsing.h"
 #include "order/OrderScenery.h"
+#include "order/PendingStaffRequests.h"
 #include "order/SangWuYuYuePopViewController.h"
 #include "platform/core/Log.h"
 #include "platform/gfx/Image.h"
@@ -241,6 +243,9 @@ void MissViewController::btnhujiaoClicked(ui::Button& sender) {
   } else if (textIs(member->State(), "0") || textIs(member->State(), "2")) {
     RoomRequests::send(RoomRequests::gongGuanHuJiao(member->DangAnID()));
   } else if (textIs(member->State(), "3")) {
+    // The list still shows the call while a cancel of it is out: a second cancel would be
+    // refused, and the refusal shown, though the first one went through.
+    if (PendingStaffRequests::shared().isOut(MsgCancelGongGuanHuJiao, member->DangAnID())) return;
     auto alert = ui::AlertView::create("提示", CancelCallMessage, this, std::string("取消"), {"确定"});
     alert->setTag(CancelCallAlertTag);
     alert->show();
@@ -250,7 +255,9 @@ void MissViewController::btnhujiaoClicked(ui::Button& sender) {
 
 void MissViewController::clickedButtonAtIndex(ui::AlertView& alertView, int buttonIndex) {
   if (alertView.tag() != CancelCallAlertTag || buttonIndex != 1 || !m_tmpGongGuan) return;
-  RoomRequests::send(RoomRequests::cancelGongGuanHuJiao(m_tmpGongGuan->DangAnID()));
+  PendingStaffRequests& pending = PendingStaffRequests::shared();
+  if (pending.isOut(MsgCancelGongGuanHuJiao, m_tmpGongGuan->DangAnID())) return;
+  pending.send(RoomRequests::cancelGongGuanHuJiao(m_tmpGongGuan->DangAnID()), m_tmpGongGuan->DangAnID());
 }
 
 // ---- Replies ----

@@ -27,7 +27,8 @@ class GridView;
 // member's action button the guest calls a free member, calls again, cancels the room's waiting
 // call (after a confirmation) or opens a busy member's reservation popover; the head image opens
 // the member's photographs. Each appearance takes the decoder and asks for the list; an accepted
-// call or cancel asks again and returns the grid to the page the guest was on.
+// call or cancel asks again and returns the grid to the page the guest was on. While a cancel of a
+// member's call is out (PendingStaffRequests), that member's cancel asks and sends nothing.
 class MissViewController : public ui::ViewController,
                            public SocketDataHandleDelegate,
                            public GridViewDataSource,

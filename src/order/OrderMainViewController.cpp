@@ -105,6 +105,9 @@ OrderMainViewController::OrderMainViewController() {
   socketDataHandleDidRoomStateAndInfo = [this] {
     if (m_roomInfobar) m_roomInfobar->fillFromDataCenter();
   };
+  // An order the guest left the basket screen behind comes back here: an accepted one has taken
+  // its lines out of the basket, so the count follows. A refusal waits in the basket for its screen.
+  socketDataHandleDidConfirmInputFood = [this](const Text&) { refreshOrderCount(); };
   shouldAutorotateToInterfaceOrientation = [](ui::InterfaceOrientation orientation) {
     return orientation == ui::InterfaceOrientation::LandscapeLeft ||
            orientation == ui::InterfaceOrientation::LandscapeRight;

@@ -22,6 +22,7 @@
 #include "platform/ui/Label.h"
 #include "platform/ui/NavigationController.h"
 #include "widgets/controls/EffectLabel.h"
+#include "widgets/feedback/AOIndefiniteAnimatedView.h"
 
 namespace kt {
 
@@ -101,6 +102,7 @@ void OrderedFoodViewController::viewDidLoad() {
   m_roomInfobar = OrderScenery::darkSceneWithRoomBar(*view(), 19);
   buildScene();
   calcAmount();
+  showOrderState();
   m_linkWasUp = ServerNetworkCenter::sharedInstance().isConnect();
   SocketDataHandle::sharedInstance().setDelegate(this);
 }
@@ -157,10 +159,23 @@ void OrderedFoodViewController::buildScene() {
   m_btnConfirm->addTarget(
       this, action([](OrderedFoodViewController& s, ui::Control& b) { s.confirmOrderAction(b); }),
       ui::ControlEventTouchUpInside);
+
+  // The order on its way: a spinner and its text under the title, right of the room bar. The
+  // spinner turns for as long as it is in the view, so it is there only while an order is out.
+  auto spinner = AOIndefiniteAnimatedView::create();
+  spinner->setRadius(10);
+  spinner->setStrokeThickness(2);
+  spinner->setStrokeColor(ColorHexadecimal::colorWithHexString("ffcc4d").value_or(gfx::Color::whiteColor()));
+  spinner->setFrame({724, 84, 32, 32});
+  m_orderOutSpinner = spinner;
+  m_orderOutLabel = OrderScenery::caption(root, {760, 84, 244, 32}, OrderOutText, 17, true);
+  m_orderOutLabel->setHidden(true);
 }
 
 void OrderedFoodViewController::viewDidAppear(bool animated) {
   ui::ViewController::viewDidAppear(animated);
+  showOrderState();
+  showOrderNotice();
   RoomRequests::send(RoomRequests::roomStateAndInfo());
 }
 
@@ -277,6 +292,11 @@ void OrderedFoodViewController::DeleteAllFoodAction() {
 // ---- Placing the order ----
 
 void OrderedFoodViewController::confirmOrderAction(ui::Control& sender) {
+  if (auto record = basket(); record && record->isOrderOut()) {
+    // The basket is on its way already: it never goes out twice.
+    showOrderState();
+    return;
+  }
   if (!ServerNetworkCenter::sharedInstance().getConnected()) {
     setMsg(NotConnectedMessage)->show();
     return;
@@ -296,40 +316,76 @@ void OrderedFoodViewController::confirmOrderAction(ui::Control& sender) {
 
 void OrderedFoodViewController::customAlertViewClick(int, bool isOk, const std::string& sInput) {
   auto record = basket();
-  if (!isOk || sInput.empty() || !record) {
-    // Nothing goes out: the guest may try again.
-    if (m_btnConfirm) m_btnConfirm->setEnabled(true);
+  if (!isOk || sInput.empty() || !record || record->isOrderOut() || record->foodSetArray().empty()) {
+    // Nothing goes out: the guest may try again (once an order out has its answer).
+    showOrderState();
+    return;
+  }
+  if (!ServerNetworkCenter::sharedInstance().getConnected()) {
+    // The link went while the pad was open: the request would be dropped unseen.
+    setMsg(NotConnectedMessage)->show();
+    showOrderState();
     return;
   }
   const Text amountText = m_lblAmount ? Text(m_lblAmount->text()) : Text();
+  // Marked before it is written, so that a link lost in the write itself ends it too.
+  record->setOrderOut(record->foodSetArray());
   RoomRequests::send(RoomRequests::confirmInputFood(sInput, amountText, record->foodSetArray()));
+  showOrderState();
 }
 
 void OrderedFoodViewController::customIOS7dialogButtonTouchUpInside(CustomDialogView&, int) {}
 
 void OrderedFoodViewController::orderAnswered(const Text& message) {
-  if (m_btnConfirm) m_btnConfirm->setEnabled(true);
+  showOrderState();
+  calcAmount();
+  if (m_tblView) m_tblView->reloadData();
   if (message && message->empty()) {
-    // Accepted: the decoder has emptied the basket.
+    // Accepted: the decoder has taken the order's lines out of the basket.
     backAction();
     return;
   }
-  // A refusal keeps the basket and the screen.
+  // A refusal keeps the basket and the screen; shown here, it is no longer news for a next visit.
+  if (auto record = basket()) record->takeOrderNotice();
   setMsg(message ? *message : std::string("提交失败"))->show();
-  calcAmount();
-  if (m_tblView) m_tblView->reloadData();
 }
 
 void OrderedFoodViewController::linkChanged(bool connected) {
   const bool wasUp = m_linkWasUp;
   m_linkWasUp = connected;
+  // No reply can come on a lost link: the decoder has ended an order that was out, and the guest
+  // is told to look at the bill before ordering again.
+  showOrderState();
+  showOrderNotice();
   if (connected) return;
-  // No reply can come on a lost link: the guest may order again once it is back.
-  if (m_btnConfirm) m_btnConfirm->setEnabled(true);
   if (wasUp) {
     ServerNetworkCenter::sharedInstance().initConnect();
   } else {
     retryLinkLater(SocketDataHandleDelegate::weakPtr());
+  }
+}
+
+void OrderedFoodViewController::showOrderState() {
+  auto record = basket();
+  const bool out = record && record->isOrderOut();
+  if (m_btnConfirm) m_btnConfirm->setEnabled(!out);
+  if (m_orderOutLabel) m_orderOutLabel->setHidden(!out);
+  if (!m_orderOutSpinner || !isViewLoaded()) return;
+  if (out && !m_orderOutSpinner->superview()) {
+    view()->addSubview(m_orderOutSpinner);
+  } else if (!out && m_orderOutSpinner->superview()) {
+    m_orderOutSpinner->removeFromSuperview();
+  }
+}
+
+void OrderedFoodViewController::showOrderNotice() {
+  if (!isViewLoaded() || !view()->window()) return;
+  auto record = basket();
+  if (!record) return;
+  if (std::optional<std::string> notice = record->takeOrderNotice()) {
+    calcAmount();
+    if (m_tblView) m_tblView->reloadData();
+    setMsg(*notice)->show();
   }
 }
 

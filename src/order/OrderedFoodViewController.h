@@ -55,10 +55,12 @@ class OrderFoodCell : public ui::TableViewCell {
 // The basket screen: the room's basket lines (the shared basket of SocketDataHandle, edited in
 // place) with their totals, deleting a line with the lines that belong to it or the whole basket,
 // and placing the order (114) under the password typed on the pad. Only an accepted order pops
-// back to the menu; a refusal is shown and the basket stays. The confirm button is off while an
-// order is out and comes back with its reply, when the pad is left without a password, and when
-// the link goes down. Holds the decoder from its load on, connection changes included; a lost
-// link is opened again as the decoder would.
+// back to the menu; a refusal is shown and the basket stays. The order out belongs to the basket,
+// not to this screen: while it awaits its reply, every visit shows it on its way and keeps the
+// confirm button off, so the basket never goes out twice; the button comes back with the reply,
+// when the pad is left without a password, and when the link goes down (the guest is then told
+// to look at the bill, now or at the next visit). Holds the decoder from its load on, connection
+// changes included; a lost link is opened again as the decoder would.
 class OrderedFoodViewController : public ui::ViewController,
                                   public SocketDataHandleDelegate,
                                   public CustomDialogViewDelegate,
@@ -71,6 +73,8 @@ class OrderedFoodViewController : public ui::ViewController,
   static constexpr const char* PasswordTitle = "请输入落单密码";
   static constexpr const char* PackageContentText = "套餐内项目";
   static constexpr const char* FreeLineText = " 赠送";
+  // Beside the spinner while the basket's order awaits its reply.
+  static constexpr const char* OrderOutText = "订单已发出，正在等待确认…";
 
   OrderedFoodViewController();
   ~OrderedFoodViewController() override;
@@ -116,6 +120,9 @@ class OrderedFoodViewController : public ui::ViewController,
   RoomInfoBarView* roomInfobar() const { return m_roomInfobar.get(); }
   // The password pad last opened, while it is on screen.
   std::shared_ptr<CustomDialogView> passwordPad() const { return m_pad.lock(); }
+  // Shown while the basket's order is out: the spinner (in the view only then) and its text.
+  ui::View* orderOutSpinner() const { return m_orderOutSpinner.get(); }
+  ui::Label* orderOutLabel() const { return m_orderOutLabel.get(); }
 
  private:
   int numberOfRowsInSection(ui::TableView& tableView, int section) override;
@@ -127,6 +134,11 @@ class OrderedFoodViewController : public ui::ViewController,
   std::shared_ptr<OKSelectFoodObject> basket() const;
   void orderAnswered(const Text& message);
   void linkChanged(bool connected);
+  // Shows whether the basket's order is out: the spinner and its text, and the confirm button
+  // off while it is (or while the pad is open).
+  void showOrderState();
+  // Shows the basket's order notice, once, while this screen is on show.
+  void showOrderNotice();
 
   std::shared_ptr<ui::ImageView> m_selectedBG;
   std::shared_ptr<ui::ImageView> m_BGLan;
@@ -146,6 +158,8 @@ class OrderedFoodViewController : public ui::ViewController,
   std::shared_ptr<RoomInfoBarView> m_roomInfobar;
   std::shared_ptr<ui::Button> m_currentBtn;
   std::weak_ptr<CustomDialogView> m_pad;
+  std::shared_ptr<ui::View> m_orderOutSpinner;
+  std::shared_ptr<ui::Label> m_orderOutLabel;
   // Whether the link was up before the last change: a lost connection is opened again at once,
   // a failed attempt after a pause.
   bool m_linkWasUp = false;

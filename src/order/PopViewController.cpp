@@ -25,7 +25,7 @@ namespace kt {
 
 namespace {
 
-// The pad: three keys a row, backspace and OK beside the 0 on the last row.
+// The pad: three keys a row, backspace and OK ("确定") beside the 0 on the last row.
 constexpr double kKeyWidth = 86;
 constexpr double kKeyHeight = 48;
 constexpr double kKeyGap = 8;
@@ -41,7 +41,7 @@ gfx::Color keyColor(int tag) {
 }
 
 std::string keyTitle(int tag) {
-  if (tag == PopViewController::OkTag) return "OK";
+  if (tag == PopViewController::OkTag) return "确定";
   if (tag == PopViewController::BackspaceTag) return "←";
   return std::to_string(tag);
 }

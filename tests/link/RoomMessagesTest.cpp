@@ -427,12 +427,16 @@ TEST_F(RoomMessagesTest, FreeItemSetsKeepTheirLastDish) {
 
 // ---- Orders -------------------------------------------------------------------------------------------
 
-TEST_F(RoomMessagesTest, OnlyAConfirmedOrderEmptiesTheBasket) {
-  auto fill = [&] { basket()->foodSetArray() = {std::make_shared<OKFolioObject>(), std::make_shared<OKFolioObject>()}; };
-  fill();
+TEST_F(RoomMessagesTest, OnlyAConfirmedOrderTakesItsLinesOutOfTheBasket) {
+  const auto a = std::make_shared<OKFolioObject>();
+  const auto b = std::make_shared<OKFolioObject>();
+  basket()->foodSetArray() = {a, b};
+  basket()->setOrderOut(basket()->foodSetArray());
   receive(MsgConfirmInputFood, {"1", "密码错误"});
   EXPECT_EQ(screen.confirmMessage, std::optional<std::string>("密码错误"));
   EXPECT_EQ(basket()->foodSetArray().size(), 2u);
+  EXPECT_FALSE(basket()->isOrderOut());
+  EXPECT_EQ(basket()->takeOrderNotice(), std::optional<std::string>("密码错误"));
 
   // Not "0" is not success: the basket stays, and a failure never reads as "".
   receive(MsgConfirmInputFood, {"2", "厨房打印机离线"});
@@ -445,16 +449,57 @@ TEST_F(RoomMessagesTest, OnlyAConfirmedOrderEmptiesTheBasket) {
   EXPECT_EQ(screen.confirmMessage, std::optional<std::string>("提交失败"));
   EXPECT_EQ(basket()->foodSetArray().size(), 2u);
 
+  // An acceptance of nothing of ours takes nothing.
+  receive(MsgConfirmInputFood, {"0", ""});
+  EXPECT_EQ(basket()->foodSetArray().size(), 2u);
+
+  // A line put in the basket while the order was out has not been ordered: it stays.
+  basket()->setOrderOut(basket()->foodSetArray());
+  const auto later = std::make_shared<OKFolioObject>();
+  basket()->foodSetArray().push_back(later);
   receive(MsgConfirmInputFood, {"0", "下单成功"});
   EXPECT_EQ(screen.confirmMessage, std::optional<std::string>(""));
-  EXPECT_TRUE(basket()->foodSetArray().empty());
-  EXPECT_EQ(screen.calls.size(), 6u);
+  EXPECT_EQ(basket()->foodSetArray(), FolioList{later});
+  EXPECT_FALSE(basket()->isOrderOut());
+  EXPECT_EQ(screen.calls.size(), 7u);
 
-  // With no delegate the basket is emptied all the same.
-  fill();
+  // With no delegate the lines leave all the same.
+  basket()->setOrderOut(basket()->foodSetArray());
   handle().setDelegate(nullptr);
   receive(MsgConfirmInputFood, {"0", ""});
   EXPECT_TRUE(basket()->foodSetArray().empty());
+  EXPECT_FALSE(basket()->orderNotice());
+}
+
+TEST_F(RoomMessagesTest, WhatABasketScreenMayNotHaveHeardOfAnOrderWaitsInTheBasket) {
+  basket()->foodSetArray() = {std::make_shared<OKFolioObject>()};
+  handle().setDelegate(nullptr);
+  // A refusal: the screen that sent the order may have gone.
+  basket()->setOrderOut(basket()->foodSetArray());
+  receive(MsgConfirmInputFood, {"1", "落单密码错误"});
+  EXPECT_FALSE(basket()->isOrderOut());
+  EXPECT_EQ(basket()->takeOrderNotice(), std::optional<std::string>("落单密码错误"));
+  EXPECT_FALSE(basket()->takeOrderNotice());
+  // A refusal with no order out is no news to keep.
+  receive(MsgConfirmInputFood, {"1", "落单密码错误"});
+  EXPECT_FALSE(basket()->orderNotice());
+
+  // The link goes, or is replaced, while an order is out: its answer will not come. The notice
+  // is there before any screen hears of the change.
+  std::optional<bool> outWhenHeard;
+  screen.serverConnect = [&](SocketDataHandle& h, bool) { outWhenHeard = h.getTmpSelectFood()->isOrderOut(); };
+  handle().setDelegate(&screen);
+  for (const char* notice : {kBusServerDidDisconnect, kBusServerConnected}) {
+    basket()->setOrderOut(basket()->foodSetArray());
+    room().forwardNoticeCode(kBusCodeSystemMessage, notice);
+    EXPECT_EQ(outWhenHeard, std::optional<bool>(false)) << notice;
+    EXPECT_EQ(basket()->takeOrderNotice(), std::optional<std::string>(SocketDataHandle::OrderAnswerLostText))
+        << notice;
+    EXPECT_EQ(basket()->foodSetArray().size(), 1u);
+  }
+  // A link change with no order out tells nothing.
+  room().forwardNoticeCode(kBusCodeSystemMessage, kBusServerDidDisconnect);
+  EXPECT_FALSE(basket()->orderNotice());
 }
 
 TEST_F(RoomMessagesTest, BasketRepliesBeforeABindChangeNothing) {

@@ -12,6 +12,7 @@
 #include "support/RectExpectations.h"
 #include "widgets/controls/EffectLabel.h"
 #include "widgets/controls/GridView.h"
+#include "venue/Gate.h"
 #include "widgets/feedback/ProgressOverlay.h"
 
 namespace kt::order_test {
@@ -191,6 +192,34 @@ TEST_F(GongGuanZhaoPianViewControllerTest, CallsAndCancelsTheMemberShown) {
   ASSERT_TRUE(photos->binDing());
   EXPECT_EQ(photos->binDing()->address()->absoluteString(), "http://127.0.0.1/WebService.asmx");
   EXPECT_TRUE(photos->binDing()->logXMLInOut());
+}
+
+// While the room server holds the answer to a cancel, the button still reads "取消呼叫"; tapped
+// again it asks nothing and sends nothing: a second cancel would be refused ("没有呼叫记录") and
+// the refusal shown, though the first one went through.
+TEST_F(GongGuanZhaoPianViewControllerTest, ACancelStillOutIsNotSentAgain) {
+  auto photos = open(0);
+  ASSERT_TRUE(photos);
+  tap(*photos->btnHuJiao());
+  ASSERT_TRUE(runUntil([&] { return photos->btnHuJiao()->currentTitle() == "取消呼叫"; }));
+  auto gate = std::make_shared<venue::Gate>();
+  room.holdAt(MsgCancelGongGuanHuJiao, gate);
+  tap(*photos->btnHuJiao());
+  ASSERT_TRUE(tapAlertButton("确定"));
+  ASSERT_TRUE(gate->waitForArrived(1, 20));
+  wait(0.5);
+  ASSERT_EQ(photos->btnHuJiao()->currentTitle(), "取消呼叫");
+  tap(*photos->btnHuJiao());
+  EXPECT_FALSE(tapAlertButton("确定")) << "asked again";
+  gate->open();
+  ASSERT_TRUE(runUntil([&] { return photos->btnHuJiao()->currentTitle() == "呼叫"; }));
+  // Called again: the room server answers in order, so a refusal of anything sent before would
+  // be on screen once this call's answer is.
+  tap(*photos->btnHuJiao());
+  ASSERT_TRUE(waitForRequests(MsgGongGuanHuJiao, 2));
+  ASSERT_TRUE(runUntil([&] { return photos->btnHuJiao()->currentTitle() == "取消呼叫"; }));
+  EXPECT_EQ(requests(MsgCancelGongGuanHuJiao).size(), 1u);
+  EXPECT_TRUE(visibleAlerts().empty()) << visibleAlerts().front()->message();
 }
 
 TEST_F(GongGuanZhaoPianViewControllerTest, AppearingAgainShowsThePhotosOnceAndAFailedTimeIsLeftEmpty) {

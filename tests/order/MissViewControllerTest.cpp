@@ -6,6 +6,7 @@
 #include "order/StaffScreenFixture.h"
 #include "platform/ui/PopoverController.h"
 #include "support/RectExpectations.h"
+#include "venue/Gate.h"
 
 namespace kt::order_test {
 namespace {
@@ -182,6 +183,83 @@ TEST_F(MissViewControllerTest, HeadImageOpensThePhotographsWithTheList) {
   ASSERT_TRUE(runUntil([&] { return grid->presentedViewController() == nullptr; }));
   ASSERT_TRUE(waitForRequests(MsgGongGuanList, 2));
   EXPECT_EQ(SocketDataHandle::sharedInstance().delegate(), grid.get());
+}
+
+// ---- A cancel while the room server holds its answer ----
+
+// 小雪 (the first member) called by this room, then her call's cancel sent and its answer held by
+// the room server: the grid still shows the call.
+class CancelHeldTest : public MissViewControllerTest {
+ protected:
+  void cancelHeld() {
+    ASSERT_NO_FATAL_FAILURE(openGrid());
+    ASSERT_NO_FATAL_FAILURE(press(0, MsgGongGuanHuJiao, 1));
+    ASSERT_TRUE(waitForRequests(MsgGongGuanList, 2));
+    ASSERT_TRUE(runUntil([&] { return cell(0)->btnHuJiao()->currentTitle() == std::optional<std::string>("取消呼叫"); }));
+    room.holdAt(MsgCancelGongGuanHuJiao, gate);
+    tap(*cell(0)->btnHuJiao());
+    ASSERT_TRUE(tapAlertButton("确定"));
+    ASSERT_TRUE(gate->waitForArrived(1, 20));
+    wait(0.5);
+    ASSERT_EQ(cell(0)->btnHuJiao()->currentTitle(), std::optional<std::string>("取消呼叫"));
+  }
+  // Lets the answer go and waits for the list it brings: the call is gone, and nothing was
+  // refused.
+  void answerAndExpectOneCancel(size_t lists) {
+    gate->open();
+    ASSERT_TRUE(waitForRequests(MsgGongGuanList, lists));
+    ASSERT_TRUE(runUntil([&] { return cell(0)->lblZhuangTai()->text() == "空闲"; }));
+    EXPECT_EQ(requests(MsgCancelGongGuanHuJiao).size(), 1u);
+    EXPECT_TRUE(visibleAlerts().empty()) << visibleAlerts().front()->message();
+    EXPECT_TRUE(room.staff()->member("1001")->calls.empty());
+  }
+
+  std::shared_ptr<venue::Gate> gate = std::make_shared<venue::Gate>();
+};
+
+// Tapped again on the same grid, the cancel asks nothing and sends nothing: sent again, it would
+// be refused ("没有呼叫记录") and the refusal shown, though the first one went through.
+TEST_F(CancelHeldTest, TappedAgainItIsNotAskedNorSentAgain) {
+  ASSERT_NO_FATAL_FAILURE(cancelHeld());
+  tap(*cell(0)->btnHuJiao());
+  EXPECT_FALSE(tapAlertButton("确定")) << "asked again";
+  ASSERT_NO_FATAL_FAILURE(answerAndExpectOneCancel(3));
+  // Answered, the call can be made and cancelled again.
+  ASSERT_NO_FATAL_FAILURE(press(0, MsgGongGuanHuJiao, 2));
+  ASSERT_TRUE(runUntil([&] { return cell(0)->btnHuJiao()->currentTitle() == std::optional<std::string>("取消呼叫"); }));
+  tap(*cell(0)->btnHuJiao());
+  ASSERT_TRUE(tapAlertButton("确定"));
+  ASSERT_TRUE(waitForRequests(MsgCancelGongGuanHuJiao, 2));
+}
+
+// The same on the member's photographs, which show the call from the grid's list, and back on
+// the grid.
+TEST_F(CancelHeldTest, NeitherFromThePhotographsNorBackOnTheGrid) {
+  ASSERT_NO_FATAL_FAILURE(cancelHeld());
+  tap(*cell(0)->btnShowZhaoPian());
+  ASSERT_TRUE(runUntil([&] { return grid->presentedViewController() != nullptr; }));
+  auto* photos = dynamic_cast<GongGuanZhaoPianViewController*>(grid->presentedViewController());
+  ASSERT_NE(photos, nullptr);
+  wait(0.5);
+  ASSERT_EQ(photos->btnHuJiao()->currentTitle(), std::optional<std::string>("取消呼叫"));
+  tap(*photos->btnHuJiao());
+  EXPECT_FALSE(tapAlertButton("确定")) << "asked on the photographs";
+  photos->backAction();
+  ASSERT_TRUE(runUntil([&] { return grid->presentedViewController() == nullptr; }));
+  wait(0.5);
+  tap(*cell(0)->btnHuJiao());
+  EXPECT_FALSE(tapAlertButton("确定")) << "asked back on the grid";
+  // The list asked on coming back waits behind the held answer.
+  ASSERT_NO_FATAL_FAILURE(answerAndExpectOneCancel(4));
+}
+
+// A lost link ends the wait: that answer never comes, and the guest may cancel again.
+TEST_F(CancelHeldTest, LosingTheLinkLetsTheGuestCancelAgain) {
+  ASSERT_NO_FATAL_FAILURE(cancelHeld());
+  ServerNetworkCenter::sharedInstance().disconnectToServer();
+  tap(*cell(0)->btnHuJiao());
+  EXPECT_TRUE(tapAlertButton("确定"));
+  gate->open();
 }
 
 // ---- The fold from the menu, frames and screenshots ----

@@ -332,6 +332,8 @@ TEST_P(OrderedFoodViewControllerFramesTest, TheSceneKeepsTheStandardGridOnBothTa
       {"back", screen->btnBack(), {560, 668, 130, 56}},
       {"delete all", screen->btnDelete(), {710, 668, 130, 56}},
       {"confirm", screen->btnConfirm(), {860, 668, 144, 56}},
+      {"order out spinner", screen->orderOutSpinner(), {724, 84, 32, 32}},
+      {"order out text", screen->orderOutLabel(), {760, 84, 244, 32}},
       {"row name", cell->lblFoodName(), {20, 0, 320, 56}},
       {"row total", cell->lblFoodTotalPrice(), {770, 0, 120, 56}},
       {"row delete", cell->btnDelete(), {900, 10, 64, 36}},

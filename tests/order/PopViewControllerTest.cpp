@@ -200,7 +200,13 @@ TEST_F(PopViewControllerTest, FramesOnBothTabletsAndScreenshots) {
     support::expectRect(popover->lblTitle()->frame(), 10, 12, 290, 36, "title");
     support::expectRect(popover->amountLabel()->frame(), 30, 56, 250, 46, "amount");
     support::expectRect(popover->padKey(1)->frame(), 18, 112, 86, 48, "key 1");
-    support::expectRect(popover->padKey(PopViewController::OkTag)->frame(), 206, 280, 86, 48, "OK");
+    auto ok = popover->padKey(PopViewController::OkTag);
+    support::expectRect(ok->frame(), 206, 280, 86, 48, "OK");
+    // The OK key reads as the rest of the interface does, whole within its key.
+    EXPECT_EQ(ok->currentTitle(), "确定");
+    const gfx::Size title = ok->titleLabel()->sizeThatFits({});
+    EXPECT_LE(title.width, ok->bounds().width() - 16);
+    EXPECT_LE(title.height, ok->bounds().height());
     support::expectRect(popover->addInfoTableView()->frame(), 10, 336, 290, 176, "options");
     support::expectRect(option(0)->selectedImage()->frame(), 10, 8, 24, 24, "check");
     support::expectRect(option(0)->lblName()->frame(), 44, 0, 236, 40, "option");

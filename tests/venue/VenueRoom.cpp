@@ -378,12 +378,14 @@ void VenueRoom::install(RoomServer& server) {
         return drop;
       }
       if (state->silent.count(code)) return std::nullopt;
+      std::optional<Reply> answer;
       if (auto refusal = state->refusals.find(code); refusal != state->refusals.end()) {
-        Reply r = refused(refusal->second);
+        answer = refused(refusal->second);
         state->refusals.erase(refusal);
-        return r;
+      } else {
+        answer = build(*state, code, request);
       }
-      std::optional<Reply> answer = build(*state, code, request);
+      // A gate holds every reply of its code, a refusal as well.
       auto gate = state->gates.find(code);
       if (answer && gate != state->gates.end()) answer->gate = gate->second;
       return answer;
