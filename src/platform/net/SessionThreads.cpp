@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <vector>
 
 namespace net::SessionThreads {
 
@@ -38,7 +39,14 @@ void atExit() {
   Registry& r = registry();
   std::unique_lock lock(r.mutex);
   r.exiting = true;
-  for (auto& [id, wake] : r.wakes) wake();
+  // Woken outside the registry's lock: a wake takes its session's lock, and a session takes the
+  // registry's lock under its own as it is invalidated.
+  std::vector<std::function<void()>> wakes;
+  for (const auto& [id, wake] : r.wakes) wakes.push_back(wake);
+  lock.unlock();
+  for (const auto& wake : wakes) wake();
+  wakes.clear();
+  lock.lock();
   // One bound for both: the threads, then the invalidated sessions' last events on their queues
   // (not when the exit began on a session thread, whose own session cannot let go meanwhile).
   const auto deadline = std::chrono::steady_clock::now() + kExitWait;
