@@ -60,7 +60,7 @@ class WebViewHTTPClientTest : public support::SessionsLetGoAtEnd, public ::testi
   }
   // The view has shown something and its own announcements are through.
   bool loaded() {
-    return support::runUntil([&] { return !m_web->loadedData().empty() && !m_web->isLoading(); }, 10);
+    return support::runUntil([&] { return !m_web->loadedData().empty() && !m_web->isLoading(); });
   }
 
   testhttp::LoopbackServer m_server;
@@ -141,7 +141,7 @@ TEST_F(WebViewHTTPClientTest, ABodyThatDoesNotDecodeFails) {
                             return text;
                           },
                           failure());
-  ASSERT_TRUE(support::runUntil([&] { return !m_errors.empty(); }, 10));
+  ASSERT_TRUE(support::runUntil([&] { return !m_errors.empty(); }));
   EXPECT_EQ(m_errors[0].code(), net::URLError::CannotDecodeContentData);
   EXPECT_FALSE(called);
   EXPECT_TRUE(m_web->loadedData().empty());
@@ -161,7 +161,7 @@ TEST_F(WebViewHTTPClientTest, FailureLeavesThePageAndTellsOnlyTheCallback) {
   support::runUntil([&] { return !m_web->isLoading(); });
   m_delegate.calls.clear();
   HTTPClient::loadRequest(m_web, request("/status500"), nullptr, nullptr, failure());
-  ASSERT_TRUE(support::runUntil([&] { return !m_errors.empty(); }, 10));
+  ASSERT_TRUE(support::runUntil([&] { return !m_errors.empty(); }));
   EXPECT_EQ(m_errors[0].domain(), HCResponseSerializationErrorDomain);
   EXPECT_EQ(m_web->text(), "before");
   EXPECT_EQ(m_delegate.calls, std::vector<std::string>{"start"});
@@ -174,7 +174,7 @@ TEST_F(WebViewHTTPClientTest, ANewLoadCancelsTheRunningOne) {
   HTTPClient::loadRequest(m_web, request("/hello"), nullptr, nullptr, failure());
   EXPECT_NE(HTTPClient::URLSessionTask(*m_web), first);
   ASSERT_TRUE(loaded());
-  ASSERT_TRUE(support::runUntil([&] { return !m_errors.empty(); }, 10));
+  ASSERT_TRUE(support::runUntil([&] { return !m_errors.empty(); }));
   EXPECT_EQ(m_errors[0].code(), net::URLError::Cancelled);
   EXPECT_EQ(m_web->text(), "hello world");
 }
@@ -189,7 +189,7 @@ TEST_F(WebViewHTTPClientTest, AViewGoneBeforeTheReplyIsLeftAlone) {
                           failure());
   auto task = HTTPClient::URLSessionTask(*m_web);
   m_web.reset();
-  ASSERT_TRUE(support::runUntil([&] { return task->state() == net::URLSessionTaskState::Completed; }, 10));
+  ASSERT_TRUE(support::runUntil([&] { return task->state() == net::URLSessionTaskState::Completed; }));
   support::runUntil([] { return false; }, 0.1);
   EXPECT_FALSE(called);
   EXPECT_TRUE(m_errors.empty());

@@ -93,10 +93,10 @@ class WebViewPageTest : public support::SessionsLetGoAtEnd, public support::Scre
   bool load(const std::string& url) {
     int before = delegate.finished + delegate.failed;
     web->loadRequest(net::URLRequest(net::URL::fromString(url)));
-    return runUntil([&] { return delegate.finished + delegate.failed > before; }, 10);
+    return runUntil([&] { return delegate.finished + delegate.failed > before; });
   }
   bool waitForLoad(int before) {
-    return runUntil([&] { return delegate.finished + delegate.failed > before; }, 10);
+    return runUntil([&] { return delegate.finished + delegate.failed > before; });
   }
 
   // Counts the pixels of a region whose colour passes a test.
@@ -300,7 +300,7 @@ TEST_F(WebViewPageTest, LinksLoadTheirPagesAndHistoryWalksBack) {
   // A link whose page cannot be had fails and leaves the page and the history as they were.
   delegate.calls.clear();
   tap({200, 200});
-  ASSERT_TRUE(runUntil([&] { return delegate.failed == 1; }, 10));
+  ASSERT_TRUE(runUntil([&] { return delegate.failed == 1; }));
   EXPECT_EQ(delegate.calls.front(), "should link http://127.0.0.1:1/refused.html");
   EXPECT_NE(web->text().find("page B"), std::string::npos);
   EXPECT_TRUE(web->canGoBack());
@@ -308,9 +308,9 @@ TEST_F(WebViewPageTest, LinksLoadTheirPagesAndHistoryWalksBack) {
 
   // A new link from a page reached by going back drops the pages ahead.
   web->goBack();
-  ASSERT_TRUE(runUntil([&] { return delegate.finished == 5; }, 10));
+  ASSERT_TRUE(runUntil([&] { return delegate.finished == 5; }));
   tap({200, 50});
-  ASSERT_TRUE(runUntil([&] { return delegate.finished == 6; }, 10));
+  ASSERT_TRUE(runUntil([&] { return delegate.finished == 6; }));
   EXPECT_FALSE(web->canGoForward());
   EXPECT_TRUE(web->canGoBack());
 }
@@ -481,7 +481,7 @@ TEST_F(WebViewPageTest, ClipsShowInAVideoViewAndAClipThatCannotPlayFails) {
   EXPECT_FALSE(web->videoView());
   EXPECT_EQ(web->text(), "a page again");
   web->goBack();
-  ASSERT_TRUE(runUntil([&] { return web->videoView() != nullptr; }, 10));
+  ASSERT_TRUE(runUntil([&] { return web->videoView() != nullptr; }));
 }
 
 // Holds the pictures it is asked for until the test answers.
@@ -512,7 +512,7 @@ TEST_F(WebViewPageTest, PicturesComeFromTheLoaderAndThePageFinishesWhenTheyAreIn
 <div class="bg" style="width:10px;height:10px"></div>
 <img src="pic.png"><img src="data:image/png;base64,AAAA"><img src="ftp://h/x.png"></body></html>)");
   web->loadRequest(net::URLRequest(net::URL::fromString(server.url("/dir/page.html"))));
-  ASSERT_TRUE(runUntil([&] { return loader->asked.size() == 3; }, 10));
+  ASSERT_TRUE(runUntil([&] { return loader->asked.size() == 3; }));
   std::vector<std::string> asked = loader->asked;
   std::sort(asked.begin(), asked.end());
   EXPECT_EQ(asked, (std::vector<std::string>{server.url("/base/inline.png"), server.url("/base/pic.png"),
@@ -533,11 +533,11 @@ TEST_F(WebViewPageTest, PicturesComeFromTheLoaderAndThePageFinishesWhenTheyAreIn
   // A page that goes before its pictures arrive stops their loads; late answers are dropped.
   server.set("/other.html", "<img src='late.png'><p>other</p>");
   web->loadRequest(net::URLRequest(net::URL::fromString(server.url("/other.html"))));
-  ASSERT_TRUE(runUntil([&] { return loader->asked.size() == 4; }, 10));
+  ASSERT_TRUE(runUntil([&] { return loader->asked.size() == 4; }));
   EXPECT_TRUE(web->isLoading());
   server.set("/third.html", "<p>third</p>");
   web->loadRequest(net::URLRequest(net::URL::fromString(server.url("/third.html"))));
-  ASSERT_TRUE(runUntil([&] { return delegate.calls.back() == "finish" && web->text() == "third"; }, 10));
+  ASSERT_TRUE(runUntil([&] { return delegate.calls.back() == "finish" && web->text() == "third"; }));
   EXPECT_EQ(loader->cancelled, 1);
   loader->answerAll(nullptr);
   render();
@@ -552,7 +552,7 @@ TEST_F(WebViewPageTest, StoppingWhileASheetIsOutShowsThePageWithoutIt) {
 <div id="block" style="position:absolute;left:100px;top:100px;width:80px;height:60px;background-color:#00c000"></div>
 </body></html>)");
   web->loadRequest(net::URLRequest(net::URL::fromString(server.url("/waiting.html"))));
-  ASSERT_TRUE(runUntil([&] { return server.requestsTo("/slow.css").size() == 1; }, 10));
+  ASSERT_TRUE(runUntil([&] { return server.requestsTo("/slow.css").size() == 1; }));
   render();
   auto before = screenshot("waiting");
   ASSERT_TRUE(before);
@@ -560,7 +560,7 @@ TEST_F(WebViewPageTest, StoppingWhileASheetIsOutShowsThePageWithoutIt) {
   EXPECT_TRUE(web->isLoading());
 
   web->stopLoading();
-  ASSERT_TRUE(runUntil([&] { return delegate.failed == 1; }, 10));
+  ASSERT_TRUE(runUntil([&] { return delegate.failed == 1; }));
   EXPECT_EQ(delegate.calls.back(), "fail " + std::to_string(net::URLError::Cancelled));
   render();
   auto after = screenshot("stopped");

@@ -203,7 +203,7 @@ TEST_F(WebViewRequestTest, LoadsARequestOverHTTP) {
   web->loadRequest(request("/hello"));
   EXPECT_TRUE(web->isLoading());
   EXPECT_EQ(web->request()->url()->absoluteString(), server.url("/hello"));
-  ASSERT_TRUE(support::runUntil([&] { return !web->isLoading(); }, 10));
+  ASSERT_TRUE(support::runUntil([&] { return !web->isLoading(); }));
   EXPECT_EQ(delegate.calls, (Calls{"should " + server.url("/hello"), "start", "finish"}));
   EXPECT_EQ(web->text(), "hello world");
   EXPECT_EQ(web->MIMEType(), "text/plain");
@@ -212,24 +212,24 @@ TEST_F(WebViewRequestTest, LoadsARequestOverHTTP) {
 
 TEST_F(WebViewRequestTest, AnErrorStatusStillShowsItsPage) {
   web->loadRequest(request("/status500"));
-  ASSERT_TRUE(support::runUntil([&] { return !web->isLoading(); }, 10));
+  ASSERT_TRUE(support::runUntil([&] { return !web->isLoading(); }));
   EXPECT_EQ(delegate.calls.back(), "finish");
   EXPECT_EQ(web->text(), "broken");
 }
 
 TEST_F(WebViewRequestTest, FailuresAndStopsReachTheDelegate) {
   web->loadRequest(net::URLRequest(net::URL::fromString("http://127.0.0.1:1/nothing")));
-  ASSERT_TRUE(support::runUntil([&] { return !web->isLoading(); }, 10));
+  ASSERT_TRUE(support::runUntil([&] { return !web->isLoading(); }));
   ASSERT_EQ(delegate.calls.size(), 3u);
   EXPECT_EQ(delegate.calls[1], "start");
   EXPECT_EQ(delegate.calls[2], "fail " + std::to_string(net::URLError::CannotConnectToHost));
 
   delegate.calls.clear();
   web->loadRequest(request("/stall"));
-  ASSERT_TRUE(support::runUntil([&] { return delegate.calls.size() == 2; }, 10));
+  ASSERT_TRUE(support::runUntil([&] { return delegate.calls.size() == 2; }));
   web->stopLoading();
   EXPECT_FALSE(web->isLoading());
-  ASSERT_TRUE(support::runUntil([&] { return delegate.calls.size() == 3; }, 10));
+  ASSERT_TRUE(support::runUntil([&] { return delegate.calls.size() == 3; }));
   EXPECT_EQ(delegate.calls[2], "fail -999");
   server.release();
   support::runUntil([] { return false; }, 0.2);
