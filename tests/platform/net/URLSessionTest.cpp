@@ -1001,7 +1001,12 @@ struct TestCertificate {
 
 class URLSessionTLSTest : public support::SessionsLetGoAtEnd, public ::testing::Test {
  protected:
-  URLSessionTLSTest() : m_tls(m_certificate.cert, m_certificate.key), m_server(&m_tls) {
+  // The handshake waits on the delegate's answer to the challenge: on a sanitizer build beside
+  // busy processes that can take longer than the server's own 5 s read time-out, so the server
+  // gets a longer one before it starts listening.
+  URLSessionTLSTest()
+      : m_tls(m_certificate.cert, m_certificate.key),
+        m_server((m_tls.set_read_timeout(60, 0), m_tls.set_write_timeout(60, 0), &m_tls)) {
     net::HostMap::set("secure.example.test", 443, "127.0.0.1", m_server.port());
   }
   ~URLSessionTLSTest() override { net::HostMap::remove("secure.example.test", 443); }
